@@ -1,0 +1,14 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+namespace kx {
+
+// Writes the whole file or nothing (temporary file + rename); creates the folder.
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// Moves a file that failed to parse out of the way as "<path>.bad-<yyyyMMdd-HHmmss>" (with a
+// counter if taken) so it is never overwritten. Returns the new path, or empty on failure.
+QString setAside(const QString& path);
+
+}  // namespace kx

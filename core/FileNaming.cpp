@@ -1,0 +1,85 @@
+#include "core/FileNaming.h"
+
+#include "core/Prefs.h"
+
+namespace kx {
+
+namespace {
+
+const QString kDefaultPattern = QStringLiteral("Kaptorix {YYYY}-{MM}-{DD} {hh}.{mm}.{ss}");
+
+bool forbidden(char32_t c)
+{
+    switch (c) {
+    case '/': case ':': case '\\': case '?': case '%': case '*': case '|': case '"': case '<': case '>':
+        return true;
+    default:
+        // Line breaks and other control characters would make names that shells and
+        // file managers mangle.
+        return c < 0x20 || c == 0x7f;
+    }
+}
+
+QString pad(int v, int width)
+{
+    return QString::number(v).rightJustified(width, '0');
+}
+
+// Cuts at a code point boundary so the UTF-8 form stays within maxBytes.
+QString truncateUtf8(const QString& s, int maxBytes)
+{
+    int bytes = 0;
+    qsizetype i = 0;
+    while (i < s.size()) {
+        char32_t c = s[i].unicode();
+        qsizetype units = 1;
+        if (s[i].isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s[i], s[i + 1]);
+            units = 2;
+        }
+        const int n = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+        if (bytes + n > maxBytes)
+            break;
+        bytes += n;
+        i += units;
+    }
+    return s.left(i);
+}
+
+}  // namespace
+
+QString FileNaming::fill(const QString& pattern, const QDateTime& date,
+                         const std::optional<QString>& title, const QString& kindLabel)
+{
+    const QDateTime local = date.toLocalTime();
+    const QDate d = local.date();
+    const QTime t = local.time();
+    QString text = pattern;
+    text.replace("{YYYY}", pad(d.isValid() ? d.year() : 0, 4));
+    text.replace("{MM}", pad(d.isValid() ? d.month() : 0, 2));
+    text.replace("{DD}", pad(d.isValid() ? d.day() : 0, 2));
+    text.replace("{hh}", pad(t.isValid() ? t.hour() : 0, 2));
+    text.replace("{mm}", pad(t.isValid() ? t.minute() : 0, 2));
+    text.replace("{ss}", pad(t.isValid() ? t.second() : 0, 2));
+    text.replace("{title}", title ? *title : kindLabel);
+    text.replace("{kind}", kindLabel);
+
+    QString safe;
+    safe.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text[i];
+        safe += forbidden(ch.unicode()) ? QChar('-') : ch;
+    }
+    if (trimBlanks(safe).isEmpty())
+        return QStringLiteral("Kaptorix");
+    return truncateUtf8(safe, kMaxBaseBytes);
+}
+
+QString FileNaming::baseName(const QDateTime& date, const std::optional<QString>& title, SourceKind kind)
+{
+    const QVariant stored = Prefs::value("filePattern");
+    const QString pattern = stored.isValid() ? stored.toString() : kDefaultPattern;
+    return fill(pattern, date, title, label(kind));
+}
+
+}  // namespace kx

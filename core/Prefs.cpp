@@ -1,0 +1,310 @@
+#include "core/Prefs.h"
+
+#include "core/Localisation.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <memory>
+
+namespace kx {
+
+namespace {
+
+struct Store {
+    QMutex mutex;
+    std::unique_ptr<QSettings> settings;  // guarded by mutex
+    QHash<QString, QVariant> defaults;    // guarded by mutex
+    QStringList order;
+
+    QSettings& s()
+    {
+        if (!settings)
+            settings = std::make_unique<QSettings>(Prefs::settingsPath(), QSettings::IniFormat);
+        return *settings;
+    }
+};
+
+Store& store()
+{
+    static Store st;
+    return st;
+}
+
+QString homePath()
+{
+    return QDir::homePath();
+}
+
+}  // namespace
+
+QString trimBlanks(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.mid(b, e - b);
+}
+
+QString Prefs::settingsPath()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = homePath() + "/.config";
+    return base + "/Kaptorix/Kaptorix.conf";
+}
+
+void Prefs::reloadForTests()
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    st.settings.reset();
+}
+
+void Prefs::registerDefaults()
+{
+    const QString lang = Lang::current();
+    const QString aiLanguage = lang == "hu" ? "magyar" : lang == "de" ? "Deutsch" : "English";
+    const QList<QPair<QString, QVariant>> table{
+        {"language", "en"},
+        {"after.editor", true},
+        {"after.copy", true},
+        {"after.save", false},
+        {"after.preview", true},
+        {"after.upload", false},
+        {"saveFolder", ""},
+        {"filePattern", "Kaptorix {YYYY}-{MM}-{DD} {hh}.{mm}.{ss}"},
+        {"imageFormat", "png"},
+        {"jpegQuality", 0.9},
+        {"downscaleRetina", false},
+        {"showCursor", false},
+        {"playSound", true},
+        {"showDock", false},
+        {"showLoupe", true},
+        {"ocrLanguages", "auto"},
+        {"colorFormat", "hex"},
+        {"copy.mode", "copy"},
+        {"remote.protocol", "webdav"},
+        {"remote.host", ""},
+        {"remote.port", ""},
+        {"remote.user", ""},
+        {"remote.folder", ""},
+        {"remote.publicURL", ""},
+        {"remote.keyPath", ""},
+        {"ai.provider", "claude"},
+        {"ai.openaiModel", "gpt-5.5"},
+        {"upload.copyFormat", "link"},
+        {"ai.model", "claude-sonnet-5-5"},
+        {"ai.language", aiLanguage},
+        {"history.max", 300},
+        {"history.days", 30},
+        {"scroll.maxHeight", 30000},
+    };
+    {
+        Store& st = store();
+        QMutexLocker lock(&st.mutex);
+        st.defaults.clear();
+        st.order.clear();
+        for (const auto& [k, v] : table) {
+            st.defaults.insert(k, v);
+            st.order.append(k);
+        }
+        // Settings of an earlier version. Their keyring item is not touched here: a
+        // Secret Service call at start-up could block or raise an unlock prompt.
+        QSettings& s = st.s();
+        for (const char* legacy : {"hub.baseURL", "hub.path", "hub.authHeader"})
+            s.remove(QString::fromLatin1(legacy));
+    }
+}
+
+QStringList Prefs::registeredKeys()
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    return st.order;
+}
+
+QVariant Prefs::value(const QString& key)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    QSettings& s = st.s();
+    if (s.contains(key))
+        return s.value(key);
+    return st.defaults.value(key);
+}
+
+QVariant Prefs::storedValue(const QString& key)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    QSettings& s = st.s();
+    return s.contains(key) ? s.value(key) : QVariant();
+}
+
+QVariant Prefs::registeredDefault(const QString& key)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    return st.defaults.value(key);
+}
+
+bool Prefs::contains(const QString& key)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    return st.s().contains(key);
+}
+
+QString Prefs::string(const QString& key)
+{
+    const QVariant v = value(key);
+    return v.isValid() ? v.toString() : QString();
+}
+
+bool Prefs::boolean(const QString& key)
+{
+    const QVariant v = value(key);
+    if (v.typeId() == QMetaType::QString) {
+        // INI stores booleans as text.
+        const QString t = v.toString().trimmed().toLower();
+        return t == "true" || t == "1" || t == "yes";
+    }
+    return v.toBool();
+}
+
+int Prefs::integer(const QString& key)
+{
+    bool ok = false;
+    const int i = value(key).toInt(&ok);
+    if (ok)
+        return i;
+    const double d = value(key).toDouble(&ok);
+    return ok ? int(d) : 0;
+}
+
+double Prefs::real(const QString& key)
+{
+    bool ok = false;
+    const double d = value(key).toDouble(&ok);
+    return ok ? d : 0.0;
+}
+
+QStringList Prefs::stringList(const QString& key)
+{
+    const QVariant v = value(key);
+    if (v.typeId() == QMetaType::QString)
+        return v.toString().isEmpty() ? QStringList() : QStringList{v.toString()};
+    return v.toStringList();
+}
+
+void Prefs::set(const QString& key, const QVariant& value)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    st.s().setValue(key, value);
+}
+
+void Prefs::remove(const QString& key)
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    st.s().remove(key);
+}
+
+void Prefs::sync()
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    st.s().sync();
+}
+
+QString Prefs::trimmed(const QString& key)
+{
+    return trimBlanks(string(key));
+}
+
+QString Prefs::saveFolderURL()
+{
+    const QString stored = string("saveFolder");
+    // Blank means the default folder; nothing is ever saved into the working directory.
+    if (!trimBlanks(stored).isEmpty()) {
+        QString path = stored;
+        if (path == "~")
+            path = homePath();
+        else if (path.startsWith("~/"))
+            path = homePath() + path.mid(1);
+        if (QDir::isRelativePath(path))
+            path = homePath() + "/" + path;
+        return QDir::cleanPath(path);
+    }
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty())
+        pictures = homePath();
+    return QDir::cleanPath(pictures + "/Kaptorix");
+}
+
+ImageFormat Prefs::imageFormat()
+{
+    return fromRaw<ImageFormat>(string("imageFormat")).value_or(ImageFormat::png);
+}
+
+CopyMode Prefs::copyMode()
+{
+    return fromRaw<CopyMode>(string("copy.mode")).value_or(CopyMode::copy);
+}
+
+RemoteProtocol Prefs::remoteProtocol()
+{
+    return fromRaw<RemoteProtocol>(string("remote.protocol")).value_or(RemoteProtocol::webdav);
+}
+
+AIProvider Prefs::aiProvider()
+{
+    return fromRaw<AIProvider>(string("ai.provider")).value_or(AIProvider::claude);
+}
+
+UploadCopyFormat Prefs::uploadCopyFormat()
+{
+    return fromRaw<UploadCopyFormat>(string("upload.copyFormat")).value_or(UploadCopyFormat::link);
+}
+
+ColorFormat Prefs::colorFormat()
+{
+    const QVariant v = value("colorFormat");
+    return fromRaw<ColorFormat>(v.isValid() ? v.toString() : "hex").value_or(ColorFormat::hex);
+}
+
+std::optional<qint64> Prefs::remotePort()
+{
+    const QString t = trimmed("remote.port");
+    static const QRegularExpression re(QStringLiteral("^[+-]?[0-9]+$"));
+    if (t.isEmpty() || !re.match(t).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 v = t.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return v;
+}
+
+QStringList Prefs::ocrLanguages()
+{
+    const QVariant v = value("ocrLanguages");
+    const QString text = v.isValid() ? v.toString() : QStringLiteral("auto");
+    if (text == "auto" || text.isEmpty())
+        return {};
+    QStringList out;
+    for (const QString& piece : text.split(',')) {
+        if (piece.isEmpty())
+            continue;
+        out.append(trimBlanks(piece));
+    }
+    return out;
+}
+
+}  // namespace kx

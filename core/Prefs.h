@@ -1,0 +1,59 @@
+#pragma once
+// The settings store: QSettings (INI) under $XDG_CONFIG_HOME/Kaptorix/Kaptorix.conf with a
+// layer of registered defaults kept in memory (never written). Reads are thread-safe.
+
+#include "core/Enums.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+namespace kx {
+
+class Prefs {
+public:
+    // Registers the defaults of every known key and removes settings of earlier versions.
+    // Called first thing at launch; repeating it is harmless.
+    static void registerDefaults();
+
+    // The value of a key: the stored one, else the registered default, else invalid.
+    static QVariant value(const QString& key);
+    // Only what the user stored (no defaults).
+    static QVariant storedValue(const QString& key);
+    static QVariant registeredDefault(const QString& key);
+    static QString string(const QString& key);
+    static bool boolean(const QString& key);
+    static int integer(const QString& key);
+    static double real(const QString& key);
+    static QStringList stringList(const QString& key);
+    static void set(const QString& key, const QVariant& value);
+    static void remove(const QString& key);
+    static bool contains(const QString& key);  // stored by the user
+    static void sync();
+
+    // Typed getters; each falls back to the enumeration's first case.
+    static QString saveFolderURL();  // absolute folder path, not created here
+    static ImageFormat imageFormat();
+    static CopyMode copyMode();
+    static RemoteProtocol remoteProtocol();
+    static std::optional<qint64> remotePort();
+    static AIProvider aiProvider();
+    static UploadCopyFormat uploadCopyFormat();
+    static ColorFormat colorFormat();
+    static QStringList ocrLanguages();  // empty: automatic choice
+    // Stored text with spaces and tabs (not line breaks) removed from both ends.
+    static QString trimmed(const QString& key);
+
+    // The registered keys in registration order.
+    static QStringList registeredKeys();
+    // Path of the settings file.
+    static QString settingsPath();
+    // Tests only: forget the open store so the next access re-reads the environment.
+    static void reloadForTests();
+};
+
+// Spaces and tabs removed from both ends (line breaks stay).
+QString trimBlanks(const QString& s);
+
+}  // namespace kx

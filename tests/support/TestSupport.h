@@ -1,0 +1,40 @@
+#pragma once
+// Helpers shared by the tests: private folders, waiting for conditions, image
+// comparison with golden files, and running small desktop programs.
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace kx::test {
+
+// Points HOME and the XDG folders at `root` (created as needed).
+void isolateUserFolders(const QString& root);
+
+// Spins the event loop until `condition` holds or `timeoutMs` passes; true when it held.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+
+// Folder for test artefacts (KX_ARTIFACT_DIR or a temp folder), created on demand.
+QString artifactDir(const QString& sub = QString());
+
+// Absolute path of a file in the source tree (KX_SOURCE_DIR).
+QString sourcePath(const QString& relative);
+
+// Largest per-channel difference between two images of equal size; -1 when sizes differ.
+int maxChannelDifference(const QImage& a, const QImage& b);
+
+// Compares `actual` with the committed golden PNG. With KX_UPDATE_GOLDENS=1 the golden
+// is (re)written and the check passes. On a mismatch the actual image is written beside
+// the golden as <name>.actual.png and `why` says by how much.
+bool matchesGolden(const QImage& actual, const QString& goldenPath, int tolerance,
+                   QString* why = nullptr, double maxBadFraction = 0.0);
+
+// Runs a program to completion; returns its exit code (-1 if it could not run).
+int run(const QString& program, const QStringList& args, QByteArray* out = nullptr,
+        int timeoutMs = 30000);
+
+// True when DISPLAY is set and the X server answers (desktop tests skip otherwise).
+bool haveDisplay();
+
+}  // namespace kx::test
