@@ -64,14 +64,15 @@ QString FileNaming::fill(const QString& pattern, const QDateTime& date,
     text.replace("{title}", title ? *title : kindLabel);
     text.replace("{kind}", kindLabel);
 
+    // Blank test first: a tab is a blank here, not a control character to replace.
+    if (trimBlanks(text).isEmpty())
+        return QStringLiteral("Kaptorix");
     QString safe;
     safe.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
         safe += forbidden(ch.unicode()) ? QChar('-') : ch;
     }
-    if (trimBlanks(safe).isEmpty())
-        return QStringLiteral("Kaptorix");
     return truncateUtf8(safe, kMaxBaseBytes);
 }
 

@@ -1,0 +1,49 @@
+#include "core/ColorUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+TEST(HexColors, ParsingIsStrict)
+{
+    for (const char* white : {"#FFF", "fff", " #fff ", "ffffff", "#FFFFFF#"}) {
+        const auto c = colorFromHex(white);
+        ASSERT_TRUE(c) << white;
+        EXPECT_EQ(c->rgb(), qRgb(255, 255, 255)) << white;
+    }
+    for (const char* bad : {"#ffff", "#fffffff", "#12345G", "\tfff", "fff\n", "+fffff", "0xfff", "-fffff",
+                            "ff fff", "", "#", "ｆｆｆ"})
+        EXPECT_FALSE(colorFromHex(QString::fromUtf8(bad))) << bad;
+    EXPECT_EQ(colorFromHex("#1a2B3c")->rgb(), qRgb(0x1a, 0x2b, 0x3c));
+    EXPECT_EQ(colorFromHex("abc")->rgb(), qRgb(0xaa, 0xbb, 0xcc));
+}
+
+TEST(ColorText, FiveForms)
+{
+    const QColor orange = QColor::fromRgbF(1.0f, 0.5f, 0.0f);
+    EXPECT_EQ(formatted(orange, ColorFormat::hex), "#FF8000");
+    EXPECT_EQ(formatted(orange, ColorFormat::hexLower), "#ff8000");
+    EXPECT_EQ(formatted(orange, ColorFormat::rgb), "rgb(255, 128, 0)");
+    EXPECT_EQ(formatted(orange, ColorFormat::swiftUI), "Color(red: 1.000, green: 0.502, blue: 0.000)");
+    EXPECT_EQ(formatted(orange, ColorFormat::hsl), "hsl(30, 100%, 50%)");
+    EXPECT_EQ(formatted(Qt::black, ColorFormat::hsl), "hsl(0, 0%, 0%)");
+    EXPECT_EQ(formatted(Qt::white, ColorFormat::hsl), "hsl(0, 0%, 100%)");
+    EXPECT_EQ(formatted(QColor(128, 128, 128), ColorFormat::hsl), "hsl(0, 0%, 50%)");
+    EXPECT_EQ(formatted(QColor(255, 0, 0), ColorFormat::hsl), "hsl(0, 100%, 50%)");
+    EXPECT_EQ(formatted(QColor(0, 0, 255), ColorFormat::hsl), "hsl(240, 100%, 50%)");
+    // A hue just below red rounds up to 360 and stays there.
+    EXPECT_EQ(formatted(QColor(255, 0, 1), ColorFormat::hsl), "hsl(360, 100%, 50%)");
+}
+
+TEST(ColorText, ChannelsAreRoundedAndClamped)
+{
+    const RGB255 c = rgb255(QColor::fromRgbF(0.5f, 0.0f, 1.0f));
+    EXPECT_EQ(c.r, 128);
+    EXPECT_EQ(c.g, 0);
+    EXPECT_EQ(c.b, 255);
+    // Extended-range components (e.g. from a wide-gamut source) stay within a byte.
+    const RGB255 e = rgb255(QColor::fromRgbF(1.2f, -0.1f, 0.5f));
+    EXPECT_EQ(e.r, 255);
+    EXPECT_EQ(e.g, 0);
+    EXPECT_EQ(formatted(QColor::fromRgbF(1.2f, -0.1f, 0.5f), ColorFormat::hex), "#FF0080");
+}

@@ -1,0 +1,207 @@
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "core/SourceKind.h"
+#include "TestSupport.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QSet>
+#include <QtConcurrent>
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+TEST(Lang, ResolveFromSettingAndSystemLanguages)
+{
+    EXPECT_EQ(Lang::resolve("hu", {"en-US"}), "hu");
+    EXPECT_EQ(Lang::resolve("de", {}), "de");
+    EXPECT_EQ(Lang::resolve("en", {"hu-HU"}), "en");
+    EXPECT_EQ(Lang::resolve("auto", {"hu-HU", "en-US"}), "hu");
+    EXPECT_EQ(Lang::resolve("auto", {"en-US", "hu-HU"}), "en");
+    EXPECT_EQ(Lang::resolve("auto", {"de-AT"}), "de");
+    EXPECT_EQ(Lang::resolve("fr", {"de-CH"}), "de");
+    EXPECT_EQ(Lang::resolve("HU", {"fr-FR"}), "en");
+    EXPECT_EQ(Lang::resolve("auto", {}), "en");
+}
+
+TEST(Lang, FixedForTheProcessOnceDecided)
+{
+    Lang::overrideForTests("de");
+    Prefs::set("language", "hu");
+    EXPECT_EQ(Lang::current(), "de");
+    Prefs::remove("language");
+    Lang::overrideForTests("en");
+}
+
+TEST(Tr, PicksLanguageThenGermanArgumentThenTableThenEnglish)
+{
+    EXPECT_EQ(trIn("en", "Area", "Terület"), "Area");
+    EXPECT_EQ(trIn("hu", "Area", "Terület"), "Terület");
+    EXPECT_EQ(trIn("de", "Area", "Terület"), "Bereich");
+    EXPECT_EQ(trIn("de", "Area", "Terület", "Fläche"), "Fläche");
+    EXPECT_EQ(trIn("de", "Pin area on screen", "Terület kitűzése"), "Bereich auf dem Bildschirm anheften");
+    EXPECT_EQ(trIn("de", "No such text 123", "Nincs"), "No such text 123");
+    EXPECT_EQ(trIn("de", "File", "Fájl"), "Ablage");
+    // An explicitly empty German text is a German text.
+    EXPECT_EQ(trIn("de", "Area", "Terület", QString("")), "");
+
+    Lang::overrideForTests("de");
+    EXPECT_EQ(label(SourceKind::area), "Bereich");
+    EXPECT_EQ(tr("View", "Nézet"), "Darstellung");
+    Lang::overrideForTests("hu");
+    EXPECT_EQ(label(SourceKind::scrolling), "Görgetős");
+    Lang::overrideForTests("en");
+    EXPECT_EQ(label(SourceKind::color), "Color");
+}
+
+TEST(Tr, SafeFromManyThreads)
+{
+    QList<QFuture<bool>> runs;
+    for (int i = 0; i < 8; ++i)
+        runs.append(QtConcurrent::run([] {
+            bool ok = true;
+            for (int k = 0; k < 2000; ++k)
+                ok = ok && trIn("de", "Undo", "Visszavonás") == "Widerrufen";
+            return ok;
+        }));
+    for (auto& r : runs)
+        EXPECT_TRUE(r.result());
+}
+
+TEST(GermanTable, KeysAreUniqueAndCarryTheListedRows)
+{
+    QSet<QString> seen;
+    for (const auto& [en, de] : German::pairs()) {
+        EXPECT_FALSE(seen.contains(en)) << "duplicate English key: " << en.toStdString();
+        seen.insert(en);
+        EXPECT_FALSE(de.isEmpty()) << en.toStdString();
+    }
+    const auto& t = German::table();
+    EXPECT_EQ(t.value("1. Capture"), "1. Aufnahme");
+    EXPECT_EQ(t.value("Quit Kaptorix"), "Kaptorix beenden");
+    EXPECT_EQ(t.value("History…"), "Verlauf…");
+    EXPECT_EQ(t.value("AI"), "KI");
+    EXPECT_EQ(t.value("s"), "s");
+}
+
+// ---- every kx::tr call in the product sources has a German text ------------------------
+
+namespace {
+
+// Reads one C++ string literal (or adjacent literals, optionally wrapped in QStringLiteral)
+// at `i`; returns false when the argument is not a plain literal.
+bool readLiteral(const QString& src, qsizetype& i, QString& out)
+{
+    auto skipSpace = [&] {
+        while (i < src.size() && src[i].isSpace())
+            ++i;
+    };
+    skipSpace();
+    bool wrapped = false;
+    for (const char* w : {"QStringLiteral(", "QString(", "QString::fromUtf8("}) {
+        if (src.mid(i, qsizetype(strlen(w))) == QLatin1String(w)) {
+            i += qsizetype(strlen(w));
+            wrapped = true;
+            break;
+        }
+    }
+    skipSpace();
+    if (i < src.size() && src[i] == 'u' && i + 1 < src.size() && src[i + 1] == '8')
+        i += 2;
+    if (i >= src.size() || src[i] != '"')
+        return false;
+    out.clear();
+    while (i < src.size() && src[i] == '"') {
+        ++i;
+        while (i < src.size() && src[i] != '"') {
+            if (src[i] == '\\' && i + 1 < src.size()) {
+                const QChar e = src[i + 1];
+                i += 2;
+                switch (e.unicode()) {
+                case 'n': out += '\n'; break;
+                case 't': out += '\t'; break;
+                case 'u':
+                    out += QChar(src.mid(i, 4).toUShort(nullptr, 16));
+                    i += 4;
+                    break;
+                default: out += e;
+                }
+            } else {
+                out += src[i++];
+            }
+        }
+        ++i;  // closing quote
+        skipSpace();
+    }
+    if (wrapped) {
+        skipSpace();
+        if (i < src.size() && src[i] == ')')
+            ++i;
+    }
+    return true;
+}
+
+struct Missing {
+    QString file;
+    QString en;
+};
+
+QList<Missing> scanFile(const QString& path, int* calls)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QString src = QString::fromUtf8(f.readAll());
+    static const QRegularExpression call(QStringLiteral(R"((?<![\w:.>])(?:kx::)?tr\s*\()"));
+    QList<Missing> missing;
+    auto it = call.globalMatch(src);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        qsizetype i = m.capturedEnd();
+        QString en, hu;
+        if (!readLiteral(src, i, en))
+            continue;  // computed text: not checkable here
+        while (i < src.size() && src[i].isSpace())
+            ++i;
+        if (i >= src.size() || src[i] != ',')
+            continue;
+        ++i;
+        if (!readLiteral(src, i, hu))
+            continue;
+        ++*calls;
+        while (i < src.size() && src[i].isSpace())
+            ++i;
+        const bool germanGiven = i < src.size() && src[i] == ',';
+        if (!germanGiven && !German::table().contains(en))
+            missing.append({path, en});
+    }
+    return missing;
+}
+
+}  // namespace
+
+TEST(GermanCoverage, EveryTrCallInTheSourcesHasGerman)
+{
+    const QString root = test::sourcePath("");
+    const QStringList skip{"tests", "bench", ".git", "build", "scripts", "cmake", "resources"};
+    QList<Missing> missing;
+    int calls = 0, files = 0;
+    QDirIterator it(root, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(root).relativeFilePath(path);
+        const QString top = rel.section('/', 0, 0);
+        if (skip.contains(top) || top.startsWith("build"))
+            continue;
+        ++files;
+        missing += scanFile(path, &calls);
+    }
+    EXPECT_GT(files, 10);
+    EXPECT_GT(calls, 0);
+    QString report;
+    for (const Missing& m : missing)
+        report += QString("  %1: \"%2\"\n").arg(QDir(root).relativeFilePath(m.file), m.en);
+    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " kx::tr call(s) have no German text "
+                                   << "(pass it as the third argument or add a row to core/GermanTable.cpp):\n"
+                                   << report.toStdString();
+}

@@ -1,0 +1,172 @@
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QtConcurrent>
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+namespace {
+struct PrefsTest : ::testing::Test {
+    void SetUp() override
+    {
+        QFile::remove(Prefs::settingsPath());
+        Prefs::reloadForTests();
+        Lang::overrideForTests("en");
+        Prefs::registerDefaults();
+    }
+};
+}  // namespace
+
+TEST_F(PrefsTest, RegistersThirtyThreeDefaultsInMemoryOnly)
+{
+    const QStringList keys = Prefs::registeredKeys();
+    ASSERT_EQ(keys.size(), 33);
+    EXPECT_EQ(keys.first(), "language");
+    EXPECT_EQ(keys.last(), "scroll.maxHeight");
+    EXPECT_EQ(Prefs::string("language"), "en");
+    EXPECT_TRUE(Prefs::boolean("after.editor"));
+    EXPECT_FALSE(Prefs::boolean("after.save"));
+    EXPECT_EQ(Prefs::string("filePattern"), "Kaptorix {YYYY}-{MM}-{DD} {hh}.{mm}.{ss}");
+    EXPECT_DOUBLE_EQ(Prefs::real("jpegQuality"), 0.9);
+    EXPECT_EQ(Prefs::integer("history.max"), 300);
+    EXPECT_EQ(Prefs::integer("history.days"), 30);
+    EXPECT_EQ(Prefs::integer("scroll.maxHeight"), 30000);
+    EXPECT_EQ(Prefs::string("ai.model"), "claude-sonnet-5-5");
+    EXPECT_EQ(Prefs::string("ai.openaiModel"), "gpt-5.5");
+    EXPECT_EQ(Prefs::string("ai.language"), "English");
+    EXPECT_FALSE(Prefs::value("recentColors").isValid()) << "unregistered keys have no default";
+
+    Prefs::sync();
+    QSettings raw(Prefs::settingsPath(), QSettings::IniFormat);
+    EXPECT_TRUE(raw.allKeys().isEmpty()) << "defaults must never be written";
+
+    // Stored booleans come back from the INI text form.
+    Prefs::set("after.save", true);
+    Prefs::sync();
+    Prefs::reloadForTests();
+    EXPECT_TRUE(Prefs::boolean("after.save"));
+}
+
+TEST_F(PrefsTest, AiLanguageDefaultFollowsInterfaceLanguageButStoredValueWins)
+{
+    Lang::overrideForTests("hu");
+    Prefs::registerDefaults();
+    EXPECT_EQ(Prefs::string("ai.language"), "magyar");
+    Lang::overrideForTests("de");
+    Prefs::registerDefaults();
+    EXPECT_EQ(Prefs::string("ai.language"), "Deutsch");
+    Prefs::set("ai.language", "English");
+    EXPECT_EQ(Prefs::string("ai.language"), "English");
+    Prefs::remove("ai.language");
+}
+
+TEST_F(PrefsTest, LegacyHubSettingsAreRemovedOthersKept)
+{
+    Prefs::set("hub.baseURL", "https://hub.test");
+    Prefs::set("hub.path", "/up");
+    Prefs::set("hub.authHeader", "x");
+    Prefs::set("remote.host", "dav.test");
+    Prefs::registerDefaults();
+    EXPECT_FALSE(Prefs::contains("hub.baseURL"));
+    EXPECT_FALSE(Prefs::contains("hub.path"));
+    EXPECT_FALSE(Prefs::contains("hub.authHeader"));
+    EXPECT_EQ(Prefs::string("remote.host"), "dav.test");
+}
+
+TEST_F(PrefsTest, TypedGettersFallBackToFirstCase)
+{
+    EXPECT_EQ(Prefs::imageFormat(), ImageFormat::png);
+    Prefs::set("imageFormat", "JPG");
+    EXPECT_EQ(Prefs::imageFormat(), ImageFormat::png);
+    Prefs::set("imageFormat", "heic");
+    EXPECT_EQ(Prefs::imageFormat(), ImageFormat::heic);
+    Prefs::set("remote.protocol", "SFTP");
+    EXPECT_EQ(Prefs::remoteProtocol(), RemoteProtocol::webdav);
+    Prefs::set("remote.protocol", "sftp");
+    EXPECT_EQ(Prefs::remoteProtocol(), RemoteProtocol::sftp);
+    Prefs::set("copy.mode", "copyAndClose");
+    EXPECT_EQ(Prefs::copyMode(), CopyMode::copyAndClose);
+    Prefs::set("ai.provider", "OpenAI");
+    EXPECT_EQ(Prefs::aiProvider(), AIProvider::claude);
+    Prefs::set("upload.copyFormat", "html");
+    EXPECT_EQ(Prefs::uploadCopyFormat(), UploadCopyFormat::html);
+    Prefs::set("colorFormat", "nonsense");
+    EXPECT_EQ(Prefs::colorFormat(), ColorFormat::hex);
+}
+
+TEST_F(PrefsTest, RemotePortParsing)
+{
+    const QList<QPair<QString, std::optional<qint64>>> cases{
+        {" 2222\t", 2222}, {"22a", std::nullopt}, {"+", std::nullopt}, {"", std::nullopt},
+        {"-1", -1},        {"+21", 21},          {"9223372036854775807", 9223372036854775807LL},
+        {"9223372036854775808", std::nullopt},   {"2 2", std::nullopt}, {"0x16", std::nullopt}};
+    for (const auto& [text, want] : cases) {
+        Prefs::set("remote.port", text);
+        EXPECT_EQ(Prefs::remotePort(), want) << text.toStdString();
+    }
+}
+
+TEST_F(PrefsTest, OcrLanguagesSplitting)
+{
+    EXPECT_TRUE(Prefs::ocrLanguages().isEmpty());
+    Prefs::set("ocrLanguages", "en, \t ,de");
+    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"en", "", "de"}));
+    Prefs::set("ocrLanguages", ",en,,de,");
+    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"en", "de"}));
+    Prefs::set("ocrLanguages", "hu-HU, en-US");
+    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"hu-HU", "en-US"}));
+    Prefs::set("ocrLanguages", "");
+    EXPECT_TRUE(Prefs::ocrLanguages().isEmpty());
+}
+
+TEST_F(PrefsTest, SaveFolderNeverTheWorkingDirectory)
+{
+    const QString home = QDir::homePath();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    EXPECT_EQ(Prefs::saveFolderURL(), QDir::cleanPath(pictures + "/Kaptorix"));
+    Prefs::set("saveFolder", "   ");
+    EXPECT_EQ(Prefs::saveFolderURL(), QDir::cleanPath(pictures + "/Kaptorix"));
+    Prefs::set("saveFolder", "~/Shots");
+    EXPECT_EQ(Prefs::saveFolderURL(), home + "/Shots");
+    Prefs::set("saveFolder", "~");
+    EXPECT_EQ(Prefs::saveFolderURL(), home);
+    Prefs::set("saveFolder", "shots/new");
+    EXPECT_EQ(Prefs::saveFolderURL(), home + "/shots/new");
+    Prefs::set("saveFolder", "/tmp/kx shots");
+    EXPECT_EQ(Prefs::saveFolderURL(), "/tmp/kx shots");
+    EXPECT_EQ(Prefs::trimmed("saveFolder"), "/tmp/kx shots");
+    Prefs::set("remote.host", " \thost.test \n");
+    EXPECT_EQ(Prefs::trimmed("remote.host"), "host.test \n");
+}
+
+TEST_F(PrefsTest, ConcurrentReadsWhileWriting)
+{
+    std::atomic<bool> stop{false};
+    auto writer = QtConcurrent::run([&] {
+        for (int i = 0; i < 2000; ++i)
+            Prefs::set("remote.port", QString::number(i));
+        stop = true;
+    });
+    QList<QFuture<int>> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.append(QtConcurrent::run([&] {
+            int bad = 0;
+            while (!stop) {
+                if (Prefs::string("filePattern") != "Kaptorix {YYYY}-{MM}-{DD} {hh}.{mm}.{ss}")
+                    ++bad;
+                const auto p = Prefs::remotePort();
+                if (p && (*p < 0 || *p >= 2000))
+                    ++bad;
+            }
+            return bad;
+        }));
+    }
+    writer.waitForFinished();
+    for (auto& r : readers)
+        EXPECT_EQ(r.result(), 0);
+}
