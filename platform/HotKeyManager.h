@@ -1,0 +1,71 @@
+#pragma once
+// Registers the global shortcuts of the ten capture actions and the short-lived extra keys
+// of the scrolling capture, and turns presses into calls. GUI thread only.
+#include "platform/HotKeyBackend.h"
+#include "platform/HotKeys.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kx {
+
+class HotKeyManager : public QObject {
+    Q_OBJECT
+public:
+    // The process-wide manager over the X11 backend, created on first use.
+    static HotKeyManager& shared();
+
+    // A manager over another backend (tests). Takes ownership.
+    explicit HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* parent = nullptr);
+    ~HotKeyManager() override;
+
+    // What a permanent hot key does; set once at launch.
+    std::function<void(HotKeyAction)> onTrigger;
+
+    // Actions whose shortcut was refused (held by another client, or already used by another
+    // action). The Shortcuts tab shows a warning for these.
+    const QSet<HotKeyAction>& failed() const { return m_failed; }
+    bool isRegistered(HotKeyAction action) const { return m_registered.contains(action); }
+
+    // (Re)registers one action's current shortcut.
+    void registerAction(HotKeyAction action);
+    // Registers all ten actions in declaration order.
+    void registerAll();
+    // The effective shortcut: stored, or the default; none when the user removed it.
+    std::optional<KeyCombo> combo(HotKeyAction action) const;
+    // Stores a new shortcut (none removes it) and re-registers the action.
+    void setCombo(const std::optional<KeyCombo>& combo, HotKeyAction action);
+    // Every action back to its default shortcut.
+    void resetAll();
+
+    // An extra global key (keysym + KeyCombo modifier bits). Returns its id (1001, 1002, ...
+    // never reused, used up even when the grab fails), or none when it could not be grabbed.
+    std::optional<quint32> registerTemporary(quint32 keysym, quint32 modifiers,
+                                             std::function<void()> handler);
+    // Releases a temporary key; unknown ids do nothing.
+    void unregisterTemporary(quint32 id);
+
+    // Settings key of an action's shortcut, "hotkey.<raw value>".
+    static QString settingsKey(HotKeyAction action);
+
+private:
+    void pressed(quint32 id);
+    void fire(quint32 id);
+    bool comboInUse(const KeyCombo& combo) const;
+
+    std::unique_ptr<HotKeyBackend> m_backend;
+    QSet<HotKeyAction> m_failed;
+    QHash<HotKeyAction, KeyCombo> m_registered;
+    struct Temporary {
+        KeyCombo combo;
+        std::function<void()> handler;
+    };
+    QHash<quint32, Temporary> m_temporary;
+    quint32 m_nextTemporaryId = 1000;
+};
+
+}  // namespace kx
