@@ -1,0 +1,93 @@
+#include "editor/EffectCache.h"
+
+#include "editor/ImageEffects.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kx {
+
+namespace {
+// Strengths beyond these change nothing visible but would read ever wider margins.
+constexpr double kMaxSigma = 1000;
+constexpr double kMaxBlock = 8192;
+
+double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+}  // namespace
+
+EffectCache::EffectCache(qint64 maxBytes) : m_maxBytes(std::max<qint64>(maxBytes, 0)) {}
+
+QRect EffectCache::clippedRect(const QRectF& rect, const QSize& size)
+{
+    const QRectF r = rect.normalized();
+    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) || !std::isfinite(r.height()))
+        return {};
+    // Smallest whole-pixel rectangle holding `rect`, then cut to the image.
+    const double x0 = std::max(std::floor(r.left()), 0.0);
+    const double y0 = std::max(std::floor(r.top()), 0.0);
+    const double x1 = std::min(std::ceil(r.right()), double(size.width()));
+    const double y1 = std::min(std::ceil(r.bottom()), double(size.height()));
+    if (x1 - x0 < 1 || y1 - y0 < 1)
+        return {};
+    return QRect(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
+}
+
+QImage EffectCache::patch(ToolKind kind, const QRectF& rect, double intensity, const QImage& base)
+{
+    if (kind != ToolKind::blur && kind != ToolKind::pixelate)
+        return {};
+    const QRect d = clippedRect(rect, base.size());
+    if (d.isEmpty())
+        return {};
+    const QString key = QStringLiteral("%1|%2|%3,%4,%5,%6|%7")
+                            .arg(m_version)
+                            .arg(rawValue(kind))
+                            .arg(d.x())
+                            .arg(d.y())
+                            .arg(d.width())
+                            .arg(d.height())
+                            .arg(intensity, 0, 'g', 17);
+    if (auto it = m_entries.find(key); it != m_entries.end()) {
+        m_lru.splice(m_lru.begin(), m_lru, it->second);
+        return it->second->image;
+    }
+
+    QImage made;
+    if (kind == ToolKind::pixelate) {
+        const double block = std::min(std::max(finiteOr(intensity, 2), 2.0), kMaxBlock);
+        // The block grid starts at the patch's bottom-left corner.
+        made = pixelated(base, d, block, QPoint(d.x(), d.y() + d.height()));
+    } else {
+        const double sigma = std::min(std::max(finiteOr(intensity, 1), 1.0), kMaxSigma);
+        made = blurred(base, d, sigma);
+    }
+    if (made.isNull())
+        return {};
+    ++m_computed;
+    insert(key, made);
+    return made;
+}
+
+void EffectCache::insert(const QString& key, const QImage& image)
+{
+    const qint64 size = image.sizeInBytes();
+    if (size > m_maxBytes)
+        return;  // larger than the whole budget: used once, never kept
+    while (!m_lru.empty() && m_bytes + size > m_maxBytes) {
+        m_bytes -= m_lru.back().bytes;
+        m_entries.erase(m_lru.back().key);
+        m_lru.pop_back();
+    }
+    m_lru.push_front(Entry{key, image, size});
+    m_entries[key] = m_lru.begin();
+    m_bytes += size;
+}
+
+void EffectCache::clear()
+{
+    m_lru.clear();
+    m_entries.clear();
+    m_bytes = 0;
+}
+
+}  // namespace kx

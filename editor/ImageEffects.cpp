@@ -1,0 +1,383 @@
+#include "editor/ImageEffects.h"
+
+#include "editor/Parallel.h"
+
+#include <QtGlobal>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace kx {
+
+namespace {
+
+constexpr int kShift = 24;
+constexpr uint64_t kHalf = uint64_t(1) << (kShift - 1);
+
+uint32_t reciprocal(uint32_t n) { return uint32_t(((uint64_t(1) << kShift) + n / 2) / n); }
+
+inline uint8_t scaled(uint32_t acc, uint32_t inv) { return uint8_t((uint64_t(acc) * inv + kHalf) >> kShift); }
+
+// Read-only view of a byte image with C bytes per pixel.
+struct View {
+    const uchar* bits;
+    qsizetype stride;
+    int width;
+    int height;
+};
+
+// Pixels x0 ... x0 + n - 1 of row y, with coordinates outside the image clamped to its edge.
+template <int C>
+void fetchClamped(const View& v, int y, int x0, int n, uchar* out)
+{
+    const uchar* row = v.bits + qsizetype(std::clamp(y, 0, v.height - 1)) * v.stride;
+    int i = 0;
+    for (; i < n && x0 + i < 0; ++i)
+        std::memcpy(out + i * C, row, C);
+    const int inStart = x0 + i;
+    const int inCount = std::max(0, std::min(n - i, v.width - inStart));
+    if (inCount > 0) {
+        std::memcpy(out + i * C, row + qsizetype(inStart) * C, size_t(inCount) * C);
+        i += inCount;
+    }
+    const uchar* last = row + qsizetype(v.width - 1) * C;
+    for (; i < n; ++i)
+        std::memcpy(out + i * C, last, C);
+}
+
+// Calls fn(row, multiplicity) for the rows y0 ... y1 - 1 clamped into 0 ... height - 1, so
+// the rows beyond an edge are read once however many of them there are.
+template <typename F>
+void forClampedRows(int y0, int y1, int height, F fn)
+{
+    const int n = y1 - y0;
+    const int above = std::clamp(-y0, 0, n);
+    const int below = std::clamp(y1 - height, 0, n);
+    if (above > 0)
+        fn(0, above);
+    for (int y = std::max(y0, 0); y < std::min(y1, height); ++y)
+        fn(y, 1);
+    if (below > 0)
+        fn(height - 1, below);
+}
+
+// One box pass along a row in "valid" mode: nOut outputs from nOut + 2r inputs.
+template <int C>
+void boxRow(const uchar* in, uchar* out, int nOut, int r)
+{
+    const int win = 2 * r + 1;
+    const uint32_t inv = reciprocal(uint32_t(win));
+    uint32_t acc[C] = {};
+    for (int i = 0; i < win; ++i)
+        for (int c = 0; c < C; ++c)
+            acc[c] += in[i * C + c];
+    for (int i = 0; i < nOut; ++i) {
+        for (int c = 0; c < C; ++c)
+            out[i * C + c] = scaled(acc[c], inv);
+        if (i + 1 < nOut) {
+            for (int c = 0; c < C; ++c)
+                acc[c] += uint32_t(in[(i + win) * C + c]) - in[i * C + c];
+        }
+    }
+}
+
+// One box pass down the columns: rowsOut rows of `bytes` bytes from rowsOut + 2r rows.
+void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
+                int r, std::vector<uint32_t>& acc)
+{
+    const int win = 2 * r + 1;
+    const uint32_t inv = reciprocal(uint32_t(win));
+    acc.assign(size_t(bytes), 0);
+    uint32_t* a = acc.data();
+    for (int i = 0; i < win; ++i) {
+        const uchar* row = in + i * inStride;
+        for (int j = 0; j < bytes; ++j)
+            a[j] += row[j];
+    }
+    for (int y = 0; y < rowsOut; ++y) {
+        uchar* o = out + y * outStride;
+        for (int j = 0; j < bytes; ++j)
+            o[j] = scaled(a[j], inv);
+        if (y + 1 < rowsOut) {
+            const uchar* add = in + (y + win) * inStride;
+            const uchar* sub = in + y * inStride;
+            for (int j = 0; j < bytes; ++j)
+                a[j] += uint32_t(add[j]) - sub[j];
+        }
+    }
+}
+
+// Three box passes each way over `area` of the view (edge-clamped) into `out`.
+template <int C>
+bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage& out)
+{
+    const int r[3] = {widths[0] / 2, widths[1] / 2, widths[2] / 2};
+    const int m = r[0] + r[1] + r[2];
+    const int w = area.width(), h = area.height();
+    const int rowsIn = h + 2 * m, colsIn = w + 2 * m;
+    std::vector<uchar> horiz;
+    try {
+        horiz.resize(size_t(rowsIn) * w * C);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const qsizetype hStride = qsizetype(w) * C;
+
+    parallelFor(rowsIn, 32, [&](int begin, int end) {
+        std::vector<uchar> a(size_t(colsIn) * C), b(size_t(colsIn) * C);
+        for (int j = begin; j < end; ++j) {
+            fetchClamped<C>(src, area.y() - m + j, area.x() - m, colsIn, a.data());
+            boxRow<C>(a.data(), b.data(), colsIn - 2 * r[0], r[0]);
+            boxRow<C>(b.data(), a.data(), colsIn - 2 * r[0] - 2 * r[1], r[1]);
+            boxRow<C>(a.data(), horiz.data() + j * hStride, w, r[2]);
+        }
+    });
+
+    const int bandWidth = std::max(16, 256 / C);
+    const int bands = (w + bandWidth - 1) / bandWidth;
+    parallelFor(bands, 1, [&](int begin, int end) {
+        std::vector<uint32_t> acc;
+        for (int band = begin; band < end; ++band) {
+            const int cx = band * bandWidth;
+            const int bw = std::min(bandWidth, w - cx);
+            const int bytes = bw * C;
+            std::vector<uchar> t1(size_t(rowsIn) * bytes), t2(size_t(rowsIn) * bytes);
+            const int rows1 = rowsIn - 2 * r[0], rows2 = rows1 - 2 * r[1];
+            boxColumns(horiz.data() + qsizetype(cx) * C, hStride, t1.data(), bytes, rows1, bytes, r[0], acc);
+            boxColumns(t1.data(), bytes, t2.data(), bytes, rows2, bytes, r[1], acc);
+            boxColumns(t2.data(), bytes, out.bits() + qsizetype(cx) * C, out.bytesPerLine(), h, bytes, r[2], acc);
+        }
+    });
+    return true;
+}
+
+// Averages of k x k blocks of the view (edge-clamped), the block grid starting at (gx, gy).
+template <int C>
+void reduce(const View& src, int gx, int gy, int k, QImage& small)
+{
+    const int sw = small.width();
+    parallelFor(small.height(), 8, [&](int begin, int end) {
+        const int n = sw * k;
+        std::vector<uchar> row(size_t(n) * C);
+        std::vector<uint32_t> sums(size_t(n) * C);
+        const uint32_t area = uint32_t(k) * uint32_t(k);
+        for (int j = begin; j < end; ++j) {
+            std::fill(sums.begin(), sums.end(), 0u);
+            forClampedRows(gy + j * k, gy + j * k + k, src.height, [&](int y, int times) {
+                fetchClamped<C>(src, y, gx, n, row.data());
+                for (int i = 0; i < n * C; ++i)
+                    sums[size_t(i)] += uint32_t(row[size_t(i)]) * uint32_t(times);
+            });
+            uchar* out = small.scanLine(j);
+            for (int i = 0; i < sw; ++i) {
+                uint32_t acc[C] = {};
+                for (int dx = 0; dx < k; ++dx)
+                    for (int c = 0; c < C; ++c)
+                        acc[c] += sums[size_t((i * k + dx) * C + c)];
+                for (int c = 0; c < C; ++c)
+                    out[i * C + c] = uchar((acc[c] + area / 2) / area);
+            }
+        }
+    });
+}
+
+struct Tap {
+    int index;
+    uint32_t weight;  // of index + 1, in 1/256
+};
+
+// Bilinear enlargement of `small` (whose pixel 0 sits at `origin`, k original pixels per
+// pixel) onto the output pixels.
+template <int C>
+void enlarge(const QImage& small, double originX, double originY, int k, const QRect& area, QImage& out)
+{
+    auto taps = [&](int count, int start, double origin, int limit) {
+        std::vector<Tap> t(static_cast<size_t>(count), Tap{0, 0});
+        for (int i = 0; i < count; ++i) {
+            const double s = (start + i + 0.5 - origin) / k - 0.5;
+            int i0 = int(std::floor(s));
+            double f = s - i0;
+            if (i0 < 0) {
+                i0 = 0;
+                f = 0;
+            }
+            if (i0 >= limit - 1) {
+                i0 = limit - 2;
+                f = 1;
+            }
+            t[size_t(i)] = Tap{i0, uint32_t(std::lround(f * 256))};
+        }
+        return t;
+    };
+    const std::vector<Tap> xs = taps(area.width(), area.x(), originX, small.width());
+    const std::vector<Tap> ys = taps(area.height(), area.y(), originY, small.height());
+    parallelFor(area.height(), 32, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const Tap ty = ys[size_t(y)];
+            const uchar* r0 = small.constScanLine(ty.index);
+            const uchar* r1 = small.constScanLine(ty.index + 1);
+            uchar* o = out.scanLine(y);
+            const uint32_t wy1 = ty.weight, wy0 = 256 - wy1;
+            for (int x = 0; x < area.width(); ++x) {
+                const Tap tx = xs[size_t(x)];
+                const uint32_t wx1 = tx.weight, wx0 = 256 - wx1;
+                const uchar* a = r0 + tx.index * C;
+                const uchar* b = r1 + tx.index * C;
+                for (int c = 0; c < C; ++c) {
+                    const uint32_t top = a[c] * wx0 + a[C + c] * wx1;
+                    const uint32_t bottom = b[c] * wx0 + b[C + c] * wx1;
+                    o[x * C + c] = uchar((top * wy0 + bottom * wy1 + 32768) >> 16);
+                }
+            }
+        }
+    });
+}
+
+template <int C>
+QImage blurImpl(const View& src, const QRect& area, double sigma, QImage::Format format)
+{
+    QImage out(area.size(), format);
+    if (out.isNull())
+        return {};
+    // Beyond a few pixels of sigma the work moves to a copy reduced by k, so the cost per
+    // output pixel stays flat however strong the blur is.
+    const int k = std::max(1, int(sigma / 3));
+    if (k == 1) {
+        int widths[3];
+        boxWidthsForSigma(sigma, widths);
+        return blurDirect<C>(src, area, widths, out) ? out : QImage();
+    }
+    // The reduction and the bilinear enlargement blur a little themselves.
+    const double rest = sigma * sigma - (double(k) * k - 1) / 12.0 - double(k) * k / 6.0;
+    const double smallSigma = std::sqrt(std::max(rest, 0.25)) / k;
+    int widths[3];
+    boxWidthsForSigma(smallSigma, widths);
+    const int ms = widths[0] / 2 + widths[1] / 2 + widths[2] / 2;
+    const int apron = ms + 2;
+    const int gx = area.x() - apron * k, gy = area.y() - apron * k;
+    const int sw = (area.width() + k - 1) / k + 2 * apron + 1;
+    const int sh = (area.height() + k - 1) / k + 2 * apron + 1;
+    QImage small(sw, sh, format);
+    if (small.isNull())
+        return {};
+    reduce<C>(src, gx, gy, k, small);
+    QImage smallBlurred(sw - 2 * ms, sh - 2 * ms, format);
+    if (smallBlurred.isNull())
+        return {};
+    const View sv{small.constBits(), small.bytesPerLine(), sw, sh};
+    if (!blurDirect<C>(sv, QRect(ms, ms, sw - 2 * ms, sh - 2 * ms), widths, smallBlurred))
+        return {};
+    enlarge<C>(smallBlurred, gx + double(ms) * k, gy + double(ms) * k, k, area, out);
+    return out;
+}
+
+template <int C>
+void pixelateImpl(const View& src, const QRect& area, double b, const QPoint& grid, QImage& out)
+{
+    // Pixel x belongs to the block whose span holds its centre.
+    auto blockOf = [&](int x, int origin) { return int(std::floor((x + 0.5 - origin) / b)); };
+    auto blockStart = [&](int n, int origin) { return int(std::ceil(origin + n * b - 0.5)); };
+
+    const int nx0 = blockOf(area.left(), grid.x()), nx1 = blockOf(area.right(), grid.x());
+    const int ny0 = blockOf(area.top(), grid.y()), ny1 = blockOf(area.bottom(), grid.y());
+    const int spanX0 = blockStart(nx0, grid.x()), spanX1 = blockStart(nx1 + 1, grid.x());
+    const int spanW = spanX1 - spanX0;
+    const int blockRows = ny1 - ny0 + 1;
+
+    parallelFor(blockRows, 1, [&](int begin, int end) {
+        std::vector<uchar> row(size_t(spanW) * C);
+        std::vector<uint32_t> sums(size_t(spanW) * C);
+        for (int by = begin; by < end; ++by) {
+            const int n = ny0 + by;
+            const int y0 = blockStart(n, grid.y()), y1 = blockStart(n + 1, grid.y());
+            std::fill(sums.begin(), sums.end(), 0u);
+            forClampedRows(y0, y1, src.height, [&](int y, int times) {
+                fetchClamped<C>(src, y, spanX0, spanW, row.data());
+                for (int i = 0; i < spanW * C; ++i)
+                    sums[size_t(i)] += uint32_t(row[size_t(i)]) * uint32_t(times);
+            });
+            const int oy0 = std::max(y0, area.top()), oy1 = std::min(y1, area.bottom() + 1);
+            for (int nx = nx0; nx <= nx1; ++nx) {
+                const int x0 = blockStart(nx, grid.x()), x1 = blockStart(nx + 1, grid.x());
+                const uint32_t count = uint32_t(x1 - x0) * uint32_t(y1 - y0);
+                if (count == 0)
+                    continue;
+                uint64_t acc[C] = {};
+                for (int x = x0; x < x1; ++x)
+                    for (int c = 0; c < C; ++c)
+                        acc[c] += sums[size_t((x - spanX0) * C + c)];
+                uchar colour[C];
+                for (int c = 0; c < C; ++c)
+                    colour[c] = uchar((acc[c] + count / 2) / count);
+                const int ox0 = std::max(x0, area.left()), ox1 = std::min(x1, area.right() + 1);
+                for (int y = oy0; y < oy1; ++y) {
+                    uchar* o = out.scanLine(y - area.top());
+                    for (int x = ox0; x < ox1; ++x)
+                        std::memcpy(o + (x - area.left()) * C, colour, C);
+                }
+            }
+        }
+    });
+}
+
+// The source in a format the kernels read: premultiplied 32-bit, or 8-bit alpha.
+QImage readable(const QImage& source)
+{
+    if (source.format() == QImage::Format_ARGB32_Premultiplied || source.format() == QImage::Format_Alpha8)
+        return source;
+    return source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}  // namespace
+
+void boxWidthsForSigma(double sigma, int widths[3])
+{
+    const int n = 3;
+    sigma = std::max(sigma, 0.0);
+    const double ideal = std::sqrt(12.0 * sigma * sigma / n + 1.0);
+    int wl = int(std::floor(ideal));
+    if (wl % 2 == 0)
+        --wl;
+    wl = std::max(wl, 1);
+    const int wu = wl + 2;
+    const double mIdeal = (12.0 * sigma * sigma - n * wl * wl - 4.0 * n * wl - 3.0 * n) / (-4.0 * wl - 4.0);
+    const int m = int(std::lround(mIdeal));
+    for (int i = 0; i < n; ++i)
+        widths[i] = i < m ? wl : wu;
+}
+
+QImage blurred(const QImage& source, const QRect& area, double sigma)
+{
+    if (area.isEmpty() || source.isNull() || !std::isfinite(sigma))
+        return {};
+    const QImage src = readable(source);
+    if (src.isNull())
+        return {};
+    const View v{src.constBits(), src.bytesPerLine(), src.width(), src.height()};
+    if (src.format() == QImage::Format_Alpha8)
+        return blurImpl<1>(v, area, std::max(sigma, 0.0), QImage::Format_Alpha8);
+    return blurImpl<4>(v, area, std::max(sigma, 0.0), QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage pixelated(const QImage& source, const QRect& area, double blockSize, const QPoint& gridOrigin)
+{
+    if (area.isEmpty() || source.isNull() || !std::isfinite(blockSize))
+        return {};
+    const QImage src = readable(source);
+    if (src.isNull())
+        return {};
+    const double b = std::max(blockSize, 1.0);
+    const View v{src.constBits(), src.bytesPerLine(), src.width(), src.height()};
+    QImage out(area.size(), src.format());
+    if (out.isNull())
+        return {};
+    if (src.format() == QImage::Format_Alpha8)
+        pixelateImpl<1>(v, area, b, gridOrigin, out);
+    else
+        pixelateImpl<4>(v, area, b, gridOrigin, out);
+    return out;
+}
+
+}  // namespace kx
