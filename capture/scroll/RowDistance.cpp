@@ -1,0 +1,73 @@
+#include "capture/scroll/RowDistance.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#endif
+
+namespace kx {
+
+std::uint64_t rowsDistanceScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
+{
+    std::uint64_t sum = 0;
+    const std::size_t n = rows * kSignatureSamples;
+    for (std::size_t i = 0; i < n; ++i)
+        sum += a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+    return sum;
+}
+
+namespace {
+
+// One 128-byte row. Per lane |a - b| = max - min; SSE2's SAD instruction does that and
+// the horizontal add into two 64-bit lanes in one step.
+inline std::uint64_t oneRow(const std::uint8_t* a, const std::uint8_t* b)
+{
+#if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
+    for (int i = 0; i < kSignatureSamples; i += 16) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(va, vb));
+    }
+    return std::uint64_t(_mm_cvtsi128_si64(acc)) +
+           std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
+#elif defined(__aarch64__)
+    // Differences accumulated in 16-bit lanes: 8 additions of at most 255 each per lane.
+    uint16x8_t acc = vdupq_n_u16(0);
+    for (int i = 0; i < kSignatureSamples; i += 16)
+        acc = vpadalq_u8(acc, vabdq_u8(vld1q_u8(a + i), vld1q_u8(b + i)));
+    return vaddlvq_u16(acc);
+#else
+    return rowsDistanceScalar(a, b, 1);
+#endif
+}
+
+}  // namespace
+
+std::uint64_t rowsDistance(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t r = 0; r < rows; ++r)
+        sum += oneRow(a + r * kSignatureSamples, b + r * kSignatureSamples);
+    return sum;
+}
+
+std::uint64_t rowsDistanceBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
+                                  std::uint64_t limit)
+{
+    // Checked every few rows: checking after each row would cost more than it saves.
+    constexpr std::size_t kChunk = 8;
+    std::uint64_t sum = 0;
+    std::size_t r = 0;
+    while (r < rows) {
+        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
+        for (; r < end; ++r)
+            sum += oneRow(a + r * kSignatureSamples, b + r * kSignatureSamples);
+        if (sum > limit)
+            return sum;
+    }
+    return sum;
+}
+
+}  // namespace kx

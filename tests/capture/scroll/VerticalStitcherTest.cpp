@@ -1,0 +1,202 @@
+#include "capture/scroll/RowDistance.h"
+#include "capture/scroll/VerticalStitcher.h"
+
+#include "SyntheticPage.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+using kx::VerticalStitcher;
+using Outcome = VerticalStitcher::Outcome;
+using namespace kx::test;
+
+namespace {
+
+QImage stripOf(const QImage& source, int from, int rows)
+{
+    return source.copy(0, from, source.width(), std::max(rows, 1));
+}
+
+struct Scenario {
+    const char* name;
+    int header;
+    int footer;
+};
+
+class StitcherScenario : public ::testing::TestWithParam<Scenario> {};
+
+}  // namespace
+
+// A page with optional sticky header and footer scrolled through uneven offsets (up to
+// 1900 rows, steps up to 320) stitches back pixel for pixel, bands once each.
+TEST_P(StitcherScenario, ReproducesThePageWithBandsOnce)
+{
+    const Scenario sc = GetParam();
+    const QImage page = makePage(600, 6000);
+    const QImage headerStrip = stripOf(makePage(600, std::max(sc.header, 1)), 0, sc.header);
+    const QImage footerStrip = stripOf(makePage(600, std::max(sc.footer, 1) + 3), 3, sc.footer);
+    const int offsets[] = {0, 180, 360, 590, 760, 1010, 1180, 1500, 1620, 1900};
+
+    VerticalStitcher st(frameAt(page, 0, 500, headerStrip, sc.header, footerStrip, sc.footer));
+    int previous = 0;
+    for (int i = 1; i < 10; ++i) {
+        const QImage frame = frameAt(page, offsets[i], 500, headerStrip, sc.header, footerStrip, sc.footer);
+        EXPECT_EQ(st.add(frame), Outcome::appended(offsets[i] - previous)) << "offset " << offsets[i];
+        EXPECT_EQ(st.add(frame), Outcome::noChange()) << "offset " << offsets[i];
+        previous = offsets[i];
+    }
+    EXPECT_EQ(st.bottomStatic() >= sc.footer, true);
+
+    const QImage result = st.finish();
+    ASSERT_FALSE(result.isNull());
+    ASSERT_EQ(result.height(), 2400);
+
+    QImage expected(600, 2400, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter p(&expected);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(QPoint(0, 0), page, QRect(0, 0, 600, 2400));
+        if (sc.header > 0)
+            p.drawImage(QPoint(0, 0), headerStrip);
+        if (sc.footer > 0)
+            p.drawImage(QPoint(0, 2400 - sc.footer), footerStrip);
+    }
+    EXPECT_EQ(differingBytes(result, expected), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bands, StitcherScenario,
+                         ::testing::Values(Scenario{"plain", 0, 0}, Scenario{"header", 70, 0},
+                                           Scenario{"headerFooter", 70, 46}, Scenario{"footer", 0, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VerticalStitcher, RefusesFramesOfAnotherSizeWithoutChangingState)
+{
+    const QImage page = noisePage(300, 1200, 1);
+    VerticalStitcher st(page.copy(0, 0, 300, 400));
+    EXPECT_EQ(st.add(page.copy(0, 100, 300, 399)), Outcome::noMatch());
+    EXPECT_EQ(st.add(page.copy(0, 100, 301 - 1, 401)), Outcome::noMatch());
+    EXPECT_EQ(st.add(QImage()), Outcome::noMatch());
+    EXPECT_EQ(st.acceptedSteps(), 0);
+    // Nothing was taken from the refused frames: the next proper frame matches the first.
+    EXPECT_EQ(st.add(page.copy(0, 100, 300, 400)), Outcome::appended(100));
+}
+
+TEST(VerticalStitcher, FinishWithoutStepsGivesTheFirstFrameItself)
+{
+    const QImage first = noisePage(200, 300, 2);
+    VerticalStitcher st(first);
+    EXPECT_EQ(st.add(first.copy()), Outcome::noChange());
+    const QImage result = st.finish();
+    EXPECT_EQ(result.cacheKey(), first.cacheKey());
+}
+
+TEST(VerticalStitcher, FramesOfOneOrTwoRowsNeverAppend)
+{
+    for (int h : {1, 2}) {
+        const QImage page = noisePage(300, 50, 3);
+        VerticalStitcher st(page.copy(0, 0, 300, h));
+        EXPECT_EQ(st.add(page.copy(0, 0, 300, h)), Outcome::noChange());
+        EXPECT_EQ(st.add(page.copy(0, 10, 300, h)), Outcome::noMatch());
+        EXPECT_EQ(st.bottomStatic(), 0);
+    }
+}
+
+// Narrow selections: samples must stay inside the row and the page must still stitch.
+TEST(VerticalStitcher, NarrowFramesStitchExactly)
+{
+    for (int w : {1, 7, 40, 127}) {
+        const QImage page = noisePage(w, 1400, 4);
+        VerticalStitcher st(page.copy(0, 0, w, 300));
+        int at = 0;
+        for (int dy : {90, 120, 60, 200, 150}) {
+            at += dy;
+            ASSERT_EQ(st.add(page.copy(0, at, w, 300)), Outcome::appended(dy)) << "width " << w;
+        }
+        const QImage result = st.finish();
+        EXPECT_EQ(differingBytes(result, page.copy(0, 0, w, 300 + at)), 0) << "width " << w;
+    }
+}
+
+// On a page that repeats itself every 60 rows, shifts of 40, 100 and 160 all match
+// exactly; a steady 100-row scroll must keep being read as 100.
+TEST(VerticalStitcher, SteadyScrollWinsOnARepeatingPage)
+{
+    const int W = 256;
+    QImage page(W, 2000, QImage::Format_RGB32);
+    const QImage noise = noisePage(W, 460, 5);
+    for (int y = 0; y < page.height(); ++y)
+        std::memcpy(page.scanLine(y), noise.constScanLine(y < 400 ? y : 400 + (y - 400) % 60), W * 4);
+
+    VerticalStitcher st(page.copy(0, 0, W, 300));
+    for (int off = 100; off <= 900; off += 100)
+        ASSERT_EQ(st.add(page.copy(0, off, W, 300)), Outcome::appended(100)) << "offset " << off;
+    EXPECT_EQ(differingBytes(st.finish(), page.copy(0, 0, W, 1200)), 0);
+}
+
+// Noise is the hardest content for the half-height search at odd shifts, so the steps are
+// even here; the frame height makes the odd total.
+TEST(VerticalStitcher, ResultIsCappedAtSixtyThousandRows)
+{
+    for (const int total : {VerticalStitcher::kMaxRows, VerticalStitcher::kMaxRows + 1}) {
+        const int frameHeight = total % 2 ? 1001 : 1000;
+        const QImage page = noisePage(128, total, 6);
+        VerticalStitcher st(page.copy(0, 0, 128, frameHeight));
+        int at = 0;
+        while (at + frameHeight < total) {
+            const int dy = std::min(450, total - frameHeight - at);
+            at += dy;
+            ASSERT_EQ(st.add(page.copy(0, at, 128, frameHeight)), Outcome::appended(dy));
+        }
+        ASSERT_EQ(st.stitchedHeight(), total);
+        const QImage result = st.finish();
+        if (total <= VerticalStitcher::kMaxRows) {
+            ASSERT_EQ(result.height(), total);
+            EXPECT_EQ(differingBytes(result, page), 0);
+        } else {
+            EXPECT_TRUE(result.isNull());
+        }
+    }
+}
+
+// Only the rows of the result are held, not every frame: for small steady steps the
+// frames would add up to many times the result.
+TEST(VerticalStitcher, KeepsOnlyTheRowsItUses)
+{
+    const QImage page = makePage(800, 4000);
+    const QImage header = page.copy(0, 0, 800, 50);
+    VerticalStitcher st(frameAt(page, 0, 600, header, 50, QImage(), 0));
+    std::size_t framesBytes = 0;
+    for (int off = 80; off <= 2400; off += 80) {
+        const QImage frame = frameAt(page, off, 600, header, 50, QImage(), 0);
+        framesBytes += std::size_t(frame.sizeInBytes());
+        ASSERT_EQ(st.add(frame).kind, Outcome::Kind::appended);
+    }
+    const std::size_t held = st.retainedBytes();
+    const QImage result = st.finish();
+    ASSERT_EQ(result.height(), 3000);
+    EXPECT_LE(held, std::size_t(result.sizeInBytes()) * 3 / 2);
+    EXPECT_LT(held * 4, framesBytes);
+}
+
+TEST(RowDistance, VectorFormEqualsTheScalarLoop)
+{
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (std::size_t rows : {1u, 2u, 7u, 8u, 9u, 63u, 300u}) {
+        std::vector<std::uint8_t> a(rows * kx::kSignatureSamples), b(a.size());
+        for (auto& v : a)
+            v = std::uint8_t(byte(rng));
+        for (auto& v : b)
+            v = std::uint8_t(byte(rng));
+        const std::uint64_t want = kx::rowsDistanceScalar(a.data(), b.data(), rows);
+        EXPECT_EQ(kx::rowsDistance(a.data(), b.data(), rows), want) << rows;
+        EXPECT_EQ(kx::rowsDistanceBounded(a.data(), b.data(), rows, want), want) << rows;
+        EXPECT_GT(kx::rowsDistanceBounded(a.data(), b.data(), rows, want / 3), want / 3) << rows;
+    }
+    // The extremes: every sample 0 against 255 gives the largest row distance.
+    std::vector<std::uint8_t> zeros(kx::kSignatureSamples, 0), full(kx::kSignatureSamples, 255);
+    EXPECT_EQ(kx::rowsDistance(zeros.data(), full.data(), 1), 32640u);
+    EXPECT_EQ(kx::rowsDistance(full.data(), zeros.data(), 1), 32640u);
+}
