@@ -1,0 +1,57 @@
+#pragma once
+// Text and barcode recognition. Text is read by Tesseract on a worker pool, never on the
+// calling (UI) thread; results come back through QFuture (use .then(context, ...) to get
+// them on the UI thread). Barcodes are read by zxing-cpp on the caller's thread.
+
+#include <QFuture>
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QThreadPool;
+
+namespace kx {
+
+// One recognised line of text. Geometry is in pixels of the image that was read, origin
+// top-left, y downwards.
+struct TextObservation {
+    QString text;           // best reading of the line (never empty)
+    QRectF box;             // the whole line
+    float confidence = 0;   // 0…100
+    QList<QRectF> charBoxes;  // one per UTF-16 unit of `text`; a blank spans the gap between words
+
+    // The box around text[start, start + length), or nothing for an empty or invalid range.
+    std::optional<QRectF> boundingBox(qsizetype start, qsizetype length) const;
+};
+
+struct OCRResult {
+    bool ok = false;  // false: recognition could not run (no language data, no image …)
+    QString error;    // why, when !ok
+    QList<TextObservation> lines;  // in reading order
+
+    // The lines joined with "\n"; empty when nothing was read or recognition failed.
+    QString text() const;
+};
+
+class OCRService {
+public:
+    // Recognises the lines of text, with the languages of the settings read now.
+    // `priority` orders waiting jobs of the pool (higher runs first).
+    static QFuture<OCRResult> observations(const QImage& image, int priority = 0);
+    // The plain text; empty both for "no text" and for a failure (use observations() to tell).
+    static QFuture<QString> text(const QImage& image, int priority = 0);
+    // The payloads of the barcodes and QR codes found, in detection order; empty when none
+    // are found or detection fails. Runs on the calling thread.
+    static QStringList barcodes(const QImage& image);
+
+    // The recognition itself, synchronous, with explicit Tesseract model names.
+    static OCRResult recognize(const QImage& image, const QStringList& languages);
+
+    // The pool that runs recognitions (at most half the cores: Tesseract threads internally).
+    static QThreadPool* pool();
+};
+
+}  // namespace kx

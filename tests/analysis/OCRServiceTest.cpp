@@ -1,0 +1,251 @@
+// Real Tesseract and zxing-cpp on images drawn here with a known font.
+#include "analysis/OCRLanguages.h"
+#include "analysis/OCRService.h"
+#include "core/Prefs.h"
+
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThread>
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+namespace {
+
+QFont testFont(int px)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(px);
+    return f;
+}
+
+// Lines of dark text on a light background, the way a screen shows them.
+QImage renderLines(const QStringList& lines, int px, QPoint origin = {20, 20}, QSize minSize = {})
+{
+    const QFont font = testFont(px);
+    const QFontMetrics fm(font);
+    int w = 0;
+    for (const QString& l : lines)
+        w = std::max(w, fm.horizontalAdvance(l));
+    const int lineStep = fm.height() + px / 2;
+    QImage img(std::max(minSize.width(), w + 2 * origin.x()),
+               std::max(minSize.height(), lineStep * int(lines.size()) + 2 * origin.y()), QImage::Format_RGB32);
+    img.fill(QColor(250, 250, 248));
+    QPainter p(&img);
+    p.setFont(font);
+    p.setPen(QColor(20, 20, 20));
+    int y = origin.y() + fm.ascent();
+    for (const QString& l : lines) {
+        p.drawText(origin.x(), y, l);
+        y += lineStep;
+    }
+    return img;
+}
+
+QImage fromMatrix(const ZXing::BitMatrix& bits)
+{
+    const auto m = ZXing::ToMatrix<uint8_t>(bits);
+    QImage img(m.width(), m.height(), QImage::Format_Grayscale8);
+    for (int y = 0; y < m.height(); ++y)
+        memcpy(img.scanLine(y), m.data() + y * m.width(), m.width());
+    return img;
+}
+
+struct Sample {
+    const char* language;  // as a user would type it in the settings
+    int px;
+    QStringList lines;
+};
+
+void PrintTo(const Sample& s, std::ostream* os)
+{
+    *os << s.language << " at " << s.px << " px";
+}
+
+class ReadsScreenText : public ::testing::TestWithParam<Sample> {};
+
+}  // namespace
+
+TEST_P(ReadsScreenText, ExactlyAsDrawn)
+{
+    const Sample& s = GetParam();
+    Prefs::set(QStringLiteral("ocrLanguages"), QString::fromLatin1(s.language));
+    const QImage img = renderLines(s.lines, s.px);
+    const OCRResult result = OCRService::observations(img).result();
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(result.text().toStdString(), s.lines.join('\n').toStdString());
+    Prefs::remove(QStringLiteral("ocrLanguages"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, ReadsScreenText,
+    ::testing::Values(
+        Sample{"en", 13, {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
+        Sample{"en", 24, {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
+        Sample{"de", 13, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
+        Sample{"de", 24, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
+        Sample{"hu", 13, {"Árvíztűrő tükörfúrógép 42", "Őszi szél fúj, és hűvös az idő"}},
+        Sample{"hu", 24, {"Árvíztűrő tükörfúrógép 42", "Őszi szél fúj, és hűvös az idő"}}));
+
+TEST(OCRService, LineAndRangeBoxesAreInSourcePixels)
+{
+    const QString line = QStringLiteral("Contact: invoice@example.com today");
+    const QPoint origin(150, 300);
+    const QImage img = renderLines({line}, 13, origin, {900, 700});
+    const OCRResult result = OCRService::recognize(img, {QStringLiteral("eng")});
+    ASSERT_TRUE(result.ok);
+    ASSERT_EQ(result.lines.size(), 1);
+    const TextObservation& obs = result.lines.first();
+    ASSERT_EQ(obs.text, line);
+    ASSERT_EQ(obs.charBoxes.size(), obs.text.size());
+
+    const QFontMetrics fm(testFont(13));
+    const QRectF drawn(origin.x(), origin.y(), fm.horizontalAdvance(line), fm.height());
+    EXPECT_NEAR(obs.box.left(), drawn.left(), 4);
+    EXPECT_NEAR(obs.box.right(), drawn.right(), 6);
+    EXPECT_GT(obs.box.top(), drawn.top() - 4);
+    EXPECT_LT(obs.box.bottom(), drawn.bottom() + 4);
+
+    const qsizetype at = line.indexOf(QStringLiteral("invoice@"));
+    const auto mail = obs.boundingBox(at, qsizetype(qstrlen("invoice@example.com")));
+    ASSERT_TRUE(mail.has_value());
+    EXPECT_NEAR(mail->left(), origin.x() + fm.horizontalAdvance(line.left(at)), 4);
+    EXPECT_NEAR(mail->width(), fm.horizontalAdvance(QStringLiteral("invoice@example.com")), 8);
+    EXPECT_TRUE(obs.box.adjusted(-1, -1, 1, 1).contains(*mail));
+
+    EXPECT_FALSE(obs.boundingBox(0, 0).has_value());
+    EXPECT_FALSE(obs.boundingBox(-1, 3).has_value());
+    EXPECT_FALSE(obs.boundingBox(obs.text.size() - 1, 2).has_value());
+}
+
+TEST(OCRService, TallImageIsReadInStripsWithoutLosingOrShiftingLines)
+{
+    // Taller than one strip: lines near the strip boundaries and at the bottom must survive.
+    QImage img(1000, 9000, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    const QList<int> rows{40, 2030, 2060, 4100, 8900};
+    {
+        QPainter p(&img);
+        p.setFont(testFont(13));
+        p.setPen(Qt::black);
+        for (int i = 0; i < rows.size(); ++i)
+            p.drawText(30, rows[i], QStringLiteral("Section %1 of the long page").arg(i + 1));
+    }
+    const OCRResult result = OCRService::recognize(img, {QStringLiteral("eng")});
+    ASSERT_TRUE(result.ok);
+    ASSERT_EQ(result.lines.size(), rows.size()) << result.text().toStdString();
+    for (int i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(result.lines[i].text, QStringLiteral("Section %1 of the long page").arg(i + 1));
+        EXPECT_NEAR(result.lines[i].box.bottom(), rows[i], 6);
+    }
+}
+
+TEST(OCRService, BlankImageIsNoTextAndNoCodesButNotAFailure)
+{
+    QImage blank(800, 600, QImage::Format_ARGB32_Premultiplied);
+    blank.fill(Qt::white);
+    const OCRResult result = OCRService::observations(blank).result();
+    EXPECT_TRUE(result.ok);
+    EXPECT_TRUE(result.lines.isEmpty());
+    EXPECT_EQ(OCRService::text(blank).result(), QString());
+    EXPECT_TRUE(OCRService::barcodes(blank).isEmpty());
+}
+
+TEST(OCRService, FailureIsDistinguishableFromNoText)
+{
+    EXPECT_FALSE(OCRService::recognize(QImage(), {QStringLiteral("eng")}).ok);
+    const OCRResult missing = OCRService::recognize(renderLines({"text"}, 13), {QStringLiteral("xyz")});
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.error.isEmpty());
+
+    // No language data at all: the asynchronous path reports the failure, text() is empty.
+    QTemporaryDir empty;
+    qputenv("TESSDATA_PREFIX", empty.path().toUtf8());
+    const QImage img = renderLines({"Readable words"}, 13);
+    const OCRResult none = OCRService::observations(img).result();
+    const QString text = OCRService::text(img).result();
+    qunsetenv("TESSDATA_PREFIX");
+    EXPECT_FALSE(none.ok);
+    EXPECT_EQ(text, QString());
+}
+
+TEST(OCRService, ResultArrivesOnTheUiThreadThroughAContinuation)
+{
+    QThread* ui = QThread::currentThread();
+    QThread* seen = nullptr;
+    QString text;
+    OCRService::text(renderLines({"Delivered later"}, 13)).then(QCoreApplication::instance(), [&](const QString& t) {
+        seen = QThread::currentThread();
+        text = t;
+    });
+    ASSERT_TRUE(test::waitFor([&] { return seen != nullptr; }, 30000));
+    EXPECT_EQ(seen, ui);
+    EXPECT_EQ(text, QStringLiteral("Delivered later"));
+}
+
+TEST(OCRService, DecodesGeneratedQrAndEan13OnAScreen)
+{
+    const std::string url = "https://example.com/grüße?id=2026";
+    const QImage qr = fromMatrix(ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode)
+                                     .setMargin(2)
+                                     .setEncoding(ZXing::CharacterSet::UTF8)
+                                     .encode(url, 200, 200));
+    const QImage ean =
+        fromMatrix(ZXing::MultiFormatWriter(ZXing::BarcodeFormat::EAN13).setMargin(10).encode("400638133393", 300, 100));
+
+    QImage screen(1280, 800, QImage::Format_ARGB32_Premultiplied);
+    screen.fill(QColor(236, 238, 240));
+    {
+        QPainter p(&screen);
+        p.setFont(testFont(13));
+        p.drawText(40, 40, QStringLiteral("Scan to pay"));
+        p.drawImage(100, 120, qr);
+        p.drawImage(700, 500, ean);
+    }
+    const QStringList codes = OCRService::barcodes(screen);
+    EXPECT_EQ(codes.size(), 2);
+    EXPECT_TRUE(codes.contains(QString::fromStdString(url))) << codes.join(" | ").toStdString();
+    EXPECT_TRUE(codes.contains(QStringLiteral("4006381333931")));  // check digit added by the writer
+
+    EXPECT_EQ(OCRService::barcodes(qr), QStringList{QString::fromStdString(url)});
+    EXPECT_TRUE(OCRService::barcodes(QImage()).isEmpty());
+}
+
+TEST(OCRLanguages, UserCodesMapToInstalledModelsAndUnknownOnesAreDropped)
+{
+    const QStringList installed{"deu", "eng", "fra", "hun"};
+    EXPECT_EQ(OCRLanguages::resolve({"de", "hu"}, {"en-US"}, installed), (QStringList{"deu", "hun"}));
+    EXPECT_EQ(OCRLanguages::resolve({"hu-HU", "en_US", "DE"}, {}, installed), (QStringList{"hun", "eng", "deu"}));
+    EXPECT_EQ(OCRLanguages::resolve({"fra", "en", "eng"}, {}, installed), (QStringList{"fra", "eng"}));
+    // Unknown and empty codes vanish; with nothing left the automatic choice applies.
+    EXPECT_EQ(OCRLanguages::resolve({"", "xx", "it"}, {"de-AT"}, installed), (QStringList{"deu", "eng"}));
+}
+
+TEST(OCRLanguages, AutomaticChoiceFollowsThePreferredLanguagesInInstalledOrder)
+{
+    const QStringList installed{"deu", "eng", "fra", "hun"};
+    EXPECT_EQ(OCRLanguages::resolve({}, {"hu-HU", "de-DE"}, installed), (QStringList{"deu", "hun", "eng"}));
+    EXPECT_EQ(OCRLanguages::resolve({}, {"en-GB"}, installed), QStringList{"eng"});
+    // None of the preferred languages is installed: the product's three languages.
+    EXPECT_EQ(OCRLanguages::resolve({}, {"ja-JP"}, installed), (QStringList{"eng", "deu", "hun"}));
+    EXPECT_EQ(OCRLanguages::resolve({}, {"ja-JP"}, {"fra"}), QStringList{"fra"});
+    EXPECT_TRUE(OCRLanguages::resolve({}, {"en"}, {}).isEmpty());
+    // English is only added when it is installed.
+    EXPECT_EQ(OCRLanguages::resolve({}, {"de"}, {"deu", "hun"}), QStringList{"deu"});
+}
+
+TEST(OCRLanguages, InstalledListsTheDebianModels)
+{
+    const QStringList models = OCRLanguages::installed();
+    EXPECT_TRUE(models.contains("eng"));
+    EXPECT_TRUE(models.contains("deu"));
+    EXPECT_TRUE(models.contains("hun"));
+    EXPECT_FALSE(models.contains("osd"));
+}
