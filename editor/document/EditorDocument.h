@@ -1,0 +1,148 @@
+#pragma once
+// The state of one open editor: the base picture, its annotations, selection, tool, style
+// for new objects, a pending crop, backdrop settings and snapshot undo/redo. Every edit of
+// the canvas and of the editor window goes through it. Main thread only.
+
+#include "core/CaptureResult.h"
+#include "core/SourceKind.h"
+#include "editor/Annotation.h"
+#include "editor/BeautifySettings.h"
+#include "editor/EffectCache.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QUuid>
+#include <optional>
+
+namespace kx {
+
+class EditorDocument : public QObject {
+    Q_OBJECT
+
+public:
+    // The unit of undo and redo: the base (shared, never copied) and the annotation list.
+    struct Snapshot {
+        QImage base;
+        QList<Annotation> annotations;
+    };
+
+    // Where an added capture is joined to the base.
+    enum class AddEdge { right, below, left, above };
+    static QList<AddEdge> allEdges();
+    static QString title(AddEdge edge);
+
+    static constexpr int kUndoLimit = 100;
+
+    // The highlighter's own colours; the document switches to the first.
+    static const RGBA kMarkerYellow;
+    static QList<RGBA> markerColors();
+
+    explicit EditorDocument(const CaptureResult& capture, const QUuid& historyID = QUuid(),
+                            QObject* parent = nullptr);
+
+    // Published fields: every setter emits changed() afterwards.
+    const QImage& base() const { return m_base; }
+    const QList<Annotation>& annotations() const { return m_annotations; }
+    // Null when nothing is selected.
+    QUuid selectedID() const { return m_selectedID; }
+    ToolKind tool() const { return m_tool; }
+    void setTool(ToolKind tool);
+    const AnnotationStyle& style() const { return m_style; }
+    // Also restyles the selected object; a run of changes on one object is one undo step.
+    void setStyle(const AnnotationStyle& style);
+    // Pending crop in base pixels.
+    const std::optional<QRectF>& cropRect() const { return m_cropRect; }
+    void setCropRect(const std::optional<QRectF>& rect);
+    const BeautifySettings& beautify() const { return m_beautify; }
+    void setBeautify(const BeautifySettings& settings);
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
+    bool showAI() const { return m_showAI; }
+    void setShowAI(bool show);
+    const std::optional<QString>& busyMessage() const { return m_busyMessage; }
+    void setBusyMessage(const std::optional<QString>& message);
+
+    // Constant for the life of the document.
+    double scale() const { return m_scale; }
+    SourceKind kind() const { return m_kind; }
+    const std::optional<QString>& title() const { return m_title; }
+    QUuid historyID() const { return m_historyID; }
+    EffectCache& effects() { return m_effects; }
+
+    // An edit was begun since the window opened; never cleared.
+    bool isDirty() const { return m_isDirty; }
+    const QList<Snapshot>& undoStack() const { return m_undoStack; }
+    const QList<Snapshot>& redoStack() const { return m_redoStack; }
+
+    std::optional<Annotation> selected() const;
+    int nextStepNumber() const;
+
+    // Selects an annotation (or nothing with a null id) and copies its style into style().
+    void select(const QUuid& id);
+    // Appends on top and selects it; the caller pushes the undo snapshot first.
+    void add(const Annotation& annotation);
+    // Replaces the annotation with the same id; nothing when there is none.
+    void update(const Annotation& annotation);
+    // Removes every annotation with this id (no undo snapshot, selection untouched).
+    void remove(const QUuid& id);
+
+    void pushUndo();
+    // Drops the last snapshot when nothing changed since it was taken.
+    void discardUndoIfUnchanged();
+    void undo();
+    void redo();
+    void restore(const Snapshot& snapshot);
+
+    void deleteSelected();
+    void bringToFront();
+    void sendToBack();
+
+    void applyCrop();
+    // Joins a further capture edge to edge; unchanged when the joined image cannot be made.
+    void append(const QImage& image, double scale, AddEdge edge);
+    // Adds a further capture as a picture object in the bottom-right corner.
+    void addPicture(const QImage& image, double scale);
+
+    // The flattened picture, with the backdrop when asked; the base itself when there is
+    // nothing to draw over it and no backdrop.
+    QImage renderFinal(bool includeBeautify);
+
+Q_SIGNALS:
+    // After every change of a published field.
+    void changed();
+
+private:
+    void setBase(const QImage& base);
+    void setAnnotations(const QList<Annotation>& annotations);
+    void setSelectedID(const QUuid& id);
+    void applyStyleToSelection();
+    void markerColor(bool entering, bool leaving);
+    static void shift(Annotation& a, const QPointF& by);
+
+    QImage m_base;
+    QList<Annotation> m_annotations;
+    QUuid m_selectedID;
+    ToolKind m_tool = ToolKind::arrow;
+    AnnotationStyle m_style;
+    std::optional<QRectF> m_cropRect;
+    BeautifySettings m_beautify;
+    double m_zoom = 1.0;
+    bool m_showAI = false;
+    std::optional<QString> m_busyMessage;
+
+    const double m_scale;
+    const SourceKind m_kind;
+    const std::optional<QString> m_title;
+    const QUuid m_historyID;
+    EffectCache m_effects;
+    bool m_isDirty = false;
+    std::optional<RGBA> m_colorBeforeMarker;
+    QList<Snapshot> m_undoStack;
+    QList<Snapshot> m_redoStack;
+    QUuid m_styleUndoFor;
+    bool m_applyingStyle = false;
+};
+
+}  // namespace kx
