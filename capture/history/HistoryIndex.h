@@ -1,0 +1,35 @@
+#pragma once
+// index.json: a compact JSON array of HistoryEntry records, most recently added first.
+
+#include "capture/history/HistoryEntry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace kx {
+
+QByteArray encodeIndex(const QList<HistoryEntry>& entries);
+
+struct DecodedIndex {
+    bool readable = false;       // the file is a JSON array
+    QList<HistoryEntry> entries; // the good records, in file order
+    int rejected = 0;            // records that could not be decoded
+};
+// Records are decoded one by one: a bad record is dropped, the others are kept.
+DecodedIndex decodeIndex(const QByteArray& bytes);
+
+// Writes the whole index or nothing (an interrupted write leaves the previous file).
+bool writeIndex(const QString& path, const QList<HistoryEntry>& entries, QString* error = nullptr);
+
+struct LoadedIndex {
+    QList<HistoryEntry> entries;
+    QString keptAs;  // where the unreadable or partly bad original was kept, if anywhere
+    bool writable = true;  // false: a bad original could not be kept, so it must not be replaced
+};
+// Reads the index at start. A missing file is an empty history. A file that cannot be
+// decoded is renamed to "<path>.bad-<time>"; a file with bad records is copied there, so the
+// records that are dropped now survive the next write.
+LoadedIndex loadIndex(const QString& path);
+
+}  // namespace kx

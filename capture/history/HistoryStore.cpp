@@ -1,0 +1,356 @@
+#include "capture/history/HistoryStore.h"
+
+#include "analysis/OCRService.h"
+#include "capture/history/HistoryIndex.h"
+#include "core/Prefs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPointer>
+#include <QImageReader>
+#include <QSet>
+#include <QStandardPaths>
+#include <cmath>
+
+namespace kx {
+
+namespace {
+
+constexpr qint64 kSecondsPerDay = 86400;
+constexpr int kThumbnailCacheKiB = 64 * 1024;
+// Below the editor's and the OCR command's recognitions, which use the default 0.
+constexpr int kRecognitionPriority = -1;
+
+double saneScale(double scale)
+{
+    return (scale > 0 && std::isfinite(scale)) ? scale : 1.0;
+}
+
+int intSetting(const char* key, int fallback)
+{
+    const QVariant v = Prefs::value(QLatin1String(key));
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    return ok ? n : fallback;
+}
+
+HistoryStore::Recognizer ocrRecognizer()
+{
+    return [](const QImage& image) {
+        return OCRService::observations(image, kRecognitionPriority)
+            .then([](const OCRResult& r) -> std::optional<QString> {
+                if (!r.ok)
+                    return std::nullopt;
+                return r.text();
+            });
+    };
+}
+
+}  // namespace
+
+HistoryStore& HistoryStore::shared()
+{
+    // Parented to the application so it is flushed and deleted with it.
+    static HistoryStore* store = new HistoryStore(Options{}, QCoreApplication::instance());
+    return *store;
+}
+
+QString HistoryStore::defaultDir()
+{
+    const QString env = qEnvironmentVariable("KAPTORIX_DATA_DIR");
+    if (!env.isEmpty())
+        return QDir::cleanPath(env);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/Kaptorix/History");
+}
+
+HistoryStore::HistoryStore(Options options, QObject* parent)
+    : QObject(parent)
+    , dir_(options.dir.isEmpty() ? defaultDir() : QDir::cleanPath(options.dir))
+    , now_(options.now ? std::move(options.now) : [] { return QDateTime::currentDateTimeUtc(); })
+    , recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer())
+    , thumbs_(kThumbnailCacheKiB)
+{
+    QDir().mkpath(dir_);
+    images_ = std::make_unique<ImageWriter>(dir_);
+    index_ = std::make_unique<IndexWriter>(indexPath());
+
+    LoadedIndex loaded = loadIndex(indexPath());
+    entries_ = std::move(loaded.entries);
+    keptBadIndex_ = loaded.keptAs;
+    indexWritable_ = loaded.writable;
+
+    saveTimer_.setSingleShot(true);
+    saveTimer_.setInterval(std::max(0, options.debounceMs));
+    connect(&saveTimer_, &QTimer::timeout, this, &HistoryStore::writeIndexNow);
+    if (auto* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
+}
+
+HistoryStore::~HistoryStore()
+{
+    flush();
+}
+
+QString HistoryStore::indexPath() const
+{
+    return dir_ + QStringLiteral("/index.json");
+}
+
+qsizetype HistoryStore::indexOf(const QUuid& id) const
+{
+    for (qsizetype i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+void HistoryStore::changed()
+{
+    Q_EMIT entriesChanged();
+}
+
+HistoryEntry HistoryStore::add(const CaptureResult& result)
+{
+    HistoryEntry entry;
+    entry.id = QUuid::createUuid();
+    entry.date = result.date.isValid() ? result.date : now_();
+    entry.width = result.image.width();
+    entry.height = result.image.height();
+    entry.scale = saneScale(result.scale);
+    entry.kind = result.kind;
+    entry.title = result.title;
+    entries_.prepend(entry);
+    changed();
+    writeImages(entry.id, result.image, entry.scale);
+    persist();
+    prune();
+    recognize(entry.id, result.image);
+    return entry;
+}
+
+void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
+{
+    const qsizetype i = indexOf(id);
+    if (i < 0)
+        return;
+    HistoryEntry& e = entries_[i];
+    e.width = image.width();
+    e.height = image.height();
+    // The entry must agree with its PNG, which takes the new scale.
+    e.scale = saneScale(scale);
+    changed();
+    writeImages(id, image, e.scale);
+    persist();
+    recognize(id, image);
+}
+
+void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scale)
+{
+    QPointer<HistoryStore> self(this);
+    const quint64 generation =
+        images_->write(id, image, scale, [self, id](quint64 gen, const QImage& thumb, bool ok) {
+            if (!self)
+                return;
+            QMetaObject::invokeMethod(
+                self, [self, id, gen, thumb, ok] { self->imagesWritten(id, gen, thumb, ok); },
+                Qt::QueuedConnection);
+        });
+    pending_.insert(id, PendingImage{image, generation});
+    thumbs_.remove(id);
+}
+
+void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok)
+{
+    const auto it = pending_.constFind(id);
+    if (it == pending_.cend() || it->generation != generation)
+        return;  // a newer image is on its way, or the entry is gone
+    pending_.erase(it);
+    if (ok && !thumbnail.isNull())
+        thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
+    Q_EMIT thumbnailChanged(id);
+}
+
+void HistoryStore::recognize(const QUuid& id, const QImage& image)
+{
+    const quint64 generation = ++textCounter_;
+    textGeneration_.insert(id, generation);
+    recognize_(image).then(this, [this, id, generation](const std::optional<QString>& text) {
+        // Only the newest recognition of an entry may set its text; a failure sets nothing.
+        if (textGeneration_.value(id) != generation || !text)
+            return;
+        applyText(id, *text);
+    });
+}
+
+void HistoryStore::persist()
+{
+    dirty_ = true;
+    saveTimer_.start();
+}
+
+void HistoryStore::writeIndexNow()
+{
+    saveTimer_.stop();
+    dirty_ = false;
+    if (!indexWritable_) {
+        Q_EMIT indexWritten(false);
+        return;
+    }
+    QPointer<HistoryStore> self(this);
+    index_->submit(entries_, [self](bool ok) {
+        if (self)
+            QMetaObject::invokeMethod(self, [self, ok] { Q_EMIT self->indexWritten(ok); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryStore::flush()
+{
+    images_->wait();
+    if (dirty_)
+        writeIndexNow();
+    index_->wait();
+}
+
+void HistoryStore::prune()
+{
+    const int days = intSetting("history.days", 30);
+    const int max = intSetting("history.max", 300);
+    QList<QUuid> marked;
+    QSet<QUuid> markedSet;
+    if (days >= 1) {
+        const QDateTime cutoff = now_().addSecs(-qint64(days) * kSecondsPerDay);
+        for (const HistoryEntry& e : std::as_const(entries_)) {
+            if (!e.favorite && e.date < cutoff) {
+                marked.append(e.id);
+                markedSet.insert(e.id);
+            }
+        }
+    }
+    if (max >= 1) {
+        QList<QUuid> counted;
+        for (const HistoryEntry& e : std::as_const(entries_)) {
+            if (!e.favorite && !markedSet.contains(e.id))
+                counted.append(e.id);
+        }
+        for (qsizetype i = max; i < counted.size(); ++i)
+            marked.append(counted[i]);
+    }
+    if (!marked.isEmpty())
+        remove(marked);
+}
+
+void HistoryStore::remove(const QList<QUuid>& ids)
+{
+    const QSet<QUuid> gone(ids.cbegin(), ids.cend());
+    for (const QUuid& id : ids) {
+        images_->forget(id);
+        pending_.remove(id);
+        thumbs_.remove(id);
+        textGeneration_.remove(id);
+    }
+    const qsizetype removed = entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); });
+    if (removed > 0)
+        changed();
+    persist();
+}
+
+QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnly) const
+{
+    const QString q = trimBlanks(query).toLower();
+    QList<HistoryEntry> out;
+    for (const HistoryEntry& e : entries_) {
+        if (favoritesOnly && !e.favorite)
+            continue;
+        if (!q.isEmpty()) {
+            QStringList parts;
+            for (const auto* text : {&e.title, &e.ocrText, &e.aiSummary}) {
+                if (*text)
+                    parts.append(**text);
+            }
+            parts.append(label(e.kind));
+            if (e.uploadURL)
+                parts.append(*e.uploadURL);
+            if (!parts.join(QLatin1Char(' ')).toLower().contains(q))
+                continue;
+        }
+        out.append(e);
+    }
+    return out;
+}
+
+template <typename Change>
+void HistoryStore::modify(const QUuid& id, Change change)
+{
+    const qsizetype i = indexOf(id);
+    if (i < 0)
+        return;
+    change(entries_[i]);
+    changed();
+    persist();
+}
+
+void HistoryStore::toggleFavorite(const QUuid& id)
+{
+    modify(id, [](HistoryEntry& e) { e.favorite = !e.favorite; });
+}
+
+void HistoryStore::setOCR(const QUuid& id, const QString& text)
+{
+    // A text set now is newer than any recognition still running for this entry.
+    if (textGeneration_.contains(id))
+        textGeneration_.insert(id, ++textCounter_);
+    applyText(id, text);
+}
+
+void HistoryStore::applyText(const QUuid& id, const QString& text)
+{
+    modify(id, [&](HistoryEntry& e) { e.ocrText = text; });
+}
+
+void HistoryStore::setUploadURL(const QUuid& id, const QString& url)
+{
+    modify(id, [&](HistoryEntry& e) { e.uploadURL = url; });
+}
+
+void HistoryStore::setAISummary(const QUuid& id, const QString& text)
+{
+    modify(id, [&](HistoryEntry& e) { e.aiSummary = text; });
+}
+
+std::optional<HistoryEntry> HistoryStore::entry(const QUuid& id) const
+{
+    const qsizetype i = indexOf(id);
+    return i < 0 ? std::nullopt : std::optional<HistoryEntry>(entries_[i]);
+}
+
+std::optional<DecodedImage> HistoryStore::loadImage(const QUuid& id) const
+{
+    const qsizetype i = indexOf(id);
+    const double scale = i < 0 ? 2.0 : entries_[i].scale;
+    const auto it = pending_.constFind(id);
+    if (it != pending_.cend())
+        return DecodedImage{it->image, scale};
+    QImageReader reader(images_->pngPath(id));
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return DecodedImage{image, scale};
+}
+
+QImage HistoryStore::thumbnail(const QUuid& id)
+{
+    if (const QImage* cached = thumbs_.object(id))
+        return *cached;
+    const auto it = pending_.constFind(id);
+    if (it != pending_.cend())
+        return fitted(it->image, ImageWriter::kThumbnailEdge);  // not cached: the file is on its way
+    QImage image(images_->thumbnailPath(id));
+    if (image.isNull())
+        return {};
+    thumbs_.insert(id, new QImage(image), int(image.sizeInBytes() / 1024) + 1);
+    return image;
+}
+
+}  // namespace kx

@@ -1,0 +1,113 @@
+#pragma once
+// The capture history on disk: "<UUID>.png", "<UUID>.thumb.jpg" and index.json in one
+// folder, owned by this store. Used on the UI thread; the image files are encoded on a
+// worker pool and the index is written 0.4 s after the last change by one serial writer.
+// Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
+
+#include "capture/history/HistoryEntry.h"
+#include "capture/history/HistoryWriters.h"
+#include "core/CaptureResult.h"
+#include "core/ImageUtils.h"
+
+#include <QCache>
+#include <QFuture>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kx {
+
+class HistoryStore : public QObject {
+    Q_OBJECT
+public:
+    // Recognised text of an image; no value when recognition failed (as opposed to "").
+    using Recognizer = std::function<QFuture<std::optional<QString>>(const QImage&)>;
+
+    struct Options {
+        QString dir;                       // empty: defaultDir()
+        std::function<QDateTime()> now;    // empty: the system clock
+        Recognizer recognize;              // empty: OCRService at low priority
+        int debounceMs = 400;
+    };
+
+    // The process-wide store over defaultDir(), created on first use.
+    static HistoryStore& shared();
+    // $KAPTORIX_DATA_DIR when set and not empty, else $XDG_DATA_HOME/Kaptorix/History.
+    static QString defaultDir();
+
+    explicit HistoryStore(Options options, QObject* parent = nullptr);
+    ~HistoryStore() override;  // flushes
+
+    const QList<HistoryEntry>& entries() const { return entries_; }
+    QString dir() const { return dir_; }
+    QString indexPath() const;
+    // Where a bad index found at start was kept ("index.json.bad-<time>"), else empty.
+    QString keptBadIndex() const { return keptBadIndex_; }
+
+    // Records a new capture (at the front) and returns its entry; the files are written in
+    // the background and the text is recognised after that.
+    HistoryEntry add(const CaptureResult& result);
+    // Replaces the image of an entry (width, height, scale and files); nothing for an unknown id.
+    void update(const QUuid& id, const QImage& image, double scale);
+    // Applies "history.days" and "history.max"; favourites are never removed.
+    void prune();
+    // Removes the entries and their files.
+    void remove(const QList<QUuid>& ids);
+    QList<HistoryEntry> search(const QString& query, bool favoritesOnly) const;
+    void toggleFavorite(const QUuid& id);
+    void setOCR(const QUuid& id, const QString& text);
+    void setUploadURL(const QUuid& id, const QString& url);
+    void setAISummary(const QUuid& id, const QString& text);
+    std::optional<HistoryEntry> entry(const QUuid& id) const;
+    // The full image with the entry's scale (2 when no entry has the id).
+    std::optional<DecodedImage> loadImage(const QUuid& id) const;
+    // The thumbnail (longer edge at most 520 px); null when there is none.
+    QImage thumbnail(const QUuid& id);
+
+    // Waits for the pending image files and writes a pending index change now.
+    void flush();
+
+Q_SIGNALS:
+    void entriesChanged();
+    void thumbnailChanged(const QUuid& id);
+    void indexWritten(bool ok);
+
+private:
+    struct PendingImage {
+        QImage image;
+        quint64 generation = 0;
+    };
+
+    qsizetype indexOf(const QUuid& id) const;
+    void changed();
+    void persist();
+    void writeIndexNow();
+    void writeImages(const QUuid& id, const QImage& image, double scale);
+    void imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok);
+    void recognize(const QUuid& id, const QImage& image);
+    void applyText(const QUuid& id, const QString& text);
+    template <typename Change>
+    void modify(const QUuid& id, Change change);
+
+    QString dir_;
+    std::function<QDateTime()> now_;
+    Recognizer recognize_;
+    QList<HistoryEntry> entries_;
+    QString keptBadIndex_;
+    bool indexWritable_ = true;
+    bool dirty_ = false;
+    QTimer saveTimer_;
+    std::unique_ptr<ImageWriter> images_;
+    std::unique_ptr<IndexWriter> index_;
+    QHash<QUuid, PendingImage> pending_;
+    QHash<QUuid, quint64> textGeneration_;
+    quint64 textCounter_ = 0;
+    QCache<QUuid, QImage> thumbs_;
+};
+
+}  // namespace kx

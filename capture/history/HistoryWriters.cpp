@@ -1,0 +1,112 @@
+#include "capture/history/HistoryWriters.h"
+
+#include "capture/history/HistoryIndex.h"
+#include "core/AtomicFile.h"
+#include "core/ImageUtils.h"
+
+#include <QFile>
+#include <QThread>
+
+namespace kx {
+
+IndexWriter::IndexWriter(QString path)
+    : path_(std::move(path))
+{
+    pool_.setObjectName(QStringLiteral("kx-history-index"));
+    pool_.setMaxThreadCount(1);  // one writer: states land in submission order
+}
+
+IndexWriter::~IndexWriter()
+{
+    wait();
+}
+
+void IndexWriter::submit(QList<HistoryEntry> entries, std::function<void(bool)> done)
+{
+    const quint64 sequence = ++submitted_;
+    pool_.start([this, sequence, entries = std::move(entries), done = std::move(done)] {
+        run(sequence, entries, done);
+    });
+}
+
+void IndexWriter::run(quint64 sequence, const QList<HistoryEntry>& entries, const std::function<void(bool)>& done)
+{
+    bool ok = true;
+    {
+        QMutexLocker lock(&mutex_);
+        if (sequence > written_) {
+            ok = writeIndex(path_, entries);
+            if (ok)
+                written_ = sequence;
+        }
+    }
+    if (done)
+        done(ok);
+}
+
+void IndexWriter::wait()
+{
+    pool_.waitForDone();
+}
+
+ImageWriter::ImageWriter(QString dir)
+    : dir_(std::move(dir))
+{
+    pool_.setObjectName(QStringLiteral("kx-history-images"));
+    pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+}
+
+ImageWriter::~ImageWriter()
+{
+    wait();
+}
+
+QString ImageWriter::pngPath(const QUuid& id) const
+{
+    return dir_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".png");
+}
+
+QString ImageWriter::thumbnailPath(const QUuid& id) const
+{
+    return dir_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".thumb.jpg");
+}
+
+quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
+                           std::function<void(quint64, const QImage&, bool)> done)
+{
+    const quint64 generation = ++generations_;
+    pool_.start([this, id, image, scale, generation, done = std::move(done)] {
+        const QImage thumbnail = fitted(image, kThumbnailEdge);
+        const auto thumbBytes = encoded(thumbnail, ImageFormat::jpg, 0.8, 1.0);
+        const auto pngBytes = encoded(image, ImageFormat::png, 0.9, scale);
+        bool ok = false;
+        {
+            QMutexLocker lock(&mutex_);
+            if (!forgotten_.contains(id) && committed_.value(id) < generation) {
+                ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes);
+                if (thumbBytes)
+                    ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
+                committed_.insert(id, generation);
+            }
+        }
+        if (done)
+            done(generation, thumbnail, ok);
+    });
+    return generation;
+}
+
+void ImageWriter::forget(const QUuid& id)
+{
+    QMutexLocker lock(&mutex_);
+    forgotten_.insert(id);
+    committed_.remove(id);
+    QFile::remove(pngPath(id));
+    QFile::remove(thumbnailPath(id));
+}
+
+void ImageWriter::wait()
+{
+    pool_.waitForDone();
+}
+
+}  // namespace kx
