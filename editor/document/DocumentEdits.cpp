@@ -34,10 +34,8 @@ void EditorDocument::deleteSelected()
 
 void EditorDocument::bringToFront()
 {
-    const qsizetype i = std::find_if(m_annotations.begin(), m_annotations.end(),
-                                     [&](const Annotation& a) { return a.id == m_selectedID; }) -
-                        m_annotations.begin();
-    if (m_selectedID.isNull() || i >= m_annotations.size())
+    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
+    if (i < 0)
         return;
     pushUndo();
     QList<Annotation> list = m_annotations;
@@ -47,10 +45,8 @@ void EditorDocument::bringToFront()
 
 void EditorDocument::sendToBack()
 {
-    const qsizetype i = std::find_if(m_annotations.begin(), m_annotations.end(),
-                                     [&](const Annotation& a) { return a.id == m_selectedID; }) -
-                        m_annotations.begin();
-    if (m_selectedID.isNull() || i >= m_annotations.size())
+    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
+    if (i < 0)
         return;
     pushUndo();
     QList<Annotation> list = m_annotations;

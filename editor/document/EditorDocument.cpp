@@ -120,16 +120,15 @@ void EditorDocument::applyStyleToSelection()
 {
     if (m_applyingStyle || m_selectedID.isNull())
         return;
-    const auto it = std::find_if(m_annotations.begin(), m_annotations.end(),
-                                 [&](const Annotation& a) { return a.id == m_selectedID; });
-    if (it == m_annotations.end() || it->style == m_style)
+    const qsizetype i = indexOf(m_selectedID);
+    if (i < 0 || m_annotations[i].style == m_style)
         return;
     if (m_styleUndoFor != m_selectedID) {
         pushUndo();
         m_styleUndoFor = m_selectedID;
     }
     QList<Annotation> list = m_annotations;
-    list[it - m_annotations.begin()].style = m_style;
+    list[i].style = m_style;
     setAnnotations(list);
 }
 
@@ -167,15 +166,19 @@ void EditorDocument::markerColor(bool entering, bool leaving)
 
 // --- selection and list -------------------------------------------------------------------
 
+qsizetype EditorDocument::indexOf(const QUuid& id) const
+{
+    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
+        if (m_annotations[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
 std::optional<Annotation> EditorDocument::selected() const
 {
-    if (m_selectedID.isNull())
-        return std::nullopt;
-    for (const Annotation& a : m_annotations) {
-        if (a.id == m_selectedID)
-            return a;
-    }
-    return std::nullopt;
+    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
+    return i < 0 ? std::nullopt : std::optional<Annotation>(m_annotations[i]);
 }
 
 int EditorDocument::nextStepNumber() const
@@ -209,14 +212,12 @@ void EditorDocument::add(const Annotation& annotation)
 
 void EditorDocument::update(const Annotation& annotation)
 {
-    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
-        if (m_annotations[i].id == annotation.id) {
-            QList<Annotation> list = m_annotations;
-            list[i] = annotation;
-            setAnnotations(list);
-            return;
-        }
-    }
+    const qsizetype i = indexOf(annotation.id);
+    if (i < 0)
+        return;
+    QList<Annotation> list = m_annotations;
+    list[i] = annotation;
+    setAnnotations(list);
 }
 
 void EditorDocument::remove(const QUuid& id)
@@ -272,9 +273,7 @@ void EditorDocument::restore(const Snapshot& snapshot)
         m_effects.bumpVersion();
     setBase(snapshot.base);
     setAnnotations(snapshot.annotations);
-    if (!m_selectedID.isNull() &&
-        std::none_of(m_annotations.begin(), m_annotations.end(),
-                     [&](const Annotation& a) { return a.id == m_selectedID; }))
+    if (!m_selectedID.isNull() && indexOf(m_selectedID) < 0)
         setSelectedID(QUuid());
     setCropRect(std::nullopt);
     m_styleUndoFor = QUuid();

@@ -120,6 +120,8 @@ private:
     void applyStyleToSelection();
     void markerColor(bool entering, bool leaving);
     static void shift(Annotation& a, const QPointF& by);
+    // Position of the annotation with this id, -1 when there is none.
+    qsizetype indexOf(const QUuid& id) const;
 
     QImage m_base;
     QList<Annotation> m_annotations;
