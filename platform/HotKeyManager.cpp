@@ -1,0 +1,146 @@
+#include "platform/HotKeyManager.h"
+
+#include "core/Prefs.h"
+#include "platform/XHotKeyBackend.h"
+
+#include <QVariant>
+
+namespace kx {
+
+namespace {
+
+const QString kNone = QStringLiteral("none");
+
+}  // namespace
+
+HotKeyManager& HotKeyManager::shared()
+{
+    static HotKeyManager* manager = new HotKeyManager(std::make_unique<XHotKeyBackend>());
+    return *manager;
+}
+
+HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* parent)
+    : QObject(parent), m_backend(std::move(backend))
+{
+    m_backend->onPressed = [this](quint32 id) { pressed(id); };
+}
+
+HotKeyManager::~HotKeyManager()
+{
+    m_backend->onPressed = nullptr;
+}
+
+QString HotKeyManager::settingsKey(HotKeyAction action)
+{
+    return QStringLiteral("hotkey.") + rawValue(action);
+}
+
+std::optional<KeyCombo> HotKeyManager::combo(HotKeyAction action) const
+{
+    const QVariant stored = Prefs::storedValue(settingsKey(action));
+    if (stored.isValid()) {
+        // QSettings hands text and bytes back in either type; "none" is the only text that counts.
+        if (stored.typeId() == QMetaType::QString && stored.toString() == kNone)
+            return std::nullopt;
+        if (stored.typeId() == QMetaType::QByteArray) {
+            if (stored.toByteArray() == kNone.toUtf8())
+                return std::nullopt;
+            if (auto decoded = KeyCombo::fromJson(stored.toByteArray()))
+                return decoded;
+        }
+    }
+    return KeyCombo::defaultFor(action);
+}
+
+void HotKeyManager::setCombo(const std::optional<KeyCombo>& combo, HotKeyAction action)
+{
+    if (combo)
+        Prefs::set(settingsKey(action), combo->toJson());
+    else
+        Prefs::set(settingsKey(action), kNone);
+    registerAction(action);
+}
+
+bool HotKeyManager::comboInUse(const KeyCombo& combo) const
+{
+    auto same = [&](const KeyCombo& other) {
+        return other.keyCode == combo.keyCode && other.modifiers() == combo.modifiers();
+    };
+    for (const KeyCombo& c : m_registered) {
+        if (same(c))
+            return true;
+    }
+    for (const Temporary& t : m_temporary) {
+        if (same(t.combo))
+            return true;
+    }
+    return false;
+}
+
+void HotKeyManager::registerAction(HotKeyAction action)
+{
+    if (m_registered.remove(action))
+        m_backend->ungrab(quint32(hotKeyId(action)));
+    m_failed.remove(action);
+    const std::optional<KeyCombo> c = combo(action);
+    if (!c)
+        return;
+    if (comboInUse(*c) || !m_backend->grab(quint32(hotKeyId(action)), c->keyCode, c->modifiers())) {
+        m_failed.insert(action);
+        return;
+    }
+    m_registered.insert(action, *c);
+}
+
+void HotKeyManager::registerAll()
+{
+    for (HotKeyAction action : allCases<HotKeyAction>())
+        registerAction(action);
+}
+
+void HotKeyManager::resetAll()
+{
+    for (HotKeyAction action : allCases<HotKeyAction>())
+        Prefs::remove(settingsKey(action));
+    registerAll();
+}
+
+std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 modifiers, std::function<void()> handler)
+{
+    const quint32 id = ++m_nextTemporaryId;
+    const KeyCombo c{keysym, modifiers & KeyCombo::allModifiers, QString()};
+    if (comboInUse(c) || !m_backend->grab(id, c.keyCode, c.modifiers()))
+        return std::nullopt;
+    m_temporary.insert(id, Temporary{c, std::move(handler)});
+    return id;
+}
+
+void HotKeyManager::unregisterTemporary(quint32 id)
+{
+    if (m_temporary.remove(id))
+        m_backend->ungrab(id);
+}
+
+void HotKeyManager::pressed(quint32 id)
+{
+    // Handlers run from the event loop, never inside the backend's event reading, so they may
+    // register and unregister keys freely.
+    QMetaObject::invokeMethod(this, [this, id] { fire(id); }, Qt::QueuedConnection);
+}
+
+void HotKeyManager::fire(quint32 id)
+{
+    if (id > 1000) {
+        const auto it = m_temporary.constFind(id);
+        if (it == m_temporary.constEnd())
+            return;
+        const std::function<void()> handler = it->handler;  // the table may change during the call
+        if (handler)
+            handler();
+        return;
+    }
+    if (id <= 9 && onTrigger)
+        onTrigger(static_cast<HotKeyAction>(id));
+}
+
+}  // namespace kx

@@ -1,0 +1,240 @@
+#include "platform/XHotKeyBackend.h"
+
+#include "platform/HotKeys.h"
+
+#include <QSocketNotifier>
+#include <X11/keysym.h>
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+namespace kx {
+
+namespace {
+
+template <typename T>
+struct Freer {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, Freer<T>>;
+
+}  // namespace
+
+XHotKeyBackend::XHotKeyBackend(QObject* parent) : QObject(parent)
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    m_c = c;
+    m_symbols = xcb_key_symbols_alloc(m_c);
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(m_c)); it.rem; xcb_screen_next(&it))
+        m_roots.append(it.data->root);
+    readModifierMapping();
+    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_c), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &XHotKeyBackend::readEvents);
+}
+
+XHotKeyBackend::~XHotKeyBackend()
+{
+    if (!m_c)
+        return;
+    for (Registration& reg : m_registrations)
+        releaseKeys(reg);
+    xcb_flush(m_c);
+    xcb_key_symbols_free(m_symbols);
+    xcb_disconnect(m_c);
+}
+
+void XHotKeyBackend::readModifierMapping()
+{
+    m_altMask = XCB_MOD_MASK_1;
+    m_superMask = XCB_MOD_MASK_4;
+    m_numLockMask = 0;
+    Reply<xcb_get_modifier_mapping_reply_t> map(
+        xcb_get_modifier_mapping_reply(m_c, xcb_get_modifier_mapping(m_c), nullptr));
+    if (!map)
+        return;
+    const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(map.get());
+    const int perMod = map->keycodes_per_modifier;
+    bool altFound = false, superFound = false;
+    // Mod1...Mod5 are the rows 3...7; Shift, Lock and Control are fixed.
+    for (int mod = 3; mod < 8; ++mod) {
+        const quint16 mask = quint16(1u << mod);
+        for (int k = 0; k < perMod; ++k) {
+            const xcb_keycode_t code = codes[mod * perMod + k];
+            if (code == 0)
+                continue;
+            for (int col = 0; col < 4; ++col) {
+                const xcb_keysym_t sym = xcb_key_symbols_get_keysym(m_symbols, code, col);
+                if (sym == XK_Num_Lock)
+                    m_numLockMask = mask;
+                else if (!altFound && (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R)) {
+                    m_altMask = mask;
+                    altFound = true;
+                } else if (!superFound && (sym == XK_Super_L || sym == XK_Super_R)) {
+                    m_superMask = mask;
+                    superFound = true;
+                }
+            }
+        }
+    }
+}
+
+quint16 XHotKeyBackend::xModifiers(quint32 modifiers) const
+{
+    quint16 m = 0;
+    if (modifiers & KeyCombo::shift)
+        m |= XCB_MOD_MASK_SHIFT;
+    if (modifiers & KeyCombo::control)
+        m |= XCB_MOD_MASK_CONTROL;
+    if (modifiers & KeyCombo::alt)
+        m |= m_altMask;
+    if (modifiers & KeyCombo::super)
+        m |= m_superMask;
+    return m;
+}
+
+bool XHotKeyBackend::grabKeys(Registration& reg)
+{
+    reg.codes.clear();
+    if (xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_symbols, reg.keysym)) {
+        for (xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c) {
+            if (!reg.codes.contains(*c))
+                reg.codes.append(*c);
+        }
+        std::free(codes);
+    }
+    reg.xmods = xModifiers(reg.modifiers);
+    if (reg.codes.isEmpty())
+        return false;
+    // Another of our own combinations on the same key: the server would not object, we do.
+    for (const Registration& other : std::as_const(m_registrations)) {
+        if (&other == &reg || other.grabs.isEmpty() || other.xmods != reg.xmods)
+            continue;
+        for (quint8 code : reg.codes) {
+            if (other.codes.contains(code))
+                return false;
+        }
+    }
+    QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
+    if (m_numLockMask && !(reg.xmods & m_numLockMask))
+        variants << m_numLockMask << quint16(m_numLockMask | XCB_MOD_MASK_LOCK);
+    struct Pending {
+        xcb_void_cookie_t cookie;
+        quint8 code;
+        quint16 mods;
+    };
+    QList<Pending> pending;
+    for (xcb_window_t root : std::as_const(m_roots)) {
+        for (quint8 code : std::as_const(reg.codes)) {
+            for (quint16 v : std::as_const(variants)) {
+                const quint16 mods = reg.xmods | v;
+                pending.append({xcb_grab_key_checked(m_c, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                code, mods});
+            }
+        }
+    }
+    bool refused = false;
+    for (const Pending& p : std::as_const(pending)) {
+        if (xcb_generic_error_t* e = xcb_request_check(m_c, p.cookie)) {
+            // BadAccess: another client holds this combination.
+            refused = true;
+            std::free(e);
+        } else if (!reg.grabs.contains(qMakePair(p.code, p.mods))) {
+            reg.grabs.append({p.code, p.mods});
+        }
+    }
+    if (refused)
+        releaseKeys(reg);
+    // Checking requests may have read events off the socket into xcb's queue.
+    QMetaObject::invokeMethod(this, &XHotKeyBackend::readEvents, Qt::QueuedConnection);
+    return !refused;
+}
+
+void XHotKeyBackend::releaseKeys(Registration& reg)
+{
+    // Only what this backend holds: ungrabbing never touches another client's grabs anyway,
+    // but a combination we were refused must not be released on its owner's behalf.
+    for (const auto& [code, mods] : std::as_const(reg.grabs)) {
+        for (xcb_window_t root : std::as_const(m_roots))
+            xcb_ungrab_key(m_c, code, root, mods);
+    }
+    reg.grabs.clear();
+    xcb_flush(m_c);
+}
+
+bool XHotKeyBackend::grab(quint32 id, quint32 keysym, quint32 modifiers)
+{
+    if (!m_c)
+        return false;
+    ungrab(id);
+    Registration reg;
+    reg.keysym = keysym;
+    reg.modifiers = modifiers & KeyCombo::allModifiers;
+    auto it = m_registrations.insert(id, reg);
+    if (!grabKeys(*it)) {
+        m_registrations.erase(it);
+        return false;
+    }
+    return true;
+}
+
+void XHotKeyBackend::ungrab(quint32 id)
+{
+    auto it = m_registrations.find(id);
+    if (it == m_registrations.end())
+        return;
+    releaseKeys(*it);
+    m_registrations.erase(it);
+}
+
+void XHotKeyBackend::regrabAll()
+{
+    readModifierMapping();
+    for (Registration& reg : m_registrations)
+        releaseKeys(reg);
+    for (Registration& reg : m_registrations)
+        grabKeys(reg);
+    Q_EMIT regrabbed();
+}
+
+void XHotKeyBackend::readEvents()
+{
+    if (!m_c)
+        return;
+    while (xcb_generic_event_t* e = xcb_poll_for_event(m_c)) {
+        handle(e);
+        std::free(e);
+    }
+}
+
+void XHotKeyBackend::handle(const void* raw)
+{
+    auto* event = static_cast<const xcb_generic_event_t*>(raw);
+    const quint8 type = event->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        auto* m = const_cast<xcb_mapping_notify_event_t*>(reinterpret_cast<const xcb_mapping_notify_event_t*>(event));
+        xcb_refresh_keyboard_mapping(m_symbols, m);
+        if (m->request == XCB_MAPPING_KEYBOARD || m->request == XCB_MAPPING_MODIFIER)
+            QMetaObject::invokeMethod(this, &XHotKeyBackend::regrabAll, Qt::QueuedConnection);
+        return;
+    }
+    if (type != XCB_KEY_PRESS)
+        return;
+    auto* k = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_altMask | m_superMask;
+    const quint16 state = k->state & relevant;
+    for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
+        if (it->xmods == state && it->codes.contains(k->detail) && !it->grabs.isEmpty()) {
+            if (onPressed)
+                onPressed(it.key());
+            return;
+        }
+    }
+}
+
+}  // namespace kx
