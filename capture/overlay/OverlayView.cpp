@@ -1,0 +1,199 @@
+#include "capture/overlay/OverlayView.h"
+
+#include "capture/overlay/SelectionSession.h"
+#include "core/Prefs.h"
+#include "ui/Theme.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWindow>
+
+namespace kx {
+
+OverlayView::OverlayView(QScreen* screen, const QImage& frozen, double scale, SelectionMode mode,
+                         SelectionSession* session, QList<LocalWindow> windows, QWidget* parent)
+    : QWidget(parent),
+      screen_(screen),
+      frozen_(frozen),
+      scale_(scale),
+      session_(session),
+      state_(mode, screen ? QSizeF(screen->geometry().size()) : QSizeF(frozen.size()) / scale, frozen,
+             scale, std::move(windows)),
+      painter_(frozen, scale, mode)
+{
+    look_.showLoupe = Prefs::boolean(QStringLiteral("showLoupe"));
+    look_.colorFormat = Prefs::colorFormat();
+    look_.accent = Theme::accent(palette());
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::CrossCursor);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+template <typename Change>
+void OverlayView::apply(Change change)
+{
+    const OverlayVisual before = painter_.visual(state_, look_);
+    const OverlayReaction reaction = change();
+    if (reaction.redraw) {
+        const OverlayVisual after = painter_.visual(state_, look_);
+        const QRegion dirty = OverlayVisual::changedArea(before, after, state_.bounds());
+        if (!dirty.isEmpty())
+            update(dirty);
+    }
+    if (reaction.end != OverlayReaction::End::none)
+        end(reaction);
+}
+
+void OverlayView::end(const OverlayReaction& reaction)
+{
+    // A view whose session is gone keeps its own state and ends nothing.
+    if (!session_)
+        return;
+    if (reaction.end == OverlayReaction::End::cancelled) {
+        session_->finish(std::nullopt);
+        return;
+    }
+    SelectionResult result;
+    result.screen = screen_;
+    result.rect = reaction.rect;
+    result.frozen = frozen_;
+    result.scale = scale_;
+    result.window = reaction.window;
+    result.color = reaction.color;
+    session_->finish(result);
+}
+
+void OverlayView::setInitialPointer(QPointF point)
+{
+    if (point.x() >= 0 && point.y() >= 0 && point.x() < state_.bounds().width() &&
+        point.y() < state_.bounds().height())
+        apply([&] { return state_.mouseMoved(point); });
+}
+
+void OverlayView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    painter_.paint(p, state_, look_);
+}
+
+void OverlayView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF point = event->position();
+    if (event->buttons() & Qt::LeftButton)
+        apply([&] { return state_.mouseDragged(point, event->modifiers() & Qt::ShiftModifier); });
+    else
+        apply([&] { return state_.mouseMoved(point); });
+}
+
+void OverlayView::mousePressEvent(QMouseEvent* event)
+{
+    if (auto* w = qobject_cast<OverlayWindow*>(window()))
+        w->takeKeyboard();
+    if (event->button() == Qt::RightButton)
+        apply([&] { return state_.rightPressed(); });
+    else if (event->button() == Qt::LeftButton)
+        apply([&] { return state_.mousePressed(event->position()); });
+}
+
+void OverlayView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        apply([&] { return state_.mouseReleased(event->modifiers() & Qt::ShiftModifier); });
+}
+
+void OverlayView::enterEvent(QEnterEvent* event)
+{
+    // The keyboard follows the pointer from display to display.
+    if (auto* w = qobject_cast<OverlayWindow*>(window()))
+        w->takeKeyboard();
+    apply([&] { return state_.mouseMoved(event->position()); });
+}
+
+void OverlayView::leaveEvent(QEvent*)
+{
+    apply([&] { return state_.mouseExited(); });
+}
+
+void OverlayView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat())
+            apply([&] { return state_.spacePressed(); });
+    } else if (event->key() == Qt::Key_Escape) {
+        apply([&] { return state_.escapePressed(); });
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void OverlayView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat())
+            apply([&] { return state_.spaceReleased(); });
+    } else {
+        QWidget::keyReleaseEvent(event);
+    }
+}
+
+OverlayWindow::OverlayWindow(QScreen* screen, OverlayView* view) : view_(view)
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                   Qt::X11BypassWindowManagerHint);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowTitle(QStringLiteral("Kaptorix Selection"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    if (screen) {
+        setScreen(screen);
+        setGeometry(screen->geometry());
+    }
+    winId();
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
+}
+
+namespace {
+QPointer<OverlayWindow>& keyboardOwner()
+{
+    static QPointer<OverlayWindow> owner;
+    return owner;
+}
+}  // namespace
+
+bool OverlayWindow::holdsKeyboard() const
+{
+    return keyboardOwner() == this && QWidget::keyboardGrabber() == view_;
+}
+
+void OverlayWindow::takeKeyboard()
+{
+    keyboardOwner() = this;
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle || !handle->isExposed())
+        return;  // taken on the first expose
+    activateWindow();
+    view_->setFocus(Qt::OtherFocusReason);
+    view_->grabKeyboard();
+}
+
+bool OverlayWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose && keyboardOwner() == this &&
+        windowHandle()->isExposed() && QWidget::keyboardGrabber() != view_) {
+        const bool result = QWidget::eventFilter(watched, event);
+        takeKeyboard();
+        return result;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kx

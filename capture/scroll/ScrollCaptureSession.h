@@ -1,0 +1,126 @@
+#pragma once
+// The scrolling capture: grabs one screen rectangle again and again while the content
+// under it scrolls (by the user, or by wheel clicks the session posts itself), hands every
+// frame to the stitcher off the GUI thread, and ends with the stitched tall image.
+//
+// While it runs, a dashed border marks the rectangle, a HUD beside it shows the progress
+// with Auto-scroll, Done and Cancel, and Esc, Return and keypad Enter are global keys.
+#include "capture/scroll/ScrollCaptureModel.h"
+#include "capture/scroll/VerticalStitcher.h"
+#include "platform/CaptureError.h"
+#include "platform/ScreenCapturer.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QScreen;
+
+namespace kx {
+
+class HotKeyManager;
+class Scroller;
+class ScrollBorder;
+class ScrollHud;
+
+class ScrollCaptureSession : public QObject {
+    Q_OBJECT
+public:
+    struct Result {
+        QImage image;  // null when cancelled or failed
+        bool cancelled = false;
+        // Set when the capture ended without an image although nobody cancelled it: the
+        // caller shows it in the "Capture failed" toast.
+        std::optional<CaptureError> error;
+    };
+    using Completion = std::function<void(Result)>;
+
+    // Where frames, wheel clicks and keys come from; the defaults are the real ones.
+    struct Environment {
+        // Grabs the rectangle (points from the screen's top-left corner) without the pointer.
+        std::function<Captured<ScreenGrab>(QScreen*, const QRectF&)> grab;
+        Scroller* scroller = nullptr;
+        HotKeyManager* keys = nullptr;
+        bool showUi = true;
+        int settleFirstMs = 140;  // before the first grab of a settling
+        int settleMs = 90;        // between settling grabs, and between manual steps
+        int settleTries = 12;
+        int hudHiddenMs = 60;     // for the screen below to repaint when the HUD steps aside
+        static Environment real();
+    };
+
+    ScrollCaptureSession(QScreen* screen, const QRectF& rect, QObject* parent = nullptr);
+    ScrollCaptureSession(QScreen* screen, const QRectF& rect, Environment environment,
+                         QObject* parent = nullptr);
+    ~ScrollCaptureSession() override;
+
+    // The whole capture; `done` runs once at the end. A given `initial` image is the first
+    // frame; otherwise the first frame is grabbed once the screen has settled.
+    void run(const QImage& initial, Completion done);
+
+    ScrollCaptureModel& model() { return model_; }
+    QScreen* screen() const { return screen_; }
+    QRectF rect() const { return rect_; }
+    double scrollStep() const { return scrollStep_; }
+    int clicksPerStep(double points) const;
+    const QList<quint32>& keyIds() const { return keyIds_; }
+    ScrollHud* hud() const { return hud_; }
+    ScrollBorder* border() const { return border_; }
+
+    // The same pixels in the same layout.
+    static bool identical(const QImage& a, const QImage& b);
+    // The stitched height at which the capture stops: the setting, at least 2000 rows, and
+    // low enough that one more frame still fits under the stitcher's cap.
+    static int heightLimit(int setting, int frameHeight);
+
+    // The HUD's buttons and the global keys end up here.
+    void toggleAuto();
+    void requestDone();
+    void requestCancel();
+
+private:
+    using FrameHandler = std::function<void(std::optional<QImage>, std::optional<CaptureError>)>;
+    struct Settling;
+
+    void showUi();
+    void installKeys();
+    void teardown();
+    void begin(const QImage& first);
+    void step();
+    void autoStep();
+    void manualStep();
+    void afterStep();
+    void end();
+    void postScroll(double points);
+    void grab(FrameHandler handler);
+    void settledFrame(FrameHandler handler);
+    void settleTry(std::shared_ptr<Settling> s);
+    void add(const QImage& frame, std::function<void(VerticalStitcher::Outcome)> handler);
+    void after(int ms, std::function<void()> next);
+
+    QScreen* screen_;
+    QRectF rect_;
+    Environment env_;
+    ScrollCaptureModel model_;
+    ScrollBorder* border_ = nullptr;
+    ScrollHud* hud_ = nullptr;
+    bool hudCoversRect_ = false;
+    QList<quint32> keyIds_;
+    bool finished_ = false;
+    bool cancelled_ = false;
+    std::shared_ptr<VerticalStitcher> stitcher_;
+    double scrollStep_;
+    int misses_ = 0;
+    int repeats_ = 0;
+    int maxHeight_ = 0;
+    int lastClicks_ = 0;
+    double pointsPerClick_ = 0;  // 0 until a step has shown what one click moves
+    bool ended_ = false;
+    Completion done_;
+};
+
+}  // namespace kx

@@ -1,0 +1,181 @@
+#include "capture/scroll/ScrollHud.h"
+
+#include "capture/scroll/ScrollCaptureModel.h"
+#include "core/Localisation.h"
+#include "ui/ChromeButton.h"
+#include "ui/FloatingSurface.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+namespace kx {
+
+HudPlacement hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud)
+{
+    const double w = hud.width();
+    const double h = hud.height();
+    const double margin = 8;
+    const double gap = 12;
+    // The border reaches 4 points past the rectangle; the HUD keeps clear of it too.
+    const QRectF keepOut = rect.adjusted(-ScrollBorder::kOutset, -ScrollBorder::kOutset, ScrollBorder::kOutset,
+                                         ScrollBorder::kOutset);
+    auto clampX = [&](double x) {
+        return std::min(std::max(x, screen.left() + margin), screen.right() - w - margin);
+    };
+    auto clampY = [&](double y) {
+        return std::min(std::max(y, screen.top() + margin), screen.bottom() - h - margin);
+    };
+
+    double x = clampX(rect.center().x() - w / 2);
+    double y = rect.bottom() + gap;
+    if (y + h > screen.bottom() - margin)
+        y = rect.top() - gap - h;
+    if (y < screen.top() + margin)
+        y = screen.bottom() - 24 - h;
+    QRectF placed(x, y, w, h);
+    if (!placed.intersects(keepOut))
+        return {placed.topLeft(), false};
+
+    // Neither below nor above: beside the rectangle, right first.
+    const double sideY = clampY(rect.center().y() - h / 2);
+    const double right = rect.right() + gap;
+    if (right + w <= screen.right() - margin)
+        return {QPointF(right, sideY), false};
+    const double left = rect.left() - gap - w;
+    if (left >= screen.left() + margin)
+        return {QPointF(left, sideY), false};
+    return {placed.topLeft(), true};
+}
+
+namespace {
+
+class HudContent : public SurfaceWidget {
+public:
+    explicit HudContent(ScrollCaptureModel* model) : model_(model)
+    {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(8 + 14, 8 + 10, 8 + 14, 8 + 10);
+        row->setSpacing(12);
+        auto* column = new QVBoxLayout;
+        column->setSpacing(2);
+        status_ = new QLabel;
+        status_->setFont(Theme::font(12, QFont::DemiBold));
+        counter_ = new QLabel;
+        counter_->setFont(Theme::font(11));
+        warning_ = new QLabel;
+        warning_->setFont(Theme::font(11));
+        for (QLabel* l : {status_, counter_, warning_}) {
+            l->setMinimumWidth(150);
+            column->addWidget(l);
+        }
+        row->addLayout(column);
+
+        ChromeButtonStyle prominent;
+        prominent.prominent = true;
+        toggle_ = new ChromeButton(QString(), QString(), prominent, [this] {
+            if (model_->onToggleAuto)
+                model_->onToggleAuto();
+        });
+        auto* done = new ChromeButton(QString(), kx::tr("Done ↩", "Kész ↩", "Fertig ↩"), ChromeButtonStyle{}, [this] {
+            if (model_->onDone)
+                model_->onDone();
+        });
+        auto* cancel = new ChromeButton(QString(), kx::tr("Cancel ⎋", "Mégse ⎋", "Abbrechen ⎋"), ChromeButtonStyle{},
+                                        [this] {
+                                            if (model_->onCancel)
+                                                model_->onCancel();
+                                        });
+        for (ChromeButton* b : {toggle_, done, cancel})
+            row->addWidget(b);
+        refresh();
+    }
+
+    void refresh()
+    {
+        status_->setText(model_->status());
+        counter_->setText(model_->counterText());
+        warning_->setText(model_->warning().value_or(QString()));
+        warning_->setVisible(model_->warning().has_value());
+        toggle_->setTitle(model_->autoScroll() ? kx::tr("Pause", "Szünet", "Pause")
+                                               : kx::tr("Auto-scroll", "Automatikus görgetés", "Auto-Scroll"));
+        QPalette pal = palette();
+        counter_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::secondary(pal).name(QColor::HexArgb)));
+        warning_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::systemOrange().name(QColor::HexArgb)));
+        status_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::primary(pal).name(QColor::HexArgb)));
+        layout()->activate();
+        resize(sizeHint());
+    }
+
+    QPainterPath surfacePath() const override
+    {
+        return roundedRect(QRectF(rect()).adjusted(8, 8, -8, -8), 12);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath shape = surfacePath();
+        paintFloatingSurface(p, shape, true, palette());
+        p.setPen(QPen(Theme::primary(palette(), 0.15), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(shape);
+    }
+
+private:
+    ScrollCaptureModel* model_;
+    QLabel* status_;
+    QLabel* counter_;
+    QLabel* warning_;
+    ChromeButton* toggle_;
+};
+
+}  // namespace
+
+ScrollHud::ScrollHud(ScrollCaptureModel* model) : FloatingPanel(new HudContent(model))
+{
+    setWindowTitle(QStringLiteral("Kaptorix Scrolling Capture"));
+    connect(model, &ScrollCaptureModel::changed, this, [this] {
+        static_cast<HudContent*>(content())->refresh();
+        refit();
+    });
+}
+
+ScrollBorder::ScrollBorder(const QRectF& globalRect)
+{
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                   Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setWindowTitle(QStringLiteral("Kaptorix Scrolling Border"));
+    const QRect outer = globalRect.adjusted(-kOutset, -kOutset, kOutset, kOutset).toAlignedRect();
+    setGeometry(outer);
+    // Only the frame belongs to the window: the captured rectangle stays uncovered.
+    const QRect inner = globalRect.toAlignedRect().translated(-outer.topLeft());
+    setMask(QRegion(QRect(QPoint(0, 0), outer.size())).subtracted(QRegion(inner)));
+}
+
+void ScrollBorder::showWithoutActivating()
+{
+    show();
+}
+
+void ScrollBorder::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(Theme::systemBlue(), 3);
+    pen.setDashPattern({8.0 / 3.0, 5.0 / 3.0});  // 8 on, 5 off, in units of the pen width
+    pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+}
+
+}  // namespace kx

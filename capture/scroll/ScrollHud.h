@@ -1,0 +1,49 @@
+#pragma once
+// The scrolling capture's on-screen parts: the dashed border around the captured rectangle
+// and the HUD with the progress and the Auto-scroll, Done and Cancel buttons. Neither may
+// show up in a frame: the border lies outside the rectangle and the HUD beside it.
+#include "ui/FloatingPanel.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QWidget>
+
+class QLabel;
+
+namespace kx {
+
+class ChromeButton;
+class ScrollCaptureModel;
+
+struct HudPlacement {
+    QPointF topLeft;
+    // No place beside the rectangle was free: the HUD must step aside for every grab.
+    bool coversRect = false;
+};
+
+// Below the rectangle, else above it, else beside it, else 24 points above the display's
+// bottom edge; never closer than 8 points to the display's edges. All rectangles in global
+// points, y down.
+HudPlacement hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud);
+
+class ScrollHud : public FloatingPanel {
+    Q_OBJECT
+public:
+    explicit ScrollHud(ScrollCaptureModel* model);
+};
+
+// A dashed blue frame 1 to 4 points outside the rectangle; the window is cut to the frame,
+// so nothing of it lies over the captured pixels, and clicks pass through.
+class ScrollBorder : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScrollBorder(const QRectF& globalRect);
+    void showWithoutActivating();
+
+    static constexpr int kOutset = 4;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace kx
