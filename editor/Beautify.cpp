@@ -187,7 +187,8 @@ struct Frame {
                 lp.fillPath(dot, dots[i]);
             }
         });
-        drawImageAt(p, image, layout.image);
+        // The image is clipped too, so its lower corners follow the rounded card.
+        drawClipped(p, card, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); });
         p.strokePath(card, QPen(black(0.18), std::max(s, 1.0)));
     }
 };

@@ -52,20 +52,23 @@ QImage EffectCache::patch(ToolKind kind, const QRectF& rect, double intensity, c
         return it->second->image;
     }
 
-    QImage made;
-    if (kind == ToolKind::pixelate) {
-        const double block = std::min(std::max(finiteOr(intensity, 2), 2.0), kMaxBlock);
-        // The block grid starts at the patch's bottom-left corner.
-        made = pixelated(base, d, block, QPoint(d.x(), d.y() + d.height()));
-    } else {
-        const double sigma = std::min(std::max(finiteOr(intensity, 1), 1.0), kMaxSigma);
-        made = blurred(base, d, sigma);
-    }
+    const QImage made = m_maker ? m_maker(kind, base, d, intensity) : QImage();
     if (made.isNull())
         return {};
     ++m_computed;
     insert(key, made);
     return made;
+}
+
+QImage EffectCache::makePatch(ToolKind kind, const QImage& base, const QRect& d, double intensity)
+{
+    if (kind == ToolKind::pixelate) {
+        const double block = std::min(std::max(finiteOr(intensity, 2), 2.0), kMaxBlock);
+        // The block grid starts at the patch's bottom-left corner.
+        return pixelated(base, d, block, QPoint(d.x(), d.y() + d.height()));
+    }
+    const double sigma = std::min(std::max(finiteOr(intensity, 1), 1.0), kMaxSigma);
+    return blurred(base, d, sigma);
 }
 
 void EffectCache::insert(const QString& key, const QImage& image)

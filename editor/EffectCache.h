@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <list>
 #include <unordered_map>
 
@@ -18,6 +19,12 @@ public:
     static constexpr qint64 kDefaultMaxBytes = 256ll * 1024 * 1024;
 
     explicit EffectCache(qint64 maxBytes = kDefaultMaxBytes);
+
+    // Computes one patch of `area` (already inside the image); the default runs the blur and
+    // pixelation kernels. A null result means the patch could not be made.
+    using Maker = std::function<QImage(ToolKind kind, const QImage& base, const QRect& area, double intensity)>;
+    void setMaker(Maker maker) { m_maker = std::move(maker); }
+    static QImage makePatch(ToolKind kind, const QImage& base, const QRect& area, double intensity);
 
     // The blurred or pixelated copy of `rect` (image pixels) of `base`, sized to the part of
     // the rectangle inside the image. Null when that part is empty, the kind is no effect,
@@ -48,6 +55,7 @@ private:
     };
     void insert(const QString& key, const QImage& image);
 
+    Maker m_maker = &EffectCache::makePatch;
     qint64 m_maxBytes;
     qint64 m_bytes = 0;
     int m_version = 0;

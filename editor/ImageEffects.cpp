@@ -243,17 +243,32 @@ QImage blurImpl(const View& src, const QRect& area, double sigma, QImage::Format
         return {};
     // Beyond a few pixels of sigma the work moves to a copy reduced by k, so the cost per
     // output pixel stays flat however strong the blur is.
-    const int k = std::max(1, int(sigma / 3));
-    if (k == 1) {
+    if (sigma < 8) {
         int widths[3];
         boxWidthsForSigma(sigma, widths);
         return blurDirect<C>(src, area, widths, out) ? out : QImage();
     }
-    // The reduction and the bilinear enlargement blur a little themselves.
-    const double rest = sigma * sigma - (double(k) * k - 1) / 12.0 - double(k) * k / 6.0;
-    const double smallSigma = std::sqrt(std::max(rest, 0.25)) / k;
-    int widths[3];
-    boxWidthsForSigma(smallSigma, widths);
+    // Box widths are whole pixels of the reduced copy; of a few reductions, take the one
+    // whose overall spread comes closest. The reduction and the bilinear enlargement blur
+    // a little themselves.
+    int k = 2;
+    int widths[3] = {1, 1, 1};
+    double bestError = -1;
+    for (int candidate = std::max(2, int(sigma / 6)); candidate <= std::max(2, int(sigma / 3)); ++candidate) {
+        const double kk = double(candidate) * candidate;
+        const double rest = sigma * sigma - (kk - 1) / 12.0 - kk / 6.0;
+        int w[3];
+        boxWidthsForSigma(std::sqrt(std::max(rest, 0.25)) / candidate, w);
+        double variance = (kk - 1) / 12.0 + kk / 6.0;
+        for (int i = 0; i < 3; ++i)
+            variance += kk * (double(w[i]) * w[i] - 1) / 12.0;
+        const double error = std::abs(variance - sigma * sigma);
+        if (bestError < 0 || error < bestError) {
+            bestError = error;
+            k = candidate;
+            std::copy(w, w + 3, widths);
+        }
+    }
     const int ms = widths[0] / 2 + widths[1] / 2 + widths[2] / 2;
     const int apron = ms + 2;
     const int gx = area.x() - apron * k, gy = area.y() - apron * k;
