@@ -7,8 +7,8 @@
 // How code names a symbol — a unit test scans the whole source tree for these forms and
 // fails when a name has no icon, so always write a literal symbol name in one of them:
 //   1. "doc.on.doc"_sym                      the literal below (ui and every layer above it);
-//   2. Symbols::paint(p, r, "pin", ...)      any Symbols:: call whose first argument is a literal
-//      (likewise icon, pixmap, image, has, file);
+//   2. Symbols::icon("pin", ...)             a literal as the first argument of Symbols::icon,
+//                                            image, has or file;
 //   3. QStringLiteral("viewfinder")  // symbol
 //      in layers below ui, which cannot include this header: a literal on a line that ends
 //      with the comment `// symbol`.

@@ -1,0 +1,227 @@
+// The toast's placement, one-at-a-time rule and lifetimes; the preview card's buttons,
+// clicks and hover hold; the countdown's steps.
+#include "TestSupport.h"
+#include "capture/notice/Countdown.h"
+#include "capture/notice/QuickPreviewView.h"
+#include "capture/notice/Toast.h"
+#include "capture/notice/ToastView.h"
+#include "ui/ChromeButton.h"
+#include "ui/FloatingPanel.h"
+#include "ui/Theme.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+namespace {
+
+ToastView* note(const QString& title)
+{
+    return new ToastView(title, QString(), "checkmark.circle.fill"_sym);
+}
+
+bool noPanelShows()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<FloatingPanel*>(w) && w->isVisible())
+            return false;
+    return true;
+}
+
+void settle()
+{
+    // Let an earlier test's toast finish fading and go.
+    Toast::dismiss();
+    ASSERT_TRUE(kx::test::waitFor(noPanelShows, 5000));
+}
+
+QuickPreviewActions recording(QStringList* log, bool withUpload)
+{
+    QuickPreviewActions a;
+    a.edit = [log] { *log << "edit"; };
+    a.copy = [log] { *log << "copy"; };
+    a.pin = [log] { *log << "pin"; };
+    a.save = [log] { *log << "save"; };
+    if (withUpload)
+        a.upload = [log] { *log << "upload"; };
+    a.close = [log] { *log << "close"; };
+    return a;
+}
+
+void click(QWidget* w, const QPointF& at)
+{
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+}
+
+}  // namespace
+
+TEST(ToastPlacement, RestsSixteenFromTheRightAndBottomOfTheVisibleArea)
+{
+    EXPECT_EQ(Toast::restPosition(QRect(0, 0, 1920, 1056), QSize(300, 90)), QPoint(1920 - 300 - 16, 1056 - 90 - 16));
+    // a second screen to the right, with a panel at its top
+    EXPECT_EQ(Toast::restPosition(QRect(1920, 30, 1280, 994), QSize(300, 90)), QPoint(1920 + 1280 - 316, 30 + 994 - 106));
+    EXPECT_EQ(Countdown::panelRect(QRect(1920, 0, 1280, 1024)), QRect(1920 + 640 - 72, 512 - 72, 144, 144));
+}
+
+TEST(Toast, OnlyOneAtATimeAndTheReplacedOneGoesAtOnceWithItsTimer)
+{
+    settle();
+    Toast::present(note("First"), 3);
+    QPointer<FloatingPanel> first = Toast::current();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(Toast::pendingDismissMs(), 3000);
+
+    Toast::present(note("Second"), 0);
+    QPointer<FloatingPanel> second = Toast::current();
+    EXPECT_NE(second, first);
+    EXPECT_TRUE(!first || !first->isVisible());  // gone without a fade
+    EXPECT_EQ(Toast::pendingDismissMs(), -1);    // and its timer with it
+    // Deleted later: a replaced card may be the sender of the call that replaced it.
+    EXPECT_TRUE(kx::test::waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return !first;
+    }));
+    EXPECT_TRUE(second->isVisible());
+}
+
+TEST(Toast, ZeroOrNegativeDurationStaysUntilDismissedAndDismissIsIdempotent)
+{
+    settle();
+    for (double seconds : {0.0, -2.0}) {
+        Toast::present(note("Stays"), seconds);
+        EXPECT_EQ(Toast::pendingDismissMs(), -1);
+    }
+    QPointer<FloatingPanel> panel = Toast::current();
+    Toast::dismiss();
+    EXPECT_EQ(Toast::current(), nullptr);
+    Toast::dismiss();  // nothing left to dismiss
+    EXPECT_TRUE(kx::test::waitFor([&] { return !panel; }, 3000));
+    Toast::dismiss();  // and nothing at all showing
+}
+
+TEST(Toast, ArmedDurationDismissesAndScheduleRearmsOrDisarms)
+{
+    settle();
+    Toast::present(note("Short"), 0.2);
+    QPointer<FloatingPanel> panel = Toast::current();
+    EXPECT_EQ(Toast::pendingDismissMs(), 200);
+    EXPECT_TRUE(kx::test::waitFor([&] { return Toast::current() == nullptr; }, 5000));
+    EXPECT_TRUE(kx::test::waitFor([&] { return !panel; }, 5000));
+
+    Toast::present(note("Held"), 6);
+    Toast::schedule(0);
+    EXPECT_EQ(Toast::pendingDismissMs(), -1);
+    Toast::schedule(3.0);
+    EXPECT_EQ(Toast::pendingDismissMs(), 3000);
+}
+
+TEST(ToastView, TintFollowsTheSymbolAndLongTextsWrapWithinTheMaximumWidth)
+{
+    EXPECT_EQ(ToastView::tintFor("exclamationmark.triangle.fill"_sym), Theme::systemOrange());
+    EXPECT_EQ(ToastView::tintFor("exclamationmark.bubble"_sym), Theme::systemOrange());
+    EXPECT_EQ(ToastView::tintFor("icloud.and.arrow.up"_sym), Theme::systemBlue());
+    EXPECT_EQ(ToastView::tintFor("icloud.and.arrow.up.fill"_sym), Theme::systemGreen());
+    EXPECT_EQ(ToastView::tintFor("checkmark.circle.fill"_sym), Theme::systemGreen());
+
+    ToastView shortOne("Saved", QString(), "checkmark.circle.fill"_sym);
+    ToastView withSubtitle("Saved", "Kaptorix 2026-10-09 14.32.05.png", "checkmark.circle.fill"_sym);
+    ToastView longOne(QString("Upload failed – saved for a retry ").repeated(4), QString("word ").repeated(200),
+                      "exclamationmark.triangle.fill"_sym);
+    EXPECT_LT(shortOne.sizeHint().width(), withSubtitle.sizeHint().width());
+    EXPECT_LE(longOne.sizeHint().width(), 360 + 12 + 16 + 2 * 14);
+    // two title lines and three subtitle lines at most
+    EXPECT_LT(longOne.sizeHint().height(), 2 * 14 + 2 * 10 + 2 * 20 + 3 * 18 + 4);
+}
+
+TEST(QuickPreview, UploadButtonOnlyWhenGivenAndEachButtonRunsItsClosure)
+{
+    const QImage shot(1440, 900, QImage::Format_ARGB32_Premultiplied);
+    QStringList log;
+    QuickPreviewView four(shot, "1440 × 900 px · Area", recording(&log, false));
+    QuickPreviewView five(shot, "1440 × 900 px · Area", recording(&log, true));
+    ASSERT_EQ(four.buttons().size(), 4);
+    ASSERT_EQ(five.buttons().size(), 5);
+    EXPECT_GT(five.sizeHint().width(), four.sizeHint().width());
+    EXPECT_TRUE(five.buttons().first()->chromeStyle().prominent);
+    EXPECT_FALSE(five.buttons().at(1)->chromeStyle().prominent);
+    for (ChromeButton* b : five.buttons())
+        b->click();
+    EXPECT_EQ(log, (QStringList{"edit", "copy", "pin", "save", "upload"}));
+}
+
+TEST(QuickPreview, ThumbnailClickEditsInfoClickDoesNothingAndWideOrTallImagesFit)
+{
+    QStringList log;
+    QuickPreviewView card(QImage(2000, 500, QImage::Format_RGB32), "info", recording(&log, false));
+    card.resize(card.sizeHint());
+    EXPECT_EQ(card.thumbnailRect().size(), QSizeF(280, 70));
+    click(&card, card.thumbnailRect().center());
+    click(&card, QPointF(card.width() / 2.0, card.thumbnailRect().bottom() + 14));  // the info line
+    click(&card, QPointF(3, 3));                                                    // the outer margin
+    EXPECT_EQ(log, QStringList{"edit"});
+    EXPECT_EQ(QuickPreviewView::fittedThumbnail(QSizeF(300, 1200)), QSizeF(45, 180));
+    EXPECT_EQ(QuickPreviewView::fittedThumbnail(QSizeF(56, 35)), QSizeF(280, 175));
+
+    EXPECT_FALSE(card.closeButtonVisible());
+    QMouseEvent move(QEvent::MouseMove, card.thumbnailRect().center(), card.mapToGlobal(card.thumbnailRect().center()),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&card, &move);
+    EXPECT_TRUE(card.closeButtonVisible());
+}
+
+TEST(QuickPreview, HoverHoldsTheCardAndLeavingGivesThreeSecondsButOnlyForTheCardOnScreen)
+{
+    settle();
+    QStringList log;
+    auto* card = new QuickPreviewView(QImage(800, 500, QImage::Format_RGB32), "info", recording(&log, true));
+    Toast::present(card, 6);
+    EXPECT_EQ(Toast::pendingDismissMs(), 6000);
+    QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), QPointF(20, 20));
+    QApplication::sendEvent(card, &enter);
+    EXPECT_EQ(Toast::pendingDismissMs(), -1);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(card, &leave);
+    EXPECT_EQ(Toast::pendingDismissMs(), 3000);
+
+    // A newer toast replaces the card; a late leave from the old card must not shorten it.
+    QPointer<QuickPreviewView> old = card;
+    Toast::present(new ToastView("Uploading…", QString(), "icloud.and.arrow.up"_sym), 20);
+    if (old)
+        QApplication::sendEvent(old, &leave);
+    EXPECT_EQ(Toast::pendingDismissMs(), 20000);
+    Toast::dismiss();
+}
+
+TEST(Countdown, CountsDownOneStepPerSecondThenHidesBeforeDone)
+{
+    bool immediate = false;
+    EXPECT_EQ(Countdown::run(0, [&] { immediate = true; }), nullptr);
+    EXPECT_TRUE(immediate);
+    EXPECT_EQ(Countdown::run(-3, nullptr), nullptr);
+
+    QList<int> shown;
+    bool done = false;
+    bool panelGoneAtDone = false;
+    CountdownModel* model = Countdown::run(2, [&] {
+        done = true;
+        panelGoneAtDone = true;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && qobject_cast<FloatingPanel*>(w)
+                && dynamic_cast<CountdownView*>(static_cast<FloatingPanel*>(w)->content()))
+                panelGoneAtDone = false;
+    });
+    ASSERT_NE(model, nullptr);
+    EXPECT_EQ(model->remaining(), 2);
+    EXPECT_EQ(model->total(), 2);
+    QObject::connect(model, &CountdownModel::remainingChanged, [&](int n) { shown << n; });
+    EXPECT_TRUE(kx::test::waitFor([&] { return done; }, 10000));
+    EXPECT_EQ(shown, QList<int>{1});  // 2 was shown first; 0 is never shown
+    EXPECT_TRUE(panelGoneAtDone);
+    EXPECT_DOUBLE_EQ(CountdownView::progress(1, 5), 0.2);
+}
