@@ -1,0 +1,235 @@
+// Keyboard on the canvas, the in-place text field, and the menu actions with their enabling.
+#include "editor/canvas/CanvasView.h"
+
+#include "core/Prefs.h"
+#include "editor/Exporter.h"
+#include "editor/PaintHelpers.h"
+#include "editor/canvas/CanvasGeometry.h"
+#include "editor/canvas/CanvasTextField.h"
+
+#include <QKeyEvent>
+#include <algorithm>
+#include <cmath>
+
+namespace kx {
+
+namespace {
+
+// The typed letter without modifiers, lower-cased ("r" for R and Shift+R).
+QString plainLetter(const QKeyEvent* e)
+{
+    if (e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z)
+        return QString(QChar(u'a' + (e->key() - Qt::Key_A)));
+    return e->text().toLower();
+}
+
+}  // namespace
+
+void CanvasView::keyPressEvent(QKeyEvent* e)
+{
+    EditorDocument& doc = *m_doc;
+    const Qt::KeyboardModifiers mods = e->modifiers();
+    if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        const QString letter = plainLetter(e);
+        for (ToolKind t : tools()) {
+            if (!letter.isEmpty() && letter == key(t)) {
+                doc.setTool(t);
+                if (t != ToolKind::select)
+                    doc.select(QUuid());
+                e->accept();
+                return;
+            }
+        }
+    }
+    const double step = (mods & Qt::ShiftModifier) ? 10 : 1;
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (doc.cropRect())
+            doc.applyCrop();
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete: doc.deleteSelected(); break;
+    case Qt::Key_Escape:
+        if (doc.cropRect())
+            doc.setCropRect(std::nullopt);
+        else if (!doc.selectedID().isNull())
+            doc.select(QUuid());
+        else
+            doc.setTool(ToolKind::select);
+        break;
+    case Qt::Key_Left: nudge(QPointF(-step, 0)); break;
+    case Qt::Key_Right: nudge(QPointF(step, 0)); break;
+    case Qt::Key_Down: nudge(QPointF(0, step)); break;
+    case Qt::Key_Up: nudge(QPointF(0, -step)); break;
+    default: QWidget::keyPressEvent(e); return;
+    }
+    e->accept();
+}
+
+void CanvasView::nudge(const QPointF& by)
+{
+    auto a = m_doc->selected();
+    if (!a)
+        return;
+    m_doc->pushUndo();
+    canvas::moveAll(*a, by);
+    m_doc->update(*a);
+}
+
+// --- text entry ---------------------------------------------------------------------------
+
+void CanvasView::beginText(const QPointF& p, const std::optional<Annotation>& existing)
+{
+    commitText();
+    const AnnotationStyle style = existing ? existing->style : m_doc->style();
+    auto* field = new CanvasTextField(EditorFont::sans(style.fontSize, QFont::DemiBold), style.color.color(), this);
+    field->setText(existing ? existing->text : QString());
+    m_textFrame = QRectF(p.x(), p.y(), 40, 1.3 * style.fontSize);
+    connect(field, &CanvasTextField::textEdited, this, [this] {
+        fitText();
+        update();
+    });
+    connect(field, &CanvasTextField::commitRequested, this, &CanvasView::commitText);
+    connect(field, &CanvasTextField::editingFinished, this, &CanvasView::commitText);
+    m_textField = field;
+    m_editingID = existing ? existing->id : QUuid();
+    m_editingIsNew = !existing;
+    if (existing)
+        m_doc->select(existing->id);
+    fitText();
+    field->show();
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    update();
+}
+
+void CanvasView::fitText()
+{
+    if (!m_textField)
+        return;
+    const QSizeF used = m_textField->usedSize();
+    const double fontSize = m_textField->textFont().pixelSize() > 0 ? m_textField->textFont().pixelSize() : 20;
+    m_textFrame.setSize(QSizeF(std::max(used.width() + px(10), px(40)), std::max(used.height(), fontSize) * 1.02));
+    placeTextField();
+}
+
+void CanvasView::placeTextField()
+{
+    if (!m_textField)
+        return;
+    const QPointF topLeft = toWidget(m_textFrame.topLeft());
+    const QRect geometry = QRectF(topLeft, toWidget(m_textFrame.bottomRight())).toAlignedRect();
+    m_textField->setGeometry(geometry);
+    m_textField->setPlacement(topLeft - geometry.topLeft(), zoomFactor());
+}
+
+void CanvasView::commitText()
+{
+    if (!m_textField)
+        return;
+    CanvasTextField* field = m_textField;
+    const QString text = field->text();
+    const QPointF origin = m_textFrame.topLeft();
+    const QUuid id = m_editingID;
+    const bool isNew = m_editingIsNew;
+
+    m_textField = nullptr;
+    m_editingID = QUuid();
+    field->disconnect(this);
+    field->hide();
+    field->deleteLater();
+
+    EditorDocument& doc = *m_doc;
+    auto existing = isNew || id.isNull() ? std::nullopt : annotation(id);
+    if (existing) {
+        if (text.isEmpty()) {
+            doc.pushUndo();
+            doc.remove(id);
+            doc.select(QUuid());
+        } else if (text != existing->text) {
+            doc.pushUndo();
+            existing->text = text;
+            doc.update(*existing);
+        }
+    } else if (!text.isEmpty()) {
+        Annotation a;
+        a.kind = ToolKind::text;
+        a.p1 = a.p2 = origin;
+        a.text = text;
+        a.style = doc.style();
+        doc.pushUndo();
+        doc.add(a);
+    }
+    setFocus(Qt::OtherFocusReason);
+    update();
+}
+
+// --- menu actions -------------------------------------------------------------------------
+
+void CanvasView::undo()
+{
+    commitText();
+    m_doc->undo();
+}
+
+void CanvasView::redo()
+{
+    // Like undo: an open field would otherwise write its stale text over the redone state.
+    commitText();
+    m_doc->redo();
+}
+
+bool CanvasView::isEnabled(Action action) const
+{
+    switch (action) {
+    case Action::undo: return !m_doc->undoStack().isEmpty();
+    case Action::redo: return !m_doc->redoStack().isEmpty();
+    case Action::deleteSelection:
+    case Action::bringToFront:
+    case Action::sendToBack: return !m_doc->selectedID().isNull();
+    default: return true;
+    }
+}
+
+bool CanvasView::perform(Action action)
+{
+    EditorDocument& doc = *m_doc;
+    CanvasCommands* c = commands();
+    switch (action) {
+    case Action::undo: undo(); return true;
+    case Action::redo: redo(); return true;
+    case Action::deleteSelection: doc.deleteSelected(); return true;
+    case Action::bringToFront: doc.bringToFront(); return true;
+    case Action::sendToBack: doc.sendToBack(); return true;
+    default: break;
+    }
+    if (!c)
+        return false;
+    switch (action) {
+    case Action::copy: c->copy(Prefs::copyMode()); break;
+    case Action::save: c->cmdSave(); break;
+    case Action::saveAs: {
+        EditorDocument& d = c->doc();
+        const QImage image = d.renderFinal(true);
+        Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
+        if (CanvasCommands* still = commands())
+            still->commitToHistory();
+        break;
+    }
+    case Action::pin: {
+        EditorDocument& d = c->doc();
+        c->pin(d.renderFinal(true), d.scale());
+        c->commitToHistory();
+        break;
+    }
+    case Action::zoomIn: c->cmdZoom(1.25); break;
+    case Action::zoomOut: c->cmdZoom(0.8); break;
+    case Action::zoomFit: c->cmdZoomFit(4.0); break;
+    case Action::zoomActual: c->cmdZoomActual(); break;
+    default: break;
+    }
+    return true;
+}
+
+}  // namespace kx

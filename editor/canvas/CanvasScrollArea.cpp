@@ -1,0 +1,79 @@
+#include "editor/canvas/CanvasScrollArea.h"
+
+#include "editor/canvas/CanvasView.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+namespace kx {
+
+CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent) : QScrollArea(parent), m_canvas(canvas)
+{
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    setAlignment(Qt::AlignCenter);
+    setBackgroundRole(QPalette::Window);
+    viewport()->setBackgroundRole(QPalette::Window);
+    viewport()->setAutoFillBackground(true);
+    setWidget(canvas);
+}
+
+double CanvasScrollArea::magnification() const { return m_canvas->magnification(); }
+
+void CanvasScrollArea::setMagnification(double magnification)
+{
+    setMagnification(magnification, QRectF(viewport()->rect()).center());
+}
+
+void CanvasScrollArea::setMagnification(double magnification, const QPointF& anchor)
+{
+    if (!std::isfinite(magnification))
+        return;
+    const double m = std::clamp(magnification, kMinMagnification, kMaxMagnification);
+    const QPointF fixed = m_canvas->toImage(anchor - QPointF(m_canvas->pos()));
+    m_canvas->setMagnification(m);
+    // The resize above has already updated the scroll ranges (the area filters the
+    // canvas's resize events), so the anchor can be scrolled back into place.
+    const QPointF now = m_canvas->toWidget(fixed);
+    horizontalScrollBar()->setValue(int(std::lround(now.x() - anchor.x())));
+    verticalScrollBar()->setValue(int(std::lround(now.y() - anchor.y())));
+    viewport()->update();
+    Q_EMIT magnificationChanged(m);
+}
+
+void CanvasScrollArea::zoomBy(double factor) { setMagnification(factor * magnification()); }
+
+void CanvasScrollArea::zoomToFit(double maxZoom)
+{
+    const QSizeF frame = m_canvas->frameSize();
+    const QSize content = viewport()->size();
+    if (frame.width() <= 0 || frame.height() <= 0 || content.width() <= 0)
+        return;
+    const double f = std::min({content.width() / frame.width(), content.height() / frame.height(), maxZoom});
+    setMagnification(std::max(kMinMagnification, f * 0.98));
+}
+
+void CanvasScrollArea::zoomActual() { setMagnification(1.0); }
+
+void CanvasScrollArea::paintEvent(QPaintEvent* e)
+{
+    QScrollArea::paintEvent(e);
+    // A soft shadow under the canvas: a few widening, fading outlines, 10 points lower.
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::Antialiasing);
+    const bool dark = palette().color(QPalette::Window).lightnessF() < 0.5;
+    const double alpha = dark ? 0.6 : 0.22;
+    const QRectF frame = QRectF(m_canvas->geometry()).translated(0, 10);
+    const int rings = 10;
+    p.setPen(Qt::NoPen);
+    for (int i = rings; i >= 1; --i) {
+        const double grow = 30.0 * i / rings;
+        p.setBrush(QColor::fromRgbF(0, 0, 0, alpha / rings * (1.0 - double(i - 1) / rings)));
+        p.drawRoundedRect(frame.adjusted(-grow / 2, -grow / 2, grow / 2, grow / 2), grow / 2, grow / 2);
+    }
+}
+
+}  // namespace kx
