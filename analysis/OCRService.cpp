@@ -22,8 +22,12 @@ QThreadPool& ocrPool()
         p->setObjectName(QStringLiteral("kx-ocr"));
         p->setMaxThreadCount(std::max(1, QThread::idealThreadCount() / 2));
         if (auto* app = QCoreApplication::instance()) {
-            // Recognitions nobody started yet are not worth delaying the exit for.
-            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [p] { p->clear(); });
+            // Recognitions nobody started yet are not worth delaying the exit for; running
+            // ones get a moment to finish so no worker is inside Tesseract during exit.
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [p] {
+                p->clear();
+                p->waitForDone(3000);
+            });
         }
         return p;
     }();

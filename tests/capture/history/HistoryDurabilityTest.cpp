@@ -1,0 +1,112 @@
+// The history across process ends: killed in the middle of an index write, and quitting
+// (or being terminated) right after a burst of captures.
+#include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryStore.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using namespace kx;
+
+namespace {
+
+const QString kHelper = QStringLiteral(KX_HISTORY_HELPER);
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool waitForLine(QProcess& p, const QByteArray& line)
+{
+    return test::waitFor([&] {
+        p.waitForReadyRead(50);
+        return p.canReadLine() && p.readLine().trimmed() == line;
+    }, 30000);
+}
+
+// Every entry of the index reloaded from a fresh store, with its files.
+void expectBurstSurvived(const QString& dir, int count)
+{
+    HistoryStore::Options o;
+    o.dir = dir;
+    o.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };
+    HistoryStore reloaded(std::move(o));
+    ASSERT_EQ(reloaded.entries().size(), count);
+    EXPECT_TRUE(reloaded.keptBadIndex().isEmpty());
+    for (const HistoryEntry& e : reloaded.entries()) {
+        const QImage png(dir + "/" + uuidText(e.id) + ".png");
+        EXPECT_EQ(png.size(), QSize(800, 500)) << uuidText(e.id).toStdString();
+        EXPECT_FALSE(QImage(dir + "/" + uuidText(e.id) + ".thumb.jpg").isNull());
+        EXPECT_EQ(e.scale, 2.0);
+    }
+    EXPECT_EQ(reloaded.entries().first().title, QStringLiteral("Burst %1").arg(count - 1));
+}
+
+}  // namespace
+
+TEST(HistoryDurability, KillDuringIndexWriteLeavesTheOldOrTheNewIndex)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.json"));
+    int seenA = 0, seenB = 0;
+    for (int round = 0; round < 24; ++round) {
+        QProcess child;
+        child.start(kHelper, {QStringLiteral("rewrite"), dir.path()});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(waitForLine(child, "started"));
+        // A random moment: somewhere inside one of the many writes.
+        QThread::msleep(QRandomGenerator::global()->bounded(5, 60));
+        child.kill();  // SIGKILL to this PID
+        ASSERT_TRUE(child.waitForFinished(10000));
+
+        const DecodedIndex index = decodeIndex(readFile(path));
+        ASSERT_TRUE(index.readable) << "torn index after round " << round;
+        ASSERT_EQ(index.rejected, 0);
+        const QString marker = index.entries.value(0).aiSummary.value_or(QString());
+        const qsizetype expected = marker == "A" ? 3000 : 2000;
+        ASSERT_EQ(index.entries.size(), expected) << marker.toStdString();
+        for (const HistoryEntry& e : index.entries)
+            ASSERT_EQ(e.aiSummary, marker);
+        (marker == "A" ? seenA : seenB)++;
+    }
+    // Temporary files of interrupted writes do not pile up in the folder.
+    EXPECT_LE(QDir(dir.path()).entryList(QDir::Files).size(), 2) << QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString();
+    RecordProperty("rounds_old_new", QString("%1/%2").arg(seenA).arg(seenB).toStdString());
+}
+
+TEST(HistoryDurability, FiftyCapturesThenQuitAreAllKept)
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(kHelper, {QStringLiteral("burst"), dir.path(), QStringLiteral("50"), QStringLiteral("quit")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << child.readAllStandardError().toStdString();
+    ASSERT_EQ(child.exitCode(), 0);
+    expectBurstSurvived(dir.path(), 50);
+}
+
+TEST(HistoryDurability, TerminationSignalFlushesLikeQuit)
+{
+    for (const int sig : {SIGTERM, SIGINT}) {
+        QTemporaryDir dir;
+        QProcess child;
+        child.start(kHelper, {QStringLiteral("burst"), dir.path(), QStringLiteral("12"), QStringLiteral("wait")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(waitForLine(child, "added"));
+        ASSERT_EQ(::kill(pid_t(child.processId()), sig), 0);
+        ASSERT_TRUE(child.waitForFinished(120000));
+        ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << "signal " << sig;
+        expectBurstSurvived(dir.path(), 12);
+    }
+}

@@ -1,0 +1,87 @@
+// Child process for the durability tests.
+//   HistoryHelper burst <dir> <count> quit|wait
+//       adds <count> captures in a burst, then quits at once (quit) or waits for SIGTERM /
+//       SIGINT (wait, after printing "added"); the store is never destroyed, so only the
+//       flush on aboutToQuit can save the pending writes.
+//   HistoryHelper rewrite <dir>
+//       writes two different index states in turn, forever ("started" after the first).
+#include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryStore.h"
+#include "core/UnixSignals.h"
+
+#include "HistoryTestSupport.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+#include <cstdio>
+
+using namespace kx;
+
+namespace {
+
+QList<HistoryEntry> indexState(int count, const QString& marker)
+{
+    QList<HistoryEntry> out;
+    for (int i = 0; i < count; ++i) {
+        HistoryEntry e;
+        e.id = QUuid::createUuid();
+        e.date = QDateTime(QDate(2026, 1, 1), QTime(12, 0), Qt::UTC).addSecs(i);
+        e.width = 1920;
+        e.height = 1080;
+        e.scale = 2;
+        e.kind = SourceKind::window;
+        e.title = QStringLiteral("Window %1").arg(i);
+        e.ocrText = QStringLiteral("Some recognised text of a capture, line after line. %1").arg(i);
+        e.aiSummary = marker;
+        out.append(e);
+    }
+    return out;
+}
+
+int rewrite(const QString& dir)
+{
+    const QList<HistoryEntry> a = indexState(3000, QStringLiteral("A"));
+    const QList<HistoryEntry> b = indexState(2000, QStringLiteral("B"));
+    const QString path = dir + QStringLiteral("/index.json");
+    for (quint64 round = 0;; ++round) {
+        if (!writeIndex(path, (round % 2) ? b : a))
+            return 1;
+        if (round == 0) {
+            std::puts("started");
+            std::fflush(stdout);
+        }
+    }
+}
+
+int burst(QGuiApplication& app, const QString& dir, int count, bool waitForSignal)
+{
+    installQuitOnTerminationSignals();
+    HistoryStore::Options options;
+    options.dir = dir;
+    auto* store = new HistoryStore(std::move(options));  // deliberately never deleted
+    for (int i = 0; i < count; ++i) {
+        store->add(CaptureResult{test::historyImage(800, 500, QColor(20 + i, 60, 120), i), 2.0, SourceKind::area,
+                                 QStringLiteral("Burst %1").arg(i), QDateTime::currentDateTimeUtc()});
+    }
+    if (waitForSignal) {
+        std::puts("added");
+        std::fflush(stdout);
+    } else {
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    }
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args[1] == "rewrite")
+        return rewrite(args[2]);
+    if (args.size() >= 5 && args[1] == "burst")
+        return burst(app, args[2], args[3].toInt(), args[4] == "wait");
+    std::fputs("usage: HistoryHelper burst <dir> <count> quit|wait | rewrite <dir>\n", stderr);
+    return 2;
+}

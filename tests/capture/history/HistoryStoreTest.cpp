@@ -1,0 +1,382 @@
+// The history store in one process: files, pruning, the debounced index, recognition
+// results, search and the folder choice.
+#include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryStore.h"
+#include "core/AtomicFile.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+
+#include "HistoryTestSupport.h"
+#include "TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kx;
+using kx::test::historyImage;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class HistoryStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prefs::registerDefaults();
+        Prefs::set(QStringLiteral("history.max"), 0);
+        Prefs::set(QStringLiteral("history.days"), 0);
+        Lang::overrideForTests(QStringLiteral("en"));
+    }
+    void TearDown() override
+    {
+        Prefs::remove(QStringLiteral("history.max"));
+        Prefs::remove(QStringLiteral("history.days"));
+        Lang::overrideForTests(QStringLiteral("en"));
+    }
+
+    std::unique_ptr<HistoryStore> makeStore(int debounceMs = 400)
+    {
+        HistoryStore::Options o;
+        o.dir = dir.path();
+        o.now = clock.function();
+        o.recognize = ocr.function();
+        o.debounceMs = debounceMs;
+        return std::make_unique<HistoryStore>(std::move(o));
+    }
+
+    CaptureResult capture(int w, int h, double scale, SourceKind kind, QDateTime date = {},
+                          std::optional<QString> title = std::nullopt)
+    {
+        static int seed = 0;
+        return CaptureResult{historyImage(w, h, QColor(40, 90, 160), ++seed), scale, kind, std::move(title),
+                             date.isValid() ? date : clock.now};
+    }
+
+    QList<HistoryEntry> onDisk() { return decodeIndex(readFile(dir.filePath("index.json"))).entries; }
+
+    QTemporaryDir dir;
+    test::FakeClock clock;
+    test::FakeRecognizer ocr;
+};
+
+}  // namespace
+
+TEST_F(HistoryStoreTest, AddWritesPngWithDpiThumbnailAndIndexNewestFirst)
+{
+    auto store = makeStore();
+    const HistoryEntry big = store->add(capture(1200, 800, 2.0, SourceKind::window, {}, QStringLiteral("Editor")));
+    const HistoryEntry small = store->add(capture(300, 200, 1.0, SourceKind::area));
+    EXPECT_EQ(store->entries().first().id, small.id);
+    EXPECT_FALSE(big.ocrText.has_value());
+    store->flush();
+
+    const QString name = uuidText(big.id);
+    EXPECT_EQ(name, name.toUpper());
+    QImageReader png(dir.filePath(name + ".png"));
+    EXPECT_EQ(QByteArray(png.format()), QByteArray("png"));
+    const QImage full = png.read();
+    ASSERT_EQ(full.size(), QSize(1200, 800));
+    EXPECT_EQ(scaleFromDotsPerMeter(full.dotsPerMeterX()), 2.0);
+    EXPECT_LE(test::maxChannelDifference(full.convertToFormat(QImage::Format_ARGB32),
+                                         store->loadImage(big.id)->image.convertToFormat(QImage::Format_ARGB32)),
+              0);
+
+    QImageReader thumb(dir.filePath(name + ".thumb.jpg"));
+    EXPECT_EQ(QByteArray(thumb.format()), QByteArray("jpeg"));
+    EXPECT_EQ(thumb.read().size(), QSize(520, 347));
+    EXPECT_EQ(QImage(dir.filePath(uuidText(small.id) + ".thumb.jpg")).size(), QSize(300, 200));
+    EXPECT_EQ(store->thumbnail(big.id).size(), QSize(520, 347));
+
+    EXPECT_TRUE(onDisk() == store->entries());
+    const auto loaded = store->loadImage(big.id);
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_EQ(loaded->scale, 2.0);
+
+    // A PNG in the folder that no entry names still loads, with scale 2.
+    const QUuid stray = QUuid::createUuid();
+    ASSERT_TRUE(QFile::copy(dir.filePath(uuidText(small.id) + ".png"), dir.filePath(uuidText(stray) + ".png")));
+    ASSERT_TRUE(store->loadImage(stray).has_value());
+    EXPECT_EQ(store->loadImage(stray)->scale, 2.0);
+    EXPECT_FALSE(store->loadImage(QUuid::createUuid()).has_value());
+    EXPECT_TRUE(store->thumbnail(QUuid::createUuid()).isNull());
+}
+
+TEST_F(HistoryStoreTest, MaxCountRemovesTheEarliestAddedButNeverFavourites)
+{
+    Prefs::set(QStringLiteral("history.max"), 2);
+    auto store = makeStore();
+    const HistoryEntry starred = store->add(capture(40, 30, 1, SourceKind::area));
+    store->toggleFavorite(starred.id);
+    const HistoryEntry b = store->add(capture(40, 30, 1, SourceKind::area));
+    const HistoryEntry c = store->add(capture(40, 30, 1, SourceKind::area));
+    EXPECT_EQ(store->entries().size(), 3);
+    const HistoryEntry d = store->add(capture(40, 30, 1, SourceKind::area));
+    store->flush();
+
+    QList<QUuid> ids;
+    for (const HistoryEntry& e : store->entries())
+        ids.append(e.id);
+    EXPECT_EQ(ids, (QList<QUuid>{d.id, c.id, starred.id}));
+    EXPECT_FALSE(QFile::exists(dir.filePath(uuidText(b.id) + ".png")));
+    EXPECT_FALSE(QFile::exists(dir.filePath(uuidText(b.id) + ".thumb.jpg")));
+    EXPECT_TRUE(QFile::exists(dir.filePath(uuidText(starred.id) + ".png")));
+    EXPECT_EQ(onDisk().size(), 3);
+}
+
+TEST_F(HistoryStoreTest, AgeLimitKeepsTheExactCutoffAndFavourites)
+{
+    auto store = makeStore();
+    const QDateTime now = clock.now;
+    const HistoryEntry atCutoff = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86400)));
+    const HistoryEntry older = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86401)));
+    const HistoryEntry olderStarred = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86401 * 3)));
+    store->toggleFavorite(olderStarred.id);
+    const HistoryEntry fresh = store->add(capture(40, 30, 1, SourceKind::area, now));
+
+    // Both rules off: nothing ever goes.
+    store->prune();
+    EXPECT_EQ(store->entries().size(), 4);
+
+    Prefs::set(QStringLiteral("history.days"), 1);
+    store->prune();
+    EXPECT_TRUE(store->entry(atCutoff.id).has_value());
+    EXPECT_FALSE(store->entry(older.id).has_value());
+    EXPECT_TRUE(store->entry(olderStarred.id).has_value());
+    EXPECT_TRUE(store->entry(fresh.id).has_value());
+
+    clock.now = now.addSecs(1);
+    store->prune();
+    EXPECT_FALSE(store->entry(atCutoff.id).has_value());
+    EXPECT_EQ(store->entries().size(), 2);
+
+    // A capture that is already too old goes as soon as it is added.
+    const HistoryEntry late = store->add(capture(40, 30, 1, SourceKind::file, clock.now.addDays(-2)));
+    EXPECT_FALSE(store->entry(late.id).has_value());
+}
+
+TEST_F(HistoryStoreTest, BurstOfChangesGivesOneIndexWriteWithTheLastState)
+{
+    auto store = makeStore();
+    const HistoryEntry e = store->add(capture(64, 48, 1, SourceKind::area));
+    store->flush();
+    QCoreApplication::sendPostedEvents();  // the report of that first write
+    const QByteArray before = readFile(store->indexPath());
+    QSignalSpy writes(store.get(), &HistoryStore::indexWritten);
+
+    store->setOCR(e.id, QStringLiteral("one"));
+    store->setOCR(e.id, QStringLiteral("two"));
+    store->setOCR(e.id, QStringLiteral("three"));
+    EXPECT_EQ(readFile(store->indexPath()), before);  // debounced: nothing written yet
+
+    ASSERT_TRUE(test::waitFor([&] { return writes.count() >= 1; }));
+    store->flush();  // writes only when something is still pending
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(writes.count(), 1);
+    ASSERT_EQ(onDisk().size(), 1);
+    EXPECT_EQ(onDisk().first().ocrText, QStringLiteral("three"));
+}
+
+TEST_F(HistoryStoreTest, OlderIndexWritesNeverLandAfterNewerOnes)
+{
+    auto store = makeStore(0);
+    const QString longText = QString(4000, QLatin1Char('x'));
+    for (int i = 0; i < 300; ++i) {
+        const HistoryEntry e = store->add(capture(8, 8, 1, SourceKind::area));
+        store->setOCR(e.id, longText);  // a big index: each write takes a while
+    }
+    const QUuid id = store->entries().first().id;
+    for (int i = 0; i < 150; ++i) {
+        store->setAISummary(id, QStringLiteral("summary %1").arg(i));
+        QCoreApplication::processEvents();  // lets the zero-delay timer queue a write
+    }
+    store->flush();
+    EXPECT_EQ(onDisk().first().aiSummary, QStringLiteral("summary 149"));
+    EXPECT_EQ(readFile(store->indexPath()), encodeIndex(store->entries()));
+}
+
+TEST_F(HistoryStoreTest, UnreadableIndexIsKeptAsideAndTheHistoryStartsEmpty)
+{
+    const QByteArray garbage = "[{\"id\":\"7C1A6E3B-2F4D-4E5A-9B8C-0D1E2F3A4B5C\",\"date\":";
+    ASSERT_TRUE(writeFileAtomically(dir.filePath("index.json"), garbage));
+    auto store = makeStore();
+    EXPECT_TRUE(store->entries().isEmpty());
+    ASSERT_FALSE(store->keptBadIndex().isEmpty());
+    EXPECT_TRUE(QFileInfo(store->keptBadIndex()).fileName().startsWith("index.json.bad-"));
+
+    store->add(capture(40, 30, 1, SourceKind::area));
+    store->flush();
+    EXPECT_EQ(onDisk().size(), 1);
+    EXPECT_EQ(readFile(store->keptBadIndex()), garbage);
+}
+
+TEST_F(HistoryStoreTest, OneBadRecordDoesNotTakeTheOthersWithIt)
+{
+    HistoryEntry good;
+    good.id = QUuid::createUuid();
+    good.date = clock.now;
+    good.width = 10;
+    good.height = 10;
+    QByteArray text = encodeIndex({good});
+    text.chop(1);
+    text += ",{\"id\":\"00C0FFEE-0000-4000-8000-000000000001\",\"date\":\"2026-01-01T00:00:00Z\","
+            "\"width\":1,\"height\":1,\"scale\":1,\"kind\":\"hologram\",\"favorite\":false}]";
+    ASSERT_TRUE(writeFileAtomically(dir.filePath("index.json"), text));
+
+    auto store = makeStore();
+    ASSERT_EQ(store->entries().size(), 1);
+    EXPECT_EQ(store->entries().first().id, good.id);
+    store->toggleFavorite(good.id);
+    store->flush();
+    EXPECT_EQ(onDisk().size(), 1);
+    EXPECT_EQ(readFile(store->keptBadIndex()), text);  // the unknown record survives there
+}
+
+TEST_F(HistoryStoreTest, StaleRecognitionNeverOverwritesANewerOne)
+{
+    auto store = makeStore();
+    const HistoryEntry e = store->add(capture(200, 100, 1, SourceKind::area));
+    store->update(e.id, historyImage(300, 100), 1.0);
+    ASSERT_EQ(ocr.count(), 2);
+
+    ocr.finish(1, QStringLiteral("edited text"));
+    ASSERT_TRUE(test::waitFor([&] { return store->entry(e.id)->ocrText.has_value(); }));
+    ocr.finish(0, QStringLiteral("original text"));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->entry(e.id)->ocrText, QStringLiteral("edited text"));
+
+    // A text set directly is newer than a recognition still running.
+    store->update(e.id, historyImage(310, 100), 1.0);
+    store->setOCR(e.id, QStringLiteral("typed"));
+    ocr.finish(2, QStringLiteral("late"));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(store->entry(e.id)->ocrText, QStringLiteral("typed"));
+}
+
+TEST_F(HistoryStoreTest, FailedRecognitionLeavesNoTextWhileNoTextIsEmpty)
+{
+    auto store = makeStore();
+    const HistoryEntry failed = store->add(capture(50, 50, 1, SourceKind::area));
+    const HistoryEntry blank = store->add(capture(50, 50, 1, SourceKind::area));
+    const HistoryEntry deleted = store->add(capture(50, 50, 1, SourceKind::area));
+    store->remove({deleted.id});
+    ocr.finish(0, std::nullopt);
+    ocr.finish(1, QString());
+    ocr.finish(2, QStringLiteral("too late"));
+    ASSERT_TRUE(test::waitFor([&] { return store->entry(blank.id)->ocrText.has_value(); }));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_FALSE(store->entry(failed.id)->ocrText.has_value());
+    EXPECT_EQ(store->entry(blank.id)->ocrText, QString(""));
+    EXPECT_FALSE(store->entry(deleted.id).has_value());
+    EXPECT_EQ(store->entries().size(), 2);
+}
+
+TEST_F(HistoryStoreTest, UpdateWritesTheNewScaleIntoEntryAndFile)
+{
+    auto store = makeStore();
+    const HistoryEntry e = store->add(capture(400, 300, 2.0, SourceKind::area));
+    store->update(e.id, historyImage(800, 600, Qt::darkGreen), 1.0);
+    EXPECT_EQ(store->entry(e.id)->width, 800);
+    EXPECT_EQ(store->entry(e.id)->scale, 1.0);
+    EXPECT_EQ(store->loadImage(e.id)->image.size(), QSize(800, 600));  // before the file lands too
+    store->flush();
+    const QImage png(dir.filePath(uuidText(e.id) + ".png"));
+    EXPECT_EQ(png.size(), QSize(800, 600));
+    EXPECT_EQ(scaleFromDotsPerMeter(png.dotsPerMeterX()), 1.0);
+    EXPECT_EQ(store->thumbnail(e.id).size(), QSize(520, 390));
+    EXPECT_EQ(onDisk().first().scale, 1.0);
+
+    const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+    store->update(QUuid::createUuid(), historyImage(10, 10), 1.0);
+    store->flush();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), before);
+}
+
+TEST_F(HistoryStoreTest, DeletedEntryIsNotResurrectedByItsPendingFileWrite)
+{
+    auto store = makeStore();
+    const HistoryEntry keep = store->add(capture(640, 480, 1, SourceKind::area));
+    const HistoryEntry gone = store->add(capture(1600, 1200, 1, SourceKind::area));
+    store->remove({gone.id, QUuid::createUuid()});
+    store->flush();
+    EXPECT_FALSE(QFile::exists(dir.filePath(uuidText(gone.id) + ".png")));
+    EXPECT_FALSE(QFile::exists(dir.filePath(uuidText(gone.id) + ".thumb.jpg")));
+    EXPECT_TRUE(QFile::exists(dir.filePath(uuidText(keep.id) + ".png")));
+    EXPECT_FALSE(store->loadImage(gone.id).has_value());
+    ASSERT_EQ(onDisk().size(), 1);
+}
+
+TEST_F(HistoryStoreTest, SearchMatchesTextsAndTheKindLabelInEachLanguage)
+{
+    auto store = makeStore();
+    const HistoryEntry win = store->add(capture(20, 20, 1, SourceKind::window, {}, QStringLiteral("Mail")));
+    const HistoryEntry area = store->add(capture(20, 20, 1, SourceKind::area));
+    const HistoryEntry file = store->add(capture(20, 20, 1, SourceKind::file));
+    store->setOCR(area.id, QStringLiteral("Invoice NUMBER 42"));
+    store->setUploadURL(file.id, QStringLiteral("https://files.example.com/x.png"));
+    store->setAISummary(win.id, QStringLiteral("A dialog about taxes"));
+    store->toggleFavorite(area.id);
+
+    auto ids = [&](const QString& q, bool fav = false) {
+        QList<QUuid> out;
+        for (const HistoryEntry& e : store->search(q, fav))
+            out.append(e.id);
+        return out;
+    };
+    EXPECT_EQ(ids(QStringLiteral("  WINDOW \t")), QList<QUuid>{win.id});
+    EXPECT_EQ(ids(QStringLiteral("window\n")), QList<QUuid>{});  // line breaks are not trimmed
+    EXPECT_EQ(ids(QStringLiteral("number 4")), QList<QUuid>{area.id});
+    EXPECT_EQ(ids(QStringLiteral("TAXES")), QList<QUuid>{win.id});
+    EXPECT_EQ(ids(QStringLiteral("example.com")), QList<QUuid>{file.id});
+    EXPECT_EQ(ids(QString()), (QList<QUuid>{file.id, area.id, win.id}));
+    EXPECT_EQ(ids(QString(), true), QList<QUuid>{area.id});
+    EXPECT_EQ(ids(QStringLiteral("area"), true), QList<QUuid>{area.id});
+    EXPECT_EQ(ids(QStringLiteral("window"), true), QList<QUuid>{});
+
+    Lang::overrideForTests(QStringLiteral("de"));
+    EXPECT_EQ(ids(QStringLiteral("fenster")), QList<QUuid>{win.id});
+    EXPECT_EQ(ids(QStringLiteral("Ablage")), QList<QUuid>{file.id});
+    EXPECT_EQ(ids(QStringLiteral("bereich")), QList<QUuid>{area.id});
+    EXPECT_EQ(ids(QStringLiteral("window")), QList<QUuid>{});
+
+    Lang::overrideForTests(QStringLiteral("hu"));
+    EXPECT_EQ(ids(QStringLiteral("ABLAK")), QList<QUuid>{win.id});
+    EXPECT_EQ(ids(QStringLiteral("terület")), QList<QUuid>{area.id});
+    EXPECT_EQ(ids(QStringLiteral("FÁJL")), QList<QUuid>{file.id});
+}
+
+TEST_F(HistoryStoreTest, SettersIgnoreUnknownIdsAndWriteNothing)
+{
+    auto store = makeStore();
+    QSignalSpy changes(store.get(), &HistoryStore::entriesChanged);
+    const QUuid nobody = QUuid::createUuid();
+    store->setOCR(nobody, QStringLiteral("x"));
+    store->setUploadURL(nobody, QStringLiteral("x"));
+    store->setAISummary(nobody, QStringLiteral("x"));
+    store->toggleFavorite(nobody);
+    store->flush();
+    EXPECT_EQ(changes.count(), 0);
+    EXPECT_FALSE(QFile::exists(store->indexPath()));
+}
+
+TEST(HistoryStoreFolder, DataDirVariableReplacesTheFolderUnlessEmpty)
+{
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    qputenv("KAPTORIX_DATA_DIR", "");
+    EXPECT_EQ(HistoryStore::defaultDir(), xdg + "/Kaptorix/History");
+    qputenv("KAPTORIX_DATA_DIR", "/tmp/kx-history-elsewhere/");
+    EXPECT_EQ(HistoryStore::defaultDir(), QStringLiteral("/tmp/kx-history-elsewhere"));
+    qunsetenv("KAPTORIX_DATA_DIR");
+    EXPECT_EQ(HistoryStore::defaultDir(), xdg + "/Kaptorix/History");
+}
