@@ -1,0 +1,143 @@
+#pragma once
+// A small stand-in for the editor window: hosts a canvas in its scroll area, carries out
+// the commands the canvas asks for and counts them; plus helpers that send pointer and key
+// events straight to the canvas in image-pixel coordinates.
+
+#include "editor/canvas/CanvasCommands.h"
+#include "editor/canvas/CanvasScrollArea.h"
+#include "editor/canvas/CanvasView.h"
+#include "editor/document/EditorDocument.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <memory>
+
+namespace kx::test {
+
+class CanvasHost : public QWidget, public CanvasCommands {
+public:
+    explicit CanvasHost(std::shared_ptr<EditorDocument> doc, QSize size = QSize(900, 700))
+        : m_doc(doc), canvas(new CanvasView(doc)), scroll(new CanvasScrollArea(canvas, this))
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(scroll);
+        canvas->setCommands(this);
+        resize(size);
+    }
+
+    EditorDocument& doc() override { return *m_doc; }
+    void copy(CopyMode mode) override
+    {
+        ++copies;
+        lastCopyMode = mode;
+    }
+    void cmdSave() override { ++saves; }
+    void cmdZoom(double factor) override
+    {
+        scroll->zoomBy(factor);
+        m_doc->setZoom(scroll->magnification());
+    }
+    void cmdZoomFit(double maxZoom) override
+    {
+        ++fits;
+        scroll->zoomToFit(maxZoom);
+        m_doc->setZoom(scroll->magnification());
+    }
+    void cmdZoomActual() override
+    {
+        scroll->zoomActual();
+        m_doc->setZoom(1.0);
+    }
+    void commitToHistory() override { ++commits; }
+    void pin(const QImage& image, double) override { pinned = image; }
+
+    std::shared_ptr<EditorDocument> m_doc;
+    CanvasView* canvas;
+    CanvasScrollArea* scroll;
+    int copies = 0;
+    int saves = 0;
+    int fits = 0;
+    int commits = 0;
+    CopyMode lastCopyMode = CopyMode::copy;
+    QImage pinned;
+};
+
+inline QImage solidImage(int w, int h, QColor c = QColor(40, 90, 160))
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(c);
+    return img;
+}
+
+inline std::shared_ptr<EditorDocument> makeDoc(int w = 400, int h = 300, double scale = 1.0,
+                                               SourceKind kind = SourceKind::area)
+{
+    CaptureResult c;
+    c.image = solidImage(w, h);
+    c.scale = scale;
+    c.kind = kind;
+    return std::make_shared<EditorDocument>(c);
+}
+
+// Sends events to the canvas at image-pixel positions.
+class Pointer {
+public:
+    explicit Pointer(CanvasView* canvas) : m_canvas(canvas) {}
+
+    void press(QPointF image, Qt::KeyboardModifiers mods = {}) { send(QEvent::MouseButtonPress, image, mods, Qt::LeftButton); }
+    void doubleClick(QPointF image, Qt::KeyboardModifiers mods = {})
+    {
+        send(QEvent::MouseButtonDblClick, image, mods, Qt::LeftButton);
+    }
+    void move(QPointF image, Qt::KeyboardModifiers mods = {}) { send(QEvent::MouseMove, image, mods, Qt::LeftButton); }
+    void release(QPointF image, Qt::KeyboardModifiers mods = {})
+    {
+        send(QEvent::MouseButtonRelease, image, mods, Qt::NoButton);
+    }
+    // Press, a few intermediate moves, release.
+    void drag(QPointF from, QPointF to, Qt::KeyboardModifiers mods = {})
+    {
+        press(from, mods);
+        for (int i = 1; i <= 4; ++i)
+            move(from + (to - from) * i / 4.0, mods);
+        release(to, mods);
+    }
+    void click(QPointF at, Qt::KeyboardModifiers mods = {})
+    {
+        press(at, mods);
+        release(at, mods);
+    }
+
+private:
+    void send(QEvent::Type type, QPointF image, Qt::KeyboardModifiers mods, Qt::MouseButtons buttons)
+    {
+        const QPointF local = m_canvas->toWidget(image);
+        const QPointF global = m_canvas->mapToGlobal(local);
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, local, local, global, button, type == QEvent::MouseButtonRelease ? Qt::NoButton : buttons,
+                      mods);
+        QApplication::sendEvent(m_canvas, &e);
+    }
+    CanvasView* m_canvas;
+};
+
+inline void key(QWidget* target, int key, Qt::KeyboardModifiers mods = {}, const QString& text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Lets the canvas follow queued document changes.
+inline void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+}  // namespace kx::test
