@@ -16,7 +16,7 @@ namespace {
 const SecretSchema* schema()
 {
     static const SecretSchema s = {Keychain::kServiceName,
-                                   SECRET_SCHEMA_NONE,
+                                   SECRET_SCHEMA_DONT_MATCH_NAME,
                                    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},

@@ -1,0 +1,141 @@
+// Pixel geometry of grabs, the pairing of Qt screens with X monitors, pixel conversion, and the
+// freeze over every screen (with a fake screen source).
+#include "platform/CaptureError.h"
+#include "platform/ScreenCapturer.h"
+#include "platform/ScreenPlacement.h"
+#include "platform/XConnection.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+TEST(GrabGeometry, RectanglesRoundHalvesAwayFromZeroAndKeepOnePixel)
+{
+    // 200.5 and 101.0 pixels: the half goes up.
+    EXPECT_EQ(ScreenCapturer::pixelRect(QRectF(0, 0, 100.25, 50.5), 2.0).size(), QSize(201, 101));
+    EXPECT_EQ(ScreenCapturer::pixelRect(QRectF(0, 0, 100.25, 50.5), 1.0).size(), QSize(100, 51));
+    EXPECT_EQ(ScreenCapturer::pixelRect(QRectF(10.25, 20.75, 5, 5), 2.0).topLeft(), QPoint(21, 42));
+    // Smaller than a pixel still asks for one.
+    EXPECT_EQ(ScreenCapturer::pixelRect(QRectF(3, 3, 0.2, 0.1), 1.0).size(), QSize(1, 1));
+    EXPECT_EQ(ScreenCapturer::pixelRect(QRectF(3, 3, 0, 0), 2.0).size(), QSize(1, 1));
+}
+
+TEST(GrabGeometry, PlacementMapsPointsToRootPixelsAndBack)
+{
+    ScreenPlacement p;
+    p.logical = QRect(1280, 0, 960, 540);
+    p.native = QRect(1280, 0, 1920, 1080);
+    p.dpr = 2.0;
+    EXPECT_EQ(p.toNative(QPointF(1280 + 100, 50)), QPointF(1280 + 200, 100));
+    EXPECT_EQ(p.toLogical(QPointF(1280 + 200, 100)), QPointF(1280 + 100, 50));
+    EXPECT_EQ(p.nativeRectOf(QRectF(10, 10, 100.25, 50.5)), QRect(1280 + 20, 20, 201, 101));
+}
+
+TEST(GrabGeometry, QtScreensPairWithMonitorsByNameAndSize)
+{
+    const QList<NativeOutput> outputs{
+        {0, "DP-1", QRect(0, 0, 2560, 1440)},
+        {0, "HDMI-1", QRect(2560, 0, 1920, 1080)},
+        {1, "screen", QRect(0, 0, 1280, 1024)},
+    };
+    const QList<QtScreenFacts> screens{
+        {"HDMI-1", QRect(2560, 0, 1920, 1080), 1.0},
+        {"DP-1", QRect(0, 0, 1280, 720), 2.0},
+        {"screen", QRect(0, 0, 1280, 1024), 1.0},
+        {"unknown", QRect(5000, 0, 800, 600), 1.5},
+    };
+    const QList<ScreenPlacement> placed = placeScreens(screens, outputs);
+    ASSERT_EQ(placed.size(), 4);
+    EXPECT_EQ(placed[0].native, QRect(2560, 0, 1920, 1080));
+    EXPECT_EQ(placed[1].native, QRect(0, 0, 2560, 1440));
+    EXPECT_EQ(placed[1].dpr, 2.0);
+    EXPECT_EQ(placed[2].xScreen, 1);
+    // No monitor of that name: the geometry scaled by the ratio, on the first X screen.
+    EXPECT_EQ(placed[3].xScreen, 0);
+    EXPECT_EQ(placed[3].native, QRect(5000, 0, 1200, 900));
+}
+
+TEST(GrabGeometry, ZPixmapOfEitherByteOrderBecomesOpaqueArgb)
+{
+    // Two pixels: red and blue, padding byte zero, as a little- and a big-endian server sends them.
+    const uchar lsb[] = {0x00, 0x00, 0xff, 0x00, 0xff, 0x00, 0x00, 0x00};
+    const uchar msb[] = {0x00, 0xff, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff};
+    for (const auto& [data, lsbFirst] : {std::pair{lsb, true}, std::pair{msb, false}}) {
+        const QImage img = imageFromZPixmap(data, 2, 1, 8, lsbFirst);
+        ASSERT_EQ(img.size(), QSize(2, 1));
+        EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0)) << lsbFirst;
+        EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255)) << lsbFirst;
+    }
+}
+
+class FakeSource : public ScreenSource {
+public:
+    QList<QScreen*> asked;
+    int failOnCall = -1;
+    Captured<ScreenGrab> grabScreen(QScreen* screen, const std::optional<QRectF>& rect, bool showCursor,
+                                    bool excludeOwnApp) override
+    {
+        EXPECT_FALSE(rect.has_value());
+        EXPECT_FALSE(showCursor);
+        EXPECT_FALSE(excludeOwnApp);
+        asked.append(screen);
+        if (asked.size() - 1 == failOnCall)
+            return CaptureError::noDisplay();
+        QImage img(screen->geometry().size() * screen->devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::gray);
+        return ScreenGrab{img, screen->devicePixelRatio()};
+    }
+    Captured<ScreenGrab> grabWindow(quint32, bool) override { return CaptureError::noWindow(); }
+};
+
+class FreezeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QGuiApplication::screens().size() < 2)
+            GTEST_SKIP() << "needs the two-screen offscreen configuration";
+        ScreenCapturer::setSource(&fake);
+    }
+    void TearDown() override { ScreenCapturer::setSource(nullptr); }
+    FakeSource fake;
+};
+
+TEST_F(FreezeTest, OneImagePerScreenInScreenOrder)
+{
+    const auto frozen = ScreenCapturer::freezeAllScreens();
+    ASSERT_TRUE(frozen);
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_EQ(frozen->size(), screens.size());
+    for (int i = 0; i < screens.size(); ++i) {
+        EXPECT_EQ((*frozen)[i].screen, screens[i]);
+        EXPECT_EQ((*frozen)[i].scale, screens[i]->devicePixelRatio());
+        EXPECT_EQ((*frozen)[i].image.size(), screens[i]->geometry().size() * screens[i]->devicePixelRatio());
+    }
+}
+
+TEST_F(FreezeTest, FailureOfTheSecondScreenFailsTheWholeFreeze)
+{
+    fake.failOnCall = 1;
+    const auto frozen = ScreenCapturer::freezeAllScreens();
+    ASSERT_FALSE(frozen);
+    EXPECT_EQ(frozen.error().kind(), CaptureError::Kind::noDisplay);
+    EXPECT_EQ(fake.asked.size(), 2);
+}
+
+TEST(CaptureErrorText, FailedCarriesItsTextOtherKindsHaveTheirOwn)
+{
+    EXPECT_EQ(CaptureError::failed("disk on fire").message(), "disk on fire");
+    const QString missing = CaptureError::noPermission().message();
+    const QString display = CaptureError::noDisplay().message();
+    const QString window = CaptureError::noWindow().message();
+    EXPECT_FALSE(missing.isEmpty());
+    EXPECT_NE(missing, display);
+    EXPECT_NE(display, window);
+    EXPECT_TRUE(CaptureError::noWindow().text().isEmpty());
+}
+
+}  // namespace
+}  // namespace kx

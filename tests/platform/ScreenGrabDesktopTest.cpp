@@ -1,0 +1,225 @@
+// Grabs from a real X server: screens, rectangles, windows, the pointer, and Kaptorix's own
+// windows kept out. Runs at Qt's scale 1 and again with QT_SCALE_FACTOR=2.
+#include "platform/ScreenCapturer.h"
+#include "platform/WindowList.h"
+
+#include "TestClient.h"
+#include "TestSupport.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+const QRgb green = qRgb(0, 200, 0);
+const QRgb red = qRgb(220, 0, 0);
+
+int countColour(const QImage& img, QRgb colour, QRect* box = nullptr)
+{
+    int n = 0;
+    QRect bounds;
+    for (int y = 0; y < img.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
+            if ((row[x] & 0xffffff) == (colour & 0xffffff)) {
+                ++n;
+                bounds |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    if (box)
+        *box = bounds;
+    return n;
+}
+
+class ColourWidget : public QWidget {
+public:
+    explicit ColourWidget(QColor c) : m_colour(c)
+    {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+        setWindowTitle("kx-own-panel");
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_colour); }
+
+private:
+    QColor m_colour;
+};
+
+class ScreenGrabDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!test::haveDisplay() || QGuiApplication::platformName() != "xcb")
+            GTEST_SKIP() << "needs an X display";
+        screen = QGuiApplication::primaryScreen();
+        scale = screen->devicePixelRatio();
+    }
+
+    // A green window of 240 x 160 points from another process, and its entry in the list.
+    std::optional<WindowInfo> startGreen(test::TestClient& client)
+    {
+        if (!client.waitReady())
+            return std::nullopt;
+        std::optional<WindowInfo> found;
+        test::waitFor([&] {
+            for (const WindowInfo& w : WindowList::onScreen(true)) {
+                if (w.id == client.windowId())
+                    found = w;
+            }
+            return found.has_value();
+        });
+        return found;
+    }
+
+    // The grab at (points, relative to the primary screen) reaches a colour, or time runs out.
+    bool waitForColourAt(QPointF at, QRgb colour)
+    {
+        return test::waitFor([&] {
+            const auto g = ScreenCapturer::captureScreen(screen, QRectF(at, QSizeF(1, 1)), false, false);
+            return g && (g->image.pixel(0, 0) & 0xffffff) == (colour & 0xffffff);
+        });
+    }
+
+    QScreen* screen = nullptr;
+    double scale = 1.0;
+};
+
+TEST_F(ScreenGrabDesktop, WholeScreenAndFreezeHaveTheNativeSize)
+{
+    const auto grab = ScreenCapturer::captureScreen(screen, std::nullopt, false, false);
+    ASSERT_TRUE(grab) << grab.error().message().toStdString();
+    EXPECT_EQ(grab->scale, scale);
+    EXPECT_EQ(grab->image.size(), screen->geometry().size() * scale);
+    EXPECT_EQ(grab->image.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(grab->image.pixel(0, 0) >> 24, 0xffu);
+
+    const auto frozen = ScreenCapturer::freezeAllScreens();
+    ASSERT_TRUE(frozen);
+    ASSERT_EQ(frozen->size(), QGuiApplication::screens().size());
+    EXPECT_EQ(frozen->first().screen, QGuiApplication::screens().first());
+    EXPECT_EQ(frozen->first().image.size(), QGuiApplication::screens().first()->geometry().size() * scale);
+}
+
+TEST_F(ScreenGrabDesktop, WindowGrabGivesItsExactPixelsWithTheFrame)
+{
+    test::TestClient client({"window", "kx-green", "300", "200", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    const auto grab = ScreenCapturer::captureWindow(info->id, false);
+    ASSERT_TRUE(grab) << grab.error().message().toStdString();
+    EXPECT_EQ(grab->scale, scale);
+    // The frame includes the window manager's title bar, so it is taller than the client.
+    EXPECT_GT(info->frame.height(), 160);
+    EXPECT_NEAR(grab->image.width(), info->frame.width() * scale, 1.0);
+    EXPECT_NEAR(grab->image.height(), info->frame.height() * scale, 1.0);
+    // Exactly the client's pixels are green, in one block of the client's size.
+    QRect box;
+    const int clientPixels = int(240 * scale) * int(160 * scale);
+    EXPECT_EQ(countColour(grab->image, green, &box), clientPixels);
+    EXPECT_EQ(box.size(), QSize(240, 160) * scale);
+    grab->image.save(test::artifactDir("platform") + "/window-grab.png");
+}
+
+TEST_F(ScreenGrabDesktop, RectangleAtFractionalPointsHasTheRoundedSizeAndThePixelsUnderIt)
+{
+    test::TestClient client({"window", "kx-green", "300", "200", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    const QPointF origin = info->frame.topLeft() - screen->geometry().topLeft();
+    // Well inside the green client area, at fractional points.
+    const QRectF rect(origin.x() + 40.25, origin.y() + 60.5, 100.25, 50.5);
+    const auto grab = ScreenCapturer::captureScreen(screen, rect, false, false);
+    ASSERT_TRUE(grab);
+    const QSize expected = scale == 2.0 ? QSize(201, 101) : QSize(100, 51);
+    ASSERT_EQ(scale == 2.0 || scale == 1.0, true);
+    EXPECT_EQ(grab->image.size(), expected);
+    EXPECT_EQ(countColour(grab->image, green), expected.width() * expected.height());
+
+    const auto tiny = ScreenCapturer::captureScreen(screen, QRectF(origin.x() + 50, origin.y() + 70, 0.2, 0.2), false, false);
+    ASSERT_TRUE(tiny);
+    EXPECT_EQ(tiny->image.size(), QSize(1, 1));
+    EXPECT_EQ(tiny->image.pixel(0, 0) & 0xffffff, green & 0xffffff);
+
+    // A rectangle that runs off the screen keeps its size; what is beyond is black.
+    const QSizeF screenSize = screen->geometry().size();
+    const auto edge = ScreenCapturer::captureScreen(
+        screen, QRectF(screenSize.width() - 10, screenSize.height() - 10, 20, 20), false, false);
+    ASSERT_TRUE(edge);
+    EXPECT_EQ(edge->image.size(), QSize(20, 20) * scale);
+    EXPECT_EQ(edge->image.pixel(edge->image.width() - 1, edge->image.height() - 1), qRgb(0, 0, 0));
+}
+
+TEST_F(ScreenGrabDesktop, PointerIsDrawnOnlyWhenAsked)
+{
+    test::TestClient client({"window", "kx-green", "300", "200", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    const QPoint centre = info->frame.center();
+    const QPointF nativeCentre = QPointF(centre - screen->geometry().topLeft()) * scale;
+    ASSERT_TRUE(test::runTool("xdotool", {"mousemove", QString::number(qRound(nativeCentre.x())),
+                                          QString::number(qRound(nativeCentre.y()))}));
+    const QRectF around(centre.x() - screen->geometry().x() - 20, centre.y() - screen->geometry().y() - 20, 40, 40);
+    const auto plain = ScreenCapturer::captureScreen(screen, around, false, false);
+    const auto withPointer = ScreenCapturer::captureScreen(screen, around, true, false);
+    ASSERT_TRUE(plain && withPointer);
+    const int all = plain->image.width() * plain->image.height();
+    EXPECT_EQ(countColour(plain->image, green), all);
+    EXPECT_LT(countColour(withPointer->image, green), all - 10);
+}
+
+TEST_F(ScreenGrabDesktop, OwnWindowsStayOutOfTheGrabOnlyWhenAsked)
+{
+    test::TestClient client({"window", "kx-green", "300", "200", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    const QRect over(info->frame.center() - QPoint(40, 30), QSize(80, 60));
+    ColourWidget own(QColor::fromRgb(red));
+    own.setGeometry(over);
+    own.show();
+    ASSERT_TRUE(waitForColourAt(over.center() - screen->geometry().topLeft(), red));
+
+    const QRectF rect(over.adjusted(-10, -10, 10, 10).translated(-screen->geometry().topLeft()));
+    const auto with = ScreenCapturer::captureScreen(screen, rect, false, false);
+    ASSERT_TRUE(with);
+    EXPECT_EQ(countColour(with->image, red), int(80 * scale) * int(60 * scale));
+
+    const auto without = ScreenCapturer::captureScreen(screen, rect, false, true);
+    ASSERT_TRUE(without);
+    without->image.save(test::artifactDir("platform") + "/without-own.png");
+    EXPECT_EQ(countColour(without->image, red), 0);
+    EXPECT_EQ(countColour(without->image, green), without->image.width() * without->image.height());
+
+    // The panel is back afterwards.
+    EXPECT_TRUE(waitForColourAt(over.center() - screen->geometry().topLeft(), red));
+    // A grab that does not touch it is not disturbed by it.
+    const auto beside = ScreenCapturer::captureScreen(screen, QRectF(0, 0, 20, 20), false, true);
+    ASSERT_TRUE(beside);
+    EXPECT_EQ(beside->image.size(), QSize(20, 20) * scale);
+}
+
+TEST_F(ScreenGrabDesktop, ClosedWindowIsNoWindow)
+{
+    test::TestClient client({"window", "kx-short-lived", "300", "200", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    client.stop();
+    ASSERT_TRUE(test::waitFor([&] {
+        for (const WindowInfo& w : WindowList::onScreen(true)) {
+            if (w.id == info->id)
+                return false;
+        }
+        return true;
+    }));
+    const auto grab = ScreenCapturer::captureWindow(info->id, false);
+    ASSERT_FALSE(grab);
+    EXPECT_EQ(grab.error().kind(), CaptureError::Kind::noWindow);
+}
+
+}  // namespace
+}  // namespace kx
