@@ -60,6 +60,7 @@ FloatingPanel::FloatingPanel(SurfaceWidget* content, Input input)
     }
     content_->setParent(this);
     content_->setFocusPolicy(Qt::NoFocus);
+    content_->setCastsShadow(translucent_);
     refit();
 }
 

@@ -32,6 +32,12 @@ public:
     using QWidget::QWidget;
     // The surface outline in widget coordinates.
     virtual QPainterPath surfacePath() const = 0;
+    // False when the panel is cut to the surface: a shadow would only stain its edge.
+    bool castsShadow() const { return castsShadow_; }
+    void setCastsShadow(bool casts) { castsShadow_ = casts; }
+
+private:
+    bool castsShadow_ = true;
 };
 
 // A widget that paints the card look behind its children.

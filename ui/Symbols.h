@@ -11,9 +11,11 @@
 //                                            image, has or file;
 //   3. QStringLiteral("viewfinder")  // symbol
 //      in layers below ui, which cannot include this header: a literal on a line that ends
-//      with the comment `// symbol`.
-// A name held in a variable (HotKeyAction::symbol(), ToolKind, ...) is checked where its
-// literal is written. An unknown name at run time draws the "questionmark" icon and warns once.
+//      with the comment `// symbol`;
+//   4. any literal in the body of a function returning QString whose name is `symbol` or
+//      ends in `Symbol` (as `QString symbol(HotKeyAction a) { switch (a) ... }`).
+// A name held in a variable is checked where its literal is written. An unknown name at
+// run time draws the "questionmark" icon and warns once.
 
 #include <QColor>
 #include <QIcon>

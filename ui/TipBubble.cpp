@@ -64,7 +64,7 @@ void TipBubble::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    paintFloatingSurface(p, surfacePath(), true, palette());
+    paintFloatingSurface(p, surfacePath(), castsShadow(), palette());
 
     const Layout l = layout();
     const QPointF origin(kOuter + kPadH, kOuter + kPadV);

@@ -125,7 +125,7 @@ void CountdownView::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    paintFloatingSurface(p, surfacePath(), true, palette());
+    paintFloatingSurface(p, surfacePath(), castsShadow(), palette());
 
     const QRectF ring(kOuter + kPad, kOuter + kPad, kFrame - 2 * kPad, kFrame - 2 * kPad);
     p.setBrush(Qt::NoBrush);

@@ -167,7 +167,7 @@ void QuickPreviewView::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    paintFloatingSurface(p, surfacePath(), true, palette());
+    paintFloatingSurface(p, surfacePath(), castsShadow(), palette());
 
     const QRectF thumb = thumbnailRect();
     const QPainterPath shape = roundedRect(thumb, kThumbRadius);

@@ -63,7 +63,7 @@ void ToastView::paintEvent(QPaintEvent*)
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
-    paintFloatingSurface(p, surfacePath(), true, palette());
+    paintFloatingSurface(p, surfacePath(), castsShadow(), palette());
 
     const Layout l = layout();
     const QRectF content(kOuter + kPadLeading, kOuter + kPadV, l.content.width(), l.content.height());

@@ -39,11 +39,24 @@ QSet<QString> symbolNamesIn(const QString& text)
         while (it.hasNext())
             names.insert(it.next().captured(1));
     }
+    auto literalsIn = [&](const QString& part) {
+        auto it = anyLiteral.globalMatch(part);
+        while (it.hasNext())
+            names.insert(it.next().captured(1));
+    };
     auto lines = marked.globalMatch(text);
-    while (lines.hasNext()) {
-        auto inLine = anyLiteral.globalMatch(lines.next().captured(1));
-        while (inLine.hasNext())
-            names.insert(inLine.next().captured(1));
+    while (lines.hasNext())
+        literalsIn(lines.next().captured(1));
+    // Bodies of `QString symbol(...)` / `QString fooSymbol(...)` definitions.
+    static const QRegularExpression definition(
+        QStringLiteral(R"re(\bQString\s+(?:\w+::)*(?:symbol|\w+Symbol)\s*\([^)]*\)\s*(?:const\s*)?\{)re"));
+    auto defs = definition.globalMatch(text);
+    while (defs.hasNext()) {
+        const auto m = defs.next();
+        int depth = 1, i = int(m.capturedEnd());
+        for (; i < text.size() && depth > 0; ++i)
+            depth += text[i] == '{' ? 1 : text[i] == '}' ? -1 : 0;
+        literalsIn(text.mid(m.capturedEnd(), i - m.capturedEnd()));
     }
     return names;
 }
@@ -94,9 +107,12 @@ TEST(Symbols, ScannerFindsEachDocumentedForm)
     const QString text = QStringLiteral("a(\"alpha.one\"_sy") + "m);\n"
                        + "Symbols::icon(\"beta\", c);\n"
                        + "return QStringLiteral(\"gamma.two\");  // sym" + "bol\n"
-                       + "x = \"not.a.symbol\";\n";
+                       + "x = \"not.a.symbol\";\n"
+                       + "QString sym" + "bol(Kind k) { if (k) { return QStringLiteral(\"delta\"); } return \"eps\"; }\n"
+                       + "QString kindSym" + "bol(Kind k) const { return \"zeta\"; }\n"
+                       + "QString title(Kind k) { return \"not.one.either\"; }\n";
     const QSet<QString> found = symbolNamesIn(text);
-    EXPECT_EQ(found, (QSet<QString>{"alpha.one", "beta", "gamma.two"}));
+    EXPECT_EQ(found, (QSet<QString>{"alpha.one", "beta", "gamma.two", "delta", "eps", "zeta"}));
 }
 
 TEST(Symbols, EverySymbolNameInTheSourceTreeHasAnIcon)

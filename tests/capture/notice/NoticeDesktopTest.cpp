@@ -1,0 +1,190 @@
+// Under a real X server with a window manager: where a toast sits, that it leaves the
+// focus alone, that no black corners show, and how the preview card follows the pointer.
+#include "TestSupport.h"
+#include "capture/notice/QuickPreviewView.h"
+#include "capture/notice/Toast.h"
+#include "capture/notice/ToastView.h"
+#include "ui/FloatingPanel.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QImage>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QWidget>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+using namespace kx;
+
+namespace {
+
+const QColor kBackdrop(0, 160, 0);
+
+QString out(const QString& program, const QStringList& args)
+{
+    QByteArray bytes;
+    if (kx::test::run(program, args, &bytes, 15000) != 0)
+        return QString();
+    return QString::fromUtf8(bytes).trimmed();
+}
+
+QString focusedWindow()
+{
+    return out("xdotool", {"getwindowfocus"});
+}
+
+QRect workArea()
+{
+    const QString text = out("xprop", {"-root", "_NET_WORKAREA"});
+    const auto m = QRegularExpression(R"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))").match(text);
+    return m.hasMatch() ? QRect(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(),
+                                m.captured(4).toInt())
+                        : QRect();
+}
+
+// The window's geometry as the X server has it.
+QRect xGeometry(WId id)
+{
+    const QString info = out("xwininfo", {"-id", QString::number(id)});
+    auto field = [&](const char* name) {
+        const auto m = QRegularExpression(QString(name) + R"(:\s*(-?\d+))").match(info);
+        return m.hasMatch() ? m.captured(1).toInt() : -1;
+    };
+    return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
+}
+
+void pointerTo(const QPoint& p)
+{
+    kx::test::run("xdotool", {"mousemove", QString::number(p.x()), QString::number(p.y())});
+}
+
+// A full-screen window in a plain colour that holds the keyboard focus.
+class FocusedBackdrop {
+public:
+    FocusedBackdrop()
+    {
+        window.setAutoFillBackground(true);
+        QPalette pal;
+        pal.setColor(QPalette::Window, kBackdrop);
+        window.setPalette(pal);
+        window.showFullScreen();
+        kx::test::waitFor([&] { return window.isVisible() && window.windowHandle()->isExposed(); });
+        id = QString::number(window.winId());
+        kx::test::run("xdotool", {"windowactivate", "--sync", id});
+        focused = kx::test::waitFor([&] { return focusedWindow() == id; }, 15000);
+    }
+    QWidget window;
+    QString id;
+    bool focused = false;
+};
+
+// A dock along the bottom edge that reserves 40 px, so the work area differs from the
+// screen; held until the window manager and Qt both report the smaller area.
+class BottomDock {
+public:
+    static constexpr int height = 40;
+    BottomDock()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        dock.setGeometry(screen.x(), screen.bottom() + 1 - height, screen.width(), height);
+        dock.show();
+        kx::test::waitFor([&] { return dock.windowHandle()->isExposed(); });
+        const QString strut = QString("0, 0, 0, %1, 0, 0, 0, 0, 0, 0, %2, %3")
+                                  .arg(height).arg(screen.x()).arg(screen.x() + screen.width() - 1);
+        kx::test::run("xprop", {"-id", QString::number(dock.winId()), "-f", "_NET_WM_STRUT_PARTIAL", "32c",
+                                "-set", "_NET_WM_STRUT_PARTIAL", strut});
+        ready = kx::test::waitFor([&] {
+            return workArea().height() == screen.height() - height
+                && QGuiApplication::primaryScreen()->availableGeometry().height() == screen.height() - height;
+        }, 15000);
+    }
+    QWidget dock;
+    bool ready = false;
+};
+
+bool near(QRgb px, const QColor& c)
+{
+    return std::abs(qRed(px) - c.red()) < 8 && std::abs(qGreen(px) - c.green()) < 8 && std::abs(qBlue(px) - c.blue()) < 8;
+}
+
+}  // namespace
+
+TEST(NoticeDesktop, ToastSitsInTheWorkAreaCornerLeavesFocusAloneAndHasNoBlackCorners)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    BottomDock dock;
+    ASSERT_TRUE(dock.ready) << "the work area never shrank: " << workArea().height();
+    FocusedBackdrop backdrop;
+    ASSERT_TRUE(backdrop.focused) << "the test window never got the focus";
+    pointerTo({200, 200});
+
+    Toast::present(new ToastView("Copied to clipboard", "1600 × 1000 px", "checkmark.circle.fill"), 0);
+    QPointer<FloatingPanel> panel = Toast::current();
+    ASSERT_TRUE(panel);
+    const QRect area = workArea();
+    ASSERT_TRUE(area.isValid());
+    const QRect expected(area.x() + area.width() - 16 - panel->width(), area.y() + area.height() - 16 - panel->height(),
+                         panel->width(), panel->height());
+    ASSERT_TRUE(kx::test::waitFor([&] { return xGeometry(panel->winId()) == expected; }, 15000))
+        << "toast at " << xGeometry(panel->winId()).x() << "," << xGeometry(panel->winId()).y() << " work area "
+        << area.width() << "x" << area.height();
+    EXPECT_EQ(focusedWindow(), backdrop.id);
+
+    // A click on the toast does nothing and takes nothing.
+    pointerTo(expected.center());
+    kx::test::run("xdotool", {"click", "1"});
+    EXPECT_TRUE(kx::test::waitFor([&] { return focusedWindow() == backdrop.id; }, 5000));
+    EXPECT_FALSE(panel->isActiveWindow());
+
+    // The screen around the surface shows the window below, not black.
+    const QString shot = kx::test::artifactDir("notice") + "/toast-desktop.png";
+    ASSERT_EQ(kx::test::run("import", {"-window", "root", shot}), 0);
+    const QImage screen(shot);
+    ASSERT_FALSE(screen.isNull());
+    const QRect r = expected;
+    for (const QPoint& p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1), r.bottomLeft() + QPoint(1, -1),
+                            r.bottomRight() + QPoint(-1, -1),
+                            // just outside the rounded corners of the surface (14 pt in, radius 20)
+                            r.topLeft() + QPoint(15, 15), r.bottomRight() + QPoint(-15, -15)})
+        EXPECT_TRUE(near(screen.pixel(p), kBackdrop)) << "corner pixel at " << p.x() << "," << p.y() << " is "
+                                                      << QColor(screen.pixel(p)).name().toStdString();
+    EXPECT_FALSE(near(screen.pixel(r.center()), kBackdrop));  // and the toast itself shows
+    Toast::dismiss();
+}
+
+TEST(NoticeDesktop, PreviewCardStaysWhileThePointerIsOnItAndGoesAboutThreeSecondsAfterItLeaves)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    FocusedBackdrop backdrop;
+    pointerTo({200, 200});
+
+    QuickPreviewActions actions{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
+    QImage shot(1440, 900, QImage::Format_RGB32);
+    shot.fill(QColor(90, 120, 220));
+    Toast::present(new QuickPreviewView(shot, "1440 × 900 px · Area", actions), 6);
+    QPointer<FloatingPanel> card = Toast::current();
+    ASSERT_TRUE(card);
+    ASSERT_TRUE(kx::test::waitFor([&] { return card->isVisible() && xGeometry(card->winId()).width() > 0; }));
+
+    pointerTo(card->geometry().center());
+    ASSERT_TRUE(kx::test::waitFor([] { return Toast::pendingDismissMs() == -1; }, 10000))
+        << "the card never saw the pointer";
+    // Well past its own 6 s, it is still there while the pointer rests on it.
+    EXPECT_FALSE(kx::test::waitFor([&] { return Toast::current() != card; }, 7500));
+    EXPECT_TRUE(card && card->isVisible());
+
+    pointerTo({200, 200});
+    QElapsedTimer sinceLeave;
+    sinceLeave.start();
+    ASSERT_TRUE(kx::test::waitFor([] { return Toast::pendingDismissMs() == 3000; }, 10000));
+    ASSERT_TRUE(kx::test::waitFor([&] { return Toast::current() == nullptr; }, 15000));
+    const qint64 ms = sinceLeave.elapsed();
+    EXPECT_GE(ms, 2500);
+    EXPECT_LE(ms, 6000);
+    EXPECT_TRUE(kx::test::waitFor([&] { return !card || !card->isVisible(); }, 10000));
+    EXPECT_EQ(focusedWindow(), backdrop.id);
+}
