@@ -202,7 +202,7 @@ QImage Exporter::beautify(const QImage& input, const BeautifySettings& raw, doub
     const BeautifySettings settings = sanitized(raw);
     const double s = std::isfinite(scale) ? std::clamp(scale, 0.1, 16.0) : 1.0;
     const FrameLayout layout = frameLayout(input.size(), settings, s);
-    if (layout.canvas.isEmpty())
+    if (layout.canvas.isEmpty() || qint64(layout.canvas.width()) * layout.canvas.height() > kMaxCanvasPixels)
         return input;
     QImage out(layout.canvas, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull())

@@ -95,6 +95,9 @@ FrameLayout frameLayout(const QSize& imageSize, const BeautifySettings& raw, dou
     case E::window: f.top = 32 * s; break;
     default: break;
     }
+    // Extreme paddings are cut so that the output stays a bitmap that can be made.
+    const double room = std::max(0.0, (kMaxCanvasSide - std::max(w + 2 * f.side, h + f.top + f.bottom)) / 2);
+    f.pad = int(std::min(double(f.pad), std::floor(room)));
     f.canvas = QSize(int(w + 2 * f.side + 2 * f.pad), int(h + f.top + f.bottom + 2 * f.pad));
     f.frame = QRectF(f.pad, f.pad, w + 2 * f.side, h + f.top + f.bottom);
     f.image = QRectF(f.pad + f.side, f.pad + f.top, w, h);

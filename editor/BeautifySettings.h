@@ -61,6 +61,10 @@ struct FrameLayout {
     QPointF origin() const { return image.topLeft(); }
 };
 
+// Largest side and pixel count of a framed image.
+inline constexpr int kMaxCanvasSide = 32000;
+inline constexpr qint64 kMaxCanvasPixels = 300'000'000;
+
 // The layout for an image of `imageSize` pixels at `scale` pixels per point. Out-of-range
 // values (negative, not finite, huge) are brought into a safe range first.
 FrameLayout frameLayout(const QSize& imageSize, const BeautifySettings& settings, double scale);

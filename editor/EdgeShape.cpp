@@ -9,7 +9,9 @@ namespace kx::EdgeShape {
 
 namespace {
 
-double positiveOr(double v, double fallback) { return std::isfinite(v) && v > 0 ? v : fallback; }
+// Scales and size factors outside these ranges only make paths no one can draw.
+double scaleOf(double v) { return std::isfinite(v) ? std::clamp(v, 0.1, 16.0) : 1.0; }
+double sizeOf(double v) { return std::isfinite(v) ? std::clamp(v, 0.1, 10.0) : 1.0; }
 
 // Segments of a side: at least `least`, never so many that a huge side stalls the walk.
 int segments(double length, double step, int least)
@@ -79,6 +81,9 @@ double value(double x, quint64 seed)
     };
     if (!std::isfinite(x))
         return h(0);
+    // Far lattice indices wrap; converting them directly would overflow.
+    if (std::abs(x) >= 0x1p62)
+        x = std::fmod(x, 0x1p62);
     const double fl = std::floor(x);
     const int64_t i = int64_t(fl);
     const double f = x - fl;
@@ -93,7 +98,7 @@ double layered(quint64 seed, double x)
 
 Torn torn(const QRectF& rect, double scale, double size, quint64 seed)
 {
-    const double s = positiveOr(scale, 1), k = positiveOr(size, 1);
+    const double s = scaleOf(scale), k = sizeOf(size);
     const double a = std::min(std::max(6 * s, 0.011 * std::min(rect.width(), rect.height())), 26 * s);
     const double amp = k * a;
     const double b = std::max(0.5 * amp, 3.2 * s * k);
@@ -115,7 +120,7 @@ Torn torn(const QRectF& rect, double scale, double size, quint64 seed)
 
 QPainterPath burnt(const QRectF& rect, double amp, quint64 seed)
 {
-    if (!(std::isfinite(amp) && amp > 0))
+    if (!(std::isfinite(amp) && amp >= 0.01))
         return plainRect(rect);
     const double step = std::max(0.12 * amp, 1.5);
     const double rho = 2.5 * amp;
@@ -129,8 +134,8 @@ QPainterPath burnt(const QRectF& rect, double amp, quint64 seed)
 
 QPainterPath zigzag(const QRectF& rect, double scale, double size)
 {
-    const double depth = 7 * positiveOr(scale, 1) * positiveOr(size, 1);
-    const double period = 15 * positiveOr(scale, 1) * positiveOr(size, 1);
+    const double depth = 7 * scaleOf(scale) * sizeOf(size);
+    const double period = 15 * scaleOf(scale) * sizeOf(size);
     auto count = [period](double length) { return segments(length, period / 2, 2); };
     return walk(rect, count, [&](int, double t, double) {
         const double x = t / period;

@@ -66,8 +66,9 @@ void CanvasView::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CanvasView::press(const QPointF& widgetPoint, Qt::KeyboardModifiers modifiers, int clickCount)
 {
-    setFocus(Qt::MouseFocusReason);
+    // Taken before the focus moves: moving it away from the field ends the typing too.
     const bool wasTyping = isTyping();
+    setFocus(Qt::MouseFocusReason);
     commitText();
     m_drag.reset();
     EditorDocument& doc = *m_doc;

@@ -10,7 +10,9 @@ namespace kx {
 
 CanvasView::CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent) : QWidget(parent), m_doc(std::move(doc))
 {
-    setFocusPolicy(Qt::StrongFocus);
+    // No automatic click focus: a press takes the focus itself, after noting whether a
+    // text was being typed (see press()).
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     connect(&m_renderer, &PreviewRenderer::rendered, this, &CanvasView::installPreview);
     connect(m_doc.get(), &EditorDocument::changed, this, &CanvasView::scheduleDocChanged);

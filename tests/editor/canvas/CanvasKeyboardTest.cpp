@@ -1,0 +1,296 @@
+#include "CanvasHarness.h"
+
+#include "editor/canvas/CanvasTextField.h"
+
+#include <gtest/gtest.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+struct CanvasKeyboard : ::testing::Test {
+    std::shared_ptr<EditorDocument> doc = makeDoc(400, 300);
+    std::unique_ptr<CanvasHost> host = std::make_unique<CanvasHost>(doc);
+    CanvasView* canvas = host->canvas;
+    Pointer mouse{canvas};
+
+    void SetUp() override
+    {
+        host->show();
+        settle();
+    }
+    EditorDocument& d() { return *doc; }
+    void use(ToolKind t)
+    {
+        d().setTool(t);
+        settle();
+    }
+    QUuid drawRect(QPointF a, QPointF b)
+    {
+        const ToolKind was = d().tool();
+        use(ToolKind::rect);
+        mouse.drag(a, b);
+        const QUuid id = d().annotations().last().id;
+        use(was);
+        d().select(id);
+        return id;
+    }
+    void type(const QString& text)
+    {
+        ASSERT_NE(canvas->textField(), nullptr);
+        for (QChar c : text) {
+            if (c == QLatin1Char('\n'))
+                key(canvas->textField(), Qt::Key_Return);
+            else
+                key(canvas->textField(), 0, {}, QString(c));
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(CanvasKeyboard, ToolLettersNeedNoCtrlAltOrSuper)
+{
+    const QUuid id = drawRect(QPointF(10, 10), QPointF(60, 60));
+    use(ToolKind::select);
+    d().select(id);
+    key(canvas, Qt::Key_V, Qt::ShiftModifier, QStringLiteral("V"));
+    EXPECT_EQ(d().tool(), ToolKind::select);
+    EXPECT_EQ(d().selectedID(), id);  // V keeps the selection
+
+    key(canvas, Qt::Key_R, {}, QStringLiteral("r"));
+    EXPECT_EQ(d().tool(), ToolKind::rect);
+    EXPECT_TRUE(d().selectedID().isNull());
+
+    for (Qt::KeyboardModifier m : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
+        key(canvas, Qt::Key_P, m, QStringLiteral("p"));
+        EXPECT_EQ(d().tool(), ToolKind::rect);
+    }
+    const std::pair<Qt::Key, ToolKind> letters[] = {
+        {Qt::Key_C, ToolKind::crop}, {Qt::Key_Z, ToolKind::magnifier}, {Qt::Key_M, ToolKind::ruler},
+        {Qt::Key_X, ToolKind::pixelate}, {Qt::Key_N, ToolKind::step}, {Qt::Key_T, ToolKind::text}};
+    for (auto [k, tool] : letters) {
+        key(canvas, k, {}, QString(QChar(u'a' + (k - Qt::Key_A))));
+        EXPECT_EQ(d().tool(), tool);
+    }
+}
+
+TEST_F(CanvasKeyboard, ArrowKeysNudgeTheSelectionOneUndoStepPerPress)
+{
+    key(canvas, Qt::Key_Left);  // nothing selected: nothing happens
+    EXPECT_TRUE(d().undoStack().isEmpty());
+
+    drawRect(QPointF(100, 100), QPointF(150, 140));
+    const auto steps = d().undoStack().size();
+    key(canvas, Qt::Key_Right, Qt::ShiftModifier);
+    key(canvas, Qt::Key_Down, Qt::ShiftModifier);
+    key(canvas, Qt::Key_Up);
+    key(canvas, Qt::Key_Left);
+    EXPECT_EQ(d().annotations().first().p1, QPointF(109, 109));
+    EXPECT_EQ(d().undoStack().size(), steps + 4);
+}
+
+TEST_F(CanvasKeyboard, ReturnAppliesACropAndEscapeUnwindsInOrder)
+{
+    key(canvas, Qt::Key_Return);  // no crop: nothing
+    EXPECT_EQ(d().base().size(), QSize(400, 300));
+
+    const QUuid id = drawRect(QPointF(100, 100), QPointF(150, 140));
+    use(ToolKind::select);
+    d().select(id);
+    d().setCropRect(QRectF(10, 10, 50, 50));
+    key(canvas, Qt::Key_Escape);
+    EXPECT_FALSE(d().cropRect().has_value());
+    EXPECT_EQ(d().selectedID(), id);
+    key(canvas, Qt::Key_Escape);
+    EXPECT_TRUE(d().selectedID().isNull());
+    use(ToolKind::arrow);
+    key(canvas, Qt::Key_Escape);
+    EXPECT_EQ(d().tool(), ToolKind::select);
+
+    use(ToolKind::crop);
+    mouse.drag(QPointF(20, 30), QPointF(220, 130));
+    key(canvas, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(d().base().size(), QSize(200, 100));
+    settle();
+    EXPECT_EQ(canvas->canvasBounds(), QRectF(0, 0, 200, 100));
+}
+
+TEST_F(CanvasKeyboard, DeleteAndBackspaceRemoveTheSelection)
+{
+    drawRect(QPointF(10, 10), QPointF(60, 60));
+    drawRect(QPointF(100, 10), QPointF(160, 60));
+    key(canvas, Qt::Key_Backspace);
+    EXPECT_EQ(d().annotations().size(), 1);
+    d().select(d().annotations().first().id);
+    key(canvas, Qt::Key_Delete);
+    EXPECT_TRUE(d().annotations().isEmpty());
+}
+
+TEST_F(CanvasKeyboard, TypedTextIsCommittedByEscapeOrCtrlReturnAndReturnBreaksLines)
+{
+    use(ToolKind::text);
+    mouse.click(QPointF(50, 60));
+    ASSERT_TRUE(canvas->isTyping());
+    type(QStringLiteral("Hi\nthere"));
+    EXPECT_EQ(canvas->textField()->text(), QStringLiteral("Hi\nthere"));
+    EXPECT_TRUE(d().annotations().isEmpty());  // nothing stored while typing
+    key(canvas->textField(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_FALSE(canvas->isTyping());
+    ASSERT_EQ(d().annotations().size(), 1);
+    const Annotation t = d().annotations().first();
+    EXPECT_EQ(t.kind, ToolKind::text);
+    EXPECT_EQ(t.text, QStringLiteral("Hi\nthere"));
+    EXPECT_EQ(t.p1, QPointF(50, 60));
+    EXPECT_EQ(d().selectedID(), t.id);
+    EXPECT_EQ(d().undoStack().size(), 1);
+
+    // A click with the text tool on the text edits it; Escape keeps a change in one step.
+    mouse.click(QPointF(55, 65));
+    ASSERT_TRUE(canvas->isTyping());
+    EXPECT_EQ(canvas->editingID(), t.id);
+    type(QStringLiteral("Bye"));  // replaces the selected text
+    key(canvas->textField(), Qt::Key_Escape);
+    EXPECT_EQ(d().annotations().first().text, QStringLiteral("Bye"));
+    EXPECT_EQ(d().annotations().first().id, t.id);
+    EXPECT_EQ(d().undoStack().size(), 2);
+}
+
+TEST_F(CanvasKeyboard, EmptyAndUnchangedTextsRecordNothingAndClearedTextsAreDeleted)
+{
+    use(ToolKind::text);
+    mouse.click(QPointF(50, 60));
+    key(canvas->textField(), Qt::Key_Escape);
+    EXPECT_TRUE(d().annotations().isEmpty());
+    EXPECT_TRUE(d().undoStack().isEmpty());
+
+    mouse.click(QPointF(50, 60));
+    type(QStringLiteral("  "));  // spaces are kept
+    key(canvas->textField(), Qt::Key_Escape);
+    ASSERT_EQ(d().annotations().size(), 1);
+    const QUuid id = d().annotations().first().id;
+
+    // Opening and closing without a change: no undo step.
+    use(ToolKind::select);
+    mouse.doubleClick(QPointF(52, 65));
+    ASSERT_TRUE(canvas->isTyping());
+    EXPECT_EQ(canvas->editingID(), id);
+    key(canvas->textField(), Qt::Key_Escape);
+    EXPECT_EQ(d().undoStack().size(), 1);
+
+    // Clearing the text removes the object in one step.
+    mouse.doubleClick(QPointF(52, 65));
+    key(canvas->textField(), Qt::Key_Backspace);  // everything was selected
+    key(canvas->textField(), Qt::Key_Escape);
+    EXPECT_TRUE(d().annotations().isEmpty());
+    EXPECT_EQ(d().undoStack().size(), 2);
+    d().undo();
+    EXPECT_EQ(d().annotations().size(), 1);
+}
+
+TEST_F(CanvasKeyboard, UndoWhileTypingStoresTheTextThenUndoesIt)
+{
+    drawRect(QPointF(200, 200), QPointF(260, 260));
+    use(ToolKind::text);
+    mouse.click(QPointF(20, 20));
+    type(QStringLiteral("draft"));
+    canvas->perform(CanvasView::Action::undo);
+    EXPECT_FALSE(canvas->isTyping());
+    ASSERT_EQ(d().annotations().size(), 1);
+    EXPECT_EQ(d().annotations().first().kind, ToolKind::rect);
+    canvas->perform(CanvasView::Action::redo);
+    EXPECT_EQ(d().annotations().last().text, QStringLiteral("draft"));
+}
+
+TEST_F(CanvasKeyboard, RedoEndsTypingBeforeItRestores)
+{
+    use(ToolKind::text);
+    mouse.click(QPointF(20, 20));
+    type(QStringLiteral("one"));
+    key(canvas->textField(), Qt::Key_Escape);
+    const QUuid id = d().annotations().first().id;
+    use(ToolKind::select);
+    mouse.doubleClick(QPointF(25, 25));
+    type(QStringLiteral("two"));
+    key(canvas->textField(), Qt::Key_Escape);
+    d().undo();  // back to "one"
+    ASSERT_EQ(d().annotations().first().text, QStringLiteral("one"));
+
+    mouse.doubleClick(QPointF(25, 25));  // open the field on "one"...
+    ASSERT_TRUE(canvas->isTyping());
+    canvas->perform(CanvasView::Action::redo);  // ...and redo while it is open
+    EXPECT_FALSE(canvas->isTyping());
+    settle();
+    ASSERT_EQ(d().annotations().size(), 1);
+    EXPECT_EQ(d().annotations().first().id, id);
+    EXPECT_EQ(d().annotations().first().text, QStringLiteral("two"));
+}
+
+TEST_F(CanvasKeyboard, TypingEndsWhenTheToolChangesOrTheCanvasIsClicked)
+{
+    use(ToolKind::text);
+    mouse.click(QPointF(20, 20));
+    type(QStringLiteral("a"));
+    mouse.click(QPointF(200, 200));  // the click only ends the typing
+    EXPECT_FALSE(canvas->isTyping());
+    EXPECT_EQ(d().annotations().size(), 1);
+
+    mouse.click(QPointF(200, 200));
+    type(QStringLiteral("b"));
+    d().setTool(ToolKind::arrow);
+    settle();
+    EXPECT_FALSE(canvas->isTyping());
+    EXPECT_EQ(d().annotations().size(), 2);
+}
+
+TEST_F(CanvasKeyboard, MenuItemsAreEnabledByStacksAndSelection)
+{
+    using A = CanvasView::Action;
+    EXPECT_FALSE(canvas->isEnabled(A::undo));
+    EXPECT_FALSE(canvas->isEnabled(A::redo));
+    EXPECT_FALSE(canvas->isEnabled(A::deleteSelection));
+    EXPECT_FALSE(canvas->isEnabled(A::bringToFront));
+    EXPECT_FALSE(canvas->isEnabled(A::sendToBack));
+    for (A a : {A::copy, A::save, A::saveAs, A::pin, A::zoomIn, A::zoomOut, A::zoomFit, A::zoomActual})
+        EXPECT_TRUE(canvas->isEnabled(a));
+
+    drawRect(QPointF(10, 10), QPointF(60, 60));
+    EXPECT_TRUE(canvas->isEnabled(A::undo));
+    EXPECT_TRUE(canvas->isEnabled(A::deleteSelection));
+    EXPECT_TRUE(canvas->isEnabled(A::sendToBack));
+    canvas->perform(A::undo);
+    EXPECT_TRUE(canvas->isEnabled(A::redo));
+    EXPECT_FALSE(canvas->isEnabled(A::undo));
+    EXPECT_FALSE(canvas->isEnabled(A::deleteSelection));
+}
+
+TEST_F(CanvasKeyboard, WindowCommandsGoThroughTheHostAndStopWhenItIsGone)
+{
+    using A = CanvasView::Action;
+    canvas->perform(A::copy);
+    canvas->perform(A::save);
+    canvas->perform(A::pin);
+    EXPECT_EQ(host->copies, 1);
+    EXPECT_EQ(host->saves, 1);
+    EXPECT_EQ(host->commits, 1);
+    EXPECT_EQ(host->pinned.size(), QSize(400, 300));
+
+    host->scroll->setMagnification(1.0);
+    canvas->perform(A::zoomIn);
+    EXPECT_DOUBLE_EQ(host->scroll->magnification(), 1.25);
+    canvas->perform(A::zoomOut);
+    EXPECT_DOUBLE_EQ(host->scroll->magnification(), 1.0);
+    EXPECT_DOUBLE_EQ(d().zoom(), 1.0);
+    host->scroll->setMagnification(15);
+    canvas->perform(A::zoomIn);
+    canvas->perform(A::zoomOut);
+    EXPECT_DOUBLE_EQ(host->scroll->magnification(), 16 * 0.8);
+
+    // The window closes while the canvas lives on: commands find no receiver.
+    host->scroll->takeWidget();
+    host.reset();
+    EXPECT_EQ(canvas->commands(), nullptr);
+    EXPECT_FALSE(canvas->perform(A::copy));
+    delete canvas;
+}
