@@ -281,11 +281,31 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     p.fillRect(f, grey(0.08, 0.94));
 
     p.save();
-    const QFontMetricsF small(loupeFont_);
-    p.setFont(loupeFont_);
+    const QString where = QStringLiteral("x %1  y %2").arg(sample->pixel.x()).arg(sample->pixel.y());
+    QString hex;
+    QFont small = loupeFont_;
+    if (!picker) {
+        const RGB255 c = rgb255(sample->color);
+        hex = QStringLiteral("#%1%2%3")
+                  .arg(c.r, 2, 16, QLatin1Char('0'))
+                  .arg(c.g, 2, 16, QLatin1Char('0'))
+                  .arg(c.b, 2, 16, QLatin1Char('0'))
+                  .toUpper();
+        // Both texts share the footer: a smaller size where they would touch, and on a very
+        // large display the hex value gives way to the coordinates.
+        auto fits = [&](const QFont& font) {
+            const QFontMetricsF fm(font);
+            return 10 + fm.horizontalAdvance(where) + 6 + fm.horizontalAdvance(hex) + 10 <= kLoupeSide;
+        };
+        for (qreal size = 10.5; !fits(small) && size >= 9; size -= 0.5)
+            small = Theme::monoFont(size, QFont::Medium);
+        if (!fits(small))
+            hex.clear();
+    }
+    const QFontMetricsF fm(small);
+    p.setFont(small);
     p.setPen(white(0.8));
-    p.drawText(QPointF(f.left() + 10, f.top() + 5 + small.ascent()),
-               QStringLiteral("x %1  y %2").arg(sample->pixel.x()).arg(sample->pixel.y()));
+    p.drawText(QPointF(f.left() + 10, f.top() + 5 + fm.ascent()), where);
     if (picker) {
         const QRectF s(f.left() + 10, f.top() + 23, 18, 18);
         const QPainterPath swatch = roundedRect(s, 5);
@@ -296,15 +316,9 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
         p.setPen(Qt::white);
         p.drawText(QPointF(s.right() + 8, f.top() + 24 + QFontMetricsF(swatchFont_).ascent()),
                    formatted(sample->color, look.colorFormat));
-    } else {
-        const RGB255 c = rgb255(sample->color);
-        const QString hex = QStringLiteral("#%1%2%3")
-                                .arg(c.r, 2, 16, QLatin1Char('0'))
-                                .arg(c.g, 2, 16, QLatin1Char('0'))
-                                .arg(c.b, 2, 16, QLatin1Char('0'))
-                                .toUpper();
+    } else if (!hex.isEmpty()) {
         p.setPen(white(0.6));
-        p.drawText(QPointF(f.right() - small.horizontalAdvance(hex) - 10, f.top() + 5 + small.ascent()), hex);
+        p.drawText(QPointF(f.right() - fm.horizontalAdvance(hex) - 10, f.top() + 5 + fm.ascent()), hex);
     }
     p.restore();
     p.restore();

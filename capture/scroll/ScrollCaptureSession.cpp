@@ -284,25 +284,13 @@ void ScrollCaptureSession::postScroll(double points)
 
 void ScrollCaptureSession::grab(FrameHandler handler)
 {
-    auto take = [this, handler] {
-        Captured<ScreenGrab> shot = env_.grab ? env_.grab(screen_, rect_)
-                                              : Captured<ScreenGrab>(CaptureError::failed(QString()));
-        if (shot)
-            handler(shot->image, std::nullopt);
-        else
-            handler(std::nullopt, shot.error());
-    };
-    // A HUD that could not be placed beside the rectangle steps aside for each grab.
-    if (hudCoversRect_ && hud_ && hud_->isVisible()) {
-        hud_->hide();
-        after(env_.hudHiddenMs, [this, take] {
-            take();
-            if (hud_ && !ended_)
-                hud_->show();
-        });
-        return;
-    }
-    take();
+    // Kaptorix's own windows (border, HUD, a closing overlay) are kept out by the grab itself.
+    Captured<ScreenGrab> shot =
+        env_.grab ? env_.grab(screen_, rect_) : Captured<ScreenGrab>(CaptureError::failed(QString()));
+    if (shot)
+        handler(shot->image, std::nullopt);
+    else
+        handler(std::nullopt, shot.error());
 }
 
 void ScrollCaptureSession::settledFrame(FrameHandler handler)
@@ -374,9 +362,7 @@ void ScrollCaptureSession::showUi()
     border_ = new ScrollBorder(global);
     border_->showWithoutActivating();
     hud_ = new ScrollHud(&model_);
-    const HudPlacement place = hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->sizeHint()));
-    hudCoversRect_ = place.coversRect;
-    hud_->showAt(place.topLeft.toPoint());
+    hud_->showAt(hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->sizeHint())).toPoint());
 }
 
 void ScrollCaptureSession::installKeys()

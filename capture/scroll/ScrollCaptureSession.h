@@ -41,7 +41,8 @@ public:
 
     // Where frames, wheel clicks and keys come from; the defaults are the real ones.
     struct Environment {
-        // Grabs the rectangle (points from the screen's top-left corner) without the pointer.
+        // Grabs the rectangle (points from the screen's top-left corner) without the pointer
+        // and without Kaptorix's own windows.
         std::function<Captured<ScreenGrab>(QScreen*, const QRectF&)> grab;
         Scroller* scroller = nullptr;
         HotKeyManager* keys = nullptr;
@@ -49,7 +50,6 @@ public:
         int settleFirstMs = 140;  // before the first grab of a settling
         int settleMs = 90;        // between settling grabs, and between manual steps
         int settleTries = 12;
-        int hudHiddenMs = 60;     // for the screen below to repaint when the HUD steps aside
         static Environment real();
     };
 
@@ -108,7 +108,6 @@ private:
     ScrollCaptureModel model_;
     ScrollBorder* border_ = nullptr;
     ScrollHud* hud_ = nullptr;
-    bool hudCoversRect_ = false;
     QList<quint32> keyIds_;
     bool finished_ = false;
     bool cancelled_ = false;

@@ -14,7 +14,7 @@
 
 namespace kx {
 
-HudPlacement hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud)
+QPointF hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud)
 {
     const double w = hud.width();
     const double h = hud.height();
@@ -38,17 +38,17 @@ HudPlacement hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF
         y = screen.bottom() - 24 - h;
     QRectF placed(x, y, w, h);
     if (!placed.intersects(keepOut))
-        return {placed.topLeft(), false};
+        return placed.topLeft();
 
     // Neither below nor above: beside the rectangle, right first.
     const double sideY = clampY(rect.center().y() - h / 2);
     const double right = rect.right() + gap;
     if (right + w <= screen.right() - margin)
-        return {QPointF(right, sideY), false};
+        return QPointF(right, sideY);
     const double left = rect.left() - gap - w;
     if (left >= screen.left() + margin)
-        return {QPointF(left, sideY), false};
-    return {placed.topLeft(), true};
+        return QPointF(left, sideY);
+    return placed.topLeft();
 }
 
 namespace {

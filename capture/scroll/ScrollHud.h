@@ -1,7 +1,7 @@
 #pragma once
 // The scrolling capture's on-screen parts: the dashed border around the captured rectangle
 // and the HUD with the progress and the Auto-scroll, Done and Cancel buttons. Neither may
-// show up in a frame: the border lies outside the rectangle and the HUD beside it.
+// show up in a frame: the border lies outside the rectangle and the HUD beside it where there is room.
 #include "ui/FloatingPanel.h"
 
 #include <QPointF>
@@ -15,16 +15,10 @@ namespace kx {
 class ChromeButton;
 class ScrollCaptureModel;
 
-struct HudPlacement {
-    QPointF topLeft;
-    // No place beside the rectangle was free: the HUD must step aside for every grab.
-    bool coversRect = false;
-};
-
 // Below the rectangle, else above it, else beside it, else 24 points above the display's
-// bottom edge; never closer than 8 points to the display's edges. All rectangles in global
-// points, y down.
-HudPlacement hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud);
+// bottom edge (over the rectangle: the grabs leave Kaptorix's windows out); never closer
+// than 8 points to the display's left or right edge. All rectangles in global points, y down.
+QPointF hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud);
 
 class ScrollHud : public FloatingPanel {
     Q_OBJECT
