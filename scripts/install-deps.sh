@@ -16,7 +16,7 @@ KX_PKGS=(
   libxcb-keysyms1-dev libxcb-randr0-dev libxcb-xfixes0-dev libxcb-res0-dev libxcb-shape0-dev libxcb-util-dev
   libxkbcommon-dev
   # headless desktop for tests
-  xvfb xauth x11-utils x11-xserver-utils xdotool openbox trayer imagemagick xclip
+  xvfb xauth x11-utils x11-xserver-utils xdotool openbox trayer imagemagick xclip xcompmgr
   xserver-xorg-core xserver-xorg-video-dummy
   # secrets (Secret Service) for tests
   dbus dbus-x11 gnome-keyring libsecret-tools
