@@ -34,6 +34,13 @@ QStringList TestClient::lines()
     return m_lines;
 }
 
+int TestClient::waitExited(int timeoutMs)
+{
+    if (!waitFor([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs))
+        return -1;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
 bool TestClient::waitForLine(const std::function<bool(const QString&)>& match, int timeoutMs)
 {
     return waitFor(

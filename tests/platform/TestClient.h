@@ -18,6 +18,8 @@ public:
     QStringList lines();
     // Waits until a printed line satisfies `match`.
     bool waitForLine(const std::function<bool(const QString&)>& match, int timeoutMs = 10000);
+    // Waits until the client exited by itself; its exit code, or -1 on time-out or crash.
+    int waitExited(int timeoutMs = 10000);
     void stop();
 
 private:

@@ -1,0 +1,190 @@
+// Desktop services against the real thing: wheel steps through XTest, secrets in an unlocked
+// gnome-keyring (checked with secret-tool), and images on the X clipboard (checked with xclip).
+#include "platform/Clipboard.h"
+#include "platform/Keychain.h"
+#include "platform/WindowList.h"
+#include "platform/XTestScroller.h"
+
+#include "TestClient.h"
+#include "TestSupport.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+bool desktop()
+{
+    return test::haveDisplay() && QGuiApplication::platformName() == "xcb";
+}
+
+int lastScroll(test::TestClient& c)
+{
+    int value = -1;
+    for (const QString& l : c.lines()) {
+        if (l.startsWith("SCROLL "))
+            value = l.mid(7).toInt();
+    }
+    return value;
+}
+
+TEST(XTestScrolling, WheelStepsScrollTheWindowUnderThePointBothWays)
+{
+    if (!desktop())
+        GTEST_SKIP() << "needs an X display";
+    test::TestClient list({"scroll", "kx-scroll", "200", "150", "400", "300"});
+    ASSERT_TRUE(list.waitReady());
+    std::optional<QRect> frame;
+    ASSERT_TRUE(test::waitFor([&] {
+        for (const WindowInfo& w : WindowList::onScreen(true)) {
+            if (w.id == list.windowId())
+                frame = w.frame;
+        }
+        return frame.has_value();
+    }));
+    XTestScroller scroller;
+    ASSERT_TRUE(scroller.available());
+    ASSERT_TRUE(scroller.scroll(frame->center(), 3));
+    ASSERT_TRUE(test::waitFor([&] { return lastScroll(list) > 0; }));
+    const int down = lastScroll(list);
+    ASSERT_TRUE(scroller.scroll(frame->center(), -1));
+    EXPECT_TRUE(test::waitFor([&] { return lastScroll(list) >= 0 && lastScroll(list) < down; }));
+}
+
+QString secretTool(const QStringList& args, int* code = nullptr)
+{
+    QByteArray out;
+    const int rc = test::run("secret-tool", args, &out, 20000);
+    if (code)
+        *code = rc;
+    return QString::fromUtf8(out);
+}
+
+int itemsFor(const QString& account)
+{
+    const QString out = secretTool({"search", "--all", "service", Keychain::kServiceName, "account", account});
+    return int(out.count(QRegularExpression("^\\[/", QRegularExpression::MultilineOption)));
+}
+
+class KeyringDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || test::run("secret-tool", {"--version"}) < 0)
+            GTEST_SKIP() << "needs the desktop session's keyring";
+    }
+};
+
+TEST_F(KeyringDesktop, FirstUseDropsTheLegacyHubTokenInTheBackground)
+{
+    QProcess store;
+    store.start("secret-tool",
+                {"store", "--label=old hub token", "service", Keychain::kServiceName, "account", "hub.token"});
+    store.write("legacy");
+    store.closeWriteChannel();
+    ASSERT_TRUE(store.waitForFinished(20000));
+    ASSERT_EQ(itemsFor("hub.token"), 1);
+    EXPECT_FALSE(Keychain::get("anthropic.apiKey"));
+    EXPECT_TRUE(test::waitFor([] { return itemsFor("hub.token") == 0; }, 15000));
+}
+
+TEST_F(KeyringDesktop, SecretsRoundTripAndASecondSetReplacesInPlace)
+{
+    const QString first = QString::fromUtf8("p\u00e4ss w\u00f6rd \u20ac");
+    ASSERT_TRUE(Keychain::set("remote.password", first));
+    EXPECT_EQ(Keychain::get("remote.password"), first);
+    ASSERT_TRUE(Keychain::set("remote.password", "second"));
+    EXPECT_EQ(Keychain::get("remote.password"), "second");
+    EXPECT_EQ(itemsFor("remote.password"), 1);
+    int code = 0;
+    EXPECT_EQ(secretTool({"lookup", "service", Keychain::kServiceName, "account", "remote.password"}, &code),
+              "second");
+    // Other accounts are separate items.
+    ASSERT_TRUE(Keychain::set("openai.apiKey", "sk-test"));
+    EXPECT_EQ(Keychain::get("remote.password"), "second");
+
+    ASSERT_TRUE(Keychain::set("remote.password", ""));
+    EXPECT_FALSE(Keychain::get("remote.password"));
+    EXPECT_EQ(itemsFor("remote.password"), 0);
+    // Deleting what is not there is no failure.
+    EXPECT_TRUE(Keychain::set("remote.password", ""));
+    EXPECT_EQ(Keychain::get("openai.apiKey"), "sk-test");
+}
+
+QImage pattern(int w, int h)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb(x * 5 % 256, y * 3 % 256, 128));
+    return img;
+}
+
+// xclip reads the selection from us, so our event loop must run while it works.
+QByteArray readClipboard(const QString& target)
+{
+    QProcess xclip;
+    xclip.start("xclip", {"-selection", "clipboard", "-t", target, "-o"});
+    if (!test::waitFor([&] { return xclip.state() == QProcess::NotRunning; }, 20000)) {
+        xclip.kill();
+        xclip.waitForFinished(5000);
+        return {};
+    }
+    return xclip.readAllStandardOutput();
+}
+
+TEST(ClipboardDesktop, CopiedImageReadsBackThroughXclipAt144Dpi)
+{
+    if (!desktop())
+        GTEST_SKIP() << "needs an X display";
+    const QImage img = pattern(64, 48);
+    Clipboard::copy(img, 2.0);
+    const QString targets = QString::fromUtf8(readClipboard("TARGETS"));
+    EXPECT_TRUE(targets.contains("image/png")) << targets.toStdString();
+    EXPECT_TRUE(targets.contains("image/tiff")) << targets.toStdString();
+
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(readClipboard("image/png"), "PNG"));
+    EXPECT_NEAR(png.dotsPerMeterX() * 0.0254, 144.0, 0.05);
+    EXPECT_EQ(test::maxChannelDifference(png.convertToFormat(QImage::Format_ARGB32), img.convertToFormat(QImage::Format_ARGB32)), 0);
+    QImage tiff;
+    ASSERT_TRUE(tiff.loadFromData(readClipboard("image/tiff"), "TIFF"));
+    EXPECT_EQ(test::maxChannelDifference(tiff.convertToFormat(QImage::Format_ARGB32), img.convertToFormat(QImage::Format_ARGB32)), 0);
+}
+
+TEST(ClipboardDesktop, ImageFromAnotherApplicationReadsWithItsScale)
+{
+    if (!desktop())
+        GTEST_SKIP() << "needs an X display";
+    QTemporaryDir dir;
+    QImage img = pattern(50, 40);
+    img.setDotsPerMeterX(int(std::lround(144 / 0.0254)));
+    img.setDotsPerMeterY(int(std::lround(144 / 0.0254)));
+    const QString file = dir.filePath("shot.png");
+    ASSERT_TRUE(img.save(file, "PNG"));
+    // In the foreground, so that it can be stopped by its own PID.
+    QProcess xclip;
+    xclip.start("xclip", {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", file});
+    ASSERT_TRUE(xclip.waitForStarted(10000));
+    std::optional<ClipboardImage> read;
+    // Until xclip owns the clipboard, an earlier copy of ours may still be on it.
+    EXPECT_TRUE(test::waitFor([&] {
+        return !QGuiApplication::clipboard()->ownsClipboard() && (read = Clipboard::readImage()).has_value();
+    }));
+    xclip.kill();
+    xclip.waitForFinished(5000);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->scale, 2.0);
+    EXPECT_EQ(test::maxChannelDifference(read->image.convertToFormat(QImage::Format_ARGB32),
+                                         img.convertToFormat(QImage::Format_ARGB32)),
+              0);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,157 @@
+// Global keys on a real X server, pressed with xdotool: permanent actions (also with Num Lock
+// on), a combination another client holds, temporary keys that give a focused window its key
+// back, and grabs that follow a keyboard remapping.
+#include "core/Prefs.h"
+#include "platform/HotKeyManager.h"
+#include "platform/XHotKeyBackend.h"
+
+#include "TestClient.h"
+#include "TestSupport.h"
+
+#include <QGuiApplication>
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+namespace kx {
+namespace {
+
+bool key(const QString& combo)
+{
+    return test::runTool("xdotool", {"key", combo});
+}
+
+bool numLockOn()
+{
+    QByteArray out;
+    return test::runTool("xset", {"q"}, &out) && out.simplified().contains("Num Lock: on");
+}
+
+class HotKeyDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!test::haveDisplay())
+            GTEST_SKIP() << "needs an X display";
+        for (HotKeyAction a : allCases<HotKeyAction>())
+            Prefs::remove(HotKeyManager::settingsKey(a));
+        auto b = std::make_unique<XHotKeyBackend>();
+        ASSERT_TRUE(b->connected());
+        backend = b.get();
+        manager = std::make_unique<HotKeyManager>(std::move(b));
+        manager->onTrigger = [this](HotKeyAction a) { fired << a; };
+    }
+    void TearDown() override { manager.reset(); }
+
+    bool waitFired(HotKeyAction a)
+    {
+        return test::waitFor([&] { return fired.contains(a); });
+    }
+
+    XHotKeyBackend* backend = nullptr;
+    std::unique_ptr<HotKeyManager> manager;
+    QList<HotKeyAction> fired;
+};
+
+TEST_F(HotKeyDesktop, CtrlAlt1StartsTheAreaActionAlsoWithNumLockOn)
+{
+    manager->registerAll();
+    EXPECT_TRUE(manager->failed().isEmpty());
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::area));
+
+    ASSERT_TRUE(key("Num_Lock"));
+    ASSERT_TRUE(test::waitFor(numLockOn));
+    fired.clear();
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    EXPECT_TRUE(waitFired(HotKeyAction::area));
+    ASSERT_TRUE(key("Num_Lock"));
+    EXPECT_TRUE(test::waitFor([] { return !numLockOn(); }));
+
+    // A removed shortcut no longer fires: its press comes before the area's and would show first.
+    fired.clear();
+    manager->setCombo(std::nullopt, HotKeyAction::ocr);
+    ASSERT_TRUE(key("ctrl+alt+6"));
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::area));
+    EXPECT_EQ(fired, QList<HotKeyAction>{HotKeyAction::area});
+}
+
+TEST_F(HotKeyDesktop, CombinationHeldByAnotherClientFailsAndStaysItsOwn)
+{
+    // Ctrl (0x4) + Alt (Mod1, 0x8) + 2, grabbed on the root by another client first.
+    test::TestClient holder({"grab-key", QString::number(XK_2), "0xC"});
+    ASSERT_TRUE(holder.waitReady());
+    manager->registerAll();
+    EXPECT_EQ(manager->failed(), QSet<HotKeyAction>{HotKeyAction::fullscreen});
+    EXPECT_TRUE(manager->isRegistered(HotKeyAction::ocr));
+
+    // Registering again and dropping our manager must leave the other client's grab alone:
+    // a third client is still refused (kxtestwin exits with 4 on BadAccess).
+    manager->registerAction(HotKeyAction::fullscreen);
+    manager.reset();
+    test::TestClient second({"grab-key", QString::number(XK_2), "0xC"});
+    EXPECT_EQ(second.waitExited(), 4);
+    holder.stop();
+    // Once the holder is gone the combination is free again.
+    test::TestClient third({"grab-key", QString::number(XK_2), "0xC"});
+    EXPECT_TRUE(third.waitReady());
+}
+
+TEST_F(HotKeyDesktop, SameCombinationForTwoActionsFailsTheSecond)
+{
+    manager->registerAll();
+    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::area), HotKeyAction::history);
+    EXPECT_TRUE(manager->failed().contains(HotKeyAction::history));
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::area));
+    EXPECT_FALSE(fired.contains(HotKeyAction::history));
+}
+
+TEST_F(HotKeyDesktop, TemporaryEscFiresThenReachesTheFocusedWindowAgain)
+{
+    test::TestClient target({"keys", "kx-keys", "200", "200", "300", "200"});
+    ASSERT_TRUE(target.waitReady());
+    ASSERT_TRUE(test::runTool("xdotool", {"windowactivate", "--sync", QString::number(target.windowId())}));
+    auto escapes = [&] { return int(target.lines().count("KEY Esc")); };
+    ASSERT_TRUE(key("Escape"));
+    ASSERT_TRUE(test::waitFor([&] { return escapes() == 1; }));
+
+    int handled = 0;
+    const auto id = manager->registerTemporary(XK_Escape, 0, [&] { ++handled; });
+    ASSERT_TRUE(id);
+    EXPECT_GT(*id, 1000u);
+    ASSERT_TRUE(key("Escape"));
+    ASSERT_TRUE(test::waitFor([&] { return handled == 1; }));
+    // A plain key still reaches the window, the grabbed Esc did not.
+    ASSERT_TRUE(key("a"));
+    ASSERT_TRUE(target.waitForLine([](const QString& l) { return l == "KEY A"; }));
+    EXPECT_EQ(escapes(), 1);
+
+    manager->unregisterTemporary(*id);
+    ASSERT_TRUE(key("Escape"));
+    EXPECT_TRUE(test::waitFor([&] { return escapes() == 2; }));
+    EXPECT_EQ(handled, 1);
+
+    const auto ret = manager->registerTemporary(XK_Return, 0, [] {});
+    const auto enter = manager->registerTemporary(XK_KP_Enter, 0, [] {});
+    ASSERT_TRUE(ret && enter);
+    EXPECT_EQ(*enter, *ret + 1);
+}
+
+TEST_F(HotKeyDesktop, KeysAreGrabbedAgainAfterTheKeyboardIsRemapped)
+{
+    manager->registerAll();
+    int regrabs = 0;
+    QObject::connect(backend, &XHotKeyBackend::regrabbed, [&] { ++regrabs; });
+    // Move "1" from its own key to a spare key code.
+    ASSERT_TRUE(test::runTool("xmodmap", {"-e", "keycode 10 = F20"}));
+    ASSERT_TRUE(test::runTool("xmodmap", {"-e", "keycode 200 = 1 exclam"}));
+    ASSERT_TRUE(test::waitFor([&] { return regrabs >= 2; }));
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    EXPECT_TRUE(waitFired(HotKeyAction::area));
+    test::runTool("xmodmap", {"-e", "keycode 200 = NoSymbol"});
+    test::runTool("xmodmap", {"-e", "keycode 10 = 1 exclam"});
+}
+
+}  // namespace
+}  // namespace kx
