@@ -49,7 +49,8 @@ void CanvasScrollArea::zoomBy(double factor) { setMagnification(factor * magnifi
 void CanvasScrollArea::zoomToFit(double maxZoom)
 {
     const QSizeF frame = m_canvas->frameSize();
-    const QSize content = viewport()->size();
+    // The room without scroll bars: a fitted canvas needs none.
+    const QSize content = maximumViewportSize();
     if (frame.width() <= 0 || frame.height() <= 0 || content.width() <= 0)
         return;
     const double f = std::min({content.width() / frame.width(), content.height() / frame.height(), maxZoom});

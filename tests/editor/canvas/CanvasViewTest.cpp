@@ -1,0 +1,278 @@
+#include "CanvasHarness.h"
+
+#include "TestSupport.h"
+#include "editor/canvas/CanvasTextField.h"
+
+#include <QScrollBar>
+#include <gtest/gtest.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+// Bounding box of the pixels that `match` accepts; null when none does.
+QRect boxOf(const QImage& img, const std::function<bool(QColor)>& match)
+{
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (match(img.pixelColor(x, y)))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+bool reddish(QColor c) { return c.red() > 150 && c.green() < 120 && c.blue() < 120; }
+
+std::shared_ptr<EditorDocument> transparentDoc(SourceKind kind)
+{
+    CaptureResult c;
+    c.image = QImage(40, 40, QImage::Format_ARGB32_Premultiplied);
+    c.image.fill(Qt::transparent);
+    c.kind = kind;
+    return std::make_shared<EditorDocument>(c);
+}
+
+BeautifySettings backdrop(double padding, BeautifySettings::Edge edge = BeautifySettings::Edge::none)
+{
+    BeautifySettings b;
+    b.enabled = true;
+    b.padding = padding;
+    b.edge = edge;
+    return b;
+}
+
+}  // namespace
+
+TEST(CanvasView, WindowCapturesShowACheckerboardUnderTransparency)
+{
+    for (SourceKind kind : {SourceKind::window, SourceKind::area}) {
+        CanvasHost host(transparentDoc(kind), QSize(300, 300));
+        host.show();
+        settle();
+        const QImage shot = host.canvas->grab().toImage();
+        // Rows of 8-point cells, the first dark cell at the top-left corner.
+        const QRgb dark = shot.pixel(2, 2), light = shot.pixel(10, 2);
+        if (kind == SourceKind::window) {
+            EXPECT_EQ(dark, QColor::fromRgbF(0.8, 0.8, 0.8).rgb());
+            EXPECT_EQ(light, QColor::fromRgbF(0.92, 0.92, 0.92).rgb());
+            EXPECT_EQ(shot.pixel(18, 2), dark);
+            EXPECT_EQ(shot.pixel(2, 10), light);  // the next row starts one cell in
+            EXPECT_EQ(shot.pixel(10, 10), dark);
+        } else {
+            EXPECT_EQ(light, dark);
+        }
+    }
+}
+
+TEST(CanvasView, BackdropPreviewRendersFitsAndGoesAway)
+{
+    auto doc = makeDoc(200, 100);
+    CanvasHost host(doc);
+    host.show();
+    settle();
+    const int fitsBefore = host.fits;
+
+    doc->setBeautify(backdrop(20));
+    ASSERT_TRUE(waitFor([&] { return host.canvas->hasPreview(); }));
+    EXPECT_EQ(host.canvas->previewOrigin(), QPointF(20, 20));
+    EXPECT_EQ(host.canvas->canvasBounds(), QRectF(-20, -20, 240, 140));
+    EXPECT_EQ(host.canvas->imageRect(), QRectF(0, 0, 200, 100));
+    ASSERT_TRUE(waitFor([&] { return host.fits == fitsBefore + 1; }));
+
+    // Padding alone: a new preview, no refit.
+    doc->setBeautify(backdrop(30));
+    ASSERT_TRUE(waitFor([&] { return host.canvas->previewOrigin() == QPointF(30, 30); }));
+    settle();
+    EXPECT_EQ(host.fits, fitsBefore + 1);
+
+    // Another edge style: refit when its preview arrives.
+    doc->setBeautify(backdrop(30, BeautifySettings::Edge::window));
+    ASSERT_TRUE(waitFor([&] { return host.canvas->previewOrigin() == QPointF(30, 62); }));
+    ASSERT_TRUE(waitFor([&] { return host.fits == fitsBefore + 2; }));
+
+    BeautifySettings off = doc->beautify();
+    off.enabled = false;
+    doc->setBeautify(off);
+    ASSERT_TRUE(waitFor([&] { return !host.canvas->hasPreview(); }));
+    EXPECT_EQ(host.canvas->canvasBounds(), QRectF(0, 0, 200, 100));
+    ASSERT_TRUE(waitFor([&] { return host.fits == fitsBefore + 3; }));
+}
+
+TEST(CanvasView, BackdropSwitchedOffBeforeItsFirstPreviewArrivesShowsNone)
+{
+    auto doc = makeDoc(200, 100);
+    CanvasHost host(doc);
+    host.show();
+    doc->setBeautify(backdrop(20));
+    settle();  // the request is made
+    BeautifySettings off = doc->beautify();
+    off.enabled = false;
+    doc->setBeautify(off);
+    ASSERT_TRUE(waitFor([&] { return !host.canvas->previewRenderer().isRendering(); }));
+    settle();
+    EXPECT_FALSE(host.canvas->hasPreview());
+}
+
+TEST(CanvasView, OnlyTheNewestPreviewRequestIsRenderedAndShown)
+{
+    PreviewRenderer renderer;
+    QList<PreviewRenderer::Result> shown;
+    QObject::connect(&renderer, &PreviewRenderer::rendered, [&](const PreviewRenderer::Result& r) { shown.append(r); });
+    const QImage base = solidImage(800, 600);
+    renderer.request({base, backdrop(10), 1.0, 1}, 0);
+    ASSERT_TRUE(waitFor([&] { return renderer.startedCount() == 1; }));
+    // While the first render runs, two more requests: the middle one is never rendered.
+    renderer.request({base, backdrop(20), 1.0, 2}, 0);
+    renderer.request({base, backdrop(30), 1.0, 3}, 0);
+    ASSERT_TRUE(waitFor([&] { return !shown.isEmpty() && !renderer.isRendering(); }));
+    settle();
+    EXPECT_EQ(renderer.startedCount(), 2);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown.first().generation, 3);
+    EXPECT_EQ(shown.first().origin, QPointF(30, 30));
+    EXPECT_EQ(shown.first().image.size(), QSize(860, 660));
+}
+
+TEST(CanvasView, APreviewOfASmallerBaseIsRemovedWhenTheBaseGrowsPastTheLimit)
+{
+    // 6000 × 6001 pixels is just over the preview limit; one bit per pixel keeps it cheap.
+    CaptureResult c;
+    c.image = QImage(6000, 6001, QImage::Format_Mono);
+    c.image.fill(1);
+    auto doc = std::make_shared<EditorDocument>(c);
+    CanvasHost host(doc);
+    doc->setBeautify(backdrop(10));
+    settle();
+    EXPECT_FALSE(host.canvas->previewRenderer().isRendering());
+    EXPECT_FALSE(host.canvas->hasPreview());
+
+    doc->setCropRect(QRectF(0, 0, 100, 100));
+    doc->applyCrop();
+    ASSERT_TRUE(waitFor([&] { return host.canvas->hasPreview(); }));
+    EXPECT_EQ(host.canvas->canvasBounds(), QRectF(-10, -10, 120, 120));
+
+    doc->undo();
+    ASSERT_TRUE(waitFor([&] { return !host.canvas->hasPreview(); }));
+    EXPECT_EQ(host.canvas->canvasBounds(), QRectF(0, 0, 6000, 6001));
+}
+
+TEST(CanvasView, CropBadgeMovesIntoTheRectangleAtTheTopEdge)
+{
+    auto doc = makeDoc(300, 200);
+    CanvasHost host(doc);
+    host.show();
+    settle();
+    auto badgeInside = [&](double top) {
+        doc->setCropRect(QRectF(50, top, 150, 100));
+        settle();
+        const QImage shot = host.canvas->grab().toImage();
+        const QColor c = shot.pixelColor(56, int(top) + 4);  // just inside the top-left corner
+        return c.lightness() < 40;
+    };
+    EXPECT_TRUE(badgeInside(0));
+    EXPECT_FALSE(badgeInside(80));  // there is room above: the badge sits outside
+}
+
+TEST(CanvasView, HandlesKeepTheirScreenSizeAtEveryZoom)
+{
+    auto doc = makeDoc(400, 300);
+    CanvasHost host(doc, QSize(600, 500));
+    host.show();
+    Annotation a;
+    a.kind = ToolKind::rect;
+    a.p1 = QPointF(100, 100);
+    a.p2 = QPointF(200, 200);
+    doc->add(a);
+    settle();
+    // The white inside of the bottom-right handle, measured along the row through its centre.
+    auto discWidth = [&] {
+        const QPoint c = host.canvas->toWidget(QPointF(200, 200)).toPoint();
+        const QImage row = host.canvas->grab(QRect(c - QPoint(15, 0), QSize(31, 1))).toImage();
+        int from = 15, to = 15;
+        while (from > 0 && row.pixelColor(from - 1, 0).lightness() > 245)
+            --from;
+        while (to < 30 && row.pixelColor(to + 1, 0).lightness() > 245)
+            ++to;
+        return to - from + 1;
+    };
+    host.scroll->setMagnification(1.0);
+    settle();
+    const int atOne = discWidth();
+    EXPECT_GE(atOne, 7);
+    EXPECT_LE(atOne, 11);
+    for (double m : {0.25, 8.0}) {
+        host.scroll->setMagnification(m);
+        settle();
+        EXPECT_NEAR(discWidth(), atOne, 1) << m;
+    }
+}
+
+TEST(CanvasView, ScrollAreaCentresSmallCanvasesAndZoomsAroundTheAnchor)
+{
+    auto doc = makeDoc(300, 200);
+    CanvasHost host(doc, QSize(800, 600));
+    host.show();
+    settle();
+    const QRect vp = host.scroll->viewport()->rect();
+    EXPECT_EQ(host.canvas->geometry().center(), vp.center());
+
+    // Taller than the view: scrolls vertically, still centred horizontally.
+    host.scroll->setMagnification(3.5);
+    settle();
+    EXPECT_GT(host.canvas->height(), vp.height());
+    EXPECT_LT(host.canvas->width(), vp.width() + 300);
+    EXPECT_GT(host.scroll->verticalScrollBar()->maximum(), 0);
+
+    host.scroll->setMagnification(2.0);
+    settle();
+    const QPointF anchor(500, 350);
+    const QPointF under = host.canvas->toImage(anchor - QPointF(host.canvas->pos()));
+    host.scroll->setMagnification(4.0, anchor);
+    settle();
+    const QPointF after = host.canvas->toWidget(under) + QPointF(host.canvas->pos());
+    EXPECT_NEAR(after.x(), anchor.x(), 1.0);
+    EXPECT_NEAR(after.y(), anchor.y(), 1.0);
+
+    host.scroll->setMagnification(100);
+    EXPECT_DOUBLE_EQ(host.scroll->magnification(), 16);
+    host.scroll->zoomToFit(4.0);
+    EXPECT_NEAR(host.scroll->magnification(), std::min(vp.width() / 300.0, vp.height() / 200.0) * 0.98, 1e-9);
+}
+
+// The text appears where it was typed: the glyphs of the open field and of the committed
+// annotation cover the same pixels, at any zoom and capture scale.
+TEST(CanvasView, CommittedTextStandsExactlyWhereTheFieldShowedIt)
+{
+    for (double scale : {1.0, 2.0}) {
+        for (double m : {1.0, 1.37}) {
+            auto doc = makeDoc(500, 300, scale);
+            CanvasHost host(doc, QSize(900, 700));
+            host.show();
+            doc->setTool(ToolKind::text);
+            settle();
+            host.scroll->setMagnification(m);
+            settle();
+            Pointer(host.canvas).click(QPointF(33.3, 41.7));
+            ASSERT_TRUE(host.canvas->isTyping());
+            CanvasTextField* field = host.canvas->textField();
+            for (QChar ch : QStringLiteral("Kaptorix Qy"))
+                key(field, 0, {}, QString(ch));
+            key(field, Qt::Key_Return);
+            for (QChar ch : QStringLiteral("jg 42"))
+                key(field, 0, {}, QString(ch));
+            field->selectAll();  // no caret among the glyphs
+            settle();
+            const QImage typing = host.canvas->grab().toImage();
+            key(field, Qt::Key_Return, Qt::ControlModifier);
+            doc->select(QUuid());
+            settle();
+            const QImage drawn = host.canvas->grab().toImage();
+            const QRect before = boxOf(typing, reddish), after = boxOf(drawn, reddish);
+            ASSERT_FALSE(before.isNull());
+            EXPECT_EQ(before, after) << "scale " << scale << " zoom " << m;
+            typing.save(artifactDir(QStringLiteral("canvas")) + QStringLiteral("/text-typing-%1-%2.png").arg(scale).arg(m));
+            drawn.save(artifactDir(QStringLiteral("canvas")) + QStringLiteral("/text-drawn-%1-%2.png").arg(scale).arg(m));
+        }
+    }
+}
