@@ -74,7 +74,8 @@ QIcon Brand::statusBarIcon(bool forDarkPanel)
 
 std::optional<QImage> Brand::logo(bool dark)
 {
-    const QString name = QStringLiteral("OV-logo-") + (dark ? QStringLiteral("white") : QStringLiteral("black"));
+    const QString name =
+        QStringLiteral("OV-logo-") + (dark ? QStringLiteral("white") : QStringLiteral("black"));
     const QString bundled = QStringLiteral(":/Brand/") + name + QStringLiteral(".png");
     if (QFile::exists(bundled)) {
         QImage img(bundled);
@@ -126,8 +127,8 @@ QSize MakerLogo::sizeHint() const
 
 void MakerLogo::changeEvent(QEvent* event)
 {
-    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
-        && Theme::isDark(palette()) != dark_)
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) &&
+        Theme::isDark(palette()) != dark_)
         reload();
     QWidget::changeEvent(event);
 }

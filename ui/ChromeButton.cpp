@@ -21,9 +21,12 @@ QColor ChromeButtonStyle::background(Interaction state, const QColor& accent, co
     if (selected)
         return withOpacity(accent, state == Interaction::pressed ? 0.8 : 1.0);
     switch (state) {
-    case Interaction::pressed: return withOpacity(primary, 0.16);
-    case Interaction::hovered: return withOpacity(primary, 0.09);
-    case Interaction::rest: break;
+        case Interaction::pressed:
+            return withOpacity(primary, 0.16);
+        case Interaction::hovered:
+            return withOpacity(primary, 0.09);
+        case Interaction::rest:
+            break;
     }
     return QColor(Qt::transparent);
 }
@@ -224,8 +227,8 @@ void ChromeButton::paintEvent(QPaintEvent*)
 
     const QColor fg = style_.foreground(Theme::primary(palette()));
     const QSizeF label = labelSize();
-    const QRectF box(r.center().x() - label.width() / 2, r.center().y() - label.height() / 2,
-                     label.width(), label.height());
+    const QRectF box(r.center().x() - label.width() / 2, r.center().y() - label.height() / 2, label.width(),
+                     label.height());
     const qreal sym = symbol_.isEmpty() ? 0 : Symbols::glyphSide(symbolPoints_);
     const QFont font = Theme::font(titlePoints_, titleWeight_);
     const QFontMetricsF fm(font);

@@ -47,7 +47,8 @@ void KeyCap::setText(const QString& text)
 QSizeF KeyCap::sizeFor(const QString& text)
 {
     const QFontMetricsF fm(keyCapFont());
-    return {std::max(20.0, std::ceil(fm.horizontalAdvance(text)) + 12), std::max(20.0, std::ceil(fm.height()))};
+    return {std::max(20.0, std::ceil(fm.horizontalAdvance(text)) + 12),
+            std::max(20.0, std::ceil(fm.height()))};
 }
 
 QSize KeyCap::sizeHint() const

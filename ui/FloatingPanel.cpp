@@ -2,11 +2,11 @@
 
 #include "ui/FloatingSurface.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QRegion>
 #include <QResizeEvent>
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
 #include <cstdlib>
 #include <memory>
 
@@ -45,9 +45,9 @@ bool compositorRunning()
 FloatingPanel::FloatingPanel(SurfaceWidget* content, Input input)
     : QWidget(nullptr), content_(content), translucent_(compositorRunning())
 {
-    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                          | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint
-                          | Qt::NoDropShadowWindowHint;
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                            Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
+                            Qt::NoDropShadowWindowHint;
     if (input == Input::ignoresMouse)
         flags |= Qt::WindowTransparentForInput;
     setWindowFlags(flags);

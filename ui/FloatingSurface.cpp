@@ -23,9 +23,7 @@ void boxBlur(QImage& alpha, int r, bool horizontal)
     std::vector<int> src(static_cast<size_t>(len));
     const int div = 2 * r + 1;
     for (int l = 0; l < lines; ++l) {
-        auto at = [&](int i) -> uchar& {
-            return horizontal ? alpha.scanLine(l)[i] : alpha.scanLine(i)[l];
-        };
+        auto at = [&](int i) -> uchar& { return horizontal ? alpha.scanLine(l)[i] : alpha.scanLine(i)[l]; };
         for (int i = 0; i < len; ++i)
             src[size_t(i)] = at(i);
         int sum = 0;

@@ -35,11 +35,16 @@ protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         switch (event->type()) {
-        case QEvent::Enter: TipController::shared().schedule(id_, content_); break;
-        case QEvent::Leave:
-        case QEvent::Hide:
-        case QEvent::DeferredDelete: TipController::shared().leave(id_); break;
-        default: break;
+            case QEvent::Enter:
+                TipController::shared().schedule(id_, content_);
+                break;
+            case QEvent::Leave:
+            case QEvent::Hide:
+            case QEvent::DeferredDelete:
+                TipController::shared().leave(id_);
+                break;
+            default:
+                break;
         }
         return false;
     }
@@ -68,8 +73,8 @@ class BubblePresenter : public TipController::Presenter {
 public:
     void show(const TipContent& c) override
     {
-        auto* panel = new FloatingPanel(new TipBubble(c.title, c.detail, c.key),
-                                        FloatingPanel::Input::ignoresMouse);
+        auto* panel =
+            new FloatingPanel(new TipBubble(c.title, c.detail, c.key), FloatingPanel::Input::ignoresMouse);
         panel->setAttribute(Qt::WA_DeleteOnClose);
         const QPoint pointer = QCursor::pos();
         QScreen* screen = screenContaining(pointer);
@@ -112,8 +117,8 @@ void helpTip(QWidget* widget, const QString& title, const QString& detail, const
     if (!widget)
         return;
     const TipContent content{title, detail, key};
-    if (auto* existing = widget->findChild<HelpTipFilter*>(QStringLiteral("kxHelpTip"),
-                                                           Qt::FindDirectChildrenOnly)) {
+    if (auto* existing =
+            widget->findChild<HelpTipFilter*>(QStringLiteral("kxHelpTip"), Qt::FindDirectChildrenOnly)) {
         existing->setContent(content);
         return;
     }
@@ -134,7 +139,8 @@ QPoint tipPosition(const QPoint& pointer, const QSize& size, const QRect& visibl
 TipController& TipController::shared()
 {
     // Never destroyed: widgets that go away late still reach it.
-    static auto* controller = new TipController(std::make_unique<QtTimer>(), std::make_unique<BubblePresenter>());
+    static auto* controller =
+        new TipController(std::make_unique<QtTimer>(), std::make_unique<BubblePresenter>());
     return *controller;
 }
 
@@ -204,14 +210,15 @@ void TipController::show()
 bool TipController::eventFilter(QObject*, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::Wheel:
-        if (showing_)
-            cancel();
-        break;
-    default: break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::Wheel:
+            if (showing_)
+                cancel();
+            break;
+        default:
+            break;
     }
     return false;
 }

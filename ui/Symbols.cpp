@@ -39,11 +39,16 @@ const QHash<QString, QString>& fileByName()
 double strokeFor(SymbolWeight weight)
 {
     switch (weight) {
-    case SymbolWeight::light: return 1.5;
-    case SymbolWeight::regular: return 1.75;
-    case SymbolWeight::medium: return 2.0;
-    case SymbolWeight::semibold: return 2.25;
-    case SymbolWeight::bold: return 2.5;
+        case SymbolWeight::light:
+            return 1.5;
+        case SymbolWeight::regular:
+            return 1.75;
+        case SymbolWeight::medium:
+            return 2.0;
+        case SymbolWeight::semibold:
+            return 2.25;
+        case SymbolWeight::bold:
+            return 2.5;
     }
     return 2.0;
 }
@@ -100,7 +105,11 @@ QImage Symbols::image(const QString& name, int side, const QColor& color, Symbol
     side = std::max(1, side);
     dpr = std::max<qreal>(0.5, dpr);
     const QString key = QStringLiteral("%1|%2|%3|%4|%5")
-                            .arg(name).arg(side).arg(color.rgba(), 0, 16).arg(int(weight)).arg(dpr);
+                            .arg(name)
+                            .arg(side)
+                            .arg(color.rgba(), 0, 16)
+                            .arg(int(weight))
+                            .arg(dpr);
     static QHash<QString, QImage> cache;
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;

@@ -53,7 +53,8 @@ void TextBlock::paint(QPainter& p, const QRectF& rect, const QString& text, cons
     p.setPen(color);
     qreal y = rect.top();
     for (const QString& l : lines(text, font, rect.width(), maxLines)) {
-        p.drawText(QRectF(rect.left(), y, rect.width() + 1, fm.lineSpacing()), Qt::AlignLeft | Qt::AlignVCenter, l);
+        p.drawText(QRectF(rect.left(), y, rect.width() + 1, fm.lineSpacing()),
+                   Qt::AlignLeft | Qt::AlignVCenter, l);
         y += fm.lineSpacing();
     }
     p.restore();

@@ -1,10 +1,10 @@
 #include "ui/Theme.h"
 
 #include <QFontDatabase>
-#include <algorithm>
 #include <QGuiApplication>
 #include <QRectF>
 #include <QScreen>
+#include <algorithm>
 
 namespace kx {
 
@@ -68,11 +68,26 @@ QColor Theme::material(const QPalette& palette)
     return isDark(palette) ? QColor(44, 44, 48, 246) : QColor(250, 250, 252, 246);
 }
 
-QColor Theme::systemGreen() { return QColor(52, 199, 89); }
-QColor Theme::systemOrange() { return QColor(255, 149, 0); }
-QColor Theme::systemBlue() { return QColor(0, 122, 255); }
-QColor Theme::systemRed() { return QColor(255, 59, 48); }
-QColor Theme::systemPurple() { return QColor(175, 82, 222); }
+QColor Theme::systemGreen()
+{
+    return QColor(52, 199, 89);
+}
+QColor Theme::systemOrange()
+{
+    return QColor(255, 149, 0);
+}
+QColor Theme::systemBlue()
+{
+    return QColor(0, 122, 255);
+}
+QColor Theme::systemRed()
+{
+    return QColor(255, 59, 48);
+}
+QColor Theme::systemPurple()
+{
+    return QColor(175, 82, 222);
+}
 
 namespace {
 

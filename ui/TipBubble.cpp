@@ -13,8 +13,14 @@ namespace {
 
 constexpr qreal kPadH = 12, kPadV = 9, kOuter = 10, kRadius = 12, kGap = 3, kKeyGap = 8;
 
-QFont titleFont() { return Theme::font(12.5, QFont::DemiBold); }
-QFont detailFont() { return Theme::font(11.5, QFont::Normal); }
+QFont titleFont()
+{
+    return Theme::font(12.5, QFont::DemiBold);
+}
+QFont detailFont()
+{
+    return Theme::font(11.5, QFont::Normal);
+}
 
 }  // namespace
 
@@ -39,8 +45,8 @@ TipBubble::Layout TipBubble::layout() const
         const QFontMetricsF df(detailFont());
         const qreal natural = std::ceil(df.horizontalAdvance(detail_));
         l.text.setWidth(std::min(maxTextWidth, std::max(l.text.width(), natural)));
-        const QRectF wrapped = df.boundingRect(QRectF(0, 0, l.text.width(), 10000),
-                                               Qt::TextWordWrap | Qt::AlignLeft, detail_);
+        const QRectF wrapped =
+            df.boundingRect(QRectF(0, 0, l.text.width(), 10000), Qt::TextWordWrap | Qt::AlignLeft, detail_);
         l.detailWidth = l.text.width();
         l.detailHeight = std::ceil(wrapped.height());
         l.text.setHeight(rowH + kGap + l.detailHeight);
@@ -51,7 +57,8 @@ TipBubble::Layout TipBubble::layout() const
 QSize TipBubble::sizeHint() const
 {
     const QSizeF t = layout().text;
-    return QSize(int(std::ceil(t.width() + 2 * (kPadH + kOuter))), int(std::ceil(t.height() + 2 * (kPadV + kOuter))));
+    return QSize(int(std::ceil(t.width() + 2 * (kPadH + kOuter))),
+                 int(std::ceil(t.height() + 2 * (kPadV + kOuter))));
 }
 
 QPainterPath TipBubble::surfacePath() const
@@ -74,11 +81,13 @@ void TipBubble::paintEvent(QPaintEvent*)
     const qreal keyW = key_.isEmpty() ? 0 : KeyCap::sizeFor(key_).width() + kKeyGap;
     const qreal titleW = std::max<qreal>(0, l.text.width() - keyW);
     const QString title = tf.elidedText(title_, Qt::ElideRight, titleW + 1);
-    p.drawText(QRectF(origin.x(), origin.y(), titleW + 1, l.titleHeight), Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.drawText(QRectF(origin.x(), origin.y(), titleW + 1, l.titleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+               title);
     if (!key_.isEmpty()) {
         const QSizeF cap = KeyCap::sizeFor(key_);
         const qreal x = origin.x() + std::min(std::ceil(tf.horizontalAdvance(title)), titleW) + kKeyGap;
-        KeyCap::paint(p, QRectF(QPointF(x, origin.y() + (l.titleHeight - cap.height()) / 2), cap), key_, palette());
+        KeyCap::paint(p, QRectF(QPointF(x, origin.y() + (l.titleHeight - cap.height()) / 2), cap), key_,
+                      palette());
     }
     if (!detail_.isEmpty()) {
         p.setFont(detailFont());

@@ -20,7 +20,7 @@ protected:
 
 private:
     struct Layout {
-        QSizeF text;       // the text column
+        QSizeF text;  // the text column
         qreal titleHeight;
         qreal detailWidth;
         qreal detailHeight;

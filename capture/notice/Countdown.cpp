@@ -26,7 +26,8 @@ public:
     {
         panel_ = new FloatingPanel(new CountdownView(model_), FloatingPanel::Input::ignoresMouse);
         QScreen* screen = screenContaining(QCursor::pos());
-        const QRect frame = screen ? screen->geometry() : QRect(0, 0, CountdownView::panelSize, CountdownView::panelSize);
+        const QRect frame =
+            screen ? screen->geometry() : QRect(0, 0, CountdownView::panelSize, CountdownView::panelSize);
         panel_->showAt(Countdown::panelRect(frame).topLeft());
         timer_.setSingleShot(true);
         connect(&timer_, &QTimer::timeout, this, &CountdownRun::step);
@@ -154,8 +155,8 @@ CountdownModel* Countdown::run(int seconds, std::function<void()> done)
 QRect Countdown::panelRect(const QRect& screenFrame)
 {
     const QPoint c(screenFrame.x() + screenFrame.width() / 2, screenFrame.y() + screenFrame.height() / 2);
-    return {c.x() - CountdownView::panelSize / 2, c.y() - CountdownView::panelSize / 2, CountdownView::panelSize,
-            CountdownView::panelSize};
+    return {c.x() - CountdownView::panelSize / 2, c.y() - CountdownView::panelSize / 2,
+            CountdownView::panelSize, CountdownView::panelSize};
 }
 
 }  // namespace kx

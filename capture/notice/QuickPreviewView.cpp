@@ -23,7 +23,10 @@ constexpr qreal kOuter = 14, kPad = 12, kSpacing = 10, kRowSpacing = 4, kRadius 
 constexpr qreal kThumbRadius = 10, kCloseSize = 22, kCloseInset = 6;
 const QSizeF kButtonLabel(48, 42);
 
-QFont infoFont() { return Theme::font(11, QFont::Medium); }
+QFont infoFont()
+{
+    return Theme::font(11, QFont::Medium);
+}
 
 // The round close button over the thumbnail's top-right corner.
 class CloseDot : public QAbstractButton {
@@ -79,14 +82,16 @@ QuickPreviewView::QuickPreviewView(const QImage& image, const QString& info, Qui
          kx::tr("Edit", "Szerkesztés", "Bearbeiten"), actions_.edit, true},
         {"doc.on.doc"_sym, kx::tr("Copy", "Másolás", "Kopieren"), kx::tr("Copy", "Másolás", "Kopieren"),
          actions_.copy, false},
-        {"pin"_sym, kx::tr("Pin", "Kitűzés", "Anheften"), kx::tr("Pin", "Kitűzés", "Anheften"), actions_.pin, false},
-        {"square.and.arrow.down"_sym, kx::tr("Save", "Mentés", "Sichern"), kx::tr("Save", "Mentés", "Sichern"),
-         actions_.save, false},
+        {"pin"_sym, kx::tr("Pin", "Kitűzés", "Anheften"), kx::tr("Pin", "Kitűzés", "Anheften"), actions_.pin,
+         false},
+        {"square.and.arrow.down"_sym, kx::tr("Save", "Mentés", "Sichern"),
+         kx::tr("Save", "Mentés", "Sichern"), actions_.save, false},
     };
     if (actions_.upload)
-        specs.append({"icloud.and.arrow.up"_sym, kx::tr("Upload", "Feltöltés", "Hochladen"),
-                      kx::tr("Upload to your server", "Feltöltés a szerveredre", "Auf deinen Server hochladen"),
-                      actions_.upload, false});
+        specs.append(
+            {"icloud.and.arrow.up"_sym, kx::tr("Upload", "Feltöltés", "Hochladen"),
+             kx::tr("Upload to your server", "Feltöltés a szerveredre", "Auf deinen Server hochladen"),
+             actions_.upload, false});
     for (const Spec& s : specs) {
         ChromeButtonStyle style{false, s.prominent, 42, 12, false};
         auto* b = new ChromeButton(s.symbol, s.caption, style, s.action, this);
@@ -124,7 +129,8 @@ QSize QuickPreviewView::sizeHint() const
 {
     const QSizeF thumb = fittedThumbnail(image_.deviceIndependentSize());
     const QFontMetricsF fm(infoFont());
-    const qreal rowW = buttons_.size() * buttonWidth() + std::max<qsizetype>(0, buttons_.size() - 1) * kRowSpacing;
+    const qreal rowW =
+        buttons_.size() * buttonWidth() + std::max<qsizetype>(0, buttons_.size() - 1) * kRowSpacing;
     const qreal w = std::max({thumb.width(), std::ceil(fm.horizontalAdvance(info_)), rowW});
     const qreal h = thumb.height() + kSpacing + std::ceil(fm.height()) + kSpacing + kButtonLabel.height();
     return QSize(int(std::ceil(w + 2 * (kPad + kOuter))), int(std::ceil(h + 2 * (kPad + kOuter))));
@@ -151,7 +157,8 @@ void QuickPreviewView::layoutChildren()
     const qreal rowY = size.height() - kOuter - kPad - kButtonLabel.height();
     qreal x = (width() > 0 ? width() : size.width()) / 2.0 - rowW / 2;
     for (ChromeButton* b : buttons_) {
-        b->setGeometry(int(std::lround(x)), int(std::lround(rowY)), int(buttonWidth()), int(kButtonLabel.height()));
+        b->setGeometry(int(std::lround(x)), int(std::lround(rowY)), int(buttonWidth()),
+                       int(kButtonLabel.height()));
         x += buttonWidth() + kRowSpacing;
     }
 }
@@ -246,8 +253,8 @@ void QuickPreviewView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void QuickPreviewView::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool click = pressedOnImage_ && event->button() == Qt::LeftButton
-                    && thumbnailRect().contains(event->position());
+    const bool click =
+        pressedOnImage_ && event->button() == Qt::LeftButton && thumbnailRect().contains(event->position());
     pressedOnImage_ = false;
     if (click && actions_.edit)
         actions_.edit();

@@ -18,7 +18,7 @@ namespace kx {
 class ChromeButton;
 
 struct QuickPreviewActions {
-    std::function<void()> edit;    // also a click on the thumbnail
+    std::function<void()> edit;  // also a click on the thumbnail
     std::function<void()> copy;
     std::function<void()> pin;
     std::function<void()> save;

@@ -33,7 +33,8 @@ ToastState& state()
     return s;
 }
 
-void animate(FloatingPanel* panel, qreal opacity, const QPoint& to, int ms, QEasingCurve curve, bool closeAtEnd)
+void animate(FloatingPanel* panel, qreal opacity, const QPoint& to, int ms, QEasingCurve curve,
+             bool closeAtEnd)
 {
     // A fade-out takes over from a fade-in that is still running.
     for (auto* running : panel->findChildren<QParallelAnimationGroup*>(Qt::FindDirectChildrenOnly))

@@ -19,7 +19,7 @@ class SurfaceWidget;
 
 class Toast {
 public:
-    static constexpr int edgeMargin = 16;   // from the right and bottom of the visible area
+    static constexpr int edgeMargin = 16;    // from the right and bottom of the visible area
     static constexpr int riseDistance = 14;  // the toast rises this far while fading in
     static constexpr int sinkDistance = 10;  // and sinks this far while fading out
     static constexpr int fadeInMs = 240;

@@ -14,8 +14,14 @@ namespace {
 constexpr qreal kIcon = 34, kSpacing = 12, kLineGap = 2, kTrailingText = 4, kMaxWidth = 360;
 constexpr qreal kPadLeading = 12, kPadTrailing = 16, kPadV = 10, kOuter = 14, kRadius = 20;
 
-QFont titleFont() { return Theme::font(13, QFont::DemiBold); }
-QFont subtitleFont() { return Theme::font(11.5, QFont::Normal); }
+QFont titleFont()
+{
+    return Theme::font(13, QFont::DemiBold);
+}
+QFont subtitleFont()
+{
+    return Theme::font(11.5, QFont::Normal);
+}
 
 }  // namespace
 
@@ -79,7 +85,8 @@ void ToastView::paintEvent(QPaintEvent*)
     // Wrap at the same width as when measuring, so the lines are the same.
     const qreal textW = kMaxWidth - kIcon - kSpacing - kTrailingText;
     qreal y = content.center().y() - textH / 2;
-    TextBlock::paint(p, QRectF(x, y, textW, l.title.height()), title_, titleFont(), Theme::primary(palette()), 2);
+    TextBlock::paint(p, QRectF(x, y, textW, l.title.height()), title_, titleFont(), Theme::primary(palette()),
+                     2);
     if (!subtitle_.isEmpty()) {
         y += l.title.height() + kLineGap;
         TextBlock::paint(p, QRectF(x, y, textW, l.subtitle.height()), subtitle_, subtitleFont(),

@@ -9,7 +9,8 @@ namespace kx {
 class ToastView : public SurfaceWidget {
 public:
     // An empty subtitle means one line only. Texts are already localised.
-    ToastView(const QString& title, const QString& subtitle, const QString& symbol, QWidget* parent = nullptr);
+    ToastView(const QString& title, const QString& subtitle, const QString& symbol,
+              QWidget* parent = nullptr);
 
     // Orange for any symbol containing "exclamation", blue for "icloud.and.arrow.up",
     // green otherwise.

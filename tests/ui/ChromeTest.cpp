@@ -6,12 +6,12 @@
 #include "ui/ChromeParts.h"
 #include "ui/Theme.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
 #include <QEnterEvent>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using I = ChromeButtonStyle::Interaction;
@@ -142,11 +142,11 @@ TEST(Brand, StatusIconKeepsBracketsInsetAndStarCentredAtAnySize)
         }
         auto alpha = [&](qreal x, qreal y) { return qAlpha(img.pixel(int(x), int(y))); };
         const int w = size.width(), h = size.height();
-        EXPECT_GT(alpha(2.2, 2.2), 100);              // top-left corner of a bracket
-        EXPECT_GT(alpha(w - 2.4, h - 2.4), 100);      // bottom-right
-        EXPECT_EQ(alpha(0, 0), 0);                    // nothing outside the inset
-        EXPECT_GT(alpha(w / 2.0, h / 2.0), 200);      // the star's body
-        EXPECT_EQ(alpha(w / 2.0 + 6, h / 2.0), 0);    // beyond its outer radius
+        EXPECT_GT(alpha(2.2, 2.2), 100);            // top-left corner of a bracket
+        EXPECT_GT(alpha(w - 2.4, h - 2.4), 100);    // bottom-right
+        EXPECT_EQ(alpha(0, 0), 0);                  // nothing outside the inset
+        EXPECT_GT(alpha(w / 2.0, h / 2.0), 200);    // the star's body
+        EXPECT_EQ(alpha(w / 2.0 + 6, h / 2.0), 0);  // beyond its outer radius
     }
     const QImage dark = Brand::statusBarImage(true, 2.0);
     EXPECT_EQ(dark.size(), QSize(40, 36));

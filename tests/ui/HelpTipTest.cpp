@@ -4,13 +4,13 @@
 #include "ui/HelpTip.h"
 #include "ui/TipBubble.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -119,8 +119,8 @@ TEST(TipController, ClickKeyOrWheelAnywhereHidesTheVisibleTipAndTheEventGoesOn)
             QKeyEvent e(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
             QApplication::sendEvent(&target, &e);
         } else if (type == QEvent::Wheel) {
-            QWheelEvent e(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+            QWheelEvent e(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(&target, &e);
         } else {
             QMouseEvent e(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::RightButton,
@@ -169,7 +169,8 @@ TEST(TipBubble, WrapsLongDetailWithinTheMaximumWidth)
 {
     TipBubble single("Select", QString(), QString());
     TipBubble keyed("Select", QString(), "V");
-    TipBubble wrapped("Backdrop", QString(80, QChar('w')).replace(QRegularExpression("(w{8})"), "\\1 "), QString());
+    TipBubble wrapped("Backdrop", QString(80, QChar('w')).replace(QRegularExpression("(w{8})"), "\\1 "),
+                      QString());
     EXPECT_GT(keyed.sizeHint().width(), single.sizeHint().width());
     EXPECT_LE(wrapped.sizeHint().width(), int(TipBubble::maxTextWidth + 2 * (12 + 10)) + 1);
     EXPECT_GT(wrapped.sizeHint().height(), single.sizeHint().height() + 20);

@@ -3,12 +3,12 @@
 #include "TestSupport.h"
 #include "ui/Symbols.h"
 
+#include <gtest/gtest.h>
 #include <QDirIterator>
 #include <QFile>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSet>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -104,13 +104,12 @@ TEST(Symbols, UnknownNameIsReportedAndDrawsTheQuestionMark)
 
 TEST(Symbols, ScannerFindsEachDocumentedForm)
 {
-    const QString text = QStringLiteral("a(\"alpha.one\"_sy") + "m);\n"
-                       + "Symbols::icon(\"beta\", c);\n"
-                       + "return QStringLiteral(\"gamma.two\");  // sym" + "bol\n"
-                       + "x = \"not.a.symbol\";\n"
-                       + "QString sym" + "bol(Kind k) { if (k) { return QStringLiteral(\"delta\"); } return \"eps\"; }\n"
-                       + "QString kindSym" + "bol(Kind k) const { return \"zeta\"; }\n"
-                       + "QString title(Kind k) { return \"not.one.either\"; }\n";
+    const QString text = QStringLiteral("a(\"alpha.one\"_sy") + "m);\n" + "Symbols::icon(\"beta\", c);\n" +
+                         "return QStringLiteral(\"gamma.two\");  // sym" + "bol\n" +
+                         "x = \"not.a.symbol\";\n" + "QString sym" +
+                         "bol(Kind k) { if (k) { return QStringLiteral(\"delta\"); } return \"eps\"; }\n" +
+                         "QString kindSym" + "bol(Kind k) const { return \"zeta\"; }\n" +
+                         "QString title(Kind k) { return \"not.one.either\"; }\n";
     const QSet<QString> found = symbolNamesIn(text);
     EXPECT_EQ(found, (QSet<QString>{"alpha.one", "beta", "gamma.two", "delta", "eps", "zeta"}));
 }
@@ -139,6 +138,7 @@ TEST(Symbols, EverySymbolNameInTheSourceTreeHasAnIcon)
     }
     EXPECT_GT(files, 20);
     // The scan must see the names this folder itself writes, or it proves nothing.
-    EXPECT_TRUE(used.contains("xmark") && used.contains("pencil.and.outline") && used.contains("icloud.and.arrow.up"));
+    EXPECT_TRUE(used.contains("xmark") && used.contains("pencil.and.outline") &&
+                used.contains("icloud.and.arrow.up"));
     EXPECT_TRUE(missing.isEmpty()) << "symbol names without an icon:\n" << missing.join('\n').toStdString();
 }

@@ -10,10 +10,10 @@
 #include "ui/Theme.h"
 #include "ui/TipBubble.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QPainter>
-#include <gtest/gtest.h>
 #include <memory>
 
 using namespace kx;
@@ -129,7 +129,9 @@ std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette&
     for (int kind = 0; kind < 3; ++kind) {
         const bool sel = kind == 1, prom = kind == 2;
         for (int state = 0; state < 4; ++state) {
-            std::unique_ptr<ChromeButton> b(plain(kind == 0 ? "crop"_sym : kind == 1 ? "highlighter"_sym : "doc.on.doc"_sym,
+            std::unique_ptr<ChromeButton> b(plain(kind == 0   ? "crop"_sym
+                                                  : kind == 1 ? "highlighter"_sym
+                                                              : "doc.on.doc"_sym,
                                                   sel, prom));
             if (state == 1)
                 hover(b.get());
@@ -148,8 +150,8 @@ std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette&
     }
     y += 44;
     x = x0;
-    for (auto* b : {plain("square.and.arrow.down"_sym, false, false, "Save"), plain("sparkles"_sym, true, false, "AI"),
-                    plain("doc.on.doc"_sym, false, true, "Copy")}) {
+    for (auto* b : {plain("square.and.arrow.down"_sym, false, false, "Save"),
+                    plain("sparkles"_sym, true, false, "AI"), plain("doc.on.doc"_sym, false, true, "Copy")}) {
         std::unique_ptr<ChromeButton> owned(b);
         x += s.put(b, {x, y}).width() + 8;
     }
@@ -166,14 +168,18 @@ std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette&
     y += 50;
 
     // Tip bubble and toasts.
-    auto tip = std::make_unique<TipBubble>("Blur", "Blurs the area you drag over. Drag again to add more blurred areas; "
-                                                   "the strength is set in the bar above the picture.",
-                                           "B");
+    auto tip =
+        std::make_unique<TipBubble>("Blur",
+                                    "Blurs the area you drag over. Drag again to add more blurred areas; "
+                                    "the strength is set in the bar above the picture.",
+                                    "B");
     const QSize tipSize = s.put(tip.get(), {x0 - 10, y});
-    auto toast = std::make_unique<ToastView>("Copied to clipboard", "1600 × 1000 px", "checkmark.circle.fill"_sym);
+    auto toast =
+        std::make_unique<ToastView>("Copied to clipboard", "1600 × 1000 px", "checkmark.circle.fill"_sym);
     const QSize toastSize = s.put(toast.get(), {x0 + tipSize.width(), y});
-    auto failed = std::make_unique<ToastView>("Capture failed", "The screen could not be read. Check that Kaptorix "
-                                                                "runs in an X11 session.",
+    auto failed = std::make_unique<ToastView>("Capture failed",
+                                              "The screen could not be read. Check that Kaptorix "
+                                              "runs in an X11 session.",
                                               "exclamationmark.triangle.fill"_sym);
     s.put(failed.get(), {x0 + tipSize.width(), y + toastSize.height() - 16});
     y += std::max(tipSize.height(), 2 * toastSize.height()) + 4;

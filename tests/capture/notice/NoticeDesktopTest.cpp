@@ -4,17 +4,22 @@
 #include "capture/notice/QuickPreviewView.h"
 #include "capture/notice/Toast.h"
 #include "capture/notice/ToastView.h"
+#include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
+#include "ui/TipBubble.h"
 
+#include <gtest/gtest.h>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QImage>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QWidget>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -92,13 +97,18 @@ public:
         dock.show();
         kx::test::waitFor([&] { return dock.windowHandle()->isExposed(); });
         const QString strut = QString("0, 0, 0, %1, 0, 0, 0, 0, 0, 0, %2, %3")
-                                  .arg(height).arg(screen.x()).arg(screen.x() + screen.width() - 1);
+                                  .arg(height)
+                                  .arg(screen.x())
+                                  .arg(screen.x() + screen.width() - 1);
         kx::test::run("xprop", {"-id", QString::number(dock.winId()), "-f", "_NET_WM_STRUT_PARTIAL", "32c",
                                 "-set", "_NET_WM_STRUT_PARTIAL", strut});
-        ready = kx::test::waitFor([&] {
-            return workArea().height() == screen.height() - height
-                && QGuiApplication::primaryScreen()->availableGeometry().height() == screen.height() - height;
-        }, 15000);
+        ready = kx::test::waitFor(
+            [&] {
+                return workArea().height() == screen.height() - height &&
+                       QGuiApplication::primaryScreen()->availableGeometry().height() ==
+                           screen.height() - height;
+            },
+            15000);
     }
     QWidget dock;
     bool ready = false;
@@ -106,7 +116,8 @@ public:
 
 bool near(QRgb px, const QColor& c)
 {
-    return std::abs(qRed(px) - c.red()) < 8 && std::abs(qGreen(px) - c.green()) < 8 && std::abs(qBlue(px) - c.blue()) < 8;
+    return std::abs(qRed(px) - c.red()) < 8 && std::abs(qGreen(px) - c.green()) < 8 &&
+           std::abs(qBlue(px) - c.blue()) < 8;
 }
 
 }  // namespace
@@ -126,11 +137,11 @@ TEST(NoticeDesktop, ToastSitsInTheWorkAreaCornerLeavesFocusAloneAndHasNoBlackCor
     ASSERT_TRUE(panel);
     const QRect area = workArea();
     ASSERT_TRUE(area.isValid());
-    const QRect expected(area.x() + area.width() - 16 - panel->width(), area.y() + area.height() - 16 - panel->height(),
-                         panel->width(), panel->height());
+    const QRect expected(area.x() + area.width() - 16 - panel->width(),
+                         area.y() + area.height() - 16 - panel->height(), panel->width(), panel->height());
     ASSERT_TRUE(kx::test::waitFor([&] { return xGeometry(panel->winId()) == expected; }, 15000))
-        << "toast at " << xGeometry(panel->winId()).x() << "," << xGeometry(panel->winId()).y() << " work area "
-        << area.width() << "x" << area.height();
+        << "toast at " << xGeometry(panel->winId()).x() << "," << xGeometry(panel->winId()).y()
+        << " work area " << area.width() << "x" << area.height();
     EXPECT_EQ(focusedWindow(), backdrop.id);
 
     // A click on the toast does nothing and takes nothing.
@@ -145,8 +156,8 @@ TEST(NoticeDesktop, ToastSitsInTheWorkAreaCornerLeavesFocusAloneAndHasNoBlackCor
     const QImage screen(shot);
     ASSERT_FALSE(screen.isNull());
     const QRect r = expected;
-    for (const QPoint& p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1), r.bottomLeft() + QPoint(1, -1),
-                            r.bottomRight() + QPoint(-1, -1),
+    for (const QPoint& p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),
+                            r.bottomLeft() + QPoint(1, -1), r.bottomRight() + QPoint(-1, -1),
                             // just outside the rounded corners of the surface (14 pt in, radius 20)
                             r.topLeft() + QPoint(15, 15), r.bottomRight() + QPoint(-15, -15)})
         EXPECT_TRUE(near(screen.pixel(p), kBackdrop)) << "corner pixel at " << p.x() << "," << p.y() << " is "
@@ -187,4 +198,78 @@ TEST(NoticeDesktop, PreviewCardStaysWhileThePointerIsOnItAndGoesAboutThreeSecond
     EXPECT_LE(ms, 6000);
     EXPECT_TRUE(kx::test::waitFor([&] { return !card || !card->isVisible(); }, 10000));
     EXPECT_EQ(focusedWindow(), backdrop.id);
+}
+
+TEST(NoticeDesktop, WithACompositorThePanelIsTranslucentWithAShadowAndStillNoBlackCorners)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    const QString compositor = QStandardPaths::findExecutable("xcompmgr");
+    if (compositor.isEmpty())
+        GTEST_SKIP() << "xcompmgr is not installed";
+    BottomDock dock;
+    FocusedBackdrop backdrop;
+    pointerTo({200, 200});
+    QProcess xcompmgr;
+    xcompmgr.start(compositor, {});
+    ASSERT_TRUE(xcompmgr.waitForStarted());
+    ASSERT_TRUE(kx::test::waitFor(compositorRunning, 15000));
+
+    Toast::present(new ToastView("Saved", "Kaptorix 2026-10-09 14.32.05.png", "checkmark.circle.fill"), 0);
+    QPointer<FloatingPanel> panel = Toast::current();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isTranslucent());
+    const QRect area = workArea();
+    const QRect r(area.x() + area.width() - 16 - panel->width(),
+                  area.y() + area.height() - 16 - panel->height(), panel->width(), panel->height());
+    ASSERT_TRUE(kx::test::waitFor([&] { return xGeometry(panel->winId()) == r; }, 15000));
+    QImage screen;
+    // Wait for the fade-in to end: the toast's middle is drawn fully.
+    const QString shot = kx::test::artifactDir("notice") + "/toast-composited.png";
+    ASSERT_TRUE(kx::test::waitFor(
+        [&] {
+            kx::test::run("import", {"-window", "root", shot});
+            screen = QImage(shot);
+            return !screen.isNull() && qRed(screen.pixel(r.center())) > 200;
+        },
+        15000));
+    for (const QPoint& p :
+         {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1), r.topLeft() + QPoint(15, 15)})
+        EXPECT_TRUE(near(screen.pixel(p), kBackdrop))
+            << p.x() << "," << p.y() << " is " << QColor(screen.pixel(p)).name().toStdString();
+    // Just below the surface the backdrop is darkened by the shadow, not replaced by black.
+    const QRgb below = screen.pixel(r.center().x(), r.bottom() - 14 + 3);
+    EXPECT_LT(qGreen(below), kBackdrop.green() - 4);
+    EXPECT_GT(qGreen(below), kBackdrop.green() / 2);
+    Toast::dismiss();
+    xcompmgr.terminate();
+    xcompmgr.waitForFinished(5000);
+}
+
+TEST(NoticeDesktop, HoverTipAppearsBelowRightOfThePointerAfterTheDelayAndAKeyHidesIt)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    FocusedBackdrop backdrop;
+    ASSERT_TRUE(backdrop.focused);
+    pointerTo({10, 10});
+    auto* button = new ChromeButton("pin", QString(), "Pin", "Pins the picture on screen.", "P", false, false,
+                                    {}, &backdrop.window);
+    button->move(400, 300);
+    button->show();
+    ASSERT_TRUE(kx::test::waitFor([&] { return button->isVisible(); }));
+    const QPoint pointer = button->mapToGlobal(QPoint(15, 15));
+    pointerTo(pointer);
+    auto tipPanel = []() -> QWidget* {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* panel = qobject_cast<FloatingPanel*>(w);
+                panel && panel->isVisible() && dynamic_cast<TipBubble*>(panel->content()))
+                return panel;
+        return nullptr;
+    };
+    ASSERT_TRUE(kx::test::waitFor([&] { return tipPanel() != nullptr; }, 15000));
+    EXPECT_EQ(tipPanel()->pos(), pointer + QPoint(10, 14));
+    EXPECT_EQ(focusedWindow(), backdrop.id);
+    kx::test::run("xdotool", {"key", "shift"});
+    EXPECT_TRUE(kx::test::waitFor([&] { return tipPanel() == nullptr; }, 10000));
 }

@@ -9,12 +9,12 @@
 #include "ui/FloatingPanel.h"
 #include "ui/Theme.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -62,9 +62,11 @@ void click(QWidget* w, const QPointF& at)
 
 TEST(ToastPlacement, RestsSixteenFromTheRightAndBottomOfTheVisibleArea)
 {
-    EXPECT_EQ(Toast::restPosition(QRect(0, 0, 1920, 1056), QSize(300, 90)), QPoint(1920 - 300 - 16, 1056 - 90 - 16));
+    EXPECT_EQ(Toast::restPosition(QRect(0, 0, 1920, 1056), QSize(300, 90)),
+              QPoint(1920 - 300 - 16, 1056 - 90 - 16));
     // a second screen to the right, with a panel at its top
-    EXPECT_EQ(Toast::restPosition(QRect(1920, 30, 1280, 994), QSize(300, 90)), QPoint(1920 + 1280 - 316, 30 + 994 - 106));
+    EXPECT_EQ(Toast::restPosition(QRect(1920, 30, 1280, 994), QSize(300, 90)),
+              QPoint(1920 + 1280 - 316, 30 + 994 - 106));
     EXPECT_EQ(Countdown::panelRect(QRect(1920, 0, 1280, 1024)), QRect(1920 + 640 - 72, 512 - 72, 144, 144));
 }
 
@@ -131,8 +133,8 @@ TEST(ToastView, TintFollowsTheSymbolAndLongTextsWrapWithinTheMaximumWidth)
 
     ToastView shortOne("Saved", QString(), "checkmark.circle.fill"_sym);
     ToastView withSubtitle("Saved", "Kaptorix 2026-10-09 14.32.05.png", "checkmark.circle.fill"_sym);
-    ToastView longOne(QString("Upload failed – saved for a retry ").repeated(4), QString("word ").repeated(200),
-                      "exclamationmark.triangle.fill"_sym);
+    ToastView longOne(QString("Upload failed – saved for a retry ").repeated(4),
+                      QString("word ").repeated(200), "exclamationmark.triangle.fill"_sym);
     EXPECT_LT(shortOne.sizeHint().width(), withSubtitle.sizeHint().width());
     EXPECT_LE(longOne.sizeHint().width(), 360 + 12 + 16 + 2 * 14);
     // two title lines and three subtitle lines at most
@@ -169,8 +171,9 @@ TEST(QuickPreview, ThumbnailClickEditsInfoClickDoesNothingAndWideOrTallImagesFit
     EXPECT_EQ(QuickPreviewView::fittedThumbnail(QSizeF(56, 35)), QSizeF(280, 175));
 
     EXPECT_FALSE(card.closeButtonVisible());
-    QMouseEvent move(QEvent::MouseMove, card.thumbnailRect().center(), card.mapToGlobal(card.thumbnailRect().center()),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, card.thumbnailRect().center(),
+                     card.mapToGlobal(card.thumbnailRect().center()), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(&card, &move);
     EXPECT_TRUE(card.closeButtonVisible());
 }
@@ -212,8 +215,8 @@ TEST(Countdown, CountsDownOneStepPerSecondThenHidesBeforeDone)
         done = true;
         panelGoneAtDone = true;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && qobject_cast<FloatingPanel*>(w)
-                && dynamic_cast<CountdownView*>(static_cast<FloatingPanel*>(w)->content()))
+            if (w->isVisible() && qobject_cast<FloatingPanel*>(w) &&
+                dynamic_cast<CountdownView*>(static_cast<FloatingPanel*>(w)->content()))
                 panelGoneAtDone = false;
     });
     ASSERT_NE(model, nullptr);
