@@ -223,9 +223,17 @@ void XHotKeyBackend::handle(const void* raw)
             QMetaObject::invokeMethod(this, &XHotKeyBackend::regrabAll, Qt::QueuedConnection);
         return;
     }
+    if (type == XCB_KEY_RELEASE) {
+        auto* r = reinterpret_cast<const xcb_key_release_event_t*>(event);
+        m_lastRelease = {r->detail, r->time};
+        return;
+    }
     if (type != XCB_KEY_PRESS)
         return;
     auto* k = reinterpret_cast<const xcb_key_press_event_t*>(event);
+    // A key held down repeats as release + press with one time stamp: one press is one trigger.
+    if (m_lastRelease.first == k->detail && m_lastRelease.second == k->time)
+        return;
     const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_altMask | m_superMask;
     const quint16 state = k->state & relevant;
     for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {

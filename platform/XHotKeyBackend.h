@@ -54,6 +54,7 @@ private:
     QList<quint32> m_roots;
     QHash<quint32, Registration> m_registrations;
     quint16 m_altMask = 0, m_superMask = 0, m_numLockMask = 0;
+    QPair<quint8, quint32> m_lastRelease{0, 0};  // key code and time of the last release
 };
 
 }  // namespace kx

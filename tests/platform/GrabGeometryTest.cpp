@@ -125,17 +125,5 @@ TEST_F(FreezeTest, FailureOfTheSecondScreenFailsTheWholeFreeze)
     EXPECT_EQ(fake.asked.size(), 2);
 }
 
-TEST(CaptureErrorText, FailedCarriesItsTextOtherKindsHaveTheirOwn)
-{
-    EXPECT_EQ(CaptureError::failed("disk on fire").message(), "disk on fire");
-    const QString missing = CaptureError::noPermission().message();
-    const QString display = CaptureError::noDisplay().message();
-    const QString window = CaptureError::noWindow().message();
-    EXPECT_FALSE(missing.isEmpty());
-    EXPECT_NE(missing, display);
-    EXPECT_NE(display, window);
-    EXPECT_TRUE(CaptureError::noWindow().text().isEmpty());
-}
-
 }  // namespace
 }  // namespace kx

@@ -105,19 +105,10 @@ TEST(ClipboardForms, BrokenPngFallsThroughToTiffThenToAnyImage)
     EXPECT_FALSE(Clipboard::imageFrom(text));
 }
 
-TEST(ScreenAccess, OnlyAnX11SessionWithADisplayMayCapture)
+TEST(ScreenAccess, WaylandSessionIsRefusedWithTheAlertEachTime)
 {
-    using A = Permissions::ScreenAccess;
-    EXPECT_EQ(Permissions::screenAccessFor(true, "x11", false), A::granted);
-    EXPECT_EQ(Permissions::screenAccessFor(true, "", false), A::granted);
-    EXPECT_EQ(Permissions::screenAccessFor(false, "x11", false), A::noDisplay);
-    // XWayland answers, but it cannot see the native windows.
-    EXPECT_EQ(Permissions::screenAccessFor(true, "wayland", false), A::waylandSession);
-    EXPECT_EQ(Permissions::screenAccessFor(true, "", true), A::waylandSession);
-}
-
-TEST(ScreenAccess, RefusalShowsTheAlertEachTime)
-{
+    // XWayland would answer, but it cannot see the native windows.
+    EXPECT_EQ(Permissions::screenAccessFor(true, "wayland", false), Permissions::ScreenAccess::waylandSession);
     const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
     qputenv("WAYLAND_DISPLAY", "wayland-0");
     QStringList shown;
