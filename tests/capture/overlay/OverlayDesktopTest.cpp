@@ -1,0 +1,149 @@
+// The overlay on a real X display with the fixture window, driven by xdotool: an area drag,
+// a window pick and a colour sample, each checked against what the fixture shows.
+#include "capture/overlay/OverlayView.h"
+#include "capture/overlay/SelectionSession.h"
+#include "core/Prefs.h"
+#include "platform/ScreenCapturer.h"
+#include "platform/WindowList.h"
+
+#include "FixtureClient.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QWindow>
+#include <gtest/gtest.h>
+
+using namespace kx;
+using namespace kx::test;
+
+namespace {
+
+class OverlayDesktop : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!haveDisplay())
+            GTEST_SKIP() << "no X display";
+        Prefs::registerDefaults();
+    }
+
+    void SetUp() override
+    {
+        expectedPath_ = dir_.filePath("page.png");
+        fixture_ = std::make_unique<FixtureClient>(QStringList{"--at", "300", "160", "--expected", expectedPath_});
+        ASSERT_TRUE(fixture_->waitReady());
+        expectedPage_ = QImage(expectedPath_).convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(expectedPage_.isNull());
+    }
+
+    // Freezes every display and shows the overlays; true once all are on screen.
+    bool start(SelectionMode mode)
+    {
+        Captured<QList<FrozenScreen>> frozen = ScreenCapturer::freezeAllScreens();
+        if (!frozen)
+            return false;
+        session_ = std::make_unique<SelectionSession>(mode, *frozen);
+        session_->run([this](std::optional<SelectionResult> r) {
+            finished_ = true;
+            result_ = std::move(r);
+        });
+        const QList<OverlayWindow*> windows = session_->overlayWindows();
+        return waitFor([&] {
+            for (OverlayWindow* w : windows)
+                if (!w->windowHandle() || !w->windowHandle()->isExposed())
+                    return false;
+            return true;
+        });
+    }
+
+    bool waitFinished() { return waitFor([&] { return finished_; }, 20000); }
+
+    // The overlays are gone from the screen.
+    static bool overlaysGone()
+    {
+        return waitFor([] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<OverlayWindow*>(w) && w->isVisible())
+                    return false;
+            return true;
+        });
+    }
+
+    QTemporaryDir dir_;
+    QString expectedPath_;
+    QImage expectedPage_;
+    std::unique_ptr<FixtureClient> fixture_;
+    std::unique_ptr<SelectionSession> session_;
+    bool finished_ = false;
+    std::optional<SelectionResult> result_;
+};
+
+}  // namespace
+
+TEST_F(OverlayDesktop, AreaDragReturnsExactlyTheDraggedPixels)
+{
+    const QRect area = fixture_->area();
+    const QPoint from = area.topLeft() + QPoint(30, 40);
+    const QPoint to = area.topLeft() + QPoint(430, 300);
+    ASSERT_TRUE(start(SelectionMode::area));
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1",
+                         "mousemove", QString::number(from.x() + 100), QString::number(from.y() + 50), "mousemove",
+                         QString::number(to.x()), QString::number(to.y()), "mouseup", "1"}));
+    ASSERT_TRUE(waitFinished());
+    ASSERT_TRUE(result_);
+    EXPECT_EQ(result_->screen, QGuiApplication::primaryScreen());
+    EXPECT_EQ(result_->rect, QRectF(QPointF(from), QPointF(to)));
+    const QRect pixels = ScreenCapturer::pixelRect(result_->rect, result_->scale);
+    const QImage chosen = result_->frozen.copy(pixels).convertToFormat(QImage::Format_RGB32);
+    // What the fixture shows there: its header and the top of its page.
+    const QImage shown = expectedPage_.copy(QRect(from - area.topLeft(), QSize(to.x() - from.x(), to.y() - from.y())));
+    chosen.save(artifactDir("overlay-desktop") + "/drag.png");
+    EXPECT_EQ(maxChannelDifference(chosen, shown), 0);
+    EXPECT_TRUE(overlaysGone());
+}
+
+TEST_F(OverlayDesktop, WindowPickReturnsTheFixtureFrame)
+{
+    std::optional<WindowInfo> listed;
+    for (const WindowInfo& w : WindowList::onScreen(false))
+        if (w.id == fixture_->windowId())
+            listed = w;
+    ASSERT_TRUE(listed) << "the fixture is in the window list";
+    ASSERT_TRUE(start(SelectionMode::window));
+    const QPoint inside = fixture_->area().center();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
+    ASSERT_TRUE(waitFinished());
+    ASSERT_TRUE(result_ && result_->window);
+    EXPECT_EQ(result_->window->id, fixture_->windowId());
+    EXPECT_EQ(result_->window->pid, fixture_->pid());
+    EXPECT_EQ(result_->rect, QRectF(listed->frame));
+    EXPECT_TRUE(result_->rect.contains(QRectF(fixture_->area())));
+}
+
+TEST_F(OverlayDesktop, ColourSampleReturnsTheFixtureColour)
+{
+    ASSERT_TRUE(start(SelectionMode::colorPicker));
+    const QPoint onHeader = fixture_->area().topLeft() + QPoint(12, 10);
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(onHeader.x()), QString::number(onHeader.y()), "click", "1"}));
+    ASSERT_TRUE(waitFinished());
+    ASSERT_TRUE(result_ && result_->color);
+    EXPECT_EQ(result_->color->name(), QString("#2e86c1"));
+    EXPECT_EQ(result_->rect.topLeft(), QPointF(onHeader));
+}
+
+TEST_F(OverlayDesktop, EscapeCancelsAndGivesTheKeyboardBack)
+{
+    ASSERT_TRUE(start(SelectionMode::area));
+    const QPoint inside = fixture_->area().center();
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y())}));
+    ASSERT_TRUE(waitFor([&] { return session_->overlayWindows().first()->holdsKeyboard(); }));
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    ASSERT_TRUE(waitFinished());
+    EXPECT_FALSE(result_);
+    ASSERT_TRUE(overlaysGone());
+    // The keyboard grab went with the overlay: the fixture hears the next Esc.
+    ASSERT_TRUE(xdotool({"key", "Escape"}));
+    EXPECT_TRUE(fixture_->waitForLine([](const QString& l) { return l == "KEY Esc"; }));
+}
