@@ -72,12 +72,12 @@ QuickPreviewView::QuickPreviewView(const QImage& image, const QString& info, Qui
     : SurfaceWidget(parent), image_(image), info_(info), actions_(std::move(actions))
 {
     setMouseTracking(true);
-    struct Spec {
+    struct ButtonDef {
         QString symbol, caption, tip;
         std::function<void()> action;
         bool prominent;
     };
-    QList<Spec> specs{
+    QList<ButtonDef> buttons{
         {"pencil.and.outline"_sym, kx::tr("Edit", "Szerkesztés", "Bearbeiten"),
          kx::tr("Edit", "Szerkesztés", "Bearbeiten"), actions_.edit, true},
         {"doc.on.doc"_sym, kx::tr("Copy", "Másolás", "Kopieren"), kx::tr("Copy", "Másolás", "Kopieren"),
@@ -88,11 +88,11 @@ QuickPreviewView::QuickPreviewView(const QImage& image, const QString& info, Qui
          kx::tr("Save", "Mentés", "Sichern"), actions_.save, false},
     };
     if (actions_.upload)
-        specs.append(
+        buttons.append(
             {"icloud.and.arrow.up"_sym, kx::tr("Upload", "Feltöltés", "Hochladen"),
              kx::tr("Upload to your server", "Feltöltés a szerveredre", "Auf deinen Server hochladen"),
              actions_.upload, false});
-    for (const Spec& s : specs) {
+    for (const ButtonDef& s : buttons) {
         ChromeButtonStyle style{false, s.prominent, 42, 12, false};
         auto* b = new ChromeButton(s.symbol, s.caption, style, s.action, this);
         b->setLabelLayout(ChromeButton::LabelLayout::stacked, 3);
