@@ -18,23 +18,18 @@ std::atomic<Scroller*> installed{nullptr};
 
 }  // namespace
 
-struct XTestScroller::Impl {
-    std::shared_ptr<XConnection> x = XConnection::shared();
-};
-
-XTestScroller::XTestScroller() : d(std::make_unique<Impl>()) {}
-XTestScroller::~XTestScroller() = default;
-
 bool XTestScroller::available() const
 {
-    return d->x && d->x->hasXTest();
+    const std::shared_ptr<XConnection> x = XConnection::shared();
+    return x && x->hasXTest();
 }
 
 bool XTestScroller::scroll(QPoint globalPoint, int clicks)
 {
-    if (!available())
+    const std::shared_ptr<XConnection> connection = XConnection::shared();
+    if (!connection || !connection->hasXTest())
         return false;
-    XConnection& x = *d->x;
+    XConnection& x = *connection;
     auto lock = x.lock();
     int xScreen = x.defaultScreen();
     QPointF native = globalPoint;

@@ -1,7 +1,6 @@
 #pragma once
 // Synthetic mouse-wheel scrolling for the scrolling capture.
 #include <QPoint>
-#include <memory>
 
 namespace kx {
 
@@ -19,8 +18,6 @@ public:
 // XTest button 4/5 presses on a connection of its own.
 class XTestScroller : public Scroller {
 public:
-    XTestScroller();
-    ~XTestScroller() override;
     bool available() const override;
     bool scroll(QPoint globalPoint, int clicks) override;
 
@@ -28,10 +25,6 @@ public:
     static Scroller& shared();
     // Tests: install another scroller; nullptr restores the X11 one.
     static void setShared(Scroller* scroller);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d;
 };
 
 }  // namespace kx

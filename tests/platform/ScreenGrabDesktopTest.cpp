@@ -102,8 +102,11 @@ TEST_F(ScreenGrabDesktop, WholeScreenAndFreezeHaveTheNativeSize)
     const auto frozen = ScreenCapturer::freezeAllScreens();
     ASSERT_TRUE(frozen);
     ASSERT_EQ(frozen->size(), QGuiApplication::screens().size());
-    EXPECT_EQ(frozen->first().screen, QGuiApplication::screens().first());
-    EXPECT_EQ(frozen->first().image.size(), QGuiApplication::screens().first()->geometry().size() * scale);
+    for (int i = 0; i < frozen->size(); ++i) {
+        QScreen* s = QGuiApplication::screens()[i];
+        EXPECT_EQ((*frozen)[i].screen, s);
+        EXPECT_EQ((*frozen)[i].image.size(), s->geometry().size() * s->devicePixelRatio()) << i;
+    }
 }
 
 TEST_F(ScreenGrabDesktop, WindowGrabGivesItsExactPixelsWithTheFrame)
