@@ -1,5 +1,6 @@
 // The backdrop-and-frame step of the export: gradient, padding, shadow and seven frame styles.
 #include "editor/BeautifySettings.h"
+#include "editor/BurntEdge.h"
 #include "editor/EdgeShape.h"
 #include "editor/Exporter.h"
 #include "editor/PaintHelpers.h"
@@ -71,20 +72,6 @@ void drawImageAt(QPainter& p, const QImage& image, const QRectF& at)
     p.restore();
 }
 
-QColor charColor(double u)
-{
-    if (u < 0.6) {
-        const double f = u / 0.6;
-        return QColor::fromRgbF(0.35 + 0.25 * f, 0.18 + 0.05 * f, 0.06, 0.04 + 0.12 * f);
-    }
-    if (u < 0.85) {
-        const double f = 4 * (u - 0.6);
-        return QColor::fromRgbF(0.6 + 0.35 * f, 0.23 + 0.22 * f, 0.06 + 0.02 * f, 0.16 + 0.22 * f);
-    }
-    const double f = (u - 0.85) / 0.15;
-    return QColor::fromRgbF(0.95 - 0.92 * f, 0.45 - 0.43 * f, 0.08 - 0.07 * f, std::min(1.0, 0.38 + 0.57 * f));
-}
-
 struct Frame {
     QPainter& p;
     const QImage& image;
@@ -134,15 +121,9 @@ struct Frame {
         }
         drawShadow(p, path, QPointF(0, 0), 1.6 * amp, QColor::fromRgbF(1, 0.4, 0.05, 0.5));
         p.fillPath(path, Qt::black);
-        drawClipped(p, path, [&](QPainter& lp) {
-            drawImageAt(lp, image, layout.image);
-            // Wide faint strokes first, narrow dark ones last: the edge chars inwards.
-            for (int k = 0; k < 18; ++k) {
-                const double u = k / 17.0;
-                lp.strokePath(path, QPen(charColor(u), 2 * 3.4 * amp * (1 - 0.96 * u), Qt::SolidLine, Qt::RoundCap,
-                                         Qt::RoundJoin));
-            }
-        });
+        const QImage cut = charredCut(image, path.translated(-layout.image.topLeft()), amp);
+        if (!cut.isNull())
+            drawImageAt(p, cut, layout.image);
     }
 
     void stamp() const

@@ -9,16 +9,34 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kx {
 
 namespace {
 
-constexpr int kShift = 24;
-constexpr uint64_t kHalf = uint64_t(1) << (kShift - 1);
+// Division by the window size as a multiplication. Windows up to 256 pixels use 16-bit
+// fractions, which stay in 32 bits and are exact for equal inputs; wider ones use 24 bits.
+struct Divider {
+    uint32_t inv;
+    bool wide;
+    explicit Divider(uint32_t n)
+        : inv(n <= 256 ? uint32_t(((1u << 16) + n / 2) / n) : uint32_t(((uint64_t(1) << 24) + n / 2) / n)),
+          wide(n > 256)
+    {
+    }
+};
 
-uint32_t reciprocal(uint32_t n) { return uint32_t(((uint64_t(1) << kShift) + n / 2) / n); }
-
-inline uint8_t scaled(uint32_t acc, uint32_t inv) { return uint8_t((uint64_t(acc) * inv + kHalf) >> kShift); }
+template <bool Wide>
+inline uint8_t scaled(uint32_t acc, uint32_t inv)
+{
+    if constexpr (Wide)
+        return uint8_t((uint64_t(acc) * inv + (uint64_t(1) << 23)) >> 24);
+    else
+        return uint8_t((acc * inv + (1u << 15)) >> 16);
+}
 
 // Read-only view of a byte image with C bytes per pixel.
 struct View {
@@ -64,18 +82,16 @@ void forClampedRows(int y0, int y1, int height, F fn)
 }
 
 // One box pass along a row in "valid" mode: nOut outputs from nOut + 2r inputs.
-template <int C>
-void boxRow(const uchar* in, uchar* out, int nOut, int r)
+template <int C, bool Wide>
+void boxRowWith(const uchar* in, uchar* out, int nOut, int win, uint32_t inv)
 {
-    const int win = 2 * r + 1;
-    const uint32_t inv = reciprocal(uint32_t(win));
     uint32_t acc[C] = {};
     for (int i = 0; i < win; ++i)
         for (int c = 0; c < C; ++c)
             acc[c] += in[i * C + c];
     for (int i = 0; i < nOut; ++i) {
         for (int c = 0; c < C; ++c)
-            out[i * C + c] = scaled(acc[c], inv);
+            out[i * C + c] = scaled<Wide>(acc[c], inv);
         if (i + 1 < nOut) {
             for (int c = 0; c < C; ++c)
                 acc[c] += uint32_t(in[(i + win) * C + c]) - in[i * C + c];
@@ -83,14 +99,59 @@ void boxRow(const uchar* in, uchar* out, int nOut, int r)
     }
 }
 
-// One box pass down the columns: rowsOut rows of `bytes` bytes from rowsOut + 2r rows.
-void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
-                int r, std::vector<uint32_t>& acc)
+#if defined(__SSE2__)
+// Four channels of one pixel as four 16-bit lanes; sums stay below 65536 for windows up to
+// 256, and the rounding equals the scalar ((acc * inv + 2^15) >> 16).
+void boxRowPixels(const uchar* in, uchar* out, int nOut, int win, uint32_t inv)
 {
-    const int win = 2 * r + 1;
-    const uint32_t inv = reciprocal(uint32_t(win));
-    acc.assign(size_t(bytes), 0);
-    uint32_t* a = acc.data();
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(short(inv));
+    auto load = [&](const uchar* p) {
+        int v;
+        std::memcpy(&v, p, 4);
+        return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+    };
+    __m128i acc = zero;
+    for (int i = 0; i < win; ++i)
+        acc = _mm_add_epi16(acc, load(in + i * 4));
+    for (int i = 0; i < nOut; ++i) {
+        const __m128i lo = _mm_mullo_epi16(acc, factor);
+        const __m128i hi = _mm_mulhi_epu16(acc, factor);
+        const __m128i q = _mm_add_epi16(hi, _mm_srli_epi16(lo, 15));
+        const int v = _mm_cvtsi128_si32(_mm_packus_epi16(q, q));
+        std::memcpy(out + i * 4, &v, 4);
+        if (i + 1 < nOut)
+            acc = _mm_sub_epi16(_mm_add_epi16(acc, load(in + (i + win) * 4)), load(in + i * 4));
+    }
+}
+#endif
+
+template <int C>
+void boxRow(const uchar* in, uchar* out, int nOut, int r)
+{
+    if (r == 0) {
+        std::memcpy(out, in, size_t(nOut) * C);
+        return;
+    }
+    const Divider d(uint32_t(2 * r + 1));
+#if defined(__SSE2__)
+    if (C == 4 && !d.wide) {
+        boxRowPixels(in, out, nOut, 2 * r + 1, d.inv);
+        return;
+    }
+#endif
+    if (d.wide)
+        boxRowWith<C, true>(in, out, nOut, 2 * r + 1, d.inv);
+    else
+        boxRowWith<C, false>(in, out, nOut, 2 * r + 1, d.inv);
+}
+
+// One box pass down the columns: rowsOut rows of `bytes` bytes from rowsOut + 2r rows.
+template <bool Wide>
+void boxColumnsWith(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
+                    int win, uint32_t inv, uint32_t* a)
+{
+    std::fill(a, a + bytes, 0u);
     for (int i = 0; i < win; ++i) {
         const uchar* row = in + i * inStride;
         for (int j = 0; j < bytes; ++j)
@@ -99,7 +160,7 @@ void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outSt
     for (int y = 0; y < rowsOut; ++y) {
         uchar* o = out + y * outStride;
         for (int j = 0; j < bytes; ++j)
-            o[j] = scaled(a[j], inv);
+            o[j] = scaled<Wide>(a[j], inv);
         if (y + 1 < rowsOut) {
             const uchar* add = in + (y + win) * inStride;
             const uchar* sub = in + y * inStride;
@@ -107,6 +168,17 @@ void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outSt
                 a[j] += uint32_t(add[j]) - sub[j];
         }
     }
+}
+
+void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
+                int r, std::vector<uint32_t>& acc)
+{
+    const Divider d(uint32_t(2 * r + 1));
+    acc.resize(size_t(bytes));
+    if (d.wide)
+        boxColumnsWith<true>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc.data());
+    else
+        boxColumnsWith<false>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc.data());
 }
 
 // Three box passes each way over `area` of the view (edge-clamped) into `out`.
@@ -211,26 +283,35 @@ void enlarge(const QImage& small, double originX, double originY, int k, const Q
         }
         return t;
     };
-    const std::vector<Tap> xs = taps(area.width(), area.x(), originX, small.width());
+    const int w = area.width();
+    const std::vector<Tap> xs = taps(w, area.x(), originX, small.width());
     const std::vector<Tap> ys = taps(area.height(), area.y(), originY, small.height());
+    // Widen the small rows that are needed once (16-bit, 8 fractional bits), then blend
+    // pairs of wide rows: both steps run along contiguous memory.
+    const int first = ys.front().index, last = ys.back().index + 1;
+    const size_t rowLen = size_t(w) * C;
+    std::vector<uint16_t> wide(size_t(last - first + 1) * rowLen);
+    parallelFor(last - first + 1, 8, [&](int begin, int end) {
+        for (int j = begin; j < end; ++j) {
+            const uchar* src = small.constScanLine(first + j);
+            uint16_t* dst = wide.data() + size_t(j) * rowLen;
+            for (int x = 0; x < w; ++x) {
+                const Tap t = xs[size_t(x)];
+                const uchar* a = src + t.index * C;
+                for (int c = 0; c < C; ++c)
+                    dst[x * C + c] = uint16_t(a[c] * (256 - t.weight) + a[C + c] * t.weight);
+            }
+        }
+    });
     parallelFor(area.height(), 32, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const Tap ty = ys[size_t(y)];
-            const uchar* r0 = small.constScanLine(ty.index);
-            const uchar* r1 = small.constScanLine(ty.index + 1);
-            uchar* o = out.scanLine(y);
+            const uint16_t* r0 = wide.data() + size_t(ty.index - first) * rowLen;
+            const uint16_t* r1 = r0 + rowLen;
             const uint32_t wy1 = ty.weight, wy0 = 256 - wy1;
-            for (int x = 0; x < area.width(); ++x) {
-                const Tap tx = xs[size_t(x)];
-                const uint32_t wx1 = tx.weight, wx0 = 256 - wx1;
-                const uchar* a = r0 + tx.index * C;
-                const uchar* b = r1 + tx.index * C;
-                for (int c = 0; c < C; ++c) {
-                    const uint32_t top = a[c] * wx0 + a[C + c] * wx1;
-                    const uint32_t bottom = b[c] * wx0 + b[C + c] * wx1;
-                    o[x * C + c] = uchar((top * wy0 + bottom * wy1 + 32768) >> 16);
-                }
-            }
+            uchar* o = out.scanLine(y);
+            for (size_t j = 0; j < rowLen; ++j)
+                o[j] = uchar((r0[j] * wy0 + r1[j] * wy1 + 32768u) >> 16);
         }
     });
 }

@@ -91,31 +91,37 @@ void drawShadow(QPainter& painter, const QPainterPath& shape, const QPointF& off
         devShape.boundingRect().adjusted(-margin, -margin, margin, margin).intersected(visible).toAlignedRect();
     if (area.isEmpty())
         return;
-    QImage mask = newLayer(area.size(), 1.0, QImage::Format_Alpha8);
+    // A soft shadow has no detail finer than its blur: the mask is made on a grid k times
+    // coarser and enlarged smoothly when drawn.
+    const double physicalSigma = sigma * dpr;
+    const int k = std::clamp(int(physicalSigma / 3), 1, 16);
+    const QSize small(int(std::ceil(area.width() * dpr / k)) + 1, int(std::ceil(area.height() * dpr / k)) + 1);
+    QImage mask = newLayer(small, 1.0, QImage::Format_Alpha8);
     if (mask.isNull())
         return;
     {
         QPainter mp(&mask);
         mp.setRenderHint(QPainter::Antialiasing, true);
-        mp.scale(dpr, dpr);
+        mp.scale(dpr / k, dpr / k);
         mp.translate(-area.x(), -area.y());
         mp.fillPath(devShape, Qt::black);
     }
-    const QImage soft = sigma * dpr >= 0.5 ? blurred(mask, mask.rect(), sigma * dpr) : mask;
+    const QImage soft = physicalSigma / k >= 0.5 ? blurred(mask, mask.rect(), physicalSigma / k) : mask;
     if (soft.isNull())
         return;
-    QImage tinted = newLayer(area.size(), dpr, QImage::Format_ARGB32_Premultiplied);
+    QImage tinted = newLayer(small, 1.0, QImage::Format_ARGB32_Premultiplied);
     if (tinted.isNull())
         return;
     tinted.fill(color);
     {
         QPainter tp(&tinted);
         tp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        tp.drawImage(QRectF(QPointF(0, 0), QSizeF(area.size())), soft);
+        tp.drawImage(0, 0, soft);
     }
     painter.save();
     painter.resetTransform();
-    painter.drawImage(area.topLeft(), tinted);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, k > 1);
+    painter.drawImage(QRectF(QPointF(area.topLeft()), QSizeF(small) * (double(k) / dpr)), tinted);
     painter.restore();
 }
 

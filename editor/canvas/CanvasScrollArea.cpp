@@ -62,12 +62,17 @@ void CanvasScrollArea::zoomActual() { setMagnification(1.0); }
 void CanvasScrollArea::paintEvent(QPaintEvent* e)
 {
     QScrollArea::paintEvent(e);
+    // A repaint of the canvas alone also reaches the area behind it; the shadow lies
+    // outside the canvas, so there is nothing to draw then.
+    const QRect canvasRect = m_canvas->geometry();
+    if (canvasRect.contains(e->rect()))
+        return;
     // A soft shadow under the canvas: a few widening, fading outlines, 10 points lower.
     QPainter p(viewport());
     p.setRenderHint(QPainter::Antialiasing);
     const bool dark = palette().color(QPalette::Window).lightnessF() < 0.5;
     const double alpha = dark ? 0.6 : 0.22;
-    const QRectF frame = QRectF(m_canvas->geometry()).translated(0, 10);
+    const QRectF frame = QRectF(canvasRect).translated(0, 10);
     const int rings = 10;
     p.setPen(Qt::NoPen);
     for (int i = rings; i >= 1; --i) {

@@ -9,7 +9,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
-#include <QStyleHints>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
