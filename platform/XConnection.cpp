@@ -120,8 +120,12 @@ bool XConnection::init()
         Reply<xcb_res_query_version_reply_t> v(xcb_res_query_version_reply(m_c, xcb_res_query_version(m_c, 1, 2), nullptr));
         m_hasRes = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
     }
-    if (present(&xcb_randr_id))
-        std::free(xcb_randr_query_version_reply(m_c, xcb_randr_query_version(m_c, 1, 5), nullptr));
+    if (present(&xcb_randr_id)) {
+        Reply<xcb_randr_query_version_reply_t> v(
+            xcb_randr_query_version_reply(m_c, xcb_randr_query_version(m_c, 1, 5), nullptr));
+        m_hasRandr = v && (v->major_version > 1 || v->minor_version >= 3);
+        m_randrMonitors = v && (v->major_version > 1 || v->minor_version >= 5);
+    }
     m_lsbFirst = xcb_get_setup(m_c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     return true;
 }
@@ -166,10 +170,57 @@ void XConnection::roundTrip()
     std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
+namespace {
+
+// RandR 1.5 monitors: what Qt makes its screens from when the server has them.
+QList<NativeOutput> monitorsOf(xcb_connection_t* c, int xs, xcb_window_t root)
+{
+    QList<NativeOutput> out;
+    Reply<xcb_randr_get_monitors_reply_t> mons(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+    if (!mons)
+        return out;
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(mons.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+        Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, it.data->name), nullptr));
+        const QString text = name ? QString::fromUtf8(xcb_get_atom_name_name(name.get()),
+                                                      xcb_get_atom_name_name_length(name.get()))
+                                  : QString();
+        if (it.data->width > 0 && it.data->height > 0)
+            out.append({xs, text, QRect(it.data->x, it.data->y, it.data->width, it.data->height)});
+    }
+    return out;
+}
+
+// Older servers: the outputs that drive a CRTC.
+QList<NativeOutput> outputsOf(xcb_connection_t* c, int xs, xcb_window_t root)
+{
+    QList<NativeOutput> out;
+    Reply<xcb_randr_get_screen_resources_current_reply_t> res(
+        xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr));
+    if (!res)
+        return out;
+    const xcb_randr_output_t* ids = xcb_randr_get_screen_resources_current_outputs(res.get());
+    const int n = xcb_randr_get_screen_resources_current_outputs_length(res.get());
+    for (int i = 0; i < n; ++i) {
+        Reply<xcb_randr_get_output_info_reply_t> info(
+            xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, ids[i], res->config_timestamp), nullptr));
+        if (!info || info->crtc == XCB_NONE)
+            continue;
+        Reply<xcb_randr_get_crtc_info_reply_t> crtc(
+            xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, info->crtc, res->config_timestamp), nullptr));
+        if (!crtc || crtc->width == 0 || crtc->height == 0)
+            continue;
+        const auto* name = reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get()));
+        out.append({xs, QString::fromUtf8(name, xcb_randr_get_output_info_name_length(info.get())),
+                    QRect(crtc->x, crtc->y, crtc->width, crtc->height)});
+    }
+    return out;
+}
+
+}  // namespace
+
 QList<NativeOutput> XConnection::outputs()
 {
     QList<NativeOutput> out;
-    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(m_c, &xcb_randr_id);
     QList<int> order{m_defaultScreen};
     for (int i = 0; i < screenCount(); ++i) {
         if (i != m_defaultScreen)
@@ -179,31 +230,14 @@ QList<NativeOutput> XConnection::outputs()
         const xcb_screen_t* s = screen(xs);
         if (!s)
             continue;
-        bool any = false;
-        if (randr && randr->present) {
-            Reply<xcb_randr_get_screen_resources_current_reply_t> res(xcb_randr_get_screen_resources_current_reply(
-                m_c, xcb_randr_get_screen_resources_current(m_c, s->root), nullptr));
-            if (res) {
-                const xcb_randr_output_t* ids = xcb_randr_get_screen_resources_current_outputs(res.get());
-                const int n = xcb_randr_get_screen_resources_current_outputs_length(res.get());
-                for (int i = 0; i < n; ++i) {
-                    Reply<xcb_randr_get_output_info_reply_t> info(xcb_randr_get_output_info_reply(
-                        m_c, xcb_randr_get_output_info(m_c, ids[i], res->config_timestamp), nullptr));
-                    if (!info || info->crtc == XCB_NONE)
-                        continue;
-                    Reply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(
-                        m_c, xcb_randr_get_crtc_info(m_c, info->crtc, res->config_timestamp), nullptr));
-                    if (!crtc || crtc->width == 0 || crtc->height == 0)
-                        continue;
-                    const auto* name = reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get()));
-                    out.append({xs, QString::fromUtf8(name, xcb_randr_get_output_info_name_length(info.get())),
-                                QRect(crtc->x, crtc->y, crtc->width, crtc->height)});
-                    any = true;
-                }
-            }
-        }
-        if (!any)
-            out.append({xs, QString(), QRect(0, 0, s->width_in_pixels, s->height_in_pixels)});
+        QList<NativeOutput> found;
+        if (m_randrMonitors)
+            found = monitorsOf(m_c, xs, s->root);
+        if (found.isEmpty() && m_hasRandr)
+            found = outputsOf(m_c, xs, s->root);
+        if (found.isEmpty())
+            found.append({xs, QString(), QRect(0, 0, s->width_in_pixels, s->height_in_pixels)});
+        out += found;
     }
     return out;
 }

@@ -46,7 +46,8 @@ public:
 
     xcb_atom_t atom(const char* name);
 
-    // Every active monitor of every X screen, the default X screen first.
+    // Every active monitor of every X screen (RandR monitors, else outputs), the default X
+    // screen first.
     QList<NativeOutput> outputs();
     // Qt's screens (QGuiApplication::screens() order) placed on the X server.
     QList<ScreenPlacement> placements();
@@ -80,6 +81,7 @@ private:
     bool m_ewmhReady = false;
     int m_defaultScreen = 0;
     bool m_hasShm = false, m_hasXFixes = false, m_hasRes = false, m_hasShape = false, m_hasXTest = false;
+    bool m_hasRandr = false, m_randrMonitors = false;
     bool m_shmBroken = false;
     bool m_lsbFirst = true;
 

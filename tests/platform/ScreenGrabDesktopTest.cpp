@@ -224,5 +224,36 @@ TEST_F(ScreenGrabDesktop, ClosedWindowIsNoWindow)
     EXPECT_EQ(grab.error().kind(), CaptureError::Kind::noWindow);
 }
 
+// Runs last: it splits the X screen into two monitors that do not overlap, as a desktop with
+// two displays on one X screen has them.
+TEST_F(ScreenGrabDesktop, EachMonitorGrabsItsOwnPart)
+{
+    ASSERT_TRUE(test::runTool("xrandr", {"--setmonitor", "kxleft", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(test::runTool("xrandr", {"--setmonitor", "kxright", "960/254x1080/286+960+0", "none"}));
+    QScreen* right = nullptr;
+    ASSERT_TRUE(test::waitFor([&] {
+        for (QScreen* s : QGuiApplication::screens()) {
+            if (s->name() == "kxright")
+                right = s;
+        }
+        return right != nullptr;
+    }));
+    test::TestClient client({"window", "kx-green", "1200", "300", "240", "160", "0", "200", "0"});
+    const auto info = startGreen(client);
+    ASSERT_TRUE(info);
+    ASSERT_TRUE(right->geometry().contains(info->frame.center()));
+    const QPointF local = info->frame.center() - right->geometry().topLeft();
+    const auto grab = ScreenCapturer::captureScreen(right, QRectF(local - QPointF(10, 10), QSizeF(20, 20)), false, false);
+    ASSERT_TRUE(grab);
+    EXPECT_EQ(grab->image.size(), QSize(20, 20) * right->devicePixelRatio());
+    EXPECT_EQ(countColour(grab->image, green), grab->image.width() * grab->image.height());
+    const auto whole = ScreenCapturer::captureScreen(right, std::nullopt, false, false);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->image.size(), QSize(960, 1080));
+
+    test::runTool("xrandr", {"--delmonitor", "kxleft"});
+    test::runTool("xrandr", {"--delmonitor", "kxright"});
+}
+
 }  // namespace
 }  // namespace kx
