@@ -47,11 +47,26 @@ QPainterPath rectPath(const QRectF& r)
     return path;
 }
 
-// Darkens a band of `width` just inside `path`.
-void innerEdgeShade(QPainter& p, const QPainterPath& path, double width, double alpha)
+// The four strips of `r` that lie within `depth` of its border; together with the rest of
+// the rectangle they cover it exactly once.
+QList<QRect> borderStrips(const QRect& r, int depth)
+{
+    depth = std::clamp(depth, 0, std::min(r.width(), r.height()) / 2 + 1);
+    const QRect inner = r.adjusted(depth, depth, -depth, -depth);
+    if (inner.isEmpty())
+        return {r};
+    return {QRect(r.left(), r.top(), r.width(), depth), QRect(r.left(), inner.bottom() + 1, r.width(), depth),
+            QRect(r.left(), inner.top(), depth, inner.height()), QRect(inner.right() + 1, inner.top(), depth, inner.height())};
+}
+
+// Darkens a band of `width` just inside `path`, which runs no deeper than `depth` into
+// `bounds`: only the border strips need a layer.
+void innerEdgeShade(QPainter& p, const QPainterPath& path, double width, double alpha, const QRectF& bounds,
+                    double depth)
 {
     const QPen pen(black(alpha), 2 * width, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
-    drawClipped(p, path, [&](QPainter& lp) { lp.strokePath(path, pen); });
+    for (const QRect& strip : borderStrips(bounds.toAlignedRect(), int(std::ceil(depth + width)) + 2))
+        drawClipped(p, path, [&](QPainter& lp) { lp.strokePath(path, pen); }, strip);
 }
 
 // The same band for a rectangle, without a layer: the rectangle minus its inset.
@@ -88,26 +103,37 @@ struct Frame {
                    black(shadowAlpha(settings.edge)));
     }
 
-    void clippedImage(const QPainterPath& path) const
+    // The image cut along `path`, which runs no deeper than `depth` into the image: the
+    // inside is copied as it is, only the border strips go through a masked layer.
+    void clippedImage(const QPainterPath& path, double depth) const
     {
-        drawClipped(p, path, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); });
+        const QRect at = layout.image.toAlignedRect();
+        const QList<QRect> strips = borderStrips(at, int(std::ceil(depth)) + 2);
+        if (strips.size() == 4) {
+            const QRect inner(strips[2].right() + 1, strips[2].top(), strips[3].left() - strips[2].right() - 1,
+                              strips[2].height());
+            p.drawImage(inner.topLeft(), image, inner.translated(-at.topLeft()));
+        }
+        for (const QRect& strip : strips)
+            drawClipped(p, path, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); }, strip);
     }
 
-    void cut(const QPainterPath& path) const
+    void cut(const QPainterPath& path, double depth) const
     {
         shadow(path);
         p.fillPath(path, Qt::black);  // shows only through transparent parts of the image
-        clippedImage(path);
+        clippedImage(path, depth);
     }
 
     void torn() const
     {
         const EdgeShape::Torn t = EdgeShape::torn(layout.image, s, settings.edgeSize, settings.seed);
+        const double depth = EdgeShape::tornDepth(layout.image, s, settings.edgeSize);
         shadow(t.rim);
         p.fillPath(t.rim, kPaper);
-        innerEdgeShade(p, t.rim, 1.2 * s, 0.1);
-        clippedImage(t.image);
-        innerEdgeShade(p, t.image, 2.2 * s, 0.16);
+        innerEdgeShade(p, t.rim, 1.2 * s, 0.1, layout.image, depth);
+        clippedImage(t.image, depth);
+        innerEdgeShade(p, t.image, 2.2 * s, 0.16, layout.image, depth);
     }
 
     void burnt() const
@@ -169,7 +195,7 @@ struct Frame {
             }
         });
         // The image is clipped too, so its lower corners follow the rounded card.
-        drawClipped(p, card, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); });
+        clippedImage(card, std::max(8 * s, s * settings.cornerRadius));
         p.strokePath(card, QPen(black(0.18), std::max(s, 1.0)));
     }
 };
@@ -204,8 +230,10 @@ QImage Exporter::beautify(const QImage& input, const BeautifySettings& raw, doub
     }
     const Frame frame{p, image, settings, layout, s};
     switch (settings.edge) {
-    case Edge::none: frame.cut(roundedRect(layout.image, s * settings.cornerRadius)); break;
-    case Edge::zigzag: frame.cut(EdgeShape::zigzag(layout.image, s, settings.edgeSize)); break;
+    case Edge::none: frame.cut(roundedRect(layout.image, s * settings.cornerRadius), s * settings.cornerRadius); break;
+    case Edge::zigzag:
+        frame.cut(EdgeShape::zigzag(layout.image, s, settings.edgeSize), 7 * s * settings.edgeSize);
+        break;
     case Edge::torn: frame.torn(); break;
     case Edge::burnt: frame.burnt(); break;
     case Edge::stamp: frame.stamp(); break;

@@ -96,12 +96,33 @@ double layered(quint64 seed, double x)
     return 0.5 * value(x, seed) + 0.3 * value(2.3 * x + 17, seed + 1) + 0.2 * value(5.1 * x + 41, seed + 2);
 }
 
-Torn torn(const QRectF& rect, double scale, double size, quint64 seed)
+namespace {
+struct TornSizes {
+    double amp;
+    double base;
+};
+TornSizes tornSizes(const QRectF& rect, double scale, double size)
 {
     const double s = scaleOf(scale), k = sizeOf(size);
     const double a = std::min(std::max(6 * s, 0.011 * std::min(rect.width(), rect.height())), 26 * s);
     const double amp = k * a;
-    const double b = std::max(0.5 * amp, 3.2 * s * k);
+    return {amp, std::max(0.5 * amp, 3.2 * s * k)};
+}
+}  // namespace
+
+double tornDepth(const QRectF& rect, double scale, double size)
+{
+    // Noise stays in 0...1, and the corner ramp adds at most 1.4 amp.
+    const TornSizes t = tornSizes(rect, scale, size);
+    return t.base + t.amp + 1.4 * t.amp;
+}
+
+Torn torn(const QRectF& rect, double scale, double size, quint64 seed)
+{
+    const double s = scaleOf(scale);
+    const TornSizes sizes = tornSizes(rect, scale, size);
+    const double amp = sizes.amp;
+    const double b = sizes.base;
     const double lambda = 2.9 * amp;
     const double step = std::max(1.8 * s, 1.5);
     const double rho = 2.2 * amp;

@@ -32,6 +32,8 @@ struct Torn {
     QPainterPath rim;    // the paper margin around it
 };
 Torn torn(const QRectF& rect, double scale, double size, quint64 seed);
+// How far the torn edge reaches into the rectangle at most.
+double tornDepth(const QRectF& rect, double scale, double size);
 QPainterPath burnt(const QRectF& rect, double amp, quint64 seed);
 QPainterPath zigzag(const QRectF& rect, double scale, double size);
 QPainterPath stamp(const QRectF& rect, double notch);

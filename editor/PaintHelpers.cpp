@@ -43,10 +43,14 @@ QString g_mono;
 
 }  // namespace
 
-void drawClipped(QPainter& painter, const QPainterPath& path, const std::function<void(QPainter&)>& draw)
+void drawClipped(QPainter& painter, const QPainterPath& path, const std::function<void(QPainter&)>& draw,
+                 const QRectF& limit)
 {
     const QTransform world = painter.worldTransform();
-    const QRect area = world.map(path).boundingRect().intersected(visibleDeviceRect(painter)).toAlignedRect();
+    QRectF bounds = world.map(path).boundingRect().intersected(visibleDeviceRect(painter));
+    if (limit.isValid())
+        bounds = bounds.intersected(world.mapRect(limit));
+    const QRect area = bounds.toAlignedRect();
     if (area.isEmpty())
         return;
     const double dpr = painter.device()->devicePixelRatioF();

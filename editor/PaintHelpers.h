@@ -12,8 +12,10 @@
 namespace kx {
 
 // Runs `draw` as if clipped to `path`, with an antialiased edge (QPainter clip paths are
-// hard-edged): the drawing goes into a layer that the path then masks.
-void drawClipped(QPainter& painter, const QPainterPath& path, const std::function<void(QPainter&)>& draw);
+// hard-edged): the drawing goes into a layer that the path then masks. A valid `limit`
+// (painter coordinates) restricts the work to that rectangle as well.
+void drawClipped(QPainter& painter, const QPainterPath& path, const std::function<void(QPainter&)>& draw,
+                 const QRectF& limit = QRectF());
 
 // A soft shadow of the filled `shape`: offset in the painter's units (y downwards), `blur`
 // as a Gaussian radius (about twice the standard deviation), in the painter's units.

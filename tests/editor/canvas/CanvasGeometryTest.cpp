@@ -45,16 +45,6 @@ TEST(CanvasGeometry, ShiftSnapsLinesToFortyFiveDegreesKeepingTheirLength)
     expectNear(constrain(QPointF(7, 9), from(ToolKind::pen, QPointF()), true), QPointF(7, 9));
 }
 
-TEST(CanvasGeometry, ShiftMakesSquaresTowardsThePointer)
-{
-    const Annotation rect = from(ToolKind::rect, QPointF(100, 100));
-    expectNear(constrain(QPointF(130, 180), rect, true), QPointF(180, 180));
-    expectNear(constrain(QPointF(20, 150), rect, true), QPointF(20, 180));
-    expectNear(constrain(QPointF(90, 40), from(ToolKind::crop, QPointF(100, 100)), true), QPointF(40, 40));
-    expectNear(axisLocked(QPointF(5, -3)), QPointF(5, 0));
-    expectNear(axisLocked(QPointF(2, -3)), QPointF(0, -3));
-}
-
 TEST(CanvasGeometry, PicturesKeepTheirProportionsWithTheOppositeEdgesFixed)
 {
     Annotation pic = from(ToolKind::picture, QPointF(100, 100), QPointF(300, 200));  // image 2:1
@@ -112,18 +102,4 @@ TEST(CanvasGeometry, CropRectanglesStayInsideTheImage)
     EXPECT_EQ(clampToImage(QPointF(-3, 900), image), QPointF(0, 300));
     EXPECT_EQ(clampToImage(QPointF(qQNaN(), 5), image), QPointF(0, 5));
     EXPECT_EQ(cropBadgeText(QRectF(0, 0, 120.9, 80.2)), QString::fromUtf8("120 × 80"));
-}
-
-TEST(CanvasGeometry, NewShapesBelowTheMinimumAreTooSmall)
-{
-    EXPECT_TRUE(tooSmall(from(ToolKind::rect, QPointF(0, 0), QPointF(30, 3)), 4));
-    EXPECT_FALSE(tooSmall(from(ToolKind::rect, QPointF(0, 0), QPointF(30, 4)), 4));
-    EXPECT_TRUE(tooSmall(from(ToolKind::line, QPointF(0, 0), QPointF(2, 3)), 4));
-    EXPECT_FALSE(tooSmall(from(ToolKind::arrow, QPointF(0, 0), QPointF(3, 3)), 4));
-    Annotation pen = from(ToolKind::pen, QPointF());
-    pen.points = {QPointF(1, 1)};
-    EXPECT_TRUE(tooSmall(pen, 4));
-    pen.points.append(QPointF(1.5, 1));
-    EXPECT_FALSE(tooSmall(pen, 4));
-    EXPECT_FALSE(tooSmall(from(ToolKind::step, QPointF()), 4));
 }

@@ -174,40 +174,6 @@ TEST(CanvasView, CropBadgeMovesIntoTheRectangleAtTheTopEdge)
     EXPECT_FALSE(badgeInside(80));  // there is room above: the badge sits outside
 }
 
-TEST(CanvasView, HandlesKeepTheirScreenSizeAtEveryZoom)
-{
-    auto doc = makeDoc(400, 300);
-    CanvasHost host(doc, QSize(600, 500));
-    host.show();
-    Annotation a;
-    a.kind = ToolKind::rect;
-    a.p1 = QPointF(100, 100);
-    a.p2 = QPointF(200, 200);
-    doc->add(a);
-    settle();
-    // The white inside of the bottom-right handle, measured along the row through its centre.
-    auto discWidth = [&] {
-        const QPoint c = host.canvas->toWidget(QPointF(200, 200)).toPoint();
-        const QImage row = host.canvas->grab(QRect(c - QPoint(15, 0), QSize(31, 1))).toImage();
-        int from = 15, to = 15;
-        while (from > 0 && row.pixelColor(from - 1, 0).lightness() > 245)
-            --from;
-        while (to < 30 && row.pixelColor(to + 1, 0).lightness() > 245)
-            ++to;
-        return to - from + 1;
-    };
-    host.scroll->setMagnification(1.0);
-    settle();
-    const int atOne = discWidth();
-    EXPECT_GE(atOne, 7);
-    EXPECT_LE(atOne, 11);
-    for (double m : {0.25, 8.0}) {
-        host.scroll->setMagnification(m);
-        settle();
-        EXPECT_NEAR(discWidth(), atOne, 1) << m;
-    }
-}
-
 TEST(CanvasView, ScrollAreaCentresSmallCanvasesAndZoomsAroundTheAnchor)
 {
     auto doc = makeDoc(300, 200);
