@@ -99,19 +99,20 @@ TEST(CanvasView, BackdropPreviewRendersFitsAndGoesAway)
     ASSERT_TRUE(waitFor([&] { return host.fits == fitsBefore + 3; }));
 }
 
-TEST(CanvasView, BackdropSwitchedOffBeforeItsFirstPreviewArrivesShowsNone)
+TEST(CanvasView, BackdropSwitchedOffWhileItsFirstPreviewRendersShowsNone)
 {
-    auto doc = makeDoc(200, 100);
+    auto doc = makeDoc(3000, 2000);  // large enough that the render takes a while
     CanvasHost host(doc);
-    host.show();
     doc->setBeautify(backdrop(20));
-    settle();  // the request is made
+    ASSERT_TRUE(waitFor([&] { return host.canvas->previewRenderer().isRendering(); }));
     BeautifySettings off = doc->beautify();
     off.enabled = false;
     doc->setBeautify(off);
     ASSERT_TRUE(waitFor([&] { return !host.canvas->previewRenderer().isRendering(); }));
     settle();
     EXPECT_FALSE(host.canvas->hasPreview());
+    EXPECT_EQ(host.canvas->canvasBounds(), QRectF(0, 0, 3000, 2000));
+    EXPECT_EQ(host.fits, 0);  // no frame flashed up, no refitting for it
 }
 
 TEST(CanvasView, OnlyTheNewestPreviewRequestIsRenderedAndShown)
