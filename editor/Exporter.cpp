@@ -123,8 +123,6 @@ Exporter::SaveOutcome Exporter::saveWithPanel(const QImage& image, double scale,
     dialog.selectFile(FileNaming::baseName(QDateTime::currentDateTime(), title, kind) + QLatin1Char('.') +
                       fileExtension(preferred));
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.activateWindow();
-    dialog.raise();
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return SaveOutcome{};
     return saveTo(image, scale, dialog.selectedFiles().constFirst(), formatOfFilter(dialog.selectedNameFilter()));
