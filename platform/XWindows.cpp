@@ -249,8 +249,9 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
             xcb_get_window_attributes_reply(x.raw(), xcb_get_window_attributes(x.raw(), w), nullptr));
         if (!a || a->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
-        // Unmanaged windows (pop-ups, panels that bypass the window manager) sit on root directly.
-        if (!tops.contains(w) && !(a->override_redirect && x.pidOf(w) == own))
+        // Windows the window manager does not frame (pop-ups, panels that bypass it, or every
+        // window when none runs) sit on root directly.
+        if (!tops.contains(w) && x.pidOf(w) != own)
             continue;
         Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(x.raw(), xcb_get_geometry(x.raw(), w), nullptr));
         if (!g)

@@ -38,6 +38,7 @@ TEST(XTestScrolling, WheelStepsScrollTheWindowUnderThePointBothWays)
 {
     if (!desktop())
         GTEST_SKIP() << "needs an X display";
+    ASSERT_TRUE(test::waitForWindowManager());
     test::TestClient list({"scroll", "kx-scroll", "200", "150", "400", "300"});
     ASSERT_TRUE(list.waitReady());
     std::optional<QRect> frame;

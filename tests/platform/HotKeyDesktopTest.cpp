@@ -32,6 +32,7 @@ protected:
     {
         if (!test::haveDisplay())
             GTEST_SKIP() << "needs an X display";
+        ASSERT_TRUE(test::waitForWindowManager());
         for (HotKeyAction a : allCases<HotKeyAction>())
             Prefs::remove(HotKeyManager::settingsKey(a));
         auto b = std::make_unique<XHotKeyBackend>();

@@ -57,6 +57,7 @@ protected:
     {
         if (!test::haveDisplay() || QGuiApplication::platformName() != "xcb")
             GTEST_SKIP() << "needs an X display";
+        ASSERT_TRUE(test::waitForWindowManager());
         screen = QGuiApplication::primaryScreen();
         scale = screen->devicePixelRatio();
     }

@@ -66,6 +66,17 @@ bool TestClient::waitReady(int timeoutMs)
     return ok;
 }
 
+bool waitForWindowManager(int timeoutMs)
+{
+    return waitFor(
+        [] {
+            QByteArray out;
+            return runTool(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out)
+                   && out.contains("window id");
+        },
+        timeoutMs);
+}
+
 bool runTool(const QString& program, const QStringList& args, QByteArray* out)
 {
     return run(program, args, out, 20000) == 0;

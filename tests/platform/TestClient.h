@@ -29,6 +29,10 @@ private:
     quint32 m_windowId = 0;
 };
 
+// Waits until a window manager runs (the session starts it, but on a busy machine it may not
+// be up yet when the test begins).
+bool waitForWindowManager(int timeoutMs = 20000);
+
 // Runs an X tool (xdotool, xprop, ...) to completion; true when it exited with 0.
 bool runTool(const QString& program, const QStringList& args, QByteArray* out = nullptr);
 

@@ -45,6 +45,7 @@ protected:
     {
         if (!test::haveDisplay() || QGuiApplication::platformName() != "xcb")
             GTEST_SKIP() << "needs an X display";
+        ASSERT_TRUE(test::waitForWindowManager());
     }
     // Starts a client and waits until the list shows its window.
     static bool start(test::TestClient& c)
