@@ -43,11 +43,12 @@ private:
     QList<XOwnWindow> m_windows;
 };
 
-// The windows under the hidden ones repaint in their own time. Wait until the uncovered area
-// has stopped changing and no longer shows what was there, or has been still for a while.
+// The windows under the hidden ones repaint in their own time, and until they do the screen
+// may still hold the hidden windows' pixels. Wait until the uncovered area has changed and
+// settled; give up after a while (what was under them may look just like them).
 void waitForRepaint(XConnection& x, int xScreen, const QRect& area, const QImage& before)
 {
-    constexpr int pollMs = 8, quietMs = 60, limitMs = 300;
+    constexpr int pollMs = 8, limitMs = 500;
     QElapsedTimer clock;
     clock.start();
     QImage previous;
@@ -56,7 +57,7 @@ void waitForRepaint(XConnection& x, int xScreen, const QRect& area, const QImage
         const QImage now = x.grab(xScreen, area);
         if (now.isNull())
             return;
-        if (!previous.isNull() && now == previous && (now != before || clock.elapsed() >= quietMs))
+        if (now != before && now == previous)
             return;
         previous = now;
     }
