@@ -57,17 +57,6 @@ TEST(ToolKindTest, titlesFollowTheInterfaceLanguage)
     EXPECT_EQ(title(ToolKind::select), "Select / move");
 }
 
-TEST(ToolKindTest, shapeFamilies)
-{
-    for (ToolKind k : allToolKinds()) {
-        const bool rectLike = k == ToolKind::rect || k == ToolKind::ellipse || k == ToolKind::blur ||
-                              k == ToolKind::pixelate || k == ToolKind::spotlight || k == ToolKind::magnifier ||
-                              k == ToolKind::crop;
-        EXPECT_EQ(isRectLike(k), rectLike) << rawValue(k).toStdString();
-        EXPECT_EQ(isLineLike(k), k == ToolKind::arrow || k == ToolKind::line || k == ToolKind::ruler);
-    }
-}
-
 TEST(RGBATest, jsonNeedsAllFourComponents)
 {
     const RGBA c{0.25, 0.5, 0.75, 1};

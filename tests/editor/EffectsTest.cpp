@@ -163,20 +163,6 @@ TEST(PixelateTest, partialBlocksAverageTheirWholeBlockAndEdgesClamp)
     EXPECT_EQ(qRed(narrow.pixel(0, 0)), (0 + 1 + 2 + 3 + 4 + 5) * 8 / 6);
 }
 
-TEST(BoxWidthsTest, threePassesMatchTheGaussianVariance)
-{
-    for (double sigma : {0.8, 1.0, 2.5, 7.0, 19.3}) {
-        int w[3];
-        boxWidthsForSigma(sigma, w);
-        double variance = 0;
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(w[i] % 2, 1);
-            variance += (double(w[i]) * w[i] - 1) / 12;
-        }
-        EXPECT_NEAR(std::sqrt(variance), sigma, 0.2 * sigma + 0.3);
-    }
-}
-
 TEST(EffectCacheTest, computesOncePerKeyAndNewVersionRecomputes)
 {
     EffectCache cache;

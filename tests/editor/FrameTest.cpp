@@ -56,20 +56,6 @@ TEST(FrameLayoutTest, geometryTable)
     EXPECT_EQ(frameLayout(image, half, 2).pad, 21);
 }
 
-TEST(FrameLayoutTest, propertiesOfTheStyles)
-{
-    EXPECT_EQ(allCases<Edge>().size(), 7);
-    for (Edge e : allCases<Edge>()) {
-        EXPECT_FALSE(title(e).isEmpty());
-        EXPECT_EQ(usesCorners(e), e == Edge::none || e == Edge::window);
-        EXPECT_EQ(isRandom(e), e == Edge::torn || e == Edge::burnt);
-        EXPECT_EQ(hasSize(e), !usesCorners(e));
-    }
-    EXPECT_EQ(title(Edge::polaroid), "Polaroid");
-    EXPECT_FALSE(gradientColors(Background::transparent).first.isValid());
-    EXPECT_EQ(gradientColors(Background::sunset).first, QColor::fromRgbF(1, 0.42, 0.35));
-}
-
 TEST(BeautifyTest, disabledReturnsTheVeryImage)
 {
     const QImage page = makeTestPage(50, 40);
