@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QPainter>
+#include <omp.h>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -81,7 +82,12 @@ private:
 EngineCache& engines()
 {
     // Never destroyed: worker threads may still hold engines while the process exits.
-    static auto* cache = new EngineCache;
+    static auto* cache = [] {
+        // Tesseract's own OpenMP threads spin and oversubscribe the cores next to the
+        // recognition pool (twice as slow under load); the pool is the only parallelism.
+        omp_set_max_active_levels(0);
+        return new EngineCache;
+    }();
     return *cache;
 }
 

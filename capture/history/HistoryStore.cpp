@@ -259,20 +259,31 @@ void HistoryStore::remove(const QList<QUuid>& ids)
 QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnly) const
 {
     const QString q = trimBlanks(query).toLower();
+    const QList<SourceKind> kinds = allCases<SourceKind>();
+    QStringList labels;  // looked up once per search, not once per entry
+    for (const SourceKind k : kinds)
+        labels.append(label(k));
+
     QList<HistoryEntry> out;
+    QString text;
+    auto add = [&text](const QString& part) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += part;
+    };
     for (const HistoryEntry& e : entries_) {
         if (favoritesOnly && !e.favorite)
             continue;
         if (!q.isEmpty()) {
-            QStringList parts;
-            for (const auto* text : {&e.title, &e.ocrText, &e.aiSummary}) {
-                if (*text)
-                    parts.append(**text);
+            text.clear();
+            for (const auto* part : {&e.title, &e.ocrText, &e.aiSummary}) {
+                if (*part)
+                    add(**part);
             }
-            parts.append(label(e.kind));
+            add(labels[static_cast<int>(e.kind)]);
             if (e.uploadURL)
-                parts.append(*e.uploadURL);
-            if (!parts.join(QLatin1Char(' ')).toLower().contains(q))
+                add(*e.uploadURL);
+            if (!text.contains(q, Qt::CaseInsensitive))
                 continue;
         }
         out.append(e);

@@ -1,0 +1,78 @@
+// Recognition costs on screen-sized images: text of a busy 1920x1080 screen, barcodes.
+#include "analysis/OCRService.h"
+
+#include <QFont>
+#include <QPainter>
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+#include <benchmark/benchmark.h>
+
+using namespace kx;
+
+namespace {
+
+// Two columns of 13-px text with a header band: a text-heavy screenshot.
+QImage textHeavyScreen()
+{
+    QImage img(1920, 1080, QImage::Format_ARGB32_Premultiplied);
+    img.fill(QColor(250, 250, 250));
+    QPainter p(&img);
+    p.fillRect(0, 0, 1920, 40, QColor(45, 50, 60));
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(13);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(16, 26, QStringLiteral("File  Edit  View  Window  Help"));
+    p.setPen(QColor(25, 25, 25));
+    for (int col = 0; col < 2; ++col) {
+        for (int row = 0; row < 50; ++row) {
+            p.drawText(40 + col * 940, 70 + row * 20,
+                       QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
+                           .arg(row + 1).arg(row * 3 + col).arg(row * 17 + 4).arg(1000 + row));
+        }
+    }
+    return img;
+}
+
+void BM_OCR_TextHeavy1920x1080(benchmark::State& state)
+{
+    const QImage screen = textHeavyScreen();
+    const QStringList languages = state.range(0) == 0 ? QStringList{"eng"} : QStringList{"eng", "deu", "hun"};
+    OCRService::recognize(screen, languages);  // engine loaded outside the timing
+    qsizetype lines = 0;
+    for (auto _ : state)
+        lines = OCRService::recognize(screen, languages).lines.size();
+    state.SetLabel(QStringLiteral("%1, %2 lines").arg(languages.join('+')).arg(lines).toStdString());
+}
+BENCHMARK(BM_OCR_TextHeavy1920x1080)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Through the worker pool, as the history and the editor call it.
+void BM_OCR_ThroughPool1920x1080(benchmark::State& state)
+{
+    const QImage screen = textHeavyScreen();
+    OCRService::text(screen).waitForFinished();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(OCRService::text(screen).result().size());
+}
+BENCHMARK(BM_OCR_ThroughPool1920x1080)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_Barcodes1920x1080(benchmark::State& state)
+{
+    QImage screen = textHeavyScreen();
+    const auto m = ZXing::ToMatrix<uint8_t>(
+        ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode).setMargin(2).encode("https://example.com/pay?id=2026", 180, 180));
+    QImage qr(m.width(), m.height(), QImage::Format_Grayscale8);
+    for (int y = 0; y < m.height(); ++y)
+        memcpy(qr.scanLine(y), m.data() + y * m.width(), m.width());
+    if (state.range(0) == 1) {
+        QPainter p(&screen);
+        p.drawImage(1600, 700, qr);
+    }
+    qsizetype found = 0;
+    for (auto _ : state)
+        found = OCRService::barcodes(screen).size();
+    state.SetLabel(QStringLiteral("%1 code(s)").arg(found).toStdString());
+}
+BENCHMARK(BM_Barcodes1920x1080)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,152 @@
+// History store costs: what add() takes on the UI thread, how long until the files are on
+// disk, and reading, searching and writing index.json of several sizes.
+#include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryStore.h"
+#include "core/Prefs.h"
+
+#include <QElapsedTimer>
+#include <QFont>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace kx;
+
+namespace {
+
+// A busy screen: panels, coloured bars and many lines of small text (PNG compresses it
+// like a real screenshot, not like a flat colour).
+QImage screenLike(int w, int h)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(QColor(246, 247, 249));
+    QPainter p(&img);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(13);
+    p.setFont(f);
+    for (int y = 0; y < h; y += 18) {
+        const int row = y / 18;
+        if (row % 9 == 0)
+            p.fillRect(0, y, w, 16, QColor(220 - row % 40, 228, 240));
+        p.setPen(QColor(30 + row % 60, 30, 40));
+        for (int x = 12; x < w; x += 470)
+            p.drawText(x, y + 14, QStringLiteral("Row %1: invoice 2026-%2 total %3 EUR, status pending").arg(row).arg(x).arg(row * 7));
+    }
+    return img;
+}
+
+std::unique_ptr<HistoryStore> benchStore(const QString& dir)
+{
+    HistoryStore::Options o;
+    o.dir = dir;
+    o.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };  // OCR is measured apart
+    return std::make_unique<HistoryStore>(std::move(o));
+}
+
+const QSize kSizes[] = {{1920, 1080}, {3840, 2160}, {1600, 30000}};
+
+void addArgs(benchmark::internal::Benchmark* b)
+{
+    for (int i = 0; i < 3; ++i)
+        b->Arg(i);
+}
+
+// Time add() keeps the calling (UI) thread: the encoding runs on the writer pool.
+void BM_AddOnUiThread(benchmark::State& state)
+{
+    Prefs::set(QStringLiteral("history.max"), 0);
+    const QSize size = kSizes[state.range(0)];
+    const QImage image = screenLike(size.width(), size.height());
+    QTemporaryDir dir;
+    auto store = benchStore(dir.path());
+    for (auto _ : state) {
+        const HistoryEntry e = store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+        state.PauseTiming();
+        store->flush();
+        store->remove({e.id});
+        state.ResumeTiming();
+    }
+    state.SetLabel(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+}
+BENCHMARK(BM_AddOnUiThread)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// add() until the PNG and the thumbnail are on disk (work done off the UI thread).
+void BM_AddUntilFilesWritten(benchmark::State& state)
+{
+    Prefs::set(QStringLiteral("history.max"), 0);
+    const QSize size = kSizes[state.range(0)];
+    const QImage image = screenLike(size.width(), size.height());
+    QTemporaryDir dir;
+    auto store = benchStore(dir.path());
+    for (auto _ : state) {
+        const HistoryEntry e = store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+        store->flush();
+        state.PauseTiming();
+        store->remove({e.id});
+        store->flush();
+        state.ResumeTiming();
+    }
+    state.SetLabel(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
+}
+BENCHMARK(BM_AddUntilFilesWritten)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+QList<HistoryEntry> entries(int n)
+{
+    QList<HistoryEntry> out;
+    for (int i = 0; i < n; ++i) {
+        HistoryEntry e;
+        e.id = QUuid::createUuid();
+        e.date = QDateTime(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC).addSecs(i * 61);
+        e.width = 1920;
+        e.height = 1080;
+        e.scale = 2;
+        e.kind = SourceKind(i % 7);
+        e.title = QStringLiteral("Window title %1").arg(i);
+        e.ocrText = QStringLiteral("File Edit View Help\nInvoice %1 total 1,234.56 EUR\nStatus: pending review by the team\n"
+                                   "Lorem ipsum dolor sit amet, consectetur adipiscing elit %1").arg(i);
+        if (i % 5 == 0)
+            e.uploadURL = QStringLiteral("https://files.example.com/shots/%1.png").arg(i);
+        e.favorite = i % 11 == 0;
+        out.append(e);
+    }
+    return out;
+}
+
+void sizesArgs(benchmark::internal::Benchmark* b)
+{
+    b->Arg(300)->Arg(1000)->Arg(10000);
+}
+
+void BM_IndexLoad(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.json"));
+    writeIndex(path, entries(int(state.range(0))));
+    for (auto _ : state) {
+        const LoadedIndex loaded = loadIndex(path);
+        benchmark::DoNotOptimize(loaded.entries.size());
+    }
+}
+BENCHMARK(BM_IndexLoad)->Apply(sizesArgs)->Unit(benchmark::kMillisecond);
+
+void BM_IndexWrite(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.json"));
+    const QList<HistoryEntry> list = entries(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeIndex(path, list));
+}
+BENCHMARK(BM_IndexWrite)->Apply(sizesArgs)->Unit(benchmark::kMillisecond);
+
+void BM_Search(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    writeIndex(dir.filePath(QStringLiteral("index.json")), entries(int(state.range(0))));
+    auto store = benchStore(dir.path());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(store->search(QStringLiteral("  Invoice 42 "), false).size());
+}
+BENCHMARK(BM_Search)->Apply(sizesArgs)->Unit(benchmark::kMillisecond);
+
+}  // namespace
