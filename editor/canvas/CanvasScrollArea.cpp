@@ -59,6 +59,14 @@ void CanvasScrollArea::zoomToFit(double maxZoom)
 
 void CanvasScrollArea::zoomActual() { setMagnification(1.0); }
 
+bool CanvasScrollArea::eventFilter(QObject* watched, QEvent* e)
+{
+    // The shadow around the old frame must go when the canvas grows, shrinks or moves.
+    if (watched == m_canvas && (e->type() == QEvent::Resize || e->type() == QEvent::Move))
+        viewport()->update();
+    return QScrollArea::eventFilter(watched, e);
+}
+
 void CanvasScrollArea::paintEvent(QPaintEvent* e)
 {
     QScrollArea::paintEvent(e);

@@ -37,6 +37,7 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     CanvasView* m_canvas;

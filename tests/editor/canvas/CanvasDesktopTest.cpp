@@ -131,7 +131,10 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     const QImage undone = screenWhen([&](const QImage& s) { return maxChannelDifference(s, first) == 0; });
     EXPECT_EQ(maxChannelDifference(undone, first), 0);
 
-    // c + drag + Return: cropped to the dragged size.
+    // c + drag + Return: cropped to the dragged size, leaving nothing of the old frame behind.
+    const QPoint oldShadow = global(QPointF(300, 412));
+    const QPoint background = window.scroll->viewport()->mapToGlobal(QPoint(4, 4));
+    ASSERT_NE(first.pixel(oldShadow), first.pixel(background));
     xdo({QStringLiteral("key"), QStringLiteral("c")});
     ASSERT_TRUE(waitFor([&] { return doc->tool() == ToolKind::crop; }));
     dragOnScreen(QPointF(50, 40), QPointF(370, 280));
@@ -140,5 +143,7 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     ASSERT_TRUE(waitFor([&] { return doc->base().size() == QSize(320, 240); }));
     EXPECT_EQ(doc->base().pixelColor(0, 0), capture.image.pixelColor(50, 40));
     ASSERT_TRUE(waitFor([&] { return window.canvas->size() == QSize(320, 240); }));
-    screen().save(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/cropped.png"));
+    const QImage cropped = screenWhen([&](const QImage& s) { return s.pixel(oldShadow) == s.pixel(background); });
+    cropped.save(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/cropped.png"));
+    EXPECT_EQ(cropped.pixel(oldShadow), cropped.pixel(background));
 }
