@@ -7,16 +7,16 @@ namespace kx {
 QString CaptureError::message() const
 {
     switch (m_kind) {
-    case Kind::failed:
-        return m_text;
-    case Kind::noPermission:
-        return tr("Screen Recording permission is missing.", "Hiányzik a képernyőfelvételi engedély.",
-                  "Die Berechtigung für Bildschirmaufnahmen fehlt.");
-    case Kind::noDisplay:
-        return tr("Display not found.", "A kijelző nem található.", "Bildschirm nicht gefunden.");
-    case Kind::noWindow:
-        return tr("No suitable window found.", "Nem található megfelelő ablak.",
-                  "Kein passendes Fenster gefunden.");
+        case Kind::failed:
+            return m_text;
+        case Kind::noPermission:
+            return tr("Screen Recording permission is missing.", "Hiányzik a képernyőfelvételi engedély.",
+                      "Die Berechtigung für Bildschirmaufnahmen fehlt.");
+        case Kind::noDisplay:
+            return tr("Display not found.", "A kijelző nem található.", "Bildschirm nicht gefunden.");
+        case Kind::noWindow:
+            return tr("No suitable window found.", "Nem található megfelelő ablak.",
+                      "Kein passendes Fenster gefunden.");
     }
     return m_text;
 }

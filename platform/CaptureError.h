@@ -34,7 +34,7 @@ private:
 template <typename T>
 class Captured {
 public:
-    Captured(T value) : m_v(std::move(value)) {}  // NOLINT(google-explicit-constructor)
+    Captured(T value) : m_v(std::move(value)) {}             // NOLINT(google-explicit-constructor)
     Captured(CaptureError error) : m_v(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
     bool hasValue() const { return m_v.index() == 0; }

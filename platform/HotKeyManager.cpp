@@ -105,7 +105,8 @@ void HotKeyManager::resetAll()
     registerAll();
 }
 
-std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 modifiers, std::function<void()> handler)
+std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 modifiers,
+                                                        std::function<void()> handler)
 {
     const quint32 id = ++m_nextTemporaryId;
     const KeyCombo c{keysym, modifiers & KeyCombo::allModifiers, QString()};
@@ -125,7 +126,8 @@ void HotKeyManager::pressed(quint32 id)
 {
     // Handlers run from the event loop, never inside the backend's event reading, so they may
     // register and unregister keys freely.
-    QMetaObject::invokeMethod(this, [this, id] { fire(id); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id] { fire(id); }, Qt::QueuedConnection);
 }
 
 void HotKeyManager::fire(quint32 id)

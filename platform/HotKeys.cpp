@@ -2,11 +2,11 @@
 
 #include "core/Localisation.h"
 
+#include <X11/keysym.h>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QStringList>
-#include <X11/keysym.h>
 #include <cmath>
 #include <limits>
 
@@ -15,27 +15,28 @@ namespace kx {
 QString title(HotKeyAction action)
 {
     switch (action) {
-    case HotKeyAction::area:
-        return tr("Capture area", "Terület rögzítése", "Bereich aufnehmen");
-    case HotKeyAction::fullscreen:
-        return tr("Capture fullscreen", "Teljes képernyő rögzítése", "Vollbild aufnehmen");
-    case HotKeyAction::activeWindow:
-        return tr("Capture active window", "Aktív ablak rögzítése", "Aktives Fenster aufnehmen");
-    case HotKeyAction::windowPicker:
-        return tr("Pick a window", "Ablak kiválasztása", "Fenster auswählen");
-    case HotKeyAction::scrolling:
-        return tr("Scrolling capture", "Görgetős rögzítés", "Scroll-Aufnahme");
-    case HotKeyAction::ocr:
-        return tr("OCR – copy text from area", "OCR – szöveg másolása területről",
-                  "OCR – Text aus Bereich kopieren");
-    case HotKeyAction::colorPicker:
-        return tr("Color picker", "Színválasztó", "Farbpipette");
-    case HotKeyAction::pinArea:
-        return tr("Pin area on screen", "Terület kitűzése a képernyőre", "Bereich auf dem Bildschirm anheften");
-    case HotKeyAction::repeatLast:
-        return tr("Repeat last area", "Utolsó terület ismétlése", "Letzten Bereich wiederholen");
-    case HotKeyAction::history:
-        return tr("Open history", "Előzmények megnyitása", "Verlauf öffnen");
+        case HotKeyAction::area:
+            return tr("Capture area", "Terület rögzítése", "Bereich aufnehmen");
+        case HotKeyAction::fullscreen:
+            return tr("Capture fullscreen", "Teljes képernyő rögzítése", "Vollbild aufnehmen");
+        case HotKeyAction::activeWindow:
+            return tr("Capture active window", "Aktív ablak rögzítése", "Aktives Fenster aufnehmen");
+        case HotKeyAction::windowPicker:
+            return tr("Pick a window", "Ablak kiválasztása", "Fenster auswählen");
+        case HotKeyAction::scrolling:
+            return tr("Scrolling capture", "Görgetős rögzítés", "Scroll-Aufnahme");
+        case HotKeyAction::ocr:
+            return tr("OCR – copy text from area", "OCR – szöveg másolása területről",
+                      "OCR – Text aus Bereich kopieren");
+        case HotKeyAction::colorPicker:
+            return tr("Color picker", "Színválasztó", "Farbpipette");
+        case HotKeyAction::pinArea:
+            return tr("Pin area on screen", "Terület kitűzése a képernyőre",
+                      "Bereich auf dem Bildschirm anheften");
+        case HotKeyAction::repeatLast:
+            return tr("Repeat last area", "Utolsó terület ismétlése", "Letzten Bereich wiederholen");
+        case HotKeyAction::history:
+            return tr("Open history", "Előzmények megnyitása", "Verlauf öffnen");
     }
     return {};
 }
@@ -43,26 +44,26 @@ QString title(HotKeyAction action)
 QString symbol(HotKeyAction action)
 {
     switch (action) {
-    case HotKeyAction::area:
-        return QStringLiteral("viewfinder");
-    case HotKeyAction::fullscreen:
-        return QStringLiteral("display");
-    case HotKeyAction::activeWindow:
-        return QStringLiteral("macwindow");
-    case HotKeyAction::windowPicker:
-        return QStringLiteral("macwindow.badge.plus");
-    case HotKeyAction::scrolling:
-        return QStringLiteral("arrow.up.and.down.text.horizontal");
-    case HotKeyAction::ocr:
-        return QStringLiteral("text.viewfinder");
-    case HotKeyAction::colorPicker:
-        return QStringLiteral("eyedropper");
-    case HotKeyAction::pinArea:
-        return QStringLiteral("pin");
-    case HotKeyAction::repeatLast:
-        return QStringLiteral("arrow.counterclockwise");
-    case HotKeyAction::history:
-        return QStringLiteral("clock.arrow.circlepath");
+        case HotKeyAction::area:
+            return QStringLiteral("viewfinder");
+        case HotKeyAction::fullscreen:
+            return QStringLiteral("display");
+        case HotKeyAction::activeWindow:
+            return QStringLiteral("macwindow");
+        case HotKeyAction::windowPicker:
+            return QStringLiteral("macwindow.badge.plus");
+        case HotKeyAction::scrolling:
+            return QStringLiteral("arrow.up.and.down.text.horizontal");
+        case HotKeyAction::ocr:
+            return QStringLiteral("text.viewfinder");
+        case HotKeyAction::colorPicker:
+            return QStringLiteral("eyedropper");
+        case HotKeyAction::pinArea:
+            return QStringLiteral("pin");
+        case HotKeyAction::repeatLast:
+            return QStringLiteral("arrow.counterclockwise");
+        case HotKeyAction::history:
+            return QStringLiteral("clock.arrow.circlepath");
     }
     return {};
 }

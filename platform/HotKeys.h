@@ -26,8 +26,8 @@ enum class HotKeyAction {
 template <>
 struct RawNames<HotKeyAction> {
     static constexpr std::array<std::string_view, 10> names{
-        "area", "fullscreen", "activeWindow", "windowPicker", "scrolling",
-        "ocr",  "colorPicker", "pinArea",     "repeatLast",   "history"};
+        "area", "fullscreen",  "activeWindow", "windowPicker", "scrolling",
+        "ocr",  "colorPicker", "pinArea",      "repeatLast",   "history"};
 };
 
 // Localised title, e.g. "Capture area".
@@ -35,7 +35,10 @@ QString title(HotKeyAction action);
 // Icon name for the symbol table, e.g. "viewfinder".
 QString symbol(HotKeyAction action);
 // Position in declaration order (0...9), which is also the action's hot-key id.
-inline int hotKeyId(HotKeyAction action) { return int(action); }
+inline int hotKeyId(HotKeyAction action)
+{
+    return int(action);
+}
 
 // One shortcut: an X keysym, the project's modifier mask and the key-cap text.
 struct KeyCombo {

@@ -51,12 +51,13 @@ QString Permissions::alertTitle()
 
 QString Permissions::alertText()
 {
-    return tr("Kaptorix can only record the screen in an X11 session. Log out, choose an X11 (Xorg) session on the "
-              "login screen, then start Kaptorix again.",
-              "A Kaptorix csak X11-munkamenetben tudja rögzíteni a képernyőt. Jelentkezz ki, a bejelentkező "
-              "képernyőn válassz X11 (Xorg) munkamenetet, majd indítsd újra a Kaptorixot.",
-              "Kaptorix kann den Bildschirm nur in einer X11-Sitzung aufnehmen. Melden Sie sich ab, wählen Sie "
-              "im Anmeldebildschirm eine X11-Sitzung (Xorg) und starten Sie Kaptorix dann erneut.");
+    return tr(
+        "Kaptorix can only record the screen in an X11 session. Log out, choose an X11 (Xorg) session on the "
+        "login screen, then start Kaptorix again.",
+        "A Kaptorix csak X11-munkamenetben tudja rögzíteni a képernyőt. Jelentkezz ki, a bejelentkező "
+        "képernyőn válassz X11 (Xorg) munkamenetet, majd indítsd újra a Kaptorixot.",
+        "Kaptorix kann den Bildschirm nur in einer X11-Sitzung aufnehmen. Melden Sie sich ab, wählen Sie "
+        "im Anmeldebildschirm eine X11-Sitzung (Xorg) und starten Sie Kaptorix dann erneut.");
 }
 
 bool Permissions::ensureScreenRecording()

@@ -39,8 +39,8 @@ QRect ScreenCapturer::pixelRect(const QRectF& r, double scale)
                  std::max(1, round(r.height() * scale)));
 }
 
-Captured<ScreenGrab> ScreenCapturer::captureScreen(QScreen* screen, const std::optional<QRectF>& rect, bool showCursor,
-                                                   bool excludeOwnApp)
+Captured<ScreenGrab> ScreenCapturer::captureScreen(QScreen* screen, const std::optional<QRectF>& rect,
+                                                   bool showCursor, bool excludeOwnApp)
 {
     return source().grabScreen(screen, rect, showCursor, excludeOwnApp);
 }

@@ -1,5 +1,7 @@
 #include "platform/ScreenPlacement.h"
 
+#include "platform/ScreenCapturer.h"
+
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
@@ -19,8 +21,8 @@ bool fits(const QtScreenFacts& s, const NativeOutput& o)
         return false;
     // Qt rounds the scaled size; allow a pixel of slack per point of rounding.
     const double slack = std::max(1.0, s.dpr);
-    return std::abs(o.native.width() - s.geometry.width() * s.dpr) <= slack
-           && std::abs(o.native.height() - s.geometry.height() * s.dpr) <= slack;
+    return std::abs(o.native.width() - s.geometry.width() * s.dpr) <= slack &&
+           std::abs(o.native.height() - s.geometry.height() * s.dpr) <= slack;
 }
 
 }  // namespace
@@ -37,11 +39,7 @@ QPointF ScreenPlacement::toLogical(const QPointF& p) const
 
 QRect ScreenPlacement::nativeRectOf(const QRectF& r) const
 {
-    const int x = roundAway(r.x() * dpr);
-    const int y = roundAway(r.y() * dpr);
-    const int w = std::max(1, roundAway(r.width() * dpr));
-    const int h = std::max(1, roundAway(r.height() * dpr));
-    return QRect(native.x() + x, native.y() + y, w, h);
+    return ScreenCapturer::pixelRect(r, dpr).translated(native.topLeft());
 }
 
 QList<ScreenPlacement> placeScreens(const QList<QtScreenFacts>& screens, const QList<NativeOutput>& outputs)

@@ -13,11 +13,11 @@ class QScreen;
 namespace kx {
 
 struct ScreenPlacement {
-    int xScreen = 0;    // X screen number (0 unless the display has several)
-    QString name;       // RandR output name, as QScreen::name() reports it
-    QRect logical;      // Qt's geometry, global points
-    QRect native;       // pixels on the X screen's root window
-    double dpr = 1.0;   // pixels per point
+    int xScreen = 0;   // X screen number (0 unless the display has several)
+    QString name;      // RandR output name, as QScreen::name() reports it
+    QRect logical;     // Qt's geometry, global points
+    QRect native;      // pixels on the X screen's root window
+    double dpr = 1.0;  // pixels per point
 
     QPointF toNative(const QPointF& globalPoint) const;
     QPointF toLogical(const QPointF& nativePoint) const;

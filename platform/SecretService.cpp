@@ -20,7 +20,14 @@ const SecretSchema* schema()
                                    {{"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
                                     {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING}},
-                                   0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     return &s;
 }
 
@@ -94,12 +101,14 @@ public:
 
         std::unique_lock lock(state->mutex);
         const auto start = std::chrono::steady_clock::now();
-        if (!state->changed.wait_until(lock, start + SecretService::lookupBound, [&] { return state->looked; })
-            || !state->found) {
+        if (!state->changed.wait_until(lock, start + SecretService::lookupBound,
+                                       [&] { return state->looked; }) ||
+            !state->found) {
             g_cancellable_cancel(state->cancel);
             return std::nullopt;
         }
-        if (!state->changed.wait_until(lock, start + SecretService::callBound, [&] { return state->result.has_value(); })) {
+        if (!state->changed.wait_until(lock, start + SecretService::callBound,
+                                       [&] { return state->result.has_value(); })) {
             g_cancellable_cancel(state->cancel);
             return std::nullopt;
         }
@@ -133,8 +142,9 @@ bool writeSecret(const QByteArray& account, const QByteArray& value, GCancellabl
                                    account.constData(), nullptr);
     } else {
         const QByteArray label = "Kaptorix: " + account;
-        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), value.constData(), cancel,
-                                   &error, "service", Keychain::kServiceName, "account", account.constData(), nullptr);
+        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.constData(), value.constData(),
+                                   cancel, &error, "service", Keychain::kServiceName, "account",
+                                   account.constData(), nullptr);
     }
     const bool ok = error == nullptr;
     g_clear_error(&error);
@@ -156,8 +166,9 @@ std::optional<QString> SecretService::get(const QString& account)
     const auto answer = BoundedCall<std::optional<QByteArray>>::run(
         [a](GCancellable* cancel) -> std::optional<QByteArray> {
             GError* error = nullptr;
-            gchar* pw = secret_password_lookup_sync(schema(), cancel, &error, "service", Keychain::kServiceName,
-                                                    "account", a.constData(), nullptr);
+            gchar* pw =
+                secret_password_lookup_sync(schema(), cancel, &error, "service", Keychain::kServiceName,
+                                            "account", a.constData(), nullptr);
             g_clear_error(&error);
             if (!pw)
                 return std::nullopt;
@@ -179,7 +190,8 @@ std::optional<QString> SecretService::get(const QString& account)
 bool SecretService::set(const QString& account, const QString& value)
 {
     const QByteArray a = utf8(account), v = utf8(value);
-    const auto ok = BoundedCall<bool>::run([a, v](GCancellable* cancel) { return writeSecret(a, v, cancel); }, true);
+    const auto ok =
+        BoundedCall<bool>::run([a, v](GCancellable* cancel) { return writeSecret(a, v, cancel); }, true);
     return ok.value_or(false);
 }
 

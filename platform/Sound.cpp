@@ -2,8 +2,8 @@
 
 #include "core/Prefs.h"
 
-#include <QThreadPool>
 #include <canberra.h>
+#include <QThreadPool>
 #include <mutex>
 
 namespace kx {
@@ -27,9 +27,8 @@ bool playWithCanberra(const char* eventId)
     }();
     if (!context)
         return false;
-    return ca_context_play(context, 0, CA_PROP_EVENT_ID, eventId, CA_PROP_EVENT_DESCRIPTION, "Screenshot taken",
-                           nullptr)
-           == CA_SUCCESS;
+    return ca_context_play(context, 0, CA_PROP_EVENT_ID, eventId, CA_PROP_EVENT_DESCRIPTION,
+                           "Screenshot taken", nullptr) == CA_SUCCESS;
 }
 
 QThreadPool& soundThread()

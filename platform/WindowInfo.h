@@ -11,8 +11,8 @@ struct WindowInfo {
     // Global points, origin top-left. Includes the window manager's decorations (title bar,
     // borders) and leaves out the invisible shadow margins of client-side decorated windows.
     QRect frame;
-    QString title;  // empty when the window has none
-    QString owner;  // name of the owning process; empty when unknown
+    QString title;   // empty when the window has none
+    QString owner;   // name of the owning process; empty when unknown
     qint32 pid = 0;  // 0 when unknown
 
     bool operator==(const WindowInfo&) const = default;

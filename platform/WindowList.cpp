@@ -7,7 +7,8 @@
 
 namespace kx {
 
-QList<WindowInfo> WindowList::filtered(const QList<WindowCandidate>& frontToBack, bool includeOwn, qint32 ownPid)
+QList<WindowInfo> WindowList::filtered(const QList<WindowCandidate>& frontToBack, bool includeOwn,
+                                       qint32 ownPid)
 {
     constexpr int minimumEdge = 40;
     constexpr double minimumOpacity = 0.05;

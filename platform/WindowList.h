@@ -11,9 +11,9 @@ namespace kx {
 // What the X server tells about one managed window, before filtering.
 struct WindowCandidate {
     WindowInfo info;
-    bool normalLayer = true;   // not a desktop, dock, or other panel-type window
-    bool visible = true;       // mapped, not minimised, on the current desktop
-    double opacity = 1.0;      // _NET_WM_WINDOW_OPACITY as a fraction
+    bool normalLayer = true;  // not a desktop, dock, or other panel-type window
+    bool visible = true;      // mapped, not minimised, on the current desktop
+    double opacity = 1.0;     // _NET_WM_WINDOW_OPACITY as a fraction
 };
 
 class WindowList {
@@ -29,8 +29,8 @@ public:
                                       qint32 ownPid);
     // The rule behind frontmostAppWindow(): the first window of `activePid`'s process, else the
     // window `activeId` itself if it qualifies.
-    static std::optional<WindowInfo> frontmostOf(const QList<WindowInfo>& frontToBack,
-                                                 quint32 activeId, qint32 activePid);
+    static std::optional<WindowInfo> frontmostOf(const QList<WindowInfo>& frontToBack, quint32 activeId,
+                                                 qint32 activePid);
 };
 
 }  // namespace kx

@@ -2,12 +2,6 @@
 
 #include "core/Localisation.h"
 
-#include <QGuiApplication>
-#include <QPainter>
-#include <QScreen>
-#include <QtEndian>
-#include <cstdlib>
-#include <cstring>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <unistd.h>
@@ -17,6 +11,12 @@
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QtEndian>
+#include <cstdlib>
+#include <cstring>
 
 namespace kx {
 
@@ -33,7 +33,8 @@ QString serverError(xcb_generic_error_t* e)
 {
     const int code = e ? e->error_code : 0;
     std::free(e);
-    return tr("The X server refused the screen grab (error %1).", "Az X szerver elutasította a képernyő rögzítését (%1. hiba).",
+    return tr("The X server refused the screen grab (error %1).",
+              "Az X szerver elutasította a képernyő rögzítését (%1. hiba).",
               "Der X-Server hat die Bildschirmaufnahme abgelehnt (Fehler %1).")
         .arg(code);
 }
@@ -117,7 +118,8 @@ bool XConnection::init()
         m_hasXFixes = v && v->major_version >= 2;
     }
     if (present(&xcb_res_id)) {
-        Reply<xcb_res_query_version_reply_t> v(xcb_res_query_version_reply(m_c, xcb_res_query_version(m_c, 1, 2), nullptr));
+        Reply<xcb_res_query_version_reply_t> v(
+            xcb_res_query_version_reply(m_c, xcb_res_query_version(m_c, 1, 2), nullptr));
         m_hasRes = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
     }
     if (present(&xcb_randr_id)) {
@@ -176,11 +178,14 @@ namespace {
 QList<NativeOutput> monitorsOf(xcb_connection_t* c, int xs, xcb_window_t root)
 {
     QList<NativeOutput> out;
-    Reply<xcb_randr_get_monitors_reply_t> mons(xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
+    Reply<xcb_randr_get_monitors_reply_t> mons(
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, root, 1), nullptr));
     if (!mons)
         return out;
-    for (auto it = xcb_randr_get_monitors_monitors_iterator(mons.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
-        Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, it.data->name), nullptr));
+    for (auto it = xcb_randr_get_monitors_monitors_iterator(mons.get()); it.rem;
+         xcb_randr_monitor_info_next(&it)) {
+        Reply<xcb_get_atom_name_reply_t> name(
+            xcb_get_atom_name_reply(c, xcb_get_atom_name(c, it.data->name), nullptr));
         const QString text = name ? QString::fromUtf8(xcb_get_atom_name_name(name.get()),
                                                       xcb_get_atom_name_name_length(name.get()))
                                   : QString();
@@ -194,19 +199,19 @@ QList<NativeOutput> monitorsOf(xcb_connection_t* c, int xs, xcb_window_t root)
 QList<NativeOutput> outputsOf(xcb_connection_t* c, int xs, xcb_window_t root)
 {
     QList<NativeOutput> out;
-    Reply<xcb_randr_get_screen_resources_current_reply_t> res(
-        xcb_randr_get_screen_resources_current_reply(c, xcb_randr_get_screen_resources_current(c, root), nullptr));
+    Reply<xcb_randr_get_screen_resources_current_reply_t> res(xcb_randr_get_screen_resources_current_reply(
+        c, xcb_randr_get_screen_resources_current(c, root), nullptr));
     if (!res)
         return out;
     const xcb_randr_output_t* ids = xcb_randr_get_screen_resources_current_outputs(res.get());
     const int n = xcb_randr_get_screen_resources_current_outputs_length(res.get());
     for (int i = 0; i < n; ++i) {
-        Reply<xcb_randr_get_output_info_reply_t> info(
-            xcb_randr_get_output_info_reply(c, xcb_randr_get_output_info(c, ids[i], res->config_timestamp), nullptr));
+        Reply<xcb_randr_get_output_info_reply_t> info(xcb_randr_get_output_info_reply(
+            c, xcb_randr_get_output_info(c, ids[i], res->config_timestamp), nullptr));
         if (!info || info->crtc == XCB_NONE)
             continue;
-        Reply<xcb_randr_get_crtc_info_reply_t> crtc(
-            xcb_randr_get_crtc_info_reply(c, xcb_randr_get_crtc_info(c, info->crtc, res->config_timestamp), nullptr));
+        Reply<xcb_randr_get_crtc_info_reply_t> crtc(xcb_randr_get_crtc_info_reply(
+            c, xcb_randr_get_crtc_info(c, info->crtc, res->config_timestamp), nullptr));
         if (!crtc || crtc->width == 0 || crtc->height == 0)
             continue;
         const auto* name = reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get()));
@@ -303,8 +308,8 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
     xcb_generic_error_t* e = nullptr;
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         m_c,
-        xcb_shm_get_image(m_c, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
-                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shm.seg, 0),
+        xcb_shm_get_image(m_c, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
+                          uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shm.seg, 0),
         &e));
     if (!reply) {
         if (error)
@@ -319,17 +324,18 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
                         "Nicht unterstützte Farbtiefe des Bildschirms.");
         return {};
     }
-    return imageFromZPixmap(static_cast<const uchar*>(m_shm.addr), r.width(), r.height(), r.width() * 4, m_lsbFirst);
+    return imageFromZPixmap(static_cast<const uchar*>(m_shm.addr), r.width(), r.height(), r.width() * 4,
+                            m_lsbFirst);
 }
 
 QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString* error)
 {
     xcb_generic_error_t* e = nullptr;
-    Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-        m_c,
-        xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                      uint16_t(r.height()), ~0u),
-        &e));
+    Reply<xcb_get_image_reply_t> reply(
+        xcb_get_image_reply(m_c,
+                            xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(r.x()),
+                                          int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), ~0u),
+                            &e));
     if (!reply) {
         if (error)
             *error = serverError(e);
@@ -344,7 +350,8 @@ QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString*
                         "Nicht unterstützte Farbtiefe des Bildschirms.");
         return {};
     }
-    return imageFromZPixmap(xcb_get_image_data(reply.get()), r.width(), r.height(), r.width() * 4, m_lsbFirst);
+    return imageFromZPixmap(xcb_get_image_data(reply.get()), r.width(), r.height(), r.width() * 4,
+                            m_lsbFirst);
 }
 
 QImage XConnection::grab(int xScreen, const QRect& nativeRect, GrabMethod method, QString* error)
@@ -385,7 +392,8 @@ void XConnection::drawPointer(QImage& image, int xScreen, const QPoint& origin)
     const xcb_screen_t* s = screen(xScreen);
     if (!m_hasXFixes || !s || image.isNull())
         return;
-    Reply<xcb_query_pointer_reply_t> where(xcb_query_pointer_reply(m_c, xcb_query_pointer(m_c, s->root), nullptr));
+    Reply<xcb_query_pointer_reply_t> where(
+        xcb_query_pointer_reply(m_c, xcb_query_pointer(m_c, s->root), nullptr));
     if (!where || !where->same_screen)
         return;
     Reply<xcb_xfixes_get_cursor_image_reply_t> cur(
@@ -413,8 +421,10 @@ quint32 XConnection::pidOf(xcb_window_t window)
         xcb_res_query_client_ids_reply(m_c, xcb_res_query_client_ids(m_c, 1, &spec), nullptr));
     if (!r)
         return 0;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && xcb_res_client_id_value_value_length(it.data) >= 1)
+    for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
+         xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+            xcb_res_client_id_value_value_length(it.data) >= 1)
             return xcb_res_client_id_value_value(it.data)[0];
     }
     return 0;

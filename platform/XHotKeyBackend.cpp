@@ -2,12 +2,12 @@
 
 #include "platform/HotKeys.h"
 
-#include <QSocketNotifier>
 #include <X11/keysym.h>
-#include <cstdlib>
-#include <memory>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
+#include <QSocketNotifier>
+#include <cstdlib>
+#include <memory>
 
 namespace kx {
 
@@ -72,7 +72,8 @@ void XHotKeyBackend::readModifierMapping()
                 const xcb_keysym_t sym = xcb_key_symbols_get_keysym(m_symbols, code, col);
                 if (sym == XK_Num_Lock)
                     m_numLockMask = mask;
-                else if (!altFound && (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R)) {
+                else if (!altFound &&
+                         (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R)) {
                     m_altMask = mask;
                     altFound = true;
                 } else if (!superFound && (sym == XK_Super_L || sym == XK_Super_R)) {
@@ -133,8 +134,9 @@ bool XHotKeyBackend::grabKeys(Registration& reg)
         for (quint8 code : std::as_const(reg.codes)) {
             for (quint16 v : std::as_const(variants)) {
                 const quint16 mods = reg.xmods | v;
-                pending.append({xcb_grab_key_checked(m_c, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
-                                code, mods});
+                pending.append(
+                    {xcb_grab_key_checked(m_c, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                     code, mods});
             }
         }
     }
@@ -217,7 +219,8 @@ void XHotKeyBackend::handle(const void* raw)
     auto* event = static_cast<const xcb_generic_event_t*>(raw);
     const quint8 type = event->response_type & 0x7f;
     if (type == XCB_MAPPING_NOTIFY) {
-        auto* m = const_cast<xcb_mapping_notify_event_t*>(reinterpret_cast<const xcb_mapping_notify_event_t*>(event));
+        auto* m = const_cast<xcb_mapping_notify_event_t*>(
+            reinterpret_cast<const xcb_mapping_notify_event_t*>(event));
         xcb_refresh_keyboard_mapping(m_symbols, m);
         if (m->request == XCB_MAPPING_KEYBOARD || m->request == XCB_MAPPING_MODIFIER)
             QMetaObject::invokeMethod(this, &XHotKeyBackend::regrabAll, Qt::QueuedConnection);

@@ -3,11 +3,11 @@
 #include "platform/XConnection.h"
 #include "platform/XWindows.h"
 
+#include <xcb/shape.h>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
-#include <xcb/shape.h>
 
 namespace kx {
 
@@ -20,16 +20,17 @@ public:
     HiddenWindows(XConnection& x, QList<XOwnWindow> windows) : m_x(x), m_windows(std::move(windows))
     {
         for (const XOwnWindow& w : m_windows)
-            xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
-                                 w.window, 0, 0, 0, nullptr);
+            xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                                 XCB_CLIP_ORDERING_UNSORTED, w.window, 0, 0, 0, nullptr);
         m_x.roundTrip();
     }
     ~HiddenWindows()
     {
         for (const XOwnWindow& w : m_windows) {
             if (w.shaped)
-                xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED,
-                                     w.window, 0, 0, uint32_t(w.shapeRects.size()), w.shapeRects.data());
+                xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                                     XCB_CLIP_ORDERING_UNSORTED, w.window, 0, 0,
+                                     uint32_t(w.shapeRects.size()), w.shapeRects.data());
             else
                 xcb_shape_mask(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, w.window, 0, 0, XCB_NONE);
         }
@@ -98,8 +99,8 @@ std::optional<ScreenPlacement> placementOf(XConnection& x, QScreen* screen)
 
 }  // namespace
 
-Captured<ScreenGrab> XScreenSource::grabScreen(QScreen* screen, const std::optional<QRectF>& rect, bool showCursor,
-                                               bool excludeOwnApp)
+Captured<ScreenGrab> XScreenSource::grabScreen(QScreen* screen, const std::optional<QRectF>& rect,
+                                               bool showCursor, bool excludeOwnApp)
 {
     const std::shared_ptr<XConnection> x = XConnection::shared();
     if (!x)
@@ -110,8 +111,9 @@ Captured<ScreenGrab> XScreenSource::grabScreen(QScreen* screen, const std::optio
         return CaptureError::noDisplay();
     const QRect native = rect ? place->nativeRectOf(*rect) : place->native;
     QString error;
-    QImage image = excludeOwnApp ? grabWithoutOwnWindows(*x, place->xScreen, native, &error)
-                                 : x->grab(place->xScreen, native, XConnection::GrabMethod::automatic, &error);
+    QImage image = excludeOwnApp
+                       ? grabWithoutOwnWindows(*x, place->xScreen, native, &error)
+                       : x->grab(place->xScreen, native, XConnection::GrabMethod::automatic, &error);
     if (image.isNull())
         return CaptureError::failed(error);
     if (showCursor)

@@ -2,9 +2,9 @@
 
 #include "platform/XConnection.h"
 
+#include <xcb/xtest.h>
 #include <atomic>
 #include <cstdlib>
-#include <xcb/xtest.h>
 
 namespace kx {
 

@@ -1,11 +1,11 @@
 #include "platform/XWindows.h"
 
-#include <QFile>
-#include <QSet>
-#include <cstdlib>
 #include <unistd.h>
 #include <xcb/shape.h>
 #include <xcb/xcb_icccm.h>
+#include <QFile>
+#include <QSet>
+#include <cstdlib>
 
 namespace kx::xwindows {
 
@@ -62,8 +62,8 @@ std::optional<std::array<int, 4>> extents(XConnection& x, xcb_window_t w, xcb_at
 {
     if (property == XCB_ATOM_NONE)
         return std::nullopt;
-    Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(x.raw(), xcb_get_property(x.raw(), 0, w, property, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        x.raw(), xcb_get_property(x.raw(), 0, w, property, XCB_ATOM_CARDINAL, 0, 4), nullptr));
     if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 16)
         return std::nullopt;
     const auto* v = static_cast<const quint32*>(xcb_get_property_value(r.get()));
@@ -72,8 +72,8 @@ std::optional<std::array<int, 4>> extents(XConnection& x, xcb_window_t w, xcb_at
 
 std::optional<quint32> cardinal(XConnection& x, xcb_window_t w, xcb_atom_t property)
 {
-    Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(x.raw(), xcb_get_property(x.raw(), 0, w, property, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+        x.raw(), xcb_get_property(x.raw(), 0, w, property, XCB_ATOM_CARDINAL, 0, 1), nullptr));
     if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4)
         return std::nullopt;
     return *static_cast<const quint32*>(xcb_get_property_value(r.get()));
@@ -101,8 +101,9 @@ QRect logicalFrame(const QRect& native, int xScreen, const QList<ScreenPlacement
     return native;
 }
 
-std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window_t root, quint32 currentDesktop,
-                                      const QList<ScreenPlacement>& placements, bool managed)
+std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window_t root,
+                                      quint32 currentDesktop, const QList<ScreenPlacement>& placements,
+                                      bool managed)
 {
     xcb_connection_t* c = x.raw();
     auto attrCookie = xcb_get_window_attributes(c, w);
@@ -135,12 +136,15 @@ std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window
             xcb_ewmh_get_atoms_reply_wipe(&state);
         }
         uint32_t desktop = 0;
-        if (xcb_ewmh_get_wm_desktop_reply(x.ewmh(), xcb_ewmh_get_wm_desktop(x.ewmh(), w), &desktop, nullptr)
-            && desktop != 0xffffffffu && currentDesktop != 0xffffffffu && desktop != currentDesktop)
+        if (xcb_ewmh_get_wm_desktop_reply(x.ewmh(), xcb_ewmh_get_wm_desktop(x.ewmh(), w), &desktop,
+                                          nullptr) &&
+            desktop != 0xffffffffu && currentDesktop != 0xffffffffu && desktop != currentDesktop)
             cand.visible = false;
         xcb_ewmh_get_atoms_reply_t types;
-        if (xcb_ewmh_get_wm_window_type_reply(x.ewmh(), xcb_ewmh_get_wm_window_type(x.ewmh(), w), &types, nullptr)) {
-            if (hasAtom(types, x.ewmh()->_NET_WM_WINDOW_TYPE_DESKTOP) || hasAtom(types, x.ewmh()->_NET_WM_WINDOW_TYPE_DOCK))
+        if (xcb_ewmh_get_wm_window_type_reply(x.ewmh(), xcb_ewmh_get_wm_window_type(x.ewmh(), w), &types,
+                                              nullptr)) {
+            if (hasAtom(types, x.ewmh()->_NET_WM_WINDOW_TYPE_DESKTOP) ||
+                hasAtom(types, x.ewmh()->_NET_WM_WINDOW_TYPE_DOCK))
                 cand.normalLayer = false;
             xcb_ewmh_get_atoms_reply_wipe(&types);
         }
@@ -182,13 +186,13 @@ QList<XWindowRecord> records(XConnection& x)
         return out;
     const QList<ScreenPlacement> placements = x.placements();
     uint32_t desktop = 0xffffffffu;
-    if (!xcb_ewmh_get_current_desktop_reply(x.ewmh(), xcb_ewmh_get_current_desktop(x.ewmh(), x.defaultScreen()),
-                                            &desktop, nullptr))
+    if (!xcb_ewmh_get_current_desktop_reply(
+            x.ewmh(), xcb_ewmh_get_current_desktop(x.ewmh(), x.defaultScreen()), &desktop, nullptr))
         desktop = 0xffffffffu;
 
     xcb_ewmh_get_windows_reply_t list;
-    if (xcb_ewmh_get_client_list_stacking_reply(x.ewmh(), xcb_ewmh_get_client_list_stacking(x.ewmh(), x.defaultScreen()),
-                                                &list, nullptr)) {
+    if (xcb_ewmh_get_client_list_stacking_reply(
+            x.ewmh(), xcb_ewmh_get_client_list_stacking(x.ewmh(), x.defaultScreen()), &list, nullptr)) {
         // The property runs bottom to top.
         for (int i = int(list.windows_len) - 1; i >= 0; --i) {
             if (auto rec = describe(x, list.windows[i], s->root, desktop, placements, true))
@@ -197,13 +201,14 @@ QList<XWindowRecord> records(XConnection& x)
         xcb_ewmh_get_windows_reply_wipe(&list);
         return out;
     }
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.raw(), xcb_query_tree(x.raw(), s->root), nullptr));
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(x.raw(), xcb_query_tree(x.raw(), s->root), nullptr));
     if (!tree)
         return out;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
     for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0; --i) {
-        Reply<xcb_get_window_attributes_reply_t> a(
-            xcb_get_window_attributes_reply(x.raw(), xcb_get_window_attributes(x.raw(), children[i]), nullptr));
+        Reply<xcb_get_window_attributes_reply_t> a(xcb_get_window_attributes_reply(
+            x.raw(), xcb_get_window_attributes(x.raw(), children[i]), nullptr));
         if (!a || a->override_redirect || a->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
         if (auto rec = describe(x, children[i], s->root, desktop, placements, false))
@@ -215,8 +220,9 @@ QList<XWindowRecord> records(XConnection& x)
 std::optional<quint32> activeWindow(XConnection& x)
 {
     xcb_window_t w = XCB_NONE;
-    if (!xcb_ewmh_get_active_window_reply(x.ewmh(), xcb_ewmh_get_active_window(x.ewmh(), x.defaultScreen()), &w, nullptr)
-        || w == XCB_NONE)
+    if (!xcb_ewmh_get_active_window_reply(x.ewmh(), xcb_ewmh_get_active_window(x.ewmh(), x.defaultScreen()),
+                                          &w, nullptr) ||
+        w == XCB_NONE)
         return std::nullopt;
     return w;
 }
@@ -230,7 +236,8 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
     const quint32 own = quint32(getpid());
     QSet<xcb_window_t> tops;
     xcb_ewmh_get_windows_reply_t list;
-    if (xcb_ewmh_get_client_list_reply(x.ewmh(), xcb_ewmh_get_client_list(x.ewmh(), xScreen), &list, nullptr)) {
+    if (xcb_ewmh_get_client_list_reply(x.ewmh(), xcb_ewmh_get_client_list(x.ewmh(), xScreen), &list,
+                                       nullptr)) {
         for (uint32_t i = 0; i < list.windows_len; ++i) {
             if (x.pidOf(list.windows[i]) == own) {
                 if (const xcb_window_t top = topLevelOf(x, list.windows[i], s->root))
@@ -239,7 +246,8 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
         }
         xcb_ewmh_get_windows_reply_wipe(&list);
     }
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(x.raw(), xcb_query_tree(x.raw(), s->root), nullptr));
+    Reply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(x.raw(), xcb_query_tree(x.raw(), s->root), nullptr));
     if (!tree)
         return out;
     const xcb_window_t* children = xcb_query_tree_children(tree.get());
@@ -253,7 +261,8 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
         // window when none runs) sit on root directly.
         if (!tops.contains(w) && x.pidOf(w) != own)
             continue;
-        Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(x.raw(), xcb_get_geometry(x.raw(), w), nullptr));
+        Reply<xcb_get_geometry_reply_t> g(
+            xcb_get_geometry_reply(x.raw(), xcb_get_geometry(x.raw(), w), nullptr));
         if (!g)
             continue;
         const QRect box(g->x, g->y, g->width + 2 * g->border_width, g->height + 2 * g->border_width);
@@ -268,8 +277,8 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
                     QRegion shaped;
                     const xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(rects.get());
                     for (int k = 0; k < xcb_shape_get_rectangles_rectangles_length(rects.get()); ++k)
-                        shaped += QRect(g->x + g->border_width + r[k].x, g->y + g->border_width + r[k].y, r[k].width,
-                                        r[k].height);
+                        shaped += QRect(g->x + g->border_width + r[k].x, g->y + g->border_width + r[k].y,
+                                        r[k].width, r[k].height);
                     mine.visible = shaped;
                     mine.shaped = true;
                     mine.shapeRects.assign(r, r + xcb_shape_get_rectangles_rectangles_length(rects.get()));

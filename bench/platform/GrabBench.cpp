@@ -72,10 +72,15 @@ const QSize fullHd(1920, 1080), uhd(3840, 2160), whole;
 
 }  // namespace
 
-BENCHMARK_CAPTURE(grab, Screen1920x1080_Shm, fullHd, whole, Method::sharedMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(grab, Screen1920x1080_GetImage, fullHd, whole, Method::getImage)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Screen1920x1080_Shm, fullHd, whole, Method::sharedMemory)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Screen1920x1080_GetImage, fullHd, whole, Method::getImage)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(grab, Screen3840x2160_Shm, uhd, whole, Method::sharedMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(grab, Screen3840x2160_GetImage, uhd, whole, Method::getImage)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(grab, Rect600x400_Shm, fullHd, QSize(600, 400), Method::sharedMemory)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(grab, Rect600x400_GetImage, fullHd, QSize(600, 400), Method::getImage)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Screen3840x2160_GetImage, uhd, whole, Method::getImage)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Rect600x400_Shm, fullHd, QSize(600, 400), Method::sharedMemory)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Rect600x400_GetImage, fullHd, QSize(600, 400), Method::getImage)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowList)->Unit(benchmark::kMillisecond);

@@ -8,13 +8,13 @@
 #include "TestClient.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace kx {
 namespace {
@@ -73,7 +73,8 @@ QString secretTool(const QStringList& args, int* code = nullptr)
 
 int itemsFor(const QString& account)
 {
-    const QString out = secretTool({"search", "--all", "service", Keychain::kServiceName, "account", account});
+    const QString out =
+        secretTool({"search", "--all", "service", Keychain::kServiceName, "account", account});
     return int(out.count(QRegularExpression("^\\[/", QRegularExpression::MultilineOption)));
 }
 
@@ -81,7 +82,8 @@ class KeyringDesktop : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || test::run("secret-tool", {"--version"}) < 0)
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") ||
+            test::run("secret-tool", {"--version"}) < 0)
             GTEST_SKIP() << "needs the desktop session's keyring";
     }
 };
@@ -89,8 +91,8 @@ protected:
 TEST_F(KeyringDesktop, FirstUseDropsTheLegacyHubTokenInTheBackground)
 {
     QProcess store;
-    store.start("secret-tool",
-                {"store", "--label=old hub token", "service", Keychain::kServiceName, "account", "hub.token"});
+    store.start("secret-tool", {"store", "--label=old hub token", "service", Keychain::kServiceName,
+                                "account", "hub.token"});
     store.write("legacy");
     store.closeWriteChannel();
     ASSERT_TRUE(store.waitForFinished(20000));
@@ -157,10 +159,14 @@ TEST(ClipboardDesktop, CopiedImageReadsBackThroughXclipAt144Dpi)
     QImage png;
     ASSERT_TRUE(png.loadFromData(readClipboard("image/png"), "PNG"));
     EXPECT_NEAR(png.dotsPerMeterX() * 0.0254, 144.0, 0.05);
-    EXPECT_EQ(test::maxChannelDifference(png.convertToFormat(QImage::Format_ARGB32), img.convertToFormat(QImage::Format_ARGB32)), 0);
+    EXPECT_EQ(test::maxChannelDifference(png.convertToFormat(QImage::Format_ARGB32),
+                                         img.convertToFormat(QImage::Format_ARGB32)),
+              0);
     QImage tiff;
     ASSERT_TRUE(tiff.loadFromData(readClipboard("image/tiff"), "TIFF"));
-    EXPECT_EQ(test::maxChannelDifference(tiff.convertToFormat(QImage::Format_ARGB32), img.convertToFormat(QImage::Format_ARGB32)), 0);
+    EXPECT_EQ(test::maxChannelDifference(tiff.convertToFormat(QImage::Format_ARGB32),
+                                         img.convertToFormat(QImage::Format_ARGB32)),
+              0);
 }
 
 TEST(ClipboardDesktop, ImageFromAnotherApplicationReadsWithItsScale)

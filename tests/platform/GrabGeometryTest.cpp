@@ -5,9 +5,9 @@
 #include "platform/ScreenPlacement.h"
 #include "platform/XConnection.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
-#include <gtest/gtest.h>
 
 namespace kx {
 namespace {
@@ -84,7 +84,8 @@ public:
         asked.append(screen);
         if (asked.size() - 1 == failOnCall)
             return CaptureError::noDisplay();
-        QImage img(screen->geometry().size() * screen->devicePixelRatio(), QImage::Format_ARGB32_Premultiplied);
+        QImage img(screen->geometry().size() * screen->devicePixelRatio(),
+                   QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::gray);
         return ScreenGrab{img, screen->devicePixelRatio()};
     }

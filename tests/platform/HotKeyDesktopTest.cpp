@@ -8,9 +8,9 @@
 #include "TestClient.h"
 #include "TestSupport.h"
 
-#include <QGuiApplication>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <QGuiApplication>
 
 namespace kx {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "TestSupport.h"
 
-#include <QCoreApplication>
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 namespace kx {
 namespace {
@@ -76,12 +76,16 @@ TEST(KeyCombo, JsonHasExactlyThreeKeysAndRejectsBadFields)
     const KeyCombo c{XK_F5, KeyCombo::control | KeyCombo::shift, "F5"};
     const QByteArray json = c.toJson();
     EXPECT_EQ(KeyCombo::fromJson(json), c);
-    EXPECT_TRUE(json.contains("\"keyCode\"") && json.contains("\"cocoaModifiers\"") && json.contains("\"label\""));
-    EXPECT_EQ(KeyCombo::fromJson(R"({"keyCode":49,"cocoaModifiers":786432,"label":"1","extra":true})")->keyCode, 49u);
-    for (const char* bad : {R"({"keyCode":49,"label":"1"})", R"({"keyCode":"49","cocoaModifiers":0,"label":"1"})",
-                            R"({"keyCode":-1,"cocoaModifiers":0,"label":"1"})",
-                            R"({"keyCode":1.5,"cocoaModifiers":0,"label":"1"})",
-                            R"({"keyCode":49,"cocoaModifiers":0,"label":7})", "[49,0,\"1\"]", "none", ""})
+    EXPECT_TRUE(json.contains("\"keyCode\"") && json.contains("\"cocoaModifiers\"") &&
+                json.contains("\"label\""));
+    EXPECT_EQ(
+        KeyCombo::fromJson(R"({"keyCode":49,"cocoaModifiers":786432,"label":"1","extra":true})")->keyCode,
+        49u);
+    for (const char* bad :
+         {R"({"keyCode":49,"label":"1"})", R"({"keyCode":"49","cocoaModifiers":0,"label":"1"})",
+          R"({"keyCode":-1,"cocoaModifiers":0,"label":"1"})",
+          R"({"keyCode":1.5,"cocoaModifiers":0,"label":"1"})",
+          R"({"keyCode":49,"cocoaModifiers":0,"label":7})", "[49,0,\"1\"]", "none", ""})
         EXPECT_FALSE(KeyCombo::fromJson(bad)) << bad;
 }
 

@@ -4,10 +4,10 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace kx {
 namespace {
@@ -44,7 +44,8 @@ TEST(KeychainWithoutService, BusWithoutSecretServiceFailsFast)
     // A bus with no service directories: nothing can be started on demand.
     f.write(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig><type>session</type><listen>unix:dir=)" + dir.path().toUtf8() + R"(</listen>
+<busconfig><type>session</type><listen>unix:dir=)" +
+            dir.path().toUtf8() + R"(</listen>
 <auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
 <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>)");
     f.close();

@@ -6,11 +6,11 @@
 #include "TestClient.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 namespace kx {
 namespace {
@@ -145,7 +145,8 @@ TEST_F(ScreenGrabDesktop, RectangleAtFractionalPointsHasTheRoundedSizeAndThePixe
     EXPECT_EQ(grab->image.size(), expected);
     EXPECT_EQ(countColour(grab->image, green), expected.width() * expected.height());
 
-    const auto tiny = ScreenCapturer::captureScreen(screen, QRectF(origin.x() + 50, origin.y() + 70, 0.2, 0.2), false, false);
+    const auto tiny = ScreenCapturer::captureScreen(
+        screen, QRectF(origin.x() + 50, origin.y() + 70, 0.2, 0.2), false, false);
     ASSERT_TRUE(tiny);
     EXPECT_EQ(tiny->image.size(), QSize(1, 1));
     EXPECT_EQ(tiny->image.pixel(0, 0) & 0xffffff, green & 0xffffff);
@@ -168,7 +169,8 @@ TEST_F(ScreenGrabDesktop, PointerIsDrawnOnlyWhenAsked)
     const QPointF nativeCentre = QPointF(centre - screen->geometry().topLeft()) * scale;
     ASSERT_TRUE(test::runTool("xdotool", {"mousemove", QString::number(qRound(nativeCentre.x())),
                                           QString::number(qRound(nativeCentre.y()))}));
-    const QRectF around(centre.x() - screen->geometry().x() - 20, centre.y() - screen->geometry().y() - 20, 40, 40);
+    const QRectF around(centre.x() - screen->geometry().x() - 20, centre.y() - screen->geometry().y() - 20,
+                        40, 40);
     const auto plain = ScreenCapturer::captureScreen(screen, around, false, false);
     const auto withPointer = ScreenCapturer::captureScreen(screen, around, true, false);
     ASSERT_TRUE(plain && withPointer);
@@ -244,7 +246,8 @@ TEST_F(ScreenGrabDesktop, EachMonitorGrabsItsOwnPart)
     ASSERT_TRUE(info);
     ASSERT_TRUE(right->geometry().contains(info->frame.center()));
     const QPointF local = info->frame.center() - right->geometry().topLeft();
-    const auto grab = ScreenCapturer::captureScreen(right, QRectF(local - QPointF(10, 10), QSizeF(20, 20)), false, false);
+    const auto grab =
+        ScreenCapturer::captureScreen(right, QRectF(local - QPointF(10, 10), QSizeF(20, 20)), false, false);
     ASSERT_TRUE(grab);
     EXPECT_EQ(grab->image.size(), QSize(20, 20) * right->devicePixelRatio());
     EXPECT_EQ(countColour(grab->image, green), grab->image.width() * grab->image.height());

@@ -8,10 +8,10 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QImageWriter>
 #include <QMimeData>
-#include <gtest/gtest.h>
 #include <mutex>
 
 namespace kx {
@@ -72,10 +72,10 @@ TEST(ClipboardForms, ScaleComesFromTheResolution)
         m.setData("image/png", encode(img, "png", dpmForDpi(dpi)));
         return Clipboard::imageFrom(m)->scale;
     };
-    EXPECT_EQ(scaleOf(img200, 144), 2.0);  // 200 pixels over 100 points
-    EXPECT_EQ(scaleOf(img150, 108), 2.0);  // 1.5 rounds up
+    EXPECT_EQ(scaleOf(img200, 144), 2.0);   // 200 pixels over 100 points
+    EXPECT_EQ(scaleOf(img150, 108), 2.0);   // 1.5 rounds up
     EXPECT_EQ(scaleOf(img120, 86.4), 1.0);  // 1.2 rounds down
-    EXPECT_EQ(scaleOf(img200, 36), 1.0);  // never below 1
+    EXPECT_EQ(scaleOf(img200, 36), 1.0);    // never below 1
     QImage noDpi = img200;
     noDpi.setDotsPerMeterX(0);
     EXPECT_EQ(Clipboard::scaleOf(noDpi), 1.0);
@@ -108,11 +108,13 @@ TEST(ClipboardForms, BrokenPngFallsThroughToTiffThenToAnyImage)
 TEST(ScreenAccess, WaylandSessionIsRefusedWithTheAlertEachTime)
 {
     // XWayland would answer, but it cannot see the native windows.
-    EXPECT_EQ(Permissions::screenAccessFor(true, "wayland", false), Permissions::ScreenAccess::waylandSession);
+    EXPECT_EQ(Permissions::screenAccessFor(true, "wayland", false),
+              Permissions::ScreenAccess::waylandSession);
     const QByteArray saved = qgetenv("WAYLAND_DISPLAY");
     qputenv("WAYLAND_DISPLAY", "wayland-0");
     QStringList shown;
-    Permissions::setAlertPresenter([&](const QString& title, const QString& text) { shown << title << text; });
+    Permissions::setAlertPresenter(
+        [&](const QString& title, const QString& text) { shown << title << text; });
     EXPECT_FALSE(Permissions::ensureScreenRecording());
     EXPECT_FALSE(Permissions::ensureScreenRecording());
     Permissions::setAlertPresenter(nullptr);

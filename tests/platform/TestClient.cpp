@@ -56,7 +56,8 @@ bool TestClient::waitForLine(const std::function<bool(const QString&)>& match, i
 
 bool TestClient::waitReady(int timeoutMs)
 {
-    const bool ok = waitForLine([](const QString& l) { return l.startsWith(QLatin1String("READY ")); }, timeoutMs);
+    const bool ok =
+        waitForLine([](const QString& l) { return l.startsWith(QLatin1String("READY ")); }, timeoutMs);
     if (ok) {
         for (const QString& l : m_lines) {
             if (l.startsWith(QLatin1String("READY ")))
@@ -71,8 +72,8 @@ bool waitForWindowManager(int timeoutMs)
     return waitFor(
         [] {
             QByteArray out;
-            return runTool(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out)
-                   && out.contains("window id");
+            return runTool(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out) &&
+                   out.contains("window id");
         },
         timeoutMs);
 }

@@ -5,9 +5,9 @@
 #include "TestClient.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 namespace kx {
 namespace {
@@ -35,8 +35,8 @@ int position(quint32 id)
 bool managed(quint32 id)
 {
     QByteArray out;
-    return test::runTool("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}, &out)
-           && out.contains(QByteArray("0x") + QByteArray::number(id, 16));
+    return test::runTool("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}, &out) &&
+           out.contains(QByteArray("0x") + QByteArray::number(id, 16));
 }
 
 class WindowListDesktop : public ::testing::Test {
@@ -90,8 +90,9 @@ TEST_F(WindowListDesktop, SmallFaintAndOwnWindowsAreLeftOutNamelessOnesKept)
     ASSERT_TRUE(narrow.waitReady() && faint.waitReady() && bare.waitReady());
     ASSERT_TRUE(test::waitFor([&] { return listed(faint.windowId()).has_value(); }));
     // Almost fully transparent (opacity 0.04 of 0xffffffff).
-    ASSERT_TRUE(test::runTool("xprop", {"-id", QString::number(faint.windowId()), "-f", "_NET_WM_WINDOW_OPACITY",
-                                        "32c", "-set", "_NET_WM_WINDOW_OPACITY", "171798691"}));
+    ASSERT_TRUE(
+        test::runTool("xprop", {"-id", QString::number(faint.windowId()), "-f", "_NET_WM_WINDOW_OPACITY",
+                                "32c", "-set", "_NET_WM_WINDOW_OPACITY", "171798691"}));
     EXPECT_TRUE(test::waitFor([&] { return !listed(faint.windowId()).has_value(); }));
 
     // The narrow window (its frame under 40 points wide even with the borders) exists on the

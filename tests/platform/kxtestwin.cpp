@@ -5,6 +5,8 @@
 //   kxtestwin scroll TITLE X Y W H         a long list that prints "SCROLL <value>" when scrolled
 //   kxtestwin grab-key KEYSYM MODS         holds a global key grab on the root (MODS: X mask)
 //   kxtestwin bare X Y W H R G B           a plain X window with no name and no _NET_WM_PID
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -14,8 +16,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
-#include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 namespace {
 
@@ -78,7 +78,8 @@ int bareWindow(char** argv)
     if (xcb_connection_has_error(c))
         return 2;
     xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const uint32_t pixel = (uint32_t(atoi(argv[6])) << 16) | (uint32_t(atoi(argv[7])) << 8) | uint32_t(atoi(argv[8]));
+    const uint32_t pixel =
+        (uint32_t(atoi(argv[6])) << 16) | (uint32_t(atoi(argv[7])) << 8) | uint32_t(atoi(argv[8]));
     const uint32_t values[] = {pixel, XCB_EVENT_MASK_EXPOSURE};
     const xcb_window_t w = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, s->root, int16_t(atoi(argv[2])), int16_t(atoi(argv[3])),
