@@ -17,6 +17,8 @@ constexpr double kPillPadX = 22;
 constexpr double kPillPadY = 10;
 constexpr double kPillShadowBlur = 8;
 constexpr double kLoupeShadowBlur = 18;
+constexpr double kPillMargin = 2 * kPillShadowBlur + 2;
+constexpr double kLoupeMargin = 2 * kLoupeShadowBlur + 4;
 
 QColor white(double alpha)
 {
@@ -200,22 +202,57 @@ OverlayVisual OverlayPainter::visual(OverlayState& state, const OverlayLook& loo
     return v;
 }
 
-void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state) const
+void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state, const QRegion& area) const
 {
-    if (mode_ == SelectionMode::colorPicker) {
-        p.drawImage(QPointF(0, 0), plain_);
-        return;
-    }
-    p.drawImage(QPointF(0, 0), dimmed_);
-    if (const auto clear = clearRect(state)) {
-        p.save();
-        p.setClipRect(*clear, Qt::IntersectClip);
-        p.drawImage(QPointF(0, 0), plain_);
-        p.restore();
+    // Only the parts being repainted: handing the whole screen image to the painter and
+    // letting the clip cut it costs as much as repainting everything.
+    const double scale = plain_.devicePixelRatio();
+    auto blit = [&](const QImage& image, const QRectF& r) {
+        p.drawImage(r, image, QRectF(r.topLeft() * scale, r.size() * scale));
+    };
+    const std::optional<QRectF> clear =
+        mode_ == SelectionMode::colorPicker ? std::nullopt : clearRect(state);
+    for (const QRect& r : area) {
+        if (mode_ == SelectionMode::colorPicker) {
+            blit(plain_, r);
+            continue;
+        }
+        blit(dimmed_, r);
+        if (clear) {
+            const QRectF inside = clear->intersected(QRectF(r));
+            if (!inside.isEmpty())
+                blit(plain_, inside);
+        }
     }
 }
 
+template <typename Paint>
+const QImage& OverlayPainter::sprite(Sprite& cache, const QString& key, QSizeF size, double margin, Paint paint) const
+{
+    if (cache.key == key && !cache.image.isNull())
+        return cache.image;
+    const double scale = plain_.devicePixelRatio();
+    const QSizeF logical = size + QSizeF(2 * margin, 2 * margin);
+    QImage image((logical * scale).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    {
+        QPainter p(&image);
+        paint(p, QPointF(margin, margin));
+    }
+    cache = {key, std::move(image)};
+    return cache.image;
+}
+
 void OverlayPainter::drawPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const
+{
+    Sprite& cache = &font == &hintFont_ ? hintSprite_ : labelSprite_;
+    const QImage& image = sprite(cache, text, pillSize(text, font), kPillMargin,
+                                 [&](QPainter& q, QPointF at) { paintPill(q, text, font, at); });
+    p.drawImage(origin - QPointF(kPillMargin, kPillMargin), image);
+}
+
+void OverlayPainter::paintPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const
 {
     const QRectF r(origin, pillSize(text, font));
     const double radius = r.height() / 2;
@@ -244,9 +281,23 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     const auto sample = state.loupeAt(at);
     if (!sample)
         return;
-    const bool picker = mode_ == SelectionMode::colorPicker;
-    const double footer = loupeFooterHeight(picker);
+    const double footer = loupeFooterHeight(mode_ == SelectionMode::colorPicker);
     const QRectF card = loupeCard(at, state.bounds(), footer);
+    const QString key = QStringLiteral("%1,%2,%3,%4")
+                            .arg(sample->pixel.x())
+                            .arg(sample->pixel.y())
+                            .arg(sample->color.rgba())
+                            .arg(int(look.colorFormat));
+    const QImage& image = sprite(loupeSprite_, key, card.size(), kLoupeMargin, [&](QPainter& q, QPointF origin) {
+        paintLoupe(q, QRectF(origin, card.size()), *sample, look);
+    });
+    p.drawImage(card.topLeft() - QPointF(kLoupeMargin, kLoupeMargin), image);
+}
+
+void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& s, const OverlayLook& look) const
+{
+    const bool picker = mode_ == SelectionMode::colorPicker;
+    const double footer = card.height() - kLoupeSide;
     const QPainterPath cardPath = roundedRect(card, 14);
     const double x = card.x();
     const double y = card.y();
@@ -262,7 +313,7 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     p.save();
     p.setClipRect(square, Qt::IntersectClip);
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(square, sample->image);
+    p.drawImage(square, s.image);
     p.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.16f), 0.5));
     for (int i = 1; i < kLoupeSamples; ++i) {
         p.drawLine(QPointF(x + kLoupeCell * i, y), QPointF(x + kLoupeCell * i, y + kLoupeSide));
@@ -281,11 +332,11 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     p.fillRect(f, grey(0.08, 0.94));
 
     p.save();
-    const QString where = QStringLiteral("x %1  y %2").arg(sample->pixel.x()).arg(sample->pixel.y());
+    const QString where = QStringLiteral("x %1  y %2").arg(s.pixel.x()).arg(s.pixel.y());
     QString hex;
     QFont small = loupeFont_;
     if (!picker) {
-        const RGB255 c = rgb255(sample->color);
+        const RGB255 c = rgb255(s.color);
         hex = QStringLiteral("#%1%2%3")
                   .arg(c.r, 2, 16, QLatin1Char('0'))
                   .arg(c.g, 2, 16, QLatin1Char('0'))
@@ -307,15 +358,15 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     p.setPen(white(0.8));
     p.drawText(QPointF(f.left() + 10, f.top() + 5 + fm.ascent()), where);
     if (picker) {
-        const QRectF s(f.left() + 10, f.top() + 23, 18, 18);
-        const QPainterPath swatch = roundedRect(s, 5);
-        p.fillPath(swatch, sample->color);
+        const QRectF box(f.left() + 10, f.top() + 23, 18, 18);
+        const QPainterPath swatch = roundedRect(box, 5);
+        p.fillPath(swatch, s.color);
         p.setPen(QPen(white(0.8), 1));
         p.drawPath(swatch);
         p.setFont(swatchFont_);
         p.setPen(Qt::white);
-        p.drawText(QPointF(s.right() + 8, f.top() + 24 + QFontMetricsF(swatchFont_).ascent()),
-                   formatted(sample->color, look.colorFormat));
+        p.drawText(QPointF(box.right() + 8, f.top() + 24 + QFontMetricsF(swatchFont_).ascent()),
+                   formatted(s.color, look.colorFormat));
     } else if (!hex.isEmpty()) {
         p.setPen(white(0.6));
         p.drawText(QPointF(f.right() - fm.horizontalAdvance(hex) - 10, f.top() + 5 + fm.ascent()), hex);
@@ -329,11 +380,23 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
     p.restore();
 }
 
-void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& look) const
+void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& look, const QRegion& area) const
+{
+    // One rectangle of the repainted area at a time: with a plain rectangle as clip the
+    // painter takes its fast paths, while a many-piece clip over a screen-sized view makes
+    // every operation walk thousands of spans.
+    for (const QRect& r : area) {
+        p.save();
+        p.setClipRect(r);
+        paintPart(p, state, look, r);
+        p.restore();
+    }
+}
+
+void OverlayPainter::paintPart(QPainter& p, OverlayState& state, const OverlayLook& look, const QRect& area) const
 {
     const QSizeF bounds = state.bounds();
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    drawBackground(p, state);
+    drawBackground(p, state, QRegion(area));
 
     if (const auto sel = state.selection()) {
         p.save();
@@ -360,11 +423,11 @@ void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& 
 
     if (const auto m = state.mouse()) {
         if ((mode_ == SelectionMode::area || mode_ == SelectionMode::scrollArea) && !state.anchor()) {
-            p.save();
-            p.setPen(QPen(white(0.55), 1));
-            p.drawLine(QPointF(0, m->y() + 0.5), QPointF(bounds.width(), m->y() + 0.5));
-            p.drawLine(QPointF(m->x() + 0.5, 0), QPointF(m->x() + 0.5, bounds.height()));
-            p.restore();
+            // One point wide through the pointer: filled, as a line across a large view is slow.
+            const QColor line = white(0.55);
+            p.fillRect(QRectF(0, m->y(), bounds.width(), 1), line);
+            p.fillRect(QRectF(m->x(), 0, 1, m->y()), line);
+            p.fillRect(QRectF(m->x(), m->y() + 1, 1, bounds.height() - m->y() - 1), line);
         }
         if (showsLoupe(state, look))
             drawLoupe(p, state, *m, look);

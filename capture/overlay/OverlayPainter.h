@@ -41,7 +41,8 @@ class OverlayPainter {
 public:
     OverlayPainter(const QImage& frozen, double scale, SelectionMode mode);
 
-    void paint(QPainter& p, OverlayState& state, const OverlayLook& look) const;
+    // Paints the part `area` of the view (the decorations are clipped by the painter).
+    void paint(QPainter& p, OverlayState& state, const OverlayLook& look, const QRegion& area) const;
 
     // Where the decorations of a state are.
     OverlayVisual visual(OverlayState& state, const OverlayLook& look) const;
@@ -50,13 +51,24 @@ public:
     static constexpr double kDim = 0.42;
 
 private:
-    void drawBackground(QPainter& p, const OverlayState& state) const;
+    void paintPart(QPainter& p, OverlayState& state, const OverlayLook& look, const QRect& area) const;
+    void drawBackground(QPainter& p, const OverlayState& state, const QRegion& area) const;
     void drawPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const;
+    void paintPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const;
     QSizeF pillSize(const QString& text, const QFont& font) const;
     void drawLabel(QPainter& p, const QString& text, const QRectF& near, QSizeF bounds) const;
     QRectF labelRect(const QString& text, const QRectF& near, QSizeF bounds) const;
     QRectF hintRect(QSizeF bounds) const;
     void drawLoupe(QPainter& p, OverlayState& state, QPointF at, const OverlayLook& look) const;
+    void paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& sample, const OverlayLook& look) const;
+    // A decoration drawn once into a small transparent picture with room for its shadow;
+    // painting it straight onto the screen-sized view costs far more than copying it.
+    struct Sprite {
+        QString key;
+        QImage image;
+    };
+    template <typename Paint>
+    const QImage& sprite(Sprite& cache, const QString& key, QSizeF size, double margin, Paint paint) const;
     bool showsLoupe(const OverlayState& state, const OverlayLook& look) const;
     bool showsHint(const OverlayState& state) const;
     std::optional<QRectF> clearRect(const OverlayState& state) const;
@@ -69,6 +81,9 @@ private:
     QFont hintFont_;
     QFont loupeFont_;
     QFont swatchFont_;
+    mutable Sprite labelSprite_;
+    mutable Sprite hintSprite_;
+    mutable Sprite loupeSprite_;
 };
 
 }  // namespace kx

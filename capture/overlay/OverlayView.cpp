@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -76,10 +77,10 @@ void OverlayView::setInitialPointer(QPointF point)
         apply([&] { return state_.mouseMoved(point); });
 }
 
-void OverlayView::paintEvent(QPaintEvent*)
+void OverlayView::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
-    painter_.paint(p, state_, look_);
+    painter_.paint(p, state_, look_, event->region());
 }
 
 void OverlayView::mouseMoveEvent(QMouseEvent* event)

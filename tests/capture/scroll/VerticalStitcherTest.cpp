@@ -1,4 +1,5 @@
 #include "capture/scroll/RowDistance.h"
+#include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/VerticalStitcher.h"
 
 #include "SyntheticPage.h"
@@ -199,4 +200,36 @@ TEST(RowDistance, VectorFormEqualsTheScalarLoop)
     std::vector<std::uint8_t> zeros(kx::kSignatureSamples, 0), full(kx::kSignatureSamples, 255);
     EXPECT_EQ(kx::rowsDistance(zeros.data(), full.data(), 1), 32640u);
     EXPECT_EQ(kx::rowsDistance(full.data(), zeros.data(), 1), 32640u);
+}
+
+// The signature against a plain per-pixel reference: 128 centred blocks of width / 128
+// pixels (narrower rows: one pixel per sample, spread over the row), averaged grey levels,
+// and coarse rows that average pixel-row pairs rounding up.
+TEST(StitchSignature, MatchesThePlainDefinition)
+{
+    for (int w : {1600, 1601, 130, 128, 127, 40}) {
+        const QImage img = noisePage(w, 9, unsigned(w));
+        const kx::StitchSignature sig = kx::StitchSignature::of(img);
+        ASSERT_EQ(sig.rows.size(), 9u * 128);
+        ASSERT_EQ(sig.coarse.size(), 4u * 128);
+        for (int y = 0; y < 9; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(img.constScanLine(y));
+            for (int s = 0; s < 128; ++s) {
+                int want;
+                if (w >= 128) {
+                    const int step = w / 128, offset = (w - 128 * step) / 2;
+                    int sum = 0;
+                    for (int i = 0; i < step; ++i)
+                        sum += kx::greyOf(line[offset + s * step + i]);
+                    want = sum / step;
+                } else {
+                    want = kx::greyOf(line[s * w / 128]);
+                }
+                ASSERT_EQ(sig.row(y)[s], want) << "width " << w << " row " << y << " sample " << s;
+            }
+        }
+        for (int i = 0; i < 4; ++i)
+            for (int s = 0; s < 128; ++s)
+                ASSERT_EQ(sig.coarseRow(i)[s], (sig.row(2 * i)[s] + sig.row(2 * i + 1)[s] + 1) / 2);
+    }
 }

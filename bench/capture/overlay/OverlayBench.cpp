@@ -1,0 +1,142 @@
+// The selection overlay's hot paths: from SelectionSession::run() to every overlay on
+// screen (frozen images given), and one pointer move's repaint on a 3840 x 2160 display.
+#include "capture/overlay/OverlayView.h"
+#include "capture/overlay/SelectionSession.h"
+#include "core/Prefs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWindow>
+#include <benchmark/benchmark.h>
+#include <random>
+
+using namespace kx;
+
+namespace {
+
+QImage busyImage(QSize size)
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    std::mt19937 rng(5);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    return img;
+}
+
+bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void overlaysShown(benchmark::State& state)
+{
+    Prefs::registerDefaults();
+    QList<FrozenScreen> frozen;
+    for (QScreen* s : QGuiApplication::screens())
+        frozen.append({s, busyImage((QSizeF(s->geometry().size()) * s->devicePixelRatio()).toSize()),
+                       s->devicePixelRatio()});
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        SelectionSession session(SelectionMode::area, frozen);
+        session.run([](std::optional<SelectionResult>) {});
+        const QList<OverlayWindow*> windows = session.overlayWindows();
+        const bool shown = spinUntil([&] {
+            for (OverlayWindow* w : windows)
+                if (!w->windowHandle() || !w->windowHandle()->isExposed())
+                    return false;
+            return true;
+        });
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        if (!shown) {
+            state.SkipWithError("overlays never appeared");
+            break;
+        }
+        session.finish(std::nullopt);
+        spinUntil([] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<OverlayWindow*>(w))
+                    return false;
+            return true;
+        });
+    }
+    state.counters["displays"] = double(frozen.size());
+}
+
+// One pointer move over a 3840 x 2160 overlay: the event, the partial repaint and the flush.
+void pointerMove(benchmark::State& state)
+{
+    Prefs::registerDefaults();
+    const auto mode = SelectionMode(state.range(0));
+    const bool dragging = state.range(1) != 0;
+    const QImage frozen = busyImage(QSize(3840, 2160));
+    OverlayView view(nullptr, frozen, 1.0, mode, nullptr, {});
+    view.resize(3840, 2160);
+    view.show();
+    spinUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); });
+    QCoreApplication::processEvents();
+    auto send = [&](QEvent::Type type, QPointF p, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, p, view.mapToGlobal(p), button, held, {});
+        QApplication::sendEvent(&view, &e);
+    };
+    if (dragging)
+        send(QEvent::MouseButtonPress, {400, 300}, Qt::LeftButton, Qt::LeftButton);
+    struct AreaCounter : QObject {
+        double pixels = 0;
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint) {
+                ++paints;
+                for (const QRect& r : static_cast<QPaintEvent*>(e)->region())
+                    pixels += double(r.width()) * r.height();
+            }
+            return false;
+        }
+    } counter;
+    view.installEventFilter(&counter);
+    int i = 0;
+    for (auto _ : state) {
+        const QPointF p(1200 + (i % 400) * 3.0, 900 + (i % 300) * 2.0);
+        ++i;
+        send(QEvent::MouseMove, p, Qt::NoButton, dragging ? Qt::LeftButton : Qt::NoButton);
+        QCoreApplication::processEvents();
+    }
+    view.removeEventFilter(&counter);
+    // Share of the display repainted per move.
+    state.counters["painted"] = counter.paints ? counter.pixels / counter.paints / (3840.0 * 2160.0) : 0;
+}
+
+void fullRepaint(benchmark::State& state)
+{
+    Prefs::registerDefaults();
+    OverlayView view(nullptr, busyImage(QSize(3840, 2160)), 1.0, SelectionMode::area, nullptr, {});
+    view.resize(3840, 2160);
+    view.show();
+    spinUntil([&] { return view.windowHandle() && view.windowHandle()->isExposed(); });
+    for (auto _ : state)
+        view.repaint();
+}
+
+}  // namespace
+
+BENCHMARK(overlaysShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(pointerMove)
+    ->ArgNames({"mode", "drag"})
+    ->Args({int(SelectionMode::area), 0})
+    ->Args({int(SelectionMode::area), 1})
+    ->Args({int(SelectionMode::colorPicker), 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(fullRepaint)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,114 @@
+// add() of the vertical stitcher on screen-sized frames: steady scrolling, the first step
+// (no expected shift yet) and a frame that matches nothing; and the row-distance kernel.
+#include "capture/scroll/RowDistance.h"
+#include "capture/scroll/StitchSignature.h"
+#include "capture/scroll/VerticalStitcher.h"
+
+#include "SyntheticPage.h"
+
+#include <benchmark/benchmark.h>
+#include <random>
+#include <vector>
+
+using kx::VerticalStitcher;
+
+namespace {
+
+const QImage& pageFor(int width)
+{
+    static QHash<int, QImage> pages;
+    if (!pages.contains(width))
+        pages.insert(width, kx::test::makePage(width, 20000));
+    return pages[width];
+}
+
+QImage frameAt(int width, int height, int offset)
+{
+    return pageFor(width).copy(0, offset, width, height);
+}
+
+// A stitcher that has accepted steps of 200 rows; the next frame continues at `offset`.
+void steady(benchmark::State& state)
+{
+    const int w = int(state.range(0));
+    const int h = int(state.range(1));
+    constexpr int dy = 200;
+    std::vector<QImage> frames;
+    for (int i = 0; i < 40; ++i)
+        frames.push_back(frameAt(w, h, i * dy));
+    auto st = std::make_unique<VerticalStitcher>(frames[0]);
+    std::size_t next = 1;
+    for (auto _ : state) {
+        if (next == frames.size()) {
+            state.PauseTiming();
+            st = std::make_unique<VerticalStitcher>(frames[0]);
+            st->add(frames[1]);
+            next = 2;
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(st->add(frames[next++]));
+    }
+}
+
+void firstStep(benchmark::State& state)
+{
+    const int w = int(state.range(0));
+    const int h = int(state.range(1));
+    const QImage a = frameAt(w, h, 0);
+    const QImage b = frameAt(w, h, h / 3);
+    for (auto _ : state) {
+        state.PauseTiming();
+        VerticalStitcher st(a);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(st.add(b));
+    }
+}
+
+// Content that matches nowhere, after a steady step: every coarse shift is tried.
+void noMatch(benchmark::State& state)
+{
+    const int w = int(state.range(0));
+    const int h = int(state.range(1));
+    const QImage noise = kx::test::noisePage(w, h, 11);
+    VerticalStitcher st(frameAt(w, h, 0));
+    st.add(frameAt(w, h, 200));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(st.add(noise));
+}
+
+void signature(benchmark::State& state)
+{
+    const QImage frame = frameAt(int(state.range(0)), int(state.range(1)), 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kx::StitchSignature::of(frame));
+}
+
+template <bool Vector>
+void kernel(benchmark::State& state)
+{
+    const std::size_t rows = std::size_t(state.range(0));
+    std::vector<std::uint8_t> a(rows * 128), b(rows * 128);
+    std::mt19937 rng(1);
+    for (auto& v : a)
+        v = std::uint8_t(rng());
+    for (auto& v : b)
+        v = std::uint8_t(rng());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Vector ? kx::rowsDistance(a.data(), b.data(), rows)
+                                        : kx::rowsDistanceScalar(a.data(), b.data(), rows));
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(rows) * 128);
+}
+
+void sizes(benchmark::internal::Benchmark* b)
+{
+    b->Args({1600, 1200})->Args({2880, 1800})->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(steady)->Apply(sizes);
+BENCHMARK(firstStep)->Apply(sizes);
+BENCHMARK(noMatch)->Apply(sizes);
+BENCHMARK(signature)->Apply(sizes);
+BENCHMARK(kernel<true>)->Name("rowsDistance/simd")->Arg(600);
+BENCHMARK(kernel<false>)->Name("rowsDistance/scalar")->Arg(600);
