@@ -240,12 +240,3 @@ TEST(OCRLanguages, AutomaticChoiceFollowsThePreferredLanguagesInInstalledOrder)
     // English is only added when it is installed.
     EXPECT_EQ(OCRLanguages::resolve({}, {"de"}, {"deu", "hun"}), QStringList{"deu"});
 }
-
-TEST(OCRLanguages, InstalledListsTheDebianModels)
-{
-    const QStringList models = OCRLanguages::installed();
-    EXPECT_TRUE(models.contains("eng"));
-    EXPECT_TRUE(models.contains("deu"));
-    EXPECT_TRUE(models.contains("hun"));
-    EXPECT_FALSE(models.contains("osd"));
-}

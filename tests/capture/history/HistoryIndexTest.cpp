@@ -1,12 +1,9 @@
 // index.json: the exact bytes written, and how records are read back.
 #include "capture/history/HistoryIndex.h"
-#include "core/AtomicFile.h"
 
 #include "TestSupport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -136,43 +133,4 @@ TEST(HistoryIndex, ScaleOfZeroOrLessReadsAsOne)
         ASSERT_EQ(decoded.entries.size(), 1) << scale;
         EXPECT_EQ(decoded.entries.first().scale, 1.0) << scale;
     }
-}
-
-TEST(HistoryIndex, UnreadableFileIsRenamedAsideAndPartlyBadOneCopiedAside)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("index.json"));
-
-    EXPECT_TRUE(loadIndex(path).entries.isEmpty());  // no file: empty, nothing kept
-
-    const QByteArray garbage = "[{\"id\": truncated";
-    ASSERT_TRUE(writeFileAtomically(path, garbage));
-    LoadedIndex loaded = loadIndex(path);
-    EXPECT_TRUE(loaded.entries.isEmpty());
-    EXPECT_TRUE(loaded.writable);
-    ASSERT_TRUE(loaded.keptAs.startsWith(path + ".bad-")) << loaded.keptAs.toStdString();
-    EXPECT_FALSE(QFile::exists(path));
-    QFile kept(loaded.keptAs);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), garbage);
-
-    const QByteArray partly = "[" + record("") + ",{\"id\":1}]";
-    ASSERT_TRUE(writeFileAtomically(path, partly));
-    loaded = loadIndex(path);
-    EXPECT_EQ(loaded.entries.size(), 1);
-    ASSERT_FALSE(loaded.keptAs.isEmpty());
-    EXPECT_TRUE(QFile::exists(path));  // still the history's index until the next write
-    QFile copy(loaded.keptAs);
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), partly);
-    EXPECT_EQ(QDir(dir.path()).entryList({"index.json.bad-*"}).size(), 2);
-}
-
-TEST(HistoryIndex, DatesAreInternetDatesAtWholeSeconds)
-{
-    EXPECT_EQ(historyDateText(utc(2026, 12, 5, 19, 33, 16, 999)), QStringLiteral("2026-12-05T19:33:16Z"));
-    EXPECT_FALSE(parseHistoryDate(QStringLiteral("2026-12-05 19:33:16Z")));
-    EXPECT_FALSE(parseHistoryDate(QStringLiteral("2026-12-05T19:33:16")));
-    EXPECT_FALSE(parseHistoryDate(QStringLiteral("2026-13-05T19:33:16Z")));
-    EXPECT_EQ(parseHistoryDate(QStringLiteral("2026-12-05T19:33:16-05:30")), utc(2026, 12, 6, 1, 3, 16));
 }

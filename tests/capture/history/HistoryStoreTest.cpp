@@ -356,20 +356,6 @@ TEST_F(HistoryStoreTest, SearchMatchesTextsAndTheKindLabelInEachLanguage)
     EXPECT_EQ(ids(QStringLiteral("FÁJL")), QList<QUuid>{file.id});
 }
 
-TEST_F(HistoryStoreTest, SettersIgnoreUnknownIdsAndWriteNothing)
-{
-    auto store = makeStore();
-    QSignalSpy changes(store.get(), &HistoryStore::entriesChanged);
-    const QUuid nobody = QUuid::createUuid();
-    store->setOCR(nobody, QStringLiteral("x"));
-    store->setUploadURL(nobody, QStringLiteral("x"));
-    store->setAISummary(nobody, QStringLiteral("x"));
-    store->toggleFavorite(nobody);
-    store->flush();
-    EXPECT_EQ(changes.count(), 0);
-    EXPECT_FALSE(QFile::exists(store->indexPath()));
-}
-
 TEST(HistoryStoreFolder, DataDirVariableReplacesTheFolderUnlessEmpty)
 {
     const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
