@@ -4,11 +4,11 @@
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 
+#include <benchmark/benchmark.h>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 using namespace kx;
 
@@ -30,7 +30,11 @@ QImage screenLike(int w, int h)
             p.fillRect(0, y, w, 16, QColor(220 - row % 40, 228, 240));
         p.setPen(QColor(30 + row % 60, 30, 40));
         for (int x = 12; x < w; x += 470)
-            p.drawText(x, y + 14, QStringLiteral("Row %1: invoice 2026-%2 total %3 EUR, status pending").arg(row).arg(x).arg(row * 7));
+            p.drawText(x, y + 14,
+                       QStringLiteral("Row %1: invoice 2026-%2 total %3 EUR, status pending")
+                           .arg(row)
+                           .arg(x)
+                           .arg(row * 7));
     }
     return img;
 }
@@ -60,7 +64,8 @@ void BM_AddOnUiThread(benchmark::State& state)
     QTemporaryDir dir;
     auto store = benchStore(dir.path());
     for (auto _ : state) {
-        const HistoryEntry e = store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+        const HistoryEntry e =
+            store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
         state.PauseTiming();
         store->flush();
         store->remove({e.id});
@@ -79,7 +84,8 @@ void BM_AddUntilFilesWritten(benchmark::State& state)
     QTemporaryDir dir;
     auto store = benchStore(dir.path());
     for (auto _ : state) {
-        const HistoryEntry e = store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+        const HistoryEntry e =
+            store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
         store->flush();
         state.PauseTiming();
         store->remove({e.id});
@@ -102,8 +108,11 @@ QList<HistoryEntry> entries(int n)
         e.scale = 2;
         e.kind = SourceKind(i % 7);
         e.title = QStringLiteral("Window title %1").arg(i);
-        e.ocrText = QStringLiteral("File Edit View Help\nInvoice %1 total 1,234.56 EUR\nStatus: pending review by the team\n"
-                                   "Lorem ipsum dolor sit amet, consectetur adipiscing elit %1").arg(i);
+        e.ocrText =
+            QStringLiteral(
+                "File Edit View Help\nInvoice %1 total 1,234.56 EUR\nStatus: pending review by the team\n"
+                "Lorem ipsum dolor sit amet, consectetur adipiscing elit %1")
+                .arg(i);
         if (i % 5 == 0)
             e.uploadURL = QStringLiteral("https://files.example.com/shots/%1.png").arg(i);
         e.favorite = i % 11 == 0;

@@ -76,6 +76,33 @@ void noMatch(benchmark::State& state)
         benchmark::DoNotOptimize(st.add(noise));
 }
 
+// A whole capture of 40 frames scrolled by 200 rows: the memory held for the result at its
+// largest, against the finished image and against keeping every frame.
+void wholeCapture(benchmark::State& state)
+{
+    const int w = int(state.range(0));
+    const int h = int(state.range(1));
+    std::vector<QImage> frames;
+    for (int i = 0; i < 40; ++i)
+        frames.push_back(frameAt(w, h, i * 200));
+    double peak = 0, finalBytes = 0, allFrames = 0;
+    for (auto _ : state) {
+        VerticalStitcher st(frames[0]);
+        peak = double(st.retainedBytes());
+        allFrames = double(frames[0].sizeInBytes());
+        for (std::size_t i = 1; i < frames.size(); ++i) {
+            st.add(frames[i]);
+            peak = std::max(peak, double(st.retainedBytes()));
+            allFrames += double(frames[i].sizeInBytes());
+        }
+        const QImage result = st.finish();
+        finalBytes = double(result.sizeInBytes());
+        benchmark::DoNotOptimize(result.constBits());
+    }
+    state.counters["peak/final"] = peak / finalBytes;
+    state.counters["frames/final"] = allFrames / finalBytes;
+}
+
 void signature(benchmark::State& state)
 {
     const QImage frame = frameAt(int(state.range(0)), int(state.range(1)), 0);
@@ -110,5 +137,6 @@ BENCHMARK(steady)->Apply(sizes);
 BENCHMARK(firstStep)->Apply(sizes);
 BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
+BENCHMARK(wholeCapture)->Args({1600, 1200})->Unit(benchmark::kMillisecond);
 BENCHMARK(kernel<true>)->Name("rowsDistance/simd")->Arg(600);
 BENCHMARK(kernel<false>)->Name("rowsDistance/scalar")->Arg(600);
