@@ -61,7 +61,8 @@ QString OCRLanguages::dataDir()
 QStringList OCRLanguages::installed(const QString& dataDir)
 {
     QStringList out;
-    const QStringList files = QDir(dataDir).entryList({QStringLiteral("*.traineddata")}, QDir::Files, QDir::Name);
+    const QStringList files =
+        QDir(dataDir).entryList({QStringLiteral("*.traineddata")}, QDir::Files, QDir::Name);
     for (const QString& f : files) {
         const QString code = f.chopped(int(qstrlen(".traineddata")));
         if (code != "osd" && code != "equ")

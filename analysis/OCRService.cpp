@@ -3,11 +3,11 @@
 #include "analysis/OCRLanguages.h"
 #include "analysis/TextRecognizer.h"
 
+#include <ZXing/ReadBarcode.h>
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrent>
-#include <ZXing/ReadBarcode.h>
 #include <algorithm>
 #include <exception>
 
@@ -70,7 +70,8 @@ QFuture<OCRResult> OCRService::observations(const QImage& image, int priority)
     // The settings and the data folder are read now, on the caller's thread.
     const QStringList languages = OCRLanguages::current();
     const QString dataDir = OCRLanguages::dataDir();
-    return QtConcurrent::task([image, languages, dataDir] { return ocr::recognize(image, languages, dataDir); })
+    return QtConcurrent::task(
+               [image, languages, dataDir] { return ocr::recognize(image, languages, dataDir); })
         .onThreadPool(ocrPool())
         .withPriority(priority)
         .spawn();

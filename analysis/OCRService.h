@@ -18,9 +18,9 @@ namespace kx {
 // One recognised line of text. Geometry is in pixels of the image that was read, origin
 // top-left, y downwards.
 struct TextObservation {
-    QString text;           // best reading of the line (never empty)
-    QRectF box;             // the whole line
-    float confidence = 0;   // 0…100
+    QString text;             // best reading of the line (never empty)
+    QRectF box;               // the whole line
+    float confidence = 0;     // 0…100
     QList<QRectF> charBoxes;  // one per UTF-16 unit of `text`; a blank spans the gap between words
 
     // The box around text[start, start + length), or nothing for an empty or invalid range.
@@ -28,8 +28,8 @@ struct TextObservation {
 };
 
 struct OCRResult {
-    bool ok = false;  // false: recognition could not run (no language data, no image …)
-    QString error;    // why, when !ok
+    bool ok = false;               // false: recognition could not run (no language data, no image …)
+    QString error;                 // why, when !ok
     QList<TextObservation> lines;  // in reading order
 
     // The lines joined with "\n"; empty when nothing was read or recognition failed.

@@ -1,13 +1,13 @@
 #include "analysis/TextRecognizer.h"
 
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
 #include <QMutex>
 #include <QPainter>
-#include <omp.h>
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <tesseract/baseapi.h>
-#include <tesseract/resultiterator.h>
 #include <vector>
 
 namespace kx::ocr {
@@ -204,7 +204,9 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
     for (int top = 0; top < grey.height() && ok;) {
         int end = grey.height();
         if (end - top > stripRows)
-            end = cutRow(grey, top + stripRows, std::max(top + stripRows / 2, top + stripRows - kCutSearchRows)) + 1;
+            end = cutRow(grey, top + stripRows,
+                         std::max(top + stripRows / 2, top + stripRows - kCutSearchRows)) +
+                  1;
         const QImage strip = grey.copy(0, top, grey.width(), end - top);
         QImage scaled = strip;
         if (factor != 1.0) {

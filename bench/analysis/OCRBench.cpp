@@ -1,11 +1,11 @@
 // Recognition costs on screen-sized images: text of a busy 1920x1080 screen, barcodes.
 #include "analysis/OCRService.h"
 
-#include <QFont>
-#include <QPainter>
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
 #include <benchmark/benchmark.h>
+#include <QFont>
+#include <QPainter>
 
 using namespace kx;
 
@@ -26,9 +26,13 @@ QImage textHeavyScreen()
     p.setPen(QColor(25, 25, 25));
     for (int col = 0; col < 2; ++col) {
         for (int row = 0; row < 50; ++row) {
-            p.drawText(40 + col * 940, 70 + row * 20,
-                       QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
-                           .arg(row + 1).arg(row * 3 + col).arg(row * 17 + 4).arg(1000 + row));
+            p.drawText(
+                40 + col * 940, 70 + row * 20,
+                QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
+                    .arg(row + 1)
+                    .arg(row * 3 + col)
+                    .arg(row * 17 + 4)
+                    .arg(1000 + row));
         }
     }
     return img;
@@ -59,8 +63,9 @@ BENCHMARK(BM_OCR_ThroughPool1920x1080)->Unit(benchmark::kMillisecond)->Iteration
 void BM_Barcodes1920x1080(benchmark::State& state)
 {
     QImage screen = textHeavyScreen();
-    const auto m = ZXing::ToMatrix<uint8_t>(
-        ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode).setMargin(2).encode("https://example.com/pay?id=2026", 180, 180));
+    const auto m = ZXing::ToMatrix<uint8_t>(ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode)
+                                                .setMargin(2)
+                                                .encode("https://example.com/pay?id=2026", 180, 180));
     QImage qr(m.width(), m.height(), QImage::Format_Grayscale8);
     for (int y = 0; y < m.height(); ++y)
         memcpy(qr.scanLine(y), m.data() + y * m.width(), m.width());

@@ -17,21 +17,35 @@ void appendEscaped(QByteArray& out, const QString& text)
     for (const char c : utf8) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (u < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", u);
-                out += buf;
-            } else {
-                out += c;
-            }
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (u < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", u);
+                    out += buf;
+                } else {
+                    out += c;
+                }
         }
     }
     out += '"';
@@ -171,8 +185,8 @@ std::optional<HistoryEntry> entryFromJson(const QJsonObject& o)
         return std::nullopt;
     e.favorite = favorite.toBool();
 
-    if (!optionalText(o, "title", e.title) || !optionalText(o, "ocrText", e.ocrText)
-        || !optionalText(o, "uploadURL", e.uploadURL) || !optionalText(o, "aiSummary", e.aiSummary))
+    if (!optionalText(o, "title", e.title) || !optionalText(o, "ocrText", e.ocrText) ||
+        !optionalText(o, "uploadURL", e.uploadURL) || !optionalText(o, "aiSummary", e.aiSummary))
         return std::nullopt;
     return e;
 }

@@ -13,17 +13,17 @@
 namespace kx {
 
 struct HistoryEntry {
-    QUuid id;                             // also names the image files
-    QDateTime date;                       // capture date
-    int width = 0;                        // pixels
-    int height = 0;                       // pixels
-    double scale = 1.0;                   // pixels per point
+    QUuid id;            // also names the image files
+    QDateTime date;      // capture date
+    int width = 0;       // pixels
+    int height = 0;      // pixels
+    double scale = 1.0;  // pixels per point
     SourceKind kind = SourceKind::area;
-    std::optional<QString> title;         // window or application title
-    std::optional<QString> ocrText;       // absent until recognition has finished
-    std::optional<QString> uploadURL;     // link of the last upload
-    bool favorite = false;                // starred entries are never pruned
-    std::optional<QString> aiSummary;     // last AI answer for this image
+    std::optional<QString> title;      // window or application title
+    std::optional<QString> ocrText;    // absent until recognition has finished
+    std::optional<QString> uploadURL;  // link of the last upload
+    bool favorite = false;             // starred entries are never pruned
+    std::optional<QString> aiSummary;  // last AI answer for this image
 
     bool operator==(const HistoryEntry&) const = default;
 };

@@ -12,9 +12,9 @@ namespace kx {
 QByteArray encodeIndex(const QList<HistoryEntry>& entries);
 
 struct DecodedIndex {
-    bool readable = false;       // the file is a JSON array
-    QList<HistoryEntry> entries; // the good records, in file order
-    int rejected = 0;            // records that could not be decoded
+    bool readable = false;        // the file is a JSON array
+    QList<HistoryEntry> entries;  // the good records, in file order
+    int rejected = 0;             // records that could not be decoded
 };
 // Records are decoded one by one: a bad record is dropped, the others are kept.
 DecodedIndex decodeIndex(const QByteArray& bytes);
@@ -24,7 +24,7 @@ bool writeIndex(const QString& path, const QList<HistoryEntry>& entries, QString
 
 struct LoadedIndex {
     QList<HistoryEntry> entries;
-    QString keptAs;  // where the unreadable or partly bad original was kept, if anywhere
+    QString keptAs;        // where the unreadable or partly bad original was kept, if anywhere
     bool writable = true;  // false: a bad original could not be kept, so it must not be replaced
 };
 // Reads the index at start. A missing file is an empty history. A file that cannot be

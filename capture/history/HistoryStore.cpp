@@ -6,8 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QPointer>
 #include <QImageReader>
+#include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <cmath>
@@ -60,16 +60,16 @@ QString HistoryStore::defaultDir()
     const QString env = qEnvironmentVariable("KAPTORIX_DATA_DIR");
     if (!env.isEmpty())
         return QDir::cleanPath(env);
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/Kaptorix/History");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Kaptorix/History");
 }
 
 HistoryStore::HistoryStore(Options options, QObject* parent)
-    : QObject(parent)
-    , dir_(options.dir.isEmpty() ? defaultDir() : QDir::cleanPath(options.dir))
-    , now_(options.now ? std::move(options.now) : [] { return QDateTime::currentDateTimeUtc(); })
-    , recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer())
-    , thumbs_(kThumbnailCacheKiB)
+    : QObject(parent),
+      dir_(options.dir.isEmpty() ? defaultDir() : QDir::cleanPath(options.dir)),
+      now_(options.now ? std::move(options.now) : [] { return QDateTime::currentDateTimeUtc(); }),
+      recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer()),
+      thumbs_(kThumbnailCacheKiB)
 {
     QDir().mkpath(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
@@ -201,7 +201,8 @@ void HistoryStore::writeIndexNow()
     QPointer<HistoryStore> self(this);
     index_->submit(entries_, [self](bool ok) {
         if (self)
-            QMetaObject::invokeMethod(self, [self, ok] { Q_EMIT self->indexWritten(ok); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                self, [self, ok] { Q_EMIT self->indexWritten(ok); }, Qt::QueuedConnection);
     });
 }
 

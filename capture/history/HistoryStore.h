@@ -29,9 +29,9 @@ public:
     using Recognizer = std::function<QFuture<std::optional<QString>>(const QImage&)>;
 
     struct Options {
-        QString dir;                       // empty: defaultDir()
-        std::function<QDateTime()> now;    // empty: the system clock
-        Recognizer recognize;              // empty: OCRService at low priority
+        QString dir;                     // empty: defaultDir()
+        std::function<QDateTime()> now;  // empty: the system clock
+        Recognizer recognize;            // empty: OCRService at low priority
         int debounceMs = 400;
     };
 

@@ -9,8 +9,7 @@
 
 namespace kx {
 
-IndexWriter::IndexWriter(QString path)
-    : path_(std::move(path))
+IndexWriter::IndexWriter(QString path) : path_(std::move(path))
 {
     pool_.setObjectName(QStringLiteral("kx-history-index"));
     pool_.setMaxThreadCount(1);  // one writer: states land in submission order
@@ -29,7 +28,8 @@ void IndexWriter::submit(QList<HistoryEntry> entries, std::function<void(bool)> 
     });
 }
 
-void IndexWriter::run(quint64 sequence, const QList<HistoryEntry>& entries, const std::function<void(bool)>& done)
+void IndexWriter::run(quint64 sequence, const QList<HistoryEntry>& entries,
+                      const std::function<void(bool)>& done)
 {
     bool ok = true;
     {
@@ -49,8 +49,7 @@ void IndexWriter::wait()
     pool_.waitForDone();
 }
 
-ImageWriter::ImageWriter(QString dir)
-    : dir_(std::move(dir))
+ImageWriter::ImageWriter(QString dir) : dir_(std::move(dir))
 {
     pool_.setObjectName(QStringLiteral("kx-history-images"));
     pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));

@@ -5,15 +5,15 @@
 
 #include "TestSupport.h"
 
+#include <ZXing/BitMatrix.h>
+#include <ZXing/MultiFormatWriter.h>
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
-#include <ZXing/BitMatrix.h>
-#include <ZXing/MultiFormatWriter.h>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -36,7 +36,8 @@ QImage renderLines(const QStringList& lines, int px, QPoint origin = {20, 20}, Q
         w = std::max(w, fm.horizontalAdvance(l));
     const int lineStep = fm.height() + px / 2;
     QImage img(std::max(minSize.width(), w + 2 * origin.x()),
-               std::max(minSize.height(), lineStep * int(lines.size()) + 2 * origin.y()), QImage::Format_RGB32);
+               std::max(minSize.height(), lineStep * int(lines.size()) + 2 * origin.y()),
+               QImage::Format_RGB32);
     img.fill(QColor(250, 250, 248));
     QPainter p(&img);
     p.setFont(font);
@@ -87,8 +88,12 @@ TEST_P(ReadsScreenText, ExactlyAsDrawn)
 INSTANTIATE_TEST_SUITE_P(
     Languages, ReadsScreenText,
     ::testing::Values(
-        Sample{"en", 13, {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
-        Sample{"en", 24, {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
+        Sample{"en",
+               13,
+               {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
+        Sample{"en",
+               24,
+               {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
         Sample{"de", 13, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
         Sample{"de", 24, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
         Sample{"hu", 13, {"Árvíztűrő tükörfúrógép 42", "Őszi szél fúj, és hűvös az idő"}},
@@ -181,10 +186,11 @@ TEST(OCRService, ResultArrivesOnTheUiThreadThroughAContinuation)
     QThread* ui = QThread::currentThread();
     QThread* seen = nullptr;
     QString text;
-    OCRService::text(renderLines({"Delivered later"}, 13)).then(QCoreApplication::instance(), [&](const QString& t) {
-        seen = QThread::currentThread();
-        text = t;
-    });
+    OCRService::text(renderLines({"Delivered later"}, 13))
+        .then(QCoreApplication::instance(), [&](const QString& t) {
+            seen = QThread::currentThread();
+            text = t;
+        });
     ASSERT_TRUE(test::waitFor([&] { return seen != nullptr; }, 30000));
     EXPECT_EQ(seen, ui);
     EXPECT_EQ(text, QStringLiteral("Delivered later"));
@@ -197,8 +203,8 @@ TEST(OCRService, DecodesGeneratedQrAndEan13OnAScreen)
                                      .setMargin(2)
                                      .setEncoding(ZXing::CharacterSet::UTF8)
                                      .encode(url, 200, 200));
-    const QImage ean =
-        fromMatrix(ZXing::MultiFormatWriter(ZXing::BarcodeFormat::EAN13).setMargin(10).encode("400638133393", 300, 100));
+    const QImage ean = fromMatrix(
+        ZXing::MultiFormatWriter(ZXing::BarcodeFormat::EAN13).setMargin(10).encode("400638133393", 300, 100));
 
     QImage screen(1280, 800, QImage::Format_ARGB32_Premultiplied);
     screen.fill(QColor(236, 238, 240));
@@ -222,7 +228,8 @@ TEST(OCRLanguages, UserCodesMapToInstalledModelsAndUnknownOnesAreDropped)
 {
     const QStringList installed{"deu", "eng", "fra", "hun"};
     EXPECT_EQ(OCRLanguages::resolve({"de", "hu"}, {"en-US"}, installed), (QStringList{"deu", "hun"}));
-    EXPECT_EQ(OCRLanguages::resolve({"hu-HU", "en_US", "DE"}, {}, installed), (QStringList{"hun", "eng", "deu"}));
+    EXPECT_EQ(OCRLanguages::resolve({"hu-HU", "en_US", "DE"}, {}, installed),
+              (QStringList{"hun", "eng", "deu"}));
     EXPECT_EQ(OCRLanguages::resolve({"fra", "en", "eng"}, {}, installed), (QStringList{"fra", "eng"}));
     // Unknown and empty codes vanish; with nothing left the automatic choice applies.
     EXPECT_EQ(OCRLanguages::resolve({"", "xx", "it"}, {"de-AT"}, installed), (QStringList{"deu", "eng"}));

@@ -5,6 +5,8 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,8 +14,6 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
-#include <signal.h>
 
 using namespace kx;
 
@@ -29,10 +29,12 @@ QByteArray readFile(const QString& path)
 
 bool waitForLine(QProcess& p, const QByteArray& line)
 {
-    return test::waitFor([&] {
-        p.waitForReadyRead(50);
-        return p.canReadLine() && p.readLine().trimmed() == line;
-    }, 30000);
+    return test::waitFor(
+        [&] {
+            p.waitForReadyRead(50);
+            return p.canReadLine() && p.readLine().trimmed() == line;
+        },
+        30000);
 }
 
 // Every entry of the index reloaded from a fresh store, with its files.
@@ -81,7 +83,8 @@ TEST(HistoryDurability, KillDuringIndexWriteLeavesTheOldOrTheNewIndex)
         (marker == "A" ? seenA : seenB)++;
     }
     // Temporary files of interrupted writes do not pile up in the folder.
-    EXPECT_LE(QDir(dir.path()).entryList(QDir::Files).size(), 2) << QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString();
+    EXPECT_LE(QDir(dir.path()).entryList(QDir::Files).size(), 2)
+        << QDir(dir.path()).entryList(QDir::Files).join(' ').toStdString();
     RecordProperty("rounds_old_new", QString("%1/%2").arg(seenA).arg(seenB).toStdString());
 }
 
@@ -101,7 +104,8 @@ TEST(HistoryDurability, TerminationSignalFlushesLikeQuit)
     for (const int sig : {SIGTERM, SIGINT}) {
         QTemporaryDir dir;
         QProcess child;
-        child.start(kHelper, {QStringLiteral("burst"), dir.path(), QStringLiteral("12"), QStringLiteral("wait")});
+        child.start(kHelper,
+                    {QStringLiteral("burst"), dir.path(), QStringLiteral("12"), QStringLiteral("wait")});
         ASSERT_TRUE(child.waitForStarted(10000));
         ASSERT_TRUE(waitForLine(child, "added"));
         ASSERT_EQ(::kill(pid_t(child.processId()), sig), 0);

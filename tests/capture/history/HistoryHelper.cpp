@@ -60,8 +60,9 @@ int burst(QGuiApplication& app, const QString& dir, int count, bool waitForSigna
     options.dir = dir;
     auto* store = new HistoryStore(std::move(options));  // deliberately never deleted
     for (int i = 0; i < count; ++i) {
-        store->add(CaptureResult{test::historyImage(800, 500, QColor(20 + i, 60, 120), i), 2.0, SourceKind::area,
-                                 QStringLiteral("Burst %1").arg(i), QDateTime::currentDateTimeUtc()});
+        store->add(CaptureResult{test::historyImage(800, 500, QColor(20 + i, 60, 120), i), 2.0,
+                                 SourceKind::area, QStringLiteral("Burst %1").arg(i),
+                                 QDateTime::currentDateTimeUtc()});
     }
     if (waitForSignal) {
         std::puts("added");

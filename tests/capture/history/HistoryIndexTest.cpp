@@ -3,9 +3,9 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTimeZone>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -60,7 +60,8 @@ QByteArray goldenBytes()
 QByteArray record(const QByteArray& fields)
 {
     return "{\"id\":\"7C1A6E3B-2F4D-4E5A-9B8C-0D1E2F3A4B5C\",\"date\":\"2026-12-05T19:33:16Z\",\"width\":10,"
-           "\"height\":20,\"scale\":2,\"kind\":\"area\",\"favorite\":false" + fields + "}";
+           "\"height\":20,\"scale\":2,\"kind\":\"area\",\"favorite\":false" +
+           fields + "}";
 }
 
 }  // namespace
@@ -92,7 +93,8 @@ TEST(HistoryIndex, ReadsKeysInAnyOrderAndIgnoresUnknownOnes)
 {
     const QByteArray text =
         "[{\"favorite\":true,\"kind\":\"file\",\"scale\":1,\"height\":2,\"width\":3,\"extra\":[1,2],"
-        "\"date\":\"2026-03-04T05:06:07+02:00\",\"title\":null,\"id\":\"7c1a6e3b-2f4d-4e5a-9b8c-0d1e2f3a4b5c\"}]";
+        "\"date\":\"2026-03-04T05:06:07+02:00\",\"title\":null,\"id\":\"7c1a6e3b-2f4d-4e5a-9b8c-"
+        "0d1e2f3a4b5c\"}]";
     const DecodedIndex decoded = decodeIndex(text);
     ASSERT_EQ(decoded.entries.size(), 1);
     const HistoryEntry& e = decoded.entries.first();
@@ -106,17 +108,18 @@ TEST(HistoryIndex, ReadsKeysInAnyOrderAndIgnoresUnknownOnes)
 TEST(HistoryIndex, BadRecordsAreDroppedOneByOne)
 {
     const QList<QByteArray> bad{
-        record("").replace(",\"favorite\":false", ""),                 // required key missing
-        record("").replace("\"area\"", "\"drawing\""),                 // unknown kind
-        record("").replace("19:33:16Z", "19:33:16.250Z"),              // fractional seconds
-        record("").replace("\"width\":10", "\"width\":10.5"),          // not an integer
-        record("").replace("\"width\":10", "\"width\":\"10\""),        // wrong type
-        record(",\"title\":7"),                                        // optional text of wrong type
+        record("").replace(",\"favorite\":false", ""),           // required key missing
+        record("").replace("\"area\"", "\"drawing\""),           // unknown kind
+        record("").replace("19:33:16Z", "19:33:16.250Z"),        // fractional seconds
+        record("").replace("\"width\":10", "\"width\":10.5"),    // not an integer
+        record("").replace("\"width\":10", "\"width\":\"10\""),  // wrong type
+        record(",\"title\":7"),                                  // optional text of wrong type
         record("").replace("7C1A6E3B-2F4D-4E5A-9B8C-0D1E2F3A4B5C", "not-a-uuid"),
         "42",
     };
     for (const QByteArray& b : bad) {
-        const QByteArray text = "[" + record(",\"title\":\"first\"") + "," + b + "," + record(",\"title\":\"last\"") + "]";
+        const QByteArray text =
+            "[" + record(",\"title\":\"first\"") + "," + b + "," + record(",\"title\":\"last\"") + "]";
         const DecodedIndex decoded = decodeIndex(text);
         ASSERT_TRUE(decoded.readable);
         EXPECT_EQ(decoded.rejected, 1) << b.toStdString();
@@ -129,7 +132,8 @@ TEST(HistoryIndex, BadRecordsAreDroppedOneByOne)
 TEST(HistoryIndex, ScaleOfZeroOrLessReadsAsOne)
 {
     for (const char* scale : {"0", "-2", "-0.5"}) {
-        const DecodedIndex decoded = decodeIndex("[" + record("").replace("\"scale\":2", QByteArray("\"scale\":") + scale) + "]");
+        const DecodedIndex decoded =
+            decodeIndex("[" + record("").replace("\"scale\":2", QByteArray("\"scale\":") + scale) + "]");
         ASSERT_EQ(decoded.entries.size(), 1) << scale;
         EXPECT_EQ(decoded.entries.first().scale, 1.0) << scale;
     }

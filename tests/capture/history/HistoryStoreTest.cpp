@@ -9,13 +9,13 @@
 #include "HistoryTestSupport.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using kx::test::historyImage;
@@ -74,7 +74,8 @@ protected:
 TEST_F(HistoryStoreTest, AddWritesPngWithDpiThumbnailAndIndexNewestFirst)
 {
     auto store = makeStore();
-    const HistoryEntry big = store->add(capture(1200, 800, 2.0, SourceKind::window, {}, QStringLiteral("Editor")));
+    const HistoryEntry big =
+        store->add(capture(1200, 800, 2.0, SourceKind::window, {}, QStringLiteral("Editor")));
     const HistoryEntry small = store->add(capture(300, 200, 1.0, SourceKind::area));
     EXPECT_EQ(store->entries().first().id, small.id);
     EXPECT_FALSE(big.ocrText.has_value());
@@ -87,9 +88,10 @@ TEST_F(HistoryStoreTest, AddWritesPngWithDpiThumbnailAndIndexNewestFirst)
     const QImage full = png.read();
     ASSERT_EQ(full.size(), QSize(1200, 800));
     EXPECT_EQ(scaleFromDotsPerMeter(full.dotsPerMeterX()), 2.0);
-    EXPECT_LE(test::maxChannelDifference(full.convertToFormat(QImage::Format_ARGB32),
-                                         store->loadImage(big.id)->image.convertToFormat(QImage::Format_ARGB32)),
-              0);
+    EXPECT_LE(
+        test::maxChannelDifference(full.convertToFormat(QImage::Format_ARGB32),
+                                   store->loadImage(big.id)->image.convertToFormat(QImage::Format_ARGB32)),
+        0);
 
     QImageReader thumb(dir.filePath(name + ".thumb.jpg"));
     EXPECT_EQ(QByteArray(thumb.format()), QByteArray("jpeg"));
@@ -104,7 +106,8 @@ TEST_F(HistoryStoreTest, AddWritesPngWithDpiThumbnailAndIndexNewestFirst)
 
     // A PNG in the folder that no entry names still loads, with scale 2.
     const QUuid stray = QUuid::createUuid();
-    ASSERT_TRUE(QFile::copy(dir.filePath(uuidText(small.id) + ".png"), dir.filePath(uuidText(stray) + ".png")));
+    ASSERT_TRUE(
+        QFile::copy(dir.filePath(uuidText(small.id) + ".png"), dir.filePath(uuidText(stray) + ".png")));
     ASSERT_TRUE(store->loadImage(stray).has_value());
     EXPECT_EQ(store->loadImage(stray)->scale, 2.0);
     EXPECT_FALSE(store->loadImage(QUuid::createUuid()).has_value());
@@ -139,7 +142,8 @@ TEST_F(HistoryStoreTest, AgeLimitKeepsTheExactCutoffAndFavourites)
     const QDateTime now = clock.now;
     const HistoryEntry atCutoff = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86400)));
     const HistoryEntry older = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86401)));
-    const HistoryEntry olderStarred = store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86401 * 3)));
+    const HistoryEntry olderStarred =
+        store->add(capture(40, 30, 1, SourceKind::area, now.addSecs(-86401 * 3)));
     store->toggleFavorite(olderStarred.id);
     const HistoryEntry fresh = store->add(capture(40, 30, 1, SourceKind::area, now));
 
@@ -228,8 +232,9 @@ TEST_F(HistoryStoreTest, OneBadRecordDoesNotTakeTheOthersWithIt)
     good.height = 10;
     QByteArray text = encodeIndex({good});
     text.chop(1);
-    text += ",{\"id\":\"00C0FFEE-0000-4000-8000-000000000001\",\"date\":\"2026-01-01T00:00:00Z\","
-            "\"width\":1,\"height\":1,\"scale\":1,\"kind\":\"hologram\",\"favorite\":false}]";
+    text +=
+        ",{\"id\":\"00C0FFEE-0000-4000-8000-000000000001\",\"date\":\"2026-01-01T00:00:00Z\","
+        "\"width\":1,\"height\":1,\"scale\":1,\"kind\":\"hologram\",\"favorite\":false}]";
     ASSERT_TRUE(writeFileAtomically(dir.filePath("index.json"), text));
 
     auto store = makeStore();
