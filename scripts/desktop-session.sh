@@ -36,26 +36,47 @@ mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 unset KAPTORIX_DATA_DIR WAYLAND_DISPLAY QT_QPA_PLATFORM
 export XDG_SESSION_TYPE=x11
 
-# --- X server: let it choose a free display number and tell us through a pipe.
+# --- X server: let it choose a free display number and tell us through a pipe. Servers
+# started at the same moment by parallel tests race for one number, so starts are taken one
+# at a time (a lock held until the server answers), and a failed start is retried.
+exec 9>"${TMPDIR:-/tmp}/kx-xvfb-start.lock"
+flock -w 120 9 || true
 screens=(${KX_SCREENS:-1920x1080x24})
 sargs=()
 for i in "${!screens[@]}"; do sargs+=(-screen "$i" "${screens[$i]}"); done
-exec 3<> <(:)
-Xvfb -displayfd 3 "${sargs[@]}" -nolisten tcp +extension XTEST +extension MIT-SHM \
-  >"$WORK/xvfb.log" 2>&1 3>&3 &
-PIDS+=($!)
 dpy=""
-for _ in $(seq 200); do
-  if read -r -t 0.05 dpy <&3 && [ -n "$dpy" ]; then break; fi
-  kill -0 "${PIDS[0]}" 2>/dev/null || break
+for attempt in 1 2 3 4 5 6; do
+  exec 3<> <(:)
+  Xvfb -displayfd 3 "${sargs[@]}" -nolisten tcp +extension XTEST +extension MIT-SHM \
+    >"$WORK/xvfb.log" 2>&1 3>&3 9>&- &
+  xpid=$!
+  for _ in $(seq 600); do
+    if read -r -t 0.05 dpy <&3 && [ -n "$dpy" ]; then break; fi
+    kill -0 "$xpid" 2>/dev/null || break
+  done
+  exec 3<&-
+  if [ -n "$dpy" ]; then
+    for _ in $(seq 600); do
+      kill -0 "$xpid" 2>/dev/null || break
+      DISPLAY=":$dpy" xdpyinfo >/dev/null 2>&1 && break
+      sleep 0.05
+    done
+    if kill -0 "$xpid" 2>/dev/null && DISPLAY=":$dpy" xdpyinfo >/dev/null 2>&1; then
+      PIDS+=($xpid)
+      break
+    fi
+  fi
+  kill "$xpid" 2>/dev/null; wait "$xpid" 2>/dev/null
+  dpy=""
+  sleep "0.$((RANDOM % 9 + 1))"
 done
-exec 3<&-
 if [ -z "$dpy" ]; then
   echo "SKIP: Xvfb could not start: $(tail -3 "$WORK/xvfb.log")" >&2
   exit 77
 fi
+flock -u 9
+exec 9>&-
 export DISPLAY=":$dpy"
-for _ in $(seq 200); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 
 # --- D-Bus session bus and an unlocked keyring; the keyring must be unlocked before anything
 # with DISPLAY set could ask for it, or its prompt would block the test forever.
@@ -63,12 +84,12 @@ dbus-daemon --session --nofork --nopidfile --address="unix:path=$XDG_RUNTIME_DIR
   >"$WORK/dbus.log" 2>&1 &
 PIDS+=($!)
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$XDG_RUNTIME_DIR/bus"
-for _ in $(seq 200); do [ -S "$XDG_RUNTIME_DIR/bus" ] && break; sleep 0.05; done
+for _ in $(seq 600); do [ -S "$XDG_RUNTIME_DIR/bus" ] && break; sleep 0.05; done
 if need gnome-keyring-daemon; then
   printf '%s' "kaptorix-test" | DISPLAY= gnome-keyring-daemon --foreground --unlock \
     --components=secrets >"$WORK/keyring.log" 2>&1 &
   PIDS+=($!)
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
       org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null \
       | grep -q 'boolean true' && break
@@ -79,7 +100,7 @@ fi
 # --- window manager and tray host
 openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
 PIDS+=($!)
-for _ in $(seq 200); do
+for _ in $(seq 600); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.05
 done
