@@ -65,12 +65,6 @@ TEST(DragGeometry, ShiftMakesASquareThatTheEdgesCut)
     EXPECT_EQ(dragRect({780, 10}, {790, 60}, {800, 600}, 1, true), QRectF(780, 10, 20, 50));
 }
 
-TEST(DragGeometry, PixelUnderAPointIsClampedToTheImage)
-{
-    EXPECT_EQ(pixelPoint({10.7, 3.2}, 2, {100, 100}), QPoint(21, 6));
-    EXPECT_EQ(pixelPoint({-3, 400}, 1, {100, 50}), QPoint(0, 49));
-}
-
 TEST(OverlayDrag, SpaceMovesTheRectangleAtItsSize)
 {
     OverlayState s = areaState();
@@ -162,14 +156,6 @@ TEST(WindowPicking, FrontMostWindowUnderThePointerWins)
     EXPECT_EQ(pick.rect, QRectF(-120, 700, 400, 300));
 }
 
-TEST(WindowPicking, LabelNamesOwnerTitleAndPixelSize)
-{
-    EXPECT_EQ(windowLabelText(windowInfo(1, {}, "Files", "Home"), QRectF(0, 0, 300, 200), 2),
-              QString("Files — Home  ·  600 × 400"));
-    EXPECT_EQ(windowLabelText(windowInfo(1, {}, "Files"), QRectF(0, 0, 300, 200), 1),
-              QString("Files  ·  300 × 200"));
-}
-
 TEST(Loupe, CentrePixelIsTheFrozenPixel)
 {
     for (double scale : {1.0, 2.0}) {
@@ -230,12 +216,3 @@ TEST(Loupe, CardFlipsAwayFromTheEdges)
     EXPECT_EQ(loupeCard({500, 593.5}, bounds, 46).top(), 593.5 - 22 - 135 - 46);
 }
 
-TEST(Labels, GoAboveBelowOrInsideTheirRectangle)
-{
-    const QSizeF bounds(800, 600);
-    const QSizeF pill(100, 26);
-    EXPECT_EQ(labelOrigin(QRectF(50, 100, 200, 100), pill, bounds), QPointF(50, 68));
-    EXPECT_EQ(labelOrigin(QRectF(50, 10, 200, 100), pill, bounds), QPointF(50, 116));
-    EXPECT_EQ(labelOrigin(QRectF(0, 10, 800, 580), pill, bounds), QPointF(4, 16));
-    EXPECT_EQ(labelOrigin(QRectF(750, 300, 40, 40), pill, bounds).x(), 696);
-}

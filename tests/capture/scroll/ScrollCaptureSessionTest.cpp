@@ -250,17 +250,6 @@ TEST(ScrollHudPlacement, BelowAboveBesideOrAtTheBottom)
     EXPECT_EQ(at(QRectF(0, 0, 1920, 1080)), QPointF(760, 1080 - 24 - 60));
 }
 
-TEST(ScrollIdentity, SamePixelsOnly)
-{
-    const QImage a = makePage(200, 100);
-    QImage b = a.copy();
-    EXPECT_TRUE(ScrollCaptureSession::identical(a, b));
-    b.setPixel(199, 99, qRgb(1, 2, 3));
-    EXPECT_FALSE(ScrollCaptureSession::identical(a, b));
-    EXPECT_FALSE(ScrollCaptureSession::identical(a, a.copy(0, 0, 200, 99)));
-    EXPECT_FALSE(ScrollCaptureSession::identical(a, QImage()));
-}
-
 TEST(ScrollHudView, FollowsTheModel)
 {
     ScrollCaptureModel model;
