@@ -9,9 +9,9 @@
 namespace kx {
 
 struct LoupeSample {
-    QPoint pixel;   // in frozen-image pixels from its top-left corner
-    QImage image;   // 15 x 15, the sampled pixel at (7, 7); outside the frozen image: clear
-    QColor color;   // the sampled pixel, opaque
+    QPoint pixel;  // in frozen-image pixels from its top-left corner
+    QImage image;  // 15 x 15, the sampled pixel at (7, 7); outside the frozen image: clear
+    QColor color;  // the sampled pixel, opaque
 };
 
 class LoupeSampler {

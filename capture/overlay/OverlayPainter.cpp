@@ -133,13 +133,13 @@ bool OverlayPainter::showsLoupe(const OverlayState& state, const OverlayLook& lo
 bool OverlayPainter::showsHint(const OverlayState& state) const
 {
     switch (mode_) {
-    case SelectionMode::colorPicker:
-        return true;
-    case SelectionMode::window:
-        return !state.hovered();
-    case SelectionMode::area:
-    case SelectionMode::scrollArea:
-        return !state.anchor() && !state.selection();
+        case SelectionMode::colorPicker:
+            return true;
+        case SelectionMode::window:
+            return !state.hovered();
+        case SelectionMode::area:
+        case SelectionMode::scrollArea:
+            return !state.anchor() && !state.selection();
     }
     return false;
 }
@@ -210,8 +210,7 @@ void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state, cons
     auto blit = [&](const QImage& image, const QRectF& r) {
         p.drawImage(r, image, QRectF(r.topLeft() * scale, r.size() * scale));
     };
-    const std::optional<QRectF> clear =
-        mode_ == SelectionMode::colorPicker ? std::nullopt : clearRect(state);
+    const std::optional<QRectF> clear = mode_ == SelectionMode::colorPicker ? std::nullopt : clearRect(state);
     for (const QRect& r : area) {
         if (mode_ == SelectionMode::colorPicker) {
             blit(plain_, r);
@@ -227,7 +226,8 @@ void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state, cons
 }
 
 template <typename Paint>
-const QImage& OverlayPainter::sprite(Sprite& cache, const QString& key, QSizeF size, double margin, Paint paint) const
+const QImage& OverlayPainter::sprite(Sprite& cache, const QString& key, QSizeF size, double margin,
+                                     Paint paint) const
 {
     if (cache.key == key && !cache.image.isNull())
         return cache.image;
@@ -288,13 +288,14 @@ void OverlayPainter::drawLoupe(QPainter& p, OverlayState& state, QPointF at, con
                             .arg(sample->pixel.y())
                             .arg(sample->color.rgba())
                             .arg(int(look.colorFormat));
-    const QImage& image = sprite(loupeSprite_, key, card.size(), kLoupeMargin, [&](QPainter& q, QPointF origin) {
-        paintLoupe(q, QRectF(origin, card.size()), *sample, look);
-    });
+    const QImage& image = sprite(
+        loupeSprite_, key, card.size(), kLoupeMargin,
+        [&](QPainter& q, QPointF origin) { paintLoupe(q, QRectF(origin, card.size()), *sample, look); });
     p.drawImage(card.topLeft() - QPointF(kLoupeMargin, kLoupeMargin), image);
 }
 
-void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& s, const OverlayLook& look) const
+void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& s,
+                                const OverlayLook& look) const
 {
     const bool picker = mode_ == SelectionMode::colorPicker;
     const double footer = card.height() - kLoupeSide;
@@ -380,7 +381,8 @@ void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSamp
     p.restore();
 }
 
-void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& look, const QRegion& area) const
+void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& look,
+                           const QRegion& area) const
 {
     // One rectangle of the repainted area at a time: with a plain rectangle as clip the
     // painter takes its fast paths, while a many-piece clip over a screen-sized view makes
@@ -393,7 +395,8 @@ void OverlayPainter::paint(QPainter& p, OverlayState& state, const OverlayLook& 
     }
 }
 
-void OverlayPainter::paintPart(QPainter& p, OverlayState& state, const OverlayLook& look, const QRect& area) const
+void OverlayPainter::paintPart(QPainter& p, OverlayState& state, const OverlayLook& look,
+                               const QRect& area) const
 {
     const QSizeF bounds = state.bounds();
     drawBackground(p, state, QRegion(area));

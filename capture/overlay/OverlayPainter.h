@@ -23,7 +23,7 @@ struct OverlayVisual {
     std::optional<QRectF> label;      // size or window label pill
     QString labelText;
     std::optional<QPointF> crosshair;
-    std::optional<QRectF> loupe;      // the card
+    std::optional<QRectF> loupe;  // the card
     QPoint loupePixel;
     std::optional<QRectF> hint;
 
@@ -60,7 +60,8 @@ private:
     QRectF labelRect(const QString& text, const QRectF& near, QSizeF bounds) const;
     QRectF hintRect(QSizeF bounds) const;
     void drawLoupe(QPainter& p, OverlayState& state, QPointF at, const OverlayLook& look) const;
-    void paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& sample, const OverlayLook& look) const;
+    void paintLoupe(QPainter& p, const QRectF& card, const LoupeSample& sample,
+                    const OverlayLook& look) const;
     // A decoration drawn once into a small transparent picture with room for its shadow;
     // painting it straight onto the screen-sized view costs far more than copying it.
     struct Sprite {

@@ -59,30 +59,30 @@ OverlayReaction OverlayState::mousePressed(QPointF point)
     mouse_ = point;
     OverlayReaction r = redraw();
     switch (mode_) {
-    case SelectionMode::area:
-    case SelectionMode::scrollArea:
-        anchor_ = QPointF(std::clamp(point.x(), 0.0, bounds_.width()),
-                          std::clamp(point.y(), 0.0, bounds_.height()));
-        current_ = point;
-        lastDrag_ = point;
-        selection_.reset();
-        break;
-    case SelectionMode::window:
-        updateHover(point);
-        if (hovered_) {
+        case SelectionMode::area:
+        case SelectionMode::scrollArea:
+            anchor_ = QPointF(std::clamp(point.x(), 0.0, bounds_.width()),
+                              std::clamp(point.y(), 0.0, bounds_.height()));
+            current_ = point;
+            lastDrag_ = point;
+            selection_.reset();
+            break;
+        case SelectionMode::window:
+            updateHover(point);
+            if (hovered_) {
+                r.end = OverlayReaction::End::chosen;
+                r.rect = windows_[*hovered_].rect;
+                r.window = windows_[*hovered_].info;
+            }
+            break;
+        case SelectionMode::colorPicker: {
+            const auto sample = sampler_.sample(point);
             r.end = OverlayReaction::End::chosen;
-            r.rect = windows_[*hovered_].rect;
-            r.window = windows_[*hovered_].info;
+            r.rect = QRectF(point, QSizeF(0, 0));
+            if (sample)
+                r.color = sample->color;
+            break;
         }
-        break;
-    case SelectionMode::colorPicker: {
-        const auto sample = sampler_.sample(point);
-        r.end = OverlayReaction::End::chosen;
-        r.rect = QRectF(point, QSizeF(0, 0));
-        if (sample)
-            r.color = sample->color;
-        break;
-    }
     }
     return r;
 }

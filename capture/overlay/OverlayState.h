@@ -24,8 +24,7 @@ struct OverlayReaction {
 
 class OverlayState {
 public:
-    OverlayState(SelectionMode mode, QSizeF bounds, QImage frozen, double scale,
-                 QList<LocalWindow> windows);
+    OverlayState(SelectionMode mode, QSizeF bounds, QImage frozen, double scale, QList<LocalWindow> windows);
 
     OverlayReaction mouseMoved(QPointF point);
     OverlayReaction mouseExited();

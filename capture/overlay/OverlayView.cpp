@@ -22,8 +22,8 @@ OverlayView::OverlayView(QScreen* screen, const QImage& frozen, double scale, Se
       frozen_(frozen),
       scale_(scale),
       session_(session),
-      state_(mode, screen ? QSizeF(screen->geometry().size()) : QSizeF(frozen.size()) / scale, frozen,
-             scale, std::move(windows)),
+      state_(mode, screen ? QSizeF(screen->geometry().size()) : QSizeF(frozen.size()) / scale, frozen, scale,
+             std::move(windows)),
       painter_(frozen, scale, mode)
 {
     look_.showLoupe = Prefs::boolean(QStringLiteral("showLoupe"));

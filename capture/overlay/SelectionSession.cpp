@@ -14,20 +14,21 @@ namespace kx {
 QString selectionHint(SelectionMode mode)
 {
     switch (mode) {
-    case SelectionMode::area:
-        return kx::tr("Drag to select · Space moves · Shift = square · Esc cancels",
-                      "Húzással jelölj ki · Szóköz: mozgatás · Shift: négyzet · Esc: mégse",
-                      "Ziehen zum Auswählen · Leertaste verschiebt · Umschalt = Quadrat · Esc bricht ab");
-    case SelectionMode::window:
-        return kx::tr("Click a window to capture it · Esc to cancel",
-                      "Kattints egy ablakra a rögzítéshez · Esc: mégse",
-                      "Klicke auf ein Fenster, um es aufzunehmen · Esc zum Abbrechen");
-    case SelectionMode::colorPicker:
-        return kx::tr("Click to copy the color · Esc to cancel", "Kattints a szín másolásához · Esc: mégse",
-                      "Klicke, um die Farbe zu kopieren · Esc zum Abbrechen");
-    case SelectionMode::scrollArea:
-        return kx::tr("Select the area to scroll-capture", "Jelöld ki a görgetve rögzítendő területet",
-                      "Bereich für die Scroll-Aufnahme auswählen");
+        case SelectionMode::area:
+            return kx::tr("Drag to select · Space moves · Shift = square · Esc cancels",
+                          "Húzással jelölj ki · Szóköz: mozgatás · Shift: négyzet · Esc: mégse",
+                          "Ziehen zum Auswählen · Leertaste verschiebt · Umschalt = Quadrat · Esc bricht ab");
+        case SelectionMode::window:
+            return kx::tr("Click a window to capture it · Esc to cancel",
+                          "Kattints egy ablakra a rögzítéshez · Esc: mégse",
+                          "Klicke auf ein Fenster, um es aufzunehmen · Esc zum Abbrechen");
+        case SelectionMode::colorPicker:
+            return kx::tr("Click to copy the color · Esc to cancel",
+                          "Kattints a szín másolásához · Esc: mégse",
+                          "Klicke, um die Farbe zu kopieren · Esc zum Abbrechen");
+        case SelectionMode::scrollArea:
+            return kx::tr("Select the area to scroll-capture", "Jelöld ki a görgetve rögzítendő területet",
+                          "Bereich für die Scroll-Aufnahme auswählen");
     }
     return {};
 }
@@ -88,8 +89,9 @@ void SelectionSession::show()
     const QPoint pointer = QCursor::pos();
     OverlayWindow* key = nullptr;
     for (const FrozenScreen& entry : std::as_const(frozen_)) {
-        const QRect geometry = entry.screen ? entry.screen->geometry()
-                                            : QRect(QPoint(0, 0), (QSizeF(entry.image.size()) / entry.scale).toSize());
+        const QRect geometry = entry.screen
+                                   ? entry.screen->geometry()
+                                   : QRect(QPoint(0, 0), (QSizeF(entry.image.size()) / entry.scale).toSize());
         auto* view = new OverlayView(entry.screen, entry.image, entry.scale, mode_, this,
                                      localWindows(windows_, geometry.topLeft(), geometry.size()));
         auto* window = new OverlayWindow(entry.screen, view);

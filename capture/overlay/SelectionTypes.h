@@ -20,8 +20,8 @@ struct SelectionResult {
     // selection; window: the window's frame on that display (it may reach past the
     // edges); colour picker: the clicked point with zero size.
     QRectF rect;
-    QImage frozen;       // the display's frozen image, full size in pixels
-    double scale = 1.0;  // pixels per point of that display
+    QImage frozen;                     // the display's frozen image, full size in pixels
+    double scale = 1.0;                // pixels per point of that display
     std::optional<WindowInfo> window;  // window picks only
     std::optional<QColor> color;       // colour picks whose pixel could be sampled
 };

@@ -51,7 +51,11 @@ ScrollCaptureSession::ScrollCaptureSession(QScreen* screen, const QRectF& rect, 
 
 ScrollCaptureSession::ScrollCaptureSession(QScreen* screen, const QRectF& rect, Environment environment,
                                            QObject* parent)
-    : QObject(parent), screen_(screen), rect_(rect), env_(std::move(environment)), scrollStep_(rect.height() / 2)
+    : QObject(parent),
+      screen_(screen),
+      rect_(rect),
+      env_(std::move(environment)),
+      scrollStep_(rect.height() / 2)
 {
 }
 
@@ -180,9 +184,10 @@ void ScrollCaptureSession::autoStep()
                     scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
                     if (misses_ >= 4) {
                         model_.setAutoScroll(false);
-                        model_.setWarning(kx::tr("Could not follow the scroll, stopped auto mode.",
-                                                 "Nem sikerült követni a görgetést, az automatikus mód leállt.",
-                                                 "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
+                        model_.setWarning(
+                            kx::tr("Could not follow the scroll, stopped auto mode.",
+                                   "Nem sikerült követni a görgetést, az automatikus mód leállt.",
+                                   "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
                     }
                     afterStep();
                 });
@@ -205,7 +210,8 @@ void ScrollCaptureSession::manualStep()
                 model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                         "Aufnahme… weiter scrollen"));
             } else if (outcome.kind == Kind::noMatch) {
-                model_.setWarning(kx::tr("Scroll slower or only downwards", "Görgess lassabban, vagy csak lefelé",
+                model_.setWarning(kx::tr("Scroll slower or only downwards",
+                                         "Görgess lassabban, vagy csak lefelé",
                                          "Langsamer oder nur nach unten scrollen"));
             }
             after(env_.settleMs, [this] { afterStep(); });
@@ -217,7 +223,8 @@ void ScrollCaptureSession::afterStep()
 {
     if (stitcher_ && stitcher_->stitchedHeight() >= maxHeight_) {
         finished_ = true;
-        model_.setWarning(kx::tr("Maximum height reached", "Elérte a legnagyobb magasságot", "Maximale Höhe erreicht"));
+        model_.setWarning(
+            kx::tr("Maximum height reached", "Elérte a legnagyobb magasságot", "Maximale Höhe erreicht"));
     }
     step();
 }
@@ -233,9 +240,9 @@ void ScrollCaptureSession::end()
     } else {
         result.image = stitcher_ ? stitcher_->finish() : QImage();
         if (result.image.isNull())
-            result.error = CaptureError::failed(kx::tr("The stitched image could not be made.",
-                                                       "Az összefűzött kép nem készült el.",
-                                                       "Das zusammengesetzte Bild konnte nicht erstellt werden."));
+            result.error = CaptureError::failed(
+                kx::tr("The stitched image could not be made.", "Az összefűzött kép nem készült el.",
+                       "Das zusammengesetzte Bild konnte nicht erstellt werden."));
     }
     teardown();
     if (done_)
@@ -257,9 +264,10 @@ void ScrollCaptureSession::toggleAuto()
 {
     if (!model_.autoScroll()) {
         if (!env_.scroller || !env_.scroller->available()) {
-            model_.setWarning(kx::tr("Allow Accessibility for auto-scroll, then try again.",
-                                     "Engedélyezd az akadálymentesítést az automatikus görgetéshez, majd próbáld újra.",
-                                     "Erlaube die Bedienungshilfen für Auto-Scroll und versuche es erneut."));
+            model_.setWarning(
+                kx::tr("Allow Accessibility for auto-scroll, then try again.",
+                       "Engedélyezd az akadálymentesítést az automatikus görgetéshez, majd próbáld újra.",
+                       "Erlaube die Bedienungshilfen für Auto-Scroll und versuche es erneut."));
             return;
         }
         model_.setWarning(std::nullopt);

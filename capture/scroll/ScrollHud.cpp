@@ -21,8 +21,8 @@ QPointF hudPlacement(const QRectF& screen, const QRectF& rect, const QSizeF& hud
     const double margin = 8;
     const double gap = 12;
     // The border reaches 4 points past the rectangle; the HUD keeps clear of it too.
-    const QRectF keepOut = rect.adjusted(-ScrollBorder::kOutset, -ScrollBorder::kOutset, ScrollBorder::kOutset,
-                                         ScrollBorder::kOutset);
+    const QRectF keepOut = rect.adjusted(-ScrollBorder::kOutset, -ScrollBorder::kOutset,
+                                         ScrollBorder::kOutset, ScrollBorder::kOutset);
     auto clampX = [&](double x) {
         return std::min(std::max(x, screen.left() + margin), screen.right() - w - margin);
     };
@@ -80,12 +80,13 @@ public:
             if (model_->onToggleAuto)
                 model_->onToggleAuto();
         });
-        auto* done = new ChromeButton(QString(), kx::tr("Done ↩", "Kész ↩", "Fertig ↩"), ChromeButtonStyle{}, [this] {
-            if (model_->onDone)
-                model_->onDone();
-        });
-        auto* cancel = new ChromeButton(QString(), kx::tr("Cancel ⎋", "Mégse ⎋", "Abbrechen ⎋"), ChromeButtonStyle{},
-                                        [this] {
+        auto* done =
+            new ChromeButton(QString(), kx::tr("Done ↩", "Kész ↩", "Fertig ↩"), ChromeButtonStyle{}, [this] {
+                if (model_->onDone)
+                    model_->onDone();
+            });
+        auto* cancel = new ChromeButton(QString(), kx::tr("Cancel ⎋", "Mégse ⎋", "Abbrechen ⎋"),
+                                        ChromeButtonStyle{}, [this] {
                                             if (model_->onCancel)
                                                 model_->onCancel();
                                         });
@@ -100,8 +101,9 @@ public:
         counter_->setText(model_->counterText());
         warning_->setText(model_->warning().value_or(QString()));
         warning_->setVisible(model_->warning().has_value());
-        toggle_->setTitle(model_->autoScroll() ? kx::tr("Pause", "Szünet", "Pause")
-                                               : kx::tr("Auto-scroll", "Automatikus görgetés", "Auto-Scroll"));
+        toggle_->setTitle(model_->autoScroll()
+                              ? kx::tr("Pause", "Szünet", "Pause")
+                              : kx::tr("Auto-scroll", "Automatikus görgetés", "Auto-Scroll"));
         QPalette pal = palette();
         counter_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::secondary(pal).name(QColor::HexArgb)));
         warning_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::systemOrange().name(QColor::HexArgb)));
@@ -148,8 +150,9 @@ ScrollHud::ScrollHud(ScrollCaptureModel* model) : FloatingPanel(new HudContent(m
 
 ScrollBorder::ScrollBorder(const QRectF& globalRect)
 {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
-                   Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                   Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
+                   Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
     setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -52,8 +52,7 @@ StitchSignature StitchSignature::of(const QImage& source)
     StitchSignature sig;
     if (source.isNull())
         return sig;
-    const QImage image = isPlain32(source.format()) ? source
-                                                    : source.convertToFormat(QImage::Format_RGB32);
+    const QImage image = isPlain32(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width();
     const int h = image.height();
     sig.height = h;

@@ -39,8 +39,8 @@ bool StripStore::append(const QImage& image, int from, int count)
 {
     if (count <= 0)
         return true;
-    if (from < 0 || from + count > image.height() || image.width() != width_ ||
-        image.format() != format_ || bytesPerRow_ == 0)
+    if (from < 0 || from + count > image.height() || image.width() != width_ || image.format() != format_ ||
+        bytesPerRow_ == 0)
         return false;
     if (!reserve(std::size_t(rows_) + std::size_t(count)))
         return false;
@@ -58,8 +58,8 @@ QImage StripStore::take()
     // Give back the unused tail before the block becomes the image.
     if (auto* p = static_cast<unsigned char*>(std::realloc(data_, std::size_t(rows_) * bytesPerRow_)))
         data_ = p;
-    QImage image(data_, width_, rows_, qsizetype(bytesPerRow_), format_,
-                 [](void* block) { std::free(block); }, data_);
+    QImage image(
+        data_, width_, rows_, qsizetype(bytesPerRow_), format_, [](void* block) { std::free(block); }, data_);
     if (image.isNull())
         std::free(data_);
     data_ = nullptr;

@@ -11,10 +11,10 @@ namespace kx {
 namespace {
 
 constexpr int S = kSignatureSamples;
-constexpr double kSameMean = 0.35;     // below: the same picture
+constexpr double kSameMean = 0.35;          // below: the same picture
 constexpr std::uint64_t kFixedRow = 2 * S;  // a row this close at the same index stays put
-constexpr double kAcceptMean = 7.0;    // the fine match must be at least this good
-constexpr double kSteadySlack = 0.4;   // a shift this close to the best keeps the scroll steady
+constexpr double kAcceptMean = 7.0;         // the fine match must be at least this good
+constexpr double kSteadySlack = 0.4;        // a shift this close to the best keeps the scroll steady
 
 bool isPlain32(QImage::Format f)
 {
@@ -111,8 +111,8 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame)
     int bestShift = 0;
     for (const int c : order) {
         const int n = spanC - c;
-        const std::uint64_t sum = rowsDistanceBounded(reference_.coarseRow(topC + c),
-                                                      next.coarseRow(topC), std::size_t(n), bestSum);
+        const std::uint64_t sum = rowsDistanceBounded(reference_.coarseRow(topC + c), next.coarseRow(topC),
+                                                      std::size_t(n), bestSum);
         if (sum > bestSum)
             continue;  // abandoned
         means[std::size_t(c)] = double(sum) / (double(n) * S);
@@ -141,8 +141,7 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame)
         if (n <= band / 2 || top + dy >= R)
             continue;
         const double mean =
-            double(rowsDistance(reference_.row(top + dy), next.row(top), std::size_t(n))) /
-            (double(n) * S);
+            double(rowsDistance(reference_.row(top + dy), next.row(top), std::size_t(n))) / (double(n) * S);
         if (mean < bestMean) {
             bestMean = mean;
             bestDy = dy;
@@ -203,8 +202,7 @@ QImage VerticalStitcher::finish()
 
 std::size_t VerticalStitcher::retainedBytes() const
 {
-    return std::size_t(firstFrame_.sizeInBytes()) + std::size_t(bottomBand_.sizeInBytes()) +
-           strips_.bytes();
+    return std::size_t(firstFrame_.sizeInBytes()) + std::size_t(bottomBand_.sizeInBytes()) + strips_.bytes();
 }
 
 }  // namespace kx

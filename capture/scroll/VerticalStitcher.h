@@ -55,8 +55,8 @@ private:
     int height_ = 0;
     QImage::Format format_ = QImage::Format_RGB32;
     QColorSpace colorSpace_;
-    QImage firstFrame_;   // whole, until the first step fixes which of its rows are used
-    QImage bottomBand_;   // fixed bottom rows of the last accepted frame
+    QImage firstFrame_;  // whole, until the first step fixes which of its rows are used
+    QImage bottomBand_;  // fixed bottom rows of the last accepted frame
     StitchSignature reference_;
     StripStore strips_;
     int steps_ = 0;

@@ -4,12 +4,12 @@
 #include "capture/overlay/SelectionSession.h"
 #include "core/Prefs.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
-#include <benchmark/benchmark.h>
 #include <random>
 
 using namespace kx;

@@ -9,11 +9,11 @@
 #include "FixtureClient.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -32,7 +32,8 @@ protected:
     void SetUp() override
     {
         expectedPath_ = dir_.filePath("page.png");
-        fixture_ = std::make_unique<FixtureClient>(QStringList{"--at", "300", "160", "--expected", expectedPath_});
+        fixture_ =
+            std::make_unique<FixtureClient>(QStringList{"--at", "300", "160", "--expected", expectedPath_});
         ASSERT_TRUE(fixture_->waitReady());
         expectedPage_ = QImage(expectedPath_).convertToFormat(QImage::Format_RGB32);
         ASSERT_FALSE(expectedPage_.isNull());
@@ -58,7 +59,10 @@ protected:
         });
     }
 
-    bool waitFinished() { return waitFor([&] { return finished_; }, 20000); }
+    bool waitFinished()
+    {
+        return waitFor([&] { return finished_; }, 20000);
+    }
 
     // The overlays are gone from the screen.
     static bool overlaysGone()
@@ -89,8 +93,8 @@ TEST_F(OverlayDesktop, AreaDragReturnsExactlyTheDraggedPixels)
     const QPoint to = area.topLeft() + QPoint(430, 300);
     ASSERT_TRUE(start(SelectionMode::area));
     ASSERT_TRUE(xdotool({"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1",
-                         "mousemove", QString::number(from.x() + 100), QString::number(from.y() + 50), "mousemove",
-                         QString::number(to.x()), QString::number(to.y()), "mouseup", "1"}));
+                         "mousemove", QString::number(from.x() + 100), QString::number(from.y() + 50),
+                         "mousemove", QString::number(to.x()), QString::number(to.y()), "mouseup", "1"}));
     ASSERT_TRUE(waitFinished());
     ASSERT_TRUE(result_);
     EXPECT_EQ(result_->screen, QGuiApplication::primaryScreen());
@@ -98,7 +102,8 @@ TEST_F(OverlayDesktop, AreaDragReturnsExactlyTheDraggedPixels)
     const QRect pixels = ScreenCapturer::pixelRect(result_->rect, result_->scale);
     const QImage chosen = result_->frozen.copy(pixels).convertToFormat(QImage::Format_RGB32);
     // What the fixture shows there: its header and the top of its page.
-    const QImage shown = expectedPage_.copy(QRect(from - area.topLeft(), QSize(to.x() - from.x(), to.y() - from.y())));
+    const QImage shown =
+        expectedPage_.copy(QRect(from - area.topLeft(), QSize(to.x() - from.x(), to.y() - from.y())));
     chosen.save(artifactDir("overlay-desktop") + "/drag.png");
     EXPECT_EQ(maxChannelDifference(chosen, shown), 0);
     EXPECT_TRUE(overlaysGone());
@@ -113,7 +118,8 @@ TEST_F(OverlayDesktop, WindowPickReturnsTheFixtureFrame)
     ASSERT_TRUE(listed) << "the fixture is in the window list";
     ASSERT_TRUE(start(SelectionMode::window));
     const QPoint inside = fixture_->area().center();
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y()), "click", "1"}));
     ASSERT_TRUE(waitFinished());
     ASSERT_TRUE(result_ && result_->window);
     EXPECT_EQ(result_->window->id, fixture_->windowId());
@@ -126,7 +132,8 @@ TEST_F(OverlayDesktop, ColourSampleReturnsTheFixtureColour)
 {
     ASSERT_TRUE(start(SelectionMode::colorPicker));
     const QPoint onHeader = fixture_->area().topLeft() + QPoint(12, 10);
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(onHeader.x()), QString::number(onHeader.y()), "click", "1"}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(onHeader.x()), QString::number(onHeader.y()), "click", "1"}));
     ASSERT_TRUE(waitFinished());
     ASSERT_TRUE(result_ && result_->color);
     EXPECT_EQ(result_->color->name(), QString("#2e86c1"));

@@ -1,8 +1,8 @@
 #include "capture/overlay/OverlayGeometry.h"
 #include "capture/overlay/OverlayState.h"
 
-#include <QImage>
 #include <gtest/gtest.h>
+#include <QImage>
 #include <random>
 
 using namespace kx;
@@ -24,8 +24,8 @@ QImage randomImage(int w, int h, unsigned seed)
 
 OverlayState areaState(QSizeF bounds = {400, 300}, double scale = 1, SelectionMode mode = SelectionMode::area)
 {
-    return OverlayState(mode, bounds, randomImage(int(bounds.width() * scale), int(bounds.height() * scale), 1),
-                        scale, {});
+    return OverlayState(mode, bounds,
+                        randomImage(int(bounds.width() * scale), int(bounds.height() * scale), 1), scale, {});
 }
 
 WindowInfo windowInfo(quint32 id, QRect frame, QString owner = "App", QString title = {})
@@ -215,4 +215,3 @@ TEST(Loupe, CardFlipsAwayFromTheEdges)
     EXPECT_EQ(loupeCard({500, 593}, bounds, 46).top(), 615);
     EXPECT_EQ(loupeCard({500, 593.5}, bounds, 46).top(), 593.5 - 22 - 135 - 46);
 }
-

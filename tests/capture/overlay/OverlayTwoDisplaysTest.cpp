@@ -8,11 +8,11 @@
 #include "FixtureClient.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -61,8 +61,9 @@ TEST(OverlayTwoDisplays, DragOnTheSecondDisplayReturnsItsPixels)
     ASSERT_TRUE(result);
     EXPECT_EQ(result->screen, second);
     EXPECT_EQ(result->rect, QRectF(QPointF(from - second->geometry().topLeft()), QSizeF(333, 222)));
-    const QImage chosen =
-        result->frozen.copy(ScreenCapturer::pixelRect(result->rect, result->scale)).convertToFormat(QImage::Format_RGB32);
+    const QImage chosen = result->frozen.copy(ScreenCapturer::pixelRect(result->rect, result->scale))
+                              .convertToFormat(QImage::Format_RGB32);
     chosen.save(artifactDir("overlay-two") + "/second.png");
-    EXPECT_EQ(maxChannelDifference(chosen, page.copy(QRect(from - fixture.area().topLeft(), QSize(333, 222)))), 0);
+    EXPECT_EQ(
+        maxChannelDifference(chosen, page.copy(QRect(from - fixture.area().topLeft(), QSize(333, 222)))), 0);
 }

@@ -5,13 +5,13 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
-#include <gtest/gtest.h>
 #include <random>
 
 using namespace kx;
@@ -46,8 +46,9 @@ void send(QWidget* w, QEvent::Type type, QPointF pos, Qt::MouseButton button = Q
           Qt::KeyboardModifiers mods = {})
 {
     const bool move = type == QEvent::MouseMove;
-    const Qt::MouseButtons held =
-        move ? Qt::MouseButtons(button) : type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons held = move                                 ? Qt::MouseButtons(button)
+                                  : type == QEvent::MouseButtonRelease ? Qt::NoButton
+                                                                       : Qt::MouseButtons(button);
     QMouseEvent e(type, pos, w->mapToGlobal(pos), move ? Qt::NoButton : button, held, mods);
     QApplication::sendEvent(w, &e);
 }

@@ -10,12 +10,12 @@
 #include "SyntheticPage.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QLabel>
-#include "ui/ChromeButton.h"
 #include <QScreen>
 #include <QSet>
-#include <gtest/gtest.h>
+#include "ui/ChromeButton.h"
 
 using namespace kx;
 using namespace kx::test;
@@ -268,13 +268,14 @@ TEST(ScrollHudView, FollowsTheModel)
             out << b->title();
         return out;
     };
-    EXPECT_EQ(texts(), QStringList({"Capturing… scrolling", "3 frames · 2400 px", "Scroll slower or only downwards",
-                                    "Auto-scroll", "Done ↩", "Cancel ⎋"}));
+    EXPECT_EQ(texts(), QStringList({"Capturing… scrolling", "3 frames · 2400 px",
+                                    "Scroll slower or only downwards", "Auto-scroll", "Done ↩", "Cancel ⎋"}));
     hud.grab().save(artifactDir("scroll") + "/hud.png");
 
     model.setAutoScroll(true);
     model.setWarning(std::nullopt);
     model.setFrames(4);
-    EXPECT_EQ(texts(), QStringList({"Capturing… scrolling", "4 frames · 2400 px", "Pause", "Done ↩", "Cancel ⎋"}));
+    EXPECT_EQ(texts(),
+              QStringList({"Capturing… scrolling", "4 frames · 2400 px", "Pause", "Done ↩", "Cancel ⎋"}));
     hud.grab().save(artifactDir("scroll") + "/hud-auto.png");
 }

@@ -10,10 +10,10 @@
 #include "SyntheticPage.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -32,7 +32,8 @@ protected:
     void SetUp() override
     {
         expectedPath_ = dir_.filePath("page.png");
-        fixture_ = std::make_unique<FixtureClient>(QStringList{"--at", "400", "120", "--expected", expectedPath_});
+        fixture_ =
+            std::make_unique<FixtureClient>(QStringList{"--at", "400", "120", "--expected", expectedPath_});
         ASSERT_TRUE(fixture_->waitReady());
         expected_ = QImage(expectedPath_).convertToFormat(QImage::Format_RGB32);
         ASSERT_FALSE(expected_.isNull());
@@ -82,7 +83,8 @@ TEST_F(ScrollDesktop, EscapeCancelsThroughTheGlobalKey)
     // sees it, the capture ends.
     ASSERT_TRUE(waitFor([&] { return session.model().height() > 0; }));
     const QPoint centre = fixture_->area().center();
-    ASSERT_TRUE(xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "5"}));
+    ASSERT_TRUE(
+        xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "5"}));
     ASSERT_TRUE(waitFor([&] { return session.model().frames() >= 2; }, 20000));
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     ASSERT_TRUE(waitFor([&] { return result_.has_value(); }, 20000));

@@ -4,8 +4,8 @@
 
 #include "SyntheticPage.h"
 
-#include <QPainter>
 #include <gtest/gtest.h>
+#include <QPainter>
 #include <random>
 #include <vector>
 
