@@ -367,10 +367,18 @@ void ScrollCaptureSession::showUi()
     if (!env_.showUi || !screen_)
         return;
     const QRectF global = rect_.translated(screen_->geometry().topLeft());
-    border_ = new ScrollBorder(global);
+    border_ = new ScrollBorder(screen_, global);
     border_->showWithoutActivating();
     hud_ = new ScrollHud(&model_);
-    hud_->showAt(hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->sizeHint())).toPoint());
+    hud_->setScreen(screen_);
+    auto place = [this, global] {
+        if (hud_)
+            hud_->move(hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->size())).toPoint());
+    };
+    place();
+    hud_->show();
+    // The HUD follows its texts in size (it refits first): keep it centred.
+    connect(&model_, &ScrollCaptureModel::changed, hud_, place);
 }
 
 void ScrollCaptureSession::installKeys()

@@ -148,7 +148,7 @@ ScrollHud::ScrollHud(ScrollCaptureModel* model) : FloatingPanel(new HudContent(m
     });
 }
 
-ScrollBorder::ScrollBorder(const QRectF& globalRect)
+ScrollBorder::ScrollBorder(QScreen* screen, const QRectF& globalRect)
 {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                    Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint |
@@ -158,6 +158,8 @@ ScrollBorder::ScrollBorder(const QRectF& globalRect)
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setWindowTitle(QStringLiteral("Kaptorix Scrolling Border"));
     const QRect outer = globalRect.adjusted(-kOutset, -kOutset, kOutset, kOutset).toAlignedRect();
+    if (screen)
+        setScreen(screen);
     setGeometry(outer);
     // Only the frame belongs to the window: the captured rectangle stays uncovered.
     const QRect inner = globalRect.toAlignedRect().translated(-outer.topLeft());

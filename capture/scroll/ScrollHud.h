@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QLabel;
+class QScreen;
 
 namespace kx {
 
@@ -31,7 +32,7 @@ public:
 class ScrollBorder : public QWidget {
     Q_OBJECT
 public:
-    explicit ScrollBorder(const QRectF& globalRect);
+    ScrollBorder(QScreen* screen, const QRectF& globalRect);
     void showWithoutActivating();
 
     static constexpr int kOutset = 4;

@@ -5,6 +5,7 @@
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "capture/scroll/ScrollHud.h"
 #include "core/Prefs.h"
+#include "platform/ScreenCapturer.h"
 
 #include "FixtureClient.h"
 #include "SyntheticPage.h"
@@ -82,6 +83,9 @@ TEST_F(ScrollDesktop, EscapeCancelsThroughTheGlobalKey)
     // Manual scrolling by the user once the first frame is in, then Esc: the fixture never
     // sees it, the capture ends.
     ASSERT_TRUE(waitFor([&] { return session.model().height() > 0; }));
+    // How it looks, border and HUD included, for a person to check.
+    if (Captured<ScreenGrab> shot = ScreenCapturer::captureScreen(screen, std::nullopt, false, false))
+        shot->image.save(artifactDir("scroll-desktop") + "/during.png");
     const QPoint centre = fixture_->area().center();
     ASSERT_TRUE(
         xdotool({"mousemove", QString::number(centre.x()), QString::number(centre.y()), "click", "5"}));
