@@ -93,8 +93,14 @@ TEST_F(OverlayDesktop, AreaDragReturnsExactlyTheDraggedPixels)
     const QPoint to = area.topLeft() + QPoint(430, 300);
     ASSERT_TRUE(start(SelectionMode::area));
     ASSERT_TRUE(xdotool({"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1",
-                         "mousemove", QString::number(from.x() + 100), QString::number(from.y() + 50),
-                         "mousemove", QString::number(to.x()), QString::number(to.y()), "mouseup", "1"}));
+                         "mousemove", QString::number(from.x() + 100), QString::number(from.y() + 50)}));
+    OverlayView* view = session_->overlayWindows().first()->view();
+    ASSERT_TRUE(waitFor([&] { return view->state().selection().has_value(); }));
+    // Mid-drag, as the user sees it.
+    QCoreApplication::processEvents();
+    if (Captured<ScreenGrab> shot = ScreenCapturer::captureScreen(view->screen(), std::nullopt, false, false))
+        shot->image.save(artifactDir("overlay-desktop") + "/dragging.png");
+    ASSERT_TRUE(xdotool({"mousemove", QString::number(to.x()), QString::number(to.y()), "mouseup", "1"}));
     ASSERT_TRUE(waitFinished());
     ASSERT_TRUE(result_);
     EXPECT_EQ(result_->screen, QGuiApplication::primaryScreen());
