@@ -97,11 +97,12 @@ if need gnome-keyring-daemon; then
   done
 fi
 
-# --- window manager and tray host
+# --- window manager and tray host; the session is ready once the manager publishes the work
+# area (tests place windows by it).
 openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
 PIDS+=($!)
-for _ in $(seq 600); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+for _ in $(seq 1200); do
+  xprop -root _NET_WORKAREA 2>/dev/null | grep -q '=' && break
   sleep 0.05
 done
 if need trayer; then
