@@ -51,7 +51,11 @@ QString pathKey(const QPainterPath& path, qreal radius, qreal dpr)
 QImage blurredShape(const QPainterPath& shape, qreal radius, qreal dpr)
 {
     static QHash<QString, QImage> cache;
-    const QString key = pathKey(shape, radius, dpr);
+    // Keyed by the shape moved to the origin (whole pixels only, so rasterisation is the same):
+    // a panel that moves keeps hitting its one entry.
+    const QRectF bounds = shape.boundingRect();
+    const QString key =
+        pathKey(shape.translated(-std::floor(bounds.left()), -std::floor(bounds.top())), radius, dpr);
     if (const auto it = cache.constFind(key); it != cache.constEnd())
         return *it;
     const qreal pad = 2 * radius;
@@ -74,7 +78,6 @@ QImage blurredShape(const QPainterPath& shape, qreal radius, qreal dpr)
         boxBlur(img, box, false);
     }
     img.setDevicePixelRatio(dpr);
-    img.setOffset(QPoint(int(std::floor(area.left())), int(std::floor(area.top()))));
     if (cache.size() > 64)
         cache.clear();
     cache.insert(key, img);
