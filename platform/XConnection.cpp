@@ -416,15 +416,15 @@ quint32 XConnection::pidOf(xcb_window_t window)
         return pid;
     if (!m_hasRes)
         return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    // Only the local-client-pid kind is asked for, so every value that comes back is a pid.
+    xcb_res_client_id_spec_t query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     Reply<xcb_res_query_client_ids_reply_t> r(
-        xcb_res_query_client_ids_reply(m_c, xcb_res_query_client_ids(m_c, 1, &spec), nullptr));
+        xcb_res_query_client_ids_reply(m_c, xcb_res_query_client_ids(m_c, 1, &query), nullptr));
     if (!r)
         return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;
          xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
-            xcb_res_client_id_value_value_length(it.data) >= 1)
+        if (xcb_res_client_id_value_value_length(it.data) >= 1)
             return xcb_res_client_id_value_value(it.data)[0];
     }
     return 0;
