@@ -1,4 +1,5 @@
 #include "platform/XConnection.h"
+#include "platform/XReply.h"
 
 #include "core/Localisation.h"
 
@@ -21,13 +22,6 @@
 namespace kx {
 
 namespace {
-
-template <typename T>
-struct Freer {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, Freer<T>>;
 
 QString serverError(xcb_generic_error_t* e)
 {

@@ -1,4 +1,5 @@
 #include "platform/XHotKeyBackend.h"
+#include "platform/XReply.h"
 
 #include "platform/HotKeys.h"
 
@@ -10,17 +11,6 @@
 #include <memory>
 
 namespace kx {
-
-namespace {
-
-template <typename T>
-struct Freer {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, Freer<T>>;
-
-}  // namespace
 
 XHotKeyBackend::XHotKeyBackend(QObject* parent) : QObject(parent)
 {

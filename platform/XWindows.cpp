@@ -1,4 +1,5 @@
 #include "platform/XWindows.h"
+#include "platform/XReply.h"
 
 #include <unistd.h>
 #include <xcb/shape.h>
@@ -10,13 +11,6 @@
 namespace kx::xwindows {
 
 namespace {
-
-template <typename T>
-struct Freer {
-    void operator()(T* p) const { std::free(p); }
-};
-template <typename T>
-using Reply = std::unique_ptr<T, Freer<T>>;
 
 QString windowTitle(XConnection& x, xcb_window_t w)
 {
