@@ -21,16 +21,6 @@ QFont keyCapFont()
     return Theme::font(11, QFont::DemiBold);
 }
 
-void strokeInside(QPainter& p, const QPainterPath& shape, const QColor& color, qreal width)
-{
-    p.save();
-    p.setClipPath(shape, Qt::IntersectClip);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(color, 2 * width));
-    p.drawPath(shape);
-    p.restore();
-}
-
 }  // namespace
 
 KeyCap::KeyCap(const QString& text, QWidget* parent) : QWidget(parent), text_(text)

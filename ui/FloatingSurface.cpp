@@ -90,6 +90,8 @@ qreal deviceScale(const QPainter& p)
     return dpr * std::max(std::abs(p.worldTransform().m11()), std::abs(p.worldTransform().m22()));
 }
 
+}  // namespace
+
 void strokeInside(QPainter& p, const QPainterPath& shape, const QColor& color, qreal width)
 {
     p.save();
@@ -99,8 +101,6 @@ void strokeInside(QPainter& p, const QPainterPath& shape, const QColor& color, q
     p.drawPath(shape);
     p.restore();
 }
-
-}  // namespace
 
 QPainterPath roundedRect(const QRectF& rect, qreal radius)
 {

@@ -24,6 +24,9 @@ void paintCard(QPainter& p, const QRectF& rect, qreal radius, const QColor& fill
 // A rounded rectangle path (continuous-looking corners drawn as circular arcs).
 QPainterPath roundedRect(const QRectF& rect, qreal radius);
 
+// A hairline of `width` drawn just inside the shape's edge.
+void strokeInside(QPainter& p, const QPainterPath& shape, const QColor& color, qreal width);
+
 // Base of the content of a floating panel: it paints its own surface inside an outer
 // margin and tells the panel its shape, so the panel can mask itself where no compositor
 // gives it translucent corners.
