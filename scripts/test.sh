@@ -6,6 +6,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${KX_SANITIZE:-0}" = 1 ]; then
   B=$here/build-asan; export KX_CMAKE_ARGS="-DKX_SANITIZE=ON -DKX_BUILD_BENCH=OFF"
+  export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 else
   B=$here/build
 fi

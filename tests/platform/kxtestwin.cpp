@@ -57,14 +57,22 @@ int grabKey(const char* keysymText, const char* modsText)
     const xcb_keysym_t sym = xcb_keysym_t(std::strtoul(keysymText, nullptr, 0));
     const uint16_t mods = uint16_t(std::strtoul(modsText, nullptr, 0));
     xcb_keycode_t* codes = xcb_key_symbols_get_keycode(syms, sym);
+    // Whatever the outcome, let go of the connection (sanitizer builds check for leaks).
+    auto done = [&](int status) {
+        xcb_key_symbols_free(syms);
+        xcb_disconnect(c);
+        return status;
+    };
     if (!codes)
-        return 3;
+        return done(3);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
     xcb_generic_error_t* e = xcb_request_check(
         c, xcb_grab_key_checked(c, 1, root, mods, codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     std::free(codes);
-    if (e)
-        return 4;
+    if (e) {
+        std::free(e);
+        return done(4);
+    }
     say(QStringLiteral("READY 0"));
     // Hold the grab until killed.
     while (xcb_generic_event_t* ev = xcb_wait_for_event(c))
