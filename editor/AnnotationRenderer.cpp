@@ -117,6 +117,10 @@ void AnnotationRenderer::draw(const QList<Annotation>& annotations, const QImage
 void AnnotationRenderer::drawEffects(const QList<Annotation>& annotations, const QImage& base, QPainter& p,
                                      EffectCache& effects, const QUuid& skipping)
 {
+    // A patch is partly transparent where the base is (window captures): blended over the
+    // base, the original would show through it. Into an image (the export, a lens layer) the
+    // patch replaces the pixels; on screen the checkerboard below must stay visible.
+    const bool replace = p.device() && p.device()->devType() == QInternal::Image;
     for (const Annotation& a : annotations) {
         if (a.kind != ToolKind::blur && a.kind != ToolKind::pixelate)
             continue;
@@ -131,7 +135,14 @@ void AnnotationRenderer::drawEffects(const QList<Annotation>& annotations, const
             p.fillRect(QRectF(d), coverColor());
             continue;
         }
-        p.drawImage(QRectF(d), patch);
+        if (replace) {
+            p.save();
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(QRectF(d), patch);
+            p.restore();
+        } else {
+            p.drawImage(QRectF(d), patch);
+        }
     }
 }
 

@@ -143,6 +143,27 @@ TEST_F(RendererTest, failedRedactionCoversItsAreaInsteadOfShowingTheOriginal)
     EXPECT_EQ(out.pixelColor(10, 10), base.pixelColor(10, 10));
 }
 
+TEST_F(RendererTest, redactionOverPartlyTransparentPixelsKeepsNothingOfTheOriginal)
+{
+    // A window capture: transparent on the left, opaque stripes (the secret) on the right.
+    // Blocks and blur straddling the edge come out half transparent; the original must not
+    // show through them.
+    QImage base(120, 60, QImage::Format_ARGB32_Premultiplied);
+    base.fill(Qt::transparent);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 60; x < 120; ++x)
+            base.setPixelColor(x, y, (x / 2) % 2 ? Qt::white : Qt::black);
+    for (ToolKind kind : {ToolKind::pixelate, ToolKind::blur}) {
+        Annotation a = makeAnnotation(kind, {50, 0}, {110, 60}, kRed);
+        a.style.intensity = 20;
+        EffectCache cache;
+        const QImage out = Exporter::flatten(base, {a}, cache);
+        const QImage patch = cache.patch(kind, a.sourceRect(), a.style.intensity, base);
+        ASSERT_FALSE(patch.isNull());
+        EXPECT_EQ(out.copy(50, 0, 60, 60), patch.convertToFormat(out.format())) << rawValue(kind).toStdString();
+    }
+}
+
 TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
 {
     const QImage base = makeTestPage(300, 200);
