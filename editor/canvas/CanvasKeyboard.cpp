@@ -170,6 +170,8 @@ void CanvasView::commitText()
 void CanvasView::undo()
 {
     commitText();
+    // A gesture still under way would go on editing the restored state without a snapshot.
+    m_drag.reset();
     m_doc->undo();
 }
 
@@ -177,6 +179,7 @@ void CanvasView::redo()
 {
     // Like undo: an open field would otherwise write its stale text over the redone state.
     commitText();
+    m_drag.reset();
     m_doc->redo();
 }
 

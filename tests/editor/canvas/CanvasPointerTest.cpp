@@ -250,3 +250,32 @@ TEST_F(CanvasPointer, AGestureWhoseObjectVanishedDoesNothing)
     mouse.release(QPointF(90, 90));
     EXPECT_TRUE(d().annotations().isEmpty());
 }
+
+TEST_F(CanvasPointer, UndoOrRedoDuringAMoveEndsTheGesture)
+{
+    use(ToolKind::rect);
+    mouse.drag(QPointF(20, 20), QPointF(80, 60));
+    use(ToolKind::select);
+    const Annotation drawn = only();
+
+    mouse.press(QPointF(35, 20));  // on the edge, away from the handles
+    mouse.move(QPointF(75, 20));
+    canvas->perform(CanvasView::Action::undo);  // takes back the move in progress
+    mouse.move(QPointF(115, 20));
+    mouse.release(QPointF(115, 20));
+    EXPECT_EQ(only().p1, drawn.p1) << "the undone move does not come back unrecorded";
+    ASSERT_EQ(d().redoStack().size(), 1);
+
+    canvas->perform(CanvasView::Action::redo);
+    EXPECT_EQ(only().p1, drawn.p1 + QPointF(40, 0));
+    EXPECT_EQ(only().p2, drawn.p2 + QPointF(40, 0));
+
+    // A reshape is ended the same way.
+    mouse.press(drawn.p2 + QPointF(40, 0));
+    mouse.move(QPointF(200, 200));
+    canvas->perform(CanvasView::Action::undo);
+    mouse.move(QPointF(250, 250));
+    mouse.release(QPointF(250, 250));
+    EXPECT_EQ(only().p1, drawn.p1 + QPointF(40, 0));
+    EXPECT_EQ(only().p2, drawn.p2 + QPointF(40, 0));
+}
