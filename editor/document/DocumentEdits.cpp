@@ -159,8 +159,9 @@ void EditorDocument::append(const QImage& image, double scale, AddEdge edge)
     }
 
     pushUndo();
-    setBase(joined);
+    // Before the base changes, so nothing drawn at the change finds a patch of the old one.
     m_effects.bumpVersion();
+    setBase(joined);
     if (!offset.isNull()) {
         QList<Annotation> list = m_annotations;
         for (Annotation& a : list)

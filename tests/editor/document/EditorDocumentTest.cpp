@@ -361,6 +361,31 @@ TEST(EditorDocument, AppendJoinsOnEveryEdgeAndMovesAnnotationsWhenNeeded)
     }
 }
 
+TEST(EditorDocument, AJoinedBaseIsNeverDrawnWithPatchesOfTheOldOne)
+{
+    // A blur at the right edge reads clamped pixels beyond it; once the capture is joined
+    // there, its patch must be made anew, even by a listener that renders at the change.
+    CaptureResult c = capture(100, 60, 1);
+    for (int x = 0; x < 100; x += 2)
+        for (int y = 0; y < 60; ++y)
+            c.image.setPixelColor(x, y, Qt::black);
+    EditorDocument doc(c);
+    Annotation blur = rectAt(60, 0, 40, 60);
+    blur.kind = ToolKind::blur;
+    blur.style.intensity = 10;
+    draw(doc, blur);
+    doc.renderFinal(false);  // fills the cache for the old base
+
+    QImage seenAtChange;
+    QObject::connect(&doc, &EditorDocument::changed, [&] {
+        if (seenAtChange.isNull() && doc.base().width() == 200)
+            seenAtChange = doc.renderFinal(false).copy(60, 0, 40, 60);
+    });
+    doc.append(filled(100, 60, Qt::white), 1.0, EditorDocument::AddEdge::right);
+    ASSERT_FALSE(seenAtChange.isNull());
+    EXPECT_EQ(seenAtChange, doc.renderFinal(false).copy(60, 0, 40, 60));
+}
+
 TEST(EditorDocument, AppendResizesACaptureOfAnotherScale)
 {
     EditorDocument doc(capture(1000, 800, 2));
