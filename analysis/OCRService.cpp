@@ -23,10 +23,13 @@ QThreadPool& ocrPool()
         p->setMaxThreadCount(std::max(1, QThread::idealThreadCount() / 2));
         if (auto* app = QCoreApplication::instance()) {
             // Recognitions nobody started yet are not worth delaying the exit for; running
-            // ones get a moment to finish so no worker is inside Tesseract during exit.
+            // ones (seconds each) are cut short so that no worker is still inside Tesseract,
+            // or about to call back into a deleted object, while the process ends. The bound
+            // only guards against an engine that never returns.
             QObject::connect(app, &QCoreApplication::aboutToQuit, app, [p] {
+                ocr::cancelAll();
                 p->clear();
-                p->waitForDone(3000);
+                p->waitForDone(30000);
             });
         }
         return p;

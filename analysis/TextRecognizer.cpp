@@ -2,10 +2,12 @@
 
 #include <omp.h>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 #include <QMutex>
 #include <QPainter>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -23,6 +25,14 @@ constexpr int kStripScaledRows = 4096;
 // How far above the planned cut a blank row is looked for.
 constexpr int kCutSearchRows = 400;
 constexpr std::size_t kMaxIdleEngines = 4;
+
+std::atomic<bool> g_cancelled{false};
+
+// Tesseract asks this between words.
+bool cancelRequested(void*, int)
+{
+    return g_cancelled.load(std::memory_order_relaxed);
+}
 
 struct Engine {
     QString key;
@@ -194,9 +204,15 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.error = QStringLiteral("out of memory");
         return result;
     }
+    if (g_cancelled.load()) {
+        result.error = QStringLiteral("cancelled");
+        return result;
+    }
     auto api = engines().take(dataDir, languages, &result.error);
     if (!api)
         return result;
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &cancelRequested;
 
     const double factor = std::min(kUpscale, kMaxScaledWidth / grey.width());
     const int stripRows = std::max(64, int(kStripScaledRows / factor));
@@ -223,7 +239,13 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         }
         api->SetImage(scaled.constBits(), scaled.width(), scaled.height(), 1, int(scaled.bytesPerLine()));
         api->SetSourceResolution(std::max(70, int(std::lround(96 * factor))));
-        if (api->Recognize(nullptr) != 0) {
+        const bool failed = api->Recognize(&monitor) != 0;
+        if (g_cancelled.load()) {
+            result.error = QStringLiteral("cancelled");
+            ok = false;
+            break;
+        }
+        if (failed) {
             result.error = QStringLiteral("recognition failed");
             ok = false;
             break;
@@ -241,6 +263,11 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
 void releaseEngines()
 {
     engines().clear();
+}
+
+void cancelAll()
+{
+    g_cancelled.store(true);
 }
 
 }  // namespace kx::ocr

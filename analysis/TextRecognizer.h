@@ -22,4 +22,8 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
 // Drops the idle engines (tests, memory pressure).
 void releaseEngines();
 
+// The application is quitting: running recognitions stop at the next word and fail, and
+// later ones fail at once. Thread-safe; there is no way back.
+void cancelAll();
+
 }  // namespace kx::ocr
