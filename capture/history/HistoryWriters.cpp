@@ -78,15 +78,34 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
         const QImage thumbnail = fitted(image, kThumbnailEdge);
         const auto thumbBytes = encoded(thumbnail, ImageFormat::jpg, 0.8, 1.0);
         const auto pngBytes = encoded(image, ImageFormat::png, 0.9, scale);
-        bool ok = false;
+        // The files are written outside the lock: forget() runs on the UI thread and must
+        // not wait for a disk. One write per id at a time keeps an older image from
+        // landing after a newer one.
+        bool claimed = false;
         {
             QMutexLocker lock(&mutex_);
+            while (writing_.contains(id))
+                writeDone_.wait(&mutex_);
             if (!forgotten_.contains(id) && committed_.value(id) < generation) {
-                ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes);
-                if (thumbBytes)
-                    ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
                 committed_.insert(id, generation);
+                writing_.insert(id);
+                claimed = true;
             }
+        }
+        bool ok = false;
+        if (claimed) {
+            ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes);
+            if (thumbBytes)
+                ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
+            QMutexLocker lock(&mutex_);
+            writing_.remove(id);
+            if (forgotten_.contains(id)) {
+                // Forgotten while the files were written: they must not outlive the entry.
+                QFile::remove(pngPath(id));
+                QFile::remove(thumbnailPath(id));
+                ok = false;
+            }
+            writeDone_.wakeAll();
         }
         if (done)
             done(generation, thumbnail, ok);

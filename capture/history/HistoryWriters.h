@@ -12,6 +12,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <QUuid>
+#include <QWaitCondition>
 #include <atomic>
 #include <functional>
 
@@ -65,8 +66,10 @@ private:
     QString dir_;
     QThreadPool pool_;
     QMutex mutex_;
+    QWaitCondition writeDone_;
     QHash<QUuid, quint64> committed_;  // guarded by mutex_
     QSet<QUuid> forgotten_;            // guarded by mutex_
+    QSet<QUuid> writing_;              // ids whose files are being written now; guarded by mutex_
     std::atomic<quint64> generations_{0};
 };
 

@@ -371,3 +371,22 @@ TEST(HistoryStoreFolder, DataDirVariableReplacesTheFolderUnlessEmpty)
     qunsetenv("KAPTORIX_DATA_DIR");
     EXPECT_EQ(HistoryStore::defaultDir(), xdg + "/Kaptorix/History");
 }
+
+TEST(HistoryImageWriter, NewestImageWinsAndForgottenIdsLeaveNoFiles)
+{
+    QTemporaryDir dir;
+    ImageWriter writer(dir.path());
+    const QUuid kept = QUuid::createUuid();
+    const QUuid forgotten = QUuid::createUuid();
+    // Writes of one id race on the pool (large first, small last: the last finishes encoding first).
+    for (int i = 0; i < 8; ++i) {
+        writer.write(kept, historyImage(2400 - i * 250, 1400, QColor(20 * i, 80, 120), i), 1.0);
+        writer.write(forgotten, historyImage(2400 - i * 250, 1400, Qt::darkRed, i), 1.0);
+    }
+    writer.forget(forgotten);
+    writer.wait();
+    EXPECT_EQ(QImage(writer.pngPath(kept)).width(), 2400 - 7 * 250);
+    EXPECT_FALSE(QFile::exists(writer.pngPath(forgotten)));
+    EXPECT_FALSE(QFile::exists(writer.thumbnailPath(forgotten)));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
