@@ -212,6 +212,12 @@ void HistoryStore::flush()
     if (dirty_)
         writeIndexNow();
     index_->wait();
+    // The last write failed (a full disk, a folder in the way): this may be the last chance
+    // before the process ends, so the current state is tried once more.
+    if (indexWritable_ && !index_->upToDate()) {
+        writeIndexNow();
+        index_->wait();
+    }
 }
 
 void HistoryStore::prune()

@@ -69,7 +69,8 @@ public:
     // The thumbnail (longer edge at most 520 px); null when there is none.
     QImage thumbnail(const QUuid& id);
 
-    // Waits for the pending image files and writes a pending index change now.
+    // Waits for the pending image files and writes a pending index change now (or the
+    // current state again when the last index write failed).
     void flush();
 
 Q_SIGNALS:

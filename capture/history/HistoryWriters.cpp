@@ -49,6 +49,12 @@ void IndexWriter::wait()
     pool_.waitForDone();
 }
 
+bool IndexWriter::upToDate()
+{
+    QMutexLocker lock(&mutex_);
+    return written_ == submitted_.load();
+}
+
 ImageWriter::ImageWriter(QString dir) : dir_(std::move(dir))
 {
     pool_.setObjectName(QStringLiteral("kx-history-images"));

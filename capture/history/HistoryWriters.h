@@ -28,6 +28,8 @@ public:
     // `done` runs on the writer thread with the outcome (skipped writes report true).
     void submit(QList<HistoryEntry> entries, std::function<void(bool ok)> done = {});
     void wait();
+    // Whether the newest submitted state is on disk (false after a failed write).
+    bool upToDate();
     const QString& path() const { return path_; }
 
 private:

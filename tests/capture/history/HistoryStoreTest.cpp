@@ -208,6 +208,21 @@ TEST_F(HistoryStoreTest, OlderIndexWritesNeverLandAfterNewerOnes)
     EXPECT_EQ(readFile(store->indexPath()), encodeIndex(store->entries()));
 }
 
+TEST_F(HistoryStoreTest, FailedIndexWriteIsTriedAgainWhenFlushing)
+{
+    auto store = makeStore(0);
+    QSignalSpy writes(store.get(), &HistoryStore::indexWritten);
+    ASSERT_TRUE(QDir().mkpath(store->indexPath()));  // a folder in the way: the write fails
+    const HistoryEntry e = store->add(capture(40, 30, 1, SourceKind::window));
+    ASSERT_TRUE(test::waitFor([&] { return writes.count() >= 1; }));
+    EXPECT_FALSE(writes.first().first().toBool());
+
+    ASSERT_TRUE(QDir(store->indexPath()).removeRecursively());
+    store->flush();  // as at quit: the capture must not be left out of the index
+    ASSERT_EQ(onDisk().size(), 1);
+    EXPECT_EQ(onDisk().first().id, e.id);
+}
+
 TEST_F(HistoryStoreTest, UnreadableIndexIsKeptAsideAndTheHistoryStartsEmpty)
 {
     const QByteArray garbage = "[{\"id\":\"7C1A6E3B-2F4D-4E5A-9B8C-0D1E2F3A4B5C\",\"date\":";
