@@ -5,6 +5,7 @@
 #include "core/Enums.h"
 
 #include <QImage>
+#include <QString>
 
 namespace kx {
 
@@ -29,6 +30,9 @@ public:
     virtual void commitToHistory() = 0;
     // Pins the image on screen (pins live above the editor library).
     virtual void pin(const QImage& image, double scale) = 0;
+    // "Save as" could not encode or write the file: the window tells the user ("Save failed"
+    // with `message`); notices live above the editor library.
+    virtual void saveFailed(const QString& message) = 0;
 };
 
 }  // namespace kx

@@ -215,9 +215,14 @@ bool CanvasView::perform(Action action)
     case Action::saveAs: {
         EditorDocument& d = c->doc();
         const QImage image = d.renderFinal(true);
-        Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
-        if (CanvasCommands* still = commands())
+        const Exporter::SaveOutcome outcome =
+            Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
+        // The dialog runs its own event loop: the window may have changed meanwhile.
+        if (CanvasCommands* still = commands()) {
+            if (outcome.status == Exporter::SaveOutcome::Status::failed)
+                still->saveFailed(outcome.message);
             still->commitToHistory();
+        }
         break;
     }
     case Action::pin: {

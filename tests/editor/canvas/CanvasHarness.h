@@ -54,6 +54,7 @@ public:
     }
     void commitToHistory() override { ++commits; }
     void pin(const QImage& image, double) override { pinned = image; }
+    void saveFailed(const QString& message) override { saveFailures.append(message); }
 
     std::shared_ptr<EditorDocument> m_doc;
     CanvasView* canvas;
@@ -64,6 +65,7 @@ public:
     int commits = 0;
     CopyMode lastCopyMode = CopyMode::copy;
     QImage pinned;
+    QStringList saveFailures;
 };
 
 inline QImage solidImage(int w, int h, QColor c = QColor(40, 90, 160))

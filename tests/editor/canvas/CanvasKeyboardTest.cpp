@@ -2,6 +2,11 @@
 
 #include "editor/canvas/CanvasTextField.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace kx;
@@ -293,4 +298,39 @@ TEST_F(CanvasKeyboard, WindowCommandsGoThroughTheHostAndStopWhenItIsGone)
     EXPECT_EQ(canvas->commands(), nullptr);
     EXPECT_FALSE(canvas->perform(A::copy));
     delete canvas;
+}
+
+namespace {
+// Answers the next "Save as" dialog with `path`, from inside its own event loop.
+void answerSaveDialogWith(const QString& path)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
+    });
+    poll->start(10);
+}
+}  // namespace
+
+TEST_F(CanvasKeyboard, SaveAsReportsAFailedWriteAndStaysQuietOnSuccess)
+{
+    using A = CanvasView::Action;
+    QTemporaryDir dir;
+    answerSaveDialogWith(dir.filePath("shot.png"));
+    canvas->perform(A::saveAs);
+    EXPECT_TRUE(QFile::exists(dir.filePath("shot.png")));
+    EXPECT_TRUE(host->saveFailures.isEmpty());
+    EXPECT_EQ(host->commits, 1);
+
+    // A folder that exists but takes no new files.
+    answerSaveDialogWith("/proc/kaptorix-shot.png");
+    canvas->perform(A::saveAs);
+    ASSERT_EQ(host->saveFailures.size(), 1);
+    EXPECT_EQ(host->saveFailures.first(), "Save failed");
+    EXPECT_EQ(host->commits, 2);
 }
