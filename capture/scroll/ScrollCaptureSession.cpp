@@ -7,6 +7,7 @@
 #include "platform/XTestScroller.h"
 
 #include <QFutureWatcher>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -113,6 +114,7 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
             self->toggleAuto();
     };
     installKeys();
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &ScrollCaptureSession::screenRemoved);
     if (!initial.isNull()) {
         begin(initial);
         return;
@@ -260,6 +262,15 @@ void ScrollCaptureSession::requestCancel()
     finished_ = true;
 }
 
+void ScrollCaptureSession::screenRemoved(QScreen* screen)
+{
+    // Nothing more can be grabbed or scrolled there: end with what was stitched so far.
+    if (!screen || screen != screen_)
+        return;
+    screenGone_ = true;
+    finished_ = true;
+}
+
 void ScrollCaptureSession::toggleAuto()
 {
     if (!model_.autoScroll()) {
@@ -284,7 +295,7 @@ void ScrollCaptureSession::postScroll(double points)
 {
     const int clicks = clicksPerStep(points);
     lastClicks_ = clicks;
-    if (!env_.scroller)
+    if (!env_.scroller || screenGone_)
         return;
     const QPointF origin = screen_ ? QPointF(screen_->geometry().topLeft()) : QPointF();
     env_.scroller->scroll((origin + rect_.center()).toPoint(), points < 0 ? -clicks : clicks);
@@ -372,7 +383,7 @@ void ScrollCaptureSession::showUi()
     hud_ = new ScrollHud(&model_);
     hud_->setScreen(screen_);
     auto place = [this, global] {
-        if (hud_)
+        if (hud_ && screen_)
             hud_->move(hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->size())).toPoint());
     };
     place();

@@ -14,11 +14,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
+#include <QScreen>
 #include <functional>
 #include <memory>
 #include <optional>
-
-class QScreen;
 
 namespace kx {
 
@@ -89,6 +88,7 @@ private:
     void showUi();
     void installKeys();
     void teardown();
+    void screenRemoved(QScreen* screen);
     void begin(const QImage& first);
     void step();
     void autoStep();
@@ -102,7 +102,7 @@ private:
     void add(const QImage& frame, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
 
-    QScreen* screen_;
+    QPointer<QScreen> screen_;  // null once the display is gone
     QRectF rect_;
     Environment env_;
     ScrollCaptureModel model_;
@@ -111,6 +111,7 @@ private:
     QList<quint32> keyIds_;
     bool finished_ = false;
     bool cancelled_ = false;
+    bool screenGone_ = false;
     std::shared_ptr<VerticalStitcher> stitcher_;
     double scrollStep_;
     int misses_ = 0;

@@ -234,6 +234,23 @@ TEST_F(ScrollSessionTest, FailuresAreReportedNotSwallowed)
               QString("Allow Accessibility for auto-scroll, then try again."));
 }
 
+TEST_F(ScrollSessionTest, AVanishingDisplayEndsTheCaptureWithWhatItHas)
+{
+    // Manual mode never ends on its own: only the display going away ends it.
+    auto s = make();
+    const auto r = runToEnd(*s, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return page_.grabs > 3; }));
+        page_.offset = 120;
+        ASSERT_TRUE(waitFor([&] { return s->model().frames() == 2; }));
+        Q_EMIT qGuiApp->screenRemoved(s->screen());
+    });
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_FALSE(r.error);
+    ASSERT_FALSE(r.image.isNull());
+    EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 520)), 0);
+    EXPECT_TRUE(keys_->held.isEmpty());
+}
+
 TEST(ScrollHudPlacement, BelowAboveBesideOrAtTheBottom)
 {
     const QRectF screen(0, 0, 1920, 1080);
