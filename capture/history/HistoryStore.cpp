@@ -169,6 +169,8 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
     pending_.erase(it);
     if (ok && !thumbnail.isNull())
         thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
+    else
+        thumbs_.remove(id);  // no file: the preview made while waiting must not outlive it
     Q_EMIT thumbnailChanged(id);
 }
 
@@ -362,8 +364,13 @@ QImage HistoryStore::thumbnail(const QUuid& id)
     if (const QImage* cached = thumbs_.object(id))
         return *cached;
     const auto it = pending_.constFind(id);
-    if (it != pending_.cend())
-        return fitted(it->image, ImageWriter::kThumbnailEdge);  // not cached: the file is on its way
+    if (it != pending_.cend()) {
+        // The file is on its way; scaling a tall capture takes long enough that a view
+        // repainting must not do it again. The written thumbnail replaces this one.
+        const QImage preview = fitted(it->image, ImageWriter::kThumbnailEdge);
+        thumbs_.insert(id, new QImage(preview), int(preview.sizeInBytes() / 1024) + 1);
+        return preview;
+    }
     QImage image(images_->thumbnailPath(id));
     if (image.isNull())
         return {};

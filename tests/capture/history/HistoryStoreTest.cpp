@@ -114,6 +114,22 @@ TEST_F(HistoryStoreTest, AddWritesPngWithDpiThumbnailAndIndexNewestFirst)
     EXPECT_TRUE(store->thumbnail(QUuid::createUuid()).isNull());
 }
 
+TEST_F(HistoryStoreTest, ThumbnailOfACaptureStillBeingWrittenIsScaledOnce)
+{
+    auto store = makeStore();
+    const HistoryEntry e = store->add(capture(1600, 6000, 1, SourceKind::scrolling));
+    // No events are processed here, so the files are still "on their way" for the store.
+    const QImage first = store->thumbnail(e.id);
+    EXPECT_EQ(first.size(), QSize(139, 520));
+    EXPECT_EQ(store->thumbnail(e.id).cacheKey(), first.cacheKey());  // a view repainting does not rescale
+
+    store->flush();
+    QCoreApplication::sendPostedEvents();
+    const QImage written = store->thumbnail(e.id);
+    EXPECT_NE(written.cacheKey(), first.cacheKey());  // the thumbnail that was written replaces it
+    EXPECT_EQ(written.size(), QSize(139, 520));
+}
+
 TEST_F(HistoryStoreTest, MaxCountRemovesTheEarliestAddedButNeverFavourites)
 {
     Prefs::set(QStringLiteral("history.max"), 2);
