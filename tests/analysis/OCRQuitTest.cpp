@@ -30,7 +30,8 @@ QImage tallPage()
     p.setFont(font);
     p.setPen(QColor(20, 20, 20));
     for (int i = 0, y = 20 + fm.ascent(); y < img.height() - 10; ++i, y += step) {
-        p.drawText(20, y, QStringLiteral("Line %1 of a long page with words that the engine has to read").arg(i));
+        p.drawText(20, y,
+                   QStringLiteral("Line %1 of a long page with words that the engine has to read").arg(i));
         p.drawText(820, y, QStringLiteral("and a second column beside it, number %1").arg(i * 7));
     }
     return img;
