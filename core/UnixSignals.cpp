@@ -24,7 +24,8 @@ void installQuitOnTerminationSignals()
 {
     if (g_fds[0] >= 0 || !QCoreApplication::instance())
         return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0)
+    // Non-blocking: a signal handler must never wait, even if a flood of signals filled the buffer.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_fds) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
