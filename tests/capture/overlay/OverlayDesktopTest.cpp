@@ -6,7 +6,7 @@
 #include "platform/ScreenCapturer.h"
 #include "platform/WindowList.h"
 
-#include "FixtureClient.h"
+#include "FixturePageTest.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,24 +20,9 @@ using namespace kx::test;
 
 namespace {
 
-class OverlayDesktop : public ::testing::Test {
+class OverlayDesktop : public FixturePageTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!haveDisplay())
-            GTEST_SKIP() << "no X display";
-        Prefs::registerDefaults();
-    }
-
-    void SetUp() override
-    {
-        expectedPath_ = dir_.filePath("page.png");
-        fixture_ =
-            std::make_unique<FixtureClient>(QStringList{"--at", "300", "160", "--expected", expectedPath_});
-        ASSERT_TRUE(fixture_->waitReady());
-        expectedPage_ = QImage(expectedPath_).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expectedPage_.isNull());
-    }
+    void SetUp() override { startFixture(300, 160); }
 
     // Freezes every display and shows the overlays; true once all are on screen.
     bool start(SelectionMode mode)
@@ -75,10 +60,6 @@ protected:
         });
     }
 
-    QTemporaryDir dir_;
-    QString expectedPath_;
-    QImage expectedPage_;
-    std::unique_ptr<FixtureClient> fixture_;
     std::unique_ptr<SelectionSession> session_;
     bool finished_ = false;
     std::optional<SelectionResult> result_;

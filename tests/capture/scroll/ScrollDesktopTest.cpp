@@ -7,7 +7,7 @@
 #include "core/Prefs.h"
 #include "platform/ScreenCapturer.h"
 
-#include "FixtureClient.h"
+#include "FixturePageTest.h"
 #include "SyntheticPage.h"
 #include "TestSupport.h"
 
@@ -21,30 +21,11 @@ using namespace kx::test;
 
 namespace {
 
-class ScrollDesktop : public ::testing::Test {
+class ScrollDesktop : public FixturePageTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!haveDisplay())
-            GTEST_SKIP() << "no X display";
-        Prefs::registerDefaults();
-    }
-
-    void SetUp() override
-    {
-        expectedPath_ = dir_.filePath("page.png");
-        fixture_ =
-            std::make_unique<FixtureClient>(QStringList{"--at", "400", "120", "--expected", expectedPath_});
-        ASSERT_TRUE(fixture_->waitReady());
-        expected_ = QImage(expectedPath_).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expected_.isNull());
-    }
+    void SetUp() override { startFixture(400, 120); }
 
     std::optional<ScrollCaptureSession::Result> result_;
-    QTemporaryDir dir_;
-    QString expectedPath_;
-    QImage expected_;
-    std::unique_ptr<FixtureClient> fixture_;
 };
 
 }  // namespace
@@ -64,8 +45,8 @@ TEST_F(ScrollDesktop, AutoScrollCapturesTheWholePage)
     ASSERT_FALSE(result_->image.isNull()) << (result_->error ? qPrintable(result_->error->message()) : "");
     result_->image.save(artifactDir("scroll-desktop") + "/auto.png");
     EXPECT_EQ(session.model().status(), QString("Reached the end"));
-    EXPECT_EQ(result_->image.size(), expected_.size());
-    EXPECT_EQ(differingBytes(result_->image, expected_), 0);
+    EXPECT_EQ(result_->image.size(), expectedPage_.size());
+    EXPECT_EQ(differingBytes(result_->image, expectedPage_), 0);
     EXPECT_TRUE(session.keyIds().isEmpty());
 
     // The temporary Esc grab is gone: the fixture, which has the focus, hears Esc again.
