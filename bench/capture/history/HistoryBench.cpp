@@ -55,8 +55,9 @@ void addArgs(benchmark::internal::Benchmark* b)
         b->Arg(i);
 }
 
-// Time add() keeps the calling (UI) thread: the encoding runs on the writer pool.
-void BM_AddOnUiThread(benchmark::State& state)
+// add() of one capture; with `untilWritten` the wait for the PNG and thumbnail (written off
+// the UI thread) is timed too, otherwise only what add() keeps the calling thread.
+void addCapture(benchmark::State& state, bool untilWritten)
 {
     Prefs::set(QStringLiteral("history.max"), 0);
     const QSize size = kSizes[state.range(0)];
@@ -66,34 +67,21 @@ void BM_AddOnUiThread(benchmark::State& state)
     for (auto _ : state) {
         const HistoryEntry e =
             store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+        if (untilWritten)
+            store->flush();
         state.PauseTiming();
         store->flush();
         store->remove({e.id});
+        store->flush();
         state.ResumeTiming();
     }
     state.SetLabel(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
 }
+
+void BM_AddOnUiThread(benchmark::State& state) { addCapture(state, false); }
 BENCHMARK(BM_AddOnUiThread)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// add() until the PNG and the thumbnail are on disk (work done off the UI thread).
-void BM_AddUntilFilesWritten(benchmark::State& state)
-{
-    Prefs::set(QStringLiteral("history.max"), 0);
-    const QSize size = kSizes[state.range(0)];
-    const QImage image = screenLike(size.width(), size.height());
-    QTemporaryDir dir;
-    auto store = benchStore(dir.path());
-    for (auto _ : state) {
-        const HistoryEntry e =
-            store->add(CaptureResult{image, 2.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
-        store->flush();
-        state.PauseTiming();
-        store->remove({e.id});
-        store->flush();
-        state.ResumeTiming();
-    }
-    state.SetLabel(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
-}
+void BM_AddUntilFilesWritten(benchmark::State& state) { addCapture(state, true); }
 BENCHMARK(BM_AddUntilFilesWritten)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 QList<HistoryEntry> entries(int n)
