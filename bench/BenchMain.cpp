@@ -1,7 +1,7 @@
 // Shared main for the benchmarks: a QApplication exists (QImage text, fonts and
 // QScreen need one), on the platform given by QT_QPA_PLATFORM (offscreen unless set).
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {

@@ -56,41 +56,41 @@ QString formatted(const QColor& color, ColorFormat format)
 {
     const RGB255 c = rgb255(color);
     switch (format) {
-    case ColorFormat::hex:
-        return QString::asprintf("#%02X%02X%02X", c.r, c.g, c.b);
-    case ColorFormat::hexLower:
-        return QString::asprintf("#%02x%02x%02x", c.r, c.g, c.b);
-    case ColorFormat::rgb:
-        return QString("rgb(%1, %2, %3)").arg(c.r).arg(c.g).arg(c.b);
-    case ColorFormat::swiftUI:
-        return QString::asprintf("Color(red: %.3f, green: %.3f, blue: %.3f)", c.r / 255.0, c.g / 255.0,
-                                 c.b / 255.0);
-    case ColorFormat::hsl: {
-        // Hue, saturation and brightness from the components; an achromatic colour has hue 0.
-        const Floats f = components(color);
-        const double mx = std::max({f.r, f.g, f.b}), mn = std::min({f.r, f.g, f.b});
-        const double v = mx;
-        const double s = mx > 0 ? (mx - mn) / mx : 0.0;
-        double h = 0;
-        if (mx > mn) {
-            const double d = mx - mn;
-            if (mx == f.r)
-                h = std::fmod((f.g - f.b) / d, 6.0);
-            else if (mx == f.g)
-                h = (f.b - f.r) / d + 2.0;
-            else
-                h = (f.r - f.g) / d + 4.0;
-            h /= 6.0;
-            if (h < 0)
-                h += 1.0;
+        case ColorFormat::hex:
+            return QString::asprintf("#%02X%02X%02X", c.r, c.g, c.b);
+        case ColorFormat::hexLower:
+            return QString::asprintf("#%02x%02x%02x", c.r, c.g, c.b);
+        case ColorFormat::rgb:
+            return QString("rgb(%1, %2, %3)").arg(c.r).arg(c.g).arg(c.b);
+        case ColorFormat::swiftUI:
+            return QString::asprintf("Color(red: %.3f, green: %.3f, blue: %.3f)", c.r / 255.0, c.g / 255.0,
+                                     c.b / 255.0);
+        case ColorFormat::hsl: {
+            // Hue, saturation and brightness from the components; an achromatic colour has hue 0.
+            const Floats f = components(color);
+            const double mx = std::max({f.r, f.g, f.b}), mn = std::min({f.r, f.g, f.b});
+            const double v = mx;
+            const double s = mx > 0 ? (mx - mn) / mx : 0.0;
+            double h = 0;
+            if (mx > mn) {
+                const double d = mx - mn;
+                if (mx == f.r)
+                    h = std::fmod((f.g - f.b) / d, 6.0);
+                else if (mx == f.g)
+                    h = (f.b - f.r) / d + 2.0;
+                else
+                    h = (f.r - f.g) / d + 4.0;
+                h /= 6.0;
+                if (h < 0)
+                    h += 1.0;
+            }
+            const double l = v * (1.0 - s / 2.0);
+            const double sl = (l == 0.0 || l == 1.0) ? 0.0 : (v - l) / std::min(l, 1.0 - l) * 100.0;
+            return QString("hsl(%1, %2%, %3%)")
+                .arg(std::lround(h * 360.0))
+                .arg(std::lround(sl))
+                .arg(std::lround(l * 100.0));
         }
-        const double l = v * (1.0 - s / 2.0);
-        const double sl = (l == 0.0 || l == 1.0) ? 0.0 : (v - l) / std::min(l, 1.0 - l) * 100.0;
-        return QString("hsl(%1, %2%, %3%)")
-            .arg(std::lround(h * 360.0))
-            .arg(std::lround(sl))
-            .arg(std::lround(l * 100.0));
-    }
     }
     return {};
 }

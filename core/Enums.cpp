@@ -36,17 +36,17 @@ QString escapeMarkdownUrl(const QString& url)
 QString uploadCopyText(UploadCopyFormat format, const QString& url, const QString& alt)
 {
     switch (format) {
-    case UploadCopyFormat::link:
-        return url;
-    case UploadCopyFormat::markdown: {
-        QString a = alt;
-        a.replace('\\', "\\\\");
-        a.replace('[', "\\[");
-        a.replace(']', "\\]");
-        return "![" + a + "](" + escapeMarkdownUrl(url) + ")";
-    }
-    case UploadCopyFormat::html:
-        return "<img src=\"" + escapeHtml(url) + "\" alt=\"" + escapeHtml(alt) + "\">";
+        case UploadCopyFormat::link:
+            return url;
+        case UploadCopyFormat::markdown: {
+            QString a = alt;
+            a.replace('\\', "\\\\");
+            a.replace('[', "\\[");
+            a.replace(']', "\\]");
+            return "![" + a + "](" + escapeMarkdownUrl(url) + ")";
+        }
+        case UploadCopyFormat::html:
+            return "<img src=\"" + escapeHtml(url) + "\" alt=\"" + escapeHtml(alt) + "\">";
     }
     return url;
 }

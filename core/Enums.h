@@ -50,6 +50,9 @@ struct RawNames<ImageFormat> {
 };
 
 // File extension (without dot) of a format: "png", "jpg", "heic".
-inline QString fileExtension(ImageFormat f) { return rawValue(f); }
+inline QString fileExtension(ImageFormat f)
+{
+    return rawValue(f);
+}
 
 }  // namespace kx

@@ -11,12 +11,21 @@ const QString kDefaultPattern = QStringLiteral("Kaptorix {YYYY}-{MM}-{DD} {hh}.{
 bool forbidden(char32_t c)
 {
     switch (c) {
-    case '/': case ':': case '\\': case '?': case '%': case '*': case '|': case '"': case '<': case '>':
-        return true;
-    default:
-        // Line breaks and other control characters would make names that shells and
-        // file managers mangle.
-        return c < 0x20 || c == 0x7f;
+        case '/':
+        case ':':
+        case '\\':
+        case '?':
+        case '%':
+        case '*':
+        case '|':
+        case '"':
+        case '<':
+        case '>':
+            return true;
+        default:
+            // Line breaks and other control characters would make names that shells and
+            // file managers mangle.
+            return c < 0x20 || c == 0x7f;
     }
 }
 
@@ -48,8 +57,8 @@ QString truncateUtf8(const QString& s, int maxBytes)
 
 }  // namespace
 
-QString FileNaming::fill(const QString& pattern, const QDateTime& date,
-                         const std::optional<QString>& title, const QString& kindLabel)
+QString FileNaming::fill(const QString& pattern, const QDateTime& date, const std::optional<QString>& title,
+                         const QString& kindLabel)
 {
     const QDateTime local = date.toLocalTime();
     const QDate d = local.date();

@@ -13,8 +13,8 @@ struct FileNaming {
     static QString baseName(const QDateTime& date, const std::optional<QString>& title, SourceKind kind);
 
     // The same from an explicit pattern and kind label.
-    static QString fill(const QString& pattern, const QDateTime& date,
-                        const std::optional<QString>& title, const QString& kindLabel);
+    static QString fill(const QString& pattern, const QDateTime& date, const std::optional<QString>& title,
+                        const QString& kindLabel);
 
     // Longest base name in UTF-8 bytes.
     static constexpr int kMaxBaseBytes = 255 - 5 /* ".heic" */ - 3 /* " 99" */;

@@ -44,8 +44,14 @@ bool ok(const heif_error& e)
     return e.code == heif_error_Ok;
 }
 
-void put16(QByteArray& b, int at, quint16 v) { qToLittleEndian(v, b.data() + at); }
-void put32(QByteArray& b, int at, quint32 v) { qToLittleEndian(v, b.data() + at); }
+void put16(QByteArray& b, int at, quint16 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
+void put32(QByteArray& b, int at, quint32 v)
+{
+    qToLittleEndian(v, b.data() + at);
+}
 
 }  // namespace
 
@@ -53,7 +59,8 @@ QByteArray exifWithResolution(double dpi)
 {
     // "II*\0", IFD0 at 8 with XResolution, YResolution, ResolutionUnit=inch, then two rationals.
     QByteArray b(66, '\0');
-    b[0] = 'I'; b[1] = 'I';
+    b[0] = 'I';
+    b[1] = 'I';
     put16(b, 2, 42);
     put32(b, 4, 8);
     put16(b, 8, 3);
@@ -124,8 +131,8 @@ bool looksLikeHeif(const QByteArray& bytes)
     if (bytes.size() < 12 || bytes.mid(4, 4) != "ftyp")
         return false;
     const QByteArray brand = bytes.mid(8, 4);
-    return brand == "heic" || brand == "heix" || brand == "mif1" || brand == "msf1" || brand == "heim"
-        || brand == "heis" || brand == "hevc";
+    return brand == "heic" || brand == "heix" || brand == "mif1" || brand == "msf1" || brand == "heim" ||
+           brand == "heis" || brand == "hevc";
 }
 
 std::optional<QByteArray> encodeHeic(const QImage& source, double quality, double dpi)
@@ -184,7 +191,8 @@ std::optional<HeicDecoded> decodeHeic(const QByteArray& bytes)
 {
     ensureInit();
     Context ctx(heif_context_alloc());
-    if (!ctx || !ok(heif_context_read_from_memory_without_copy(ctx.get(), bytes.constData(), size_t(bytes.size()), nullptr)))
+    if (!ctx || !ok(heif_context_read_from_memory_without_copy(ctx.get(), bytes.constData(),
+                                                               size_t(bytes.size()), nullptr)))
         return std::nullopt;
     heif_image_handle* rawHandle = nullptr;
     if (!ok(heif_context_get_primary_image_handle(ctx.get(), &rawHandle)))

@@ -75,32 +75,32 @@ std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, doubl
         scale = 1.0;
     const int dpm = dotsPerMeterForScale(scale);
     switch (format) {
-    case ImageFormat::png: {
-        QImage img = pngReady(image);
-        img.setDotsPerMeterX(dpm);
-        img.setDotsPerMeterY(dpm);
-        // Qt's PNG writer reads "quality" as a zlib level, never as the JPEG quality.
-        return writeWithQt(img, "png", kPngWriterQuality);
-    }
-    case ImageFormat::jpg: {
-        QImage img(image.size(), QImage::Format_RGB32);
-        if (img.isNull())
-            return std::nullopt;
-        // JPEG has no alpha: flatten over white so transparent margins do not turn black.
-        img.fill(Qt::white);
-        {
-            QPainter p(&img);
-            p.drawImage(0, 0, image);
+        case ImageFormat::png: {
+            QImage img = pngReady(image);
+            img.setDotsPerMeterX(dpm);
+            img.setDotsPerMeterY(dpm);
+            // Qt's PNG writer reads "quality" as a zlib level, never as the JPEG quality.
+            return writeWithQt(img, "png", kPngWriterQuality);
         }
-        img.setDotsPerMeterX(dpm);
-        img.setDotsPerMeterY(dpm);
-        const double q = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.9;
-        return writeWithQt(img, "jpeg", int(std::lround(q * 100.0)));
-    }
-    case ImageFormat::heic: {
-        const double q = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.9;
-        return encodeHeic(image, q, 72.0 * scale);
-    }
+        case ImageFormat::jpg: {
+            QImage img(image.size(), QImage::Format_RGB32);
+            if (img.isNull())
+                return std::nullopt;
+            // JPEG has no alpha: flatten over white so transparent margins do not turn black.
+            img.fill(Qt::white);
+            {
+                QPainter p(&img);
+                p.drawImage(0, 0, image);
+            }
+            img.setDotsPerMeterX(dpm);
+            img.setDotsPerMeterY(dpm);
+            const double q = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.9;
+            return writeWithQt(img, "jpeg", int(std::lround(q * 100.0)));
+        }
+        case ImageFormat::heic: {
+            const double q = std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 0.9;
+            return encodeHeic(image, q, 72.0 * scale);
+        }
     }
     return std::nullopt;
 }

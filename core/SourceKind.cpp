@@ -10,8 +10,8 @@ struct LabelPair {
     const char* hu;
 };
 constexpr LabelPair kLabels[] = {
-    {"Area", "Terület"},         {"Fullscreen", "Teljes képernyő"}, {"Window", "Ablak"},
-    {"Scrolling", "Görgetős"},   {"Clipboard", "Vágólap"},          {"File", "Fájl"},
+    {"Area", "Terület"},       {"Fullscreen", "Teljes képernyő"}, {"Window", "Ablak"},
+    {"Scrolling", "Görgetős"}, {"Clipboard", "Vágólap"},          {"File", "Fájl"},
     {"Color", "Szín"},
 };
 }  // namespace

@@ -8,8 +8,8 @@ enum class SourceKind { area, fullscreen, window, scrolling, clipboard, file, co
 
 template <>
 struct RawNames<SourceKind> {
-    static constexpr std::array<std::string_view, 7> names{
-        "area", "fullscreen", "window", "scrolling", "clipboard", "file", "color"};
+    static constexpr std::array<std::string_view, 7> names{"area",      "fullscreen", "window", "scrolling",
+                                                           "clipboard", "file",       "color"};
 };
 
 inline std::optional<SourceKind> sourceKindFromRaw(const QString& text)

@@ -9,15 +9,21 @@ namespace kx {
 
 QList<Handle> boxHandles()
 {
-    return {Handle::topLeft, Handle::top,        Handle::topRight, Handle::right,
+    return {Handle::topLeft,     Handle::top,    Handle::topRight,   Handle::right,
             Handle::bottomRight, Handle::bottom, Handle::bottomLeft, Handle::left};
 }
 
 namespace {
 
-double stepRadius(const AnnotationStyle& s) { return std::max(0.85 * s.fontSize, 10.0); }
+double stepRadius(const AnnotationStyle& s)
+{
+    return std::max(0.85 * s.fontSize, 10.0);
+}
 
-QRectF grown(const QRectF& r, double by) { return r.adjusted(-by, -by, by, by); }
+QRectF grown(const QRectF& r, double by)
+{
+    return r.adjusted(-by, -by, by, by);
+}
 
 // Closed-edge containment: a point on the border of a zero-width rectangle still counts.
 bool inside(const QRectF& r, const QPointF& p)
@@ -43,27 +49,29 @@ QRectF Annotation::sourceRect() const
 QRectF Annotation::bounds() const
 {
     switch (kind) {
-    case ToolKind::pen:
-    case ToolKind::highlighter: {
-        if (points.isEmpty())
-            return QRectF();
-        double x0 = points[0].x(), x1 = x0, y0 = points[0].y(), y1 = y0;
-        for (const QPointF& p : points) {
-            x0 = std::min(x0, p.x());
-            x1 = std::max(x1, p.x());
-            y0 = std::min(y0, p.y());
-            y1 = std::max(y1, p.y());
+        case ToolKind::pen:
+        case ToolKind::highlighter: {
+            if (points.isEmpty())
+                return QRectF();
+            double x0 = points[0].x(), x1 = x0, y0 = points[0].y(), y1 = y0;
+            for (const QPointF& p : points) {
+                x0 = std::min(x0, p.x());
+                x1 = std::max(x1, p.x());
+                y0 = std::min(y0, p.y());
+                y1 = std::max(y1, p.y());
+            }
+            return QRectF(x0, y0, x1 - x0, y1 - y0);
         }
-        return QRectF(x0, y0, x1 - x0, y1 - y0);
-    }
-    case ToolKind::text:
-        return QRectF(p1, EditorFont::textSize(text, EditorFont::sans(style.fontSize, QFont::DemiBold)));
-    case ToolKind::step: {
-        const double r = stepRadius(style);
-        return QRectF(p1.x() - r, p1.y() - r, 2 * r, 2 * r);
-    }
-    case ToolKind::magnifier: return sourceRect().united(lensRect());
-    default: return sourceRect();
+        case ToolKind::text:
+            return QRectF(p1, EditorFont::textSize(text, EditorFont::sans(style.fontSize, QFont::DemiBold)));
+        case ToolKind::step: {
+            const double r = stepRadius(style);
+            return QRectF(p1.x() - r, p1.y() - r, 2 * r, 2 * r);
+        }
+        case ToolKind::magnifier:
+            return sourceRect().united(lensRect());
+        default:
+            return sourceRect();
     }
 }
 
@@ -72,42 +80,48 @@ bool Annotation::hit(const QPointF& p, double t) const
     const double w = style.lineWidth;
     const QRectF r = sourceRect();
     switch (kind) {
-    case ToolKind::select: return false;
-    case ToolKind::crop:
-    case ToolKind::blur:
-    case ToolKind::pixelate:
-    case ToolKind::spotlight:
-    case ToolKind::picture: return inside(grown(r, t), p);
-    case ToolKind::arrow:
-    case ToolKind::line:
-    case ToolKind::ruler: return distance(p, p1, p2) <= t + w / 2;
-    case ToolKind::rect:
-    case ToolKind::ellipse: {
-        if (style.fill != FillMode::none)
+        case ToolKind::select:
+            return false;
+        case ToolKind::crop:
+        case ToolKind::blur:
+        case ToolKind::pixelate:
+        case ToolKind::spotlight:
+        case ToolKind::picture:
             return inside(grown(r, t), p);
-        const double band = t + w / 2;
-        if (!inside(grown(r, band), p))
-            return false;
-        const QRectF inner = grown(r, -band);
-        if (inner.width() <= 0 || inner.height() <= 0)
-            return true;
-        return !inside(inner, p);
-    }
-    case ToolKind::pen:
-    case ToolKind::highlighter: {
-        if (points.size() < 2)
-            return false;
-        const double f = kind == ToolKind::highlighter ? 2.5 : 1.0;
-        const double reach = t + w * f / 2;
-        for (int i = 1; i < points.size(); ++i) {
-            if (distance(p, points[i - 1], points[i]) <= reach)
+        case ToolKind::arrow:
+        case ToolKind::line:
+        case ToolKind::ruler:
+            return distance(p, p1, p2) <= t + w / 2;
+        case ToolKind::rect:
+        case ToolKind::ellipse: {
+            if (style.fill != FillMode::none)
+                return inside(grown(r, t), p);
+            const double band = t + w / 2;
+            if (!inside(grown(r, band), p))
+                return false;
+            const QRectF inner = grown(r, -band);
+            if (inner.width() <= 0 || inner.height() <= 0)
                 return true;
+            return !inside(inner, p);
         }
-        return false;
-    }
-    case ToolKind::text: return inside(grown(bounds(), t), p);
-    case ToolKind::step: return std::hypot(p.x() - p1.x(), p.y() - p1.y()) <= t + stepRadius(style);
-    case ToolKind::magnifier: return inside(grown(r, t), p) || inside(grown(lensRect(), t), p);
+        case ToolKind::pen:
+        case ToolKind::highlighter: {
+            if (points.size() < 2)
+                return false;
+            const double f = kind == ToolKind::highlighter ? 2.5 : 1.0;
+            const double reach = t + w * f / 2;
+            for (int i = 1; i < points.size(); ++i) {
+                if (distance(p, points[i - 1], points[i]) <= reach)
+                    return true;
+            }
+            return false;
+        }
+        case ToolKind::text:
+            return inside(grown(bounds(), t), p);
+        case ToolKind::step:
+            return std::hypot(p.x() - p1.x(), p.y() - p1.y()) <= t + stepRadius(style);
+        case ToolKind::magnifier:
+            return inside(grown(r, t), p) || inside(grown(lensRect(), t), p);
     }
     return false;
 }
@@ -115,18 +129,22 @@ bool Annotation::hit(const QPointF& p, double t) const
 QList<Handle> Annotation::handles() const
 {
     switch (kind) {
-    case ToolKind::crop:
-    case ToolKind::rect:
-    case ToolKind::ellipse:
-    case ToolKind::blur:
-    case ToolKind::pixelate:
-    case ToolKind::spotlight:
-    case ToolKind::picture: return boxHandles();
-    case ToolKind::arrow:
-    case ToolKind::line:
-    case ToolKind::ruler: return {Handle::start, Handle::end};
-    case ToolKind::magnifier: return boxHandles() << Handle::lens;
-    default: return {};
+        case ToolKind::crop:
+        case ToolKind::rect:
+        case ToolKind::ellipse:
+        case ToolKind::blur:
+        case ToolKind::pixelate:
+        case ToolKind::spotlight:
+        case ToolKind::picture:
+            return boxHandles();
+        case ToolKind::arrow:
+        case ToolKind::line:
+        case ToolKind::ruler:
+            return {Handle::start, Handle::end};
+        case ToolKind::magnifier:
+            return boxHandles() << Handle::lens;
+        default:
+            return {};
     }
 }
 
@@ -134,17 +152,28 @@ QPointF Annotation::handlePoint(Handle h) const
 {
     const QRectF r = sourceRect();
     switch (h) {
-    case Handle::topLeft: return {r.left(), r.top()};
-    case Handle::top: return {r.center().x(), r.top()};
-    case Handle::topRight: return {r.right(), r.top()};
-    case Handle::right: return {r.right(), r.center().y()};
-    case Handle::bottomRight: return {r.right(), r.bottom()};
-    case Handle::bottom: return {r.center().x(), r.bottom()};
-    case Handle::bottomLeft: return {r.left(), r.bottom()};
-    case Handle::left: return {r.left(), r.center().y()};
-    case Handle::start: return p1;
-    case Handle::end: return p2;
-    case Handle::lens: return lensRect().bottomRight();
+        case Handle::topLeft:
+            return {r.left(), r.top()};
+        case Handle::top:
+            return {r.center().x(), r.top()};
+        case Handle::topRight:
+            return {r.right(), r.top()};
+        case Handle::right:
+            return {r.right(), r.center().y()};
+        case Handle::bottomRight:
+            return {r.right(), r.bottom()};
+        case Handle::bottom:
+            return {r.center().x(), r.bottom()};
+        case Handle::bottomLeft:
+            return {r.left(), r.bottom()};
+        case Handle::left:
+            return {r.left(), r.center().y()};
+        case Handle::start:
+            return p1;
+        case Handle::end:
+            return p2;
+        case Handle::lens:
+            return lensRect().bottomRight();
     }
     return {};
 }
@@ -155,26 +184,46 @@ void Annotation::drag(Handle h, const QPointF& q)
     const double minX = r.left(), minY = r.top(), maxX = r.right(), maxY = r.bottom();
     QRectF n;
     switch (h) {
-    case Handle::start: p1 = q; return;
-    case Handle::end: p2 = q; return;
-    case Handle::lens: {
-        const QPointF l = lensRect().topLeft();
-        double zoom = r.width() < 1 ? q.x() - l.x() : (q.x() - l.x()) / r.width();
-        if (!std::isfinite(zoom))
-            zoom = kMinLensZoom;
-        zoom = std::clamp(zoom, kMinLensZoom, kMaxLensZoom);
-        style.zoom = zoom;
-        lensCenter = l + QPointF(r.width() * zoom, r.height() * zoom) / 2;
-        return;
-    }
-    case Handle::topLeft: n = QRectF(q.x(), q.y(), maxX - q.x(), maxY - q.y()); break;
-    case Handle::top: n = QRectF(minX, q.y(), r.width(), maxY - q.y()); break;
-    case Handle::topRight: n = QRectF(minX, q.y(), q.x() - minX, maxY - q.y()); break;
-    case Handle::right: n = QRectF(minX, minY, q.x() - minX, r.height()); break;
-    case Handle::bottomRight: n = QRectF(minX, minY, q.x() - minX, q.y() - minY); break;
-    case Handle::bottom: n = QRectF(minX, minY, r.width(), q.y() - minY); break;
-    case Handle::bottomLeft: n = QRectF(q.x(), minY, maxX - q.x(), q.y() - minY); break;
-    case Handle::left: n = QRectF(q.x(), minY, maxX - q.x(), r.height()); break;
+        case Handle::start:
+            p1 = q;
+            return;
+        case Handle::end:
+            p2 = q;
+            return;
+        case Handle::lens: {
+            const QPointF l = lensRect().topLeft();
+            double zoom = r.width() < 1 ? q.x() - l.x() : (q.x() - l.x()) / r.width();
+            if (!std::isfinite(zoom))
+                zoom = kMinLensZoom;
+            zoom = std::clamp(zoom, kMinLensZoom, kMaxLensZoom);
+            style.zoom = zoom;
+            lensCenter = l + QPointF(r.width() * zoom, r.height() * zoom) / 2;
+            return;
+        }
+        case Handle::topLeft:
+            n = QRectF(q.x(), q.y(), maxX - q.x(), maxY - q.y());
+            break;
+        case Handle::top:
+            n = QRectF(minX, q.y(), r.width(), maxY - q.y());
+            break;
+        case Handle::topRight:
+            n = QRectF(minX, q.y(), q.x() - minX, maxY - q.y());
+            break;
+        case Handle::right:
+            n = QRectF(minX, minY, q.x() - minX, r.height());
+            break;
+        case Handle::bottomRight:
+            n = QRectF(minX, minY, q.x() - minX, q.y() - minY);
+            break;
+        case Handle::bottom:
+            n = QRectF(minX, minY, r.width(), q.y() - minY);
+            break;
+        case Handle::bottomLeft:
+            n = QRectF(q.x(), minY, maxX - q.x(), q.y() - minY);
+            break;
+        case Handle::left:
+            n = QRectF(q.x(), minY, maxX - q.x(), r.height());
+            break;
     }
     n = n.normalized();
     p1 = n.topLeft();

@@ -28,9 +28,9 @@ struct Annotation {
     QList<QPointF> points;  // freehand samples of pen and highlighter
     QString text;
     AnnotationStyle style;
-    int number = 0;         // label of a step badge
-    QPointF lensCenter;     // centre of a magnifier's enlarged copy
-    QImage image;           // bitmap of a picture object
+    int number = 0;      // label of a step badge
+    QPointF lensCenter;  // centre of a magnifier's enlarged copy
+    QImage image;        // bitmap of a picture object
 
     // Every field; the image compares by identity (both null, or the very same image data).
     bool operator==(const Annotation& other) const;

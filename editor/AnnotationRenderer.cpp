@@ -51,7 +51,10 @@ QPointF tangentPoint(const QRectF& r, bool round, const QPointF& n, double sign)
 
 }  // namespace
 
-QColor AnnotationRenderer::coverColor() { return QColor(128, 128, 128); }
+QColor AnnotationRenderer::coverColor()
+{
+    return QColor(128, 128, 128);
+}
 
 QColor AnnotationRenderer::contrastText(const RGBA& background, double cut)
 {
@@ -102,13 +105,18 @@ void AnnotationRenderer::draw(const QList<Annotation>& annotations, const QImage
         if (!skipping.isNull() && a.id == skipping)
             continue;
         switch (a.kind) {
-        case ToolKind::select:
-        case ToolKind::crop:
-        case ToolKind::blur:
-        case ToolKind::pixelate:
-        case ToolKind::spotlight: break;
-        case ToolKind::magnifier: drawMagnifier(a, annotations, base, effects, painter); break;
-        default: drawObject(a, painter); break;
+            case ToolKind::select:
+            case ToolKind::crop:
+            case ToolKind::blur:
+            case ToolKind::pixelate:
+            case ToolKind::spotlight:
+                break;
+            case ToolKind::magnifier:
+                drawMagnifier(a, annotations, base, effects, painter);
+                break;
+            default:
+                drawObject(a, painter);
+                break;
         }
     }
     painter.restore();
@@ -173,43 +181,56 @@ void AnnotationRenderer::drawObject(const Annotation& a, QPainter& p)
     const QColor c = a.style.color.color();
     const double w = a.style.lineWidth;
     switch (a.kind) {
-    case ToolKind::arrow: drawArrow(a, p); break;
-    case ToolKind::line: {
-        QPainterPath path(a.p1);
-        path.lineTo(a.p2);
-        strokeIfWide(p, path, roundPen(c, w));
-        break;
-    }
-    case ToolKind::rect:
-    case ToolKind::ellipse: {
-        QPainterPath path;
-        if (a.kind == ToolKind::rect)
-            path.addRect(a.sourceRect());
-        else
-            path.addEllipse(a.sourceRect());
-        if (a.style.fill != FillMode::none) {
-            const double alpha = a.style.fill == FillMode::solid ? a.style.color.a : 0.28;
-            p.fillPath(path, a.style.color.withAlpha(alpha));
+        case ToolKind::arrow:
+            drawArrow(a, p);
+            break;
+        case ToolKind::line: {
+            QPainterPath path(a.p1);
+            path.lineTo(a.p2);
+            strokeIfWide(p, path, roundPen(c, w));
+            break;
         }
-        strokeIfWide(p, path, roundPen(c, w));
-        break;
-    }
-    case ToolKind::pen: strokeIfWide(p, smoothPath(a.points), roundPen(c, w)); break;
-    case ToolKind::highlighter: {
-        const bool dark = a.style.color.luminance() <= 0.92;
-        // A multiplied marker darkens the page without hiding the text under it.
-        if (dark)
-            p.setCompositionMode(QPainter::CompositionMode_Multiply);
-        const QPen pen(a.style.color.withAlpha(dark ? 0.8 : 0.45), 2.5 * w, Qt::SolidLine, Qt::FlatCap,
-                       Qt::RoundJoin);
-        strokeIfWide(p, smoothPath(a.points), pen);
-        break;
-    }
-    case ToolKind::text: drawText(a, p); break;
-    case ToolKind::step: drawStep(a, p); break;
-    case ToolKind::ruler: drawRuler(a, p); break;
-    case ToolKind::picture: drawPicture(a, p); break;
-    default: break;
+        case ToolKind::rect:
+        case ToolKind::ellipse: {
+            QPainterPath path;
+            if (a.kind == ToolKind::rect)
+                path.addRect(a.sourceRect());
+            else
+                path.addEllipse(a.sourceRect());
+            if (a.style.fill != FillMode::none) {
+                const double alpha = a.style.fill == FillMode::solid ? a.style.color.a : 0.28;
+                p.fillPath(path, a.style.color.withAlpha(alpha));
+            }
+            strokeIfWide(p, path, roundPen(c, w));
+            break;
+        }
+        case ToolKind::pen:
+            strokeIfWide(p, smoothPath(a.points), roundPen(c, w));
+            break;
+        case ToolKind::highlighter: {
+            const bool dark = a.style.color.luminance() <= 0.92;
+            // A multiplied marker darkens the page without hiding the text under it.
+            if (dark)
+                p.setCompositionMode(QPainter::CompositionMode_Multiply);
+            const QPen pen(a.style.color.withAlpha(dark ? 0.8 : 0.45), 2.5 * w, Qt::SolidLine, Qt::FlatCap,
+                           Qt::RoundJoin);
+            strokeIfWide(p, smoothPath(a.points), pen);
+            break;
+        }
+        case ToolKind::text:
+            drawText(a, p);
+            break;
+        case ToolKind::step:
+            drawStep(a, p);
+            break;
+        case ToolKind::ruler:
+            drawRuler(a, p);
+            break;
+        case ToolKind::picture:
+            drawPicture(a, p);
+            break;
+        default:
+            break;
     }
     p.restore();
 }
@@ -301,8 +322,8 @@ void AnnotationRenderer::drawRuler(const Annotation& a, QPainter& p)
     p.fillPath(back, QColor::fromRgbF(0, 0, 0, 0.8));
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(QRectF(pill.center().x() - lw / 2, pill.center().y() - lh / 2, lw, lh), Qt::AlignLeft | Qt::AlignTop,
-               label);
+    p.drawText(QRectF(pill.center().x() - lw / 2, pill.center().y() - lh / 2, lw, lh),
+               Qt::AlignLeft | Qt::AlignTop, label);
 }
 
 void AnnotationRenderer::drawPicture(const Annotation& a, QPainter& p)

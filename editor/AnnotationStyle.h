@@ -31,7 +31,7 @@ enum class FillMode : int { none = 0, tint = 1, solid = 2 };
 
 struct AnnotationStyle {
     RGBA color{1.0, 0.231, 0.188, 1.0};
-    double lineWidth = 3;    // image pixels
+    double lineWidth = 3;  // image pixels
     FillMode fill = FillMode::none;
     double fontSize = 18;    // image pixels; also sizes step badges and ruler labels
     double intensity = 12;   // blur sigma or pixel-block size, image pixels

@@ -21,14 +21,20 @@ const QColor kPaper = QColor::fromRgbF(0.985, 0.978, 0.96, 1);
 double shadowAlpha(Edge edge)
 {
     switch (edge) {
-    case Edge::torn:
-    case Edge::stamp: return 0.4;
-    case Edge::burnt: return 0.35;
-    default: return 0.45;
+        case Edge::torn:
+        case Edge::stamp:
+            return 0.4;
+        case Edge::burnt:
+            return 0.35;
+        default:
+            return 0.45;
     }
 }
 
-QColor black(double alpha) { return QColor::fromRgbF(0, 0, 0, alpha); }
+QColor black(double alpha)
+{
+    return QColor::fromRgbF(0, 0, 0, alpha);
+}
 
 QPainterPath roundedRect(const QRectF& r, double radius)
 {
@@ -56,7 +62,8 @@ QList<QRect> borderStrips(const QRect& r, int depth)
     if (inner.isEmpty())
         return {r};
     return {QRect(r.left(), r.top(), r.width(), depth), QRect(r.left(), inner.bottom() + 1, r.width(), depth),
-            QRect(r.left(), inner.top(), depth, inner.height()), QRect(inner.right() + 1, inner.top(), depth, inner.height())};
+            QRect(r.left(), inner.top(), depth, inner.height()),
+            QRect(inner.right() + 1, inner.top(), depth, inner.height())};
 }
 
 // Darkens a band of `width` just inside `path`, which runs no deeper than `depth` into
@@ -66,7 +73,8 @@ void innerEdgeShade(QPainter& p, const QPainterPath& path, double width, double 
 {
     const QPen pen(black(alpha), 2 * width, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
     for (const QRect& strip : borderStrips(bounds.toAlignedRect(), int(std::ceil(depth + width)) + 2))
-        drawClipped(p, path, [&](QPainter& lp) { lp.strokePath(path, pen); }, strip);
+        drawClipped(
+            p, path, [&](QPainter& lp) { lp.strokePath(path, pen); }, strip);
 }
 
 // The same band for a rectangle, without a layer: the rectangle minus its inset.
@@ -110,12 +118,13 @@ struct Frame {
         const QRect at = layout.image.toAlignedRect();
         const QList<QRect> strips = borderStrips(at, int(std::ceil(depth)) + 2);
         if (strips.size() == 4) {
-            const QRect inner(strips[2].right() + 1, strips[2].top(), strips[3].left() - strips[2].right() - 1,
-                              strips[2].height());
+            const QRect inner(strips[2].right() + 1, strips[2].top(),
+                              strips[3].left() - strips[2].right() - 1, strips[2].height());
             p.drawImage(inner.topLeft(), image, inner.translated(-at.topLeft()));
         }
         for (const QRect& strip : strips)
-            drawClipped(p, path, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); }, strip);
+            drawClipped(
+                p, path, [&](QPainter& lp) { drawImageAt(lp, image, layout.image); }, strip);
     }
 
     void cut(const QPainterPath& path, double depth) const
@@ -230,15 +239,27 @@ QImage Exporter::beautify(const QImage& input, const BeautifySettings& raw, doub
     }
     const Frame frame{p, image, settings, layout, s};
     switch (settings.edge) {
-    case Edge::none: frame.cut(roundedRect(layout.image, s * settings.cornerRadius), s * settings.cornerRadius); break;
-    case Edge::zigzag:
-        frame.cut(EdgeShape::zigzag(layout.image, s, settings.edgeSize), 7 * s * settings.edgeSize);
-        break;
-    case Edge::torn: frame.torn(); break;
-    case Edge::burnt: frame.burnt(); break;
-    case Edge::stamp: frame.stamp(); break;
-    case Edge::polaroid: frame.polaroid(); break;
-    case Edge::window: frame.window(); break;
+        case Edge::none:
+            frame.cut(roundedRect(layout.image, s * settings.cornerRadius), s * settings.cornerRadius);
+            break;
+        case Edge::zigzag:
+            frame.cut(EdgeShape::zigzag(layout.image, s, settings.edgeSize), 7 * s * settings.edgeSize);
+            break;
+        case Edge::torn:
+            frame.torn();
+            break;
+        case Edge::burnt:
+            frame.burnt();
+            break;
+        case Edge::stamp:
+            frame.stamp();
+            break;
+        case Edge::polaroid:
+            frame.polaroid();
+            break;
+        case Edge::window:
+            frame.window();
+            break;
     }
     p.end();
     return out;

@@ -12,13 +12,20 @@ std::pair<QColor, QColor> gradientColors(BeautifySettings::Background background
     auto rgb = [](double r, double g, double b) { return QColor::fromRgbF(r, g, b, 1); };
     using B = BeautifySettings::Background;
     switch (background) {
-    case B::ocean: return {rgb(0.2, 0.45, 0.98), rgb(0.45, 0.85, 0.95)};
-    case B::sunset: return {rgb(1, 0.42, 0.35), rgb(1, 0.78, 0.3)};
-    case B::mint: return {rgb(0.1, 0.75, 0.55), rgb(0.7, 0.95, 0.55)};
-    case B::grape: return {rgb(0.45, 0.25, 0.85), rgb(0.95, 0.45, 0.75)};
-    case B::graphite: return {rgb(0.12, 0.13, 0.16), rgb(0.3, 0.32, 0.38)};
-    case B::white: return {rgb(1, 1, 1), rgb(0.93, 0.94, 0.96)};
-    case B::transparent: break;
+        case B::ocean:
+            return {rgb(0.2, 0.45, 0.98), rgb(0.45, 0.85, 0.95)};
+        case B::sunset:
+            return {rgb(1, 0.42, 0.35), rgb(1, 0.78, 0.3)};
+        case B::mint:
+            return {rgb(0.1, 0.75, 0.55), rgb(0.7, 0.95, 0.55)};
+        case B::grape:
+            return {rgb(0.45, 0.25, 0.85), rgb(0.95, 0.45, 0.75)};
+        case B::graphite:
+            return {rgb(0.12, 0.13, 0.16), rgb(0.3, 0.32, 0.38)};
+        case B::white:
+            return {rgb(1, 1, 1), rgb(0.93, 0.94, 0.96)};
+        case B::transparent:
+            break;
     }
     return {QColor(), QColor()};
 }
@@ -27,13 +34,20 @@ QString title(BeautifySettings::Edge edge)
 {
     using E = BeautifySettings::Edge;
     switch (edge) {
-    case E::none: return tr("Clean", "Letisztult", "Schlicht");
-    case E::torn: return tr("Torn paper", "Tépett papír", "Gerissenes Papier");
-    case E::burnt: return tr("Burnt paper", "Égett papír", "Verbranntes Papier");
-    case E::zigzag: return tr("Zigzag", "Cikcakk", "Zickzack");
-    case E::stamp: return tr("Stamp", "Bélyeg", "Briefmarke");
-    case E::polaroid: return QStringLiteral("Polaroid");
-    case E::window: return tr("Window", "Ablak", "Fenster");
+        case E::none:
+            return tr("Clean", "Letisztult", "Schlicht");
+        case E::torn:
+            return tr("Torn paper", "Tépett papír", "Gerissenes Papier");
+        case E::burnt:
+            return tr("Burnt paper", "Égett papír", "Verbranntes Papier");
+        case E::zigzag:
+            return tr("Zigzag", "Cikcakk", "Zickzack");
+        case E::stamp:
+            return tr("Stamp", "Bélyeg", "Briefmarke");
+        case E::polaroid:
+            return QStringLiteral("Polaroid");
+        case E::window:
+            return tr("Window", "Ablak", "Fenster");
     }
     return {};
 }
@@ -46,7 +60,8 @@ bool usesCorners(BeautifySettings::Edge edge)
 bool hasSize(BeautifySettings::Edge edge)
 {
     using E = BeautifySettings::Edge;
-    return edge == E::torn || edge == E::burnt || edge == E::zigzag || edge == E::stamp || edge == E::polaroid;
+    return edge == E::torn || edge == E::burnt || edge == E::zigzag || edge == E::stamp ||
+           edge == E::polaroid;
 }
 
 bool isRandom(BeautifySettings::Edge edge)
@@ -81,19 +96,22 @@ FrameLayout frameLayout(const QSize& imageSize, const BeautifySettings& raw, dou
     f.pad = int(std::lround(s * settings.padding));
     using E = BeautifySettings::Edge;
     switch (settings.edge) {
-    case E::stamp: {
-        const double e = settings.edgeSize * std::max(0.05 * m, 16 * s);
-        f.side = f.top = f.bottom = e;
-        break;
-    }
-    case E::polaroid: {
-        const double p = settings.edgeSize * std::max(0.045 * m, 14 * s);
-        f.side = f.top = p;
-        f.bottom = 3.6 * p;
-        break;
-    }
-    case E::window: f.top = 32 * s; break;
-    default: break;
+        case E::stamp: {
+            const double e = settings.edgeSize * std::max(0.05 * m, 16 * s);
+            f.side = f.top = f.bottom = e;
+            break;
+        }
+        case E::polaroid: {
+            const double p = settings.edgeSize * std::max(0.045 * m, 14 * s);
+            f.side = f.top = p;
+            f.bottom = 3.6 * p;
+            break;
+        }
+        case E::window:
+            f.top = 32 * s;
+            break;
+        default:
+            break;
     }
     // Extreme paddings are cut so that the output stays a bitmap that can be made.
     const double room = std::max(0.0, (kMaxCanvasSide - std::max(w + 2 * f.side, h + f.top + f.bottom)) / 2);

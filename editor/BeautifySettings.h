@@ -30,12 +30,12 @@ struct BeautifySettings {
 
 template <>
 struct RawNames<BeautifySettings::Background> {
-    static constexpr std::array<std::string_view, 7> names{"ocean", "sunset", "mint", "grape",
-                                                           "graphite", "white", "transparent"};
+    static constexpr std::array<std::string_view, 7> names{"ocean",    "sunset", "mint",       "grape",
+                                                           "graphite", "white",  "transparent"};
 };
 template <>
 struct RawNames<BeautifySettings::Edge> {
-    static constexpr std::array<std::string_view, 7> names{"none", "torn", "burnt", "zigzag",
+    static constexpr std::array<std::string_view, 7> names{"none",  "torn",     "burnt", "zigzag",
                                                            "stamp", "polaroid", "window"};
 };
 

@@ -25,7 +25,8 @@ void passColor(double u, double out[4])
         out[0] = 0.6 + 0.35 * f, out[1] = 0.23 + 0.22 * f, out[2] = 0.06 + 0.02 * f, out[3] = 0.16 + 0.22 * f;
     } else {
         const double f = (u - 0.85) / 0.15;
-        out[0] = 0.95 - 0.92 * f, out[1] = 0.45 - 0.43 * f, out[2] = 0.08 - 0.07 * f, out[3] = 0.38 + 0.57 * f;
+        out[0] = 0.95 - 0.92 * f, out[1] = 0.45 - 0.43 * f, out[2] = 0.08 - 0.07 * f,
+        out[3] = 0.38 + 0.57 * f;
     }
 }
 
@@ -166,7 +167,8 @@ QImage charredCut(const QImage& source, const QPainterPath& path, double amp)
                     a = c.a * 255 + keep * a;
                 }
                 const double cover = m[x] / 255.0;
-                o[x] = qRgba(int(r * cover + 0.5), int(gr * cover + 0.5), int(b * cover + 0.5), int(a * cover + 0.5));
+                o[x] = qRgba(int(r * cover + 0.5), int(gr * cover + 0.5), int(b * cover + 0.5),
+                             int(a * cover + 0.5));
             }
         }
     });

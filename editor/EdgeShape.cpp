@@ -10,8 +10,14 @@ namespace kx::EdgeShape {
 namespace {
 
 // Scales and size factors outside these ranges only make paths no one can draw.
-double scaleOf(double v) { return std::isfinite(v) ? std::clamp(v, 0.1, 16.0) : 1.0; }
-double sizeOf(double v) { return std::isfinite(v) ? std::clamp(v, 0.1, 10.0) : 1.0; }
+double scaleOf(double v)
+{
+    return std::isfinite(v) ? std::clamp(v, 0.1, 16.0) : 1.0;
+}
+double sizeOf(double v)
+{
+    return std::isfinite(v) ? std::clamp(v, 0.1, 10.0) : 1.0;
+}
 
 // Segments of a side: at least `least`, never so many that a huge side stalls the walk.
 int segments(double length, double step, int least)
@@ -148,7 +154,8 @@ QPainterPath burnt(const QRectF& rect, double amp, quint64 seed)
     auto count = [step](double length) { return segments(length, step, 2); };
     return walk(rect, count, [&](int i, double t, double length) {
         const quint64 si = seed + 313ull * quint64(i);
-        const double d = amp * (0.75 * layered(si, t / (3.2 * amp)) + 0.25 * layered(si + 9, t / (0.96 * amp)));
+        const double d =
+            amp * (0.75 * layered(si, t / (3.2 * amp)) + 0.25 * layered(si + 9, t / (0.96 * amp)));
         return cornerRamp(d, t, length, rho, 0.9 * amp);
     });
 }

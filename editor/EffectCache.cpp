@@ -12,15 +12,21 @@ namespace {
 constexpr double kMaxSigma = 1000;
 constexpr double kMaxBlock = 8192;
 
-double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
+double finiteOr(double v, double fallback)
+{
+    return std::isfinite(v) ? v : fallback;
+}
 }  // namespace
 
-EffectCache::EffectCache(qint64 maxBytes) : m_maxBytes(std::max<qint64>(maxBytes, 0)) {}
+EffectCache::EffectCache(qint64 maxBytes) : m_maxBytes(std::max<qint64>(maxBytes, 0))
+{
+}
 
 QRect EffectCache::clippedRect(const QRectF& rect, const QSize& size)
 {
     const QRectF r = rect.normalized();
-    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) || !std::isfinite(r.height()))
+    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.width()) ||
+        !std::isfinite(r.height()))
         return {};
     // Smallest whole-pixel rectangle holding `rect`, then cut to the image.
     const double x0 = std::max(std::floor(r.left()), 0.0);

@@ -22,7 +22,8 @@ public:
 
     // Computes one patch of `area` (already inside the image); the default runs the blur and
     // pixelation kernels. A null result means the patch could not be made.
-    using Maker = std::function<QImage(ToolKind kind, const QImage& base, const QRect& area, double intensity)>;
+    using Maker =
+        std::function<QImage(ToolKind kind, const QImage& base, const QRect& area, double intensity)>;
     void setMaker(Maker maker) { m_maker = std::move(maker); }
     static QImage makePatch(ToolKind kind, const QImage& base, const QRect& area, double intensity);
 

@@ -59,7 +59,8 @@ QImage Exporter::flatten(const QImage& base, const QList<Annotation>& annotation
     return out;
 }
 
-std::optional<QByteArray> Exporter::encode(const QImage& image, ImageFormat format, double quality, double scale)
+std::optional<QByteArray> Exporter::encode(const QImage& image, ImageFormat format, double quality,
+                                           double scale)
 {
     // JPEG has no alpha: encoded() composites transparent pixels over white, never black.
     return encoded(image, format, quality, scale);
@@ -95,7 +96,8 @@ std::pair<QString, ImageFormat> Exporter::resolveSavePath(const QString& path, I
     return {path + QLatin1Char('.') + fileExtension(selected), selected};
 }
 
-Exporter::SaveOutcome Exporter::saveTo(const QImage& image, double scale, const QString& chosen, ImageFormat selected)
+Exporter::SaveOutcome Exporter::saveTo(const QImage& image, double scale, const QString& chosen,
+                                       ImageFormat selected)
 {
     const auto [path, format] = resolveSavePath(chosen, selected);
     SaveOutcome outcome;
@@ -125,7 +127,8 @@ Exporter::SaveOutcome Exporter::saveWithPanel(const QImage& image, double scale,
     dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return SaveOutcome{};
-    return saveTo(image, scale, dialog.selectedFiles().constFirst(), formatOfFilter(dialog.selectedNameFilter()));
+    return saveTo(image, scale, dialog.selectedFiles().constFirst(),
+                  formatOfFilter(dialog.selectedNameFilter()));
 }
 
 }  // namespace kx

@@ -148,8 +148,8 @@ void boxRow(const uchar* in, uchar* out, int nOut, int r)
 
 // One box pass down the columns: rowsOut rows of `bytes` bytes from rowsOut + 2r rows.
 template <bool Wide>
-void boxColumnsWith(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
-                    int win, uint32_t inv, uint32_t* a)
+void boxColumnsWith(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut,
+                    int bytes, int win, uint32_t inv, uint32_t* a)
 {
     std::fill(a, a + bytes, 0u);
     for (int i = 0; i < win; ++i) {
@@ -219,7 +219,8 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
             const int rows1 = rowsIn - 2 * r[0], rows2 = rows1 - 2 * r[1];
             boxColumns(horiz.data() + qsizetype(cx) * C, hStride, t1.data(), bytes, rows1, bytes, r[0], acc);
             boxColumns(t1.data(), bytes, t2.data(), bytes, rows2, bytes, r[1], acc);
-            boxColumns(t2.data(), bytes, out.bits() + qsizetype(cx) * C, out.bytesPerLine(), h, bytes, r[2], acc);
+            boxColumns(t2.data(), bytes, out.bits() + qsizetype(cx) * C, out.bytesPerLine(), h, bytes, r[2],
+                       acc);
         }
     });
     return true;

@@ -79,7 +79,8 @@ void drawClipped(QPainter& painter, const QPainterPath& path, const std::functio
     painter.restore();
 }
 
-void drawShadow(QPainter& painter, const QPainterPath& shape, const QPointF& offset, double blur, const QColor& color)
+void drawShadow(QPainter& painter, const QPainterPath& shape, const QPointF& offset, double blur,
+                const QColor& color)
 {
     if (color.alpha() == 0 || shape.isEmpty())
         return;
@@ -91,15 +92,18 @@ void drawShadow(QPainter& painter, const QPainterPath& shape, const QPointF& off
     const QPainterPath devShape = world.map(shape).translated(shift);
     const double margin = std::ceil(3 * sigma) + 2;
     const QRectF visible = visibleDeviceRect(painter).adjusted(-margin, -margin, margin, margin);
-    const QRect area =
-        devShape.boundingRect().adjusted(-margin, -margin, margin, margin).intersected(visible).toAlignedRect();
+    const QRect area = devShape.boundingRect()
+                           .adjusted(-margin, -margin, margin, margin)
+                           .intersected(visible)
+                           .toAlignedRect();
     if (area.isEmpty())
         return;
     // A soft shadow has no detail finer than its blur: the mask is made on a grid k times
     // coarser and enlarged smoothly when drawn.
     const double physicalSigma = sigma * dpr;
     const int k = std::clamp(int(physicalSigma / 3), 1, 16);
-    const QSize small(int(std::ceil(area.width() * dpr / k)) + 1, int(std::ceil(area.height() * dpr / k)) + 1);
+    const QSize small(int(std::ceil(area.width() * dpr / k)) + 1,
+                      int(std::ceil(area.height() * dpr / k)) + 1);
     QImage mask = newLayer(small, 1.0, QImage::Format_Alpha8);
     if (mask.isNull())
         return;
@@ -137,7 +141,8 @@ QFont EditorFont::sans(double pixelSize, QFont::Weight weight)
         family = g_sans;
     }
     QFont f = family.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont) : QFont(family);
-    f.setPixelSize(std::max(1, int(std::lround(std::isfinite(pixelSize) ? std::min(pixelSize, 4000.0) : 12.0))));
+    f.setPixelSize(
+        std::max(1, int(std::lround(std::isfinite(pixelSize) ? std::min(pixelSize, 4000.0) : 12.0))));
     f.setWeight(weight);
     f.setItalic(false);
     f.setHintingPreference(QFont::PreferNoHinting);

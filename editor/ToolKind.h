@@ -30,11 +30,14 @@ enum class ToolKind {
 template <>
 struct RawNames<ToolKind> {
     static constexpr std::array<std::string_view, 16> names{
-        "select", "crop",     "arrow",    "line",      "rect",      "ellipse", "pen",   "highlighter",
-        "text",   "step",     "blur",     "pixelate",  "spotlight", "magnifier", "ruler", "picture"};
+        "select", "crop", "arrow", "line",     "rect",      "ellipse",   "pen",   "highlighter",
+        "text",   "step", "blur",  "pixelate", "spotlight", "magnifier", "ruler", "picture"};
 };
 
-inline std::optional<ToolKind> toolKindFromRaw(const QString& text) { return fromRaw<ToolKind>(text); }
+inline std::optional<ToolKind> toolKindFromRaw(const QString& text)
+{
+    return fromRaw<ToolKind>(text);
+}
 
 // All sixteen kinds in case order.
 QList<ToolKind> allToolKinds();

@@ -2,12 +2,12 @@
 // zlib level sweep behind kPngWriterQuality. Bytes are reported as counters.
 #include "core/ImageUtils.h"
 
+#include <benchmark/benchmark.h>
 #include <QBuffer>
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <benchmark/benchmark.h>
 
 using namespace kx;
 
@@ -33,8 +33,10 @@ QImage screenshotLike(int w, int h)
         p.setPen(win % 2 ? Qt::black : QColor(220, 220, 220));
         const int line = f.pixelSize() + 6;
         for (int y = r.y() + 40 * w / 1920; y < r.bottom() - line; y += line)
-            p.drawText(r.x() + 12, y, QString("%1  int value = compute(%2, \"Hello World\"); // 2026 invoice@example.com")
-                                          .arg(y).arg(rng.bounded(1000)));
+            p.drawText(r.x() + 12, y,
+                       QString("%1  int value = compute(%2, \"Hello World\"); // 2026 invoice@example.com")
+                           .arg(y)
+                           .arg(rng.bounded(1000)));
     }
     // A photo-like region (noise over a gradient) that compresses poorly.
     const QRect photo(w * 2 / 3, h * 2 / 3, w / 4, h / 4);
@@ -115,7 +117,14 @@ void BM_PngQuality(benchmark::State& state)
     report(state, bytes);
 }
 BENCHMARK(BM_PngQuality)
-    ->Arg(-1)->Arg(0)->Arg(30)->Arg(50)->Arg(60)->Arg(70)->Arg(80)->Arg(90)
+    ->Arg(-1)
+    ->Arg(0)
+    ->Arg(30)
+    ->Arg(50)
+    ->Arg(60)
+    ->Arg(70)
+    ->Arg(80)
+    ->Arg(90)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

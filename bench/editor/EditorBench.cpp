@@ -6,10 +6,10 @@
 #include "editor/ImageEffects.h"
 #include "editor/PaintHelpers.h"
 
+#include <benchmark/benchmark.h>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QThreadPool>
-#include <benchmark/benchmark.h>
 #include <cmath>
 
 using namespace kx;
@@ -28,12 +28,14 @@ const QImage& page5k()
         p.setFont(f);
         p.setPen(QColor(40, 44, 52));
         for (int y = 80; y < 2880; y += 40)
-            p.drawText(60, y, QStringLiteral("Line %1: the quick brown fox jumps over the lazy dog, invoice "
-                                             "2026-%1 sent to billing@example.com, total 1 234,56 EUR")
-                                  .arg(y / 40));
+            p.drawText(60, y,
+                       QStringLiteral("Line %1: the quick brown fox jumps over the lazy dog, invoice "
+                                      "2026-%1 sent to billing@example.com, total 1 234,56 EUR")
+                           .arg(y / 40));
         QRandomGenerator rng(5);
         for (int i = 0; i < 60; ++i)
-            p.fillRect(QRect(2800 + rng.bounded(2200), rng.bounded(2700), 40 + rng.bounded(300), 30 + rng.bounded(200)),
+            p.fillRect(QRect(2800 + rng.bounded(2200), rng.bounded(2700), 40 + rng.bounded(300),
+                             30 + rng.bounded(200)),
                        QColor::fromHsv(rng.bounded(360), 160, 220));
         return img;
     }();
@@ -105,13 +107,20 @@ void BM_BlurPatch1000OneThread(benchmark::State& state)
     BM_BlurPatch1000(state);
     pool->setMaxThreadCount(threads);
 }
-BENCHMARK(BM_BlurPatch1000OneThread)->Arg(4)->Arg(24)->Arg(80)->Arg(240)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BlurPatch1000OneThread)
+    ->Arg(4)
+    ->Arg(24)
+    ->Arg(80)
+    ->Arg(240)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Pixelate2048(benchmark::State& state)
 {
     const QImage& base = page5k();
     for (auto _ : state) {
-        QImage out = pixelated(base, QRect(1000, 400, 2048, 2048), double(state.range(0)), QPoint(1000, 2448));
+        QImage out =
+            pixelated(base, QRect(1000, 400, 2048, 2048), double(state.range(0)), QPoint(1000, 2448));
         benchmark::DoNotOptimize(out.constBits());
     }
 }
@@ -142,11 +151,23 @@ void canvasFrame(benchmark::State& state, double zoom, QPointF scroll, bool with
     for (auto _ : state)
         paint();
 }
-void BM_CanvasFrameActualSize(benchmark::State& state) { canvasFrame(state, 1.0, QPointF(1200, 800)); }
-void BM_CanvasFrameFitted(benchmark::State& state) { canvasFrame(state, 1600.0 / 5120, QPointF(0, 0)); }
+void BM_CanvasFrameActualSize(benchmark::State& state)
+{
+    canvasFrame(state, 1.0, QPointF(1200, 800));
+}
+void BM_CanvasFrameFitted(benchmark::State& state)
+{
+    canvasFrame(state, 1600.0 / 5120, QPointF(0, 0));
+}
 // The annotations alone, without the base image the canvas draws first.
-void BM_AnnotationsOnlyActualSize(benchmark::State& state) { canvasFrame(state, 1.0, QPointF(1200, 800), false); }
-void BM_AnnotationsOnlyFitted(benchmark::State& state) { canvasFrame(state, 1600.0 / 5120, QPointF(0, 0), false); }
+void BM_AnnotationsOnlyActualSize(benchmark::State& state)
+{
+    canvasFrame(state, 1.0, QPointF(1200, 800), false);
+}
+void BM_AnnotationsOnlyFitted(benchmark::State& state)
+{
+    canvasFrame(state, 1600.0 / 5120, QPointF(0, 0), false);
+}
 BENCHMARK(BM_CanvasFrameActualSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CanvasFrameFitted)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AnnotationsOnlyActualSize)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -11,7 +11,8 @@ QPointF clampToImage(const QPointF& p, const QSizeF& image)
     // A NaN coordinate (a broken event) lands on the origin rather than escaping the clamp.
     const double x = std::isnan(p.x()) ? 0 : p.x();
     const double y = std::isnan(p.y()) ? 0 : p.y();
-    return QPointF(std::clamp(x, 0.0, std::max(image.width(), 0.0)), std::clamp(y, 0.0, std::max(image.height(), 0.0)));
+    return QPointF(std::clamp(x, 0.0, std::max(image.width(), 0.0)),
+                   std::clamp(y, 0.0, std::max(image.height(), 0.0)));
 }
 
 QPointF constrain(const QPointF& p, const Annotation& a, bool shift)

@@ -43,26 +43,38 @@ void CanvasView::keyPressEvent(QKeyEvent* e)
     }
     const double step = (mods & Qt::ShiftModifier) ? 10 : 1;
     switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (doc.cropRect())
-            doc.applyCrop();
-        break;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete: doc.deleteSelected(); break;
-    case Qt::Key_Escape:
-        if (doc.cropRect())
-            doc.setCropRect(std::nullopt);
-        else if (!doc.selectedID().isNull())
-            doc.select(QUuid());
-        else
-            doc.setTool(ToolKind::select);
-        break;
-    case Qt::Key_Left: nudge(QPointF(-step, 0)); break;
-    case Qt::Key_Right: nudge(QPointF(step, 0)); break;
-    case Qt::Key_Down: nudge(QPointF(0, step)); break;
-    case Qt::Key_Up: nudge(QPointF(0, -step)); break;
-    default: QWidget::keyPressEvent(e); return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (doc.cropRect())
+                doc.applyCrop();
+            break;
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+            doc.deleteSelected();
+            break;
+        case Qt::Key_Escape:
+            if (doc.cropRect())
+                doc.setCropRect(std::nullopt);
+            else if (!doc.selectedID().isNull())
+                doc.select(QUuid());
+            else
+                doc.setTool(ToolKind::select);
+            break;
+        case Qt::Key_Left:
+            nudge(QPointF(-step, 0));
+            break;
+        case Qt::Key_Right:
+            nudge(QPointF(step, 0));
+            break;
+        case Qt::Key_Down:
+            nudge(QPointF(0, step));
+            break;
+        case Qt::Key_Up:
+            nudge(QPointF(0, -step));
+            break;
+        default:
+            QWidget::keyPressEvent(e);
+            return;
     }
     e->accept();
 }
@@ -83,7 +95,8 @@ void CanvasView::beginText(const QPointF& p, const std::optional<Annotation>& ex
 {
     commitText();
     const AnnotationStyle style = existing ? existing->style : m_doc->style();
-    auto* field = new CanvasTextField(EditorFont::sans(style.fontSize, QFont::DemiBold), style.color.color(), this);
+    auto* field =
+        new CanvasTextField(EditorFont::sans(style.fontSize, QFont::DemiBold), style.color.color(), this);
     field->setText(existing ? existing->text : QString());
     m_textFrame = QRectF(p.x(), p.y(), 40, 1.3 * style.fontSize);
     connect(field, &CanvasTextField::textEdited, this, [this] {
@@ -109,8 +122,10 @@ void CanvasView::fitText()
     if (!m_textField)
         return;
     const QSizeF used = m_textField->usedSize();
-    const double fontSize = m_textField->textFont().pixelSize() > 0 ? m_textField->textFont().pixelSize() : 20;
-    m_textFrame.setSize(QSizeF(std::max(used.width() + px(10), px(40)), std::max(used.height(), fontSize) * 1.02));
+    const double fontSize =
+        m_textField->textFont().pixelSize() > 0 ? m_textField->textFont().pixelSize() : 20;
+    m_textFrame.setSize(
+        QSizeF(std::max(used.width() + px(10), px(40)), std::max(used.height(), fontSize) * 1.02));
     placeTextField();
 }
 
@@ -186,12 +201,16 @@ void CanvasView::redo()
 bool CanvasView::isEnabled(Action action) const
 {
     switch (action) {
-    case Action::undo: return !m_doc->undoStack().isEmpty();
-    case Action::redo: return !m_doc->redoStack().isEmpty();
-    case Action::deleteSelection:
-    case Action::bringToFront:
-    case Action::sendToBack: return !m_doc->selectedID().isNull();
-    default: return true;
+        case Action::undo:
+            return !m_doc->undoStack().isEmpty();
+        case Action::redo:
+            return !m_doc->redoStack().isEmpty();
+        case Action::deleteSelection:
+        case Action::bringToFront:
+        case Action::sendToBack:
+            return !m_doc->selectedID().isNull();
+        default:
+            return true;
     }
 }
 
@@ -200,42 +219,66 @@ bool CanvasView::perform(Action action)
     EditorDocument& doc = *m_doc;
     CanvasCommands* c = commands();
     switch (action) {
-    case Action::undo: undo(); return true;
-    case Action::redo: redo(); return true;
-    case Action::deleteSelection: doc.deleteSelected(); return true;
-    case Action::bringToFront: doc.bringToFront(); return true;
-    case Action::sendToBack: doc.sendToBack(); return true;
-    default: break;
+        case Action::undo:
+            undo();
+            return true;
+        case Action::redo:
+            redo();
+            return true;
+        case Action::deleteSelection:
+            doc.deleteSelected();
+            return true;
+        case Action::bringToFront:
+            doc.bringToFront();
+            return true;
+        case Action::sendToBack:
+            doc.sendToBack();
+            return true;
+        default:
+            break;
     }
     if (!c)
         return false;
     switch (action) {
-    case Action::copy: c->copy(Prefs::copyMode()); break;
-    case Action::save: c->cmdSave(); break;
-    case Action::saveAs: {
-        EditorDocument& d = c->doc();
-        const QImage image = d.renderFinal(true);
-        const Exporter::SaveOutcome outcome =
-            Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
-        // The dialog runs its own event loop: the window may have changed meanwhile.
-        if (CanvasCommands* still = commands()) {
-            if (outcome.status == Exporter::SaveOutcome::Status::failed)
-                still->saveFailed(outcome.message);
-            still->commitToHistory();
+        case Action::copy:
+            c->copy(Prefs::copyMode());
+            break;
+        case Action::save:
+            c->cmdSave();
+            break;
+        case Action::saveAs: {
+            EditorDocument& d = c->doc();
+            const QImage image = d.renderFinal(true);
+            const Exporter::SaveOutcome outcome =
+                Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
+            // The dialog runs its own event loop: the window may have changed meanwhile.
+            if (CanvasCommands* still = commands()) {
+                if (outcome.status == Exporter::SaveOutcome::Status::failed)
+                    still->saveFailed(outcome.message);
+                still->commitToHistory();
+            }
+            break;
         }
-        break;
-    }
-    case Action::pin: {
-        EditorDocument& d = c->doc();
-        c->pin(d.renderFinal(true), d.scale());
-        c->commitToHistory();
-        break;
-    }
-    case Action::zoomIn: c->cmdZoom(1.25); break;
-    case Action::zoomOut: c->cmdZoom(0.8); break;
-    case Action::zoomFit: c->cmdZoomFit(4.0); break;
-    case Action::zoomActual: c->cmdZoomActual(); break;
-    default: break;
+        case Action::pin: {
+            EditorDocument& d = c->doc();
+            c->pin(d.renderFinal(true), d.scale());
+            c->commitToHistory();
+            break;
+        }
+        case Action::zoomIn:
+            c->cmdZoom(1.25);
+            break;
+        case Action::zoomOut:
+            c->cmdZoom(0.8);
+            break;
+        case Action::zoomFit:
+            c->cmdZoomFit(4.0);
+            break;
+        case Action::zoomActual:
+            c->cmdZoomActual();
+            break;
+        default:
+            break;
     }
     return true;
 }

@@ -56,7 +56,8 @@ void CanvasView::paintEvent(QPaintEvent* e)
 {
     QPainter p(this);
     const double z = zoomFactor();
-    const QRectF exposed = QRectF(toImage(e->rect().topLeft()), toImage(e->rect().bottomRight() + QPoint(1, 1)));
+    const QRectF exposed =
+        QRectF(toImage(e->rect().topLeft()), toImage(e->rect().bottomRight() + QPoint(1, 1)));
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     // Zoomed in to two or more points per pixel, pixels show as sharp blocks.
@@ -213,7 +214,8 @@ void CanvasView::drawCrop(QPainter& p, const QRectF& r) const
 
 void CanvasView::drawTextFrame(QPainter& p) const
 {
-    const QRectF frame = QRectF(toWidget(m_textFrame.topLeft()), toWidget(m_textFrame.bottomRight())).adjusted(-3, -3, 3, 3);
+    const QRectF frame =
+        QRectF(toWidget(m_textFrame.topLeft()), toWidget(m_textFrame.bottomRight())).adjusted(-3, -3, 3, 3);
     p.save();
     p.setPen(dashed(QColor(0, 122, 255)));
     p.setBrush(Qt::NoBrush);

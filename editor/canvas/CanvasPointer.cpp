@@ -11,11 +11,11 @@ namespace kx {
 
 namespace {
 
-constexpr double kHandleReach = 9;      // screen points
-constexpr double kHitTolerance = 6;     // screen points
-constexpr double kPenSpacing = 1.2;     // screen points
-constexpr double kMinShape = 4;         // screen points
-constexpr double kMinCropPixels = 4;    // image pixels
+constexpr double kHandleReach = 9;    // screen points
+constexpr double kHitTolerance = 6;   // screen points
+constexpr double kPenSpacing = 1.2;   // screen points
+constexpr double kMinShape = 4;       // screen points
+constexpr double kMinCropPixels = 4;  // image pixels
 
 template <class... F>
 struct Overloaded : F... {

@@ -10,7 +10,8 @@
 
 namespace kx {
 
-CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent) : QScrollArea(parent), m_canvas(canvas)
+CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent)
+    : QScrollArea(parent), m_canvas(canvas)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
@@ -21,7 +22,10 @@ CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent) : QScrol
     setWidget(canvas);
 }
 
-double CanvasScrollArea::magnification() const { return m_canvas->magnification(); }
+double CanvasScrollArea::magnification() const
+{
+    return m_canvas->magnification();
+}
 
 void CanvasScrollArea::setMagnification(double magnification)
 {
@@ -44,7 +48,10 @@ void CanvasScrollArea::setMagnification(double magnification, const QPointF& anc
     Q_EMIT magnificationChanged(m);
 }
 
-void CanvasScrollArea::zoomBy(double factor) { setMagnification(factor * magnification()); }
+void CanvasScrollArea::zoomBy(double factor)
+{
+    setMagnification(factor * magnification());
+}
 
 void CanvasScrollArea::zoomToFit(double maxZoom)
 {
@@ -57,7 +64,10 @@ void CanvasScrollArea::zoomToFit(double maxZoom)
     setMagnification(std::max(kMinMagnification, f * 0.98));
 }
 
-void CanvasScrollArea::zoomActual() { setMagnification(1.0); }
+void CanvasScrollArea::zoomActual()
+{
+    setMagnification(1.0);
+}
 
 bool CanvasScrollArea::eventFilter(QObject* watched, QEvent* e)
 {

@@ -100,7 +100,10 @@ QSizeF CanvasTextField::usedSize() const
     return QSizeF(w, h);
 }
 
-QPointF CanvasTextField::toText(const QPointF& widgetPoint) const { return (widgetPoint - m_origin) / m_zoom; }
+QPointF CanvasTextField::toText(const QPointF& widgetPoint) const
+{
+    return (widgetPoint - m_origin) / m_zoom;
+}
 
 QRectF CanvasTextField::caretRect() const
 {
@@ -172,21 +175,24 @@ bool CanvasTextField::isEditingKey(const QKeyEvent* e) const
         e->matches(QKeySequence::SelectAll))
         return true;
     switch (e->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape: return true;
-    default: break;
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+            return true;
+        default:
+            break;
     }
     // Plain typing wins over single-letter shortcuts of the window.
-    return !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && printable(e->text());
+    return !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+           printable(e->text());
 }
 
 bool CanvasTextField::event(QEvent* e)
@@ -219,55 +225,64 @@ void CanvasTextField::keyPressEvent(QKeyEvent* e)
         insert(s);
     } else {
         switch (e->key()) {
-        case Qt::Key_Escape: Q_EMIT commitRequested(); return;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (ctrl)
+            case Qt::Key_Escape:
                 Q_EMIT commitRequested();
-            else
-                insert(QStringLiteral("\n"));
-            return;
-        case Qt::Key_Backspace:
-        case Qt::Key_Delete:
-            if (!hasSelection()) {
-                const bool back = e->key() == Qt::Key_Backspace;
-                const int to = back ? m_layout->previousCursorPosition(m_cursor, mode)
-                                    : m_layout->nextCursorPosition(m_cursor, mode);
-                m_anchor = std::clamp(to, 0, int(m_text.size()));
+                return;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (ctrl)
+                    Q_EMIT commitRequested();
+                else
+                    insert(QStringLiteral("\n"));
+                return;
+            case Qt::Key_Backspace:
+            case Qt::Key_Delete:
+                if (!hasSelection()) {
+                    const bool back = e->key() == Qt::Key_Backspace;
+                    const int to = back ? m_layout->previousCursorPosition(m_cursor, mode)
+                                        : m_layout->nextCursorPosition(m_cursor, mode);
+                    m_anchor = std::clamp(to, 0, int(m_text.size()));
+                }
+                insert(QString());
+                return;
+            case Qt::Key_Left:
+                if (hasSelection() && !shift)
+                    moveCursor(std::min(m_anchor, m_cursor), false);
+                else
+                    moveCursor(m_layout->previousCursorPosition(m_cursor, mode), shift);
+                return;
+            case Qt::Key_Right:
+                if (hasSelection() && !shift)
+                    moveCursor(std::max(m_anchor, m_cursor), false);
+                else
+                    moveCursor(m_layout->nextCursorPosition(m_cursor, mode), shift);
+                return;
+            case Qt::Key_Up:
+                moveCursor(verticalNeighbour(m_cursor, -1), shift);
+                return;
+            case Qt::Key_Down:
+                moveCursor(verticalNeighbour(m_cursor, +1), shift);
+                return;
+            case Qt::Key_Home:
+            case Qt::Key_End: {
+                const bool home = e->key() == Qt::Key_Home;
+                const QTextLine line = m_layout->lineForTextPosition(m_cursor);
+                int to = home ? 0 : int(m_text.size());
+                if (!ctrl && line.isValid()) {
+                    to = home ? line.textStart() : line.textStart() + line.textLength();
+                    // Stay before the line break that ends the line.
+                    if (!home && to > line.textStart() && to <= m_text.size() &&
+                        m_text.at(to - 1) == QLatin1Char('\n'))
+                        --to;
+                }
+                moveCursor(to, shift);
+                return;
             }
-            insert(QString());
-            return;
-        case Qt::Key_Left:
-            if (hasSelection() && !shift)
-                moveCursor(std::min(m_anchor, m_cursor), false);
-            else
-                moveCursor(m_layout->previousCursorPosition(m_cursor, mode), shift);
-            return;
-        case Qt::Key_Right:
-            if (hasSelection() && !shift)
-                moveCursor(std::max(m_anchor, m_cursor), false);
-            else
-                moveCursor(m_layout->nextCursorPosition(m_cursor, mode), shift);
-            return;
-        case Qt::Key_Up: moveCursor(verticalNeighbour(m_cursor, -1), shift); return;
-        case Qt::Key_Down: moveCursor(verticalNeighbour(m_cursor, +1), shift); return;
-        case Qt::Key_Home:
-        case Qt::Key_End: {
-            const bool home = e->key() == Qt::Key_Home;
-            const QTextLine line = m_layout->lineForTextPosition(m_cursor);
-            int to = home ? 0 : int(m_text.size());
-            if (!ctrl && line.isValid()) {
-                to = home ? line.textStart() : line.textStart() + line.textLength();
-                // Stay before the line break that ends the line.
-                if (!home && to > line.textStart() && to <= m_text.size() && m_text.at(to - 1) == QLatin1Char('\n'))
-                    --to;
-            }
-            moveCursor(to, shift);
-            return;
+            default:
+                break;
         }
-        default: break;
-        }
-        if (!(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && printable(e->text()))
+        if (!(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            printable(e->text()))
             insert(e->text());
         else
             e->ignore();
@@ -284,17 +299,22 @@ void CanvasTextField::inputMethodEvent(QInputMethodEvent* e)
 QVariant CanvasTextField::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     switch (query) {
-    case Qt::ImCursorRectangle: {
-        const QRectF c = caretRect();
-        return QRectF(m_origin + c.topLeft() * m_zoom, QSizeF(1, c.height() * m_zoom)).toAlignedRect();
-    }
-    case Qt::ImFont: return m_font;
-    case Qt::ImCursorPosition: return m_cursor;
-    case Qt::ImAnchorPosition: return m_anchor;
-    case Qt::ImSurroundingText: return m_text;
-    case Qt::ImCurrentSelection:
-        return m_text.mid(std::min(m_anchor, m_cursor), std::abs(m_anchor - m_cursor));
-    default: return QWidget::inputMethodQuery(query);
+        case Qt::ImCursorRectangle: {
+            const QRectF c = caretRect();
+            return QRectF(m_origin + c.topLeft() * m_zoom, QSizeF(1, c.height() * m_zoom)).toAlignedRect();
+        }
+        case Qt::ImFont:
+            return m_font;
+        case Qt::ImCursorPosition:
+            return m_cursor;
+        case Qt::ImAnchorPosition:
+            return m_anchor;
+        case Qt::ImSurroundingText:
+            return m_text;
+        case Qt::ImCurrentSelection:
+            return m_text.mid(std::min(m_anchor, m_cursor), std::abs(m_anchor - m_cursor));
+        default:
+            return QWidget::inputMethodQuery(query);
     }
 }
 
@@ -339,7 +359,8 @@ void CanvasTextField::paintEvent(QPaintEvent*)
         band.setAlphaF(0.35);
         for (int i = 0; i < m_layout->lineCount(); ++i) {
             const QTextLine line = m_layout->lineAt(i);
-            const int s = std::max(from, line.textStart()), t = std::min(to, line.textStart() + line.textLength());
+            const int s = std::max(from, line.textStart()),
+                      t = std::min(to, line.textStart() + line.textLength());
             if (s >= t)
                 continue;
             const double x0 = line.cursorToX(s), x1 = line.cursorToX(t);
@@ -350,7 +371,8 @@ void CanvasTextField::paintEvent(QPaintEvent*)
     // The very call the renderer makes, so the glyphs land where the annotation will draw them.
     p.setFont(m_font);
     p.setPen(m_color);
-    p.drawText(QRectF(QPointF(0, 0), EditorFont::textSize(m_text, m_font)), Qt::AlignLeft | Qt::AlignTop, m_text);
+    p.drawText(QRectF(QPointF(0, 0), EditorFont::textSize(m_text, m_font)), Qt::AlignLeft | Qt::AlignTop,
+               m_text);
 
     if (hasFocus() && !hasSelection()) {
         const QRectF c = caretRect();

@@ -8,7 +8,8 @@
 
 namespace kx {
 
-CanvasView::CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent) : QWidget(parent), m_doc(std::move(doc))
+CanvasView::CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent)
+    : QWidget(parent), m_doc(std::move(doc))
 {
     // No automatic click focus: a press takes the focus itself, after noting whether a
     // text was being typed (see press()).
@@ -46,16 +47,25 @@ CanvasCommands* CanvasView::commands() const
 
 // --- coordinates --------------------------------------------------------------------------
 
-QRectF CanvasView::imageRect() const { return QRectF(0, 0, m_doc->base().width(), m_doc->base().height()); }
+QRectF CanvasView::imageRect() const
+{
+    return QRectF(0, 0, m_doc->base().width(), m_doc->base().height());
+}
 
-QSizeF CanvasView::frameSize() const { return m_bounds.size() / m_doc->scale(); }
+QSizeF CanvasView::frameSize() const
+{
+    return m_bounds.size() / m_doc->scale();
+}
 
 double CanvasView::zoomFactor() const
 {
     return m_magnification * frameSize().width() / std::max(m_bounds.width(), 1.0);
 }
 
-double CanvasView::px(double n) const { return n / std::max(zoomFactor(), 0.001); }
+double CanvasView::px(double n) const
+{
+    return n / std::max(zoomFactor(), 0.001);
+}
 
 QPointF CanvasView::toImage(const QPointF& widgetPoint) const
 {
@@ -81,7 +91,8 @@ void CanvasView::updateSize()
     m_bounds = m_preview ? QRectF(-m_preview->origin, QSizeF(m_preview->image.size()))
                          : QRectF(0, 0, base.width(), base.height());
     const QSizeF points = frameSize() * m_magnification;
-    const QSize size(std::max(1, int(std::ceil(points.width() - 1e-6))), std::max(1, int(std::ceil(points.height() - 1e-6))));
+    const QSize size(std::max(1, int(std::ceil(points.width() - 1e-6))),
+                     std::max(1, int(std::ceil(points.height() - 1e-6))));
     if (size != this->size())
         resize(size);
     placeTextField();
@@ -120,9 +131,15 @@ void CanvasView::docChanged()
 void CanvasView::updateCursor()
 {
     switch (m_doc->tool()) {
-    case ToolKind::select: setCursor(Qt::ArrowCursor); break;
-    case ToolKind::text: setCursor(Qt::IBeamCursor); break;
-    default: setCursor(Qt::CrossCursor); break;
+        case ToolKind::select:
+            setCursor(Qt::ArrowCursor);
+            break;
+        case ToolKind::text:
+            setCursor(Qt::IBeamCursor);
+            break;
+        default:
+            setCursor(Qt::CrossCursor);
+            break;
     }
 }
 
@@ -169,7 +186,8 @@ void CanvasView::updatePreviewIfNeeded()
             removePreview();
         return;
     }
-    if (m_previewSettings && m_previewBase.cacheKey() == base.cacheKey() && *m_previewSettings == doc.beautify())
+    if (m_previewSettings && m_previewBase.cacheKey() == base.cacheKey() &&
+        *m_previewSettings == doc.beautify())
         return;
     m_previewBase = base;
     m_previewSettings = doc.beautify();
@@ -177,7 +195,8 @@ void CanvasView::updatePreviewIfNeeded()
     m_previewWasEmpty = !m_preview;
     m_previewEdgeChanged = m_preview && m_lastPreviewEdge != doc.beautify().edge;
     m_lastPreviewEdge = doc.beautify().edge;
-    m_renderer.request({base, doc.beautify(), doc.scale(), generation}, m_previewWasEmpty ? 0 : kPreviewDelayMs);
+    m_renderer.request({base, doc.beautify(), doc.scale(), generation},
+                       m_previewWasEmpty ? 0 : kPreviewDelayMs);
 }
 
 void CanvasView::installPreview(const PreviewRenderer::Result& result)

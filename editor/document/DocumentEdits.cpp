@@ -61,7 +61,8 @@ void EditorDocument::applyCrop()
         return;
     }
     const QRectF c = *m_cropRect;
-    if (!std::isfinite(c.x()) || !std::isfinite(c.y()) || !std::isfinite(c.width()) || !std::isfinite(c.height())) {
+    if (!std::isfinite(c.x()) || !std::isfinite(c.y()) || !std::isfinite(c.width()) ||
+        !std::isfinite(c.height())) {
         setCropRect(std::nullopt);
         return;
     }
@@ -69,7 +70,8 @@ void EditorDocument::applyCrop()
     const QRectF n = c.normalized();
     const double x0 = std::floor(n.left()), y0 = std::floor(n.top());
     const double x1 = std::ceil(n.right()), y1 = std::ceil(n.bottom());
-    const QRectF integral = QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, m_base.width(), m_base.height()));
+    const QRectF integral =
+        QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, m_base.width(), m_base.height()));
     const QRect r = integral.toRect();
     if (integral.width() < 2 || integral.height() < 2) {
         setCropRect(std::nullopt);
@@ -94,7 +96,10 @@ void EditorDocument::applyCrop()
 namespace {
 
 // A scale that cannot be used (zero, negative, not finite) is taken as `fallback`.
-double usableScaleOr(double s, double fallback) { return std::isfinite(s) && s > 0 ? s : fallback; }
+double usableScaleOr(double s, double fallback)
+{
+    return std::isfinite(s) && s > 0 ? s : fallback;
+}
 
 // Copies `src` into `dst` at (x, y) pixel by pixel row; both premultiplied ARGB32.
 void blit(QImage& dst, const QImage& src, int x, int y)
@@ -138,24 +143,24 @@ void EditorDocument::append(const QImage& image, double scale, AddEdge edge)
 
     QPointF offset;  // how far the old picture moves
     switch (edge) {
-    case AddEdge::right:
-        blit(joined, baseArgb, 0, 0);
-        blit(joined, addedArgb, int(bw), 0);
-        break;
-    case AddEdge::left:
-        blit(joined, addedArgb, 0, 0);
-        blit(joined, baseArgb, int(iw), 0);
-        offset = QPointF(iw, 0);
-        break;
-    case AddEdge::below:
-        blit(joined, baseArgb, 0, 0);
-        blit(joined, addedArgb, 0, int(bh));
-        break;
-    case AddEdge::above:
-        blit(joined, addedArgb, 0, 0);
-        blit(joined, baseArgb, 0, int(ih));
-        offset = QPointF(0, ih);
-        break;
+        case AddEdge::right:
+            blit(joined, baseArgb, 0, 0);
+            blit(joined, addedArgb, int(bw), 0);
+            break;
+        case AddEdge::left:
+            blit(joined, addedArgb, 0, 0);
+            blit(joined, baseArgb, int(iw), 0);
+            offset = QPointF(iw, 0);
+            break;
+        case AddEdge::below:
+            blit(joined, baseArgb, 0, 0);
+            blit(joined, addedArgb, 0, int(bh));
+            break;
+        case AddEdge::above:
+            blit(joined, addedArgb, 0, 0);
+            blit(joined, baseArgb, 0, int(ih));
+            offset = QPointF(0, ih);
+            break;
     }
 
     pushUndo();
@@ -201,7 +206,8 @@ void EditorDocument::addPicture(const QImage& image, double scale)
 
 QImage EditorDocument::renderFinal(bool includeBeautify)
 {
-    const QImage picture = m_annotations.isEmpty() ? m_base : Exporter::flatten(m_base, m_annotations, m_effects);
+    const QImage picture =
+        m_annotations.isEmpty() ? m_base : Exporter::flatten(m_base, m_annotations, m_effects);
     return includeBeautify ? Exporter::beautify(picture, m_beautify, m_scale) : picture;
 }
 

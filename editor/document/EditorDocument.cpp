@@ -11,7 +11,8 @@ const RGBA EditorDocument::kMarkerYellow{1.0, 0.8, 0.0, 1.0};
 
 QList<RGBA> EditorDocument::markerColors()
 {
-    return {kMarkerYellow, RGBA{1.0, 0.584, 0.0, 1.0}, RGBA{0.204, 0.78, 0.349, 1.0}, RGBA{1.0, 1.0, 1.0, 1.0}};
+    return {kMarkerYellow, RGBA{1.0, 0.584, 0.0, 1.0}, RGBA{0.204, 0.78, 0.349, 1.0},
+            RGBA{1.0, 1.0, 1.0, 1.0}};
 }
 
 QList<EditorDocument::AddEdge> EditorDocument::allEdges()
@@ -22,10 +23,14 @@ QList<EditorDocument::AddEdge> EditorDocument::allEdges()
 QString EditorDocument::title(AddEdge edge)
 {
     switch (edge) {
-    case AddEdge::right: return kx::tr("Add to the right", "Hozzáadás jobbra", "Rechts anfügen");
-    case AddEdge::below: return kx::tr("Add below", "Hozzáadás alulra", "Unten anfügen");
-    case AddEdge::left: return kx::tr("Add to the left", "Hozzáadás balra", "Links anfügen");
-    case AddEdge::above: return kx::tr("Add above", "Hozzáadás felülre", "Oben anfügen");
+        case AddEdge::right:
+            return kx::tr("Add to the right", "Hozzáadás jobbra", "Rechts anfügen");
+        case AddEdge::below:
+            return kx::tr("Add below", "Hozzáadás alulra", "Unten anfügen");
+        case AddEdge::left:
+            return kx::tr("Add to the left", "Hozzáadás balra", "Links anfügen");
+        case AddEdge::above:
+            return kx::tr("Add above", "Hozzáadás felülre", "Oben anfügen");
     }
     return QString();
 }
@@ -33,7 +38,10 @@ QString EditorDocument::title(AddEdge edge)
 namespace {
 
 // A scale that cannot be used for arithmetic (zero, negative, not finite) counts as 1.
-double usableScale(double s) { return std::isfinite(s) && s > 0 ? s : 1.0; }
+double usableScale(double s)
+{
+    return std::isfinite(s) && s > 0 ? s : 1.0;
+}
 
 }  // namespace
 

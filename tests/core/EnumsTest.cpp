@@ -20,7 +20,8 @@ TEST(RawValues, ExactMatchOnlyAndDeclarationOrder)
     EXPECT_EQ(fromRaw<CopyMode>("copyAndClose"), CopyMode::copyAndClose);
     EXPECT_EQ(fromRaw<ImageFormat>("heic"), ImageFormat::heic);
     EXPECT_FALSE(fromRaw<ImageFormat>("JPG"));
-    EXPECT_EQ(allCases<ImageFormat>(), (QList<ImageFormat>{ImageFormat::png, ImageFormat::jpg, ImageFormat::heic}));
+    EXPECT_EQ(allCases<ImageFormat>(),
+              (QList<ImageFormat>{ImageFormat::png, ImageFormat::jpg, ImageFormat::heic}));
     EXPECT_EQ(allCases<RemoteProtocol>().size(), 3);
     EXPECT_EQ(rawValue(AIProvider::openai), "openai");
 }
@@ -39,8 +40,9 @@ TEST(UploadCopyText, LinkMarkdownAndHtmlEscaping)
     EXPECT_EQ(uploadCopyText(UploadCopyFormat::markdown, "https://x.test/Shot (1) a.png", "s"),
               "![s](https://x.test/Shot%20%281%29%20a.png)");
 
-    EXPECT_EQ(uploadCopyText(UploadCopyFormat::html, "https://x.test/?a=1&b=\"2\"", "<me> & 'you' &amp;"),
-              "<img src=\"https://x.test/?a=1&amp;b=&quot;2&quot;\" alt=\"&lt;me&gt; &amp; 'you' &amp;amp;\">");
+    EXPECT_EQ(
+        uploadCopyText(UploadCopyFormat::html, "https://x.test/?a=1&b=\"2\"", "<me> & 'you' &amp;"),
+        "<img src=\"https://x.test/?a=1&amp;b=&quot;2&quot;\" alt=\"&lt;me&gt; &amp; 'you' &amp;amp;\">");
     EXPECT_EQ(uploadCopyText(UploadCopyFormat::html, "u", ""), "<img src=\"u\" alt=\"\">");
 }
 

@@ -1,15 +1,15 @@
+#include "TestSupport.h"
 #include "core/AtomicFile.h"
 #include "core/HeifCodec.h"
 #include "core/ImageUtils.h"
-#include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -69,7 +69,8 @@ TEST(Encoding, JpegAt72DpiOverWhite)
     EXPECT_GT(corner.blue(), 240);
     // Lower quality gives fewer bytes.
     const QImage busy = sample(400, 300);
-    EXPECT_LT(encoded(busy, ImageFormat::jpg, 0.2, 1.0)->size(), encoded(busy, ImageFormat::jpg, 1.0, 1.0)->size());
+    EXPECT_LT(encoded(busy, ImageFormat::jpg, 0.2, 1.0)->size(),
+              encoded(busy, ImageFormat::jpg, 1.0, 1.0)->size());
 }
 
 TEST(Encoding, HeicRoundTripsSizeAndResolution)

@@ -1,13 +1,13 @@
+#include "TestSupport.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "core/SourceKind.h"
-#include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QDirIterator>
 #include <QFile>
 #include <QSet>
 #include <QtConcurrent>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -118,13 +118,18 @@ bool readLiteral(const QString& src, qsizetype& i, QString& out)
                 const QChar e = src[i + 1];
                 i += 2;
                 switch (e.unicode()) {
-                case 'n': out += '\n'; break;
-                case 't': out += '\t'; break;
-                case 'u':
-                    out += QChar(src.mid(i, 4).toUShort(nullptr, 16));
-                    i += 4;
-                    break;
-                default: out += e;
+                    case 'n':
+                        out += '\n';
+                        break;
+                    case 't':
+                        out += '\t';
+                        break;
+                    case 'u':
+                        out += QChar(src.mid(i, 4).toUShort(nullptr, 16));
+                        i += 4;
+                        break;
+                    default:
+                        out += e;
                 }
             } else {
                 out += src[i++];
@@ -201,7 +206,8 @@ TEST(GermanCoverage, EveryTrCallInTheSourcesHasGerman)
     QString report;
     for (const Missing& m : missing)
         report += QString("  %1: \"%2\"\n").arg(QDir(root).relativeFilePath(m.file), m.en);
-    EXPECT_TRUE(missing.isEmpty()) << missing.size() << " kx::tr call(s) have no German text "
-                                   << "(pass it as the third argument or add a row to core/GermanTable.cpp):\n"
-                                   << report.toStdString();
+    EXPECT_TRUE(missing.isEmpty())
+        << missing.size() << " kx::tr call(s) have no German text "
+        << "(pass it as the third argument or add a row to core/GermanTable.cpp):\n"
+        << report.toStdString();
 }

@@ -1,12 +1,12 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtConcurrent>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -101,10 +101,16 @@ TEST_F(PrefsTest, TypedGettersFallBackToFirstCase)
 
 TEST_F(PrefsTest, RemotePortParsing)
 {
-    const QList<QPair<QString, std::optional<qint64>>> cases{
-        {" 2222\t", 2222}, {"22a", std::nullopt}, {"+", std::nullopt}, {"", std::nullopt},
-        {"-1", -1},        {"+21", 21},          {"9223372036854775807", 9223372036854775807LL},
-        {"9223372036854775808", std::nullopt},   {"2 2", std::nullopt}, {"0x16", std::nullopt}};
+    const QList<QPair<QString, std::optional<qint64>>> cases{{" 2222\t", 2222},
+                                                             {"22a", std::nullopt},
+                                                             {"+", std::nullopt},
+                                                             {"", std::nullopt},
+                                                             {"-1", -1},
+                                                             {"+21", 21},
+                                                             {"9223372036854775807", 9223372036854775807LL},
+                                                             {"9223372036854775808", std::nullopt},
+                                                             {"2 2", std::nullopt},
+                                                             {"0x16", std::nullopt}};
     for (const auto& [text, want] : cases) {
         Prefs::set("remote.port", text);
         EXPECT_EQ(Prefs::remotePort(), want) << text.toStdString();

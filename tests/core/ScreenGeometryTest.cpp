@@ -1,8 +1,8 @@
 #include "core/ScreenGeometry.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
-#include <gtest/gtest.h>
 
 using namespace kx;
 

@@ -3,9 +3,9 @@
 #include "core/Localisation.h"
 #include "editor/Annotation.h"
 
+#include <gtest/gtest.h>
 #include <QJsonObject>
 #include <QSet>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -113,7 +113,8 @@ TEST(AnnotationTest, hitTestPerKind)
     const Annotation thin = box(ToolKind::rect, {0, 0}, {8, 60}, 4);
     EXPECT_TRUE(thin.hit({4, 30}, t)) << "a box thinner than its band is hit anywhere";
 
-    for (ToolKind k : {ToolKind::crop, ToolKind::blur, ToolKind::pixelate, ToolKind::spotlight, ToolKind::picture}) {
+    for (ToolKind k :
+         {ToolKind::crop, ToolKind::blur, ToolKind::pixelate, ToolKind::spotlight, ToolKind::picture}) {
         const Annotation a = box(k, {10, 10}, {50, 50});
         EXPECT_TRUE(a.hit({30, 30}, t)) << rawValue(k).toStdString();
         EXPECT_TRUE(a.hit({7, 30}, t));

@@ -10,7 +10,10 @@
 
 namespace kx::test {
 
-inline void pinEditorFonts() { EditorFont::setFamilies("DejaVu Sans", "DejaVu Sans Mono"); }
+inline void pinEditorFonts()
+{
+    EditorFont::setFamilies("DejaVu Sans", "DejaVu Sans Mono");
+}
 
 // A page that looks like a small document window: title bar, text lines, coloured tiles.
 inline QImage makeTestPage(int width, int height)
@@ -26,9 +29,12 @@ inline QImage makeTestPage(int width, int height)
     p.setFont(f);
     p.setPen(QColor(40, 44, 52));
     for (int y = 60, i = 0; y < height - 20; y += 24, ++i)
-        p.drawText(24, y, QStringLiteral("Line %1: invoice 2026-%2 sent to billing@example.com, total 1 234,56 EUR")
-                              .arg(i + 1).arg(100 + i));
-    const QColor tiles[] = {QColor(230, 80, 70), QColor(60, 140, 230), QColor(70, 190, 110), QColor(240, 190, 40)};
+        p.drawText(24, y,
+                   QStringLiteral("Line %1: invoice 2026-%2 sent to billing@example.com, total 1 234,56 EUR")
+                       .arg(i + 1)
+                       .arg(100 + i));
+    const QColor tiles[] = {QColor(230, 80, 70), QColor(60, 140, 230), QColor(70, 190, 110),
+                            QColor(240, 190, 40)};
     for (int i = 0; i < 4; ++i)
         p.fillRect(QRectF(width - 150 + (i % 2) * 60, 50 + (i / 2) * 60, 50, 50), tiles[i]);
     return page;

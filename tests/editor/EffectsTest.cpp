@@ -2,10 +2,10 @@
 #include "editor/EffectCache.h"
 #include "editor/ImageEffects.h"
 
+#include <gtest/gtest.h>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <cmath>
-#include <gtest/gtest.h>
 
 using namespace kx;
 
@@ -25,7 +25,8 @@ QImage noise(int w, int h, quint32 seed)
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < w; ++x)
-            row[x] = qPremultiply(qRgba(rng.bounded(256), rng.bounded(256), rng.bounded(256), rng.bounded(256)));
+            row[x] =
+                qPremultiply(qRgba(rng.bounded(256), rng.bounded(256), rng.bounded(256), rng.bounded(256)));
     }
     return img;
 }
@@ -37,8 +38,9 @@ int maxDeviation(const QImage& img, QRgb expected)
         const auto* row = reinterpret_cast<const QRgb*>(img.constScanLine(y));
         for (int x = 0; x < img.width(); ++x) {
             const QRgb p = row[x];
-            worst = std::max({worst, std::abs(qRed(p) - qRed(expected)), std::abs(qGreen(p) - qGreen(expected)),
-                              std::abs(qBlue(p) - qBlue(expected)), std::abs(qAlpha(p) - qAlpha(expected))});
+            worst =
+                std::max({worst, std::abs(qRed(p) - qRed(expected)), std::abs(qGreen(p) - qGreen(expected)),
+                          std::abs(qBlue(p) - qBlue(expected)), std::abs(qAlpha(p) - qAlpha(expected))});
         }
     }
     return worst;
@@ -200,8 +202,8 @@ TEST(EffectCacheTest, evictsLeastRecentlyUsedByBytes)
     for (int i = 0; i < 3; ++i)
         cache.patch(ToolKind::pixelate, QRectF(i * 100, 0, 100, 100), 8, base);
     EXPECT_EQ(cache.bytes(), 3 * patchBytes);
-    cache.patch(ToolKind::pixelate, QRectF(0, 0, 100, 100), 8, base);     // touch the first
-    cache.patch(ToolKind::pixelate, QRectF(300, 0, 100, 100), 8, base);   // evicts the second
+    cache.patch(ToolKind::pixelate, QRectF(0, 0, 100, 100), 8, base);    // touch the first
+    cache.patch(ToolKind::pixelate, QRectF(300, 0, 100, 100), 8, base);  // evicts the second
     EXPECT_EQ(cache.count(), 3);
     EXPECT_LE(cache.bytes(), cache.maxBytes());
     const int before = cache.computed();

@@ -6,9 +6,9 @@
 #include "core/Prefs.h"
 #include "editor/Exporter.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -104,7 +104,8 @@ TEST_F(ExporterTest, savePathFollowsTheTypedExtension)
     EXPECT_EQ(Exporter::resolveSavePath("/t/a.jpg", F::heic), std::make_pair(QString("/t/a.jpg"), F::jpg));
     EXPECT_EQ(Exporter::resolveSavePath("/t/a.HeiC", F::png), std::make_pair(QString("/t/a.HeiC"), F::heic));
     EXPECT_EQ(Exporter::resolveSavePath("/t/a.txt", F::jpg), std::make_pair(QString("/t/a.txt.jpg"), F::jpg));
-    EXPECT_EQ(Exporter::resolveSavePath("/t/shot", F::heic), std::make_pair(QString("/t/shot.heic"), F::heic));
+    EXPECT_EQ(Exporter::resolveSavePath("/t/shot", F::heic),
+              std::make_pair(QString("/t/shot.heic"), F::heic));
     EXPECT_EQ(Exporter::resolveSavePath("/t/v1.2", F::png), std::make_pair(QString("/t/v1.2.png"), F::png));
 }
 

@@ -34,9 +34,9 @@ TEST(FrameLayoutTest, geometryTable)
         QPointF origin;
     };
     const Row rows[] = {
-        {Edge::none, {1256, 856}, {128, 128}},     {Edge::torn, {1256, 856}, {128, 128}},
-        {Edge::burnt, {1256, 856}, {128, 128}},    {Edge::zigzag, {1256, 856}, {128, 128}},
-        {Edge::stamp, {1320, 920}, {160, 160}},    {Edge::polaroid, {1312, 984}, {156, 156}},
+        {Edge::none, {1256, 856}, {128, 128}},   {Edge::torn, {1256, 856}, {128, 128}},
+        {Edge::burnt, {1256, 856}, {128, 128}},  {Edge::zigzag, {1256, 856}, {128, 128}},
+        {Edge::stamp, {1320, 920}, {160, 160}},  {Edge::polaroid, {1312, 984}, {156, 156}},
         {Edge::window, {1256, 920}, {128, 192}},
     };
     for (const Row& r : rows) {
@@ -81,7 +81,8 @@ TEST(BeautifyTest, transparentMarginKeepsOnlyTheShadow)
 
 TEST(BeautifyTest, backdropRunsFromTopLeftToBottomRight)
 {
-    const QImage out = Exporter::beautify(makeTestPage(100, 60), settings(Edge::polaroid, Background::mint), 1);
+    const QImage out =
+        Exporter::beautify(makeTestPage(100, 60), settings(Edge::polaroid, Background::mint), 1);
     const QColor start = out.pixelColor(0, 0), end = out.pixelColor(out.width() - 1, out.height() - 1);
     EXPECT_NEAR(start.greenF(), 0.75, 0.02);
     EXPECT_NEAR(end.redF(), 0.7, 0.02);
@@ -150,8 +151,9 @@ TEST(EdgeShapeTest, stampBitesAndZigzagDepth)
 TEST(EdgeShapeTest, degenerateSizesNeverStallOrDivide)
 {
     const QImage page = makeTestPage(120, 80);
-    const double odd[] = {0.0, -3.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                          1e-300, 1e12};
+    const double odd[] = {
+        0.0,    -3.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+        1e-300, 1e12};
     for (Edge e : allCases<Edge>()) {
         for (double v : odd) {
             BeautifySettings s = settings(e);

@@ -96,8 +96,8 @@ TEST_F(RenderGoldenTest, everyFrameStyleMatchesReference)
         const QString name = "frame-" + rawValue(edge) + ".png";
         framed.save(artifactDir("editor") + "/" + name);
         QString why;
-        EXPECT_TRUE(matchesGolden(framed, golden(name), 4, &why, 0.002)) << name.toStdString() << ": "
-                                                                         << why.toStdString();
+        EXPECT_TRUE(matchesGolden(framed, golden(name), 4, &why, 0.002))
+            << name.toStdString() << ": " << why.toStdString();
     }
 }
 

@@ -160,7 +160,8 @@ TEST_F(RendererTest, redactionOverPartlyTransparentPixelsKeepsNothingOfTheOrigin
         const QImage out = Exporter::flatten(base, {a}, cache);
         const QImage patch = cache.patch(kind, a.sourceRect(), a.style.intensity, base);
         ASSERT_FALSE(patch.isNull());
-        EXPECT_EQ(out.copy(50, 0, 60, 60), patch.convertToFormat(out.format())) << rawValue(kind).toStdString();
+        EXPECT_EQ(out.copy(50, 0, 60, 60), patch.convertToFormat(out.format()))
+            << rawValue(kind).toStdString();
     }
 }
 
@@ -177,7 +178,8 @@ TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
     }
     const QImage patch = cache.patch(ToolKind::blur, blur.sourceRect(), blur.style.intensity, base);
     EXPECT_EQ(out.copy(0, 40, 100, 80), patch.convertToFormat(out.format()));
-    EXPECT_EQ(out.copy(140, 0, 160, 200), base.copy(140, 0, 160, 200)) << "the skipped rectangle is not drawn";
+    EXPECT_EQ(out.copy(140, 0, 160, 200), base.copy(140, 0, 160, 200))
+        << "the skipped rectangle is not drawn";
     EXPECT_EQ(out.copy(0, 0, 300, 40), base.copy(0, 0, 300, 40));
 }
 
@@ -187,7 +189,8 @@ TEST_F(RendererTest, flattenKeepsTheBaseAndItsSize)
     const QImage before = base.copy();
     EffectCache cache;
     EXPECT_EQ(Exporter::flatten(base, {}, cache), base);
-    const QImage out = Exporter::flatten(base, {makeAnnotation(ToolKind::line, {0, 0}, {120, 80}, kRed)}, cache);
+    const QImage out =
+        Exporter::flatten(base, {makeAnnotation(ToolKind::line, {0, 0}, {120, 80}, kRed)}, cache);
     EXPECT_EQ(out.size(), base.size());
     EXPECT_NE(out, base);
     EXPECT_EQ(base, before) << "drawing never touches the base image";

@@ -3,6 +3,7 @@
 // with an unlocked Secret Service.
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QProcess>
@@ -10,7 +11,6 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 using namespace kx;
 

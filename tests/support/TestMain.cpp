@@ -3,9 +3,9 @@
 // touch the user's own files.
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {

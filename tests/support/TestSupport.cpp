@@ -94,7 +94,10 @@ bool matchesGolden(const QImage& actual, const QString& goldenPath, int toleranc
     if (golden.size() != actual.size()) {
         actual.save(actualPath, "PNG");
         say(QString("size %1x%2, golden %3x%4")
-                .arg(actual.width()).arg(actual.height()).arg(golden.width()).arg(golden.height()));
+                .arg(actual.width())
+                .arg(actual.height())
+                .arg(golden.width())
+                .arg(golden.height()));
         return false;
     }
     const QImage x = actual.convertToFormat(QImage::Format_ARGB32);
@@ -117,7 +120,10 @@ bool matchesGolden(const QImage& actual, const QString& goldenPath, int toleranc
     if (fraction > maxBadFraction) {
         actual.save(actualPath, "PNG");
         say(QString("%1 pixel(s) differ by more than %2 (worst %3); actual written to %4")
-                .arg(bad).arg(tolerance).arg(worst).arg(actualPath));
+                .arg(bad)
+                .arg(tolerance)
+                .arg(worst)
+                .arg(actualPath));
         return false;
     }
     return true;

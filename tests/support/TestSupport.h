@@ -27,12 +27,11 @@ int maxChannelDifference(const QImage& a, const QImage& b);
 // Compares `actual` with the committed golden PNG. With KX_UPDATE_GOLDENS=1 the golden
 // is (re)written and the check passes. On a mismatch the actual image is written beside
 // the golden as <name>.actual.png and `why` says by how much.
-bool matchesGolden(const QImage& actual, const QString& goldenPath, int tolerance,
-                   QString* why = nullptr, double maxBadFraction = 0.0);
+bool matchesGolden(const QImage& actual, const QString& goldenPath, int tolerance, QString* why = nullptr,
+                   double maxBadFraction = 0.0);
 
 // Runs a program to completion; returns its exit code (-1 if it could not run).
-int run(const QString& program, const QStringList& args, QByteArray* out = nullptr,
-        int timeoutMs = 30000);
+int run(const QString& program, const QStringList& args, QByteArray* out = nullptr, int timeoutMs = 30000);
 
 // True when DISPLAY is set and the X server answers (desktop tests skip otherwise).
 bool haveDisplay();

@@ -78,10 +78,16 @@ void addCapture(benchmark::State& state, bool untilWritten)
     state.SetLabel(QStringLiteral("%1x%2").arg(size.width()).arg(size.height()).toStdString());
 }
 
-void BM_AddOnUiThread(benchmark::State& state) { addCapture(state, false); }
+void BM_AddOnUiThread(benchmark::State& state)
+{
+    addCapture(state, false);
+}
 BENCHMARK(BM_AddOnUiThread)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-void BM_AddUntilFilesWritten(benchmark::State& state) { addCapture(state, true); }
+void BM_AddUntilFilesWritten(benchmark::State& state)
+{
+    addCapture(state, true);
+}
 BENCHMARK(BM_AddUntilFilesWritten)->Apply(addArgs)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 QList<HistoryEntry> entries(int n)

@@ -2,10 +2,10 @@
 #include "editor/canvas/CanvasScrollArea.h"
 #include "editor/canvas/CanvasView.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
-#include <benchmark/benchmark.h>
 
 using namespace kx;
 
@@ -29,10 +29,10 @@ QImage fiveK()
 // Thirty objects of every common kind, spread over the picture.
 QList<Annotation> thirty(const AnnotationStyle& style)
 {
-    const ToolKind kinds[] = {ToolKind::rect,  ToolKind::arrow,   ToolKind::ellipse,     ToolKind::pen,
-                              ToolKind::line,  ToolKind::text,    ToolKind::highlighter, ToolKind::step,
-                              ToolKind::ruler, ToolKind::blur,    ToolKind::pixelate,    ToolKind::spotlight,
-                              ToolKind::rect,  ToolKind::magnifier, ToolKind::arrow};
+    const ToolKind kinds[] = {
+        ToolKind::rect,     ToolKind::arrow,       ToolKind::ellipse, ToolKind::pen,       ToolKind::line,
+        ToolKind::text,     ToolKind::highlighter, ToolKind::step,    ToolKind::ruler,     ToolKind::blur,
+        ToolKind::pixelate, ToolKind::spotlight,   ToolKind::rect,    ToolKind::magnifier, ToolKind::arrow};
     QList<Annotation> out;
     for (int i = 0; i < 30; ++i) {
         Annotation a;
@@ -92,8 +92,14 @@ void repaintWhileDragging(benchmark::State& state, double magnification)
     state.counters["visible_px"] = double(visible.width()) * visible.height();
 }
 
-void BM_CanvasRepaintDragFit(benchmark::State& state) { repaintWhileDragging(state, 0); }
-void BM_CanvasRepaintDragActualSize(benchmark::State& state) { repaintWhileDragging(state, 1.0); }
+void BM_CanvasRepaintDragFit(benchmark::State& state)
+{
+    repaintWhileDragging(state, 0);
+}
+void BM_CanvasRepaintDragActualSize(benchmark::State& state)
+{
+    repaintWhileDragging(state, 1.0);
+}
 
 }  // namespace
 

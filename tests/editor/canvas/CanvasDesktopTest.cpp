@@ -4,12 +4,12 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QFile>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -38,7 +38,8 @@ QImage screen()
 {
     const QString path = artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/screen.png");
     QFile::remove(path);
-    if (run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + path}) != 0)
+    if (run(QStringLiteral("import"),
+            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + path}) != 0)
         return QImage();
     return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
@@ -56,7 +57,10 @@ QImage screenWhen(const std::function<bool(const QImage&)>& ok)
     return shot;
 }
 
-void xdo(const QStringList& args) { ASSERT_EQ(run(QStringLiteral("xdotool"), args), 0) << args.join(' ').toStdString(); }
+void xdo(const QStringList& args)
+{
+    ASSERT_EQ(run(QStringLiteral("xdotool"), args), 0) << args.join(' ').toStdString();
+}
 
 struct Window : CanvasHost {
     using CanvasHost::CanvasHost;
@@ -91,7 +95,9 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     window.canvas->setFocus();
     settle();
 
-    auto global = [&](QPointF image) { return window.canvas->mapToGlobal(window.canvas->toWidget(image)).toPoint(); };
+    auto global = [&](QPointF image) {
+        return window.canvas->mapToGlobal(window.canvas->toWidget(image)).toPoint();
+    };
     auto at = [](QPoint p) { return QStringList{QString::number(p.x()), QString::number(p.y())}; };
     auto dragOnScreen = [&](QPointF from, QPointF to) {
         const QPoint a = global(from), b = global(to);
@@ -105,7 +111,8 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
 
     // The canvas as it first appears.
     const QPoint probe = global(QPointF(300, 200));
-    const QImage first = screenWhen([&](const QImage& s) { return s.pixelColor(probe) == capture.image.pixelColor(300, 200); });
+    const QImage first = screenWhen(
+        [&](const QImage& s) { return s.pixelColor(probe) == capture.image.pixelColor(300, 200); });
     ASSERT_FALSE(first.isNull());
 
     // r + drag: a rectangle with its handles.
@@ -138,12 +145,14 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     xdo({QStringLiteral("key"), QStringLiteral("c")});
     ASSERT_TRUE(waitFor([&] { return doc->tool() == ToolKind::crop; }));
     dragOnScreen(QPointF(50, 40), QPointF(370, 280));
-    ASSERT_TRUE(waitFor([&] { return doc->cropRect() && doc->cropRect()->bottomRight() == QPointF(370, 280); }));
+    ASSERT_TRUE(
+        waitFor([&] { return doc->cropRect() && doc->cropRect()->bottomRight() == QPointF(370, 280); }));
     xdo({QStringLiteral("key"), QStringLiteral("Return")});
     ASSERT_TRUE(waitFor([&] { return doc->base().size() == QSize(320, 240); }));
     EXPECT_EQ(doc->base().pixelColor(0, 0), capture.image.pixelColor(50, 40));
     ASSERT_TRUE(waitFor([&] { return window.canvas->size() == QSize(320, 240); }));
-    const QImage cropped = screenWhen([&](const QImage& s) { return s.pixel(oldShadow) == s.pixel(background); });
+    const QImage cropped =
+        screenWhen([&](const QImage& s) { return s.pixel(oldShadow) == s.pixel(background); });
     cropped.save(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/cropped.png"));
     EXPECT_EQ(cropped.pixel(oldShadow), cropped.pixel(background));
 }

@@ -90,12 +90,18 @@ class Pointer {
 public:
     explicit Pointer(CanvasView* canvas) : m_canvas(canvas) {}
 
-    void press(QPointF image, Qt::KeyboardModifiers mods = {}) { send(QEvent::MouseButtonPress, image, mods, Qt::LeftButton); }
+    void press(QPointF image, Qt::KeyboardModifiers mods = {})
+    {
+        send(QEvent::MouseButtonPress, image, mods, Qt::LeftButton);
+    }
     void doubleClick(QPointF image, Qt::KeyboardModifiers mods = {})
     {
         send(QEvent::MouseButtonDblClick, image, mods, Qt::LeftButton);
     }
-    void move(QPointF image, Qt::KeyboardModifiers mods = {}) { send(QEvent::MouseMove, image, mods, Qt::LeftButton); }
+    void move(QPointF image, Qt::KeyboardModifiers mods = {})
+    {
+        send(QEvent::MouseMove, image, mods, Qt::LeftButton);
+    }
     void release(QPointF image, Qt::KeyboardModifiers mods = {})
     {
         send(QEvent::MouseButtonRelease, image, mods, Qt::NoButton);
@@ -120,8 +126,8 @@ private:
         const QPointF local = m_canvas->toWidget(image);
         const QPointF global = m_canvas->mapToGlobal(local);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent e(type, local, local, global, button, type == QEvent::MouseButtonRelease ? Qt::NoButton : buttons,
-                      mods);
+        QMouseEvent e(type, local, local, global, button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : buttons, mods);
         QApplication::sendEvent(m_canvas, &e);
     }
     CanvasView* m_canvas;

@@ -2,12 +2,12 @@
 
 #include "editor/canvas/CanvasTextField.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 using namespace kx;
 using namespace kx::test;
@@ -73,8 +73,8 @@ TEST_F(CanvasKeyboard, ToolLettersNeedNoCtrlAltOrSuper)
         EXPECT_EQ(d().tool(), ToolKind::rect);
     }
     const std::pair<Qt::Key, ToolKind> letters[] = {
-        {Qt::Key_C, ToolKind::crop}, {Qt::Key_Z, ToolKind::magnifier}, {Qt::Key_M, ToolKind::ruler},
-        {Qt::Key_X, ToolKind::pixelate}, {Qt::Key_N, ToolKind::step}, {Qt::Key_T, ToolKind::text}};
+        {Qt::Key_C, ToolKind::crop},     {Qt::Key_Z, ToolKind::magnifier}, {Qt::Key_M, ToolKind::ruler},
+        {Qt::Key_X, ToolKind::pixelate}, {Qt::Key_N, ToolKind::step},      {Qt::Key_T, ToolKind::text}};
     for (auto [k, tool] : letters) {
         key(canvas, k, {}, QString(QChar(u'a' + (k - Qt::Key_A))));
         EXPECT_EQ(d().tool(), tool);

@@ -150,8 +150,8 @@ TEST_F(CanvasPointer, HandlesReshapeTheSelectionWithAnyToolButCropOwnsItsPress)
     mouse.drag(QPointF(20, 20), QPointF(80, 60));
     use(ToolKind::select);
     mouse.click(QPointF(50, 20));
-    use(ToolKind::ellipse);  // the tool change drops the selection...
-    d().select(only().id);   // ...so select again, keeping the ellipse tool
+    use(ToolKind::ellipse);                          // the tool change drops the selection...
+    d().select(only().id);                           // ...so select again, keeping the ellipse tool
     mouse.drag(QPointF(81, 61), QPointF(150, 100));  // within 9 points of the corner
     EXPECT_EQ(only().p2, QPointF(150, 100));
     EXPECT_EQ(d().annotations().size(), 1);

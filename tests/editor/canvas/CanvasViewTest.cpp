@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 #include "editor/canvas/CanvasTextField.h"
 
-#include <QScrollBar>
 #include <gtest/gtest.h>
+#include <QScrollBar>
 
 using namespace kx;
 using namespace kx::test;
@@ -22,7 +22,10 @@ QRect boxOf(const QImage& img, const std::function<bool(QColor)>& match)
     return box;
 }
 
-bool reddish(QColor c) { return c.red() > 150 && c.green() < 120 && c.blue() < 120; }
+bool reddish(QColor c)
+{
+    return c.red() > 150 && c.green() < 120 && c.blue() < 120;
+}
 
 std::shared_ptr<EditorDocument> transparentDoc(SourceKind kind)
 {
@@ -119,7 +122,8 @@ TEST(CanvasView, OnlyTheNewestPreviewRequestIsRenderedAndShown)
 {
     PreviewRenderer renderer;
     QList<PreviewRenderer::Result> shown;
-    QObject::connect(&renderer, &PreviewRenderer::rendered, [&](const PreviewRenderer::Result& r) { shown.append(r); });
+    QObject::connect(&renderer, &PreviewRenderer::rendered,
+                     [&](const PreviewRenderer::Result& r) { shown.append(r); });
     const QImage base = solidImage(800, 600);
     renderer.request({base, backdrop(10), 1.0, 1}, 0);
     ASSERT_TRUE(waitFor([&] { return renderer.startedCount() == 1; }));
@@ -238,8 +242,10 @@ TEST(CanvasView, CommittedTextStandsExactlyWhereTheFieldShowedIt)
             const QRect before = boxOf(typing, reddish), after = boxOf(drawn, reddish);
             ASSERT_FALSE(before.isNull());
             EXPECT_EQ(before, after) << "scale " << scale << " zoom " << m;
-            typing.save(artifactDir(QStringLiteral("canvas")) + QStringLiteral("/text-typing-%1-%2.png").arg(scale).arg(m));
-            drawn.save(artifactDir(QStringLiteral("canvas")) + QStringLiteral("/text-drawn-%1-%2.png").arg(scale).arg(m));
+            typing.save(artifactDir(QStringLiteral("canvas")) +
+                        QStringLiteral("/text-typing-%1-%2.png").arg(scale).arg(m));
+            drawn.save(artifactDir(QStringLiteral("canvas")) +
+                       QStringLiteral("/text-drawn-%1-%2.png").arg(scale).arg(m));
         }
     }
 }

@@ -1,13 +1,16 @@
 #include "editor/document/EditorDocument.h"
 
-#include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <QSignalSpy>
 
 using namespace kx;
 
 #if defined(__SANITIZE_ADDRESS__)
 // The join that cannot be allocated must fail as malloc does, not abort the sanitizer run.
-extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
 #endif
 
 namespace {
