@@ -1,0 +1,12 @@
+#pragma once
+// What the keyboard map says about a key, for recording shortcuts.
+#include <QtGlobal>
+#include <optional>
+
+namespace kx {
+
+// The keysym of X key code `keycode` at the layout's base level (no Shift, no AltGr), so
+// Shift+1 records as XK_1. Nothing without a display or for a key with no symbol.
+std::optional<quint32> baseKeysym(quint32 keycode);
+
+}  // namespace kx
