@@ -218,6 +218,13 @@ void EditorDocument::add(const Annotation& annotation)
     setSelectedID(annotation.id);
 }
 
+void EditorDocument::addUnselected(const QList<Annotation>& annotations)
+{
+    if (annotations.isEmpty())
+        return;
+    setAnnotations(m_annotations + annotations);
+}
+
 void EditorDocument::update(const Annotation& annotation)
 {
     const qsizetype i = indexOf(annotation.id);

@@ -83,6 +83,9 @@ public:
     void select(const QUuid& id);
     // Appends on top and selects it; the caller pushes the undo snapshot first.
     void add(const Annotation& annotation);
+    // Appends all on top in one change, leaving the selection and the tool as they are; the
+    // caller pushes the undo snapshot first.
+    void addUnselected(const QList<Annotation>& annotations);
     // Replaces the annotation with the same id; nothing when there is none.
     void update(const Annotation& annotation);
     // Removes every annotation with this id (no undo snapshot, selection untouched).
