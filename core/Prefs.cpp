@@ -1,6 +1,7 @@
 #include "core/Prefs.h"
 
 #include "core/Localisation.h"
+#include "core/PrefsNotifier.h"
 
 #include <QDir>
 #include <QMutex>
@@ -205,15 +206,26 @@ QStringList Prefs::stringList(const QString& key)
 void Prefs::set(const QString& key, const QVariant& value)
 {
     Store& st = store();
-    QMutexLocker lock(&st.mutex);
-    st.s().setValue(key, value);
+    {
+        QMutexLocker lock(&st.mutex);
+        const QVariant old = st.s().value(key);
+        if (st.s().contains(key) && old == value)
+            return;
+        st.s().setValue(key, value);
+    }
+    PrefsNotifier::shared().announce(key);
 }
 
 void Prefs::remove(const QString& key)
 {
     Store& st = store();
-    QMutexLocker lock(&st.mutex);
-    st.s().remove(key);
+    {
+        QMutexLocker lock(&st.mutex);
+        if (!st.s().contains(key))
+            return;
+        st.s().remove(key);
+    }
+    PrefsNotifier::shared().announce(key);
 }
 
 void Prefs::sync()

@@ -2,6 +2,9 @@
 
 #include "platform/SecretService.h"
 
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <atomic>
 #include <mutex>
 
@@ -21,7 +24,30 @@ void dropLegacyTokenOnce(const QString& account)
     std::call_once(once, [] { SecretService::shared().clearInBackground(QStringLiteral("hub.token")); });
 }
 
+// One thread keeps the calls in order: a set followed by a get reads what was set.
+QThreadPool& keyringThread()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        p->setExpiryTimeout(-1);
+        p->setObjectName(QStringLiteral("kx-keyring"));
+        return p;
+    }();
+    return *pool;
+}
+
 }  // namespace
+
+QFuture<std::optional<QString>> Keychain::getAsync(const QString& account)
+{
+    return QtConcurrent::run(&keyringThread(), [account] { return get(account); });
+}
+
+QFuture<bool> Keychain::setAsync(const QString& account, const QString& value)
+{
+    return QtConcurrent::run(&keyringThread(), [account, value] { return set(account, value); });
+}
 
 void Keychain::setStore(SecretStore* store)
 {

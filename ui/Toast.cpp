@@ -1,4 +1,4 @@
-#include "capture/notice/Toast.h"
+#include "ui/Toast.h"
 
 #include "core/ScreenGeometry.h"
 #include "ui/FloatingPanel.h"

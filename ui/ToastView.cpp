@@ -1,4 +1,4 @@
-#include "capture/notice/ToastView.h"
+#include "ui/ToastView.h"
 
 #include "ui/Symbols.h"
 #include "ui/TextBlock.h"

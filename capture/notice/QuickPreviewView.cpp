@@ -1,6 +1,6 @@
 #include "capture/notice/QuickPreviewView.h"
 
-#include "capture/notice/Toast.h"
+#include "ui/Toast.h"
 #include "core/Localisation.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"

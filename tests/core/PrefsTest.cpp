@@ -1,12 +1,15 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QThread>
 #include <QtConcurrent>
+#include <thread>
 
 using namespace kx;
 
@@ -175,4 +178,46 @@ TEST_F(PrefsTest, ConcurrentReadsWhileWriting)
     writer.waitForFinished();
     for (auto& r : readers)
         EXPECT_EQ(r.result(), 0);
+}
+
+TEST_F(PrefsTest, NotifierAnnouncesEachChangeOnceOnTheUiThread)
+{
+    QCoreApplication::processEvents();  // announcements left by earlier tests
+    QStringList heard;
+    QList<QThread*> threads;
+    QObject receiver;
+    QObject::connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, &receiver, [&](const QString& key) {
+        heard << key;
+        threads << QThread::currentThread();
+    });
+    Prefs::set("sound", false);
+    Prefs::set("sound", false);  // unchanged: nothing to announce
+    Prefs::remove("copy.mode");  // was never stored
+    Prefs::remove("sound");
+    EXPECT_EQ(heard, QStringList({"sound", "sound"}));
+
+    std::thread([] { Prefs::set("history.max", 12); }).join();
+    EXPECT_EQ(heard.size(), 2);  // queued until the UI thread turns
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard.last(), "history.max");
+    for (QThread* t : threads)
+        EXPECT_EQ(t, QCoreApplication::instance()->thread());
+}
+
+TEST_F(PrefsTest, NumbersOutOfRangeAreClampedAndWholeNumbersReadLeniently)
+{
+    const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+    const QList<std::tuple<QVariant, int, std::optional<int>>> table{
+        {QVariant(1e10), big, big},          {QVariant("1e10"), big, big},
+        {QVariant(-1e12), small, small},     {QVariant("99999999999"), big, big},
+        {QVariant("365.0"), 365, 365},       {QVariant("1e3"), 1000, 1000},
+        {QVariant(2.5), 2, std::nullopt},    {QVariant("nan"), 0, std::nullopt},
+        {QVariant("soon"), 0, std::nullopt},
+    };
+    for (const auto& [stored, integer, whole] : table) {
+        Prefs::set("scroll.maxHeight", stored);
+        EXPECT_EQ(Prefs::integer("scroll.maxHeight"), integer) << stored.toString().toStdString();
+        EXPECT_EQ(Prefs::wholeNumber("scroll.maxHeight"), whole) << stored.toString().toStdString();
+    }
+    Prefs::remove("scroll.maxHeight");
 }

@@ -122,6 +122,17 @@ TEST_F(KeyringDesktop, SecretsRoundTripAndASecondSetReplacesInPlace)
     // Deleting what is not there is no failure.
     EXPECT_TRUE(Keychain::set("remote.password", ""));
     EXPECT_EQ(Keychain::get("openai.apiKey"), "sk-test");
+
+    // The asynchronous calls run in the order they were made.
+    QFuture<bool> write = Keychain::setAsync("remote.password", "async");
+    QFuture<std::optional<QString>> read = Keychain::getAsync("remote.password");
+    QFuture<bool> removal = Keychain::removeAsync("remote.password");
+    QFuture<std::optional<QString>> after = Keychain::getAsync("remote.password");
+    ASSERT_TRUE(test::waitFor([&] { return after.isFinished(); }, 30000));
+    EXPECT_TRUE(write.result());
+    EXPECT_EQ(read.result(), "async");
+    EXPECT_TRUE(removal.result());
+    EXPECT_FALSE(after.result());
 }
 
 QImage pattern(int w, int h)

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace kx {
 namespace {
@@ -57,6 +58,21 @@ TEST(KeychainWithoutService, BusWithoutSecretServiceFailsFast)
     const QByteArray address = bus.readLine().trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
     expectQuickFailure();
+
+    // The asynchronous form resolves as quickly while the calling thread keeps turning.
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    QFuture<std::optional<QString>> read = Keychain::getAsync("remote.password");
+    EXPECT_LT(clock.elapsed(), 100);  // the call itself never waits for the keyring
+    ASSERT_TRUE(test::waitFor([&] { return read.isFinished(); }, 5000));
+    const qint64 took = clock.elapsed();
+    EXPECT_LT(took, bound);
+    EXPECT_FALSE(read.result());
+    EXPECT_GE(ticks, took / 10 / 2);
     bus.kill();
     bus.waitForFinished(5000);
 }

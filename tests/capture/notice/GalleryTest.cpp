@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "capture/notice/Countdown.h"
 #include "capture/notice/QuickPreviewView.h"
-#include "capture/notice/ToastView.h"
+#include "ui/ToastView.h"
 #include "ui/Brand.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"

@@ -2,8 +2,8 @@
 // focus alone, that no black corners show, and how the preview card follows the pointer.
 #include "TestSupport.h"
 #include "capture/notice/QuickPreviewView.h"
-#include "capture/notice/Toast.h"
-#include "capture/notice/ToastView.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/TipBubble.h"

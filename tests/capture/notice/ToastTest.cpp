@@ -3,11 +3,11 @@
 #include "TestSupport.h"
 #include "capture/notice/Countdown.h"
 #include "capture/notice/QuickPreviewView.h"
-#include "capture/notice/Toast.h"
-#include "capture/notice/ToastView.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Theme.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
