@@ -42,18 +42,20 @@ double jpegQuality()
 
 QImage Exporter::flatten(const QImage& base, const QList<Annotation>& annotations, EffectCache& effects)
 {
+    // Without a bitmap of our own nothing is returned: the base alone would pass for the
+    // edited picture and could carry an unredacted secret.
     if (base.isNull())
-        return base;
+        return {};
     QImage out = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (out.isNull())
-        return base;
+        return {};
     // Work on our own pixels: the base itself must stay as it is.
     out.detach();
     if (out.isNull() || out.constBits() == base.constBits())
-        return base;
+        return {};
     QPainter painter(&out);
     if (!painter.isActive())
-        return base;
+        return {};
     AnnotationRenderer::draw(annotations, base, painter, effects);
     painter.end();
     return out;

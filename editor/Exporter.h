@@ -34,8 +34,8 @@ public:
         QString message;  // localised text for a failure, empty otherwise
     };
 
-    // The base with all annotations drawn over it, same pixel size; the base when no bitmap
-    // can be made.
+    // The base with all annotations drawn over it, same pixel size; a null image when no
+    // bitmap can be made (callers report the copy or save as failed).
     static QImage flatten(const QImage& base, const QList<Annotation>& annotations, EffectCache& effects);
 
     // The image in the configured format (settings imageFormat, jpegQuality, downscaleRetina).

@@ -1,6 +1,7 @@
 // Keyboard on the canvas, the in-place text field, and the menu actions with their enabling.
 #include "editor/canvas/CanvasView.h"
 
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "editor/Exporter.h"
 #include "editor/PaintHelpers.h"
@@ -249,6 +250,10 @@ bool CanvasView::perform(Action action)
         case Action::saveAs: {
             EditorDocument& d = c->doc();
             const QImage image = d.renderFinal(true);
+            if (image.isNull()) {
+                c->saveFailed(kx::tr("Save failed", "A mentés nem sikerült"));
+                break;
+            }
             const Exporter::SaveOutcome outcome =
                 Exporter::saveWithPanel(image, d.scale(), d.kind(), d.title(), window());
             // The dialog runs its own event loop: the window may have changed meanwhile.
@@ -261,7 +266,10 @@ bool CanvasView::perform(Action action)
         }
         case Action::pin: {
             EditorDocument& d = c->doc();
-            c->pin(d.renderFinal(true), d.scale());
+            const QImage image = d.renderFinal(true);
+            if (image.isNull())
+                break;
+            c->pin(image, d.scale());
             c->commitToHistory();
             break;
         }

@@ -109,7 +109,8 @@ public:
     void addPicture(const QImage& image, double scale);
 
     // The flattened picture, with the backdrop when asked; the base itself when there is
-    // nothing to draw over it and no backdrop.
+    // nothing to draw over it and no backdrop; a null image when the annotations could not be
+    // drawn (never the picture without them).
     QImage renderFinal(bool includeBeautify);
 
 Q_SIGNALS:

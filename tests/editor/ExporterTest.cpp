@@ -4,6 +4,7 @@
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "editor/EffectCache.h"
 #include "editor/Exporter.h"
 
 #include <gtest/gtest.h>
@@ -132,6 +133,24 @@ TEST_F(ExporterTest, saveWritesTheChosenFormatAndReportsFailures)
     failed = Exporter::saveTo(QImage(), 1, dir.filePath("empty.png"), ImageFormat::png);
     EXPECT_EQ(failed.status, Exporter::SaveOutcome::Status::failed);
     EXPECT_FALSE(QFile::exists(dir.filePath("empty.png")));
+}
+
+TEST_F(ExporterTest, flattenWithoutABitmapGivesNothingSoTheSaveFails)
+{
+    // Too wide for a 32-bit bitmap (a 1-bit one is only 8 MB): the redaction cannot be drawn.
+    QImage wide(70'000'000, 1, QImage::Format_Mono);
+    ASSERT_FALSE(wide.isNull());
+    wide.fill(1);
+    Annotation blur;
+    blur.kind = ToolKind::blur;
+    blur.p1 = QPointF(0, 0);
+    blur.p2 = QPointF(100, 1);
+    EffectCache effects;
+    const QImage flat = Exporter::flatten(wide, {blur}, effects);
+    EXPECT_TRUE(flat.isNull());
+    QTemporaryDir dir;
+    EXPECT_EQ(Exporter::saveTo(flat, 1, dir.filePath("x.png"), ImageFormat::png).message, "Save failed");
+    EXPECT_FALSE(QFile::exists(dir.filePath("x.png")));
 }
 
 }  // namespace
