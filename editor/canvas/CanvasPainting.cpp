@@ -3,6 +3,7 @@
 #include "editor/canvas/CanvasView.h"
 
 #include "editor/AnnotationRenderer.h"
+#include "editor/EffectCache.h"
 #include "editor/PaintHelpers.h"
 #include "editor/canvas/CanvasGeometry.h"
 
@@ -91,7 +92,34 @@ void CanvasView::drawBase(QPainter& p, const QRectF& exposed)
         return;
     if (framed || m_doc->kind() == SourceKind::window)
         drawChecker(p, visible);
+    // Blur and pixelation patches replace the base in the export; a patch is partly
+    // transparent where the base is, so the base must not lie under it here either.
+    const QRegion redacted = redactedRegion();
+    if (!redacted.isEmpty()) {
+        if (!framed && m_doc->kind() != SourceKind::window) {
+            for (const QRect& r : redacted)
+                drawChecker(p, QRectF(r).intersected(visible));
+        }
+        p.save();
+        p.setClipRegion(QRegion(target.toAlignedRect()).subtracted(redacted), Qt::IntersectClip);
+    }
+    drawBaseImage(p, image, target, visible);
+    if (!redacted.isEmpty())
+        p.restore();
+}
 
+QRegion CanvasView::redactedRegion() const
+{
+    QRegion region;
+    for (const Annotation& a : m_doc->annotations()) {
+        if ((a.kind == ToolKind::blur || a.kind == ToolKind::pixelate) && a.id != m_editingID)
+            region += EffectCache::clippedRect(a.sourceRect(), m_doc->base().size());
+    }
+    return region;
+}
+
+void CanvasView::drawBaseImage(QPainter& p, const QImage& image, const QRectF& target, const QRectF& visible)
+{
     const double z = zoomFactor();
     if (z < 1) {
         const double dpr = devicePixelRatioF();

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -154,6 +155,8 @@ private:
 
     // Painting.
     void drawBase(QPainter& p, const QRectF& exposed);
+    QRegion redactedRegion() const;
+    void drawBaseImage(QPainter& p, const QImage& image, const QRectF& target, const QRectF& visible);
     void drawChecker(QPainter& p, const QRectF& rect) const;
     void drawSelection(QPainter& p, const Annotation& a) const;
     void drawHandle(QPainter& p, const QPointF& imagePoint) const;

@@ -4,6 +4,7 @@
 #include "editor/canvas/CanvasTextField.h"
 
 #include <gtest/gtest.h>
+#include <QPainter>
 #include <QScrollBar>
 
 using namespace kx;
@@ -247,5 +248,51 @@ TEST(CanvasView, CommittedTextStandsExactlyWhereTheFieldShowedIt)
             drawn.save(artifactDir(QStringLiteral("canvas")) +
                        QStringLiteral("/text-drawn-%1-%2.png").arg(scale).arg(m));
         }
+    }
+}
+
+TEST(CanvasView, RedactionOverTransparentPixelsShowsNothingOfTheBase)
+{
+    // Transparent on the left, opaque stripes (the secret) on the right; blocks straddling the
+    // edge are half transparent. On screen they must stand over the checkerboard, as exported.
+    auto capture = [](SourceKind kind, bool stripes) {
+        CaptureResult c;
+        c.image = QImage(120, 60, QImage::Format_ARGB32_Premultiplied);
+        c.image.fill(Qt::transparent);
+        for (int y = 0; stripes && y < 60; ++y)
+            for (int x = 60; x < 120; ++x)
+                c.image.setPixelColor(x, y, (x / 2) % 2 ? Qt::white : Qt::black);
+        c.kind = kind;
+        return c;
+    };
+    CanvasHost plain(std::make_shared<EditorDocument>(capture(SourceKind::window, false)), QSize(300, 300));
+    plain.show();
+    settle();
+    const QImage checker = plain.canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (SourceKind kind : {SourceKind::window, SourceKind::area}) {
+        const CaptureResult c = capture(kind, true);
+        auto doc = std::make_shared<EditorDocument>(c);
+        Annotation a;
+        a.kind = ToolKind::pixelate;
+        a.p1 = QPointF(48, 0);
+        a.p2 = QPointF(112, 60);
+        a.style.intensity = 20;
+        doc->add(a);
+        doc->select(QUuid());  // no selection frame over the patch
+        CanvasHost host(doc, QSize(300, 300));
+        host.show();
+        settle();
+        const QImage shot = host.canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QImage expected = checker;
+        QPainter p(&expected);
+        p.drawImage(QRectF(48, 0, 64, 60), doc->effects().patch(a.kind, a.sourceRect(), 20, c.image));
+        p.end();
+        int worst = 0;
+        for (int y = 2; y < 58; ++y)
+            for (int x = 50; x < 110; ++x)
+                for (int shift : {0, 8, 16})
+                    worst = std::max(worst, std::abs(int((shot.pixel(x, y) >> shift) & 0xff) -
+                                                     int((expected.pixel(x, y) >> shift) & 0xff)));
+        EXPECT_LE(worst, 3) << rawValue(kind).toStdString();
     }
 }
