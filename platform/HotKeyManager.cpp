@@ -59,6 +59,24 @@ void HotKeyManager::setCombo(const std::optional<KeyCombo>& combo, HotKeyAction 
     else
         Prefs::set(settingsKey(action), kNone);
     registerAction(action);
+    // The new shortcut may have freed the one another action was refused (a swap).
+    retryFailed();
+}
+
+void HotKeyManager::retryFailed()
+{
+    for (HotKeyAction action : allCases<HotKeyAction>()) {
+        if (m_failed.contains(action))
+            registerAction(action);
+    }
+}
+
+void HotKeyManager::releaseAll()
+{
+    for (HotKeyAction action : allCases<HotKeyAction>())
+        m_backend->ungrab(quint32(hotKeyId(action)));
+    m_registered.clear();
+    m_failed.clear();
 }
 
 bool HotKeyManager::comboInUse(const KeyCombo& combo) const
@@ -94,6 +112,9 @@ void HotKeyManager::registerAction(HotKeyAction action)
 
 void HotKeyManager::registerAll()
 {
+    // Registering one action at a time while others still hold their old combinations would
+    // refuse any action whose new combination another still holds.
+    releaseAll();
     for (HotKeyAction action : allCases<HotKeyAction>())
         registerAction(action);
 }
@@ -103,6 +124,16 @@ void HotKeyManager::resetAll()
     for (HotKeyAction action : allCases<HotKeyAction>())
         Prefs::remove(settingsKey(action));
     registerAll();
+}
+
+void HotKeyManager::setGrabsSuspended(bool suspended)
+{
+    if (!suspended) {
+        registerAll();
+        return;
+    }
+    for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it)
+        m_backend->ungrab(quint32(hotKeyId(it.key())));
 }
 
 std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 modifiers,

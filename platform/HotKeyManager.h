@@ -27,20 +27,25 @@ public:
     std::function<void(HotKeyAction)> onTrigger;
 
     // Actions whose shortcut was refused (held by another client, or already used by another
-    // action). The Shortcuts tab shows a warning for these.
+    // action), also when a keyboard layout change took the key away. The Shortcuts tab shows
+    // a warning for these.
     const QSet<HotKeyAction>& failed() const { return m_failed; }
     bool isRegistered(HotKeyAction action) const { return m_registered.contains(action); }
 
     // (Re)registers one action's current shortcut.
     void registerAction(HotKeyAction action);
-    // Registers all ten actions in declaration order.
+    // Releases every action's grab, then registers all ten in declaration order.
     void registerAll();
     // The effective shortcut: stored, or the default; none when the user removed it.
     std::optional<KeyCombo> combo(HotKeyAction action) const;
-    // Stores a new shortcut (none removes it) and re-registers the action.
+    // Stores a new shortcut (none removes it), re-registers the action and retries every
+    // failed one.
     void setCombo(const std::optional<KeyCombo>& combo, HotKeyAction action);
     // Every action back to its default shortcut.
     void resetAll();
+    // While a shortcut field records, the ten grabs are let go so their keys reach the field;
+    // false takes them again (registering every action anew).
+    void setGrabsSuspended(bool suspended);
 
     // An extra global key (keysym + KeyCombo modifier bits). Returns its id (1001, 1002, ...
     // never reused, used up even when the grab fails), or none when it could not be grabbed.
@@ -56,6 +61,8 @@ private:
     void pressed(quint32 id);
     void fire(quint32 id);
     bool comboInUse(const KeyCombo& combo) const;
+    void retryFailed();
+    void releaseAll();
 
     std::unique_ptr<HotKeyBackend> m_backend;
     QSet<HotKeyAction> m_failed;

@@ -206,3 +206,27 @@ TEST_F(HotKeyManagerTest, TemporaryHandlerMayUnregisterItself)
 
 }  // namespace
 }  // namespace kx
+
+namespace kx {
+namespace {
+
+TEST_F(HotKeyManagerTest, SwapAndResetLeaveEveryActionWithItsKey)
+{
+    manager->registerAll();
+    // Swap area and fullscreen: the first step is refused while the other still holds the key,
+    // the second frees it.
+    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::fullscreen), HotKeyAction::area);
+    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::area), HotKeyAction::fullscreen);
+    EXPECT_TRUE(manager->failed().isEmpty());
+    EXPECT_EQ(backend->held.value(0).keysym, quint32(XK_2));
+    EXPECT_EQ(backend->held.value(1).keysym, quint32(XK_1));
+
+    manager->resetAll();
+    EXPECT_TRUE(manager->failed().isEmpty());
+    EXPECT_EQ(backend->held.size(), 10);
+    EXPECT_EQ(backend->held.value(0).keysym, quint32(XK_1));
+    EXPECT_EQ(backend->held.value(1).keysym, quint32(XK_2));
+}
+
+}  // namespace
+}  // namespace kx
