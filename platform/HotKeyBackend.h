@@ -1,6 +1,7 @@
 #pragma once
 // What the hot-key manager needs from the system: grab a key combination under an id, let
 // it go again, and report presses by id. The X11 backend is the real one; tests use a fake.
+#include <QList>
 #include <QtGlobal>
 #include <functional>
 
@@ -17,6 +18,10 @@ public:
 
     // Called on the thread that owns the backend whenever a grabbed combination is pressed.
     std::function<void(quint32 id)> onPressed;
+    // Called after the backend grabbed every key again by itself (keyboard layout change):
+    // the ids it holds now and the ids it could not grab any more (refused, no key, or a key
+    // an earlier id already took). A lost id stays known and is tried again next time.
+    std::function<void(const QList<quint32>& held, const QList<quint32>& lost)> onRegrabbed;
 };
 
 }  // namespace kx

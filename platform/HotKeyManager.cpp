@@ -23,11 +23,15 @@ HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* pa
     : QObject(parent), m_backend(std::move(backend))
 {
     m_backend->onPressed = [this](quint32 id) { pressed(id); };
+    m_backend->onRegrabbed = [this](const QList<quint32>& held, const QList<quint32>& lost) {
+        regrabbed(held, lost);
+    };
 }
 
 HotKeyManager::~HotKeyManager()
 {
     m_backend->onPressed = nullptr;
+    m_backend->onRegrabbed = nullptr;
 }
 
 QString HotKeyManager::settingsKey(HotKeyAction action)
@@ -97,8 +101,10 @@ bool HotKeyManager::comboInUse(const KeyCombo& combo) const
 
 void HotKeyManager::registerAction(HotKeyAction action)
 {
-    if (m_registered.remove(action))
-        m_backend->ungrab(quint32(hotKeyId(action)));
+    // Also when not registered: the backend keeps a key lost at a layout change and would
+    // grab it again at the next one.
+    m_registered.remove(action);
+    m_backend->ungrab(quint32(hotKeyId(action)));
     m_failed.remove(action);
     const std::optional<KeyCombo> c = combo(action);
     if (!c)
@@ -108,6 +114,24 @@ void HotKeyManager::registerAction(HotKeyAction action)
         return;
     }
     m_registered.insert(action, *c);
+}
+
+void HotKeyManager::regrabbed(const QList<quint32>& held, const QList<quint32>& lost)
+{
+    for (quint32 id : lost) {
+        if (id > quint32(HotKeyAction::history))
+            continue;
+        m_registered.remove(HotKeyAction(id));
+        m_failed.insert(HotKeyAction(id));
+    }
+    for (quint32 id : held) {
+        if (id > quint32(HotKeyAction::history))
+            continue;
+        if (const std::optional<KeyCombo> c = combo(HotKeyAction(id))) {
+            m_failed.remove(HotKeyAction(id));
+            m_registered.insert(HotKeyAction(id), *c);
+        }
+    }
 }
 
 void HotKeyManager::registerAll()

@@ -62,6 +62,7 @@ private:
     void fire(quint32 id);
     bool comboInUse(const KeyCombo& combo) const;
     void retryFailed();
+    void regrabbed(const QList<quint32>& held, const QList<quint32>& lost);
     void releaseAll();
 
     std::unique_ptr<HotKeyBackend> m_backend;

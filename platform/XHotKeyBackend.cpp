@@ -7,6 +7,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -189,9 +190,16 @@ void XHotKeyBackend::regrabAll()
     readModifierMapping();
     for (Registration& reg : m_registrations)
         releaseKeys(reg);
-    for (Registration& reg : m_registrations)
-        grabKeys(reg);
+    // In id order, which is the actions' declaration order: when the new layout puts two
+    // combinations on one key, the earlier action keeps it and the later one is reported.
+    QList<quint32> ids = m_registrations.keys();
+    std::sort(ids.begin(), ids.end());
+    QList<quint32> held, lost;
+    for (quint32 id : std::as_const(ids))
+        (grabKeys(m_registrations[id]) ? held : lost).append(id);
     Q_EMIT regrabbed();
+    if (onRegrabbed)
+        onRegrabbed(held, lost);
 }
 
 void XHotKeyBackend::readEvents()

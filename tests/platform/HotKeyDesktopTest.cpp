@@ -11,6 +11,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <QGuiApplication>
+#include <QScopeGuard>
 
 namespace kx {
 namespace {
@@ -152,6 +153,36 @@ TEST_F(HotKeyDesktop, KeysAreGrabbedAgainAfterTheKeyboardIsRemapped)
     EXPECT_TRUE(waitFired(HotKeyAction::area));
     test::runTool("xmodmap", {"-e", "keycode 200 = NoSymbol"});
     test::runTool("xmodmap", {"-e", "keycode 10 = 1 exclam"});
+}
+
+TEST_F(HotKeyDesktop, LayoutChangeGivesASharedKeyToTheEarlierActionAndReportsTheOther)
+{
+    QByteArray query;
+    ASSERT_TRUE(test::runTool("setxkbmap", {"-query"}, &query));
+    const QString layout =
+        QString::fromUtf8(query).section(QStringLiteral("layout:"), 1).trimmed().section('\n', 0, 0);
+    auto restore = qScopeGuard([&] { test::runTool("setxkbmap", {layout.isEmpty() ? "us" : layout}); });
+
+    // "[" has a key of its own on a US layout; a German one puts it on the 8 key (AltGr).
+    manager->setCombo(KeyCombo{XK_bracketleft, KeyCombo::control | KeyCombo::alt, "["},
+                      HotKeyAction::history);
+    manager->registerAll();
+    ASSERT_TRUE(manager->failed().isEmpty());
+    ASSERT_TRUE(test::runTool("setxkbmap", {"de"}));
+    ASSERT_TRUE(test::waitFor([&] { return manager->failed().contains(HotKeyAction::history); }));
+    EXPECT_TRUE(manager->isRegistered(HotKeyAction::pinArea));
+    ASSERT_TRUE(key("ctrl+alt+8"));
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::area));
+    EXPECT_EQ(fired, (QList<HotKeyAction>{HotKeyAction::pinArea, HotKeyAction::area}));
+
+    // Back on the old layout the history key is its own again.
+    fired.clear();
+    ASSERT_TRUE(test::runTool("setxkbmap", {layout.isEmpty() ? "us" : layout}));
+    ASSERT_TRUE(test::waitFor([&] { return manager->isRegistered(HotKeyAction::history); }));
+    EXPECT_TRUE(manager->failed().isEmpty());
+    ASSERT_TRUE(key("ctrl+alt+bracketleft"));
+    EXPECT_TRUE(waitFired(HotKeyAction::history));
 }
 
 }  // namespace
