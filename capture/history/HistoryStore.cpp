@@ -2,6 +2,7 @@
 
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 
 #include <QCoreApplication>
@@ -136,12 +137,14 @@ void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
     if (i < 0)
         return;
     HistoryEntry& e = entries_[i];
+    const std::pair<QSize, double> before{QSize(e.width, e.height), e.scale};
     e.width = image.width();
     e.height = image.height();
     // The entry must agree with its PNG, which takes the new scale.
     e.scale = saneScale(scale);
     changed();
     writeImages(id, image, e.scale);
+    updatedFrom_.insert(pending_.value(id).generation, before);
     persist();
     recognize(id, image);
 }
@@ -163,10 +166,27 @@ void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scal
 
 void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok)
 {
+    const std::optional<std::pair<QSize, double>> before =
+        updatedFrom_.contains(generation) ? std::optional(updatedFrom_.take(generation)) : std::nullopt;
     const auto it = pending_.constFind(id);
     if (it == pending_.cend() || it->generation != generation)
         return;  // a newer image is on its way, or the entry is gone
     pending_.erase(it);
+    if (!ok) {
+        // The old PNG stays (files are replaced atomically): the entry keeps describing it.
+        const qsizetype i = indexOf(id);
+        if (before && i >= 0) {
+            entries_[i].width = before->first.width();
+            entries_[i].height = before->first.height();
+            entries_[i].scale = before->second;
+            changed();
+            persist();
+        }
+        Q_EMIT imageWriteFailed(id, kx::tr("The image file could not be written in %1.",
+                                           "A képfájl nem írható ide: %1.",
+                                           "Die Bilddatei konnte nicht in %1 geschrieben werden.")
+                                        .arg(QDir::toNativeSeparators(dir_)));
+    }
     if (ok && !thumbnail.isNull())
         thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
     else

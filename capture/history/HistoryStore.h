@@ -77,6 +77,9 @@ Q_SIGNALS:
     void entriesChanged();
     void thumbnailChanged(const QUuid& id);
     void indexWritten(bool ok);
+    // The image files of an entry could not be written; `reason` is localised. An update
+    // that failed leaves the entry with the size and scale it had before.
+    void imageWriteFailed(const QUuid& id, const QString& reason);
 
 private:
     struct PendingImage {
@@ -106,6 +109,8 @@ private:
     std::unique_ptr<ImageWriter> images_;
     std::unique_ptr<IndexWriter> index_;
     QHash<QUuid, PendingImage> pending_;
+    // By write generation: an update's entry size and scale before it, restored on failure.
+    QHash<quint64, std::pair<QSize, double>> updatedFrom_;
     QHash<QUuid, quint64> textGeneration_;
     quint64 textCounter_ = 0;
     QCache<QUuid, QImage> thumbs_;
