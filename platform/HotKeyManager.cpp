@@ -1,8 +1,10 @@
 #include "platform/HotKeyManager.h"
 
 #include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
 #include "platform/XHotKeyBackend.h"
 
+#include <QScopedValueRollback>
 #include <QVariant>
 
 namespace kx {
@@ -26,6 +28,8 @@ HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* pa
     m_backend->onRegrabbed = [this](const QList<quint32>& held, const QList<quint32>& lost) {
         regrabbed(held, lost);
     };
+    // A shortcut stored elsewhere (settings window, another manager) takes effect here too.
+    connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, &HotKeyManager::prefChanged);
 }
 
 HotKeyManager::~HotKeyManager()
@@ -58,6 +62,7 @@ std::optional<KeyCombo> HotKeyManager::combo(HotKeyAction action) const
 
 void HotKeyManager::setCombo(const std::optional<KeyCombo>& combo, HotKeyAction action)
 {
+    const QScopedValueRollback storing(m_storing, true);
     if (combo)
         Prefs::set(settingsKey(action), combo->toJson());
     else
@@ -116,6 +121,23 @@ void HotKeyManager::registerAction(HotKeyAction action)
     m_registered.insert(action, *c);
 }
 
+void HotKeyManager::prefChanged(const QString& key)
+{
+    static const QString prefix = QStringLiteral("hotkey.");
+    if (m_storing || !key.startsWith(prefix))
+        return;
+    const std::optional<HotKeyAction> action = fromRaw<HotKeyAction>(key.mid(prefix.size()));
+    if (!action)
+        return;
+    const std::optional<KeyCombo> c = combo(*action);
+    const bool unchanged = c ? m_registered.contains(*action) && m_registered.value(*action) == *c
+                             : !m_registered.contains(*action) && !m_failed.contains(*action);
+    if (unchanged)
+        return;
+    registerAction(*action);
+    retryFailed();
+}
+
 void HotKeyManager::regrabbed(const QList<quint32>& held, const QList<quint32>& lost)
 {
     for (quint32 id : lost) {
@@ -145,6 +167,7 @@ void HotKeyManager::registerAll()
 
 void HotKeyManager::resetAll()
 {
+    const QScopedValueRollback storing(m_storing, true);
     for (HotKeyAction action : allCases<HotKeyAction>())
         Prefs::remove(settingsKey(action));
     registerAll();

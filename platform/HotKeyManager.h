@@ -62,6 +62,7 @@ private:
     void fire(quint32 id);
     bool comboInUse(const KeyCombo& combo) const;
     void retryFailed();
+    void prefChanged(const QString& key);
     void regrabbed(const QList<quint32>& held, const QList<quint32>& lost);
     void releaseAll();
 
@@ -74,6 +75,7 @@ private:
     };
     QHash<quint32, Temporary> m_temporary;
     quint32 m_nextTemporaryId = 1000;
+    bool m_storing = false;  // our own writes: registered by the caller
 };
 
 }  // namespace kx

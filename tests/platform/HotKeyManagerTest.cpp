@@ -228,5 +228,22 @@ TEST_F(HotKeyManagerTest, SwapAndResetLeaveEveryActionWithItsKey)
     EXPECT_EQ(backend->held.value(1).keysym, quint32(XK_2));
 }
 
+TEST_F(HotKeyManagerTest, AShortcutStoredElsewhereIsRegisteredAtOnce)
+{
+    manager->registerAll();
+    // A swap written straight to the settings, as the settings window does.
+    Prefs::set(HotKeyManager::settingsKey(HotKeyAction::area),
+               KeyCombo::defaultFor(HotKeyAction::fullscreen).toJson());
+    Prefs::set(HotKeyManager::settingsKey(HotKeyAction::fullscreen),
+               KeyCombo::defaultFor(HotKeyAction::area).toJson());
+    EXPECT_TRUE(manager->failed().isEmpty());
+    EXPECT_EQ(backend->held.value(0).keysym, quint32(XK_2));
+    EXPECT_EQ(backend->held.value(1).keysym, quint32(XK_1));
+    Prefs::set(HotKeyManager::settingsKey(HotKeyAction::ocr), QStringLiteral("none"));
+    EXPECT_FALSE(backend->held.contains(5));
+    Prefs::remove(HotKeyManager::settingsKey(HotKeyAction::ocr));
+    EXPECT_EQ(backend->held.value(5).keysym, quint32(XK_6));
+}
+
 }  // namespace
 }  // namespace kx
