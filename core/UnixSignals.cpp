@@ -39,6 +39,7 @@ void installQuitOnTerminationSignals()
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);  // the terminal or the session went away
 }
 
 }  // namespace kx
