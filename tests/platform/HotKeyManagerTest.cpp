@@ -245,5 +245,22 @@ TEST_F(HotKeyManagerTest, AShortcutStoredElsewhereIsRegisteredAtOnce)
     EXPECT_EQ(backend->held.value(5).keysym, quint32(XK_6));
 }
 
+TEST_F(HotKeyManagerTest, EveryActionFiresAndAPlainFunctionKeyLoadsBack)
+{
+    manager->registerAll();
+    for (HotKeyAction a : allCases<HotKeyAction>())
+        backend->press(quint32(hotKeyId(a)));
+    settle();
+    EXPECT_EQ(triggered, allCases<HotKeyAction>());  // the tenth (history, Ctrl+Alt+0) too
+
+    for (quint32 f = XK_F1; f <= XK_F12; ++f) {
+        const KeyCombo plain{f, 0, QStringLiteral("F%1").arg(f - XK_F1 + 1)};
+        manager->setCombo(plain, HotKeyAction::ocr);
+        HotKeyManager fresh(std::make_unique<FakeBackend>());
+        EXPECT_EQ(fresh.combo(HotKeyAction::ocr), plain) << plain.label.toStdString();
+        EXPECT_EQ(backend->held.value(5).modifiers, 0u);
+    }
+}
+
 }  // namespace
 }  // namespace kx
