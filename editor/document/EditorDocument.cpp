@@ -1,5 +1,7 @@
 #include "editor/document/EditorDocument.h"
 
+#include <QScopedValueRollback>
+
 #include "core/Localisation.h"
 
 #include <algorithm>
@@ -155,6 +157,8 @@ void EditorDocument::setTool(ToolKind tool)
 
 void EditorDocument::markerColor(bool entering, bool leaving)
 {
+    // The tool's colour only: a stroke just drawn and still selected keeps its own.
+    const QScopedValueRollback keepSelection(m_applyingStyle, true);
     if (entering) {
         if (!markerColors().contains(m_style.color)) {
             m_colorBeforeMarker = m_style.color;

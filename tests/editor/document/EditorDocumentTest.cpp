@@ -217,6 +217,29 @@ TEST(EditorDocument, HighlighterSwitchesToMarkerYellowAndBack)
     EXPECT_EQ(doc.style().color, EditorDocument::kMarkerYellow);
 }
 
+TEST(EditorDocument, LeavingTheHighlighterLeavesTheStrokeJustDrawnAlone)
+{
+    for (bool viaPicture : {false, true}) {
+        EditorDocument doc(capture(400, 300, 1));
+        const RGBA red = doc.style().color;
+        doc.setTool(ToolKind::highlighter);
+        Annotation stroke = rectAt(10, 10);
+        stroke.kind = ToolKind::highlighter;
+        stroke.style = doc.style();
+        const QUuid id = draw(doc, stroke);
+        const qsizetype undoSteps = doc.undoStack().size();
+        if (viaPicture)
+            doc.addPicture(QImage(40, 30, QImage::Format_ARGB32_Premultiplied), 1.0);
+        else
+            doc.setTool(ToolKind::select);
+        EXPECT_EQ(doc.annotations()[0].id, id);
+        EXPECT_EQ(doc.annotations()[0].style.color, EditorDocument::kMarkerYellow) << viaPicture;
+        EXPECT_EQ(doc.undoStack().size(), undoSteps + (viaPicture ? 1 : 0)) << viaPicture;
+        if (!viaPicture)
+            EXPECT_EQ(doc.style().color, red);
+    }
+}
+
 TEST(EditorDocument, ToolChangeDropsCropAndSelectionExceptForSelect)
 {
     EditorDocument doc(capture(100, 100, 1));
