@@ -8,6 +8,9 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <memory>
 
 namespace kx {
@@ -178,14 +181,42 @@ bool Prefs::boolean(const QString& key)
     return v.toBool();
 }
 
+namespace {
+
+// Converting a double outside the int range is undefined behaviour; NaN is no number.
+std::optional<int> clampedInt(double d)
+{
+    if (std::isnan(d))
+        return std::nullopt;
+    return int(
+        std::clamp(d, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
+}
+
+}  // namespace
+
 int Prefs::integer(const QString& key)
 {
+    const QVariant v = value(key);
     bool ok = false;
-    const int i = value(key).toInt(&ok);
-    if (ok)
-        return i;
-    const double d = value(key).toDouble(&ok);
-    return ok ? int(d) : 0;
+    if (v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float) {
+        const qlonglong i = v.toLongLong(&ok);
+        if (ok)
+            return int(
+                std::clamp<qlonglong>(i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    }
+    const double d = v.toDouble(&ok);
+    return ok ? clampedInt(d).value_or(0) : 0;
+}
+
+std::optional<int> Prefs::wholeNumber(const QString& key)
+{
+    const QVariant v = value(key);
+    bool ok = false;
+    const double d =
+        v.typeId() == QMetaType::QString ? trimBlanks(v.toString()).toDouble(&ok) : v.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || d != std::trunc(d))
+        return std::nullopt;
+    return clampedInt(d);
 }
 
 double Prefs::real(const QString& key)

@@ -24,7 +24,11 @@ public:
     static QVariant registeredDefault(const QString& key);
     static QString string(const QString& key);
     static bool boolean(const QString& key);
+    // Out-of-range numbers are clamped to the int range; no number reads as 0.
     static int integer(const QString& key);
+    // A value written by hand as 365, "365", 365.0 or 1e3 is 365 (clamped to the int range);
+    // text that is no number and numbers with a fraction are no value.
+    static std::optional<int> wholeNumber(const QString& key);
     static double real(const QString& key);
     static QStringList stringList(const QString& key);
     static void set(const QString& key, const QVariant& value);

@@ -24,12 +24,13 @@ bool writeIndex(const QString& path, const QList<HistoryEntry>& entries, QString
 
 struct LoadedIndex {
     QList<HistoryEntry> entries;
-    QString keptAs;        // where the unreadable or partly bad original was kept, if anywhere
-    bool writable = true;  // false: a bad original could not be kept, so it must not be replaced
+    QString keptAs;           // where the unreadable or partly bad original was kept, if anywhere
+    bool unreadable = false;  // the original could not be read at all (renamed aside)
+    bool writable = true;     // false: a bad original could not be kept, so it must not be replaced
 };
 // Reads the index at start. A missing file is an empty history. A file that cannot be
-// decoded is renamed to "<path>.bad-<time>"; a file with bad records is copied there, so the
-// records that are dropped now survive the next write.
+// decoded is renamed to "<path>.bad-<time>"; a file with bad records is copied there (once,
+// however often it is loaded), so the records that are dropped now survive the next write.
 LoadedIndex loadIndex(const QString& path);
 
 }  // namespace kx

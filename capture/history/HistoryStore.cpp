@@ -11,7 +11,9 @@
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
+#include <QtConcurrent>
 #include <cmath>
+#include <utility>
 
 namespace kx {
 
@@ -27,12 +29,25 @@ double saneScale(double scale)
     return (scale > 0 && std::isfinite(scale)) ? scale : 1.0;
 }
 
-int intSetting(const char* key, int fallback)
+// A retention limit. A value that cannot be read as a whole number removes no more than
+// the default would.
+int limitSetting(const char* key)
 {
-    const QVariant v = Prefs::value(QLatin1String(key));
-    bool ok = false;
-    const int n = v.toInt(&ok);
-    return ok ? n : fallback;
+    const QString k = QLatin1String(key);
+    if (const auto n = Prefs::wholeNumber(k))
+        return *n;
+    return Prefs::registeredDefault(k).toInt();
+}
+
+bool isImageFileName(const QString& name, QUuid* id)
+{
+    for (const QLatin1String suffix : {QLatin1String(".thumb.jpg"), QLatin1String(".png")}) {
+        if (name.endsWith(suffix)) {
+            *id = QUuid::fromString(QStringView(name).chopped(suffix.size()));
+            return !id->isNull();
+        }
+    }
+    return false;
 }
 
 HistoryStore::Recognizer ocrRecognizer()
@@ -74,18 +89,53 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
 {
     QDir().mkpath(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
-    index_ = std::make_unique<IndexWriter>(indexPath());
+    index_ = std::make_unique<JsonStoreWriter>(
+        indexPath(), [this] { return [entries = entries_] { return encodeIndex(entries); }; },
+        options.debounceMs);
+    connect(index_.get(), &JsonStoreWriter::written, this, &HistoryStore::indexDone);
 
     LoadedIndex loaded = loadIndex(indexPath());
     entries_ = std::move(loaded.entries);
     keptBadIndex_ = loaded.keptAs;
-    indexWritable_ = loaded.writable;
+    index_->setWritable(loaded.writable);
+    if (loaded.unreadable) {
+        // Every image file stays: the kept index is the only record of what they were.
+        startNotice_ =
+            kx::tr("The capture history could not be read. The old index was kept as %1.",
+                   "Az előzmények nem olvashatók. A régi index megmaradt: %1.",
+                   "Der Verlauf konnte nicht gelesen werden. Der alte Index wurde als %1 aufbewahrt.")
+                .arg(keptBadIndex_.isEmpty() ? indexPath() : keptBadIndex_);
+    } else if (loaded.keptAs.isEmpty()) {
+        sweepOrphans();
+    }
 
-    saveTimer_.setSingleShot(true);
-    saveTimer_.setInterval(std::max(0, options.debounceMs));
-    connect(&saveTimer_, &QTimer::timeout, this, &HistoryStore::writeIndexNow);
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
+}
+
+QString HistoryStore::takeStartNotice()
+{
+    return std::exchange(startNotice_, QString());
+}
+
+void HistoryStore::sweepOrphans()
+{
+    QSet<QUuid> named;
+    for (const HistoryEntry& e : std::as_const(entries_))
+        named.insert(e.id);
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kOrphanAgeSeconds);
+    // Left by a crash between an image write and the index write that names it. Young
+    // files may belong to a capture being added right now.
+    sweep_ = QtConcurrent::run([dir = dir_, named, before] {
+        const QFileInfoList files = QDir(dir).entryInfoList(
+            {QStringLiteral("*.png"), QStringLiteral("*.thumb.jpg")}, QDir::Files | QDir::NoSymLinks);
+        for (const QFileInfo& f : files) {
+            QUuid id;
+            if (isImageFileName(f.fileName(), &id) && !named.contains(id) &&
+                f.lastModified().toUTC() < before)
+                QFile::remove(f.absoluteFilePath());
+        }
+    });
 }
 
 HistoryStore::~HistoryStore()
@@ -182,10 +232,10 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
             changed();
             persist();
         }
-        Q_EMIT imageWriteFailed(id, kx::tr("The image file could not be written in %1.",
-                                           "A képfájl nem írható ide: %1.",
-                                           "Die Bilddatei konnte nicht in %1 geschrieben werden.")
-                                        .arg(QDir::toNativeSeparators(dir_)));
+        Q_EMIT imageWriteFailed(
+            id, kx::tr("The image file could not be written in %1.", "A képfájl nem írható ide: %1.",
+                       "Die Bilddatei konnte nicht in %1 geschrieben werden.")
+                    .arg(QDir::toNativeSeparators(dir_)));
     }
     if (ok && !thumbnail.isNull())
         thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
@@ -208,48 +258,39 @@ void HistoryStore::recognize(const QUuid& id, const QImage& image)
 
 void HistoryStore::persist()
 {
-    dirty_ = true;
-    saveTimer_.start();
+    index_->markChanged();
 }
 
-void HistoryStore::writeIndexNow()
+void HistoryStore::indexDone(quint64 sequence, bool ok)
 {
-    saveTimer_.stop();
-    dirty_ = false;
-    if (!indexWritable_) {
-        Q_EMIT indexWritten(false);
-        return;
+    if (ok) {
+        // Every state from `sequence` on lacks the entries removed before it was taken, so
+        // their files can go without leaving an index entry without its image.
+        unlinked_.removeIf([&](const QPair<quint64, QUuid>& u) {
+            if (u.first >= sequence)
+                return false;
+            images_->removeFiles(u.second);
+            return true;
+        });
     }
-    QPointer<HistoryStore> self(this);
-    index_->submit(entries_, [self](bool ok) {
-        if (self)
-            QMetaObject::invokeMethod(
-                self, [self, ok] { Q_EMIT self->indexWritten(ok); }, Qt::QueuedConnection);
-    });
+    Q_EMIT indexWritten(ok);
 }
 
 void HistoryStore::flush()
 {
     images_->wait();
-    if (dirty_)
-        writeIndexNow();
-    index_->wait();
-    // The last write failed (a full disk, a folder in the way): this may be the last chance
-    // before the process ends, so the current state is tried once more.
-    if (indexWritable_ && !index_->upToDate()) {
-        writeIndexNow();
-        index_->wait();
-    }
+    sweep_.waitForFinished();
+    index_->flush();
 }
 
 void HistoryStore::prune()
 {
-    const int days = intSetting("history.days", 30);
-    const int max = intSetting("history.max", 300);
+    const int days = limitSetting("history.days");
+    const int max = limitSetting("history.max");
     QList<QUuid> marked;
     QSet<QUuid> markedSet;
-    if (days >= 1) {
-        const QDateTime cutoff = now_().addSecs(-qint64(days) * kSecondsPerDay);
+    const QDateTime cutoff = days >= 1 ? now_().addSecs(-qint64(days) * kSecondsPerDay) : QDateTime();
+    if (cutoff.isValid()) {
         for (const HistoryEntry& e : std::as_const(entries_)) {
             if (!e.favorite && e.date < cutoff) {
                 marked.append(e.id);
@@ -273,7 +314,10 @@ void HistoryStore::prune()
 void HistoryStore::remove(const QList<QUuid>& ids)
 {
     const QSet<QUuid> gone(ids.cbegin(), ids.cend());
+    const quint64 lastNaming = index_->submitted();
     for (const QUuid& id : ids) {
+        if (indexOf(id) >= 0)
+            unlinked_.append({lastNaming, id});
         images_->forget(id);
         pending_.remove(id);
         thumbs_.remove(id);

@@ -1,13 +1,16 @@
 #pragma once
 // The capture history on disk: "<UUID>.png", "<UUID>.thumb.jpg" and index.json in one
 // folder, owned by this store. Used on the UI thread; the image files are encoded on a
-// worker pool and the index is written 0.4 s after the last change by one serial writer.
+// worker pool and the index is written at most 0.4 s after the first unsaved change by one
+// serial writer. Files of removed entries are deleted only once an index without them is on
+// disk, and files no entry names are swept at start (never after the index was unreadable).
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
 
 #include "capture/history/HistoryEntry.h"
 #include "capture/history/HistoryWriters.h"
 #include "core/CaptureResult.h"
 #include "core/ImageUtils.h"
+#include "core/JsonStore.h"
 
 #include <QCache>
 #include <QFuture>
@@ -15,7 +18,6 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -48,6 +50,9 @@ public:
     QString indexPath() const;
     // Where a bad index found at start was kept ("index.json.bad-<time>"), else empty.
     QString keptBadIndex() const { return keptBadIndex_; }
+    // Once, after the index found at start could not be read: the localised message that
+    // says where the old file was kept (the launch shows it). Empty otherwise and afterwards.
+    QString takeStartNotice();
 
     // Records a new capture (at the front) and returns its entry; the files are written in
     // the background and the text is recognised after that.
@@ -69,9 +74,12 @@ public:
     // The thumbnail (longer edge at most 520 px); null when there is none.
     QImage thumbnail(const QUuid& id);
 
-    // Waits for the pending image files and writes a pending index change now (or the
-    // current state again when the last index write failed).
+    // Waits for the pending image files and the start-up sweep and writes a pending index
+    // change now (or the current state again when the last index write failed).
     void flush();
+
+    // Image files older than this that no entry names are removed at start.
+    static constexpr int kOrphanAgeSeconds = 60;
 
 Q_SIGNALS:
     void entriesChanged();
@@ -90,7 +98,8 @@ private:
     qsizetype indexOf(const QUuid& id) const;
     void changed();
     void persist();
-    void writeIndexNow();
+    void indexDone(quint64 sequence, bool ok);
+    void sweepOrphans();
     void writeImages(const QUuid& id, const QImage& image, double scale);
     void imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok);
     void recognize(const QUuid& id, const QImage& image);
@@ -103,11 +112,11 @@ private:
     Recognizer recognize_;
     QList<HistoryEntry> entries_;
     QString keptBadIndex_;
-    bool indexWritable_ = true;
-    bool dirty_ = false;
-    QTimer saveTimer_;
+    QString startNotice_;
     std::unique_ptr<ImageWriter> images_;
-    std::unique_ptr<IndexWriter> index_;
+    std::unique_ptr<JsonStoreWriter> index_;
+    QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
+    QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;
     // By write generation: an update's entry size and scale before it, restored on failure.
     QHash<quint64, std::pair<QSize, double>> updatedFrom_;

@@ -1,6 +1,5 @@
 #include "capture/history/HistoryWriters.h"
 
-#include "capture/history/HistoryIndex.h"
 #include "core/AtomicFile.h"
 #include "core/ImageUtils.h"
 
@@ -8,52 +7,6 @@
 #include <QThread>
 
 namespace kx {
-
-IndexWriter::IndexWriter(QString path) : path_(std::move(path))
-{
-    pool_.setObjectName(QStringLiteral("kx-history-index"));
-    pool_.setMaxThreadCount(1);  // one writer: states land in submission order
-}
-
-IndexWriter::~IndexWriter()
-{
-    wait();
-}
-
-void IndexWriter::submit(QList<HistoryEntry> entries, std::function<void(bool)> done)
-{
-    const quint64 sequence = ++submitted_;
-    pool_.start([this, sequence, entries = std::move(entries), done = std::move(done)] {
-        run(sequence, entries, done);
-    });
-}
-
-void IndexWriter::run(quint64 sequence, const QList<HistoryEntry>& entries,
-                      const std::function<void(bool)>& done)
-{
-    bool ok = true;
-    {
-        QMutexLocker lock(&mutex_);
-        if (sequence > written_) {
-            ok = writeIndex(path_, entries);
-            if (ok)
-                written_ = sequence;
-        }
-    }
-    if (done)
-        done(ok);
-}
-
-void IndexWriter::wait()
-{
-    pool_.waitForDone();
-}
-
-bool IndexWriter::upToDate()
-{
-    QMutexLocker lock(&mutex_);
-    return written_ == submitted_.load();
-}
 
 ImageWriter::ImageWriter(QString dir) : dir_(std::move(dir))
 {
@@ -105,8 +58,8 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
                 ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
             QMutexLocker lock(&mutex_);
             writing_.remove(id);
-            if (forgotten_.contains(id)) {
-                // Forgotten while the files were written: they must not outlive the entry.
+            if (removed_.contains(id)) {
+                // Removed while the files were written: they must not outlive the entry.
                 QFile::remove(pngPath(id));
                 QFile::remove(thumbnailPath(id));
                 ok = false;
@@ -123,6 +76,14 @@ void ImageWriter::forget(const QUuid& id)
 {
     QMutexLocker lock(&mutex_);
     forgotten_.insert(id);
+    committed_.remove(id);
+}
+
+void ImageWriter::removeFiles(const QUuid& id)
+{
+    QMutexLocker lock(&mutex_);
+    forgotten_.insert(id);
+    removed_.insert(id);
     committed_.remove(id);
     QFile::remove(pngPath(id));
     QFile::remove(thumbnailPath(id));

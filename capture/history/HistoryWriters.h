@@ -1,6 +1,6 @@
 #pragma once
-// The two background writers of the history folder: one serial writer for index.json, and
-// the image writer that encodes each PNG and thumbnail on a worker pool.
+// The image writer of the history folder: encodes each PNG and thumbnail on a worker pool
+// (index.json goes through the serial JsonStoreWriter).
 
 #include "capture/history/HistoryEntry.h"
 
@@ -18,34 +18,11 @@
 
 namespace kx {
 
-// Writes index states one at a time, in the order they were submitted; a state is skipped
-// when a newer one has already been written, so an older write never lands after a newer.
-class IndexWriter {
-public:
-    explicit IndexWriter(QString path);
-    ~IndexWriter();  // waits for the queued writes
-
-    // `done` runs on the writer thread with the outcome (skipped writes report true).
-    void submit(QList<HistoryEntry> entries, std::function<void(bool ok)> done = {});
-    void wait();
-    // Whether the newest submitted state is on disk (false after a failed write).
-    bool upToDate();
-    const QString& path() const { return path_; }
-
-private:
-    void run(quint64 sequence, const QList<HistoryEntry>& entries, const std::function<void(bool)>& done);
-
-    QString path_;
-    QThreadPool pool_;
-    QMutex mutex_;
-    quint64 written_ = 0;  // guarded by mutex_
-    std::atomic<quint64> submitted_{0};
-};
-
 // Encodes "<UUID>.png" (DPI of the capture) and "<UUID>.thumb.jpg" (longer edge at most
 // 520 px, JPEG 0.8, 72 DPI) off the calling thread. Each write of an id carries a
 // generation: an older image never replaces a newer one, and nothing is written for an id
-// after forget().
+// after forget(). Its files are removed only by removeFiles(), once the index no longer
+// names the id.
 class ImageWriter {
 public:
     static constexpr double kThumbnailEdge = 520.0;
@@ -60,8 +37,10 @@ public:
     // after the files are in place (ok) or were not written, with the thumbnail image.
     quint64 write(const QUuid& id, const QImage& image, double scale,
                   std::function<void(quint64 generation, const QImage& thumbnail, bool ok)> done = {});
-    // Removes the files now and makes any queued write of this id a no-op.
+    // Makes any queued write of this id a no-op; the files stay.
     void forget(const QUuid& id);
+    // Removes the files now, and those of a write of this id still running when it ends.
+    void removeFiles(const QUuid& id);
     void wait();
 
 private:
@@ -71,6 +50,7 @@ private:
     QWaitCondition writeDone_;
     QHash<QUuid, quint64> committed_;  // guarded by mutex_
     QSet<QUuid> forgotten_;            // guarded by mutex_
+    QSet<QUuid> removed_;              // guarded by mutex_
     QSet<QUuid> writing_;              // ids whose files are being written now; guarded by mutex_
     std::atomic<quint64> generations_{0};
 };

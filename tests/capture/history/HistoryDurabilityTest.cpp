@@ -114,3 +114,20 @@ TEST(HistoryDurability, TerminationSignalFlushesLikeQuit)
         expectBurstSurvived(dir.path(), 12);
     }
 }
+
+TEST(HistoryDurability, StreamOfCapturesReachesTheIndexBeforeAKill)
+{
+    // 30 captures over 3 s, then SIGKILL: all but the newest few must be in the index.
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(kHelper,
+                {QStringLiteral("trickle"), dir.path(), QStringLiteral("30"), QStringLiteral("100")});
+    ASSERT_TRUE(child.waitForStarted(10000));
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(waitForLine(child, "added")) << i;
+    child.kill();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    const DecodedIndex index = decodeIndex(readFile(dir.filePath(QStringLiteral("index.json"))));
+    ASSERT_TRUE(index.readable);
+    EXPECT_GE(index.entries.size(), 20);
+}

@@ -4,9 +4,13 @@
 //       SIGINT (wait, after printing "added"); the store is never destroyed, so only the
 //       flush on aboutToQuit can save the pending writes.
 //   HistoryHelper rewrite <dir>
-//       writes two different index states in turn, forever ("started" after the first).
+//       writes two different index states in turn through the store writer, forever
+//       ("started" after the first).
+//   HistoryHelper trickle <dir> <count> <ms>
+//       adds a capture every <ms> ms, printing "added" after each, then waits to be killed.
 #include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryStore.h"
+#include "core/JsonStore.h"
 #include "core/UnixSignals.h"
 
 #include "HistoryTestSupport.h"
@@ -42,15 +46,40 @@ int rewrite(const QString& dir)
 {
     const QList<HistoryEntry> a = indexState(3000, QStringLiteral("A"));
     const QList<HistoryEntry> b = indexState(2000, QStringLiteral("B"));
-    const QString path = dir + QStringLiteral("/index.json");
-    for (quint64 round = 0;; ++round) {
-        if (!writeIndex(path, (round % 2) ? b : a))
+    quint64 round = 0;
+    JsonStoreWriter writer(dir + QStringLiteral("/index.json"),
+                           [&] { return [state = (round % 2) ? b : a] { return encodeIndex(state); }; });
+    for (;; ++round) {
+        writer.markChanged();
+        writer.flush();
+        if (!writer.upToDate())
             return 1;
         if (round == 0) {
             std::puts("started");
             std::fflush(stdout);
         }
     }
+}
+
+int trickle(QGuiApplication& app, const QString& dir, int count, int intervalMs)
+{
+    HistoryStore::Options options;
+    options.dir = dir;
+    options.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };
+    auto* store = new HistoryStore(std::move(options));
+    auto* timer = new QTimer(&app);
+    int added = 0;
+    QObject::connect(timer, &QTimer::timeout, &app, [&] {
+        if (added == count)
+            return timer->stop();
+        store->add(CaptureResult{test::historyImage(64, 48, Qt::darkCyan, added), 1.0, SourceKind::area,
+                                 QStringLiteral("Trickle %1").arg(added), QDateTime::currentDateTimeUtc()});
+        ++added;
+        std::puts("added");
+        std::fflush(stdout);
+    });
+    timer->start(intervalMs);
+    return app.exec();
 }
 
 int burst(QGuiApplication& app, const QString& dir, int count, bool waitForSignal)
@@ -81,6 +110,8 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() >= 3 && args[1] == "rewrite")
         return rewrite(args[2]);
+    if (args.size() >= 5 && args[1] == "trickle")
+        return trickle(app, args[2], args[3].toInt(), args[4].toInt());
     if (args.size() >= 5 && args[1] == "burst")
         return burst(app, args[2], args[3].toInt(), args[4] == "wait");
     std::fputs("usage: HistoryHelper burst <dir> <count> quit|wait | rewrite <dir>\n", stderr);

@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 using namespace kx;
 using kx::test::historyImage;
@@ -268,6 +269,9 @@ TEST_F(HistoryStoreTest, OneBadRecordDoesNotTakeTheOthersWithIt)
         "\"width\":1,\"height\":1,\"scale\":1,\"kind\":\"hologram\",\"favorite\":false}]";
     ASSERT_TRUE(writeFileAtomically(dir.filePath("index.json"), text));
 
+    for (int launch = 0; launch < 2; ++launch)
+        makeStore();  // a launch that changes nothing: the copy is made once
+    EXPECT_EQ(QDir(dir.path()).entryList({"index.json.bad-*"}).size(), 1);
     auto store = makeStore();
     ASSERT_EQ(store->entries().size(), 1);
     EXPECT_EQ(store->entries().first().id, good.id);
@@ -275,6 +279,111 @@ TEST_F(HistoryStoreTest, OneBadRecordDoesNotTakeTheOthersWithIt)
     store->flush();
     EXPECT_EQ(onDisk().size(), 1);
     EXPECT_EQ(readFile(store->keptBadIndex()), text);  // the unknown record survives there
+}
+
+TEST_F(HistoryStoreTest, SteadyChangesStillReachTheDiskWithinTheDebounce)
+{
+    auto store = makeStore(300);
+    QSignalSpy writes(store.get(), &HistoryStore::indexWritten);
+    const HistoryEntry e = store->add(capture(16, 16, 1, SourceKind::area));
+    // A change every 50 ms for 1.5 s: a debounce restarted by each one would never write.
+    for (int i = 0; i < 30; ++i) {
+        store->setOCR(e.id, QString::number(i));
+        QTest::qWait(50);
+    }
+    EXPECT_GE(writes.count(), 2);
+    EXPECT_EQ(onDisk().size(), 1);
+}
+
+TEST_F(HistoryStoreTest, PrunedFilesStayUntilAnIndexWithoutThemIsWritten)
+{
+    auto store = makeStore(0);
+    const HistoryEntry old = store->add(capture(40, 30, 1, SourceKind::area));
+    store->flush();
+    const QString png = dir.filePath(uuidText(old.id) + ".png");
+    ASSERT_TRUE(QFile::exists(png));
+    ASSERT_TRUE(QFile::remove(store->indexPath()));
+    ASSERT_TRUE(QDir().mkpath(store->indexPath()));  // the next index writes fail
+    Prefs::set(QStringLiteral("history.max"), 1);
+    store->add(capture(40, 30, 1, SourceKind::area));
+    store->flush();
+    EXPECT_FALSE(store->entry(old.id).has_value());
+    EXPECT_TRUE(QFile::exists(png));  // a crash now must not leave an entry without its image
+
+    ASSERT_TRUE(QDir(store->indexPath()).removeRecursively());
+    store->flush();
+    EXPECT_EQ(onDisk().size(), 1);
+    EXPECT_FALSE(QFile::exists(png));
+}
+
+TEST_F(HistoryStoreTest, StartSweepsOldUnnamedFilesUnlessTheIndexWasUnreadable)
+{
+    for (const bool unreadable : {false, true}) {
+        QTemporaryDir folder;
+        const HistoryEntry named = [&] {
+            HistoryStore::Options o;
+            o.dir = folder.path();
+            o.recognize = ocr.function();
+            HistoryStore first(std::move(o));
+            return first.add(capture(20, 20, 1, SourceKind::area));
+        }();
+        auto orphan = [&](const QString& name, int ageSeconds) {
+            const QString path = folder.filePath(name);
+            if (!QFile::exists(path))
+                historyImage(8, 8).save(path, "PNG");
+            QFile f(path);
+            f.open(QIODevice::ReadWrite);
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                          QFileDevice::FileModificationTime);
+            return path;
+        };
+        const QString old = orphan(uuidText(QUuid::createUuid()) + ".png", 120);
+        const QString oldThumb = orphan(uuidText(QUuid::createUuid()) + ".thumb.jpg", 120);
+        const QString young = orphan(uuidText(QUuid::createUuid()) + ".png", 5);
+        const QString foreign = orphan("holiday.png", 120);
+        const QString namedPng = orphan(uuidText(named.id) + ".png", 120);
+        if (unreadable) {
+            ASSERT_TRUE(writeFileAtomically(folder.filePath("index.json"), "[{"));
+        }
+
+        HistoryStore::Options o;
+        o.dir = folder.path();
+        o.recognize = ocr.function();
+        HistoryStore store(std::move(o));
+        store.flush();
+        EXPECT_NE(QFile::exists(old), !unreadable) << unreadable;
+        EXPECT_NE(QFile::exists(oldThumb), !unreadable) << unreadable;
+        EXPECT_TRUE(QFile::exists(young));
+        EXPECT_TRUE(QFile::exists(foreign));
+        EXPECT_TRUE(QFile::exists(namedPng));
+        const QString notice = store.takeStartNotice();
+        EXPECT_EQ(notice.contains(store.keptBadIndex()) && !notice.isEmpty(), unreadable);
+        EXPECT_TRUE(store.takeStartNotice().isEmpty());
+    }
+}
+
+TEST_F(HistoryStoreTest, RetentionReadsWholeNumbersLenientlyAndNeverDeletesMoreThanTheDefault)
+{
+    // history.days as written by hand; the entries are 40 and 400 days old.
+    const QList<std::pair<QVariant, int>> table{
+        {QVariant(365.0), 2},  {QVariant("1e3"), 3}, {QVariant(" 365.0 "), 2},
+        {QVariant("soon"), 1}, {QVariant(2.5), 1},   {QVariant(0), 3},
+    };
+    for (const auto& [days, kept] : table) {
+        QTemporaryDir folder;
+        HistoryStore::Options o;
+        o.dir = folder.path();
+        o.now = clock.function();
+        o.recognize = ocr.function();
+        HistoryStore store(std::move(o));
+        store.add(capture(8, 8, 1, SourceKind::area, clock.now.addDays(-400)));
+        store.add(capture(8, 8, 1, SourceKind::area, clock.now.addDays(-40)));
+        store.add(capture(8, 8, 1, SourceKind::area));
+        Prefs::set(QStringLiteral("history.days"), days);
+        store.prune();
+        EXPECT_EQ(store.entries().size(), kept) << days.toString().toStdString();
+        Prefs::set(QStringLiteral("history.days"), 0);
+    }
 }
 
 TEST_F(HistoryStoreTest, StaleRecognitionNeverOverwritesANewerOne)
@@ -415,6 +524,7 @@ TEST(HistoryImageWriter, NewestImageWinsAndForgottenIdsLeaveNoFiles)
         writer.write(forgotten, historyImage(2400 - i * 250, 1400, Qt::darkRed, i), 1.0);
     }
     writer.forget(forgotten);
+    writer.removeFiles(forgotten);
     writer.wait();
     EXPECT_EQ(QImage(writer.pngPath(kept)).width(), 2400 - 7 * 250);
     EXPECT_FALSE(QFile::exists(writer.pngPath(forgotten)));

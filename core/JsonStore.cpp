@@ -1,0 +1,180 @@
+#include "core/JsonStore.h"
+
+#include "core/AtomicFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace kx {
+
+namespace {
+
+QByteArray readAll(const QString& path, bool* ok)
+{
+    QFile f(path);
+    *ok = f.open(QIODevice::ReadOnly);
+    return *ok ? f.readAll() : QByteArray();
+}
+
+// An earlier launch may already have kept these very bytes; a second copy adds nothing.
+QString existingCopy(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    const QDir dir = info.absoluteDir();
+    for (const QFileInfo& other :
+         dir.entryInfoList({info.fileName() + QStringLiteral(".bad-*")}, QDir::Files)) {
+        if (other.size() != bytes.size())
+            continue;
+        bool ok = false;
+        if (readAll(other.absoluteFilePath(), &ok) == bytes && ok)
+            return other.absoluteFilePath();
+    }
+    return {};
+}
+
+QString copyAside(const QString& path, const QByteArray& bytes)
+{
+    if (QString existing = existingCopy(path, bytes); !existing.isEmpty())
+        return existing;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = path + QStringLiteral(".bad-") + stamp;
+    for (int i = 2; QFileInfo::exists(target); ++i)
+        target = path + QStringLiteral(".bad-") + stamp + QLatin1Char('-') + QString::number(i);
+    return writeFileAtomically(target, bytes) ? target : QString();
+}
+
+}  // namespace
+
+JsonArrayDecode decodeJsonArray(const QByteArray& bytes, const std::function<bool(const QJsonValue&)>& accept)
+{
+    JsonArrayDecode result;
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return result;
+    result.readable = true;
+    const QJsonArray array = doc.array();
+    for (const QJsonValue& v : array)
+        ++(accept(v) ? result.accepted : result.rejected);
+    return result;
+}
+
+JsonArrayLoad loadJsonArray(const QString& path, const std::function<bool(const QJsonValue&)>& accept)
+{
+    JsonArrayLoad loaded;
+    if (!QFileInfo::exists(path))
+        return loaded;
+    bool ok = false;
+    const QByteArray bytes = readAll(path, &ok);
+    const JsonArrayDecode decoded = ok ? decodeJsonArray(bytes, accept) : JsonArrayDecode{};
+    if (!decoded.readable) {
+        loaded.unreadable = true;
+        loaded.keptAs = setAside(path);
+    } else if (decoded.rejected > 0) {
+        // The file stays in place (its good elements are the state); the copy keeps the
+        // elements the next write drops.
+        loaded.rejected = decoded.rejected;
+        loaded.keptAs = copyAside(path, bytes);
+    } else {
+        return loaded;
+    }
+    loaded.writable = !loaded.keptAs.isEmpty();
+    return loaded;
+}
+
+JsonStoreWriter::JsonStoreWriter(QString path, Snapshot snapshot, int debounceMs, QObject* parent)
+    : QObject(parent), path_(std::move(path)), snapshot_(std::move(snapshot))
+{
+    pool_.setObjectName(QStringLiteral("kx-json-store"));
+    pool_.setMaxThreadCount(1);  // one writer: states land in submission order
+    timer_.setSingleShot(true);
+    timer_.setInterval(std::max(0, debounceMs));
+    connect(&timer_, &QTimer::timeout, this, &JsonStoreWriter::submit);
+}
+
+JsonStoreWriter::~JsonStoreWriter()
+{
+    flush();
+}
+
+void JsonStoreWriter::markChanged()
+{
+    dirty_ = true;
+    // Not restarted by later changes: a steady stream of them must not keep the file stale.
+    if (!timer_.isActive())
+        timer_.start();
+}
+
+void JsonStoreWriter::submit()
+{
+    timer_.stop();
+    dirty_ = false;
+    const quint64 sequence = ++submitted_;
+    if (!writable_) {
+        QMutexLocker lock(&mutex_);
+        lastFailed_ = true;
+        outcomes_.append({sequence, false});
+    } else {
+        pool_.start([this, sequence, encode = snapshot_()] {
+            // A state already superseded by a newer one is not written (nor reported): the
+            // newer one follows on this same thread. Only this thread writes, so the disk is
+            // touched outside the lock and deliver() on the owner's thread never waits for it.
+            if (sequence < submitted_.load())
+                return;
+            const bool ok = writeFileAtomically(path_, encode());
+            {
+                QMutexLocker lock(&mutex_);
+                if (ok)
+                    written_ = sequence;
+                lastFailed_ = !ok;
+                outcomes_.append({sequence, ok});
+            }
+            // The destructor waits for this task, so the object is still there.
+            QMetaObject::invokeMethod(this, &JsonStoreWriter::deliver, Qt::QueuedConnection);
+        });
+        return;
+    }
+    QMetaObject::invokeMethod(this, &JsonStoreWriter::deliver, Qt::QueuedConnection);
+}
+
+void JsonStoreWriter::deliver()
+{
+    QList<QPair<quint64, bool>> outcomes;
+    {
+        QMutexLocker lock(&mutex_);
+        outcomes.swap(outcomes_);
+    }
+    for (const auto& [sequence, ok] : outcomes)
+        Q_EMIT written(sequence, ok);
+}
+
+bool JsonStoreWriter::upToDate()
+{
+    QMutexLocker lock(&mutex_);
+    return written_ == submitted_.load();
+}
+
+void JsonStoreWriter::flush()
+{
+    if (dirty_)
+        submit();
+    pool_.waitForDone();
+    bool failed = false;
+    {
+        QMutexLocker lock(&mutex_);
+        failed = lastFailed_ && written_ != submitted_.load();
+    }
+    // The last write failed (a full disk, a folder in the way): at quit this is the last
+    // chance, so the current state is tried once more.
+    if (failed && writable_) {
+        submit();
+        pool_.waitForDone();
+    }
+    deliver();
+}
+
+}  // namespace kx

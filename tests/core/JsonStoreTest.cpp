@@ -1,0 +1,115 @@
+// The JSON store: atomic writes cut short, bad files set aside, debounced writes.
+#include "core/AtomicFile.h"
+#include "core/JsonStore.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kx;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool acceptNumbers(const QJsonValue& v)
+{
+    return v.isDouble();
+}
+
+}  // namespace
+
+TEST(JsonStore, WriteCutShortByTheFileSizeLimitLeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("store.json");
+    const QByteArray old(10000, 'o');
+    ASSERT_TRUE(writeFileAtomically(path, old));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = writeFileAtomically(path, QByteArray(64 * 1024, 'n'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(readFile(path), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(JsonStore, BadFilesAreSetAsideNeverOverwritten)
+{
+    struct Case {
+        QByteArray bytes;
+        bool unreadable;
+        int rejected;
+        bool renamed;
+    };
+    const QList<Case> cases{
+        {"[1,2,3]", false, 0, false},
+        {"[1,\"x\",3]", false, 1, false},  // copied aside, the good elements stay in place
+        {"[1,2", true, 0, true},
+        {"{\"a\":1}", true, 0, true},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("store.json");
+        ASSERT_TRUE(writeFileAtomically(path, c.bytes));
+        int accepted = 0;
+        const JsonArrayLoad load =
+            loadJsonArray(path, [&](const QJsonValue& v) { return acceptNumbers(v) && ++accepted; });
+        const std::string what = c.bytes.toStdString();
+        EXPECT_EQ(load.unreadable, c.unreadable) << what;
+        EXPECT_EQ(load.rejected, c.rejected) << what;
+        EXPECT_EQ(QFile::exists(path), !c.renamed) << what;
+        EXPECT_EQ(load.keptAs.isEmpty(), !c.unreadable && c.rejected == 0) << what;
+        if (!load.keptAs.isEmpty()) {
+            EXPECT_EQ(readFile(load.keptAs), c.bytes) << what;
+        }
+        EXPECT_TRUE(load.writable);
+        // Loading the same partly bad file again keeps no second copy.
+        loadJsonArray(path, acceptNumbers);
+        EXPECT_LE(QDir(dir.path()).entryList({"store.json.bad-*"}).size(), 1) << what;
+    }
+}
+
+TEST(JsonStore, WritesAtMostTheDebounceAfterTheFirstChangeAndRetriesAFailure)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("store.json");
+    int state = 0;
+    JsonStoreWriter writer(
+        path, [&] { return [s = state] { return QByteArray::number(s); }; }, 200);
+    QSignalSpy written(&writer, &JsonStoreWriter::written);
+    for (state = 1; state <= 20; ++state) {  // a change every 30 ms for 0.6 s
+        writer.markChanged();
+        QTest::qWait(30);
+    }
+    EXPECT_GE(written.count(), 2);
+
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkpath(path));  // a folder in the way: the write fails
+    writer.markChanged();
+    writer.flush();
+    ASSERT_FALSE(written.isEmpty());
+    EXPECT_FALSE(written.last().at(1).toBool());
+    EXPECT_FALSE(writer.upToDate());
+
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    writer.flush();  // as at quit: the state is tried again
+    EXPECT_TRUE(writer.upToDate());
+    EXPECT_EQ(readFile(path), QByteArray::number(state));
+}
