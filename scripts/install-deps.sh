@@ -4,7 +4,7 @@
 set -euo pipefail
 KX_PKGS=(
   # toolchain
-  cmake ninja-build ccache g++ pkg-config git
+  cmake ninja-build ccache g++ pkg-config git clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
