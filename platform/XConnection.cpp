@@ -23,10 +23,9 @@ namespace kx {
 
 namespace {
 
-QString serverError(xcb_generic_error_t* e)
+QString serverError(const Reply<xcb_generic_error_t>& e)
 {
     const int code = e ? e->error_code : 0;
-    std::free(e);
     return tr("The X server refused the screen grab (error %1).",
               "Az X szerver elutasította a képernyő rögzítését (%1. hiba).",
               "Der X-Server hat die Bildschirmaufnahme abgelehnt (Fehler %1).")
@@ -163,7 +162,7 @@ xcb_atom_t XConnection::atom(const char* name)
 
 void XConnection::roundTrip()
 {
-    std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
 namespace {
@@ -270,12 +269,12 @@ bool XConnection::ensureShmSegment(size_t bytes)
         return false;
     }
     const quint32 seg = xcb_generate_id(m_c);
-    xcb_generic_error_t* e = xcb_request_check(m_c, xcb_shm_attach_checked(m_c, seg, quint32(id), 0));
+    const Reply<xcb_generic_error_t> e(
+        xcb_request_check(m_c, xcb_shm_attach_checked(m_c, seg, quint32(id), 0)));
     // Marked for removal now: it goes away with the last detach, even if we crash.
     shmctl(id, IPC_RMID, nullptr);
     if (e) {
         // A display on another machine cannot share our memory.
-        std::free(e);
         shmdt(addr);
         m_shmBroken = true;
         return false;
@@ -299,17 +298,16 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
     const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
     if (!ensureShmSegment(bytes))
         return {};
-    xcb_generic_error_t* e = nullptr;
+    xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         m_c,
         xcb_shm_get_image(m_c, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
                           uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shm.seg, 0),
-        &e));
+        &rawError));
+    const Reply<xcb_generic_error_t> e(rawError);
     if (!reply) {
         if (error)
             *error = serverError(e);
-        else
-            std::free(e);
         return {};
     }
     if (reply->depth != 24 && reply->depth != 32) {
@@ -324,17 +322,16 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
 
 QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString* error)
 {
-    xcb_generic_error_t* e = nullptr;
+    xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_get_image_reply_t> reply(
         xcb_get_image_reply(m_c,
                             xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(r.x()),
                                           int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), ~0u),
-                            &e));
+                            &rawError));
+    const Reply<xcb_generic_error_t> e(rawError);
     if (!reply) {
         if (error)
             *error = serverError(e);
-        else
-            std::free(e);
         return {};
     }
     const int length = xcb_get_image_data_length(reply.get());

@@ -337,12 +337,7 @@ void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSamp
     QString hex;
     QFont small = loupeFont_;
     if (!picker) {
-        const RGB255 c = rgb255(s.color);
-        hex = QStringLiteral("#%1%2%3")
-                  .arg(c.r, 2, 16, QLatin1Char('0'))
-                  .arg(c.g, 2, 16, QLatin1Char('0'))
-                  .arg(c.b, 2, 16, QLatin1Char('0'))
-                  .toUpper();
+        hex = formatted(s.color, ColorFormat::hex);
         // Both texts share the footer: a smaller size where they would touch, and on a very
         // large display the hex value gives way to the coordinates.
         auto fits = [&](const QFont& font) {
