@@ -5,6 +5,8 @@
 #include "platform/ScreenPlacement.h"
 #include "platform/XConnection.h"
 
+#include "fakes/FakeScreenSource.h"
+
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
@@ -71,27 +73,6 @@ TEST(GrabGeometry, ZPixmapOfEitherByteOrderBecomesOpaqueArgb)
     }
 }
 
-class FakeSource : public ScreenSource {
-public:
-    QList<QScreen*> asked;
-    int failOnCall = -1;
-    Captured<ScreenGrab> grabScreen(QScreen* screen, const std::optional<QRectF>& rect, bool showCursor,
-                                    bool excludeOwnApp) override
-    {
-        EXPECT_FALSE(rect.has_value());
-        EXPECT_FALSE(showCursor);
-        EXPECT_FALSE(excludeOwnApp);
-        asked.append(screen);
-        if (asked.size() - 1 == failOnCall)
-            return CaptureError::noDisplay();
-        QImage img(screen->geometry().size() * screen->devicePixelRatio(),
-                   QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::gray);
-        return ScreenGrab{img, screen->devicePixelRatio()};
-    }
-    Captured<ScreenGrab> grabWindow(quint32, bool) override { return CaptureError::noWindow(); }
-};
-
 class FreezeTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -101,7 +82,7 @@ protected:
         ScreenCapturer::setSource(&fake);
     }
     void TearDown() override { ScreenCapturer::setSource(nullptr); }
-    FakeSource fake;
+    test::FakeScreenSource fake;
 };
 
 TEST_F(FreezeTest, OneImagePerScreenInScreenOrder)
@@ -114,6 +95,8 @@ TEST_F(FreezeTest, OneImagePerScreenInScreenOrder)
         EXPECT_EQ((*frozen)[i].screen, screens[i]);
         EXPECT_EQ((*frozen)[i].scale, screens[i]->devicePixelRatio());
         EXPECT_EQ((*frozen)[i].image.size(), screens[i]->geometry().size() * screens[i]->devicePixelRatio());
+        // Whole screens, without the pointer, with Kaptorix's own windows in the picture.
+        EXPECT_FALSE(fake.calls[i].rect || fake.calls[i].showCursor || fake.calls[i].excludeOwnApp);
     }
 }
 
@@ -123,7 +106,7 @@ TEST_F(FreezeTest, FailureOfTheSecondScreenFailsTheWholeFreeze)
     const auto frozen = ScreenCapturer::freezeAllScreens();
     ASSERT_FALSE(frozen);
     EXPECT_EQ(frozen.error().kind(), CaptureError::Kind::noDisplay);
-    EXPECT_EQ(fake.asked.size(), 2);
+    EXPECT_EQ(fake.calls.size(), 2);
 }
 
 }  // namespace

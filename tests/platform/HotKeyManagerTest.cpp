@@ -3,6 +3,7 @@
 #include "platform/HotKeyManager.h"
 
 #include "TestSupport.h"
+#include "fakes/FakeHotKeyBackend.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
@@ -11,25 +12,7 @@
 namespace kx {
 namespace {
 
-class FakeBackend : public HotKeyBackend {
-public:
-    struct Grab {
-        quint32 keysym;
-        quint32 modifiers;
-    };
-    QHash<quint32, Grab> held;
-    QSet<quint32> takenElsewhere;  // keysyms another client holds
-
-    bool grab(quint32 id, quint32 keysym, quint32 modifiers) override
-    {
-        if (takenElsewhere.contains(keysym))
-            return false;
-        held.insert(id, {keysym, modifiers});
-        return true;
-    }
-    void ungrab(quint32 id) override { held.remove(id); }
-    void press(quint32 id) { onPressed(id); }
-};
+using FakeBackend = test::FakeHotKeyBackend;
 
 class HotKeyManagerTest : public ::testing::Test {
 protected:

@@ -9,6 +9,8 @@
 
 #include "SyntheticPage.h"
 #include "TestSupport.h"
+#include "fakes/FakeHotKeyBackend.h"
+#include "fakes/FakeScroller.h"
 
 #include <gtest/gtest.h>
 #include <QGuiApplication>
@@ -22,42 +24,8 @@ using namespace kx::test;
 
 namespace {
 
-// The content under the capture rectangle.
-struct FakePage : Scroller {
-    QImage page;
-    int viewHeight = 0;
-    int offset = 0;
-    int rowsPerClick = 37;
-    bool xtest = true;
-    int grabs = 0;
-    int failGrabsFrom = -1;  // grabs from this index on fail
-    QList<int> clicks;
-
-    bool available() const override { return xtest; }
-    bool scroll(QPoint, int n) override
-    {
-        clicks.append(n);
-        offset = std::clamp(offset + n * rowsPerClick, 0, page.height() - viewHeight);
-        return true;
-    }
-    Captured<ScreenGrab> grab()
-    {
-        const int index = grabs++;
-        if (failGrabsFrom >= 0 && index >= failGrabsFrom)
-            return CaptureError::failed("gone");
-        return ScreenGrab{page.copy(0, offset, page.width(), viewHeight), 1.0};
-    }
-};
-
-struct FakeKeys : HotKeyBackend {
-    QSet<quint32> held;
-    bool grab(quint32 id, quint32, quint32) override
-    {
-        held.insert(id);
-        return true;
-    }
-    void ungrab(quint32 id) override { held.remove(id); }
-};
+using FakePage = FakeScrollPage;
+using FakeKeys = FakeHotKeyBackend;
 
 class ScrollSessionTest : public ::testing::Test {
 protected:
