@@ -1,0 +1,351 @@
+#include "library/upload/UploadPlan.h"
+
+#include "core/Localisation.h"
+
+#include <QUrl>
+
+namespace kx::upload {
+
+QString hostMissingText()
+{
+    return kx::tr("Set the server address in Settings → Upload.",
+                  "Előbb add meg a szerver címét a Beállítások → Feltöltés fülön.",
+                  "Trage zuerst die Serveradresse unter Einstellungen → Hochladen ein.");
+}
+
+QString invalidAddressText()
+{
+    return kx::tr("Invalid server address.", "Érvénytelen szerver cím.", "Ungültige Serveradresse.");
+}
+
+QString controlCharacterText()
+{
+    return kx::tr(
+        "The upload settings contain a line break or another control character.",
+        "A feltöltési beállítások sortörést vagy más vezérlőkaraktert tartalmaznak.",
+        "Die Einstellungen zum Hochladen enthalten einen Zeilenumbruch oder ein anderes Steuerzeichen.");
+}
+
+QString invalidFileNameText()
+{
+    return kx::tr("Invalid file name.", "Érvénytelen fájlnév.", "Ungültiger Dateiname.");
+}
+
+QString timedOutText()
+{
+    return kx::tr("The server did not answer in time.", "A szerver nem válaszolt időben.",
+                  "Der Server hat nicht rechtzeitig geantwortet.");
+}
+
+QString notArrivedText()
+{
+    return kx::tr("The file did not arrive on the server.", "A fájl nem jelent meg a szerveren.",
+                  "Die Datei ist nicht auf dem Server angekommen.");
+}
+
+QString folderMissingText()
+{
+    return kx::tr("The folder does not exist on the server.", "A mappa nem létezik a szerveren.",
+                  "Der Ordner existiert nicht auf dem Server.");
+}
+
+QString connectedText()
+{
+    return kx::tr("Connected – the folder is reachable.", "Kapcsolódva – a mappa elérhető.",
+                  "Verbunden – der Ordner ist erreichbar.");
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+            return true;
+    }
+    return false;
+}
+
+std::optional<UploadError> checkValues(const UploadSettings& s, const QString& password,
+                                       const std::optional<QString>& fileName)
+{
+    for (const QString* v : {&s.host, &s.folder, &s.user, &s.keyPath, &password}) {
+        if (hasControlCharacter(*v))
+            return UploadError{controlCharacterText()};
+    }
+    if (fileName && hasControlCharacter(*fileName))
+        return UploadError{controlCharacterText()};
+    // ssh reads a target that begins with "-" as one of its options.
+    if (s.host.startsWith('-') || s.user.startsWith('-'))
+        return UploadError{invalidAddressText()};
+    if (fileName && (fileName->isEmpty() || *fileName == "." || *fileName == ".." || fileName->contains('/')))
+        return UploadError{invalidFileNameText()};
+    return std::nullopt;
+}
+
+namespace {
+
+QStringList pieces(const QString& path)
+{
+    return path.split('/', Qt::SkipEmptyParts);
+}
+
+QString defaultScheme(RemoteProtocol p)
+{
+    switch (p) {
+        case RemoteProtocol::webdav:
+            return QStringLiteral("https");
+        case RemoteProtocol::ftp:
+            return QStringLiteral("ftp");
+        case RemoteProtocol::sftp:
+            return QStringLiteral("sftp");
+    }
+    return QStringLiteral("https");
+}
+
+}  // namespace
+
+Outcome<Endpoint> endpointFor(const UploadSettings& s)
+{
+    const QString text = s.host;
+    if (text.isEmpty())
+        return UploadError{hostMissingText()};
+    QString scheme = defaultScheme(s.protocol);
+    QString rest = text;
+    const qsizetype sep = text.indexOf(QStringLiteral("://"));
+    if (sep >= 0) {
+        const QString typed = text.left(sep).toLower();
+        rest = text.mid(sep + 3);
+        if (s.protocol == RemoteProtocol::webdav)
+            scheme = typed == QStringLiteral("http") ? QStringLiteral("http") : QStringLiteral("https");
+    }
+    const QUrl url(scheme + QStringLiteral("://") + rest, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return UploadError{invalidAddressText()};
+
+    Endpoint e;
+    e.scheme = scheme;
+    e.host = url.host(QUrl::FullyDecoded);
+    if (e.host.startsWith('-') || hasControlCharacter(e.host))
+        return UploadError{invalidAddressText()};
+    if (s.port && *s.port >= 1) {
+        if (*s.port > 65535)
+            return UploadError{invalidAddressText()};
+        e.port = int(*s.port);
+    } else if (url.port() > 0) {
+        e.port = url.port();
+    }
+    if (s.protocol == RemoteProtocol::webdav)
+        e.basePath = pieces(url.path(QUrl::FullyDecoded));
+    e.folder = pieces(s.folder);
+    e.absolute = s.folder.startsWith('/');
+    return e;
+}
+
+QByteArray encodePathPiece(const QString& piece)
+{
+    // What a URL path allows besides the unreserved characters; "[" "]" "#" "?" "%" are not.
+    return QUrl::toPercentEncoding(piece, QByteArrayLiteral("!$&'()*+,;=:@"));
+}
+
+Outcome<QString> fileUrl(const std::optional<QString>& name, const Endpoint& e)
+{
+    QStringList all = e.basePath + e.folder;
+    if (name)
+        all.append(*name);
+    QByteArray path = "/";
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (i > 0)
+            path += '/';
+        path += encodePathPiece(all[i]);
+    }
+    if (!name && !all.isEmpty())
+        path += '/';
+    QUrl url;
+    url.setScheme(e.scheme);
+    url.setHost(e.host);
+    if (e.port)
+        url.setPort(*e.port);
+    url.setPath(QString::fromLatin1(path), QUrl::TolerantMode);
+    if (!url.isValid() || url.host().isEmpty())
+        return UploadError{invalidAddressText()};
+    return url.toString(QUrl::FullyEncoded);
+}
+
+std::optional<QString> publicLink(const QString& fileName, const QString& publicURL)
+{
+    QString base = publicURL;
+    if (base.isEmpty())
+        return std::nullopt;
+    if (!base.contains(QStringLiteral("://")))
+        base.prepend(QStringLiteral("https://"));
+    while (base.endsWith('/'))
+        base.chop(1);
+    return base + '/' + QString::fromLatin1(encodePathPiece(fileName));
+}
+
+QString quoted(const QString& text)
+{
+    QString t = text;
+    t.replace('\\', QStringLiteral("\\\\"));
+    t.replace('"', QStringLiteral("\\\""));
+    return '"' + t + '"';
+}
+
+QStringList curlBase(const QString& user, const QString& password)
+{
+    // globoff: "[" "{" in an address are taken as they are, never as URL patterns.
+    QStringList lines{QStringLiteral("connect-timeout = 15"), QStringLiteral("max-time = 300"),
+                      QStringLiteral("ftp-create-dirs"), QStringLiteral("globoff")};
+    if (!user.isEmpty())
+        lines << QStringLiteral("user = ") + quoted(user + ':' + password);
+    return lines;
+}
+
+QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
+                             const QString& url, bool webdav)
+{
+    QStringList lines = curlBase(user, password);
+    if (webdav)
+        lines << QStringLiteral("header = ") + quoted(QStringLiteral("Content-Type: image/png"));
+    lines << QStringLiteral("upload-file = ") + quoted(localFile);
+    lines << QStringLiteral("url = ") + quoted(url);
+    return lines;
+}
+
+QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
+                           bool webdav)
+{
+    QStringList lines = curlBase(user, password);
+    lines << QStringLiteral("url = ") + quoted(folderUrl);
+    lines << QStringLiteral("output = ") + quoted(QStringLiteral("/dev/null"));
+    if (webdav) {
+        lines << QStringLiteral("request = ") + quoted(QStringLiteral("PROPFIND"));
+        lines << QStringLiteral("header = ") + quoted(QStringLiteral("Depth: 0"));
+    } else {
+        lines << QStringLiteral("list-only");
+    }
+    return lines;
+}
+
+QStringList curlArguments()
+{
+    return {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--fail"),
+            QStringLiteral("--config"), QStringLiteral("-")};
+}
+
+QString inputText(const QStringList& lines)
+{
+    return lines.join('\n') + '\n';
+}
+
+QString expandHome(const QString& path, const QString& home)
+{
+    if (path == QStringLiteral("~"))
+        return home;
+    if (path.startsWith(QStringLiteral("~/")))
+        return home + path.mid(1);
+    return path;
+}
+
+QStringList sftpArguments(const Endpoint& e, const QString& user, const QString& keyPath,
+                          const QString& knownHosts)
+{
+    QStringList args{QStringLiteral("-o"), QStringLiteral("StrictHostKeyChecking=accept-new"),
+                     QStringLiteral("-o"), QStringLiteral("ConnectTimeout=15"),
+                     QStringLiteral("-o"), QStringLiteral("NumberOfPasswordPrompts=1")};
+    if (!knownHosts.isEmpty())
+        args << QStringLiteral("-o") << QStringLiteral("UserKnownHostsFile=") + quoted(knownHosts);
+    if (e.port)
+        args << QStringLiteral("-P") << QString::number(*e.port);
+    if (!keyPath.isEmpty())
+        args << QStringLiteral("-i") << keyPath;
+    // sftp reads "host:path"; an IPv6 address needs its brackets.
+    const QString host = e.host.contains(':') ? '[' + e.host + ']' : e.host;
+    args << (user.isEmpty() ? host : user + '@' + host);
+    return args;
+}
+
+SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName, const Endpoint& e)
+{
+    const QString prefix = e.absolute ? QStringLiteral("/") : QString();
+    SftpUploadPlan plan;
+    for (qsizetype k = 1; k <= e.folder.size(); ++k)
+        plan.commands << QStringLiteral("-mkdir ") + quoted(prefix + e.folder.mid(0, k).join('/'));
+    plan.remote = prefix + (e.folder + QStringList{localName}).join('/');
+    plan.commands << QStringLiteral("put ") + quoted(localFile) + ' ' + quoted(plan.remote);
+    plan.commands << QStringLiteral("ls -l ") + quoted(plan.remote);
+    return plan;
+}
+
+QStringList sftpTestCommands(const Endpoint& e)
+{
+    QStringList commands{QStringLiteral("pwd")};
+    if (!e.folder.isEmpty())
+        commands << QStringLiteral("ls -l ") +
+                        quoted((e.absolute ? QStringLiteral("/") : QString()) + e.folder.join('/'));
+    return commands;
+}
+
+namespace {
+
+// The error lines that say something: sftp's own greeting and farewell are left out.
+QStringList meaningfulLines(const QString& err)
+{
+    QStringList lines;
+    for (const QString& raw : err.split('\n', Qt::SkipEmptyParts)) {
+        QString line = raw;
+        while (!line.isEmpty() && (line.front() == ' ' || line.front() == '\t' || line.front() == '\r'))
+            line.remove(0, 1);
+        while (!line.isEmpty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(QStringLiteral("Connection closed")) ||
+            line.startsWith(QStringLiteral("Connected to")))
+            continue;
+        lines << line;
+    }
+    return lines;
+}
+
+}  // namespace
+
+Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote)
+{
+    for (const QString& line : output.out.split('\n', Qt::SkipEmptyParts)) {
+        QString l = line;
+        if (l.endsWith('\r'))
+            l.chop(1);
+        if (l.startsWith('-') && l.endsWith(remote))
+            return true;
+    }
+    const QStringList lines = meaningfulLines(output.err);
+    return UploadError{lines.isEmpty() ? notArrivedText() : lines.last()};
+}
+
+Outcome<bool> judgeSftpTest(const ProcessOutput& output)
+{
+    for (const char* phrase : {"not found", "No such file", "Can't ls"}) {
+        if (output.err.contains(QLatin1String(phrase)))
+            return UploadError{folderMissingText()};
+    }
+    return true;
+}
+
+QString failureMessage(const QString& err, int exitCode, const QString& lang)
+{
+    const QStringList lines = meaningfulLines(err);
+    if (!lines.isEmpty())
+        return lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' ');
+    const QString n = QString::number(exitCode);
+    if (lang == QStringLiteral("hu"))
+        return "Sikertelen (" + n + "-es kilépési kód)";
+    if (lang == QStringLiteral("de"))
+        return "Fehlgeschlagen (Exit-Code " + n + ")";
+    return "Failed (exit code " + n + ")";
+}
+
+QByteArray askpassScript()
+{
+    return QByteArrayLiteral("#!/bin/sh\nprintf '%s\\n' \"$KX_SFTP_PASS\"\n");
+}
+
+}  // namespace kx::upload

@@ -1,0 +1,83 @@
+#pragma once
+// The pure part of an upload: parsing the server address, file and public addresses, the
+// curl configuration and the sftp command list, and judging what the programs printed.
+// Nothing here reads settings or starts a process, so every rule can be checked alone.
+
+#include "library/upload/UploadTypes.h"
+
+#include <QByteArray>
+
+namespace kx::upload {
+
+// User-visible texts, in the current interface language.
+QString hostMissingText();
+QString invalidAddressText();
+QString controlCharacterText();
+QString invalidFileNameText();
+QString timedOutText();
+QString notArrivedText();
+QString folderMissingText();
+QString connectedText();
+
+// True when the text holds a line break, another C0 or C1 control character or DEL.
+bool hasControlCharacter(const QString& text);
+
+// Refuses values that could become a second configuration line, a second sftp command or
+// an ssh option: control characters anywhere, a host or user beginning with "-", a file
+// name that is empty, "." or "..", or holds a "/".
+std::optional<UploadError> checkValues(const UploadSettings& settings, const QString& password,
+                                       const std::optional<QString>& fileName);
+
+// The server address of the settings (scheme, host, port, base path, folder).
+Outcome<Endpoint> endpointFor(const UploadSettings& settings);
+
+// A path piece percent-encoded for a URL path ("[", "]", "#", "?", "%", space... encoded).
+QByteArray encodePathPiece(const QString& piece);
+
+// Address of the file `name` in the endpoint's folder, or of the folder itself (ending in
+// "/") when there is no name.
+Outcome<QString> fileUrl(const std::optional<QString>& name, const Endpoint& endpoint);
+
+// The public link of an uploaded file, or nothing without a public URL.
+std::optional<QString> publicLink(const QString& fileName, const QString& publicURL);
+
+// The quoting of curl configuration values and sftp arguments.
+QString quoted(const QString& text);
+
+// curl configuration lines.
+QStringList curlBase(const QString& user, const QString& password);
+QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
+                             const QString& url, bool webdav);
+QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
+                           bool webdav);
+// The fixed argument list of every curl run (the configuration comes on standard input).
+QStringList curlArguments();
+// Lines joined with line feeds plus a final one.
+QString inputText(const QStringList& lines);
+
+// sftp's argument list; `knownHosts` replaces ssh's own known-hosts file when not empty.
+QStringList sftpArguments(const Endpoint& endpoint, const QString& user, const QString& keyPath,
+                          const QString& knownHosts);
+// "~" or "~/..." at the start becomes the home folder.
+QString expandHome(const QString& path, const QString& home);
+
+struct SftpUploadPlan {
+    QStringList commands;
+    QString remote;  // the file's path on the server, as the listing shows it
+};
+SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName,
+                                  const Endpoint& endpoint);
+QStringList sftpTestCommands(const Endpoint& endpoint);
+
+// Success of an sftp upload: a listing line of a regular file ending in `remote`.
+Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote);
+// Success of the sftp test: none of sftp's missing-folder phrases.
+Outcome<bool> judgeSftpTest(const ProcessOutput& output);
+
+// Message of a failed child: the last two meaningful error lines, else the exit-code form.
+QString failureMessage(const QString& err, int exitCode, const QString& lang);
+
+// The askpass script: it prints the password from the child's environment.
+QByteArray askpassScript();
+
+}  // namespace kx::upload

@@ -1,0 +1,61 @@
+#pragma once
+// The retry queue: failed uploads with their PNGs, kept across restarts in one folder
+// holding queue.json and <ID>.png per item. queue.json is rewritten (atomically) at every
+// change, so a crash at any moment leaves the last saved list. GUI thread only.
+
+#include "library/upload/PendingUpload.h"
+
+#include <QObject>
+
+namespace kx {
+
+class UploadQueue : public QObject {
+    Q_OBJECT
+public:
+    // Creates the folder and loads queue.json item by item: bad items are left out (the file
+    // is copied aside first), a file that does not parse is moved aside. PNGs are never deleted.
+    explicit UploadQueue(const QString& directory, QObject* parent = nullptr);
+
+    // The process-wide queue over defaultDir().
+    static UploadQueue& shared();
+    // $XDG_DATA_HOME/Kaptorix/UploadQueue
+    static QString defaultDir();
+
+    const QList<PendingUpload>& items() const { return items_; }
+    const QString& dir() const { return dir_; }
+    QString pngPath(const QUuid& id) const;
+    QString indexPath() const;
+
+    // Writes the PNG first; only when that worked is the item added and the list saved.
+    // Returns the new item's id, or nothing with the reason in `why`.
+    std::optional<QUuid> enqueue(const QByteArray& png, const QString& fileName,
+                                 const std::optional<QUuid>& entryID, const QString& error,
+                                 QString* why = nullptr);
+    // Adds an item whose PNG the caller has written, and saves.
+    void append(const PendingUpload& item);
+    // One more attempt and the newest message for the first item with this id; nothing when none.
+    void recordFailure(const QUuid& id, const QString& error);
+    // Removes every item with this id, saves (also when none matched), then deletes the PNG;
+    // after a failed save the PNG stays, so the file on disk never names a missing image.
+    void remove(const QUuid& id);
+
+    // Writes queue.json. A failed write keeps the list in memory; the next change writes it
+    // again. False when it failed or writing is off because a bad file could not be kept.
+    bool save();
+
+    // Items left out at load, and where the original file was kept (empty if nowhere).
+    int rejectedAtLoad() const { return rejectedAtLoad_; }
+    const QString& keptAs() const { return keptAs_; }
+
+Q_SIGNALS:
+    void itemsChanged();
+
+private:
+    QString dir_;
+    QList<PendingUpload> items_;
+    int rejectedAtLoad_ = 0;
+    QString keptAs_;
+    bool writable_ = true;
+};
+
+}  // namespace kx

@@ -1,0 +1,170 @@
+#include "core/Localisation.h"
+#include "library/upload/UploadPlan.h"
+
+#include <gtest/gtest.h>
+
+using namespace kx;
+using namespace kx::upload;
+
+namespace {
+
+UploadSettings settings(RemoteProtocol p, const QString& host, const QString& folder = {},
+                        std::optional<qint64> port = {})
+{
+    UploadSettings s;
+    s.protocol = p;
+    s.host = host;
+    s.folder = folder;
+    s.port = port;
+    return s;
+}
+
+QString urlOf(const UploadSettings& s, const std::optional<QString>& name)
+{
+    const Outcome<Endpoint> e = endpointFor(s);
+    if (!e.ok())
+        return e.message();
+    const Outcome<QString> u = fileUrl(name, e.value());
+    return u.ok() ? u.value() : u.message();
+}
+
+}  // namespace
+
+TEST(UploadPlan, AddressesOfFilesAndFolders)
+{
+    Lang::overrideForTests("en");
+    using P = RemoteProtocol;
+    struct Case {
+        UploadSettings s;
+        std::optional<QString> name;
+        QString url;
+    } cases[] = {
+        {settings(P::webdav, "https://dav.example.com/dav/", "shots/2024"), "x.png",
+         "https://dav.example.com/dav/shots/2024/x.png"},
+        {settings(P::webdav, "https://dav.example.com/dav/", "shots/2024"),
+         {},
+         "https://dav.example.com/dav/shots/2024/"},
+        {settings(P::webdav, "http://h"), {}, "http://h/"},
+        {settings(P::webdav, "ftp://h/base"), "a.png", "https://h/base/a.png"},
+        {settings(P::webdav, "HTTPS://h"), "a.png", "https://h/a.png"},
+        {settings(P::ftp, "https://h/ignored"), "a.png", "ftp://h/a.png"},
+        {settings(P::sftp, "http://h"), {}, "sftp://h/"},
+        {settings(P::ftp, "h:2121"), "a.png", "ftp://h:2121/a.png"},
+        {settings(P::ftp, "h:2121", {}, 0), "a.png", "ftp://h:2121/a.png"},
+        {settings(P::ftp, "h:2121", {}, -5), "a.png", "ftp://h:2121/a.png"},
+        {settings(P::ftp, "h:2121", {}, 2200), "a.png", "ftp://h:2200/a.png"},
+        {settings(P::ftp, "h", "/var/www/shots"), "a.png", "ftp://h/var/www/shots/a.png"},
+        {settings(P::webdav, "h", "a//b/"), {}, "https://h/a/b/"},
+        {settings(P::webdav, "http://[::1]:8080/d"), "a.png", "http://[::1]:8080/d/a.png"},
+        {settings(P::webdav, "h", "my dir"), "a b#c?d[1]{2}\"é.png",
+         "https://h/my%20dir/a%20b%23c%3Fd%5B1%5D%7B2%7D%22%C3%A9.png"},
+        {settings(P::webdav, "://"), {}, "Invalid server address."},
+        {settings(P::webdav, ""), {}, "Set the server address in Settings → Upload."},
+        {settings(P::webdav, "h", {}, 70000), {}, "Invalid server address."},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(urlOf(c.s, c.name), c.url) << c.s.host.toStdString();
+
+    const Endpoint e = endpointFor(settings(P::sftp, "[::1]", "/a/b", 22)).value();
+    EXPECT_EQ(e.host, "::1");
+    EXPECT_TRUE(e.absolute);
+    EXPECT_EQ(e.folder, (QStringList{"a", "b"}));
+}
+
+TEST(UploadPlan, PublicLink)
+{
+    EXPECT_EQ(publicLink("Shot 1.png", "img.example.com/s///"), "https://img.example.com/s/Shot%201.png");
+    EXPECT_EQ(publicLink("a[1]#.png", "http://h"), "http://h/a%5B1%5D%23.png");
+    EXPECT_EQ(publicLink("a.png", ""), std::nullopt);
+}
+
+TEST(UploadPlan, CurlConfiguration)
+{
+    EXPECT_EQ(curlUploadConfig("bob", "p\"w\\d", "/t/x.png", "https://h/x.png", true),
+              (QStringList{"connect-timeout = 15", "max-time = 300", "ftp-create-dirs", "globoff",
+                           R"(user = "bob:p\"w\\d")", R"(header = "Content-Type: image/png")",
+                           R"(upload-file = "/t/x.png")", R"(url = "https://h/x.png")"}));
+    EXPECT_EQ(curlBase("", "secret").size(), 4);  // no user: no login line at all
+    EXPECT_EQ(curlBase("bob", "").last(), R"(user = "bob:")");
+    EXPECT_EQ(curlTestConfig("", "", "ftp://h/", false).mid(4),
+              (QStringList{R"(url = "ftp://h/")", R"(output = "/dev/null")", "list-only"}));
+    EXPECT_EQ(curlTestConfig("", "", "https://h/", true).mid(6),
+              (QStringList{R"(request = "PROPFIND")", R"(header = "Depth: 0")"}));
+}
+
+TEST(UploadPlan, SftpCommandsAndArguments)
+{
+    Endpoint e{"sftp", "h", {}, {}, {"a", "b"}, false};
+    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
+              (QStringList{R"(-mkdir "a")", R"(-mkdir "a/b")", R"(put "/t/x.png" "a/b/x.png")",
+                           R"(ls -l "a/b/x.png")"}));
+    e.absolute = true;
+    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
+              (QStringList{R"(-mkdir "/a")", R"(-mkdir "/a/b")", R"(put "/t/x.png" "/a/b/x.png")",
+                           R"(ls -l "/a/b/x.png")"}));
+    EXPECT_EQ(sftpTestCommands(e), (QStringList{"pwd", R"(ls -l "/a/b")"}));
+    e.folder.clear();
+    e.absolute = false;
+    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
+              (QStringList{R"(put "/t/x.png" "x.png")", R"(ls -l "x.png")"}));
+    EXPECT_EQ(sftpTestCommands(e), QStringList{"pwd"});
+
+    const Endpoint v6{"sftp", "::1", 2222, {}, {}, false};
+    EXPECT_EQ(sftpArguments(v6, "u", "/k", "/kh").mid(6),
+              (QStringList{"-o", R"(UserKnownHostsFile="/kh")", "-P", "2222", "-i", "/k", "u@[::1]"}));
+    EXPECT_EQ(sftpArguments(e, "", "", "").last(), "h");
+    EXPECT_EQ(expandHome("~/.ssh/id", "/home/u"), "/home/u/.ssh/id");
+}
+
+TEST(UploadPlan, HostileValuesAreRefused)
+{
+    Lang::overrideForTests("en");
+    const QString control = "The upload settings contain a line break or another control character.";
+    UploadSettings s = settings(RemoteProtocol::sftp, "h", "a/b");
+    struct Case {
+        QString UploadSettings::*field;
+        QString value;
+        QString message;
+    } cases[] = {
+        {&UploadSettings::folder, "a\nb", control},
+        {&UploadSettings::user, "u\r", control},
+        {&UploadSettings::host, "h\x7f", control},
+        {&UploadSettings::keyPath, "/k\t", control},
+        {&UploadSettings::host, "-oProxyCommand=x", "Invalid server address."},
+        {&UploadSettings::user, "-oProxyCommand=x", "Invalid server address."},
+    };
+    for (const Case& c : cases) {
+        UploadSettings bad = s;
+        bad.*c.field = c.value;
+        const auto error = checkValues(bad, "pw", "x.png");
+        ASSERT_TRUE(error.has_value()) << c.value.toStdString();
+        EXPECT_EQ(error->message, c.message);
+    }
+    EXPECT_EQ(checkValues(s, "p\nw", "x.png")->message, control);
+    EXPECT_EQ(checkValues(s, "pw", "x\n!touch MARKER.png")->message, control);
+    EXPECT_TRUE(checkValues(s, "pw", "../x.png").has_value());
+    EXPECT_FALSE(checkValues(s, R"(p"w\d)", R"(a "q" [draft] {b} é.png)").has_value());
+    EXPECT_EQ(endpointFor(settings(RemoteProtocol::sftp, "sftp://-oProxyCommand=x")).message(),
+              "Invalid server address.");
+}
+
+TEST(UploadPlan, JudgingWhatTheProgramsPrinted)
+{
+    EXPECT_EQ(failureMessage("one\n\n two \nthree\n", 6, "en"), "two three");
+    EXPECT_EQ(failureMessage("Connected to h.\nPermission denied\nConnection closed\n", 255, "en"),
+              "Permission denied");
+    EXPECT_EQ(failureMessage("", 7, "en"), "Failed (exit code 7)");
+    EXPECT_EQ(failureMessage(" \n", 7, "hu"), "Sikertelen (7-es kilépési kód)");
+    EXPECT_EQ(failureMessage("", 7, "de"), "Fehlgeschlagen (Exit-Code 7)");
+
+    EXPECT_TRUE(judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 a/b/x y.png\n", ""}, "a/b/x y.png").ok());
+    EXPECT_EQ(
+        judgeSftpUpload({"drwx a/b/x.png\n", "x\nremote open: Permission denied\n\n"}, "a/b/x.png").message(),
+        "remote open: Permission denied");
+    Lang::overrideForTests("en");
+    EXPECT_EQ(judgeSftpUpload({"", ""}, "x").message(), "The file did not arrive on the server.");
+    EXPECT_EQ(judgeSftpTest({"", "Can't ls: \"/a\" not found"}).message(),
+              "The folder does not exist on the server.");
+    EXPECT_TRUE(judgeSftpTest({"Remote working directory: /\n", ""}).ok());
+    EXPECT_EQ(askpassScript().size(), 40);
+}
