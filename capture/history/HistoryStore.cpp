@@ -216,8 +216,8 @@ void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scal
 
 void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok)
 {
-    const std::optional<std::pair<QSize, double>> before =
-        updatedFrom_.contains(generation) ? std::optional(updatedFrom_.take(generation)) : std::nullopt;
+    const bool wasUpdate = updatedFrom_.contains(generation);
+    const std::pair<QSize, double> before = updatedFrom_.take(generation);
     const auto it = pending_.constFind(id);
     if (it == pending_.cend() || it->generation != generation)
         return;  // a newer image is on its way, or the entry is gone
@@ -225,10 +225,10 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
     if (!ok) {
         // The old PNG stays (files are replaced atomically): the entry keeps describing it.
         const qsizetype i = indexOf(id);
-        if (before && i >= 0) {
-            entries_[i].width = before->first.width();
-            entries_[i].height = before->first.height();
-            entries_[i].scale = before->second;
+        if (wasUpdate && i >= 0) {
+            entries_[i].width = before.first.width();
+            entries_[i].height = before.first.height();
+            entries_[i].scale = before.second;
             changed();
             persist();
         }
