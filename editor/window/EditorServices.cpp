@@ -1,0 +1,66 @@
+#include "editor/window/EditorServices.h"
+
+#include "analysis/OCRService.h"
+#include "capture/history/HistoryStore.h"
+#include "core/Prefs.h"
+#include "platform/FileManagerReveal.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+
+namespace kx {
+
+namespace {
+
+// Shared files live here until quit.
+QString privateShareFolder()
+{
+    static std::unique_ptr<QTemporaryDir> dir;
+    if (!dir) {
+        dir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(QStringLiteral("kaptorix-share-XXXXXX")));
+        if (auto* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { dir.reset(); });
+    }
+    return dir && dir->isValid() ? dir->path() : QString();
+}
+
+}  // namespace
+
+EditorServices EditorServices::live()
+{
+    EditorServices s;
+    s.toast = [](const QString& title, const QString& subtitle, const QString& symbol) {
+        Toast::present(new ToastView(title, subtitle, symbol), 3);
+    };
+    s.setClipboard = [](QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); };
+    s.history = &HistoryStore::shared();
+    s.recognizeText = [](const QImage& image) { return OCRService::text(image); };
+    s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
+    s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
+    s.revealFile = [](const QString& path) { revealInFileManager(path); };
+    s.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    s.saveWithPanel = [](const QImage& image, double scale, SourceKind kind,
+                         const std::optional<QString>& title, QWidget* parent) {
+        return Exporter::saveWithPanel(image, scale, kind, title, parent);
+    };
+    s.saveFolder = [] { return Prefs::saveFolderURL(); };
+    s.shareFolder = privateShareFolder;
+    s.now = [] { return QDateTime::currentDateTime(); };
+    return s;
+}
+
+EditorServices& EditorServices::current()
+{
+    static EditorServices services = live();
+    return services;
+}
+
+}  // namespace kx

@@ -1,0 +1,110 @@
+#pragma once
+// One editor window for one image: owns the document, canvas, scroll view and content,
+// sizes the window on the screen under the pointer, mirrors the magnification into the
+// document's zoom, carries out the canvas's commands and the header's actions, and
+// writes the edited image back to its history entry. Open editors are kept in open();
+// closing commits, unregisters and deletes the controller. Main thread only.
+//
+//   EditorWindowController::open(capture, entry.id);
+
+#include "core/CaptureResult.h"
+#include "editor/canvas/CanvasCommands.h"
+#include "editor/document/EditorDocument.h"
+#include "editor/window/EditorActions.h"
+#include "editor/window/EditorServices.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+class QWidget;
+
+namespace kx {
+
+class CanvasScrollArea;
+class CanvasView;
+class EditorRootView;
+
+class EditorWindowController : public QObject, public CanvasCommands {
+    Q_OBJECT
+
+public:
+    // Creates, registers and shows an editor; callers may ignore the result.
+    static EditorWindowController* open(const CaptureResult& capture, const QUuid& entryID = QUuid(),
+                                        const EditorServices& services = EditorServices::current());
+    static const QList<EditorWindowController*>& openEditors();
+    // Commits every open editor, then flushes the history: the quit path calls this before
+    // anything else touches the store.
+    static void commitAllBeforeQuit();
+
+    EditorWindowController(const CaptureResult& capture, const QUuid& entryID,
+                           const EditorServices& services);
+    ~EditorWindowController() override;
+
+    QWidget* window() const { return m_window; }
+    CanvasView* canvas() const { return m_canvas; }
+    CanvasScrollArea* scrollView() const { return m_scroll; }
+    EditorRootView* root() const { return m_root; }
+    const EditorActions& actions() const { return m_actions; }
+    const std::shared_ptr<EditorDocument>& document() const { return m_doc; }
+    const EditorServices& services() const { return m_services; }
+
+    // Centres the window, raises it, then fits the image and focuses the canvas.
+    void show();
+
+    // CanvasCommands.
+    EditorDocument& doc() override { return *m_doc; }
+    void copy(CopyMode mode) override;
+    void cmdSave() override;
+    void cmdZoom(double factor) override;
+    void cmdZoomFit(double maxZoom) override;
+    void cmdZoomActual() override;
+    void commitToHistory() override;
+    void pin(const QImage& image, double scale) override;
+    void saveFailed(const QString& message) override;
+
+    // The other commands of the header.
+    void saveAs();
+    void pinFinished();
+    void copy1x();
+    void share(QWidget* anchor);
+    void cmdUpload();
+    void cmdOCR();
+    void cmdRedact();
+    void addCapture(std::optional<EditorDocument::AddEdge> edge);
+    void palette();
+
+Q_SIGNALS:
+    // A save ended: the file written, or an empty path when it failed.
+    void saveFinished(const QString& path);
+    // A copy reached the clipboard (true) or failed.
+    void copyFinished(bool ok);
+    // The window closed and the editor is about to go.
+    void closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class EditorWindow;
+    void buildWindow(const CaptureResult& capture);
+    void fillActions();
+    void installKeys();
+    void windowWillClose();
+    void syncZoom();
+    // The finished (with backdrop) or flattened image; null when it could not be made.
+    QImage render(bool includeBeautify);
+
+    std::shared_ptr<EditorDocument> m_doc;
+    EditorServices m_services;
+    QWidget* m_window = nullptr;
+    CanvasView* m_canvas = nullptr;
+    CanvasScrollArea* m_scroll = nullptr;
+    EditorRootView* m_root = nullptr;
+    EditorActions m_actions;
+    bool m_closing = false;
+};
+
+}  // namespace kx
