@@ -1,4 +1,5 @@
 // One canvas repaint while an object is dragged, on a 5K document with 30 annotations.
+#include "devtools/samples/SamplePictures.h"
 #include "editor/canvas/CanvasScrollArea.h"
 #include "editor/canvas/CanvasView.h"
 
@@ -10,21 +11,6 @@
 using namespace kx;
 
 namespace {
-
-QImage fiveK()
-{
-    QImage img(5120, 2880, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&img);
-    QLinearGradient g(0, 0, 5120, 2880);
-    g.setColorAt(0, QColor(230, 236, 244));
-    g.setColorAt(1, QColor(120, 150, 190));
-    p.fillRect(img.rect(), g);
-    p.setPen(Qt::black);
-    p.setFont(QFont(QStringLiteral("DejaVu Sans"), 40));
-    for (int y = 100; y < 2880; y += 90)
-        p.drawText(80, y, QStringLiteral("A line of text on a large screen, with numbers 0123456789"));
-    return img;
-}
 
 // Thirty objects of every common kind, spread over the picture.
 QList<Annotation> thirty(const AnnotationStyle& style)
@@ -56,7 +42,7 @@ QList<Annotation> thirty(const AnnotationStyle& style)
 void repaintWhileDragging(benchmark::State& state, double magnification)
 {
     CaptureResult c;
-    c.image = fiveK();
+    c.image = samples::screenshot(QSize(5120, 2880));
     c.scale = 2;
     auto doc = std::make_shared<EditorDocument>(c);
     for (const Annotation& a : thirty(doc->style())) {

@@ -3,12 +3,13 @@
 #include "TestSupport.h"
 #include "capture/notice/Countdown.h"
 #include "capture/notice/QuickPreviewView.h"
-#include "ui/ToastView.h"
+#include "devtools/samples/SamplePictures.h"
 #include "ui/Brand.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/Theme.h"
 #include "ui/TipBubble.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -36,30 +37,6 @@ QPalette lightPalette()
     p.setColor(QPalette::WindowText, QColor(20, 20, 20));
     p.setColor(QPalette::Highlight, QColor(0, 122, 255));
     return p;
-}
-
-// A made-up screenshot for the preview card: a window with a sidebar and some text lines.
-QImage sampleShot()
-{
-    QImage img(1440, 900, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&img);
-    QLinearGradient sky(0, 0, 1440, 900);
-    sky.setColorAt(0, QColor(88, 120, 220));
-    sky.setColorAt(1, QColor(190, 110, 200));
-    p.fillRect(img.rect(), sky);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(250, 250, 252));
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(140, 110, 1160, 680), 24, 24);
-    p.setBrush(QColor(232, 234, 240));
-    p.drawRoundedRect(QRectF(140, 110, 300, 680), 24, 24);
-    for (int i = 0; i < 9; ++i) {
-        p.setBrush(QColor(200, 204, 214));
-        p.drawRoundedRect(QRectF(490, 180 + i * 62, 600 - (i % 3) * 120, 22), 11, 11);
-        p.setBrush(QColor(170, 176, 190));
-        p.drawRoundedRect(QRectF(180, 180 + i * 62, 220, 22), 11, 11);
-    }
-    return img;
 }
 
 class Sheet {
@@ -186,9 +163,11 @@ std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette&
 
     // Preview cards with four and five buttons, and the countdown.
     QuickPreviewActions none{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
-    auto four = std::make_unique<QuickPreviewView>(sampleShot(), "1440 × 900 px · Area", none);
+    auto four = std::make_unique<QuickPreviewView>(samples::screenshot(QSize(1440, 900)),
+                                                   "1440 × 900 px · Area", none);
     none.upload = [] {};
-    auto five = std::make_unique<QuickPreviewView>(sampleShot(), "1440 × 900 px · Window", none);
+    auto five = std::make_unique<QuickPreviewView>(samples::screenshot(QSize(1440, 900)),
+                                                   "1440 × 900 px · Window", none);
     five->setThumbnailHovered(true);
     const QSize fourSize = s.put(four.get(), {x0 - 14, y});
     const QSize fiveSize = s.put(five.get(), {x0 - 14 + fourSize.width(), y});

@@ -3,6 +3,7 @@
 #include "CanvasHarness.h"
 
 #include "TestSupport.h"
+#include "devtools/samples/SamplePictures.h"
 
 #include <gtest/gtest.h>
 #include <QAction>
@@ -15,24 +16,6 @@ using namespace kx;
 using namespace kx::test;
 
 namespace {
-
-// Something that looks like a screenshot: a gradient, panels and text.
-QImage screenshotLike()
-{
-    QImage img(600, 400, QImage::Format_ARGB32_Premultiplied);
-    QPainter p(&img);
-    QLinearGradient g(0, 0, 600, 400);
-    g.setColorAt(0, QColor(236, 240, 245));
-    g.setColorAt(1, QColor(200, 214, 230));
-    p.fillRect(img.rect(), g);
-    p.fillRect(QRect(0, 0, 600, 36), QColor(60, 64, 72));
-    p.fillRect(QRect(30, 70, 250, 140), QColor(255, 255, 255));
-    p.setPen(QColor(30, 30, 30));
-    p.setFont(QFont(QStringLiteral("DejaVu Sans"), 12));
-    for (int i = 0; i < 8; ++i)
-        p.drawText(QPoint(320, 90 + 28 * i), QStringLiteral("Line %1 of the report").arg(i + 1));
-    return img;
-}
 
 QImage screen()
 {
@@ -81,7 +64,7 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     if (!haveDisplay())
         GTEST_SKIP() << "no X display";
     CaptureResult capture;
-    capture.image = screenshotLike();
+    capture.image = samples::screenshot(QSize(600, 400));
     capture.scale = 1;
     auto doc = std::make_shared<EditorDocument>(capture);
     Window window(doc, QSize(900, 650));
