@@ -1,0 +1,104 @@
+#include "core/AtomicFile.h"
+#include "library/upload/UploadQueue.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace kx;
+
+namespace {
+
+const QUuid kA = QUuid::fromString(QStringLiteral("7c1a2b3c-0000-4000-8000-00000000000a"));
+const QUuid kB = QUuid::fromString(QStringLiteral("7c1a2b3c-0000-4000-8000-00000000000b"));
+
+QByteArray read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList asideFiles(const QString& dir)
+{
+    return QDir(dir).entryList({"queue.json.bad-*"}, QDir::Files);
+}
+
+}  // namespace
+
+TEST(UploadQueue, WritesTheExactFormatAndReadsItBack)
+{
+    QTemporaryDir dir;
+    UploadQueue queue(dir.path());
+    queue.append({kA, "a/b \"x\".png", kB, queueDate(10), 1, "No route / host"});
+    queue.append({kB, "é.png", std::nullopt, queueDate(0.25), 3, "x\ny"});
+    EXPECT_EQ(read(queue.indexPath()),
+              R"([{"id":"7C1A2B3C-0000-4000-8000-00000000000A","fileName":"a\/b \"x\".png",)"
+              R"("entryID":"7C1A2B3C-0000-4000-8000-00000000000B","queuedAt":10,"attempts":1,)"
+              R"("lastError":"No route \/ host"},{"id":"7C1A2B3C-0000-4000-8000-00000000000B",)"
+              "\"fileName\":\"\xC3\xA9.png\",\"queuedAt\":0.25,\"attempts\":3,\"lastError\":\"x\\ny\"}]");
+    EXPECT_EQ(UploadQueue(dir.path()).items(), queue.items());
+    EXPECT_EQ(queueSeconds(QDateTime::fromString("2001-01-01T00:00:10Z", Qt::ISODate)), 10.0);
+}
+
+TEST(UploadQueue, DecodesItemByItemAndKeepsWhatItCannotRead)
+{
+    QTemporaryDir dir;
+    const QString head =
+        R"({"id":"7C1A2B3C-0000-4000-8000-00000000000A","fileName":"a.png","queuedAt":1,"attempts":1)";
+    const QByteArray file =
+        QString("[" + head + R"(,"lastError":"e"},)" + head + R"(,"entryID":null,"lastError":"e","x":1},)" +
+                head + R"(},{"id":"nope","fileName":"a.png","queuedAt":1,"attempts":1,"lastError":"e"},)" +
+                head + R"(,"entryID":"zz","lastError":"e"}])")
+            .toUtf8();
+    writeFileAtomically(dir.filePath("queue.json"), file);
+    writeFileAtomically(dir.filePath("7C1A2B3C-0000-4000-8000-00000000000F.png"), "stray");
+    UploadQueue queue(dir.path());
+    ASSERT_EQ(queue.items().size(), 2);
+    EXPECT_EQ(queue.items()[1].entryID, std::nullopt);
+    EXPECT_EQ(queue.rejectedAtLoad(), 3);
+    ASSERT_EQ(asideFiles(dir.path()).size(), 1);
+    EXPECT_EQ(read(dir.filePath(asideFiles(dir.path())[0])), file);
+    EXPECT_TRUE(QFile::exists(dir.filePath("7C1A2B3C-0000-4000-8000-00000000000F.png")));
+
+    // Duplicate ids: a failure counts on the first, a removal takes both; a second removal
+    // only rewrites the file.
+    queue.recordFailure(kA, "later");
+    EXPECT_EQ(queue.items()[0].attempts, 2);
+    EXPECT_EQ(queue.items()[1].attempts, 1);
+    queue.remove(kA);
+    EXPECT_TRUE(queue.items().isEmpty());
+    queue.remove(kA);
+    EXPECT_EQ(read(queue.indexPath()), "[]");
+
+    writeFileAtomically(queue.indexPath(), "[{\"id\":");
+    EXPECT_TRUE(UploadQueue(dir.path()).items().isEmpty());
+    EXPECT_FALSE(QFile::exists(queue.indexPath()));
+    EXPECT_EQ(asideFiles(dir.path()).size(), 2);
+    EXPECT_TRUE(QFile::exists(dir.filePath("7C1A2B3C-0000-4000-8000-00000000000F.png")));
+}
+
+TEST(UploadQueue, NoItemWithoutItsImageAndAFailedWriteIsRepeated)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("q");
+    UploadQueue queue(path);
+    const auto kept = queue.enqueue("png", "a.png", std::nullopt, "offline");
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(read(queue.pngPath(*kept)), "png");
+
+    // The folder turns into a file: nothing can be written there.
+    QDir(path).removeRecursively();
+    writeFileAtomically(path, "not a folder");
+    QString why;
+    EXPECT_FALSE(queue.enqueue("png", "b.png", std::nullopt, "offline", &why).has_value());
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(queue.items().size(), 1);
+    queue.append({kB, "c.png", std::nullopt, queueDate(1), 1, "e"});
+    EXPECT_EQ(queue.items().size(), 2);
+
+    QFile::remove(path);
+    QDir().mkpath(path);
+    queue.recordFailure(*kept, "again");
+    EXPECT_EQ(UploadQueue(path).items(), queue.items());
+}
