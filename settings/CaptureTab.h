@@ -1,0 +1,33 @@
+#pragma once
+// The "Capture & save" page: after-capture actions, saving, format and quality, the scrolling
+// capture's height limit and whether automatic scrolling is possible (XTEST).
+#include <QWidget>
+#include <functional>
+
+class QLineEdit;
+class QSlider;
+
+namespace kx {
+
+class CaptureTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit CaptureTab(QWidget* parent = nullptr);
+
+    QSlider* qualitySlider() const { return m_quality; }
+    QWidget* qualityRow() const { return m_qualityRow; }
+    QLineEdit* folderField() const { return m_folder; }
+
+    // Replaces the folder dialog (tests): returns the chosen folder, empty when cancelled.
+    static void setFolderChooser(std::function<QString(QWidget* parent)> chooser);
+
+private:
+    void chooseFolder();
+    void formatChanged();
+
+    QLineEdit* m_folder;
+    QSlider* m_quality;
+    QWidget* m_qualityRow;
+};
+
+}  // namespace kx

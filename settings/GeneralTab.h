@@ -1,0 +1,34 @@
+#pragma once
+// The General page: launch at login, taskbar icon, language, sound, loupe, OCR languages,
+// colour format and the history limits.
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+
+namespace kx {
+
+class SettingsForm;
+
+class GeneralTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit GeneralTab(QWidget* parent = nullptr);
+
+    QCheckBox* launchAtLogin() const { return m_launch; }
+    // The reason of a refused autostart change, under the toggle.
+    QLabel* launchMessage() const { return m_launchMessage; }
+
+    // The autostart change runs off the UI thread; tests wait for it.
+Q_SIGNALS:
+    void launchAtLoginSettled(bool enabled);
+
+private:
+    void launchToggled(bool on);
+
+    SettingsForm* m_form;
+    QCheckBox* m_launch;
+    QLabel* m_launchMessage;
+};
+
+}  // namespace kx

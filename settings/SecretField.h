@@ -1,0 +1,49 @@
+#pragma once
+// A masked field for a secret kept in the keyring. The field stays disabled until the keyring
+// read returns; edits are written 0.5 s after the last keystroke, and at once when the account
+// changes or the field goes away, always to the account that was current at the edit. A write
+// the keyring refuses shows one line under the field; the stored secret stays as it was.
+// Keyring calls never run on the UI thread.
+#include <QFuture>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+namespace kx {
+
+class SecretField : public QWidget {
+    Q_OBJECT
+public:
+    explicit SecretField(QWidget* parent = nullptr);
+    ~SecretField() override;
+
+    // Writes any pending edit to the old account, then reads the new one into the field.
+    void setAccount(const QString& account);
+    QString account() const { return m_account; }
+    QLineEdit* edit() const { return m_edit; }
+    QLabel* errorLabel() const { return m_error; }
+    // Writes a pending edit now (before a connection test reads the keyring); the future
+    // ends when the keyring has taken it (at once when nothing was pending).
+    QFuture<bool> flush();
+
+    static constexpr int writeDelayMs = 500;
+
+Q_SIGNALS:
+    void loaded();
+    void written(bool ok);
+
+private:
+    void load();
+
+    QLineEdit* m_edit;
+    QLabel* m_error;
+    QTimer m_delay;
+    QString m_account;
+    QString m_pendingAccount;  // account of the unwritten edit; empty when none
+    quint64 m_loadGeneration = 0;
+};
+
+}  // namespace kx

@@ -1,0 +1,247 @@
+#include "settings/SettingsForm.h"
+
+#include "core/Prefs.h"
+#include "ui/Theme.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+// The rounded card behind a section's rows.
+class Card : public QWidget {
+public:
+    explicit Card(QWidget* parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
+        p.fillPath(path, Theme::primary(palette(), 0.045));
+        p.setPen(QPen(Theme::primary(palette(), 0.07), 0.5));
+        p.drawPath(path);
+    }
+};
+
+// A hairline between two rows of a card.
+class Hairline : public QWidget {
+public:
+    explicit Hairline(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect().adjusted(12, 0, 0, 0), Theme::primary(palette(), 0.07));
+    }
+};
+
+QWidget* rowWith(QWidget* parent, QWidget* a, QWidget* b)
+{
+    auto* row = new QWidget(parent);
+    auto* h = new QHBoxLayout(row);
+    h->setContentsMargins(12, 7, 12, 7);
+    h->setSpacing(12);
+    if (a)
+        h->addWidget(a);
+    if (b) {
+        if (a)
+            h->addStretch(1);
+        h->addWidget(b, a ? 0 : 1);
+    }
+    return row;
+}
+
+}  // namespace
+
+QVariant settingValue(const QString& key, const QVariant& fallback)
+{
+    const QVariant v = Prefs::value(key);
+    return v.isValid() ? v : fallback;
+}
+
+FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(parent)
+{
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(6);
+    m_header = new QLabel(header, this);
+    m_header->setFont(Theme::font(12, QFont::DemiBold));
+    m_header->setContentsMargins(4, 0, 4, 0);
+    v->addWidget(m_header);
+    auto* card = new Card(this);
+    m_rows = new QVBoxLayout(card);
+    m_rows->setContentsMargins(0, 3, 0, 3);
+    m_rows->setSpacing(0);
+    v->addWidget(card);
+}
+
+QWidget* FormSection::addWidget(QWidget* widget)
+{
+    if (m_rows->count() > 0)
+        m_rows->addWidget(new Hairline(this));
+    QWidget* row = rowWith(this, nullptr, widget);
+    m_rows->addWidget(row);
+    return row;
+}
+
+QWidget* FormSection::addRow(const QString& label, QWidget* control)
+{
+    if (m_rows->count() > 0)
+        m_rows->addWidget(new Hairline(this));
+    auto* text = new QLabel(label, this);
+    text->setFont(Theme::font(13));
+    QWidget* row = rowWith(this, text, control);
+    m_rows->addWidget(row);
+    return row;
+}
+
+QLabel* FormSection::addNote(const QString& text)
+{
+    QLabel* note = captionLabel(text);
+    addWidget(note);
+    return note;
+}
+
+SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    auto* content = new QWidget(this);
+    m_sections = new QVBoxLayout(content);
+    m_sections->setContentsMargins(24, 8, 24, 20);
+    m_sections->setSpacing(18);
+    m_sections->addStretch(1);
+    setWidget(content);
+    viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+}
+
+FormSection* SettingsForm::addSection(const QString& header)
+{
+    auto* section = new FormSection(header, widget());
+    m_sections->insertWidget(m_sections->count() - 1, section);
+    return section;
+}
+
+QLabel* captionLabel(const QString& text, bool wrap)
+{
+    auto* label = new QLabel(text);
+    label->setFont(Theme::font(11));
+    label->setWordWrap(wrap);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Theme::secondary(pal));
+    label->setPalette(pal);
+    return label;
+}
+
+QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback)
+{
+    auto* box = new QCheckBox(text);
+    box->setFont(Theme::font(13));
+    box->setChecked(settingValue(key, fallback).toBool());
+    // clicked: only the user's changes, never the initial state.
+    QObject::connect(box, &QCheckBox::clicked, box, [key](bool on) { Prefs::set(key, on); });
+    return box;
+}
+
+QLineEdit* boundTextField(const QString& key, const QString& fallback, const QString& placeholder)
+{
+    auto* field = new QLineEdit;
+    field->setFont(Theme::font(13));
+    field->setMinimumWidth(260);
+    field->setText(settingValue(key, fallback).toString());
+    field->setPlaceholderText(placeholder);
+    field->setCursorPosition(0);
+    QObject::connect(field, &QLineEdit::textEdited, field, [key](const QString& t) { Prefs::set(key, t); });
+    return field;
+}
+
+QComboBox* boundPicker(const QString& key, const QString& fallback,
+                       const QList<QPair<QString, QString>>& choices, std::function<void()> onPicked)
+{
+    auto* box = new QComboBox;
+    box->setFont(Theme::font(13));
+    for (const auto& [shown, stored] : choices)
+        box->addItem(shown, stored);
+    box->setCurrentIndex(box->findData(settingValue(key, fallback).toString()));
+    QObject::connect(box, &QComboBox::activated, box, [box, key, onPicked](int index) {
+        if (index < 0)
+            return;
+        Prefs::set(key, box->itemData(index).toString());
+        if (onPicked)
+            onPicked();
+    });
+    return box;
+}
+
+Stepper::Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
+                 QWidget* parent)
+    : QWidget(parent),
+      m_value(qBound(minimum, value, maximum)),
+      m_min(minimum),
+      m_max(maximum),
+      m_step(step),
+      m_text(std::move(label))
+{
+    auto* h = new QHBoxLayout(this);
+    h->setContentsMargins(0, 0, 0, 0);
+    h->setSpacing(2);
+    m_label = new QLabel(this);
+    m_label->setFont(Theme::font(13));
+    h->addWidget(m_label, 1);
+    m_minus = new QToolButton(this);
+    m_minus->setText(QStringLiteral("−"));
+    m_plus = new QToolButton(this);
+    m_plus->setText(QStringLiteral("+"));
+    for (QToolButton* b : {m_minus, m_plus}) {
+        b->setFont(Theme::font(13, QFont::DemiBold));
+        b->setFixedSize(26, 22);
+        h->addWidget(b);
+    }
+    connect(m_minus, &QToolButton::clicked, this, [this] { stepBy(-1); });
+    connect(m_plus, &QToolButton::clicked, this, [this] { stepBy(1); });
+    refresh();
+}
+
+void Stepper::stepBy(int direction)
+{
+    const int next = qBound(m_min, m_value + direction * m_step, m_max);
+    if (next == m_value)
+        return;
+    m_value = next;
+    refresh();
+    if (onStepped)
+        onStepped(m_value);
+}
+
+void Stepper::refresh()
+{
+    m_label->setText(m_text(m_value));
+    m_minus->setEnabled(m_value > m_min);
+    m_plus->setEnabled(m_value < m_max);
+}
+
+Stepper* boundStepper(const QString& key, int fallback, int minimum, int maximum, int step,
+                      std::function<QString(int)> label)
+{
+    auto* stepper =
+        new Stepper(settingValue(key, fallback).toInt(), minimum, maximum, step, std::move(label));
+    stepper->onStepped = [key](int v) { Prefs::set(key, v); };
+    return stepper;
+}
+
+}  // namespace kx

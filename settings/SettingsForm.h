@@ -1,0 +1,92 @@
+#pragma once
+// The grouped form every settings page is made of: titled sections holding rounded cards of
+// rows, and controls bound to settings keys. A bound control shows the stored value, else the
+// registered default, else the page's fallback, and writes only when the user edits it.
+#include <QFrame>
+#include <QScrollArea>
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+class QBoxLayout;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+class QVBoxLayout;
+
+namespace kx {
+
+// The stored value of `key`, else its registered default, else `fallback`.
+QVariant settingValue(const QString& key, const QVariant& fallback);
+
+// One section: a header text above a card of rows separated by hairlines.
+class FormSection : public QWidget {
+public:
+    explicit FormSection(const QString& header, QWidget* parent = nullptr);
+
+    // A row of a label on the left and `control` on the right; returns the row.
+    QWidget* addRow(const QString& label, QWidget* control);
+    // A row holding only `widget` (a toggle, a note, a button row...).
+    QWidget* addWidget(QWidget* widget);
+    // A caption-sized note in the secondary colour, wrapped.
+    QLabel* addNote(const QString& text);
+    QLabel* header() const { return m_header; }
+
+private:
+    QLabel* m_header;
+    QVBoxLayout* m_rows;
+};
+
+// A vertically scrolling page of sections.
+class SettingsForm : public QScrollArea {
+public:
+    explicit SettingsForm(QWidget* parent = nullptr);
+    FormSection* addSection(const QString& header);
+
+private:
+    QVBoxLayout* m_sections;
+};
+
+// A caption label (11 pt, secondary colour); wrapped when `wrap`.
+QLabel* captionLabel(const QString& text, bool wrap = true);
+
+// A toggle bound to a Bool key.
+QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback);
+// A text field bound to a String key: every edit is stored as typed.
+QLineEdit* boundTextField(const QString& key, const QString& fallback,
+                          const QString& placeholder = QString());
+// A picker of (shown text, stored value) pairs; a stored value that is none of them selects
+// nothing. `onPicked` runs after the user's choice is stored.
+QComboBox* boundPicker(const QString& key, const QString& fallback,
+                       const QList<QPair<QString, QString>>& choices, std::function<void()> onPicked = {});
+
+// An integer stepper: a text built from the value, then − and + buttons.
+class Stepper : public QWidget {
+public:
+    Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
+            QWidget* parent = nullptr);
+    int value() const { return m_value; }
+    QLabel* label() const { return m_label; }
+    QToolButton* minusButton() const { return m_minus; }
+    QToolButton* plusButton() const { return m_plus; }
+    // Called after a user's step with the new value.
+    std::function<void(int)> onStepped;
+
+private:
+    void stepBy(int direction);
+    void refresh();
+
+    int m_value, m_min, m_max, m_step;
+    std::function<QString(int)> m_text;
+    QLabel* m_label;
+    QToolButton* m_minus;
+    QToolButton* m_plus;
+};
+
+// A stepper bound to an Int key.
+Stepper* boundStepper(const QString& key, int fallback, int minimum, int maximum, int step,
+                      std::function<QString(int)> label);
+
+}  // namespace kx

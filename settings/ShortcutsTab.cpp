@@ -1,0 +1,207 @@
+#include "settings/ShortcutsTab.h"
+
+#include "core/Localisation.h"
+#include "platform/HotKeyManager.h"
+#include "settings/HotKeyRecorder.h"
+#include "settings/SettingsForm.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+class SymbolView : public QWidget {
+public:
+    SymbolView(const QString& name, const QColor& color, int width, QWidget* parent)
+        : QWidget(parent), m_name(name), m_color(color)
+    {
+        setFixedSize(width, 18);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        Symbols::paint(p, QRectF(rect()).adjusted(2, 1, -2, -1), m_name,
+                       m_color.isValid() ? m_color : Theme::secondary(palette()));
+    }
+
+private:
+    QString m_name;
+    QColor m_color;
+};
+
+class RowsCard : public QWidget {
+public:
+    explicit RowsCard(QWidget* parent) : QWidget(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+        p.fillPath(path, Theme::primary(palette(), 0.045));
+        p.setPen(QPen(Theme::primary(palette(), 0.07), 0.5));
+        p.drawPath(path);
+    }
+};
+
+class Separator : public QWidget {
+public:
+    explicit Separator(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect().adjusted(46, 0, 0, 0), Theme::primary(palette(), 0.07));
+    }
+};
+
+}  // namespace
+
+ShortcutsTab::ShortcutsTab(QWidget* parent) : ShortcutsTab(HotKeyManager::shared(), parent)
+{
+}
+
+ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(parent), m_manager(manager)
+{
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(24, 8, 24, 20);
+    v->setSpacing(12);
+    QLabel* intro = captionLabel(
+        kx::tr("Click a field and press the new key combination. Backspace clears it, Esc cancels.",
+               "Kattints a mezőre, majd nyomd meg az új billentyűkombinációt. Backspace törli, "
+               "Esc megszakítja.",
+               "Klicke auf ein Feld und drücke die neue Tastenkombination. Backspace löscht sie, "
+               "Esc bricht ab."));
+    intro->setFont(Theme::font(12.5));
+    v->addWidget(intro);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto* holder = new QWidget(scroll);
+    holder->setAutoFillBackground(false);
+    m_rowsLayout = new QVBoxLayout(holder);
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    scroll->setWidget(holder);
+    v->addWidget(scroll, 1);
+
+    auto* bottom = new QHBoxLayout;
+    m_restore = new QPushButton(
+        kx::tr("Restore defaults", "Alapértelmezések visszaállítása", "Standards wiederherstellen"), this);
+    m_restore->setFont(Theme::font(13));
+    bottom->addWidget(m_restore);
+    bottom->addStretch(1);
+    bottom->addWidget(
+        captionLabel(kx::tr("Tip: the defaults avoid the desktop's Print Screen shortcuts.",
+                            "Tipp: az alapértelmezések nem ütköznek az asztali környezet Print Screen "
+                            "kombinációival.",
+                            "Tipp: Die Standards vermeiden die Druck-Tastenkürzel der Arbeitsumgebung."),
+                     false));
+    v->addLayout(bottom);
+    connect(m_restore, &QPushButton::clicked, this, [this] {
+        m_manager.resetAll();
+        buildRows();
+    });
+    buildRows();
+}
+
+ShortcutsTab::~ShortcutsTab()
+{
+    recordingChanged(false);
+}
+
+void ShortcutsTab::buildRows()
+{
+    // The old rows may be inside their own key handler: let them go on the next turn.
+    if (m_rows) {
+        m_rows->hide();
+        m_rows->deleteLater();
+    }
+    ++m_tick;
+    m_rows = new RowsCard(m_rowsLayout->parentWidget());
+    auto* v = new QVBoxLayout(m_rows);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    bool first = true;
+    for (HotKeyAction action : allCases<HotKeyAction>()) {
+        if (!first)
+            v->addWidget(new Separator(m_rows));
+        first = false;
+        auto* row = new QWidget(m_rows);
+        row->setObjectName(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+        row->setFixedHeight(42);
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(12, 0, 12, 0);
+        h->setSpacing(10);
+        h->addWidget(new SymbolView(symbol(action), QColor(), 22, row));
+        auto* title = new QLabel(kx::title(action), row);
+        title->setFont(Theme::font(13));
+        h->addWidget(title);
+        h->addStretch(1);
+        if (m_manager.failed().contains(action)) {
+            auto* warn = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"),
+                                        Theme::systemOrange(), 20, row);
+            warn->setObjectName(QStringLiteral("warning"));
+            warn->setToolTip(
+                kx::tr("This shortcut is taken by another app or the system.",
+                       "Ezt a kombinációt másik app vagy a rendszer már használja.",
+                       "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."));
+            h->addWidget(warn);
+        }
+        auto* recorder = new HotKeyRecorder(m_manager.combo(action), row);
+        recorder->setObjectName(QStringLiteral("recorder"));
+        recorder->onChange = [this, action](const std::optional<KeyCombo>& c) { changed(action, c); };
+        connect(recorder, &HotKeyRecorder::recordingChanged, this, &ShortcutsTab::recordingChanged);
+        h->addWidget(recorder);
+        v->addWidget(row);
+    }
+    m_rowsLayout->insertWidget(0, m_rows);
+}
+
+void ShortcutsTab::changed(HotKeyAction action, const std::optional<KeyCombo>& combo)
+{
+    recordingChanged(false);
+    m_manager.setCombo(combo, action);
+    buildRows();
+}
+
+void ShortcutsTab::recordingChanged(bool recording)
+{
+    // While a field records, Kaptorix's own grabs are let go so their keys reach the field.
+    if (recording == m_grabsReleased)
+        return;
+    m_grabsReleased = recording;
+    m_manager.setGrabsSuspended(recording);
+}
+
+HotKeyRecorder* ShortcutsTab::recorder(HotKeyAction action) const
+{
+    QWidget* row = m_rows->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+    return row ? row->findChild<HotKeyRecorder*>(QStringLiteral("recorder")) : nullptr;
+}
+
+QWidget* ShortcutsTab::warning(HotKeyAction action) const
+{
+    QWidget* row = m_rows->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+    return row ? row->findChild<QWidget*>(QStringLiteral("warning")) : nullptr;
+}
+
+}  // namespace kx

@@ -1,0 +1,286 @@
+#include "settings/UploadTab.h"
+
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "settings/SecretField.h"
+#include "settings/SettingsForm.h"
+#include "settings/UploadService.h"
+#include "ui/Theme.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+const QString kPasswordAccount = QStringLiteral("remote.password");
+
+std::function<QString(QWidget*)>& fileChooser()
+{
+    static std::function<QString(QWidget*)> chooser;
+    return chooser;
+}
+
+QString protocolNow()
+{
+    const QString p = settingValue(QStringLiteral("remote.protocol"), QStringLiteral("webdav")).toString();
+    return p == QLatin1String("ftp") || p == QLatin1String("sftp") ? p : QStringLiteral("webdav");
+}
+
+// A label + control row whose label text can change later.
+QWidget* labelledRow(FormSection* section, QLabel** label, const QString& text, QWidget* control)
+{
+    QWidget* row = section->addRow(text, control);
+    *label = row->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    return row;
+}
+
+}  // namespace
+
+void UploadTab::setFileChooser(std::function<QString(QWidget*)> chooser)
+{
+    fileChooser() = std::move(chooser);
+}
+
+UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService::shared())
+{
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    auto* form = new SettingsForm(this);
+    v->addWidget(form);
+
+    FormSection* server = form->addSection(kx::tr("Server", "Szerver", "Server"));
+    server->addRow(kx::tr("Protocol", "Protokoll", "Protokoll"),
+                   boundPicker(QStringLiteral("remote.protocol"), QStringLiteral("webdav"),
+                               {{QStringLiteral("WebDAV"), QStringLiteral("webdav")},
+                                {QStringLiteral("FTP"), QStringLiteral("ftp")},
+                                {QStringLiteral("SFTP"), QStringLiteral("sftp")}},
+                               [this] { layoutForProtocol(); }));
+    m_host = boundTextField(QStringLiteral("remote.host"), QString());
+    labelledRow(server, &m_hostLabel, QString(), m_host);
+    m_port = boundTextField(QStringLiteral("remote.port"), QString());
+    m_port->setMinimumWidth(120);
+    m_portRow = server->addRow(
+        kx::tr("Port (empty = default)", "Port (üres = alapértelmezett)", "Port (leer = Standard)"), m_port);
+    server->addRow(kx::tr("User", "Felhasználó", "Benutzer"),
+                   boundTextField(QStringLiteral("remote.user"), QString()));
+    m_password = new SecretField;
+    labelledRow(server, &m_passwordLabel, QString(), m_password);
+    m_password->setAccount(kPasswordAccount);
+
+    auto* keyBox = new QWidget;
+    auto* kh = new QHBoxLayout(keyBox);
+    kh->setContentsMargins(0, 0, 0, 0);
+    m_key = boundTextField(QStringLiteral("remote.keyPath"), QString(), QStringLiteral("~/.ssh/id_ed25519"));
+    m_key->setMinimumWidth(200);
+    connect(m_key, &QLineEdit::textEdited, this, &UploadTab::layoutForProtocol);
+    kh->addWidget(m_key);
+    auto* choose = new QPushButton(kx::tr("Choose…", "Választ…", "Auswählen…"));
+    choose->setFont(Theme::font(13));
+    connect(choose, &QPushButton::clicked, this, &UploadTab::chooseKey);
+    kh->addWidget(choose);
+    m_keyRow = server->addRow(
+        kx::tr("SSH key file (optional)", "SSH kulcsfájl (opcionális)", "SSH-Schlüsseldatei (optional)"),
+        keyBox);
+
+    FormSection* where =
+        form->addSection(kx::tr("Where the files go", "Hova kerüljenek a fájlok", "Wohin die Dateien gehen"));
+    where->addRow(kx::tr("Folder on the server", "Mappa a szerveren", "Ordner auf dem Server"),
+                  boundTextField(QStringLiteral("remote.folder"), QString(), QStringLiteral("shots")));
+    where->addRow(kx::tr("Public URL of that folder (for the link)", "A mappa nyilvános URL-je (a linkhez)",
+                         "Öffentliche URL des Ordners (für den Link)"),
+                  boundTextField(QStringLiteral("remote.publicURL"), QString(),
+                                 QStringLiteral("https://img.example.net/shots")));
+    where->addRow(kx::tr("After upload, copy", "Feltöltés után a vágólapra", "Nach dem Hochladen kopieren"),
+                  boundPicker(QStringLiteral("upload.copyFormat"), QStringLiteral("link"),
+                              {{kx::tr("Link", "Link", "Link"), QStringLiteral("link")},
+                               {QStringLiteral("Markdown"), QStringLiteral("markdown")},
+                               {QStringLiteral("HTML <img>"), QStringLiteral("html")}}));
+    auto* testBox = new QWidget;
+    auto* th = new QHBoxLayout(testBox);
+    th->setContentsMargins(0, 0, 0, 0);
+    m_test = new QPushButton(kx::tr("Test connection", "Kapcsolat tesztelése", "Verbindung testen"));
+    m_test->setFont(Theme::font(13));
+    m_test->setEnabled(m_service != nullptr);
+    connect(m_test, &QPushButton::clicked, this, &UploadTab::testConnection);
+    th->addWidget(m_test);
+    m_testResult = captionLabel(QString());
+    m_testResult->setObjectName(QStringLiteral("testResult"));
+    m_testResult->setMaximumHeight(m_testResult->fontMetrics().lineSpacing() * 2 + 2);
+    th->addWidget(m_testResult, 1);
+    where->addWidget(testBox);
+
+    FormSection* queue = form->addSection(kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange"));
+    m_queueBox = new QWidget;
+    m_queueLayout = new QVBoxLayout(m_queueBox);
+    m_queueLayout->setContentsMargins(0, 0, 0, 0);
+    m_queueLayout->setSpacing(8);
+    queue->addWidget(m_queueBox);
+    if (m_service) {
+        connect(m_service, &UploadService::queueChanged, this, &UploadTab::rebuildQueue);
+        connect(m_service, &UploadService::retryingChanged, this, [this](bool running) {
+            if (m_retry)
+                m_retry->setEnabled(!running);
+        });
+    }
+    rebuildQueue();
+
+    FormSection* notes = form->addSection(kx::tr("Notes", "Megjegyzések", "Hinweise"));
+    notes->addNote(
+        kx::tr("WebDAV over https and SFTP are encrypted. Plain http and FTP send the password unencrypted – "
+               "avoid them on untrusted networks.",
+               "A https-es WebDAV és az SFTP titkosított. A sima http és az FTP a jelszót titkosítatlanul "
+               "küldi – nem megbízhatatlan hálózaton használd.",
+               "WebDAV über https und SFTP sind verschlüsselt. Einfaches http und FTP senden das Passwort "
+               "unverschlüsselt – meide sie in nicht vertrauenswürdigen Netzen."));
+    notes->addNote(kx::tr(
+        "SFTP accepts a new server the first time (it is added to ~/.ssh/known_hosts) and refuses it if "
+        "the key later changes.",
+        "Az SFTP az első kapcsolódáskor elfogadja az új szervert (bekerül a ~/.ssh/known_hosts fájlba), "
+        "később a kulcs változását elutasítja.",
+        "SFTP akzeptiert einen neuen Server beim ersten Mal (er wird in ~/.ssh/known_hosts eingetragen) "
+        "und lehnt ihn ab, wenn sich der Schlüssel später ändert."));
+    notes->addNote(
+        kx::tr("WebDAV does not create the folder – make it on the server first. FTP and SFTP create missing "
+               "folders.",
+               "A WebDAV nem hoz létre mappát – előbb hozd létre a szerveren. Az FTP és az SFTP létrehozza a "
+               "hiányzó mappákat.",
+               "WebDAV legt den Ordner nicht an – erstelle ihn zuerst auf dem Server. FTP und SFTP legen "
+               "fehlende Ordner an."));
+    notes->addNote(kx::tr("The public URL is only used to build the link that gets copied.",
+                          "A nyilvános URL csak a vágólapra kerülő link összeállításához kell.",
+                          "Die öffentliche URL dient nur dazu, den kopierten Link zu bilden."));
+    layoutForProtocol();
+}
+
+void UploadTab::layoutForProtocol()
+{
+    const QString proto = protocolNow();
+    const bool webdav = proto == QLatin1String("webdav");
+    const bool sftp = proto == QLatin1String("sftp");
+    m_hostLabel->setText(webdav ? kx::tr("WebDAV address", "WebDAV cím", "WebDAV-Adresse")
+                                : kx::tr("Host", "Gépnév", "Host"));
+    m_host->setPlaceholderText(webdav ? QStringLiteral("https://cloud.example.com/remote.php/dav/files/me")
+                                      : QStringLiteral("files.example.com"));
+    m_portRow->setVisible(!webdav);
+    m_port->setPlaceholderText(sftp ? QStringLiteral("22") : QStringLiteral("21"));
+    m_keyRow->setVisible(sftp);
+    const bool passphrase =
+        sftp && !settingValue(QStringLiteral("remote.keyPath"), QString()).toString().isEmpty();
+    m_passwordLabel->setText(
+        passphrase
+            ? kx::tr("Key passphrase (optional, keyring)", "Kulcs jelszava (opcionális, kulcstartóban)",
+                     "Schlüssel-Passphrase (optional, Schlüsselbund)")
+            : kx::tr("Password (stored in the keyring)", "Jelszó (kulcstartóban tárolva)",
+                     "Passwort (im Schlüsselbund gespeichert)"));
+}
+
+void UploadTab::chooseKey()
+{
+    const QString chosen = fileChooser()
+                               ? fileChooser()(this)
+                               : QFileDialog::getOpenFileName(this, QString(), QString(), QString(), nullptr,
+                                                              QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty())
+        return;
+    const QString absolute = QFileInfo(chosen).absoluteFilePath();
+    Prefs::set(QStringLiteral("remote.keyPath"), absolute);
+    m_key->setText(absolute);
+    layoutForProtocol();
+}
+
+void UploadTab::testConnection()
+{
+    if (!m_service)
+        return;
+    m_testResult->setText(QStringLiteral("…"));
+    const quint64 generation = ++m_testGeneration;
+    // The test reads the keyring itself: a password still waiting to be written goes first.
+    m_password->flush().then(this, [this, generation](bool) {
+        if (generation != m_testGeneration || !m_service)
+            return;
+        m_service->testConnection().then(this, [this, generation](const QString& answer) {
+            // An older test that ends last never replaces the newer answer.
+            if (generation == m_testGeneration)
+                m_testResult->setText(answer);
+        });
+    });
+}
+
+void UploadTab::retryAll()
+{
+    if (!m_service || m_service->retrying())
+        return;
+    m_retry->setEnabled(false);
+    m_service->retryAll().then(this, [this](const UploadService::RetrySummary& summary) {
+        m_retryText = retrySummaryText(summary);
+        if (m_retryResult)
+            m_retryResult->setText(m_retryText);
+        if (m_retry)
+            m_retry->setEnabled(!m_service->retrying());
+    });
+}
+
+void UploadTab::rebuildQueue()
+{
+    while (QLayoutItem* item = m_queueLayout->takeAt(0)) {
+        if (QWidget* w = item->widget())
+            w->deleteLater();
+        delete item;
+    }
+    m_retry = nullptr;
+    m_retryResult = nullptr;
+    const QList<UploadService::Item> items = m_service ? m_service->items() : QList<UploadService::Item>();
+    if (items.isEmpty()) {
+        m_queueLayout->addWidget(
+            captionLabel(kx::tr("Nothing is waiting. Failed uploads are kept here and retried.",
+                                "Nincs várakozó feltöltés. A sikertelen feltöltések itt maradnak, és "
+                                "újra megpróbálhatók.",
+                                "Nichts wartet. Fehlgeschlagene Uploads bleiben hier und werden "
+                                "erneut versucht.")));
+        return;
+    }
+    for (const UploadService::Item& item : items) {
+        auto* row = new QWidget;
+        auto* h = new QHBoxLayout(row);
+        h->setContentsMargins(0, 0, 0, 0);
+        h->setSpacing(8);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(2);
+        auto* name = new QLabel(item.fileName);
+        name->setFont(Theme::font(12.5, QFont::Medium));
+        texts->addWidget(name);
+        texts->addWidget(
+            captionLabel(QStringLiteral("%1× · %2").arg(item.attempts).arg(item.lastError), false));
+        h->addLayout(texts, 1);
+        auto* del = new QPushButton(kx::tr("Delete", "Törlés", "Löschen"));
+        del->setFont(Theme::font(13));
+        const QUuid id = item.id;
+        connect(del, &QPushButton::clicked, this, [this, id] {
+            if (m_service)
+                m_service->remove(id);
+        });
+        h->addWidget(del);
+        m_queueLayout->addWidget(row);
+    }
+    auto* retryRow = new QWidget;
+    auto* rh = new QHBoxLayout(retryRow);
+    rh->setContentsMargins(0, 0, 0, 0);
+    m_retry = new QPushButton(kx::tr("Retry all", "Mind újrapróbálása", "Alle erneut versuchen"));
+    m_retry->setFont(Theme::font(13));
+    m_retry->setEnabled(!m_service->retrying());
+    connect(m_retry, &QPushButton::clicked, this, &UploadTab::retryAll);
+    rh->addWidget(m_retry);
+    m_retryResult = captionLabel(m_retryText, false);
+    rh->addWidget(m_retryResult, 1);
+    m_queueLayout->addWidget(retryRow);
+}
+
+}  // namespace kx
