@@ -183,6 +183,15 @@ void CanvasView::commitText()
 
 // --- menu actions -------------------------------------------------------------------------
 
+bool CanvasView::textWouldRecord() const
+{
+    if (!m_textField)
+        return false;
+    const QString text = m_textField->text();
+    const auto existing = m_editingIsNew || m_editingID.isNull() ? std::nullopt : annotation(m_editingID);
+    return existing ? text != existing->text : !text.isEmpty();
+}
+
 void CanvasView::undo()
 {
     commitText();
@@ -205,7 +214,8 @@ bool CanvasView::isEnabled(Action action) const
         case Action::undo:
             return !m_doc->undoStack().isEmpty();
         case Action::redo:
-            return !m_doc->redoStack().isEmpty();
+            // Ending a changed text records it, which leaves nothing to redo.
+            return !m_doc->redoStack().isEmpty() && !textWouldRecord();
         case Action::deleteSelection:
         case Action::bringToFront:
         case Action::sendToBack:

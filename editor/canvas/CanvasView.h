@@ -82,6 +82,8 @@ public:
     // Ends typing: stores, removes or drops the text as it stands.
     void commitText();
     bool isTyping() const { return m_textField != nullptr; }
+    // Whether ending the open text field would record an undo step.
+    bool textWouldRecord() const;
     CanvasTextField* textField() const { return m_textField; }
     // The typed text's frame in image pixels while typing.
     QRectF textFrame() const { return m_textFrame; }

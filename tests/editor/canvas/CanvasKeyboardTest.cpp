@@ -232,6 +232,22 @@ TEST_F(CanvasKeyboard, RedoEndsTypingBeforeItRestores)
     EXPECT_EQ(d().annotations().first().text, QStringLiteral("two"));
 }
 
+TEST_F(CanvasKeyboard, RedoIsOffWhileAChangedTextIsOpen)
+{
+    use(ToolKind::text);
+    mouse.click(QPointF(20, 20));
+    type(QStringLiteral("one"));
+    key(canvas->textField(), Qt::Key_Escape);
+    drawRect(QPointF(200, 200), QPointF(260, 260));
+    d().undo();
+    use(ToolKind::select);
+    mouse.doubleClick(QPointF(25, 25));
+    ASSERT_TRUE(canvas->isTyping());
+    EXPECT_TRUE(canvas->isEnabled(CanvasView::Action::redo));  // unchanged: redo still restores
+    type(QStringLiteral("!"));
+    EXPECT_FALSE(canvas->isEnabled(CanvasView::Action::redo));
+}
+
 TEST_F(CanvasKeyboard, TypingEndsWhenTheToolChangesOrTheCanvasIsClicked)
 {
     use(ToolKind::text);
