@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -317,16 +318,26 @@ TEST_F(CanvasKeyboard, WindowCommandsGoThroughTheHostAndStopWhenItIsGone)
 }
 
 namespace {
-// Answers the next "Save as" dialog with `path`, from inside its own event loop.
+// Answers the next "Save as" dialog with `path`, from inside its own event loop; gives up
+// (closing a dialog still open) after a deadline so a stuck dialog fails the test, not CI.
 void answerSaveDialogWith(const QString& path)
 {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
+    auto* deadline = new QElapsedTimer;
+    deadline->start();
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, path] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        const bool late = deadline->hasExpired(30'000);
+        if (dialog && !late) {
             dialog->selectFile(path);
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        } else if (dialog) {
+            dialog->reject();
+        }
+        if (dialog || late) {
+            poll->stop();
+            poll->deleteLater();
+            delete deadline;
         }
     });
     poll->start(10);
@@ -343,8 +354,9 @@ TEST_F(CanvasKeyboard, SaveAsReportsAFailedWriteAndStaysQuietOnSuccess)
     EXPECT_TRUE(host->saveFailures.isEmpty());
     EXPECT_EQ(host->commits, 1);
 
-    // A folder that exists but takes no new files.
-    answerSaveDialogWith("/proc/kaptorix-shot.png");
+    // A folder that cannot be written even as root, and has nothing for the dialog to list.
+    ASSERT_TRUE(QFile::link(dir.filePath("missing-folder"), dir.filePath("gone")));
+    answerSaveDialogWith(dir.filePath("gone/shot.png"));
     canvas->perform(A::saveAs);
     ASSERT_EQ(host->saveFailures.size(), 1);
     EXPECT_EQ(host->saveFailures.first(), "Save failed");
