@@ -26,13 +26,13 @@ QString EditorDocument::title(AddEdge edge)
 {
     switch (edge) {
         case AddEdge::right:
-            return kx::tr("Add to the right", "Hozzáadás jobbra", "Rechts anfügen");
+            return kx::tr("Add to the right", "Hozzáadás jobbra", "Rechts hinzufügen");
         case AddEdge::below:
-            return kx::tr("Add below", "Hozzáadás alulra", "Unten anfügen");
+            return kx::tr("Add below", "Hozzáadás alulra", "Darunter hinzufügen");
         case AddEdge::left:
-            return kx::tr("Add to the left", "Hozzáadás balra", "Links anfügen");
+            return kx::tr("Add to the left", "Hozzáadás balra", "Links hinzufügen");
         case AddEdge::above:
-            return kx::tr("Add above", "Hozzáadás felülre", "Oben anfügen");
+            return kx::tr("Add above", "Hozzáadás fölé", "Darüber hinzufügen");
     }
     return QString();
 }
