@@ -1,0 +1,63 @@
+#pragma once
+// The editor's AI side panel, 340 px wide: preset picker, own question, Analyze and Copy,
+// the missing-key and error notices, and the formatted answer. Its state lives in the
+// window's AIAnalysisModel, so hiding the panel keeps the preset, question and answer.
+
+#include "analysis/ai/AIAnalysisModel.h"
+
+#include <QImage>
+#include <QUuid>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QTextBrowser;
+
+namespace kx {
+
+class ChromeButton;
+
+class AIPanel : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 340;
+
+    // `image` renders the picture to send (annotations, no backdrop) when Analyze is pressed;
+    // `historyID` is the capture's history entry, null when it has none; `close` hides the panel.
+    AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()> image, const QUuid& historyID,
+            std::function<void()> close, QWidget* parent = nullptr);
+
+    const std::shared_ptr<AIAnalysisModel>& model() const { return m_model; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void sync();
+    void refreshKey();
+
+    std::shared_ptr<AIAnalysisModel> m_model;
+    std::function<QImage()> m_image;
+    QUuid m_historyID;
+    bool m_hasKey = true;
+    int m_keyQuery = 0;
+
+    QLabel* m_modelName;
+    QComboBox* m_picker;
+    QWidget* m_customCard;
+    QPlainTextEdit* m_custom;
+    ChromeButton* m_analyze;
+    ChromeButton* m_copy;
+    QWidget* m_keyNotice;
+    QWidget* m_errorNotice;
+    QLabel* m_errorText;
+    QWidget* m_hint;
+    QTextBrowser* m_answer;
+};
+
+}  // namespace kx
