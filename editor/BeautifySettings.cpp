@@ -114,7 +114,12 @@ FrameLayout frameLayout(const QSize& imageSize, const BeautifySettings& raw, dou
             break;
     }
     // Extreme paddings are cut so that the output stays a bitmap that can be made.
-    const double room = std::max(0.0, (kMaxCanvasSide - std::max(w + 2 * f.side, h + f.top + f.bottom)) / 2);
+    const double fw = w + 2 * f.side, fh = h + f.top + f.bottom;
+    const double sideRoom = (kMaxCanvasSide - std::max(fw, fh)) / 2;
+    // Largest p with (fw + 2p)(fh + 2p) within the pixel budget.
+    const double pixelRoom =
+        (std::sqrt((fw - fh) * (fw - fh) + 4 * double(kMaxCanvasPixels)) - (fw + fh)) / 4;
+    const double room = std::max(0.0, std::min(sideRoom, pixelRoom));
     f.pad = int(std::min(double(f.pad), std::floor(room)));
     f.canvas = QSize(int(w + 2 * f.side + 2 * f.pad), int(h + f.top + f.bottom + 2 * f.pad));
     f.frame = QRectF(f.pad, f.pad, w + 2 * f.side, h + f.top + f.bottom);

@@ -61,8 +61,9 @@ struct FrameLayout {
     QPointF origin() const { return image.topLeft(); }
 };
 
-// Largest side and pixel count of a framed image.
-inline constexpr int kMaxCanvasSide = 32000;
+// Largest side and pixel count of a framed image. The side is what the raster painter's
+// 24.8 fixed-point coordinates reach; the pixel count keeps the bitmap affordable.
+inline constexpr int kMaxCanvasSide = (1 << 23) - 1;
 inline constexpr qint64 kMaxCanvasPixels = 300'000'000;
 
 // The layout for an image of `imageSize` pixels at `scale` pixels per point. Out-of-range

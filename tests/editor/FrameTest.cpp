@@ -177,4 +177,18 @@ TEST(EdgeShapeTest, degenerateSizesNeverStallOrDivide)
     }
 }
 
+TEST(BeautifyTest, tallImagesKeepTheirPadding)
+{
+    // Far past 32767 px (the old 16-bit painter limit): backdrop and image are still drawn there.
+    QImage tall(40, 100'000, QImage::Format_ARGB32_Premultiplied);
+    tall.fill(Qt::red);
+    const QImage out = Exporter::beautify(tall, settings(Edge::none), 1);
+    ASSERT_EQ(out.size(), QSize(168, 100'128));
+    EXPECT_EQ(out.pixelColor(64 + 20, 64 + 99'990), QColor(Qt::red));
+    const QColor backdrop = out.pixelColor(20, out.height() - 20);
+    EXPECT_EQ(backdrop.alpha(), 255);
+    EXPECT_NE(backdrop, QColor(Qt::red));
+    EXPECT_NE(out.pixelColor(64 + 20, out.height() - 20), QColor(Qt::red));  // below the image
+}
+
 }  // namespace
