@@ -43,7 +43,8 @@ RedactionNotice applyRedaction(EditorDocument& doc, const SensitiveData::Result&
         return failedNotice();
     if (found.matches.isEmpty()) {
         return {
-            kx::tr(QStringLiteral("Nothing sensitive found"), QStringLiteral("Nem találtam érzékeny adatot")),
+            kx::tr(QStringLiteral("Nothing sensitive found"), QStringLiteral("Nem találtam érzékeny adatot"),
+                   QStringLiteral("Nichts Sensibles gefunden")),
             QString(), QStringLiteral("eye.slash"), 3};  // symbol
     }
     doc.pushUndo();
@@ -61,7 +62,8 @@ RedactionNotice applyRedaction(EditorDocument& doc, const SensitiveData::Result&
     doc.addUnselected(added);
     return {pixelatedTitle(found.matches.size()),
             kx::tr(QStringLiteral("Review the result before sharing."),
-                   QStringLiteral("Megosztás előtt ellenőrizd az eredményt.")),
+                   QStringLiteral("Megosztás előtt ellenőrizd az eredményt."),
+                   QStringLiteral("Prüfe das Ergebnis vor dem Teilen.")),
             QStringLiteral("eye.slash"), 3};  // symbol
 }
 
