@@ -23,7 +23,14 @@ QRectF dragRect(QPointF a, QPointF c, QSizeF bounds, double scale, bool square)
         c.setX(a.x() + (c.x() - a.x() >= 0 ? side : -side));
         c.setY(a.y() + (c.y() - a.y() >= 0 ? side : -side));
     }
+    // An X pointer stops on the last pixel of a display, never past it: a corner there means
+    // the edge, or the last column and row could never be selected.
+    const double last = 1 / (std::isfinite(scale) && scale > 0 ? scale : 1.0);
     auto fit = [&](QPointF p) {
+        if (p.x() >= bounds.width() - last)
+            p.setX(bounds.width());
+        if (p.y() >= bounds.height() - last)
+            p.setY(bounds.height());
         return QPointF(snapToPixel(std::clamp(p.x(), 0.0, bounds.width()), scale),
                        snapToPixel(std::clamp(p.y(), 0.0, bounds.height()), scale));
     };

@@ -20,7 +20,8 @@ double snapToPixel(double v, double scale);
 
 // The selection of a drag from `anchor` to `current` in a view of `bounds`: made square
 // first when `square` (the longer side wins, each axis keeping its direction), then both
-// corners clamped to the bounds and put on the pixel grid, then normalised.
+// corners clamped to the bounds and put on the pixel grid, then normalised. A corner on the
+// last pixel column or row reaches the edge.
 QRectF dragRect(QPointF anchor, QPointF current, QSizeF bounds, double scale, bool square);
 
 // The frozen-image pixel under a view point, clamped to the image.

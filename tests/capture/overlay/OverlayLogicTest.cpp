@@ -56,6 +56,16 @@ TEST(DragGeometry, SnapsToThePixelGridAndLabelsInPixels)
     EXPECT_EQ(dragRect({-20, 590}, {900, 700}, {800, 600}, 1, false), QRectF(0, 590, 800, 10));
 }
 
+TEST(DragGeometry, ADragEndingOnTheLastPixelReachesTheEdge)
+{
+    EXPECT_EQ(dragRect({0, 0}, {1919, 1079}, {1920, 1080}, 1, false), QRectF(0, 0, 1920, 1080));
+    EXPECT_EQ(dragRect({1919, 1079}, {1000, 500}, {1920, 1080}, 1, false), QRectF(1000, 500, 920, 580));
+    EXPECT_EQ(dragRect({0, 0}, {959.5, 539.5}, {960, 540}, 2, false), QRectF(0, 0, 960, 540));
+    // One pixel short of the edge keeps its size.
+    EXPECT_EQ(dragRect({0, 0}, {1918, 1078}, {1920, 1080}, 1, false), QRectF(0, 0, 1918, 1078));
+    EXPECT_EQ(dragRect({0, 0}, {959, 539}, {960, 540}, 2, false), QRectF(0, 0, 959, 539));
+}
+
 TEST(DragGeometry, ShiftMakesASquareThatTheEdgesCut)
 {
     EXPECT_EQ(dragRect({10, 10}, {40, 20}, {800, 600}, 1, true), QRectF(10, 10, 30, 30));
