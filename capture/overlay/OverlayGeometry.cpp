@@ -119,11 +119,30 @@ QString selectionSizeText(const QRectF& selection, double scale)
     return pixelSize(selection, scale) + QStringLiteral(" px");
 }
 
+namespace {
+
+// Text of another program in its own direction isolate, so a right-to-left override in it
+// cannot reorder the rest of the label. Isolate marks of its own are dropped: a stray
+// closing one would end ours early.
+QString isolated(const QString& foreign)
+{
+    QString out;
+    out.reserve(foreign.size() + 2);
+    out += QChar(0x2068);
+    for (QChar c : foreign) {
+        if (c.unicode() < 0x2066 || c.unicode() > 0x2069)
+            out += c;
+    }
+    return out + QChar(0x2069);
+}
+
+}  // namespace
+
 QString windowLabelText(const WindowInfo& window, const QRectF& rect, double scale)
 {
-    QString text = window.owner;
+    QString text = isolated(window.owner);
     if (!window.title.isEmpty())
-        text += QStringLiteral(" — ") + window.title;
+        text += QStringLiteral(" — ") + isolated(window.title);
     return text + QStringLiteral("  ·  ") + pixelSize(rect, scale);
 }
 

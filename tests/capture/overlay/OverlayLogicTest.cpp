@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <QImage>
+#include <QTextLayout>
 #include <random>
 
 using namespace kx;
@@ -64,6 +65,26 @@ TEST(DragGeometry, ADragEndingOnTheLastPixelReachesTheEdge)
     // One pixel short of the edge keeps its size.
     EXPECT_EQ(dragRect({0, 0}, {1918, 1078}, {1920, 1080}, 1, false), QRectF(0, 0, 1918, 1078));
     EXPECT_EQ(dragRect({0, 0}, {959, 539}, {960, 540}, 2, false), QRectF(0, 0, 959, 539));
+}
+
+TEST(WindowLabel, AForeignTitleCannotReorderTheSize)
+{
+    // Logical order "522 × 203" must also be the visual order, whatever the title holds.
+    for (const QString& title : {QStringLiteral("report\u202Egpj.exe"), QStringLiteral("x\u2069\u202Eevil"),
+                                 QStringLiteral("\u05E9\u05DC\u05D5\u05DD")}) {
+        WindowInfo w;
+        w.owner = QStringLiteral("mail\u202E");
+        w.title = title;
+        const QString text = windowLabelText(w, QRectF(0, 0, 522, 203), 1);
+        QTextLayout layout(text, QFont());
+        layout.beginLayout();
+        const QTextLine line = layout.createLine();
+        layout.endLayout();
+        const int at = text.lastIndexOf(QStringLiteral("522"));
+        ASSERT_GE(at, 0);
+        EXPECT_LT(line.cursorToX(at), line.cursorToX(text.lastIndexOf(QStringLiteral("203"))))
+            << text.toStdString();
+    }
 }
 
 TEST(DragGeometry, ShiftMakesASquareThatTheEdgesCut)
