@@ -1,0 +1,24 @@
+#pragma once
+// The developer options of the command line, decided from the arguments alone.
+#include <QString>
+#include <QStringList>
+
+namespace kx {
+
+enum class LaunchMode { app, selfTest, renderDemo, snapshotUi, stressSettings, frameTest };
+
+struct Launch {
+    LaunchMode mode = LaunchMode::app;
+    QString value;  // the path or folder of renderDemo, snapshotUi and frameTest
+    bool operator==(const Launch&) const = default;
+};
+
+// `args` without the program name. Options are tested in a fixed order and the first match
+// wins; an option needing a value takes the argument after its first occurrence, and is
+// ignored when that occurrence is the last argument.
+Launch dispatch(const QStringList& args);
+
+// The arguments that are not developer options (files to open), in order.
+QStringList fileArguments(const QStringList& args);
+
+}  // namespace kx

@@ -1,0 +1,69 @@
+#pragma once
+// The tray icon's menu, rebuilt each time it opens from the current shortcuts, recent
+// colours, open pins and stored language. Every item carries its command in its data.
+#include "platform/HotKeys.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+class QAction;
+class QMenu;
+
+namespace kx {
+
+enum class MenuCommand {
+    capture,       // value: HotKeyAction raw value
+    timedCapture,  // value: [raw value, seconds]
+    history,
+    copyColor,  // value: the stored colour text
+    pinsClickable,
+    pinsClose,
+    openImage,
+    openClipboard,
+    language,  // value: "en", "hu" or "de"
+    checkForUpdates,
+    help,
+    helpShortcuts,
+    settings,
+    about,
+    hide,
+    quit,
+};
+
+struct StatusMenuState {
+    QHash<HotKeyAction, std::optional<KeyCombo>> combos;
+    QStringList recentColors;
+    int pins = 0;
+    QString language = QStringLiteral("en");  // the stored setting ("auto" checks nothing)
+    QString uiLanguage = QStringLiteral("en");
+    bool header = true;             // the tray can show a widget row
+    QSet<MenuCommand> unavailable;  // items whose window is not part of this build
+
+    // The state of the running program.
+    static StatusMenuState current();
+};
+
+class StatusMenu {
+public:
+    // The six timed rows: (action, seconds).
+    static const QList<QPair<HotKeyAction, int>>& timedRows();
+
+    // Empties `menu` and fills it from `state`.
+    static void fill(QMenu* menu, const StatusMenuState& state);
+
+    // The item's menu shortcut: only a combination whose key label is one character.
+    static std::optional<QKeySequence> menuShortcut(const std::optional<KeyCombo>& combo);
+    static QString timedTitle(HotKeyAction action, int seconds, const QString& lang);
+    static QString pinsTitle(int count, const QString& lang);
+
+    // The command and value an item carries.
+    static std::optional<MenuCommand> command(const QAction* action);
+    static QVariant value(const QAction* action);
+    static void setCommand(QAction* action, MenuCommand command, const QVariant& value = {});
+};
+
+}  // namespace kx

@@ -1,0 +1,303 @@
+#include "app/TrayApp.h"
+
+#include "app/AboutDialog.h"
+#include "app/OpenImage.h"
+#include "capture/coordinator/CaptureCoordinator.h"
+#include "capture/coordinator/Notices.h"
+#include "capture/history/HistoryStore.h"
+#include "core/ColorUtils.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "platform/HotKeyManager.h"
+#include "platform/Permissions.h"
+#include "ui/Brand.h"
+#include "ui/Symbols.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+namespace kx {
+
+TrayApp::Windows TrayApp::Windows::real()
+{
+    return {};
+}
+
+TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())
+{
+    connect(&statusMenu_, &QMenu::aboutToShow, this, [this] { StatusMenu::fill(&statusMenu_, menuState()); });
+    connect(&statusMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        if (const auto cmd = StatusMenu::command(a))
+            perform(*cmd, StatusMenu::value(a));
+    });
+}
+
+TrayApp::~TrayApp() = default;
+
+StatusMenuState TrayApp::menuState() const
+{
+    StatusMenuState s = StatusMenuState::current();
+    s.pins = windows_.pinCount ? windows_.pinCount() : 0;
+    const auto& env = CaptureCoordinator::shared().environment();
+    const std::pair<MenuCommand, bool> present[]{{MenuCommand::history, bool(env.showHistory)},
+                                                 {MenuCommand::settings, bool(windows_.settings)},
+                                                 {MenuCommand::help, bool(windows_.help)},
+                                                 {MenuCommand::pinsClickable, bool(windows_.pinsClickable)},
+                                                 {MenuCommand::pinsClose, bool(windows_.pinsClose)}};
+    for (const auto& [cmd, there] : present)
+        if (!there)
+            s.unavailable.insert(cmd);
+    return s;
+}
+
+void TrayApp::launch()
+{
+    Prefs::registerDefaults();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
+    buildTray();
+    registerHotKeys();
+    HistoryStore::shared().prune();
+    firstRun();
+}
+
+void TrayApp::buildTray()
+{
+    tray_ = new QSystemTrayIcon(Brand::statusBarIcon(true), this);
+    tray_->setToolTip(QStringLiteral("Kaptorix"));
+    tray_->setContextMenu(&statusMenu_);
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            statusMenu_.popup(QCursor::pos());
+    });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_->show();
+        return;
+    }
+    std::fputs("Kaptorix: no system tray found; the shortcuts work, and the icon appears once a tray runs.\n",
+               stderr);
+    showTrayWhenHostAppears();
+}
+
+void TrayApp::showTrayWhenHostAppears()
+{
+    auto* poll = new QTimer(this);
+    poll->setInterval(1000);
+    connect(poll, &QTimer::timeout, this, [this, poll] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        tray_->show();
+        poll->deleteLater();
+    });
+    poll->start();
+}
+
+void TrayApp::registerHotKeys()
+{
+    auto& keys = HotKeyManager::shared();
+    keys.onTrigger = [](HotKeyAction action) {
+        // A later turn: the key event handler returns before the capture starts.
+        QTimer::singleShot(0, &CaptureCoordinator::shared(),
+                           [action] { CaptureCoordinator::shared().perform(action, 0); });
+    };
+    keys.registerAll();
+    reportRefusedKeys();
+}
+
+QStringList TrayApp::refusedShortcuts()
+{
+    QStringList out;
+    auto& keys = HotKeyManager::shared();
+    for (int i = 0; i <= int(HotKeyAction::history); ++i) {
+        const auto action = HotKeyAction(i);
+        if (!keys.failed().contains(action))
+            continue;
+        const auto combo = keys.combo(action);
+        out << (combo ? combo->display() : title(action));
+    }
+    return out;
+}
+
+void TrayApp::reportRefusedKeys()
+{
+    const QStringList refused = refusedShortcuts();
+    if (refused.isEmpty())
+        return;
+    std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n", qPrintable(refused.join(", ")));
+    Notices::show(refused.join(QStringLiteral(", ")),
+                  kx::tr("This shortcut is taken by another app or the system.",
+                         "Ezt a billentyűparancsot egy másik alkalmazás vagy a rendszer használja.",
+                         "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."),
+                  "exclamationmark.triangle.fill"_sym, 6);
+}
+
+void TrayApp::firstRun()
+{
+    if (Prefs::boolean("firstRunDone"))
+        return;
+    Prefs::set("firstRunDone", true);
+    Prefs::sync();
+    QTimer::singleShot(0, this, [this] {
+        Permissions::ensureScreenRecording();
+        if (windows_.settings)
+            windows_.settings(std::nullopt);
+    });
+}
+
+void TrayApp::perform(MenuCommand command, const QVariant& value)
+{
+    auto& coordinator = CaptureCoordinator::shared();
+    switch (command) {
+        case MenuCommand::capture:
+            if (const auto action = fromRaw<HotKeyAction>(value.toString()))
+                QTimer::singleShot(250, &coordinator,
+                                   [action] { CaptureCoordinator::shared().perform(*action, 0); });
+            break;
+        case MenuCommand::timedCapture: {
+            const QVariantList pair = value.toList();
+            const auto action =
+                pair.size() == 2 ? fromRaw<HotKeyAction>(pair.at(0).toString()) : std::nullopt;
+            if (action && pair.at(1).canConvert<int>())
+                coordinator.perform(*action, pair.at(1).toInt());
+            break;
+        }
+        case MenuCommand::history:
+            coordinator.perform(HotKeyAction::history, 0);
+            break;
+        case MenuCommand::copyColor:
+            copyColor(value.toString());
+            break;
+        case MenuCommand::pinsClickable:
+            if (windows_.pinsClickable)
+                windows_.pinsClickable();
+            break;
+        case MenuCommand::pinsClose:
+            if (windows_.pinsClose)
+                windows_.pinsClose();
+            break;
+        case MenuCommand::openImage:
+            openImagePanel();
+            break;
+        case MenuCommand::openClipboard:
+            OpenImage::openClipboard();
+            break;
+        case MenuCommand::language:
+            chooseLanguage(value.toString());
+            break;
+        case MenuCommand::checkForUpdates:
+            Notices::show(
+                QStringLiteral("Kaptorix %1").arg(AppInfo::version()),
+                kx::tr("Updates come through your package manager.", "A frissítéseket a csomagkezelő hozza.",
+                       "Updates kommen über die Paketverwaltung."),
+                "arrow.triangle.2.circlepath"_sym, 5);
+            break;
+        case MenuCommand::help:
+        case MenuCommand::helpShortcuts:
+            if (windows_.help)
+                windows_.help(command == MenuCommand::helpShortcuts
+                                  ? std::optional<QString>(QStringLiteral("shortcuts"))
+                                  : std::nullopt);
+            break;
+        case MenuCommand::settings:
+            if (windows_.settings)
+                windows_.settings(std::nullopt);
+            break;
+        case MenuCommand::about:
+            showAbout();
+            break;
+        case MenuCommand::hide:
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::ToolTip))
+                    w->showMinimized();
+            break;
+        case MenuCommand::quit:
+            QCoreApplication::quit();
+            break;
+    }
+}
+
+void TrayApp::copyColor(const QString& text)
+{
+    const auto color = colorFromHex(text);
+    if (!color)
+        return;
+    const QString out = formatted(*color, Prefs::colorFormat());
+    QGuiApplication::clipboard()->setText(out);
+    Notices::show(kx::tr("Color copied", "Szín kimásolva", "Farbe kopiert"), out, "eyedropper"_sym, 3);
+}
+
+void TrayApp::openImagePanel()
+{
+    QStringList filters;
+    for (const QByteArray& f : QImageReader::supportedImageFormats())
+        filters << QStringLiteral("*.") + QString::fromLatin1(f);
+    filters << QStringLiteral("*.heic") << QStringLiteral("*.heif");
+    const QStringList files = QFileDialog::getOpenFileNames(
+        nullptr, kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"),
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+        kx::tr("Images", "Képek", "Bilder") + QStringLiteral(" (%1)").arg(filters.join(QLatin1Char(' '))));
+    for (const QString& f : files)
+        OpenImage::open(f);
+}
+
+void TrayApp::chooseLanguage(const QString& code)
+{
+    if (code != QLatin1String("en") && code != QLatin1String("hu") && code != QLatin1String("de"))
+        return;
+    QString current = Prefs::string("language");
+    if (current.isEmpty())
+        current = QStringLiteral("en");
+    if (code == current)
+        return;
+    Prefs::set("language", code);
+    Prefs::sync();
+    QMessageBox box;
+    box.setIcon(QMessageBox::Question);
+    box.setText(kx::tr("Restart Kaptorix to switch the language?",
+                       "Újraindítod a Kaptorixot a nyelvváltáshoz?",
+                       "Kaptorix neu starten, um die Sprache zu wechseln?"));
+    box.setInformativeText(kx::tr("The new language is used after a restart.",
+                                  "Az új nyelv az újraindítás után lép életbe.",
+                                  "Die neue Sprache gilt nach einem Neustart."));
+    QPushButton* restart =
+        box.addButton(kx::tr("Restart", "Újraindítás", "Neu starten"), QMessageBox::AcceptRole);
+    box.addButton(kx::tr("Later", "Később", "Später"), QMessageBox::RejectRole);
+    box.exec();
+    if (box.clickedButton() == restart && !QCoreApplication::closingDown())
+        relaunch();
+}
+
+void TrayApp::relaunch()
+{
+    // The new process waits for this one to let go of the single-instance socket.
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KAPTORIX_RELAUNCH_PID"), QString::number(QCoreApplication::applicationPid()));
+    child.setProcessEnvironment(env);
+    if (!child.startDetached()) {
+        Notices::show(kx::tr("Restart failed", "Az újraindítás nem sikerült", "Neustart fehlgeschlagen"),
+                      child.errorString(), "exclamationmark.triangle.fill"_sym, 5);
+        return;
+    }
+    QCoreApplication::quit();
+}
+
+void TrayApp::showAbout()
+{
+    if (!about_)
+        about_ = new AboutDialog;
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
+
+}  // namespace kx

@@ -1,0 +1,60 @@
+#pragma once
+// The running program: the launch sequence, the tray icon with its status menu, the hot
+// keys, and the actions behind the menu items.
+#include "app/StatusMenu.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <functional>
+#include <optional>
+
+namespace kx {
+
+class TrayApp : public QObject {
+    Q_OBJECT
+public:
+    // Entry points of windows built elsewhere; empty ones leave their items disabled.
+    struct Windows {
+        std::function<void(std::optional<int> tab)> settings;
+        std::function<void(std::optional<QString> topic)> help;
+        std::function<int()> pinCount;
+        std::function<void()> pinsClickable;
+        std::function<void()> pinsClose;
+        static Windows real();
+    };
+
+    explicit TrayApp(QObject* parent = nullptr);
+    ~TrayApp() override;
+
+    // Runs the launch sequence once the event loop is up.
+    void launch();
+    // The item's command (menus, tests).
+    void perform(MenuCommand command, const QVariant& value);
+    QMenu* statusMenu() { return &statusMenu_; }
+    QSystemTrayIcon* trayIcon() const { return tray_; }
+    // The state the status menu is built from now.
+    StatusMenuState menuState() const;
+    // The shortcuts that could not be grabbed, as "Ctrl+Alt+3" texts in action order.
+    static QStringList refusedShortcuts();
+
+private:
+    void buildTray();
+    void showTrayWhenHostAppears();
+    void registerHotKeys();
+    void reportRefusedKeys();
+    void firstRun();
+    void chooseLanguage(const QString& code);
+    void relaunch();
+    void openImagePanel();
+    void copyColor(const QString& text);
+    void showAbout();
+
+    Windows windows_;
+    QMenu statusMenu_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QPointer<QWidget> about_;
+};
+
+}  // namespace kx

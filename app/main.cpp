@@ -1,0 +1,107 @@
+// Kaptorix: the tray process. Developer options run their mode and exit; otherwise one
+// instance per user and display starts the tray application.
+#include "app/Dispatch.h"
+#include "app/OpenImage.h"
+#include "app/SingleInstance.h"
+#include "app/TrayApp.h"
+#include "capture/history/HistoryStore.h"
+#include "core/UnixSignals.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSessionManager>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include <csignal>
+
+namespace {
+
+bool g_historyInUse = false;
+
+int runDeveloperMode(const kx::Launch&)
+{
+    std::fputs("Kaptorix: this developer mode is not part of this build.\n", stderr);
+    return 2;
+}
+
+// A relaunch: the old process may still hold the socket for a moment.
+void waitForRelaunchingParent()
+{
+    bool ok = false;
+    const qint64 pid = qEnvironmentVariable("KAPTORIX_RELAUNCH_PID").toLongLong(&ok);
+    qunsetenv("KAPTORIX_RELAUNCH_PID");
+    if (!ok || pid <= 1)
+        return;
+    const QDeadlineTimer deadline(10000);
+    while (::kill(pid_t(pid), 0) == 0 && !deadline.hasExpired())
+        QThread::msleep(20);
+}
+
+void flushHistory()
+{
+    if (g_historyInUse)
+        kx::HistoryStore::shared().flush();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const kx::Launch launch = kx::dispatch(args);
+    if (launch.mode != kx::LaunchMode::app)
+        return runDeveloperMode(launch);
+
+    waitForRelaunchingParent();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kaptorix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    kx::OpenImage::raiseDecodeLimit();
+
+    QStringList files;
+    for (const QString& f : kx::fileArguments(args))
+        files << QFileInfo(f).absoluteFilePath();
+
+    kx::SingleInstance instance;
+    switch (instance.start(qEnvironmentVariable("DISPLAY"), files)) {
+        case kx::SingleInstance::Outcome::handedOver:
+            if (files.isEmpty())
+                std::fputs("Kaptorix is already running.\n", stderr);
+            return 0;
+        case kx::SingleInstance::Outcome::failed:
+            std::fputs("Kaptorix: cannot open the single-instance socket; running without it.\n", stderr);
+            break;
+        case kx::SingleInstance::Outcome::primary:
+            break;
+    }
+
+    // Quit, signals, the session manager and a lost X connection (which ends the process
+    // through exit()) all leave the history written.
+    kx::installQuitOnTerminationSignals();
+    std::atexit(flushHistory);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [](QSessionManager&) { flushHistory(); });
+
+    kx::TrayApp tray;
+    QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray, [](const QStringList& paths) {
+        for (const QString& p : paths)
+            kx::OpenImage::open(p);
+    });
+    QTimer::singleShot(0, &tray, [&tray, files] {
+        tray.launch();
+        g_historyInUse = true;
+        for (const QString& f : files)
+            kx::OpenImage::open(f);
+    });
+    const int status = app.exec();
+    flushHistory();
+    g_historyInUse = false;
+    return status;
+}

@@ -1,0 +1,28 @@
+#include "capture/coordinator/Notices.h"
+
+#include "core/Localisation.h"
+#include "ui/Symbols.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
+
+namespace kx {
+
+Notices& Notices::shared()
+{
+    static auto* instance = new Notices;
+    return *instance;
+}
+
+void Notices::show(const QString& title, const QString& subtitle, const QString& symbol, double seconds)
+{
+    Toast::present(new ToastView(title, subtitle, symbol), seconds);
+    Q_EMIT shared().shown(title, subtitle);
+}
+
+void Notices::captureFailed(const QString& reason)
+{
+    show(kx::tr("Capture failed", "A képernyőkép nem sikerült", "Aufnahme fehlgeschlagen"), reason,
+         "exclamationmark.triangle.fill"_sym, 5);
+}
+
+}  // namespace kx

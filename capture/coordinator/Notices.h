@@ -1,0 +1,22 @@
+#pragma once
+// The capture pipeline's toasts, with one place to observe them (tests, the harness log).
+#include <QObject>
+#include <QString>
+
+namespace kx {
+
+class Notices : public QObject {
+    Q_OBJECT
+public:
+    static Notices& shared();
+
+    // A ToastView with the symbol, title and optional second line for `seconds`.
+    static void show(const QString& title, const QString& subtitle, const QString& symbol, double seconds);
+    // "Capture failed" with the reason, 5 s.
+    static void captureFailed(const QString& reason);
+
+Q_SIGNALS:
+    void shown(const QString& title, const QString& subtitle);
+};
+
+}  // namespace kx
