@@ -6,9 +6,36 @@
 #include <xcb/xcb_icccm.h>
 #include <QFile>
 #include <QSet>
+#include <QStringDecoder>
 #include <cstdlib>
 
 namespace kx::xwindows {
+
+QString fromCompoundText(const QByteArray& text)
+{
+    // The ISO 2022 sets go through the converter; UTF-8 segments (ESC % G ... ESC % @), which it
+    // does not know, are cut out and read directly.
+    static const QByteArray utf8Start("\x1b%G"), utf8End("\x1b%@");
+    QString out;
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const qsizetype start = text.indexOf(utf8Start, at);
+        const QByteArray legacy = text.mid(at, start < 0 ? -1 : start - at);
+        if (!legacy.isEmpty()) {
+            QStringDecoder decoder("COMPOUND_TEXT");
+            out += decoder.isValid() ? QString(decoder(legacy)) : QString::fromLatin1(legacy);
+        }
+        if (start < 0)
+            break;
+        const qsizetype from = start + utf8Start.size();
+        const qsizetype end = text.indexOf(utf8End, from);
+        out += QString::fromUtf8(text.mid(from, end < 0 ? -1 : end - from));
+        if (end < 0)
+            break;
+        at = end + utf8End.size();
+    }
+    return out;
+}
 
 namespace {
 
@@ -22,9 +49,12 @@ QString windowTitle(XConnection& x, xcb_window_t w)
     }
     xcb_icccm_get_text_property_reply_t text;
     if (xcb_icccm_get_wm_name_reply(x.raw(), xcb_icccm_get_wm_name(x.raw(), w), &text, nullptr)) {
-        // STRING is Latin-1; anything else is taken as UTF-8, the common case in practice.
-        const QString s = text.encoding == XCB_ATOM_STRING ? QString::fromLatin1(text.name, text.name_len)
-                                                           : QString::fromUtf8(text.name, text.name_len);
+        // STRING is Latin-1, COMPOUND_TEXT (older toolkits) switches character sets by escape
+        // sequences; anything else is taken as UTF-8, the common case in practice.
+        const QByteArray raw(text.name, text.name_len);
+        const QString s = text.encoding == XCB_ATOM_STRING           ? QString::fromLatin1(raw)
+                          : text.encoding == x.atom("COMPOUND_TEXT") ? fromCompoundText(raw)
+                                                                     : QString::fromUtf8(raw);
         xcb_icccm_get_text_property_reply_wipe(&text);
         return s;
     }
@@ -82,6 +112,25 @@ bool hasAtom(const xcb_ewmh_get_atoms_reply_t& atoms, xcb_atom_t a)
     return false;
 }
 
+// Whether the window shows nothing (an empty bounding shape) or takes no pointer input (an
+// empty input shape, an overlay clicks pass through): either way it is not a window to pick.
+bool emptyShape(XConnection& x, xcb_window_t w)
+{
+    if (!x.hasShape())
+        return false;
+    xcb_connection_t* c = x.raw();
+    const auto bounding = xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING);
+    const auto input = xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_INPUT);
+    bool empty = false;
+    for (auto cookie : {bounding, input}) {
+        // Unshaped windows report their own rectangle; the input kind needs SHAPE 1.1.
+        Reply<xcb_shape_get_rectangles_reply_t> r(xcb_shape_get_rectangles_reply(c, cookie, nullptr));
+        if (r && xcb_shape_get_rectangles_rectangles_length(r.get()) == 0)
+            empty = true;
+    }
+    return empty;
+}
+
 QRect logicalFrame(const QRect& native, int xScreen, const QList<ScreenPlacement>& placements)
 {
     const QPoint centre = native.center();
@@ -125,7 +174,9 @@ std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window
     if (managed) {
         xcb_ewmh_get_atoms_reply_t state;
         if (xcb_ewmh_get_wm_state_reply(x.ewmh(), xcb_ewmh_get_wm_state(x.ewmh(), w), &state, nullptr)) {
-            if (hasAtom(state, x.ewmh()->_NET_WM_STATE_HIDDEN))
+            // A shaded window shows only its title bar: a grab of its frame would be the desktop.
+            if (hasAtom(state, x.ewmh()->_NET_WM_STATE_HIDDEN) ||
+                hasAtom(state, x.ewmh()->_NET_WM_STATE_SHADED))
                 cand.visible = false;
             xcb_ewmh_get_atoms_reply_wipe(&state);
         }
@@ -143,6 +194,8 @@ std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window
             xcb_ewmh_get_atoms_reply_wipe(&types);
         }
     }
+    if (cand.visible && emptyShape(x, w))
+        cand.visible = false;
     if (const auto opacity = cardinal(x, w, x.atom("_NET_WM_WINDOW_OPACITY")))
         cand.opacity = double(*opacity) / double(0xffffffffu);
 

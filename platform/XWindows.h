@@ -31,6 +31,8 @@ namespace xwindows {
 QList<XWindowRecord> records(XConnection& x);
 // The window manager's active window, if any.
 std::optional<quint32> activeWindow(XConnection& x);
+// A text property in COMPOUND_TEXT (ISO 2022 escapes, also UTF-8 segments).
+QString fromCompoundText(const QByteArray& text);
 // This process's mapped top-level windows on an X screen.
 QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen);
 

@@ -116,5 +116,31 @@ TEST_F(WindowListDesktop, SmallFaintAndOwnWindowsAreLeftOutNamelessOnesKept)
     EXPECT_EQ(listed(own.winId(), true)->pid, qint32(QCoreApplication::applicationPid()));
 }
 
+TEST_F(WindowListDesktop, ShadedAndShapelessWindowsAreLeftOutLegacyTitlesDecoded)
+{
+    // "Łódź" in COMPOUND_TEXT: ASCII, then ISO 8859-2 in the right half.
+    test::TestClient legacy({"bare", "100", "500", "200", "120", "0", "128", "0", "ct:1b2d42a3f364bc"});
+    ASSERT_TRUE(start(legacy));
+    EXPECT_EQ(listed(legacy.windowId())->title, QString::fromUtf8("\u0141\u00f3d\u017a"));
+
+    auto done = [](test::TestClient& c) {
+        return c.waitForLine([](const QString& l) { return l == "DONE"; });
+    };
+    for (const char* how : {"noinput", "noshape", "shade"}) {
+        test::TestClient w({"bare", "400", "500", "200", "120", "0", "0", "128", how});
+        ASSERT_TRUE(w.waitReady() && done(w)) << how;
+        ASSERT_TRUE(test::waitFor([&] { return managed(w.windowId()); })) << how;
+        if (QByteArray(how) == "shade") {
+            ASSERT_TRUE(test::waitFor([&] {
+                QByteArray out;
+                return test::runTool("xprop", {"-id", QString::number(w.windowId()), "_NET_WM_STATE"},
+                                     &out) &&
+                       out.contains("SHADED");
+            }));
+        }
+        EXPECT_FALSE(listed(w.windowId())) << how;
+    }
+}
+
 }  // namespace
 }  // namespace kx

@@ -4,7 +4,10 @@
 //   kxtestwin keys TITLE X Y W H           a window that prints "KEY <name>" for each key press
 //   kxtestwin scroll TITLE X Y W H         a long list that prints "SCROLL <value>" when scrolled
 //   kxtestwin grab-key KEYSYM MODS         holds a global key grab on the root (MODS: X mask)
-//   kxtestwin bare X Y W H R G B           a plain X window with no name and no _NET_WM_PID
+//   kxtestwin bare X Y W H R G B [HOW]     a plain X window with no name and no _NET_WM_PID;
+//     HOW: ct:HEX (WM_NAME in COMPOUND_TEXT), then after READY shade, noinput or noshape,
+//     each followed by "DONE"
+#include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <QApplication>
@@ -93,6 +96,19 @@ int bareWindow(char** argv)
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, s->root, int16_t(atoi(argv[2])), int16_t(atoi(argv[3])),
                       uint16_t(atoi(argv[4])), uint16_t(atoi(argv[5])), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       s->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    const QByteArray how = argv[9] ? QByteArray(argv[9]) : QByteArray();
+    auto atom = [c](const char* name) {
+        xcb_intern_atom_reply_t* r =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, strlen(name), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(r);
+        return a;
+    };
+    if (how.startsWith("ct:")) {
+        const QByteArray name = QByteArray::fromHex(how.mid(3));
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, atom("COMPOUND_TEXT"), 8,
+                            uint32_t(name.size()), name.constData());
+    }
     xcb_map_window(c, w);
     xcb_flush(c);
     bool announced = false;
@@ -100,6 +116,25 @@ int bareWindow(char** argv)
         if ((ev->response_type & 0x7f) == XCB_EXPOSE && !announced) {
             announced = true;
             say(QStringLiteral("READY %1").arg(w));
+            if (how == "shade") {
+                xcb_client_message_event_t m{};
+                m.response_type = XCB_CLIENT_MESSAGE;
+                m.format = 32;
+                m.window = w;
+                m.type = atom("_NET_WM_STATE");
+                m.data.data32[0] = 1;  // add
+                m.data.data32[1] = atom("_NET_WM_STATE_SHADED");
+                xcb_send_event(c, 0, s->root,
+                               XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                               reinterpret_cast<const char*>(&m));
+            } else if (how == "noinput" || how == "noshape") {
+                xcb_shape_rectangles(c, XCB_SHAPE_SO_SET,
+                                     how == "noinput" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING,
+                                     XCB_CLIP_ORDERING_UNSORTED, w, 0, 0, 0, nullptr);
+            }
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // applied
+            if (!how.isEmpty())
+                say(QStringLiteral("DONE"));
         }
         std::free(ev);
     }
