@@ -43,7 +43,77 @@ inline std::uint64_t oneRow(const std::uint8_t* a, const std::uint8_t* b)
 #endif
 }
 
+inline std::uint64_t oneRowClipped(const std::uint8_t* a, const std::uint8_t* b)
+{
+#if defined(__SSE2__)
+    const __m128i cap = _mm_set1_epi8(char(kSampleCap));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i acc = _mm_setzero_si128();
+    for (int i = 0; i < kSignatureSamples; i += 16) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i diff = _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va));
+        acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_min_epu8(diff, cap), zero));
+    }
+    return std::uint64_t(_mm_cvtsi128_si64(acc)) +
+           std::uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
+#elif defined(__aarch64__)
+    const uint8x16_t cap = vdupq_n_u8(kSampleCap);
+    uint16x8_t acc = vdupq_n_u16(0);
+    for (int i = 0; i < kSignatureSamples; i += 16)
+        acc = vpadalq_u8(acc, vminq_u8(vabdq_u8(vld1q_u8(a + i), vld1q_u8(b + i)), cap));
+    return vaddlvq_u16(acc);
+#else
+    return rowsClippedScalar(a, b, 1);
+#endif
+}
+
 }  // namespace
+
+std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
+{
+    std::uint64_t sum = 0;
+    const std::size_t n = rows * kSignatureSamples;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int d = a[i] > b[i] ? a[i] - b[i] : b[i] - a[i];
+        sum += std::uint64_t(d < kSampleCap ? d : kSampleCap);
+    }
+    return sum;
+}
+
+std::uint64_t rowsClipped(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
+{
+    std::uint64_t sum = 0;
+    for (std::size_t r = 0; r < rows; ++r)
+        sum += oneRowClipped(a + r * kSignatureSamples, b + r * kSignatureSamples);
+    return sum;
+}
+
+std::uint64_t rowsClippedBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
+                                 std::uint64_t limit)
+{
+    constexpr std::size_t kChunk = 8;
+    std::uint64_t sum = 0;
+    std::size_t r = 0;
+    while (r < rows) {
+        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
+        for (; r < end; ++r)
+            sum += oneRowClipped(a + r * kSignatureSamples, b + r * kSignatureSamples);
+        if (sum > limit)
+            return sum;
+    }
+    return sum;
+}
+
+std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
+                                 std::size_t stride)
+{
+    std::uint64_t sum = 0;
+    const std::size_t step = stride * kSignatureSamples;
+    for (std::size_t r = 0; r < rows; ++r)
+        sum += oneRowClipped(a + r * step, b + r * step);
+    return sum;
+}
 
 std::uint64_t rowsDistance(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
 {

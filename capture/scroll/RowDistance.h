@@ -22,4 +22,18 @@ std::uint64_t rowsDistanceScalar(const std::uint8_t* a, const std::uint8_t* b, s
 std::uint64_t rowsDistanceBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                   std::uint64_t limit);
 
+// The matching cost: per sample min(|a - b|, kSampleCap), summed. A sample that differs a
+// lot (a floating box, a hover tint, an animated spot) then weighs no more than one that
+// differs moderately, so such spots cannot outvote the content around them.
+inline constexpr int kSampleCap = 24;
+std::uint64_t rowsClipped(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows);
+// rowsClipped with the early stop of rowsDistanceBounded.
+std::uint64_t rowsClippedBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
+                                 std::uint64_t limit);
+// rowsClipped over `rows` rows taken every `stride` rows (a quick estimate).
+std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
+                                 std::size_t stride);
+// The plain loop behind rowsClipped, for the tests.
+std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows);
+
 }  // namespace kx

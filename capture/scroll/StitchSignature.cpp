@@ -50,8 +50,17 @@ bool isPlain32(QImage::Format f)
 StitchSignature StitchSignature::of(const QImage& source)
 {
     StitchSignature sig;
+    compute(source, sig);
+    return sig;
+}
+
+void StitchSignature::compute(const QImage& source, StitchSignature& sig)
+{
+    sig.height = 0;
+    sig.rows.clear();
+    sig.coarse.clear();
     if (source.isNull())
-        return sig;
+        return;
     const QImage image = isPlain32(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
     const int w = image.width();
     const int h = image.height();
@@ -93,7 +102,6 @@ StitchSignature StitchSignature::of(const QImage& source)
         for (int s = 0; s < kSignatureSamples; ++s)
             out[s] = std::uint8_t((unsigned(a[s]) + b[s] + 1) / 2);
     }
-    return sig;
 }
 
 }  // namespace kx

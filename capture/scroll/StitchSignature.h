@@ -20,6 +20,8 @@ struct StitchSignature {
     // each averaged. Narrower rows: sample s reads column s * width / 128, so nothing is
     // read outside the row and the per-sample thresholds keep their meaning.
     static StitchSignature of(const QImage& image);
+    // The same into `out`, reusing its memory (fresh blocks of this size cost page faults).
+    static void compute(const QImage& image, StitchSignature& out);
 };
 
 // Grey level of one pixel, the weights of Rec. 601 in 8-bit fixed point.

@@ -2,6 +2,9 @@
 
 #include "capture/scroll/RowDistance.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <vector>
@@ -13,8 +16,15 @@ namespace {
 constexpr int S = kSignatureSamples;
 constexpr double kSameMean = 0.35;          // below: the same picture
 constexpr std::uint64_t kFixedRow = 2 * S;  // a row this close at the same index stays put
-constexpr double kAcceptMean = 7.0;         // the fine match must be at least this good
-constexpr double kSteadySlack = 0.4;        // a shift this close to the best keeps the scroll steady
+constexpr double kHopeless = 8.0;           // clipped mean no accepted shift comes near
+constexpr int kRoughStride = 8;            // rows between the samples of the quick look, at least
+constexpr int kRoughRows = 48;             // rows the quick look samples, about
+constexpr int kMinOverlap = 16;             // rows both frames must show, at least
+constexpr int kNeighbourhood = 2;           // shifts this close to the best are the same match
+constexpr int kExactLevels = 2;             // a sample this close counts as equal
+constexpr double kDifferingShare = 0.005;   // of the samples that moved, at most this many may differ
+constexpr std::uint64_t kMinEvidence = 64;  // samples that moved, at least
+constexpr std::uint64_t kDisturbedRow = 3 * S;
 
 bool isPlain32(QImage::Format f)
 {
@@ -22,21 +32,44 @@ bool isPlain32(QImage::Format f)
            f == QImage::Format_ARGB32_Premultiplied;
 }
 
-std::uint64_t rowDistance(const std::uint8_t* a, const std::uint8_t* b)
+// Shifts whose mean is within this of the best fit as well as the best.
+double margin(double best)
 {
-    return rowsDistance(a, b, 1);
+    return 0.5 + 0.25 * best;
+}
+
+// Two shifts whose means are this close cannot be told apart at all.
+double tie(double best)
+{
+    return 0.02 + 0.02 * best;
+}
+
+bool close(std::uint8_t a, std::uint8_t b)
+{
+    return std::abs(int(a) - int(b)) <= kExactLevels;
+}
+
+// The most common sample value: the page's background.
+int backgroundLevel(const StitchSignature& sig)
+{
+    std::array<int, 256> counts{};
+    for (const std::uint8_t v : sig.rows)
+        ++counts[v];
+    return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
 }  // namespace
 
-VerticalStitcher::VerticalStitcher(const QImage& first)
+VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
     : width_(first.width()),
       height_(first.height()),
       format_(isPlain32(first.format()) ? first.format() : QImage::Format_RGB32),
       colorSpace_(first.colorSpace()),
       firstFrame_(first),
-      reference_(StitchSignature::of(first))
+      reference_(StitchSignature::of(first)),
+      referenceMask_(std::move(unstable))
 {
+    referenceMask_.resize(std::size_t(std::max(height_, 0)), 0);
     strips_.reset(width_, format_);
 }
 
@@ -47,7 +80,7 @@ int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
         return 0;
     const int limit = R * 4 / 10;
     int n = 0;
-    while (n < limit && rowDistance(next.row(n), reference_.row(n)) <= kFixedRow)
+    while (n < limit && rowsDistance(next.row(n), reference_.row(n), 1) <= kFixedRow)
         ++n;
     return n;
 }
@@ -59,126 +92,242 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next) const
         return 0;
     const int limit = R * 4 / 10;
     int n = 0;
-    while (n < limit && rowDistance(next.row(R - 1 - n), reference_.row(R - 1 - n)) <= kFixedRow)
+    while (n < limit && rowsDistance(next.row(R - 1 - n), reference_.row(R - 1 - n), 1) <= kFixedRow)
         ++n;
     return n;
 }
 
-VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame)
+// Rows at the bottom of the last frame that did not move with the content (a floating
+// button, a footer that differs a little, an animation fixed on screen): from the highest
+// such row in the lowest 30 % down to the frame's end.
+int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const
+{
+    const int R = height_;
+    if (R * 4 < 10)
+        return 0;
+    const int low = R - R * 3 / 10;
+    for (int r = low; r < R; ++r) {
+        if (mask[std::size_t(r)] && referenceMask_[std::size_t(r)])
+            return R - r;  // unstable at the same place in both frames
+        if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
+            continue;
+        if (rowsClipped(reference_.row(r), next.row(r - dy), 1) > kDisturbedRow)
+            return R - r;
+    }
+    return 0;
+}
+
+// Nothing moved but what is known to change in place.
+bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const RowMask& mask) const
+{
+    int stable = 0;
+    for (int r = 0; r < height_; ++r) {
+        if (mask[std::size_t(r)] || referenceMask_[std::size_t(r)])
+            continue;
+        if (rowsDistance(next.row(r), reference_.row(r), 1) > kFixedRow)
+            return false;
+        ++stable;
+    }
+    return stable >= height_ / 3;
+}
+
+VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expectedDy, RowMask mask)
 {
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
-    StitchSignature next = StitchSignature::of(frame);
+    StitchSignature& next = scratch_;
+    StitchSignature::compute(frame, next);
     const int R = height_;
+    mask.resize(std::size_t(R), 0);
 
-    // Same picture as before?
+    // Same picture as before, or the same apart from what changes in place?
     const double sameMean =
         double(rowsDistance(next.row(0), reference_.row(0), std::size_t(R))) / (double(R) * S);
-    if (sameMean < kSameMean)
+    if (sameMean < kSameMean || stillApartFromMask(next, mask))
         return Outcome::noChange();
 
     const int top = fixedRowsFromTop(next);
-    if (!staticKnown_) {
-        bottomStatic_ = fixedRowsFromBottom(next);
-        staticKnown_ = true;
-    }
-    const int usable = R - bottomStatic_ - top;
-    if (usable < R / 3)
+    // Once a step has measured the bottom band, rows that merely look alike at the bottom of
+    // two frames (blank margins) stay in the match.
+    const int bottom = steps_ == 0 ? fixedRowsFromBottom(next) : bottomBand_;
+    const int usable = R - top - bottom;
+    const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
+    if (usable < minOverlap)
         return Outcome::noMatch();
-    const int band = usable * 15 < 2400 ? 24 : usable * 15 / 100;
-    const int halfBand = band / 2;
+    const int maxDy = usable - minOverlap;
 
-    // Coarse search over half-height rows, the expected shift first.
-    const int topC = top / 2;
-    const int endC = (R - bottomStatic_) / 2;
-    const int spanC = endC - topC;
-    const int maxShift = spanC - halfBand;
-    if (maxShift < 1)
-        return Outcome::noMatch();
-
-    const int pref = lastDy_ > 1 ? std::min(lastDy_ / 2, maxShift) : 1;
-    std::vector<int> order;
-    order.reserve(std::size_t(maxShift));
-    if (lastDy_ >= 1)
-        order.push_back(pref);
-    for (int c = 1; c <= maxShift; ++c)
-        if (!(lastDy_ >= 1 && c == pref))
-            order.push_back(c);
-
-    constexpr std::uint64_t kNone = std::numeric_limits<std::uint64_t>::max();
-    std::vector<double> means(std::size_t(maxShift) + 1, std::numeric_limits<double>::infinity());
-    std::uint64_t bestSum = kNone;
-    int bestShift = 0;
-    for (const int c : order) {
-        const int n = spanC - c;
-        const std::uint64_t sum = rowsDistanceBounded(reference_.coarseRow(topC + c), next.coarseRow(topC),
-                                                      std::size_t(n), bestSum);
-        if (sum > bestSum)
-            continue;  // abandoned
-        means[std::size_t(c)] = double(sum) / (double(n) * S);
-        if (sum < bestSum) {
-            bestSum = sum;
-            bestShift = c;
+    // Every shift from "no move" up, the expected ones first so that the others can be
+    // abandoned early. A shift is abandoned once it is sure to fit clearly worse than the
+    // best so far; what is left is every shift that fits about as well as the best.
+    constexpr double kNone = std::numeric_limits<double>::infinity();
+    std::vector<double> mean(std::size_t(maxDy) + 1, kNone);
+    std::vector<char> tried(std::size_t(maxDy) + 1, 0);
+    double best = kNone;
+    auto evaluate = [&](int d) {
+        if (d < 0 || d > maxDy || tried[std::size_t(d)])
+            return;
+        tried[std::size_t(d)] = 1;
+        const int n = usable - d;
+        const double samples = double(n) * S;
+        // A shift worse than kHopeless can never be accepted: no need to finish it.
+        const double bound = (best == kNone ? kHopeless : std::min(best + margin(best), kHopeless)) * samples;
+        const std::uint64_t limit = std::uint64_t(std::floor(bound));
+        const std::uint64_t sum =
+            rowsClippedBounded(reference_.row(top + d), next.row(top), std::size_t(n), limit);
+        if (sum > limit)
+            return;
+        mean[std::size_t(d)] = double(sum) / samples;
+        best = std::min(best, mean[std::size_t(d)]);
+    };
+    evaluate(expectedDy);
+    evaluate(lastDy_);
+    if (!(best <= margin(0))) {
+        // No expected shift fits: a quick look at a few dozen rows finds the likely ones,
+        // so that the full pass starts with a tight bound.
+        std::vector<std::pair<std::uint64_t, int>> rough;
+        rough.reserve(std::size_t(maxDy) + 1);
+        for (int d = 0; d <= maxDy; ++d) {
+            const int n = usable - d;
+            const int stride = std::max(kRoughStride, n / kRoughRows);
+            const int rows = (n + stride - 1) / stride;
+            const std::uint64_t sum = rowsClippedStrided(reference_.row(top + d), next.row(top),
+                                                         std::size_t(rows), std::size_t(stride));
+            rough.emplace_back(sum * 1024 / std::uint64_t(std::max(rows, 1)), d);
         }
+        const std::size_t seeds = std::min<std::size_t>(3, rough.size());
+        std::partial_sort(rough.begin(), rough.begin() + std::ptrdiff_t(seeds), rough.end());
+        for (std::size_t i = 0; i < seeds; ++i)
+            evaluate(rough[i].second);
     }
-    if (bestShift == 0)
+    for (int d = 0; d <= maxDy; ++d)
+        evaluate(d);
+    if (best == kNone)
         return Outcome::noMatch();
 
-    int chosen = bestShift;
-    if (lastDy_ >= 1) {
-        const double m = means[std::size_t(bestShift)];
-        for (int c = 1; c <= maxShift; ++c)
-            if (means[std::size_t(c)] <= m + kSteadySlack && std::abs(c - pref) < std::abs(chosen - pref))
-                chosen = c;
+    // The shifts that fit about as well as the best one.
+    int bestDy = -1;
+    std::vector<int> near;
+    for (int d = 0; d <= maxDy; ++d) {
+        if (mean[std::size_t(d)] <= best + margin(best))
+            near.push_back(d);
+        if (mean[std::size_t(d)] == best && bestDy < 0)
+            bestDy = d;
+    }
+    // "No move" fits as well as any move: nothing can be said to have scrolled.
+    if (near.front() == 0)
+        return Outcome::noChange();
+    // A best fit at the end of the searched range may be the near side of a larger step.
+    if (bestDy > maxDy - kNeighbourhood)
+        return Outcome::noMatch();
+    bool ambiguous = near.back() - near.front() > 2 * kNeighbourhood;
+    for (const int d : near)
+        if (d != bestDy && mean[std::size_t(d)] <= best + tie(best))
+            ambiguous = true;
+
+    int dy = bestDy;
+    if (ambiguous) {
+        // Without an expected distance inside the searched range, any pick is a guess.
+        if (expectedDy < 1 || expectedDy > maxDy - kNeighbourhood)
+            return Outcome::noMatch();
+        // The fitting shift nearest the expected distance, clearly nearer than any other
+        // fitting shift; then the best one around it.
+        int pick = near.front();
+        for (const int d : near)
+            if (std::abs(d - expectedDy) < std::abs(pick - expectedDy))
+                pick = d;
+        const int off = std::abs(pick - expectedDy);
+        if (off > std::max(8, expectedDy / 8))
+            return Outcome::noMatch();
+        for (const int d : near)
+            if (std::abs(d - pick) > 2 * kNeighbourhood && std::abs(d - expectedDy) < 2 * off + 2)
+                return Outcome::noMatch();
+        dy = pick;
+        for (int d = std::max(1, pick - kNeighbourhood); d <= std::min(maxDy, pick + kNeighbourhood); ++d)
+            if (mean[std::size_t(d)] < mean[std::size_t(dy)])
+                dy = d;
+        // Around the pick the shifts must still be told apart, or the pick is a guess.
+        for (int d = std::max(1, dy - kNeighbourhood); d <= std::min(maxDy, dy + kNeighbourhood); ++d)
+            if (d != dy && mean[std::size_t(d)] <= mean[std::size_t(dy)] + tie(mean[std::size_t(dy)]))
+                return Outcome::noMatch();
     }
 
-    // Fine search over full rows around twice the coarse shift.
-    int bestDy = 0;
-    int bestN = 0;
-    double bestMean = std::numeric_limits<double>::infinity();
-    for (int dy = std::max(1, 2 * chosen - 3); dy <= 2 * chosen + 3; ++dy) {
-        const int n = usable - dy;
-        if (n <= band / 2 || top + dy >= R)
+    // Apart from the unstable rows, the overlap must be the same content sample for sample,
+    // not merely close on average: repeating items whose labels differ fit closely too.
+    // Samples of the page's background tell nothing; a sample that shows the same
+    // non-background value at the same place in both frames (a floating box) is excused.
+    const int bg = backgroundLevel(reference_);
+    auto isBg = [bg](std::uint8_t v) { return std::abs(int(v) - bg) <= kExactLevels; };
+    const int n = usable - dy;
+    int compared = 0;
+    std::uint64_t counted = 0, differing = 0;
+    for (int k = top; k < top + n; ++k) {
+        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
             continue;
-        const double mean =
-            double(rowsDistance(reference_.row(top + dy), next.row(top), std::size_t(n))) / (double(n) * S);
-        if (mean < bestMean) {
-            bestMean = mean;
-            bestDy = dy;
-            bestN = n;
+        ++compared;
+        const std::uint8_t* a = reference_.row(k + dy);
+        const std::uint8_t* b = next.row(k);
+        const std::uint8_t* aSame = reference_.row(k);
+        const std::uint8_t* bSame = next.row(k + dy);
+        for (int s = 0; s < S; ++s) {
+            if (isBg(a[s]) && isBg(b[s]))
+                continue;
+            if (!close(a[s], b[s]) &&
+                ((!isBg(b[s]) && close(b[s], aSame[s])) || (!isBg(a[s]) && close(a[s], bSame[s]))))
+                continue;
+            ++counted;
+            differing += !close(a[s], b[s]);
         }
     }
-    if (bestDy < 1 || bestMean > kAcceptMean || bestN < band)
+    if (compared < minOverlap / 2 || counted < kMinEvidence ||
+        double(differing) > kDifferingShare * double(counted))
         return Outcome::noMatch();
-    if (!keepStrip(frame, bestDy))
+
+    int band = std::min(R * 4 / 10, std::max(bottom, disturbedBottom(next, mask, dy, top)));
+    if (steps_ == 0)
+        band = std::min(band, R - dy - top);  // the first frame must reach this frame's content
+    int added = 0;
+    if (!keepRows(frame, dy, band, top, &added))
         return Outcome::noMatch();
 
     ++steps_;
-    movedRows_ += bestDy;
-    reference_ = std::move(next);
-    lastDy_ = bestDy;
-    return Outcome::appended(bestDy);
+    movedRows_ += dy;
+    bottomBand_ = band;
+    std::swap(reference_, scratch_);
+    referenceMask_ = std::move(mask);
+    lastDy_ = dy;
+    Outcome out = Outcome::appended(dy);
+    out.sure = !ambiguous;
+    out.newRows = added;
+    return out;
 }
 
-bool VerticalStitcher::keepStrip(const QImage& frame, int dy)
+// The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this
+// one; what lies between there and this frame's bottom band is new.
+bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, int* added)
 {
-    const int body = height_ - bottomStatic_;
+    const int body = height_ - band;
     const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);
+    const int before = strips_.rows();
+    int end = contentEnd_;
     if (steps_ == 0) {
         const QImage first =
             firstFrame_.format() == format_ ? firstFrame_ : firstFrame_.convertToFormat(format_);
         if (!strips_.append(first, 0, body))
             return false;
+        end = body;
     }
-    if (!strips_.append(source, body - dy, dy)) {
+    const int from = end - dy;
+    // Above `top` this frame shows its fixed band: a step that far leaves a gap.
+    if (from < top || (body > from && !strips_.append(source, from, body - from))) {
         if (steps_ == 0)
             strips_.reset(width_, format_);
         return false;
     }
+    *added = strips_.rows() - before - (steps_ == 0 ? body : 0);
+    contentEnd_ = std::max(body, from);
     if (steps_ == 0)
         firstFrame_ = QImage();
-    if (bottomStatic_ >= 1)
-        bottomBand_ = source.copy(0, body, width_, bottomStatic_);
+    tail_ = contentEnd_ < height_ ? source.copy(0, contentEnd_, width_, height_ - contentEnd_) : QImage();
     return true;
 }
 
@@ -189,9 +338,9 @@ QImage VerticalStitcher::finish()
     const qint64 total = stitchedHeight();
     if (total > kMaxRows || total < 1)
         return {};
-    if (!bottomBand_.isNull() && !strips_.append(bottomBand_, 0, bottomBand_.height()))
+    if (!tail_.isNull() && !strips_.append(tail_, 0, tail_.height()))
         return {};
-    bottomBand_ = QImage();
+    tail_ = QImage();
     QImage result = strips_.take();
     if (result.isNull() || result.height() != total)
         return {};
@@ -202,7 +351,7 @@ QImage VerticalStitcher::finish()
 
 std::size_t VerticalStitcher::retainedBytes() const
 {
-    return std::size_t(firstFrame_.sizeInBytes()) + std::size_t(bottomBand_.sizeInBytes()) + strips_.bytes();
+    return std::size_t(firstFrame_.sizeInBytes()) + std::size_t(tail_.sizeInBytes()) + strips_.bytes();
 }
 
 }  // namespace kx

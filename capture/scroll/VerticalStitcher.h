@@ -1,14 +1,19 @@
 #pragma once
 // Joins the frames of a scrolling capture into one tall image. Each settled frame is
-// matched against the last accepted one on grey-level signatures; rows that stay put
-// (a sticky header or footer) are left out of the matching and appear once in the result.
-// Only the rows the result is made of are kept, not the frames.
+// matched against the last accepted one on grey-level signatures, over every shift, by the
+// mean of a clipped per-sample distance over the rows both frames show. Rows that stay put
+// (a sticky header or footer, a floating box near the bottom) are left out of the matching
+// and appear once in the result; spots that change in place (a hover tint, an animation)
+// weigh little in the match thanks to the clipping. A frame that fits no shift clearly, or
+// several shifts equally (repeating content) without an expected distance to choose by, is
+// refused rather than guessed. Only the rows the result is made of are kept, not the frames.
 
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/StripStore.h"
 
 #include <QColorSpace>
 #include <QImage>
+#include <vector>
 
 namespace kx {
 
@@ -18,19 +23,30 @@ public:
         enum class Kind { appended, noChange, noMatch };
         Kind kind = Kind::noMatch;
         int dy = 0;  // rows the content moved up; only for `appended`
+        // Only for `appended`: false when several shifts fitted and the expected distance
+        // chose among them (such a step must not calibrate the wheel).
+        bool sure = true;
+        int newRows = 0;  // rows this step added to the result
 
-        static Outcome appended(int dy) { return {Kind::appended, dy}; }
-        static Outcome noChange() { return {Kind::noChange, 0}; }
-        static Outcome noMatch() { return {Kind::noMatch, 0}; }
-        bool operator==(const Outcome&) const = default;
+        static Outcome appended(int dy) { return {Kind::appended, dy, true, 0}; }
+        static Outcome noChange() { return {Kind::noChange, 0, true, 0}; }
+        static Outcome noMatch() { return {Kind::noMatch, 0, true, 0}; }
+        bool operator==(const Outcome& o) const { return kind == o.kind && dy == o.dy; }
     };
 
     // The tallest result finish() makes.
     static constexpr int kMaxRows = 60000;
 
-    explicit VerticalStitcher(const QImage& first);
+    // Rows of a frame that changed while the screen was meant to be still (an animation, the
+    // spot under the pointer), one flag per pixel row; empty: none. They are left out of the
+    // match in both frames of a pair.
+    using RowMask = std::vector<char>;
 
-    Outcome add(const QImage& frame);
+    explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
+
+    // `expectedDy` (0: none) is how far the caller thinks the content moved; it only
+    // decides between shifts that fit about equally well.
+    Outcome add(const QImage& frame, int expectedDy = 0, RowMask unstable = {});
 
     // The stitched image; null when it would be taller than kMaxRows or cannot be made.
     // Hands the kept rows over: call it once, at the end.
@@ -41,7 +57,8 @@ public:
     int acceptedSteps() const { return steps_; }
     // height() plus every accepted dy: the height finish() will give.
     qint64 stitchedHeight() const { return height_ + movedRows_; }
-    int bottomStatic() const { return bottomStatic_; }
+    // Rows at the bottom of the frame kept out of the result's body (drawn once at the end).
+    int bottomStatic() const { return bottomBand_; }
     int lastDy() const { return lastDy_; }
     // Pixel memory held for the result (the first frame, the kept strips, the bottom band).
     std::size_t retainedBytes() const;
@@ -49,20 +66,24 @@ public:
 private:
     int fixedRowsFromTop(const StitchSignature& next) const;
     int fixedRowsFromBottom(const StitchSignature& next) const;
-    bool keepStrip(const QImage& frame, int dy);
+    int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;
+    bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
+    bool keepRows(const QImage& frame, int dy, int band, int top, int* added);
 
     int width_ = 0;
     int height_ = 0;
     QImage::Format format_ = QImage::Format_RGB32;
     QColorSpace colorSpace_;
     QImage firstFrame_;  // whole, until the first step fixes which of its rows are used
-    QImage bottomBand_;  // fixed bottom rows of the last accepted frame
+    QImage tail_;        // rows of the last accepted frame below contentEnd_
     StitchSignature reference_;
+    RowMask referenceMask_;
+    StitchSignature scratch_;  // the frame being matched; its memory is reused
     StripStore strips_;
     int steps_ = 0;
     qint64 movedRows_ = 0;
-    int bottomStatic_ = 0;
-    bool staticKnown_ = false;
+    int bottomBand_ = 0;
+    int contentEnd_ = 0;  // row of the last accepted frame where the kept rows end
     int lastDy_ = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace kx::test {
 
@@ -54,6 +56,65 @@ QImage noisePage(int width, int height, std::uint64_t seed)
             const int v = int((s >> 40) & 0xFF);
             line[x] = qRgb(v, (v * 7) & 0xFF, 255 - v);
         }
+    }
+    return page;
+}
+
+QImage contentPage(Content kind, int width, int height, int pitch)
+{
+    QImage page(width, height, QImage::Format_RGB32);
+    Lcg rng;
+    switch (kind) {
+        case Content::prose:
+            return makePage(width, height).convertToFormat(QImage::Format_RGB32);
+        case Content::noise:
+            return noisePage(width, height, 9);
+        case Content::repeated: {
+            // One line of text drawn again and again: its rows differ from each other.
+            page.fill(Qt::white);
+            QPainter p(&page);
+            for (int y = 0; y < height; ++y)
+                for (int x = 12, i = 0; x < width - 20; x += 9, ++i)
+                    if ((y % pitch * 7 + i * 5) % 31 < 9)
+                        p.fillRect(x, y, 6, 1, QColor(30, 30, 40));
+            return page;
+        }
+        case Content::uiRows: {
+            // Same icon, separator and background in every 40-row item; only the label differs.
+            page.fill(QColor(245, 246, 248));
+            QPainter p(&page);
+            for (int y = 0; y < height; y += 40) {
+                p.fillRect(10, y + 10, 20, 20, QColor(60, 120, 200));
+                p.fillRect(0, y + 39, width, 1, QColor(210, 210, 215));
+                for (int x = 44; x < width - 60;) {
+                    const int w = 8 + int(30 * rng.next());
+                    p.fillRect(x, y + 14, w, 12, QColor(40, 40, 45));
+                    x += w + 6;
+                    if (rng.next() < 0.15)
+                        break;
+                }
+            }
+            return page;
+        }
+        case Content::photo:
+        case Content::gradient:
+            for (int y = 0; y < height; ++y) {
+                auto* line = reinterpret_cast<QRgb*>(page.scanLine(y));
+                for (int x = 0; x < width; ++x) {
+                    int v;
+                    if (kind == Content::gradient) {
+                        v = 40 + 180 * y / height + x / 16;
+                    } else {
+                        const double f = std::sin(x * 0.031 + y * 0.017) +
+                                         std::sin(y * 0.053 - x * 0.011 + 1.3) +
+                                         0.5 * std::sin((x + 2 * y) * 0.13) + 0.3 * rng.next();
+                        v = 128 + int(55 * f);
+                    }
+                    v = std::clamp(v, 0, 255);
+                    line[x] = qRgb(v, (v * 3 / 4 + x) & 0xFF, 255 - v / 2);
+                }
+            }
+            return page;
     }
     return page;
 }

@@ -13,6 +13,14 @@ using kx::VerticalStitcher;
 using Outcome = VerticalStitcher::Outcome;
 using namespace kx::test;
 
+namespace kx {
+void PrintTo(const VerticalStitcher::Outcome& o, std::ostream* os)
+{
+    static const char* names[] = {"appended", "noChange", "noMatch"};
+    *os << names[int(o.kind)] << "(" << o.dy << (o.sure ? "" : ", unsure") << ")";
+}
+}  // namespace kx
+
 namespace {
 
 QImage stripOf(const QImage& source, int from, int rows)
@@ -121,7 +129,8 @@ TEST(VerticalStitcher, NarrowFramesStitchExactly)
 }
 
 // On a page that repeats itself every 60 rows, shifts of 40, 100 and 160 all match
-// exactly; a steady 100-row scroll must keep being read as 100.
+// exactly: with the expected distance a steady 100-row scroll is read as 100, without it
+// the stitcher stops rather than guesses.
 TEST(VerticalStitcher, SteadyScrollWinsOnARepeatingPage)
 {
     const int W = 256;
@@ -131,8 +140,12 @@ TEST(VerticalStitcher, SteadyScrollWinsOnARepeatingPage)
         std::memcpy(page.scanLine(y), noise.constScanLine(y < 400 ? y : 400 + (y - 400) % 60), W * 4);
 
     VerticalStitcher st(page.copy(0, 0, W, 300));
-    for (int off = 100; off <= 900; off += 100)
-        ASSERT_EQ(st.add(page.copy(0, off, W, 300)), Outcome::appended(100)) << "offset " << off;
+    for (int off = 100; off <= 900; off += 100) {
+        if (off >= 500) {
+            ASSERT_EQ(st.add(page.copy(0, off, W, 300)), Outcome::noMatch()) << "offset " << off;
+        }
+        ASSERT_EQ(st.add(page.copy(0, off, W, 300), 100), Outcome::appended(100)) << "offset " << off;
+    }
     EXPECT_EQ(differingBytes(st.finish(), page.copy(0, 0, W, 1200)), 0);
 }
 
@@ -231,5 +244,110 @@ TEST(StitchSignature, MatchesThePlainDefinition)
         for (int i = 0; i < 4; ++i)
             for (int s = 0; s < 128; ++s)
                 ASSERT_EQ(sig.coarseRow(i)[s], (sig.row(2 * i)[s] + sig.row(2 * i + 1)[s] + 1) / 2);
+    }
+}
+
+// Random frame pairs of each content kind, every step from 1 to the frame height: a shift
+// other than the true one is never accepted, and most steps with enough overlap are found.
+TEST(VerticalStitcher, RandomPairsNeverTakeAWrongShift)
+{
+    constexpr int W = 256, R = 120, kTries = 3;
+    struct Kind {
+        const char* name;
+        Content content;
+        int pitch;
+        double found;  // share of steps up to 3/4 of the frame that must be found
+    };
+    const Kind kinds[] = {
+        {"prose", Content::prose, 0, 0.95},         {"repeated13", Content::repeated, 13, 0.9},
+        {"repeated26", Content::repeated, 26, 0.9}, {"uiRows", Content::uiRows, 0, 0.9},
+        {"noise", Content::noise, 0, 0.95},         {"photo", Content::photo, 0, 0.95},
+        {"gradient", Content::gradient, 0, 0.0}};
+    std::mt19937 rng(7);
+    for (const Kind& k : kinds) {
+        const QImage page = contentPage(k.content, W, 2000, k.pitch);
+        std::uniform_int_distribution<int> at(0, page.height() - 2 * R - 1);
+        int wrong = 0, found = 0, reachable = 0;
+        for (int d = 1; d <= R; ++d) {
+            for (int t = 0; t < kTries; ++t) {
+                const int o = at(rng);
+                VerticalStitcher st(page.copy(0, o, W, R));
+                // Repeating content: the session passes the distance it asked for.
+                const Outcome out = st.add(page.copy(0, o + d, W, R), k.pitch ? d : 0);
+                const bool right = out == Outcome::appended(d);
+                wrong += out.kind == Outcome::Kind::appended && !right;
+                if (d <= R * 3 / 4) {
+                    ++reachable;
+                    found += right;
+                }
+                if (out.kind == Outcome::Kind::appended && !right)
+                    ADD_FAILURE() << k.name << ": step " << d << " at " << o << " read as " << out.dy;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << k.name;
+        EXPECT_GE(found, k.found * reachable) << k.name << " found " << found << " of " << reachable;
+    }
+}
+
+// What moves in place or stays put while the page scrolls: a still or animated box in the
+// bottom corner, a hover tint at a fixed screen row, an animated banner on the page. The
+// rows the session saw changing in place (animation, the pointer's spot) come as a mask.
+// The page still stitches, nothing of it is repeated, and a frame where only the animation
+// changed is "no change".
+TEST(VerticalStitcher, SpotsThatDoNotScrollAreLeftOutOfTheMatch)
+{
+    constexpr int W = 640, R = 480;
+    const QImage page = contentPage(Content::prose, W, 3000);
+    enum Spot { stillBox, animatedBox, hover, banner };
+    for (const Spot spot : {stillBox, animatedBox, hover, banner}) {
+        int tick = 0;
+        VerticalStitcher::RowMask mask;
+        auto frame = [&](int offset) {
+            QImage f = page.copy(0, offset, W, R);
+            QPainter p(&f);
+            const QColor c = QColor::fromHsv((tick++ * 47) % 360, 200, 200);
+            mask.assign(R, 0);
+            auto unstable = [&](int from, int to) {
+                for (int y = std::max(from, 0); y < std::min(to, R); ++y)
+                    mask[std::size_t(y)] = 1;
+            };
+            if (spot == stillBox) {
+                p.fillRect(W - 130, R - 130, 120, 120, QColor(230, 80, 40));
+            } else if (spot == animatedBox) {
+                p.fillRect(W - 130, R - 130, 120, 120, c);
+                unstable(R - 130, R - 10);
+            } else if (spot == hover) {
+                p.fillRect(0, 150, W, 26, QColor(0, 90, 255, 40));
+                unstable(150, 176);
+            } else if (900 - offset > -60 && 900 - offset < R) {
+                p.fillRect(40, 900 - offset, W - 80, 60, c);  // banner rows 900..960 of the page
+                unstable(900 - offset, 960 - offset);
+            }
+            return f;
+        };
+        const QImage first = frame(0);
+        VerticalStitcher st(first, mask);
+        int at = 0;
+        for (const int dy : {240, 240, 101, 239, 57, 240, 240, 240, 240}) {
+            at += dy;
+            const QImage f = frame(at);
+            ASSERT_EQ(st.add(f, dy, mask), Outcome::appended(dy)) << "spot " << spot << " at " << at;
+            if (spot == animatedBox || spot == banner) {
+                const QImage again = frame(at);
+                ASSERT_EQ(st.add(again, dy, mask), Outcome::noChange()) << "spot " << spot << " at " << at;
+            }
+        }
+        const QImage result = st.finish();
+        ASSERT_EQ(result.height(), R + at);
+        // Every row of the result is the page's row there, except where the spot was drawn.
+        int differing = 0;
+        for (int y = 0; y < result.height(); ++y) {
+            const bool mayDiffer = (spot <= animatedBox && y >= result.height() - 130) ||
+                                   (spot == hover && y >= 150 && y < 176) ||
+                                   (spot == banner && y >= 900 && y < 960);
+            if (!mayDiffer && std::memcmp(result.constScanLine(y), page.constScanLine(y), W * 4) != 0)
+                ++differing;
+        }
+        EXPECT_EQ(differing, 0) << "spot " << spot;
     }
 }
