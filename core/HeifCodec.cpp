@@ -2,6 +2,7 @@
 
 #include <libheif/heif.h>
 
+#include <QImageReader>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -198,6 +199,13 @@ std::optional<HeicDecoded> decodeHeic(const QByteArray& bytes)
     if (!ok(heif_context_get_primary_image_handle(ctx.get(), &rawHandle)))
         return std::nullopt;
     Handle handle(rawHandle);
+    // The declared size first, with the limit Qt applies to every other format: a few hundred
+    // bytes can declare an image of gigabytes.
+    const qint64 declared = qint64(heif_image_handle_get_width(handle.get())) *
+                            qint64(heif_image_handle_get_height(handle.get())) * 4;
+    const int limitMB = QImageReader::allocationLimit();
+    if (declared <= 0 || (limitMB > 0 && declared > qint64(limitMB) * 1024 * 1024))
+        return std::nullopt;
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     heif_image* rawImg = nullptr;
     if (!ok(heif_decode_image(handle.get(), &rawImg, heif_colorspace_RGB,

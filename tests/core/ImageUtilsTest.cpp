@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 using namespace kx;
 
@@ -101,6 +102,17 @@ TEST(Encoding, NothingForNullOrBadInput)
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(0), 1.0);
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(5669), 2.0);
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(2835), 1.0);
+}
+
+TEST(Decoding, AHeicDeclaringAHugeSizeIsRefusedBeforeDecoding)
+{
+    QByteArray heic = *encoded(sample(64, 64), ImageFormat::heic, 0.5, 1.0);
+    const qsizetype ispe = heic.indexOf("ispe");
+    ASSERT_GT(ispe, 0);
+    qToBigEndian<quint32>(28009, heic.data() + ispe + 8);
+    qToBigEndian<quint32>(26161, heic.data() + ispe + 12);
+    EXPECT_FALSE(decodeHeic(heic));
+    EXPECT_FALSE(decodeImage(heic));
 }
 
 TEST(Scaling, ResizedRoundsAndFittedNeverEnlarges)
