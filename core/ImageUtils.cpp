@@ -56,8 +56,10 @@ double scaleFromDpi(double dpi)
 {
     if (!(dpi > 0) || !std::isfinite(dpi))
         return 1.0;
-    // Files store whole DPI values (144 comes back as 143.99 dots per inch).
-    return std::round(dpi) / 72.0;
+    // Files store whole DPI values (144 comes back as 143.99 dots per inch). A resolution far
+    // below any screen's (a few dots per metre) is junk, not a scale.
+    const double scale = std::round(dpi) / 72.0;
+    return std::isfinite(scale) && scale >= 0.5 ? scale : 1.0;
 }
 
 double scaleFromDotsPerMeter(int dotsPerMeter)

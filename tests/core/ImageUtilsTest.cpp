@@ -115,6 +115,21 @@ TEST(Decoding, AHeicDeclaringAHugeSizeIsRefusedBeforeDecoding)
     EXPECT_FALSE(decodeImage(heic));
 }
 
+TEST(Decoding, ResolutionsBelowHalfAPointPerPixelCountAsOne)
+{
+    for (int dpm : {1, 19, 700}) {
+        QImage img = sample(8, 8);
+        img.setDotsPerMeterX(dpm);
+        img.setDotsPerMeterY(dpm);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(img.save(&buffer, "png"));
+        EXPECT_DOUBLE_EQ(decodeImage(png)->scale, 1.0) << dpm;
+    }
+    EXPECT_DOUBLE_EQ(scaleFromDpi(36), 0.5);
+}
+
 TEST(Scaling, ResizedRoundsAndFittedNeverEnlarges)
 {
     const QImage img = sample(700, 300);
