@@ -23,9 +23,9 @@ bool forbidden(char32_t c)
         case '>':
             return true;
         default:
-            // Line breaks and other control characters would make names that shells and
-            // file managers mangle.
-            return c < 0x20 || c == 0x7f;
+            // Line breaks and other control characters (C0, DEL, C1, line and paragraph
+            // separators) would make names that shells and file managers mangle.
+            return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029;
     }
 }
 
@@ -63,15 +63,33 @@ QString FileNaming::fill(const QString& pattern, const QDateTime& date, const st
     const QDateTime local = date.toLocalTime();
     const QDate d = local.date();
     const QTime t = local.time();
-    QString text = pattern;
-    text.replace("{YYYY}", pad(d.isValid() ? d.year() : 0, 4));
-    text.replace("{MM}", pad(d.isValid() ? d.month() : 0, 2));
-    text.replace("{DD}", pad(d.isValid() ? d.day() : 0, 2));
-    text.replace("{hh}", pad(t.isValid() ? t.hour() : 0, 2));
-    text.replace("{mm}", pad(t.isValid() ? t.minute() : 0, 2));
-    text.replace("{ss}", pad(t.isValid() ? t.second() : 0, 2));
-    text.replace("{title}", title ? *title : kindLabel);
-    text.replace("{kind}", kindLabel);
+    // One pass over the pattern: a title or label is inserted as text, never read for tokens.
+    const std::pair<QLatin1StringView, QString> tokens[] = {
+        {QLatin1StringView("{YYYY}"), pad(d.isValid() ? d.year() : 0, 4)},
+        {QLatin1StringView("{MM}"), pad(d.isValid() ? d.month() : 0, 2)},
+        {QLatin1StringView("{DD}"), pad(d.isValid() ? d.day() : 0, 2)},
+        {QLatin1StringView("{hh}"), pad(t.isValid() ? t.hour() : 0, 2)},
+        {QLatin1StringView("{mm}"), pad(t.isValid() ? t.minute() : 0, 2)},
+        {QLatin1StringView("{ss}"), pad(t.isValid() ? t.second() : 0, 2)},
+        {QLatin1StringView("{title}"), title ? *title : kindLabel},
+        {QLatin1StringView("{kind}"), kindLabel},
+    };
+    QString text;
+    for (qsizetype i = 0; i < pattern.size();) {
+        bool token = false;
+        if (pattern[i] == QLatin1Char('{')) {
+            for (const auto& [name, value] : tokens) {
+                if (QStringView(pattern).mid(i).startsWith(name)) {
+                    text += value;
+                    i += name.size();
+                    token = true;
+                    break;
+                }
+            }
+        }
+        if (!token)
+            text += pattern[i++];
+    }
 
     // Blank test first: a tab is a blank here, not a control character to replace.
     if (trimBlanks(text).isEmpty())

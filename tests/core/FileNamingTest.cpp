@@ -61,6 +61,18 @@ TEST_F(FileNamingTest, ForbiddenAndControlCharactersBecomeDashes)
     EXPECT_EQ(FileNaming::baseName(kWhen, QString("T"), SourceKind::window), " T");
 }
 
+TEST_F(FileNamingTest, TitlesAreTextNeverTokensAndLoseEveryControlCharacter)
+{
+    Prefs::set("filePattern", "{title} {kind}");
+    EXPECT_EQ(FileNaming::baseName(kWhen, QString("{kind} {YYYY}"), SourceKind::window),
+              "{kind} {YYYY} Window");
+    Prefs::set("filePattern", "{title}");
+    const QString controls = QString("a") + QChar(0x80) + QChar(0x85) + QChar(0x9f) + QChar(0x2028) +
+                             QChar(0x2029) + QChar(0xa0) + "b";
+    EXPECT_EQ(FileNaming::baseName(kWhen, controls, SourceKind::window),
+              QString("a-----") + QChar(0xa0) + "b");
+}
+
 TEST_F(FileNamingTest, LongNamesAreCutAtAUtf8Boundary)
 {
     Prefs::set("filePattern", "{title}");
