@@ -128,6 +128,10 @@ TEST(OCRService, LineAndRangeBoxesAreInSourcePixels)
     EXPECT_FALSE(obs.boundingBox(0, 0).has_value());
     EXPECT_FALSE(obs.boundingBox(-1, 3).has_value());
     EXPECT_FALSE(obs.boundingBox(obs.text.size() - 1, 2).has_value());
+    // A range ending on the line's last character (a trailing e-mail address to redact).
+    const qsizetype last = obs.text.size() - 1;
+    EXPECT_EQ(obs.boundingBox(last, 1), std::optional<QRectF>(obs.charBoxes[last]));
+    EXPECT_TRUE(obs.boundingBox(0, obs.text.size()).has_value());
 }
 
 TEST(OCRService, TallImageIsReadInStripsWithoutLosingOrShiftingLines)
