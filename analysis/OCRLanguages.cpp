@@ -48,6 +48,17 @@ void appendOnce(QStringList& list, const QString& code)
         list.append(code);
 }
 
+// English, German and Hungarian, whichever are installed; else every installed model.
+QStringList productLanguages(const QStringList& installed)
+{
+    QStringList chosen;
+    for (const char* code : {"eng", "deu", "hun"}) {
+        if (installed.contains(QLatin1String(code)))
+            chosen.append(QLatin1String(code));
+    }
+    return chosen.isEmpty() ? installed : chosen;
+}
+
 }  // namespace
 
 QString OCRLanguages::dataDir()
@@ -91,10 +102,17 @@ QStringList OCRLanguages::resolve(const QStringList& userCodes, const QStringLis
                                   const QStringList& installed)
 {
     QStringList chosen;
-    for (const QString& code : userCodes)
+    bool anyGiven = false;
+    for (const QString& code : userCodes) {
+        anyGiven = anyGiven || !code.trimmed().isEmpty();
         appendOnce(chosen, tesseractCode(code, installed));
+    }
     if (!chosen.isEmpty())
         return chosen;
+    // Languages were asked for but none is known: the product's own three, not a guess from
+    // the system languages the user chose not to rely on.
+    if (anyGiven)
+        return productLanguages(installed);
 
     QStringList prefixes;
     for (const QString& p : preferred)
@@ -111,11 +129,7 @@ QStringList OCRLanguages::resolve(const QStringList& userCodes, const QStringLis
     }
 
     // Nothing matched the preferred languages: read every language the product speaks.
-    for (const char* code : {"eng", "deu", "hun"}) {
-        if (installed.contains(QLatin1String(code)))
-            chosen.append(QLatin1String(code));
-    }
-    return chosen.isEmpty() ? installed : chosen;
+    return productLanguages(installed);
 }
 
 QStringList OCRLanguages::current()

@@ -16,10 +16,10 @@ struct OCRLanguages {
     // The Tesseract model for one user code, or an empty text when none is installed for it.
     static QString tesseractCode(const QString& userCode, const QStringList& installed);
 
-    // The models to load. Unknown and empty user codes are dropped; when none is left the
-    // automatic choice applies: the installed models whose language is one of the preferred
-    // ones (in installed order), with English added; when nothing matches, English, German and
-    // Hungarian (whichever are installed), else every installed model.
+    // The models to load. Unknown and empty user codes are dropped; when codes were given but
+    // none is known, English, German and Hungarian. Without codes the automatic choice applies: the installed
+    // models whose language is one of the preferred ones (in installed order), with English added; when
+    // nothing matches, English, German and Hungarian (whichever are installed), else every installed model.
     static QStringList resolve(const QStringList& userCodes, const QStringList& preferred,
                                const QStringList& installed);
 

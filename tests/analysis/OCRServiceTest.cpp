@@ -235,8 +235,12 @@ TEST(OCRLanguages, UserCodesMapToInstalledModelsAndUnknownOnesAreDropped)
     EXPECT_EQ(OCRLanguages::resolve({"hu-HU", "en_US", "DE"}, {}, installed),
               (QStringList{"hun", "eng", "deu"}));
     EXPECT_EQ(OCRLanguages::resolve({"fra", "en", "eng"}, {}, installed), (QStringList{"fra", "eng"}));
-    // Unknown and empty codes vanish; with nothing left the automatic choice applies.
-    EXPECT_EQ(OCRLanguages::resolve({"", "xx", "it"}, {"de-AT"}, installed), (QStringList{"deu", "eng"}));
+    // Unknown and empty codes vanish; with nothing left the product's three languages, never
+    // the system's; only blank codes count as none given.
+    EXPECT_EQ(OCRLanguages::resolve({"", "xx", "it"}, {"de-AT"}, installed),
+              (QStringList{"eng", "deu", "hun"}));
+    EXPECT_EQ(OCRLanguages::resolve({"xx"}, {"fr"}, {"fra", "ita"}), (QStringList{"fra", "ita"}));
+    EXPECT_EQ(OCRLanguages::resolve({" "}, {"fr"}, installed), (QStringList{"fra", "eng"}));
 }
 
 TEST(OCRLanguages, AutomaticChoiceFollowsThePreferredLanguagesInInstalledOrder)
