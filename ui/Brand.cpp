@@ -104,7 +104,7 @@ void MakerLogo::setOpacity(qreal opacity)
 
 QFont MakerLogo::wordmarkFont(qreal height)
 {
-    return Theme::font(height * 0.6, QFont::Black);
+    return Theme::font(height * 0.6, QFont::ExtraBold);  // heavy
 }
 
 void MakerLogo::reload()

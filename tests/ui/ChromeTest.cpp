@@ -161,7 +161,7 @@ TEST(Brand, LogoComesFromResourcesFolderElseWordmarkAndFollowsThePalette)
     MakerLogo plain(22);
     EXPECT_TRUE(plain.showsWordmark());
     EXPECT_NEAR(MakerLogo::wordmarkFont(22).pointSizeF(), Theme::font(13.2).pointSizeF(), 1e-6);
-    EXPECT_EQ(MakerLogo::wordmarkFont(22).weight(), QFont::Black);
+    EXPECT_EQ(MakerLogo::wordmarkFont(22).weight(), QFont::ExtraBold);  // heavy, 800
 
     QTemporaryDir dir;
     QDir().mkpath(dir.path() + "/Brand");
