@@ -2,8 +2,6 @@
 
 #include "ui/FloatingSurface.h"
 
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QRegion>
 #include <QResizeEvent>
@@ -11,36 +9,6 @@
 #include <memory>
 
 namespace kx {
-
-namespace {
-
-// The X screen number of the display name ("host:0.1" -> 1).
-int screenNumber()
-{
-    const QByteArray name = qgetenv("DISPLAY");
-    const int colon = name.lastIndexOf(':');
-    const int dot = name.indexOf('.', colon < 0 ? 0 : colon);
-    return dot < 0 ? 0 : std::atoi(name.constData() + dot + 1);
-}
-
-}  // namespace
-
-bool compositorRunning()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
-        return true;
-    xcb_connection_t* c = x11->connection();
-    const QByteArray atomName = "_NET_WM_CM_S" + QByteArray::number(screenNumber());
-    const auto atomCookie = xcb_intern_atom(c, 0, uint16_t(atomName.size()), atomName.constData());
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> atom(
-        xcb_intern_atom_reply(c, atomCookie, nullptr), &std::free);
-    if (!atom)
-        return false;
-    std::unique_ptr<xcb_get_selection_owner_reply_t, decltype(&std::free)> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr), &std::free);
-    return owner && owner->owner != XCB_NONE;
-}
 
 FloatingPanel::FloatingPanel(SurfaceWidget* content, Input input)
     : QWidget(nullptr), content_(content), translucent_(compositorRunning())

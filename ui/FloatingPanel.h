@@ -7,16 +7,14 @@
 // shadow; where a compositor runs the panel is translucent, otherwise it is cut to the
 // content's surface shape, so no black corners show.
 
+#include "platform/Compositor.h"
+
 #include <QPointer>
 #include <QWidget>
 
 namespace kx {
 
 class SurfaceWidget;
-
-// True when a compositing manager owns _NET_WM_CM_S<screen> on X11; true on platforms
-// that always composite or draw off screen.
-bool compositorRunning();
 
 class FloatingPanel : public QWidget {
     Q_OBJECT
