@@ -85,6 +85,29 @@ TEST_F(RenderGoldenTest, everyToolMatchesReference)
     flat.save(artifactDir("editor") + "/every-tool.png");
     QString why;
     EXPECT_TRUE(matchesGolden(flat, golden("every-tool.png"), 4, &why, 0.002)) << why.toStdString();
+
+    // The whole-image budget would hide a wrong digit or a lost arrowhead: the parts that carry
+    // meaning must match almost exactly.
+    const QImage reference = QImage(golden("every-tool.png")).convertToFormat(QImage::Format_ARGB32);
+    const QImage actual = flat.convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(reference.size(), actual.size());
+    const struct {
+        const char* what;
+        QRect area;
+    } meaningful[] = {{"step badges 1 2 3", {428, 298, 184, 64}},
+                      {"ruler label", {540, 405, 262, 42}},
+                      {"arrowhead", {250, 122, 60, 48}}};
+    for (const auto& m : meaningful) {
+        int differing = 0;
+        for (int y = m.area.top(); y <= m.area.bottom(); ++y)
+            for (int x = m.area.left(); x <= m.area.right(); ++x) {
+                const QRgb a = actual.pixel(x, y), b = reference.pixel(x, y);
+                const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                        std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+                differing += d > 24;
+            }
+        EXPECT_LE(differing, 8) << m.what;
+    }
 }
 
 TEST_F(RenderGoldenTest, everyFrameStyleMatchesReference)
