@@ -19,7 +19,9 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace kx {
 
@@ -70,6 +72,62 @@ protected:
 private:
     QString m_symbol;
     QColor m_color;
+};
+
+// The Analyze button; while a request runs it shows a small white activity indicator in
+// place of its symbol.
+class AnalyzeButton : public ChromeButton {
+public:
+    AnalyzeButton(const ChromeButtonStyle& style, std::function<void()> action)
+        : ChromeButton("wand.and.stars"_sym, QString(), style, std::move(action))
+    {
+        m_spin.setInterval(80);
+        connect(&m_spin, &QTimer::timeout, this, [this] {
+            m_phase = (m_phase + 1) % kSpokes;
+            update();
+        });
+    }
+    void setLoading(bool loading)
+    {
+        loading ? m_spin.start() : m_spin.stop();
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (!m_spin.isActive())
+            return ChromeButton::paintEvent(event);
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setOpacity(isEnabled() ? 1.0 : 0.32);
+        const QRectF r(rect());
+        const QColor primary = Theme::primary(palette());
+        p.fillPath(roundedRect(r, chromeStyle().radius),
+                   chromeStyle().background(interaction(), Theme::accent(palette()), primary));
+        const QFont font = Theme::font(12.5, QFont::DemiBold);
+        const qreal side = Symbols::glyphSide(13.5), gap = 6;
+        const qreal textWidth = QFontMetricsF(font).horizontalAdvance(title());
+        const qreal left = r.center().x() - (side + gap + textWidth) / 2;
+        const QPointF hub(left + side / 2, r.center().y());
+        for (int i = 0; i < kSpokes; ++i) {
+            QColor spoke(Qt::white);
+            spoke.setAlphaF(0.25 + 0.75 * ((i + kSpokes - m_phase) % kSpokes) / (kSpokes - 1));
+            p.setPen(QPen(spoke, 1.6, Qt::SolidLine, Qt::RoundCap));
+            const qreal a = 2 * M_PI * i / kSpokes;
+            const QPointF dir(std::cos(a), std::sin(a));
+            p.drawLine(hub + dir * side * 0.2, hub + dir * side * 0.45);
+        }
+        p.setFont(font);
+        p.setPen(chromeStyle().foreground(primary));
+        p.drawText(QRectF(left + side + gap, r.top(), textWidth + 2, r.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, title());
+    }
+
+private:
+    static constexpr int kSpokes = 8;
+    QTimer m_spin;
+    int m_phase = 0;
 };
 
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
@@ -146,8 +204,8 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     ChromeButtonStyle analyzeStyle;
     analyzeStyle.prominent = true;
     analyzeStyle.radius = 15;
-    m_analyze = new ChromeButton("wand.and.stars"_sym, QString(), analyzeStyle,
-                                 [this] { m_model->run(m_image ? m_image() : QImage(), m_historyID); });
+    m_analyze = new AnalyzeButton(analyzeStyle,
+                                  [this] { m_model->run(m_image ? m_image() : QImage(), m_historyID); });
     m_analyze->setObjectName(QStringLiteral("analyze"));
     m_analyze->setTitleFont(12.5, QFont::DemiBold);
     actions->addWidget(m_analyze);
@@ -264,7 +322,7 @@ void AIPanel::sync()
     if (m_custom->toPlainText() != m.custom())
         m_custom->setPlainText(m.custom());
     m_analyze->setEnabled(!m.loading());
-    m_analyze->setSymbol(m.loading() ? "clock"_sym : "wand.and.stars"_sym);
+    static_cast<AnalyzeButton*>(m_analyze)->setLoading(m.loading());
     m_analyze->setTitle(m.loading() ? kx::tr(QStringLiteral("Analyzing…"), QStringLiteral("Elemzés…"),
                                              QStringLiteral("Wird analysiert…"))
                                     : kx::tr(QStringLiteral("Analyze"), QStringLiteral("Elemzés"),

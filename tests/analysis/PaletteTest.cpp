@@ -8,69 +8,47 @@ using namespace kx;
 
 namespace {
 
-// Vertical bands of colour; widths in pixels of a 1000-wide image.
-QImage bands(const QList<QPair<int, QColor>>& parts, int height = 200,
-             QImage::Format format = QImage::Format_ARGB32)
+// Vertical bands of colour, widths in pixels of a 1000-wide image; codes and shares found.
+QStringList palette(const QList<QPair<int, QColor>>& bands, int count = 8, int height = 200)
 {
-    QImage img(1000, height, format);
+    QImage img(1000, height, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    int x = 0;
-    for (const auto& [w, c] : parts) {
-        p.fillRect(x, 0, w, height, c);
-        x += w;
-    }
-    return img;
-}
-
-QStringList hexes(const QList<PaletteColor>& colors)
-{
+    for (int x = 0; const auto& [w, c] : bands)
+        p.fillRect(std::exchange(x, x + w), 0, w, height, c);
+    p.end();
     QStringList out;
-    for (const PaletteColor& c : colors)
-        out.append(c.hex() + QLatin1Char(' ') + c.percent());
+    for (const PaletteColor& c : Palette::dominant(height == 200 ? img : img.scaled(4000, height), count))
+        out.append(c.hex() + ' ' + c.percent());
     return out;
 }
 
 }  // namespace
 
-TEST(Palette, CutOffsNearnessAndAlpha)
+TEST(Palette, CutOffsNearnessAlphaSqueezeAndStability)
 {
-    const QColor blue(0x1E, 0x90, 0xFF);
-    EXPECT_EQ(hexes(Palette::dominant(bands({{1000, blue}}), 8)), QStringList{"#1E90FF 100%"});
-    // Under 1 %: the small cell ends the walk.
-    EXPECT_EQ(hexes(Palette::dominant(bands({{995, Qt::white}, {5, Qt::black}}), 8)),
-              QStringList{"#FFFFFF 99%"});
-    // (20,20,20) apart is one colour, (24,24,24) apart two.
-    EXPECT_EQ(
-        Palette::dominant(bands({{600, QColor(100, 100, 100)}, {400, QColor(120, 120, 120)}}), 8).size(), 1);
-    EXPECT_EQ(hexes(Palette::dominant(bands({{600, QColor(96, 96, 96)}, {400, QColor(120, 120, 120)}}), 8)),
-              (QStringList{"#606060 60%", "#787878 40%"}));
-    // A skipped near cell does not end the walk: red is found after the second grey.
-    EXPECT_EQ(
-        hexes(Palette::dominant(
-            bands({{500, QColor(96, 96, 96)}, {300, QColor(104, 104, 104)}, {200, QColor(240, 0, 0)}}), 8)),
-        (QStringList{"#606060 50%", "#F00000 20%"}));
-    // Half-transparent pixels count premultiplied (darker); nearly transparent ones not at all.
-    EXPECT_EQ(
-        hexes(Palette::dominant(bands({{500, QColor(200, 0, 0, 128)}, {500, QColor(0, 0, 255, 127)}}), 8)),
-        QStringList{"#640000 100%"});
-    EXPECT_TRUE(Palette::dominant(bands({{1000, Qt::transparent}}), 8).isEmpty());
-    EXPECT_TRUE(Palette::dominant(QImage(), 8).isEmpty());
-    // Asked for fewer than there are: the most frequent first, 0.125 shows as 13 %.
-    EXPECT_EQ(hexes(Palette::dominant(bands({{125, Qt::red}, {500, Qt::green}, {375, Qt::blue}}), 2)),
+    const QColor grey(96, 96, 96);
+    const QList<QPair<QList<QPair<int, QColor>>, QStringList>> table{
+        {{{1000, QColor(0x1E, 0x90, 0xFF)}}, {"#1E90FF 100%"}},
+        {{{995, Qt::white}, {5, Qt::black}}, {"#FFFFFF 99%"}},  // under 1 % ends the walk
+        {{{600, QColor(100, 100, 100)}, {400, QColor(120, 120, 120)}}, {"#646464 60%"}},  // 20 apart: one
+        {{{600, grey}, {400, QColor(120, 120, 120)}}, {"#606060 60%", "#787878 40%"}},    // 24 apart: two
+        {{{500, grey}, {300, QColor(104, 104, 104)}, {200, QColor(240, 0, 0)}},
+         {"#606060 50%", "#F00000 20%"}},
+        {{{500, QColor(200, 0, 0, 128)}, {500, QColor(0, 0, 255, 127)}}, {"#640000 100%"}},  // premultiplied
+        {{{1000, Qt::transparent}}, {}},
+        {{{125, Qt::red}, {875, Qt::blue}}, {"#0000FF 88%", "#FF0000 13%"}},
+    };
+    for (const auto& [bands, expected] : table)
+        EXPECT_EQ(palette(bands), expected) << expected.join(", ").toStdString();
+    EXPECT_EQ(palette({{125, Qt::red}, {500, Qt::green}, {375, Qt::blue}}, 2),
               (QStringList{"#00FF00 50%", "#0000FF 38%"}));
-    EXPECT_EQ(hexes(Palette::dominant(bands({{125, Qt::red}, {875, Qt::blue}}), 8)).last(), "#FF0000 13%");
-}
-
-TEST(Palette, SqueezedWideImageKeepsSharesAndTiesAreStable)
-{
-    // 4000 × 100: squeezed to a square, the shares stay those of the bands.
-    QImage wide = bands({{750, Qt::black}, {250, Qt::yellow}}, 100).scaled(4000, 100);
-    EXPECT_EQ(hexes(Palette::dominant(wide, 8)), (QStringList{"#000000 75%", "#FFFF00 25%"}));
-    const QImage tie = bands({{250, Qt::cyan}, {250, Qt::magenta}, {250, Qt::darkGreen}, {250, Qt::gray}});
-    const QStringList first = hexes(Palette::dominant(tie, 8));
-    EXPECT_EQ(first.size(), 4);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(hexes(Palette::dominant(tie.copy(), 8)), first);
+    EXPECT_EQ(palette({{750, Qt::black}, {250, Qt::yellow}}, 8, 100),
+              (QStringList{"#000000 75%", "#FFFF00 25%"}));
+    EXPECT_TRUE(Palette::dominant(QImage(), 8).isEmpty());
+    // Four equal cells come in the order of their colour keys, the same on every run.
+    const QList<QPair<int, QColor>> tie{
+        {250, Qt::cyan}, {250, Qt::magenta}, {250, Qt::darkGreen}, {250, Qt::gray}};
+    EXPECT_EQ(palette(tie), (QStringList{"#008000 25%", "#00FFFF 25%", "#A0A0A4 25%", "#FF00FF 25%"}));
 }

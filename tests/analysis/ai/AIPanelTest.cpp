@@ -23,12 +23,11 @@ using namespace kx::test;
 
 namespace {
 
-QByteArray answer(const char* markdown)
+QByteArray answer(const QString& md)
 {
-    return httpReply(
-        200, "application/json",
-        QJsonDocument(QJsonObject{{"content", QJsonArray{QJsonObject{{"type", "text"}, {"text", markdown}}}}})
-            .toJson());
+    const QJsonObject text{{"type", "text"}, {"text", md}};
+    return httpReply(200, "application/json",
+                     QJsonDocument(QJsonObject{{"content", QJsonArray{text}}}).toJson());
 }
 
 class AIPanelTest : public ::testing::Test {
@@ -38,87 +37,82 @@ protected:
         keys.keys = {{"anthropic.apiKey", "sk-ant-test"}};
         qputenv("KAPTORIX_TEST_AI_BASE_URL", server.baseUrl());
     }
-    AIPanel* makePanel(QWidget* window, const std::shared_ptr<AIAnalysisModel>& model, const QUuid& id = {})
+    void open(const QUuid& id = {}, AIAnalysisModel::SummarySink sink = {})
     {
-        auto* panel = new AIPanel(
+        model = AIAnalysisModel::create(std::move(sink));
+        window = new QWidget;
+        panel = new AIPanel(
             model, [] { return QImage(64, 48, QImage::Format_RGB32); }, id, {}, window);
         (new QVBoxLayout(window))->addWidget(panel);
-        window->resize(340, 700);
         window->show();
-        return panel;
     }
+    void TearDown() override { delete window; }
     template <typename T = QWidget>
-    static T* part(QWidget* panel, const char* name)
+    T* part(const char* name) const
     {
         return panel->findChild<T*>(QString::fromLatin1(name));
     }
     MemoryKeys keys;
     FakeAIServer server;
+    std::shared_ptr<AIAnalysisModel> model;
+    QPointer<QWidget> window;
+    AIPanel* panel = nullptr;
 };
 
 }  // namespace
 
-TEST_F(AIPanelTest, WithoutAKeyTheNoticeAndHintShowAndNothingIsSent)
+TEST_F(AIPanelTest, WithoutAKeyTheNoticeAndHintShowNothingIsSentAndAProviderSwitchRechecks)
 {
-    keys.keys.clear();
-    QWidget window;
-    AIPanel* panel = makePanel(&window, AIAnalysisModel::create());
-    ASSERT_TRUE(waitFor([&] { return part(panel, "keyNotice")->isVisible(); }));
-    EXPECT_TRUE(part(panel, "hint")->isVisible());
-    part<ChromeButton>(panel, "analyze")->click();
-    ASSERT_TRUE(waitFor([&] { return part(panel, "errorNotice")->isVisible(); }));
-    EXPECT_EQ(part<QLabel>(panel, "errorText")->text(),
-              "Add your Anthropic Claude API key in Settings → AI.");
+    keys.keys = {{"openai.apiKey", "sk-oa"}};
+    open();
+    ASSERT_TRUE(waitFor([&] { return part("keyNotice")->isVisible() && part("hint")->isVisible(); }));
+    part<ChromeButton>("analyze")->click();
+    ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
+    EXPECT_EQ(part<QLabel>("errorText")->text(), "Add your Anthropic Claude API key in Settings → AI.");
     EXPECT_EQ(server.connections, 0);
+    Prefs::set("ai.provider", "openai");
+    EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isHidden(); }));
+    Prefs::remove("ai.provider");
 }
 
 TEST_F(AIPanelTest, AnalyzingThenFormattedAnswerThenErrorAboveTheKeptAnswer)
 {
-    QWidget window;
-    auto model = AIAnalysisModel::create();
-    AIPanel* panel = makePanel(&window, model);
-    auto* analyze = part<ChromeButton>(panel, "analyze");
+    open();
+    auto* analyze = part<ChromeButton>("analyze");
     analyze->click();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
     EXPECT_EQ(analyze->title(), "Analyzing…");
-    EXPECT_FALSE(analyze->isEnabled());
-    EXPECT_FALSE(part(panel, "hint")->isVisible());
+    EXPECT_FALSE(analyze->isEnabled() || part("hint")->isVisible());
 
-    const char* md = "**Login** form, see `main.cpp` and [docs](https://example.org)\n| a | b |\n|---|---|";
+    const QString md = "**Login** form, see `main.cpp` and [docs](https://example.org)\n| a | b |\n|---|---|";
     server.release(answer(md));
     ASSERT_TRUE(waitFor([&] { return !model->loading(); }));
-    auto* view = part<QTextBrowser>(panel, "answer");
+    auto* view = part<QTextBrowser>("answer");
     const QString html = view->document()->toHtml();
-    EXPECT_TRUE(html.contains("font-weight:700;\">Login</span>")) << html.toStdString();
-    EXPECT_TRUE(html.contains("<a href=\"https://example.org\">"));
+    EXPECT_TRUE(html.contains("font-weight:700;\">Login</span>") &&
+                html.contains("<a href=\"https://example.org\">"))
+        << html.toStdString();
     EXPECT_TRUE(view->toPlainText().startsWith("Login form, see main.cpp and docs\n| a | b |\n|---|---|"));
 
     server.reply = httpReply(500, "text/html", "<html>oops</html>");
     analyze->click();
-    ASSERT_TRUE(waitFor([&] { return part(panel, "errorNotice")->isVisible(); }));
-    EXPECT_EQ(part<QLabel>(panel, "errorText")->text(), "API HTTP 500: <html>oops</html>");
-    EXPECT_EQ(part<QLabel>(panel, "errorText")->textFormat(), Qt::PlainText);
+    ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
+    EXPECT_EQ(part<QLabel>("errorText")->text(), "API HTTP 500: <html>oops</html>");
+    EXPECT_EQ(part<QLabel>("errorText")->textFormat(), Qt::PlainText);  // never markup from a server
     EXPECT_TRUE(view->toPlainText().startsWith("Login form"));
-    window.grab().save(artifactDir("ai") + "/panel.png");
-    part<ChromeButton>(panel, "copy")->click();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(md));
+    window->grab().save(artifactDir("ai") + "/panel.png");
+    part<ChromeButton>("copy")->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), md);
 }
 
 TEST_F(AIPanelTest, SummaryFollowsThePresetAtArrivalAndSurvivesTheWindow)
 {
     HistoryStore& history = HistoryStore::shared();
-    QImage img(64, 48, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    const QUuid id =
-        history.add(CaptureResult{img, 1.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()}).id;
-    auto sink = [](const QUuid& entry, const QString& text) {
-        HistoryStore::shared().setAISummary(entry, text);
-    };
-
-    auto* window = new QWidget;
-    auto model = AIAnalysisModel::create(sink);
-    AIPanel* panel = makePanel(window, model, id);
-    part<ChromeButton>(panel, "analyze")->click();  // describe…
+    const QImage img(64, 48, QImage::Format_RGB32);
+    const QUuid id = history.add({img, 1.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()}).id;
+    open(id,
+         [](const QUuid& entry, const QString& text) { HistoryStore::shared().setAISummary(entry, text); });
+    part<ChromeButton>("analyze")->click();  // describe…
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
     model->setPreset(AIPreset::uiux);  // …but a review arrives
     server.release(answer("A review"));
@@ -126,11 +120,10 @@ TEST_F(AIPanelTest, SummaryFollowsThePresetAtArrivalAndSurvivesTheWindow)
     EXPECT_FALSE(history.entry(id)->aiSummary.has_value());
 
     model->setPreset(AIPreset::seo);
-    part<ChromeButton>(panel, "analyze")->click();
+    part<ChromeButton>("analyze")->click();
     ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
-    std::weak_ptr<AIAnalysisModel> alive = model;
+    std::weak_ptr<AIAnalysisModel> alive = std::exchange(model, nullptr);
     delete window;  // closing the editor mid-request
-    model.reset();
     EXPECT_FALSE(alive.expired());
     server.release(answer("alt: a login form"));
     ASSERT_TRUE(waitFor([&] { return history.entry(id)->aiSummary == QStringLiteral("alt: a login form"); }));
@@ -146,8 +139,8 @@ TEST(MarkdownInline, FormatsInlineOnlyAndEscapesTheRest)
          "<a href=\"https://e.org\">x</a> <a href=\"mailto:a@b.c\">mailto:a@b.c</a>"},
         {"[run](javascript:alert) <script>", "run &lt;script&gt;"},
         {"```\ncode\n```", "```<br>code<br>```"},
-        {"| a | b |\n# Title\n- item", "| a | b |<br># Title<br>- item"},
-        {"* not emphasis *", "* not emphasis *"},
+        {"| a | b |\n# Title\n- item\n* not emphasis *",
+         "| a | b |<br># Title<br>- item<br>* not emphasis *"},
     };
     for (const auto& [md, inner] : table)
         EXPECT_EQ(inlineMarkdownHtml(md), "<div style=\"white-space: pre-wrap;\">" + inner + "</div>")

@@ -1,10 +1,9 @@
 #pragma once
-// A scripted HTTP server on 127.0.0.1 standing in for the AI providers, plus an in-memory key
-// store. Requests are recorded; each gets `reply`, or waits for release() while it is empty.
+// A scripted HTTP server on 127.0.0.1 standing in for the AI providers, and an in-memory key
+// store. Each request is recorded and gets `reply`, or waits for release() while it is empty.
 #include "platform/Keychain.h"
 
 #include <QHash>
-#include <QList>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -12,16 +11,15 @@
 namespace kx::test {
 
 struct SeenRequest {
-    QByteArray head;  // request line and header lines, as sent
+    QByteArray head;  // request line and headers as sent
     QByteArray body;
     bool hasHeader(const QByteArray& line) const { return head.contains("\r\n" + line + "\r\n"); }
 };
 
-inline QByteArray httpReply(int status, const QByteArray& type, const QByteArray& body, qsizetype length = -1)
+inline QByteArray httpReply(int status, const QByteArray& type, const QByteArray& body)
 {
     return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nContent-Type: " + type +
-           "\r\nConnection: close\r\nContent-Length: " +
-           QByteArray::number(length < 0 ? body.size() : length) + "\r\n\r\n" + body;
+           "\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
 class FakeAIServer : public QTcpServer {
@@ -39,13 +37,8 @@ public:
     QByteArray baseUrl() const { return "http://127.0.0.1:" + QByteArray::number(serverPort()); }
     void release(const QByteArray& raw)
     {
-        for (const QPointer<QTcpSocket>& s : held_) {
-            if (s) {
-                s->write(raw);
-                s->disconnectFromHost();
-            }
-        }
-        held_.clear();
+        for (QTcpSocket* s : std::exchange(held_, {}))
+            answer(s, raw);
     }
 
     QByteArray reply;
@@ -53,30 +46,26 @@ public:
     int connections = 0;
 
 private:
+    static void answer(QTcpSocket* s, const QByteArray& raw)
+    {
+        s->write(raw);
+        s->disconnectFromHost();
+    }
     void read(QTcpSocket* s)
     {
         QByteArray& buf = buffers_[s];
         buf += s->readAll();
-        const qsizetype end = buf.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray head = buf.left(end + 2);
-        const qsizetype at = head.toLower().indexOf("content-length:");
+        const qsizetype end = buf.indexOf("\r\n\r\n"), at = buf.toLower().indexOf("content-length:");
         const qsizetype length =
-            at < 0 ? 0 : head.mid(at + 15, head.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
-        if (buf.size() < end + 4 + length)
+            at < 0 ? 0 : buf.mid(at + 15, buf.indexOf('\r', at) - at - 15).trimmed().toLongLong();
+        if (end < 0 || buf.size() < end + 4 + length)
             return;
-        requests.append({head, buf.mid(end + 4, length)});
+        requests.append({buf.left(end + 2), buf.mid(end + 4, length)});
         buffers_.remove(s);
-        if (reply.isEmpty()) {
-            held_.append(s);
-            return;
-        }
-        s->write(reply);
-        s->disconnectFromHost();
+        reply.isEmpty() ? held_.append(s) : answer(s, reply);
     }
     QHash<QTcpSocket*, QByteArray> buffers_;
-    QList<QPointer<QTcpSocket>> held_;
+    QList<QTcpSocket*> held_;
 };
 
 class MemoryKeys : public SecretStore {
@@ -89,8 +78,7 @@ public:
     }
     bool set(const QString& account, const QString& value) override
     {
-        keys[account] = value;
-        return true;
+        return keys.insert(account, value), true;
     }
     QHash<QString, QString> keys;
 };
