@@ -1,6 +1,7 @@
 #include "editor/window/EditorServices.h"
 
 #include "analysis/OCRService.h"
+#include "analysis/PaletteWindowController.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 #include "platform/FileManagerReveal.h"
@@ -45,6 +46,7 @@ EditorServices EditorServices::live()
     s.recognizeText = [](const QImage& image) { return OCRService::text(image); };
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
+    s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };
     s.revealFile = [](const QString& path) { revealInFileManager(path); };
     s.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     s.saveWithPanel = [](const QImage& image, double scale, SourceKind kind,

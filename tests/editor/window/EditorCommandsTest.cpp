@@ -1,0 +1,255 @@
+// Editor commands against a real history in a temporary folder and fake services.
+#include "EditorFakes.h"
+#include "TestSupport.h"
+
+#include "capture/history/HistoryStore.h"
+#include "editor/canvas/CanvasScrollArea.h"
+#include "editor/window/EditorWindowController.h"
+#include "editor/window/SaveTarget.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QPromise>
+#include <QTemporaryDir>
+#include <QWidget>
+
+using namespace kx;
+
+namespace {
+
+QImage picture(int w, int h)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(QColor(30, 120, 200));
+    return img;
+}
+
+QImage read(const QString& path)
+{
+    return QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+struct HistoryEditor {
+    QTemporaryDir dir;
+    std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
+    std::unique_ptr<HistoryStore> store;
+    HistoryEntry entry;
+    QPointer<EditorWindowController> c;
+
+    explicit HistoryEditor(bool withEntry = true, EditorServices services = {})
+    {
+        HistoryStore::Options o;
+        o.dir = dir.filePath(QStringLiteral("History"));
+        o.recognize = [](const QImage&) {
+            return QtFuture::makeReadyFuture(std::optional<QString>(QString()));
+        };
+        store = std::make_unique<HistoryStore>(o);
+        const CaptureResult cap{picture(60, 40), 2.0, SourceKind::area, std::nullopt,
+                                QDateTime::currentDateTime()};
+        entry = store->add(cap);
+        store->flush();
+        rec->saveFolder = dir.filePath(QStringLiteral("Saves"));
+        if (!services.toast)
+            services = test::fakeServices(rec);
+        services.history = store.get();
+        c = EditorWindowController::open(cap, withEntry ? entry.id : QUuid(), services);
+    }
+    ~HistoryEditor() { delete c.data(); }
+    QString png() const { return store->dir() + QLatin1Char('/') + uuidText(entry.id) + ".png"; }
+    void edit()
+    {
+        Annotation a;
+        a.p1 = {5, 5};
+        a.p2 = {30, 20};
+        a.style.color = RGBA{1, 0, 0, 1};
+        c->doc().pushUndo();
+        c->doc().add(a);
+    }
+    QImage stored()
+    {
+        store->flush();
+        return read(png());
+    }
+};
+
+enum class Command { copy, save, saveAs, pin, upload, close, copy1x, ocrFree };
+
+void run(HistoryEditor& h, Command cmd)
+{
+    switch (cmd) {
+        case Command::copy:
+            h.c->copy(CopyMode::copy);
+            break;
+        case Command::save: {
+            bool done = false;
+            QObject::connect(h.c, &EditorWindowController::saveFinished, [&] { done = true; });
+            h.c->cmdSave();
+            test::waitFor([&] { return done; });
+            break;
+        }
+        case Command::saveAs:
+            h.c->actions().saveAs();
+            break;
+        case Command::pin:
+            h.c->actions().pin();
+            break;
+        case Command::upload:
+            h.c->actions().upload();
+            break;
+        case Command::close:
+            h.c->window()->close();
+            break;
+        case Command::copy1x:
+            h.c->actions().copy1x();
+            break;
+        case Command::ocrFree:
+            h.c->actions().fit();
+            break;
+    }
+}
+
+}  // namespace
+
+TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTheBackdrop)
+{
+    const Command committing[] = {Command::copy, Command::save,   Command::saveAs,
+                                  Command::pin,  Command::upload, Command::close};
+    for (Command cmd : committing) {
+        for (int variant = 0; variant < 3; ++variant) {  // dirty with entry, clean with entry, dirty without
+            SCOPED_TRACE(testing::Message() << int(cmd) << " variant " << variant);
+            HistoryEditor h(variant != 2);
+            const QImage original = h.stored();
+            ASSERT_FALSE(original.isNull());
+            if (variant != 1)
+                h.edit();
+            BeautifySettings backdrop = h.c->doc().beautify();
+            backdrop.enabled = true;
+            h.c->doc().setBeautify(backdrop);
+            const QImage flattened = h.c->doc().renderFinal(false);
+            run(h, cmd);
+            const QImage after = h.stored();
+            if (variant == 0)
+                EXPECT_EQ(after, flattened.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+            else
+                EXPECT_EQ(after, original);
+            EXPECT_EQ(h.store->entry(h.entry.id)->scale, 2.0);
+        }
+    }
+    // Commands that do not commit.
+    for (Command cmd : {Command::copy1x, Command::ocrFree}) {
+        HistoryEditor h;
+        const QImage original = h.stored();
+        h.edit();
+        run(h, cmd);
+        EXPECT_EQ(h.stored(), original);
+    }
+}
+
+TEST(EditorCommands, AFailedWriteBackToastsAndKeepsTheEntryAsItsFile)
+{
+    HistoryEditor h;
+    h.stored();
+    // A folder where the PNG belongs: the atomic replacement cannot land.
+    ASSERT_TRUE(QFile::remove(h.png()));
+    ASSERT_TRUE(QDir().mkdir(h.png()));
+    h.c->doc().append(picture(60, 20), 2.0, EditorDocument::AddEdge::below);
+    h.c->commitToHistory();
+    ASSERT_TRUE(test::waitFor([&] { return !h.rec->toasts.isEmpty(); }));
+    EXPECT_TRUE(h.rec->toasts.last().startsWith(QStringLiteral("History not updated|")));
+    EXPECT_TRUE(h.rec->toasts.last().contains(h.store->dir()));
+    EXPECT_EQ(h.store->entry(h.entry.id)->height, 40);
+}
+
+TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
+{
+    QTemporaryDir dir;
+    QFile taken(dir.filePath(QStringLiteral("shot 2.png")));
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("keep");
+    taken.close();
+    const QString expected[] = {QStringLiteral("shot.png"), QStringLiteral("shot 3.png"),
+                                QStringLiteral("shot 4.png")};
+    for (const QString& name : expected) {
+        const SaveResult r =
+            saveExclusively(dir.path(), QStringLiteral("shot"), QStringLiteral("png"), "data");
+        ASSERT_TRUE(r.ok()) << r.error.toStdString();
+        EXPECT_EQ(QFileInfo(r.path).fileName(), name);
+    }
+    ASSERT_TRUE(taken.open(QIODevice::ReadOnly));
+    EXPECT_EQ(taken.readAll(), QByteArray("keep"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);  // no temporary left
+
+    // Through the window: two saves, two names, the second revealed.
+    HistoryEditor h(false);
+    run(h, Command::save);
+    run(h, Command::save);
+    ASSERT_EQ(h.rec->revealed.size(), 2);
+    EXPECT_TRUE(h.rec->revealed[1].endsWith(QStringLiteral(" 2.png")));
+    EXPECT_EQ(read(h.rec->revealed[1]), read(h.rec->revealed[0]));
+}
+
+TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
+{
+    EditorServices s = test::fakeServices(std::make_shared<test::Recorded>());
+    auto rec = std::make_shared<test::Recorded>();
+    s = test::fakeServices(rec);
+    s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(QString(200, QLatin1Char('x'))); };
+    s.barcodes = [](const QImage&) { return QStringList{QStringLiteral("A"), QStringLiteral("B")}; };
+    auto promise = std::make_shared<QPromise<SensitiveData::Result>>();
+    s.findSensitive = [promise](const QImage&) {
+        promise->start();
+        return promise->future();
+    };
+    HistoryEditor h(true, s);
+    h.c->cmdOCR();
+    ASSERT_TRUE(test::waitFor([&] { return bool(rec->clipboard); }));
+    EXPECT_EQ(rec->clipboard->text(), QString(200, QLatin1Char('x')) + QStringLiteral("\n\nA\nB"));
+    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Text copied|") + QString(160, QLatin1Char('x')));
+    EXPECT_FALSE(h.c->doc().busyMessage());
+
+    // The image is cropped while the search runs: its places are stale.
+    h.c->cmdRedact();
+    EXPECT_TRUE(h.c->doc().busyMessage());
+    h.c->doc().setCropRect(QRectF(10, 10, 30, 20));
+    h.c->doc().applyCrop();
+    const qsizetype undoDepth = h.c->doc().undoStack().size();
+    promise->addResult(SensitiveData::Result{true, {}, {{QStringLiteral("email"), QRectF(2, 2, 20, 8), 8}}});
+    promise->finish();
+    ASSERT_TRUE(test::waitFor([&] { return !h.c->doc().busyMessage(); }));
+    EXPECT_TRUE(h.c->doc().annotations().isEmpty());
+    EXPECT_EQ(h.c->doc().undoStack().size(), undoDepth);
+    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Image changed – run Redact again|"));
+}
+
+TEST(EditorCommands, AddCaptureJoinsBelowAndAClosedEditorsClosuresDoNothing)
+{
+    auto rec = std::make_shared<test::Recorded>();
+    EditorServices s = test::fakeServices(rec);
+    s.captureArea = [] {
+        return QtFuture::makeReadyFuture(std::optional<CaptureResult>(CaptureResult{
+            picture(60, 20), 2.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()}));
+    };
+    HistoryEditor a(true, s);
+    HistoryEditor b(true, s);
+    a.c->actions().addCapture(EditorDocument::AddEdge::below);
+    ASSERT_TRUE(test::waitFor([&] { return a.c->doc().base().height() == 60; }));
+    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Capture added|60 × 60 px"));
+    EXPECT_TRUE(a.c->window()->isVisible());
+
+    const EditorActions late = b.c->actions();
+    b.c->window()->close();
+    ASSERT_TRUE(test::waitFor([&] { return !b.c; }));
+    EXPECT_EQ(EditorWindowController::openEditors().size(), 1);
+    const qsizetype toasts = rec->toasts.size();
+    late.copy(CopyMode::copy);
+    late.save();
+    late.zoom(2);
+    late.addCapture(std::nullopt);
+    late.ocr();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rec->toasts.size(), toasts);
+    a.c->cmdZoom(2);  // the other one still works
+    EXPECT_DOUBLE_EQ(a.c->doc().zoom(), a.c->scrollView()->magnification());
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Fake services for editor window tests: notices, clipboard and features are recorded.
+
+#include "editor/window/EditorServices.h"
+
+#include <QMimeData>
+#include <QStringList>
+#include <memory>
+
+namespace kx::test {
+
+struct Recorded {
+    QStringList toasts;  // "title|subtitle"
+    std::unique_ptr<QMimeData> clipboard;
+    QList<QImage> pins;
+    QList<QImage> uploads;
+    QStringList revealed;
+    QString saveFolder;
+};
+
+inline EditorServices fakeServices(const std::shared_ptr<Recorded>& r)
+{
+    EditorServices s;
+    s.toast = [r](const QString& t, const QString& sub, const QString&) {
+        r->toasts << t + QLatin1Char('|') + sub;
+    };
+    s.setClipboard = [r](QMimeData* d) { r->clipboard.reset(d); };
+    s.pin = [r](const QImage& img, double) { r->pins << img; };
+    s.upload = [r](const QImage& img, double, const QUuid&, const std::optional<QString>&) {
+        r->uploads << img;
+    };
+    s.revealFile = [r](const QString& path) { r->revealed << path; };
+    s.saveFolder = [r] { return r->saveFolder; };
+    s.shareFolder = [r] { return r->saveFolder; };
+    s.saveWithPanel = [](const QImage&, double, SourceKind, const std::optional<QString>&, QWidget*) {
+        return Exporter::SaveOutcome{Exporter::SaveOutcome::Status::cancelled, {}, {}};
+    };
+    return s;
+}
+
+}  // namespace kx::test

@@ -1,0 +1,244 @@
+// The editor window offscreen: sizes and texts, rail, header, copy button, zoom.
+#include "EditorFakes.h"
+#include "TestSupport.h"
+
+#include "analysis/PaletteWindowController.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "editor/canvas/CanvasScrollArea.h"
+#include "editor/canvas/CanvasView.h"
+#include "editor/window/CopyButton.h"
+#include "editor/window/EditorMetrics.h"
+#include "editor/window/EditorRootView.h"
+#include "editor/window/EditorWindowController.h"
+#include "editor/window/Popover.h"
+#include "editor/window/StatusPill.h"
+#include "editor/window/ToolRail.h"
+#include "ui/ChromeButton.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QMenu>
+#include <QScrollBar>
+
+using namespace kx;
+
+namespace {
+
+CaptureResult capture(int w, int h, double scale)
+{
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    return {img, scale, SourceKind::area, std::nullopt, QDateTime::currentDateTime()};
+}
+
+struct Editor {
+    std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
+    QPointer<EditorWindowController> c;
+    explicit Editor(int w = 1200, int h = 800, double scale = 2, EditorServices s = {})
+    {
+        if (!s.toast)
+            s = test::fakeServices(rec);
+        c = EditorWindowController::open(capture(w, h, scale), QUuid(), s);
+        test::waitFor([&] { return c->window()->isVisible() && c->canvas()->hasFocus(); }, 3000);
+    }
+    ~Editor() { delete c.data(); }
+    EditorDocument& doc() { return c->doc(); }
+    HeaderBar* header() { return c->root()->header(); }
+};
+
+const QString kLangs[] = {QStringLiteral("en"), QStringLiteral("de"), QStringLiteral("hu")};
+
+}  // namespace
+
+TEST(EditorMetrics, WindowSizeFollowsImageWithinScreen)
+{
+    struct Case {
+        QSize px;
+        double scale;
+        QSizeF expected;
+    } cases[] = {
+        {{100, 100}, 2, {880, 560}},             // minimums win
+        {{5000, 3000}, 1, {1324.8, 805}},        // 92 % of 1440 × 875
+        {{1600, 1200}, 2, {884, 742}},           // image + 84 and + 142 points
+        {{1600, 1200}, qQNaN(), {1324.8, 805}},  // a bad scale counts as 1
+        {{800, 600}, 0, {884, 742}},
+        {{800, 600}, -2, {884, 742}},
+    };
+    for (const Case& c : cases) {
+        const QSizeF s = editor::contentSize(c.px, c.scale, QSizeF(1440, 875));
+        EXPECT_NEAR(s.width(), c.expected.width(), 1e-9) << c.px.width() << " " << c.scale;
+        EXPECT_NEAR(s.height(), c.expected.height(), 1e-9) << c.px.width() << " " << c.scale;
+    }
+}
+
+TEST(EditorMetrics, TitlePercentAndBadge)
+{
+    const QString titles[] = {QStringLiteral("Kaptorix — Area 1200×800"),
+                              QStringLiteral("Kaptorix — Bereich 1200×800"),
+                              QStringLiteral("Kaptorix — Terület 1200×800")};
+    for (int i = 0; i < 3; ++i) {
+        Lang::overrideForTests(kLangs[i]);
+        EXPECT_EQ(editor::windowTitle(SourceKind::area, {1200, 800}), titles[i]);
+    }
+    Lang::overrideForTests(QStringLiteral("en"));
+    const std::pair<double, const char*> zooms[] = {
+        {0.05, "5%"}, {16, "1600%"}, {0.125, "13%"}, {1, "100%"}, {0.985, "99%"}};
+    for (const auto& [z, text] : zooms)
+        EXPECT_EQ(editor::zoomText(z), QLatin1String(text)) << z;
+    const std::pair<double, const char*> badges[] = {{2, "@2x"},         {1.5, "@1.5x"}, {1.25, "@1.25x"},
+                                                     {1.3333, "@1.33x"}, {1, ""},        {0.5, ""},
+                                                     {qQNaN(), ""},      {3, "@3x"}};
+    for (const auto& [s, text] : badges)
+        EXPECT_EQ(editor::scaleBadge(s), QLatin1String(text)) << s;
+}
+
+TEST(EditorWindow, OpensTitledRegisteredAndFittedWithTheCanvasFocused)
+{
+    for (const QString& lang : kLangs) {
+        Lang::overrideForTests(lang);
+        Editor e(1200, 800, 1);
+        e.c->window()->resize(1900, 800);
+        test::waitFor([&] { return !e.header()->isCompact(); }, 2000);
+        EXPECT_EQ(e.c->window()->windowTitle(), editor::windowTitle(SourceKind::area, {1200, 800}));
+        EXPECT_TRUE(EditorWindowController::openEditors().contains(e.c.data()));
+        EXPECT_TRUE(e.c->canvas()->hasFocus());
+        EXPECT_DOUBLE_EQ(e.doc().zoom(), e.c->scrollView()->magnification());
+        EXPECT_LE(e.doc().zoom(), 0.98 + 1e-9);
+        EXPECT_EQ(e.header()->saveButton()->title(), kx::tr("Save", "Mentés", "Sichern"));
+        EXPECT_EQ(e.header()->ocrButton()->title(), QStringLiteral("OCR"));
+        EXPECT_EQ(e.header()->aiButton()->title(), QStringLiteral("AI"));
+    }
+    Lang::overrideForTests(QStringLiteral("en"));
+}
+
+TEST(EditorWindow, RailChoosesToolsAndKeepsSelectionOnlyForSelect)
+{
+    Editor e;
+    ToolRail* rail = e.c->root()->rail();
+    int buttons = 0;
+    for (const auto& g : ToolRail::groups())
+        buttons += int(g.size());
+    EXPECT_EQ(buttons, 15);
+    EXPECT_EQ(rail->separatorCount(), 6);
+    EXPECT_EQ(rail->button(ToolKind::picture), nullptr);
+    for (ToolKind t : tools())
+        EXPECT_EQ(rail->button(t)->chromeStyle().selected, t == ToolKind::arrow) << rawValue(t).toStdString();
+
+    Annotation a;
+    a.p1 = {10, 10};
+    a.p2 = {50, 50};
+    e.doc().pushUndo();
+    e.doc().add(a);
+    ASSERT_EQ(e.doc().selectedID(), a.id);
+    rail->button(ToolKind::select)->click();
+    EXPECT_EQ(e.doc().selectedID(), a.id);
+    EXPECT_TRUE(rail->button(ToolKind::select)->chromeStyle().selected);
+    EXPECT_FALSE(rail->button(ToolKind::arrow)->chromeStyle().selected);
+    rail->button(ToolKind::rect)->click();
+    EXPECT_TRUE(e.doc().selectedID().isNull());
+    EXPECT_EQ(e.doc().tool(), ToolKind::rect);
+    EXPECT_TRUE(e.c->canvas()->hasFocus());
+}
+
+TEST(EditorWindow, HeaderEnablesUndoRedoCompactsAndGatesCopyAtOneX)
+{
+    Editor e(1200, 800, 1);
+    HeaderBar* h = e.header();
+    EXPECT_FALSE(h->undoButton()->isEnabled());
+    e.doc().pushUndo();
+    e.doc().add(Annotation{});
+    EXPECT_TRUE(h->undoButton()->isEnabled());
+    EXPECT_FALSE(h->redoButton()->isEnabled());
+    h->undoButton()->click();
+    EXPECT_TRUE(h->redoButton()->isEnabled());
+    EXPECT_TRUE(e.doc().annotations().isEmpty());
+
+    QAction* copy1x = h->moreMenu()->actions().at(1);
+    EXPECT_FALSE(copy1x->isEnabled());
+    Editor retina(1200, 800, 2);
+    EXPECT_TRUE(retina.header()->moreMenu()->actions().at(1)->isEnabled());
+
+    e.c->window()->resize(1800, 700);
+    test::waitFor([&] { return h->width() >= 1700; }, 2000);
+    EXPECT_FALSE(h->isCompact());
+    EXPECT_EQ(h->redactButton()->title(), QStringLiteral("Redact"));
+    e.c->window()->resize(780, 600);
+    test::waitFor([&] { return h->isCompact(); }, 2000);
+    EXPECT_TRUE(h->isCompact());
+    for (ChromeButton* b : {h->addCaptureButton(), h->backdropButton(), h->redactButton(), h->ocrButton(),
+                            h->paletteButton(), h->aiButton(), h->uploadButton()})
+        EXPECT_TRUE(b->title().isEmpty());
+    EXPECT_EQ(h->saveButton()->title(), QStringLiteral("Save"));
+}
+
+TEST(EditorWindow, CopyButtonReadsBadModesAsCopyAndStoresAChosenRow)
+{
+    QList<CopyMode> calls;
+    EditorActions actions;
+    actions.copy = [&](CopyMode m) { calls << m; };
+    Prefs::set(QStringLiteral("copy.mode"), QStringLiteral("sideways"));
+    CopyButton button(actions);
+    button.mainButton()->click();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0], CopyMode::copy);
+
+    button.setShowChoices(true);
+    ASSERT_TRUE(button.choices());
+    const auto rows = button.choices()->findChildren<CopyChoiceRow*>();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_TRUE(rows[0]->isChosen());
+    rows[1]->click();
+    EXPECT_FALSE(button.showChoices());
+    EXPECT_EQ(Prefs::string(QStringLiteral("copy.mode")), QStringLiteral("copyAndClose"));
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[1], CopyMode::copyAndClose);
+    button.mainButton()->click();
+    EXPECT_EQ(calls.last(), CopyMode::copyAndClose);
+    Prefs::remove(QStringLiteral("copy.mode"));
+}
+
+TEST(EditorWindow, ZoomClampsFitsAndMirrorsIntoTheDocument)
+{
+    Editor e(400, 300, 1);
+    auto* scroll = e.c->scrollView();
+    const QSize view = scroll->maximumViewportSize();
+    // A canvas a quarter of the room each way fits at 4 × 0.98.
+    Editor small(view.width() / 4, view.height() / 4, 1);
+    small.c->window()->resize(e.c->window()->size());
+    test::waitFor([&] { return small.c->scrollView()->maximumViewportSize() == view; }, 2000);
+    small.c->cmdZoomFit(4);
+    EXPECT_NEAR(small.doc().zoom(), 3.92, 0.05);
+    e.c->cmdZoomFit(1);
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 0.98);
+    for (int i = 0; i < 30; ++i)
+        e.c->cmdZoom(1.25);
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 16);
+    e.c->root()->pill()->zoomOutButton()->click();
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 16 * 0.8);
+    EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("1280%"));
+    scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum() / 3);
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), scroll->magnification());
+    for (int i = 0; i < 40; ++i)
+        e.c->cmdZoom(0.8);
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 0.05);
+    EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("5%"));
+    e.c->cmdZoomActual();
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 1);
+    EXPECT_EQ(e.c->root()->pill()->badgeText(), QString());
+    EXPECT_EQ(small.c->root()->pill()->sizeText(),
+              QStringLiteral("%1 × %2").arg(view.width() / 4).arg(view.height() / 4));
+}
+
+TEST(EditorWindow, LiveServicesReachThePaletteWindow)
+{
+    EditorServices live = EditorServices::live();
+    live.history = nullptr;
+    Editor e(300, 200, 1, live);
+    ASSERT_TRUE(e.header()->paletteButton()->isEnabled());
+    e.header()->paletteButton()->click();
+    ASSERT_TRUE(PaletteWindowController::shared().window());
+    EXPECT_TRUE(PaletteWindowController::shared().window()->isVisible());
+    EXPECT_TRUE(e.header()->redactButton()->isEnabled());
+    EXPECT_FALSE(e.header()->pinButton()->isEnabled());  // no pins service yet
+}
