@@ -32,11 +32,32 @@ ScreenSource& ScreenCapturer::source()
     return s ? *s : xSource();
 }
 
-QRect ScreenCapturer::pixelRect(const QRectF& r, double scale)
+namespace {
+
+// Origin and size multiplied by the scale, each rounded half away from zero.
+QRect scaledRect(const QRectF& r, double scale)
 {
     auto round = [](double v) { return int(std::round(v)); };
-    return QRect(round(r.x() * scale), round(r.y() * scale), std::max(1, round(r.width() * scale)),
-                 std::max(1, round(r.height() * scale)));
+    return QRect(round(r.x() * scale), round(r.y() * scale), round(r.width() * scale),
+                 round(r.height() * scale));
+}
+
+}  // namespace
+
+QRect ScreenCapturer::pixelRect(const QRectF& r, double scale)
+{
+    const QRect p = scaledRect(r, scale);
+    return QRect(p.topLeft(), QSize(std::max(1, p.width()), std::max(1, p.height())));
+}
+
+std::optional<CaptureResult> ScreenCapturer::crop(const QImage& frozen, double scale, const QRectF& pointRect,
+                                                  SourceKind kind, const QDateTime& date)
+{
+    // Unlike a grab, a selection thinner than a pixel gives nothing rather than one pixel.
+    const QRect hit = scaledRect(pointRect, scale).intersected(frozen.rect());
+    if (hit.isEmpty())
+        return std::nullopt;
+    return CaptureResult{frozen.copy(hit), scale, kind, std::nullopt, date};
 }
 
 Captured<ScreenGrab> ScreenCapturer::captureScreen(QScreen* screen, const std::optional<QRectF>& rect,

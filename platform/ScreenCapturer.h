@@ -5,6 +5,7 @@
 //
 // The calls are synchronous and may run on any thread. Images are premultiplied ARGB32 at
 // the display's native resolution, fully opaque.
+#include "core/CaptureResult.h"
 #include "platform/CaptureError.h"
 
 #include <QImage>
@@ -59,6 +60,12 @@ public:
     // Pixel rectangle of a point rectangle on a screen of the given scale: every edge
     // multiplied by the scale and rounded half away from zero; at least 1 x 1 pixel.
     static QRect pixelRect(const QRectF& pointRect, double scale);
+    // The selection `pointRect` (points from the display's top-left corner) of a frozen
+    // display image of the given scale: origin and size scaled and rounded as in pixelRect()
+    // (but without its one-pixel minimum), clipped to the image. None when less than a pixel
+    // is left either way.
+    static std::optional<CaptureResult> crop(const QImage& frozen, double scale, const QRectF& pointRect,
+                                             SourceKind kind, const QDateTime& date);
 };
 
 }  // namespace kx

@@ -109,13 +109,8 @@ void CaptureCoordinator::selectArea(SelectionMode mode, SelectDone done)
 
 QImage CaptureCoordinator::crop(const SelectionResult& result)
 {
-    const double s = result.scale;
-    const QRect r(int(std::round(s * result.rect.x())), int(std::round(s * result.rect.y())),
-                  int(std::round(s * result.rect.width())), int(std::round(s * result.rect.height())));
-    const QRect hit = r.intersected(result.frozen.rect());
-    if (hit.width() < 1 || hit.height() < 1)
-        return {};
-    return result.frozen.copy(hit);
+    const auto c = ScreenCapturer::crop(result.frozen, result.scale, result.rect, SourceKind::area, {});
+    return c ? c->image : QImage();
 }
 
 std::optional<QRectF> CaptureCoordinator::clippedArea(const QRectF& rect, const QSizeF& screenSize)

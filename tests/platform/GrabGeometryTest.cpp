@@ -73,6 +73,44 @@ TEST(GrabGeometry, ZPixmapOfEitherByteOrderBecomesOpaqueArgb)
     }
 }
 
+TEST(GrabGeometry, CropOfAFrozenDisplayTakesThePixelRectClippedToTheImage)
+{
+    // Each pixel carries its own coordinates, so the crop's origin can be read off it.
+    QImage frozen(600, 400, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < frozen.height(); ++y) {
+        for (int x = 0; x < frozen.width(); ++x)
+            frozen.setPixel(x, y, qRgb(x % 256, y % 256, x / 256 * 16 + y / 256));
+    }
+    struct Row {
+        double scale;
+        QRectF points;
+        QRect pixels;  // none: nothing left
+    };
+    const QList<Row> rows{
+        {1.0, {10, 20, 30, 40}, {10, 20, 30, 40}},
+        {1.5, {10, 20, 30, 40}, {15, 30, 45, 60}},
+        {1.5, {10.5, 0.25, 3, 1}, {16, 0, 5, 2}},  // 15.75 and 0.375 round, 4.5 and 1.5 round up
+        {2.0, {10.25, 20.75, 5, 5}, {21, 42, 10, 10}},
+        {2.0, {250, 150, 100, 100}, {500, 300, 100, 100}},  // clipped at the right and bottom edges
+        {2.0, {-10, -10, 20, 20}, {0, 0, 20, 20}},          // and at the left and top
+        {1.5, {500, 10, 20, 20}, {}},
+        {2.0, {10, 10, 0.2, 0.2}, {}},  // a sliver gives nothing
+        {2.0, {10.2, 10.2, 0.3, 0.3}, {20, 20, 1, 1}},
+    };
+    const QDateTime when(QDate(2026, 12, 7), QTime(1, 2, 3), Qt::UTC);
+    for (const Row& r : rows) {
+        const auto c = ScreenCapturer::crop(frozen, r.scale, r.points, SourceKind::window, when);
+        ASSERT_EQ(c.has_value(), !r.pixels.isEmpty()) << r.scale;
+        if (!c)
+            continue;
+        EXPECT_EQ(c->image.size(), r.pixels.size()) << r.scale;
+        EXPECT_EQ(c->image.pixel(0, 0), frozen.pixel(r.pixels.topLeft())) << r.scale;
+        EXPECT_EQ(c->scale, r.scale);
+        EXPECT_EQ(c->kind, SourceKind::window);
+        EXPECT_EQ(c->date, when);
+    }
+}
+
 class FreezeTest : public ::testing::Test {
 protected:
     void SetUp() override
