@@ -1,0 +1,29 @@
+// A frame that changed in part (content redrawn under the scroll) is a miss, which raises the
+// "scroll slower" warning; it is never stitched.
+#include "capture/scroll/VerticalStitcher.h"
+
+#include "SyntheticPage.h"
+
+#include <gtest/gtest.h>
+#include <QPainter>
+
+using kx::VerticalStitcher;
+using namespace kx::test;
+
+TEST(VerticalStitcherPartial, AFrameChangedInPartIsAMiss)
+{
+    const QImage page = noisePage(300, 1200, 11);
+    const QImage other = noisePage(300, 1200, 12);
+    // Unmoved with a large band redrawn, scrolled with a small or a large band redrawn.
+    const struct {
+        int scrolled, band;
+    } cases[] = {{0, 120}, {100, 40}, {100, 120}};
+    for (const auto& c : cases) {
+        VerticalStitcher st(page.copy(0, 0, 300, 400));
+        QImage changed = page.copy(0, c.scrolled, 300, 400);
+        QPainter(&changed).drawImage(QPoint(0, 100), other.copy(0, 0, 300, c.band));
+        EXPECT_EQ(st.add(changed, c.scrolled).kind, VerticalStitcher::Outcome::Kind::noMatch)
+            << c.scrolled << "/" << c.band;
+        EXPECT_EQ(st.acceptedSteps(), 0) << c.scrolled << "/" << c.band;
+    }
+}
