@@ -4,6 +4,7 @@
 #include "core/ImageUtils.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <csignal>
 
 using namespace kx;
 
@@ -168,4 +170,27 @@ TEST(AtomicFiles, WriteAndSetAside)
     EXPECT_TRUE(QFile::exists(first));
     EXPECT_TRUE(setAside(path).isEmpty());
     EXPECT_FALSE(writeFileAtomically("/proc/definitely/not/here", "x"));
+}
+
+TEST(AtomicFiles, AWriteCutShortLeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/index.json";
+    const QByteArray old(3000, 'o');
+    ASSERT_TRUE(writeFileAtomically(path, old));
+    // The disk "fills" after 4 KiB: the write fails part way (EFBIG instead of SIGXFSZ).
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = writeFileAtomically(path, QByteArray(1 << 20, 'n'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(written);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"index.json"});
 }
