@@ -1,0 +1,351 @@
+#include "editor/window/controls/InspectorBar.h"
+
+#include "core/Localisation.h"
+#include "editor/document/EditorDocument.h"
+#include "editor/window/controls/StyleWidgets.h"
+#include "ui/ChromeButton.h"
+#include "ui/ChromeParts.h"
+#include "ui/FloatingSurface.h"
+#include "ui/HelpTip.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QColorDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QSlider>
+
+namespace kx {
+
+using namespace inspector;
+
+InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    row_ = new QHBoxLayout(this);
+    row_->setSpacing(10);
+    // Room for the surface's shadow around the 12 × 7 pt padding.
+    row_->setContentsMargins(12 + 6, 7 + 4, 12 + 6, 7 + 8);
+    connect(doc, &EditorDocument::changed, this, &InspectorBar::documentChanged);
+    documentChanged();
+}
+
+InspectorBar::~InspectorBar()
+{
+    delete dialog_;
+}
+
+bool InspectorBar::hasControls() const
+{
+    return doc_ && inspector::hasControls(inspectedKind(*doc_));
+}
+
+std::optional<QString> InspectorBar::hint() const
+{
+    if (!doc_)
+        return std::nullopt;
+    return inspector::hint(inspectedKind(*doc_), doc_->cropRect().has_value());
+}
+
+QSize InspectorBar::sizeHint() const
+{
+    return row_->sizeHint();
+}
+
+void InspectorBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF surface = QRectF(rect()).adjusted(6, 4, -6, -8);
+    paintFloatingSurface(p, roundedRect(surface, surface.height() / 2), true, palette());
+}
+
+void InspectorBar::documentChanged()
+{
+    if (!doc_)
+        return;
+    const std::pair key{inspectedKind(*doc_), doc_->cropRect().has_value()};
+    if (builtFor_ != key) {
+        builtFor_ = key;
+        rebuild();
+    }
+    sync();
+}
+
+void InspectorBar::rebuild()
+{
+    sliders_.clear();
+    zoomText_ = nullptr;
+    while (QLayoutItem* item = row_->takeAt(0)) {
+        // Later, not now: the button whose click led here may still be on the stack.
+        if (QWidget* w = item->widget()) {
+            w->hide();
+            w->setParent(nullptr);
+            w->deleteLater();
+        }
+        delete item;
+    }
+    const ToolKind kind = builtFor_->first;
+    const bool cropPending = builtFor_->second;
+    for (Group g : groups(kind)) {
+        switch (g) {
+            case Group::color:
+                addColorRow();
+                break;
+            case Group::lineWidth:
+                addSlider(
+                    "lineweight"_sym, "lineWidth", 84, true, QString(),
+                    [this] { return lineWidthRange(doc_->scale()); },
+                    [](const AnnotationStyle& s) { return s.lineWidth; },
+                    [](AnnotationStyle& s, double v) { s.lineWidth = v; });
+                break;
+            case Group::fill:
+                addFillButtons();
+                break;
+            case Group::fontSize:
+                addSlider(
+                    "textformat.size"_sym, "fontSize", 84, true, QString(),
+                    [this] { return fontSizeRange(doc_->scale()); },
+                    [](const AnnotationStyle& s) { return s.fontSize; },
+                    [](AnnotationStyle& s, double v) { s.fontSize = v; });
+                break;
+            case Group::strength:
+                addSlider(
+                    "dial.low"_sym, "strength", 110, false, kx::tr("Strength", "Erősség"),
+                    [this] { return strengthRange(doc_->scale()); },
+                    [](const AnnotationStyle& s) { return s.intensity; },
+                    [](AnnotationStyle& s, double v) { s.intensity = v; });
+                break;
+            case Group::magnifier:
+                addMagnifier();
+                break;
+        }
+    }
+    if (const std::optional<QString> text = inspector::hint(kind, cropPending))
+        addHint(*text);
+    if (cropPending)
+        addCropActions();
+    // Children made after the bar was shown stay hidden until told otherwise.
+    for (int i = 0; i < row_->count(); ++i)
+        if (QWidget* w = row_->itemAt(i)->widget())
+            w->show();
+    setVisible(visible(kind, cropPending));
+    adjustSize();
+}
+
+void InspectorBar::sync()
+{
+    const AnnotationStyle& style = doc_->style();
+    for (const Slider& s : sliders_) {
+        const QSignalBlocker block(s.slider);
+        s.slider->setValue(sliderPosition(s.get(style), s.range()));
+        if (s.readout)
+            s.readout->setText(QString::number(readout(s.get(style), doc_->scale())));
+    }
+    if (zoomText_)
+        zoomText_->setText(zoomText(style.zoom));
+    for (auto* swatch : findChildren<SwatchButton*>())
+        swatch->setSelected(swatch->color() == style.color);
+    for (auto* b : findChildren<ChromeButton*>()) {
+        const QVariant fill = b->property("fill");
+        if (fill.isValid())
+            b->setSelected(FillMode(fill.toInt()) == style.fill);
+        const QVariant round = b->property("roundLens");
+        if (round.isValid())
+            b->setSelected(round.toBool() == style.roundLens);
+    }
+    if (dialog_) {
+        const QSignalBlocker block(dialog_);
+        dialog_->setCurrentColor(style.color.color());
+    }
+}
+
+void InspectorBar::writeStyle(const std::function<void(AnnotationStyle&)>& edit)
+{
+    if (!doc_)
+        return;
+    AnnotationStyle style = doc_->style();
+    edit(style);
+    doc_->setStyle(style);
+}
+
+void InspectorBar::addColorRow()
+{
+    auto* holder = new QWidget(this);
+    auto* colors = new QHBoxLayout(holder);
+    colors->setContentsMargins(0, 0, 0, 0);
+    // The swatches' own margins hold the selection ring; they make the 7 pt between circles.
+    colors->setSpacing(0);
+    int i = 0;
+    for (const RGBA& c : inspector::palette()) {
+        auto* swatch = new SwatchButton(c, holder);
+        swatch->setObjectName(QStringLiteral("swatch%1").arg(i++));
+        connect(swatch, &QAbstractButton::clicked, this,
+                [this, c] { writeStyle([c](AnnotationStyle& s) { s.color = c; }); });
+        colors->addWidget(swatch);
+    }
+    auto* custom = new CustomColorWell(holder);
+    custom->setObjectName(QStringLiteral("customColor"));
+    helpTip(custom, kx::tr("Custom color", "Egyedi szín"));
+    connect(custom, &QAbstractButton::clicked, this, [this] {
+        QColorDialog* dialog = colorDialog();
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+    });
+    colors->addWidget(custom);
+    row_->addWidget(holder);
+}
+
+QColorDialog* InspectorBar::colorDialog()
+{
+    if (!dialog_) {
+        // Qt's own dialog: the desktop's native one reports no live changes.
+        dialog_ = new QColorDialog(window());
+        dialog_->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog |
+                            QColorDialog::NoButtons);
+        dialog_->setWindowTitle(kx::tr("Custom color", "Egyedi szín"));
+        dialog_->setModal(false);
+        if (doc_)
+            dialog_->setCurrentColor(doc_->style().color.color());
+        connect(dialog_, &QColorDialog::currentColorChanged, this, [this](const QColor& picked) {
+            const QColor c = picked.toRgb();  // sRGB components
+            writeStyle([c](AnnotationStyle& s) {
+                s.color = RGBA{c.redF(), c.greenF(), c.blueF(), c.alphaF()};
+            });
+        });
+    }
+    return dialog_;
+}
+
+QWidget* InspectorBar::addSlider(const QString& symbol, const QString& objectName, int width,
+                                 bool withReadout, const QString& help, std::function<Range()> range,
+                                 std::function<double(const AnnotationStyle&)> get,
+                                 std::function<void(AnnotationStyle&, double)> set)
+{
+    auto* group = new SliderGroup(symbol, width, withReadout, this);
+    group->slider()->setObjectName(objectName);
+    if (group->readout())
+        group->readout()->setObjectName(QStringLiteral("readout.") + objectName);
+    if (!help.isEmpty())
+        helpTip(group, help);
+    // Only user input reaches this: the document's updates run with the slider's signals blocked.
+    connect(group->slider(), &QSlider::valueChanged, this, [this, range, set](int position) {
+        const double v = sliderValue(position, range());
+        writeStyle([&](AnnotationStyle& s) { set(s, v); });
+    });
+    sliders_.append({group->slider(), group->readout(), std::move(range), std::move(get)});
+    row_->addWidget(group);
+    return group;
+}
+
+void InspectorBar::addFillButtons()
+{
+    auto* holder = new QWidget(this);
+    auto* buttons = new QHBoxLayout(holder);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(2);
+    struct Fill {
+        QString symbol;
+        FillMode mode;
+        QString tip;
+        const char* name;
+    };
+    const QList<Fill> fills{
+        {"square"_sym, FillMode::none, kx::tr("No fill", "Nincs kitöltés"), "fill.none"},
+        {"square.lefthalf.filled"_sym, FillMode::tint, kx::tr("Tinted fill", "Áttetsző kitöltés"),
+         "fill.tint"},
+        {"square.fill"_sym, FillMode::solid, kx::tr("Solid fill", "Teli kitöltés"), "fill.solid"}};
+    for (const auto& f : fills) {
+        const FillMode mode = f.mode;
+        auto* b = smallChromeButton(
+            f.symbol, holder, [this, mode] { writeStyle([mode](AnnotationStyle& s) { s.fill = mode; }); });
+        b->setObjectName(QString::fromLatin1(f.name));
+        b->setProperty("fill", int(mode));
+        helpTip(b, f.tip);
+        buttons->addWidget(b);
+    }
+    row_->addWidget(holder);
+}
+
+void InspectorBar::addMagnifier()
+{
+    addSlider(
+        "plus.magnifyingglass"_sym, "magnification", 100, false, kx::tr("Magnification", "Nagyítás mértéke"),
+        [] { return zoomRange(); }, [](const AnnotationStyle& s) { return s.zoom; },
+        [](AnnotationStyle& s, double v) { s.zoom = v; });
+    zoomText_ = new QLabel(this);
+    zoomText_->setObjectName(QStringLiteral("zoomText"));
+    zoomText_->setFont(Theme::monoFont(11));
+    QPalette pal = zoomText_->palette();
+    pal.setColor(QPalette::WindowText, Theme::secondary(palette()));
+    zoomText_->setPalette(pal);
+    row_->addWidget(zoomText_);
+
+    auto* holder = new QWidget(this);
+    auto* lenses = new QHBoxLayout(holder);
+    lenses->setContentsMargins(0, 0, 0, 0);
+    lenses->setSpacing(2);
+    for (bool round : {true, false}) {
+        auto* b = smallChromeButton(round ? "circle"_sym : "square"_sym, holder, [this, round] {
+            writeStyle([round](AnnotationStyle& s) { s.roundLens = round; });
+        });
+        b->setObjectName(round ? QStringLiteral("lens.round") : QStringLiteral("lens.square"));
+        b->setProperty("roundLens", round);
+        helpTip(b, round ? kx::tr("Round lens", "Kerek lencse")
+                         : kx::tr("Rounded-square lens", "Lekerekített négyzet lencse"));
+        lenses->addWidget(b);
+    }
+    row_->addWidget(holder);
+}
+
+void InspectorBar::addHint(const QString& text)
+{
+    const ToolKind kind = builtFor_->first;
+    auto* icon = new SymbolLabel(kind == ToolKind::crop ? "crop"_sym : "cursorarrow.click.2"_sym, 12, this);
+    row_->addWidget(icon);
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QStringLiteral("hint"));
+    label->setFont(Theme::font(12));
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, Theme::secondary(palette()));
+    label->setPalette(pal);
+    row_->addWidget(label);
+}
+
+void InspectorBar::addCropActions()
+{
+    const ToolKind kind = builtFor_->first;
+    // The hint is gone while a crop is pending, so only controls need the divider.
+    if (inspector::hasControls(kind)) {
+        auto* divider = new VDivider(18, this);
+        divider->setObjectName(QStringLiteral("cropDivider"));
+        row_->addWidget(divider);
+    }
+    auto* cancel = new ChromeButton(
+        QString(), kx::tr("Cancel", "Mégse"), ChromeButtonStyle{false, false, 26, 13, false},
+        [this] {
+            if (doc_)
+                doc_->setCropRect(std::nullopt);
+        },
+        this);
+    cancel->setObjectName(QStringLiteral("cropCancel"));
+    cancel->setTitleFont(12, QFont::Medium);
+    row_->addWidget(cancel);
+    auto* apply = new ChromeButton(
+        "checkmark"_sym, kx::tr("Apply crop", "Vágás alkalmazása"),
+        ChromeButtonStyle{false, true, 26, 13, false},
+        [this] {
+            if (doc_)
+                doc_->applyCrop();
+        },
+        this);
+    apply->setObjectName(QStringLiteral("cropApply"));
+    apply->setTitleFont(12, QFont::DemiBold);
+    apply->setSymbolFont(12, SymbolWeight::semibold);
+    row_->addWidget(apply);
+}
+
+}  // namespace kx

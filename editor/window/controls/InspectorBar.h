@@ -1,0 +1,68 @@
+#pragma once
+// The floating bar over the editor's canvas: the drawing style of what the user works on
+// (colour, width, fill, font size, strength, magnifier), a hint for the crop and select tools,
+// and the crop buttons. It keeps no style of its own: it shows the document's style and writes
+// every user edit back as the whole style; updates from the document never write back.
+#include "editor/window/controls/InspectorModel.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class QColorDialog;
+class QHBoxLayout;
+class QLabel;
+class QSlider;
+
+namespace kx {
+
+class EditorDocument;
+
+class InspectorBar : public QWidget {
+    Q_OBJECT
+public:
+    explicit InspectorBar(EditorDocument* doc, QWidget* parent = nullptr);
+    ~InspectorBar() override;
+
+    bool hasControls() const;
+    std::optional<QString> hint() const;
+    // The window's one colour dialog, made on first use.
+    QColorDialog* colorDialog();
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Slider {
+        QSlider* slider = nullptr;
+        QLabel* readout = nullptr;
+        std::function<inspector::Range()> range;
+        std::function<double(const AnnotationStyle&)> get;
+    };
+
+    void documentChanged();
+    void rebuild();
+    void sync();
+    void writeStyle(const std::function<void(AnnotationStyle&)>& edit);
+    void addColorRow();
+    QWidget* addSlider(const QString& symbol, const QString& objectName, int width, bool readout,
+                       const QString& help, std::function<inspector::Range()> range,
+                       std::function<double(const AnnotationStyle&)> get,
+                       std::function<void(AnnotationStyle&, double)> set);
+    void addFillButtons();
+    void addMagnifier();
+    void addHint(const QString& text);
+    void addCropActions();
+
+    QPointer<EditorDocument> doc_;
+    QHBoxLayout* row_ = nullptr;
+    QList<Slider> sliders_;
+    QLabel* zoomText_ = nullptr;
+    QPointer<QColorDialog> dialog_;
+    // What the current children were built for.
+    std::optional<std::pair<ToolKind, bool>> builtFor_;
+};
+
+}  // namespace kx

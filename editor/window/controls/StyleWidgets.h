@@ -1,0 +1,96 @@
+#pragma once
+// Small painted controls of the style inspector and the backdrop popover.
+#include "editor/AnnotationStyle.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QSlider;
+
+namespace kx {
+
+class ChromeButton;
+
+// A colour swatch: an 18 pt circle with a faint ring, and the accent ring 3.5 pt outside it
+// when selected; it takes clicks within 4 pt of the circle.
+class SwatchButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    static constexpr int kMargin = 4;  // room for the selection ring around the circle
+
+    SwatchButton(const RGBA& color, QWidget* parent = nullptr);
+    const RGBA& color() const { return color_; }
+    bool isSelected() const { return selected_; }
+    void setSelected(bool selected);
+    QSize sizeHint() const override { return {18 + 2 * kMargin, 18 + 2 * kMargin}; }
+    // Primary-colour opacity of the inner ring: darker for white, which would vanish otherwise.
+    static qreal ringOpacity(const RGBA& color) { return color == RGBA{1, 1, 1, 1} ? 0.35 : 0.18; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;
+
+private:
+    RGBA color_;
+    bool selected_ = false;
+};
+
+// The custom colour well: a hue wheel that opens the colour dialog.
+class CustomColorWell : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit CustomColorWell(QWidget* parent = nullptr);
+    QSize sizeHint() const override
+    {
+        return {18 + 2 * SwatchButton::kMargin, 18 + 2 * SwatchButton::kMargin};
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A symbol drawn at a point size in the secondary colour.
+class SymbolLabel : public QWidget {
+    Q_OBJECT
+public:
+    SymbolLabel(const QString& symbol, qreal points, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString symbol_;
+    qreal points_;
+};
+
+// Symbol, small slider and an optional numeric readout, in a row.
+class SliderGroup : public QWidget {
+    Q_OBJECT
+public:
+    SliderGroup(const QString& symbol, int sliderWidth, bool withReadout, QWidget* parent = nullptr);
+    QSlider* slider() const { return slider_; }
+    QLabel* readout() const { return readout_; }
+
+private:
+    QSlider* slider_;
+    QLabel* readout_ = nullptr;
+};
+
+// An icon-only chrome button of 26 pt with radius 7 and a 12 pt symbol.
+ChromeButton* smallChromeButton(const QString& symbol, QWidget* parent, std::function<void()> action);
+
+// A switch-style toggle.
+class SwitchToggle : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit SwitchToggle(QWidget* parent = nullptr);
+    QSize sizeHint() const override { return {32, 18}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace kx

@@ -1,0 +1,195 @@
+// The style inspector: which groups show for every kind, readouts, and that updates from the
+// document never write back (no restyle, no undo step) while user input writes the whole style.
+#include "core/Localisation.h"
+#include "editor/document/EditorDocument.h"
+#include "editor/window/controls/InspectorBar.h"
+#include "editor/window/controls/StyleWidgets.h"
+
+#include <gtest/gtest.h>
+#include <QColorDialog>
+#include <QLabel>
+#include <QSlider>
+
+namespace kx {
+namespace {
+
+std::unique_ptr<EditorDocument> makeDoc(double scale, QSize size = {400, 300})
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    return std::make_unique<EditorDocument>(CaptureResult{image, scale, SourceKind::area, {}, {}});
+}
+
+QUuid addSelected(EditorDocument& doc, ToolKind kind, const AnnotationStyle& style)
+{
+    Annotation a;
+    a.kind = kind;
+    a.p1 = {10, 10};
+    a.p2 = {100, 80};
+    a.style = style;
+    doc.pushUndo();
+    doc.add(a);
+    doc.select(a.id);
+    return a.id;
+}
+
+bool shown(const InspectorBar& bar, const char* name)
+{
+    auto* w = bar.findChild<QWidget*>(QString::fromLatin1(name));
+    return w && w->isVisibleTo(&bar);
+}
+
+struct KindCase {
+    ToolKind kind;
+    bool color, lineWidth, fill, fontSize, strength, magnifier, hint;
+};
+
+TEST(Inspector, GroupsAndHintForEveryKindAsToolAndAsSelection)
+{
+    using T = ToolKind;
+    const KindCase cases[] = {
+        {T::select, 0, 0, 0, 0, 0, 0, 1},    {T::crop, 0, 0, 0, 0, 0, 0, 1},
+        {T::arrow, 1, 1, 0, 0, 0, 0, 0},     {T::line, 1, 1, 0, 0, 0, 0, 0},
+        {T::rect, 1, 1, 1, 0, 0, 0, 0},      {T::ellipse, 1, 1, 1, 0, 0, 0, 0},
+        {T::pen, 1, 1, 0, 0, 0, 0, 0},       {T::highlighter, 1, 1, 0, 0, 0, 0, 0},
+        {T::text, 1, 0, 1, 1, 0, 0, 0},      {T::step, 1, 0, 0, 1, 0, 0, 0},
+        {T::blur, 1, 0, 0, 0, 1, 0, 0},      {T::pixelate, 1, 0, 0, 0, 1, 0, 0},
+        {T::spotlight, 1, 0, 0, 0, 0, 0, 0}, {T::magnifier, 1, 0, 0, 0, 0, 1, 0},
+        {T::ruler, 1, 1, 0, 1, 0, 0, 0},     {T::picture, 1, 1, 0, 0, 0, 0, 0},
+    };
+    for (const KindCase& c : cases) {
+        for (bool asSelection : {false, true}) {
+            if (asSelection && (c.kind == T::select || c.kind == T::crop))
+                continue;
+            SCOPED_TRACE(QString("%1 %2").arg(int(c.kind)).arg(asSelection).toStdString());
+            auto doc = makeDoc(1);
+            if (asSelection) {
+                doc->setTool(T::select);
+                addSelected(*doc, c.kind, doc->style());
+            } else {
+                doc->setTool(c.kind);
+            }
+            InspectorBar bar(doc.get());
+            EXPECT_EQ(shown(bar, "swatch0"), c.color);
+            EXPECT_EQ(shown(bar, "lineWidth"), c.lineWidth);
+            EXPECT_EQ(shown(bar, "fill.tint"), c.fill);
+            EXPECT_EQ(shown(bar, "fontSize"), c.fontSize);
+            EXPECT_EQ(shown(bar, "strength"), c.strength);
+            EXPECT_EQ(shown(bar, "magnification"), c.magnifier);
+            EXPECT_EQ(shown(bar, "lens.round"), c.magnifier);
+            EXPECT_EQ(shown(bar, "hint"), c.hint);
+            EXPECT_EQ(bar.hasControls(), !c.hint);
+            EXPECT_FALSE(shown(bar, "cropApply"));
+        }
+    }
+}
+
+TEST(Inspector, CropButtonsReplaceTheHintAndStandAloneWithTheCropTool)
+{
+    auto doc = makeDoc(1);
+    doc->setTool(ToolKind::crop);
+    InspectorBar bar(doc.get());
+    EXPECT_EQ(bar.findChild<QLabel*>("hint")->text(), "Drag an area to crop, then press Return");
+
+    doc->setCropRect(QRectF(10.2, 10.2, 0.5, 0.6));  // one pixel once rounded outward
+    EXPECT_FALSE(bar.hint());
+    EXPECT_FALSE(shown(bar, "hint"));
+    EXPECT_TRUE(shown(bar, "cropApply"));
+    EXPECT_TRUE(shown(bar, "cropCancel"));
+    EXPECT_FALSE(shown(bar, "cropDivider"));
+
+    bar.findChild<QAbstractButton*>("cropApply")->click();
+    EXPECT_FALSE(doc->cropRect());
+    EXPECT_EQ(doc->base().size(), QSize(400, 300));
+    EXPECT_TRUE(doc->undoStack().isEmpty());
+    EXPECT_TRUE(shown(bar, "hint"));
+
+    // With controls beside them, a divider parts the crop buttons from them.
+    doc->setTool(ToolKind::arrow);
+    doc->setCropRect(QRectF(10, 10, 50, 50));
+    EXPECT_TRUE(shown(bar, "cropDivider"));
+    bar.findChild<QAbstractButton*>("cropCancel")->click();
+    EXPECT_FALSE(doc->cropRect());
+}
+
+TEST(Inspector, ReadoutsAndRangesAtScaleTwo)
+{
+    auto doc = makeDoc(2);
+    doc->setTool(ToolKind::ruler);  // line width and font size
+    InspectorBar bar(doc.get());
+    EXPECT_EQ(bar.findChild<QLabel*>("readout.lineWidth")->text(), "3");
+    EXPECT_EQ(bar.findChild<QLabel*>("readout.fontSize")->text(), "18");
+    const inspector::Range r = inspector::lineWidthRange(doc->scale());
+    EXPECT_DOUBLE_EQ(r.lo, 2);
+    EXPECT_DOUBLE_EQ(r.hi, 32);
+    EXPECT_EQ(inspector::readout(5, 2), 3);  // halves away from zero
+    EXPECT_EQ(inspector::readout(3, std::nan("")), 3);
+
+    doc->setTool(ToolKind::magnifier);
+    EXPECT_EQ(bar.findChild<QLabel*>("zoomText")->text(), QString("2.0") + QChar(0x00D7));
+}
+
+TEST(Inspector, OneAccentRingAndADarkerRingOnWhite)
+{
+    auto doc = makeDoc(1);
+    InspectorBar bar(doc.get());
+    auto count = [&] {
+        int n = 0;
+        for (auto* s : bar.findChildren<SwatchButton*>())
+            n += s->isSelected();
+        return n;
+    };
+    EXPECT_EQ(count(), 1);
+    EXPECT_TRUE(bar.findChild<SwatchButton*>("swatch0")->isSelected());
+    bar.findChild<SwatchButton*>("swatch4")->click();
+    EXPECT_EQ(doc->style().color, (RGBA{0.039, 0.518, 1, 1}));
+    EXPECT_EQ(count(), 1);
+    bar.colorDialog()->setCurrentColor(QColor(10, 20, 30, 128));
+    EXPECT_EQ(count(), 0);
+    EXPECT_GT(SwatchButton::ringOpacity({1, 1, 1, 1}), SwatchButton::ringOpacity({0, 0, 0, 1}));
+}
+
+TEST(Inspector, ShowingASelectionNeverRestylesItOrAddsAnUndoStep)
+{
+    auto doc = makeDoc(1.5);
+    doc->setTool(ToolKind::select);
+    AnnotationStyle odd;
+    odd.lineWidth = 4.5;                                     // between two slider steps at scale 1.5
+    odd.color = {0.123456789, 0.3333333, 0.777777777, 0.5};  // not a whole 8-bit colour
+    InspectorBar bar(doc.get());
+    bar.colorDialog();  // an open dialog follows the selection too
+    const QUuid id = addSelected(*doc, ToolKind::arrow, odd);
+    const int undo = int(doc->undoStack().size());
+    EXPECT_EQ(doc->selected()->style, odd);
+    EXPECT_EQ(doc->undoStack().size(), undo);
+
+    // Picking the colour it already has changes nothing.
+    doc->setStyle(doc->style());
+    EXPECT_EQ(doc->undoStack().size(), undo);
+
+    // A drag of many steps is one undo step, and undo restores the width.
+    auto* slider = bar.findChild<QSlider*>("lineWidth");
+    for (int v = 100; v <= 600; v += 25)
+        slider->setValue(v);
+    EXPECT_EQ(doc->undoStack().size(), undo + 1);
+    EXPECT_NE(doc->selected()->style.lineWidth, 4.5);
+    EXPECT_EQ(doc->selected()->style.color, odd.color);
+    doc->undo();
+    ASSERT_TRUE(doc->selected());
+    EXPECT_EQ(doc->selected()->id, id);
+    EXPECT_EQ(doc->selected()->style, odd);
+}
+
+TEST(Inspector, CustomColourWritesSrgbComponentsLive)
+{
+    auto doc = makeDoc(1);
+    InspectorBar bar(doc.get());
+    bar.colorDialog()->setCurrentColor(QColor::fromRgbF(0.25f, 0.5f, 0.75f, 0.5f));
+    EXPECT_NEAR(doc->style().color.r, 0.25, 1e-3);
+    EXPECT_NEAR(doc->style().color.b, 0.75, 1e-3);
+    EXPECT_NEAR(doc->style().color.a, 0.5, 1e-2);
+    EXPECT_EQ(bar.colorDialog(), bar.colorDialog());  // one dialog per window
+}
+
+}  // namespace
+}  // namespace kx
