@@ -76,7 +76,7 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
     auto* fh = new QHBoxLayout(folderBox);
     fh->setContentsMargins(0, 0, 0, 0);
     m_folder = boundTextField(QStringLiteral("saveFolder"), QString(), QStringLiteral("~/Pictures/Kaptorix"));
-    m_folder->setMinimumWidth(230);
+    m_folder->setMinimumWidth(160);
     fh->addWidget(m_folder);
     auto* choose = new QPushButton(kx::tr("Choose…", "Választ…", "Auswählen…"));
     choose->setFont(Theme::font(13));

@@ -19,7 +19,7 @@ SecretField::SecretField(QWidget* parent) : QWidget(parent)
     m_edit = new QLineEdit(this);
     m_edit->setEchoMode(QLineEdit::Password);
     m_edit->setFont(Theme::font(13));
-    m_edit->setMinimumWidth(260);
+    m_edit->setMinimumWidth(180);
     m_edit->setEnabled(false);
     v->addWidget(m_edit);
     m_error =

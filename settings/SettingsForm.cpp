@@ -48,19 +48,20 @@ protected:
     }
 };
 
-QWidget* rowWith(QWidget* parent, QWidget* a, QWidget* b)
+QWidget* rowWith(QWidget* parent, QLabel* label, QWidget* control)
 {
     auto* row = new QWidget(parent);
     auto* h = new QHBoxLayout(row);
     h->setContentsMargins(12, 7, 12, 7);
     h->setSpacing(12);
-    if (a)
-        h->addWidget(a);
-    if (b) {
-        if (a)
-            h->addStretch(1);
-        h->addWidget(b, a ? 0 : 1);
+    if (!label) {
+        h->addWidget(control, 1);
+        return row;
     }
+    // Text fields share the row with their label; other controls keep their own width.
+    const bool field = qobject_cast<QLineEdit*>(control) || control->findChild<QLineEdit*>();
+    h->addWidget(label, 1);
+    h->addWidget(control, field ? 2 : 0);
     return row;
 }
 
@@ -103,6 +104,7 @@ QWidget* FormSection::addRow(const QString& label, QWidget* control)
         m_rows->addWidget(new Hairline(this));
     auto* text = new QLabel(label, this);
     text->setFont(Theme::font(13));
+    text->setWordWrap(true);
     QWidget* row = rowWith(this, text, control);
     m_rows->addWidget(row);
     return row;
@@ -162,7 +164,7 @@ QLineEdit* boundTextField(const QString& key, const QString& fallback, const QSt
 {
     auto* field = new QLineEdit;
     field->setFont(Theme::font(13));
-    field->setMinimumWidth(260);
+    field->setMinimumWidth(180);
     field->setText(settingValue(key, fallback).toString());
     field->setPlaceholderText(placeholder);
     field->setCursorPosition(0);
@@ -209,7 +211,7 @@ Stepper::Stepper(int value, int minimum, int maximum, int step, std::function<QS
     m_plus->setText(QStringLiteral("+"));
     for (QToolButton* b : {m_minus, m_plus}) {
         b->setFont(Theme::font(13, QFont::DemiBold));
-        b->setFixedSize(26, 22);
+        b->setFixedSize(qMax(26, b->sizeHint().width()), 22);
         h->addWidget(b);
     }
     connect(m_minus, &QToolButton::clicked, this, [this] { stepBy(-1); });

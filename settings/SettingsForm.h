@@ -64,6 +64,7 @@ QComboBox* boundPicker(const QString& key, const QString& fallback,
 
 // An integer stepper: a text built from the value, then − and + buttons.
 class Stepper : public QWidget {
+    Q_OBJECT
 public:
     Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
             QWidget* parent = nullptr);

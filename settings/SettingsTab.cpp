@@ -20,7 +20,7 @@ QString SettingsTabs::title(SettingsTab tab)
         case SettingsTab::shortcuts:
             return kx::tr("Shortcuts", "Billentyűparancsok", "Tastenkürzel");
         case SettingsTab::capture:
-            return kx::tr("Capture & save", "Rögzítés és mentés", "Aufnahme & Sichern");
+            return kx::tr("Capture & save", "Rögzítés és mentés", "Aufnahme & Ablage");
         case SettingsTab::upload:
             return kx::tr("Upload", "Feltöltés", "Hochladen");
         case SettingsTab::ai:

@@ -114,7 +114,8 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
                             "Tipp: az alapértelmezések nem ütköznek az asztali környezet Print Screen "
                             "kombinációival.",
                             "Tipp: Die Standards vermeiden die Druck-Tastenkürzel der Arbeitsumgebung."),
-                     false));
+                     true),
+        1);
     v->addLayout(bottom);
     connect(m_restore, &QPushButton::clicked, this, [this] {
         m_manager.resetAll();

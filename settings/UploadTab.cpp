@@ -64,6 +64,7 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService
                                 {QStringLiteral("SFTP"), QStringLiteral("sftp")}},
                                [this] { layoutForProtocol(); }));
     m_host = boundTextField(QStringLiteral("remote.host"), QString());
+    m_host->setMinimumWidth(320);  // the WebDAV sample address is long
     labelledRow(server, &m_hostLabel, QString(), m_host);
     m_port = boundTextField(QStringLiteral("remote.port"), QString());
     m_port->setMinimumWidth(120);
@@ -79,7 +80,7 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService
     auto* kh = new QHBoxLayout(keyBox);
     kh->setContentsMargins(0, 0, 0, 0);
     m_key = boundTextField(QStringLiteral("remote.keyPath"), QString(), QStringLiteral("~/.ssh/id_ed25519"));
-    m_key->setMinimumWidth(200);
+    m_key->setMinimumWidth(160);
     connect(m_key, &QLineEdit::textEdited, this, &UploadTab::layoutForProtocol);
     kh->addWidget(m_key);
     auto* choose = new QPushButton(kx::tr("Choose…", "Választ…", "Auswählen…"));
@@ -167,7 +168,7 @@ void UploadTab::layoutForProtocol()
     const bool sftp = proto == QLatin1String("sftp");
     m_hostLabel->setText(webdav ? kx::tr("WebDAV address", "WebDAV cím", "WebDAV-Adresse")
                                 : kx::tr("Host", "Gépnév", "Host"));
-    m_host->setPlaceholderText(webdav ? QStringLiteral("https://cloud.example.com/remote.php/dav/files/me")
+    m_host->setPlaceholderText(webdav ? QStringLiteral("https://example.org/remote.php/dav/files/me")
                                       : QStringLiteral("files.example.com"));
     m_portRow->setVisible(!webdav);
     m_port->setPlaceholderText(sftp ? QStringLiteral("22") : QStringLiteral("21"));

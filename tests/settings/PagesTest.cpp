@@ -1,0 +1,435 @@
+// The settings window and its pages offscreen: reuse of the one window, layouts that follow the
+// settings, per-language number texts, keyring fields over a slow fake keyring, the upload
+// page's test and retry rules over a fake uploader, and the autostart entry.
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "platform/Autostart.h"
+#include "platform/Keychain.h"
+#include "settings/AITab.h"
+#include "settings/CaptureTab.h"
+#include "settings/GeneralTab.h"
+#include "settings/SecretField.h"
+#include "settings/SettingsForm.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowController.h"
+#include "settings/UploadService.h"
+#include "settings/UploadTab.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QPromise>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+
+namespace kx {
+namespace {
+
+// A keyring that answers slowly and remembers on which thread it was asked.
+class SlowKeyring : public SecretStore {
+public:
+    QMutex mutex;
+    QHash<QString, QString> items;
+    QStringList writes;
+    bool refuseWrites = false;
+    bool calledOnUiThread = false;
+    std::optional<QString> get(const QString& account) override
+    {
+        note();
+        QThread::msleep(150);
+        QMutexLocker l(&mutex);
+        return items.contains(account) ? std::optional(items.value(account)) : std::nullopt;
+    }
+    bool set(const QString& account, const QString& value) override
+    {
+        note();
+        QMutexLocker l(&mutex);
+        writes << account + '=' + value;
+        if (refuseWrites)
+            return false;
+        if (value.isEmpty())
+            items.remove(account);
+        else
+            items.insert(account, value);
+        return true;
+    }
+    void note()
+    {
+        if (QThread::currentThread() == qApp->thread())
+            calledOnUiThread = true;
+    }
+};
+
+class FakeUploads : public UploadService {
+public:
+    QList<Item> queue;
+    QList<QPromise<QString>*> tests;
+    QPromise<RetrySummary>* pass = nullptr;
+    QFuture<QString> testConnection() override
+    {
+        tests << new QPromise<QString>;
+        tests.last()->start();
+        return tests.last()->future();
+    }
+    QList<Item> items() const override { return queue; }
+    void remove(const QUuid& id) override
+    {
+        queue.removeIf([&](const Item& i) { return i.id == id; });
+        Q_EMIT queueChanged();
+    }
+    bool retrying() const override { return pass != nullptr; }
+    QFuture<RetrySummary> retryAll() override
+    {
+        pass = new QPromise<RetrySummary>;
+        pass->start();
+        Q_EMIT retryingChanged(true);
+        return pass->future();
+    }
+    void finishPass(RetrySummary s)
+    {
+        pass->addResult(s);
+        pass->finish();
+        delete std::exchange(pass, nullptr);
+        Q_EMIT retryingChanged(false);
+    }
+};
+
+class SettingsPages : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Lang::overrideForTests("en");
+        Prefs::registerDefaults();
+        for (const QString& k : Prefs::registeredKeys())
+            Prefs::remove(k);
+        Keychain::setStore(&keyring);
+        QMutexLocker l(&keyring.mutex);
+        keyring.items.clear();
+        keyring.writes.clear();
+        keyring.refuseWrites = false;
+        keyring.calledOnUiThread = false;
+        UploadService::setShared(&uploads);
+    }
+    void TearDown() override
+    {
+        UploadService::setShared(nullptr);
+        Lang::overrideForTests("en");
+    }
+    static SlowKeyring& sharedKeyring()
+    {
+        // One keyring for the whole run: reads of earlier pages may still be queued.
+        static SlowKeyring* k = new SlowKeyring;
+        return *k;
+    }
+    SlowKeyring& keyring = sharedKeyring();
+    FakeUploads uploads;
+};
+
+TEST_F(SettingsPages, OneWindowKeepsItsTabAndPlace)
+{
+    SettingsWindowController& c = SettingsWindowController::shared();
+    c.show();
+    QWidget* w = c.window();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->size(), QSize(760, 580));
+    EXPECT_EQ(w->windowTitle(), "Kaptorix Settings");
+    c.show(3);
+    w->move(40, 60);
+    const QPoint placed = w->pos();
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    for (std::optional<int> tab : {std::optional<int>(), std::optional(5), std::optional(-1)}) {
+        c.show(tab);
+        EXPECT_EQ(c.window(), w);
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_EQ(w->pos(), placed);
+        EXPECT_EQ(SettingsNav::shared().tab(), SettingsTab::upload);
+        EXPECT_EQ(c.view()->headerTitle()->text(), "Upload");
+        EXPECT_TRUE(qobject_cast<UploadTab*>(c.view()->page()));
+    }
+    c.show(4);
+    EXPECT_EQ(c.view()->headerTitle()->text(), "AI");
+    EXPECT_TRUE(qobject_cast<AITab*>(c.view()->page()));
+    w->close();
+}
+
+TEST_F(SettingsPages, UploadLayoutFollowsProtocolAndKeyFile)
+{
+    struct Case {
+        const char* proto;
+        const char* keyPath;
+        const char* hostLabel;
+        bool port;
+        const char* portPlaceholder;
+        bool keyRow;
+        const char* passwordLabel;
+        int pickerIndex;
+    } cases[] = {
+        {"webdav", "", "WebDAV address", false, "", false, "Password (stored in the keyring)", 0},
+        {"ftp", "/k", "Host", true, "21", false, "Password (stored in the keyring)", 1},
+        {"sftp", "", "Host", true, "22", true, "Password (stored in the keyring)", 2},
+        {"sftp", "/k", "Host", true, "22", true, "Key passphrase (optional, keyring)", 2},
+        {"gopher", "", "WebDAV address", false, "", false, "Password (stored in the keyring)", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.proto);
+        Prefs::set("remote.protocol", c.proto);
+        Prefs::set("remote.keyPath", c.keyPath);
+        UploadTab tab;
+        EXPECT_EQ(tab.hostLabel()->text(), c.hostLabel);
+        EXPECT_EQ(tab.portRow()->isVisibleTo(&tab), c.port);
+        if (c.port)
+            EXPECT_EQ(tab.portField()->placeholderText(), c.portPlaceholder);
+        EXPECT_EQ(tab.keyRow()->isVisibleTo(&tab), c.keyRow);
+        EXPECT_EQ(tab.passwordLabel()->text(), c.passwordLabel);
+        EXPECT_EQ(tab.findChild<QComboBox*>()->currentIndex(), c.pickerIndex);
+    }
+    // Choosing SFTP in the picker relays the page at once; the stored port is kept.
+    Prefs::set("remote.protocol", "webdav");
+    Prefs::set("remote.port", "2121");
+    UploadTab tab;
+    auto* picker = tab.findChild<QComboBox*>();
+    picker->setCurrentIndex(2);
+    Q_EMIT picker->activated(2);
+    EXPECT_EQ(Prefs::string("remote.protocol"), "sftp");
+    EXPECT_TRUE(tab.keyRow()->isVisibleTo(&tab));
+    EXPECT_EQ(tab.portField()->text(), "2121");
+}
+
+TEST_F(SettingsPages, QualitySliderShowsForEveryFormatButPng)
+{
+    for (const char* format : {"png", "jpg", "heic", "webp"}) {
+        SCOPED_TRACE(format);
+        Prefs::set("imageFormat", format);
+        CaptureTab tab;
+        EXPECT_EQ(tab.qualityRow()->isVisibleTo(&tab), QString(format) != "png");
+        EXPECT_EQ(tab.qualitySlider()->value(), 900);
+    }
+    Prefs::remove("jpegQuality");
+    CaptureTab tab;
+    EXPECT_FALSE(Prefs::contains("jpegQuality"));  // building the page writes nothing
+    tab.qualitySlider()->setValue(400);
+    EXPECT_DOUBLE_EQ(Prefs::real("jpegQuality"), 0.4);
+    tab.qualitySlider()->setValue(100);
+    EXPECT_DOUBLE_EQ(Prefs::real("jpegQuality"), 0.4);
+
+    CaptureTab::setFolderChooser([](QWidget*) { return QDir::homePath() + "/shots/../Shots"; });
+    CaptureTab chooser;
+    chooser.findChildren<QPushButton*>().first()->click();
+    EXPECT_EQ(Prefs::string("saveFolder"), QDir::homePath() + "/Shots");
+    CaptureTab::setFolderChooser(nullptr);
+}
+
+QStringList stepperTexts(QWidget& page)
+{
+    QStringList texts;
+    for (Stepper* s : page.findChildren<Stepper*>())
+        texts << s->label()->text();
+    return texts;
+}
+
+TEST_F(SettingsPages, StepperTextsInThreeLanguagesAndLimits)
+{
+    const struct {
+        const char* lang;
+        QStringList general;
+        QString capture;
+        QString retry;
+    } cases[] = {
+        {"en",
+         {"Keep at most 300 captures", "Delete after 30 days"},
+         "Maximum height: 30000 px",
+         "1 of 3 sent."},
+        {"hu",
+         {"Legfeljebb 300 kép megtartása", "Törlés 30 nap után"},
+         "Maximális magasság: 30000 px",
+         "1 / 3 elküldve."},
+        {"de",
+         {"Höchstens 300 Aufnahmen behalten", "Nach 30 Tagen löschen"},
+         "Maximale Höhe: 30000 px",
+         "1 von 3 gesendet."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        Lang::overrideForTests(c.lang);
+        GeneralTab general;
+        EXPECT_EQ(stepperTexts(general), c.general);
+        CaptureTab capture;
+        EXPECT_EQ(stepperTexts(capture), QStringList{c.capture});
+        EXPECT_EQ(retrySummaryText({1, 3}), c.retry);
+    }
+    Lang::overrideForTests("en");
+    GeneralTab general;
+    QList<Stepper*> s = general.findChildren<Stepper*>();
+    s[0]->plusButton()->click();
+    EXPECT_EQ(Prefs::integer("history.max"), 320);
+    s[0]->minusButton()->click();
+    s[0]->minusButton()->click();
+    EXPECT_EQ(Prefs::integer("history.max"), 280);
+    for (int i = 0; i < 40; ++i)
+        s[1]->minusButton()->click();
+    EXPECT_EQ(Prefs::integer("history.days"), 0);
+    EXPECT_EQ(s[1]->label()->text(), "Never delete by age");
+    EXPECT_FALSE(s[1]->minusButton()->isEnabled());
+}
+
+TEST_F(SettingsPages, SecretsLoadOffTheUiThreadAndWriteOnlyEdits)
+{
+    keyring.items.insert("remote.password", "old");
+    {
+        UploadTab tab;
+        QLineEdit* field = tab.passwordField()->edit();
+        EXPECT_FALSE(field->isEnabled());
+        ASSERT_TRUE(test::waitFor([&] { return field->isEnabled(); }));
+        EXPECT_EQ(field->text(), "old");
+        field->setFocus();
+        QTest::keyClicks(field, "new");
+        QSignalSpy written(tab.passwordField(), &SecretField::written);
+        ASSERT_TRUE(written.wait(3000));
+        EXPECT_EQ(keyring.writes, QStringList{"remote.password=oldnew"});
+    }
+    // The AI key: loading never writes; an edit goes to the provider chosen when it was typed,
+    // even when the provider changes before the write.
+    keyring.items.insert("openai.apiKey", "sk-open");
+    keyring.writes.clear();
+    {
+        AITab tab;
+        QLineEdit* field = tab.keyField()->edit();
+        ASSERT_TRUE(test::waitFor([&] { return field->isEnabled(); }));
+        EXPECT_EQ(field->text(), "");
+        QTest::keyClicks(field, "sk-ant");
+        tab.providerPicker()->setCurrentIndex(1);
+        Q_EMIT tab.providerPicker()->activated(1);
+        EXPECT_EQ(tab.providerHeader()->text(), "OpenAI ChatGPT");
+        EXPECT_FALSE(tab.claudeModelRow()->isVisibleTo(&tab));
+        EXPECT_TRUE(tab.openAINote()->isVisibleTo(&tab));
+        ASSERT_TRUE(test::waitFor([&] { return field->isEnabled() && field->text() == "sk-open"; }));
+    }
+    EXPECT_EQ(keyring.writes, QStringList{"anthropic.apiKey=sk-ant"});
+    EXPECT_FALSE(keyring.calledOnUiThread);
+
+    // A refused write says so under the field and leaves the stored secret alone.
+    keyring.refuseWrites = true;
+    AITab tab;
+    QLineEdit* field = tab.keyField()->edit();
+    ASSERT_TRUE(test::waitFor([&] { return field->isEnabled(); }));
+    QTest::keyClicks(field, "x");
+    QSignalSpy written(tab.keyField(), &SecretField::written);
+    ASSERT_TRUE(written.wait(3000));
+    EXPECT_TRUE(tab.keyField()->errorLabel()->isVisibleTo(&tab));
+    EXPECT_EQ(keyring.items.value("openai.apiKey"), "sk-open");
+}
+
+TEST_F(SettingsPages, NewestConnectionTestWinsAndOneRetryPassAtATime)
+{
+    uploads.queue = {{QUuid::createUuid(), "a.png", 1, "timeout"},
+                     {QUuid::createUuid(), "b.png", 2, "refused"}};
+    UploadTab tab;
+    tab.testButton()->click();
+    QCoreApplication::processEvents();
+    tab.testButton()->click();
+    EXPECT_EQ(tab.testResult()->text(), "…");
+    ASSERT_TRUE(test::waitFor([&] { return uploads.tests.size() == 2; }));
+    uploads.tests[1]->addResult("Connected – the folder is reachable.");
+    uploads.tests[1]->finish();
+    ASSERT_TRUE(test::waitFor([&] { return tab.testResult()->text() != "…"; }));
+    uploads.tests[0]->addResult("Invalid server address.");
+    uploads.tests[0]->finish();
+    QTest::qWait(50);
+    EXPECT_EQ(tab.testResult()->text(), "Connected – the folder is reachable.");
+    qDeleteAll(uploads.tests);
+
+    ASSERT_TRUE(tab.retryButton());
+    tab.retryButton()->click();
+    EXPECT_FALSE(tab.retryButton()->isEnabled());
+    UploadTab second;  // a pass started elsewhere disables every page's button
+    EXPECT_FALSE(second.retryButton()->isEnabled());
+    uploads.queue.removeFirst();
+    Q_EMIT uploads.queueChanged();
+    uploads.finishPass({1, 3});
+    ASSERT_TRUE(test::waitFor([&] { return tab.retryResult()->text() == "1 of 3 sent."; }));
+    EXPECT_TRUE(tab.retryButton()->isEnabled());
+    EXPECT_EQ(second.retryResult()->text(), "");
+    uploads.queue.clear();
+    Q_EMIT uploads.queueChanged();
+    EXPECT_EQ(tab.retryButton(), nullptr);
+}
+
+// The Exec value back into its one argument, undoing the file format's and the quoting's escapes.
+QString execArgument(const QString& entry)
+{
+    QString value = entry.section("\nExec=", 1).section('\n', 0, 0);
+    value.replace("%%", "%");
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i)
+        unescaped += value[i] == '\\' && i + 1 < value.size() ? value[++i] : value[i];
+    EXPECT_TRUE(unescaped.startsWith('"') && unescaped.endsWith('"'));
+    QString arg;
+    for (qsizetype i = 1; i + 1 < unescaped.size(); ++i)
+        arg += unescaped[i] == '\\' ? unescaped[++i] : unescaped[i];
+    return arg;
+}
+
+TEST_F(SettingsPages, AutostartEntryStartsTheBinaryAndRefusalsPutTheToggleBack)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+    const QString folder = dir.path() + "/odd $dir \"with\" `quotes` 100%\\";
+    QDir().mkpath(folder);
+    const QString exe = folder + "/kaptorix";
+    const QString marker = dir.path() + "/started";
+    QFile script(exe);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\ntouch '%1'\n").arg(marker).toUtf8());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    ASSERT_TRUE(Autostart::setEnabled(true, exe).ok);
+    QFile entry(Autostart::filePath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_EQ(execArgument(text), exe);
+    EXPECT_EQ(test::run(execArgument(text), {}), 0);
+    EXPECT_TRUE(QFile::exists(marker));
+    EXPECT_TRUE(Autostart::isEnabled());
+    EXPECT_FALSE(Autostart::setEnabled(true, "relative/kaptorix").ok);
+    EXPECT_FALSE(Autostart::setEnabled(true, "/a\nX-Evil=1").ok);
+
+    {
+        GeneralTab page;  // read from the disk when built
+        EXPECT_TRUE(page.launchAtLogin()->isChecked());
+        QSignalSpy settled(&page, &GeneralTab::launchAtLoginSettled);
+        page.launchAtLogin()->click();
+        ASSERT_TRUE(settled.wait(5000));
+        EXPECT_FALSE(Autostart::isEnabled());
+        EXPECT_FALSE(page.launchAtLogin()->isChecked());
+        EXPECT_FALSE(page.launchMessage()->isVisibleTo(&page));
+    }
+    // The autostart folder cannot be made (a file is in its way): the toggle goes back.
+    QDir(dir.path() + "/config/autostart").removeRecursively();
+    QFile blocker(dir.path() + "/config/autostart");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    GeneralTab page;
+    QSignalSpy settled(&page, &GeneralTab::launchAtLoginSettled);
+    page.launchAtLogin()->click();
+    ASSERT_TRUE(settled.wait(5000));
+    EXPECT_EQ(settled.count(), 1);
+    EXPECT_FALSE(page.launchAtLogin()->isChecked());
+    EXPECT_TRUE(page.launchMessage()->isVisibleTo(&page));
+    EXPECT_TRUE(page.launchMessage()->text().contains("autostart"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace kx
