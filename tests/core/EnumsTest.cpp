@@ -45,13 +45,3 @@ TEST(UploadCopyText, LinkMarkdownAndHtmlEscaping)
         "<img src=\"https://x.test/?a=1&amp;b=&quot;2&quot;\" alt=\"&lt;me&gt; &amp; 'you' &amp;amp;\">");
     EXPECT_EQ(uploadCopyText(UploadCopyFormat::html, "u", ""), "<img src=\"u\" alt=\"\">");
 }
-
-TEST(CaptureResultRecord, CopiesShareTheImage)
-{
-    CaptureResult r{QImage(4, 3, QImage::Format_RGB32), 2.0, SourceKind::window, QString("Term"),
-                    QDateTime::currentDateTime()};
-    const CaptureResult copy = r;
-    EXPECT_EQ(copy.image.cacheKey(), r.image.cacheKey());
-    EXPECT_EQ(copy.title.value(), "Term");
-    EXPECT_DOUBLE_EQ(copy.scale, 2.0);
-}

@@ -3,8 +3,6 @@
 #include "core/JsonStore.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -27,28 +25,6 @@ bool acceptNumbers(const QJsonValue& v)
 }
 
 }  // namespace
-
-TEST(JsonStore, WriteCutShortByTheFileSizeLimitLeavesTheOldFileWhole)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("store.json");
-    const QByteArray old(10000, 'o');
-    ASSERT_TRUE(writeFileAtomically(path, old));
-
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = writeFileAtomically(path, QByteArray(64 * 1024, 'n'));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
-
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(readFile(path), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-}
 
 TEST(JsonStore, BadFilesAreSetAsideNeverOverwritten)
 {

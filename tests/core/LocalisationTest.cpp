@@ -68,7 +68,7 @@ TEST(Tr, SafeFromManyThreads)
         EXPECT_TRUE(r.result());
 }
 
-TEST(GermanTable, KeysAreUniqueAndCarryTheListedRows)
+TEST(GermanTable, KeysAreUniqueAndEveryRowHasGerman)
 {
     QSet<QString> seen;
     for (const auto& [en, de] : German::pairs()) {
@@ -76,12 +76,6 @@ TEST(GermanTable, KeysAreUniqueAndCarryTheListedRows)
         seen.insert(en);
         EXPECT_FALSE(de.isEmpty()) << en.toStdString();
     }
-    const auto& t = German::table();
-    EXPECT_EQ(t.value("1. Capture"), "1. Aufnahme");
-    EXPECT_EQ(t.value("Quit Kaptorix"), "Kaptorix beenden");
-    EXPECT_EQ(t.value("History…"), "Verlauf…");
-    EXPECT_EQ(t.value("AI"), "KI");
-    EXPECT_EQ(t.value("s"), "s");
 }
 
 // ---- every kx::tr call in the product sources has a German text ------------------------

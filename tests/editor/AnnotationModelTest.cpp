@@ -41,20 +41,7 @@ TEST(ToolKindTest, tableHasSixteenKindsWithUniqueKeysAndFifteenTools)
     EXPECT_FALSE(tools().contains(ToolKind::picture));
     EXPECT_EQ(tools().size(), 15);
     EXPECT_EQ(toolKindFromRaw("Select"), std::nullopt);
-    EXPECT_EQ(key(ToolKind::magnifier), "z");
-    EXPECT_EQ(symbol(ToolKind::pixelate), "squareshape.split.3x3");
     EXPECT_FALSE(detail(ToolKind::text).contains(QChar(0x2318))) << "the Command sign has no place here";
-}
-
-TEST(ToolKindTest, titlesFollowTheInterfaceLanguage)
-{
-    Lang::overrideForTests("hu");
-    EXPECT_EQ(title(ToolKind::ruler), "Mérés");
-    Lang::overrideForTests("de");
-    EXPECT_EQ(title(ToolKind::arrow), "Pfeil");
-    Lang::overrideForTests("en");
-    EXPECT_EQ(title(ToolKind::ruler), "Measure");
-    EXPECT_EQ(title(ToolKind::select), "Select / move");
 }
 
 TEST(RGBATest, jsonNeedsAllFourComponents)

@@ -100,37 +100,6 @@ TEST(ChromeButton, DisabledButtonKeepsItsColoursAtReducedOpacity)
     EXPECT_NEAR(qAlpha(off), qAlpha(on) * 0.32, 3);
 }
 
-TEST(Theme, CanvasAndAppearanceFollowThePalette)
-{
-    const QPalette dark = paletteWithWindow(QColor(30, 30, 32));
-    const QPalette light = paletteWithWindow(QColor(236, 236, 236));
-    EXPECT_TRUE(Theme::isDark(dark));
-    EXPECT_FALSE(Theme::isDark(light));
-    EXPECT_NEAR(Theme::canvas(dark).redF(), 0.075, 0.003);
-    EXPECT_NEAR(Theme::canvas(dark).blueF(), 0.09, 0.003);
-    EXPECT_NEAR(Theme::canvas(light).greenF(), 0.905, 0.003);
-    EXPECT_GT(Theme::primary(dark).lightness(), 200);
-    EXPECT_LT(Theme::primary(light).lightness(), 50);
-    EXPECT_NEAR(Theme::primary(light, 0.14).alphaF(), 0.85 * 0.14, 0.01);
-}
-
-TEST(ChromeParts, BadgeKeyCapDividerAndAnchor)
-{
-    EXPECT_NEAR(IconBadge::cornerRadius(28), 7.84, 1e-9);
-    EXPECT_NEAR(IconBadge::symbolPoints(28), 14, 1e-9);
-    EXPECT_EQ((IconBadge("questionmark"_sym, Qt::gray, 24).sizeHint()), QSize(24, 24));
-    EXPECT_EQ(KeyCap::sizeFor("1").toSize(), QSize(20, 20));  // the minimum frame
-    EXPECT_GT(KeyCap::sizeFor("Ctrl+Alt+1").width(), 60);
-    EXPECT_EQ(VDivider(18).sizeHint(), QSize(7, 18));
-
-    QWidget* resolved = nullptr;
-    auto* anchor = new ViewAnchor([&](QWidget* w) { resolved = w; });
-    EXPECT_EQ(resolved, nullptr);  // not while it is being made
-    EXPECT_TRUE(kx::test::waitFor([&] { return resolved != nullptr; }, 2000));
-    EXPECT_EQ(resolved, anchor);
-    delete anchor;
-}
-
 TEST(Brand, StatusIconKeepsBracketsInsetAndStarCentredAtAnySize)
 {
     for (const QSize size : {QSize(20, 18), QSize(64, 40)}) {

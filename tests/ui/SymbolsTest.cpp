@@ -102,18 +102,6 @@ TEST(Symbols, UnknownNameIsReportedAndDrawsTheQuestionMark)
     EXPECT_EQ(fallback, Symbols::image("questionmark"_sym, 24, Qt::black));
 }
 
-TEST(Symbols, ScannerFindsEachDocumentedForm)
-{
-    const QString text = QStringLiteral("a(\"alpha.one\"_sy") + "m);\n" + "Symbols::icon(\"beta\", c);\n" +
-                         "return QStringLiteral(\"gamma.two\");  // sym" + "bol\n" +
-                         "x = \"not.a.symbol\";\n" + "QString sym" +
-                         "bol(Kind k) { if (k) { return QStringLiteral(\"delta\"); } return \"eps\"; }\n" +
-                         "QString kindSym" + "bol(Kind k) const { return \"zeta\"; }\n" +
-                         "QString title(Kind k) { return \"not.one.either\"; }\n";
-    const QSet<QString> found = symbolNamesIn(text);
-    EXPECT_EQ(found, (QSet<QString>{"alpha.one", "beta", "gamma.two", "delta", "eps", "zeta"}));
-}
-
 TEST(Symbols, EverySymbolNameInTheSourceTreeHasAnIcon)
 {
     const QString root = kx::test::sourcePath(QString());
