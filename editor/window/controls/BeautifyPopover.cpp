@@ -196,14 +196,18 @@ QWidget* BeautifyPopover::buildHeader()
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(10);
-    row->addWidget(new IconBadge("sparkles.rectangle.stack"_sym, Theme::systemPurple(), 28, header));
+    auto* badge = new IconBadge("sparkles.rectangle.stack"_sym, Theme::systemPurple(), 28, header);
+    badge->setFixedSize(badge->sizeHint());
+    row->addWidget(badge);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(1);
     titles->addWidget(
         label(kx::tr("Backdrop & frame", "Háttér és keret"), 13, QFont::DemiBold, false, header));
-    titles->addWidget(label(kx::tr("Applies to copy, save, pin and upload.",
-                                   "Másolásra, mentésre, kitűzésre és feltöltésre is érvényes."),
-                            11, QFont::Normal, true, header));
+    QLabel* subtitle = label(kx::tr("Applies to copy, save, pin and upload.",
+                                    "Másolásra, mentésre, kitűzésre és feltöltésre is érvényes."),
+                             11, QFont::Normal, true, header);
+    subtitle->setWordWrap(true);  // the Hungarian line is longer than the fixed width allows
+    titles->addWidget(subtitle);
     row->addLayout(titles);
     row->addStretch();
     row->addSpacing(8);
