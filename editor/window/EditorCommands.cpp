@@ -22,7 +22,7 @@
 #include <QTimer>
 #include <QtConcurrent>
 #include <algorithm>
-#include <new>
+#include <exception>
 
 namespace kx {
 
@@ -80,7 +80,8 @@ QImage EditorWindowController::render(bool includeBeautify)
 {
     try {
         return m_doc->renderFinal(includeBeautify);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
+        // Out of memory here or in a kernel on a worker (rethrown by the pool).
         return {};
     }
 }

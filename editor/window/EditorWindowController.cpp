@@ -53,6 +53,13 @@ private:
 EditorWindowController* EditorWindowController::open(const CaptureResult& capture, const QUuid& entryID,
                                                      const EditorServices& services)
 {
+    // Quitting commits every open editor and then flushes, in that order, whatever else
+    // listens to the quit.
+    static bool quitHooked = false;
+    if (!quitHooked && QCoreApplication::instance()) {
+        quitHooked = true;
+        QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &commitAllBeforeQuit);
+    }
     auto* controller = new EditorWindowController(capture, entryID, services);
     registry().append(controller);
     controller->show();

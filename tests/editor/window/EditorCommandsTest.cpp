@@ -120,8 +120,11 @@ TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTh
         for (int variant = 0; variant < 3; ++variant) {  // dirty with entry, clean with entry, dirty without
             SCOPED_TRACE(testing::Message() << int(cmd) << " variant " << variant);
             HistoryEditor h(variant != 2);
-            const QImage original = h.stored();
-            ASSERT_FALSE(original.isNull());
+            ASSERT_FALSE(h.stored().isNull());
+            // A marker in the entry's place shows whether the command wrote at all.
+            QImage marker(3, 3, QImage::Format_ARGB32_Premultiplied);
+            marker.fill(Qt::red);
+            ASSERT_TRUE(marker.save(h.png()));
             if (variant != 1)
                 h.edit();
             BeautifySettings backdrop = h.c->doc().beautify();
@@ -133,9 +136,18 @@ TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTh
             if (variant == 0)
                 EXPECT_EQ(after, flattened.convertToFormat(QImage::Format_ARGB32_Premultiplied));
             else
-                EXPECT_EQ(after, original);
+                EXPECT_EQ(after, marker);
             EXPECT_EQ(h.store->entry(h.entry.id)->scale, 2.0);
         }
+    }
+    // Quit: the edit is on disk when the quit hook returns.
+    {
+        HistoryEditor h;
+        h.edit();
+        const QImage flattened =
+            h.c->doc().renderFinal(false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        EditorWindowController::commitAllBeforeQuit();
+        EXPECT_EQ(read(h.png()), flattened);
     }
     // Commands that do not commit.
     for (Command cmd : {Command::copy1x, Command::ocrFree}) {

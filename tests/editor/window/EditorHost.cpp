@@ -3,7 +3,7 @@
 // With --history the file is first entered into the history (KAPTORIX_DATA_DIR) and the
 // editor opened for that entry ("entry <uuid>" on stdout). A line "where" on stdin answers
 // "where <canvas x y w h> <more x y w h>" in global coordinates. Closing the window keeps
-// the process running; quitting commits open editors first.
+// the process running.
 #include "capture/history/HistoryStore.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
@@ -73,8 +73,6 @@ int main(int argc, char** argv)
         HistoryStore::shared().flush();
         say(QStringLiteral("entry ") + uuidText(entry));
     }
-    QObject::connect(&app, &QCoreApplication::aboutToQuit,
-                     [] { EditorWindowController::commitAllBeforeQuit(); });
     EditorWindowController* editor = EditorWindowController::open(capture, entry);
     QPointer<EditorWindowController> guard(editor);
 
