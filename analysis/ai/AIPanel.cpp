@@ -18,7 +18,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QTextBlockFormat>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -337,6 +339,11 @@ void AIPanel::sync()
     if (m_answer->property("markdown").toString() != m.result() || m.result().isEmpty()) {
         m_answer->setProperty("markdown", m.result());
         m_answer->setHtml(inlineMarkdownHtml(m.result()));
+        QTextCursor all(m_answer->document());
+        all.select(QTextCursor::Document);
+        QTextBlockFormat spacing;
+        spacing.setLineHeight(3, QTextBlockFormat::LineDistanceHeight);
+        all.mergeBlockFormat(spacing);
     }
 }
 
