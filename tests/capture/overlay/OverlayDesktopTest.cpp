@@ -96,6 +96,20 @@ TEST_F(OverlayDesktop, AreaDragReturnsExactlyTheDraggedPixels)
     EXPECT_TRUE(overlaysGone());
 }
 
+TEST_F(OverlayDesktop, ADragToTheFarCornerTakesTheWholeDisplay)
+{
+    // The pointer stops on the last pixel (1919, 1079); the selection must still reach the edge.
+    ASSERT_TRUE(start(SelectionMode::area));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    ASSERT_TRUE(xdotool({"mousemove", "0", "0", "mousedown", "1", "mousemove", "400", "300", "mousemove",
+                         QString::number(screen.right() + 500), QString::number(screen.bottom() + 500),
+                         "mouseup", "1"}));
+    ASSERT_TRUE(waitFinished());
+    ASSERT_TRUE(result_);
+    EXPECT_EQ(result_->rect, QRectF(QPointF(0, 0), QSizeF(screen.size())));
+    EXPECT_EQ(ScreenCapturer::pixelRect(result_->rect, result_->scale).size(), result_->frozen.size());
+}
+
 TEST_F(OverlayDesktop, WindowPickReturnsTheFixtureFrame)
 {
     std::optional<WindowInfo> listed;
