@@ -93,12 +93,11 @@ quint16 XHotKeyBackend::xModifiers(quint32 modifiers) const
 bool XHotKeyBackend::grabKeys(Registration& reg)
 {
     reg.codes.clear();
-    if (xcb_keycode_t* codes = xcb_key_symbols_get_keycode(m_symbols, reg.keysym)) {
-        for (xcb_keycode_t* c = codes; *c != XCB_NO_SYMBOL; ++c) {
+    if (const Reply<xcb_keycode_t> codes{xcb_key_symbols_get_keycode(m_symbols, reg.keysym)}) {
+        for (const xcb_keycode_t* c = codes.get(); *c != XCB_NO_SYMBOL; ++c) {
             if (!reg.codes.contains(*c))
                 reg.codes.append(*c);
         }
-        std::free(codes);
     }
     reg.xmods = xModifiers(reg.modifiers);
     if (reg.codes.isEmpty())
@@ -133,10 +132,9 @@ bool XHotKeyBackend::grabKeys(Registration& reg)
     }
     bool refused = false;
     for (const Pending& p : std::as_const(pending)) {
-        if (xcb_generic_error_t* e = xcb_request_check(m_c, p.cookie)) {
+        if (const Reply<xcb_generic_error_t> e{xcb_request_check(m_c, p.cookie)}) {
             // BadAccess: another client holds this combination.
             refused = true;
-            std::free(e);
         } else if (!reg.grabs.contains(qMakePair(p.code, p.mods))) {
             reg.grabs.append({p.code, p.mods});
         }
@@ -206,10 +204,8 @@ void XHotKeyBackend::readEvents()
 {
     if (!m_c)
         return;
-    while (xcb_generic_event_t* e = xcb_poll_for_event(m_c)) {
-        handle(e);
-        std::free(e);
-    }
+    while (const Reply<xcb_generic_event_t> e{xcb_poll_for_event(m_c)})
+        handle(e.get());
 }
 
 void XHotKeyBackend::handle(const void* raw)
