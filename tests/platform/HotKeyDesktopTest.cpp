@@ -109,6 +109,23 @@ TEST_F(HotKeyDesktop, SameCombinationForTwoActionsFailsTheSecond)
     EXPECT_FALSE(fired.contains(HotKeyAction::history));
 }
 
+TEST_F(HotKeyDesktop, SwapThenResetGivesEveryActionItsKey)
+{
+    manager->registerAll();
+    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::fullscreen), HotKeyAction::area);
+    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::area), HotKeyAction::fullscreen);
+    EXPECT_TRUE(manager->failed().isEmpty());
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::fullscreen));
+    manager->resetAll();
+    EXPECT_TRUE(manager->failed().isEmpty());
+    fired.clear();
+    ASSERT_TRUE(key("ctrl+alt+2"));
+    ASSERT_TRUE(key("ctrl+alt+1"));
+    ASSERT_TRUE(waitFired(HotKeyAction::area));
+    EXPECT_EQ(fired, (QList<HotKeyAction>{HotKeyAction::fullscreen, HotKeyAction::area}));
+}
+
 TEST_F(HotKeyDesktop, TemporaryEscFiresThenReachesTheFocusedWindowAgain)
 {
     test::TestClient target({"keys", "kx-keys", "200", "200", "300", "200"});
