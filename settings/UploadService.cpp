@@ -16,7 +16,7 @@ QPointer<UploadService>& installed()
 
 UploadService* UploadService::shared()
 {
-    return installed().data();
+    return installed() ? installed().data() : &program();
 }
 
 void UploadService::setShared(UploadService* service)

@@ -22,9 +22,11 @@ public:
         int total = 0;
     };
 
-    // The program's service; null until an uploader is installed.
+    // The service pages use: the one a test installed, else the program's.
     static UploadService* shared();
     static void setShared(UploadService* service);
+    // The remote uploader and its retry queue.
+    static UploadService& program();
 
     // The answer of a test of the current settings (success text or the failure's message).
     virtual QFuture<QString> testConnection() = 0;
