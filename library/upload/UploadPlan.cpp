@@ -265,6 +265,19 @@ QStringList sftpArguments(const Endpoint& e, const QString& user, const QString&
     return args;
 }
 
+namespace {
+
+// sftp's listing expands "{a,b}" even inside quotes (it escapes only "*", "?" and "[" itself).
+QString listingQuoted(const QString& path)
+{
+    QString q = quoted(path);
+    q.replace('{', QStringLiteral("\\{"));
+    q.replace('}', QStringLiteral("\\}"));
+    return q;
+}
+
+}  // namespace
+
 SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName, const Endpoint& e)
 {
     const QString prefix = e.absolute ? QStringLiteral("/") : QString();
@@ -273,7 +286,7 @@ SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& local
         plan.commands << QStringLiteral("-mkdir ") + quoted(prefix + e.folder.mid(0, k).join('/'));
     plan.remote = prefix + (e.folder + QStringList{localName}).join('/');
     plan.commands << QStringLiteral("put ") + quoted(localFile) + ' ' + quoted(plan.remote);
-    plan.commands << QStringLiteral("ls -l ") + quoted(plan.remote);
+    plan.commands << QStringLiteral("ls -l ") + listingQuoted(plan.remote);
     return plan;
 }
 

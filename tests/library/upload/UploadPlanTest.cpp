@@ -98,6 +98,9 @@ TEST(UploadPlan, SftpCommandsAndArguments)
     EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
               (QStringList{R"(-mkdir "a")", R"(-mkdir "a/b")", R"(put "/t/x.png" "a/b/x.png")",
                            R"(ls -l "a/b/x.png")"}));
+    // The listing would expand braces; the put must not see the escapes.
+    EXPECT_EQ(sftpUploadCommands("/t/{1}", "{1}", e).commands.mid(2),
+              (QStringList{R"(put "/t/{1}" "a/b/{1}")", R"(ls -l "a/b/\{1\}")"}));
     e.absolute = true;
     EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
               (QStringList{R"(-mkdir "/a")", R"(-mkdir "/a/b")", R"(put "/t/x.png" "/a/b/x.png")",

@@ -1,0 +1,189 @@
+// Uploads against real servers on 127.0.0.1: rclone (WebDAV), pyftpdlib (FTP), sshd (SFTP).
+#include "TestServers.h"
+#include "TestSupport.h"
+#include "capture/history/HistoryStore.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "fakes/FakeRecognizer.h"
+#include "fakes/FakeSecretStore.h"
+#include "library/upload/RemoteUploader.h"
+#include "library/upload/UploadQueue.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QUrl>
+
+using namespace kx;
+
+namespace {
+
+const QString kPassword = R"(p@ss "quoted" \back)";
+const QString kFailed = "Upload failed – saved for a retry";
+
+template <class T>
+T await(QFuture<T> f)
+{
+    EXPECT_TRUE(test::waitFor([&] { return f.isFinished(); }, 120000));
+    return f.result();
+}
+
+class UploadServers : public ::testing::TestWithParam<RemoteProtocol> {
+protected:
+    void SetUp() override
+    {
+        Lang::overrideForTests("en");
+        Keychain::setStore(&keys_);
+        keys_.secrets["remote.password"] = kPassword;
+        root_ = work_.filePath("root");
+        QDir().mkpath(root_ + "/a/b");
+        history_ = std::make_unique<HistoryStore>(
+            HistoryStore::Options{work_.filePath("history"), {}, ocr_.function()});
+        queue_ = std::make_unique<UploadQueue>(work_.filePath("queue"));
+        RemoteUploader::useForTests(queue_.get(), history_.get());
+        RemoteUploader::setTimeLimitMs(60000);
+        qputenv("TMPDIR", work_.filePath("tmp").toUtf8());
+        QDir().mkpath(work_.filePath("tmp"));
+        startServer();
+    }
+    void startServer()
+    {
+        const RemoteProtocol p = GetParam();
+        bool up = false;
+        if (p == RemoteProtocol::webdav) {
+            auto s = std::make_unique<test::WebDavServer>();
+            up = s->start(root_, "alice", kPassword);
+            server_ = std::move(s);
+        } else if (p == RemoteProtocol::ftp) {
+            auto s = std::make_unique<test::FtpServer>();
+            up = s->start(root_, "alice", kPassword);
+            server_ = std::move(s);
+        } else {
+            auto s = std::make_unique<test::SftpServer>();
+            up = s->start(root_, kPassword);
+            Prefs::set("remote.keyPath", s->keyPath());
+            qputenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS", s->knownHostsPath().toUtf8());
+            user_ = s->userName();
+            server_ = std::move(s);
+        }
+        ASSERT_TRUE(up) << server_->log().toStdString();
+        configure(server_->port());
+    }
+    void TearDown() override
+    {
+        qunsetenv("TMPDIR");
+        QDir::setCurrent(QDir::tempPath());
+        RemoteUploader::useForTests(nullptr, nullptr);
+        Keychain::setStore(nullptr);
+        // The servers end with this test.
+        const qint64 pid = server_->pid();
+        server_.reset();
+        EXPECT_FALSE(QFile::exists("/proc/" + QString::number(pid) + "/status") && pid > 0);
+    }
+    void configure(quint16 port, const QString& folder = "a/b")
+    {
+        const RemoteProtocol p = GetParam();
+        Prefs::set("remote.protocol", rawValue(p));
+        Prefs::set("remote.host", p == RemoteProtocol::webdav ? "http://127.0.0.1/" : "127.0.0.1");
+        Prefs::set("remote.port", QString::number(port));
+        Prefs::set("remote.user", p == RemoteProtocol::sftp ? user_ : "alice");
+        Prefs::set("remote.folder", folder);
+        Prefs::set("remote.publicURL", "img.example.test/s/");
+    }
+    static QByteArray readAll(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QByteArray onServer(const QString& name) { return readAll(root_ + "/a/b/" + name); }
+    UploadReport failingUpload(const QImage& image, const std::optional<HistoryEntry>& entry = {})
+    {
+        const UploadReport r = await(RemoteUploader::upload(image, 1, entry, QString("shot")));
+        EXPECT_EQ(r.title, kFailed);
+        EXPECT_TRUE(r.queued);
+        return r;
+    }
+
+    QTemporaryDir work_;
+    QString root_, user_;
+    test::FakeSecretStore keys_;
+    test::FakeRecognizer ocr_;
+    std::unique_ptr<HistoryStore> history_;
+    std::unique_ptr<UploadQueue> queue_;
+    std::unique_ptr<test::ServerProcess> server_;
+};
+
+}  // namespace
+
+TEST_P(UploadServers, SendsTestsAndRetries)
+{
+    EXPECT_EQ(await(RemoteUploader::testConnection()), "Connected – the folder is reachable.");
+    const QString name = R"(Shot [draft] {1} "q" é.png)";
+    const QByteArray png = "\x89PNG\r\n\x1a\n" + QByteArray(300000, '\7');
+    const Outcome<std::optional<QString>> sent = await(RemoteUploader::send(png, name));
+    ASSERT_TRUE(sent.ok()) << sent.message().toStdString();
+    EXPECT_EQ(onServer(name), png);
+    EXPECT_EQ(sent.value(), "https://img.example.test/s/Shot%20%5Bdraft%5D%20%7B1%7D%20%22q%22%20%C3%A9.png");
+    if (GetParam() != RemoteProtocol::ftp) {
+        configure(server_->port(), "missing");
+        EXPECT_NE(await(RemoteUploader::testConnection()), "Connected – the folder is reachable.");
+        configure(server_->port());
+    }
+
+    // Wrong password, then the stopped server: each failure is queued with its image.
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const HistoryEntry entry =
+        history_->add({image, 1, SourceKind::window, QString("Queued"), QDateTime::currentDateTime()});
+    keys_.secrets["remote.password"] = "wrong";
+    EXPECT_FALSE(failingUpload(image, entry).subtitle.isEmpty());
+    keys_.secrets["remote.password"] = kPassword;
+    server_->stop();
+    EXPECT_FALSE(failingUpload(image).subtitle.isEmpty());
+    ASSERT_EQ(queue_->items().size(), 2);
+    EXPECT_EQ(queue_->items()[0].attempts, 1);
+    const QByteArray queuedPng = readAll(queue_->pngPath(queue_->items()[0].id));
+    await(RemoteUploader::shared().retryPass());
+    await(RemoteUploader::shared().retryPass());
+    EXPECT_EQ(queue_->items()[0].attempts, 3);
+
+    // The stalled server: the transfer ends at the time limit.
+    test::StalledServer stalled;
+    ASSERT_TRUE(stalled.start());
+    configure(stalled.port());
+    RemoteUploader::setTimeLimitMs(2000);
+    EXPECT_EQ(failingUpload(image).subtitle, "The server did not answer in time.");
+    RemoteUploader::setTimeLimitMs(60000);
+
+    // Hostile values are refused before anything runs; a title cannot smuggle an sftp command.
+    QDir::setCurrent(work_.path());
+    startServer();
+    for (const auto& [key, value] : {std::pair{"remote.folder", "a\n!touch MARKER"},
+                                     {"remote.user", "u\nx"},
+                                     {"remote.host", "-oProxyCommand=touch MARKER"},
+                                     {"remote.user", "-oProxyCommand=touch MARKER"}}) {
+        Prefs::set(key, QString(value).replace("\\n", "\n"));
+        EXPECT_FALSE(await(RemoteUploader::send("png", "x.png")).ok()) << key;
+        configure(server_->port());
+    }
+    keys_.secrets["remote.password"] = "p\nw";
+    EXPECT_FALSE(await(RemoteUploader::send("png", "x.png")).ok());
+    keys_.secrets["remote.password"] = kPassword;
+    EXPECT_FALSE(await(RemoteUploader::send("png", "x\n!touch MARKER")).ok());
+
+    // A successful upload runs one pass: the queue empties and the entry gets its link.
+    const UploadReport done =
+        await(RemoteUploader::upload(image, 1, std::nullopt, QString("x\n!touch MARKER")));
+    EXPECT_TRUE(done.sent) << done.subtitle.toStdString();
+    EXPECT_TRUE(queue_->items().isEmpty());
+    EXPECT_TRUE(history_->entry(entry.id)->uploadURL.has_value());
+    EXPECT_FALSE(QFile::exists(work_.filePath("MARKER")));
+    EXPECT_TRUE(QDir(work_.filePath("tmp")).entryList({"Kaptorix-upload-*"}, QDir::AllEntries).isEmpty());
+    EXPECT_EQ(
+        onServer(QUrl::fromPercentEncoding(history_->entry(entry.id)->uploadURL->section('/', -1).toUtf8())),
+        queuedPng);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, UploadServers,
+                         ::testing::Values(RemoteProtocol::webdav, RemoteProtocol::ftp,
+                                           RemoteProtocol::sftp));

@@ -1,0 +1,161 @@
+#include "TestServers.h"
+
+#include <pwd.h>
+#include <unistd.h>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QTcpSocket>
+#include <QThread>
+#include <csignal>
+
+namespace kx::test {
+
+namespace {
+
+bool writeText(const QString& path, const QByteArray& text)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+const char* kFtpScript = R"(import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+port, root, user, pwfile = sys.argv[1:5]
+auth = DummyAuthorizer()
+auth.add_user(user, open(pwfile, encoding="utf-8").read(), root, perm="elradfmwMT")
+FTPHandler.authorizer = auth
+FTPServer(("127.0.0.1", int(port)), FTPHandler).serve_forever()
+)";
+
+}  // namespace
+
+quint16 freeLoopbackPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+bool waitForListening(quint16 port, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+void ServerProcess::stop()
+{
+    const qint64 id = process_.processId();
+    if (id <= 0 || process_.state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(id), SIGTERM);
+    if (!process_.waitForFinished(3000)) {
+        ::kill(pid_t(id), SIGKILL);
+        process_.waitForFinished(3000);
+    }
+}
+
+QString ServerProcess::log()
+{
+    return QString::fromUtf8(process_.readAll());
+}
+
+bool ServerProcess::launch(const QString& program, const QStringList& args)
+{
+    // A port found free may be taken before the server binds it: try a few.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        port_ = freeLoopbackPort();
+        QStringList a = args;
+        a.replaceInStrings(QStringLiteral("@PORT@"), QString::number(port_));
+        process_.setProcessChannelMode(QProcess::MergedChannels);
+        process_.start(program, a);
+        if (!process_.waitForStarted(10000))
+            return false;
+        QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired() && !process_.waitForFinished(20)) {
+            if (waitForListening(port_, 200))
+                return true;
+        }
+        stop();
+    }
+    return false;
+}
+
+bool WebDavServer::start(const QString& root, const QString& user, const QString& password)
+{
+    writeText(work_.filePath("rclone.conf"), "");
+    return launch("rclone",
+                  {"serve", "webdav", root, "--addr", "127.0.0.1:@PORT@", "--user", user, "--pass", password,
+                   "--config", work_.filePath("rclone.conf"), "--cache-dir", work_.filePath("cache")});
+}
+
+bool FtpServer::start(const QString& root, const QString& user, const QString& password)
+{
+    writeText(work_.filePath("ftp.py"), kFtpScript);
+    writeText(work_.filePath("password"), password.toUtf8());
+    return launch("/usr/bin/python3",
+                  {work_.filePath("ftp.py"), "@PORT@", root, user, work_.filePath("password")});
+}
+
+QString SftpServer::userName() const
+{
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
+}
+
+bool SftpServer::start(const QString& root, const QString& password)
+{
+    const QString w = work_.path();
+    QProcess keygen;
+    for (const auto& [file, phrase] :
+         {std::pair{QString("host_key"), QString()}, {QString("user_key"), password}}) {
+        keygen.start("ssh-keygen",
+                     {"-q", "-t", "ed25519", "-N", phrase, "-C", "kx-test", "-f", w + '/' + file});
+        if (!keygen.waitForFinished(20000) || keygen.exitCode() != 0)
+            return false;
+    }
+    QFile::copy(w + "/user_key.pub", w + "/authorized_keys");
+    writeText(w + "/known_hosts", "");
+    if (::getuid() == 0)
+        QDir().mkpath("/run/sshd");  // sshd's privilege separation folder, when run as root
+    const QByteArray config =
+        "ListenAddress 127.0.0.1:LISTEN_PORT\nHostKey " + w.toUtf8() + "/host_key\nPidFile none\n" +
+        "UsePAM no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n" +
+        "PubkeyAuthentication yes\nAuthorizedKeysFile " + w.toUtf8() + "/authorized_keys\n" +
+        "PermitRootLogin prohibit-password\nStrictModes no\nLogLevel VERBOSE\n" +
+        "Subsystem sftp internal-sftp -d " + root.toUtf8() + "\n";
+    // The port is only known in launch(): each attempt fills it in.
+    writeText(w + "/sshd_config", config);
+    return launch(
+        "/bin/sh",
+        {"-c", "sed 's/LISTEN_PORT/'\"$1\"'/' \"$2\" > \"$2.run\" && exec /usr/sbin/sshd -D -e -f \"$2.run\"",
+         "sh", "@PORT@", w + "/sshd_config"});
+}
+
+bool StalledServer::start()
+{
+    if (!server_.listen(QHostAddress::LocalHost, 0))
+        return false;
+    // Connections are taken and held open without a word.
+    QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
+        while (QTcpSocket* s = server_.nextPendingConnection())
+            s->setParent(&server_);
+    });
+    return true;
+}
+
+}  // namespace kx::test

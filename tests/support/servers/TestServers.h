@@ -1,0 +1,66 @@
+#pragma once
+// Real servers for upload tests, each on a free 127.0.0.1 port from a temporary
+// configuration, waited for until it listens and stopped by PID when the object goes:
+// rclone (WebDAV), pyftpdlib (FTP), a private sshd (SFTP) and a server that never answers.
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace kx::test {
+
+// A port nothing listens on right now.
+quint16 freeLoopbackPort();
+// True once a connection to 127.0.0.1:port succeeds.
+bool waitForListening(quint16 port, int timeoutMs = 20000);
+
+class ServerProcess {
+public:
+    virtual ~ServerProcess();
+    quint16 port() const { return port_; }
+    qint64 pid() const { return process_.processId(); }
+    // SIGTERM, then SIGKILL if it has not ended within 3 s.
+    void stop();
+    QString log();
+    QString workDir() const { return work_.path(); }
+
+protected:
+    bool launch(const QString& program, const QStringList& args);
+    QTemporaryDir work_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+// rclone serve webdav over `root` with basic authentication.
+class WebDavServer : public ServerProcess {
+public:
+    bool start(const QString& root, const QString& user, const QString& password);
+};
+
+// pyftpdlib (Debian's python3) over `root`, writable for the user.
+class FtpServer : public ServerProcess {
+public:
+    bool start(const QString& root, const QString& user, const QString& password);
+};
+
+// sshd for the current user with key logins only. The user key is protected by `password`
+// (so a client gives it through askpass); sftp sessions start in `root`.
+class SftpServer : public ServerProcess {
+public:
+    bool start(const QString& root, const QString& password);
+    QString userName() const;
+    QString keyPath() const { return work_.filePath("user_key"); }
+    QString knownHostsPath() const { return work_.filePath("known_hosts"); }
+};
+
+// Accepts connections and never sends a byte.
+class StalledServer {
+public:
+    bool start();
+    quint16 port() const { return server_.serverPort(); }
+
+private:
+    QTcpServer server_;
+};
+
+}  // namespace kx::test
