@@ -6,6 +6,7 @@
 #include "platform/HotKeyManager.h"
 #include "platform/XTestScroller.h"
 
+#include <QCursor>
 #include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QScreen>
@@ -24,6 +25,23 @@ constexpr quint32 kKeyReturn = 0xff0d;
 constexpr quint32 kKeyPadEnter = 0xff8d;
 constexpr double kMinStep = 40;
 constexpr int kMinHeightLimit = 2000;
+constexpr int kPointerRows = 24;  // rows above and below the pointer a hover effect may tint
+constexpr int kSpread = 3;        // rows an animation's changed rows are widened by
+
+void widen(VerticalStitcher::RowMask& mask, int by)
+{
+    const VerticalStitcher::RowMask in = mask;
+    const int n = int(in.size());
+    for (int r = 0; r < n; ++r)
+        if (in[std::size_t(r)])
+            for (int k = std::max(0, r - by); k <= std::min(n - 1, r + by); ++k)
+                mask[std::size_t(k)] = 1;
+}
+
+int count(const VerticalStitcher::RowMask& mask)
+{
+    return int(std::count(mask.begin(), mask.end(), char(1)));
+}
 
 }  // namespace
 
@@ -31,6 +49,7 @@ struct ScrollCaptureSession::Settling {
     std::optional<QImage> previous;
     std::optional<CaptureError> error;
     int tries = 0;
+    VerticalStitcher::RowMask lastChange;  // rows that differed between the last two grabs
     FrameHandler handler;
 };
 
@@ -86,6 +105,66 @@ bool ScrollCaptureSession::identical(const QImage& a, const QImage& b)
     return true;
 }
 
+VerticalStitcher::RowMask ScrollCaptureSession::differingRows(const QImage& a, const QImage& b)
+{
+    VerticalStitcher::RowMask rows(std::size_t(std::max(a.height(), 0)), 1);
+    if (a.size() != b.size() || a.format() != b.format())
+        return rows;
+    const qsizetype rowBytes = qsizetype(a.width()) * a.depth() / 8;
+    for (int y = 0; y < a.height(); ++y)
+        rows[std::size_t(y)] = std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(rowBytes)) != 0;
+    return rows;
+}
+
+QList<QPointF> ScrollCaptureSession::wheelCandidates()
+{
+    return {{0.5, 0.2}, {0.5, 0.5}, {0.5, 0.8}, {0.5, 0.35}, {0.5, 0.65}, {0.2, 0.5}, {0.8, 0.5}};
+}
+
+std::optional<QPoint> ScrollCaptureSession::wheelPoint() const
+{
+    const QList<QPointF> candidates = wheelCandidates();
+    if (!screen_ || wheelIndex_ >= candidates.size())
+        return std::nullopt;
+    const QPointF f = candidates[wheelIndex_];
+    const QPointF local(rect_.left() + f.x() * rect_.width(), rect_.top() + f.y() * rect_.height());
+    return (QPointF(screen_->geometry().topLeft()) + local).toPoint();
+}
+
+// Skips candidates where the wheel would reach no application or another one than the
+// first that would.
+bool ScrollCaptureSession::chooseWheelPoint()
+{
+    if (!env_.scroller)
+        return false;
+    for (; wheelIndex_ < wheelCandidates().size(); ++wheelIndex_) {
+        const std::optional<quint32> client = env_.scroller->clientAt(*wheelPoint());
+        if (client && (!wheelClient_ || *client == *wheelClient_)) {
+            wheelClient_ = client;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The rows around the pointer, where lists and pages draw a hover highlight.
+VerticalStitcher::RowMask ScrollCaptureSession::pointerRows(int frameHeight) const
+{
+    VerticalStitcher::RowMask rows(std::size_t(std::max(frameHeight, 0)), 0);
+    if (!screen_ || rect_.height() <= 0)
+        return rows;
+    const std::optional<QPoint> wheel = model_.autoScroll() ? wheelPoint() : std::nullopt;
+    const QPointF global = wheel ? QPointF(*wheel) : QPointF(QCursor::pos());
+    const QPointF local = global - QPointF(screen_->geometry().topLeft());
+    if (!rect_.contains(local))
+        return rows;
+    const double scale = frameHeight / rect_.height();
+    const int y = int((local.y() - rect_.top()) * scale);
+    for (int r = std::max(0, y - kPointerRows); r <= std::min(frameHeight - 1, y + kPointerRows); ++r)
+        rows[std::size_t(r)] = VerticalStitcher::kPointer;
+    return rows;
+}
+
 int ScrollCaptureSession::clicksPerStep(double points) const
 {
     if (pointsPerClick_ <= 0)
@@ -136,7 +215,12 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
 
 void ScrollCaptureSession::begin(const QImage& first)
 {
-    stitcher_ = std::make_shared<VerticalStitcher>(first);
+    VerticalStitcher::RowMask unstable = unstable_;
+    const VerticalStitcher::RowMask pointer = pointerRows(first.height());
+    unstable.resize(pointer.size(), 0);
+    for (std::size_t r = 0; r < pointer.size(); ++r)
+        unstable[r] = unstable[r] ? unstable[r] : pointer[r];
+    stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());
     step();
@@ -156,46 +240,94 @@ void ScrollCaptureSession::step()
 
 void ScrollCaptureSession::autoStep()
 {
+    if (!chooseWheelPoint()) {
+        // Nowhere in the rectangle does the wheel reach an application that scrolls.
+        fail(kx::tr(
+            "Nothing in the selection scrolls. Select the content of a scrollable window.",
+            "A kijelölésben semmi sem görgethető. Egy görgethető ablak tartalmát jelöld ki.",
+            "In der Auswahl lässt sich nichts scrollen. Wähle den Inhalt eines scrollbaren Fensters."));
+        return;
+    }
     postScroll(scrollStep_);
     const int clicks = lastClicks_;
-    settledFrame([this, clicks](std::optional<QImage> frame, std::optional<CaptureError>) {
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    const int expected = pointsPerClick_ > 0 ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
+    settledFrame([this, clicks, expected](std::optional<QImage> frame, std::optional<CaptureError>) {
         if (!frame) {
             afterStep();
             return;
         }
-        add(*frame, [this, clicks](VerticalStitcher::Outcome outcome) {
-            using Kind = VerticalStitcher::Outcome::Kind;
-            if (outcome.kind == Kind::appended) {
-                model_.setStatus(kx::tr("Capturing… scrolling", "Rögzítés… görgetés", "Aufnahme… scrollt"));
-                misses_ = 0;
-                repeats_ = 0;
-                // What one click really moved: X11 wheel clicks have no unit of their own.
-                const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
-                pointsPerClick_ = outcome.dy / scale / std::max(1, clicks);
-                afterStep();
-            } else if (outcome.kind == Kind::noChange) {
-                if (++repeats_ >= 2) {
-                    finished_ = true;
-                    model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
-                }
-                afterStep();
-            } else {
-                ++misses_;
-                postScroll(-scrollStep_);
-                settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
-                    scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
-                    if (misses_ >= 4) {
-                        model_.setAutoScroll(false);
-                        model_.setWarning(
-                            kx::tr("Could not follow the scroll, stopped auto mode.",
-                                   "Nem sikerült követni a görgetést, az automatikus mód leállt.",
-                                   "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
-                    }
-                    afterStep();
-                });
-            }
-        });
+        add(*frame, expected,
+            [this, clicks](VerticalStitcher::Outcome outcome) { autoOutcome(outcome, clicks); });
     });
+}
+
+void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int clicks)
+{
+    using Kind = VerticalStitcher::Outcome::Kind;
+    if (!model_.autoScroll()) {  // paused while the step was under way
+        afterStep();
+        return;
+    }
+    if (outcome.kind == Kind::appended) {
+        model_.setStatus(kx::tr("Capturing… scrolling", "Rögzítés… görgetés", "Aufnahme… scrollt"));
+        wheelVerified_ = true;
+        misses_ = 0;
+        // Only a step that added rows shows the end is not reached yet.
+        if (outcome.newRows > 0)
+            repeats_ = 0;
+        // What one click really moved (X11 wheel clicks have no unit of their own); a step
+        // the expected distance had to choose must not set it.
+        if (outcome.sure) {
+            const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+            pointsPerClick_ = outcome.dy / scale / std::max(1, clicks);
+        }
+        afterStep();
+    } else if (outcome.kind == Kind::noChange) {
+        if (!wheelVerified_) {
+            // Nothing moved under this point (a toolbar, a static band): try the next one.
+            ++wheelIndex_;
+        } else if (++repeats_ >= 2) {
+            finished_ = true;
+            model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
+        }
+        afterStep();
+    } else {
+        ++misses_;
+        postScroll(-scrollStep_);
+        settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
+            scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
+            if (misses_ >= 4)
+                giveUp();
+            afterStep();
+        });
+    }
+}
+
+void ScrollCaptureSession::giveUp()
+{
+    model_.setAutoScroll(false);
+    model_.setWarning(kx::tr("Could not follow the scroll, stopped auto mode.",
+                             "Nem sikerült követni a görgetést, az automatikus mód leállt.",
+                             "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
+    // The user may go on by hand for a while; without that, the capture ends with what it has.
+    gaveUp_ = true;
+    after(env_.giveUpWaitMs, [this] {
+        if (!gaveUp_ || finished_)
+            return;
+        finished_ = true;
+        note_ =
+            kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
+                   "Nem sikerült követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.",
+                   "Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen aufhörte.");
+    });
+}
+
+void ScrollCaptureSession::fail(const QString& message)
+{
+    failure_ = CaptureError::failed(message);
+    finished_ = true;
+    afterStep();
 }
 
 void ScrollCaptureSession::manualStep()
@@ -205,9 +337,11 @@ void ScrollCaptureSession::manualStep()
             after(env_.settleMs, [this] { afterStep(); });
             return;
         }
-        add(*frame, [this](VerticalStitcher::Outcome outcome) {
+        unstable_ = pointerRows(frame->height());
+        add(*frame, stitcher_ ? stitcher_->lastDy() : 0, [this](VerticalStitcher::Outcome outcome) {
             using Kind = VerticalStitcher::Outcome::Kind;
             if (outcome.kind == Kind::appended) {
+                gaveUp_ = false;  // the user took over
                 model_.setWarning(std::nullopt);
                 model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                         "Aufnahme… weiter scrollen"));
@@ -227,6 +361,7 @@ void ScrollCaptureSession::afterStep()
         finished_ = true;
         model_.setWarning(
             kx::tr("Maximum height reached", "Elérte a legnagyobb magasságot", "Maximale Höhe erreicht"));
+        note_ = *model_.warning();
     }
     step();
 }
@@ -239,12 +374,16 @@ void ScrollCaptureSession::end()
     Result result;
     if (cancelled_) {
         result.cancelled = true;
+    } else if (failure_) {
+        result.error = failure_;
     } else {
         result.image = stitcher_ ? stitcher_->finish() : QImage();
         if (result.image.isNull())
             result.error = CaptureError::failed(
                 kx::tr("The stitched image could not be made.", "Az összefűzött kép nem készült el.",
                        "Das zusammengesetzte Bild konnte nicht erstellt werden."));
+        else
+            result.note = note_;
     }
     teardown();
     if (done_)
@@ -283,6 +422,7 @@ void ScrollCaptureSession::toggleAuto()
         }
         model_.setWarning(std::nullopt);
         scrollStep_ = rect_.height() / 2;
+        gaveUp_ = false;
     }
     model_.setAutoScroll(!model_.autoScroll());
     model_.setStatus(model_.autoScroll()
@@ -297,8 +437,8 @@ void ScrollCaptureSession::postScroll(double points)
     lastClicks_ = clicks;
     if (!env_.scroller || screenGone_)
         return;
-    const QPointF origin = screen_ ? QPointF(screen_->geometry().topLeft()) : QPointF();
-    env_.scroller->scroll((origin + rect_.center()).toPoint(), points < 0 ? -clicks : clicks);
+    if (const std::optional<QPoint> at = wheelPoint())
+        env_.scroller->scroll(*at, points < 0 ? -clicks : clicks);
 }
 
 void ScrollCaptureSession::grab(FrameHandler handler)
@@ -325,30 +465,68 @@ void ScrollCaptureSession::settledFrame(FrameHandler handler)
     });
 }
 
+// Settled when two grabs in a row are identical, or when only the same few rows keep
+// changing (an animation): those rows go to the stitcher as unstable, together with the
+// rows around the pointer.
 void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
 {
-    if (s->tries >= env_.settleTries) {
+    auto finish = [this, s](VerticalStitcher::RowMask changed) {
+        if (s->previous) {
+            const VerticalStitcher::RowMask pointer = pointerRows(s->previous->height());
+            changed.resize(pointer.size(), 0);
+            for (std::size_t r = 0; r < pointer.size(); ++r)
+                changed[r] = changed[r] ? changed[r] : pointer[r];
+        }
+        unstable_ = std::move(changed);
         s->handler(s->previous, s->previous ? std::nullopt : s->error);
+    };
+    if (s->tries >= env_.settleTries) {
+        widen(s->lastChange, kSpread);
+        finish(s->lastChange);
         return;
     }
-    after(env_.settleMs, [this, s] {
-        grab([this, s](std::optional<QImage> frame, std::optional<CaptureError> error) {
+    after(env_.settleMs, [this, s, finish] {
+        grab([this, s, finish](std::optional<QImage> frame, std::optional<CaptureError> error) {
             ++s->tries;
-            if (frame) {
-                if (s->previous && identical(*s->previous, *frame)) {
-                    s->handler(frame, std::nullopt);
-                    return;
-                }
-                s->previous = std::move(frame);
-            } else {
+            if (!frame) {
                 s->error = std::move(error);
+                settleTry(s);
+                return;
             }
+            if (!s->previous) {
+                s->previous = std::move(frame);
+                settleTry(s);
+                return;
+            }
+            VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
+            const int n = count(changed);
+            s->previous = std::move(frame);
+            if (n == 0) {
+                finish({});
+                return;
+            }
+            // The same rows changed again, and not most of the frame: an animation in place.
+            VerticalStitcher::RowMask before = s->lastChange;
+            widen(before, kSpread);
+            before.resize(changed.size(), 0);
+            bool inside = !s->lastChange.empty();
+            for (std::size_t r = 0; inside && r < changed.size(); ++r)
+                inside = !changed[r] || before[r];
+            if (inside && n <= int(changed.size()) / 2) {
+                for (std::size_t r = 0; r < changed.size(); ++r)
+                    changed[r] = changed[r] || s->lastChange[r];
+                widen(changed, kSpread);
+                finish(std::move(changed));
+                return;
+            }
+            s->lastChange = std::move(changed);
             settleTry(s);
         });
     });
 }
 
-void ScrollCaptureSession::add(const QImage& frame, std::function<void(VerticalStitcher::Outcome)> handler)
+void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
+                               std::function<void(VerticalStitcher::Outcome)> handler)
 {
     if (!stitcher_) {
         handler(VerticalStitcher::Outcome::noMatch());
@@ -365,7 +543,10 @@ void ScrollCaptureSession::add(const QImage& frame, std::function<void(VerticalS
         handler(outcome);
     });
     // The stitcher is shared with the task, so a session torn down mid-match is safe.
-    watcher->setFuture(QtConcurrent::run([st = stitcher_, frame] { return st->add(frame); }));
+    VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
+    watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
+        return st->add(frame, expectedDy, unstable);
+    }));
 }
 
 void ScrollCaptureSession::after(int ms, std::function<void()> next)

@@ -35,6 +35,9 @@ public:
         // Set when the capture ended without an image although nobody cancelled it: the
         // caller shows it in the "Capture failed" toast.
         std::optional<CaptureError> error;
+        // Why a capture that has an image ended early (auto mode gave up, height limit):
+        // the image is the part stitched until then.
+        QString note;
     };
     using Completion = std::function<void(Result)>;
 
@@ -49,6 +52,9 @@ public:
         int settleFirstMs = 140;  // before the first grab of a settling
         int settleMs = 90;        // between settling grabs, and between manual steps
         int settleTries = 12;
+        // After auto mode gives up, how long manual scrolling may take over before the
+        // capture ends with what it has.
+        int giveUpWaitMs = 8000;
         static Environment real();
     };
 
@@ -65,6 +71,8 @@ public:
     QScreen* screen() const { return screen_; }
     QRectF rect() const { return rect_; }
     double scrollStep() const { return scrollStep_; }
+    // Where auto mode turns the wheel, global points; null before a point was chosen.
+    std::optional<QPoint> wheelPoint() const;
     int clicksPerStep(double points) const;
     const QList<quint32>& keyIds() const { return keyIds_; }
     ScrollHud* hud() const { return hud_; }
@@ -72,6 +80,12 @@ public:
 
     // The same pixels in the same layout.
     static bool identical(const QImage& a, const QImage& b);
+    // Pixel rows that differ between two frames of one size (all when the sizes differ).
+    static VerticalStitcher::RowMask differingRows(const QImage& a, const QImage& b);
+    // Where auto mode tries the wheel, as fractions of the rectangle: the upper part of the
+    // middle first (a hover highlight under the pointer then stays above the rows a step
+    // adds), then further down and to the sides.
+    static QList<QPointF> wheelCandidates();
     // The stitched height at which the capture stops: the setting, at least 2000 rows, and
     // low enough that one more frame still fits under the stitcher's cap.
     static int heightLimit(int setting, int frameHeight);
@@ -94,12 +108,17 @@ private:
     void autoStep();
     void manualStep();
     void afterStep();
+    void autoOutcome(VerticalStitcher::Outcome outcome, int clicks);
+    bool chooseWheelPoint();
+    void giveUp();
+    void fail(const QString& message);
     void end();
+    VerticalStitcher::RowMask pointerRows(int frameHeight) const;
     void postScroll(double points);
     void grab(FrameHandler handler);
     void settledFrame(FrameHandler handler);
     void settleTry(std::shared_ptr<Settling> s);
-    void add(const QImage& frame, std::function<void(VerticalStitcher::Outcome)> handler);
+    void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
 
     QPointer<QScreen> screen_;  // null once the display is gone
@@ -118,7 +137,14 @@ private:
     int repeats_ = 0;
     int maxHeight_ = 0;
     int lastClicks_ = 0;
-    double pointsPerClick_ = 0;  // 0 until a step has shown what one click moves
+    double pointsPerClick_ = 0;   // 0 until a sure step has shown what one click moves
+    int wheelIndex_ = 0;          // into wheelCandidates()
+    bool wheelVerified_ = false;  // a step at the wheel point has moved the content
+    std::optional<quint32> wheelClient_;
+    VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
+    bool gaveUp_ = false;
+    QString note_;
+    std::optional<CaptureError> failure_;
     bool ended_ = false;
     Completion done_;
 };

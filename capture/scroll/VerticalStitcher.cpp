@@ -17,8 +17,8 @@ constexpr int S = kSignatureSamples;
 constexpr double kSameMean = 0.35;          // below: the same picture
 constexpr std::uint64_t kFixedRow = 2 * S;  // a row this close at the same index stays put
 constexpr double kHopeless = 8.0;           // clipped mean no accepted shift comes near
-constexpr int kRoughStride = 8;            // rows between the samples of the quick look, at least
-constexpr int kRoughRows = 48;             // rows the quick look samples, about
+constexpr int kRoughStride = 8;             // rows between the samples of the quick look, at least
+constexpr int kRoughRows = 48;              // rows the quick look samples, about
 constexpr int kMinOverlap = 16;             // rows both frames must show, at least
 constexpr int kNeighbourhood = 2;           // shifts this close to the best are the same match
 constexpr int kExactLevels = 2;             // a sample this close counts as equal
@@ -78,7 +78,7 @@ int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
     const int R = height_;
     if (R * 4 < 10)
         return 0;
-    const int limit = R * 4 / 10;
+    const int limit = R * 8 / 10;  // a tall static band above a small scrolling part
     int n = 0;
     while (n < limit && rowsDistance(next.row(n), reference_.row(n), 1) <= kFixedRow)
         ++n;
@@ -107,8 +107,8 @@ int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask
         return 0;
     const int low = R - R * 3 / 10;
     for (int r = low; r < R; ++r) {
-        if (mask[std::size_t(r)] && referenceMask_[std::size_t(r)])
-            return R - r;  // unstable at the same place in both frames
+        if (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated)
+            return R - r;  // animated at the same place in both frames
         if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
             continue;
         if (rowsClipped(reference_.row(r), next.row(r - dy), 1) > kDisturbedRow)

@@ -37,10 +37,13 @@ public:
     // The tallest result finish() makes.
     static constexpr int kMaxRows = 60000;
 
-    // Rows of a frame that changed while the screen was meant to be still (an animation, the
-    // spot under the pointer), one flag per pixel row; empty: none. They are left out of the
-    // match in both frames of a pair.
+    // Rows of a frame left out of the match in both frames of a pair, one entry per pixel
+    // row (empty: none): rows that changed while the screen was meant to be still, and the
+    // rows around the pointer, where a hover highlight may sit. Rows animated at the same
+    // place in two frames near the bottom join the bottom band, so they are drawn once.
     using RowMask = std::vector<char>;
+    static constexpr char kAnimated = 1;
+    static constexpr char kPointer = 2;
 
     explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
 

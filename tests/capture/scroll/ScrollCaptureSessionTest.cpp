@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QSet>
 #include "ui/ChromeButton.h"
@@ -48,6 +49,7 @@ protected:
         env.keys = manager_.get();
         env.settleFirstMs = 0;
         env.settleMs = 1;
+        env.giveUpWaitMs = giveUpWaitMs_;
         return env;
     }
 
@@ -70,6 +72,7 @@ protected:
     }
 
     FakePage page_;
+    int giveUpWaitMs_ = 60000;
     FakeKeys* keys_ = nullptr;
     std::unique_ptr<HotKeyManager> manager_;
 };
@@ -101,14 +104,12 @@ TEST_F(ScrollSessionTest, MissesScrollBackHalveTheStepAndStopAutoMode)
     // Every click jumps further than the rectangle is high: nothing ever matches.
     page_.rowsPerClick = 450;
     page_.page = makePage(300, 60000);
+    giveUpWaitMs_ = 50;  // then the capture ends by itself
     auto s = make();
     s->toggleAuto();
-    QObject::connect(&s->model(), &ScrollCaptureModel::changed, [&] {
-        if (!s->model().autoScroll() && s->model().warning())
-            s->requestDone();
-    });
     const auto r = runToEnd(*s);
     EXPECT_FALSE(s->model().autoScroll());
+    EXPECT_FALSE(r.note.isEmpty());
     EXPECT_EQ(s->model().warning().value_or(QString()),
               QString("Could not follow the scroll, stopped auto mode."));
     EXPECT_EQ(s->scrollStep(), 40);  // 200, 100, 50, then never below 40
@@ -117,6 +118,76 @@ TEST_F(ScrollSessionTest, MissesScrollBackHalveTheStepAndStopAutoMode)
     for (int i = 0; i < 8; i += 2)
         EXPECT_EQ(page_.clicks[i], -page_.clicks[i + 1]);
     EXPECT_EQ(r.image.height(), 400);  // only the first frame was accepted
+}
+
+// A page whose upper `band` rows of the view never scroll and take no wheel; `clients`
+// says whether the wheel reaches an application at all (not over the desktop).
+struct BandPage : FakeScrollPage {
+    int band = 0;
+    bool clients = true;
+    bool scroll(QPoint at, int n) override { return at.y() >= 100 + band && FakeScrollPage::scroll(at, n); }
+    std::optional<quint32> clientAt(QPoint) const override
+    {
+        return clients ? std::optional<quint32>(7) : std::nullopt;
+    }
+};
+
+// Auto mode finds a wheel point below a tall static band; with nothing scrollable, or over
+// the desktop, it ends with a clear failure instead of "Reached the end", never wheeling there.
+TEST_F(ScrollSessionTest, TheWheelGoesWhereTheContentScrolls)
+{
+    const QImage band = noisePage(300, 400, 3);
+    giveUpWaitMs_ = 500;
+    for (const auto& [rows, clients] : {std::pair{240, true}, {400, true}, {0, false}}) {
+        BandPage page;
+        page.page = makePage(300, 3000);
+        page.viewHeight = 400;
+        page.band = rows;
+        page.clients = clients;
+        ScrollCaptureSession::Environment env = environment();
+        env.scroller = &page;
+        env.grab = [&](QScreen*, const QRectF&) {
+            return ScreenGrab{frameAt(page.page, page.offset, 400, band, rows, QImage(), 0), 1.0};
+        };
+        ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+        s.toggleAuto();
+        const auto r = runToEnd(s);
+        if (rows < 400 && clients) {
+            EXPECT_EQ(differingBytes(r.image, frameAt(page.page, 0, 3000, band, rows, QImage(), 0)), 0);
+            EXPECT_EQ(s.model().status(), QString("Reached the end"));
+        } else {
+            EXPECT_TRUE(r.image.isNull());
+            ASSERT_TRUE(r.error) << rows;
+            EXPECT_TRUE(r.error->message().startsWith("Nothing in the selection scrolls")) << rows;
+            EXPECT_EQ(page.offset, 0);
+        }
+        EXPECT_TRUE(clients || page.clicks.isEmpty());
+    }
+}
+
+// Odd wheel steps over lines that repeat every 26 rows between a varied top and end, with a box in the corner
+// that changes on every grab: the page comes back whole outside the box, the end is found, and the animation
+// does not keep each step waiting for all its settling tries.
+TEST_F(ScrollSessionTest, OddStepsRepeatedLinesAndAnAnimatedCorner)
+{
+    page_.page = contentPage(Content::repeated, 300, 3000, 26);
+    QPainter(&page_.page).drawImage(0, 0, noisePage(300, 300, 5));
+    QPainter(&page_.page).drawImage(0, 2800, noisePage(300, 200, 6));
+    page_.rowsPerClick = 39;
+    int tick = 0;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) {
+        Captured<ScreenGrab> g = page_.grab();
+        QPainter(&g->image).fillRect(220, 320, 60, 60, QColor::fromHsv(tick++ * 37 % 360, 200, 200));
+        return g;
+    };
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    s.toggleAuto();
+    const auto r = runToEnd(s);
+    ASSERT_EQ(r.image.height(), 3000);
+    EXPECT_EQ(s.model().status(), QString("Reached the end"));
+    EXPECT_EQ(differingBytes(r.image.copy(0, 0, 300, 2920), page_.page.copy(0, 0, 300, 2920)), 0);
+    EXPECT_LT(page_.grabs, 6 * page_.clicks.size());
 }
 
 TEST_F(ScrollSessionTest, CancelThrowsTheFramesAway)
