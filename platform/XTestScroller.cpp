@@ -1,6 +1,9 @@
 #include "platform/XTestScroller.h"
 
 #include "platform/XConnection.h"
+#include "platform/XWindows.h"
+
+#include <unistd.h>
 
 #include <xcb/xtest.h>
 #include <atomic>
@@ -24,10 +27,29 @@ bool XTestScroller::available() const
     return x && x->hasXTest();
 }
 
+std::optional<quint32> XTestScroller::clientAt(QPoint globalPoint) const
+{
+    const std::shared_ptr<XConnection> x = XConnection::shared();
+    if (!x)
+        return std::nullopt;
+    auto lock = x->lock();
+    const qint32 own = qint32(getpid());
+    for (const XWindowRecord& rec : xwindows::records(*x)) {
+        const WindowCandidate& c = rec.candidate;
+        // Kaptorix's border and HUD take no input; wheel clicks pass through them.
+        if (!c.visible || c.info.pid == own || !c.info.frame.contains(globalPoint))
+            continue;
+        if (!c.normalLayer)
+            return std::nullopt;
+        return c.info.id;
+    }
+    return std::nullopt;
+}
+
 bool XTestScroller::scroll(QPoint globalPoint, int clicks)
 {
     const std::shared_ptr<XConnection> connection = XConnection::shared();
-    if (!connection || !connection->hasXTest())
+    if (!connection || !connection->hasXTest() || !clientAt(globalPoint))
         return false;
     XConnection& x = *connection;
     auto lock = x.lock();
