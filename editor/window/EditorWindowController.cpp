@@ -8,6 +8,8 @@
 #include "editor/window/EditorKeys.h"
 #include "editor/window/EditorMetrics.h"
 #include "editor/window/EditorRootView.h"
+#include "editor/window/controls/BeautifyPopover.h"
+#include "editor/window/controls/InspectorBar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -139,6 +141,8 @@ void EditorWindowController::buildWindow(const CaptureResult& capture)
     parts.header.pin = bool(m_services.pin);
     if (m_services.help)
         parts.help = [help = m_services.help] { help(QStringLiteral("editor")); };
+    parts.header.beautifyContent = [doc = m_doc] { return new BeautifyPopover(doc.get()); };
+    parts.inspector = new InspectorBar(m_doc.get());
     if (m_services.makeAIPanel)
         parts.aiPanel = [this] { return m_services.makeAIPanel(*m_doc, nullptr); };
     m_root = new EditorRootView(*m_doc, m_scroll, m_actions, parts);

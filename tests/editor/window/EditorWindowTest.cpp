@@ -14,6 +14,8 @@
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/ToolRail.h"
+#include "editor/window/controls/BeautifyPopover.h"
+#include "editor/window/controls/InspectorBar.h"
 #include "ui/ChromeButton.h"
 
 #include <gtest/gtest.h>
@@ -241,4 +243,16 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     EXPECT_TRUE(PaletteWindowController::shared().window()->isVisible());
     EXPECT_TRUE(e.header()->redactButton()->isEnabled());
     EXPECT_FALSE(e.header()->pinButton()->isEnabled());  // no pins service yet
+
+    // The controls: the inspector over the canvas, the backdrop popover from the header.
+    auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
+    ASSERT_TRUE(inspector);
+    EXPECT_TRUE(inspector->isVisible());
+    e.header()->backdropButton()->click();
+    ASSERT_TRUE(e.header()->showBeautify());
+    auto* pop = e.c->window()->findChild<Popover*>();
+    ASSERT_TRUE(pop);
+    EXPECT_TRUE(pop->findChild<BeautifyPopover*>());
+    pop->close();
+    EXPECT_FALSE(e.header()->showBeautify());
 }
