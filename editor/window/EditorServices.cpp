@@ -2,8 +2,13 @@
 
 #include "analysis/OCRService.h"
 #include "analysis/PaletteWindowController.h"
+#include "analysis/ai/AIAnalysisModel.h"
+#include "analysis/ai/AIPanel.h"
+#include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
+#include "editor/document/EditorDocument.h"
+#include "library/upload/RemoteUploader.h"
 #include "platform/FileManagerReveal.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
@@ -13,6 +18,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPromise>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
@@ -47,6 +53,29 @@ EditorServices EditorServices::live()
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
     s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };
+    s.upload = [](const QImage& image, double scale, const QUuid& entry,
+                  const std::optional<QString>& title) {
+        RemoteUploader::upload(image, scale,
+                               entry.isNull() ? std::nullopt : HistoryStore::shared().entry(entry), title);
+    };
+    s.captureArea = [] {
+        auto promise = std::make_shared<QPromise<std::optional<CaptureResult>>>();
+        promise->start();
+        CaptureCoordinator::shared().captureAreaImage([promise](std::optional<CaptureResult> result) {
+            promise->addResult(std::move(result));
+            promise->finish();
+        });
+        return promise->future();
+    };
+    s.makeAIPanel = [](EditorDocument& doc, QWidget* parent) -> QWidget* {
+        // The summary goes to the history entry the panel was opened for.
+        auto model = AIAnalysisModel::create([](const QUuid& id, const QString& summary) {
+            HistoryStore::shared().setAISummary(id, summary);
+        });
+        return new AIPanel(
+            model, [&doc] { return doc.renderFinal(false); }, doc.historyID(),
+            [&doc] { doc.setShowAI(false); }, parent);
+    };
     s.revealFile = [](const QString& path) { revealInFileManager(path); };
     s.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     s.saveWithPanel = [](const QImage& image, double scale, SourceKind kind,

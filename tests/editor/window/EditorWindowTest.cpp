@@ -243,6 +243,14 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     EXPECT_TRUE(PaletteWindowController::shared().window()->isVisible());
     EXPECT_TRUE(e.header()->redactButton()->isEnabled());
     EXPECT_FALSE(e.header()->pinButton()->isEnabled());  // no pins service yet
+    EXPECT_TRUE(e.header()->uploadButton()->isEnabled());
+    EXPECT_TRUE(e.header()->addCaptureButton()->isEnabled());
+    e.header()->aiButton()->click();
+    ASSERT_TRUE(e.c->root()->aiPanel());
+    EXPECT_TRUE(e.c->root()->aiPanel()->isVisible());
+    EXPECT_EQ(e.c->root()->aiPanel()->width(), EditorRootView::kAIPanelWidth);
+    e.header()->aiButton()->click();
+    EXPECT_FALSE(e.c->root()->aiPanel()->isVisible());
 
     // The controls: the inspector over the canvas, the backdrop popover from the header.
     auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
