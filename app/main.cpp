@@ -4,6 +4,7 @@
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/TrayApp.h"
+#include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/UnixSignals.h"
 
@@ -88,6 +89,14 @@ int main(int argc, char** argv)
     std::atexit(flushHistory);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager&) { flushHistory(); });
+
+    // The desktop tests read the notices from stderr.
+    if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES"))
+        QObject::connect(&kx::Notices::shared(), &kx::Notices::shown,
+                         [](const QString& title, const QString& line) {
+                             std::fprintf(stderr, "notice: %s|%s\n", qPrintable(title),
+                                          qPrintable(QString(line).replace('\n', ' ')));
+                         });
 
     kx::TrayApp tray;
     QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray, [](const QStringList& paths) {

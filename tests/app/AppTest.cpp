@@ -1,0 +1,167 @@
+// Option dispatch, opening images, the single-instance hand-over and the status menu rows.
+#include "TestSupport.h"
+#include "app/Dispatch.h"
+#include "app/OpenImage.h"
+#include "app/SingleInstance.h"
+#include "app/StatusMenu.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+
+#include <gtest/gtest.h>
+#include <QImageWriter>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace kx;
+
+TEST(Dispatch, FirstMatchingOptionWinsAndAValueMayNotBeMissing)
+{
+    const struct {
+        QStringList args;
+        Launch expected;
+    } rows[] = {
+        {{}, {}},
+        {{"a.png"}, {}},
+        {{"--render-demo"}, {}},
+        {{"x", "--render-demo", "out.png"}, {LaunchMode::renderDemo, "out.png"}},
+        {{"--render-demo", "p", "--self-test"}, {LaunchMode::selfTest, {}}},
+        {{"--snapshot-ui", "--frame-test", "d"}, {LaunchMode::snapshotUi, "--frame-test"}},
+        {{"--frame-test", "a", "--frame-test"}, {LaunchMode::frameTest, "a"}},
+        {{"--snapshot-ui", "--stress-settings"}, {LaunchMode::snapshotUi, "--stress-settings"}},
+        {{"--Self-test"}, {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(dispatch(row.args), row.expected) << qPrintable(row.args.join(' '));
+}
+
+TEST(OpenImage, ResolutionGivesTheScale)
+{
+    const std::pair<int, double> rows[] = {{72, 1}, {100, 1}, {101, 1}, {108, 2}, {144, 2}, {216, 3}};
+    QTemporaryDir dir;
+    for (const auto& [dpi, scale] : rows) {
+        EXPECT_EQ(OpenImage::scaleForDpi(dpi), scale) << dpi;
+        QImage img(40, 20, QImage::Format_RGB32);
+        img.fill(Qt::green);
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        const QString path = dir.filePath(QStringLiteral("Shot %1.png").arg(dpi));
+        ASSERT_TRUE(img.save(path));
+        const auto read = OpenImage::read(path);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->scale, scale) << dpi;
+        EXPECT_EQ(read->title, QStringLiteral("Shot %1").arg(dpi));
+        EXPECT_EQ(read->kind, SourceKind::file);
+    }
+    QFile junk(dir.filePath("junk.png"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not an image");
+    junk.close();
+    EXPECT_FALSE(OpenImage::read(junk.fileName()));
+    EXPECT_FALSE(OpenImage::read(dir.path()));
+}
+
+TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
+{
+    const QByteArray wire = SingleInstance::encode({"/a/b.png", "rel.png", "/x\ny.png", "/c d.png"});
+    EXPECT_EQ(wire, "/a/b.png\n/c d.png\n\n");
+    EXPECT_EQ(SingleInstance::decode(wire), QStringList({"/a/b.png", "/c d.png"}));
+    EXPECT_FALSE(SingleInstance::decode("/a/b.png\n"));  // not complete yet
+    EXPECT_EQ(SingleInstance::decode("\n"), QStringList());
+    EXPECT_EQ(SingleInstance::decode("quit\n--self-test\n\n"), QStringList());
+}
+
+TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":77");
+    const QString path = SingleInstance::socketPath(display);
+    ASSERT_TRUE(path.startsWith(runtime.path()));
+
+    // A socket file left behind by a crashed process.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+
+    SingleInstance first;
+    ASSERT_EQ(first.start(display, {}), SingleInstance::Outcome::primary);
+    EXPECT_EQ(QFileInfo(path).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup), 0);
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::filesReceived, [&](const QStringList& p) { received = p; });
+
+    auto second = QtConcurrent::run([display] {
+        SingleInstance other;
+        return other.start(display, {"/tmp/a.png"});
+    });
+    ASSERT_TRUE(test::waitFor([&] { return second.isFinished(); }, 10000));
+    EXPECT_EQ(second.result(), SingleInstance::Outcome::handedOver);
+    EXPECT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QStringList{"/tmp/a.png"});
+}
+
+namespace {
+QStringList rows(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* a : menu->actions()) {
+        QString row = a->isSeparator() ? QStringLiteral("--") : a->text();
+        if (!a->shortcut().isEmpty())
+            row += " [" + a->shortcut().toString() + "]";
+        if (a->isChecked())
+            row += " *";
+        out << row;
+    }
+    return out;
+}
+}  // namespace
+
+TEST(StatusMenu, RowsFollowShortcutsColoursPinsAndLanguage)
+{
+    Lang::overrideForTests("en");
+    StatusMenuState s;
+    s.header = false;
+    for (int i = 0; i <= int(HotKeyAction::history); ++i)
+        s.combos.insert(HotKeyAction(i), KeyCombo::defaultFor(HotKeyAction(i)));
+    s.combos[HotKeyAction::fullscreen] =
+        KeyCombo{0xffbe, KeyCombo::control, "F1"};        // a key name, not one character
+    s.combos[HotKeyAction::activeWindow] = std::nullopt;  // cleared
+    QMenu menu;
+    StatusMenu::fill(&menu, s);
+    const QStringList r = rows(&menu);
+    EXPECT_EQ(r.mid(0, 5), (QStringList{"--", "Capture area [Ctrl+Alt+1]", "Capture fullscreen",
+                                        "Capture active window", "Pick a window [Ctrl+Alt+4]"}));
+    const qsizetype history = r.indexOf("History… [Ctrl+Alt+0]");
+    ASSERT_GT(history, 0);
+    EXPECT_EQ(r.value(history + 1), "--");  // no colours, no pins
+    EXPECT_EQ(r.last(), "Quit Kaptorix [Ctrl+Q]");
+
+    s.recentColors = {"#FF0000", "nonsense"};
+    s.pins = 2;
+    s.language = "auto";
+    menu.clear();
+    StatusMenu::fill(&menu, s);
+    const QStringList r2 = rows(&menu);
+    EXPECT_EQ(r2.value(history + 1), "Recent colors");
+    EXPECT_EQ(r2.value(history + 2), "Pins (2)");
+    QMenu* colours = menu.actions().at(history + 1)->menu();
+    EXPECT_EQ(rows(colours), (QStringList{"#FF0000", "nonsense"}));
+    EXPECT_FALSE(colours->actions().at(0)->icon().isNull());
+    EXPECT_TRUE(colours->actions().at(1)->icon().isNull());
+    for (QAction* a : menu.actions())
+        if (a->text() == "Language")
+            EXPECT_EQ(rows(a->menu()),
+                      (QStringList{"English", "Magyar", "Deutsch"}));  // "auto": none checked
+
+    EXPECT_EQ(StatusMenu::pinsTitle(2, "de"), "Angeheftet (2)");
+    EXPECT_TRUE(StatusMenu::timedTitle(HotKeyAction::area, 3, "hu").endsWith(" 3 mp"));
+    EXPECT_EQ(StatusMenu::timedTitle(HotKeyAction::area, 3, "en"), "Capture area — 3 s");
+}

@@ -1,0 +1,272 @@
+// The coordinator's flows with fake grabs, overlay and recognition, and its delivery.
+#include "TestSupport.h"
+#include "capture/coordinator/CaptureCoordinator.h"
+#include "capture/coordinator/ColorHistory.h"
+#include "capture/coordinator/Notices.h"
+#include "capture/coordinator/SaveFolder.h"
+#include "capture/history/HistoryStore.h"
+#include "capture/notice/QuickPreviewView.h"
+#include "core/Prefs.h"
+#include "ui/FloatingPanel.h"
+#include "ui/Toast.h"
+
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+#include <QPromise>
+#include <QScreen>
+#include <QTemporaryDir>
+
+using namespace kx;
+
+namespace {
+
+struct Fixture : ::testing::Test {
+    QTemporaryDir dir;
+    std::unique_ptr<HistoryStore> store;
+    std::unique_ptr<CaptureCoordinator> c;
+    QStringList calls, notices, clipboardText;
+    CaptureCoordinator::SelectDone pending;  // the open overlay
+    std::optional<QRectF> grabbedRect;
+    OCRResult ocr{true, {}, {}};
+    QStringList codes;
+    QImage frozen = [] {
+        QImage img(400, 300, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::white);
+        img.setPixelColor(20, 20, Qt::red);
+        return img;
+    }();
+
+    void SetUp() override
+    {
+        Prefs::registerDefaults();
+        for (const char* key : {"after.copy", "after.save", "after.editor", "after.preview", "after.upload",
+                                "remote.host", "recentColors", "colorFormat"})
+            Prefs::remove(key);
+        store = std::make_unique<HistoryStore>(HistoryStore::Options{
+            dir.filePath("h"),
+            {},
+            [](const QImage&) { return QtFuture::makeReadyFuture(std::optional<QString>()); },
+            0});
+        CaptureCoordinator::Environment env;
+        env.history = store.get();
+        env.freeze = [this]() -> Captured<QList<FrozenScreen>> {
+            return QList<FrozenScreen>{{QGuiApplication::primaryScreen(), frozen, 2.0}};
+        };
+        env.select = [this](SelectionMode, QList<FrozenScreen>, QList<WindowInfo>,
+                            CaptureCoordinator::SelectDone d) {
+            calls << "select";
+            pending = std::move(d);
+        };
+        env.grabScreen = [this](QScreen*, const std::optional<QRectF>& r, bool) -> Captured<ScreenGrab> {
+            calls << "grab";
+            grabbedRect = r;
+            return ScreenGrab{frozen, 2.0};
+        };
+        env.screenUnderPointer = [] { return QGuiApplication::primaryScreen(); };
+        env.screens = [] { return QGuiApplication::screens(); };
+        env.recognize = [this](const QImage&) { return QtFuture::makeReadyFuture(ocr); };
+        env.barcodes = [this](const QImage&) { return codes; };
+        env.shutter = [this] { calls << "shutter"; };
+        env.copyImage = [this](const QImage&, double) { calls << "copy"; };
+        env.copyText = [this](const QString& t) { clipboardText << t; };
+        env.showHistory = [this] { calls << "history"; };
+        env.scrollStartDelayMs = 0;
+        c = std::make_unique<CaptureCoordinator>(env);
+        QObject::connect(&Notices::shared(), &Notices::shown, c.get(),
+                         [this](const QString& t, const QString& s) { notices << t + "|" + s; });
+        QObject::connect(store.get(), &HistoryStore::entriesChanged, c.get(),
+                         [this] { calls << "history.add"; });
+    }
+
+    // Starts `action`, answers the overlay with `rect` (none: cancel), waits for the end.
+    void capture(HotKeyAction action, std::optional<QRectF> rect, std::optional<QColor> color = {})
+    {
+        bool done = false;
+        auto conn = QObject::connect(c.get(), &CaptureCoordinator::finished, [&] { done = true; });
+        c->perform(action, 0);
+        ASSERT_TRUE(test::waitFor([&] { return done || bool(pending); }, 3000));
+        if (auto d = std::exchange(pending, {})) {
+            std::optional<SelectionResult> r;
+            if (rect)
+                r = SelectionResult{QGuiApplication::primaryScreen(), *rect, frozen, 2.0, {}, color};
+            d(r);
+        }
+        EXPECT_TRUE(test::waitFor([&] { return done; }, 3000));
+        QObject::disconnect(conn);
+    }
+};
+
+}  // namespace
+
+TEST_F(Fixture, CropRoundsToPixelsAndDropsSlivers)
+{
+    const struct {
+        QRectF rect;
+        QRect pixels;  // empty: nothing
+    } rows[] = {{{10, 10, 0.2, 0.2}, {}},
+                {{10.2, 10.2, 0.3, 0.3}, {20, 20, 1, 1}},
+                {{0, 0, 100, 50}, {0, 0, 200, 100}},
+                {{190, 140, 50, 50}, {380, 280, 20, 20}}};
+    for (const auto& row : rows) {
+        const QImage out = CaptureCoordinator::crop({nullptr, row.rect, frozen, 2.0, {}, {}});
+        EXPECT_EQ(out.isNull(), row.pixels.isEmpty()) << row.rect.x();
+        if (!row.pixels.isEmpty()) {
+            EXPECT_EQ(out.size(), row.pixels.size());
+            EXPECT_EQ(out.pixelColor(0, 0), frozen.pixelColor(row.pixels.topLeft()));
+        }
+    }
+}
+
+TEST_F(Fixture, BusyRefusesASecondCaptureButNotHistory)
+{
+    c->perform(HotKeyAction::area, 0);
+    ASSERT_TRUE(test::waitFor([&] { return bool(pending); }));
+    c->perform(HotKeyAction::fullscreen, 0);
+    c->perform(HotKeyAction::history, 0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(c->busy());
+    EXPECT_EQ(calls, (QStringList{"select", "history"}));
+    std::exchange(pending, {})(std::nullopt);
+    EXPECT_FALSE(c->busy());
+    EXPECT_TRUE(notices.isEmpty());  // a cancel is silent
+}
+
+TEST_F(Fixture, RepeatLastRegrabsThePlainAreaOnly)
+{
+    capture(HotKeyAction::repeatLast, std::nullopt);
+    EXPECT_EQ(notices, QStringList{"No previous area yet|"});
+    EXPECT_FALSE(c->busy());
+
+    capture(HotKeyAction::area, QRectF(5, 6, 30, 40));
+    capture(HotKeyAction::ocr, QRectF(50, 50, 10, 10));
+    calls.clear();
+    capture(HotKeyAction::repeatLast, std::nullopt);
+    ASSERT_TRUE(grabbedRect);
+    EXPECT_EQ(*grabbedRect, QRectF(5, 6, 30, 40));
+    EXPECT_EQ(store->entries().size(), 2);
+    EXPECT_EQ(store->entries().first().kind, SourceKind::area);
+
+    // Clipped to its display; nothing left is the same notice as none at all.
+    const QSizeF screen(1920, 1080);
+    EXPECT_EQ(CaptureCoordinator::clippedArea({1900, 1000, 100, 100}, screen), QRectF(1900, 1000, 20, 80));
+    EXPECT_FALSE(CaptureCoordinator::clippedArea({2000, 10, 50, 50}, screen));
+}
+
+TEST_F(Fixture, RecognisedTextAndCodesAreJoinedAndFailureIsNamed)
+{
+    const auto line = [](const QString& t) { return TextObservation{t, {}, 90, {}}; };
+    const struct {
+        QStringList lines;
+        QStringList codes;
+        bool ok;
+        QString clipboard;  // empty: nothing copied
+        QString notice;
+    } rows[] = {
+        {{"Hello", "World"}, {}, true, "Hello\nWorld", "Text copied|Hello\nWorld"},
+        {{}, {"https://q.example"}, true, "https://q.example", "Text copied|https://q.example"},
+        {{"Hi"}, {"A", "B"}, true, "Hi\n\nA\nB", "Text copied|Hi\n\nA\nB"},
+        {{}, {}, true, "", "No text found|"},
+        {{}, {}, false, "", "Text recognition failed|no language data"},
+    };
+    for (const auto& row : rows) {
+        ocr = OCRResult{row.ok, row.ok ? QString() : "no language data", {}};
+        for (const QString& l : row.lines)
+            ocr.lines << line(l);
+        codes = row.codes;
+        notices.clear();
+        clipboardText.clear();
+        capture(HotKeyAction::ocr, QRectF(0, 0, 50, 50));
+        EXPECT_EQ(clipboardText, row.clipboard.isEmpty() ? QStringList() : QStringList{row.clipboard});
+        EXPECT_EQ(notices.value(1), row.notice);
+    }
+    EXPECT_TRUE(store->entries().isEmpty());
+}
+
+TEST_F(Fixture, ColourPickCopiesTheFormatAndKeepsHexHistory)
+{
+    Prefs::set("colorFormat", "hsl");
+    capture(HotKeyAction::colorPicker, QRectF(1, 1, 0, 0), QColor(255, 0, 0));
+    ASSERT_EQ(clipboardText.size(), 1);
+    EXPECT_TRUE(clipboardText.first().startsWith("hsl(")) << qPrintable(clipboardText.first());
+    EXPECT_EQ(ColorHistory::colors(), QStringList{"#FF0000"});
+
+    QStringList list;
+    for (int i = 0; i < 14; ++i)
+        list = ColorHistory::added(list, QStringLiteral("#0000%1").arg(i, 2, 10, QLatin1Char('0')));
+    list = ColorHistory::added(list, "#000005");
+    EXPECT_EQ(list.size(), 12);
+    EXPECT_EQ(list.first(), "#000005");
+    EXPECT_EQ(list.count("#000005"), 1);
+    EXPECT_EQ(ColorHistory::hexText(QColor(10, 171, 255)), "#0AABFF");
+}
+
+TEST_F(Fixture, ScrollingFailureIsReportedAndCancelIsNot)
+{
+    for (const bool cancelled : {false, true}) {
+        notices.clear();
+        c->environment().scroll = [&](QScreen*, const QRectF&, CaptureCoordinator::ScrollDone d) {
+            d({QImage(), cancelled,
+               cancelled ? std::nullopt : std::optional(CaptureError::failed("display gone"))});
+        };
+        capture(HotKeyAction::scrolling, QRectF(0, 0, 100, 100));
+        EXPECT_EQ(notices, cancelled ? QStringList()
+                                     : QStringList{"Capture failed|" +
+                                                   CaptureError::failed("display gone").message()});
+    }
+}
+
+TEST_F(Fixture, DeliveryOrderAndEditorOverCard)
+{
+    Toast::dismiss();
+    std::optional<QUuid> editorEntry;
+    c->environment().openEditor = [&](const CaptureResult&, std::optional<QUuid> id) {
+        calls << "editor";
+        editorEntry = id;
+    };
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    EXPECT_EQ(calls, (QStringList{"grab", "shutter", "history.add", "copy", "editor"}));
+    EXPECT_EQ(editorEntry, store->entries().first().id);
+    EXPECT_EQ(Toast::current(), nullptr);
+
+    // Editor off: the card, with Upload only when a host is set.
+    Prefs::set("after.editor", false);
+    c->environment().upload = [&](const QImage&, double, const HistoryEntry&, std::optional<QString>) {
+        calls << "upload";
+    };
+    for (const QString host : {"  ", "dav.example"}) {
+        Prefs::set("remote.host", host);
+        capture(HotKeyAction::fullscreen, std::nullopt);
+        ASSERT_TRUE(Toast::current());
+        auto* card = Toast::current()->findChild<QuickPreviewView*>();
+        ASSERT_TRUE(card);
+        EXPECT_EQ(card->buttons().size(), host.trimmed().isEmpty() ? 4 : 5);
+    }
+    EXPECT_FALSE(calls.contains("upload"));
+
+    // Every after-capture step off: still in the history.
+    for (const char* key : {"after.copy", "after.preview"})
+        Prefs::set(key, false);
+    calls.clear();
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    EXPECT_EQ(calls, (QStringList{"grab", "shutter", "history.add"}));
+    EXPECT_EQ(store->entries().size(), 4);
+}
+
+TEST_F(Fixture, SaveFolderNumbersTakenNamesAndReportsFailure)
+{
+    QImage img(8, 8, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::blue);
+    QStringList names;
+    for (int i = 0; i < 3; ++i) {
+        const SaveOutcome out = SaveFolder::write(img, 1, dir.filePath("out"), "Shot");
+        ASSERT_TRUE(out.ok);
+        names << QFileInfo(out.path).fileName();
+    }
+    EXPECT_EQ(names, (QStringList{"Shot.png", "Shot 2.png", "Shot 3.png"}));
+
+    QFile blocker(dir.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    const SaveOutcome bad = SaveFolder::write(img, 1, dir.filePath("file"), "Shot");
+    EXPECT_FALSE(bad.ok);
+    EXPECT_FALSE(bad.error.isEmpty());
+}
