@@ -185,6 +185,12 @@ void HotKeyRecorder::setRecording(bool on)
     if (on == m_recording)
         return;
     m_recording = on;
+    // Holding the keyboard while recording: a combination another client grabs still
+    // reaches the field instead of that client.
+    if (on)
+        grabKeyboard();
+    else
+        releaseKeyboard();
     update();
     Q_EMIT recordingChanged(on);
 }

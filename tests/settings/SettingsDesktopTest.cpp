@@ -1,0 +1,134 @@
+// The settings window on a real X server, driven with xdotool: a shortcut recorded through
+// the window takes effect at once, a combination another client holds is stored and marked,
+// and typed secrets land in the Secret Service, never in the settings file.
+#include "core/Prefs.h"
+#include "platform/HotKeyManager.h"
+#include "settings/AITab.h"
+#include "settings/HotKeyRecorder.h"
+#include "settings/SecretField.h"
+#include "settings/SettingsView.h"
+#include "settings/SettingsWindowController.h"
+#include "settings/ShortcutsTab.h"
+#include "settings/UploadTab.h"
+
+#include "ChildProcess.h"
+#include "TestSupport.h"
+
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace kx {
+namespace {
+
+class SettingsDesktop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!test::haveDisplay())
+            GTEST_SKIP() << "needs an X display";
+        ASSERT_TRUE(test::waitForWindowManager());
+        Prefs::registerDefaults();
+        HotKeyManager& m = HotKeyManager::shared();
+        m.onTrigger = [this](HotKeyAction a) { fired << a; };
+        m.resetAll();
+    }
+    QWidget* openOn(int tab)
+    {
+        SettingsWindowController::shared().show(tab);
+        QWidget* w = SettingsWindowController::shared().window();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(w));
+        EXPECT_TRUE(test::xdotool({"windowactivate", "--sync", QString::number(w->winId())}));
+        EXPECT_TRUE(test::waitFor([&] { return w->isActiveWindow(); }));
+        return SettingsWindowController::shared().view()->page();
+    }
+    bool clickOn(QWidget* w)
+    {
+        const QPoint p = w->mapToGlobal(w->rect().center());
+        return test::xdotool({"mousemove", "--sync", QString::number(p.x()), QString::number(p.y())}) &&
+               test::xdotool({"click", "1"});
+    }
+    bool record(ShortcutsTab* tab, HotKeyAction a, const QString& keys)
+    {
+        HotKeyRecorder* r = tab->recorder(a);
+        return clickOn(r) && test::waitFor([&] { return r->isRecording(); }) &&
+               test::xdotool({"key", keys}) &&
+               test::waitFor([&] { return !tab->recorder(a) || !tab->recorder(a)->isRecording(); });
+    }
+    bool press(const QString& keys, HotKeyAction expected)
+    {
+        fired.clear();
+        return test::xdotool(QStringList{"key"} + keys.split(' ')) &&
+               test::waitFor([&] { return fired.contains(expected); });
+    }
+    QList<HotKeyAction> fired;
+};
+
+TEST_F(SettingsDesktop, RecordedShortcutsActAtOnceAndTakenOnesAreMarked)
+{
+    auto* tab = qobject_cast<ShortcutsTab*>(openOn(1));
+    ASSERT_TRUE(tab);
+    ASSERT_TRUE(record(tab, HotKeyAction::area, "ctrl+alt+k"));
+    EXPECT_EQ(HotKeyManager::shared().combo(HotKeyAction::area), std::optional(KeyCombo{XK_k, 0xC0000, "K"}));
+    EXPECT_TRUE(press("ctrl+alt+k", HotKeyAction::area));
+    // Ctrl+Alt+1 no longer starts the area capture; a later key shows the queue is drained.
+    ASSERT_TRUE(press("ctrl+alt+1 ctrl+alt+2", HotKeyAction::fullscreen));
+    EXPECT_FALSE(fired.contains(HotKeyAction::area));
+
+    test::ChildProcess holder(QStringLiteral(KX_TESTWIN), {"grab-key", QString::number(XK_j), "0xC"});
+    ASSERT_TRUE(holder.waitReady());
+    ASSERT_TRUE(record(tab, HotKeyAction::ocr, "ctrl+alt+j"));
+    EXPECT_EQ(HotKeyManager::shared().combo(HotKeyAction::ocr), std::optional(KeyCombo{XK_j, 0xC0000, "J"}));
+    QWidget* warning = tab->warning(HotKeyAction::ocr);
+    ASSERT_TRUE(warning);
+    EXPECT_EQ(warning->toolTip(), "This shortcut is taken by another app or the system.");
+    test::run("import", {"-window", "root", test::artifactDir("settings") + "/desktop-shortcuts.png"});
+    EXPECT_TRUE(press("ctrl+alt+3", HotKeyAction::activeWindow));
+    EXPECT_TRUE(press("ctrl+alt+k", HotKeyAction::area));
+    SettingsWindowController::shared().window()->close();
+}
+
+TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
+{
+    auto* upload = qobject_cast<UploadTab*>(openOn(3));
+    ASSERT_TRUE(upload);
+    QLineEdit* password = upload->passwordField()->edit();
+    ASSERT_TRUE(test::waitFor([&] { return password->isEnabled(); }));
+    QSignalSpy written(upload->passwordField(), &SecretField::written);
+    ASSERT_TRUE(clickOn(password));
+    ASSERT_TRUE(test::waitFor([&] { return password->hasFocus(); }));
+    ASSERT_TRUE(test::xdotool({"type", "--delay", "20", "pw-Secret-42"}));
+    ASSERT_TRUE(test::waitFor([&] { return password->text() == "pw-Secret-42"; }));
+    ASSERT_TRUE(written.wait(5000));
+
+    auto* ai = qobject_cast<AITab*>(openOn(4));
+    ASSERT_TRUE(ai);
+    QLineEdit* key = ai->keyField()->edit();
+    ASSERT_TRUE(test::waitFor([&] { return key->isEnabled(); }));
+    ASSERT_TRUE(clickOn(key));
+    ASSERT_TRUE(test::waitFor([&] { return key->hasFocus(); }));
+    ASSERT_TRUE(test::xdotool({"type", "--delay", "20", "sk-ant-77"}));
+    ASSERT_TRUE(test::waitFor([&] { return key->text() == "sk-ant-77"; }));
+    SettingsWindowController::shared().show(0);  // the page goes: its edit is written now
+
+    const auto lookup = [](const QString& account) {
+        QByteArray out;
+        test::runTool("secret-tool", {"lookup", "service", "org.kaptorix.Kaptorix", "account", account},
+                      &out);
+        return QString::fromUtf8(out).trimmed();
+    };
+    EXPECT_TRUE(test::waitFor([&] { return lookup("remote.password") == "pw-Secret-42"; }));
+    EXPECT_TRUE(test::waitFor([&] { return lookup("anthropic.apiKey") == "sk-ant-77"; }));
+    Prefs::sync();
+    QFile conf(Prefs::settingsPath());
+    const QByteArray settings = conf.open(QIODevice::ReadOnly) ? conf.readAll() : QByteArray();
+    EXPECT_FALSE(settings.contains("pw-Secret-42"));
+    EXPECT_FALSE(settings.contains("sk-ant-77"));
+    SettingsWindowController::shared().window()->close();
+}
+
+}  // namespace
+}  // namespace kx
