@@ -25,7 +25,7 @@ constexpr quint32 kKeyReturn = 0xff0d;
 constexpr quint32 kKeyPadEnter = 0xff8d;
 constexpr double kMinStep = 40;
 constexpr int kMinHeightLimit = 2000;
-constexpr int kPointerRows = 24;  // rows above and below the pointer a hover effect may tint
+constexpr int kPointerRows = 40;  // rows above and below the pointer a hover effect may tint
 constexpr int kSpread = 3;        // rows an animation's changed rows are widened by
 
 void widen(VerticalStitcher::RowMask& mask, int by)
@@ -277,9 +277,10 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         if (outcome.newRows > 0)
             repeats_ = 0;
         // What one click really moved (X11 wheel clicks have no unit of their own); a step
-        // the expected distance had to choose must not set it.
-        if (outcome.sure) {
-            const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+        // the expected distance had to choose must not set it, nor one cut short by the end.
+        const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+        const double expected = clicks * pointsPerClick_ * scale;
+        if (outcome.sure && (pointsPerClick_ <= 0 || outcome.dy >= 0.9 * expected)) {
             pointsPerClick_ = outcome.dy / scale / std::max(1, clicks);
         }
         afterStep();

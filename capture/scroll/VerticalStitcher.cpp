@@ -49,6 +49,26 @@ bool close(std::uint8_t a, std::uint8_t b)
     return std::abs(int(a) - int(b)) <= kExactLevels;
 }
 
+struct Run {
+    int from, to;
+};
+
+// Maximal runs of rows in [from, to) the mask leaves in.
+std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, int to)
+{
+    std::vector<Run> runs;
+    for (int r = from; r < to;) {
+        while (r < to && mask[std::size_t(r)])
+            ++r;
+        const int start = r;
+        while (r < to && !mask[std::size_t(r)])
+            ++r;
+        if (r > start)
+            runs.push_back({start, r});
+    }
+    return runs;
+}
+
 // The most common sample value: the page's background.
 int backgroundLevel(const StitchSignature& sig)
 {
@@ -163,19 +183,39 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     std::vector<double> mean(std::size_t(maxDy) + 1, kNone);
     std::vector<char> tried(std::size_t(maxDy) + 1, 0);
     double best = kNone;
+    // Masked rows stay out: a shift is compared over the runs of rows unmasked in both frames.
+    const std::vector<Run> freeNew = unmaskedRuns(mask, top, R);
+    const std::vector<Run> freeRef = unmaskedRuns(referenceMask_, 0, R);
+    std::vector<Run> segments;
     auto evaluate = [&](int d) {
         if (d < 0 || d > maxDy || tried[std::size_t(d)])
             return;
         tried[std::size_t(d)] = 1;
-        const int n = usable - d;
-        const double samples = double(n) * S;
+        const int end = top + usable - d;
+        segments.clear();
+        int rows = 0;
+        for (const Run& b : freeNew)
+            for (const Run& a : freeRef) {
+                const int from = std::max({b.from, a.from - d, top});
+                const int to = std::min({b.to, a.to - d, end});
+                if (from < to) {
+                    segments.push_back({from, to});
+                    rows += to - from;
+                }
+            }
+        if (rows < minOverlap / 2)
+            return;
+        const double samples = double(rows) * S;
         // A shift worse than kHopeless can never be accepted: no need to finish it.
         const double bound = (best == kNone ? kHopeless : std::min(best + margin(best), kHopeless)) * samples;
         const std::uint64_t limit = std::uint64_t(std::floor(bound));
-        const std::uint64_t sum =
-            rowsClippedBounded(reference_.row(top + d), next.row(top), std::size_t(n), limit);
-        if (sum > limit)
-            return;
+        std::uint64_t sum = 0;
+        for (const Run& g : segments) {
+            sum += rowsClippedBounded(reference_.row(g.from + d), next.row(g.from),
+                                      std::size_t(g.to - g.from), limit - sum);
+            if (sum > limit)
+                return;
+        }
         mean[std::size_t(d)] = double(sum) / samples;
         best = std::min(best, mean[std::size_t(d)]);
     };

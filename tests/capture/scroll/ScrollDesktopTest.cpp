@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <algorithm>
 
 using namespace kx;
 using namespace kx::test;
@@ -77,4 +78,114 @@ TEST_F(ScrollDesktop, EscapeCancelsThroughTheGlobalKey)
     EXPECT_TRUE(result_->image.isNull());
     for (const QString& l : fixture_->lines())
         EXPECT_NE(l, QString("KEY Esc"));
+}
+
+namespace {
+
+// Rows of `image` that differ from the same rows of `expected` outside `masks`.
+int differingRows(const QImage& image, const QImage& expected, const QList<QRect>& masks, int rows)
+{
+    const QImage a = image.convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < rows; ++y) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const QRgb* q = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x)
+            if (p[x] != q[x] &&
+                std::none_of(masks.begin(), masks.end(), [&](const QRect& m) { return m.contains(x, y); })) {
+                ++n;
+                break;
+            }
+    }
+    return n;
+}
+
+struct Variant {
+    const char* name;
+    QStringList args;
+    int maxHeight;  // 0: the default
+};
+
+class ScrollVariants : public FixturePageTest, public ::testing::WithParamInterface<Variant> {};
+
+QByteArray currentDesktop()
+{
+    QByteArray out;
+    runTool("xprop", {"-root", "_NET_CURRENT_DESKTOP"}, &out);
+    return out;
+}
+
+ScrollCaptureSession::Result autoCapture(const QRect& area)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ScrollCaptureSession session(screen, QRectF(area).translated(-QPointF(screen->geometry().topLeft())));
+    session.toggleAuto();
+    std::optional<ScrollCaptureSession::Result> result;
+    session.run(QImage(), [&](ScrollCaptureSession::Result r) { result = std::move(r); });
+    EXPECT_TRUE(waitFor([&] { return result.has_value(); }, 180000));
+    return result.value_or(ScrollCaptureSession::Result{});
+}
+
+}  // namespace
+
+// Each variant of the page comes back byte for byte outside what animates or floats, or
+// the capture stops with a note and a correct beginning: never a repeated row.
+TEST_P(ScrollVariants, WholePageOrACorrectBeginning)
+{
+    startFixture(400, 120, GetParam().args);
+    if (GetParam().maxHeight)
+        Prefs::set("scroll.maxHeight", GetParam().maxHeight);
+    else
+        Prefs::remove("scroll.maxHeight");
+    ASSERT_TRUE(xdotool({"mousemove", "5", "5"}));  // no hover in the first frame
+    const ScrollCaptureSession::Result r = autoCapture(fixture_->area());
+    ASSERT_FALSE(r.image.isNull()) << (r.error ? qPrintable(r.error->message()) : "");
+    r.image.save(artifactDir("scroll-desktop") + QString("/%1.png").arg(GetParam().name));
+    ASSERT_EQ(r.image.width(), expectedPage_.width());
+    if (r.image.height() == expectedPage_.height()) {
+        EXPECT_EQ(differingRows(r.image, expectedPage_, masks_, r.image.height()), 0);
+    } else {
+        EXPECT_FALSE(r.note.isEmpty());
+        ASSERT_LT(r.image.height(), expectedPage_.height());
+        EXPECT_GT(r.image.height(), fixture_->area().height());
+        // Above the band drawn once at the bottom, the page's own beginning.
+        EXPECT_EQ(differingRows(r.image, expectedPage_, masks_, r.image.height() - 200), 0);
+    }
+    EXPECT_EQ(GetParam().maxHeight > 0, r.image.height() < expectedPage_.height());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ScrollVariants,
+    ::testing::Values(Variant{"oddBands", {"--header", "77", "--footer", "31", "--wheel-step", "39"}, 0},
+                      Variant{"repeated", {"--repeat", "26", "--wheel-step", "57"}, 0},
+                      Variant{"hover", {"--hover", "--wheel-step", "75"}, 0},
+                      Variant{"stillBox", {"--box", "still", "--wheel-step", "101"}, 0},
+                      Variant{"animatedBox", {"--box", "animated"}, 0},
+                      Variant{"bannerMid", {"--banner", "mid"}, 0},
+                      Variant{"bannerEnd", {"--banner", "end"}, 0},
+                      Variant{"short", {"--page-height", "700"}, 0},
+                      Variant{"overLimit", {"--page-height", "4000"}, 2000}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Over the desktop background, and over a static band taller than the selection, nothing
+// scrolls: a clear failure, no wheel click on the root window, the workspace unchanged.
+TEST_F(ScrollDesktop, NothingScrollsGivesAClearFailure)
+{
+    const QByteArray desktop = currentDesktop();
+    ASSERT_FALSE(desktop.isEmpty());
+    for (const QRect& area : {QRect(1300, 700, 400, 300), QRect(fixture_->area().topLeft(), QSize(640, 0))}) {
+        QRect a = area;
+        if (a.height() == 0) {  // the fixture again, with a header taller than the selection
+            fixture_ = std::make_unique<FixtureClient>(QStringList{"--at", "400", "120", "--header", "400"});
+            ASSERT_TRUE(fixture_->waitReady());
+            a = QRect(fixture_->area().topLeft(), QSize(640, 380));
+        }
+        const ScrollCaptureSession::Result r = autoCapture(a);
+        EXPECT_TRUE(r.image.isNull());
+        ASSERT_TRUE(r.error);
+        EXPECT_TRUE(r.error->message().startsWith("Nothing in the selection scrolls"));
+        EXPECT_EQ(currentDesktop(), desktop);
+    }
+    for (const QString& l : fixture_->lines())
+        EXPECT_FALSE(l.startsWith("SCROLL"));
 }
