@@ -38,7 +38,6 @@ public:
     // Raised by the document whenever it replaces the base image, so patches of an earlier
     // base are never found again.
     int version() const { return m_version; }
-    void setVersion(int version) { m_version = version; }
     void bumpVersion() { ++m_version; }
 
     qint64 maxBytes() const { return m_maxBytes; }

@@ -39,8 +39,6 @@ public:
     QRect rootRect(int xScreen) const;
 
     bool hasShm() const { return m_hasShm; }
-    bool hasXFixes() const { return m_hasXFixes; }
-    bool hasRes() const { return m_hasRes; }
     bool hasShape() const { return m_hasShape; }
     bool hasXTest() const { return m_hasXTest; }
 

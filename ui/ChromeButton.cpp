@@ -87,13 +87,6 @@ void ChromeButton::setSelected(bool selected)
     animateBackground();
 }
 
-void ChromeButton::setSymbol(const QString& symbol)
-{
-    symbol_ = symbol;
-    updateGeometry();
-    update();
-}
-
 void ChromeButton::setTitle(const QString& title)
 {
     title_ = title;

@@ -52,7 +52,6 @@ public:
     const ChromeButtonStyle& chromeStyle() const { return style_; }
     void setChromeStyle(const ChromeButtonStyle& style);
     void setSelected(bool selected);
-    void setSymbol(const QString& symbol);
     void setTitle(const QString& title);
     QString symbol() const { return symbol_; }
     QString title() const { return title_; }

@@ -149,12 +149,6 @@ CardFrame::CardFrame(qreal radius, const QColor& fill, QWidget* parent)
 {
 }
 
-void CardFrame::setFill(const QColor& fill)
-{
-    fill_ = fill;
-    update();
-}
-
 void CardFrame::paintEvent(QPaintEvent*)
 {
     QPainter p(this);

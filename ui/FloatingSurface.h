@@ -47,7 +47,6 @@ private:
 class CardFrame : public QWidget {
 public:
     CardFrame(qreal radius, const QColor& fill, QWidget* parent = nullptr);
-    void setFill(const QColor& fill);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

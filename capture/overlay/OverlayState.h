@@ -50,7 +50,6 @@ public:
     std::optional<QRectF> selection() const { return selection_; }
     std::optional<QPointF> mouse() const { return mouse_; }
     std::optional<int> hovered() const { return hovered_; }
-    bool spaceHeld() const { return spaceHeld_; }
 
     // The smallest choice a release accepts, in points on each side.
     static constexpr double kMinSide = 3;

@@ -26,7 +26,6 @@ public:
     void setText(const QString& text);
     void selectAll();
     bool hasSelection() const { return m_anchor != m_cursor; }
-    int cursorPosition() const { return m_cursor; }
 
     const QFont& textFont() const { return m_font; }
     // Size of the laid-out text in image pixels: widest line and total line height (one

@@ -72,9 +72,7 @@ public:
     QPointF toWidget(const QPointF& imagePoint) const;
 
     bool hasPreview() const { return m_preview.has_value(); }
-    QImage previewImage() const { return m_preview ? m_preview->image : QImage(); }
     QPointF previewOrigin() const { return m_preview ? m_preview->origin : QPointF(); }
-    int previewGeneration() const { return m_previewGen; }
     const PreviewRenderer& previewRenderer() const { return m_renderer; }
 
     // Text entry: starts typing a new text at p, or edits `existing` (a text annotation).
@@ -85,8 +83,6 @@ public:
     // Whether ending the open text field would record an undo step.
     bool textWouldRecord() const;
     CanvasTextField* textField() const { return m_textField; }
-    // The typed text's frame in image pixels while typing.
-    QRectF textFrame() const { return m_textFrame; }
     QUuid editingID() const { return m_editingID; }
 
     // Runs a menu action; false when it is disabled.
