@@ -10,6 +10,7 @@
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
+#include "settings/SettingsWindowController.h"
 #include "ui/Brand.h"
 #include "ui/Symbols.h"
 
@@ -29,7 +30,9 @@ namespace kx {
 
 TrayApp::Windows TrayApp::Windows::real()
 {
-    return {};
+    Windows w;
+    w.settings = [](std::optional<int> tab) { SettingsWindowController::shared().show(tab); };
+    return w;
 }
 
 TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())

@@ -7,6 +7,7 @@
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/UnixSignals.h"
+#include "editor/window/EditorWindowController.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -86,6 +87,9 @@ int main(int argc, char** argv)
     // Quit, signals, the session manager and a lost X connection (which ends the process
     // through exit()) all leave the history written.
     kx::installQuitOnTerminationSignals();
+    // Open editors write their edits into the history before it is flushed.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
+                     [] { kx::EditorWindowController::commitAllBeforeQuit(); });
     std::atexit(flushHistory);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager&) { flushHistory(); });

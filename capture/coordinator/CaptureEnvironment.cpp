@@ -5,6 +5,8 @@
 #include "capture/notice/Countdown.h"
 #include "capture/overlay/SelectionSession.h"
 #include "core/ScreenGeometry.h"
+#include "editor/window/EditorWindowController.h"
+#include "library/upload/RemoteUploader.h"
 #include "platform/Permissions.h"
 #include "platform/Sound.h"
 #include "platform/WindowList.h"
@@ -48,6 +50,11 @@ CaptureCoordinator::Environment CaptureCoordinator::Environment::real()
     env.shutter = [] { Sound::shutter(); };
     env.copyImage = [](const QImage& image, double scale) { DeferredClipboard::copy(image, scale); };
     env.copyText = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };
+    env.openEditor = [](const CaptureResult& result, std::optional<QUuid> entry) {
+        EditorWindowController::open(result, entry.value_or(QUuid()));
+    };
+    env.upload = [](const QImage& image, double scale, const HistoryEntry& entry,
+                    std::optional<QString> title) { RemoteUploader::upload(image, scale, entry, title); };
     return env;
 }
 

@@ -156,10 +156,11 @@ TEST(StatusMenu, RowsFollowShortcutsColoursPinsAndLanguage)
     EXPECT_EQ(rows(colours), (QStringList{"#FF0000", "nonsense"}));
     EXPECT_FALSE(colours->actions().at(0)->icon().isNull());
     EXPECT_TRUE(colours->actions().at(1)->icon().isNull());
-    for (QAction* a : menu.actions())
-        if (a->text() == "Language")
-            EXPECT_EQ(rows(a->menu()),
-                      (QStringList{"English", "Magyar", "Deutsch"}));  // "auto": none checked
+    for (QAction* a : menu.actions()) {
+        if (a->text() == "Language") {  // "auto" stored: nothing checked
+            EXPECT_EQ(rows(a->menu()), (QStringList{"English", "Magyar", "Deutsch"}));
+        }
+    }
 
     EXPECT_EQ(StatusMenu::pinsTitle(2, "de"), "Angeheftet (2)");
     EXPECT_TRUE(StatusMenu::timedTitle(HotKeyAction::area, 3, "hu").endsWith(" 3 mp"));

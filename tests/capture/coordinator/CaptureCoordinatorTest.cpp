@@ -205,8 +205,11 @@ TEST_F(Fixture, ScrollingFailureIsReportedAndCancelIsNot)
     for (const bool cancelled : {false, true}) {
         notices.clear();
         c->environment().scroll = [&](QScreen*, const QRectF&, CaptureCoordinator::ScrollDone d) {
-            d({QImage(), cancelled,
-               cancelled ? std::nullopt : std::optional(CaptureError::failed("display gone"))});
+            ScrollCaptureSession::Result r;
+            r.cancelled = cancelled;
+            if (!cancelled)
+                r.error = CaptureError::failed("display gone");
+            d(r);
         };
         capture(HotKeyAction::scrolling, QRectF(0, 0, 100, 100));
         EXPECT_EQ(notices, cancelled ? QStringList()
