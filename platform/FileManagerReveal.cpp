@@ -14,19 +14,27 @@ namespace kx {
 namespace {
 constexpr int kCallTimeoutMs = 3000;
 
-void openFolder(const QString& path)
+bool openFolder(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 }  // namespace
 
 void revealInFileManager(const QString& path, std::function<void(bool)> done)
 {
+    showInFileManager(path, [done = std::move(done)](RevealOutcome o) {
+        if (done)
+            done(o == RevealOutcome::fileManager);
+    });
+}
+
+void showInFileManager(const QString& path, std::function<void(RevealOutcome)> done)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openFolder(path);
+        const bool opened = openFolder(path);
         if (done)
-            done(false);
+            done(opened ? RevealOutcome::folder : RevealOutcome::failed);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -38,11 +46,11 @@ void revealInFileManager(const QString& path, std::function<void(bool)> done)
         new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs), QCoreApplication::instance());
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [watcher, path, done = std::move(done)] {
-                         const bool ok = !watcher->isError();
-                         if (!ok)
-                             openFolder(path);
+                         RevealOutcome outcome = RevealOutcome::fileManager;
+                         if (watcher->isError())
+                             outcome = openFolder(path) ? RevealOutcome::folder : RevealOutcome::failed;
                          if (done)
-                             done(ok);
+                             done(outcome);
                          watcher->deleteLater();
                      });
 }

@@ -12,4 +12,8 @@ namespace kx {
 // opened instead).
 void revealInFileManager(const QString& path, std::function<void(bool viaFileManager)> done = {});
 
+enum class RevealOutcome { fileManager, folder, failed };
+// The same, and `done` also learns when the folder could not be opened either.
+void showInFileManager(const QString& path, std::function<void(RevealOutcome)> done);
+
 }  // namespace kx

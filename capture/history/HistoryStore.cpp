@@ -5,6 +5,8 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
@@ -12,7 +14,10 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QtConcurrent>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace kx {
@@ -48,6 +53,23 @@ bool isImageFileName(const QString& name, QUuid* id)
         }
     }
     return false;
+}
+
+// Why the image file at `path` could not be unlinked, or empty when it could (or is gone).
+// The files themselves go only after the index without the entry is written, so this asks
+// the system the questions unlink() would.
+QString unlinkRefusal(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return QString::fromLocal8Bit(std::strerror(EISDIR));
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
 }
 
 HistoryStore::Recognizer ocrRecognizer()
@@ -96,6 +118,9 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
 
     LoadedIndex loaded = loadIndex(indexPath());
     entries_ = std::move(loaded.entries);
+    searchLang_ = Lang::current();
+    for (const HistoryEntry& e : std::as_const(entries_))
+        indexText(e);
     keptBadIndex_ = loaded.keptAs;
     index_->setWritable(loaded.writable);
     if (loaded.unreadable) {
@@ -173,6 +198,7 @@ HistoryEntry HistoryStore::add(const CaptureResult& result)
     entry.kind = result.kind;
     entry.title = result.title;
     entries_.prepend(entry);
+    indexText(entry);
     changed();
     writeImages(entry.id, result.image, entry.scale);
     persist();
@@ -311,57 +337,84 @@ void HistoryStore::prune()
         remove(marked);
 }
 
-void HistoryStore::remove(const QList<QUuid>& ids)
+QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
 {
-    const QSet<QUuid> gone(ids.cbegin(), ids.cend());
+    QList<RemoveFailure> failed;
+    QSet<QUuid> gone;
     const quint64 lastNaming = index_->submitted();
     for (const QUuid& id : ids) {
-        if (indexOf(id) >= 0)
+        if (gone.contains(id))
+            continue;
+        if (indexOf(id) >= 0) {
+            const QString refusal = unlinkRefusal(images_->pngPath(id));
+            if (!refusal.isEmpty()) {
+                if (!std::any_of(failed.cbegin(), failed.cend(),
+                                 [&](const RemoveFailure& f) { return f.id == id; }))
+                    failed.append({id, refusal});
+                continue;
+            }
             unlinked_.append({lastNaming, id});
+        }
+        gone.insert(id);
         images_->forget(id);
         pending_.remove(id);
         thumbs_.remove(id);
         textGeneration_.remove(id);
+        searchText_.remove(id);
     }
     const qsizetype removed = entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); });
     if (removed > 0)
         changed();
     persist();
+    return failed;
 }
 
 QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnly) const
 {
     const QString q = trimBlanks(query).toLower();
-    const QList<SourceKind> kinds = allCases<SourceKind>();
-    QStringList labels;  // looked up once per search, not once per entry
-    for (const SourceKind k : kinds)
-        labels.append(label(k));
-
+    followLanguage();
     QList<HistoryEntry> out;
+    for (const HistoryEntry& e : entries_) {
+        if (favoritesOnly && !e.favorite)
+            continue;
+        if (!q.isEmpty() && !searchText_.value(e.id).contains(q))
+            continue;
+        out.append(e);
+    }
+    return out;
+}
+
+QString HistoryStore::searchText(const QUuid& id) const
+{
+    followLanguage();
+    return searchText_.value(id);
+}
+
+void HistoryStore::followLanguage() const
+{
+    if (searchLang_ == Lang::current())
+        return;
+    searchLang_ = Lang::current();
+    for (const HistoryEntry& e : entries_)
+        indexText(e);
+}
+
+void HistoryStore::indexText(const HistoryEntry& e) const
+{
     QString text;
     auto add = [&text](const QString& part) {
         if (!text.isEmpty())
             text += QLatin1Char(' ');
         text += part;
     };
-    for (const HistoryEntry& e : entries_) {
-        if (favoritesOnly && !e.favorite)
-            continue;
-        if (!q.isEmpty()) {
-            text.clear();
-            for (const auto* part : {&e.title, &e.ocrText, &e.aiSummary}) {
-                if (*part)
-                    add(**part);
-            }
-            add(labels[static_cast<int>(e.kind)]);
-            if (e.uploadURL)
-                add(*e.uploadURL);
-            if (!text.contains(q, Qt::CaseInsensitive))
-                continue;
-        }
-        out.append(e);
+    for (const auto* part : {&e.title, &e.ocrText, &e.aiSummary}) {
+        if (*part)
+            add(**part);
     }
-    return out;
+    add(label(e.kind));
+    if (e.uploadURL)
+        add(*e.uploadURL);
+    searchText_.insert(e.id, text.toLower());
 }
 
 template <typename Change>
@@ -371,6 +424,7 @@ void HistoryStore::modify(const QUuid& id, Change change)
     if (i < 0)
         return;
     change(entries_[i]);
+    indexText(entries_[i]);
     changed();
     persist();
 }

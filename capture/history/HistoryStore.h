@@ -61,8 +61,17 @@ public:
     void update(const QUuid& id, const QImage& image, double scale);
     // Applies "history.days" and "history.max"; favourites are never removed.
     void prune();
-    // Removes the entries and their files.
-    void remove(const QList<QUuid>& ids);
+    // An entry that remove() kept because its image file cannot be removed.
+    struct RemoveFailure {
+        QUuid id;
+        QString reason;  // the system's message
+    };
+    // Removes the entries and their files. An entry whose PNG cannot be removed (a missing
+    // one can) stays, with its files; the result names those entries.
+    QList<RemoveFailure> remove(const QList<QUuid>& ids);
+    // What search() matches for an entry: title, recognised text, AI summary, kind label and
+    // upload link, lower-cased and joined by blanks; kept up to date on every change.
+    QString searchText(const QUuid& id) const;
     QList<HistoryEntry> search(const QString& query, bool favoritesOnly) const;
     void toggleFavorite(const QUuid& id);
     void setOCR(const QUuid& id, const QString& text);
@@ -106,6 +115,8 @@ private:
     void applyText(const QUuid& id, const QString& text);
     template <typename Change>
     void modify(const QUuid& id, Change change);
+    void indexText(const HistoryEntry& entry) const;
+    void followLanguage() const;
 
     QString dir_;
     std::function<QDateTime()> now_;
@@ -123,6 +134,9 @@ private:
     QHash<QUuid, quint64> textGeneration_;
     quint64 textCounter_ = 0;
     QCache<QUuid, QImage> thumbs_;
+    // The kind labels in it are those of searchLang_ (tests switch languages).
+    mutable QHash<QUuid, QString> searchText_;
+    mutable QString searchLang_;
 };
 
 }  // namespace kx
