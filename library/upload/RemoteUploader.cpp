@@ -372,9 +372,10 @@ QFuture<RetryTally> RemoteUploader::retryPass()
     pass_->tally.total = int(pass_->items.size());
     pass_->future = pass_->promise.future();
     pass_->promise.start();
+    const QFuture<RetryTally> future = pass_->future;
     Q_EMIT retryingChanged(true);
-    nextInPass();
-    return pass_->future;
+    nextInPass();  // may end the pass at once (nothing to send)
+    return future;
 }
 
 void RemoteUploader::nextInPass()

@@ -12,6 +12,8 @@
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -59,8 +61,12 @@ void BM_SendFiveMegabytes(benchmark::State& state)
         return state.SkipWithError("WebDAV server did not start");
     for (auto _ : state) {
         QFuture<Outcome<std::optional<QString>>> f = RemoteUploader::send(s.png, "bench.png");
-        while (!f.isFinished())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QEventLoop loop;
+        QFutureWatcher<Outcome<std::optional<QString>>> watcher;
+        QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+        watcher.setFuture(f);
+        if (!f.isFinished())
+            loop.exec();
         if (!f.result().ok())
             return state.SkipWithError(qPrintable(f.result().message()));
     }

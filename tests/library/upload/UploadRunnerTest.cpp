@@ -3,6 +3,7 @@
 #include "core/Prefs.h"
 #include "library/upload/ChildRunner.h"
 #include "library/upload/RemoteUploader.h"
+#include "library/upload/UploadQueue.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -60,8 +61,11 @@ TEST(UploadRunner, TimeLimitKillsTheChildAndWhatItStarted)
     QFile f(pidFile);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString proc = "/proc/" + QString(f.readAll()).trimmed();
-    EXPECT_TRUE(test::waitFor(
-        [&] { return !QFile::exists(proc + "/cmdline") || QFile(proc + "/cmdline").size() == 0; }));
+    const auto alive = [&] {  // gone, or a zombie nobody reaps
+        QFile stat(proc + "/stat");
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z");
+    };
+    EXPECT_TRUE(test::waitFor([&] { return !alive(); }));
 }
 
 TEST(UploadRunner, NoWorkFolderIsLeftAfterAFailure)
@@ -75,4 +79,39 @@ TEST(UploadRunner, NoWorkFolderIsLeftAfterAFailure)
     EXPECT_FALSE(f.result().ok());
     EXPECT_TRUE(QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::AllEntries).isEmpty());
     qunsetenv("TMPDIR");
+}
+
+TEST(UploadRunner, PassKeepsUnreadableImagesAndAFailedQueueingSaysSo)
+{
+    QTemporaryDir dir;
+    UploadQueue queue(dir.filePath("q"));
+    RemoteUploader::useForTests(&queue, nullptr);
+    Prefs::set("remote.host", "http://127.0.0.1:9");
+    const QUuid failing = *queue.enqueue("png", "fails.png", std::nullopt, "e");
+    const QUuid gone = *queue.enqueue("png", "gone.png", std::nullopt, "e");
+    const QUuid unreadable = *queue.enqueue("png", "dir.png", std::nullopt, "e");
+    QFile::remove(queue.pngPath(gone));
+    QFile::remove(queue.pngPath(unreadable));
+    QDir().mkpath(queue.pngPath(unreadable));  // exists, but cannot be read as a file
+    QFuture<RetryTally> pass = RemoteUploader::shared().retryPass();
+    QFuture<RetryTally> joined = RemoteUploader::shared().retryPass();  // joins the running pass
+    ASSERT_TRUE(test::waitFor([&] { return pass.isFinished() && joined.isFinished(); }, 60000));
+    ASSERT_EQ(queue.items().size(), 2);
+    EXPECT_EQ(queue.items()[0].id, failing);
+    EXPECT_EQ(queue.items()[1].id, unreadable);
+    EXPECT_EQ(queue.items()[0].attempts, 2);
+    EXPECT_EQ(queue.items()[1].attempts, 2);
+    EXPECT_EQ(joined.result().total, 3);
+
+    // The queue folder turns into a file: the image cannot be kept, and the toast says so.
+    QDir(dir.filePath("q")).removeRecursively();
+    QFile(dir.filePath("q")).open(QIODevice::WriteOnly);
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QFuture<UploadReport> r = RemoteUploader::upload(image, 1, std::nullopt, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return r.isFinished(); }, 60000));
+    EXPECT_EQ(r.result().title, "Upload failed");
+    EXPECT_FALSE(r.result().queued);
+    EXPECT_EQ(queue.items().size(), 2);
+    RemoteUploader::useForTests(nullptr, nullptr);
 }
