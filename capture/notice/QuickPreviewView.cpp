@@ -1,12 +1,12 @@
 #include "capture/notice/QuickPreviewView.h"
 
-#include "ui/Toast.h"
 #include "core/Localisation.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/HelpTip.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/Toast.h"
 
 #include <QAbstractButton>
 #include <QFontMetricsF>

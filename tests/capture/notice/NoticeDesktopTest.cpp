@@ -2,11 +2,11 @@
 // focus alone, that no black corners show, and how the preview card follows the pointer.
 #include "TestSupport.h"
 #include "capture/notice/QuickPreviewView.h"
-#include "ui/Toast.h"
-#include "ui/ToastView.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/TipBubble.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
