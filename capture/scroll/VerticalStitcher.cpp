@@ -18,7 +18,7 @@ constexpr double kSameMean = 0.35;          // below: the same picture
 constexpr std::uint64_t kFixedRow = 2 * S;  // a row this close at the same index stays put
 constexpr double kHopeless = 8.0;           // clipped mean no accepted shift comes near
 constexpr int kRoughStride = 8;             // rows between the samples of the quick look, at least
-constexpr int kRoughRows = 48;              // rows the quick look samples, about
+constexpr int kRoughRows = 32;              // rows the quick look samples, about
 constexpr int kMinOverlap = 16;             // rows both frames must show, at least
 constexpr int kNeighbourhood = 2;           // shifts this close to the best are the same match
 constexpr int kExactLevels = 2;             // a sample this close counts as equal
@@ -238,6 +238,11 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         std::partial_sort(rough.begin(), rough.begin() + std::ptrdiff_t(seeds), rough.end());
         for (std::size_t i = 0; i < seeds; ++i)
             evaluate(rough[i].second);
+        // Without masked rows the quick look sees what the full pass would: when even its
+        // best is far beyond any match, the frame is another picture.
+        const bool unmasked = freeNew.size() <= 1 && freeRef.size() <= 1;
+        if (unmasked && best == kNone && double(rough.front().first) / 1024 > 2 * kHopeless * S)
+            return Outcome::noMatch();
     }
     for (int d = 0; d <= maxDy; ++d)
         evaluate(d);

@@ -4,9 +4,17 @@
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/VerticalStitcher.h"
 
+#include "capture/scroll/ScrollCaptureSession.h"
+#include "core/Prefs.h"
+
 #include "SyntheticPage.h"
+#include "fakes/FakeScroller.h"
 
 #include <benchmark/benchmark.h>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPainter>
 #include <random>
 #include <vector>
 
@@ -126,9 +134,50 @@ void kernel(benchmark::State& state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(rows) * 128);
 }
 
+// A whole automatic capture with the real settling waits: a 3,000-row page seen through a
+// 480-row view, 240 rows per wheel click, without and with a box in the corner that changes
+// on every grab. Counts the grabs each step took to settle.
+void capture(benchmark::State& state)
+{
+    const bool animated = state.range(0) != 0;
+    kx::Prefs::registerDefaults();  // the height limit
+    kx::test::FakeScrollPage page;
+    page.page = kx::test::makePage(640, 3000).convertToFormat(QImage::Format_RGB32);
+    page.viewHeight = 480;
+    page.rowsPerClick = 240;
+    int tick = 0;
+    kx::ScrollCaptureSession::Environment env;
+    env.scroller = &page;
+    env.showUi = false;
+    env.grab = [&](QScreen*, const QRectF&) {
+        kx::Captured<kx::ScreenGrab> g = page.grab();
+        if (animated)
+            QPainter(&g->image).fillRect(520, 350, 100, 100, QColor::fromHsv(tick++ * 37 % 360, 200, 200));
+        return g;
+    };
+    double steps = 0, grabs = 0, rows = 0;
+    for (auto _ : state) {
+        page.offset = 0;
+        page.grabs = 0;
+        page.clicks.clear();
+        kx::ScrollCaptureSession session(QGuiApplication::primaryScreen(), QRectF(0, 0, 640, 480), env);
+        session.toggleAuto();
+        QEventLoop loop;
+        session.run(QImage(), [&](kx::ScrollCaptureSession::Result r) {
+            rows = r.image.height();
+            loop.quit();
+        });
+        loop.exec();
+        steps = page.clicks.size();
+        grabs = page.grabs;
+    }
+    state.counters["rows"] = rows;
+    state.counters["grabs/step"] = grabs / std::max(1.0, steps);
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
-    b->Args({1600, 1200})->Args({2880, 1800})->Unit(benchmark::kMillisecond);
+    b->Args({1600, 1200})->Args({2880, 1800})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace
@@ -137,6 +186,7 @@ BENCHMARK(steady)->Apply(sizes);
 BENCHMARK(firstStep)->Apply(sizes);
 BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
+BENCHMARK(capture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(wholeCapture)->Args({1600, 1200})->Unit(benchmark::kMillisecond);
 BENCHMARK(kernel<true>)->Name("rowsDistance/simd")->Arg(600);
 BENCHMARK(kernel<false>)->Name("rowsDistance/scalar")->Arg(600);
