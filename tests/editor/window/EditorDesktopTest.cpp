@@ -116,7 +116,7 @@ TEST(EditorDesktop, ScreenshotPerLanguage)
         ASSERT_TRUE(h.waitLine(QStringLiteral("ready")));
         ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
         QList<int> w;
-        ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 8 && w[2] > 100; }, 20000));
+        ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
         const QString shot =
             kx::test::artifactDir(QStringLiteral("editor")) + QStringLiteral("/editor-") + lang + ".png";
         // Taken again until the header shows: the first frame may not be on screen yet.
@@ -130,6 +130,49 @@ TEST(EditorDesktop, ScreenshotPerLanguage)
             },
             20000));
     }
+}
+
+TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    QTemporaryDir dir;
+    QImage image(800, 600, QImage::Format_ARGB32);
+    image.fill(QColor(200, 220, 240));
+    image.setDotsPerMeterX(2835);  // 72 dpi: scale 1
+    image.setDotsPerMeterY(2835);
+    const QString source = dir.filePath(QStringLiteral("base.png"));
+    ASSERT_TRUE(image.save(source));
+    Host h({source}, QProcessEnvironment::systemEnvironment());
+    ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
+    QList<int> w;
+    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
+    // Add capture, then the fourth item: "Add below".
+    xdo({QStringLiteral("mousemove"), QString::number(w[8] + w[10] / 2), QString::number(w[9] + w[11] / 2),
+         QStringLiteral("click"), QStringLiteral("1")});
+    xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+         QStringLiteral("Return")});
+    ASSERT_TRUE(kx::test::waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
+    const QString pid = QString::number(h.process.processId());
+    const bool selecting = kx::test::waitFor(
+        [&] {
+            return kx::test::run(QStringLiteral("xdotool"),
+                                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                  QStringLiteral("--pid"), pid}) == 0;
+        },
+        20000);
+    kx::test::run(QStringLiteral("import"),
+                  {QStringLiteral("-window"), QStringLiteral("root"),
+                   kx::test::artifactDir(QStringLiteral("editor")) + "/add-capture.png"});
+    ASSERT_TRUE(selecting) << "no area selection";
+    xdo({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("300"),
+         QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("500"),
+         QStringLiteral("400"), QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
+         QStringLiteral("mouseup"), QStringLiteral("1")});
+    ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
+    EXPECT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[13] == 800; }, 20000))
+        << "image now " << w.value(12) << " x " << w.value(13);
+    EXPECT_EQ(w.value(12), 800);
 }
 
 TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
@@ -161,7 +204,7 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
         dir.filePath(QStringLiteral("history/") + entryLine.mid(6) + QStringLiteral(".png"));
     ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
     QList<int> w;
-    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 8 && w[2] > 100; }, 20000));
+    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
 
     // r, then a drag: a rectangle.
     const int cx = w[0] + w[2] / 2, cy = w[1] + w[3] / 2;
