@@ -8,6 +8,8 @@
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 #include "editor/document/EditorDocument.h"
+#include "library/history/HistoryWindowController.h"
+#include "library/pins/PinManager.h"
 #include "library/upload/RemoteUploader.h"
 #include "platform/FileManagerReveal.h"
 #include "ui/Toast.h"
@@ -53,6 +55,8 @@ EditorServices EditorServices::live()
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
     s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };
+    s.pin = [](const QImage& image, double scale) { PinManager::shared().pin(image, scale); };
+    s.revealHistory = [] { HistoryWindowController::shared().show(); };
     s.upload = [](const QImage& image, double scale, const QUuid& entry,
                   const std::optional<QString>& title) {
         RemoteUploader::upload(image, scale,

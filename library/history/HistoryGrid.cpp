@@ -1,0 +1,383 @@
+#include "library/history/HistoryGrid.h"
+
+#include "core/Localisation.h"
+#include "library/history/ThumbnailLoader.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolTip>
+
+namespace kx {
+
+namespace {
+
+using M = GridMetrics;
+constexpr qreal kRadius = 12;
+constexpr qreal kButton = 26;
+constexpr qreal kInset = 8;
+
+QString kindSymbol(SourceKind k)
+{
+    switch (k) {
+        case SourceKind::area:
+            return QStringLiteral("viewfinder");
+        case SourceKind::fullscreen:
+            return QStringLiteral("display");
+        case SourceKind::window:
+            return QStringLiteral("macwindow");
+        case SourceKind::scrolling:
+            return QStringLiteral("arrow.up.and.down.text.horizontal");
+        case SourceKind::clipboard:
+            return QStringLiteral("doc.on.clipboard");
+        case SourceKind::file:
+            return QStringLiteral("doc");
+        case SourceKind::color:
+            return QStringLiteral("eyedropper");
+    }
+    return QStringLiteral("viewfinder");
+}
+
+QString buttonSymbol(HistoryGrid::Button b, bool starred)
+{
+    switch (b) {
+        case HistoryGrid::Button::copy:
+            return QStringLiteral("doc.on.doc");
+        case HistoryGrid::Button::open:
+            return QStringLiteral("pencil.and.outline");
+        case HistoryGrid::Button::palette:
+            return QStringLiteral("paintpalette");
+        case HistoryGrid::Button::star:
+            return starred ? QStringLiteral("star.fill") : QStringLiteral("star");
+        case HistoryGrid::Button::none:
+            break;
+    }
+    return QString();
+}
+
+QString buttonTip(HistoryGrid::Button b)
+{
+    switch (b) {
+        case HistoryGrid::Button::copy:
+            return kx::tr("Copy image", "Kép másolása", "Bild kopieren");
+        case HistoryGrid::Button::open:
+            return kx::tr("Open in editor", "Megnyitás szerkesztőben", "Im Editor öffnen");
+        case HistoryGrid::Button::palette:
+            return kx::tr("Color palette", "Színpaletta", "Farbpalette");
+        case HistoryGrid::Button::star:
+            return kx::tr("Star", "Csillagozás", "Als Favorit markieren");
+        case HistoryGrid::Button::none:
+            break;
+    }
+    return QString();
+}
+
+EntryAction buttonAction(HistoryGrid::Button b)
+{
+    switch (b) {
+        case HistoryGrid::Button::copy:
+            return EntryAction::copyWithToast;
+        case HistoryGrid::Button::open:
+            return EntryAction::open;
+        case HistoryGrid::Button::palette:
+            return EntryAction::palette;
+        default:
+            return EntryAction::toggleStar;
+    }
+}
+
+QString timeText(const QDateTime& date)
+{
+    return QLocale().toString(date.toLocalTime().time(), QLocale::ShortFormat);
+}
+
+}  // namespace
+
+HistoryGrid::HistoryGrid(ThumbnailLoader* thumbnails, QWidget* parent)
+    : QAbstractScrollArea(parent), thumbnails_(thumbnails)
+{
+    setFrameShape(QFrame::NoFrame);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    verticalScrollBar()->setSingleStep(40);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Updates coalesce: many thumbnails landing make few repaints.
+    connect(thumbnails_, &ThumbnailLoader::loaded, viewport(), qOverload<>(&QWidget::update));
+}
+
+void HistoryGrid::setSections(QList<HistorySection> sections)
+{
+    sections_ = std::move(sections);
+    relayout();
+}
+
+void HistoryGrid::relayout()
+{
+    layout_ = layoutGrid(sections_, viewport()->width());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setPageStep(viewport()->height());
+    bar->setRange(0, std::max(0, int(std::ceil(layout_.height)) - viewport()->height()));
+    viewport()->update();
+}
+
+void HistoryGrid::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    relayout();
+}
+
+void HistoryGrid::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+const HistoryEntry* HistoryGrid::entryOf(const GridHit& hit) const
+{
+    if (hit.section < 0 || hit.section >= sections_.size() || hit.item < 0 ||
+        hit.item >= sections_[hit.section].items.size())
+        return nullptr;
+    return &sections_[hit.section].items[hit.item];
+}
+
+QList<std::pair<HistoryGrid::Button, QRectF>> HistoryGrid::buttonRects(const QRectF& tile,
+                                                                       const HistoryEntry& e, bool hover)
+{
+    QList<Button> shown;
+    if (hover)
+        shown = {Button::copy, Button::open, Button::palette};
+    if (hover || e.favorite)
+        shown.append(Button::star);
+    QList<std::pair<Button, QRectF>> out;
+    qreal right = tile.right() - kInset;
+    for (qsizetype i = shown.size() - 1; i >= 0; --i) {
+        out.prepend({shown[i], QRectF(right - kButton, tile.top() + kInset, kButton, kButton)});
+        right -= kButton + 4;
+    }
+    return out;
+}
+
+std::optional<HistoryEntry> HistoryGrid::entryAt(const QPoint& pos, Button* button) const
+{
+    const qreal top = verticalScrollBar()->value();
+    const auto hit = layout_.hit(QPointF(pos.x(), pos.y() + top));
+    const HistoryEntry* e = hit ? entryOf(*hit) : nullptr;
+    if (button)
+        *button = Button::none;
+    if (!e)
+        return std::nullopt;
+    if (button) {
+        const QRectF r = hit->rect.translated(0, -top);
+        // The pointer over a tile hovers it, so all its buttons are there.
+        for (const auto& [b, rect] :
+             buttonRects(QRectF(r.left(), r.top(), r.width(), M::cardHeight), *e, true)) {
+            const QPointF d = QPointF(pos) - rect.center();
+            if (d.x() * d.x() + d.y() * d.y() <= kButton * kButton / 4)
+                *button = b;
+        }
+    }
+    return *e;
+}
+
+QRect HistoryGrid::tileRect(const QUuid& id) const
+{
+    const qreal top = verticalScrollBar()->value();
+    for (const GridRow& row : layout_.rows) {
+        if (row.isHeader())
+            continue;
+        const auto& items = sections_[row.section].items;
+        for (int c = 0; c < row.count; ++c) {
+            if (items[row.first + c].id == id)
+                return layout_.tileRect(row, c).translated(0, -top).toAlignedRect();
+        }
+    }
+    return QRect();
+}
+
+void HistoryGrid::paintEvent(QPaintEvent*)
+{
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
+    const qreal top = verticalScrollBar()->value();
+    p.translate(0, -top);
+    const auto [first, last] = layout_.visibleRows(top, top + viewport()->height());
+    QList<QUuid> wanted;
+    const QFont header = Theme::font(12, QFont::DemiBold);
+    for (int i = first; i < last; ++i) {
+        const GridRow& row = layout_.rows[i];
+        const HistorySection& s = sections_[row.section];
+        if (row.isHeader()) {
+            p.setFont(header);
+            p.setPen(Theme::secondary(palette()));
+            p.drawText(
+                QRectF(M::sidePadding, row.y + 4, viewport()->width() - 2 * M::sidePadding, row.height - 4),
+                Qt::AlignLeft | Qt::AlignVCenter, s.title);
+            continue;
+        }
+        for (int c = 0; c < row.count; ++c)
+            paintTile(p, layout_.tileRect(row, c), s.items[row.first + c], wanted);
+    }
+    const qreal dpr = devicePixelRatioF();
+    thumbnails_->want(wanted, QSize(int(layout_.columnWidth * dpr), int(M::cardHeight * dpr)));
+}
+
+void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted)
+{
+    const QPalette& pal = palette();
+    const bool hover = e.id == hover_;
+    const QRectF card(r.left(), r.top(), r.width(), M::cardHeight);
+    QPainterPath shape;
+    shape.addRoundedRect(card, kRadius, kRadius);
+    // A cheap shadow: one offset shape instead of a blur.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 0, hover ? 60 : 20));
+    p.drawPath(shape.translated(0, hover ? 4 : 1));
+
+    p.save();
+    p.setClipPath(shape);
+    p.fillRect(card, pal.color(QPalette::Window));
+    p.fillRect(card, Theme::primary(pal, 0.05));
+    const QImage thumb = thumbnails_->cached(e.id);
+    if (!thumb.isNull()) {
+        // Fill the card, cropping the longer side.
+        const QSizeF fill = QSizeF(card.size()).scaled(QSizeF(thumb.size()), Qt::KeepAspectRatio);
+        QRectF src(QPointF(), fill);
+        src.moveCenter(QRectF(thumb.rect()).center());
+        p.drawImage(card, thumb, src);
+    } else {
+        if (!thumbnails_->missing(e.id))
+            wanted.append(e.id);
+        Symbols::paintGlyph(p, card.center(), 28, QStringLiteral("photo"), Theme::tertiary(pal));
+    }
+    // Kind badge.
+    const QString kind = label(e.kind);
+    const QFont badgeFont = Theme::font(10.5, QFont::DemiBold);
+    const qreal textW = QFontMetricsF(badgeFont).horizontalAdvance(kind);
+    const qreal iconW = Symbols::glyphSide(9.5);
+    const QRectF badge(card.left() + kInset, card.bottom() - kInset - 22, 8 + iconW + 4 + textW + 8, 22);
+    p.setBrush(QColor(0, 0, 0, int(0.55 * 255)));
+    p.drawRoundedRect(badge, 11, 11);
+    Symbols::paintGlyph(p, QPointF(badge.left() + 8 + iconW / 2, badge.center().y()), 9.5, kindSymbol(e.kind),
+                        Qt::white, SymbolWeight::semibold);
+    p.setPen(Qt::white);
+    p.setFont(badgeFont);
+    p.drawText(QRectF(badge.left() + 8 + iconW + 4, badge.top(), textW + 1, badge.height()), Qt::AlignVCenter,
+               kind);
+    // Hover buttons.
+    for (const auto& [b, rect] : buttonRects(card, e, hover)) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 0, 0, int(0.55 * 255)));
+        p.drawEllipse(rect);
+        const QColor tint = b == Button::star && e.favorite ? QColor(255, 204, 0) : QColor(Qt::white);
+        Symbols::paintGlyph(p, rect.center(), 11, buttonSymbol(b, e.favorite), tint, SymbolWeight::semibold);
+    }
+    p.restore();
+    // Selection ring.
+    p.setBrush(Qt::NoBrush);
+    if (e.id == selected_) {
+        p.setPen(QPen(Theme::accent(pal), 2.5));
+        p.drawRoundedRect(card.adjusted(1.25, 1.25, -1.25, -1.25), kRadius - 1.25, kRadius - 1.25);
+    } else {
+        p.setPen(QPen(Theme::primary(pal, 0.1), 0.5));
+        p.drawRoundedRect(card.adjusted(0.25, 0.25, -0.25, -0.25), kRadius, kRadius);
+    }
+    // Info row.
+    const QString time = timeText(e.date);
+    const qreal textLeft = r.left() + 2;
+    qreal textRight = r.right() - 2;
+    if (e.uploadURL) {
+        const qreal side = Symbols::glyphSide(11);
+        Symbols::paintGlyph(p, QPointF(textRight - side / 2, card.bottom() + 8 + 15), 11,
+                            QStringLiteral("icloud.fill"), Theme::accent(pal));
+        textRight -= side + 6;
+    }
+    const QFont titleFont = Theme::font(12.5, QFont::DemiBold);
+    p.setFont(titleFont);
+    p.setPen(pal.color(QPalette::WindowText));
+    const QString title = e.title && !e.title->isEmpty() ? *e.title : time;
+    const qreal w = textRight - textLeft;
+    p.drawText(QRectF(textLeft, card.bottom() + 8, w, 16), Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetricsF(titleFont).elidedText(title, Qt::ElideRight, w));
+    p.setFont(Theme::font(11));
+    p.setPen(Theme::secondary(pal));
+    p.drawText(QRectF(textLeft, card.bottom() + 8 + 17, w, 14), Qt::AlignLeft | Qt::AlignVCenter,
+               time + QStringLiteral(" · ") + QString::number(e.width) + QStringLiteral(" × ") +
+                   QString::number(e.height));
+}
+
+void HistoryGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    const auto e = entryAt(event->position().toPoint());
+    const QUuid id = e ? e->id : QUuid();
+    if (id != hover_) {
+        hover_ = id;
+        viewport()->update();
+    }
+}
+
+void HistoryGrid::leaveEvent(QEvent* event)
+{
+    QAbstractScrollArea::leaveEvent(event);
+    if (!hover_.isNull()) {
+        hover_ = QUuid();
+        viewport()->update();
+    }
+}
+
+void HistoryGrid::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    Button b = Button::none;
+    const auto e = entryAt(event->position().toPoint(), &b);
+    if (!e)
+        return;
+    hover_ = e->id;
+    if (b != Button::none) {
+        if (onAction)
+            onAction(buttonAction(b), *e);
+        return;
+    }
+    selected_ = e->id;
+    viewport()->update();
+}
+
+void HistoryGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    Button b = Button::none;
+    const auto e = entryAt(event->position().toPoint(), &b);
+    if (e && b == Button::none && event->button() == Qt::LeftButton && onAction)
+        onAction(EntryAction::open, *e);
+}
+
+void HistoryGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    const auto e = entryAt(event->pos());
+    if (e && onMenu)
+        onMenu(*e, event->globalPos());
+}
+
+bool HistoryGrid::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        Button b = Button::none;
+        const auto e = entryAt(help->pos(), &b);
+        QString tip;
+        if (e && b != Button::none)
+            tip = buttonTip(b);
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+}  // namespace kx

@@ -1,0 +1,305 @@
+#include "library/history/HistoryView.h"
+
+#include "capture/history/HistoryStore.h"
+#include "core/Localisation.h"
+#include "library/history/HistoryGrid.h"
+#include "library/history/ThumbnailLoader.h"
+#include "ui/Symbols.h"
+#include "ui/Theme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace kx {
+
+namespace {
+
+// The header: its children over a hairline at the bottom.
+class HeaderBar : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(QRectF(0, height() - 0.5, width(), 0.5), Theme::primary(palette(), 0.08));
+    }
+};
+
+// A capsule behind the search row.
+class Capsule : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r = QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25);
+        p.setBrush(Theme::primary(palette(), 0.06));
+        p.setPen(QPen(Theme::primary(palette(), 0.08), 0.5));
+        p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    }
+};
+
+class EmptyView : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setState(const HistoryView::EmptyState& s)
+    {
+        state_ = s;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPalette& pal = palette();
+        const QFont titleFont = Theme::font(15, QFont::DemiBold);
+        const QFont lineFont = Theme::font(12.5);
+        const qreal lineW = std::min<qreal>(width() - 40, 420);
+        const QRectF lineBox = QFontMetricsF(lineFont).boundingRect(
+            QRectF(0, 0, lineW, 1000), Qt::AlignHCenter | Qt::TextWordWrap, state_.line);
+        const qreal titleH = QFontMetricsF(titleFont).height();
+        const qreal total = 72 + 14 + titleH + 14 + lineBox.height();
+        qreal y = (height() - total) / 2;
+        const QRectF circle(width() / 2.0 - 36, y, 72, 72);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Theme::primary(pal, 0.05));
+        p.drawEllipse(circle);
+        Symbols::paintGlyph(p, circle.center(), 30, state_.symbol, Theme::secondary(pal),
+                            SymbolWeight::light);
+        y += 72 + 14;
+        p.setFont(titleFont);
+        p.setPen(pal.color(QPalette::WindowText));
+        p.drawText(QRectF(0, y, width(), titleH), Qt::AlignHCenter, state_.title);
+        y += titleH + 14;
+        p.setFont(lineFont);
+        p.setPen(Theme::secondary(pal));
+        p.drawText(QRectF((width() - lineW) / 2, y, lineW, lineBox.height() + 2),
+                   Qt::AlignHCenter | Qt::TextWordWrap, state_.line);
+    }
+
+private:
+    HistoryView::EmptyState state_;
+};
+
+QPushButton* chip(const QString& title, const QString& symbol, QWidget* parent)
+{
+    auto* b = new QPushButton(title, parent);
+    b->setCheckable(true);
+    b->setFlat(true);
+    b->setFixedHeight(26);
+    b->setFont(Theme::font(12, QFont::Medium));
+    b->setIcon(Symbols::icon(symbol, Theme::primary(parent->palette(), 0.75), 12));
+    b->setIconSize(QSize(11, 11));
+    b->setCursor(Qt::PointingHandCursor);
+    const QColor accent = Theme::accent(parent->palette());
+    b->setStyleSheet(
+        QStringLiteral("QPushButton{border:none;border-radius:13px;padding:0 10px;background:transparent;"
+                       "color:%1}QPushButton:checked{background:%2;color:white}")
+            .arg(Theme::primary(parent->palette(), 0.75).name(QColor::HexArgb), accent.name()));
+    return b;
+}
+
+}  // namespace
+
+HistoryView::HistoryView(HistoryServices services, std::function<QDateTime()> now, QWidget* parent)
+    : QWidget(parent),
+      services_(std::move(services)),
+      now_(now ? std::move(now) : [] { return QDateTime::currentDateTime(); })
+{
+    setAutoFillBackground(true);
+    thumbnails_ = new ThumbnailLoader(services_.store->dir(), {}, 96 * 1024, this);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+    stack_ = new QStackedWidget(this);
+    grid_ = new HistoryGrid(thumbnails_, stack_);
+    auto* empty = new EmptyView(stack_);
+    empty_ = empty;
+    stack_->addWidget(grid_);
+    stack_->addWidget(empty_);
+    column->addWidget(stack_, 1);
+
+    grid_->onAction = [this](EntryAction a, const HistoryEntry& e) { runAction(a, e); };
+    grid_->onMenu = [this](const HistoryEntry& e, const QPoint& at) {
+        QMenu* menu = menuFor(e);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(at);
+    };
+    connect(services_.store, &HistoryStore::entriesChanged, this, &HistoryView::refresh);
+    connect(services_.store, &HistoryStore::thumbnailChanged, this, [this](const QUuid& id) {
+        thumbnails_->invalidate(id);
+        grid_->viewport()->update();
+    });
+    refresh();
+}
+
+HistoryView::~HistoryView() = default;
+
+QWidget* HistoryView::buildHeader()
+{
+    auto* header = new HeaderBar(this);
+    header->setFixedHeight(52);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(16, 0, 16, 0);
+    row->setSpacing(10);
+
+    auto* field = new Capsule(header);
+    field->setFixedHeight(32);
+    auto* fieldRow = new QHBoxLayout(field);
+    fieldRow->setContentsMargins(12, 0, 12, 0);
+    fieldRow->setSpacing(8);
+    auto* glass = new QLabel(field);
+    glass->setPixmap(
+        Symbols::icon(QStringLiteral("magnifyingglass"), Theme::secondary(palette()), 14).pixmap(14, 14));
+    search_ = new QLineEdit(field);
+    search_->setFrame(false);
+    search_->setFont(Theme::font(13));
+    search_->setStyleSheet(QStringLiteral("QLineEdit{background:transparent;border:none}"));
+    search_->setPlaceholderText(kx::tr("Search text inside screenshots, titles, types…",
+                                       "Keresés a képernyőképek szövegében, címében, típusában…",
+                                       "Text in Screenshots, Titeln, Typen durchsuchen…"));
+    clear_ = new QToolButton(field);
+    clear_->setAutoRaise(true);
+    clear_->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), Theme::tertiary(palette()), 14));
+    clear_->setStyleSheet(QStringLiteral("QToolButton{border:none;background:transparent}"));
+    clear_->setVisible(false);
+    fieldRow->addWidget(glass);
+    fieldRow->addWidget(search_, 1);
+    fieldRow->addWidget(clear_);
+    row->addWidget(field, 1);
+    connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        clear_->setVisible(!text.isEmpty());
+        refresh();
+    });
+    connect(clear_, &QToolButton::clicked, search_, &QLineEdit::clear);
+
+    auto* chips = new Capsule(header);
+    auto* chipRow = new QHBoxLayout(chips);
+    chipRow->setContentsMargins(2, 2, 2, 2);
+    chipRow->setSpacing(2);
+    allChip_ = chip(kx::tr("All", "Mind", "Alle"), QStringLiteral("square.grid.2x2"), chips);
+    starredChip_ = chip(kx::tr("Starred", "Csillagozott", "Favoriten"), QStringLiteral("star.fill"), chips);
+    allChip_->setChecked(true);
+    chipRow->addWidget(allChip_);
+    chipRow->addWidget(starredChip_);
+    row->addWidget(chips);
+    connect(allChip_, &QPushButton::clicked, this, [this] { setFavoritesOnly(false); });
+    connect(starredChip_, &QPushButton::clicked, this, [this] { setFavoritesOnly(true); });
+
+    countLabel_ = new QLabel(header);
+    countLabel_->setFont(Theme::font(11, QFont::DemiBold));
+    countLabel_->setStyleSheet(
+        QStringLiteral("QLabel{color:%1;background:%2;border-radius:9px;padding:3px 8px}")
+            .arg(Theme::secondary(palette()).name(QColor::HexArgb),
+                 Theme::primary(palette(), 0.06).name(QColor::HexArgb)));
+    row->addWidget(countLabel_);
+
+    auto* more = new QToolButton(header);
+    more->setFixedWidth(28);
+    more->setAutoRaise(true);
+    more->setIcon(Symbols::icon(QStringLiteral("ellipsis"), palette().color(QPalette::WindowText), 16));
+    more->setPopupMode(QToolButton::InstantPopup);
+    more->setStyleSheet(QStringLiteral("QToolButton{border:none}QToolButton::menu-indicator{image:none}"));
+    auto* menu = new QMenu(more);
+    menu->addAction(kx::tr("Delete all except starred", "Minden törlése a csillagozottak kivételével",
+                           "Alle außer Favoriten löschen"),
+                    this, [this] { deleteAllExceptStarred(services_); });
+    menu->addAction(
+        kx::tr("Open history folder", "Előzmények mappájának megnyitása", "Verlaufsordner öffnen"), this,
+        [this] {
+            if (services_.openFolder)
+                services_.openFolder(services_.store->dir());
+        });
+    more->setMenu(menu);
+    row->addWidget(more);
+    return header;
+}
+
+QString HistoryView::query() const
+{
+    return search_->text();
+}
+
+void HistoryView::setQuery(const QString& query)
+{
+    search_->setText(query);
+}
+
+void HistoryView::setFavoritesOnly(bool on)
+{
+    favoritesOnly_ = on;
+    allChip_->setChecked(!on);
+    starredChip_->setChecked(on);
+    refresh();
+}
+
+HistoryView::EmptyState HistoryView::emptyStateFor(bool storeHasEntries)
+{
+    if (storeHasEntries)
+        return {QStringLiteral("magnifyingglass"), kx::tr("No results", "Nincs találat", "Keine Ergebnisse"),
+                kx::tr("Try a different word, or turn off the starred filter.",
+                       "Próbálj másik szót, vagy kapcsold ki a csillagozott szűrőt.",
+                       "Versuche einen anderen Suchbegriff oder schalte den Favoriten-Filter aus.")};
+    return {QStringLiteral("camera.viewfinder"),
+            kx::tr("No captures yet", "Még nincs képernyőkép", "Noch keine Aufnahmen"),
+            kx::tr("Press Ctrl+Alt+1 to capture an area – it will show up here.",
+                   "Nyomd meg a Ctrl+Alt+1-et egy terület rögzítéséhez – itt fog megjelenni.",
+                   "Drücke Ctrl+Alt+1, um einen Bereich aufzunehmen – er erscheint dann hier.")};
+}
+
+std::optional<HistoryView::EmptyState> HistoryView::emptyState() const
+{
+    return emptyState_;
+}
+
+void HistoryView::refresh()
+{
+    const QList<HistoryEntry> results = services_.store->search(search_->text(), favoritesOnly_);
+    count_ = int(results.size());
+    countLabel_->setText(QString::number(count_));
+    if (results.isEmpty()) {
+        emptyState_ = emptyStateFor(!services_.store->entries().isEmpty());
+        static_cast<EmptyView*>(empty_)->setState(*emptyState_);
+        grid_->setSections({});
+        stack_->setCurrentWidget(empty_);
+        return;
+    }
+    emptyState_.reset();
+    grid_->setSections(sections(results, now_()));
+    stack_->setCurrentWidget(grid_);
+}
+
+QMenu* HistoryView::menuFor(const HistoryEntry& entry)
+{
+    auto* menu = new QMenu(this);
+    for (const EntryMenuItem& item : entryMenu(entry)) {
+        if (item.separatorBefore)
+            menu->addSeparator();
+        const EntryAction a = item.action;
+        menu->addAction(item.title, this, [this, a, entry] { runAction(a, entry); })->setData(int(a));
+    }
+    return menu;
+}
+
+void HistoryView::runAction(EntryAction action, const HistoryEntry& entry)
+{
+    runEntryAction(action, entry, services_);
+}
+
+}  // namespace kx

@@ -1,0 +1,44 @@
+#include "library/history/HistoryWindowController.h"
+
+#include "core/Localisation.h"
+#include "core/ScreenGeometry.h"
+#include "library/history/HistoryView.h"
+
+#include <QCursor>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace kx {
+
+HistoryWindowController& HistoryWindowController::shared()
+{
+    static HistoryWindowController controller;
+    return controller;
+}
+
+void HistoryWindowController::show()
+{
+    if (!window_) {
+        auto* w = new QWidget(nullptr, Qt::Window);
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        w->setWindowTitle(kx::tr("Kaptorix History", "Kaptorix előzmények", "Kaptorix Verlauf"));
+        w->setMinimumSize(560, 400);
+        auto* layout = new QVBoxLayout(w);
+        layout->setContentsMargins(0, 0, 0, 0);
+        view_ = new HistoryView(HistoryServices::live(), {}, w);
+        layout->addWidget(view_);
+        w->resize(980, 680);
+        if (const QScreen* s = screenContaining(QCursor::pos())) {
+            QRect r(QPoint(), w->size());
+            r.moveCenter(s->availableGeometry().center());
+            w->move(r.topLeft());
+        }
+        window_ = w;
+    }
+    window_->show();
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->raise();
+    window_->activateWindow();
+}
+
+}  // namespace kx

@@ -1,0 +1,100 @@
+#include "library/history/ThumbnailLoader.h"
+
+#include "capture/history/HistoryEntry.h"
+
+#include <QDir>
+#include <QImageReader>
+#include <QPointer>
+#include <QtConcurrent>
+#include <algorithm>
+
+namespace kx {
+
+namespace {
+constexpr int kWorkers = 2;
+}
+
+ThumbnailLoader::ThumbnailLoader(QString dir, Decoder decoder, int cacheKiB, QObject* parent)
+    : QObject(parent),
+      dir_(std::move(dir)),
+      decoder_(decoder ? std::move(decoder) : Decoder(&decode)),
+      cache_(cacheKiB)
+{
+    pool_.setMaxThreadCount(kWorkers);
+}
+
+ThumbnailLoader::~ThumbnailLoader()
+{
+    queue_.clear();
+    pool_.waitForDone();
+}
+
+QImage ThumbnailLoader::decode(const QString& path, const QSize& size)
+{
+    QImageReader reader(path);
+    const QSize full = reader.size();
+    if (full.isValid() && size.isValid() && full.width() > size.width() && full.height() > size.height())
+        reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatioByExpanding));
+    return reader.read();
+}
+
+QImage ThumbnailLoader::cached(const QUuid& id) const
+{
+    const QImage* img = cache_.object(id);
+    return img ? *img : QImage();
+}
+
+void ThumbnailLoader::want(const QList<QUuid>& ids, const QSize& size)
+{
+    if (size != size_) {
+        size_ = size;
+        cache_.clear();
+        missing_.clear();
+    }
+    queue_.clear();
+    for (const QUuid& id : ids) {
+        if (!cache_.contains(id) && !missing_.contains(id) && !inFlight_.contains(id))
+            queue_.append(id);
+    }
+    pump();
+}
+
+void ThumbnailLoader::invalidate(const QUuid& id)
+{
+    cache_.remove(id);
+    missing_.remove(id);
+    generation_[id] += 1;
+}
+
+void ThumbnailLoader::pump()
+{
+    while (inFlight_.size() < kWorkers && !queue_.isEmpty()) {
+        const QUuid id = queue_.takeFirst();
+        inFlight_.insert(id);
+        const quint64 gen = generation_.value(id);
+        const QString path = QDir(dir_).filePath(uuidText(id) + QStringLiteral(".thumb.jpg"));
+        QPointer<ThumbnailLoader> self(this);
+        QtConcurrent::run(&pool_, [decoder = decoder_, path, size = size_] {
+            return decoder(path, size);
+        }).then(this, [self, id, gen](const QImage& image) {
+            if (self)
+                self->landed(id, gen, image);
+        });
+    }
+}
+
+void ThumbnailLoader::landed(const QUuid& id, quint64 generation, const QImage& image)
+{
+    inFlight_.remove(id);
+    if (generation == generation_.value(id)) {
+        if (image.isNull())
+            missing_.insert(id);
+        else
+            cache_.insert(id, new QImage(image), int(image.sizeInBytes() / 1024) + 1);
+    }
+    // Also for a stale decode: the repaint asks for the file again.
+    Q_EMIT loaded(id);
+    pump();
+}
+
+}  // namespace kx

@@ -1,0 +1,63 @@
+#pragma once
+// Decodes the thumbnails of the history's visible tiles on a worker pool, the tiles asked
+// for last first; tiles scrolled away before their turn are dropped. A bounded cache keeps
+// what was decoded. The UI thread never decodes: until a thumbnail lands it has none.
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QSize>
+#include <QThreadPool>
+#include <QUuid>
+#include <functional>
+
+namespace kx {
+
+class ThumbnailLoader : public QObject {
+    Q_OBJECT
+public:
+    // Reads the file at `path`, reduced to cover `size`; null when it cannot be read.
+    using Decoder = std::function<QImage(const QString& path, const QSize& size)>;
+
+    // `dir` holds "<UUID>.thumb.jpg"; the cache holds about `cacheKiB` of images.
+    explicit ThumbnailLoader(QString dir, Decoder decoder = {}, int cacheKiB = 96 * 1024,
+                             QObject* parent = nullptr);
+    ~ThumbnailLoader() override;
+
+    // The decoded thumbnail, null when it has not landed (or there is none).
+    QImage cached(const QUuid& id) const;
+    // True once a decode found no readable file (the tile shows its placeholder).
+    bool missing(const QUuid& id) const { return missing_.contains(id); }
+    // The tiles on screen now, in painting order; everything else waiting is dropped.
+    void want(const QList<QUuid>& ids, const QSize& size);
+    // The file changed: decode it again when next wanted.
+    void invalidate(const QUuid& id);
+    void setDir(const QString& dir) { dir_ = dir; }
+    int waiting() const { return int(queue_.size()); }
+    // Waits for the decodes in flight (tests, shutdown).
+    void wait() { pool_.waitForDone(); }
+
+    static QImage decode(const QString& path, const QSize& size);
+
+Q_SIGNALS:
+    void loaded(const QUuid& id);
+
+private:
+    void pump();
+    void landed(const QUuid& id, quint64 generation, const QImage& image);
+
+    QString dir_;
+    Decoder decoder_;
+    QThreadPool pool_;
+    QCache<QUuid, QImage> cache_;
+    QSet<QUuid> missing_;
+    QList<QUuid> queue_;
+    QSet<QUuid> inFlight_;
+    QHash<QUuid, quint64> generation_;  // bumped by invalidate(): older decodes are dropped
+    QSize size_;
+};
+
+}  // namespace kx

@@ -1,0 +1,61 @@
+#include "platform/WindowDesktop.h"
+
+#include "platform/XConnection.h"
+#include "platform/XReply.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+namespace kx {
+
+namespace {
+constexpr quint32 kAllDesktops = 0xFFFFFFFF;
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+}  // namespace
+
+void showOnAllDesktops(QWindow* window)
+{
+    if (!window || !onX11())
+        return;
+    const auto x = XConnection::shared();
+    if (!x)
+        return;
+    const auto guard = x->lock();
+    const xcb_window_t id = xcb_window_t(window->winId());
+    const xcb_atom_t desktop = x->atom("_NET_WM_DESKTOP");
+    xcb_change_property(x->raw(), XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,
+                        &kAllDesktops);
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = id;
+    ev.type = desktop;
+    ev.data.data32[0] = kAllDesktops;
+    ev.data.data32[1] = 1;  // a normal application asks
+    xcb_screen_t* screen = x->screen(x->defaultScreen());
+    xcb_send_event(x->raw(), 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&ev));
+    xcb_flush(x->raw());
+}
+
+bool isOnAllDesktops(QWindow* window)
+{
+    if (!window || !onX11())
+        return false;
+    const auto x = XConnection::shared();
+    if (!x)
+        return false;
+    const auto guard = x->lock();
+    const auto cookie = xcb_get_property(x->raw(), 0, xcb_window_t(window->winId()),
+                                         x->atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 0, 1);
+    const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(x->raw(), cookie, nullptr));
+    return reply && xcb_get_property_value_length(reply.get()) == 4 &&
+           *static_cast<const quint32*>(xcb_get_property_value(reply.get())) == kAllDesktops;
+}
+
+}  // namespace kx
