@@ -49,24 +49,18 @@ protected:
     void startServer()
     {
         const RemoteProtocol p = GetParam();
-        bool up = false;
-        if (p == RemoteProtocol::webdav) {
-            auto s = std::make_unique<test::WebDavServer>();
-            up = s->start(root_, "alice", kPassword);
-            server_ = std::move(s);
-        } else if (p == RemoteProtocol::ftp) {
-            auto s = std::make_unique<test::FtpServer>();
-            up = s->start(root_, "alice", kPassword);
-            server_ = std::move(s);
-        } else {
-            auto s = std::make_unique<test::SftpServer>();
-            up = s->start(root_, kPassword);
-            Prefs::set("remote.keyPath", s->keyPath());
-            qputenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS", s->knownHostsPath().toUtf8());
-            user_ = s->userName();
-            server_ = std::move(s);
+        if (p == RemoteProtocol::webdav)
+            server_ = std::make_unique<test::WebDavServer>();
+        else if (p == RemoteProtocol::ftp)
+            server_ = std::make_unique<test::FtpServer>();
+        else
+            server_ = std::make_unique<test::SftpServer>();
+        ASSERT_TRUE(server_->start(root_, "alice", kPassword)) << server_->log().toStdString();
+        if (auto* sftp = dynamic_cast<test::SftpServer*>(server_.get())) {
+            Prefs::set("remote.keyPath", sftp->keyPath());
+            qputenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS", sftp->knownHostsPath().toUtf8());
+            user_ = sftp->userName();
         }
-        ASSERT_TRUE(up) << server_->log().toStdString();
         configure(server_->port());
     }
     void TearDown() override

@@ -117,7 +117,7 @@ QString SftpServer::userName() const
     return pw ? QString::fromLocal8Bit(pw->pw_name) : QString();
 }
 
-bool SftpServer::start(const QString& root, const QString& password)
+bool SftpServer::start(const QString& root, const QString&, const QString& password)
 {
     const QString w = work_.path();
     QProcess keygen;

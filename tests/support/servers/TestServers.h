@@ -17,6 +17,8 @@ bool waitForListening(quint16 port, int timeoutMs = 20000);
 class ServerProcess {
 public:
     virtual ~ServerProcess();
+    // Serves `root` for `user` with `password`; false when it did not come up.
+    virtual bool start(const QString& root, const QString& user, const QString& password) = 0;
     quint16 port() const { return port_; }
     qint64 pid() const { return process_.processId(); }
     // SIGTERM, then SIGKILL if it has not ended within 3 s.
@@ -34,20 +36,20 @@ protected:
 // rclone serve webdav over `root` with basic authentication.
 class WebDavServer : public ServerProcess {
 public:
-    bool start(const QString& root, const QString& user, const QString& password);
+    bool start(const QString& root, const QString& user, const QString& password) override;
 };
 
 // pyftpdlib (Debian's python3) over `root`, writable for the user.
 class FtpServer : public ServerProcess {
 public:
-    bool start(const QString& root, const QString& user, const QString& password);
+    bool start(const QString& root, const QString& user, const QString& password) override;
 };
 
-// sshd for the current user with key logins only. The user key is protected by `password`
-// (so a client gives it through askpass); sftp sessions start in `root`.
+// sshd with key logins only, for the current user (`user` is not used). The user key is
+// protected by `password` (so a client gives it through askpass); sessions start in `root`.
 class SftpServer : public ServerProcess {
 public:
-    bool start(const QString& root, const QString& password);
+    bool start(const QString& root, const QString& user, const QString& password) override;
     QString userName() const;
     QString keyPath() const { return work_.filePath("user_key"); }
     QString knownHostsPath() const { return work_.filePath("known_hosts"); }
