@@ -1,0 +1,252 @@
+// The history browser over generated stores: day sections, layout, counts and empty
+// states, search, menus, copied texts, deletes (also one that cannot happen), image
+// actions on a missing file, and thumbnails decoded off the UI thread.
+#include "HistoryFixture.h"
+#include "core/Localisation.h"
+#include "library/history/HistoryGrid.h"
+#include "library/history/HistoryView.h"
+#include "library/history/ThumbnailLoader.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <QMutex>
+#include <QSet>
+#include <QThread>
+#include <QTimeZone>
+
+using namespace kx;
+
+namespace {
+
+const QTimeZone kZone("Europe/Budapest");
+const QDateTime kNow(QDate(2026, 12, 7), QTime(9, 0), kZone);
+
+HistoryEntry at(const QDateTime& date)
+{
+    HistoryEntry e;
+    e.id = QUuid::createUuid();
+    e.date = date.toUTC();
+    return e;
+}
+
+QList<QUuid> idsOf(const QList<HistoryEntry>& list)
+{
+    QList<QUuid> out;
+    for (const auto& e : list)
+        out.append(e.id);
+    return out;
+}
+
+class Browser : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Lang::overrideForTests(QStringLiteral("en"));
+        entries = test::generateHistory(dir.path(), 10000, 40, kNow);
+        store = test::openStore(dir.path());
+    }
+    QString png(const QUuid& id) const { return QDir(dir.path()).filePath(uuidText(id) + ".png"); }
+    QTemporaryDir dir;
+    QList<HistoryEntry> entries;
+    std::unique_ptr<HistoryStore> store;
+    test::Recorded rec;
+};
+
+}  // namespace
+
+TEST(HistorySections, DaysInTheClockZoneNewestFirstWithTitles)
+{
+    Lang::overrideForTests(QStringLiteral("en"));
+    const HistoryEntry morning =
+        at(QDateTime(QDate(2026, 12, 7), QTime(0, 30), kZone));  // 23:30 UTC the day before
+    const HistoryEntry evening = at(QDateTime(QDate(2026, 12, 6), QTime(23, 50), kZone));
+    const HistoryEntry evening2 = at(QDateTime(QDate(2026, 12, 6), QTime(20, 0), kZone));
+    const HistoryEntry older = at(QDateTime(QDate(2026, 12, 5), QTime(12, 0), kZone));
+    // Out of order on purpose: sections sort days, items keep the result order.
+    const auto s =
+        sections({evening2, older, morning, evening}, kNow, QLocale(QLocale::English, QLocale::UnitedStates));
+    ASSERT_EQ(s.size(), 3);
+    EXPECT_EQ(s[0].title, "Today");
+    EXPECT_EQ(idsOf(s[0].items), QList<QUuid>{morning.id});
+    EXPECT_EQ(s[1].title, "Yesterday");
+    EXPECT_EQ(idsOf(s[1].items), (QList<QUuid>{evening2.id, evening.id}));
+    EXPECT_EQ(s[2].title, "December 5, 2026");
+    EXPECT_EQ(dayTitle(QDate(2026, 3, 1), QDate(2026, 12, 7), QLocale(QLocale::German, QLocale::Germany)),
+              "1. März 2026");
+    EXPECT_EQ(dayTitle(QDate(2026, 3, 1), QDate(2026, 12, 7), QLocale(QLocale::Hungarian, QLocale::Hungary)),
+              "2026. március 1.");
+}
+
+TEST(HistoryGridLayout, ColumnsRowsAndHits)
+{
+    QList<HistorySection> s(2);
+    s[0].items.resize(5);
+    s[1].items.resize(1);
+    struct Case {
+        qreal width;
+        int columns;
+        qreal columnWidth;
+    } cases[] = {{300, 1, 256}, {560, 2, 249}, {980, 4, 220.5}, {1200, 4, 275.5}, {1400, 5, 256.8}};
+    for (const Case& c : cases) {
+        const GridLayout g = layoutGrid(s, c.width);
+        EXPECT_EQ(g.columns, c.columns) << c.width;
+        EXPECT_DOUBLE_EQ(g.columnWidth, c.columnWidth) << c.width;
+    }
+    const GridLayout g = layoutGrid(s, 760);  // header, 3 + 2 tiles, header, 1 tile
+    ASSERT_EQ(g.rows.size(), 5);
+    EXPECT_TRUE(g.rows[3].isHeader());
+    const QRectF second = g.tileRect(g.rows[2], 1);
+    const auto hit = g.hit(second.center());
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->section, 0);
+    EXPECT_EQ(hit->item, 4);
+    EXPECT_FALSE(g.hit(second.topLeft() - QPointF(9, 0)));  // the gap between columns
+    const auto [first, last] = g.visibleRows(g.rows[2].y + 1, g.rows[4].y - 1);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(last, 4);
+}
+
+TEST_F(Browser, CountEmptyStatesSearchAndStarredFilter)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    EXPECT_EQ(view.count(), 10000);
+    EXPECT_FALSE(view.emptyState());
+    EXPECT_EQ(view.grid()->sections().first().title, "Today");
+
+    store->setAISummary(entries[7].id, "A Sunset over LAKE Balaton");
+    store->setUploadURL(entries[8].id, "https://img.example.net/q7.png");
+    struct Case {
+        QString query;
+        int count;
+    } cases[] = {
+        {"window 999", 6},  // titles: 9991, 9992, 9994, 9995, 9997, 9998
+        {"INVOICE NUMBER 9995", 1}, {"lake balaton", 1}, {"q7.png", 1}, {"  scrolling ", 10000 / 7 + 1},
+        {"nothing like it", 0}};
+    for (const Case& c : cases) {
+        view.setQuery(c.query);
+        EXPECT_EQ(view.count(), c.count) << c.query.toStdString();
+    }
+    ASSERT_TRUE(view.emptyState());
+    EXPECT_EQ(view.emptyState()->symbol, "magnifyingglass");
+    EXPECT_EQ(view.emptyState()->title, "No results");
+
+    view.setQuery(QString());
+    view.setFavoritesOnly(true);
+    EXPECT_EQ(view.count(), 0);
+    EXPECT_EQ(view.emptyState()->title, "No results");
+    store->toggleFavorite(entries[3].id);  // the view follows the store
+    EXPECT_EQ(view.count(), 1);
+    view.setQuery("window");
+    EXPECT_EQ(view.count(), 0);  // entry 3 has no title
+
+    QTemporaryDir emptyDir;
+    auto empty = test::openStore(emptyDir.path());
+    HistoryView none(rec.services(empty.get()));
+    EXPECT_EQ(none.count(), 0);
+    ASSERT_TRUE(none.emptyState());
+    EXPECT_EQ(none.emptyState()->symbol, "camera.viewfinder");
+    EXPECT_EQ(none.emptyState()->line, "Press Ctrl+Alt+1 to capture an area – it will show up here.");
+}
+
+TEST(HistoryMenu, ItemsByStateAndCopiedTexts)
+{
+    Lang::overrideForTests(QStringLiteral("en"));
+    HistoryEntry e;
+    e.ocrText = QString();
+    auto actions = [](const HistoryEntry& x) {
+        QList<EntryAction> out;
+        for (const auto& i : entryMenu(x))
+            out.append(i.action);
+        return out;
+    };
+    using A = EntryAction;
+    EXPECT_EQ(actions(e), (QList<A>{A::open, A::copyImage, A::pin, A::saveAs, A::palette, A::upload,
+                                    A::toggleStar, A::reveal, A::remove}));
+    e.ocrText = "x";
+    e.uploadURL = "https://h/a.png";
+    e.favorite = true;
+    const auto menu = entryMenu(e);
+    EXPECT_EQ(actions(e),
+              (QList<A>{A::open, A::copyImage, A::copyText, A::pin, A::saveAs, A::copyLink, A::copyMarkdown,
+                        A::copyHTML, A::palette, A::upload, A::toggleStar, A::reveal, A::remove}));
+    EXPECT_TRUE(menu[5].separatorBefore);
+    EXPECT_FALSE(menu[8].separatorBefore);
+    EXPECT_EQ(menu[10].title, "Remove star");
+    EXPECT_EQ(menu[11].title, "Show in file manager");
+
+    e.title = "Q&A <b> \"[draft]\"";
+    EXPECT_EQ(markdownText(e), "![Q&A <b> \"\\[draft\\]\"](https://h/a.png)");
+    EXPECT_EQ(htmlText(e), "<img src=\"https://h/a.png\" alt=\"Q&amp;A &lt;b&gt; &quot;[draft]&quot;\">");
+    e.title.reset();
+    Lang::overrideForTests(QStringLiteral("hu"));
+    EXPECT_EQ(markdownText(e), "![képernyőkép](https://h/a.png)");
+    EXPECT_EQ(htmlText(e), "<img src=\"https://h/a.png\" alt=\"képernyőkép\">");
+    Lang::overrideForTests(QStringLiteral("en"));
+}
+
+TEST_F(Browser, DeletesActAtOnceAndAFailedOneKeepsItsEntry)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    const HistoryServices s = view.services();
+    runEntryAction(EntryAction::remove, entries[0], s);
+    EXPECT_FALSE(store->entry(entries[0].id));
+    EXPECT_EQ(view.count(), 9999);
+
+    // Entry 2's PNG path is a folder with a file in it: unlink fails even for root.
+    QFile::remove(png(entries[2].id));
+    QDir().mkpath(png(entries[2].id));
+    QFile(png(entries[2].id) + "/keep").open(QIODevice::WriteOnly);
+    store->toggleFavorite(entries[5].id);
+    view.setQuery("window");  // a search does not narrow the bulk delete
+    deleteAllExceptStarred(s);
+    EXPECT_EQ(idsOf(store->entries()), (QList<QUuid>{entries[2].id, entries[5].id}));
+    EXPECT_EQ(view.count(), 2);  // both are titled "Window …"
+    ASSERT_EQ(rec.toasts.size(), 1);
+    EXPECT_TRUE(rec.toasts[0].startsWith("Could not delete|Is a directory|exclamationmark.triangle.fill"))
+        << rec.toasts[0].toStdString();
+    store->flush();
+    EXPECT_FALSE(QFile::exists(png(entries[1].id)));
+    EXPECT_TRUE(QFile::exists(png(entries[5].id)));
+    EXPECT_TRUE(QFile::exists(png(entries[2].id) + "/keep"));
+    EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(uuidText(entries[2].id) + ".thumb.jpg")));
+    store.reset();
+    EXPECT_EQ(idsOf(test::openStore(dir.path())->entries()), (QList<QUuid>{entries[2].id, entries[5].id}));
+}
+
+TEST_F(Browser, ImageActionsOnAMissingFileToastAndLeaveTheClipboard)
+{
+    const HistoryServices s = rec.services(store.get());
+    const HistoryEntry gone = entries[100];  // generated without files
+    for (const EntryAction a : {EntryAction::copyImage, EntryAction::copyWithToast, EntryAction::open})
+        runEntryAction(a, gone, s);
+    EXPECT_EQ(rec.clipboardImages, 0);
+    EXPECT_TRUE(rec.opened.isEmpty());
+    EXPECT_EQ(rec.toasts, QStringList(3, "The image file cannot be read||exclamationmark.triangle.fill"));
+    runEntryAction(EntryAction::copyWithToast, entries[1], s);
+    runEntryAction(EntryAction::open, entries[1], s);
+    EXPECT_EQ(rec.clipboardImages, 1);
+    EXPECT_EQ(rec.opened, QList<QUuid>{entries[1].id});
+    EXPECT_EQ(rec.toasts.last(), "Copied to clipboard||checkmark.circle.fill");
+}
+
+TEST_F(Browser, ThumbnailsAreDecodedOnWorkersOnly)
+{
+    QMutex mutex;
+    QSet<QThread*> threads;
+    ThumbnailLoader loader(dir.path(), [&](const QString& path, const QSize& size) {
+        QMutexLocker lock(&mutex);
+        threads.insert(QThread::currentThread());
+        return ThumbnailLoader::decode(path, size);
+    });
+    HistoryGrid grid(&loader);
+    grid.resize(980, 680);
+    grid.setSections(sections(store->search(QString(), false), kNow));
+    grid.grab();  // paints the visible tiles, which asks for their thumbnails
+    const QUuid first = entries[0].id;
+    ASSERT_TRUE(test::waitFor([&] { return !loader.cached(first).isNull(); }));
+    loader.wait();
+    QMutexLocker lock(&mutex);
+    EXPECT_FALSE(threads.isEmpty());
+    EXPECT_FALSE(threads.contains(QThread::currentThread()));
+    EXPECT_TRUE(loader.cached(entries[500].id).isNull());  // never on screen
+}
