@@ -1,6 +1,7 @@
 #include "library/upload/RemoteUploader.h"
 
 #include "capture/history/HistoryStore.h"
+#include "core/AtomicFile.h"
 #include "core/FileNaming.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
@@ -105,7 +106,7 @@ Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& e
     if (!password.isEmpty()) {
         const QString script = work.path() + QStringLiteral("/askpass.sh");
         QString why;
-        if (!writePlain(script, askpassScript(), &why))
+        if (!writeFileAtomically(script, askpassScript(), &why))
             return UploadError{why};
         if (!QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return UploadError{QFile(script).errorString()};

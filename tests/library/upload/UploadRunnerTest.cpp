@@ -68,19 +68,6 @@ TEST(UploadRunner, TimeLimitKillsTheChildAndWhatItStarted)
     EXPECT_TRUE(test::waitFor([&] { return !alive(); }));
 }
 
-TEST(UploadRunner, NoWorkFolderIsLeftAfterAFailure)
-{
-    QTemporaryDir tmp;
-    qputenv("TMPDIR", tmp.path().toUtf8());
-    Prefs::set("remote.protocol", "webdav");
-    Prefs::set("remote.host", "http://127.0.0.1:9");  // discard port: nothing listens
-    QFuture<Outcome<std::optional<QString>>> f = RemoteUploader::send("png", "a.png");
-    ASSERT_TRUE(test::waitFor([&] { return f.isFinished(); }, 60000));
-    EXPECT_FALSE(f.result().ok());
-    EXPECT_TRUE(QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::AllEntries).isEmpty());
-    qunsetenv("TMPDIR");
-}
-
 TEST(UploadRunner, PassKeepsUnreadableImagesAndAFailedQueueingSaysSo)
 {
     QTemporaryDir dir;
