@@ -18,7 +18,7 @@ double finiteOr(double v, double fallback)
 }
 }  // namespace
 
-EffectCache::EffectCache(qint64 maxBytes) : m_maxBytes(std::max<qint64>(maxBytes, 0))
+EffectCache::EffectCache(qint64 maxBytes) : maxBytes_(std::max<qint64>(maxBytes, 0))
 {
 }
 
@@ -46,22 +46,22 @@ QImage EffectCache::patch(ToolKind kind, const QRectF& rect, double intensity, c
     if (d.isEmpty())
         return {};
     const QString key = QStringLiteral("%1|%2|%3,%4,%5,%6|%7")
-                            .arg(m_version)
+                            .arg(version_)
                             .arg(rawValue(kind))
                             .arg(d.x())
                             .arg(d.y())
                             .arg(d.width())
                             .arg(d.height())
                             .arg(intensity, 0, 'g', 17);
-    if (auto it = m_entries.find(key); it != m_entries.end()) {
-        m_lru.splice(m_lru.begin(), m_lru, it->second);
+    if (auto it = entries_.find(key); it != entries_.end()) {
+        lru_.splice(lru_.begin(), lru_, it->second);
         return it->second->image;
     }
 
-    const QImage made = m_maker ? m_maker(kind, base, d, intensity) : QImage();
+    const QImage made = maker_ ? maker_(kind, base, d, intensity) : QImage();
     if (made.isNull())
         return {};
-    ++m_computed;
+    ++computed_;
     insert(key, made);
     return made;
 }
@@ -80,23 +80,23 @@ QImage EffectCache::makePatch(ToolKind kind, const QImage& base, const QRect& d,
 void EffectCache::insert(const QString& key, const QImage& image)
 {
     const qint64 size = image.sizeInBytes();
-    if (size > m_maxBytes)
+    if (size > maxBytes_)
         return;  // larger than the whole budget: used once, never kept
-    while (!m_lru.empty() && m_bytes + size > m_maxBytes) {
-        m_bytes -= m_lru.back().bytes;
-        m_entries.erase(m_lru.back().key);
-        m_lru.pop_back();
+    while (!lru_.empty() && bytes_ + size > maxBytes_) {
+        bytes_ -= lru_.back().bytes;
+        entries_.erase(lru_.back().key);
+        lru_.pop_back();
     }
-    m_lru.push_front(Entry{key, image, size});
-    m_entries[key] = m_lru.begin();
-    m_bytes += size;
+    lru_.push_front(Entry{key, image, size});
+    entries_[key] = lru_.begin();
+    bytes_ += size;
 }
 
 void EffectCache::clear()
 {
-    m_lru.clear();
-    m_entries.clear();
-    m_bytes = 0;
+    lru_.clear();
+    entries_.clear();
+    bytes_ = 0;
 }
 
 }  // namespace kx

@@ -24,7 +24,7 @@ public:
     // pixelation kernels. A null result means the patch could not be made.
     using Maker =
         std::function<QImage(ToolKind kind, const QImage& base, const QRect& area, double intensity)>;
-    void setMaker(Maker maker) { m_maker = std::move(maker); }
+    void setMaker(Maker maker) { maker_ = std::move(maker); }
     static QImage makePatch(ToolKind kind, const QImage& base, const QRect& area, double intensity);
 
     // The blurred or pixelated copy of `rect` (image pixels) of `base`, sized to the part of
@@ -37,14 +37,14 @@ public:
 
     // Raised by the document whenever it replaces the base image, so patches of an earlier
     // base are never found again.
-    int version() const { return m_version; }
-    void bumpVersion() { ++m_version; }
+    int version() const { return version_; }
+    void bumpVersion() { ++version_; }
 
-    qint64 maxBytes() const { return m_maxBytes; }
-    qint64 bytes() const { return m_bytes; }
-    int count() const { return int(m_entries.size()); }
+    qint64 maxBytes() const { return maxBytes_; }
+    qint64 bytes() const { return bytes_; }
+    int count() const { return int(entries_.size()); }
     // How many patches were computed (not found) since construction.
-    int computed() const { return m_computed; }
+    int computed() const { return computed_; }
     void clear();
 
 private:
@@ -55,13 +55,13 @@ private:
     };
     void insert(const QString& key, const QImage& image);
 
-    Maker m_maker = &EffectCache::makePatch;
-    qint64 m_maxBytes;
-    qint64 m_bytes = 0;
-    int m_version = 0;
-    int m_computed = 0;
-    std::list<Entry> m_lru;  // front = most recently used
-    std::unordered_map<QString, std::list<Entry>::iterator> m_entries;
+    Maker maker_ = &EffectCache::makePatch;
+    qint64 maxBytes_;
+    qint64 bytes_ = 0;
+    int version_ = 0;
+    int computed_ = 0;
+    std::list<Entry> lru_;  // front = most recently used
+    std::unordered_map<QString, std::list<Entry>::iterator> entries_;
 };
 
 }  // namespace kx

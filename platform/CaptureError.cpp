@@ -6,9 +6,9 @@ namespace kx {
 
 QString CaptureError::message() const
 {
-    switch (m_kind) {
+    switch (kind_) {
         case Kind::failed:
-            return m_text;
+            return text_;
         case Kind::noPermission:
             return tr("Screen Recording permission is missing.", "Hiányzik a képernyőfelvételi engedély.",
                       "Die Berechtigung für Bildschirmaufnahmen fehlt.");
@@ -18,7 +18,7 @@ QString CaptureError::message() const
             return tr("No suitable window found.", "Nem található megfelelő ablak.",
                       "Kein passendes Fenster gefunden.");
     }
-    return m_text;
+    return text_;
 }
 
 }  // namespace kx

@@ -16,43 +16,43 @@ public:
     static CaptureError noDisplay() { return CaptureError(Kind::noDisplay, {}); }
     static CaptureError noWindow() { return CaptureError(Kind::noWindow, {}); }
 
-    Kind kind() const { return m_kind; }
+    Kind kind() const { return kind_; }
     // The text carried by `failed` (empty for the other kinds).
-    const QString& text() const { return m_text; }
+    const QString& text() const { return text_; }
     // The message shown to the user, in the current interface language.
     QString message() const;
 
     bool operator==(const CaptureError&) const = default;
 
 private:
-    CaptureError(Kind kind, QString text) : m_kind(kind), m_text(std::move(text)) {}
-    Kind m_kind;
-    QString m_text;
+    CaptureError(Kind kind, QString text) : kind_(kind), text_(std::move(text)) {}
+    Kind kind_;
+    QString text_;
 };
 
 // A value or the CaptureError that prevented it.
 template <typename T>
 class Captured {
 public:
-    Captured(T value) : m_v(std::move(value)) {}             // NOLINT(google-explicit-constructor)
-    Captured(CaptureError error) : m_v(std::move(error)) {}  // NOLINT(google-explicit-constructor)
+    Captured(T value) : v_(std::move(value)) {}             // NOLINT(google-explicit-constructor)
+    Captured(CaptureError error) : v_(std::move(error)) {}  // NOLINT(google-explicit-constructor)
 
-    bool hasValue() const { return m_v.index() == 0; }
+    bool hasValue() const { return v_.index() == 0; }
     explicit operator bool() const { return hasValue(); }
 
     // Only when hasValue().
-    T& value() { return std::get<0>(m_v); }
-    const T& value() const { return std::get<0>(m_v); }
+    T& value() { return std::get<0>(v_); }
+    const T& value() const { return std::get<0>(v_); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
     T& operator*() { return value(); }
     const T& operator*() const { return value(); }
 
     // Only when !hasValue().
-    const CaptureError& error() const { return std::get<1>(m_v); }
+    const CaptureError& error() const { return std::get<1>(v_); }
 
 private:
-    std::variant<T, CaptureError> m_v;
+    std::variant<T, CaptureError> v_;
 };
 
 }  // namespace kx

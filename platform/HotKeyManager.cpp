@@ -22,10 +22,10 @@ HotKeyManager& HotKeyManager::shared()
 }
 
 HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* parent)
-    : QObject(parent), m_backend(std::move(backend))
+    : QObject(parent), backend_(std::move(backend))
 {
-    m_backend->onPressed = [this](quint32 id) { pressed(id); };
-    m_backend->onRegrabbed = [this](const QList<quint32>& held, const QList<quint32>& lost) {
+    backend_->onPressed = [this](quint32 id) { pressed(id); };
+    backend_->onRegrabbed = [this](const QList<quint32>& held, const QList<quint32>& lost) {
         regrabbed(held, lost);
     };
     // A shortcut stored elsewhere (settings window, another manager) takes effect here too.
@@ -34,8 +34,8 @@ HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject* pa
 
 HotKeyManager::~HotKeyManager()
 {
-    m_backend->onPressed = nullptr;
-    m_backend->onRegrabbed = nullptr;
+    backend_->onPressed = nullptr;
+    backend_->onRegrabbed = nullptr;
 }
 
 QString HotKeyManager::settingsKey(HotKeyAction action)
@@ -62,7 +62,7 @@ std::optional<KeyCombo> HotKeyManager::combo(HotKeyAction action) const
 
 void HotKeyManager::setCombo(const std::optional<KeyCombo>& combo, HotKeyAction action)
 {
-    const QScopedValueRollback storing(m_storing, true);
+    const QScopedValueRollback storing(storing_, true);
     if (combo)
         Prefs::set(settingsKey(action), combo->toJson());
     else
@@ -75,7 +75,7 @@ void HotKeyManager::setCombo(const std::optional<KeyCombo>& combo, HotKeyAction 
 void HotKeyManager::retryFailed()
 {
     for (HotKeyAction action : allCases<HotKeyAction>()) {
-        if (m_failed.contains(action))
+        if (failed_.contains(action))
             registerAction(action);
     }
 }
@@ -83,9 +83,9 @@ void HotKeyManager::retryFailed()
 void HotKeyManager::releaseAll()
 {
     for (HotKeyAction action : allCases<HotKeyAction>())
-        m_backend->ungrab(quint32(hotKeyId(action)));
-    m_registered.clear();
-    m_failed.clear();
+        backend_->ungrab(quint32(hotKeyId(action)));
+    registered_.clear();
+    failed_.clear();
 }
 
 bool HotKeyManager::comboInUse(const KeyCombo& combo) const
@@ -93,11 +93,11 @@ bool HotKeyManager::comboInUse(const KeyCombo& combo) const
     auto same = [&](const KeyCombo& other) {
         return other.keyCode == combo.keyCode && other.modifiers() == combo.modifiers();
     };
-    for (const KeyCombo& c : m_registered) {
+    for (const KeyCombo& c : registered_) {
         if (same(c))
             return true;
     }
-    for (const Temporary& t : m_temporary) {
+    for (const Temporary& t : temporary_) {
         if (same(t.combo))
             return true;
     }
@@ -108,30 +108,30 @@ void HotKeyManager::registerAction(HotKeyAction action)
 {
     // Also when not registered: the backend keeps a key lost at a layout change and would
     // grab it again at the next one.
-    m_registered.remove(action);
-    m_backend->ungrab(quint32(hotKeyId(action)));
-    m_failed.remove(action);
+    registered_.remove(action);
+    backend_->ungrab(quint32(hotKeyId(action)));
+    failed_.remove(action);
     const std::optional<KeyCombo> c = combo(action);
     if (!c)
         return;
-    if (comboInUse(*c) || !m_backend->grab(quint32(hotKeyId(action)), c->keyCode, c->modifiers())) {
-        m_failed.insert(action);
+    if (comboInUse(*c) || !backend_->grab(quint32(hotKeyId(action)), c->keyCode, c->modifiers())) {
+        failed_.insert(action);
         return;
     }
-    m_registered.insert(action, *c);
+    registered_.insert(action, *c);
 }
 
 void HotKeyManager::prefChanged(const QString& key)
 {
     static const QString prefix = QStringLiteral("hotkey.");
-    if (m_storing || !key.startsWith(prefix))
+    if (storing_ || !key.startsWith(prefix))
         return;
     const std::optional<HotKeyAction> action = fromRaw<HotKeyAction>(key.mid(prefix.size()));
     if (!action)
         return;
     const std::optional<KeyCombo> c = combo(*action);
-    const bool unchanged = c ? m_registered.contains(*action) && m_registered.value(*action) == *c
-                             : !m_registered.contains(*action) && !m_failed.contains(*action);
+    const bool unchanged = c ? registered_.contains(*action) && registered_.value(*action) == *c
+                             : !registered_.contains(*action) && !failed_.contains(*action);
     if (unchanged)
         return;
     registerAction(*action);
@@ -143,15 +143,15 @@ void HotKeyManager::regrabbed(const QList<quint32>& held, const QList<quint32>& 
     for (quint32 id : lost) {
         if (id > quint32(HotKeyAction::history))
             continue;
-        m_registered.remove(HotKeyAction(id));
-        m_failed.insert(HotKeyAction(id));
+        registered_.remove(HotKeyAction(id));
+        failed_.insert(HotKeyAction(id));
     }
     for (quint32 id : held) {
         if (id > quint32(HotKeyAction::history))
             continue;
         if (const std::optional<KeyCombo> c = combo(HotKeyAction(id))) {
-            m_failed.remove(HotKeyAction(id));
-            m_registered.insert(HotKeyAction(id), *c);
+            failed_.remove(HotKeyAction(id));
+            registered_.insert(HotKeyAction(id), *c);
         }
     }
 }
@@ -167,7 +167,7 @@ void HotKeyManager::registerAll()
 
 void HotKeyManager::resetAll()
 {
-    const QScopedValueRollback storing(m_storing, true);
+    const QScopedValueRollback storing(storing_, true);
     for (HotKeyAction action : allCases<HotKeyAction>())
         Prefs::remove(settingsKey(action));
     registerAll();
@@ -179,25 +179,25 @@ void HotKeyManager::setGrabsSuspended(bool suspended)
         registerAll();
         return;
     }
-    for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it)
-        m_backend->ungrab(quint32(hotKeyId(it.key())));
+    for (auto it = registered_.cbegin(); it != registered_.cend(); ++it)
+        backend_->ungrab(quint32(hotKeyId(it.key())));
 }
 
 std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 modifiers,
                                                         std::function<void()> handler)
 {
-    const quint32 id = ++m_nextTemporaryId;
+    const quint32 id = ++nextTemporaryId_;
     const KeyCombo c{keysym, modifiers & KeyCombo::allModifiers, QString()};
-    if (comboInUse(c) || !m_backend->grab(id, c.keyCode, c.modifiers()))
+    if (comboInUse(c) || !backend_->grab(id, c.keyCode, c.modifiers()))
         return std::nullopt;
-    m_temporary.insert(id, Temporary{c, std::move(handler)});
+    temporary_.insert(id, Temporary{c, std::move(handler)});
     return id;
 }
 
 void HotKeyManager::unregisterTemporary(quint32 id)
 {
-    if (m_temporary.remove(id))
-        m_backend->ungrab(id);
+    if (temporary_.remove(id))
+        backend_->ungrab(id);
 }
 
 void HotKeyManager::pressed(quint32 id)
@@ -211,8 +211,8 @@ void HotKeyManager::pressed(quint32 id)
 void HotKeyManager::fire(quint32 id)
 {
     if (id > 1000) {
-        const auto it = m_temporary.constFind(id);
-        if (it == m_temporary.constEnd())
+        const auto it = temporary_.constFind(id);
+        if (it == temporary_.constEnd())
             return;
         const std::function<void()> handler = it->handler;  // the table may change during the call
         if (handler)

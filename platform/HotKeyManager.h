@@ -29,8 +29,8 @@ public:
     // Actions whose shortcut was refused (held by another client, or already used by another
     // action), also when a keyboard layout change took the key away. The Shortcuts tab shows
     // a warning for these.
-    const QSet<HotKeyAction>& failed() const { return m_failed; }
-    bool isRegistered(HotKeyAction action) const { return m_registered.contains(action); }
+    const QSet<HotKeyAction>& failed() const { return failed_; }
+    bool isRegistered(HotKeyAction action) const { return registered_.contains(action); }
 
     // (Re)registers one action's current shortcut.
     void registerAction(HotKeyAction action);
@@ -66,16 +66,16 @@ private:
     void regrabbed(const QList<quint32>& held, const QList<quint32>& lost);
     void releaseAll();
 
-    std::unique_ptr<HotKeyBackend> m_backend;
-    QSet<HotKeyAction> m_failed;
-    QHash<HotKeyAction, KeyCombo> m_registered;
+    std::unique_ptr<HotKeyBackend> backend_;
+    QSet<HotKeyAction> failed_;
+    QHash<HotKeyAction, KeyCombo> registered_;
     struct Temporary {
         KeyCombo combo;
         std::function<void()> handler;
     };
-    QHash<quint32, Temporary> m_temporary;
-    quint32 m_nextTemporaryId = 1000;
-    bool m_storing = false;  // our own writes: registered by the caller
+    QHash<quint32, Temporary> temporary_;
+    quint32 nextTemporaryId_ = 1000;
+    bool storing_ = false;  // our own writes: registered by the caller
 };
 
 }  // namespace kx

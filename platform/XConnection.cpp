@@ -73,66 +73,66 @@ std::shared_ptr<XConnection> XConnection::shared()
 
 XConnection::~XConnection()
 {
-    if (!m_c)
+    if (!c_)
         return;
     dropShmSegment();
-    if (m_ewmhReady)
-        xcb_ewmh_connection_wipe(&m_ewmh);
-    xcb_disconnect(m_c);
+    if (ewmhReady_)
+        xcb_ewmh_connection_wipe(&ewmh_);
+    xcb_disconnect(c_);
 }
 
 bool XConnection::init()
 {
-    m_c = xcb_connect(nullptr, &m_defaultScreen);
-    if (xcb_connection_has_error(m_c))
+    c_ = xcb_connect(nullptr, &defaultScreen_);
+    if (xcb_connection_has_error(c_))
         return false;
-    xcb_prefetch_extension_data(m_c, &xcb_shm_id);
-    xcb_prefetch_extension_data(m_c, &xcb_xfixes_id);
-    xcb_prefetch_extension_data(m_c, &xcb_res_id);
-    xcb_prefetch_extension_data(m_c, &xcb_shape_id);
-    xcb_prefetch_extension_data(m_c, &xcb_test_id);
-    xcb_prefetch_extension_data(m_c, &xcb_randr_id);
-    xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(m_c, &m_ewmh);
-    m_ewmhReady = xcb_ewmh_init_atoms_replies(&m_ewmh, cookies, nullptr) != 0;
-    if (!m_ewmhReady)
+    xcb_prefetch_extension_data(c_, &xcb_shm_id);
+    xcb_prefetch_extension_data(c_, &xcb_xfixes_id);
+    xcb_prefetch_extension_data(c_, &xcb_res_id);
+    xcb_prefetch_extension_data(c_, &xcb_shape_id);
+    xcb_prefetch_extension_data(c_, &xcb_test_id);
+    xcb_prefetch_extension_data(c_, &xcb_randr_id);
+    xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(c_, &ewmh_);
+    ewmhReady_ = xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr) != 0;
+    if (!ewmhReady_)
         return false;
 
     auto present = [&](xcb_extension_t* ext) {
-        const xcb_query_extension_reply_t* r = xcb_get_extension_data(m_c, ext);
+        const xcb_query_extension_reply_t* r = xcb_get_extension_data(c_, ext);
         return r && r->present;
     };
-    m_hasShm = present(&xcb_shm_id);
-    m_hasShape = present(&xcb_shape_id);
-    m_hasXTest = present(&xcb_test_id);
+    hasShm_ = present(&xcb_shm_id);
+    hasShape_ = present(&xcb_shape_id);
+    hasXTest_ = present(&xcb_test_id);
     if (present(&xcb_xfixes_id)) {
         // XFixes answers nothing before the client has said which version it speaks.
         Reply<xcb_xfixes_query_version_reply_t> v(
-            xcb_xfixes_query_version_reply(m_c, xcb_xfixes_query_version(m_c, 4, 0), nullptr));
-        m_hasXFixes = v && v->major_version >= 2;
+            xcb_xfixes_query_version_reply(c_, xcb_xfixes_query_version(c_, 4, 0), nullptr));
+        hasXFixes_ = v && v->major_version >= 2;
     }
     if (present(&xcb_res_id)) {
         Reply<xcb_res_query_version_reply_t> v(
-            xcb_res_query_version_reply(m_c, xcb_res_query_version(m_c, 1, 2), nullptr));
-        m_hasRes = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
+            xcb_res_query_version_reply(c_, xcb_res_query_version(c_, 1, 2), nullptr));
+        hasRes_ = v && (v->server_major > 1 || (v->server_major == 1 && v->server_minor >= 2));
     }
     if (present(&xcb_randr_id)) {
         Reply<xcb_randr_query_version_reply_t> v(
-            xcb_randr_query_version_reply(m_c, xcb_randr_query_version(m_c, 1, 5), nullptr));
-        m_hasRandr = v && (v->major_version > 1 || v->minor_version >= 3);
-        m_randrMonitors = v && (v->major_version > 1 || v->minor_version >= 5);
+            xcb_randr_query_version_reply(c_, xcb_randr_query_version(c_, 1, 5), nullptr));
+        hasRandr_ = v && (v->major_version > 1 || v->minor_version >= 3);
+        randrMonitors_ = v && (v->major_version > 1 || v->minor_version >= 5);
     }
-    m_lsbFirst = xcb_get_setup(m_c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    lsbFirst_ = xcb_get_setup(c_)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
     return true;
 }
 
 int XConnection::screenCount() const
 {
-    return xcb_setup_roots_length(xcb_get_setup(m_c));
+    return xcb_setup_roots_length(xcb_get_setup(c_));
 }
 
 xcb_screen_t* XConnection::screen(int xScreen) const
 {
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_c));
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c_));
     for (int i = 0; it.rem; xcb_screen_next(&it), ++i) {
         if (i == xScreen)
             return it.data;
@@ -148,21 +148,21 @@ QRect XConnection::rootRect(int xScreen) const
 
 xcb_atom_t XConnection::atom(const char* name)
 {
-    std::lock_guard guard(m_mutex);
+    std::lock_guard guard(mutex_);
     const QByteArray key(name);
-    if (const auto it = m_atoms.constFind(key); it != m_atoms.constEnd())
+    if (const auto it = atoms_.constFind(key); it != atoms_.constEnd())
         return *it;
     Reply<xcb_intern_atom_reply_t> r(
-        xcb_intern_atom_reply(m_c, xcb_intern_atom(m_c, 0, uint16_t(key.size()), name), nullptr));
+        xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, uint16_t(key.size()), name), nullptr));
     const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
     if (a != XCB_ATOM_NONE)
-        m_atoms.insert(key, a);
+        atoms_.insert(key, a);
     return a;
 }
 
 void XConnection::roundTrip()
 {
-    Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
 }
 
 namespace {
@@ -219,9 +219,9 @@ QList<NativeOutput> outputsOf(xcb_connection_t* c, int xs, xcb_window_t root)
 QList<NativeOutput> XConnection::outputs()
 {
     QList<NativeOutput> out;
-    QList<int> order{m_defaultScreen};
+    QList<int> order{defaultScreen_};
     for (int i = 0; i < screenCount(); ++i) {
-        if (i != m_defaultScreen)
+        if (i != defaultScreen_)
             order.append(i);
     }
     for (int xs : order) {
@@ -229,10 +229,10 @@ QList<NativeOutput> XConnection::outputs()
         if (!s)
             continue;
         QList<NativeOutput> found;
-        if (m_randrMonitors)
-            found = monitorsOf(m_c, xs, s->root);
-        if (found.isEmpty() && m_hasRandr)
-            found = outputsOf(m_c, xs, s->root);
+        if (randrMonitors_)
+            found = monitorsOf(c_, xs, s->root);
+        if (found.isEmpty() && hasRandr_)
+            found = outputsOf(c_, xs, s->root);
         if (found.isEmpty())
             found.append({xs, QString(), QRect(0, 0, s->width_in_pixels, s->height_in_pixels)});
         out += found;
@@ -252,45 +252,45 @@ QList<ScreenPlacement> XConnection::placements()
 
 bool XConnection::ensureShmSegment(size_t bytes)
 {
-    if (m_shmBroken || !m_hasShm)
+    if (shmBroken_ || !hasShm_)
         return false;
-    if (m_shm.addr && m_shm.size >= bytes)
+    if (shm_.addr && shm_.size >= bytes)
         return true;
     dropShmSegment();
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (id < 0) {
-        m_shmBroken = true;
+        shmBroken_ = true;
         return false;
     }
     void* addr = shmat(id, nullptr, 0);
     if (addr == reinterpret_cast<void*>(-1)) {
         shmctl(id, IPC_RMID, nullptr);
-        m_shmBroken = true;
+        shmBroken_ = true;
         return false;
     }
-    const quint32 seg = xcb_generate_id(m_c);
+    const quint32 seg = xcb_generate_id(c_);
     const Reply<xcb_generic_error_t> e(
-        xcb_request_check(m_c, xcb_shm_attach_checked(m_c, seg, quint32(id), 0)));
+        xcb_request_check(c_, xcb_shm_attach_checked(c_, seg, quint32(id), 0)));
     // Marked for removal now: it goes away with the last detach, even if we crash.
     shmctl(id, IPC_RMID, nullptr);
     if (e) {
         // A display on another machine cannot share our memory.
         shmdt(addr);
-        m_shmBroken = true;
+        shmBroken_ = true;
         return false;
     }
-    m_shm = {seg, id, addr, bytes};
+    shm_ = {seg, id, addr, bytes};
     return true;
 }
 
 void XConnection::dropShmSegment()
 {
-    if (!m_shm.addr)
+    if (!shm_.addr)
         return;
-    xcb_shm_detach(m_c, m_shm.seg);
-    xcb_flush(m_c);
-    shmdt(m_shm.addr);
-    m_shm = {};
+    xcb_shm_detach(c_, shm_.seg);
+    xcb_flush(c_);
+    shmdt(shm_.addr);
+    shm_ = {};
 }
 
 QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* error)
@@ -300,9 +300,9 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
         return {};
     xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        m_c,
-        xcb_shm_get_image(m_c, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()),
-                          uint16_t(r.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, m_shm.seg, 0),
+        c_,
+        xcb_shm_get_image(c_, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
+                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, shm_.seg, 0),
         &rawError));
     const Reply<xcb_generic_error_t> e(rawError);
     if (!reply) {
@@ -316,17 +316,17 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
                         "Nicht unterstützte Farbtiefe des Bildschirms.");
         return {};
     }
-    return imageFromZPixmap(static_cast<const uchar*>(m_shm.addr), r.width(), r.height(), r.width() * 4,
-                            m_lsbFirst);
+    return imageFromZPixmap(static_cast<const uchar*>(shm_.addr), r.width(), r.height(), r.width() * 4,
+                            lsbFirst_);
 }
 
 QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString* error)
 {
     xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_get_image_reply_t> reply(
-        xcb_get_image_reply(m_c,
-                            xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(r.x()),
-                                          int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()), ~0u),
+        xcb_get_image_reply(c_,
+                            xcb_get_image(c_, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(r.x()), int16_t(r.y()),
+                                          uint16_t(r.width()), uint16_t(r.height()), ~0u),
                             &rawError));
     const Reply<xcb_generic_error_t> e(rawError);
     if (!reply) {
@@ -341,8 +341,7 @@ QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString*
                         "Nicht unterstützte Farbtiefe des Bildschirms.");
         return {};
     }
-    return imageFromZPixmap(xcb_get_image_data(reply.get()), r.width(), r.height(), r.width() * 4,
-                            m_lsbFirst);
+    return imageFromZPixmap(xcb_get_image_data(reply.get()), r.width(), r.height(), r.width() * 4, lsbFirst_);
 }
 
 QImage XConnection::grab(int xScreen, const QRect& nativeRect, GrabMethod method, QString* error)
@@ -381,14 +380,14 @@ QImage XConnection::grab(int xScreen, const QRect& nativeRect, GrabMethod method
 void XConnection::drawPointer(QImage& image, int xScreen, const QPoint& origin)
 {
     const xcb_screen_t* s = screen(xScreen);
-    if (!m_hasXFixes || !s || image.isNull())
+    if (!hasXFixes_ || !s || image.isNull())
         return;
     Reply<xcb_query_pointer_reply_t> where(
-        xcb_query_pointer_reply(m_c, xcb_query_pointer(m_c, s->root), nullptr));
+        xcb_query_pointer_reply(c_, xcb_query_pointer(c_, s->root), nullptr));
     if (!where || !where->same_screen)
         return;
     Reply<xcb_xfixes_get_cursor_image_reply_t> cur(
-        xcb_xfixes_get_cursor_image_reply(m_c, xcb_xfixes_get_cursor_image(m_c), nullptr));
+        xcb_xfixes_get_cursor_image_reply(c_, xcb_xfixes_get_cursor_image(c_), nullptr));
     if (!cur || cur->width == 0 || cur->height == 0)
         return;
     // XFixes hands out premultiplied ARGB words in host order.
@@ -403,14 +402,14 @@ void XConnection::drawPointer(QImage& image, int xScreen, const QPoint& origin)
 quint32 XConnection::pidOf(xcb_window_t window)
 {
     uint32_t pid = 0;
-    if (xcb_ewmh_get_wm_pid_reply(&m_ewmh, xcb_ewmh_get_wm_pid(&m_ewmh, window), &pid, nullptr) && pid > 0)
+    if (xcb_ewmh_get_wm_pid_reply(&ewmh_, xcb_ewmh_get_wm_pid(&ewmh_, window), &pid, nullptr) && pid > 0)
         return pid;
-    if (!m_hasRes)
+    if (!hasRes_)
         return 0;
     // Only the local-client-pid kind is asked for, so every value that comes back is a pid.
     xcb_res_client_id_spec_t query{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
     Reply<xcb_res_query_client_ids_reply_t> r(
-        xcb_res_query_client_ids_reply(m_c, xcb_res_query_client_ids(m_c, 1, &query), nullptr));
+        xcb_res_query_client_ids_reply(c_, xcb_res_query_client_ids(c_, 1, &query), nullptr));
     if (!r)
         return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(r.get()); it.rem;

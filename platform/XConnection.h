@@ -28,19 +28,19 @@ public:
     XConnection(const XConnection&) = delete;
     XConnection& operator=(const XConnection&) = delete;
 
-    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(m_mutex); }
+    std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(mutex_); }
 
-    xcb_connection_t* raw() const { return m_c; }
-    xcb_ewmh_connection_t* ewmh() { return &m_ewmh; }
-    bool broken() const { return xcb_connection_has_error(m_c) != 0; }
-    int defaultScreen() const { return m_defaultScreen; }
+    xcb_connection_t* raw() const { return c_; }
+    xcb_ewmh_connection_t* ewmh() { return &ewmh_; }
+    bool broken() const { return xcb_connection_has_error(c_) != 0; }
+    int defaultScreen() const { return defaultScreen_; }
     int screenCount() const;
     xcb_screen_t* screen(int xScreen) const;
     QRect rootRect(int xScreen) const;
 
-    bool hasShm() const { return m_hasShm; }
-    bool hasShape() const { return m_hasShape; }
-    bool hasXTest() const { return m_hasXTest; }
+    bool hasShm() const { return hasShm_; }
+    bool hasShape() const { return hasShape_; }
+    bool hasXTest() const { return hasXTest_; }
 
     xcb_atom_t atom(const char* name);
 
@@ -72,23 +72,23 @@ private:
     bool ensureShmSegment(size_t bytes);
     void dropShmSegment();
 
-    std::recursive_mutex m_mutex;
-    QHash<QByteArray, xcb_atom_t> m_atoms;
-    xcb_connection_t* m_c = nullptr;
-    xcb_ewmh_connection_t m_ewmh{};
-    bool m_ewmhReady = false;
-    int m_defaultScreen = 0;
-    bool m_hasShm = false, m_hasXFixes = false, m_hasRes = false, m_hasShape = false, m_hasXTest = false;
-    bool m_hasRandr = false, m_randrMonitors = false;
-    bool m_shmBroken = false;
-    bool m_lsbFirst = true;
+    std::recursive_mutex mutex_;
+    QHash<QByteArray, xcb_atom_t> atoms_;
+    xcb_connection_t* c_ = nullptr;
+    xcb_ewmh_connection_t ewmh_{};
+    bool ewmhReady_ = false;
+    int defaultScreen_ = 0;
+    bool hasShm_ = false, hasXFixes_ = false, hasRes_ = false, hasShape_ = false, hasXTest_ = false;
+    bool hasRandr_ = false, randrMonitors_ = false;
+    bool shmBroken_ = false;
+    bool lsbFirst_ = true;
 
     struct Shm {
         quint32 seg = 0;
         int id = -1;
         void* addr = nullptr;
         size_t size = 0;
-    } m_shm;
+    } shm_;
 };
 
 // Opaque ARGB32 (premultiplied) copy of 32-bit Z-pixmap data with any byte order.

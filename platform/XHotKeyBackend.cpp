@@ -20,33 +20,33 @@ XHotKeyBackend::XHotKeyBackend(QObject* parent) : QObject(parent)
         xcb_disconnect(c);
         return;
     }
-    m_c = c;
-    m_symbols = xcb_key_symbols_alloc(m_c);
-    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(m_c)); it.rem; xcb_screen_next(&it))
-        m_roots.append(it.data->root);
+    c_ = c;
+    symbols_ = xcb_key_symbols_alloc(c_);
+    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c_)); it.rem; xcb_screen_next(&it))
+        roots_.append(it.data->root);
     readModifierMapping();
-    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_c), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &XHotKeyBackend::readEvents);
+    notifier_ = new QSocketNotifier(xcb_get_file_descriptor(c_), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &XHotKeyBackend::readEvents);
 }
 
 XHotKeyBackend::~XHotKeyBackend()
 {
-    if (!m_c)
+    if (!c_)
         return;
-    for (Registration& reg : m_registrations)
+    for (Registration& reg : registrations_)
         releaseKeys(reg);
-    xcb_flush(m_c);
-    xcb_key_symbols_free(m_symbols);
-    xcb_disconnect(m_c);
+    xcb_flush(c_);
+    xcb_key_symbols_free(symbols_);
+    xcb_disconnect(c_);
 }
 
 void XHotKeyBackend::readModifierMapping()
 {
-    m_altMask = XCB_MOD_MASK_1;
-    m_superMask = XCB_MOD_MASK_4;
-    m_numLockMask = 0;
+    altMask_ = XCB_MOD_MASK_1;
+    superMask_ = XCB_MOD_MASK_4;
+    numLockMask_ = 0;
     Reply<xcb_get_modifier_mapping_reply_t> map(
-        xcb_get_modifier_mapping_reply(m_c, xcb_get_modifier_mapping(m_c), nullptr));
+        xcb_get_modifier_mapping_reply(c_, xcb_get_modifier_mapping(c_), nullptr));
     if (!map)
         return;
     const xcb_keycode_t* codes = xcb_get_modifier_mapping_keycodes(map.get());
@@ -60,15 +60,15 @@ void XHotKeyBackend::readModifierMapping()
             if (code == 0)
                 continue;
             for (int col = 0; col < 4; ++col) {
-                const xcb_keysym_t sym = xcb_key_symbols_get_keysym(m_symbols, code, col);
+                const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols_, code, col);
                 if (sym == XK_Num_Lock)
-                    m_numLockMask = mask;
+                    numLockMask_ = mask;
                 else if (!altFound &&
                          (sym == XK_Alt_L || sym == XK_Alt_R || sym == XK_Meta_L || sym == XK_Meta_R)) {
-                    m_altMask = mask;
+                    altMask_ = mask;
                     altFound = true;
                 } else if (!superFound && (sym == XK_Super_L || sym == XK_Super_R)) {
-                    m_superMask = mask;
+                    superMask_ = mask;
                     superFound = true;
                 }
             }
@@ -84,16 +84,16 @@ quint16 XHotKeyBackend::xModifiers(quint32 modifiers) const
     if (modifiers & KeyCombo::control)
         m |= XCB_MOD_MASK_CONTROL;
     if (modifiers & KeyCombo::alt)
-        m |= m_altMask;
+        m |= altMask_;
     if (modifiers & KeyCombo::super)
-        m |= m_superMask;
+        m |= superMask_;
     return m;
 }
 
 bool XHotKeyBackend::grabKeys(Registration& reg)
 {
     reg.codes.clear();
-    if (const Reply<xcb_keycode_t> codes{xcb_key_symbols_get_keycode(m_symbols, reg.keysym)}) {
+    if (const Reply<xcb_keycode_t> codes{xcb_key_symbols_get_keycode(symbols_, reg.keysym)}) {
         for (const xcb_keycode_t* c = codes.get(); *c != XCB_NO_SYMBOL; ++c) {
             if (!reg.codes.contains(*c))
                 reg.codes.append(*c);
@@ -103,7 +103,7 @@ bool XHotKeyBackend::grabKeys(Registration& reg)
     if (reg.codes.isEmpty())
         return false;
     // Another of our own combinations on the same key: the server would not object, we do.
-    for (const Registration& other : std::as_const(m_registrations)) {
+    for (const Registration& other : std::as_const(registrations_)) {
         if (&other == &reg || other.grabs.isEmpty() || other.xmods != reg.xmods)
             continue;
         for (quint8 code : reg.codes) {
@@ -112,27 +112,27 @@ bool XHotKeyBackend::grabKeys(Registration& reg)
         }
     }
     QList<quint16> variants{0, XCB_MOD_MASK_LOCK};
-    if (m_numLockMask && !(reg.xmods & m_numLockMask))
-        variants << m_numLockMask << quint16(m_numLockMask | XCB_MOD_MASK_LOCK);
+    if (numLockMask_ && !(reg.xmods & numLockMask_))
+        variants << numLockMask_ << quint16(numLockMask_ | XCB_MOD_MASK_LOCK);
     struct Pending {
         xcb_void_cookie_t cookie;
         quint8 code;
         quint16 mods;
     };
     QList<Pending> pending;
-    for (xcb_window_t root : std::as_const(m_roots)) {
+    for (xcb_window_t root : std::as_const(roots_)) {
         for (quint8 code : std::as_const(reg.codes)) {
             for (quint16 v : std::as_const(variants)) {
                 const quint16 mods = reg.xmods | v;
                 pending.append(
-                    {xcb_grab_key_checked(m_c, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                    {xcb_grab_key_checked(c_, 1, root, mods, code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
                      code, mods});
             }
         }
     }
     bool refused = false;
     for (const Pending& p : std::as_const(pending)) {
-        if (const Reply<xcb_generic_error_t> e{xcb_request_check(m_c, p.cookie)}) {
+        if (const Reply<xcb_generic_error_t> e{xcb_request_check(c_, p.cookie)}) {
             // BadAccess: another client holds this combination.
             refused = true;
         } else if (!reg.grabs.contains(qMakePair(p.code, p.mods))) {
@@ -151,24 +151,24 @@ void XHotKeyBackend::releaseKeys(Registration& reg)
     // Only what this backend holds: ungrabbing never touches another client's grabs anyway,
     // but a combination we were refused must not be released on its owner's behalf.
     for (const auto& [code, mods] : std::as_const(reg.grabs)) {
-        for (xcb_window_t root : std::as_const(m_roots))
-            xcb_ungrab_key(m_c, code, root, mods);
+        for (xcb_window_t root : std::as_const(roots_))
+            xcb_ungrab_key(c_, code, root, mods);
     }
     reg.grabs.clear();
-    xcb_flush(m_c);
+    xcb_flush(c_);
 }
 
 bool XHotKeyBackend::grab(quint32 id, quint32 keysym, quint32 modifiers)
 {
-    if (!m_c)
+    if (!c_)
         return false;
     ungrab(id);
     Registration reg;
     reg.keysym = keysym;
     reg.modifiers = modifiers & KeyCombo::allModifiers;
-    auto it = m_registrations.insert(id, reg);
+    auto it = registrations_.insert(id, reg);
     if (!grabKeys(*it)) {
-        m_registrations.erase(it);
+        registrations_.erase(it);
         return false;
     }
     return true;
@@ -176,25 +176,25 @@ bool XHotKeyBackend::grab(quint32 id, quint32 keysym, quint32 modifiers)
 
 void XHotKeyBackend::ungrab(quint32 id)
 {
-    auto it = m_registrations.find(id);
-    if (it == m_registrations.end())
+    auto it = registrations_.find(id);
+    if (it == registrations_.end())
         return;
     releaseKeys(*it);
-    m_registrations.erase(it);
+    registrations_.erase(it);
 }
 
 void XHotKeyBackend::regrabAll()
 {
     readModifierMapping();
-    for (Registration& reg : m_registrations)
+    for (Registration& reg : registrations_)
         releaseKeys(reg);
     // In id order, which is the actions' declaration order: when the new layout puts two
     // combinations on one key, the earlier action keeps it and the later one is reported.
-    QList<quint32> ids = m_registrations.keys();
+    QList<quint32> ids = registrations_.keys();
     std::sort(ids.begin(), ids.end());
     QList<quint32> held, lost;
     for (quint32 id : std::as_const(ids))
-        (grabKeys(m_registrations[id]) ? held : lost).append(id);
+        (grabKeys(registrations_[id]) ? held : lost).append(id);
     Q_EMIT regrabbed();
     if (onRegrabbed)
         onRegrabbed(held, lost);
@@ -202,9 +202,9 @@ void XHotKeyBackend::regrabAll()
 
 void XHotKeyBackend::readEvents()
 {
-    if (!m_c)
+    if (!c_)
         return;
-    while (const Reply<xcb_generic_event_t> e{xcb_poll_for_event(m_c)})
+    while (const Reply<xcb_generic_event_t> e{xcb_poll_for_event(c_)})
         handle(e.get());
 }
 
@@ -215,25 +215,25 @@ void XHotKeyBackend::handle(const void* raw)
     if (type == XCB_MAPPING_NOTIFY) {
         auto* m = const_cast<xcb_mapping_notify_event_t*>(
             reinterpret_cast<const xcb_mapping_notify_event_t*>(event));
-        xcb_refresh_keyboard_mapping(m_symbols, m);
+        xcb_refresh_keyboard_mapping(symbols_, m);
         if (m->request == XCB_MAPPING_KEYBOARD || m->request == XCB_MAPPING_MODIFIER)
             QMetaObject::invokeMethod(this, &XHotKeyBackend::regrabAll, Qt::QueuedConnection);
         return;
     }
     if (type == XCB_KEY_RELEASE) {
         auto* r = reinterpret_cast<const xcb_key_release_event_t*>(event);
-        m_lastRelease = {r->detail, r->time};
+        lastRelease_ = {r->detail, r->time};
         return;
     }
     if (type != XCB_KEY_PRESS)
         return;
     auto* k = reinterpret_cast<const xcb_key_press_event_t*>(event);
     // A key held down repeats as release + press with one time stamp: one press is one trigger.
-    if (m_lastRelease.first == k->detail && m_lastRelease.second == k->time)
+    if (lastRelease_.first == k->detail && lastRelease_.second == k->time)
         return;
-    const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_altMask | m_superMask;
+    const quint16 relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | altMask_ | superMask_;
     const quint16 state = k->state & relevant;
-    for (auto it = m_registrations.cbegin(); it != m_registrations.cend(); ++it) {
+    for (auto it = registrations_.cbegin(); it != registrations_.cend(); ++it) {
         if (it->xmods == state && it->codes.contains(k->detail) && !it->grabs.isEmpty()) {
             if (onPressed)
                 onPressed(it.key());

@@ -23,7 +23,7 @@ public:
     explicit XHotKeyBackend(QObject* parent = nullptr);
     ~XHotKeyBackend() override;
 
-    bool connected() const { return m_c != nullptr; }
+    bool connected() const { return c_ != nullptr; }
     bool grab(quint32 id, quint32 keysym, quint32 modifiers) override;
     void ungrab(quint32 id) override;
 
@@ -48,13 +48,13 @@ private:
     void releaseKeys(Registration& reg);
     void regrabAll();
 
-    xcb_connection_t* m_c = nullptr;
-    _XCBKeySymbols* m_symbols = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
-    QList<quint32> m_roots;
-    QHash<quint32, Registration> m_registrations;
-    quint16 m_altMask = 0, m_superMask = 0, m_numLockMask = 0;
-    QPair<quint8, quint32> m_lastRelease{0, 0};  // key code and time of the last release
+    xcb_connection_t* c_ = nullptr;
+    _XCBKeySymbols* symbols_ = nullptr;
+    QSocketNotifier* notifier_ = nullptr;
+    QList<quint32> roots_;
+    QHash<quint32, Registration> registrations_;
+    quint16 altMask_ = 0, superMask_ = 0, numLockMask_ = 0;
+    QPair<quint8, quint32> lastRelease_{0, 0};  // key code and time of the last release
 };
 
 }  // namespace kx

@@ -17,31 +17,31 @@ namespace {
 // changes, the window manager and Qt are not involved) and get their shape back afterwards.
 class HiddenWindows {
 public:
-    HiddenWindows(XConnection& x, QList<XOwnWindow> windows) : m_x(x), m_windows(std::move(windows))
+    HiddenWindows(XConnection& x, QList<XOwnWindow> windows) : x_(x), windows_(std::move(windows))
     {
-        for (const XOwnWindow& w : m_windows)
-            xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+        for (const XOwnWindow& w : windows_)
+            xcb_shape_rectangles(x_.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                                  XCB_CLIP_ORDERING_UNSORTED, w.window, 0, 0, 0, nullptr);
-        m_x.roundTrip();
+        x_.roundTrip();
     }
     ~HiddenWindows()
     {
-        for (const XOwnWindow& w : m_windows) {
+        for (const XOwnWindow& w : windows_) {
             if (w.shaped)
-                xcb_shape_rectangles(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                xcb_shape_rectangles(x_.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
                                      XCB_CLIP_ORDERING_UNSORTED, w.window, 0, 0,
                                      uint32_t(w.shapeRects.size()), w.shapeRects.data());
             else
-                xcb_shape_mask(m_x.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, w.window, 0, 0, XCB_NONE);
+                xcb_shape_mask(x_.raw(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, w.window, 0, 0, XCB_NONE);
         }
-        xcb_flush(m_x.raw());
+        xcb_flush(x_.raw());
     }
     HiddenWindows(const HiddenWindows&) = delete;
     HiddenWindows& operator=(const HiddenWindows&) = delete;
 
 private:
-    XConnection& m_x;
-    QList<XOwnWindow> m_windows;
+    XConnection& x_;
+    QList<XOwnWindow> windows_;
 };
 
 // The windows under the hidden ones repaint in their own time, and until they do the screen

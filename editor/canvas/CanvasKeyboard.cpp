@@ -28,7 +28,7 @@ QString plainLetter(const QKeyEvent* e)
 
 void CanvasView::keyPressEvent(QKeyEvent* e)
 {
-    EditorDocument& doc = *m_doc;
+    EditorDocument& doc = *doc_;
     const Qt::KeyboardModifiers mods = e->modifiers();
     if (!(mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         const QString letter = plainLetter(e);
@@ -82,12 +82,12 @@ void CanvasView::keyPressEvent(QKeyEvent* e)
 
 void CanvasView::nudge(const QPointF& by)
 {
-    auto a = m_doc->selected();
+    auto a = doc_->selected();
     if (!a)
         return;
-    m_doc->pushUndo();
+    doc_->pushUndo();
     canvas::moveAll(*a, by);
-    m_doc->update(*a);
+    doc_->update(*a);
 }
 
 // --- text entry ---------------------------------------------------------------------------
@@ -95,22 +95,22 @@ void CanvasView::nudge(const QPointF& by)
 void CanvasView::beginText(const QPointF& p, const std::optional<Annotation>& existing)
 {
     commitText();
-    const AnnotationStyle style = existing ? existing->style : m_doc->style();
+    const AnnotationStyle style = existing ? existing->style : doc_->style();
     auto* field =
         new CanvasTextField(EditorFont::sans(style.fontSize, QFont::DemiBold), style.color.color(), this);
     field->setText(existing ? existing->text : QString());
-    m_textFrame = QRectF(p.x(), p.y(), 40, 1.3 * style.fontSize);
+    textFrame_ = QRectF(p.x(), p.y(), 40, 1.3 * style.fontSize);
     connect(field, &CanvasTextField::textEdited, this, [this] {
         fitText();
         update();
     });
     connect(field, &CanvasTextField::commitRequested, this, &CanvasView::commitText);
     connect(field, &CanvasTextField::editingFinished, this, &CanvasView::commitText);
-    m_textField = field;
-    m_editingID = existing ? existing->id : QUuid();
-    m_editingIsNew = !existing;
+    textField_ = field;
+    editingID_ = existing ? existing->id : QUuid();
+    editingIsNew_ = !existing;
     if (existing)
-        m_doc->select(existing->id);
+        doc_->select(existing->id);
     fitText();
     field->show();
     field->setFocus(Qt::OtherFocusReason);
@@ -120,43 +120,42 @@ void CanvasView::beginText(const QPointF& p, const std::optional<Annotation>& ex
 
 void CanvasView::fitText()
 {
-    if (!m_textField)
+    if (!textField_)
         return;
-    const QSizeF used = m_textField->usedSize();
-    const double fontSize =
-        m_textField->textFont().pixelSize() > 0 ? m_textField->textFont().pixelSize() : 20;
-    m_textFrame.setSize(
+    const QSizeF used = textField_->usedSize();
+    const double fontSize = textField_->textFont().pixelSize() > 0 ? textField_->textFont().pixelSize() : 20;
+    textFrame_.setSize(
         QSizeF(std::max(used.width() + px(10), px(40)), std::max(used.height(), fontSize) * 1.02));
     placeTextField();
 }
 
 void CanvasView::placeTextField()
 {
-    if (!m_textField)
+    if (!textField_)
         return;
-    const QPointF topLeft = toWidget(m_textFrame.topLeft());
-    const QRect geometry = QRectF(topLeft, toWidget(m_textFrame.bottomRight())).toAlignedRect();
-    m_textField->setGeometry(geometry);
-    m_textField->setPlacement(topLeft - geometry.topLeft(), zoomFactor());
+    const QPointF topLeft = toWidget(textFrame_.topLeft());
+    const QRect geometry = QRectF(topLeft, toWidget(textFrame_.bottomRight())).toAlignedRect();
+    textField_->setGeometry(geometry);
+    textField_->setPlacement(topLeft - geometry.topLeft(), zoomFactor());
 }
 
 void CanvasView::commitText()
 {
-    if (!m_textField)
+    if (!textField_)
         return;
-    CanvasTextField* field = m_textField;
+    CanvasTextField* field = textField_;
     const QString text = field->text();
-    const QPointF origin = m_textFrame.topLeft();
-    const QUuid id = m_editingID;
-    const bool isNew = m_editingIsNew;
+    const QPointF origin = textFrame_.topLeft();
+    const QUuid id = editingID_;
+    const bool isNew = editingIsNew_;
 
-    m_textField = nullptr;
-    m_editingID = QUuid();
+    textField_ = nullptr;
+    editingID_ = QUuid();
     field->disconnect(this);
     field->hide();
     field->deleteLater();
 
-    EditorDocument& doc = *m_doc;
+    EditorDocument& doc = *doc_;
     auto existing = isNew || id.isNull() ? std::nullopt : annotation(id);
     if (existing) {
         if (text.isEmpty()) {
@@ -185,10 +184,10 @@ void CanvasView::commitText()
 
 bool CanvasView::textWouldRecord() const
 {
-    if (!m_textField)
+    if (!textField_)
         return false;
-    const QString text = m_textField->text();
-    const auto existing = m_editingIsNew || m_editingID.isNull() ? std::nullopt : annotation(m_editingID);
+    const QString text = textField_->text();
+    const auto existing = editingIsNew_ || editingID_.isNull() ? std::nullopt : annotation(editingID_);
     return existing ? text != existing->text : !text.isEmpty();
 }
 
@@ -196,30 +195,30 @@ void CanvasView::undo()
 {
     commitText();
     // A gesture still under way would go on editing the restored state without a snapshot.
-    m_drag.reset();
-    m_doc->undo();
+    drag_.reset();
+    doc_->undo();
 }
 
 void CanvasView::redo()
 {
     // Like undo: an open field would otherwise write its stale text over the redone state.
     commitText();
-    m_drag.reset();
-    m_doc->redo();
+    drag_.reset();
+    doc_->redo();
 }
 
 bool CanvasView::isEnabled(Action action) const
 {
     switch (action) {
         case Action::undo:
-            return !m_doc->undoStack().isEmpty();
+            return !doc_->undoStack().isEmpty();
         case Action::redo:
             // Ending a changed text records it, which leaves nothing to redo.
-            return !m_doc->redoStack().isEmpty() && !textWouldRecord();
+            return !doc_->redoStack().isEmpty() && !textWouldRecord();
         case Action::deleteSelection:
         case Action::bringToFront:
         case Action::sendToBack:
-            return !m_doc->selectedID().isNull();
+            return !doc_->selectedID().isNull();
         default:
             return true;
     }
@@ -227,7 +226,7 @@ bool CanvasView::isEnabled(Action action) const
 
 bool CanvasView::perform(Action action)
 {
-    EditorDocument& doc = *m_doc;
+    EditorDocument& doc = *doc_;
     CanvasCommands* c = commands();
     switch (action) {
         case Action::undo:

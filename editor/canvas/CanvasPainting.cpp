@@ -64,18 +64,18 @@ void CanvasView::paintEvent(QPaintEvent* e)
     // Zoomed in to two or more points per pixel, pixels show as sharp blocks.
     p.setRenderHint(QPainter::SmoothPixmapTransform, z < 2);
     p.scale(z, z);
-    p.translate(-m_bounds.topLeft());
+    p.translate(-bounds_.topLeft());
 
     drawBase(p, exposed);
-    AnnotationRenderer::draw(m_doc->annotations(), m_doc->base(), p, m_doc->effects(), m_editingID);
+    AnnotationRenderer::draw(doc_->annotations(), doc_->base(), p, doc_->effects(), editingID_);
 
     p.resetTransform();
     p.setRenderHint(QPainter::Antialiasing, true);
-    if (const auto sel = m_doc->selected(); sel && sel->id != m_editingID)
+    if (const auto sel = doc_->selected(); sel && sel->id != editingID_)
         drawSelection(p, *sel);
-    if (m_doc->cropRect())
-        drawCrop(p, *m_doc->cropRect());
-    if (m_textField)
+    if (doc_->cropRect())
+        drawCrop(p, *doc_->cropRect());
+    if (textField_)
         drawTextFrame(p);
 }
 
@@ -84,19 +84,19 @@ void CanvasView::paintEvent(QPaintEvent* e)
 // scaled once to the screen size is drawn instead of resampling the full image every frame.
 void CanvasView::drawBase(QPainter& p, const QRectF& exposed)
 {
-    const bool framed = m_preview.has_value();
-    const QImage& image = framed ? m_preview->image : m_doc->base();
-    const QRectF target = framed ? m_bounds : imageRect();
+    const bool framed = preview_.has_value();
+    const QImage& image = framed ? preview_->image : doc_->base();
+    const QRectF target = framed ? bounds_ : imageRect();
     const QRectF visible = target.intersected(exposed);
     if (visible.isEmpty() || image.isNull())
         return;
-    if (framed || m_doc->kind() == SourceKind::window)
+    if (framed || doc_->kind() == SourceKind::window)
         drawChecker(p, visible);
     // Blur and pixelation patches replace the base in the export; a patch is partly
     // transparent where the base is, so the base must not lie under it here either.
     const QRegion redacted = redactedRegion();
     if (!redacted.isEmpty()) {
-        if (!framed && m_doc->kind() != SourceKind::window) {
+        if (!framed && doc_->kind() != SourceKind::window) {
             for (const QRect& r : redacted)
                 drawChecker(p, QRectF(r).intersected(visible));
         }
@@ -111,9 +111,9 @@ void CanvasView::drawBase(QPainter& p, const QRectF& exposed)
 QRegion CanvasView::redactedRegion() const
 {
     QRegion region;
-    for (const Annotation& a : m_doc->annotations()) {
-        if ((a.kind == ToolKind::blur || a.kind == ToolKind::pixelate) && a.id != m_editingID)
-            region += EffectCache::clippedRect(a.sourceRect(), m_doc->base().size());
+    for (const Annotation& a : doc_->annotations()) {
+        if ((a.kind == ToolKind::blur || a.kind == ToolKind::pixelate) && a.id != editingID_)
+            region += EffectCache::clippedRect(a.sourceRect(), doc_->base().size());
     }
     return region;
 }
@@ -125,17 +125,17 @@ void CanvasView::drawBaseImage(QPainter& p, const QImage& image, const QRectF& t
         const double dpr = devicePixelRatioF();
         const QSize scaledSize(std::max(1, int(std::lround(target.width() * z * dpr))),
                                std::max(1, int(std::lround(target.height() * z * dpr))));
-        if (m_scaledBaseKey != image.cacheKey() || m_scaledBase.size() != scaledSize) {
-            m_scaledBase = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            m_scaledBaseKey = image.cacheKey();
+        if (scaledBaseKey_ != image.cacheKey() || scaledBase_.size() != scaledSize) {
+            scaledBase_ = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaledBaseKey_ = image.cacheKey();
         }
-        if (!m_scaledBase.isNull()) {
+        if (!scaledBase_.isNull()) {
             // Source in the scaled copy's pixels, target in image pixels: nearly 1:1 on screen.
             const double f = double(scaledSize.width()) / target.width();
             const double g = double(scaledSize.height()) / target.height();
             const QRectF local = visible.translated(-target.topLeft());
             const QRectF source(local.x() * f, local.y() * g, local.width() * f, local.height() * g);
-            p.drawImage(visible, m_scaledBase, source);
+            p.drawImage(visible, scaledBase_, source);
             return;
         }
     }
@@ -148,7 +148,7 @@ void CanvasView::drawChecker(QPainter& p, const QRectF& rect) const
 {
     // Painted in screen points with a tiled brush: the cells keep their 8-point size.
     const QRectF onScreen(toWidget(rect.topLeft()), toWidget(rect.bottomRight()));
-    const QPointF origin = toWidget(m_preview ? m_bounds.topLeft() : QPointF(0, 0));
+    const QPointF origin = toWidget(preview_ ? bounds_.topLeft() : QPointF(0, 0));
     p.save();
     p.resetTransform();
     p.setBrushOrigin(origin);
@@ -243,7 +243,7 @@ void CanvasView::drawCrop(QPainter& p, const QRectF& r) const
 void CanvasView::drawTextFrame(QPainter& p) const
 {
     const QRectF frame =
-        QRectF(toWidget(m_textFrame.topLeft()), toWidget(m_textFrame.bottomRight())).adjusted(-3, -3, 3, 3);
+        QRectF(toWidget(textFrame_.topLeft()), toWidget(textFrame_.bottomRight())).adjusted(-3, -3, 3, 3);
     p.save();
     p.setPen(dashed(QColor(0, 122, 255)));
     p.setBrush(Qt::NoBrush);

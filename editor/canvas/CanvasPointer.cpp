@@ -33,7 +33,7 @@ QPointF CanvasView::clampedLocation(const QPointF& widgetPoint) const
 
 std::optional<Annotation> CanvasView::topmostHit(const QPointF& p) const
 {
-    const QList<Annotation>& list = m_doc->annotations();
+    const QList<Annotation>& list = doc_->annotations();
     for (qsizetype i = list.size() - 1; i >= 0; --i) {
         if (list[i].hit(p, px(kHitTolerance)))
             return list[i];
@@ -43,7 +43,7 @@ std::optional<Annotation> CanvasView::topmostHit(const QPointF& p) const
 
 std::optional<Annotation> CanvasView::annotation(const QUuid& id) const
 {
-    for (const Annotation& a : m_doc->annotations()) {
+    for (const Annotation& a : doc_->annotations()) {
         if (a.id == id)
             return a;
     }
@@ -70,8 +70,8 @@ void CanvasView::press(const QPointF& widgetPoint, Qt::KeyboardModifiers modifie
     const bool wasTyping = isTyping();
     setFocus(Qt::MouseFocusReason);
     commitText();
-    m_drag.reset();
-    EditorDocument& doc = *m_doc;
+    drag_.reset();
+    EditorDocument& doc = *doc_;
     const QPointF p = clampedLocation(widgetPoint);
     const ToolKind tool = doc.tool();
 
@@ -83,7 +83,7 @@ void CanvasView::press(const QPointF& widgetPoint, Qt::KeyboardModifiers modifie
     if (const auto sel = doc.selected()) {
         if (const auto h = canvas::handleHit(*sel, p, px(kHandleReach))) {
             doc.pushUndo();
-            m_drag = Resizing{*h, sel->id};
+            drag_ = Resizing{*h, sel->id};
             return;
         }
     }
@@ -96,7 +96,7 @@ void CanvasView::press(const QPointF& widgetPoint, Qt::KeyboardModifiers modifie
         } else {
             doc.select(a->id);
             doc.pushUndo();
-            m_drag = Moving{p, *a, a->kind == ToolKind::magnifier && a->lensRect().contains(p)};
+            drag_ = Moving{p, *a, a->kind == ToolKind::magnifier && a->lensRect().contains(p)};
         }
         return;
     }
@@ -131,32 +131,32 @@ void CanvasView::press(const QPointF& widgetPoint, Qt::KeyboardModifiers modifie
     a.style = doc.style();
     doc.pushUndo();
     doc.add(a);
-    m_drag = Creating{a.id};
+    drag_ = Creating{a.id};
 }
 
 void CanvasView::beginCrop(const QPointF& p)
 {
-    EditorDocument& doc = *m_doc;
+    EditorDocument& doc = *doc_;
     if (const auto r = doc.cropRect()) {
         const Annotation box = canvas::cropAnnotation(*r);
         if (const auto h = canvas::handleHit(box, p, px(kHandleReach))) {
-            m_drag = CropHandle{*h, box};
+            drag_ = CropHandle{*h, box};
             return;
         }
         if (r->normalized().contains(p)) {
-            m_drag = CropMove{p, r->normalized()};
+            drag_ = CropMove{p, r->normalized()};
             return;
         }
     }
-    m_drag = CropNew{p};
+    drag_ = CropNew{p};
     doc.setCropRect(QRectF(p, QSizeF(0, 0)));
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!m_drag || !(e->buttons() & Qt::LeftButton))
+    if (!drag_ || !(e->buttons() & Qt::LeftButton))
         return QWidget::mouseMoveEvent(e);
-    EditorDocument& doc = *m_doc;
+    EditorDocument& doc = *doc_;
     const QPointF p = clampedLocation(e->position());
     const bool shift = e->modifiers() & Qt::ShiftModifier;
     const QSizeF image = imageRect().size();
@@ -226,10 +226,10 @@ void CanvasView::mouseMoveEvent(QMouseEvent* e)
             },
             [&](const CropMove& c) { doc.setCropRect(canvas::movedCrop(c.original, p - c.start, image)); },
         },
-        *m_drag);
+        *drag_);
 
-    if (std::holds_alternative<CropNew>(*m_drag) || std::holds_alternative<CropHandle>(*m_drag) ||
-        std::holds_alternative<CropMove>(*m_drag))
+    if (std::holds_alternative<CropNew>(*drag_) || std::holds_alternative<CropHandle>(*drag_) ||
+        std::holds_alternative<CropMove>(*drag_))
         update();
 }
 
@@ -237,11 +237,11 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* e)
 {
     if (e->button() != Qt::LeftButton)
         return QWidget::mouseReleaseEvent(e);
-    if (!m_drag)
+    if (!drag_)
         return;
-    EditorDocument& doc = *m_doc;
-    const Drag drag = *m_drag;
-    m_drag.reset();
+    EditorDocument& doc = *doc_;
+    const Drag drag = *drag_;
+    drag_.reset();
 
     if (std::holds_alternative<Moving>(drag) || std::holds_alternative<Resizing>(drag)) {
         doc.discardUndoIfUnchanged();

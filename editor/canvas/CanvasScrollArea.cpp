@@ -10,8 +10,7 @@
 
 namespace kx {
 
-CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent)
-    : QScrollArea(parent), m_canvas(canvas)
+CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent) : QScrollArea(parent), canvas_(canvas)
 {
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
@@ -24,7 +23,7 @@ CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent)
 
 double CanvasScrollArea::magnification() const
 {
-    return m_canvas->magnification();
+    return canvas_->magnification();
 }
 
 void CanvasScrollArea::setMagnification(double magnification)
@@ -37,11 +36,11 @@ void CanvasScrollArea::setMagnification(double magnification, const QPointF& anc
     if (!std::isfinite(magnification))
         return;
     const double m = std::clamp(magnification, kMinMagnification, kMaxMagnification);
-    const QPointF fixed = m_canvas->toImage(anchor - QPointF(m_canvas->pos()));
-    m_canvas->setMagnification(m);
+    const QPointF fixed = canvas_->toImage(anchor - QPointF(canvas_->pos()));
+    canvas_->setMagnification(m);
     // The resize above has already updated the scroll ranges (the area filters the
     // canvas's resize events), so the anchor can be scrolled back into place.
-    const QPointF now = m_canvas->toWidget(fixed);
+    const QPointF now = canvas_->toWidget(fixed);
     horizontalScrollBar()->setValue(int(std::lround(now.x() - anchor.x())));
     verticalScrollBar()->setValue(int(std::lround(now.y() - anchor.y())));
     viewport()->update();
@@ -55,7 +54,7 @@ void CanvasScrollArea::zoomBy(double factor)
 
 void CanvasScrollArea::zoomToFit(double maxZoom)
 {
-    const QSizeF frame = m_canvas->frameSize();
+    const QSizeF frame = canvas_->frameSize();
     // The room without scroll bars: a fitted canvas needs none.
     const QSize content = maximumViewportSize();
     if (frame.width() <= 0 || frame.height() <= 0 || content.width() <= 0)
@@ -72,7 +71,7 @@ void CanvasScrollArea::zoomActual()
 bool CanvasScrollArea::eventFilter(QObject* watched, QEvent* e)
 {
     // The shadow around the old frame must go when the canvas grows, shrinks or moves.
-    if (watched == m_canvas && (e->type() == QEvent::Resize || e->type() == QEvent::Move))
+    if (watched == canvas_ && (e->type() == QEvent::Resize || e->type() == QEvent::Move))
         viewport()->update();
     return QScrollArea::eventFilter(watched, e);
 }
@@ -82,7 +81,7 @@ void CanvasScrollArea::paintEvent(QPaintEvent* e)
     QScrollArea::paintEvent(e);
     // A repaint of the canvas alone also reaches the area behind it; the shadow lies
     // outside the canvas, so there is nothing to draw then.
-    const QRect canvasRect = m_canvas->geometry();
+    const QRect canvasRect = canvas_->geometry();
     if (canvasRect.contains(e->rect()))
         return;
     // A soft shadow under the canvas: a few widening, fading outlines, 10 points lower.

@@ -19,7 +19,7 @@ public:
 
     explicit CanvasScrollArea(CanvasView* canvas, QWidget* parent = nullptr);
 
-    CanvasView* canvas() const { return m_canvas; }
+    CanvasView* canvas() const { return canvas_; }
 
     double magnification() const;
     // Clamped to the range; the canvas point under `anchor` (viewport points) stays put.
@@ -40,7 +40,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    CanvasView* m_canvas;
+    CanvasView* canvas_;
 };
 
 }  // namespace kx

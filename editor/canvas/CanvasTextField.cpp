@@ -34,7 +34,7 @@ bool printable(const QString& s)
 }  // namespace
 
 CanvasTextField::CanvasTextField(const QFont& font, const QColor& color, QWidget* parent)
-    : QWidget(parent), m_font(font), m_color(color)
+    : QWidget(parent), font_(font), color_(color)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -46,23 +46,23 @@ CanvasTextField::~CanvasTextField() = default;
 
 void CanvasTextField::setText(const QString& text)
 {
-    m_text = text;
-    m_cursor = m_anchor = int(m_text.size());
+    text_ = text;
+    cursor_ = anchor_ = int(text_.size());
     relayout();
     update();
 }
 
 void CanvasTextField::selectAll()
 {
-    m_anchor = 0;
-    m_cursor = int(m_text.size());
+    anchor_ = 0;
+    cursor_ = int(text_.size());
     update();
 }
 
 void CanvasTextField::setPlacement(const QPointF& textOrigin, double zoom)
 {
-    m_origin = textOrigin;
-    m_zoom = std::max(zoom, 0.001);
+    origin_ = textOrigin;
+    zoom_ = std::max(zoom, 0.001);
     update();
 }
 
@@ -70,100 +70,100 @@ void CanvasTextField::setPlacement(const QPointF& textOrigin, double zoom)
 // rounded up to a whole pixel after the font's leading.
 void CanvasTextField::relayout()
 {
-    m_layout = std::make_unique<QTextLayout>(layoutText(m_text), m_font);
+    layout_ = std::make_unique<QTextLayout>(layoutText(text_), font_);
     QTextOption option(Qt::AlignLeft | Qt::AlignTop);
     option.setWrapMode(QTextOption::ManualWrap);
-    m_layout->setTextOption(option);
-    m_layout->setCacheEnabled(true);
-    const double leading = QFontMetricsF(m_font).leading();
+    layout_->setTextOption(option);
+    layout_->setCacheEnabled(true);
+    const double leading = QFontMetricsF(font_).leading();
     double height = -leading;
-    m_layout->beginLayout();
-    for (QTextLine line = m_layout->createLine(); line.isValid(); line = m_layout->createLine()) {
+    layout_->beginLayout();
+    for (QTextLine line = layout_->createLine(); line.isValid(); line = layout_->createLine()) {
         line.setLineWidth(10000);
         height = std::ceil(height + leading);
         line.setPosition(QPointF(0, height));
         height += line.height();
     }
-    m_layout->endLayout();
+    layout_->endLayout();
 }
 
 QSizeF CanvasTextField::usedSize() const
 {
     double w = 0, h = 0;
-    for (int i = 0; i < m_layout->lineCount(); ++i) {
-        const QTextLine line = m_layout->lineAt(i);
+    for (int i = 0; i < layout_->lineCount(); ++i) {
+        const QTextLine line = layout_->lineAt(i);
         w = std::max(w, line.naturalTextWidth());
         h = std::max(h, line.y() + line.height());
     }
     if (h <= 0)
-        h = QFontMetricsF(m_font).height();
+        h = QFontMetricsF(font_).height();
     return QSizeF(w, h);
 }
 
 QPointF CanvasTextField::toText(const QPointF& widgetPoint) const
 {
-    return (widgetPoint - m_origin) / m_zoom;
+    return (widgetPoint - origin_) / zoom_;
 }
 
 QRectF CanvasTextField::caretRect() const
 {
-    QTextLine line = m_layout->lineForTextPosition(m_cursor);
-    if (!line.isValid() && m_layout->lineCount() > 0)
-        line = m_layout->lineAt(m_layout->lineCount() - 1);
+    QTextLine line = layout_->lineForTextPosition(cursor_);
+    if (!line.isValid() && layout_->lineCount() > 0)
+        line = layout_->lineAt(layout_->lineCount() - 1);
     if (!line.isValid())
-        return QRectF(0, 0, 0, QFontMetricsF(m_font).height());
-    return QRectF(line.cursorToX(m_cursor), line.y(), 0, line.height());
+        return QRectF(0, 0, 0, QFontMetricsF(font_).height());
+    return QRectF(line.cursorToX(cursor_), line.y(), 0, line.height());
 }
 
 int CanvasTextField::positionAt(const QPointF& widgetPoint) const
 {
     const QPointF t = toText(widgetPoint);
-    const int count = m_layout->lineCount();
+    const int count = layout_->lineCount();
     if (count == 0)
         return 0;
     int index = count - 1;
     for (int i = 0; i < count; ++i) {
-        if (t.y() < m_layout->lineAt(i).y() + m_layout->lineAt(i).height()) {
+        if (t.y() < layout_->lineAt(i).y() + layout_->lineAt(i).height()) {
             index = i;
             break;
         }
     }
-    return m_layout->lineAt(index).xToCursor(t.x());
+    return layout_->lineAt(index).xToCursor(t.x());
 }
 
 int CanvasTextField::verticalNeighbour(int position, int direction) const
 {
-    const QTextLine line = m_layout->lineForTextPosition(position);
+    const QTextLine line = layout_->lineForTextPosition(position);
     if (!line.isValid())
         return position;
     const int target = line.lineNumber() + direction;
     if (target < 0)
         return 0;
-    if (target >= m_layout->lineCount())
-        return int(m_text.size());
-    return m_layout->lineAt(target).xToCursor(line.cursorToX(position));
+    if (target >= layout_->lineCount())
+        return int(text_.size());
+    return layout_->lineAt(target).xToCursor(line.cursorToX(position));
 }
 
 void CanvasTextField::moveCursor(int position, bool extend)
 {
-    m_cursor = std::clamp(position, 0, int(m_text.size()));
+    cursor_ = std::clamp(position, 0, int(text_.size()));
     if (!extend)
-        m_anchor = m_cursor;
+        anchor_ = cursor_;
     update();
 }
 
 void CanvasTextField::removeSelection()
 {
-    const int from = std::min(m_anchor, m_cursor), to = std::max(m_anchor, m_cursor);
-    m_text.remove(from, to - from);
-    m_cursor = m_anchor = from;
+    const int from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
+    text_.remove(from, to - from);
+    cursor_ = anchor_ = from;
 }
 
 void CanvasTextField::insert(const QString& s)
 {
     removeSelection();
-    m_text.insert(m_cursor, s);
-    m_cursor = m_anchor = m_cursor + int(s.size());
+    text_.insert(cursor_, s);
+    cursor_ = anchor_ = cursor_ + int(s.size());
     relayout();
     update();
     Q_EMIT textEdited();
@@ -212,9 +212,9 @@ void CanvasTextField::keyPressEvent(QKeyEvent* e)
     if (e->matches(QKeySequence::SelectAll)) {
         selectAll();
     } else if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::Cut)) {
-        const int from = std::min(m_anchor, m_cursor), to = std::max(m_anchor, m_cursor);
+        const int from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
         if (from != to) {
-            QGuiApplication::clipboard()->setText(m_text.mid(from, to - from));
+            QGuiApplication::clipboard()->setText(text_.mid(from, to - from));
             if (e->matches(QKeySequence::Cut))
                 insert(QString());
         }
@@ -239,40 +239,40 @@ void CanvasTextField::keyPressEvent(QKeyEvent* e)
             case Qt::Key_Delete:
                 if (!hasSelection()) {
                     const bool back = e->key() == Qt::Key_Backspace;
-                    const int to = back ? m_layout->previousCursorPosition(m_cursor, mode)
-                                        : m_layout->nextCursorPosition(m_cursor, mode);
-                    m_anchor = std::clamp(to, 0, int(m_text.size()));
+                    const int to = back ? layout_->previousCursorPosition(cursor_, mode)
+                                        : layout_->nextCursorPosition(cursor_, mode);
+                    anchor_ = std::clamp(to, 0, int(text_.size()));
                 }
                 insert(QString());
                 return;
             case Qt::Key_Left:
                 if (hasSelection() && !shift)
-                    moveCursor(std::min(m_anchor, m_cursor), false);
+                    moveCursor(std::min(anchor_, cursor_), false);
                 else
-                    moveCursor(m_layout->previousCursorPosition(m_cursor, mode), shift);
+                    moveCursor(layout_->previousCursorPosition(cursor_, mode), shift);
                 return;
             case Qt::Key_Right:
                 if (hasSelection() && !shift)
-                    moveCursor(std::max(m_anchor, m_cursor), false);
+                    moveCursor(std::max(anchor_, cursor_), false);
                 else
-                    moveCursor(m_layout->nextCursorPosition(m_cursor, mode), shift);
+                    moveCursor(layout_->nextCursorPosition(cursor_, mode), shift);
                 return;
             case Qt::Key_Up:
-                moveCursor(verticalNeighbour(m_cursor, -1), shift);
+                moveCursor(verticalNeighbour(cursor_, -1), shift);
                 return;
             case Qt::Key_Down:
-                moveCursor(verticalNeighbour(m_cursor, +1), shift);
+                moveCursor(verticalNeighbour(cursor_, +1), shift);
                 return;
             case Qt::Key_Home:
             case Qt::Key_End: {
                 const bool home = e->key() == Qt::Key_Home;
-                const QTextLine line = m_layout->lineForTextPosition(m_cursor);
-                int to = home ? 0 : int(m_text.size());
+                const QTextLine line = layout_->lineForTextPosition(cursor_);
+                int to = home ? 0 : int(text_.size());
                 if (!ctrl && line.isValid()) {
                     to = home ? line.textStart() : line.textStart() + line.textLength();
                     // Stay before the line break that ends the line.
-                    if (!home && to > line.textStart() && to <= m_text.size() &&
-                        m_text.at(to - 1) == QLatin1Char('\n'))
+                    if (!home && to > line.textStart() && to <= text_.size() &&
+                        text_.at(to - 1) == QLatin1Char('\n'))
                         --to;
                 }
                 moveCursor(to, shift);
@@ -301,18 +301,18 @@ QVariant CanvasTextField::inputMethodQuery(Qt::InputMethodQuery query) const
     switch (query) {
         case Qt::ImCursorRectangle: {
             const QRectF c = caretRect();
-            return QRectF(m_origin + c.topLeft() * m_zoom, QSizeF(1, c.height() * m_zoom)).toAlignedRect();
+            return QRectF(origin_ + c.topLeft() * zoom_, QSizeF(1, c.height() * zoom_)).toAlignedRect();
         }
         case Qt::ImFont:
-            return m_font;
+            return font_;
         case Qt::ImCursorPosition:
-            return m_cursor;
+            return cursor_;
         case Qt::ImAnchorPosition:
-            return m_anchor;
+            return anchor_;
         case Qt::ImSurroundingText:
-            return m_text;
+            return text_;
         case Qt::ImCurrentSelection:
-            return m_text.mid(std::min(m_anchor, m_cursor), std::abs(m_anchor - m_cursor));
+            return text_.mid(std::min(anchor_, cursor_), std::abs(anchor_ - cursor_));
         default:
             return QWidget::inputMethodQuery(query);
     }
@@ -333,8 +333,8 @@ void CanvasTextField::mouseMoveEvent(QMouseEvent* e)
 void CanvasTextField::mouseDoubleClickEvent(QMouseEvent* e)
 {
     const int at = positionAt(e->position());
-    m_anchor = m_layout->previousCursorPosition(std::min(at + 1, int(m_text.size())), QTextLayout::SkipWords);
-    m_cursor = m_layout->nextCursorPosition(m_anchor, QTextLayout::SkipWords);
+    anchor_ = layout_->previousCursorPosition(std::min(at + 1, int(text_.size())), QTextLayout::SkipWords);
+    cursor_ = layout_->nextCursorPosition(anchor_, QTextLayout::SkipWords);
     update();
 }
 
@@ -350,33 +350,33 @@ void CanvasTextField::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    p.translate(m_origin);
-    p.scale(m_zoom, m_zoom);
+    p.translate(origin_);
+    p.scale(zoom_, zoom_);
 
     if (hasSelection()) {
-        const int from = std::min(m_anchor, m_cursor), to = std::max(m_anchor, m_cursor);
+        const int from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
         QColor band = palette().color(QPalette::Highlight);
         band.setAlphaF(0.35);
-        for (int i = 0; i < m_layout->lineCount(); ++i) {
-            const QTextLine line = m_layout->lineAt(i);
+        for (int i = 0; i < layout_->lineCount(); ++i) {
+            const QTextLine line = layout_->lineAt(i);
             const int s = std::max(from, line.textStart()),
                       t = std::min(to, line.textStart() + line.textLength());
             if (s >= t)
                 continue;
             const double x0 = line.cursorToX(s), x1 = line.cursorToX(t);
-            p.fillRect(QRectF(x0, line.y(), std::max(x1 - x0, 2 / m_zoom), line.height()), band);
+            p.fillRect(QRectF(x0, line.y(), std::max(x1 - x0, 2 / zoom_), line.height()), band);
         }
     }
 
     // The very call the renderer makes, so the glyphs land where the annotation will draw them.
-    p.setFont(m_font);
-    p.setPen(m_color);
-    p.drawText(QRectF(QPointF(0, 0), EditorFont::textSize(m_text, m_font)), Qt::AlignLeft | Qt::AlignTop,
-               m_text);
+    p.setFont(font_);
+    p.setPen(color_);
+    p.drawText(QRectF(QPointF(0, 0), EditorFont::textSize(text_, font_)), Qt::AlignLeft | Qt::AlignTop,
+               text_);
 
     if (hasFocus() && !hasSelection()) {
         const QRectF c = caretRect();
-        p.fillRect(QRectF(c.x(), c.y(), 1.5 / m_zoom, c.height()), m_color);
+        p.fillRect(QRectF(c.x(), c.y(), 1.5 / zoom_, c.height()), color_);
     }
 }
 

@@ -22,12 +22,12 @@ public:
     CanvasTextField(const QFont& font, const QColor& color, QWidget* parent = nullptr);
     ~CanvasTextField() override;
 
-    QString text() const { return m_text; }
+    QString text() const { return text_; }
     void setText(const QString& text);
     void selectAll();
-    bool hasSelection() const { return m_anchor != m_cursor; }
+    bool hasSelection() const { return anchor_ != cursor_; }
 
-    const QFont& textFont() const { return m_font; }
+    const QFont& textFont() const { return font_; }
     // Size of the laid-out text in image pixels: widest line and total line height (one
     // line's height when empty).
     QSizeF usedSize() const;
@@ -64,14 +64,14 @@ private:
     QPointF toText(const QPointF& widgetPoint) const;
     bool isEditingKey(const QKeyEvent* e) const;
 
-    QFont m_font;
-    QColor m_color;
-    QString m_text;
-    int m_cursor = 0;
-    int m_anchor = 0;
-    QPointF m_origin;
-    double m_zoom = 1;
-    std::unique_ptr<QTextLayout> m_layout;
+    QFont font_;
+    QColor color_;
+    QString text_;
+    int cursor_ = 0;
+    int anchor_ = 0;
+    QPointF origin_;
+    double zoom_ = 1;
+    std::unique_ptr<QTextLayout> layout_;
 };
 
 }  // namespace kx

@@ -9,14 +9,14 @@
 namespace kx {
 
 CanvasView::CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent)
-    : QWidget(parent), m_doc(std::move(doc))
+    : QWidget(parent), doc_(std::move(doc))
 {
     // No automatic click focus: a press takes the focus itself, after noting whether a
     // text was being typed (see press()).
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_OpaquePaintEvent, false);
-    connect(&m_renderer, &PreviewRenderer::rendered, this, &CanvasView::installPreview);
-    connect(m_doc.get(), &EditorDocument::changed, this, &CanvasView::scheduleDocChanged);
+    connect(&renderer_, &PreviewRenderer::rendered, this, &CanvasView::installPreview);
+    connect(doc_.get(), &EditorDocument::changed, this, &CanvasView::scheduleDocChanged);
     updateSize();
     updateCursor();
     // Follow the document's state as it is now (a backdrop already on, for example).
@@ -25,41 +25,41 @@ CanvasView::CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent)
 
 CanvasView::~CanvasView()
 {
-    m_renderer.cancel();
-    if (m_textField)
-        m_textField->disconnect(this);
+    renderer_.cancel();
+    if (textField_)
+        textField_->disconnect(this);
 }
 
 void CanvasView::setCommands(CanvasCommands* commands)
 {
-    m_commands = commands;
+    commands_ = commands;
     QObject* object = dynamic_cast<QObject*>(commands);
-    m_commandsIsObject = object != nullptr;
-    m_commandsObject = object;
+    commandsIsObject_ = object != nullptr;
+    commandsObject_ = object;
 }
 
 CanvasCommands* CanvasView::commands() const
 {
-    if (m_commandsIsObject && !m_commandsObject)
+    if (commandsIsObject_ && !commandsObject_)
         return nullptr;
-    return m_commands;
+    return commands_;
 }
 
 // --- coordinates --------------------------------------------------------------------------
 
 QRectF CanvasView::imageRect() const
 {
-    return QRectF(0, 0, m_doc->base().width(), m_doc->base().height());
+    return QRectF(0, 0, doc_->base().width(), doc_->base().height());
 }
 
 QSizeF CanvasView::frameSize() const
 {
-    return m_bounds.size() / m_doc->scale();
+    return bounds_.size() / doc_->scale();
 }
 
 double CanvasView::zoomFactor() const
 {
-    return m_magnification * frameSize().width() / std::max(m_bounds.width(), 1.0);
+    return magnification_ * frameSize().width() / std::max(bounds_.width(), 1.0);
 }
 
 double CanvasView::px(double n) const
@@ -69,28 +69,28 @@ double CanvasView::px(double n) const
 
 QPointF CanvasView::toImage(const QPointF& widgetPoint) const
 {
-    return widgetPoint / std::max(zoomFactor(), 0.001) + m_bounds.topLeft();
+    return widgetPoint / std::max(zoomFactor(), 0.001) + bounds_.topLeft();
 }
 
 QPointF CanvasView::toWidget(const QPointF& imagePoint) const
 {
-    return (imagePoint - m_bounds.topLeft()) * zoomFactor();
+    return (imagePoint - bounds_.topLeft()) * zoomFactor();
 }
 
 void CanvasView::setMagnification(double magnification)
 {
     if (!std::isfinite(magnification) || magnification <= 0)
         return;
-    m_magnification = magnification;
+    magnification_ = magnification;
     updateSize();
 }
 
 void CanvasView::updateSize()
 {
-    const QImage& base = m_doc->base();
-    m_bounds = m_preview ? QRectF(-m_preview->origin, QSizeF(m_preview->image.size()))
-                         : QRectF(0, 0, base.width(), base.height());
-    const QSizeF points = frameSize() * m_magnification;
+    const QImage& base = doc_->base();
+    bounds_ = preview_ ? QRectF(-preview_->origin, QSizeF(preview_->image.size()))
+                       : QRectF(0, 0, base.width(), base.height());
+    const QSizeF points = frameSize() * magnification_;
     const QSize size(std::max(1, int(std::ceil(points.width() - 1e-6))),
                      std::max(1, int(std::ceil(points.height() - 1e-6))));
     if (size != this->size())
@@ -105,23 +105,23 @@ void CanvasView::updateSize()
 void CanvasView::scheduleDocChanged()
 {
     // Document changes arrive in bursts; one pass after them sees the final state.
-    if (m_changePending)
+    if (changePending_)
         return;
-    m_changePending = true;
+    changePending_ = true;
     QMetaObject::invokeMethod(this, &CanvasView::docChanged, Qt::QueuedConnection);
 }
 
 void CanvasView::docChanged()
 {
-    m_changePending = false;
+    changePending_ = false;
     updatePreviewIfNeeded();
-    const qint64 baseKey = m_doc->base().cacheKey();
-    if (!m_lastBase || *m_lastBase != baseKey) {
-        m_lastBase = baseKey;
+    const qint64 baseKey = doc_->base().cacheKey();
+    if (!lastBase_ || *lastBase_ != baseKey) {
+        lastBase_ = baseKey;
         updateSize();
     }
-    if (!m_lastTool || *m_lastTool != m_doc->tool()) {
-        m_lastTool = m_doc->tool();
+    if (!lastTool_ || *lastTool_ != doc_->tool()) {
+        lastTool_ = doc_->tool();
         updateCursor();
         commitText();
     }
@@ -130,7 +130,7 @@ void CanvasView::docChanged()
 
 void CanvasView::updateCursor()
 {
-    switch (m_doc->tool()) {
+    switch (doc_->tool()) {
         case ToolKind::select:
             setCursor(Qt::ArrowCursor);
             break;
@@ -158,12 +158,12 @@ void CanvasView::askToFitZoom()
 
 void CanvasView::removePreview()
 {
-    m_renderer.cancel();
-    m_previewBase = QImage();
-    m_previewSettings.reset();
-    ++m_previewGen;
-    if (m_preview) {
-        m_preview.reset();
+    renderer_.cancel();
+    previewBase_ = QImage();
+    previewSettings_.reset();
+    ++previewGen_;
+    if (preview_) {
+        preview_.reset();
         updateSize();
         askToFitZoom();
     }
@@ -171,41 +171,40 @@ void CanvasView::removePreview()
 
 void CanvasView::updatePreviewIfNeeded()
 {
-    const EditorDocument& doc = *m_doc;
+    const EditorDocument& doc = *doc_;
     const QImage& base = doc.base();
     if (!doc.beautify().enabled) {
         // Also drops a render still under way, so a late result cannot show a frame that
         // was already switched off.
-        if (m_preview || m_previewSettings)
+        if (preview_ || previewSettings_)
             removePreview();
         return;
     }
     if (qint64(base.width()) * base.height() > kPreviewPixelLimit) {
         // A preview of an earlier, smaller base would show at the wrong size: remove it.
-        if (m_preview || m_previewSettings)
+        if (preview_ || previewSettings_)
             removePreview();
         return;
     }
-    if (m_previewSettings && m_previewBase.cacheKey() == base.cacheKey() &&
-        *m_previewSettings == doc.beautify())
+    if (previewSettings_ && previewBase_.cacheKey() == base.cacheKey() && *previewSettings_ == doc.beautify())
         return;
-    m_previewBase = base;
-    m_previewSettings = doc.beautify();
-    const int generation = ++m_previewGen;
-    m_previewWasEmpty = !m_preview;
-    m_previewEdgeChanged = m_preview && m_lastPreviewEdge != doc.beautify().edge;
-    m_lastPreviewEdge = doc.beautify().edge;
-    m_renderer.request({base, doc.beautify(), doc.scale(), generation},
-                       m_previewWasEmpty ? 0 : kPreviewDelayMs);
+    previewBase_ = base;
+    previewSettings_ = doc.beautify();
+    const int generation = ++previewGen_;
+    previewWasEmpty_ = !preview_;
+    previewEdgeChanged_ = preview_ && lastPreviewEdge_ != doc.beautify().edge;
+    lastPreviewEdge_ = doc.beautify().edge;
+    renderer_.request({base, doc.beautify(), doc.scale(), generation},
+                      previewWasEmpty_ ? 0 : kPreviewDelayMs);
 }
 
 void CanvasView::installPreview(const PreviewRenderer::Result& result)
 {
-    if (result.generation != m_previewGen || result.image.isNull())
+    if (result.generation != previewGen_ || result.image.isNull())
         return;
-    m_preview = Preview{result.image, result.origin};
+    preview_ = Preview{result.image, result.origin};
     updateSize();
-    if (m_previewWasEmpty || m_previewEdgeChanged)
+    if (previewWasEmpty_ || previewEdgeChanged_)
         askToFitZoom();
 }
 

@@ -49,20 +49,20 @@ public:
     explicit CanvasView(std::shared_ptr<EditorDocument> doc, QWidget* parent = nullptr);
     ~CanvasView() override;
 
-    EditorDocument& doc() const { return *m_doc; }
-    const std::shared_ptr<EditorDocument>& document() const { return m_doc; }
+    EditorDocument& doc() const { return *doc_; }
+    const std::shared_ptr<EditorDocument>& document() const { return doc_; }
 
     // Held weakly: a window that is gone (a destroyed QObject) is never called.
     void setCommands(CanvasCommands* commands);
     CanvasCommands* commands() const;
 
     // Screen points per point of the canvas frame; set by the enclosing scroll area.
-    double magnification() const { return m_magnification; }
+    double magnification() const { return magnification_; }
     void setMagnification(double magnification);
     // Size in points at magnification 1: the image (or preview) pixels over the scale.
     QSizeF frameSize() const;
     // The coordinate space: the base image at (0, 0), a preview's surroundings outside it.
-    QRectF canvasBounds() const { return m_bounds; }
+    QRectF canvasBounds() const { return bounds_; }
     QRectF imageRect() const;
     // Screen points per image pixel.
     double zoomFactor() const;
@@ -71,19 +71,19 @@ public:
     QPointF toImage(const QPointF& widgetPoint) const;
     QPointF toWidget(const QPointF& imagePoint) const;
 
-    bool hasPreview() const { return m_preview.has_value(); }
-    QPointF previewOrigin() const { return m_preview ? m_preview->origin : QPointF(); }
-    const PreviewRenderer& previewRenderer() const { return m_renderer; }
+    bool hasPreview() const { return preview_.has_value(); }
+    QPointF previewOrigin() const { return preview_ ? preview_->origin : QPointF(); }
+    const PreviewRenderer& previewRenderer() const { return renderer_; }
 
     // Text entry: starts typing a new text at p, or edits `existing` (a text annotation).
     void beginText(const QPointF& p, const std::optional<Annotation>& existing);
     // Ends typing: stores, removes or drops the text as it stands.
     void commitText();
-    bool isTyping() const { return m_textField != nullptr; }
+    bool isTyping() const { return textField_ != nullptr; }
     // Whether ending the open text field would record an undo step.
     bool textWouldRecord() const;
-    CanvasTextField* textField() const { return m_textField; }
-    QUuid editingID() const { return m_editingID; }
+    CanvasTextField* textField() const { return textField_; }
+    QUuid editingID() const { return editingID_; }
 
     // Runs a menu action; false when it is disabled.
     bool perform(Action action);
@@ -161,40 +161,40 @@ private:
     void drawCrop(QPainter& p, const QRectF& r) const;
     void drawTextFrame(QPainter& p) const;
 
-    std::shared_ptr<EditorDocument> m_doc;
-    CanvasCommands* m_commands = nullptr;
-    QPointer<QObject> m_commandsObject;  // lifetime guard when the receiver is a QObject
-    bool m_commandsIsObject = false;
-    std::optional<Drag> m_drag;
+    std::shared_ptr<EditorDocument> doc_;
+    CanvasCommands* commands_ = nullptr;
+    QPointer<QObject> commandsObject_;  // lifetime guard when the receiver is a QObject
+    bool commandsIsObject_ = false;
+    std::optional<Drag> drag_;
 
     struct Preview {
         QImage image;
         QPointF origin;
     };
-    std::optional<Preview> m_preview;
-    QImage m_previewBase;
-    std::optional<BeautifySettings> m_previewSettings;
-    int m_previewGen = 0;
-    bool m_previewWasEmpty = false;
-    bool m_previewEdgeChanged = false;
-    PreviewRenderer m_renderer;
-    BeautifySettings::Edge m_lastPreviewEdge = BeautifySettings::Edge::none;
+    std::optional<Preview> preview_;
+    QImage previewBase_;
+    std::optional<BeautifySettings> previewSettings_;
+    int previewGen_ = 0;
+    bool previewWasEmpty_ = false;
+    bool previewEdgeChanged_ = false;
+    PreviewRenderer renderer_;
+    BeautifySettings::Edge lastPreviewEdge_ = BeautifySettings::Edge::none;
 
-    CanvasTextField* m_textField = nullptr;
-    QRectF m_textFrame;
-    QUuid m_editingID;
-    bool m_editingIsNew = false;
+    CanvasTextField* textField_ = nullptr;
+    QRectF textFrame_;
+    QUuid editingID_;
+    bool editingIsNew_ = false;
 
-    std::optional<qint64> m_lastBase;  // cache key of the base seen at the last change
-    std::optional<ToolKind> m_lastTool;
-    bool m_changePending = false;
+    std::optional<qint64> lastBase_;  // cache key of the base seen at the last change
+    std::optional<ToolKind> lastTool_;
+    bool changePending_ = false;
 
-    double m_magnification = 1.0;
-    QRectF m_bounds;
+    double magnification_ = 1.0;
+    QRectF bounds_;
 
     // A downscaled copy of the base for zoomed-out painting, keyed by base and size.
-    QImage m_scaledBase;
-    qint64 m_scaledBaseKey = 0;
+    QImage scaledBase_;
+    qint64 scaledBaseKey_ = 0;
 };
 
 }  // namespace kx

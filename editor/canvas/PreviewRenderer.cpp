@@ -8,15 +8,15 @@ namespace kx {
 
 PreviewRenderer::PreviewRenderer(QObject* parent) : QObject(parent)
 {
-    m_delay.setSingleShot(true);
-    connect(&m_delay, &QTimer::timeout, this, &PreviewRenderer::startIfReady);
-    connect(&m_watcher, &QFutureWatcher<Result>::finished, this, &PreviewRenderer::finished);
+    delay_.setSingleShot(true);
+    connect(&delay_, &QTimer::timeout, this, &PreviewRenderer::startIfReady);
+    connect(&watcher_, &QFutureWatcher<Result>::finished, this, &PreviewRenderer::finished);
 }
 
 PreviewRenderer::~PreviewRenderer()
 {
     // The worker only holds values; let it finish without anyone listening.
-    m_watcher.disconnect(this);
+    watcher_.disconnect(this);
 }
 
 PreviewRenderer::Result PreviewRenderer::render(const Request& request)
@@ -31,34 +31,34 @@ PreviewRenderer::Result PreviewRenderer::render(const Request& request)
 
 void PreviewRenderer::request(const Request& request, int delayMs)
 {
-    m_waiting = request;
-    m_newest = request.generation;
-    m_delay.start(std::max(delayMs, 0));
+    waiting_ = request;
+    newest_ = request.generation;
+    delay_.start(std::max(delayMs, 0));
 }
 
 void PreviewRenderer::cancel()
 {
-    m_waiting.reset();
-    m_newest = -1;
-    m_delay.stop();
+    waiting_.reset();
+    newest_ = -1;
+    delay_.stop();
 }
 
 void PreviewRenderer::startIfReady()
 {
-    if (m_running || m_delay.isActive() || !m_waiting)
+    if (running_ || delay_.isActive() || !waiting_)
         return;
-    const Request next = *m_waiting;
-    m_waiting.reset();
-    m_running = true;
-    ++m_started;
-    m_watcher.setFuture(QtConcurrent::run([next] { return render(next); }));
+    const Request next = *waiting_;
+    waiting_.reset();
+    running_ = true;
+    ++started_;
+    watcher_.setFuture(QtConcurrent::run([next] { return render(next); }));
 }
 
 void PreviewRenderer::finished()
 {
-    m_running = false;
-    const Result result = m_watcher.result();
-    if (result.generation == m_newest)
+    running_ = false;
+    const Result result = watcher_.result();
+    if (result.generation == newest_)
         Q_EMIT rendered(result);
     startIfReady();
 }

@@ -41,9 +41,9 @@ public:
     // The framed image and the base's position in it (runs on any thread).
     static Result render(const Request& request);
 
-    bool isRendering() const { return m_running; }
+    bool isRendering() const { return running_; }
     // How many renders were started (for tests of the skipping).
-    int startedCount() const { return m_started; }
+    int startedCount() const { return started_; }
 
 Q_SIGNALS:
     void rendered(const kx::PreviewRenderer::Result& result);
@@ -52,12 +52,12 @@ private:
     void startIfReady();
     void finished();
 
-    std::optional<Request> m_waiting;
-    int m_newest = -1;  // generation of the newest request, -1 after cancel
-    bool m_running = false;
-    int m_started = 0;
-    QTimer m_delay;
-    QFutureWatcher<Result> m_watcher;
+    std::optional<Request> waiting_;
+    int newest_ = -1;  // generation of the newest request, -1 after cancel
+    bool running_ = false;
+    int started_ = 0;
+    QTimer delay_;
+    QFutureWatcher<Result> watcher_;
 };
 
 }  // namespace kx

@@ -25,42 +25,42 @@ void EditorDocument::shift(Annotation& a, const QPointF& by)
 
 void EditorDocument::deleteSelected()
 {
-    if (m_selectedID.isNull())
+    if (selectedID_.isNull())
         return;
     pushUndo();
-    remove(m_selectedID);
+    remove(selectedID_);
     setSelectedID(QUuid());
 }
 
 void EditorDocument::bringToFront()
 {
-    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
+    const qsizetype i = selectedID_.isNull() ? -1 : indexOf(selectedID_);
     if (i < 0)
         return;
     pushUndo();
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     list.append(list.takeAt(i));
     setAnnotations(list);
 }
 
 void EditorDocument::sendToBack()
 {
-    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
+    const qsizetype i = selectedID_.isNull() ? -1 : indexOf(selectedID_);
     if (i < 0)
         return;
     pushUndo();
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     list.prepend(list.takeAt(i));
     setAnnotations(list);
 }
 
 void EditorDocument::applyCrop()
 {
-    if (!m_cropRect) {
+    if (!cropRect_) {
         setCropRect(std::nullopt);
         return;
     }
-    const QRectF c = *m_cropRect;
+    const QRectF c = *cropRect_;
     if (!std::isfinite(c.x()) || !std::isfinite(c.y()) || !std::isfinite(c.width()) ||
         !std::isfinite(c.height())) {
         setCropRect(std::nullopt);
@@ -71,21 +71,21 @@ void EditorDocument::applyCrop()
     const double x0 = std::floor(n.left()), y0 = std::floor(n.top());
     const double x1 = std::ceil(n.right()), y1 = std::ceil(n.bottom());
     const QRectF integral =
-        QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, m_base.width(), m_base.height()));
+        QRectF(x0, y0, x1 - x0, y1 - y0).intersected(QRectF(0, 0, base_.width(), base_.height()));
     const QRect r = integral.toRect();
     if (integral.width() < 2 || integral.height() < 2) {
         setCropRect(std::nullopt);
         return;
     }
-    const QImage cropped = m_base.copy(r);
+    const QImage cropped = base_.copy(r);
     if (cropped.isNull()) {
         setCropRect(std::nullopt);
         return;
     }
     pushUndo();
-    m_effects.bumpVersion();
+    effects_.bumpVersion();
     setBase(cropped);
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     for (Annotation& a : list)
         shift(a, QPointF(-r.x(), -r.y()));
     setAnnotations(list);
@@ -113,16 +113,16 @@ void blit(QImage& dst, const QImage& src, int x, int y)
 
 void EditorDocument::append(const QImage& image, double scale, AddEdge edge)
 {
-    if (image.isNull() || m_base.isNull())
+    if (image.isNull() || base_.isNull())
         return;
     QImage added = image;
-    const double s = usableScaleOr(scale, m_scale);
-    if (std::abs(s - m_scale) > 0.01) {
-        const QImage r = resized(image, QSizeF(m_scale * image.width() / s, m_scale * image.height() / s));
+    const double s = usableScaleOr(scale, scale_);
+    if (std::abs(s - scale_) > 0.01) {
+        const QImage r = resized(image, QSizeF(scale_ * image.width() / s, scale_ * image.height() / s));
         if (!r.isNull())
             added = r;
     }
-    const qint64 bw = m_base.width(), bh = m_base.height(), iw = added.width(), ih = added.height();
+    const qint64 bw = base_.width(), bh = base_.height(), iw = added.width(), ih = added.height();
     const bool sideBySide = edge == AddEdge::right || edge == AddEdge::left;
     const qint64 w = sideBySide ? bw + iw : std::max(bw, iw);
     const qint64 h = sideBySide ? std::max(bh, ih) : bh + ih;
@@ -132,14 +132,14 @@ void EditorDocument::append(const QImage& image, double scale, AddEdge edge)
     QImage joined = makeBitmapContext(int(w), int(h));
     if (joined.isNull())
         return;
-    const QImage baseArgb = m_base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage baseArgb = base_.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const QImage addedArgb = added.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (baseArgb.isNull() || addedArgb.isNull())
         return;
-    if (m_base.colorSpace().isValid())
-        joined.setColorSpace(m_base.colorSpace());
-    joined.setDotsPerMeterX(m_base.dotsPerMeterX());
-    joined.setDotsPerMeterY(m_base.dotsPerMeterY());
+    if (base_.colorSpace().isValid())
+        joined.setColorSpace(base_.colorSpace());
+    joined.setDotsPerMeterX(base_.dotsPerMeterX());
+    joined.setDotsPerMeterY(base_.dotsPerMeterY());
 
     QPointF offset;  // how far the old picture moves
     switch (edge) {
@@ -165,10 +165,10 @@ void EditorDocument::append(const QImage& image, double scale, AddEdge edge)
 
     pushUndo();
     // Before the base changes, so nothing drawn at the change finds a patch of the old one.
-    m_effects.bumpVersion();
+    effects_.bumpVersion();
     setBase(joined);
     if (!offset.isNull()) {
-        QList<Annotation> list = m_annotations;
+        QList<Annotation> list = annotations_;
         for (Annotation& a : list)
             shift(a, offset);
         setAnnotations(list);
@@ -180,9 +180,9 @@ void EditorDocument::addPicture(const QImage& image, double scale)
 {
     if (image.isNull())
         return;
-    const double f = m_scale / usableScaleOr(scale, m_scale);
+    const double f = scale_ / usableScaleOr(scale, scale_);
     const double w = f * image.width(), h = f * image.height();
-    const double bw = m_base.width(), bh = m_base.height();
+    const double bw = base_.width(), bh = base_.height();
     const double k = std::min({1.0, 0.42 * bw / std::max(w, 1.0), 0.42 * bh / std::max(h, 1.0)});
     const double m = 0.04 * std::min(bw, bh);
     const double x = bw - w * k - m, y = bh - h * k - m;
@@ -191,14 +191,14 @@ void EditorDocument::addPicture(const QImage& image, double scale)
     a.kind = ToolKind::picture;
     a.p1 = QPointF(x, y);
     a.p2 = QPointF(x + w * k, y + h * k);
-    a.style = m_style;
+    a.style = style_;
     a.style.color = RGBA{1, 1, 1, 1};
-    a.style.lineWidth = 3 * m_scale;
+    a.style.lineWidth = 3 * scale_;
     a.image = image;
 
     pushUndo();
     setTool(ToolKind::select);
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     list.append(a);
     setAnnotations(list);
     select(a.id);
@@ -206,9 +206,8 @@ void EditorDocument::addPicture(const QImage& image, double scale)
 
 QImage EditorDocument::renderFinal(bool includeBeautify)
 {
-    const QImage picture =
-        m_annotations.isEmpty() ? m_base : Exporter::flatten(m_base, m_annotations, m_effects);
-    return includeBeautify ? Exporter::beautify(picture, m_beautify, m_scale) : picture;
+    const QImage picture = annotations_.isEmpty() ? base_ : Exporter::flatten(base_, annotations_, effects_);
+    return includeBeautify ? Exporter::beautify(picture, beautify_, scale_) : picture;
 }
 
 }  // namespace kx

@@ -49,77 +49,77 @@ double usableScale(double s)
 
 EditorDocument::EditorDocument(const CaptureResult& capture, const QUuid& historyID, QObject* parent)
     : QObject(parent),
-      m_base(capture.image),
-      m_scale(usableScale(capture.scale)),
-      m_kind(capture.kind),
-      m_title(capture.title),
-      m_historyID(historyID)
+      base_(capture.image),
+      scale_(usableScale(capture.scale)),
+      kind_(capture.kind),
+      title_(capture.title),
+      historyID_(historyID)
 {
-    m_style.color = RGBA{1.0, 0.231, 0.188, 1.0};
-    m_style.lineWidth = 3 * m_scale;
-    m_style.fill = FillMode::none;
-    m_style.fontSize = 18 * m_scale;
-    m_style.intensity = 12 * m_scale;
-    m_style.zoom = 2.0;
-    m_style.roundLens = false;
+    style_.color = RGBA{1.0, 0.231, 0.188, 1.0};
+    style_.lineWidth = 3 * scale_;
+    style_.fill = FillMode::none;
+    style_.fontSize = 18 * scale_;
+    style_.intensity = 12 * scale_;
+    style_.zoom = 2.0;
+    style_.roundLens = false;
     // BeautifySettings' own defaults are the document's: off, 64, 10, shadow, ocean, clean, 1, 7.
-    m_beautify = BeautifySettings();
+    beautify_ = BeautifySettings();
 }
 
 // --- published fields ---------------------------------------------------------------------
 
 void EditorDocument::setBase(const QImage& base)
 {
-    m_base = base;
+    base_ = base;
     Q_EMIT changed();
 }
 
 void EditorDocument::setAnnotations(const QList<Annotation>& annotations)
 {
-    m_annotations = annotations;
+    annotations_ = annotations;
     Q_EMIT changed();
 }
 
 void EditorDocument::setSelectedID(const QUuid& id)
 {
-    m_selectedID = id;
+    selectedID_ = id;
     Q_EMIT changed();
 }
 
 void EditorDocument::setCropRect(const std::optional<QRectF>& rect)
 {
-    m_cropRect = rect;
+    cropRect_ = rect;
     Q_EMIT changed();
 }
 
 void EditorDocument::setBeautify(const BeautifySettings& settings)
 {
-    m_beautify = settings;
+    beautify_ = settings;
     Q_EMIT changed();
 }
 
 void EditorDocument::setZoom(double zoom)
 {
-    m_zoom = zoom;
+    zoom_ = zoom;
     Q_EMIT changed();
 }
 
 void EditorDocument::setShowAI(bool show)
 {
-    m_showAI = show;
+    showAI_ = show;
     Q_EMIT changed();
 }
 
 void EditorDocument::setBusyMessage(const std::optional<QString>& message)
 {
-    m_busyMessage = message;
+    busyMessage_ = message;
     Q_EMIT changed();
 }
 
 void EditorDocument::setStyle(const AnnotationStyle& style)
 {
-    const AnnotationStyle old = m_style;
-    m_style = style;
+    const AnnotationStyle old = style_;
+    style_ = style;
     Q_EMIT changed();
     if (old == style)
         return;
@@ -128,29 +128,29 @@ void EditorDocument::setStyle(const AnnotationStyle& style)
 
 void EditorDocument::applyStyleToSelection()
 {
-    if (m_applyingStyle || m_selectedID.isNull())
+    if (applyingStyle_ || selectedID_.isNull())
         return;
-    const qsizetype i = indexOf(m_selectedID);
-    if (i < 0 || m_annotations[i].style == m_style)
+    const qsizetype i = indexOf(selectedID_);
+    if (i < 0 || annotations_[i].style == style_)
         return;
-    if (m_styleUndoFor != m_selectedID) {
+    if (styleUndoFor_ != selectedID_) {
         pushUndo();
-        m_styleUndoFor = m_selectedID;
+        styleUndoFor_ = selectedID_;
     }
-    QList<Annotation> list = m_annotations;
-    list[i].style = m_style;
+    QList<Annotation> list = annotations_;
+    list[i].style = style_;
     setAnnotations(list);
 }
 
 void EditorDocument::setTool(ToolKind tool)
 {
-    const ToolKind old = m_tool;
-    m_tool = tool;
+    const ToolKind old = tool_;
+    tool_ = tool;
     Q_EMIT changed();
     if (old == tool)
         return;
     setCropRect(std::nullopt);
-    if (tool != ToolKind::select && !m_selectedID.isNull())
+    if (tool != ToolKind::select && !selectedID_.isNull())
         setSelectedID(QUuid());
     markerColor(tool == ToolKind::highlighter, old == ToolKind::highlighter);
 }
@@ -158,21 +158,21 @@ void EditorDocument::setTool(ToolKind tool)
 void EditorDocument::markerColor(bool entering, bool leaving)
 {
     // The tool's colour only: a stroke just drawn and still selected keeps its own.
-    const QScopedValueRollback keepSelection(m_applyingStyle, true);
+    const QScopedValueRollback keepSelection(applyingStyle_, true);
     if (entering) {
-        if (!markerColors().contains(m_style.color)) {
-            m_colorBeforeMarker = m_style.color;
-            AnnotationStyle s = m_style;
+        if (!markerColors().contains(style_.color)) {
+            colorBeforeMarker_ = style_.color;
+            AnnotationStyle s = style_;
             s.color = kMarkerYellow;
             setStyle(s);
         }
-    } else if (leaving && m_colorBeforeMarker) {
-        if (m_style.color == kMarkerYellow) {
-            AnnotationStyle s = m_style;
-            s.color = *m_colorBeforeMarker;
+    } else if (leaving && colorBeforeMarker_) {
+        if (style_.color == kMarkerYellow) {
+            AnnotationStyle s = style_;
+            s.color = *colorBeforeMarker_;
             setStyle(s);
         }
-        m_colorBeforeMarker.reset();
+        colorBeforeMarker_.reset();
     }
 }
 
@@ -180,8 +180,8 @@ void EditorDocument::markerColor(bool entering, bool leaving)
 
 qsizetype EditorDocument::indexOf(const QUuid& id) const
 {
-    for (qsizetype i = 0; i < m_annotations.size(); ++i) {
-        if (m_annotations[i].id == id)
+    for (qsizetype i = 0; i < annotations_.size(); ++i) {
+        if (annotations_[i].id == id)
             return i;
     }
     return -1;
@@ -189,14 +189,14 @@ qsizetype EditorDocument::indexOf(const QUuid& id) const
 
 std::optional<Annotation> EditorDocument::selected() const
 {
-    const qsizetype i = m_selectedID.isNull() ? -1 : indexOf(m_selectedID);
-    return i < 0 ? std::nullopt : std::optional<Annotation>(m_annotations[i]);
+    const qsizetype i = selectedID_.isNull() ? -1 : indexOf(selectedID_);
+    return i < 0 ? std::nullopt : std::optional<Annotation>(annotations_[i]);
 }
 
 int EditorDocument::nextStepNumber() const
 {
     int highest = 0;
-    for (const Annotation& a : m_annotations) {
+    for (const Annotation& a : annotations_) {
         if (a.kind == ToolKind::step)
             highest = std::max(highest, a.number);
     }
@@ -205,18 +205,18 @@ int EditorDocument::nextStepNumber() const
 
 void EditorDocument::select(const QUuid& id)
 {
-    m_styleUndoFor = QUuid();
+    styleUndoFor_ = QUuid();
     setSelectedID(id);
     if (const auto a = selected()) {
-        m_applyingStyle = true;
+        applyingStyle_ = true;
         setStyle(a->style);
-        m_applyingStyle = false;
+        applyingStyle_ = false;
     }
 }
 
 void EditorDocument::add(const Annotation& annotation)
 {
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     list.append(annotation);
     setAnnotations(list);
     setSelectedID(annotation.id);
@@ -226,7 +226,7 @@ void EditorDocument::addUnselected(const QList<Annotation>& annotations)
 {
     if (annotations.isEmpty())
         return;
-    setAnnotations(m_annotations + annotations);
+    setAnnotations(annotations_ + annotations);
 }
 
 void EditorDocument::update(const Annotation& annotation)
@@ -234,14 +234,14 @@ void EditorDocument::update(const Annotation& annotation)
     const qsizetype i = indexOf(annotation.id);
     if (i < 0)
         return;
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     list[i] = annotation;
     setAnnotations(list);
 }
 
 void EditorDocument::remove(const QUuid& id)
 {
-    QList<Annotation> list = m_annotations;
+    QList<Annotation> list = annotations_;
     if (list.removeIf([&](const Annotation& a) { return a.id == id; }) > 0)
         setAnnotations(list);
 }
@@ -250,53 +250,53 @@ void EditorDocument::remove(const QUuid& id)
 
 void EditorDocument::pushUndo()
 {
-    const bool full = m_undoStack.size() >= kUndoLimit;
-    m_undoStack.append(Snapshot{m_base, m_annotations});
+    const bool full = undoStack_.size() >= kUndoLimit;
+    undoStack_.append(Snapshot{base_, annotations_});
     if (full)
-        m_undoStack.removeFirst();
-    m_redoStack.clear();
-    m_styleUndoFor = QUuid();
-    m_isDirty = true;
+        undoStack_.removeFirst();
+    redoStack_.clear();
+    styleUndoFor_ = QUuid();
+    isDirty_ = true;
 }
 
 void EditorDocument::discardUndoIfUnchanged()
 {
-    if (m_undoStack.isEmpty())
+    if (undoStack_.isEmpty())
         return;
-    const Snapshot& last = m_undoStack.last();
-    if (last.annotations == m_annotations && last.base.cacheKey() == m_base.cacheKey())
-        m_undoStack.removeLast();
+    const Snapshot& last = undoStack_.last();
+    if (last.annotations == annotations_ && last.base.cacheKey() == base_.cacheKey())
+        undoStack_.removeLast();
 }
 
 void EditorDocument::undo()
 {
-    if (m_undoStack.isEmpty())
+    if (undoStack_.isEmpty())
         return;
-    const Snapshot snapshot = m_undoStack.takeLast();
-    m_redoStack.append(Snapshot{m_base, m_annotations});
+    const Snapshot snapshot = undoStack_.takeLast();
+    redoStack_.append(Snapshot{base_, annotations_});
     restore(snapshot);
 }
 
 void EditorDocument::redo()
 {
-    if (m_redoStack.isEmpty())
+    if (redoStack_.isEmpty())
         return;
-    const Snapshot snapshot = m_redoStack.takeLast();
-    m_undoStack.append(Snapshot{m_base, m_annotations});
+    const Snapshot snapshot = redoStack_.takeLast();
+    undoStack_.append(Snapshot{base_, annotations_});
     restore(snapshot);
 }
 
 void EditorDocument::restore(const Snapshot& snapshot)
 {
-    if (snapshot.base.cacheKey() != m_base.cacheKey())
-        m_effects.bumpVersion();
+    if (snapshot.base.cacheKey() != base_.cacheKey())
+        effects_.bumpVersion();
     setBase(snapshot.base);
     setAnnotations(snapshot.annotations);
-    if (!m_selectedID.isNull() && indexOf(m_selectedID) < 0)
+    if (!selectedID_.isNull() && indexOf(selectedID_) < 0)
         setSelectedID(QUuid());
     setCropRect(std::nullopt);
-    m_styleUndoFor = QUuid();
-    m_isDirty = true;
+    styleUndoFor_ = QUuid();
+    isDirty_ = true;
 }
 
 }  // namespace kx

@@ -43,38 +43,38 @@ public:
                             QObject* parent = nullptr);
 
     // Published fields: every setter emits changed() afterwards.
-    const QImage& base() const { return m_base; }
-    const QList<Annotation>& annotations() const { return m_annotations; }
+    const QImage& base() const { return base_; }
+    const QList<Annotation>& annotations() const { return annotations_; }
     // Null when nothing is selected.
-    QUuid selectedID() const { return m_selectedID; }
-    ToolKind tool() const { return m_tool; }
+    QUuid selectedID() const { return selectedID_; }
+    ToolKind tool() const { return tool_; }
     void setTool(ToolKind tool);
-    const AnnotationStyle& style() const { return m_style; }
+    const AnnotationStyle& style() const { return style_; }
     // Also restyles the selected object; a run of changes on one object is one undo step.
     void setStyle(const AnnotationStyle& style);
     // Pending crop in base pixels.
-    const std::optional<QRectF>& cropRect() const { return m_cropRect; }
+    const std::optional<QRectF>& cropRect() const { return cropRect_; }
     void setCropRect(const std::optional<QRectF>& rect);
-    const BeautifySettings& beautify() const { return m_beautify; }
+    const BeautifySettings& beautify() const { return beautify_; }
     void setBeautify(const BeautifySettings& settings);
-    double zoom() const { return m_zoom; }
+    double zoom() const { return zoom_; }
     void setZoom(double zoom);
-    bool showAI() const { return m_showAI; }
+    bool showAI() const { return showAI_; }
     void setShowAI(bool show);
-    const std::optional<QString>& busyMessage() const { return m_busyMessage; }
+    const std::optional<QString>& busyMessage() const { return busyMessage_; }
     void setBusyMessage(const std::optional<QString>& message);
 
     // Constant for the life of the document.
-    double scale() const { return m_scale; }
-    SourceKind kind() const { return m_kind; }
-    const std::optional<QString>& title() const { return m_title; }
-    QUuid historyID() const { return m_historyID; }
-    EffectCache& effects() { return m_effects; }
+    double scale() const { return scale_; }
+    SourceKind kind() const { return kind_; }
+    const std::optional<QString>& title() const { return title_; }
+    QUuid historyID() const { return historyID_; }
+    EffectCache& effects() { return effects_; }
 
     // An edit was begun since the window opened; never cleared.
-    bool isDirty() const { return m_isDirty; }
-    const QList<Snapshot>& undoStack() const { return m_undoStack; }
-    const QList<Snapshot>& redoStack() const { return m_redoStack; }
+    bool isDirty() const { return isDirty_; }
+    const QList<Snapshot>& undoStack() const { return undoStack_; }
+    const QList<Snapshot>& redoStack() const { return redoStack_; }
 
     std::optional<Annotation> selected() const;
     int nextStepNumber() const;
@@ -127,28 +127,28 @@ private:
     // Position of the annotation with this id, -1 when there is none.
     qsizetype indexOf(const QUuid& id) const;
 
-    QImage m_base;
-    QList<Annotation> m_annotations;
-    QUuid m_selectedID;
-    ToolKind m_tool = ToolKind::arrow;
-    AnnotationStyle m_style;
-    std::optional<QRectF> m_cropRect;
-    BeautifySettings m_beautify;
-    double m_zoom = 1.0;
-    bool m_showAI = false;
-    std::optional<QString> m_busyMessage;
+    QImage base_;
+    QList<Annotation> annotations_;
+    QUuid selectedID_;
+    ToolKind tool_ = ToolKind::arrow;
+    AnnotationStyle style_;
+    std::optional<QRectF> cropRect_;
+    BeautifySettings beautify_;
+    double zoom_ = 1.0;
+    bool showAI_ = false;
+    std::optional<QString> busyMessage_;
 
-    const double m_scale;
-    const SourceKind m_kind;
-    const std::optional<QString> m_title;
-    const QUuid m_historyID;
-    EffectCache m_effects;
-    bool m_isDirty = false;
-    std::optional<RGBA> m_colorBeforeMarker;
-    QList<Snapshot> m_undoStack;
-    QList<Snapshot> m_redoStack;
-    QUuid m_styleUndoFor;
-    bool m_applyingStyle = false;
+    const double scale_;
+    const SourceKind kind_;
+    const std::optional<QString> title_;
+    const QUuid historyID_;
+    EffectCache effects_;
+    bool isDirty_ = false;
+    std::optional<RGBA> colorBeforeMarker_;
+    QList<Snapshot> undoStack_;
+    QList<Snapshot> redoStack_;
+    QUuid styleUndoFor_;
+    bool applyingStyle_ = false;
 };
 
 }  // namespace kx

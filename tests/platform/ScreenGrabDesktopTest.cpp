@@ -38,17 +38,17 @@ int countColour(const QImage& img, QRgb colour, QRect* box = nullptr)
 
 class ColourWidget : public QWidget {
 public:
-    explicit ColourWidget(QColor c) : m_colour(c)
+    explicit ColourWidget(QColor c) : colour_(c)
     {
         setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
         setWindowTitle("kx-own-panel");
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), m_colour); }
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour_); }
 
 private:
-    QColor m_colour;
+    QColor colour_;
 };
 
 class ScreenGrabDesktop : public ::testing::Test {

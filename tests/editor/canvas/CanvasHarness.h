@@ -20,7 +20,7 @@ namespace kx::test {
 class CanvasHost : public QWidget, public CanvasCommands {
 public:
     explicit CanvasHost(std::shared_ptr<EditorDocument> doc, QSize size = QSize(900, 700))
-        : m_doc(doc), canvas(new CanvasView(doc)), scroll(new CanvasScrollArea(canvas, this))
+        : doc_(doc), canvas(new CanvasView(doc)), scroll(new CanvasScrollArea(canvas, this))
     {
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -29,7 +29,7 @@ public:
         resize(size);
     }
 
-    EditorDocument& doc() override { return *m_doc; }
+    EditorDocument& doc() override { return *doc_; }
     void copy(CopyMode mode) override
     {
         ++copies;
@@ -39,24 +39,24 @@ public:
     void cmdZoom(double factor) override
     {
         scroll->zoomBy(factor);
-        m_doc->setZoom(scroll->magnification());
+        doc_->setZoom(scroll->magnification());
     }
     void cmdZoomFit(double maxZoom) override
     {
         ++fits;
         scroll->zoomToFit(maxZoom);
-        m_doc->setZoom(scroll->magnification());
+        doc_->setZoom(scroll->magnification());
     }
     void cmdZoomActual() override
     {
         scroll->zoomActual();
-        m_doc->setZoom(1.0);
+        doc_->setZoom(1.0);
     }
     void commitToHistory() override { ++commits; }
     void pin(const QImage& image, double) override { pinned = image; }
     void saveFailed(const QString& message) override { saveFailures.append(message); }
 
-    std::shared_ptr<EditorDocument> m_doc;
+    std::shared_ptr<EditorDocument> doc_;
     CanvasView* canvas;
     CanvasScrollArea* scroll;
     int copies = 0;
@@ -88,7 +88,7 @@ inline std::shared_ptr<EditorDocument> makeDoc(int w = 400, int h = 300, double 
 // Sends events to the canvas at image-pixel positions.
 class Pointer {
 public:
-    explicit Pointer(CanvasView* canvas) : m_canvas(canvas) {}
+    explicit Pointer(CanvasView* canvas) : canvas_(canvas) {}
 
     void press(QPointF image, Qt::KeyboardModifiers mods = {})
     {
@@ -123,14 +123,14 @@ public:
 private:
     void send(QEvent::Type type, QPointF image, Qt::KeyboardModifiers mods, Qt::MouseButtons buttons)
     {
-        const QPointF local = m_canvas->toWidget(image);
-        const QPointF global = m_canvas->mapToGlobal(local);
+        const QPointF local = canvas_->toWidget(image);
+        const QPointF global = canvas_->mapToGlobal(local);
         const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
         QMouseEvent e(type, local, local, global, button,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : buttons, mods);
-        QApplication::sendEvent(m_canvas, &e);
+        QApplication::sendEvent(canvas_, &e);
     }
-    CanvasView* m_canvas;
+    CanvasView* canvas_;
 };
 
 inline void key(QWidget* target, int key, Qt::KeyboardModifiers mods = {}, const QString& text = QString())
