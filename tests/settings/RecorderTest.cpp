@@ -6,6 +6,7 @@
 #include "settings/ShortcutsTab.h"
 
 #include "TestSupport.h"
+#include "fakes/FakeHotKeyBackend.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
@@ -68,28 +69,18 @@ TEST(HotKeyRecorder, KeysAsTheX11PluginDeliversThem)
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(c.name);
         HotKeyRecorder r(old);
-        int calls = 0;
-        std::optional<KeyCombo> got = old;
-        r.onChange = [&](const std::optional<KeyCombo>& k) {
-            ++calls;
-            got = k;
-        };
+        QList<std::optional<KeyCombo>> calls;
+        r.onChange = [&](const std::optional<KeyCombo>& k) { calls << k; };
         QSignalSpy refused(&r, &HotKeyRecorder::refused);
         QTest::mouseClick(&r, Qt::LeftButton);
         ASSERT_TRUE(r.isRecording());
         EXPECT_EQ(r.text(), "Press keys…");
         press(&r, c.keycode, c.keysym, c.state);
         EXPECT_EQ(r.isRecording(), c.stillRecording);
-        EXPECT_EQ(calls, c.changed ? 1 : 0);
-        if (c.changed)
-            EXPECT_EQ(got, c.stored);
-        else
-            EXPECT_EQ(r.combo(), std::optional(old));
-        const bool modifierOnly = c.keysym == XK_Shift_L;
-        EXPECT_EQ(refused.count(), c.stillRecording && !modifierOnly ? 1 : 0);
+        EXPECT_EQ(calls, c.changed ? QList{c.stored} : QList<std::optional<KeyCombo>>());
+        EXPECT_EQ(r.combo(), c.changed ? c.stored : old);
+        EXPECT_EQ(refused.count(), c.stillRecording && c.keysym != XK_Shift_L ? 1 : 0);
     }
-    HotKeyRecorder r(std::nullopt);
-    EXPECT_EQ(r.text(), "Click to record");
     HotKeyRecorder::setBaseKeysymLookup(nullptr);
 }
 
@@ -123,29 +114,15 @@ TEST(HotKeyRecorder, WindowShortcutsAreRecordedNotRunAndFocusLossCancels)
     EXPECT_EQ(r->combo(), std::optional(KeyCombo{XK_q, KeyCombo::control, "Q"}));
 }
 
-class FakeGrabber : public HotKeyBackend {
-public:
-    QHash<quint32, QPair<quint32, quint32>> held;
-    QSet<QPair<quint32, quint32>> takenElsewhere;
-    bool grab(quint32 id, quint32 keysym, quint32 modifiers) override
-    {
-        if (takenElsewhere.contains({keysym, modifiers}))
-            return false;
-        held.insert(id, {keysym, modifiers});
-        return true;
-    }
-    void ungrab(quint32 id) override { held.remove(id); }
-};
-
 class ShortcutsTabTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         for (HotKeyAction a : allCases<HotKeyAction>())
             Prefs::remove(HotKeyManager::settingsKey(a));
-        auto b = std::make_unique<FakeGrabber>();
+        auto b = std::make_unique<test::FakeHotKeyBackend>();
         grabber = b.get();
-        grabber->takenElsewhere.insert({XK_j, 0xC0000});
+        grabber->combosTakenElsewhere.insert({XK_j, 0xC0000});
         manager = std::make_unique<HotKeyManager>(std::move(b));
         manager->registerAll();
         HotKeyRecorder::setBaseKeysymLookup(usBase);
@@ -158,7 +135,7 @@ protected:
         press(r, code, sym, state);
         QCoreApplication::processEvents();
     }
-    FakeGrabber* grabber = nullptr;
+    test::FakeHotKeyBackend* grabber = nullptr;
     std::unique_ptr<HotKeyManager> manager;
 };
 
@@ -188,7 +165,7 @@ TEST_F(ShortcutsTabTest, TakenAndDuplicateCombinationsAreStoredAndMarked)
     EXPECT_EQ(manager->combo(HotKeyAction::ocr), std::optional(KeyCombo{XK_2, 0xC0000, "2"}));
     EXPECT_NE(tab.warning(HotKeyAction::ocr), nullptr);
     EXPECT_EQ(tab.warning(HotKeyAction::fullscreen), nullptr);
-    EXPECT_EQ(grabber->held.value(hotKeyId(HotKeyAction::fullscreen)), qMakePair(quint32(XK_2), 0xC0000u));
+    EXPECT_EQ(grabber->held.value(hotKeyId(HotKeyAction::fullscreen)).keysym, quint32(XK_2));
 
     // Removing a marked shortcut removes the mark; the setting holds "none".
     record(tab, HotKeyAction::area, 22, XK_BackSpace, 0);
