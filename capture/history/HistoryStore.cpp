@@ -166,6 +166,9 @@ void HistoryStore::sweepOrphans()
 HistoryStore::~HistoryStore()
 {
     flush();
+    // Its own destructor may still report a write; the members that report reaches must
+    // still be there.
+    index_.reset();
 }
 
 QString HistoryStore::indexPath() const
