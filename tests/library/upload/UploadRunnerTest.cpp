@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "fakes/FakeSecretStore.h"
 #include "library/upload/ChildRunner.h"
 #include "library/upload/RemoteUploader.h"
 #include "library/upload/UploadQueue.h"
@@ -71,6 +72,8 @@ TEST(UploadRunner, TimeLimitKillsTheChildAndWhatItStarted)
 TEST(UploadRunner, PassKeepsUnreadableImagesAndAFailedQueueingSaysSo)
 {
     QTemporaryDir dir;
+    test::FakeSecretStore keys;  // never the desktop keyring
+    Keychain::setStore(&keys);
     UploadQueue queue(dir.filePath("q"));
     RemoteUploader::useForTests(&queue, nullptr);
     Prefs::set("remote.host", "http://127.0.0.1:9");
@@ -101,4 +104,5 @@ TEST(UploadRunner, PassKeepsUnreadableImagesAndAFailedQueueingSaysSo)
     EXPECT_FALSE(r.result().queued);
     EXPECT_EQ(queue.items().size(), 2);
     RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::setStore(nullptr);
 }
