@@ -84,8 +84,9 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
     fh->addWidget(choose);
     saving->addRow(kx::tr("Folder", "Mappa", "Ordner"), folderBox);
     // The page's fallback is the empty pattern; a fresh install shows the registered one.
-    saving->addRow(kx::tr("File name", "Fájlnév", "Dateiname"),
-                   boundTextField(QStringLiteral("filePattern"), QString()));
+    QLineEdit* pattern = boundTextField(QStringLiteral("filePattern"), QString());
+    pattern->setMinimumWidth(320);  // the registered pattern is shown whole
+    saving->addRow(kx::tr("File name", "Fájlnév", "Dateiname"), pattern);
     saving->addNote(QStringLiteral("{YYYY} {MM} {DD} {hh} {mm} {ss} {title} {kind}"));
     saving->addRow(kx::tr("Format", "Formátum", "Format"),
                    boundPicker(QStringLiteral("imageFormat"), QStringLiteral("png"),

@@ -49,8 +49,7 @@ QString clipping(QWidget* w, QWidget* window)
             have = label->contentsRect().width();
         }
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        const QString text =
-            edit->text().isEmpty() ? edit->placeholderText() : QString(edit->text().size(), '*');
+        const QString text = edit->text().isEmpty() ? edit->placeholderText() : edit->text();
         need = edit->echoMode() == QLineEdit::Password ? 0 : fm.horizontalAdvance(text) + 8;
         have = edit->width();
     } else if (auto* box = qobject_cast<QComboBox*>(w)) {
