@@ -154,18 +154,22 @@ TEST_P(UploadServers, SendsTestsAndRetries)
     // Hostile values are refused before anything runs; a title cannot smuggle an sftp command.
     QDir::setCurrent(work_.path());
     startServer();
-    for (const auto& [key, value] : {std::pair{"remote.folder", "a\n!touch MARKER"},
-                                     {"remote.user", "u\nx"},
-                                     {"remote.host", "-oProxyCommand=touch MARKER"},
-                                     {"remote.user", "-oProxyCommand=touch MARKER"}}) {
-        Prefs::set(key, QString(value).replace("\\n", "\n"));
-        EXPECT_FALSE(await(RemoteUploader::send("png", "x.png")).ok()) << key;
+    const QString control = "The upload settings contain a line break or another control character.";
+    const QString address = "Invalid server address.";
+    const auto refusal = [&](const char* key, const QString& value, const QString& name = "x.png") {
+        Prefs::set(key, value);
+        const QString message = await(RemoteUploader::send("png", name)).message();
         configure(server_->port());
-    }
-    keys_.secrets["remote.password"] = "p\nw";
-    EXPECT_FALSE(await(RemoteUploader::send("png", "x.png")).ok());
+        return message;
+    };
+    EXPECT_EQ(refusal("remote.folder", "a\n!touch MARKER\nb"), control);
+    EXPECT_EQ(refusal("remote.user", "u\noutput = MARKER\nx"), control);
+    EXPECT_EQ(refusal("remote.host", "-oProxyCommand=touch MARKER"), address);
+    EXPECT_EQ(refusal("remote.user", "-oProxyCommand=touch MARKER"), address);
+    EXPECT_EQ(refusal("remote.folder", "a/b", "x\n!touch MARKER\nb"), control);
+    keys_.secrets["remote.password"] = "p\n!touch MARKER\nw";
+    EXPECT_EQ(await(RemoteUploader::send("png", "x.png")).message(), control);
     keys_.secrets["remote.password"] = kPassword;
-    EXPECT_FALSE(await(RemoteUploader::send("png", "x\n!touch MARKER")).ok());
 
     // A successful upload runs one pass: the queue empties and the entry gets its link.
     const UploadReport done =
