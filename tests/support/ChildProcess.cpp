@@ -2,7 +2,9 @@
 
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 namespace kx::test {
 
@@ -78,6 +80,16 @@ int ChildProcess::waitExited(int timeoutMs)
 bool runTool(const QString& program, const QStringList& args, QByteArray* out)
 {
     return run(program, args, out, 20000) == 0;
+}
+
+QImage rootScreenshot(const QString& keepAs)
+{
+    QTemporaryDir dir;
+    const QString path = keepAs.isEmpty() ? dir.filePath(QStringLiteral("screen.png")) : keepAs;
+    QFile::remove(path);
+    if (run(QStringLiteral("import"), {"-window", "root", "png:" + path}) != 0)
+        return {};
+    return QImage(path).convertToFormat(QImage::Format_RGB32);
 }
 
 bool waitForWindowManager(int timeoutMs)

@@ -1,6 +1,7 @@
 #pragma once
 // A program a desktop test starts (kxtestwin, kxfixture, helpers): follows the lines it
 // prints, waits for its "READY <fields…>" line, and stops it by its PID.
+#include <QImage>
 #include <QProcess>
 #include <QStringList>
 #include <functional>
@@ -40,6 +41,9 @@ inline bool xdotool(const QStringList& args)
 {
     return runTool(QStringLiteral("xdotool"), args);
 }
+// The whole X screen as a user's screenshot sees it (ImageMagick's import), kept as the
+// artefact `keepAs` when given; null when it could not be taken.
+QImage rootScreenshot(const QString& keepAs = {});
 // Waits until a window manager runs (the session starts it, but on a busy machine it may not
 // be up yet when the test begins).
 bool waitForWindowManager(int timeoutMs = 20000);

@@ -1,5 +1,6 @@
 // Under a real X server with a window manager: where a toast sits, that it leaves the
 // focus alone, that no black corners show, and how the preview card follows the pointer.
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "capture/notice/QuickPreviewView.h"
 #include "ui/ChromeButton.h"
@@ -151,9 +152,7 @@ TEST(NoticeDesktop, ToastSitsInTheWorkAreaCornerLeavesFocusAloneAndHasNoBlackCor
     EXPECT_FALSE(panel->isActiveWindow());
 
     // The screen around the surface shows the window below, not black.
-    const QString shot = kx::test::artifactDir("notice") + "/toast-desktop.png";
-    ASSERT_EQ(kx::test::run("import", {"-window", "root", shot}), 0);
-    const QImage screen(shot);
+    const QImage screen = kx::test::rootScreenshot(kx::test::artifactDir("notice") + "/toast-desktop.png");
     ASSERT_FALSE(screen.isNull());
     const QRect r = expected;
     for (const QPoint& p : {r.topLeft() + QPoint(1, 1), r.topRight() + QPoint(-1, 1),

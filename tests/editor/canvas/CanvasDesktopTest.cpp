@@ -2,6 +2,7 @@
 // checked in screenshots of the whole screen.
 #include "CanvasHarness.h"
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 #include "devtools/samples/SamplePictures.h"
 
@@ -19,12 +20,7 @@ namespace {
 
 QImage screen()
 {
-    const QString path = artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/screen.png");
-    QFile::remove(path);
-    if (run(QStringLiteral("import"),
-            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("png:") + path}) != 0)
-        return QImage();
-    return QImage(path).convertToFormat(QImage::Format_RGB32);
+    return rootScreenshot(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/screen.png"));
 }
 
 // Takes screenshots until one satisfies `ok` (the screen is repainted asynchronously).
