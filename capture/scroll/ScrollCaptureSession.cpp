@@ -43,6 +43,36 @@ int count(const VerticalStitcher::RowMask& mask)
     return int(std::count(mask.begin(), mask.end(), char(1)));
 }
 
+// Whether `now` (rows that changed between two grabs) shows an animation in place: not most
+// of the frame, and within the rows that changed the time before. Then both, widened.
+std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask& before,
+                                                 const VerticalStitcher::RowMask& now)
+{
+    if (before.size() != now.size() || count(before) == 0 || count(now) == 0 ||
+        count(now) > int(now.size()) / 2)
+        return std::nullopt;
+    VerticalStitcher::RowMask around = before;
+    widen(around, kSpread);
+    for (std::size_t r = 0; r < now.size(); ++r)
+        if (now[r] && !around[r])
+            return std::nullopt;
+    VerticalStitcher::RowMask both = now;
+    for (std::size_t r = 0; r < now.size(); ++r)
+        both[r] = both[r] || before[r];
+    widen(both, kSpread);
+    return both;
+}
+
+// `mask` with the pointer's rows added where it has none.
+VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
+                                      const VerticalStitcher::RowMask& pointer)
+{
+    mask.resize(pointer.size(), 0);
+    for (std::size_t r = 0; r < pointer.size(); ++r)
+        mask[r] = mask[r] ? mask[r] : pointer[r];
+    return mask;
+}
+
 }  // namespace
 
 struct ScrollCaptureSession::Settling {
@@ -215,12 +245,8 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
 
 void ScrollCaptureSession::begin(const QImage& first)
 {
-    VerticalStitcher::RowMask unstable = unstable_;
-    const VerticalStitcher::RowMask pointer = pointerRows(first.height());
-    unstable.resize(pointer.size(), 0);
-    for (std::size_t r = 0; r < pointer.size(); ++r)
-        unstable[r] = unstable[r] ? unstable[r] : pointer[r];
-    stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
+    stitcher_ =
+        std::make_shared<VerticalStitcher>(first, withPointer(unstable_, pointerRows(first.height())));
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());
     step();
@@ -338,7 +364,16 @@ void ScrollCaptureSession::manualStep()
             after(env_.settleMs, [this] { afterStep(); });
             return;
         }
-        unstable_ = pointerRows(frame->height());
+        // Rows that keep changing while the user does not scroll are an animation: learnt
+        // here, since manual frames are not settled.
+        if (previousGrab_.size() == frame->size()) {
+            VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
+            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed))
+                animated_ = std::move(*animated);
+            lastChange_ = std::move(changed);
+        }
+        previousGrab_ = *frame;
+        unstable_ = withPointer(animated_, pointerRows(frame->height()));
         add(*frame, stitcher_ ? stitcher_->lastDy() : 0, [this](VerticalStitcher::Outcome outcome) {
             using Kind = VerticalStitcher::Outcome::Kind;
             if (outcome.kind == Kind::appended) {
@@ -472,12 +507,8 @@ void ScrollCaptureSession::settledFrame(FrameHandler handler)
 void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
 {
     auto finish = [this, s](VerticalStitcher::RowMask changed) {
-        if (s->previous) {
-            const VerticalStitcher::RowMask pointer = pointerRows(s->previous->height());
-            changed.resize(pointer.size(), 0);
-            for (std::size_t r = 0; r < pointer.size(); ++r)
-                changed[r] = changed[r] ? changed[r] : pointer[r];
-        }
+        if (s->previous)
+            changed = withPointer(std::move(changed), pointerRows(s->previous->height()));
         unstable_ = std::move(changed);
         s->handler(s->previous, s->previous ? std::nullopt : s->error);
     };
@@ -507,17 +538,8 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
                 return;
             }
             // The same rows changed again, and not most of the frame: an animation in place.
-            VerticalStitcher::RowMask before = s->lastChange;
-            widen(before, kSpread);
-            before.resize(changed.size(), 0);
-            bool inside = !s->lastChange.empty();
-            for (std::size_t r = 0; inside && r < changed.size(); ++r)
-                inside = !changed[r] || before[r];
-            if (inside && n <= int(changed.size()) / 2) {
-                for (std::size_t r = 0; r < changed.size(); ++r)
-                    changed[r] = changed[r] || s->lastChange[r];
-                widen(changed, kSpread);
-                finish(std::move(changed));
+            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(s->lastChange, changed)) {
+                finish(std::move(*animated));
                 return;
             }
             s->lastChange = std::move(changed);

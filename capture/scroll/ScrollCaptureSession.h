@@ -142,6 +142,8 @@ private:
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
+    QImage previousGrab_;                 // manual mode: the grab before
+    VerticalStitcher::RowMask lastChange_, animated_;
     bool gaveUp_ = false;
     QString note_;
     std::optional<CaptureError> failure_;

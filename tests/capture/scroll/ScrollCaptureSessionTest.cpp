@@ -190,6 +190,32 @@ TEST_F(ScrollSessionTest, OddStepsRepeatedLinesAndAnAnimatedCorner)
     EXPECT_LT(page_.grabs, 6 * page_.clicks.size());
 }
 
+// Manual mode with a band animating in place: while the user does not scroll nothing is
+// added and nothing is warned about; a scroll is then stitched, the box left out.
+TEST_F(ScrollSessionTest, ManualModeLearnsWhatAnimatesInPlace)
+{
+    int tick = 0;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) {
+        Captured<ScreenGrab> g = page_.grab();
+        const int t = tick++;
+        QPainter(&g->image).fillRect(0, 150, 300, 60, QColor::fromHsv(t * 37 % 360, 200, 60 + t * 53 % 190));
+        return g;
+    };
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    const auto r = runToEnd(s, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return page_.grabs > 20; }));
+        EXPECT_EQ(s.model().frames(), 1);
+        EXPECT_FALSE(s.model().warning());
+        page_.offset = 150;
+        ASSERT_TRUE(waitFor([&] { return s.model().frames() == 2; }));
+        s.requestDone();
+    });
+    ASSERT_EQ(r.image.height(), 550);
+    EXPECT_EQ(differingBytes(r.image.copy(0, 0, 300, 150), page_.page.copy(0, 0, 300, 150)), 0);
+    EXPECT_EQ(differingBytes(r.image.copy(0, 220, 300, 330), page_.page.copy(0, 220, 300, 330)), 0);
+}
+
 TEST_F(ScrollSessionTest, CancelThrowsTheFramesAway)
 {
     auto s = make();
