@@ -69,6 +69,13 @@ private:
     QHash<QUuid, std::function<void(QString, QString, QString)>> m_toasts;
 };
 
+// The services a finished background step reports through.
+struct Delivery {
+    std::function<void(const QString&, const QString&, const QString&)> toast;
+    std::function<void(QMimeData*)> setClipboard;
+    std::function<QStringList(const QImage&)> barcodes;
+};
+
 struct Encoded {
     QByteArray bytes;
     QImage image;
@@ -307,8 +314,9 @@ void EditorWindowController::cmdOCR()
     m_doc->setBusyMessage(kx::tr("Recognizing text…", "Szövegfelismerés…", "Text wird erkannt…"));
     // The document and services are held, not the window: a closed editor still delivers.
     const std::shared_ptr<EditorDocument> doc = m_doc;
-    const EditorServices services = m_services;
-    services.recognizeText(image).then(qApp, [doc, services, image](const QString& recognised) {
+    // Only what the result needs: a closure that made the search must not be kept by it.
+    Delivery services{m_services.toast, m_services.setClipboard, m_services.barcodes};
+    m_services.recognizeText(image).then(qApp, [doc, services, image](const QString& recognised) {
         doc->setBusyMessage(std::nullopt);
         QString text = recognised;
         const QStringList codes = services.barcodes ? services.barcodes(image) : QStringList();
@@ -337,10 +345,10 @@ void EditorWindowController::cmdRedact()
     m_doc->setBusyMessage(
         kx::tr("Looking for sensitive data…", "Érzékeny adatok keresése…", "Suche nach sensiblen Daten…"));
     const std::shared_ptr<EditorDocument> doc = m_doc;
-    const EditorServices services = m_services;
+    Delivery services{m_services.toast, {}, {}};
     // The places found refer to this base; a crop, a join or an undo of one makes them stale.
     const qint64 baseKey = doc->base().cacheKey();
-    services.findSensitive(image)
+    m_services.findSensitive(image)
         .onCanceled([] { return SensitiveData::Result{}; })
         .then(qApp, [doc, services, baseKey](const SensitiveData::Result& found) {
             doc->setBusyMessage(std::nullopt);

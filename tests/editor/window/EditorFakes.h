@@ -35,6 +35,8 @@ inline EditorServices fakeServices(const std::shared_ptr<Recorded>& r)
     s.saveWithPanel = [](const QImage&, double, SourceKind, const std::optional<QString>&, QWidget*) {
         return Exporter::SaveOutcome{Exporter::SaveOutcome::Status::cancelled, {}, {}};
     };
+    // One moment: saves in a row get the same base name.
+    s.now = [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)); };
     return s;
 }
 

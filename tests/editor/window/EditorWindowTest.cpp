@@ -16,6 +16,7 @@
 #include "editor/window/ToolRail.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "library/pins/PinManager.h"
 #include "ui/ChromeButton.h"
 
 #include <gtest/gtest.h>
@@ -242,7 +243,10 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     ASSERT_TRUE(PaletteWindowController::shared().window());
     EXPECT_TRUE(PaletteWindowController::shared().window()->isVisible());
     EXPECT_TRUE(e.header()->redactButton()->isEnabled());
-    EXPECT_FALSE(e.header()->pinButton()->isEnabled());  // no pins service yet
+    ASSERT_TRUE(e.header()->pinButton()->isEnabled());
+    const qsizetype pins = PinManager::shared().pins().size();
+    e.header()->pinButton()->click();
+    EXPECT_EQ(PinManager::shared().pins().size(), pins + 1);
     EXPECT_TRUE(e.header()->uploadButton()->isEnabled());
     EXPECT_TRUE(e.header()->addCaptureButton()->isEnabled());
     e.header()->aiButton()->click();
