@@ -14,17 +14,17 @@ namespace kx {
 namespace {
 
 constexpr int S = kSignatureSamples;
-constexpr double kSameMean = 0.35;          // below: the same picture
-constexpr std::uint64_t kFixedRow = 2 * S;  // a row this close at the same index stays put
-constexpr double kHopeless = 8.0;           // clipped mean no accepted shift comes near
-constexpr int kRoughStride = 8;             // rows between the samples of the quick look, at least
-constexpr int kRoughRows = 32;              // rows the quick look samples, about
-constexpr int kMinOverlap = 16;             // rows both frames must show, at least
-constexpr int kNeighbourhood = 2;           // shifts this close to the best are the same match
-constexpr int kExactLevels = 2;             // a sample this close counts as equal
-constexpr double kDifferingShare = 0.005;   // of the samples that moved, at most this many may differ
-constexpr std::uint64_t kMinEvidence = 64;  // samples that moved, at least
-constexpr std::uint64_t kDisturbedRow = 3 * S;
+constexpr double kSameMean = 0.35;              // below: the same picture
+constexpr std::uint64_t kFixedRow = 2 * S;      // a row this close at the same index stays put
+constexpr double kHopeless = 8.0;               // clipped mean no accepted shift comes near
+constexpr int kRoughStride = 8;                 // rows between the samples of the quick look, at least
+constexpr int kRoughRows = 32;                  // rows the quick look samples, about
+constexpr int kMinOverlap = 16;                 // rows both frames must show, at least
+constexpr int kNeighbourhood = 2;               // shifts this close to the best are the same match
+constexpr int kExactLevels = 2;                 // a sample this close counts as equal
+constexpr double kDifferingShare = 0.005;       // of the samples that moved, at most this many may differ
+constexpr std::uint64_t kMinEvidence = 64;      // samples that moved, at least
+constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
 
 bool isPlain32(QImage::Format f)
 {
