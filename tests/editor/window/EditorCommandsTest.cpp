@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
 #include <QPromise>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -200,6 +201,17 @@ TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
     ASSERT_EQ(h.rec->revealed.size(), 2);
     EXPECT_TRUE(h.rec->revealed[1].endsWith(QStringLiteral(" 2.png")));
     EXPECT_EQ(read(h.rec->revealed[1]), read(h.rec->revealed[0]));
+
+    // Share: "Copy file path" hands over a PNG of the finished image in the private folder.
+    h.c->share(h.c->window());
+    auto* menu = h.c->window()->findChild<QMenu*>();
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 3);
+    menu->actions().first()->trigger();
+    ASSERT_TRUE(test::waitFor([&] { return h.rec->clipboard && h.rec->clipboard->hasText(); }));
+    const QString shared = h.rec->clipboard->text();
+    EXPECT_TRUE(shared.startsWith(h.rec->saveFolder));
+    EXPECT_EQ(read(shared), read(h.rec->revealed[0]));
 }
 
 TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)

@@ -23,6 +23,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 using namespace kx;
 
@@ -222,12 +223,21 @@ TEST(EditorWindow, ZoomClampsFitsAndMirrorsIntoTheDocument)
     EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("1280%"));
     scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum() / 3);
     EXPECT_DOUBLE_EQ(e.doc().zoom(), scroll->magnification());
+    scroll->setMagnification(3.0, QPointF(10, 10));  // the scroll view's own zoom, as a pinch
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), 3.0);
     for (int i = 0; i < 40; ++i)
         e.c->cmdZoom(0.8);
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 0.05);
     EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("5%"));
     e.c->cmdZoomActual();
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 1);
+    // Ctrl+wheel zooms like a pinch; a plain wheel scrolls.
+    const QPointF at(20, 20);
+    QWheelEvent in(at, scroll->viewport()->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,
+                   Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(scroll->viewport(), &in);
+    EXPECT_NEAR(e.doc().zoom(), 1.1, 1e-9);
+    EXPECT_DOUBLE_EQ(e.doc().zoom(), scroll->magnification());
     EXPECT_EQ(e.c->root()->pill()->badgeText(), QString());
     EXPECT_EQ(small.c->root()->pill()->sizeText(),
               QStringLiteral("%1 × %2").arg(view.width() / 4).arg(view.height() / 4));
