@@ -8,6 +8,7 @@
 #include "editor/canvas/CanvasScrollArea.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/window/CopyButton.h"
+#include "editor/window/EditorKeys.h"
 #include "editor/window/EditorMetrics.h"
 #include "editor/window/EditorRootView.h"
 #include "editor/window/EditorWindowController.h"
@@ -106,6 +107,8 @@ TEST(EditorWindow, OpensTitledRegisteredAndFittedWithTheCanvasFocused)
         test::waitFor([&] { return !e.header()->isCompact(); }, 2000);
         EXPECT_EQ(e.c->window()->windowTitle(), editor::windowTitle(SourceKind::area, {1200, 800}));
         EXPECT_TRUE(EditorWindowController::openEditors().contains(e.c.data()));
+        EXPECT_EQ(e.c->window()->actions().size(), editorKeys().size());
+        EXPECT_EQ(keyHint(EditorKey::redo), QStringLiteral("Ctrl+Shift+Z"));
         EXPECT_TRUE(e.c->canvas()->hasFocus());
         EXPECT_DOUBLE_EQ(e.doc().zoom(), e.c->scrollView()->magnification());
         EXPECT_LE(e.doc().zoom(), 0.98 + 1e-9);
