@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -40,11 +41,14 @@ CaptureResult capture(int w, int h, double scale)
 struct Editor {
     std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
     QPointer<EditorWindowController> c;
-    explicit Editor(int w = 1200, int h = 800, double scale = 2, EditorServices s = {})
+    explicit Editor(int w = 1200, int h = 800, double scale = 2, EditorServices s = {}, QImage image = {})
     {
         if (!s.toast)
             s = test::fakeServices(rec);
-        c = EditorWindowController::open(capture(w, h, scale), QUuid(), s);
+        CaptureResult cap = capture(w, h, scale);
+        if (!image.isNull())
+            cap.image = image;
+        c = EditorWindowController::open(cap, QUuid(), s);
         test::waitFor([&] { return c->window()->isVisible() && c->canvas()->hasFocus(); }, 3000);
     }
     ~Editor() { delete c.data(); }
@@ -268,6 +272,21 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     EXPECT_EQ(e.c->root()->aiPanel()->width(), EditorRootView::kAIPanelWidth);
     e.header()->aiButton()->click();
     EXPECT_FALSE(e.c->root()->aiPanel()->isVisible());
+
+    // Redaction through the real finder: an e-mail address ends up under a pixelation.
+    QImage text(900, 120, QImage::Format_ARGB32_Premultiplied);
+    text.fill(Qt::white);
+    QPainter painter(&text);
+    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 40));
+    painter.setPen(Qt::black);
+    painter.drawText(text.rect(), Qt::AlignCenter, QStringLiteral("mail jane.doe@example.com"));
+    painter.end();
+    Editor r(900, 120, 1, live, text);
+    r.c->cmdRedact();
+    ASSERT_TRUE(test::waitFor([&] { return !r.doc().busyMessage(); }, 60000));
+    ASSERT_EQ(r.doc().annotations().size(), 1);
+    EXPECT_EQ(r.doc().annotations().first().kind, ToolKind::pixelate);
+    EXPECT_GT(r.doc().annotations().first().sourceRect().width(), 200);
 
     // The controls: the inspector over the canvas, the backdrop popover from the header.
     auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
