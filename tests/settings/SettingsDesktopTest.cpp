@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 
 namespace kx {
@@ -117,7 +118,16 @@ TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
         EXPECT_TRUE(conf.open(QIODevice::ReadOnly));
         EXPECT_FALSE(conf.readAll().contains(secret.text));
     }
-    SettingsWindowController::shared().window()->close();
+    // Shown again where it was, not centred anew.
+    QWidget* w = SettingsWindowController::shared().window();
+    w->move(w->pos() + QPoint(-150, -90));
+    ASSERT_TRUE(test::waitFor([&] { return w->geometry().center() != w->screen()->geometry().center(); }));
+    const QPoint placed = w->pos();
+    w->close();
+    SettingsWindowController::shared().show();
+    EXPECT_TRUE(test::waitFor([&] { return w->isVisible() && w->pos() == placed; }))
+        << w->pos().x() << "," << w->pos().y();
+    w->close();
 }
 
 }  // namespace
