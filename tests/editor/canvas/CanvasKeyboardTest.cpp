@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -328,17 +329,23 @@ void answerSaveDialogWith(const QString& path)
     QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, path] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         const bool late = deadline->hasExpired(30'000);
+        if (!dialog && !late)
+            return;
         if (dialog && !late) {
+            // selectFile() leaves the name field alone while it has the focus: type it then.
             dialog->selectFile(path);
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                name && dialog->selectedFiles() != QStringList{path})
+                name->setText(path);
+            if (dialog->selectedFiles() != QStringList{path})
+                return;
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         } else if (dialog) {
             dialog->reject();
         }
-        if (dialog || late) {
-            poll->stop();
-            poll->deleteLater();
-            delete deadline;
-        }
+        poll->stop();
+        poll->deleteLater();
+        delete deadline;
     });
     poll->start(10);
 }
@@ -354,9 +361,10 @@ TEST_F(CanvasKeyboard, SaveAsReportsAFailedWriteAndStaysQuietOnSuccess)
     EXPECT_TRUE(host->saveFailures.isEmpty());
     EXPECT_EQ(host->commits, 1);
 
-    // A folder that cannot be written even as root, and has nothing for the dialog to list.
-    ASSERT_TRUE(QFile::link(dir.filePath("missing-folder"), dir.filePath("gone")));
-    answerSaveDialogWith(dir.filePath("gone/shot.png"));
+    // A name in a plain folder whose link leads into a missing one: writing fails even as
+    // root, and the dialog has nothing but this folder to list.
+    ASSERT_TRUE(QFile::link(dir.filePath("missing-folder/shot.png"), dir.filePath("gone.png")));
+    answerSaveDialogWith(dir.filePath("gone.png"));
     canvas->perform(A::saveAs);
     ASSERT_EQ(host->saveFailures.size(), 1);
     EXPECT_EQ(host->saveFailures.first(), "Save failed");
