@@ -125,8 +125,7 @@ TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
     const QPoint placed = w->pos();
     w->close();
     SettingsWindowController::shared().show();
-    EXPECT_TRUE(test::waitFor([&] { return w->isVisible() && w->pos() == placed; }))
-        << w->pos().x() << "," << w->pos().y();
+    EXPECT_TRUE(test::waitFor([&] { return w->isVisible() && w->pos() == placed; }));
     w->close();
 }
 
