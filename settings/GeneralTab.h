@@ -19,8 +19,8 @@ public:
     // The reason of a refused autostart change, under the toggle.
     QLabel* launchMessage() const { return m_launchMessage; }
 
-    // The autostart change runs off the UI thread; tests wait for it.
 Q_SIGNALS:
+    // An autostart change (made off the UI thread) ended; `enabled` is what the disk says now.
     void launchAtLoginSettled(bool enabled);
 
 private:

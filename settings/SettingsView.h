@@ -24,9 +24,9 @@ public:
     QWidget* sidebarRow(SettingsTab tab) const;
     QWidget* helpRow() const { return m_help; }
 
-    // Builds the page of a tab (the five pages; tests may build others).
+    // A new page for a tab.
     static QWidget* makePage(SettingsTab tab);
-    // What the Help row does; nothing wired until a help window exists.
+    // What the Help row does; the row is disabled until one is set.
     static void setHelpOpener(std::function<void()> opener);
 
 private:
