@@ -226,6 +226,14 @@ void HotKeyRecorder::keyPressEvent(QKeyEvent* e)
     handleKey(e);
 }
 
+void HotKeyRecorder::changeEvent(QEvent* e)
+{
+    // Another window became active: the keyboard belongs to it again.
+    if (e->type() == QEvent::ActivationChange && !isActiveWindow())
+        setRecording(false);
+    QWidget::changeEvent(e);
+}
+
 void HotKeyRecorder::focusOutEvent(QFocusEvent* e)
 {
     setRecording(false);
