@@ -9,6 +9,7 @@
 #include "library/upload/RemoteUploader.h"
 #include "platform/Clipboard.h"
 #include "platform/FileManagerReveal.h"
+#include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
 
@@ -28,7 +29,7 @@ constexpr double kFailureSeconds = 5.0;
 void failure(const HistoryServices& s, const QString& title, const QString& subtitle = QString())
 {
     if (s.toast)
-        s.toast(title, subtitle, QStringLiteral("exclamationmark.triangle.fill"), kFailureSeconds);
+        s.toast(title, subtitle, "exclamationmark.triangle.fill"_sym, kFailureSeconds);
 }
 
 void copyText(const HistoryServices& s, const std::optional<QString>& text)
@@ -72,7 +73,7 @@ void runImageAction(EntryAction action, const HistoryEntry& entry, const Decoded
                 s.setClipboard(Clipboard::mimeDataFor(img.image, img.scale));
             if (action == EntryAction::copyWithToast && s.toast)
                 s.toast(kx::tr("Copied to clipboard", "Vágólapra másolva", "In die Zwischenablage kopiert"),
-                        QString(), QStringLiteral("checkmark.circle.fill"), 3.0);
+                        QString(), "checkmark.circle.fill"_sym, 3.0);
             break;
         case EntryAction::pin:
             if (s.pin)

@@ -53,7 +53,7 @@ QString buttonSymbol(HistoryGrid::Button b, bool starred)
         case HistoryGrid::Button::palette:
             return QStringLiteral("paintpalette");
         case HistoryGrid::Button::star:
-            return starred ? QStringLiteral("star.fill") : QStringLiteral("star");
+            return starred ? "star.fill"_sym : "star"_sym;
         case HistoryGrid::Button::none:
             break;
     }
@@ -252,7 +252,7 @@ void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e,
     } else {
         if (!thumbnails_->missing(e.id))
             wanted.append(e.id);
-        Symbols::paintGlyph(p, card.center(), 28, QStringLiteral("photo"), Theme::tertiary(pal));
+        Symbols::paintGlyph(p, card.center(), 28, "photo"_sym, Theme::tertiary(pal));
     }
     // Kind badge.
     const QString kind = label(e.kind);
@@ -292,8 +292,8 @@ void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e,
     qreal textRight = r.right() - 2;
     if (e.uploadURL) {
         const qreal side = Symbols::glyphSide(11);
-        Symbols::paintGlyph(p, QPointF(textRight - side / 2, card.bottom() + 8 + 15), 11,
-                            QStringLiteral("icloud.fill"), Theme::accent(pal));
+        Symbols::paintGlyph(p, QPointF(textRight - side / 2, card.bottom() + 8 + 15), 11, "icloud.fill"_sym,
+                            Theme::accent(pal));
         textRight -= side + 6;
     }
     const QFont titleFont = Theme::font(12.5, QFont::DemiBold);

@@ -165,8 +165,7 @@ QWidget* HistoryView::buildHeader()
     fieldRow->setContentsMargins(12, 0, 12, 0);
     fieldRow->setSpacing(8);
     auto* glass = new QLabel(field);
-    glass->setPixmap(
-        Symbols::icon(QStringLiteral("magnifyingglass"), Theme::secondary(palette()), 14).pixmap(14, 14));
+    glass->setPixmap(Symbols::icon("magnifyingglass"_sym, Theme::secondary(palette()), 14).pixmap(14, 14));
     search_ = new QLineEdit(field);
     search_->setFrame(false);
     search_->setFont(Theme::font(13));
@@ -176,7 +175,7 @@ QWidget* HistoryView::buildHeader()
                                        "Text in Screenshots, Titeln, Typen durchsuchen…"));
     clear_ = new QToolButton(field);
     clear_->setAutoRaise(true);
-    clear_->setIcon(Symbols::icon(QStringLiteral("xmark.circle.fill"), Theme::tertiary(palette()), 14));
+    clear_->setIcon(Symbols::icon("xmark.circle.fill"_sym, Theme::tertiary(palette()), 14));
     clear_->setStyleSheet(QStringLiteral("QToolButton{border:none;background:transparent}"));
     clear_->setVisible(false);
     fieldRow->addWidget(glass);
@@ -190,11 +189,12 @@ QWidget* HistoryView::buildHeader()
     connect(clear_, &QToolButton::clicked, search_, &QLineEdit::clear);
 
     auto* chips = new Capsule(header);
+    chips->setFixedHeight(30);
     auto* chipRow = new QHBoxLayout(chips);
     chipRow->setContentsMargins(2, 2, 2, 2);
     chipRow->setSpacing(2);
-    allChip_ = chip(kx::tr("All", "Mind", "Alle"), QStringLiteral("square.grid.2x2"), chips);
-    starredChip_ = chip(kx::tr("Starred", "Csillagozott", "Favoriten"), QStringLiteral("star.fill"), chips);
+    allChip_ = chip(kx::tr("All", "Mind", "Alle"), "square.grid.2x2"_sym, chips);
+    starredChip_ = chip(kx::tr("Starred", "Csillagozott", "Favoriten"), "star.fill"_sym, chips);
     allChip_->setChecked(true);
     chipRow->addWidget(allChip_);
     chipRow->addWidget(starredChip_);
@@ -204,8 +204,10 @@ QWidget* HistoryView::buildHeader()
 
     countLabel_ = new QLabel(header);
     countLabel_->setFont(Theme::font(11, QFont::DemiBold));
+    countLabel_->setFixedHeight(20);
+    countLabel_->setAlignment(Qt::AlignCenter);
     countLabel_->setStyleSheet(
-        QStringLiteral("QLabel{color:%1;background:%2;border-radius:9px;padding:3px 8px}")
+        QStringLiteral("QLabel{color:%1;background:%2;border-radius:10px;padding:0 8px}")
             .arg(Theme::secondary(palette()).name(QColor::HexArgb),
                  Theme::primary(palette(), 0.06).name(QColor::HexArgb)));
     row->addWidget(countLabel_);
@@ -213,7 +215,7 @@ QWidget* HistoryView::buildHeader()
     auto* more = new QToolButton(header);
     more->setFixedWidth(28);
     more->setAutoRaise(true);
-    more->setIcon(Symbols::icon(QStringLiteral("ellipsis"), palette().color(QPalette::WindowText), 16));
+    more->setIcon(Symbols::icon("ellipsis"_sym, palette().color(QPalette::WindowText), 16));
     more->setPopupMode(QToolButton::InstantPopup);
     more->setStyleSheet(QStringLiteral("QToolButton{border:none}QToolButton::menu-indicator{image:none}"));
     auto* menu = new QMenu(more);
@@ -252,11 +254,11 @@ void HistoryView::setFavoritesOnly(bool on)
 HistoryView::EmptyState HistoryView::emptyStateFor(bool storeHasEntries)
 {
     if (storeHasEntries)
-        return {QStringLiteral("magnifyingglass"), kx::tr("No results", "Nincs találat", "Keine Ergebnisse"),
+        return {"magnifyingglass"_sym, kx::tr("No results", "Nincs találat", "Keine Ergebnisse"),
                 kx::tr("Try a different word, or turn off the starred filter.",
                        "Próbálj másik szót, vagy kapcsold ki a csillagozott szűrőt.",
                        "Versuche einen anderen Suchbegriff oder schalte den Favoriten-Filter aus.")};
-    return {QStringLiteral("camera.viewfinder"),
+    return {"camera.viewfinder"_sym,
             kx::tr("No captures yet", "Még nincs képernyőkép", "Noch keine Aufnahmen"),
             kx::tr("Press Ctrl+Alt+1 to capture an area – it will show up here.",
                    "Nyomd meg a Ctrl+Alt+1-et egy terület rögzítéséhez – itt fog megjelenni.",

@@ -10,9 +10,11 @@
 #include "platform/Clipboard.h"
 #include "platform/Compositor.h"
 #include "platform/WindowDesktop.h"
+#include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -87,9 +89,11 @@ void PinWindow::setAlpha(double alpha)
 void PinWindow::setClickThrough(bool on)
 {
     clickThrough_ = on;
-    // On the QWindow: QWidget::setWindowFlags would hide and re-map the window.
-    if (QWindow* w = windowHandle())
-        w->setFlag(Qt::WindowTransparentForInput, on);
+    // Not by window flags: QWidget's would hide and re-map the window, and QWindow's take
+    // the key events away on X11 for good.
+    if (!setInputTransparent(windowHandle(), on) && windowHandle())
+        windowHandle()->setFlag(Qt::WindowTransparentForInput, on);
+    setAttribute(Qt::WA_TransparentForMouseEvents, on);
     if (on) {
         hovering_ = false;
         update();
@@ -194,22 +198,26 @@ void PinWindow::mousePressEvent(QMouseEvent* event)
     pressFrame_ = geometry();
     pressGlobal_ = event->globalPosition();
     gripped_ = pin::edgesAt(QSizeF(size()), event->position());
+    pressed_ = true;
     if (gripped_)
         return;
+    // A click already released by the time it is handled must not start a move: the window
+    // manager would hold the pointer until the next click.
     QWindow* w = windowHandle();
-    moving_ = !(w && w->startSystemMove());
+    if (primaryButtonHeld() && w && w->startSystemMove())
+        pressed_ = false;  // the window manager has the pointer until the release
+    else
+        moving_ = true;
 }
 
 void PinWindow::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF delta = event->globalPosition() - pressGlobal_;
-    if (event->buttons() & Qt::LeftButton) {
-        if (gripped_) {
-            const QRectF r = pin::resizedFrame(QRectF(pressFrame_), gripped_, delta, base_);
-            setGeometry(r.toRect());
-        } else if (moving_) {
+    if (pressed_ && (event->buttons() & Qt::LeftButton)) {
+        if (gripped_)
+            setGeometry(pin::resizedFrame(QRectF(pressFrame_), gripped_, delta, base_).toRect());
+        else if (moving_)
             move(pressFrame_.topLeft() + delta.toPoint());
-        }
         return;
     }
     const Qt::Edges e = pin::edgesAt(QSizeF(size()), event->position());
@@ -231,6 +239,7 @@ void PinWindow::mouseReleaseEvent(QMouseEvent*)
 {
     gripped_ = {};
     moving_ = false;
+    pressed_ = false;
 }
 
 void PinWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -325,7 +334,7 @@ void PinWindow::enterClickThrough()
                                  kx::tr("Tray menu → Pins → Make pins clickable",
                                         "Tálcamenü → Kitűzések → Kattinthatóvá tétel",
                                         "Tray-Menü → Angeheftet → Angeheftete Bilder anklickbar machen"),
-                                 QStringLiteral("pin")),
+                                 "pin"_sym),
                    3.0);
 }
 

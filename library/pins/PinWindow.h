@@ -75,6 +75,7 @@ private:
     // move where the platform cannot move the window itself.
     Qt::Edges gripped_;
     bool moving_ = false;
+    bool pressed_ = false;
     QRect pressFrame_;
     QPointF pressGlobal_;
 };

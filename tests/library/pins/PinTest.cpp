@@ -143,10 +143,10 @@ TEST(PinWindowTest, ClosingPathsRemoveAfterOneTurnAndClickThroughComesBack)
     PinWindow* a = m.pin(picture(200, 200), 1);
     PinWindow* b = m.pin(picture(200, 200), 1);
     a->setClickThrough(true);
-    EXPECT_TRUE(a->windowHandle()->flags() & Qt::WindowTransparentForInput);
+    EXPECT_TRUE(a->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_TRUE(a->isVisible());
     m.makeAllClickable();
-    EXPECT_FALSE(a->windowHandle()->flags() & Qt::WindowTransparentForInput);
+    EXPECT_FALSE(a->testAttribute(Qt::WA_TransparentForMouseEvents));
     b->setClickThrough(true);
     m.closeAll();
     EXPECT_TRUE(m.pins().isEmpty());
