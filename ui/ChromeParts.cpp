@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QTimer>
 #include <QWindow>
 #include <cmath>
 
@@ -127,16 +126,6 @@ void WindowDragArea::mousePressEvent(QMouseEvent* event)
         return;
     }
     QWidget::mousePressEvent(event);
-}
-
-ViewAnchor::ViewAnchor(std::function<void(QWidget*)> onResolve, QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFocusPolicy(Qt::NoFocus);
-    QTimer::singleShot(0, this, [this, onResolve = std::move(onResolve)] {
-        if (onResolve)
-            onResolve(this);
-    });
 }
 
 }  // namespace kx

@@ -5,7 +5,6 @@
 
 #include <QColor>
 #include <QWidget>
-#include <functional>
 
 namespace kx {
 
@@ -66,13 +65,6 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-};
-
-// An invisible widget that hands itself to `onResolve` on the next turn of the event loop
-// after it is made (for popups and share menus that need a widget to point at).
-class ViewAnchor : public QWidget {
-public:
-    explicit ViewAnchor(std::function<void(QWidget*)> onResolve, QWidget* parent = nullptr);
 };
 
 }  // namespace kx
