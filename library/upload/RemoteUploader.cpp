@@ -77,6 +77,12 @@ private:
     bool removed_ = false;
 };
 
+QString workDirFailedText()
+{
+    return kx::tr("Could not create a temporary folder.", "Nem sikerült ideiglenes mappát létrehozni.",
+                  "Ein temporärer Ordner konnte nicht angelegt werden.");
+}
+
 bool writePlain(const QString& path, const QByteArray& bytes, QString* why)
 {
     QFile f(path);
@@ -131,9 +137,7 @@ QFuture<Outcome<Link>> transfer(const UploadSettings& s, const Endpoint& endpoin
         return ready(Outcome<Link>(*bad));
     auto work = std::make_shared<WorkDir>();
     if (!work->ok())
-        return ready(Outcome<Link>(UploadError{
-            kx::tr("Could not create a temporary folder.", "Nem sikerült ideiglenes mappát létrehozni.",
-                   "Ein temporärer Ordner konnte nicht angelegt werden.")}));
+        return ready(Outcome<Link>(UploadError{workDirFailedText()}));
     const QString local = work->path() + '/' + fileName;
     QString why;
     if (hasControlCharacter(local))
@@ -188,9 +192,7 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
     }
     auto work = std::make_shared<WorkDir>();
     if (!work->ok())
-        return ready(kx::tr("Could not create a temporary folder.",
-                            "Nem sikerült ideiglenes mappát létrehozni.",
-                            "Ein temporärer Ordner konnte nicht angelegt werden."));
+        return ready(workDirFailedText());
     Outcome<ChildRequest> request = sftpRequest(sftpTestCommands(endpoint), endpoint, s, password, *work);
     if (!request.ok())
         return ready(request.message());
