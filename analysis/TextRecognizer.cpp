@@ -78,12 +78,6 @@ public:
         idle_.push_back({dataDir + '|' + languages.join('+'), std::move(api)});
     }
 
-    void clear()
-    {
-        QMutexLocker lock(&mutex_);
-        idle_.clear();
-    }
-
 private:
     QMutex mutex_;
     std::vector<Engine> idle_;
@@ -258,11 +252,6 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.lines.clear();
     engines().give(dataDir, languages, std::move(api));
     return result;
-}
-
-void releaseEngines()
-{
-    engines().clear();
 }
 
 void cancelAll()

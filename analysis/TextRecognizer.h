@@ -19,9 +19,6 @@ int cutRow(const QImage& grey, int target, int lowest);
 // Reads the image with the given models; thread-safe (each call takes its own engine).
 OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir);
 
-// Drops the idle engines (tests, memory pressure).
-void releaseEngines();
-
 // The application is quitting: running recognitions stop at the next word and fail, and
 // later ones fail at once. Thread-safe; there is no way back.
 void cancelAll();
