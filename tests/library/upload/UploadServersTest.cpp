@@ -120,7 +120,11 @@ TEST_P(UploadServers, SendsTestsAndRetries)
     EXPECT_EQ(sent.value(), "https://img.example.test/s/Shot%20%5Bdraft%5D%20%7B1%7D%20%22q%22%20%C3%A9.png");
     if (GetParam() != RemoteProtocol::ftp) {
         configure(server_->port(), "missing");
-        EXPECT_NE(await(RemoteUploader::testConnection()), "Connected – the folder is reachable.");
+        const QString missing = await(RemoteUploader::testConnection());
+        EXPECT_EQ(missing, GetParam() == RemoteProtocol::sftp
+                               ? "The folder does not exist on the server."
+                               : "curl: (22) The requested URL returned error: 404")
+            << missing.toStdString();
         configure(server_->port());
     }
 
