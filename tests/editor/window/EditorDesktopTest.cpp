@@ -3,6 +3,8 @@
 // closing through the window manager, and one screenshot per language.
 #include "TestSupport.h"
 
+#include "editor/ToolKind.h"
+
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -116,7 +118,7 @@ TEST(EditorDesktop, ScreenshotPerLanguage)
         ASSERT_TRUE(h.waitLine(QStringLiteral("ready")));
         ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
         QList<int> w;
-        ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
+        ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[2] > 100; }, 20000));
         const QString shot =
             kx::test::artifactDir(QStringLiteral("editor")) + QStringLiteral("/editor-") + lang + ".png";
         // Taken again until the header shows: the first frame may not be on screen yet.
@@ -146,7 +148,7 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
     Host h({source}, QProcessEnvironment::systemEnvironment());
     ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
     QList<int> w;
-    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
+    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[2] > 100; }, 20000));
     // Add capture, then the fourth item: "Add below".
     xdo({QStringLiteral("mousemove"), QString::number(w[8] + w[10] / 2), QString::number(w[9] + w[11] / 2),
          QStringLiteral("click"), QStringLiteral("1")});
@@ -170,7 +172,7 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
          QStringLiteral("400"), QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
          QStringLiteral("mouseup"), QStringLiteral("1")});
     ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
-    EXPECT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[13] == 800; }, 20000))
+    EXPECT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[13] == 800; }, 20000))
         << "image now " << w.value(12) << " x " << w.value(13);
     EXPECT_EQ(w.value(12), 800);
 }
@@ -204,19 +206,25 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
         dir.filePath(QStringLiteral("history/") + entryLine.mid(6) + QStringLiteral(".png"));
     ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
     QList<int> w;
-    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 14 && w[2] > 100; }, 20000));
+    ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[2] > 100; }, 20000));
 
     // r, then a drag: a rectangle.
     const int cx = w[0] + w[2] / 2, cy = w[1] + w[3] / 2;
     xdo({QStringLiteral("mousemove"), QString::number(cx), QString::number(cy), QStringLiteral("click"),
          QStringLiteral("1")});
-    xdo({QStringLiteral("key"), QStringLiteral("r")});
+    ASSERT_TRUE(kx::test::waitFor(
+        [&] {
+            xdo({QStringLiteral("key"), QStringLiteral("r")});
+            return h.where().value(14) == int(kx::ToolKind::rect);
+        },
+        20000));
     xdo({QStringLiteral("mousemove"), QString::number(cx - 120), QString::number(cy - 80),
          QStringLiteral("mousedown"), QStringLiteral("1")});
     xdo({QStringLiteral("mousemove"), QString::number(cx), QString::number(cy)});
     xdo({QStringLiteral("mousemove"), QString::number(cx + 120), QString::number(cy + 80),
          QStringLiteral("mouseup"), QStringLiteral("1")});
 
+    ASSERT_TRUE(kx::test::waitFor([&] { return h.where().value(15) == 1; }, 20000)) << "nothing drawn";
     const auto saved = [&] {
         return QDir(saves).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     };
@@ -245,6 +253,8 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     xdo({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Kaptorix — "),
          QStringLiteral("windowactivate"), QStringLiteral("--sync"), QStringLiteral("key"),
          QStringLiteral("alt+F4")});
+    // The window goes on the press: the keys would otherwise stay down and close the next window.
+    xdo({QStringLiteral("keyup"), QStringLiteral("F4"), QStringLiteral("alt")});
     ASSERT_TRUE(kx::test::waitFor([&] { return argb(QImage(historyPng)) == finished; }, 20000));
     EXPECT_EQ(h.process.state(), QProcess::Running);
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));

@@ -2,7 +2,8 @@
 //   EditorHost [--history] [--save-folder DIR] [--file-pattern P] [--lang en|de|hu] FILE
 // With --history the file is first entered into the history (KAPTORIX_DATA_DIR) and the
 // editor opened for that entry ("entry <uuid>" on stdout). A line "where" on stdin answers
-// "where <canvas x y w h> <more x y w h> <add x y w h> <image w h>" (global points). Closing the window keeps
+// "where <canvas x y w h> <more x y w h> <add x y w h> <image w h> <tool> <objects>"
+// (global points; the tool as its ToolKind number). Closing the window keeps
 // the process running.
 #include "capture/history/HistoryStore.h"
 #include "core/ImageUtils.h"
@@ -88,7 +89,11 @@ int main(int argc, char** argv)
             say(QStringLiteral("where ") + rectText(guard->canvas()) + QLatin1Char(' ') +
                 rectText(guard->root()->header()->moreButton()) + QLatin1Char(' ') +
                 rectText(guard->root()->header()->addCaptureButton()) +
-                QStringLiteral(" %1 %2").arg(guard->doc().base().width()).arg(guard->doc().base().height()));
+                QStringLiteral(" %1 %2 %3 %4")
+                    .arg(guard->doc().base().width())
+                    .arg(guard->doc().base().height())
+                    .arg(int(guard->doc().tool()))
+                    .arg(guard->doc().annotations().size()));
     });
     say(QStringLiteral("ready"));
     return app.exec();
