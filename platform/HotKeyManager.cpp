@@ -154,6 +154,7 @@ void HotKeyManager::regrabbed(const QList<quint32>& held, const QList<quint32>& 
             registered_.insert(HotKeyAction(id), *c);
         }
     }
+    Q_EMIT regrabbedAll();
 }
 
 void HotKeyManager::registerAll()

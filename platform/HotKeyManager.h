@@ -57,6 +57,10 @@ public:
     // Settings key of an action's shortcut, "hotkey.<raw value>".
     static QString settingsKey(HotKeyAction action);
 
+Q_SIGNALS:
+    // The grabs were taken again after a keyboard-map change; failed() may have changed.
+    void regrabbedAll();
+
 private:
     void pressed(quint32 id);
     void fire(quint32 id);
