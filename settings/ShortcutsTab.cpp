@@ -122,6 +122,11 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
         buildRows();
     });
     buildRows();
+    // A keyboard-map change can take keys away (or give them back): show the warnings anew.
+    connect(&m_manager, &HotKeyManager::regrabbedAll, this, [this] {
+        if (!m_grabsReleased)
+            buildRows();
+    });
 }
 
 ShortcutsTab::~ShortcutsTab()

@@ -180,6 +180,8 @@ TEST_F(ShortcutsTabTest, TakenAndDuplicateCombinationsAreStoredAndMarked)
         EXPECT_EQ(tab.recorder(a)->text(), QStringLiteral("Ctrl+Alt+%1").arg(digit++ % 10));
         EXPECT_EQ(tab.warning(a), nullptr);
     }
+    grabber->onRegrabbed({}, {quint32(hotKeyId(HotKeyAction::pinArea))});  // a keyboard-map change
+    EXPECT_NE(tab.warning(HotKeyAction::pinArea), nullptr);
 }
 
 }  // namespace
