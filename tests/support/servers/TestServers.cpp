@@ -134,7 +134,10 @@ bool SftpServer::start(const QString& root, const QString&, const QString& passw
         QDir().mkpath("/run/sshd");  // sshd's privilege separation folder, when run as root
     const QByteArray config =
         "ListenAddress 127.0.0.1:LISTEN_PORT\nHostKey " + w.toUtf8() + "/host_key\nPidFile none\n" +
-        "UsePAM no\nPasswordAuthentication no\nKbdInteractiveAuthentication no\n" +
+        // Without PAM, sshd refuses accounts with a locked password, as most unprivileged
+        // test users have; as root it runs without.
+        (::getuid() == 0 ? "UsePAM no\n" : "UsePAM yes\n") +
+        "PasswordAuthentication no\nKbdInteractiveAuthentication no\n" +
         "PubkeyAuthentication yes\nAuthorizedKeysFile " + w.toUtf8() + "/authorized_keys\n" +
         "PermitRootLogin prohibit-password\nStrictModes no\nLogLevel VERBOSE\n" +
         "Subsystem sftp internal-sftp -d " + root.toUtf8() + "\n";
