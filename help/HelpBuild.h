@@ -1,0 +1,55 @@
+#pragma once
+// Small constructors the topic builders share, so the page data reads as a table.
+
+#include "core/Localisation.h"
+#include "help/HelpModel.h"
+
+namespace kx::help {
+
+// One visible text in English, Hungarian and German.
+inline QString T(const char* en, const char* hu, const char* de)
+{
+    return kx::tr(QString::fromUtf8(en), QString::fromUtf8(hu), QString::fromUtf8(de));
+}
+
+// A row; a null `symbol` or `keys` means none.
+inline HelpRow row(const char* symbol, const QString& name, const QString& keys, const QString& text)
+{
+    HelpRow r;
+    if (symbol)
+        r.symbol = QString::fromUtf8(symbol);
+    r.name = name;
+    if (!keys.isNull())
+        r.keys = keys;
+    r.text = text;
+    return r;
+}
+
+inline HelpSection section(const QString& title, QStringList paragraphs, QList<HelpRow> rows,
+                           const char* image = nullptr)
+{
+    HelpSection s;
+    if (!title.isNull())
+        s.title = title;
+    s.paragraphs = std::move(paragraphs);
+    s.rows = std::move(rows);
+    if (image)
+        s.image = QString::fromUtf8(image);
+    return s;
+}
+
+// A literal key label, the same in every language.
+inline QString K(const char* keys)
+{
+    return QString::fromUtf8(keys);
+}
+// No key label.
+inline QString none()
+{
+    return QString();
+}
+
+// The standard named colours of the badges.
+QColor tint(const char* name);
+
+}  // namespace kx::help

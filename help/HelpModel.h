@@ -1,0 +1,91 @@
+#pragma once
+// The help page model: one topic page with its sections, row cards and links, built fresh
+// at every read, plus the picture lookup and the search test.
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QUuid>
+#include <optional>
+
+namespace kx {
+
+enum class HotKeyAction;
+
+struct HelpRow {
+    QUuid id = QUuid::createUuid();
+    std::optional<QString> symbol;
+    QString name;
+    std::optional<QString> keys;
+    QString text;  // empty: a label-only row
+};
+
+struct HelpSection {
+    QUuid id = QUuid::createUuid();
+    std::optional<QString> title;
+    QStringList paragraphs;
+    QList<HelpRow> rows;
+    std::optional<QString> image;
+};
+
+struct HelpLink {
+    QUuid id = QUuid::createUuid();
+    QString title;
+    QString symbol;
+    QUrl url;
+};
+
+struct HelpTopic {
+    QString id;
+    QString symbol;
+    QColor tint;
+    QString title;
+    QString intro;
+    QList<HelpSection> sections;
+    QList<HelpLink> links;
+};
+
+struct HelpTopicsA {
+    static QList<HelpTopic> topics();  // start, capture, editor, backdrop
+};
+struct HelpTopicsB {
+    static QList<HelpTopic> topics();  // tools, pins, history, export, upload
+};
+struct HelpTopicsC {
+    static QList<HelpTopic> topics();  // ai, settings, shortcuts, privacy, trouble, contact
+};
+
+struct HelpContent {
+    // One sentence on what a capture action does (the shortcut cheat sheet's row text).
+    static QString captureText(HotKeyAction action);
+    // The three groups in order: the whole help.
+    static QList<HelpTopic> allTopics();
+    // "Kaptorix <version> (build <build>)".
+    static QString versionLine();
+    // The current shortcut of an action as shown in the help, "–" when it has none.
+    static QString liveKeys(HotKeyAction action);
+};
+
+struct HelpImage {
+    // The picture `name` in the current language, then English; jpg before png; the
+    // resources (:/Help/<lang>/) before $KAPTORIX_RESOURCES/Help/<lang>/. None when absent.
+    static std::optional<QImage> load(const QString& name);
+    // The same search with the language, the resource root and the folder given (an empty
+    // folder is not searched).
+    static std::optional<QImage> load(const QString& name, const QString& lang, const QString& resourceRoot,
+                                      const QString& folder);
+};
+
+struct HelpSearch {
+    // Case and accents folded away: decomposed, combining marks dropped, case-folded.
+    static QString fold(const QString& text);
+    // The query as the search uses it: spaces and tabs trimmed from both ends, then folded.
+    static QString prepare(const QString& query);
+    // True when the prepared query is empty or occurs in a searched field of the topic.
+    static bool matches(const HelpTopic& topic, const QString& preparedQuery);
+};
+
+}  // namespace kx
