@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QToolTip>
 
@@ -93,13 +94,19 @@ EntryAction buttonAction(HistoryGrid::Button b)
 
 QString timeText(const QDateTime& date)
 {
-    return QLocale().toString(date.toLocalTime().time(), QLocale::ShortFormat);
+    // Hours and minutes: some locales' short format carries seconds too.
+    static const QString format = [] {
+        QString f = QLocale().timeFormat(QLocale::ShortFormat);
+        f.remove(QRegularExpression(QStringLiteral("[:.]ss?")));
+        return f;
+    }();
+    return QLocale().toString(date.toLocalTime().time(), format);
 }
 
 }  // namespace
 
 HistoryGrid::HistoryGrid(ThumbnailLoader* thumbnails, QWidget* parent)
-    : QAbstractScrollArea(parent), thumbnails_(thumbnails)
+    : QAbstractScrollArea(parent), thumbnails_(thumbnails), tiles_(64 * 1024)
 {
     setFrameShape(QFrame::NoFrame);
     viewport()->setMouseTracking(true);
@@ -219,11 +226,40 @@ void HistoryGrid::paintEvent(QPaintEvent*)
                 Qt::AlignLeft | Qt::AlignVCenter, s.title);
             continue;
         }
-        for (int c = 0; c < row.count; ++c)
-            paintTile(p, layout_.tileRect(row, c), s.items[row.first + c], wanted);
+        for (int c = 0; c < row.count; ++c) {
+            const QRectF r = layout_.tileRect(row, c);
+            p.drawPixmap(r.topLeft(), tileImage(r, s.items[row.first + c], wanted));
+        }
     }
     const qreal dpr = devicePixelRatioF();
     thumbnails_->want(wanted, QSize(int(layout_.columnWidth * dpr), int(M::cardHeight * dpr)));
+}
+
+const QPixmap& HistoryGrid::tileImage(const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted)
+{
+    const bool hover = e.id == hover_;
+    const bool selected = e.id == selected_;
+    const bool thumb = !thumbnails_->cached(e.id).isNull();
+    if (!thumb && !thumbnails_->missing(e.id))
+        wanted.append(e.id);
+    TileImage* t = tiles_.object(e.id);
+    if (t && t->hover == hover && t->selected == selected && t->thumb == thumb && t->width == r.width() &&
+        t->entry == e)
+        return t->pixmap;
+    const qreal dpr = devicePixelRatioF();
+    auto* made = new TileImage{QPixmap((r.size() * dpr).toSize()), e, hover, selected, thumb, r.width()};
+    made->pixmap.setDevicePixelRatio(dpr);
+    made->pixmap.fill(Qt::transparent);
+    {
+        QPainter p(&made->pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        QList<QUuid> ignored;
+        paintTile(p, QRectF(QPointF(), r.size()), e, ignored);
+    }
+    const int cost = int(made->pixmap.width() * made->pixmap.height() * 4 / 1024) + 1;
+    uncached_ = made->pixmap;
+    // Not kept when larger than the whole cache: then the copy serves this frame.
+    return tiles_.insert(e.id, made, cost) ? tiles_.object(e.id)->pixmap : uncached_;
 }
 
 void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted)

@@ -6,6 +6,8 @@
 #include "library/history/HistoryModel.h"
 
 #include <QAbstractScrollArea>
+#include <QCache>
+#include <QPixmap>
 #include <QUuid>
 #include <functional>
 #include <optional>
@@ -56,7 +58,21 @@ private:
     void paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted);
     const HistoryEntry* entryOf(const GridHit& hit) const;
 
+    // Painted tiles: a frame mostly copies these; a tile is painted again only when its
+    // entry, state, thumbnail or width changes.
+    struct TileImage {
+        QPixmap pixmap;
+        HistoryEntry entry;
+        bool hover = false;
+        bool selected = false;
+        bool thumb = false;
+        qreal width = 0;
+    };
+    const QPixmap& tileImage(const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted);
+
     ThumbnailLoader* thumbnails_;
+    QCache<QUuid, TileImage> tiles_;
+    QPixmap uncached_;
     QList<HistorySection> sections_;
     GridLayout layout_;
     QUuid hover_;

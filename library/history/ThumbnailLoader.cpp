@@ -35,7 +35,16 @@ QImage ThumbnailLoader::decode(const QString& path, const QSize& size)
     const QSize full = reader.size();
     if (full.isValid() && size.isValid() && full.width() > size.width() && full.height() > size.height())
         reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatioByExpanding));
-    return reader.read();
+    QImage image = reader.read();
+    if (image.isNull() || !size.isValid())
+        return image;
+    // Cropped and scaled to the card here, in the painter's own format: painting then only
+    // copies pixels (scaling or converting while painting costs the UI thread milliseconds).
+    QRect crop(QPoint(), size.scaled(image.size(), Qt::KeepAspectRatio));
+    crop.moveCenter(image.rect().center());
+    return image.copy(crop)
+        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 QImage ThumbnailLoader::cached(const QUuid& id) const
