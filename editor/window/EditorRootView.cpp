@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 namespace kx {
 
@@ -100,6 +101,17 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
     m_body->addWidget(m_rail);
     m_body->addWidget(m_area, 1);
     column->addLayout(m_body, 1);
+    m_aiSlide = new QVariantAnimation(this);
+    m_aiSlide->setDuration(250);
+    m_aiSlide->setEasingCurve(QEasingCurve::OutCubic);
+    connect(m_aiSlide, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        if (m_aiPanel)
+            m_aiPanel->setFixedWidth(v.toInt());
+    });
+    connect(m_aiSlide, &QVariantAnimation::finished, this, [this] {
+        if (m_aiPanel && !m_aiShown)
+            m_aiPanel->hide();
+    });
     connect(&doc, &EditorDocument::changed, this, &EditorRootView::updateAIPanel);
     updateAIPanel();
 }
@@ -107,13 +119,22 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
 void EditorRootView::updateAIPanel()
 {
     const bool show = m_doc.showAI() && m_parts.aiPanel;
+    if (show == m_aiShown)
+        return;
+    m_aiShown = show;
     if (show && !m_aiPanel) {
         m_aiPanel = m_parts.aiPanel();
-        m_aiPanel->setFixedWidth(kAIPanelWidth);
+        m_aiPanel->setFixedWidth(0);
         m_body->addWidget(m_aiPanel);
     }
-    if (m_aiPanel && m_aiPanel->isVisibleTo(this) != show)
-        m_aiPanel->setVisible(show);
+    if (!m_aiPanel)
+        return;
+    // The panel slides in from the trailing edge and out again, the canvas area giving way.
+    m_aiPanel->show();
+    m_aiSlide->stop();
+    m_aiSlide->setStartValue(m_aiPanel->width());
+    m_aiSlide->setEndValue(show ? kAIPanelWidth : 0);
+    m_aiSlide->start();
 }
 
 void EditorRootView::paintEvent(QPaintEvent*)

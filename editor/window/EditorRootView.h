@@ -11,6 +11,7 @@
 #include <functional>
 
 class QHBoxLayout;
+class QVariantAnimation;
 
 namespace kx {
 
@@ -78,6 +79,8 @@ private:
     BusyBadge* m_badge;
     QHBoxLayout* m_body;
     QPointer<QWidget> m_aiPanel;
+    QVariantAnimation* m_aiSlide = nullptr;
+    bool m_aiShown = false;
 };
 
 }  // namespace kx

@@ -147,8 +147,20 @@ BusyBadge::BusyBadge(EditorDocument& doc, QWidget* parent)
     m_spin->setDuration(900);
     m_spin->setLoopCount(-1);
     connect(m_spin, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    m_reveal = new QVariantAnimation(this);
+    m_reveal->setDuration(200);
+    m_reveal->setStartValue(0.0);
+    m_reveal->setEndValue(1.0);
+    connect(m_reveal, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(m_reveal, &QVariantAnimation::finished, this, [this] {
+        if (!m_shown) {
+            hide();
+            m_spin->stop();
+        }
+    });
     connect(&doc, &EditorDocument::changed, this, &BusyBadge::refresh);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
     refresh();
 }
 
@@ -168,19 +180,24 @@ void BusyBadge::refresh()
         resize(sizeHint());
         updateGeometry();
     }
-    if (show == isVisible())
+    if (show == m_shown)
         return;
-    setVisible(show);
-    if (show)
+    m_shown = show;
+    m_reveal->setDirection(show ? QAbstractAnimation::Forward : QAbstractAnimation::Backward);
+    if (show) {
+        setVisible(true);
         m_spin->start();
-    else
-        m_spin->stop();
+    }
+    m_reveal->start();
 }
 
 void BusyBadge::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    const double reveal = m_reveal->currentValue().toDouble();
+    p.setOpacity(reveal);
+    p.translate(0, -(1 - reveal) * 12);
     const QRectF body = QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
     paintFloatingSurface(p, capsule(body), true, palette());
     // The indeterminate spinner: a three-quarter arc turning.

@@ -62,6 +62,8 @@ private:
     EditorDocument& m_doc;
     QString m_text;
     QVariantAnimation* m_spin;
+    QVariantAnimation* m_reveal;  // 0 hidden … 1 shown: opacity and drop from the top
+    bool m_shown = false;
 };
 
 }  // namespace kx

@@ -269,9 +269,10 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     e.header()->aiButton()->click();
     ASSERT_TRUE(e.c->root()->aiPanel());
     EXPECT_TRUE(e.c->root()->aiPanel()->isVisible());
-    EXPECT_EQ(e.c->root()->aiPanel()->width(), EditorRootView::kAIPanelWidth);
+    EXPECT_TRUE(
+        test::waitFor([&] { return e.c->root()->aiPanel()->width() == EditorRootView::kAIPanelWidth; }));
     e.header()->aiButton()->click();
-    EXPECT_FALSE(e.c->root()->aiPanel()->isVisible());
+    EXPECT_TRUE(test::waitFor([&] { return !e.c->root()->aiPanel()->isVisible(); }));
 
     // Redaction through the real finder: an e-mail address ends up under a pixelation.
     QImage text(900, 120, QImage::Format_ARGB32_Premultiplied);
