@@ -100,7 +100,8 @@ QString HelpSearch::fold(const QString& text)
             continue;
         out.append(c);
     }
-    return out.toCaseFolded();
+    // Full folding of ß, so "grosse" finds "große".
+    return out.toCaseFolded().replace(QChar(0x00DF), QStringLiteral("ss"));
 }
 
 QString HelpSearch::prepare(const QString& query)

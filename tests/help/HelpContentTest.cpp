@@ -1,0 +1,394 @@
+// The help pages in three languages: structure, exact texts, live key labels, pictures and search.
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "help/HelpModel.h"
+#include "platform/HotKeyManager.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QSet>
+#include <QTemporaryDir>
+
+using namespace kx;
+
+namespace {
+
+struct Shape {
+    const char* id;
+    const char* symbol;
+    QRgb tint;
+    int sections, paragraphs, rows;
+};
+
+// Ids, badges and sizes of the fifteen pages, in list order.
+const Shape kShapes[] = {
+    {"start", "sparkles", qRgb(175, 82, 222), 7, 5, 20},
+    {"capture", "camera.viewfinder", qRgb(0, 122, 255), 6, 4, 26},
+    {"editor", "pencil.and.outline", qRgb(88, 86, 214), 9, 7, 49},
+    {"backdrop", "sparkles.rectangle.stack", qRgb(255, 45, 85), 7, 6, 16},
+    {"tools", "wrench.and.screwdriver", qRgb(255, 149, 0), 6, 7, 16},
+    {"pins", "pin", qRgb(255, 204, 0), 5, 3, 11},
+    {"history", "clock.arrow.circlepath", qRgb(52, 199, 89), 7, 4, 22},
+    {"export", "square.and.arrow.up", qRgb(50, 173, 230), 7, 4, 18},
+    {"upload", "icloud.and.arrow.up", qRgb(0, 122, 255), 8, 4, 25},
+    {"ai", "sparkles", qRgb(175, 82, 222), 6, 7, 10},
+    {"settings", "gearshape.fill", qRgb(142, 142, 147), 9, 3, 41},
+    {"shortcuts", "keyboard", qRgb(255, 149, 0), 7, 3, 57},
+    {"privacy", "lock.shield", qRgb(48, 176, 199), 5, 4, 15},
+    {"trouble", "lifepreserver", qRgb(255, 59, 48), 7, 0, 28},
+    {"contact", "envelope.fill", qRgb(48, 176, 199), 4, 4, 0},
+};
+
+// Every shown text of the help in list order, with where it came from.
+struct Text {
+    QString where;
+    QString text;
+};
+QList<Text> texts(const QList<HelpTopic>& topics)
+{
+    QList<Text> out;
+    for (const HelpTopic& t : topics) {
+        out.append({t.id + "/title", t.title});
+        out.append({t.id + "/intro", t.intro});
+        for (int s = 0; s < t.sections.size(); ++s) {
+            const HelpSection& sec = t.sections[s];
+            const QString at = t.id + "/" + QString::number(s);
+            out.append({at + "/title", sec.title.value_or(QString())});
+            for (const QString& p : sec.paragraphs)
+                out.append({at + "/p", p});
+            for (const HelpRow& r : sec.rows) {
+                out.append({at + "/name", r.name});
+                out.append({at + "/text", r.text});
+            }
+        }
+    }
+    return out;
+}
+
+QList<HelpTopic> topicsIn(const QString& lang)
+{
+    Lang::overrideForTests(lang);
+    QList<HelpTopic> all = HelpContent::allTopics();
+    Lang::overrideForTests("en");
+    return all;
+}
+
+const HelpRow* findRow(const QList<HelpTopic>& all, const QString& id, const QString& name)
+{
+    for (const HelpTopic& t : all) {
+        if (t.id != id)
+            continue;
+        for (const HelpSection& s : t.sections)
+            for (const HelpRow& r : s.rows)
+                if (r.name == name)
+                    return &r;
+    }
+    return nullptr;
+}
+
+class HelpContentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Lang::overrideForTests("en");
+        for (int i = 0; i < 10; ++i)
+            Prefs::remove(HotKeyManager::settingsKey(HotKeyAction(i)));
+    }
+};
+
+}  // namespace
+
+TEST_F(HelpContentTest, EveryLanguageHasTheFifteenPagesWithTheirSizes)
+{
+    const QList<HelpTopic> en = topicsIn("en");
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        const QList<HelpTopic> all = topicsIn(lang);
+        ASSERT_EQ(all.size(), 15);
+        int emptyTexts = 0;
+        for (int i = 0; i < 15; ++i) {
+            const HelpTopic& t = all[i];
+            const Shape& want = kShapes[i];
+            SCOPED_TRACE(want.id);
+            EXPECT_EQ(t.id, want.id);
+            EXPECT_EQ(t.symbol, want.symbol);
+            EXPECT_EQ(t.tint.rgb(), want.tint);
+            EXPECT_FALSE(t.title.isEmpty());
+            EXPECT_FALSE(t.intro.isEmpty());
+            int paragraphs = 0, rows = 0;
+            for (int s = 0; s < t.sections.size(); ++s) {
+                const HelpSection& sec = t.sections[s];
+                EXPECT_TRUE(sec.title && !sec.title->isEmpty());
+                paragraphs += int(sec.paragraphs.size());
+                rows += int(sec.rows.size());
+                for (const QString& p : sec.paragraphs)
+                    EXPECT_FALSE(p.isEmpty());
+                for (const HelpRow& r : sec.rows) {
+                    EXPECT_FALSE(r.name.isEmpty());
+                    emptyTexts += r.text.isEmpty();
+                }
+                // The same structure in every language.
+                EXPECT_EQ(sec.rows.size(), en[i].sections[s].rows.size());
+                EXPECT_EQ(sec.image, en[i].sections[s].image);
+            }
+            EXPECT_EQ(t.sections.size(), want.sections);
+            EXPECT_EQ(paragraphs, want.paragraphs);
+            EXPECT_EQ(rows, want.rows);
+            EXPECT_EQ(t.links.size(), 0);
+        }
+        // Export shortcuts (4), Minimize and Hide / Quit (2) and the fifteen tool letters.
+        EXPECT_EQ(emptyTexts, 21);
+    }
+}
+
+TEST_F(HelpContentTest, GermanAndHungarianTranslateEveryText)
+{
+    const QList<Text> en = texts(topicsIn("en"));
+    // Names that are the same word in the other language, and literals shown as they stand.
+    const QSet<QString> sameInGerman = {
+        "Pins",         "OCR",        "Palette",        "Text",    "Spotlight",
+        "Transparent",  "Polaroid",   "Format",         "Port",    "Link",
+        "Markdown",     "HTML <img>", "WebDAV",         "FTP",     "SFTP",
+        "Esc",          "Shift",      "Orvelle Raruda", "Version", "API HTTP 404",
+        "API HTTP 429", "Ellipse",    "IBANs",          "Zoom",    HelpContent::versionLine()};
+    const QSet<QString> sameInHungarian = {
+        "OCR",        "Polaroid",       "Port",         "Link",         "Markdown",
+        "HTML <img>", "WebDAV",         "FTP",          "SFTP",         "Esc",
+        "Shift",      "Orvelle Raruda", "API HTTP 404", "API HTTP 429", HelpContent::versionLine()};
+    for (const auto& [lang, allowed] : {std::pair{"de", sameInGerman}, std::pair{"hu", sameInHungarian}}) {
+        SCOPED_TRACE(lang);
+        const QList<Text> other = texts(topicsIn(lang));
+        ASSERT_EQ(other.size(), en.size());
+        for (int i = 0; i < en.size(); ++i) {
+            if (en[i].text.isEmpty() ||
+                en[i].where.endsWith("/name") && en[i].where.startsWith("shortcuts/0"))
+                continue;  // empty texts, and the action titles that core translates itself
+            if (other[i].text == en[i].text)
+                EXPECT_TRUE(allowed.contains(en[i].text)) << qPrintable(en[i].where + ": " + en[i].text);
+        }
+    }
+}
+
+TEST_F(HelpContentTest, QuotedAndLinuxTextsStandExactly)
+{
+    QStringList all;
+    for (const Text& t : texts(HelpContent::allTopics()))
+        all.append(t.text);
+    const auto has = [&all](const QString& s) { return all.contains(s); };
+    const char* quoted[] = {
+        "Opens the searchable list of all captures.",
+        "Five tabs: General, Shortcuts, Capture & save, Upload and AI.",
+        "Move the pointer over a window: it is highlighted with its name and size. Click to capture just "
+        "that "
+        "window. Esc or right-click cancels.",
+        "Keep Space held while dragging to move the whole rectangle instead of resizing it. Let go of Space "
+        "to "
+        "resize again.",
+        "A soft drop shadow under the picture. On by default. Switching it off keeps the ember glow of burnt "
+        "paper.",
+        "9 to 15 digits, optionally with a leading +, spaces, brackets, dashes or slashes.",
+        "Lines keep their order. If nothing readable is found, the toast says “No text found” and the "
+        "clipboard "
+        "stays as it was.",
+        "Pins live in memory only. Quitting Kaptorix closes them all, and they do not come back when you "
+        "restart it.",
+        "Settings → General → History: keep at most this many captures (20 to 5000, default 300), and delete "
+        "captures older than this many days (0 to 365, default 30; 0 means never by age).",
+        "Every successful upload also retries the queued ones, oldest first.",
+        "Defaults: claude-sonnet-5-5 for Claude and gpt-5.5 for ChatGPT. The name is sent exactly as you "
+        "type it, "
+        "so a wrong or unavailable name makes the provider return an error. Check the exact OpenAI model "
+        "name in "
+        "your own account.",
+        "Freezes the screen and lets you drag a rectangle. A magnifier shows the exact pixel; the size is "
+        "shown "
+        "live. Space moves the selection, Shift makes it a square, Esc or right-click cancels.",
+        "Kaptorix is made by Orvelle Raruda.",
+        "Quick fixes for the most common problems, with the exact messages Kaptorix shows.",
+    };
+    for (const char* q : quoted)
+        EXPECT_TRUE(has(QString::fromUtf8(q))) << q;
+
+    // Texts that name a macOS-only thing, and what stands in their place here.
+    const std::pair<const char*, const char*> linux[] = {
+        {"Kaptorix lives in the menu bar. It captures, annotates, searches, pins and shares screenshots – "
+         "everything from the keyboard.",
+         "Kaptorix lives in the tray. It captures, annotates, searches, pins and shares screenshots – "
+         "everything "
+         "from the keyboard."},
+        {"Click the viewfinder icon in the menu bar. The menu contains these items:",
+         "Click the viewfinder icon in the tray. The menu contains these items:"},
+        {"Off by default, so Kaptorix lives only in the menu bar. Turn it on to get a Dock icon as well.",
+         "Off by default, so Kaptorix lives only in the tray. Turn it on to get a taskbar entry as well."},
+        {"Pins stay visible across Spaces and above full-screen apps, and they remain on screen when you "
+         "switch to "
+         "another app.",
+         "Pins stay visible across workspaces and above full-screen apps, and they remain on screen when you "
+         "switch "
+         "to another app."},
+        {"Each capture is stored as a PNG with a small thumbnail in ~/Library/Application "
+         "Support/Kaptorix/History. The ⋯ menu opens that folder.",
+         "Each capture is stored as a PNG with a small thumbnail in ~/.local/share/Kaptorix/History. The ⋯ "
+         "menu "
+         "opens that folder."},
+        {"Opens the macOS Save dialog. The extension you type picks the format: .png, .jpg or .jpeg, or "
+         ".heic. "
+         "Anything else is saved as PNG.",
+         "Opens the Save dialog. The extension you type picks the format: .png, .jpg or .jpeg, or .heic. Any "
+         "other "
+         "extension is replaced by the extension of the format selected in the dialog."},
+        {"Stored in the macOS Keychain, not in a settings file. With an SSH key file, this field holds the "
+         "key’s "
+         "passphrase.",
+         "Stored in the keyring, not in a settings file. With an SSH key file, this field holds the key’s "
+         "passphrase."},
+        {"The system share sheet for the finished picture: AirDrop, Mail, Messages and other apps.",
+         "The Share menu for the finished picture: copy the file's path, open it with the default "
+         "application, or "
+         "show it in the file manager."},
+    };
+    for (const auto& [mac, here] : linux) {
+        EXPECT_FALSE(has(QString::fromUtf8(mac))) << mac;
+        EXPECT_TRUE(has(QString::fromUtf8(here))) << here;
+    }
+    for (const QString& s : all) {
+        for (const char* word : {"macOS", "Finder", "Keychain", "Retina", "Dock", "menu bar", "⌘", "⌥", "⌃"})
+            EXPECT_FALSE(s.contains(QString::fromUtf8(word)) && !s.contains("in the style of macOS"))
+                << qPrintable(s);
+    }
+}
+
+TEST_F(HelpContentTest, LiveRowsFollowTheShortcutsToolsAndVersion)
+{
+    Prefs::set(HotKeyManager::settingsKey(HotKeyAction::history), QStringLiteral("none"));
+    const QList<HelpTopic> all = HelpContent::allTopics();
+    const struct {
+        const char* topic;
+        const char* row;
+        const char* keys;
+    } rows[] = {
+        {"capture", "Capture area", "Ctrl+Alt+1"},
+        {"capture", "Repeat last area", "Ctrl+Alt+9"},
+        {"start", "1. Capture", "Ctrl+Alt+1"},
+        {"editor", "OCR", "Ctrl+Alt+6"},
+        {"tools", "Pick a color", "Ctrl+Alt+7"},
+        {"pins", "Pin an area", "Ctrl+Alt+8"},
+        {"start", "History", "–"},
+        {"capture", "Open history", "–"},
+        {"history", "Open the window", "–"},
+        {"shortcuts", "Capture area", "Ctrl+Alt+1"},
+        {"editor", "Undo", "Ctrl+Z"},
+        {"export", "Save as…", "Ctrl+Shift+S"},
+    };
+    for (const auto& r : rows) {
+        const HelpRow* row = findRow(all, r.topic, r.row);
+        ASSERT_NE(row, nullptr) << r.topic << " " << r.row;
+        EXPECT_EQ(row->keys.value_or("(none)"), QString::fromUtf8(r.keys)) << r.topic << " " << r.row;
+    }
+    const HelpSection& letters = all[11].sections[5];
+    QString keys;
+    for (const HelpRow& r : letters.rows)
+        keys += r.keys.value_or("?");
+    EXPECT_EQ(keys, "VCALROPHTNBXSZM");
+    EXPECT_EQ(all[14].sections[1].paragraphs,
+              QStringList{"Kaptorix " + AppInfo::version() + " (build " + AppInfo::build() + ")"});
+
+    // A second build: equal texts, fresh identities.
+    const QList<HelpTopic> again = HelpContent::allTopics();
+    QSet<QUuid> first;
+    for (const HelpTopic& t : all)
+        for (const HelpSection& s : t.sections) {
+            first.insert(s.id);
+            for (const HelpRow& r : s.rows)
+                first.insert(r.id);
+        }
+    int shared = 0;
+    for (const HelpTopic& t : again)
+        for (const HelpSection& s : t.sections) {
+            shared += first.contains(s.id);
+            for (const HelpRow& r : s.rows)
+                shared += first.contains(r.id);
+        }
+    EXPECT_EQ(shared, 0);
+    const QList<Text> a = texts(all), b = texts(again);
+    ASSERT_EQ(a.size(), b.size());
+    for (int i = 0; i < a.size(); ++i)
+        EXPECT_EQ(a[i].text, b[i].text);
+}
+
+TEST(HelpImageTest, LanguageBeforeExtensionResourcesBeforeFolder)
+{
+    QTemporaryDir dir;
+    const QString res = dir.path() + "/res", folder = dir.path() + "/folder";
+    const auto put = [](const QString& path, const char* format, QRgb colour) {
+        QDir().mkpath(QFileInfo(path).path());
+        if (!format) {
+            QFile f(path);
+            f.open(QIODevice::WriteOnly);
+            f.write("not an image");
+            return;
+        }
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(colour);
+        image.save(path, format);
+    };
+    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
+    put(res + "/hu/a.png", "PNG", red);     // current language png ...
+    put(res + "/en/a.jpg", "JPEG", green);  // ... wins over English jpg
+    put(res + "/hu/b.png", "PNG", red);
+    put(folder + "/Help/hu/b.jpg", "JPEG", blue);  // folder jpg is tried before resource png
+    put(res + "/hu/c.jpg", nullptr, 0);            // unreadable: skipped
+    put(folder + "/Help/hu/c.jpg", "JPEG", green);
+    put(folder + "/Help/en/d.png", "PNG", blue);
+
+    const auto colour = [&](const char* name, const QString& f) -> QRgb {
+        const auto image = HelpImage::load(name, "hu", res, f);
+        return image ? image->pixel(1, 1) & 0xffe0e0e0 : 0;
+    };
+    EXPECT_EQ(colour("a", folder), red & 0xffe0e0e0);
+    EXPECT_EQ(colour("b", folder), blue & 0xffe0e0e0);
+    EXPECT_EQ(colour("b", QString()), red & 0xffe0e0e0);
+    EXPECT_EQ(colour("c", folder), green & 0xffe0e0e0);
+    EXPECT_EQ(colour("d", folder), blue & 0xffe0e0e0);
+    EXPECT_EQ(colour("missing", folder), 0u);
+
+    // An empty variable is not the file-system root.
+    qputenv("KAPTORIX_RESOURCES", "");
+    EXPECT_FALSE(HelpImage::load("passwd").has_value());
+    qunsetenv("KAPTORIX_RESOURCES");
+}
+
+TEST_F(HelpContentTest, SearchFoldsCaseAndAccentsOverTheShownFields)
+{
+    const auto found = [](const QString& lang, const QString& query) {
+        QStringList ids;
+        for (const HelpTopic& t : topicsIn(lang))
+            if (HelpSearch::matches(t, HelpSearch::prepare(query)))
+                ids.append(t.id);
+        return ids;
+    };
+    const struct {
+        const char* lang;
+        const char* query;
+        const char* mustFind;
+    } cases[] = {
+        {"en", "PIXELATE", "tools"},
+        {"en", "luhn", "tools"},
+        {"de", "VERPIXELN", "tools"},
+        {"de", "GROSSE BLOCKE", "tools"},  // große Blöcke in capitals, without umlauts
+        {"hu", "KITUZES", "pins"},         // Kitűzés without accents
+        {"hu", "szinpaletta", "tools"},
+        {"hu", "a\u0301tme\u0301retez", "pins"},  // decomposed á, é
+        {"en", "Ctrl+Alt+1", "shortcuts"},
+        {"en", "  \tbackdrop\t ", "backdrop"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(found(c.lang, QString::fromUtf8(c.query)).contains(c.mustFind))
+            << c.lang << " " << c.query;
+    // Symbol names, ids and picture names are not searched; spaces alone show everything.
+    EXPECT_TRUE(found("en", "wrench.and.screwdriver").isEmpty());
+    EXPECT_TRUE(found("en", "lifepreserver").isEmpty());
+    EXPECT_TRUE(found("en", "backdrop-popover").isEmpty());
+    EXPECT_EQ(found("en", "   ").size(), 15);
+    EXPECT_TRUE(found("en", "backdrop\n").isEmpty());
+}
