@@ -297,6 +297,12 @@ void EditorDocument::restore(const Snapshot& snapshot)
     setCropRect(std::nullopt);
     styleUndoFor_ = QUuid();
     isDirty_ = true;
+    // A selection that survives shows its restored style, as selecting it would.
+    if (const auto a = selected()) {
+        applyingStyle_ = true;
+        setStyle(a->style);
+        applyingStyle_ = false;
+    }
 }
 
 }  // namespace kx

@@ -178,6 +178,8 @@ TEST(Inspector, ShowingASelectionNeverRestylesItOrAddsAnUndoStep)
     ASSERT_TRUE(doc->selected());
     EXPECT_EQ(doc->selected()->id, id);
     EXPECT_EQ(doc->selected()->style, odd);
+    EXPECT_EQ(doc->style(), odd);  // the controls show the restored width again
+    EXPECT_EQ(doc->undoStack().size(), undo);
 }
 
 TEST(Inspector, CustomColourWritesSrgbComponentsLive)
