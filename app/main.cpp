@@ -87,6 +87,8 @@ int main(int argc, char** argv)
     // Quit, signals, the session manager and a lost X connection (which ends the process
     // through exit()) all leave the history written.
     kx::installQuitOnTerminationSignals();
+    // A write to a dead X server must end in exit() (and the flush below), not in SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     // Open editors write their edits into the history before it is flushed.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { kx::EditorWindowController::commitAllBeforeQuit(); });

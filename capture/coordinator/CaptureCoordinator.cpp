@@ -170,7 +170,9 @@ void CaptureCoordinator::captureWindowPicker()
     selectArea(SelectionMode::window, [this](std::optional<SelectionResult> r) {
         if (!r || !r->window)
             return end(std::nullopt);
-        deliverWindowGrab(*r->window);
+        // The window is grabbed afresh from the screen: first let the overlay leave it.
+        const WindowInfo window = *r->window;
+        QTimer::singleShot(env_.overlayGoneMs, this, [this, window] { deliverWindowGrab(window); });
     });
 }
 
@@ -181,7 +183,7 @@ void CaptureCoordinator::captureScrolling()
         if (!r)
             return end(std::nullopt);
         const SelectionResult sel = *r;
-        QTimer::singleShot(env_.scrollStartDelayMs, this, [this, sel, title] {
+        QTimer::singleShot(env_.overlayGoneMs, this, [this, sel, title] {
             env_.scroll(sel.screen, sel.rect, [this, sel, title](ScrollCaptureSession::Result out) {
                 if (out.image.isNull())
                     return end(out.cancelled ? std::nullopt : out.error);

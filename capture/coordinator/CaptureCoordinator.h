@@ -60,7 +60,8 @@ public:
             upload;
         std::function<void()> showHistory;
 
-        int scrollStartDelayMs = 200;  // lets the overlay leave the screen before the first frame
+        // Lets the overlay leave the screen before a fresh grab (window pick, scrolling).
+        int overlayGoneMs = 200;
         static Environment real();
     };
 

@@ -33,6 +33,51 @@ QImage clipboardPng()
     return QImage::fromData(png, "PNG").convertToFormat(QImage::Format_RGB32);
 }
 
+QString clipboardText()
+{
+    QByteArray text;
+    run("xclip", {"-selection", "clipboard", "-o"}, &text, 5000);
+    return QString::fromUtf8(text);
+}
+
+// A client window's frame (decorations included) in root coordinates.
+QRect frameOf(quint32 id)
+{
+    QByteArray info, extents;
+    run("xwininfo", {"-id", QString::number(id)}, &info);
+    run("xprop", {"-id", QString::number(id), "_NET_FRAME_EXTENTS"}, &extents);
+    const auto num = [&](const char* key) {
+        const QRegularExpression re(QString::fromLatin1(key) + R"(:\s+(-?\d+))");
+        return re.match(QString::fromUtf8(info)).captured(1).toInt();
+    };
+    QList<int> e;
+    for (const QString& v : QString::fromUtf8(extents).section('=', 1).split(','))
+        e << v.trimmed().toInt();
+    if (e.size() != 4)
+        e = {0, 0, 0, 0};
+    return QRect(num("Absolute upper-left X") - e[0], num("Absolute upper-left Y") - e[2],
+                 num("Width") + e[0] + e[1], num("Height") + e[2] + e[3]);
+}
+
+// A visible Kaptorix window at least `minHeight` tall (a menu, the overlay).
+bool waitForWindow(int minHeight, int ms = 10000)
+{
+    return waitFor(
+        [&] {
+            QByteArray ids;
+            run("xdotool", {"search", "--onlyvisible", "--classname", "kaptorix"}, &ids);
+            for (const QByteArray& id : ids.trimmed().split('\n')) {
+                QByteArray geo;
+                run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)}, &geo);
+                const qsizetype at = geo.indexOf("HEIGHT=");
+                if (at >= 0 && geo.mid(at + 7).split('\n').first().toInt() >= minHeight)
+                    return true;
+            }
+            return false;
+        },
+        ms);
+}
+
 class Kaptorix {
 public:
     explicit Kaptorix(const QString& home) : home_(home)
@@ -153,19 +198,7 @@ TEST_F(AppDesktop, TrayMenuCapturesFullscreenIntoTheHistory)
     const QRect icon = app_->trayIcon();
     xdotool(
         {"mousemove", QString::number(icon.center().x()), QString::number(icon.center().y()), "click", "1"});
-    // The menu is a visible kaptorix window far larger than the icon.
-    ASSERT_TRUE(waitFor([&] {
-        QByteArray ids;
-        run("xdotool", {"search", "--onlyvisible", "--classname", "kaptorix"}, &ids);
-        for (const QByteArray& id : ids.trimmed().split('\n')) {
-            QByteArray geo;
-            run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)}, &geo);
-            const qsizetype at = geo.indexOf("HEIGHT=");
-            if (at >= 0 && geo.mid(at + 7).split('\n').first().toInt() > 200)
-                return true;
-        }
-        return false;
-    })) << "the status menu did not open";
+    ASSERT_TRUE(waitForWindow(200)) << "the status menu did not open";
     xdotool({"key", "Down", "Down", "Down"});  // the header row, Capture area, Capture fullscreen
     run("import", {"-window", "root", artifactDir("app") + "/status-menu.png"});
     xdotool({"key", "Return"});
@@ -191,7 +224,7 @@ TEST_F(AppDesktop, HotKeysPutTheScreenAndAnAreaOnTheClipboard)
     ASSERT_TRUE(fixture.waitReady());
     const QImage page = screenNow();
     xdotool({"key", "ctrl+alt+1"});
-    waitFor([] { return false; }, 800);  // the overlay maps; no event to wait for from outside
+    ASSERT_TRUE(waitForWindow(1080));  // the overlay
     xdotool({"mousemove", "320", "240", "mousedown", "1", "mousemove", "400", "300", "mousemove", "520",
              "390", "mouseup", "1"});
     ASSERT_TRUE(app_->waitForEntries(2));
@@ -247,4 +280,85 @@ TEST_F(AppDesktop, ATakenShortcutIsNamedAndTheOthersWork)
     EXPECT_TRUE(app_->waitForEntries(1));
     holder.kill();
     holder.waitForFinished();
+}
+
+TEST_F(AppDesktop, WindowTextAndColourKeysReadTheFixture)
+{
+    startApp();
+    FixtureClient fixture({"--at", "400", "150"});
+    ASSERT_TRUE(fixture.waitReady());
+    const QRect frame = frameOf(fixture.windowId());
+    const QImage screen = screenNow();
+    QImage clip;
+
+    // 3: the active window; 4: the window picked with a click.
+    for (const char* key : {"ctrl+alt+3", "ctrl+alt+4"}) {
+        run("xclip", {"-selection", "clipboard", "/dev/null"});
+        xdotool({"windowactivate", "--sync", QString::number(fixture.windowId())});
+        xdotool({"key", key});
+        if (QByteArray(key).endsWith('4')) {
+            ASSERT_TRUE(waitForWindow(1080));
+            xdotool({"mousemove", QString::number(frame.center().x()), QString::number(frame.center().y()),
+                     "click", "1"});
+        }
+        ASSERT_TRUE(waitFor([&] { return (clip = clipboardPng()).size() == frame.size(); }))
+            << key << " " << clip.width() << app_->notices().toStdString();
+        // The picker's overlay takes the focus for a moment: compare below the title bar.
+        const int top = QByteArray(key).endsWith('4') ? 40 : 0;
+        EXPECT_EQ(maxChannelDifference(clip.copy(0, top, clip.width(), clip.height() - top),
+                                       screen.copy(frame.adjusted(0, top, 0, 0))),
+                  0)
+            << key;
+    }
+
+    // 6: the text under a dragged area; 7: the colour of the header under a click.
+    const QRect area = fixture.area();
+    // The overlay may map before it takes the pointer: a drag it missed is tried again.
+    for (int attempt = 0; attempt < 3 && !app_->notices().contains("notice: Recognizing text"); ++attempt) {
+        xdotool({"key", "Escape"});
+        xdotool({"key", "ctrl+alt+6"});
+        ASSERT_TRUE(waitForWindow(1080));
+        xdotool({"mousemove", QString::number(area.x() + 60), QString::number(area.y() + 70), "mousedown",
+                 "1", "mousemove", "700", "300", "mousemove", QString::number(area.right() - 10),
+                 QString::number(area.y() + 200), "mouseup", "1"});
+        waitFor([&] { return app_->notices().contains("notice: Recognizing text"); }, 3000);
+    }
+    ASSERT_TRUE(waitFor([&] { return app_->notices().contains("notice: Text copied"); }, 90000))
+        << app_->notices().toStdString();
+    EXPECT_TRUE(clipboardText().contains("quick brown fox")) << clipboardText().toStdString();
+
+    xdotool({"key", "ctrl+alt+7"});
+    ASSERT_TRUE(waitForWindow(1080));
+    xdotool({"mousemove", QString::number(area.x() + 5), QString::number(area.y() + 5), "click", "1"});
+    ASSERT_TRUE(waitFor([&] { return clipboardText().startsWith("#"); })) << app_->notices().toStdString();
+    EXPECT_EQ(clipboardText(), "#2E86C1");
+    EXPECT_EQ(app_->entries().size(), 2);  // the two window captures; text and colour make none
+}
+
+TEST_F(AppDesktop, LosingTheXServerKeepsTheEntry)
+{
+    // A private X server this test can end.
+    QProcess xvfb;
+    xvfb.start("Xvfb",
+               {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp", "+extension", "XTEST"});
+    xvfb.setReadChannel(QProcess::StandardOutput);
+    ASSERT_TRUE(xvfb.waitForReadyRead(10000));
+    const QString display = ":" + QString::fromLatin1(xvfb.readAllStandardOutput()).trimmed();
+    qputenv("KX_SAVED_DISPLAY", qgetenv("DISPLAY"));
+    qputenv("DISPLAY", display.toLocal8Bit());
+    app_->setSetting("firstRunDone=true\nafter.editor=false");
+    app_->start();
+    const bool captured = waitFor([&] {
+        xdotool({"key", "ctrl+alt+2"});
+        return !QDir(app_->historyDir()).entryList({"*.png"}).isEmpty();
+    });
+    qputenv("DISPLAY", qgetenv("KX_SAVED_DISPLAY"));
+    ASSERT_TRUE(captured);
+    xvfb.terminate();  // before the index's debounce ran
+    xvfb.waitForFinished();
+    ASSERT_TRUE(app_->process().waitForFinished(10000));
+    // A key pressed before the grab was in place did nothing; every capture made is indexed.
+    const int files = QDir(app_->historyDir()).entryList({"*.png"}).size();
+    EXPECT_GE(files, 1);
+    EXPECT_EQ(app_->entries().size(), files) << app_->notices().toStdString();
 }

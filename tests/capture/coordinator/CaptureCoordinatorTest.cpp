@@ -70,7 +70,7 @@ struct Fixture : ::testing::Test {
         env.copyImage = [this](const QImage&, double) { calls << "copy"; };
         env.copyText = [this](const QString& t) { clipboardText << t; };
         env.showHistory = [this] { calls << "history"; };
-        env.scrollStartDelayMs = 0;
+        env.overlayGoneMs = 0;
         c = std::make_unique<CaptureCoordinator>(env);
         QObject::connect(&Notices::shared(), &Notices::shown, c.get(),
                          [this](const QString& t, const QString& s) { notices << t + "|" + s; });
