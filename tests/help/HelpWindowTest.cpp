@@ -1,0 +1,95 @@
+// The help window offscreen: first page, opening on a topic, sidebar clicks, search fallback,
+// and a window that keeps its page and query across closing.
+#include "core/Localisation.h"
+#include "help/HelpNav.h"
+#include "help/HelpView.h"
+#include "help/HelpWindowController.h"
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+
+using namespace kx;
+
+namespace {
+
+QAbstractButton* sidebarButton(HelpView* view, const QString& id)
+{
+    return view->findChild<QAbstractButton*>(QStringLiteral("topic:") + id);
+}
+
+QString shownTitle(HelpView* view)
+{
+    auto* title = view->findChild<QLabel*>(QStringLiteral("helpTitle"));
+    return title ? title->text() : QString();
+}
+
+}  // namespace
+
+TEST(HelpWindowTest, OpensNavigatesSearchesAndKeepsItsState)
+{
+    Lang::overrideForTests("en");
+    auto& help = HelpWindowController::shared();
+    help.show();
+    QWidget* window = help.window();
+    HelpView* view = help.view();
+    ASSERT_TRUE(window && view);
+    EXPECT_EQ(window->windowTitle(), "Kaptorix Help");
+    EXPECT_EQ(window->size(), QSize(940, 680));
+    EXPECT_EQ(window->minimumSize(), QSize(720, 460));
+    EXPECT_EQ(view->pageId(), "start");
+    EXPECT_EQ(view->highlightedId(), "start");
+    EXPECT_EQ(shownTitle(view), "Getting started");
+    EXPECT_EQ(view->sidebarIds().size(), 15);
+
+    // Opening on a page while open switches it without moving or resizing the window.
+    window->resize(1000, 700);
+    window->move(40, 30);
+    const QRect before = window->geometry();
+    help.show("shortcuts");
+    EXPECT_EQ(view->pageId(), "shortcuts");
+    EXPECT_EQ(view->highlightedId(), "shortcuts");
+    EXPECT_EQ(shownTitle(view), "Shortcut cheat sheet");
+    EXPECT_EQ(window->geometry(), before);
+
+    // A sidebar click selects its page.
+    sidebarButton(view, "pins")->click();
+    EXPECT_EQ(HelpNav::shared().topic(), "pins");
+    EXPECT_EQ(view->pageId(), "pins");
+
+    // A search that leaves the page out shows the first match, highlighting nothing; clearing
+    // it brings the selected page back.
+    view->searchField()->setText("Tesseract");
+    EXPECT_FALSE(view->sidebarIds().contains("pins"));
+    EXPECT_EQ(view->pageId(), view->sidebarIds().value(0));
+    EXPECT_TRUE(view->highlightedId().isEmpty());
+    view->searchField()->clear();
+    EXPECT_EQ(view->pageId(), "pins");
+    EXPECT_EQ(view->highlightedId(), "pins");
+
+    // Nothing matches: an empty list and the empty state.
+    view->searchField()->setText("zzqqxx");
+    EXPECT_TRUE(view->sidebarIds().isEmpty());
+    EXPECT_TRUE(view->pageId().isEmpty());
+    EXPECT_NE(view->findChild<QLabel*>(QStringLiteral("helpNoResults")), nullptr);
+
+    // An unknown id is kept, matches no row, and the first listed page shows.
+    view->searchField()->clear();
+    help.show("no-such-page");
+    EXPECT_EQ(view->pageId(), "start");
+    EXPECT_TRUE(view->highlightedId().isEmpty());
+
+    // Closing hides; opening without a topic keeps the page and the query.
+    help.show("editor");
+    view->searchField()->setText("crop");
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    help.show();
+    EXPECT_EQ(help.window(), window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(view->query(), "crop");
+    EXPECT_EQ(view->pageId(), "editor");
+    EXPECT_FALSE(view->findChildren<QWidget*>(QStringLiteral("helpKeyCap")).isEmpty());
+}
