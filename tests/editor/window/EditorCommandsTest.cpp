@@ -216,9 +216,8 @@ TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
 
 TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
 {
-    EditorServices s = test::fakeServices(std::make_shared<test::Recorded>());
     auto rec = std::make_shared<test::Recorded>();
-    s = test::fakeServices(rec);
+    EditorServices s = test::fakeServices(rec);
     s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(QString(200, QLatin1Char('x'))); };
     s.barcodes = [](const QImage&) { return QStringList{QStringLiteral("A"), QStringLiteral("B")}; };
     auto promise = std::make_shared<QPromise<SensitiveData::Result>>();

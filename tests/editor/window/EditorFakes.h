@@ -12,8 +12,6 @@ namespace kx::test {
 struct Recorded {
     QStringList toasts;  // "title|subtitle"
     std::unique_ptr<QMimeData> clipboard;
-    QList<QImage> pins;
-    QList<QImage> uploads;
     QStringList revealed;
     QString saveFolder;
 };
@@ -25,10 +23,8 @@ inline EditorServices fakeServices(const std::shared_ptr<Recorded>& r)
         r->toasts << t + QLatin1Char('|') + sub;
     };
     s.setClipboard = [r](QMimeData* d) { r->clipboard.reset(d); };
-    s.pin = [r](const QImage& img, double) { r->pins << img; };
-    s.upload = [r](const QImage& img, double, const QUuid&, const std::optional<QString>&) {
-        r->uploads << img;
-    };
+    s.pin = [](const QImage&, double) {};
+    s.upload = [](const QImage&, double, const QUuid&, const std::optional<QString>&) {};
     s.revealFile = [r](const QString& path) { r->revealed << path; };
     s.saveFolder = [r] { return r->saveFolder; };
     s.shareFolder = [r] { return r->saveFolder; };
