@@ -7,6 +7,7 @@
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/UnixSignals.h"
+#include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
 
 #include <QApplication>
@@ -24,10 +25,27 @@ namespace {
 
 bool g_historyInUse = false;
 
-int runDeveloperMode(const kx::Launch&)
+int runDeveloperMode(const kx::Launch& launch, int& argc, char** argv)
 {
-    std::fputs("Kaptorix: this developer mode is not part of this build.\n", stderr);
-    return 2;
+    using kx::devtools::Mode;
+    Mode mode = Mode::selfTest;
+    switch (launch.mode) {
+        case kx::LaunchMode::renderDemo:
+            mode = Mode::renderDemo;
+            break;
+        case kx::LaunchMode::snapshotUi:
+            mode = Mode::snapshotUi;
+            break;
+        case kx::LaunchMode::stressSettings:
+            mode = Mode::stressSettings;
+            break;
+        case kx::LaunchMode::frameTest:
+            mode = Mode::frameTest;
+            break;
+        default:
+            break;
+    }
+    return kx::devtools::run(mode, launch.value, argc, argv);
 }
 
 // A relaunch: the old process may still hold the socket for a moment.
@@ -58,7 +76,7 @@ int main(int argc, char** argv)
         args << QString::fromLocal8Bit(argv[i]);
     const kx::Launch launch = kx::dispatch(args);
     if (launch.mode != kx::LaunchMode::app)
-        return runDeveloperMode(launch);
+        return runDeveloperMode(launch, argc, argv);
 
     waitForRelaunchingParent();
     QApplication app(argc, argv);
