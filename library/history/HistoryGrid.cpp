@@ -407,6 +407,9 @@ bool HistoryGrid::viewportEvent(QEvent* event)
         QString tip;
         if (e && b != Button::none)
             tip = buttonTip(b);
+        else if (e && e->uploadURL && help->pos().x() >= tileRect(e->id).right() - 20 &&
+                 help->pos().y() >= tileRect(e->id).top() + M::cardHeight)
+            tip = kx::tr("Uploaded", "Feltöltve", "Hochgeladen");
         if (tip.isEmpty())
             QToolTip::hideText();
         else

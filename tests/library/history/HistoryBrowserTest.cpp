@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <QMutex>
 #include <QSet>
+#include <QTest>
 #include <QThread>
 #include <QTimeZone>
 
@@ -222,8 +223,17 @@ TEST_F(Browser, ImageActionsOnAMissingFileToastAndLeaveTheClipboard)
     EXPECT_EQ(rec.clipboardImages, 0);
     EXPECT_TRUE(rec.opened.isEmpty());
     EXPECT_EQ(rec.toasts, QStringList(3, "The image file cannot be read||exclamationmark.triangle.fill"));
-    runEntryAction(EntryAction::copyWithToast, entries[1], s);
-    runEntryAction(EntryAction::open, entries[1], s);
+    // Through the grid: the hover copy button of a tile, then a double click on its card.
+    HistoryView view(s, [] { return kNow; });
+    view.resize(980, 680);
+    QWidget* port = view.grid()->viewport();
+    const QRect tile = view.grid()->tileRect(entries[1].id);
+    const auto buttons =
+        HistoryGrid::buttonRects(QRectF(tile.x(), tile.y(), tile.width(), 140), entries[1], true);
+    ASSERT_EQ(buttons.first().first, HistoryGrid::Button::copy);
+    QTest::mouseMove(port, buttons.first().second.center().toPoint());
+    QTest::mouseClick(port, Qt::LeftButton, {}, buttons.first().second.center().toPoint());
+    QTest::mouseDClick(port, Qt::LeftButton, {}, tile.topLeft() + QPoint(40, 100));
     EXPECT_EQ(rec.clipboardImages, 1);
     EXPECT_EQ(rec.opened, QList<QUuid>{entries[1].id});
     EXPECT_EQ(rec.toasts.last(), "Copied to clipboard||checkmark.circle.fill");
