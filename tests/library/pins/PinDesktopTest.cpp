@@ -57,6 +57,17 @@ QImage screen()
     return QImage(path);
 }
 
+// Client windows bottom to top, as the window manager stacks them.
+QList<quint64> stacking()
+{
+    QByteArray out;
+    test::run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}, &out);
+    QList<quint64> ids;
+    for (const QByteArray& part : out.mid(out.indexOf('#') + 1).split(','))
+        ids.append(part.trimmed().toULongLong(nullptr, 16));
+    return ids;
+}
+
 QImage red(int w, int h)
 {
     QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
@@ -87,6 +98,9 @@ TEST(PinDesktop, StaysAboveMovesResizesPassesClicksAndClosesOnEsc)
     ASSERT_TRUE(test::waitFor([&] { return fixture.isActiveWindow(); }));
     QCoreApplication::processEvents();
     const QPoint centre = pin->frameGeometry().center();
+    const QList<quint64> order = stacking();
+    EXPECT_GT(order.indexOf(pin->winId()), order.indexOf(fixture.winId()));
+    EXPECT_GE(order.indexOf(fixture.winId()), 0);
     QImage shot = screen();
     EXPECT_EQ(QColor(shot.pixel(centre)), QColor(Qt::red));
     EXPECT_EQ(QColor(shot.pixel(150, 150)), QColor(Qt::green));
