@@ -86,13 +86,21 @@ private:
 EngineCache& engines()
 {
     // Never destroyed: worker threads may still hold engines while the process exits.
-    static auto* cache = [] {
-        // Tesseract's own OpenMP threads spin and oversubscribe the cores next to the
-        // recognition pool (twice as slow under load); the pool is the only parallelism.
-        omp_set_max_active_levels(0);
-        return new EngineCache;
-    }();
+    static auto* cache = new EngineCache;
     return *cache;
+}
+
+// Tesseract's own OpenMP threads spin and oversubscribe the cores next to the recognition
+// pool (four recognitions at once ran 13x slower than one); the pool is the only parallelism.
+// Both settings belong to the calling thread, so every thread that recognises applies them.
+void limitOpenMpOnThisThread()
+{
+    thread_local bool applied = false;
+    if (applied)
+        return;
+    omp_set_max_active_levels(0);
+    omp_set_num_threads(1);
+    applied = true;
 }
 
 bool isUniformRow(const QImage& grey, int y)
@@ -202,6 +210,7 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.error = QStringLiteral("cancelled");
         return result;
     }
+    limitOpenMpOnThisThread();
     auto api = engines().take(dataDir, languages, &result.error);
     if (!api)
         return result;
