@@ -2,6 +2,7 @@
 
 #include "devtools/SelfTest.h"
 #include "platform/Keychain.h"
+#include "platform/Permissions.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -58,7 +59,7 @@ int run(Mode mode, const QString& value, int& argc, char** argv)
         code = SelfTest::run();
     } else {
         // The window modes run without a display; the frame test needs the real screen.
-        if (mode == Mode::frameTest)
+        if (mode == Mode::frameTest && Permissions::screenAccess() == Permissions::ScreenAccess::granted)
             qputenv("QT_QPA_PLATFORM", "xcb");
         else if (qEnvironmentVariable("QT_QPA_PLATFORM").isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
