@@ -8,8 +8,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <memory>
 
 using namespace kx;
 using namespace kx::test;
@@ -319,19 +321,28 @@ TEST_F(CanvasKeyboard, WindowCommandsGoThroughTheHostAndStopWhenItIsGone)
 }
 
 namespace {
-// Answers the next "Save as" dialog with `path`, from inside its own event loop; gives up
-// (closing a dialog still open) after a deadline so a stuck dialog fails the test, not CI.
+// Answers the next "Save as" dialog with `path` (and its overwrite question, which comes when the
+// dialog already lists the name), from inside its own event loop; gives up after a deadline,
+// closing whatever is still open, so a stuck dialog fails the test, not CI.
 void answerSaveDialogWith(const QString& path)
 {
     auto* poll = new QTimer;
     auto* deadline = new QElapsedTimer;
+    auto accepted = std::make_shared<bool>(false);
     deadline->start();
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, path] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, path, accepted] {
+        QWidget* modal = QApplication::activeModalWidget();
         const bool late = deadline->hasExpired(30'000);
-        if (!dialog && !late)
+        if (late && modal) {
+            modal->close();
             return;
-        if (dialog && !late) {
+        }
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->done(QMessageBox::Yes);
+            return;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (dialog && !*accepted) {
             // selectFile() leaves the name field alone while it has the focus: type it then.
             dialog->selectFile(path);
             if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -339,10 +350,12 @@ void answerSaveDialogWith(const QString& path)
                 name->setText(path);
             if (dialog->selectedFiles() != QStringList{path})
                 return;
+            *accepted = true;
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-        } else if (dialog) {
-            dialog->reject();
+            return;
         }
+        if (modal || (!*accepted && !late))
+            return;
         poll->stop();
         poll->deleteLater();
         delete deadline;
