@@ -1,6 +1,7 @@
 #include "core/ImageUtils.h"
 
 #include "core/HeifCodec.h"
+#include "core/PngEncoder.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -78,11 +79,7 @@ std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, doubl
     const int dpm = dotsPerMeterForScale(scale);
     switch (format) {
         case ImageFormat::png: {
-            QImage img = pngReady(image);
-            img.setDotsPerMeterX(dpm);
-            img.setDotsPerMeterY(dpm);
-            // Qt's PNG writer reads "quality" as a zlib level, never as the JPEG quality.
-            return writeWithQt(img, "png", kPngWriterQuality);
+            return encodePng(pngReady(image), dpm);
         }
         case ImageFormat::jpg: {
             QImage img(image.size(), QImage::Format_RGB32);

@@ -20,9 +20,6 @@ double scaleFromDpi(double dpi);
 // composited over white. Nothing when encoding fails.
 std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, double quality, double scale);
 
-// PNG encoder setting used by encoded(); see the performance notes in the README.
-constexpr int kPngWriterQuality = 80;
-
 struct DecodedImage {
     QImage image;
     double scale = 1.0;  // from the file's DPI

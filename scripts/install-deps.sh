@@ -9,7 +9,7 @@ KX_PKGS=(
   # Qt 6
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
   # image, OCR, barcodes
-  libheif-dev libheif1 libtesseract-dev tesseract-ocr-eng tesseract-ocr-deu tesseract-ocr-hun libzxing-dev
+  libheif-dev libpng-dev libheif1 libtesseract-dev tesseract-ocr-eng tesseract-ocr-deu tesseract-ocr-hun libzxing-dev
   # desktop services
   libsecret-1-dev libcanberra-dev
   libx11-dev libx11-xcb-dev libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev libxcb-ewmh-dev libxcb-icccm4-dev

@@ -1,6 +1,7 @@
 // Encoding a capture: the project's encoder against Qt's default writer path, and the PNG
-// zlib level sweep behind kPngWriterQuality. Bytes are reported as counters.
+// libpng filter and zlib level sweep behind defaultPngSettings(). Bytes are reported as counters.
 #include "core/ImageUtils.h"
+#include "core/PngEncoder.h"
 
 #include <benchmark/benchmark.h>
 #include <QBuffer>
@@ -125,6 +126,98 @@ BENCHMARK(BM_PngQuality)
     ->Arg(70)
     ->Arg(80)
     ->Arg(90)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// Kinds of 3840x2160 screenshots for choosing the PNG filter and level.
+QImage kindOf(int kind)
+{
+    constexpr int w = 3840, h = 2160;
+    if (kind == 0)
+        return sample(w);
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    QRandomGenerator rng(11);
+    QFont f("DejaVu Sans");
+    f.setPixelSize(26);
+    p.setFont(f);
+    switch (kind) {
+        case 1:  // a text page
+            img.fill(Qt::white);
+            for (int y = 40; y < h; y += 36)
+                p.drawText(60, y,
+                           QString("%1 The quick brown fox jumps over the lazy dog, %2 times in 2026.")
+                               .arg(y)
+                               .arg(rng.bounded(100000))
+                               .repeated(2));
+            break;
+        case 2:  // a photo: smooth shapes with sensor noise
+            for (int y = 0; y < h; ++y) {
+                auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+                for (int x = 0; x < w; ++x) {
+                    const int n = int(rng.bounded(12));
+                    row[x] = qRgb((x / 17 + y / 23 + n) & 255, (128 + (x * y) / 40000 + n) & 255,
+                                  (y / 9 + n) & 255);
+                }
+            }
+            break;
+        case 3: {  // a wallpaper gradient
+            QLinearGradient g(0, 0, w, h);
+            g.setColorAt(0, QColor(20, 40, 90));
+            g.setColorAt(0.5, QColor(180, 90, 140));
+            g.setColorAt(1, QColor(250, 210, 150));
+            p.fillRect(img.rect(), g);
+            break;
+        }
+        default:  // an application: sidebar, toolbar, buttons, short labels
+            img.fill(QColor(246, 246, 248));
+            p.fillRect(0, 0, w, 90, QColor(230, 230, 235));
+            p.fillRect(0, 90, 600, h, QColor(38, 40, 48));
+            for (int i = 0; i < 40; ++i) {
+                p.fillRect(660 + (i % 8) * 390, 160 + (i / 8) * 380, 360, 340, QColor(255, 255, 255));
+                p.setPen(QColor(60, 60, 70));
+                p.drawText(680 + (i % 8) * 390, 200 + (i / 8) * 380, QString("Item %1").arg(i));
+                p.setPen(QColor(200, 200, 210));
+                p.drawText(40, 140 + i * 48, QString("Folder %1").arg(i));
+            }
+            break;
+    }
+    return img;
+}
+
+const QImage& kindImage(int kind)
+{
+    static QImage images[5] = {kindOf(0), kindOf(1), kindOf(2), kindOf(3), kindOf(4)};
+    return images[kind];
+}
+
+// libpng directly: filter x level per kind; filter 5 is Qt's writer at the previous setting
+// (quality 80 = level 1, adaptive filters).
+void BM_PngSettings(benchmark::State& state)
+{
+    const QImage& img = kindImage(int(state.range(0)));
+    const int filter = int(state.range(1));
+    const int level = int(state.range(2));
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        if (filter == 5) {
+            QByteArray data;
+            QBuffer buf(&data);
+            buf.open(QIODevice::WriteOnly);
+            QImageWriter w(&buf, "png");
+            w.setQuality(80);
+            w.write(img);
+            bytes = data.size();
+        } else {
+            const auto data = encodePng(img, 5669, {PngSettings::Filter(filter), level});
+            bytes = data ? data->size() : -1;
+        }
+    }
+    report(state, bytes);
+}
+BENCHMARK(BM_PngSettings)
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {0, 1, 2, 3, 4, 5}, {1, 2}})
+    ->ArgNames({"kind(bench,text,photo,gradient,ui)", "filter(none,sub,up,paeth,all,qt)", "level"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 

@@ -1,0 +1,27 @@
+#pragma once
+// PNG written through libpng, where the filter and the zlib level can be chosen: Qt's writer
+// cannot pick the filter, and its adaptive filtering costs most of the encoding time.
+
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+namespace kx {
+
+struct PngSettings {
+    enum class Filter { none, sub, up, paeth, adaptive };
+    Filter filter = Filter::up;
+    int level = 1;  // zlib, 0…9
+};
+
+// The settings chosen by measurement on screenshots (see bench/core/RESULTS.md).
+PngSettings defaultPngSettings();
+
+// The image as PNG bytes with a pHYs chunk of `dotsPerMeter` (none when <= 0). Opaque
+// formats are written as RGB, formats with alpha as RGBA (straight alpha), 8-bit grey as
+// grey; other formats (palettes, 16-bit channels) go through Qt's writer, which keeps them.
+// Nothing when encoding fails.
+std::optional<QByteArray> encodePng(const QImage& image, int dotsPerMeter,
+                                    PngSettings settings = defaultPngSettings());
+
+}  // namespace kx
