@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <QMenu>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWindow>
 
 using namespace kx;
@@ -102,6 +105,27 @@ TEST(PinWindowTest, KeysZoomAboutTheCentreWithinLimits)
         QTest::keyClick(w, Qt::Key_Minus);
     EXPECT_DOUBLE_EQ(w->zoom(), 0.1);
     EXPECT_EQ(w->size(), QSize(40, 20));
+    PinManager::shared().closeAll();
+}
+
+TEST(PinWindowTest, WheelClicksZoomOrFadeOnEitherAxisAndPinchZooms)
+{
+    PinWindow* w = PinManager::shared().pin(picture(400, 200), 1);
+    auto wheel = [&](QPoint angle, Qt::KeyboardModifiers mods) {
+        QWheelEvent e(QPointF(10, 10), w->mapToGlobal(QPointF(10, 10)), QPoint(), angle, Qt::NoButton, mods,
+                      Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(w, &e);
+    };
+    wheel(QPoint(0, 120), Qt::NoModifier);  // one click: delta 10, 10 %
+    EXPECT_EQ(w->width(), 440);
+    w->setAlpha(0.5);
+    wheel(QPoint(120, 0), Qt::AltModifier);  // Alt+wheel arriving as a horizontal scroll
+    EXPECT_DOUBLE_EQ(w->alpha(), 0.6);
+    EXPECT_EQ(w->width(), 440);
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, QPointF(),
+                              QPointF(), QPointF(), 0.5, QPointF());
+    QCoreApplication::sendEvent(w, &pinch);
+    EXPECT_EQ(w->width(), 660);
     PinManager::shared().closeAll();
 }
 
