@@ -8,6 +8,7 @@
 #include "core/ColorUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "help/HelpWindowController.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
 #include "settings/SettingsWindowController.h"
@@ -32,6 +33,7 @@ TrayApp::Windows TrayApp::Windows::real()
 {
     Windows w;
     w.settings = [](std::optional<int> tab) { SettingsWindowController::shared().show(tab); };
+    w.help = [](std::optional<QString> topic) { HelpWindowController::shared().show(topic); };
     return w;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The one help window: created on the first show, hidden on close, reused with its size,
 // position, page and search text for the rest of the process.
-#include <QPointer>
 #include <QString>
 #include <optional>
 
@@ -23,8 +22,9 @@ public:
     HelpView* view() const { return view_; }
 
 private:
-    QPointer<QWidget> window_;
-    QPointer<HelpView> view_;
+    // Made on the first show and kept for the life of the process.
+    QWidget* window_ = nullptr;
+    HelpView* view_ = nullptr;
 };
 
 }  // namespace kx

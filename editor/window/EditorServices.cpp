@@ -8,6 +8,7 @@
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 #include "editor/document/EditorDocument.h"
+#include "help/HelpWindowController.h"
 #include "library/history/HistoryWindowController.h"
 #include "library/pins/PinManager.h"
 #include "library/upload/RemoteUploader.h"
@@ -57,6 +58,7 @@ EditorServices EditorServices::live()
     s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };
     s.pin = [](const QImage& image, double scale) { PinManager::shared().pin(image, scale); };
     s.revealHistory = [] { HistoryWindowController::shared().show(); };
+    s.help = [](const QString& topic) { HelpWindowController::shared().show(topic); };
     s.upload = [](const QImage& image, double scale, const QUuid& entry,
                   const std::optional<QString>& title) {
         RemoteUploader::upload(image, scale,
