@@ -17,6 +17,7 @@
 #include "editor/window/ToolRail.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
 #include "ui/ChromeButton.h"
 
@@ -260,6 +261,10 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
     ASSERT_TRUE(PaletteWindowController::shared().window());
     EXPECT_TRUE(PaletteWindowController::shared().window()->isVisible());
     EXPECT_TRUE(e.header()->redactButton()->isEnabled());
+    ASSERT_TRUE(e.c->root()->rail()->helpButton()->isEnabled());
+    e.c->root()->rail()->helpButton()->click();
+    ASSERT_TRUE(HelpWindowController::shared().window());
+    EXPECT_TRUE(HelpWindowController::shared().window()->isVisible());
     ASSERT_TRUE(e.header()->pinButton()->isEnabled());
     const qsizetype pins = PinManager::shared().pins().size();
     e.header()->pinButton()->click();
