@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "core/Localisation.h"
+#include "help/HelpWindowController.h"
 #include "settings/AITab.h"
 #include "settings/CaptureTab.h"
 #include "settings/GeneralTab.h"
@@ -20,12 +21,6 @@
 namespace kx {
 
 namespace {
-
-std::function<void()>& helpOpener()
-{
-    static std::function<void()> opener;
-    return opener;
-}
 
 // One row of the sidebar: badge, title and the faint rounded background when selected.
 class SidebarRow : public QAbstractButton {
@@ -110,11 +105,6 @@ QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, QColo
 
 }  // namespace
 
-void SettingsView::setHelpOpener(std::function<void()> opener)
-{
-    helpOpener() = std::move(opener);
-}
-
 QWidget* SettingsView::makePage(SettingsTab tab)
 {
     switch (tab) {
@@ -164,11 +154,8 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     side->addStretch(1);
     auto* help = new SidebarRow(QStringLiteral("questionmark"), QColor(142, 142, 147),
                                 kx::tr("Help", "Súgó", "Hilfe"), m_sidebar);
-    help->setEnabled(bool(helpOpener()));
-    connect(help, &QAbstractButton::clicked, this, [] {
-        if (helpOpener())
-            helpOpener()();
-    });
+    // Opens or raises the help on the page it last showed; this window stays as it is.
+    connect(help, &QAbstractButton::clicked, this, [] { HelpWindowController::shared().show(); });
     m_help = help;
     side->addWidget(help);
     auto* footer = new QWidget(m_sidebar);

@@ -5,7 +5,6 @@
 
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 
 class QLabel;
 class QVBoxLayout;
@@ -26,8 +25,6 @@ public:
 
     // A new page for a tab.
     static QWidget* makePage(SettingsTab tab);
-    // What the Help row does; the row is disabled until one is set.
-    static void setHelpOpener(std::function<void()> opener);
 
 private:
     void showTab(SettingsTab tab);

@@ -13,11 +13,9 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
