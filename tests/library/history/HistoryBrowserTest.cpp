@@ -223,6 +223,10 @@ TEST_F(Browser, ImageActionsOnAMissingFileToastAndLeaveTheClipboard)
     EXPECT_EQ(rec.clipboardImages, 0);
     EXPECT_TRUE(rec.opened.isEmpty());
     EXPECT_EQ(rec.toasts, QStringList(3, "The image file cannot be read||exclamationmark.triangle.fill"));
+    HistoryServices noFileManager = s;
+    noFileManager.reveal = [](const QString&, std::function<void(bool)> done) { done(false); };
+    runEntryAction(EntryAction::reveal, gone, noFileManager);
+    EXPECT_EQ(rec.toasts.last(), "Could not open the file manager||exclamationmark.triangle.fill");
     // Through the grid: the hover copy button of a tile, then a double click on its card.
     HistoryView view(s, [] { return kNow; });
     view.resize(980, 680);
