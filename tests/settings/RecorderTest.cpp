@@ -73,7 +73,6 @@ TEST(HotKeyRecorder, KeysAsTheX11PluginDeliversThem)
         r.onChange = [&](const std::optional<KeyCombo>& k) { calls << k; };
         QSignalSpy refused(&r, &HotKeyRecorder::refused);
         QTest::mouseClick(&r, Qt::LeftButton);
-        ASSERT_TRUE(r.isRecording());
         EXPECT_EQ(r.text(), "Press keys…");
         press(&r, c.keycode, c.keysym, c.state);
         EXPECT_EQ(r.isRecording(), c.stillRecording);

@@ -97,7 +97,6 @@ TEST(SettingsRender, EveryTabInThreeLanguagesFitsItsWidgets)
                     continue;
                 SettingsNav::shared().setTab(tab);
                 QApplication::processEvents();
-                // Tall pages scroll: check and shoot every scrolled position.
                 auto* area = view->page()->findChild<QScrollArea*>();
                 int shot = 0;
                 for (int y = 0;; y += 400) {

@@ -118,7 +118,6 @@ TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
         EXPECT_TRUE(conf.open(QIODevice::ReadOnly));
         EXPECT_FALSE(conf.readAll().contains(secret.text));
     }
-    // Shown again where it was, not centred anew.
     QWidget* w = SettingsWindowController::shared().window();
     w->move(w->pos() + QPoint(-150, -90));
     ASSERT_TRUE(test::waitFor([&] { return w->geometry().center() != w->screen()->geometry().center(); }));
