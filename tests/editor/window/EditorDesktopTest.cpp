@@ -31,7 +31,13 @@ QString host()
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("EditorHost"));
 }
 
-void xdo(const QStringList& args)
+// One xdotool command line, split at blanks.
+void xdo(const QString& line)
+{
+    kx::test::run(QStringLiteral("xdotool"), line.split(QLatin1Char(' ')));
+}
+
+void xdoArgs(const QStringList& args)
 {
     kx::test::run(QStringLiteral("xdotool"), args);
 }
@@ -150,10 +156,8 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
     QList<int> w;
     ASSERT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[2] > 100; }, 20000));
     // Add capture, then the fourth item: "Add below".
-    xdo({QStringLiteral("mousemove"), QString::number(w[8] + w[10] / 2), QString::number(w[9] + w[11] / 2),
-         QStringLiteral("click"), QStringLiteral("1")});
-    xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
-         QStringLiteral("Return")});
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(w[8] + w[10] / 2).arg(w[9] + w[11] / 2));
+    xdo(QStringLiteral("key Down Down Down Return"));
     ASSERT_TRUE(kx::test::waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
     const QString pid = QString::number(h.process.processId());
     const bool selecting = kx::test::waitFor(
@@ -167,10 +171,7 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
                   {QStringLiteral("-window"), QStringLiteral("root"),
                    kx::test::artifactDir(QStringLiteral("editor")) + "/add-capture.png"});
     ASSERT_TRUE(selecting) << "no area selection";
-    xdo({QStringLiteral("mousemove"), QStringLiteral("300"), QStringLiteral("300"),
-         QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("500"),
-         QStringLiteral("400"), QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("500"),
-         QStringLiteral("mouseup"), QStringLiteral("1")});
+    xdo(QStringLiteral("mousemove 300 300 mousedown 1 mousemove 500 400 mousemove 700 500 mouseup 1"));
     ASSERT_TRUE(kx::test::waitFor(mapped, 20000));
     EXPECT_TRUE(kx::test::waitFor([&] { return (w = h.where()).size() == 16 && w[13] == 800; }, 20000))
         << "image now " << w.value(12) << " x " << w.value(13);
@@ -210,27 +211,24 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
 
     // r, then a drag: a rectangle.
     const int cx = w[0] + w[2] / 2, cy = w[1] + w[3] / 2;
-    xdo({QStringLiteral("mousemove"), QString::number(cx), QString::number(cy), QStringLiteral("click"),
-         QStringLiteral("1")});
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(cx).arg(cy));
     ASSERT_TRUE(kx::test::waitFor(
         [&] {
-            xdo({QStringLiteral("key"), QStringLiteral("r")});
+            xdo(QStringLiteral("key r"));
             return h.where().value(14) == int(kx::ToolKind::rect);
         },
         20000));
-    xdo({QStringLiteral("mousemove"), QString::number(cx - 120), QString::number(cy - 80),
-         QStringLiteral("mousedown"), QStringLiteral("1")});
-    xdo({QStringLiteral("mousemove"), QString::number(cx), QString::number(cy)});
-    xdo({QStringLiteral("mousemove"), QString::number(cx + 120), QString::number(cy + 80),
-         QStringLiteral("mouseup"), QStringLiteral("1")});
+    xdo(QStringLiteral("mousemove %1 %2 mousedown 1").arg(cx - 120).arg(cy - 80));
+    xdo(QStringLiteral("mousemove %1 %2").arg(cx).arg(cy));
+    xdo(QStringLiteral("mousemove %1 %2 mouseup 1").arg(cx + 120).arg(cy + 80));
 
     ASSERT_TRUE(kx::test::waitFor([&] { return h.where().value(15) == 1; }, 20000)) << "nothing drawn";
     const auto saved = [&] {
         return QDir(saves).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     };
-    xdo({QStringLiteral("key"), QStringLiteral("ctrl+s")});
+    xdo(QStringLiteral("key ctrl+s"));
     ASSERT_TRUE(kx::test::waitFor([&] { return saved().size() == 1; }, 20000));
-    xdo({QStringLiteral("key"), QStringLiteral("ctrl+s")});
+    xdo(QStringLiteral("key ctrl+s"));
     ASSERT_TRUE(kx::test::waitFor([&] { return saved().size() == 2; }, 20000));
     const QStringList names{QStringLiteral("edited.png"), QStringLiteral("edited 2.png")};
     ASSERT_TRUE(saved().contains(names[0]) && saved().contains(names[1])) << qPrintable(saved().join(", "));
@@ -239,22 +237,21 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     const QImage finished = argb(QImage(QDir(saves).filePath(names[0])));
     EXPECT_NE(finished, argb(image)) << "the rectangle was not drawn";
 
-    xdo({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+    xdo(QStringLiteral("key ctrl+c"));
     QImage copied;
     ASSERT_TRUE(kx::test::waitFor([&] { return !(copied = clipboardPng()).isNull(); }, 20000));
     EXPECT_EQ(argb(copied), finished);
 
     // More export options, second item: Copy @1x.
-    xdo({QStringLiteral("mousemove"), QString::number(w[4] + w[6] / 2), QString::number(w[5] + w[7] / 2),
-         QStringLiteral("click"), QStringLiteral("1")});
-    xdo({QStringLiteral("key"), QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(w[4] + w[6] / 2).arg(w[5] + w[7] / 2));
+    xdo(QStringLiteral("key Down Down Return"));
     ASSERT_TRUE(kx::test::waitFor([&] { return clipboardPng().size() == QSize(1200, 800); }, 20000));
 
-    xdo({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Kaptorix — "),
-         QStringLiteral("windowactivate"), QStringLiteral("--sync"), QStringLiteral("key"),
-         QStringLiteral("alt+F4")});
+    xdoArgs({QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("Kaptorix — "),
+             QStringLiteral("windowactivate"), QStringLiteral("--sync"), QStringLiteral("key"),
+             QStringLiteral("alt+F4")});
     // The window goes on the press: the keys would otherwise stay down and close the next window.
-    xdo({QStringLiteral("keyup"), QStringLiteral("F4"), QStringLiteral("alt")});
+    xdo(QStringLiteral("keyup F4 alt"));
     ASSERT_TRUE(kx::test::waitFor([&] { return argb(QImage(historyPng)) == finished; }, 20000));
     EXPECT_EQ(h.process.state(), QProcess::Running);
     bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
