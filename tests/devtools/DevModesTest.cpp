@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
+#include <array>
 
 namespace {
 
@@ -20,26 +23,33 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(home.isValid()); }
 
-    // Runs kaptorix with `args`; `language` is written to the private settings first.
-    Result kaptorix(const QStringList& args, const QString& language = QString(), int timeoutMs = 120000)
+    QProcessEnvironment environment(const QString& root, const QString& language)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"})
-            env.insert(var, home.filePath(QString::fromLatin1(var)));
-        env.insert("HOME", home.path());
+            env.insert(var, root + '/' + QString::fromLatin1(var));
+        env.insert("HOME", root);
         env.remove("DISPLAY");
         env.remove("QT_QPA_PLATFORM");
         env.remove("KAPTORIX_DATA_DIR");
         if (!language.isEmpty()) {
-            QDir().mkpath(home.filePath("XDG_CONFIG_HOME/Kaptorix"));
-            QFile conf(home.filePath("XDG_CONFIG_HOME/Kaptorix/Kaptorix.conf"));
+            QDir().mkpath(root + "/XDG_CONFIG_HOME/Kaptorix");
+            QFile conf(root + "/XDG_CONFIG_HOME/Kaptorix/Kaptorix.conf");
             EXPECT_TRUE(conf.open(QIODevice::WriteOnly));
             conf.write("[General]\nlanguage=" + language.toUtf8() + "\n");
         }
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(home.path());
+        return env;
+    }
+
+    void start(QProcess& p, const QStringList& args, const QString& root, const QString& language = QString())
+    {
+        p.setProcessEnvironment(environment(root, language));
+        p.setWorkingDirectory(root);
         p.start(qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix", args);
+    }
+
+    static Result finish(QProcess& p, int timeoutMs = 180000)
+    {
         if (!p.waitForFinished(timeoutMs)) {
             p.kill();
             p.waitForFinished();
@@ -47,6 +57,13 @@ protected:
         }
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
                 QString::fromUtf8(p.readAllStandardOutput())};
+    }
+
+    Result kaptorix(const QStringList& args)
+    {
+        QProcess p;
+        start(p, args, home.path());
+        return finish(p);
     }
 };
 
@@ -88,6 +105,62 @@ TEST_F(DevModes, DemoRenderIsRepeatableAndFailsQuietlyOnAMissingFolder)
     r = kaptorix({"--render-demo", "missing/demo.png"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
+}
+
+TEST_F(DevModes, SnapshotsOfEveryWindowInEachLanguage)
+{
+    const QStringList languages{"en", "de", "hu"};
+    std::array<QProcess, 3> runs;
+    for (int i = 0; i < 3; ++i) {
+        const QString root = home.filePath(languages[i]);
+        QDir().mkpath(root);
+        start(runs[i], {"--snapshot-ui", "shots"}, root, languages[i]);
+    }
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(languages[i].toStdString());
+        const QString root = home.filePath(languages[i]);
+        const Result r = finish(runs[i]);
+        EXPECT_EQ(r.code, 0) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains("failed ")) << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains("skip ")) << r.out.toStdString();
+        EXPECT_TRUE(r.out.endsWith("snapshots written to shots\n"));
+        // Every printed size is the size of the file written.
+        const QRegularExpression shot(R"(^  (\S+) (\d+)x(\d+)$)", QRegularExpression::MultilineOption);
+        int shots = 0;
+        for (const QRegularExpressionMatch& m : shot.globalMatch(r.out)) {
+            ++shots;
+            const QImage png(root + "/shots/" + m.captured(1) + ".png");
+            EXPECT_EQ(png.size(), QSize(m.captured(2).toInt(), m.captured(3).toInt()))
+                << m.captured(1).toStdString();
+            if (m.captured(1).startsWith("settings-")) {
+                // A page, not an empty window: many colours in the picture.
+                QSet<QRgb> colours;
+                for (int y = 0; y < png.height(); y += 3)
+                    for (int x = 0; x < png.width(); x += 3)
+                        colours.insert(png.pixel(x, y));
+                EXPECT_GT(colours.size(), 20) << m.captured(1).toStdString();
+            }
+        }
+        EXPECT_EQ(shots, 24);
+        EXPECT_EQ(QDir(root + "/shots").entryList({"*.png"}, QDir::Files).size(), 25);
+        EXPECT_EQ(QImage(root + "/shots/frames.png").size(), QSize(1920, 1410));
+        // The sample history went to a folder of its own, not the user's.
+        EXPECT_FALSE(QDir(root + "/XDG_DATA_HOME/Kaptorix/History").exists());
+    }
+}
+
+TEST_F(DevModes, SettingsStressAndFrameTestWithoutAScreen)
+{
+    Result r = kaptorix({"--stress-settings"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "stress survived\n");
+
+    r = kaptorix({"--frame-test", "frames"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(QDir(home.filePath("frames")).entryList(QDir::Files), QStringList({"frame-test.txt"}));
+    QFile note(home.filePath("frames/frame-test.txt"));
+    ASSERT_TRUE(note.open(QIODevice::ReadOnly));
+    EXPECT_EQ(note.readAll(), "no screen recording permission");
 }
 
 }  // namespace
