@@ -392,3 +392,17 @@ TEST_F(HelpContentTest, SearchFoldsCaseAndAccentsOverTheShownFields)
     EXPECT_EQ(found("en", "   ").size(), 15);
     EXPECT_TRUE(found("en", "backdrop\n").isEmpty());
 }
+
+TEST(HelpImageTest, EveryNamedPictureIsInTheResourcesInEachLanguage)
+{
+    QSet<QString> names;
+    for (const HelpTopic& t : HelpContent::allTopics())
+        for (const HelpSection& s : t.sections)
+            if (s.image)
+                names.insert(*s.image);
+    EXPECT_EQ(names.size(), 15);
+    for (const char* lang : {"en", "de", "hu"})
+        for (const QString& name : names)
+            EXPECT_TRUE(QFile::exists(QString(":/Help/%1/%2.jpg").arg(lang, name)))
+                << lang << " " << qPrintable(name);
+}

@@ -92,4 +92,5 @@ TEST(HelpWindowTest, OpensNavigatesSearchesAndKeepsItsState)
     EXPECT_EQ(view->query(), "crop");
     EXPECT_EQ(view->pageId(), "editor");
     EXPECT_FALSE(view->findChildren<QWidget*>(QStringLiteral("helpKeyCap")).isEmpty());
+    EXPECT_NE(view->findChild<QWidget*>(QStringLiteral("helpPicture:editor-arrow")), nullptr);
 }
