@@ -171,14 +171,51 @@ void boxColumnsWith(const uchar* in, qsizetype inStride, uchar* out, qsizetype o
 }
 
 void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
-                int r, std::vector<uint32_t>& acc)
+                int r, uint32_t* acc)
 {
     const Divider d(uint32_t(2 * r + 1));
-    acc.resize(size_t(bytes));
     if (d.wide)
-        boxColumnsWith<true>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc.data());
+        boxColumnsWith<true>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc);
     else
-        boxColumnsWith<false>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc.data());
+        boxColumnsWith<false>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc);
+}
+
+// Scratch memory reused per thread: at small strengths fresh buffers of a few megabytes per
+// call cost more in page faults than the blur itself. Buffers beyond kKeepBytes are given
+// back after the call, so that one huge blur does not pin its memory on every thread.
+constexpr size_t kKeepBytes = size_t(16) << 20;
+
+template <typename T>
+class Scratch {
+public:
+    T* get(size_t n)
+    {
+        if (v_.size() < n)
+            v_.resize(n);
+        return v_.data();
+    }
+    void trim()
+    {
+        if (v_.capacity() * sizeof(T) > kKeepBytes)
+            std::vector<T>().swap(v_);
+    }
+
+private:
+    std::vector<T> v_;
+};
+
+// One field per role: a thread may hold several at once (the calling thread owns `horiz`
+// while it runs bands with `rowA`, `rowB`…).
+struct ThreadScratch {
+    Scratch<uchar> horiz, rowA, rowB, col1, col2, reduceRow, pixelRow;
+    Scratch<uint32_t> acc, reduceSums, pixelSums;
+    Scratch<uint16_t> wide;
+};
+
+ThreadScratch& scratch()
+{
+    thread_local ThreadScratch s;
+    return s;
 }
 
 // Three box passes each way over `area` of the view (edge-clamped) into `out`.
@@ -189,40 +226,46 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
     const int m = r[0] + r[1] + r[2];
     const int w = area.width(), h = area.height();
     const int rowsIn = h + 2 * m, colsIn = w + 2 * m;
-    std::vector<uchar> horiz;
+    Scratch<uchar>& horizScratch = scratch().horiz;
+    uchar* horiz = nullptr;
     try {
-        horiz.resize(size_t(rowsIn) * w * C);
+        horiz = horizScratch.get(size_t(rowsIn) * w * C);
     } catch (const std::bad_alloc&) {
         return false;
     }
     const qsizetype hStride = qsizetype(w) * C;
 
     parallelFor(rowsIn, 32, [&](int begin, int end) {
-        std::vector<uchar> a(size_t(colsIn) * C), b(size_t(colsIn) * C);
+        uchar* a = scratch().rowA.get(size_t(colsIn) * C);
+        uchar* b = scratch().rowB.get(size_t(colsIn) * C);
         for (int j = begin; j < end; ++j) {
-            fetchClamped<C>(src, area.y() - m + j, area.x() - m, colsIn, a.data());
-            boxRow<C>(a.data(), b.data(), colsIn - 2 * r[0], r[0]);
-            boxRow<C>(b.data(), a.data(), colsIn - 2 * r[0] - 2 * r[1], r[1]);
-            boxRow<C>(a.data(), horiz.data() + j * hStride, w, r[2]);
+            fetchClamped<C>(src, area.y() - m + j, area.x() - m, colsIn, a);
+            boxRow<C>(a, b, colsIn - 2 * r[0], r[0]);
+            boxRow<C>(b, a, colsIn - 2 * r[0] - 2 * r[1], r[1]);
+            boxRow<C>(a, horiz + j * hStride, w, r[2]);
         }
     });
 
     const int bandWidth = std::max(16, 256 / C);
     const int bands = (w + bandWidth - 1) / bandWidth;
     parallelFor(bands, 1, [&](int begin, int end) {
-        std::vector<uint32_t> acc;
+        ThreadScratch& own = scratch();
+        uint32_t* acc = own.acc.get(size_t(bandWidth) * C);
+        uchar* t1 = own.col1.get(size_t(rowsIn) * bandWidth * C);
+        uchar* t2 = own.col2.get(size_t(rowsIn) * bandWidth * C);
         for (int band = begin; band < end; ++band) {
             const int cx = band * bandWidth;
             const int bw = std::min(bandWidth, w - cx);
             const int bytes = bw * C;
-            std::vector<uchar> t1(size_t(rowsIn) * bytes), t2(size_t(rowsIn) * bytes);
             const int rows1 = rowsIn - 2 * r[0], rows2 = rows1 - 2 * r[1];
-            boxColumns(horiz.data() + qsizetype(cx) * C, hStride, t1.data(), bytes, rows1, bytes, r[0], acc);
-            boxColumns(t1.data(), bytes, t2.data(), bytes, rows2, bytes, r[1], acc);
-            boxColumns(t2.data(), bytes, out.bits() + qsizetype(cx) * C, out.bytesPerLine(), h, bytes, r[2],
-                       acc);
+            boxColumns(horiz + qsizetype(cx) * C, hStride, t1, bytes, rows1, bytes, r[0], acc);
+            boxColumns(t1, bytes, t2, bytes, rows2, bytes, r[1], acc);
+            boxColumns(t2, bytes, out.bits() + qsizetype(cx) * C, out.bytesPerLine(), h, bytes, r[2], acc);
         }
+        own.col1.trim();
+        own.col2.trim();
     });
+    horizScratch.trim();
     return true;
 }
 
@@ -233,13 +276,13 @@ void reduce(const View& src, int gx, int gy, int k, QImage& small)
     const int sw = small.width();
     parallelFor(small.height(), 8, [&](int begin, int end) {
         const int n = sw * k;
-        std::vector<uchar> row(size_t(n) * C);
-        std::vector<uint32_t> sums(size_t(n) * C);
+        uchar* row = scratch().reduceRow.get(size_t(n) * C);
+        uint32_t* sums = scratch().reduceSums.get(size_t(n) * C);
         const uint32_t area = uint32_t(k) * uint32_t(k);
         for (int j = begin; j < end; ++j) {
-            std::fill(sums.begin(), sums.end(), 0u);
+            std::fill(sums, sums + size_t(n) * C, 0u);
             forClampedRows(gy + j * k, gy + j * k + k, src.height, [&](int y, int times) {
-                fetchClamped<C>(src, y, gx, n, row.data());
+                fetchClamped<C>(src, y, gx, n, row);
                 for (int i = 0; i < n * C; ++i)
                     sums[size_t(i)] += uint32_t(row[size_t(i)]) * uint32_t(times);
             });
@@ -291,11 +334,12 @@ void enlarge(const QImage& small, double originX, double originY, int k, const Q
     // pairs of wide rows: both steps run along contiguous memory.
     const int first = ys.front().index, last = ys.back().index + 1;
     const size_t rowLen = size_t(w) * C;
-    std::vector<uint16_t> wide(size_t(last - first + 1) * rowLen);
+    Scratch<uint16_t>& wideScratch = scratch().wide;
+    uint16_t* wide = wideScratch.get(size_t(last - first + 1) * rowLen);
     parallelFor(last - first + 1, 8, [&](int begin, int end) {
         for (int j = begin; j < end; ++j) {
             const uchar* src = small.constScanLine(first + j);
-            uint16_t* dst = wide.data() + size_t(j) * rowLen;
+            uint16_t* dst = wide + size_t(j) * rowLen;
             for (int x = 0; x < w; ++x) {
                 const Tap t = xs[size_t(x)];
                 const uchar* a = src + t.index * C;
@@ -307,7 +351,7 @@ void enlarge(const QImage& small, double originX, double originY, int k, const Q
     parallelFor(area.height(), 32, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const Tap ty = ys[size_t(y)];
-            const uint16_t* r0 = wide.data() + size_t(ty.index - first) * rowLen;
+            const uint16_t* r0 = wide + size_t(ty.index - first) * rowLen;
             const uint16_t* r1 = r0 + rowLen;
             const uint32_t wy1 = ty.weight, wy0 = 256 - wy1;
             uchar* o = out.scanLine(y);
@@ -315,6 +359,7 @@ void enlarge(const QImage& small, double originX, double originY, int k, const Q
                 o[j] = uchar((r0[j] * wy0 + r1[j] * wy1 + 32768u) >> 16);
         }
     });
+    wideScratch.trim();
 }
 
 template <int C>
@@ -384,14 +429,14 @@ void pixelateImpl(const View& src, const QRect& area, double b, const QPoint& gr
     const int blockRows = ny1 - ny0 + 1;
 
     parallelFor(blockRows, 1, [&](int begin, int end) {
-        std::vector<uchar> row(size_t(spanW) * C);
-        std::vector<uint32_t> sums(size_t(spanW) * C);
+        uchar* row = scratch().pixelRow.get(size_t(spanW) * C);
+        uint32_t* sums = scratch().pixelSums.get(size_t(spanW) * C);
         for (int by = begin; by < end; ++by) {
             const int n = ny0 + by;
             const int y0 = blockStart(n, grid.y()), y1 = blockStart(n + 1, grid.y());
-            std::fill(sums.begin(), sums.end(), 0u);
+            std::fill(sums, sums + size_t(spanW) * C, 0u);
             forClampedRows(y0, y1, src.height, [&](int y, int times) {
-                fetchClamped<C>(src, y, spanX0, spanW, row.data());
+                fetchClamped<C>(src, y, spanX0, spanW, row);
                 for (int i = 0; i < spanW * C; ++i)
                     sums[size_t(i)] += uint32_t(row[size_t(i)]) * uint32_t(times);
             });

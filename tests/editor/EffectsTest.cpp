@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using namespace kx;
 
@@ -163,6 +165,41 @@ TEST(PixelateTest, partialBlocksAverageTheirWholeBlockAndEdgesClamp)
     // A patch narrower than its block still takes the block's average, not its own.
     const QImage narrow = pixelated(img, QRect(0, 0, 2, 2), 6, QPoint(0, 2));
     EXPECT_EQ(qRed(narrow.pixel(0, 0)), (0 + 1 + 2 + 3 + 4 + 5) * 8 / 6);
+}
+
+// Scratch buffers are reused per thread: blurs of different sizes and strengths running at
+// once on several threads, one after another, must each equal the same blur run alone.
+TEST(BlurTest, concurrentBlursOfMixedSizesMatchTheirSoloResults)
+{
+    const QImage src = noise(700, 500, 9);
+    struct Job {
+        QRect area;
+        double sigma;
+        bool pixelate;
+    };
+    const std::vector<Job> jobs{{{0, 0, 700, 500}, 4, false},    {{50, 40, 90, 310}, 2, false},
+                                {{10, 10, 640, 480}, 30, false}, {{300, 0, 400, 60}, 12, false},
+                                {{0, 0, 700, 500}, 9, true},     {{33, 71, 111, 222}, 1.5, false}};
+    std::vector<QImage> solo;
+    for (const Job& j : jobs)
+        solo.push_back(j.pixelate ? pixelated(src, j.area, j.sigma, {}) : blurred(src, j.area, j.sigma));
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 12; ++round) {
+                const size_t i = size_t(t + round) % jobs.size();
+                const Job& j = jobs[i];
+                const QImage out =
+                    j.pixelate ? pixelated(src, j.area, j.sigma, {}) : blurred(src, j.area, j.sigma);
+                if (out != solo[i])
+                    ++mismatches;
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST(EffectCacheTest, computesOncePerKeyAndNewVersionRecomputes)
