@@ -117,8 +117,8 @@ HelpTopic start()
                    "direkt das Kapitel zum Editor.")),
              row("gearshape", T("Settings…", "Beállítások…", "Einstellungen…"), K("Ctrl+,"),
                  T("Five tabs: General, Shortcuts, Capture & save, Upload and AI.",
-                   "Öt lap: Általános, Billentyűparancsok, Képkészítés és mentés, Feltöltés és MI.",
-                   "Fünf Tabs: Allgemein, Kurzbefehle, Aufnahme & Sichern, Upload und KI.")),
+                   "Öt lap: Általános, Billentyűparancsok, Rögzítés és mentés, Feltöltés és AI.",
+                   "Fünf Tabs: Allgemein, Tastenkürzel, Aufnahme & Ablage, Hochladen und AI.")),
              row("rectangle.portrait.and.arrow.right",
                  T("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"), K("Ctrl+Q"),
                  T("Quits the app. Shortcuts stop working until you launch it again.",
@@ -152,10 +152,10 @@ HelpTopic start()
                    "whether it is available.",
                    "Csak a görgetett képek Automatikus görgetéséhez kell, amely az X-szerver XTEST "
                    "kiterjesztésén keresztül görget. Kézi görgetéssel nélküle is működik. A Beállítások → "
-                   "Képkészítés és mentés mutatja, hogy elérhető-e.",
+                   "Rögzítés és mentés mutatja, hogy elérhető-e.",
                    "Nur für das automatische Scrollen bei scrollenden Aufnahmen nötig, das über die "
                    "XTEST-Erweiterung des X-Servers scrollt. Manuelles Scrollen geht auch ohne. "
-                   "Einstellungen → Aufnahme & Sichern zeigt, ob sie verfügbar ist."))}),
+                   "Einstellungen → Aufnahme & Ablage zeigt, ob sie verfügbar ist."))}),
         section(
             T("The basic workflow", "Az alap munkamenet", "Der grundlegende Ablauf"), {},
             {row("viewfinder", T("1. Capture", "1. Képkészítés", "1. Aufnahme"), live(HotKeyAction::area),
@@ -168,9 +168,9 @@ HelpTopic start()
              row("eye", T("2. Look at the result", "2. Nézd meg az eredményt", "2. Ergebnis ansehen"), none(),
                  T("Settings → Capture & save decides what happens next. By default the picture opens in the "
                    "editor and is copied to the clipboard.",
-                   "Hogy mi történik ezután, azt a Beállítások → Képkészítés és mentés határozza meg. "
+                   "Hogy mi történik ezután, azt a Beállítások → Rögzítés és mentés határozza meg. "
                    "Alapesetben a kép megnyílik a szerkesztőben, és a vágólapra kerül.",
-                   "Was danach passiert, legt Einstellungen → Aufnahme & Sichern fest. Standardmäßig öffnet "
+                   "Was danach passiert, legt Einstellungen → Aufnahme & Ablage fest. Standardmäßig öffnet "
                    "sich das Bild im Editor und wird in die Zwischenablage kopiert.")),
              row("pencil.and.outline", T("3. Edit", "3. Szerkesztés", "3. Bearbeiten"), none(),
                  T("Mark up the picture with arrows, text, blur, numbered steps and more. The tool rail on "
@@ -271,7 +271,7 @@ HelpTopic capture()
                   "item. The shortcuts work from any app.",
                   "Minden módnak van globális billentyűparancsa (a Beállítások → Billentyűparancsok lapon "
                   "módosítható) és tálcamenü-eleme. A billentyűparancsok bármely alkalmazásból működnek.",
-                  "Jeder Modus hat einen globalen Kurzbefehl (änderbar unter Einstellungen → Kurzbefehle) "
+                  "Jeder Modus hat einen globalen Kurzbefehl (änderbar unter Einstellungen → Tastenkürzel) "
                   "und einen Eintrag im Tray-Menü. Die Kurzbefehle wirken in jeder App."),
                 {},
                 {}};
@@ -291,10 +291,10 @@ HelpTopic capture()
                  T("Captures the whole display under the mouse pointer at once, without selecting. The "
                    "pointer is included when Include the mouse cursor is on in Settings → Capture & save.",
                    "Kijelölés nélkül, azonnal rögzíti az egérmutató alatti teljes kijelzőt. Az egérmutató "
-                   "akkor kerül rá, ha a Beállítások → Képkészítés és mentés lapon be van kapcsolva az "
+                   "akkor kerül rá, ha a Beállítások → Rögzítés és mentés lapon be van kapcsolva az "
                    "Egérmutató rögzítése.",
                    "Nimmt sofort und ohne Auswahl den ganzen Bildschirm unter dem Mauszeiger auf. Der Zeiger "
-                   "ist dabei, wenn unter Einstellungen → Aufnahme & Sichern Mauszeiger einbeziehen "
+                   "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage Mauszeiger einbeziehen "
                    "eingeschaltet ist.")),
              row("macwindow", T("Capture active window", "Aktív ablak", "Aktives Fenster aufnehmen"),
                  live(HotKeyAction::activeWindow),
@@ -481,7 +481,7 @@ HelpTopic capture()
                    "capture: 4,000 to 60,000 px, 30,000 px by default. The result is handled like any other "
                    "capture.",
                    "Megtartja az eddig rögzítetteket, és befejezi. A rögzítés magától is leáll az oldal "
-                   "végén vagy a legnagyobb magasságnál, amelyet a Beállítások → Képkészítés és mentés → "
+                   "végén vagy a legnagyobb magasságnál, amelyet a Beállítások → Rögzítés és mentés → "
                    "Görgetett kép részben adhatsz meg: 4000 és 60 000 px között, alapból 30 000 px. Az "
                    "eredmény ugyanúgy kezelődik, mint bármely más kép.",
                    "Behält alles bisher Aufgenommene und beendet. Die Aufnahme endet auch von selbst am "
@@ -517,9 +517,9 @@ HelpTopic capture()
             {T("Settings → Capture & save decides what happens to every new capture. The options are "
                "independent of each other, and every capture is stored in the history whatever they are set "
                "to:",
-               "A Beállítások → Képkészítés és mentés határozza meg, mi történjen minden új képpel. A "
+               "A Beállítások → Rögzítés és mentés határozza meg, mi történjen minden új képpel. A "
                "beállítások egymástól függetlenek, és minden kép bekerül az előzményekbe, bárhogy állnak is:",
-               "Einstellungen → Aufnahme & Sichern legt fest, was mit jeder neuen Aufnahme geschieht. Die "
+               "Einstellungen → Aufnahme & Ablage legt fest, was mit jeder neuen Aufnahme geschieht. Die "
                "Optionen sind voneinander unabhängig, und jede Aufnahme landet im Verlauf, egal wie sie "
                "stehen:")},
             {row("pencil.and.outline",
@@ -555,9 +555,9 @@ HelpTopic capture()
                  T("Save to the folder below", "Mentés az alábbi mappába", "Im Ordner unten sichern"), none(),
                  T("Saves into the folder set in Settings → Capture & save (by default ~/Pictures/Kaptorix), "
                    "named by your file name pattern. Off by default.",
-                   "A Beállítások → Képkészítés és mentés lapon megadott mappába ment (alapból "
+                   "A Beállítások → Rögzítés és mentés lapon megadott mappába ment (alapból "
                    "~/Pictures/Kaptorix), a fájlnévmintád szerinti néven. Alapból kikapcsolva.",
-                   "Sichert in den unter Einstellungen → Aufnahme & Sichern gewählten Ordner (standardmäßig "
+                   "Sichert in den unter Einstellungen → Aufnahme & Ablage gewählten Ordner (standardmäßig "
                    "~/Pictures/Kaptorix), benannt nach deinem Dateinamensmuster. Standardmäßig aus.")),
              row("icloud.and.arrow.up",
                  T("Upload to your server", "Feltöltés a szerveredre", "Auf deinen Server hochladen"), none(),
@@ -583,10 +583,10 @@ HelpTopic capture()
                        "Settings → Capture & save.",
                        "A képek teljes pixelfelbontással készülnek (200 %-os HiDPI-kijelzőn pontonként két "
                        "pixel). Kisebb fájlokhoz kapcsold be a HiDPI-képek kicsinyítése 1x-re mentéskor "
-                       "beállítást a Beállítások → Képkészítés és mentés lapon.",
+                       "beállítást a Beállítások → Rögzítés és mentés lapon.",
                        "Aufnahmen entstehen in voller Pixelauflösung (zwei Pixel pro Punkt auf einem "
                        "HiDPI-Bildschirm mit 200 %). Für kleinere Dateien schalte unter Einstellungen → "
-                       "Aufnahme & Sichern HiDPI-Aufnahmen beim Sichern auf 1x verkleinern ein."))}),
+                       "Aufnahme & Ablage HiDPI-Aufnahmen beim Sichern auf 1x verkleinern ein."))}),
     };
     return t;
 }
@@ -681,7 +681,7 @@ HelpTopic editor()
                    "szín kódját, vagy egyszerre az összes HEX-kódot.",
                    "Öffnet das Farbpalettenfenster mit den vorherrschenden Farben des Bildes. Ein Klick "
                    "kopiert den Code einer Farbe, oder alle HEX-Codes auf einmal.")),
-             row("sparkles", T("AI", "MI", "KI"), none(),
+             row("sparkles", QStringLiteral("AI"), none(),
                  T("Opens the AI panel on the right. Pick a question (describe, UI/UX review, bugs and "
                    "accessibility, extract text and data, SEO alt text, caption and file name, or your own "
                    "question) and press Analyze; nothing is sent before that. The picture with annotations, "
@@ -691,13 +691,13 @@ HelpTopic editor()
                    "Megnyitja jobb oldalt az MI panelt. Válassz kérdést (leírás, UI/UX-értékelés, hibák és "
                    "akadálymentesség, szöveg és adatok kinyerése, SEO-alternatív szöveg, képaláírás és "
                    "fájlnév, vagy saját kérdés), majd nyomd meg az Elemzés gombot; előtte semmi sem megy el. "
-                   "A kép a jegyzetekkel, háttér nélkül a Beállítások → MI lapon választott szolgáltatóhoz "
+                   "A kép a jegyzetekkel, háttér nélkül a Beállítások → AI lapon választott szolgáltatóhoz "
                    "kerül. A válasz másolható; a leírások és SEO-válaszok a kép előzménybejegyzésébe "
                    "mentődnek, és kereshetők lesznek.",
                    "Öffnet rechts das KI-Feld. Wähle eine Frage (Beschreiben, UI/UX-Review, Fehler & "
                    "Barrierefreiheit, Text & Daten extrahieren, SEO-Alt-Text, Bildunterschrift und Dateiname "
                    "oder eine eigene Frage) und drücke Analysieren; vorher wird nichts gesendet. Das Bild "
-                   "mit Anmerkungen, ohne Hintergrund, geht an den unter Einstellungen → KI gewählten "
+                   "mit Anmerkungen, ohne Hintergrund, geht an den unter Einstellungen → AI gewählten "
                    "Anbieter. Die Antwort lässt sich kopieren; Beschreibungen und SEO-Antworten werden im "
                    "Verlaufseintrag des Bildes gespeichert und sind durchsuchbar.")),
              row("icloud.and.arrow.up", T("Upload", "Feltöltés", "Hochladen"), none(),

@@ -54,9 +54,9 @@ HelpTopic aiTopic()
             {row("sparkles", T("Analysis by", "Elemzést végzi", "Analyse durch"), none(),
                  T("Settings → AI: Anthropic Claude (the default) or OpenAI ChatGPT. Only the selected "
                    "provider is used, and the panel header shows its model.",
-                   "Beállítások → MI: Anthropic Claude (alapértelmezés) vagy OpenAI ChatGPT. Csak a "
+                   "Beállítások → AI: Anthropic Claude (alapértelmezés) vagy OpenAI ChatGPT. Csak a "
                    "kiválasztott szolgáltatót használja, a panel fejléce a modelljét mutatja.",
-                   "Einstellungen → KI: Anthropic Claude (Standard) oder OpenAI ChatGPT. Nur der gewählte "
+                   "Einstellungen → AI: Anthropic Claude (Standard) oder OpenAI ChatGPT. Nur der gewählte "
                    "Anbieter wird genutzt, und der Kopf des Feldes zeigt sein Modell.")),
              row("key.fill", T("API key", "API-kulcs", "API-Schlüssel"), none(),
                  T("Your own key from the provider's account page. There is one key per provider, stored in "
@@ -618,7 +618,7 @@ HelpTopic settingsTopic()
                    "SFTP-Verbindung wird dem Server vertraut und er wird in ~/.ssh/known_hosts gespeichert; "
                    "ändert sich später sein Schlüssel, wird die Verbindung abgelehnt."))}),
         section(
-            T("AI tab", "AI lap", "Tab KI"),
+            T("AI tab", "AI lap", "Tab AI"),
             {T("A summary of the four options. The AI analysis topic explains the presets and what is sent.",
                "A négy beállítás összefoglalása. Az MI-elemzés téma elmagyarázza a sablonokat és azt, hogy "
                "mi megy el.",

@@ -336,7 +336,7 @@ HelpTopic troubleTopic()
                    "so check that the right provider is selected.",
                    "Add meg a Beállítások → AI lapon kiválasztott szolgáltató kulcsát. Minden szolgáltatónak "
                    "saját kulcsa van, ezért ellenőrizd, hogy a megfelelő van-e kiválasztva.",
-                   "Trage den Schlüssel des unter Einstellungen → KI gewählten Anbieters ein. Jeder Anbieter "
+                   "Trage den Schlüssel des unter Einstellungen → AI gewählten Anbieters ein. Jeder Anbieter "
                    "hat seinen eigenen Schlüssel – prüfe also, ob der richtige gewählt ist.")),
              row("exclamationmark.triangle",
                  T("API HTTP 401 or 403", "API HTTP 401 vagy 403", "API HTTP 401 oder 403"), none(),
@@ -352,7 +352,7 @@ HelpTopic troubleTopic()
                    "A modellnév ismeretlen, vagy nem érhető el a fiókodnak. Javítsd a Beállítások → AI → "
                    "Modell mezőben; a nevet pontosan úgy használja, ahogy beírtad.",
                    "Der Modellname ist unbekannt oder für dein Konto nicht verfügbar. Korrigiere ihn unter "
-                   "Einstellungen → KI → Modell; der Name wird genau so verwendet, wie getippt.")),
+                   "Einstellungen → AI → Modell; der Name wird genau so verwendet, wie getippt.")),
              row("clock", T("API HTTP 429", "API HTTP 429", "API HTTP 429"), none(),
                  T("Too many requests, or the usage limit is reached. Wait a moment, or check the limits and "
                    "billing on the provider's account page.",
