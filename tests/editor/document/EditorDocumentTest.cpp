@@ -1,4 +1,3 @@
-#include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 
 #include <gtest/gtest.h>
@@ -222,23 +221,6 @@ TEST(EditorDocument, LeavingTheHighlighterLeavesTheStrokeJustDrawnAlone)
             EXPECT_EQ(doc.style().color, red);
         }
     }
-}
-
-TEST(EditorDocument, EdgeTitlesInEveryLanguage)
-{
-    const QStringList expected[] = {
-        {"Add to the right", "Add below", "Add to the left", "Add above"},
-        {"Hozzáadás jobbra", "Hozzáadás alulra", "Hozzáadás balra", "Hozzáadás fölé"},
-        {"Rechts hinzufügen", "Darunter hinzufügen", "Links hinzufügen", "Darüber hinzufügen"}};
-    const char* langs[] = {"en", "hu", "de"};
-    for (int l = 0; l < 3; ++l) {
-        Lang::overrideForTests(langs[l]);
-        QStringList titles;
-        for (EditorDocument::AddEdge e : EditorDocument::allEdges())
-            titles << EditorDocument::title(e);
-        EXPECT_EQ(titles, expected[l]) << langs[l];
-    }
-    Lang::overrideForTests("en");
 }
 
 TEST(EditorDocument, ToolChangeDropsCropAndSelectionExceptForSelect)
