@@ -41,30 +41,37 @@ WindowInfo windowInfo(quint32 id, QRect frame, QString owner = "App", QString ti
 
 }  // namespace
 
-TEST(DragGeometry, SnapsToThePixelGridAndLabelsInPixels)
+TEST(DragGeometry, SnapsClampsSquaresAndReachesTheEdge)
 {
-    // Scale 2: corners rounded to half points, halves away from zero.
-    const QRectF r2 = dragRect({10.3, 10.3}, {20.2, 20.6}, {800, 600}, 2, false);
-    EXPECT_EQ(r2, QRectF(10.5, 10.5, 9.5, 10.0));
-    EXPECT_EQ(selectionSizeText(r2, 2), QString("19 × 20 px"));
-
-    // Scale 1: whole points; a drag up and to the left is normalised.
-    const QRectF r1 = dragRect({50.5, 40.4}, {10.2, 9.6}, {800, 600}, 1, false);
-    EXPECT_EQ(r1, QRectF(10, 10, 41, 30));
-    EXPECT_EQ(selectionSizeText(r1, 1), QString("41 × 30 px"));
-
-    // Corners beyond the view are clamped to it.
-    EXPECT_EQ(dragRect({-20, 590}, {900, 700}, {800, 600}, 1, false), QRectF(0, 590, 800, 10));
-}
-
-TEST(DragGeometry, ADragEndingOnTheLastPixelReachesTheEdge)
-{
-    EXPECT_EQ(dragRect({0, 0}, {1919, 1079}, {1920, 1080}, 1, false), QRectF(0, 0, 1920, 1080));
-    EXPECT_EQ(dragRect({1919, 1079}, {1000, 500}, {1920, 1080}, 1, false), QRectF(1000, 500, 920, 580));
-    EXPECT_EQ(dragRect({0, 0}, {959.5, 539.5}, {960, 540}, 2, false), QRectF(0, 0, 960, 540));
-    // One pixel short of the edge keeps its size.
-    EXPECT_EQ(dragRect({0, 0}, {1918, 1078}, {1920, 1080}, 1, false), QRectF(0, 0, 1918, 1078));
-    EXPECT_EQ(dragRect({0, 0}, {959, 539}, {960, 540}, 2, false), QRectF(0, 0, 959, 539));
+    struct Row {
+        QPointF from, to;
+        QSizeF bounds;
+        double scale;
+        bool shift;
+        QRectF expected;
+    };
+    const Row rows[] = {
+        // Scale 2: corners rounded to half points, halves away from zero.
+        {{10.3, 10.3}, {20.2, 20.6}, {800, 600}, 2, false, {10.5, 10.5, 9.5, 10.0}},
+        // Scale 1: whole points; a drag up and to the left is normalised.
+        {{50.5, 40.4}, {10.2, 9.6}, {800, 600}, 1, false, {10, 10, 41, 30}},
+        {{-20, 590}, {900, 700}, {800, 600}, 1, false, {0, 590, 800, 10}},  // clamped to the view
+        // A drag ending on the last pixel reaches the edge; one pixel short keeps its size.
+        {{0, 0}, {1919, 1079}, {1920, 1080}, 1, false, {0, 0, 1920, 1080}},
+        {{1919, 1079}, {1000, 500}, {1920, 1080}, 1, false, {1000, 500, 920, 580}},
+        {{0, 0}, {959.5, 539.5}, {960, 540}, 2, false, {0, 0, 960, 540}},
+        {{0, 0}, {1918, 1078}, {1920, 1080}, 1, false, {0, 0, 1918, 1078}},
+        {{0, 0}, {959, 539}, {960, 540}, 2, false, {0, 0, 959, 539}},
+        // Shift squares each axis in its own direction, then the edges cut the square.
+        {{10, 10}, {40, 20}, {800, 600}, 1, true, {10, 10, 30, 30}},
+        {{100, 100}, {80, 140}, {800, 600}, 1, true, {60, 100, 40, 40}},
+        {{780, 10}, {790, 60}, {800, 600}, 1, true, {780, 10, 20, 50}},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(dragRect(r.from, r.to, r.bounds, r.scale, r.shift), r.expected)
+            << r.to.x() << "," << r.to.y() << " scale " << r.scale;
+    EXPECT_EQ(selectionSizeText(QRectF(10.5, 10.5, 9.5, 10.0), 2), QString("19 × 20 px"));
+    EXPECT_EQ(selectionSizeText(QRectF(10, 10, 41, 30), 1), QString("41 × 30 px"));
 }
 
 TEST(WindowLabel, AForeignTitleCannotReorderTheSize)
@@ -85,15 +92,6 @@ TEST(WindowLabel, AForeignTitleCannotReorderTheSize)
         EXPECT_LT(line.cursorToX(at), line.cursorToX(text.lastIndexOf(QStringLiteral("203"))))
             << text.toStdString();
     }
-}
-
-TEST(DragGeometry, ShiftMakesASquareThatTheEdgesCut)
-{
-    EXPECT_EQ(dragRect({10, 10}, {40, 20}, {800, 600}, 1, true), QRectF(10, 10, 30, 30));
-    // Each axis keeps its own direction.
-    EXPECT_EQ(dragRect({100, 100}, {80, 140}, {800, 600}, 1, true), QRectF(60, 100, 40, 40));
-    // Squared first, clamped after: near the right edge the square is cut.
-    EXPECT_EQ(dragRect({780, 10}, {790, 60}, {800, 600}, 1, true), QRectF(780, 10, 20, 50));
 }
 
 TEST(OverlayDrag, SpaceMovesTheRectangleAtItsSize)
