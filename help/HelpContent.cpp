@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
+#include <algorithm>
 
 namespace kx {
 
@@ -90,6 +91,9 @@ std::optional<QImage> HelpImage::load(const QString& name, const QString& lang, 
 
 QString HelpSearch::fold(const QString& text)
 {
+    // Most texts are plain ASCII: nothing to decompose.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLower();
     const QString decomposed = text.normalized(QString::NormalizationForm_D);
     QString out;
     out.reserve(decomposed.size());

@@ -16,7 +16,9 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTextLayout>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace kx {
 
@@ -25,29 +27,71 @@ namespace {
 constexpr int kSidebarWidth = 244;
 constexpr int kPageWidth = 680;
 
-QLabel* label(const QString& text, qreal points, QFont::Weight weight, bool secondary, QWidget* parent,
-              qreal lineSpacing = 0)
+// Wrapped plain text with extra leading, laid out once per width (cheaper than a rich label).
+class WrapText : public QWidget {
+public:
+    WrapText(QString text, const QFont& font, qreal leading, bool secondary, QWidget* parent)
+        : QWidget(parent), text_(std::move(text)), leading_(leading), secondary_(secondary)
+    {
+        setFont(font);
+        setAccessibleName(text_);
+        QSizePolicy sp(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        sp.setHeightForWidth(true);
+        setSizePolicy(sp);
+    }
+    QString text() const { return text_; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int w) const override
+    {
+        if (w != cachedWidth_) {
+            cachedWidth_ = w;
+            cachedHeight_ = int(std::ceil(layOut(nullptr, w)));
+        }
+        return cachedHeight_;
+    }
+    QSize sizeHint() const override { return {kPageWidth, heightForWidth(kPageWidth)}; }
+    QSize minimumSizeHint() const override { return {40, heightForWidth(std::max(width(), 40))}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setPen(secondary_ ? Theme::secondary(palette()) : Theme::primary(palette()));
+        layOut(&p, width());
+    }
+
+private:
+    // Lays the text out at `width`; paints it when a painter is given. Returns the height.
+    qreal layOut(QPainter* p, int width) const
+    {
+        QTextLayout layout(text_, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        qreal y = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, y));
+            y += line.height() + leading_;
+        }
+        layout.endLayout();
+        if (p)
+            layout.draw(p, QPointF());
+        return std::max<qreal>(0, y - leading_);
+    }
+
+    QString text_;
+    qreal leading_;
+    bool secondary_;
+    mutable int cachedWidth_ = -1;
+    mutable int cachedHeight_ = 0;
+};
+
+QWidget* label(const QString& text, qreal points, QFont::Weight weight, bool secondary, QWidget* parent,
+               qreal lineSpacing = 0)
 {
-    auto* l = new QLabel(parent);
-    l->setFont(Theme::font(points, weight));
-    l->setWordWrap(true);
-    l->setTextFormat(Qt::PlainText);
-    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    if (lineSpacing > 0) {
-        // Plain text with extra leading: line height as a rich-text style, the text escaped.
-        l->setTextFormat(Qt::RichText);
-        l->setText(QStringLiteral("<div style=\"line-height:%1%\">%2</div>")
-                       .arg(int(100 * (points + lineSpacing) / points + 20))
-                       .arg(text.toHtmlEscaped()));
-    } else {
-        l->setText(text);
-    }
-    if (secondary) {
-        QPalette pal = l->palette();
-        pal.setColor(QPalette::WindowText, Theme::secondary(pal));
-        l->setPalette(pal);
-    }
-    return l;
+    return new WrapText(text, Theme::font(points, weight), lineSpacing, secondary, parent);
 }
 
 // One sidebar row: badge, title, rounded highlight when selected.
