@@ -48,7 +48,9 @@ EditorServices EditorServices::live()
 {
     EditorServices s;
     s.toast = [](const QString& title, const QString& subtitle, const QString& symbol) {
-        Toast::present(new ToastView(title, subtitle, symbol), 3);
+        // Failures stay longer, so the reason can be read.
+        const double seconds = symbol == QLatin1String("exclamationmark.triangle.fill") ? 5 : 3;
+        Toast::present(new ToastView(title, subtitle, symbol), seconds);
     };
     s.setClipboard = [](QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); };
     s.history = &HistoryStore::shared();
