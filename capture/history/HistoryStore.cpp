@@ -377,12 +377,19 @@ QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnl
     const QString q = trimBlanks(query).toLower();
     followLanguage();
     QList<HistoryEntry> out;
-    for (const HistoryEntry& e : entries_) {
-        if (favoritesOnly && !e.favorite)
-            continue;
-        if (!q.isEmpty() && !searchText_.value(e.id).contains(q))
-            continue;
-        out.append(e);
+    if (q.isEmpty()) {
+        out.reserve(entries_.size());
+        for (const HistoryEntry& e : entries_) {
+            if (!favoritesOnly || e.favorite)
+                out.append(e);
+        }
+        return out;
+    }
+    const std::vector<qsizetype> hits = searchIndex_.find(entries_, searchText_, q);
+    out.reserve(qsizetype(hits.size()));
+    for (qsizetype i : hits) {
+        if (!favoritesOnly || entries_[i].favorite)
+            out.append(entries_[i]);
     }
     return out;
 }
@@ -418,6 +425,7 @@ void HistoryStore::indexText(const HistoryEntry& e) const
     if (e.uploadURL)
         add(*e.uploadURL);
     searchText_.insert(e.id, text.toLower());
+    searchIndex_.invalidate();
 }
 
 template <typename Change>

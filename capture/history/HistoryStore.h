@@ -7,6 +7,7 @@
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
 
 #include "capture/history/HistoryEntry.h"
+#include "capture/history/HistorySearch.h"
 #include "capture/history/HistoryWriters.h"
 #include "core/CaptureResult.h"
 #include "core/ImageUtils.h"
@@ -137,6 +138,7 @@ private:
     // The kind labels in it are those of searchLang_ (tests switch languages).
     mutable QHash<QUuid, QString> searchText_;
     mutable QString searchLang_;
+    mutable HistorySearchIndex searchIndex_;
 };
 
 }  // namespace kx

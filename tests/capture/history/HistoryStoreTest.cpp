@@ -472,6 +472,38 @@ TEST_F(HistoryStoreTest, SearchMatchesTextsAndTheKindLabelInEachLanguage)
     EXPECT_EQ(ids(QStringLiteral("FÁJL")), QList<QUuid>{file.id});
 }
 
+// Keystrokes narrow the previous hits; a text change or a removal between two keystrokes
+// must still show in the next result, which always equals a plain scan of the texts.
+TEST_F(HistoryStoreTest, SearchWhileTypingEqualsAPlainScanAcrossChanges)
+{
+    auto store = makeStore();
+    QList<HistoryEntry> added;
+    for (int i = 0; i < 30; ++i) {
+        added.append(store->add(capture(20, 20, 1, SourceKind::area)));
+        store->setOCR(added.last().id, QStringLiteral("Invoice %1 paid, ref KX-%2").arg(i * 7 % 50).arg(i));
+    }
+    auto check = [&](const QString& q) {
+        QList<QUuid> expected, got;
+        for (const HistoryEntry& e : store->search(QString(), false)) {
+            if (store->searchText(e.id).contains(q.toLower()))
+                expected.append(e.id);
+        }
+        for (const HistoryEntry& e : store->search(q, false))
+            got.append(e.id);
+        EXPECT_EQ(got, expected) << q.toStdString();
+        return got.size();
+    };
+    for (const char* q : {"i", "in", "invoice 4", "invoice 42", "invoice 4", "paid, ref kx-1", "kx-", "x"})
+        check(QString::fromLatin1(q));
+    EXPECT_EQ(check(QStringLiteral("invoice 4")), 8);
+    store->setOCR(added[0].id, QStringLiteral("invoice 42 again"));
+    EXPECT_EQ(check(QStringLiteral("invoice 42")), 2);
+    store->remove({added[6].id});
+    EXPECT_EQ(check(QStringLiteral("invoice 42 ")), 1);
+    store->add(capture(20, 20, 1, SourceKind::window, {}, QStringLiteral("Invoice 42 window")));
+    EXPECT_EQ(check(QStringLiteral("invoice 42 ")), 2);
+}
+
 TEST(HistoryStoreFolder, DataDirVariableReplacesTheFolderUnlessEmpty)
 {
     const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
