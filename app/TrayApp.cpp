@@ -9,6 +9,7 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "help/HelpWindowController.h"
+#include "library/pins/PinManager.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
 #include "settings/SettingsWindowController.h"
@@ -34,6 +35,9 @@ TrayApp::Windows TrayApp::Windows::real()
     Windows w;
     w.settings = [](std::optional<int> tab) { SettingsWindowController::shared().show(tab); };
     w.help = [](std::optional<QString> topic) { HelpWindowController::shared().show(topic); };
+    w.pinCount = [] { return int(PinManager::shared().pins().size()); };
+    w.pinsClickable = [] { PinManager::shared().makeAllClickable(); };
+    w.pinsClose = [] { PinManager::shared().closeAll(); };
     return w;
 }
 
@@ -115,6 +119,8 @@ void TrayApp::registerHotKeys()
     };
     keys.registerAll();
     reportRefusedKeys();
+    // A keyboard-map change can take a key away: say so like a refusal at start.
+    connect(&keys, &HotKeyManager::regrabbedAll, this, &TrayApp::reportRefusedKeys);
 }
 
 QStringList TrayApp::refusedShortcuts()

@@ -6,6 +6,8 @@
 #include "capture/overlay/SelectionSession.h"
 #include "core/ScreenGeometry.h"
 #include "editor/window/EditorWindowController.h"
+#include "library/history/HistoryWindowController.h"
+#include "library/pins/PinManager.h"
 #include "library/upload/RemoteUploader.h"
 #include "platform/Permissions.h"
 #include "platform/Sound.h"
@@ -55,6 +57,10 @@ CaptureCoordinator::Environment CaptureCoordinator::Environment::real()
     };
     env.upload = [](const QImage& image, double scale, const HistoryEntry& entry,
                     std::optional<QString> title) { RemoteUploader::upload(image, scale, entry, title); };
+    env.pin = [](const QImage& image, double scale, std::optional<QRect> near) {
+        PinManager::shared().pin(image, scale, near);
+    };
+    env.showHistory = [] { HistoryWindowController::shared().show(); };
     return env;
 }
 

@@ -362,3 +362,24 @@ TEST_F(AppDesktop, LosingTheXServerKeepsTheEntry)
     EXPECT_GE(files, 1);
     EXPECT_EQ(app_->entries().size(), files) << app_->notices().toStdString();
 }
+
+TEST_F(AppDesktop, PinAndHistoryKeysOpenTheirWindows)
+{
+    startApp();
+    const auto visible = [](const QString& what, const QString& value) {
+        QByteArray ids;
+        run("xdotool", {"search", "--onlyvisible", what, value}, &ids);
+        return ids.trimmed().isEmpty() ? 0 : int(ids.trimmed().split('\n').size());
+    };
+    const int before = visible("--classname", "kaptorix");
+    xdotool({"key", "ctrl+alt+8"});
+    ASSERT_TRUE(waitForWindow(1080));
+    xdotool({"mousemove", "300", "300", "mousedown", "1", "mousemove", "400", "380", "mousemove", "500",
+             "450", "mouseup", "1"});
+    EXPECT_TRUE(waitFor([&] {
+        return !waitForWindow(1080, 0) && visible("--classname", "kaptorix") > before;
+    })) << "no pin";
+    xdotool({"key", "ctrl+alt+0"});
+    EXPECT_TRUE(waitFor([&] { return visible("--name", "Kaptorix History") > 0; })) << "no history window";
+    EXPECT_TRUE(app_->entries().isEmpty());  // a pin is no capture
+}
