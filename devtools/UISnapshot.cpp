@@ -98,8 +98,9 @@ QWidget* iconTipWindow()
     auto* small = new QLabel;
     small->setPixmap(QPixmap::fromImage(Brand::statusBarImage(dark, 1)));
     auto* big = new QLabel;
-    big->setPixmap(QPixmap::fromImage(Brand::statusBarImage(dark, 3))
-                       .scaled(60, 54, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    QImage tripled = Brand::statusBarImage(dark, 3);  // 60 x 54 pixels
+    tripled.setDevicePixelRatio(1);
+    big->setPixmap(QPixmap::fromImage(tripled));
     auto* header = new QHBoxLayout;
     header->addWidget(new MakerLogo(22));
     header->addWidget(new QLabel(QStringLiteral("Kaptorix")));
