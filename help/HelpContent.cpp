@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStringList>
-#include <algorithm>
 
 namespace kx {
 
@@ -91,18 +90,27 @@ std::optional<QImage> HelpImage::load(const QString& name, const QString& lang, 
 
 QString HelpSearch::fold(const QString& text)
 {
-    // Most texts are plain ASCII: nothing to decompose.
-    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; }))
-        return text.toLower();
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    QString out;
-    out.reserve(decomposed.size());
-    for (const QChar c : decomposed) {
+    // Canonical decomposition letter by letter, combining marks dropped, then case folding.
+    // Letter by letter keeps a keystroke's search over all pages within a few milliseconds.
+    const auto isMark = [](QChar c) {
         const auto cat = c.category();
-        if (cat == QChar::Mark_NonSpacing || cat == QChar::Mark_SpacingCombining ||
-            cat == QChar::Mark_Enclosing)
+        return cat == QChar::Mark_NonSpacing || cat == QChar::Mark_SpacingCombining || cat == QChar::Mark_Enclosing;
+    };
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            out.append(c);
+        } else if (isMark(c)) {
             continue;
-        out.append(c);
+        } else if (c.decompositionTag() == QChar::Canonical) {
+            for (const QChar d : c.decomposition().normalized(QString::NormalizationForm_D)) {
+                if (!isMark(d))
+                    out.append(d);
+            }
+        } else {
+            out.append(c);
+        }
     }
     // Full folding of ß, so "grosse" finds "große".
     return out.toCaseFolded().replace(QChar(0x00DF), QStringLiteral("ss"));

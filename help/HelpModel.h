@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -15,8 +16,21 @@ namespace kx {
 
 enum class HotKeyAction;
 
+// A new random (version 4) UUID from the fast process-wide generator: a build of the help
+// makes about 450 of them, too many for the system generator's one call each.
+inline QUuid newHelpId()
+{
+    QRandomGenerator* g = QRandomGenerator::global();
+    const quint64 hi = g->generate64(), lo = g->generate64();
+    QUuid id(uint(hi >> 32), ushort(hi >> 16), ushort(hi), uchar(lo >> 56), uchar(lo >> 48), uchar(lo >> 40),
+             uchar(lo >> 32), uchar(lo >> 24), uchar(lo >> 16), uchar(lo >> 8), uchar(lo));
+    id.data3 = ushort((id.data3 & 0x0fff) | 0x4000);  // version 4
+    id.data4[0] = uchar((id.data4[0] & 0x3f) | 0x80);  // RFC 4122 variant
+    return id;
+}
+
 struct HelpRow {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newHelpId();
     std::optional<QString> symbol;
     QString name;
     std::optional<QString> keys;
@@ -24,7 +38,7 @@ struct HelpRow {
 };
 
 struct HelpSection {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newHelpId();
     std::optional<QString> title;
     QStringList paragraphs;
     QList<HelpRow> rows;
@@ -32,7 +46,7 @@ struct HelpSection {
 };
 
 struct HelpLink {
-    QUuid id = QUuid::createUuid();
+    QUuid id = newHelpId();
     QString title;
     QString symbol;
     QUrl url;
