@@ -3,6 +3,7 @@
 #include "core/Prefs.h"
 #include "help/HelpModel.h"
 #include "platform/HotKeyManager.h"
+#include "ui/Symbols.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -112,6 +113,7 @@ TEST_F(HelpContentTest, EveryLanguageHasTheFifteenPagesWithTheirSizes)
             SCOPED_TRACE(want.id);
             EXPECT_EQ(t.id, want.id);
             EXPECT_EQ(t.symbol, want.symbol);
+            EXPECT_TRUE(Symbols::has(t.symbol));
             EXPECT_EQ(t.tint.rgb(), want.tint);
             EXPECT_FALSE(t.title.isEmpty());
             EXPECT_FALSE(t.intro.isEmpty());
@@ -125,6 +127,7 @@ TEST_F(HelpContentTest, EveryLanguageHasTheFifteenPagesWithTheirSizes)
                     EXPECT_FALSE(p.isEmpty());
                 for (const HelpRow& r : sec.rows) {
                     EXPECT_FALSE(r.name.isEmpty());
+                    EXPECT_TRUE(!r.symbol || Symbols::has(*r.symbol)) << qPrintable(*r.symbol);
                     emptyTexts += r.text.isEmpty();
                 }
                 // The same structure in every language.
