@@ -94,7 +94,8 @@ QString HelpSearch::fold(const QString& text)
     // Letter by letter keeps a keystroke's search over all pages within a few milliseconds.
     const auto isMark = [](QChar c) {
         const auto cat = c.category();
-        return cat == QChar::Mark_NonSpacing || cat == QChar::Mark_SpacingCombining || cat == QChar::Mark_Enclosing;
+        return cat == QChar::Mark_NonSpacing || cat == QChar::Mark_SpacingCombining ||
+               cat == QChar::Mark_Enclosing;
     };
     QString out;
     out.reserve(text.size());

@@ -24,7 +24,7 @@ inline QUuid newHelpId()
     const quint64 hi = g->generate64(), lo = g->generate64();
     QUuid id(uint(hi >> 32), ushort(hi >> 16), ushort(hi), uchar(lo >> 56), uchar(lo >> 48), uchar(lo >> 40),
              uchar(lo >> 32), uchar(lo >> 24), uchar(lo >> 16), uchar(lo >> 8), uchar(lo));
-    id.data3 = ushort((id.data3 & 0x0fff) | 0x4000);  // version 4
+    id.data3 = ushort((id.data3 & 0x0fff) | 0x4000);   // version 4
     id.data4[0] = uchar((id.data4[0] & 0x3f) | 0x80);  // RFC 4122 variant
     return id;
 }

@@ -52,4 +52,3 @@ static void BM_FirstShowToPainted(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FirstShowToPainted)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-
