@@ -15,7 +15,7 @@ mkdir -p "$work/config/Kaptorix" "$out"
 printf '[General]\nlanguage=en\n' >"$work/config/Kaptorix/Kaptorix.conf"
 run() {
     env -u DISPLAY -u QT_QPA_PLATFORM -u KAPTORIX_DATA_DIR \
-        XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" HOME="$work" "$bin" "$@" >/dev/null
+        XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" HOME="$work" "$bin" "$@" >/dev/null 2>&1
 }
 run --snapshot-ui "$work/shots"
 run --render-demo "$work/shots/demo.png"
