@@ -42,7 +42,7 @@ HelpTopic start()
                    "clipboard, a folder or your own server. Every capture is also kept in the history.",
                    "A Kaptorixnak nincs főablaka. A képkészítést billentyűparanccsal vagy a tálcaikonról "
                    "indíthatod; az eredmény oda kerül, ahová a Beállításokban kérted: a szerkesztőbe, "
-                   "gyorsnézetbe, a vágólapra, egy mappába vagy a saját szerveredre. Minden kép az "
+                   "gyors előnézetbe, a vágólapra, egy mappába vagy a saját szerveredre. Minden kép az "
                    "előzményekbe is bekerül.",
                    "Kaptorix hat kein Hauptfenster. Eine Aufnahme startest du per Kurzbefehl oder über das "
                    "Tray-Symbol; das Ergebnis landet dort, wo du es in den Einstellungen festgelegt hast: im "
@@ -63,7 +63,7 @@ HelpTopic start()
                    "Bereich, Vollbild, aktives Fenster, Fensterauswahl, scrollende Aufnahme, OCR, "
                    "Farbpipette, Bereich anpinnen und letzten Bereich wiederholen. Jeder Eintrag zeigt "
                    "seinen Kurzbefehl. Siehe die Seite Aufnahmemodi.")),
-             row("timer", T("Timed capture", "Időzített kép", "Zeitversetzte Aufnahme"), none(),
+             row("timer", T("Timed capture", "Időzített felvétel", "Zeitgesteuerte Aufnahme"), none(),
                  T("Captures after a countdown: an area after 3 or 5 seconds, the fullscreen after 3, 5 or "
                    "10 seconds, the active window after 5 seconds. Good for menus and hover states.",
                    "Visszaszámlálás után készít képet: területet 3 vagy 5, teljes képernyőt 3, 5 vagy 10, "
@@ -93,17 +93,17 @@ HelpTopic start()
                    "Kaptorix window is active.",
                    "Képfájlt nyit meg a szerkesztőben. A Fájl menüben is megvan, Ctrl+O-val, ha egy "
                    "Kaptorix-ablak aktív.",
-                   "Öffnet eine Bilddatei im Editor. Das Menü Ablage hat ihn auch, mit Strg+O, wenn ein "
+                   "Öffnet eine Bilddatei im Editor. Das Menü Datei hat ihn auch, mit Strg+O, wenn ein "
                    "Kaptorix-Fenster aktiv ist.")),
              row("doc.on.clipboard",
-                 T("Edit image from clipboard", "Vágólapon lévő kép szerkesztése",
-                   "Bild aus der Zwischenablage bearbeiten"),
+                 T("Edit image from clipboard", "Kép szerkesztése a vágólapról",
+                   "Bild aus Zwischenablage bearbeiten"),
                  none(),
                  T("Opens the picture on the clipboard in the editor. The File menu has it with "
                    "Ctrl+Shift+V.",
                    "A vágólapon lévő képet megnyitja a szerkesztőben. A Fájl menüben Ctrl+Shift+V-vel éred "
                    "el.",
-                   "Öffnet das Bild aus der Zwischenablage im Editor. Das Menü Ablage hat ihn mit "
+                   "Öffnet das Bild aus der Zwischenablage im Editor. Das Menü Datei hat ihn mit "
                    "Strg+Umschalt+V.")),
              row("questionmark.circle", T("Help", "Súgó", "Hilfe"), none(),
                  T("This guide. It is also in the Help menu (Ctrl+?); the Settings window has a Help button, "
@@ -191,36 +191,37 @@ HelpTopic start()
                    "Strg+C kopiert das fertige Bild mit Anmerkungen und Hintergrund, Strg+S sichert es in "
                    "deinem Ordner, Strg+Umschalt+P pinnt es über alle Fenster. Die Schaltflächen Teilen und "
                    "Upload geben es weiter."))}),
-        section(T("General options", "Általános beállítások", "Allgemeine Optionen"),
-                {T("Settings → General holds the app-wide options. These are the ones you are most likely to "
-                   "change:",
-                   "A Beállítások → Általános az egész alkalmazásra érvényes beállításokat tartalmazza. "
-                   "Ezeket fogod a legvalószínűbben módosítani:",
-                   "Einstellungen → Allgemein enthält die Optionen für die ganze App. Diese wirst du am "
-                   "ehesten ändern:")},
-                {row("person.crop.circle",
-                     T("Launch at login", "Indítás bejelentkezéskor", "Beim Anmelden starten"), none(),
-                     T("Starts Kaptorix automatically when you log in.",
-                       "Bejelentkezéskor automatikusan elindítja a Kaptorixot.",
-                       "Startet Kaptorix automatisch, wenn du dich anmeldest.")),
-                 row("dock.rectangle",
-                     T("Show taskbar icon", "Ikon a feladatsávon", "Symbol in der Taskleiste"), none(),
-                     T("Off by default, so Kaptorix lives only in the tray. Turn it on to get a taskbar "
-                       "entry as well.",
-                       "Alapból ki van kapcsolva, így a Kaptorix csak a tálcán él. Kapcsold be, ha a "
-                       "feladatsávon is szeretnél bejegyzést.",
-                       "Standardmäßig aus, Kaptorix lebt dann nur im Tray. Schalte es ein, um zusätzlich "
-                       "einen Eintrag in der Taskleiste zu bekommen.")),
-                 row("speaker.wave.2", T("Shutter sound", "Exponálási hang", "Auslöserton"), none(),
-                     T("Plays a shutter sound after each capture.",
-                       "Minden képkészítés után exponálási hangot játszik le.",
-                       "Spielt nach jeder Aufnahme einen Auslöserton.")),
-                 row("magnifyingglass",
-                     T("Magnifier while selecting", "Nagyító kijelöléskor", "Lupe beim Auswählen"), none(),
-                     T("Shows the pixel magnifier while you select an area. On by default.",
-                       "Terület kijelölése közben megmutatja a pixelnagyítót. Alapból be van kapcsolva.",
-                       "Zeigt die Pixellupe, während du einen Bereich auswählst. Standardmäßig an."))},
-                "settings-general"),
+        section(
+            T("General options", "Általános beállítások", "Allgemeine Optionen"),
+            {T("Settings → General holds the app-wide options. These are the ones you are most likely to "
+               "change:",
+               "A Beállítások → Általános az egész alkalmazásra érvényes beállításokat tartalmazza. "
+               "Ezeket fogod a legvalószínűbben módosítani:",
+               "Einstellungen → Allgemein enthält die Optionen für die ganze App. Diese wirst du am "
+               "ehesten ändern:")},
+            {row("person.crop.circle",
+                 T("Launch at login", "Indítás bejelentkezéskor", "Beim Anmelden starten"), none(),
+                 T("Starts Kaptorix automatically when you log in.",
+                   "Bejelentkezéskor automatikusan elindítja a Kaptorixot.",
+                   "Startet Kaptorix automatisch, wenn du dich anmeldest.")),
+             row("dock.rectangle",
+                 T("Show taskbar icon", "Tálcaikon megjelenítése", "Taskleistensymbol anzeigen"), none(),
+                 T("Off by default, so Kaptorix lives only in the tray. Turn it on to get a taskbar "
+                   "entry as well.",
+                   "Alapból ki van kapcsolva, így a Kaptorix csak a tálcán él. Kapcsold be, ha a "
+                   "feladatsávon is szeretnél bejegyzést.",
+                   "Standardmäßig aus, Kaptorix lebt dann nur im Tray. Schalte es ein, um zusätzlich "
+                   "einen Eintrag in der Taskleiste zu bekommen.")),
+             row("speaker.wave.2", T("Shutter sound", "Zárhang", "Auslösegeräusch"), none(),
+                 T("Plays a shutter sound after each capture.",
+                   "Minden képkészítés után zárhangot játszik le.",
+                   "Spielt nach jeder Aufnahme ein Auslösegeräusch.")),
+             row("magnifyingglass",
+                 T("Magnifier while selecting", "Nagyító kijelölés közben", "Lupe beim Auswählen"), none(),
+                 T("Shows the pixel magnifier while you select an area. On by default.",
+                   "Terület kijelölése közben megmutatja a pixelnagyítót. Alapból be van kapcsolva.",
+                   "Zeigt die Pixellupe, während du einen Bereich auswählst. Standardmäßig an."))},
+            "settings-general"),
         section(T("Language", "Nyelv", "Sprache"),
                 {T("The setting is Settings → General → Language (restart needed). English is the default. "
                    "Automatic follows the system language: Hungarian or German when the system prefers one "
@@ -292,9 +293,9 @@ HelpTopic capture()
                    "pointer is included when Include the mouse cursor is on in Settings → Capture & save.",
                    "Kijelölés nélkül, azonnal rögzíti az egérmutató alatti teljes kijelzőt. Az egérmutató "
                    "akkor kerül rá, ha a Beállítások → Rögzítés és mentés lapon be van kapcsolva az "
-                   "Egérmutató rögzítése.",
+                   "Egérkurzor is látszódjon.",
                    "Nimmt sofort und ohne Auswahl den ganzen Bildschirm unter dem Mauszeiger auf. Der Zeiger "
-                   "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage Mauszeiger einbeziehen "
+                   "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage Mauszeiger einschließen "
                    "eingeschaltet ist.")),
              row("macwindow", T("Capture active window", "Aktív ablak", "Aktives Fenster aufnehmen"),
                  live(HotKeyAction::activeWindow),
@@ -337,7 +338,7 @@ HelpTopic capture()
                    "system languages plus English.",
                    "A kijelölt terület szövegét ezen a gépen ismeri fel a Tesseract (semmi sem kerül "
                    "feltöltésre), és az esetleges QR- és vonalkódok tartalmával együtt a vágólapra másolja. "
-                   "A nyelveket a Beállítások → Általános → OCR-nyelvek mezőben adhatod meg; az „auto” a "
+                   "A nyelveket a Beállítások → Általános → OCR nyelvek mezőben adhatod meg; az „auto” a "
                    "rendszer nyelveit és az angolt használja.",
                    "Der Text im gewählten Bereich wird auf diesem Computer von Tesseract erkannt (nichts "
                    "wird hochgeladen) und zusammen mit dem Inhalt von QR-Codes oder Barcodes in die "
@@ -385,48 +386,49 @@ HelpTopic capture()
                  T("Opens the searchable history of all captures. Details: History.",
                    "Megnyitja az összes kép kereshető előzményeit. Részletek: Előzmények.",
                    "Öffnet den durchsuchbaren Verlauf aller Aufnahmen. Details: Verlauf."))}),
-        section(T("Selecting an area", "Terület kijelölése", "Bereich auswählen"),
-                {T("Area capture, scrolling capture, OCR, pin area and Add capture in the editor all use the "
-                   "same selection: the screen freezes and the part outside the selection is darkened.",
-                   "A területkijelölés, a görgetett kép, az OCR, a terület kitűzése és a szerkesztő Kép "
-                   "hozzáadása funkciója ugyanazt a kijelölést használja: a képernyő megáll, a kijelölésen "
-                   "kívüli rész elsötétül.",
-                   "Bereichsaufnahme, scrollende Aufnahme, OCR, Bereich anpinnen und Aufnahme hinzufügen im "
-                   "Editor nutzen dieselbe Auswahl: Der Bildschirm friert ein, und alles außerhalb der "
-                   "Auswahl wird abgedunkelt.")},
-                {row("hand.draw", T("Drag", "Húzás", "Ziehen"), none(),
-                     T("Hold the mouse button and drag; the size in pixels is shown next to the selection. "
-                       "While you aim, a magnifier with a pixel grid shows the x/y coordinates and the HEX "
-                       "color under the pointer (Settings → General → Magnifier while selecting). Selections "
-                       "smaller than 3 × 3 points are ignored.",
-                       "Tartsd lenyomva az egérgombot, és húzd; a kijelölés mellett látszik a mérete "
-                       "pixelben. Célzás közben pixelrácsos nagyító mutatja a mutató alatti x/y "
-                       "koordinátákat és a HEX színt (Beállítások → Általános → Nagyító kijelöléskor). A 3 × "
-                       "3 pontnál kisebb kijelöléseket figyelmen kívül hagyja.",
-                       "Halte die Maustaste gedrückt und ziehe; die Größe in Pixeln steht neben der Auswahl. "
-                       "Beim Zielen zeigt eine Lupe mit Pixelraster die x/y-Koordinaten und die HEX-Farbe "
-                       "unter dem Zeiger (Einstellungen → Allgemein → Lupe beim Auswählen). Auswahlen "
-                       "kleiner als 3 × 3 Punkte werden ignoriert.")),
-                 row("square.dashed",
-                     T("Space – move the selection", "Szóköz – a kijelölés mozgatása",
-                       "Leertaste – Auswahl verschieben"),
-                     K("Space"),
-                     T("Keep Space held while dragging to move the whole rectangle instead of resizing it. "
-                       "Let go of Space to resize again.",
-                       "Húzás közben tartsd lenyomva a szóközt, és az egész téglalap mozog átméretezés "
-                       "helyett. Engedd fel a szóközt, és újra méretezhetsz.",
-                       "Halte beim Ziehen die Leertaste gedrückt, um das ganze Rechteck zu verschieben statt "
-                       "seine Größe zu ändern. Lass die Leertaste los, um wieder die Größe zu ändern.")),
-                 row("square", T("Shift – square", "Shift – négyzet", "Umschalt – Quadrat"), K("Shift"),
-                     T("Hold Shift to force a square. The longer side decides the size.",
-                       "A Shift nyomva tartásával négyzetet kapsz. A hosszabb oldal dönti el a méretet.",
-                       "Halte die Umschalttaste für ein Quadrat. Die längere Seite bestimmt die Größe.")),
-                 row("xmark.circle", T("Cancel", "Megszakítás", "Abbrechen"), K("Esc"),
-                     T("Esc or right-click cancels without capturing. This works in every selection mode.",
-                       "Az Esc vagy a jobb kattintás képkészítés nélkül megszakít. Minden kijelölési módban "
-                       "működik.",
-                       "Esc oder Rechtsklick bricht ohne Aufnahme ab. Das funktioniert in jedem "
-                       "Auswahlmodus."))}),
+        section(
+            T("Selecting an area", "Terület kijelölése", "Bereich auswählen"),
+            {T("Area capture, scrolling capture, OCR, pin area and Add capture in the editor all use the "
+               "same selection: the screen freezes and the part outside the selection is darkened.",
+               "A területkijelölés, a görgetett kép, az OCR, a terület kitűzése és a szerkesztő Kép "
+               "hozzáadása funkciója ugyanazt a kijelölést használja: a képernyő megáll, a kijelölésen "
+               "kívüli rész elsötétül.",
+               "Bereichsaufnahme, scrollende Aufnahme, OCR, Bereich anpinnen und Aufnahme hinzufügen im "
+               "Editor nutzen dieselbe Auswahl: Der Bildschirm friert ein, und alles außerhalb der "
+               "Auswahl wird abgedunkelt.")},
+            {row("hand.draw", T("Drag", "Húzás", "Ziehen"), none(),
+                 T("Hold the mouse button and drag; the size in pixels is shown next to the selection. "
+                   "While you aim, a magnifier with a pixel grid shows the x/y coordinates and the HEX "
+                   "color under the pointer (Settings → General → Magnifier while selecting). Selections "
+                   "smaller than 3 × 3 points are ignored.",
+                   "Tartsd lenyomva az egérgombot, és húzd; a kijelölés mellett látszik a mérete "
+                   "pixelben. Célzás közben pixelrácsos nagyító mutatja a mutató alatti x/y "
+                   "koordinátákat és a HEX színt (Beállítások → Általános → Nagyító kijelölés közben). A 3 × "
+                   "3 pontnál kisebb kijelöléseket figyelmen kívül hagyja.",
+                   "Halte die Maustaste gedrückt und ziehe; die Größe in Pixeln steht neben der Auswahl. "
+                   "Beim Zielen zeigt eine Lupe mit Pixelraster die x/y-Koordinaten und die HEX-Farbe "
+                   "unter dem Zeiger (Einstellungen → Allgemein → Lupe beim Auswählen). Auswahlen "
+                   "kleiner als 3 × 3 Punkte werden ignoriert.")),
+             row("square.dashed",
+                 T("Space – move the selection", "Szóköz – a kijelölés mozgatása",
+                   "Leertaste – Auswahl verschieben"),
+                 K("Space"),
+                 T("Keep Space held while dragging to move the whole rectangle instead of resizing it. "
+                   "Let go of Space to resize again.",
+                   "Húzás közben tartsd lenyomva a szóközt, és az egész téglalap mozog átméretezés "
+                   "helyett. Engedd fel a szóközt, és újra méretezhetsz.",
+                   "Halte beim Ziehen die Leertaste gedrückt, um das ganze Rechteck zu verschieben statt "
+                   "seine Größe zu ändern. Lass die Leertaste los, um wieder die Größe zu ändern.")),
+             row("square", T("Shift – square", "Shift – négyzet", "Umschalt – Quadrat"), K("Shift"),
+                 T("Hold Shift to force a square. The longer side decides the size.",
+                   "A Shift nyomva tartásával négyzetet kapsz. A hosszabb oldal dönti el a méretet.",
+                   "Halte die Umschalttaste für ein Quadrat. Die längere Seite bestimmt die Größe.")),
+             row("xmark.circle", T("Cancel", "Megszakítás", "Abbrechen"), K("Esc"),
+                 T("Esc or right-click cancels without capturing. This works in every selection mode.",
+                   "Az Esc vagy a jobb kattintás képkészítés nélkül megszakít. Minden kijelölési módban "
+                   "működik.",
+                   "Esc oder Rechtsklick bricht ohne Aufnahme ab. Das funktioniert in jedem "
+                   "Auswahlmodus."))}),
         section(
             T("Scrolling capture", "Görgetett kép", "Scrollende Aufnahme"),
             {T("For pages and documents longer than the screen. Select only the part that scrolls, leaving "
@@ -495,23 +497,24 @@ HelpTopic capture()
                    "alkalmazásban működik, nem csak ebben, mert globálisan vannak regisztrálva.",
                    "Verwirft die ganze Aufnahme. Während eine scrollende Aufnahme läuft, wirken Esc und "
                    "Eingabe in jeder App, nicht nur in dieser, weil sie global registriert sind."))}),
-        section(T("Timed capture", "Időzített kép", "Zeitversetzte Aufnahme"),
-                {T("Tray menu → Timed capture. The submenu offers Capture area after 3 or 5 seconds, Capture "
-                   "fullscreen after 3, 5 or 10 seconds and Capture active window after 5 seconds. A large "
-                   "countdown appears in the middle of the screen. At zero the mode runs: for an area you "
-                   "select it then; fullscreen takes the display under the pointer at that moment. Meant for "
-                   "menus, tooltips and hover states.",
-                   "Tálcamenü → Időzített kép. Az almenüben terület 3 vagy 5, teljes képernyő 3, 5 vagy 10, "
-                   "aktív ablak 5 másodperc múlva választható. A képernyő közepén nagy visszaszámlálás "
-                   "jelenik meg. Nullánál elindul a mód: területnél ekkor jelölöd ki, a teljes képernyő az "
-                   "akkor a mutató alatt lévő kijelzőt rögzíti. Menükhöz, eszköztippekhez és rámutatáskor "
-                   "látszó állapotokhoz való.",
-                   "Tray-Menü → Zeitversetzte Aufnahme. Das Untermenü bietet Bereich nach 3 oder 5 Sekunden, "
-                   "Vollbild nach 3, 5 oder 10 Sekunden und aktives Fenster nach 5 Sekunden. In der "
-                   "Bildschirmmitte erscheint ein großer Countdown. Bei null startet der Modus: Einen "
-                   "Bereich wählst du dann aus; Vollbild nimmt den Bildschirm, der in diesem Moment unter "
-                   "dem Zeiger liegt. Gedacht für Menüs, Tooltips und Hover-Zustände.")},
-                {}),
+        section(
+            T("Timed capture", "Időzített felvétel", "Zeitgesteuerte Aufnahme"),
+            {T("Tray menu → Timed capture. The submenu offers Capture area after 3 or 5 seconds, Capture "
+               "fullscreen after 3, 5 or 10 seconds and Capture active window after 5 seconds. A large "
+               "countdown appears in the middle of the screen. At zero the mode runs: for an area you "
+               "select it then; fullscreen takes the display under the pointer at that moment. Meant for "
+               "menus, tooltips and hover states.",
+               "Tálcamenü → Időzített felvétel. Az almenüben terület 3 vagy 5, teljes képernyő 3, 5 vagy 10, "
+               "aktív ablak 5 másodperc múlva választható. A képernyő közepén nagy visszaszámlálás "
+               "jelenik meg. Nullánál elindul a mód: területnél ekkor jelölöd ki, a teljes képernyő az "
+               "akkor a mutató alatt lévő kijelzőt rögzíti. Menükhöz, eszköztippekhez és rámutatáskor "
+               "látszó állapotokhoz való.",
+               "Tray-Menü → Zeitgesteuerte Aufnahme. Das Untermenü bietet Bereich nach 3 oder 5 Sekunden, "
+               "Vollbild nach 3, 5 oder 10 Sekunden und aktives Fenster nach 5 Sekunden. In der "
+               "Bildschirmmitte erscheint ein großer Countdown. Bei null startet der Modus: Einen "
+               "Bereich wählst du dann aus; Vollbild nimmt den Bildschirm, der in diesem Moment unter "
+               "dem Zeiger liegt. Gedacht für Menüs, Tooltips und Hover-Zustände.")},
+            {}),
         section(
             T("After a capture", "Képkészítés után", "Nach einer Aufnahme"),
             {T("Settings → Capture & save decides what happens to every new capture. The options are "
@@ -529,7 +532,7 @@ HelpTopic capture()
                    "bekapcsolva.",
                    "Das Bild öffnet sich im Editor, wo du es beschriften und exportieren kannst. "
                    "Standardmäßig an.")),
-             row("eye", T("Quick preview", "Gyorsnézet", "Schnellvorschau"), none(),
+             row("eye", T("Quick preview", "Gyors előnézet", "Schnellvorschau"), none(),
                  T("A card in the bottom-right corner with the picture and the buttons Edit, Copy, Pin, Save "
                    "and Upload (Upload only when upload is set up). A click on the picture edits it. It "
                    "disappears by itself after a few seconds; hovering keeps it open. Shown only when the "

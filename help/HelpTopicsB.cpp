@@ -192,10 +192,11 @@ HelpTopic tools()
             T("Color picker", "Színválasztó", "Farbpipette"),
             {T("Each pick plays the shutter sound (if it is on in Settings) and shows a toast. The copied "
                "text is plain text, ready to paste into code or a design tool.",
-               "Minden színfelvétel lejátssza az exponálási hangot (ha a Beállításokban be van kapcsolva), "
+               "Minden színfelvétel lejátssza az zárhangot (ha a Beállításokban be van kapcsolva), "
                "és értesítést mutat. A kimásolt szöveg egyszerű szöveg, kódba vagy tervezőeszközbe "
                "illeszthető.",
-               "Jede Aufnahme einer Farbe spielt den Auslöserton (wenn er in den Einstellungen an ist) und "
+               "Jede Aufnahme einer Farbe spielt das Auslösegeräusch (wenn er in den Einstellungen an ist) "
+               "und "
                "zeigt einen Hinweis. Der kopierte Text ist reiner Text, bereit zum Einfügen in Code oder ein "
                "Design-Werkzeug.")},
             {row("eyedropper", T("Pick a color", "Szín felvétele", "Eine Farbe aufnehmen"),
@@ -261,17 +262,17 @@ HelpTopic pins()
                        "with your annotations and backdrop, and the editor stays open.",
                        "Fejléc → Kitűzés a képernyőre, vagy Fájl → Kitűzés a képernyőre. A kitűzés a kész "
                        "képet mutatja a jegyzeteiddel és a háttérrel, a szerkesztő pedig nyitva marad.",
-                       "Kopfleiste → Auf dem Bildschirm anpinnen oder Ablage → Auf dem Bildschirm anpinnen. "
+                       "Kopfleiste → Auf dem Bildschirm anpinnen oder Datei → Auf dem Bildschirm anpinnen. "
                        "Der Pin zeigt das fertige Bild mit deinen Anmerkungen und dem Hintergrund, und der "
                        "Editor bleibt offen.")),
                  row("clock.arrow.circlepath",
-                     T("From history or a preview", "Az előzményekből vagy a gyorsnézetből",
+                     T("From history or a preview", "Az előzményekből vagy a gyors előnézetből",
                        "Aus dem Verlauf oder einer Vorschau"),
                      none(),
                      T("Right-click a history card → Pin on screen. The quick preview after a capture has a "
                        "Pin button.",
                        "Kattints jobb gombbal egy előzménykártyára → Kitűzés a képernyőre. A képkészítés "
-                       "utáni gyorsnézetben van Kitűzés gomb.",
+                       "utáni gyors előnézetben van Kitűzés gomb.",
                        "Rechtsklick auf eine Verlaufskarte → Auf dem Bildschirm anheften. Die "
                        "Schnellvorschau nach einer Aufnahme hat eine Schaltfläche Anpinnen."))},
                 "pin"),
@@ -329,11 +330,11 @@ HelpTopic pins()
                    "Esc-et (a kitűzésre kattintás után), vagy válaszd a jobb gombos menü Bezárás pontját.",
                    "Doppelklicke auf den Pin, klicke auf das ×, das beim Darüberfahren erscheint, drücke Esc "
                    "(nachdem du den Pin angeklickt hast) oder wähle Schließen im Kontextmenü.")),
-             row("menubar.rectangle",
-                 T("Close all pins", "Az összes kitűzés bezárása", "Alle Pins schließen"), none(),
+             row("menubar.rectangle", T("Close all pins", "Összes kitűzés bezárása", "Alle Pins schließen"),
+                 none(),
                  T("Tray menu → Pins (number) → Close all pins. The Pins menu appears only while at least "
                    "one pin is open.",
-                   "Tálcamenü → Kitűzések (szám) → Az összes kitűzés bezárása. A Kitűzések menü csak akkor "
+                   "Tálcamenü → Kitűzések (szám) → Összes kitűzés bezárása. A Kitűzések menü csak akkor "
                    "jelenik meg, ha legalább egy kitűzés nyitva van.",
                    "Tray-Menü → Pins (Anzahl) → Alle Pins schließen. Das Menü Pins erscheint nur, solange "
                    "mindestens ein Pin offen ist.")),
@@ -352,7 +353,7 @@ HelpTopic pins()
                 {T("A pin from the editor, the history or the preview appears in the middle of the screen "
                    "under the pointer; an area pin appears where it was selected. A pin is never larger than "
                    "90 % of the screen: bigger pictures are scaled down to fit.",
-                   "A szerkesztőből, az előzményekből vagy a gyorsnézetből kitűzött kép a mutató alatti "
+                   "A szerkesztőből, az előzményekből vagy a gyors előnézetből kitűzött kép a mutató alatti "
                    "képernyő közepén jelenik meg; a területkitűzés ott, ahol kijelölted. Egy kitűzés sosem "
                    "nagyobb a képernyő 90 %-ánál: a nagyobb képek kicsinyítve férnek el.",
                    "Ein Pin aus dem Editor, dem Verlauf oder der Vorschau erscheint in der Mitte des "
