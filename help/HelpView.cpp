@@ -1,6 +1,7 @@
 #include "help/HelpView.h"
 
 #include "core/Localisation.h"
+#include "core/PrefsNotifier.h"
 #include "help/HelpNav.h"
 #include "ui/Brand.h"
 #include "ui/ChromeParts.h"
@@ -307,6 +308,11 @@ HelpView::HelpView(HelpNav& nav, QWidget* parent) : QWidget(parent), nav_(nav)
 
     connect(search_, &QLineEdit::textChanged, this, [this] { refresh(false); });
     connect(&nav_, &HelpNav::topicChanged, this, [this] { refresh(false); });
+    // A shortcut recorded while the help is open shows at once in its key caps.
+    connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
+        if (key.startsWith(QStringLiteral("hotkey.")) && isVisible())
+            refresh(true);
+    });
     refresh(true);
 }
 
@@ -491,6 +497,7 @@ QWidget* HelpView::rowView(const HelpRow& row)
     if (row.keys) {
         auto* cap = new KeyCap(*row.keys, w);
         cap->setObjectName(QStringLiteral("helpKeyCap"));
+        cap->setAccessibleName(*row.keys);
         h->addWidget(cap, 0, Qt::AlignTop);
     }
     return w;

@@ -1,9 +1,11 @@
 // The help window offscreen: first page, opening on a topic, sidebar clicks, search fallback,
 // and a window that keeps its page and query across closing.
 #include "core/Localisation.h"
+#include "core/Prefs.h"
 #include "help/HelpNav.h"
 #include "help/HelpView.h"
 #include "help/HelpWindowController.h"
+#include "platform/HotKeyManager.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
@@ -93,4 +95,16 @@ TEST(HelpWindowTest, OpensNavigatesSearchesAndKeepsItsState)
     EXPECT_EQ(view->pageId(), "editor");
     EXPECT_FALSE(view->findChildren<QWidget*>(QStringLiteral("helpKeyCap")).isEmpty());
     EXPECT_NE(view->findChild<QWidget*>(QStringLiteral("helpPicture:editor-arrow")), nullptr);
+
+    // A shortcut cleared in the settings shows as "–" on the open page.
+    const auto ocrCap = [view] {
+        for (QWidget* cap : view->findChildren<QWidget*>(QStringLiteral("helpKeyCap")))
+            if (cap->accessibleName() == "–" || cap->accessibleName().startsWith("Ctrl+Alt+6"))
+                return cap->accessibleName();
+        return QString();
+    };
+    EXPECT_EQ(ocrCap(), "Ctrl+Alt+6");
+    Prefs::set(HotKeyManager::settingsKey(HotKeyAction::ocr), QStringLiteral("none"));
+    EXPECT_EQ(ocrCap(), "–");
+    Prefs::remove(HotKeyManager::settingsKey(HotKeyAction::ocr));
 }
