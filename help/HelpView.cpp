@@ -46,7 +46,8 @@ public:
     {
         if (w != cachedWidth_) {
             cachedWidth_ = w;
-            cachedHeight_ = int(std::ceil(layOut(nullptr, w)));
+            const QMargins m = contentsMargins();
+            cachedHeight_ = int(std::ceil(layOut(nullptr, w - m.left() - m.right()))) + m.top() + m.bottom();
         }
         return cachedHeight_;
     }
@@ -58,7 +59,9 @@ protected:
     {
         QPainter p(this);
         p.setPen(secondary_ ? Theme::secondary(palette()) : Theme::primary(palette()));
-        layOut(&p, width());
+        const QRect r = contentsRect();
+        p.translate(r.topLeft());
+        layOut(&p, r.width());
     }
 
 private:
@@ -287,7 +290,8 @@ HelpView::HelpView(HelpNav& nav, QWidget* parent) : QWidget(parent), nav_(nav)
     topicList_->setSpacing(2);
     topicList_->addStretch();
     listArea->setWidget(listHost);
-    listArea->viewport()->setAutoFillBackground(false);
+    listArea->setStyleSheet(
+        QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     side->addWidget(listArea, 1);
     outer->addWidget(sidebar);
 
@@ -396,6 +400,7 @@ void HelpView::buildSidebar(const QList<HelpTopic>& shown)
         const QString id = t.id;
         connect(button, &QAbstractButton::clicked, this, [this, id] { nav_.setTopic(id); });
         topicList_->insertWidget(at++, button);
+        button->show();  // a layout shows new children only on the next event-loop turn
     }
 }
 
