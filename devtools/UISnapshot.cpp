@@ -7,6 +7,7 @@
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "editor/ToolKind.h"
 #include "editor/window/EditorWindowController.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "help/HelpWindowController.h"
@@ -110,15 +111,10 @@ QWidget* iconTipWindow()
     row->addLayout(header);
     row->addStretch();
     column->addLayout(row);
-    column->addWidget(new TipBubble(kx::tr("Magnifier", "Nagyító"),
-                                    kx::tr("Drag over a detail: it stays marked at its original size and a "
-                                           "magnified copy appears next to "
-                                           "it – drag that anywhere.",
-                                           "Húzz a kiemelendő részletre: az eredeti méretben megjelölve "
-                                           "marad, mellette pedig megjelenik a "
-                                           "nagyított másolata – ezt szabadon odébb húzhatod."),
-                                    QStringLiteral("Z")),
-                      0, Qt::AlignHCenter);
+    // The magnifier's own hover tip, as the tool rail shows it.
+    column->addWidget(
+        new TipBubble(title(ToolKind::magnifier), detail(ToolKind::magnifier), QStringLiteral("Z")), 0,
+        Qt::AlignHCenter);
     return window;
 }
 

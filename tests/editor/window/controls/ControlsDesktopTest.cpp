@@ -138,7 +138,7 @@ TEST(ControlsDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
     }
 
     // Padding moved while the backdrop is off turns it on.
-    const QRect backdrop = h.where("title:Backdrop");
+    const QRect backdrop = h.where("symbol:sparkles.rectangle.stack");
     ASSERT_TRUE(backdrop.isValid());
     click(backdrop.center());
     QRect padding;

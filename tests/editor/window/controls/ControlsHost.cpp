@@ -1,8 +1,8 @@
 // Opens one image in the editor for the controls' desktop test:
 //   ControlsHost --save-folder DIR FILE
 // Lines on stdin: "where NAME" answers "where x y w h" (global) for the visible widget with that
-// object name, the chrome button titled NAME after "title:" or the class after "class:"; "doc" answers
-// "doc <backdrop on> <padding> <background> <undo steps>".
+// object name, the chrome button with the symbol NAME after "symbol:" or the class after "class:"; "doc"
+// answers "doc <backdrop on> <padding> <background> <undo steps>".
 #include "core/ImageUtils.h"
 #include "core/Prefs.h"
 #include "editor/document/EditorDocument.h"
@@ -34,9 +34,10 @@ QWidget* find(const QString& name)
         if (name.startsWith(QLatin1String("class:"))) {
             if (w->inherits(qPrintable(name.mid(6))))
                 return w;
-        } else if (name.startsWith(QLatin1String("title:"))) {
+        } else if (name.startsWith(QLatin1String("symbol:"))) {
+            // By symbol: a narrow header drops the buttons' titles.
             auto* b = qobject_cast<ChromeButton*>(w);
-            if (b && b->title() == name.mid(6))
+            if (b && b->symbol() == name.mid(7))
                 return w;
         } else if (w->objectName() == name) {
             return w;
