@@ -1,5 +1,5 @@
 #pragma once
-// Tesseract behind OCRService: image preparation, strips for tall images, line assembly,
+// Tesseract behind OCRService: image preparation, strips read in parallel, line assembly,
 // and a small cache of initialised engines (loading the models costs ~100 ms per engine).
 
 #include "analysis/OCRService.h"
