@@ -75,6 +75,10 @@ void TrayApp::launch()
     buildTray();
     registerHotKeys();
     HistoryStore::shared().prune();
+    // Said once: an unreadable history was kept aside, not lost.
+    if (const QString notice = HistoryStore::shared().takeStartNotice(); !notice.isEmpty())
+        Notices::show(kx::tr("History", "Előzmények", "Verlauf"), notice,
+                      QStringLiteral("exclamationmark.triangle.fill"), 8);
     firstRun();
 }
 

@@ -189,6 +189,12 @@ void CaptureCoordinator::captureScrolling()
                     return end(out.cancelled ? std::nullopt : out.error);
                 deliver(CaptureResult{out.image, sel.scale, SourceKind::scrolling, title,
                                       QDateTime::currentDateTime()});
+                // A capture that ended early says why: the image is what was stitched until then.
+                if (!out.note.isEmpty())
+                    Notices::show(
+                        kx::tr("Scrolling capture ended early", "A görgetős rögzítés korán véget ért",
+                               "Scroll-Aufnahme vorzeitig beendet"),
+                        out.note, QStringLiteral("exclamationmark.triangle.fill"), 5);
                 end(std::nullopt);
             });
         });
