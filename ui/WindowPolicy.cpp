@@ -1,0 +1,76 @@
+#include "ui/WindowPolicy.h"
+
+#include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
+#include "platform/WindowTaskbar.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+#include <QWindow>
+
+namespace kx {
+
+WindowPolicy::Decision WindowPolicy::decide(bool showDock, Qt::WindowFlags flags, bool minimised)
+{
+    const Qt::WindowType type = Qt::WindowType(int(flags & Qt::WindowType_Mask));
+    Decision d;
+    d.managed = type == Qt::Window || type == Qt::Dialog;
+    if (!d.managed)
+        return d;
+    d.skipTaskbar = !showDock && !minimised;
+    d.menuBar = showDock;
+    return d;
+}
+
+WindowPolicy& WindowPolicy::shared()
+{
+    static WindowPolicy* policy = new WindowPolicy;
+    return *policy;
+}
+
+void WindowPolicy::install()
+{
+    if (installed_ || !qApp)
+        return;
+    installed_ = true;
+    qApp->installEventFilter(this);
+    connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("showDock"))
+            applyAll();
+    });
+    applyAll();
+}
+
+void WindowPolicy::applyAll()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            apply(w);
+}
+
+void WindowPolicy::apply(QWidget* window)
+{
+    if (!window || !window->isWindow())
+        return;
+    const Decision d = decide(Prefs::boolean("showDock"), window->windowFlags(), window->isMinimized());
+    if (!d.managed)
+        return;
+    if (window->windowHandle())
+        setSkipTaskbar(window->windowHandle(), d.skipTaskbar);
+    if (onApply)
+        onApply(window, d.menuBar);
+}
+
+bool WindowPolicy::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Show || type == QEvent::WindowStateChange) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->isWindow())
+            apply(w);
+    }
+    return false;
+}
+
+}  // namespace kx

@@ -1,0 +1,50 @@
+#pragma once
+// How Kaptorix's own windows sit on the desktop. With `showDock` on, Kaptorix is a regular
+// application: its windows have taskbar entries and carry the main menu as a menu bar. Off
+// (the default), it is an accessory: its windows skip the taskbar and pager and show no menu
+// bar; a minimised window keeps its entry, or it could not be brought back.
+//
+// The service applies this to every top-level window as it is shown, to all at once when the
+// setting changes, and again when a window is minimised or restored.
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class QWidget;
+
+namespace kx {
+
+class WindowPolicy : public QObject {
+    Q_OBJECT
+public:
+    struct Decision {
+        bool managed =
+            false;  // a normal window or dialog of ours (panels, popups and tips keep their own hints)
+        bool skipTaskbar = false;  // also skips the pager
+        bool menuBar = false;
+    };
+    static Decision decide(bool showDock, Qt::WindowFlags flags, bool minimised);
+
+    static WindowPolicy& shared();
+
+    // Starts watching the application's windows (idempotent).
+    void install();
+    // Applies the current setting to every visible top-level window now.
+    void applyAll();
+    void apply(QWidget* window);
+
+    // Called for each managed window as it is shown and when the setting changes, with whether it
+    // should carry the menu bar. The main menu hooks in here (it lives above this layer).
+    std::function<void(QWidget* window, bool menuBar)> onApply;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    WindowPolicy() = default;
+    bool installed_ = false;
+};
+
+}  // namespace kx
