@@ -15,6 +15,7 @@
 #include "settings/SettingsWindowController.h"
 #include "ui/Brand.h"
 #include "ui/Symbols.h"
+#include "ui/WindowPolicy.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -73,6 +74,7 @@ void TrayApp::launch()
     Prefs::registerDefaults();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
     buildTray();
+    buildMainMenu();
     registerHotKeys();
     HistoryStore::shared().prune();
     // Said once: an unreadable history was kept aside, not lost.
@@ -98,6 +100,17 @@ void TrayApp::buildTray()
     std::fputs("Kaptorix: no system tray found; the shortcuts work, and the icon appears once a tray runs.\n",
                stderr);
     showTrayWhenHostAppears();
+}
+
+void TrayApp::buildMainMenu()
+{
+    mainMenu_ = new MainMenu([this](MenuCommand c, const QVariant& v) { perform(c, v); }, this);
+    auto& policy = WindowPolicy::shared();
+    policy.onApply = [menu = QPointer<MainMenu>(mainMenu_)](QWidget* window, bool menuBar) {
+        if (menu)
+            menu->attach(window, menuBar);
+    };
+    policy.install();
 }
 
 void TrayApp::showTrayWhenHostAppears()

@@ -1,6 +1,7 @@
 #pragma once
 // The running program: the launch sequence, the tray icon with its status menu, the hot
 // keys, and the actions behind the menu items.
+#include "app/MainMenu.h"
 #include "app/StatusMenu.h"
 
 #include <QMenu>
@@ -33,6 +34,7 @@ public:
     // The item's command (menus, tests).
     void perform(MenuCommand command, const QVariant& value);
     QMenu* statusMenu() { return &statusMenu_; }
+    MainMenu* mainMenu() const { return mainMenu_; }
     QSystemTrayIcon* trayIcon() const { return tray_; }
     // The state the status menu is built from now.
     StatusMenuState menuState() const;
@@ -41,6 +43,7 @@ public:
 
 private:
     void buildTray();
+    void buildMainMenu();
     void showTrayWhenHostAppears();
     void registerHotKeys();
     void reportRefusedKeys();
@@ -55,6 +58,7 @@ private:
     QMenu statusMenu_;
     QSystemTrayIcon* tray_ = nullptr;
     QPointer<QWidget> about_;
+    MainMenu* mainMenu_ = nullptr;
 };
 
 }  // namespace kx

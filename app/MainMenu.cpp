@@ -1,0 +1,328 @@
+#include "app/MainMenu.h"
+
+#include "core/Localisation.h"
+#include "editor/canvas/CanvasView.h"
+#include "editor/window/EditorKeys.h"
+#include "editor/window/EditorWindowController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QWidget>
+
+namespace kx {
+
+namespace {
+
+const char* const kBarName = "kxMainMenuBar";
+
+QList<QKeySequence> keys(std::initializer_list<const char*> texts)
+{
+    QList<QKeySequence> out;
+    for (const char* t : texts)
+        out << QKeySequence(QString::fromLatin1(t));
+    return out;
+}
+
+QList<MainMenuEntry> buildTable()
+{
+    enum { app, file, edit, view, capture, window, help };
+    QList<MainMenuEntry> t;
+    const auto row = [&t](int menu, MainItem item, QList<QKeySequence> k, const QString& title,
+                          bool separatorBefore = false, bool editor = false) {
+        MainMenuEntry e;
+        e.menu = menu;
+        e.item = item;
+        e.keys = std::move(k);
+        e.title = title;
+        e.separatorBefore = separatorBefore;
+        e.editor = editor;
+        t << e;
+    };
+    row(app, MainItem::about, {}, kx::tr("About Kaptorix", "A Kaptorix névjegye", "Über Kaptorix"));
+    row(app, MainItem::settings, keys({"Ctrl+,"}), kx::tr("Settings…", "Beállítások…", "Einstellungen…"),
+        true);
+    row(app, MainItem::hide, keys({"Ctrl+H"}),
+        kx::tr("Hide Kaptorix", "Kaptorix elrejtése", "Kaptorix ausblenden"), true);
+    row(app, MainItem::quit, keys({"Ctrl+Q"}),
+        kx::tr("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"));
+
+    row(file, MainItem::openImage, keys({"Ctrl+O"}),
+        kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"));
+    row(file, MainItem::openClipboard, keys({"Ctrl+Shift+V"}),
+        kx::tr("Edit image from clipboard", "Kép szerkesztése a vágólapról",
+               "Bild aus der Zwischenablage bearbeiten"));
+    row(file, MainItem::save, keys({"Ctrl+S"}), kx::tr("Save", "Mentés", "Sichern"), true, true);
+    row(file, MainItem::saveAs, keys({"Ctrl+Shift+S"}),
+        kx::tr("Save as…", "Mentés másként…", "Sichern unter…"), false, true);
+    row(file, MainItem::pin, keys({"Ctrl+Shift+P"}),
+        kx::tr("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"), false, true);
+    row(file, MainItem::close, keys({"Ctrl+W"}), kx::tr("Close", "Bezárás", "Schließen"), true);
+
+    row(edit, MainItem::undo, keys({"Ctrl+Z"}), kx::tr("Undo", "Visszavonás", "Widerrufen"), false, true);
+    row(edit, MainItem::redo, keys({"Ctrl+Shift+Z"}), kx::tr("Redo", "Újra", "Wiederholen"), false, true);
+    row(edit, MainItem::cut, keys({"Ctrl+X"}), kx::tr("Cut", "Kivágás", "Ausschneiden"), true);
+    row(edit, MainItem::copy, keys({"Ctrl+C"}), kx::tr("Copy", "Másolás", "Kopieren"));
+    row(edit, MainItem::paste, keys({"Ctrl+V"}), kx::tr("Paste", "Beillesztés", "Einsetzen"));
+    row(edit, MainItem::selectAll, keys({"Ctrl+A"}),
+        kx::tr("Select All", "Az összes kijelölése", "Alles auswählen"));
+    row(edit, MainItem::deleteObject, keys({"Backspace"}),
+        kx::tr("Delete object", "Objektum törlése", "Objekt löschen"), true, true);
+    t.last().keyShown = true;
+    row(edit, MainItem::bringToFront, keys({"Ctrl+]"}),
+        kx::tr("Bring to front", "Előre hozás", "Nach vorne bringen"), false, true);
+    row(edit, MainItem::sendToBack, keys({"Ctrl+["}),
+        kx::tr("Send to back", "Hátra küldés", "Nach hinten senden"), false, true);
+
+    row(view, MainItem::zoomIn, keys({"Ctrl++", "Ctrl+="}), kx::tr("Zoom in", "Nagyítás", "Vergrößern"),
+        false, true);
+    row(view, MainItem::zoomOut, keys({"Ctrl+-"}), kx::tr("Zoom out", "Kicsinyítés", "Verkleinern"), false,
+        true);
+    row(view, MainItem::zoomFit, keys({"Ctrl+9"}),
+        kx::tr("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen"), false, true);
+    row(view, MainItem::zoomActual, keys({"Ctrl+0"}), kx::tr("Actual size", "Valódi méret", "Originalgröße"),
+        false, true);
+
+    // The Capture menu shows no keys: its actions have global hot keys of their own.
+    for (int i = 0; i <= int(HotKeyAction::history); ++i) {
+        row(capture, MainItem::capture, {}, title(HotKeyAction(i)));
+        t.last().capture = HotKeyAction(i);
+    }
+
+    row(window, MainItem::minimize, keys({"Ctrl+M"}), kx::tr("Minimize", "Kis méret", "Minimieren"));
+    row(window, MainItem::history, keys({"Ctrl+Y"}), kx::tr("History…", "Előzmények…", "Verlauf…"));
+
+    row(help, MainItem::help, keys({"Ctrl+?", "F1"}),
+        kx::tr("Kaptorix Help", "Kaptorix súgó", "Kaptorix-Hilfe"));
+    row(help, MainItem::helpShortcuts, {},
+        kx::tr("Keyboard shortcuts", "Billentyűparancsok", "Tastaturkurzbefehle"));
+    return t;
+}
+
+// Runs the standard slot of the focused widget (text fields have cut/copy/paste/selectAll).
+void focusSlot(const char* slot)
+{
+    if (QWidget* w = QApplication::focusWidget())
+        QMetaObject::invokeMethod(w, slot);
+}
+
+}  // namespace
+
+MainMenu::MainMenu(std::function<void(MenuCommand, const QVariant&)> perform, QObject* parent)
+    : QObject(parent), perform_(std::move(perform))
+{
+    for (const MainMenuEntry& e : table()) {
+        auto* a = new QAction(e.title, this);
+        if (e.keyShown && !e.keys.isEmpty())
+            a->setText(e.title + QLatin1Char('\t') + e.keys.first().toString(QKeySequence::NativeText));
+        else
+            a->setShortcuts(e.keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, e] { trigger(e); });
+        actions_ << a;
+    }
+    connect(qApp, &QApplication::focusChanged, this, [this] { refreshEnabled(); });
+    refreshEnabled();
+}
+
+MainMenu::~MainMenu() = default;
+
+QStringList MainMenu::menuTitles()
+{
+    return {QStringLiteral("Kaptorix"),
+            kx::tr("File", "Fájl", "Ablage"),
+            kx::tr("Edit", "Szerkesztés", "Bearbeiten"),
+            kx::tr("View", "Nézet", "Darstellung"),
+            kx::tr("Capture", "Rögzítés", "Aufnahme"),
+            kx::tr("Window", "Ablak", "Fenster"),
+            kx::tr("Help", "Súgó", "Hilfe")};
+}
+
+const QList<MainMenuEntry>& MainMenu::table()
+{
+    // Titles stay in the language the process started with.
+    static const QList<MainMenuEntry> t = buildTable();
+    return t;
+}
+
+QAction* MainMenu::action(MainItem item, std::optional<HotKeyAction> capture) const
+{
+    const auto& t = table();
+    for (int i = 0; i < t.size(); ++i)
+        if (t[i].item == item && t[i].capture == capture)
+            return actions_.value(i);
+    return nullptr;
+}
+
+EditorWindowController* MainMenu::activeEditor()
+{
+    QWidget* active = QApplication::activeWindow();
+    if (!active)
+        return nullptr;
+    for (EditorWindowController* c : EditorWindowController::openEditors())
+        if (c && c->window() == active)
+            return c;
+    return nullptr;
+}
+
+void MainMenu::refreshEnabled()
+{
+    const bool editor = activeEditor() != nullptr;
+    const auto& t = table();
+    for (int i = 0; i < t.size(); ++i)
+        if (t[i].editor)
+            actions_[i]->setEnabled(editor);
+}
+
+QAction* MainMenu::ownAction(QWidget* window, const MainMenuEntry& entry) const
+{
+    if (entry.keys.isEmpty() || entry.keyShown)
+        return nullptr;
+    for (QAction* a : window->actions()) {
+        if (actions_.contains(a))
+            continue;
+        for (const QKeySequence& k : a->shortcuts())
+            if (entry.keys.contains(k))
+                return a;
+    }
+    return nullptr;
+}
+
+QMenuBar* MainMenu::menuBar(QWidget* window) const
+{
+    return window ? window->findChild<QMenuBar*>(QLatin1String(kBarName), Qt::FindDirectChildrenOnly)
+                  : nullptr;
+}
+
+void MainMenu::attach(QWidget* window, bool withBar)
+{
+    if (!window)
+        return;
+    const auto& t = table();
+    QList<QAction*> shown;  // what the bar lists: the window's own action where it has one
+    for (int i = 0; i < t.size(); ++i) {
+        QAction* own = ownAction(window, t[i]);
+        if (!own && !t[i].keys.isEmpty() && !t[i].keyShown)
+            window->addAction(actions_[i]);
+        shown << (own ? own : actions_[i]);
+    }
+    refreshEnabled();
+
+    QMenuBar* bar = menuBar(window);
+    if (!withBar) {
+        if (bar) {
+            if (auto* main = qobject_cast<QMainWindow*>(window))
+                main->setMenuWidget(nullptr);
+            else if (window->layout())
+                window->layout()->setMenuBar(nullptr);
+            delete bar;
+        }
+        return;
+    }
+    if (bar)
+        return;
+    auto* main = qobject_cast<QMainWindow*>(window);
+    if (!main && !window->layout())
+        return;  // nowhere to put a bar; the shortcuts work all the same
+    bar = new QMenuBar(window);
+    bar->setObjectName(QLatin1String(kBarName));
+    const QStringList titles = menuTitles();
+    QList<QMenu*> menus;
+    for (const QString& title : titles)
+        menus << bar->addMenu(title);
+    for (int i = 0; i < t.size(); ++i) {
+        QMenu* m = menus[t[i].menu];
+        if (t[i].separatorBefore)
+            m->addSeparator();
+        m->addAction(shown[i]);
+    }
+    if (main)
+        main->setMenuBar(bar);
+    else
+        window->layout()->setMenuBar(bar);
+}
+
+void MainMenu::trigger(const MainMenuEntry& e)
+{
+    const auto run = [this](MenuCommand c, const QVariant& v = {}) {
+        if (perform_)
+            perform_(c, v);
+    };
+    EditorWindowController* ed = activeEditor();
+    if (e.editor && !ed)
+        return;
+    QWidget* active = QApplication::activeWindow();
+    switch (e.item) {
+        case MainItem::about:
+            return run(MenuCommand::about);
+        case MainItem::settings:
+            return run(MenuCommand::settings);
+        case MainItem::hide:
+            return run(MenuCommand::hide);
+        case MainItem::quit:
+            return run(MenuCommand::quit);
+        case MainItem::openImage:
+            return run(MenuCommand::openImage);
+        case MainItem::openClipboard:
+            return run(MenuCommand::openClipboard);
+        case MainItem::capture:
+            return run(MenuCommand::capture, rawValue(*e.capture));
+        case MainItem::history:
+            return run(MenuCommand::history);
+        case MainItem::help:
+            return run(MenuCommand::help);
+        case MainItem::helpShortcuts:
+            return run(MenuCommand::helpShortcuts);
+        case MainItem::close:
+            if (active)
+                active->close();
+            return;
+        case MainItem::minimize:
+            if (active)
+                active->showMinimized();
+            return;
+        case MainItem::cut:
+            return focusSlot("cut");
+        case MainItem::copy:
+            return focusSlot("copy");
+        case MainItem::paste:
+            return focusSlot("paste");
+        case MainItem::selectAll:
+            return focusSlot("selectAll");
+        case MainItem::save:
+            return ed->cmdSave();
+        case MainItem::saveAs:
+            return ed->saveAs();
+        case MainItem::pin:
+            return ed->pinFinished();
+        case MainItem::zoomIn:
+            return ed->cmdZoom(1.25);
+        case MainItem::zoomOut:
+            return ed->cmdZoom(0.8);
+        case MainItem::zoomFit:
+            return ed->cmdZoomFit(4);
+        case MainItem::zoomActual:
+            return ed->cmdZoomActual();
+        case MainItem::undo:
+            ed->canvas()->perform(CanvasView::Action::undo);
+            return;
+        case MainItem::redo:
+            ed->canvas()->perform(CanvasView::Action::redo);
+            return;
+        case MainItem::deleteObject:
+            ed->canvas()->perform(CanvasView::Action::deleteSelection);
+            return;
+        case MainItem::bringToFront:
+            ed->canvas()->perform(CanvasView::Action::bringToFront);
+            return;
+        case MainItem::sendToBack:
+            ed->canvas()->perform(CanvasView::Action::sendToBack);
+            return;
+    }
+}
+
+}  // namespace kx
