@@ -484,10 +484,8 @@ TEST_F(HistoryStoreTest, SearchWhileTypingEqualsAPlainScanAcrossChanges)
     }
     auto check = [&](const QString& q) {
         QList<QUuid> expected, got;
-        for (const HistoryEntry& e : store->search(QString(), false)) {
-            if (store->searchText(e.id).contains(q.toLower()))
-                expected.append(e.id);
-        }
+        for (const HistoryEntry& e : store->search(QString(), false))
+            expected += store->searchText(e.id).contains(q.toLower()) ? QList<QUuid>{e.id} : QList<QUuid>{};
         for (const HistoryEntry& e : store->search(q, false))
             got.append(e.id);
         EXPECT_EQ(got, expected) << q.toStdString();
