@@ -15,7 +15,8 @@ WindowPolicy::Decision WindowPolicy::decide(bool showDock, Qt::WindowFlags flags
 {
     const Qt::WindowType type = Qt::WindowType(int(flags & Qt::WindowType_Mask));
     Decision d;
-    d.managed = type == Qt::Window || type == Qt::Dialog;
+    // Override-redirect windows (the selection overlay) never reach the taskbar.
+    d.managed = (type == Qt::Window || type == Qt::Dialog) && !(flags & Qt::X11BypassWindowManagerHint);
     if (!d.managed)
         return d;
     d.skipTaskbar = !showDock && !minimised;

@@ -19,6 +19,8 @@ TEST(WindowPolicy, DecisionPerSettingWindowKindAndState)
         {true, Qt::Dialog | Qt::WindowTitleHint, true, true, false, true},
         {false, Qt::Tool | Qt::FramelessWindowHint, false, false, false, false},
         {true, Qt::Popup, false, false, false, false},
+        {true, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint, false, false, false,
+         false},
         {false, Qt::ToolTip, false, false, false, false},
     };
     for (const Row& r : rows) {
