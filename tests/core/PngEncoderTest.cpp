@@ -6,7 +6,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImageWriter>
-#include <QPainter>
 
 using namespace kx;
 
@@ -15,16 +14,14 @@ TEST(PngEncoder, DecodesToTheSamePixelsColourTypeAndDpiAsQtsWriter)
     QList<std::pair<QString, QImage>> all;
     for (const QString& name : QDir(test::sourcePath("tests/editor/golden")).entryList({"*.png"}))
         all.append({name, QImage(test::sourcePath("tests/editor/golden/" + name))});
-    ASSERT_GE(all.size(), 8) << "golden images missing";
+    ASSERT_GE(all.size(), 8);
     QImage translucent(301, 97, QImage::Format_ARGB32_Premultiplied);
-    translucent.fill(Qt::transparent);
-    QPainter(&translucent).fillRect(10, 5, 250, 80, QColor(200, 30, 90, 130));
+    translucent.fill(QColor(200, 30, 90, 130));
     const QImage golden = all.first().second;
     for (auto f : {QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB32, QImage::Format_Grayscale8,
-                   QImage::Format_RGB888, QImage::Format_Indexed8})
+                   QImage::Format_RGBA8888, QImage::Format_Indexed8})
         all.append({QString::number(int(f)), golden.convertToFormat(f)});
     all.append({"translucent", translucent});
-    all.append({"rgba8888", translucent.convertToFormat(QImage::Format_RGBA8888)});
 
     for (const auto& [name, image] : all) {
         SCOPED_TRACE(name.toStdString());

@@ -167,8 +167,7 @@ TEST(PixelateTest, partialBlocksAverageTheirWholeBlockAndEdgesClamp)
     EXPECT_EQ(qRed(narrow.pixel(0, 0)), (0 + 1 + 2 + 3 + 4 + 5) * 8 / 6);
 }
 
-// Scratch buffers are reused per thread: blurs of mixed sizes and strengths at once on
-// several threads must each equal the same blur run alone.
+// Scratch buffers are per thread: concurrent blurs of mixed sizes equal their solo results.
 TEST(BlurTest, concurrentBlursOfMixedSizesMatchTheirSoloResults)
 {
     const QImage src = noise(700, 500, 9);
