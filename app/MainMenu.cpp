@@ -220,6 +220,11 @@ void MainMenu::attach(QWidget* window, bool withBar)
             else if (window->layout())
                 window->layout()->setMenuBar(nullptr);
             delete bar;
+            if (window->layout()) {
+                // The layout keeps the bar's strip until told.
+                window->layout()->invalidate();
+                window->layout()->activate();
+            }
         }
         return;
     }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QWidget>
 #include <QWindow>
 
@@ -45,8 +46,12 @@ void WindowPolicy::install()
 
 void WindowPolicy::applyAll()
 {
+    // Applying may delete top-level widgets (a removed menu bar takes its menus along).
+    QList<QPointer<QWidget>> windows;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
+        windows << w;
+    for (const QPointer<QWidget>& w : windows)
+        if (w && w->isVisible())
             apply(w);
 }
 
