@@ -21,7 +21,8 @@ WindowPolicy::Decision WindowPolicy::decide(bool showDock, Qt::WindowFlags flags
     if (!d.managed)
         return d;
     d.skipTaskbar = !showDock && !minimised;
-    d.menuBar = showDock;
+    // Dialogs (message boxes, file choosers, About) get the keys but no bar of their own.
+    d.menuBar = showDock && type == Qt::Window;
     return d;
 }
 

@@ -23,7 +23,7 @@ public:
         bool managed =
             false;  // a normal window or dialog of ours (panels, popups and tips keep their own hints)
         bool skipTaskbar = false;  // also skips the pager
-        bool menuBar = false;
+        bool menuBar = false;      // main windows only; dialogs keep just the keys
     };
     static Decision decide(bool showDock, Qt::WindowFlags flags, bool minimised);
 

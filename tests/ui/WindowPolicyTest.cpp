@@ -16,7 +16,7 @@ TEST(WindowPolicy, DecisionPerSettingWindowKindAndState)
         {false, Qt::Dialog, false, true, true, false},
         {false, Qt::Window, true, true, false, false},  // a minimised window keeps a way back
         {true, Qt::Window, false, true, false, true},
-        {true, Qt::Dialog | Qt::WindowTitleHint, true, true, false, true},
+        {true, Qt::Dialog | Qt::WindowTitleHint, true, true, false, false},
         {false, Qt::Tool | Qt::FramelessWindowHint, false, false, false, false},
         {true, Qt::Popup, false, false, false, false},
         {true, Qt::Window | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint, false, false, false,
