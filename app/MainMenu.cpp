@@ -4,6 +4,7 @@
 #include "editor/canvas/CanvasView.h"
 #include "editor/window/EditorKeys.h"
 #include "editor/window/EditorWindowController.h"
+#include "ui/WindowPolicy.h"
 
 #include <QAction>
 #include <QApplication>
@@ -245,6 +246,31 @@ void MainMenu::attach(QWidget* window, bool withBar)
             m->addSeparator();
         m->addAction(shown[i]);
     }
+    // The Window menu ends with the open windows, listed each time it opens.
+    QMenu* windows = menus[5];
+    connect(windows, &QMenu::aboutToShow, windows, [windows] {
+        for (QAction* a : windows->actions())
+            if (a->property("kxWindowItem").toBool())
+                delete a;
+        bool first = true;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible() || w->windowTitle().isEmpty() ||
+                !WindowPolicy::decide(true, w->windowFlags(), false).managed)
+                continue;
+            if (first)
+                windows->addSeparator()->setProperty("kxWindowItem", true);
+            first = false;
+            QAction* a = windows->addAction(w->windowTitle());
+            a->setProperty("kxWindowItem", true);
+            a->setCheckable(true);
+            a->setChecked(w->isActiveWindow());
+            connect(a, &QAction::triggered, w, [w] {
+                w->showNormal();
+                w->raise();
+                w->activateWindow();
+            });
+        }
+    });
     if (main)
         main->setMenuBar(bar);
     else

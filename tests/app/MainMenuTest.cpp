@@ -103,6 +103,14 @@ TEST(MainMenu, EditorWindowKeepsItsOwnKeyActionsAndGetsTheBar)
     EXPECT_NE(*save, r.menu.action(MainItem::save));  // the editor's own
     EXPECT_TRUE(r.menu.action(MainItem::bringToFront)->isEnabled());
 
+    QMenu* windows = bar->actions().at(5)->menu();
+    Q_EMIT windows->aboutToShow();
+    Q_EMIT windows->aboutToShow();  // listed once, not once per opening
+    const QList<QAction*> listed = windows->actions();
+    EXPECT_EQ(std::count_if(listed.begin(), listed.end(),
+                            [w](QAction* a) { return a->text() == w->windowTitle() && a->isChecked(); }),
+              1);
+
     r.menu.attach(w, false);
     EXPECT_FALSE(r.menu.menuBar(w));
     delete c.data();
