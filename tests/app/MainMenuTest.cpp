@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSet>
+#include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 
 using namespace kx;
@@ -67,6 +70,25 @@ TEST(MainMenu, EditorItemsAreDisabledAndInertWithoutAnEditor)
     EXPECT_EQ(r.commands, (QList<MenuCommand>{MenuCommand::settings, MenuCommand::capture}));
     EXPECT_TRUE(plain.actions().contains(r.menu.action(MainItem::quit)));
     EXPECT_FALSE(r.menu.menuBar(&plain));
+}
+
+TEST(MainMenu, KeysWorkWithoutABarAndATextFieldKeepsItsOwn)
+{
+    Recorder r;
+    QWidget window;
+    auto* field = new QLineEdit(QStringLiteral("abc"), &window);
+    (new QVBoxLayout(&window))->addWidget(field);
+    r.menu.attach(&window, false);
+    window.show();
+    window.activateWindow();
+    field->setFocus();
+    ASSERT_TRUE(kx::test::waitFor([&] { return field->hasFocus(); }, 5000));
+
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(field->selectedText(), QStringLiteral("abc"));
+    QTest::keyClick(field, Qt::Key_Comma, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_F1);
+    EXPECT_EQ(r.commands, (QList<MenuCommand>{MenuCommand::settings, MenuCommand::help}));
 }
 
 TEST(MainMenu, EditorWindowKeepsItsOwnKeyActionsAndGetsTheBar)
