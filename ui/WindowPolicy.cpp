@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -63,10 +64,19 @@ void WindowPolicy::apply(QWidget* window)
     const Decision d = decide(Prefs::boolean("showDock"), window->windowFlags(), window->isMinimized());
     if (!d.managed)
         return;
+    // The taskbar state must be there before the window is mapped.
     if (window->windowHandle())
         setSkipTaskbar(window->windowHandle(), d.skipTaskbar);
-    if (onApply)
-        onApply(window, d.menuBar);
+    if (!onApply)
+        return;
+    // A widget may be shown before it is put into its parent: the menu waits a turn.
+    QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(window)] {
+        if (!w || !w->isWindow() || !onApply)
+            return;
+        const Decision now = decide(Prefs::boolean("showDock"), w->windowFlags(), w->isMinimized());
+        if (now.managed)
+            onApply(w, now.menuBar);
+    });
 }
 
 bool WindowPolicy::eventFilter(QObject* watched, QEvent* event)
