@@ -12,6 +12,9 @@ struct PngSettings {
     enum class Filter { none, sub, up, paeth, adaptive };
     Filter filter = Filter::up;
     int level = 1;  // zlib, 0…9
+    // With the "up" filter the rows can be deflated in bands on several cores into one stream:
+    // 0 chooses by the image's size and the cores, 1 writes one stream on the calling thread.
+    int bands = 0;
 };
 
 // The settings chosen by measurement on screenshots (see bench/core/RESULTS.md).

@@ -1,6 +1,7 @@
 // The libpng writer against Qt's: same decoded pixels, colour type and DPI.
 #include "TestSupport.h"
 #include "core/ImageUtils.h"
+#include "core/PngEncoder.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -43,5 +44,17 @@ TEST(PngEncoder, DecodesToTheSamePixelsColourTypeAndDpiAsQtsWriter)
         const bool opaque =
             image.convertToFormat(QImage::Format_RGB32).convertToFormat(QImage::Format_ARGB32) == before;
         EXPECT_EQ(ours->at(25), argb && opaque ? 2 : qt.at(25));
+
+        // Deflated in bands on several cores or in one stream: the same image and DPI.
+        if (image.format() == QImage::Format_Indexed8)
+            continue;
+        for (int bands : {1, 5}) {
+            const auto banded = encodePng(image, 5669, {PngSettings::Filter::up, 1, bands});
+            ASSERT_TRUE(banded);
+            const auto decoded = decodeImage(*banded);
+            ASSERT_TRUE(decoded) << bands;
+            EXPECT_EQ(decoded->scale, 2.0);
+            EXPECT_EQ(decoded->image.convertToFormat(QImage::Format_ARGB32), before) << bands;
+        }
     }
 }
