@@ -217,6 +217,26 @@ TEST_F(AppDesktop, HotKeysPutTheScreenAndAnAreaOnTheClipboard)
         EXPECT_TRUE(QFile::exists(app_->historyDir() + "/" + e.toObject().value("id").toString() + ".png"));
 }
 
+// Ctrl+Alt+8 pins the dragged area over the screen; Ctrl+Alt+0 opens the history window.
+TEST_F(AppDesktop, PinAndHistoryKeysOpenTheirWindows)
+{
+    startApp();
+    const auto shown = [](const char* name) {
+        return waitFor(
+            [&] {
+                return run("xdotool", {"search", "--onlyvisible", "--name", name}) == 0;
+            },
+            20000);
+    };
+    xdotool({"key", "ctrl+alt+8"});
+    ASSERT_TRUE(waitForWindow(1080));  // the overlay
+    xdotool({"mousemove", "600", "400", "mousedown", "1", "mousemove", "700", "480", "mousemove", "840",
+             "580", "mouseup", "1"});
+    EXPECT_TRUE(shown("^Pin$")) << "no pin window";
+    xdotool({"key", "ctrl+alt+0"});
+    EXPECT_TRUE(shown("^Kaptorix History$")) << "no history window";
+}
+
 // A second start hands over its file and exits; SIGTERM before the index's debounce keeps it.
 TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
 {
