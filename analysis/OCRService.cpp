@@ -58,6 +58,11 @@ QString OCRResult::text() const
     return out.join(QLatin1Char('\n'));
 }
 
+void OCRService::setExitHook(void (*hook)())
+{
+    ocr::setExitHook(hook);
+}
+
 QThreadPool* OCRService::pool()
 {
     return &ocrPool();

@@ -52,6 +52,11 @@ public:
 
     // The pool that runs recognitions (at most half the cores: Tesseract threads internally).
     static QThreadPool* pool();
+
+    // Runs `hook` when the process exits through exit() once an engine was loaded, before
+    // Tesseract's own static data is torn down: a recognition still running then may crash
+    // the exit, so work that must land (the history's index) goes first.
+    static void setExitHook(void (*hook)());
 };
 
 }  // namespace kx

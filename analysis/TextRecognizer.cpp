@@ -2,6 +2,7 @@
 
 #include <omp.h>
 #include <tesseract/baseapi.h>
+
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 #include <QMutex>
@@ -12,12 +13,29 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace kx::ocr {
 
 namespace {
+
+std::atomic<void (*)()> exitHook{nullptr};
+
+void runExitHook()
+{
+    if (void (*hook)() = exitHook.load())
+        hook();
+}
+
+// Registered after Tesseract's static data exists, so exit() runs it before that data goes.
+void registerExitHookAfterEngineStatics()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::atexit(runExitHook); });
+}
 
 // Screen text is small (11–14 px); Tesseract reads it reliably at twice that size.
 constexpr double kUpscale = 2.0;
@@ -68,6 +86,7 @@ public:
             return nullptr;
         }
         api->SetVariable("debug_file", "/dev/null");
+        registerExitHookAfterEngineStatics();
         // Measured on a 164-line screen: the automatic mode reads line numbers as a column of
         // their own and cuts them off their lines (1005 of 1105 words); so does the
         // single-column mode on longer lists. One block per strip keeps every line whole
@@ -345,6 +364,11 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
 void cancelAll()
 {
     g_cancelled.store(true);
+}
+
+void setExitHook(void (*hook)())
+{
+    exitHook.store(hook);
 }
 
 }  // namespace kx::ocr

@@ -23,4 +23,7 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
 // later ones fail at once. Thread-safe; there is no way back.
 void cancelAll();
 
+// See OCRService::setExitHook.
+void setExitHook(void (*hook)());
+
 }  // namespace kx::ocr

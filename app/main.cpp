@@ -1,5 +1,6 @@
 // Kaptorix: the tray process. Developer options run their mode and exit; otherwise one
 // instance per user and display starts the tray application.
+#include "analysis/OCRService.h"
 #include "app/Dispatch.h"
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
@@ -111,6 +112,9 @@ int main(int argc, char** argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { kx::EditorWindowController::commitAllBeforeQuit(); });
     std::atexit(flushHistory);
+    // A lost X connection ends in exit() while a recognition may still run; the history is
+    // written before the recognition engine's own static data is torn down under it.
+    kx::OCRService::setExitHook(flushHistory);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager&) { flushHistory(); });
 
