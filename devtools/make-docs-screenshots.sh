@@ -21,10 +21,10 @@ run --snapshot-ui "$work/shots"
 run --render-demo "$work/shots/demo.png"
 
 # name in the snapshot folder, name under docs/, width at most
-for spec in editor-arrow:editor:780 history:history:760 settings-general:settings:760 \
+for row in editor-arrow:editor:780 history:history:760 settings-general:settings:760 \
     frames:frames:960 demo:demo:800; do
-    from=${spec%%:*}
-    rest=${spec#*:}
+    from=${row%%:*}
+    rest=${row#*:}
     to=${rest%%:*}
     width=${rest#*:}
     convert "$work/shots/$from.png" -resize "${width}x>" -strip -define png:compression-level=9 "$out/$to.png"

@@ -24,7 +24,7 @@ public:
     // one (not absolute, or holding control characters).
     static QString desktopEntry(const QString& executable);
     // The path as one quoted argument of an Exec key, escaped as the Desktop Entry
-    // specification asks (quoting rules, then the string escapes, then %%).
+    // format asks (quoting rules, then the string escapes, then %%).
     static QString quotedExec(const QString& executable);
 };
 
