@@ -2,7 +2,6 @@
 
 #include "core/Localisation.h"
 #include "editor/canvas/CanvasView.h"
-#include "editor/window/EditorKeys.h"
 #include "editor/window/EditorWindowController.h"
 #include "ui/WindowPolicy.h"
 
@@ -21,89 +20,6 @@ namespace {
 
 const char* const kBarName = "kxMainMenuBar";
 
-QList<QKeySequence> keys(std::initializer_list<const char*> texts)
-{
-    QList<QKeySequence> out;
-    for (const char* t : texts)
-        out << QKeySequence(QString::fromLatin1(t));
-    return out;
-}
-
-QList<MainMenuEntry> buildTable()
-{
-    enum { app, file, edit, view, capture, window, help };
-    QList<MainMenuEntry> t;
-    const auto row = [&t](int menu, MainItem item, QList<QKeySequence> k, const QString& title,
-                          bool separatorBefore = false, bool editor = false) {
-        MainMenuEntry e;
-        e.menu = menu;
-        e.item = item;
-        e.keys = std::move(k);
-        e.title = title;
-        e.separatorBefore = separatorBefore;
-        e.editor = editor;
-        t << e;
-    };
-    row(app, MainItem::about, {}, kx::tr("About Kaptorix", "A Kaptorix névjegye", "Über Kaptorix"));
-    row(app, MainItem::settings, keys({"Ctrl+,"}), kx::tr("Settings…", "Beállítások…", "Einstellungen…"),
-        true);
-    row(app, MainItem::hide, keys({"Ctrl+H"}),
-        kx::tr("Hide Kaptorix", "Kaptorix elrejtése", "Kaptorix ausblenden"), true);
-    row(app, MainItem::quit, keys({"Ctrl+Q"}),
-        kx::tr("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"));
-
-    row(file, MainItem::openImage, keys({"Ctrl+O"}),
-        kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"));
-    row(file, MainItem::openClipboard, keys({"Ctrl+Shift+V"}),
-        kx::tr("Edit image from clipboard", "Kép szerkesztése a vágólapról",
-               "Bild aus der Zwischenablage bearbeiten"));
-    row(file, MainItem::save, keys({"Ctrl+S"}), kx::tr("Save", "Mentés", "Sichern"), true, true);
-    row(file, MainItem::saveAs, keys({"Ctrl+Shift+S"}),
-        kx::tr("Save as…", "Mentés másként…", "Sichern unter…"), false, true);
-    row(file, MainItem::pin, keys({"Ctrl+Shift+P"}),
-        kx::tr("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"), false, true);
-    row(file, MainItem::close, keys({"Ctrl+W"}), kx::tr("Close", "Bezárás", "Schließen"), true);
-
-    row(edit, MainItem::undo, keys({"Ctrl+Z"}), kx::tr("Undo", "Visszavonás", "Widerrufen"), false, true);
-    row(edit, MainItem::redo, keys({"Ctrl+Shift+Z"}), kx::tr("Redo", "Újra", "Wiederholen"), false, true);
-    row(edit, MainItem::cut, keys({"Ctrl+X"}), kx::tr("Cut", "Kivágás", "Ausschneiden"), true);
-    row(edit, MainItem::copy, keys({"Ctrl+C"}), kx::tr("Copy", "Másolás", "Kopieren"));
-    row(edit, MainItem::paste, keys({"Ctrl+V"}), kx::tr("Paste", "Beillesztés", "Einsetzen"));
-    row(edit, MainItem::selectAll, keys({"Ctrl+A"}),
-        kx::tr("Select All", "Az összes kijelölése", "Alles auswählen"));
-    row(edit, MainItem::deleteObject, keys({"Backspace"}),
-        kx::tr("Delete object", "Objektum törlése", "Objekt löschen"), true, true);
-    t.last().keyShown = true;
-    row(edit, MainItem::bringToFront, keys({"Ctrl+]"}),
-        kx::tr("Bring to front", "Előre hozás", "Nach vorne bringen"), false, true);
-    row(edit, MainItem::sendToBack, keys({"Ctrl+["}),
-        kx::tr("Send to back", "Hátra küldés", "Nach hinten senden"), false, true);
-
-    row(view, MainItem::zoomIn, keys({"Ctrl++", "Ctrl+="}), kx::tr("Zoom in", "Nagyítás", "Vergrößern"),
-        false, true);
-    row(view, MainItem::zoomOut, keys({"Ctrl+-"}), kx::tr("Zoom out", "Kicsinyítés", "Verkleinern"), false,
-        true);
-    row(view, MainItem::zoomFit, keys({"Ctrl+9"}),
-        kx::tr("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen"), false, true);
-    row(view, MainItem::zoomActual, keys({"Ctrl+0"}), kx::tr("Actual size", "Valódi méret", "Originalgröße"),
-        false, true);
-
-    // The Capture menu shows no keys: its actions have global hot keys of their own.
-    for (int i = 0; i <= int(HotKeyAction::history); ++i) {
-        row(capture, MainItem::capture, {}, title(HotKeyAction(i)));
-        t.last().capture = HotKeyAction(i);
-    }
-
-    row(window, MainItem::minimize, keys({"Ctrl+M"}), kx::tr("Minimize", "Kis méret", "Minimieren"));
-    row(window, MainItem::history, keys({"Ctrl+Y"}), kx::tr("History…", "Előzmények…", "Verlauf…"));
-
-    row(help, MainItem::help, keys({"Ctrl+?", "F1"}),
-        kx::tr("Kaptorix Help", "Kaptorix súgó", "Kaptorix-Hilfe"));
-    row(help, MainItem::helpShortcuts, {},
-        kx::tr("Keyboard shortcuts", "Billentyűparancsok", "Tastaturkurzbefehle"));
-    return t;
-}
-
 // Runs the standard slot of the focused widget (text fields have cut/copy/paste/selectAll).
 void focusSlot(const char* slot)
 {
@@ -116,7 +32,7 @@ void focusSlot(const char* slot)
 MainMenu::MainMenu(std::function<void(MenuCommand, const QVariant&)> perform, QObject* parent)
     : QObject(parent), perform_(std::move(perform))
 {
-    for (const MainMenuEntry& e : table()) {
+    for (const MainMenuEntry& e : mainMenuTable()) {
         auto* a = new QAction(e.title, this);
         if (e.keyShown && !e.keys.isEmpty())
             a->setText(e.title + QLatin1Char('\t') + e.keys.first().toString(QKeySequence::NativeText));
@@ -132,27 +48,9 @@ MainMenu::MainMenu(std::function<void(MenuCommand, const QVariant&)> perform, QO
 
 MainMenu::~MainMenu() = default;
 
-QStringList MainMenu::menuTitles()
-{
-    return {QStringLiteral("Kaptorix"),
-            kx::tr("File", "Fájl", "Ablage"),
-            kx::tr("Edit", "Szerkesztés", "Bearbeiten"),
-            kx::tr("View", "Nézet", "Darstellung"),
-            kx::tr("Capture", "Rögzítés", "Aufnahme"),
-            kx::tr("Window", "Ablak", "Fenster"),
-            kx::tr("Help", "Súgó", "Hilfe")};
-}
-
-const QList<MainMenuEntry>& MainMenu::table()
-{
-    // Titles stay in the language the process started with.
-    static const QList<MainMenuEntry> t = buildTable();
-    return t;
-}
-
 QAction* MainMenu::action(MainItem item, std::optional<HotKeyAction> capture) const
 {
-    const auto& t = table();
+    const auto& t = mainMenuTable();
     for (int i = 0; i < t.size(); ++i)
         if (t[i].item == item && t[i].capture == capture)
             return actions_.value(i);
@@ -173,7 +71,7 @@ EditorWindowController* MainMenu::activeEditor()
 void MainMenu::refreshEnabled()
 {
     const bool editor = activeEditor() != nullptr;
-    const auto& t = table();
+    const auto& t = mainMenuTable();
     for (int i = 0; i < t.size(); ++i)
         if (t[i].editor)
             actions_[i]->setEnabled(editor);
@@ -203,7 +101,7 @@ void MainMenu::attach(QWidget* window, bool withBar)
 {
     if (!window)
         return;
-    const auto& t = table();
+    const auto& t = mainMenuTable();
     QList<QAction*> shown;  // what the bar lists: the window's own action where it has one
     for (int i = 0; i < t.size(); ++i) {
         QAction* own = ownAction(window, t[i]);
@@ -236,7 +134,7 @@ void MainMenu::attach(QWidget* window, bool withBar)
         return;  // nowhere to put a bar; the shortcuts work all the same
     bar = new QMenuBar(window);
     bar->setObjectName(QLatin1String(kBarName));
-    const QStringList titles = menuTitles();
+    const QStringList titles = mainMenuTitles();
     QList<QMenu*> menus;
     for (const QString& title : titles)
         menus << bar->addMenu(title);

@@ -1,8 +1,8 @@
 // First group of help pages: start, capture, editor, backdrop.
 #include "editor/ToolKind.h"
-#include "editor/window/EditorKeys.h"
 #include "help/HelpBuild.h"
 #include "platform/HotKeys.h"
+#include "ui/MenuKeys.h"
 
 namespace kx {
 
@@ -594,9 +594,9 @@ HelpTopic capture()
     return t;
 }
 
-QString keys(EditorKey a, EditorKey b)
+QString keys(MainItem a, MainItem b)
 {
-    return keyHint(a) + QStringLiteral(" / ") + keyHint(b);
+    return menuKeyHint(a) + QStringLiteral(" / ") + menuKeyHint(b);
 }
 
 HelpTopic editor()
@@ -630,14 +630,14 @@ HelpTopic editor()
                 {}, "editor-arrow"),
         section(
             T("Header", "Fejléc", "Kopfleiste"), {},
-            {row("arrow.uturn.backward", T("Undo", "Visszavonás", "Widerrufen"), keyHint(EditorKey::undo),
+            {row("arrow.uturn.backward", T("Undo", "Visszavonás", "Widerrufen"), menuKeyHint(MainItem::undo),
                  T("Takes back the last change, up to 100 steps: drawing, moving, color and size changes, "
                    "crops, added captures and redactions.",
                    "Visszavonja az utolsó változtatást, legfeljebb 100 lépésig: rajzolást, mozgatást, szín- "
                    "és méretváltoztatást, vágást, hozzáadott képeket és kitakarásokat.",
                    "Nimmt die letzte Änderung zurück, bis zu 100 Schritte: Zeichnen, Verschieben, Farb- und "
                    "Größenänderungen, Zuschnitte, hinzugefügte Aufnahmen und Schwärzungen.")),
-             row("arrow.uturn.forward", T("Redo", "Újra", "Wiederholen"), keyHint(EditorKey::redo),
+             row("arrow.uturn.forward", T("Redo", "Újra", "Wiederholen"), menuKeyHint(MainItem::redo),
                  T("Brings back what you undid.", "Visszahozza, amit visszavontál.",
                    "Stellt wieder her, was du widerrufen hast.")),
              row("plus.rectangle.on.rectangle", T("Add capture", "Kép hozzáadása", "Aufnahme hinzufügen"),
@@ -711,7 +711,7 @@ HelpTopic editor()
                    "Lädt das fertige Bild mit Hintergrund auf deinen eigenen Server und kopiert den Link. "
                    "Einrichten unter Einstellungen → Hochladen.")),
              row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
-                 keyHint(EditorKey::pin),
+                 menuKeyHint(MainItem::pin),
                  T("Pins the finished picture above all windows. The editor stays open.",
                    "A kész képet minden ablak fölé tűzi. A szerkesztő nyitva marad.",
                    "Pinnt das fertige Bild über alle Fenster. Der Editor bleibt offen.")),
@@ -722,7 +722,7 @@ HelpTopic editor()
                    "alkalmazással, vagy megjelenítés a fájlkezelőben.",
                    "Das Menü Teilen für das fertige Bild: den Pfad der Datei kopieren, sie mit der "
                    "Standardanwendung öffnen oder im Dateimanager zeigen.")),
-             row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), keyHint(EditorKey::save),
+             row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), menuKeyHint(MainItem::save),
                  T("Saves the finished picture to your save folder and shows it in the file manager.",
                    "A kész képet a mentési mappádba menti, és megmutatja a fájlkezelőben.",
                    "Sichert das fertige Bild in deinem Ablageordner und zeigt es im Dateimanager.")),
@@ -734,7 +734,7 @@ HelpTopic editor()
                    "Sichern unter… (Strg+Umschalt+S; die eingegebene Dateiendung entscheidet zwischen PNG, "
                    "JPEG und HEIC), Kopieren @1x (eine kleinere Kopie in 1x, nur bei HiDPI-Aufnahmen) und "
                    "Farbpalette….")),
-             row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), keyHint(EditorKey::copy),
+             row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), menuKeyHint(MainItem::copy),
                  T("Copies the finished picture with annotations and backdrop. The ▾ arrow next to it offers "
                    "“Copy and close”, which also closes the editor; the choice is remembered and Ctrl+C "
                    "repeats it.",
@@ -953,7 +953,7 @@ HelpTopic editor()
                    "auf; ohne Auswahl kehrt es zum Auswahlwerkzeug zurück; beim Tippen beendet es den "
                    "Text.")),
              row("square.stack.3d.up", T("Order", "Sorrend", "Reihenfolge"),
-                 keys(EditorKey::bringToFront, EditorKey::sendToBack),
+                 keys(MainItem::bringToFront, MainItem::sendToBack),
                  T("Brings the selected object to the front or sends it to the back; objects are drawn in "
                    "this order. Blur and pixelate always lie below all other objects; spotlight darkens the "
                    "picture underneath but not the other objects.",
@@ -1071,7 +1071,7 @@ HelpTopic editor()
                    "Zoom, Einpassen und 100%.")),
              row("plus.magnifyingglass",
                  T("Zoom in / out", "Nagyítás / kicsinyítés", "Vergrößern / verkleinern"),
-                 keys(EditorKey::zoomIn, EditorKey::zoomOut),
+                 keys(MainItem::zoomIn, MainItem::zoomOut),
                  T("The buttons in the floating bar do the same, and Ctrl with the scroll wheel zooms too. "
                    "The zoom ranges from 5% to 1600%.",
                    "A lebegő sáv gombjai ugyanezt teszik, és a Ctrl nyomva tartása melletti görgetés is "
@@ -1079,7 +1079,8 @@ HelpTopic editor()
                    "Die Schaltflächen der schwebenden Leiste tun dasselbe, und Strg mit dem Mausrad zoomt "
                    "ebenfalls. Der Zoom reicht von 5% bis 1600%.")),
              row("arrow.up.left.and.down.right.magnifyingglass",
-                 T("Fit to window", "Ablakhoz igazítás", "An Fenster anpassen"), keyHint(EditorKey::zoomFit),
+                 T("Fit to window", "Ablakhoz igazítás", "An Fenster anpassen"),
+                 menuKeyHint(MainItem::zoomFit),
                  T("Fits the whole picture into the window, enlarging small pictures up to 400%. When the "
                    "editor opens, the picture is fitted to at most 100%.",
                    "Az egész képet az ablakba illeszti, a kis képeket legfeljebb 400%-ig nagyítva. A "
@@ -1087,7 +1088,7 @@ HelpTopic editor()
                    "Passt das ganze Bild ins Fenster ein und vergrößert kleine Bilder bis 400%. Beim Öffnen "
                    "des Editors wird das Bild auf höchstens 100% eingepasst.")),
              row("eye", T("Actual size (100%)", "Eredeti méret (100%)", "Originalgröße (100%)"),
-                 keyHint(EditorKey::zoomActual),
+                 menuKeyHint(MainItem::zoomActual),
                  T("Shows the picture at its real size.", "A képet valódi méretében mutatja.",
                    "Zeigt das Bild in seiner echten Größe.")),
              row("arrow.up.and.down", T("Scroll bars", "Görgetősávok", "Rollbalken"), none(),

@@ -1,7 +1,7 @@
 // Second group of help pages: tools, pins, history, export, upload.
-#include "editor/window/EditorKeys.h"
 #include "help/HelpBuild.h"
 #include "platform/HotKeys.h"
+#include "ui/MenuKeys.h"
 
 namespace kx {
 
@@ -257,7 +257,7 @@ HelpTopic pins()
                        "Wähle einen Bereich: Er bleibt genau dort, wo du ihn gewählt hast, in echter Größe. "
                        "Sonst öffnet sich nichts.")),
                  row("pencil.and.outline", T("From the editor", "A szerkesztőből", "Aus dem Editor"),
-                     keyHint(EditorKey::pin),
+                     menuKeyHint(MainItem::pin),
                      T("Header → Pin on screen, or File → Pin on screen. The pin shows the finished image "
                        "with your annotations and backdrop, and the editor stays open.",
                        "Fejléc → Kitűzés a képernyőre, vagy Fájl → Kitűzés a képernyőre. A kitűzés a kész "
@@ -604,7 +604,7 @@ HelpTopic exportTopic()
                 {}};
     t.sections = {
         section(T("Copy to the clipboard", "Másolás a vágólapra", "In die Zwischenablage kopieren"), {},
-                {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), keyHint(EditorKey::copy),
+                {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), menuKeyHint(MainItem::copy),
                      T("Copies the finished image at full resolution. The button and Ctrl+C repeat the last "
                        "choice you made in the ▾ popover.",
                        "A kész képet teljes felbontásban másolja. A gomb és a Ctrl+C a ▾ panelen legutóbb "
@@ -628,7 +628,7 @@ HelpTopic exportTopic()
                        "Im Menü ⋯. Kopiert eine 1x-Fassung (halbe Breite und Höhe einer Aufnahme mit 200 %), "
                        "die viele Apps in der richtigen Größe zeigen. Nur bei HiDPI-Aufnahmen verfügbar."))}),
         section(T("Save to a folder", "Mentés mappába", "In einem Ordner sichern"), {},
-                {row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), keyHint(EditorKey::save),
+                {row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), menuKeyHint(MainItem::save),
                      T("Writes the image to your screenshot folder (default ~/Pictures/Kaptorix) using the "
                        "settings below. Then the file is shown in the file manager.",
                        "A képet a képernyőkép-mappádba írja (alapból ~/Pictures/Kaptorix) az alábbi "
@@ -636,7 +636,7 @@ HelpTopic exportTopic()
                        "Schreibt das Bild mit den Einstellungen unten in deinen Bildschirmfoto-Ordner "
                        "(Standard ~/Pictures/Kaptorix). Danach wird die Datei im Dateimanager gezeigt.")),
                  row("folder.badge.plus", T("Save as…", "Mentés másként…", "Sichern unter…"),
-                     keyHint(EditorKey::saveAs),
+                     menuKeyHint(MainItem::saveAs),
                      T("Opens the Save dialog. The extension you type picks the format: .png, .jpg or .jpeg, "
                        "or .heic. Any other extension is replaced by the extension of the format selected in "
                        "the dialog.",
@@ -747,13 +747,13 @@ HelpTopic exportTopic()
                    "Aufnahme, genau wie sie entstand, ohne Anmerkungen oder Hintergrund.")},
                 {}, "preview"),
         section(T("Export shortcuts", "Exportálási billentyűparancsok", "Kurzbefehle für den Export"), {},
-                {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), keyHint(EditorKey::copy), QString()),
-                 row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), keyHint(EditorKey::save),
+                {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), menuKeyHint(MainItem::copy), QString()),
+                 row("square.and.arrow.down", T("Save", "Mentés", "Sichern"), menuKeyHint(MainItem::save),
                      QString()),
                  row("folder.badge.plus", T("Save as…", "Mentés másként…", "Sichern unter…"),
-                     keyHint(EditorKey::saveAs), QString()),
+                     menuKeyHint(MainItem::saveAs), QString()),
                  row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
-                     keyHint(EditorKey::pin), QString())}),
+                     menuKeyHint(MainItem::pin), QString())}),
     };
     return t;
 }

@@ -1,17 +1,17 @@
 // Third group of help pages, first half: ai, settings, shortcuts.
 #include "help/HelpTopicsC.h"
 #include "editor/ToolKind.h"
-#include "editor/window/EditorKeys.h"
 #include "help/HelpBuild.h"
 #include "platform/HotKeys.h"
+#include "ui/MenuKeys.h"
 
 namespace kx::help {
 
 namespace {
 
-QString keys(EditorKey a, EditorKey b)
+QString keys(MainItem a, MainItem b)
 {
-    return keyHint(a) + QStringLiteral(" / ") + keyHint(b);
+    return menuKeyHint(a) + QStringLiteral(" / ") + menuKeyHint(b);
 }
 
 }  // namespace
@@ -734,7 +734,7 @@ HelpTopic shortcutsTopic()
         section(
             T("Editor – files and window", "Szerkesztő – fájlok és ablak", "Editor – Dateien und Fenster"),
             {},
-            {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), keyHint(EditorKey::copy),
+            {row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), menuKeyHint(MainItem::copy),
                  T("Copies the finished image. Repeats your last choice of Copy or Copy and close.",
                    "A kész képet másolja. A Másolás vagy a Másolás és bezárás közül a legutóbbi "
                    "választásodat ismétli.",
@@ -742,19 +742,19 @@ HelpTopic shortcutsTopic()
                    "und schließen.")),
              row("square.and.arrow.down",
                  T("Save / Save as…", "Mentés / Mentés másként…", "Sichern / Sichern unter…"),
-                 keys(EditorKey::save, EditorKey::saveAs),
+                 keys(MainItem::save, MainItem::saveAs),
                  T("Saves the image to your screenshot folder, or lets you choose the place and format.",
                    "A képet a képernyőkép-mappádba menti, vagy hagyja, hogy kiválaszd a helyet és a "
                    "formátumot.",
                    "Sichert das Bild in deinem Bildschirmfoto-Ordner oder lässt dich Ort und Format "
                    "wählen.")),
              row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
-                 keyHint(EditorKey::pin),
+                 menuKeyHint(MainItem::pin),
                  T("Keeps the image floating above all windows.",
                    "A képet minden ablak fölött lebegve tartja.",
                    "Lässt das Bild über allen Fenstern schweben.")),
              row("arrow.uturn.backward", T("Undo / Redo", "Visszavonás / Újra", "Widerrufen / Wiederholen"),
-                 keys(EditorKey::undo, EditorKey::redo),
+                 keys(MainItem::undo, MainItem::redo),
                  T("Takes back or brings back the last change.",
                    "Visszavonja vagy visszahozza az utolsó változtatást.",
                    "Nimmt die letzte Änderung zurück oder stellt sie wieder her.")),
@@ -777,7 +777,7 @@ HelpTopic shortcutsTopic()
              row("questionmark.circle", T("Kaptorix Help", "Kaptorix súgó", "Kaptorix Hilfe"), K("Ctrl+?"),
                  T("Opens this help.", "Megnyitja ezt a súgót.", "Öffnet diese Hilfe.")),
              row("macwindow", T("Close window", "Ablak bezárása", "Fenster schließen"),
-                 keyHint(EditorKey::close),
+                 menuKeyHint(MainItem::close),
                  T("Closes the front window.", "Bezárja az elöl lévő ablakot.",
                    "Schließt das vordere Fenster.")),
              row(nullptr, T("Minimize", "Kis méret", "Minimieren"), K("Ctrl+M"), QStringLiteral("")),
@@ -789,19 +789,19 @@ HelpTopic shortcutsTopic()
             {},
             {row("plus.magnifyingglass",
                  T("Zoom in / out", "Nagyítás / kicsinyítés", "Vergrößern / verkleinern"),
-                 keys(EditorKey::zoomIn, EditorKey::zoomOut),
+                 keys(MainItem::zoomIn, MainItem::zoomOut),
                  T("Hold Ctrl and scroll to zoom as well.",
                    "A Ctrl nyomva tartása melletti görgetés is nagyít.",
                    "Mit gedrückter Strg-Taste scrollen zoomt ebenfalls.")),
              row("arrow.up.left.and.down.right.magnifyingglass",
                  T("Fit / actual size", "Illesztés / eredeti méret", "Einpassen / Originalgröße"),
-                 keys(EditorKey::zoomFit, EditorKey::zoomActual),
+                 keys(MainItem::zoomFit, MainItem::zoomActual),
                  T("Fits the image to the window, or shows it at 100%.",
                    "A képet az ablakhoz illeszti, vagy 100%-on mutatja.",
                    "Passt das Bild ins Fenster ein oder zeigt es mit 100%.")),
              row("square.stack.3d.up",
                  T("Bring to front / send to back", "Előre hozás / hátra küldés", "Nach vorn / nach hinten"),
-                 keys(EditorKey::bringToFront, EditorKey::sendToBack),
+                 keys(MainItem::bringToFront, MainItem::sendToBack),
                  T("Changes the stacking order of the selected object.",
                    "Módosítja a kijelölt objektum helyét a rétegsorrendben.",
                    "Ändert die Stapelreihenfolge des ausgewählten Objekts.")),
