@@ -1,36 +1,33 @@
 #include "editor/window/EditorKeys.h"
 
 #include "core/Localisation.h"
+#include "ui/MenuKeys.h"
 
 namespace kx {
 
 QList<EditorKeyBinding> editorKeys()
 {
-    const auto seq = [](const char* text) { return QKeySequence(QString::fromLatin1(text)); };
+    // The keys come from the main menu's table, so menu, editor and help always agree.
     return {
-        {EditorKey::undo, {seq("Ctrl+Z")}, kx::tr("Undo", "Visszavonás", "Widerrufen")},
-        {EditorKey::redo, {seq("Ctrl+Shift+Z")}, kx::tr("Redo", "Újra", "Wiederholen")},
-        {EditorKey::copy, {seq("Ctrl+C")}, kx::tr("Copy", "Másolás", "Kopieren")},
-        {EditorKey::save, {seq("Ctrl+S")}, kx::tr("Save", "Mentés", "Sichern")},
-        {EditorKey::saveAs, {seq("Ctrl+Shift+S")}, kx::tr("Save as…", "Mentés másként…", "Sichern unter…")},
-        {EditorKey::pin,
-         {seq("Ctrl+Shift+P")},
+        {EditorKey::undo, menuKeys(MainItem::undo), kx::tr("Undo", "Visszavonás", "Widerrufen")},
+        {EditorKey::redo, menuKeys(MainItem::redo), kx::tr("Redo", "Újra", "Wiederholen")},
+        {EditorKey::copy, menuKeys(MainItem::copy), kx::tr("Copy", "Másolás", "Kopieren")},
+        {EditorKey::save, menuKeys(MainItem::save), kx::tr("Save", "Mentés", "Sichern")},
+        {EditorKey::saveAs, menuKeys(MainItem::saveAs),
+         kx::tr("Save as…", "Mentés másként…", "Sichern unter…")},
+        {EditorKey::pin, menuKeys(MainItem::pin),
          kx::tr("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften")},
-        {EditorKey::zoomIn, {seq("Ctrl++"), seq("Ctrl+=")}, kx::tr("Zoom in", "Nagyítás", "Vergrößern")},
-        {EditorKey::zoomOut, {seq("Ctrl+-")}, kx::tr("Zoom out", "Kicsinyítés", "Verkleinern")},
-        {EditorKey::zoomFit,
-         {seq("Ctrl+9")},
+        {EditorKey::zoomIn, menuKeys(MainItem::zoomIn), kx::tr("Zoom in", "Nagyítás", "Vergrößern")},
+        {EditorKey::zoomOut, menuKeys(MainItem::zoomOut), kx::tr("Zoom out", "Kicsinyítés", "Verkleinern")},
+        {EditorKey::zoomFit, menuKeys(MainItem::zoomFit),
          kx::tr("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen")},
-        {EditorKey::zoomActual,
-         {seq("Ctrl+0")},
+        {EditorKey::zoomActual, menuKeys(MainItem::zoomActual),
          kx::tr("Actual size (100%)", "Valódi méret (100%)", "Originalgröße (100%)")},
-        {EditorKey::bringToFront,
-         {seq("Ctrl+]")},
+        {EditorKey::bringToFront, menuKeys(MainItem::bringToFront),
          kx::tr("Bring to front", "Előre hozás", "Nach vorne bringen")},
-        {EditorKey::sendToBack,
-         {seq("Ctrl+[")},
+        {EditorKey::sendToBack, menuKeys(MainItem::sendToBack),
          kx::tr("Send to back", "Hátra küldés", "Nach hinten senden")},
-        {EditorKey::close, {seq("Ctrl+W")}, kx::tr("Close", "Bezárás", "Schließen")},
+        {EditorKey::close, menuKeys(MainItem::close), kx::tr("Close", "Bezárás", "Schließen")},
     };
 }
 
