@@ -23,6 +23,7 @@ TEST(PngEncoder, DecodesToTheSamePixelsColourTypeAndDpiAsQtsWriter)
                    QImage::Format_RGBA8888, QImage::Format_Indexed8})
         all.append({QString::number(int(f)), golden.convertToFormat(f)});
     all.append({"translucent", translucent});
+    all.append({"odd width", golden.copy(3, 5, 301, 97).convertToFormat(QImage::Format_RGB32)});
 
     for (const auto& [name, image] : all) {
         SCOPED_TRACE(name.toStdString());
