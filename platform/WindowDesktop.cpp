@@ -2,25 +2,20 @@
 
 #include "platform/XConnection.h"
 #include "platform/XReply.h"
+#include "platform/XWmMessage.h"
 
 #include <xcb/shape.h>
-#include <QGuiApplication>
 #include <QWindow>
 
 namespace kx {
 
 namespace {
 constexpr quint32 kAllDesktops = 0xFFFFFFFF;
-
-bool onX11()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
 }  // namespace
 
 void showOnAllDesktops(QWindow* window)
 {
-    if (!window || !onX11())
+    if (!window || !qtOnX11())
         return;
     const auto x = XConnection::shared();
     if (!x)
@@ -30,23 +25,13 @@ void showOnAllDesktops(QWindow* window)
     const xcb_atom_t desktop = x->atom("_NET_WM_DESKTOP");
     xcb_change_property(x->raw(), XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1,
                         &kAllDesktops);
-    xcb_client_message_event_t ev{};
-    ev.response_type = XCB_CLIENT_MESSAGE;
-    ev.format = 32;
-    ev.window = id;
-    ev.type = desktop;
-    ev.data.data32[0] = kAllDesktops;
-    ev.data.data32[1] = 1;  // a normal application asks
-    xcb_screen_t* screen = x->screen(x->defaultScreen());
-    xcb_send_event(x->raw(), 0, screen->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&ev));
+    sendToWindowManager(*x, id, desktop, {kAllDesktops, 1 /* a normal application asks */, 0, 0, 0});
     xcb_flush(x->raw());
 }
 
 bool isOnAllDesktops(QWindow* window)
 {
-    if (!window || !onX11())
+    if (!window || !qtOnX11())
         return false;
     const auto x = XConnection::shared();
     if (!x)
@@ -61,7 +46,7 @@ bool isOnAllDesktops(QWindow* window)
 
 bool setInputTransparent(QWindow* window, bool transparent)
 {
-    if (!window || !onX11())
+    if (!window || !qtOnX11())
         return false;
     const auto x = XConnection::shared();
     if (!x || !x->hasShape())
@@ -79,7 +64,7 @@ bool setInputTransparent(QWindow* window, bool transparent)
 
 bool primaryButtonHeld()
 {
-    if (!onX11())
+    if (!qtOnX11())
         return true;
     const auto x = XConnection::shared();
     if (!x)

@@ -2,19 +2,14 @@
 
 #include "platform/XConnection.h"
 #include "platform/XReply.h"
+#include "platform/XWmMessage.h"
 
-#include <QGuiApplication>
 #include <QVector>
 #include <QWindow>
 
 namespace kx {
 
 namespace {
-bool onX11()
-{
-    return QGuiApplication::platformName() == QLatin1String("xcb");
-}
-
 QVector<xcb_atom_t> stateAtoms(XConnection& x, xcb_window_t id)
 {
     const xcb_atom_t state = x.atom("_NET_WM_STATE");
@@ -33,7 +28,7 @@ QVector<xcb_atom_t> stateAtoms(XConnection& x, xcb_window_t id)
 
 void setSkipTaskbar(QWindow* window, bool skip)
 {
-    if (!window || !onX11())
+    if (!window || !qtOnX11())
         return;
     const auto x = XConnection::shared();
     if (!x)
@@ -54,26 +49,15 @@ void setSkipTaskbar(QWindow* window, bool skip)
                         atoms.constData());
 
     if (window->isVisible()) {
-        xcb_client_message_event_t ev{};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = id;
-        ev.type = state;
-        ev.data.data32[0] = skip ? 1 : 0;  // _NET_WM_STATE_ADD / _REMOVE
-        ev.data.data32[1] = wanted[0];
-        ev.data.data32[2] = wanted[1];
-        ev.data.data32[3] = 1;  // a normal application asks
-        xcb_screen_t* screen = x->screen(x->defaultScreen());
-        xcb_send_event(x->raw(), 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char*>(&ev));
+        // _NET_WM_STATE_ADD / _REMOVE; the 1 says a normal application asks.
+        sendToWindowManager(*x, id, state, {skip ? 1u : 0u, wanted[0], wanted[1], 1, 0});
     }
     xcb_flush(x->raw());
 }
 
 bool skipsTaskbar(QWindow* window)
 {
-    if (!window || !onX11())
+    if (!window || !qtOnX11())
         return false;
     const auto x = XConnection::shared();
     if (!x)
