@@ -15,9 +15,7 @@ constexpr quint32 kAllDesktops = 0xFFFFFFFF;
 
 void showOnAllDesktops(QWindow* window)
 {
-    if (!window || !qtOnX11())
-        return;
-    const auto x = XConnection::shared();
+    const auto x = connectionFor(window);
     if (!x)
         return;
     const auto guard = x->lock();
@@ -31,9 +29,7 @@ void showOnAllDesktops(QWindow* window)
 
 bool isOnAllDesktops(QWindow* window)
 {
-    if (!window || !qtOnX11())
-        return false;
-    const auto x = XConnection::shared();
+    const auto x = connectionFor(window);
     if (!x)
         return false;
     const auto guard = x->lock();
@@ -46,9 +42,7 @@ bool isOnAllDesktops(QWindow* window)
 
 bool setInputTransparent(QWindow* window, bool transparent)
 {
-    if (!window || !qtOnX11())
-        return false;
-    const auto x = XConnection::shared();
+    const auto x = connectionFor(window);
     if (!x || !x->hasShape())
         return false;
     const auto guard = x->lock();

@@ -28,9 +28,7 @@ QVector<xcb_atom_t> stateAtoms(XConnection& x, xcb_window_t id)
 
 void setSkipTaskbar(QWindow* window, bool skip)
 {
-    if (!window || !qtOnX11())
-        return;
-    const auto x = XConnection::shared();
+    const auto x = connectionFor(window);
     if (!x)
         return;
     const auto guard = x->lock();
@@ -57,9 +55,7 @@ void setSkipTaskbar(QWindow* window, bool skip)
 
 bool skipsTaskbar(QWindow* window)
 {
-    if (!window || !qtOnX11())
-        return false;
-    const auto x = XConnection::shared();
+    const auto x = connectionFor(window);
     if (!x)
         return false;
     const auto guard = x->lock();

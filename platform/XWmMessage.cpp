@@ -9,6 +9,11 @@ bool qtOnX11()
     return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
+std::shared_ptr<XConnection> connectionFor(const QWindow* window)
+{
+    return window && qtOnX11() ? XConnection::shared() : nullptr;
+}
+
 void sendToWindowManager(XConnection& x, xcb_window_t window, xcb_atom_t type,
                          const std::array<uint32_t, 5>& data)
 {
