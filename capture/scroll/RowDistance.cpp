@@ -68,6 +68,37 @@ inline std::uint64_t oneRowClipped(const std::uint8_t* a, const std::uint8_t* b)
 #endif
 }
 
+using RowKernel = std::uint64_t (*)(const std::uint8_t*, const std::uint8_t*);
+
+// Sums `Row` over `rows` rows taken every `stride` rows.
+template <RowKernel Row>
+std::uint64_t summed(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows, std::size_t stride)
+{
+    std::uint64_t sum = 0;
+    const std::size_t step = stride * kSignatureSamples;
+    for (std::size_t r = 0; r < rows; ++r)
+        sum += Row(a + r * step, b + r * step);
+    return sum;
+}
+
+// Sums `Row` over the rows, stopping once the sum exceeds `limit`; checked every few rows,
+// as checking after each row would cost more than it saves.
+template <RowKernel Row>
+std::uint64_t bounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows, std::uint64_t limit)
+{
+    constexpr std::size_t kChunk = 8;
+    std::uint64_t sum = 0;
+    std::size_t r = 0;
+    while (r < rows) {
+        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
+        for (; r < end; ++r)
+            sum += Row(a + r * kSignatureSamples, b + r * kSignatureSamples);
+        if (sum > limit)
+            return sum;
+    }
+    return sum;
+}
+
 }  // namespace
 
 std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
@@ -83,61 +114,30 @@ std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, st
 
 std::uint64_t rowsClipped(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
 {
-    std::uint64_t sum = 0;
-    for (std::size_t r = 0; r < rows; ++r)
-        sum += oneRowClipped(a + r * kSignatureSamples, b + r * kSignatureSamples);
-    return sum;
+    return summed<oneRowClipped>(a, b, rows, 1);
 }
 
 std::uint64_t rowsClippedBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                  std::uint64_t limit)
 {
-    constexpr std::size_t kChunk = 8;
-    std::uint64_t sum = 0;
-    std::size_t r = 0;
-    while (r < rows) {
-        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
-        for (; r < end; ++r)
-            sum += oneRowClipped(a + r * kSignatureSamples, b + r * kSignatureSamples);
-        if (sum > limit)
-            return sum;
-    }
-    return sum;
+    return bounded<oneRowClipped>(a, b, rows, limit);
 }
 
 std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                  std::size_t stride)
 {
-    std::uint64_t sum = 0;
-    const std::size_t step = stride * kSignatureSamples;
-    for (std::size_t r = 0; r < rows; ++r)
-        sum += oneRowClipped(a + r * step, b + r * step);
-    return sum;
+    return summed<oneRowClipped>(a, b, rows, stride);
 }
 
 std::uint64_t rowsDistance(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
 {
-    std::uint64_t sum = 0;
-    for (std::size_t r = 0; r < rows; ++r)
-        sum += oneRow(a + r * kSignatureSamples, b + r * kSignatureSamples);
-    return sum;
+    return summed<oneRow>(a, b, rows, 1);
 }
 
 std::uint64_t rowsDistanceBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                   std::uint64_t limit)
 {
-    // Checked every few rows: checking after each row would cost more than it saves.
-    constexpr std::size_t kChunk = 8;
-    std::uint64_t sum = 0;
-    std::size_t r = 0;
-    while (r < rows) {
-        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
-        for (; r < end; ++r)
-            sum += oneRow(a + r * kSignatureSamples, b + r * kSignatureSamples);
-        if (sum > limit)
-            return sum;
-    }
-    return sum;
+    return bounded<oneRow>(a, b, rows, limit);
 }
 
 }  // namespace kx

@@ -3,7 +3,6 @@
 #include "capture/scroll/RowDistance.h"
 
 #include <cstring>
-#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,36 +12,41 @@ namespace kx {
 
 namespace {
 
-// Grey levels of n pixels; the same integer arithmetic as greyOf, four pixels at a time.
-void greyRow(const QRgb* in, std::uint8_t* out, int n)
-{
-    int i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i weights = _mm_setr_epi16(29, 150, 77, 0, 29, 150, 77, 0);  // B, G, R, A
-    const __m128i half = _mm_set1_epi32(128);
-    for (; i + 4 <= n; i += 4) {
-        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i lo = _mm_madd_epi16(_mm_unpacklo_epi8(px, zero), weights);
-        const __m128i hi = _mm_madd_epi16(_mm_unpackhi_epi8(px, zero), weights);
-        const __m128 l = _mm_castsi128_ps(lo);
-        const __m128 h = _mm_castsi128_ps(hi);
-        const __m128i blueGreen = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(2, 0, 2, 0)));
-        const __m128i red = _mm_castps_si128(_mm_shuffle_ps(l, h, _MM_SHUFFLE(3, 1, 3, 1)));
-        const __m128i grey = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(blueGreen, red), half), 8);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(grey, zero), zero);
-        const int four = _mm_cvtsi128_si32(bytes);
-        std::memcpy(out + i, &four, 4);
-    }
-#endif
-    for (; i < n; ++i)
-        out[i] = greyOf(in[i]);
-}
-
 bool isPlain32(QImage::Format f)
 {
     return f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
            f == QImage::Format_ARGB32_Premultiplied;
+}
+
+// Blocks wider than this could overflow the 16-bit channel sums (no screen is that wide).
+constexpr int kMaxStep = 256;
+
+// Sums of the blue, green and red bytes of n pixels; the vector loop keeps the sums of
+// pixel pairs in 16-bit lanes, which n <= kMaxStep keeps from overflowing.
+inline void channelSums(const QRgb* px, int n, unsigned sums[3])
+{
+    unsigned b = 0, g = 0, r = 0;
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    __m128i acc = zero;
+    for (; i + 4 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + i));
+        acc = _mm_add_epi16(acc, _mm_add_epi16(_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)));
+    }
+    acc = _mm_add_epi16(acc, _mm_srli_si128(acc, 8));  // lanes 0..2: blue, green, red
+    b = unsigned(_mm_extract_epi16(acc, 0));
+    g = unsigned(_mm_extract_epi16(acc, 1));
+    r = unsigned(_mm_extract_epi16(acc, 2));
+#endif
+    for (; i < n; ++i) {
+        b += qBlue(px[i]);
+        g += qGreen(px[i]);
+        r += qRed(px[i]);
+    }
+    sums[0] = b;
+    sums[1] = g;
+    sums[2] = r;
 }
 
 }  // namespace
@@ -65,23 +69,23 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig)
     const int w = image.width();
     const int h = image.height();
     sig.height = h;
-    sig.rows.assign(std::size_t(h) * kSignatureSamples, 0);
+    sig.rows.resize(std::size_t(h) * kSignatureSamples);
 
-    if (w >= kSignatureSamples) {
+    if (w >= kSignatureSamples && w / kSignatureSamples <= kMaxStep) {
         const int step = w / kSignatureSamples;
         const int offset = (w - kSignatureSamples * step) / 2;
-        std::vector<std::uint8_t> grey(std::size_t(kSignatureSamples) * std::size_t(step));
+        // The grey of the block's mean colour, rounded: (sum + 128 * step) / (256 * step),
+        // the division by step done as a multiplication (exact: the dividend stays < 2^16).
+        const std::uint64_t reciprocal = ((std::uint64_t(1) << 32) + unsigned(step) - 1) / unsigned(step);
+        const unsigned half = 128u * unsigned(step);
         for (int y = 0; y < h; ++y) {
-            greyRow(reinterpret_cast<const QRgb*>(image.constScanLine(y)) + offset, grey.data(),
-                    kSignatureSamples * step);
-            const std::uint8_t* g = grey.data();
+            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + offset;
             std::uint8_t* out = sig.rows.data() + std::size_t(y) * kSignatureSamples;
             for (int s = 0; s < kSignatureSamples; ++s) {
-                unsigned sum = 0;
-                for (int i = 0; i < step; ++i)
-                    sum += g[i];
-                g += step;
-                out[s] = std::uint8_t(sum / unsigned(step));
+                unsigned sums[3];
+                channelSums(line + s * step, step, sums);
+                const unsigned scaled = (29u * sums[0] + 150u * sums[1] + 77u * sums[2] + half) >> 8;
+                out[s] = std::uint8_t((scaled * reciprocal) >> 32);
             }
         }
     } else {
@@ -94,7 +98,7 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig)
     }
 
     const int hc = h / 2;
-    sig.coarse.assign(std::size_t(hc) * kSignatureSamples, 0);
+    sig.coarse.resize(std::size_t(hc) * kSignatureSamples);
     for (int i = 0; i < hc; ++i) {
         const std::uint8_t* a = sig.row(2 * i);
         const std::uint8_t* b = sig.row(2 * i + 1);

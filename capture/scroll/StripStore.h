@@ -1,10 +1,13 @@
 #pragma once
 // The pixel rows a stitched image will be made of, kept in one growing block that becomes
-// the final image without a second copy. Large blocks grow through realloc, which on
-// Linux remaps pages instead of copying them, so the peak stays near the final size.
+// the final image without a second copy. The block is an anonymous mapping that grows
+// through mremap: growing never copies what is kept, and rows reserved but not yet written
+// cost no memory. Rows of an image the store may keep a reference to are copied only by
+// take(), so that handing over a whole frame costs nothing while the user waits.
 
 #include <QImage>
 #include <cstddef>
+#include <vector>
 
 namespace kx {
 
@@ -15,28 +18,39 @@ public:
     StripStore(const StripStore&) = delete;
     StripStore& operator=(const StripStore&) = delete;
 
-    // Starts over for rows of `bytesPerRow` bytes in `format`; drops what was kept.
+    // Starts over for rows of `width` pixels in `format`; drops what was kept.
     void reset(int width, QImage::Format format);
 
     // Appends rows [from, from + count) of `image` (same width and format). False when
     // the memory cannot be had; the store is unchanged then.
     bool append(const QImage& image, int from, int count);
+    // The same, but the rows are copied by take(); until then the store shares `image`.
+    bool appendLater(const QImage& image, int from, int count);
 
     int rows() const { return rows_; }
-    std::size_t bytes() const { return capacity_ * bytesPerRow_; }
+    // Pixel memory held: the rows written and the images shared for later rows.
+    std::size_t bytes() const;
 
-    // Hands the rows over as an image (null when empty) and empties the store.
+    // Hands the rows over as an image (null when empty or when the memory cannot be had)
+    // and empties the store.
     QImage take();
 
 private:
+    struct Later {
+        QImage image;
+        int from, count, at;
+    };
+    bool fits(const QImage& image, int from, int count) const;
     bool reserve(std::size_t rows);
 
     unsigned char* data_ = nullptr;
+    std::size_t mapped_ = 0;    // bytes
     std::size_t capacity_ = 0;  // rows
     int rows_ = 0;
     int width_ = 0;
     std::size_t bytesPerRow_ = 0;
     QImage::Format format_ = QImage::Format_RGB32;
+    std::vector<Later> later_;
 };
 
 }  // namespace kx

@@ -355,15 +355,20 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
     const int before = strips_.rows();
     int end = contentEnd_;
     if (steps_ == 0) {
+        // The first frame's rows are copied when the result is made, not while the user waits.
         const QImage first =
             firstFrame_.format() == format_ ? firstFrame_ : firstFrame_.convertToFormat(format_);
-        if (!strips_.append(first, 0, body))
+        if (!strips_.appendLater(first, 0, body))
             return false;
         end = body;
     }
     const int from = end - dy;
+    // Fresh memory costs a page fault per 4 KiB, about as much as the matching at 4K: a
+    // frame that gives a quarter of its rows or more is kept and its rows copied at the end.
+    const bool later = 4 * (body - from) >= height_;
     // Above `top` this frame shows its fixed band: a step that far leaves a gap.
-    if (from < top || (body > from && !strips_.append(source, from, body - from))) {
+    if (from < top || (body > from && !(later ? strips_.appendLater(source, from, body - from)
+                                              : strips_.append(source, from, body - from)))) {
         if (steps_ == 0)
             strips_.reset(width_, format_);
         return false;

@@ -6,7 +6,8 @@
 // and appear once in the result; spots that change in place (a hover tint, an animation)
 // weigh little in the match thanks to the clipping. A frame that fits no shift clearly, or
 // several shifts equally (repeating content) without an expected distance to choose by, is
-// refused rather than guessed. Only the rows the result is made of are kept, not the frames.
+// refused rather than guessed. Only the rows the result is made of are kept; a frame that
+// gives at least a quarter of its rows is kept whole until finish() instead of copied.
 
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/StripStore.h"

@@ -215,12 +215,12 @@ TEST(RowDistance, VectorFormEqualsTheScalarLoop)
     EXPECT_EQ(kx::rowsDistance(full.data(), zeros.data(), 1), 32640u);
 }
 
-// The signature against a plain per-pixel reference: 128 centred blocks of width / 128
-// pixels (narrower rows: one pixel per sample, spread over the row), averaged grey levels,
-// and coarse rows that average pixel-row pairs rounding up.
+// The signature against a plain per-pixel reference: the rounded grey of the mean colour
+// of 128 centred blocks of width / 128 pixels (narrower rows: one pixel per sample, spread
+// over the row), and coarse rows that average pixel-row pairs rounding up.
 TEST(StitchSignature, MatchesThePlainDefinition)
 {
-    for (int w : {1600, 1601, 130, 128, 127, 40}) {
+    for (int w : {1600, 2890, 130, 128, 127, 40}) {
         const QImage img = noisePage(w, 9, unsigned(w));
         const kx::StitchSignature sig = kx::StitchSignature::of(img);
         ASSERT_EQ(sig.rows.size(), 9u * 128);
@@ -231,10 +231,12 @@ TEST(StitchSignature, MatchesThePlainDefinition)
                 int want;
                 if (w >= 128) {
                     const int step = w / 128, offset = (w - 128 * step) / 2;
-                    int sum = 0;
-                    for (int i = 0; i < step; ++i)
-                        sum += kx::greyOf(line[offset + s * step + i]);
-                    want = sum / step;
+                    int sum = 128 * step;
+                    for (int i = 0; i < step; ++i) {
+                        const QRgb p = line[offset + s * step + i];
+                        sum += 29 * qBlue(p) + 150 * qGreen(p) + 77 * qRed(p);
+                    }
+                    want = sum / (256 * step);
                 } else {
                     want = kx::greyOf(line[s * w / 128]);
                 }
