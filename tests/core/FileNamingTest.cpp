@@ -23,54 +23,45 @@ struct FileNamingTest : ::testing::Test {
 };
 }  // namespace
 
-TEST_F(FileNamingTest, DefaultPatternAndTokens)
+TEST_F(FileNamingTest, PatternTokensTitlesAndForbiddenCharacters)
 {
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::area), "Kaptorix 2026-10-09 14.32.05");
-    Prefs::set("filePattern", "{kind}:{hh}");
-    EXPECT_EQ(FileNaming::baseName(QDateTime(QDate(2026, 1, 2), QTime(9, 0)), std::nullopt, SourceKind::area),
-              "Area-09");
+    const QString controls = QString("a") + QChar(0x80) + QChar(0x85) + QChar(0x9f) + QChar(0x2028) +
+                             QChar(0x2029) + QChar(0xa0) + "b";
+    const std::optional<QString> none;
+    struct Row {
+        QString pattern;  // empty: the default
+        std::optional<QString> title;
+        SourceKind kind;
+        QString lang, expected;
+    };
+    const Row rows[] = {
+        {"", none, SourceKind::area, "en", "Kaptorix 2026-10-09 14.32.05"},
+        {"{kind}:{ss}", none, SourceKind::area, "en", "Area-05"},
+        {"{title}", QString("Report 1/2"), SourceKind::window, "en", "Report 1-2"},
+        {"{title}", none, SourceKind::window, "en", "Window"},
+        {"{title}", QString(""), SourceKind::window, "en", "Kaptorix"},  // an empty title is blank
+        {"{title}", none, SourceKind::area, "hu", "Terület"},
+        {"{title}", none, SourceKind::file, "de", "Ablage"},
+        {"a%b*c", none, SourceKind::area, "en", "a-b-c"},
+        {"{title}", QString("x/:\\?%*|\"<>y"), SourceKind::window, "en", "x----------y"},
+        {"{title}", QString("line1\nline2\ttab\x7f\r"), SourceKind::window, "en", "line1-line2-tab--"},
+        {"  \t ", none, SourceKind::area, "en", "Kaptorix"},
+        {" {title}", QString("T"), SourceKind::window, "en", " T"},
+        // A title is text, never tokens, and loses every control character.
+        {"{title} {kind}", QString("{kind} {YYYY}"), SourceKind::window, "en", "{kind} {YYYY} Window"},
+        {"{title}", controls, SourceKind::window, "en", QString("a-----") + QChar(0xa0) + "b"},
+    };
+    for (const Row& r : rows) {
+        if (r.pattern.isEmpty())
+            Prefs::remove("filePattern");
+        else
+            Prefs::set("filePattern", r.pattern);
+        Lang::overrideForTests(r.lang);
+        EXPECT_EQ(FileNaming::baseName(kWhen, r.title, r.kind), r.expected) << r.pattern.toStdString();
+    }
     // Unknown braces stay; the year is padded to four digits.
     EXPECT_EQ(FileNaming::fill("{x} {YYYY}", QDateTime(QDate(33, 1, 1), QTime(0, 0)), std::nullopt, "Area"),
               "{x} 0033");
-}
-
-TEST_F(FileNamingTest, TitleKindLabelAndLanguages)
-{
-    Prefs::set("filePattern", "{title}");
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString("Report 1/2"), SourceKind::window), "Report 1-2");
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::window), "Window");
-    // An empty title is a title: the name is then blank and falls back.
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString(""), SourceKind::window), "Kaptorix");
-    Lang::overrideForTests("hu");
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::area), "Terület");
-    Lang::overrideForTests("de");
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::file), "Ablage");
-}
-
-TEST_F(FileNamingTest, ForbiddenAndControlCharactersBecomeDashes)
-{
-    Prefs::set("filePattern", "a%b*c");
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::area), "a-b-c");
-    Prefs::set("filePattern", "{title}");
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString("x/:\\?%*|\"<>y"), SourceKind::window), "x----------y");
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString("line1\nline2\ttab\x7f\r"), SourceKind::window),
-              "line1-line2-tab--");
-    Prefs::set("filePattern", "  \t ");
-    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::area), "Kaptorix");
-    Prefs::set("filePattern", " {title}");
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString("T"), SourceKind::window), " T");
-}
-
-TEST_F(FileNamingTest, TitlesAreTextNeverTokensAndLoseEveryControlCharacter)
-{
-    Prefs::set("filePattern", "{title} {kind}");
-    EXPECT_EQ(FileNaming::baseName(kWhen, QString("{kind} {YYYY}"), SourceKind::window),
-              "{kind} {YYYY} Window");
-    Prefs::set("filePattern", "{title}");
-    const QString controls = QString("a") + QChar(0x80) + QChar(0x85) + QChar(0x9f) + QChar(0x2028) +
-                             QChar(0x2029) + QChar(0xa0) + "b";
-    EXPECT_EQ(FileNaming::baseName(kWhen, controls, SourceKind::window),
-              QString("a-----") + QChar(0xa0) + "b");
 }
 
 TEST_F(FileNamingTest, LongNamesAreCutAtAUtf8Boundary)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QtConcurrent>
 
@@ -82,62 +83,28 @@ TEST(GermanTable, KeysAreUniqueAndEveryRowHasGerman)
 
 namespace {
 
-// Reads one C++ string literal (or adjacent literals, optionally wrapped in QStringLiteral)
-// at `i`; returns false when the argument is not a plain literal.
-bool readLiteral(const QString& src, qsizetype& i, QString& out)
+// The text of adjacent C++ string literals.
+QString unescaped(const QString& literals)
 {
-    auto skipSpace = [&] {
-        while (i < src.size() && src[i].isSpace())
-            ++i;
-    };
-    skipSpace();
-    bool wrapped = false;
-    for (const char* w : {"QStringLiteral(", "QString(", "QString::fromUtf8("}) {
-        if (src.mid(i, qsizetype(strlen(w))) == QLatin1String(w)) {
-            i += qsizetype(strlen(w));
-            wrapped = true;
-            break;
-        }
-    }
-    skipSpace();
-    if (i < src.size() && src[i] == 'u' && i + 1 < src.size() && src[i + 1] == '8')
-        i += 2;
-    if (i >= src.size() || src[i] != '"')
-        return false;
-    out.clear();
-    while (i < src.size() && src[i] == '"') {
-        ++i;
-        while (i < src.size() && src[i] != '"') {
-            if (src[i] == '\\' && i + 1 < src.size()) {
-                const QChar e = src[i + 1];
-                i += 2;
-                switch (e.unicode()) {
-                    case 'n':
-                        out += '\n';
-                        break;
-                    case 't':
-                        out += '\t';
-                        break;
-                    case 'u':
-                        out += QChar(src.mid(i, 4).toUShort(nullptr, 16));
-                        i += 4;
-                        break;
-                    default:
-                        out += e;
-                }
+    static const QRegularExpression piece(R"re("((?:[^"\\]|\\.)*)")re");
+    QString out;
+    for (auto it = piece.globalMatch(literals); it.hasNext();) {
+        const QString body = it.next().captured(1);
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            if (body[i] != '\\' || i + 1 == body.size()) {
+                out += body[i];
+                continue;
+            }
+            const QChar e = body[++i];
+            if (e == 'u') {
+                out += QChar(body.mid(i + 1, 4).toUShort(nullptr, 16));
+                i += 4;
             } else {
-                out += src[i++];
+                out += e == 'n' ? QChar('\n') : e == 't' ? QChar('\t') : e;
             }
         }
-        ++i;  // closing quote
-        skipSpace();
     }
-    if (wrapped) {
-        skipSpace();
-        if (i < src.size() && src[i] == ')')
-            ++i;
-    }
-    return true;
+    return out;
 }
 
 struct Missing {
@@ -145,33 +112,27 @@ struct Missing {
     QString en;
 };
 
+// Calls whose English and Hungarian texts are plain literals (bare or wrapped in QStringLiteral,
+// QString or QString::fromUtf8); computed texts cannot be checked here.
 QList<Missing> scanFile(const QString& path, int* calls)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
     const QString src = QString::fromUtf8(f.readAll());
-    static const QRegularExpression call(QStringLiteral(R"((?<![\w:.>])(?:kx::)?tr\s*\()"));
+    const QString literals =
+        QStringLiteral(R"re(((?:u8)?"(?:[^"\\]|\\.)*"(?:\s*(?:u8)?"(?:[^"\\]|\\.)*")*))re");
+    const QString argument =
+        QStringLiteral(R"re((?:(?:QStringLiteral|QString|QString::fromUtf8)\(\s*%1\s*\)|%1))re")
+            .arg(literals);
+    static const QRegularExpression call(
+        QStringLiteral(R"re((?<![\w:.>])(?:kx::)?tr\s*\(\s*%1\s*,\s*%1\s*(,)?)re").arg(argument));
     QList<Missing> missing;
-    auto it = call.globalMatch(src);
-    while (it.hasNext()) {
+    for (auto it = call.globalMatch(src); it.hasNext();) {
         const auto m = it.next();
-        qsizetype i = m.capturedEnd();
-        QString en, hu;
-        if (!readLiteral(src, i, en))
-            continue;  // computed text: not checkable here
-        while (i < src.size() && src[i].isSpace())
-            ++i;
-        if (i >= src.size() || src[i] != ',')
-            continue;
-        ++i;
-        if (!readLiteral(src, i, hu))
-            continue;
         ++*calls;
-        while (i < src.size() && src[i].isSpace())
-            ++i;
-        const bool germanGiven = i < src.size() && src[i] == ',';
-        if (!germanGiven && !German::table().contains(en))
+        const QString en = unescaped(m.captured(1) + m.captured(2));
+        if (m.captured(5).isEmpty() && !German::table().contains(en))
             missing.append({path, en});
     }
     return missing;

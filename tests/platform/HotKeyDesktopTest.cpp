@@ -99,16 +99,6 @@ TEST_F(HotKeyDesktop, CombinationHeldByAnotherClientFailsAndStaysItsOwn)
     EXPECT_TRUE(third.waitReady());
 }
 
-TEST_F(HotKeyDesktop, SameCombinationForTwoActionsFailsTheSecond)
-{
-    manager->registerAll();
-    manager->setCombo(KeyCombo::defaultFor(HotKeyAction::area), HotKeyAction::history);
-    EXPECT_TRUE(manager->failed().contains(HotKeyAction::history));
-    ASSERT_TRUE(key("ctrl+alt+1"));
-    ASSERT_TRUE(waitFired(HotKeyAction::area));
-    EXPECT_FALSE(fired.contains(HotKeyAction::history));
-}
-
 TEST_F(HotKeyDesktop, SwapThenResetGivesEveryActionItsKey)
 {
     manager->registerAll();

@@ -60,7 +60,7 @@ TEST(KeyCombo, JsonHasExactlyThreeKeysAndRejectsBadFields)
         EXPECT_FALSE(KeyCombo::fromJson(bad)) << bad;
 }
 
-TEST_F(HotKeyManagerTest, RegistersAllTenDefaultsUnderTheirPositions)
+TEST_F(HotKeyManagerTest, RegistersAllTenDefaultsAndPressesDispatchByIdOnTheEventLoop)
 {
     manager->registerAll();
     EXPECT_TRUE(manager->failed().isEmpty());
@@ -70,6 +70,14 @@ TEST_F(HotKeyManagerTest, RegistersAllTenDefaultsUnderTheirPositions)
     EXPECT_EQ(backend->held.value(4).modifiers, KeyCombo::control | KeyCombo::alt);
     EXPECT_EQ(backend->held.value(hotKeyId(HotKeyAction::repeatLast)).keysym, quint32(XK_9));
     EXPECT_EQ(KeyCombo::defaultFor(HotKeyAction::area).cocoaModifiers, 0xC0000u);  // the stored form
+
+    for (HotKeyAction a : allCases<HotKeyAction>())
+        backend->press(quint32(hotKeyId(a)));
+    backend->press(12);
+    backend->press(1000);
+    EXPECT_TRUE(triggered.isEmpty());  // queued, not run inside the backend
+    settle();
+    EXPECT_EQ(triggered, allCases<HotKeyAction>());  // the tenth (history, Ctrl+Alt+0) too, no other
 }
 
 TEST_F(HotKeyManagerTest, RefusedAndDuplicateCombinationsEndInFailed)
@@ -114,27 +122,6 @@ TEST_F(HotKeyManagerTest, RemovingAShortcutStoresNoneAndResetBringsDefaultsBack)
     EXPECT_EQ(manager->combo(HotKeyAction::ocr), KeyCombo::defaultFor(HotKeyAction::ocr));
     EXPECT_EQ(backend->held.value(0).keysym, quint32(XK_1));
     EXPECT_EQ(backend->held.size(), 10);
-}
-
-TEST_F(HotKeyManagerTest, StoredJunkFallsBackToTheDefault)
-{
-    Prefs::set("hotkey.pinArea", QByteArray("{not json"));
-    Prefs::set("hotkey.history", QStringLiteral("nothing"));
-    EXPECT_EQ(manager->combo(HotKeyAction::pinArea), KeyCombo::defaultFor(HotKeyAction::pinArea));
-    EXPECT_EQ(manager->combo(HotKeyAction::history), KeyCombo::defaultFor(HotKeyAction::history));
-}
-
-TEST_F(HotKeyManagerTest, PressesDispatchByIdOnTheEventLoop)
-{
-    manager->registerAll();
-    backend->press(5);
-    EXPECT_TRUE(triggered.isEmpty());  // queued, not run inside the backend
-    settle();
-    EXPECT_EQ(triggered, QList<HotKeyAction>{HotKeyAction::ocr});
-    backend->press(12);
-    backend->press(1000);
-    settle();
-    EXPECT_EQ(triggered.size(), 1);
 }
 
 TEST_F(HotKeyManagerTest, TemporaryKeysCountFrom1001AndAreNeverReused)
@@ -194,14 +181,9 @@ TEST_F(HotKeyManagerTest, AShortcutStoredElsewhereIsRegisteredAtOnce)
     EXPECT_EQ(backend->held.value(5).keysym, quint32(XK_6));
 }
 
-TEST_F(HotKeyManagerTest, EveryActionFiresAndAPlainFunctionKeyLoadsBack)
+TEST_F(HotKeyManagerTest, APlainFunctionKeyLoadsBackAndStoredJunkFallsBackToTheDefault)
 {
     manager->registerAll();
-    for (HotKeyAction a : allCases<HotKeyAction>())
-        backend->press(quint32(hotKeyId(a)));
-    settle();
-    EXPECT_EQ(triggered, allCases<HotKeyAction>());  // the tenth (history, Ctrl+Alt+0) too
-
     for (quint32 f = XK_F1; f <= XK_F12; ++f) {
         const KeyCombo plain{f, 0, QStringLiteral("F%1").arg(f - XK_F1 + 1)};
         manager->setCombo(plain, HotKeyAction::ocr);
@@ -209,6 +191,10 @@ TEST_F(HotKeyManagerTest, EveryActionFiresAndAPlainFunctionKeyLoadsBack)
         EXPECT_EQ(fresh.combo(HotKeyAction::ocr), plain) << plain.label.toStdString();
         EXPECT_EQ(backend->held.value(5).modifiers, 0u);
     }
+    Prefs::set("hotkey.pinArea", QByteArray("{not json"));
+    Prefs::set("hotkey.history", QStringLiteral("nothing"));
+    EXPECT_EQ(manager->combo(HotKeyAction::pinArea), KeyCombo::defaultFor(HotKeyAction::pinArea));
+    EXPECT_EQ(manager->combo(HotKeyAction::history), KeyCombo::defaultFor(HotKeyAction::history));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 
 namespace kx::test {
 
@@ -56,77 +57,83 @@ QString sourcePath(const QString& relative)
     return base + "/" + relative;
 }
 
+QImage noiseImage(QSize size, unsigned seed)
+{
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    return img;
+}
+
+namespace {
+// The largest channel difference of each pair of pixels (images of equal size).
+QList<int> pixelDifferences(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
+    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
+    QList<int> out;
+    out.reserve(qsizetype(x.width()) * x.height());
+    for (int row = 0; row < x.height(); ++row) {
+        const uchar* p = x.constScanLine(row);
+        const uchar* q = y.constScanLine(row);
+        for (int i = 0; i < x.width() * 4; i += 4) {
+            int d = 0;
+            for (int c = i; c < i + 4; ++c)
+                d = std::max(d, std::abs(int(p[c]) - int(q[c])));
+            out.append(d);
+        }
+    }
+    return out;
+}
+}  // namespace
+
 int maxChannelDifference(const QImage& a, const QImage& b)
 {
     if (a.size() != b.size())
         return -1;
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32);
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const uchar*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const uchar*>(y.constScanLine(row));
-        for (int i = 0; i < x.width() * 4; ++i)
-            worst = std::max(worst, std::abs(int(p[i]) - int(q[i])));
-    }
-    return worst;
+    const QList<int> d = pixelDifferences(a, b);
+    return d.isEmpty() ? 0 : *std::max_element(d.cbegin(), d.cend());
 }
 
 bool matchesGolden(const QImage& actual, const QString& goldenPath, int tolerance, QString* why,
                    double maxBadFraction)
 {
-    auto say = [&](const QString& s) {
-        if (why)
-            *why = s;
-    };
     if (qEnvironmentVariable("KX_UPDATE_GOLDENS") == "1") {
         QDir().mkpath(QFileInfo(goldenPath).absolutePath());
         actual.save(goldenPath, "PNG");
         return true;
     }
     const QString actualPath = QString(goldenPath).replace(".png", ".actual.png");
-    QImage golden(goldenPath);
+    const QImage golden(goldenPath);
+    QString problem;
     if (golden.isNull()) {
-        actual.save(actualPath, "PNG");
-        say("golden missing: " + goldenPath + " (run with KX_UPDATE_GOLDENS=1)");
-        return false;
+        problem = "golden missing: " + goldenPath + " (run with KX_UPDATE_GOLDENS=1)";
+    } else if (golden.size() != actual.size()) {
+        problem = QString("size %1x%2, golden %3x%4")
+                      .arg(actual.width())
+                      .arg(actual.height())
+                      .arg(golden.width())
+                      .arg(golden.height());
+    } else {
+        const QList<int> d = pixelDifferences(actual, golden);
+        const qsizetype bad = std::count_if(d.cbegin(), d.cend(), [&](int v) { return v > tolerance; });
+        if (double(bad) / std::max<qsizetype>(1, d.size()) > maxBadFraction)
+            problem = QString("%1 pixel(s) differ by more than %2 (worst %3); actual written to %4")
+                          .arg(bad)
+                          .arg(tolerance)
+                          .arg(*std::max_element(d.cbegin(), d.cend()))
+                          .arg(actualPath);
     }
-    if (golden.size() != actual.size()) {
-        actual.save(actualPath, "PNG");
-        say(QString("size %1x%2, golden %3x%4")
-                .arg(actual.width())
-                .arg(actual.height())
-                .arg(golden.width())
-                .arg(golden.height()));
-        return false;
-    }
-    const QImage x = actual.convertToFormat(QImage::Format_ARGB32);
-    const QImage y = golden.convertToFormat(QImage::Format_ARGB32);
-    qint64 bad = 0;
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const uchar*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const uchar*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            int d = 0;
-            for (int c = 0; c < 4; ++c)
-                d = std::max(d, std::abs(int(p[col * 4 + c]) - int(q[col * 4 + c])));
-            worst = std::max(worst, d);
-            if (d > tolerance)
-                ++bad;
-        }
-    }
-    const double fraction = double(bad) / std::max<qint64>(1, qint64(x.width()) * x.height());
-    if (fraction > maxBadFraction) {
-        actual.save(actualPath, "PNG");
-        say(QString("%1 pixel(s) differ by more than %2 (worst %3); actual written to %4")
-                .arg(bad)
-                .arg(tolerance)
-                .arg(worst)
-                .arg(actualPath));
-        return false;
-    }
-    return true;
+    if (problem.isEmpty())
+        return true;
+    actual.save(actualPath, "PNG");
+    if (why)
+        *why = problem;
+    return false;
 }
 
 int run(const QString& program, const QStringList& args, QByteArray* out, int timeoutMs)

@@ -21,6 +21,9 @@ QString artifactDir(const QString& sub = QString());
 // Absolute path of a file in the source tree (KX_SOURCE_DIR).
 QString sourcePath(const QString& relative);
 
+// Opaque pixels of random colours, the same for the same seed.
+QImage noiseImage(QSize size, unsigned seed);
+
 // Largest per-channel difference between two images of equal size; -1 when sizes differ.
 int maxChannelDifference(const QImage& a, const QImage& b);
 

@@ -21,176 +21,109 @@ using namespace kx;
 
 namespace {
 
-QPalette darkPalette()
+QPalette palette(QColor window, QColor text, QColor highlight)
 {
     QPalette p;
-    p.setColor(QPalette::Window, QColor(40, 40, 44));
-    p.setColor(QPalette::WindowText, QColor(240, 240, 240));
-    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Highlight, highlight);
     return p;
 }
-
-QPalette lightPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(236, 236, 238));
-    p.setColor(QPalette::WindowText, QColor(20, 20, 20));
-    p.setColor(QPalette::Highlight, QColor(0, 122, 255));
-    return p;
-}
-
-class Sheet {
-public:
-    Sheet(QPainter& p, const QPalette& palette) : p_(p), palette_(palette) {}
-
-    // Renders a widget (with the sheet's palette) at a point; returns its size.
-    QSize put(QWidget* w, const QPoint& at)
-    {
-        w->setPalette(palette_);
-        w->ensurePolished();
-        w->resize(w->sizeHint());
-        w->render(&p_, at, QRegion(), QWidget::DrawChildren);
-        return w->size();
-    }
-    void label(const QString& text, const QPoint& at)
-    {
-        p_.save();
-        p_.setFont(Theme::font(11, QFont::Medium));
-        p_.setPen(Theme::secondary(palette_));
-        p_.drawText(at, text);
-        p_.restore();
-    }
-
-private:
-    QPainter& p_;
-    QPalette palette_;
-};
 
 ChromeButton* plain(const QString& symbol, bool selected, bool prominent, const QString& title = QString())
 {
     return new ChromeButton(symbol, title, QString(), QString(), QString(), selected, prominent, {});
 }
 
-void hover(ChromeButton* b)
+// One half of the gallery, the pieces in rows left to right; returns where the resting and
+// the hovered plain button went.
+std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette& pal)
 {
-    QEnterEvent e(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QApplication::sendEvent(b, &e);
-}
+    p.fillRect(area, Theme::canvas(pal));
+    const bool dark = Theme::isDark(pal);
+    p.setPen(Theme::secondary(pal));
+    p.drawText(area.topLeft() + QPoint(24, 24), dark ? "Dark appearance" : "Light appearance");
+    p.drawImage(QPointF(area.x() + 200, area.y() + 10), Brand::statusBarImage(dark, 1.0));
+    p.drawImage(QPointF(area.x() + 240, area.y() + 10), Brand::statusBarImage(dark, 2.0));
 
-// One half of the gallery; returns the rectangles of the hovered and resting plain button.
-std::pair<QRect, QRect> drawHalf(QPainter& p, const QRect& area, const QPalette& palette)
-{
-    p.fillRect(area, Theme::canvas(palette));
-    Sheet s(p, palette);
-    const int x0 = area.x() + 24;
-    int y = area.y() + 30;
-
-    s.label(Theme::isDark(palette) ? "Dark appearance" : "Light appearance", {x0, y});
-    y += 18;
-
-    // Status icon ×1 and ×2, drawn 1:1 in device pixels beside each other.
-    s.label("Status icon ×1 / ×2", {x0, y + 12});
-    const bool dark = Theme::isDark(palette);
-    p.drawImage(QPointF(x0 + 130, y), Brand::statusBarImage(dark, 1.0));
-    p.drawImage(QPointF(x0 + 170, y), Brand::statusBarImage(dark, 2.0));
-    auto* logo = new MakerLogo(22);
-    s.put(logo, {x0 + 230, y - 2});
-    delete logo;
-    y += 40;
-
-    // Chrome buttons in every state.
-    s.label("Chrome buttons: rest · hover · pressed · disabled", {x0, y});
-    y += 10;
-    int x = x0;
-    QRect hovered, resting;
-    for (int kind = 0; kind < 3; ++kind) {
-        const bool sel = kind == 1, prom = kind == 2;
-        for (int state = 0; state < 4; ++state) {
-            std::unique_ptr<ChromeButton> b(plain(kind == 0   ? "crop"_sym
-                                                  : kind == 1 ? "highlighter"_sym
-                                                              : "doc.on.doc"_sym,
-                                                  sel, prom));
-            if (state == 1)
-                hover(b.get());
-            if (state == 2)
-                b->setDown(true);
-            if (state == 3)
-                b->setEnabled(false);
-            const QSize size = s.put(b.get(), {x, y});
-            if (kind == 0 && state == 1)
-                hovered = QRect(QPoint(x, y), size);
-            if (kind == 0 && state == 0)
-                resting = QRect(QPoint(x, y), size);
-            x += size.width() + 6;
+    QPoint at = area.topLeft() + QPoint(24, 48);
+    int rowHeight = 0;
+    auto put = [&](QWidget* w) {
+        std::unique_ptr<QWidget> owned(w);
+        w->setPalette(pal);
+        w->ensurePolished();
+        w->resize(w->sizeHint());
+        if (at.x() + w->width() > area.right() - 12) {
+            at = QPoint(area.x() + 24, at.y() + rowHeight + 12);
+            rowHeight = 0;
         }
-        x += 14;
+        w->render(&p, at, QRegion(), QWidget::DrawChildren);
+        const QRect placed(at, w->size());
+        at.rx() += w->width() + 8;
+        rowHeight = std::max(rowHeight, w->height());
+        return placed;
+    };
+    put(new MakerLogo(22));
+    // Chrome buttons at rest, hovered, pressed and disabled; plain, selected and prominent.
+    QRect resting, hovered;
+    for (const QString& symbol : {"crop"_sym, "highlighter"_sym, "doc.on.doc"_sym}) {
+        for (int state = 0; state < 4; ++state) {
+            auto* b = plain(symbol, symbol == "highlighter"_sym, symbol == "doc.on.doc"_sym);
+            if (state == 1) {
+                QEnterEvent e(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+                QApplication::sendEvent(b, &e);
+            }
+            b->setDown(state == 2);
+            b->setEnabled(state != 3);
+            const QRect r = put(b);
+            if (symbol == "crop"_sym && state < 2)
+                (state == 0 ? resting : hovered) = r;
+        }
     }
-    y += 44;
-    x = x0;
-    for (auto* b : {plain("square.and.arrow.down"_sym, false, false, "Save"),
-                    plain("sparkles"_sym, true, false, "AI"), plain("doc.on.doc"_sym, false, true, "Copy")}) {
-        std::unique_ptr<ChromeButton> owned(b);
-        x += s.put(b, {x, y}).width() + 8;
-    }
-    auto divider = std::make_unique<VDivider>(20);
-    x += s.put(divider.get(), {x, y + 5}).width() + 8;
-    auto cap = std::make_unique<KeyCap>("Ctrl+Alt+1");
-    x += s.put(cap.get(), {x, y + 5}).width() + 12;
-    for (auto [sym, tint] : {std::pair{"sparkles.rectangle.stack"_sym, Theme::systemPurple()},
-                             std::pair{"questionmark"_sym, QColor(142, 142, 147)},
-                             std::pair{"camera.viewfinder"_sym, Theme::systemBlue()}}) {
-        auto badge = std::make_unique<IconBadge>(sym, tint, 28);
-        x += s.put(badge.get(), {x, y + 1}).width() + 8;
-    }
-    y += 50;
-
-    // Tip bubble and toasts.
-    auto tip =
-        std::make_unique<TipBubble>("Blur",
-                                    "Blurs the area you drag over. Drag again to add more blurred areas; "
-                                    "the strength is set in the bar above the picture.",
-                                    "B");
-    const QSize tipSize = s.put(tip.get(), {x0 - 10, y});
-    auto toast =
-        std::make_unique<ToastView>("Copied to clipboard", "1600 × 1000 px", "checkmark.circle.fill"_sym);
-    const QSize toastSize = s.put(toast.get(), {x0 + tipSize.width(), y});
-    auto failed = std::make_unique<ToastView>("Capture failed",
-                                              "The screen could not be read. Check that Kaptorix "
-                                              "runs in an X11 session.",
-                                              "exclamationmark.triangle.fill"_sym);
-    s.put(failed.get(), {x0 + tipSize.width(), y + toastSize.height() - 16});
-    y += std::max(tipSize.height(), 2 * toastSize.height()) + 4;
-
+    put(plain("square.and.arrow.down"_sym, false, false, "Save"));
+    put(plain("sparkles"_sym, true, false, "AI"));
+    put(plain("doc.on.doc"_sym, false, true, "Copy"));
+    put(new VDivider(20));
+    put(new KeyCap("Ctrl+Alt+1"));
+    put(new IconBadge("sparkles.rectangle.stack"_sym, Theme::systemPurple(), 28));
+    put(new IconBadge("camera.viewfinder"_sym, Theme::systemBlue(), 28));
+    put(new TipBubble("Blur",
+                      "Blurs the area you drag over. Drag again to add more blurred areas; the strength "
+                      "is set in the bar above the picture.",
+                      "B"));
+    put(new ToastView("Copied to clipboard", "1600 × 1000 px", "checkmark.circle.fill"_sym));
+    put(new ToastView("Capture failed",
+                      "The screen could not be read. Check that Kaptorix runs in an X11 session.",
+                      "exclamationmark.triangle.fill"_sym));
     // Preview cards with four and five buttons, and the countdown.
-    QuickPreviewActions none{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
-    auto four = std::make_unique<QuickPreviewView>(samples::screenshot(QSize(1440, 900)),
-                                                   "1440 × 900 px · Area", none);
-    none.upload = [] {};
-    auto five = std::make_unique<QuickPreviewView>(samples::screenshot(QSize(1440, 900)),
-                                                   "1440 × 900 px · Window", none);
+    QuickPreviewActions actions{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
+    put(new QuickPreviewView(samples::screenshot(QSize(1440, 900)), "1440 × 900 px · Area", actions));
+    actions.upload = [] {};
+    auto* five =
+        new QuickPreviewView(samples::screenshot(QSize(1440, 900)), "1440 × 900 px · Window", actions);
     five->setThumbnailHovered(true);
-    const QSize fourSize = s.put(four.get(), {x0 - 14, y});
-    const QSize fiveSize = s.put(five.get(), {x0 - 14 + fourSize.width(), y});
+    put(five);
     CountdownModel model(5);
     model.setRemaining(3);
-    auto countdown = std::make_unique<CountdownView>(&model);
-    s.put(countdown.get(), {x0 - 14 + fourSize.width() + fiveSize.width(), y + 40});
-    return {hovered, resting};
+    put(new CountdownView(&model));
+    return {resting, hovered};
 }
 
 }  // namespace
 
 TEST(Gallery, EveryPieceRendersInLightAndDark)
 {
-    const QSize size(1000, 1440);
+    const QSize size(1000, 1800);
     QImage gallery(size * 2, QImage::Format_ARGB32_Premultiplied);
     gallery.setDevicePixelRatio(2);
-    std::pair<QRect, QRect> lightButtons;
+    std::pair<QRect, QRect> light;
     {
         QPainter p(&gallery);
         p.setRenderHint(QPainter::Antialiasing);
-        lightButtons = drawHalf(p, QRect(0, 0, size.width(), size.height() / 2), lightPalette());
-        drawHalf(p, QRect(0, size.height() / 2, size.width(), size.height() / 2), darkPalette());
+        const QRect half(0, 0, size.width(), size.height() / 2);
+        light = drawHalf(p, half, palette({236, 236, 238}, {20, 20, 20}, {0, 122, 255}));
+        drawHalf(p, half.translated(0, half.height()),
+                 palette({40, 40, 44}, {240, 240, 240}, {10, 132, 255}));
     }
     const QString path = kx::test::artifactDir("notice") + "/gallery.png";
     ASSERT_TRUE(gallery.save(path));
@@ -199,7 +132,7 @@ TEST(Gallery, EveryPieceRendersInLightAndDark)
     const QImage g = gallery.convertToFormat(QImage::Format_ARGB32);
     auto at = [&](const QPoint& pt) { return g.pixel(pt.x() * 2, pt.y() * 2); };
     const QPoint corner(4, 15);
-    EXPECT_EQ(at(lightButtons.second.topLeft() + corner), Theme::canvasLight().rgb());
-    EXPECT_NE(at(lightButtons.first.topLeft() + corner), Theme::canvasLight().rgb());
+    EXPECT_EQ(at(light.first.topLeft() + corner), Theme::canvasLight().rgb());
+    EXPECT_NE(at(light.second.topLeft() + corner), Theme::canvasLight().rgb());
     std::cout << "gallery: " << path.toStdString() << std::endl;
 }

@@ -1,5 +1,6 @@
 // The overlay on a real X display with the fixture window, driven by xdotool: an area drag,
-// a window pick and a colour sample, each checked against what the fixture shows.
+// a window pick and a colour sample, each checked against what the fixture shows. Run again
+// on two X screens (OverlayTwoDisplaysTest), where Qt shows each as a display of its own.
 #include "capture/overlay/OverlayView.h"
 #include "capture/overlay/SelectionSession.h"
 #include "core/Prefs.h"
@@ -154,4 +155,37 @@ TEST_F(OverlayDesktop, EscapeCancelsAndGivesTheKeyboardBack)
     // The keyboard grab went with the overlay: the fixture hears the next Esc.
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     EXPECT_TRUE(fixture_->waitForLine([](const QString& l) { return l == "KEY Esc"; }));
+}
+
+class OverlayTwoDisplays : public OverlayDesktop {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(OverlayTwoDisplays, DragOnTheSecondDisplayReturnsItsPixels)
+{
+    if (QGuiApplication::screens().size() < 2)
+        GTEST_SKIP() << "the X server shows Qt only one display";
+    QScreen* second = QGuiApplication::screens()[1];
+    startFixture(100, 80, {}, qEnvironmentVariable("DISPLAY").section('.', 0, 0) + ".1");
+    ASSERT_TRUE(start(SelectionMode::area));
+    ASSERT_EQ(session_->overlayWindows().size(), 2);
+    EXPECT_EQ(session_->overlayWindows()[1]->windowHandle()->screen(), second);
+
+    // Fixture coordinates are those of its own X screen, which is the second display's.
+    const QPoint from = fixture_->area().topLeft() + QPoint(20, 30);
+    const QPoint to = from + QPoint(333, 222);
+    ASSERT_TRUE(xdotool({"mousemove", "--screen", "1", QString::number(from.x()), QString::number(from.y()),
+                         "mousedown", "1", "mousemove", "--screen", "1", QString::number(to.x()),
+                         QString::number(to.y()), "mouseup", "1"}));
+    ASSERT_TRUE(waitFinished());
+    ASSERT_TRUE(result_);
+    EXPECT_EQ(result_->screen, second);
+    EXPECT_EQ(result_->rect, QRectF(QPointF(from - second->geometry().topLeft()), QSizeF(333, 222)));
+    const QImage chosen = result_->frozen.copy(ScreenCapturer::pixelRect(result_->rect, result_->scale))
+                              .convertToFormat(QImage::Format_RGB32);
+    chosen.save(artifactDir("overlay-two") + "/second.png");
+    EXPECT_EQ(maxChannelDifference(
+                  chosen, expectedPage_.copy(QRect(from - fixture_->area().topLeft(), QSize(333, 222)))),
+              0);
 }

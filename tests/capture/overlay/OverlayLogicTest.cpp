@@ -1,10 +1,11 @@
 #include "capture/overlay/OverlayGeometry.h"
 #include "capture/overlay/OverlayState.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <QImage>
 #include <QTextLayout>
-#include <random>
 
 using namespace kx;
 using End = OverlayReaction::End;
@@ -13,14 +14,7 @@ namespace {
 
 QImage randomImage(int w, int h, unsigned seed)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < w; ++x)
-            line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
-    }
-    return img;
+    return kx::test::noiseImage(QSize(w, h), seed);
 }
 
 OverlayState areaState(QSizeF bounds = {400, 300}, double scale = 1, SelectionMode mode = SelectionMode::area)

@@ -12,23 +12,10 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
-#include <random>
 
 using namespace kx;
 
 namespace {
-
-QImage randomImage(QSize size, unsigned seed)
-{
-    QImage img(size, QImage::Format_ARGB32_Premultiplied);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
-    }
-    return img;
-}
 
 QList<FrozenScreen> freezeSynthetic()
 {
@@ -36,7 +23,8 @@ QList<FrozenScreen> freezeSynthetic()
     unsigned seed = 1;
     for (QScreen* s : QGuiApplication::screens()) {
         const double scale = s->devicePixelRatio();
-        frozen.append({s, randomImage((QSizeF(s->geometry().size()) * scale).toSize(), seed++), scale});
+        frozen.append(
+            {s, kx::test::noiseImage((QSizeF(s->geometry().size()) * scale).toSize(), seed++), scale});
     }
     return frozen;
 }
@@ -110,7 +98,7 @@ TEST_F(SelectionSessionTest, AreaDragOnTheSecondDisplayReturnsItsPixels)
     EXPECT_EQ(r.rect, QRectF(10.5, 10.5, 49.5, 30.0));
     const QRect pixels((r.rect.topLeft() * 2).toPoint(), (r.rect.size() * 2).toSize());
     // The second display's own synthetic picture, not the first one's.
-    const QImage secondDisplay = randomImage(QSize(3200, 2000), 2);
+    const QImage secondDisplay = kx::test::noiseImage(QSize(3200, 2000), 2);
     EXPECT_EQ(r.frozen.copy(pixels), secondDisplay.copy(pixels));
     EXPECT_EQ(pixels, QRect(21, 21, 99, 60));
     EXPECT_EQ(r.frozen.cacheKey(), v->frozen().cacheKey());
