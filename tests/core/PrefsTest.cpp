@@ -112,34 +112,32 @@ TEST_F(PrefsTest, RemotePortParsing)
     }
 }
 
-TEST_F(PrefsTest, OcrLanguagesSplitting)
+TEST_F(PrefsTest, OcrLanguagesAndSaveFolder)
 {
     EXPECT_TRUE(Prefs::ocrLanguages().isEmpty());
-    Prefs::set("ocrLanguages", "en, \t ,de");
-    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"en", "", "de"}));
-    Prefs::set("ocrLanguages", ",en,,de,");
-    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"en", "de"}));
-    Prefs::set("ocrLanguages", "hu-HU, en-US");
-    EXPECT_EQ(Prefs::ocrLanguages(), (QStringList{"hu-HU", "en-US"}));
-    Prefs::set("ocrLanguages", "");
-    EXPECT_TRUE(Prefs::ocrLanguages().isEmpty());
-}
+    const QList<std::pair<QString, QStringList>> languages{{"en, \t ,de", {"en", "", "de"}},
+                                                           {",en,,de,", {"en", "de"}},
+                                                           {"hu-HU, en-US", {"hu-HU", "en-US"}},
+                                                           {"", {}}};
+    for (const auto& [stored, split] : languages) {
+        Prefs::set("ocrLanguages", stored);
+        EXPECT_EQ(Prefs::ocrLanguages(), split) << stored.toStdString();
+    }
 
-TEST_F(PrefsTest, SaveFolderNeverTheWorkingDirectory)
-{
+    // Never the working directory.
     const QString home = QDir::homePath();
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    EXPECT_EQ(Prefs::saveFolderURL(), QDir::cleanPath(pictures + "/Kaptorix"));
-    Prefs::set("saveFolder", "   ");
-    EXPECT_EQ(Prefs::saveFolderURL(), QDir::cleanPath(pictures + "/Kaptorix"));
-    Prefs::set("saveFolder", "~/Shots");
-    EXPECT_EQ(Prefs::saveFolderURL(), home + "/Shots");
-    Prefs::set("saveFolder", "~");
-    EXPECT_EQ(Prefs::saveFolderURL(), home);
-    Prefs::set("saveFolder", "shots/new");
-    EXPECT_EQ(Prefs::saveFolderURL(), home + "/shots/new");
-    Prefs::set("saveFolder", "/tmp/kx shots");
-    EXPECT_EQ(Prefs::saveFolderURL(), "/tmp/kx shots");
+    const QString fallback =
+        QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + "/Kaptorix");
+    EXPECT_EQ(Prefs::saveFolderURL(), fallback);
+    const QList<std::pair<QString, QString>> folders{{"   ", fallback},
+                                                     {"~/Shots", home + "/Shots"},
+                                                     {"~", home},
+                                                     {"shots/new", home + "/shots/new"},
+                                                     {"/tmp/kx shots", "/tmp/kx shots"}};
+    for (const auto& [stored, folder] : folders) {
+        Prefs::set("saveFolder", stored);
+        EXPECT_EQ(Prefs::saveFolderURL(), folder) << stored.toStdString();
+    }
     EXPECT_EQ(Prefs::trimmed("saveFolder"), "/tmp/kx shots");
     Prefs::set("remote.host", " \thost.test \n");
     EXPECT_EQ(Prefs::trimmed("remote.host"), "host.test \n");
