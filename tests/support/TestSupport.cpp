@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
@@ -55,6 +56,21 @@ QString sourcePath(const QString& relative)
     if (base.isEmpty())
         base = QStringLiteral(KX_TEST_SOURCE_DIR);
     return base + "/" + relative;
+}
+
+QStringList productSources()
+{
+    const QString root = QDir::cleanPath(sourcePath(QStringLiteral(".")));
+    const QStringList outside{"tests", "bench", "build", "scripts", "cmake", "resources", "docs"};
+    QStringList out;
+    QDirIterator it(root, {"*.h", "*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next().mid(root.size() + 1);
+        const QString top = path.section('/', 0, 0);
+        if (!top.startsWith('.') && !top.startsWith("build") && !outside.contains(top))
+            out.append(path);
+    }
+    return out;
 }
 
 QImage noiseImage(QSize size, unsigned seed)

@@ -24,6 +24,10 @@ QString sourcePath(const QString& relative);
 // Opaque pixels of random colours, the same for the same seed.
 QImage noiseImage(QSize size, unsigned seed);
 
+// Every product source (*.h, *.cpp) outside tests, benches, builds and scripts, relative to
+// the source tree.
+QStringList productSources();
+
 // Largest per-channel difference between two images of equal size; -1 when sizes differ.
 int maxChannelDifference(const QImage& a, const QImage& b);
 
