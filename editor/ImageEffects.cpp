@@ -170,15 +170,118 @@ void boxColumnsWith(const uchar* in, qsizetype inStride, uchar* out, qsizetype o
     }
 }
 
+#if defined(__SSE2__)
+// The same pass on V x 16 bytes of each row at once, down the whole column strip, the sums in
+// 16-bit lanes (windows up to 256) rounded exactly as the scalar pass rounds.
+template <int V>
+void boxStripSse(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int win,
+                 uint32_t inv)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(short(inv));
+    auto load = [](const uchar* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    __m128i lo[V], hi[V];
+    for (int k = 0; k < V; ++k)
+        lo[k] = hi[k] = zero;
+    for (int i = 0; i < win; ++i)
+        for (int k = 0; k < V; ++k) {
+            const __m128i v = load(in + i * inStride + 16 * k);
+            lo[k] = _mm_add_epi16(lo[k], _mm_unpacklo_epi8(v, zero));
+            hi[k] = _mm_add_epi16(hi[k], _mm_unpackhi_epi8(v, zero));
+        }
+    auto scale = [&](__m128i acc) {
+        return _mm_add_epi16(_mm_mulhi_epu16(acc, factor), _mm_srli_epi16(_mm_mullo_epi16(acc, factor), 15));
+    };
+    for (int y = 0; y < rowsOut; ++y) {
+        uchar* o = out + y * outStride;
+        for (int k = 0; k < V; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16 * k),
+                             _mm_packus_epi16(scale(lo[k]), scale(hi[k])));
+        if (y + 1 == rowsOut)
+            break;
+        const uchar* add = in + (y + win) * inStride;
+        const uchar* sub = in + y * inStride;
+        for (int k = 0; k < V; ++k) {
+            const __m128i a = load(add + 16 * k), s = load(sub + 16 * k);
+            lo[k] =
+                _mm_sub_epi16(_mm_add_epi16(lo[k], _mm_unpacklo_epi8(a, zero)), _mm_unpacklo_epi8(s, zero));
+            hi[k] =
+                _mm_sub_epi16(_mm_add_epi16(hi[k], _mm_unpackhi_epi8(a, zero)), _mm_unpackhi_epi8(s, zero));
+        }
+    }
+}
+#endif
+
 void boxColumns(const uchar* in, qsizetype inStride, uchar* out, qsizetype outStride, int rowsOut, int bytes,
                 int r, uint32_t* acc)
 {
+    if (r == 0) {
+        for (int y = 0; y < rowsOut; ++y)
+            std::memcpy(out + y * outStride, in + y * inStride, size_t(bytes));
+        return;
+    }
     const Divider d(uint32_t(2 * r + 1));
+    int done = 0;
+#if defined(__SSE2__)
+    if (!d.wide) {
+        for (; done + 64 <= bytes; done += 64)
+            boxStripSse<4>(in + done, inStride, out + done, outStride, rowsOut, 2 * r + 1, d.inv);
+        for (; done + 16 <= bytes; done += 16)
+            boxStripSse<1>(in + done, inStride, out + done, outStride, rowsOut, 2 * r + 1, d.inv);
+    }
+#endif
+    if (done == bytes)
+        return;
     if (d.wide)
-        boxColumnsWith<true>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc);
+        boxColumnsWith<true>(in + done, inStride, out + done, outStride, rowsOut, bytes - done, 2 * r + 1,
+                             d.inv, acc);
     else
-        boxColumnsWith<false>(in, inStride, out, outStride, rowsOut, bytes, 2 * r + 1, d.inv, acc);
+        boxColumnsWith<false>(in + done, inStride, out + done, outStride, rowsOut, bytes - done, 2 * r + 1,
+                              d.inv, acc);
 }
+
+#if defined(__SSE2__)
+// Pixels x0 ... x0 + n - 1 of four rows as n groups of 16 bytes (pixel x of rows 0, 1, 2, 3),
+// and back: a row pass over the groups runs on four rows at once like a column pass.
+void interleave4(const uchar* const rows[4], int n, uchar* groups)
+{
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        __m128i r[4];
+        for (int i = 0; i < 4; ++i)
+            r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[i] + x * 4));
+        const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[3]);
+        const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
+        auto* g = reinterpret_cast<__m128i*>(groups + x * 16);
+        _mm_storeu_si128(g, _mm_unpacklo_epi64(t0, t1));
+        _mm_storeu_si128(g + 1, _mm_unpackhi_epi64(t0, t1));
+        _mm_storeu_si128(g + 2, _mm_unpacklo_epi64(t2, t3));
+        _mm_storeu_si128(g + 3, _mm_unpackhi_epi64(t2, t3));
+    }
+    for (; x < n; ++x)
+        for (int i = 0; i < 4; ++i)
+            std::memcpy(groups + x * 16 + i * 4, rows[i] + x * 4, 4);
+}
+
+void deinterleave4(const uchar* groups, int n, uchar* const rows[4])
+{
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        const auto* g = reinterpret_cast<const __m128i*>(groups + x * 16);
+        const __m128i g0 = _mm_loadu_si128(g), g1 = _mm_loadu_si128(g + 1);
+        const __m128i g2 = _mm_loadu_si128(g + 2), g3 = _mm_loadu_si128(g + 3);
+        const __m128i t0 = _mm_unpacklo_epi32(g0, g1), t1 = _mm_unpacklo_epi32(g2, g3);
+        const __m128i t2 = _mm_unpackhi_epi32(g0, g1), t3 = _mm_unpackhi_epi32(g2, g3);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[0] + x * 4), _mm_unpacklo_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[1] + x * 4), _mm_unpackhi_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[2] + x * 4), _mm_unpacklo_epi64(t2, t3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[3] + x * 4), _mm_unpackhi_epi64(t2, t3));
+    }
+    for (; x < n; ++x)
+        for (int i = 0; i < 4; ++i)
+            std::memcpy(rows[i] + x * 4, groups + x * 16 + i * 4, 4);
+}
+#endif
 
 // Scratch memory reused per thread: at small strengths fresh buffers of a few megabytes per
 // call cost more in page faults than the blur itself. Buffers beyond kKeepBytes are given
@@ -209,7 +312,7 @@ private:
 struct ThreadScratch {
     Scratch<uchar> horiz, rowA, rowB, col1, col2, reduceRow, pixelRow;
     Scratch<uint32_t> acc, reduceSums, pixelSums;
-    Scratch<uint16_t> wide;
+    Scratch<uint16_t> wide, reduceColumns;
 };
 
 ThreadScratch& scratch()
@@ -235,16 +338,53 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
     }
     const qsizetype hStride = qsizetype(w) * C;
 
-    parallelFor(rowsIn, 32, [&](int begin, int end) {
+    auto rowPasses = [&](int j, uchar* a, uchar* b) {
+        fetchClamped<C>(src, area.y() - m + j, area.x() - m, colsIn, a);
+        boxRow<C>(a, b, colsIn - 2 * r[0], r[0]);
+        boxRow<C>(b, a, colsIn - 2 * r[0] - 2 * r[1], r[1]);
+        boxRow<C>(a, horiz + j * hStride, w, r[2]);
+    };
+#if defined(__SSE2__)
+    // Pixels have four bytes: rows go in fours, interleaved so that the row passes run as
+    // column passes over 16-byte groups (the same arithmetic, four rows per step).
+    if constexpr (C == 4) {
+        const int groups = rowsIn / 4;
+        parallelFor(groups, 8, [&](int begin, int end) {
+            ThreadScratch& own = scratch();
+            uchar* a = own.rowA.get(size_t(colsIn) * 16);
+            uchar* b = own.rowB.get(size_t(colsIn) * 16);
+            uchar* fetched = own.col1.get(size_t(colsIn) * 16);
+            uint32_t* acc = own.acc.get(16);
+            for (int g = begin; g < end; ++g) {
+                const uchar* in[4];
+                uchar* out[4];
+                for (int i = 0; i < 4; ++i) {
+                    uchar* row = fetched + size_t(i) * colsIn * 4;
+                    fetchClamped<C>(src, area.y() - m + 4 * g + i, area.x() - m, colsIn, row);
+                    in[i] = row;
+                    out[i] = horiz + (4 * g + i) * hStride;
+                }
+                interleave4(in, colsIn, a);
+                boxColumns(a, 16, b, 16, colsIn - 2 * r[0], 16, r[0], acc);
+                boxColumns(b, 16, a, 16, colsIn - 2 * r[0] - 2 * r[1], 16, r[1], acc);
+                boxColumns(a, 16, b, 16, w, 16, r[2], acc);
+                deinterleave4(b, w, out);
+            }
+        });
         uchar* a = scratch().rowA.get(size_t(colsIn) * C);
         uchar* b = scratch().rowB.get(size_t(colsIn) * C);
-        for (int j = begin; j < end; ++j) {
-            fetchClamped<C>(src, area.y() - m + j, area.x() - m, colsIn, a);
-            boxRow<C>(a, b, colsIn - 2 * r[0], r[0]);
-            boxRow<C>(b, a, colsIn - 2 * r[0] - 2 * r[1], r[1]);
-            boxRow<C>(a, horiz + j * hStride, w, r[2]);
-        }
-    });
+        for (int j = groups * 4; j < rowsIn; ++j)
+            rowPasses(j, a, b);
+    } else
+#endif
+    {
+        parallelFor(rowsIn, 32, [&](int begin, int end) {
+            uchar* a = scratch().rowA.get(size_t(colsIn) * C);
+            uchar* b = scratch().rowB.get(size_t(colsIn) * C);
+            for (int j = begin; j < end; ++j)
+                rowPasses(j, a, b);
+        });
+    }
 
     const int bandWidth = std::max(16, 256 / C);
     const int bands = (w + bandWidth - 1) / bandWidth;
@@ -269,16 +409,69 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
     return true;
 }
 
+// Adds `count` bytes times `times` to 16-bit sums.
+void addBytes(uint16_t* sums, const uchar* p, int count, int times)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), factor = _mm_set1_epi16(short(times));
+    for (; i + 16 <= count; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        auto* s = reinterpret_cast<__m128i*>(sums + i);
+        __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+        if (times != 1) {
+            lo = _mm_mullo_epi16(lo, factor);
+            hi = _mm_mullo_epi16(hi, factor);
+        }
+        _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), lo));
+        _mm_storeu_si128(s + 1, _mm_add_epi16(_mm_loadu_si128(s + 1), hi));
+    }
+#endif
+    for (; i < count; ++i)
+        sums[i] = uint16_t(sums[i] + p[i] * times);
+}
+
 // Averages of k x k blocks of the view (edge-clamped), the block grid starting at (gx, gy).
 template <int C>
 void reduce(const View& src, int gx, int gy, int k, QImage& small)
 {
     const int sw = small.width();
+    const int n = sw * k;
+    const uint32_t area = uint32_t(k) * uint32_t(k);
+    // Columns [inside, insideEnd) of the grid lie in the image; the ones before and after
+    // repeat its edge columns, so their sums are copies.
+    const int inside = std::clamp(-gx, 0, n), insideEnd = std::clamp(src.width - gx, 0, n);
+    // A column of k bytes sums to at most 255 k: 16 bits hold it up to k = 257.
+    if (k <= 257 && inside < insideEnd) {
+        parallelFor(small.height(), 8, [&](int begin, int end) {
+            uint16_t* sums = scratch().reduceColumns.get(size_t(n) * C);
+            for (int j = begin; j < end; ++j) {
+                std::fill(sums + size_t(inside) * C, sums + size_t(insideEnd) * C, uint16_t(0));
+                forClampedRows(gy + j * k, gy + j * k + k, src.height, [&](int y, int times) {
+                    const uchar* row = src.bits + qsizetype(y) * src.stride + qsizetype(gx + inside) * C;
+                    addBytes(sums + size_t(inside) * C, row, (insideEnd - inside) * C, times);
+                });
+                for (int i = 0; i < inside; ++i)
+                    std::copy_n(sums + size_t(inside) * C, C, sums + size_t(i) * C);
+                for (int i = insideEnd; i < n; ++i)
+                    std::copy_n(sums + size_t(insideEnd - 1) * C, C, sums + size_t(i) * C);
+                uchar* out = small.scanLine(j);
+                for (int i = 0; i < sw; ++i) {
+                    uint32_t acc[C] = {};
+                    const uint16_t* block = sums + size_t(i) * k * C;
+                    for (int dx = 0; dx < k; ++dx)
+                        for (int c = 0; c < C; ++c)
+                            acc[c] += block[dx * C + c];
+                    for (int c = 0; c < C; ++c)
+                        out[i * C + c] = uchar((acc[c] + area / 2) / area);
+                }
+            }
+        });
+        return;
+    }
     parallelFor(small.height(), 8, [&](int begin, int end) {
-        const int n = sw * k;
         uchar* row = scratch().reduceRow.get(size_t(n) * C);
         uint32_t* sums = scratch().reduceSums.get(size_t(n) * C);
-        const uint32_t area = uint32_t(k) * uint32_t(k);
         for (int j = begin; j < end; ++j) {
             std::fill(sums, sums + size_t(n) * C, 0u);
             forClampedRows(gy + j * k, gy + j * k + k, src.height, [&](int y, int times) {
@@ -355,7 +548,30 @@ void enlarge(const QImage& small, double originX, double originY, int k, const Q
             const uint16_t* r1 = r0 + rowLen;
             const uint32_t wy1 = ty.weight, wy0 = 256 - wy1;
             uchar* o = out.scanLine(y);
-            for (size_t j = 0; j < rowLen; ++j)
+            size_t j = 0;
+#if defined(__SSE2__)
+            // The same sums in 32-bit lanes: 16-bit products split into low and high halves.
+            const __m128i w0 = _mm_set1_epi16(short(wy0)), w1 = _mm_set1_epi16(short(wy1));
+            const __m128i half = _mm_set1_epi32(32768);
+            auto blend = [&](__m128i a, __m128i b) {
+                const __m128i alo = _mm_mullo_epi16(a, w0), ahi = _mm_mulhi_epu16(a, w0);
+                const __m128i blo = _mm_mullo_epi16(b, w1), bhi = _mm_mulhi_epu16(b, w1);
+                const __m128i first = _mm_add_epi32(
+                    _mm_add_epi32(_mm_unpacklo_epi16(alo, ahi), _mm_unpacklo_epi16(blo, bhi)), half);
+                const __m128i second = _mm_add_epi32(
+                    _mm_add_epi32(_mm_unpackhi_epi16(alo, ahi), _mm_unpackhi_epi16(blo, bhi)), half);
+                return _mm_packs_epi32(_mm_srli_epi32(first, 16), _mm_srli_epi32(second, 16));
+            };
+            for (; j + 16 <= rowLen; j += 16) {
+                auto at = [](const uint16_t* p) {
+                    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                };
+                const __m128i lo = blend(at(r0 + j), at(r1 + j));
+                const __m128i hi = blend(at(r0 + j + 8), at(r1 + j + 8));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + j), _mm_packus_epi16(lo, hi));
+            }
+#endif
+            for (; j < rowLen; ++j)
                 o[j] = uchar((r0[j] * wy0 + r1[j] * wy1 + 32768u) >> 16);
         }
     });
