@@ -1,11 +1,10 @@
-// Desktop services against the real thing: wheel steps through XTest, secrets in an unlocked
-// gnome-keyring (checked with secret-tool), and images on the X clipboard (checked with xclip).
+// Desktop services against the real thing: wheel steps through XTest (on the fixture page), secrets in an
+// unlocked gnome-keyring (checked with secret-tool), and images on the X clipboard (checked with xclip).
 #include "platform/Clipboard.h"
 #include "platform/Keychain.h"
-#include "platform/WindowList.h"
 #include "platform/XTestScroller.h"
 
-#include "TestClient.h"
+#include "FixtureClient.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -24,8 +23,8 @@ bool desktop()
     return test::haveDisplay() && QGuiApplication::platformName() == "xcb";
 }
 
-// The scroll positions the list reported, one per wheel step.
-QList<int> scrolls(test::TestClient& c)
+// The scroll positions the fixture reported, one per wheel step.
+QList<int> scrolls(test::FixtureClient& c)
 {
     QList<int> values;
     for (const QString& l : c.lines()) {
@@ -40,26 +39,18 @@ TEST(XTestScrolling, WheelStepsScrollTheWindowUnderThePointBothWays)
     if (!desktop())
         GTEST_SKIP() << "needs an X display";
     ASSERT_TRUE(test::waitForWindowManager());
-    test::TestClient list({"scroll", "kx-scroll", "200", "150", "400", "300"});
-    ASSERT_TRUE(list.waitReady());
-    std::optional<QRect> frame;
-    ASSERT_TRUE(test::waitFor([&] {
-        for (const WindowInfo& w : WindowList::onScreen(true)) {
-            if (w.id == list.windowId())
-                frame = w.frame;
-        }
-        return frame.has_value();
-    }));
+    test::FixtureClient page({"--at", "200", "150"});
+    ASSERT_TRUE(page.waitReady());
     XTestScroller scroller;
     ASSERT_TRUE(scroller.available());
-    ASSERT_TRUE(scroller.scroll(frame->center(), 2));
-    ASSERT_TRUE(test::waitFor([&] { return scrolls(list).size() >= 2; }));
-    const QList<int> down = scrolls(list);
+    ASSERT_TRUE(scroller.scroll(page.area().center(), 2));
+    ASSERT_TRUE(test::waitFor([&] { return scrolls(page).size() >= 2; }));
+    const QList<int> down = scrolls(page);
     EXPECT_GT(down[0], 0);
     EXPECT_GT(down[1], down[0]);
-    ASSERT_TRUE(scroller.scroll(frame->center(), -1));
-    ASSERT_TRUE(test::waitFor([&] { return scrolls(list).size() >= 3; }));
-    EXPECT_EQ(scrolls(list)[2], down[0]);
+    ASSERT_TRUE(scroller.scroll(page.area().center(), -1));
+    ASSERT_TRUE(test::waitFor([&] { return scrolls(page).size() >= 3; }));
+    EXPECT_EQ(scrolls(page)[2], down[0]);
 }
 
 QString secretTool(const QStringList& args, int* code = nullptr)

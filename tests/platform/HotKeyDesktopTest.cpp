@@ -5,6 +5,7 @@
 #include "platform/HotKeyManager.h"
 #include "platform/XHotKeyBackend.h"
 
+#include "FixtureClient.h"
 #include "TestClient.h"
 #include "TestSupport.h"
 
@@ -118,7 +119,7 @@ TEST_F(HotKeyDesktop, SwapThenResetGivesEveryActionItsKey)
 
 TEST_F(HotKeyDesktop, TemporaryEscFiresThenReachesTheFocusedWindowAgain)
 {
-    test::TestClient target({"keys", "kx-keys", "200", "200", "300", "200"});
+    test::FixtureClient target({"--at", "200", "200"});  // prints "KEY <name>" for each key it gets
     ASSERT_TRUE(target.waitReady());
     ASSERT_TRUE(test::runTool("xdotool", {"windowactivate", "--sync", QString::number(target.windowId())}));
     auto escapes = [&] { return int(target.lines().count("KEY Esc")); };

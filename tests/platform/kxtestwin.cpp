@@ -1,8 +1,6 @@
 // A small X client for the platform desktop tests. Prints "READY <window id>" once its window
 // is painted, then reports what happens to it on stdout.
 //   kxtestwin window TITLE X Y W H R G B   a window painted in one colour
-//   kxtestwin keys TITLE X Y W H           a window that prints "KEY <name>" for each key press
-//   kxtestwin scroll TITLE X Y W H         a long list that prints "SCROLL <value>" when scrolled
 //   kxtestwin grab-key KEYSYM MODS         holds a global key grab on the root (MODS: X mask)
 //   kxtestwin bare X Y W H R G B [HOW]     a plain X window with no name and no _NET_WM_PID;
 //     HOW: ct:HEX (WM_NAME in COMPOUND_TEXT), then after READY shade, noinput or noshape,
@@ -11,11 +9,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <QApplication>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QListWidget>
 #include <QPainter>
-#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -32,7 +26,6 @@ class Painted : public QWidget {
 public:
     QColor colour = Qt::white;
     bool announced = false;
-    bool keys = false;
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -43,11 +36,6 @@ protected:
             // Let the backing store reach the server before anyone looks at the pixels.
             QTimer::singleShot(100, this, [this] { say(QStringLiteral("READY %1").arg(winId())); });
         }
-    }
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        if (keys)
-            say(QStringLiteral("KEY %1").arg(QKeySequence(e->key()).toString()));
     }
 };
 
@@ -154,24 +142,11 @@ int main(int argc, char** argv)
         return 1;
     const QByteArray mode = argv[1];
     const QRect geometry(atoi(argv[3]), atoi(argv[4]), atoi(argv[5]), atoi(argv[6]));
-    if (mode == "scroll") {
-        auto* list = new QListWidget;
-        for (int i = 0; i < 500; ++i)
-            list->addItem(QStringLiteral("row %1").arg(i));
-        list->setWindowTitle(QString::fromUtf8(argv[2]));
-        list->setGeometry(geometry);
-        QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged,
-                         [](int v) { say(QStringLiteral("SCROLL %1").arg(v)); });
-        list->show();
-        QTimer::singleShot(300, list, [list] { say(QStringLiteral("READY %1").arg(list->winId())); });
-        return app.exec();
-    }
     auto* w = new Painted;
     w->setWindowTitle(QString::fromUtf8(argv[2]));
     w->setGeometry(geometry);
     if (mode == "window" && argc >= 10)
         w->colour = QColor(atoi(argv[7]), atoi(argv[8]), atoi(argv[9]));
-    w->keys = mode == "keys";
     w->show();
     return app.exec();
 }
