@@ -312,7 +312,7 @@ private:
 struct ThreadScratch {
     Scratch<uchar> horiz, rowA, rowB, col1, col2, reduceRow, pixelRow;
     Scratch<uint32_t> acc, reduceSums, pixelSums;
-    Scratch<uint16_t> wide, reduceColumns;
+    Scratch<uint16_t> wide, reduceColumns, pixelColumns;
 };
 
 ThreadScratch& scratch()
@@ -644,19 +644,37 @@ void pixelateImpl(const View& src, const QRect& area, double b, const QPoint& gr
     const int spanW = spanX1 - spanX0;
     const int blockRows = ny1 - ny0 + 1;
 
+    // scanLine() of a non-const image checks for sharing on every call: take the bits once.
+    uchar* const outBits = out.bits();
+    const qsizetype outStride = out.bytesPerLine();
     parallelFor(blockRows, 1, [&](int begin, int end) {
-        uchar* row = scratch().pixelRow.get(size_t(spanW) * C);
-        uint32_t* sums = scratch().pixelSums.get(size_t(spanW) * C);
+        ThreadScratch& own = scratch();
+        uchar* row = own.pixelRow.get(size_t(spanW) * C);
+        uint32_t* sums = own.pixelSums.get(size_t(spanW) * C);
+        uint16_t* narrow = own.pixelColumns.get(size_t(spanW) * C);
         for (int by = begin; by < end; ++by) {
             const int n = ny0 + by;
             const int y0 = blockStart(n, grid.y()), y1 = blockStart(n + 1, grid.y());
-            std::fill(sums, sums + size_t(spanW) * C, 0u);
+            // Columns of up to 257 rows sum within 16 bits.
+            const bool small = y1 - y0 <= 257;
+            if (small)
+                std::fill(narrow, narrow + size_t(spanW) * C, uint16_t(0));
+            else
+                std::fill(sums, sums + size_t(spanW) * C, 0u);
             forClampedRows(y0, y1, src.height, [&](int y, int times) {
                 fetchClamped<C>(src, y, spanX0, spanW, row);
+                if (small) {
+                    addBytes(narrow, row, spanW * C, times);
+                    return;
+                }
                 for (int i = 0; i < spanW * C; ++i)
                     sums[size_t(i)] += uint32_t(row[size_t(i)]) * uint32_t(times);
             });
             const int oy0 = std::max(y0, area.top()), oy1 = std::min(y1, area.bottom() + 1);
+            if (oy0 >= oy1)
+                continue;
+            // The block row's first output line is written, the others are copies of it.
+            uchar* first = outBits + (oy0 - area.top()) * outStride;
             for (int nx = nx0; nx <= nx1; ++nx) {
                 const int x0 = blockStart(nx, grid.x()), x1 = blockStart(nx + 1, grid.x());
                 const uint32_t count = uint32_t(x1 - x0) * uint32_t(y1 - y0);
@@ -664,18 +682,19 @@ void pixelateImpl(const View& src, const QRect& area, double b, const QPoint& gr
                     continue;
                 uint64_t acc[C] = {};
                 for (int x = x0; x < x1; ++x)
-                    for (int c = 0; c < C; ++c)
-                        acc[c] += sums[size_t((x - spanX0) * C + c)];
+                    for (int c = 0; c < C; ++c) {
+                        const size_t i = size_t((x - spanX0) * C + c);
+                        acc[c] += small ? narrow[i] : sums[i];
+                    }
                 uchar colour[C];
                 for (int c = 0; c < C; ++c)
                     colour[c] = uchar((acc[c] + count / 2) / count);
                 const int ox0 = std::max(x0, area.left()), ox1 = std::min(x1, area.right() + 1);
-                for (int y = oy0; y < oy1; ++y) {
-                    uchar* o = out.scanLine(y - area.top());
-                    for (int x = ox0; x < ox1; ++x)
-                        std::memcpy(o + (x - area.left()) * C, colour, C);
-                }
+                for (int x = ox0; x < ox1; ++x)
+                    std::memcpy(first + (x - area.left()) * C, colour, C);
             }
+            for (int y = oy0 + 1; y < oy1; ++y)
+                std::memcpy(outBits + (y - area.top()) * outStride, first, size_t(area.width()) * C);
         }
     });
 }
