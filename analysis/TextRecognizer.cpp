@@ -1,5 +1,7 @@
 #include "analysis/TextRecognizer.h"
 
+#include "analysis/PageLayout.h"
+
 #include <omp.h>
 #include <tesseract/baseapi.h>
 
@@ -37,8 +39,6 @@ void registerExitHookAfterEngineStatics()
     std::call_once(once, [] { std::atexit(runExitHook); });
 }
 
-// Screen text is small (11–14 px); Tesseract reads it reliably at twice that size.
-constexpr double kUpscale = 2.0;
 // Tesseract refuses images with an edge of 32768 px or more; stay well below.
 constexpr double kMaxScaledWidth = 30000.0;
 // Tall images (scrolling captures) are read in strips of about this many scaled rows.
@@ -87,11 +87,6 @@ public:
         }
         api->SetVariable("debug_file", "/dev/null");
         registerExitHookAfterEngineStatics();
-        // Measured on a 164-line screen: the automatic mode reads line numbers as a column of
-        // their own and cuts them off their lines (1005 of 1105 words); so does the
-        // single-column mode on longer lists. One block per strip keeps every line whole
-        // (1100 of 1105 words) but joins side-by-side columns into one line.
-        api->SetPageSegMode(tesseract::PSM_SINGLE_BLOCK);
         return api;
     }
 
@@ -148,13 +143,13 @@ int cutRowIn(const QImage& grey, int target, int lowest)
 }
 
 // Appends the lines of the engine's last recognition, mapped back to source pixels.
-void collectLines(tesseract::TessBaseAPI& api, double factor, int top, QList<TextObservation>& out)
+void collectLines(tesseract::TessBaseAPI& api, double factor, QPoint origin, QList<TextObservation>& out)
 {
     std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
     if (!it)
         return;
     auto map = [&](int l, int t, int r, int b) {
-        return QRectF(l / factor, t / factor + top, (r - l) / factor, (b - t) / factor);
+        return QRectF(l / factor + origin.x(), t / factor + origin.y(), (r - l) / factor, (b - t) / factor);
     };
     TextObservation line;
     bool open = false;
@@ -224,15 +219,12 @@ QThreadPool& stripPool()
     return *pool;
 }
 
-// Horizontal strips cut at uniform rows (never through a line of text): at most
-// kStripScaledRows scaled rows each, and up to `workers` of them so that one screen is read
-// on several cores at once.
-std::vector<Strip> planStrips(const QImage& grey, double factor, int workers)
+// Horizontal strips of a block cut at uniform rows (never through a line of text), of about
+// `rows` rows each and at most kStripScaledRows scaled rows.
+std::vector<Strip> planStrips(const QImage& grey, double factor, int rows)
 {
     const int h = grey.height();
-    const int maxRows = std::max(64, int(kStripScaledRows / factor));
-    const int byWorkers = std::clamp(h / kMinParallelStripRows, 1, std::max(1, workers));
-    const int rows = std::min(maxRows, (h + byWorkers - 1) / byWorkers);
+    rows = std::min(rows, std::max(64, int(kStripScaledRows / factor)));
     std::vector<Strip> strips;
     for (int top = 0; top < h;) {
         int end = h;
@@ -247,8 +239,8 @@ std::vector<Strip> planStrips(const QImage& grey, double factor, int workers)
     return strips;
 }
 
-StripResult readStrip(const QImage& grey, Strip strip, double factor, const QStringList& languages,
-                      const QString& dataDir)
+StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const ReadOptions& options,
+                      double factor, const QStringList& languages, const QString& dataDir)
 {
     StripResult out;
     limitOpenMpOnThisThread();
@@ -259,6 +251,7 @@ StripResult readStrip(const QImage& grey, Strip strip, double factor, const QStr
     auto api = engines().take(dataDir, languages, &out.error);
     if (!api)
         return out;
+    api->SetPageSegMode(tesseract::PageSegMode(options.pageSegMode));
     const QImage part = grey.copy(0, strip.top, grey.width(), strip.end - strip.top);
     QImage scaled = part;
     if (factor != 1.0) {
@@ -281,7 +274,7 @@ StripResult readStrip(const QImage& grey, Strip strip, double factor, const QStr
         else if (failed)
             out.error = QStringLiteral("recognition failed");
         else
-            collectLines(*api, factor, strip.top, out.lines);
+            collectLines(*api, factor, origin + QPoint(0, strip.top), out.lines);
     }
     engines().give(dataDir, languages, std::move(api));
     if (!out.error.isEmpty())
@@ -314,7 +307,8 @@ int cutRow(const QImage& grey, int target, int lowest)
     return y < 0 ? target : y;
 }
 
-OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir)
+OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir,
+                    const ReadOptions& options)
 {
     OCRResult result;
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
@@ -334,18 +328,45 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.error = QStringLiteral("cancelled");
         return result;
     }
-    const double factor = std::min(kUpscale, kMaxScaledWidth / grey.width());
-    const std::vector<Strip> strips = planStrips(grey, factor, stripPool().maxThreadCount());
-    std::vector<StripResult> parts(strips.size());
-    auto read = [&](std::size_t i) { parts[i] = readStrip(grey, strips[i], factor, languages, dataDir); };
-    if (strips.size() == 1) {
+    const double factor = std::min(options.scale, kMaxScaledWidth / grey.width());
+    QList<QRect> blocks = options.splitColumns ? textBlocks(grey) : QList<QRect>{};
+    if (blocks.isEmpty())  // also text too faint for the layout: the engine looks for itself
+        blocks = {grey.rect()};
+
+    // Strips of about the same area, one per core, so that the cores finish together.
+    const int workers = stripPool().maxThreadCount();
+    qint64 area = 0;
+    for (const QRect& b : blocks)
+        area += qint64(b.width()) * b.height();
+    struct Job {
+        const QImage* block;
+        QPoint origin;
+        Strip strip;
+    };
+    std::vector<QImage> crops;
+    crops.reserve(std::size_t(blocks.size()));
+    std::vector<Job> jobs;
+    for (const QRect& b : blocks) {
+        crops.push_back(grey.copy(b));
+        const qint64 share = qint64(b.width()) * b.height() * workers / std::max<qint64>(1, area);
+        const int count = int(std::clamp<qint64>(share, 1, std::max(1, b.height() / kMinParallelStripRows)));
+        const int rows = (b.height() + count - 1) / count;
+        for (const Strip& strip : planStrips(crops.back(), factor, rows))
+            jobs.push_back({&crops.back(), b.topLeft(), strip});
+    }
+    std::vector<StripResult> parts(jobs.size());
+    auto read = [&](std::size_t i) {
+        parts[i] =
+            readStrip(*jobs[i].block, jobs[i].origin, jobs[i].strip, options, factor, languages, dataDir);
+    };
+    if (jobs.size() == 1) {
         read(0);
     } else {
         // Each strip runs with an engine of its own; the pool bounds how many engines work
         // at once however many recognitions are waiting.
         std::vector<QFuture<void>> running;
-        running.reserve(strips.size());
-        for (std::size_t i = 0; i < strips.size(); ++i)
+        running.reserve(jobs.size());
+        for (std::size_t i = 0; i < jobs.size(); ++i)
             running.push_back(QtConcurrent::run(&stripPool(), [&read, i] { read(i); }));
         for (auto& f : running)
             f.waitForFinished();

@@ -1,5 +1,10 @@
-// Recognition costs on screen-sized images: text of a busy 1920x1080 screen, barcodes.
+// Recognition costs on screen-sized images: text of a busy 1920x1080 screen and of the pages of
+// the test corpus with each way of reading them, barcodes.
+#include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
+#include "analysis/PageLayout.h"
+#include "analysis/TextRecognizer.h"
+#include "tests/analysis/corpus/OcrCorpus.h"
 
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
@@ -11,6 +16,15 @@
 using namespace kx;
 
 namespace {
+
+QString screenLine(int col, int row)
+{
+    return QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
+        .arg(row + 1)
+        .arg(row * 3 + col)
+        .arg(row * 17 + 4)
+        .arg(1000 + row);
+}
 
 // Two columns of 13-px text with a header band: a text-heavy screenshot.
 QImage textHeavyScreen()
@@ -25,19 +39,75 @@ QImage textHeavyScreen()
     p.setPen(Qt::white);
     p.drawText(16, 26, QStringLiteral("File  Edit  View  Window  Help"));
     p.setPen(QColor(25, 25, 25));
-    for (int col = 0; col < 2; ++col) {
-        for (int row = 0; row < 50; ++row) {
-            p.drawText(
-                40 + col * 940, 70 + row * 20,
-                QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
-                    .arg(row + 1)
-                    .arg(row * 3 + col)
-                    .arg(row * 17 + 4)
-                    .arg(1000 + row));
-        }
-    }
+    for (int col = 0; col < 2; ++col)
+        for (int row = 0; row < 50; ++row)
+            p.drawText(40 + col * 940, 70 + row * 20, screenLine(col, row));
     return img;
 }
+
+// The screen's text in reading order: the menu band, the left column, the right column.
+QString screenText()
+{
+    QStringList lines{QStringLiteral("File Edit View Window Help")};
+    for (int col = 0; col < 2; ++col)
+        for (int row = 0; row < 50; ++row)
+            lines.append(screenLine(col, row));
+    return lines.join('\n');
+}
+
+struct Way {
+    const char* name;
+    ocr::ReadOptions options;
+};
+
+const Way kWays[] = {
+    {"blocks, one block each, 2x", {2.0, true, 6}},     {"blocks, one block each, 1.5x", {1.5, true, 6}},
+    {"whole page as one block, 2x", {2.0, false, 6}},   {"whole page, automatic, 2x", {2.0, false, 3}},
+    {"whole page, one column, 2x", {2.0, false, 4}},    {"blocks, automatic in each, 2x", {2.0, true, 3}},
+    {"blocks, one block each, 1.25x", {1.25, true, 6}},
+};
+
+// Arg 0: the corpus page (its count: the 164-line screen); arg 1: the way of reading.
+void BM_OCR_Corpus(benchmark::State& state)
+{
+    static const QList<test::CorpusPage> corpus = test::ocrCorpus(QStringLiteral(KX_OCR_CORPUS_DIR));
+    const int index = int(state.range(0));
+    test::CorpusPage page;
+    if (index < corpus.size()) {
+        page = corpus[index];
+    } else {
+        page = {
+            QStringLiteral("164-line screen"), textHeavyScreen(), screenText(), {QStringLiteral("eng")}, 0};
+    }
+    if (page.image.isNull()) {
+        state.SkipWithError("page does not parse");
+        return;
+    }
+    const Way& way = kWays[state.range(1)];
+    const QString dataDir = OCRLanguages::dataDir();
+    ocr::recognize(page.image, page.languages, dataDir, way.options);  // engines loaded outside the timing
+    OCRResult result;
+    for (auto _ : state)
+        result = ocr::recognize(page.image, page.languages, dataDir, way.options);
+    state.counters["accuracy"] = test::characterAccuracy(page.text, result.text());
+    state.SetLabel(QStringLiteral("%1: %2").arg(page.name, QLatin1String(way.name)).toStdString());
+}
+BENCHMARK(BM_OCR_Corpus)
+    ->ArgsProduct({{0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5, 6}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
+
+// Finding the columns of the screen before it is read.
+void BM_OCR_Layout1920x1080(benchmark::State& state)
+{
+    const QImage grey = ocr::prepared(textHeavyScreen());
+    qsizetype blocks = 0;
+    for (auto _ : state)
+        blocks = ocr::textBlocks(grey).size();
+    state.SetLabel(QStringLiteral("%1 blocks").arg(blocks).toStdString());
+}
+BENCHMARK(BM_OCR_Layout1920x1080)->Unit(benchmark::kMillisecond);
 
 void BM_OCR_TextHeavy1920x1080(benchmark::State& state)
 {
@@ -51,12 +121,7 @@ void BM_OCR_TextHeavy1920x1080(benchmark::State& state)
     QStringList drawn{QStringLiteral("File  Edit  View  Window  Help")};
     for (int col = 0; col < 2; ++col)
         for (int row = 0; row < 50; ++row)
-            drawn.append(
-                QStringLiteral("%1. Invoice 2026-%2 paid by transfer, total %3.50 EUR, reference KX-%4")
-                    .arg(row + 1)
-                    .arg(row * 3 + col)
-                    .arg(row * 17 + 4)
-                    .arg(1000 + row));
+            drawn.append(screenLine(col, row));
     int exact = 0;
     for (const TextObservation& line : result.lines)
         exact += drawn.contains(line.text) ? 1 : 0;
@@ -74,6 +139,7 @@ void BM_OCR_TextHeavy1920x1080(benchmark::State& state)
                 ++found;
             }
         }
+    state.counters["accuracy"] = test::characterAccuracy(screenText(), result.text());
     state.SetLabel(QStringLiteral("%1, %2 lines, %3 of %4 drawn lines exact, %5 of %6 words")
                        .arg(languages.join('+'))
                        .arg(result.lines.size())

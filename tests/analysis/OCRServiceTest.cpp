@@ -1,7 +1,9 @@
 // Real Tesseract and zxing-cpp on images drawn here with a known font.
 #include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
-#include "core/Prefs.h"
+#include "analysis/PageLayout.h"
+#include "analysis/TextRecognizer.h"
+#include "tests/analysis/corpus/OcrCorpus.h"
 
 #include "TestSupport.h"
 
@@ -59,45 +61,44 @@ QImage fromMatrix(const ZXing::BitMatrix& bits)
     return img;
 }
 
-struct Sample {
-    const char* language;  // as a user would type it in the settings
-    int px;
-    QStringList lines;
-};
-
-void PrintTo(const Sample& s, std::ostream* os)
-{
-    *os << s.language << " at " << s.px << " px";
-}
-
-class ReadsScreenText : public ::testing::TestWithParam<Sample> {};
-
 }  // namespace
 
-TEST_P(ReadsScreenText, ExactlyAsDrawn)
+TEST(CharacterAccuracy, CountsEditsAgainstTheKnownText)
 {
-    const Sample& s = GetParam();
-    Prefs::set(QStringLiteral("ocrLanguages"), QString::fromLatin1(s.language));
-    const QImage img = renderLines(s.lines, s.px);
-    const OCRResult result = OCRService::observations(img).result();
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_EQ(result.text().toStdString(), s.lines.join('\n').toStdString());
-    Prefs::remove(QStringLiteral("ocrLanguages"));
+    const struct {
+        const char* expected;
+        const char* read;
+        double accuracy;
+    } cases[] = {
+        {"Grüße\nŐszi szél", " Grüße \n\nŐszi   szél", 1.0},  // blanks and empty lines do not count
+        {"kitten", "sitting", 0.5},                           // two changes and one addition
+        {"abcd", "", 0.0},
+        {"ab", "abcdef", -1.0},  // invented text costs as much as lost text
+        {"left one\nleft two\nright", "left one right\nleft two", 1.0 - 12.0 / 23.0},  // read across
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(test::characterAccuracy(QString::fromUtf8(c.expected), QString::fromUtf8(c.read)),
+                    c.accuracy, 1e-9)
+            << c.expected << " / " << c.read;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Languages, ReadsScreenText,
-    ::testing::Values(
-        Sample{"en",
-               13,
-               {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
-        Sample{"en",
-               24,
-               {"Hello World 2026 invoice@example.com", "The quick brown fox jumps over the lazy dog."}},
-        Sample{"de", 13, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
-        Sample{"de", 24, {"Grüße aus München, Straße 5", "Fußgängerübergänge über Äpfel und Öl"}},
-        Sample{"hu", 13, {"Árvíztűrő tükörfúrógép 42", "Őszi szél fúj, és hűvös az idő"}},
-        Sample{"hu", 24, {"Árvíztűrő tükörfúrógép 42", "Őszi szél fúj, és hűvös az idő"}}));
+// Pages of screen text (columns, a sidebar, line numbers, a dark theme, accents) drawn from
+// known texts; each must read back in reading order above its floor.
+TEST(OCRService, CorpusPagesReadAboveTheirFloors)
+{
+    const QList<test::CorpusPage> pages =
+        test::ocrCorpus(test::sourcePath(QStringLiteral("tests/analysis/corpus")));
+    ASSERT_EQ(pages.size(), 6);
+    for (const test::CorpusPage& page : pages) {
+        ASSERT_FALSE(page.image.isNull()) << page.name.toStdString() << " does not parse";
+        EXPECT_EQ(ocr::textBlocks(ocr::prepared(page.image)).size(), page.blocks) << page.name.toStdString();
+        const OCRResult result = OCRService::recognize(page.image, page.languages);
+        ASSERT_TRUE(result.ok) << result.error.toStdString();
+        EXPECT_GE(test::characterAccuracy(page.text, result.text()), page.floor)
+            << page.name.toStdString() << " read as:\n"
+            << result.text().toStdString();
+    }
+}
 
 TEST(OCRService, LineAndRangeBoxesAreInSourcePixels)
 {
