@@ -12,37 +12,37 @@ std::shared_ptr<AIAnalysisModel> AIAnalysisModel::create(SummarySink summarySink
 
 void AIAnalysisModel::setPreset(AIPreset preset)
 {
-    if (preset == m_preset)
+    if (preset == preset_)
         return;
-    m_preset = preset;
+    preset_ = preset;
     Q_EMIT changed();
 }
 
 void AIAnalysisModel::setCustom(const QString& question)
 {
-    if (question == m_custom)
+    if (question == custom_)
         return;
-    m_custom = question;
+    custom_ = question;
     Q_EMIT changed();
 }
 
 QString AIAnalysisModel::question() const
 {
-    if (m_preset == AIPreset::custom)
-        return m_custom;
+    if (preset_ == AIPreset::custom)
+        return custom_;
     const QVariant language = Prefs::value(QStringLiteral("ai.language"));
-    return prompt(m_preset, language.isValid() ? language.toString() : QStringLiteral("English"));
+    return prompt(preset_, language.isValid() ? language.toString() : QStringLiteral("English"));
 }
 
 void AIAnalysisModel::run(const QImage& image, const QUuid& historyID)
 {
-    if (m_loading)
+    if (loading_)
         return;
     const QString q = question();
     if (q.trimmed().isEmpty())
         return;
-    m_loading = true;
-    m_error.reset();  // the previous answer stays until the new one arrives
+    loading_ = true;
+    error_.reset();  // the previous answer stays until the new one arrives
     Q_EMIT changed();
     // The continuations hold the model, so closing the window cannot drop the answer.
     std::shared_ptr<AIAnalysisModel> self = shared_from_this();
@@ -56,13 +56,13 @@ void AIAnalysisModel::finish(const std::optional<QString>& answer, const QString
                              const QUuid& historyID)
 {
     if (answer) {
-        m_result = *answer;
-        if (!historyID.isNull() && keepsSummary(m_preset) && m_sink)
-            m_sink(historyID, *answer);
+        result_ = *answer;
+        if (!historyID.isNull() && keepsSummary(preset_) && sink_)
+            sink_(historyID, *answer);
     } else if (!error.isEmpty()) {
-        m_error = error;
+        error_ = error;
     }
-    m_loading = false;
+    loading_ = false;
     Q_EMIT changed();
 }
 

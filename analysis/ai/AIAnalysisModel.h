@@ -24,13 +24,13 @@ public:
 
     static std::shared_ptr<AIAnalysisModel> create(SummarySink summarySink = {});
 
-    AIPreset preset() const { return m_preset; }
+    AIPreset preset() const { return preset_; }
     void setPreset(AIPreset preset);
-    const QString& custom() const { return m_custom; }
+    const QString& custom() const { return custom_; }
     void setCustom(const QString& question);
-    const QString& result() const { return m_result; }
-    const std::optional<QString>& error() const { return m_error; }
-    bool loading() const { return m_loading; }
+    const QString& result() const { return result_; }
+    const std::optional<QString>& error() const { return error_; }
+    bool loading() const { return loading_; }
 
     // The question to send: the own question for `custom`, else the preset's prompt in the
     // language of the setting "ai.language" (English when absent).
@@ -45,15 +45,15 @@ Q_SIGNALS:
     void changed();
 
 private:
-    explicit AIAnalysisModel(SummarySink sink) : m_sink(std::move(sink)) {}
+    explicit AIAnalysisModel(SummarySink sink) : sink_(std::move(sink)) {}
     void finish(const std::optional<QString>& answer, const QString& error, const QUuid& historyID);
 
-    AIPreset m_preset = AIPreset::describe;
-    QString m_custom;
-    QString m_result;
-    std::optional<QString> m_error;
-    bool m_loading = false;
-    SummarySink m_sink;
+    AIPreset preset_ = AIPreset::describe;
+    QString custom_;
+    QString result_;
+    std::optional<QString> error_;
+    bool loading_ = false;
+    SummarySink sink_;
 };
 
 }  // namespace kx

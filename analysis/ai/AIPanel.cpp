@@ -48,7 +48,7 @@ protected:
 // A symbol in the notice colour beside selectable text, on that colour at 12 %.
 class Notice : public QWidget {
 public:
-    Notice(const QString& symbol, const QColor& color, QLabel* text) : m_symbol(symbol), m_color(color)
+    Notice(const QString& symbol, const QColor& color, QLabel* text) : symbol_(symbol), color_(color)
     {
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(10 + 18, 10, 10, 10);
@@ -65,15 +65,15 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        QColor fill = m_color;
+        QColor fill = color_;
         fill.setAlphaF(0.12);
         p.fillPath(roundedRect(QRectF(rect()), 10), fill);
-        Symbols::paint(p, QRectF(10, 11, 14, 14), m_symbol, m_color);
+        Symbols::paint(p, QRectF(10, 11, 14, 14), symbol_, color_);
     }
 
 private:
-    QString m_symbol;
-    QColor m_color;
+    QString symbol_;
+    QColor color_;
 };
 
 // The Analyze button; while a request runs it shows a small white activity indicator in
@@ -83,22 +83,22 @@ public:
     AnalyzeButton(const ChromeButtonStyle& style, std::function<void()> action)
         : ChromeButton("wand.and.stars"_sym, QString(), style, std::move(action))
     {
-        m_spin.setInterval(80);
-        connect(&m_spin, &QTimer::timeout, this, [this] {
-            m_phase = (m_phase + 1) % kSpokes;
+        spin_.setInterval(80);
+        connect(&spin_, &QTimer::timeout, this, [this] {
+            phase_ = (phase_ + 1) % kSpokes;
             update();
         });
     }
     void setLoading(bool loading)
     {
-        loading ? m_spin.start() : m_spin.stop();
+        loading ? spin_.start() : spin_.stop();
         update();
     }
 
 protected:
     void paintEvent(QPaintEvent* event) override
     {
-        if (!m_spin.isActive())
+        if (!spin_.isActive())
             return ChromeButton::paintEvent(event);
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -114,7 +114,7 @@ protected:
         const QPointF hub(left + side / 2, r.center().y());
         for (int i = 0; i < kSpokes; ++i) {
             QColor spoke(Qt::white);
-            spoke.setAlphaF(0.25 + 0.75 * ((i + kSpokes - m_phase) % kSpokes) / (kSpokes - 1));
+            spoke.setAlphaF(0.25 + 0.75 * ((i + kSpokes - phase_) % kSpokes) / (kSpokes - 1));
             p.setPen(QPen(spoke, 1.6, Qt::SolidLine, Qt::RoundCap));
             const qreal a = 2 * M_PI * i / kSpokes;
             const QPointF dir(std::cos(a), std::sin(a));
@@ -128,8 +128,8 @@ protected:
 
 private:
     static constexpr int kSpokes = 8;
-    QTimer m_spin;
-    int m_phase = 0;
+    QTimer spin_;
+    int phase_ = 0;
 };
 
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
@@ -146,7 +146,7 @@ QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
 
 AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()> image,
                  const QUuid& historyID, std::function<void()> close, QWidget* parent)
-    : QWidget(parent), m_model(std::move(model)), m_image(std::move(image)), m_historyID(historyID)
+    : QWidget(parent), model_(std::move(model)), image_(std::move(image)), historyID_(historyID)
 {
     setFixedWidth(kWidth);
     setAutoFillBackground(true);
@@ -163,8 +163,8 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     titles->addWidget(textLabel(
         kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI elemzés"), QStringLiteral("KI-Analyse")),
         Theme::font(14, QFont::DemiBold), Theme::primary(pal)));
-    m_modelName = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
-    titles->addWidget(m_modelName);
+    modelName_ = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
+    titles->addWidget(modelName_);
     header->addLayout(titles);
     header->addStretch(1);
     ChromeButtonStyle closeStyle;
@@ -176,76 +176,76 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     header->addWidget(closeButton);
     column->addLayout(header);
 
-    m_picker = new QComboBox;
-    m_picker->setObjectName(QStringLiteral("presetPicker"));
+    picker_ = new QComboBox;
+    picker_->setObjectName(QStringLiteral("presetPicker"));
     for (AIPreset p : allCases<AIPreset>())
-        m_picker->addItem(title(p), rawValue(p));
-    connect(m_picker, &QComboBox::activated, this, [this](int i) {
-        if (auto p = fromRaw<AIPreset>(m_picker->itemData(i).toString()))
-            m_model->setPreset(*p);
+        picker_->addItem(title(p), rawValue(p));
+    connect(picker_, &QComboBox::activated, this, [this](int i) {
+        if (auto p = fromRaw<AIPreset>(picker_->itemData(i).toString()))
+            model_->setPreset(*p);
     });
-    column->addWidget(m_picker);
+    column->addWidget(picker_);
 
-    m_customCard = new CardFrame(10, Theme::primary(pal, 0.045));
-    auto* cardLayout = new QVBoxLayout(m_customCard);
+    customCard_ = new CardFrame(10, Theme::primary(pal, 0.045));
+    auto* cardLayout = new QVBoxLayout(customCard_);
     cardLayout->setContentsMargins(6, 6, 6, 6);
-    m_custom = new QPlainTextEdit;
-    m_custom->setObjectName(QStringLiteral("customQuestion"));
-    m_custom->setFont(Theme::font(12));
-    m_custom->setFrameShape(QFrame::NoFrame);
-    m_custom->viewport()->setAutoFillBackground(false);
-    m_custom->setStyleSheet(QStringLiteral("background: transparent;"));
-    m_customCard->setFixedHeight(78);
-    cardLayout->addWidget(m_custom);
-    connect(m_custom, &QPlainTextEdit::textChanged, this,
-            [this] { m_model->setCustom(m_custom->toPlainText()); });
-    column->addWidget(m_customCard);
+    custom_ = new QPlainTextEdit;
+    custom_->setObjectName(QStringLiteral("customQuestion"));
+    custom_->setFont(Theme::font(12));
+    custom_->setFrameShape(QFrame::NoFrame);
+    custom_->viewport()->setAutoFillBackground(false);
+    custom_->setStyleSheet(QStringLiteral("background: transparent;"));
+    customCard_->setFixedHeight(78);
+    cardLayout->addWidget(custom_);
+    connect(custom_, &QPlainTextEdit::textChanged, this,
+            [this] { model_->setCustom(custom_->toPlainText()); });
+    column->addWidget(customCard_);
 
     auto* actions = new QHBoxLayout;
     actions->setSpacing(8);
     ChromeButtonStyle analyzeStyle;
     analyzeStyle.prominent = true;
     analyzeStyle.radius = 15;
-    m_analyze = new AnalyzeButton(analyzeStyle,
-                                  [this] { m_model->run(m_image ? m_image() : QImage(), m_historyID); });
-    m_analyze->setObjectName(QStringLiteral("analyze"));
-    m_analyze->setTitleFont(12.5, QFont::DemiBold);
-    actions->addWidget(m_analyze);
+    analyze_ =
+        new AnalyzeButton(analyzeStyle, [this] { model_->run(image_ ? image_() : QImage(), historyID_); });
+    analyze_->setObjectName(QStringLiteral("analyze"));
+    analyze_->setTitleFont(12.5, QFont::DemiBold);
+    actions->addWidget(analyze_);
     ChromeButtonStyle copyStyle;
     copyStyle.radius = 15;
-    m_copy = new ChromeButton(
+    copy_ = new ChromeButton(
         "doc.on.doc"_sym,
         kx::tr(QStringLiteral("Copy"), QStringLiteral("Másolás"), QStringLiteral("Kopieren")), copyStyle,
         [this] {
             QClipboard* clipboard = QGuiApplication::clipboard();
             clipboard->clear();
-            clipboard->setText(m_model->result());
+            clipboard->setText(model_->result());
         });
-    m_copy->setObjectName(QStringLiteral("copy"));
-    actions->addWidget(m_copy);
+    copy_->setObjectName(QStringLiteral("copy"));
+    actions->addWidget(copy_);
     actions->addStretch(1);
     column->addLayout(actions);
 
-    m_keyNotice = new Notice(
+    keyNotice_ = new Notice(
         "key"_sym, Theme::systemOrange(),
         new QLabel(kx::tr(QStringLiteral("No API key yet – add it in Settings → AI."),
                           QStringLiteral("Még nincs API-kulcs – add meg a Beállítások → AI fülön."),
                           QStringLiteral("Noch kein API-Schlüssel – füge ihn unter "
                                          "Einstellungen → AI hinzu."))));
-    m_keyNotice->setObjectName(QStringLiteral("keyNotice"));
-    column->addWidget(m_keyNotice);
-    m_errorText = new QLabel;
-    m_errorText->setObjectName(QStringLiteral("errorText"));
-    m_errorNotice = new Notice("exclamationmark.triangle.fill"_sym, Theme::systemRed(), m_errorText);
-    m_errorNotice->setObjectName(QStringLiteral("errorNotice"));
-    column->addWidget(m_errorNotice);
+    keyNotice_->setObjectName(QStringLiteral("keyNotice"));
+    column->addWidget(keyNotice_);
+    errorText_ = new QLabel;
+    errorText_->setObjectName(QStringLiteral("errorText"));
+    errorNotice_ = new Notice("exclamationmark.triangle.fill"_sym, Theme::systemRed(), errorText_);
+    errorNotice_->setObjectName(QStringLiteral("errorNotice"));
+    column->addWidget(errorNotice_);
 
     auto* answerCard = new CardFrame(12, Theme::primary(pal, 0.045));
     auto* answerLayout = new QVBoxLayout(answerCard);
     answerLayout->setContentsMargins(0, 0, 0, 0);
-    m_hint = new QWidget;
-    m_hint->setObjectName(QStringLiteral("hint"));
-    auto* hintLayout = new QVBoxLayout(m_hint);
+    hint_ = new QWidget;
+    hint_->setObjectName(QStringLiteral("hint"));
+    auto* hintLayout = new QVBoxLayout(hint_);
     hintLayout->setContentsMargins(0, 40, 0, 0);
     hintLayout->setSpacing(8);
     auto* glass = new QLabel;
@@ -265,23 +265,23 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     hintText->setWordWrap(true);
     hintLayout->addWidget(hintText);
     hintLayout->addStretch(1);
-    answerLayout->addWidget(m_hint);
-    m_answer = new QTextBrowser;
-    m_answer->setObjectName(QStringLiteral("answer"));
-    m_answer->setFrameShape(QFrame::NoFrame);
-    m_answer->setOpenLinks(false);
-    m_answer->setFont(Theme::font(12.5));
-    m_answer->document()->setDocumentMargin(12);
-    m_answer->viewport()->setAutoFillBackground(false);
-    m_answer->setStyleSheet(QStringLiteral("background: transparent;"));
-    connect(m_answer, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
+    answerLayout->addWidget(hint_);
+    answer_ = new QTextBrowser;
+    answer_->setObjectName(QStringLiteral("answer"));
+    answer_->setFrameShape(QFrame::NoFrame);
+    answer_->setOpenLinks(false);
+    answer_->setFont(Theme::font(12.5));
+    answer_->document()->setDocumentMargin(12);
+    answer_->viewport()->setAutoFillBackground(false);
+    answer_->setStyleSheet(QStringLiteral("background: transparent;"));
+    connect(answer_, &QTextBrowser::anchorClicked, this, [](const QUrl& url) {
         if (isOpenableLink(url))
             QDesktopServices::openUrl(url);
     });
-    answerLayout->addWidget(m_answer);
+    answerLayout->addWidget(answer_);
     column->addWidget(answerCard, 1);
 
-    connect(m_model.get(), &AIAnalysisModel::changed, this, &AIPanel::sync);
+    connect(model_.get(), &AIAnalysisModel::changed, this, &AIPanel::sync);
     connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
         if (key.startsWith(QLatin1String("ai.")))
             refreshKey();
@@ -292,11 +292,11 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
 void AIPanel::refreshKey()
 {
     // Only the newest question counts when the provider changes while one is out.
-    const int query = ++m_keyQuery;
+    const int query = ++keyQuery_;
     AIService::hasKey().then(this, [this, query](bool has) {
-        if (query != m_keyQuery)
+        if (query != keyQuery_)
             return;
-        m_hasKey = has;
+        hasKey_ = has;
         sync();
     });
     sync();
@@ -317,29 +317,29 @@ void AIPanel::paintEvent(QPaintEvent* event)
 
 void AIPanel::sync()
 {
-    const AIAnalysisModel& m = *m_model;
-    m_modelName->setText(AIService::modelName(Prefs::aiProvider()));
-    m_picker->setCurrentIndex(m_picker->findData(rawValue(m.preset())));
-    m_customCard->setVisible(m.preset() == AIPreset::custom);
-    if (m_custom->toPlainText() != m.custom())
-        m_custom->setPlainText(m.custom());
-    m_analyze->setEnabled(!m.loading());
-    static_cast<AnalyzeButton*>(m_analyze)->setLoading(m.loading());
-    m_analyze->setTitle(m.loading() ? kx::tr(QStringLiteral("Analyzing…"), QStringLiteral("Elemzés…"),
-                                             QStringLiteral("Wird analysiert…"))
-                                    : kx::tr(QStringLiteral("Analyze"), QStringLiteral("Elemzés"),
-                                             QStringLiteral("Analysieren")));
-    m_copy->setVisible(!m.result().isEmpty());
-    m_keyNotice->setVisible(!m_hasKey);
-    m_errorNotice->setVisible(m.error().has_value());
-    m_errorText->setText(m.error().value_or(QString()));
+    const AIAnalysisModel& m = *model_;
+    modelName_->setText(AIService::modelName(Prefs::aiProvider()));
+    picker_->setCurrentIndex(picker_->findData(rawValue(m.preset())));
+    customCard_->setVisible(m.preset() == AIPreset::custom);
+    if (custom_->toPlainText() != m.custom())
+        custom_->setPlainText(m.custom());
+    analyze_->setEnabled(!m.loading());
+    static_cast<AnalyzeButton*>(analyze_)->setLoading(m.loading());
+    analyze_->setTitle(m.loading() ? kx::tr(QStringLiteral("Analyzing…"), QStringLiteral("Elemzés…"),
+                                            QStringLiteral("Wird analysiert…"))
+                                   : kx::tr(QStringLiteral("Analyze"), QStringLiteral("Elemzés"),
+                                            QStringLiteral("Analysieren")));
+    copy_->setVisible(!m.result().isEmpty());
+    keyNotice_->setVisible(!hasKey_);
+    errorNotice_->setVisible(m.error().has_value());
+    errorText_->setText(m.error().value_or(QString()));
     const bool showHint = m.result().isEmpty() && !m.loading();
-    m_hint->setVisible(showHint);
-    m_answer->setVisible(!showHint);
-    if (m_answer->property("markdown").toString() != m.result() || m.result().isEmpty()) {
-        m_answer->setProperty("markdown", m.result());
-        m_answer->setHtml(inlineMarkdownHtml(m.result()));
-        QTextCursor all(m_answer->document());
+    hint_->setVisible(showHint);
+    answer_->setVisible(!showHint);
+    if (answer_->property("markdown").toString() != m.result() || m.result().isEmpty()) {
+        answer_->setProperty("markdown", m.result());
+        answer_->setHtml(inlineMarkdownHtml(m.result()));
+        QTextCursor all(answer_->document());
         all.select(QTextCursor::Document);
         QTextBlockFormat spacing;
         spacing.setLineHeight(3, QTextBlockFormat::LineDistanceHeight);

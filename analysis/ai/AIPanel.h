@@ -31,7 +31,7 @@ public:
     AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()> image, const QUuid& historyID,
             std::function<void()> close, QWidget* parent = nullptr);
 
-    const std::shared_ptr<AIAnalysisModel>& model() const { return m_model; }
+    const std::shared_ptr<AIAnalysisModel>& model() const { return model_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -41,23 +41,23 @@ private:
     void sync();
     void refreshKey();
 
-    std::shared_ptr<AIAnalysisModel> m_model;
-    std::function<QImage()> m_image;
-    QUuid m_historyID;
-    bool m_hasKey = true;
-    int m_keyQuery = 0;
+    std::shared_ptr<AIAnalysisModel> model_;
+    std::function<QImage()> image_;
+    QUuid historyID_;
+    bool hasKey_ = true;
+    int keyQuery_ = 0;
 
-    QLabel* m_modelName;
-    QComboBox* m_picker;
-    QWidget* m_customCard;
-    QPlainTextEdit* m_custom;
-    ChromeButton* m_analyze;
-    ChromeButton* m_copy;
-    QWidget* m_keyNotice;
-    QWidget* m_errorNotice;
-    QLabel* m_errorText;
-    QWidget* m_hint;
-    QTextBrowser* m_answer;
+    QLabel* modelName_;
+    QComboBox* picker_;
+    QWidget* customCard_;
+    QPlainTextEdit* custom_;
+    ChromeButton* analyze_;
+    ChromeButton* copy_;
+    QWidget* keyNotice_;
+    QWidget* errorNotice_;
+    QLabel* errorText_;
+    QWidget* hint_;
+    QTextBrowser* answer_;
 };
 
 }  // namespace kx
