@@ -43,31 +43,31 @@ AITab::AITab(QWidget* parent) : QWidget(parent)
     v->addWidget(form);
 
     FormSection* provider = form->addSection(kx::tr("Provider", "Szolgáltató", "Anbieter"));
-    m_provider = boundPicker(QStringLiteral("ai.provider"), QStringLiteral("claude"),
-                             {{displayName(QStringLiteral("claude")), QStringLiteral("claude")},
-                              {displayName(QStringLiteral("openai")), QStringLiteral("openai")}},
-                             [this] { providerChanged(); });
-    provider->addRow(kx::tr("Analysis by", "Elemzést végzi", "Analyse durch"), m_provider);
+    provider_ = boundPicker(QStringLiteral("ai.provider"), QStringLiteral("claude"),
+                            {{displayName(QStringLiteral("claude")), QStringLiteral("claude")},
+                             {displayName(QStringLiteral("openai")), QStringLiteral("openai")}},
+                            [this] { providerChanged(); });
+    provider->addRow(kx::tr("Analysis by", "Elemzést végzi", "Analyse durch"), provider_);
 
-    m_section = form->addSection(displayName(providerNow()));
-    m_key = new SecretField;
-    m_section->addRow(kx::tr("API key (stored in the keyring)", "API-kulcs (kulcstartóban tárolva)",
-                             "API-Schlüssel (im Schlüsselbund gespeichert)"),
-                      m_key);
-    m_claudeRow =
-        m_section->addRow(kx::tr("Model", "Modell", "Modell"),
-                          boundTextField(QStringLiteral("ai.model"), QStringLiteral("claude-sonnet-5-5")));
-    m_openAIRow =
-        m_section->addRow(kx::tr("Model", "Modell", "Modell"),
-                          boundTextField(QStringLiteral("ai.openaiModel"), QStringLiteral("gpt-5.5")));
-    m_openAINote = m_section->addNote(
+    section_ = form->addSection(displayName(providerNow()));
+    key_ = new SecretField;
+    section_->addRow(kx::tr("API key (stored in the keyring)", "API-kulcs (kulcstartóban tárolva)",
+                            "API-Schlüssel (im Schlüsselbund gespeichert)"),
+                     key_);
+    claudeRow_ =
+        section_->addRow(kx::tr("Model", "Modell", "Modell"),
+                         boundTextField(QStringLiteral("ai.model"), QStringLiteral("claude-sonnet-5-5")));
+    openAIRow_ =
+        section_->addRow(kx::tr("Model", "Modell", "Modell"),
+                         boundTextField(QStringLiteral("ai.openaiModel"), QStringLiteral("gpt-5.5")));
+    openAINote_ = section_->addNote(
         kx::tr("Check the exact model name in your OpenAI account; it is used as typed.",
                "Az OpenAI-fiókodban ellenőrizd a pontos modellnevet; úgy megy, ahogy beírod.",
                "Prüfe den genauen Modellnamen in deinem OpenAI-Konto; er wird so verwendet, "
                "wie du ihn eingibst."));
-    m_section->addRow(kx::tr("Answer language", "Válasz nyelve", "Antwortsprache"),
-                      boundTextField(QStringLiteral("ai.language"), QStringLiteral("English")));
-    m_section->addNote(
+    section_->addRow(kx::tr("Answer language", "Válasz nyelve", "Antwortsprache"),
+                     boundTextField(QStringLiteral("ai.language"), QStringLiteral("English")));
+    section_->addNote(
         kx::tr("The editor's AI panel sends the current screenshot (downscaled to 1568 px) to the selected "
                "API. Nothing "
                "is sent unless you press Analyze.",
@@ -82,20 +82,20 @@ AITab::AITab(QWidget* parent) : QWidget(parent)
 
 QLabel* AITab::providerHeader() const
 {
-    return m_section->header();
+    return section_->header();
 }
 
 void AITab::providerChanged()
 {
     const QString provider = providerNow();
     const bool openai = provider == QLatin1String("openai");
-    m_section->header()->setText(displayName(provider));
-    m_claudeRow->setVisible(!openai);
-    m_openAIRow->setVisible(openai);
-    m_openAINote->parentWidget()->setVisible(openai);
+    section_->header()->setText(displayName(provider));
+    claudeRow_->setVisible(!openai);
+    openAIRow_->setVisible(openai);
+    openAINote_->parentWidget()->setVisible(openai);
     // A pending edit goes to the account it was typed for; the new one is read, never written.
-    if (m_key->account() != accountFor(provider))
-        m_key->setAccount(accountFor(provider));
+    if (key_->account() != accountFor(provider))
+        key_->setAccount(accountFor(provider));
 }
 
 }  // namespace kx

@@ -16,12 +16,12 @@ class AITab : public QWidget {
 public:
     explicit AITab(QWidget* parent = nullptr);
 
-    QComboBox* providerPicker() const { return m_provider; }
-    SecretField* keyField() const { return m_key; }
+    QComboBox* providerPicker() const { return provider_; }
+    SecretField* keyField() const { return key_; }
     QLabel* providerHeader() const;
-    QWidget* claudeModelRow() const { return m_claudeRow; }
-    QWidget* openAIModelRow() const { return m_openAIRow; }
-    QLabel* openAINote() const { return m_openAINote; }
+    QWidget* claudeModelRow() const { return claudeRow_; }
+    QWidget* openAIModelRow() const { return openAIRow_; }
+    QLabel* openAINote() const { return openAINote_; }
 
     // "openai.apiKey" for "openai", "anthropic.apiKey" for anything else.
     static QString accountFor(const QString& provider);
@@ -29,12 +29,12 @@ public:
 private:
     void providerChanged();
 
-    QComboBox* m_provider;
-    FormSection* m_section;
-    SecretField* m_key;
-    QWidget* m_claudeRow;
-    QWidget* m_openAIRow;
-    QLabel* m_openAINote;
+    QComboBox* provider_;
+    FormSection* section_;
+    SecretField* key_;
+    QWidget* claudeRow_;
+    QWidget* openAIRow_;
+    QLabel* openAINote_;
 };
 
 }  // namespace kx

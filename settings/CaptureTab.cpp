@@ -75,9 +75,9 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
     auto* folderBox = new QWidget;
     auto* fh = new QHBoxLayout(folderBox);
     fh->setContentsMargins(0, 0, 0, 0);
-    m_folder = boundTextField(QStringLiteral("saveFolder"), QString(), QStringLiteral("~/Pictures/Kaptorix"));
-    m_folder->setMinimumWidth(160);
-    fh->addWidget(m_folder);
+    folder_ = boundTextField(QStringLiteral("saveFolder"), QString(), QStringLiteral("~/Pictures/Kaptorix"));
+    folder_->setMinimumWidth(160);
+    fh->addWidget(folder_);
     auto* choose = new QPushButton(kx::tr("Choose…", "Választ…", "Auswählen…"));
     choose->setFont(Theme::font(13));
     connect(choose, &QPushButton::clicked, this, &CaptureTab::chooseFolder);
@@ -94,13 +94,13 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
                                 {QStringLiteral("JPEG"), QStringLiteral("jpg")},
                                 {QStringLiteral("HEIC"), QStringLiteral("heic")}},
                                [this] { formatChanged(); }));
-    m_quality = new QSlider(Qt::Horizontal);
-    m_quality->setRange(400, 1000);
-    m_quality->setMinimumWidth(220);
-    m_quality->setValue(qRound(settingValue(QStringLiteral("jpegQuality"), 0.9).toDouble() * 1000));
-    connect(m_quality, &QSlider::valueChanged, this,
+    quality_ = new QSlider(Qt::Horizontal);
+    quality_->setRange(400, 1000);
+    quality_->setMinimumWidth(220);
+    quality_->setValue(qRound(settingValue(QStringLiteral("jpegQuality"), 0.9).toDouble() * 1000));
+    connect(quality_, &QSlider::valueChanged, this,
             [](int v) { Prefs::set(QStringLiteral("jpegQuality"), v / 1000.0); });
-    m_qualityRow = saving->addRow(kx::tr("Quality", "Minőség", "Qualität"), m_quality);
+    qualityRow_ = saving->addRow(kx::tr("Quality", "Minőség", "Qualität"), quality_);
     saving->addWidget(
         boundToggle(kx::tr("Downscale HiDPI captures to 1x when saving", "HiDPI képek mentése 1x méretre",
                            "HiDPI-Aufnahmen beim Sichern auf 1x verkleinern"),
@@ -142,8 +142,8 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
 void CaptureTab::formatChanged()
 {
     // Hidden only for exactly "png": JPEG, HEIC and unknown values all have a quality.
-    m_qualityRow->setVisible(settingValue(QStringLiteral("imageFormat"), QStringLiteral("png")).toString() !=
-                             QLatin1String("png"));
+    qualityRow_->setVisible(settingValue(QStringLiteral("imageFormat"), QStringLiteral("png")).toString() !=
+                            QLatin1String("png"));
 }
 
 void CaptureTab::chooseFolder()
@@ -155,7 +155,7 @@ void CaptureTab::chooseFolder()
         return;
     const QString absolute = QDir::cleanPath(QFileInfo(chosen).absoluteFilePath());
     Prefs::set(QStringLiteral("saveFolder"), absolute);
-    m_folder->setText(absolute);
+    folder_->setText(absolute);
 }
 
 }  // namespace kx

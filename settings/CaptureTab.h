@@ -14,9 +14,9 @@ class CaptureTab : public QWidget {
 public:
     explicit CaptureTab(QWidget* parent = nullptr);
 
-    QSlider* qualitySlider() const { return m_quality; }
-    QWidget* qualityRow() const { return m_qualityRow; }
-    QLineEdit* folderField() const { return m_folder; }
+    QSlider* qualitySlider() const { return quality_; }
+    QWidget* qualityRow() const { return qualityRow_; }
+    QLineEdit* folderField() const { return folder_; }
 
     // Replaces the folder dialog (tests): returns the chosen folder, empty when cancelled.
     static void setFolderChooser(std::function<QString(QWidget* parent)> chooser);
@@ -25,9 +25,9 @@ private:
     void chooseFolder();
     void formatChanged();
 
-    QLineEdit* m_folder;
-    QSlider* m_quality;
-    QWidget* m_qualityRow;
+    QLineEdit* folder_;
+    QSlider* quality_;
+    QWidget* qualityRow_;
 };
 
 }  // namespace kx

@@ -19,23 +19,23 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
-    m_form = new SettingsForm(this);
-    v->addWidget(m_form);
+    form_ = new SettingsForm(this);
+    v->addWidget(form_);
 
-    FormSection* app = m_form->addSection(kx::tr("Application", "Alkalmazás", "Programm"));
-    m_launch = new QCheckBox(kx::tr("Launch at login", "Indítás bejelentkezéskor", "Beim Anmelden starten"));
-    m_launch->setFont(Theme::font(13));
+    FormSection* app = form_->addSection(kx::tr("Application", "Alkalmazás", "Programm"));
+    launch_ = new QCheckBox(kx::tr("Launch at login", "Indítás bejelentkezéskor", "Beim Anmelden starten"));
+    launch_->setFont(Theme::font(13));
     // Read from the disk each time the page is built: the file is the truth, not a setting.
-    m_launch->setChecked(Autostart::isEnabled());
-    connect(m_launch, &QCheckBox::clicked, this, &GeneralTab::launchToggled);
-    m_launchMessage = captionLabel(QString());
-    m_launchMessage->hide();
+    launch_->setChecked(Autostart::isEnabled());
+    connect(launch_, &QCheckBox::clicked, this, &GeneralTab::launchToggled);
+    launchMessage_ = captionLabel(QString());
+    launchMessage_->hide();
     auto* launchBox = new QWidget;
     auto* lv = new QVBoxLayout(launchBox);
     lv->setContentsMargins(0, 0, 0, 0);
     lv->setSpacing(2);
-    lv->addWidget(m_launch);
-    lv->addWidget(m_launchMessage);
+    lv->addWidget(launch_);
+    lv->addWidget(launchMessage_);
     app->addWidget(launchBox);
 
     // The tray application hears the change and applies the policy at once.
@@ -55,7 +55,7 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
                     QStringLiteral("showLoupe"), true));
 
     FormSection* ocr =
-        m_form->addSection(kx::tr("OCR & color picker", "OCR és színpipetta", "OCR & Farbpipette"));
+        form_->addSection(kx::tr("OCR & color picker", "OCR és színpipetta", "OCR & Farbpipette"));
     ocr->addRow(kx::tr("OCR languages", "OCR nyelvek", "OCR-Sprachen"),
                 boundTextField(QStringLiteral("ocrLanguages"), QStringLiteral("auto"),
                                QStringLiteral("auto  /  hu-HU, en-US")));
@@ -73,7 +73,7 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
                              {QStringLiteral("HSL  hsl(210, 22%, 70%)"), QStringLiteral("hsl")},
                              {QStringLiteral("SwiftUI  Color(red:…)"), QStringLiteral("swiftUI")}}));
 
-    FormSection* history = m_form->addSection(kx::tr("History", "Előzmények", "Verlauf"));
+    FormSection* history = form_->addSection(kx::tr("History", "Előzmények", "Verlauf"));
     history->addWidget(boundStepper(QStringLiteral("history.max"), 300, 20, 5000, 20, [](int n) {
         return kx::tr(QStringLiteral("Keep at most %1 captures").arg(n),
                       QStringLiteral("Legfeljebb %1 kép megtartása").arg(n),
@@ -93,19 +93,19 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
 
 void GeneralTab::launchToggled(bool on)
 {
-    m_launch->setEnabled(false);
-    m_launchMessage->hide();
+    launch_->setEnabled(false);
+    launchMessage_->hide();
     QtConcurrent::run([on] {
         const Autostart::Result result = Autostart::setEnabled(on);
         return std::pair{result, Autostart::isEnabled()};
     }).then(this, [this](const std::pair<Autostart::Result, bool>& outcome) {
         const auto& [result, enabled] = outcome;
         // The file is the truth: a refused change shows the real state, without acting again.
-        m_launch->setChecked(enabled);
-        m_launch->setEnabled(true);
+        launch_->setChecked(enabled);
+        launch_->setEnabled(true);
         if (!result.ok) {
-            m_launchMessage->setText(result.message);
-            m_launchMessage->show();
+            launchMessage_->setText(result.message);
+            launchMessage_->show();
         }
         Q_EMIT launchAtLoginSettled(enabled);
     });

@@ -15,9 +15,9 @@ class GeneralTab : public QWidget {
 public:
     explicit GeneralTab(QWidget* parent = nullptr);
 
-    QCheckBox* launchAtLogin() const { return m_launch; }
+    QCheckBox* launchAtLogin() const { return launch_; }
     // The reason of a refused autostart change, under the toggle.
-    QLabel* launchMessage() const { return m_launchMessage; }
+    QLabel* launchMessage() const { return launchMessage_; }
 
 Q_SIGNALS:
     // An autostart change (made off the UI thread) ended; `enabled` is what the disk says now.
@@ -26,9 +26,9 @@ Q_SIGNALS:
 private:
     void launchToggled(bool on);
 
-    SettingsForm* m_form;
-    QCheckBox* m_launch;
-    QLabel* m_launchMessage;
+    SettingsForm* form_;
+    QCheckBox* launch_;
+    QLabel* launchMessage_;
 };
 
 }  // namespace kx

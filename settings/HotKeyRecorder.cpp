@@ -114,7 +114,7 @@ QString keysymText(quint32 sym)
 }  // namespace
 
 HotKeyRecorder::HotKeyRecorder(const std::optional<KeyCombo>& combo, QWidget* parent)
-    : QWidget(parent), m_combo(combo)
+    : QWidget(parent), combo_(combo)
 {
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_KeyCompression, false);
@@ -173,18 +173,18 @@ quint32 HotKeyRecorder::modifiersFromX(quint32 state)
 
 QString HotKeyRecorder::text() const
 {
-    if (m_recording)
+    if (recording_)
         return kx::tr("Press keys…", "Nyomd meg…", "Tasten drücken…");
-    if (!m_combo)
+    if (!combo_)
         return kx::tr("Click to record", "Kattints a rögzítéshez", "Zum Aufnehmen klicken");
-    return m_combo->display();
+    return combo_->display();
 }
 
 void HotKeyRecorder::setRecording(bool on)
 {
-    if (on == m_recording)
+    if (on == recording_)
         return;
-    m_recording = on;
+    recording_ = on;
     // Holding the keyboard while recording: a combination another client grabs still
     // reaches the field instead of that client.
     if (on)
@@ -197,7 +197,7 @@ void HotKeyRecorder::setRecording(bool on)
 
 bool HotKeyRecorder::event(QEvent* e)
 {
-    if (m_recording) {
+    if (recording_) {
         // Window shortcuts and focus keys (Ctrl+Q, Tab) come to the field first.
         if (e->type() == QEvent::ShortcutOverride) {
             e->accept();
@@ -219,7 +219,7 @@ void HotKeyRecorder::mousePressEvent(QMouseEvent*)
 
 void HotKeyRecorder::keyPressEvent(QKeyEvent* e)
 {
-    if (!m_recording) {
+    if (!recording_) {
         QWidget::keyPressEvent(e);
         return;
     }
@@ -255,10 +255,10 @@ void HotKeyRecorder::handleKey(QKeyEvent* e)
         return;
     }
     if (sym == XK_BackSpace || sym == XK_Delete || sym == XK_KP_Delete) {
-        m_combo.reset();
+        combo_.reset();
         setRecording(false);
         if (onChange)
-            onChange(m_combo);
+            onChange(combo_);
         return;
     }
     const std::optional<quint32> base =
@@ -290,10 +290,10 @@ void HotKeyRecorder::handleKey(QKeyEvent* e)
         label = QKeySequence(e->key()).toString(QKeySequence::PortableText);
     if (label.isEmpty())
         label = QStringLiteral("?");
-    m_combo = KeyCombo{sym, mods, label};
+    combo_ = KeyCombo{sym, mods, label};
     setRecording(false);
     if (onChange)
-        onChange(m_combo);
+        onChange(combo_);
 }
 
 void HotKeyRecorder::paintEvent(QPaintEvent*)
@@ -302,7 +302,7 @@ void HotKeyRecorder::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
-    if (m_recording) {
+    if (recording_) {
         p.fillPath(path, Theme::accent(palette(), 0.14));
         p.setPen(QPen(Theme::accent(palette()), 1.5));
     } else {
@@ -310,11 +310,10 @@ void HotKeyRecorder::paintEvent(QPaintEvent*)
         p.setPen(QPen(Theme::primary(palette(), 0.12), 0.5));
     }
     p.drawPath(path);
-    QColor ink = m_recording ? Theme::accent(palette())
-                 : m_combo   ? Theme::primary(palette())
-                             : Theme::secondary(palette());
-    QFont font =
-        m_combo && !m_recording ? Theme::font(13, QFont::DemiBold) : Theme::font(12.5, QFont::Medium);
+    QColor ink = recording_ ? Theme::accent(palette())
+                 : combo_   ? Theme::primary(palette())
+                            : Theme::secondary(palette());
+    QFont font = combo_ && !recording_ ? Theme::font(13, QFont::DemiBold) : Theme::font(12.5, QFont::Medium);
     p.setFont(font);
     p.setPen(ink);
     p.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignCenter, text());

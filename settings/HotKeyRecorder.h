@@ -18,8 +18,8 @@ class HotKeyRecorder : public QWidget {
 public:
     explicit HotKeyRecorder(const std::optional<KeyCombo>& combo, QWidget* parent = nullptr);
 
-    const std::optional<KeyCombo>& combo() const { return m_combo; }
-    bool isRecording() const { return m_recording; }
+    const std::optional<KeyCombo>& combo() const { return combo_; }
+    bool isRecording() const { return recording_; }
     // The text the field shows now.
     QString text() const;
     QSize sizeHint() const override;
@@ -54,8 +54,8 @@ private:
     void setRecording(bool on);
     void handleKey(QKeyEvent* event);
 
-    std::optional<KeyCombo> m_combo;
-    bool m_recording = false;
+    std::optional<KeyCombo> combo_;
+    bool recording_ = false;
 };
 
 }  // namespace kx

@@ -16,49 +16,49 @@ SecretField::SecretField(QWidget* parent) : QWidget(parent)
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
-    m_edit = new QLineEdit(this);
-    m_edit->setEchoMode(QLineEdit::Password);
-    m_edit->setFont(Theme::font(13));
-    m_edit->setMinimumWidth(180);
-    m_edit->setEnabled(false);
-    v->addWidget(m_edit);
-    m_error =
+    edit_ = new QLineEdit(this);
+    edit_->setEchoMode(QLineEdit::Password);
+    edit_->setFont(Theme::font(13));
+    edit_->setMinimumWidth(180);
+    edit_->setEnabled(false);
+    v->addWidget(edit_);
+    error_ =
         captionLabel(kx::tr("The keyring did not take the change; the stored secret is unchanged.",
                             "A kulcstartó nem fogadta el a változást; a tárolt titok változatlan.",
                             "Der Schlüsselbund hat die Änderung nicht übernommen; das gespeicherte Geheimnis "
                             "bleibt unverändert."));
-    m_error->setPalette([this] {
+    error_->setPalette([this] {
         QPalette p = palette();
         p.setColor(QPalette::WindowText, Theme::systemRed());
         return p;
     }());
-    m_error->hide();
-    v->addWidget(m_error);
+    error_->hide();
+    v->addWidget(error_);
 
-    m_delay.setSingleShot(true);
-    m_delay.setInterval(writeDelayMs);
-    connect(&m_delay, &QTimer::timeout, this, [this] { flush(); });
-    connect(m_edit, &QLineEdit::textEdited, this, [this] {
-        m_pendingAccount = m_account;
-        m_delay.start();
+    delay_.setSingleShot(true);
+    delay_.setInterval(writeDelayMs);
+    connect(&delay_, &QTimer::timeout, this, [this] { flush(); });
+    connect(edit_, &QLineEdit::textEdited, this, [this] {
+        pendingAccount_ = account_;
+        delay_.start();
     });
 }
 
 SecretField::~SecretField()
 {
     // The write goes on in the keyring thread; nothing of it comes back to this field.
-    if (!m_pendingAccount.isEmpty())
-        Keychain::setAsync(m_pendingAccount, m_edit->text());
+    if (!pendingAccount_.isEmpty())
+        Keychain::setAsync(pendingAccount_, edit_->text());
 }
 
 QFuture<bool> SecretField::flush()
 {
-    m_delay.stop();
-    if (m_pendingAccount.isEmpty())
+    delay_.stop();
+    if (pendingAccount_.isEmpty())
         return QtFuture::makeReadyFuture(true);
-    const QString account = std::exchange(m_pendingAccount, QString());
-    return Keychain::setAsync(account, m_edit->text()).then(this, [this](bool ok) {
-        m_error->setVisible(!ok);
+    const QString account = std::exchange(pendingAccount_, QString());
+    return Keychain::setAsync(account, edit_->text()).then(this, [this](bool ok) {
+        error_->setVisible(!ok);
         Q_EMIT written(ok);
         return ok;
     });
@@ -67,20 +67,20 @@ QFuture<bool> SecretField::flush()
 void SecretField::setAccount(const QString& account)
 {
     flush();
-    m_account = account;
+    account_ = account;
     load();
 }
 
 void SecretField::load()
 {
-    m_edit->setEnabled(false);
-    const quint64 generation = ++m_loadGeneration;
+    edit_->setEnabled(false);
+    const quint64 generation = ++loadGeneration_;
     // Loading never writes: the text is set without the edit signal.
-    Keychain::getAsync(m_account).then(this, [this, generation](const std::optional<QString>& value) {
-        if (generation != m_loadGeneration)
+    Keychain::getAsync(account_).then(this, [this, generation](const std::optional<QString>& value) {
+        if (generation != loadGeneration_)
             return;  // a newer account was chosen meanwhile
-        m_edit->setText(value.value_or(QString()));
-        m_edit->setEnabled(true);
+        edit_->setText(value.value_or(QString()));
+        edit_->setEnabled(true);
         Q_EMIT loaded();
     });
 }

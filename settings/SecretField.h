@@ -22,9 +22,9 @@ public:
 
     // Writes any pending edit to the old account, then reads the new one into the field.
     void setAccount(const QString& account);
-    QString account() const { return m_account; }
-    QLineEdit* edit() const { return m_edit; }
-    QLabel* errorLabel() const { return m_error; }
+    QString account() const { return account_; }
+    QLineEdit* edit() const { return edit_; }
+    QLabel* errorLabel() const { return error_; }
     // Writes a pending edit now (before a connection test reads the keyring); the future
     // ends when the keyring has taken it (at once when nothing was pending).
     QFuture<bool> flush();
@@ -38,12 +38,12 @@ Q_SIGNALS:
 private:
     void load();
 
-    QLineEdit* m_edit;
-    QLabel* m_error;
-    QTimer m_delay;
-    QString m_account;
-    QString m_pendingAccount;  // account of the unwritten edit; empty when none
-    quint64 m_loadGeneration = 0;
+    QLineEdit* edit_;
+    QLabel* error_;
+    QTimer delay_;
+    QString account_;
+    QString pendingAccount_;  // account of the unwritten edit; empty when none
+    quint64 loadGeneration_ = 0;
 };
 
 }  // namespace kx

@@ -78,35 +78,35 @@ FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(paren
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(6);
-    m_header = new QLabel(header, this);
-    m_header->setFont(Theme::font(12, QFont::DemiBold));
-    m_header->setContentsMargins(4, 0, 4, 0);
-    v->addWidget(m_header);
+    header_ = new QLabel(header, this);
+    header_->setFont(Theme::font(12, QFont::DemiBold));
+    header_->setContentsMargins(4, 0, 4, 0);
+    v->addWidget(header_);
     auto* card = new Card(this);
-    m_rows = new QVBoxLayout(card);
-    m_rows->setContentsMargins(0, 3, 0, 3);
-    m_rows->setSpacing(0);
+    rows_ = new QVBoxLayout(card);
+    rows_->setContentsMargins(0, 3, 0, 3);
+    rows_->setSpacing(0);
     v->addWidget(card);
 }
 
 QWidget* FormSection::addWidget(QWidget* widget)
 {
-    if (m_rows->count() > 0)
-        m_rows->addWidget(new Hairline(this));
+    if (rows_->count() > 0)
+        rows_->addWidget(new Hairline(this));
     QWidget* row = rowWith(this, nullptr, widget);
-    m_rows->addWidget(row);
+    rows_->addWidget(row);
     return row;
 }
 
 QWidget* FormSection::addRow(const QString& label, QWidget* control)
 {
-    if (m_rows->count() > 0)
-        m_rows->addWidget(new Hairline(this));
+    if (rows_->count() > 0)
+        rows_->addWidget(new Hairline(this));
     auto* text = new QLabel(label, this);
     text->setFont(Theme::font(13));
     text->setWordWrap(true);
     QWidget* row = rowWith(this, text, control);
-    m_rows->addWidget(row);
+    rows_->addWidget(row);
     return row;
 }
 
@@ -123,10 +123,10 @@ SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(true);
     auto* content = new QWidget(this);
-    m_sections = new QVBoxLayout(content);
-    m_sections->setContentsMargins(24, 8, 24, 20);
-    m_sections->setSpacing(18);
-    m_sections->addStretch(1);
+    sections_ = new QVBoxLayout(content);
+    sections_->setContentsMargins(24, 8, 24, 20);
+    sections_->setSpacing(18);
+    sections_->addStretch(1);
     setWidget(content);
     viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -135,7 +135,7 @@ SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent)
 FormSection* SettingsForm::addSection(const QString& header)
 {
     auto* section = new FormSection(header, widget());
-    m_sections->insertWidget(m_sections->count() - 1, section);
+    sections_->insertWidget(sections_->count() - 1, section);
     return section;
 }
 
@@ -193,48 +193,48 @@ QComboBox* boundPicker(const QString& key, const QString& fallback,
 Stepper::Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
                  QWidget* parent)
     : QWidget(parent),
-      m_value(qBound(minimum, value, maximum)),
-      m_min(minimum),
-      m_max(maximum),
-      m_step(step),
-      m_text(std::move(label))
+      value_(qBound(minimum, value, maximum)),
+      min_(minimum),
+      max_(maximum),
+      step_(step),
+      text_(std::move(label))
 {
     auto* h = new QHBoxLayout(this);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(2);
-    m_label = new QLabel(this);
-    m_label->setFont(Theme::font(13));
-    h->addWidget(m_label, 1);
-    m_minus = new QToolButton(this);
-    m_minus->setText(QStringLiteral("−"));
-    m_plus = new QToolButton(this);
-    m_plus->setText(QStringLiteral("+"));
-    for (QToolButton* b : {m_minus, m_plus}) {
+    label_ = new QLabel(this);
+    label_->setFont(Theme::font(13));
+    h->addWidget(label_, 1);
+    minus_ = new QToolButton(this);
+    minus_->setText(QStringLiteral("−"));
+    plus_ = new QToolButton(this);
+    plus_->setText(QStringLiteral("+"));
+    for (QToolButton* b : {minus_, plus_}) {
         b->setFont(Theme::font(13, QFont::DemiBold));
         b->setFixedSize(qMax(26, b->sizeHint().width()), 22);
         h->addWidget(b);
     }
-    connect(m_minus, &QToolButton::clicked, this, [this] { stepBy(-1); });
-    connect(m_plus, &QToolButton::clicked, this, [this] { stepBy(1); });
+    connect(minus_, &QToolButton::clicked, this, [this] { stepBy(-1); });
+    connect(plus_, &QToolButton::clicked, this, [this] { stepBy(1); });
     refresh();
 }
 
 void Stepper::stepBy(int direction)
 {
-    const int next = qBound(m_min, m_value + direction * m_step, m_max);
-    if (next == m_value)
+    const int next = qBound(min_, value_ + direction * step_, max_);
+    if (next == value_)
         return;
-    m_value = next;
+    value_ = next;
     refresh();
     if (onStepped)
-        onStepped(m_value);
+        onStepped(value_);
 }
 
 void Stepper::refresh()
 {
-    m_label->setText(m_text(m_value));
-    m_minus->setEnabled(m_value > m_min);
-    m_plus->setEnabled(m_value < m_max);
+    label_->setText(text_(value_));
+    minus_->setEnabled(value_ > min_);
+    plus_->setEnabled(value_ < max_);
 }
 
 Stepper* boundStepper(const QString& key, int fallback, int minimum, int maximum, int step,

@@ -32,11 +32,11 @@ public:
     QWidget* addWidget(QWidget* widget);
     // A caption-sized note in the secondary colour, wrapped.
     QLabel* addNote(const QString& text);
-    QLabel* header() const { return m_header; }
+    QLabel* header() const { return header_; }
 
 private:
-    QLabel* m_header;
-    QVBoxLayout* m_rows;
+    QLabel* header_;
+    QVBoxLayout* rows_;
 };
 
 // A vertically scrolling page of sections.
@@ -46,7 +46,7 @@ public:
     FormSection* addSection(const QString& header);
 
 private:
-    QVBoxLayout* m_sections;
+    QVBoxLayout* sections_;
 };
 
 // A caption label (11 pt, secondary colour); wrapped when `wrap`.
@@ -68,10 +68,10 @@ class Stepper : public QWidget {
 public:
     Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
             QWidget* parent = nullptr);
-    int value() const { return m_value; }
-    QLabel* label() const { return m_label; }
-    QToolButton* minusButton() const { return m_minus; }
-    QToolButton* plusButton() const { return m_plus; }
+    int value() const { return value_; }
+    QLabel* label() const { return label_; }
+    QToolButton* minusButton() const { return minus_; }
+    QToolButton* plusButton() const { return plus_; }
     // Called after a user's step with the new value.
     std::function<void(int)> onStepped;
 
@@ -79,11 +79,11 @@ private:
     void stepBy(int direction);
     void refresh();
 
-    int m_value, m_min, m_max, m_step;
-    std::function<QString(int)> m_text;
-    QLabel* m_label;
-    QToolButton* m_minus;
-    QToolButton* m_plus;
+    int value_, min_, max_, step_;
+    std::function<QString(int)> text_;
+    QLabel* label_;
+    QToolButton* minus_;
+    QToolButton* plus_;
 };
 
 // A stepper bound to an Int key.

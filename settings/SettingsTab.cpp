@@ -71,9 +71,9 @@ SettingsNav& SettingsNav::shared()
 
 void SettingsNav::setTab(SettingsTab tab)
 {
-    if (tab == m_tab)
+    if (tab == tab_)
         return;
-    m_tab = tab;
+    tab_ = tab;
     Q_EMIT tabChanged(tab);
 }
 

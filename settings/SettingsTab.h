@@ -27,7 +27,7 @@ class SettingsNav : public QObject {
 public:
     static SettingsNav& shared();
 
-    SettingsTab tab() const { return m_tab; }
+    SettingsTab tab() const { return tab_; }
     void setTab(SettingsTab tab);
 
 Q_SIGNALS:
@@ -35,7 +35,7 @@ Q_SIGNALS:
 
 private:
     SettingsNav() = default;
-    SettingsTab m_tab = SettingsTab::general;
+    SettingsTab tab_ = SettingsTab::general;
 };
 
 }  // namespace kx

@@ -26,7 +26,7 @@ namespace {
 class SidebarRow : public QAbstractButton {
 public:
     SidebarRow(const QString& symbol, const QColor& tint, const QString& title, QWidget* parent)
-        : QAbstractButton(parent), m_symbol(symbol), m_tint(tint)
+        : QAbstractButton(parent), symbol_(symbol), tint_(tint)
     {
         setText(title);
         setFixedHeight(36);
@@ -35,11 +35,11 @@ public:
     }
     void setSelected(bool on)
     {
-        m_selected = on;
+        selected_ = on;
         update();
     }
-    bool selected() const { return m_selected; }
-    QFont titleFont() const { return Theme::font(13, m_selected ? QFont::DemiBold : QFont::Medium); }
+    bool selected() const { return selected_; }
+    QFont titleFont() const { return Theme::font(13, selected_ ? QFont::DemiBold : QFont::Medium); }
     QRect titleRect() const { return rect().adjusted(8 + 24 + 10, 0, -8, 0); }
     QSize sizeHint() const override
     {
@@ -52,21 +52,21 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        if (m_selected) {
+        if (selected_) {
             QPainterPath path;
             path.addRoundedRect(QRectF(rect()), 9, 9);
             p.fillPath(path, Theme::primary(palette(), 0.09));
         }
-        IconBadge::paint(p, QRectF(8, (height() - 24) / 2.0, 24, 24), m_symbol, m_tint);
+        IconBadge::paint(p, QRectF(8, (height() - 24) / 2.0, 24, 24), symbol_, tint_);
         p.setFont(titleFont());
         p.setPen(isEnabled() ? Theme::primary(palette()) : Theme::tertiary(palette()));
         p.drawText(titleRect(), Qt::AlignVCenter | Qt::AlignLeft, text());
     }
 
 private:
-    QString m_symbol;
-    QColor m_tint;
-    bool m_selected = false;
+    QString symbol_;
+    QColor tint_;
+    bool selected_ = false;
 };
 
 class Hairline : public QWidget {
@@ -122,20 +122,20 @@ QWidget* SettingsView::makePage(SettingsTab tab)
     return new QWidget;
 }
 
-SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent), m_nav(nav)
+SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent), nav_(nav)
 {
     setFixedWidth(760);
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
-    m_sidebar = new Sidebar(this);
-    auto* side = new QVBoxLayout(m_sidebar);
+    sidebar_ = new Sidebar(this);
+    auto* side = new QVBoxLayout(sidebar_);
     // 8 rather than 12 at the sides: Linux interface fonts run wider than the 214 pt sidebar
     // was drawn for, and "Billentyűparancsok" must not be cut.
     side->setContentsMargins(8, 0, 8, 12);
     side->setSpacing(4);
-    auto* header = new QWidget(m_sidebar);
+    auto* header = new QWidget(sidebar_);
     auto* hv = new QVBoxLayout(header);
     hv->setContentsMargins(8, 46, 8, 16);
     hv->setSpacing(3);
@@ -146,19 +146,19 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     side->addWidget(header);
     for (SettingsTab tab : SettingsTabs::all) {
         auto* row = new SidebarRow(SettingsTabs::symbol(tab), SettingsTabs::tint(tab),
-                                   SettingsTabs::title(tab), m_sidebar);
+                                   SettingsTabs::title(tab), sidebar_);
         row->setObjectName(QStringLiteral("tab-%1").arg(int(tab)));
-        connect(row, &QAbstractButton::clicked, this, [this, tab] { m_nav.setTab(tab); });
+        connect(row, &QAbstractButton::clicked, this, [this, tab] { nav_.setTab(tab); });
         side->addWidget(row);
     }
     side->addStretch(1);
     auto* help = new SidebarRow(QStringLiteral("questionmark"), QColor(142, 142, 147),
-                                kx::tr("Help", "Súgó", "Hilfe"), m_sidebar);
+                                kx::tr("Help", "Súgó", "Hilfe"), sidebar_);
     // Opens or raises the help on the page it last showed; this window stays as it is.
     connect(help, &QAbstractButton::clicked, this, [] { HelpWindowController::shared().show(); });
-    m_help = help;
+    help_ = help;
     side->addWidget(help);
-    auto* footer = new QWidget(m_sidebar);
+    auto* footer = new QWidget(sidebar_);
     auto* fh = new QHBoxLayout(footer);
     fh->setContentsMargins(8, 0, 8, 4);
     fh->setSpacing(6);
@@ -169,45 +169,45 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
                             Theme::tertiary(palette()), footer));
     fh->addStretch(1);
     side->addWidget(footer);
-    root->addWidget(m_sidebar);
+    root->addWidget(sidebar_);
     root->addWidget(new Hairline(this));
 
     auto* detail = new QWidget(this);
-    m_detail = new QVBoxLayout(detail);
-    m_detail->setContentsMargins(0, 0, 0, 0);
-    m_detail->setSpacing(0);
-    m_headerBox = new QWidget(detail);
-    auto* headerRow = new QHBoxLayout(m_headerBox);
+    detail_ = new QVBoxLayout(detail);
+    detail_->setContentsMargins(0, 0, 0, 0);
+    detail_->setSpacing(0);
+    headerBox_ = new QWidget(detail);
+    auto* headerRow = new QHBoxLayout(headerBox_);
     headerRow->setContentsMargins(24, 22, 24, 6);
     headerRow->setSpacing(10);
-    m_title = textLabel(QString(), 18, QFont::Bold, QColor(), m_headerBox);
-    headerRow->addWidget(m_title, 1);
-    m_detail->addWidget(m_headerBox);
+    title_ = textLabel(QString(), 18, QFont::Bold, QColor(), headerBox_);
+    headerRow->addWidget(title_, 1);
+    detail_->addWidget(headerBox_);
     root->addWidget(detail, 1);
 
-    connect(&m_nav, &SettingsNav::tabChanged, this, &SettingsView::showTab);
-    showTab(m_nav.tab());
+    connect(&nav_, &SettingsNav::tabChanged, this, &SettingsView::showTab);
+    showTab(nav_.tab());
 }
 
 QWidget* SettingsView::sidebarRow(SettingsTab tab) const
 {
-    return m_sidebar->findChild<QWidget*>(QStringLiteral("tab-%1").arg(int(tab)));
+    return sidebar_->findChild<QWidget*>(QStringLiteral("tab-%1").arg(int(tab)));
 }
 
 void SettingsView::showTab(SettingsTab tab)
 {
     for (SettingsTab t : SettingsTabs::all)
         static_cast<SidebarRow*>(sidebarRow(t))->setSelected(t == tab);
-    delete m_badge;
-    m_badge = new IconBadge(SettingsTabs::symbol(tab), SettingsTabs::tint(tab), 28, m_headerBox);
-    static_cast<QHBoxLayout*>(m_headerBox->layout())->insertWidget(0, m_badge);
-    m_title->setText(SettingsTabs::title(tab));
+    delete badge_;
+    badge_ = new IconBadge(SettingsTabs::symbol(tab), SettingsTabs::tint(tab), 28, headerBox_);
+    static_cast<QHBoxLayout*>(headerBox_->layout())->insertWidget(0, badge_);
+    title_->setText(SettingsTabs::title(tab));
     // A page's pending work is tied to the page object: deleting it cancels every
     // continuation that would have touched it.
-    delete m_page;
-    m_page = makePage(tab);
-    m_page->setObjectName(QStringLiteral("page"));
-    m_detail->addWidget(m_page, 1);
+    delete page_;
+    page_ = makePage(tab);
+    page_->setObjectName(QStringLiteral("page"));
+    detail_->addWidget(page_, 1);
 }
 
 }  // namespace kx

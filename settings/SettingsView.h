@@ -18,10 +18,10 @@ class SettingsView : public QWidget {
 public:
     explicit SettingsView(SettingsNav& nav, QWidget* parent = nullptr);
 
-    QWidget* page() const { return m_page; }
-    QLabel* headerTitle() const { return m_title; }
+    QWidget* page() const { return page_; }
+    QLabel* headerTitle() const { return title_; }
     QWidget* sidebarRow(SettingsTab tab) const;
-    QWidget* helpRow() const { return m_help; }
+    QWidget* helpRow() const { return help_; }
 
     // A new page for a tab.
     static QWidget* makePage(SettingsTab tab);
@@ -29,14 +29,14 @@ public:
 private:
     void showTab(SettingsTab tab);
 
-    SettingsNav& m_nav;
-    QWidget* m_sidebar;
-    QVBoxLayout* m_detail;
-    IconBadge* m_badge = nullptr;
-    QWidget* m_headerBox;
-    QLabel* m_title;
-    QPointer<QWidget> m_page;
-    QWidget* m_help;
+    SettingsNav& nav_;
+    QWidget* sidebar_;
+    QVBoxLayout* detail_;
+    IconBadge* badge_ = nullptr;
+    QWidget* headerBox_;
+    QLabel* title_;
+    QPointer<QWidget> page_;
+    QWidget* help_;
 };
 
 }  // namespace kx

@@ -22,26 +22,26 @@ void SettingsWindowController::show(std::optional<int> tab)
         if (std::optional<SettingsTab> t = SettingsTabs::fromIndex(*tab))
             SettingsNav::shared().setTab(*t);
     }
-    if (!m_window) {
+    if (!window_) {
         auto* window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         window->setObjectName(QStringLiteral("KaptorixSettings"));
         window->setWindowTitle(kx::tr("Kaptorix Settings", "Kaptorix beállítások", "Kaptorix-Einstellungen"));
         window->setFixedSize(760, 580);
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
-        m_view = new SettingsView(SettingsNav::shared(), window);
-        layout->addWidget(m_view);
+        view_ = new SettingsView(SettingsNav::shared(), window);
+        layout->addWidget(view_);
         // Centred once, when made; later shows keep the place the user left it at.
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect frame(QPoint(), window->size());
             frame.moveCenter(screen->availableGeometry().center());
             window->move(frame.topLeft());
         }
-        m_window = window;
+        window_ = window;
     }
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 }  // namespace kx

@@ -16,14 +16,14 @@ public:
     // Opens or raises the window; an index 0...4 switches to that tab, anything else
     // (none, negative, too large) keeps the current one.
     void show(std::optional<int> tab = std::nullopt);
-    QWidget* window() const { return m_window; }
-    SettingsView* view() const { return m_view; }
+    QWidget* window() const { return window_; }
+    SettingsView* view() const { return view_; }
 
 private:
     SettingsWindowController() = default;
 
-    QPointer<QWidget> m_window;
-    SettingsView* m_view = nullptr;
+    QPointer<QWidget> window_;
+    SettingsView* view_ = nullptr;
 };
 
 }  // namespace kx

@@ -23,7 +23,7 @@ namespace {
 class SymbolView : public QWidget {
 public:
     SymbolView(const QString& name, const QColor& color, int width, QWidget* parent)
-        : QWidget(parent), m_name(name), m_color(color)
+        : QWidget(parent), name_(name), color_(color)
     {
         setFixedSize(width, 18);
     }
@@ -33,13 +33,13 @@ protected:
     {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        Symbols::paint(p, QRectF(rect()).adjusted(2, 1, -2, -1), m_name,
-                       m_color.isValid() ? m_color : Theme::secondary(palette()));
+        Symbols::paint(p, QRectF(rect()).adjusted(2, 1, -2, -1), name_,
+                       color_.isValid() ? color_ : Theme::secondary(palette()));
     }
 
 private:
-    QString m_name;
-    QColor m_color;
+    QString name_;
+    QColor color_;
 };
 
 class RowsCard : public QWidget {
@@ -77,7 +77,7 @@ ShortcutsTab::ShortcutsTab(QWidget* parent) : ShortcutsTab(HotKeyManager::shared
 {
 }
 
-ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(parent), m_manager(manager)
+ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(parent), manager_(manager)
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(24, 8, 24, 20);
@@ -98,16 +98,16 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
     scroll->viewport()->setAutoFillBackground(false);
     auto* holder = new QWidget(scroll);
     holder->setAutoFillBackground(false);
-    m_rowsLayout = new QVBoxLayout(holder);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout_ = new QVBoxLayout(holder);
+    rowsLayout_->setContentsMargins(0, 0, 0, 0);
     scroll->setWidget(holder);
     v->addWidget(scroll, 1);
 
     auto* bottom = new QHBoxLayout;
-    m_restore = new QPushButton(
+    restore_ = new QPushButton(
         kx::tr("Restore defaults", "Alapértelmezések visszaállítása", "Standards wiederherstellen"), this);
-    m_restore->setFont(Theme::font(13));
-    bottom->addWidget(m_restore);
+    restore_->setFont(Theme::font(13));
+    bottom->addWidget(restore_);
     bottom->addStretch(1);
     bottom->addWidget(
         captionLabel(kx::tr("Tip: the defaults avoid the desktop's Print Screen shortcuts.",
@@ -117,14 +117,14 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
                      true),
         1);
     v->addLayout(bottom);
-    connect(m_restore, &QPushButton::clicked, this, [this] {
-        m_manager.resetAll();
+    connect(restore_, &QPushButton::clicked, this, [this] {
+        manager_.resetAll();
         buildRows();
     });
     buildRows();
     // A keyboard-map change can take keys away (or give them back): show the warnings anew.
-    connect(&m_manager, &HotKeyManager::regrabbedAll, this, [this] {
-        if (!m_grabsReleased)
+    connect(&manager_, &HotKeyManager::regrabbedAll, this, [this] {
+        if (!grabsReleased_)
             buildRows();
     });
 }
@@ -137,22 +137,22 @@ ShortcutsTab::~ShortcutsTab()
 void ShortcutsTab::buildRows()
 {
     // The old rows may be inside their own key handler: let them go on the next turn.
-    if (m_rows) {
-        m_rows->hide();
-        m_rows->deleteLater();
+    if (rows_) {
+        rows_->hide();
+        rows_->deleteLater();
     }
-    ++m_tick;
-    m_rows = new RowsCard(m_rowsLayout->parentWidget());
-    auto* v = new QVBoxLayout(m_rows);
+    ++tick_;
+    rows_ = new RowsCard(rowsLayout_->parentWidget());
+    auto* v = new QVBoxLayout(rows_);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(0);
     bool first = true;
     for (HotKeyAction action : allCases<HotKeyAction>()) {
         if (!first)
-            v->addWidget(new Separator(m_rows));
+            v->addWidget(new Separator(rows_));
         first = false;
-        auto* row = new QWidget(m_rows);
-        row->setObjectName(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+        auto* row = new QWidget(rows_);
+        row->setObjectName(rawValue(action) + QStringLiteral("-%1").arg(tick_));
         row->setFixedHeight(42);
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(12, 0, 12, 0);
@@ -162,7 +162,7 @@ void ShortcutsTab::buildRows()
         title->setFont(Theme::font(13));
         h->addWidget(title);
         h->addStretch(1);
-        if (m_manager.failed().contains(action)) {
+        if (manager_.failed().contains(action)) {
             auto* warn = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"),
                                         Theme::systemOrange(), 20, row);
             warn->setObjectName(QStringLiteral("warning"));
@@ -172,41 +172,41 @@ void ShortcutsTab::buildRows()
                        "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."));
             h->addWidget(warn);
         }
-        auto* recorder = new HotKeyRecorder(m_manager.combo(action), row);
+        auto* recorder = new HotKeyRecorder(manager_.combo(action), row);
         recorder->setObjectName(QStringLiteral("recorder"));
         recorder->onChange = [this, action](const std::optional<KeyCombo>& c) { changed(action, c); };
         connect(recorder, &HotKeyRecorder::recordingChanged, this, &ShortcutsTab::recordingChanged);
         h->addWidget(recorder);
         v->addWidget(row);
     }
-    m_rowsLayout->insertWidget(0, m_rows);
+    rowsLayout_->insertWidget(0, rows_);
 }
 
 void ShortcutsTab::changed(HotKeyAction action, const std::optional<KeyCombo>& combo)
 {
     recordingChanged(false);
-    m_manager.setCombo(combo, action);
+    manager_.setCombo(combo, action);
     buildRows();
 }
 
 void ShortcutsTab::recordingChanged(bool recording)
 {
     // While a field records, Kaptorix's own grabs are let go so their keys reach the field.
-    if (recording == m_grabsReleased)
+    if (recording == grabsReleased_)
         return;
-    m_grabsReleased = recording;
-    m_manager.setGrabsSuspended(recording);
+    grabsReleased_ = recording;
+    manager_.setGrabsSuspended(recording);
 }
 
 HotKeyRecorder* ShortcutsTab::recorder(HotKeyAction action) const
 {
-    QWidget* row = m_rows->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+    QWidget* row = rows_->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(tick_));
     return row ? row->findChild<HotKeyRecorder*>(QStringLiteral("recorder")) : nullptr;
 }
 
 QWidget* ShortcutsTab::warning(HotKeyAction action) const
 {
-    QWidget* row = m_rows->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(m_tick));
+    QWidget* row = rows_->findChild<QWidget*>(rawValue(action) + QStringLiteral("-%1").arg(tick_));
     return row ? row->findChild<QWidget*>(QStringLiteral("warning")) : nullptr;
 }
 

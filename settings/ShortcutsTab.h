@@ -25,19 +25,19 @@ public:
     HotKeyRecorder* recorder(HotKeyAction action) const;
     // The warning triangle of a row, null when the row has none.
     QWidget* warning(HotKeyAction action) const;
-    QPushButton* restoreButton() const { return m_restore; }
+    QPushButton* restoreButton() const { return restore_; }
 
 private:
     void buildRows();
     void changed(HotKeyAction action, const std::optional<KeyCombo>& combo);
     void recordingChanged(bool recording);
 
-    HotKeyManager& m_manager;
-    QVBoxLayout* m_rowsLayout = nullptr;
-    QWidget* m_rows = nullptr;
-    QPushButton* m_restore = nullptr;
-    int m_tick = 0;
-    bool m_grabsReleased = false;
+    HotKeyManager& manager_;
+    QVBoxLayout* rowsLayout_ = nullptr;
+    QWidget* rows_ = nullptr;
+    QPushButton* restore_ = nullptr;
+    int tick_ = 0;
+    bool grabsReleased_ = false;
 };
 
 }  // namespace kx

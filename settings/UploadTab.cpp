@@ -49,7 +49,7 @@ void UploadTab::setFileChooser(std::function<QString(QWidget*)> chooser)
     fileChooser() = std::move(chooser);
 }
 
-UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService::shared())
+UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService::shared())
 {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
@@ -63,31 +63,31 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService
                                 {QStringLiteral("FTP"), QStringLiteral("ftp")},
                                 {QStringLiteral("SFTP"), QStringLiteral("sftp")}},
                                [this] { layoutForProtocol(); }));
-    m_host = boundTextField(QStringLiteral("remote.host"), QString());
-    m_host->setMinimumWidth(320);  // the WebDAV sample address is long
-    labelledRow(server, &m_hostLabel, QString(), m_host);
-    m_port = boundTextField(QStringLiteral("remote.port"), QString());
-    m_port->setMinimumWidth(120);
-    m_portRow = server->addRow(
-        kx::tr("Port (empty = default)", "Port (üres = alapértelmezett)", "Port (leer = Standard)"), m_port);
+    host_ = boundTextField(QStringLiteral("remote.host"), QString());
+    host_->setMinimumWidth(320);  // the WebDAV sample address is long
+    labelledRow(server, &hostLabel_, QString(), host_);
+    port_ = boundTextField(QStringLiteral("remote.port"), QString());
+    port_->setMinimumWidth(120);
+    portRow_ = server->addRow(
+        kx::tr("Port (empty = default)", "Port (üres = alapértelmezett)", "Port (leer = Standard)"), port_);
     server->addRow(kx::tr("User", "Felhasználó", "Benutzer"),
                    boundTextField(QStringLiteral("remote.user"), QString()));
-    m_password = new SecretField;
-    labelledRow(server, &m_passwordLabel, QString(), m_password);
-    m_password->setAccount(kPasswordAccount);
+    password_ = new SecretField;
+    labelledRow(server, &passwordLabel_, QString(), password_);
+    password_->setAccount(kPasswordAccount);
 
     auto* keyBox = new QWidget;
     auto* kh = new QHBoxLayout(keyBox);
     kh->setContentsMargins(0, 0, 0, 0);
-    m_key = boundTextField(QStringLiteral("remote.keyPath"), QString(), QStringLiteral("~/.ssh/id_ed25519"));
-    m_key->setMinimumWidth(160);
-    connect(m_key, &QLineEdit::textEdited, this, &UploadTab::layoutForProtocol);
-    kh->addWidget(m_key);
+    key_ = boundTextField(QStringLiteral("remote.keyPath"), QString(), QStringLiteral("~/.ssh/id_ed25519"));
+    key_->setMinimumWidth(160);
+    connect(key_, &QLineEdit::textEdited, this, &UploadTab::layoutForProtocol);
+    kh->addWidget(key_);
     auto* choose = new QPushButton(kx::tr("Choose…", "Választ…", "Auswählen…"));
     choose->setFont(Theme::font(13));
     connect(choose, &QPushButton::clicked, this, &UploadTab::chooseKey);
     kh->addWidget(choose);
-    m_keyRow = server->addRow(
+    keyRow_ = server->addRow(
         kx::tr("SSH key file (optional)", "SSH kulcsfájl (opcionális)", "SSH-Schlüsseldatei (optional)"),
         keyBox);
 
@@ -107,28 +107,28 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), m_service(UploadService
     auto* testBox = new QWidget;
     auto* th = new QHBoxLayout(testBox);
     th->setContentsMargins(0, 0, 0, 0);
-    m_test = new QPushButton(kx::tr("Test connection", "Kapcsolat tesztelése", "Verbindung testen"));
-    m_test->setFont(Theme::font(13));
-    m_test->setEnabled(m_service != nullptr);
-    connect(m_test, &QPushButton::clicked, this, &UploadTab::testConnection);
-    th->addWidget(m_test);
-    m_testResult = captionLabel(QString());
-    m_testResult->setObjectName(QStringLiteral("testResult"));
-    m_testResult->setMaximumHeight(m_testResult->fontMetrics().lineSpacing() * 2 + 2);
-    th->addWidget(m_testResult, 1);
+    test_ = new QPushButton(kx::tr("Test connection", "Kapcsolat tesztelése", "Verbindung testen"));
+    test_->setFont(Theme::font(13));
+    test_->setEnabled(service_ != nullptr);
+    connect(test_, &QPushButton::clicked, this, &UploadTab::testConnection);
+    th->addWidget(test_);
+    testResult_ = captionLabel(QString());
+    testResult_->setObjectName(QStringLiteral("testResult"));
+    testResult_->setMaximumHeight(testResult_->fontMetrics().lineSpacing() * 2 + 2);
+    th->addWidget(testResult_, 1);
     where->addWidget(testBox);
 
     FormSection* queue = form->addSection(kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange"));
-    m_queueBox = new QWidget;
-    m_queueLayout = new QVBoxLayout(m_queueBox);
-    m_queueLayout->setContentsMargins(0, 0, 0, 0);
-    m_queueLayout->setSpacing(8);
-    queue->addWidget(m_queueBox);
-    if (m_service) {
-        connect(m_service, &UploadService::queueChanged, this, &UploadTab::rebuildQueue);
-        connect(m_service, &UploadService::retryingChanged, this, [this](bool running) {
-            if (m_retry)
-                m_retry->setEnabled(!running);
+    queueBox_ = new QWidget;
+    queueLayout_ = new QVBoxLayout(queueBox_);
+    queueLayout_->setContentsMargins(0, 0, 0, 0);
+    queueLayout_->setSpacing(8);
+    queue->addWidget(queueBox_);
+    if (service_) {
+        connect(service_, &UploadService::queueChanged, this, &UploadTab::rebuildQueue);
+        connect(service_, &UploadService::retryingChanged, this, [this](bool running) {
+            if (retry_)
+                retry_->setEnabled(!running);
         });
     }
     rebuildQueue();
@@ -166,21 +166,21 @@ void UploadTab::layoutForProtocol()
     const QString proto = protocolNow();
     const bool webdav = proto == QLatin1String("webdav");
     const bool sftp = proto == QLatin1String("sftp");
-    m_hostLabel->setText(webdav ? kx::tr("WebDAV address", "WebDAV cím", "WebDAV-Adresse")
-                                : kx::tr("Host", "Gépnév", "Host"));
-    m_host->setPlaceholderText(webdav ? QStringLiteral("https://example.org/remote.php/dav/files/me")
-                                      : QStringLiteral("files.example.com"));
-    m_portRow->setVisible(!webdav);
-    m_port->setPlaceholderText(sftp ? QStringLiteral("22") : QStringLiteral("21"));
-    m_keyRow->setVisible(sftp);
+    hostLabel_->setText(webdav ? kx::tr("WebDAV address", "WebDAV cím", "WebDAV-Adresse")
+                               : kx::tr("Host", "Gépnév", "Host"));
+    host_->setPlaceholderText(webdav ? QStringLiteral("https://example.org/remote.php/dav/files/me")
+                                     : QStringLiteral("files.example.com"));
+    portRow_->setVisible(!webdav);
+    port_->setPlaceholderText(sftp ? QStringLiteral("22") : QStringLiteral("21"));
+    keyRow_->setVisible(sftp);
     const bool passphrase =
         sftp && !settingValue(QStringLiteral("remote.keyPath"), QString()).toString().isEmpty();
-    m_passwordLabel->setText(
-        passphrase
-            ? kx::tr("Key passphrase (optional, keyring)", "Kulcs jelszava (opcionális, kulcstartóban)",
-                     "Schlüssel-Passphrase (optional, Schlüsselbund)")
-            : kx::tr("Password (stored in the keyring)", "Jelszó (kulcstartóban tárolva)",
-                     "Passwort (im Schlüsselbund gespeichert)"));
+    passwordLabel_->setText(passphrase
+                                ? kx::tr("Key passphrase (optional, keyring)",
+                                         "Kulcs jelszava (opcionális, kulcstartóban)",
+                                         "Schlüssel-Passphrase (optional, Schlüsselbund)")
+                                : kx::tr("Password (stored in the keyring)", "Jelszó (kulcstartóban tárolva)",
+                                         "Passwort (im Schlüsselbund gespeichert)"));
 }
 
 void UploadTab::chooseKey()
@@ -193,54 +193,54 @@ void UploadTab::chooseKey()
         return;
     const QString absolute = QFileInfo(chosen).absoluteFilePath();
     Prefs::set(QStringLiteral("remote.keyPath"), absolute);
-    m_key->setText(absolute);
+    key_->setText(absolute);
     layoutForProtocol();
 }
 
 void UploadTab::testConnection()
 {
-    if (!m_service)
+    if (!service_)
         return;
-    m_testResult->setText(QStringLiteral("…"));
-    const quint64 generation = ++m_testGeneration;
+    testResult_->setText(QStringLiteral("…"));
+    const quint64 generation = ++testGeneration_;
     // The test reads the keyring itself: a password still waiting to be written goes first.
-    m_password->flush().then(this, [this, generation](bool) {
-        if (generation != m_testGeneration || !m_service)
+    password_->flush().then(this, [this, generation](bool) {
+        if (generation != testGeneration_ || !service_)
             return;
-        m_service->testConnection().then(this, [this, generation](const QString& answer) {
+        service_->testConnection().then(this, [this, generation](const QString& answer) {
             // An older test that ends last never replaces the newer answer.
-            if (generation == m_testGeneration)
-                m_testResult->setText(answer);
+            if (generation == testGeneration_)
+                testResult_->setText(answer);
         });
     });
 }
 
 void UploadTab::retryAll()
 {
-    if (!m_service || m_service->retrying())
+    if (!service_ || service_->retrying())
         return;
-    m_retry->setEnabled(false);
-    m_service->retryAll().then(this, [this](const UploadService::RetrySummary& summary) {
-        m_retryText = retrySummaryText(summary);
-        if (m_retryResult)
-            m_retryResult->setText(m_retryText);
-        if (m_retry)
-            m_retry->setEnabled(!m_service->retrying());
+    retry_->setEnabled(false);
+    service_->retryAll().then(this, [this](const UploadService::RetrySummary& summary) {
+        retryText_ = retrySummaryText(summary);
+        if (retryResult_)
+            retryResult_->setText(retryText_);
+        if (retry_)
+            retry_->setEnabled(!service_->retrying());
     });
 }
 
 void UploadTab::rebuildQueue()
 {
-    while (QLayoutItem* item = m_queueLayout->takeAt(0)) {
+    while (QLayoutItem* item = queueLayout_->takeAt(0)) {
         if (QWidget* w = item->widget())
             w->deleteLater();
         delete item;
     }
-    m_retry = nullptr;
-    m_retryResult = nullptr;
-    const QList<UploadService::Item> items = m_service ? m_service->items() : QList<UploadService::Item>();
+    retry_ = nullptr;
+    retryResult_ = nullptr;
+    const QList<UploadService::Item> items = service_ ? service_->items() : QList<UploadService::Item>();
     if (items.isEmpty()) {
-        m_queueLayout->addWidget(
+        queueLayout_->addWidget(
             captionLabel(kx::tr("Nothing is waiting. Failed uploads are kept here and retried.",
                                 "Nincs várakozó feltöltés. A sikertelen feltöltések itt maradnak, és "
                                 "újra megpróbálhatók.",
@@ -265,23 +265,23 @@ void UploadTab::rebuildQueue()
         del->setFont(Theme::font(13));
         const QUuid id = item.id;
         connect(del, &QPushButton::clicked, this, [this, id] {
-            if (m_service)
-                m_service->remove(id);
+            if (service_)
+                service_->remove(id);
         });
         h->addWidget(del);
-        m_queueLayout->addWidget(row);
+        queueLayout_->addWidget(row);
     }
     auto* retryRow = new QWidget;
     auto* rh = new QHBoxLayout(retryRow);
     rh->setContentsMargins(0, 0, 0, 0);
-    m_retry = new QPushButton(kx::tr("Retry all", "Mind újrapróbálása", "Alle erneut versuchen"));
-    m_retry->setFont(Theme::font(13));
-    m_retry->setEnabled(!m_service->retrying());
-    connect(m_retry, &QPushButton::clicked, this, &UploadTab::retryAll);
-    rh->addWidget(m_retry);
-    m_retryResult = captionLabel(m_retryText, false);
-    rh->addWidget(m_retryResult, 1);
-    m_queueLayout->addWidget(retryRow);
+    retry_ = new QPushButton(kx::tr("Retry all", "Mind újrapróbálása", "Alle erneut versuchen"));
+    retry_->setFont(Theme::font(13));
+    retry_->setEnabled(!service_->retrying());
+    connect(retry_, &QPushButton::clicked, this, &UploadTab::retryAll);
+    rh->addWidget(retry_);
+    retryResult_ = captionLabel(retryText_, false);
+    rh->addWidget(retryResult_, 1);
+    queueLayout_->addWidget(retryRow);
 }
 
 }  // namespace kx

@@ -21,19 +21,19 @@ class UploadTab : public QWidget {
 public:
     explicit UploadTab(QWidget* parent = nullptr);
 
-    QLabel* hostLabel() const { return m_hostLabel; }
-    QLineEdit* hostField() const { return m_host; }
-    QWidget* portRow() const { return m_portRow; }
-    QLineEdit* portField() const { return m_port; }
-    QLabel* passwordLabel() const { return m_passwordLabel; }
-    SecretField* passwordField() const { return m_password; }
-    QWidget* keyRow() const { return m_keyRow; }
-    QLineEdit* keyField() const { return m_key; }
-    QPushButton* testButton() const { return m_test; }
-    QLabel* testResult() const { return m_testResult; }
-    QPushButton* retryButton() const { return m_retry; }
-    QLabel* retryResult() const { return m_retryResult; }
-    QWidget* queueBox() const { return m_queueBox; }
+    QLabel* hostLabel() const { return hostLabel_; }
+    QLineEdit* hostField() const { return host_; }
+    QWidget* portRow() const { return portRow_; }
+    QLineEdit* portField() const { return port_; }
+    QLabel* passwordLabel() const { return passwordLabel_; }
+    SecretField* passwordField() const { return password_; }
+    QWidget* keyRow() const { return keyRow_; }
+    QLineEdit* keyField() const { return key_; }
+    QPushButton* testButton() const { return test_; }
+    QLabel* testResult() const { return testResult_; }
+    QPushButton* retryButton() const { return retry_; }
+    QLabel* retryResult() const { return retryResult_; }
+    QWidget* queueBox() const { return queueBox_; }
 
     // Replaces the key-file dialog (tests): the chosen file, empty when cancelled.
     static void setFileChooser(std::function<QString(QWidget* parent)> chooser);
@@ -45,23 +45,23 @@ private:
     void retryAll();
     void rebuildQueue();
 
-    UploadService* m_service;
-    QLabel* m_hostLabel;
-    QLineEdit* m_host;
-    QWidget* m_portRow;
-    QLineEdit* m_port;
-    QLabel* m_passwordLabel;
-    SecretField* m_password;
-    QWidget* m_keyRow;
-    QLineEdit* m_key;
-    QPushButton* m_test;
-    QLabel* m_testResult;
-    quint64 m_testGeneration = 0;
-    QWidget* m_queueBox;
-    QVBoxLayout* m_queueLayout;
-    QPushButton* m_retry = nullptr;
-    QLabel* m_retryResult = nullptr;
-    QString m_retryText;
+    UploadService* service_;
+    QLabel* hostLabel_;
+    QLineEdit* host_;
+    QWidget* portRow_;
+    QLineEdit* port_;
+    QLabel* passwordLabel_;
+    SecretField* password_;
+    QWidget* keyRow_;
+    QLineEdit* key_;
+    QPushButton* test_;
+    QLabel* testResult_;
+    quint64 testGeneration_ = 0;
+    QWidget* queueBox_;
+    QVBoxLayout* queueLayout_;
+    QPushButton* retry_ = nullptr;
+    QLabel* retryResult_ = nullptr;
+    QString retryText_;
 };
 
 }  // namespace kx
