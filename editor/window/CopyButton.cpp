@@ -22,7 +22,7 @@ constexpr int kRowWidth = 190 - 12;  // popover width less its padding
 }  // namespace
 
 CopyChoiceRow::CopyChoiceRow(CopyMode mode, bool checked, QWidget* parent)
-    : QAbstractButton(parent), m_mode(mode), m_chosen(checked)
+    : QAbstractButton(parent), mode_(mode), chosen_(checked)
 {
     setText(CopyButton::rowText(mode));
     setCursor(Qt::PointingHandCursor);
@@ -37,14 +37,14 @@ QSize CopyChoiceRow::sizeHint() const
 
 void CopyChoiceRow::enterEvent(QEnterEvent* event)
 {
-    m_hovered = true;
+    hovered_ = true;
     update();
     QAbstractButton::enterEvent(event);
 }
 
 void CopyChoiceRow::leaveEvent(QEvent* event)
 {
-    m_hovered = false;
+    hovered_ = false;
     update();
     QAbstractButton::leaveEvent(event);
 }
@@ -53,13 +53,13 @@ void CopyChoiceRow::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    if (m_hovered)
+    if (hovered_)
         p.fillRect(rect(), Theme::primary(palette(), 0.07));
     const QColor fg = Theme::primary(palette(), 0.86);
     const qreal side = Symbols::glyphSide(11);
     const qreal cy = height() / 2.0;
     // The mark is drawn transparent on the other row so both texts start at the same x.
-    if (m_chosen)
+    if (chosen_)
         Symbols::paintGlyph(p, QPointF(10 + side / 2, cy), 11, "checkmark"_sym, fg, SymbolWeight::semibold);
     p.setFont(Theme::font(12.5, QFont::Medium));
     p.setPen(fg);
@@ -67,33 +67,33 @@ void CopyChoiceRow::paintEvent(QPaintEvent*)
                text());
 }
 
-CopyButton::CopyButton(const EditorActions& actions, QWidget* parent) : QWidget(parent), m_actions(actions)
+CopyButton::CopyButton(const EditorActions& actions, QWidget* parent) : QWidget(parent), actions_(actions)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(1);
-    m_main =
+    main_ =
         new ChromeButton("doc.on.doc"_sym, kx::tr("Copy", "Másolás", "Kopieren"),
                          kx::tr("Copy to clipboard", "Vágólapra másolás", "In die Zwischenablage kopieren"),
                          detailFor(Prefs::copyMode()), keyHint(EditorKey::copy), false, true, [this] {
-                             if (m_actions.copy)
-                                 m_actions.copy(Prefs::copyMode());
+                             if (actions_.copy)
+                                 actions_.copy(Prefs::copyMode());
                          });
     ChromeButtonStyle chevronStyle;
     chevronStyle.prominent = true;
     chevronStyle.size = 30;
     chevronStyle.radius = 9;
     chevronStyle.square = true;
-    m_chevron = new ChromeButton("chevron.down"_sym, QString(), chevronStyle,
-                                 [this] { setShowChoices(!m_showChoices); });
-    m_chevron->setSymbolFont(9, SymbolWeight::bold);
+    chevron_ = new ChromeButton("chevron.down"_sym, QString(), chevronStyle,
+                                [this] { setShowChoices(!showChoices_); });
+    chevron_->setSymbolFont(9, SymbolWeight::bold);
     helpTip(
-        m_chevron, kx::tr("Copy options", "Másolás beállításai", "Kopieroptionen"),
+        chevron_, kx::tr("Copy options", "Másolás beállításai", "Kopieroptionen"),
         kx::tr("Copy only, or copy and close the editor. Your last choice is remembered.",
                "Csak másolás, vagy másolás és a szerkesztő bezárása. Az utolsó választásod megmarad.",
                "Nur kopieren oder kopieren und den Editor schließen. Deine letzte Auswahl wird gemerkt."));
-    row->addWidget(m_main);
-    row->addWidget(m_chevron);
+    row->addWidget(main_);
+    row->addWidget(chevron_);
     connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
         if (key == kCopyModeKey)
             updateTip();
@@ -118,18 +118,18 @@ QString CopyButton::detailFor(CopyMode mode)
 
 void CopyButton::updateTip()
 {
-    helpTip(m_main, kx::tr("Copy to clipboard", "Vágólapra másolás", "In die Zwischenablage kopieren"),
+    helpTip(main_, kx::tr("Copy to clipboard", "Vágólapra másolás", "In die Zwischenablage kopieren"),
             detailFor(Prefs::copyMode()), keyHint(EditorKey::copy));
 }
 
 void CopyButton::setShowChoices(bool show)
 {
-    if (show == m_showChoices)
+    if (show == showChoices_)
         return;
-    m_showChoices = show;
+    showChoices_ = show;
     if (!show) {
-        if (m_popover)
-            m_popover->close();
+        if (popover_)
+            popover_->close();
         return;
     }
     auto* list = new QWidget;
@@ -142,17 +142,17 @@ void CopyButton::setShowChoices(bool show)
         connect(r, &QAbstractButton::clicked, this, [this, mode] { choose(mode); });
         column->addWidget(r);
     }
-    m_popover = new Popover(list, this);
-    connect(m_popover, &Popover::closed, this, [this] { m_showChoices = false; });
-    m_popover->showAt(m_chevron);
+    popover_ = new Popover(list, this);
+    connect(popover_, &Popover::closed, this, [this] { showChoices_ = false; });
+    popover_->showAt(chevron_);
 }
 
 void CopyButton::choose(CopyMode mode)
 {
     setShowChoices(false);
     Prefs::set(kCopyModeKey, rawValue(mode));
-    if (m_actions.copy)
-        m_actions.copy(mode);
+    if (actions_.copy)
+        actions_.copy(mode);
 }
 
 }  // namespace kx

@@ -20,8 +20,8 @@ class CopyChoiceRow : public QAbstractButton {
     Q_OBJECT
 public:
     CopyChoiceRow(CopyMode mode, bool checked, QWidget* parent = nullptr);
-    CopyMode mode() const { return m_mode; }
-    bool isChosen() const { return m_chosen; }
+    CopyMode mode() const { return mode_; }
+    bool isChosen() const { return chosen_; }
     QSize sizeHint() const override;
 
 protected:
@@ -30,9 +30,9 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    CopyMode m_mode;
-    bool m_chosen;
-    bool m_hovered = false;
+    CopyMode mode_;
+    bool chosen_;
+    bool hovered_ = false;
 };
 
 class CopyButton : public QWidget {
@@ -44,10 +44,10 @@ public:
     // The hover-tip detail of the main half for a mode.
     static QString detailFor(CopyMode mode);
 
-    ChromeButton* mainButton() const { return m_main; }
-    ChromeButton* chevron() const { return m_chevron; }
-    bool showChoices() const { return m_showChoices; }
-    Popover* choices() const { return m_popover; }
+    ChromeButton* mainButton() const { return main_; }
+    ChromeButton* chevron() const { return chevron_; }
+    bool showChoices() const { return showChoices_; }
+    Popover* choices() const { return popover_; }
     void setShowChoices(bool show);
     // Stores the mode, closes the popover and copies with it.
     void choose(CopyMode mode);
@@ -55,11 +55,11 @@ public:
 private:
     void updateTip();
 
-    EditorActions m_actions;
-    ChromeButton* m_main;
-    ChromeButton* m_chevron;
-    QPointer<Popover> m_popover;
-    bool m_showChoices = false;
+    EditorActions actions_;
+    ChromeButton* main_;
+    ChromeButton* chevron_;
+    QPointer<Popover> popover_;
+    bool showChoices_ = false;
 };
 
 }  // namespace kx

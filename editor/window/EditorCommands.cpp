@@ -51,14 +51,14 @@ public:
         auto* watcher = store->findChild<WriteBackWatcher*>(QString(), Qt::FindDirectChildrenOnly);
         if (!watcher)
             watcher = new WriteBackWatcher(store);
-        watcher->m_toasts.insert(id, std::move(toast));
+        watcher->toasts_.insert(id, std::move(toast));
     }
 
 private:
     explicit WriteBackWatcher(HistoryStore* store) : QObject(store)
     {
         connect(store, &HistoryStore::imageWriteFailed, this, [this](const QUuid& id, const QString& reason) {
-            const auto toast = m_toasts.value(id);
+            const auto toast = toasts_.value(id);
             if (toast)
                 toast(kx::tr("History not updated", "Az előzmények nem frissültek",
                              "Verlauf nicht aktualisiert"),
@@ -66,7 +66,7 @@ private:
         });
     }
 
-    QHash<QUuid, std::function<void(QString, QString, QString)>> m_toasts;
+    QHash<QUuid, std::function<void(QString, QString, QString)>> toasts_;
 };
 
 // The services a finished background step reports through.
@@ -86,7 +86,7 @@ struct Encoded {
 QImage EditorWindowController::render(bool includeBeautify)
 {
     try {
-        return m_doc->renderFinal(includeBeautify);
+        return doc_->renderFinal(includeBeautify);
     } catch (const std::exception&) {
         // Out of memory here or in a kernel on a worker (rethrown by the pool).
         return {};
@@ -95,28 +95,28 @@ QImage EditorWindowController::render(bool includeBeautify)
 
 void EditorWindowController::commitToHistory()
 {
-    HistoryStore* store = m_services.history;
-    if (!store || m_doc->historyID().isNull() || !m_doc->isDirty())
+    HistoryStore* store = services_.history;
+    if (!store || doc_->historyID().isNull() || !doc_->isDirty())
         return;
     const QImage image = render(false);
     if (image.isNull()) {
-        if (m_services.toast)
-            m_services.toast(
+        if (services_.toast)
+            services_.toast(
                 kx::tr("History not updated", "Az előzmények nem frissültek", "Verlauf nicht aktualisiert"),
                 kx::tr("Not enough memory to render the image.", "Nincs elég memória a kép elkészítéséhez.",
                        "Nicht genug Speicher, um das Bild zu erstellen."),
                 kWarn);
         return;
     }
-    WriteBackWatcher::watch(store, m_doc->historyID(), m_services.toast);
-    store->update(m_doc->historyID(), image, editor::saneScale(m_doc->scale()));
+    WriteBackWatcher::watch(store, doc_->historyID(), services_.toast);
+    store->update(doc_->historyID(), image, editor::saneScale(doc_->scale()));
 }
 
 void EditorWindowController::copy(CopyMode mode)
 {
     const QImage image = render(true);
-    const double scale = editor::saneScale(m_doc->scale());
-    const EditorServices services = m_services;
+    const double scale = editor::saneScale(doc_->scale());
+    const EditorServices services = services_;
     const QPointer<EditorWindowController> self(this);
     if (image.isNull()) {
         services.toast(copyFailedText(), QString(), kWarn);
@@ -138,7 +138,7 @@ void EditorWindowController::copy(CopyMode mode)
             Q_EMIT self->copyFinished(bool(png));
     });
     if (mode == CopyMode::copyAndClose)
-        m_window->close();  // the close commits
+        window_->close();  // the close commits
     else
         commitToHistory();
 }
@@ -146,11 +146,11 @@ void EditorWindowController::copy(CopyMode mode)
 void EditorWindowController::cmdSave()
 {
     const QImage image = render(true);
-    const double scale = editor::saneScale(m_doc->scale());
-    const QString folder = m_services.saveFolder ? m_services.saveFolder() : QString();
-    const QDateTime date = m_services.now ? m_services.now() : QDateTime::currentDateTime();
-    const QString base = FileNaming::baseName(date, m_doc->title(), m_doc->kind());
-    const EditorServices services = m_services;
+    const double scale = editor::saneScale(doc_->scale());
+    const QString folder = services_.saveFolder ? services_.saveFolder() : QString();
+    const QDateTime date = services_.now ? services_.now() : QDateTime::currentDateTime();
+    const QString base = FileNaming::baseName(date, doc_->title(), doc_->kind());
+    const EditorServices services = services_;
     const QPointer<EditorWindowController> self(this);
     const auto finish = [services, self](const SaveResult& result) {
         if (result.ok()) {
@@ -179,7 +179,7 @@ void EditorWindowController::cmdSave()
 
 void EditorWindowController::saveFailed(const QString& message)
 {
-    m_services.toast(saveFailedText(), message, kWarn);
+    services_.toast(saveFailedText(), message, kWarn);
 }
 
 void EditorWindowController::saveAs()
@@ -187,10 +187,10 @@ void EditorWindowController::saveAs()
     const QImage image = render(true);
     if (image.isNull()) {
         saveFailed(QString());
-    } else if (m_services.saveWithPanel) {
+    } else if (services_.saveWithPanel) {
         const QPointer<EditorWindowController> self(this);
         const Exporter::SaveOutcome outcome =
-            m_services.saveWithPanel(image, m_doc->scale(), m_doc->kind(), m_doc->title(), m_window);
+            services_.saveWithPanel(image, doc_->scale(), doc_->kind(), doc_->title(), window_);
         // The dialog ran its own event loop: the window may be gone.
         if (!self)
             return;
@@ -202,25 +202,25 @@ void EditorWindowController::saveAs()
 
 void EditorWindowController::pin(const QImage& image, double scale)
 {
-    if (m_services.pin)
-        m_services.pin(image, editor::saneScale(scale));
+    if (services_.pin)
+        services_.pin(image, editor::saneScale(scale));
 }
 
 void EditorWindowController::pinFinished()
 {
     const QImage image = render(true);
     if (!image.isNull())
-        pin(image, m_doc->scale());
+        pin(image, doc_->scale());
     commitToHistory();
 }
 
 void EditorWindowController::copy1x()
 {
     const QImage image = render(true);
-    const double scale = editor::saneScale(m_doc->scale());
+    const double scale = editor::saneScale(doc_->scale());
     if (image.isNull())
         return;
-    const EditorServices services = m_services;
+    const EditorServices services = services_;
     const QSizeF target(image.width() / scale, image.height() / scale);
     QtConcurrent::run([image, target] {
         Encoded e;
@@ -244,20 +244,20 @@ void EditorWindowController::copy1x()
 void EditorWindowController::share(QWidget* anchor)
 {
     const QImage image = render(true);
-    const QString folder = m_services.shareFolder ? m_services.shareFolder() : QString();
+    const QString folder = services_.shareFolder ? services_.shareFolder() : QString();
     if (image.isNull() || folder.isEmpty()) {
-        m_services.toast(saveFailedText(), QString(), kWarn);
+        services_.toast(saveFailedText(), QString(), kWarn);
         return;
     }
-    const double scale = editor::saneScale(m_doc->scale());
-    const QString base = FileNaming::baseName(QDateTime::currentDateTime(), m_doc->title(), m_doc->kind());
+    const double scale = editor::saneScale(doc_->scale());
+    const QString base = FileNaming::baseName(QDateTime::currentDateTime(), doc_->title(), doc_->kind());
     // The file is written while the menu is open; a chosen item acts once it is there.
     QFuture<SaveResult> file = QtConcurrent::run([image, scale, folder, base] {
         const auto png = encoded(image, ImageFormat::png, 0.9, scale);
         return png ? saveExclusively(folder, base, QStringLiteral("png"), *png) : SaveResult{};
     });
-    const EditorServices services = m_services;
-    auto* menu = new QMenu(m_window);
+    const EditorServices services = services_;
+    auto* menu = new QMenu(window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const auto item = [&](const QString& text, std::function<void(const QString&)> act) {
         menu->addAction(text, menu, [file, services, act] {
@@ -293,30 +293,30 @@ void EditorWindowController::cmdUpload()
 {
     commitToHistory();
     const QImage image = render(true);
-    if (m_services.upload && !image.isNull())
-        m_services.upload(image, editor::saneScale(m_doc->scale()), m_doc->historyID(), m_doc->title());
+    if (services_.upload && !image.isNull())
+        services_.upload(image, editor::saneScale(doc_->scale()), doc_->historyID(), doc_->title());
 }
 
 void EditorWindowController::palette()
 {
     const QImage image = render(false);
-    if (m_services.palette && !image.isNull())
-        m_services.palette(image);
+    if (services_.palette && !image.isNull())
+        services_.palette(image);
 }
 
 void EditorWindowController::cmdOCR()
 {
-    if (!m_services.recognizeText)
+    if (!services_.recognizeText)
         return;
     const QImage image = render(false);
     if (image.isNull())
         return;
-    m_doc->setBusyMessage(kx::tr("Recognizing text…", "Szövegfelismerés…", "Text wird erkannt…"));
+    doc_->setBusyMessage(kx::tr("Recognizing text…", "Szövegfelismerés…", "Text wird erkannt…"));
     // The document and services are held, not the window: a closed editor still delivers.
-    const std::shared_ptr<EditorDocument> doc = m_doc;
+    const std::shared_ptr<EditorDocument> doc = doc_;
     // Only what the result needs: a closure that made the search must not be kept by it.
-    Delivery services{m_services.toast, m_services.setClipboard, m_services.barcodes};
-    m_services.recognizeText(image).then(qApp, [doc, services, image](const QString& recognised) {
+    Delivery services{services_.toast, services_.setClipboard, services_.barcodes};
+    services_.recognizeText(image).then(qApp, [doc, services, image](const QString& recognised) {
         doc->setBusyMessage(std::nullopt);
         QString text = recognised;
         const QStringList codes = services.barcodes ? services.barcodes(image) : QStringList();
@@ -337,18 +337,18 @@ void EditorWindowController::cmdOCR()
 
 void EditorWindowController::cmdRedact()
 {
-    if (!m_services.findSensitive)
+    if (!services_.findSensitive)
         return;
     const QImage image = render(false);
     if (image.isNull())
         return;
-    m_doc->setBusyMessage(
+    doc_->setBusyMessage(
         kx::tr("Looking for sensitive data…", "Érzékeny adatok keresése…", "Suche nach sensiblen Daten…"));
-    const std::shared_ptr<EditorDocument> doc = m_doc;
-    Delivery services{m_services.toast, {}, {}};
+    const std::shared_ptr<EditorDocument> doc = doc_;
+    Delivery services{services_.toast, {}, {}};
     // The places found refer to this base; a crop, a join or an undo of one makes them stale.
     const qint64 baseKey = doc->base().cacheKey();
-    m_services.findSensitive(image)
+    services_.findSensitive(image)
         .onCanceled([] { return SensitiveData::Result{}; })
         .then(qApp, [doc, services, baseKey](const SensitiveData::Result& found) {
             doc->setBusyMessage(std::nullopt);
@@ -366,24 +366,24 @@ void EditorWindowController::cmdRedact()
 
 void EditorWindowController::addCapture(std::optional<EditorDocument::AddEdge> edge)
 {
-    if (!m_services.captureArea || !m_window)
+    if (!services_.captureArea || !window_)
         return;
     // Out of the way, so that it is not in the capture.
-    m_window->hide();
+    window_->hide();
     const QPointer<EditorWindowController> self(this);
     QTimer::singleShot(250, this, [self, edge] {
         if (!self)
             return;
-        self->m_services.captureArea().then(self.data(), [self,
-                                                          edge](const std::optional<CaptureResult>& result) {
+        self->services_.captureArea().then(self.data(), [self,
+                                                         edge](const std::optional<CaptureResult>& result) {
             if (!self)
                 return;
-            QWidget* w = self->m_window;
+            QWidget* w = self->window_;
             w->show();
             w->raise();
             w->activateWindow();
             if (result && !result->image.isNull()) {
-                EditorDocument& doc = *self->m_doc;
+                EditorDocument& doc = *self->doc_;
                 const double scale = editor::saneScale(result->scale);
                 if (edge) {
                     doc.append(result->image, scale, *edge);
@@ -391,19 +391,19 @@ void EditorWindowController::addCapture(std::optional<EditorDocument::AddEdge> e
                         if (self)
                             self->cmdZoomFit(1);
                     });
-                    self->m_services.toast(kx::tr("Capture added", "Kép hozzáadva", "Aufnahme hinzugefügt"),
-                                           editor::pixelSize(doc.base().size()),
-                                           QStringLiteral("plus.rectangle.on.rectangle"));  // symbol
+                    self->services_.toast(kx::tr("Capture added", "Kép hozzáadva", "Aufnahme hinzugefügt"),
+                                          editor::pixelSize(doc.base().size()),
+                                          QStringLiteral("plus.rectangle.on.rectangle"));  // symbol
                 } else {
                     doc.addPicture(result->image, scale);
-                    self->m_services.toast(kx::tr("Picture added", "Kép hozzáadva", "Bild hinzugefügt"),
-                                           kx::tr("Drag to move, drag the corners to resize.",
-                                                  "Húzd a mozgatáshoz, a sarkokat az átméretezéshez.",
-                                                  "Zum Verschieben ziehen, an den Ecken die Größe ändern."),
-                                           QStringLiteral("pip"));  // symbol
+                    self->services_.toast(kx::tr("Picture added", "Kép hozzáadva", "Bild hinzugefügt"),
+                                          kx::tr("Drag to move, drag the corners to resize.",
+                                                 "Húzd a mozgatáshoz, a sarkokat az átméretezéshez.",
+                                                 "Zum Verschieben ziehen, an den Ecken die Größe ändern."),
+                                          QStringLiteral("pip"));  // symbol
                 }
             }
-            self->m_canvas->setFocus(Qt::OtherFocusReason);
+            self->canvas_->setFocus(Qt::OtherFocusReason);
         });
     });
 }

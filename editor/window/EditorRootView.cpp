@@ -12,14 +12,14 @@
 
 namespace kx {
 
-CanvasArea::CanvasArea(QWidget* scrollView, QWidget* parent) : QWidget(parent), m_scroll(scrollView)
+CanvasArea::CanvasArea(QWidget* scrollView, QWidget* parent) : QWidget(parent), scroll_(scrollView)
 {
     scrollView->setParent(this);
 }
 
 void CanvasArea::setInspector(QWidget* inspector)
 {
-    m_inspector = inspector;
+    inspector_ = inspector;
     if (inspector) {
         inspector->setParent(this);
         inspector->installEventFilter(this);
@@ -30,7 +30,7 @@ void CanvasArea::setInspector(QWidget* inspector)
 
 void CanvasArea::setPill(StatusPill* pill)
 {
-    m_pill = pill;
+    pill_ = pill;
     pill->setParent(this);
     pill->installEventFilter(this);
     place();
@@ -38,7 +38,7 @@ void CanvasArea::setPill(StatusPill* pill)
 
 void CanvasArea::setBadge(BusyBadge* badge)
 {
-    m_badge = badge;
+    badge_ = badge;
     badge->setParent(this);
     badge->installEventFilter(this);
     place();
@@ -49,14 +49,14 @@ bool CanvasArea::eventFilter(QObject* watched, QEvent* event)
     // A bar that changes its size stays centred.
     if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize ||
         event->type() == QEvent::Show)
-        if (watched == m_pill || watched == m_badge || watched == m_inspector)
+        if (watched == pill_ || watched == badge_ || watched == inspector_)
             place();
     return QWidget::eventFilter(watched, event);
 }
 
 void CanvasArea::place()
 {
-    m_scroll->setGeometry(rect());
+    scroll_->setGeometry(rect());
     const auto centred = [this](QWidget* w, int y) {
         const QSize s = w->sizeHint().expandedTo(w->minimumSizeHint());
         const QRect r(QPoint((width() - s.width()) / 2, y), s);
@@ -64,13 +64,13 @@ void CanvasArea::place()
             w->setGeometry(r);
         w->raise();
     };
-    if (m_inspector)
-        centred(m_inspector, 12);
+    if (inspector_)
+        centred(inspector_, 12);
     // The pill and the badge carry an 8 pt shadow margin inside their bounds.
-    if (m_pill)
-        centred(m_pill, height() - 14 + 8 - m_pill->sizeHint().height());
-    if (m_badge)
-        centred(m_badge, 64 - 8);
+    if (pill_)
+        centred(pill_, height() - 14 + 8 - pill_->sizeHint().height());
+    if (badge_)
+        centred(badge_, 64 - 8);
 }
 
 void CanvasArea::resizeEvent(QResizeEvent* event)
@@ -81,36 +81,36 @@ void CanvasArea::resizeEvent(QResizeEvent* event)
 
 EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const EditorActions& actions,
                                Parts parts, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_parts(std::move(parts))
+    : QWidget(parent), doc_(doc), parts_(std::move(parts))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    m_header = new HeaderBar(doc, actions, m_parts.header);
-    column->addWidget(m_header);
-    m_body = new QHBoxLayout;
-    m_body->setContentsMargins(0, 0, 0, 0);
-    m_body->setSpacing(0);
-    m_rail = new ToolRail(doc, m_parts.help);
-    m_area = new CanvasArea(scrollView);
-    m_pill = new StatusPill(doc, actions);
-    m_badge = new BusyBadge(doc);
-    m_area->setPill(m_pill);
-    m_area->setBadge(m_badge);
-    m_area->setInspector(m_parts.inspector);
-    m_body->addWidget(m_rail);
-    m_body->addWidget(m_area, 1);
-    column->addLayout(m_body, 1);
-    m_aiSlide = new QVariantAnimation(this);
-    m_aiSlide->setDuration(250);
-    m_aiSlide->setEasingCurve(QEasingCurve::OutCubic);
-    connect(m_aiSlide, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        if (m_aiPanel)
-            m_aiPanel->setFixedWidth(v.toInt());
+    header_ = new HeaderBar(doc, actions, parts_.header);
+    column->addWidget(header_);
+    body_ = new QHBoxLayout;
+    body_->setContentsMargins(0, 0, 0, 0);
+    body_->setSpacing(0);
+    rail_ = new ToolRail(doc, parts_.help);
+    area_ = new CanvasArea(scrollView);
+    pill_ = new StatusPill(doc, actions);
+    badge_ = new BusyBadge(doc);
+    area_->setPill(pill_);
+    area_->setBadge(badge_);
+    area_->setInspector(parts_.inspector);
+    body_->addWidget(rail_);
+    body_->addWidget(area_, 1);
+    column->addLayout(body_, 1);
+    aiSlide_ = new QVariantAnimation(this);
+    aiSlide_->setDuration(250);
+    aiSlide_->setEasingCurve(QEasingCurve::OutCubic);
+    connect(aiSlide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        if (aiPanel_)
+            aiPanel_->setFixedWidth(v.toInt());
     });
-    connect(m_aiSlide, &QVariantAnimation::finished, this, [this] {
-        if (m_aiPanel && !m_aiShown)
-            m_aiPanel->hide();
+    connect(aiSlide_, &QVariantAnimation::finished, this, [this] {
+        if (aiPanel_ && !aiShown_)
+            aiPanel_->hide();
     });
     connect(&doc, &EditorDocument::changed, this, &EditorRootView::updateAIPanel);
     updateAIPanel();
@@ -118,23 +118,23 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
 
 void EditorRootView::updateAIPanel()
 {
-    const bool show = m_doc.showAI() && m_parts.aiPanel;
-    if (show == m_aiShown)
+    const bool show = doc_.showAI() && parts_.aiPanel;
+    if (show == aiShown_)
         return;
-    m_aiShown = show;
-    if (show && !m_aiPanel) {
-        m_aiPanel = m_parts.aiPanel();
-        m_aiPanel->setFixedWidth(0);
-        m_body->addWidget(m_aiPanel);
+    aiShown_ = show;
+    if (show && !aiPanel_) {
+        aiPanel_ = parts_.aiPanel();
+        aiPanel_->setFixedWidth(0);
+        body_->addWidget(aiPanel_);
     }
-    if (!m_aiPanel)
+    if (!aiPanel_)
         return;
     // The panel slides in from the trailing edge and out again, the canvas area giving way.
-    m_aiPanel->show();
-    m_aiSlide->stop();
-    m_aiSlide->setStartValue(m_aiPanel->width());
-    m_aiSlide->setEndValue(show ? kAIPanelWidth : 0);
-    m_aiSlide->start();
+    aiPanel_->show();
+    aiSlide_->stop();
+    aiSlide_->setStartValue(aiPanel_->width());
+    aiSlide_->setEndValue(show ? kAIPanelWidth : 0);
+    aiSlide_->start();
 }
 
 void EditorRootView::paintEvent(QPaintEvent*)

@@ -34,10 +34,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* m_scroll;
-    QPointer<QWidget> m_inspector;
-    StatusPill* m_pill = nullptr;
-    BusyBadge* m_badge = nullptr;
+    QWidget* scroll_;
+    QPointer<QWidget> inspector_;
+    StatusPill* pill_ = nullptr;
+    BusyBadge* badge_ = nullptr;
 };
 
 class EditorRootView : public QWidget {
@@ -57,12 +57,12 @@ public:
     EditorRootView(EditorDocument& doc, QWidget* scrollView, const EditorActions& actions, Parts parts,
                    QWidget* parent = nullptr);
 
-    HeaderBar* header() const { return m_header; }
-    ToolRail* rail() const { return m_rail; }
-    StatusPill* pill() const { return m_pill; }
-    BusyBadge* badge() const { return m_badge; }
-    CanvasArea* canvasArea() const { return m_area; }
-    QWidget* aiPanel() const { return m_aiPanel; }
+    HeaderBar* header() const { return header_; }
+    ToolRail* rail() const { return rail_; }
+    StatusPill* pill() const { return pill_; }
+    BusyBadge* badge() const { return badge_; }
+    CanvasArea* canvasArea() const { return area_; }
+    QWidget* aiPanel() const { return aiPanel_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -70,17 +70,17 @@ protected:
 private:
     void updateAIPanel();
 
-    EditorDocument& m_doc;
-    Parts m_parts;
-    HeaderBar* m_header;
-    ToolRail* m_rail;
-    CanvasArea* m_area;
-    StatusPill* m_pill;
-    BusyBadge* m_badge;
-    QHBoxLayout* m_body;
-    QPointer<QWidget> m_aiPanel;
-    QVariantAnimation* m_aiSlide = nullptr;
-    bool m_aiShown = false;
+    EditorDocument& doc_;
+    Parts parts_;
+    HeaderBar* header_;
+    ToolRail* rail_;
+    CanvasArea* area_;
+    StatusPill* pill_;
+    BusyBadge* badge_;
+    QHBoxLayout* body_;
+    QPointer<QWidget> aiPanel_;
+    QVariantAnimation* aiSlide_ = nullptr;
+    bool aiShown_ = false;
 };
 
 }  // namespace kx

@@ -38,18 +38,18 @@ QList<EditorWindowController*>& registry()
 // The top-level window; closing it (window manager, Ctrl+W, copy-and-close) ends the editor.
 class EditorWindow : public QWidget {
 public:
-    explicit EditorWindow(EditorWindowController* owner) : m_owner(owner) {}
+    explicit EditorWindow(EditorWindowController* owner) : owner_(owner) {}
 
 protected:
     void closeEvent(QCloseEvent* event) override
     {
         event->accept();
-        if (m_owner)
-            m_owner->windowWillClose();
+        if (owner_)
+            owner_->windowWillClose();
     }
 
 private:
-    QPointer<EditorWindowController> m_owner;
+    QPointer<EditorWindowController> owner_;
 };
 
 EditorWindowController* EditorWindowController::open(const CaptureResult& capture, const QUuid& entryID,
@@ -78,8 +78,8 @@ void EditorWindowController::commitAllBeforeQuit()
     QSet<HistoryStore*> stores;
     for (EditorWindowController* c : std::as_const(registry())) {
         c->commitToHistory();
-        if (c->m_services.history)
-            stores.insert(c->m_services.history);
+        if (c->services_.history)
+            stores.insert(c->services_.history);
     }
     // The store's own quit flush may already have run: flushing again writes these too.
     for (HistoryStore* store : std::as_const(stores))
@@ -88,74 +88,73 @@ void EditorWindowController::commitAllBeforeQuit()
 
 EditorWindowController::EditorWindowController(const CaptureResult& capture, const QUuid& entryID,
                                                const EditorServices& services)
-    : m_doc(std::make_shared<EditorDocument>(capture, entryID)), m_services(services)
+    : doc_(std::make_shared<EditorDocument>(capture, entryID)), services_(services)
 {
     // Notices and the clipboard are called unconditionally.
-    if (!m_services.toast)
-        m_services.toast = [](const QString&, const QString&, const QString&) {};
-    if (!m_services.setClipboard)
-        m_services.setClipboard = [](QMimeData* data) { delete data; };
+    if (!services_.toast)
+        services_.toast = [](const QString&, const QString&, const QString&) {};
+    if (!services_.setClipboard)
+        services_.setClipboard = [](QMimeData* data) { delete data; };
     buildWindow(capture);
 }
 
 EditorWindowController::~EditorWindowController()
 {
     registry().removeAll(this);
-    delete m_window;
+    delete window_;
 }
 
 void EditorWindowController::buildWindow(const CaptureResult& capture)
 {
-    m_window = new EditorWindow(this);
-    m_canvas = new CanvasView(m_doc);
-    m_scroll = new CanvasScrollArea(m_canvas);
-    m_canvas->setCommands(this);
-    m_scroll->viewport()->installEventFilter(this);
+    window_ = new EditorWindow(this);
+    canvas_ = new CanvasView(doc_);
+    scroll_ = new CanvasScrollArea(canvas_);
+    canvas_->setCommands(this);
+    scroll_->viewport()->installEventFilter(this);
 
     // Sized on the screen under the pointer, whatever the primary screen is.
     QScreen* screen = screenUnderPointer();
     const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 1440, 875);
     const QSizeF content = editor::contentSize(capture.image.size(), capture.scale, visible.size());
     const QSize size(int(std::lround(content.width())), int(std::lround(content.height())));
-    m_window->setMinimumSize(editor::kMinimumWindow.boundedTo(visible.size()));
-    m_window->resize(size);
-    m_window->move(visible.center() - QPoint(size.width() / 2, size.height() / 2));
-    m_window->setWindowTitle(editor::windowTitle(capture.kind, capture.image.size()));
+    window_->setMinimumSize(editor::kMinimumWindow.boundedTo(visible.size()));
+    window_->resize(size);
+    window_->move(visible.center() - QPoint(size.width() / 2, size.height() / 2));
+    window_->setWindowTitle(editor::windowTitle(capture.kind, capture.image.size()));
 
     fillActions();
     EditorRootView::Parts parts;
-    parts.header.undo = [c = QPointer(m_canvas)] {
+    parts.header.undo = [c = QPointer(canvas_)] {
         if (c)
             c->perform(CanvasView::Action::undo);
     };
-    parts.header.redo = [c = QPointer(m_canvas)] {
+    parts.header.redo = [c = QPointer(canvas_)] {
         if (c)
             c->perform(CanvasView::Action::redo);
     };
-    parts.header.addCapture = bool(m_services.captureArea);
-    parts.header.redact = bool(m_services.findSensitive);
-    parts.header.ocr = bool(m_services.recognizeText);
-    parts.header.palette = bool(m_services.palette);
-    parts.header.ai = bool(m_services.makeAIPanel);
-    parts.header.upload = bool(m_services.upload);
-    parts.header.pin = bool(m_services.pin);
-    if (m_services.help)
-        parts.help = [help = m_services.help] { help(QStringLiteral("editor")); };
-    parts.header.beautifyContent = [doc = m_doc] { return new BeautifyPopover(doc.get()); };
-    parts.inspector = new InspectorBar(m_doc.get());
-    if (m_services.makeAIPanel)
-        parts.aiPanel = [this] { return m_services.makeAIPanel(*m_doc, nullptr); };
-    m_root = new EditorRootView(*m_doc, m_scroll, m_actions, parts);
-    auto* layout = new QVBoxLayout(m_window);
+    parts.header.addCapture = bool(services_.captureArea);
+    parts.header.redact = bool(services_.findSensitive);
+    parts.header.ocr = bool(services_.recognizeText);
+    parts.header.palette = bool(services_.palette);
+    parts.header.ai = bool(services_.makeAIPanel);
+    parts.header.upload = bool(services_.upload);
+    parts.header.pin = bool(services_.pin);
+    if (services_.help)
+        parts.help = [help = services_.help] { help(QStringLiteral("editor")); };
+    parts.header.beautifyContent = [doc = doc_] { return new BeautifyPopover(doc.get()); };
+    parts.inspector = new InspectorBar(doc_.get());
+    if (services_.makeAIPanel)
+        parts.aiPanel = [this] { return services_.makeAIPanel(*doc_, nullptr); };
+    root_ = new EditorRootView(*doc_, scroll_, actions_, parts);
+    auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_root);
+    layout->addWidget(root_);
 
     // The document's zoom mirrors the magnification after zooming, scrolling and resizing.
-    connect(m_scroll, &CanvasScrollArea::magnificationChanged, this, &EditorWindowController::syncZoom);
-    connect(m_scroll->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+    connect(scroll_, &CanvasScrollArea::magnificationChanged, this, &EditorWindowController::syncZoom);
+    connect(scroll_->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             &EditorWindowController::syncZoom);
-    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &EditorWindowController::syncZoom);
+    connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, &EditorWindowController::syncZoom);
     installKeys();
 }
 
@@ -168,33 +167,33 @@ void EditorWindowController::fillActions()
                 (self.data()->*member)();
         };
     };
-    m_actions.copy = [self](CopyMode mode) {
+    actions_.copy = [self](CopyMode mode) {
         if (self)
             self->copy(mode);
     };
-    m_actions.save = bind(&EditorWindowController::cmdSave);
-    m_actions.saveAs = bind(&EditorWindowController::saveAs);
-    m_actions.pin = bind(&EditorWindowController::pinFinished);
-    m_actions.upload = bind(&EditorWindowController::cmdUpload);
-    m_actions.ocr = bind(&EditorWindowController::cmdOCR);
-    m_actions.redact = bind(&EditorWindowController::cmdRedact);
-    m_actions.share = [self](QWidget* anchor) {
+    actions_.save = bind(&EditorWindowController::cmdSave);
+    actions_.saveAs = bind(&EditorWindowController::saveAs);
+    actions_.pin = bind(&EditorWindowController::pinFinished);
+    actions_.upload = bind(&EditorWindowController::cmdUpload);
+    actions_.ocr = bind(&EditorWindowController::cmdOCR);
+    actions_.redact = bind(&EditorWindowController::cmdRedact);
+    actions_.share = [self](QWidget* anchor) {
         if (self && anchor)
             self->share(anchor);
     };
-    m_actions.fit = [self] {
+    actions_.fit = [self] {
         if (self)
             self->cmdZoomFit(4);
     };
-    m_actions.actual = bind(&EditorWindowController::cmdZoomActual);
-    m_actions.zoom = [self](double factor) {
+    actions_.actual = bind(&EditorWindowController::cmdZoomActual);
+    actions_.zoom = [self](double factor) {
         if (self)
             self->cmdZoom(factor);
     };
-    m_actions.copy1x = bind(&EditorWindowController::copy1x);
-    m_actions.palette = bind(&EditorWindowController::palette);
-    m_actions.revealHistory = m_services.revealHistory;
-    m_actions.addCapture = [self](std::optional<EditorDocument::AddEdge> edge) {
+    actions_.copy1x = bind(&EditorWindowController::copy1x);
+    actions_.palette = bind(&EditorWindowController::palette);
+    actions_.revealHistory = services_.revealHistory;
+    actions_.addCapture = [self](std::optional<EditorDocument::AddEdge> edge) {
         if (self)
             self->addCapture(edge);
     };
@@ -203,17 +202,17 @@ void EditorWindowController::fillActions()
 void EditorWindowController::installKeys()
 {
     for (const EditorKeyBinding& binding : editorKeys()) {
-        auto* action = new QAction(binding.title, m_window);
+        auto* action = new QAction(binding.title, window_);
         action->setShortcuts(binding.sequences);
         action->setShortcutContext(Qt::WindowShortcut);
         const EditorKey key = binding.key;
         connect(action, &QAction::triggered, this, [this, key] {
             switch (key) {
                 case EditorKey::undo:
-                    m_canvas->perform(CanvasView::Action::undo);
+                    canvas_->perform(CanvasView::Action::undo);
                     break;
                 case EditorKey::redo:
-                    m_canvas->perform(CanvasView::Action::redo);
+                    canvas_->perform(CanvasView::Action::redo);
                     break;
                 case EditorKey::copy:
                     copy(Prefs::copyMode());
@@ -225,7 +224,7 @@ void EditorWindowController::installKeys()
                     saveAs();
                     break;
                 case EditorKey::pin:
-                    if (m_services.pin)
+                    if (services_.pin)
                         pinFinished();
                     break;
                 case EditorKey::zoomIn:
@@ -241,44 +240,43 @@ void EditorWindowController::installKeys()
                     cmdZoomActual();
                     break;
                 case EditorKey::bringToFront:
-                    m_canvas->perform(CanvasView::Action::bringToFront);
+                    canvas_->perform(CanvasView::Action::bringToFront);
                     break;
                 case EditorKey::sendToBack:
-                    m_canvas->perform(CanvasView::Action::sendToBack);
+                    canvas_->perform(CanvasView::Action::sendToBack);
                     break;
                 case EditorKey::close:
-                    m_window->close();
+                    window_->close();
                     break;
             }
         });
-        m_window->addAction(action);
+        window_->addAction(action);
     }
 }
 
 void EditorWindowController::show()
 {
-    if (!m_window)
+    if (!window_)
         return;
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
     // The fit needs the laid-out viewport.
     QTimer::singleShot(0, this, [this] {
         cmdZoomFit(1);
-        m_canvas->setFocus(Qt::OtherFocusReason);
+        canvas_->setFocus(Qt::OtherFocusReason);
     });
 }
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event)
 {
     // Ctrl+wheel zooms about the pointer, as a pinch does.
-    if (event->type() == QEvent::Wheel && watched == m_scroll->viewport()) {
+    if (event->type() == QEvent::Wheel && watched == scroll_->viewport()) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {
             const double steps = wheel->angleDelta().y() / 120.0;
             if (steps != 0)
-                m_scroll->setMagnification(m_scroll->magnification() * std::pow(1.1, steps),
-                                           wheel->position());
+                scroll_->setMagnification(scroll_->magnification() * std::pow(1.1, steps), wheel->position());
             syncZoom();
             return true;
         }
@@ -288,36 +286,36 @@ bool EditorWindowController::eventFilter(QObject* watched, QEvent* event)
 
 void EditorWindowController::syncZoom()
 {
-    m_doc->setZoom(m_scroll->magnification());
+    doc_->setZoom(scroll_->magnification());
 }
 
 void EditorWindowController::cmdZoom(double factor)
 {
-    m_scroll->setMagnification(std::clamp(factor * m_scroll->magnification(),
-                                          CanvasScrollArea::kMinMagnification,
-                                          CanvasScrollArea::kMaxMagnification));
+    scroll_->setMagnification(std::clamp(factor * scroll_->magnification(),
+                                         CanvasScrollArea::kMinMagnification,
+                                         CanvasScrollArea::kMaxMagnification));
     syncZoom();
 }
 
 void EditorWindowController::cmdZoomFit(double maxZoom)
 {
-    m_scroll->zoomToFit(maxZoom);
+    scroll_->zoomToFit(maxZoom);
     syncZoom();
 }
 
 void EditorWindowController::cmdZoomActual()
 {
-    m_scroll->zoomActual();
+    scroll_->zoomActual();
     syncZoom();
 }
 
 void EditorWindowController::windowWillClose()
 {
-    if (m_closing)
+    if (closing_)
         return;
-    m_closing = true;
+    closing_ = true;
     commitToHistory();
-    m_scroll->viewport()->removeEventFilter(this);
+    scroll_->viewport()->removeEventFilter(this);
     registry().removeAll(this);
     Q_EMIT closed();
     deleteLater();

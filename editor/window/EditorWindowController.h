@@ -43,19 +43,19 @@ public:
                            const EditorServices& services);
     ~EditorWindowController() override;
 
-    QWidget* window() const { return m_window; }
-    CanvasView* canvas() const { return m_canvas; }
-    CanvasScrollArea* scrollView() const { return m_scroll; }
-    EditorRootView* root() const { return m_root; }
-    const EditorActions& actions() const { return m_actions; }
-    const std::shared_ptr<EditorDocument>& document() const { return m_doc; }
-    const EditorServices& services() const { return m_services; }
+    QWidget* window() const { return window_; }
+    CanvasView* canvas() const { return canvas_; }
+    CanvasScrollArea* scrollView() const { return scroll_; }
+    EditorRootView* root() const { return root_; }
+    const EditorActions& actions() const { return actions_; }
+    const std::shared_ptr<EditorDocument>& document() const { return doc_; }
+    const EditorServices& services() const { return services_; }
 
     // Centres the window, raises it, then fits the image and focuses the canvas.
     void show();
 
     // CanvasCommands.
-    EditorDocument& doc() override { return *m_doc; }
+    EditorDocument& doc() override { return *doc_; }
     void copy(CopyMode mode) override;
     void cmdSave() override;
     void cmdZoom(double factor) override;
@@ -97,14 +97,14 @@ private:
     // The finished (with backdrop) or flattened image; null when it could not be made.
     QImage render(bool includeBeautify);
 
-    std::shared_ptr<EditorDocument> m_doc;
-    EditorServices m_services;
-    QWidget* m_window = nullptr;
-    CanvasView* m_canvas = nullptr;
-    CanvasScrollArea* m_scroll = nullptr;
-    EditorRootView* m_root = nullptr;
-    EditorActions m_actions;
-    bool m_closing = false;
+    std::shared_ptr<EditorDocument> doc_;
+    EditorServices services_;
+    QWidget* window_ = nullptr;
+    CanvasView* canvas_ = nullptr;
+    CanvasScrollArea* scroll_ = nullptr;
+    EditorRootView* root_ = nullptr;
+    EditorActions actions_;
+    bool closing_ = false;
 };
 
 }  // namespace kx

@@ -13,7 +13,7 @@ const QString kTiff = QStringLiteral("image/tiff");
 }  // namespace
 
 EncodedImageMime::EncodedImageMime(QByteArray png, QImage image, double scale)
-    : m_png(std::move(png)), m_image(std::move(image)), m_scale(scale > 0 ? scale : 1.0)
+    : png_(std::move(png)), image_(std::move(image)), scale_(scale > 0 ? scale : 1.0)
 {
 }
 
@@ -30,18 +30,18 @@ bool EncodedImageMime::hasFormat(const QString& mimeType) const
 QVariant EncodedImageMime::retrieveData(const QString& mimeType, QMetaType type) const
 {
     if (mimeType == kPng)
-        return m_png;
+        return png_;
     if (mimeType == kTiff) {
-        if (m_tiff.isEmpty()) {
-            QImage img = m_image;
-            const int dpm = dotsPerMeterForScale(m_scale);
+        if (tiff_.isEmpty()) {
+            QImage img = image_;
+            const int dpm = dotsPerMeterForScale(scale_);
             img.setDotsPerMeterX(dpm);
             img.setDotsPerMeterY(dpm);
-            QBuffer buffer(&m_tiff);
+            QBuffer buffer(&tiff_);
             buffer.open(QIODevice::WriteOnly);
             QImageWriter(&buffer, "tiff").write(img);
         }
-        return m_tiff;
+        return tiff_;
     }
     return QMimeData::retrieveData(mimeType, type);
 }

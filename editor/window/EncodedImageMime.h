@@ -14,16 +14,16 @@ public:
     EncodedImageMime(QByteArray png, QImage image, double scale);
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
-    const QByteArray& png() const { return m_png; }
+    const QByteArray& png() const { return png_; }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
 private:
-    QByteArray m_png;
-    QImage m_image;
-    double m_scale;
-    mutable QByteArray m_tiff;
+    QByteArray png_;
+    QImage image_;
+    double scale_;
+    mutable QByteArray tiff_;
 };
 
 }  // namespace kx

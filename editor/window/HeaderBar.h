@@ -41,28 +41,28 @@ public:
 
     HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks hooks, QWidget* parent = nullptr);
 
-    bool isCompact() const { return m_compact; }
+    bool isCompact() const { return compact_; }
     // The width the full row needs.
-    int fullWidth() const { return m_fullWidth; }
-    bool showBeautify() const { return m_showBeautify; }
+    int fullWidth() const { return fullWidth_; }
+    bool showBeautify() const { return showBeautify_; }
     void setShowBeautify(bool show);
 
-    ChromeButton* undoButton() const { return m_undo; }
-    ChromeButton* redoButton() const { return m_redo; }
-    ChromeButton* addCaptureButton() const { return m_addCapture; }
-    ChromeButton* backdropButton() const { return m_backdrop; }
-    ChromeButton* redactButton() const { return m_redact; }
-    ChromeButton* ocrButton() const { return m_ocr; }
-    ChromeButton* paletteButton() const { return m_palette; }
-    ChromeButton* aiButton() const { return m_ai; }
-    ChromeButton* uploadButton() const { return m_upload; }
-    ChromeButton* pinButton() const { return m_pin; }
-    ChromeButton* shareButton() const { return m_share; }
-    ChromeButton* moreButton() const { return m_more; }
-    ChromeButton* saveButton() const { return m_save; }
-    CopyButton* copyButton() const { return m_copy; }
-    QMenu* addCaptureMenu() const { return m_addMenu; }
-    QMenu* moreMenu() const { return m_moreMenu; }
+    ChromeButton* undoButton() const { return undo_; }
+    ChromeButton* redoButton() const { return redo_; }
+    ChromeButton* addCaptureButton() const { return addCapture_; }
+    ChromeButton* backdropButton() const { return backdrop_; }
+    ChromeButton* redactButton() const { return redact_; }
+    ChromeButton* ocrButton() const { return ocr_; }
+    ChromeButton* paletteButton() const { return palette_; }
+    ChromeButton* aiButton() const { return ai_; }
+    ChromeButton* uploadButton() const { return upload_; }
+    ChromeButton* pinButton() const { return pin_; }
+    ChromeButton* shareButton() const { return share_; }
+    ChromeButton* moreButton() const { return more_; }
+    ChromeButton* saveButton() const { return save_; }
+    CopyButton* copyButton() const { return copy_; }
+    QMenu* addCaptureMenu() const { return addMenu_; }
+    QMenu* moreMenu() const { return moreMenu_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -72,34 +72,34 @@ private:
     void setCompact(bool compact);
     void refresh();
 
-    EditorDocument& m_doc;
-    EditorActions m_actions;
-    Hooks m_hooks;
-    QHBoxLayout* m_row = nullptr;
-    bool m_compact = false;
-    int m_fullWidth = 0;
-    bool m_showBeautify = false;
-    QPointer<Popover> m_beautifyPopover;
+    EditorDocument& doc_;
+    EditorActions actions_;
+    Hooks hooks_;
+    QHBoxLayout* row_ = nullptr;
+    bool compact_ = false;
+    int fullWidth_ = 0;
+    bool showBeautify_ = false;
+    QPointer<Popover> beautifyPopover_;
     // Buttons that lose their title in the compact row, with their full title.
-    QList<QPair<ChromeButton*, QString>> m_titled;
+    QList<QPair<ChromeButton*, QString>> titled_;
 
-    ChromeButton* m_undo = nullptr;
-    ChromeButton* m_redo = nullptr;
-    ChromeButton* m_addCapture = nullptr;
-    ChromeButton* m_backdrop = nullptr;
-    ChromeButton* m_redact = nullptr;
-    ChromeButton* m_ocr = nullptr;
-    ChromeButton* m_palette = nullptr;
-    ChromeButton* m_ai = nullptr;
-    ChromeButton* m_upload = nullptr;
-    ChromeButton* m_pin = nullptr;
-    ChromeButton* m_share = nullptr;
-    ChromeButton* m_more = nullptr;
-    ChromeButton* m_save = nullptr;
-    CopyButton* m_copy = nullptr;
-    QMenu* m_addMenu = nullptr;
-    QMenu* m_moreMenu = nullptr;
-    QAction* m_copy1x = nullptr;
+    ChromeButton* undo_ = nullptr;
+    ChromeButton* redo_ = nullptr;
+    ChromeButton* addCapture_ = nullptr;
+    ChromeButton* backdrop_ = nullptr;
+    ChromeButton* redact_ = nullptr;
+    ChromeButton* ocr_ = nullptr;
+    ChromeButton* palette_ = nullptr;
+    ChromeButton* ai_ = nullptr;
+    ChromeButton* upload_ = nullptr;
+    ChromeButton* pin_ = nullptr;
+    ChromeButton* share_ = nullptr;
+    ChromeButton* more_ = nullptr;
+    ChromeButton* save_ = nullptr;
+    CopyButton* copy_ = nullptr;
+    QMenu* addMenu_ = nullptr;
+    QMenu* moreMenu_ = nullptr;
+    QAction* copy1x_ = nullptr;
 };
 
 }  // namespace kx

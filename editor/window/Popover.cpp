@@ -18,7 +18,7 @@ constexpr int kRadius = 10;
 }
 
 Popover::Popover(QWidget* content, QWidget* owner)
-    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), m_content(content)
+    : QWidget(owner, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), content_(content)
 {
     // The click on the owner's toggle that closes the popover must not reopen it.
     setAttribute(Qt::WA_NoMouseReplay);
@@ -49,7 +49,7 @@ void Popover::showAt(QWidget* anchor)
     const QRect available = screen ? screen->availableGeometry() : QRect(a.topLeft(), QSize(4000, 4000));
     move(placement(a, size(), available));
     show();
-    m_content->setFocus(Qt::PopupFocusReason);
+    content_->setFocus(Qt::PopupFocusReason);
 }
 
 void Popover::paintEvent(QPaintEvent*)
@@ -79,8 +79,8 @@ void Popover::keyPressEvent(QKeyEvent* event)
 void Popover::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    if (!m_closedSent) {
-        m_closedSent = true;
+    if (!closedSent_) {
+        closedSent_ = true;
         Q_EMIT closed();
     }
     // An outside click only hides a popup: it goes away all the same.

@@ -4,7 +4,7 @@
 // so its owner clears its "open" flag, and the popover deletes itself.
 //
 //   auto* pop = new Popover(new ChoiceList(...), chevron);
-//   connect(pop, &Popover::closed, this, [this] { m_showChoices = false; });
+//   connect(pop, &Popover::closed, this, [this] { showChoices_ = false; });
 //   pop->showAt(chevron);
 
 #include <QWidget>
@@ -21,7 +21,7 @@ public:
     // Takes ownership of `content`; `owner` is the parent for lifetime only.
     Popover(QWidget* content, QWidget* owner);
 
-    QWidget* content() const { return m_content; }
+    QWidget* content() const { return content_; }
     // Shows the popover under `anchor`, centred on it.
     void showAt(QWidget* anchor);
     // Where a popover of `size` goes for an anchor rectangle (global) on a screen area:
@@ -37,8 +37,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QWidget* m_content;
-    bool m_closedSent = false;
+    QWidget* content_;
+    bool closedSent_ = false;
 };
 
 }  // namespace kx

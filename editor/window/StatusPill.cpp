@@ -59,7 +59,7 @@ ChromeButton* roundButton(const QString& symbol, const QString& title, std::func
 }  // namespace
 
 StatusPill::StatusPill(EditorDocument& doc, const EditorActions& actions, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_actions(actions)
+    : QWidget(parent), doc_(doc), actions_(actions)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(kShadowMargin + 6, kShadowMargin + 4, kShadowMargin + 6, kShadowMargin + 4);
@@ -67,50 +67,50 @@ StatusPill::StatusPill(EditorDocument& doc, const EditorActions& actions, QWidge
     QPalette secondary = palette();
     secondary.setColor(QPalette::WindowText, Theme::secondary(palette()));
 
-    m_size = new QLabel;
-    m_size->setFont(Theme::monoFont(11, QFont::Medium));
-    m_size->setPalette(secondary);
-    m_size->setContentsMargins(8, 0, 0, 0);
-    m_badge = new BadgeLabel;
-    m_badge->setFont(Theme::font(10, QFont::DemiBold));
-    m_badge->setPalette(secondary);
-    m_badge->setContentsMargins(5, 1, 5, 1);
-    m_zoom = new QLabel;
-    m_zoom->setFont(Theme::monoFont(11, QFont::Medium));
-    m_zoom->setFixedWidth(42);
-    m_zoom->setAlignment(Qt::AlignCenter);
+    size_ = new QLabel;
+    size_->setFont(Theme::monoFont(11, QFont::Medium));
+    size_->setPalette(secondary);
+    size_->setContentsMargins(8, 0, 0, 0);
+    badge_ = new BadgeLabel;
+    badge_->setFont(Theme::font(10, QFont::DemiBold));
+    badge_->setPalette(secondary);
+    badge_->setContentsMargins(5, 1, 5, 1);
+    zoom_ = new QLabel;
+    zoom_->setFont(Theme::monoFont(11, QFont::Medium));
+    zoom_->setFixedWidth(42);
+    zoom_->setAlignment(Qt::AlignCenter);
 
     const auto call = [this](auto member, auto... args) {
         return [this, member, args...] {
-            if (m_actions.*member)
-                (m_actions.*member)(args...);
+            if (actions_.*member)
+                (actions_.*member)(args...);
         };
     };
-    m_zoomOut = roundButton("minus"_sym, QString(), call(&EditorActions::zoom, 0.8));
-    m_zoomIn = roundButton("plus"_sym, QString(), call(&EditorActions::zoom, 1.25));
-    m_fit = roundButton(QString(), kx::tr("Fit", "Illesztés", "Einpassen"), call(&EditorActions::fit));
-    m_actual = roundButton(QString(), QStringLiteral("100%"), call(&EditorActions::actual));
-    helpTip(m_zoomOut, kx::tr("Zoom out", "Kicsinyítés", "Verkleinern"), QString(),
+    zoomOut_ = roundButton("minus"_sym, QString(), call(&EditorActions::zoom, 0.8));
+    zoomIn_ = roundButton("plus"_sym, QString(), call(&EditorActions::zoom, 1.25));
+    fit_ = roundButton(QString(), kx::tr("Fit", "Illesztés", "Einpassen"), call(&EditorActions::fit));
+    actual_ = roundButton(QString(), QStringLiteral("100%"), call(&EditorActions::actual));
+    helpTip(zoomOut_, kx::tr("Zoom out", "Kicsinyítés", "Verkleinern"), QString(),
             keyHint(EditorKey::zoomOut));
-    helpTip(m_zoomIn, kx::tr("Zoom in", "Nagyítás", "Vergrößern"), QString(), keyHint(EditorKey::zoomIn));
-    helpTip(m_fit, kx::tr("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen"), QString(),
+    helpTip(zoomIn_, kx::tr("Zoom in", "Nagyítás", "Vergrößern"), QString(), keyHint(EditorKey::zoomIn));
+    helpTip(fit_, kx::tr("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen"), QString(),
             keyHint(EditorKey::zoomFit));
-    helpTip(m_actual, kx::tr("Actual size (100%)", "Valódi méret (100%)", "Originalgröße (100%)"), QString(),
+    helpTip(actual_, kx::tr("Actual size (100%)", "Valódi méret (100%)", "Originalgröße (100%)"), QString(),
             keyHint(EditorKey::zoomActual));
 
     auto* logo = new MakerLogo(10);
     logo->setOpacity(0.45);
     logo->setContentsMargins(0, 0, 4, 0);
 
-    row->addWidget(m_size);
-    row->addWidget(m_badge);
+    row->addWidget(size_);
+    row->addWidget(badge_);
     row->addWidget(new VDivider(14));
-    row->addWidget(m_zoomOut);
-    row->addWidget(m_zoom);
-    row->addWidget(m_zoomIn);
+    row->addWidget(zoomOut_);
+    row->addWidget(zoom_);
+    row->addWidget(zoomIn_);
     row->addWidget(new VDivider(14));
-    row->addWidget(m_fit);
-    row->addWidget(m_actual);
+    row->addWidget(fit_);
+    row->addWidget(actual_);
     row->addWidget(new VDivider(14));
     row->addWidget(logo);
     row->addSpacing(4);
@@ -120,12 +120,12 @@ StatusPill::StatusPill(EditorDocument& doc, const EditorActions& actions, QWidge
 
 void StatusPill::refresh()
 {
-    const QSize px = m_doc.base().size();
-    m_size->setText(QStringLiteral("%1 × %2").arg(px.width()).arg(px.height()));
-    const QString badge = editor::scaleBadge(m_doc.scale());
-    m_badge->setText(badge);
-    m_badge->setHidden(badge.isEmpty());
-    m_zoom->setText(editor::zoomText(m_doc.zoom()));
+    const QSize px = doc_.base().size();
+    size_->setText(QStringLiteral("%1 × %2").arg(px.width()).arg(px.height()));
+    const QString badge = editor::scaleBadge(doc_.scale());
+    badge_->setText(badge);
+    badge_->setHidden(badge.isEmpty());
+    zoom_->setText(editor::zoomText(doc_.zoom()));
     if (sizeHint() != size())
         adjustSize();
 }
@@ -140,22 +140,22 @@ void StatusPill::paintEvent(QPaintEvent*)
 }
 
 BusyBadge::BusyBadge(EditorDocument& doc, QWidget* parent)
-    : QWidget(parent), m_doc(doc), m_spin(new QVariantAnimation(this))
+    : QWidget(parent), doc_(doc), spin_(new QVariantAnimation(this))
 {
-    m_spin->setStartValue(0.0);
-    m_spin->setEndValue(360.0);
-    m_spin->setDuration(900);
-    m_spin->setLoopCount(-1);
-    connect(m_spin, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
-    m_reveal = new QVariantAnimation(this);
-    m_reveal->setDuration(200);
-    m_reveal->setStartValue(0.0);
-    m_reveal->setEndValue(1.0);
-    connect(m_reveal, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
-    connect(m_reveal, &QVariantAnimation::finished, this, [this] {
-        if (!m_shown) {
+    spin_->setStartValue(0.0);
+    spin_->setEndValue(360.0);
+    spin_->setDuration(900);
+    spin_->setLoopCount(-1);
+    connect(spin_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    reveal_ = new QVariantAnimation(this);
+    reveal_->setDuration(200);
+    reveal_->setStartValue(0.0);
+    reveal_->setEndValue(1.0);
+    connect(reveal_, &QVariantAnimation::valueChanged, this, qOverload<>(&QWidget::update));
+    connect(reveal_, &QVariantAnimation::finished, this, [this] {
+        if (!shown_) {
             hide();
-            m_spin->stop();
+            spin_->stop();
         }
     });
     connect(&doc, &EditorDocument::changed, this, &BusyBadge::refresh);
@@ -167,35 +167,35 @@ BusyBadge::BusyBadge(EditorDocument& doc, QWidget* parent)
 QSize BusyBadge::sizeHint() const
 {
     const QFontMetrics fm(Theme::font(12, QFont::Medium));
-    return {kShadowMargin * 2 + 14 + 16 + 8 + fm.horizontalAdvance(m_text) + 14,
+    return {kShadowMargin * 2 + 14 + 16 + 8 + fm.horizontalAdvance(text_) + 14,
             kShadowMargin * 2 + 8 + std::max(16, fm.height()) + 8};
 }
 
 void BusyBadge::refresh()
 {
-    const std::optional<QString>& message = m_doc.busyMessage();
+    const std::optional<QString>& message = doc_.busyMessage();
     const bool show = message.has_value();
-    if (show && *message != m_text) {
-        m_text = *message;
+    if (show && *message != text_) {
+        text_ = *message;
         resize(sizeHint());
         updateGeometry();
     }
-    if (show == m_shown)
+    if (show == shown_)
         return;
-    m_shown = show;
-    m_reveal->setDirection(show ? QAbstractAnimation::Forward : QAbstractAnimation::Backward);
+    shown_ = show;
+    reveal_->setDirection(show ? QAbstractAnimation::Forward : QAbstractAnimation::Backward);
     if (show) {
         setVisible(true);
-        m_spin->start();
+        spin_->start();
     }
-    m_reveal->start();
+    reveal_->start();
 }
 
 void BusyBadge::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const double reveal = m_reveal->currentValue().toDouble();
+    const double reveal = reveal_->currentValue().toDouble();
     p.setOpacity(reveal);
     p.translate(0, -(1 - reveal) * 12);
     const QRectF body = QRectF(rect()).adjusted(kShadowMargin, kShadowMargin, -kShadowMargin, -kShadowMargin);
@@ -203,11 +203,11 @@ void BusyBadge::paintEvent(QPaintEvent*)
     // The indeterminate spinner: a three-quarter arc turning.
     const QRectF ring(body.left() + 14, body.center().y() - 7, 14, 14);
     p.setPen(QPen(Theme::secondary(palette()), 2, Qt::SolidLine, Qt::RoundCap));
-    p.drawArc(ring, int(-m_spin->currentValue().toDouble() * 16), 270 * 16);
+    p.drawArc(ring, int(-spin_->currentValue().toDouble() * 16), 270 * 16);
     p.setFont(Theme::font(12, QFont::Medium));
     p.setPen(palette().color(QPalette::WindowText));
     p.drawText(QRectF(ring.right() + 8, body.top(), body.width(), body.height()),
-               Qt::AlignVCenter | Qt::AlignLeft, m_text);
+               Qt::AlignVCenter | Qt::AlignLeft, text_);
 }
 
 }  // namespace kx

@@ -19,14 +19,14 @@ class StatusPill : public QWidget {
 public:
     StatusPill(EditorDocument& doc, const EditorActions& actions, QWidget* parent = nullptr);
 
-    QString sizeText() const { return m_size->text(); }
+    QString sizeText() const { return size_->text(); }
     // Empty while no badge shows.
-    QString badgeText() const { return m_badge->isHidden() ? QString() : m_badge->text(); }
-    QString zoomText() const { return m_zoom->text(); }
-    ChromeButton* zoomOutButton() const { return m_zoomOut; }
-    ChromeButton* zoomInButton() const { return m_zoomIn; }
-    ChromeButton* fitButton() const { return m_fit; }
-    ChromeButton* actualButton() const { return m_actual; }
+    QString badgeText() const { return badge_->isHidden() ? QString() : badge_->text(); }
+    QString zoomText() const { return zoom_->text(); }
+    ChromeButton* zoomOutButton() const { return zoomOut_; }
+    ChromeButton* zoomInButton() const { return zoomIn_; }
+    ChromeButton* fitButton() const { return fit_; }
+    ChromeButton* actualButton() const { return actual_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -34,15 +34,15 @@ protected:
 private:
     void refresh();
 
-    EditorDocument& m_doc;
-    EditorActions m_actions;
-    QLabel* m_size;
-    QLabel* m_badge;
-    QLabel* m_zoom;
-    ChromeButton* m_zoomOut;
-    ChromeButton* m_zoomIn;
-    ChromeButton* m_fit;
-    ChromeButton* m_actual;
+    EditorDocument& doc_;
+    EditorActions actions_;
+    QLabel* size_;
+    QLabel* badge_;
+    QLabel* zoom_;
+    ChromeButton* zoomOut_;
+    ChromeButton* zoomIn_;
+    ChromeButton* fit_;
+    ChromeButton* actual_;
 };
 
 // A spinner and the busy message on a floating capsule; hidden while there is none.
@@ -50,7 +50,7 @@ class BusyBadge : public QWidget {
     Q_OBJECT
 public:
     explicit BusyBadge(EditorDocument& doc, QWidget* parent = nullptr);
-    QString text() const { return m_text; }
+    QString text() const { return text_; }
     QSize sizeHint() const override;
 
 protected:
@@ -59,11 +59,11 @@ protected:
 private:
     void refresh();
 
-    EditorDocument& m_doc;
-    QString m_text;
-    QVariantAnimation* m_spin;
-    QVariantAnimation* m_reveal;  // 0 hidden … 1 shown: opacity and drop from the top
-    bool m_shown = false;
+    EditorDocument& doc_;
+    QString text_;
+    QVariantAnimation* spin_;
+    QVariantAnimation* reveal_;  // 0 hidden … 1 shown: opacity and drop from the top
+    bool shown_ = false;
 };
 
 }  // namespace kx

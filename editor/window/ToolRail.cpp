@@ -75,7 +75,7 @@ const QList<QList<ToolKind>>& ToolRail::groups()
 }
 
 ToolRail::ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* parent)
-    : QScrollArea(parent), m_doc(doc)
+    : QScrollArea(parent), doc_(doc)
 {
     setFixedWidth(kWidth);
     setFrameShape(QFrame::NoFrame);
@@ -92,27 +92,27 @@ ToolRail::ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* par
     for (const QList<ToolKind>& group : groups()) {
         if (!first) {
             stack->addWidget(new RailSeparator, 0, Qt::AlignHCenter);
-            ++m_separators;
+            ++separators_;
         }
         first = false;
         for (ToolKind t : group) {
             ChromeButton* b = railButton(symbol(t), doc.tool() == t, [this, t] { choose(t); });
             helpTip(b, title(t), detail(t), key(t).toUpper());
-            m_buttons.insert(t, b);
+            buttons_.insert(t, b);
             stack->addWidget(b, 0, Qt::AlignHCenter);
         }
     }
     stack->addWidget(new RailSeparator, 0, Qt::AlignHCenter);
-    ++m_separators;
-    m_help = railButton("questionmark.circle"_sym, false, [help] {
+    ++separators_;
+    help_ = railButton("questionmark.circle"_sym, false, [help] {
         if (help)
             help();
     });
-    m_help->setEnabled(bool(help));
-    helpTip(m_help, kx::tr("Help", "Súgó", "Hilfe"),
+    help_->setEnabled(bool(help));
+    helpTip(help_, kx::tr("Help", "Súgó", "Hilfe"),
             kx::tr("Opens the full guide to the editor.", "Megnyitja a szerkesztő teljes leírását.",
                    "Öffnet die vollständige Anleitung zum Editor."));
-    stack->addWidget(m_help, 0, Qt::AlignHCenter);
+    stack->addWidget(help_, 0, Qt::AlignHCenter);
     stack->addStretch(1);
     setWidget(column);
     connect(&doc, &EditorDocument::changed, this, &ToolRail::refresh);
@@ -120,15 +120,15 @@ ToolRail::ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* par
 
 void ToolRail::choose(ToolKind tool)
 {
-    m_doc.setTool(tool);
+    doc_.setTool(tool);
     if (tool != ToolKind::select)
-        m_doc.select(QUuid());
+        doc_.select(QUuid());
 }
 
 void ToolRail::refresh()
 {
-    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
-        it.value()->setSelected(m_doc.tool() == it.key());
+    for (auto it = buttons_.cbegin(); it != buttons_.cend(); ++it)
+        it.value()->setSelected(doc_.tool() == it.key());
 }
 
 }  // namespace kx

@@ -23,19 +23,19 @@ public:
     ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* parent = nullptr);
 
     static const QList<QList<ToolKind>>& groups();
-    ChromeButton* button(ToolKind tool) const { return m_buttons.value(tool); }
-    ChromeButton* helpButton() const { return m_help; }
-    int separatorCount() const { return m_separators; }
+    ChromeButton* button(ToolKind tool) const { return buttons_.value(tool); }
+    ChromeButton* helpButton() const { return help_; }
+    int separatorCount() const { return separators_; }
 
     void choose(ToolKind tool);
 
 private:
     void refresh();
 
-    EditorDocument& m_doc;
-    QHash<ToolKind, ChromeButton*> m_buttons;
-    ChromeButton* m_help = nullptr;
-    int m_separators = 0;
+    EditorDocument& doc_;
+    QHash<ToolKind, ChromeButton*> buttons_;
+    ChromeButton* help_ = nullptr;
+    int separators_ = 0;
 };
 
 }  // namespace kx
