@@ -48,7 +48,11 @@ public:
     static void watch(HistoryStore* store, const QUuid& id,
                       std::function<void(QString, QString, QString)> toast)
     {
-        auto* watcher = store->findChild<WriteBackWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+        // Not findChild: without Q_OBJECT its cast would accept any child of the store.
+        WriteBackWatcher* watcher = nullptr;
+        for (QObject* child : store->children())
+            if ((watcher = dynamic_cast<WriteBackWatcher*>(child)))
+                break;
         if (!watcher)
             watcher = new WriteBackWatcher(store);
         watcher->toasts_.insert(id, std::move(toast));
