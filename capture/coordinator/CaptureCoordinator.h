@@ -50,7 +50,11 @@ public:
         std::function<QScreen*()> screenUnderPointer;
         std::function<QList<QScreen*>()> screens;
         std::function<void()> shutter;
-        std::function<void(const QImage&, double scale)> copyImage;
+        // The capture's PNG, started once in delivery and shared by the clipboard and the
+        // history (empty: each encodes its own).
+        std::function<QFuture<QByteArray>(const QImage&, double scale)> encodePng;
+        // `png`: that shared encode, or a default future (encode here).
+        std::function<void(const QImage&, double scale, QFuture<QByteArray> png)> copyImage;
         std::function<void(const QString&)> copyText;
         HistoryStore* history = nullptr;  // null: HistoryStore::shared()
 

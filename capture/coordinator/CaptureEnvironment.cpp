@@ -50,7 +50,12 @@ CaptureCoordinator::Environment CaptureCoordinator::Environment::real()
     env.screenUnderPointer = [] { return kx::screenUnderPointer(); };
     env.screens = [] { return QGuiApplication::screens(); };
     env.shutter = [] { Sound::shutter(); };
-    env.copyImage = [](const QImage& image, double scale) { DeferredClipboard::copy(image, scale); };
+    env.encodePng = [](const QImage& image, double scale) {
+        return DeferredClipboard::encodePng(image, scale);
+    };
+    env.copyImage = [](const QImage& image, double scale, QFuture<QByteArray> png) {
+        DeferredClipboard::copy(image, scale, std::move(png));
+    };
     env.copyText = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };
     env.openEditor = [](const CaptureResult& result, std::optional<QUuid> entry) {
         EditorWindowController::open(result, entry.value_or(QUuid()));

@@ -60,9 +60,10 @@ QFuture<QByteArray> DeferredClipboard::encodePng(const QImage& image, double sca
         [image, scale] { return encoded(image, ImageFormat::png, 0.9, scale).value_or(QByteArray()); });
 }
 
-QFuture<QByteArray> DeferredClipboard::copy(const QImage& image, double scale)
+QFuture<QByteArray> DeferredClipboard::copy(const QImage& image, double scale, QFuture<QByteArray> png)
 {
-    QFuture<QByteArray> png = encodePng(image, scale);
+    if (png.isCanceled())
+        png = encodePng(image, scale);
     QGuiApplication::clipboard()->setMimeData(new DeferredImageMime(image, scale, png));
     return png;
 }

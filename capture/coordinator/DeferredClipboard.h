@@ -32,8 +32,9 @@ class DeferredClipboard {
 public:
     // The PNG encode (DPI from `scale`), started on a worker.
     static QFuture<QByteArray> encodePng(const QImage& image, double scale);
-    // Claims the clipboard for the image now; returns the encode so others can share it.
-    static QFuture<QByteArray> copy(const QImage& image, double scale);
+    // Claims the clipboard for the image now and serves `png` (an encode of it already
+    // started) or, when that is a default future, an encode started here; returns the encode.
+    static QFuture<QByteArray> copy(const QImage& image, double scale, QFuture<QByteArray> png = {});
 };
 
 }  // namespace kx

@@ -28,9 +28,12 @@ void CaptureCoordinator::deliver(const CaptureResult& result)
 {
     if (env_.shutter)
         env_.shutter();
-    const HistoryEntry entry = history().add(result);
+    // One PNG encode, started first, for both the clipboard and the history's file.
+    const QFuture<QByteArray> png =
+        env_.encodePng ? env_.encodePng(result.image, result.scale) : QFuture<QByteArray>();
+    const HistoryEntry entry = history().add(result, png);
     if (Prefs::boolean("after.copy") && env_.copyImage)
-        env_.copyImage(result.image, result.scale);
+        env_.copyImage(result.image, result.scale, png);
     if (Prefs::boolean("after.save")) {
         SaveFolder::save(result.image, result.scale, result.date, result.title, result.kind)
             .then(this, [](SaveOutcome out) {
@@ -62,7 +65,7 @@ void CaptureCoordinator::showPreview(const CaptureResult& result, const HistoryE
     };
     actions.copy = [this, result] {
         if (env_.copyImage)
-            env_.copyImage(result.image, result.scale);
+            env_.copyImage(result.image, result.scale, {});
         Toast::dismiss();
     };
     actions.pin = [this, result] {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFutureWatcher>
 #include <QImageReader>
 #include <QPointer>
 #include <QSet>
@@ -19,6 +20,9 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace kx {
 
@@ -190,7 +194,7 @@ void HistoryStore::changed()
     Q_EMIT entriesChanged();
 }
 
-HistoryEntry HistoryStore::add(const CaptureResult& result)
+HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> png)
 {
     HistoryEntry entry;
     entry.id = QUuid::createUuid();
@@ -203,10 +207,10 @@ HistoryEntry HistoryStore::add(const CaptureResult& result)
     entries_.prepend(entry);
     indexText(entry);
     changed();
-    writeImages(entry.id, result.image, entry.scale);
+    writeImages(entry.id, result.image, entry.scale, std::move(png));
     persist();
     prune();
-    recognize(entry.id, result.image);
+    recognize(entry.id);
     return entry;
 }
 
@@ -225,20 +229,22 @@ void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
     writeImages(id, image, e.scale);
     updatedFrom_.insert(pending_.value(id).generation, before);
     persist();
-    recognize(id, image);
+    recognize(id);
 }
 
-void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scale)
+void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png)
 {
     QPointer<HistoryStore> self(this);
-    const quint64 generation =
-        images_->write(id, image, scale, [self, id](quint64 gen, const QImage& thumb, bool ok) {
+    const quint64 generation = images_->write(
+        id, image, scale,
+        [self, id](quint64 gen, const QImage& thumb, bool ok) {
             if (!self)
                 return;
             QMetaObject::invokeMethod(
                 self, [self, id, gen, thumb, ok] { self->imagesWritten(id, gen, thumb, ok); },
                 Qt::QueuedConnection);
-        });
+        },
+        std::move(png));
     pending_.insert(id, PendingImage{image, generation});
     thumbs_.remove(id);
 }
@@ -271,18 +277,75 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
     else
         thumbs_.remove(id);  // no file: the preview made while waiting must not outlive it
     Q_EMIT thumbnailChanged(id);
+    if (!recognizing_ && textQueue_.isEmpty() && pending_.isEmpty())
+        releaseFreedMemory();
 }
 
-void HistoryStore::recognize(const QUuid& id, const QImage& image)
+void HistoryStore::recognize(const QUuid& id)
 {
     const quint64 generation = ++textCounter_;
     textGeneration_.insert(id, generation);
-    recognize_(image).then(this, [this, id, generation](const std::optional<QString>& text) {
-        // Only the newest recognition of an entry may set its text; a failure sets nothing.
-        if (textGeneration_.value(id) != generation || !text)
-            return;
-        applyText(id, *text);
+    textQueue_.append({id, generation});
+    recognizeNext();
+}
+
+void HistoryStore::recognizeNext()
+{
+    while (!recognizing_ && !textQueue_.isEmpty()) {
+        const auto [id, generation] = textQueue_.takeFirst();
+        // Superseded by a newer image or a text set by hand, or removed.
+        if (textGeneration_.value(id) != generation || indexOf(id) < 0)
+            continue;
+        recognizing_ = true;
+        const auto it = pending_.constFind(id);
+        if (it != pending_.cend()) {
+            recognizeImage(id, generation, it->image);
+        } else {
+            QtConcurrent::run([path = images_->pngPath(id)] {
+                return QImageReader(path).read();
+            }).then(this, [this, id, generation](const QImage& image) {
+                recognizeImage(id, generation, image);
+            });
+        }
+    }
+}
+
+void HistoryStore::recognizeImage(const QUuid& id, quint64 generation, const QImage& image)
+{
+    if (image.isNull() || textGeneration_.value(id) != generation) {
+        recognitionDone(id, generation, {});
+        return;
+    }
+    // A watcher also reports a recogniser's cancelled future, which .then() would skip.
+    auto* watcher = new QFutureWatcher<std::optional<QString>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id, generation] {
+        watcher->deleteLater();
+        recognitionDone(id, generation, watcher->future());
     });
+    watcher->setFuture(recognize_(image));
+}
+
+void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
+                                   const QFuture<std::optional<QString>>& text)
+{
+    recognizing_ = false;
+    // Only the newest recognition of an entry may set its text; a failure sets nothing.
+    if (!text.isCanceled() && text.resultCount() > 0 && textGeneration_.value(id) == generation) {
+        if (const std::optional<QString> t = text.result())
+            applyText(id, *t);
+    }
+    if (textQueue_.isEmpty() && pending_.isEmpty())
+        releaseFreedMemory();
+    recognizeNext();
+}
+
+void HistoryStore::releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    // Full-screen images freed on worker threads stay in glibc's arenas otherwise: resident
+    // memory grew with every capture of a burst.
+    QThreadPool::globalInstance()->start([] { malloc_trim(0); });
+#endif
 }
 
 void HistoryStore::persist()

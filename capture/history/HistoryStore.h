@@ -56,8 +56,9 @@ public:
     QString takeStartNotice();
 
     // Records a new capture (at the front) and returns its entry; the files are written in
-    // the background and the text is recognised after that.
-    HistoryEntry add(const CaptureResult& result);
+    // the background and the text is recognised after that. `png`: the image's PNG already
+    // being encoded (for the clipboard), written as the entry's file instead of a second encode.
+    HistoryEntry add(const CaptureResult& result, QFuture<QByteArray> png = {});
     // Replaces the image of an entry (width, height, scale and files); nothing for an unknown id.
     void update(const QUuid& id, const QImage& image, double scale);
     // Applies "history.days" and "history.max"; favourites are never removed.
@@ -110,9 +111,13 @@ private:
     void persist();
     void indexDone(quint64 sequence, bool ok);
     void sweepOrphans();
-    void writeImages(const QUuid& id, const QImage& image, double scale);
+    void writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png = {});
     void imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok);
-    void recognize(const QUuid& id, const QImage& image);
+    void recognize(const QUuid& id);
+    void recognizeNext();
+    void recognizeImage(const QUuid& id, quint64 generation, const QImage& image);
+    void recognitionDone(const QUuid& id, quint64 generation, const QFuture<std::optional<QString>>& text);
+    void releaseFreedMemory();
     void applyText(const QUuid& id, const QString& text);
     template <typename Change>
     void modify(const QUuid& id, Change change);
@@ -134,6 +139,10 @@ private:
     QHash<quint64, std::pair<QSize, double>> updatedFrom_;
     QHash<QUuid, quint64> textGeneration_;
     quint64 textCounter_ = 0;
+    // Recognitions waiting, by id and generation: they hold no image (a burst of captures
+    // would hold every one); one runs at a time, reading its image when it starts.
+    QList<QPair<QUuid, quint64>> textQueue_;
+    bool recognizing_ = false;
     QCache<QUuid, QImage> thumbs_;
     // The kind labels in it are those of searchLang_ (tests switch languages).
     mutable QHash<QUuid, QString> searchText_;

@@ -30,13 +30,20 @@ QString ImageWriter::thumbnailPath(const QUuid& id) const
 }
 
 quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
-                           std::function<void(quint64, const QImage&, bool)> done)
+                           std::function<void(quint64, const QImage&, bool)> done, QFuture<QByteArray> png)
 {
     const quint64 generation = ++generations_;
-    pool_.start([this, id, image, scale, generation, done = std::move(done)] {
+    pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png)] {
         const QImage thumbnail = fitted(image, kThumbnailEdge);
         const auto thumbBytes = encoded(thumbnail, ImageFormat::jpg, 0.8, 1.0);
-        const auto pngBytes = encoded(image, ImageFormat::png, 0.9, scale);
+        std::optional<QByteArray> pngBytes;
+        if (!png.isCanceled()) {
+            // Waits for the shared encode (started before this job) rather than repeating it.
+            if (QByteArray shared = png.result(); !shared.isEmpty())
+                pngBytes = std::move(shared);
+        }
+        if (!pngBytes)
+            pngBytes = encoded(image, ImageFormat::png, 0.9, scale);
         // The files are written outside the lock: forget() runs on the UI thread and must
         // not wait for a disk. One write per id at a time keeps an older image from
         // landing after a newer one.

@@ -62,7 +62,7 @@ struct Fixture : ::testing::Test {
         env.recognize = [this](const QImage&) { return QtFuture::makeReadyFuture(ocr); };
         env.barcodes = [this](const QImage&) { return codes; };
         env.shutter = [this] { calls << "shutter"; };
-        env.copyImage = [this](const QImage&, double) { calls << "copy"; };
+        env.copyImage = [this](const QImage&, double, QFuture<QByteArray>) { calls << "copy"; };
         env.copyText = [this](const QString& t) { clipboardText << t; };
         env.showHistory = [this] { calls << "history"; };
         env.overlayGoneMs = 0;
@@ -198,10 +198,24 @@ TEST_F(Fixture, DeliveryOrderAndEditorOverCard)
         calls << "editor";
         editorEntry = id;
     };
+    // One encode: the clipboard serves and the history file holds the same bytes.
+    QByteArray copied;
+    c->environment().encodePng = [](const QImage&, double) {
+        return QtFuture::makeReadyFuture(QByteArray("png"));
+    };
+    c->environment().copyImage = [&](const QImage&, double, QFuture<QByteArray> png) {
+        calls << "copy";
+        copied = png.result();
+    };
     capture(HotKeyAction::fullscreen, std::nullopt);
     EXPECT_EQ(calls, (QStringList{"grab", "shutter", "history.add", "copy", "editor"}));
     EXPECT_EQ(editorEntry, store->entries().first().id);
     EXPECT_EQ(Toast::current(), nullptr);
+    store->flush();
+    QFile file(dir.filePath("h/" + uuidText(*editorEntry) + ".png"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "png");
+    EXPECT_EQ(copied, "png");
 
     // Editor off: the card, with Upload only when a host is set.
     Prefs::set("after.editor", false);
