@@ -349,6 +349,7 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
     // column passes over 16-byte groups (the same arithmetic, four rows per step).
     if constexpr (C == 4) {
         const int groups = rowsIn / 4;
+        const bool inside = area.x() - m >= 0 && area.x() - m + colsIn <= src.width;
         parallelFor(groups, 8, [&](int begin, int end) {
             ThreadScratch& own = scratch();
             uchar* a = own.rowA.get(size_t(colsIn) * 16);
@@ -359,9 +360,16 @@ bool blurDirect(const View& src, const QRect& area, const int widths[3], QImage&
                 const uchar* in[4];
                 uchar* out[4];
                 for (int i = 0; i < 4; ++i) {
-                    uchar* row = fetched + size_t(i) * colsIn * 4;
-                    fetchClamped<C>(src, area.y() - m + 4 * g + i, area.x() - m, colsIn, row);
-                    in[i] = row;
+                    const int y = area.y() - m + 4 * g + i;
+                    if (inside) {
+                        // Rows are read in place unless their ends must repeat edge pixels.
+                        in[i] = src.bits + qsizetype(std::clamp(y, 0, src.height - 1)) * src.stride +
+                                qsizetype(area.x() - m) * 4;
+                    } else {
+                        uchar* row = fetched + size_t(i) * colsIn * 4;
+                        fetchClamped<C>(src, y, area.x() - m, colsIn, row);
+                        in[i] = row;
+                    }
                     out[i] = horiz + (4 * g + i) * hStride;
                 }
                 interleave4(in, colsIn, a);

@@ -80,6 +80,27 @@ BENCHMARK(BM_Encode)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// PNG of the benchmark content as one stream on the calling thread (the one-core figure), and
+// in bands on the cores; CPU is that of the whole process.
+void BM_PngBands(benchmark::State& state)
+{
+    const QImage& img = sample(int(state.range(0)));
+    qsizetype bytes = 0;
+    for (auto _ : state) {
+        const auto data = encodePng(img, 5669, {PngSettings::Filter::up, 1, int(state.range(1))});
+        bytes = data ? data->size() : -1;
+    }
+    report(state, bytes);
+}
+BENCHMARK(BM_PngBands)
+    ->ArgsProduct({{3840, 5120}, {1, 0}})
+    ->ArgNames({"width", "bands(1=one,0=auto)"})
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
 // Qt's default writer: what a plain QImage::save does.
 void BM_QtDefault(benchmark::State& state)
 {

@@ -136,8 +136,8 @@ TEST(BlurTest, equalsPlainBoxPassesAtOddSizesAndEdgesAlsoForAlphaMasks)
     const QImage img = noise(203, 77, 3);
     const QImage mask = img.convertToFormat(QImage::Format_Alpha8);
     for (double sigma : {0.8, 2.5, 4.0, 7.5})
-        for (const QRect area :
-             {img.rect(), QRect(1, 2, 37, 61), QRect(150, 40, 53, 37), QRect(-5, 70, 30, 20)}) {
+        for (const QRect area : {img.rect(), QRect(1, 2, 37, 61), QRect(150, 40, 53, 37),
+                                 QRect(-5, 70, 30, 20), QRect(60, 20, 70, 30)}) {
             SCOPED_TRACE(testing::Message()
                          << "sigma " << sigma << " x " << area.x() << " w " << area.width());
             const QImage ref = referenceBlur(img, area, sigma);
