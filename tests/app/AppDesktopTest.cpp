@@ -1,6 +1,8 @@
 // The real kaptorix binary under the desktop harness: tray icon, status menu, hot keys to
-// the clipboard and the history, the single-instance hand-over, and quitting by signal.
+// the clipboard and the history, the preview card's actions, opening a file, the language
+// switch's relaunch, the single-instance hand-over, and quitting by signal.
 #include "FixtureClient.h"
+#include "TestServers.h"
 #include "TestSupport.h"
 #include "platform/WindowList.h"
 
@@ -50,23 +52,85 @@ QRect frameOf(quint32 id)
     return {};
 }
 
-// A visible Kaptorix window at least `minHeight` tall (a menu, the overlay).
-bool waitForWindow(int minHeight, int ms = 10000)
+struct Window {
+    QString id, name;
+    QRect rect;
+};
+
+QList<Window> visibleWindows()
 {
-    return waitFor(
+    QList<Window> out;
+    QByteArray ids;
+    run("xdotool", {"search", "--onlyvisible", "--classname", "kaptorix"}, &ids);
+    for (const QByteArray& id : ids.trimmed().split('\n')) {
+        QByteArray geo, name;
+        if (id.isEmpty() || run("xdotool", {"getwindowgeometry", "--shell", id}, &geo) != 0)
+            continue;
+        run("xdotool", {"getwindowname", id}, &name);
+        QHash<QByteArray, int> v;
+        for (const QByteArray& line : geo.split('\n'))
+            if (const auto kv = line.split('='); kv.size() == 2)
+                v[kv[0]] = kv[1].toInt();
+        out << Window{id, QString::fromUtf8(name.trimmed()), QRect(v["X"], v["Y"], v["WIDTH"], v["HEIGHT"])};
+    }
+    return out;
+}
+
+// The first visible Kaptorix window that `match` accepts, waited for.
+std::optional<Window> waitForWindow(const std::function<bool(const Window&)>& match, int ms = 20000)
+{
+    std::optional<Window> found;
+    waitFor(
         [&] {
-            QByteArray ids;
-            run("xdotool", {"search", "--onlyvisible", "--classname", "kaptorix"}, &ids);
-            for (const QByteArray& id : ids.trimmed().split('\n')) {
-                QByteArray geo;
-                run("xdotool", {"getwindowgeometry", "--shell", QString::fromLatin1(id)}, &geo);
-                const qsizetype at = geo.indexOf("HEIGHT=");
-                if (at >= 0 && geo.mid(at + 7).split('\n').first().toInt() >= minHeight)
-                    return true;
-            }
+            for (const Window& w : visibleWindows())
+                if (match(w))
+                    return bool(found = w);
             return false;
         },
         ms);
+    return found;
+}
+
+// A visible Kaptorix window at least `minHeight` tall (a menu, the overlay).
+bool waitForWindow(int minHeight, int ms = 10000)
+{
+    return waitForWindow([&](const Window& w) { return w.rect.height() >= minHeight; }, ms).has_value();
+}
+
+bool shown(const QString& name, int ms = 20000)
+{
+    return waitForWindow([&](const Window& w) { return w.name == name && w.rect.height() > 60; }, ms)
+        .has_value();
+}
+
+void drag(const QPoint& from, const QPoint& to)
+{
+    const auto n = [](int v) { return QString::number(v); };
+    const QPoint mid = (from + to) / 2;
+    xdotool({"mousemove", n(from.x()), n(from.y()), "mousedown", "1", "mousemove", n(mid.x()), n(mid.y()),
+             "mousemove", n(to.x()), n(to.y()), "mouseup", "1"});
+}
+
+void click(const QPoint& p)
+{
+    xdotool({"mousemove", QString::number(p.x()), QString::number(p.y()), "click", "1"});
+}
+
+// The quick-preview card: a window as tall as a card (toasts are lower, pins and editors
+// larger) in the lower right of the screen.
+QRect card()
+{
+    for (const Window& w : visibleWindows())
+        if (w.rect.height() > 200 && w.rect.height() < 450 && w.rect.width() < 600 && w.rect.left() > 960)
+            return w.rect;
+    return {};
+}
+
+// The centre of button `index` of the card's row of `count` 68-point buttons 4 points apart.
+QPoint cardButton(const QRect& card, int index, int count)
+{
+    const int row = count * 68 + (count - 1) * 4;
+    return {card.x() + card.width() / 2 - row / 2 + index * 72 + 34, card.bottom() + 1 - 47};
 }
 
 class Kaptorix {
@@ -81,6 +145,13 @@ public:
         process_.terminate();
         if (!process_.waitForFinished(10000))
             process_.kill();
+        // A relaunched process is no child of the test: found by its private runtime folder.
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile env("/proc/" + pid + "/environ");
+            if (pid.toInt() > 0 && env.open(QIODevice::ReadOnly) &&
+                env.readAll().split('\0').contains("XDG_RUNTIME_DIR=" + QFile::encodeName(runtime())))
+                ::kill(pid_t(pid.toInt()), SIGTERM);
+        }
     }
 
     QProcessEnvironment env() const
@@ -93,12 +164,12 @@ public:
         e.insert("QT_QPA_PLATFORM", "xcb");
         return e;
     }
-    void start()
+    void start(const QByteArray& settings = {})
     {
         QDir().mkpath(home_ + "/config/Kaptorix");
         QFile conf(home_ + "/config/Kaptorix/Kaptorix.conf");
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly) &&
-                    conf.write("[General]\nfirstRunDone=true\nafter.editor=false\n"));
+                    conf.write("[General]\nfirstRunDone=true\nafter.editor=false\n" + settings));
         conf.close();
         process_.setProcessEnvironment(env());
         process_.start(program(), {});
@@ -162,35 +233,27 @@ protected:
             GTEST_SKIP() << "no X display";
         app_ = std::make_unique<Kaptorix>(dir_.path());
     }
-    void startApp()
+    void startApp(const QByteArray& settings = {})
     {
-        app_->start();
+        app_->start(settings);
         ASSERT_TRUE(waitFor([&] { return app_->trayIcon().isValid(); }, 20000)) << "icon not in trayer";
+    }
+    // The icon can be listed before it takes input, or move while the tray settles, on a loaded
+    // machine: look it up and click again until the menu shows; then `keys` in the menu.
+    bool statusMenu(const QStringList& keys)
+    {
+        bool opened = false;
+        for (int attempt = 0; attempt < 4 && !opened; ++attempt) {
+            click(app_->trayIcon().center());
+            opened = waitForWindow(200, 5000);
+        }
+        return opened && xdotool(QStringList{"key"} + keys);
     }
     QTemporaryDir dir_;
     std::unique_ptr<Kaptorix> app_;
 };
 
 }  // namespace
-
-TEST_F(AppDesktop, TrayMenuCapturesFullscreenIntoTheHistory)
-{
-    startApp();
-    // The icon can be listed before it takes input, or move while the tray settles, on a loaded
-    // machine: look it up and click again until the menu shows.
-    bool opened = false;
-    for (int attempt = 0; attempt < 4 && !opened; ++attempt) {
-        const QRect icon = app_->trayIcon();
-        xdotool({"mousemove", QString::number(icon.center().x()), QString::number(icon.center().y()),
-                 "click", "1"});
-        opened = waitForWindow(200, 5000);
-    }
-    ASSERT_TRUE(opened) << "the status menu did not open";
-    xdotool({"key", "Down", "Down", "Down"});  // the header row, Capture area, Capture fullscreen
-    xdotool({"key", "Return"});
-    ASSERT_TRUE(app_->waitForEntries(1));
-    EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "fullscreen");
-}
 
 TEST_F(AppDesktop, HotKeysPutTheScreenAndAnAreaOnTheClipboard)
 {
@@ -211,8 +274,7 @@ TEST_F(AppDesktop, HotKeysPutTheScreenAndAnAreaOnTheClipboard)
     const QImage page = screenNow();
     xdotool({"key", "ctrl+alt+1"});
     ASSERT_TRUE(waitForWindow(1080));  // the overlay
-    xdotool({"mousemove", "320", "240", "mousedown", "1", "mousemove", "400", "300", "mousemove", "520",
-             "390", "mouseup", "1"});
+    drag({320, 240}, {520, 390});
     ASSERT_TRUE(app_->waitForEntries(2));
     ASSERT_TRUE(waitFor([&] { return (clip = clipboardPng()).size() == QSize(200, 150); }));
     EXPECT_EQ(maxChannelDifference(clip, page.copy(320, 240, 200, 150)), 0);
@@ -227,20 +289,12 @@ TEST_F(AppDesktop, HotKeysPutTheScreenAndAnAreaOnTheClipboard)
 TEST_F(AppDesktop, PinAndHistoryKeysOpenTheirWindows)
 {
     startApp();
-    const auto shown = [](const char* name) {
-        return waitFor(
-            [&] {
-                return run("xdotool", {"search", "--onlyvisible", "--name", name}) == 0;
-            },
-            20000);
-    };
     xdotool({"key", "ctrl+alt+8"});
     ASSERT_TRUE(waitForWindow(1080));  // the overlay
-    xdotool({"mousemove", "600", "400", "mousedown", "1", "mousemove", "700", "480", "mousemove", "840",
-             "580", "mouseup", "1"});
-    EXPECT_TRUE(shown("^Pin$")) << "no pin window";
+    drag({600, 400}, {840, 580});
+    EXPECT_TRUE(shown("Pin")) << "no pin window";
     xdotool({"key", "ctrl+alt+0"});
-    EXPECT_TRUE(shown("^Kaptorix History$")) << "no history window";
+    EXPECT_TRUE(shown("Kaptorix History")) << "no history window";
 }
 
 // A second start hands over its file and exits; SIGTERM before the index's debounce keeps it.
@@ -295,8 +349,7 @@ TEST_F(AppDesktop, WindowTextAndColourKeysReadTheFixture)
         xdotool({"key", key});
         if (QByteArray(key).endsWith('4')) {
             ASSERT_TRUE(waitForWindow(1080));
-            xdotool({"mousemove", QString::number(frame.center().x()), QString::number(frame.center().y()),
-                     "click", "1"});
+            click(frame.center());
         }
         ASSERT_TRUE(waitFor([&] { return (clip = clipboardPng()).size() == frame.size(); }))
             << key << " " << clip.width() << app_->notices().toStdString();
@@ -312,12 +365,9 @@ TEST_F(AppDesktop, WindowTextAndColourKeysReadTheFixture)
     const QRect area = fixture.area();
     // The overlay may map before it takes the pointer: a drag it missed is tried again.
     for (int attempt = 0; attempt < 3 && !app_->notices().contains("notice: Recognizing text"); ++attempt) {
-        xdotool({"key", "Escape"});
-        xdotool({"key", "ctrl+alt+6"});
+        xdotool({"key", "Escape", "key", "ctrl+alt+6"});
         ASSERT_TRUE(waitForWindow(1080));
-        xdotool({"mousemove", QString::number(area.x() + 60), QString::number(area.y() + 70), "mousedown",
-                 "1", "mousemove", "700", "300", "mousemove", QString::number(area.right() - 10),
-                 QString::number(area.y() + 200), "mouseup", "1"});
+        drag(area.topLeft() + QPoint(60, 70), {area.right() - 10, area.y() + 200});
         waitFor([&] { return app_->notices().contains("notice: Recognizing text"); }, 3000);
     }
     ASSERT_TRUE(waitFor([&] { return app_->notices().contains("notice: Text copied"); }, 90000))
@@ -326,7 +376,7 @@ TEST_F(AppDesktop, WindowTextAndColourKeysReadTheFixture)
 
     xdotool({"key", "ctrl+alt+7"});
     ASSERT_TRUE(waitForWindow(1080));
-    xdotool({"mousemove", QString::number(area.x() + 5), QString::number(area.y() + 5), "click", "1"});
+    click(area.topLeft() + QPoint(5, 5));
     ASSERT_TRUE(waitFor([&] { return clipboardText().startsWith("#"); })) << app_->notices().toStdString();
     EXPECT_EQ(clipboardText(), "#2E86C1");
     EXPECT_EQ(app_->entries().size(), 2);  // the two window captures; text and colour make none
@@ -354,4 +404,118 @@ TEST_F(AppDesktop, LosingTheXServerKeepsTheEntry)
     const int files = QDir(app_->historyDir()).entryList({"*.png"}).size();
     EXPECT_GE(files, 1);
     EXPECT_EQ(app_->entries().size(), files) << app_->notices().toStdString();
+}
+
+// Ctrl+Alt+5 stitches the fixture's whole page; with the editor off each capture shows the
+// card, whose Copy, Save, Upload, Pin and Edit each do their part.
+TEST_F(AppDesktop, ScrollingKeyAndThePreviewCardActions)
+{
+    QTemporaryDir served;
+    WebDavServer webdav;
+    ASSERT_TRUE(webdav.start(served.path(), "", "")) << webdav.log().toStdString();
+    const QString saved = dir_.filePath("saved");
+    startApp("after.copy=false\nsaveFolder=" + saved.toUtf8() +
+             "\nremote.host=http://127.0.0.1/\nremote.port=" + QByteArray::number(webdav.port()) + "\n");
+    FixtureClient fixture({"--at", "400", "120", "--expected", dir_.filePath("page.png")});
+    ASSERT_TRUE(fixture.waitReady());
+    const QRect area = fixture.area();
+    std::optional<Window> hud;
+    for (int attempt = 0; attempt < 3 && !hud; ++attempt) {  // a drag the overlay missed is tried again
+        xdotool({"key", "Escape", "mousemove", "5", "5", "key", "ctrl+alt+5"});
+        ASSERT_TRUE(waitForWindow(1080));
+        drag(area.topLeft(), area.topLeft() + QPoint(area.width(), area.height()));
+        hud = waitForWindow([](const Window& w) { return w.name == "Kaptorix Scrolling Capture"; }, 10000);
+    }
+    ASSERT_TRUE(hud);
+    // Auto-scroll is the HUD's one blue button; clicked again only if no scrolling followed.
+    for (int attempt = 0;
+         attempt < 3 && !fixture.waitForLine([](const QString& l) { return l.startsWith("SCROLL"); }, 20000);
+         ++attempt) {
+        QRect blue;
+        ASSERT_TRUE(waitFor([&] {
+            const QImage shot = screenNow().copy(hud->rect);
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x)
+                    if (const QColor c = shot.pixelColor(x, y); c.blue() > 150 && c.blue() - c.red() > 90)
+                        blue |= QRect(x, y, 1, 1);
+            return blue.width() > 20;
+        }));
+        click(hud->rect.topLeft() + blue.center());
+    }
+    ASSERT_TRUE(app_->waitForEntries(1, 180000)) << app_->notices().toStdString();
+    const QJsonObject entry = app_->entries().at(0).toObject();
+    const QImage stitched(app_->historyDir() + "/" + entry.value("id").toString() + ".png");
+    EXPECT_EQ(entry.value("kind").toString(), "scrolling");
+    stitched.save(artifactDir("app-desktop") + "/stitched.png");
+    QFile::copy(dir_.filePath("page.png"), artifactDir("app-desktop") + "/page.png");
+    EXPECT_GT(stitched.height(), 1080);
+    EXPECT_EQ(maxChannelDifference(stitched.convertToFormat(QImage::Format_RGB32),
+                                   QImage(dir_.filePath("page.png")).convertToFormat(QImage::Format_RGB32)),
+              0);
+
+    // Each button on a fresh card; a click lost while the card maps is tried on the next one.
+    const auto viaCard = [&](int button, const std::function<bool()>& effect, bool fullscreen = true) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QRect c;
+            if (fullscreen) {
+                xdotool({"mousemove", "5", "5"});  // a card under the pointer stays
+                if (!waitFor([] { return !card().isValid(); }, 15000))
+                    return false;
+                xdotool({"key", "ctrl+alt+2"});
+            }
+            fullscreen = true;
+            if (waitFor([&] { return (c = card()).isValid(); }, 15000)) {
+                click(cardButton(c, button, 5));
+                if (waitFor(effect, 15000))
+                    return true;
+            }
+        }
+        return false;
+    };
+    const auto newest = [&] {
+        return QImage(app_->historyDir() + "/" + app_->entries().at(0)["id"].toString() + ".png");
+    };
+    EXPECT_TRUE(viaCard(
+        1, [&] { return maxChannelDifference(clipboardPng(), newest()) == 0; }, false));
+    const auto hasFile = [](const QString& dir) { return [dir] { return !QDir(dir).isEmpty(QDir::Files); }; };
+    EXPECT_TRUE(viaCard(3, hasFile(saved))) << "Save";
+    EXPECT_TRUE(viaCard(4, hasFile(served.path()))) << "Upload: " << app_->notices().toStdString();
+    EXPECT_TRUE(viaCard(2, [] { return shown("Pin", 100); })) << "Pin";
+    EXPECT_TRUE(viaCard(0, [] { return shown("Kaptorix — Fullscreen 1920×1080", 100); })) << "Edit";
+}
+
+// The status menu: "Capture fullscreen" makes an entry, "Open image…" opens the typed file in
+// the editor, and a new language relaunches Kaptorix.
+TEST_F(AppDesktop, StatusMenuCapturesOpensAFileAndSwitchesTheLanguage)
+{
+    startApp("after.preview=false\n");  // a card would lie over the tray icon
+    // The header row, Capture area, Capture fullscreen.
+    ASSERT_TRUE(statusMenu({"Down", "Down", "Down", "Return"})) << "the status menu did not open";
+    ASSERT_TRUE(app_->waitForEntries(1));
+    EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "fullscreen");
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    ASSERT_TRUE(img.save(dir_.filePath("a.png")));
+    ASSERT_TRUE(statusMenu({"Up", "Up", "Up", "Up", "Up", "Up", "Up", "Return"}));  // from Quit up
+    ASSERT_TRUE(shown("Open image…"));
+    xdotool({"type", dir_.filePath("a.png")});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(shown("Kaptorix — File 64×48"));
+    ASSERT_TRUE(app_->waitForEntries(2));
+    EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "file");
+
+    // Deutsch, then Restart: the old process ends, and the new one speaks German.
+    ASSERT_TRUE(statusMenu({"Up", "Up", "Up", "Up", "Up", "Right", "Down", "Down", "Return"}));
+    const auto dialog =
+        waitForWindow([](const Window& w) { return w.name == "Kaptorix" && w.rect.height() > 60; });
+    ASSERT_TRUE(dialog);
+    xdotool({"windowactivate", "--sync", dialog->id, "key", "Return"});
+    ASSERT_TRUE(app_->process().waitForFinished(20000));
+    EXPECT_EQ(app_->process().exitCode(), 0);
+    // The new process takes the hot keys once it is up.
+    EXPECT_TRUE(waitFor(
+        [] {
+            return xdotool({"key", "ctrl+alt+0"}) && shown("Kaptorix Verlauf", 2000);
+        },
+        60000));
 }
