@@ -81,24 +81,6 @@ std::uint64_t summed(const std::uint8_t* a, const std::uint8_t* b, std::size_t r
     return sum;
 }
 
-// Sums `Row` over the rows, stopping once the sum exceeds `limit`; checked every few rows,
-// as checking after each row would cost more than it saves.
-template <RowKernel Row>
-std::uint64_t bounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows, std::uint64_t limit)
-{
-    constexpr std::size_t kChunk = 8;
-    std::uint64_t sum = 0;
-    std::size_t r = 0;
-    while (r < rows) {
-        const std::size_t end = r + kChunk < rows ? r + kChunk : rows;
-        for (; r < end; ++r)
-            sum += Row(a + r * kSignatureSamples, b + r * kSignatureSamples);
-        if (sum > limit)
-            return sum;
-    }
-    return sum;
-}
-
 }  // namespace
 
 std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
@@ -117,12 +99,6 @@ std::uint64_t rowsClipped(const std::uint8_t* a, const std::uint8_t* b, std::siz
     return summed<oneRowClipped>(a, b, rows, 1);
 }
 
-std::uint64_t rowsClippedBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
-                                 std::uint64_t limit)
-{
-    return bounded<oneRowClipped>(a, b, rows, limit);
-}
-
 std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                  std::size_t stride)
 {
@@ -132,12 +108,6 @@ std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, s
 std::uint64_t rowsDistance(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)
 {
     return summed<oneRow>(a, b, rows, 1);
-}
-
-std::uint64_t rowsDistanceBounded(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
-                                  std::uint64_t limit)
-{
-    return bounded<oneRow>(a, b, rows, limit);
 }
 
 }  // namespace kx

@@ -62,7 +62,6 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig)
 {
     sig.height = 0;
     sig.rows.clear();
-    sig.coarse.clear();
     if (source.isNull())
         return;
     const QImage image = isPlain32(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
@@ -95,16 +94,6 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig)
             for (int s = 0; s < kSignatureSamples; ++s)
                 out[s] = greyOf(line[s * w / kSignatureSamples]);
         }
-    }
-
-    const int hc = h / 2;
-    sig.coarse.resize(std::size_t(hc) * kSignatureSamples);
-    for (int i = 0; i < hc; ++i) {
-        const std::uint8_t* a = sig.row(2 * i);
-        const std::uint8_t* b = sig.row(2 * i + 1);
-        std::uint8_t* out = sig.coarse.data() + std::size_t(i) * kSignatureSamples;
-        for (int s = 0; s < kSignatureSamples; ++s)
-            out[s] = std::uint8_t((unsigned(a[s]) + b[s] + 1) / 2);
     }
 }
 

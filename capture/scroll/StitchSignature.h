@@ -1,6 +1,5 @@
 #pragma once
-// Compact grey-level fingerprint of a frame for the stitcher: 128 samples per pixel row
-// (fine search) and one sample row per pair of pixel rows (coarse search).
+// Compact grey-level fingerprint of a frame for the stitcher: 128 samples per pixel row.
 
 #include <QImage>
 #include <cstdint>
@@ -10,15 +9,13 @@ namespace kx {
 
 struct StitchSignature {
     int height = 0;
-    std::vector<std::uint8_t> rows;    // height x 128
-    std::vector<std::uint8_t> coarse;  // (height / 2) x 128
+    std::vector<std::uint8_t> rows;  // height x 128
 
     const std::uint8_t* row(int r) const { return rows.data() + std::size_t(r) * 128; }
-    const std::uint8_t* coarseRow(int r) const { return coarse.data() + std::size_t(r) * 128; }
 
-    // Rows at least 128 pixels wide: 128 blocks of width/128 pixels centred in the row,
-    // each averaged. Narrower rows: sample s reads column s * width / 128, so nothing is
-    // read outside the row and the per-sample thresholds keep their meaning.
+    // Rows at least 128 pixels wide: the grey of the mean colour of 128 blocks of width/128
+    // pixels centred in the row. Narrower rows: sample s reads column s * width / 128, so
+    // nothing is read outside the row and the per-sample thresholds keep their meaning.
     static StitchSignature of(const QImage& image);
     // The same into `out`, reusing its memory (fresh blocks of this size cost page faults).
     static void compute(const QImage& image, StitchSignature& out);

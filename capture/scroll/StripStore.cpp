@@ -114,10 +114,13 @@ QImage StripStore::take()
         reset(width_, format_);
         return {};
     }
-    for (const Later& l : later_)
+    // Each frame is let go once copied, so the peak stays near the result plus one frame.
+    for (Later& l : later_) {
         for (int i = 0; i < l.count; ++i)
             std::memcpy(data_ + std::size_t(l.at + i) * bytesPerRow_, l.image.constScanLine(l.from + i),
                         bytesPerRow_);
+        l.image = QImage();
+    }
     later_.clear();
     // Give back the unused tail; shrinking a mapping never moves it.
     const std::size_t used = pageRounded(std::size_t(rows_) * bytesPerRow_);

@@ -25,6 +25,8 @@ constexpr int kExactLevels = 2;                 // a sample this close counts as
 constexpr double kDifferingShare = 0.005;       // of the samples that moved, at most this many may differ
 constexpr std::uint64_t kMinEvidence = 64;      // samples that moved, at least
 constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
+constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
+constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
 
 bool isPlain32(QImage::Format f)
 {
@@ -187,6 +189,7 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     const std::vector<Run> freeNew = unmaskedRuns(mask, top, R);
     const std::vector<Run> freeRef = unmaskedRuns(referenceMask_, 0, R);
     std::vector<Run> segments;
+    std::uint64_t work = 0;  // rows compared
     auto evaluate = [&](int d) {
         if (d < 0 || d > maxDy || tried[std::size_t(d)])
             return;
@@ -210,12 +213,14 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         const double bound = (best == kNone ? kHopeless : std::min(best + margin(best), kHopeless)) * samples;
         const std::uint64_t limit = std::uint64_t(std::floor(bound));
         std::uint64_t sum = 0;
-        for (const Run& g : segments) {
-            sum += rowsClippedBounded(reference_.row(g.from + d), next.row(g.from),
-                                      std::size_t(g.to - g.from), limit - sum);
-            if (sum > limit)
-                return;
-        }
+        for (const Run& g : segments)
+            for (int k = g.from; k < g.to; k += kBlockRows) {
+                const int n = std::min(kBlockRows, g.to - k);
+                sum += rowsClipped(reference_.row(k + d), next.row(k), std::size_t(n));
+                work += std::uint64_t(n);
+                if (sum > limit)
+                    return;
+            }
         mean[std::size_t(d)] = double(sum) / samples;
         best = std::min(best, mean[std::size_t(d)]);
     };
@@ -244,8 +249,39 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         if (unmasked && best == kNone && double(rough.front().first) / 1024 > 2 * kHopeless * S)
             return Outcome::noMatch();
     }
-    for (int d = 0; d <= maxDy; ++d)
+    // Every shift, within a bounded number of row comparisons. Content that fits many shifts
+    // nearly alike (noise against other noise, rows repeating with small differences) would
+    // otherwise compare most rows at most shifts. When half the budget is spent, the shifts
+    // left are taken by how well a quick look at a few dozen rows says they fit; past the
+    // budget, those the quick look cannot rule out stay unknown.
+    const std::uint64_t budget = kSearchRows;
+    auto roughMean = [&](int d) {
+        const int n = usable - d;
+        const int stride = std::max(1, n / kRoughRows);
+        std::uint64_t sum = 0;
+        int rows = 0;
+        for (int k = top; k < top + n; k += stride)
+            if (!mask[std::size_t(k)] && !referenceMask_[std::size_t(k + d)]) {
+                sum += rowsClipped(reference_.row(k + d), next.row(k), 1);
+                ++rows;
+            }
+        return rows ? double(sum) / (double(rows) * S) : 0.0;
+    };
+    int d = 0;
+    for (; d <= maxDy && work <= budget / 2; ++d)
         evaluate(d);
+    std::vector<std::pair<double, int>> left;
+    for (; d <= maxDy; ++d)
+        if (!tried[std::size_t(d)])
+            left.emplace_back(roughMean(d), d);
+    std::sort(left.begin(), left.end());
+    std::vector<int> unknown;
+    for (const auto& [rough, shift] : left) {
+        if (work <= budget)
+            evaluate(shift);
+        else if (rough <= 2 * std::min(best + margin(best), kHopeless) + 2)
+            unknown.push_back(shift);
+    }
     if (best == kNone)
         return Outcome::noMatch();
 
@@ -264,7 +300,7 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     // A best fit at the end of the searched range may be the near side of a larger step.
     if (bestDy > maxDy - kNeighbourhood)
         return Outcome::noMatch();
-    bool ambiguous = near.back() - near.front() > 2 * kNeighbourhood;
+    bool ambiguous = near.back() - near.front() > 2 * kNeighbourhood || !unknown.empty();
     for (const int d : near)
         if (d != bestDy && mean[std::size_t(d)] <= best + tie(best))
             ambiguous = true;
@@ -283,9 +319,12 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         const int off = std::abs(pick - expectedDy);
         if (off > std::max(8, expectedDy / 8))
             return Outcome::noMatch();
-        for (const int d : near)
-            if (std::abs(d - pick) > 2 * kNeighbourhood && std::abs(d - expectedDy) < 2 * off + 2)
-                return Outcome::noMatch();
+        for (const std::vector<int>* others : {&near, &unknown})
+            for (const int d : *others)
+                if (std::abs(d - pick) > 2 * kNeighbourhood && std::abs(d - expectedDy) < 2 * off + 2)
+                    return Outcome::noMatch();
+        for (int d = pick - 2 * kNeighbourhood; d <= pick + 2 * kNeighbourhood; ++d)
+            evaluate(d);
         dy = pick;
         for (int d = std::max(1, pick - kNeighbourhood); d <= std::min(maxDy, pick + kNeighbourhood); ++d)
             if (mean[std::size_t(d)] < mean[std::size_t(dy)])
@@ -377,7 +416,7 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
     contentEnd_ = std::max(body, from);
     if (steps_ == 0)
         firstFrame_ = QImage();
-    tail_ = contentEnd_ < height_ ? source.copy(0, contentEnd_, width_, height_ - contentEnd_) : QImage();
+    tail_ = source;  // shared, not copied: a tall bottom band would cost a copy per step
     return true;
 }
 
@@ -388,7 +427,7 @@ QImage VerticalStitcher::finish()
     const qint64 total = stitchedHeight();
     if (total > kMaxRows || total < 1)
         return {};
-    if (!tail_.isNull() && !strips_.append(tail_, 0, tail_.height()))
+    if (!tail_.isNull() && !strips_.append(tail_, contentEnd_, height_ - contentEnd_))
         return {};
     tail_ = QImage();
     QImage result = strips_.take();

@@ -79,7 +79,7 @@ private:
     QImage::Format format_ = QImage::Format_RGB32;
     QColorSpace colorSpace_;
     QImage firstFrame_;  // whole, until the first step fixes which of its rows are used
-    QImage tail_;        // rows of the last accepted frame below contentEnd_
+    QImage tail_;        // the last accepted frame: its rows below contentEnd_ end the result
     StitchSignature reference_;
     RowMask referenceMask_;
     StitchSignature scratch_;  // the frame being matched; its memory is reused
