@@ -7,6 +7,7 @@
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "devtools/samples/DemoAnnotations.h"
 #include "editor/ToolKind.h"
 #include "editor/window/EditorWindowController.h"
 #include "editor/window/controls/BeautifyPopover.h"
@@ -41,23 +42,10 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
-constexpr RGBA kRed{1.0, 0.231, 0.188, 1.0};
-constexpr RGBA kBlue{0.039, 0.518, 1.0, 1.0};
-constexpr RGBA kYellow{1.0, 0.8, 0.0, 1.0};
-
-Annotation item(ToolKind kind, QPointF p1, QPointF p2, RGBA colour)
-{
-    Annotation a;
-    a.kind = kind;
-    a.p1 = p1;
-    a.p2 = p2;
-    a.style.color = colour;
-    a.style.lineWidth = 6;
-    a.style.fontSize = 36;
-    a.style.intensity = 24;
-    a.style.zoom = 2;
-    return a;
-}
+using samples::kBlue;
+using samples::kRed;
+using samples::kYellow;
+constexpr auto item = samples::annotation;
 
 QList<Annotation> editorAnnotations()
 {

@@ -14,7 +14,7 @@ namespace {
 
 Annotation box(ToolKind kind, QPointF p1, QPointF p2, double lineWidth = 4, FillMode fill = FillMode::none)
 {
-    Annotation a = makeAnnotation(kind, p1, p2, kRed);
+    Annotation a = annotation(kind, p1, p2, kRed);
     a.style.lineWidth = lineWidth;
     a.style.fill = fill;
     return a;

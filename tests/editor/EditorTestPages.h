@@ -1,7 +1,7 @@
 #pragma once
-// Synthetic pages and annotation builders shared by the editor tests.
+// Synthetic pages shared by the editor tests; annotations come from the demo builders.
 
-#include "editor/Annotation.h"
+#include "devtools/samples/DemoAnnotations.h"
 #include "editor/PaintHelpers.h"
 
 #include <QImage>
@@ -40,26 +40,6 @@ inline QImage makeTestPage(int width, int height)
     return page;
 }
 
-inline Annotation makeAnnotation(ToolKind kind, QPointF p1, QPointF p2, RGBA color)
-{
-    Annotation a;
-    a.kind = kind;
-    a.p1 = p1;
-    a.p2 = p2;
-    a.style.color = color;
-    a.style.lineWidth = 6;
-    a.style.fontSize = 36;
-    a.style.intensity = 24;
-    a.style.zoom = 2;
-    return a;
-}
-
-inline const RGBA kRed{1.0, 0.231, 0.188, 1.0};
-inline const RGBA kBlue{0.039, 0.518, 1.0, 1.0};
-inline const RGBA kGreen{0.204, 0.78, 0.349, 1.0};
-inline const RGBA kPurple{0.686, 0.322, 0.871, 1.0};
-inline const RGBA kOrange{1.0, 0.584, 0.0, 1.0};
-inline const RGBA kYellow{1.0, 0.8, 0.0, 1.0};
-inline const RGBA kBlack{0.0, 0.0, 0.0, 1.0};
+using namespace kx::samples;
 
 }  // namespace kx::test

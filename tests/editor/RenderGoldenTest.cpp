@@ -14,47 +14,20 @@ namespace {
 
 QList<Annotation> everyTool()
 {
-    QList<Annotation> list;
-    list << makeAnnotation(ToolKind::arrow, {80, 80}, {300, 160}, kRed);
-    Annotation rect = makeAnnotation(ToolKind::rect, {340, 60}, {560, 150}, kBlue);
-    rect.style.fill = FillMode::tint;
-    list << rect << makeAnnotation(ToolKind::ellipse, {600, 60}, {820, 150}, kGreen)
-         << makeAnnotation(ToolKind::line, {80, 200}, {300, 230}, kPurple);
-    Annotation pen = makeAnnotation(ToolKind::pen, {}, {}, kOrange);
-    for (int i = 0; i < 40; ++i)
-        pen.points << QPointF(340 + 6 * i, 220 + 18 * std::sin(0.25 * i));
-    Annotation marker = makeAnnotation(ToolKind::highlighter, {}, {}, kYellow);
-    marker.points << QPointF(620, 220) << QPointF(820, 224);
-    list << pen << marker;
-    Annotation text = makeAnnotation(ToolKind::text, {80, 300}, {}, kBlack);
-    text.text = QStringLiteral("Szöveg: árvíztűrő tükörfúrógép");
-    Annotation label = makeAnnotation(ToolKind::text, {80, 350}, {}, kRed);
-    label.style.fill = FillMode::solid;
-    label.text = QStringLiteral("Filled label");
-    list << text << label;
-    for (int i = 0; i < 3; ++i) {
-        Annotation step = makeAnnotation(ToolKind::step, {460.0 + 60 * i, 330}, {}, kBlue);
-        step.number = i + 1;
-        list << step;
-    }
-    Annotation blur = makeAnnotation(ToolKind::blur, {60, 410}, {260, 500}, kRed);
-    blur.style.intensity = 12;
-    Annotation pix = makeAnnotation(ToolKind::pixelate, {290, 410}, {490, 500}, kRed);
-    pix.style.intensity = 16;
-    list << blur << pix << makeAnnotation(ToolKind::ruler, {540, 420}, {800, 480}, kRed);
-    Annotation lens = makeAnnotation(ToolKind::magnifier, {830, 90}, {910, 150}, kBlue);
+    QList<Annotation> list = drawingTools();
+    Annotation lens = annotation(ToolKind::magnifier, {830, 90}, {910, 150}, kBlue);
     lens.style.lineWidth = 3;
     lens.placeLens(QRectF(0, 0, 1000, 640));
     list << lens;
-    Annotation round = makeAnnotation(ToolKind::magnifier, {30, 560}, {90, 610}, kGreen);
+    Annotation round = annotation(ToolKind::magnifier, {30, 560}, {90, 610}, kGreen);
     round.style.roundLens = true;
     round.style.lineWidth = 3;
     round.lensCenter = QPointF(200, 585);
     list << round;
-    Annotation picture = makeAnnotation(ToolKind::picture, {640, 520}, {840, 620}, kBlue);
+    Annotation picture = annotation(ToolKind::picture, {640, 520}, {840, 620}, kBlue);
     picture.style.lineWidth = 2;
     picture.image = makeTestPage(400, 200);
-    list << picture << makeAnnotation(ToolKind::spotlight, {20, 40}, {980, 630}, kRed);
+    list << picture << annotation(ToolKind::spotlight, {20, 40}, {980, 630}, kRed);
     return list;
 }
 

@@ -32,8 +32,8 @@ protected:
 TEST_F(RendererTest, overlappingSpotlightsDimOnceAndEvenly)
 {
     const QImage base = filled(100, 100, QColor(200, 200, 200));
-    const QImage out = render(base, {makeAnnotation(ToolKind::spotlight, {10, 10}, {60, 60}, kRed),
-                                     makeAnnotation(ToolKind::spotlight, {90, 90}, {40, 40}, kRed)});
+    const QImage out = render(base, {annotation(ToolKind::spotlight, {10, 10}, {60, 60}, kRed),
+                                     annotation(ToolKind::spotlight, {90, 90}, {40, 40}, kRed)});
     EXPECT_EQ(out.pixelColor(50, 50), QColor(200, 200, 200)) << "inside both";
     EXPECT_EQ(out.pixelColor(20, 20), QColor(200, 200, 200));
     EXPECT_EQ(out.pixelColor(80, 80), QColor(200, 200, 200));
@@ -48,7 +48,7 @@ TEST_F(RendererTest, highlighterMultipliesDarkColoursAndBlendsLightOnes)
     QImage base = filled(100, 40, Qt::white);
     for (int y = 0; y < 40; ++y)
         base.setPixelColor(50, y, Qt::black);  // a "text" stroke under the marker
-    Annotation marker = makeAnnotation(ToolKind::highlighter, {}, {}, kYellow);
+    Annotation marker = annotation(ToolKind::highlighter, {}, {}, kYellow);
     marker.style.lineWidth = 8;
     marker.points = {QPointF(0, 20), QPointF(100, 20)};
     const QImage out = render(base, {marker});
@@ -77,7 +77,7 @@ TEST_F(RendererTest, rulerLabelAndContrastRules)
 
     // The step badge's digit: dark on yellow, white on blue.
     for (const RGBA& c : {kYellow, kBlue}) {
-        Annotation step = makeAnnotation(ToolKind::step, {50, 50}, {}, c);
+        Annotation step = annotation(ToolKind::step, {50, 50}, {}, c);
         step.number = 8;
         const QImage out = render(filled(100, 100, Qt::white), {step});
         int dark = 0, white = 0;
@@ -96,11 +96,11 @@ TEST_F(RendererTest, rulerLabelAndContrastRules)
 TEST_F(RendererTest, arrowsTooShortDrawNothingAndShortHeadsStayInside)
 {
     const QImage clear = filled(60, 40, Qt::transparent);
-    const QImage none = render(clear, {makeAnnotation(ToolKind::arrow, {20, 20}, {20.8, 20.5}, kRed)});
+    const QImage none = render(clear, {annotation(ToolKind::arrow, {20, 20}, {20.8, 20.5}, kRed)});
     EXPECT_EQ(none, clear);
 
     // L = 20, w = 6: head 17 long (0.85 L), half-width 11.9 at x = 13.
-    const QImage out = render(clear, {makeAnnotation(ToolKind::arrow, {10, 20}, {30, 20}, kRed)});
+    const QImage out = render(clear, {annotation(ToolKind::arrow, {10, 20}, {30, 20}, kRed)});
     EXPECT_GT(out.pixelColor(15, 28).alpha(), 200) << "the wide part of the head";
     EXPECT_EQ(out.pixelColor(9, 26).alpha(), 0) << "the shaft is only 6 wide";
     EXPECT_EQ(out.pixelColor(32, 20).alpha(), 0) << "nothing beyond the tip";
@@ -109,12 +109,12 @@ TEST_F(RendererTest, arrowsTooShortDrawNothingAndShortHeadsStayInside)
 TEST_F(RendererTest, magnifierShowsOtherObjectsButNoOtherLens)
 {
     const QImage base = filled(400, 300, Qt::white);
-    Annotation red = makeAnnotation(ToolKind::rect, {20, 20}, {40, 40}, kRed);
+    Annotation red = annotation(ToolKind::rect, {20, 20}, {40, 40}, kRed);
     red.style.fill = FillMode::solid;
-    Annotation a = makeAnnotation(ToolKind::magnifier, {10, 10}, {70, 70}, kBlack);
+    Annotation a = annotation(ToolKind::magnifier, {10, 10}, {70, 70}, kBlack);
     a.style.lineWidth = 2;
     a.lensCenter = QPointF(300, 80);  // lens 120 x 120 at (240, 20)
-    Annotation b = makeAnnotation(ToolKind::magnifier, {200, 200}, {230, 230}, kGreen);
+    Annotation b = annotation(ToolKind::magnifier, {200, 200}, {230, 230}, kGreen);
     b.lensCenter = QPointF(50, 40);  // b's lens lies over a's source
     const QImage out = render(base, {red, a, b});
     // (30, 30) of the base shows in a's lens at 240 + 2 * 20 = 280, 20 + 2 * 20 = 60.
@@ -135,7 +135,7 @@ TEST_F(RendererTest, failedRedactionCoversItsAreaInsteadOfShowingTheOriginal)
     const QImage base = makeTestPage(200, 120);
     EffectCache cache;
     cache.setMaker([](ToolKind, const QImage&, const QRect&, double) { return QImage(); });
-    const Annotation pix = makeAnnotation(ToolKind::pixelate, {20.5, 30}, {120, 90}, kRed);
+    const Annotation pix = annotation(ToolKind::pixelate, {20.5, 30}, {120, 90}, kRed);
     const QImage out = Exporter::flatten(base, {pix}, cache);
     for (int y = 30; y < 90; ++y)
         for (int x = 20; x < 120; ++x)
@@ -154,7 +154,7 @@ TEST_F(RendererTest, redactionOverPartlyTransparentPixelsKeepsNothingOfTheOrigin
         for (int x = 60; x < 120; ++x)
             base.setPixelColor(x, y, (x / 2) % 2 ? Qt::white : Qt::black);
     for (ToolKind kind : {ToolKind::pixelate, ToolKind::blur}) {
-        Annotation a = makeAnnotation(kind, {50, 0}, {110, 60}, kRed);
+        Annotation a = annotation(kind, {50, 0}, {110, 60}, kRed);
         a.style.intensity = 20;
         EffectCache cache;
         const QImage out = Exporter::flatten(base, {a}, cache);
@@ -168,8 +168,8 @@ TEST_F(RendererTest, redactionOverPartlyTransparentPixelsKeepsNothingOfTheOrigin
 TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
 {
     const QImage base = makeTestPage(300, 200);
-    Annotation blur = makeAnnotation(ToolKind::blur, {-40, 40}, {100, 120}, kRed);
-    Annotation box = makeAnnotation(ToolKind::rect, {150, 50}, {250, 150}, kRed);
+    Annotation blur = annotation(ToolKind::blur, {-40, 40}, {100, 120}, kRed);
+    Annotation box = annotation(ToolKind::rect, {150, 50}, {250, 150}, kRed);
     EffectCache cache;
     QImage out = base.copy();
     {
@@ -189,8 +189,7 @@ TEST_F(RendererTest, flattenKeepsTheBaseAndItsSize)
     const QImage before = base.copy();
     EffectCache cache;
     EXPECT_EQ(Exporter::flatten(base, {}, cache), base);
-    const QImage out =
-        Exporter::flatten(base, {makeAnnotation(ToolKind::line, {0, 0}, {120, 80}, kRed)}, cache);
+    const QImage out = Exporter::flatten(base, {annotation(ToolKind::line, {0, 0}, {120, 80}, kRed)}, cache);
     EXPECT_EQ(out.size(), base.size());
     EXPECT_NE(out, base);
     EXPECT_EQ(base, before) << "drawing never touches the base image";
@@ -200,9 +199,9 @@ TEST_F(RendererTest, canvasZoomDrawsTheSameAsTheExport)
 {
     // The canvas draws through a scaling transform; the picture must match the export.
     const QImage base = makeTestPage(400, 240);
-    QList<Annotation> list{makeAnnotation(ToolKind::arrow, {30, 30}, {200, 120}, kRed),
-                           makeAnnotation(ToolKind::ellipse, {220, 40}, {380, 200}, kBlue),
-                           makeAnnotation(ToolKind::pixelate, {40, 150}, {180, 220}, kRed)};
+    QList<Annotation> list{annotation(ToolKind::arrow, {30, 30}, {200, 120}, kRed),
+                           annotation(ToolKind::ellipse, {220, 40}, {380, 200}, kBlue),
+                           annotation(ToolKind::pixelate, {40, 150}, {180, 220}, kRed)};
     EffectCache cache;
     const QImage flat = Exporter::flatten(base, list, cache);
     QImage zoomed(800, 480, QImage::Format_ARGB32_Premultiplied);
