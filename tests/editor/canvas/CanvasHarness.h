@@ -8,6 +8,7 @@
 #include "editor/canvas/CanvasView.h"
 #include "editor/document/EditorDocument.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -147,5 +148,25 @@ inline void settle()
     for (int i = 0; i < 3; ++i)
         QApplication::processEvents();
 }
+
+// A shown 400 x 300 document in a host, with a pointer on its canvas.
+struct CanvasFixture : ::testing::Test {
+    std::shared_ptr<EditorDocument> doc = makeDoc(400, 300);
+    std::unique_ptr<CanvasHost> host = std::make_unique<CanvasHost>(doc);
+    CanvasView* canvas = host->canvas;
+    Pointer mouse{canvas};
+
+    void SetUp() override
+    {
+        host->show();
+        settle();
+    }
+    EditorDocument& d() { return *doc; }
+    void use(ToolKind t)
+    {
+        d().setTool(t);
+        settle();
+    }
+};
 
 }  // namespace kx::test

@@ -8,23 +8,7 @@ using namespace kx::test;
 
 namespace {
 
-struct CanvasPointer : ::testing::Test {
-    std::shared_ptr<EditorDocument> doc = makeDoc(400, 300);
-    CanvasHost host{doc};
-    CanvasView* canvas = host.canvas;
-    Pointer mouse{canvas};
-
-    void SetUp() override
-    {
-        host.show();
-        settle();
-    }
-    EditorDocument& d() { return *doc; }
-    void use(ToolKind t)
-    {
-        d().setTool(t);
-        settle();
-    }
+struct CanvasPointer : CanvasFixture {
     const Annotation& only()
     {
         EXPECT_EQ(d().annotations().size(), 1);
@@ -47,7 +31,7 @@ TEST_F(CanvasPointer, ClicksWithoutADragLeaveNoObjectAndNoUndoStep)
     use(ToolKind::line);
     mouse.drag(QPointF(50, 50), QPointF(52, 52));
     EXPECT_TRUE(d().annotations().isEmpty());
-    host.scroll->setMagnification(2.0);
+    host->scroll->setMagnification(2.0);
     mouse.drag(QPointF(50, 50), QPointF(52, 52));
     EXPECT_EQ(d().annotations().size(), 1);
     EXPECT_EQ(d().undoStack().size(), 1);

@@ -1,10 +1,13 @@
 // A small program that opens one image file in the editor, for desktop tests:
 //   EditorHost [--history] [--save-folder DIR] [--file-pattern P] [--lang en|de|hu] FILE
 // With --history the file is first entered into the history (KAPTORIX_DATA_DIR) and the
-// editor opened for that entry ("entry <uuid>" on stdout). A line "where" on stdin answers
-// "where <canvas x y w h> <more x y w h> <add x y w h> <image w h> <tool> <objects>"
-// (global points; the tool as its ToolKind number). Closing the window keeps
-// the process running.
+// editor opened for that entry ("entry <uuid>" on stdout). Lines on stdin:
+//   "where"       -> "where <canvas x y w h> <more x y w h> <add x y w h> <image w h> <tool> <objects>"
+//                    (global points; the tool as its ToolKind number)
+//   "where NAME"  -> "where x y w h" (global) or "where none": the visible widget with that object
+//                    name, the chrome button with the symbol after "symbol:", or the class after "class:"
+//   "doc"         -> "doc <backdrop on> <padding> <background> <undo steps>"
+// Closing the window keeps the process running.
 #include "capture/history/HistoryStore.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
@@ -27,6 +30,8 @@ namespace {
 
 QString rectText(QWidget* w)
 {
+    if (!w)
+        return QStringLiteral("none");
     const QPoint p = w->mapToGlobal(QPoint(0, 0));
     return QStringLiteral("%1 %2 %3 %4").arg(p.x()).arg(p.y()).arg(w->width()).arg(w->height());
 }
@@ -35,6 +40,48 @@ void say(const QString& line)
 {
     std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
+}
+
+QWidget* find(const QString& name)
+{
+    for (QWidget* w : QApplication::allWidgets()) {
+        if (!w->isVisible())
+            continue;
+        if (name.startsWith(QLatin1String("class:"))) {
+            if (w->inherits(qPrintable(name.mid(6))))
+                return w;
+        } else if (name.startsWith(QLatin1String("symbol:"))) {
+            // By symbol: a narrow header drops the buttons' titles.
+            auto* b = qobject_cast<ChromeButton*>(w);
+            if (b && b->symbol() == name.mid(7))
+                return w;
+        } else if (w->objectName() == name) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
+QString answer(const QString& line, EditorWindowController& editor)
+{
+    const EditorDocument& doc = editor.doc();
+    if (line.startsWith(QLatin1String("where ")))
+        return QStringLiteral("where ") + rectText(find(line.mid(6)));
+    if (line == QLatin1String("where"))
+        return QStringLiteral("where %1 %2 %3 %4 %5 %6 %7")
+            .arg(rectText(editor.canvas()), rectText(editor.root()->header()->moreButton()),
+                 rectText(editor.root()->header()->addCaptureButton()))
+            .arg(doc.base().width())
+            .arg(doc.base().height())
+            .arg(int(doc.tool()))
+            .arg(doc.annotations().size());
+    if (line == QLatin1String("doc"))
+        return QStringLiteral("doc %1 %2 %3 %4")
+            .arg(int(doc.beautify().enabled))
+            .arg(doc.beautify().padding)
+            .arg(rawValue(doc.beautify().background))
+            .arg(doc.undoStack().size());
+    return {};
 }
 
 }  // namespace
@@ -74,10 +121,10 @@ int main(int argc, char** argv)
         HistoryStore::shared().flush();
         say(QStringLiteral("entry ") + uuidText(entry));
     }
-    EditorWindowController* editor = EditorWindowController::open(capture, entry);
-    QPointer<EditorWindowController> guard(editor);
+    QPointer<EditorWindowController> editor = EditorWindowController::open(capture, entry);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[256];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -85,15 +132,13 @@ int main(int argc, char** argv)
             input.setEnabled(false);
             return;
         }
-        if (QByteArray(buffer, int(n)).contains("where") && guard)
-            say(QStringLiteral("where ") + rectText(guard->canvas()) + QLatin1Char(' ') +
-                rectText(guard->root()->header()->moreButton()) + QLatin1Char(' ') +
-                rectText(guard->root()->header()->addCaptureButton()) +
-                QStringLiteral(" %1 %2 %3 %4")
-                    .arg(guard->doc().base().width())
-                    .arg(guard->doc().base().height())
-                    .arg(int(guard->doc().tool()))
-                    .arg(guard->doc().annotations().size()));
+        pending += QByteArray(buffer, int(n));
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
+            const QString line = QString::fromUtf8(pending.left(end)).trimmed();
+            pending.remove(0, end + 1);
+            if (const QString reply = editor ? answer(line, *editor) : QString(); !reply.isEmpty())
+                say(reply);
+        }
     });
     say(QStringLiteral("ready"));
     return app.exec();

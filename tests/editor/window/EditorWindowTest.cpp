@@ -24,7 +24,6 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QMenu>
-#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -42,14 +41,11 @@ CaptureResult capture(int w, int h, double scale)
 struct Editor {
     std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
     QPointer<EditorWindowController> c;
-    explicit Editor(int w = 1200, int h = 800, double scale = 2, EditorServices s = {}, QImage image = {})
+    explicit Editor(int w = 1200, int h = 800, double scale = 2, EditorServices s = {})
     {
         if (!s.toast)
             s = test::fakeServices(rec);
-        CaptureResult cap = capture(w, h, scale);
-        if (!image.isNull())
-            cap.image = image;
-        c = EditorWindowController::open(cap, QUuid(), s);
+        c = EditorWindowController::open(capture(w, h, scale), QUuid(), s);
         test::waitFor([&] { return c->window()->isVisible() && c->canvas()->hasFocus(); }, 3000);
     }
     ~Editor() { delete c.data(); }
@@ -84,14 +80,8 @@ TEST(EditorMetrics, WindowSizeFollowsImageWithinScreen)
 
 TEST(EditorMetrics, TitlePercentAndBadge)
 {
-    const QString titles[] = {QStringLiteral("Kaptorix — Area 1200×800"),
-                              QStringLiteral("Kaptorix — Bereich 1200×800"),
-                              QStringLiteral("Kaptorix — Terület 1200×800")};
-    for (int i = 0; i < 3; ++i) {
-        Lang::overrideForTests(kLangs[i]);
-        EXPECT_EQ(editor::windowTitle(SourceKind::area, {1200, 800}), titles[i]);
-    }
     Lang::overrideForTests(QStringLiteral("en"));
+    EXPECT_EQ(editor::windowTitle(SourceKind::area, {1200, 800}), QStringLiteral("Kaptorix — Area 1200×800"));
     const std::pair<double, const char*> zooms[] = {
         {0.05, "5%"}, {16, "1600%"}, {0.125, "13%"}, {1, "100%"}, {0.985, "99%"}};
     for (const auto& [z, text] : zooms)
@@ -278,21 +268,6 @@ TEST(EditorWindow, LiveServicesReachThePaletteWindow)
         test::waitFor([&] { return e.c->root()->aiPanel()->width() == EditorRootView::kAIPanelWidth; }));
     e.header()->aiButton()->click();
     EXPECT_TRUE(test::waitFor([&] { return !e.c->root()->aiPanel()->isVisible(); }));
-
-    // Redaction through the real finder: an e-mail address ends up under a pixelation.
-    QImage text(900, 120, QImage::Format_ARGB32_Premultiplied);
-    text.fill(Qt::white);
-    QPainter painter(&text);
-    painter.setFont(QFont(QStringLiteral("DejaVu Sans"), 40));
-    painter.setPen(Qt::black);
-    painter.drawText(text.rect(), Qt::AlignCenter, QStringLiteral("mail jane.doe@example.com"));
-    painter.end();
-    Editor r(900, 120, 1, live, text);
-    r.c->cmdRedact();
-    ASSERT_TRUE(test::waitFor([&] { return !r.doc().busyMessage(); }, 60000));
-    ASSERT_EQ(r.doc().annotations().size(), 1);
-    EXPECT_EQ(r.doc().annotations().first().kind, ToolKind::pixelate);
-    EXPECT_GT(r.doc().annotations().first().sourceRect().width(), 200);
 
     // The controls: the inspector over the canvas, the backdrop popover from the header.
     auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
