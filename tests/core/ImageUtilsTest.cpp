@@ -61,9 +61,7 @@ TEST(Encoding, JpegAt72DpiOverWhite)
     const auto back = decodeImage(*jpg);
     ASSERT_TRUE(back);
     const QColor corner = back->image.pixelColor(79, 2);  // was transparent
-    EXPECT_GT(corner.red(), 240);
-    EXPECT_GT(corner.green(), 240);
-    EXPECT_GT(corner.blue(), 240);
+    EXPECT_GT(std::min({corner.red(), corner.green(), corner.blue()}), 240);
     // Lower quality gives fewer bytes.
     const QImage busy = sample(400, 300);
     EXPECT_LT(encoded(busy, ImageFormat::jpg, 0.2, 1.0)->size(),
