@@ -201,7 +201,8 @@ private:
         const QRect box = inkBox(cell);
         if (box.isEmpty())
             return {};
-        const int margin = std::max(6, line_ / 2);
+        // Edges miss the flat tops of glyphs (the bar of a T): a line height of margin.
+        const int margin = std::max(8, line_);
         const QList<QRect> whole{box.adjusted(-margin, -margin, margin, margin) & cell};
         if (depth > 32)
             return whole;
