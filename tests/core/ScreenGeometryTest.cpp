@@ -1,8 +1,6 @@
 #include "core/ScreenGeometry.h"
 
 #include <gtest/gtest.h>
-#include <QGuiApplication>
-#include <QScreen>
 
 using namespace kx;
 
@@ -25,12 +23,4 @@ TEST(ScreenLookup, FirstContainingElsePrimary)
     const QList<QRect> side{QRect(1920, 0, 2560, 1440), QRect(0, 0, 1920, 1080)};
     EXPECT_EQ(screenIndexContaining(side, QPointF(2000, 100), 1), 0);
     EXPECT_EQ(screenIndexContaining(side, QPointF(100, 100), 1), 1);
-}
-
-TEST(ScreenLookup, LiveScreens)
-{
-    ASSERT_FALSE(QGuiApplication::screens().isEmpty());
-    EXPECT_EQ(screenContaining(QPointF(-100000, -100000)), QGuiApplication::primaryScreen());
-    QScreen* s = QGuiApplication::screens().first();
-    EXPECT_EQ(screenContaining(s->geometry().center()), s);
 }
