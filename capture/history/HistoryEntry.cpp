@@ -1,63 +1,14 @@
 #include "capture/history/HistoryEntry.h"
 
+#include "core/JsonText.h"
+
 #include <QJsonValue>
 #include <QRegularExpression>
-#include <charconv>
 #include <cmath>
-#include <limits>
 
 namespace kx {
 
 namespace {
-
-void appendEscaped(QByteArray& out, const QString& text)
-{
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (const char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (u < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", u);
-                    out += buf;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
-
-void appendNumber(QByteArray& out, double value)
-{
-    // Shortest text that reads back as the same double: 2 for 2.0, 1.5, 0.1.
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, res.ptr - buf);
-}
 
 void appendKey(QByteArray& out, const char* key)
 {
@@ -71,17 +22,7 @@ void appendOptional(QByteArray& out, const char* key, const std::optional<QStrin
     if (!value)
         return;
     appendKey(out, key);
-    appendEscaped(out, *value);
-}
-
-std::optional<int> integerValue(const QJsonValue& v)
-{
-    if (!v.isDouble())
-        return std::nullopt;
-    const double d = v.toDouble();
-    if (d != std::floor(d) || d < std::numeric_limits<int>::min() || d > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return int(d);
+    appendJsonString(out, *value);
 }
 
 // Absent and null are "no value"; anything but a string makes the record unreadable.
@@ -124,17 +65,17 @@ std::optional<QDateTime> parseHistoryDate(const QString& text)
 void appendEntryJson(QByteArray& out, const HistoryEntry& e)
 {
     out += "{\"id\":";
-    appendEscaped(out, uuidText(e.id));
+    appendJsonString(out, uuidText(e.id));
     appendKey(out, "date");
-    appendEscaped(out, historyDateText(e.date));
+    appendJsonString(out, historyDateText(e.date));
     appendKey(out, "width");
     out += QByteArray::number(e.width);
     appendKey(out, "height");
     out += QByteArray::number(e.height);
     appendKey(out, "scale");
-    appendNumber(out, e.scale);
+    appendJsonNumber(out, e.scale);
     appendKey(out, "kind");
-    appendEscaped(out, rawValue(e.kind));
+    appendJsonString(out, rawValue(e.kind));
     appendOptional(out, "title", e.title);
     appendOptional(out, "ocrText", e.ocrText);
     appendOptional(out, "uploadURL", e.uploadURL);
@@ -160,8 +101,8 @@ std::optional<HistoryEntry> entryFromJson(const QJsonObject& o)
         return std::nullopt;
     e.date = *parsed;
 
-    const auto width = integerValue(o.value(QLatin1String("width")));
-    const auto height = integerValue(o.value(QLatin1String("height")));
+    const auto width = jsonInteger(o.value(QLatin1String("width")));
+    const auto height = jsonInteger(o.value(QLatin1String("height")));
     if (!width || !height)
         return std::nullopt;
     e.width = *width;

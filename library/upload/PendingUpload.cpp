@@ -1,72 +1,16 @@
 #include "library/upload/PendingUpload.h"
 
+#include "capture/history/HistoryEntry.h"
+#include "core/JsonText.h"
+
 #include <QJsonObject>
-#include <charconv>
-#include <climits>
 #include <cmath>
-#include <cstdio>
 
 namespace kx {
 
 namespace {
 
 constexpr qint64 kReferenceMs = 978307200000;  // 2001-01-01T00:00:00Z in Unix milliseconds
-
-void appendString(QByteArray& out, const QString& text)
-{
-    out += '"';
-    const QByteArray utf8 = text.toUtf8();
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '/':
-                out += "\\/";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += ch;
-                }
-        }
-    }
-    out += '"';
-}
-
-void appendNumber(QByteArray& out, double v)
-{
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, r.ptr - buf);
-}
-
-QString uuidUpper(const QUuid& id)
-{
-    return id.toString(QUuid::WithoutBraces).toUpper();
-}
 
 std::optional<QUuid> uuidFrom(const QJsonValue& v)
 {
@@ -100,19 +44,19 @@ QByteArray encodeQueue(const QList<PendingUpload>& items)
         if (i > 0)
             out += ',';
         out += "{\"id\":";
-        appendString(out, uuidUpper(p.id));
+        appendJsonString(out, uuidText(p.id), true);
         out += ",\"fileName\":";
-        appendString(out, p.fileName);
+        appendJsonString(out, p.fileName, true);
         if (p.entryID) {
             out += ",\"entryID\":";
-            appendString(out, uuidUpper(*p.entryID));
+            appendJsonString(out, uuidText(*p.entryID), true);
         }
         out += ",\"queuedAt\":";
-        appendNumber(out, queueSeconds(p.queuedAt));
+        appendJsonNumber(out, queueSeconds(p.queuedAt));
         out += ",\"attempts\":";
         out += QByteArray::number(p.attempts);
         out += ",\"lastError\":";
-        appendString(out, p.lastError);
+        appendJsonString(out, p.lastError, true);
         out += '}';
     }
     out += ']';
@@ -132,8 +76,8 @@ std::optional<PendingUpload> decodePendingUpload(const QJsonValue& value)
     const QJsonValue error = o.value(QLatin1String("lastError"));
     if (!id || !name.isString() || !at.isDouble() || !attempts.isDouble() || !error.isString())
         return std::nullopt;
-    const double n = attempts.toDouble();
-    if (n != std::floor(n) || n < INT_MIN || n > INT_MAX || !std::isfinite(at.toDouble()))
+    const std::optional<int> n = jsonInteger(attempts);
+    if (!n || !std::isfinite(at.toDouble()))
         return std::nullopt;
     const QJsonValue entry = o.value(QLatin1String("entryID"));
     if (!entry.isUndefined() && !entry.isNull()) {
@@ -144,7 +88,7 @@ std::optional<PendingUpload> decodePendingUpload(const QJsonValue& value)
     p.id = *id;
     p.fileName = name.toString();
     p.queuedAt = queueDate(at.toDouble());
-    p.attempts = int(n);
+    p.attempts = *n;
     p.lastError = error.toString();
     return p;
 }
