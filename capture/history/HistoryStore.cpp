@@ -272,10 +272,12 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
                        "Die Bilddatei konnte nicht in %1 geschrieben werden.")
                     .arg(QDir::toNativeSeparators(dir_)));
     }
-    if (ok && !thumbnail.isNull())
+    // The written file replaces the preview made while waiting. Only a view that asks keeps a
+    // thumbnail in memory: the tray process caching every capture's grew by 64 MB.
+    if (ok && thumbs_.contains(id) && !thumbnail.isNull())
         thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
     else
-        thumbs_.remove(id);  // no file: the preview made while waiting must not outlive it
+        thumbs_.remove(id);
     Q_EMIT thumbnailChanged(id);
     if (!recognizing_ && textQueue_.isEmpty() && pending_.isEmpty())
         releaseFreedMemory();
