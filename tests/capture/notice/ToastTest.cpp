@@ -201,16 +201,13 @@ TEST(Countdown, CountsDownOneStepPerSecondThenHidesBeforeDone)
     EXPECT_TRUE(immediate);
     EXPECT_EQ(Countdown::run(-3, nullptr), nullptr);
 
+    settle();
     QList<int> shown;
     bool done = false;
     bool panelGoneAtDone = false;
     CountdownModel* model = Countdown::run(2, [&] {
         done = true;
-        panelGoneAtDone = true;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && qobject_cast<FloatingPanel*>(w) &&
-                dynamic_cast<CountdownView*>(static_cast<FloatingPanel*>(w)->content()))
-                panelGoneAtDone = false;
+        panelGoneAtDone = noPanelShows();
     });
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->remaining(), 2);
