@@ -255,12 +255,4 @@ TEST(AnnotationTest, equalityComparesImagesByIdentity)
     EXPECT_NE(a, b);
 }
 
-TEST(AnnotationTest, segmentDistance)
-{
-    EXPECT_DOUBLE_EQ(Annotation::distance({3, 4}, {0, 0}, {0, 0}), 5);
-    EXPECT_DOUBLE_EQ(Annotation::distance({5, 3}, {0, 0}, {10, 0}), 3);
-    EXPECT_DOUBLE_EQ(Annotation::distance({-3, 4}, {0, 0}, {10, 0}), 5);
-    EXPECT_DOUBLE_EQ(Annotation::distance({13, 4}, {0, 0}, {10, 0}), 5);
-}
-
 }  // namespace

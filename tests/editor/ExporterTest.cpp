@@ -37,7 +37,7 @@ protected:
 
 TEST_F(ExporterTest, downscalingAndResolutionRoundTrip)
 {
-    const QImage retina = makeTestPage(2880, 1800);
+    const QImage retina = screenshot({2880, 1800});
     Prefs::set("downscaleRetina", true);
     auto on = Exporter::data(retina, 2);
     ASSERT_TRUE(on);
@@ -47,7 +47,7 @@ TEST_F(ExporterTest, downscalingAndResolutionRoundTrip)
     EXPECT_EQ(decoded->image.size(), QSize(1440, 900));
     EXPECT_DOUBLE_EQ(decoded->scale, 1.0) << "72 dpi";
 
-    const QImage small = makeTestPage(300, 200);
+    const QImage small = screenshot({300, 200});
     auto plain = decodeImage(Exporter::data(small, 1)->data);
     EXPECT_EQ(plain->image.size(), QSize(300, 200)) << "scale 1 is never reduced";
 
@@ -73,7 +73,7 @@ TEST_F(ExporterTest, formatSettingChoosesEncoderAndJpegHasAWhiteBackground)
     EXPECT_DOUBLE_EQ(back->scale, 2.0);
 
     Prefs::set("imageFormat", "heic");
-    auto heic = Exporter::data(makeTestPage(200, 120), 1);
+    auto heic = Exporter::data(screenshot({200, 120}), 1);
     ASSERT_TRUE(heic);
     EXPECT_EQ(heic->ext, "heic");
     EXPECT_TRUE(looksLikeHeif(heic->data));
@@ -86,8 +86,7 @@ TEST_F(ExporterTest, formatSettingChoosesEncoderAndJpegHasAWhiteBackground)
 TEST_F(ExporterTest, heicKeepsOddSizesAndResolution)
 {
     for (QSize size : {QSize(333, 211), QSize(17, 9), QSize(1, 1), QSize(640, 1)}) {
-        const QImage page = makeTestPage(std::max(size.width(), 2), std::max(size.height(), 2))
-                                .copy(QRect(QPoint(0, 0), size));
+        const QImage page = screenshot(size);
         auto bytes = Exporter::encode(page, ImageFormat::heic, 0.9, 2);
         ASSERT_TRUE(bytes) << size.width() << "x" << size.height();
         auto back = decodeImage(*bytes);
@@ -113,7 +112,7 @@ TEST_F(ExporterTest, savePathFollowsTheTypedExtension)
 TEST_F(ExporterTest, saveWritesTheChosenFormatAndReportsFailures)
 {
     QTemporaryDir dir;
-    const QImage page = makeTestPage(120, 80);
+    const QImage page = screenshot({120, 80});
     auto saved = Exporter::saveTo(page, 1, dir.filePath("a.jpeg"), ImageFormat::png);
     EXPECT_EQ(saved.status, Exporter::SaveOutcome::Status::saved);
     EXPECT_TRUE(isJpeg(readAll(dir.filePath("a.jpeg"))));

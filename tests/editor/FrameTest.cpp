@@ -58,7 +58,7 @@ TEST(FrameLayoutTest, geometryTable)
 
 TEST(BeautifyTest, disabledReturnsTheVeryImage)
 {
-    const QImage page = makeTestPage(50, 40);
+    const QImage page = screenshot({50, 40});
     BeautifySettings off = settings(Edge::burnt);
     off.enabled = false;
     EXPECT_EQ(Exporter::beautify(page, off, 2).cacheKey(), page.cacheKey());
@@ -66,7 +66,7 @@ TEST(BeautifyTest, disabledReturnsTheVeryImage)
 
 TEST(BeautifyTest, transparentMarginKeepsOnlyTheShadow)
 {
-    const QImage page = makeTestPage(200, 120);
+    const QImage page = screenshot({200, 120});
     BeautifySettings s = settings(Edge::none, Background::transparent);
     s.padding = 40;
     const QImage out = Exporter::beautify(page, s, 1);
@@ -82,7 +82,7 @@ TEST(BeautifyTest, transparentMarginKeepsOnlyTheShadow)
 TEST(BeautifyTest, backdropRunsFromTopLeftToBottomRight)
 {
     const QImage out =
-        Exporter::beautify(makeTestPage(100, 60), settings(Edge::polaroid, Background::mint), 1);
+        Exporter::beautify(screenshot({100, 60}), settings(Edge::polaroid, Background::mint), 1);
     const QColor start = out.pixelColor(0, 0), end = out.pixelColor(out.width() - 1, out.height() - 1);
     EXPECT_NEAR(start.greenF(), 0.75, 0.02);
     EXPECT_NEAR(end.redF(), 0.7, 0.02);
@@ -90,7 +90,7 @@ TEST(BeautifyTest, backdropRunsFromTopLeftToBottomRight)
 
 TEST(BeautifyTest, randomEdgesFollowTheSeed)
 {
-    const QImage page = makeTestPage(160, 100);
+    const QImage page = screenshot({160, 100});
     for (Edge e : {Edge::torn, Edge::burnt}) {
         BeautifySettings s = settings(e);
         const QImage a = Exporter::beautify(page, s, 1), b = Exporter::beautify(page, s, 1);
@@ -150,7 +150,7 @@ TEST(EdgeShapeTest, stampBitesAndZigzagDepth)
 
 TEST(EdgeShapeTest, degenerateSizesNeverStallOrDivide)
 {
-    const QImage page = makeTestPage(120, 80);
+    const QImage page = screenshot({120, 80});
     const double odd[] = {
         0.0,    -3.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
         1e-300, 1e12};

@@ -26,7 +26,7 @@ QList<Annotation> everyTool()
     list << round;
     Annotation picture = annotation(ToolKind::picture, {640, 520}, {840, 620}, kBlue);
     picture.style.lineWidth = 2;
-    picture.image = makeTestPage(400, 200);
+    picture.image = screenshot({400, 200});
     list << picture << annotation(ToolKind::spotlight, {20, 40}, {980, 630}, kRed);
     return list;
 }
@@ -42,7 +42,7 @@ QImage framedSample(BeautifySettings::Edge edge, BeautifySettings::Background ba
     s.edge = edge;
     s.edgeSize = 1;
     s.seed = 7;
-    return Exporter::beautify(makeTestPage(480, 300), s, 2);
+    return Exporter::beautify(screenshot({480, 300}), s, 2);
 }
 
 class RenderGoldenTest : public ::testing::Test {
@@ -54,7 +54,7 @@ protected:
 TEST_F(RenderGoldenTest, everyToolMatchesReference)
 {
     EffectCache cache;
-    const QImage flat = Exporter::flatten(makeTestPage(1000, 640), everyTool(), cache);
+    const QImage flat = Exporter::flatten(screenshot({1000, 640}), everyTool(), cache);
     flat.save(artifactDir("editor") + "/every-tool.png");
     QString why;
     EXPECT_TRUE(matchesGolden(flat, golden("every-tool.png"), 4, &why, 0.002)) << why.toStdString();

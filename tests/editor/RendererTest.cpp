@@ -132,7 +132,7 @@ TEST_F(RendererTest, magnifierShowsOtherObjectsButNoOtherLens)
 
 TEST_F(RendererTest, failedRedactionCoversItsAreaInsteadOfShowingTheOriginal)
 {
-    const QImage base = makeTestPage(200, 120);
+    const QImage base = screenshot({200, 120});
     EffectCache cache;
     cache.setMaker([](ToolKind, const QImage&, const QRect&, double) { return QImage(); });
     const Annotation pix = annotation(ToolKind::pixelate, {20.5, 30}, {120, 90}, kRed);
@@ -167,7 +167,7 @@ TEST_F(RendererTest, redactionOverPartlyTransparentPixelsKeepsNothingOfTheOrigin
 
 TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
 {
-    const QImage base = makeTestPage(300, 200);
+    const QImage base = screenshot({300, 200});
     Annotation blur = annotation(ToolKind::blur, {-40, 40}, {100, 120}, kRed);
     Annotation box = annotation(ToolKind::rect, {150, 50}, {250, 150}, kRed);
     EffectCache cache;
@@ -185,7 +185,7 @@ TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
 
 TEST_F(RendererTest, flattenKeepsTheBaseAndItsSize)
 {
-    const QImage base = makeTestPage(120, 80);
+    const QImage base = screenshot({120, 80});
     const QImage before = base.copy();
     EffectCache cache;
     EXPECT_EQ(Exporter::flatten(base, {}, cache), base);
@@ -198,7 +198,7 @@ TEST_F(RendererTest, flattenKeepsTheBaseAndItsSize)
 TEST_F(RendererTest, canvasZoomDrawsTheSameAsTheExport)
 {
     // The canvas draws through a scaling transform; the picture must match the export.
-    const QImage base = makeTestPage(400, 240);
+    const QImage base = screenshot({400, 240});
     QList<Annotation> list{annotation(ToolKind::arrow, {30, 30}, {200, 120}, kRed),
                            annotation(ToolKind::ellipse, {220, 40}, {380, 200}, kBlue),
                            annotation(ToolKind::pixelate, {40, 150}, {180, 220}, kRed)};

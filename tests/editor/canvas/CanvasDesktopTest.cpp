@@ -1,5 +1,5 @@
 // Under a real X server with a window manager: a canvas in a window, driven by xdotool,
-// checked in screenshots of the whole screen.
+// a crop checked in screenshots of the whole screen.
 #include "CanvasHarness.h"
 
 #include "ChildProcess.h"
@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 #include <QAction>
-#include <QFile>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QWindow>
 
 using namespace kx;
@@ -20,7 +17,7 @@ namespace {
 
 QImage screen()
 {
-    return rootScreenshot(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/screen.png"));
+    return rootScreenshot(artifactDir("canvas-desktop") + "/screen.png");
 }
 
 // Takes screenshots until one satisfies `ok` (the screen is repainted asynchronously).
@@ -65,11 +62,10 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     auto doc = std::make_shared<EditorDocument>(capture);
     Window window(doc, QSize(900, 650));
     window.addShortcut(QKeySequence::Undo, CanvasView::Action::undo);
-    window.addShortcut(QKeySequence::Redo, CanvasView::Action::redo);
     window.move(60, 40);
     window.show();
     ASSERT_TRUE(waitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed(); }));
-    xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window.winId())});
+    xdo({"windowactivate", "--sync", QString::number(window.winId())});
     ASSERT_TRUE(waitFor([&] { return window.isActiveWindow(); }));
     window.canvas->setFocus();
     settle();
@@ -80,12 +76,11 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
     auto at = [](QPoint p) { return QStringList{QString::number(p.x()), QString::number(p.y())}; };
     auto dragOnScreen = [&](QPointF from, QPointF to) {
         const QPoint a = global(from), b = global(to);
-        QStringList args{QStringLiteral("mousemove")};
-        args << at(a) << QStringLiteral("mousedown") << QStringLiteral("1");
+        QStringList args = QStringList{"mousemove"} + at(a) + QStringList{"mousedown", "1"};
         for (int i = 1; i <= 5; ++i)
-            args << QStringLiteral("mousemove") << at(a + (b - a) * i / 5);
-        args << QStringLiteral("mouseup") << QStringLiteral("1");
-        xdo(args);
+            args << "mousemove" << at(a + (b - a) * i / 5);
+        xdo(args << "mouseup"
+                 << "1");
     };
 
     // The canvas as it first appears.
@@ -94,44 +89,31 @@ TEST(CanvasDesktop, DrawUndoAndCropWithTheRealPointerAndKeyboard)
         [&](const QImage& s) { return s.pixelColor(probe) == capture.image.pixelColor(300, 200); });
     ASSERT_FALSE(first.isNull());
 
-    // r + drag: a rectangle with its handles.
-    xdo({QStringLiteral("key"), QStringLiteral("r")});
+    // r + drag: a rectangle; Ctrl+Z takes it back.
+    xdo({"key", "r"});
     ASSERT_TRUE(waitFor([&] { return doc->tool() == ToolKind::rect; }));
     dragOnScreen(QPointF(100, 250), QPointF(400, 350));
     ASSERT_TRUE(waitFor([&] { return doc->annotations().size() == 1; }));
     ASSERT_TRUE(waitFor([&] { return doc->annotations().first().p2 == QPointF(400, 350); }));
     EXPECT_EQ(doc->annotations().first().p1, QPointF(100, 250));
-    const QPoint edge = global(QPointF(175, 250)), corner = global(QPointF(400, 350));
-    const QImage drawn = screenWhen([&](const QImage& s) {
-        const QColor e = s.pixelColor(edge), c = s.pixelColor(corner);
-        return e.red() > 200 && e.green() < 110 && c.lightness() > 235;
-    });
-    drawn.save(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/drawn.png"));
-    EXPECT_GT(drawn.pixelColor(edge).red(), 200);  // the red outline
-    EXPECT_LT(drawn.pixelColor(edge).green(), 110);
-    EXPECT_GT(drawn.pixelColor(corner).lightness(), 235);  // the white handle disc
-
-    // Ctrl+Z: the screen is again exactly as it was.
-    xdo({QStringLiteral("key"), QStringLiteral("ctrl+z")});
+    xdo({"key", "ctrl+z"});
     ASSERT_TRUE(waitFor([&] { return doc->annotations().isEmpty(); }));
-    const QImage undone = screenWhen([&](const QImage& s) { return maxChannelDifference(s, first) == 0; });
-    EXPECT_EQ(maxChannelDifference(undone, first), 0);
 
     // c + drag + Return: cropped to the dragged size, leaving nothing of the old frame behind.
     const QPoint oldShadow = global(QPointF(300, 412));
     const QPoint background = window.scroll->viewport()->mapToGlobal(QPoint(4, 4));
     ASSERT_NE(first.pixel(oldShadow), first.pixel(background));
-    xdo({QStringLiteral("key"), QStringLiteral("c")});
+    xdo({"key", "c"});
     ASSERT_TRUE(waitFor([&] { return doc->tool() == ToolKind::crop; }));
     dragOnScreen(QPointF(50, 40), QPointF(370, 280));
     ASSERT_TRUE(
         waitFor([&] { return doc->cropRect() && doc->cropRect()->bottomRight() == QPointF(370, 280); }));
-    xdo({QStringLiteral("key"), QStringLiteral("Return")});
+    xdo({"key", "Return"});
     ASSERT_TRUE(waitFor([&] { return doc->base().size() == QSize(320, 240); }));
     EXPECT_EQ(doc->base().pixelColor(0, 0), capture.image.pixelColor(50, 40));
     ASSERT_TRUE(waitFor([&] { return window.canvas->size() == QSize(320, 240); }));
     const QImage cropped =
         screenWhen([&](const QImage& s) { return s.pixel(oldShadow) == s.pixel(background); });
-    cropped.save(artifactDir(QStringLiteral("canvas-desktop")) + QStringLiteral("/cropped.png"));
+    cropped.save(artifactDir("canvas-desktop") + "/cropped.png");
     EXPECT_EQ(cropped.pixel(oldShadow), cropped.pixel(background));
 }

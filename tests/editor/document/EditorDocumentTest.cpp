@@ -440,10 +440,7 @@ TEST(EditorDocument, AddPictureSitsInTheBottomRightCornerAndIsSelected)
     ASSERT_EQ(doc.annotations().size(), 1);
     const Annotation& a = doc.annotations()[0];
     EXPECT_EQ(a.kind, ToolKind::picture);
-    EXPECT_NEAR(a.p1.x(), 548, 1e-9);
-    EXPECT_NEAR(a.p1.y(), 558, 1e-9);
-    EXPECT_NEAR(a.p2.x() - a.p1.x(), 420, 1e-9);
-    EXPECT_NEAR(a.p2.y() - a.p1.y(), 210, 1e-9);
+    EXPECT_EQ(a.sourceRect(), QRectF(548, 558, 420, 210));
     EXPECT_EQ(a.image.cacheKey(), picture.cacheKey());  // stored unchanged
     EXPECT_EQ(doc.tool(), ToolKind::select);
     EXPECT_EQ(doc.selectedID(), a.id);

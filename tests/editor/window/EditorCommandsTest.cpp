@@ -75,51 +75,29 @@ struct HistoryEditor {
     }
 };
 
-enum class Command { copy, save, saveAs, pin, upload, close, copy1x, ocrFree };
+using Command = std::function<void(EditorWindowController*)>;
 
-void run(HistoryEditor& h, Command cmd)
+void save(EditorWindowController* c)
 {
-    switch (cmd) {
-        case Command::copy:
-            h.c->copy(CopyMode::copy);
-            break;
-        case Command::save: {
-            bool done = false;
-            QObject::connect(h.c, &EditorWindowController::saveFinished, [&] { done = true; });
-            h.c->cmdSave();
-            test::waitFor([&] { return done; });
-            break;
-        }
-        case Command::saveAs:
-            h.c->actions().saveAs();
-            break;
-        case Command::pin:
-            h.c->actions().pin();
-            break;
-        case Command::upload:
-            h.c->actions().upload();
-            break;
-        case Command::close:
-            h.c->window()->close();
-            break;
-        case Command::copy1x:
-            h.c->actions().copy1x();
-            break;
-        case Command::ocrFree:
-            h.c->actions().fit();
-            break;
-    }
+    bool done = false;
+    QObject::connect(c, &EditorWindowController::saveFinished, [&] { done = true; });
+    c->cmdSave();
+    test::waitFor([&] { return done; });
 }
 
 }  // namespace
 
 TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTheBackdrop)
 {
-    const Command committing[] = {Command::copy, Command::save,   Command::saveAs,
-                                  Command::pin,  Command::upload, Command::close};
-    for (Command cmd : committing) {
+    const std::pair<const char*, Command> committing[] = {{"copy", [](auto* c) { c->copy(CopyMode::copy); }},
+                                                          {"save", save},
+                                                          {"save as", [](auto* c) { c->actions().saveAs(); }},
+                                                          {"pin", [](auto* c) { c->actions().pin(); }},
+                                                          {"upload", [](auto* c) { c->actions().upload(); }},
+                                                          {"close", [](auto* c) { c->window()->close(); }}};
+    for (const auto& [name, cmd] : committing) {
         for (int variant = 0; variant < 3; ++variant) {  // dirty with entry, clean with entry, dirty without
-            SCOPED_TRACE(testing::Message() << int(cmd) << " variant " << variant);
+            SCOPED_TRACE(testing::Message() << name << " variant " << variant);
             HistoryEditor h(variant != 2);
             ASSERT_FALSE(h.stored().isNull());
             // A marker in the entry's place shows whether the command wrote at all.
@@ -132,7 +110,7 @@ TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTh
             backdrop.enabled = true;
             h.c->doc().setBeautify(backdrop);
             const QImage flattened = h.c->doc().renderFinal(false);
-            run(h, cmd);
+            cmd(h.c);
             const QImage after = h.stored();
             if (variant == 0)
                 EXPECT_EQ(after, flattened.convertToFormat(QImage::Format_ARGB32_Premultiplied));
@@ -151,11 +129,12 @@ TEST(EditorCommands, CommitMatrixRewritesOnlyDirtyDocumentsWithAnEntryAndNeverTh
         EXPECT_EQ(read(h.png()), flattened);
     }
     // Commands that do not commit.
-    for (Command cmd : {Command::copy1x, Command::ocrFree}) {
+    for (const Command& cmd :
+         {Command([](auto* c) { c->actions().copy1x(); }), Command([](auto* c) { c->actions().fit(); })}) {
         HistoryEditor h;
         const QImage original = h.stored();
         h.edit();
-        run(h, cmd);
+        cmd(h.c);
         EXPECT_EQ(h.stored(), original);
     }
 }
@@ -196,8 +175,8 @@ TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
 
     // Through the window: two saves, two names, the second revealed.
     HistoryEditor h(false);
-    run(h, Command::save);
-    run(h, Command::save);
+    save(h.c);
+    save(h.c);
     ASSERT_EQ(h.rec->revealed.size(), 2);
     EXPECT_TRUE(h.rec->revealed[1].endsWith(QStringLiteral(" 2.png")));
     EXPECT_EQ(read(h.rec->revealed[1]), read(h.rec->revealed[0]));

@@ -129,7 +129,7 @@ TEST(Inspector, ReadoutsAndRangesAtScaleTwo)
     EXPECT_EQ(bar.findChild<QLabel*>("zoomText")->text(), QString("2.0") + QChar(0x00D7));
 }
 
-TEST(Inspector, OneAccentRingAndADarkerRingOnWhite)
+TEST(Inspector, OneAccentRingADarkerRingOnWhiteAndCustomColoursLive)
 {
     auto doc = makeDoc(1);
     InspectorBar bar(doc.get());
@@ -144,8 +144,12 @@ TEST(Inspector, OneAccentRingAndADarkerRingOnWhite)
     bar.findChild<SwatchButton*>("swatch4")->click();
     EXPECT_EQ(doc->style().color, (RGBA{0.039, 0.518, 1, 1}));
     EXPECT_EQ(count(), 1);
-    bar.colorDialog()->setCurrentColor(QColor(10, 20, 30, 128));
+    bar.colorDialog()->setCurrentColor(QColor::fromRgbF(0.25f, 0.5f, 0.75f, 0.5f));  // live, in sRGB
     EXPECT_EQ(count(), 0);
+    EXPECT_NEAR(doc->style().color.r, 0.25, 1e-3);
+    EXPECT_NEAR(doc->style().color.b, 0.75, 1e-3);
+    EXPECT_NEAR(doc->style().color.a, 0.5, 1e-2);
+    EXPECT_EQ(bar.colorDialog(), bar.colorDialog());  // one dialog per window
     EXPECT_GT(SwatchButton::ringOpacity({1, 1, 1, 1}), SwatchButton::ringOpacity({0, 0, 0, 1}));
 }
 
@@ -180,17 +184,6 @@ TEST(Inspector, ShowingASelectionNeverRestylesItOrAddsAnUndoStep)
     EXPECT_EQ(doc->selected()->style, odd);
     EXPECT_EQ(doc->style(), odd);  // the controls show the restored width again
     EXPECT_EQ(doc->undoStack().size(), undo);
-}
-
-TEST(Inspector, CustomColourWritesSrgbComponentsLive)
-{
-    auto doc = makeDoc(1);
-    InspectorBar bar(doc.get());
-    bar.colorDialog()->setCurrentColor(QColor::fromRgbF(0.25f, 0.5f, 0.75f, 0.5f));
-    EXPECT_NEAR(doc->style().color.r, 0.25, 1e-3);
-    EXPECT_NEAR(doc->style().color.b, 0.75, 1e-3);
-    EXPECT_NEAR(doc->style().color.a, 0.5, 1e-2);
-    EXPECT_EQ(bar.colorDialog(), bar.colorDialog());  // one dialog per window
 }
 
 }  // namespace
