@@ -439,6 +439,28 @@ void addBytes(uint16_t* sums, const uchar* p, int count, int times)
         sums[i] = uint16_t(sums[i] + p[i] * times);
 }
 
+// Adds four rows of `count` bytes to 16-bit sums.
+void addFourRows(uint16_t* sums, const uchar* const rows[4], int count)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        __m128i lo = zero, hi = zero;
+        for (int r = 0; r < 4; ++r) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r] + i));
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+        }
+        auto* s = reinterpret_cast<__m128i*>(sums + i);
+        _mm_storeu_si128(s, _mm_add_epi16(_mm_loadu_si128(s), lo));
+        _mm_storeu_si128(s + 1, _mm_add_epi16(_mm_loadu_si128(s + 1), hi));
+    }
+#endif
+    for (; i < count; ++i)
+        sums[i] = uint16_t(sums[i] + rows[0][i] + rows[1][i] + rows[2][i] + rows[3][i]);
+}
+
 // Averages of k x k blocks of the view (edge-clamped), the block grid starting at (gx, gy).
 template <int C>
 void reduce(const View& src, int gx, int gy, int k, QImage& small)
@@ -455,10 +477,24 @@ void reduce(const View& src, int gx, int gy, int k, QImage& small)
             uint16_t* sums = scratch().reduceColumns.get(size_t(n) * C);
             for (int j = begin; j < end; ++j) {
                 std::fill(sums + size_t(inside) * C, sums + size_t(insideEnd) * C, uint16_t(0));
+                // Rows read once each go in fours: a quarter of the sums' loads and stores.
+                const uchar* four[4];
+                int pending = 0;
+                const int bytes = (insideEnd - inside) * C;
                 forClampedRows(gy + j * k, gy + j * k + k, src.height, [&](int y, int times) {
                     const uchar* row = src.bits + qsizetype(y) * src.stride + qsizetype(gx + inside) * C;
-                    addBytes(sums + size_t(inside) * C, row, (insideEnd - inside) * C, times);
+                    if (times > 1) {
+                        addBytes(sums + size_t(inside) * C, row, bytes, times);
+                        return;
+                    }
+                    four[pending++] = row;
+                    if (pending == 4) {
+                        addFourRows(sums + size_t(inside) * C, four, bytes);
+                        pending = 0;
+                    }
                 });
+                for (int i = 0; i < pending; ++i)
+                    addBytes(sums + size_t(inside) * C, four[i], bytes, 1);
                 for (int i = 0; i < inside; ++i)
                     std::copy_n(sums + size_t(inside) * C, C, sums + size_t(i) * C);
                 for (int i = insideEnd; i < n; ++i)
