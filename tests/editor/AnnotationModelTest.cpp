@@ -115,6 +115,7 @@ TEST(AnnotationTest, hitTestPerKind)
         EXPECT_FALSE(a.hit({50, 6.1}, t));
         EXPECT_FALSE(a.hit({106.5, 0}, t)) << "beyond the end point";
     }
+    EXPECT_TRUE(box(ToolKind::line, {0, 0}, {0, 0}, 6).hit({3, 4}, t)) << "a zero-length line is a dot";
 
     Annotation pen = box(ToolKind::pen, {}, {}, 4);
     pen.points = {QPointF(0, 0)};
