@@ -4,10 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kx {
 
@@ -27,6 +32,7 @@ constexpr std::uint64_t kMinEvidence = 64;      // samples that moved, at least
 constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
 constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
 constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
+constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 
 bool isPlain32(QImage::Format f)
 {
@@ -49,6 +55,46 @@ double tie(double best)
 bool close(std::uint8_t a, std::uint8_t b)
 {
     return std::abs(int(a) - int(b)) <= kExactLevels;
+}
+
+// Of one row's samples `a` matched against `b`, counts those that tell (not background in
+// both; not a spot that stays at its place on screen: `aSame` and `bSame` are the rows at
+// the same screen rows in the other frame) and, of those, the ones that differ.
+void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
+           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing)
+{
+    int s = 0;
+#if defined(__SSE2__)
+    const __m128i level = _mm_set1_epi8(char(bg));
+    const __m128i exact = _mm_set1_epi8(char(kExactLevels));
+    auto near = [exact](__m128i x, __m128i y) {
+        const __m128i d = _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x));
+        return _mm_cmpeq_epi8(_mm_min_epu8(d, exact), d);
+    };
+    for (; s < S; s += 16) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + s));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s));
+        const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
+        const __m128i still = _mm_or_si128(
+            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))),
+            _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
+        const __m128i skip = _mm_or_si128(_mm_and_si128(bgA, bgB), _mm_andnot_si128(same, still));
+        const unsigned skipped = unsigned(_mm_movemask_epi8(skip));
+        const unsigned equal = unsigned(_mm_movemask_epi8(same));
+        counted += unsigned(std::popcount(~skipped & 0xFFFFu));
+        differing += unsigned(std::popcount(~skipped & ~equal & 0xFFFFu));
+    }
+#endif
+    auto isBg = [bg](std::uint8_t v) { return close(v, bg); };
+    for (; s < S; ++s) {
+        if (isBg(a[s]) && isBg(b[s]))
+            continue;
+        if (!close(a[s], b[s]) &&
+            ((!isBg(b[s]) && close(b[s], aSame[s])) || (!isBg(a[s]) && close(a[s], bSame[s]))))
+            continue;
+        ++counted;
+        differing += !close(a[s], b[s]);
+    }
 }
 
 struct Run {
@@ -340,7 +386,6 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     // Samples of the page's background tell nothing; a sample that shows the same
     // non-background value at the same place in both frames (a floating box) is excused.
     const int bg = backgroundLevel(reference_);
-    auto isBg = [bg](std::uint8_t v) { return std::abs(int(v) - bg) <= kExactLevels; };
     const int n = usable - dy;
     int compared = 0;
     std::uint64_t counted = 0, differing = 0;
@@ -348,19 +393,8 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
             continue;
         ++compared;
-        const std::uint8_t* a = reference_.row(k + dy);
-        const std::uint8_t* b = next.row(k);
-        const std::uint8_t* aSame = reference_.row(k);
-        const std::uint8_t* bSame = next.row(k + dy);
-        for (int s = 0; s < S; ++s) {
-            if (isBg(a[s]) && isBg(b[s]))
-                continue;
-            if (!close(a[s], b[s]) &&
-                ((!isBg(b[s]) && close(b[s], aSame[s])) || (!isBg(a[s]) && close(a[s], bSame[s]))))
-                continue;
-            ++counted;
-            differing += !close(a[s], b[s]);
-        }
+        tally(reference_.row(k + dy), next.row(k), reference_.row(k), next.row(k + dy), std::uint8_t(bg),
+              counted, differing);
     }
     if (compared < minOverlap / 2 || counted < kMinEvidence ||
         double(differing) > kDifferingShare * double(counted))
@@ -402,16 +436,20 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
         end = body;
     }
     const int from = end - dy;
-    // Fresh memory costs a page fault per 4 KiB, about as much as the matching at 4K: a
-    // frame that gives a quarter of its rows or more is kept and its rows copied at the end.
-    const bool later = 4 * (body - from) >= height_;
+    // Fresh memory costs a page fault per 4 KiB: copying more than a sixth of a 4K frame
+    // costs more than the matching. A frame that gives that many rows is kept whole and its
+    // rows copied at the end; one that gives less than half of itself only a few times, so
+    // that the memory held stays within twice the result and a few frames.
+    const int count = body - from;
+    const bool later = 6 * count >= height_ && (2 * count >= height_ || partlyUsed_ < kPartlyUsedFrames);
     // Above `top` this frame shows its fixed band: a step that far leaves a gap.
-    if (from < top || (body > from && !(later ? strips_.appendLater(source, from, body - from)
-                                              : strips_.append(source, from, body - from)))) {
+    if (from < top || (body > from && !(later ? strips_.appendLater(source, from, count)
+                                              : strips_.append(source, from, count)))) {
         if (steps_ == 0)
             strips_.reset(width_, format_);
         return false;
     }
+    partlyUsed_ += later && 2 * count < height_;
     *added = strips_.rows() - before - (steps_ == 0 ? body : 0);
     contentEnd_ = std::max(body, from);
     if (steps_ == 0)

@@ -7,7 +7,7 @@
 // weigh little in the match thanks to the clipping. A frame that fits no shift clearly, or
 // several shifts equally (repeating content) without an expected distance to choose by, is
 // refused rather than guessed. Only the rows the result is made of are kept; a frame that
-// gives at least a quarter of its rows is kept whole until finish() instead of copied.
+// gives many of its rows is kept whole until finish() instead of copied while matching.
 
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/StripStore.h"
@@ -89,6 +89,7 @@ private:
     int bottomBand_ = 0;
     int contentEnd_ = 0;  // row of the last accepted frame where the kept rows end
     int lastDy_ = 0;
+    int partlyUsed_ = 0;  // frames kept whole that give less than half their rows
 };
 
 }  // namespace kx

@@ -1,5 +1,5 @@
 // add() of the vertical stitcher on screen-sized frames: steady scrolling, the first step
-// (no expected shift yet) and a frame that matches nothing; and the row-distance kernel.
+// (no expected shift yet), frames that match nothing; and the row-distance kernel.
 #include "capture/scroll/RowDistance.h"
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/VerticalStitcher.h"
@@ -82,6 +82,18 @@ void noMatch(benchmark::State& state)
     st.add(frameAt(w, h, 200));
     for (auto _ : state)
         benchmark::DoNotOptimize(st.add(noise));
+}
+
+// Noise after other noise: every shift fits about equally badly, so none is ruled out
+// after a few rows; the search has to stop by its row budget.
+void unlike(benchmark::State& state)
+{
+    const int w = int(state.range(0));
+    const int h = int(state.range(1));
+    VerticalStitcher st(kx::test::noisePage(w, h, 3));
+    const QImage other = kx::test::noisePage(w, h, 4);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(st.add(other));
 }
 
 // A whole capture of 40 frames scrolled by 200 rows: the memory held for the result at its
@@ -185,6 +197,7 @@ void sizes(benchmark::internal::Benchmark* b)
 BENCHMARK(steady)->Apply(sizes);
 BENCHMARK(firstStep)->Apply(sizes);
 BENCHMARK(noMatch)->Apply(sizes);
+BENCHMARK(unlike)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
 BENCHMARK(capture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(wholeCapture)->Args({1600, 1200})->Unit(benchmark::kMillisecond);
