@@ -30,9 +30,18 @@ inline void channelSums(const QRgb* px, int n, unsigned sums[3])
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     __m128i acc = zero;
-    for (; i + 4 <= n; i += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + i));
+    auto add = [&](__m128i v) {
         acc = _mm_add_epi16(acc, _mm_add_epi16(_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)));
+    };
+    for (; i + 4 <= n; i += 4)
+        add(_mm_loadu_si128(reinterpret_cast<const __m128i*>(px + i)));
+    if (i < n && n >= 4) {
+        // The last four pixels of the block, without those already summed.
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + n - 4));
+        alignas(16) static constexpr std::uint32_t keep[4][4] = {
+            {0, 0, 0, 0}, {0, 0, 0, ~0u}, {0, 0, ~0u, ~0u}, {0, ~0u, ~0u, ~0u}};
+        add(_mm_and_si128(last, _mm_load_si128(reinterpret_cast<const __m128i*>(keep[n - i]))));
+        i = n;
     }
     acc = _mm_add_epi16(acc, _mm_srli_si128(acc, 8));  // lanes 0..2: blue, green, red
     b = unsigned(_mm_extract_epi16(acc, 0));

@@ -219,7 +219,7 @@ TEST(RowDistance, VectorFormEqualsTheScalarLoop)
 // over the row).
 TEST(StitchSignature, MatchesThePlainDefinition)
 {
-    for (int w : {1600, 2890, 130, 128, 127, 40}) {
+    for (int w : {1664, 2890, 2944, 130, 128, 127, 40}) {
         const QImage img = noisePage(w, 9, unsigned(w));
         const kx::StitchSignature sig = kx::StitchSignature::of(img);
         ASSERT_EQ(sig.rows.size(), 9u * 128);
