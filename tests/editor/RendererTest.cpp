@@ -183,18 +183,6 @@ TEST_F(RendererTest, blurPatchLandsOnItsAreaAndSkippedObjectsAreLeftOut)
     EXPECT_EQ(out.copy(0, 0, 300, 40), base.copy(0, 0, 300, 40));
 }
 
-TEST_F(RendererTest, flattenKeepsTheBaseAndItsSize)
-{
-    const QImage base = screenshot({120, 80});
-    const QImage before = base.copy();
-    EffectCache cache;
-    EXPECT_EQ(Exporter::flatten(base, {}, cache), base);
-    const QImage out = Exporter::flatten(base, {annotation(ToolKind::line, {0, 0}, {120, 80}, kRed)}, cache);
-    EXPECT_EQ(out.size(), base.size());
-    EXPECT_NE(out, base);
-    EXPECT_EQ(base, before) << "drawing never touches the base image";
-}
-
 TEST_F(RendererTest, canvasZoomDrawsTheSameAsTheExport)
 {
     // The canvas draws through a scaling transform; the picture must match the export.

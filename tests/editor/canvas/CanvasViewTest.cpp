@@ -55,17 +55,14 @@ TEST(CanvasView, WindowCapturesShowACheckerboardUnderTransparency)
         host.show();
         settle();
         const QImage shot = host.canvas->grab().toImage();
-        // Rows of 8-point cells, the first dark cell at the top-left corner.
+        // Rows of 8-point cells, the first dark cell at the top-left corner, the next row one cell in.
         const QRgb dark = shot.pixel(2, 2), light = shot.pixel(10, 2);
-        if (kind == SourceKind::window) {
-            EXPECT_EQ(dark, QColor::fromRgbF(0.8, 0.8, 0.8).rgb());
-            EXPECT_EQ(light, QColor::fromRgbF(0.92, 0.92, 0.92).rgb());
-            EXPECT_EQ(shot.pixel(18, 2), dark);
-            EXPECT_EQ(shot.pixel(2, 10), light);  // the next row starts one cell in
-            EXPECT_EQ(shot.pixel(10, 10), dark);
-        } else {
-            EXPECT_EQ(light, dark);
-        }
+        const bool window = kind == SourceKind::window;
+        EXPECT_EQ(dark, window ? QColor::fromRgbF(0.8, 0.8, 0.8).rgb() : light);
+        EXPECT_EQ(light == QColor::fromRgbF(0.92, 0.92, 0.92).rgb(), window);
+        EXPECT_EQ(shot.pixel(18, 2), dark);
+        EXPECT_EQ(shot.pixel(2, 10), light);
+        EXPECT_EQ(shot.pixel(10, 10), dark);
     }
 }
 

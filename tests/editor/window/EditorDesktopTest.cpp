@@ -62,10 +62,11 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
     QTemporaryDir dir;
     EditorHostClient h({writePicture(dir, {800, 600}, 1)});
     ASSERT_TRUE(waitFor(mapped, 20000));
-    QList<int> w;
-    ASSERT_TRUE(waitFor([&] { return (w = h.where()).value(2) > 100; }, 20000));
+    QRect add;
+    ASSERT_TRUE(
+        waitFor([&] { return (add = h.where("symbol:plus.rectangle.on.rectangle")).isValid(); }, 20000));
     // Add capture, then the fourth item: "Add below".
-    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(w[8] + w[10] / 2).arg(w[9] + w[11] / 2));
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(add.center().x()).arg(add.center().y()));
     xdo(QStringLiteral("key Down Down Down Return"));
     ASSERT_TRUE(waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
     const QString pid = QString::number(h.process.processId());
@@ -74,9 +75,10 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
     ASSERT_TRUE(selecting) << "no area selection";
     xdo(QStringLiteral("mousemove 300 300 mousedown 1 mousemove 500 400 mousemove 700 500 mouseup 1"));
     ASSERT_TRUE(waitFor(mapped, 20000));
-    EXPECT_TRUE(waitFor([&] { return (w = h.where()).value(13) == 800; }, 20000))
-        << "image now " << w.value(12) << " x " << w.value(13);
-    EXPECT_EQ(w.value(12), 800);
+    QStringList doc;
+    EXPECT_TRUE(waitFor([&] { return (doc = h.doc()).value(5) == "800"; }, 20000))
+        << "image now " << doc.value(4).toStdString() << " x " << doc.value(5).toStdString();
+    EXPECT_EQ(doc.value(4), "800");
 }
 
 TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
@@ -102,23 +104,23 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     ASSERT_TRUE(h.waitLine(QStringLiteral("entry "), &entryLine));
     const QString historyPng = dir.filePath(QStringLiteral("history/") + entryLine + QStringLiteral(".png"));
     ASSERT_TRUE(waitFor(mapped, 20000));
-    QList<int> w;
-    ASSERT_TRUE(waitFor([&] { return (w = h.where()).value(2) > 100; }, 20000));
+    QRect canvas;
+    ASSERT_TRUE(waitFor([&] { return (canvas = h.where("class:kx::CanvasView")).width() > 100; }, 20000));
 
     // r, then a drag: a rectangle.
-    const int cx = w[0] + w[2] / 2, cy = w[1] + w[3] / 2;
+    const int cx = canvas.center().x(), cy = canvas.center().y();
     xdo(QStringLiteral("mousemove %1 %2 click 1").arg(cx).arg(cy));
     ASSERT_TRUE(waitFor(
         [&] {
             xdo(QStringLiteral("key r"));
-            return h.where().value(14) == int(kx::ToolKind::rect);
+            return h.doc().value(6) == QString::number(int(kx::ToolKind::rect));
         },
         20000));
     xdo(QStringLiteral("mousemove %1 %2 mousedown 1").arg(cx - 120).arg(cy - 80));
     xdo(QStringLiteral("mousemove %1 %2").arg(cx).arg(cy));
     xdo(QStringLiteral("mousemove %1 %2 mouseup 1").arg(cx + 120).arg(cy + 80));
 
-    ASSERT_TRUE(waitFor([&] { return h.where().value(15) == 1; }, 20000)) << "nothing drawn";
+    ASSERT_TRUE(waitFor([&] { return h.doc().value(7) == "1"; }, 20000)) << "nothing drawn";
     const auto saved = [&] {
         return QDir(saves).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     };
@@ -139,7 +141,8 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     EXPECT_EQ(argb(copied), finished);
 
     // More export options, second item: Copy @1x.
-    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(w[4] + w[6] / 2).arg(w[5] + w[7] / 2));
+    const QPoint more = h.where("symbol:ellipsis").center();
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(more.x()).arg(more.y()));
     xdo(QStringLiteral("key Down Down Return"));
     ASSERT_TRUE(waitFor([&] { return clipboardPng().size() == QSize(1200, 800); }, 20000));
 

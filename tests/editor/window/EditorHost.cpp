@@ -2,18 +2,15 @@
 //   EditorHost [--history] [--save-folder DIR] [--file-pattern P] [--lang en|de|hu] FILE
 // With --history the file is first entered into the history (KAPTORIX_DATA_DIR) and the
 // editor opened for that entry ("entry <uuid>" on stdout). Lines on stdin:
-//   "where"       -> "where <canvas x y w h> <more x y w h> <add x y w h> <image w h> <tool> <objects>"
-//                    (global points; the tool as its ToolKind number)
 //   "where NAME"  -> "where x y w h" (global) or "where none": the visible widget with that object
 //                    name, the chrome button with the symbol after "symbol:", or the class after "class:"
-//   "doc"         -> "doc <backdrop on> <padding> <background> <undo steps>"
+//   "doc"         -> "doc <backdrop on> <padding> <background> <undo steps> <image w h> <tool> <objects>"
+//                    (the tool as its ToolKind number)
 // Closing the window keeps the process running.
 #include "capture/history/HistoryStore.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
-#include "editor/canvas/CanvasView.h"
-#include "editor/window/EditorRootView.h"
 #include "editor/window/EditorWindowController.h"
 #include "ui/ChromeButton.h"
 
@@ -67,20 +64,16 @@ QString answer(const QString& line, EditorWindowController& editor)
     const EditorDocument& doc = editor.doc();
     if (line.startsWith(QLatin1String("where ")))
         return QStringLiteral("where ") + rectText(find(line.mid(6)));
-    if (line == QLatin1String("where"))
-        return QStringLiteral("where %1 %2 %3 %4 %5 %6 %7")
-            .arg(rectText(editor.canvas()), rectText(editor.root()->header()->moreButton()),
-                 rectText(editor.root()->header()->addCaptureButton()))
+    if (line == QLatin1String("doc"))
+        return QStringLiteral("doc %1 %2 %3 %4 %5 %6 %7 %8")
+            .arg(int(doc.beautify().enabled))
+            .arg(doc.beautify().padding)
+            .arg(rawValue(doc.beautify().background))
+            .arg(doc.undoStack().size())
             .arg(doc.base().width())
             .arg(doc.base().height())
             .arg(int(doc.tool()))
             .arg(doc.annotations().size());
-    if (line == QLatin1String("doc"))
-        return QStringLiteral("doc %1 %2 %3 %4")
-            .arg(int(doc.beautify().enabled))
-            .arg(doc.beautify().padding)
-            .arg(rawValue(doc.beautify().background))
-            .arg(doc.undoStack().size());
     return {};
 }
 

@@ -64,22 +64,13 @@ struct EditorHostClient {
         waitLine(prefix, &rest);
         return rest;
     }
-    // Canvas, More button and Add capture button (global x y w h each), image w h, tool, objects.
-    QList<int> where()
-    {
-        QList<int> v;
-        for (const QString& n :
-             ask(QStringLiteral("where"), QStringLiteral("where ")).split(QLatin1Char(' ')))
-            v << n.toInt();
-        return v.size() == 16 ? v : QList<int>();
-    }
     QRect where(const QString& name)
     {
         const QStringList v =
             ask(QStringLiteral("where ") + name, QStringLiteral("where ")).split(QLatin1Char(' '));
         return v.size() == 4 ? QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()) : QRect();
     }
-    // Backdrop on, padding, background, undo steps.
+    // Backdrop on, padding, background, undo steps, image width and height, tool number, objects.
     QStringList doc() { return ask(QStringLiteral("doc"), QStringLiteral("doc ")).split(QLatin1Char(' ')); }
 };
 
