@@ -264,6 +264,8 @@ bool pump(z_stream& z, QByteArray& out, int flush)
             return false;
         if (flush == Z_FINISH ? r == Z_STREAM_END : z.avail_in == 0 && z.avail_out > 0)
             return true;
+        if (r == Z_BUF_ERROR && z.avail_out > 0)
+            return false;  // no progress with room to write: never loop on it
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImageWriter>
+#include <QRandomGenerator>
 
 using namespace kx;
 
@@ -24,6 +25,9 @@ TEST(PngEncoder, DecodesToTheSamePixelsColourTypeAndDpiAsQtsWriter)
         all.append({QString::number(int(f)), golden.convertToFormat(f)});
     all.append({"translucent", translucent});
     all.append({"odd width", golden.copy(3, 5, 301, 97).convertToFormat(QImage::Format_RGB32)});
+    QImage noise(400, 300, QImage::Format_RGB32);  // deflates to more than its first output buffer
+    QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(noise.bits()), noise.sizeInBytes() / 4);
+    all.append({"noise", noise});
 
     for (const auto& [name, image] : all) {
         SCOPED_TRACE(name.toStdString());
