@@ -261,7 +261,9 @@ QList<QRect> textBlocks(const QImage& grey)
 {
     if (grey.isNull() || grey.format() != QImage::Format_Grayscale8)
         return {};
-    if (grey.width() >= 65536 || grey.height() >= 65536)
+    // The running sums take 5 bytes a pixel: beyond a 4K screen or so (long scrolling captures)
+    // the page is read as one block.
+    if (qint64(grey.width()) * grey.height() > 12'000'000 || grey.width() >= 65536 || grey.height() >= 65536)
         return {grey.rect()};
     return Splitter(grey).blocks();
 }
