@@ -164,7 +164,7 @@ void upFilteredRow(const QImage& image, Layout layout, int y, uchar* out)
 {
     const int w = image.width();
     const uchar* cur = image.constScanLine(y);
-    static const QRgb kNoRow[1] = {};
+    static const QRgb kNoRow[4] = {};  // the row above the first: 16 bytes of zeros
     out[0] = 2;
     ++out;
     if (layout == Layout::grey8) {
