@@ -78,14 +78,11 @@ TEST(Symbols, EveryNameOfTheTableDrawsInkFromItsBundledFile)
 TEST(Symbols, TintWeightAndScaleChangeTheDrawing)
 {
     const QImage red = Symbols::image("checkmark"_sym, 32, QColor(255, 0, 0));
-    bool onlyRed = true;
+    int notRed = 0;
     for (int y = 0; y < red.height(); ++y)
-        for (int x = 0; x < red.width(); ++x) {
-            const QRgb px = red.pixel(x, y);
-            if (qAlpha(px) > 0 && (qGreen(px) != 0 || qBlue(px) != 0))
-                onlyRed = false;
-        }
-    EXPECT_TRUE(onlyRed);
+        for (int x = 0; x < red.width(); ++x)
+            notRed += qAlpha(red.pixel(x, y)) > 0 && (qGreen(red.pixel(x, y)) || qBlue(red.pixel(x, y)));
+    EXPECT_EQ(notRed, 0);
     EXPECT_GT(inkPixels(Symbols::image("circle"_sym, 32, Qt::black, SymbolWeight::bold)),
               inkPixels(Symbols::image("circle"_sym, 32, Qt::black, SymbolWeight::light)));
     const QImage twice = Symbols::image("pin"_sym, 16, Qt::black, SymbolWeight::regular, 2.0);
