@@ -229,17 +229,18 @@ private:
             const int mid = box.left() + (gutter.start + gutter.end) / 2;
             columns = true;
             bool ignored = false;
-            return split(QRect(QPoint(cell.left(), box.top()), QPoint(mid - 1, box.bottom())), depth + 1,
+            // Parts span the whole cell, so that each keeps its margin.
+            return split(QRect(QPoint(cell.left(), cell.top()), QPoint(mid - 1, cell.bottom())), depth + 1,
                          ignored) +
-                   split(QRect(QPoint(mid, box.top()), QPoint(cell.right(), box.bottom())), depth + 1,
+                   split(QRect(QPoint(mid, cell.top()), QPoint(cell.right(), cell.bottom())), depth + 1,
                          ignored);
         }
         // A part without columns is read as one with its neighbour, so lines keep their order.
         const int mid = box.top() + (band.start + band.end) / 2;
         bool upperColumns = false, lowerColumns = false;
-        const QList<QRect> upper = split(QRect(QPoint(cell.left(), box.top()), QPoint(cell.right(), mid - 1)),
-                                         depth + 1, upperColumns);
-        const QList<QRect> lower = split(QRect(QPoint(cell.left(), mid), QPoint(cell.right(), box.bottom())),
+        const QList<QRect> upper = split(
+            QRect(QPoint(cell.left(), cell.top()), QPoint(cell.right(), mid - 1)), depth + 1, upperColumns);
+        const QList<QRect> lower = split(QRect(QPoint(cell.left(), mid), QPoint(cell.right(), cell.bottom())),
                                          depth + 1, lowerColumns);
         if (!upperColumns && !lowerColumns)
             return whole;
