@@ -48,16 +48,16 @@ TEST_F(CanvasKeyboard, ToolLettersNeedNoCtrlAltOrSuper)
     const QUuid id = drawRect(QPointF(10, 10), QPointF(60, 60));
     use(ToolKind::select);
     d().select(id);
-    key(canvas, Qt::Key_V, Qt::ShiftModifier, QStringLiteral("V"));
+    key(canvas, Qt::Key_V, Qt::ShiftModifier, "V");
     EXPECT_EQ(d().tool(), ToolKind::select);
     EXPECT_EQ(d().selectedID(), id);  // V keeps the selection
 
-    key(canvas, Qt::Key_R, {}, QStringLiteral("r"));
+    key(canvas, Qt::Key_R, {}, "r");
     EXPECT_EQ(d().tool(), ToolKind::rect);
     EXPECT_TRUE(d().selectedID().isNull());
 
     for (Qt::KeyboardModifier m : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
-        key(canvas, Qt::Key_P, m, QStringLiteral("p"));
+        key(canvas, Qt::Key_P, m, "p");
         EXPECT_EQ(d().tool(), ToolKind::rect);
     }
     const std::pair<Qt::Key, ToolKind> letters[] = {
@@ -126,15 +126,15 @@ TEST_F(CanvasKeyboard, TypedTextIsCommittedByEscapeOrCtrlReturnAndReturnBreaksLi
     use(ToolKind::text);
     mouse.click(QPointF(50, 60));
     ASSERT_TRUE(canvas->isTyping());
-    type(QStringLiteral("Hi\nthere"));
-    EXPECT_EQ(canvas->textField()->text(), QStringLiteral("Hi\nthere"));
+    type("Hi\nthere");
+    EXPECT_EQ(canvas->textField()->text(), "Hi\nthere");
     EXPECT_TRUE(d().annotations().isEmpty());  // nothing stored while typing
     key(canvas->textField(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_FALSE(canvas->isTyping());
     ASSERT_EQ(d().annotations().size(), 1);
     const Annotation t = d().annotations().first();
     EXPECT_EQ(t.kind, ToolKind::text);
-    EXPECT_EQ(t.text, QStringLiteral("Hi\nthere"));
+    EXPECT_EQ(t.text, "Hi\nthere");
     EXPECT_EQ(t.p1, QPointF(50, 60));
     EXPECT_EQ(d().selectedID(), t.id);
     EXPECT_EQ(d().undoStack().size(), 1);
@@ -143,9 +143,9 @@ TEST_F(CanvasKeyboard, TypedTextIsCommittedByEscapeOrCtrlReturnAndReturnBreaksLi
     mouse.click(QPointF(55, 65));
     ASSERT_TRUE(canvas->isTyping());
     EXPECT_EQ(canvas->editingID(), t.id);
-    type(QStringLiteral("Bye"));  // replaces the selected text
+    type("Bye");  // replaces the selected text
     key(canvas->textField(), Qt::Key_Escape);
-    EXPECT_EQ(d().annotations().first().text, QStringLiteral("Bye"));
+    EXPECT_EQ(d().annotations().first().text, "Bye");
     EXPECT_EQ(d().annotations().first().id, t.id);
     EXPECT_EQ(d().undoStack().size(), 2);
 }
@@ -159,7 +159,7 @@ TEST_F(CanvasKeyboard, EmptyAndUnchangedTextsRecordNothingAndClearedTextsAreDele
     EXPECT_TRUE(d().undoStack().isEmpty());
 
     mouse.click(QPointF(50, 60));
-    type(QStringLiteral("  "));  // spaces are kept
+    type("  ");  // spaces are kept
     key(canvas->textField(), Qt::Key_Escape);
     ASSERT_EQ(d().annotations().size(), 1);
     const QUuid id = d().annotations().first().id;
@@ -187,28 +187,28 @@ TEST_F(CanvasKeyboard, UndoWhileTypingStoresTheTextThenUndoesIt)
     drawRect(QPointF(200, 200), QPointF(260, 260));
     use(ToolKind::text);
     mouse.click(QPointF(20, 20));
-    type(QStringLiteral("draft"));
+    type("draft");
     canvas->perform(CanvasView::Action::undo);
     EXPECT_FALSE(canvas->isTyping());
     ASSERT_EQ(d().annotations().size(), 1);
     EXPECT_EQ(d().annotations().first().kind, ToolKind::rect);
     canvas->perform(CanvasView::Action::redo);
-    EXPECT_EQ(d().annotations().last().text, QStringLiteral("draft"));
+    EXPECT_EQ(d().annotations().last().text, "draft");
 }
 
 TEST_F(CanvasKeyboard, RedoEndsTypingBeforeItRestoresAndIsOffWhileAChangedTextIsOpen)
 {
     use(ToolKind::text);
     mouse.click(QPointF(20, 20));
-    type(QStringLiteral("one"));
+    type("one");
     key(canvas->textField(), Qt::Key_Escape);
     const QUuid id = d().annotations().first().id;
     use(ToolKind::select);
     mouse.doubleClick(QPointF(25, 25));
-    type(QStringLiteral("two"));
+    type("two");
     key(canvas->textField(), Qt::Key_Escape);
     d().undo();  // back to "one"
-    ASSERT_EQ(d().annotations().first().text, QStringLiteral("one"));
+    ASSERT_EQ(d().annotations().first().text, "one");
 
     mouse.doubleClick(QPointF(25, 25));  // open the field on "one"...
     ASSERT_TRUE(canvas->isTyping());
@@ -218,11 +218,11 @@ TEST_F(CanvasKeyboard, RedoEndsTypingBeforeItRestoresAndIsOffWhileAChangedTextIs
     settle();
     ASSERT_EQ(d().annotations().size(), 1);
     EXPECT_EQ(d().annotations().first().id, id);
-    EXPECT_EQ(d().annotations().first().text, QStringLiteral("two"));
+    EXPECT_EQ(d().annotations().first().text, "two");
 
     d().undo();
     mouse.doubleClick(QPointF(25, 25));
-    type(QStringLiteral("!"));
+    type("!");
     EXPECT_FALSE(canvas->isEnabled(CanvasView::Action::redo));
 }
 
@@ -230,13 +230,13 @@ TEST_F(CanvasKeyboard, TypingEndsWhenTheToolChangesOrTheCanvasIsClicked)
 {
     use(ToolKind::text);
     mouse.click(QPointF(20, 20));
-    type(QStringLiteral("a"));
+    type("a");
     mouse.click(QPointF(200, 200));  // the click only ends the typing
     EXPECT_FALSE(canvas->isTyping());
     EXPECT_EQ(d().annotations().size(), 1);
 
     mouse.click(QPointF(200, 200));
-    type(QStringLiteral("b"));
+    type("b");
     d().setTool(ToolKind::arrow);
     settle();
     EXPECT_FALSE(canvas->isTyping());
@@ -319,7 +319,7 @@ void answerSaveDialogWith(const QString& path)
         if (dialog && !*accepted) {
             // selectFile() leaves the name field alone while it has the focus: type it then.
             dialog->selectFile(path);
-            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
                 name && dialog->selectedFiles() != QStringList{path})
                 name->setText(path);
             if (dialog->selectedFiles() != QStringList{path})

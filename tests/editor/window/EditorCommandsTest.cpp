@@ -42,7 +42,7 @@ struct HistoryEditor {
     explicit HistoryEditor(bool withEntry = true, EditorServices services = {})
     {
         HistoryStore::Options o;
-        o.dir = dir.filePath(QStringLiteral("History"));
+        o.dir = dir.filePath("History");
         o.recognize = [](const QImage&) {
             return QtFuture::makeReadyFuture(std::optional<QString>(QString()));
         };
@@ -51,7 +51,7 @@ struct HistoryEditor {
                                 QDateTime::currentDateTime()};
         entry = store->add(cap);
         store->flush();
-        rec->saveFolder = dir.filePath(QStringLiteral("Saves"));
+        rec->saveFolder = dir.filePath("Saves");
         if (!services.toast)
             services = test::fakeServices(rec);
         services.history = store.get();
@@ -149,7 +149,7 @@ TEST(EditorCommands, AFailedWriteBackToastsAndKeepsTheEntryAsItsFile)
     h.c->doc().append(picture(60, 20), 2.0, EditorDocument::AddEdge::below);
     h.c->commitToHistory();
     ASSERT_TRUE(test::waitFor([&] { return !h.rec->toasts.isEmpty(); }));
-    EXPECT_TRUE(h.rec->toasts.last().startsWith(QStringLiteral("History not updated|")));
+    EXPECT_TRUE(h.rec->toasts.last().startsWith("History not updated|"));
     EXPECT_TRUE(h.rec->toasts.last().contains(h.store->dir()));
     EXPECT_EQ(h.store->entry(h.entry.id)->height, 40);
 }
@@ -157,15 +157,13 @@ TEST(EditorCommands, AFailedWriteBackToastsAndKeepsTheEntryAsItsFile)
 TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
 {
     QTemporaryDir dir;
-    QFile taken(dir.filePath(QStringLiteral("shot 2.png")));
+    QFile taken(dir.filePath("shot 2.png"));
     ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
     taken.write("keep");
     taken.close();
-    const QString expected[] = {QStringLiteral("shot.png"), QStringLiteral("shot 3.png"),
-                                QStringLiteral("shot 4.png")};
+    const QString expected[] = {"shot.png", "shot 3.png", "shot 4.png"};
     for (const QString& name : expected) {
-        const SaveResult r =
-            saveExclusively(dir.path(), QStringLiteral("shot"), QStringLiteral("png"), "data");
+        const SaveResult r = saveExclusively(dir.path(), "shot", "png", "data");
         ASSERT_TRUE(r.ok()) << r.error.toStdString();
         EXPECT_EQ(QFileInfo(r.path).fileName(), name);
     }
@@ -178,7 +176,7 @@ TEST(EditorCommands, SaveTakesTheNextFreeNameAndNeverReplacesAFile)
     save(h.c);
     save(h.c);
     ASSERT_EQ(h.rec->revealed.size(), 2);
-    EXPECT_TRUE(h.rec->revealed[1].endsWith(QStringLiteral(" 2.png")));
+    EXPECT_TRUE(h.rec->revealed[1].endsWith(" 2.png"));
     EXPECT_EQ(read(h.rec->revealed[1]), read(h.rec->revealed[0]));
 
     // Share: "Copy file path" hands over a PNG of the finished image in the private folder.
@@ -198,7 +196,7 @@ TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
     auto rec = std::make_shared<test::Recorded>();
     EditorServices s = test::fakeServices(rec);
     s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(QString(200, QLatin1Char('x'))); };
-    s.barcodes = [](const QImage&) { return QStringList{QStringLiteral("A"), QStringLiteral("B")}; };
+    s.barcodes = [](const QImage&) { return QStringList{"A", "B"}; };
     auto promise = std::make_shared<QPromise<SensitiveData::Result>>();
     s.findSensitive = [promise](const QImage&) {
         promise->start();
@@ -207,8 +205,8 @@ TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
     HistoryEditor h(true, s);
     h.c->cmdOCR();
     ASSERT_TRUE(test::waitFor([&] { return bool(rec->clipboard); }));
-    EXPECT_EQ(rec->clipboard->text(), QString(200, QLatin1Char('x')) + QStringLiteral("\n\nA\nB"));
-    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Text copied|") + QString(160, QLatin1Char('x')));
+    EXPECT_EQ(rec->clipboard->text(), QString(200, QLatin1Char('x')) + "\n\nA\nB");
+    EXPECT_EQ(rec->toasts.last(), "Text copied|" + QString(160, QLatin1Char('x')));
     EXPECT_FALSE(h.c->doc().busyMessage());
 
     // The image is cropped while the search runs: its places are stale.
@@ -217,12 +215,12 @@ TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
     h.c->doc().setCropRect(QRectF(10, 10, 30, 20));
     h.c->doc().applyCrop();
     const qsizetype undoDepth = h.c->doc().undoStack().size();
-    promise->addResult(SensitiveData::Result{true, {}, {{QStringLiteral("email"), QRectF(2, 2, 20, 8), 8}}});
+    promise->addResult(SensitiveData::Result{true, {}, {{"email", QRectF(2, 2, 20, 8), 8}}});
     promise->finish();
     ASSERT_TRUE(test::waitFor([&] { return !h.c->doc().busyMessage(); }));
     EXPECT_TRUE(h.c->doc().annotations().isEmpty());
     EXPECT_EQ(h.c->doc().undoStack().size(), undoDepth);
-    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Image changed – run Redact again|"));
+    EXPECT_EQ(rec->toasts.last(), "Image changed – run Redact again|");
 }
 
 TEST(EditorCommands, AddCaptureJoinsBelowAndAClosedEditorsClosuresDoNothing)
@@ -237,7 +235,7 @@ TEST(EditorCommands, AddCaptureJoinsBelowAndAClosedEditorsClosuresDoNothing)
     HistoryEditor b(true, s);
     a.c->actions().addCapture(EditorDocument::AddEdge::below);
     ASSERT_TRUE(test::waitFor([&] { return a.c->doc().base().height() == 60; }));
-    EXPECT_EQ(rec->toasts.last(), QStringLiteral("Capture added|60 × 60 px"));
+    EXPECT_EQ(rec->toasts.last(), "Capture added|60 × 60 px");
     EXPECT_TRUE(a.c->window()->isVisible());
 
     const EditorActions late = b.c->actions();

@@ -67,13 +67,13 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
         waitFor([&] { return (add = h.where("symbol:plus.rectangle.on.rectangle")).isValid(); }, 20000));
     // Add capture, then the fourth item: "Add below".
     xdo(QStringLiteral("mousemove %1 %2 click 1").arg(add.center().x()).arg(add.center().y()));
-    xdo(QStringLiteral("key Down Down Down Return"));
+    xdo("key Down Down Down Return");
     ASSERT_TRUE(waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
     const QString pid = QString::number(h.process.processId());
     const bool selecting = waitFor([&] { return xdotool({"search", "--onlyvisible", "--pid", pid}); }, 20000);
     rootScreenshot(artifactDir("editor") + "/add-capture.png");
     ASSERT_TRUE(selecting) << "no area selection";
-    xdo(QStringLiteral("mousemove 300 300 mousedown 1 mousemove 500 400 mousemove 700 500 mouseup 1"));
+    xdo("mousemove 300 300 mousedown 1 mousemove 500 400 mousemove 700 500 mouseup 1");
     ASSERT_TRUE(waitFor(mapped, 20000));
     QStringList doc;
     EXPECT_TRUE(waitFor([&] { return (doc = h.doc()).value(5) == "800"; }, 20000))
@@ -88,21 +88,18 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     QTemporaryDir dir;
     FakeFileManager fm;
     QDBusConnection bus = QDBusConnection::sessionBus();
-    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fm,
-                                   QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    ASSERT_TRUE(bus.registerObject("/org/freedesktop/FileManager1", &fm, QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService("org.freedesktop.FileManager1"));
 
     QImage image;
     const QString source = writePicture(dir, {2400, 1600}, 2, &image);
-    const QString saves = dir.filePath(QStringLiteral("saves"));
+    const QString saves = dir.filePath("saves");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KAPTORIX_DATA_DIR"), dir.filePath(QStringLiteral("history")));
-    EditorHostClient h({QStringLiteral("--history"), QStringLiteral("--save-folder"), saves,
-                        QStringLiteral("--file-pattern"), QStringLiteral("edited"), source},
-                       env);
+    env.insert("KAPTORIX_DATA_DIR", dir.filePath("history"));
+    EditorHostClient h({"--history", "--save-folder", saves, "--file-pattern", "edited", source}, env);
     QString entryLine;
-    ASSERT_TRUE(h.waitLine(QStringLiteral("entry "), &entryLine));
-    const QString historyPng = dir.filePath(QStringLiteral("history/") + entryLine + QStringLiteral(".png"));
+    ASSERT_TRUE(h.waitLine("entry ", &entryLine));
+    const QString historyPng = dir.filePath("history/" + entryLine + ".png");
     ASSERT_TRUE(waitFor(mapped, 20000));
     QRect canvas;
     ASSERT_TRUE(waitFor([&] { return (canvas = h.where("class:kx::CanvasView")).width() > 100; }, 20000));
@@ -112,7 +109,7 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     xdo(QStringLiteral("mousemove %1 %2 click 1").arg(cx).arg(cy));
     ASSERT_TRUE(waitFor(
         [&] {
-            xdo(QStringLiteral("key r"));
+            xdo("key r");
             return h.doc().value(6) == QString::number(int(kx::ToolKind::rect));
         },
         20000));
@@ -121,21 +118,19 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     xdo(QStringLiteral("mousemove %1 %2 mouseup 1").arg(cx + 120).arg(cy + 80));
 
     ASSERT_TRUE(waitFor([&] { return h.doc().value(7) == "1"; }, 20000)) << "nothing drawn";
-    const auto saved = [&] {
-        return QDir(saves).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    };
-    xdo(QStringLiteral("key ctrl+s"));
+    const auto saved = [&] { return QDir(saves).entryList({"*.png"}, QDir::Files, QDir::Name); };
+    xdo("key ctrl+s");
     ASSERT_TRUE(waitFor([&] { return saved().size() == 1; }, 20000));
-    xdo(QStringLiteral("key ctrl+s"));
+    xdo("key ctrl+s");
     ASSERT_TRUE(waitFor([&] { return saved().size() == 2; }, 20000));
-    const QStringList names{QStringLiteral("edited.png"), QStringLiteral("edited 2.png")};
+    const QStringList names{"edited.png", "edited 2.png"};
     ASSERT_TRUE(saved().contains(names[0]) && saved().contains(names[1])) << qPrintable(saved().join(", "));
     ASSERT_TRUE(waitFor([&] { return fm.shown.size() == 2; }, 20000));
     EXPECT_EQ(QUrl(fm.shown[1]), QUrl::fromLocalFile(QDir(saves).filePath(names[1])));
     const QImage finished = argb(QImage(QDir(saves).filePath(names[0])));
     EXPECT_NE(finished, argb(image)) << "the rectangle was not drawn";
 
-    xdo(QStringLiteral("key ctrl+c"));
+    xdo("key ctrl+c");
     QImage copied;
     ASSERT_TRUE(waitFor([&] { return !(copied = clipboardPng()).isNull(); }, 20000));
     EXPECT_EQ(argb(copied), finished);
@@ -143,15 +138,15 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     // More export options, second item: Copy @1x.
     const QPoint more = h.where("symbol:ellipsis").center();
     xdo(QStringLiteral("mousemove %1 %2 click 1").arg(more.x()).arg(more.y()));
-    xdo(QStringLiteral("key Down Down Return"));
+    xdo("key Down Down Return");
     ASSERT_TRUE(waitFor([&] { return clipboardPng().size() == QSize(1200, 800); }, 20000));
 
     xdotool({"search", "--name", "Kaptorix — ", "windowactivate", "--sync", "key", "alt+F4"});
     // The window goes on the press: the keys would otherwise stay down and close the next window.
-    xdo(QStringLiteral("keyup F4 alt"));
+    xdo("keyup F4 alt");
     ASSERT_TRUE(waitFor([&] { return argb(QImage(historyPng)) == finished; }, 20000));
     EXPECT_EQ(h.process.state(), QProcess::Running);
-    bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+    bus.unregisterService("org.freedesktop.FileManager1");
 }
 
 #include "EditorDesktopTest.moc"

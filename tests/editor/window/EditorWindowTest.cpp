@@ -53,7 +53,7 @@ struct Editor {
     HeaderBar* header() { return c->root()->header(); }
 };
 
-const QString kLangs[] = {QStringLiteral("en"), QStringLiteral("de"), QStringLiteral("hu")};
+const QString kLangs[] = {"en", "de", "hu"};
 
 }  // namespace
 
@@ -80,8 +80,8 @@ TEST(EditorMetrics, WindowSizeFollowsImageWithinScreen)
 
 TEST(EditorMetrics, TitlePercentAndBadge)
 {
-    Lang::overrideForTests(QStringLiteral("en"));
-    EXPECT_EQ(editor::windowTitle(SourceKind::area, {1200, 800}), QStringLiteral("Kaptorix — Area 1200×800"));
+    Lang::overrideForTests("en");
+    EXPECT_EQ(editor::windowTitle(SourceKind::area, {1200, 800}), "Kaptorix — Area 1200×800");
     const std::pair<double, const char*> zooms[] = {
         {0.05, "5%"}, {16, "1600%"}, {0.125, "13%"}, {1, "100%"}, {0.985, "99%"}};
     for (const auto& [z, text] : zooms)
@@ -103,15 +103,15 @@ TEST(EditorWindow, OpensTitledRegisteredAndFittedWithTheCanvasFocused)
         EXPECT_EQ(e.c->window()->windowTitle(), editor::windowTitle(SourceKind::area, {1200, 800}));
         EXPECT_TRUE(EditorWindowController::openEditors().contains(e.c.data()));
         EXPECT_EQ(e.c->window()->actions().size(), editorKeys().size());
-        EXPECT_EQ(keyHint(EditorKey::redo), QStringLiteral("Ctrl+Shift+Z"));
+        EXPECT_EQ(keyHint(EditorKey::redo), "Ctrl+Shift+Z");
         EXPECT_TRUE(e.c->canvas()->hasFocus());
         EXPECT_DOUBLE_EQ(e.doc().zoom(), e.c->scrollView()->magnification());
         EXPECT_LE(e.doc().zoom(), 0.98 + 1e-9);
         EXPECT_EQ(e.header()->saveButton()->title(), kx::tr("Save", "Mentés", "Sichern"));
-        EXPECT_EQ(e.header()->ocrButton()->title(), QStringLiteral("OCR"));
-        EXPECT_EQ(e.header()->aiButton()->title(), QStringLiteral("AI"));
+        EXPECT_EQ(e.header()->ocrButton()->title(), "OCR");
+        EXPECT_EQ(e.header()->aiButton()->title(), "AI");
     }
-    Lang::overrideForTests(QStringLiteral("en"));
+    Lang::overrideForTests("en");
 }
 
 TEST(EditorWindow, RailChoosesToolsAndKeepsSelectionOnlyForSelect)
@@ -164,14 +164,14 @@ TEST(EditorWindow, HeaderEnablesUndoRedoCompactsAndGatesCopyAtOneX)
     e.c->window()->resize(1800, 700);
     test::waitFor([&] { return h->width() >= 1700; }, 2000);
     EXPECT_FALSE(h->isCompact());
-    EXPECT_EQ(h->redactButton()->title(), QStringLiteral("Redact"));
+    EXPECT_EQ(h->redactButton()->title(), "Redact");
     e.c->window()->resize(780, 600);
     test::waitFor([&] { return h->isCompact(); }, 2000);
     EXPECT_TRUE(h->isCompact());
     for (ChromeButton* b : {h->addCaptureButton(), h->backdropButton(), h->redactButton(), h->ocrButton(),
                             h->paletteButton(), h->aiButton(), h->uploadButton()})
         EXPECT_TRUE(b->title().isEmpty());
-    EXPECT_EQ(h->saveButton()->title(), QStringLiteral("Save"));
+    EXPECT_EQ(h->saveButton()->title(), "Save");
 }
 
 TEST(EditorWindow, CopyButtonReadsBadModesAsCopyAndStoresAChosenRow)
@@ -179,7 +179,7 @@ TEST(EditorWindow, CopyButtonReadsBadModesAsCopyAndStoresAChosenRow)
     QList<CopyMode> calls;
     EditorActions actions;
     actions.copy = [&](CopyMode m) { calls << m; };
-    Prefs::set(QStringLiteral("copy.mode"), QStringLiteral("sideways"));
+    Prefs::set("copy.mode", "sideways");
     CopyButton button(actions);
     button.mainButton()->click();
     ASSERT_EQ(calls.size(), 1);
@@ -192,12 +192,12 @@ TEST(EditorWindow, CopyButtonReadsBadModesAsCopyAndStoresAChosenRow)
     EXPECT_TRUE(rows[0]->isChosen());
     rows[1]->click();
     EXPECT_FALSE(button.showChoices());
-    EXPECT_EQ(Prefs::string(QStringLiteral("copy.mode")), QStringLiteral("copyAndClose"));
+    EXPECT_EQ(Prefs::string("copy.mode"), "copyAndClose");
     ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(calls[1], CopyMode::copyAndClose);
     button.mainButton()->click();
     EXPECT_EQ(calls.last(), CopyMode::copyAndClose);
-    Prefs::remove(QStringLiteral("copy.mode"));
+    Prefs::remove("copy.mode");
 }
 
 TEST(EditorWindow, ZoomClampsFitsAndMirrorsIntoTheDocument)
@@ -218,7 +218,7 @@ TEST(EditorWindow, ZoomClampsFitsAndMirrorsIntoTheDocument)
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 16);
     e.c->root()->pill()->zoomOutButton()->click();
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 16 * 0.8);
-    EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("1280%"));
+    EXPECT_EQ(e.c->root()->pill()->zoomText(), "1280%");
     scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum() / 3);
     EXPECT_DOUBLE_EQ(e.doc().zoom(), scroll->magnification());
     scroll->setMagnification(3.0, QPointF(10, 10));  // the scroll view's own zoom, as a pinch
@@ -226,7 +226,7 @@ TEST(EditorWindow, ZoomClampsFitsAndMirrorsIntoTheDocument)
     for (int i = 0; i < 40; ++i)
         e.c->cmdZoom(0.8);
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 0.05);
-    EXPECT_EQ(e.c->root()->pill()->zoomText(), QStringLiteral("5%"));
+    EXPECT_EQ(e.c->root()->pill()->zoomText(), "5%");
     e.c->cmdZoomActual();
     EXPECT_DOUBLE_EQ(e.doc().zoom(), 1);
     // Ctrl+wheel zooms like a pinch; a plain wheel scrolls.
