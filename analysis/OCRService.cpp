@@ -68,6 +68,11 @@ QThreadPool* OCRService::pool()
     return &ocrPool();
 }
 
+void OCRService::releaseIdleEngines(int keep)
+{
+    ocr::releaseIdleEngines(std::size_t(std::max(0, keep)));
+}
+
 OCRResult OCRService::recognize(const QImage& image, const QStringList& languages)
 {
     return ocr::recognize(image, languages, OCRLanguages::dataDir());

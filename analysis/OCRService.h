@@ -53,6 +53,10 @@ public:
     // The pool that runs recognitions (at most half the cores: Tesseract threads internally).
     static QThreadPool* pool();
 
+    // Frees the loaded engines not in use but the `keep` most recently used (each holds its
+    // models); a burst of recognitions leaves one per strip worker otherwise.
+    static void releaseIdleEngines(int keep = 1);
+
     // Runs `hook` when the process exits through exit() once an engine was loaded, before
     // Tesseract's own static data is torn down: a recognition still running then may crash
     // the exit, so work that must land (the history's index) goes first.

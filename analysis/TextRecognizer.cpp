@@ -100,6 +100,16 @@ public:
         idle_.push_back({dataDir + '|' + languages.join('+'), std::move(api)});
     }
 
+    void shrink(std::size_t keep)
+    {
+        std::vector<Engine> freed;  // ended after the lock is released
+        QMutexLocker lock(&mutex_);
+        while (idle_.size() > keep) {
+            freed.push_back(std::move(idle_.front()));
+            idle_.erase(idle_.begin());
+        }
+    }
+
 private:
     QMutex mutex_;
     std::vector<Engine> idle_;
@@ -413,6 +423,11 @@ void cancelAll()
 void setExitHook(void (*hook)())
 {
     exitHook.store(hook);
+}
+
+void releaseIdleEngines(std::size_t keep)
+{
+    engines().shrink(keep);
 }
 
 }  // namespace kx::ocr

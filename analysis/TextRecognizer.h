@@ -38,4 +38,7 @@ void cancelAll();
 // See OCRService::setExitHook.
 void setExitHook(void (*hook)());
 
+// See OCRService::releaseIdleEngines.
+void releaseIdleEngines(std::size_t keep);
+
 }  // namespace kx::ocr
