@@ -343,11 +343,14 @@ void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
 
 void HistoryStore::releaseFreedMemory()
 {
+    // A burst of recognitions leaves an engine per strip worker, and full-screen images freed
+    // on worker threads stay in glibc's arenas: resident memory grew with every capture.
+    QThreadPool::globalInstance()->start([] {
+        OCRService::releaseIdleEngines(1);
 #ifdef __GLIBC__
-    // Full-screen images freed on worker threads stay in glibc's arenas otherwise: resident
-    // memory grew with every capture of a burst.
-    QThreadPool::globalInstance()->start([] { malloc_trim(0); });
+        malloc_trim(0);
 #endif
+    });
 }
 
 void HistoryStore::persist()
