@@ -11,13 +11,6 @@ using namespace kx::test;
 
 namespace {
 
-QImage filled(int w, int h, QColor c)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return img;
-}
-
 QImage render(const QImage& base, const QList<Annotation>& list)
 {
     EffectCache cache;

@@ -3,6 +3,7 @@
 // the commands the canvas asks for and counts them; plus helpers that send pointer and key
 // events straight to the canvas in image-pixel coordinates.
 
+#include "../EditorTestPages.h"
 #include "editor/canvas/CanvasCommands.h"
 #include "editor/canvas/CanvasScrollArea.h"
 #include "editor/canvas/CanvasView.h"
@@ -69,21 +70,9 @@ public:
     QStringList saveFailures;
 };
 
-inline QImage solidImage(int w, int h, QColor c = QColor(40, 90, 160))
+inline std::shared_ptr<EditorDocument> makeDoc(int w = 400, int h = 300, double scale = 1.0)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return img;
-}
-
-inline std::shared_ptr<EditorDocument> makeDoc(int w = 400, int h = 300, double scale = 1.0,
-                                               SourceKind kind = SourceKind::area)
-{
-    CaptureResult c;
-    c.image = solidImage(w, h);
-    c.scale = scale;
-    c.kind = kind;
-    return std::make_shared<EditorDocument>(c);
+    return std::make_shared<EditorDocument>(plainCapture(w, h, scale));
 }
 
 // Sends events to the canvas at image-pixel positions.

@@ -176,7 +176,7 @@ TEST_F(CanvasPointer, MagnifierLensAndSourceMoveSeparately)
 
 TEST_F(CanvasPointer, PicturesKeepTheirAspectRatioWhenResized)
 {
-    d().addPicture(solidImage(200, 100, Qt::red), 1.0);
+    d().addPicture(filled(200, 100, Qt::red), 1.0);
     settle();
     const Annotation pic = only();
     const QPointF corner = pic.handlePoint(Handle::bottomRight);

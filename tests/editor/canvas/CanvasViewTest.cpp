@@ -122,7 +122,7 @@ TEST(CanvasView, OnlyTheNewestPreviewRequestIsRenderedAndShown)
     QList<PreviewRenderer::Result> shown;
     QObject::connect(&renderer, &PreviewRenderer::rendered,
                      [&](const PreviewRenderer::Result& r) { shown.append(r); });
-    const QImage base = solidImage(800, 600);
+    const QImage base = filled(800, 600);
     renderer.request({base, backdrop(10), 1.0, 1}, 0);
     ASSERT_TRUE(waitFor([&] { return renderer.startedCount() == 1; }));
     // While the first render runs, two more requests: the middle one is never rendered.

@@ -1,9 +1,11 @@
+#include "../EditorTestPages.h"
 #include "editor/document/EditorDocument.h"
 
 #include <gtest/gtest.h>
 #include <QSignalSpy>
 
 using namespace kx;
+using kx::test::filled;
 
 #if defined(__SANITIZE_ADDRESS__)
 // The join that cannot be allocated must fail as malloc does, not abort the sanitizer run.
@@ -15,19 +17,9 @@ extern "C" const char* __asan_default_options()
 
 namespace {
 
-QImage filled(int w, int h, QColor c)
+CaptureResult capture(int w, int h, double scale)
 {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(c);
-    return img;
-}
-
-CaptureResult capture(int w, int h, double scale, SourceKind kind = SourceKind::area)
-{
-    CaptureResult c;
-    c.image = filled(w, h, Qt::darkCyan);
-    c.scale = scale;
-    c.kind = kind;
+    CaptureResult c = test::plainCapture(w, h, scale, SourceKind::area, Qt::darkCyan);
     c.title = QStringLiteral("Terminal");
     return c;
 }

@@ -1,4 +1,5 @@
 // Editor commands against a real history in a temporary folder and fake services.
+#include "../EditorTestPages.h"
 #include "EditorFakes.h"
 #include "TestSupport.h"
 
@@ -20,13 +21,6 @@ using namespace kx;
 
 namespace {
 
-QImage picture(int w, int h)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(QColor(30, 120, 200));
-    return img;
-}
-
 QImage read(const QString& path)
 {
     return QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -47,7 +41,7 @@ struct HistoryEditor {
             return QtFuture::makeReadyFuture(std::optional<QString>(QString()));
         };
         store = std::make_unique<HistoryStore>(o);
-        const CaptureResult cap{picture(60, 40), 2.0, SourceKind::area, std::nullopt,
+        const CaptureResult cap{test::filled(60, 40), 2.0, SourceKind::area, std::nullopt,
                                 QDateTime::currentDateTime()};
         entry = store->add(cap);
         store->flush();
@@ -146,7 +140,7 @@ TEST(EditorCommands, AFailedWriteBackToastsAndKeepsTheEntryAsItsFile)
     // A folder where the PNG belongs: the atomic replacement cannot land.
     ASSERT_TRUE(QFile::remove(h.png()));
     ASSERT_TRUE(QDir().mkdir(h.png()));
-    h.c->doc().append(picture(60, 20), 2.0, EditorDocument::AddEdge::below);
+    h.c->doc().append(test::filled(60, 20), 2.0, EditorDocument::AddEdge::below);
     h.c->commitToHistory();
     ASSERT_TRUE(test::waitFor([&] { return !h.rec->toasts.isEmpty(); }));
     EXPECT_TRUE(h.rec->toasts.last().startsWith("History not updated|"));
@@ -229,7 +223,7 @@ TEST(EditorCommands, AddCaptureJoinsBelowAndAClosedEditorsClosuresDoNothing)
     EditorServices s = test::fakeServices(rec);
     s.captureArea = [] {
         return QtFuture::makeReadyFuture(std::optional<CaptureResult>(CaptureResult{
-            picture(60, 20), 2.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()}));
+            test::filled(60, 20), 2.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()}));
     };
     HistoryEditor a(true, s);
     HistoryEditor b(true, s);

@@ -1,4 +1,5 @@
 // The editor window offscreen: sizes and texts, rail, header, copy button, zoom.
+#include "../EditorTestPages.h"
 #include "EditorFakes.h"
 #include "TestSupport.h"
 
@@ -31,13 +32,6 @@ using namespace kx;
 
 namespace {
 
-CaptureResult capture(int w, int h, double scale)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::white);
-    return {img, scale, SourceKind::area, std::nullopt, QDateTime::currentDateTime()};
-}
-
 struct Editor {
     std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
     QPointer<EditorWindowController> c;
@@ -45,7 +39,7 @@ struct Editor {
     {
         if (!s.toast)
             s = test::fakeServices(rec);
-        c = EditorWindowController::open(capture(w, h, scale), QUuid(), s);
+        c = EditorWindowController::open(test::plainCapture(w, h, scale), QUuid(), s);
         test::waitFor([&] { return c->window()->isVisible() && c->canvas()->hasFocus(); }, 3000);
     }
     ~Editor() { delete c.data(); }

@@ -1,4 +1,5 @@
 // The backdrop popover, the checkerboard and the frame thumbnails.
+#include "../../EditorTestPages.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/Checker.h"
@@ -15,9 +16,7 @@ namespace {
 
 std::unique_ptr<EditorDocument> makeDoc(QSize size, double scale)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::darkCyan);
-    return std::make_unique<EditorDocument>(CaptureResult{image, scale, SourceKind::area, {}, {}});
+    return std::make_unique<EditorDocument>(test::plainCapture(size.width(), size.height(), scale));
 }
 
 bool shown(const QWidget& w, const char* name)

@@ -1,5 +1,6 @@
 // The style inspector: which groups show for every kind, readouts, and that updates from the
 // document never write back (no restyle, no undo step) while user input writes the whole style.
+#include "../../EditorTestPages.h"
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/InspectorBar.h"
@@ -13,11 +14,9 @@
 namespace kx {
 namespace {
 
-std::unique_ptr<EditorDocument> makeDoc(double scale, QSize size = {400, 300})
+std::unique_ptr<EditorDocument> makeDoc(double scale)
 {
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    return std::make_unique<EditorDocument>(CaptureResult{image, scale, SourceKind::area, {}, {}});
+    return std::make_unique<EditorDocument>(test::plainCapture(400, 300, scale));
 }
 
 QUuid addSelected(EditorDocument& doc, ToolKind kind, const AnnotationStyle& style)
