@@ -7,6 +7,7 @@
 #include "app/TrayApp.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
+#include "core/Prefs.h"
 #include "core/UnixSignals.h"
 #include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
@@ -71,6 +72,25 @@ void flushHistory()
         kx::HistoryStore::shared().flush();
 }
 
+QtMessageHandler g_qtMessages = nullptr;
+
+// Qt ends the process with exit(1) right after this warning when the X connection is lost.
+// Everything is written here instead, while all static data still exists: exit() would tear
+// down the recognition engine's statics under a recognition that is just starting, and the
+// crash would come before the history's own exit handler.
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (g_qtMessages)
+        g_qtMessages(type, context, message);
+    if (type != QtWarningMsg || !message.startsWith(QLatin1String("The X11 connection broke")))
+        return;
+    if (g_historyInUse)
+        kx::EditorWindowController::commitAllBeforeQuit();
+    flushHistory();
+    kx::Prefs::sync();
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -121,6 +141,7 @@ int main(int argc, char** argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { kx::EditorWindowController::commitAllBeforeQuit(); });
     std::atexit(flushHistory);
+    g_qtMessages = qInstallMessageHandler(onQtMessage);
     // A lost X connection ends in exit() while a recognition may still run; the history is
     // written before the recognition engine's own static data is torn down under it.
     kx::OCRService::setExitHook(flushHistory);
