@@ -18,7 +18,7 @@ TEST(HexColors, ParsingIsStrict)
     EXPECT_EQ(colorFromHex("abc")->rgb(), qRgb(0xaa, 0xbb, 0xcc));
 }
 
-TEST(ColorText, FiveForms)
+TEST(ColorText, FiveFormsWithRoundedAndClampedChannels)
 {
     const QColor orange = QColor::fromRgbF(1.0f, 0.5f, 0.0f);
     EXPECT_EQ(formatted(orange, ColorFormat::hex), "#FF8000");
@@ -33,17 +33,8 @@ TEST(ColorText, FiveForms)
     EXPECT_EQ(formatted(QColor(0, 0, 255), ColorFormat::hsl), "hsl(240, 100%, 50%)");
     // A hue just below red rounds up to 360 and stays there.
     EXPECT_EQ(formatted(QColor(255, 0, 1), ColorFormat::hsl), "hsl(360, 100%, 50%)");
-}
-
-TEST(ColorText, ChannelsAreRoundedAndClamped)
-{
-    const RGB255 c = rgb255(QColor::fromRgbF(0.5f, 0.0f, 1.0f));
-    EXPECT_EQ(c.r, 128);
-    EXPECT_EQ(c.g, 0);
-    EXPECT_EQ(c.b, 255);
-    // Extended-range components (e.g. from a wide-gamut source) stay within a byte.
-    const RGB255 e = rgb255(QColor::fromRgbF(1.2f, -0.1f, 0.5f));
-    EXPECT_EQ(e.r, 255);
-    EXPECT_EQ(e.g, 0);
+    // Channels are rounded, and extended-range components (e.g. from a wide-gamut source)
+    // stay within a byte.
+    EXPECT_EQ(formatted(QColor::fromRgbF(0.5f, 0.0f, 1.0f), ColorFormat::rgb), "rgb(128, 0, 255)");
     EXPECT_EQ(formatted(QColor::fromRgbF(1.2f, -0.1f, 0.5f), ColorFormat::hex), "#FF0080");
 }
