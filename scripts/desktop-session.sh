@@ -99,11 +99,22 @@ fi
 
 # --- window manager and tray host; the session is ready once the manager publishes the work
 # area (tests place windows by it).
-openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
-PIDS+=($!)
-for _ in $(seq 1200); do
-  xprop -root _NET_WORKAREA 2>/dev/null | grep -q '=' && break
-  sleep 0.05
+# A manager that exits or never publishes (seen once on a loaded machine) is started again,
+# and its log shown, rather than leaving every test to time out without one.
+for attempt in 1 2 3; do
+  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  wmpid=$!
+  for _ in $(seq 1200); do
+    kill -0 "$wmpid" 2>/dev/null || break
+    xprop -root _NET_WORKAREA 2>/dev/null | grep -q '=' && break
+    sleep 0.05
+  done
+  if kill -0 "$wmpid" 2>/dev/null && xprop -root _NET_WORKAREA 2>/dev/null | grep -q '='; then
+    PIDS+=($wmpid)
+    break
+  fi
+  echo "desktop-session: openbox not ready (attempt $attempt): $(tail -5 "$WORK/openbox.log")" >&2
+  kill "$wmpid" 2>/dev/null; wait "$wmpid" 2>/dev/null
 done
 if need trayer; then
   trayer --edge bottom --align right --widthtype pixel --width 200 --height 24 \
