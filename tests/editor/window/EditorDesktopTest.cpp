@@ -1,8 +1,9 @@
 // The editor under a real X server, driven by xdotool through the EditorHost program:
 // drawing, saving twice with a file manager on the session bus, copying (also at 1x),
-// closing through the window manager, and adding a capture through the area selection.
+// closing through the window manager, adding a capture through the area selection, and the
+// style inspector and backdrop popover.
 #include "ChildProcess.h"
-#include "EditorHostClient.h"
+#include "TestSupport.h"
 
 #include "editor/ToolKind.h"
 
@@ -12,12 +13,79 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QTemporaryDir>
 #include <QUrl>
 
 using namespace kx::test;
 
 namespace {
+
+// A plain picture of `size` at 72 dpi times `scale`, written into `dir`; empty on failure.
+QString writePicture(const QTemporaryDir& dir, QSize size, double scale, QImage* image = nullptr)
+{
+    QImage img(size, QImage::Format_ARGB32);
+    img.fill(QColor(225, 235, 245));
+    img.setDotsPerMeterX(int(2834.6 * scale + 0.5));
+    img.setDotsPerMeterY(int(2834.6 * scale + 0.5));
+    if (image)
+        *image = img;
+    const QString path = dir.filePath("picture.png");
+    return img.save(path) ? path : QString();
+}
+
+// Starts the EditorHost program (KX_EDITOR_HOST), asks it questions on its stdin and reads
+// the answers; stops it by its PID.
+struct EditorHostClient {
+    QProcess process;
+    QString out;
+
+    explicit EditorHostClient(const QStringList& args,
+                              const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+    {
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(KX_EDITOR_HOST), args);
+    }
+    ~EditorHostClient()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    // Waits for a whole line starting with `prefix`; the line without the prefix in `rest`.
+    bool waitLine(const QString& prefix, QString* rest = nullptr)
+    {
+        return waitFor(
+            [&] {
+                out += QString::fromUtf8(process.readAllStandardOutput());
+                qsizetype start = 0;
+                for (qsizetype end; (end = out.indexOf(QLatin1Char('\n'), start)) >= 0; start = end + 1) {
+                    if (!out.mid(start, end - start).startsWith(prefix))
+                        continue;
+                    if (rest)
+                        *rest = out.mid(start + prefix.size(), end - start - prefix.size());
+                    out.remove(0, end + 1);
+                    return true;
+                }
+                return false;
+            },
+            20000);
+    }
+    QString ask(const QString& question, const QString& prefix)
+    {
+        process.write((question + QLatin1Char('\n')).toUtf8());
+        QString rest;
+        waitLine(prefix, &rest);
+        return rest;
+    }
+    QRect where(const QString& name)
+    {
+        const QStringList v =
+            ask(QStringLiteral("where ") + name, QStringLiteral("where ")).split(QLatin1Char(' '));
+        return v.size() == 4 ? QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()) : QRect();
+    }
+    // Backdrop on, padding, background, undo steps, image width and height, tool number, objects.
+    QStringList doc() { return ask(QStringLiteral("doc"), QStringLiteral("doc ")).split(QLatin1Char(' ')); }
+};
 
 // Stands in for the desktop's file manager.
 class FakeFileManager : public QObject {
@@ -33,6 +101,39 @@ public Q_SLOTS:
 void xdo(const QString& line)
 {
     xdotool(line.split(QLatin1Char(' ')));
+}
+
+void click(QPoint at)
+{
+    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()));
+}
+
+// Press, eight moves, release: one step at a time, as a hand drags.
+void drag(QPoint from, QPoint to)
+{
+    xdo(QStringLiteral("mousemove %1 %2 mousedown 1").arg(from.x()).arg(from.y()));
+    for (int i = 1; i <= 8; ++i) {
+        const QPoint p = from + (to - from) * i / 8;
+        xdo(QStringLiteral("mousemove %1 %2").arg(p.x()).arg(p.y()));
+    }
+    xdo("mouseup 1");
+}
+
+void keyToEditor(const QString& key)
+{
+    xdotool({"search", "--name", "Kaptorix — ", "windowactivate", "--sync", "key", key});
+}
+
+// Where the handle of a horizontal slider at fraction t sits (the style's groove margins).
+QPoint handle(const QRect& slider, double t)
+{
+    const int margin = 8;
+    return {slider.x() + margin + int(t * (slider.width() - 2 * margin)), slider.center().y()};
+}
+
+QImage onScreen(const QRect& area)
+{
+    return rootScreenshot().convertToFormat(QImage::Format_RGB32).copy(area);
 }
 
 QImage clipboardPng()
@@ -66,7 +167,7 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
     ASSERT_TRUE(
         waitFor([&] { return (add = h.where("symbol:plus.rectangle.on.rectangle")).isValid(); }, 20000));
     // Add capture, then the fourth item: "Add below".
-    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(add.center().x()).arg(add.center().y()));
+    click(add.center());
     xdo("key Down Down Down Return");
     ASSERT_TRUE(waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
     const QString pid = QString::number(h.process.processId());
@@ -106,16 +207,14 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
 
     // r, then a drag: a rectangle.
     const int cx = canvas.center().x(), cy = canvas.center().y();
-    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(cx).arg(cy));
+    click(QPoint(cx, cy));
     ASSERT_TRUE(waitFor(
         [&] {
             xdo("key r");
             return h.doc().value(6) == QString::number(int(kx::ToolKind::rect));
         },
         20000));
-    xdo(QStringLiteral("mousemove %1 %2 mousedown 1").arg(cx - 120).arg(cy - 80));
-    xdo(QStringLiteral("mousemove %1 %2").arg(cx).arg(cy));
-    xdo(QStringLiteral("mousemove %1 %2 mouseup 1").arg(cx + 120).arg(cy + 80));
+    drag(QPoint(cx - 120, cy - 80), QPoint(cx + 120, cy + 80));
 
     ASSERT_TRUE(waitFor([&] { return h.doc().value(7) == "1"; }, 20000)) << "nothing drawn";
     const auto saved = [&] { return QDir(saves).entryList({"*.png"}, QDir::Files, QDir::Name); };
@@ -137,16 +236,80 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
 
     // More export options, second item: Copy @1x.
     const QPoint more = h.where("symbol:ellipsis").center();
-    xdo(QStringLiteral("mousemove %1 %2 click 1").arg(more.x()).arg(more.y()));
+    click(more);
     xdo("key Down Down Return");
     ASSERT_TRUE(waitFor([&] { return clipboardPng().size() == QSize(1200, 800); }, 20000));
 
-    xdotool({"search", "--name", "Kaptorix — ", "windowactivate", "--sync", "key", "alt+F4"});
+    keyToEditor("alt+F4");
     // The window goes on the press: the keys would otherwise stay down and close the next window.
     xdo("keyup F4 alt");
     ASSERT_TRUE(waitFor([&] { return argb(QImage(historyPng)) == finished; }, 20000));
     EXPECT_EQ(h.process.state(), QProcess::Running);
     bus.unregisterService("org.freedesktop.FileManager1");
+}
+
+// The inspector and the backdrop popover: a width drag on a selected arrow is one undo step, a
+// backdrop edit reaches the saved file, and the popover closes on an outside click and opens again.
+TEST(EditorDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
+{
+    if (!haveDisplay())
+        GTEST_SKIP() << "no X display";
+    QTemporaryDir dir;
+    const QString source = writePicture(dir, {900, 600}, 1);
+    const QString saves = dir.filePath("saves");
+    EditorHostClient h({"--save-folder", saves, "--file-pattern", "framed", source});
+    QRect canvas;
+    ASSERT_TRUE(waitFor([&] { return (canvas = h.where("class:kx::CanvasView")).width() > 100; }, 20000));
+
+    // An arrow, then selected with the select tool.
+    const QPoint c = canvas.center();
+    drag(c + QPoint(-150, 0), c + QPoint(150, 60));
+    keyToEditor("v");
+    click(c + QPoint(0, 30));
+    xdo("mousemove 5 5");  // no hover over the canvas
+    const int stepsBefore = h.doc().value(3).toInt();
+    const QImage before = onScreen(canvas);
+
+    const QRect width = h.where("lineWidth");
+    ASSERT_TRUE(width.isValid()) << "no line-width slider for the selected arrow";
+    drag(handle(width, 2.0 / 15), handle(width, 0.9));
+    xdo("mousemove 5 5");
+    EXPECT_EQ(h.doc().value(3).toInt(), stepsBefore + 1) << "a drag of many steps is one undo step";
+    EXPECT_TRUE(waitFor([&] { return onScreen(canvas) != before; }, 10000));
+    keyToEditor("ctrl+z");
+    QImage undone;
+    EXPECT_TRUE(waitFor([&] { return (undone = onScreen(canvas)) == before; }, 10000))
+        << "undo did not restore the arrow exactly";
+    if (undone != before) {
+        before.save(artifactDir("editor") + "/controls-before.png");
+        undone.save(artifactDir("editor") + "/controls-undone.png");
+    }
+
+    // Padding moved while the backdrop is off turns it on.
+    const QRect backdrop = h.where("symbol:sparkles.rectangle.stack");
+    ASSERT_TRUE(backdrop.isValid());
+    click(backdrop.center());
+    QRect padding;
+    ASSERT_TRUE(waitFor([&] { return (padding = h.where("padding")).isValid(); }, 20000));
+    EXPECT_EQ(h.doc().value(0), "0");
+    drag(handle(padding, 64.0 / 160), handle(padding, 0.55));
+    const QStringList state = h.doc();
+    ASSERT_EQ(state.value(0), "1");
+    const double pad = state.value(1).toDouble();
+
+    // An outside click closes the popover; Ctrl+S writes the framed image.
+    click(QPoint(5, 1075));
+    ASSERT_TRUE(waitFor([&] { return !h.where("padding").isValid(); }, 20000));
+    keyToEditor("ctrl+s");
+    const QString first = QDir(saves).filePath("framed.png");
+    ASSERT_TRUE(waitFor([&] { return !QImage(first).isNull(); }, 20000));
+    const int grow = 2 * int(std::lround(pad));
+    EXPECT_EQ(QImage(first).size(), QSize(900 + grow, 600 + grow));
+
+    // The next click on Backdrop opens it again.
+    click(backdrop.center());
+    EXPECT_TRUE(waitFor([&] { return h.where("padding").isValid(); }, 20000));
+    rootScreenshot(artifactDir("editor") + "/controls-after.png");
 }
 
 #include "EditorDesktopTest.moc"
