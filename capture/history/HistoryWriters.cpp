@@ -34,16 +34,17 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
 {
     const quint64 generation = ++generations_;
     pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png)] {
-        const QImage thumbnail = fitted(image, kThumbnailEdge);
-        const auto thumbBytes = encoded(thumbnail, ImageFormat::jpg, 0.8, 1.0);
         std::optional<QByteArray> pngBytes;
         if (!png.isCanceled()) {
-            // Waits for the shared encode (started before this job) rather than repeating it.
+            // Waits for the shared encode (started before this job) rather than repeating it;
+            // the thumbnail comes after, so it does not take cores from the clipboard's PNG.
             if (QByteArray shared = png.result(); !shared.isEmpty())
                 pngBytes = std::move(shared);
         }
         if (!pngBytes)
             pngBytes = encoded(image, ImageFormat::png, 0.9, scale);
+        const QImage thumbnail = fitted(image, kThumbnailEdge);
+        const auto thumbBytes = encoded(thumbnail, ImageFormat::jpg, 0.8, 1.0);
         // The files are written outside the lock: forget() runs on the UI thread and must
         // not wait for a disk. One write per id at a time keeps an older image from
         // landing after a newer one.
