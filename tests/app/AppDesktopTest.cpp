@@ -245,7 +245,7 @@ protected:
         bool opened = false;
         for (int attempt = 0; attempt < 4 && !opened; ++attempt) {
             click(app_->trayIcon().center());
-            opened = waitForWindow(200, 5000);
+            opened = waitForWindow(400, 5000);  // taller than a preview card
         }
         return opened && xdotool(QStringList{"key"} + keys);
     }
