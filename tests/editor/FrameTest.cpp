@@ -79,15 +79,6 @@ TEST(BeautifyTest, transparentMarginKeepsOnlyTheShadow)
     EXPECT_EQ(Exporter::beautify(page, s, 1).pixelColor(140, 165).alpha(), 0);
 }
 
-TEST(BeautifyTest, backdropRunsFromTopLeftToBottomRight)
-{
-    const QImage out =
-        Exporter::beautify(screenshot({100, 60}), settings(Edge::polaroid, Background::mint), 1);
-    const QColor start = out.pixelColor(0, 0), end = out.pixelColor(out.width() - 1, out.height() - 1);
-    EXPECT_NEAR(start.greenF(), 0.75, 0.02);
-    EXPECT_NEAR(end.redF(), 0.7, 0.02);
-}
-
 TEST(BeautifyTest, randomEdgesFollowTheSeed)
 {
     const QImage page = screenshot({160, 100});
@@ -119,18 +110,6 @@ TEST(EdgeShapeTest, noiseIsSmoothBoundedAndSeeded)
     EXPECT_NE(EdgeShape::value(3, 7), EdgeShape::value(3, 8));
     // Wrapping seeds are fine.
     EXPECT_GE(EdgeShape::layered(std::numeric_limits<quint64>::max(), 1.5), 0);
-}
-
-TEST(EdgeShapeTest, sidesWalkTheRectangleWithInwardNormals)
-{
-    const QRectF r(10, 20, 100, 50);
-    const QVector<EdgeShape::Side> s = EdgeShape::sides(r);
-    ASSERT_EQ(s.size(), 4);
-    EXPECT_EQ(s[0].start, r.bottomLeft());
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(s[i].at(s[i].length, 0), s[(i + 1) % 4].start) << "each side ends where the next starts";
-        EXPECT_TRUE(r.contains(s[i].at(s[i].length / 2, 5))) << "positive depth lies inside";
-    }
 }
 
 TEST(EdgeShapeTest, stampBitesAndZigzagDepth)
