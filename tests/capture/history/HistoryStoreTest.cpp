@@ -357,27 +357,31 @@ TEST_F(HistoryStoreTest, RetentionReadsWholeNumbersLenientlyAndNeverDeletesMoreT
     }
 }
 
-TEST_F(HistoryStoreTest, RecognitionsRunInTurnFromTheFileAndAStaleOneNeverWins)
+TEST_F(HistoryStoreTest, RecognitionsRunInTurnFromTheFileAndAStaleOrFailedOneSetsNoText)
 {
     auto store = makeStore();
     const HistoryEntry e = store->add(capture(200, 100, 1, SourceKind::area));
     const CaptureResult second = capture(120, 90, 1, SourceKind::area);
-    const HistoryEntry other = store->add(second);
+    const HistoryEntry failed = store->add(second);
+    const HistoryEntry deleted = store->add(capture(50, 50, 1, SourceKind::area));
     store->update(e.id, historyImage(300, 100), 1.0);
+    store->remove({deleted.id});
     store->flush();
     ASSERT_EQ(ocr.count(), 1);  // the waiting ones hold no image
 
     ocr.finish(0, QStringLiteral("original text"));  // e was updated since
     ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 2; }));
+    EXPECT_FALSE(store->entry(e.id)->ocrText.has_value());
     EXPECT_EQ(ocr.image(1).convertToFormat(QImage::Format_ARGB32),
               second.image.convertToFormat(QImage::Format_ARGB32));  // read back from its file
-    ocr.finish(1, QStringLiteral("other text"));
-    ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 3; }));
+    ocr.finish(1, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 3; }));  // the removed one is skipped
     EXPECT_EQ(ocr.image(2).size(), QSize(300, 100));
-    ocr.finish(2, QStringLiteral("edited text"));
+    ocr.finish(2, QString());
     ASSERT_TRUE(test::waitFor([&] { return store->entry(e.id)->ocrText.has_value(); }));
-    EXPECT_EQ(store->entry(e.id)->ocrText, QStringLiteral("edited text"));
-    EXPECT_EQ(store->entry(other.id)->ocrText, QStringLiteral("other text"));
+    EXPECT_EQ(store->entry(e.id)->ocrText, QString(""));  // no text is not a failure
+    EXPECT_FALSE(store->entry(failed.id)->ocrText.has_value());
+    EXPECT_EQ(store->entries().size(), 2);
 
     // A text set directly is newer than a recognition still running.
     store->update(e.id, historyImage(310, 100), 1.0);
@@ -386,25 +390,6 @@ TEST_F(HistoryStoreTest, RecognitionsRunInTurnFromTheFileAndAStaleOneNeverWins)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(store->entry(e.id)->ocrText, QStringLiteral("typed"));
-}
-
-TEST_F(HistoryStoreTest, FailedRecognitionLeavesNoTextWhileNoTextIsEmpty)
-{
-    auto store = makeStore();
-    const HistoryEntry failed = store->add(capture(50, 50, 1, SourceKind::area));
-    const HistoryEntry blank = store->add(capture(50, 50, 1, SourceKind::area));
-    const HistoryEntry deleted = store->add(capture(50, 50, 1, SourceKind::area));
-    store->remove({deleted.id});
-    ocr.finish(0, std::nullopt);
-    ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 2; }));
-    ocr.finish(1, QString());
-    ASSERT_TRUE(test::waitFor([&] { return store->entry(blank.id)->ocrText.has_value(); }));
-    QCoreApplication::sendPostedEvents();
-    EXPECT_FALSE(store->entry(failed.id)->ocrText.has_value());
-    EXPECT_EQ(store->entry(blank.id)->ocrText, QString(""));
-    EXPECT_FALSE(store->entry(deleted.id).has_value());
-    EXPECT_EQ(store->entries().size(), 2);
-    EXPECT_EQ(ocr.count(), 2);  // nothing read for the removed one
 }
 
 TEST_F(HistoryStoreTest, UpdateWritesTheNewScaleIntoEntryAndFile)
