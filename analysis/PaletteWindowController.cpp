@@ -6,6 +6,7 @@
 #include "ui/Theme.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
+#include "ui/WindowPolicy.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -151,8 +151,7 @@ void PaletteWindowController::show(const QImage& image)
         window_->setFixedSize(kWidth, kHeight);
         auto* layout = new QVBoxLayout(window_);
         layout->setContentsMargins(0, 0, 0, 0);
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            window_->move(screen->availableGeometry().center() - window_->rect().center());
+        WindowPolicy::centre(window_);
     }
     // A fresh view replaces the old one; the window keeps its place.
     QLayout* layout = window_->layout();
@@ -161,9 +160,7 @@ void PaletteWindowController::show(const QImage& image)
         delete item;
     }
     layout->addWidget(paletteView(colors));
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    WindowPolicy::bringToFront(window_);
 }
 
 void PaletteWindowController::copyOne(const PaletteColor& color)

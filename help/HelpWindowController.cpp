@@ -3,9 +3,8 @@
 #include "core/Localisation.h"
 #include "help/HelpNav.h"
 #include "help/HelpView.h"
+#include "ui/WindowPolicy.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -44,18 +43,10 @@ void HelpWindowController::show(const std::optional<QString>& topic)
         layout->setContentsMargins(0, 0, 0, 0);
         view_ = new HelpView(HelpNav::shared(), window);
         layout->addWidget(view_);
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
+        WindowPolicy::centre(window);
         window_ = window;
     }
-    window_->show();
-    if (window_->isMinimized())
-        window_->showNormal();
-    window_->raise();
-    window_->activateWindow();
+    WindowPolicy::bringToFront(window_);
 }
 
 }  // namespace kx

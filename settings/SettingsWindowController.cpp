@@ -3,9 +3,8 @@
 #include "core/Localisation.h"
 #include "settings/SettingsTab.h"
 #include "settings/SettingsView.h"
+#include "ui/WindowPolicy.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -32,16 +31,10 @@ void SettingsWindowController::show(std::optional<int> tab)
         view_ = new SettingsView(SettingsNav::shared(), window);
         layout->addWidget(view_);
         // Centred once, when made; later shows keep the place the user left it at.
-        if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
+        WindowPolicy::centre(window);
         window_ = window;
     }
-    window_->show();
-    window_->raise();
-    window_->activateWindow();
+    WindowPolicy::bringToFront(window_);
 }
 
 }  // namespace kx

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -88,6 +90,26 @@ bool WindowPolicy::eventFilter(QObject* watched, QEvent* event)
             apply(w);
     }
     return false;
+}
+
+void WindowPolicy::centre(QWidget* window, const QScreen* screen)
+{
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame(QPoint(), window->size());
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+void WindowPolicy::bringToFront(QWidget* window)
+{
+    window->show();
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace kx

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <functional>
 
+class QScreen;
 class QWidget;
 
 namespace kx {
@@ -38,6 +39,11 @@ public:
     // Called for each managed window as it is shown and when the setting changes, with whether it
     // should carry the menu bar. The main menu hooks in here (it lives above this layer).
     std::function<void(QWidget* window, bool menuBar)> onApply;
+
+    // Centres a window being made on the screen's work area (the primary screen when null).
+    static void centre(QWidget* window, const QScreen* screen = nullptr);
+    // Shows a window, restores it when minimised and gives it the focus.
+    static void bringToFront(QWidget* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "core/ScreenGeometry.h"
 #include "library/history/HistoryView.h"
+#include "ui/WindowPolicy.h"
 
 #include <QCursor>
 #include <QScreen>
@@ -28,17 +29,10 @@ void HistoryWindowController::show()
         view_ = new HistoryView(HistoryServices::live(), {}, w);
         layout->addWidget(view_);
         w->resize(980, 680);
-        if (const QScreen* s = screenContaining(QCursor::pos())) {
-            QRect r(QPoint(), w->size());
-            r.moveCenter(s->availableGeometry().center());
-            w->move(r.topLeft());
-        }
+        WindowPolicy::centre(w, screenContaining(QCursor::pos()));
         window_ = w;
     }
-    window_->show();
-    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
-    window_->raise();
-    window_->activateWindow();
+    WindowPolicy::bringToFront(window_);
 }
 
 }  // namespace kx
