@@ -3,7 +3,6 @@
 
 #include "core/Prefs.h"
 #include "editor/BeautifySettings.h"
-#include "editor/Exporter.h"
 #include "platform/Permissions.h"
 #include "platform/ScreenCapturer.h"
 #include "settings/SettingsTab.h"
@@ -14,7 +13,6 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QWidget>
-#include <array>
 #include <cstdio>
 
 namespace kx {
@@ -58,25 +56,11 @@ int UISnapshot::frameTest(const QString& dir)
     }
 
     bool ok = writePng(grab->image, dir + QStringLiteral("/real-original.png"));
-    using Bg = BeautifySettings::Background;
-    constexpr std::array<Bg, 7> backgrounds{Bg::white,  Bg::transparent, Bg::graphite, Bg::ocean,
-                                            Bg::sunset, Bg::mint,        Bg::grape};
-    QList<QImage> framed;
-    for (int i = 0; i < 7; ++i) {
-        BeautifySettings s;
-        s.enabled = true;
-        s.padding = 40;
-        s.cornerRadius = 10;
-        s.shadow = true;
-        s.background = backgrounds[i];
-        s.edge = BeautifySettings::Edge(i);
-        s.edgeSize = 1;
-        s.seed = 7;
-        framed << Exporter::beautify(grab->image, s, grab->scale);
-        ok = writePng(framed.last(),
-                      dir + QStringLiteral("/real-frame-") + rawValue(s.edge) + QStringLiteral(".png")) &&
+    const QList<QImage> framed = framedInEveryEdge(grab->image, 40, grab->scale);
+    for (int i = 0; i < int(framed.size()); ++i)
+        ok = writePng(framed[i], dir + QStringLiteral("/real-frame-") + rawValue(BeautifySettings::Edge(i)) +
+                                     QStringLiteral(".png")) &&
              ok;
-    }
     const int rows = (int(framed.size()) + 2) / 3;
     ok = writePng(sheet(framed, QSize(2700, rows * 640), QSize(900, 640)),
                   dir + QStringLiteral("/real-frames-sheet.png")) &&

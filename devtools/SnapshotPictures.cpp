@@ -128,26 +128,32 @@ QImage UISnapshot::sheet(const QList<QImage>& framed, QSize size, QSize cell)
     return out;
 }
 
-bool UISnapshot::frameSheet(const QImage& image, const QString& dir)
+QList<QImage> UISnapshot::framedInEveryEdge(const QImage& image, double padding, double scale)
 {
-    QImage source = image;
-    const int longer = std::max(image.width(), image.height());
-    if (longer > 900)
-        source = resized(image, QSizeF(image.width(), image.height()) * (900.0 / longer));
     QList<QImage> framed;
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < int(kSheetBackgrounds.size()); ++i) {
         BeautifySettings s;
         s.enabled = true;
-        s.padding = 36;
+        s.padding = padding;
         s.cornerRadius = 10;
         s.shadow = true;
         s.background = kSheetBackgrounds[i];
         s.edge = Edge(i);
         s.edgeSize = 1;
         s.seed = 7;
-        framed << Exporter::beautify(source, s, 2);
+        framed << Exporter::beautify(image, s, scale);
     }
-    return writePng(sheet(framed, QSize(1920, 1410), QSize(640, 470)), dir + QStringLiteral("/frames.png"));
+    return framed;
+}
+
+bool UISnapshot::frameSheet(const QImage& image, const QString& dir)
+{
+    QImage source = image;
+    const int longer = std::max(image.width(), image.height());
+    if (longer > 900)
+        source = resized(image, QSizeF(image.width(), image.height()) * (900.0 / longer));
+    return writePng(sheet(framedInEveryEdge(source, 36, 2), QSize(1920, 1410), QSize(640, 470)),
+                    dir + QStringLiteral("/frames.png"));
 }
 
 bool UISnapshot::writePng(const QImage& image, const QString& path)

@@ -29,6 +29,9 @@ public:
     // "frames.png": the mock in every edge style on a 1920 x 1410 sheet; false when not written.
     static bool frameSheet(const QImage& image, const QString& dir);
 
+    // The image in each of the seven edge styles, each on its own backdrop (padding in points).
+    static QList<QImage> framedInEveryEdge(const QImage& image, double padding, double scale);
+
     // The framed images on a checkerboard, cell i at column i mod 3, row i div 3.
     static QImage sheet(const QList<QImage>& framed, QSize size, QSize cell);
 
