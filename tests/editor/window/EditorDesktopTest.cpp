@@ -4,6 +4,7 @@
 // style inspector and backdrop popover.
 #include "ChildProcess.h"
 #include "TestSupport.h"
+#include "fakes/FakeFileManager.h"
 
 #include "editor/ToolKind.h"
 
@@ -85,16 +86,6 @@ struct EditorHostClient {
     }
     // Backdrop on, padding, background, undo steps, image width and height, tool number, objects.
     QStringList doc() { return ask(QStringLiteral("doc"), QStringLiteral("doc ")).split(QLatin1Char(' ')); }
-};
-
-// Stands in for the desktop's file manager.
-class FakeFileManager : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-public:
-    QStringList shown;
-public Q_SLOTS:
-    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
 };
 
 // One xdotool command line, split at blanks.
@@ -311,5 +302,3 @@ TEST(EditorDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
     EXPECT_TRUE(waitFor([&] { return h.where("padding").isValid(); }, 20000));
     rootScreenshot(artifactDir("editor") + "/controls-after.png");
 }
-
-#include "EditorDesktopTest.moc"

@@ -9,6 +9,7 @@
 #include "library/history/HistoryWindowController.h"
 #include "library/history/ThumbnailLoader.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/fakes/FakeFileManager.h"
 
 #include <gtest/gtest.h>
 #include <QDBusConnection>
@@ -19,15 +20,6 @@
 using namespace kx;
 
 namespace {
-
-class FakeFileManager : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-public:
-    QStringList shown;
-public Q_SLOTS:
-    void ShowItems(const QStringList& uris, const QString&) { shown += uris; }
-};
 
 void xdo(const QStringList& args)
 {
@@ -117,7 +109,7 @@ TEST(HistoryDesktop, ShowInFileManagerThenTheFolderFallback)
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     ASSERT_TRUE(bus.isConnected());
-    FakeFileManager fm;
+    test::FakeFileManager fm;
     ASSERT_TRUE(bus.registerService("org.freedesktop.FileManager1"));
     ASSERT_TRUE(bus.registerObject("/org/freedesktop/FileManager1", &fm, QDBusConnection::ExportAllSlots));
     runEntryAction(EntryAction::reveal, entries[1], s);
@@ -137,5 +129,3 @@ TEST(HistoryDesktop, ShowInFileManagerThenTheFolderFallback)
         10000));
     EXPECT_TRUE(rec.toasts.isEmpty());
 }
-
-#include "HistoryDesktopTest.moc"
