@@ -19,7 +19,8 @@ QStringList moduleFolders()
     const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (!exe.isEmpty()) {
         const QString dir = QFileInfo(exe).absolutePath();
-        out << dir + QStringLiteral("/../lib/kaptorix") << dir + QStringLiteral("/../modules");
+        out << dir + QStringLiteral("/../" KX_MODULE_LIBDIR "/kaptorix")
+            << dir + QStringLiteral("/../modules");
     }
     out << QStringLiteral(KX_MODULE_BUILD_DIR) << QStringLiteral(KX_MODULE_INSTALL_DIR);
     return out;
