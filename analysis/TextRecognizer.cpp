@@ -2,12 +2,9 @@
 
 #include "analysis/PageLayout.h"
 
-#include <omp.h>
-#include <tesseract/baseapi.h>
+#include "analysis/engine/EngineModule.h"
+#include "core/ModuleLoader.h"
 
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
-#include <QMutex>
 #include <QPainter>
 #include <QThread>
 #include <QThreadPool>
@@ -45,94 +42,24 @@ constexpr double kMaxScaledWidth = 30000.0;
 constexpr int kStripScaledRows = 4096;
 // How far above the planned cut a blank row is looked for.
 constexpr int kCutSearchRows = 400;
-// One per strip worker, so that strips of the next recognition find their engines loaded.
-const std::size_t kMaxIdleEngines = std::size_t(std::max(4, QThread::idealThreadCount()));
-
 std::atomic<bool> g_cancelled{false};
 
-// Tesseract asks this between words.
-bool cancelRequested(void*, int)
+std::atomic<EngineModule*> g_module{nullptr};
+
+// Tesseract and what it pulls in are mapped at the first recognition, not at start.
+EngineModule* engineModule(QString* error)
 {
-    return g_cancelled.load(std::memory_order_relaxed);
-}
-
-struct Engine {
-    QString key;
-    std::unique_ptr<tesseract::TessBaseAPI> api;
-};
-
-class EngineCache {
-public:
-    std::unique_ptr<tesseract::TessBaseAPI> take(const QString& dataDir, const QStringList& languages,
-                                                 QString* error)
-    {
-        const QString key = dataDir + '|' + languages.join('+');
-        {
-            QMutexLocker lock(&mutex_);
-            for (auto it = idle_.begin(); it != idle_.end(); ++it) {
-                if (it->key == key) {
-                    auto api = std::move(it->api);
-                    idle_.erase(it);
-                    return api;
-                }
-            }
-        }
-        auto api = std::make_unique<tesseract::TessBaseAPI>();
-        const QByteArray dir = dataDir.toLocal8Bit();
-        const QByteArray langs = languages.join('+').toLatin1();
-        if (api->Init(dir.constData(), langs.constData(), tesseract::OEM_LSTM_ONLY) != 0) {
-            *error = QStringLiteral("cannot load the language data %1 from %2")
-                         .arg(QString::fromLatin1(langs), dataDir);
-            return nullptr;
-        }
-        api->SetVariable("debug_file", "/dev/null");
-        registerExitHookAfterEngineStatics();
-        return api;
-    }
-
-    void give(const QString& dataDir, const QStringList& languages,
-              std::unique_ptr<tesseract::TessBaseAPI> api)
-    {
-        api->Clear();
-        QMutexLocker lock(&mutex_);
-        if (idle_.size() >= kMaxIdleEngines)
-            idle_.erase(idle_.begin());
-        idle_.push_back({dataDir + '|' + languages.join('+'), std::move(api)});
-    }
-
-    void shrink(std::size_t keep)
-    {
-        std::vector<Engine> freed;  // ended after the lock is released
-        QMutexLocker lock(&mutex_);
-        while (idle_.size() > keep) {
-            freed.push_back(std::move(idle_.front()));
-            idle_.erase(idle_.begin());
-        }
-    }
-
-private:
-    QMutex mutex_;
-    std::vector<Engine> idle_;
-};
-
-EngineCache& engines()
-{
-    // Never destroyed: worker threads may still hold engines while the process exits.
-    static auto* cache = new EngineCache;
-    return *cache;
-}
-
-// Tesseract's own OpenMP threads spin and oversubscribe the cores next to the recognition
-// pool (four recognitions at once ran 13x slower than one); the pool is the only parallelism.
-// Both settings belong to the calling thread, so every thread that recognises applies them.
-void limitOpenMpOnThisThread()
-{
-    thread_local bool applied = false;
-    if (applied)
-        return;
-    omp_set_max_active_levels(0);
-    omp_set_num_threads(1);
-    applied = true;
+    static const std::pair<EngineModule*, QString> loaded = [] {
+        QString why;
+        auto entry =
+            reinterpret_cast<EngineModule* (*)()>(moduleEntry("kaptorix-ocr", KX_OCR_MODULE_ENTRY, &why));
+        EngineModule* module = entry ? entry() : nullptr;
+        g_module.store(module);
+        return std::pair{module, why};
+    }();
+    if (!loaded.first)
+        *error = loaded.second;
+    return loaded.first;
 }
 
 bool isUniformRow(const QImage& grey, int y)
@@ -150,58 +77,6 @@ int cutRowIn(const QImage& grey, int target, int lowest)
             return y;
     }
     return -1;
-}
-
-// Appends the lines of the engine's last recognition, mapped back to source pixels.
-void collectLines(tesseract::TessBaseAPI& api, double factor, QPoint origin, QList<TextObservation>& out)
-{
-    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
-    if (!it)
-        return;
-    auto map = [&](int l, int t, int r, int b) {
-        return QRectF(l / factor + origin.x(), t / factor + origin.y(), (r - l) / factor, (b - t) / factor);
-    };
-    TextObservation line;
-    bool open = false;
-    QRectF previous;
-    auto finish = [&] {
-        if (open && !line.text.trimmed().isEmpty())
-            out.append(std::move(line));
-        line = TextObservation();
-        open = false;
-    };
-    it->Begin();
-    do {
-        if (it->Empty(tesseract::RIL_SYMBOL))
-            continue;
-        std::unique_ptr<char[]> symbol(it->GetUTF8Text(tesseract::RIL_SYMBOL));
-        if (!symbol || symbol[0] == 0)
-            continue;
-        int l = 0, t = 0, r = 0, b = 0;
-        it->BoundingBox(tesseract::RIL_SYMBOL, &l, &t, &r, &b);
-        const QRectF box = map(l, t, r, b);
-        if (!open || it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
-            finish();
-            open = true;
-            it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b);
-            line.box = map(l, t, r, b);
-            line.confidence = it->Confidence(tesseract::RIL_TEXTLINE);
-        } else if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
-            // The blank between two words covers the gap between them.
-            const double left = previous.right();
-            const double right = std::max(left, box.left());
-            const double gapTop = std::min(previous.top(), box.top());
-            const double gapBottom = std::max(previous.bottom(), box.bottom());
-            line.text += QLatin1Char(' ');
-            line.charBoxes.append(QRectF(left, gapTop, right - left, gapBottom - gapTop));
-        }
-        const QString text = QString::fromUtf8(symbol.get());
-        for (qsizetype i = 0; i < text.size(); ++i)
-            line.charBoxes.append(box);
-        line.text += text;
-        previous = box;
-    } while (it->Next(tesseract::RIL_SYMBOL));
-    finish();
 }
 
 struct Strip {
@@ -276,15 +151,16 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
                       double factor, const QStringList& languages, const QString& dataDir)
 {
     StripResult out;
-    limitOpenMpOnThisThread();
     if (g_cancelled.load()) {
         out.error = QStringLiteral("cancelled");
         return out;
     }
-    auto api = engines().take(dataDir, languages, &out.error);
-    if (!api)
+    QString why;
+    EngineModule* engine = engineModule(&why);
+    if (!engine) {
+        out.error = QStringLiteral("recognition failed: %1").arg(why);
         return out;
-    api->SetPageSegMode(tesseract::PageSegMode(options.pageSegMode));
+    }
     const QImage part = grey.copy(0, strip.top, grey.width(), strip.end - strip.top);
     QImage scaled = part;
     if (factor != 1.0) {
@@ -296,20 +172,16 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         scaled = scaled.convertToFormat(QImage::Format_Grayscale8);
     if (scaled.isNull()) {
         out.error = QStringLiteral("out of memory");
-    } else {
-        tesseract::ETEXT_DESC monitor;
-        monitor.cancel = &cancelRequested;
-        api->SetImage(scaled.constBits(), scaled.width(), scaled.height(), 1, int(scaled.bytesPerLine()));
-        api->SetSourceResolution(std::max(70, int(std::lround(96 * factor))));
-        const bool failed = api->Recognize(&monitor) != 0;
-        if (g_cancelled.load())
-            out.error = QStringLiteral("cancelled");
-        else if (failed)
-            out.error = QStringLiteral("recognition failed");
-        else
-            collectLines(*api, factor, origin + QPoint(0, strip.top), out.lines);
+        return out;
     }
-    engines().give(dataDir, languages, std::move(api));
+    const auto outcome = engine->read(scaled, factor, origin + QPoint(0, strip.top), options.pageSegMode,
+                                      languages, dataDir, g_cancelled, out.lines, &out.error);
+    if (outcome != EngineModule::Outcome::NoEngine)
+        registerExitHookAfterEngineStatics();
+    if (g_cancelled.load())
+        out.error = QStringLiteral("cancelled");
+    else if (outcome == EngineModule::Outcome::Failed)
+        out.error = QStringLiteral("recognition failed");
     if (!out.error.isEmpty())
         out.lines.clear();
     return out;
@@ -427,7 +299,8 @@ void setExitHook(void (*hook)())
 
 void releaseIdleEngines(std::size_t keep)
 {
-    engines().shrink(keep);
+    if (EngineModule* module = g_module.load())  // nothing to release before the first recognition
+        module->releaseIdle(keep);
 }
 
 }  // namespace kx::ocr

@@ -2,6 +2,7 @@
 #include "core/AtomicFile.h"
 #include "core/HeifCodec.h"
 #include "core/ImageUtils.h"
+#include "core/ModuleLoader.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -96,6 +97,18 @@ TEST(Encoding, NothingForNullOrBadInput)
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(0), 1.0);
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(5669), 2.0);
     EXPECT_DOUBLE_EQ(scaleFromDotsPerMeter(2835), 1.0);
+}
+
+TEST(Modules, FoundOnceOrRefusedWithTheReason)
+{
+    QString error;
+    void* heif = moduleEntry("kaptorix-heif", "kx_heif_module", &error);
+    EXPECT_TRUE(heif) << error.toStdString();
+    EXPECT_EQ(moduleEntry("kaptorix-heif", "kx_heif_module"), heif);
+    EXPECT_FALSE(moduleEntry("kaptorix-heif", "no_such_entry", &error));
+    EXPECT_TRUE(error.contains("libkaptorix-heif.so: ")) << error.toStdString();
+    EXPECT_FALSE(moduleEntry("kaptorix-none", "kx_heif_module", &error));
+    EXPECT_EQ(error, "module libkaptorix-none.so not found");
 }
 
 TEST(Decoding, AHeicDeclaringAHugeSizeIsRefusedBeforeDecoding)
