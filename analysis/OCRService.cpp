@@ -1,5 +1,6 @@
 #include "analysis/OCRService.h"
 
+#include "analysis/BackgroundWork.h"
 #include "analysis/OCRLanguages.h"
 #include "analysis/TextRecognizer.h"
 
@@ -7,9 +8,14 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrent>
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace kx {
 
@@ -36,6 +42,58 @@ QThreadPool& ocrPool()
     }();
     return *pool;
 }
+
+// Short enough that the tray process is back near its idle size soon after a burst of
+// captures; an engine costs about 100 ms to load again.
+std::atomic<int> g_engineIdleMs{3000};
+std::atomic<int> g_running{0};
+
+void releaseAllIdle()
+{
+    if (g_running.load() > 0)
+        return;  // the last one to end schedules again
+    ocr::releaseIdleEngines(0);
+#ifdef __GLIBC__
+    // The engines' memory was spread over the worker threads' arenas.
+    malloc_trim(0);
+#endif
+}
+
+// Restarts the idle countdown on the application object's thread.
+void scheduleRelease()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    const int ms = g_engineIdleMs.load();
+    if (!app || ms < 0)
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [app] {
+            static QTimer* timer = [app] {
+                auto* t = new QTimer(app);
+                t->setSingleShot(true);
+                QObject::connect(t, &QTimer::timeout, [] {
+                    // Off the UI thread: ending engines and trimming takes a while.
+                    QThreadPool::globalInstance()->start(&releaseAllIdle);
+                });
+                return t;
+            }();
+            timer->start(std::max(0, g_engineIdleMs.load()));
+        },
+        Qt::QueuedConnection);
+}
+
+// Counts a recognition from its start to its end.
+struct Running {
+    Running() { ++g_running; }
+    ~Running()
+    {
+        if (--g_running == 0)
+            scheduleRelease();
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
 
 }  // namespace
 
@@ -73,8 +131,24 @@ void OCRService::releaseIdleEngines(int keep)
     ocr::releaseIdleEngines(std::size_t(std::max(0, keep)));
 }
 
+void OCRService::setEngineIdleMs(int ms)
+{
+    g_engineIdleMs.store(ms);
+}
+
+int OCRService::engineIdleMs()
+{
+    return g_engineIdleMs.load();
+}
+
+EngineCounts OCRService::engineCounts(bool resetMost)
+{
+    return ocr::engineCounts(resetMost);
+}
+
 OCRResult OCRService::recognize(const QImage& image, const QStringList& languages)
 {
+    const Running running;
     return ocr::recognize(image, languages, OCRLanguages::dataDir());
 }
 
@@ -83,11 +157,27 @@ QFuture<OCRResult> OCRService::observations(const QImage& image, int priority)
     // The settings and the data folder are read now, on the caller's thread.
     const QStringList languages = OCRLanguages::current();
     const QString dataDir = OCRLanguages::dataDir();
-    return QtConcurrent::task(
-               [image, languages, dataDir] { return ocr::recognize(image, languages, dataDir); })
+    // Held from now until the recognition has ended (the task's copy of it goes then).
+    BackgroundWork::Hold hold = BackgroundWork::hold();
+    return QtConcurrent::task([image, languages, dataDir, hold = std::move(hold)]() mutable {
+               const Running running;
+               OCRResult result = ocr::recognize(image, languages, dataDir);
+               hold.reset();
+               return result;
+           })
         .onThreadPool(ocrPool())
         .withPriority(priority)
         .spawn();
+}
+
+QFuture<OCRResult> OCRService::backgroundObservations(const QImage& image)
+{
+    const QStringList languages = OCRLanguages::current();
+    const QString dataDir = OCRLanguages::dataDir();
+    return BackgroundWork::run([image, languages, dataDir] {
+        const Running running;
+        return ocr::recognize(image, languages, dataDir, {}, ocr::Pace::background);
+    });
 }
 
 QFuture<QString> OCRService::text(const QImage& image, int priority)

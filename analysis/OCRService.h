@@ -36,11 +36,22 @@ struct OCRResult {
     QString text() const;
 };
 
+// Recognition engines loaded (each holds its models, tens of MB).
+struct EngineCounts {
+    int alive = 0;        // idle or reading
+    int reading = 0;      // reading now
+    int mostReading = 0;  // the most reading at once since the last reset
+};
+
 class OCRService {
 public:
-    // Recognises the lines of text, with the languages of the settings read now.
+    // Recognises the lines of text, with the languages of the settings read now, on every core
+    // (the user waits for it); background recognition pauses meanwhile.
     // `priority` orders waiting jobs of the pool (higher runs first).
     static QFuture<OCRResult> observations(const QImage& image, int priority = 0);
+    // The same for nobody waiting (the history's text): on the one idle-class thread of
+    // BackgroundWork with one engine, after every hold is gone, pausing when one is taken.
+    static QFuture<OCRResult> backgroundObservations(const QImage& image);
     // The plain text; empty both for "no text" and for a failure (use observations() to tell).
     static QFuture<QString> text(const QImage& image, int priority = 0);
     // The payloads of the barcodes and QR codes found, in detection order; empty when none
@@ -56,6 +67,11 @@ public:
     // Frees the loaded engines not in use but the `keep` most recently used (each holds its
     // models); a burst of recognitions leaves one per strip worker otherwise.
     static void releaseIdleEngines(int keep = 1);
+    // Every engine and the memory freed with it go this long after the last recognition
+    // ended (on the thread of the application object); a negative value never.
+    static void setEngineIdleMs(int ms);
+    static int engineIdleMs();
+    static EngineCounts engineCounts(bool resetMost = false);
 
     // Runs `hook` when the process exits through exit() once an engine was loaded, before
     // Tesseract's own static data is torn down: a recognition still running then may crash

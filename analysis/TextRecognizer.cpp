@@ -1,5 +1,6 @@
 #include "analysis/TextRecognizer.h"
 
+#include "analysis/BackgroundWork.h"
 #include "analysis/PageLayout.h"
 
 #include "analysis/engine/EngineModule.h"
@@ -147,8 +148,13 @@ QImage lightGround(const QImage& grey, const QRect& block)
     return out;
 }
 
+void pauseWhileHeld()
+{
+    BackgroundWork::waitWhileHeld(&g_cancelled);
+}
+
 StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const ReadOptions& options,
-                      double factor, const QStringList& languages, const QString& dataDir)
+                      double factor, const QStringList& languages, const QString& dataDir, Pace pace)
 {
     StripResult out;
     if (g_cancelled.load()) {
@@ -174,8 +180,9 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         out.error = QStringLiteral("out of memory");
         return out;
     }
-    const auto outcome = engine->read(scaled, factor, origin + QPoint(0, strip.top), options.pageSegMode,
-                                      languages, dataDir, g_cancelled, out.lines, &out.error);
+    const auto outcome = engine->read(
+        scaled, factor, origin + QPoint(0, strip.top), options.pageSegMode, languages, dataDir, g_cancelled,
+        pace == Pace::background ? &pauseWhileHeld : nullptr, out.lines, &out.error);
     if (outcome != EngineModule::Outcome::NoEngine)
         registerExitHookAfterEngineStatics();
     if (g_cancelled.load())
@@ -213,7 +220,7 @@ int cutRow(const QImage& grey, int target, int lowest)
 }
 
 OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir,
-                    const ReadOptions& options)
+                    const ReadOptions& options, Pace pace)
 {
     OCRResult result;
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
@@ -239,7 +246,7 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         blocks = {grey.rect()};
 
     // Strips of about the same area, one per core, so that the cores finish together.
-    const int workers = stripPool().maxThreadCount();
+    const int workers = pace == Pace::background ? 1 : stripPool().maxThreadCount();
     qint64 area = 0;
     for (const QRect& b : blocks)
         area += qint64(b.width()) * b.height();
@@ -261,11 +268,13 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
     }
     std::vector<StripResult> parts(jobs.size());
     auto read = [&](std::size_t i) {
-        parts[i] =
-            readStrip(*jobs[i].block, jobs[i].origin, jobs[i].strip, options, factor, languages, dataDir);
+        parts[i] = readStrip(*jobs[i].block, jobs[i].origin, jobs[i].strip, options, factor, languages,
+                             dataDir, pace);
     };
-    if (jobs.size() == 1) {
-        read(0);
+    if (jobs.size() == 1 || pace == Pace::background) {
+        // One engine, on this thread: background reading never takes more than one core.
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            read(i);
     } else {
         // Each strip runs with an engine of its own; the pool bounds how many engines work
         // at once however many recognitions are waiting.
@@ -301,6 +310,16 @@ void releaseIdleEngines(std::size_t keep)
 {
     if (EngineModule* module = g_module.load())  // nothing to release before the first recognition
         module->releaseIdle(keep);
+}
+
+EngineCounts engineCounts(bool resetMost)
+{
+    EngineCounts out;
+    if (EngineModule* module = g_module.load()) {
+        const EngineModule::Counts c = module->counts(resetMost);
+        out = {int(c.alive), int(c.reading), int(c.mostReading)};
+    }
+    return out;
 }
 
 }  // namespace kx::ocr

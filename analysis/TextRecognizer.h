@@ -27,9 +27,14 @@ struct ReadOptions {
     int pageSegMode = 6;       // Tesseract's page segmentation of each block (6: one block)
 };
 
+// How a recognition shares the machine. foreground: the user waits, its strips are read on every
+// core. background: the strips are read one after the other on the calling thread with one
+// engine, pausing at the next word while BackgroundWork is held.
+enum class Pace { foreground, background };
+
 // Reads the image with the given models; thread-safe (each call takes its own engine).
 OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir,
-                    const ReadOptions& options = {});
+                    const ReadOptions& options = {}, Pace pace = Pace::foreground);
 
 // The application is quitting: running recognitions stop at the next word and fail, and
 // later ones fail at once. Thread-safe; there is no way back.
@@ -40,5 +45,8 @@ void setExitHook(void (*hook)());
 
 // See OCRService::releaseIdleEngines.
 void releaseIdleEngines(std::size_t keep);
+
+// See OCRService::engineCounts.
+EngineCounts engineCounts(bool resetMost);
 
 }  // namespace kx::ocr

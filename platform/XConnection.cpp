@@ -1,6 +1,7 @@
 #include "platform/XConnection.h"
 #include "platform/XReply.h"
 
+#include "core/ImageBufferPool.h"
 #include "core/Localisation.h"
 
 #include <sys/ipc.h>
@@ -36,7 +37,8 @@ QString serverError(const Reply<xcb_generic_error_t>& e)
 
 QImage imageFromZPixmap(const uchar* data, int width, int height, int stride, bool lsbFirst)
 {
-    QImage out(width, height, QImage::Format_ARGB32_Premultiplied);
+    // Screen-sized grabs come one after the other at the same size: their memory is reused.
+    QImage out = ImageBufferPool::shared().take(QSize(width, height));
     if (out.isNull())
         return out;
     for (int y = 0; y < height; ++y) {
@@ -365,7 +367,7 @@ QImage XConnection::grab(int xScreen, const QRect& nativeRect, GrabMethod method
     if (visible == nativeRect)
         return part;
     // Beyond the edge of the X screen there is nothing to see.
-    QImage whole(nativeRect.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage whole = ImageBufferPool::shared().take(nativeRect.size());
     if (whole.isNull())
         return {};
     whole.fill(Qt::black);

@@ -19,10 +19,18 @@ namespace {
 // One per strip worker, so that strips of the next recognition find their engines loaded.
 const std::size_t kMaxIdleEngines = std::size_t(std::max(4, QThread::idealThreadCount()));
 
-// Tesseract asks this between words.
-bool cancelRequested(void* flag, int)
+struct Interrupts {
+    const std::atomic<bool>* cancelled;
+    void (*pause)();
+};
+
+// Tesseract asks this between words; a paused read waits in here.
+bool cancelRequested(void* what, int)
 {
-    return static_cast<const std::atomic<bool>*>(flag)->load(std::memory_order_relaxed);
+    const auto* in = static_cast<const Interrupts*>(what);
+    if (in->pause)
+        in->pause();
+    return in->cancelled->load(std::memory_order_relaxed);
 }
 
 struct Engine {
@@ -42,6 +50,7 @@ public:
                 if (it->key == key) {
                     auto api = std::move(it->api);
                     idle_.erase(it);
+                    startReading();
                     return api;
                 }
             }
@@ -55,6 +64,9 @@ public:
             return nullptr;
         }
         api->SetVariable("debug_file", "/dev/null");
+        QMutexLocker lock(&mutex_);
+        ++alive_;
+        startReading();
         return api;
     }
 
@@ -62,9 +74,14 @@ public:
               std::unique_ptr<tesseract::TessBaseAPI> api)
     {
         api->Clear();
+        Engine dropped;  // ended after the lock is released
         QMutexLocker lock(&mutex_);
-        if (idle_.size() >= kMaxIdleEngines)
+        --reading_;
+        if (idle_.size() >= kMaxIdleEngines) {
+            dropped = std::move(idle_.front());
             idle_.erase(idle_.begin());
+            --alive_;
+        }
         idle_.push_back({dataDir + '|' + languages.join('+'), std::move(api)});
     }
 
@@ -75,12 +92,27 @@ public:
         while (idle_.size() > keep) {
             freed.push_back(std::move(idle_.front()));
             idle_.erase(idle_.begin());
+            --alive_;
         }
     }
 
+    EngineModule::Counts counts(bool resetMost)
+    {
+        QMutexLocker lock(&mutex_);
+        const EngineModule::Counts c{alive_, reading_, mostReading_};
+        if (resetMost)
+            mostReading_ = reading_;
+        return c;
+    }
+
 private:
+    void startReading() { mostReading_ = std::max(mostReading_, ++reading_); }
+
     QMutex mutex_;
     std::vector<Engine> idle_;
+    std::size_t alive_ = 0;
+    std::size_t reading_ = 0;
+    std::size_t mostReading_ = 0;
 };
 
 EngineCache& engines()
@@ -159,16 +191,17 @@ class Tesseract final : public EngineModule {
 public:
     Outcome read(const QImage& scaled, double factor, QPointF origin, int pageSegMode,
                  const QStringList& languages, const QString& dataDir, const std::atomic<bool>& cancelled,
-                 QList<TextObservation>& lines, QString* error) override
+                 void (*pause)(), QList<TextObservation>& lines, QString* error) override
     {
         limitOpenMpOnThisThread();
         auto api = engines().take(dataDir, languages, error);
         if (!api)
             return Outcome::NoEngine;
         api->SetPageSegMode(tesseract::PageSegMode(pageSegMode));
+        Interrupts interrupts{&cancelled, pause};
         tesseract::ETEXT_DESC monitor;
         monitor.cancel = &cancelRequested;
-        monitor.cancel_this = const_cast<std::atomic<bool>*>(&cancelled);
+        monitor.cancel_this = &interrupts;
         api->SetImage(scaled.constBits(), scaled.width(), scaled.height(), 1, int(scaled.bytesPerLine()));
         api->SetSourceResolution(std::max(70, int(std::lround(96 * factor))));
         const bool failed = api->Recognize(&monitor) != 0;
@@ -179,6 +212,7 @@ public:
     }
 
     void releaseIdle(std::size_t keep) override { engines().shrink(keep); }
+    Counts counts(bool resetMost) override { return engines().counts(resetMost); }
 };
 
 }  // namespace

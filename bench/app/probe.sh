@@ -1,14 +1,29 @@
 #!/bin/bash
-# probe.sh KAPTORIX [RUNS]: run inside scripts/desktop-session.sh. Times the real binary from the
-# outside: XTest hot key -> image/png readable from CLIPBOARD by xclip, -> PNG in the history
-# folder, -> entry in index.json; start -> icon in trayer; idle RSS; RSS after 1 and 100 captures
-# (each once its writes and text recognitions are done); the poll's own floor (xclip reading a
-# 1x1 PNG that another client serves). xdotool's default 12 ms key delay made it take ~50 ms to
-# exit before the poll began; --delay 0 sends the chord at once.
+# probe.sh KAPTORIX [RUNS] [LINES]: run inside scripts/desktop-session.sh. Times the real binary from
+# the outside: XTest hot key -> image/png readable from CLIPBOARD by xclip, -> PNG in the history
+# folder, -> entry in index.json; start -> icon in trayer; the poll's own floor (xclip reading a
+# 1x1 PNG that another client serves). And what the tray process costs: RSS idle, after 1, 10 and
+# 100 captures (each once its writes and text recognitions are done) and 30 s after that; the CPU
+# each capture costs in the background (the idle-class recognition thread) and in all; a capture
+# taken while background recognition runs against one taken at rest.
+# LINES (default 24) lines of text are put on the root window so that recognition has work (0:
+# the plain desktop). xdotool's default 12 ms key delay made it take ~50 ms to exit before the
+# poll began; --delay 0 sends the chord at once.
 set -u
-K=$1; RUNS=${2:-20}
+K=$1; RUNS=${2:-20}; LINES=${3:-24}
+[ "$RUNS" -ge 10 ] || RUNS=10
 W=$(mktemp -d); mkdir -p $W/run $W/cfg/Kaptorix; chmod 700 $W/run
 printf '[General]\nfirstRunDone=true\nafter.editor=false\nafter.preview=false\nplaySound=false\n' > $W/cfg/Kaptorix/Kaptorix.conf
+echo "load $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ "$LINES" -gt 0 ] && command -v convert >/dev/null && command -v display >/dev/null; then
+  # Lines of prose and figures on a light page, as the background of the root window.
+  for i in $(seq $LINES); do
+    echo "$i. Invoice 2026-$((i * 37)) for order $((4100 + i * 13)) was paid on time; the shipment left the harbour at 0$((i % 10)):$((10 + i % 50)) and arrives on Monday."
+  done > $W/page.txt
+  convert -size 1920x1080 xc:'#fafaf8' -font DejaVu-Sans -pointsize 14 -fill '#141414' \
+    -interline-spacing 8 -annotate +24+40 @$W/page.txt $W/page.png && display -window root $W/page.png
+  echo "text_lines_on_screen $LINES"
+fi
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # Polls CMD until it succeeds, at most 20 s (a lost key must not hang the run).
 waitfor() {
@@ -23,25 +38,61 @@ texts() { grep -o '"ocrText"' $W/h/index.json 2>/dev/null | wc -l; }
 # Until every entry has its recognised text (at most $1 s), then a moment for the last frees.
 recognised() { for _ in $(seq $(($1 * 10))); do [ $(texts) -ge $(entries) ] && break; sleep 0.1; done; sleep 1; }
 rss() { awk '/VmRSS/ {print int($2/1024)}' /proc/$1/status; }
+# CPU time of the whole process, and of its threads in the idle CPU class (SCHED_IDLE = 5), in ms.
+cpu() { awk '{sub(/.*\) /, ""); print ($12 + $13) * 10}' /proc/$P/stat; }
+bgcpu() { cat /proc/$P/task/*/stat 2>/dev/null | awk '{sub(/.*\) /, ""); if ($39 == 5) t += $12 + $13} END {print t * 10}'; }
+median() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+# One capture; prints the clipboard, PNG and index times.
+capture() {
+  xclip -selection clipboard -i /dev/null
+  local n=$(entries) p=$(pngs) s c f
+  s=$(date +%s%N); xdotool key --delay 0 ctrl+alt+2
+  waitfor 'xclip -selection clipboard -t image/png -o 2>/dev/null | head -c 4 | grep -q PNG' || return 1; c=$(ms $s)
+  waitfor '[ $(pngs) -gt $p ]'; f=$(ms $s)
+  waitfor '[ $(entries) -gt $n ]'; x=$(ms $s)
+  echo "$c $f $x"
+}
 s=$(date +%s%N)
 XDG_RUNTIME_DIR=$W/run XDG_CONFIG_HOME=$W/cfg KAPTORIX_DATA_DIR=$W/h "$K" 2>/dev/null &
 P=$!
 until xwininfo -root -tree | grep -q '("kaptorix" "Kaptorix")  22x22'; do :; done
 echo "start_to_icon_ms $(ms $s)"
-sleep 2; echo "idle_rss_MB $(rss $P)"
+sleep 2; IDLE=$(rss $P); echo "idle_rss_MB $IDLE"
+
+# At rest: each capture once the previous one is recognised.
+: > $W/rest
+c0=$(cpu); b0=$(bgcpu)
 for i in $(seq $RUNS); do
-  xclip -selection clipboard -i /dev/null
-  n=$(entries); p=$(pngs)
-  s=$(date +%s%N); xdotool key --delay 0 ctrl+alt+2
-  waitfor 'xclip -selection clipboard -t image/png -o 2>/dev/null | head -c 4 | grep -q PNG' || continue; c=$(ms $s)
-  waitfor '[ $(pngs) -gt $p ]'; f=$(ms $s)
-  waitfor '[ $(entries) -gt $n ]'; x=$(ms $s)
-  echo "capture clipboard_ms $c history_png_ms $f index_ms $x"
-  [ $i = 1 ] && recognised 60 && echo "rss_after_1_MB $(rss $P)"
+  r=$(capture) || continue
+  echo "capture clipboard_ms ${r%% *} history_png_ms $(echo $r | cut -d' ' -f2) index_ms ${r##* }"
+  echo "$r" >> $W/rest
+  recognised 120
+  [ $i = 1 ] && echo "rss_after_1_MB $(rss $P)"
+  [ $i = 10 ] && echo "rss_after_10_MB $(rss $P)"
 done
-for i in $(seq $((RUNS + 1)) 100); do n=$(entries); xdotool key --delay 0 ctrl+alt+2; waitfor '[ $(entries) -gt $n ]'; done
-s=$(date +%s%N); recognised 600; echo "recognitions_done_after_ms $(ms $s) texts $(texts)/$(entries)"
+n=$(wc -l < $W/rest)
+echo "cpu_per_capture_ms $(( ($(cpu) - c0) / n )) of_which_background_ms $(( ($(bgcpu) - b0) / n )) (at rest, $n captures; 1 s of idle waiting each)"
+echo "at_rest_median clipboard_ms $(cut -d' ' -f1 $W/rest | median) history_png_ms $(cut -d' ' -f2 $W/rest | median)"
+
+# While background recognition runs: a capture, then the next one once the recognition of the
+# first is seen using CPU.
+: > $W/busy
+for i in $(seq $RUNS); do
+  capture > /dev/null || continue
+  b=$(bgcpu); t=$(date +%s)
+  until [ $(bgcpu) -gt $b ] || [ $(($(date +%s) - t)) -ge 20 ]; do sleep 0.05; done
+  [ $(texts) -lt $(entries) ] || continue  # it ended before the next capture: not counted
+  r=$(capture) || continue
+  echo "$r" >> $W/busy
+  recognised 120
+done
+echo "while_recognising_median clipboard_ms $(cut -d' ' -f1 $W/busy | median) history_png_ms $(cut -d' ' -f2 $W/busy | median) ($(wc -l < $W/busy) captures)"
+
+# A burst up to 100 captures, then its recognitions.
+for i in $(seq $(($(entries) + 1)) 100); do n=$(entries); xdotool key --delay 0 ctrl+alt+2; waitfor '[ $(entries) -gt $n ]'; done
+s=$(date +%s%N); recognised 1800; echo "recognitions_done_after_ms $(ms $s) texts $(texts)/$(entries)"
 echo "rss_after_100_MB $(rss $P)"
+sleep 29; echo "rss_30s_later_MB $(rss $P) (idle + $(( $(rss $P) - IDLE )))"
 printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde\0\0\0\x0cIDATx\x9cc\xf8\xff\xff?\0\x05\xfe\x02\xfe\xa7\x35\x81\x84\0\0\0\0IEND\xaeB`\x82' > $W/dot.png
 xclip -selection clipboard -t image/png -i $W/dot.png
 for i in $(seq 5); do
@@ -49,4 +100,5 @@ for i in $(seq 5); do
   until xclip -selection clipboard -t image/png -o 2>/dev/null | head -c 4 | grep -q PNG; do :; done
   echo "floor_ms $(ms $s)"
 done
+echo "load $(cut -d' ' -f1-3 /proc/loadavg)"
 kill $P; wait $P; rm -rf $W

@@ -2,6 +2,7 @@
 // MIT-SHM and through GetImage, a 600x400 rectangle, and the window-list query.
 // Run inside scripts/desktop-session.sh with KX_SCREENS="1920x1080x24 3840x2160x24"; an X
 // screen that does not exist is reported as skipped.
+#include "core/ImageBufferPool.h"
 #include "platform/WindowList.h"
 #include "platform/XConnection.h"
 
@@ -28,7 +29,9 @@ int screenOfSize(XConnection& x, QSize size)
     return -1;
 }
 
-void grab(benchmark::State& state, QSize screen, QSize area, Method method)
+// `fresh`: the pooled buffers are unmapped before each grab, so every grab takes new memory
+// (as before grabs reused their buffers).
+void grab(benchmark::State& state, QSize screen, QSize area, Method method, bool fresh = false)
 {
     const auto x = connection();
     if (!x) {
@@ -47,6 +50,8 @@ void grab(benchmark::State& state, QSize screen, QSize area, Method method)
     const QRect rect(QPoint(0, 0), area.isEmpty() ? screen : area);
     auto lock = x->lock();
     for (auto _ : state) {
+        if (fresh)
+            kx::ImageBufferPool::shared().release(0);
         QString error;
         const QImage img = x->grab(xs, rect, method, &error);
         if (img.isNull()) {
@@ -76,7 +81,11 @@ BENCHMARK_CAPTURE(grab, Screen1920x1080_Shm, fullHd, whole, Method::sharedMemory
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(grab, Screen1920x1080_GetImage, fullHd, whole, Method::getImage)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Screen1920x1080_Shm_fresh, fullHd, whole, Method::sharedMemory, true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(grab, Screen3840x2160_Shm, uhd, whole, Method::sharedMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(grab, Screen3840x2160_Shm_fresh, uhd, whole, Method::sharedMemory, true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(grab, Screen3840x2160_GetImage, uhd, whole, Method::getImage)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(grab, Rect600x400_Shm, fullHd, QSize(600, 400), Method::sharedMemory)

@@ -1,5 +1,6 @@
 #include "capture/coordinator/CaptureCoordinator.h"
 
+#include "analysis/BackgroundWork.h"
 #include "capture/coordinator/ColorHistory.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
@@ -48,6 +49,7 @@ void CaptureCoordinator::perform(HotKeyAction action, int delay)
     if (busy_)
         return;
     busy_ = true;
+    inFlight_ = BackgroundWork::hold();
     if (env_.permission && !env_.permission()) {
         end(std::nullopt);
         return;
@@ -92,6 +94,7 @@ void CaptureCoordinator::end(std::optional<CaptureError> error)
     if (error)
         Notices::captureFailed(error->message());
     busy_ = false;
+    inFlight_.reset();
     Q_EMIT finished();
 }
 
@@ -302,6 +305,7 @@ void CaptureCoordinator::captureAreaImage(std::function<void(std::optional<Captu
     if (busy_)
         return done(std::nullopt);
     busy_ = true;
+    inFlight_ = BackgroundWork::hold();
     if (env_.permission && !env_.permission()) {
         end(std::nullopt);
         return done(std::nullopt);

@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QUuid>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QScreen;
@@ -128,6 +129,8 @@ private:
 
     Environment env_;
     bool busy_ = false;
+    // Background work (the history's recognition) waits while a capture is in flight.
+    std::shared_ptr<void> inFlight_;
     std::optional<LastArea> lastArea_;
 };
 

@@ -1,4 +1,5 @@
 // The after-capture sequence and the quick-preview card's actions.
+#include "analysis/BackgroundWork.h"
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/coordinator/SaveFolder.h"
@@ -35,8 +36,9 @@ void CaptureCoordinator::deliver(const CaptureResult& result)
     if (Prefs::boolean("after.copy") && env_.copyImage)
         env_.copyImage(result.image, result.scale, png);
     if (Prefs::boolean("after.save")) {
+        // Background work waits until the file is written.
         SaveFolder::save(result.image, result.scale, result.date, result.title, result.kind)
-            .then(this, [](SaveOutcome out) {
+            .then(this, [writing = BackgroundWork::hold()](SaveOutcome out) {
                 if (!out.ok)
                     reportSaveFailure(out);
             });

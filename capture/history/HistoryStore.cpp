@@ -1,5 +1,6 @@
 #include "capture/history/HistoryStore.h"
 
+#include "analysis/BackgroundWork.h"
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
 #include "core/Localisation.h"
@@ -30,8 +31,6 @@ namespace {
 
 constexpr qint64 kSecondsPerDay = 86400;
 constexpr int kThumbnailCacheKiB = 64 * 1024;
-// Below the editor's and the OCR command's recognitions, which use the default 0.
-constexpr int kRecognitionPriority = -1;
 
 double saneScale(double scale)
 {
@@ -78,9 +77,11 @@ QString unlinkRefusal(const QString& path)
 
 HistoryStore::Recognizer ocrRecognizer()
 {
+    // Nobody waits for it: one engine on the idle-class thread, never while a capture is
+    // being taken or written.
     return [](const QImage& image) {
-        return OCRService::observations(image, kRecognitionPriority)
-            .then([](const OCRResult& r) -> std::optional<QString> {
+        return OCRService::backgroundObservations(image).then(
+            [](const OCRResult& r) -> std::optional<QString> {
                 if (!r.ok)
                     return std::nullopt;
                 return r.text();
@@ -247,6 +248,17 @@ void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scal
         std::move(png));
     pending_.insert(id, PendingImage{image, generation});
     thumbs_.remove(id);
+    holdBackgroundWhileWriting();
+}
+
+void HistoryStore::holdBackgroundWhileWriting()
+{
+    // The capture's PNG is being encoded (the clipboard waits for the same bytes): background
+    // recognition must not take cores from it.
+    if (pending_.isEmpty())
+        writing_.reset();
+    else if (!writing_)
+        writing_ = BackgroundWork::hold();
 }
 
 void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok)
@@ -257,6 +269,7 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
     if (it == pending_.cend() || it->generation != generation)
         return;  // a newer image is on its way, or the entry is gone
     pending_.erase(it);
+    holdBackgroundWhileWriting();
     if (!ok) {
         // The old PNG stays (files are replaced atomically): the entry keeps describing it.
         const qsizetype i = indexOf(id);
@@ -303,7 +316,7 @@ void HistoryStore::recognizeNext()
         if (it != pending_.cend()) {
             recognizeImage(id, generation, it->image);
         } else {
-            QtConcurrent::run([path = images_->pngPath(id)] {
+            BackgroundWork::run([path = images_->pngPath(id)] {
                 return QImageReader(path).read();
             }).then(this, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);
@@ -429,6 +442,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
         gone.insert(id);
         images_->forget(id);
         pending_.remove(id);
+        holdBackgroundWhileWriting();
         thumbs_.remove(id);
         textGeneration_.remove(id);
         searchText_.remove(id);

@@ -34,7 +34,7 @@ public:
     struct Options {
         QString dir;                     // empty: defaultDir()
         std::function<QDateTime()> now;  // empty: the system clock
-        Recognizer recognize;            // empty: OCRService at low priority
+        Recognizer recognize;            // empty: OCRService in the background
         int debounceMs = 400;
     };
 
@@ -118,6 +118,7 @@ private:
     void recognizeImage(const QUuid& id, quint64 generation, const QImage& image);
     void recognitionDone(const QUuid& id, quint64 generation, const QFuture<std::optional<QString>>& text);
     void releaseFreedMemory();
+    void holdBackgroundWhileWriting();
     void applyText(const QUuid& id, const QString& text);
     template <typename Change>
     void modify(const QUuid& id, Change change);
@@ -135,6 +136,7 @@ private:
     QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
     QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;
+    std::shared_ptr<void> writing_;  // holds background work back while pending_ is not empty
     // By write generation: an update's entry size and scale before it, restored on failure.
     QHash<quint64, std::pair<QSize, double>> updatedFrom_;
     QHash<QUuid, quint64> textGeneration_;

@@ -74,8 +74,7 @@ private:
     bool showsHint(const OverlayState& state) const;
     std::optional<QRectF> clearRect(const OverlayState& state) const;
 
-    QImage plain_;   // the frozen screen, device pixel ratio = scale
-    QImage dimmed_;  // the same under the dimming
+    QImage plain_;  // the frozen screen, device pixel ratio = scale
     SelectionMode mode_;
     QString hint_;
     QFont labelFont_;

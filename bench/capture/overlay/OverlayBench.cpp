@@ -1,8 +1,11 @@
 // The selection overlay's hot paths: from SelectionSession::run() to every overlay on
-// screen (frozen images given), and one pointer move's repaint on a 3840 x 2160 display.
+// screen (frozen images given), from the freeze of the real screens to every overlay painted
+// (what follows the area hot key), and one pointer move's repaint on a 3840 x 2160 display.
 #include "capture/overlay/OverlayView.h"
 #include "capture/overlay/SelectionSession.h"
+#include "core/ImageBufferPool.h"
 #include "core/Prefs.h"
+#include "platform/ScreenCapturer.h"
 
 #include <benchmark/benchmark.h>
 #include <QApplication>
@@ -75,6 +78,53 @@ void overlaysShown(benchmark::State& state)
     state.counters["displays"] = double(frozen.size());
 }
 
+// The area hot key's path once the capture starts: every display frozen through the X source,
+// the session started, every overlay exposed and painted. Under scripts/desktop-session.sh
+// with QT_QPA_PLATFORM=xcb and KX_SCREENS="1920x1080x24" or "3840x2160x24". pooled = 0 unmaps
+// the pooled grab buffers before each run (every grab takes fresh memory, as before the pool).
+void freezeToOverlay(benchmark::State& state)
+{
+    Prefs::registerDefaults();
+    const bool pooled = state.range(0) != 0;
+    QSize size;
+    for (auto _ : state) {
+        if (!pooled)
+            ImageBufferPool::shared().release(0);
+        QElapsedTimer t;
+        t.start();
+        Captured<QList<FrozenScreen>> frozen = ScreenCapturer::freezeAllScreens();
+        if (!frozen || frozen->isEmpty()) {
+            state.SkipWithError("no screen to freeze (run under the desktop harness with xcb)");
+            break;
+        }
+        size = frozen->first().image.size();
+        std::optional<SelectionSession> session(std::in_place, SelectionMode::area, std::move(*frozen));
+        session->run([](std::optional<SelectionResult>) {});
+        const QList<OverlayWindow*> windows = session->overlayWindows();
+        const bool shown = spinUntil([&] {
+            for (OverlayWindow* w : windows)
+                if (!w->windowHandle() || !w->windowHandle()->isExposed())
+                    return false;
+            return true;
+        });
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        if (!shown) {
+            state.SkipWithError("overlays never appeared");
+            break;
+        }
+        session->finish(std::nullopt);
+        session.reset();
+        spinUntil([] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<OverlayWindow*>(w))
+                    return false;
+            return true;
+        });
+    }
+    state.counters["width"] = size.width();
+    state.counters["height"] = size.height();
+}
+
 // One pointer move over a 3840 x 2160 overlay: the event, the partial repaint and the flush.
 void pointerMove(benchmark::State& state)
 {
@@ -133,6 +183,13 @@ void fullRepaint(benchmark::State& state)
 }  // namespace
 
 BENCHMARK(overlaysShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
+BENCHMARK(freezeToOverlay)
+    ->ArgName("pooled")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(30);
 BENCHMARK(pointerMove)
     ->ArgNames({"mode", "drag"})
     ->Args({int(SelectionMode::area), 0})

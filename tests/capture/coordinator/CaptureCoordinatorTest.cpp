@@ -1,5 +1,6 @@
 // The coordinator's flows with fake grabs, overlay and recognition, and its delivery.
 #include "TestSupport.h"
+#include "analysis/BackgroundWork.h"
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/ColorHistory.h"
 #include "capture/coordinator/Notices.h"
@@ -250,4 +251,34 @@ TEST_F(Fixture, SaveFolderNumbersTakenNamesAndReportsFailure)
     const SaveOutcome bad = SaveFolder::write(img, 1, dir.filePath("file"), "Shot");
     EXPECT_FALSE(bad.ok);
     EXPECT_FALSE(bad.error.isEmpty());
+}
+
+TEST_F(Fixture, BackgroundWorkWaitsWhileACaptureIsInFlightAndItsFilesAreWritten)
+{
+    ASSERT_FALSE(BackgroundWork::held());
+    c->perform(HotKeyAction::area, 0);
+    ASSERT_TRUE(test::waitFor([&] { return bool(pending); }));
+    EXPECT_TRUE(BackgroundWork::held());  // the overlay is up
+    const QFuture<int> work = BackgroundWork::run([] { return 7; });
+    ASSERT_TRUE(test::waitFor([] { return BackgroundWork::waiting() == 1; }));
+    EXPECT_FALSE(work.isFinished());
+
+    // Chosen: delivered, and the history's files are still on their way.
+    bool done = false;
+    QObject::connect(c.get(), &CaptureCoordinator::finished, [&] { done = true; });
+    std::exchange(pending, {})(
+        SelectionResult{QGuiApplication::primaryScreen(), {10, 10, 50, 40}, frozen, 2.0, {}, {}});
+    ASSERT_TRUE(test::waitFor([&] { return done; }));
+    ASSERT_EQ(store->entries().size(), 1);
+    EXPECT_TRUE(test::waitFor([] { return !BackgroundWork::held(); }));
+    EXPECT_TRUE(test::waitFor([&] { return work.isFinished(); }));
+    EXPECT_EQ(work.result(), 7);
+    EXPECT_TRUE(QFile::exists(dir.filePath("h/" + uuidText(store->entries().first().id) + ".png")));
+
+    // A cancelled capture lets it go too.
+    c->perform(HotKeyAction::area, 0);
+    ASSERT_TRUE(test::waitFor([&] { return bool(pending); }));
+    EXPECT_TRUE(BackgroundWork::held());
+    std::exchange(pending, {})(std::nullopt);
+    EXPECT_FALSE(BackgroundWork::held());
 }

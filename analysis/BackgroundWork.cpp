@@ -1,0 +1,113 @@
+#include "analysis/BackgroundWork.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace kx {
+
+namespace {
+
+// linux/ioprio.h: who = 0 with IOPRIO_WHO_PROCESS is the calling thread.
+constexpr int kIoprioWhoProcess = 1;
+constexpr int kIoprioClassIdle = 3;
+constexpr int kIoprioClassShift = 13;
+
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    int holds = 0;
+    int waiting = 0;
+};
+
+Gate& gate()
+{
+    // Never destroyed: holds may be dropped by threads still running at exit.
+    static auto* g = new Gate;
+    return *g;
+}
+
+}  // namespace
+
+BackgroundWork::Hold BackgroundWork::hold()
+{
+    Gate& g = gate();
+    {
+        std::lock_guard lock(g.mutex);
+        ++g.holds;
+    }
+    return Hold(nullptr, [](void*) {
+        Gate& g = gate();
+        {
+            std::lock_guard lock(g.mutex);
+            --g.holds;
+        }
+        g.opened.notify_all();
+    });
+}
+
+bool BackgroundWork::held()
+{
+    Gate& g = gate();
+    std::lock_guard lock(g.mutex);
+    return g.holds > 0;
+}
+
+QThreadPool* BackgroundWork::pool()
+{
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setObjectName(QStringLiteral("kx-background"));
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return pool;
+}
+
+void BackgroundWork::waitWhileHeld(const std::atomic<bool>* cancelled)
+{
+    Gate& g = gate();
+    std::unique_lock lock(g.mutex);
+    if (g.holds == 0)
+        return;
+    ++g.waiting;
+    // Cancellation is a plain flag nobody signals: look at it now and then.
+    while (g.holds > 0 && !(cancelled && cancelled->load()))
+        g.opened.wait_for(lock, std::chrono::milliseconds(50));
+    --g.waiting;
+}
+
+int BackgroundWork::waiting()
+{
+    Gate& g = gate();
+    std::lock_guard lock(g.mutex);
+    return g.waiting;
+}
+
+void BackgroundWork::lowerThisThread()
+{
+    thread_local bool lowered = false;
+    if (lowered)
+        return;
+    lowered = true;
+    sched_param param{};
+    param.sched_priority = 0;
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
+}
+
+bool BackgroundWork::thisThreadLowered()
+{
+    int policy = 0;
+    sched_param param{};
+    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0 || policy != SCHED_IDLE)
+        return false;
+    const long io = syscall(SYS_ioprio_get, kIoprioWhoProcess, 0);
+    return io >= 0 && (io >> kIoprioClassShift) == kIoprioClassIdle;
+}
+
+}  // namespace kx

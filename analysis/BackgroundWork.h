@@ -1,0 +1,47 @@
+#pragma once
+// Work nobody waits for (the history's text recognition): one job at a time on one thread of the
+// idle CPU and I/O classes, so that it takes only what nothing else wants. It does not start
+// while anything holds it back (a capture in flight, its files being written, the user's own
+// recognition), and a recognition already running pauses at its next word when a hold is taken.
+#include <QFuture>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrent>
+#include <atomic>
+#include <memory>
+#include <utility>
+
+namespace kx {
+
+class BackgroundWork {
+public:
+    // Background work waits while this token or a copy of it lives. Any thread.
+    using Hold = std::shared_ptr<void>;
+    [[nodiscard]] static Hold hold();
+    static bool held();
+
+    // The single thread background work runs on.
+    static QThreadPool* pool();
+
+    // Runs `work` on that thread, lowered, once no hold is left.
+    template <typename Work>
+    static auto run(Work work) -> QFuture<decltype(work())>
+    {
+        return QtConcurrent::run(pool(), [work = std::move(work)]() mutable {
+            lowerThisThread();
+            waitWhileHeld();
+            return work();
+        });
+    }
+
+    // Blocks the calling thread while a hold lives, or until `cancelled` is set.
+    static void waitWhileHeld(const std::atomic<bool>* cancelled = nullptr);
+    // Threads blocked in waitWhileHeld() right now (tests).
+    static int waiting();
+
+    // The calling thread into the idle CPU class (SCHED_IDLE) and the idle I/O class, once.
+    static void lowerThisThread();
+    // Whether the calling thread is in both idle classes.
+    static bool thisThreadLowered();
+};
+
+}  // namespace kx

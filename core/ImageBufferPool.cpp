@@ -1,0 +1,200 @@
+#include "core/ImageBufferPool.h"
+
+#include <sys/mman.h>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace kx {
+
+namespace {
+
+qint64 nowMs()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
+}  // namespace
+
+struct ImageBufferPool::State : std::enable_shared_from_this<State> {
+    struct Buffer {
+        std::shared_ptr<State> state;
+        uchar* data = nullptr;
+        size_t bytes = 0;
+        qint64 freedAt = 0;
+    };
+
+    State(int keep, int idle) : keepFree(keep), idleMs(idle) {}
+
+    static void unmap(Buffer* b)
+    {
+        ::munmap(b->data, b->bytes);
+        delete b;
+    }
+
+    // QImage's cleanup function: the last image over the buffer is gone. Any thread.
+    static void giveBack(void* info)
+    {
+        auto* b = static_cast<Buffer*>(info);
+        const std::shared_ptr<State> state = std::move(b->state);
+        state->put(b);
+    }
+
+    void put(Buffer* b)
+    {
+        std::vector<Buffer*> surplus;
+        {
+            std::lock_guard lock(mutex);
+            --inUse;
+            if (closed) {
+                surplus.push_back(b);
+            } else {
+                b->freedAt = nowMs();
+                free.push_back(b);
+                // The oldest of this size beyond what is kept goes at once.
+                int same = 0;
+                for (auto it = free.rbegin(); it != free.rend(); ++it) {
+                    if ((*it)->bytes == b->bytes && ++same > keepFree)
+                        surplus.push_back(*it);
+                }
+                std::erase_if(free, [&](Buffer* f) {
+                    return std::find(surplus.begin(), surplus.end(), f) != surplus.end();
+                });
+            }
+        }
+        for (Buffer* s : surplus)
+            unmap(s);
+        scheduleRelease();
+    }
+
+    void release(int ms)
+    {
+        std::vector<Buffer*> old;
+        {
+            std::lock_guard lock(mutex);
+            const qint64 before = nowMs() - ms;
+            for (Buffer* b : free) {
+                if (ms <= 0 || b->freedAt <= before)
+                    old.push_back(b);
+            }
+            std::erase_if(free, [&](Buffer* b) { return std::find(old.begin(), old.end(), b) != old.end(); });
+        }
+        for (Buffer* b : old)
+            unmap(b);
+    }
+
+    // Looks again `idleMs` after the last return, on the application object's thread.
+    void scheduleRelease()
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        {
+            std::lock_guard lock(mutex);
+            if (releaseScheduled || free.empty())
+                return;
+            releaseScheduled = true;
+        }
+        std::weak_ptr<State> weak = weak_from_this();
+        QMetaObject::invokeMethod(
+            app,
+            [weak, app, ms = idleMs] {
+                QTimer::singleShot(ms, app, [weak] {
+                    const std::shared_ptr<State> state = weak.lock();
+                    if (!state)
+                        return;
+                    {
+                        std::lock_guard lock(state->mutex);
+                        state->releaseScheduled = false;
+                    }
+                    state->release(state->idleMs);
+                    state->scheduleRelease();
+                });
+            },
+            Qt::QueuedConnection);
+    }
+
+    std::mutex mutex;
+    std::vector<Buffer*> free;
+    int inUse = 0;
+    bool closed = false;
+    bool releaseScheduled = false;
+    const int keepFree;
+    const int idleMs;
+};
+
+ImageBufferPool& ImageBufferPool::shared()
+{
+    static auto* pool = new ImageBufferPool;
+    return *pool;
+}
+
+ImageBufferPool::ImageBufferPool(int keepFree, int idleMs)
+    : state_(std::make_shared<State>(std::max(0, keepFree), std::max(0, idleMs)))
+{
+}
+
+ImageBufferPool::~ImageBufferPool()
+{
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->closed = true;
+    }
+    state_->release(0);
+}
+
+QImage ImageBufferPool::take(QSize size, QImage::Format format)
+{
+    if (size.isEmpty() || QImage::toPixelFormat(format).bitsPerPixel() != 32)
+        return QImage(size, format);
+    const qsizetype stride = qsizetype(size.width()) * 4;
+    const size_t bytes = size_t(stride) * size_t(size.height());
+    if (qsizetype(bytes) < kMinBytes)
+        return QImage(size, format);
+    State::Buffer* buffer = nullptr;
+    {
+        std::lock_guard lock(state_->mutex);
+        // The most recently returned first: its pages are the likeliest to be resident.
+        for (auto it = state_->free.rbegin(); it != state_->free.rend(); ++it) {
+            if ((*it)->bytes == bytes) {
+                buffer = *it;
+                state_->free.erase(std::next(it).base());
+                break;
+            }
+        }
+        ++state_->inUse;
+    }
+    if (!buffer) {
+        void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (data == MAP_FAILED) {
+            std::lock_guard lock(state_->mutex);
+            --state_->inUse;
+            return {};
+        }
+        buffer = new State::Buffer{nullptr, static_cast<uchar*>(data), bytes, 0};
+    }
+    buffer->state = state_;
+    return QImage(buffer->data, size.width(), size.height(), stride, format, &State::giveBack, buffer);
+}
+
+void ImageBufferPool::release(int ms)
+{
+    state_->release(ms);
+}
+
+int ImageBufferPool::freeBuffers() const
+{
+    std::lock_guard lock(state_->mutex);
+    return int(state_->free.size());
+}
+
+int ImageBufferPool::buffersInUse() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->inUse;
+}
+
+}  // namespace kx
