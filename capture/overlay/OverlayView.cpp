@@ -162,6 +162,18 @@ OverlayWindow::OverlayWindow(QScreen* screen, OverlayView* view) : view_(view)
         handle->installEventFilter(this);
 }
 
+void OverlayWindow::dropView()
+{
+    delete std::exchange(view_, nullptr);
+}
+
+void OverlayWindow::setView(OverlayView* view)
+{
+    dropView();
+    view_ = view;
+    layout()->addWidget(view);
+}
+
 namespace {
 QPointer<OverlayWindow>& keyboardOwner()
 {
@@ -172,14 +184,14 @@ QPointer<OverlayWindow>& keyboardOwner()
 
 bool OverlayWindow::holdsKeyboard() const
 {
-    return keyboardOwner() == this && QWidget::keyboardGrabber() == view_;
+    return view_ && keyboardOwner() == this && QWidget::keyboardGrabber() == view_;
 }
 
 void OverlayWindow::takeKeyboard()
 {
     keyboardOwner() = this;
     QWindow* handle = windowHandle();
-    if (!isVisible() || !handle || !handle->isExposed())
+    if (!view_ || !isVisible() || !handle || !handle->isExposed())
         return;  // taken on the first expose
     activateWindow();
     view_->setFocus(Qt::OtherFocusReason);
@@ -188,7 +200,7 @@ void OverlayWindow::takeKeyboard()
 
 bool OverlayWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == windowHandle() && event->type() == QEvent::Expose && keyboardOwner() == this &&
+    if (view_ && watched == windowHandle() && event->type() == QEvent::Expose && keyboardOwner() == this &&
         windowHandle()->isExposed() && QWidget::keyboardGrabber() != view_) {
         const bool result = QWidget::eventFilter(watched, event);
         takeKeyboard();

@@ -60,6 +60,10 @@ public:
     OverlayWindow(QScreen* screen, OverlayView* view);
 
     OverlayView* view() const { return view_; }
+    // Deletes the view (and the frozen image it holds) of a window put aside for a later
+    // session, and puts a new one in its place when that session comes.
+    void dropView();
+    void setView(OverlayView* view);
     // Takes the keyboard (now, or as soon as the window is on screen); the last overlay
     // asked holds it.
     void takeKeyboard();

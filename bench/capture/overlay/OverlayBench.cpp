@@ -43,6 +43,15 @@ bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
     return true;
 }
 
+// Ended overlays are hidden and kept a while for the next session.
+bool overlaysHidden()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<OverlayWindow*>(w) && w->isVisible())
+            return false;
+    return true;
+}
+
 void overlaysShown(benchmark::State& state)
 {
     Prefs::registerDefaults();
@@ -68,28 +77,26 @@ void overlaysShown(benchmark::State& state)
             break;
         }
         session.finish(std::nullopt);
-        spinUntil([] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<OverlayWindow*>(w))
-                    return false;
-            return true;
-        });
+        spinUntil(overlaysHidden);
     }
     state.counters["displays"] = double(frozen.size());
 }
 
 // The area hot key's path once the capture starts: every display frozen through the X source,
 // the session started, every overlay exposed and painted. Under scripts/desktop-session.sh
-// with QT_QPA_PLATFORM=xcb and KX_SCREENS="1920x1080x24" or "3840x2160x24". pooled = 0 unmaps
-// the pooled grab buffers before each run (every grab takes fresh memory, as before the pool).
+// with QT_QPA_PLATFORM=xcb and KX_SCREENS="1920x1080x24" or "3840x2160x24". warm = 0 unmaps
+// the pooled grab buffers and ends the kept overlay windows before each run: a capture after
+// the idle time, whose grab and backing store take fresh memory (as every capture before).
 void freezeToOverlay(benchmark::State& state)
 {
     Prefs::registerDefaults();
-    const bool pooled = state.range(0) != 0;
+    const bool warm = state.range(0) != 0;
     QSize size;
     for (auto _ : state) {
-        if (!pooled)
+        if (!warm) {
+            SelectionSession::dropParkedWindows();
             ImageBufferPool::shared().release(0);
+        }
         QElapsedTimer t;
         t.start();
         Captured<QList<FrozenScreen>> frozen = ScreenCapturer::freezeAllScreens();
@@ -114,12 +121,7 @@ void freezeToOverlay(benchmark::State& state)
         }
         session->finish(std::nullopt);
         session.reset();
-        spinUntil([] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (qobject_cast<OverlayWindow*>(w))
-                    return false;
-            return true;
-        });
+        spinUntil(overlaysHidden);
     }
     state.counters["width"] = size.width();
     state.counters["height"] = size.height();
@@ -184,7 +186,7 @@ void fullRepaint(benchmark::State& state)
 
 BENCHMARK(overlaysShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(freezeToOverlay)
-    ->ArgName("pooled")
+    ->ArgName("warm")
     ->Arg(1)
     ->Arg(0)
     ->UseManualTime()
