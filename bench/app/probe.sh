@@ -21,7 +21,7 @@ if [ "$LINES" -gt 0 ] && command -v convert >/dev/null && command -v display >/d
     echo "$i. Invoice 2026-$((i * 37)) for order $((4100 + i * 13)) was paid on time; the shipment left the harbour at 0$((i % 10)):$((10 + i % 50)) and arrives on Monday."
   done > $W/page.txt
   convert -size 1920x1080 xc:'#fafaf8' -font DejaVu-Sans -pointsize 14 -fill '#141414' \
-    -interline-spacing 8 -annotate +24+40 @$W/page.txt $W/page.png && display -window root $W/page.png
+    -interline-spacing 8 -annotate +24+40 "$(cat $W/page.txt)" $W/page.png && display -window root $W/page.png
   echo "text_lines_on_screen $LINES"
 fi
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }

@@ -356,10 +356,11 @@ void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
 
 void HistoryStore::releaseFreedMemory()
 {
-    // A burst of recognitions leaves an engine per strip worker, and full-screen images freed
-    // on worker threads stay in glibc's arenas: resident memory grew with every capture.
+    // Nothing is left to recognise: the engine (tens of MB with its models) goes now rather
+    // than after the recognition service's idle time, and full-screen images freed on worker
+    // threads stay in glibc's arenas until trimmed.
     QThreadPool::globalInstance()->start([] {
-        OCRService::releaseIdleEngines(1);
+        OCRService::releaseIdleEngines(0);
 #ifdef __GLIBC__
         malloc_trim(0);
 #endif
