@@ -63,6 +63,8 @@ QThreadPool* BackgroundWork::pool()
         auto* p = new QThreadPool;
         p->setObjectName(QStringLiteral("kx-background"));
         p->setMaxThreadCount(1);
+        // Pool threads first started from the background thread would stay in its idle class.
+        QThreadPool::globalInstance()->setThreadPriority(QThread::NormalPriority);
         return p;
     }();
     return pool;
@@ -97,17 +99,30 @@ void BackgroundWork::lowerThisThread()
     sched_param param{};
     param.sched_priority = 0;
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
-    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
 }
 
 bool BackgroundWork::thisThreadLowered()
 {
     int policy = 0;
     sched_param param{};
-    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0 || policy != SCHED_IDLE)
-        return false;
+    return pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_IDLE;
+}
+
+BackgroundWork::IdleIo::IdleIo() : before_(syscall(SYS_ioprio_get, kIoprioWhoProcess, 0))
+{
+    syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
+}
+
+BackgroundWork::IdleIo::~IdleIo()
+{
+    if (before_ >= 0)
+        syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, int(before_));
+}
+
+int BackgroundWork::ioClass()
+{
     const long io = syscall(SYS_ioprio_get, kIoprioWhoProcess, 0);
-    return io >= 0 && (io >> kIoprioClassShift) == kIoprioClassIdle;
+    return io < 0 ? -1 : int(io >> kIoprioClassShift);
 }
 
 }  // namespace kx

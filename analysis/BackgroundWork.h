@@ -38,10 +38,27 @@ public:
     // Threads blocked in waitWhileHeld() right now (tests).
     static int waiting();
 
-    // The calling thread into the idle CPU class (SCHED_IDLE) and the idle I/O class, once.
+    // The calling thread into the idle CPU class (SCHED_IDLE), for good: an unprivileged
+    // thread cannot leave it. Threads it starts inherit the class, so Qt's global pool (which
+    // image scaling and conversion spread over) starts its threads in the normal class.
     static void lowerThisThread();
-    // Whether the calling thread is in both idle classes.
+    // Whether the calling thread is in the idle CPU class.
     static bool thisThreadLowered();
+
+    // The calling thread in the idle I/O class while this lives (the class is inherited by
+    // threads started meanwhile, so it covers plain file reads only).
+    class IdleIo {
+    public:
+        IdleIo();
+        ~IdleIo();
+        IdleIo(const IdleIo&) = delete;
+        IdleIo& operator=(const IdleIo&) = delete;
+
+    private:
+        long before_;
+    };
+    // The calling thread's I/O class (3: idle).
+    static int ioClass();
 };
 
 }  // namespace kx

@@ -317,6 +317,7 @@ void HistoryStore::recognizeNext()
             recognizeImage(id, generation, it->image);
         } else {
             BackgroundWork::run([path = images_->pngPath(id)] {
+                const BackgroundWork::IdleIo io;
                 return QImageReader(path).read();
             }).then(this, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);

@@ -52,6 +52,20 @@ TEST_F(BackgroundRecognition, RunsOnOneEngineOnAnIdleClassThread)
 {
     EXPECT_TRUE(BackgroundWork::run([] { return BackgroundWork::thisThreadLowered(); }).result());
     EXPECT_FALSE(BackgroundWork::thisThreadLowered());  // the caller's thread is left alone
+    // A thread the background thread starts is not stuck in its class.
+    EXPECT_FALSE(
+        BackgroundWork::run([] {
+            QThreadPool fresh;  // its thread starts from here, as a global pool thread may
+            fresh.setThreadPriority(QThreadPool::globalInstance()->threadPriority());
+            return QtConcurrent::run(&fresh, [] { return BackgroundWork::thisThreadLowered(); }).result();
+        }).result());
+    // Idle I/O only while a read asks for it.
+    EXPECT_NE(BackgroundWork::ioClass(), 3);
+    {
+        const BackgroundWork::IdleIo io;
+        EXPECT_EQ(BackgroundWork::ioClass(), 3);
+    }
+    EXPECT_NE(BackgroundWork::ioClass(), 3);
 
     const QImage page = twoColumns(12);
     ASSERT_EQ(ocr::textBlocks(ocr::prepared(page)).size(), 2);  // two parts to read
