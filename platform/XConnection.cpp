@@ -13,9 +13,11 @@
 #include <xcb/shm.h>
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QtEndian>
 #include <cstdlib>
 #include <cstring>
@@ -252,6 +254,39 @@ QList<ScreenPlacement> XConnection::placements()
     return placeScreens(facts, outputs());
 }
 
+namespace {
+
+// As long as the pooled grab buffers are kept (core/ImageBufferPool).
+constexpr int kShmIdleMs = 10000;
+
+}  // namespace
+
+void XConnection::scheduleShmRelease()
+{
+    lastShmUse_ = QDeadlineTimer::current().deadline();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || shmReleaseScheduled_)
+        return;
+    shmReleaseScheduled_ = true;
+    std::weak_ptr<XConnection> weak = weak_from_this();
+    auto check = [weak](auto&& self) -> void {
+        const std::shared_ptr<XConnection> x = weak.lock();
+        if (!x)
+            return;
+        auto lock = x->lock();
+        const qint64 idle = QDeadlineTimer::current().deadline() - x->lastShmUse_;
+        if (idle >= kShmIdleMs) {
+            x->dropShmSegment();
+            x->shmReleaseScheduled_ = false;
+            return;
+        }
+        QTimer::singleShot(int(kShmIdleMs - idle), QCoreApplication::instance(), [self] { self(self); });
+    };
+    QMetaObject::invokeMethod(
+        app, [app, check] { QTimer::singleShot(kShmIdleMs, app, [check] { check(check); }); },
+        Qt::QueuedConnection);
+}
+
 bool XConnection::ensureShmSegment(size_t bytes)
 {
     if (shmBroken_ || !hasShm_)
@@ -300,6 +335,7 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
     const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
     if (!ensureShmSegment(bytes))
         return {};
+    scheduleShmRelease();
     xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         c_,

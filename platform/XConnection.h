@@ -17,7 +17,7 @@
 
 namespace kx {
 
-class XConnection {
+class XConnection : public std::enable_shared_from_this<XConnection> {
 public:
     // The shared connection; a broken one is replaced on the next call. Null without a display.
     static std::shared_ptr<XConnection> shared();
@@ -71,6 +71,8 @@ private:
     QImage grabWithGetImage(xcb_window_t root, const QRect& r, QString* error);
     bool ensureShmSegment(size_t bytes);
     void dropShmSegment();
+    // The segment (a whole screen's pixels) goes once grabs have stopped for a while.
+    void scheduleShmRelease();
 
     std::recursive_mutex mutex_;
     QHash<QByteArray, xcb_atom_t> atoms_;
@@ -89,6 +91,8 @@ private:
         void* addr = nullptr;
         size_t size = 0;
     } shm_;
+    qint64 lastShmUse_ = 0;  // QDeadlineTimer::current() in ms
+    bool shmReleaseScheduled_ = false;
 };
 
 // Opaque ARGB32 (premultiplied) copy of 32-bit Z-pixmap data with any byte order.

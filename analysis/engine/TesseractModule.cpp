@@ -87,13 +87,20 @@ public:
 
     void shrink(std::size_t keep)
     {
-        std::vector<Engine> freed;  // ended after the lock is released
-        QMutexLocker lock(&mutex_);
-        while (idle_.size() > keep) {
-            freed.push_back(std::move(idle_.front()));
-            idle_.erase(idle_.begin());
-            --alive_;
+        bool none = false;
+        {
+            std::vector<Engine> freed;  // ended after the lock is released
+            QMutexLocker lock(&mutex_);
+            while (idle_.size() > keep) {
+                freed.push_back(std::move(idle_.front()));
+                idle_.erase(idle_.begin());
+                --alive_;
+            }
+            none = alive_ == 0;
         }
+        // The word lists outlive the engines in a process-wide cache (several MB a language).
+        if (none)
+            tesseract::TessBaseAPI::ClearPersistentCache();
     }
 
     EngineModule::Counts counts(bool resetMost)
