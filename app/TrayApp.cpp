@@ -90,11 +90,11 @@ void TrayApp::launch()
 
 void TrayApp::buildTray()
 {
+    // Chosen before the icon shows, from the tray as it is now, so it does not change later.
     trayProtocol_ = trayProtocol();
-    iconStyle_ =
-        chooseTrayIconStyle(trayProtocol_, std::nullopt,
-                            trayProtocol_ == TrayProtocol::xembed ? xembedTrayForeground() : std::nullopt,
-                            QApplication::palette());
+    const bool xembed = trayProtocol_ == TrayProtocol::xembed;
+    iconStyle_ = chooseTrayIconStyle(trayProtocol_, xembed ? xembedTrayBackground() : std::nullopt,
+                                     xembed ? xembedTrayForeground() : std::nullopt, QApplication::palette());
     tray_ = new QSystemTrayIcon(Brand::statusBarIcon(iconStyle_), this);
     tray_->setToolTip(QStringLiteral("Kaptorix"));
     tray_->setContextMenu(&statusMenu_);

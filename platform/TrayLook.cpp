@@ -100,6 +100,60 @@ std::optional<QColor> medianColorOutside(const QImage& image, const QRect& exclu
     return QColor(*mid);
 }
 
+std::optional<QColor> xembedTrayBackground()
+{
+    const std::shared_ptr<XConnection> x = XConnection::shared();
+    if (!x)
+        return std::nullopt;
+    auto lock = x->lock();
+    xcb_connection_t* c = x->raw();
+    const xcb_screen_t* screen = x->screen(x->defaultScreen());
+    const xcb_window_t owner = trayManager(*x);
+    if (!screen || owner == XCB_NONE)
+        return std::nullopt;
+    // The selection owner is often an unmapped helper; the client's other windows (ids share
+    // the client's resource base) hold the tray. Managers may frame them: one level down too.
+    const quint32 mask = xcb_get_setup(c)->resource_id_mask;
+    const quint32 base = owner & ~mask;
+    const auto children = [c](xcb_window_t w) {
+        QList<xcb_window_t> out;
+        const Reply<xcb_query_tree_reply_t> t(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+        if (t) {
+            const xcb_window_t* kids = xcb_query_tree_children(t.get());
+            out = QList<xcb_window_t>(kids, kids + xcb_query_tree_children_length(t.get()));
+        }
+        return out;
+    };
+    QRect best;
+    for (xcb_window_t top : children(screen->root)) {
+        const Reply<xcb_get_window_attributes_reply_t> a(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, top), nullptr));
+        if (!a || a->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        QList<xcb_window_t> candidates{top};
+        if ((top & ~mask) != base)
+            candidates = children(top);
+        for (xcb_window_t w : candidates) {
+            if ((w & ~mask) != base)
+                continue;
+            const Reply<xcb_get_geometry_reply_t> g(
+                xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+            const Reply<xcb_translate_coordinates_reply_t> p(xcb_translate_coordinates_reply(
+                c, xcb_translate_coordinates(c, w, screen->root, 0, 0), nullptr));
+            if (!g || !p)
+                continue;
+            const QRect r =
+                QRect(p->dst_x, p->dst_y, g->width, g->height).intersected(x->rootRect(x->defaultScreen()));
+            if (qint64(r.width()) * r.height() > qint64(best.width()) * best.height())
+                best = r;
+        }
+    }
+    if (best.isEmpty())
+        return std::nullopt;
+    const QImage pixels = x->grab(x->defaultScreen(), best);
+    return pixels.isNull() ? std::nullopt : medianColorOutside(pixels, QRect());
+}
+
 std::optional<QColor> xembedTrayBackground(quint32 iconWindow)
 {
     const std::shared_ptr<XConnection> x = XConnection::shared();

@@ -21,6 +21,9 @@ std::optional<QColor> xembedTrayForeground();
 // The colour of the tray around an embedded icon window: the median of the tray window's
 // pixels outside the icon. None while the icon is not embedded or nothing can be read.
 std::optional<QColor> xembedTrayBackground(quint32 iconWindow);
+// The same before any icon of ours is in it: the median colour of the largest shown window
+// of the client that owns the tray selection (a panel or a tray program).
+std::optional<QColor> xembedTrayBackground();
 
 // The median colour of `image` outside `exclude` (by luminance); none when no pixel is left.
 std::optional<QColor> medianColorOutside(const QImage& image, const QRect& exclude);
