@@ -27,7 +27,9 @@ TEST(AppName, TheDesktopFileNamesTheApplicationElseTheWindowClass)
                 "[Desktop Entry]\nType=Application\nName[de]=Texteditor\nName=Text Editor\n"
                 "[Desktop Action new]\nName=New Window\n");
     desktopFile(system, "xterm", "[Desktop Entry]\nName=XTerm\nExec=xterm\n");
-    desktopFile(system, "firefox-esr", "[Desktop Entry]\nName=Firefox ESR\nStartupWMClass=Firefox-esr\n");
+    desktopFile(system, "firefox-esr", "[Desktop Entry]\nName=Firefox ESR\n");
+    desktopFile(system, "org.example.Viewer",
+                "[Desktop Entry]\nName=Image Viewer\nStartupWMClass=Eog-Like\n");
     desktopFile(user, "xterm", "[Desktop Entry]\nName=My Terminal\n");  // the user's own copy wins
     const QStringList dirs{user, system};
 
@@ -35,7 +37,8 @@ TEST(AppName, TheDesktopFileNamesTheApplicationElseTheWindowClass)
               "Text Editor");
     EXPECT_EQ(applicationName({"", "xterm", "XTerm"}, dirs), "My Terminal");
     EXPECT_EQ(applicationName({"", "Navigator", "firefox-esr"}, dirs), "Firefox ESR");
-    EXPECT_EQ(applicationName({"", "Navigator", "Firefox-esr"}, dirs), "Firefox ESR");  // by StartupWMClass
+    EXPECT_EQ(applicationName({"", "Navigator", "Firefox-esr"}, dirs), "Firefox ESR");  // lower-cased class
+    EXPECT_EQ(applicationName({"", "viewer", "eog-like"}, dirs), "Image Viewer");       // by StartupWMClass
     EXPECT_EQ(applicationName({"", "kxfixture", "Kxfixture"}, dirs), "Kxfixture");      // no desktop file
     EXPECT_EQ(applicationName({"../../etc/passwd", "", "Evil"}, dirs), "Evil");         // ids are names only
     EXPECT_EQ(applicationName({}, dirs), "");
