@@ -107,11 +107,20 @@ public:
         setText(topic.title);
         setObjectName(QStringLiteral("topic:") + topic.id);
         setCursor(Qt::PointingHandCursor);
-        setFixedHeight(34);
+        // Long German and Hungarian titles take a second line rather than losing their end.
+        const QFontMetrics fm(Theme::font(12.5, QFont::DemiBold));
+        const int lines =
+            fm.boundingRect(QRect(0, 0, kTextWidth, 1000), Qt::TextWordWrap, topic.title).height() >
+                    fm.lineSpacing() * 3 / 2
+                ? 2
+                : 1;
+        height_ = lines == 1 ? 34 : 2 * fm.lineSpacing() + 12;
+        setFixedHeight(height_);
         setAccessibleName(topic.title);
+        setToolTip(topic.title);
     }
     bool selected() const { return selected_; }
-    QSize sizeHint() const override { return {kSidebarWidth - 24, 34}; }
+    QSize sizeHint() const override { return {kSidebarWidth - 24, height_}; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -129,11 +138,13 @@ protected:
         p.setPen(Theme::primary(palette()));
         p.setFont(Theme::font(12.5, selected_ ? QFont::DemiBold : QFont::Medium));
         const QRectF textRect(badge.right() + 10, 0, width() - badge.right() - 18, height());
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                   p.fontMetrics().elidedText(text(), Qt::ElideRight, int(textRect.width())));
+        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text());
     }
 
 private:
+    // Badge (8 + 24), gap 10, right padding 8 of the row's fixed width.
+    static constexpr int kTextWidth = kSidebarWidth - 24 - 50;
+    int height_ = 34;
     QString symbol_;
     QColor tint_;
     bool selected_;
