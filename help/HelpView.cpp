@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QTextLayout>
 #include <QVBoxLayout>
@@ -108,14 +109,10 @@ public:
         setObjectName(QStringLiteral("topic:") + topic.id);
         setCursor(Qt::PointingHandCursor);
         // Long German and Hungarian titles take a second line rather than losing their end.
-        const QFontMetrics fm(Theme::font(12.5, QFont::DemiBold));
-        const int lines =
-            fm.boundingRect(QRect(0, 0, kTextWidth, 1000), Qt::TextWordWrap, topic.title).height() >
-                    fm.lineSpacing() * 3 / 2
-                ? 2
-                : 1;
-        height_ = lines == 1 ? 34 : 2 * fm.lineSpacing() + 12;
+        height_ = heightFor(kSidebarWidth - 24);
         setFixedHeight(height_);
+        // The width follows the list's viewport, which the scroll bar narrows.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         setAccessibleName(topic.title);
         setToolTip(topic.title);
     }
@@ -142,8 +139,25 @@ protected:
     }
 
 private:
-    // Badge (8 + 24), gap 10, right padding 8 of the row's fixed width.
-    static constexpr int kTextWidth = kSidebarWidth - 24 - 50;
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QAbstractButton::resizeEvent(event);
+        // The list's scroll bar can take some of the width: wrap for the width the row got.
+        if (const int h = heightFor(width()); h != height_) {
+            height_ = h;
+            setFixedHeight(h);
+        }
+    }
+
+    int heightFor(int rowWidth) const
+    {
+        // Badge (8 + 24), gap 10 and right padding 8 leave the rest to the title.
+        // Measured in the unselected weight: a selected title a little wider still fits two lines.
+        const QFontMetrics fm(Theme::font(12.5, QFont::Medium));
+        const QRect text = fm.boundingRect(QRect(0, 0, rowWidth - 50, 1000), Qt::TextWordWrap, this->text());
+        return text.height() > fm.lineSpacing() * 3 / 2 ? 2 * fm.lineSpacing() + 12 : 34;
+    }
+
     int height_ = 34;
     QString symbol_;
     QColor tint_;
