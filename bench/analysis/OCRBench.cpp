@@ -80,8 +80,13 @@ void BM_OCR_Corpus(benchmark::State& state)
     if (index < corpus.size()) {
         page = corpus[index];
     } else {
-        page = {
-            QStringLiteral("164-line screen"), textHeavyScreen(), screenText(), {QStringLiteral("eng")}, 0};
+        page = {QStringLiteral("164-line screen"),
+                textHeavyScreen(),
+                screenText(),
+                {QStringLiteral("eng")},
+                0,
+                1,
+                {}};
     }
     if (page.image.isNull()) {
         state.SkipWithError("page does not parse");

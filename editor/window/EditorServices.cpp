@@ -54,7 +54,7 @@ EditorServices EditorServices::live()
     };
     s.setClipboard = [](QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); };
     s.history = &HistoryStore::shared();
-    s.recognizeText = [](const QImage& image) { return OCRService::text(image); };
+    s.recognizeText = [](const QImage& image) { return OCRService::observations(image); };
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
     s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };

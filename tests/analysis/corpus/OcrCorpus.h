@@ -3,9 +3,19 @@
 // the text a reader should get back, and the character accuracy a reading is scored by.
 
 #include <QImage>
+#include <QList>
+#include <QRect>
 #include <QStringList>
 
 namespace kx::test {
+
+// A piece of sensitive text drawn on a page, or a decoy that looks like one but is not (a card
+// number that fails Luhn, an address with an octet above 255).
+struct CorpusItem {
+    QString text;
+    QRect ink;  // the pixels its glyphs touch, in image pixels
+    bool decoy = false;
+};
 
 struct CorpusPage {
     QString name;  // file name without ".page"
@@ -14,6 +24,7 @@ struct CorpusPage {
     QStringList languages;
     double floor = 1.0;  // lowest character accuracy a reading may score
     int blocks = 1;      // blocks of text read one after the other (columns, a sidebar)
+    QList<CorpusItem> items;
 };
 
 QList<CorpusPage> ocrCorpus(const QString& dir);
