@@ -22,8 +22,12 @@ using namespace kx::test;
 
 namespace {
 
-const QStringList kPrivate{"lukas.brenner@kaptorix-demo.com", "sofia.marin@kaptorix-demo.com", "10.1.20.5",
-                           "4111 1111 1111 1111", "5500 0000 0000 0004", "+49 89 5550 1234"};
+const QStringList kPrivate{"lukas.brenner@kaptorix-demo.com",
+                           "sofia.marin@kaptorix-demo.com",
+                           "10.1.20.5",
+                           "4111 1111 1111 1111",
+                           "5500 0000 0000 0004",
+                           "+49 89 5550 1234"};
 
 QString compact(QString text)
 {
@@ -146,7 +150,7 @@ TEST(RedactDesktop, ALightWindowOverABlackDesktopIsReadAndEveryItemCovered)
     xdotool({"mousemove", "5", "5", "key", "ctrl+alt+2"});
     ASSERT_TRUE(waitFor([&] { return !app.ocrText().isEmpty(); }, 90000)) << app.notices().toStdString();
     const QString before = app.ocrText();
-    EXPECT_EQ(readable(before), kPrivate) << "read as:\n" << before.toStdString();
+    EXPECT_EQ(readable(before).join(", "), kPrivate.join(", ")) << "read as:\n" << before.toStdString();
 
     QString editor;
     QRect window;
@@ -155,7 +159,8 @@ TEST(RedactDesktop, ALightWindowOverABlackDesktopIsReadAndEveryItemCovered)
     ASSERT_TRUE(waitFor([&] { return !(redact = wordOnScreen(window, "Redact")).isNull(); }, 30000))
         << "no Redact button in the editor's header";
     xdotool({"mousemove", QString::number(redact.x()), QString::number(redact.y()), "click", "1"});
-    static const QRegularExpression pixelated(QStringLiteral("notice: (\\d+) item\\(s\\) pixelated"));
+    static const QRegularExpression pixelated(
+        QStringLiteral("notice: (\\d+) item\\(s\\) pixelated|notice: Nothing sensitive found"));
     QRegularExpressionMatch done;
     ASSERT_TRUE(waitFor([&] { return (done = pixelated.match(app.notices())).hasMatch(); }, 90000))
         << app.notices().toStdString();
@@ -166,6 +171,6 @@ TEST(RedactDesktop, ALightWindowOverABlackDesktopIsReadAndEveryItemCovered)
     xdotool({"windowactivate", "--sync", editor, "key", "ctrl+w"});
     ASSERT_TRUE(waitFor([&] { return app.ocrText() != before; }, 90000)) << app.notices().toStdString();
     const QString after = app.ocrText();
-    EXPECT_EQ(readable(after), QStringList()) << "read as:\n" << after.toStdString();
+    EXPECT_EQ(readable(after).join(", "), QString()) << "read as:\n" << after.toStdString();
     EXPECT_TRUE(after.contains("migration weekend")) << after.toStdString();  // the rest still reads
 }
