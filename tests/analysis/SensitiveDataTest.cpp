@@ -107,7 +107,8 @@ TextObservation spaced(const QList<QPair<double, QString>>& words, double y = 40
 }
 
 // The categories of the hits that cover all of `part` of `line`.
-QStringList covering(const QList<SensitiveData::Match>& hits, const TextObservation& line, const QString& part)
+QStringList covering(const QList<SensitiveData::Match>& hits, const TextObservation& line,
+                     const QString& part)
 {
     const qsizetype at = line.text.indexOf(part);
     const QRectF box = line.boundingBox(at, part.size()).value_or(QRectF());
@@ -136,7 +137,8 @@ TEST(SensitiveData, KeysCoverTheirWholeRunEvenWhenRecognitionSplitThem)
     EXPECT_FALSE(covering(hits, key, "ghp_wwWPw5k4aXcaT4 fNPOUcnZwJUVFkK6LOOp INUx").isEmpty());
     EXPECT_TRUE(covering(hits, key, "expires").isEmpty());
     // A key in a quoted string whose underscores were read as blanks; a key without its prefix.
-    const TextObservation code = spaced({{0, "KEY"}, {8, "="}, {8, "\"sk"}, {8, "Live"}, {8, "51NfK3hLp9QwErTy7UiOp2AsDf\""}});
+    const TextObservation code =
+        spaced({{0, "KEY"}, {8, "="}, {8, "\"sk"}, {8, "Live"}, {8, "51NfK3hLp9QwErTy7UiOp2AsDf\""}});
     EXPECT_EQ(covering(SensitiveData::find({code}), code, "\"sk Live 51NfK3hLp9QwErTy7UiOp2AsDf\""),
               QStringList{"token"});
     const TextObservation prose = spaced({{0, "ReservationConfirmation2026"}, {8, "(anna@example.com),"}});
@@ -168,10 +170,12 @@ TEST(SensitiveData, NumbersReadWithLookAlikesOrSplitStillMatchWhenTheirCheckHold
     // Decoys: Luhn fails, an octet above 255, mod 97 fails, even with the letters read as digits.
     EXPECT_TRUE(categories({words("card 4111 1lll 1111 1ll2")}).isEmpty());
     EXPECT_TRUE(categories({words("ip 3OO.1.2.3")}).isEmpty());
-    EXPECT_FALSE(categories({words("IBAN DE88 37o4 0044 0532 0130 00")}).contains("iban"));  // its digits: a phone
+    EXPECT_FALSE(
+        categories({words("IBAN DE88 37o4 0044 0532 0130 00")}).contains("iban"));  // its digits: a phone
 
     // Groups of a card on two lines, one hit a line; a decoy likewise stays uncovered.
-    const TextObservation first = words("Card: 4111 1111"), second = spaced({{0, "1111"}, {8, "1111"}, {8, "exp"}}, 60);
+    const TextObservation first = words("Card: 4111 1111"),
+                          second = spaced({{0, "1111"}, {8, "1111"}, {8, "exp"}}, 60);
     const QList<SensitiveData::Match> split = SensitiveData::find({first, second});
     EXPECT_EQ(covering(split, first, "4111 1111"), QStringList{"card"});
     EXPECT_EQ(covering(split, second, "1111 1111"), QStringList{"card"});
