@@ -297,6 +297,12 @@ private:
         if (out.isNull())
             return {};
         const std::vector<uint8_t> edge = edges();
+        // Each region's stretch as a table of the step from the ground.
+        std::vector<std::array<uchar, 256>> stretch(regions_.size());
+        for (std::size_t i = 0; i < regions_.size(); ++i)
+            for (int d = 0; d < 256; ++d)
+                stretch[i][std::size_t(d)] =
+                    uchar(std::clamp(255 - int(std::lround(d * regions_[i].gain)), 0, 255));
         for (int y = 0; y < h_; ++y) {
             const uchar* in = grey_.constScanLine(y);
             uchar* row = out.scanLine(y);
@@ -310,7 +316,7 @@ private:
                     row[x] = 255;
                     continue;
                 }
-                row[x] = uchar(std::clamp(255 - int(std::lround(d * r.gain)), 0, 255));
+                row[x] = stretch[std::size_t(t.region)][std::size_t(d)];
             }
         }
         return out;

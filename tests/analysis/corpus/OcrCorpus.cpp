@@ -87,11 +87,10 @@ QString drawMarked(QPainter& p, qreal x, qreal baseline, const QString& line, co
 // round X Y W H R #rgb | text X BASELINE STEP, then lines up to ".", with the marks of
 // drawMarked(). A tab puts what is before it right-aligned in a gutter ending 14 px left of X
 // (line numbers); the known text joins the two with a blank. Geometry is in points.
-bool parse(const QStringList& lines, CorpusPage& page)
+bool parse(const QStringList& lines, CorpusPage& page, double scale = 1)
 {
     QPainter p;
     QStringList known;
-    double scale = 1;
     QColor pen = Qt::black;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QStringList w = lines[i].split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -153,6 +152,16 @@ bool parse(const QStringList& lines, CorpusPage& page)
 }
 
 }  // namespace
+
+CorpusPage corpusPage(const QString& path, double scale)
+{
+    CorpusPage page;
+    page.name = QFileInfo(path).completeBaseName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !parse(QString::fromUtf8(file.readAll()).split('\n'), page, scale))
+        page.image = QImage();
+    return page;
+}
 
 QList<CorpusPage> ocrCorpus(const QString& dir)
 {

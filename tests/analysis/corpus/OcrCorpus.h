@@ -28,6 +28,8 @@ struct CorpusPage {
 };
 
 QList<CorpusPage> ocrCorpus(const QString& dir);
+// One page file, drawn at `scale` pixels per point unless the file sets its own.
+CorpusPage corpusPage(const QString& path, double scale = 1);
 // 1 - edit distance / expected length, blanks collapsed and empty lines dropped in both texts.
 double characterAccuracy(const QString& expected, const QString& read);
 
