@@ -184,10 +184,17 @@ QString wordAt(const sensitive::Reading& r, qsizetype k, sensitive::Span* span =
     return r.corrected.mid(c.start, c.end - c.start);
 }
 
+// Digits, with single dashes between them ("4111", "4111-1111").
 bool digitGroup(const QString& w)
 {
-    static const QRegularExpression re(QStringLiteral("^[0-9]+(?:-[0-9]+)*$"));
-    return re.match(w).hasMatch();
+    if (w.isEmpty() || w.front() == QLatin1Char('-') || w.back() == QLatin1Char('-'))
+        return false;
+    for (qsizetype i = 0; i < w.size(); ++i) {
+        const ushort c = w[i].unicode();
+        if (!(c >= '0' && c <= '9') && !(c == '-' && w[i - 1] != QLatin1Char('-')))
+            return false;
+    }
+    return true;
 }
 
 // Walks the words from (line, word) on, over line ends, while `take` accepts them; `done` says
@@ -263,6 +270,8 @@ QList<std::pair<QString, QList<Piece>>> splitNumbers(const std::vector<sensitive
                 if (run.size() > 1 && total >= 13 && total <= 19 && SensitiveData::luhn(all))
                     out.append({QStringLiteral("card"), run});
             }
+            if (first.size() < 4 || !first[2].isDigit() || !first[3].isDigit())
+                continue;
             // The country code read as look-alike digits or symbols (E as £, S as 5).
             QString head = first;
             for (qsizetype c = 0; c < std::min<qsizetype>(2, head.size()); ++c)
