@@ -240,7 +240,9 @@ private:
         std::vector<uint8_t> edge(std::size_t(w_) * std::size_t(h_), 0);
         std::vector<std::pair<int, int>> queue;  // pixel, ground it belongs to
         const auto index = [this](int x, int y) { return std::size_t(y) * std::size_t(w_) + std::size_t(x); };
-        const auto value = [this](int x, int y) { return int(grey_.constScanLine(y)[x]); };
+        const uchar* bits = grey_.constBits();
+        const qsizetype stride = grey_.bytesPerLine();
+        const auto value = [bits, stride](int x, int y) { return int(bits[y * stride + x]); };
         const auto joins = [&](int x, int y, int ground) {
             const Tile& t = tileOf(x, y);
             const int v = value(x, y);
