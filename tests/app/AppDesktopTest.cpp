@@ -409,7 +409,7 @@ TEST_F(AppDesktop, ScrollingKeyAndThePreviewCardActions)
     ASSERT_TRUE(webdav.start(served.path(), "", "")) << webdav.log().toStdString();
     const QString saved = dir_.filePath("saved");
     startApp("after.copy=false\nsaveFolder=" + saved.toUtf8() +
-             "\nremote.host=http://127.0.0.1/\nremote.port=" + QByteArray::number(webdav.port()) + "\n");
+             "\nremote.host=http://127.0.0.1:" + QByteArray::number(webdav.port()) + "/\n");
     FixtureClient fixture({"--at", "400", "120", "--expected", dir_.filePath("page.png")});
     ASSERT_TRUE(fixture.waitReady());
     const QRect area = fixture.area();
