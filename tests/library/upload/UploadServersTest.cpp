@@ -215,7 +215,8 @@ TEST_P(UploadServers, NoUploadReplacesAnotherCapturesFile)
     };
     const HistoryEntry first = capture(Qt::red), second = capture(Qt::blue);
     keys_.secrets["remote.password"] = "wrong";
-    failingUpload(image(Qt::red), first);
+    const UploadReport failed = await(RemoteUploader::upload(image(Qt::red), 1, first, QString("Shot")));
+    ASSERT_TRUE(failed.queued) << failed.subtitle.toStdString();
     keys_.secrets["remote.password"] = kPassword;
     const UploadReport done = await(RemoteUploader::upload(image(Qt::blue), 1, second, QString("Shot")));
     ASSERT_TRUE(done.sent) << done.subtitle.toStdString();
@@ -223,7 +224,7 @@ TEST_P(UploadServers, NoUploadReplacesAnotherCapturesFile)
 
     QStringList files = QDir(root_ + "/a/b").entryList(QDir::Files);
     files.sort(Qt::CaseInsensitive);
-    EXPECT_EQ(files, (QStringList{"Shot 2.png", "shot.png"}));  // the failed one was titled "shot"
+    EXPECT_EQ(files, (QStringList{"Shot 2.png", "Shot.png"}));
     for (const auto& [entry, color] :
          {std::pair{first, QColor(Qt::red)}, std::pair{second, QColor(Qt::blue)}}) {
         const std::optional<QString> link = history_->entry(entry.id)->uploadURL;
