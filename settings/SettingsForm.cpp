@@ -200,6 +200,12 @@ void ElidedLabel::setFullText(const QString& text)
     elide();
 }
 
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    mode_ = mode;
+    elide();
+}
+
 QSize ElidedLabel::minimumSizeHint() const
 {
     return {0, QLabel::minimumSizeHint().height()};
@@ -215,8 +221,7 @@ void ElidedLabel::elide()
 {
     QString line = full_;
     line.replace('\n', ' ');
-    const QString shown =
-        fontMetrics().elidedText(line, Qt::ElideMiddle, std::max(0, contentsRect().width()));
+    const QString shown = fontMetrics().elidedText(line, mode_, std::max(0, contentsRect().width()));
     if (shown != text())
         setText(shown);
 }

@@ -58,13 +58,14 @@ QPalette captionPalette(QPalette palette);
 // A tool tip that shows `text` as it is, never as markup.
 QString plainToolTip(const QString& text);
 
-// One line of plain text that never widens its page: cut in the middle with "…" to the width
-// it gets, the whole text in its tool tip.
+// One line of plain text that never widens its page: cut with "…" to the width it gets (in the
+// middle by default, which keeps a file name's extension), the whole text in its tool tip.
 class ElidedLabel : public QLabel {
 public:
     explicit ElidedLabel(const QString& text = QString(), QWidget* parent = nullptr);
     void setFullText(const QString& text);
     const QString& fullText() const { return full_; }
+    void setElideMode(Qt::TextElideMode mode);
     QSize minimumSizeHint() const override;
 
 protected:
@@ -73,6 +74,7 @@ protected:
 private:
     void elide();
     QString full_;
+    Qt::TextElideMode mode_ = Qt::ElideMiddle;
 };
 
 // A toggle bound to a Bool key.

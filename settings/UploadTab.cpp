@@ -287,6 +287,7 @@ void UploadTab::rebuildQueue()
         line->setObjectName(QStringLiteral("queueError"));
         line->setFont(Theme::font(11));
         line->setPalette(captionPalette(line->palette()));
+        line->setElideMode(Qt::ElideRight);  // an error's start says the most
         line->setFullText(QStringLiteral("%1× · %2").arg(item.attempts).arg(item.lastError));
         texts->addWidget(line);
         h->addLayout(texts, 1);
