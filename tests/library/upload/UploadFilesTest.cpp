@@ -161,10 +161,19 @@ TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
     Prefs::set("remote.folder", "");
     Prefs::set("remote.keyPath", "");
 
+    qputenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS", "/from-the-environment");
     QFuture<Outcome<std::optional<QString>>> sent = RemoteUploader::send("png", "x.png");
     const QByteArray entry = "KX_SFTP_PASS=" + password.toUtf8();
     ASSERT_TRUE(test::waitFor([&] { return processesWith(entry).size() >= 2; }, 20000))  // sftp and ssh
         << processesWith(entry).join(' ').toStdString();
+    // ssh's known-hosts file comes from the tests' setter, never from the environment.
+    QByteArray cmdlines;
+    for (const QString& pid : processesWith(entry)) {
+        QFile cmdline("/proc/" + pid + "/cmdline");
+        cmdlines += cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
+    }
+    EXPECT_TRUE(cmdlines.contains(QFile::encodeName(tmp.filePath("known_hosts"))));
+    EXPECT_FALSE(cmdlines.contains("from-the-environment"));
     const QStringList folders = QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::Dirs);
     ASSERT_EQ(folders.size(), 1);
     const QString work = tmp.filePath(folders[0]);
@@ -181,5 +190,6 @@ TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
     RemoteUploader::setKnownHostsForTests(QString());
     RemoteUploader::useForTests(nullptr, nullptr);
     Keychain::setStore(nullptr);
+    qunsetenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS");
     qunsetenv("TMPDIR");
 }
