@@ -283,6 +283,7 @@ TEST_F(Fixture, BackgroundWorkWaitsWhileACaptureIsInFlightAndItsFilesAreWritten)
     EXPECT_TRUE(BackgroundWork::held());
     std::exchange(pending, {})(std::nullopt);
     EXPECT_FALSE(BackgroundWork::held());
+}
 
 // With after.save on, each capture lands in the save folder; a failing save says so once,
 // a good one not at all.
