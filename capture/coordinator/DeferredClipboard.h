@@ -22,7 +22,10 @@ protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;
 
 private:
-    QImage image_;
+    // The image itself, or once its PNG is ready, decoded from that.
+    QImage image() const;
+
+    mutable QImage image_;  // dropped once the PNG is ready: the clipboard keeps the small form
     double scale_;
     QFuture<QByteArray> png_;
     mutable QByteArray tiff_;

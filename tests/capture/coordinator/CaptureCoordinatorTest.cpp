@@ -3,10 +3,13 @@
 #include "analysis/BackgroundWork.h"
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/ColorHistory.h"
+#include "capture/coordinator/DeferredClipboard.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/coordinator/SaveFolder.h"
 #include "capture/history/HistoryStore.h"
 #include "capture/notice/QuickPreviewView.h"
+#include "core/ImageBufferPool.h"
+#include "core/PngEncoder.h"
 #include "core/Prefs.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Toast.h"
@@ -313,4 +316,30 @@ TEST_F(Fixture, AfterCaptureSaveReportsOnlyAFailureAndThatOnce)
     QCoreApplication::processEvents();
     EXPECT_EQ(notices.filter("Save failed|").size(), 1) << notices.join('\n').toStdString();
     EXPECT_EQ(store->entries().size(), 2);  // the history keeps both captures
+}
+
+// The clipboard keeps the capture's PNG, not its pixels, once the encode is done; readers of
+// the image or the TIFF get the same pixels from it.
+TEST(DeferredClipboard, DropsThePixelsOnceThePngIsReadyAndServesThemFromIt)
+{
+    ImageBufferPool pool(2, 60000);
+    QImage image = pool.take(QSize(700, 500), QImage::Format_RGB32);
+    image.fill(QColor(30, 120, 200));
+    for (int y = 0; y < 500; y += 7)
+        image.setPixel(y, y, qRgb(250, 10, 10));
+    const QImage expected = image.copy();
+    QPromise<QByteArray> png;
+    png.start();
+    auto* mime = new DeferredImageMime(image, 2.0, png.future());
+    image = QImage();
+    EXPECT_EQ(pool.buffersInUse(), 1);  // held while the PNG is being made
+
+    png.addResult(*encodePng(expected, 0));
+    png.finish();
+    EXPECT_TRUE(test::waitFor([&] { return pool.buffersInUse() == 0; }));
+    const QImage fromQt = qvariant_cast<QImage>(mime->imageData());
+    EXPECT_EQ(test::maxChannelDifference(fromQt.convertToFormat(QImage::Format_RGB32), expected), 0);
+    const QImage fromTiff = QImage::fromData(mime->data(QStringLiteral("image/tiff")), "TIFF");
+    EXPECT_EQ(test::maxChannelDifference(fromTiff.convertToFormat(QImage::Format_RGB32), expected), 0);
+    delete mime;
 }
