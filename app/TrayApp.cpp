@@ -10,6 +10,7 @@
 #include "core/Prefs.h"
 #include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
+#include "library/upload/UploadQueue.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
 #include "settings/SettingsWindowController.h"
@@ -76,12 +77,28 @@ void TrayApp::launch()
     buildTray();
     buildMainMenu();
     registerHotKeys();
+    HistoryStore::shared().dropEntriesWithoutImage();
     HistoryStore::shared().prune();
-    // Said once: an unreadable history was kept aside, not lost.
-    if (const QString notice = HistoryStore::shared().takeStartNotice(); !notice.isEmpty())
-        Notices::show(kx::tr("History", "Előzmények", "Verlauf"), notice,
-                      QStringLiteral("exclamationmark.triangle.fill"), 8);
+    Notices::watchHistory(HistoryStore::shared());
+    reportKeptFiles();
     firstRun();
+}
+
+void TrayApp::reportKeptFiles()
+{
+    // Said once: an unreadable history or upload queue was kept aside, not lost. One toast
+    // shows at a time, so both go into one.
+    const QString history = HistoryStore::shared().takeStartNotice();
+    const QString queue = UploadQueue::shared().takeStartNotice();
+    if (history.isEmpty() && queue.isEmpty())
+        return;
+    const QString title = queue.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf")
+                          : history.isEmpty()
+                              ? kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange")
+                              : QStringLiteral("Kaptorix");
+    QStringList lines{history, queue};
+    lines.removeAll(QString());
+    Notices::show(title, lines.join(QLatin1Char('\n')), QStringLiteral("exclamationmark.triangle.fill"), 8);
 }
 
 void TrayApp::buildTray()

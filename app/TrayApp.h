@@ -43,6 +43,7 @@ public:
 
 private:
     void buildTray();
+    void reportKeptFiles();
     void buildMainMenu();
     void showTrayWhenHostAppears();
     void registerHotKeys();

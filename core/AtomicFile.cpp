@@ -1,5 +1,10 @@
 #include "core/AtomicFile.h"
 
+#include <sys/stat.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -12,24 +17,44 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit()) {
+    if (!f.open(QIODevice::WriteOnly)) {
         if (error)
             *error = f.errorString();
+        return false;
+    }
+    errno = 0;
+    const bool whole = f.write(data) == data.size();
+    // A short write (a full disk, a size limit) leaves QSaveFile with "Unknown error" (and a
+    // commit that would succeed): the system's errno names it.
+    const int err = errno;
+    if (!whole || !f.commit()) {
+        if (error)
+            *error = !whole && err != 0 ? QString::fromLocal8Bit(std::strerror(err)) : f.errorString();
         f.cancelWriting();
         return false;
     }
     return true;
 }
 
+bool pathTaken(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
 QString setAside(const QString& path)
 {
-    if (!QFileInfo::exists(path))
+    // lstat and rename(2), not QFileInfo and QFile: a link that leads nowhere (or to itself)
+    // is set aside as it is, not taken for a missing file.
+    if (!pathTaken(path))
         return {};
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QString target = path + ".bad-" + stamp;
-    for (int i = 2; QFileInfo::exists(target); ++i)
+    for (int i = 2; pathTaken(target); ++i)
         target = path + ".bad-" + stamp + "-" + QString::number(i);
-    return QFile::rename(path, target) ? target : QString();
+    return ::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0
+               ? target
+               : QString();
 }
 
 }  // namespace kx

@@ -30,7 +30,8 @@ QString ImageWriter::thumbnailPath(const QUuid& id) const
 }
 
 quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
-                           std::function<void(quint64, const QImage&, bool)> done, QFuture<QByteArray> png)
+                           std::function<void(quint64, const QImage&, bool, const QString&)> done,
+                           QFuture<QByteArray> png)
 {
     const quint64 generation = ++generations_;
     pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png)] {
@@ -60,10 +61,13 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
             }
         }
         bool ok = false;
+        QString error;
         if (claimed) {
-            ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes);
+            ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes, &error);
             if (thumbBytes)
-                ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
+                ok =
+                    writeFileAtomically(thumbnailPath(id), *thumbBytes, error.isEmpty() ? &error : nullptr) &&
+                    ok;
             QMutexLocker lock(&mutex_);
             writing_.remove(id);
             if (removed_.contains(id)) {
@@ -75,7 +79,7 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
             writeDone_.wakeAll();
         }
         if (done)
-            done(generation, thumbnail, ok);
+            done(generation, thumbnail, ok, error);
     });
     return generation;
 }

@@ -36,12 +36,15 @@ public:
     QString thumbnailPath(const QUuid& id) const;
 
     // Queues the encoding; returns the generation of this write. `done` runs on the worker
-    // after the files are in place (ok) or were not written, with the thumbnail image.
+    // after the files are in place (ok) or were not written, with the thumbnail image and
+    // the system's reason for a failed write (empty when it was not attempted).
     // `png`, when valid, is the image's PNG being encoded elsewhere (the clipboard's): its
     // bytes are written instead of a second encode; an empty result is encoded here.
-    quint64 write(const QUuid& id, const QImage& image, double scale,
-                  std::function<void(quint64 generation, const QImage& thumbnail, bool ok)> done = {},
-                  QFuture<QByteArray> png = {});
+    quint64 write(
+        const QUuid& id, const QImage& image, double scale,
+        std::function<void(quint64 generation, const QImage& thumbnail, bool ok, const QString& error)> done =
+            {},
+        QFuture<QByteArray> png = {});
     // Makes any queued write of this id a no-op; the files stay.
     void forget(const QUuid& id);
     // Removes the files now, and those of a write of this id still running when it ends.
