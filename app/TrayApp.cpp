@@ -87,18 +87,24 @@ void TrayApp::launch()
 void TrayApp::reportKeptFiles()
 {
     // Said once: an unreadable history or upload queue was kept aside, not lost. One toast
-    // shows at a time, so both go into one.
-    const QString history = HistoryStore::shared().takeStartNotice();
-    const QString queue = UploadQueue::shared().takeStartNotice();
-    if (history.isEmpty() && queue.isEmpty())
+    // shows at a time, so the queue's follows the history's.
+    constexpr double kSeconds = 8;
+    const auto warn = [](const QString& title, const QString& text) {
+        Notices::show(title, text, QStringLiteral("exclamationmark.triangle.fill"), kSeconds);
+    };
+    auto& history = HistoryStore::shared();
+    const QString title = history.startNoticeTitle();
+    const QString historyText = history.takeStartNotice();
+    const QString queueText = UploadQueue::shared().takeStartNotice();
+    if (!historyText.isEmpty())
+        warn(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText);
+    if (queueText.isEmpty())
         return;
-    const QString title = queue.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf")
-                          : history.isEmpty()
-                              ? kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange")
-                              : QStringLiteral("Kaptorix");
-    QStringList lines{history, queue};
-    lines.removeAll(QString());
-    Notices::show(title, lines.join(QLatin1Char('\n')), QStringLiteral("exclamationmark.triangle.fill"), 8);
+    const QString queueTitle = kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange");
+    if (historyText.isEmpty())
+        warn(queueTitle, queueText);
+    else
+        QTimer::singleShot(int(kSeconds * 1000), this, [=] { warn(queueTitle, queueText); });
 }
 
 void TrayApp::buildTray()

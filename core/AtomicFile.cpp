@@ -57,4 +57,13 @@ QString setAside(const QString& path)
                : QString();
 }
 
+QString displayPath(const QString& path)
+{
+    const QString home = QDir::homePath();
+    const QString native = QDir::toNativeSeparators(path);
+    if (!home.isEmpty() && home != QLatin1String("/") && native.startsWith(home + QLatin1Char('/')))
+        return QLatin1Char('~') + native.mid(home.size());
+    return native;
+}
+
 }  // namespace kx

@@ -12,6 +12,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 // new path, or empty on failure.
 QString setAside(const QString& path);
 
+// A path as the user reads it in a message: the home folder as "~".
+QString displayPath(const QString& path);
+
 // Something is at `path`: a file, a folder, or a link (even one that leads nowhere).
 bool pathTaken(const QString& path);
 

@@ -1,5 +1,6 @@
 #include "capture/history/HistoryRecovery.h"
 
+#include "core/AtomicFile.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 
@@ -34,6 +35,12 @@ bool isImageFileName(const QString& name, QUuid* id)
         }
     }
     return false;
+}
+
+QString restoredTitle()
+{
+    return kx::tr("History restored from its images", "Az előzmények visszaállítva a képekből",
+                  "Verlauf aus den Bildern wiederhergestellt");
 }
 
 }  // namespace
@@ -130,42 +137,45 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
 {
     StartState start;
     start.entries = std::move(loaded.entries);
-    const QString kept = QDir::toNativeSeparators(loaded.keptAs.isEmpty() ? indexPath : loaded.keptAs);
-    QStringList notices;
-    if (loaded.unreadable) {
-        notices << kx::tr("The capture history could not be read. The old index was kept as %1.",
-                          "Az előzmények nem olvashatók. A régi index megmaradt: %1.",
-                          "Der Verlauf konnte nicht gelesen werden. Der alte Index wurde als %1 aufbewahrt.")
-                       .arg(kept);
-    } else if (loaded.rejected > 0 && loaded.keptNow) {
-        notices << kx::tr(
-                       "%1 entries of the capture history could not be read and were left out. The "
-                       "original index was kept as %2.",
-                       "Az előzmények %1 bejegyzése nem olvasható, ezért kimaradt. Az eredeti index "
-                       "megmaradt: %2.",
-                       "%1 Einträge des Verlaufs konnten nicht gelesen werden und fehlen. Der "
-                       "ursprüngliche Index wurde als %2 aufbewahrt.")
-                       .arg(loaded.rejected)
-                       .arg(kept);
-    }
+    start.sweep = loaded.read && loaded.keptAs.isEmpty();
+    const QString kept = displayPath(loaded.keptAs.isEmpty() ? indexPath : loaded.keptAs);
     if (!loaded.read) {
         // No index was read (none there, or it could not be read): the images are the only
         // record left, so none of them may be swept, and they become entries again.
         start.entries = entriesFromImages(dir);
-        if (!start.entries.isEmpty()) {
-            if (!loaded.unreadable)
-                notices << kx::tr("The capture history index was missing.", "Az előzmények indexe hiányzott.",
-                                  "Der Index des Verlaufs fehlte.");
-            notices << kx::tr("%1 images in %2 were added back to the history.",
-                              "%1 kép került vissza az előzményekbe innen: %2.",
-                              "%1 Bilder aus %2 wurden wieder in den Verlauf aufgenommen.")
-                           .arg(start.entries.size())
-                           .arg(QDir::toNativeSeparators(dir));
-            start.rewrite = true;
-        }
+        start.rewrite = !start.entries.isEmpty();
     }
-    start.sweep = loaded.read && loaded.keptAs.isEmpty();
-    start.notice = notices.join(QLatin1Char(' '));
+    const qsizetype restored = start.entries.size();
+    if (loaded.unreadable && restored > 0) {
+        start.title = restoredTitle();
+        start.notice = kx::tr("%1 captures are back. The unreadable index was kept as %2.",
+                              "%1 kép visszakerült. Az olvashatatlan index megmaradt: %2.",
+                              "%1 Aufnahmen sind wieder da. Der unlesbare Index wurde als %2 aufbewahrt.")
+                           .arg(restored)
+                           .arg(kept);
+    } else if (loaded.unreadable) {
+        start.title = kx::tr("History could not be read", "Az előzmények nem olvashatók",
+                             "Verlauf konnte nicht gelesen werden");
+        start.notice = kx::tr("The old index was kept as %1.", "A régi index megmaradt: %1.",
+                              "Der alte Index wurde als %1 aufbewahrt.")
+                           .arg(kept);
+    } else if (!loaded.read && restored > 0) {
+        start.title = restoredTitle();
+        start.notice = kx::tr("No index was found; the %1 captures in %2 are back.",
+                              "Nem volt index; a(z) %2 mappa %1 képe visszakerült.",
+                              "Kein Index gefunden; die %1 Aufnahmen in %2 sind wieder da.")
+                           .arg(restored)
+                           .arg(displayPath(dir));
+    } else if (loaded.rejected > 0 && loaded.keptNow) {
+        start.title = kx::tr("History partly unreadable", "Az előzmények részben olvashatatlanok",
+                             "Verlauf teilweise unlesbar");
+        start.notice = kx::tr("%1 entries could not be read and were left out. The index was kept as %2.",
+                              "%1 bejegyzés nem olvasható, ezért kimaradt. Az index megmaradt: %2.",
+                              "%1 Einträge konnten nicht gelesen werden und fehlen. Der Index wurde als %2 "
+                              "aufbewahrt.")
+                           .arg(loaded.rejected)
+                           .arg(kept);
+    }
     return start;
 }
 

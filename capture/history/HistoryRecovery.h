@@ -37,7 +37,8 @@ struct StartState {
     QList<HistoryEntry> entries;
     bool sweep = false;    // an index was read whole: files it does not name may go
     bool rewrite = false;  // entries were rebuilt: the index must be written
-    QString notice;        // localised, for the user; empty when all was well
+    QString title;         // localised notice for the user, empty when all was well
+    QString notice;
 };
 // Without a readable index the entries are rebuilt from the images. `indexPath` names the
 // index in the notice when a bad one could not be kept elsewhere.

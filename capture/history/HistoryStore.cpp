@@ -3,6 +3,7 @@
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryRecovery.h"
+#include "core/AtomicFile.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
@@ -125,6 +126,7 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     searchLang_ = Lang::current();
     for (const HistoryEntry& e : std::as_const(entries_))
         indexText(e);
+    startNoticeTitle_ = start.title;
     startNotice_ = start.notice;
     if (start.sweep)
         sweepOrphans();
@@ -260,7 +262,7 @@ void HistoryStore::imagesWritten(const WriteOutcome& outcome)
     if (!ok) {
         QString reason = kx::tr("The image file could not be written in %1.", "A képfájl nem írható ide: %1.",
                                 "Die Bilddatei konnte nicht in %1 geschrieben werden.")
-                             .arg(QDir::toNativeSeparators(dir_));
+                             .arg(displayPath(dir_));
         if (!error.isEmpty())
             reason += QLatin1Char(' ') + error;
         const qsizetype i = indexOf(id);

@@ -59,6 +59,8 @@ public:
     // images that are gone: the localised message that says so, where a bad index was kept
     // and where the images are (the launch shows it). Empty otherwise and afterwards.
     QString takeStartNotice();
+    // The title of that notice; empty when it has none of its own.
+    QString startNoticeTitle() const { return startNoticeTitle_; }
 
     // Records a new capture (at the front) and returns its entry; the files are written in
     // the background and the text is recognised after that. `png`: the image's PNG already
@@ -150,6 +152,7 @@ private:
     QList<HistoryEntry> entries_;
     QString keptBadIndex_;
     QString startNotice_;
+    QString startNoticeTitle_;
     std::unique_ptr<ImageWriter> images_;
     std::unique_ptr<JsonStoreWriter> index_;
     QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
