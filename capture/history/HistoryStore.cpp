@@ -7,8 +7,6 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFutureWatcher>
@@ -17,9 +15,7 @@
 #include <QStandardPaths>
 #include <QtConcurrent>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <utility>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -47,23 +43,6 @@ int limitSetting(const char* key)
     if (const auto n = Prefs::wholeNumber(k))
         return *n;
     return Prefs::registeredDefault(k).toInt();
-}
-
-// Why the image file at `path` could not be unlinked, or empty when it could (or is gone).
-// The files themselves go only after the index without the entry is written, so this asks
-// the system the questions unlink() would.
-QString unlinkRefusal(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
-        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        return QString::fromLocal8Bit(std::strerror(EISDIR));
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    if (::access(folder.constData(), W_OK | X_OK) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return {};
 }
 
 HistoryStore::Recognizer ocrRecognizer()

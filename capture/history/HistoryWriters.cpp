@@ -3,10 +3,29 @@
 #include "core/AtomicFile.h"
 #include "core/ImageUtils.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
+#include <cerrno>
+#include <cstring>
 
 namespace kx {
+
+QString unlinkRefusal(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return QString::fromLocal8Bit(std::strerror(EISDIR));
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
 
 ImageWriter::ImageWriter(QString dir) : dir_(std::move(dir))
 {

@@ -20,6 +20,11 @@
 
 namespace kx {
 
+// Why the image file at `path` could not be unlinked, or empty when it could (or is gone).
+// The files themselves go only after the index without the entry is written, so this asks
+// the system the questions unlink() would.
+QString unlinkRefusal(const QString& path);
+
 // Encodes "<UUID>.png" (DPI of the capture) and "<UUID>.thumb.jpg" (longer edge at most
 // 520 px, JPEG 0.8, 72 DPI) off the calling thread. Each write of an id carries a
 // generation: an older image never replaces a newer one, and nothing is written for an id
