@@ -2,6 +2,7 @@
 
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
+#include "core/ImageReading.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
@@ -304,7 +304,8 @@ void HistoryStore::recognizeNext()
             recognizeImage(id, generation, it->image);
         } else {
             QtConcurrent::run([path = images_->pngPath(id)] {
-                return QImageReader(path).read();
+                const ImageRead read = readImageFile(path);
+                return read.image ? read.image->image : QImage();
             }).then(this, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);
             });
@@ -549,11 +550,10 @@ std::optional<DecodedImage> HistoryStore::loadImage(const QUuid& id) const
     const auto it = pending_.constFind(id);
     if (it != pending_.cend())
         return DecodedImage{it->image, scale};
-    QImageReader reader(images_->pngPath(id));
-    QImage image = reader.read();
-    if (image.isNull())
+    const ImageRead read = readImageFile(images_->pngPath(id));
+    if (!read.image || read.image->image.isNull())
         return std::nullopt;
-    return DecodedImage{image, scale};
+    return DecodedImage{read.image->image, scale};
 }
 
 QImage HistoryStore::thumbnail(const QUuid& id)
