@@ -2,6 +2,7 @@
 // instance per user and display starts the tray application.
 #include "analysis/OCRService.h"
 #include "app/Dispatch.h"
+#include "app/DisplayCheck.h"
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/TrayApp.h"
@@ -11,6 +12,9 @@
 #include "core/UnixSignals.h"
 #include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
+#include "library/upload/RemoteUploader.h"
+#include "platform/DisplayProbe.h"
+#include "settings/SecretField.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -72,6 +76,14 @@ void flushHistory()
         kx::HistoryStore::shared().flush();
 }
 
+// Quit, a termination signal or a lost X connection: a secret typed a moment ago still goes to
+// the keyring, and no upload program (an sftp holds the password) or work folder outlives us.
+void beforeQuit()
+{
+    kx::SecretField::writeAllPending();
+    kx::RemoteUploader::abandonTransfers();
+}
+
 QtMessageHandler g_qtMessages = nullptr;
 
 // Qt ends the process with exit(1) right after this warning when the X connection is lost.
@@ -87,6 +99,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (g_historyInUse)
         kx::EditorWindowController::commitAllBeforeQuit();
     flushHistory();
+    beforeQuit();
     kx::Prefs::sync();
     std::_Exit(1);
 }
@@ -107,6 +120,12 @@ int main(int argc, char** argv)
     const kx::Launch launch = kx::dispatch(args);
     if (launch.mode != kx::LaunchMode::app)
         return runDeveloperMode(launch, argc, argv);
+    // Qt would abort with a core dump; one line says what is missing instead.
+    if (const QString problem = kx::displayProblem(kx::DisplayEnvironment::current(), kx::x11DisplayOpens);
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
 
     waitForRelaunchingParent();
     QApplication app(argc, argv);
@@ -143,8 +162,12 @@ int main(int argc, char** argv)
     // A write to a dead X server must end in exit() (and the flush below), not in SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     // Open editors write their edits into the history before it is flushed.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                     [] { kx::EditorWindowController::commitAllBeforeQuit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] {
+        kx::EditorWindowController::commitAllBeforeQuit();
+        beforeQuit();
+    });
+    // Work folders of uploads that a crash or a kill cut short.
+    kx::RemoteUploader::sweepStaleWorkFolders();
     std::atexit(flushHistory);
     g_qtMessages = qInstallMessageHandler(onQtMessage);
     // A lost X connection ends in exit() while a recognition may still run; the history is

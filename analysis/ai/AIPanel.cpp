@@ -135,6 +135,7 @@ private:
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
 {
     auto* l = new QLabel(text);
+    l->setTextFormat(Qt::PlainText);  // the model name is the user's own text
     l->setFont(font);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, color);
@@ -161,7 +162,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     auto* titles = new QVBoxLayout;
     titles->setSpacing(0);
     titles->addWidget(textLabel(
-        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI elemzés"), QStringLiteral("KI-Analyse")),
+        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI-elemzés"), QStringLiteral("AI-Analyse")),
         Theme::font(14, QFont::DemiBold), Theme::primary(pal)));
     modelName_ = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
     titles->addWidget(modelName_);
@@ -235,6 +236,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     keyNotice_->setObjectName(QStringLiteral("keyNotice"));
     column->addWidget(keyNotice_);
     errorText_ = new QLabel;
+    errorText_->setTextFormat(Qt::PlainText);  // it quotes the server's reply
     errorText_->setObjectName(QStringLiteral("errorText"));
     errorNotice_ = new Notice("exclamationmark.triangle.fill"_sym, Theme::systemRed(), errorText_);
     errorNotice_->setObjectName(QStringLiteral("errorNotice"));
