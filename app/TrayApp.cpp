@@ -378,8 +378,7 @@ void TrayApp::openImagePanel()
         nullptr, kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"),
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
         kx::tr("Images", "Képek", "Bilder") + QStringLiteral(" (%1)").arg(filters.join(QLatin1Char(' '))));
-    for (const QString& f : files)
-        OpenImage::open(f);
+    OpenImage::open(files);
 }
 
 void TrayApp::chooseLanguage(const QString& code)

@@ -4,6 +4,7 @@
 #include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryRecovery.h"
 #include "core/AtomicFile.h"
+#include "core/ImageReading.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFutureWatcher>
 #include <QImageReader>
+#include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QtConcurrent>
@@ -304,7 +306,8 @@ void HistoryStore::recognizeNext()
             recognizeImage(id, generation, it->image);
         } else {
             QtConcurrent::run([path = images_->pngPath(id)] {
-                return QImageReader(path).read();
+                const ImageRead read = readImageFile(path);
+                return read.image ? read.image->image : QImage();
             }).then(this, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);
             });
@@ -566,11 +569,10 @@ std::optional<DecodedImage> HistoryStore::loadImage(const QUuid& id) const
     const auto it = pending_.constFind(id);
     if (it != pending_.cend())
         return DecodedImage{it->image, scale};
-    QImageReader reader(images_->pngPath(id));
-    QImage image = reader.read();
-    if (image.isNull())
+    const ImageRead read = readImageFile(images_->pngPath(id));
+    if (!read.image || read.image->image.isNull())
         return std::nullopt;
-    return DecodedImage{image, scale};
+    return DecodedImage{read.image->image, scale};
 }
 
 QImage HistoryStore::thumbnail(const QUuid& id)
