@@ -11,8 +11,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFutureWatcher>
-#include <QImageReader>
-#include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QtConcurrent>
