@@ -301,26 +301,30 @@ HelpTopic pins()
                    "Scrolle, um zwischen 10 % und 800 % zu zoomen. Die Tasten + und − ändern den Zoom in "
                    "Schritten von 10 %. Das Untermenü Größe im Kontextmenü bietet 25 % bis 200 % der "
                    "Originalgröße."))}),
-        section(T("Opacity and click-through", "Átlátszóság és átkattintás", "Deckkraft und Durchklicken"),
-                {},
-                {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"), K("Alt + scroll"),
-                     T("Hold Alt and scroll to fade the pin down to 15 %. The right-click menu offers 100, "
-                       "85, 70, 50 and 30 %. Handy for tracing over a design.",
-                       "Tartsd lenyomva az Altot, és görgess: a kitűzés 15 %-ig halványítható. A jobb gombos "
-                       "menü 100, 85, 70, 50 és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
-                       "Halte Alt gedrückt und scrolle, um den Pin bis auf 15 % abzublenden. Das Kontextmenü "
-                       "bietet 100, 85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
-                 row("cursorarrow.rays", T("Click-through", "Átkattintás", "Durchklicken"), none(),
-                     T("Right-click → Click-through lets clicks pass through the pin to the windows below, "
-                       "so you can keep working underneath. To make pins clickable again, choose tray menu → "
-                       "Pins → Make pins clickable, which applies to all pins.",
-                       "Jobb kattintás → Átkattintás: a kattintások átmennek a kitűzésen az alatta lévő "
-                       "ablakokhoz, így alatta tovább dolgozhatsz. A kitűzések újbóli kattinthatóságához "
-                       "válaszd a tálcamenü → Kitűzések → Kitűzések kattinthatóvá tétele pontot; ez minden "
-                       "kitűzésre érvényes.",
-                       "Rechtsklick → Durchklicken lässt Klicks durch den Pin zu den Fenstern darunter "
-                       "gehen, sodass du darunter weiterarbeiten kannst. Um Pins wieder anklickbar zu "
-                       "machen, wähle Tray-Menü → Pins → Pins anklickbar machen; das gilt für alle Pins."))}),
+        section(
+            T("Opacity and click-through", "Átlátszóság és átkattintás", "Deckkraft und Durchklicken"), {},
+            {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"),
+                 K("Ctrl + Shift + scroll"),
+                 T("Hold Ctrl and Shift and scroll to fade the pin down to 15 % (Alt with the wheel "
+                   "belongs to the desktop switcher). The right-click menu offers 100, 85, 70, 50 and "
+                   "30 %. Handy for tracing over a design.",
+                   "Tartsd lenyomva a Ctrl és a Shift billentyűt, és görgess: a kitűzés 15 %-ig "
+                   "halványítható (az Alt a görgővel az asztalváltóé). A jobb gombos menü 100, 85, 70, 50 "
+                   "és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
+                   "Halte Strg und Umschalt gedrückt und scrolle, um den Pin bis auf 15 % abzublenden "
+                   "(Alt mit dem Mausrad gehört dem Arbeitsflächenwechsel). Das Kontextmenü bietet 100, "
+                   "85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
+             row("cursorarrow.rays", T("Click-through", "Átkattintás", "Durchklicken"), none(),
+                 T("Right-click → Click-through lets clicks pass through the pin to the windows below, "
+                   "so you can keep working underneath. To make pins clickable again, choose tray menu → "
+                   "Pins → Make pins clickable, which applies to all pins.",
+                   "Jobb kattintás → Átkattintás: a kattintások átmennek a kitűzésen az alatta lévő "
+                   "ablakokhoz, így alatta tovább dolgozhatsz. A kitűzések újbóli kattinthatóságához "
+                   "válaszd a tálcamenü → Kitűzések → Kitűzések kattinthatóvá tétele pontot; ez minden "
+                   "kitűzésre érvényes.",
+                   "Rechtsklick → Durchklicken lässt Klicks durch den Pin zu den Fenstern darunter "
+                   "gehen, sodass du darunter weiterarbeiten kannst. Um Pins wieder anklickbar zu "
+                   "machen, wähle Tray-Menü → Pins → Pins anklickbar machen; das gilt für alle Pins."))}),
         section(
             T("Close and manage", "Bezárás és kezelés", "Schließen und verwalten"), {},
             {row("xmark.circle", T("Close one pin", "Egy kitűzés bezárása", "Einen Pin schließen"), K("Esc"),

@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/StyleWidgets.h"
+#include "editor/window/controls/WrapRow.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/FloatingSurface.h"
@@ -11,21 +12,57 @@
 #include "ui/Theme.h"
 
 #include <QColorDialog>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QVariantAnimation>
+#include <cmath>
 
 namespace kx {
 
 using namespace inspector;
 
+namespace {
+
+// The hint text: one line where the bar has room, wrapped at words where it has not.
+class HintLabel : public QLabel {
+public:
+    HintLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { setWordWrap(true); }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()};
+    }
+    QSize minimumSizeHint() const override
+    {
+        int word = 0;
+        for (const QString& w : text().split(QLatin1Char(' ')))
+            word = std::max(word, fontMetrics().horizontalAdvance(w) + 1);
+        return {word, fontMetrics().height()};
+    }
+};
+
+}  // namespace
+
 InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    row_ = new QHBoxLayout(this);
-    row_->setSpacing(10);
+    // 10 pt between groups; a wrapped line sits 4 pt below the one above.
+    row_ = new WrapRow(this, 10, 4);
+    fade_ = new QGraphicsOpacityEffect(this);
+    fade_->setEnabled(false);  // only while moving: the bar paints directly at rest
+    setGraphicsEffect(fade_);
+    transition_ = new QVariantAnimation(this);
+    transition_->setEasingCurve(QEasingCurve::OutCubic);
+    connect(transition_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { setReveal(v.toDouble()); });
+    connect(transition_, &QVariantAnimation::finished, this, [this] {
+        fade_->setEnabled(false);
+        if (!shown_)
+            hide();
+    });
     // Room for the surface's shadow around the 12 × 7 pt padding.
     row_->setContentsMargins(12 + 6, 7 + 4, 12 + 6, 7 + 8);
     connect(doc, &EditorDocument::changed, this, &InspectorBar::documentChanged);
@@ -54,12 +91,52 @@ QSize InspectorBar::sizeHint() const
     return row_->sizeHint();
 }
 
+int InspectorBar::lineCount() const
+{
+    return row_->lineCount(width());
+}
+
+double InspectorBar::dropOffset() const
+{
+    return (1.0 - reveal_) * (height() + 12);
+}
+
+void InspectorBar::setReveal(double value)
+{
+    reveal_ = value;
+    fade_->setOpacity(std::clamp(value, 0.0, 1.0));
+    Q_EMIT revealChanged();
+}
+
+void InspectorBar::setShown(bool show)
+{
+    if (!built_) {
+        built_ = true;
+        shown_ = show;
+        setVisible(show);
+        return;
+    }
+    if (show == shown_)
+        return;
+    shown_ = show;
+    if (show)
+        setVisible(true);
+    fade_->setEnabled(true);
+    transition_->stop();
+    transition_->setStartValue(reveal_);
+    transition_->setEndValue(show ? 1.0 : 0.0);
+    transition_->setDuration(std::max(1, int(std::lround(220 * std::abs((show ? 1.0 : 0.0) - reveal_)))));
+    transition_->start();
+}
+
 void InspectorBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF surface = QRectF(rect()).adjusted(6, 4, -6, -8);
-    paintFloatingSurface(p, roundedRect(surface, surface.height() / 2), true, palette());
+    // A capsule; wrapped onto more lines, a rounded rectangle with the capsule's ends.
+    const qreal oneLine = sizeHint().height() - 12;
+    paintFloatingSurface(p, roundedRect(surface, std::min(surface.height(), oneLine) / 2), true, palette());
 }
 
 void InspectorBar::documentChanged()
@@ -131,7 +208,7 @@ void InspectorBar::rebuild()
     for (int i = 0; i < row_->count(); ++i)
         if (QWidget* w = row_->itemAt(i)->widget())
             w->show();
-    setVisible(visible(kind, cropPending));
+    setShown(visible(kind, cropPending));
     adjustSize();
 }
 
@@ -306,7 +383,7 @@ void InspectorBar::addHint(const QString& text)
     const ToolKind kind = builtFor_->first;
     auto* icon = new SymbolLabel(kind == ToolKind::crop ? "crop"_sym : "cursorarrow.click.2"_sym, 12, this);
     row_->addWidget(icon);
-    auto* label = new QLabel(text, this);
+    auto* label = new HintLabel(text, this);
     label->setObjectName(QStringLiteral("hint"));
     label->setFont(Theme::font(12));
     QPalette pal = label->palette();
