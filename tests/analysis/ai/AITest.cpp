@@ -305,11 +305,13 @@ TEST_F(AITest, KeyNoticeIsAskedAgainWhenAKeyIsWrittenAtAnalyzeAndAfterEachAnswer
     ASSERT_TRUE(waitFor([&] { return !model->loading(); }));
     EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isVisible(); }));
 
-    // Back without any announcement: pressing Analyze looks again.
+    // Back without any announcement: pressing Analyze looks again (while the request is out).
     keys.keys.insert("anthropic.apiKey", "sk-new");
-    server.reply = httpReply(500, "text/plain", QByteArray(280, 'x'));
     analyze->click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
     EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isHidden(); }));
+    EXPECT_TRUE(model->loading());
+    server.release(httpReply(500, "text/plain", QByteArray(280, 'x')));
 
     // A long error without spaces wraps inside the panel instead of running past its edge.
     ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
