@@ -207,10 +207,6 @@ QWidget* BeautifyPopover::buildHeader()
                                     "Másolásra, mentésre, kitűzésre és feltöltésre is érvényes."),
                              11, QFont::Normal, true, header);
     subtitle->setObjectName(QStringLiteral("subtitle"));
-    // One line where it fits (English); a longer translation wraps rather than pushing the
-    // switch out. Room: the content width less the badge, the switch and the gaps between.
-    const int room = kWidth - 2 * kPadding - 28 - 10 - 8 - SwitchToggle().sizeHint().width() - 10;
-    subtitle->setWordWrap(QFontMetrics(subtitle->font()).horizontalAdvance(subtitle->text()) > room);
     titles->addWidget(subtitle);
     row->addLayout(titles);
     row->addStretch();
@@ -226,6 +222,12 @@ QWidget* BeautifyPopover::buildHeader()
         doc_->setBeautify(b);
     });
     row->addWidget(enabled_);
+    // One line where it fits (English); a longer translation wraps rather than pushing the
+    // switch out. Room: the content width less the badge, the switch and the gaps beside them
+    // (a box layout adds no spacing next to its spacer items).
+    const int room =
+        kWidth - 2 * kPadding - badge->width() - row->spacing() - 8 - enabled_->sizeHint().width();
+    subtitle->setWordWrap(QFontMetrics(subtitle->font()).horizontalAdvance(subtitle->text()) > room);
     return header;
 }
 
