@@ -186,9 +186,9 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
     if (state.pins > 0) {
         QMenu* pins = menu->addMenu(menuIcon("pin"_sym), pinsTitle(state.pins, state.uiLanguage));
         add(pins, state,
-            kx::tr("Make pins clickable", "Kitűzések kattinthatóvá tétele", "Pins anklickbar machen"),
+            kx::tr("Make pins clickable", "Kattinthatóvá tétel", "Angeheftete Bilder anklickbar machen"),
             MenuCommand::pinsClickable);
-        add(pins, state, kx::tr("Close all pins", "Összes kitűzés bezárása", "Alle Pins schließen"),
+        add(pins, state, kx::tr("Close all pins", "Összes bezárása", "Alle angehefteten Bilder schließen"),
             MenuCommand::pinsClose);
     }
     menu->addSeparator();
@@ -196,7 +196,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
         "photo"_sym);
     add(menu, state,
         kx::tr("Edit image from clipboard", "Kép szerkesztése a vágólapról",
-               "Bild aus Zwischenablage bearbeiten"),
+               "Bild aus der Zwischenablage bearbeiten"),
         MenuCommand::openClipboard, {}, "doc.on.clipboard"_sym);
     menu->addSeparator();
 

@@ -220,7 +220,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     auto* titles = new QVBoxLayout;
     titles->setSpacing(0);
     titles->addWidget(textLabel(
-        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI elemzés"), QStringLiteral("KI-Analyse")),
+        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI-elemzés"), QStringLiteral("AI-Analyse")),
         Theme::font(14, QFont::DemiBold), Theme::primary(pal)));
     modelName_ = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
     titles->addWidget(modelName_);

@@ -36,7 +36,7 @@ QString missingKey(AIProvider provider)
     return kx::tr(
         QStringLiteral("Add your ") + p + QStringLiteral(" API key in Settings → AI."),
         QStringLiteral("Add meg a(z) ") + p + QStringLiteral(" API-kulcsot a Beállítások → AI fülön."),
-        QStringLiteral("Trage deinen ") + p + QStringLiteral("-API-Schlüssel unter Einstellungen → KI ein."));
+        QStringLiteral("Trage deinen ") + p + QStringLiteral("-API-Schlüssel unter Einstellungen → AI ein."));
 }
 
 QString badKey(AIProvider provider)
@@ -51,7 +51,7 @@ QString badKey(AIProvider provider)
                            "Beállítások → AI fülön."),
         QStringLiteral("Der ") + p +
             QStringLiteral("-API-Schlüssel enthält einen Zeilenumbruch oder ein Steuerzeichen – trage "
-                           "ihn unter Einstellungen → KI neu ein."));
+                           "ihn unter Einstellungen → AI neu ein."));
 }
 
 QString emptyResponse()

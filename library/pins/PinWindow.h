@@ -41,6 +41,10 @@ public:
     // Asks the manager to remove this pin after the current event.
     void closePin();
 
+    // The context menu's click-through item.
+    static QString clickThroughTitle();
+    // Where the click-through toast sends the user back: the tray menu's path.
+    static QString clickThroughHint();
     // The context menu as a right click shows it (the caller owns it).
     QMenu* buildMenu();
     // The 20 pt close square near the top-right corner.
