@@ -196,6 +196,26 @@ void confirmDeleteAllExceptStarred(const HistoryServices& s)
     });
 }
 
+void askInDialog(const DeleteConfirmation& q, std::function<void()> accepted)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, q.title, q.title, QMessageBox::NoButton,
+                                QApplication::activeWindow());
+    box->setObjectName(QStringLiteral("deleteConfirmation"));
+    box->setInformativeText(q.detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* remove = box->addButton(q.action, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(q.cancel, QMessageBox::RejectRole);
+    // Return or Escape keeps everything; only the named button deletes.
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    QObject::connect(box, &QMessageBox::buttonClicked, box,
+                     [remove, accepted = std::move(accepted)](QAbstractButton* b) {
+                         if (b == remove)
+                             accepted();
+                     });
+    box->open();
+}
+
 HistoryServices HistoryServices::live()
 {
     HistoryServices s;
@@ -220,22 +240,7 @@ HistoryServices HistoryServices::live()
                           [done = std::move(done)](RevealOutcome o) { done(o != RevealOutcome::failed); });
     };
     s.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
-    s.confirm = [](const DeleteConfirmation& q, std::function<void()> accepted) {
-        auto* box = new QMessageBox(QMessageBox::Warning, q.title, q.title, QMessageBox::NoButton,
-                                    QApplication::activeWindow());
-        box->setInformativeText(q.detail);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        QPushButton* remove = box->addButton(q.action, QMessageBox::DestructiveRole);
-        QPushButton* cancel = box->addButton(q.cancel, QMessageBox::RejectRole);
-        box->setDefaultButton(cancel);
-        box->setEscapeButton(cancel);
-        QObject::connect(box, &QMessageBox::buttonClicked, box,
-                         [remove, accepted = std::move(accepted)](QAbstractButton* b) {
-                             if (b == remove)
-                                 accepted();
-                         });
-        box->open();
-    };
+    s.confirm = askInDialog;
     return s;
 }
 

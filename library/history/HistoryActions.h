@@ -42,6 +42,10 @@ struct HistoryServices {
     static HistoryServices live();
 };
 
+// The question in a window-modal box over the active window; `accepted` runs only for its
+// destructive button (Cancel is the default and the escape button).
+void askInDialog(const DeleteConfirmation& question, std::function<void()> accepted);
+
 // Runs one entry action; the entry is the value the grid holds.
 void runEntryAction(EntryAction action, const HistoryEntry& entry, const HistoryServices& services);
 // Deletes the entries; toasts the system's reason when some could not be deleted.

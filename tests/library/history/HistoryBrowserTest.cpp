@@ -9,7 +9,9 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMutex>
 #include <QPushButton>
 #include <QSet>
@@ -373,4 +375,44 @@ TEST_F(Browser, TheOnChipShowsAWhiteSymbol)
     const double off = ink(QIcon::Off);
     EXPECT_GE(off, 0);  // it has a symbol at all
     EXPECT_LT(off, 0.6);
+}
+
+TEST(HistoryConfirm, TheQuestionDefaultsToCancelAndOnlyItsDeleteButtonAgrees)
+{
+    Lang::overrideForTests(QStringLiteral("en"));
+    QWidget parent;
+    parent.show();
+    parent.activateWindow();
+    int agreed = 0;
+    const auto ask = [&] {
+        askInDialog(deleteAllExceptStarredConfirmation(3), [&] { ++agreed; });
+        QMessageBox* box = nullptr;
+        test::waitFor([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                    box = b;
+            return box != nullptr;
+        });
+        return box;
+    };
+    QMessageBox* box = ask();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), "Delete 3 captures?");
+    ASSERT_TRUE(box->defaultButton());
+    EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+    EXPECT_EQ(box->escapeButton(), box->defaultButton());
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(test::waitFor([&] { return !box->isVisible(); }));
+    EXPECT_EQ(agreed, 0);
+
+    box = ask();
+    ASSERT_TRUE(box);
+    QAbstractButton* remove = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QMessageBox::DestructiveRole)
+            remove = b;
+    ASSERT_TRUE(remove);
+    EXPECT_EQ(remove->text(), "Delete 3 captures");
+    remove->click();
+    EXPECT_EQ(agreed, 1);
 }
