@@ -2,6 +2,7 @@
 // instance per user and display starts the tray application.
 #include "analysis/OCRService.h"
 #include "app/Dispatch.h"
+#include "app/DisplayCheck.h"
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/TrayApp.h"
@@ -11,6 +12,7 @@
 #include "core/UnixSignals.h"
 #include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
+#include "platform/DisplayProbe.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -107,6 +109,12 @@ int main(int argc, char** argv)
     const kx::Launch launch = kx::dispatch(args);
     if (launch.mode != kx::LaunchMode::app)
         return runDeveloperMode(launch, argc, argv);
+    // Qt would abort with a core dump; one line says what is missing instead.
+    if (const QString problem = kx::displayProblem(kx::DisplayEnvironment::current(), kx::x11DisplayOpens);
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
 
     waitForRelaunchingParent();
     QApplication app(argc, argv);

@@ -11,8 +11,10 @@
 #include "ui/Toast.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QGuiApplication>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 
@@ -250,4 +252,34 @@ TEST_F(Fixture, SaveFolderNumbersTakenNamesAndReportsFailure)
     const SaveOutcome bad = SaveFolder::write(img, 1, dir.filePath("file"), "Shot");
     EXPECT_FALSE(bad.ok);
     EXPECT_FALSE(bad.error.isEmpty());
+}
+
+// With after.save on, each capture lands in the save folder; a failing save says so once,
+// a good one not at all.
+TEST_F(Fixture, AfterCaptureSaveReportsOnlyAFailureAndThatOnce)
+{
+    Toast::dismiss();
+    Prefs::set("after.copy", false);
+    Prefs::set("after.editor", false);
+    Prefs::set("after.preview", false);
+    Prefs::set("after.save", true);
+    Prefs::set("saveFolder", dir.filePath("saved"));
+    auto restore = qScopeGuard([] {
+        Prefs::remove("after.save");
+        Prefs::remove("saveFolder");
+    });
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return !QDir(dir.filePath("saved")).isEmpty(QDir::Files); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notices.filter("Save failed|").size(), 0) << notices.join('\n').toStdString();
+
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Prefs::set("saveFolder", dir.filePath("blocker"));  // a file where the folder should be
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Save failed|").isEmpty(); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notices.filter("Save failed|").size(), 1) << notices.join('\n').toStdString();
+    EXPECT_EQ(store->entries().size(), 2);  // the history keeps both captures
 }
