@@ -82,8 +82,11 @@ void CanvasArea::place()
         w->raise();
     };
     if (inspector_) {
-        const auto* bar = qobject_cast<InspectorBar*>(inspector_);
-        centred(inspector_, 12 - (bar ? int(std::lround(bar->dropOffset())) : 0), fitted(inspector_));
+        auto* bar = qobject_cast<InspectorBar*>(inspector_);
+        QSize s = fitted(inspector_);
+        if (bar)
+            s = bar->frameFor(s).boundedTo(QSize(std::max(room, s.width()), QWIDGETSIZE_MAX));
+        centred(inspector_, 12 - (bar ? int(std::lround(bar->dropOffset())) : 0), s);
     }
     // The pill and the badge carry an 8 pt shadow margin inside their bounds.
     if (pill_) {

@@ -58,8 +58,29 @@ InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(paren
     transition_->setEasingCurve(QEasingCurve::OutCubic);
     connect(transition_, &QVariantAnimation::valueChanged, this,
             [this](const QVariant& v) { setReveal(v.toDouble()); });
+    // A new kind (or a crop drawn or gone) springs the capsule from its old size to the new
+    // one while the new controls come up.
+    spring_ = new QVariantAnimation(this);
+    spring_->setDuration(220);
+    QEasingCurve settle(QEasingCurve::OutBack);
+    settle.setOvershoot(0.6);  // a spring that is nearly, not quite, critically damped
+    spring_->setEasingCurve(settle);
+    spring_->setStartValue(0.0);
+    spring_->setEndValue(1.0);
+    connect(spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        springT_ = v.toDouble();
+        applyOpacity();
+        Q_EMIT revealChanged();
+        update();
+    });
+    connect(spring_, &QVariantAnimation::finished, this, [this] {
+        springT_ = 1.0;
+        applyOpacity();
+        Q_EMIT revealChanged();
+        update();
+    });
     connect(transition_, &QVariantAnimation::finished, this, [this] {
-        fade_->setEnabled(false);
+        applyOpacity();
         if (!shown_)
             hide();
     });
@@ -104,8 +125,41 @@ double InspectorBar::dropOffset() const
 void InspectorBar::setReveal(double value)
 {
     reveal_ = value;
-    fade_->setOpacity(std::clamp(value, 0.0, 1.0));
+    applyOpacity();
     Q_EMIT revealChanged();
+}
+
+void InspectorBar::applyOpacity()
+{
+    const bool springing = spring_->state() == QAbstractAnimation::Running;
+    const bool moving = transition_->state() == QAbstractAnimation::Running;
+    const double controls = springing ? std::min(1.0, 0.3 + 0.7 * springT_) : 1.0;
+    fade_->setOpacity(std::clamp(reveal_, 0.0, 1.0) * controls);
+    fade_->setEnabled(springing || moving);
+}
+
+QSize InspectorBar::frameFor(const QSize& target)
+{
+    target_ = target;
+    // While springing the frame holds both sizes; the capsule is drawn at the sprung size.
+    return springing() ? target.expandedTo(springFrom_) : target;
+}
+
+bool InspectorBar::springing() const
+{
+    return spring_->state() == QAbstractAnimation::Running;
+}
+
+QRectF InspectorBar::capsule() const
+{
+    QSizeF s = size();
+    if (springing() && target_.isValid()) {
+        const double t = springT_;
+        s = QSizeF(springFrom_.width() + (target_.width() - springFrom_.width()) * t,
+                   springFrom_.height() + (target_.height() - springFrom_.height()) * t);
+    }
+    const QRectF frame(QPointF((width() - s.width()) / 2, 0), s);
+    return frame.adjusted(6, 4, -6, -8);
 }
 
 void InspectorBar::setShown(bool show)
@@ -121,19 +175,19 @@ void InspectorBar::setShown(bool show)
     shown_ = show;
     if (show)
         setVisible(true);
-    fade_->setEnabled(true);
     transition_->stop();
     transition_->setStartValue(reveal_);
     transition_->setEndValue(show ? 1.0 : 0.0);
     transition_->setDuration(std::max(1, int(std::lround(220 * std::abs((show ? 1.0 : 0.0) - reveal_)))));
     transition_->start();
+    applyOpacity();
 }
 
 void InspectorBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF surface = QRectF(rect()).adjusted(6, 4, -6, -8);
+    const QRectF surface = capsule();
     // A capsule; wrapped onto more lines, a rounded rectangle with the capsule's ends.
     const qreal oneLine = sizeHint().height() - 12;
     paintFloatingSurface(p, roundedRect(surface, std::min(surface.height(), oneLine) / 2), true, palette());
@@ -153,6 +207,12 @@ void InspectorBar::documentChanged()
 
 void InspectorBar::rebuild()
 {
+    if (built_ && shown_ && isVisible() && !size().isEmpty()) {
+        springFrom_ = springing() ? capsule().adjusted(-6, -4, 6, 8).size().toSize() : size();
+        springT_ = 0.0;
+        spring_->stop();
+        spring_->start();
+    }
     sliders_.clear();
     zoomText_ = nullptr;
     while (QLayoutItem* item = row_->takeAt(0)) {

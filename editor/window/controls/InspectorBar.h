@@ -6,6 +6,7 @@
 #include "editor/window/controls/InspectorModel.h"
 
 #include <QPointer>
+#include <QRectF>
 #include <QWidget>
 #include <functional>
 
@@ -37,6 +38,12 @@ public:
     // 0 hidden … 1 shown: the opacity of the enter/leave transition.
     double reveal() const { return reveal_; }
     int lineCount() const;
+    // The bar's frame for the size its place allows: the target itself at rest, wide enough for
+    // the old and the new size while the capsule springs between them.
+    QSize frameFor(const QSize& target);
+    bool springing() const;
+    // The floating surface as drawn now, in the bar's coordinates.
+    QRectF capsule() const;
 
 Q_SIGNALS:
     void revealChanged();
@@ -57,6 +64,7 @@ private:
     // Shows or hides the bar; after the first time with a move from the top and a fade.
     void setShown(bool show);
     void setReveal(double value);
+    void applyOpacity();
     void sync();
     void writeStyle(const std::function<void(AnnotationStyle&)>& edit);
     void addColorRow();
@@ -74,6 +82,10 @@ private:
     QGraphicsOpacityEffect* fade_ = nullptr;
     QVariantAnimation* transition_ = nullptr;
     double reveal_ = 1.0;
+    QVariantAnimation* spring_ = nullptr;
+    QSize springFrom_;
+    QSize target_;
+    double springT_ = 1.0;
     bool shown_ = true;
     bool built_ = false;
     QList<Slider> sliders_;

@@ -235,3 +235,32 @@ TEST(EditorBars, BackdropPopoverGrowsWithItsRowsInEveryLanguage)
     }
     Lang::overrideForTests("en");
 }
+
+TEST(EditorBars, TheInspectorSpringsToTheSizeOfANewKind)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
+    ASSERT_TRUE(inspector);
+    e.c->doc().setTool(ToolKind::arrow);
+    ASSERT_TRUE(test::waitFor([&] { return !inspector->springing(); }));
+    const qreal arrowWidth = inspector->capsule().width();
+    EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+
+    e.c->doc().setTool(ToolKind::magnifier);
+    ASSERT_TRUE(inspector->springing());
+    QList<qreal> widths;
+    ASSERT_TRUE(test::waitFor([&] {
+        widths << inspector->capsule().width();
+        // The frame always holds the capsule as drawn.
+        EXPECT_TRUE(QRectF(inspector->rect()).contains(inspector->capsule()));
+        return !inspector->springing();
+    }));
+    const qreal magnifierWidth = inspector->capsule().width();
+    ASSERT_GT(magnifierWidth, arrowWidth + 20);
+    EXPECT_LT(widths.first(), arrowWidth + (magnifierWidth - arrowWidth) / 2);
+    EXPECT_TRUE(std::any_of(widths.begin(), widths.end(),
+                            [&](qreal w) { return w > arrowWidth + 2 && w < magnifierWidth - 2; }));
+    EXPECT_EQ(inspector->size(), inspector->sizeHint());
+    EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+}
