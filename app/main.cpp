@@ -12,7 +12,9 @@
 #include "core/UnixSignals.h"
 #include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
+#include "library/upload/RemoteUploader.h"
 #include "platform/DisplayProbe.h"
+#include "settings/SecretField.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -74,6 +76,14 @@ void flushHistory()
         kx::HistoryStore::shared().flush();
 }
 
+// Quit, a termination signal or a lost X connection: a secret typed a moment ago still goes to
+// the keyring, and no upload program (an sftp holds the password) or work folder outlives us.
+void beforeQuit()
+{
+    kx::SecretField::writeAllPending();
+    kx::RemoteUploader::abandonTransfers();
+}
+
 QtMessageHandler g_qtMessages = nullptr;
 
 // Qt ends the process with exit(1) right after this warning when the X connection is lost.
@@ -89,6 +99,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (g_historyInUse)
         kx::EditorWindowController::commitAllBeforeQuit();
     flushHistory();
+    beforeQuit();
     kx::Prefs::sync();
     std::_Exit(1);
 }
@@ -146,8 +157,12 @@ int main(int argc, char** argv)
     // A write to a dead X server must end in exit() (and the flush below), not in SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     // Open editors write their edits into the history before it is flushed.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                     [] { kx::EditorWindowController::commitAllBeforeQuit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] {
+        kx::EditorWindowController::commitAllBeforeQuit();
+        beforeQuit();
+    });
+    // Work folders of uploads that a crash or a kill cut short.
+    kx::RemoteUploader::sweepStaleWorkFolders();
     std::atexit(flushHistory);
     g_qtMessages = qInstallMessageHandler(onQtMessage);
     // A lost X connection ends in exit() while a recognition may still run; the history is

@@ -8,12 +8,24 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QSet>
 #include <QVBoxLayout>
 
 namespace kx {
 
+namespace {
+
+QSet<SecretField*>& fields()
+{
+    static QSet<SecretField*> all;
+    return all;
+}
+
+}  // namespace
+
 SecretField::SecretField(QWidget* parent) : QWidget(parent)
 {
+    fields().insert(this);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
@@ -47,6 +59,7 @@ SecretField::SecretField(QWidget* parent) : QWidget(parent)
 
 SecretField::~SecretField()
 {
+    fields().remove(this);
     // The write goes on in the keyring thread; nothing of it comes back to this field.
     if (!pendingAccount_.isEmpty())
         Keychain::setAsync(pendingAccount_, edit_->text()).then([account = pendingAccount_](bool ok) {
@@ -69,6 +82,20 @@ QFuture<bool> SecretField::flush()
         Q_EMIT written(ok);
         return ok;
     });
+}
+
+void SecretField::writeAllPending()
+{
+    QList<QFuture<bool>> writes;
+    for (SecretField* field : std::as_const(fields())) {
+        if (field->pendingAccount_.isEmpty())
+            continue;
+        field->delay_.stop();
+        writes << Keychain::setAsync(std::exchange(field->pendingAccount_, QString()), field->edit_->text());
+    }
+    // The keyring thread takes them in order; the last one done means all are.
+    for (QFuture<bool>& write : writes)
+        write.waitForFinished();
 }
 
 void SecretField::setAccount(const QString& account)

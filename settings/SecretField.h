@@ -29,6 +29,9 @@ public:
     // Writes a pending edit now (before a connection test reads the keyring); the future
     // ends when the keyring has taken it (at once when nothing was pending).
     QFuture<bool> flush();
+    // Quitting: writes the pending edit of every field and waits until the keyring took them,
+    // so the last keystrokes are not lost with the process.
+    static void writeAllPending();
 
     static constexpr int writeDelayMs = 500;
 

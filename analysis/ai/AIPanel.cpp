@@ -138,6 +138,7 @@ private:
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
 {
     auto* l = new QLabel(text);
+    l->setTextFormat(Qt::PlainText);  // the model name is the user's own text
     l->setFont(font);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, color);

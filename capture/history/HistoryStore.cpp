@@ -2,6 +2,7 @@
 
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
+#include "core/AtomicFile.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
@@ -113,7 +114,8 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
       recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer()),
       thumbs_(kThumbnailCacheKiB)
 {
-    QDir().mkpath(dir_);
+    // A history holds whatever was on screen: only its owner may read it.
+    makePrivateFolder(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
     index_ = std::make_unique<JsonStoreWriter>(
         indexPath(), [this] { return [entries = entries_] { return encodeIndex(entries); }; },

@@ -12,7 +12,7 @@ namespace kx {
 UploadQueue::UploadQueue(const QString& directory, QObject* parent)
     : QObject(parent), dir_(QDir::cleanPath(directory))
 {
-    QDir().mkpath(dir_);
+    makePrivateFolder(dir_);
     const JsonArrayLoad load = loadJsonArray(indexPath(), [this](const QJsonValue& v) {
         std::optional<PendingUpload> item = decodePendingUpload(v);
         if (item)

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 
 using namespace kx::test;
 
@@ -138,6 +139,7 @@ public:
     explicit Kaptorix(const QString& home) : home_(home)
     {
         QDir().mkpath(runtime());
+        QDir().mkpath(tmpDir());
         ::chmod(QFile::encodeName(runtime()).constData(), 0700);
     }
     ~Kaptorix()
@@ -161,6 +163,7 @@ public:
         e.insert("XDG_RUNTIME_DIR", runtime());
         e.insert("KAPTORIX_DATA_DIR", historyDir());
         e.insert("KAPTORIX_LOG_NOTICES", "1");
+        e.insert("TMPDIR", tmpDir());
         e.insert("QT_QPA_PLATFORM", "xcb");
         return e;
     }
@@ -211,6 +214,7 @@ public:
                      m.captured(2).toInt());
     }
     QString historyDir() const { return home_ + "/history"; }
+    QString tmpDir() const { return home_ + "/tmp"; }
     bool waitForPng(int ms) const
     {
         return waitFor([&] { return !QDir(historyDir()).entryList({"*.png"}).isEmpty(); }, ms);
@@ -306,6 +310,61 @@ TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
     ASSERT_EQ(app_->entries().size(), 1);
     EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "file");
     EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
+}
+
+// Children of `parent` named `name`, zombies left out.
+QStringList childrenNamed(qint64 parent, const QByteArray& name)
+{
+    QStringList found;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + pid + "/stat");
+        if (pid.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (line.contains("(" + name + ")") && rest.size() > 1 && rest[0] != "Z" &&
+            rest[1].toLongLong() == parent)
+            found << pid;
+    }
+    return found;
+}
+
+// SIGTERM in the middle of an SFTP upload ends sftp and its ssh and removes the work folder; a
+// work folder that a killed run left is removed at the next start.
+TEST_F(AppDesktop, TerminationEndsAnUploadAndStartSweepsLeftFolders)
+{
+    const QString left = app_->tmpDir() + "/Kaptorix-upload-LEFT";
+    QDir().mkpath(left);
+    QFile(left + "/shot.png").open(QIODevice::WriteOnly);
+    const timeval old[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+    ::utimes(QFile::encodeName(left).constData(), old);
+    StalledServer stalled;  // sftp waits for a greeting that never comes
+    ASSERT_TRUE(stalled.start());
+    startApp(
+        "after.copy=false\nafter.preview=false\nafter.upload=true\nremote.protocol=sftp\n"
+        "remote.host=127.0.0.1\nremote.user=alice\nremote.port=" +
+        QByteArray::number(stalled.port()) + "\n");
+    EXPECT_TRUE(waitFor([&] { return !QFileInfo::exists(left); }));
+
+    const qint64 app = app_->process().processId();
+    QStringList sftp, ssh;
+    for (int attempt = 0; attempt < 3 && sftp.isEmpty(); ++attempt) {
+        xdotool({"key", "ctrl+alt+2"});
+        waitFor([&] { return !(sftp = childrenNamed(app, "sftp")).isEmpty(); }, 20000);
+    }
+    ASSERT_EQ(sftp.size(), 1) << app_->notices().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !(ssh = childrenNamed(sftp[0].toLongLong(), "ssh")).isEmpty(); }));
+    const QStringList work = QDir(app_->tmpDir()).entryList({"Kaptorix-upload-*"}, QDir::Dirs);
+    ASSERT_EQ(work.size(), 1);
+
+    ::kill(pid_t(app), SIGTERM);
+    ASSERT_TRUE(app_->process().waitForFinished(10000));
+    const auto alive = [](const QString& pid) {  // gone, or a zombie nobody reaps
+        QFile stat("/proc/" + pid + "/stat");
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z");
+    };
+    EXPECT_TRUE(waitFor([&] { return !alive(sftp[0]) && !alive(ssh[0]); }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(app_->tmpDir() + "/" + work[0]));
 }
 
 TEST_F(AppDesktop, ATakenShortcutIsNamedAndTheOthersWork)
@@ -409,7 +468,7 @@ TEST_F(AppDesktop, ScrollingKeyAndThePreviewCardActions)
     ASSERT_TRUE(webdav.start(served.path(), "", "")) << webdav.log().toStdString();
     const QString saved = dir_.filePath("saved");
     startApp("after.copy=false\nsaveFolder=" + saved.toUtf8() +
-             "\nremote.host=http://127.0.0.1/\nremote.port=" + QByteArray::number(webdav.port()) + "\n");
+             "\nremote.host=http://127.0.0.1:" + QByteArray::number(webdav.port()) + "/\n");
     FixtureClient fixture({"--at", "400", "120", "--expected", dir_.filePath("page.png")});
     ASSERT_TRUE(fixture.waitReady());
     const QRect area = fixture.area();

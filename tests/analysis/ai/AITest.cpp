@@ -114,7 +114,7 @@ protected:
     void SetUp() override
     {
         keys.keys = {{"anthropic.apiKey", "sk-ant-test"}, {"openai.apiKey", "sk-oa-test"}};
-        qputenv("KAPTORIX_TEST_AI_BASE_URL", server.baseUrl());
+        AIService::setBaseUrlForTests(QUrl(QString::fromLatin1(server.baseUrl())));
         Prefs::remove("ai.provider");
         AIService::setTimeoutForTests(0);
     }
@@ -214,8 +214,13 @@ TEST_F(AITest, NothingIsSentWithoutAUsableKeyAndEveryFailedReplyHasItsMessage)
     EXPECT_EQ(ask().error, "The request timed out.");
     server.close();
     EXPECT_EQ(ask().error, "Connection refused");
-    qputenv("KAPTORIX_TEST_AI_BASE_URL", "http://example.org:1");  // only loopback may stand in
+    AIService::setBaseUrlForTests(QUrl("http://example.org:1"));  // only loopback may stand in
     EXPECT_EQ(AIService::endpoint(AIProvider::claude), QUrl("https://api.anthropic.com/v1/messages"));
+    // The shipped program takes no address from its environment.
+    AIService::setBaseUrlForTests(QUrl());
+    qputenv("KAPTORIX_TEST_AI_BASE_URL", server.baseUrl());
+    EXPECT_EQ(AIService::endpoint(AIProvider::openai), QUrl("https://api.openai.com/v1/chat/completions"));
+    qunsetenv("KAPTORIX_TEST_AI_BASE_URL");
 }
 
 TEST_F(AITest, SelfSignedHttpsFailsWithTheTlsError)
@@ -233,7 +238,7 @@ TEST_F(AITest, SelfSignedHttpsFailsWithTheTlsError)
     QSslServer tls;
     tls.setSslConfiguration(conf);
     ASSERT_TRUE(tls.listen(QHostAddress::LocalHost));
-    qputenv("KAPTORIX_TEST_AI_BASE_URL", "https://127.0.0.1:" + QByteArray::number(tls.serverPort()));
+    AIService::setBaseUrlForTests(QUrl("https://127.0.0.1:" + QString::number(tls.serverPort())));
     const QString error = ask().error;
     EXPECT_TRUE(error.startsWith("SSL handshake failed")) << error.toStdString();
 }
