@@ -79,7 +79,7 @@ TEST(EditorNotices, AFailedSaveSaysSoAndTheHistoryStillGetsTheEdit)
 TEST(EditorNotices, NoTextFoundCopiedAt1xAndPictureAdded)
 {
     Notices n([](EditorServices& s) {
-        s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(QString()); };
+        s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(OCRResult{true, {}, {}}); };
         s.barcodes = [](const QImage&) { return QStringList(); };
         s.captureArea = [] {
             return QtFuture::makeReadyFuture(std::optional<CaptureResult>(CaptureResult{
