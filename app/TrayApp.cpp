@@ -11,6 +11,7 @@
 #include "core/Prefs.h"
 #include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
+#include "library/upload/UploadQueue.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
 #include "settings/SettingsWindowController.h"
@@ -80,12 +81,34 @@ void TrayApp::launch()
     buildMainMenu();
     buildTray();
     registerHotKeys();
+    HistoryStore::shared().dropEntriesWithoutImage();
     HistoryStore::shared().prune();
-    // Said once: an unreadable history was kept aside, not lost.
-    if (const QString notice = HistoryStore::shared().takeStartNotice(); !notice.isEmpty())
-        Notices::show(kx::tr("History", "Előzmények", "Verlauf"), notice,
-                      QStringLiteral("exclamationmark.triangle.fill"), 8);
+    Notices::watchHistory(HistoryStore::shared());
+    reportKeptFiles();
     firstRun();
+}
+
+void TrayApp::reportKeptFiles()
+{
+    // Said once: an unreadable history or upload queue was kept aside, not lost. One toast
+    // shows at a time, so the queue's follows the history's.
+    constexpr double kSeconds = 8;
+    const auto warn = [](const QString& title, const QString& text) {
+        Notices::show(title, text, QStringLiteral("exclamationmark.triangle.fill"), kSeconds);
+    };
+    auto& history = HistoryStore::shared();
+    const QString title = history.startNoticeTitle();
+    const QString historyText = history.takeStartNotice();
+    const QString queueText = UploadQueue::shared().takeStartNotice();
+    if (!historyText.isEmpty())
+        warn(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText);
+    if (queueText.isEmpty())
+        return;
+    const QString queueTitle = kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange");
+    if (historyText.isEmpty())
+        warn(queueTitle, queueText);
+    else
+        QTimer::singleShot(int(kSeconds * 1000), this, [=] { warn(queueTitle, queueText); });
 }
 
 void TrayApp::buildTray()
@@ -355,8 +378,7 @@ void TrayApp::openImagePanel()
         nullptr, kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"),
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
         kx::tr("Images", "Képek", "Bilder") + QStringLiteral(" (%1)").arg(filters.join(QLatin1Char(' '))));
-    for (const QString& f : files)
-        OpenImage::open(f);
+    OpenImage::open(files);
 }
 
 void TrayApp::chooseLanguage(const QString& code)

@@ -50,6 +50,7 @@ public:
 
 private:
     void buildTray();
+    void reportKeptFiles();
     void chooseTrayIcon();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void buildMainMenu();

@@ -132,21 +132,26 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Kaptorix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
     QApplication::setQuitOnLastWindowClosed(false);
-    kx::OpenImage::raiseDecodeLimit();
 
     QStringList files;
     for (const QString& f : kx::fileArguments(args))
         files << QFileInfo(f).absoluteFilePath();
 
     kx::SingleInstance instance;
-    switch (instance.start(qEnvironmentVariable("DISPLAY"), files)) {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const auto outcome = instance.start(display, files);
+    const QString message = kx::SingleInstance::message(outcome, display);
+    if (!message.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    switch (outcome) {
         case kx::SingleInstance::Outcome::handedOver:
             if (files.isEmpty())
                 std::fputs("Kaptorix is already running.\n", stderr);
             return 0;
+        case kx::SingleInstance::Outcome::notAnswering:
+        case kx::SingleInstance::Outcome::blocked:
+            return 1;
         case kx::SingleInstance::Outcome::failed:
-            std::fputs("Kaptorix: cannot open the single-instance socket; running without it.\n", stderr);
-            break;
         case kx::SingleInstance::Outcome::primary:
             break;
     }
@@ -180,15 +185,12 @@ int main(int argc, char** argv)
                          });
 
     kx::TrayApp tray;
-    QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray, [](const QStringList& paths) {
-        for (const QString& p : paths)
-            kx::OpenImage::open(p);
-    });
+    QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray,
+                     [](const QStringList& paths) { kx::OpenImage::open(paths); });
     QTimer::singleShot(0, &tray, [&tray, files] {
         tray.launch();
         g_historyInUse = true;
-        for (const QString& f : files)
-            kx::OpenImage::open(f);
+        kx::OpenImage::open(files);
     });
     const int status = app.exec();
     flushHistory();

@@ -14,7 +14,14 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 bool makePrivateFolder(const QString& path);
 
 // Moves a file that failed to parse out of the way as "<path>.bad-<yyyyMMdd-HHmmss>" (with a
-// counter if taken) so it is never overwritten. Returns the new path, or empty on failure.
+// counter if taken) so it is never overwritten; a symbolic link is moved itself. Returns the
+// new path, or empty on failure.
 QString setAside(const QString& path);
+
+// A path as the user reads it in a message: the home folder as "~".
+QString displayPath(const QString& path);
+
+// Something is at `path`: a file, a folder, or a link (even one that leads nowhere).
+bool pathTaken(const QString& path);
 
 }  // namespace kx

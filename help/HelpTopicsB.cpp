@@ -303,13 +303,17 @@ HelpTopic pins()
                    "Originalgröße."))}),
         section(
             T("Opacity and click-through", "Átlátszóság és átkattintás", "Deckkraft und Durchklicken"), {},
-            {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"), K("Alt + scroll"),
-                 T("Hold Alt and scroll to fade the pin down to 15 %. The right-click menu offers 100, "
-                   "85, 70, 50 and 30 %. Handy for tracing over a design.",
-                   "Tartsd lenyomva az Altot, és görgess: a kitűzés 15 %-ig halványítható. A jobb gombos "
-                   "menü 100, 85, 70, 50 és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
-                   "Halte Alt gedrückt und scrolle, um den Pin bis auf 15 % abzublenden. Das Kontextmenü "
-                   "bietet 100, 85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
+            {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"),
+                 K("Ctrl + Shift + scroll"),
+                 T("Hold Ctrl and Shift and scroll to fade the pin down to 15 % (Alt with the wheel "
+                   "belongs to the desktop switcher). The right-click menu offers 100, 85, 70, 50 and "
+                   "30 %. Handy for tracing over a design.",
+                   "Tartsd lenyomva a Ctrl és a Shift billentyűt, és görgess: a kitűzés 15 %-ig "
+                   "halványítható (az Alt a görgővel az asztalváltóé). A jobb gombos menü 100, 85, 70, 50 "
+                   "és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
+                   "Halte Ctrl und Shift gedrückt und scrolle, um den Pin bis auf 15 % abzublenden "
+                   "(Alt mit dem Mausrad gehört dem Arbeitsflächenwechsel). Das Kontextmenü bietet 100, "
+                   "85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
              row("cursorarrow.rays", T("Click-through", "Átkattintás", "Durchklicken"), none(),
                  T("Right-click → Click-through lets clicks pass through the pin to the windows below, "
                    "so you can keep working underneath. To make pins clickable again, choose tray menu → "

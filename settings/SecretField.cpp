@@ -1,6 +1,7 @@
 #include "settings/SecretField.h"
 
 #include "core/Localisation.h"
+#include "core/PrefsNotifier.h"
 #include "platform/Keychain.h"
 #include "settings/SettingsForm.h"
 #include "ui/Theme.h"
@@ -61,7 +62,10 @@ SecretField::~SecretField()
     fields().remove(this);
     // The write goes on in the keyring thread; nothing of it comes back to this field.
     if (!pendingAccount_.isEmpty())
-        Keychain::setAsync(pendingAccount_, edit_->text());
+        Keychain::setAsync(pendingAccount_, edit_->text()).then([account = pendingAccount_](bool ok) {
+            if (ok)
+                PrefsNotifier::shared().announce(account);
+        });
 }
 
 QFuture<bool> SecretField::flush()
@@ -70,8 +74,11 @@ QFuture<bool> SecretField::flush()
     if (pendingAccount_.isEmpty())
         return QtFuture::makeReadyFuture(true);
     const QString account = std::exchange(pendingAccount_, QString());
-    return Keychain::setAsync(account, edit_->text()).then(this, [this](bool ok) {
+    return Keychain::setAsync(account, edit_->text()).then(this, [this, account](bool ok) {
         error_->setVisible(!ok);
+        // Whoever shows whether a secret is there (the AI panel's key notice) looks again.
+        if (ok)
+            PrefsNotifier::shared().announce(account);
         Q_EMIT written(ok);
         return ok;
     });

@@ -250,13 +250,19 @@ void PinWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void PinWindow::wheelEvent(QWheelEvent* event)
 {
-    // X11 may turn Alt+wheel into a horizontal scroll: either axis will do.
+    // A modifier may turn the wheel into a horizontal scroll: either axis will do.
     const QPoint a = event->angleDelta();
     const int raw = a.y() != 0 ? a.y() : a.x();
     if (raw == 0)
         return;
-    wheelBy(raw / 120.0 * kWheelClick, event->modifiers() & Qt::AltModifier);
+    wheelBy(raw / 120.0 * kWheelClick, fades(event->modifiers()));
     event->accept();
+}
+
+bool PinWindow::fades(Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    return (modifiers & both) == both;
 }
 
 void PinWindow::keyPressEvent(QKeyEvent* event)

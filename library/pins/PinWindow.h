@@ -1,7 +1,7 @@
 #pragma once
 // One pinned screenshot: a frameless window above all others on every desktop. A drag moves
 // it, its edges resize it keeping the image's proportions, keys, the wheel, a pinch and the
-// Size menu zoom it, Alt+wheel fades it, and click-through lets the pointer pass to the
+// Size menu zoom it, Ctrl+Shift+wheel fades it, and click-through lets the pointer pass to the
 // windows below. Owned by PinManager. GUI thread only.
 
 #include <QImage>
@@ -32,6 +32,9 @@ public:
     void setAlpha(double alpha);
     // Zoom or fade by a wheel delta (a click is 10).
     void wheelBy(double delta, bool fade);
+    // The modifiers that turn the wheel into fading: Ctrl+Shift, which window managers leave
+    // to the application (Alt+wheel switches desktops in openbox and others).
+    static bool fades(Qt::KeyboardModifiers modifiers);
     bool clickThrough() const { return clickThrough_; }
     // Input passes to the windows below while on; the window stays mapped.
     void setClickThrough(bool on);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -310,6 +311,62 @@ TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
     ASSERT_EQ(app_->entries().size(), 1);
     EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "file");
     EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
+}
+
+// A stopped instance keeps its socket: a second start waits, says so and exits instead of
+// running beside it; once the first runs again it takes files as before. Files too large are
+// named in a toast, and neither they nor 5 GB of junk named .png grow the tray process.
+TEST_F(AppDesktop, AStoppedInstanceIsNotReplacedAndHugeFilesAreRefused)
+{
+    startApp();
+    const pid_t pid = pid_t(app_->process().processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    QByteArray err;
+    EXPECT_EQ(app_->startAgain({}, &err), 1);
+    EXPECT_TRUE(err.contains("Kaptorix is already running but does not answer.")) << err.constData();
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+
+    {
+        QImage big(20000, 20000, QImage::Format_Mono);
+        big.fill(0);
+        ASSERT_TRUE(big.save(dir_.filePath("huge.png"), "png"));
+    }
+    QFile sparse(dir_.filePath("junk.png"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(5) << 30));
+    sparse.close();
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    ASSERT_TRUE(img.save(dir_.filePath("a.png")));
+    EXPECT_EQ(app_->startAgain({dir_.filePath("junk.png"), dir_.filePath("huge.png"), dir_.filePath("a.png")},
+                               &err),
+              0);
+    ASSERT_TRUE(app_->waitForEntries(1, 30000));
+    EXPECT_EQ(app_->entries().size(), 1);
+    EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
+    EXPECT_TRUE(
+        app_->notices().contains("notice: Image too large|huge.png is 20000 × 20000 pixels; Kaptorix "
+                                 "opens images up to 268 megapixels."))
+        << app_->notices().toStdString();
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmHWM:");
+    ASSERT_GE(at, 0);
+    const qint64 peakKb = text.mid(at + 6, text.indexOf("kB", at) - at - 6).trimmed().toLongLong();
+    EXPECT_LT(peakKb, 1024 * 1024) << "peak resident memory " << peakKb << " kB";
+}
+
+// Something that is not a socket at the socket's path stops a start, with a message.
+TEST_F(AppDesktop, SomethingElseAtTheSocketPathStopsTheStart)
+{
+    const QString path = dir_.path() + "/runtime/kaptorix-" +
+                         QString(qgetenv("DISPLAY")).replace(QRegularExpression("[^A-Za-z0-9.]"), "_") +
+                         ".sock";
+    ASSERT_TRUE(QDir().mkpath(path));
+    QByteArray err;
+    EXPECT_EQ(app_->startAgain({}, &err), 1);
+    EXPECT_TRUE(err.contains(path.toUtf8())) << err.constData();
+    EXPECT_TRUE(QFileInfo(path).isDir());
 }
 
 // Children of `parent` named `name`, zombies left out.

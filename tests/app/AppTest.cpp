@@ -8,6 +8,7 @@
 #include "app/TrayApp.h"
 #include "app/TrayIconLook.h"
 #include "capture/coordinator/CaptureCoordinator.h"
+#include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
@@ -15,17 +16,21 @@
 #include "library/pins/PinWindow.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMenu>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QWidgetAction>
 #include <QtConcurrent>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <csignal>
 
 using namespace kx;
 
@@ -65,6 +70,54 @@ TEST(OpenImage, ResolutionGivesTheScale)
         EXPECT_EQ(read->kind, SourceKind::file);
     }
     EXPECT_FALSE(OpenImage::read(dir.path()));
+}
+
+// Opening checks the header first: a 20000 × 20000 PNG is named in a toast with the limit, and
+// a 5 GB file named .png that is no image is skipped without being read.
+TEST(OpenImage, AFileOverThePixelLimitIsNamedInAToastAndHugeJunkIsNotRead)
+{
+    QTemporaryDir dir;
+    const QString huge = dir.filePath("Huge scan.png");
+    {
+        QImage big(20000, 20000, QImage::Format_Mono);
+        big.fill(0);
+        ASSERT_TRUE(big.save(huge, "png"));
+    }
+    QStringList seen;
+    auto c = QObject::connect(&Notices::shared(), &Notices::shown,
+                              [&](const QString& title, const QString& line) { seen << title + "|" + line; });
+    OpenImage::open(huge);
+    ASSERT_TRUE(test::waitFor([&] { return !seen.isEmpty(); }, 30000));
+    EXPECT_EQ(seen.value(0),
+              QStringLiteral("Image too large|Huge scan.png is 20000 × 20000 pixels; Kaptorix opens "
+                             "images up to 268 megapixels."));
+    Lang::overrideForTests("hu");
+    EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000)),
+              QStringLiteral(
+                  "a.png: 20000 × 20000 képpont; a Kaptorix legfeljebb 268 megapixeles képet nyit meg."));
+    Lang::overrideForTests("de");
+    EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000)),
+              QStringLiteral("a.png hat 20000 × 20000 Pixel; Kaptorix öffnet Bilder bis 268 Megapixel."));
+    Lang::overrideForTests("en");
+
+    const QString sparse = dir.filePath("big.png");
+    QFile f(sparse);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64(5) << 30));
+    f.close();
+    QFile io("/proc/self/io");
+    auto rchar = [&] {
+        io.open(QIODevice::ReadOnly);
+        const QByteArray all = io.readAll();
+        io.close();
+        const qsizetype at = all.indexOf("rchar:");
+        return all.mid(at + 6, all.indexOf('\n', at) - at - 6).trimmed().toLongLong();
+    };
+    const qint64 before = rchar();
+    const OpenImage::Loaded loaded = OpenImage::load(sparse);
+    EXPECT_FALSE(loaded.capture);
+    EXPECT_FALSE(loaded.tooLarge);
+    EXPECT_LT(rchar() - before, 1 << 20);
+    QObject::disconnect(c);
 }
 
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
@@ -108,6 +161,70 @@ TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
     EXPECT_EQ(second.result(), SingleInstance::Outcome::handedOver);
     EXPECT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
     EXPECT_EQ(received, QStringList{"/tmp/a.png"});
+}
+
+// A live instance that does not answer: a listener stopped with SIGSTOP keeps its socket, and a
+// second start says so instead of taking the socket over.
+TEST(SingleInstance, AStoppedInstanceKeepsItsSocketAndTheSecondStartGivesUp)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":78");
+    const QString path = SingleInstance::socketPath(display);
+
+    QProcess listener;
+    listener.start("python3", {"-c",
+                               "import socket,sys,time\n"
+                               "s=socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\ns.listen(4)\n"
+                               "print('ready',flush=True)\ntime.sleep(600)\n",
+                               path});
+    ASSERT_TRUE(listener.waitForStarted(10000));
+    ASSERT_TRUE(test::waitFor([&] { return listener.canReadLine(); }, 10000));
+    const pid_t pid = pid_t(listener.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+
+    SingleInstance second;
+    EXPECT_EQ(second.start(display, {"/tmp/a.png"}, 1500), SingleInstance::Outcome::notAnswering);
+    EXPECT_EQ(SingleInstance::message(SingleInstance::Outcome::notAnswering, display),
+              "Kaptorix is already running but does not answer.");
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+
+    // Still the stopped process's socket: it takes connections once it runs again.
+    ::kill(pid, SIGCONT);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path - 1);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    listener.kill();
+    listener.waitForFinished(5000);
+}
+
+TEST(SingleInstance, SomethingElseAtTheSocketPathIsRefusedAndLeftAlone)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":79");
+    const QString path = SingleInstance::socketPath(display);
+    ASSERT_TRUE(QDir().mkpath(path + "/inside"));
+
+    SingleInstance blocked;
+    EXPECT_EQ(blocked.start(display, {}), SingleInstance::Outcome::blocked);
+    EXPECT_TRUE(QFileInfo(path + "/inside").isDir());
+    EXPECT_TRUE(SingleInstance::message(SingleInstance::Outcome::blocked, display).contains(path));
+
+    // A plain file too.
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("x"));
+    file.close();
+    EXPECT_EQ(blocked.start(display, {}), SingleInstance::Outcome::blocked);
+    EXPECT_TRUE(QFile::exists(path));
 }
 
 namespace {
