@@ -35,7 +35,7 @@ constexpr int kBlockRows = 32;                  // rows compared between checks 
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kMaxChecks = 1024;                 // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
-constexpr int kStillSamples = 3;                // samples floating in place that mark a row
+constexpr int kStillSamples = 3;                // neighbouring samples floating in place that mark a row
 constexpr int kStillRun = 16;                   // rows in a row that make a floating box
 constexpr int kBoxMargin = 2;                   // rows around a floating box (edges, rounding)
 constexpr int kEdgeLevels = 6;                  // the scroll-bar strip differs by more than this
@@ -76,6 +76,15 @@ struct Samples {
         hi |= o.hi;
     }
     int count() const { return std::popcount(lo) + std::popcount(hi); }
+    bool test(int s) const { return (s < 64 ? lo : hi) >> (s & 63) & 1; }
+    // Whether `n` neighbouring samples are flagged: a box is a block, coincidences are not.
+    bool block(int n) const
+    {
+        for (int s = 0, run = 0; s < 128; ++s)
+            if ((run = test(s) ? run + 1 : 0) >= n)
+                return true;
+        return false;
+    }
     bool any() const { return lo | hi; }
     int first() const { return lo ? std::countr_zero(lo) : 64 + std::countr_zero(hi); }
     int last() const { return hi ? 127 - std::countl_zero(hi) : 63 - std::countl_zero(lo); }
@@ -145,13 +154,13 @@ std::vector<VerticalStitcher::Box> boxesOf(const std::vector<Samples>& flags, St
     const int R = int(flags.size());
     std::vector<VerticalStitcher::Box> parts;
     for (int r = 0; r < R;) {
-        if (flags[std::size_t(r)].count() < kStillSamples) {
+        if (!flags[std::size_t(r)].block(kStillSamples)) {
             ++r;
             continue;
         }
         const int from = r;
         Samples c;
-        for (; r < R && flags[std::size_t(r)].count() >= kStillSamples; ++r)
+        for (; r < R && flags[std::size_t(r)].block(kStillSamples); ++r)
             c.add(flags[std::size_t(r)]);
         VerticalStitcher::Box part{from, r, c.first(), c.last()};
         if (!parts.empty()) {
@@ -652,25 +661,28 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
 std::function<bool(int, int, int)> VerticalStitcher::stays(const StitchSignature& next, int bg) const
 {
     return [this, &next, bg](int r, int left, int right) {
-        int n = 0;
-        for (int s = left; s <= right; ++s)
-            n += !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
-        return n >= kStillSamples;
+        for (int s = left, run = 0; s <= right; ++s) {
+            const bool same = !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
+            if ((run = same ? run + 1 : 0) >= kStillSamples)
+                return true;
+        }
+        return false;
     };
 }
 
 // Boxes the match may not have seen (a step larger than the rows between them and the
 // frame's end): blocks of rows whose samples stay as they are at their place on screen,
-// where the content moved (it shows other samples there, as far as this frame shows it).
+// where the content moved (it shows other samples there).
 void VerticalStitcher::stillBoxes(const StitchSignature& next, int dy, int top, int bg, std::vector<Box>& boxes) const
 {
     const int R = height_;
     std::vector<Samples> flags(static_cast<std::size_t>(R));
-    for (int r = top; r < R; ++r)
+    // Only where this frame shows where the content went: repeating rows stay as they were
+    // at their place too.
+    for (int r = top; r + dy < R; ++r)
         for (int s = 0; s < S; ++s) {
             const std::uint8_t v = next.row(r)[s];
-            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) &&
-                (r + dy >= R || !close(v, reference_.row(r + dy)[s])))
+            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) && !close(v, reference_.row(r + dy)[s]))
                 flags[std::size_t(r)].set(s);
         }
     for (const Box& box : boxesOf(flags, stays(next, bg)))
