@@ -527,7 +527,7 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     std::vector<Box> boxes;
     if (!check(next, mask, dy, top, usable - dy, bg, minOverlap / 2, &boxes).exact)
         return Outcome::noMatch();
-    stillBoxes(next, dy, top, bg, boxes);
+    stillBoxes(next, mask, dy, top, bg, boxes);
     int floatTop = R, floatBottom = 0;
     for (const Box& box : boxes) {
         floatTop = std::min(floatTop, box.top);
@@ -565,13 +565,24 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     if (!keepRows(frame, dy, band, top, &added))
         return Outcome::noMatch();
 
-    // What animates on the page moves with it: the rows of the last frame masked as such
-    // stay masked where the content took them, for two steps (an animation fixed on screen
-    // would otherwise leave a trail over the whole frame).
-    for (int k = 0; k + dy < R; ++k) {
-        const char was = referenceMask_[std::size_t(k + dy)];
-        if (!mask[std::size_t(k)] && (was == kAnimated || was == kCarried))
-            mask[std::size_t(k)] = was == kAnimated ? kCarried : kCarriedTwice;
+    // What animates on the page moves with it: the rows of the last frame seen animating
+    // stay masked for one step where the content took them, unless this frame shows them
+    // animating at the same place (fixed on screen).
+    const RowMask own = mask;
+    for (int r = 0; r < R;) {
+        if (referenceMask_[std::size_t(r)] != kAnimated) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        int fixed = 0;
+        for (; r < R && referenceMask_[std::size_t(r)] == kAnimated; ++r)
+            fixed += own[std::size_t(r)] == kAnimated;
+        if (2 * fixed > r - from)
+            continue;
+        for (int k = std::max(0, from - dy); k < r - dy; ++k)
+            if (!mask[std::size_t(k)])
+                mask[std::size_t(k)] = kCarried;
     }
     ++steps_;
     movedRows_ += dy;
@@ -672,15 +683,16 @@ std::function<bool(int, int, int)> VerticalStitcher::stays(const StitchSignature
 
 // Boxes the match may not have seen (a step larger than the rows between them and the
 // frame's end): blocks of rows whose samples stay as they are at their place on screen,
-// where the content moved (it shows other samples there).
-void VerticalStitcher::stillBoxes(const StitchSignature& next, int dy, int top, int bg, std::vector<Box>& boxes) const
+// where the content moved (it shows other samples there), outside the masked rows.
+void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                                  std::vector<Box>& boxes) const
 {
     const int R = height_;
     std::vector<Samples> flags(static_cast<std::size_t>(R));
     // Only where this frame shows where the content went: repeating rows stay as they were
     // at their place too.
     for (int r = top; r + dy < R; ++r)
-        for (int s = 0; s < S; ++s) {
+        for (int s = 0; s < S && !mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)]; ++s) {
             const std::uint8_t v = next.row(r)[s];
             if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) && !close(v, reference_.row(r + dy)[s]))
                 flags[std::size_t(r)].set(s);

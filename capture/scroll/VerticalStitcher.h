@@ -57,9 +57,8 @@ public:
     using RowMask = std::vector<char>;
     static constexpr char kAnimated = 1;
     static constexpr char kPointer = 2;
-    // Set by the stitcher: animated rows of the frames before, where the content took them.
+    // Set by the stitcher: animated rows of the frame before, where the content took them.
     static constexpr char kCarried = 3;
-    static constexpr char kCarriedTwice = 4;
 
     explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
     ~VerticalStitcher();
@@ -109,7 +108,8 @@ private:
     Fit check(const StitchSignature& next, const RowMask& mask, int dy, int top, int n, int bg, int need,
               std::vector<Box>* boxes) const;
     std::function<bool(int, int, int)> stays(const StitchSignature& next, int bg) const;
-    void stillBoxes(const StitchSignature& next, int dy, int top, int bg, std::vector<Box>& boxes) const;
+    void stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                    std::vector<Box>& boxes) const;
     bool blank(const StitchSignature& next, const RowMask& mask) const;
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int dy,
                         int top, int n) const;

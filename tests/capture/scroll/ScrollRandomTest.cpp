@@ -132,14 +132,3 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
     EXPECT_GT(whole, 0);
     EXPECT_GT(early, 0);
 }
-
-TEST(ScrollRandomDebug, DISABLED_Pair)
-{
-    const int kind = qEnvironmentVariableIntValue("KIND");
-    const int d = qEnvironmentVariableIntValue("DY");
-    const int o = qEnvironmentVariableIntValue("OFF");
-    const RealisticPage page = makeRealisticPage(PageKind(kind), kWidth, kView, 5, 1);
-    VerticalStitcher st(page.view(o, 0));
-    const auto out = st.add(page.view(o + d, 0), qEnvironmentVariableIntValue("EXP"));
-    fprintf(stderr, "kind %d dy %d -> %d %d\n", kind, d, int(out.kind), out.dy);
-}
