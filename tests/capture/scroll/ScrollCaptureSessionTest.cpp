@@ -112,6 +112,8 @@ TEST_F(ScrollSessionTest, MissesScrollBackHalveTheStepAndStopAutoMode)
     EXPECT_FALSE(r.note.isEmpty());
     EXPECT_EQ(s->model().warning().value_or(QString()),
               QString("Could not follow the scroll, stopped auto mode."));
+    // Not "Auto-scrolling…" beside the warning that auto mode stopped.
+    EXPECT_EQ(s->model().status(), QString("Paused – scroll manually"));
     EXPECT_EQ(s->scrollStep(), 40);  // 200, 100, 50, then never below 40
     // Each miss posted a step forward and the same step back.
     ASSERT_EQ(page_.clicks.size(), 8);
@@ -261,6 +263,41 @@ TEST_F(ScrollSessionTest, ManualModeWarnsOnMissesAndNeverEndsOnItsOwn)
         s->model().onDone();
     });
     EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 550)), 0);
+}
+
+// After auto mode gives up over rows that repeat, the screen stays still: the capture ends
+// by itself with a note, and nothing more is added while nothing moves. A manual capture
+// whose last frame could not be placed says so too.
+TEST_F(ScrollSessionTest, StillFramesAfterGivingUpDoNotKeepTheCaptureGoing)
+{
+    const QImage page = contentPage(Content::repeated, 300, 4000, 26);
+    page_.page = page;
+    page_.rowsPerClick = 39;
+    giveUpWaitMs_ = 400;
+    auto s = make();
+    s->toggleAuto();
+    int framesAtGiveUp = -1;
+    const auto r = runToEnd(*s, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return !s->model().autoScroll(); }, 30000));
+        framesAtGiveUp = s->model().frames();
+    });
+    ASSERT_FALSE(r.image.isNull());
+    EXPECT_FALSE(r.note.isEmpty());
+    EXPECT_EQ(s->model().frames(), framesAtGiveUp);
+    // A correct beginning of the page.
+    EXPECT_EQ(differingBytes(r.image, page.copy(0, 0, 300, r.image.height())), 0);
+
+    page_.page = makePage(300, 3000);
+    page_.offset = 0;
+    auto m = make();
+    const auto manual = runToEnd(*m, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return m->model().height() > 0; }));
+        page_.offset = 390;  // too far to place
+        ASSERT_TRUE(waitFor([&] { return m->model().warning().has_value(); }));
+        m->requestDone();
+    });
+    EXPECT_EQ(manual.image.height(), 400);
+    EXPECT_FALSE(manual.note.isEmpty());
 }
 
 TEST_F(ScrollSessionTest, HeightLimitEndsTheCaptureWithWhatItHas)
