@@ -283,7 +283,10 @@ void ScrollCaptureSession::autoStep()
     postScroll(scrollStep_);
     const int clicks = lastClicks_;
     const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
-    const int expected = pointsPerClick_ > 0 ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
+    // After a miss the wheel went back by what it went back, which need not be what it went
+    // forward: the distance from the last frame taken is then no longer known.
+    const int expected =
+        pointsPerClick_ > 0 && wheelTrusted_ ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
     settledFrame([this, clicks, expected](std::optional<QImage> frame, std::optional<CaptureError>) {
         if (!frame) {
             afterStep();
@@ -305,6 +308,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     if (outcome.kind == Kind::appended) {
         model_.setStatus(kx::tr("Capturing… scrolling", "Rögzítés… görgetés", "Aufnahme… scrollt"));
         wheelVerified_ = true;
+        wheelTrusted_ = true;
         misses_ = 0;
         blankSteps_ = 0;
         crossedBlank_ = false;
@@ -347,6 +351,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         afterStep();
     } else {
         ++misses_;
+        wheelTrusted_ = false;
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
             scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);

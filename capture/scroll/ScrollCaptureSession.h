@@ -144,6 +144,7 @@ private:
     double pointsPerClick_ = 0;   // 0 until a sure step has shown what one click moves
     int wheelIndex_ = 0;          // into wheelCandidates()
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
+    bool wheelTrusted_ = true;    // no miss since the last frame taken
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     QImage previousGrab_;                 // manual mode: the grab before

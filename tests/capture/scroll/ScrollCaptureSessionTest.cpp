@@ -265,30 +265,53 @@ TEST_F(ScrollSessionTest, ManualModeWarnsOnMissesAndNeverEndsOnItsOwn)
     EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 550)), 0);
 }
 
-// After auto mode gives up over rows that repeat, the screen stays still: the capture ends
-// by itself with a note, and nothing more is added while nothing moves. A manual capture
-// whose last frame could not be placed says so too.
+// A wheel that moves the content further per click after a while, and back by less.
+struct DriftingWheel : FakeScrollPage {
+    int forward = 0;  // rows per click forward once the drift starts
+    int from = 0;     // clicks before the drift starts
+    int done = 0;
+    bool scroll(QPoint at, int n) override
+    {
+        if (n > 0 && done >= from) {
+            clicks.append(n);
+            offset = std::clamp(offset + n * forward, 0, page.height() - viewHeight);
+            return true;
+        }
+        done += n > 0 ? n : 0;
+        return FakeScrollPage::scroll(at, n);
+    }
+};
+
+// After auto mode gives up over rows that repeat, the screen rests elsewhere than the last
+// frame taken and stays still: the capture ends by itself with a note, and nothing more is
+// added while nothing moves. A manual capture whose last frame could not be placed says so.
 TEST_F(ScrollSessionTest, StillFramesAfterGivingUpDoNotKeepTheCaptureGoing)
 {
-    const QImage page = contentPage(Content::repeated, 300, 4000, 26);
-    page_.page = page;
-    page_.rowsPerClick = 39;
-    giveUpWaitMs_ = 400;
-    auto s = make();
-    s->toggleAuto();
+    QImage page = contentPage(Content::repeated, 300, 4000, 26);
+    QPainter(&page).drawImage(0, 0, noisePage(300, 500, 8));
+    DriftingWheel wheel;
+    wheel.page = page;
+    wheel.viewHeight = 400;
+    wheel.rowsPerClick = 39;
+    wheel.forward = 41;  // then 10 rows further per 5-click step than asked, 39 back
+    wheel.from = 6;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) { return wheel.grab(); };
+    env.scroller = &wheel;
+    env.giveUpWaitMs = 400;
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    s.toggleAuto();
     int framesAtGiveUp = -1;
-    const auto r = runToEnd(*s, {}, [&] {
-        ASSERT_TRUE(waitFor([&] { return !s->model().autoScroll(); }, 30000));
-        framesAtGiveUp = s->model().frames();
+    const auto r = runToEnd(s, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return !s.model().autoScroll(); }, 30000));
+        framesAtGiveUp = s.model().frames();
     });
     ASSERT_FALSE(r.image.isNull());
     EXPECT_FALSE(r.note.isEmpty());
-    EXPECT_EQ(s->model().frames(), framesAtGiveUp);
+    EXPECT_EQ(s.model().frames(), framesAtGiveUp);
     // A correct beginning of the page.
     EXPECT_EQ(differingBytes(r.image, page.copy(0, 0, 300, r.image.height())), 0);
 
-    page_.page = makePage(300, 3000);
-    page_.offset = 0;
     auto m = make();
     const auto manual = runToEnd(*m, {}, [&] {
         ASSERT_TRUE(waitFor([&] { return m->model().height() > 0; }));
