@@ -1,6 +1,10 @@
 #include "analysis/SensitiveData.h"
 
+#include "analysis/SensitiveText.h"
+
 #include <QRegularExpression>
+#include <algorithm>
+#include <vector>
 
 namespace kx {
 
@@ -60,6 +64,235 @@ bool passes(const QString& category, const QString& text)
     return true;
 }
 
+// A word of 32 or more characters that are nearly all base64url ones, with letters and digits:
+// a token in which recognition misread a character (the pattern stops at it).
+bool looksLikeToken(const QString& word)
+{
+    if (word.size() < 32)
+        return false;
+    int other = 0;
+    bool letter = false, digit = false;
+    for (const QChar c : word) {
+        if (c.isDigit() && c.unicode() < 128)
+            digit = true;
+        else if (c.isLetter() && c.unicode() < 128)
+            letter = true;
+        else if (!QStringLiteral("+/_-=").contains(c))
+            ++other;
+    }
+    return other <= 1 && letter && digit;
+}
+
+sensitive::Span core(const QString& text, sensitive::Span w);
+
+bool keyCharacter(QChar c)
+{
+    return c.unicode() < 128 && (c.isLetterOrNumber() || QStringLiteral("+/_-.=").contains(c));
+}
+
+// A word that can be the rest of a key that recognition split off: key characters only, and
+// mixed like a key (letters with digits, or capitals inside), unlike a word of prose.
+bool keyLike(const QString& word)
+{
+    if (word.size() < 2 || !std::all_of(word.begin(), word.end(), keyCharacter))
+        return false;
+    bool digit = false, letter = false, upper = false, lower = false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        digit |= word[i].isDigit();
+        letter |= word[i].isLetter();
+        upper |= i > 0 && word[i].isUpper();
+        lower |= word[i].isLower();
+    }
+    return (digit && letter) || (upper && lower);
+}
+
+// 16 or more key characters of all three kinds that change kind at least every few characters:
+// a random key whose prefix recognition lost, not a name or a word.
+bool looksRandom(const QString& word)
+{
+    if (word.size() < 16 || !std::all_of(word.begin(), word.end(), keyCharacter))
+        return false;
+    const auto kind = [](QChar c) { return c.isDigit() ? 0 : c.isUpper() ? 1 : c.isLower() ? 2 : 3; };
+    int changes = 0;
+    bool seen[4] = {};
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        seen[kind(word[i])] = true;
+        changes += i > 0 && kind(word[i]) != kind(word[i - 1]);
+    }
+    return seen[0] && seen[1] && seen[2] && changes * 10 >= word.size() * 4;
+}
+
+// A key runs to the end of its run of characters even where recognition split it into words
+// with a small gap between them; inside a quoted string (a key in code or a configuration) the
+// whole string is covered.
+sensitive::Span wholeKey(const sensitive::Reading& r, sensitive::Span range)
+{
+    range = r.wholeWords(range);
+    // Whether word k + step continues word k.
+    const auto continues = [&r](qsizetype k, int step) {
+        const qsizetype n = k + step;
+        if (n < 0 || n >= r.words.size())
+            return false;
+        const QRectF here = r.box(r.words[k]), there = r.box(r.words[n]);
+        const double gap = step > 0 ? there.left() - here.right() : here.left() - there.right();
+        const sensitive::Span c = core(r.glued, r.words[n]);
+        return !here.isNull() && !there.isNull() && gap <= 1.3 * r.glyph &&
+               keyLike(r.glued.mid(c.start, c.end - c.start));
+    };
+    qsizetype first = 0;
+    while (first < r.words.size() && r.words[first].end <= range.start)
+        ++first;
+    qsizetype last = first;
+    while (last + 1 < r.words.size() && r.words[last].end < range.end)
+        ++last;
+    while (continues(first, -1))
+        range.start = r.words[--first].start;
+    while (continues(last, 1))
+        range.end = r.words[++last].end;
+    const QString& t = r.glued;
+    const qsizetype open = t.lastIndexOf(QLatin1Char('"'), range.start);
+    if (open >= 0 && t.left(open).count(QLatin1Char('"')) % 2 == 0) {
+        const qsizetype close = t.indexOf(QLatin1Char('"'), std::max(open + 1, range.end - 1));
+        if (close >= 0)
+            range = {std::min(range.start, open), std::max(range.end, close + 1)};
+    }
+    return r.wholeWords(range);
+}
+
+struct Piece {
+    std::size_t reading;
+    sensitive::Span range;
+};
+
+// The part of a word without the punctuation around it ("(4111", "00.").
+sensitive::Span core(const QString& text, sensitive::Span w)
+{
+    static const QString lead = QStringLiteral("([{<\"'");
+    static const QString trail = QStringLiteral(")]}>\"'.,;:");
+    while (w.start < w.end && lead.contains(text[w.start]))
+        ++w.start;
+    while (w.end > w.start && trail.contains(text[w.end - 1]))
+        --w.end;
+    return w;
+}
+
+QString wordAt(const sensitive::Reading& r, qsizetype k, sensitive::Span* span = nullptr)
+{
+    const sensitive::Span c = core(r.corrected, r.words[k]);
+    if (span)
+        *span = c;
+    return r.corrected.mid(c.start, c.end - c.start);
+}
+
+// Digits, with single dashes between them ("4111", "4111-1111").
+bool digitGroup(const QString& w)
+{
+    if (w.isEmpty() || w.front() == QLatin1Char('-') || w.back() == QLatin1Char('-'))
+        return false;
+    for (qsizetype i = 0; i < w.size(); ++i) {
+        const ushort c = w[i].unicode();
+        if (!(c >= '0' && c <= '9') && !(c == '-' && w[i - 1] != QLatin1Char('-')))
+            return false;
+    }
+    return true;
+}
+
+// Walks the words from (line, word) on, over line ends, while `take` accepts them; `done` says
+// whether the text so far is complete (the walk goes on for a longer one). The pieces of the
+// longest complete text, one per line; none when no text was complete.
+template <typename Take, typename Done>
+QList<Piece> walk(const std::vector<sensitive::Reading>& rs, std::size_t line, qsizetype word, Take take,
+                  Done done, const QString& first)
+{
+    QList<Piece> pieces, best;
+    QString text;
+    for (std::size_t i = line; i < rs.size(); ++i) {
+        for (qsizetype k = (i == line ? word : 0); k < rs[i].words.size(); ++k) {
+            sensitive::Span span;
+            QString w = wordAt(rs[i], k, &span);
+            if (text.isEmpty())
+                w = first;
+            if (!take(text, w))
+                return best;
+            text += w;
+            if (pieces.isEmpty() || pieces.last().reading != i)
+                pieces.append({i, span});
+            else
+                pieces.last().range.end = span.end;
+            if (done(text))
+                best = pieces;
+        }
+    }
+    return best;
+}
+
+// Card numbers and IBANs whose groups recognition put on two lines, and IBANs whose groups it
+// split unevenly: the check digits decide, so that a run of digit groups that fails Luhn (a
+// decoy) stays uncovered.
+QList<std::pair<QString, QList<Piece>>> splitNumbers(const std::vector<sensitive::Reading>& rs)
+{
+    static const QRegularExpression ibanStart(QStringLiteral("^[A-Z]{2}[0-9]{2}[A-Z0-9]*$"));
+    static const QRegularExpression ibanGroup(QStringLiteral("^[A-Z0-9]+$"));
+    QList<std::pair<QString, QList<Piece>>> out;
+    for (std::size_t i = 0; i < rs.size(); ++i) {
+        for (qsizetype j = 0; j < rs[i].words.size(); ++j) {
+            const QString first = wordAt(rs[i], j);
+            // A card: a whole run of digit groups (never the tail of a longer one), 13 to 19
+            // digits, over a line end; one line alone is the pattern's.
+            const bool continues = j > 0 ? digitGroup(wordAt(rs[i], j - 1))
+                                         : i > 0 && !rs[i - 1].words.isEmpty() &&
+                                               digitGroup(wordAt(rs[i - 1], rs[i - 1].words.size() - 1));
+            if (digitGroup(first) && !continues) {
+                // The run ends at the first word that is not a group, so it is whole.
+                QString all;
+                QList<Piece> run;
+                int total = 0;
+                for (std::size_t li = i; li < rs.size(); ++li) {
+                    bool stop = false;
+                    for (qsizetype k = (li == i ? j : 0); k < rs[li].words.size(); ++k) {
+                        sensitive::Span span;
+                        const QString w = wordAt(rs[li], k, &span);
+                        if (!digitGroup(w)) {
+                            stop = true;
+                            break;
+                        }
+                        total += numericCount(w);
+                        all += w;
+                        if (run.isEmpty() || run.last().reading != li)
+                            run.append({li, span});
+                        else
+                            run.last().range.end = span.end;
+                    }
+                    // Only a number too short for a card goes on to the next line.
+                    if (stop || total >= 13)
+                        break;
+                }
+                if (run.size() > 1 && total >= 13 && total <= 19 && SensitiveData::luhn(all))
+                    out.append({QStringLiteral("card"), run});
+            }
+            if (first.size() < 4 || !first[2].isDigit() || !first[3].isDigit())
+                continue;
+            // The country code read as look-alike digits or symbols (E as £, S as 5).
+            QString head = first;
+            for (qsizetype c = 0; c < std::min<qsizetype>(2, head.size()); ++c)
+                if (const qsizetype at = QStringLiteral("£€501862").indexOf(head[c]); at >= 0)
+                    head[c] = QStringLiteral("EESOIBGZ")[at];
+            if (ibanStart.match(head).hasMatch()) {
+                QList<Piece> iban = walk(
+                    rs, i, j,
+                    [&head](const QString& text, const QString& w) {
+                        const QString& group = text.isEmpty() ? head : w;
+                        return ibanGroup.match(group).hasMatch() && text.size() + group.size() <= 34;
+                    },
+                    [](const QString& text) { return sensitive::ibanChecks(text); }, head);
+                if (!iban.isEmpty())
+                    out.append({QStringLiteral("iban"), iban});
+            }
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 const QList<QPair<QString, QString>>& SensitiveData::patterns()
@@ -72,7 +305,7 @@ const QList<QPair<QString, QString>>& SensitiveData::patterns()
         {QStringLiteral("phone"), QStringLiteral(R"((?<![\w])\+?\d[\d ()/\-]{7,}\d)")},
         {QStringLiteral("ip"), QStringLiteral(R"(\b(?:\d{1,3}\.){3}\d{1,3}\b)")},
         {QStringLiteral("secret"),
-         QStringLiteral(R"(\b(?:sk-|pk_|sk_|ghp_|gho_|xox[abp]-|AKIA|eyJ)[A-Za-z0-9_\-\.]{12,})")},
+         QStringLiteral(R"(\b(?:sk-|pk_|sk_|ghp_|gho_|xox[a-z]-|AKIA|eyJ)[A-Za-z0-9_\-\.]{12,})")},
         {QStringLiteral("token"), QStringLiteral(R"(\b[A-Za-z0-9+/_\-]{32,}={0,2})")},
     };
     return table;
@@ -104,36 +337,74 @@ bool SensitiveData::luhn(const QString& text)
 
 QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& lines)
 {
-    QList<Match> hits;
-    for (const TextObservation& line : lines) {
-        if (line.text.isEmpty())
-            continue;
+    std::vector<sensitive::Reading> readings;
+    readings.reserve(std::size_t(lines.size()));
+    for (const TextObservation& line : lines)
+        if (!line.text.isEmpty())
+            readings.push_back(sensitive::read(line));
+
+    struct Hit {
+        Match match;
+        QRectF matched;  // the matched characters alone, which decide what is nested
+    };
+    QList<Hit> hits;
+    const auto add = [&hits](const QString& category, const sensitive::Reading& r, sensitive::Span range) {
+        // Every word the hit touches is covered whole: a hit cut short by a misread character
+        // must not leave the rest of its word readable.
+        const QRectF box = r.box(r.wholeWords(range));
+        if (!box.isNull())
+            hits.append({{category, box.adjusted(-3, -3, 3, 3), r.line->box.height()}, r.box(range)});
+    };
+    for (const sensitive::Reading& r : readings) {
         for (const Detector& d : detectors()) {
-            auto it = d.re.globalMatch(line.text);
+            // Numbers with a check are also read with look-alike letters as digits; the check
+            // decides.
+            const bool checked = d.category == QLatin1String("card") || d.category == QLatin1String("ip");
+            auto it = d.re.globalMatch(checked ? r.corrected : r.glued);
+            const bool key = d.category == QLatin1String("secret") || d.category == QLatin1String("token");
             while (it.hasNext()) {
                 const QRegularExpressionMatch m = it.next();
-                if (!passes(d.category, m.captured()))
-                    continue;
-                const std::optional<QRectF> box = line.boundingBox(m.capturedStart(), m.capturedLength());
-                if (!box)
-                    continue;
-                hits.append({d.category, box->adjusted(-3, -3, 3, 3), line.box.height()});
+                const sensitive::Span range{m.capturedStart(), m.capturedEnd()};
+                if (passes(d.category, m.captured()))
+                    add(d.category, r, key ? wholeKey(r, range) : range);
             }
+            if (d.category == QLatin1String("iban") && r.corrected != r.glued) {
+                it = d.re.globalMatch(r.corrected);
+                while (it.hasNext()) {
+                    const QRegularExpressionMatch m = it.next();
+                    if (m.captured() != r.glued.mid(m.capturedStart(), m.capturedLength()) &&
+                        sensitive::ibanChecks(m.captured()))
+                        add(d.category, r, {m.capturedStart(), m.capturedEnd()});
+                }
+            }
+        }
+        for (const sensitive::Span& w : r.words) {
+            const sensitive::Span c = core(r.glued, w);
+            const QString word = r.glued.mid(c.start, c.end - c.start);
+            if (!looksLikeToken(word) && !looksRandom(word))
+                continue;
+            // Only what the patterns left uncovered (a key with its prefix is a "secret").
+            const sensitive::Span range = wholeKey(r, c);
+            const QRectF box = r.box(range).adjusted(-3, -3, 3, 3);
+            if (std::none_of(hits.begin(), hits.end(),
+                             [&box](const Hit& h) { return h.match.rect.contains(box); }))
+                add(QStringLiteral("token"), r, range);
         }
     }
+    for (const auto& [category, pieces] : splitNumbers(readings))
+        for (const Piece& piece : pieces)
+            add(category, readings[piece.reading], piece.range);
+
     // A hit inside a larger one (an e-mail inside a token) adds nothing; equal boxes both stay.
+    // The same place found twice by one category counts once.
     QList<Match> kept;
     kept.reserve(hits.size());
-    for (const Match& h : hits) {
-        bool nested = false;
-        for (const Match& other : hits) {
-            if (other.rect != h.rect && other.rect.contains(h.rect)) {
-                nested = true;
-                break;
-            }
-        }
-        if (!nested)
-            kept.append(h);
+    for (const Hit& h : hits) {
+        const bool nested = std::any_of(hits.begin(), hits.end(), [&h](const Hit& other) {
+            return other.matched != h.matched && other.matched.contains(h.matched);
+        });
+        if (!nested && !kept.contains(h.match))
+            kept.append(h.match);
     }
     return kept;
 }

@@ -1,6 +1,7 @@
 #include "analysis/TextRecognizer.h"
 
 #include "analysis/PageLayout.h"
+#include "analysis/Polarity.h"
 
 #include "analysis/engine/EngineModule.h"
 #include "core/ModuleLoader.h"
@@ -124,29 +125,6 @@ std::vector<Strip> planStrips(const QImage& grey, double factor, int rows)
     return strips;
 }
 
-// The block as the engine wants it: dark text on a light ground. Rows are turned over one by
-// one, by their median (the ground, not the glyphs), so that a dark title bar above a light
-// page is read as well as the page: the engine only turns over whole blocks (the menu band of
-// the 164-line screen was lost, 5 of its 1105 words).
-QImage lightGround(const QImage& grey, const QRect& block)
-{
-    QImage out = grey.copy(block);
-    for (int y = 0; y < out.height(); ++y) {
-        uchar* row = out.scanLine(y);
-        int histogram[256] = {};
-        for (int x = 0; x < out.width(); ++x)
-            ++histogram[row[x]];
-        int below = 0, median = 0;
-        while (below + histogram[median] <= out.width() / 2)
-            below += histogram[median++];
-        if (median < 128) {
-            for (int x = 0; x < out.width(); ++x)
-                row[x] = uchar(255 - row[x]);
-        }
-    }
-    return out;
-}
-
 StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const ReadOptions& options,
                       double factor, const QStringList& languages, const QString& dataDir)
 {
@@ -233,10 +211,16 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.error = QStringLiteral("cancelled");
         return result;
     }
-    const double factor = std::min(options.scale, kMaxScaledWidth / grey.width());
-    QList<QRect> blocks = options.splitColumns ? textBlocks(grey) : QList<QRect>{};
+    // Dark text on white everywhere, each region of the screen turned by its own ground.
+    const QImage page = darkOnWhite(grey);
+    if (page.isNull()) {
+        result.error = QStringLiteral("out of memory");
+        return result;
+    }
+    const double factor = std::min(options.scale, kMaxScaledWidth / page.width());
+    QList<QRect> blocks = options.splitColumns ? textBlocks(page) : QList<QRect>{};
     if (blocks.isEmpty())  // also text too faint for the layout: the engine looks for itself
-        blocks = {grey.rect()};
+        blocks = {page.rect()};
 
     // Strips of about the same area, one per core, so that the cores finish together.
     const int workers = stripPool().maxThreadCount();
@@ -252,7 +236,7 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
     crops.reserve(std::size_t(blocks.size()));
     std::vector<Job> jobs;
     for (const QRect& b : blocks) {
-        crops.push_back(lightGround(grey, b));
+        crops.push_back(page.copy(b));
         const qint64 share = qint64(b.width()) * b.height() * workers / std::max<qint64>(1, area);
         const int count = int(std::clamp<qint64>(share, 1, std::max(1, b.height() / kMinParallelStripRows)));
         const int rows = (b.height() + count - 1) / count;

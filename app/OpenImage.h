@@ -1,25 +1,39 @@
 #pragma once
 // Image files and the clipboard image as editable captures: each enters the history and
-// opens in the editor, without any after-capture step.
+// opens in the editor, without any after-capture step. Files are read and decoded on a
+// worker within the size limits (core/ImageReading.h); one too large is named in a toast.
 #include "core/CaptureResult.h"
 
+#include <QSize>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace kx {
 
 class OpenImage {
 public:
+    struct Loaded {
+        std::optional<CaptureResult> capture;
+        bool tooLarge = false;  // refused for its size; `size` when the file tells it
+        QSize size;
+    };
+
     // Pixels per point from a file's resolution: max(1, round(dpi / 72)) above 100 dpi, else 1.
     static double scaleForDpi(std::optional<double> dpi);
-    // A readable image file as a capture of kind `file` titled by its name without extension.
-    static std::optional<CaptureResult> read(const QString& path);
-    // Reads, records in the history and opens the editor; unreadable files are skipped quietly.
-    static void open(const QString& path);
+    // A readable image file as a capture of kind `file` titled by its name without extension;
+    // any thread.
+    static Loaded load(const QString& path);
+    static std::optional<CaptureResult> read(const QString& path) { return load(path).capture; }
+    // Reads off the UI thread, then records in the history and opens the editor, one file after
+    // the other in the order given; unreadable files are skipped quietly.
+    static void open(const QStringList& paths);
+    static void open(const QString& path) { open(QStringList{path}); }
     // The clipboard image (kind `clipboard`), or the "No image on the clipboard" toast.
     static void openClipboard();
-    // Lets tall captures decode (Qt refuses images over 128 MB by default).
-    static void raiseDecodeLimit();
+    // The toast's second line for an image refused for its size (`name` is a file name, or
+    // empty for the clipboard image).
+    static QString tooLargeLine(const QString& name, QSize size);
 };
 
 }  // namespace kx

@@ -1,7 +1,9 @@
 #include "app/SingleInstance.h"
 
+#include "core/Localisation.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,10 +12,15 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace kx {
 
@@ -38,12 +45,32 @@ QString runtimeFolder()
     return {};
 }
 
-// The socket file is ours and a socket; anything else there is replaced.
-bool ownSocket(const QString& path)
+enum class AtPath { nothing, ourSocket, foreign };
+
+AtPath whatIsAt(const QString& path)
 {
     struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISSOCK(st.st_mode) &&
-           st.st_uid == ::getuid();
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? AtPath::nothing : AtPath::foreign;
+    return S_ISSOCK(st.st_mode) && st.st_uid == ::getuid() ? AtPath::ourSocket : AtPath::foreign;
+}
+
+bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
+{
+    pollfd p{fd, events, 0};
+    while (!deadline.hasExpired()) {
+        const int r = ::poll(&p, 1, int(std::min<qint64>(deadline.remainingTime(), 200)));
+        if (r > 0)
+            return true;
+        if (r < 0 && errno != EINTR)
+            return false;
+    }
+    return false;
+}
+
+bool alive(pid_t pid)
+{
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
 
 bool peerIsUs(QLocalSocket* socket)
@@ -105,7 +132,7 @@ std::optional<QStringList> SingleInstance::decode(const QByteArray& bytes)
     return paths;
 }
 
-SingleInstance::Outcome SingleInstance::start(const QString& display, const QStringList& paths)
+SingleInstance::Outcome SingleInstance::start(const QString& display, const QStringList& paths, int waitMs)
 {
     const QString path = socketPath(display);
     if (path.isEmpty())
@@ -116,34 +143,127 @@ SingleInstance::Outcome SingleInstance::start(const QString& display, const QStr
     if (lock >= 0)
         ::flock(lock, LOCK_EX);
     Outcome outcome = Outcome::failed;
-    if (ownSocket(path) && handOver(path, paths))
-        outcome = Outcome::handedOver;
-    else if (listen(path))
-        outcome = Outcome::primary;
+    switch (whatIsAt(path)) {
+        case AtPath::foreign:
+            outcome = Outcome::blocked;
+            break;
+        case AtPath::ourSocket:
+            switch (handOver(path, paths, waitMs)) {
+                case Peer::answered:
+                    outcome = Outcome::handedOver;
+                    break;
+                case Peer::silent:
+                    outcome = Outcome::notAnswering;
+                    break;
+                case Peer::none:
+                    // Nobody listens: the socket of a process that is gone.
+                    ::unlink(QFile::encodeName(path).constData());
+                    outcome = listen(path) ? Outcome::primary : Outcome::failed;
+                    break;
+            }
+            break;
+        case AtPath::nothing:
+            outcome = listen(path) ? Outcome::primary : Outcome::failed;
+            break;
+    }
     if (lock >= 0)
         ::close(lock);  // releases the lock
     return outcome;
 }
 
-bool SingleInstance::handOver(const QString& path, const QStringList& paths)
+QString SingleInstance::message(Outcome outcome, const QString& display)
 {
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(2000))
-        return false;  // stale: nobody listens any more
-    socket.write(encode(paths));
-    socket.flush();
+    switch (outcome) {
+        case Outcome::notAnswering:
+            return kx::tr("Kaptorix is already running but does not answer.",
+                          "A Kaptorix már fut, de nem válaszol.",
+                          "Kaptorix läuft bereits, antwortet aber nicht.");
+        case Outcome::blocked:
+            return kx::tr(
+                       "Kaptorix cannot start: %1 is in the place of its socket and is not one. Remove it "
+                       "and start again.",
+                       "A Kaptorix nem indul el: a foglalatának helyén ez áll, és nem foglalat: %1. "
+                       "Távolítsd el, és indítsd újra.",
+                       "Kaptorix startet nicht: An der Stelle seines Sockets liegt %1, und das ist keiner. "
+                       "Entferne es und starte erneut.")
+                .arg(socketPath(display));
+        case Outcome::failed:
+            return kx::tr(
+                "Kaptorix: cannot open the single-instance socket; running without it.",
+                "Kaptorix: az egypéldányos foglalat nem nyitható meg; nélküle fut.",
+                "Kaptorix: Der Socket für die einzelne Instanz lässt sich nicht öffnen; es läuft ohne ihn.");
+        case Outcome::primary:
+        case Outcome::handedOver:
+            break;
+    }
+    return {};
+}
+
+SingleInstance::Peer SingleInstance::handOver(const QString& path, const QStringList& paths, int waitMs)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (size_t(name.size()) >= sizeof addr.sun_path)
+        return Peer::none;
+    std::memcpy(addr.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return Peer::none;
+    const QDeadlineTimer deadline(waitMs);
+    // A full backlog (the instance is stopped or busy) is a live instance too.
+    int r = -1;
+    while ((r = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr)) != 0 &&
+           (errno == EAGAIN || errno == EINTR) && !deadline.hasExpired())
+        QThread::msleep(50);
+    if (r != 0) {
+        const bool refused = errno == ECONNREFUSED || errno == ENOENT;
+        ::close(fd);
+        return refused ? Peer::none : Peer::silent;
+    }
+    ucred cred{};
+    socklen_t len = sizeof cred;
+    const pid_t owner = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 ? cred.pid : 0;
+
+    const QByteArray message = encode(paths);
+    qsizetype sent = 0;
     QByteArray reply;
-    QElapsedTimer t;
-    t.start();
-    while (!reply.contains('\n') && t.elapsed() < 5000 && socket.waitForReadyRead(int(5000 - t.elapsed())))
-        reply += socket.readAll();
-    return reply.startsWith("OK");
+    Peer peer = Peer::silent;
+    while (!deadline.hasExpired()) {
+        if (sent < message.size()) {
+            if (!waitFor(fd, POLLOUT, deadline))
+                break;
+            const ssize_t n =
+                ::send(fd, message.constData() + sent, size_t(message.size() - sent), MSG_NOSIGNAL);
+            if (n > 0)
+                sent += n;
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+            continue;
+        }
+        if (!waitFor(fd, POLLIN, deadline))
+            break;
+        char buf[64];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0) {
+            reply.append(buf, n);
+            if (reply.contains('\n')) {
+                peer = reply.startsWith("OK") ? Peer::answered : Peer::silent;
+                break;
+            }
+        } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            break;
+        }
+    }
+    ::close(fd);
+    // An instance that closed without answering and is gone was quitting: its place is free.
+    if (peer == Peer::silent && owner > 0 && !alive(owner))
+        return Peer::none;
+    return peer;
 }
 
 bool SingleInstance::listen(const QString& path)
 {
-    QFile::remove(path);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(path)) {

@@ -1,7 +1,9 @@
 #pragma once
 // One Kaptorix per user and X display. The first process listens on a local socket in
 // $XDG_RUNTIME_DIR (else a 0700 folder of the user's own); a later start hands it the image
-// paths of its command line and exits. What arrives is only ever a list of paths.
+// paths of its command line and exits. What arrives is only ever a list of paths. A socket
+// that accepts a connection belongs to a live instance and is never taken over; only one
+// that refuses connections (its process is gone) is replaced.
 #include <QObject>
 #include <QStringList>
 
@@ -12,16 +14,20 @@ namespace kx {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    enum class Outcome { primary, handedOver, failed };
+    // notAnswering: a live instance holds the socket but did not take the paths in time;
+    // blocked: something that is not this user's socket is at the socket's path.
+    enum class Outcome { primary, handedOver, notAnswering, blocked, failed };
 
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // The socket of this user on `display` (e.g. ":1"); the folder is created (0700) if needed.
     static QString socketPath(const QString& display);
-    // Hands `paths` (absolute) to a running instance, or becomes the one that runs.
-    // A socket left by a crashed process, or one not owned by this user, is replaced.
-    Outcome start(const QString& display, const QStringList& paths);
+    // Hands `paths` (absolute) to a running instance, waiting up to `waitMs` for its answer,
+    // or becomes the one that runs. A socket left by a crashed process is replaced.
+    Outcome start(const QString& display, const QStringList& paths, int waitMs = 10000);
+    // What a start that cannot run tells on stderr (empty for primary and handedOver).
+    static QString message(Outcome outcome, const QString& display);
 
     // The wire form: one path per line, an empty line at the end. Paths with control
     // characters or that are not absolute are dropped.
@@ -34,7 +40,8 @@ Q_SIGNALS:
     void filesReceived(const QStringList& paths);
 
 private:
-    bool handOver(const QString& path, const QStringList& paths);
+    enum class Peer { none, answered, silent };
+    static Peer handOver(const QString& path, const QStringList& paths, int waitMs);
     bool listen(const QString& path);
     void accept();
 

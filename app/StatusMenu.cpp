@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <QWidgetAction>
 
 namespace kx {
@@ -81,7 +82,7 @@ void addCapture(QMenu* menu, HotKeyAction action, const StatusMenuState& state)
 {
     QAction* a = add(menu, state, title(action), MenuCommand::capture, rawValue(action), symbol(action));
     if (const auto key = StatusMenu::menuShortcut(state.combos.value(action)))
-        a->setShortcut(*key);
+        StatusMenu::setKeyHint(a, *key, state.exported);
 }
 
 }  // namespace
@@ -90,7 +91,7 @@ StatusMenuState StatusMenuState::current()
 {
     StatusMenuState s;
     for (int i = 0; i <= int(HotKeyAction::history); ++i)
-        s.combos.insert(HotKeyAction(i), HotKeyManager::shared().combo(HotKeyAction(i)));
+        s.combos.insert(HotKeyAction(i), HotKeyManager::shared().shownCombo(HotKeyAction(i)));
     s.recentColors = ColorHistory::colors();
     s.language = Prefs::string("language");
     if (s.language.isEmpty())
@@ -112,6 +113,24 @@ std::optional<QKeySequence> StatusMenu::menuShortcut(const std::optional<KeyComb
     if (!combo || combo->label.size() != 1)
         return std::nullopt;
     return QKeySequence::fromString(combo->display(), QKeySequence::PortableText);
+}
+
+bool StatusMenu::hostNamesKey(const QKeySequence& key)
+{
+    if (key.isEmpty())
+        return false;
+    const QString name = QKeySequence(key[0].key()).toString(QKeySequence::PortableText);
+    static const QRegularExpression named(QStringLiteral(
+        "^([A-Za-z0-9]|F[0-9]{1,2}|Return|Tab|Escape|Left|Right|Up|Down|Home|End|Insert|Delete|\\+|-)$"));
+    return named.match(name).hasMatch();
+}
+
+void StatusMenu::setKeyHint(QAction* action, const QKeySequence& key, bool exported)
+{
+    if (!exported || hostNamesKey(key))
+        action->setShortcut(key);
+    else
+        action->setText(action->text() + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
 }
 
 QString StatusMenu::timedTitle(HotKeyAction action, int seconds, const QString& lang)
@@ -172,7 +191,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
     QAction* history = add(menu, state, kx::tr("History…", "Előzmények…", "Verlauf…"), MenuCommand::history,
                            {}, "clock.arrow.circlepath"_sym);
     if (const auto key = menuShortcut(state.combos.value(HotKeyAction::history)))
-        history->setShortcut(*key);
+        setKeyHint(history, *key, state.exported);
 
     if (!state.recentColors.isEmpty()) {
         QMenu* colors = menu->addMenu(menuIcon("paintpalette"_sym),
@@ -186,9 +205,9 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
     if (state.pins > 0) {
         QMenu* pins = menu->addMenu(menuIcon("pin"_sym), pinsTitle(state.pins, state.uiLanguage));
         add(pins, state,
-            kx::tr("Make pins clickable", "Kitűzések kattinthatóvá tétele", "Pins anklickbar machen"),
+            kx::tr("Make pins clickable", "Kattinthatóvá tétel", "Angeheftete Bilder anklickbar machen"),
             MenuCommand::pinsClickable);
-        add(pins, state, kx::tr("Close all pins", "Összes kitűzés bezárása", "Alle Pins schließen"),
+        add(pins, state, kx::tr("Close all pins", "Összes bezárása", "Alle angehefteten Bilder schließen"),
             MenuCommand::pinsClose);
     }
     menu->addSeparator();
@@ -196,7 +215,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
         "photo"_sym);
     add(menu, state,
         kx::tr("Edit image from clipboard", "Kép szerkesztése a vágólapról",
-               "Bild aus Zwischenablage bearbeiten"),
+               "Bild aus der Zwischenablage bearbeiten"),
         MenuCommand::openClipboard, {}, "doc.on.clipboard"_sym);
     menu->addSeparator();
 
@@ -214,10 +233,10 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
     add(menu, state, kx::tr("Help", "Súgó", "Hilfe"), MenuCommand::help, {}, "questionmark.circle"_sym);
     QAction* settings = add(menu, state, kx::tr("Settings…", "Beállítások…", "Einstellungen…"),
                             MenuCommand::settings, {}, "gearshape"_sym);
-    settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    setKeyHint(settings, QKeySequence(QStringLiteral("Ctrl+,")), state.exported);
     QAction* quit = add(menu, state, kx::tr("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"),
                         MenuCommand::quit);
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    setKeyHint(quit, QKeySequence(QStringLiteral("Ctrl+Q")), state.exported);
 }
 
 }  // namespace kx

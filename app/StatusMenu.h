@@ -40,7 +40,9 @@ struct StatusMenuState {
     int pins = 0;
     QString language = QStringLiteral("en");  // the stored setting ("auto" checks nothing)
     QString uiLanguage = QStringLiteral("en");
-    bool header = true;             // the tray can show a widget row
+    bool header = true;  // the tray can show a widget row
+    // The tray exports the menu (StatusNotifier): keys its host cannot name go into the text.
+    bool exported = false;
     QSet<MenuCommand> unavailable;  // items whose window is not part of this build
 
     // The state of the running program.
@@ -57,6 +59,12 @@ public:
 
     // The item's menu shortcut: only a combination whose key label is one character.
     static std::optional<QKeySequence> menuShortcut(const std::optional<KeyCombo>& combo);
+    // Whether a StatusNotifier host shows this key as a key hint: Qt exports the key's own
+    // name, which the common hosts read only for letters, digits and named keys.
+    static bool hostNamesKey(const QKeySequence& key);
+    // Sets the item's key hint: as its shortcut, or after a tab in its text when the menu is
+    // exported and the host could not name the key.
+    static void setKeyHint(QAction* action, const QKeySequence& key, bool exported);
     static QString timedTitle(HotKeyAction action, int seconds, const QString& lang);
     static QString pinsTitle(int count, const QString& lang);
 

@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/OpenImage.h"
+#include "app/TrayIconLook.h"
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
@@ -10,6 +11,7 @@
 #include "core/Prefs.h"
 #include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
+#include "library/upload/UploadQueue.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
 #include "settings/SettingsWindowController.h"
@@ -56,6 +58,9 @@ TrayApp::~TrayApp() = default;
 StatusMenuState TrayApp::menuState() const
 {
     StatusMenuState s = StatusMenuState::current();
+    // A StatusNotifier host gets the menu over D-Bus, where a widget row shows empty.
+    s.exported = trayProtocol_ == TrayProtocol::statusNotifier;
+    s.header = !s.exported;
     s.pins = windows_.pinCount ? windows_.pinCount() : 0;
     const auto& env = CaptureCoordinator::shared().environment();
     const std::pair<MenuCommand, bool> present[]{{MenuCommand::history, bool(env.showHistory)},
@@ -73,33 +78,94 @@ void TrayApp::launch()
 {
     Prefs::registerDefaults();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
-    buildTray();
     buildMainMenu();
+    buildTray();
     registerHotKeys();
+    HistoryStore::shared().dropEntriesWithoutImage();
     HistoryStore::shared().prune();
-    // Said once: an unreadable history was kept aside, not lost.
-    if (const QString notice = HistoryStore::shared().takeStartNotice(); !notice.isEmpty())
-        Notices::show(kx::tr("History", "Előzmények", "Verlauf"), notice,
-                      QStringLiteral("exclamationmark.triangle.fill"), 8);
+    Notices::watchHistory(HistoryStore::shared());
+    reportKeptFiles();
     firstRun();
+}
+
+void TrayApp::reportKeptFiles()
+{
+    // Said once: an unreadable history or upload queue was kept aside, not lost. One toast
+    // shows at a time, so the queue's follows the history's.
+    constexpr double kSeconds = 8;
+    const auto warn = [](const QString& title, const QString& text) {
+        Notices::show(title, text, QStringLiteral("exclamationmark.triangle.fill"), kSeconds);
+    };
+    auto& history = HistoryStore::shared();
+    const QString title = history.startNoticeTitle();
+    const QString historyText = history.takeStartNotice();
+    const QString queueText = UploadQueue::shared().takeStartNotice();
+    if (!historyText.isEmpty())
+        warn(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText);
+    if (queueText.isEmpty())
+        return;
+    const QString queueTitle = kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange");
+    if (historyText.isEmpty())
+        warn(queueTitle, queueText);
+    else
+        QTimer::singleShot(int(kSeconds * 1000), this, [=] { warn(queueTitle, queueText); });
 }
 
 void TrayApp::buildTray()
 {
-    tray_ = new QSystemTrayIcon(Brand::statusBarIcon(true), this);
+    // Chosen before the icon shows, from the tray as it is now, so it does not change later.
+    trayProtocol_ = trayProtocol();
+    const bool xembed = trayProtocol_ == TrayProtocol::xembed;
+    iconStyle_ = chooseTrayIconStyle(trayProtocol_, xembed ? xembedTrayBackground() : std::nullopt,
+                                     xembed ? xembedTrayForeground() : std::nullopt, QApplication::palette());
+    tray_ = new QSystemTrayIcon(Brand::statusBarIcon(iconStyle_), this);
     tray_->setToolTip(QStringLiteral("Kaptorix"));
     tray_->setContextMenu(&statusMenu_);
+    qApp->installEventFilter(this);
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             statusMenu_.popup(QCursor::pos());
     });
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         tray_->show();
+        // The tray's own pixels can be read once the icon sits in it.
+        for (int ms : {300, 1500, 5000})
+            QTimer::singleShot(ms, this, &TrayApp::chooseTrayIcon);
         return;
     }
     std::fputs("Kaptorix: no system tray found; the shortcuts work, and the icon appears once a tray runs.\n",
                stderr);
     showTrayWhenHostAppears();
+}
+
+void TrayApp::chooseTrayIcon()
+{
+    if (!tray_)
+        return;
+    trayProtocol_ = trayProtocol();
+    std::optional<QColor> background, foreground;
+    if (trayProtocol_ == TrayProtocol::xembed) {
+        // Qt's XEmbed icon is a top-level widget of its own until the tray reparents it.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("QSystemTrayIconSys") && w->internalWinId())
+                background = xembedTrayBackground(quint32(w->internalWinId()));
+        foreground = xembedTrayForeground();
+    }
+    const Brand::StatusIconStyle style =
+        chooseTrayIconStyle(trayProtocol_, background, foreground, QApplication::palette());
+    if (style == iconStyle_)
+        return;
+    iconStyle_ = style;
+    tray_->setIcon(Brand::statusBarIcon(style));
+}
+
+bool TrayApp::eventFilter(QObject* watched, QEvent* event)
+{
+    // A new desktop palette or theme may come with a panel of another colour.
+    if (watched == qApp &&
+        (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::ThemeChange))
+        QTimer::singleShot(0, this, &TrayApp::chooseTrayIcon);
+    return false;
 }
 
 void TrayApp::buildMainMenu()
@@ -122,6 +188,8 @@ void TrayApp::showTrayWhenHostAppears()
             return;
         tray_->show();
         poll->deleteLater();
+        for (int ms : {0, 300, 1500, 5000})
+            QTimer::singleShot(ms, this, &TrayApp::chooseTrayIcon);
     });
     poll->start();
 }
@@ -149,18 +217,50 @@ QStringList TrayApp::refusedShortcuts()
         if (!keys.failed().contains(action))
             continue;
         const auto combo = keys.combo(action);
-        out << (combo ? combo->display() : title(action));
+        out << (combo ? keys.named(*combo).display() : title(action));
     }
     return out;
 }
 
 void TrayApp::reportRefusedKeys()
 {
-    const QStringList refused = refusedShortcuts();
-    if (refused.isEmpty())
+    auto& keys = HotKeyManager::shared();
+    QStringList elsewhere;
+    for (int i = 0; i <= int(HotKeyAction::history); ++i) {
+        const auto action = HotKeyAction(i);
+        const auto combo = keys.combo(action);
+        if (!keys.failed().contains(action) || !combo)
+            continue;
+        const std::optional<HotKeyAction> holder = keys.heldBy(action);
+        // Once per key and reason: a layout change grabs everything again.
+        const QString seen = QStringLiteral("%1/%2/%3/%4")
+                                 .arg(i)
+                                 .arg(combo->keyCode)
+                                 .arg(combo->modifiers())
+                                 .arg(holder ? int(*holder) : -1);
+        if (reportedKeys_.contains(seen))
+            continue;
+        reportedKeys_.insert(seen);
+        const QString shown = keys.named(*combo).display();
+        if (!holder) {
+            elsewhere << shown;
+            continue;
+        }
+        // One of our own actions holds the key: name it, and the action left without one.
+        Notices::show(
+            shown,
+            kx::tr("“%1” has no shortcut: this key starts “%2”.",
+                   "A(z) „%1” műveletnek nincs billentyűparancsa: ez a billentyű a(z) „%2” műveletet "
+                   "indítja.",
+                   "„%1“ hat kein Tastenkürzel: Diese Taste startet „%2“.")
+                .arg(title(action), title(*holder)),
+            "exclamationmark.triangle.fill"_sym, 6);
+    }
+    if (elsewhere.isEmpty())
         return;
-    std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n", qPrintable(refused.join(", ")));
-    Notices::show(refused.join(QStringLiteral(", ")),
+    std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n",
+                 qPrintable(elsewhere.join(", ")));
+    Notices::show(elsewhere.join(QStringLiteral(", ")),
                   kx::tr("This shortcut is taken by another app or the system.",
                          "Ezt a billentyűparancsot egy másik alkalmazás vagy a rendszer használja.",
                          "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."),
@@ -242,14 +342,20 @@ void TrayApp::perform(MenuCommand command, const QVariant& value)
             showAbout();
             break;
         case MenuCommand::hide:
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::ToolTip))
-                    w->showMinimized();
+            hideAll();
             break;
         case MenuCommand::quit:
             QCoreApplication::quit();
             break;
     }
+}
+
+void TrayApp::hideAll()
+{
+    // By window type: tool tips, popups, panels and the tray icon's own window stay.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && WindowPolicy::decide(false, w->windowFlags(), false).managed)
+            w->showMinimized();
 }
 
 void TrayApp::copyColor(const QString& text)
@@ -272,8 +378,7 @@ void TrayApp::openImagePanel()
         nullptr, kx::tr("Open image…", "Kép megnyitása…", "Bild öffnen…"),
         QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
         kx::tr("Images", "Képek", "Bilder") + QStringLiteral(" (%1)").arg(filters.join(QLatin1Char(' '))));
-    for (const QString& f : files)
-        OpenImage::open(f);
+    OpenImage::open(files);
 }
 
 void TrayApp::chooseLanguage(const QString& code)

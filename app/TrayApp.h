@@ -3,10 +3,13 @@
 // keys, and the actions behind the menu items.
 #include "app/MainMenu.h"
 #include "app/StatusMenu.h"
+#include "platform/TrayLook.h"
+#include "ui/Brand.h"
 
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QSystemTrayIcon>
 #include <functional>
 #include <optional>
@@ -40,9 +43,16 @@ public:
     StatusMenuState menuState() const;
     // The shortcuts that could not be grabbed, as "Ctrl+Alt+3" texts in action order.
     static QStringList refusedShortcuts();
+    // The variant the tray icon shows now.
+    Brand::StatusIconStyle trayIconStyle() const { return iconStyle_; }
+    // Minimises every shown window of ours that the window manager manages (Hide Kaptorix).
+    static void hideAll();
 
 private:
     void buildTray();
+    void reportKeptFiles();
+    void chooseTrayIcon();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void buildMainMenu();
     void showTrayWhenHostAppears();
     void registerHotKeys();
@@ -59,6 +69,9 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
     QPointer<QWidget> about_;
     MainMenu* mainMenu_ = nullptr;
+    Brand::StatusIconStyle iconStyle_ = Brand::StatusIconStyle::outlined;
+    TrayProtocol trayProtocol_ = TrayProtocol::none;
+    QSet<QString> reportedKeys_;  // each refused key is told once per run
 };
 
 }  // namespace kx

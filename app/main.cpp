@@ -2,6 +2,7 @@
 // instance per user and display starts the tray application.
 #include "analysis/OCRService.h"
 #include "app/Dispatch.h"
+#include "app/DisplayCheck.h"
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/TrayApp.h"
@@ -11,6 +12,9 @@
 #include "core/UnixSignals.h"
 #include "devtools/DeveloperModes.h"
 #include "editor/window/EditorWindowController.h"
+#include "library/upload/RemoteUploader.h"
+#include "platform/DisplayProbe.h"
+#include "settings/SecretField.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -72,6 +76,14 @@ void flushHistory()
         kx::HistoryStore::shared().flush();
 }
 
+// Quit, a termination signal or a lost X connection: a secret typed a moment ago still goes to
+// the keyring, and no upload program (an sftp holds the password) or work folder outlives us.
+void beforeQuit()
+{
+    kx::SecretField::writeAllPending();
+    kx::RemoteUploader::abandonTransfers();
+}
+
 QtMessageHandler g_qtMessages = nullptr;
 
 // Qt ends the process with exit(1) right after this warning when the X connection is lost.
@@ -87,6 +99,7 @@ void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     if (g_historyInUse)
         kx::EditorWindowController::commitAllBeforeQuit();
     flushHistory();
+    beforeQuit();
     kx::Prefs::sync();
     std::_Exit(1);
 }
@@ -107,27 +120,38 @@ int main(int argc, char** argv)
     const kx::Launch launch = kx::dispatch(args);
     if (launch.mode != kx::LaunchMode::app)
         return runDeveloperMode(launch, argc, argv);
+    // Qt would abort with a core dump; one line says what is missing instead.
+    if (const QString problem = kx::displayProblem(kx::DisplayEnvironment::current(), kx::x11DisplayOpens);
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
 
     waitForRelaunchingParent();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kaptorix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
     QApplication::setQuitOnLastWindowClosed(false);
-    kx::OpenImage::raiseDecodeLimit();
 
     QStringList files;
     for (const QString& f : kx::fileArguments(args))
         files << QFileInfo(f).absoluteFilePath();
 
     kx::SingleInstance instance;
-    switch (instance.start(qEnvironmentVariable("DISPLAY"), files)) {
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const auto outcome = instance.start(display, files);
+    const QString message = kx::SingleInstance::message(outcome, display);
+    if (!message.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    switch (outcome) {
         case kx::SingleInstance::Outcome::handedOver:
             if (files.isEmpty())
                 std::fputs("Kaptorix is already running.\n", stderr);
             return 0;
+        case kx::SingleInstance::Outcome::notAnswering:
+        case kx::SingleInstance::Outcome::blocked:
+            return 1;
         case kx::SingleInstance::Outcome::failed:
-            std::fputs("Kaptorix: cannot open the single-instance socket; running without it.\n", stderr);
-            break;
         case kx::SingleInstance::Outcome::primary:
             break;
     }
@@ -138,8 +162,12 @@ int main(int argc, char** argv)
     // A write to a dead X server must end in exit() (and the flush below), not in SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
     // Open editors write their edits into the history before it is flushed.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                     [] { kx::EditorWindowController::commitAllBeforeQuit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] {
+        kx::EditorWindowController::commitAllBeforeQuit();
+        beforeQuit();
+    });
+    // Work folders of uploads that a crash or a kill cut short.
+    kx::RemoteUploader::sweepStaleWorkFolders();
     std::atexit(flushHistory);
     g_qtMessages = qInstallMessageHandler(onQtMessage);
     // A lost X connection ends in exit() while a recognition may still run; the history is
@@ -157,15 +185,12 @@ int main(int argc, char** argv)
                          });
 
     kx::TrayApp tray;
-    QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray, [](const QStringList& paths) {
-        for (const QString& p : paths)
-            kx::OpenImage::open(p);
-    });
+    QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray,
+                     [](const QStringList& paths) { kx::OpenImage::open(paths); });
     QTimer::singleShot(0, &tray, [&tray, files] {
         tray.launch();
         g_historyInUse = true;
-        for (const QString& f : files)
-            kx::OpenImage::open(f);
+        kx::OpenImage::open(files);
     });
     const int status = app.exec();
     flushHistory();

@@ -4,11 +4,24 @@
 
 namespace kx {
 
-// Writes the whole file or nothing (temporary file + rename); creates the folder.
+// Writes the whole file or nothing (temporary file + rename); creates the folder. A file in a
+// folder that only its owner may enter is made readable by its owner only (0600).
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
+// Creates the folder and any missing parents for the owner only (0700), and takes the group's
+// and others' rights from the folder itself when it already exists. False when it is missing
+// afterwards.
+bool makePrivateFolder(const QString& path);
+
 // Moves a file that failed to parse out of the way as "<path>.bad-<yyyyMMdd-HHmmss>" (with a
-// counter if taken) so it is never overwritten. Returns the new path, or empty on failure.
+// counter if taken) so it is never overwritten; a symbolic link is moved itself. Returns the
+// new path, or empty on failure.
 QString setAside(const QString& path);
+
+// A path as the user reads it in a message: the home folder as "~".
+QString displayPath(const QString& path);
+
+// Something is at `path`: a file, a folder, or a link (even one that leads nowhere).
+bool pathTaken(const QString& path);
 
 }  // namespace kx

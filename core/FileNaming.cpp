@@ -29,6 +29,14 @@ bool forbidden(char32_t c)
     }
 }
 
+// Bidirectional embeddings, overrides, isolates and marks: a title with U+202E would make
+// "invoice\u202Egnp.exe" read as "invoiceexe.png".
+bool bidiControl(char32_t c)
+{
+    return (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0x200e || c == 0x200f ||
+           c == 0x061c;
+}
+
 QString pad(int v, int width)
 {
     return QString::number(v).rightJustified(width, '0');
@@ -98,8 +106,15 @@ QString FileNaming::fill(const QString& pattern, const QDateTime& date, const st
     safe.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar ch = text[i];
+        if (bidiControl(ch.unicode()))
+            continue;
+        // A leading "." hides the file, a leading "-" reads as an option to every command.
+        if (safe.isEmpty() && (ch == QLatin1Char('.') || ch == QLatin1Char('-') || forbidden(ch.unicode())))
+            continue;
         safe += forbidden(ch.unicode()) ? QChar('-') : ch;
     }
+    if (trimBlanks(safe).isEmpty())
+        return QStringLiteral("Kaptorix");
     return truncateUtf8(safe, kMaxBaseBytes);
 }
 

@@ -71,7 +71,7 @@ constexpr Pair kPairs[] = {
     {"Saw-tooth edge, like a receipt or ticket.", "Sägezahnrand, wie bei einem Kassenbon oder Ticket."},
     {"Postage stamp with perforated edges.", "Briefmarke mit gezähnten Rändern."},
     {"Instant-photo frame with a wide bottom.", "Sofortbild-Rahmen mit breitem unterem Rand."},
-    {"Window with three colored buttons.", "Fenster mit drei farbigen Knöpfen."},
+    {"macOS-style window with traffic lights.", "Fenster im macOS-Stil mit den drei Ampelknöpfen."},
 };
 // clang-format on
 }  // namespace

@@ -1,9 +1,9 @@
 #include "core/HeifCodec.h"
 
+#include "core/HevcSize.h"
 #include "core/ModuleLoader.h"
 #include "core/heif/HeifModule.h"
 
-#include <QImageReader>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -130,13 +130,25 @@ std::optional<QByteArray> encodeHeic(const QImage& source, double quality, doubl
     return codec->encode(source, quality, dpi > 0 ? exifWithResolution(dpi) : QByteArray());
 }
 
-std::optional<HeicDecoded> decodeHeic(const QByteArray& bytes)
+std::optional<HeicDecoded> decodeHeic(const QByteArray& bytes, qint64 maxPixels, QSize* refused)
 {
+    // A few hundred bytes can code a picture of gigabytes whatever the `ispe` box declares: the
+    // decoder would allocate it before anything could look at the result.
+    const auto coded = heifCodedSizes(bytes);
+    if (!coded)
+        return std::nullopt;
+    for (const QSize& size : *coded) {
+        if (qint64(size.width()) * size.height() > maxPixels) {
+            if (refused)
+                *refused = size;
+            return std::nullopt;
+        }
+    }
     HeifModule* codec = heifModule();
     if (!codec)
         return std::nullopt;
     QList<QByteArray> exif;
-    std::optional<QImage> image = codec->decode(bytes, &exif);
+    std::optional<QImage> image = codec->decode(bytes, &exif, maxPixels, refused);
     if (!image)
         return std::nullopt;
     HeicDecoded out;

@@ -1,6 +1,7 @@
 #include "core/ImageUtils.h"
 
 #include "core/HeifCodec.h"
+#include "core/ImageReading.h"
 #include "core/PngEncoder.h"
 
 #include <QBuffer>
@@ -106,18 +107,7 @@ std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, doubl
 
 std::optional<DecodedImage> decodeImage(const QByteArray& bytes)
 {
-    if (bytes.isEmpty())
-        return std::nullopt;
-    if (looksLikeHeif(bytes)) {
-        auto heic = decodeHeic(bytes);
-        if (!heic)
-            return std::nullopt;
-        return DecodedImage{heic->image, scaleFromDpi(heic->dpi)};
-    }
-    QImage img;
-    if (!img.loadFromData(bytes) || img.isNull())
-        return std::nullopt;
-    return DecodedImage{img, scaleFromDotsPerMeter(img.dotsPerMeterX())};
+    return readImageData(bytes).image;
 }
 
 QImage makeBitmapContext(int width, int height)

@@ -24,7 +24,8 @@ struct DecodedImage {
     QImage image;
     double scale = 1.0;  // from the file's DPI
 };
-// PNG, JPEG, HEIC or anything Qt reads; the scale comes from the file's resolution.
+// PNG, JPEG, HEIC or anything Qt reads; the scale comes from the file's resolution. Images
+// over the pixel limit are refused (core/ImageReading.h tells why).
 std::optional<DecodedImage> decodeImage(const QByteArray& bytes);
 
 // A transparent premultiplied ARGB32 image (BGRA in memory); null when it cannot be made.

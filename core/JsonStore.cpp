@@ -36,10 +36,12 @@ QString existingCopy(const QString& path, const QByteArray& bytes)
     return {};
 }
 
-QString copyAside(const QString& path, const QByteArray& bytes)
+QString copyAside(const QString& path, const QByteArray& bytes, bool* made)
 {
+    *made = false;
     if (QString existing = existingCopy(path, bytes); !existing.isEmpty())
         return existing;
+    *made = true;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = path + QStringLiteral(".bad-") + stamp;
     for (int i = 2; QFileInfo::exists(target); ++i)
@@ -66,19 +68,24 @@ JsonArrayDecode decodeJsonArray(const QByteArray& bytes, const std::function<boo
 JsonArrayLoad loadJsonArray(const QString& path, const std::function<bool(const QJsonValue&)>& accept)
 {
     JsonArrayLoad loaded;
-    if (!QFileInfo::exists(path))
+    // Only a path with nothing at all at it is a missing file. A link that leads nowhere or
+    // to itself, a folder or a file that cannot be opened is a file that cannot be read: the
+    // caller must not take it for an empty list.
+    if (!pathTaken(path))
         return loaded;
     bool ok = false;
     const QByteArray bytes = readAll(path, &ok);
     const JsonArrayDecode decoded = ok ? decodeJsonArray(bytes, accept) : JsonArrayDecode{};
+    loaded.read = decoded.readable;
     if (!decoded.readable) {
         loaded.unreadable = true;
         loaded.keptAs = setAside(path);
+        loaded.keptNow = !loaded.keptAs.isEmpty();
     } else if (decoded.rejected > 0) {
         // The file stays in place (its good elements are the state); the copy keeps the
         // elements the next write drops.
         loaded.rejected = decoded.rejected;
-        loaded.keptAs = copyAside(path, bytes);
+        loaded.keptAs = copyAside(path, bytes, &loaded.keptNow);
     } else {
         return loaded;
     }

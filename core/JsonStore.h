@@ -33,12 +33,14 @@ JsonArrayDecode decodeJsonArray(const QByteArray& bytes,
                                 const std::function<bool(const QJsonValue&)>& accept);
 
 struct JsonArrayLoad {
-    bool unreadable = false;  // the file existed but was not a readable array (renamed aside)
+    bool read = false;        // a file was there and read as an array (possibly with bad elements)
+    bool unreadable = false;  // something was at the path but not a readable array (renamed aside)
     int rejected = 0;         // elements dropped
     QString keptAs;           // where the unreadable or partly bad original is kept, if anywhere
+    bool keptNow = false;     // this load made that copy (an earlier one may have kept the same bytes)
     bool writable = true;     // false: a bad original could not be kept, so it must not be replaced
 };
-// A missing file is an empty array.
+// A missing file (nothing at the path) is an empty array, with `read` false.
 JsonArrayLoad loadJsonArray(const QString& path, const std::function<bool(const QJsonValue&)>& accept);
 
 class JsonStoreWriter : public QObject {

@@ -5,6 +5,7 @@
 #include "core/ColorUtils.h"
 #include "core/Enums.h"
 #include "core/FileNaming.h"
+#include "core/SourceKind.h"
 #include "library/upload/UploadQueue.h"
 
 #include <QColorSpace>
@@ -231,9 +232,12 @@ void SelfTest::colors()
 void SelfTest::naming()
 {
     printLine(QStringLiteral("File naming"));
-    const QString name =
-        FileNaming::baseName(QDateTime::currentDateTime(), QStringLiteral("a/b:c"), SourceKind::area);
-    check(!name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char(':')),
+    // The user's pattern may leave the title out (the default does): a pattern that takes it
+    // makes the cleaning visible, so broken naming fails here.
+    const QString name = FileNaming::fill(QStringLiteral("{title} {kind}"), QDateTime::currentDateTime(),
+                                          QStringLiteral("a/b:c"), label(SourceKind::area));
+    check(name.contains(QLatin1String("a-b-c")) && !name.contains(QLatin1Char('/')) &&
+              !name.contains(QLatin1Char(':')),
           QStringLiteral("illegal characters stripped: ") + name);
 }
 

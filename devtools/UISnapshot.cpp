@@ -203,7 +203,8 @@ int UISnapshot::run(const QString& dir)
             auto* layout = new QVBoxLayout(&host);
             layout->setContentsMargins(0, 0, 0, 0);
             layout->addWidget(new BeautifyPopover(&doc));
-            host.resize(372, 640);
+            // As tall as the content asks for, whatever the language and the rows shown.
+            layout->setSizeConstraint(QLayout::SetFixedSize);
             host.show();
             host.activateWindow();
             pause(0.6);

@@ -99,27 +99,27 @@ QString detail(ToolKind kind)
         case ToolKind::arrow:
             return tr("Drag to draw an arrow. Shift snaps to 45°.",
                       "Húzással nyilat rajzolsz. A Shift 45°-ra igazít.",
-                      "Ziehen zeichnet einen Pfeil. Umschalt rastet auf 45° ein.");
+                      "Ziehen zeichnet einen Pfeil. Shift rastet auf 45° ein.");
         case ToolKind::line:
             return tr("Drag to draw a line. Shift snaps to 45°.",
                       "Húzással vonalat rajzolsz. A Shift 45°-ra igazít.",
-                      "Ziehen zeichnet eine Linie. Umschalt rastet auf 45° ein.");
+                      "Ziehen zeichnet eine Linie. Shift rastet auf 45° ein.");
         case ToolKind::rect:
             return tr("Outline or filled box. Shift makes a square.",
                       "Körvonalas vagy kitöltött téglalap. A Shift négyzetet rajzol.",
-                      "Umriss oder gefülltes Rechteck. Umschalt erzeugt ein Quadrat.");
+                      "Umriss oder gefülltes Rechteck. Shift erzeugt ein Quadrat.");
         case ToolKind::ellipse:
             return tr("Outline or filled ellipse. Shift makes a circle.",
                       "Körvonalas vagy kitöltött ellipszis. A Shift kört rajzol.",
-                      "Umriss oder gefüllte Ellipse. Umschalt erzeugt einen Kreis.");
+                      "Umriss oder gefüllte Ellipse. Shift erzeugt einen Kreis.");
         case ToolKind::pen:
             return tr("Freehand drawing. Shift draws a straight line.",
                       "Szabadkézi rajz. A Shift egyenes vonalat húz.",
-                      "Freihandzeichnen. Umschalt zeichnet eine gerade Linie.");
+                      "Freihandzeichnen. Shift zeichnet eine gerade Linie.");
         case ToolKind::highlighter:
             return tr("Marker that keeps the text readable. Shift draws a straight line.",
                       "Kiemelő, amely alatt a szöveg olvasható marad. A Shift egyenes vonalat húz.",
-                      "Marker, unter dem der Text lesbar bleibt. Umschalt zeichnet eine gerade Linie.");
+                      "Marker, unter dem der Text lesbar bleibt. Shift zeichnet eine gerade Linie.");
         case ToolKind::text:
             return tr(
                 "Click and type. Double-click text to edit it. Ctrl+Return finishes.",

@@ -3,6 +3,7 @@
 
 #include "core/Localisation.h"
 #include "help/HelpModel.h"
+#include "ui/MenuKeys.h"
 
 namespace kx::help {
 
@@ -44,6 +45,19 @@ inline HelpSection section(const QString& title, QStringList paragraphs, QList<H
 inline QString K(const char* keys)
 {
     return QString::fromUtf8(keys);
+}
+// The key labels of two main-menu rows, "Ctrl+Z / Ctrl+Shift+Z", from the one key table.
+inline QString keys(MainItem a, MainItem b)
+{
+    return menuKeyHint(a) + QStringLiteral(" / ") + menuKeyHint(b);
+}
+// Every key of one main-menu row, "Ctrl+? / F1".
+inline QString allKeys(MainItem item)
+{
+    QStringList out;
+    for (const QKeySequence& k : menuKeys(item))
+        out << k.toString(QKeySequence::NativeText);
+    return out.join(QStringLiteral(" / "));
 }
 // No key label.
 inline QString none()

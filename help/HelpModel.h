@@ -81,6 +81,14 @@ struct HelpContent {
     static QString versionLine();
     // The current shortcut of an action as shown in the help, "–" when it has none.
     static QString liveKeys(HotKeyAction action);
+    // The contact page's links: the web site ("example.org" or an http(s) address) as
+    // `globe`, the mail address as `envelope`; an empty or unusable value gives no link.
+    static QList<HelpLink> contactLinks(const QString& website, const QString& email);
+    // The addresses this build was configured with (empty when none was set).
+    static QString contactWebsite();
+    static QString contactEmail();
+    // Tests only: other addresses than the build's.
+    static void overrideContactForTests(const QString& website, const QString& email);
 };
 
 struct HelpImage {

@@ -1,5 +1,6 @@
 // First group of help pages: start, capture, editor, backdrop.
 #include "editor/ToolKind.h"
+#include "editor/window/controls/FrameThumbs.h"
 #include "help/HelpBuild.h"
 #include "platform/HotKeys.h"
 #include "ui/MenuKeys.h"
@@ -82,7 +83,7 @@ HelpTopic start()
                    "csak az első színfelvétel után jelenik meg.",
                    "Die zuletzt mit der Farbpipette aufgenommenen Farben. Ein Klick kopiert eine davon "
                    "erneut. Der Eintrag erscheint erst, wenn eine Farbe aufgenommen wurde.")),
-             row("pin", T("Pins", "Kitűzések", "Pins"), none(),
+             row("pin", T("Pins", "Kitűzések", "Angeheftet"), none(),
                  T("Appears when pictures are pinned. Makes the pins clickable again, or closes them all.",
                    "Akkor jelenik meg, ha vannak kitűzött képek. A kitűzéseket újra kattinthatóvá teszi, "
                    "vagy mindet bezárja.",
@@ -93,34 +94,38 @@ HelpTopic start()
                    "Kaptorix window is active.",
                    "Képfájlt nyit meg a szerkesztőben. A Fájl menüben is megvan, Ctrl+O-val, ha egy "
                    "Kaptorix-ablak aktív.",
-                   "Öffnet eine Bilddatei im Editor. Das Menü Datei hat ihn auch, mit Strg+O, wenn ein "
+                   "Öffnet eine Bilddatei im Editor. Das Menü Ablage hat ihn auch, mit Ctrl+O, wenn ein "
                    "Kaptorix-Fenster aktiv ist.")),
              row("doc.on.clipboard",
                  T("Edit image from clipboard", "Kép szerkesztése a vágólapról",
-                   "Bild aus Zwischenablage bearbeiten"),
+                   "Bild aus der Zwischenablage bearbeiten"),
                  none(),
                  T("Opens the picture on the clipboard in the editor. The File menu has it with "
                    "Ctrl+Shift+V.",
                    "A vágólapon lévő képet megnyitja a szerkesztőben. A Fájl menüben Ctrl+Shift+V-vel éred "
                    "el.",
-                   "Öffnet das Bild aus der Zwischenablage im Editor. Das Menü Datei hat ihn mit "
-                   "Strg+Umschalt+V.")),
+                   "Öffnet das Bild aus der Zwischenablage im Editor. Das Menü Ablage hat ihn mit "
+                   "Ctrl+Shift+V.")),
              row("questionmark.circle", T("Help", "Súgó", "Hilfe"), none(),
-                 T("This guide. It is also in the Help menu (Ctrl+?); the Settings window has a Help button, "
+                 T("This guide. It is also in the Help menu (Ctrl+? or F1); the Settings window has a Help "
+                   "button, "
                    "and the question mark at the bottom of the editor's tool rail opens the editor chapter "
                    "directly.",
-                   "Ez az útmutató. A Súgó menüben is megtalálod (Ctrl+?); a Beállítások ablakban van egy "
+                   "Ez az útmutató. A Súgó menüben is megtalálod (Ctrl+? vagy F1); a Beállítások ablakban "
+                   "van egy "
                    "Súgó gomb, a szerkesztő eszközsávjának alján lévő kérdőjel pedig egyenesen a szerkesztő "
                    "fejezetét nyitja meg.",
-                   "Diese Anleitung. Sie steht auch im Menü Hilfe (Strg+?); das Einstellungsfenster hat eine "
+                   "Diese Anleitung. Sie steht auch im Menü Hilfe (Ctrl+? oder F1); das Einstellungsfenster "
+                   "hat eine "
                    "Schaltfläche Hilfe, und das Fragezeichen unten in der Werkzeugleiste des Editors öffnet "
                    "direkt das Kapitel zum Editor.")),
-             row("gearshape", T("Settings…", "Beállítások…", "Einstellungen…"), K("Ctrl+,"),
+             row("gearshape", T("Settings…", "Beállítások…", "Einstellungen…"),
+                 menuKeyHint(MainItem::settings),
                  T("Five tabs: General, Shortcuts, Capture & save, Upload and AI.",
                    "Öt lap: Általános, Billentyűparancsok, Rögzítés és mentés, Feltöltés és AI.",
                    "Fünf Tabs: Allgemein, Tastenkürzel, Aufnahme & Ablage, Hochladen und AI.")),
              row("rectangle.portrait.and.arrow.right",
-                 T("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"), K("Ctrl+Q"),
+                 T("Quit Kaptorix", "Kilépés a Kaptorixból", "Kaptorix beenden"), menuKeyHint(MainItem::quit),
                  T("Quits the app. Shortcuts stop working until you launch it again.",
                    "Kilép az alkalmazásból. A billentyűparancsok az újraindításig nem működnek.",
                    "Beendet die App. Die Kurzbefehle wirken erst wieder, wenn du sie neu startest."))}),
@@ -188,8 +193,8 @@ HelpTopic start()
                    "A Ctrl+C a kész képet jegyzetekkel és háttérrel együtt másolja, a Ctrl+S a mappádba "
                    "menti, a Ctrl+Shift+P minden ablak fölé tűzi. A megosztás és a feltöltés gombja "
                    "továbbküldi.",
-                   "Strg+C kopiert das fertige Bild mit Anmerkungen und Hintergrund, Strg+S sichert es in "
-                   "deinem Ordner, Strg+Umschalt+P pinnt es über alle Fenster. Die Schaltflächen Teilen und "
+                   "Ctrl+C kopiert das fertige Bild mit Anmerkungen und Hintergrund, Ctrl+S sichert es in "
+                   "deinem Ordner, Ctrl+Shift+P pinnt es über alle Fenster. Die Schaltflächen Teilen und "
                    "Upload geben es weiter."))}),
         section(
             T("General options", "Általános beállítások", "Allgemeine Optionen"),
@@ -251,9 +256,9 @@ HelpTopic start()
                "kombinációt. A Backspace törli a mezőt és kikapcsolja a műveletet, az Esc megszakítja a "
                "rögzítést. A figyelmeztető háromszög azt jelzi, hogy egy másik alkalmazás vagy a rendszer "
                "már használja a kombinációt. Az Alapértékek visszaállítása mindet visszaállítja.",
-               "Jeder Aufnahmemodus hat einen globalen Kurzbefehl, standardmäßig Strg+Alt mit einer Ziffer "
-               "(Strg+Alt+1 bis Strg+Alt+0), der in jeder App wirkt. Zum Ändern öffne Einstellungen → "
-               "Kurzbefehle, klicke in sein Feld und drücke die neue Kombination. Die Rücktaste leert das "
+               "Jeder Aufnahmemodus hat einen globalen Kurzbefehl, standardmäßig Ctrl+Alt mit einer Ziffer "
+               "(Ctrl+Alt+1 bis Ctrl+Alt+0), der in jeder App wirkt. Zum Ändern öffne Einstellungen → "
+               "Tastenkürzel, klicke in sein Feld und drücke die neue Kombination. Die Rücktaste leert das "
                "Feld und schaltet die Aktion aus, Esc bricht ab. Ein Warndreieck bedeutet, dass eine andere "
                "App oder das System die Kombination schon verwendet. Standard wiederherstellen setzt alle "
                "zurück.")},
@@ -295,7 +300,7 @@ HelpTopic capture()
                    "akkor kerül rá, ha a Beállítások → Rögzítés és mentés lapon be van kapcsolva az "
                    "Egérkurzor is látszódjon.",
                    "Nimmt sofort und ohne Auswahl den ganzen Bildschirm unter dem Mauszeiger auf. Der Zeiger "
-                   "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage Mauszeiger einschließen "
+                   "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage „Mauszeiger einschließen“ "
                    "eingeschaltet ist.")),
              row("macwindow", T("Capture active window", "Aktív ablak", "Aktives Fenster aufnehmen"),
                  live(HotKeyAction::activeWindow),
@@ -419,10 +424,10 @@ HelpTopic capture()
                    "helyett. Engedd fel a szóközt, és újra méretezhetsz.",
                    "Halte beim Ziehen die Leertaste gedrückt, um das ganze Rechteck zu verschieben statt "
                    "seine Größe zu ändern. Lass die Leertaste los, um wieder die Größe zu ändern.")),
-             row("square", T("Shift – square", "Shift – négyzet", "Umschalt – Quadrat"), K("Shift"),
+             row("square", T("Shift – square", "Shift – négyzet", "Shift – Quadrat"), K("Shift"),
                  T("Hold Shift to force a square. The longer side decides the size.",
                    "A Shift nyomva tartásával négyzetet kapsz. A hosszabb oldal dönti el a méretet.",
-                   "Halte die Umschalttaste für ein Quadrat. Die längere Seite bestimmt die Größe.")),
+                   "Halte die Shift-Taste für ein Quadrat. Die längere Seite bestimmt die Größe.")),
              row("xmark.circle", T("Cancel", "Megszakítás", "Abbrechen"), K("Esc"),
                  T("Esc or right-click cancels without capturing. This works in every selection mode.",
                    "Az Esc vagy a jobb kattintás képkészítés nélkül megszakít. Minden kijelölési módban "
@@ -484,11 +489,12 @@ HelpTopic capture()
                    "capture.",
                    "Megtartja az eddig rögzítetteket, és befejezi. A rögzítés magától is leáll az oldal "
                    "végén vagy a legnagyobb magasságnál, amelyet a Beállítások → Rögzítés és mentés → "
-                   "Görgetett kép részben adhatsz meg: 4000 és 60 000 px között, alapból 30 000 px. Az "
+                   "Görgetős képernyőkép részben adhatsz meg: 4000 és 60 000 px között, alapból 30 000 px. "
+                   "Az "
                    "eredmény ugyanúgy kezelődik, mint bármely más kép.",
                    "Behält alles bisher Aufgenommene und beendet. Die Aufnahme endet auch von selbst am "
                    "Seitenende oder bei der Maximalhöhe, einstellbar unter Einstellungen → Aufnahme & "
-                   "Sichern → Scrollende Aufnahme: 4.000 bis 60.000 px, standardmäßig 30.000 px. Das "
+                   "Ablage → Scroll-Aufnahme: 4.000 bis 60.000 px, standardmäßig 30.000 px. Das "
                    "Ergebnis wird wie jede andere Aufnahme behandelt.")),
              row("xmark.circle", T("Cancel – Esc", "Megszakítás – Esc", "Abbrechen – Esc"), K("Esc"),
                  T("Throws the whole capture away. While a scrolling capture runs, Esc and Return work in "
@@ -569,7 +575,7 @@ HelpTopic capture()
                    "Automatikusan feltölt WebDAV-on, FTP-n vagy SFTP-n. A Beállítások → Feltöltés lapon "
                    "állíthatod be. Alapból kikapcsolva.",
                    "Lädt automatisch per WebDAV, FTP oder SFTP hoch. Einrichten unter Einstellungen → "
-                   "Upload. Standardmäßig aus."))},
+                   "Hochladen. Standardmäßig aus."))},
             "preview"),
         section(T("Limits and tips", "Korlátok és tippek", "Grenzen und Tipps"), {},
                 {row("exclamationmark.triangle",
@@ -589,14 +595,9 @@ HelpTopic capture()
                        "beállítást a Beállítások → Rögzítés és mentés lapon.",
                        "Aufnahmen entstehen in voller Pixelauflösung (zwei Pixel pro Punkt auf einem "
                        "HiDPI-Bildschirm mit 200 %). Für kleinere Dateien schalte unter Einstellungen → "
-                       "Aufnahme & Ablage HiDPI-Aufnahmen beim Sichern auf 1x verkleinern ein."))}),
+                       "Aufnahme & Ablage „HiDPI-Aufnahmen beim Sichern auf 1x verkleinern“ ein."))}),
     };
     return t;
-}
-
-QString keys(MainItem a, MainItem b)
-{
-    return menuKeyHint(a) + QStringLiteral(" / ") + menuKeyHint(b);
 }
 
 HelpTopic editor()
@@ -691,13 +692,13 @@ HelpTopic editor()
                    "without backdrop, goes to the provider chosen in Settings → AI. The answer can be "
                    "copied; descriptions and SEO answers are saved to the picture's history entry and become "
                    "searchable.",
-                   "Megnyitja jobb oldalt az MI panelt. Válassz kérdést (leírás, UI/UX-értékelés, hibák és "
+                   "Megnyitja jobb oldalt az AI panelt. Válassz kérdést (leírás, UI/UX-értékelés, hibák és "
                    "akadálymentesség, szöveg és adatok kinyerése, SEO-alternatív szöveg, képaláírás és "
                    "fájlnév, vagy saját kérdés), majd nyomd meg az Elemzés gombot; előtte semmi sem megy el. "
                    "A kép a jegyzetekkel, háttér nélkül a Beállítások → AI lapon választott szolgáltatóhoz "
                    "kerül. A válasz másolható; a leírások és SEO-válaszok a kép előzménybejegyzésébe "
                    "mentődnek, és kereshetők lesznek.",
-                   "Öffnet rechts das KI-Feld. Wähle eine Frage (Beschreiben, UI/UX-Review, Fehler & "
+                   "Öffnet rechts das AI-Feld. Wähle eine Frage (Beschreiben, UI/UX-Review, Fehler & "
                    "Barrierefreiheit, Text & Daten extrahieren, SEO-Alt-Text, Bildunterschrift und Dateiname "
                    "oder eine eigene Frage) und drücke Analysieren; vorher wird nichts gesendet. Das Bild "
                    "mit Anmerkungen, ohne Hintergrund, geht an den unter Einstellungen → AI gewählten "
@@ -710,7 +711,7 @@ HelpTopic editor()
                    "Beállítás: Beállítások → Feltöltés.",
                    "Lädt das fertige Bild mit Hintergrund auf deinen eigenen Server und kopiert den Link. "
                    "Einrichten unter Einstellungen → Hochladen.")),
-             row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
+             row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"),
                  menuKeyHint(MainItem::pin),
                  T("Pins the finished picture above all windows. The editor stays open.",
                    "A kész képet minden ablak fölé tűzi. A szerkesztő nyitva marad.",
@@ -726,13 +727,15 @@ HelpTopic editor()
                  T("Saves the finished picture to your save folder and shows it in the file manager.",
                    "A kész képet a mentési mappádba menti, és megmutatja a fájlkezelőben.",
                    "Sichert das fertige Bild in deinem Ablageordner und zeigt es im Dateimanager.")),
-             row("ellipsis", T("More menu", "További menü", "Menü Mehr"), none(),
+             row("ellipsis",
+                 T("More export options", "További exportálási lehetőségek", "Weitere Exportoptionen"),
+                 none(),
                  T("Save as… (Ctrl+Shift+S; the file extension you type decides between PNG, JPEG and HEIC), "
                    "Copy @1x (a smaller copy at 1x, only for HiDPI captures) and Color palette….",
                    "Mentés másként… (Ctrl+Shift+S; a beírt kiterjesztés dönt a PNG, a JPEG és a HEIC "
                    "között), Másolás @1x (kisebb, 1x méretű másolat, csak HiDPI-képeknél) és Színpaletta….",
-                   "Sichern unter… (Strg+Umschalt+S; die eingegebene Dateiendung entscheidet zwischen PNG, "
-                   "JPEG und HEIC), Kopieren @1x (eine kleinere Kopie in 1x, nur bei HiDPI-Aufnahmen) und "
+                   "Sichern unter… (Ctrl+Shift+S; die eingegebene Dateiendung entscheidet zwischen PNG, "
+                   "JPEG und HEIC), @1x kopieren (eine kleinere Kopie in 1x, nur bei HiDPI-Aufnahmen) und "
                    "Farbpalette….")),
              row("doc.on.doc", T("Copy", "Másolás", "Kopieren"), menuKeyHint(MainItem::copy),
                  T("Copies the finished picture with annotations and backdrop. The ▾ arrow next to it offers "
@@ -743,7 +746,7 @@ HelpTopic editor()
                    "és a Ctrl+C megismétli.",
                    "Kopiert das fertige Bild mit Anmerkungen und Hintergrund. Der Pfeil ▾ daneben bietet "
                    "„Kopieren und schließen“, das auch den Editor schließt; die Wahl wird gemerkt, und "
-                   "Strg+C wiederholt sie."))}),
+                   "Ctrl+C wiederholt sie."))}),
         section(
             T("Tools", "Eszközök", "Werkzeuge"),
             {T("Pick a tool in the rail, or press its letter while you are not typing text. Each tool's "
@@ -753,7 +756,7 @@ HelpTopic editor()
                "eszköz rámutatásra megjelenő súgója ugyanezt a betűt mutatja. A Shift egyes eszközöknél "
                "módosítja a rajzolást, ahogy az egyes soroknál olvasható.",
                "Wähle ein Werkzeug in der Leiste oder drücke seinen Buchstaben, während du keinen Text "
-               "tippst. Die Hover-Hilfe jedes Werkzeugs zeigt denselben Buchstaben. Die Umschalttaste ändert "
+               "tippst. Die Hover-Hilfe jedes Werkzeugs zeigt denselben Buchstaben. Die Shift-Taste ändert "
                "bei manchen Werkzeugen das Zeichnen, wie in der jeweiligen Zeile vermerkt.")},
             {row("cursorarrow", T("Select / move", "Kijelölés / mozgatás", "Auswählen / bewegen"),
                  toolKey(ToolKind::select),
@@ -782,30 +785,30 @@ HelpTopic editor()
                    "width are set in the bar.",
                    "Húzd a végétől a hegyéig. A Shift 45°-os lépésekre igazítja az irányt. A színt és a "
                    "vonalvastagságot a sávon állíthatod.",
-                   "Ziehe vom Ende zur Spitze. Die Umschalttaste rastet die Richtung in 45°-Schritten ein. "
+                   "Ziehe vom Ende zur Spitze. Die Shift-Taste rastet die Richtung in 45°-Schritten ein. "
                    "Farbe und Linienstärke stellst du in der Leiste ein.")),
              row("line.diagonal", T("Line", "Vonal", "Linie"), toolKey(ToolKind::line),
                  T("Drag a straight line. Shift snaps it to 45° steps.",
                    "Húzz egy egyenes vonalat. A Shift 45°-os lépésekre igazítja.",
-                   "Ziehe eine gerade Linie. Die Umschalttaste rastet sie in 45°-Schritten ein.")),
+                   "Ziehe eine gerade Linie. Die Shift-Taste rastet sie in 45°-Schritten ein.")),
              row("rectangle", T("Rectangle", "Téglalap", "Rechteck"), toolKey(ToolKind::rect),
                  T("An outline or a filled box. Shift makes a square. The fill is none, tinted (translucent) "
                    "or solid.",
                    "Körvonal vagy kitöltött doboz. A Shift négyzetet rajzol. A kitöltés lehet nincs, "
                    "színezett (áttetsző) vagy teli.",
-                   "Ein Umriss oder ein gefülltes Feld. Die Umschalttaste macht ein Quadrat. Die Füllung ist "
+                   "Ein Umriss oder ein gefülltes Feld. Die Shift-Taste macht ein Quadrat. Die Füllung ist "
                    "keine, getönt (durchscheinend) oder deckend.")),
              row("circle", T("Ellipse", "Ellipszis", "Ellipse"), toolKey(ToolKind::ellipse),
                  T("Like the rectangle: an outline or a filled ellipse. Shift makes a circle.",
                    "Mint a téglalap: körvonal vagy kitöltött ellipszis. A Shift kört rajzol.",
-                   "Wie das Rechteck: ein Umriss oder eine gefüllte Ellipse. Die Umschalttaste macht einen "
+                   "Wie das Rechteck: ein Umriss oder eine gefüllte Ellipse. Die Shift-Taste macht einen "
                    "Kreis.")),
              row("scribble.variable", T("Pen", "Toll", "Stift"), toolKey(ToolKind::pen),
                  T("Freehand drawing. Hold Shift while dragging to get a straight line from the starting "
                    "point.",
                    "Szabadkézi rajz. Húzás közben a Shiftet nyomva tartva egyenes vonalat kapsz a "
                    "kezdőponttól.",
-                   "Freihandzeichnen. Halte beim Ziehen die Umschalttaste, um eine gerade Linie vom "
+                   "Freihandzeichnen. Halte beim Ziehen die Shift-Taste, um eine gerade Linie vom "
                    "Startpunkt zu bekommen.")),
              row("highlighter", T("Highlighter", "Kiemelő", "Textmarker"), toolKey(ToolKind::highlighter),
                  T("A translucent marker that keeps dark text readable. Choosing it switches the color to "
@@ -816,7 +819,7 @@ HelpTopic editor()
                    "visszaáll az előző szín. A Shift egyenes vonalat húz.",
                    "Ein durchscheinender Marker, unter dem dunkler Text lesbar bleibt. Beim Wählen wechselt "
                    "die Farbe auf Gelb, außer sie ist schon Gelb, Orange, Grün oder Weiß; beim Verlassen des "
-                   "Werkzeugs kehrt die vorige Farbe zurück. Die Umschalttaste zeichnet eine gerade Linie.")),
+                   "Werkzeugs kehrt die vorige Farbe zurück. Die Shift-Taste zeichnet eine gerade Linie.")),
              row("textformat", T("Text", "Szöveg", "Text"), toolKey(ToolKind::text),
                  T("Click where the text starts and type. Return starts a new line, Ctrl+Return or Esc "
                    "finishes. Edit existing text by clicking it with the Text tool or double-clicking it "
@@ -828,7 +831,7 @@ HelpTopic editor()
                    "eltűnik. A szín, a betűméret és a kitöltés (nincs, színezett vagy teli háttér) érvényes "
                    "rá.",
                    "Klicke, wo der Text beginnen soll, und tippe. Eingabe beginnt eine neue Zeile, "
-                   "Strg+Eingabe oder Esc beendet. Bestehenden Text bearbeitest du per Klick mit dem "
+                   "Ctrl+Enter oder Esc beendet. Bestehenden Text bearbeitest du per Klick mit dem "
                    "Textwerkzeug oder per Doppelklick mit dem Auswahlwerkzeug; wird der ganze Text gelöscht, "
                    "verschwindet das Objekt. Farbe, Schriftgröße und Füllung (kein, getönter oder deckender "
                    "Hintergrund) gelten.")),
@@ -918,8 +921,8 @@ HelpTopic editor()
                    "Húzd az objektumot. Húzás közben a Shift vízszintes vagy függőleges mozgásra korlátoz. "
                    "Ha más eszköz aktív, a Ctrl+kattintás kijelöli a mutató alatti objektumot, így "
                    "mozgatható.",
-                   "Ziehe ein Objekt. Beim Ziehen beschränkt die Umschalttaste die Bewegung auf waagerecht "
-                   "oder senkrecht. Ist ein anderes Werkzeug aktiv, wählt Strg+Klick das Objekt unter dem "
+                   "Ziehe ein Objekt. Beim Ziehen beschränkt die Shift-Taste die Bewegung auf waagerecht "
+                   "oder senkrecht. Ist ein anderes Werkzeug aktiv, wählt Ctrl+Klick das Objekt unter dem "
                    "Zeiger aus, damit es sich verschieben lässt.")),
              row("arrow.up.left.and.arrow.down.right", T("Resize", "Átméretezés", "Größe ändern"), none(),
                  T("Drag a handle. Rectangles, ellipses, blur, pixelate, spotlight and magnifier have eight "
@@ -938,7 +941,7 @@ HelpTopic editor()
                  T("Nudge", "Finom mozgatás", "Verschieben mit Pfeiltasten"), K("← → ↑ ↓"),
                  T("Moves the selected object by 1 pixel. With Shift it moves 10 pixels.",
                    "A kijelölt objektumot 1 pixellel mozgatja. Shifttel 10 pixellel.",
-                   "Verschiebt das ausgewählte Objekt um 1 Pixel. Mit Umschalttaste um 10 Pixel.")),
+                   "Verschiebt das ausgewählte Objekt um 1 Pixel. Mit Shift-Taste um 10 Pixel.")),
              row("trash", T("Delete", "Törlés", "Löschen"), K("Backspace / Delete"),
                  T("Removes the selected object, whichever tool is active.",
                    "Eltávolítja a kijelölt objektumot, bármelyik eszköz aktív.",
@@ -964,7 +967,7 @@ HelpTopic editor()
                    "dieser Reihenfolge gezeichnet. Weichzeichnen und Verpixeln liegen immer unter allen "
                    "anderen Objekten; Spotlight dunkelt das Bild darunter ab, aber nicht die anderen "
                    "Objekte.")),
-             row("shift", T("Shift while drawing", "Shift rajzolás közben", "Umschalttaste beim Zeichnen"),
+             row("shift", T("Shift while drawing", "Shift rajzolás közben", "Shift-Taste beim Zeichnen"),
                  K("Shift"),
                  T("Arrows, lines and measures snap to 45°; rectangles, blur, pixelate, spotlight and "
                    "magnifiers become squares and ellipses circles; pen and highlighter draw straight lines.",
@@ -1076,7 +1079,7 @@ HelpTopic editor()
                    "The zoom ranges from 5% to 1600%.",
                    "A lebegő sáv gombjai ugyanezt teszik, és a Ctrl nyomva tartása melletti görgetés is "
                    "nagyít. A nagyítás 5% és 1600% között lehet.",
-                   "Die Schaltflächen der schwebenden Leiste tun dasselbe, und Strg mit dem Mausrad zoomt "
+                   "Die Schaltflächen der schwebenden Leiste tun dasselbe, und Ctrl mit dem Mausrad zoomt "
                    "ebenfalls. Der Zoom reicht von 5% bis 1600%.")),
              row("arrow.up.left.and.down.right.magnifyingglass",
                  T("Fit to window", "Ablakhoz igazítás", "An Fenster anpassen"),
@@ -1210,13 +1213,12 @@ HelpTopic backdrop()
                      "szegélyek szélességét változtatja.",
                      "Ein Sofortbildrahmen: gleichmäßige Ränder mit breiterer Unterkante. Kantengröße ändert "
                      "die Breite der Ränder.")),
+             // The tile's own tip, so the help and the popover describe the frame alike.
              frame(T("Window", "Ablak", "Fenster"),
-                   T("A window in the style of macOS with a title bar and the three traffic-light buttons. "
-                     "The corner radius applies, the edge size does not.",
-                     "macOS-stílusú ablak címsorral és a három közlekedésilámpa-gombbal. A sarkok sugara "
-                     "érvényes rá, a szélméret nem.",
-                     "Ein Fenster im Stil von macOS mit Titelleiste und den drei Ampelknöpfen. Der "
-                     "Eckenradius gilt, die Kantengröße nicht."))},
+                   FrameThumbs::detail(BeautifySettings::Edge::window) + QLatin1Char(' ') +
+                       T("It has a title bar; the corner radius applies, the edge size does not.",
+                         "Címsora van; a sarkok sugara érvényes rá, a szélméret nem.",
+                         "Es hat eine Titelleiste; der Eckenradius gilt, die Kantengröße nicht."))},
             "frames"),
         section(
             T("Background", "Háttér", "Hintergrund"),
@@ -1283,11 +1285,11 @@ HelpTopic backdrop()
                "backdrop.",
                "A hátteret a Másolás, a Másolás @1x, a Mentés, a Mentés másként…, a Kitűzés, a Megosztás és "
                "a Feltöltés alkalmazza, így amit másolsz, mentesz vagy elküldesz, az egyezik azzal, amit "
-               "látsz. Az OCR, a Paletta, a Kitakarás és az MI panel a háttér nélküli sima képpel dolgozik. "
+               "látsz. Az OCR, a Paletta, a Kitakarás és az AI panel a háttér nélküli sima képpel dolgozik. "
                "Az előzmények a jegyzetelt képet háttér nélkül tárolják.",
-               "Der Hintergrund wird von Kopieren, Kopieren @1x, Sichern, Sichern unter…, Anpinnen, Teilen "
+               "Der Hintergrund wird von Kopieren, @1x kopieren, Sichern, Sichern unter…, Anpinnen, Teilen "
                "und Hochladen angewendet, sodass Kopiertes, Gesichertes und Gesendetes dem Gesehenen "
-               "entspricht. OCR, Palette, Schwärzen und das KI-Feld arbeiten mit dem schlichten Bild ohne "
+               "entspricht. OCR, Palette, Schwärzen und das AI-Feld arbeiten mit dem schlichten Bild ohne "
                "Hintergrund. Der Verlauf speichert das beschriftete Bild ohne Hintergrund.")},
             {}),
         section(T("Limits", "Korlátok", "Grenzen"), {},

@@ -51,7 +51,7 @@ HelpTopic tools()
                "Delete billentyűvel eltávolíthatod. Az egész futás egyetlen visszavonási lépés: a Ctrl+Z az "
                "összes dobozt visszavonja.",
                "Jedes Feld lässt sich auswählen, verschieben, skalieren oder löschen, einen Fehlalarm "
-               "entfernst du also mit der Entf-Taste. Der ganze Durchlauf ist ein Widerrufen-Schritt: Strg+Z "
+               "entfernst du also mit der Entf-Taste. Der ganze Durchlauf ist ein Widerrufen-Schritt: Ctrl+Z "
                "nimmt alle Felder zurück.")},
             {}, "editor-arrow"),
         section(T("What smart redact looks for", "Mit keres az okos kitakarás?",
@@ -262,7 +262,7 @@ HelpTopic pins()
                        "with your annotations and backdrop, and the editor stays open.",
                        "Fejléc → Kitűzés a képernyőre, vagy Fájl → Kitűzés a képernyőre. A kitűzés a kész "
                        "képet mutatja a jegyzeteiddel és a háttérrel, a szerkesztő pedig nyitva marad.",
-                       "Kopfleiste → Auf dem Bildschirm anpinnen oder Datei → Auf dem Bildschirm anpinnen. "
+                       "Kopfleiste → Auf dem Bildschirm anheften oder Ablage → Auf dem Bildschirm anheften. "
                        "Der Pin zeigt das fertige Bild mit deinen Anmerkungen und dem Hintergrund, und der "
                        "Editor bleibt offen.")),
                  row("clock.arrow.circlepath",
@@ -301,26 +301,31 @@ HelpTopic pins()
                    "Scrolle, um zwischen 10 % und 800 % zu zoomen. Die Tasten + und − ändern den Zoom in "
                    "Schritten von 10 %. Das Untermenü Größe im Kontextmenü bietet 25 % bis 200 % der "
                    "Originalgröße."))}),
-        section(T("Opacity and click-through", "Átlátszóság és átkattintás", "Deckkraft und Durchklicken"),
-                {},
-                {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"), K("Alt + scroll"),
-                     T("Hold Alt and scroll to fade the pin down to 15 %. The right-click menu offers 100, "
-                       "85, 70, 50 and 30 %. Handy for tracing over a design.",
-                       "Tartsd lenyomva az Altot, és görgess: a kitűzés 15 %-ig halványítható. A jobb gombos "
-                       "menü 100, 85, 70, 50 és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
-                       "Halte Alt gedrückt und scrolle, um den Pin bis auf 15 % abzublenden. Das Kontextmenü "
-                       "bietet 100, 85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
-                 row("cursorarrow.rays", T("Click-through", "Átkattintás", "Durchklicken"), none(),
-                     T("Right-click → Click-through lets clicks pass through the pin to the windows below, "
-                       "so you can keep working underneath. To make pins clickable again, choose tray menu → "
-                       "Pins → Make pins clickable, which applies to all pins.",
-                       "Jobb kattintás → Átkattintás: a kattintások átmennek a kitűzésen az alatta lévő "
-                       "ablakokhoz, így alatta tovább dolgozhatsz. A kitűzések újbóli kattinthatóságához "
-                       "válaszd a tálcamenü → Kitűzések → Kitűzések kattinthatóvá tétele pontot; ez minden "
-                       "kitűzésre érvényes.",
-                       "Rechtsklick → Durchklicken lässt Klicks durch den Pin zu den Fenstern darunter "
-                       "gehen, sodass du darunter weiterarbeiten kannst. Um Pins wieder anklickbar zu "
-                       "machen, wähle Tray-Menü → Pins → Pins anklickbar machen; das gilt für alle Pins."))}),
+        section(
+            T("Opacity and click-through", "Átlátszóság és átkattintás", "Deckkraft und Durchklicken"), {},
+            {row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"),
+                 K("Ctrl + Shift + scroll"),
+                 T("Hold Ctrl and Shift and scroll to fade the pin down to 15 % (Alt with the wheel "
+                   "belongs to the desktop switcher). The right-click menu offers 100, 85, 70, 50 and "
+                   "30 %. Handy for tracing over a design.",
+                   "Tartsd lenyomva a Ctrl és a Shift billentyűt, és görgess: a kitűzés 15 %-ig "
+                   "halványítható (az Alt a görgővel az asztalváltóé). A jobb gombos menü 100, 85, 70, 50 "
+                   "és 30 %-ot kínál. Hasznos, ha egy tervet kell átrajzolnod.",
+                   "Halte Ctrl und Shift gedrückt und scrolle, um den Pin bis auf 15 % abzublenden "
+                   "(Alt mit dem Mausrad gehört dem Arbeitsflächenwechsel). Das Kontextmenü bietet 100, "
+                   "85, 70, 50 und 30 %. Praktisch zum Nachzeichnen eines Entwurfs.")),
+             row("cursorarrow.rays", T("Click-through", "Átkattintás", "Durchklicken"), none(),
+                 T("Right-click → Click-through lets clicks pass through the pin to the windows below, "
+                   "so you can keep working underneath. To make pins clickable again, choose tray menu → "
+                   "Pins → Make pins clickable, which applies to all pins.",
+                   "Jobb kattintás → Kattintás átengedése: a kattintások átmennek a kitűzésen az alatta lévő "
+                   "ablakokhoz, így alatta tovább dolgozhatsz. A kitűzések újbóli kattinthatóságához "
+                   "válaszd a tálcamenü → Kitűzések → Kattinthatóvá tétel pontot; ez minden "
+                   "kitűzésre érvényes.",
+                   "Rechtsklick → Klickdurchlass lässt Klicks durch den Pin zu den Fenstern darunter "
+                   "gehen, sodass du darunter weiterarbeiten kannst. Um Pins wieder anklickbar zu "
+                   "machen, wähle Tray-Menü → Angeheftet → Angeheftete Bilder anklickbar machen; das gilt "
+                   "für alle Pins."))}),
         section(
             T("Close and manage", "Bezárás és kezelés", "Schließen und verwalten"), {},
             {row("xmark.circle", T("Close one pin", "Egy kitűzés bezárása", "Einen Pin schließen"), K("Esc"),
@@ -330,13 +335,14 @@ HelpTopic pins()
                    "Esc-et (a kitűzésre kattintás után), vagy válaszd a jobb gombos menü Bezárás pontját.",
                    "Doppelklicke auf den Pin, klicke auf das ×, das beim Darüberfahren erscheint, drücke Esc "
                    "(nachdem du den Pin angeklickt hast) oder wähle Schließen im Kontextmenü.")),
-             row("menubar.rectangle", T("Close all pins", "Összes kitűzés bezárása", "Alle Pins schließen"),
-                 none(),
+             row("menubar.rectangle",
+                 T("Close all pins", "Összes bezárása", "Alle angehefteten Bilder schließen"), none(),
                  T("Tray menu → Pins (number) → Close all pins. The Pins menu appears only while at least "
                    "one pin is open.",
-                   "Tálcamenü → Kitűzések (szám) → Összes kitűzés bezárása. A Kitűzések menü csak akkor "
+                   "Tálcamenü → Kitűzések (szám) → Összes bezárása. A Kitűzések menü csak akkor "
                    "jelenik meg, ha legalább egy kitűzés nyitva van.",
-                   "Tray-Menü → Pins (Anzahl) → Alle Pins schließen. Das Menü Pins erscheint nur, solange "
+                   "Tray-Menü → Angeheftet (Anzahl) → Alle angehefteten Bilder schließen. Das Menü "
+                   "Angeheftet erscheint nur, solange "
                    "mindestens ein Pin offen ist.")),
              row("doc.on.doc",
                  T("Copy, save, open", "Másolás, mentés, megnyitás", "Kopieren, sichern, öffnen"), none(),
@@ -410,7 +416,7 @@ HelpTopic history()
                    "active.",
                    "A tálcamenüből is (Előzmények…), vagy az Ablak → Előzmények ponttal (Ctrl+Y), ha a "
                    "Kaptorix aktív.",
-                   "Auch über das Tray-Menü (Verlauf…) oder Fenster → Verlauf (Strg+Y), während Kaptorix "
+                   "Auch über das Tray-Menü (Verlauf…) oder Fenster → Verlauf (Ctrl+Y), während Kaptorix "
                    "aktiv ist."))},
             "history"),
         section(
@@ -427,10 +433,10 @@ HelpTopic history()
                    "(present when a description or SEO analysis was run) and the upload link. Case does not "
                    "matter, and the words must match what you typed: typing errors are not tolerated.",
                    "A keresés kiterjed az egyes képeken felismert szövegre, a címre, a típusra, az "
-                   "MI-összefoglalóra (ha leírás vagy SEO-elemzés futott) és a feltöltési linkre. A kis- és "
+                   "AI-összefoglalóra (ha leírás vagy SEO-elemzés futott) és a feltöltési linkre. A kis- és "
                    "nagybetű mindegy, de a szavaknak egyezniük kell a beírttal: elgépelést nem tűr.",
                    "Die Suche umfasst den in jedem Bild erkannten Text, den Titel, den Typ, die "
-                   "KI-Zusammenfassung (vorhanden, wenn eine Beschreibung oder SEO-Analyse lief) und den "
+                   "AI-Zusammenfassung (vorhanden, wenn eine Beschreibung oder SEO-Analyse lief) und den "
                    "Upload-Link. Groß- und Kleinschreibung spielen keine Rolle, aber die Wörter müssen dem "
                    "Getippten entsprechen: Tippfehler werden nicht toleriert.")),
              row("square.grid.2x2", T("All and Starred", "Összes és Csillagozott", "Alle und Markiert"),
@@ -609,7 +615,7 @@ HelpTopic exportTopic()
                        "choice you made in the ▾ popover.",
                        "A kész képet teljes felbontásban másolja. A gomb és a Ctrl+C a ▾ panelen legutóbb "
                        "választott műveletet ismétli.",
-                       "Kopiert das fertige Bild in voller Auflösung. Die Schaltfläche und Strg+C "
+                       "Kopiert das fertige Bild in voller Auflösung. Die Schaltfläche und Ctrl+C "
                        "wiederholen deine letzte Wahl im Popover ▾.")),
                  row("arrow.right.square",
                      T("Copy and close", "Másolás és bezárás", "Kopieren und schließen"), none(),
@@ -619,7 +625,7 @@ HelpTopic exportTopic()
                        "megjegyzi, amíg meg nem változtatod.",
                        "Wähle es im Popover ▾, um in einem Schritt zu kopieren und den Editor zu schließen. "
                        "Die Wahl bleibt, bis du sie änderst.")),
-                 row("1.circle", T("Copy @1x", "Másolás @1x", "Kopieren @1x"), none(),
+                 row("1.circle", T("Copy @1x", "Másolás @1x", "@1x kopieren"), none(),
                      T("In the ⋯ menu. Copies a 1x version (half the width and height of a capture at 200 "
                        "%), which many apps display at the right size. Available for HiDPI captures only.",
                        "A ⋯ menüben. 1x-es változatot másol (egy 200 %-os kép szélességének és magasságának "
@@ -669,7 +675,7 @@ HelpTopic exportTopic()
                        "A „HiDPI képek mentése 1x méretre” beállítással a Ctrl+S és az automatikus mentés "
                        "kisebb, 1x-es fájlokat ír. Alapból ki van kapcsolva, és nem hat a Mentés másként… és "
                        "a Másolás funkcióra.",
-                       "„HiDPI-Aufnahmen beim Sichern auf 1x verkleinern“ lässt Strg+S und automatisches "
+                       "„HiDPI-Aufnahmen beim Sichern auf 1x verkleinern“ lässt Ctrl+S und automatisches "
                        "Sichern kleinere Dateien in 1x schreiben. Standardmäßig aus; Sichern unter… und "
                        "Kopieren bleiben unberührt.")),
                  row("textformat", T("File name pattern", "Fájlnévminta", "Dateinamensmuster"), none(),
@@ -752,7 +758,7 @@ HelpTopic exportTopic()
                      QString()),
                  row("folder.badge.plus", T("Save as…", "Mentés másként…", "Sichern unter…"),
                      menuKeyHint(MainItem::saveAs), QString()),
-                 row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
+                 row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"),
                      menuKeyHint(MainItem::pin), QString())}),
     };
     return t;

@@ -7,22 +7,13 @@
 
 namespace kx::help {
 
-namespace {
-
-QString keys(MainItem a, MainItem b)
-{
-    return menuKeyHint(a) + QStringLiteral(" / ") + menuKeyHint(b);
-}
-
-}  // namespace
-
 HelpTopic aiTopic()
 {
     HelpTopic t{
         "ai",
         "sparkles",
         tint("purple"),
-        T("AI analysis", "MI-elemzés", "KI-Analyse"),
+        T("AI analysis", "AI-elemzés", "AI-Analyse"),
         T("Ask Claude or ChatGPT about a screenshot: describe it, review the design, find bugs, extract "
           "text, or write alt text and SEO data. You use your own API key, and nothing leaves your computer "
           "until you press Analyze.",
@@ -39,13 +30,13 @@ HelpTopic aiTopic()
                 {T("In the editor header, click the AI button with the sparkles icon. A panel opens on the "
                    "right and shows the model in use. Close it with the × button or by clicking AI again. "
                    "The analysis uses the image you are editing, so your annotations and crop are included.",
-                   "A szerkesztő fejlécében kattints a csillogás ikonos MI gombra. Jobb oldalt megnyílik egy "
-                   "panel, és megmutatja a használt modellt. A × gombbal vagy az MI gombra újra kattintva "
+                   "A szerkesztő fejlécében kattints a csillogás ikonos AI gombra. Jobb oldalt megnyílik egy "
+                   "panel, és megmutatja a használt modellt. A × gombbal vagy az AI gombra újra kattintva "
                    "zárhatod be. Az elemzés a szerkesztett képet használja, így a jegyzeteid és a vágás is "
                    "benne vannak.",
-                   "Klicke in der Kopfleiste des Editors auf die KI-Schaltfläche mit dem Funkeln. Rechts "
+                   "Klicke in der Kopfleiste des Editors auf die AI-Schaltfläche mit dem Funkeln. Rechts "
                    "öffnet sich ein Feld und zeigt das verwendete Modell. Schließe es mit × oder einem "
-                   "erneuten Klick auf KI. Die Analyse nutzt das Bild, das du bearbeitest, deine Anmerkungen "
+                   "erneuten Klick auf AI. Die Analyse nutzt das Bild, das du bearbeitest, deine Anmerkungen "
                    "und der Zuschnitt sind also enthalten.")},
                 {}, "editor-ai"),
         section(
@@ -102,10 +93,10 @@ HelpTopic aiTopic()
                    "summary of that capture in the History, so you can search for them.",
                    "Megmondja, melyik alkalmazás vagy weboldal látszik, mit csinál a felhasználó, és mik a "
                    "fő részletek, rövid bekezdésekben vagy felsorolásban. A Leírás és a SEO eredménye a kép "
-                   "MI-összefoglalójaként az Előzményekbe is mentődik, így kereshetsz rájuk.",
+                   "AI-összefoglalójaként az Előzményekbe is mentődik, így kereshetsz rájuk.",
                    "Sagt, welche Anwendung oder Website zu sehen ist, was der Nutzer tut und die wichtigsten "
                    "Details, in kurzen Absätzen oder Stichpunkten. Ergebnisse von Beschreiben und SEO werden "
-                   "auch als KI-Zusammenfassung der Aufnahme im Verlauf gespeichert, damit du danach suchen "
+                   "auch als AI-Zusammenfassung der Aufnahme im Verlauf gespeichert, damit du danach suchen "
                    "kannst.")),
              row("rectangle.3.group", T("UI / UX review", "UI/UX-értékelés", "UI/UX-Review"), none(),
                  T("Reviews the screenshot like a senior UI/UX designer: visual hierarchy, spacing, "
@@ -207,10 +198,10 @@ HelpTopic aiTopic()
                "Kaptorix has no subscription and does not count your usage. AI can be wrong, so check names, "
                "numbers and suggestions before you rely on them.",
                "Minden elemzés fizetős API-kérés, amelyet az Anthropic vagy az OpenAI a saját fiókodnak "
-               "számláz. A Kaptorixnak nincs előfizetése, és nem számolja a használatodat. Az MI tévedhet, "
+               "számláz. A Kaptorixnak nincs előfizetése, és nem számolja a használatodat. Az AI tévedhet, "
                "ezért a neveket, számokat és javaslatokat ellenőrizd, mielőtt támaszkodsz rájuk.",
                "Jede Analyse ist eine kostenpflichtige API-Anfrage, die Anthropic oder OpenAI deinem eigenen "
-               "Konto berechnet. Kaptorix hat kein Abo und zählt deine Nutzung nicht. KI kann sich irren – "
+               "Konto berechnet. Kaptorix hat kein Abo und zählt deine Nutzung nicht. AI kann sich irren – "
                "prüfe Namen, Zahlen und Vorschläge, bevor du dich darauf verlässt.")},
             {}),
         section(T("Keep sensitive data out", "Tartsd távol az érzékeny adatokat",
@@ -241,7 +232,7 @@ HelpTopic settingsTopic()
                   "Beállítások… pontja vagy a Ctrl+,. A legtöbb változás azonnal érvényes; csak a nyelvhez "
                   "kell újraindítás.",
                   "Jede Option der Einstellungen, Tab für Tab, mit ihrem Standardwert. Öffne sie mit "
-                  "Einstellungen… im Tray-Menü oder mit Strg+,. Die meisten Änderungen gelten sofort; nur "
+                  "Einstellungen… im Tray-Menü oder mit Ctrl+,. Die meisten Änderungen gelten sofort; nur "
                   "die Sprache braucht einen Neustart."),
                 {},
                 {}};
@@ -253,7 +244,7 @@ HelpTopic settingsTopic()
                "Az oldalsáv sorolja fel a lapokat: Általános, Billentyűparancsok, Rögzítés és mentés, "
                "Feltöltés és AI. Az alján lévő Súgó gomb ezt a súgót nyitja meg.",
                "Die Seitenleiste listet die Tabs Allgemein, Tastenkürzel, Aufnahme & Ablage, Hochladen und "
-               "KI. Die Schaltfläche Hilfe unten öffnet diese Hilfe.")},
+               "AI. Die Schaltfläche Hilfe unten öffnet diese Hilfe.")},
             {row("power", T("Launch at login", "Indítás bejelentkezéskor", "Beim Anmelden starten"), none(),
                  T("Starts Kaptorix when you log in. Off by default. It adds Kaptorix to the desktop's "
                    "autostart (~/.config/autostart/kaptorix.desktop), where you can also remove it.",
@@ -356,7 +347,7 @@ HelpTopic settingsTopic()
                    "Ctrl, Alt, Shift vagy Super kell, kivéve az F1–F12 funkcióbillentyűket. Az Esc "
                    "megszakítja a rögzítést, a Backspace vagy a Delete törli a mezőt.",
                    "Klicke in das Feld und drücke die neue Kombination; sie wird sofort gespeichert. Eine "
-                   "Kombination braucht Strg, Alt, Umschalt oder Super, außer bei den Funktionstasten "
+                   "Kombination braucht Ctrl, Alt, Shift oder Super, außer bei den Funktionstasten "
                    "F1–F12. Esc bricht die Aufnahme ab, Rücktaste oder Entf leeren das Feld.")),
              row("exclamationmark.triangle", T("Warning triangle", "Figyelmeztető háromszög", "Warndreieck"),
                  none(),
@@ -382,8 +373,8 @@ HelpTopic settingsTopic()
                    "Mind a tíz képkészítési billentyűparancsot visszaállítja, a területkijelölés "
                    "Ctrl+Alt+1-étől az előzmények Ctrl+Alt+0-jáig. Az alapértelmezések nem ütköznek az "
                    "asztali környezet Print Screen kombinációival.",
-                   "Setzt alle zehn Aufnahme-Kurzbefehle zurück, von Strg+Alt+1 für die Bereichsaufnahme bis "
-                   "Strg+Alt+0 für den Verlauf. Die Standards meiden die Druck-Kurzbefehle der "
+                   "Setzt alle zehn Aufnahme-Kurzbefehle zurück, von Ctrl+Alt+1 für die Bereichsaufnahme bis "
+                   "Ctrl+Alt+0 für den Verlauf. Die Standards meiden die Druck-Kurzbefehle der "
                    "Arbeitsumgebung."))}),
         section(
             T("Capture & save – after every capture", "Rögzítés és mentés – minden képernyőkép után",
@@ -620,9 +611,9 @@ HelpTopic settingsTopic()
         section(
             T("AI tab", "AI lap", "Tab AI"),
             {T("A summary of the four options. The AI analysis topic explains the presets and what is sent.",
-               "A négy beállítás összefoglalása. Az MI-elemzés téma elmagyarázza a sablonokat és azt, hogy "
+               "A négy beállítás összefoglalása. Az AI-elemzés téma elmagyarázza a sablonokat és azt, hogy "
                "mi megy el.",
-               "Eine Übersicht der vier Optionen. Das Thema KI-Analyse erklärt die Vorlagen und was gesendet "
+               "Eine Übersicht der vier Optionen. Das Thema AI-Analyse erklärt die Vorlagen und was gesendet "
                "wird.")},
             {row("sparkles", T("Analysis by", "Elemzést végzi", "Analyse durch"), none(),
                  T("Anthropic Claude (default) or OpenAI ChatGPT. Each has its own API key, stored in the "
@@ -748,7 +739,7 @@ HelpTopic shortcutsTopic()
                    "formátumot.",
                    "Sichert das Bild in deinem Bildschirmfoto-Ordner oder lässt dich Ort und Format "
                    "wählen.")),
-             row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anpinnen"),
+             row("pin", T("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"),
                  menuKeyHint(MainItem::pin),
                  T("Keeps the image floating above all windows.",
                    "A képet minden ablak fölött lebegve tartja.",
@@ -758,31 +749,36 @@ HelpTopic shortcutsTopic()
                  T("Takes back or brings back the last change.",
                    "Visszavonja vagy visszahozza az utolsó változtatást.",
                    "Nimmt die letzte Änderung zurück oder stellt sie wieder her.")),
-             row("folder", T("Open image…", "Kép megnyitása…", "Bild öffnen…"), K("Ctrl+O"),
+             row("folder", T("Open image…", "Kép megnyitása…", "Bild öffnen…"),
+                 menuKeyHint(MainItem::openImage),
                  T("Opens an image file in the editor.", "Képfájlt nyit meg a szerkesztőben.",
                    "Öffnet eine Bilddatei im Editor.")),
              row("doc.on.clipboard",
                  T("Edit image from clipboard", "Kép szerkesztése a vágólapról",
-                   "Bild aus Zwischenablage bearbeiten"),
-                 K("Ctrl+Shift+V"),
+                   "Bild aus der Zwischenablage bearbeiten"),
+                 menuKeyHint(MainItem::openClipboard),
                  T("Opens the image that is on the clipboard in the editor.",
                    "A vágólapon lévő képet megnyitja a szerkesztőben.",
                    "Öffnet das Bild aus der Zwischenablage im Editor.")),
-             row("clock.arrow.circlepath", T("History", "Előzmények", "Verlauf"), K("Ctrl+Y"),
+             row("clock.arrow.circlepath", T("History", "Előzmények", "Verlauf"),
+                 menuKeyHint(MainItem::history),
                  T("Opens the History window.", "Megnyitja az Előzmények ablakot.",
                    "Öffnet das Verlaufsfenster.")),
-             row("gearshape.fill", T("Settings…", "Beállítások…", "Einstellungen…"), K("Ctrl+,"),
+             row("gearshape.fill", T("Settings…", "Beállítások…", "Einstellungen…"),
+                 menuKeyHint(MainItem::settings),
                  T("Opens the Settings window.", "Megnyitja a Beállítások ablakot.",
                    "Öffnet das Einstellungsfenster.")),
-             row("questionmark.circle", T("Kaptorix Help", "Kaptorix súgó", "Kaptorix Hilfe"), K("Ctrl+?"),
+             row("questionmark.circle", T("Kaptorix Help", "Kaptorix súgó", "Kaptorix-Hilfe"),
+                 allKeys(MainItem::help),
                  T("Opens this help.", "Megnyitja ezt a súgót.", "Öffnet diese Hilfe.")),
              row("macwindow", T("Close window", "Ablak bezárása", "Fenster schließen"),
                  menuKeyHint(MainItem::close),
                  T("Closes the front window.", "Bezárja az elöl lévő ablakot.",
                    "Schließt das vordere Fenster.")),
-             row(nullptr, T("Minimize", "Kis méret", "Minimieren"), K("Ctrl+M"), QStringLiteral("")),
+             row(nullptr, T("Minimize", "Kis méret", "Minimieren"), menuKeyHint(MainItem::minimize),
+                 QStringLiteral("")),
              row(nullptr, T("Hide / Quit", "Elrejtés / Kilépés", "Ausblenden / Beenden"),
-                 K("Ctrl+H / Ctrl+Q"), QStringLiteral(""))}),
+                 keys(MainItem::hide, MainItem::quit), QStringLiteral(""))}),
         section(
             T("Editor – zoom and objects", "Szerkesztő – nagyítás és objektumok",
               "Editor – Zoom und Objekte"),
@@ -792,7 +788,7 @@ HelpTopic shortcutsTopic()
                  keys(MainItem::zoomIn, MainItem::zoomOut),
                  T("Hold Ctrl and scroll to zoom as well.",
                    "A Ctrl nyomva tartása melletti görgetés is nagyít.",
-                   "Mit gedrückter Strg-Taste scrollen zoomt ebenfalls.")),
+                   "Mit gedrückter Ctrl-Taste scrollen zoomt ebenfalls.")),
              row("arrow.up.left.and.down.right.magnifyingglass",
                  T("Fit / actual size", "Illesztés / eredeti méret", "Einpassen / Originalgröße"),
                  keys(MainItem::zoomFit, MainItem::zoomActual),
@@ -818,7 +814,7 @@ HelpTopic shortcutsTopic()
                  T("Nudge the selection", "A kijelölés finom mozgatása", "Auswahl verschieben"), K("← → ↑ ↓"),
                  T("Moves the selected object 1 px; with Shift, 10 px.",
                    "A kijelölt objektumot 1 px-lel mozgatja; Shifttel 10 px-lel.",
-                   "Verschiebt das ausgewählte Objekt um 1 px; mit Umschalttaste um 10 px.")),
+                   "Verschiebt das ausgewählte Objekt um 1 px; mit Shift-Taste um 10 px.")),
              row("crop",
                  T("Apply or cancel a crop", "Vágás alkalmazása vagy elvetése",
                    "Zuschnitt anwenden oder abbrechen"),
@@ -831,7 +827,7 @@ HelpTopic shortcutsTopic()
                  T("Ends a text annotation and keeps it.", "Befejezi a szöveges jegyzetet, és megtartja.",
                    "Beendet eine Textanmerkung und behält sie.")),
              row("hand.raised.fill",
-                 T("Shift while drawing", "Shift rajzolás közben", "Umschalttaste beim Zeichnen"), K("Shift"),
+                 T("Shift while drawing", "Shift rajzolás közben", "Shift-Taste beim Zeichnen"), K("Shift"),
                  T("Lines snap to 45°, rectangles become squares, ellipses circles, and the pen and "
                    "highlighter draw straight.",
                    "A vonalak 45°-ra igazodnak, a téglalapokból négyzet, az ellipszisekből kör lesz, a toll "
@@ -841,21 +837,23 @@ HelpTopic shortcutsTopic()
         section(T("Editor – tool letters", "Szerkesztő – eszközbetűk", "Editor – Werkzeugbuchstaben"),
                 {T("Press a letter without Ctrl, Alt or Super to switch tool.",
                    "Eszközváltáshoz nyomj meg egy betűt Ctrl, Alt és Super nélkül.",
-                   "Drücke einen Buchstaben ohne Strg, Alt oder Super, um das Werkzeug zu wechseln.")},
+                   "Drücke einen Buchstaben ohne Ctrl, Alt oder Super, um das Werkzeug zu wechseln.")},
                 letters),
-        section(T("Pins", "Kitűzések", "Pins"), {},
-                {row("plus.magnifyingglass", T("Zoom", "Nagyítás", "Zoom"), K("+ / −"),
-                     T("While a pin has focus, + and − zoom it in steps of about 10%.",
-                       "Ha egy kitűzésen van a fókusz, a + és a − nagyjából 10%-os lépésekben nagyítja.",
-                       "Hat ein Pin den Fokus, zoomen + und − ihn in Schritten von etwa 10%.")),
-                 row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"), K("Alt + scroll"),
-                     T("Hold Alt while scrolling to fade the pin.",
-                       "Görgetés közben tartsd lenyomva az Altot a kitűzés halványításához.",
-                       "Halte beim Scrollen Alt gedrückt, um den Pin abzublenden.")),
-                 row("xmark.circle", T("Close", "Bezárás", "Schließen"), K("Esc"),
-                     T("Closes the pin. Double-clicking it does the same.",
-                       "Bezárja a kitűzést. Dupla kattintással is megy.",
-                       "Schließt den Pin. Ein Doppelklick tut dasselbe."))}),
+        section(
+            T("Pins", "Kitűzések", "Pins"), {},
+            {row("plus.magnifyingglass", T("Zoom", "Nagyítás", "Zoom"), K("+ / −"),
+                 T("While a pin has focus, + and − zoom it in steps of about 10%.",
+                   "Ha egy kitűzésen van a fókusz, a + és a − nagyjából 10%-os lépésekben nagyítja.",
+                   "Hat ein Pin den Fokus, zoomen + und − ihn in Schritten von etwa 10%.")),
+             row("circle.lefthalf.filled", T("Opacity", "Átlátszóság", "Deckkraft"),
+                 K("Ctrl + Shift + scroll"),
+                 T("Hold Ctrl and Shift while scrolling to fade the pin.",
+                   "Görgetés közben tartsd lenyomva a Ctrl és a Shift billentyűt a kitűzés halványításához.",
+                   "Halte beim Scrollen Ctrl und Shift gedrückt, um den Pin abzublenden.")),
+             row("xmark.circle", T("Close", "Bezárás", "Schließen"), K("Esc"),
+                 T("Closes the pin. Double-clicking it does the same.",
+                   "Bezárja a kitűzést. Dupla kattintással is megy.",
+                   "Schließt den Pin. Ein Doppelklick tut dasselbe."))}),
     };
     return t;
 }

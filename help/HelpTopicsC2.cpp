@@ -5,6 +5,26 @@
 
 namespace kx::help {
 
+namespace {
+
+// Help links exist only in builds configured with the maker's addresses.
+QString nothingElseText()
+{
+    if (HelpContent::contactWebsite().isEmpty() && HelpContent::contactEmail().isEmpty())
+        return T("No analytics, no usage tracking, no account and no update check.",
+                 "Nincs analitika, használatkövetés, fiók és frissítéskeresés.",
+                 "Keine Analyse, keine Nutzungsverfolgung, kein Konto und keine Update-Prüfung.");
+    return T(
+        "No analytics, no usage tracking, no account and no update check. Help links open in your "
+        "browser or mail app only when you click them.",
+        "Nincs analitika, használatkövetés, fiók és frissítéskeresés. A súgó linkjei csak "
+        "kattintásra nyílnak meg a böngésződben vagy a levelezőprogramodban.",
+        "Keine Analyse, keine Nutzungsverfolgung, kein Konto und keine Update-Prüfung. Links der "
+        "Hilfe öffnen sich nur beim Anklicken in deinem Browser oder Mailprogramm.");
+}
+
+}  // namespace
+
 HelpTopic privacyTopic()
 {
     HelpTopic t{
@@ -15,10 +35,10 @@ HelpTopic privacyTopic()
         T("Kaptorix has no account, no analytics and no telemetry. Screenshots stay on your computer unless "
           "you send them yourself: to the AI provider you chose, or to your own upload server.",
           "A Kaptorixnak nincs fiókja, analitikája és telemetriája. A képernyőképek a gépeden maradnak, "
-          "hacsak te magad el nem küldöd őket: a választott MI-szolgáltatónak vagy a saját feltöltési "
+          "hacsak te magad el nem küldöd őket: a választott AI-szolgáltatónak vagy a saját feltöltési "
           "szerveredre.",
           "Kaptorix hat kein Konto, keine Analyse und keine Telemetrie. Bildschirmfotos bleiben auf deinem "
-          "Computer, außer du sendest sie selbst: an den gewählten KI-Anbieter oder an deinen eigenen "
+          "Computer, außer du sendest sie selbst: an den gewählten AI-Anbieter oder an deinen eigenen "
           "Upload-Server."),
         {},
         {}};
@@ -66,7 +86,7 @@ HelpTopic privacyTopic()
             T("What leaves your computer, and when", "Mi hagyja el a gépedet, és mikor?",
               "Was deinen Computer verlässt, und wann"),
             {},
-            {row("sparkles", T("AI analysis", "MI-elemzés", "KI-Analyse"), none(),
+            {row("sparkles", T("AI analysis", "AI-elemzés", "AI-Analyse"), none(),
                  T("Only when you press Analyze: the image you are editing (scaled to at most 1568 px, "
                    "without backdrop and frame) and the preset or question go to the chosen provider, to "
                    "api.anthropic.com for Anthropic Claude or to api.openai.com for OpenAI ChatGPT.",
@@ -87,21 +107,16 @@ HelpTopic privacyTopic()
                    "Server hochladen an ist. Sie geht an den WebDAV-, FTP- oder SFTP-Server aus "
                    "Einstellungen → Hochladen.")),
              row("hand.raised.fill", T("Nothing else", "Semmi más", "Sonst nichts"), none(),
-                 T("No analytics, no usage tracking, no account and no update check. Help links open in your "
-                   "browser or mail app only when you click them.",
-                   "Nincs analitika, használatkövetés, fiók és frissítéskeresés. A súgó linkjei csak "
-                   "kattintásra nyílnak meg a böngésződben vagy a levelezőprogramodban.",
-                   "Keine Analyse, keine Nutzungsverfolgung, kein Konto und keine Update-Prüfung. Links der "
-                   "Hilfe öffnen sich nur beim Anklicken in deinem Browser oder Mailprogramm."))}),
+                 nothingElseText())}),
         section(
             T("Where your data is stored", "Hol tárolódnak az adataid?", "Wo deine Daten liegen"), {},
             {row("folder", T("Captures", "Képek", "Aufnahmen"), none(),
                  T("~/.local/share/Kaptorix/History: one PNG per capture, a thumbnail, and index.json with "
                    "titles, recognized text, upload links and AI summaries.",
                    "~/.local/share/Kaptorix/History: képenként egy PNG, egy bélyegkép és az index.json a "
-                   "címekkel, a felismert szöveggel, a feltöltési linkekkel és az MI-összefoglalókkal.",
+                   "címekkel, a felismert szöveggel, a feltöltési linkekkel és az AI-összefoglalókkal.",
                    "~/.local/share/Kaptorix/History: ein PNG pro Aufnahme, ein Vorschaubild und index.json "
-                   "mit Titeln, erkanntem Text, Upload-Links und KI-Zusammenfassungen.")),
+                   "mit Titeln, erkanntem Text, Upload-Links und AI-Zusammenfassungen.")),
              row("tray.full", T("Failed uploads", "Sikertelen feltöltések", "Fehlgeschlagene Uploads"),
                  none(),
                  T("~/.local/share/Kaptorix/UploadQueue: the PNG files waiting to be sent, until they are "
@@ -227,9 +242,9 @@ HelpTopic troubleTopic()
                      T("The pin is in click-through mode, so clicks pass through it. Restore clicks from the "
                        "tray menu with Pins → Make pins clickable.",
                        "A kitűzés átkattintás módban van, így a kattintások átmennek rajta. A tálcamenü "
-                       "Kitűzések → Kitűzések kattinthatóvá tétele pontjával állíthatod vissza.",
+                       "Kitűzések → Kattinthatóvá tétel pontjával állíthatod vissza.",
                        "Der Pin ist im Durchklick-Modus, Klicks gehen also durch ihn hindurch. Stelle Klicks "
-                       "im Tray-Menü mit Pins → Pins anklickbar machen wieder her."))}),
+                       "im Tray-Menü mit Angeheftet → Angeheftete Bilder anklickbar machen wieder her."))}),
         section(T("Shortcuts and automatic scrolling", "Billentyűparancsok és automatikus görgetés",
                   "Kurzbefehle und automatisches Scrollen"),
                 {},
@@ -250,7 +265,7 @@ HelpTopic troubleTopic()
                        "oder das System die Kombination schon verwendet – nimm eine andere auf. Prüfe, ob "
                        "Kaptorix läuft (sein Tray-Symbol ist sichtbar). Ein gelöschter Kurzbefehl ist "
                        "ausgeschaltet, nimm dafür eine neue Kombination auf. Standards wiederherstellen "
-                       "bringt Strg+Alt+1 bis Strg+Alt+0 zurück.")),
+                       "bringt Ctrl+Alt+1 bis Ctrl+Alt+0 zurück.")),
                  row("arrow.up.and.down.text.horizontal",
                      T("Auto-scroll does not scroll", "Az automatikus görgetés nem görget",
                        "Auto-Scroll scrollt nicht"),
@@ -330,7 +345,7 @@ HelpTopic troubleTopic()
                    "@1x für eine kleinere Kopie oder schalte für gesicherte Dateien „HiDPI-Aufnahmen beim "
                    "Sichern auf 1x verkleinern“ ein."))}),
         section(
-            T("AI analysis", "MI-elemzés", "KI-Analyse"), {},
+            T("AI analysis", "AI-elemzés", "AI-Analyse"), {},
             {row("key.fill", T("No API key yet", "Még nincs API-kulcs", "Noch kein API-Schlüssel"), none(),
                  T("Add the key of the provider selected under Settings → AI. Each provider has its own key, "
                    "so check that the right provider is selected.",
@@ -531,17 +546,19 @@ HelpTopic contactTopic()
                    "deine Schritte, was du erwartet hast, und die genaue Meldung oder ein Bildschirmfoto. So "
                    "ist das Problem viel schneller gefunden.")},
                 {}),
-        section(T("Help in the app", "Súgó az alkalmazásban", "Hilfe in der App"),
-                {T("Open Kaptorix Help from the tray menu, or with Ctrl+?. The search field in the sidebar "
-                   "finds any topic, and Troubleshooting covers the most common problems.",
-                   "A Kaptorix súgót a tálcamenüből vagy a Ctrl+? billentyűkkel nyithatod meg. Az oldalsáv "
-                   "keresőmezője bármelyik témát megtalálja, a Hibaelhárítás pedig a leggyakoribb "
-                   "problémákkal foglalkozik.",
-                   "Öffne die Kaptorix Hilfe über das Tray-Menü oder mit Strg+?. Das Suchfeld in der "
-                   "Seitenleiste findet jedes Thema, und Fehlerbehebung behandelt die häufigsten Probleme.")},
-                {}),
+        section(
+            T("Help in the app", "Súgó az alkalmazásban", "Hilfe in der App"),
+            {T("Open Kaptorix Help from the tray menu, or with Ctrl+? or F1. The search field in the sidebar "
+               "finds any topic, and Troubleshooting covers the most common problems.",
+               "A Kaptorix súgót a tálcamenüből, a Ctrl+? billentyűkkel vagy az F1-gyel nyithatod meg. Az "
+               "oldalsáv "
+               "keresőmezője bármelyik témát megtalálja, a Hibaelhárítás pedig a leggyakoribb "
+               "problémákkal foglalkozik.",
+               "Öffne die Kaptorix-Hilfe über das Tray-Menü, mit Ctrl+? oder mit F1. Das Suchfeld in der "
+               "Seitenleiste findet jedes Thema, und Fehlerbehebung behandelt die häufigsten Probleme.")},
+            {}),
     };
-    // The maker has no web address or mail address of its own yet, so the page has no links.
+    t.links = HelpContent::contactLinks(HelpContent::contactWebsite(), HelpContent::contactEmail());
     return t;
 }
 
@@ -568,7 +585,7 @@ QString HelpContent::captureText(HotKeyAction action)
                 "élőben látszik. A szóköz mozgatja a kijelölést, a Shift négyzetté teszi, az Esc vagy a jobb "
                 "kattintás megszakítja.",
                 "Friert den Bildschirm ein und lässt dich ein Rechteck aufziehen. Eine Lupe zeigt das genaue "
-                "Pixel, die Größe erscheint live. Die Leertaste verschiebt die Auswahl, Umschalt macht sie "
+                "Pixel, die Größe erscheint live. Die Leertaste verschiebt die Auswahl, Shift macht sie "
                 "quadratisch, Esc oder Rechtsklick bricht ab.");
         case HotKeyAction::fullscreen:
             return T("Captures the whole display under the mouse pointer.",
@@ -632,6 +649,55 @@ QString HelpContent::captureText(HotKeyAction action)
                      "Öffnet den durchsuchbaren Verlauf aller Aufnahmen.");
     }
     return QString();
+}
+
+namespace {
+struct ContactAddresses {
+    QString website = QStringLiteral(KX_CONTACT_WEBSITE);
+    QString email = QStringLiteral(KX_CONTACT_EMAIL);
+};
+ContactAddresses& contactAddresses()
+{
+    static ContactAddresses a;
+    return a;
+}
+}  // namespace
+
+QString HelpContent::contactWebsite()
+{
+    return contactAddresses().website;
+}
+
+QString HelpContent::contactEmail()
+{
+    return contactAddresses().email;
+}
+
+void HelpContent::overrideContactForTests(const QString& website, const QString& email)
+{
+    contactAddresses() = ContactAddresses{website, email};
+}
+
+QList<HelpLink> HelpContent::contactLinks(const QString& website, const QString& email)
+{
+    QList<HelpLink> links;
+    const QString site = website.trimmed();
+    if (!site.isEmpty()) {
+        const bool hasScheme = site.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) ||
+                               site.startsWith(QLatin1String("http://"), Qt::CaseInsensitive);
+        const QUrl url(hasScheme ? site : QStringLiteral("https://") + site, QUrl::StrictMode);
+        if (url.isValid() && !url.host().isEmpty())
+            links.append(HelpLink{newHelpId(), url.host(), QStringLiteral("globe"), url});
+    }
+    const QString mail = email.trimmed();
+    const qsizetype at = mail.indexOf(QLatin1Char('@'));
+    if (at > 0 && at < mail.size() - 1 && mail.count(QLatin1Char('@')) == 1 &&
+        !mail.contains(QLatin1Char(' '))) {
+        const QUrl url(QStringLiteral("mailto:") + mail, QUrl::StrictMode);
+        if (url.isValid())
+            links.append(HelpLink{newHelpId(), mail, QStringLiteral("envelope"), url});
+    }
+    return links;
 }
 
 }  // namespace kx

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QTextLayout>
 #include <QVBoxLayout>
@@ -107,11 +108,16 @@ public:
         setText(topic.title);
         setObjectName(QStringLiteral("topic:") + topic.id);
         setCursor(Qt::PointingHandCursor);
-        setFixedHeight(34);
+        // Long German and Hungarian titles take a second line rather than losing their end.
+        height_ = heightFor(kSidebarWidth - 24);
+        setFixedHeight(height_);
+        // The width follows the list's viewport, which the scroll bar narrows.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         setAccessibleName(topic.title);
+        setToolTip(topic.title);
     }
     bool selected() const { return selected_; }
-    QSize sizeHint() const override { return {kSidebarWidth - 24, 34}; }
+    QSize sizeHint() const override { return {kSidebarWidth - 24, height_}; }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -129,11 +135,30 @@ protected:
         p.setPen(Theme::primary(palette()));
         p.setFont(Theme::font(12.5, selected_ ? QFont::DemiBold : QFont::Medium));
         const QRectF textRect(badge.right() + 10, 0, width() - badge.right() - 18, height());
-        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                   p.fontMetrics().elidedText(text(), Qt::ElideRight, int(textRect.width())));
+        p.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text());
     }
 
 private:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QAbstractButton::resizeEvent(event);
+        // The list's scroll bar can take some of the width: wrap for the width the row got.
+        if (const int h = heightFor(width()); h != height_) {
+            height_ = h;
+            setFixedHeight(h);
+        }
+    }
+
+    int heightFor(int rowWidth) const
+    {
+        // Badge (8 + 24), gap 10 and right padding 8 leave the rest to the title.
+        // Measured in the unselected weight: a selected title a little wider still fits two lines.
+        const QFontMetrics fm(Theme::font(12.5, QFont::Medium));
+        const QRect text = fm.boundingRect(QRect(0, 0, rowWidth - 50, 1000), Qt::TextWordWrap, this->text());
+        return text.height() > fm.lineSpacing() * 3 / 2 ? 2 * fm.lineSpacing() + 12 : 34;
+    }
+
+    int height_ = 34;
     QString symbol_;
     QColor tint_;
     bool selected_;

@@ -36,7 +36,7 @@ void HelpWindowController::show(const std::optional<QString>& topic)
         HelpNav::shared().setTopic(*topic);
     if (!window_) {
         auto* window = new QWidget(nullptr, Qt::Window);
-        window->setWindowTitle(kx::tr("Kaptorix Help", "Kaptorix súgó", "Kaptorix Hilfe"));
+        window->setWindowTitle(kx::tr("Kaptorix Help", "Kaptorix súgó", "Kaptorix-Hilfe"));
         window->setMinimumSize(720, 460);
         window->resize(940, 680);
         auto* layout = new QVBoxLayout(window);

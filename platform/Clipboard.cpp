@@ -1,13 +1,15 @@
 #include "platform/Clipboard.h"
 
+#include "core/ImageReading.h"
 #include "core/ImageUtils.h"
+#include "platform/ClipboardOwner.h"
 
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
+#include <QtConcurrent>
 #include <cmath>
 
 namespace kx {
@@ -16,14 +18,6 @@ namespace {
 
 const QString kPng = QStringLiteral("image/png");
 const QString kTiff = QStringLiteral("image/tiff");
-
-QImage decode(const QByteArray& bytes, const char* format)
-{
-    QImage img;
-    if (!bytes.isEmpty())
-        img.loadFromData(bytes, format);
-    return img;
-}
 
 std::optional<QByteArray> tiffBytes(const QImage& image, double scale)
 {
@@ -38,6 +32,54 @@ std::optional<QByteArray> tiffBytes(const QImage& image, double scale)
     if (!writer.write(img) || bytes.isEmpty())
         return std::nullopt;
     return bytes;
+}
+
+// The offered forms the rule reads, fetched on the GUI thread: PNG, TIFF and the first other
+// image type, each still encoded; Qt's own image form only when none of those is there.
+struct Offered {
+    struct Form {
+        QByteArray bytes;
+        bool resolution = true;  // PNG and TIFF carry the scale
+    };
+    QList<Form> encoded;
+    QImage image;
+};
+
+Offered offered(const QMimeData& data)
+{
+    Offered out;
+    if (data.hasFormat(kPng))
+        out.encoded.append({data.data(kPng), true});
+    if (data.hasFormat(kTiff))
+        out.encoded.append({data.data(kTiff), true});
+    for (const QString& format : data.formats()) {
+        if (format.startsWith(QLatin1String("image/")) && format != kPng && format != kTiff) {
+            out.encoded.append({data.data(format), false});
+            break;
+        }
+    }
+    if (out.encoded.isEmpty() && data.hasImage())
+        out.image = qvariant_cast<QImage>(data.imageData());
+    return out;
+}
+
+ClipboardRead decodeOffered(const Offered& offer)
+{
+    ClipboardRead out;
+    for (const Offered::Form& form : offer.encoded) {
+        // A PNG that does not decode must not hide a good TIFF beside it.
+        const ImageRead read = readImageData(form.bytes);
+        if (read.image) {
+            const QImage& img = read.image->image;
+            return ClipboardRead{
+                ClipboardImage{img, form.resolution ? Clipboard::scaleOf(img) : 1.0}, false, {}};
+        }
+        if (read.tooLarge)
+            out = ClipboardRead{std::nullopt, true, read.size};
+    }
+    if (!out.tooLarge && !offer.image.isNull())
+        out.image = ClipboardImage{offer.image, 1.0};
+    return out;
 }
 
 }  // namespace
@@ -69,36 +111,13 @@ QMimeData* Clipboard::mimeDataFor(const QImage& image, double scale)
 
 std::optional<ClipboardImage> Clipboard::imageFrom(const QMimeData& data)
 {
-    // A PNG that does not decode must not hide a good TIFF beside it.
-    if (data.hasFormat(kPng)) {
-        const QImage img = decode(data.data(kPng), "PNG");
-        if (!img.isNull())
-            return ClipboardImage{img, scaleOf(img)};
-    }
-    if (data.hasFormat(kTiff)) {
-        const QImage img = decode(data.data(kTiff), "TIFF");
-        if (!img.isNull())
-            return ClipboardImage{img, scaleOf(img)};
-    }
-    if (data.hasImage()) {
-        const QImage img = qvariant_cast<QImage>(data.imageData());
-        if (!img.isNull())
-            return ClipboardImage{img, 1.0};
-    }
-    for (const QString& format : data.formats()) {
-        if (!format.startsWith(QLatin1String("image/")) || format == kPng || format == kTiff)
-            continue;
-        const QImage img = decode(data.data(format), nullptr);
-        if (!img.isNull())
-            return ClipboardImage{img, 1.0};
-    }
-    return std::nullopt;
+    return decodeOffered(offered(data)).image;
 }
 
 void Clipboard::copy(const QImage& image, double scale)
 {
-    if (QClipboard* cb = QGuiApplication::clipboard())
-        cb->setMimeData(mimeDataFor(image, scale));
+    if (QGuiApplication::clipboard())
+        ClipboardOwner::claim([image, scale] { return mimeDataFor(image, scale); });
 }
 
 std::optional<ClipboardImage> Clipboard::readImage()
@@ -108,6 +127,15 @@ std::optional<ClipboardImage> Clipboard::readImage()
     if (!data)
         return std::nullopt;
     return imageFrom(*data);
+}
+
+QFuture<ClipboardRead> Clipboard::readImageAsync()
+{
+    QClipboard* cb = QGuiApplication::clipboard();
+    const QMimeData* data = cb ? cb->mimeData() : nullptr;
+    if (!data)
+        return QtFuture::makeReadyFuture(ClipboardRead{});
+    return QtConcurrent::run([offer = offered(*data)] { return decodeOffered(offer); });
 }
 
 }  // namespace kx

@@ -86,35 +86,74 @@ void HotKeyManager::releaseAll()
         backend_->ungrab(quint32(hotKeyId(action)));
     registered_.clear();
     failed_.clear();
+    heldBy_.clear();
 }
 
-bool HotKeyManager::comboInUse(const KeyCombo& combo) const
+std::optional<quint32> HotKeyManager::holderOf(const KeyCombo& combo, quint32 except) const
 {
     auto same = [&](const KeyCombo& other) {
         return other.keyCode == combo.keyCode && other.modifiers() == combo.modifiers();
     };
-    for (const KeyCombo& c : registered_) {
-        if (same(c))
-            return true;
+    for (auto it = registered_.cbegin(); it != registered_.cend(); ++it) {
+        if (quint32(hotKeyId(it.key())) != except && same(it.value()))
+            return quint32(hotKeyId(it.key()));
     }
-    for (const Temporary& t : temporary_) {
-        if (same(t.combo))
-            return true;
+    for (auto it = temporary_.cbegin(); it != temporary_.cend(); ++it) {
+        if (it.key() != except && same(it->combo))
+            return it.key();
     }
-    return false;
+    // Two keysyms on one key (a layout puts "&" and "7" on the same key).
+    return backend_->ownHolder(combo.keyCode, combo.modifiers(), except);
+}
+
+std::optional<HotKeyAction> HotKeyManager::heldBy(HotKeyAction action) const
+{
+    const auto it = heldBy_.constFind(action);
+    return it == heldBy_.constEnd() ? std::nullopt : std::optional<HotKeyAction>(*it);
+}
+
+KeyCombo HotKeyManager::named(KeyCombo combo) const
+{
+    if (const QString label = backend_->keyLabel(combo.keyCode); !label.isEmpty())
+        combo.label = label;
+    return combo;
+}
+
+std::optional<KeyCombo> HotKeyManager::shownCombo(HotKeyAction action) const
+{
+    const auto it = registered_.constFind(action);
+    if (it == registered_.constEnd())
+        return std::nullopt;
+    return named(*it);
 }
 
 void HotKeyManager::registerAction(HotKeyAction action)
 {
+    const quint32 id = quint32(hotKeyId(action));
     // Also when not registered: the backend keeps a key lost at a layout change and would
     // grab it again at the next one.
     registered_.remove(action);
-    backend_->ungrab(quint32(hotKeyId(action)));
+    backend_->ungrab(id);
     failed_.remove(action);
+    heldBy_.remove(action);
     const std::optional<KeyCombo> c = combo(action);
     if (!c)
         return;
-    if (comboInUse(*c) || !backend_->grab(quint32(hotKeyId(action)), c->keyCode, c->modifiers())) {
+    if (const std::optional<quint32> holder = holderOf(*c, id)) {
+        if (*holder > quint32(HotKeyAction::history) || *holder < id) {
+            failed_.insert(action);
+            if (*holder <= quint32(HotKeyAction::history))
+                heldBy_.insert(action, HotKeyAction(*holder));
+            return;
+        }
+        // A later action holds the key: the earlier one takes it, as a layout change would.
+        const auto later = HotKeyAction(*holder);
+        registered_.remove(later);
+        backend_->ungrab(*holder);
+        failed_.insert(later);
+        heldBy_.insert(later, action);
+    }
+    if (!backend_->grab(id, c->keyCode, c->modifiers())) {
         failed_.insert(action);
         return;
     }
@@ -145,15 +184,20 @@ void HotKeyManager::regrabbed(const QList<quint32>& held, const QList<quint32>& 
             continue;
         registered_.remove(HotKeyAction(id));
         failed_.insert(HotKeyAction(id));
+        heldBy_.remove(HotKeyAction(id));
     }
     for (quint32 id : held) {
         if (id > quint32(HotKeyAction::history))
             continue;
         if (const std::optional<KeyCombo> c = combo(HotKeyAction(id))) {
             failed_.remove(HotKeyAction(id));
+            heldBy_.remove(HotKeyAction(id));
             registered_.insert(HotKeyAction(id), *c);
         }
     }
+    // Keys refused before may be free on this layout; a key one of ours holds now is
+    // recorded as held by that action, not by another program.
+    retryFailed();
     Q_EMIT regrabbedAll();
 }
 
@@ -189,7 +233,7 @@ std::optional<quint32> HotKeyManager::registerTemporary(quint32 keysym, quint32 
 {
     const quint32 id = ++nextTemporaryId_;
     const KeyCombo c{keysym, modifiers & KeyCombo::allModifiers, QString()};
-    if (comboInUse(c) || !backend_->grab(id, c.keyCode, c.modifiers()))
+    if (holderOf(c, id) || !backend_->grab(id, c.keyCode, c.modifiers()))
         return std::nullopt;
     temporary_.insert(id, Temporary{c, std::move(handler)});
     return id;

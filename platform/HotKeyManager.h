@@ -31,6 +31,15 @@ public:
     // a warning for these.
     const QSet<HotKeyAction>& failed() const { return failed_; }
     bool isRegistered(HotKeyAction action) const { return registered_.contains(action); }
+    // The action whose grab holds the key this failed action needs. Among Kaptorix's own
+    // keys the earlier action in declaration order keeps a shared key, whichever asked first.
+    std::optional<HotKeyAction> heldBy(HotKeyAction action) const;
+    // The shortcut as menus show it: only while it is grabbed for this action (a key that
+    // starts another action is never shown here), with the key named as the current layout
+    // names it, so the hint is what the user presses.
+    std::optional<KeyCombo> shownCombo(HotKeyAction action) const;
+    // `combo` with its key named by the current layout.
+    KeyCombo named(KeyCombo combo) const;
 
     // (Re)registers one action's current shortcut.
     void registerAction(HotKeyAction action);
@@ -64,7 +73,8 @@ Q_SIGNALS:
 private:
     void pressed(quint32 id);
     void fire(quint32 id);
-    bool comboInUse(const KeyCombo& combo) const;
+    // The id (an action's or a temporary key's) already holding the key `combo` needs.
+    std::optional<quint32> holderOf(const KeyCombo& combo, quint32 except) const;
     void retryFailed();
     void prefChanged(const QString& key);
     void regrabbed(const QList<quint32>& held, const QList<quint32>& lost);
@@ -72,6 +82,7 @@ private:
 
     std::unique_ptr<HotKeyBackend> backend_;
     QSet<HotKeyAction> failed_;
+    QHash<HotKeyAction, HotKeyAction> heldBy_;
     QHash<HotKeyAction, KeyCombo> registered_;
     struct Temporary {
         KeyCombo combo;

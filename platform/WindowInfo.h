@@ -1,6 +1,7 @@
 #pragma once
 // One on-screen top-level window as the window list reports it.
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QtGlobal>
 
@@ -14,6 +15,9 @@ struct WindowInfo {
     QString title;   // empty when the window has none
     QString owner;   // name of the owning process; empty when unknown
     qint32 pid = 0;  // 0 when unknown
+    // The size in device pixels a grab of the window has (the on-screen part of its frame);
+    // empty when unknown.
+    QSize pixelSize;
 
     bool operator==(const WindowInfo&) const = default;
 };

@@ -2,6 +2,7 @@
 #include "platform/XReply.h"
 
 #include "platform/HotKeys.h"
+#include "platform/KeyLayout.h"
 
 #include <X11/keysym.h>
 #include <xcb/xcb.h>
@@ -90,15 +91,59 @@ quint16 XHotKeyBackend::xModifiers(quint32 modifiers) const
     return m;
 }
 
-bool XHotKeyBackend::grabKeys(Registration& reg)
+QList<quint8> XHotKeyBackend::keyCodes(quint32 keysym) const
 {
-    reg.codes.clear();
-    if (const Reply<xcb_keycode_t> codes{xcb_key_symbols_get_keycode(symbols_, reg.keysym)}) {
+    QList<quint8> out;
+    if (const Reply<xcb_keycode_t> codes{xcb_key_symbols_get_keycode(symbols_, keysym)}) {
         for (const xcb_keycode_t* c = codes.get(); *c != XCB_NO_SYMBOL; ++c) {
-            if (!reg.codes.contains(*c))
-                reg.codes.append(*c);
+            if (!out.contains(*c))
+                out.append(*c);
         }
     }
+    return out;
+}
+
+std::optional<quint32> XHotKeyBackend::ownHolder(quint32 keysym, quint32 modifiers, quint32 except) const
+{
+    if (!c_)
+        return std::nullopt;
+    const QList<quint8> codes = keyCodes(keysym);
+    const quint16 xmods = xModifiers(modifiers & KeyCombo::allModifiers);
+    std::optional<quint32> holder;
+    for (auto it = registrations_.cbegin(); it != registrations_.cend(); ++it) {
+        if (it.key() == except || it->grabs.isEmpty() || it->xmods != xmods)
+            continue;
+        const bool shared =
+            std::any_of(codes.cbegin(), codes.cend(), [&](quint8 code) { return it->codes.contains(code); });
+        if (shared && (!holder || it.key() < *holder))
+            holder = it.key();
+    }
+    return holder;
+}
+
+QString XHotKeyBackend::keyLabel(quint32 keysym) const
+{
+    if (!c_)
+        return {};
+    const QList<quint8> codes = keyCodes(keysym);
+    for (quint8 code : codes) {
+        if (xcb_key_symbols_get_keysym(symbols_, code, 0) == keysym)
+            return {};  // a key of its own: the recorded label says it
+    }
+    for (quint8 code : codes) {
+        const xcb_keysym_t base = xcb_key_symbols_get_keysym(symbols_, code, 0);
+        if (base == XCB_NO_SYMBOL)
+            continue;
+        const QString label = keysymLabel(base);
+        if (!label.isEmpty())
+            return label;
+    }
+    return {};
+}
+
+bool XHotKeyBackend::grabKeys(Registration& reg)
+{
+    reg.codes = keyCodes(reg.keysym);
     reg.xmods = xModifiers(reg.modifiers);
     if (reg.codes.isEmpty())
         return false;

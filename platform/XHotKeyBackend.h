@@ -26,6 +26,8 @@ public:
     bool connected() const { return c_ != nullptr; }
     bool grab(quint32 id, quint32 keysym, quint32 modifiers) override;
     void ungrab(quint32 id) override;
+    std::optional<quint32> ownHolder(quint32 keysym, quint32 modifiers, quint32 except) const override;
+    QString keyLabel(quint32 keysym) const override;
 
 Q_SIGNALS:
     // The keyboard or modifier mapping changed and every key was grabbed again.
@@ -43,6 +45,7 @@ private:
     void readEvents();
     void handle(const void* event);  // an xcb_generic_event_t
     void readModifierMapping();
+    QList<quint8> keyCodes(quint32 keysym) const;
     quint16 xModifiers(quint32 modifiers) const;
     bool grabKeys(Registration& reg);
     void releaseKeys(Registration& reg);

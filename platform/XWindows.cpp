@@ -1,6 +1,8 @@
 #include "platform/XWindows.h"
 #include "platform/XReply.h"
 
+#include "platform/AppName.h"
+
 #include <unistd.h>
 #include <xcb/shape.h>
 #include <xcb/xcb_icccm.h>
@@ -71,14 +73,24 @@ QString processName(quint32 pid)
     return QString::fromUtf8(comm.readAll()).trimmed();
 }
 
-QString windowClass(XConnection& x, xcb_window_t w)
+WindowClassHints classHints(XConnection& x, xcb_window_t w)
 {
+    WindowClassHints h;
     xcb_icccm_get_wm_class_reply_t cls;
-    if (!xcb_icccm_get_wm_class_reply(x.raw(), xcb_icccm_get_wm_class(x.raw(), w), &cls, nullptr))
-        return {};
-    const QString s = QString::fromUtf8(cls.class_name);
-    xcb_icccm_get_wm_class_reply_wipe(&cls);
-    return s;
+    if (xcb_icccm_get_wm_class_reply(x.raw(), xcb_icccm_get_wm_class(x.raw(), w), &cls, nullptr)) {
+        h.instance = QString::fromUtf8(cls.instance_name);
+        h.className = QString::fromUtf8(cls.class_name);
+        xcb_icccm_get_wm_class_reply_wipe(&cls);
+    }
+    const xcb_atom_t appId = x.atom("_GTK_APPLICATION_ID");
+    if (appId != XCB_ATOM_NONE) {
+        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(
+            x.raw(), xcb_get_property(x.raw(), 0, w, appId, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr));
+        if (r && r->format == 8)
+            h.gtkApplicationId = QString::fromUtf8(static_cast<const char*>(xcb_get_property_value(r.get())),
+                                                   xcb_get_property_value_length(r.get()));
+    }
+    return h;
 }
 
 // Left, right, top, bottom of a four-cardinal property; none when absent.
@@ -169,6 +181,8 @@ std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window
         frame.adjust(-(*wm)[0], -(*wm)[2], (*wm)[1], (*wm)[3]);
     }
     rec.nativeFrame = frame;
+    // What a grab of the window will hold (frames in points are rounded, pixels are not).
+    cand.info.pixelSize = frame.intersected(x.rootRect(x.defaultScreen())).size();
 
     cand.visible = attr->map_state == XCB_MAP_STATE_VIEWABLE;
     if (managed) {
@@ -201,9 +215,10 @@ std::optional<XWindowRecord> describe(XConnection& x, xcb_window_t w, xcb_window
 
     cand.info.title = windowTitle(x, w);
     cand.info.pid = qint32(x.pidOf(w));
-    cand.info.owner = processName(quint32(cand.info.pid));
+    // As the user knows the application, not its process ("Terminal", not "xterm").
+    cand.info.owner = applicationName(classHints(x, w));
     if (cand.info.owner.isEmpty())
-        cand.info.owner = windowClass(x, w);
+        cand.info.owner = processName(quint32(cand.info.pid));
     cand.info.frame = logicalFrame(frame, x.defaultScreen(), placements);
     rec.xScreen = x.defaultScreen();
     return rec;

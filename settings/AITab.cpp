@@ -74,7 +74,7 @@ AITab::AITab(QWidget* parent) : QWidget(parent)
                "A szerkesztő AI panelje az aktuális képernyőképet (max. 1568 px-re kicsinyítve) küldi a "
                "kiválasztott "
                "API-nak. Csak az „Elemzés” gombra küldünk bármit.",
-               "Das KI-Feld des Editors sendet den aktuellen Screenshot (auf 1568 px verkleinert) an die "
+               "Das AI-Feld des Editors sendet den aktuellen Screenshot (auf 1568 px verkleinert) an die "
                "gewählte API. "
                "Nichts wird gesendet, solange du nicht auf Analysieren drückst."));
     providerChanged();

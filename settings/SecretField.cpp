@@ -1,18 +1,31 @@
 #include "settings/SecretField.h"
 
 #include "core/Localisation.h"
+#include "core/PrefsNotifier.h"
 #include "platform/Keychain.h"
 #include "settings/SettingsForm.h"
 #include "ui/Theme.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QSet>
 #include <QVBoxLayout>
 
 namespace kx {
 
+namespace {
+
+QSet<SecretField*>& fields()
+{
+    static QSet<SecretField*> all;
+    return all;
+}
+
+}  // namespace
+
 SecretField::SecretField(QWidget* parent) : QWidget(parent)
 {
+    fields().insert(this);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
@@ -46,9 +59,13 @@ SecretField::SecretField(QWidget* parent) : QWidget(parent)
 
 SecretField::~SecretField()
 {
+    fields().remove(this);
     // The write goes on in the keyring thread; nothing of it comes back to this field.
     if (!pendingAccount_.isEmpty())
-        Keychain::setAsync(pendingAccount_, edit_->text());
+        Keychain::setAsync(pendingAccount_, edit_->text()).then([account = pendingAccount_](bool ok) {
+            if (ok)
+                PrefsNotifier::shared().announce(account);
+        });
 }
 
 QFuture<bool> SecretField::flush()
@@ -57,11 +74,28 @@ QFuture<bool> SecretField::flush()
     if (pendingAccount_.isEmpty())
         return QtFuture::makeReadyFuture(true);
     const QString account = std::exchange(pendingAccount_, QString());
-    return Keychain::setAsync(account, edit_->text()).then(this, [this](bool ok) {
+    return Keychain::setAsync(account, edit_->text()).then(this, [this, account](bool ok) {
         error_->setVisible(!ok);
+        // Whoever shows whether a secret is there (the AI panel's key notice) looks again.
+        if (ok)
+            PrefsNotifier::shared().announce(account);
         Q_EMIT written(ok);
         return ok;
     });
+}
+
+void SecretField::writeAllPending()
+{
+    QList<QFuture<bool>> writes;
+    for (SecretField* field : std::as_const(fields())) {
+        if (field->pendingAccount_.isEmpty())
+            continue;
+        field->delay_.stop();
+        writes << Keychain::setAsync(std::exchange(field->pendingAccount_, QString()), field->edit_->text());
+    }
+    // The keyring thread takes them in order; the last one done means all are.
+    for (QFuture<bool>& write : writes)
+        write.waitForFinished();
 }
 
 void SecretField::setAccount(const QString& account)

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -35,16 +36,30 @@ protected:
     }
 };
 
-// A hairline between two rows of a card.
+// A hairline above a row of a card; it shows and hides with its row, so a hidden row never
+// leaves two lines on top of each other.
 class Hairline : public QWidget {
 public:
-    explicit Hairline(QWidget* parent) : QWidget(parent) { setFixedHeight(1); }
+    Hairline(QWidget* parent, QWidget* row) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("hairline"));
+        setFixedHeight(1);
+        row->installEventFilter(this);
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
         p.fillRect(rect().adjusted(12, 0, 0, 0), Theme::primary(palette(), 0.07));
+    }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::ShowToParent)
+            show();
+        else if (e->type() == QEvent::HideToParent)
+            hide();
+        return false;
     }
 };
 
@@ -79,6 +94,7 @@ FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(paren
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(6);
     header_ = new QLabel(header, this);
+    header_->setTextFormat(Qt::PlainText);
     header_->setFont(Theme::font(12, QFont::DemiBold));
     header_->setContentsMargins(4, 0, 4, 0);
     v->addWidget(header_);
@@ -89,24 +105,28 @@ FormSection::FormSection(const QString& header, QWidget* parent) : QWidget(paren
     v->addWidget(card);
 }
 
-QWidget* FormSection::addWidget(QWidget* widget)
+void FormSection::append(QWidget* row)
 {
     if (rows_->count() > 0)
-        rows_->addWidget(new Hairline(this));
-    QWidget* row = rowWith(this, nullptr, widget);
+        rows_->addWidget(new Hairline(this, row));
     rows_->addWidget(row);
+}
+
+QWidget* FormSection::addWidget(QWidget* widget)
+{
+    QWidget* row = rowWith(this, nullptr, widget);
+    append(row);
     return row;
 }
 
 QWidget* FormSection::addRow(const QString& label, QWidget* control)
 {
-    if (rows_->count() > 0)
-        rows_->addWidget(new Hairline(this));
     auto* text = new QLabel(label, this);
+    text->setTextFormat(Qt::PlainText);
     text->setFont(Theme::font(13));
     text->setWordWrap(true);
     QWidget* row = rowWith(this, text, control);
-    rows_->addWidget(row);
+    append(row);
     return row;
 }
 
@@ -139,15 +159,71 @@ FormSection* SettingsForm::addSection(const QString& header)
     return section;
 }
 
+QPalette captionPalette(QPalette pal)
+{
+    pal.setColor(QPalette::WindowText, Theme::secondary(pal));
+    return pal;
+}
+
 QLabel* captionLabel(const QString& text, bool wrap)
 {
     auto* label = new QLabel(text);
+    // Captions carry the servers' and the system's own words, which are never markup.
+    label->setTextFormat(Qt::PlainText);
     label->setFont(Theme::font(11));
     label->setWordWrap(wrap);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, Theme::secondary(pal));
-    label->setPalette(pal);
+    label->setPalette(captionPalette(label->palette()));
     return label;
+}
+
+QString plainToolTip(const QString& text)
+{
+    // A tool tip is taken as markup when it looks like markup; escaped inside a paragraph it
+    // always shows the text as it is.
+    QString escaped = text.toHtmlEscaped();
+    escaped.replace('\n', QStringLiteral("<br>"));
+    return QStringLiteral("<p>") + escaped + QStringLiteral("</p>");
+}
+
+ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    // Any width will do: the text is cut to the width it gets, never the other way round.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setFullText(text);
+}
+
+void ElidedLabel::setFullText(const QString& text)
+{
+    full_ = text;
+    setToolTip(text.isEmpty() ? QString() : plainToolTip(text));
+    elide();
+}
+
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    mode_ = mode;
+    elide();
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* e)
+{
+    QLabel::resizeEvent(e);
+    elide();
+}
+
+void ElidedLabel::elide()
+{
+    QString line = full_;
+    line.replace('\n', ' ');
+    const QString shown = fontMetrics().elidedText(line, mode_, std::max(0, contentsRect().width()));
+    if (shown != text())
+        setText(shown);
 }
 
 QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback)

@@ -3,6 +3,7 @@
 // rows, and controls bound to settings keys. A bound control shows the stored value, else the
 // registered default, else the page's fallback, and writes only when the user edits it.
 #include <QFrame>
+#include <QLabel>
 #include <QScrollArea>
 #include <QString>
 #include <QVariant>
@@ -11,7 +12,6 @@
 class QBoxLayout;
 class QCheckBox;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QToolButton;
 class QVBoxLayout;
@@ -35,6 +35,7 @@ public:
     QLabel* header() const { return header_; }
 
 private:
+    void append(QWidget* row);
     QLabel* header_;
     QVBoxLayout* rows_;
 };
@@ -49,8 +50,32 @@ private:
     QVBoxLayout* sections_;
 };
 
-// A caption label (11 pt, secondary colour); wrapped when `wrap`.
+// A caption label (11 pt, secondary colour, plain text); wrapped when `wrap`.
 QLabel* captionLabel(const QString& text, bool wrap = true);
+// The secondary text colour of captions.
+QPalette captionPalette(QPalette palette);
+
+// A tool tip that shows `text` as it is, never as markup.
+QString plainToolTip(const QString& text);
+
+// One line of plain text that never widens its page: cut with "…" to the width it gets (in the
+// middle by default, which keeps a file name's extension), the whole text in its tool tip.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(const QString& text = QString(), QWidget* parent = nullptr);
+    void setFullText(const QString& text);
+    const QString& fullText() const { return full_; }
+    void setElideMode(Qt::TextElideMode mode);
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void elide();
+    QString full_;
+    Qt::TextElideMode mode_ = Qt::ElideMiddle;
+};
 
 // A toggle bound to a Bool key.
 QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback);

@@ -25,9 +25,11 @@ public:
 
     // A new page for a tab.
     static QWidget* makePage(SettingsTab tab);
+    static constexpr int kTabFadeMs = 150;
 
 private:
     void showTab(SettingsTab tab);
+    static void fadeIn(QWidget* page);
 
     SettingsNav& nav_;
     QWidget* sidebar_;

@@ -166,10 +166,15 @@ void ShortcutsTab::buildRows()
             auto* warn = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"),
                                         Theme::systemOrange(), 20, row);
             warn->setObjectName(QStringLiteral("warning"));
+            // A key one of our own earlier actions holds is not another program's.
+            const std::optional<HotKeyAction> holder = manager_.heldBy(action);
             warn->setToolTip(
-                kx::tr("This shortcut is taken by another app or the system.",
-                       "Ezt a kombinációt másik app vagy a rendszer már használja.",
-                       "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."));
+                holder ? kx::tr("This key already starts “%1”.", "Ez a billentyű már ezt indítja: „%1”.",
+                                "Diese Taste startet schon „%1“.")
+                             .arg(kx::title(*holder))
+                       : kx::tr("This shortcut is taken by another app or the system.",
+                                "Ezt a kombinációt másik app vagy a rendszer már használja.",
+                                "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."));
             h->addWidget(warn);
         }
         auto* recorder = new HotKeyRecorder(manager_.combo(action), row);

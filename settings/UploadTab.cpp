@@ -22,9 +22,9 @@ namespace {
 
 const QString kPasswordAccount = QStringLiteral("remote.password");
 
-std::function<QString(QWidget*)>& fileChooser()
+std::function<QString(QFileDialog&)>& fileChooser()
 {
-    static std::function<QString(QWidget*)> chooser;
+    static std::function<QString(QFileDialog&)> chooser;
     return chooser;
 }
 
@@ -44,7 +44,7 @@ QWidget* labelledRow(FormSection* section, QLabel** label, const QString& text, 
 
 }  // namespace
 
-void UploadTab::setFileChooser(std::function<QString(QWidget*)> chooser)
+void UploadTab::setFileChooser(std::function<QString(QFileDialog&)> chooser)
 {
     fileChooser() = std::move(chooser);
 }
@@ -62,7 +62,13 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService:
                                {{QStringLiteral("WebDAV"), QStringLiteral("webdav")},
                                 {QStringLiteral("FTP"), QStringLiteral("ftp")},
                                 {QStringLiteral("SFTP"), QStringLiteral("sftp")}},
-                               [this] { layoutForProtocol(); }));
+                               [this] {
+                                   // An answer about the old protocol would mislead.
+                                   ++testGeneration_;
+                                   testResult_->clear();
+                                   testResult_->setToolTip(QString());
+                                   layoutForProtocol();
+                               }));
     host_ = boundTextField(QStringLiteral("remote.host"), QString());
     host_->setMinimumWidth(320);  // the WebDAV sample address is long
     labelledRow(server, &hostLabel_, QString(), host_);
@@ -115,6 +121,8 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService:
     testResult_ = captionLabel(QString());
     testResult_->setObjectName(QStringLiteral("testResult"));
     testResult_->setMaximumHeight(testResult_->fontMetrics().lineSpacing() * 2 + 2);
+    // A long answer wraps and is cut at two lines; it never widens the page.
+    testResult_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     th->addWidget(testResult_, 1);
     where->addWidget(testBox);
 
@@ -185,10 +193,16 @@ void UploadTab::layoutForProtocol()
 
 void UploadTab::chooseKey()
 {
-    const QString chosen = fileChooser()
-                               ? fileChooser()(this)
-                               : QFileDialog::getOpenFileName(this, QString(), QString(), QString(), nullptr,
-                                                              QFileDialog::DontResolveSymlinks);
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontResolveSymlinks);
+    // Keys live in ~/.ssh, which the dialog would hide.
+    dialog.setFilter(dialog.filter() | QDir::Hidden);
+    QString chosen;
+    if (fileChooser())
+        chosen = fileChooser()(dialog);
+    else if (dialog.exec() == QDialog::Accepted)
+        chosen = dialog.selectedFiles().value(0);
     if (chosen.isEmpty())
         return;
     const QString absolute = QFileInfo(chosen).absoluteFilePath();
@@ -209,8 +223,10 @@ void UploadTab::testConnection()
             return;
         service_->testConnection().then(this, [this, generation](const QString& answer) {
             // An older test that ends last never replaces the newer answer.
-            if (generation == testGeneration_)
+            if (generation == testGeneration_) {
                 testResult_->setText(answer);
+                testResult_->setToolTip(plainToolTip(answer));
+            }
         });
     });
 }
@@ -224,6 +240,8 @@ void UploadTab::retryAll()
         retryText_ = retrySummaryText(summary);
         if (retryResult_)
             retryResult_->setText(retryText_);
+        else
+            rebuildQueue();  // the queue emptied meanwhile: the result shows under its text
         if (retry_)
             retry_->setEnabled(!service_->retrying());
     });
@@ -246,6 +264,11 @@ void UploadTab::rebuildQueue()
                                 "újra megpróbálhatók.",
                                 "Nichts wartet. Fehlgeschlagene Uploads bleiben hier und werden "
                                 "erneut versucht.")));
+        // A "Retry all" that sent everything still says how it went.
+        if (!retryText_.isEmpty()) {
+            retryResult_ = captionLabel(retryText_, false);
+            queueLayout_->addWidget(retryResult_);
+        }
         return;
     }
     for (const UploadService::Item& item : items) {
@@ -255,11 +278,18 @@ void UploadTab::rebuildQueue()
         h->setSpacing(8);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(2);
-        auto* name = new QLabel(item.fileName);
+        // One line each, whatever the server said: the page keeps the window's width.
+        auto* name = new ElidedLabel(item.fileName);
+        name->setObjectName(QStringLiteral("queueName"));
         name->setFont(Theme::font(12.5, QFont::Medium));
         texts->addWidget(name);
-        texts->addWidget(
-            captionLabel(QStringLiteral("%1× · %2").arg(item.attempts).arg(item.lastError), false));
+        auto* line = new ElidedLabel;
+        line->setObjectName(QStringLiteral("queueError"));
+        line->setFont(Theme::font(11));
+        line->setPalette(captionPalette(line->palette()));
+        line->setElideMode(Qt::ElideRight);  // an error's start says the most
+        line->setFullText(QStringLiteral("%1× · %2").arg(item.attempts).arg(item.lastError));
+        texts->addWidget(line);
         h->addLayout(texts, 1);
         auto* del = new QPushButton(kx::tr("Delete", "Törlés", "Löschen"));
         del->setFont(Theme::font(13));

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QComboBox;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,8 +36,9 @@ public:
     QLabel* retryResult() const { return retryResult_; }
     QWidget* queueBox() const { return queueBox_; }
 
-    // Replaces the key-file dialog (tests): the chosen file, empty when cancelled.
-    static void setFileChooser(std::function<QString(QWidget* parent)> chooser);
+    // Tests: runs in place of the key-file dialog, which it gets as it was set up; returns the
+    // chosen file, empty when cancelled.
+    static void setFileChooser(std::function<QString(QFileDialog& dialog)> chooser);
 
 private:
     void layoutForProtocol();

@@ -13,7 +13,7 @@
 
 namespace kx {
 
-void Brand::paintStatusIcon(QPainter& p, const QRectF& r, const QColor& color)
+void Brand::paintStatusIcon(QPainter& p, const QRectF& r, const QColor& color, const QColor& halo)
 {
     const qreal inset = 2.2, arm = 4.6;
     const qreal left = r.left() + inset, top = r.top() + inset;
@@ -46,6 +46,13 @@ void Brand::paintStatusIcon(QPainter& p, const QRectF& r, const QColor& color)
 
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
+    if (halo.isValid()) {
+        p.setPen(QPen(halo, 1.7 + 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(brackets);
+        p.setPen(QPen(halo, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(star);
+    }
     p.setPen(QPen(color, 1.7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(brackets);
@@ -55,21 +62,51 @@ void Brand::paintStatusIcon(QPainter& p, const QRectF& r, const QColor& color)
 
 QImage Brand::statusBarImage(bool forDarkPanel, qreal dpr)
 {
+    return statusBarImage(forDarkPanel ? StatusIconStyle::white : StatusIconStyle::black, dpr);
+}
+
+Brand::StatusIconStyle Brand::styleFor(const std::optional<QColor>& background)
+{
+    if (!background || !background->isValid())
+        return StatusIconStyle::outlined;
+    const QColor c = background->toRgb();
+    const double luminance = 0.2126 * c.redF() + 0.7152 * c.greenF() + 0.0722 * c.blueF();
+    return luminance < 0.5 ? StatusIconStyle::white : StatusIconStyle::black;
+}
+
+QIcon Brand::statusBarIcon(StatusIconStyle style)
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(statusBarImage(style, 1.0)));
+    icon.addPixmap(QPixmap::fromImage(statusBarImage(style, 2.0)));
+    return icon;
+}
+
+QImage Brand::statusBarImage(StatusIconStyle style, qreal dpr)
+{
     QImage img(int(std::lround(statusIconWidth * dpr)), int(std::lround(statusIconHeight * dpr)),
                QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     img.setDevicePixelRatio(dpr);
     QPainter p(&img);
-    paintStatusIcon(p, QRectF(0, 0, statusIconWidth, statusIconHeight), forDarkPanel ? Qt::white : Qt::black);
+    const QRectF r(0, 0, statusIconWidth, statusIconHeight);
+    switch (style) {
+        case StatusIconStyle::black:
+            paintStatusIcon(p, r, Qt::black);
+            break;
+        case StatusIconStyle::white:
+            paintStatusIcon(p, r, Qt::white);
+            break;
+        case StatusIconStyle::outlined:
+            paintStatusIcon(p, r, Qt::black, Qt::white);
+            break;
+    }
     return img;
 }
 
 QIcon Brand::statusBarIcon(bool forDarkPanel)
 {
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(statusBarImage(forDarkPanel, 1.0)));
-    icon.addPixmap(QPixmap::fromImage(statusBarImage(forDarkPanel, 2.0)));
-    return icon;
+    return statusBarIcon(forDarkPanel ? StatusIconStyle::white : StatusIconStyle::black);
 }
 
 std::optional<QImage> Brand::logo(bool dark)

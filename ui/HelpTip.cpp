@@ -30,6 +30,7 @@ public:
     ~HelpTipFilter() override { TipController::shared().leave(id_); }
 
     void setContent(const TipContent& content) { content_ = content; }
+    const TipContent& content() const { return content_; }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -123,6 +124,14 @@ void helpTip(QWidget* widget, const QString& title, const QString& detail, const
         return;
     }
     new HelpTipFilter(widget, content);
+}
+
+std::optional<TipContent> helpTipOf(const QWidget* widget)
+{
+    const auto* tip =
+        widget ? widget->findChild<HelpTipFilter*>(QStringLiteral("kxHelpTip"), Qt::FindDirectChildrenOnly)
+               : nullptr;
+    return tip ? std::optional(tip->content()) : std::nullopt;
 }
 
 QPoint tipPosition(const QPoint& pointer, const QSize& size, const QRect& visible)

@@ -26,6 +26,10 @@ namespace kx {
 void helpTip(QWidget* widget, const QString& title, const QString& detail = QString(),
              const QString& key = QString());
 
+struct TipContent;
+// The tip attached to `widget`, if any (texts that name a button by its tip are checked against it).
+std::optional<TipContent> helpTipOf(const QWidget* widget);
+
 // Where a tip bubble of `size` goes for a pointer at `pointer` on a screen whose visible
 // area is `visible` (Qt global coordinates): 10 right of and 14 below the pointer, kept
 // 4 inside the left and right edges; when that would cross the bottom edge (less 4), 22

@@ -2,6 +2,8 @@
 
 #include "core/Localisation.h"
 
+#include <map>
+
 namespace kx {
 
 namespace {
@@ -104,8 +106,14 @@ QStringList mainMenuTitles()
 
 const QList<MainMenuEntry>& mainMenuTable()
 {
-    static const QList<MainMenuEntry> t = buildTable();
-    return t;
+    // One table per language: the process keeps one, but checks of the texts build all three.
+    // A map keeps references to its tables valid as others are added.
+    static std::map<QString, QList<MainMenuEntry>> tables;
+    const QString lang = Lang::current();
+    auto it = tables.find(lang);
+    if (it == tables.end())
+        it = tables.emplace(lang, buildTable()).first;
+    return it->second;
 }
 
 QList<QKeySequence> menuKeys(MainItem item)

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextLayout>
 #include <cmath>
 
@@ -12,25 +13,40 @@ QStringList TextBlock::lines(const QString& text, const QFont& font, qreal width
     QStringList out;
     if (text.isEmpty() || width <= 0)
         return out;
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(width);
-        if (maxLines > 0 && out.size() == maxLines - 1) {
-            // The last allowed line takes the rest of the text, elided.
-            const QString rest = text.mid(line.textStart()).simplified();
-            out << QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width);
-            break;
+    // Line breaks of the text are kept: each paragraph is wrapped on its own, in order.
+    const QStringList paragraphs =
+        text.split(QRegularExpression(QStringLiteral("\\r\\n|[\\n\\r\\x{2028}\\x{2029}]")));
+    for (qsizetype p = 0; p < paragraphs.size(); ++p) {
+        const QString& paragraph = paragraphs[p];
+        const bool last = maxLines > 0 && out.size() == maxLines - 1;
+        if (paragraph.trimmed().isEmpty() && !last) {
+            out << QString();
+            continue;
         }
-        out << text.mid(line.textStart(), line.textLength()).trimmed();
+        QTextLayout layout(paragraph, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(width);
+            if (maxLines > 0 && out.size() == maxLines - 1) {
+                // The last allowed line takes the rest of the text, elided.
+                const QString rest = (QStringList{paragraph.mid(line.textStart())} + paragraphs.mid(p + 1))
+                                         .join(QLatin1Char(' '));
+                out << QFontMetricsF(font).elidedText(rest.simplified(), Qt::ElideRight, width);
+                layout.endLayout();
+                return out;
+            }
+            out << paragraph.mid(line.textStart(), line.textLength()).trimmed();
+        }
+        layout.endLayout();
     }
-    layout.endLayout();
+    while (!out.isEmpty() && out.last().isEmpty())
+        out.removeLast();
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/Toast.h"
 
 #include "core/ScreenGeometry.h"
+#include "platform/WindowType.h"
 #include "ui/FloatingPanel.h"
 #include "ui/FloatingSurface.h"
 
@@ -75,6 +76,10 @@ void Toast::present(SurfaceWidget* view, double seconds)
     }
     auto* panel = new FloatingPanel(view);
     panel->setAttribute(Qt::WA_DeleteOnClose);
+    // Notices and the preview card draw their own shadow: a notification type keeps the
+    // compositor's rectangular one away.
+    panel->winId();
+    setNotificationWindowType(panel->windowHandle());
     const QPoint pointer = QCursor::pos();
     QScreen* screen = screenContaining(pointer);
     const QRect visible = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), panel->size());

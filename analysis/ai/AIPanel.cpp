@@ -21,6 +21,7 @@
 #include <QTextBlockFormat>
 #include <QTextBrowser>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -48,15 +49,17 @@ protected:
 // A symbol in the notice colour beside selectable text, on that colour at 12 %.
 class Notice : public QWidget {
 public:
-    Notice(const QString& symbol, const QColor& color, QLabel* text) : symbol_(symbol), color_(color)
+    Notice(const QString& symbol, const QColor& color, QWidget* text) : symbol_(symbol), color_(color)
     {
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(10 + 18, 10, 10, 10);
         row->setSpacing(8);
         text->setFont(Theme::font(11.5));
-        text->setTextFormat(Qt::PlainText);  // server text is never markup
-        text->setWordWrap(true);
-        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        if (auto* label = qobject_cast<QLabel*>(text)) {
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        }
         row->addWidget(text, 1, Qt::AlignTop);
     }
 
@@ -135,6 +138,7 @@ private:
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
 {
     auto* l = new QLabel(text);
+    l->setTextFormat(Qt::PlainText);  // the model name is the user's own text
     l->setFont(font);
     QPalette pal = l->palette();
     pal.setColor(QPalette::WindowText, color);
@@ -143,6 +147,62 @@ QLabel* textLabel(const QString& text, const QFont& font, const QColor& color)
 }
 
 }  // namespace
+
+WrappingText::WrappingText(QWidget* parent) : QTextEdit(parent)
+{
+    setReadOnly(true);
+    setAcceptRichText(false);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFrameShape(QFrame::NoFrame);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(0);
+    viewport()->setAutoFillBackground(false);
+    setStyleSheet(QStringLiteral("background: transparent;"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void WrappingText::setText(const QString& text)
+{
+    setPlainText(text);
+    fit();
+}
+
+int WrappingText::contentHeight(int width) const
+{
+    std::unique_ptr<QTextDocument> copy(document()->clone());
+    copy->setDefaultFont(font());
+    copy->setDefaultTextOption(document()->defaultTextOption());
+    copy->setTextWidth(std::max(width, 1));
+    return int(std::ceil(copy->size().height()));
+}
+
+void WrappingText::fit()
+{
+    // Whole while it fits under the cap; beyond it, the cap with a scroll bar.
+    const int h = contentHeight(viewport()->width());
+    setVerticalScrollBarPolicy(h > kMaxHeight ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    const int fixed = std::min(h, kMaxHeight);
+    if (fixed != height())
+        setFixedHeight(fixed);
+}
+
+QSize WrappingText::sizeHint() const
+{
+    return {QTextEdit::sizeHint().width(), std::min(contentHeight(viewport()->width()), kMaxHeight)};
+}
+
+QSize WrappingText::minimumSizeHint() const
+{
+    return {40, QFontMetrics(font()).height()};
+}
+
+void WrappingText::resizeEvent(QResizeEvent* event)
+{
+    QTextEdit::resizeEvent(event);
+    fit();  // a new width gives the text new line breaks
+}
 
 AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()> image,
                  const QUuid& historyID, std::function<void()> close, QWidget* parent)
@@ -161,7 +221,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     auto* titles = new QVBoxLayout;
     titles->setSpacing(0);
     titles->addWidget(textLabel(
-        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI elemzés"), QStringLiteral("KI-Analyse")),
+        kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI-elemzés"), QStringLiteral("AI-Analyse")),
         Theme::font(14, QFont::DemiBold), Theme::primary(pal)));
     modelName_ = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
     titles->addWidget(modelName_);
@@ -206,8 +266,10 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     ChromeButtonStyle analyzeStyle;
     analyzeStyle.prominent = true;
     analyzeStyle.radius = 15;
-    analyze_ =
-        new AnalyzeButton(analyzeStyle, [this] { model_->run(image_ ? image_() : QImage(), historyID_); });
+    analyze_ = new AnalyzeButton(analyzeStyle, [this] {
+        refreshKey();  // the key may have been stored since the panel was drawn
+        model_->run(image_ ? image_() : QImage(), historyID_);
+    });
     analyze_->setObjectName(QStringLiteral("analyze"));
     analyze_->setTitleFont(12.5, QFont::DemiBold);
     actions->addWidget(analyze_);
@@ -234,7 +296,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
                                          "Einstellungen → AI hinzu."))));
     keyNotice_->setObjectName(QStringLiteral("keyNotice"));
     column->addWidget(keyNotice_);
-    errorText_ = new QLabel;
+    errorText_ = new WrappingText;
     errorText_->setObjectName(QStringLiteral("errorText"));
     errorNotice_ = new Notice("exclamationmark.triangle.fill"_sym, Theme::systemRed(), errorText_);
     errorNotice_->setObjectName(QStringLiteral("errorNotice"));
@@ -249,7 +311,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     hintLayout->setContentsMargins(0, 40, 0, 0);
     hintLayout->setSpacing(8);
     auto* glass = new QLabel;
-    glass->setPixmap(QPixmap::fromImage(Symbols::image("text.magnifyingglass"_sym, 30, Theme::tertiary(pal),
+    glass->setPixmap(QPixmap::fromImage(Symbols::image("text.magnifyingglass"_sym, 26, Theme::tertiary(pal),
                                                        SymbolWeight::regular, devicePixelRatioF())));
     glass->setAlignment(Qt::AlignHCenter);
     hintLayout->addWidget(glass);
@@ -281,9 +343,18 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     answerLayout->addWidget(answer_);
     column->addWidget(answerCard, 1);
 
-    connect(model_.get(), &AIAnalysisModel::changed, this, &AIPanel::sync);
+    connect(model_.get(), &AIAnalysisModel::changed, this, [this] {
+        // An answer or an error: whether a key is there may have changed meanwhile.
+        const bool ended = wasLoading_ && !model_->loading();
+        wasLoading_ = model_->loading();
+        if (ended)
+            refreshKey();
+        sync();
+    });
+    // The provider, its model, or a key written by the settings' secret field.
     connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
-        if (key.startsWith(QLatin1String("ai.")))
+        if (key.startsWith(QLatin1String("ai.")) || key == AIService::keyAccount(AIProvider::claude) ||
+            key == AIService::keyAccount(AIProvider::openai))
             refreshKey();
     });
     sync();
@@ -332,7 +403,8 @@ void AIPanel::sync()
     copy_->setVisible(!m.result().isEmpty());
     keyNotice_->setVisible(!hasKey_);
     errorNotice_->setVisible(m.error().has_value());
-    errorText_->setText(m.error().value_or(QString()));
+    if (errorText_->text() != m.error().value_or(QString()))
+        errorText_->setText(m.error().value_or(QString()));
     const bool showHint = m.result().isEmpty() && !m.loading();
     hint_->setVisible(showHint);
     answer_->setVisible(!showHint);

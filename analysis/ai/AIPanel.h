@@ -6,6 +6,7 @@
 #include "analysis/ai/AIAnalysisModel.h"
 
 #include <QImage>
+#include <QTextEdit>
 #include <QUuid>
 #include <QWidget>
 #include <functional>
@@ -19,6 +20,26 @@ class QTextBrowser;
 namespace kx {
 
 class ChromeButton;
+
+// Selectable plain text that wraps at word boundaries, and inside a word too long for a line
+// (a server's error without spaces); as tall as its text, up to kMaxHeight, then it scrolls.
+class WrappingText : public QTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int kMaxHeight = 160;
+    explicit WrappingText(QWidget* parent = nullptr);
+    QString text() const { return toPlainText(); }
+    void setText(const QString& text);  // never markup
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    int contentHeight(int width) const;
+    void fit();
+};
 
 class AIPanel : public QWidget {
     Q_OBJECT
@@ -45,6 +66,7 @@ private:
     std::function<QImage()> image_;
     QUuid historyID_;
     bool hasKey_ = true;
+    bool wasLoading_ = false;
     int keyQuery_ = 0;
 
     QLabel* modelName_;
@@ -55,7 +77,7 @@ private:
     ChromeButton* copy_;
     QWidget* keyNotice_;
     QWidget* errorNotice_;
-    QLabel* errorText_;
+    WrappingText* errorText_;
     QWidget* hint_;
     QTextBrowser* answer_;
 };

@@ -23,6 +23,7 @@ namespace kx {
 namespace {
 
 std::atomic<int> g_timeoutMs{AIService::kTimeoutMs};
+QUrl g_testBase;  // set by tests only, before any request
 
 QString providerTitle(AIProvider provider)
 {
@@ -36,7 +37,7 @@ QString missingKey(AIProvider provider)
     return kx::tr(
         QStringLiteral("Add your ") + p + QStringLiteral(" API key in Settings → AI."),
         QStringLiteral("Add meg a(z) ") + p + QStringLiteral(" API-kulcsot a Beállítások → AI fülön."),
-        QStringLiteral("Trage deinen ") + p + QStringLiteral("-API-Schlüssel unter Einstellungen → KI ein."));
+        QStringLiteral("Trage deinen ") + p + QStringLiteral("-API-Schlüssel unter Einstellungen → AI ein."));
 }
 
 QString badKey(AIProvider provider)
@@ -51,7 +52,7 @@ QString badKey(AIProvider provider)
                            "Beállítások → AI fülön."),
         QStringLiteral("Der ") + p +
             QStringLiteral("-API-Schlüssel enthält einen Zeilenumbruch oder ein Steuerzeichen – trage "
-                           "ihn unter Einstellungen → KI neu ein."));
+                           "ihn unter Einstellungen → AI neu ein."));
 }
 
 QString emptyResponse()
@@ -209,7 +210,7 @@ QUrl AIService::endpoint(AIProvider provider)
 {
     QUrl url(provider == AIProvider::openai ? QStringLiteral("https://api.openai.com")
                                             : QStringLiteral("https://api.anthropic.com"));
-    const QUrl test(qEnvironmentVariable("KAPTORIX_TEST_AI_BASE_URL"));
+    const QUrl test = g_testBase;
     const bool loopback = test.host() == QLatin1String("127.0.0.1") || test.host() == QLatin1String("::1");
     if (test.isValid() && loopback &&
         (test.scheme() == QLatin1String("http") || test.scheme() == QLatin1String("https")))
@@ -217,6 +218,11 @@ QUrl AIService::endpoint(AIProvider provider)
     url.setPath(provider == AIProvider::openai ? QStringLiteral("/v1/chat/completions")
                                                : QStringLiteral("/v1/messages"));
     return url;
+}
+
+void AIService::setBaseUrlForTests(const QUrl& base)
+{
+    g_testBase = base;
 }
 
 void AIService::setTimeoutForTests(int ms)

@@ -66,7 +66,7 @@ public:
 
     static QString keyAccount(AIProvider provider);
     static QString modelName(AIProvider provider);
-    // The public endpoint, or KAPTORIX_TEST_AI_BASE_URL's host when it is 127.0.0.1 or ::1.
+    // The public endpoint, or the tests' base address when it is on 127.0.0.1 or ::1.
     static QUrl endpoint(AIProvider provider);
 
     static constexpr int kMaxEdge = 1568;
@@ -75,6 +75,8 @@ public:
     static constexpr int kTimeoutMs = 120'000;
     // Tests: a shorter idle time-out; 0 restores the default.
     static void setTimeoutForTests(int ms);
+    // Tests: a loopback server in place of the public APIs (an empty URL restores them).
+    static void setBaseUrlForTests(const QUrl& base);
 };
 
 }  // namespace kx

@@ -3,6 +3,8 @@
 #include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
 #include "analysis/PageLayout.h"
+#include "analysis/Polarity.h"
+#include "analysis/SensitiveData.h"
 #include "analysis/TextRecognizer.h"
 #include "tests/analysis/corpus/OcrCorpus.h"
 
@@ -12,6 +14,7 @@
 #include <QFont>
 #include <QHash>
 #include <QPainter>
+#include <algorithm>
 
 using namespace kx;
 
@@ -80,8 +83,13 @@ void BM_OCR_Corpus(benchmark::State& state)
     if (index < corpus.size()) {
         page = corpus[index];
     } else {
-        page = {
-            QStringLiteral("164-line screen"), textHeavyScreen(), screenText(), {QStringLiteral("eng")}, 0};
+        page = {QStringLiteral("164-line screen"),
+                textHeavyScreen(),
+                screenText(),
+                {QStringLiteral("eng")},
+                0,
+                1,
+                {}};
     }
     if (page.image.isNull()) {
         state.SkipWithError("page does not parse");
@@ -169,6 +177,56 @@ void BM_OCR_ThroughPool1920x1080(benchmark::State& state)
         benchmark::DoNotOptimize(OCRService::text(screen).result().size());
 }
 BENCHMARK(BM_OCR_ThroughPool1920x1080)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Redact as the editor runs it: recognition through the worker pool (languages from the
+// settings), then the finder. Arg: 1 for the 1920 x 1080 screen of a light window on a black
+// desktop under a panel, 2 for the same drawn at scale 2 (3840 x 2160).
+void BM_Redact(benchmark::State& state)
+{
+    const test::CorpusPage page = test::corpusPage(
+        QStringLiteral(KX_OCR_CORPUS_DIR "/../redaction/14-window-on-black.page"), double(state.range(0)));
+    if (page.image.isNull()) {
+        state.SkipWithError("page does not parse");
+        return;
+    }
+    SensitiveData::find(page.image).waitForFinished();  // engines loaded outside the timing
+    SensitiveData::Result found;
+    for (auto _ : state)
+        found = SensitiveData::find(page.image).result();
+    int covered = 0, items = 0;
+    for (const test::CorpusItem& item : page.items) {
+        if (item.decoy)
+            continue;
+        ++items;
+        covered +=
+            std::any_of(found.matches.begin(), found.matches.end(),
+                        [&](const SensitiveData::Match& m) { return m.rect.contains(QRectF(item.ink)); });
+    }
+    state.SetLabel(QStringLiteral("%1 x %2, %3 hits, %4 of %5 items covered")
+                       .arg(page.image.width())
+                       .arg(page.image.height())
+                       .arg(found.matches.size())
+                       .arg(covered)
+                       .arg(items)
+                       .toStdString());
+}
+BENCHMARK(BM_Redact)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The preparation alone: grey, each region turned by its own ground, the blocks found.
+void BM_OCR_Prepare(benchmark::State& state)
+{
+    const test::CorpusPage page = test::corpusPage(
+        QStringLiteral(KX_OCR_CORPUS_DIR "/../redaction/14-window-on-black.page"), double(state.range(0)));
+    qsizetype blocks = 0;
+    for (auto _ : state)
+        blocks = ocr::textBlocks(ocr::darkOnWhite(ocr::prepared(page.image))).size();
+    state.SetLabel(QStringLiteral("%1 x %2, %3 blocks")
+                       .arg(page.image.width())
+                       .arg(page.image.height())
+                       .arg(blocks)
+                       .toStdString());
+}
+BENCHMARK(BM_OCR_Prepare)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_Barcodes1920x1080(benchmark::State& state)
 {

@@ -1,9 +1,14 @@
 #include "capture/coordinator/DeferredClipboard.h"
 
+#include "capture/coordinator/Notices.h"
 #include "core/ImageUtils.h"
+#include "core/Localisation.h"
+#include "platform/ClipboardOwner.h"
+#include "ui/Symbols.h"
 
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QtConcurrent>
@@ -64,7 +69,19 @@ QFuture<QByteArray> DeferredClipboard::copy(const QImage& image, double scale, Q
 {
     if (png.isCanceled())
         png = encodePng(image, scale);
-    QGuiApplication::clipboard()->setMimeData(new DeferredImageMime(image, scale, png));
+    ClipboardOwner::claim([image, scale, png] {
+        return new DeferredImageMime(image, scale, png);
+    }).then(QCoreApplication::instance(), [](bool held) {
+        if (!held)
+            Notices::show(
+                kx::tr("The capture did not reach the clipboard", "A felvétel nem került a vágólapra",
+                       "Die Aufnahme kam nicht in die Zwischenablage"),
+                kx::tr("Another application kept the clipboard. Copy the capture again.",
+                       "Egy másik alkalmazás megtartotta a vágólapot. Másold újra a felvételt.",
+                       "Eine andere Anwendung hat die Zwischenablage behalten. Kopiere die Aufnahme "
+                       "erneut."),
+                "exclamationmark.triangle.fill"_sym, 5);
+    });
     return png;
 }
 

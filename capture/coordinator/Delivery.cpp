@@ -28,14 +28,14 @@ void CaptureCoordinator::deliver(const CaptureResult& result)
 {
     if (env_.shutter)
         env_.shutter();
-    // One PNG encode, started first, for both the clipboard and the history's file.
+    // One PNG encode, started first, for the clipboard, the history's file and the save folder.
     const QFuture<QByteArray> png =
         env_.encodePng ? env_.encodePng(result.image, result.scale) : QFuture<QByteArray>();
     const HistoryEntry entry = history().add(result, png);
     if (Prefs::boolean("after.copy") && env_.copyImage)
         env_.copyImage(result.image, result.scale, png);
     if (Prefs::boolean("after.save")) {
-        SaveFolder::save(result.image, result.scale, result.date, result.title, result.kind)
+        SaveFolder::save(result.image, result.scale, result.date, result.title, result.kind, png)
             .then(this, [](SaveOutcome out) {
                 if (!out.ok)
                     reportSaveFailure(out);

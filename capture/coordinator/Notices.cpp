@@ -1,5 +1,6 @@
 #include "capture/coordinator/Notices.h"
 
+#include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
@@ -23,6 +24,20 @@ void Notices::captureFailed(const QString& reason)
 {
     show(kx::tr("Capture failed", "A képernyőkép nem sikerült", "Aufnahme fehlgeschlagen"), reason,
          "exclamationmark.triangle.fill"_sym, 5);
+}
+
+void Notices::watchHistory(HistoryStore& store)
+{
+    static const char* const kWatched = "kx.notices.watched";
+    if (store.property(kWatched).toBool())
+        return;
+    store.setProperty(kWatched, true);
+    QObject::connect(&store, &HistoryStore::captureDropped, &shared(),
+                     [](const QUuid&, const QString& reason) {
+                         show(kx::tr("Capture not kept in the history", "A kép nem került az előzmények közé",
+                                     "Aufnahme nicht im Verlauf gespeichert"),
+                              reason, "exclamationmark.triangle.fill"_sym, 6);
+                     });
 }
 
 }  // namespace kx

@@ -5,6 +5,8 @@
 
 namespace kx {
 
+class HistoryStore;
+
 class Notices : public QObject {
     Q_OBJECT
 public:
@@ -14,6 +16,9 @@ public:
     static void show(const QString& title, const QString& subtitle, const QString& symbol, double seconds);
     // "Capture failed" with the reason, 5 s.
     static void captureFailed(const QString& reason);
+    // From now on, a capture the history could not keep (its image file could not be
+    // written) is reported. Once per store.
+    static void watchHistory(HistoryStore& store);
 
 Q_SIGNALS:
     void shown(const QString& title, const QString& subtitle);

@@ -1,10 +1,10 @@
 #include "capture/coordinator/SaveFolder.h"
 
-#include "core/AtomicFile.h"
 #include "core/FileNaming.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "editor/Exporter.h"
+#include "editor/window/SaveTarget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,37 +25,37 @@ QThreadPool* serialPool()
 }
 }  // namespace
 
-QString SaveFolder::freeName(const QString& folder, const QString& base, const QString& ext)
+SaveOutcome SaveFolder::write(const QImage& image, double scale, const QString& folder, const QString& base,
+                              QFuture<QByteArray> png)
 {
-    const QDir dir(folder);
-    QString name = base + QLatin1Char('.') + ext;
-    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n)
-        name = QStringLiteral("%1 %2.%3").arg(base).arg(n).arg(ext);
-    return dir.filePath(name);
-}
-
-SaveOutcome SaveFolder::write(const QImage& image, double scale, const QString& folder, const QString& base)
-{
-    const auto encoded = Exporter::data(image, scale);
+    std::optional<Exporter::Encoded> encoded;
+    // The shared PNG holds the same bytes as a PNG export unless the export is downscaled.
+    const bool samePng = Prefs::imageFormat() == ImageFormat::png &&
+                         !(Prefs::boolean(QStringLiteral("downscaleRetina")) && scale > 1);
+    if (samePng && !png.isCanceled()) {
+        if (QByteArray bytes = png.result(); !bytes.isEmpty())
+            encoded = Exporter::Encoded{std::move(bytes), QStringLiteral("png")};
+    }
+    if (!encoded)
+        encoded = Exporter::data(image, scale);
     if (!encoded)
         return {false,
                 {},
                 kx::tr("The image could not be encoded.", "A képet nem sikerült kódolni.",
                        "Das Bild konnte nicht kodiert werden.")};
-    QDir().mkpath(folder);
-    const QString path = freeName(folder, base, encoded->ext);
-    QString error;
-    if (!writeFileAtomically(path, encoded->data, &error))
-        return {false, path, error.isEmpty() ? QDir::toNativeSeparators(path) : error};
-    return {true, path, {}};
+    const SaveResult saved = saveExclusively(folder, base, encoded->ext, encoded->data);
+    if (!saved.ok())
+        return {false, {}, QDir::toNativeSeparators(folder) + QStringLiteral(": ") + saved.error};
+    return {true, saved.path, {}};
 }
 
 QFuture<SaveOutcome> SaveFolder::save(const QImage& image, double scale, const QDateTime& date,
-                                      const std::optional<QString>& title, SourceKind kind)
+                                      const std::optional<QString>& title, SourceKind kind,
+                                      QFuture<QByteArray> png)
 {
     const QString folder = Prefs::saveFolderURL();
     const QString base = FileNaming::baseName(date, title, kind);
-    return QtConcurrent::run(serialPool(), [=] { return write(image, scale, folder, base); });
+    return QtConcurrent::run(serialPool(), [=] { return write(image, scale, folder, base, png); });
 }
 
 }  // namespace kx

@@ -55,7 +55,10 @@ LoadedIndex loadIndex(const QString& path)
     const JsonArrayLoad load = loadJsonArray(path, collector(loaded.entries));
     if (load.unreadable)
         loaded.entries.clear();
+    loaded.read = load.read;
+    loaded.rejected = load.rejected;
     loaded.keptAs = load.keptAs;
+    loaded.keptNow = load.keptNow;
     loaded.unreadable = load.unreadable;
     loaded.writable = load.writable;
     return loaded;

@@ -24,13 +24,17 @@ bool writeIndex(const QString& path, const QList<HistoryEntry>& entries, QString
 
 struct LoadedIndex {
     QList<HistoryEntry> entries;
+    bool read = false;        // an index was on disk and read (perhaps with bad records)
+    int rejected = 0;         // records that were left out
     QString keptAs;           // where the unreadable or partly bad original was kept, if anywhere
+    bool keptNow = false;     // kept by this load, not by an earlier one
     bool unreadable = false;  // the original could not be read at all (renamed aside)
     bool writable = true;     // false: a bad original could not be kept, so it must not be replaced
 };
-// Reads the index at start. A missing file is an empty history. A file that cannot be
-// decoded is renamed to "<path>.bad-<time>"; a file with bad records is copied there (once,
-// however often it is loaded), so the records that are dropped now survive the next write.
+// Reads the index at start. A missing file is an empty history that was not read. A file
+// that cannot be read or decoded (a link that leads nowhere included) is renamed to
+// "<path>.bad-<time>"; a file with bad records is copied there (once, however often it is
+// loaded), so the records that are dropped now survive the next write.
 LoadedIndex loadIndex(const QString& path);
 
 }  // namespace kx

@@ -2,23 +2,20 @@
 
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryRecovery.h"
+#include "core/AtomicFile.h"
+#include "core/ImageReading.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFutureWatcher>
-#include <QImageReader>
-#include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QtConcurrent>
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <utility>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -46,34 +43,6 @@ int limitSetting(const char* key)
     if (const auto n = Prefs::wholeNumber(k))
         return *n;
     return Prefs::registeredDefault(k).toInt();
-}
-
-bool isImageFileName(const QString& name, QUuid* id)
-{
-    for (const QLatin1String suffix : {QLatin1String(".thumb.jpg"), QLatin1String(".png")}) {
-        if (name.endsWith(suffix)) {
-            *id = QUuid::fromString(QStringView(name).chopped(suffix.size()));
-            return !id->isNull();
-        }
-    }
-    return false;
-}
-
-// Why the image file at `path` could not be unlinked, or empty when it could (or is gone).
-// The files themselves go only after the index without the entry is written, so this asks
-// the system the questions unlink() would.
-QString unlinkRefusal(const QString& path)
-{
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
-        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        return QString::fromLocal8Bit(std::strerror(EISDIR));
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    if (::access(folder.constData(), W_OK | X_OK) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return {};
 }
 
 HistoryStore::Recognizer ocrRecognizer()
@@ -113,30 +82,36 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
       recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer()),
       thumbs_(kThumbnailCacheKiB)
 {
-    QDir().mkpath(dir_);
+    // A history holds whatever was on screen: only its owner may read it.
+    makePrivateFolder(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
     index_ = std::make_unique<JsonStoreWriter>(
-        indexPath(), [this] { return [entries = entries_] { return encodeIndex(entries); }; },
+        indexPath(),
+        [this] {
+            // An entry enters the index only once its image is on disk: a crash or a full
+            // disk in between must not leave an entry without its image.
+            QList<HistoryEntry> entries = entries_;
+            if (!unwritten_.isEmpty())
+                entries.removeIf([this](const HistoryEntry& e) { return unwritten_.contains(e.id); });
+            return [entries = std::move(entries)] { return encodeIndex(entries); };
+        },
         options.debounceMs);
     connect(index_.get(), &JsonStoreWriter::written, this, &HistoryStore::indexDone);
 
     LoadedIndex loaded = loadIndex(indexPath());
-    entries_ = std::move(loaded.entries);
+    keptBadIndex_ = loaded.keptAs;
+    index_->setWritable(loaded.writable);
+    StartState start = historyAtStart(std::move(loaded), dir_, indexPath());
+    entries_ = std::move(start.entries);
     searchLang_ = Lang::current();
     for (const HistoryEntry& e : std::as_const(entries_))
         indexText(e);
-    keptBadIndex_ = loaded.keptAs;
-    index_->setWritable(loaded.writable);
-    if (loaded.unreadable) {
-        // Every image file stays: the kept index is the only record of what they were.
-        startNotice_ =
-            kx::tr("The capture history could not be read. The old index was kept as %1.",
-                   "Az előzmények nem olvashatók. A régi index megmaradt: %1.",
-                   "Der Verlauf konnte nicht gelesen werden. Der alte Index wurde als %1 aufbewahrt.")
-                .arg(keptBadIndex_.isEmpty() ? indexPath() : keptBadIndex_);
-    } else if (loaded.keptAs.isEmpty()) {
+    startNoticeTitle_ = start.title;
+    startNotice_ = start.notice;
+    if (start.sweep)
         sweepOrphans();
-    }
+    if (start.rewrite)
+        persist();
 
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
@@ -155,16 +130,7 @@ void HistoryStore::sweepOrphans()
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kOrphanAgeSeconds);
     // Left by a crash between an image write and the index write that names it. Young
     // files may belong to a capture being added right now.
-    sweep_ = QtConcurrent::run([dir = dir_, named, before] {
-        const QFileInfoList files = QDir(dir).entryInfoList(
-            {QStringLiteral("*.png"), QStringLiteral("*.thumb.jpg")}, QDir::Files | QDir::NoSymLinks);
-        for (const QFileInfo& f : files) {
-            QUuid id;
-            if (isImageFileName(f.fileName(), &id) && !named.contains(id) &&
-                f.lastModified().toUTC() < before)
-                QFile::remove(f.absoluteFilePath());
-        }
-    });
+    sweep_ = QtConcurrent::run([dir = dir_, named, before] { removeUnnamedImages(dir, named, before); });
 }
 
 HistoryStore::~HistoryStore()
@@ -205,6 +171,7 @@ HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> 
     entry.kind = result.kind;
     entry.title = result.title;
     entries_.prepend(entry);
+    unwritten_.insert(entry.id);
     indexText(entry);
     changed();
     writeImages(entry.id, result.image, entry.scale, std::move(png));
@@ -234,23 +201,38 @@ void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
 
 void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png)
 {
-    QPointer<HistoryStore> self(this);
+    // The store outlives every write: its destructor waits for them (flush()).
     const quint64 generation = images_->write(
         id, image, scale,
-        [self, id](quint64 gen, const QImage& thumb, bool ok) {
-            if (!self)
-                return;
-            QMetaObject::invokeMethod(
-                self, [self, id, gen, thumb, ok] { self->imagesWritten(id, gen, thumb, ok); },
-                Qt::QueuedConnection);
+        [this, id](quint64 gen, const QImage& thumb, bool ok, const QString& error) {
+            {
+                QMutexLocker lock(&outcomesMutex_);
+                outcomes_.append({id, gen, thumb, ok, error});
+            }
+            QMetaObject::invokeMethod(this, &HistoryStore::takeWriteOutcomes, Qt::QueuedConnection);
         },
         std::move(png));
     pending_.insert(id, PendingImage{image, generation});
     thumbs_.remove(id);
 }
 
-void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok)
+void HistoryStore::takeWriteOutcomes()
 {
+    QList<WriteOutcome> outcomes;
+    {
+        QMutexLocker lock(&outcomesMutex_);
+        outcomes.swap(outcomes_);
+    }
+    for (const WriteOutcome& o : std::as_const(outcomes))
+        imagesWritten(o);
+}
+
+void HistoryStore::imagesWritten(const WriteOutcome& outcome)
+{
+    const auto& [id, generation, thumbnail, ok, error] = outcome;
+    // Whichever write put it there, the image is on disk: the index may name the entry now.
+    if (ok && unwritten_.remove(id))
+        persist();
     const bool wasUpdate = updatedFrom_.contains(generation);
     const std::pair<QSize, double> before = updatedFrom_.take(generation);
     const auto it = pending_.constFind(id);
@@ -258,19 +240,23 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
         return;  // a newer image is on its way, or the entry is gone
     pending_.erase(it);
     if (!ok) {
-        // The old PNG stays (files are replaced atomically): the entry keeps describing it.
+        QString reason = kx::tr("The image file could not be written in %1.", "A képfájl nem írható ide: %1.",
+                                "Die Bilddatei konnte nicht in %1 geschrieben werden.")
+                             .arg(displayPath(dir_));
+        if (!error.isEmpty())
+            reason += QLatin1Char(' ') + error;
         const qsizetype i = indexOf(id);
-        if (wasUpdate && i >= 0) {
+        if (unwritten_.contains(id)) {
+            dropUnwritten(id, reason);
+        } else if (wasUpdate && i >= 0) {
+            // The old PNG stays (files are replaced atomically): the entry keeps describing it.
             entries_[i].width = before.first.width();
             entries_[i].height = before.first.height();
             entries_[i].scale = before.second;
             changed();
             persist();
         }
-        Q_EMIT imageWriteFailed(
-            id, kx::tr("The image file could not be written in %1.", "A képfájl nem írható ide: %1.",
-                       "Die Bilddatei konnte nicht in %1 geschrieben werden.")
-                    .arg(QDir::toNativeSeparators(dir_)));
+        Q_EMIT imageWriteFailed(id, reason);
     }
     // The written file replaces the preview made while waiting. Only a view that asks keeps a
     // thumbnail in memory: the tray process caching every capture's grew by 64 MB.
@@ -281,6 +267,20 @@ void HistoryStore::imagesWritten(const QUuid& id, quint64 generation, const QIma
     Q_EMIT thumbnailChanged(id);
     if (!recognizing_ && textQueue_.isEmpty() && pending_.isEmpty())
         releaseFreedMemory();
+}
+
+void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
+{
+    // An entry whose image never reached the disk would show nothing and could never be
+    // opened; it is not kept (the index never named it).
+    unwritten_.remove(id);
+    images_->forget(id);
+    textGeneration_.remove(id);
+    searchText_.remove(id);
+    thumbs_.remove(id);
+    if (entries_.removeIf([&](const HistoryEntry& e) { return e.id == id; }) > 0)
+        changed();
+    Q_EMIT captureDropped(id, reason);
 }
 
 void HistoryStore::recognize(const QUuid& id)
@@ -304,7 +304,8 @@ void HistoryStore::recognizeNext()
             recognizeImage(id, generation, it->image);
         } else {
             QtConcurrent::run([path = images_->pngPath(id)] {
-                return QImageReader(path).read();
+                const ImageRead read = readImageFile(path);
+                return read.image ? read.image->image : QImage();
             }).then(this, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);
             });
@@ -376,6 +377,8 @@ void HistoryStore::indexDone(quint64 sequence, bool ok)
 void HistoryStore::flush()
 {
     images_->wait();
+    // The finished writes decide which new entries the index may name.
+    takeWriteOutcomes();
     sweep_.waitForFinished();
     index_->flush();
 }
@@ -408,6 +411,20 @@ void HistoryStore::prune()
         remove(marked);
 }
 
+void HistoryStore::dropEntriesWithoutImage()
+{
+    QList<QUuid> gone;
+    for (const HistoryEntry& e : std::as_const(entries_)) {
+        if (!pending_.contains(e.id) && !QFileInfo::exists(images_->pngPath(e.id)))
+            gone.append(e.id);
+    }
+    if (gone.isEmpty())
+        return;
+    remove(gone);
+    startNotice_ +=
+        (startNotice_.isEmpty() ? QString() : QStringLiteral(" ")) + withoutImageNotice(gone.size());
+}
+
 QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
 {
     QList<RemoveFailure> failed;
@@ -427,6 +444,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
             unlinked_.append({lastNaming, id});
         }
         gone.insert(id);
+        unwritten_.remove(id);
         images_->forget(id);
         pending_.remove(id);
         thumbs_.remove(id);
@@ -549,11 +567,10 @@ std::optional<DecodedImage> HistoryStore::loadImage(const QUuid& id) const
     const auto it = pending_.constFind(id);
     if (it != pending_.cend())
         return DecodedImage{it->image, scale};
-    QImageReader reader(images_->pngPath(id));
-    QImage image = reader.read();
-    if (image.isNull())
+    const ImageRead read = readImageFile(images_->pngPath(id));
+    if (!read.image || read.image->image.isNull())
         return std::nullopt;
-    return DecodedImage{image, scale};
+    return DecodedImage{read.image->image, scale};
 }
 
 QImage HistoryStore::thumbnail(const QUuid& id)

@@ -2,8 +2,10 @@
 // The capture history on disk: "<UUID>.png", "<UUID>.thumb.jpg" and index.json in one
 // folder, owned by this store. Used on the UI thread; the image files are encoded on a
 // worker pool and the index is written at most 0.4 s after the first unsaved change by one
-// serial writer. Files of removed entries are deleted only once an index without them is on
-// disk, and files no entry names are swept at start (never after the index was unreadable).
+// serial writer. A new entry reaches the index only once its image is on disk; files of
+// removed entries are deleted only once an index without them is on disk. Files no entry
+// names are swept at start, but only after an index was read: without one the images are
+// the only record, and the entries are rebuilt from them.
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
 
 #include "capture/history/HistoryEntry.h"
@@ -18,7 +20,9 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,9 +55,12 @@ public:
     QString indexPath() const;
     // Where a bad index found at start was kept ("index.json.bad-<time>"), else empty.
     QString keptBadIndex() const { return keptBadIndex_; }
-    // Once, after the index found at start could not be read: the localised message that
-    // says where the old file was kept (the launch shows it). Empty otherwise and afterwards.
+    // Once, after the index found at start was missing, unreadable or partly bad, or named
+    // images that are gone: the localised message that says so, where a bad index was kept
+    // and where the images are (the launch shows it). Empty otherwise and afterwards.
     QString takeStartNotice();
+    // The title of that notice; empty when it has none of its own.
+    QString startNoticeTitle() const { return startNoticeTitle_; }
 
     // Records a new capture (at the front) and returns its entry; the files are written in
     // the background and the text is recognised after that. `png`: the image's PNG already
@@ -63,6 +70,9 @@ public:
     void update(const QUuid& id, const QImage& image, double scale);
     // Applies "history.days" and "history.max"; favourites are never removed.
     void prune();
+    // Removes the entries whose image file is gone (left by a crash of an older version, or
+    // removed by hand) and adds that to the start notice. The launch calls it once.
+    void dropEntriesWithoutImage();
     // An entry that remove() kept because its image file cannot be removed.
     struct RemoveFailure {
         QUuid id;
@@ -99,11 +109,21 @@ Q_SIGNALS:
     // The image files of an entry could not be written; `reason` is localised. An update
     // that failed leaves the entry with the size and scale it had before.
     void imageWriteFailed(const QUuid& id, const QString& reason);
+    // A new capture's image could not be written: its entry was removed again (it never
+    // reached the index). `reason` is localised. imageWriteFailed() comes as well.
+    void captureDropped(const QUuid& id, const QString& reason);
 
 private:
     struct PendingImage {
         QImage image;
         quint64 generation = 0;
+    };
+    struct WriteOutcome {
+        QUuid id;
+        quint64 generation = 0;
+        QImage thumbnail;
+        bool ok = false;
+        QString error;
     };
 
     qsizetype indexOf(const QUuid& id) const;
@@ -112,7 +132,9 @@ private:
     void indexDone(quint64 sequence, bool ok);
     void sweepOrphans();
     void writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png = {});
-    void imagesWritten(const QUuid& id, quint64 generation, const QImage& thumbnail, bool ok);
+    void takeWriteOutcomes();
+    void imagesWritten(const WriteOutcome& outcome);
+    void dropUnwritten(const QUuid& id, const QString& reason);
     void recognize(const QUuid& id);
     void recognizeNext();
     void recognizeImage(const QUuid& id, quint64 generation, const QImage& image);
@@ -130,11 +152,15 @@ private:
     QList<HistoryEntry> entries_;
     QString keptBadIndex_;
     QString startNotice_;
+    QString startNoticeTitle_;
     std::unique_ptr<ImageWriter> images_;
     std::unique_ptr<JsonStoreWriter> index_;
     QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
     QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;
+    QSet<QUuid> unwritten_;  // added entries whose image is not on disk yet: kept out of the index
+    QMutex outcomesMutex_;
+    QList<WriteOutcome> outcomes_;  // guarded by outcomesMutex_
     // By write generation: an update's entry size and scale before it, restored on failure.
     QHash<quint64, std::pair<QSize, double>> updatedFrom_;
     QHash<QUuid, quint64> textGeneration_;

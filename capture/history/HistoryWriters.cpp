@@ -3,10 +3,29 @@
 #include "core/AtomicFile.h"
 #include "core/ImageUtils.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
+#include <cerrno>
+#include <cstring>
 
 namespace kx {
+
+QString unlinkRefusal(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0)
+        return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return QString::fromLocal8Bit(std::strerror(EISDIR));
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::access(folder.constData(), W_OK | X_OK) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
 
 ImageWriter::ImageWriter(QString dir) : dir_(std::move(dir))
 {
@@ -30,7 +49,8 @@ QString ImageWriter::thumbnailPath(const QUuid& id) const
 }
 
 quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
-                           std::function<void(quint64, const QImage&, bool)> done, QFuture<QByteArray> png)
+                           std::function<void(quint64, const QImage&, bool, const QString&)> done,
+                           QFuture<QByteArray> png)
 {
     const quint64 generation = ++generations_;
     pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png)] {
@@ -60,10 +80,13 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
             }
         }
         bool ok = false;
+        QString error;
         if (claimed) {
-            ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes);
+            ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes, &error);
             if (thumbBytes)
-                ok = writeFileAtomically(thumbnailPath(id), *thumbBytes) && ok;
+                ok =
+                    writeFileAtomically(thumbnailPath(id), *thumbBytes, error.isEmpty() ? &error : nullptr) &&
+                    ok;
             QMutexLocker lock(&mutex_);
             writing_.remove(id);
             if (removed_.contains(id)) {
@@ -75,7 +98,7 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
             writeDone_.wakeAll();
         }
         if (done)
-            done(generation, thumbnail, ok);
+            done(generation, thumbnail, ok, error);
     });
     return generation;
 }

@@ -20,6 +20,11 @@
 
 namespace kx {
 
+// Why the image file at `path` could not be unlinked, or empty when it could (or is gone).
+// The files themselves go only after the index without the entry is written, so this asks
+// the system the questions unlink() would.
+QString unlinkRefusal(const QString& path);
+
 // Encodes "<UUID>.png" (DPI of the capture) and "<UUID>.thumb.jpg" (longer edge at most
 // 520 px, JPEG 0.8, 72 DPI) off the calling thread. Each write of an id carries a
 // generation: an older image never replaces a newer one, and nothing is written for an id
@@ -36,12 +41,15 @@ public:
     QString thumbnailPath(const QUuid& id) const;
 
     // Queues the encoding; returns the generation of this write. `done` runs on the worker
-    // after the files are in place (ok) or were not written, with the thumbnail image.
+    // after the files are in place (ok) or were not written, with the thumbnail image and
+    // the system's reason for a failed write (empty when it was not attempted).
     // `png`, when valid, is the image's PNG being encoded elsewhere (the clipboard's): its
     // bytes are written instead of a second encode; an empty result is encoded here.
-    quint64 write(const QUuid& id, const QImage& image, double scale,
-                  std::function<void(quint64 generation, const QImage& thumbnail, bool ok)> done = {},
-                  QFuture<QByteArray> png = {});
+    quint64 write(
+        const QUuid& id, const QImage& image, double scale,
+        std::function<void(quint64 generation, const QImage& thumbnail, bool ok, const QString& error)> done =
+            {},
+        QFuture<QByteArray> png = {});
     // Makes any queued write of this id a no-op; the files stay.
     void forget(const QUuid& id);
     // Removes the files now, and those of a write of this id still running when it ends.

@@ -143,7 +143,13 @@ QString windowLabelText(const WindowInfo& window, const QRectF& rect, double sca
     QString text = isolated(window.owner);
     if (!window.title.isEmpty())
         text += QStringLiteral(" — ") + isolated(window.title);
-    return text + QStringLiteral("  ·  ") + pixelSize(rect, scale);
+    // The size the capture will have: the window's own pixels where known, since frames in
+    // points are rounded (a 953 px tall window at 2× is 477 pt, not 476.5).
+    const QString size =
+        window.pixelSize.isEmpty()
+            ? pixelSize(rect, scale)
+            : QStringLiteral("%1 × %2").arg(window.pixelSize.width()).arg(window.pixelSize.height());
+    return text + QStringLiteral("  ·  ") + size;
 }
 
 }  // namespace kx

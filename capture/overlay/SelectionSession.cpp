@@ -17,7 +17,7 @@ QString selectionHint(SelectionMode mode)
         case SelectionMode::area:
             return kx::tr("Drag to select · Space moves · Shift = square · Esc cancels",
                           "Húzással jelölj ki · Szóköz: mozgatás · Shift: négyzet · Esc: mégse",
-                          "Ziehen zum Auswählen · Leertaste verschiebt · Umschalt = Quadrat · Esc bricht ab");
+                          "Ziehen zum Auswählen · Leertaste verschiebt · Shift = Quadrat · Esc bricht ab");
         case SelectionMode::window:
             return kx::tr("Click a window to capture it · Esc to cancel",
                           "Kattints egy ablakra a rögzítéshez · Esc: mégse",

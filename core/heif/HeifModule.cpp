@@ -2,9 +2,9 @@
 
 #include <libheif/heif.h>
 
-#include <QImageReader>
 #include <QtEndian>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -92,28 +92,45 @@ public:
         return out;
     }
 
-    std::optional<QImage> decode(const QByteArray& bytes, QList<QByteArray>* exif) override
+    std::optional<QImage> decode(const QByteArray& bytes, QList<QByteArray>* exif, qint64 maxPixels,
+                                 QSize* refused) override
     {
+        auto refuse = [refused](int w, int h) {
+            if (refused)
+                *refused = QSize(w, h);
+            return std::nullopt;
+        };
         Context ctx(heif_context_alloc());
-        if (!ctx || !ok(heif_context_read_from_memory_without_copy(ctx.get(), bytes.constData(),
-                                                                   size_t(bytes.size()), nullptr)))
+        if (!ctx)
+            return std::nullopt;
+        // libheif's own bound on declared sizes (a side length; the area check follows).
+        heif_context_set_maximum_image_size_limit(
+            ctx.get(), int(std::min<double>(std::ceil(std::sqrt(double(maxPixels))), INT_MAX)));
+        const heif_error read = heif_context_read_from_memory_without_copy(ctx.get(), bytes.constData(),
+                                                                           size_t(bytes.size()), nullptr);
+        if (read.code != heif_error_Ok && read.subcode == heif_suberror_Security_limit_exceeded)
+            return refuse(0, 0);
+        if (!ok(read))
             return std::nullopt;
         heif_image_handle* rawHandle = nullptr;
         if (!ok(heif_context_get_primary_image_handle(ctx.get(), &rawHandle)))
             return std::nullopt;
         Handle handle(rawHandle);
-        // The declared size first, with the limit Qt applies to every other format: a few hundred
-        // bytes can declare an image of gigabytes.
-        const qint64 declared = qint64(heif_image_handle_get_width(handle.get())) *
-                                qint64(heif_image_handle_get_height(handle.get())) * 4;
-        const int limitMB = QImageReader::allocationLimit();
-        if (declared <= 0 || (limitMB > 0 && declared > qint64(limitMB) * 1024 * 1024))
+        const int declaredW = heif_image_handle_get_width(handle.get());
+        const int declaredH = heif_image_handle_get_height(handle.get());
+        if (declaredW <= 0 || declaredH <= 0)
             return std::nullopt;
+        if (qint64(declaredW) * declaredH > maxPixels)
+            return refuse(declaredW, declaredH);
         const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
         heif_image* rawImg = nullptr;
-        if (!ok(heif_decode_image(handle.get(), &rawImg, heif_colorspace_RGB,
-                                  alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                                  nullptr)))
+        const heif_error decoded =
+            heif_decode_image(handle.get(), &rawImg, heif_colorspace_RGB,
+                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+        // libheif's own limit also stops a coded stream larger than declared; its size is not told.
+        if (decoded.code != heif_error_Ok && decoded.subcode == heif_suberror_Security_limit_exceeded)
+            return refuse(0, 0);
+        if (!ok(decoded))
             return std::nullopt;
         Image img(rawImg);
         int stride = 0;
@@ -122,6 +139,9 @@ public:
         const int h = heif_image_get_height(img.get(), heif_channel_interleaved);
         if (!plane || w <= 0 || h <= 0)
             return std::nullopt;
+        // What the decoder made, checked before it is copied: never more than was declared.
+        if (w > declaredW || h > declaredH || qint64(w) * h > maxPixels)
+            return refuse(w, h);
         QImage out = QImage(plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
                          .convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
 

@@ -320,23 +320,43 @@ void EditorWindowController::cmdOCR()
     const std::shared_ptr<EditorDocument> doc = doc_;
     // Only what the result needs: a closure that made the search must not be kept by it.
     Delivery services{services_.toast, services_.setClipboard, services_.barcodes};
-    services_.recognizeText(image).then(qApp, [doc, services, image](const QString& recognised) {
-        doc->setBusyMessage(std::nullopt);
-        QString text = recognised;
-        const QStringList codes = services.barcodes ? services.barcodes(image) : QStringList();
-        if (!codes.isEmpty())
-            text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) + codes.join(QLatin1Char('\n'));
-        if (text.isEmpty()) {
-            services.toast(kx::tr("No text found", "Nem található szöveg", "Kein Text gefunden"), QString(),
+    struct Read {
+        OCRResult text;
+        QStringList codes;
+    };
+    services_.recognizeText(image)
+        .onCanceled([] {
+            return OCRResult{false, QStringLiteral("cancelled"), {}};
+        })
+        // The codes are read on a worker too: a large image takes the detector a while.
+        .then(QtFuture::Launch::Async,
+              [services, image](const OCRResult& result) {
+                  return Read{result, services.barcodes ? services.barcodes(image) : QStringList()};
+              })
+        .then(qApp, [doc, services](const Read& read) {
+            doc->setBusyMessage(std::nullopt);
+            QString text = read.text.text();
+            if (!read.codes.isEmpty())
+                text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                        read.codes.join(QLatin1Char('\n'));
+            if (text.isEmpty() && !read.text.ok) {
+                services.toast(kx::tr("Text recognition failed", "A szövegfelismerés nem sikerült",
+                                      "Texterkennung fehlgeschlagen"),
+                               read.text.error, kWarn);
+                return;
+            }
+            if (text.isEmpty()) {
+                services.toast(kx::tr("No text found", "Nem található szöveg", "Kein Text gefunden"),
+                               QString(),
+                               QStringLiteral("text.viewfinder"));  // symbol
+                return;
+            }
+            auto* data = new QMimeData;
+            data->setText(text);
+            services.setClipboard(data);
+            services.toast(kx::tr("Text copied", "Szöveg másolva", "Text kopiert"), text.left(160),
                            QStringLiteral("text.viewfinder"));  // symbol
-            return;
-        }
-        auto* data = new QMimeData;
-        data->setText(text);
-        services.setClipboard(data);
-        services.toast(kx::tr("Text copied", "Szöveg másolva", "Text kopiert"), text.left(160),
-                       QStringLiteral("text.viewfinder"));  // symbol
-    });
+        });
 }
 
 void EditorWindowController::cmdRedact()

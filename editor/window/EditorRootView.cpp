@@ -3,12 +3,16 @@
 #include "editor/document/EditorDocument.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/ToolRail.h"
+#include "editor/window/controls/InspectorBar.h"
 
 #include <QEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <algorithm>
+#include <cmath>
 
 namespace kx {
 
@@ -24,6 +28,8 @@ void CanvasArea::setInspector(QWidget* inspector)
         inspector->setParent(this);
         inspector->installEventFilter(this);
         inspector->show();
+        if (auto* bar = qobject_cast<InspectorBar*>(inspector))
+            connect(bar, &InspectorBar::revealChanged, this, &CanvasArea::place);
     }
     place();
 }
@@ -57,20 +63,39 @@ bool CanvasArea::eventFilter(QObject* watched, QEvent* event)
 void CanvasArea::place()
 {
     scroll_->setGeometry(rect());
-    const auto centred = [this](QWidget* w, int y) {
-        const QSize s = w->sizeHint().expandedTo(w->minimumSizeHint());
-        const QRect r(QPoint((width() - s.width()) / 2, y), s);
+    // Bars stay inside the canvas area: one wider than the room left wraps (the inspector) or
+    // drops its least needed items (the pill).
+    const int room = std::max(0, width() - 2 * kSideRoom);
+    const auto fitted = [room](QWidget* w) {
+        QSize s = w->sizeHint().expandedTo(w->minimumSizeHint());
+        if (s.width() > room) {
+            s.setWidth(std::max(room, w->minimumSizeHint().width()));
+            if (w->hasHeightForWidth())
+                s.setHeight(w->heightForWidth(s.width()));
+        }
+        return s;
+    };
+    const auto centred = [this](QWidget* w, int y, QSize s) {
+        const QRect r(QPoint(std::max(0, (width() - s.width()) / 2), y), s);
         if (w->geometry() != r)
             w->setGeometry(r);
         w->raise();
     };
-    if (inspector_)
-        centred(inspector_, 12);
+    if (inspector_) {
+        auto* bar = qobject_cast<InspectorBar*>(inspector_);
+        QSize s = fitted(inspector_);
+        if (bar)
+            s = bar->frameFor(s).boundedTo(QSize(std::max(room, s.width()), QWIDGETSIZE_MAX));
+        centred(inspector_, 12 - (bar ? int(std::lround(bar->dropOffset())) : 0), s);
+    }
     // The pill and the badge carry an 8 pt shadow margin inside their bounds.
-    if (pill_)
-        centred(pill_, height() - 14 + 8 - pill_->sizeHint().height());
+    if (pill_) {
+        pill_->fitWidth(room);
+        const QSize s = fitted(pill_);
+        centred(pill_, height() - 14 + 8 - s.height(), s);
+    }
     if (badge_)
-        centred(badge_, 64 - 8);
+        centred(badge_, 64 - 8, fitted(badge_));
 }
 
 void CanvasArea::resizeEvent(QResizeEvent* event)
@@ -105,11 +130,19 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
     aiSlide_->setDuration(250);
     aiSlide_->setEasingCurve(QEasingCurve::OutCubic);
     connect(aiSlide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-        if (aiPanel_)
-            aiPanel_->setFixedWidth(v.toInt());
+        if (!aiPanel_)
+            return;
+        aiPanel_->setFixedWidth(v.toInt());
+        // Fades with the slide: clear where it starts to come in, opaque at its full width.
+        if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect()))
+            fade->setOpacity(std::clamp(v.toDouble() / kAIPanelWidth, 0.0, 1.0));
     });
     connect(aiSlide_, &QVariantAnimation::finished, this, [this] {
-        if (aiPanel_ && !aiShown_)
+        if (!aiPanel_)
+            return;
+        if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect()))
+            fade->setEnabled(false);  // at rest the panel paints directly
+        if (!aiShown_)
             aiPanel_->hide();
     });
     connect(&doc, &EditorDocument::changed, this, &EditorRootView::updateAIPanel);
@@ -125,16 +158,31 @@ void EditorRootView::updateAIPanel()
     if (show && !aiPanel_) {
         aiPanel_ = parts_.aiPanel();
         aiPanel_->setFixedWidth(0);
+        auto* fade = new QGraphicsOpacityEffect(aiPanel_);
+        fade->setOpacity(0);
+        aiPanel_->setGraphicsEffect(fade);
         body_->addWidget(aiPanel_);
     }
     if (!aiPanel_)
         return;
+    if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect())) {
+        fade->setOpacity(std::clamp(double(aiPanel_->width()) / kAIPanelWidth, 0.0, 1.0));
+        fade->setEnabled(true);
+    }
     // The panel slides in from the trailing edge and out again, the canvas area giving way.
     aiPanel_->show();
     aiSlide_->stop();
     aiSlide_->setStartValue(aiPanel_->width());
     aiSlide_->setEndValue(show ? kAIPanelWidth : 0);
     aiSlide_->start();
+}
+
+double EditorRootView::aiPanelOpacity() const
+{
+    if (!aiPanel_ || aiPanel_->isHidden())
+        return 0;
+    const auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect());
+    return fade && fade->isEnabled() ? fade->opacity() : 1.0;
 }
 
 void EditorRootView::paintEvent(QPaintEvent*)

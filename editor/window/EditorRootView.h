@@ -23,6 +23,9 @@ class ToolRail;
 // The canvas area: the scroll view filling it and the floating bars over it.
 class CanvasArea : public QWidget {
 public:
+    // Room kept free at either side of a bar whose content is wider than the canvas.
+    static constexpr int kSideRoom = 4;
+
     CanvasArea(QWidget* scrollView, QWidget* parent = nullptr);
     void setInspector(QWidget* inspector);
     void setPill(StatusPill* pill);
@@ -63,6 +66,8 @@ public:
     BusyBadge* badge() const { return badge_; }
     CanvasArea* canvasArea() const { return area_; }
     QWidget* aiPanel() const { return aiPanel_; }
+    // The panel's opacity now: it fades in and out as it slides.
+    double aiPanelOpacity() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -5,6 +5,7 @@
 #include "analysis/ai/AIAnalysisModel.h"
 #include "analysis/ai/AIPanel.h"
 #include "capture/coordinator/CaptureCoordinator.h"
+#include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 #include "editor/document/EditorDocument.h"
@@ -13,8 +14,6 @@
 #include "library/pins/PinManager.h"
 #include "library/upload/RemoteUploader.h"
 #include "platform/FileManagerReveal.h"
-#include "ui/Toast.h"
-#include "ui/ToastView.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -50,11 +49,12 @@ EditorServices EditorServices::live()
     s.toast = [](const QString& title, const QString& subtitle, const QString& symbol) {
         // Failures stay longer, so the reason can be read.
         const double seconds = symbol == QLatin1String("exclamationmark.triangle.fill") ? 5 : 3;
-        Toast::present(new ToastView(title, subtitle, symbol), seconds);
+        // Through the one place toasts are observed (the desktop tests read them).
+        Notices::show(title, subtitle, symbol, seconds);
     };
     s.setClipboard = [](QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); };
     s.history = &HistoryStore::shared();
-    s.recognizeText = [](const QImage& image) { return OCRService::text(image); };
+    s.recognizeText = [](const QImage& image) { return OCRService::observations(image); };
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };
     s.palette = [](const QImage& image) { PaletteWindowController::shared().show(image); };

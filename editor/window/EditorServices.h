@@ -35,8 +35,9 @@ struct EditorServices {
     // Null: the window never writes to a history.
     HistoryStore* history = nullptr;
 
-    // Text and barcode recognition.
-    std::function<QFuture<QString>(const QImage&)> recognizeText;
+    // Text and barcode recognition. A failed recognition (no language data, no module) is
+    // not the same as an image without text. Barcodes are read on a worker thread.
+    std::function<QFuture<OCRResult>(const QImage&)> recognizeText;
     std::function<QStringList(const QImage&)> barcodes;
     // Sensitive text in the image (e-mails, card numbers, tokens...).
     std::function<QFuture<SensitiveData::Result>(const QImage&)> findSensitive;

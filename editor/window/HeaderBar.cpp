@@ -140,7 +140,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
         QString(), act(&EditorActions::palette));
     palette_->setEnabled(hooks_.palette);
     ai_ = chrome(
-        "sparkles"_sym, QStringLiteral("AI"), kx::tr("AI analysis", "AI elemzés", "KI-Analyse"),
+        "sparkles"_sym, QStringLiteral("AI"), kx::tr("AI analysis", "AI-elemzés", "AI-Analyse"),
         kx::tr("Describe, review UI/UX, find bugs, write alt text with Claude or ChatGPT.",
                "Leírás, UI/UX értékelés, hibakeresés, alt szöveg írása Claude-dal vagy ChatGPT-vel.",
                "Beschreiben, UI/UX prüfen, Fehler finden, Alt-Text mit Claude oder ChatGPT schreiben."),
@@ -182,9 +182,9 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     paletteItem->setEnabled(hooks_.palette);
     more_ = chrome("ellipsis"_sym, QString(),
                    kx::tr("More export options", "További exportálási lehetőségek", "Weitere Exportoptionen"),
-                   kx::tr("Save as… and Copy at 1x (standard-resolution) size.",
-                          "Mentés másként… és másolás 1x (normál felbontású) méretben.",
-                          "Sichern unter… und in 1x-Größe (Standardauflösung) kopieren."),
+                   kx::tr("Save as… and Copy at 1x (non-HiDPI) size.",
+                          "Mentés másként… és másolás 1x (nem HiDPI) méretben.",
+                          "Sichern unter… und in 1x-Größe (nicht HiDPI) kopieren."),
                    QString(), [this] { popUnder(moreMenu_, more_); });
     save_ =
         chrome("square.and.arrow.down"_sym, kx::tr("Save", "Mentés", "Sichern"),

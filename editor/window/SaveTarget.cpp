@@ -1,9 +1,11 @@
 #include "editor/window/SaveTarget.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstring>
@@ -53,6 +55,33 @@ SaveResult writeWithoutLinks(const QString& folder, const QString& base, const Q
     return {{}, systemError(EEXIST)};
 }
 
+// Creates the folder and its parents. QDir::mkpath() says only that it failed, and the write
+// after it then reports "No such file or directory" for a read-only mount or a parent
+// without write access; this names what the system refused.
+QString makeFolder(const QString& folder)
+{
+    const QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    if (QFileInfo(path).isDir())
+        return {};
+    qsizetype from = 1;
+    while (true) {
+        const qsizetype slash = path.indexOf(QLatin1Char('/'), from);
+        const QString part = slash < 0 ? path : path.left(slash);
+        const QByteArray native = QFile::encodeName(part);
+        if (::mkdir(native.constData(), 0755) != 0) {
+            const int err = errno;
+            struct stat st {};
+            if (err != EEXIST)
+                return systemError(err);
+            if (::stat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+                return systemError(ENOTDIR);
+        }
+        if (slash < 0)
+            return {};
+        from = slash + 1;
+    }
+}
+
 }  // namespace
 
 QString candidateName(const QString& base, const QString& ext, int n)
@@ -64,7 +93,8 @@ QString candidateName(const QString& base, const QString& ext, int n)
 SaveResult saveExclusively(const QString& folder, const QString& base, const QString& ext,
                            const QByteArray& bytes)
 {
-    QDir().mkpath(folder);
+    if (const QString refused = makeFolder(folder); !refused.isEmpty())
+        return {{}, refused};
     QTemporaryFile tmp(QDir(folder).filePath(QStringLiteral(".kaptorix-save-XXXXXX")));
     if (!tmp.open())
         return {{}, tmp.errorString()};

@@ -101,17 +101,21 @@ StatusPill::StatusPill(EditorDocument& doc, const EditorActions& actions, QWidge
     auto* logo = new MakerLogo(10);
     logo->setOpacity(0.45);
     logo->setContentsMargins(0, 0, 4, 0);
+    logo_ = logo;
+    sizeDivider_ = new VDivider(14);
+    logoDivider_ = new VDivider(14);
 
     row->addWidget(size_);
     row->addWidget(badge_);
-    row->addWidget(new VDivider(14));
+    row->addWidget(sizeDivider_);
     row->addWidget(zoomOut_);
     row->addWidget(zoom_);
     row->addWidget(zoomIn_);
-    row->addWidget(new VDivider(14));
+    zoomDivider_ = new VDivider(14);
+    row->addWidget(zoomDivider_);
     row->addWidget(fit_);
     row->addWidget(actual_);
-    row->addWidget(new VDivider(14));
+    row->addWidget(logoDivider_);
     row->addWidget(logo);
     row->addSpacing(4);
     connect(&doc, &EditorDocument::changed, this, &StatusPill::refresh);
@@ -124,10 +128,63 @@ void StatusPill::refresh()
     size_->setText(QStringLiteral("%1 × %2").arg(px.width()).arg(px.height()));
     const QString badge = editor::scaleBadge(doc_.scale());
     badge_->setText(badge);
-    badge_->setHidden(badge.isEmpty());
     zoom_->setText(editor::zoomText(doc_.zoom()));
+    applyRoom();
     if (sizeHint() != size())
         adjustSize();
+}
+
+void StatusPill::fitWidth(int room)
+{
+    if (room == room_)
+        return;
+    room_ = room;
+    applyRoom();
+}
+
+int StatusPill::widthWith(bool withSize, bool withLogo) const
+{
+    const QMargins m = layout()->contentsMargins();
+    int w = m.left() + m.right();
+    int items = 0;
+    const auto add = [&](const QWidget* x) {
+        w += x->sizeHint().width();
+        ++items;
+    };
+    if (withSize) {
+        add(size_);
+        if (!badge_->text().isEmpty())
+            add(badge_);
+        add(sizeDivider_);
+    }
+    for (const QWidget* x :
+         {static_cast<QWidget*>(zoomOut_), static_cast<QWidget*>(zoom_), static_cast<QWidget*>(zoomIn_),
+          zoomDivider_, static_cast<QWidget*>(fit_), static_cast<QWidget*>(actual_)})
+        add(x);
+    if (withLogo) {
+        add(logoDivider_);
+        add(logo_);
+        w += 4;  // the trailing space
+        ++items;
+    }
+    return w + (items - 1) * layout()->spacing();
+}
+
+void StatusPill::applyRoom()
+{
+    // In a narrow canvas the maker's mark goes first, then the size read-out; the zoom
+    // controls always stay.
+    const bool logo = widthWith(true, true) <= room_;
+    const bool size = logo || widthWith(true, false) <= room_;
+    const auto show = [](QWidget* w, bool on) {
+        if (w->isVisibleTo(w->parentWidget()) != on)
+            w->setVisible(on);
+    };
+    show(size_, size);
+    show(badge_, size && !badge_->text().isEmpty());
+    show(sizeDivider_, size);
+    show(logoDivider_, logo);
+    show(logo_, logo);
 }
 
 void StatusPill::paintEvent(QPaintEvent*)

@@ -27,15 +27,26 @@ public:
     ChromeButton* zoomInButton() const { return zoomIn_; }
     ChromeButton* fitButton() const { return fit_; }
     ChromeButton* actualButton() const { return actual_; }
+    // The width the canvas leaves for the pill: items it cannot hold are left out.
+    void fitWidth(int room);
+    bool showsSize() const { return !size_->isHidden(); }
+    bool showsLogo() const { return !logo_->isHidden(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void refresh();
+    void applyRoom();
+    int widthWith(bool withSize, bool withLogo) const;
 
     EditorDocument& doc_;
     EditorActions actions_;
+    int room_ = QWIDGETSIZE_MAX;
+    QWidget* logo_ = nullptr;
+    QWidget* sizeDivider_ = nullptr;
+    QWidget* zoomDivider_ = nullptr;
+    QWidget* logoDivider_ = nullptr;
     QLabel* size_;
     QLabel* badge_;
     QLabel* zoom_;

@@ -6,7 +6,10 @@
 #include "ui/HelpTip.h"
 #include "ui/Theme.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -44,6 +47,50 @@ protected:
     }
 };
 
+// A fade over the rail's edge with a chevron: more tools lie beyond; a click scrolls there.
+class ScrollHint : public QWidget {
+public:
+    ScrollHint(bool up, std::function<void()> onClick, QWidget* parent)
+        : QWidget(parent), up_(up), onClick_(std::move(onClick))
+    {
+        setCursor(Qt::PointingHandCursor);
+        setToolTip(up ? kx::tr("More tools above", "További eszközök fent", "Weitere Werkzeuge oben")
+                      : kx::tr("More tools below", "További eszközök lent", "Weitere Werkzeuge unten"));
+    }
+    static constexpr int kHeight = 22;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QColor solid = palette().color(QPalette::Window);
+        QColor clear = solid;
+        clear.setAlpha(0);
+        QLinearGradient fade(0, up_ ? 0 : height(), 0, up_ ? height() : 0);
+        fade.setColorAt(0, solid);
+        fade.setColorAt(0.55, solid);
+        fade.setColorAt(1, clear);
+        p.fillRect(rect(), fade);
+        const qreal cx = width() / 2.0, cy = up_ ? 9.0 : height() - 9.0, d = up_ ? -3.0 : 3.0;
+        QPainterPath chevron;
+        chevron.moveTo(cx - 6, cy - d);
+        chevron.lineTo(cx, cy + d);
+        chevron.lineTo(cx + 6, cy - d);
+        p.setPen(QPen(Theme::primary(palette(), 0.55), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPath(chevron);
+    }
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton && onClick_)
+            onClick_();
+    }
+
+private:
+    bool up_;
+    std::function<void()> onClick_;
+};
+
 ChromeButtonStyle railStyle(bool selected)
 {
     return ChromeButtonStyle{selected, false, 34, 10, true};
@@ -75,7 +122,7 @@ const QList<QList<ToolKind>>& ToolRail::groups()
 }
 
 ToolRail::ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* parent)
-    : QScrollArea(parent), doc_(doc)
+    : QScrollArea(parent), doc_(doc), shownTool_(doc.tool())
 {
     setFixedWidth(kWidth);
     setFrameShape(QFrame::NoFrame);
@@ -116,6 +163,40 @@ ToolRail::ToolRail(EditorDocument& doc, std::function<void()> help, QWidget* par
     stack->addStretch(1);
     setWidget(column);
     connect(&doc, &EditorDocument::changed, this, &ToolRail::refresh);
+
+    // Too short a window (a small capture at the smallest editor size) scrolls the column;
+    // the marks say so, since the column itself shows no scroll bar.
+    QScrollBar* bar = verticalScrollBar();
+    const auto page = [bar](int direction) {
+        bar->setValue(bar->value() + direction * bar->pageStep() * 3 / 4);
+    };
+    above_ = new ScrollHint(
+        true, [page] { page(-1); }, this);
+    below_ = new ScrollHint(
+        false, [page] { page(1); }, this);
+    connect(bar, &QScrollBar::rangeChanged, this, &ToolRail::placeHints);
+    connect(bar, &QScrollBar::valueChanged, this, &ToolRail::placeHints);
+    placeHints();
+}
+
+void ToolRail::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    placeHints();
+}
+
+void ToolRail::placeHints()
+{
+    if (!above_ || !below_)
+        return;
+    const QScrollBar* bar = verticalScrollBar();
+    const int w = viewport()->width() - 1;  // the trailing hairline stays visible
+    above_->setGeometry(0, 0, w, ScrollHint::kHeight);
+    below_->setGeometry(0, height() - ScrollHint::kHeight, w, ScrollHint::kHeight);
+    above_->setVisible(bar->value() > bar->minimum());
+    below_->setVisible(bar->value() < bar->maximum());
+    above_->raise();
+    below_->raise();
 }
 
 void ToolRail::choose(ToolKind tool)
@@ -129,6 +210,12 @@ void ToolRail::refresh()
 {
     for (auto it = buttons_.cbegin(); it != buttons_.cend(); ++it)
         it.value()->setSelected(doc_.tool() == it.key());
+    // A tool chosen by its letter may sit beyond the edge of a short rail.
+    if (doc_.tool() == shownTool_)
+        return;
+    shownTool_ = doc_.tool();
+    if (ChromeButton* b = buttons_.value(shownTool_))
+        ensureWidgetVisible(b, 0, ScrollHint::kHeight);
 }
 
 }  // namespace kx

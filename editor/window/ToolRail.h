@@ -29,13 +29,25 @@ public:
 
     void choose(ToolKind tool);
 
+    // The marks at the top and bottom edge that show (and, clicked, scroll to) tools the
+    // window is too short for; hidden while nothing lies beyond that edge.
+    QWidget* moreAbove() const { return above_; }
+    QWidget* moreBelow() const { return below_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void refresh();
+    void placeHints();
 
     EditorDocument& doc_;
     QHash<ToolKind, ChromeButton*> buttons_;
     ChromeButton* help_ = nullptr;
+    QWidget* above_ = nullptr;
+    QWidget* below_ = nullptr;
     int separators_ = 0;
+    ToolKind shownTool_;
 };
 
 }  // namespace kx

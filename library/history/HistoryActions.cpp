@@ -13,11 +13,14 @@
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 
 namespace kx {
@@ -172,6 +175,47 @@ void deleteAllExceptStarred(const HistoryServices& s)
     deleteEntries(ids, s);
 }
 
+void confirmDeleteAllExceptStarred(const HistoryServices& s)
+{
+    QList<QUuid> ids;
+    for (const HistoryEntry& e : s.store->entries()) {
+        if (!e.favorite)
+            ids.append(e.id);
+    }
+    if (ids.isEmpty() || !s.confirm)
+        return;
+    s.confirm(deleteAllExceptStarredConfirmation(int(ids.size())), [s, ids] {
+        // Only what the question named: a capture taken or starred meanwhile stays.
+        QList<QUuid> still;
+        for (const QUuid& id : ids) {
+            const std::optional<HistoryEntry> e = s.store->entry(id);
+            if (e && !e->favorite)
+                still.append(id);
+        }
+        deleteEntries(still, s);
+    });
+}
+
+void askInDialog(const DeleteConfirmation& q, std::function<void()> accepted)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, q.title, q.title, QMessageBox::NoButton,
+                                QApplication::activeWindow());
+    box->setObjectName(QStringLiteral("deleteConfirmation"));
+    box->setInformativeText(q.detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* remove = box->addButton(q.action, QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(q.cancel, QMessageBox::RejectRole);
+    // Return or Escape keeps everything; only the named button deletes.
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    QObject::connect(box, &QMessageBox::buttonClicked, box,
+                     [remove, accepted = std::move(accepted)](QAbstractButton* b) {
+                         if (b == remove)
+                             accepted();
+                     });
+    box->open();
+}
+
 HistoryServices HistoryServices::live()
 {
     HistoryServices s;
@@ -196,6 +240,7 @@ HistoryServices HistoryServices::live()
                           [done = std::move(done)](RevealOutcome o) { done(o != RevealOutcome::failed); });
     };
     s.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    s.confirm = askInDialog;
     return s;
 }
 

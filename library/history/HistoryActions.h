@@ -35,10 +35,16 @@ struct HistoryServices {
     // Shows the file in the file manager (else its folder); `done(false)` when neither opened.
     std::function<void(const QString& path, std::function<void(bool shown)> done)> reveal;
     std::function<void(const QString& folder)> openFolder;
+    // Asks the question; calls `accepted` only when the user chose the destructive button.
+    std::function<void(const DeleteConfirmation& question, std::function<void()> accepted)> confirm;
 
     // The services of this process.
     static HistoryServices live();
 };
+
+// The question in a window-modal box over the active window; `accepted` runs only for its
+// destructive button (Cancel is the default and the escape button).
+void askInDialog(const DeleteConfirmation& question, std::function<void()> accepted);
 
 // Runs one entry action; the entry is the value the grid holds.
 void runEntryAction(EntryAction action, const HistoryEntry& entry, const HistoryServices& services);
@@ -46,5 +52,8 @@ void runEntryAction(EntryAction action, const HistoryEntry& entry, const History
 void deleteEntries(const QList<QUuid>& ids, const HistoryServices& services);
 // Deletes every unstarred entry of the whole store, whatever the browser shows.
 void deleteAllExceptStarred(const HistoryServices& services);
+// The bulk menu's item: asks first, naming how many captures go; when the user agrees, deletes
+// those of them that are still there and still unstarred. Nothing to delete: nothing is asked.
+void confirmDeleteAllExceptStarred(const HistoryServices& services);
 
 }  // namespace kx

@@ -155,6 +155,28 @@ QList<EntryMenuItem> entryMenu(const HistoryEntry& e)
     return m;
 }
 
+DeleteConfirmation deleteAllExceptStarredConfirmation(int count)
+{
+    const QString n = QString::number(count);
+    DeleteConfirmation c;
+    c.title =
+        count == 1
+            ? kx::tr("Delete 1 capture?", "Törlöd az 1 képernyőképet?", "1 Aufnahme löschen?")
+            : kx::tr("Delete %1 captures?", "Törlöd a(z) %1 képernyőképet?", "%1 Aufnahmen löschen?").arg(n);
+    c.detail = kx::tr(
+        "Every capture that is not starred goes, with its recognized text. Starred captures stay. "
+        "This cannot be undone.",
+        "Minden nem csillagozott képernyőkép törlődik a felismert szövegével együtt. A "
+        "csillagozottak megmaradnak. Ez nem vonható vissza.",
+        "Jede Aufnahme ohne Favoritenstern wird mit ihrem erkannten Text gelöscht. Favoriten "
+        "bleiben. Das kann nicht rückgängig gemacht werden.");
+    c.action = count == 1
+                   ? kx::tr("Delete 1 capture", "1 képernyőkép törlése", "1 Aufnahme löschen")
+                   : kx::tr("Delete %1 captures", "%1 képernyőkép törlése", "%1 Aufnahmen löschen").arg(n);
+    c.cancel = kx::tr("Cancel", "Mégse", "Abbrechen");
+    return c;
+}
+
 QString altText(const HistoryEntry& e)
 {
     return e.title ? *e.title : kx::tr("screenshot", "képernyőkép", "Screenshot");

@@ -98,6 +98,15 @@ struct EntryMenuItem {
 
 // The context menu of an entry, by its state (recognised text, upload link, star).
 QList<EntryMenuItem> entryMenu(const HistoryEntry& entry);
+// The question asked before "Delete all except starred", naming how many captures go.
+struct DeleteConfirmation {
+    QString title;   // "Delete 12 captures?"
+    QString detail;  // what stays, and that it cannot be undone
+    QString action;  // the destructive button
+    QString cancel;
+};
+DeleteConfirmation deleteAllExceptStarredConfirmation(int count);
+
 // The alt text of the copied forms: the title, else the localised "screenshot".
 QString altText(const HistoryEntry& entry);
 // "![alt](link)" and "<img src=… alt=…>"; empty when the entry has no link.

@@ -2,6 +2,7 @@
 
 #include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
+#include "library/history/DestructiveMenu.h"
 #include "library/history/HistoryGrid.h"
 #include "library/history/ThumbnailLoader.h"
 #include "ui/Symbols.h"
@@ -103,7 +104,15 @@ QPushButton* chip(const QString& title, const QString& symbol, QWidget* parent)
     b->setFlat(true);
     b->setFixedHeight(26);
     b->setFont(Theme::font(12, QFont::Medium));
-    b->setIcon(Symbols::icon(symbol, Theme::primary(parent->palette(), 0.75), 12));
+    // Text and symbol white while on, as the capsule turns to the accent colour.
+    QIcon icon;
+    const QIcon off = Symbols::icon(symbol, Theme::primary(parent->palette(), 0.75), 12);
+    const QIcon on = Symbols::icon(symbol, Qt::white, 12);
+    for (const QSize size : {QSize(11, 11), QSize(22, 22)}) {
+        icon.addPixmap(off.pixmap(size), QIcon::Normal, QIcon::Off);
+        icon.addPixmap(on.pixmap(size), QIcon::Normal, QIcon::On);
+    }
+    b->setIcon(icon);
     b->setIconSize(QSize(11, 11));
     b->setCursor(Qt::PointingHandCursor);
     const QColor accent = Theme::accent(parent->palette());
@@ -218,10 +227,12 @@ QWidget* HistoryView::buildHeader()
     more->setIcon(Symbols::icon("ellipsis"_sym, palette().color(QPalette::WindowText), 16));
     more->setPopupMode(QToolButton::InstantPopup);
     more->setStyleSheet(QStringLiteral("QToolButton{border:none}QToolButton::menu-indicator{image:none}"));
-    auto* menu = new QMenu(more);
-    menu->addAction(kx::tr("Delete all except starred", "Minden törlése a csillagozottak kivételével",
-                           "Alle außer Favoriten löschen"),
-                    this, [this] { deleteAllExceptStarred(services_); });
+    auto* menu = new DestructiveMenu(more);
+    menu->setObjectName(QStringLiteral("bulkMenu"));
+    DestructiveMenu::setDestructive(
+        menu->addAction(kx::tr("Delete all except starred", "Minden törlése a csillagozottak kivételével",
+                               "Alle außer Favoriten löschen"),
+                        this, [this] { confirmDeleteAllExceptStarred(services_); }));
     menu->addAction(
         kx::tr("Open history folder", "Előzmények mappájának megnyitása", "Verlaufsordner öffnen"), this,
         [this] {
@@ -289,12 +300,14 @@ void HistoryView::refresh()
 
 QMenu* HistoryView::menuFor(const HistoryEntry& entry)
 {
-    auto* menu = new QMenu(this);
+    auto* menu = new DestructiveMenu(this);
     for (const EntryMenuItem& item : entryMenu(entry)) {
         if (item.separatorBefore)
             menu->addSeparator();
         const EntryAction a = item.action;
-        menu->addAction(item.title, this, [this, a, entry] { runAction(a, entry); })->setData(int(a));
+        QAction* action = menu->addAction(item.title, this, [this, a, entry] { runAction(a, entry); });
+        action->setData(int(a));
+        DestructiveMenu::setDestructive(action, item.destructive);
     }
     return menu;
 }

@@ -250,13 +250,19 @@ void PinWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void PinWindow::wheelEvent(QWheelEvent* event)
 {
-    // X11 may turn Alt+wheel into a horizontal scroll: either axis will do.
+    // A modifier may turn the wheel into a horizontal scroll: either axis will do.
     const QPoint a = event->angleDelta();
     const int raw = a.y() != 0 ? a.y() : a.x();
     if (raw == 0)
         return;
-    wheelBy(raw / 120.0 * kWheelClick, event->modifiers() & Qt::AltModifier);
+    wheelBy(raw / 120.0 * kWheelClick, fades(event->modifiers()));
     event->accept();
+}
+
+bool PinWindow::fades(Qt::KeyboardModifiers modifiers)
+{
+    const Qt::KeyboardModifiers both = Qt::ControlModifier | Qt::ShiftModifier;
+    return (modifiers & both) == both;
 }
 
 void PinWindow::keyPressEvent(QKeyEvent* event)
@@ -316,14 +322,24 @@ QMenu* PinWindow::buildMenu()
             ->setData(v);
     // Only a tray menu can bring a click-through pin back.
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        menu->addAction(kx::tr("Click-through (restore from the tray menu)",
-                               "Kattintás átengedése (a tálcamenüből visszaállítható)",
-                               "Klickdurchlass (über das Tray-Menü wiederherstellbar)"),
-                        this, &PinWindow::enterClickThrough);
+        menu->addAction(clickThroughTitle(), this, &PinWindow::enterClickThrough);
     }
     menu->addSeparator();
     menu->addAction(kx::tr("Close", "Bezárás", "Schließen"), this, &PinWindow::closePin);
     return menu;
+}
+
+QString PinWindow::clickThroughTitle()
+{
+    return kx::tr("Click-through (restore from the tray menu)",
+                  "Kattintás átengedése (a tálcamenüből visszaállítható)",
+                  "Klickdurchlass (über das Tray-Menü wiederherstellbar)");
+}
+
+QString PinWindow::clickThroughHint()
+{
+    return kx::tr("Tray menu → Pins → Make pins clickable", "Tálcamenü → Kitűzések → Kattinthatóvá tétel",
+                  "Tray-Menü → Angeheftet → Angeheftete Bilder anklickbar machen");
 }
 
 void PinWindow::enterClickThrough()
@@ -331,10 +347,7 @@ void PinWindow::enterClickThrough()
     setClickThrough(true);
     Toast::present(new ToastView(kx::tr("Pin is click-through", "A kitűzött kép átengedi a kattintást",
                                         "Angeheftete Bilder lassen Klicks durch"),
-                                 kx::tr("Tray menu → Pins → Make pins clickable",
-                                        "Tálcamenü → Kitűzések → Kattinthatóvá tétel",
-                                        "Tray-Menü → Angeheftet → Angeheftete Bilder anklickbar machen"),
-                                 "pin"_sym),
+                                 clickThroughHint(), "pin"_sym),
                    3.0);
 }
 

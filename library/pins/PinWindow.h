@@ -1,7 +1,7 @@
 #pragma once
 // One pinned screenshot: a frameless window above all others on every desktop. A drag moves
 // it, its edges resize it keeping the image's proportions, keys, the wheel, a pinch and the
-// Size menu zoom it, Alt+wheel fades it, and click-through lets the pointer pass to the
+// Size menu zoom it, Ctrl+Shift+wheel fades it, and click-through lets the pointer pass to the
 // windows below. Owned by PinManager. GUI thread only.
 
 #include <QImage>
@@ -32,12 +32,19 @@ public:
     void setAlpha(double alpha);
     // Zoom or fade by a wheel delta (a click is 10).
     void wheelBy(double delta, bool fade);
+    // The modifiers that turn the wheel into fading: Ctrl+Shift, which window managers leave
+    // to the application (Alt+wheel switches desktops in openbox and others).
+    static bool fades(Qt::KeyboardModifiers modifiers);
     bool clickThrough() const { return clickThrough_; }
     // Input passes to the windows below while on; the window stays mapped.
     void setClickThrough(bool on);
     // Asks the manager to remove this pin after the current event.
     void closePin();
 
+    // The context menu's click-through item.
+    static QString clickThroughTitle();
+    // Where the click-through toast sends the user back: the tray menu's path.
+    static QString clickThroughHint();
     // The context menu as a right click shows it (the caller owns it).
     QMenu* buildMenu();
     // The 20 pt close square near the top-right corner.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <QProcess>
 #include <QPromise>
+#include <QSet>
 #include <QTimer>
 #include <csignal>
 
@@ -14,10 +15,19 @@ namespace kx {
 
 namespace {
 
+class ChildRun;
+
+QSet<ChildRun*>& running()
+{
+    static QSet<ChildRun*> runs;
+    return runs;
+}
+
 class ChildRun : public QObject {
 public:
     explicit ChildRun(const ChildRequest& request) : request_(request)
     {
+        running().insert(this);
         // A child that exits before reading its input must not end the application.
         std::signal(SIGPIPE, SIG_IGN);
 
@@ -57,15 +67,31 @@ public:
         return future;
     }
 
-private:
-    void onTimeout()
+    ~ChildRun() override { running().remove(this); }
+
+    // The child and everything in its process group.
+    void killGroup()
     {
-        timedOut_ = true;
         const qint64 pid = process_.processId();
         if (pid > 0) {
             ::kill(-pid_t(pid), SIGKILL);
             ::kill(pid_t(pid), SIGKILL);
         }
+    }
+
+    void abandon()
+    {
+        done_ = true;
+        timer_.stop();
+        killGroup();
+        process_.waitForFinished(1000);  // reaped, so no zombie outlives the quit
+    }
+
+private:
+    void onTimeout()
+    {
+        timedOut_ = true;
+        killGroup();
     }
 
     void onFinished(int exitCode, QProcess::ExitStatus status)
@@ -110,6 +136,12 @@ private:
 QFuture<Outcome<ProcessOutput>> runChild(const ChildRequest& request)
 {
     return (new ChildRun(request))->start();
+}
+
+void endAllChildren()
+{
+    for (ChildRun* run : running().values())
+        run->abandon();
 }
 
 }  // namespace kx

@@ -24,4 +24,8 @@ struct ChildRequest {
 // Must be called on a thread with an event loop (the UI thread); the future finishes there.
 QFuture<Outcome<ProcessOutput>> runChild(const ChildRequest& request);
 
+// Kills every running child with everything it started (its process group): quitting must
+// not leave an sftp with the password in its environment behind. Their futures never finish.
+void endAllChildren();
+
 }  // namespace kx

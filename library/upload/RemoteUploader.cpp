@@ -7,8 +7,10 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "library/upload/ChildRunner.h"
+#include "library/upload/UploadNames.h"
 #include "library/upload/UploadPlan.h"
 #include "library/upload/UploadQueue.h"
+#include "library/upload/WorkFolder.h"
 #include "platform/Keychain.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
@@ -41,6 +43,25 @@ HistoryStore& history()
     return g_history ? *g_history : HistoryStore::shared();
 }
 
+// The names given so far, in a file beside the queue in use.
+UploadNames& names()
+{
+    static std::unique_ptr<UploadNames> names;
+    const QString path = queue().dir() + QStringLiteral("/uploaded-names.json");
+    if (!names || names->path() != path)
+        names = std::make_unique<UploadNames>(path);
+    return *names;
+}
+
+// A remote name no other capture's upload has; queued items keep theirs.
+QString uniqueRemoteName(const QString& base, const std::optional<QUuid>& entryID)
+{
+    QStringList held;
+    for (const PendingUpload& item : queue().items())
+        held << item.fileName;
+    return names().reserve(base, QStringLiteral(".png"), entryID, held);
+}
+
 using Link = std::optional<QString>;
 
 template <class T>
@@ -49,63 +70,22 @@ QFuture<T> ready(T value)
     return QtFuture::makeReadyFuture(std::move(value));
 }
 
-// A folder of its own for one transfer, removed with everything in it at the end.
-class WorkDir {
-public:
-    WorkDir()
-        : path_(QDir::tempPath() + QStringLiteral("/Kaptorix-upload-") +
-                QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
-    {
-        ok_ = QDir().mkpath(path_);
-    }
-    ~WorkDir() { remove(); }
-    WorkDir(const WorkDir&) = delete;
-    WorkDir& operator=(const WorkDir&) = delete;
-
-    bool ok() const { return ok_; }
-    const QString& path() const { return path_; }
-    void remove()
-    {
-        if (!removed_)
-            QDir(path_).removeRecursively();
-        removed_ = true;
-    }
-
-private:
-    QString path_;
-    bool ok_ = false;
-    bool removed_ = false;
-};
-
 QString workDirFailedText()
 {
     return kx::tr("Could not create a temporary folder.", "Nem sikerült ideiglenes mappát létrehozni.",
                   "Ein temporärer Ordner konnte nicht angelegt werden.");
 }
 
-bool writePlain(const QString& path, const QByteArray& bytes, QString* why)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
-        *why = f.errorString();
-        return false;
-    }
-    f.close();
-    return true;
-}
-
-QString knownHostsFile()
-{
-    return qEnvironmentVariable("KAPTORIX_TEST_SSH_KNOWN_HOSTS");
-}
+// Tests: ssh's known-hosts file (empty: ssh's own).
+QString g_knownHosts;
 
 // sftp with its environment: the askpass script when there is a password.
 Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& endpoint,
-                                  const UploadSettings& s, const QString& password, const WorkDir& work)
+                                  const UploadSettings& s, const QString& password, const WorkFolder& work)
 {
     ChildRequest request;
     request.program = QStringLiteral("/usr/bin/sftp");
-    const QString known = knownHostsFile();
+    const QString known = g_knownHosts;
     if (hasControlCharacter(known))
         return UploadError{controlCharacterText()};
     request.arguments = sftpArguments(endpoint, s.user, expandHome(s.keyPath, QDir::homePath()), known);
@@ -135,14 +115,14 @@ QFuture<Outcome<Link>> transfer(const UploadSettings& s, const Endpoint& endpoin
 {
     if (auto bad = checkValues(s, password, fileName))
         return ready(Outcome<Link>(*bad));
-    auto work = std::make_shared<WorkDir>();
+    auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
         return ready(Outcome<Link>(UploadError{workDirFailedText()}));
     const QString local = work->path() + '/' + fileName;
     QString why;
     if (hasControlCharacter(local))
         return ready(Outcome<Link>(UploadError{controlCharacterText()}));
-    if (!writePlain(local, png, &why))
+    if (!WorkFolder::writePrivate(local, png, &why))
         return ready(Outcome<Link>(UploadError{why}));
 
     ChildRequest request;
@@ -190,7 +170,7 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
             .then(&RemoteUploader::shared(),
                   [](const Outcome<ProcessOutput>& r) { return r.ok() ? connectedText() : r.message(); });
     }
-    auto work = std::make_shared<WorkDir>();
+    auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
         return ready(workDirFailedText());
     Outcome<ChildRequest> request = sftpRequest(sftpTestCommands(endpoint), endpoint, s, password, *work);
@@ -267,6 +247,22 @@ void RemoteUploader::useForTests(UploadQueue* q, HistoryStore* h)
     g_history = h;
 }
 
+void RemoteUploader::setKnownHostsForTests(const QString& path)
+{
+    g_knownHosts = path;
+}
+
+void RemoteUploader::abandonTransfers()
+{
+    endAllChildren();
+    WorkFolder::removeAll();
+}
+
+int RemoteUploader::sweepStaleWorkFolders()
+{
+    return WorkFolder::sweepStale(QDir::tempPath());
+}
+
 QFuture<Outcome<Link>> RemoteUploader::send(const QByteArray& png, const QString& fileName)
 {
     const UploadSettings s = UploadSettings::fromPrefs();
@@ -314,11 +310,13 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                             QString(), warn, 3));
     const QDateTime date = entry ? entry->date : QDateTime::currentDateTime();
     const std::optional<QString> name = title ? title : entry ? entry->title : std::nullopt;
+    const std::optional<QUuid> entryID = entry ? std::optional<QUuid>(entry->id) : std::nullopt;
+    // The pattern alone would give two captures one name, and the later upload would replace
+    // the file an earlier link points at.
     const QString fileName =
-        FileNaming::baseName(date, name, entry ? entry->kind : SourceKind::area) + QStringLiteral(".png");
+        uniqueRemoteName(FileNaming::baseName(date, name, entry ? entry->kind : SourceKind::area), entryID);
     notice(kx::tr("Uploading…", "Feltöltés…", "Wird hochgeladen…"), QString(), "icloud.and.arrow.up"_sym, 20);
 
-    const std::optional<QUuid> entryID = entry ? std::optional<QUuid>(entry->id) : std::nullopt;
     const QByteArray bytes = *png;
     return send(bytes, fileName)
         .then(&shared(),

@@ -37,8 +37,9 @@ class RemoteUploader : public QObject {
 public:
     static RemoteUploader& shared();
 
-    // The one entry point of every upload: encodes, names, shows "Uploading…" and returns at
-    // once; the future ends with the final toast's texts (after the retry pass of a success).
+    // The one entry point of every upload: encodes, names (a name no other capture's upload
+    // has), shows "Uploading…" and returns at once; the future ends with the final toast's texts (after the
+    // retry pass of a success).
     static QFuture<UploadReport> upload(const QImage& image, double scale,
                                         const std::optional<HistoryEntry>& entry,
                                         const std::optional<QString>& title);
@@ -54,8 +55,16 @@ public:
 
     // Longest run of one child (default 300 s).
     static void setTimeLimitMs(int ms);
+    // Quitting: ends the programs of every running transfer with everything they started, and
+    // removes their work folders.
+    static void abandonTransfers();
+    // At start: removes work folders that ended processes left in the temporary folder.
+    static int sweepStaleWorkFolders();
+
     // Tests: the queue and history to use instead of the shared ones (nullptr: shared).
     static void useForTests(UploadQueue* queue, HistoryStore* history);
+    // Tests: ssh's known-hosts file (empty: ssh's own).
+    static void setKnownHostsForTests(const QString& path);
 
 Q_SIGNALS:
     void retryingChanged(bool retrying);

@@ -127,7 +127,9 @@ Outcome<Endpoint> endpointFor(const UploadSettings& s)
     e.host = url.host(QUrl::FullyDecoded);
     if (e.host.startsWith('-') || hasControlCharacter(e.host))
         return UploadError{invalidAddressText()};
-    if (s.port && *s.port >= 1) {
+    // The port setting is shown for FTP and SFTP only; a WebDAV port is written in the
+    // address, and a port kept from another protocol must not override it unseen.
+    if (s.protocol != RemoteProtocol::webdav && s.port && *s.port >= 1) {
         if (*s.port > 65535)
             return UploadError{invalidAddressText()};
         e.port = int(*s.port);
@@ -191,14 +193,25 @@ QString quoted(const QString& text)
     return '"' + t + '"';
 }
 
-QStringList curlBase(const QString& user, const QString& password)
+namespace {
+
+QStringList curlLines(const QString& user, const QString& password, bool createFolders)
 {
     // globoff: "[" "{" in an address are taken as they are, never as URL patterns.
-    QStringList lines{QStringLiteral("connect-timeout = 15"), QStringLiteral("max-time = 300"),
-                      QStringLiteral("ftp-create-dirs"), QStringLiteral("globoff")};
+    QStringList lines{QStringLiteral("connect-timeout = 15"), QStringLiteral("max-time = 300")};
+    if (createFolders)
+        lines << QStringLiteral("ftp-create-dirs");
+    lines << QStringLiteral("globoff");
     if (!user.isEmpty())
         lines << QStringLiteral("user = ") + quoted(user + ':' + password);
     return lines;
+}
+
+}  // namespace
+
+QStringList curlBase(const QString& user, const QString& password)
+{
+    return curlLines(user, password, true);
 }
 
 QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
@@ -215,7 +228,8 @@ QStringList curlUploadConfig(const QString& user, const QString& password, const
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav)
 {
-    QStringList lines = curlBase(user, password);
+    // A test only looks: a mistyped folder is reported, never created.
+    QStringList lines = curlLines(user, password, false);
     lines << QStringLiteral("url = ") + quoted(folderUrl);
     lines << QStringLiteral("output = ") + quoted(QStringLiteral("/dev/null"));
     if (webdav) {

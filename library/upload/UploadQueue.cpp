@@ -2,17 +2,19 @@
 
 #include "core/AtomicFile.h"
 #include "core/JsonStore.h"
+#include "core/Localisation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <utility>
 
 namespace kx {
 
 UploadQueue::UploadQueue(const QString& directory, QObject* parent)
     : QObject(parent), dir_(QDir::cleanPath(directory))
 {
-    QDir().mkpath(dir_);
+    makePrivateFolder(dir_);
     const JsonArrayLoad load = loadJsonArray(indexPath(), [this](const QJsonValue& v) {
         std::optional<PendingUpload> item = decodePendingUpload(v);
         if (item)
@@ -24,6 +26,30 @@ UploadQueue::UploadQueue(const QString& directory, QObject* parent)
     rejectedAtLoad_ = load.rejected;
     keptAs_ = load.keptAs;
     writable_ = load.writable;
+    // A copy made by an earlier start was reported then.
+    if (load.unreadable || load.keptNow) {
+        const QString kept = displayPath(keptAs_.isEmpty() ? indexPath() : keptAs_);
+        startNotice_ =
+            load.unreadable
+                ? kx::tr("The waiting uploads could not be read. The queue was kept as %1.",
+                         "A várakozó feltöltések nem olvashatók. A sor megmaradt: %1.",
+                         "Die wartenden Uploads konnten nicht gelesen werden. Die Warteschlange wurde "
+                         "als %1 aufbewahrt.")
+                      .arg(kept)
+                : kx::tr(
+                      "%1 waiting uploads could not be read and were left out. The queue was "
+                      "kept as %2.",
+                      "%1 várakozó feltöltés nem olvasható, ezért kimaradt. A sor megmaradt: %2.",
+                      "%1 wartende Uploads konnten nicht gelesen werden und fehlen. Die "
+                      "Warteschlange wurde als %2 aufbewahrt.")
+                      .arg(load.rejected)
+                      .arg(kept);
+    }
+}
+
+QString UploadQueue::takeStartNotice()
+{
+    return std::exchange(startNotice_, QString());
 }
 
 UploadQueue& UploadQueue::shared()

@@ -46,6 +46,9 @@ public:
     // Items left out at load, and where the original file was kept (empty if nowhere).
     int rejectedAtLoad() const { return rejectedAtLoad_; }
     const QString& keptAs() const { return keptAs_; }
+    // Once, after this load set a bad queue.json aside (or copied one with bad items): the
+    // localised message that says where it was kept. Empty otherwise and afterwards.
+    QString takeStartNotice();
 
 Q_SIGNALS:
     void itemsChanged();
@@ -55,6 +58,7 @@ private:
     QList<PendingUpload> items_;
     int rejectedAtLoad_ = 0;
     QString keptAs_;
+    QString startNotice_;
     bool writable_ = true;
 };
 

@@ -68,7 +68,7 @@ TEST(OCRService, CorpusPagesReadAboveTheirFloors)
 {
     const QList<test::CorpusPage> pages =
         test::ocrCorpus(test::sourcePath(QStringLiteral("tests/analysis/corpus")));
-    ASSERT_EQ(pages.size(), 6);
+    ASSERT_EQ(pages.size(), 10);
     for (const test::CorpusPage& page : pages) {
         ASSERT_FALSE(page.image.isNull()) << page.name.toStdString() << " does not parse";
         EXPECT_EQ(ocr::textBlocks(ocr::prepared(page.image)).size(), page.blocks) << page.name.toStdString();

@@ -80,3 +80,106 @@ TEST(SensitiveData, NestingEdgesAndOrder)
     EXPECT_EQ(order, (QStringList{"email", "ip", "card", "phone"}));
     EXPECT_EQ(hits[1].rect, QRectF(-3, -3, 8 * kCharW + 6, kLineH + 6));
 }
+
+namespace {
+
+// A recognised line made of words with the given gaps before them (in px), glyphs kCharW wide
+// and a blank spanning each gap, as recognition reports them.
+TextObservation spaced(const QList<QPair<double, QString>>& words, double y = 40)
+{
+    TextObservation o;
+    double x = 20;
+    for (const auto& [gap, word] : words) {
+        if (!o.text.isEmpty()) {
+            o.text += QLatin1Char(' ');
+            o.charBoxes.append(QRectF(x, y, gap, kLineH));
+        }
+        x += o.text.isEmpty() ? 0 : gap;
+        for (const QChar c : word) {
+            o.text += c;
+            o.charBoxes.append(QRectF(x, y, kCharW, kLineH));
+            x += kCharW;
+        }
+    }
+    o.box = QRectF(20, y, x - 20, kLineH);
+    o.confidence = 90;
+    return o;
+}
+
+// The categories of the hits that cover all of `part` of `line`.
+QStringList covering(const QList<SensitiveData::Match>& hits, const TextObservation& line,
+                     const QString& part)
+{
+    const qsizetype at = line.text.indexOf(part);
+    const QRectF box = line.boundingBox(at, part.size()).value_or(QRectF());
+    QStringList out;
+    for (const SensitiveData::Match& m : hits)
+        if (at >= 0 && m.rect.contains(box))
+            out.append(m.category);
+    return out;
+}
+
+}  // namespace
+
+TEST(SensitiveData, KeysCoverTheirWholeRunEvenWhenRecognitionSplitThem)
+{
+    // A blank read where there is none (3 px), a split with a word's gap (6 px) that goes on
+    // like a key, and the prose after it (8 px) that stays readable.
+    const TextObservation key = spaced({{0, "OPENAI_API_KEY=sk-proj"},
+                                        {3, "-4fT9qLx2RbV8mZ1nW7yK3cJ0hP6sD5gA"},
+                                        {8, "ghp_wwWPw5k4aXcaT4"},
+                                        {6, "fNPOUcnZwJUVFkK6LOOp"},
+                                        {6, "INUx"},
+                                        {8, "expires"},
+                                        {8, "tomorrow"}});
+    const QList<SensitiveData::Match> hits = SensitiveData::find({key});
+    EXPECT_FALSE(covering(hits, key, "OPENAI_API_KEY=sk-proj -4fT9qLx2RbV8mZ1nW7yK3cJ0hP6sD5gA").isEmpty());
+    EXPECT_FALSE(covering(hits, key, "ghp_wwWPw5k4aXcaT4 fNPOUcnZwJUVFkK6LOOp INUx").isEmpty());
+    EXPECT_TRUE(covering(hits, key, "expires").isEmpty());
+    // A key in a quoted string whose underscores were read as blanks; a key without its prefix.
+    const TextObservation code =
+        spaced({{0, "KEY"}, {8, "="}, {8, "\"sk"}, {8, "Live"}, {8, "51NfK3hLp9QwErTy7UiOp2AsDf\""}});
+    EXPECT_EQ(covering(SensitiveData::find({code}), code, "\"sk Live 51NfK3hLp9QwErTy7UiOp2AsDf\""),
+              QStringList{"token"});
+    const TextObservation prose = spaced({{0, "ReservationConfirmation2026"}, {8, "(anna@example.com),"}});
+    const QList<SensitiveData::Match> proseHits = SensitiveData::find({prose});
+    EXPECT_TRUE(covering(proseHits, prose, "ReservationConfirmation2026").isEmpty());
+    // A hit covers every word it touches, punctuation and all.
+    EXPECT_EQ(covering(proseHits, prose, "(anna@example.com),"), QStringList{"email"});
+}
+
+TEST(SensitiveData, NumbersReadWithLookAlikesOrSplitStillMatchWhenTheirCheckHolds)
+{
+    const auto categories = [](const QList<TextObservation>& lines) {
+        QStringList out;
+        for (const SensitiveData::Match& m : SensitiveData::find(lines))
+            out.append(m.category);
+        return out;
+    };
+    const auto words = [](const QString& text) {
+        QList<QPair<double, QString>> out;
+        for (const QString& w : text.split(' '))
+            out.append({8, w});
+        return spaced(out);
+    };
+    EXPECT_EQ(categories({words("card 4111 1lll 1111 1111")}), QStringList{"card"});
+    EXPECT_EQ(categories({words("ip 192.168.O.l0")}), QStringList{"ip"});
+    EXPECT_EQ(categories({words("IBAN DE89 37o4 0044 0532 0130 00")}), QStringList{"iban"});
+    EXPECT_EQ(categories({words("IBAN DE89 370 40044 053 20130 00")}), QStringList{"iban"});
+    EXPECT_EQ(categories({words("IBAN £S9121000418450200051332")}), QStringList{"iban"});
+    // Decoys: Luhn fails, an octet above 255, mod 97 fails, even with the letters read as digits.
+    EXPECT_TRUE(categories({words("card 4111 1lll 1111 1ll2")}).isEmpty());
+    EXPECT_TRUE(categories({words("ip 3OO.1.2.3")}).isEmpty());
+    EXPECT_FALSE(
+        categories({words("IBAN DE88 37o4 0044 0532 0130 00")}).contains("iban"));  // its digits: a phone
+
+    // Groups of a card on two lines, one hit a line; a decoy likewise stays uncovered.
+    const TextObservation first = words("Card: 4111 1111"),
+                          second = spaced({{0, "1111"}, {8, "1111"}, {8, "exp"}}, 60);
+    const QList<SensitiveData::Match> split = SensitiveData::find({first, second});
+    EXPECT_EQ(covering(split, first, "4111 1111"), QStringList{"card"});
+    EXPECT_EQ(covering(split, second, "1111 1111"), QStringList{"card"});
+    EXPECT_TRUE(covering(split, second, "exp").isEmpty());
+    const TextObservation decoy = spaced({{0, "1111"}, {8, "1112"}}, 60);
+    EXPECT_TRUE(SensitiveData::find({first, decoy}).isEmpty());
+}

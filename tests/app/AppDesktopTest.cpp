@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/time.h>
 
 using namespace kx::test;
 
@@ -138,6 +140,7 @@ public:
     explicit Kaptorix(const QString& home) : home_(home)
     {
         QDir().mkpath(runtime());
+        QDir().mkpath(tmpDir());
         ::chmod(QFile::encodeName(runtime()).constData(), 0700);
     }
     ~Kaptorix()
@@ -161,6 +164,7 @@ public:
         e.insert("XDG_RUNTIME_DIR", runtime());
         e.insert("KAPTORIX_DATA_DIR", historyDir());
         e.insert("KAPTORIX_LOG_NOTICES", "1");
+        e.insert("TMPDIR", tmpDir());
         e.insert("QT_QPA_PLATFORM", "xcb");
         return e;
     }
@@ -211,6 +215,7 @@ public:
                      m.captured(2).toInt());
     }
     QString historyDir() const { return home_ + "/history"; }
+    QString tmpDir() const { return home_ + "/tmp"; }
     bool waitForPng(int ms) const
     {
         return waitFor([&] { return !QDir(historyDir()).entryList({"*.png"}).isEmpty(); }, ms);
@@ -306,6 +311,117 @@ TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
     ASSERT_EQ(app_->entries().size(), 1);
     EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "file");
     EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
+}
+
+// A stopped instance keeps its socket: a second start waits, says so and exits instead of
+// running beside it; once the first runs again it takes files as before. Files too large are
+// named in a toast, and neither they nor 5 GB of junk named .png grow the tray process.
+TEST_F(AppDesktop, AStoppedInstanceIsNotReplacedAndHugeFilesAreRefused)
+{
+    startApp();
+    const pid_t pid = pid_t(app_->process().processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    QByteArray err;
+    EXPECT_EQ(app_->startAgain({}, &err), 1);
+    EXPECT_TRUE(err.contains("Kaptorix is already running but does not answer.")) << err.constData();
+    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+
+    {
+        QImage big(20000, 20000, QImage::Format_Mono);
+        big.fill(0);
+        ASSERT_TRUE(big.save(dir_.filePath("huge.png"), "png"));
+    }
+    QFile sparse(dir_.filePath("junk.png"));
+    ASSERT_TRUE(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(5) << 30));
+    sparse.close();
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::blue);
+    ASSERT_TRUE(img.save(dir_.filePath("a.png")));
+    EXPECT_EQ(app_->startAgain({dir_.filePath("junk.png"), dir_.filePath("huge.png"), dir_.filePath("a.png")},
+                               &err),
+              0);
+    ASSERT_TRUE(app_->waitForEntries(1, 30000));
+    EXPECT_EQ(app_->entries().size(), 1);
+    EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
+    EXPECT_TRUE(
+        app_->notices().contains("notice: Image too large|huge.png is 20000 × 20000 pixels; Kaptorix "
+                                 "opens images up to 268 megapixels."))
+        << app_->notices().toStdString();
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray text = status.readAll();
+    const qsizetype at = text.indexOf("VmHWM:");
+    ASSERT_GE(at, 0);
+    const qint64 peakKb = text.mid(at + 6, text.indexOf("kB", at) - at - 6).trimmed().toLongLong();
+    EXPECT_LT(peakKb, 1024 * 1024) << "peak resident memory " << peakKb << " kB";
+}
+
+// Something that is not a socket at the socket's path stops a start, with a message.
+TEST_F(AppDesktop, SomethingElseAtTheSocketPathStopsTheStart)
+{
+    const QString path = dir_.path() + "/runtime/kaptorix-" +
+                         QString(qgetenv("DISPLAY")).replace(QRegularExpression("[^A-Za-z0-9.]"), "_") +
+                         ".sock";
+    ASSERT_TRUE(QDir().mkpath(path));
+    QByteArray err;
+    EXPECT_EQ(app_->startAgain({}, &err), 1);
+    EXPECT_TRUE(err.contains(path.toUtf8())) << err.constData();
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+// Children of `parent` named `name`, zombies left out.
+QStringList childrenNamed(qint64 parent, const QByteArray& name)
+{
+    QStringList found;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile stat("/proc/" + pid + "/stat");
+        if (pid.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (line.contains("(" + name + ")") && rest.size() > 1 && rest[0] != "Z" &&
+            rest[1].toLongLong() == parent)
+            found << pid;
+    }
+    return found;
+}
+
+// SIGTERM in the middle of an SFTP upload ends sftp and its ssh and removes the work folder; a
+// work folder that a killed run left is removed at the next start.
+TEST_F(AppDesktop, TerminationEndsAnUploadAndStartSweepsLeftFolders)
+{
+    const QString left = app_->tmpDir() + "/Kaptorix-upload-LEFT";
+    QDir().mkpath(left);
+    QFile(left + "/shot.png").open(QIODevice::WriteOnly);
+    const timeval old[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+    ::utimes(QFile::encodeName(left).constData(), old);
+    StalledServer stalled;  // sftp waits for a greeting that never comes
+    ASSERT_TRUE(stalled.start());
+    startApp(
+        "after.copy=false\nafter.preview=false\nafter.upload=true\nremote.protocol=sftp\n"
+        "remote.host=127.0.0.1\nremote.user=alice\nremote.port=" +
+        QByteArray::number(stalled.port()) + "\n");
+    EXPECT_TRUE(waitFor([&] { return !QFileInfo::exists(left); }));
+
+    const qint64 app = app_->process().processId();
+    QStringList sftp, ssh;
+    for (int attempt = 0; attempt < 3 && sftp.isEmpty(); ++attempt) {
+        xdotool({"key", "ctrl+alt+2"});
+        waitFor([&] { return !(sftp = childrenNamed(app, "sftp")).isEmpty(); }, 20000);
+    }
+    ASSERT_EQ(sftp.size(), 1) << app_->notices().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !(ssh = childrenNamed(sftp[0].toLongLong(), "ssh")).isEmpty(); }));
+    const QStringList work = QDir(app_->tmpDir()).entryList({"Kaptorix-upload-*"}, QDir::Dirs);
+    ASSERT_EQ(work.size(), 1);
+
+    ::kill(pid_t(app), SIGTERM);
+    ASSERT_TRUE(app_->process().waitForFinished(10000));
+    const auto alive = [](const QString& pid) {  // gone, or a zombie nobody reaps
+        QFile stat("/proc/" + pid + "/stat");
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z");
+    };
+    EXPECT_TRUE(waitFor([&] { return !alive(sftp[0]) && !alive(ssh[0]); }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(app_->tmpDir() + "/" + work[0]));
 }
 
 TEST_F(AppDesktop, ATakenShortcutIsNamedAndTheOthersWork)
@@ -409,7 +525,7 @@ TEST_F(AppDesktop, ScrollingKeyAndThePreviewCardActions)
     ASSERT_TRUE(webdav.start(served.path(), "", "")) << webdav.log().toStdString();
     const QString saved = dir_.filePath("saved");
     startApp("after.copy=false\nsaveFolder=" + saved.toUtf8() +
-             "\nremote.host=http://127.0.0.1/\nremote.port=" + QByteArray::number(webdav.port()) + "\n");
+             "\nremote.host=http://127.0.0.1:" + QByteArray::number(webdav.port()) + "/\n");
     FixtureClient fixture({"--at", "400", "120", "--expected", dir_.filePath("page.png")});
     ASSERT_TRUE(fixture.waitReady());
     const QRect area = fixture.area();

@@ -1,21 +1,36 @@
 // Option dispatch, opening images, the single-instance hand-over and the status menu rows.
 #include "TestSupport.h"
 #include "app/Dispatch.h"
+#include "app/DisplayCheck.h"
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/StatusMenu.h"
+#include "app/TrayApp.h"
+#include "app/TrayIconLook.h"
+#include "capture/coordinator/CaptureCoordinator.h"
+#include "capture/coordinator/Notices.h"
+#include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "library/pins/PinManager.h"
+#include "library/pins/PinWindow.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QGuiApplication>
 #include <QImageWriter>
 #include <QMenu>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QWidgetAction>
 #include <QtConcurrent>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <csignal>
 
 using namespace kx;
 
@@ -55,6 +70,54 @@ TEST(OpenImage, ResolutionGivesTheScale)
         EXPECT_EQ(read->kind, SourceKind::file);
     }
     EXPECT_FALSE(OpenImage::read(dir.path()));
+}
+
+// Opening checks the header first: a 20000 × 20000 PNG is named in a toast with the limit, and
+// a 5 GB file named .png that is no image is skipped without being read.
+TEST(OpenImage, AFileOverThePixelLimitIsNamedInAToastAndHugeJunkIsNotRead)
+{
+    QTemporaryDir dir;
+    const QString huge = dir.filePath("Huge scan.png");
+    {
+        QImage big(20000, 20000, QImage::Format_Mono);
+        big.fill(0);
+        ASSERT_TRUE(big.save(huge, "png"));
+    }
+    QStringList seen;
+    auto c = QObject::connect(&Notices::shared(), &Notices::shown,
+                              [&](const QString& title, const QString& line) { seen << title + "|" + line; });
+    OpenImage::open(huge);
+    ASSERT_TRUE(test::waitFor([&] { return !seen.isEmpty(); }, 30000));
+    EXPECT_EQ(seen.value(0),
+              QStringLiteral("Image too large|Huge scan.png is 20000 × 20000 pixels; Kaptorix opens "
+                             "images up to 268 megapixels."));
+    Lang::overrideForTests("hu");
+    EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000)),
+              QStringLiteral(
+                  "a.png: 20000 × 20000 képpont; a Kaptorix legfeljebb 268 megapixeles képet nyit meg."));
+    Lang::overrideForTests("de");
+    EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000)),
+              QStringLiteral("a.png hat 20000 × 20000 Pixel; Kaptorix öffnet Bilder bis 268 Megapixel."));
+    Lang::overrideForTests("en");
+
+    const QString sparse = dir.filePath("big.png");
+    QFile f(sparse);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(qint64(5) << 30));
+    f.close();
+    QFile io("/proc/self/io");
+    auto rchar = [&] {
+        io.open(QIODevice::ReadOnly);
+        const QByteArray all = io.readAll();
+        io.close();
+        const qsizetype at = all.indexOf("rchar:");
+        return all.mid(at + 6, all.indexOf('\n', at) - at - 6).trimmed().toLongLong();
+    };
+    const qint64 before = rchar();
+    const OpenImage::Loaded loaded = OpenImage::load(sparse);
+    EXPECT_FALSE(loaded.capture);
+    EXPECT_FALSE(loaded.tooLarge);
+    EXPECT_LT(rchar() - before, 1 << 20);
+    QObject::disconnect(c);
 }
 
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
@@ -98,6 +161,70 @@ TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
     EXPECT_EQ(second.result(), SingleInstance::Outcome::handedOver);
     EXPECT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
     EXPECT_EQ(received, QStringList{"/tmp/a.png"});
+}
+
+// A live instance that does not answer: a listener stopped with SIGSTOP keeps its socket, and a
+// second start says so instead of taking the socket over.
+TEST(SingleInstance, AStoppedInstanceKeepsItsSocketAndTheSecondStartGivesUp)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":78");
+    const QString path = SingleInstance::socketPath(display);
+
+    QProcess listener;
+    listener.start("python3", {"-c",
+                               "import socket,sys,time\n"
+                               "s=socket.socket(socket.AF_UNIX)\ns.bind(sys.argv[1])\ns.listen(4)\n"
+                               "print('ready',flush=True)\ntime.sleep(600)\n",
+                               path});
+    ASSERT_TRUE(listener.waitForStarted(10000));
+    ASSERT_TRUE(test::waitFor([&] { return listener.canReadLine(); }, 10000));
+    const pid_t pid = pid_t(listener.processId());
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+
+    SingleInstance second;
+    EXPECT_EQ(second.start(display, {"/tmp/a.png"}, 1500), SingleInstance::Outcome::notAnswering);
+    EXPECT_EQ(SingleInstance::message(SingleInstance::Outcome::notAnswering, display),
+              "Kaptorix is already running but does not answer.");
+    struct stat st {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+
+    // Still the stopped process's socket: it takes connections once it runs again.
+    ::kill(pid, SIGCONT);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path - 1);
+    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    listener.kill();
+    listener.waitForFinished(5000);
+}
+
+TEST(SingleInstance, SomethingElseAtTheSocketPathIsRefusedAndLeftAlone)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":79");
+    const QString path = SingleInstance::socketPath(display);
+    ASSERT_TRUE(QDir().mkpath(path + "/inside"));
+
+    SingleInstance blocked;
+    EXPECT_EQ(blocked.start(display, {}), SingleInstance::Outcome::blocked);
+    EXPECT_TRUE(QFileInfo(path + "/inside").isDir());
+    EXPECT_TRUE(SingleInstance::message(SingleInstance::Outcome::blocked, display).contains(path));
+
+    // A plain file too.
+    ASSERT_TRUE(QDir(path).removeRecursively());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("x"));
+    file.close();
+    EXPECT_EQ(blocked.start(display, {}), SingleInstance::Outcome::blocked);
+    EXPECT_TRUE(QFile::exists(path));
 }
 
 namespace {
@@ -147,12 +274,182 @@ TEST(StatusMenu, RowsFollowShortcutsColoursPinsAndLanguage)
     QMenu* colours = menu.actions().at(history + 1)->menu();
     EXPECT_EQ(rows(colours), (QStringList{"#FF0000", "nonsense"}));
     EXPECT_TRUE(colours->actions().at(1)->icon().isNull());  // listed, without a swatch
-    for (QAction* a : menu.actions()) {
-        if (a->text() == "Language") {  // "auto" stored: nothing checked
-            EXPECT_EQ(rows(a->menu()), (QStringList{"English", "Magyar", "Deutsch"}));
-        }
-    }
+    QMenu* language = nullptr;
+    for (QAction* a : menu.actions())
+        if (a->text() == "Language")
+            language = a->menu();
+    ASSERT_NE(language, nullptr) << "no Language row";
+    EXPECT_EQ(rows(language), (QStringList{"English", "Magyar", "Deutsch"}));  // "auto": nothing checked
 
     EXPECT_EQ(StatusMenu::pinsTitle(2, "de"), "Angeheftet (2)");
     EXPECT_TRUE(StatusMenu::timedTitle(HotKeyAction::area, 3, "hu").endsWith(" 3 mp"));
+}
+
+namespace {
+// The item titled `text` of `menu` (also inside its submenus); null when there is none.
+QAction* item(QMenu* menu, const QString& text)
+{
+    for (QAction* a : menu->actions()) {
+        if (a->text() == text)
+            return a;
+        if (a->menu())
+            if (QAction* inner = item(a->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+}  // namespace
+
+TEST(StatusMenu, ExportedMenusHaveNoHeaderRowAndKeepEveryKeyHint)
+{
+    Lang::overrideForTests("en");
+    StatusMenuState s;
+    for (int i = 0; i <= int(HotKeyAction::history); ++i)
+        s.combos.insert(HotKeyAction(i), KeyCombo::defaultFor(HotKeyAction(i)));
+    s.combos[HotKeyAction::ocr] = KeyCombo{0xc9, KeyCombo::control | KeyCombo::alt, "É"};
+    QMenu widgets;
+    StatusMenu::fill(&widgets, s);
+    EXPECT_TRUE(qobject_cast<QWidgetAction*>(widgets.actions().first()));  // the header row
+    EXPECT_EQ(rows(&widgets).last(), "Quit Kaptorix [Ctrl+Q]");
+    EXPECT_TRUE(rows(&widgets).contains("Settings… [Ctrl+,]"));
+
+    s.header = false;
+    s.exported = true;
+    QMenu exported;
+    StatusMenu::fill(&exported, s);
+    const QStringList r = rows(&exported);
+    EXPECT_EQ(r.first(), "--");  // no empty widget row above it
+    EXPECT_FALSE(qobject_cast<QWidgetAction*>(exported.actions().first()));
+    // Keys a StatusNotifier host reads stay key hints; the others go into the text.
+    EXPECT_TRUE(r.contains("Capture area [Ctrl+Alt+1]")) << r.join('\n').toStdString();
+    EXPECT_TRUE(r.contains("Settings…\tCtrl+,")) << r.join('\n').toStdString();
+    EXPECT_TRUE(r.contains("OCR – copy text from area\tCtrl+Alt+É")) << r.join('\n').toStdString();
+    EXPECT_TRUE(r.contains("Quit Kaptorix [Ctrl+Q]"));
+    EXPECT_TRUE(StatusMenu::hostNamesKey(QKeySequence("Ctrl+Alt+F5")));
+    EXPECT_FALSE(StatusMenu::hostNamesKey(QKeySequence("Ctrl+,")));
+}
+
+// Opening the tray menu with one pin open, a click-through one: its row and both items are
+// there, and "Make pins clickable" gives the pin its clicks back.
+TEST(TrayMenu, OnePinShowsItsRowAndCanBeMadeClickableAgain)
+{
+    Lang::overrideForTests("en");
+    PinManager::shared().closeAll();
+    TrayApp tray;
+    QImage img(40, 30, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::red);
+    PinWindow* pin = PinManager::shared().pin(img, 1);
+    ASSERT_TRUE(pin);
+    pin->setClickThrough(true);
+    Q_EMIT tray.statusMenu()->aboutToShow();
+    QAction* row = item(tray.statusMenu(), "Pins (1)");
+    ASSERT_TRUE(row && row->menu()) << rows(tray.statusMenu()).join('\n').toStdString();
+    EXPECT_EQ(rows(row->menu()), (QStringList{"Make pins clickable", "Close all pins"}));
+    QAction* clickable = item(row->menu(), "Make pins clickable");
+    ASSERT_TRUE(clickable && clickable->isEnabled());
+    clickable->trigger();
+    EXPECT_FALSE(pin->clickThrough());
+    item(row->menu(), "Close all pins")->trigger();
+    EXPECT_TRUE(test::waitFor([] { return PinManager::shared().pins().isEmpty(); }, 3000));
+    Q_EMIT tray.statusMenu()->aboutToShow();
+    EXPECT_FALSE(item(tray.statusMenu(), "Pins (0)"));
+    EXPECT_FALSE(item(tray.statusMenu(), "Make pins clickable"));
+}
+
+// A timed row of the tray menu counts down its own seconds before the capture it names.
+TEST(TrayMenu, TimedRowCountsDownItsSecondsThenCaptures)
+{
+    Lang::overrideForTests("en");
+    for (const char* key : {"after.copy", "after.save", "after.editor", "after.preview", "after.upload"})
+        Prefs::set(key, false);
+    QTemporaryDir dir;
+    HistoryStore store(HistoryStore::Options{
+        dir.filePath("h"),
+        {},
+        [](const QImage&) { return QtFuture::makeReadyFuture(std::optional<QString>()); },
+        0});
+    auto& env = CaptureCoordinator::shared().environment();
+    const CaptureCoordinator::Environment saved = env;
+    auto restore = qScopeGuard([&] { env = saved; });
+    QList<int> countdowns;
+    std::function<void()> afterCountdown;
+    QStringList grabs;
+    env.history = &store;
+    env.permission = [] { return true; };
+    env.shutter = [] {};
+    env.countdown = [&](int seconds, std::function<void()> done) {
+        countdowns << seconds;
+        afterCountdown = std::move(done);
+    };
+    env.screenUnderPointer = [] { return QGuiApplication::primaryScreen(); };
+    env.frontmostWindow = [] { return std::nullopt; };
+    env.grabScreen = [&](QScreen*, const std::optional<QRectF>&, bool) -> Captured<ScreenGrab> {
+        grabs << "screen";
+        QImage shot(64, 32, QImage::Format_ARGB32_Premultiplied);
+        shot.fill(Qt::blue);
+        return ScreenGrab{shot, 1.0};
+    };
+
+    TrayApp tray;
+    Q_EMIT tray.statusMenu()->aboutToShow();
+    QAction* timed = item(tray.statusMenu(), "Capture fullscreen — 5 s");
+    ASSERT_TRUE(timed);
+    timed->trigger();
+    EXPECT_EQ(countdowns, QList<int>{5});
+    EXPECT_TRUE(grabs.isEmpty());  // nothing before the countdown ends
+    ASSERT_TRUE(afterCountdown);
+    afterCountdown();
+    ASSERT_TRUE(test::waitFor([&] { return store.entries().size() == 1; }, 5000));
+    EXPECT_EQ(grabs, QStringList{"screen"});
+    EXPECT_EQ(store.entries().first().kind, SourceKind::fullscreen);
+}
+
+TEST(DisplayCheck, SaysInOneLineWhatIsMissing)
+{
+    Lang::overrideForTests("en");
+    const auto never = [](const QByteArray&) { return false; };
+    const auto always = [](const QByteArray&) { return true; };
+    EXPECT_EQ(displayProblem({"", "", "tty", ""}, always),
+              "Kaptorix needs an X11 display: DISPLAY is not set.");
+    EXPECT_EQ(displayProblem({"", "wayland-0", "wayland", ""}, always),
+              "Kaptorix needs an X11 display: this is a Wayland session without XWayland.");
+    EXPECT_EQ(displayProblem({"", "", "wayland", ""}, always),
+              "Kaptorix needs an X11 display: this is a Wayland session without XWayland.");
+    EXPECT_EQ(displayProblem({":9", "", "x11", ""}, never),
+              "Kaptorix needs an X11 display: :9 cannot be opened.");
+    EXPECT_EQ(displayProblem({":0", "wayland-0", "wayland", ""}, always), "");  // XWayland
+    EXPECT_EQ(displayProblem({"", "", "", "offscreen"}, never), "");
+}
+
+TEST(TrayIconLook, TheVariantFollowsWhatTheTrayTells)
+{
+    using Style = Brand::StatusIconStyle;
+    QPalette light, dark;
+    light.setColor(QPalette::Window, QColor(0xef, 0xef, 0xef));
+    dark.setColor(QPalette::Window, QColor(0x2a, 0x2a, 0x2a));
+    const QColor white(Qt::white), black(Qt::black), panelGrey(0xd6, 0xd6, 0xd6), panelNavy(0x20, 0x24, 0x3a);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelGrey, white, dark), Style::black);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelNavy, black, light), Style::white);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, white, light), Style::white);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, black, dark), Style::black);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, std::nullopt, dark), Style::outlined);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, std::nullopt, std::nullopt, light),
+              Style::black);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, std::nullopt, std::nullopt, dark),
+              Style::white);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::none, panelGrey, std::nullopt, light), Style::outlined);
+
+    // The outlined variant has dark strokes inside light edges: it reads on both.
+    const QImage outlined = Brand::statusBarImage(Style::outlined, 2.0);
+    int darkPixels = 0, lightPixels = 0;
+    for (int y = 0; y < outlined.height(); ++y)
+        for (int x = 0; x < outlined.width(); ++x) {
+            const QColor c = outlined.pixelColor(x, y);
+            if (c.alpha() > 200 && c.lightness() < 60)
+                ++darkPixels;
+            if (c.alpha() > 200 && c.lightness() > 200)
+                ++lightPixels;
+        }
+    EXPECT_GT(darkPixels, 40);
+    EXPECT_GT(lightPixels, 40);
 }

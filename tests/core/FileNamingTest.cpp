@@ -79,3 +79,31 @@ TEST_F(FileNamingTest, LongNamesAreCutAtAUtf8Boundary)
     EXPECT_LE(cut.toUtf8().size(), FileNaming::kMaxBaseBytes);
     EXPECT_FALSE(cut.back().isHighSurrogate());
 }
+
+TEST_F(FileNamingTest, TitlesCanNeitherDisguiseNorHideTheName)
+{
+    Prefs::set("filePattern", "{title}");
+    const auto name = [](const QString& title) {
+        return FileNaming::baseName(kWhen, title, SourceKind::window);
+    };
+    // Every bidirectional control is dropped, not replaced: the name reads as it is stored.
+    const char16_t controls[] = {0x202a, 0x202b, 0x202c, 0x202d, 0x202e, 0x2066,
+                                 0x2067, 0x2068, 0x2069, 0x200e, 0x200f, 0x061c};
+    for (const char16_t c : controls)
+        EXPECT_EQ(name(QString("in") + QChar(c) + "voice"), "invoice") << int(c);
+    EXPECT_EQ(name(QString("invoice") + QChar(0x202e) + "gnp.exe"), "invoicegnp.exe");
+    // No hidden file, no name that reads as an option; dots and dashes inside stay.
+    const std::pair<QString, QString> rows[] = {
+        {"..", "Kaptorix"},
+        {".bashrc", "bashrc"},
+        {"-rf --help", "rf --help"},
+        {"/etc/passwd", "etc-passwd"},
+        {QString(QChar(0x202e)) + "-.x", "x"},
+        {"a.b-c", "a.b-c"},
+        {" -x", " -x"},  // blanks at the ends stay; the name starts with one
+    };
+    for (const auto& [title, expected] : rows)
+        EXPECT_EQ(name(title), expected) << title.toStdString();
+    Prefs::set("filePattern", ".{kind}");
+    EXPECT_EQ(FileNaming::baseName(kWhen, std::nullopt, SourceKind::area), "Area");
+}

@@ -3,8 +3,10 @@
 #include "core/JsonStore.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,4 +90,27 @@ TEST(JsonStore, WritesAtMostTheDebounceAfterTheFirstChangeAndRetriesAFailure)
     writer.flush();  // as at quit: the state is tried again
     EXPECT_TRUE(writer.upToDate());
     EXPECT_EQ(readFile(path), QByteArray::number(state));
+}
+
+TEST(JsonStore, OnlyANameWithNothingAtItIsAMissingFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("store.json");
+    const JsonArrayLoad missing = loadJsonArray(path, acceptNumbers);
+    EXPECT_FALSE(missing.read);
+    EXPECT_FALSE(missing.unreadable);
+    // A link that leads nowhere or to itself cannot be read: it is kept aside (as a link) and
+    // the caller knows no file was read.
+    for (const char* target : {"/nonexistent/store.json", "store.json"}) {
+        ASSERT_EQ(::symlink(target, QFile::encodeName(path).constData()), 0);
+        const JsonArrayLoad load = loadJsonArray(path, acceptNumbers);
+        EXPECT_FALSE(load.read) << target;
+        EXPECT_TRUE(load.unreadable) << target;
+        EXPECT_TRUE(load.keptNow) << target;
+        EXPECT_TRUE(QFileInfo(load.keptAs).isSymLink()) << target;
+        EXPECT_FALSE(QFileInfo(path).isSymLink()) << target;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList({"store.json.bad-*"}, QDir::System | QDir::Files).size(), 2);
+    ASSERT_TRUE(writeFileAtomically(path, "[1]"));
+    EXPECT_TRUE(loadJsonArray(path, acceptNumbers).read);
 }

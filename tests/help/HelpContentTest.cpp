@@ -204,7 +204,7 @@ TEST_F(HelpContentTest, QuotedAndLinuxTextsStandExactly)
         EXPECT_TRUE(all.contains(QString::fromUtf8(q))) << q;
     for (const QString& s : all) {
         for (const char* word : {"macOS", "Finder", "Keychain", "Retina", "Dock", "menu bar", "⌘", "⌥", "⌃"})
-            EXPECT_FALSE(s.contains(QString::fromUtf8(word)) && !s.contains("in the style of macOS"))
+            EXPECT_FALSE(s.contains(QString::fromUtf8(word)) && !s.contains("macOS-style window"))
                 << qPrintable(s);
     }
 }

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollArea>
 
 using namespace kx;
@@ -108,3 +110,70 @@ TEST(HelpWindowTest, OpensNavigatesSearchesAndKeepsItsState)
     EXPECT_EQ(ocrCap(), "–");
     Prefs::remove(HotKeyManager::settingsKey(HotKeyAction::ocr));
 }
+
+namespace {
+// Receives the addresses the help hands to the desktop.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
+}  // namespace
+
+TEST(HelpWindowTest, ContactLinksShowOnlyWhenSetAndOpenOnTheDesktop)
+{
+    Lang::overrideForTests("en");
+    const auto privacyPromise = [] {
+        for (const HelpTopic& t : HelpContent::allTopics())
+            for (const HelpSection& s : t.sections)
+                for (const HelpRow& r : s.rows)
+                    if (r.text.contains("Help links open"))
+                        return true;
+        return false;
+    };
+    auto& help = HelpWindowController::shared();
+    HelpView* view = nullptr;
+    const auto linkButtons = [&] {
+        if (help.window())
+            help.window()->hide();  // the page is built anew when the window shows
+        help.show("contact");
+        view = help.view();
+        view->searchField()->clear();
+        return view->findChildren<QPushButton*>(QStringLiteral("helpLink"));
+    };
+
+    // A build without addresses: no link buttons, and the privacy page promises none.
+    HelpContent::overrideContactForTests(QString(), QString());
+    EXPECT_TRUE(linkButtons().isEmpty());
+    EXPECT_FALSE(privacyPromise());
+
+    HelpContent::overrideContactForTests("example.org", "help@example.org");
+    const QList<QPushButton*> buttons = linkButtons();
+    ASSERT_EQ(buttons.size(), 2);
+    EXPECT_EQ(buttons[0]->text(), "example.org");
+    EXPECT_EQ(buttons[1]->text(), "help@example.org");
+    EXPECT_TRUE(privacyPromise());
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("https", &catcher, "open");
+    QDesktopServices::setUrlHandler("mailto", &catcher, "open");
+    for (QPushButton* b : buttons)
+        b->click();
+    QDesktopServices::unsetUrlHandler("https");
+    QDesktopServices::unsetUrlHandler("mailto");
+    EXPECT_EQ(catcher.urls, QList<QUrl>({QUrl("https://example.org"), QUrl("mailto:help@example.org")}));
+
+    // The pure rule: an address with its scheme keeps it; values that are no address give no link.
+    const QList<HelpLink> links = HelpContent::contactLinks("http://maker.example/", "no-at-sign");
+    ASSERT_EQ(links.size(), 1);
+    EXPECT_EQ(links[0].symbol, "globe");
+    EXPECT_EQ(links[0].title, "maker.example");
+    EXPECT_EQ(links[0].url, QUrl("http://maker.example/"));
+    EXPECT_TRUE(HelpContent::contactLinks("", "a@b@").isEmpty());
+    EXPECT_EQ(HelpContent::contactLinks("", "help@example.org").value(0).symbol, "envelope");
+    HelpContent::overrideContactForTests(QString(), QString());
+}
+
+#include "HelpWindowTest.moc"

@@ -193,5 +193,39 @@ TEST_F(HotKeyDesktop, LayoutChangeGivesASharedKeyToTheEarlierActionAndReportsThe
     EXPECT_TRUE(waitFired(HotKeyAction::history));
 }
 
+// Recorded on a French layout, Ctrl+Alt+"&" shares the 7 key with the colour picker once the
+// layout is US: the area keeps it, the picker names the area as the holder, the 7 key starts
+// only the area, and every hint is the key as the layout names it.
+TEST_F(HotKeyDesktop, AKeyRecordedOnAnotherLayoutStartsOnlyTheActionThatShowsIt)
+{
+    QByteArray query;
+    ASSERT_TRUE(test::runTool("setxkbmap", {"-query"}, &query));
+    const QString layout =
+        QString::fromUtf8(query).section(QStringLiteral("layout:"), 1).trimmed().section('\n', 0, 0);
+    const QString home = layout.isEmpty() ? QStringLiteral("us") : layout;
+    auto restore = qScopeGuard([&] { test::runTool("setxkbmap", {home}); });
+
+    ASSERT_TRUE(test::runTool("setxkbmap", {"fr"}));
+    manager->setCombo(KeyCombo{XK_ampersand, KeyCombo::control | KeyCombo::alt, "&"}, HotKeyAction::area);
+    manager->registerAll();
+    ASSERT_TRUE(test::waitFor([&] { return manager->failed().isEmpty(); }));
+    // On fr the digits need Shift: the hint names the key pressed without it.
+    ASSERT_TRUE(manager->shownCombo(HotKeyAction::fullscreen));
+    EXPECT_EQ(manager->shownCombo(HotKeyAction::fullscreen)->display(), "Ctrl+Alt+É");
+
+    ASSERT_TRUE(test::runTool("setxkbmap", {"us"}));
+    ASSERT_TRUE(test::waitFor([&] { return manager->failed().contains(HotKeyAction::colorPicker); }));
+    EXPECT_EQ(manager->heldBy(HotKeyAction::colorPicker), HotKeyAction::area);
+    ASSERT_TRUE(manager->shownCombo(HotKeyAction::area));
+    EXPECT_EQ(manager->shownCombo(HotKeyAction::area)->display(), "Ctrl+Alt+7");
+    EXPECT_FALSE(manager->shownCombo(HotKeyAction::colorPicker));
+    EXPECT_EQ(manager->shownCombo(HotKeyAction::fullscreen)->display(), "Ctrl+Alt+2");
+    fired.clear();
+    ASSERT_TRUE(key("ctrl+alt+7"));
+    ASSERT_TRUE(key("ctrl+alt+2"));
+    ASSERT_TRUE(waitFired(HotKeyAction::fullscreen));
+    EXPECT_EQ(fired, (QList<HotKeyAction>{HotKeyAction::area, HotKeyAction::fullscreen}));
+}
+
 }  // namespace
 }  // namespace kx

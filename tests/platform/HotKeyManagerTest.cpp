@@ -100,6 +100,44 @@ TEST_F(HotKeyManagerTest, RefusedAndDuplicateCombinationsEndInFailed)
     EXPECT_TRUE(backend->held.contains(1));
 }
 
+// "&" recorded on a French layout shares the 7 key with the colour picker on a US one: the
+// earlier action keeps the key whichever grabbed first, the other names it as the holder, and
+// only the holder shows the key, named as the layout names it.
+TEST_F(HotKeyManagerTest, AKeyTwoOfOurActionsNeedGoesToTheEarlierOne)
+{
+    backend->keyOf = {{XK_ampersand, 16}, {XK_7, 16}};
+    backend->keyName = {{16, "7"}};
+    const KeyCombo amp{XK_ampersand, KeyCombo::control | KeyCombo::alt, "&"};
+    const auto check = [&](const char* when) {
+        EXPECT_TRUE(manager->isRegistered(HotKeyAction::area)) << when;
+        EXPECT_EQ(manager->failed(), QSet<HotKeyAction>{HotKeyAction::colorPicker}) << when;
+        EXPECT_EQ(manager->heldBy(HotKeyAction::colorPicker), HotKeyAction::area) << when;
+        EXPECT_FALSE(backend->held.contains(hotKeyId(HotKeyAction::colorPicker))) << when;
+        ASSERT_TRUE(manager->shownCombo(HotKeyAction::area)) << when;
+        EXPECT_EQ(manager->shownCombo(HotKeyAction::area)->display(), "Ctrl+Alt+7") << when;
+        EXPECT_FALSE(manager->shownCombo(HotKeyAction::colorPicker)) << when;
+    };
+    manager->registerAll();  // the colour picker holds the 7 key first
+    manager->setCombo(amp, HotKeyAction::area);
+    check("recorded later");
+    manager->registerAll();
+    check("at start");
+    EXPECT_EQ(manager->shownCombo(HotKeyAction::fullscreen)->display(), "Ctrl+Alt+2");
+
+    // Another client's refusal names no holder of ours.
+    backend->takenElsewhere.insert(XK_2);
+    manager->registerAll();
+    EXPECT_TRUE(manager->failed().contains(HotKeyAction::fullscreen));
+    EXPECT_FALSE(manager->heldBy(HotKeyAction::fullscreen));
+    backend->takenElsewhere.clear();
+
+    // The area moves away: the colour picker gets its key back.
+    manager->setCombo(KeyCombo{XK_k, KeyCombo::control | KeyCombo::alt, "K"}, HotKeyAction::area);
+    EXPECT_TRUE(manager->isRegistered(HotKeyAction::colorPicker));
+    EXPECT_FALSE(manager->heldBy(HotKeyAction::colorPicker));
+    EXPECT_EQ(manager->shownCombo(HotKeyAction::colorPicker)->display(), "Ctrl+Alt+7");
+}
+
 TEST_F(HotKeyManagerTest, RemovingAShortcutStoresNoneAndResetBringsDefaultsBack)
 {
     manager->registerAll();

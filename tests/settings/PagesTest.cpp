@@ -20,7 +20,9 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPromise>
 #include <QPushButton>
@@ -28,6 +30,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QThread>
 #include <QToolButton>
 
@@ -327,6 +330,158 @@ TEST_F(SettingsPages, NewestConnectionTestWinsAndOneRetryPassAtATime)
     uploads.queue.clear();
     Q_EMIT uploads.queueChanged();
     EXPECT_EQ(tab.retryButton(), nullptr);
+}
+
+// Where a card shows two hairlines with no row between them, or one at its top or bottom (a
+// card: a widget whose layout holds 1-pixel lines between its rows).
+QStringList doubledHairlines(QWidget& page)
+{
+    QStringList faults;
+    for (QWidget* card : page.findChildren<QWidget*>()) {
+        QLayout* rows = card->layout();
+        if (!rows)
+            continue;
+        const auto line = [&](int i) {
+            QWidget* w = rows->itemAt(i)->widget();
+            return w && w->maximumHeight() == 1;
+        };
+        bool hasLines = false;
+        for (int i = 0; i < rows->count(); ++i)
+            hasLines = hasLines || line(i);
+        if (!hasLines)
+            continue;
+        bool lineBefore = true;  // a card's top counts as a line
+        QString firstRow;
+        for (int i = 0; i < rows->count(); ++i) {
+            QWidget* w = rows->itemAt(i)->widget();
+            if (!w || !w->isVisibleTo(&page))
+                continue;
+            if (firstRow.isEmpty() && !line(i))
+                firstRow = w->findChild<QLabel*>() ? w->findChild<QLabel*>()->text() : QString("row");
+            if (line(i) && lineBefore)
+                faults << firstRow + " #" + QString::number(i);
+            lineBefore = line(i);
+        }
+        if (lineBefore)
+            faults << firstRow + " ends with a line";
+    }
+    return faults;
+}
+
+TEST_F(SettingsPages, HiddenRowsTakeTheirHairlinesAlong)
+{
+    for (const char* proto : {"webdav", "ftp", "sftp"}) {
+        Prefs::set("remote.protocol", proto);
+        UploadTab tab;
+        tab.show();
+        EXPECT_EQ(doubledHairlines(tab), QStringList()) << proto;
+        // Switching shows and hides rows with their lines.
+        auto* picker = tab.findChild<QComboBox*>();
+        picker->setCurrentIndex(QString(proto) == "webdav" ? 2 : 0);
+        Q_EMIT picker->activated(picker->currentIndex());
+        EXPECT_EQ(doubledHairlines(tab), QStringList()) << proto << " switched";
+    }
+    Prefs::set("imageFormat", "png");
+    CaptureTab capture;
+    EXPECT_FALSE(capture.qualityRow()->isVisibleTo(&capture));
+    EXPECT_EQ(doubledHairlines(capture), QStringList());
+    Prefs::set("ai.provider", "claude");
+    AITab ai;
+    EXPECT_FALSE(ai.openAIModelRow()->isVisibleTo(&ai));
+    EXPECT_EQ(doubledHairlines(ai), QStringList());
+}
+
+// Queued names and errors come from outside: shown as text on one line each, never as markup and
+// never wider than the page; the whole text is in the tool tip.
+TEST_F(SettingsPages, QueueRowsShowOutsideTextAsOneLineOfText)
+{
+    QTemporaryDir dir;
+    QImage magenta(40, 40, QImage::Format_RGB32);
+    magenta.fill(QColor(255, 0, 255));
+    ASSERT_TRUE(magenta.save(dir.filePath("m.png")));
+    const QString markup = "<img src=\"" + dir.filePath("m.png") + "\"><b>BOLD</b>";
+    const QString error =
+        "Failed to connect to 127.0.0.1 port 40123 after 0 ms: Couldn't connect to server " + markup;
+    uploads.queue = {{QUuid::createUuid(), markup + QString(80, 'n') + ".png", 3, error}};
+    UploadTab tab;
+    tab.resize(520, 900);
+    tab.show();
+    QCoreApplication::processEvents();
+    EXPECT_LE(tab.minimumSizeHint().width(), 520);
+    auto* name = tab.findChild<QLabel*>("queueName");
+    auto* line = tab.findChild<QLabel*>("queueError");
+    ASSERT_TRUE(name && line);
+    for (QLabel* l : {name, line}) {
+        EXPECT_EQ(l->textFormat(), Qt::PlainText);
+        EXPECT_FALSE(l->wordWrap());
+        EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width())
+            << qPrintable(l->text());
+        EXPECT_TRUE(l->text().contains(QChar(0x2026))) << qPrintable(l->text());
+        const QImage shown = l->grab().toImage();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                ASSERT_NE(shown.pixelColor(x, y), QColor(255, 0, 255)) << "a picture was loaded";
+    }
+    QTextDocument tip;
+    tip.setHtml(line->toolTip());
+    EXPECT_EQ(tip.toPlainText(), "3× · " + error);
+    tip.setHtml(name->toolTip());
+    EXPECT_EQ(tip.toPlainText(), uploads.queue[0].fileName);
+}
+
+TEST_F(SettingsPages, AnswersStayWhereTheyBelong)
+{
+    // A test's answer goes with the protocol it was about.
+    Prefs::set("remote.protocol", "sftp");
+    UploadTab tab;
+    tab.testButton()->click();
+    ASSERT_TRUE(test::waitFor([&] { return !uploads.tests.empty(); }));
+    auto* picker = tab.findChild<QComboBox*>();
+    picker->setCurrentIndex(0);
+    Q_EMIT picker->activated(0);
+    EXPECT_EQ(tab.testResult()->text(), "");
+    uploads.answer(0, "Connection refused");
+    QTest::qWait(50);
+    EXPECT_EQ(tab.testResult()->text(), "");
+
+    // A "Retry all" that sends everything leaves its count under the empty queue's text.
+    uploads.queue = {{QUuid::createUuid(), "a.png", 1, "timeout"}};
+    Q_EMIT uploads.queueChanged();
+    tab.retryButton()->click();
+    uploads.queue.clear();
+    Q_EMIT uploads.queueChanged();
+    uploads.finishPass({1, 1});
+    ASSERT_TRUE(test::waitFor([&] { return tab.retryResult() != nullptr; }));
+    EXPECT_EQ(tab.retryResult()->text(), "1 of 1 sent.");
+    EXPECT_TRUE(tab.retryResult()->isVisibleTo(&tab));
+    EXPECT_EQ(tab.retryButton(), nullptr);
+
+    // The key-file dialog shows hidden folders such as ~/.ssh.
+    bool hidden = false;
+    UploadTab::setFileChooser([&](QFileDialog& dialog) {
+        hidden = dialog.filter().testFlag(QDir::Hidden) && dialog.fileMode() == QFileDialog::ExistingFile;
+        return QDir::homePath() + "/.ssh/id_ed25519";
+    });
+    picker->setCurrentIndex(2);
+    Q_EMIT picker->activated(2);
+    tab.keyRow()->findChild<QPushButton*>()->click();
+    UploadTab::setFileChooser(nullptr);
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(Prefs::string("remote.keyPath"), QDir::homePath() + "/.ssh/id_ed25519");
+}
+
+// Quitting (or a signal) less than the write delay after the last keystroke keeps it.
+TEST_F(SettingsPages, QuittingWritesThePendingSecret)
+{
+    AITab tab;
+    QLineEdit* field = tab.keyField()->edit();
+    ASSERT_TRUE(test::waitFor([&] { return field->isEnabled(); }));
+    QTest::keyClicks(field, "sk-abc");
+    SecretField::writeAllPending();
+    EXPECT_EQ(keyring.secrets.value("anthropic.apiKey"), "sk-abc");
+    EXPECT_EQ(keyring.writes, QStringList{"anthropic.apiKey=sk-abc"});
+    QTest::qWait(SecretField::writeDelayMs + 200);
+    EXPECT_EQ(keyring.writes.size(), 1);  // written once
 }
 
 // The Exec value back into its one argument, undoing the file format's and the quoting's escapes.

@@ -76,10 +76,26 @@ QString clipping(QWidget* w, QWidget* window)
     return {};
 }
 
+// One queued upload with curl's usual error: the page must keep the window's width.
+class OneQueuedUpload : public UploadService {
+public:
+    QFuture<QString> testConnection() override { return QtFuture::makeReadyFuture(QString()); }
+    QList<Item> items() const override
+    {
+        return {{QUuid::createUuid(), "Kaptorix 2026-12-07 06.48.41 – Firefox – a long window title.png", 4,
+                 "Failed to connect to 127.0.0.1 port 40123 after 0 ms: Couldn't connect to server"}};
+    }
+    void remove(const QUuid&) override {}
+    bool retrying() const override { return false; }
+    QFuture<RetrySummary> retryAll() override { return QtFuture::makeReadyFuture(RetrySummary{}); }
+};
+
 TEST(SettingsRender, EveryTabInThreeLanguagesFitsItsWidgets)
 {
     test::FakeSecretStore keyring;
     Keychain::setStore(&keyring);
+    OneQueuedUpload uploads;
+    UploadService::setShared(&uploads);
     const QString dir = test::artifactDir("settings");
     for (const char* lang : {"en", "de", "hu"}) {
         Lang::overrideForTests(lang);
@@ -121,6 +137,7 @@ TEST(SettingsRender, EveryTabInThreeLanguagesFitsItsWidgets)
         }
     }
     Lang::overrideForTests("en");
+    UploadService::setShared(nullptr);
     Keychain::setStore(nullptr);
 }
 

@@ -1,5 +1,6 @@
 // "Test connection" against a real WebDAV server on 127.0.0.1, with a typed password not yet written.
 #include "core/Prefs.h"
+#include "library/upload/RemoteUploader.h"
 #include "platform/Keychain.h"
 #include "settings/SecretField.h"
 #include "settings/UploadTab.h"
@@ -13,8 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 namespace kx {
 namespace {
@@ -30,8 +34,8 @@ TEST(SettingsTestConnection, TypedPasswordIsTestedAndAWrongOneRefused)
     Keychain::setStore(&keyring);
     Prefs::registerDefaults();
     Prefs::set("remote.protocol", "webdav");
-    Prefs::set("remote.host", "http://127.0.0.1/");
-    Prefs::set("remote.port", QString::number(server.port()));
+    Prefs::set("remote.host", "http://127.0.0.1:" + QString::number(server.port()) + "/");
+    Prefs::set("remote.port", "22");  // kept from an SFTP set-up, hidden for WebDAV: not used
     Prefs::set("remote.user", "alice");
     Prefs::set("remote.folder", "shots");
 
@@ -49,6 +53,86 @@ TEST(SettingsTestConnection, TypedPasswordIsTestedAndAWrongOneRefused)
             << qPrintable(tab.testResult()->text());
     }
     Keychain::getAsync("drain").waitForFinished();
+    Keychain::setStore(nullptr);
+}
+
+// An SSH server that, before any key exchange, says goodbye with markup that would load a
+// picture; OpenSSH prints the message as it came.
+class DisconnectingSshServer : public QTcpServer {
+public:
+    explicit DisconnectingSshServer(const QByteArray& message) : message_(message)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection()) {
+                s->setParent(this);
+                s->write("SSH-2.0-Fake\r\n");
+                connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    if (!s->readAll().contains("\n") || s->property("said").toBool())
+                        return;
+                    s->setProperty("said", true);
+                    s->write(disconnectPacket());
+                    s->disconnectFromHost();
+                });
+            }
+        });
+    }
+
+private:
+    // SSH_MSG_DISCONNECT, reason 2 (protocol error), in an unencrypted binary packet.
+    QByteArray disconnectPacket() const
+    {
+        const auto u32 = [](quint32 v) {
+            const char bytes[] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+            return QByteArray(bytes, 4);
+        };
+        const QByteArray payload = QByteArray(1, char(1)) + u32(2) + u32(message_.size()) + message_ + u32(0);
+        int padding = 8 - (5 + payload.size()) % 8;
+        if (padding < 4)
+            padding += 8;
+        return u32(1 + payload.size() + padding) + char(padding) + payload + QByteArray(padding, '\0');
+    }
+    QByteArray message_;
+};
+
+TEST(SettingsTestConnection, AServersMarkupIsShownAsText)
+{
+    QTemporaryDir dir;
+    QImage magenta(48, 48, QImage::Format_RGB32);
+    magenta.fill(QColor(255, 0, 255));
+    ASSERT_TRUE(magenta.save(dir.filePath("m.png")));
+    const QByteArray markup = "<img src=\"" + dir.filePath("m.png").toUtf8() + "\"><b>BOLD</b>";
+    DisconnectingSshServer server(markup);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    test::FakeSecretStore keyring;
+    Keychain::setStore(&keyring);
+    RemoteUploader::setKnownHostsForTests(dir.filePath("known_hosts"));
+    Prefs::registerDefaults();
+    Prefs::set("remote.protocol", "sftp");
+    Prefs::set("remote.host", "127.0.0.1");
+    Prefs::set("remote.port", QString::number(server.serverPort()));
+    Prefs::set("remote.user", "alice");
+    Prefs::set("remote.folder", "");
+    Prefs::set("remote.keyPath", "");
+
+    UploadTab tab;
+    tab.resize(700, 900);
+    tab.show();
+    tab.testButton()->click();
+    ASSERT_TRUE(test::waitFor([&] { return tab.testResult()->text() != "…"; }, 60000));
+    QLabel* answer = tab.testResult();
+    EXPECT_TRUE(answer->text().contains(markup)) << qPrintable(answer->text());
+    EXPECT_EQ(answer->textFormat(), Qt::PlainText);
+    const QImage shown = answer->grab().toImage();
+    int pink = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            pink += shown.pixelColor(x, y) == QColor(255, 0, 255);
+    EXPECT_EQ(pink, 0) << "the server's picture was loaded";
+    // Its tool tip shows the same words, not the picture.
+    QTextDocument tip;
+    tip.setHtml(answer->toolTip());
+    EXPECT_TRUE(tip.toPlainText().contains(markup)) << qPrintable(answer->toolTip());
+    RemoteUploader::setKnownHostsForTests(QString());
     Keychain::setStore(nullptr);
 }
 

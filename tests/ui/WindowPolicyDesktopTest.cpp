@@ -1,6 +1,10 @@
 #include "TestSupport.h"
 #include "core/Prefs.h"
 #include "platform/WindowTaskbar.h"
+#include "platform/WindowType.h"
+#include "ui/FloatingPanel.h"
+#include "ui/Toast.h"
+#include "ui/ToastView.h"
 #include "ui/WindowPolicy.h"
 
 #include <gtest/gtest.h>
@@ -33,4 +37,17 @@ TEST(WindowPolicyDesktop, TaskbarStateFollowsShowDockAndMinimising)
 
     w.showMinimized();  // a minimised accessory window must stay reachable
     EXPECT_TRUE(test::waitFor([&] { return !skipsTaskbar(w.windowHandle()); }, 5000));
+}
+
+// A toast is a notification window: compositors' usual rules give it no drawn shadow around
+// the transparent margin in which it draws its own.
+TEST(WindowPolicyDesktop, ToastsAreNotificationWindows)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    kx::Toast::present(new kx::ToastView("Saved", "shot.png", "checkmark.circle.fill"), 30);
+    ASSERT_TRUE(kx::Toast::current());
+    ASSERT_TRUE(kx::test::waitFor([] { return kx::Toast::current()->isVisible(); }));
+    EXPECT_TRUE(kx::hasNotificationWindowType(kx::Toast::current()->windowHandle()));
+    kx::Toast::dismiss();
 }

@@ -44,10 +44,10 @@ QLabel* label(const QString& text, qreal points, QFont::Weight weight, bool seco
 
 BeautifyPopover::BeautifyPopover(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
-    setFixedWidth(372);
+    setFixedWidth(kWidth);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(14);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setSpacing(kSpacing);
     column->addWidget(buildHeader());
 
     previewBox_ = new PreviewBox(this);
@@ -206,7 +206,7 @@ QWidget* BeautifyPopover::buildHeader()
     QLabel* subtitle = label(kx::tr("Applies to copy, save, pin and upload.",
                                     "Másolásra, mentésre, kitűzésre és feltöltésre is érvényes."),
                              11, QFont::Normal, true, header);
-    subtitle->setWordWrap(true);  // the Hungarian line is longer than the fixed width allows
+    subtitle->setObjectName(QStringLiteral("subtitle"));
     titles->addWidget(subtitle);
     row->addLayout(titles);
     row->addStretch();
@@ -222,6 +222,12 @@ QWidget* BeautifyPopover::buildHeader()
         doc_->setBeautify(b);
     });
     row->addWidget(enabled_);
+    // One line where it fits (English); a longer translation wraps rather than pushing the
+    // switch out. Room: the content width less the badge, the switch and the gaps beside them
+    // (a box layout adds no spacing next to its spacer items).
+    const int room =
+        kWidth - 2 * kPadding - badge->width() - row->spacing() - 8 - enabled_->sizeHint().width();
+    subtitle->setWordWrap(QFontMetrics(subtitle->font()).horizontalAdvance(subtitle->text()) > room);
     return header;
 }
 

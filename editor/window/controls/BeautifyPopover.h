@@ -22,6 +22,10 @@ class SwitchToggle;
 class BeautifyPopover : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kWidth = 372;
+    static constexpr int kPadding = 16;
+    static constexpr int kSpacing = 14;  // between the rows
+
     explicit BeautifyPopover(EditorDocument* doc, QWidget* parent = nullptr);
 
     // The annotated image reduced to at most 560 pixels on its longer side, its width against

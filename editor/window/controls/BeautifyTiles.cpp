@@ -9,27 +9,45 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QVariantAnimation>
 
 namespace kx {
 
-PreviewBox::PreviewBox(QWidget* parent) : QWidget(parent)
+PreviewBox::PreviewBox(QWidget* parent) : QWidget(parent), fade_(new QVariantAnimation(this))
 {
     setFixedHeight(190);
+    fade_->setDuration(kFadeMs);
+    fade_->setEasingCurve(QEasingCurve::OutQuad);
+    connect(fade_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        opacity_ = v.toDouble();
+        update();
+    });
 }
 
 void PreviewBox::setImage(const QImage& image, bool enabled)
 {
     image_ = image;
-    dimmed_ = !enabled;
+    setDimmed(!enabled);
     update();
 }
 
 void PreviewBox::setDimmed(bool dimmed)
 {
-    if (dimmed_ == dimmed)
-        return;
+    const bool changed = dimmed_ != dimmed;
     dimmed_ = dimmed;
-    update();
+    const double target = targetOpacity();
+    if (!isVisible()) {
+        fade_->stop();
+        opacity_ = target;
+        update();
+        return;
+    }
+    if (!changed)
+        return;
+    fade_->stop();
+    fade_->setStartValue(opacity_);
+    fade_->setEndValue(target);
+    fade_->start();
 }
 
 void PreviewBox::paintEvent(QPaintEvent*)
@@ -44,7 +62,7 @@ void PreviewBox::paintEvent(QPaintEvent*)
         const QRectF room = QRectF(rect()).adjusted(8, 8, -8, -8);
         QSizeF size = QSizeF(image_.size()).scaled(room.size(), Qt::KeepAspectRatio);
         const QRectF target(room.center() - QPointF(size.width() / 2, size.height() / 2), size);
-        p.setOpacity(dimmed_ ? 0.45 : 1.0);
+        p.setOpacity(opacity_);
         p.drawImage(target, image_);
         p.setOpacity(1);
     }

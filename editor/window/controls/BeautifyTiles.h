@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QVariantAnimation;
+
 namespace kx {
 
 // The checkerboard with the framed preview over it, dimmed while the backdrop is off.
@@ -15,8 +17,14 @@ class PreviewBox : public QWidget {
 public:
     explicit PreviewBox(QWidget* parent = nullptr);
     void setImage(const QImage& image, bool enabled);
+    // Eases the preview's opacity to 0.45 (dimmed) or 1 over 0.15 s; at once while hidden.
     void setDimmed(bool dimmed);
+    double opacity() const { return opacity_; }
+    double targetOpacity() const { return dimmed_ ? kDimmed : 1.0; }
     QSize sizeHint() const override { return {340, 190}; }
+
+    static constexpr double kDimmed = 0.45;
+    static constexpr int kFadeMs = 150;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,6 +32,8 @@ protected:
 private:
     QImage image_;
     bool dimmed_ = false;
+    double opacity_ = 1.0;
+    QVariantAnimation* fade_;
 };
 
 class EdgeTile : public QAbstractButton {

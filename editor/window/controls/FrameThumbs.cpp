@@ -90,7 +90,9 @@ QString detail(BeautifySettings::Edge edge)
         case E::polaroid:
             return kx::tr("Instant-photo frame with a wide bottom.", "Pillanatfotó-keret széles aljjal.");
         case E::window:
-            return kx::tr("Window with three colored buttons.", "Ablak a három színes gombbal.");
+            return kx::tr("macOS-style window with traffic lights.",
+                          "macOS-stílusú ablak a három színes gombbal.",
+                          "Fenster im macOS-Stil mit den drei Ampelknöpfen.");
     }
     return QString();
 }

@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/StyleWidgets.h"
+#include "editor/window/controls/WrapRow.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/FloatingSurface.h"
@@ -11,21 +12,78 @@
 #include "ui/Theme.h"
 
 #include <QColorDialog>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QVariantAnimation>
+#include <cmath>
 
 namespace kx {
 
 using namespace inspector;
 
+namespace {
+
+// The hint text: one line where the bar has room, wrapped at words where it has not.
+class HintLabel : public QLabel {
+public:
+    HintLabel(const QString& text, QWidget* parent) : QLabel(text, parent) { setWordWrap(true); }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(text()) + 1, fontMetrics().height()};
+    }
+    QSize minimumSizeHint() const override
+    {
+        int word = 0;
+        for (const QString& w : text().split(QLatin1Char(' ')))
+            word = std::max(word, fontMetrics().horizontalAdvance(w) + 1);
+        return {word, fontMetrics().height()};
+    }
+};
+
+}  // namespace
+
 InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
     setAttribute(Qt::WA_TranslucentBackground);
-    row_ = new QHBoxLayout(this);
-    row_->setSpacing(10);
+    // 10 pt between groups; a wrapped line sits 4 pt below the one above.
+    row_ = new WrapRow(this, 10, 4);
+    fade_ = new QGraphicsOpacityEffect(this);
+    fade_->setEnabled(false);  // only while moving: the bar paints directly at rest
+    setGraphicsEffect(fade_);
+    transition_ = new QVariantAnimation(this);
+    transition_->setEasingCurve(QEasingCurve::OutCubic);
+    connect(transition_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& v) { setReveal(v.toDouble()); });
+    // A new kind (or a crop drawn or gone) springs the capsule from its old size to the new
+    // one while the new controls come up.
+    spring_ = new QVariantAnimation(this);
+    spring_->setDuration(220);
+    QEasingCurve settle(QEasingCurve::OutBack);
+    settle.setOvershoot(0.6);  // a spring that is nearly, not quite, critically damped
+    spring_->setEasingCurve(settle);
+    spring_->setStartValue(0.0);
+    spring_->setEndValue(1.0);
+    connect(spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        springT_ = v.toDouble();
+        applyOpacity();
+        Q_EMIT revealChanged();
+        update();
+    });
+    connect(spring_, &QVariantAnimation::finished, this, [this] {
+        springT_ = 1.0;
+        applyOpacity();
+        Q_EMIT revealChanged();
+        update();
+    });
+    connect(transition_, &QVariantAnimation::finished, this, [this] {
+        applyOpacity();
+        if (!shown_)
+            hide();
+    });
     // Room for the surface's shadow around the 12 × 7 pt padding.
     row_->setContentsMargins(12 + 6, 7 + 4, 12 + 6, 7 + 8);
     connect(doc, &EditorDocument::changed, this, &InspectorBar::documentChanged);
@@ -54,12 +112,85 @@ QSize InspectorBar::sizeHint() const
     return row_->sizeHint();
 }
 
+int InspectorBar::lineCount() const
+{
+    return row_->lineCount(width());
+}
+
+double InspectorBar::dropOffset() const
+{
+    return (1.0 - reveal_) * (height() + 12);
+}
+
+void InspectorBar::setReveal(double value)
+{
+    reveal_ = value;
+    applyOpacity();
+    Q_EMIT revealChanged();
+}
+
+void InspectorBar::applyOpacity()
+{
+    const bool springing = spring_->state() == QAbstractAnimation::Running;
+    const bool moving = transition_->state() == QAbstractAnimation::Running;
+    const double controls = springing ? std::min(1.0, 0.3 + 0.7 * springT_) : 1.0;
+    fade_->setOpacity(std::clamp(reveal_, 0.0, 1.0) * controls);
+    fade_->setEnabled(springing || moving);
+}
+
+QSize InspectorBar::frameFor(const QSize& target)
+{
+    target_ = target;
+    // While springing the frame holds both sizes; the capsule is drawn at the sprung size.
+    return springing() ? target.expandedTo(springFrom_) : target;
+}
+
+bool InspectorBar::springing() const
+{
+    return spring_->state() == QAbstractAnimation::Running;
+}
+
+QRectF InspectorBar::capsule() const
+{
+    QSizeF s = size();
+    if (springing() && target_.isValid()) {
+        const double t = springT_;
+        s = QSizeF(springFrom_.width() + (target_.width() - springFrom_.width()) * t,
+                   springFrom_.height() + (target_.height() - springFrom_.height()) * t);
+    }
+    const QRectF frame(QPointF((width() - s.width()) / 2, 0), s);
+    return frame.adjusted(6, 4, -6, -8);
+}
+
+void InspectorBar::setShown(bool show)
+{
+    if (!built_) {
+        built_ = true;
+        shown_ = show;
+        setVisible(show);
+        return;
+    }
+    if (show == shown_)
+        return;
+    shown_ = show;
+    if (show)
+        setVisible(true);
+    transition_->stop();
+    transition_->setStartValue(reveal_);
+    transition_->setEndValue(show ? 1.0 : 0.0);
+    transition_->setDuration(std::max(1, int(std::lround(220 * std::abs((show ? 1.0 : 0.0) - reveal_)))));
+    transition_->start();
+    applyOpacity();
+}
+
 void InspectorBar::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF surface = QRectF(rect()).adjusted(6, 4, -6, -8);
-    paintFloatingSurface(p, roundedRect(surface, surface.height() / 2), true, palette());
+    const QRectF surface = capsule();
+    // A capsule; wrapped onto more lines, a rounded rectangle with the capsule's ends.
+    const qreal oneLine = sizeHint().height() - 12;
+    paintFloatingSurface(p, roundedRect(surface, std::min(surface.height(), oneLine) / 2), true, palette());
 }
 
 void InspectorBar::documentChanged()
@@ -76,6 +207,12 @@ void InspectorBar::documentChanged()
 
 void InspectorBar::rebuild()
 {
+    if (built_ && shown_ && isVisible() && !size().isEmpty()) {
+        springFrom_ = springing() ? capsule().adjusted(-6, -4, 6, 8).size().toSize() : size();
+        springT_ = 0.0;
+        spring_->stop();
+        spring_->start();
+    }
     sliders_.clear();
     zoomText_ = nullptr;
     while (QLayoutItem* item = row_->takeAt(0)) {
@@ -131,7 +268,7 @@ void InspectorBar::rebuild()
     for (int i = 0; i < row_->count(); ++i)
         if (QWidget* w = row_->itemAt(i)->widget())
             w->show();
-    setVisible(visible(kind, cropPending));
+    setShown(visible(kind, cropPending));
     adjustSize();
 }
 
@@ -306,7 +443,7 @@ void InspectorBar::addHint(const QString& text)
     const ToolKind kind = builtFor_->first;
     auto* icon = new SymbolLabel(kind == ToolKind::crop ? "crop"_sym : "cursorarrow.click.2"_sym, 12, this);
     row_->addWidget(icon);
-    auto* label = new QLabel(text, this);
+    auto* label = new HintLabel(text, this);
     label->setObjectName(QStringLiteral("hint"));
     label->setFont(Theme::font(12));
     QPalette pal = label->palette();

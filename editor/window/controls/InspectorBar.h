@@ -6,17 +6,20 @@
 #include "editor/window/controls/InspectorModel.h"
 
 #include <QPointer>
+#include <QRectF>
 #include <QWidget>
 #include <functional>
 
 class QColorDialog;
-class QHBoxLayout;
+class QGraphicsOpacityEffect;
+class QVariantAnimation;
 class QLabel;
 class QSlider;
 
 namespace kx {
 
 class EditorDocument;
+class WrapRow;
 
 class InspectorBar : public QWidget {
     Q_OBJECT
@@ -30,6 +33,20 @@ public:
     QColorDialog* colorDialog();
 
     QSize sizeHint() const override;
+    // How far the bar still sits above its place while it moves in from the top (or out).
+    double dropOffset() const;
+    // 0 hidden … 1 shown: the opacity of the enter/leave transition.
+    double reveal() const { return reveal_; }
+    int lineCount() const;
+    // The bar's frame for the size its place allows: the target itself at rest, wide enough for
+    // the old and the new size while the capsule springs between them.
+    QSize frameFor(const QSize& target);
+    bool springing() const;
+    // The floating surface as drawn now, in the bar's coordinates.
+    QRectF capsule() const;
+
+Q_SIGNALS:
+    void revealChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -44,6 +61,10 @@ private:
 
     void documentChanged();
     void rebuild();
+    // Shows or hides the bar; after the first time with a move from the top and a fade.
+    void setShown(bool show);
+    void setReveal(double value);
+    void applyOpacity();
     void sync();
     void writeStyle(const std::function<void(AnnotationStyle&)>& edit);
     void addColorRow();
@@ -57,7 +78,16 @@ private:
     void addCropActions();
 
     QPointer<EditorDocument> doc_;
-    QHBoxLayout* row_ = nullptr;
+    WrapRow* row_ = nullptr;
+    QGraphicsOpacityEffect* fade_ = nullptr;
+    QVariantAnimation* transition_ = nullptr;
+    double reveal_ = 1.0;
+    QVariantAnimation* spring_ = nullptr;
+    QSize springFrom_;
+    QSize target_;
+    double springT_ = 1.0;
+    bool shown_ = true;
+    bool built_ = false;
     QList<Slider> sliders_;
     QLabel* zoomText_ = nullptr;
     QPointer<QColorDialog> dialog_;

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
 #include "platform/Keychain.h"
 #include "ui/ChromeButton.h"
 
@@ -19,6 +20,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSslKey>
 #include <QSslServer>
 #include <QTemporaryDir>
@@ -112,7 +114,7 @@ protected:
     void SetUp() override
     {
         keys.keys = {{"anthropic.apiKey", "sk-ant-test"}, {"openai.apiKey", "sk-oa-test"}};
-        qputenv("KAPTORIX_TEST_AI_BASE_URL", server.baseUrl());
+        AIService::setBaseUrlForTests(QUrl(QString::fromLatin1(server.baseUrl())));
         Prefs::remove("ai.provider");
         AIService::setTimeoutForTests(0);
     }
@@ -212,8 +214,13 @@ TEST_F(AITest, NothingIsSentWithoutAUsableKeyAndEveryFailedReplyHasItsMessage)
     EXPECT_EQ(ask().error, "The request timed out.");
     server.close();
     EXPECT_EQ(ask().error, "Connection refused");
-    qputenv("KAPTORIX_TEST_AI_BASE_URL", "http://example.org:1");  // only loopback may stand in
+    AIService::setBaseUrlForTests(QUrl("http://example.org:1"));  // only loopback may stand in
     EXPECT_EQ(AIService::endpoint(AIProvider::claude), QUrl("https://api.anthropic.com/v1/messages"));
+    // The shipped program takes no address from its environment.
+    AIService::setBaseUrlForTests(QUrl());
+    qputenv("KAPTORIX_TEST_AI_BASE_URL", server.baseUrl());
+    EXPECT_EQ(AIService::endpoint(AIProvider::openai), QUrl("https://api.openai.com/v1/chat/completions"));
+    qunsetenv("KAPTORIX_TEST_AI_BASE_URL");
 }
 
 TEST_F(AITest, SelfSignedHttpsFailsWithTheTlsError)
@@ -231,7 +238,7 @@ TEST_F(AITest, SelfSignedHttpsFailsWithTheTlsError)
     QSslServer tls;
     tls.setSslConfiguration(conf);
     ASSERT_TRUE(tls.listen(QHostAddress::LocalHost));
-    qputenv("KAPTORIX_TEST_AI_BASE_URL", "https://127.0.0.1:" + QByteArray::number(tls.serverPort()));
+    AIService::setBaseUrlForTests(QUrl("https://127.0.0.1:" + QString::number(tls.serverPort())));
     const QString error = ask().error;
     EXPECT_TRUE(error.startsWith("SSL handshake failed")) << error.toStdString();
 }
@@ -253,7 +260,7 @@ TEST_F(AITest, PanelStatesFromMissingKeyToAnswerToErrorAboveTheKeptAnswer)
     ASSERT_TRUE(waitFor([&] { return part("keyNotice")->isVisible() && part("hint")->isVisible(); }));
     part<ChromeButton>("analyze")->click();
     ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
-    EXPECT_EQ(part<QLabel>("errorText")->text(), "Add your Anthropic Claude API key in Settings → AI.");
+    EXPECT_EQ(part<WrappingText>("errorText")->text(), "Add your Anthropic Claude API key in Settings → AI.");
     EXPECT_EQ(server.connections, 0);
     Prefs::set("ai.provider", "openai");  // a provider with a key: the notice goes
     EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isHidden(); }));
@@ -276,11 +283,57 @@ TEST_F(AITest, PanelStatesFromMissingKeyToAnswerToErrorAboveTheKeptAnswer)
     server.reply = httpReply(500, "text/html", "<html>oops</html>");
     analyze->click();
     ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
-    EXPECT_EQ(part<QLabel>("errorText")->text(), "API HTTP 500: <html>oops</html>");
-    EXPECT_EQ(part<QLabel>("errorText")->textFormat(), Qt::PlainText);  // never markup from a server
+    EXPECT_EQ(part<WrappingText>("errorText")->text(), "API HTTP 500: <html>oops</html>");
+    EXPECT_FALSE(part<WrappingText>("errorText")->document()->toHtml().contains("<html>oops"))
+        << "server text is never markup";
     EXPECT_TRUE(view->toPlainText().startsWith("Login form"));
     part<ChromeButton>("copy")->click();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), md);
+}
+
+TEST_F(AITest, KeyNoticeIsAskedAgainWhenAKeyIsWrittenAtAnalyzeAndAfterEachAnswer)
+{
+    keys.keys.remove("anthropic.apiKey");
+    open();
+    ASSERT_TRUE(waitFor([&] { return part("keyNotice")->isVisible(); }));
+    // The settings' secret field announces a written key by its account.
+    keys.keys.insert("anthropic.apiKey", "sk-new");
+    PrefsNotifier::shared().announce("anthropic.apiKey");
+    ASSERT_TRUE(waitFor([&] { return part("keyNotice")->isHidden(); }));
+
+    // Gone while a request is out: the answer brings the notice back.
+    auto* analyze = part<ChromeButton>("analyze");
+    analyze->click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 1; }));
+    keys.keys.remove("anthropic.apiKey");
+    server.release(answer("fine"));
+    ASSERT_TRUE(waitFor([&] { return !model->loading(); }));
+    EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isVisible(); }));
+
+    // Back without any announcement: pressing Analyze looks again (while the request is out).
+    keys.keys.insert("anthropic.apiKey", "sk-new");
+    analyze->click();
+    ASSERT_TRUE(waitFor([&] { return server.requests.size() == 2; }));
+    EXPECT_TRUE(waitFor([&] { return part("keyNotice")->isHidden(); }));
+    EXPECT_TRUE(model->loading());
+    server.release(httpReply(500, "text/plain", QByteArray(280, 'x')));
+
+    // A long error without spaces wraps inside the panel instead of running past its edge.
+    ASSERT_TRUE(waitFor([&] { return part("errorNotice")->isVisible(); }));
+    auto* error = part<WrappingText>("errorText");
+    ASSERT_TRUE(waitFor([&] { return error->height() > 2 * error->fontMetrics().height(); }));
+    EXPECT_TRUE(error->text().endsWith(QString(20, 'x')));
+    EXPECT_LE(error->document()->idealWidth(), error->viewport()->width() + 1);
+    EXPECT_LE(error->mapTo(panel, QPoint(error->width(), 0)).x(), AIPanel::kWidth - 14);
+    EXPECT_FALSE(error->verticalScrollBar()->isVisible());  // short enough to show whole
+    EXPECT_LE(error->document()->size().height(), error->viewport()->height() + 1);
+
+    // The hint's symbol is 26 pt.
+    QSizeF glass;
+    for (auto* l : part("hint")->findChildren<QLabel*>())
+        if (!l->pixmap().isNull())
+            glass = l->pixmap().deviceIndependentSize();
+    EXPECT_EQ(glass, QSizeF(26, 26));
 }
 
 TEST_F(AITest, SummaryFollowsThePresetAtArrivalAndSurvivesTheWindow)

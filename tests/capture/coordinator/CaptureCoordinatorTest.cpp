@@ -1,4 +1,5 @@
 // The coordinator's flows with fake grabs, overlay and recognition, and its delivery.
+#include "FileLimits.h"
 #include "TestSupport.h"
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/ColorHistory.h"
@@ -6,15 +7,20 @@
 #include "capture/coordinator/SaveFolder.h"
 #include "capture/history/HistoryStore.h"
 #include "capture/notice/QuickPreviewView.h"
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Toast.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QGuiApplication>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 using namespace kx;
 
@@ -250,4 +256,121 @@ TEST_F(Fixture, SaveFolderNumbersTakenNamesAndReportsFailure)
     const SaveOutcome bad = SaveFolder::write(img, 1, dir.filePath("file"), "Shot");
     EXPECT_FALSE(bad.ok);
     EXPECT_FALSE(bad.error.isEmpty());
+}
+
+TEST_F(Fixture, SaveFolderNeverReplacesAFileAndNamesWhyItCannotWrite)
+{
+    QImage img(8, 8, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::blue);
+    const QString out = dir.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(out));
+    // A name that is taken although nothing can be read there (a link that leads nowhere):
+    // checking for a free name and then renaming over it would destroy the link.
+    ASSERT_EQ(::symlink("/nonexistent/elsewhere.png", QFile::encodeName(out + "/Shot.png").constData()), 0);
+    const SaveOutcome saved = SaveFolder::write(img, 1, out, "Shot");
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(QFileInfo(saved.path).fileName(), "Shot 2.png");
+    EXPECT_TRUE(QFileInfo(out + "/Shot.png").isSymLink());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2);
+
+    // A folder the user may not write to, and one that cannot be created in it, name the
+    // real reason.
+    const QString locked = dir.filePath("locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    for (const QString& folder : {locked, locked + "/Shots/2026"}) {
+        SaveOutcome refused;
+        {
+            test::ObeyFileModes asAUser;
+            refused = SaveFolder::write(img, 1, folder, "Shot");
+        }
+        EXPECT_FALSE(refused.ok);
+        EXPECT_TRUE(refused.error.contains(QString::fromLocal8Bit(std::strerror(EACCES))))
+            << refused.error.toStdString();
+        EXPECT_TRUE(refused.error.startsWith(folder)) << refused.error.toStdString();
+    }
+    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+TEST_F(Fixture, AfterCaptureSaveWritesTheSharedPngUnlessTheExportDiffers)
+{
+    const QString folder = dir.filePath("saved");
+    Prefs::set("saveFolder", folder);
+    Prefs::set("filePattern", "Shot");
+    Prefs::set("after.save", true);
+    Prefs::set("after.editor", false);
+    Prefs::set("after.preview", false);
+    Prefs::remove("imageFormat");
+    int encodes = 0;
+    c->environment().encodePng = [&](const QImage&, double) {
+        ++encodes;
+        return QtFuture::makeReadyFuture(QByteArray("the shared png"));
+    };
+    const auto saved = [&](const QString& name) {
+        EXPECT_TRUE(test::waitFor([&] { return QFile::exists(folder + "/" + name); }, 10000))
+            << name.toStdString();
+        QFile f(folder + "/" + name);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    frozen.fill(Qt::darkCyan);
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    EXPECT_EQ(saved("Shot.png"), "the shared png");
+    EXPECT_EQ(encodes, 1);
+
+    // Downscaled for the folder (the capture has scale 2): its own, smaller encode.
+    Prefs::set("downscaleRetina", true);
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    const QImage small = QImage::fromData(saved("Shot 2.png"));
+    EXPECT_EQ(small.size(), QSize(200, 150));
+    for (const char* key : {"saveFolder", "filePattern", "downscaleRetina"})
+        Prefs::remove(key);
+}
+
+TEST_F(Fixture, ACaptureTheHistoryCannotKeepIsReported)
+{
+    Lang::overrideForTests("en");
+    Notices::watchHistory(*store);
+    Notices::watchHistory(*store);  // once per store: one toast per capture
+    frozen = test::noiseImage(QSize(400, 300), 3);
+    {
+        test::FileSizeLimit fullDisk(4096);
+        capture(HotKeyAction::fullscreen, std::nullopt);
+        ASSERT_TRUE(test::waitFor([&] { return !notices.isEmpty(); }, 10000));
+        store->flush();
+    }
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().startsWith(
+        "Capture not kept in the history|The image file could not be written in " + dir.filePath("h")))
+        << notices.first().toStdString();
+    EXPECT_TRUE(store->entries().isEmpty());
+}
+
+// With after.save on, each capture lands in the save folder; a failing save says so once,
+// a good one not at all.
+TEST_F(Fixture, AfterCaptureSaveReportsOnlyAFailureAndThatOnce)
+{
+    Toast::dismiss();
+    Prefs::set("after.copy", false);
+    Prefs::set("after.editor", false);
+    Prefs::set("after.preview", false);
+    Prefs::set("after.save", true);
+    Prefs::set("saveFolder", dir.filePath("saved"));
+    auto restore = qScopeGuard([] {
+        Prefs::remove("after.save");
+        Prefs::remove("saveFolder");
+    });
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return !QDir(dir.filePath("saved")).isEmpty(QDir::Files); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notices.filter("Save failed|").size(), 0) << notices.join('\n').toStdString();
+
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Prefs::set("saveFolder", dir.filePath("blocker"));  // a file where the folder should be
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Save failed|").isEmpty(); }, 5000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(notices.filter("Save failed|").size(), 1) << notices.join('\n').toStdString();
+    EXPECT_EQ(store->entries().size(), 2);  // the history keeps both captures
 }

@@ -88,6 +88,19 @@ TEST(WindowLabel, AForeignTitleCannotReorderTheSize)
     }
 }
 
+// A 1526 × 953 px window at 2× has a frame of 763 × 477 whole points; the label gives the
+// pixels the capture will have, not the rounded points doubled.
+TEST(WindowLabel, ShowsTheSizeTheCaptureWillHave)
+{
+    WindowInfo w;
+    w.owner = QStringLiteral("Terminal");
+    w.pixelSize = QSize(1526, 953);
+    EXPECT_TRUE(windowLabelText(w, QRectF(0, 0, 763, 477), 2).endsWith(QStringLiteral("1526 × 953")))
+        << windowLabelText(w, QRectF(0, 0, 763, 477), 2).toStdString();
+    w.pixelSize = QSize();  // unknown: from the points
+    EXPECT_TRUE(windowLabelText(w, QRectF(0, 0, 763, 477), 2).endsWith(QStringLiteral("1526 × 954")));
+}
+
 TEST(OverlayDrag, SpaceMovesTheRectangleAtItsSize)
 {
     OverlayState s = areaState();

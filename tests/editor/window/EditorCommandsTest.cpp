@@ -15,7 +15,9 @@
 #include <QMenu>
 #include <QPromise>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
+#include <atomic>
 
 using namespace kx;
 
@@ -189,8 +191,15 @@ TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
 {
     auto rec = std::make_shared<test::Recorded>();
     EditorServices s = test::fakeServices(rec);
-    s.recognizeText = [](const QImage&) { return QtFuture::makeReadyFuture(QString(200, QLatin1Char('x'))); };
-    s.barcodes = [](const QImage&) { return QStringList{"A", "B"}; };
+    s.recognizeText = [](const QImage&) {
+        return QtFuture::makeReadyFuture(OCRResult{true, {}, {{QString(200, QLatin1Char('x')), {}, 90, {}}}});
+    };
+    QThread* ui = QThread::currentThread();
+    std::atomic<bool> codesOnUi{false};
+    s.barcodes = [ui, &codesOnUi](const QImage&) {
+        codesOnUi = QThread::currentThread() == ui;
+        return QStringList{"A", "B"};
+    };
     auto promise = std::make_shared<QPromise<SensitiveData::Result>>();
     s.findSensitive = [promise](const QImage&) {
         promise->start();
@@ -202,6 +211,29 @@ TEST(EditorCommands, OcrJoinsTextAndCodesAndRedactionAddsNothingToAChangedImage)
     EXPECT_EQ(rec->clipboard->text(), QString(200, QLatin1Char('x')) + "\n\nA\nB");
     EXPECT_EQ(rec->toasts.last(), "Text copied|" + QString(160, QLatin1Char('x')));
     EXPECT_FALSE(h.c->doc().busyMessage());
+    EXPECT_FALSE(codesOnUi);  // a large image keeps the detector busy for a while
+
+    // Recognition that cannot run says why; it is not an image without text.
+    {
+        EditorServices failing = s;
+        failing.recognizeText = [](const QImage&) {
+            return QtFuture::makeReadyFuture(
+                OCRResult{false, QStringLiteral("no language data installed"), {}});
+        };
+        failing.barcodes = [](const QImage&) { return QStringList(); };
+        HistoryEditor f(true, failing);
+        f.c->cmdOCR();
+        ASSERT_TRUE(test::waitFor([&] { return !f.c->doc().busyMessage(); }));
+        EXPECT_EQ(rec->toasts.last(), "Text recognition failed|no language data installed");
+        EditorServices empty = failing;
+        empty.recognizeText = [](const QImage&) {
+            return QtFuture::makeReadyFuture(OCRResult{true, {}, {}});
+        };
+        HistoryEditor e(true, empty);
+        e.c->cmdOCR();
+        ASSERT_TRUE(test::waitFor([&] { return !e.c->doc().busyMessage(); }));
+        EXPECT_EQ(rec->toasts.last(), "No text found|");
+    }
 
     // The image is cropped while the search runs: its places are stale.
     h.c->cmdRedact();

@@ -137,6 +137,42 @@ TEST(EditorWindow, RailChoosesToolsAndKeepsSelectionOnlyForSelect)
     EXPECT_TRUE(e.c->canvas()->hasFocus());
 }
 
+// A 600 × 400 px capture at 2× opens the smallest editor, shorter than the rail: marks at the
+// edges show that tools lie beyond, a click scrolls to them, and a tool chosen by its letter
+// scrolls into view.
+TEST(EditorWindow, AShortRailShowsAndReachesTheToolsBeyondItsEdge)
+{
+    Editor e(600, 400, 2);
+    ToolRail* rail = e.c->root()->rail();
+    ASSERT_TRUE(test::waitFor([&] { return rail->height() > 0 && rail->height() < 640; }, 3000))
+        << rail->height();
+    const auto inView = [rail](QWidget* w) {
+        const QRect r(w->mapTo(rail, QPoint(0, 0)), w->size());
+        const int top = rail->moreAbove()->isVisible() ? rail->moreAbove()->height() : 0;
+        const int bottom =
+            rail->height() - (rail->moreBelow()->isVisible() ? rail->moreBelow()->height() : 0);
+        return r.top() >= top && r.bottom() < bottom;
+    };
+    const auto click = [](QWidget* w) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &press);
+    };
+    EXPECT_TRUE(rail->moreBelow()->isVisible());
+    EXPECT_FALSE(rail->moreAbove()->isVisible());
+    EXPECT_FALSE(inView(rail->helpButton()));
+    EXPECT_TRUE(inView(rail->button(ToolKind::select)));
+    for (int i = 0; i < 10 && rail->moreBelow()->isVisible(); ++i)
+        click(rail->moreBelow());
+    EXPECT_FALSE(rail->moreBelow()->isVisible());
+    EXPECT_TRUE(rail->moreAbove()->isVisible());
+    EXPECT_TRUE(inView(rail->helpButton()));
+    EXPECT_TRUE(inView(rail->button(ToolKind::ruler)));
+    EXPECT_FALSE(inView(rail->button(ToolKind::select)));
+    e.doc().setTool(ToolKind::select);  // as the V key does
+    EXPECT_TRUE(inView(rail->button(ToolKind::select)));
+}
+
 TEST(EditorWindow, HeaderEnablesUndoRedoCompactsAndGatesCopyAtOneX)
 {
     Editor e(1200, 800, 1);

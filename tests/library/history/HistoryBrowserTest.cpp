@@ -9,7 +9,11 @@
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMutex>
+#include <QPushButton>
 #include <QSet>
 #include <QTest>
 #include <QThread>
@@ -263,4 +267,152 @@ TEST_F(Browser, ThumbnailsAreDecodedOnWorkersOnly)
     EXPECT_FALSE(threads.isEmpty());
     EXPECT_FALSE(threads.contains(QThread::currentThread()));
     EXPECT_TRUE(loader.cached(entries[500].id).isNull());  // never on screen
+}
+
+namespace {
+
+// Pixels of the system red (text of a destructive item) inside `rect` of the rendered menu.
+int redPixels(QMenu* menu, const QRect& rect)
+{
+    const QImage img = menu->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const qreal dpr = img.devicePixelRatio();
+    int n = 0;
+    for (int y = int(rect.top() * dpr); y < int(rect.bottom() * dpr); ++y)
+        for (int x = int(rect.left() * dpr); x < int(rect.right() * dpr); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            n += c.red() > 170 && c.green() < 120 && c.blue() < 120;
+        }
+    return n;
+}
+
+QAction* actionWith(QMenu* menu, EntryAction a)
+{
+    for (QAction* x : menu->actions())
+        if (!x->isSeparator() && x->data().toInt() == int(a))
+            return x;
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(Browser, BulkDeleteAsksNamingTheCountAndDestructiveItemsAreDrawnRed)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    store->toggleFavorite(entries[3].id);
+    auto* bulk = view.findChild<QMenu*>("bulkMenu");
+    ASSERT_TRUE(bulk);
+    QAction* deleteAll = bulk->actions().first();
+
+    // Declining leaves everything.
+    deleteAll->trigger();
+    ASSERT_EQ(rec.questions.size(), 1);
+    EXPECT_EQ(rec.questions[0].title, "Delete 9999 captures?");
+    EXPECT_EQ(rec.questions[0].action, "Delete 9999 captures");
+    EXPECT_TRUE(rec.questions[0].detail.contains("cannot be undone"));
+    EXPECT_EQ(store->entries().size(), 10000);
+
+    // Agreeing deletes what the question named: a capture starred meanwhile stays.
+    deleteAll->trigger();
+    ASSERT_EQ(rec.questions.size(), 2);
+    store->toggleFavorite(entries[7].id);
+    EXPECT_EQ(store->entries().size(), 10000);
+    rec.accept();
+    EXPECT_EQ(idsOf(store->entries()), (QList<QUuid>{entries[3].id, entries[7].id}));
+    EXPECT_EQ(view.count(), 2);
+
+    // One left to go: the singular, in every language; none left: nothing is asked.
+    store->toggleFavorite(entries[7].id);
+    deleteAll->trigger();
+    EXPECT_EQ(rec.questions.last().title, "Delete 1 capture?");
+    EXPECT_EQ(deleteAllExceptStarredConfirmation(5).title, "Delete 5 captures?");
+    Lang::overrideForTests(QStringLiteral("de"));
+    EXPECT_EQ(deleteAllExceptStarredConfirmation(5).title, "5 Aufnahmen löschen?");
+    Lang::overrideForTests(QStringLiteral("hu"));
+    EXPECT_EQ(deleteAllExceptStarredConfirmation(5).action, "5 képernyőkép törlése");
+    Lang::overrideForTests(QStringLiteral("en"));
+    rec.accept();
+    EXPECT_EQ(idsOf(store->entries()), (QList<QUuid>{entries[3].id}));
+    const qsizetype asked = rec.questions.size();
+    deleteAll->trigger();
+    EXPECT_EQ(rec.questions.size(), asked);
+    EXPECT_EQ(idsOf(store->entries()), (QList<QUuid>{entries[3].id}));
+
+    // The destructive items are drawn red, the others are not.
+    bulk->adjustSize();
+    EXPECT_GT(redPixels(bulk, bulk->actionGeometry(deleteAll)), 20);
+    EXPECT_EQ(redPixels(bulk, bulk->actionGeometry(bulk->actions().last())), 0);
+    std::unique_ptr<QMenu> menu(view.menuFor(entries[3]));
+    menu->adjustSize();
+    QAction* remove = actionWith(menu.get(), EntryAction::remove);
+    QAction* open = actionWith(menu.get(), EntryAction::open);
+    ASSERT_TRUE(remove && open);
+    EXPECT_GT(redPixels(menu.get(), menu->actionGeometry(remove)), 20);
+    EXPECT_EQ(redPixels(menu.get(), menu->actionGeometry(open)), 0);
+}
+
+TEST_F(Browser, TheOnChipShowsAWhiteSymbol)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    QPushButton* chip = nullptr;
+    for (QPushButton* b : view.findChildren<QPushButton*>())
+        if (b->text() == "All")
+            chip = b;
+    ASSERT_TRUE(chip && chip->isChecked());
+    // Mean colour of the symbol's opaque pixels in each state.
+    auto ink = [&](QIcon::State state) {
+        const QImage img = chip->icon().pixmap(QSize(22, 22), QIcon::Normal, state).toImage();
+        double sum = 0;
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (const QColor c = img.pixelColor(x, y); c.alpha() > 60) {
+                    sum += c.lightnessF();
+                    ++n;
+                }
+        return n ? sum / n : -1.0;
+    };
+    EXPECT_GT(ink(QIcon::On), 0.95);
+    const double off = ink(QIcon::Off);
+    EXPECT_GE(off, 0);  // it has a symbol at all
+    EXPECT_LT(off, 0.6);
+}
+
+TEST(HistoryConfirm, TheQuestionDefaultsToCancelAndOnlyItsDeleteButtonAgrees)
+{
+    Lang::overrideForTests(QStringLiteral("en"));
+    QWidget parent;
+    parent.show();
+    parent.activateWindow();
+    int agreed = 0;
+    const auto ask = [&] {
+        askInDialog(deleteAllExceptStarredConfirmation(3), [&] { ++agreed; });
+        QMessageBox* box = nullptr;
+        test::waitFor([&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                    box = b;
+            return box != nullptr;
+        });
+        return box;
+    };
+    QMessageBox* box = ask();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), "Delete 3 captures?");
+    ASSERT_TRUE(box->defaultButton());
+    EXPECT_EQ(box->defaultButton()->text(), "Cancel");
+    EXPECT_EQ(box->escapeButton(), box->defaultButton());
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(test::waitFor([&] { return !box->isVisible(); }));
+    EXPECT_EQ(agreed, 0);
+
+    box = ask();
+    ASSERT_TRUE(box);
+    QAbstractButton* remove = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QMessageBox::DestructiveRole)
+            remove = b;
+    ASSERT_TRUE(remove);
+    EXPECT_EQ(remove->text(), "Delete 3 captures");
+    remove->click();
+    EXPECT_EQ(agreed, 1);
 }

@@ -54,6 +54,8 @@ struct Recorded {
     QList<QString> clipboardTexts;
     int clipboardImages = 0;
     QList<QUuid> opened;
+    QList<DeleteConfirmation> questions;
+    std::function<void()> accept;  // of the last question
     HistoryServices services(HistoryStore* store)
     {
         HistoryServices s;
@@ -69,6 +71,10 @@ struct Recorded {
             delete d;
         };
         s.openEditor = [this](const CaptureResult&, const QUuid& id) { opened.append(id); };
+        s.confirm = [this](const DeleteConfirmation& q, std::function<void()> yes) {
+            questions.append(q);
+            accept = std::move(yes);
+        };
         return s;
     }
 };

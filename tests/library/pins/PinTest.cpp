@@ -119,13 +119,21 @@ TEST(PinWindowTest, WheelClicksZoomOrFadeOnEitherAxisAndPinchZooms)
     wheel(QPoint(0, 120), Qt::NoModifier);  // one click: delta 10, 10 %
     EXPECT_EQ(w->width(), 440);
     w->setAlpha(0.5);
-    wheel(QPoint(120, 0), Qt::AltModifier);  // Alt+wheel arriving as a horizontal scroll
+    wheel(QPoint(120, 0), Qt::ControlModifier | Qt::ShiftModifier);  // arriving as a horizontal scroll
     EXPECT_DOUBLE_EQ(w->alpha(), 0.6);
     EXPECT_EQ(w->width(), 440);
+    wheel(QPoint(0, -120), Qt::ControlModifier | Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_DOUBLE_EQ(w->alpha(), 0.5);
+
     QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, QPointF(),
                               QPointF(), QPointF(), 0.5, QPointF());
     QCoreApplication::sendEvent(w, &pinch);
     EXPECT_EQ(w->width(), 660);
+    // Alt or Ctrl alone zoom: Alt+wheel belongs to the window manager's desktop switching.
+    wheel(QPoint(0, 120), Qt::AltModifier);
+    wheel(QPoint(0, 120), Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(w->alpha(), 0.5);
+    EXPECT_EQ(w->width(), 798);
     PinManager::shared().closeAll();
 }
 

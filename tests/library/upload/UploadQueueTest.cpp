@@ -1,4 +1,5 @@
 #include "core/AtomicFile.h"
+#include "core/Localisation.h"
 #include "library/upload/UploadQueue.h"
 
 #include <gtest/gtest.h>
@@ -89,4 +90,32 @@ TEST(UploadQueue, NoItemWithoutItsImageAndAFailedWriteIsRepeated)
     QDir().mkpath(path);
     queue.recordFailure(*kept, "again");
     EXPECT_EQ(UploadQueue(path).items(), queue.items());
+}
+
+TEST(UploadQueue, ABadFileIsKeptAndTheUserToldOnceWhere)
+{
+    Lang::overrideForTests("en");
+    QTemporaryDir dir;
+    const QByteArray good =
+        R"({"id":"7C1A2B3C-0000-4000-8000-00000000000A","fileName":"a.png","queuedAt":1,"attempts":1,"lastError":"e"})";
+    struct Case {
+        QByteArray bytes;
+        bool renamed;
+    };
+    for (const Case& c : {Case{"[" + good + ",{\"id\":\"nope\"}]", false}, Case{"[" + good + ",", true}}) {
+        QDir(dir.path()).removeRecursively();
+        ASSERT_TRUE(writeFileAtomically(dir.filePath("queue.json"), c.bytes));
+        UploadQueue queue(dir.path());
+        ASSERT_FALSE(queue.keptAs().isEmpty());
+        EXPECT_EQ(read(queue.keptAs()), c.bytes);
+        EXPECT_EQ(QFile::exists(queue.indexPath()), !c.renamed);
+        const QString notice = queue.takeStartNotice();
+        EXPECT_TRUE(notice.contains(queue.keptAs())) << notice.toStdString();
+        EXPECT_EQ(notice.contains("1 waiting upload"), !c.renamed) << notice.toStdString();
+        EXPECT_TRUE(queue.takeStartNotice().isEmpty());
+        // The next start finds the same partly bad file (nothing changed it) or none: it
+        // was said already.
+        EXPECT_TRUE(UploadQueue(dir.path()).takeStartNotice().isEmpty());
+    }
+    EXPECT_TRUE(UploadQueue(dir.path()).takeStartNotice().isEmpty());
 }

@@ -1,0 +1,171 @@
+#include "analysis/SensitiveText.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace kx::sensitive {
+
+namespace {
+
+// Two words closer than this share of the line's typical glyph width were one run on screen:
+// a blank between words is at least half a glyph wide, the space between letters far less.
+constexpr double kJoinGap = 0.5;
+
+bool blank(QChar c)
+{
+    return c.isSpace();
+}
+
+QList<Span> wordsOf(const QString& text)
+{
+    QList<Span> out;
+    for (qsizetype i = 0; i < text.size();) {
+        if (blank(text[i])) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && !blank(text[end]))
+            ++end;
+        out.append({i, end});
+        i = end;
+    }
+    return out;
+}
+
+double typicalGlyphWidth(const TextObservation& line)
+{
+    std::vector<double> widths;
+    for (qsizetype i = 0; i < line.text.size() && i < line.charBoxes.size(); ++i)
+        if (!blank(line.text[i]))
+            widths.push_back(line.charBoxes[i].width());
+    if (widths.empty())
+        return 0;
+    std::nth_element(widths.begin(), widths.begin() + std::ptrdiff_t(widths.size() / 2), widths.end());
+    return widths[widths.size() / 2];
+}
+
+QRectF unitedBoxes(const TextObservation& line, qsizetype start, qsizetype end)
+{
+    QRectF box;
+    for (qsizetype i = std::max<qsizetype>(0, start); i < end && i < line.charBoxes.size(); ++i)
+        box = box.isNull() ? line.charBoxes[i] : box.united(line.charBoxes[i]);
+    return box;
+}
+
+QChar digitFor(QChar c)
+{
+    switch (c.unicode()) {
+        case 'O':
+        case 'o':
+            return QLatin1Char('0');
+        case 'l':
+        case 'I':
+        case '|':
+            return QLatin1Char('1');
+        case 'S':
+            return QLatin1Char('5');
+        case 'B':
+            return QLatin1Char('8');
+        default:
+            return c;
+    }
+}
+
+}  // namespace
+
+Span Reading::wholeWords(Span range) const
+{
+    for (const Span& w : words) {
+        if (w.end > range.start && w.start < range.end) {
+            range.start = std::min(range.start, w.start);
+            range.end = std::max(range.end, w.end);
+        }
+    }
+    return range;
+}
+
+QRectF Reading::box(Span range) const
+{
+    if (range.end <= range.start || range.end > origin.size())
+        return {};
+    const QRectF chars = unitedBoxes(*line, origin[range.start], origin[range.end - 1] + 1);
+    if (chars.isNull())
+        return {};
+    // Glyphs without ascenders or descenders have lower boxes than the line they stand on.
+    return QRectF(QPointF(chars.left(), std::min(chars.top(), line->box.top())),
+                  QPointF(chars.right(), std::max(chars.bottom(), line->box.bottom())));
+}
+
+Reading read(const TextObservation& line)
+{
+    Reading r;
+    r.line = &line;
+    const QList<Span> words = wordsOf(line.text);
+    r.glyph = typicalGlyphWidth(line);
+    const double joinGap = kJoinGap * r.glyph;
+    QRectF previous;
+    for (const Span& w : words) {
+        const QRectF box = unitedBoxes(line, w.start, w.end);
+        if (!r.glued.isEmpty()) {
+            const bool joined =
+                !previous.isNull() && !box.isNull() && box.left() - previous.right() < joinGap;
+            if (!joined) {
+                r.glued += QLatin1Char(' ');
+                r.origin.append(w.start - 1);
+            }
+        }
+        for (qsizetype i = w.start; i < w.end; ++i) {
+            r.glued += line.text[i];
+            r.origin.append(i);
+        }
+        previous = box;
+    }
+    r.words = wordsOf(r.glued);
+    r.corrected = digitsForLookalikes(r.glued);
+    return r;
+}
+
+QString digitsForLookalikes(const QString& text)
+{
+    QString out = text;
+    for (const Span& w : wordsOf(text)) {
+        bool digit = false, otherLetter = false;
+        for (qsizetype i = w.start; i < w.end; ++i) {
+            const QChar c = text[i];
+            if (c.isDigit())
+                digit = true;
+            else if (c.isLetter() && digitFor(c) == c)
+                otherLetter = true;
+        }
+        if (!digit || otherLetter)
+            continue;
+        for (qsizetype i = w.start; i < w.end; ++i)
+            out[i] = digitFor(text[i]);
+    }
+    return out;
+}
+
+bool ibanChecks(const QString& text)
+{
+    QString compact;
+    for (const QChar c : text)
+        if (!blank(c))
+            compact += c;
+    if (compact.size() < 15 || compact.size() > 34)
+        return false;
+    const QString moved = compact.mid(4) + compact.left(4);
+    int rest = 0;
+    for (const QChar c : moved) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            rest = (rest * 10 + (c.unicode() - '0')) % 97;
+        } else if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) {
+            rest = (rest * 100 + (c.unicode() - 'A' + 10)) % 97;
+        } else {
+            return false;
+        }
+    }
+    return rest == 1;
+}
+
+}  // namespace kx::sensitive

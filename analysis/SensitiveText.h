@@ -1,0 +1,44 @@
+#pragma once
+// How the sensitive-data finder reads a recognised line despite the reader's slips: words that
+// recognition split apart with no real blank between them are joined again, and digits read
+// as look-alike letters (O for 0, l for 1, S for 5, B for 8) are read as digits inside words
+// that are otherwise numbers. Both keep a way back to the line's own characters and boxes.
+
+#include "analysis/OCRService.h"
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+
+namespace kx::sensitive {
+
+struct Span {
+    qsizetype start = 0;
+    qsizetype end = 0;  // exclusive
+};
+
+struct Reading {
+    const TextObservation* line = nullptr;
+    QString glued;            // the line with the blanks of split words removed
+    QString corrected;        // glued, with look-alike letters in numeric words read as digits
+    QList<qsizetype> origin;  // index in glued -> index in line->text
+    QList<Span> words;        // runs of non-blank characters of glued, in order
+    double glyph = 0;         // typical width of a glyph's box on the line
+
+    // The range of glued widened to the whole words it touches.
+    Span wholeWords(Span range) const;
+    // The box on the line of a range of glued: the boxes of the characters it covers, as high
+    // as the line.
+    QRectF box(Span range) const;
+};
+
+Reading read(const TextObservation& line);
+
+// The text with O/o as 0, l/I/| as 1, S as 5 and B as 8 in every blank-separated word that
+// has a digit and no other letter. Same length as the text.
+QString digitsForLookalikes(const QString& text);
+
+// The IBAN check: 15 to 34 letters and digits (blanks ignored) whose mod-97 value is 1.
+bool ibanChecks(const QString& text);
+
+}  // namespace kx::sensitive

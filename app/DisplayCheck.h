@@ -1,0 +1,23 @@
+#pragma once
+// Kaptorix runs on an X11 display; without one Qt would abort. The check comes before the
+// application object is made and says in one line what is missing.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace kx {
+
+struct DisplayEnvironment {
+    QByteArray display;         // DISPLAY
+    QByteArray waylandDisplay;  // WAYLAND_DISPLAY
+    QByteArray sessionType;     // XDG_SESSION_TYPE
+    QByteArray qpaPlatform;     // QT_QPA_PLATFORM
+
+    static DisplayEnvironment current();
+};
+
+// The one-line message when no X11 display can be used, empty when one can (or when a
+// display-less Qt platform was asked for explicitly). `opens` tries a display name.
+QString displayProblem(const DisplayEnvironment& env, const std::function<bool(const QByteArray&)>& opens);
+
+}  // namespace kx

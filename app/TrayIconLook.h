@@ -1,0 +1,17 @@
+#pragma once
+// Which variant of the status icon reads on the tray that shows it.
+#include "platform/TrayLook.h"
+#include "ui/Brand.h"
+
+#include <QPalette>
+#include <optional>
+
+namespace kx {
+
+// XEmbed: the tray's own pixels, else the foreground it asks for; StatusNotifier: the
+// desktop palette the panel follows; nothing known: the outlined variant.
+Brand::StatusIconStyle chooseTrayIconStyle(TrayProtocol protocol, const std::optional<QColor>& trayBackground,
+                                           const std::optional<QColor>& trayForeground,
+                                           const QPalette& desktop);
+
+}  // namespace kx

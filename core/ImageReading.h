@@ -1,0 +1,23 @@
+#pragma once
+// Images from outside read within bounds: the format and the dimensions come first (the decoder
+// reads only a header from the device), a size over the limit is refused before any pixel is
+// allocated, and nothing raises Qt's process-wide allocation limit.
+#include "core/ImageLimits.h"
+#include "core/ImageUtils.h"
+
+#include <QIODevice>
+#include <QSize>
+
+namespace kx {
+
+struct ImageRead {
+    std::optional<DecodedImage> image;
+    bool tooLarge = false;  // refused for its size, not because it is unreadable
+    QSize size;             // the refused size, when the file tells it
+};
+
+ImageRead readImage(QIODevice& device, qint64 maxPixels = maxImagePixels);
+ImageRead readImageFile(const QString& path, qint64 maxPixels = maxImagePixels);
+ImageRead readImageData(const QByteArray& bytes, qint64 maxPixels = maxImagePixels);
+
+}  // namespace kx

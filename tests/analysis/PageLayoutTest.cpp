@@ -1,0 +1,59 @@
+// The text blocks that recognition reads: each block keeps a line height of its own background
+// around the text, so that the recogniser sees the tops and bottoms of the glyphs.
+#include "analysis/PageLayout.h"
+
+#include <gtest/gtest.h>
+#include <QImage>
+
+using namespace kx;
+
+namespace {
+
+// `lines` lines of glyph-like stripes, `height` pixels tall with `gap` blank rows between them,
+// from (left, top) to x = right, black on a light grey page.
+QImage page(int lines, int height, int gap, int left, int top, int right)
+{
+    QImage img(900, 700, QImage::Format_Grayscale8);
+    img.fill(235);
+    for (int i = 0; i < lines; ++i)
+        for (int y = top + i * (height + gap); y < top + i * (height + gap) + height; ++y)
+            for (int x = left; x < right; x += 6)
+                for (int k = 0; k < 3; ++k)
+                    img.scanLine(y)[x + k] = 20;
+    return img;
+}
+
+}  // namespace
+
+TEST(PageLayout, ABlockKeepsALineHeightOfMarginOnEverySide)
+{
+    struct Case {
+        int height, gap;
+    };
+    for (const Case& c : {Case{24, 12}, Case{40, 18}, Case{16, 8}}) {
+        SCOPED_TRACE(c.height);
+        const int lines = 5, left = 200, top = 150, right = 500;
+        const int bottom = top + lines * (c.height + c.gap) - c.gap;  // below the last line
+        const QList<QRect> blocks = ocr::textBlocks(page(lines, c.height, c.gap, left, top, right));
+        ASSERT_EQ(blocks.size(), 1);
+        const QRect b = blocks.first();
+        // The ink starts one pixel left of the first stripe (an edge is marked on its left pixel).
+        const QRect ink(QPoint(left - 1, top), QPoint(right - 1, bottom - 1));
+        const int margin = std::max(8, c.height);
+        EXPECT_LE(b.left(), ink.left() - margin);
+        EXPECT_LE(b.top(), ink.top() - margin);
+        EXPECT_GE(b.right(), ink.right() - 3 + margin);  // the last stripe may end short of `right`
+        EXPECT_GE(b.bottom(), ink.bottom() + margin);
+        // And not much more: the neighbours' text stays out.
+        EXPECT_GE(b.left(), ink.left() - margin - 2);
+        EXPECT_GE(b.top(), ink.top() - margin - 2);
+        EXPECT_LE(b.bottom(), ink.bottom() + margin + 2);
+    }
+}
+
+TEST(PageLayout, AMarginStopsAtThePageEdge)
+{
+    const QList<QRect> blocks = ocr::textBlocks(page(3, 30, 12, 4, 5, 300));
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_EQ(blocks.first().topLeft(), QPoint(0, 0));
+}

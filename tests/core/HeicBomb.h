@@ -1,0 +1,13 @@
+#pragma once
+// HEIC files whose `ispe` box declares one size while their coded stream (the HEVC sequence
+// parameter set) says another: the shape of the size bombs that fuzzing finds.
+#include <QByteArray>
+#include <QSize>
+
+namespace kx::test {
+
+// `heic` (one image, as libheif writes it) with its SPS coding `coded` and its `ispe` declaring
+// `declared`; the item offsets are moved along. Empty when the file has not that shape.
+QByteArray heicBomb(const QByteArray& heic, QSize declared, QSize coded);
+
+}  // namespace kx::test

@@ -1,0 +1,266 @@
+// The editor's floating parts offscreen: bars inside a canvas narrowed by the AI panel, the
+// panel's fade, and the popovers (arrow at the anchor, growing with the backdrop rows in every
+// language, never laying a row over another).
+#include "../EditorTestPages.h"
+#include "EditorFakes.h"
+#include "TestSupport.h"
+
+#include "core/Localisation.h"
+#include "editor/canvas/CanvasView.h"
+#include "editor/document/EditorDocument.h"
+#include "editor/window/CopyButton.h"
+#include "editor/window/EditorRootView.h"
+#include "editor/window/EditorWindowController.h"
+#include "editor/window/Popover.h"
+#include "editor/window/StatusPill.h"
+#include "editor/window/controls/BeautifyPopover.h"
+#include "editor/window/controls/BeautifyTiles.h"
+#include "editor/window/controls/InspectorBar.h"
+#include "ui/ChromeButton.h"
+
+#include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLayout>
+
+using namespace kx;
+
+namespace {
+
+struct Editor {
+    std::shared_ptr<test::Recorded> rec = std::make_shared<test::Recorded>();
+    QPointer<EditorWindowController> c;
+    Editor()
+    {
+        EditorServices s = test::fakeServices(rec);
+        // A stand-in panel: this test is about the room it takes and how it comes in.
+        s.makeAIPanel = [](EditorDocument&, QWidget* parent) {
+            auto* panel = new QWidget(parent);
+            panel->setAutoFillBackground(true);
+            return panel;
+        };
+        c = EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), s);
+        test::waitFor([&] { return c->window()->isVisible(); }, 3000);
+    }
+    ~Editor() { delete c.data(); }
+};
+
+}  // namespace
+
+TEST(EditorBars, InspectorAndPillStayInsideANarrowCanvasAndThePanelFades)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    QWidget* window = e.c->window();
+    window->resize(window->minimumSize());
+    e.c->doc().setShowAI(true);
+    EditorRootView* root = e.c->root();
+    // While it slides in the panel fades with it; at rest it is opaque.
+    QList<std::pair<int, double>> samples;
+    ASSERT_TRUE(test::waitFor([&] {
+        if (!root->aiPanel())
+            return false;
+        samples.append({root->aiPanel()->width(), root->aiPanelOpacity()});
+        return root->aiPanel()->width() == EditorRootView::kAIPanelWidth;
+    }));
+    int between = 0;
+    for (const auto& [width, opacity] : samples) {
+        if (width > 0 && width < EditorRootView::kAIPanelWidth) {
+            ++between;
+            EXPECT_NEAR(opacity, double(width) / EditorRootView::kAIPanelWidth, 0.02) << width;
+        }
+    }
+    EXPECT_GT(between, 0) << samples.size() << " samples";
+    EXPECT_DOUBLE_EQ(root->aiPanelOpacity(), 1.0);
+
+    CanvasArea* area = root->canvasArea();
+    auto* inspector = area->findChild<InspectorBar*>();
+    StatusPill* pill = root->pill();
+    ASSERT_TRUE(inspector && pill);
+    for (int width : {0, 330}) {  // the minimum window, then a canvas narrower still
+        if (width)
+            area->setFixedWidth(width);
+        for (ToolKind tool : {ToolKind::arrow, ToolKind::rect, ToolKind::text, ToolKind::magnifier,
+                              ToolKind::ruler, ToolKind::select}) {
+            SCOPED_TRACE(testing::Message() << "canvas " << area->width() << " tool " << int(tool));
+            e.c->doc().setTool(tool);
+            QApplication::processEvents();
+            const QRect inside = area->rect();
+            EXPECT_TRUE(inside.contains(inspector->geometry()))
+                << inspector->geometry().x() << " " << inspector->geometry().width() << " of "
+                << inside.width() << " hint " << inspector->sizeHint().width() << " min "
+                << inspector->minimumSizeHint().width() << [&] {
+                       std::string out;
+                       for (QWidget* c : inspector->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                           out += std::string(" ") + c->metaObject()->className() + ":" +
+                                  std::to_string(c->sizeHint().width()) +
+                                  (c->isVisibleTo(inspector) ? "" : "(h)");
+                       return out;
+                   }();
+            EXPECT_TRUE(inside.contains(pill->geometry()))
+                << pill->geometry().x() << " " << pill->geometry().width() << " of " << inside.width();
+            // Every control of the bar lies within the bar (none pushed past its ends).
+            for (QWidget* child : inspector->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (child->isVisibleTo(inspector)) {
+                    EXPECT_TRUE(inspector->rect().contains(child->geometry()))
+                        << child->metaObject()->className();
+                }
+            }
+        }
+    }
+    // Narrow enough, the magnifier's groups wrap; the pill drops its mark and then its size.
+    area->setFixedWidth(360);
+    e.c->doc().setTool(ToolKind::magnifier);
+    QApplication::processEvents();
+    EXPECT_GE(inspector->lineCount(), 2);
+    EXPECT_FALSE(pill->showsLogo());
+    EXPECT_TRUE(pill->zoomInButton()->isVisibleTo(pill));
+    // Given the room back, everything returns on one line.
+    area->setMinimumWidth(0);
+    area->setMaximumWidth(QWIDGETSIZE_MAX);
+    e.c->doc().setShowAI(false);
+    window->resize(1600, 1000);
+    ASSERT_TRUE(test::waitFor([&] { return root->aiPanel()->isHidden(); }));
+    QApplication::processEvents();
+    EXPECT_EQ(inspector->lineCount(), 1);
+    EXPECT_TRUE(pill->showsLogo() && pill->showsSize());
+    EXPECT_EQ(inspector->size(), inspector->sizeHint());
+}
+
+TEST(EditorBars, PopoversPointAtTheirAnchor)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    ChromeButton* chevron = e.c->root()->header()->copyButton()->chevron();
+    chevron->click();
+    auto* pop = e.c->window()->findChild<Popover*>();
+    ASSERT_TRUE(pop && pop->isVisible());
+    const QRect anchor(chevron->mapToGlobal(QPoint(0, 0)), chevron->size());
+    EXPECT_FALSE(pop->placed().above);
+    // Under the chevron (at its centre unless the screen's edge pushed the popover aside).
+    EXPECT_GE(pop->arrowTip().x(), anchor.left());
+    EXPECT_LE(pop->arrowTip().x(), anchor.right());
+    EXPECT_LE(std::abs(pop->arrowTip().y() - anchor.bottom()), Popover::kGap + 1);
+    // The arrow is part of the drawn outline, narrowing towards its tip.
+    const QPoint tip = pop->mapFromGlobal(pop->arrowTip());
+    const QPainterPath outline = pop->shape();
+    EXPECT_TRUE(outline.contains(QPointF(tip.x(), tip.y() + 3)));
+    EXPECT_FALSE(outline.contains(QPointF(tip.x() - 6, tip.y() + 3)));
+    EXPECT_TRUE(outline.contains(QPointF(tip.x() - 6, Popover::kArrow + 3)));
+    pop->close();
+    // Anchored near the screen's bottom, it goes above with the arrow on its bottom edge.
+    const Popover::Placement above =
+        Popover::placement(QRect(500, 1040, 30, 30), QSize(200, 120), QRect(0, 0, 1920, 1080));
+    EXPECT_TRUE(above.above);
+    EXPECT_EQ(above.topLeft.y() + 120 + Popover::kGap, 1040);
+    EXPECT_EQ(above.topLeft.x() + above.arrowX, QRect(500, 1040, 30, 30).center().x());
+    const Popover::Placement below =
+        Popover::placement(QRect(500, 40, 30, 30), QSize(200, 120), QRect(0, 0, 1920, 1080));
+    EXPECT_FALSE(below.above);
+    EXPECT_EQ(below.topLeft, QPoint(514 - 100, 69 + 1 + Popover::kGap));
+    EXPECT_EQ(below.arrowX, 100);
+}
+
+TEST(EditorBars, BackdropPopoverGrowsWithItsRowsInEveryLanguage)
+{
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(lang);
+        auto doc = std::make_unique<EditorDocument>(test::plainCapture(900, 600, 2));
+        QWidget anchorWindow;
+        anchorWindow.resize(600, 100);
+        auto* anchor = new QWidget(&anchorWindow);
+        anchor->setGeometry(280, 20, 40, 30);
+        anchorWindow.show();
+        auto* content = new BeautifyPopover(doc.get());
+        auto* pop = new Popover(content, &anchorWindow);
+        pop->showAt(anchor);
+        ASSERT_TRUE(test::waitFor([&] { return pop->isVisible(); }));
+
+        // The English subtitle takes one line; in every language the header's text shows whole.
+        auto* subtitle = content->findChild<QLabel*>("subtitle");
+        ASSERT_TRUE(subtitle);
+        if (QString(lang) == "en") {
+            EXPECT_FALSE(subtitle->wordWrap());
+        }
+        if (subtitle->wordWrap()) {
+            EXPECT_GE(subtitle->height(), subtitle->heightForWidth(subtitle->width()));
+        } else {
+            EXPECT_GE(subtitle->width(), subtitle->fontMetrics().horizontalAdvance(subtitle->text()));
+        }
+
+        const auto click = [&](const char* name) {
+            auto* b = content->findChild<QAbstractButton*>(QString::fromLatin1(name));
+            ASSERT_TRUE(b) << name;
+            b->click();
+            QApplication::processEvents();
+            QApplication::processEvents();
+        };
+        for (const char* step : {"edge.none", "edge.torn", "background.transparent", "edge.window",
+                                 "edge.burnt", "background.ocean", "edge.polaroid"}) {
+            SCOPED_TRACE(step);
+            click(step);
+            // The popover still points at the anchor.
+            EXPECT_LE(std::abs(pop->arrowTip().x() - anchor->mapToGlobal(anchor->rect().center()).x()), 1);
+            EXPECT_TRUE(pop->rect().contains(QRect(content->mapTo(pop, QPoint(0, 0)), content->size())));
+            // The rows of the column, top to bottom: each at its full height, 14 pt apart.
+            QLayout* column = content->layout();
+            QList<QLayoutItem*> rows;
+            for (int i = 0; i < column->count(); ++i)
+                if (!column->itemAt(i)->isEmpty())
+                    rows << column->itemAt(i);
+            ASSERT_GE(rows.size(), 5);
+            for (int i = 0; i < rows.size(); ++i) {
+                const QRect r = rows[i]->geometry();
+                EXPECT_GE(r.height(), rows[i]->minimumSize().height()) << i;
+                if (rows[i]->hasHeightForWidth()) {
+                    EXPECT_GE(r.height(), rows[i]->heightForWidth(r.width())) << i;
+                }
+                EXPECT_TRUE(content->rect().contains(r)) << i;
+                if (i > 0) {
+                    EXPECT_EQ(r.top() - rows[i - 1]->geometry().bottom() - 1, BeautifyPopover::kSpacing) << i;
+                }
+            }
+            EXPECT_EQ(content->findChild<QWidget*>("previewBox")->height(), 190);
+        }
+        // The preview's opacity eases to 0.45 with the backdrop off and back.
+        auto* preview = content->findChild<PreviewBox*>("previewBox");
+        click("enabled");
+        EXPECT_DOUBLE_EQ(preview->targetOpacity(), PreviewBox::kDimmed);
+        EXPECT_GT(preview->opacity(), PreviewBox::kDimmed);
+        ASSERT_TRUE(test::waitFor([&] { return std::abs(preview->opacity() - PreviewBox::kDimmed) < 1e-9; }));
+        pop->close();
+        QApplication::processEvents();
+    }
+    Lang::overrideForTests("en");
+}
+
+TEST(EditorBars, TheInspectorSpringsToTheSizeOfANewKind)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    auto* inspector = e.c->root()->canvasArea()->findChild<InspectorBar*>();
+    ASSERT_TRUE(inspector);
+    e.c->doc().setTool(ToolKind::arrow);
+    ASSERT_TRUE(test::waitFor([&] { return !inspector->springing(); }));
+    const qreal arrowWidth = inspector->capsule().width();
+    EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+
+    e.c->doc().setTool(ToolKind::magnifier);
+    ASSERT_TRUE(inspector->springing());
+    QList<qreal> widths;
+    ASSERT_TRUE(test::waitFor([&] {
+        widths << inspector->capsule().width();
+        // The frame always holds the capsule as drawn.
+        EXPECT_TRUE(QRectF(inspector->rect()).contains(inspector->capsule()));
+        return !inspector->springing();
+    }));
+    const qreal magnifierWidth = inspector->capsule().width();
+    ASSERT_GT(magnifierWidth, arrowWidth + 20);
+    EXPECT_LT(widths.first(), arrowWidth + (magnifierWidth - arrowWidth) / 2);
+    EXPECT_TRUE(std::any_of(widths.begin(), widths.end(),
+                            [&](qreal w) { return w > arrowWidth + 2 && w < magnifierWidth - 2; }));
+    EXPECT_EQ(inspector->size(), inspector->sizeHint());
+    EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+}

@@ -1,0 +1,195 @@
+// What an upload leaves on this computer: the names it gave (so no upload replaces another
+// capture's file), its work folders (for the owner only, gone on quit or at the next start)
+// and the queue folder's rights.
+#include "TestServers.h"
+#include "TestSupport.h"
+#include "core/Prefs.h"
+#include "fakes/FakeSecretStore.h"
+#include "library/upload/RemoteUploader.h"
+#include "library/upload/UploadNames.h"
+#include "library/upload/UploadQueue.h"
+#include "library/upload/WorkFolder.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace kx;
+
+namespace {
+
+int mode(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+void makeOld(const QString& path)
+{
+    const timeval old[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+    ::lutimes(QFile::encodeName(path).constData(), old);
+}
+
+// Processes (not zombies) whose environment holds `entry`.
+QStringList processesWith(const QByteArray& entry)
+{
+    QStringList found;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile env("/proc/" + pid + "/environ"), stat("/proc/" + pid + "/stat");
+        if (pid.toInt() > 0 && env.open(QIODevice::ReadOnly) && env.readAll().split('\0').contains(entry) &&
+            stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z"))
+            found << pid;
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST(UploadNames, NoCaptureTakesAnotherOnesNameAfterARestartToo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("names.json");
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid();
+    {
+        UploadNames names(path);
+        EXPECT_EQ(names.reserve("Shot", ".png", a, {}), "Shot.png");
+        EXPECT_EQ(names.reserve("Shot", ".png", b, {}), "Shot 2.png");
+        EXPECT_EQ(names.reserve("shot", ".png", std::nullopt, {}), "shot 3.png");  // case-blind servers
+        EXPECT_EQ(names.reserve("Shot", ".png", a, {}), "Shot.png");               // the same capture again
+    }
+    UploadNames reread(path);
+    EXPECT_EQ(reread.reserve("Shot", ".png", std::nullopt, {}), "Shot 4.png");
+    EXPECT_EQ(reread.reserve("Shot", ".png", std::nullopt, {}), "Shot 5.png");  // no entry: never reused
+    EXPECT_EQ(reread.reserve("Shot", ".png", b, {}), "Shot 2.png");
+    // A queued item keeps its name even from its own capture: its retry must not replace a newer file.
+    EXPECT_EQ(reread.reserve("Other", ".png", b, {"other.png"}), "Other 2.png");
+
+    // Long names keep " 12" and the extension within 255 bytes, cut at a whole character.
+    const QString base = QString(200, 'a') + QString(40, QChar(0x00e9));
+    EXPECT_EQ(UploadNames::numbered(base, 12, ".png").toUtf8().size(), 255);
+    EXPECT_TRUE(UploadNames::numbered(base, 12, ".png").endsWith(QString(QChar(0x00e9)) + " 12.png"));
+
+    // A file that does not parse is kept aside, never overwritten.
+    QFile bad(path);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    bad.write("[{\"name\":");
+    bad.close();
+    UploadNames fresh(path);
+    EXPECT_EQ(QDir(dir.path()).entryList({"names.json.bad-*"}).size(), 1);
+    EXPECT_EQ(fresh.reserve("Shot", ".png", a, {}), "Shot.png");
+}
+
+TEST(UploadFolders, OwnerOnlyAndSweptWhenNoProcessHoldsThem)
+{
+    QTemporaryDir tmp;
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    {
+        WorkFolder work;
+        ASSERT_TRUE(work.ok());
+        EXPECT_EQ(mode(work.path()), 0700);
+        EXPECT_TRUE(QFileInfo(work.path()).fileName().startsWith("Kaptorix-upload-"));
+        QString why;
+        ASSERT_TRUE(WorkFolder::writePrivate(work.path() + "/x.png", "png", &why));
+        EXPECT_EQ(mode(work.path() + "/x.png"), 0600);
+
+        // Left by ended processes: an old folder with its lock free, and one without a lock.
+        const QString left = tmp.filePath("Kaptorix-upload-LEFT"),
+                      bare = tmp.filePath("Kaptorix-upload-BARE");
+        QDir().mkpath(left);
+        QFile(left + "/.lock").open(QIODevice::WriteOnly);
+        QFile(left + "/askpass.sh").open(QIODevice::WriteOnly);
+        QDir().mkpath(bare);
+        // Kept: one another process holds, one just made, a link and someone else's name.
+        const QString held = tmp.filePath("Kaptorix-upload-HELD"),
+                      young = tmp.filePath("Kaptorix-upload-NEW");
+        QDir().mkpath(held);
+        const int fd = ::open(QFile::encodeName(held + "/.lock").constData(), O_CREAT | O_RDWR, 0600);
+        ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        QDir().mkpath(young);
+        QDir().mkpath(tmp.filePath("target"));
+        QFile::link(tmp.filePath("target"), tmp.filePath("Kaptorix-upload-LINK"));
+        QDir().mkpath(tmp.filePath("Other-upload-X"));
+        for (const QString& p : {left, bare, held, work.path(), tmp.filePath("Kaptorix-upload-LINK"),
+                                 tmp.filePath("target"), tmp.filePath("Other-upload-X")})
+            makeOld(p);
+
+        EXPECT_EQ(RemoteUploader::sweepStaleWorkFolders(), 2);
+        EXPECT_EQ(QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::AllEntries | QDir::System),
+                  (QStringList{QFileInfo(work.path()).fileName(), "Kaptorix-upload-HELD",
+                               "Kaptorix-upload-LINK", "Kaptorix-upload-NEW"}));
+        EXPECT_TRUE(QFileInfo::exists(tmp.filePath("target")));
+        ::close(fd);
+    }
+    EXPECT_EQ(QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::Dirs | QDir::NoSymLinks),
+              (QStringList{"Kaptorix-upload-HELD", "Kaptorix-upload-NEW"}));
+    qunsetenv("TMPDIR");
+
+    // The queue folder and what it holds are the owner's alone, as are the folders made for it.
+    UploadQueue queue(tmp.filePath("data/Kaptorix/UploadQueue"));
+    EXPECT_EQ(mode(tmp.filePath("data")), 0700);
+    EXPECT_EQ(mode(queue.dir()), 0700);
+    const QUuid id = *queue.enqueue("png", "a.png", std::nullopt, "e");
+    EXPECT_EQ(mode(queue.pngPath(id)), 0600);
+    EXPECT_EQ(mode(queue.indexPath()), 0600);
+}
+
+// Quitting in the middle of an SFTP upload ends sftp and its ssh (the password is in their
+// environment) and removes the work folder with the image and the askpass script.
+TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
+{
+    QTemporaryDir tmp;
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    test::FakeSecretStore keys;
+    const QString password = "pw-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    keys.secrets["remote.password"] = password;
+    Keychain::setStore(&keys);
+    UploadQueue queue(tmp.filePath("q"));
+    RemoteUploader::useForTests(&queue, nullptr);
+    RemoteUploader::setKnownHostsForTests(tmp.filePath("known_hosts"));
+    test::StalledServer stalled;  // takes the connection and never answers: sftp waits
+    ASSERT_TRUE(stalled.start());
+    Prefs::set("remote.protocol", "sftp");
+    Prefs::set("remote.host", "127.0.0.1");
+    Prefs::set("remote.port", QString::number(stalled.port()));
+    Prefs::set("remote.user", "alice");
+    Prefs::set("remote.folder", "");
+    Prefs::set("remote.keyPath", "");
+
+    qputenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS", "/from-the-environment");
+    QFuture<Outcome<std::optional<QString>>> sent = RemoteUploader::send("png", "x.png");
+    const QByteArray entry = "KX_SFTP_PASS=" + password.toUtf8();
+    ASSERT_TRUE(test::waitFor([&] { return processesWith(entry).size() >= 2; }, 20000))  // sftp and ssh
+        << processesWith(entry).join(' ').toStdString();
+    // ssh's known-hosts file comes from the tests' setter, never from the environment.
+    QByteArray cmdlines;
+    for (const QString& pid : processesWith(entry)) {
+        QFile cmdline("/proc/" + pid + "/cmdline");
+        cmdlines += cmdline.open(QIODevice::ReadOnly) ? cmdline.readAll() : QByteArray();
+    }
+    EXPECT_TRUE(cmdlines.contains(QFile::encodeName(tmp.filePath("known_hosts"))));
+    EXPECT_FALSE(cmdlines.contains("from-the-environment"));
+    const QStringList folders = QDir(tmp.path()).entryList({"Kaptorix-upload-*"}, QDir::Dirs);
+    ASSERT_EQ(folders.size(), 1);
+    const QString work = tmp.filePath(folders[0]);
+    EXPECT_EQ(mode(work), 0700);
+    EXPECT_EQ(mode(work + "/x.png"), 0600);
+    EXPECT_EQ(mode(work + "/askpass.sh"), 0700);
+
+    RemoteUploader::abandonTransfers();
+    EXPECT_TRUE(test::waitFor([&] { return processesWith(entry).isEmpty(); }, 5000))
+        << processesWith(entry).join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(work));
+    EXPECT_FALSE(sent.isFinished());
+
+    RemoteUploader::setKnownHostsForTests(QString());
+    RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::setStore(nullptr);
+    qunsetenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS");
+    qunsetenv("TMPDIR");
+}

@@ -1,0 +1,95 @@
+// What the settings window's changes reach outside it, and how its pages come in: a key typed in
+// the AI tab clears an open AI panel's missing-key notice; a new tab's page fades in.
+#include "TestSupport.h"
+#include "fakes/FakeSecretStore.h"
+
+#include "analysis/ai/AIPanel.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
+#include "settings/AITab.h"
+#include "settings/SecretField.h"
+#include "settings/SettingsView.h"
+
+#include <gtest/gtest.h>
+#include <QGraphicsOpacityEffect>
+#include <QLineEdit>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+using namespace kx;
+
+namespace {
+
+class SettingsEffects : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Lang::overrideForTests("en");
+        Prefs::registerDefaults();
+        Prefs::remove("ai.provider");
+        Keychain::setStore(&keyring);
+    }
+    void TearDown() override
+    {
+        Keychain::getAsync("drain").waitForFinished();  // nothing of this test still queued
+        Keychain::setStore(nullptr);
+    }
+    test::FakeSecretStore keyring;
+};
+
+}  // namespace
+
+TEST_F(SettingsEffects, AKeyTypedInTheAITabClearsTheNoticeOfAnOpenPanel)
+{
+    QWidget window;
+    auto* panel = new AIPanel(AIAnalysisModel::create(), {}, {}, {}, &window);
+    (new QVBoxLayout(&window))->addWidget(panel);
+    window.show();
+    QWidget* notice = panel->findChild<QWidget*>("keyNotice");
+    ASSERT_TRUE(test::waitFor([&] { return notice->isVisible(); }));
+
+    AITab tab;
+    tab.show();
+    QLineEdit* field = tab.keyField()->edit();
+    ASSERT_TRUE(test::waitFor([&] { return field->isEnabled(); }));
+    QTest::keyClicks(field, "sk-ant-1");
+    EXPECT_TRUE(notice->isVisible());  // nothing written yet
+    ASSERT_TRUE(test::waitFor([&] { return notice->isHidden(); }, 5000));
+    EXPECT_EQ(keyring.secrets.value("anthropic.apiKey"), "sk-ant-1");
+
+    // Clearing the field removes the key: the notice is back.
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    ASSERT_TRUE(test::waitFor([&] { return notice->isVisible(); }, 5000));
+    EXPECT_FALSE(keyring.secrets.contains("anthropic.apiKey"));
+}
+
+TEST_F(SettingsEffects, ANewTabsPageFadesInWithAnEaseOut)
+{
+    SettingsNav& nav = SettingsNav::shared();
+    nav.setTab(SettingsTab::general);
+    SettingsView view(nav);
+    view.show();
+    EXPECT_FALSE(view.page()->graphicsEffect());  // the first page is simply there
+
+    nav.setTab(SettingsTab::capture);
+    QWidget* page = view.page();
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(page->graphicsEffect());
+    ASSERT_TRUE(effect);
+    EXPECT_LT(effect->opacity(), 0.5);
+    auto* fade = page->findChild<QVariantAnimation*>("pageFade");
+    ASSERT_TRUE(fade);
+    EXPECT_EQ(fade->duration(), 150);
+    EXPECT_EQ(fade->easingCurve().type(), QEasingCurve::OutQuad);
+    QList<double> seen;
+    ASSERT_TRUE(test::waitFor([&] {
+        if (!page->graphicsEffect())
+            return true;
+        seen << effect->opacity();
+        return false;
+    }));
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // At rest the page paints directly, fully opaque.
+    EXPECT_FALSE(page->graphicsEffect());
+}
