@@ -81,7 +81,7 @@ struct ScrollCaptureSession::Settling {
     std::optional<QImage> previous;
     std::optional<CaptureError> error;
     int tries = 0;
-    int minTries = 0;  // grabs to look at, at least, for what animates
+    int minTries = 0;                      // grabs to look at, at least, for what animates
     VerticalStitcher::RowMask lastChange;  // rows that differed between the last two grabs
     VerticalStitcher::RowMask seen;        // every row that changed in place since the scroll stopped
     FrameHandler handler;
@@ -371,9 +371,10 @@ QString ScrollCaptureSession::followNote()
 
 QString ScrollCaptureSession::blankNote()
 {
-    return kx::tr("A blank stretch taller than the selection could not be followed: the image ends before it.",
-                  "A kijelölésnél magasabb üres szakaszt nem sikerült követni: a kép előtte véget ér.",
-                  "Ein leerer Abschnitt, höher als die Auswahl, ließ sich nicht verfolgen: Das Bild endet davor.");
+    return kx::tr(
+        "A blank stretch taller than the selection could not be followed: the image ends before it.",
+        "A kijelölésnél magasabb üres szakaszt nem sikerült követni: a kép előtte véget ér.",
+        "Ein leerer Abschnitt, höher als die Auswahl, ließ sich nicht verfolgen: Das Bild endet davor.");
 }
 
 void ScrollCaptureSession::stopEarly(const QString& note)

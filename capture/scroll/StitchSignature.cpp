@@ -87,7 +87,8 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig, int co
             unsigned sums[3];
             channelSums(reinterpret_cast<const QRgb*>(image.constScanLine(y)) + w, full - w, sums);
             const unsigned n = unsigned(full - w);
-            sig.edge[std::size_t(y)] = std::uint8_t((29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * n) / (256u * n));
+            sig.edge[std::size_t(y)] =
+                std::uint8_t((29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * n) / (256u * n));
         }
     }
 
@@ -111,7 +112,8 @@ void StitchSignature::compute(const QImage& source, StitchSignature& sig, int co
                 const int n = bound[std::size_t(s) + 1] - from;
                 unsigned sums[3];
                 channelSums(line + from, n, sums);
-                const unsigned scaled = (29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * unsigned(n)) >> 8;
+                const unsigned scaled =
+                    (29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * unsigned(n)) >> 8;
                 out[s] = std::uint8_t((scaled * reciprocal[n - step]) >> 32);
             }
         }

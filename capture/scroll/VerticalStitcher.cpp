@@ -33,13 +33,13 @@ constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match
 constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
 constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
-constexpr int kMaxChecks = 1024;                 // shifts checked sample for sample, at most
+constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
 constexpr int kStillSamples = 3;                // neighbouring samples floating in place that mark a row
 constexpr int kStillRun = 16;                   // rows in a row that make a floating box
 constexpr int kBoxMargin = 2;                   // rows around a floating box (edges, rounding)
 constexpr int kEdgeLevels = 6;                  // the scroll-bar strip differs by more than this
-constexpr int kMaxSpots = 2;                   // places where an exact match may differ
+constexpr int kMaxSpots = 2;                    // places where an exact match may differ
 constexpr int kSpotGap = 8;                     // rows between two such places, more than
 constexpr int kEdgeRows = 8;                    // rows of the strip moving against the content
 
@@ -95,7 +95,8 @@ struct Samples {
 // the same screen rows in the other frame) and, of those, the ones that differ. Flags the
 // samples excused as staying in place in `stillA` (at a's screen row) and `stillB`.
 void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
-           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA, Samples& stillB)
+           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA,
+           Samples& stillB)
 {
     int s = 0;
 #if defined(__SSE2__)
@@ -111,9 +112,11 @@ void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSa
         const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
         const __m128i bothBg = _mm_and_si128(bgA, bgB);
         const __m128i inPlaceB = _mm_andnot_si128(
-            same, _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))));
+            same,
+            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))));
         const __m128i inPlaceA = _mm_andnot_si128(
-            same, _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
+            same,
+            _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
         const __m128i skip = _mm_or_si128(bothBg, _mm_or_si128(inPlaceA, inPlaceB));
         const unsigned skipped = unsigned(_mm_movemask_epi8(skip));
         const unsigned equal = unsigned(_mm_movemask_epi8(same));
@@ -599,8 +602,8 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     return out;
 }
 
-VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask, int dy, int top,
-                                              int n, int bg, int need, std::vector<Box>* boxes) const
+VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask, int dy,
+                                              int top, int n, int bg, int need, std::vector<Box>* boxes) const
 {
     // Apart from the unstable rows, the overlap must be the same content sample for sample,
     // not merely close on average: repeating items whose labels differ fit closely too.
@@ -673,7 +676,8 @@ std::function<bool(int, int, int)> VerticalStitcher::stays(const StitchSignature
 {
     return [this, &next, bg](int r, int left, int right) {
         for (int s = left, run = 0; s <= right; ++s) {
-            const bool same = !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
+            const bool same =
+                !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
             if ((run = same ? run + 1 : 0) >= kStillSamples)
                 return true;
         }
@@ -694,7 +698,8 @@ void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& ma
     for (int r = top; r + dy < R; ++r)
         for (int s = 0; s < S && !mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)]; ++s) {
             const std::uint8_t v = next.row(r)[s];
-            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) && !close(v, reference_.row(r + dy)[s]))
+            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) &&
+                !close(v, reference_.row(r + dy)[s]))
                 flags[std::size_t(r)].set(s);
         }
     for (const Box& box : boxesOf(flags, stays(next, bg)))

@@ -111,8 +111,8 @@ private:
     void stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
                     std::vector<Box>& boxes) const;
     bool blank(const StitchSignature& next, const RowMask& mask) const;
-    bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int dy,
-                        int top, int n) const;
+    bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
+                        int dy, int top, int n) const;
     int fixedRowsFromTop(const StitchSignature& next) const;
     int fixedRowsFromBottom(const StitchSignature& next) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;

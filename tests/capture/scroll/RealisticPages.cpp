@@ -50,9 +50,9 @@ void identicalLine(QPainter& p, int y, int from, int width)
 
 const char* pageKindName(PageKind kind)
 {
-    static const char* names[] = {"varied", "identical",    "identicalNumbered", "turnsIdentical",
-                                  "leftEdge", "numberedNames", "blankStretch",   "hover",
-                                  "floatingButton", "floatingBox", "spinner",    "sticky"};
+    static const char* names[] = {"varied",         "identical",     "identicalNumbered", "turnsIdentical",
+                                  "leftEdge",       "numberedNames", "blankStretch",      "hover",
+                                  "floatingButton", "floatingBox",   "spinner",           "sticky"};
     return names[int(kind)];
 }
 
@@ -73,7 +73,8 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
             QPainter p(&page);
             for (int y = 0, i = 1; y + r.pitch <= height; y += r.pitch, ++i) {
                 if (kind == PageKind::identicalNumbered)
-                    drawText(p, 4, y + 5, QString::number(i).rightJustified(4, ' '), 2, QColor(120, 120, 130));
+                    drawText(p, 4, y + 5, QString::number(i).rightJustified(4, ' '), 2,
+                             QColor(120, 120, 130));
                 identicalLine(p, y, 48, width);
             }
             break;

@@ -28,9 +28,9 @@ const char* pageKindName(PageKind kind);
 
 struct RealisticPage {
     PageKind kind = PageKind::varied;
-    QImage page;        // what scrolls, whole
+    QImage page;  // what scrolls, whole
     int viewHeight = 0;
-    int pitch = 0;      // line pitch of repeating lines
+    int pitch = 0;  // line pitch of repeating lines
     int header = 0, footer = 0;
     QRect button;       // view coordinates; empty: none
     QRect box;          // view coordinates; empty: none

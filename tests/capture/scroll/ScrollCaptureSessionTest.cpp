@@ -223,7 +223,7 @@ TEST_F(ScrollSessionTest, CancelThrowsTheFramesAway)
     auto s = make();
     const auto r = runToEnd(*s, {}, [&] {
         ASSERT_TRUE(waitFor([&] { return s->model().height() > 0; }));  // the first frame is in
-        page_.offset = 120;  // the user scrolls a little
+        page_.offset = 120;                                             // the user scrolls a little
         ASSERT_TRUE(waitFor([&] { return s->model().frames() == 2; }));
         // Esc through the global key.
         ASSERT_EQ(s->keyIds().size(), 3);

@@ -87,7 +87,8 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
         const PageKind kind = PageKind(k);
         for (const int wheel : {13, 20, 37, 40, 57, 85}) {
             const std::uint64_t seed = rng();
-            const RealisticPage page = makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
+            const RealisticPage page =
+                makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
             RealisticScreen screen;
             screen.source = &page;
             screen.page = page.page;
@@ -107,18 +108,20 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
                 continue;
             }
             const QImage& image = out.result.image;
-            ASSERT_FALSE(image.isNull()) << qPrintable(what) << " "
-                                         << qPrintable(out.result.error ? out.result.error->message() : "");
+            ASSERT_FALSE(image.isNull())
+                << qPrintable(what) << " " << qPrintable(out.result.error ? out.result.error->message() : "");
             ASSERT_EQ(image.width(), kWidth) << qPrintable(what);
             ASSERT_GE(image.height(), kView) << qPrintable(what);
             ASSERT_LE(image.height(), page.page.height()) << qPrintable(what);
             const int wrong = wrongRows(page, image);
             EXPECT_EQ(wrong, 0) << qPrintable(what) << ": " << image.height() << " rows";
             if (wrong)
-                image.save(artifactDir("scroll-random") + QString("/%1-%2.png").arg(pageKindName(kind)).arg(wheel));
+                image.save(artifactDir("scroll-random") +
+                           QString("/%1-%2.png").arg(pageKindName(kind)).arg(wheel));
             const bool complete = image.height() == page.page.height();
             if (!complete) {
-                EXPECT_FALSE(out.result.note.isEmpty()) << qPrintable(what) << ": " << image.height() << " rows";
+                EXPECT_FALSE(out.result.note.isEmpty())
+                    << qPrintable(what) << ": " << image.height() << " rows";
                 EXPECT_NE(out.status, QString("Reached the end")) << qPrintable(what);
             }
             if (!mayStopEarly(kind))

@@ -345,7 +345,8 @@ TEST(VerticalStitcher, SpotsThatDoNotScrollAreLeftOutOfTheMatch)
             if (!mayDiffer && std::memcmp(result.constScanLine(y), page.constScanLine(y), W * 4) != 0)
                 ++differing;
         }
-        EXPECT_EQ(differing, 0) << "spot " << spot << " width " << result.width() << " band " << st.bottomStatic() << " cut " << st.rightCut();
+        EXPECT_EQ(differing, 0) << "spot " << spot << " width " << result.width() << " band "
+                                << st.bottomStatic() << " cut " << st.rightCut();
     }
 }
 
