@@ -1,5 +1,8 @@
 #include "capture/scroll/RowDistance.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #elif defined(__aarch64__)
@@ -103,6 +106,27 @@ std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, s
                                  std::size_t stride)
 {
     return summed<oneRowClipped>(a, b, rows, stride);
+}
+
+int rowMaxDifference(const std::uint8_t* a, const std::uint8_t* b)
+{
+    int i = 0;
+    int most = 0;
+#if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
+    for (; i < kSignatureSamples; i += 16) {
+        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        acc = _mm_max_epu8(acc, _mm_or_si128(_mm_subs_epu8(va, vb), _mm_subs_epu8(vb, va)));
+    }
+    alignas(16) std::uint8_t lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    for (const std::uint8_t v : lanes)
+        most = std::max(most, int(v));
+#endif
+    for (; i < kSignatureSamples; ++i)
+        most = std::max(most, std::abs(int(a[i]) - int(b[i])));
+    return most;
 }
 
 std::uint64_t rowsDistance(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows)

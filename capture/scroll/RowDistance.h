@@ -24,6 +24,9 @@ std::uint64_t rowsClipped(const std::uint8_t* a, const std::uint8_t* b, std::siz
 // rowsClipped over `rows` rows taken every `stride` rows (a quick estimate).
 std::uint64_t rowsClippedStrided(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows,
                                  std::size_t stride);
+// The largest per-sample difference of one row (128 samples).
+int rowMaxDifference(const std::uint8_t* a, const std::uint8_t* b);
+
 // The plain loop behind rowsClipped, for the tests.
 std::uint64_t rowsClippedScalar(const std::uint8_t* a, const std::uint8_t* b, std::size_t rows);
 

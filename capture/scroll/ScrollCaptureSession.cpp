@@ -27,6 +27,8 @@ constexpr double kMinStep = 40;
 constexpr int kMinHeightLimit = 2000;
 constexpr int kPointerRows = 40;  // rows above and below the pointer a hover effect may tint
 constexpr int kSpread = 3;        // rows an animation's changed rows are widened by
+constexpr int kFirstFrameTries = 4;
+constexpr int kBlankSteps = 4;  // steps through blank frames before the capture stops
 
 void widen(VerticalStitcher::RowMask& mask, int by)
 {
@@ -79,7 +81,9 @@ struct ScrollCaptureSession::Settling {
     std::optional<QImage> previous;
     std::optional<CaptureError> error;
     int tries = 0;
+    int minTries = 0;                      // grabs to look at, at least, for what animates
     VerticalStitcher::RowMask lastChange;  // rows that differed between the last two grabs
+    VerticalStitcher::RowMask seen;        // every row that changed in place since the scroll stopped
     FrameHandler handler;
 };
 
@@ -228,8 +232,10 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
         begin(initial);
         return;
     }
-    // What was on screen a moment ago (the selection overlay) may still be going away.
-    settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError> error) {
+    // What was on screen a moment ago (the selection overlay) may still be going away. The
+    // first frame is looked at a little longer: a spinner it shows must be known as such, or
+    // every frame would differ from it there.
+    settledFrame(kFirstFrameTries, [this](std::optional<QImage> frame, std::optional<CaptureError> error) {
         if (!frame) {
             teardown();
             ended_ = true;
@@ -277,7 +283,10 @@ void ScrollCaptureSession::autoStep()
     postScroll(scrollStep_);
     const int clicks = lastClicks_;
     const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
-    const int expected = pointsPerClick_ > 0 ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
+    // After a miss the wheel went back by what it went back, which need not be what it went
+    // forward: the distance from the last frame taken is then no longer known.
+    const int expected =
+        pointsPerClick_ > 0 && wheelTrusted_ ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
     settledFrame([this, clicks, expected](std::optional<QImage> frame, std::optional<CaptureError>) {
         if (!frame) {
             afterStep();
@@ -291,6 +300,7 @@ void ScrollCaptureSession::autoStep()
 void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int clicks)
 {
     using Kind = VerticalStitcher::Outcome::Kind;
+    lastOutcome_ = outcome.kind;
     if (!model_.autoScroll()) {  // paused while the step was under way
         afterStep();
         return;
@@ -298,7 +308,10 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     if (outcome.kind == Kind::appended) {
         model_.setStatus(kx::tr("Capturing… scrolling", "Rögzítés… görgetés", "Aufnahme… scrollt"));
         wheelVerified_ = true;
+        wheelTrusted_ = true;
         misses_ = 0;
+        blankSteps_ = 0;
+        crossedBlank_ = false;
         // Only a step that added rows shows the end is not reached yet.
         if (outcome.newRows > 0)
             repeats_ = 0;
@@ -314,13 +327,31 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         if (!wheelVerified_) {
             // Nothing moved under this point (a toolbar, a static band): try the next one.
             ++wheelIndex_;
+        } else if (outcome.blank) {
+            // A blank view that stays blank may be a blank stretch of the page, not its end:
+            // the wheel goes on, but whatever comes after cannot be placed.
+            crossedBlank_ = true;
+            if (++blankSteps_ >= kBlankSteps)
+                stopEarly(blankNote());
         } else if (++repeats_ >= 2) {
-            finished_ = true;
-            model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
+            // The content stopped moving while the wheel went on: the end, unless the last
+            // step was only the wheel's guess over repeating rows, which the end may have cut
+            // short.
+            if (stitcher_ && stitcher_->dropProvisionalStep())
+                stopEarly(followNote());
+            else
+                finished_ = true;
+            if (note_.isEmpty())
+                model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
         }
+        afterStep();
+    } else if (crossedBlank_) {
+        // The content moved on after a blank stretch by a distance nothing shows.
+        stopEarly(blankNote());
         afterStep();
     } else {
         ++misses_;
+        wheelTrusted_ = false;
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
             scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
@@ -331,22 +362,48 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     }
 }
 
+QString ScrollCaptureSession::followNote()
+{
+    return kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
+                  "Nem sikerült követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.",
+                  "Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen aufhörte.");
+}
+
+QString ScrollCaptureSession::blankNote()
+{
+    return kx::tr(
+        "A blank stretch taller than the selection could not be followed: the image ends before it.",
+        "A kijelölésnél magasabb üres szakaszt nem sikerült követni: a kép előtte véget ér.",
+        "Ein leerer Abschnitt, höher als die Auswahl, ließ sich nicht verfolgen: Das Bild endet davor.");
+}
+
+void ScrollCaptureSession::stopEarly(const QString& note)
+{
+    finished_ = true;
+    if (note_.isEmpty())
+        note_ = note;
+}
+
 void ScrollCaptureSession::giveUp()
 {
     model_.setAutoScroll(false);
+    model_.setStatus(
+        kx::tr("Paused – scroll manually", "Szüneteltetve – görgess kézzel", "Pausiert – manuell scrollen"));
     model_.setWarning(kx::tr("Could not follow the scroll, stopped auto mode.",
                              "Nem sikerült követni a görgetést, az automatikus mód leállt.",
                              "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
-    // The user may go on by hand for a while; without that, the capture ends with what it has.
+    // The wheel's guess over repeating rows is not known to hold.
+    if (stitcher_)
+        stitcher_->dropProvisionalStep();
+    // The user may go on by hand for a while; without that, the capture ends with what it
+    // has. Only content that really moves counts as the user taking over.
     gaveUp_ = true;
+    movedSinceGiveUp_ = false;
+    previousGrab_ = QImage();
     after(env_.giveUpWaitMs, [this] {
         if (!gaveUp_ || finished_)
             return;
-        finished_ = true;
-        note_ =
-            kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
-                   "Nem sikerült követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.",
-                   "Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen aufhörte.");
+        stopEarly(followNote());
     });
 }
 
@@ -368,20 +425,30 @@ void ScrollCaptureSession::manualStep()
         // here, since manual frames are not settled.
         if (previousGrab_.size() == frame->size()) {
             VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
-            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed))
+            std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed);
+            if (animated)
                 animated_ = std::move(*animated);
+            // Content moved: rows changed beyond what animates in place.
+            for (std::size_t r = 0; r < changed.size() && !animated; ++r)
+                if (changed[r] && (r >= animated_.size() || !animated_[r])) {
+                    movedSinceGiveUp_ = true;
+                    break;
+                }
             lastChange_ = std::move(changed);
         }
         previousGrab_ = *frame;
         unstable_ = withPointer(animated_, pointerRows(frame->height()));
-        add(*frame, stitcher_ ? stitcher_->lastDy() : 0, [this](VerticalStitcher::Outcome outcome) {
+        // The user's hand gives no distance to expect: repeating rows that several shifts
+        // fit are refused, not guessed.
+        add(*frame, 0, [this](VerticalStitcher::Outcome outcome) {
             using Kind = VerticalStitcher::Outcome::Kind;
-            if (outcome.kind == Kind::appended) {
+            lastOutcome_ = outcome.kind;
+            if (outcome.kind == Kind::appended && movedSinceGiveUp_) {
                 gaveUp_ = false;  // the user took over
                 model_.setWarning(std::nullopt);
                 model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                         "Aufnahme… weiter scrollen"));
-            } else if (outcome.kind == Kind::noMatch) {
+            } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
                 model_.setWarning(kx::tr("Scroll slower or only downwards",
                                          "Görgess lassabban, vagy csak lefelé",
                                          "Langsamer oder nur nach unten scrollen"));
@@ -413,6 +480,12 @@ void ScrollCaptureSession::end()
     } else if (failure_) {
         result.error = failure_;
     } else {
+        // A step that only the wheel's guess placed, or a screen that shows what could not
+        // be placed: the image ends before it, and says so.
+        if (stitcher_ && stitcher_->dropProvisionalStep())
+            stopEarly(followNote());
+        if (lastOutcome_ == VerticalStitcher::Outcome::Kind::noMatch)
+            stopEarly(followNote());
         result.image = stitcher_ ? stitcher_->finish() : QImage();
         if (result.image.isNull())
             result.error = CaptureError::failed(
@@ -490,7 +563,13 @@ void ScrollCaptureSession::grab(FrameHandler handler)
 
 void ScrollCaptureSession::settledFrame(FrameHandler handler)
 {
+    settledFrame(0, std::move(handler));
+}
+
+void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler)
+{
     auto s = std::make_shared<Settling>();
+    s->minTries = minTries;
     s->handler = std::move(handler);
     after(env_.settleFirstMs, [this, s] {
         grab([this, s](std::optional<QImage> frame, std::optional<CaptureError> error) {
@@ -512,13 +591,25 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
         unstable_ = std::move(changed);
         s->handler(s->previous, s->previous ? std::nullopt : s->error);
     };
+    // Every row seen changing in place joins the mask, not only the last pair's: a spinner
+    // changes other rows from one grab to the next.
+    auto withSeen = [s](VerticalStitcher::RowMask mask) {
+        if (s->seen.empty())
+            return mask;
+        VerticalStitcher::RowMask seen = s->seen;
+        widen(seen, kSpread);
+        mask.resize(seen.size(), 0);
+        for (std::size_t r = 0; r < seen.size(); ++r)
+            mask[r] = mask[r] || seen[r];
+        return mask;
+    };
     if (s->tries >= env_.settleTries) {
         widen(s->lastChange, kSpread);
-        finish(s->lastChange);
+        finish(withSeen(s->lastChange));
         return;
     }
-    after(env_.settleMs, [this, s, finish] {
-        grab([this, s, finish](std::optional<QImage> frame, std::optional<CaptureError> error) {
+    after(env_.settleMs, [this, s, finish, withSeen] {
+        grab([this, s, finish, withSeen](std::optional<QImage> frame, std::optional<CaptureError> error) {
             ++s->tries;
             if (!frame) {
                 s->error = std::move(error);
@@ -533,16 +624,26 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
             const int n = count(changed);
             s->previous = std::move(frame);
-            if (n == 0) {
-                finish({});
+            if (n > int(changed.size()) / 2) {
+                s->seen.clear();  // still scrolling
+            } else if (n > 0) {
+                s->seen.resize(changed.size(), 0);
+                for (std::size_t r = 0; r < changed.size(); ++r)
+                    s->seen[r] = s->seen[r] || changed[r];
+            }
+            const bool looked = s->tries >= s->minTries;
+            if (n == 0 && looked) {
+                finish(withSeen({}));
                 return;
             }
             // The same rows changed again, and not most of the frame: an animation in place.
-            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(s->lastChange, changed)) {
-                finish(std::move(*animated));
+            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(s->lastChange, changed);
+                animated && looked) {
+                finish(withSeen(std::move(*animated)));
                 return;
             }
-            s->lastChange = std::move(changed);
+            if (n > 0)
+                s->lastChange = std::move(changed);
             settleTry(s);
         });
     });

@@ -111,12 +111,16 @@ private:
     void autoOutcome(VerticalStitcher::Outcome outcome, int clicks);
     bool chooseWheelPoint();
     void giveUp();
+    void stopEarly(const QString& note);
+    static QString followNote();
+    static QString blankNote();
     void fail(const QString& message);
     void end();
     VerticalStitcher::RowMask pointerRows(int frameHeight) const;
     void postScroll(double points);
     void grab(FrameHandler handler);
     void settledFrame(FrameHandler handler);
+    void settledFrame(int minTries, FrameHandler handler);
     void settleTry(std::shared_ptr<Settling> s);
     void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
@@ -140,11 +144,16 @@ private:
     double pointsPerClick_ = 0;   // 0 until a sure step has shown what one click moves
     int wheelIndex_ = 0;          // into wheelCandidates()
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
+    bool wheelTrusted_ = true;    // no miss since the last frame taken
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     QImage previousGrab_;                 // manual mode: the grab before
     VerticalStitcher::RowMask lastChange_, animated_;
     bool gaveUp_ = false;
+    bool movedSinceGiveUp_ = false;
+    bool crossedBlank_ = false;  // a blank view stayed blank while the wheel turned
+    int blankSteps_ = 0;
+    VerticalStitcher::Outcome::Kind lastOutcome_ = VerticalStitcher::Outcome::Kind::noChange;
     QString note_;
     std::optional<CaptureError> failure_;
     bool ended_ = false;

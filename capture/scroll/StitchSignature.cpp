@@ -2,6 +2,7 @@
 
 #include "capture/scroll/RowDistance.h"
 
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -60,40 +61,60 @@ inline void channelSums(const QRgb* px, int n, unsigned sums[3])
 
 }  // namespace
 
-StitchSignature StitchSignature::of(const QImage& source)
+StitchSignature StitchSignature::of(const QImage& source, int columns)
 {
     StitchSignature sig;
-    compute(source, sig);
+    compute(source, sig, columns);
     return sig;
 }
 
-void StitchSignature::compute(const QImage& source, StitchSignature& sig)
+void StitchSignature::compute(const QImage& source, StitchSignature& sig, int columns)
 {
     sig.height = 0;
     sig.rows.clear();
+    sig.edge.clear();
     if (source.isNull())
         return;
     const QImage image = isPlain32(source.format()) ? source : source.convertToFormat(QImage::Format_RGB32);
-    const int w = image.width();
+    const int full = image.width();
+    const int w = columns > 0 && columns < full ? columns : full;
     const int h = image.height();
     sig.height = h;
     sig.rows.resize(std::size_t(h) * kSignatureSamples);
-
-    if (w >= kSignatureSamples && w / kSignatureSamples <= kMaxStep) {
-        const int step = w / kSignatureSamples;
-        const int offset = (w - kSignatureSamples * step) / 2;
-        // The grey of the block's mean colour, rounded: (sum + 128 * step) / (256 * step),
-        // the division by step done as a multiplication (exact: the dividend stays < 2^16).
-        const std::uint64_t reciprocal = ((std::uint64_t(1) << 32) + unsigned(step) - 1) / unsigned(step);
-        const unsigned half = 128u * unsigned(step);
+    if (w < full && full - w <= kMaxStep) {
+        sig.edge.resize(std::size_t(h));
         for (int y = 0; y < h; ++y) {
-            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y)) + offset;
+            unsigned sums[3];
+            channelSums(reinterpret_cast<const QRgb*>(image.constScanLine(y)) + w, full - w, sums);
+            const unsigned n = unsigned(full - w);
+            sig.edge[std::size_t(y)] =
+                std::uint8_t((29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * n) / (256u * n));
+        }
+    }
+
+    if (w >= kSignatureSamples && w / kSignatureSamples < kMaxStep) {
+        // Blocks of width / 128 or one pixel more, side by side over the whole row: text
+        // that hugs an edge (a terminal's short lines) must move the signature too.
+        const int step = w / kSignatureSamples;
+        std::array<int, kSignatureSamples + 1> bound{};
+        for (int s = 0; s <= kSignatureSamples; ++s)
+            bound[std::size_t(s)] = s * w / kSignatureSamples;
+        // The grey of the block's mean colour, rounded: (sum + 128 * n) / (256 * n), the
+        // division by n done as a multiplication (exact: the dividend stays < 2^16).
+        std::uint64_t reciprocal[2];
+        for (int i = 0; i < 2; ++i)
+            reciprocal[i] = ((std::uint64_t(1) << 32) + unsigned(step + i) - 1) / unsigned(step + i);
+        for (int y = 0; y < h; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             std::uint8_t* out = sig.rows.data() + std::size_t(y) * kSignatureSamples;
             for (int s = 0; s < kSignatureSamples; ++s) {
+                const int from = bound[std::size_t(s)];
+                const int n = bound[std::size_t(s) + 1] - from;
                 unsigned sums[3];
-                channelSums(line + s * step, step, sums);
-                const unsigned scaled = (29u * sums[0] + 150u * sums[1] + 77u * sums[2] + half) >> 8;
-                out[s] = std::uint8_t((scaled * reciprocal) >> 32);
+                channelSums(line + from, n, sums);
+                const unsigned scaled =
+                    (29u * sums[0] + 150u * sums[1] + 77u * sums[2] + 128u * unsigned(n)) >> 8;
+                out[s] = std::uint8_t((scaled * reciprocal[n - step]) >> 32);
             }
         }
     } else {

@@ -97,6 +97,17 @@ bool StripStore::appendLater(const QImage& image, int from, int count)
     return true;
 }
 
+void StripStore::truncate(int rows)
+{
+    if (rows < 0 || rows >= rows_)
+        return;
+    while (!later_.empty() && later_.back().at >= rows)
+        later_.pop_back();
+    if (!later_.empty() && later_.back().at + later_.back().count > rows)
+        later_.back().count = rows - later_.back().at;
+    rows_ = rows;
+}
+
 std::size_t StripStore::bytes() const
 {
     std::size_t shared = 0;

@@ -27,6 +27,9 @@ public:
     // The same, but the rows are copied by take(); until then the store shares `image`.
     bool appendLater(const QImage& image, int from, int count);
 
+    // Drops every row from `rows` on (a step taken back).
+    void truncate(int rows);
+
     int rows() const { return rows_; }
     // Pixel memory held: the rows written and the images shared for later rows.
     std::size_t bytes() const;

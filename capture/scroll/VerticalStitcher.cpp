@@ -7,6 +7,8 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -19,8 +21,6 @@ namespace kx {
 namespace {
 
 constexpr int S = kSignatureSamples;
-constexpr double kSameMean = 0.35;              // below: the same picture
-constexpr std::uint64_t kFixedRow = 2 * S;      // a row this close at the same index stays put
 constexpr double kHopeless = 8.0;               // clipped mean no accepted shift comes near
 constexpr int kRoughStride = 8;                 // rows between the samples of the quick look, at least
 constexpr int kRoughRows = 32;                  // rows the quick look samples, about
@@ -33,6 +33,15 @@ constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match
 constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
 constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
+constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
+constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
+constexpr int kStillSamples = 3;                // neighbouring samples floating in place that mark a row
+constexpr int kStillRun = 16;                   // rows in a row that make a floating box
+constexpr int kBoxMargin = 2;                   // rows around a floating box (edges, rounding)
+constexpr int kEdgeLevels = 6;                  // the scroll-bar strip differs by more than this
+constexpr int kMaxSpots = 2;                    // places where an exact match may differ
+constexpr int kSpotGap = 8;                     // rows between two such places, more than
+constexpr int kEdgeRows = 8;                    // rows of the strip moving against the content
 
 bool isPlain32(QImage::Format f)
 {
@@ -57,11 +66,37 @@ bool close(std::uint8_t a, std::uint8_t b)
     return std::abs(int(a) - int(b)) <= kExactLevels;
 }
 
+// 128 flags, one per sample.
+struct Samples {
+    std::uint64_t lo = 0, hi = 0;
+    void set(int s) { (s < 64 ? lo : hi) |= std::uint64_t(1) << (s & 63); }
+    void add(const Samples& o)
+    {
+        lo |= o.lo;
+        hi |= o.hi;
+    }
+    int count() const { return std::popcount(lo) + std::popcount(hi); }
+    bool test(int s) const { return (s < 64 ? lo : hi) >> (s & 63) & 1; }
+    // Whether `n` neighbouring samples are flagged: a box is a block, coincidences are not.
+    bool block(int n) const
+    {
+        for (int s = 0, run = 0; s < 128; ++s)
+            if ((run = test(s) ? run + 1 : 0) >= n)
+                return true;
+        return false;
+    }
+    bool any() const { return lo | hi; }
+    int first() const { return lo ? std::countr_zero(lo) : 64 + std::countr_zero(hi); }
+    int last() const { return hi ? 127 - std::countl_zero(hi) : 63 - std::countl_zero(lo); }
+};
+
 // Of one row's samples `a` matched against `b`, counts those that tell (not background in
 // both; not a spot that stays at its place on screen: `aSame` and `bSame` are the rows at
-// the same screen rows in the other frame) and, of those, the ones that differ.
+// the same screen rows in the other frame) and, of those, the ones that differ. Flags the
+// samples excused as staying in place in `stillA` (at a's screen row) and `stillB`.
 void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
-           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing)
+           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA,
+           Samples& stillB)
 {
     int s = 0;
 #if defined(__SSE2__)
@@ -75,12 +110,19 @@ void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSa
         const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + s));
         const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s));
         const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
-        const __m128i still = _mm_or_si128(
-            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))),
+        const __m128i bothBg = _mm_and_si128(bgA, bgB);
+        const __m128i inPlaceB = _mm_andnot_si128(
+            same,
+            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))));
+        const __m128i inPlaceA = _mm_andnot_si128(
+            same,
             _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
-        const __m128i skip = _mm_or_si128(_mm_and_si128(bgA, bgB), _mm_andnot_si128(same, still));
+        const __m128i skip = _mm_or_si128(bothBg, _mm_or_si128(inPlaceA, inPlaceB));
         const unsigned skipped = unsigned(_mm_movemask_epi8(skip));
         const unsigned equal = unsigned(_mm_movemask_epi8(same));
+        const std::uint64_t shift = std::uint64_t(s & 63);
+        (s < 64 ? stillA.lo : stillA.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceA))) << shift;
+        (s < 64 ? stillB.lo : stillB.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceB))) << shift;
         counted += unsigned(std::popcount(~skipped & 0xFFFFu));
         differing += unsigned(std::popcount(~skipped & ~equal & 0xFFFFu));
     }
@@ -89,12 +131,65 @@ void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSa
     for (; s < S; ++s) {
         if (isBg(a[s]) && isBg(b[s]))
             continue;
-        if (!close(a[s], b[s]) &&
-            ((!isBg(b[s]) && close(b[s], aSame[s])) || (!isBg(a[s]) && close(a[s], bSame[s]))))
+        const bool same = close(a[s], b[s]);
+        const bool inPlaceB = !same && !isBg(b[s]) && close(b[s], aSame[s]);
+        const bool inPlaceA = !same && !isBg(a[s]) && close(a[s], bSame[s]);
+        if (inPlaceA)
+            stillA.set(s);
+        if (inPlaceB)
+            stillB.set(s);
+        if (inPlaceA || inPlaceB)
             continue;
         ++counted;
-        differing += !close(a[s], b[s]);
+        differing += !same;
     }
+}
+
+// Blocks of rows with samples flagged as staying in place, taller than a line of text. A
+// box's inside matches itself at a shift smaller than the box, so its rows may be flagged
+// only in parts: parts over the same samples are one box when every row between them
+// `stays` (shows those samples as they were at its place). Each box then goes on over
+// the rows next to it that stay (rows masked in one frame hide part of a box from the
+// match). Rows [top, bottom) and samples [left, right], with a margin.
+template <typename Stays>
+std::vector<VerticalStitcher::Box> boxesOf(const std::vector<Samples>& flags, Stays stays)
+{
+    const int R = int(flags.size());
+    std::vector<VerticalStitcher::Box> parts;
+    for (int r = 0; r < R;) {
+        if (!flags[std::size_t(r)].block(kStillSamples)) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        Samples c;
+        for (; r < R && flags[std::size_t(r)].block(kStillSamples); ++r)
+            c.add(flags[std::size_t(r)]);
+        VerticalStitcher::Box part{from, r, c.first(), c.last()};
+        if (!parts.empty()) {
+            VerticalStitcher::Box& last = parts.back();
+            bool joined = part.left <= last.right && part.right >= last.left;
+            const int left = std::min(last.left, part.left), right = std::max(last.right, part.right);
+            for (int g = last.bottom; joined && g < from; ++g)
+                joined = stays(g, left, right);
+            if (joined) {
+                last = {last.top, r, left, right};
+                continue;
+            }
+        }
+        parts.push_back(part);
+    }
+    std::vector<VerticalStitcher::Box> boxes;
+    for (VerticalStitcher::Box p : parts) {
+        while (p.top > 0 && stays(p.top - 1, p.left, p.right))
+            --p.top;
+        while (p.bottom < R && stays(p.bottom, p.left, p.right))
+            ++p.bottom;
+        if (p.bottom - p.top >= kStillRun)
+            boxes.push_back({std::max(0, p.top - kBoxMargin), std::min(R, p.bottom + kBoxMargin),
+                             std::max(0, p.left - 1), std::min(S - 1, p.right + 1)});
+    }
+    return boxes;
 }
 
 struct Run {
@@ -128,18 +223,36 @@ int backgroundLevel(const StitchSignature& sig)
 
 }  // namespace
 
+struct VerticalStitcher::Snapshot {
+    QImage firstFrame, tail;
+    StitchSignature reference;
+    RowMask referenceMask;
+    int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut;
+    qint64 movedRows;
+};
+
+int VerticalStitcher::matchedColumns(int width)
+{
+    // Overlay scroll bars are at most about 1/60 of a window wide, and never under 24 pixels
+    // of strip are left out; narrow selections keep every column.
+    return width >= 4 * kSignatureSamples ? width - std::max(24, width / 60) : width;
+}
+
 VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
     : width_(first.width()),
       height_(first.height()),
       format_(isPlain32(first.format()) ? first.format() : QImage::Format_RGB32),
       colorSpace_(first.colorSpace()),
       firstFrame_(first),
-      reference_(StitchSignature::of(first)),
-      referenceMask_(std::move(unstable))
+      reference_(StitchSignature::of(first, matchedColumns(first.width()))),
+      referenceMask_(std::move(unstable)),
+      columns_(matchedColumns(first.width()))
 {
     referenceMask_.resize(std::size_t(std::max(height_, 0)), 0);
     strips_.reset(width_, format_);
 }
+
+VerticalStitcher::~VerticalStitcher() = default;
 
 int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
 {
@@ -148,7 +261,7 @@ int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
         return 0;
     const int limit = R * 8 / 10;  // a tall static band above a small scrolling part
     int n = 0;
-    while (n < limit && rowsDistance(next.row(n), reference_.row(n), 1) <= kFixedRow)
+    while (n < limit && rowMaxDifference(next.row(n), reference_.row(n)) <= kExactLevels)
         ++n;
     return n;
 }
@@ -160,7 +273,7 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next) const
         return 0;
     const int limit = R * 4 / 10;
     int n = 0;
-    while (n < limit && rowsDistance(next.row(R - 1 - n), reference_.row(R - 1 - n), 1) <= kFixedRow)
+    while (n < limit && rowMaxDifference(next.row(R - 1 - n), reference_.row(R - 1 - n)) <= kExactLevels)
         ++n;
     return n;
 }
@@ -190,9 +303,10 @@ bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const Row
 {
     int stable = 0;
     for (int r = 0; r < height_; ++r) {
-        if (mask[std::size_t(r)] || referenceMask_[std::size_t(r)])
+        const char was = referenceMask_[std::size_t(r)];
+        if (mask[std::size_t(r)] || was == kAnimated || was == kPointer)
             continue;
-        if (rowsDistance(next.row(r), reference_.row(r), 1) > kFixedRow)
+        if (rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels)
             return false;
         ++stable;
     }
@@ -204,15 +318,19 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
     StitchSignature& next = scratch_;
-    StitchSignature::compute(frame, next);
+    StitchSignature::compute(frame, next, columns_);
     const int R = height_;
     mask.resize(std::size_t(R), 0);
 
-    // Same picture as before, or the same apart from what changes in place?
-    const double sameMean =
-        double(rowsDistance(next.row(0), reference_.row(0), std::size_t(R))) / (double(R) * S);
-    if (sameMean < kSameMean || stillApartFromMask(next, mask))
-        return Outcome::noChange();
+    // Same picture as before, or the same apart from what changes in place? Any sample that
+    // changed counts: a few changed digits at an edge are a scroll as much as a new page.
+    auto unchanged = [&] {
+        Outcome out = Outcome::noChange();
+        out.blank = blank(next, mask);
+        return out;
+    };
+    if (stillApartFromMask(next, mask))
+        return unchanged();
 
     const int top = fixedRowsFromTop(next);
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
@@ -331,92 +449,298 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     if (best == kNone)
         return Outcome::noMatch();
 
-    // The shifts that fit about as well as the best one.
-    int bestDy = -1;
-    std::vector<int> near;
-    for (int d = 0; d <= maxDy; ++d) {
-        if (mean[std::size_t(d)] <= best + margin(best))
-            near.push_back(d);
-        if (mean[std::size_t(d)] == best && bestDy < 0)
-            bestDy = d;
-    }
-    // "No move" fits as well as any move: nothing can be said to have scrolled.
-    if (near.front() == 0)
-        return Outcome::noChange();
-    // A best fit at the end of the searched range may be the near side of a larger step.
-    if (bestDy > maxDy - kNeighbourhood)
-        return Outcome::noMatch();
-    bool ambiguous = near.back() - near.front() > 2 * kNeighbourhood || !unknown.empty();
-    for (const int d : near)
-        if (d != bestDy && mean[std::size_t(d)] <= best + tie(best))
-            ambiguous = true;
-
-    int dy = bestDy;
-    if (ambiguous) {
-        // Without an expected distance inside the searched range, any pick is a guess.
-        if (expectedDy < 1 || expectedDy > maxDy - kNeighbourhood)
-            return Outcome::noMatch();
-        // The fitting shift nearest the expected distance, clearly nearer than any other
-        // fitting shift; then the best one around it.
-        int pick = near.front();
-        for (const int d : near)
-            if (std::abs(d - expectedDy) < std::abs(pick - expectedDy))
-                pick = d;
-        const int off = std::abs(pick - expectedDy);
-        if (off > std::max(8, expectedDy / 8))
-            return Outcome::noMatch();
-        for (const std::vector<int>* others : {&near, &unknown})
-            for (const int d : *others)
-                if (std::abs(d - pick) > 2 * kNeighbourhood && std::abs(d - expectedDy) < 2 * off + 2)
-                    return Outcome::noMatch();
-        for (int d = pick - 2 * kNeighbourhood; d <= pick + 2 * kNeighbourhood; ++d)
-            evaluate(d);
-        dy = pick;
-        for (int d = std::max(1, pick - kNeighbourhood); d <= std::min(maxDy, pick + kNeighbourhood); ++d)
-            if (mean[std::size_t(d)] < mean[std::size_t(dy)])
-                dy = d;
-        // Around the pick the shifts must still be told apart, or the pick is a guess.
-        for (int d = std::max(1, dy - kNeighbourhood); d <= std::min(maxDy, dy + kNeighbourhood); ++d)
-            if (d != dy && mean[std::size_t(d)] <= mean[std::size_t(dy)] + tie(mean[std::size_t(dy)]))
-                return Outcome::noMatch();
-    }
-
-    // Apart from the unstable rows, the overlap must be the same content sample for sample,
-    // not merely close on average: repeating items whose labels differ fit closely too.
-    // Samples of the page's background tell nothing; a sample that shows the same
-    // non-background value at the same place in both frames (a floating box) is excused.
+    // The shifts that fit about as well as the best one, and those not looked at closely
+    // enough to rule out; each is checked sample for sample, most likely first.
     const int bg = backgroundLevel(reference_);
-    const int n = usable - dy;
-    int compared = 0;
-    std::uint64_t counted = 0, differing = 0;
-    for (int k = top; k < top + n; ++k) {
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
-            continue;
-        ++compared;
-        tally(reference_.row(k + dy), next.row(k), reference_.row(k), next.row(k + dy), std::uint8_t(bg),
-              counted, differing);
+    std::vector<std::pair<double, int>> candidates;
+    for (int d = 0; d <= maxDy; ++d)
+        if (mean[std::size_t(d)] <= best + margin(best))
+            candidates.emplace_back(mean[std::size_t(d)], d);
+    std::sort(candidates.begin(), candidates.end());
+    for (const int d : unknown)
+        candidates.emplace_back(kNone, d);
+    const bool unchecked = candidates.size() > std::size_t(kMaxChecks);
+    candidates.resize(std::min(candidates.size(), std::size_t(kMaxChecks)));
+    std::vector<int> exact;
+    bool stillFits = false;  // "no move" is among the shifts that fit
+    for (const auto& [m, d] : candidates) {
+        stillFits = stillFits || d == 0;
+        if (check(next, mask, d, top, usable - d, bg, minOverlap / 2, nullptr).exact)
+            exact.push_back(d);
     }
-    if (compared < minOverlap / 2 || counted < kMinEvidence ||
-        double(differing) > kDifferingShare * double(counted))
+    std::sort(exact.begin(), exact.end());
+    // "No move" fits as well as any move: nothing can be said to have scrolled.
+    if (stillFits && (exact.empty() || exact.front() == 0))
+        return unchanged();
+    if (exact.empty())
         return Outcome::noMatch();
 
-    int band = std::min(R * 4 / 10, std::max(bottom, disturbedBottom(next, mask, dy, top)));
-    if (steps_ == 0)
-        band = std::min(band, R - dy - top);  // the first frame must reach this frame's content
+    // Exact shifts next to each other are one match (rounding at block edges); its best
+    // shift stands for it. A match smeared over many shifts (a smooth gradient) tells none.
+    struct Cluster {
+        int from, to, pick;
+    };
+    std::vector<Cluster> clusters;
+    for (const int d : exact) {
+        if (clusters.empty() || d - clusters.back().to > 2 * kNeighbourhood)
+            clusters.push_back({d, d, d});
+        Cluster& c = clusters.back();
+        c.to = d;
+        if (mean[std::size_t(d)] < mean[std::size_t(c.pick)])
+            c.pick = d;
+    }
+    for (const Cluster& c : clusters)
+        if (c.to - c.from > 2 * kNeighbourhood)
+            return Outcome::noMatch();
+
+    int dy = 0;
+    bool provisional = false;
+    if (clusters.size() == 1 && !unchecked) {
+        // One exact match that no other shift reaches: what else fits is merely similar.
+        dy = clusters.front().pick;
+    } else {
+        // Repeating content fits several shifts exactly: the pixels cannot tell the distance.
+        // The caller's expected distance may pick one, if exactly one lies within its slack;
+        // whether it held shows only when the content moves on after it.
+        if (expectedDy < 1)
+            return Outcome::noMatch();
+        int picked = 0;
+        for (const Cluster& c : clusters)
+            if (std::abs(c.pick - expectedDy) <= kExpectedSlack) {
+                if (picked)
+                    return Outcome::noMatch();
+                picked = c.pick;
+            }
+        if (!picked)
+            return Outcome::noMatch();
+        dy = picked;
+        provisional = true;
+    }
+    // A best fit at the end of the searched range may be the near side of a larger step.
+    if (dy < 1 || dy > maxDy - kNeighbourhood)
+        return Outcome::noMatch();
+    // Around the pick the shifts must still be told apart, or the pick is a guess.
+    for (int d = std::max(1, dy - kNeighbourhood); d <= std::min(maxDy, dy + kNeighbourhood); ++d) {
+        evaluate(d);
+        if (d != dy && mean[std::size_t(d)] <= mean[std::size_t(dy)] + tie(mean[std::size_t(dy)]))
+            return Outcome::noMatch();
+    }
+
+    // Boxes floating at one place on screen (a "back to top" button).
+    std::vector<Box> boxes;
+    if (!check(next, mask, dy, top, usable - dy, bg, minOverlap / 2, &boxes).exact)
+        return Outcome::noMatch();
+    stillBoxes(next, mask, dy, top, bg, boxes);
+    int floatTop = R, floatBottom = 0;
+    for (const Box& box : boxes) {
+        floatTop = std::min(floatTop, box.top);
+        floatBottom = std::max(floatBottom, box.bottom);
+    }
+
+    const int bandLimit = R * 4 / 10;
+    int band = std::min(bandLimit, std::max(bottom, disturbedBottom(next, mask, dy, top)));
+    if (floatTop < R) {
+        if (floatTop >= R - bandLimit) {
+            // Low on screen: it joins the bottom band, drawn once from the last frame.
+            band = std::max(band, R - floatTop);
+        } else {
+            // Higher up it shows in the first frame only, unless this step's new rows reach it.
+            const int newFrom = (steps_ == 0 ? R - band : contentEnd_) - dy;
+            if (newFrom < floatBottom && R - band > floatTop)
+                return Outcome::noMatch();
+        }
+    }
+    if (steps_ == 0 && band > R - dy - top) {
+        // The first frame must reach this frame's content; a floating box would repeat.
+        if (floatTop < R)
+            return Outcome::noMatch();
+        band = R - dy - top;
+    }
+    if (columns_ < width_ && !rightCut_ && scrollBarMoves(next, mask, boxes, dy, top, usable - dy))
+        rightCut_ = width_ - columns_;
+
+    std::unique_ptr<Snapshot> undo;
+    if (provisional)
+        undo.reset(new Snapshot{firstFrame_, tail_, reference_, referenceMask_, strips_.rows(), steps_,
+                                bottomBand_, contentEnd_, lastDy_, partlyUsed_, topBand_, rightCut_,
+                                movedRows_});
     int added = 0;
     if (!keepRows(frame, dy, band, top, &added))
         return Outcome::noMatch();
 
+    // What animates on the page moves with it: the rows of the last frame seen animating
+    // stay masked for one step where the content took them, unless this frame shows them
+    // animating at the same place (fixed on screen).
+    const RowMask own = mask;
+    for (int r = 0; r < R;) {
+        if (referenceMask_[std::size_t(r)] != kAnimated) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        int fixed = 0;
+        for (; r < R && referenceMask_[std::size_t(r)] == kAnimated; ++r)
+            fixed += own[std::size_t(r)] == kAnimated;
+        if (2 * fixed > r - from)
+            continue;
+        for (int k = std::max(0, from - dy); k < r - dy; ++k)
+            if (!mask[std::size_t(k)])
+                mask[std::size_t(k)] = kCarried;
+    }
     ++steps_;
     movedRows_ += dy;
     bottomBand_ = band;
+    topBand_ = top;
     std::swap(reference_, scratch_);
     referenceMask_ = std::move(mask);
     lastDy_ = dy;
+    undo_ = std::move(undo);  // a step that follows a provisional one confirms it
     Outcome out = Outcome::appended(dy);
-    out.sure = !ambiguous;
+    out.sure = !provisional;
+    out.provisional = provisional;
     out.newRows = added;
     return out;
+}
+
+VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask, int dy,
+                                              int top, int n, int bg, int need, std::vector<Box>* boxes) const
+{
+    // Apart from the unstable rows, the overlap must be the same content sample for sample,
+    // not merely close on average: repeating items whose labels differ fit closely too.
+    // Samples of the page's background tell nothing. A box that floats at one place on
+    // screen (the same non-background samples at the same place in both frames, in a block
+    // of rows taller than a line of text) is left out, with a sample around it.
+    Fit fit;
+    const int R = height_;
+    if (dy < 0 || n <= 0 || top + n + dy > R)
+        return fit;
+    // Even if every sample counted, this many differing ones would fail: stop there.
+    const double most = kDifferingShare * double(n) * S;
+    std::vector<Samples> inPlace(static_cast<std::size_t>(R));
+    for (int k = top; k < top + n; ++k) {
+        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
+            continue;
+        tally(reference_.row(k + dy), next.row(k), reference_.row(k), next.row(k + dy), std::uint8_t(bg),
+              fit.counted, fit.differing, inPlace[std::size_t(k + dy)], inPlace[std::size_t(k)]);
+        if (double(fit.differing) > most)
+            return fit;
+    }
+    std::vector<Box> found = boxesOf(inPlace, stays(next, bg));
+
+    // Again, strictly, without the boxes. What differs at the right shift is a spot or two
+    // (a caret, something animating that settling missed); at a wrong one over repeating
+    // lines that differ in a number, it is a little in every line.
+    fit.counted = fit.differing = 0;
+    int spots = 0, lastBad = -2 * kSpotGap;
+    std::array<std::uint8_t, S> ra{}, rb{};
+    for (int k = top; k < top + n; ++k) {
+        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
+            continue;
+        ++fit.compared;
+        const std::uint8_t* a = reference_.row(k + dy);
+        const std::uint8_t* b = next.row(k);
+        bool copied = false;
+        for (const Box& box : found)
+            for (const int row : {k, k + dy})
+                if (row >= box.top && row < box.bottom) {
+                    if (!copied) {
+                        std::memcpy(ra.data(), a, S);
+                        std::memcpy(rb.data(), b, S);
+                        a = ra.data();
+                        b = rb.data();
+                        copied = true;
+                    }
+                    std::fill(ra.begin() + box.left, ra.begin() + box.right + 1, std::uint8_t(bg));
+                    std::fill(rb.begin() + box.left, rb.begin() + box.right + 1, std::uint8_t(bg));
+                }
+        const std::uint64_t before = fit.differing;
+        Samples ignored, alsoIgnored;
+        tally(a, b, a, b, std::uint8_t(bg), fit.counted, fit.differing, ignored, alsoIgnored);
+        if (fit.differing > before) {
+            spots += k - lastBad > kSpotGap;
+            lastBad = k;
+            if (spots > kMaxSpots)
+                return fit;
+        }
+    }
+    fit.exact = fit.compared >= need && fit.counted >= kMinEvidence &&
+                double(fit.differing) <= kDifferingShare * double(fit.counted);
+    if (boxes) {
+        *boxes = std::move(found);
+    }
+    return fit;
+}
+
+// Whether row `r` shows samples [left, right] of the frame as they were at their place.
+std::function<bool(int, int, int)> VerticalStitcher::stays(const StitchSignature& next, int bg) const
+{
+    return [this, &next, bg](int r, int left, int right) {
+        for (int s = left, run = 0; s <= right; ++s) {
+            const bool same =
+                !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
+            if ((run = same ? run + 1 : 0) >= kStillSamples)
+                return true;
+        }
+        return false;
+    };
+}
+
+// Boxes the match may not have seen (a step larger than the rows between them and the
+// frame's end): blocks of rows whose samples stay as they are at their place on screen,
+// where the content moved (it shows other samples there), outside the masked rows.
+void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                                  std::vector<Box>& boxes) const
+{
+    const int R = height_;
+    std::vector<Samples> flags(static_cast<std::size_t>(R));
+    // Only where this frame shows where the content went: repeating rows stay as they were
+    // at their place too.
+    for (int r = top; r + dy < R; ++r)
+        for (int s = 0; s < S && !mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)]; ++s) {
+            const std::uint8_t v = next.row(r)[s];
+            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) &&
+                !close(v, reference_.row(r + dy)[s]))
+                flags[std::size_t(r)].set(s);
+        }
+    for (const Box& box : boxesOf(flags, stays(next, bg)))
+        boxes.push_back(box);
+}
+
+// Whether the rows that scroll show nothing to match (but the page's background).
+bool VerticalStitcher::blank(const StitchSignature& next, const RowMask& mask) const
+{
+    const int bg = backgroundLevel(reference_);
+    std::uint64_t marks = 0;
+    for (int r = topBand_; r < height_ - bottomBand_; ++r) {
+        if (mask[std::size_t(r)])
+            continue;
+        for (int s = 0; s < S; ++s)
+            marks += !close(next.row(r)[s], std::uint8_t(bg));
+        if (marks >= kMinEvidence)
+            return false;
+    }
+    return true;
+}
+
+// The strip at the right edge changes in rows where the content matched: neither with the
+// content nor at its place, as a scroll bar's thumb does.
+bool VerticalStitcher::scrollBarMoves(const StitchSignature& next, const RowMask& mask,
+                                      const std::vector<Box>& boxes, int dy, int top, int n) const
+{
+    if (next.edge.size() != std::size_t(height_) || reference_.edge.size() != std::size_t(height_))
+        return false;
+    int rows = 0;
+    for (int k = top; k < top + n && k + dy < height_; ++k) {
+        // Not where a box floats: its edge would look the same.
+        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)] ||
+            std::any_of(boxes.begin(), boxes.end(),
+                        [&](const Box& b) { return b.bottom > k && b.top <= k + dy; }))
+            continue;
+        const int e = next.edge[std::size_t(k)];
+        rows += std::abs(e - reference_.edge[std::size_t(k + dy)]) > kEdgeLevels &&
+                std::abs(e - reference_.edge[std::size_t(k)]) > kEdgeLevels;
+    }
+    return rows >= kEdgeRows;
 }
 
 // The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this
@@ -461,7 +785,7 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
 QImage VerticalStitcher::finish()
 {
     if (steps_ == 0)
-        return firstFrame_;
+        return rightCut_ > 0 ? firstFrame_.copy(0, 0, width_ - rightCut_, height_) : firstFrame_;
     const qint64 total = stitchedHeight();
     if (total > kMaxRows || total < 1)
         return {};
@@ -471,9 +795,33 @@ QImage VerticalStitcher::finish()
     QImage result = strips_.take();
     if (result.isNull() || result.height() != total)
         return {};
+    if (rightCut_ > 0)
+        result = result.copy(0, 0, width_ - rightCut_, result.height());
     if (colorSpace_.isValid())
         result.setColorSpace(colorSpace_);
     return result;
+}
+
+bool VerticalStitcher::dropProvisionalStep()
+{
+    if (!undo_)
+        return false;
+    Snapshot& u = *undo_;
+    strips_.truncate(u.stripRows);
+    firstFrame_ = std::move(u.firstFrame);
+    tail_ = std::move(u.tail);
+    reference_ = std::move(u.reference);
+    referenceMask_ = std::move(u.referenceMask);
+    steps_ = u.steps;
+    bottomBand_ = u.bottomBand;
+    contentEnd_ = u.contentEnd;
+    lastDy_ = u.lastDy;
+    partlyUsed_ = u.partlyUsed;
+    topBand_ = u.topBand;
+    rightCut_ = u.rightCut;
+    movedRows_ = u.movedRows;
+    undo_.reset();
+    return true;
 }
 
 std::size_t VerticalStitcher::retainedBytes() const

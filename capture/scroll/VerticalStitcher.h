@@ -1,19 +1,25 @@
 #pragma once
 // Joins the frames of a scrolling capture into one tall image. Each settled frame is
 // matched against the last accepted one on grey-level signatures, over every shift, by the
-// mean of a clipped per-sample distance over the rows both frames show. Rows that stay put
-// (a sticky header or footer, a floating box near the bottom) are left out of the matching
-// and appear once in the result; spots that change in place (a hover tint, an animation)
-// weigh little in the match thanks to the clipping. A frame that fits no shift clearly, or
-// several shifts equally (repeating content) without an expected distance to choose by, is
-// refused rather than guessed. Only the rows the result is made of are kept; a frame that
-// gives many of its rows is kept whole until finish() instead of copied while matching.
+// mean of a clipped per-sample distance over the rows both frames show; a shift is taken
+// only where the rows agree sample for sample. Rows that stay put (a sticky header or
+// footer) and boxes that float at one place on screen near the bottom are left out of the
+// matching and appear once, at the end of the result; spots that change in place (a hover
+// tint, an animation) are masked. A frame that fits no shift, or several shifts exactly
+// (repeating content), is refused rather than guessed, unless the caller's expected
+// distance picks one of them: such a step is provisional and is taken back when the content
+// does not move on after it. A narrow strip at the right edge, where an overlay scroll
+// bar's thumb runs against the content, is left out of the match and, once seen moving so,
+// out of the result. Only the rows the result is made of are kept; a frame that gives many
+// of its rows is kept whole until finish() instead of copied while matching.
 
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/StripStore.h"
 
 #include <QColorSpace>
 #include <QImage>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace kx {
@@ -28,10 +34,16 @@ public:
         // chose among them (such a step must not calibrate the wheel).
         bool sure = true;
         int newRows = 0;  // rows this step added to the result
+        // Only for `appended`: the pixels fit several shifts exactly and the expected
+        // distance chose; the step holds only if the content moves on after it.
+        bool provisional = false;
+        // Only for `noChange`: the part of the frame that scrolls shows nothing to match
+        // (a blank stretch), so "no change" says nothing about the page's end.
+        bool blank = false;
 
-        static Outcome appended(int dy) { return {Kind::appended, dy, true, 0}; }
-        static Outcome noChange() { return {Kind::noChange, 0, true, 0}; }
-        static Outcome noMatch() { return {Kind::noMatch, 0, true, 0}; }
+        static Outcome appended(int dy) { return {Kind::appended, dy}; }
+        static Outcome noChange() { return {Kind::noChange}; }
+        static Outcome noMatch() { return {Kind::noMatch}; }
         bool operator==(const Outcome& o) const { return kind == o.kind && dy == o.dy; }
     };
 
@@ -45,12 +57,20 @@ public:
     using RowMask = std::vector<char>;
     static constexpr char kAnimated = 1;
     static constexpr char kPointer = 2;
+    // Set by the stitcher: animated rows of the frame before, where the content took them.
+    static constexpr char kCarried = 3;
 
     explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
+    ~VerticalStitcher();
 
     // `expectedDy` (0: none) is how far the caller thinks the content moved; it only
     // decides between shifts that fit about equally well.
     Outcome add(const QImage& frame, int expectedDy = 0, RowMask unstable = {});
+
+    // Whether the last accepted step is provisional, and taking it back (the state is then
+    // as before that step). False when there is none.
+    bool lastStepProvisional() const { return undo_ != nullptr; }
+    bool dropProvisionalStep();
 
     // The stitched image; null when it would be taller than kMaxRows or cannot be made.
     // Hands the kept rows over: call it once, at the end.
@@ -64,10 +84,35 @@ public:
     // Rows at the bottom of the frame kept out of the result's body (drawn once at the end).
     int bottomStatic() const { return bottomBand_; }
     int lastDy() const { return lastDy_; }
+    // Columns at the right edge left out of the result (an overlay scroll bar seen moving).
+    int rightCut() const { return rightCut_; }
+    // Columns whose signature the match uses; the rest is the strip a scroll bar may use.
+    static int matchedColumns(int width);
     // Pixel memory held for the result (the first frame, the kept strips, the bottom band).
     std::size_t retainedBytes() const;
 
+    // Rows [top, bottom) and samples [left, right] of a frame where a box floats.
+    struct Box {
+        int top, bottom, left, right;
+    };
+
 private:
+    struct Fit {
+        bool exact = false;
+        int compared = 0;
+        std::uint64_t counted = 0, differing = 0;
+    };
+    struct Snapshot;
+    // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
+    // least `need` of them compared; `boxes` (optional) gets what floats in place.
+    Fit check(const StitchSignature& next, const RowMask& mask, int dy, int top, int n, int bg, int need,
+              std::vector<Box>* boxes) const;
+    std::function<bool(int, int, int)> stays(const StitchSignature& next, int bg) const;
+    void stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                    std::vector<Box>& boxes) const;
+    bool blank(const StitchSignature& next, const RowMask& mask) const;
+    bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
+                        int dy, int top, int n) const;
     int fixedRowsFromTop(const StitchSignature& next) const;
     int fixedRowsFromBottom(const StitchSignature& next) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;
@@ -90,6 +135,10 @@ private:
     int contentEnd_ = 0;  // row of the last accepted frame where the kept rows end
     int lastDy_ = 0;
     int partlyUsed_ = 0;  // frames kept whole that give less than half their rows
+    int columns_ = 0;     // matchedColumns(width_)
+    int topBand_ = 0;     // fixed rows at the top at the last accepted step
+    int rightCut_ = 0;
+    std::unique_ptr<Snapshot> undo_;  // the state before a provisional step
 };
 
 }  // namespace kx

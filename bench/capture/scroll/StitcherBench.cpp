@@ -7,6 +7,7 @@
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "core/Prefs.h"
 
+#include "RealisticPages.h"
 #include "SyntheticPage.h"
 #include "fakes/FakeScroller.h"
 
@@ -187,6 +188,43 @@ void capture(benchmark::State& state)
     state.counters["grabs/step"] = grabs / std::max(1.0, steps);
 }
 
+// A whole automatic capture of a page five views tall (1280 x 720 view), with the real
+// settling waits, over the page kinds of the randomised test: what a user waits for.
+void fiveScreens(benchmark::State& state)
+{
+    const auto kind = kx::test::PageKind(state.range(0));
+    kx::Prefs::registerDefaults();
+    const kx::test::RealisticPage page = kx::test::makeRealisticPage(kind, 1280, 720, 5.0, 0);
+    kx::test::RealisticScreen screen;
+    screen.source = &page;
+    screen.page = page.page;
+    screen.viewHeight = page.viewHeight;
+    screen.rowsPerClick = 51;
+    kx::ScrollCaptureSession::Environment env;
+    env.scroller = &screen;
+    env.showUi = false;
+    env.grab = [&](QScreen*, const QRectF&) { return screen.grabView(); };
+    double rows = 0, steps = 0;
+    for (auto _ : state) {
+        screen.offset = 0;
+        screen.grabs = 0;
+        screen.clicks.clear();
+        kx::ScrollCaptureSession session(QGuiApplication::primaryScreen(), QRectF(0, 0, 1280, 720), env);
+        session.toggleAuto();
+        QEventLoop loop;
+        session.run(QImage(), [&](kx::ScrollCaptureSession::Result r) {
+            rows = r.image.height();
+            loop.quit();
+        });
+        loop.exec();
+        steps = screen.clicks.size();
+    }
+    state.SetLabel(kx::test::pageKindName(kind));
+    state.counters["rows"] = rows;
+    state.counters["whole"] = rows == page.page.height();
+    state.counters["wheel steps"] = steps;
+}
+
 void sizes(benchmark::internal::Benchmark* b)
 {
     b->Args({1600, 1200})->Args({2880, 1800})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
@@ -200,6 +238,14 @@ BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(unlike)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
 BENCHMARK(capture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(fiveScreens)
+    ->Arg(int(kx::test::PageKind::varied))
+    ->Arg(int(kx::test::PageKind::floatingButton))
+    ->Arg(int(kx::test::PageKind::numberedNames))
+    ->Arg(int(kx::test::PageKind::turnsIdentical))
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(wholeCapture)->Args({1600, 1200})->Unit(benchmark::kMillisecond);
 BENCHMARK(kernel<true>)->Name("rowsDistance/simd")->Arg(600);
 BENCHMARK(kernel<false>)->Name("rowsDistance/scalar")->Arg(600);

@@ -112,6 +112,8 @@ TEST_F(ScrollSessionTest, MissesScrollBackHalveTheStepAndStopAutoMode)
     EXPECT_FALSE(r.note.isEmpty());
     EXPECT_EQ(s->model().warning().value_or(QString()),
               QString("Could not follow the scroll, stopped auto mode."));
+    // Not "Auto-scrolling…" beside the warning that auto mode stopped.
+    EXPECT_EQ(s->model().status(), QString("Paused – scroll manually"));
     EXPECT_EQ(s->scrollStep(), 40);  // 200, 100, 50, then never below 40
     // Each miss posted a step forward and the same step back.
     ASSERT_EQ(page_.clicks.size(), 8);
@@ -220,8 +222,8 @@ TEST_F(ScrollSessionTest, CancelThrowsTheFramesAway)
 {
     auto s = make();
     const auto r = runToEnd(*s, {}, [&] {
-        ASSERT_TRUE(waitFor([&] { return page_.grabs > 3; }));
-        page_.offset = 120;  // the user scrolls a little
+        ASSERT_TRUE(waitFor([&] { return s->model().height() > 0; }));  // the first frame is in
+        page_.offset = 120;                                             // the user scrolls a little
         ASSERT_TRUE(waitFor([&] { return s->model().frames() == 2; }));
         // Esc through the global key.
         ASSERT_EQ(s->keyIds().size(), 3);
@@ -261,6 +263,64 @@ TEST_F(ScrollSessionTest, ManualModeWarnsOnMissesAndNeverEndsOnItsOwn)
         s->model().onDone();
     });
     EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 550)), 0);
+}
+
+// A wheel that moves the content further per click after a while, and back by less.
+struct DriftingWheel : FakeScrollPage {
+    int forward = 0;  // rows per click forward once the drift starts
+    int from = 0;     // clicks before the drift starts
+    int done = 0;
+    bool scroll(QPoint at, int n) override
+    {
+        if (n > 0 && done >= from) {
+            clicks.append(n);
+            offset = std::clamp(offset + n * forward, 0, page.height() - viewHeight);
+            return true;
+        }
+        done += n > 0 ? n : 0;
+        return FakeScrollPage::scroll(at, n);
+    }
+};
+
+// After auto mode gives up over rows that repeat, the screen rests elsewhere than the last
+// frame taken and stays still: the capture ends by itself with a note, and nothing more is
+// added while nothing moves. A manual capture whose last frame could not be placed says so.
+TEST_F(ScrollSessionTest, StillFramesAfterGivingUpDoNotKeepTheCaptureGoing)
+{
+    QImage page = contentPage(Content::repeated, 300, 4000, 26);
+    QPainter(&page).drawImage(0, 0, noisePage(300, 500, 8));
+    DriftingWheel wheel;
+    wheel.page = page;
+    wheel.viewHeight = 400;
+    wheel.rowsPerClick = 39;
+    wheel.forward = 41;  // then 10 rows further per 5-click step than asked, 39 back
+    wheel.from = 6;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) { return wheel.grab(); };
+    env.scroller = &wheel;
+    env.giveUpWaitMs = 400;
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    s.toggleAuto();
+    int framesAtGiveUp = -1;
+    const auto r = runToEnd(s, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return !s.model().autoScroll(); }, 30000));
+        framesAtGiveUp = s.model().frames();
+    });
+    ASSERT_FALSE(r.image.isNull());
+    EXPECT_FALSE(r.note.isEmpty());
+    EXPECT_EQ(s.model().frames(), framesAtGiveUp);
+    // A correct beginning of the page.
+    EXPECT_EQ(differingBytes(r.image, page.copy(0, 0, 300, r.image.height())), 0);
+
+    auto m = make();
+    const auto manual = runToEnd(*m, {}, [&] {
+        ASSERT_TRUE(waitFor([&] { return m->model().height() > 0; }));
+        page_.offset = 390;  // too far to place
+        ASSERT_TRUE(waitFor([&] { return m->model().warning().has_value(); }));
+        m->requestDone();
+    });
+    EXPECT_EQ(manual.image.height(), 400);
+    EXPECT_FALSE(manual.note.isEmpty());
 }
 
 TEST_F(ScrollSessionTest, HeightLimitEndsTheCaptureWithWhatItHas)
@@ -304,7 +364,7 @@ TEST_F(ScrollSessionTest, AVanishingDisplayEndsTheCaptureWithWhatItHas)
     // Manual mode never ends on its own: only the display going away ends it.
     auto s = make();
     const auto r = runToEnd(*s, {}, [&] {
-        ASSERT_TRUE(waitFor([&] { return page_.grabs > 3; }));
+        ASSERT_TRUE(waitFor([&] { return s->model().height() > 0; }));  // the first frame is in
         page_.offset = 120;
         ASSERT_TRUE(waitFor([&] { return s->model().frames() == 2; }));
         Q_EMIT qGuiApp->screenRemoved(s->screen());

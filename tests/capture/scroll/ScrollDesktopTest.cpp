@@ -156,15 +156,20 @@ TEST_P(ScrollVariants, WholePageOrACorrectBeginning)
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, ScrollVariants,
-    ::testing::Values(Variant{"oddBands", {"--header", "77", "--footer", "31", "--wheel-step", "39"}, 0},
-                      Variant{"repeated", {"--repeat", "26", "--wheel-step", "57"}, 0},
-                      Variant{"hover", {"--hover", "--wheel-step", "75"}, 0},
-                      Variant{"stillBox", {"--box", "still", "--wheel-step", "101"}, 0},
-                      Variant{"animatedBox", {"--box", "animated"}, 0},
-                      Variant{"bannerMid", {"--banner", "mid"}, 0},
-                      Variant{"bannerEnd", {"--banner", "end"}, 0},
-                      Variant{"short", {"--page-height", "700"}, 0},
-                      Variant{"overLimit", {"--page-height", "4000"}, 2000}),
+    ::testing::Values(
+        Variant{"oddBands", {"--header", "77", "--footer", "31", "--wheel-step", "39"}, 0},
+        Variant{"repeated", {"--repeat", "26", "--wheel-step", "57"}, 0},
+        Variant{"hover", {"--hover", "--wheel-step", "75"}, 0},
+        Variant{"stillBox", {"--box", "still", "--wheel-step", "101"}, 0},
+        Variant{"animatedBox", {"--box", "animated"}, 0}, Variant{"bannerMid", {"--banner", "mid"}, 0},
+        Variant{"bannerEnd", {"--banner", "end"}, 0}, Variant{"short", {"--page-height", "700"}, 0},
+        // A "back to top" button floating near the bottom: once, at the end.
+        Variant{"floatingButton", {"--button", "--header", "0", "--footer", "0"}, 0},
+        // `seq` in a terminal: only the left edge shows anything.
+        Variant{"terminal", {"--terminal", "--header", "0", "--footer", "0", "--wheel-step", "51"}, 0},
+        // report_001.txt …: rows alike but for a number, 85 pixels a click.
+        Variant{"fileList", {"--file-list", "--wheel-step", "85"}, 0},
+        Variant{"overLimit", {"--page-height", "4000"}, 2000}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Over the desktop background, and over a static band taller than the selection, nothing

@@ -1,0 +1,199 @@
+#include "RealisticPages.h"
+
+#include "SyntheticPage.h"
+
+#include <QPainter>
+#include <algorithm>
+
+namespace kx::test {
+
+namespace {
+
+const QColor kButton(230, 90, 40);
+const QColor kBox(40, 150, 90);
+
+// 3 x 5 pixel digits, one row of three bits per line.
+constexpr unsigned char kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7},
+                                          {5, 5, 7, 1, 1}, {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1},
+                                          {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
+
+// Draws `text` (digits; anything else a fixed block pattern standing for a letter) with
+// pixels of `px` x `px`; returns the x after it.
+int drawText(QPainter& p, int x, int y, const QString& text, int px, QColor colour)
+{
+    for (const QChar c : text) {
+        for (int row = 0; row < 5; ++row)
+            for (int bit = 0; bit < 3; ++bit) {
+                bool on;
+                if (c.isDigit())
+                    on = kDigits[c.digitValue()][row] >> (2 - bit) & 1;
+                else
+                    on = ((c.unicode() * 7 + row * 3 + bit * 5) % 4) != 0;
+                if (on)
+                    p.fillRect(x + bit * px, y + row * px, px, px, colour);
+            }
+        x += 4 * px;
+    }
+    return x;
+}
+
+void identicalLine(QPainter& p, int y, int from, int width)
+{
+    for (int x = from, i = 0; x < width - 40; ++i) {
+        const int w = 18 + (i * 37) % 60;
+        p.fillRect(x, y + 4, w, 9, QColor(35, 35, 45));
+        x += w + 9;
+    }
+}
+
+}  // namespace
+
+const char* pageKindName(PageKind kind)
+{
+    static const char* names[] = {"varied",         "identical",     "identicalNumbered", "turnsIdentical",
+                                  "leftEdge",       "numberedNames", "blankStretch",      "hover",
+                                  "floatingButton", "floatingBox",   "spinner",           "sticky"};
+    return names[int(kind)];
+}
+
+RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double screens, std::uint64_t seed)
+{
+    RealisticPage r;
+    r.kind = kind;
+    r.viewHeight = viewHeight;
+    const int height = int(viewHeight * screens) + int(seed * 7919 % 97);
+    const QColor paper(252, 252, 250);
+    QImage page;
+    switch (kind) {
+        case PageKind::identical:
+        case PageKind::identicalNumbered: {
+            r.pitch = 20;
+            page = QImage(width, height, QImage::Format_RGB32);
+            page.fill(paper);
+            QPainter p(&page);
+            for (int y = 0, i = 1; y + r.pitch <= height; y += r.pitch, ++i) {
+                if (kind == PageKind::identicalNumbered)
+                    drawText(p, 4, y + 5, QString::number(i).rightJustified(4, ' '), 2,
+                             QColor(120, 120, 130));
+                identicalLine(p, y, 48, width);
+            }
+            break;
+        }
+        case PageKind::turnsIdentical: {
+            r.pitch = 20;
+            page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
+            QPainter p(&page);
+            const int from = height - 2 * viewHeight - int(seed % 5) * r.pitch;
+            p.fillRect(0, from, width, height - from, Qt::white);
+            for (int y = from; y + r.pitch <= height; y += r.pitch)
+                identicalLine(p, y, 12, width);
+            break;
+        }
+        case PageKind::leftEdge: {
+            r.pitch = 14;
+            page = QImage(width, height, QImage::Format_RGB32);
+            page.fill(QColor(20, 20, 24));
+            QPainter p(&page);
+            for (int y = 2, i = 1; y + r.pitch <= height; y += r.pitch, ++i)
+                drawText(p, 0, y, QString::number(i), 2, QColor(210, 210, 200));
+            break;
+        }
+        case PageKind::numberedNames: {
+            r.pitch = 24;
+            page = QImage(width, height, QImage::Format_RGB32);
+            page.fill(Qt::white);
+            QPainter p(&page);
+            for (int y = 0, i = 1; y + r.pitch <= height; y += r.pitch, ++i) {
+                p.fillRect(8, y + 4, 16, 16, QColor(90, 130, 200));
+                const int x = drawText(p, 32, y + 7, QStringLiteral("report_"), 2, QColor(30, 30, 30));
+                drawText(p, x, y + 7, QString::number(i).rightJustified(3, '0') + QStringLiteral(".txt"), 2,
+                         QColor(30, 30, 30));
+                drawText(p, width - 140, y + 7, QStringLiteral("12 KB"), 2, QColor(110, 110, 110));
+            }
+            break;
+        }
+        case PageKind::blankStretch: {
+            page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
+            const int from = height / 3;
+            QPainter(&page).fillRect(0, from, width, viewHeight * 8 / 5, Qt::white);
+            break;
+        }
+        default:
+            page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
+            break;
+    }
+    r.page = page;
+    if (kind == PageKind::hover)
+        r.hoverRow = viewHeight / 5;  // where auto mode turns the wheel
+    if (kind == PageKind::floatingButton)
+        r.button = QRect(width - 64 - 16, viewHeight - 64 - 6, 64, 64);
+    if (kind == PageKind::floatingBox)
+        r.box = QRect(width / 2 - 50, viewHeight * 2 / 5, 100, 60);
+    if (kind == PageKind::spinner)
+        r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
+    if (kind == PageKind::sticky) {
+        r.header = 56;
+        r.footer = 36;
+    }
+    return r;
+}
+
+QImage RealisticPage::view(int offset, int tick) const
+{
+    QImage v = page.copy(0, offset, page.width(), viewHeight);
+    QPainter p(&v);
+    if (!spinner.isEmpty() && spinner.bottom() >= offset && spinner.top() < offset + viewHeight) {
+        // A quarter arc that turns, drawn anew every other grab: from one grab to the next
+        // it changes other rows, or none.
+        const QRect s = spinner.translated(0, -offset);
+        p.fillRect(s, QColor(235, 235, 240));
+        const int q = (tick / 2) % 4;
+        const int h = s.width() / 2;
+        p.fillRect(s.x() + (q == 1 || q == 2 ? h : 0), s.y() + (q >= 2 ? h : 0), h, h, QColor(60, 110, 220));
+    }
+    if (hoverRow >= 0)
+        p.fillRect(0, hoverRow - 13, page.width(), 26, QColor(40, 120, 255, 50));
+    if (!button.isEmpty()) {
+        p.fillRect(button, kButton);
+        p.fillRect(button.adjusted(24, 16, -24, -30), Qt::white);
+    }
+    if (!box.isEmpty()) {
+        p.fillRect(box, kBox);
+        p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
+    }
+    if (header > 0)
+        p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
+    if (footer > 0)
+        p.fillRect(0, viewHeight - footer, page.width(), footer, QColor(125, 60, 152));
+    return v;
+}
+
+QImage RealisticPage::expected(int offset) const
+{
+    const int h = offset + viewHeight;
+    QImage e = page.copy(0, 0, page.width(), h);
+    QPainter p(&e);
+    if (header > 0)
+        p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
+    if (footer > 0)
+        p.fillRect(0, h - footer, page.width(), footer, QColor(125, 60, 152));
+    if (!button.isEmpty()) {  // once, where it was last
+        const QRect b = button.translated(0, offset);
+        p.fillRect(b, kButton);
+        p.fillRect(b.adjusted(24, 16, -24, -30), Qt::white);
+    }
+    if (!box.isEmpty()) {  // once, where the first view had it
+        p.fillRect(box, kBox);
+        p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
+    }
+    return e;
+}
+
+bool RealisticPage::allowed(int x, int y, int) const
+{
+    if (!spinner.isEmpty() && spinner.contains(x, y))
+        return true;
+    return hoverRow >= 0 && y >= hoverRow - 13 && y < hoverRow + 13;
+}
+
+}  // namespace kx::test

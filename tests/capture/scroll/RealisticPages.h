@@ -1,0 +1,63 @@
+#pragma once
+// Pages as real applications show them, for the scrolling capture's randomised test and its
+// benchmark: what scrolls (the page) and what is drawn over the view at fixed places
+// (sticky bands, floating buttons, a hover tint) or animates on the page (a spinner).
+#include "fakes/FakeScroller.h"
+
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+
+namespace kx::test {
+
+enum class PageKind {
+    varied,             // prose of varied lines
+    identical,          // one line again and again from the top
+    identicalNumbered,  // the same line with a line number at the left edge
+    turnsIdentical,     // varied, then the last part repeats one line
+    leftEdge,           // a terminal's short lines (numbers) at the left edge, dark theme
+    numberedNames,      // a file list: report_001.txt, report_002.txt, …
+    blankStretch,       // varied, with a blank stretch taller than the view
+    hover,              // varied, a tint on the rows under the pointer
+    floatingButton,     // varied, a 64 x 64 button fixed in the lowest 10 % of the view
+    floatingBox,        // varied, a box fixed in the middle of the view
+    spinner,            // varied, a spinner on the page in the first screen
+    sticky,             // varied, under a sticky header and footer
+};
+const char* pageKindName(PageKind kind);
+
+struct RealisticPage {
+    PageKind kind = PageKind::varied;
+    QImage page;  // what scrolls, whole
+    int viewHeight = 0;
+    int pitch = 0;  // line pitch of repeating lines
+    int header = 0, footer = 0;
+    QRect button;       // view coordinates; empty: none
+    QRect box;          // view coordinates; empty: none
+    QRect spinner;      // page coordinates; empty: none
+    int hoverRow = -1;  // view row of the pointer; -1: no hover tint
+
+    // What the view shows at scroll offset `offset`; `tick` drives the spinner.
+    QImage view(int offset, int tick) const;
+    // What a capture that ends with the view at `offset` must show (outside allowed()).
+    QImage expected(int offset) const;
+    // Whether pixel (x, y) of a result ending at `offset` may differ from expected():
+    // a spinner's frame, the hover tint of the first view.
+    bool allowed(int x, int y, int offset) const;
+};
+
+// `seed` varies the lengths; the page is `screens` views tall and a bit.
+RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double screens, std::uint64_t seed);
+
+// A fake screen over a realistic page: the wheel moves the view, grab() draws the overlays.
+struct RealisticScreen : FakeScrollPage {
+    const RealisticPage* source = nullptr;
+    int tick = 0;
+    Captured<ScreenGrab> grabView()
+    {
+        ++grabs;
+        return ScreenGrab{source->view(offset, tick++), 1.0};
+    }
+};
+
+}  // namespace kx::test
