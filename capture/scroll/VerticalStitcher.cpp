@@ -1,47 +1,32 @@
 #include "capture/scroll/VerticalStitcher.h"
 
 #include "capture/scroll/RowDistance.h"
+#include "capture/scroll/StitchCheck.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace kx {
+
+using namespace stitch;
 
 namespace {
 
-constexpr int S = kSignatureSamples;
 constexpr double kHopeless = 8.0;               // clipped mean no accepted shift comes near
 constexpr int kRoughStride = 8;                 // rows between the samples of the quick look, at least
 constexpr int kRoughRows = 32;                  // rows the quick look samples, about
 constexpr int kMinOverlap = 16;                 // rows both frames must show, at least
 constexpr int kNeighbourhood = 2;               // shifts this close to the best are the same match
-constexpr int kExactLevels = 2;                 // a sample this close counts as equal
-constexpr double kDifferingShare = 0.005;       // of the samples that moved, at most this many may differ
-constexpr std::uint64_t kMinEvidence = 64;      // samples that moved, at least
 constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
 constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
 constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
-constexpr int kStillSamples = 3;                // neighbouring samples floating in place that mark a row
-constexpr int kStillRun = 16;                   // rows in a row that make a floating box
-constexpr int kBoxMargin = 2;                   // rows around a floating box (edges, rounding)
-constexpr int kEdgeLevels = 6;                  // the scroll-bar strip differs by more than this
-constexpr int kMaxSpots = 2;                    // places where an exact match may differ
-constexpr int kSpotGap = 8;                     // rows between two such places, more than
-constexpr int kEdgeRows = 8;                    // rows of the strip moving against the content
 
 bool isPlain32(QImage::Format f)
 {
@@ -59,137 +44,6 @@ double margin(double best)
 double tie(double best)
 {
     return 0.02 + 0.02 * best;
-}
-
-bool close(std::uint8_t a, std::uint8_t b)
-{
-    return std::abs(int(a) - int(b)) <= kExactLevels;
-}
-
-// 128 flags, one per sample.
-struct Samples {
-    std::uint64_t lo = 0, hi = 0;
-    void set(int s) { (s < 64 ? lo : hi) |= std::uint64_t(1) << (s & 63); }
-    void add(const Samples& o)
-    {
-        lo |= o.lo;
-        hi |= o.hi;
-    }
-    int count() const { return std::popcount(lo) + std::popcount(hi); }
-    bool test(int s) const { return (s < 64 ? lo : hi) >> (s & 63) & 1; }
-    // Whether `n` neighbouring samples are flagged: a box is a block, coincidences are not.
-    bool block(int n) const
-    {
-        for (int s = 0, run = 0; s < 128; ++s)
-            if ((run = test(s) ? run + 1 : 0) >= n)
-                return true;
-        return false;
-    }
-    bool any() const { return lo | hi; }
-    int first() const { return lo ? std::countr_zero(lo) : 64 + std::countr_zero(hi); }
-    int last() const { return hi ? 127 - std::countl_zero(hi) : 63 - std::countl_zero(lo); }
-};
-
-// Of one row's samples `a` matched against `b`, counts those that tell (not background in
-// both; not a spot that stays at its place on screen: `aSame` and `bSame` are the rows at
-// the same screen rows in the other frame) and, of those, the ones that differ. Flags the
-// samples excused as staying in place in `stillA` (at a's screen row) and `stillB`.
-void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
-           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA,
-           Samples& stillB)
-{
-    int s = 0;
-#if defined(__SSE2__)
-    const __m128i level = _mm_set1_epi8(char(bg));
-    const __m128i exact = _mm_set1_epi8(char(kExactLevels));
-    auto near = [exact](__m128i x, __m128i y) {
-        const __m128i d = _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x));
-        return _mm_cmpeq_epi8(_mm_min_epu8(d, exact), d);
-    };
-    for (; s < S; s += 16) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + s));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s));
-        const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
-        const __m128i bothBg = _mm_and_si128(bgA, bgB);
-        const __m128i inPlaceB = _mm_andnot_si128(
-            same,
-            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))));
-        const __m128i inPlaceA = _mm_andnot_si128(
-            same,
-            _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
-        const __m128i skip = _mm_or_si128(bothBg, _mm_or_si128(inPlaceA, inPlaceB));
-        const unsigned skipped = unsigned(_mm_movemask_epi8(skip));
-        const unsigned equal = unsigned(_mm_movemask_epi8(same));
-        const std::uint64_t shift = std::uint64_t(s & 63);
-        (s < 64 ? stillA.lo : stillA.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceA))) << shift;
-        (s < 64 ? stillB.lo : stillB.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceB))) << shift;
-        counted += unsigned(std::popcount(~skipped & 0xFFFFu));
-        differing += unsigned(std::popcount(~skipped & ~equal & 0xFFFFu));
-    }
-#endif
-    auto isBg = [bg](std::uint8_t v) { return close(v, bg); };
-    for (; s < S; ++s) {
-        if (isBg(a[s]) && isBg(b[s]))
-            continue;
-        const bool same = close(a[s], b[s]);
-        const bool inPlaceB = !same && !isBg(b[s]) && close(b[s], aSame[s]);
-        const bool inPlaceA = !same && !isBg(a[s]) && close(a[s], bSame[s]);
-        if (inPlaceA)
-            stillA.set(s);
-        if (inPlaceB)
-            stillB.set(s);
-        if (inPlaceA || inPlaceB)
-            continue;
-        ++counted;
-        differing += !same;
-    }
-}
-
-// Blocks of rows with samples flagged as staying in place, taller than a line of text. A
-// box's inside matches itself at a shift smaller than the box, so its rows may be flagged
-// only in parts: parts over the same samples are one box when every row between them
-// `stays` (shows those samples as they were at its place). Each box then goes on over
-// the rows next to it that stay (rows masked in one frame hide part of a box from the
-// match). Rows [top, bottom) and samples [left, right], with a margin.
-template <typename Stays>
-std::vector<VerticalStitcher::Box> boxesOf(const std::vector<Samples>& flags, Stays stays)
-{
-    const int R = int(flags.size());
-    std::vector<VerticalStitcher::Box> parts;
-    for (int r = 0; r < R;) {
-        if (!flags[std::size_t(r)].block(kStillSamples)) {
-            ++r;
-            continue;
-        }
-        const int from = r;
-        Samples c;
-        for (; r < R && flags[std::size_t(r)].block(kStillSamples); ++r)
-            c.add(flags[std::size_t(r)]);
-        VerticalStitcher::Box part{from, r, c.first(), c.last()};
-        if (!parts.empty()) {
-            VerticalStitcher::Box& last = parts.back();
-            bool joined = part.left <= last.right && part.right >= last.left;
-            const int left = std::min(last.left, part.left), right = std::max(last.right, part.right);
-            for (int g = last.bottom; joined && g < from; ++g)
-                joined = stays(g, left, right);
-            if (joined) {
-                last = {last.top, r, left, right};
-                continue;
-            }
-        }
-        parts.push_back(part);
-    }
-    std::vector<VerticalStitcher::Box> boxes;
-    for (VerticalStitcher::Box p : parts) {
-        while (p.top > 0 && stays(p.top - 1, p.left, p.right))
-            --p.top;
-        while (p.bottom < R && stays(p.bottom, p.left, p.right))
-            ++p.bottom;
-        if (p.bottom - p.top >= kStillRun)
-            boxes.push_back({std::max(0, p.top - kBoxMargin), std::min(R, p.bottom + kBoxMargin),
-                             std::max(0, p.left - 1), std::min(S - 1, p.right + 1)});
-    }
-    return boxes;
 }
 
 struct Run {
@@ -210,15 +64,6 @@ std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, i
             runs.push_back({start, r});
     }
     return runs;
-}
-
-// The most common sample value: the page's background.
-int backgroundLevel(const StitchSignature& sig)
-{
-    std::array<int, 256> counts{};
-    for (const std::uint8_t v : sig.rows)
-        ++counts[v];
-    return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
 }
 
 }  // namespace
@@ -600,147 +445,6 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     out.provisional = provisional;
     out.newRows = added;
     return out;
-}
-
-VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask, int dy,
-                                              int top, int n, int bg, int need, std::vector<Box>* boxes) const
-{
-    // Apart from the unstable rows, the overlap must be the same content sample for sample,
-    // not merely close on average: repeating items whose labels differ fit closely too.
-    // Samples of the page's background tell nothing. A box that floats at one place on
-    // screen (the same non-background samples at the same place in both frames, in a block
-    // of rows taller than a line of text) is left out, with a sample around it.
-    Fit fit;
-    const int R = height_;
-    if (dy < 0 || n <= 0 || top + n + dy > R)
-        return fit;
-    // Even if every sample counted, this many differing ones would fail: stop there.
-    const double most = kDifferingShare * double(n) * S;
-    std::vector<Samples> inPlace(static_cast<std::size_t>(R));
-    for (int k = top; k < top + n; ++k) {
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
-            continue;
-        tally(reference_.row(k + dy), next.row(k), reference_.row(k), next.row(k + dy), std::uint8_t(bg),
-              fit.counted, fit.differing, inPlace[std::size_t(k + dy)], inPlace[std::size_t(k)]);
-        if (double(fit.differing) > most)
-            return fit;
-    }
-    std::vector<Box> found = boxesOf(inPlace, stays(next, bg));
-
-    // Again, strictly, without the boxes. What differs at the right shift is a spot or two
-    // (a caret, something animating that settling missed); at a wrong one over repeating
-    // lines that differ in a number, it is a little in every line.
-    fit.counted = fit.differing = 0;
-    int spots = 0, lastBad = -2 * kSpotGap;
-    std::array<std::uint8_t, S> ra{}, rb{};
-    for (int k = top; k < top + n; ++k) {
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
-            continue;
-        ++fit.compared;
-        const std::uint8_t* a = reference_.row(k + dy);
-        const std::uint8_t* b = next.row(k);
-        bool copied = false;
-        for (const Box& box : found)
-            for (const int row : {k, k + dy})
-                if (row >= box.top && row < box.bottom) {
-                    if (!copied) {
-                        std::memcpy(ra.data(), a, S);
-                        std::memcpy(rb.data(), b, S);
-                        a = ra.data();
-                        b = rb.data();
-                        copied = true;
-                    }
-                    std::fill(ra.begin() + box.left, ra.begin() + box.right + 1, std::uint8_t(bg));
-                    std::fill(rb.begin() + box.left, rb.begin() + box.right + 1, std::uint8_t(bg));
-                }
-        const std::uint64_t before = fit.differing;
-        Samples ignored, alsoIgnored;
-        tally(a, b, a, b, std::uint8_t(bg), fit.counted, fit.differing, ignored, alsoIgnored);
-        if (fit.differing > before) {
-            spots += k - lastBad > kSpotGap;
-            lastBad = k;
-            if (spots > kMaxSpots)
-                return fit;
-        }
-    }
-    fit.exact = fit.compared >= need && fit.counted >= kMinEvidence &&
-                double(fit.differing) <= kDifferingShare * double(fit.counted);
-    if (boxes) {
-        *boxes = std::move(found);
-    }
-    return fit;
-}
-
-// Whether row `r` shows samples [left, right] of the frame as they were at their place.
-std::function<bool(int, int, int)> VerticalStitcher::stays(const StitchSignature& next, int bg) const
-{
-    return [this, &next, bg](int r, int left, int right) {
-        for (int s = left, run = 0; s <= right; ++s) {
-            const bool same =
-                !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
-            if ((run = same ? run + 1 : 0) >= kStillSamples)
-                return true;
-        }
-        return false;
-    };
-}
-
-// Boxes the match may not have seen (a step larger than the rows between them and the
-// frame's end): blocks of rows whose samples stay as they are at their place on screen,
-// where the content moved (it shows other samples there), outside the masked rows.
-void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
-                                  std::vector<Box>& boxes) const
-{
-    const int R = height_;
-    std::vector<Samples> flags(static_cast<std::size_t>(R));
-    // Only where this frame shows where the content went: repeating rows stay as they were
-    // at their place too.
-    for (int r = top; r + dy < R; ++r)
-        for (int s = 0; s < S && !mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)]; ++s) {
-            const std::uint8_t v = next.row(r)[s];
-            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) &&
-                !close(v, reference_.row(r + dy)[s]))
-                flags[std::size_t(r)].set(s);
-        }
-    for (const Box& box : boxesOf(flags, stays(next, bg)))
-        boxes.push_back(box);
-}
-
-// Whether the rows that scroll show nothing to match (but the page's background).
-bool VerticalStitcher::blank(const StitchSignature& next, const RowMask& mask) const
-{
-    const int bg = backgroundLevel(reference_);
-    std::uint64_t marks = 0;
-    for (int r = topBand_; r < height_ - bottomBand_; ++r) {
-        if (mask[std::size_t(r)])
-            continue;
-        for (int s = 0; s < S; ++s)
-            marks += !close(next.row(r)[s], std::uint8_t(bg));
-        if (marks >= kMinEvidence)
-            return false;
-    }
-    return true;
-}
-
-// The strip at the right edge changes in rows where the content matched: neither with the
-// content nor at its place, as a scroll bar's thumb does.
-bool VerticalStitcher::scrollBarMoves(const StitchSignature& next, const RowMask& mask,
-                                      const std::vector<Box>& boxes, int dy, int top, int n) const
-{
-    if (next.edge.size() != std::size_t(height_) || reference_.edge.size() != std::size_t(height_))
-        return false;
-    int rows = 0;
-    for (int k = top; k < top + n && k + dy < height_; ++k) {
-        // Not where a box floats: its edge would look the same.
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)] ||
-            std::any_of(boxes.begin(), boxes.end(),
-                        [&](const Box& b) { return b.bottom > k && b.top <= k + dy; }))
-            continue;
-        const int e = next.edge[std::size_t(k)];
-        rows += std::abs(e - reference_.edge[std::size_t(k + dy)]) > kEdgeLevels &&
-                std::abs(e - reference_.edge[std::size_t(k)]) > kEdgeLevels;
-    }
-    return rows >= kEdgeRows;
 }
 
 // The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this

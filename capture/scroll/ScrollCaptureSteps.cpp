@@ -1,0 +1,263 @@
+#include "capture/scroll/ScrollCaptureSession.h"
+// How each step of the scrolling capture goes and what its outcome means: scrolling on,
+// giving up auto mode, the user taking over by hand, and how (with which note) it ends.
+
+#include "capture/scroll/ScrollRowMasks.h"
+#include "core/Localisation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kx {
+
+using namespace rowmask;
+
+namespace {
+
+constexpr double kMinStep = 40;
+constexpr int kBlankSteps = 4;  // steps through blank frames before the capture stops
+
+}  // namespace
+
+void ScrollCaptureSession::step()
+{
+    if (finished_) {
+        end();
+        return;
+    }
+    if (model_.autoScroll())
+        autoStep();
+    else
+        manualStep();
+}
+
+void ScrollCaptureSession::autoStep()
+{
+    if (!chooseWheelPoint()) {
+        // Nowhere in the rectangle does the wheel reach an application that scrolls.
+        fail(kx::tr(
+            "Nothing in the selection scrolls. Select the content of a scrollable window.",
+            "A kijelölésben semmi sem görgethető. Egy görgethető ablak tartalmát jelöld ki.",
+            "In der Auswahl lässt sich nichts scrollen. Wähle den Inhalt eines scrollbaren Fensters."));
+        return;
+    }
+    postScroll(scrollStep_);
+    const int clicks = lastClicks_;
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    // After a miss the wheel went back by what it went back, which need not be what it went
+    // forward: the distance from the last frame taken is then no longer known.
+    const int expected =
+        pointsPerClick_ > 0 && wheelTrusted_ ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
+    settledFrame([this, clicks, expected](std::optional<QImage> frame, std::optional<CaptureError>) {
+        if (!frame) {
+            afterStep();
+            return;
+        }
+        add(*frame, expected,
+            [this, clicks](VerticalStitcher::Outcome outcome) { autoOutcome(outcome, clicks); });
+    });
+}
+
+void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int clicks)
+{
+    using Kind = VerticalStitcher::Outcome::Kind;
+    lastOutcome_ = outcome.kind;
+    if (!model_.autoScroll()) {  // paused while the step was under way
+        afterStep();
+        return;
+    }
+    if (outcome.kind == Kind::appended) {
+        model_.setStatus(kx::tr("Capturing… scrolling", "Rögzítés… görgetés", "Aufnahme… scrollt"));
+        wheelVerified_ = true;
+        wheelTrusted_ = true;
+        misses_ = 0;
+        blankSteps_ = 0;
+        crossedBlank_ = false;
+        // Only a step that added rows shows the end is not reached yet.
+        if (outcome.newRows > 0)
+            repeats_ = 0;
+        // What one click really moved (X11 wheel clicks have no unit of their own); a step
+        // the expected distance had to choose must not set it, nor one cut short by the end.
+        const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+        const double expected = clicks * pointsPerClick_ * scale;
+        if (outcome.sure && (pointsPerClick_ <= 0 || outcome.dy >= 0.9 * expected)) {
+            pointsPerClick_ = outcome.dy / scale / std::max(1, clicks);
+        }
+        afterStep();
+    } else if (outcome.kind == Kind::noChange) {
+        if (!wheelVerified_) {
+            // Nothing moved under this point (a toolbar, a static band): try the next one.
+            ++wheelIndex_;
+        } else if (outcome.blank) {
+            // A blank view that stays blank may be a blank stretch of the page, not its end:
+            // the wheel goes on, but whatever comes after cannot be placed.
+            crossedBlank_ = true;
+            if (++blankSteps_ >= kBlankSteps)
+                stopEarly(blankNote());
+        } else if (++repeats_ >= 2) {
+            // The content stopped moving while the wheel went on: the end, unless the last
+            // step was only the wheel's guess over repeating rows, which the end may have cut
+            // short.
+            if (stitcher_ && stitcher_->dropProvisionalStep())
+                stopEarly(followNote());
+            else
+                finished_ = true;
+            if (note_.isEmpty())
+                model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
+        }
+        afterStep();
+    } else if (crossedBlank_) {
+        // The content moved on after a blank stretch by a distance nothing shows.
+        stopEarly(blankNote());
+        afterStep();
+    } else {
+        ++misses_;
+        wheelTrusted_ = false;
+        postScroll(-scrollStep_);
+        settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
+            scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
+            if (misses_ >= 4)
+                giveUp();
+            afterStep();
+        });
+    }
+}
+
+QString ScrollCaptureSession::followNote()
+{
+    return kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
+                  "Nem sikerült követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.",
+                  "Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen aufhörte.");
+}
+
+QString ScrollCaptureSession::blankNote()
+{
+    return kx::tr(
+        "A blank stretch taller than the selection could not be followed: the image ends before it.",
+        "A kijelölésnél magasabb üres szakaszt nem sikerült követni: a kép előtte véget ér.",
+        "Ein leerer Abschnitt, höher als die Auswahl, ließ sich nicht verfolgen: Das Bild endet davor.");
+}
+
+void ScrollCaptureSession::stopEarly(const QString& note)
+{
+    finished_ = true;
+    if (note_.isEmpty())
+        note_ = note;
+}
+
+void ScrollCaptureSession::giveUp()
+{
+    model_.setAutoScroll(false);
+    model_.setStatus(
+        kx::tr("Paused – scroll manually", "Szüneteltetve – görgess kézzel", "Pausiert – manuell scrollen"));
+    model_.setWarning(kx::tr("Could not follow the scroll, stopped auto mode.",
+                             "Nem sikerült követni a görgetést, az automatikus mód leállt.",
+                             "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
+    // The wheel's guess over repeating rows is not known to hold.
+    if (stitcher_)
+        stitcher_->dropProvisionalStep();
+    // The user may go on by hand for a while; without that, the capture ends with what it
+    // has. Only content that really moves counts as the user taking over.
+    gaveUp_ = true;
+    movedSinceGiveUp_ = false;
+    previousGrab_ = QImage();
+    after(env_.giveUpWaitMs, [this] {
+        if (!gaveUp_ || finished_)
+            return;
+        stopEarly(followNote());
+    });
+}
+
+void ScrollCaptureSession::fail(const QString& message)
+{
+    failure_ = CaptureError::failed(message);
+    finished_ = true;
+    afterStep();
+}
+
+void ScrollCaptureSession::manualStep()
+{
+    grab([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+        if (!frame) {
+            after(env_.settleMs, [this] { afterStep(); });
+            return;
+        }
+        // Rows that keep changing while the user does not scroll are an animation: learnt
+        // here, since manual frames are not settled.
+        if (previousGrab_.size() == frame->size()) {
+            VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
+            std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed);
+            if (animated)
+                animated_ = std::move(*animated);
+            // Content moved: rows changed beyond what animates in place.
+            for (std::size_t r = 0; r < changed.size() && !animated; ++r)
+                if (changed[r] && (r >= animated_.size() || !animated_[r])) {
+                    movedSinceGiveUp_ = true;
+                    break;
+                }
+            lastChange_ = std::move(changed);
+        }
+        previousGrab_ = *frame;
+        unstable_ = withPointer(animated_, pointerRows(frame->height()));
+        // The user's hand gives no distance to expect: repeating rows that several shifts
+        // fit are refused, not guessed.
+        add(*frame, 0, [this](VerticalStitcher::Outcome outcome) {
+            using Kind = VerticalStitcher::Outcome::Kind;
+            lastOutcome_ = outcome.kind;
+            if (outcome.kind == Kind::appended && movedSinceGiveUp_) {
+                gaveUp_ = false;  // the user took over
+                model_.setWarning(std::nullopt);
+                model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
+                                        "Aufnahme… weiter scrollen"));
+            } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
+                model_.setWarning(kx::tr("Scroll slower or only downwards",
+                                         "Görgess lassabban, vagy csak lefelé",
+                                         "Langsamer oder nur nach unten scrollen"));
+            }
+            after(env_.settleMs, [this] { afterStep(); });
+        });
+    });
+}
+
+void ScrollCaptureSession::afterStep()
+{
+    if (stitcher_ && stitcher_->stitchedHeight() >= maxHeight_) {
+        finished_ = true;
+        model_.setWarning(
+            kx::tr("Maximum height reached", "Elérte a legnagyobb magasságot", "Maximale Höhe erreicht"));
+        note_ = *model_.warning();
+    }
+    step();
+}
+
+void ScrollCaptureSession::end()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    Result result;
+    if (cancelled_) {
+        result.cancelled = true;
+    } else if (failure_) {
+        result.error = failure_;
+    } else {
+        // A step that only the wheel's guess placed, or a screen that shows what could not
+        // be placed: the image ends before it, and says so.
+        if (stitcher_ && stitcher_->dropProvisionalStep())
+            stopEarly(followNote());
+        if (lastOutcome_ == VerticalStitcher::Outcome::Kind::noMatch)
+            stopEarly(followNote());
+        result.image = stitcher_ ? stitcher_->finish() : QImage();
+        if (result.image.isNull())
+            result.error = CaptureError::failed(
+                kx::tr("The stitched image could not be made.", "Az összefűzött kép nem készült el.",
+                       "Das zusammengesetzte Bild konnte nicht erstellt werden."));
+        else
+            result.note = note_;
+    }
+    teardown();
+    if (done_)
+        std::exchange(done_, nullptr)(result);
+}
+
+}  // namespace kx

@@ -1,0 +1,24 @@
+#pragma once
+// Masks of frame rows the scrolling capture keeps out of the match: rows that change in
+// place (an animation) and the rows around the pointer.
+#include "capture/scroll/VerticalStitcher.h"
+
+#include <optional>
+
+namespace kx::rowmask {
+
+constexpr int kSpread = 3;  // rows an animation's changed rows are widened by
+
+// Sets the `by` rows above and below every set row.
+void widen(VerticalStitcher::RowMask& mask, int by);
+// Rows set to 1 (changed).
+int count(const VerticalStitcher::RowMask& mask);
+// Whether `now` (rows that changed between two grabs) shows an animation in place: not most
+// of the frame, and within the rows that changed the time before. Then both, widened.
+std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask& before,
+                                                 const VerticalStitcher::RowMask& now);
+// `mask` with the pointer's rows added where it has none.
+VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
+                                      const VerticalStitcher::RowMask& pointer);
+
+}  // namespace kx::rowmask
