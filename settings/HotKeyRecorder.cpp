@@ -134,26 +134,21 @@ void HotKeyRecorder::setBaseKeysymLookup(std::function<std::optional<quint32>(qu
 
 QString HotKeyRecorder::keyName(quint32 keysym)
 {
+    // Named keys and F1–F12 only; the layout's label table names them the same way.
     switch (keysym) {
         case XK_space:
-            return QStringLiteral("Space");
         case XK_Return:
-            return QStringLiteral("↩");
         case XK_Tab:
-            return QStringLiteral("⇥");
         case XK_Left:
-            return QStringLiteral("←");
         case XK_Right:
-            return QStringLiteral("→");
         case XK_Down:
-            return QStringLiteral("↓");
         case XK_Up:
-            return QStringLiteral("↑");
+            return keysymLabel(keysym);
         default:
             break;
     }
     if (keysym >= XK_F1 && keysym <= XK_F12)
-        return QStringLiteral("F%1").arg(keysym - XK_F1 + 1);
+        return keysymLabel(keysym);
     return {};
 }
 
