@@ -202,18 +202,7 @@ public:
     {
         return waitFor([&] { return entries().size() >= n; }, ms);
     }
-    QRect trayIcon() const
-    {
-        QByteArray out;
-        run("xwininfo", {"-root", "-tree"}, &out);
-        static const QRegularExpression re(
-            R"re(\("kaptorix" "Kaptorix"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))re");
-        const auto m = re.match(QString::fromUtf8(out));
-        if (!m.hasMatch() || m.captured(1).toInt() > 64)
-            return {};
-        return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
-                     m.captured(2).toInt());
-    }
+    QRect trayIcon() const { return kaptorixTrayIcon(); }
     QString historyDir() const { return home_ + "/history"; }
     QString tmpDir() const { return home_ + "/tmp"; }
     bool waitForPng(int ms) const

@@ -81,14 +81,7 @@ private:
 // The tray icon's window on the current display, as the tray embedded it.
 QRect trayIcon()
 {
-    QByteArray out;
-    run("xwininfo", {"-root", "-tree"}, &out);
-    static const QRegularExpression re(
-        R"re(\("kaptorix" "Kaptorix"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))re");
-    const auto m = re.match(QString::fromUtf8(out));
-    if (!m.hasMatch() || m.captured(1).toInt() > 64)
-        return {};
-    return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    return kaptorixTrayIcon();
 }
 
 // Visible Kaptorix windows by name.

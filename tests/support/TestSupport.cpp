@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QtGlobal>
 #include <algorithm>
@@ -174,6 +175,18 @@ bool haveDisplay()
     if (qEnvironmentVariableIsEmpty("DISPLAY"))
         return false;
     return run(QStringLiteral("xdpyinfo"), {}, nullptr, 5000) == 0;
+}
+
+QRect kaptorixTrayIcon()
+{
+    QByteArray out;
+    run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, &out);
+    static const QRegularExpression re(
+        QStringLiteral(R"re(\("kaptorix" "Kaptorix"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))re"));
+    const auto m = re.match(QString::fromUtf8(out));
+    if (!m.hasMatch() || m.captured(1).toInt() > 64)
+        return {};
+    return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
 }
 
 }  // namespace kx::test

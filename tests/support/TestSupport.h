@@ -3,6 +3,7 @@
 // comparison with golden files, and running small desktop programs.
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -42,5 +43,9 @@ int run(const QString& program, const QStringList& args, QByteArray* out = nullp
 
 // True when DISPLAY is set and the X server answers (desktop tests skip otherwise).
 bool haveDisplay();
+
+// Kaptorix's tray icon window as `xwininfo -tree` lists it (absolute, at most 64 px wide);
+// empty while it is not embedded.
+QRect kaptorixTrayIcon();
 
 }  // namespace kx::test

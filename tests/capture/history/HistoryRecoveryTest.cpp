@@ -22,14 +22,9 @@
 
 using namespace kx;
 using kx::test::historyImage;
+using kx::test::readFile;
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool isLink(const QString& path)
 {
@@ -44,21 +39,8 @@ void age(const QString& path, int seconds)
     f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime);
 }
 
-class HistoryRecoveryTest : public ::testing::Test {
+class HistoryRecoveryTest : public test::UnlimitedHistoryTest {
 protected:
-    void SetUp() override
-    {
-        Prefs::registerDefaults();
-        Prefs::set(QStringLiteral("history.max"), 0);
-        Prefs::set(QStringLiteral("history.days"), 0);
-        Lang::overrideForTests(QStringLiteral("en"));
-    }
-    void TearDown() override
-    {
-        Prefs::remove(QStringLiteral("history.max"));
-        Prefs::remove(QStringLiteral("history.days"));
-    }
-
     std::unique_ptr<HistoryStore> makeStore(const QString& folder, int debounceMs = 0)
     {
         HistoryStore::Options o;

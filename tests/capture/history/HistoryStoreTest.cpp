@@ -20,31 +20,12 @@
 
 using namespace kx;
 using kx::test::historyImage;
+using kx::test::readFile;
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-class HistoryStoreTest : public ::testing::Test {
+class HistoryStoreTest : public test::UnlimitedHistoryTest {
 protected:
-    void SetUp() override
-    {
-        Prefs::registerDefaults();
-        Prefs::set(QStringLiteral("history.max"), 0);
-        Prefs::set(QStringLiteral("history.days"), 0);
-        Lang::overrideForTests(QStringLiteral("en"));
-    }
-    void TearDown() override
-    {
-        Prefs::remove(QStringLiteral("history.max"));
-        Prefs::remove(QStringLiteral("history.days"));
-        Lang::overrideForTests(QStringLiteral("en"));
-    }
-
     std::unique_ptr<HistoryStore> makeStore(int debounceMs = 400)
     {
         HistoryStore::Options o;

@@ -1,11 +1,16 @@
 #pragma once
-// Shared pieces of the history tests: images and a settable clock.
+// Shared pieces of the history tests: images, a settable clock, file reads and a fixture
+// without retention limits.
 
 #include "capture/history/HistoryStore.h"
+#include "core/Localisation.h"
+#include "core/Prefs.h"
 
 #include "fakes/FakeRecognizer.h"
 
+#include <gtest/gtest.h>
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -27,6 +32,30 @@ struct FakeClock {
     std::function<QDateTime()> function()
     {
         return [this] { return now; };
+    }
+};
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A store test where neither count nor age prunes anything, in English.
+class UnlimitedHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Prefs::registerDefaults();
+        Prefs::set(QStringLiteral("history.max"), 0);
+        Prefs::set(QStringLiteral("history.days"), 0);
+        Lang::overrideForTests(QStringLiteral("en"));
+    }
+    void TearDown() override
+    {
+        Prefs::remove(QStringLiteral("history.max"));
+        Prefs::remove(QStringLiteral("history.days"));
+        Lang::overrideForTests(QStringLiteral("en"));
     }
 };
 

@@ -1,8 +1,11 @@
 #pragma once
 // Fake services for editor window tests: notices, clipboard and features are recorded.
 
+#include "capture/history/HistoryStore.h"
 #include "editor/window/EditorServices.h"
 
+#include <QDateTime>
+#include <QImage>
 #include <QMimeData>
 #include <QStringList>
 #include <memory>
@@ -34,6 +37,27 @@ inline EditorServices fakeServices(const std::shared_ptr<Recorded>& r)
     // One moment: saves in a row get the same base name.
     s.now = [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)); };
     return s;
+}
+
+// A history in `folder` whose one entry (`image` at scale 2) is on disk, with recognition
+// that finds nothing.
+struct OneCaptureHistory {
+    std::unique_ptr<HistoryStore> store;
+    CaptureResult capture;
+    HistoryEntry entry;
+};
+inline OneCaptureHistory oneCaptureHistory(const QString& folder, const QImage& image)
+{
+    HistoryStore::Options o;
+    o.dir = folder;
+    o.recognize = [](const QImage&) { return QtFuture::makeReadyFuture(std::optional<QString>(QString())); };
+    OneCaptureHistory h{
+        std::make_unique<HistoryStore>(o),
+        CaptureResult{image, 2.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()},
+        {}};
+    h.entry = h.store->add(h.capture);
+    h.store->flush();
+    return h;
 }
 
 }  // namespace kx::test

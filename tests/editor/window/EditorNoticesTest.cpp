@@ -27,16 +27,10 @@ struct Notices {
     explicit Notices(const std::function<void(EditorServices&)>& adjust = {})
     {
         Lang::overrideForTests("en");
-        HistoryStore::Options o;
-        o.dir = dir.filePath("History");
-        o.recognize = [](const QImage&) {
-            return QtFuture::makeReadyFuture(std::optional<QString>(QString()));
-        };
-        store = std::make_unique<HistoryStore>(o);
-        const CaptureResult cap{test::filled(60, 40), 2.0, SourceKind::area, std::nullopt,
-                                QDateTime::currentDateTime()};
-        entry = store->add(cap);
-        store->flush();
+        test::OneCaptureHistory h = test::oneCaptureHistory(dir.filePath("History"), test::filled(60, 40));
+        store = std::move(h.store);
+        entry = h.entry;
+        const CaptureResult cap = h.capture;
         rec->saveFolder = dir.filePath("Saves");
         EditorServices s = test::fakeServices(rec);
         s.history = store.get();
