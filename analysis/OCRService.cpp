@@ -170,8 +170,31 @@ QFuture<OCRResult> OCRService::observations(const QImage& image, int priority)
         .spawn();
 }
 
+namespace {
+
+// The history's recognitions run on the background thread: at exit they are cut short and
+// waited for like the pool's, so no worker is inside Tesseract while statics are destroyed.
+void waitForBackgroundAtQuit()
+{
+    static const bool connected = [] {
+        if (auto* app = QCoreApplication::instance()) {
+            QThreadPool* pool = BackgroundWork::pool();
+            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [pool] {
+                ocr::cancelAll();
+                pool->clear();
+                pool->waitForDone(30000);
+            });
+        }
+        return true;
+    }();
+    (void)connected;
+}
+
+}  // namespace
+
 QFuture<OCRResult> OCRService::backgroundObservations(const QImage& image)
 {
+    waitForBackgroundAtQuit();
     const QStringList languages = OCRLanguages::current();
     const QString dataDir = OCRLanguages::dataDir();
     return BackgroundWork::run([image, languages, dataDir] {
