@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kx {
 
@@ -382,7 +383,13 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
     QImage out = ImageBufferPool::shared().take(r.size());
     if (out.isNull())
         return {};
-    ServerGrab held(c_);
+    // A buffer fresh from the system gets its pages on other threads while the server fills
+    // the first bands, instead of a fault per page in the copy below.
+    const Prefault ready(out.constBits(), size_t(out.sizeInBytes()), 2, true);
+    // Nobody else's requests come between the bands.
+    std::optional<ServerGrab> held;
+    if (bands > 1)
+        held.emplace(c_);
     xcb_shm_get_image_cookie_t pending[2]{};
     auto request = [&](int band) {
         const int y = band * bandRows;
