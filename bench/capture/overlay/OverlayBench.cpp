@@ -9,8 +9,10 @@
 #include "platform/XConnection.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
@@ -42,6 +44,16 @@ bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+// Resident memory of this process, MB.
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1 << 20) : 0;
 }
 
 // Ended overlays are hidden and kept a while for the next session.
@@ -95,6 +107,7 @@ void freezeToOverlay(benchmark::State& state)
     Prefs::registerDefaults();
     const int idle = int(state.range(0));
     QSize size;
+    double idleMB = 0, shownMB = 0;
     for (auto _ : state) {
         if (idle > 0) {
             if (idle > 1)
@@ -108,6 +121,7 @@ void freezeToOverlay(benchmark::State& state)
                 auto lock = x->lock();
                 x->roundTrip();
             }
+            idleMB += residentMB();
         }
         QElapsedTimer t;
         t.start();
@@ -132,12 +146,18 @@ void freezeToOverlay(benchmark::State& state)
             state.SkipWithError("overlays never appeared");
             break;
         }
+        shownMB += residentMB();
         session->finish(std::nullopt);
         session.reset();
         spinUntil(overlaysHidden);
     }
     state.counters["width"] = size.width();
     state.counters["height"] = size.height();
+    // Resident memory of the benchmark, after the idle time's release and with the overlay up.
+    const double n = double(std::max<qint64>(1, state.iterations()));
+    if (idle > 0)
+        state.counters["idleMB"] = idleMB / n;
+    state.counters["shownMB"] = shownMB / n;
 }
 
 // One pointer move over a 3840 x 2160 overlay: the event, the partial repaint and the flush.
