@@ -33,6 +33,16 @@ struct Loaded {
 
 }  // namespace
 
+QString moduleFile(const QString& fileName)
+{
+    for (const QString& folder : moduleFolders()) {
+        const QString path = QDir::cleanPath(folder + '/' + fileName);
+        if (QFileInfo(path).isFile() && QFileInfo(path).isExecutable())
+            return path;
+    }
+    return {};
+}
+
 void* moduleEntry(const char* name, const char* symbol, QString* error)
 {
     static QMutex mutex;
