@@ -96,7 +96,7 @@ bool startChild(Child& c, const QString& program, QString* error)
     return true;
 }
 
-// Marks a request in flight while it lives.
+// Marks a request as handed over, its reply awaited, while it lives.
 struct InFlight {
     explicit InFlight(Child& c) : c_(c) { c_.reading = true; }
     ~InFlight() { c_.reading = false; }
@@ -170,11 +170,11 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
             if (!startChild(c, program, &error))
                 return failed(error);
         }
-        const InFlight inFlight(c);
         if (!sendFrame(c.fd, request)) {
             endChild(c, true);
             continue;
         }
+        const InFlight inFlight(c);
         const std::optional<QByteArray> reply = awaitReply(c);
         if (cancelFlag().load()) {
             endChild(c, true);

@@ -23,7 +23,7 @@ void stopRecognizerProcess(bool now = false);
 
 struct RecognizerProcessState {
     qint64 pid = 0;        // 0: no process
-    bool reading = false;  // a request is in flight
+    bool reading = false;  // a request was handed over and its reply is awaited
     bool paused = false;   // stopped while background work is held
     int engines = 0;       // engines the last request used at once
 };
