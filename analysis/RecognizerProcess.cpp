@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QFile>
+#include <QtGlobal>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -167,8 +168,10 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (c.pid <= 0) {
             QString error;
-            if (!startChild(c, program, &error))
-                return failed(error);
+            if (!startChild(c, program, &error)) {
+                qWarning("kaptorix: recognition process not started, reading here: %s", qPrintable(error));
+                return std::nullopt;
+            }
         }
         if (!sendFrame(c.fd, request)) {
             endChild(c, true);

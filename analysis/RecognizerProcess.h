@@ -13,7 +13,7 @@
 namespace kx::ocr {
 
 // Reads `image` in the child process, blocking the calling thread. Nothing when the program
-// file is not installed (the caller reads in this process instead).
+// file is not installed or cannot be started (the caller reads in this process instead).
 std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringList& languages,
                                             const QString& dataDir);
 
