@@ -231,6 +231,8 @@ TEST_F(OverlayDesktop, AWindowThatGaveItsMemoryBackShowsTheNextFrozenScreenInFul
     })) << wrong
         << " of " << compared << " points wrong, first " << first.toStdString();
     EXPECT_GT(compared, 500);
+    if (const auto shown = ScreenCapturer::captureScreen(window->screen(), std::nullopt, false, false))
+        shown->image.save(artifactDir("overlay-reused") + "/shown.png");
     session_->finish(std::nullopt);
 }
 
