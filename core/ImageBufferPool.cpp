@@ -1,6 +1,7 @@
 #include "core/ImageBufferPool.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -22,8 +23,8 @@ constexpr size_t kHugePage = size_t(2) << 20;
 
 // A screen-sized buffer in 4 KiB pages takes one fault and one page clearing per page when
 // first written (about 20 ms for a 4K screen); in huge pages it is a few dozen faults (about
-// 4 ms). The mapping is aligned and rounded up to whole huge pages so that none of it falls
-// back to small pages; where the kernel has no huge pages the advice is simply ignored.
+// 4 ms). The mapping starts on a huge page boundary so that all of it but the tail can be
+// huge pages; where the kernel has none the advice is simply ignored.
 struct Mapping {
     uchar* data = nullptr;
     size_t length = 0;
@@ -31,12 +32,13 @@ struct Mapping {
 
 Mapping mapPixels(size_t bytes)
 {
-    const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    const auto page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t length = (bytes + page - 1) / page * page;
     void* base =
         ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (base == MAP_FAILED)
         return {};
-    // Cut the unaligned head and the tail off again.
+    // The unaligned head and what is left after the buffer go again.
     const auto start = reinterpret_cast<uintptr_t>(base);
     const uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
     if (aligned > start)

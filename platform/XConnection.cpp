@@ -385,7 +385,8 @@ QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* erro
         return {};
     // A buffer fresh from the system gets its pages on other threads while the server fills
     // the first bands, instead of a fault per page in the copy below.
-    const Prefault ready(out.constBits(), size_t(out.sizeInBytes()), 2, true);
+    const bool pooled = out.sizeInBytes() >= ImageBufferPool::kMinBytes;
+    const Prefault ready(pooled ? out.constBits() : nullptr, size_t(out.sizeInBytes()), 2, true);
     // Nobody else's requests come between the bands.
     std::optional<ServerGrab> held;
     if (bands > 1)
