@@ -175,7 +175,7 @@ bool otherOwnsClipboard()
     xcb_connection_t* c = x->raw();
     xcb_get_selection_owner_reply_t* reply =
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, x->atom("CLIPBOARD")), nullptr);
-    const xcb_window_t owner = reply ? reply->owner : XCB_WINDOW_NONE;
+    const xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
     free(reply);
     return owner != XCB_WINDOW_NONE && !ClipboardOwner::ownsClipboard();
 }
