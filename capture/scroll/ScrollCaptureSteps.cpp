@@ -186,9 +186,14 @@ void ScrollCaptureSession::manualStep()
         // here, since manual frames are not settled.
         if (previousGrab_.size() == frame->size()) {
             VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
-            std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed);
+            // The tail of a smooth scroll changes few rows, the same ones each time: it is
+            // content moving, not an animation.
+            const bool moving = scrolled(previousGrab_, *frame, changed);
+            std::optional<VerticalStitcher::RowMask> animated =
+                moving ? std::nullopt : inPlace(lastChange_, changed);
             if (animated)
                 animated_ = std::move(*animated);
+            movedSinceGiveUp_ = movedSinceGiveUp_ || moving;
             // Content moved: rows changed beyond what animates in place.
             for (std::size_t r = 0; r < changed.size() && !animated; ++r)
                 if (changed[r] && (r >= animated_.size() || !animated_[r])) {

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <cstdint>
 
 namespace kx::test {
@@ -22,7 +23,7 @@ enum class PageKind {
     floatingButton,     // varied, a 64 x 64 button fixed in the lowest 10 % of the view
     floatingBox,        // varied, a box fixed in the middle of the view
     spinner,            // varied, a spinner on the page in the first screen
-    sticky,             // varied, under a sticky header and footer
+    sticky,             // varied, under a sticky header and footer that cast shadows on it
 };
 const char* pageKindName(PageKind kind);
 
@@ -53,9 +54,26 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
 struct RealisticScreen : FakeScrollPage {
     const RealisticPage* source = nullptr;
     int tick = 0;
+    // Smooth scrolling: the wheel sets where the view goes, and each grab finds it half-way
+    // (rounded up) from where it was, so the last grabs of a step see it move by a pixel or two.
+    bool smooth = false;
+    int target = 0;
+
+    bool scroll(QPoint at, int n) override
+    {
+        if (!smooth)
+            return FakeScrollPage::scroll(at, n);
+        clicks.append(n);
+        target = std::clamp(target + n * rowsPerClick, 0, page.height() - viewHeight);
+        return true;
+    }
     Captured<ScreenGrab> grabView()
     {
         ++grabs;
+        if (smooth && offset != target) {
+            const int rest = target - offset;
+            offset += rest > 0 ? (rest + 1) / 2 : -((1 - rest) / 2);
+        }
         return ScreenGrab{source->view(offset, tick++), 1.0};
     }
 };
