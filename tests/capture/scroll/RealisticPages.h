@@ -8,6 +8,8 @@
 #include <QRect>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace kx::test {
 
@@ -58,17 +60,36 @@ struct RealisticScreen : FakeScrollPage {
     // (rounded up) from where it was, so the last grabs of a step see it move by a pixel or two.
     bool smooth = false;
     int target = 0;
+    // A busy application: the forward steps `late` picks (by their index) are carried out
+    // only `lag` grabs after the wheel turned.
+    std::function<bool(int)> late;
+    int lag = 0;
+    int forward = 0;
+    QList<std::pair<int, int>> pending;  // grab index it shows at, clicks
 
-    bool scroll(QPoint at, int n) override
+    bool scroll(QPoint, int n) override
     {
-        if (!smooth)
-            return FakeScrollPage::scroll(at, n);
         clicks.append(n);
-        target = std::clamp(target + n * rowsPerClick, 0, page.height() - viewHeight);
+        if (n > 0 && late && late(forward++))
+            pending.append({grabs + lag, n});
+        else
+            move(n);
         return true;
+    }
+    void move(int n)
+    {
+        int& to = smooth ? target : offset;
+        to = std::clamp(to + n * rowsPerClick, 0, page.height() - viewHeight);
     }
     Captured<ScreenGrab> grabView()
     {
+        for (auto it = pending.begin(); it != pending.end();)
+            if (it->first <= grabs) {
+                move(it->second);
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
         ++grabs;
         if (smooth && offset != target) {
             const int rest = target - offset;
