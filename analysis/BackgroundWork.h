@@ -4,10 +4,12 @@
 // while anything holds it back (a capture in flight, its files being written, the user's own
 // recognition), and a recognition already running pauses at its next word when a hold is taken.
 #include <QFuture>
+#include <QPromise>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrent>
 #include <atomic>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 namespace kx {
@@ -22,15 +24,27 @@ public:
     // The single thread background work runs on.
     static QThreadPool* pool();
 
-    // Runs `work` on that thread, lowered, once no hold is left.
+    // Runs `work` on that thread, lowered, once no hold is left. Never on a thread that waits
+    // for the future: QtConcurrent's tasks may be taken over by such a thread, which would then
+    // stay in the idle class for good.
     template <typename Work>
     static auto run(Work work) -> QFuture<decltype(work())>
     {
-        return QtConcurrent::run(pool(), [work = std::move(work)]() mutable {
+        using Result = decltype(work());
+        auto promise = std::make_shared<QPromise<Result>>();
+        QFuture<Result> future = promise->future();
+        promise->start();
+        pool()->start([promise, work = std::move(work)]() mutable {
             lowerThisThread();
             waitWhileHeld();
-            return work();
+            if constexpr (std::is_void_v<Result>) {
+                work();
+            } else {
+                promise->addResult(work());
+            }
+            promise->finish();
         });
+        return future;  // cancelled when the pool drops the job unrun
     }
 
     // Blocks the calling thread while a hold lives, or until `cancelled` is set.

@@ -2,6 +2,7 @@
 
 #include "analysis/BackgroundWork.h"
 #include "analysis/OCRLanguages.h"
+#include "analysis/RecognizerProcess.h"
 #include "analysis/TextRecognizer.h"
 
 #include <ZXing/ReadBarcode.h>
@@ -52,6 +53,7 @@ void releaseAllIdle()
 {
     if (g_running.load() > 0)
         return;  // the last one to end schedules again
+    ocr::stopRecognizerProcess();
     ocr::releaseIdleEngines(0);
 #ifdef __GLIBC__
     // The engines' memory was spread over the worker threads' arenas.
@@ -128,6 +130,8 @@ QThreadPool* OCRService::pool()
 
 void OCRService::releaseIdleEngines(int keep)
 {
+    if (keep <= 0)
+        ocr::stopRecognizerProcess();
     ocr::releaseIdleEngines(std::size_t(std::max(0, keep)));
 }
 
@@ -182,6 +186,7 @@ void waitForBackgroundAtQuit()
             QObject::connect(app, &QCoreApplication::aboutToQuit, app, [pool] {
                 ocr::cancelAll();
                 pool->clear();
+                ocr::stopRecognizerProcess(true);
                 pool->waitForDone(30000);
             });
         }
@@ -199,6 +204,10 @@ QFuture<OCRResult> OCRService::backgroundObservations(const QImage& image)
     const QString dataDir = OCRLanguages::dataDir();
     return BackgroundWork::run([image, languages, dataDir] {
         const Running running;
+        // In the recognition process when it is installed, so that Tesseract is never mapped
+        // here for work nobody waits for.
+        if (std::optional<OCRResult> r = ocr::recognizeInProcess(image, languages, dataDir))
+            return *std::move(r);
         return ocr::recognize(image, languages, dataDir, {}, ocr::Pace::background);
     });
 }

@@ -49,8 +49,9 @@ public:
     // (the user waits for it); background recognition pauses meanwhile.
     // `priority` orders waiting jobs of the pool (higher runs first).
     static QFuture<OCRResult> observations(const QImage& image, int priority = 0);
-    // The same for nobody waiting (the history's text): on the one idle-class thread of
-    // BackgroundWork with one engine, after every hold is gone, pausing when one is taken.
+    // The same for nobody waiting (the history's text): in the recognition process (one engine,
+    // idle CPU and I/O class) after every hold is gone, stopped while one is taken; on
+    // BackgroundWork's thread in this process when that program is not installed.
     static QFuture<OCRResult> backgroundObservations(const QImage& image);
     // The plain text; empty both for "no text" and for a failure (use observations() to tell).
     static QFuture<QString> text(const QImage& image, int priority = 0);
@@ -65,7 +66,8 @@ public:
     static QThreadPool* pool();
 
     // Frees the loaded engines not in use but the `keep` most recently used (each holds its
-    // models); a burst of recognitions leaves one per strip worker otherwise.
+    // models); a burst of recognitions leaves one per strip worker otherwise. With `keep` 0 the
+    // recognition process ends too.
     static void releaseIdleEngines(int keep = 1);
     // Every engine and the memory freed with it go this long after the last recognition
     // ended (on the thread of the application object); a negative value never.

@@ -285,6 +285,11 @@ void cancelAll()
     g_cancelled.store(true);
 }
 
+const std::atomic<bool>& cancelFlag()
+{
+    return g_cancelled;
+}
+
 void setExitHook(void (*hook)())
 {
     exitHook.store(hook);

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QStringList>
+#include <atomic>
 
 namespace kx::ocr {
 
@@ -39,6 +40,9 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
 // The application is quitting: running recognitions stop at the next word and fail, and
 // later ones fail at once. Thread-safe; there is no way back.
 void cancelAll();
+
+// Set once cancelAll() was called.
+const std::atomic<bool>& cancelFlag();
 
 // See OCRService::setExitHook.
 void setExitHook(void (*hook)());

@@ -19,8 +19,9 @@ QStringList moduleFolders()
     const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (!exe.isEmpty()) {
         const QString dir = QFileInfo(exe).absolutePath();
+        // The executable's own folder: the recognition process is installed beside the modules.
         out << dir + QStringLiteral("/../" KX_MODULE_LIBDIR "/kaptorix")
-            << dir + QStringLiteral("/../modules");
+            << dir + QStringLiteral("/../modules") << dir;
     }
     out << QStringLiteral(KX_MODULE_BUILD_DIR) << QStringLiteral(KX_MODULE_INSTALL_DIR);
     return out;
@@ -32,6 +33,16 @@ struct Loaded {
 };
 
 }  // namespace
+
+QString moduleFile(const QString& fileName)
+{
+    for (const QString& folder : moduleFolders()) {
+        const QString path = QDir::cleanPath(folder + '/' + fileName);
+        if (QFileInfo(path).isFile() && QFileInfo(path).isExecutable())
+            return path;
+    }
+    return {};
+}
 
 void* moduleEntry(const char* name, const char* symbol, QString* error)
 {

@@ -12,4 +12,8 @@ namespace kx {
 // executable. Thread-safe.
 void* moduleEntry(const char* name, const char* symbol, QString* error = nullptr);
 
+// The first file called `fileName` in the folders modules are looked for in (a helper program
+// installed beside them); empty when none holds it.
+QString moduleFile(const QString& fileName);
+
 }  // namespace kx

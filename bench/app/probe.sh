@@ -4,7 +4,7 @@
 # folder, -> entry in index.json; start -> icon in trayer; the poll's own floor (xclip reading a
 # 1x1 PNG that another client serves). And what the tray process costs: RSS idle, after 1, 10 and
 # 100 captures (each once its writes and text recognitions are done) and 30 s after that; the CPU
-# each capture costs in the background (the idle-class recognition thread) and in all; a capture
+# each capture costs in the background (the recognition process, and idle-class threads) and in all; a capture
 # taken while background recognition runs against one taken at rest.
 # LINES (default 24) lines of text are put on the root window so that recognition has work (0:
 # the plain desktop). xdotool's default 12 ms key delay made it take ~50 ms to exit before the
@@ -36,11 +36,20 @@ entries() { grep -o '"id"' $W/h/index.json 2>/dev/null | wc -l; }
 pngs() { ls $W/h/*.png 2>/dev/null | wc -l; }
 texts() { grep -o '"ocrText"' $W/h/index.json 2>/dev/null | wc -l; }
 # Until every entry has its recognised text (at most $1 s), then a moment for the last frees.
-recognised() { for _ in $(seq $(($1 * 10))); do [ $(texts) -ge $(entries) ] && break; sleep 0.1; done; sleep 1; }
+recognised() { for _ in $(seq $(($1 * 10))); do [ $(texts) -ge $(entries) ] && break; childrss; sleep 0.1; done; sleep 1; }
 rss() { awk '/VmRSS/ {print int($2/1024)}' /proc/$1/status; }
-# CPU time of the whole process, and of its threads in the idle CPU class (SCHED_IDLE = 5), in ms.
-cpu() { awk '{sub(/.*\) /, ""); print ($12 + $13) * 10}' /proc/$P/stat; }
-bgcpu() { cat /proc/$P/task/*/stat 2>/dev/null | awk '{sub(/.*\) /, ""); if ($39 == 5) t += $12 + $13} END {print t * 10}'; }
+# The history's text is read in a child process (kaptorix-recognizer) while there is some to read.
+child() { for f in /proc/[0-9]*/stat; do awk -v p=$P '{x = $0; sub(/.*\) /, "", x); split(x, a, " "); if (a[2] == p) print $1}' $f 2>/dev/null; done; }
+# CPU time of the whole process with its children, and of the background work (its threads in the
+# idle CPU class, SCHED_IDLE = 5, and its children, live and ended), in ms.
+cpu() { local c=0 k; for k in $(child); do c=$((c + $(awk '{sub(/.*\) /, ""); print $12 + $13}' /proc/$k/stat 2>/dev/null || echo 0))); done
+  awk -v c=$c '{sub(/.*\) /, ""); print ($12 + $13 + $14 + $15 + c) * 10}' /proc/$P/stat; }
+bgcpu() { local c=0 k; for k in $(child); do c=$((c + $(awk '{sub(/.*\) /, ""); print $12 + $13}' /proc/$k/stat 2>/dev/null || echo 0))); done
+  { cat /proc/$P/task/*/stat 2>/dev/null | awk '{sub(/.*\) /, ""); if ($39 == 5) t += $12 + $13} END {print t + 0}'
+    awk '{sub(/.*\) /, ""); print $14 + $15}' /proc/$P/stat; echo $c; } | awk '{t += $1} END {print t * 10}'; }
+# The largest RSS a recognition child had when looked at, in MB.
+CHILDMAX=0
+childrss() { local k r; for k in $(child); do r=$(awk '/VmHWM/ {print int($2/1024)}' /proc/$k/status 2>/dev/null); [ -n "$r" ] && [ $r -gt $CHILDMAX ] && CHILDMAX=$r; done; }
 median() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 # One capture; prints the clipboard, PNG and index times.
 capture() {
@@ -93,6 +102,7 @@ for i in $(seq $(($(entries) + 1)) 100); do n=$(entries); xdotool key --delay 0 
 s=$(date +%s%N); recognised 1800; echo "recognitions_done_after_ms $(ms $s) texts $(texts)/$(entries)"
 echo "rss_after_100_MB $(rss $P)"
 sleep 29; echo "rss_30s_later_MB $(rss $P) (idle + $(( $(rss $P) - IDLE )))"
+echo "recognition_process_peak_rss_MB $CHILDMAX (while it runs; running now: $(child | wc -l))"
 printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde\0\0\0\x0cIDATx\x9cc\xf8\xff\xff?\0\x05\xfe\x02\xfe\xa7\x35\x81\x84\0\0\0\0IEND\xaeB`\x82' > $W/dot.png
 xclip -selection clipboard -t image/png -i $W/dot.png
 for i in $(seq 5); do

@@ -1,13 +1,18 @@
-// The history's recognition is background work: one engine on one idle-class thread, held back
-// while anything the user waits for runs, and engines released once recognition has been idle.
+// The history's recognition is background work: one engine in a process of the idle classes,
+// held back while anything the user waits for runs, and ended once recognition has been idle.
 #include "analysis/BackgroundWork.h"
 #include "analysis/OCRService.h"
 #include "analysis/PageLayout.h"
+#include "analysis/RecognizerProcess.h"
 #include "analysis/TextRecognizer.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <QFile>
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -35,6 +40,23 @@ QImage twoColumns(int rows)
     return img;
 }
 
+// Field `n` (1-based, as proc(5) counts) of /proc/<pid>/stat.
+QByteArray statField(qint64 pid, int n)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = f.readAll();
+    const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return n - 3 < rest.size() ? rest[n - 3] : QByteArray();
+}
+
+bool mapped(const char* library)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
 bool finishes(const QFuture<OCRResult>& f)
 {
     return test::waitFor([&] { return f.isFinished(); }, 120000);
@@ -48,8 +70,23 @@ protected:
 
 }  // namespace
 
-TEST_F(BackgroundRecognition, RunsOnOneEngineOnAnIdleClassThread)
+// First in this file: any earlier recognition in this process would have mapped Tesseract.
+TEST_F(BackgroundRecognition, NeverMapsTheRecognitionLibrariesInThisProcess)
 {
+    ASSERT_FALSE(mapped("libtesseract")) << "an earlier test recognised in this process";
+    const QFuture<OCRResult> back = OCRService::backgroundObservations(twoColumns(6));
+    ASSERT_TRUE(finishes(back));
+    ASSERT_TRUE(back.result().ok) << back.result().error.toStdString();
+    EXPECT_TRUE(back.result().text().contains(QStringLiteral("Shipment 7003")));
+    EXPECT_FALSE(mapped("libtesseract"));
+    EXPECT_FALSE(mapped("libkaptorix-ocr"));
+}
+
+TEST_F(BackgroundRecognition, RunsWithOneEngineInAProcessOfTheIdleClasses)
+{
+    // Its thread started and idle: a caller waiting for the result must still not run the work.
+    const QFuture<int> started = BackgroundWork::run([] { return 1; });
+    ASSERT_TRUE(test::waitFor([&] { return started.isFinished(); }));
     EXPECT_TRUE(BackgroundWork::run([] { return BackgroundWork::thisThreadLowered(); }).result());
     EXPECT_FALSE(BackgroundWork::thisThreadLowered());  // the caller's thread is left alone
     // A thread the background thread starts is not stuck in its class.
@@ -77,7 +114,12 @@ TEST_F(BackgroundRecognition, RunsOnOneEngineOnAnIdleClassThread)
     const QFuture<OCRResult> back = OCRService::backgroundObservations(page);
     ASSERT_TRUE(finishes(back));
     ASSERT_TRUE(back.result().ok) << back.result().error.toStdString();
-    EXPECT_EQ(OCRService::engineCounts(true).mostReading, 1);
+    EXPECT_EQ(OCRService::engineCounts(true).mostReading, 0);  // none of this process's
+    const ocr::RecognizerProcessState child = ocr::recognizerProcessState();
+    ASSERT_GT(child.pid, 0);
+    EXPECT_EQ(child.engines, 1);
+    EXPECT_EQ(statField(child.pid, 41), "5");                          // policy: SCHED_IDLE
+    EXPECT_EQ(syscall(SYS_ioprio_get, 1, pid_t(child.pid)) >> 13, 3);  // I/O class: idle
     EXPECT_EQ(back.result().text(), fore.result().text());
     EXPECT_TRUE(back.result().text().contains(QStringLiteral("Shipment 7003")));
 }
@@ -101,14 +143,16 @@ TEST_F(BackgroundRecognition, WaitsWhileHeldAndPausesAtTheNextWordWhenAHoldIsTak
         ASSERT_TRUE(finishes(waiting));
     }
 
-    // Held while it reads: it stops inside the engine and goes on where it was afterwards.
+    // Held while it reads: the process is stopped and goes on where it was afterwards.
     const QFuture<OCRResult> reading = OCRService::backgroundObservations(page);
-    ASSERT_TRUE(test::waitFor([] { return OCRService::engineCounts().reading == 1; }, 60000));
+    ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().reading; }, 60000));
     BackgroundWork::Hold capture = BackgroundWork::hold();
     ASSERT_TRUE(test::waitFor([] { return BackgroundWork::waiting() == 1; }, 60000))
         << "the read finished without pausing";
-    EXPECT_EQ(OCRService::engineCounts().reading, 1);
     EXPECT_FALSE(reading.isFinished());
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    EXPECT_TRUE(ocr::recognizerProcessState().paused);
+    EXPECT_TRUE(test::waitFor([pid] { return statField(pid, 3) == "T"; }));  // stopped
     capture.reset();
     ASSERT_TRUE(finishes(reading));
     ASSERT_TRUE(reading.result().ok);
@@ -132,11 +176,33 @@ TEST_F(BackgroundRecognition, EnginesAreReleasedOnceRecognitionHasBeenIdle)
     OCRService::setEngineIdleMs(100);
     const QFuture<OCRResult> back = OCRService::backgroundObservations(page);
     ASSERT_TRUE(finishes(back));
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    ASSERT_GT(pid, 0);
     EXPECT_TRUE(test::waitFor([] { return OCRService::engineCounts().alive == 0; }, 30000))
         << OCRService::engineCounts().alive << " engines still loaded";
+    EXPECT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().pid == 0; }, 30000));
+    EXPECT_TRUE(::kill(pid_t(pid), 0) != 0 && errno == ESRCH) << "the process was not reaped";
 
     // They load again for the next recognition.
     const QFuture<OCRResult> again = OCRService::backgroundObservations(page);
     ASSERT_TRUE(finishes(again));
     EXPECT_EQ(again.result().text(), back.result().text());
+}
+
+TEST_F(BackgroundRecognition, AProcessThatDiesFailsOnlyTheImageItWasReading)
+{
+    const QImage page = twoColumns(40);
+    const QFuture<OCRResult> dying = OCRService::backgroundObservations(page);
+    ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().reading; }, 60000));
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);  // our own child
+    ASSERT_TRUE(finishes(dying));
+    EXPECT_FALSE(dying.result().ok);
+    EXPECT_TRUE(dying.result().error.contains(QStringLiteral("signal 9")))
+        << dying.result().error.toStdString();
+
+    const QFuture<OCRResult> next = OCRService::backgroundObservations(twoColumns(4));
+    ASSERT_TRUE(finishes(next));
+    EXPECT_TRUE(next.result().ok) << next.result().error.toStdString();
+    EXPECT_NE(ocr::recognizerProcessState().pid, pid);
 }

@@ -1,0 +1,44 @@
+// kaptorix-recognizer: reads the history's text for the tray process, in a process of its own so
+// that Tesseract, its models and everything it maps go away with it once the history is read.
+// Requests arrive on fd 3 one at a time; the process ends when the tray process closes it.
+#include "analysis/BackgroundWork.h"
+#include "analysis/TextRecognizer.h"
+#include "analysis/engine/RecognizerProtocol.h"
+
+#include <sched.h>
+#include <cstdio>
+
+using namespace kx;
+
+int main(int argc, char**)
+{
+    constexpr int kChannel = 3;
+    if (argc > 1) {
+        std::fprintf(stderr, "kaptorix-recognizer is started by Kaptorix; it takes no arguments\n");
+        return 2;
+    }
+    // Nobody waits for this work: the idle CPU and I/O classes for the whole process (threads
+    // started later inherit the CPU class).
+    sched_param param{};
+    sched_setscheduler(0, SCHED_IDLE, &param);
+    const BackgroundWork::IdleIo io;
+
+    QByteArray payload;
+    while (ocr::receiveFrame(kChannel, &payload)) {
+        ocr::RecognizeReply reply;
+        if (const std::optional<ocr::RecognizeRequest> request = ocr::decodeRequest(payload)) {
+            payload.clear();
+            ocr::engineCounts(true);
+            reply.result = ocr::recognize(request->grey, request->languages, request->dataDir, {},
+                                          ocr::Pace::background);
+            reply.engines = ocr::engineCounts(true).mostReading;
+        } else {
+            reply.result.error = QStringLiteral("the recognition request could not be read");
+        }
+        if (!ocr::sendFrame(kChannel, ocr::encodeReply(reply)))
+            return 1;
+        // The engine stays loaded for the next request: a burst of captures is read by one
+        // engine, and the tray process ends this process when the history is done.
+    }
+    return 0;
+}
