@@ -63,12 +63,11 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
     for (int r = 0; r < h; ++r)
         if (changed[std::size_t(r)])
             rows.push_back(r);
-    const int need = kMinScrolledRows;
-    if (int(rows.size()) < need)
+    if (int(rows.size()) < kMinScrolledRows)
         return false;
     const std::vector<std::size_t> was = rowHashes(before), now = rowHashes(after);
-    // The distance that explains most changed rows; rows that came into view at the edge
-    // have nothing to be compared with.
+    // One distance must explain at least half of the changed rows that can be compared at it
+    // (rows that came into view at an edge cannot): the rest may animate as well.
     for (int d = -(h - 1); d < h; ++d) {
         if (d == 0)
             continue;
@@ -78,7 +77,7 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
                 ++comparable;
                 explained += now[std::size_t(r)] == was[std::size_t(r + d)];
             }
-        if (explained >= need && 2 * explained >= comparable)
+        if (explained >= kMinScrolledRows && 2 * explained >= comparable)
             return true;
     }
     return false;
