@@ -3,6 +3,7 @@
 
 #include "core/ImageBufferPool.h"
 #include "core/Localisation.h"
+#include "core/Prefault.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -19,8 +20,10 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kx {
 
@@ -37,15 +40,12 @@ QString serverError(const Reply<xcb_generic_error_t>& e)
 
 }  // namespace
 
-QImage imageFromZPixmap(const uchar* data, int width, int height, int stride, bool lsbFirst)
+void copyZPixmapRows(const uchar* data, int stride, bool lsbFirst, QImage& out, int firstRow, int rows)
 {
-    // Screen-sized grabs come one after the other at the same size: their memory is reused.
-    QImage out = ImageBufferPool::shared().take(QSize(width, height));
-    if (out.isNull())
-        return out;
-    for (int y = 0; y < height; ++y) {
+    const int width = out.width();
+    for (int y = 0; y < rows; ++y) {
         const uchar* src = data + qsizetype(y) * stride;
-        auto* dst = reinterpret_cast<quint32*>(out.scanLine(y));
+        auto* dst = reinterpret_cast<quint32*>(out.scanLine(firstRow + y));
         if (lsbFirst) {
             for (int x = 0; x < width; ++x)
                 dst[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xff000000u;
@@ -54,6 +54,14 @@ QImage imageFromZPixmap(const uchar* data, int width, int height, int stride, bo
                 dst[x] = qFromBigEndian<quint32>(src + 4 * x) | 0xff000000u;
         }
     }
+}
+
+QImage imageFromZPixmap(const uchar* data, int width, int height, int stride, bool lsbFirst)
+{
+    // Screen-sized grabs come one after the other at the same size: their memory is reused.
+    QImage out = ImageBufferPool::shared().take(QSize(width, height));
+    if (!out.isNull())
+        copyZPixmapRows(data, stride, lsbFirst, out, 0, height);
     return out;
 }
 
@@ -258,6 +266,8 @@ namespace {
 
 // As long as the pooled grab buffers are kept (core/ImageBufferPool).
 constexpr int kShmIdleMs = 10000;
+// One of the two bands a grab comes through.
+constexpr qsizetype kGrabBandBytes = qsizetype(1) << 20;
 
 }  // namespace
 
@@ -320,6 +330,12 @@ bool XConnection::ensureShmSegment(size_t bytes)
     return true;
 }
 
+void XConnection::releaseSharedMemory()
+{
+    auto held = lock();
+    dropShmSegment();
+}
+
 void XConnection::dropShmSegment()
 {
     if (!shm_.addr)
@@ -330,32 +346,89 @@ void XConnection::dropShmSegment()
     shm_ = {};
 }
 
+namespace {
+
+// Nobody else's requests are served while a grab is read band by band, so the bands show
+// one moment of the screen, as a single request would.
+class ServerGrab {
+public:
+    explicit ServerGrab(xcb_connection_t* c) : c_(c) { xcb_grab_server(c_); }
+    ~ServerGrab()
+    {
+        xcb_ungrab_server(c_);
+        xcb_flush(c_);
+    }
+    ServerGrab(const ServerGrab&) = delete;
+    ServerGrab& operator=(const ServerGrab&) = delete;
+
+private:
+    xcb_connection_t* c_;
+};
+
+}  // namespace
+
 QImage XConnection::grabWithShm(xcb_window_t root, const QRect& r, QString* error)
 {
-    const size_t bytes = size_t(r.width()) * size_t(r.height()) * 4;
-    if (!ensureShmSegment(bytes))
+    // The screen comes through two small shared bands in turn: the server fills one while
+    // the other is copied out. A screen-sized segment would be fresh memory after every idle
+    // spell (8,000 pages at 4K for the server to fault in and clear, about 40 ms) and twice
+    // the pixels in memory while a capture is open.
+    const qsizetype stride = qsizetype(r.width()) * 4;
+    const int bandRows = int(std::clamp<qsizetype>(kGrabBandBytes / stride, 1, r.height()));
+    const int bands = (r.height() + bandRows - 1) / bandRows;
+    const size_t slotBytes = size_t(bandRows) * size_t(stride);
+    if (!ensureShmSegment(slotBytes * size_t(std::min(bands, 2))))
         return {};
     scheduleShmRelease();
-    xcb_generic_error_t* rawError = nullptr;
-    Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        c_,
-        xcb_shm_get_image(c_, root, int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height()),
-                          ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, shm_.seg, 0),
-        &rawError));
-    const Reply<xcb_generic_error_t> e(rawError);
-    if (!reply) {
-        if (error)
-            *error = serverError(e);
+    QImage out = ImageBufferPool::shared().take(r.size());
+    if (out.isNull())
         return {};
+    // A buffer fresh from the system gets its pages on other threads while the server fills
+    // the first bands, instead of a fault per page in the copy below.
+    const bool pooled = out.sizeInBytes() >= ImageBufferPool::kMinBytes;
+    const Prefault ready(pooled ? out.constBits() : nullptr, size_t(out.sizeInBytes()), 2, true);
+    // Nobody else's requests come between the bands.
+    std::optional<ServerGrab> held;
+    if (bands > 1)
+        held.emplace(c_);
+    xcb_shm_get_image_cookie_t pending[2]{};
+    auto request = [&](int band) {
+        const int y = band * bandRows;
+        pending[band % 2] =
+            xcb_shm_get_image(c_, root, int16_t(r.x()), int16_t(r.y() + y), uint16_t(r.width()),
+                              uint16_t(std::min(bandRows, r.height() - y)), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                              shm_.seg, uint32_t((band % 2) * slotBytes));
+        // Sent now, not when its reply is waited for: the server fills it while we copy.
+        xcb_flush(c_);
+    };
+    request(0);
+    if (bands > 1)
+        request(1);
+    for (int band = 0; band < bands; ++band) {
+        xcb_generic_error_t* rawError = nullptr;
+        Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c_, pending[band % 2], &rawError));
+        const Reply<xcb_generic_error_t> e(rawError);
+        QString failure;
+        if (!reply)
+            failure = serverError(e);
+        else if (reply->depth != 24 && reply->depth != 32)
+            failure = tr("Unsupported screen colour depth.", "Nem támogatott képernyő-színmélység.",
+                         "Nicht unterstützte Farbtiefe des Bildschirms.");
+        if (!failure.isEmpty()) {
+            if (band + 1 < bands)
+                xcb_discard_reply(c_, pending[(band + 1) % 2].sequence);
+            if (error)
+                *error = failure;
+            return {};
+        }
+        const int y = band * bandRows;
+        copyZPixmapRows(static_cast<const uchar*>(shm_.addr) + (band % 2) * slotBytes, int(stride), lsbFirst_,
+                        out, y, std::min(bandRows, r.height() - y));
+        // The slot just copied out takes the band after next.
+        if (band + 2 < bands)
+            request(band + 2);
     }
-    if (reply->depth != 24 && reply->depth != 32) {
-        if (error)
-            *error = tr("Unsupported screen colour depth.", "Nem támogatott képernyő-színmélység.",
-                        "Nicht unterstützte Farbtiefe des Bildschirms.");
-        return {};
-    }
-    return imageFromZPixmap(static_cast<const uchar*>(shm_.addr), r.width(), r.height(), r.width() * 4,
-                            lsbFirst_);
+    return out;
 }
 
 QImage XConnection::grabWithGetImage(xcb_window_t root, const QRect& r, QString* error)

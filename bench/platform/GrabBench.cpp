@@ -29,8 +29,8 @@ int screenOfSize(XConnection& x, QSize size)
     return -1;
 }
 
-// `fresh`: the pooled buffers are unmapped before each grab, so every grab takes new memory
-// (as before grabs reused their buffers).
+// `fresh`: the pooled buffers and the grab's shared memory are given back before each grab, so
+// every grab takes new memory, as the first one after the idle time does.
 void grab(benchmark::State& state, QSize screen, QSize area, Method method, bool fresh = false)
 {
     const auto x = connection();
@@ -50,8 +50,11 @@ void grab(benchmark::State& state, QSize screen, QSize area, Method method, bool
     const QRect rect(QPoint(0, 0), area.isEmpty() ? screen : area);
     auto lock = x->lock();
     for (auto _ : state) {
-        if (fresh)
+        if (fresh) {
             kx::ImageBufferPool::shared().release(0);
+            x->releaseSharedMemory();
+            x->roundTrip();
+        }
         QString error;
         const QImage img = x->grab(xs, rect, method, &error);
         if (img.isNull()) {

@@ -23,7 +23,12 @@ CaptureCoordinator::Environment CaptureCoordinator::Environment::real()
     Environment env;
     env.permission = [] { return Permissions::ensureScreenRecording(); };
     env.countdown = [](int seconds, std::function<void()> done) { Countdown::run(seconds, std::move(done)); };
-    env.freeze = [] { return ScreenCapturer::freezeAllScreens(); };
+    env.freeze = [] {
+        // Every freeze is followed by the overlay: its windows get ready while the X server
+        // hands over the screens.
+        SelectionSession::prepareOverlays();
+        return ScreenCapturer::freezeAllScreens();
+    };
     env.grabScreen = [](QScreen* screen, const std::optional<QRectF>& rect, bool cursor) {
         return ScreenCapturer::captureScreen(screen, rect, cursor, false);
     };

@@ -1,9 +1,11 @@
 #include "capture/overlay/OverlayView.h"
 
 #include "capture/overlay/SelectionSession.h"
+#include "core/Prefault.h"
 #include "core/Prefs.h"
 #include "ui/Theme.h"
 
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -152,7 +154,8 @@ OverlayWindow::OverlayWindow(QScreen* screen, OverlayView* view) : view_(view)
     setWindowTitle(QStringLiteral("Kaptorix Selection"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
+    if (view)
+        layout->addWidget(view);
     if (screen) {
         setScreen(screen);
         setGeometry(screen->geometry());
@@ -160,6 +163,61 @@ OverlayWindow::OverlayWindow(QScreen* screen, OverlayView* view) : view_(view)
     winId();
     if (QWindow* handle = windowHandle())
         handle->installEventFilter(this);
+}
+
+OverlayWindow::~OverlayWindow()
+{
+    // The buffer goes with the window: no thread may be left touching it.
+    prefault_.reset();
+}
+
+namespace {
+
+// The window's pixel buffer as an image over its memory (the platform's own image).
+const QImage* pixelsOf(QBackingStore* store)
+{
+    QPaintDevice* device = store ? store->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    return static_cast<const QImage*>(device);
+}
+
+}  // namespace
+
+void OverlayWindow::preparePixels()
+{
+    QBackingStore* store = backingStore();
+    if (!store)
+        return;
+    prefault_.reset();
+    if (store->size() != size())
+        store->resize(size());
+    if (const QImage* pixels = pixelsOf(store))
+        prefault_ = std::make_unique<Prefault>(pixels->constBits(), size_t(pixels->sizeInBytes()));
+}
+
+bool OverlayWindow::releasePixels()
+{
+    prefault_.reset();
+    const QImage* pixels = pixelsOf(backingStore());
+    if (!pixels || pixels->isNull())
+        return true;
+    // The buffer keeps its place and size and only its pages go: the next use faults in fresh
+    // ones, and the platform does not make the buffer anew (requests that cost the X server a
+    // few milliseconds each way).
+    return dropPages(pixels->constBits(), size_t(pixels->sizeInBytes()));
+}
+
+qsizetype OverlayWindow::pixelBytes()
+{
+    const QImage* pixels = pixelsOf(backingStore());
+    return pixels ? pixels->sizeInBytes() : 0;
+}
+
+qsizetype OverlayWindow::residentPixelBytes()
+{
+    const QImage* pixels = pixelsOf(backingStore());
+    return pixels ? qsizetype(residentBytes(pixels->constBits(), size_t(pixels->sizeInBytes()))) : 0;
 }
 
 void OverlayWindow::dropView()

@@ -6,11 +6,13 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 class QScreen;
 
 namespace kx {
 
+class Prefault;
 class SelectionSession;
 
 class OverlayView : public QWidget {
@@ -57,7 +59,9 @@ private:
 class OverlayWindow : public QWidget {
     Q_OBJECT
 public:
+    // Without a view it waits hidden for a session (setView()).
     OverlayWindow(QScreen* screen, OverlayView* view);
+    ~OverlayWindow() override;
 
     OverlayView* view() const { return view_; }
     // Deletes the view (and the frozen image it holds) of a window put aside for a later
@@ -69,11 +73,23 @@ public:
     void takeKeyboard();
     bool holdsKeyboard() const;
 
+    // Gives the hidden window its screen-sized pixel buffer now and faults its pages in on
+    // other threads, so the first paint finds it ready.
+    void preparePixels();
+    // Gives the memory of the buffer back; the hidden window then holds next to nothing.
+    // False where that cannot be done (a buffer not in shared memory): such a window is
+    // deleted instead.
+    bool releasePixels();
+    // Bytes of the window's pixel buffer, and how many of them are in memory now.
+    qsizetype pixelBytes();
+    qsizetype residentPixelBytes();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     OverlayView* view_;
+    std::unique_ptr<Prefault> prefault_;
 };
 
 }  // namespace kx

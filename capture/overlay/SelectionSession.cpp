@@ -41,10 +41,12 @@ QPointer<SelectionSession>& activeSession()
     return session;
 }
 
-// Overlay windows of ended sessions, hidden and kept a short while for the next one: a new
-// window gets a new screen-sized backing store whose shared memory faults in page by page
-// (about 40 ms of the overlay's first paint at 4K). They go when unused for kParkMs, so an
-// idle tray process holds none.
+// Overlay windows wait hidden between sessions. A new window costs a native window and a
+// screen-sized pixel buffer whose shared memory faults in page by page during the first paint
+// (about 40 ms at 4K). After a session the window keeps its buffer for kParkMs, so the next
+// capture paints at once; then it gives the buffer back and waits as a bare window, which
+// holds next to nothing. prepareOverlays() sizes the buffers again and faults them in on other
+// threads while the screens are grabbed.
 constexpr int kParkMs = 10000;
 
 struct Parking {
@@ -58,14 +60,26 @@ Parking& parking()
     if (!p.expiry) {
         p.expiry = new QTimer(qApp);
         p.expiry->setSingleShot(true);
-        QObject::connect(p.expiry, &QTimer::timeout, [] { SelectionSession::dropParkedWindows(); });
+        QObject::connect(p.expiry, &QTimer::timeout, [] { SelectionSession::releaseParkedWindows(); });
     }
     return p;
 }
 
+bool fits(const OverlayWindow* w, const QScreen* screen, const QRect& geometry)
+{
+    return w && w->screen() == screen && w->geometry() == geometry;
+}
+
+// One waiting window per display: an older one for the same display goes.
 void park(OverlayWindow* window)
 {
     Parking& p = parking();
+    for (const QPointer<OverlayWindow>& w : std::exchange(p.windows, {})) {
+        if (w && w->screen() == window->screen())
+            delete w.data();
+        else if (w)
+            p.windows.append(w);
+    }
     p.windows.append(window);
     p.expiry->start(kParkMs);
 }
@@ -75,7 +89,7 @@ OverlayWindow* unpark(QScreen* screen, const QRect& geometry)
     Parking& p = parking();
     for (qsizetype i = 0; i < p.windows.size(); ++i) {
         OverlayWindow* w = p.windows[i];
-        if (w && w->screen() == screen && w->geometry() == geometry) {
+        if (fits(w, screen, geometry)) {
             p.windows.removeAt(i);
             return w;
         }
@@ -113,10 +127,58 @@ SelectionSession* SelectionSession::active()
     return activeSession();
 }
 
+void SelectionSession::prepareOverlays()
+{
+    Parking& p = parking();
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    // Windows of displays that went away or changed their geometry go.
+    for (const QPointer<OverlayWindow>& w : std::exchange(p.windows, {})) {
+        if (w && screens.contains(w->screen()) && w->geometry() == w->screen()->geometry())
+            p.windows.append(w);
+        else
+            delete w.data();
+    }
+    for (QScreen* screen : screens) {
+        OverlayWindow* window = nullptr;
+        for (const QPointer<OverlayWindow>& w : std::as_const(p.windows)) {
+            if (fits(w, screen, screen->geometry()))
+                window = w;
+        }
+        if (!window) {
+            window = new OverlayWindow(screen, nullptr);
+            p.windows.append(window);
+        }
+        window->preparePixels();
+    }
+    // Prepared for a session that never came: given back after the idle time all the same.
+    p.expiry->start(kParkMs);
+}
+
+void SelectionSession::releaseParkedWindows()
+{
+    Parking& p = parking();
+    for (const QPointer<OverlayWindow>& w : std::exchange(p.windows, {})) {
+        if (w && w->releasePixels())
+            p.windows.append(w);
+        else
+            delete w.data();
+    }
+}
+
 void SelectionSession::dropParkedWindows()
 {
     for (const QPointer<OverlayWindow>& w : std::exchange(parking().windows, {}))
         delete w.data();
+}
+
+QList<OverlayWindow*> SelectionSession::parkedWindows()
+{
+    QList<OverlayWindow*> out;
+    for (const QPointer<OverlayWindow>& w : std::as_const(parking().windows)) {
+        if (w)
+            out.append(w);
+    }
+    return out;
 }
 
 void SelectionSession::run(Completion done)

@@ -41,9 +41,16 @@ public:
 
     // The running session, if any.
     static SelectionSession* active();
-    // Deletes the overlay windows kept from ended sessions now instead of after their idle
-    // time (benchmarks of a first capture).
+    // Readies a hidden overlay window for every display, its pixel buffer faulted in on other
+    // threads, for the session that follows; called just before the screens are frozen.
+    static void prepareOverlays();
+    // Gives back the pixel buffers of the hidden overlay windows now instead of after their
+    // idle time; the windows stay for the next session.
+    static void releaseParkedWindows();
+    // Deletes the hidden overlay windows (benchmarks of a first capture).
     static void dropParkedWindows();
+    // The hidden overlay windows waiting for a session.
+    static QList<OverlayWindow*> parkedWindows();
 
     SelectionMode mode() const { return mode_; }
     const QList<WindowInfo>& windows() const { return windows_; }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -25,55 +25,97 @@ constexpr int kEdgeRows = 8;               // rows of the strip moving against t
 
 namespace stitch {
 
-void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
-           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA,
-           Samples& stillB)
-{
-    int s = 0;
 #if defined(__SSE2__)
-    const __m128i level = _mm_set1_epi8(char(bg));
-    const __m128i exact = _mm_set1_epi8(char(kExactLevels));
-    auto near = [exact](__m128i x, __m128i y) {
-        const __m128i d = _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x));
-        return _mm_cmpeq_epi8(_mm_min_epu8(d, exact), d);
-    };
-    for (; s < S; s += 16) {
-        const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + s));
-        const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + s));
-        const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
-        const __m128i bothBg = _mm_and_si128(bgA, bgB);
-        const __m128i inPlaceB = _mm_andnot_si128(
-            same,
-            _mm_andnot_si128(bgB, near(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(aSame + s)))));
-        const __m128i inPlaceA = _mm_andnot_si128(
-            same,
-            _mm_andnot_si128(bgA, near(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bSame + s)))));
-        const __m128i skip = _mm_or_si128(bothBg, _mm_or_si128(inPlaceA, inPlaceB));
-        const unsigned skipped = unsigned(_mm_movemask_epi8(skip));
-        const unsigned equal = unsigned(_mm_movemask_epi8(same));
-        const std::uint64_t shift = std::uint64_t(s & 63);
-        (s < 64 ? stillA.lo : stillA.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceA))) << shift;
-        (s < 64 ? stillB.lo : stillB.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(inPlaceB))) << shift;
-        counted += unsigned(std::popcount(~skipped & 0xFFFFu));
-        differing += unsigned(std::popcount(~skipped & ~equal & 0xFFFFu));
-    }
+namespace {
+
+// Per byte 0xFF where |x - y| <= kExactLevels.
+inline __m128i near(__m128i x, __m128i y)
+{
+    const __m128i d = _mm_or_si128(_mm_subs_epu8(x, y), _mm_subs_epu8(y, x));
+    return _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(char(kExactLevels))), d);
+}
+
+inline __m128i load(const std::uint8_t* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// The 16 flags of a byte mask at samples [s, s + 16).
+inline void put(Samples& flags, int s, __m128i m)
+{
+    (s < 64 ? flags.lo : flags.hi) |= std::uint64_t(unsigned(_mm_movemask_epi8(m))) << (s & 63);
+}
+
+}  // namespace
 #endif
-    auto isBg = [bg](std::uint8_t v) { return close(v, bg); };
-    for (; s < S; ++s) {
-        if (isBg(a[s]) && isBg(b[s]))
+
+RowFlags compareRowScalar(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame,
+                          const std::uint8_t* bSame, std::uint8_t bg)
+{
+    RowFlags f;
+    for (int s = 0; s < S; ++s) {
+        const bool bgA = close(a[s], bg), bgB = close(b[s], bg);
+        if (bgA && bgB)
             continue;
-        const bool same = close(a[s], b[s]);
-        const bool inPlaceB = !same && !isBg(b[s]) && close(b[s], aSame[s]);
-        const bool inPlaceA = !same && !isBg(a[s]) && close(a[s], bSame[s]);
-        if (inPlaceA)
-            stillA.set(s);
-        if (inPlaceB)
-            stillB.set(s);
-        if (inPlaceA || inPlaceB)
+        f.tell.set(s);
+        if (close(a[s], b[s]))
             continue;
-        ++counted;
-        differing += !same;
+        f.differ.set(s);
+        if (!bgA && close(a[s], bSame[s]))
+            f.stillA.set(s);
+        if (!bgB && close(b[s], aSame[s]))
+            f.stillB.set(s);
     }
+    return f;
+}
+
+RowFlags compareRow(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame,
+                    const std::uint8_t* bSame, std::uint8_t bg)
+{
+#if defined(__SSE2__)
+    RowFlags f;
+    const __m128i level = _mm_set1_epi8(char(bg));
+    for (int s = 0; s < S; s += 16) {
+        const __m128i va = load(a + s), vb = load(b + s);
+        const __m128i bgA = near(va, level), bgB = near(vb, level), same = near(va, vb);
+        const __m128i tell = _mm_andnot_si128(_mm_and_si128(bgA, bgB), _mm_set1_epi8(-1));
+        const __m128i differ = _mm_andnot_si128(same, tell);
+        put(f.tell, s, tell);
+        put(f.differ, s, differ);
+        put(f.stillA, s, _mm_and_si128(_mm_andnot_si128(bgA, differ), near(va, load(bSame + s))));
+        put(f.stillB, s, _mm_and_si128(_mm_andnot_si128(bgB, differ), near(vb, load(aSame + s))));
+    }
+    return f;
+#else
+    return compareRowScalar(a, b, aSame, bSame, bg);
+#endif
+}
+
+Samples stillInPlaceScalar(const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* aMoved,
+                           std::uint8_t bg)
+{
+    Samples flags;
+    for (int s = 0; s < S; ++s)
+        if (!close(b[s], bg) && close(b[s], aSame[s]) && !close(b[s], aMoved[s]))
+            flags.set(s);
+    return flags;
+}
+
+Samples stillInPlace(const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* aMoved,
+                     std::uint8_t bg)
+{
+#if defined(__SSE2__)
+    Samples flags;
+    const __m128i level = _mm_set1_epi8(char(bg));
+    for (int s = 0; s < S; s += 16) {
+        const __m128i vb = load(b + s);
+        const __m128i moved = _mm_or_si128(near(vb, level), near(vb, load(aMoved + s)));
+        put(flags, s, _mm_andnot_si128(moved, near(vb, load(aSame + s))));
+    }
+    return flags;
+#else
+    return stillInPlaceScalar(b, aSame, aMoved, bg);
+#endif
 }
 
 // Blocks of rows with samples flagged as staying in place, taller than a line of text. A
@@ -126,10 +168,23 @@ std::vector<VerticalStitcher::Box> boxesOf(const std::vector<Samples>& flags,
 // The most common sample value: the page's background.
 int backgroundLevel(const StitchSignature& sig)
 {
-    std::array<int, 256> counts{};
-    for (const std::uint8_t v : sig.rows)
-        ++counts[v];
-    return int(std::max_element(counts.begin(), counts.end()) - counts.begin());
+    // Four tables, so that runs of equal samples do not wait on one counter.
+    std::array<std::array<int, 256>, 4> counts{};
+    const std::size_t n = sig.rows.size();
+    const std::uint8_t* v = sig.rows.data();
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        ++counts[0][v[i]];
+        ++counts[1][v[i + 1]];
+        ++counts[2][v[i + 2]];
+        ++counts[3][v[i + 3]];
+    }
+    for (; i < n; ++i)
+        ++counts[0][v[i]];
+    for (int k = 0; k < 256; ++k)
+        counts[0][std::size_t(k)] +=
+            counts[1][std::size_t(k)] + counts[2][std::size_t(k)] + counts[3][std::size_t(k)];
+    return int(std::max_element(counts[0].begin(), counts[0].end()) - counts[0].begin());
 }
 
 }  // namespace stitch
@@ -150,13 +205,30 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
         return fit;
     // Even if every sample counted, this many differing ones would fail: stop there.
     const double most = kDifferingShare * double(n) * S;
-    std::vector<Samples> inPlace(static_cast<std::size_t>(R));
+    if (!buffers_)
+        buffers_ = std::make_unique<CheckBuffers>();
+    std::vector<Samples>& inPlace = buffers_->inPlace;
+    std::vector<Samples>& tell = buffers_->tell;
+    std::vector<Samples>& differ = buffers_->differ;
+    inPlace.assign(std::size_t(R), Samples{});
+    tell.resize(std::size_t(R));
+    differ.resize(std::size_t(R));
+    // One pass gives both answers: the samples that differ with the in-place ones excused,
+    // and, kept per row, the strict comparison the second look needs.
+    std::uint64_t excusedDiffering = 0;
     for (int k = top; k < top + n; ++k) {
         if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
             continue;
-        tally(reference_.row(k + dy), next.row(k), reference_.row(k), next.row(k + dy), std::uint8_t(bg),
-              fit.counted, fit.differing, inPlace[std::size_t(k + dy)], inPlace[std::size_t(k)]);
-        if (double(fit.differing) > most)
+        const RowFlags f = compareRow(reference_.row(k + dy), next.row(k), reference_.row(k),
+                                      next.row(k + dy), std::uint8_t(bg));
+        inPlace[std::size_t(k + dy)].add(f.stillA);
+        inPlace[std::size_t(k)].add(f.stillB);
+        tell[std::size_t(k)] = f.tell;
+        differ[std::size_t(k)] = f.differ;
+        Samples excused = f.stillA;
+        excused.add(f.stillB);
+        excusedDiffering += std::uint64_t(f.differ.without(excused).count());
+        if (double(excusedDiffering) > most)
             return fit;
     }
     std::vector<Box> found = boxesOf(inPlace, stays(next, bg));
@@ -164,33 +236,20 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
     // Again, strictly, without the boxes. What differs at the right shift is a spot or two
     // (a caret, something animating that settling missed); at a wrong one over repeating
     // lines that differ in a number, it is a little in every line.
-    fit.counted = fit.differing = 0;
     int spots = 0, lastBad = -2 * kSpotGap;
-    std::array<std::uint8_t, S> ra{}, rb{};
     for (int k = top; k < top + n; ++k) {
         if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
             continue;
         ++fit.compared;
-        const std::uint8_t* a = reference_.row(k + dy);
-        const std::uint8_t* b = next.row(k);
-        bool copied = false;
+        Samples t = tell[std::size_t(k)], d = differ[std::size_t(k)];
         for (const Box& box : found)
-            for (const int row : {k, k + dy})
-                if (row >= box.top && row < box.bottom) {
-                    if (!copied) {
-                        std::memcpy(ra.data(), a, S);
-                        std::memcpy(rb.data(), b, S);
-                        a = ra.data();
-                        b = rb.data();
-                        copied = true;
-                    }
-                    std::fill(ra.begin() + box.left, ra.begin() + box.right + 1, std::uint8_t(bg));
-                    std::fill(rb.begin() + box.left, rb.begin() + box.right + 1, std::uint8_t(bg));
-                }
-        const std::uint64_t before = fit.differing;
-        Samples ignored, alsoIgnored;
-        tally(a, b, a, b, std::uint8_t(bg), fit.counted, fit.differing, ignored, alsoIgnored);
-        if (fit.differing > before) {
+            if ((k >= box.top && k < box.bottom) || (k + dy >= box.top && k + dy < box.bottom)) {
+                t.clear(box.left, box.right);
+                d.clear(box.left, box.right);
+            }
+        fit.counted += std::uint64_t(t.count());
+        if (d.any()) {
+            fit.differing += std::uint64_t(d.count());
             spots += k - lastBad > kSpotGap;
             lastBad = k;
             if (spots > kMaxSpots)
@@ -226,16 +285,16 @@ void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& ma
                                   std::vector<Box>& boxes) const
 {
     const int R = height_;
-    std::vector<Samples> flags(static_cast<std::size_t>(R));
+    if (!buffers_)
+        buffers_ = std::make_unique<CheckBuffers>();
+    std::vector<Samples>& flags = buffers_->still;
+    flags.assign(std::size_t(R), Samples{});
     // Only where this frame shows where the content went: repeating rows stay as they were
     // at their place too.
     for (int r = top; r + dy < R; ++r)
-        for (int s = 0; s < S && !mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)]; ++s) {
-            const std::uint8_t v = next.row(r)[s];
-            if (!close(v, std::uint8_t(bg)) && close(v, reference_.row(r)[s]) &&
-                !close(v, reference_.row(r + dy)[s]))
-                flags[std::size_t(r)].set(s);
-        }
+        if (!mask[std::size_t(r)] && !referenceMask_[std::size_t(r + dy)])
+            flags[std::size_t(r)] =
+                stillInPlace(next.row(r), reference_.row(r), reference_.row(r + dy), std::uint8_t(bg));
     for (const Box& box : boxesOf(flags, stays(next, bg)))
         boxes.push_back(box);
 }

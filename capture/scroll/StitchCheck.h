@@ -8,6 +8,7 @@
 #include "capture/scroll/VerticalStitcher.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -24,6 +25,16 @@ inline bool close(std::uint8_t a, std::uint8_t b)
     return std::abs(int(a) - int(b)) <= kExactLevels;
 }
 
+// Bits set in x. The baseline x86-64 instruction set has no population count, and
+// std::popcount then calls a library routine; this stays inline.
+inline int popcount64(std::uint64_t x)
+{
+    x -= (x >> 1) & 0x5555555555555555ull;
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return int((x * 0x0101010101010101ull) >> 56);
+}
+
 // 128 flags, one per sample.
 struct Samples {
     std::uint64_t lo = 0, hi = 0;
@@ -33,34 +44,82 @@ struct Samples {
         lo |= o.lo;
         hi |= o.hi;
     }
-    int count() const { return std::popcount(lo) + std::popcount(hi); }
+    // Clears samples [left, right].
+    void clear(int left, int right)
+    {
+        const Samples r = range(left, right);
+        lo &= ~r.lo;
+        hi &= ~r.hi;
+    }
+    Samples without(const Samples& o) const { return {lo & ~o.lo, hi & ~o.hi}; }
+    int count() const { return popcount64(lo) + popcount64(hi); }
     bool test(int s) const { return (s < 64 ? lo : hi) >> (s & 63) & 1; }
     // Whether `n` neighbouring samples are flagged: a box is a block, coincidences are not.
+    // A flag that survives and-ing with the flags 1 .. n - 1 samples on starts such a run.
     bool block(int n) const
     {
-        for (int s = 0, run = 0; s < 128; ++s)
-            if ((run = test(s) ? run + 1 : 0) >= n)
-                return true;
-        return false;
+        Samples run = *this;
+        for (int i = 1; i < n && run.any(); ++i)
+            run = run.both(shiftedDown(i));
+        return n <= 0 || run.any();
+    }
+    Samples both(const Samples& o) const { return {lo & o.lo, hi & o.hi}; }
+    // Flag s + i moved to s.
+    Samples shiftedDown(int i) const
+    {
+        if (i >= 128)
+            return {};
+        if (i >= 64)
+            return {hi >> (i - 64), 0};
+        return {i == 0 ? lo : lo >> i | hi << (64 - i), hi >> i};
     }
     bool any() const { return lo | hi; }
     int first() const { return lo ? std::countr_zero(lo) : 64 + std::countr_zero(hi); }
     int last() const { return hi ? 127 - std::countl_zero(hi) : 63 - std::countl_zero(lo); }
+    // Samples [left, right] (0 <= left <= right < 128).
+    static Samples range(int left, int right)
+    {
+        auto upTo = [](int s) {  // samples [0, s)
+            Samples m;
+            m.lo = s >= 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << s) - 1;
+            m.hi = s <= 64 ? 0 : s >= 128 ? ~std::uint64_t(0) : (std::uint64_t(1) << (s - 64)) - 1;
+            return m;
+        };
+        return upTo(right + 1).without(upTo(left));
+    }
 };
 
-// Of one row's samples `a` matched against `b`, counts those that tell (not background in
-// both; not a spot that stays at its place on screen: `aSame` and `bSame` are the rows at
-// the same screen rows in the other frame) and, of those, the ones that differ. Flags the
-// samples excused as staying in place in `stillA` (at a's screen row) and `stillB`.
-void tally(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* bSame,
-           std::uint8_t bg, std::uint64_t& counted, std::uint64_t& differing, Samples& stillA,
-           Samples& stillB);
+// One row's samples `a` matched against `b` (the same content if the shift is right), and
+// against `aSame` and `bSame`, the rows at the same screen rows in the other frame.
+struct RowFlags {
+    Samples tell;    // not background in both
+    Samples differ;  // of those, the ones that differ
+    Samples stillA;  // differ, but a's sample stays at its place on screen (not background)
+    Samples stillB;  // the same for b's
+};
+RowFlags compareRow(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame,
+                    const std::uint8_t* bSame, std::uint8_t bg);
+// The plain loop behind compareRow, for the tests.
+RowFlags compareRowScalar(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* aSame,
+                          const std::uint8_t* bSame, std::uint8_t bg);
+
+// Samples of row `b` that stay as they were at their place (`aSame`) where the content
+// moved (`aMoved`, the row that moved there, shows other samples), not background.
+Samples stillInPlace(const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* aMoved,
+                     std::uint8_t bg);
+Samples stillInPlaceScalar(const std::uint8_t* b, const std::uint8_t* aSame, const std::uint8_t* aMoved,
+                           std::uint8_t bg);
 
 // Blocks of rows with samples flagged as staying in place, taller than a line of text;
 // `stays(r, left, right)` tells whether row r shows samples [left, right] as they were at
 // their place. Rows [top, bottom) and samples [left, right], with a margin.
 std::vector<VerticalStitcher::Box> boxesOf(const std::vector<Samples>& flags,
                                            const std::function<bool(int, int, int)>& stays);
+
+// Per-row flags of one check, kept between steps so that a step allocates nothing.
+struct CheckBuffers {
+    std::vector<Samples> inPlace, tell, differ, still;
+};
 
 // The most common sample value: the page's background.
 int backgroundLevel(const StitchSignature& sig);

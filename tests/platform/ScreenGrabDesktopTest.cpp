@@ -2,6 +2,7 @@
 // windows kept out. Runs at Qt's scale 1 and again with QT_SCALE_FACTOR=2.
 #include "platform/ScreenCapturer.h"
 #include "platform/WindowList.h"
+#include "platform/XConnection.h"
 
 #include "TestClient.h"
 #include "TestSupport.h"
@@ -49,6 +50,35 @@ protected:
 
 private:
     QColor colour_;
+};
+
+// Every pixel of the screen its own colour along the rows: a row out of place shows.
+QRgb rowsPattern(int x, int y)
+{
+    return qRgb(y & 0xff, ((y >> 8) & 0xf) | ((x & 0xf) << 4), (x >> 4) & 0xff);
+}
+
+class RowsWidget : public QWidget {
+public:
+    RowsWidget()
+    {
+        setWindowFlags(Qt::FramelessWindowHint | Qt::Tool | Qt::WindowStaysOnTopHint);
+        setWindowTitle("kx-rows");
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const double dpr = devicePixelRatioF();
+        QImage pattern((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
+        for (int y = 0; y < pattern.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(pattern.scanLine(y));
+            for (int x = 0; x < pattern.width(); ++x)
+                row[x] = rowsPattern(x, y);
+        }
+        pattern.setDevicePixelRatio(dpr);
+        QPainter(this).drawImage(0, 0, pattern);
+    }
 };
 
 class ScreenGrabDesktop : public ::testing::Test {
@@ -217,6 +247,44 @@ TEST_F(ScreenGrabDesktop, ClosedWindowIsNoWindow)
     const auto grab = ScreenCapturer::captureWindow(info->id, false);
     ASSERT_FALSE(grab);
     EXPECT_EQ(grab.error().kind(), CaptureError::Kind::noWindow);
+}
+
+// The screen comes through shared memory in bands, two in turn; put together they are the
+// screen as one plain request reads it, every row in its place.
+TEST_F(ScreenGrabDesktop, SharedMemoryBandsGiveExactlyThePixelsOfAPlainGrab)
+{
+    const std::shared_ptr<XConnection> x = XConnection::shared();
+    ASSERT_TRUE(x);
+    if (!x->hasShm())
+        GTEST_SKIP() << "the X server has no shared memory";
+    RowsWidget rows;
+    rows.setGeometry(screen->geometry());
+    rows.show();
+    const QList<ScreenPlacement> places = x->placements();
+    const qsizetype index = QGuiApplication::screens().indexOf(screen);
+    ASSERT_TRUE(index >= 0 && index < places.size());
+    const ScreenPlacement place = places[index];
+    const QPoint probe(place.native.width() / 2 + 7, place.native.height() - 3);
+    ASSERT_TRUE(test::waitFor([&] {
+        const QImage g = x->grab(place.xScreen, QRect(place.native.topLeft() + probe, QSize(1, 1)));
+        return !g.isNull() && (g.pixel(0, 0) & 0xffffff) == (rowsPattern(probe.x(), probe.y()) & 0xffffff);
+    }));
+
+    // The whole screen (several bands), and an odd rectangle whose last band is short.
+    for (const QRect& r : {place.native, QRect(place.native.topLeft() + QPoint(3, 5), QSize(1001, 777))}) {
+        QString error;
+        const QImage banded = x->grab(place.xScreen, r, XConnection::GrabMethod::sharedMemory, &error);
+        ASSERT_FALSE(banded.isNull()) << error.toStdString();
+        const QImage plain = x->grab(place.xScreen, r, XConnection::GrabMethod::getImage, &error);
+        ASSERT_FALSE(plain.isNull()) << error.toStdString();
+        ASSERT_EQ(banded.size(), r.size());
+        ASSERT_EQ(banded.format(), QImage::Format_ARGB32_Premultiplied);
+        EXPECT_TRUE(banded == plain) << r.width() << "x" << r.height();
+        const QPoint inside = probe - (r.topLeft() - place.native.topLeft());
+        EXPECT_EQ(banded.pixel(inside.x(), inside.y() - r.height() / 2),
+                  rowsPattern(probe.x(), probe.y() - r.height() / 2));
+        EXPECT_EQ(qAlpha(banded.pixel(0, r.height() - 1)), 255);
+    }
 }
 
 // Runs last: it splits the X screen into two monitors that do not overlap, as a desktop with

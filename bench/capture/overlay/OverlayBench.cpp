@@ -6,10 +6,13 @@
 #include "core/ImageBufferPool.h"
 #include "core/Prefs.h"
 #include "platform/ScreenCapturer.h"
+#include "platform/XConnection.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QWindow>
@@ -41,6 +44,16 @@ bool spinUntil(const std::function<bool()>& done, int timeoutMs = 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     return true;
+}
+
+// Resident memory of this process, MB.
+double residentMB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1 << 20) : 0;
 }
 
 // Ended overlays are hidden and kept a while for the next session.
@@ -82,23 +95,37 @@ void overlaysShown(benchmark::State& state)
     state.counters["displays"] = double(frozen.size());
 }
 
-// The area hot key's path once the capture starts: every display frozen through the X source,
-// the session started, every overlay exposed and painted. Under scripts/desktop-session.sh
-// with QT_QPA_PLATFORM=xcb and KX_SCREENS="1920x1080x24" or "3840x2160x24". warm = 0 unmaps
-// the pooled grab buffers and ends the kept overlay windows before each run: a capture after
-// the idle time, whose grab and backing store take fresh memory (as every capture before).
+// The area hot key's path once the capture starts: the overlay windows readied and every
+// display frozen through the X source (as the capture coordinator does), the session started,
+// every overlay exposed and painted. Under scripts/desktop-session.sh with QT_QPA_PLATFORM=xcb
+// and KX_SCREENS="1920x1080x24" or "3840x2160x24". idle = 0: a capture within 10 s of the
+// last one (buffers and window pixels still kept); 1: the first capture after the idle time
+// (pooled grab buffers, the grab's shared memory and the windows' pixels given back, the bare
+// windows kept); 2: the first capture of the process (no overlay window yet).
 void freezeToOverlay(benchmark::State& state)
 {
     Prefs::registerDefaults();
-    const bool warm = state.range(0) != 0;
+    const int idle = int(state.range(0));
     QSize size;
+    double idleMB = 0, shownMB = 0;
     for (auto _ : state) {
-        if (!warm) {
-            SelectionSession::dropParkedWindows();
+        if (idle > 0) {
+            if (idle > 1)
+                SelectionSession::dropParkedWindows();
+            SelectionSession::releaseParkedWindows();
             ImageBufferPool::shared().release(0);
+            if (const auto x = XConnection::shared())
+                x->releaseSharedMemory();
+            // What the server frees in return is done before the hot key comes.
+            if (const auto x = XConnection::shared()) {
+                auto lock = x->lock();
+                x->roundTrip();
+            }
+            idleMB += residentMB();
         }
         QElapsedTimer t;
         t.start();
+        SelectionSession::prepareOverlays();
         Captured<QList<FrozenScreen>> frozen = ScreenCapturer::freezeAllScreens();
         if (!frozen || frozen->isEmpty()) {
             state.SkipWithError("no screen to freeze (run under the desktop harness with xcb)");
@@ -119,12 +146,18 @@ void freezeToOverlay(benchmark::State& state)
             state.SkipWithError("overlays never appeared");
             break;
         }
+        shownMB += residentMB();
         session->finish(std::nullopt);
         session.reset();
         spinUntil(overlaysHidden);
     }
     state.counters["width"] = size.width();
     state.counters["height"] = size.height();
+    // Resident memory of the benchmark, after the idle time's release and with the overlay up.
+    const double n = double(std::max<qint64>(1, state.iterations()));
+    if (idle > 0)
+        state.counters["idleMB"] = idleMB / n;
+    state.counters["shownMB"] = shownMB / n;
 }
 
 // One pointer move over a 3840 x 2160 overlay: the event, the partial repaint and the flush.
@@ -186,9 +219,10 @@ void fullRepaint(benchmark::State& state)
 
 BENCHMARK(overlaysShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
 BENCHMARK(freezeToOverlay)
-    ->ArgName("warm")
-    ->Arg(1)
+    ->ArgName("idle")
     ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(30);

@@ -36,12 +36,11 @@ QImage frameAt(int width, int height, int offset)
     return pageFor(width).copy(0, offset, width, height);
 }
 
-// A stitcher that has accepted steps of 200 rows; the next frame continues at `offset`.
-void steady(benchmark::State& state)
+// A stitcher that has accepted steps of `dy` rows; each frame continues the last.
+void steadyBy(benchmark::State& state, int dy)
 {
     const int w = int(state.range(0));
     const int h = int(state.range(1));
-    constexpr int dy = 200;
     std::vector<QImage> frames;
     for (int i = 0; i < 40; ++i)
         frames.push_back(frameAt(w, h, i * dy));
@@ -57,6 +56,17 @@ void steady(benchmark::State& state)
         }
         benchmark::DoNotOptimize(st->add(frames[next++]));
     }
+}
+
+void steady(benchmark::State& state)
+{
+    steadyBy(state, 200);
+}
+
+// Steps just under a sixth of the frame: their rows are copied into fresh memory.
+void steadyCopied(benchmark::State& state)
+{
+    steadyBy(state, int(state.range(1)) / 6 - 1);
 }
 
 void firstStep(benchmark::State& state)
@@ -233,6 +243,7 @@ void sizes(benchmark::internal::Benchmark* b)
 }  // namespace
 
 BENCHMARK(steady)->Apply(sizes);
+BENCHMARK(steadyCopied)->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 BENCHMARK(firstStep)->Apply(sizes);
 BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(unlike)->Apply(sizes);

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QWindow>
+#include <cmath>
 
 using namespace kx;
 using namespace kx::test;
@@ -155,6 +156,84 @@ TEST_F(OverlayDesktop, EscapeCancelsAndGivesTheKeyboardBack)
     // The keyboard grab went with the overlay: the fixture hears the next Esc.
     ASSERT_TRUE(xdotool({"key", "Escape"}));
     EXPECT_TRUE(fixture_->waitForLine([](const QString& l) { return l == "KEY Esc"; }));
+}
+
+// After the idle time a hidden overlay window gives the memory of its pixels back but stays;
+// the next capture readies and reuses it (pixels in memory before the first paint), and what
+// it shows is the next frozen screen, dimmed, in full: nothing of the memory given back.
+TEST_F(OverlayDesktop, AWindowThatGaveItsMemoryBackShowsTheNextFrozenScreenInFull)
+{
+    ASSERT_TRUE(xdotool({"mousemove", "100", "100"}));
+    ASSERT_TRUE(start(SelectionMode::area));
+    session_->finish(std::nullopt);
+    ASSERT_TRUE(overlaysGone());
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    ASSERT_TRUE(waitFor([&] { return SelectionSession::parkedWindows().size() == screens.size(); }));
+    const QList<OverlayWindow*> parked = SelectionSession::parkedWindows();
+    OverlayWindow* window = parked.first();
+    ASSERT_GT(window->pixelBytes(), 0);
+    EXPECT_EQ(window->residentPixelBytes(), window->pixelBytes());
+
+    SelectionSession::releaseParkedWindows();
+    EXPECT_EQ(SelectionSession::parkedWindows(), parked);
+    EXPECT_EQ(window->residentPixelBytes(), 0);
+
+    SelectionSession::prepareOverlays();
+    EXPECT_EQ(SelectionSession::parkedWindows(), parked);
+    EXPECT_TRUE(waitFor([&] { return window->residentPixelBytes() == window->pixelBytes(); }));
+
+    // A frozen screen unlike the real one, every pixel its own.
+    QList<FrozenScreen> frozen;
+    for (QScreen* s : screens) {
+        QImage image((QSizeF(s->geometry().size()) * s->devicePixelRatio()).toSize(),
+                     QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                row[x] = qRgb((x * 7) & 0xff, (y * 5) & 0xff, 128 + ((x + y) & 0x7f));
+        }
+        frozen.append({s, image, s->devicePixelRatio()});
+    }
+    const QImage expected = frozen.first().image;
+    session_ = std::make_unique<SelectionSession>(SelectionMode::area, frozen);
+    session_->run([this](std::optional<SelectionResult> r) {
+        finished_ = true;
+        result_ = std::move(r);
+    });
+    EXPECT_TRUE(session_->overlayWindows().contains(window));
+    ASSERT_TRUE(waitFor([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }));
+
+    // What the display shows, away from the crosshair and loupe at the pointer and the hint.
+    const auto dimmed = [](int c) { return c * (255 - int(std::lround(OverlayPainter::kDim * 255))) / 255; };
+    int compared = 0, wrong = 0;
+    QString first;
+    ASSERT_TRUE(waitFor([&] {
+        const auto shown = ScreenCapturer::captureScreen(window->screen(), std::nullopt, false, false);
+        if (!shown || shown->image.size() != expected.size())
+            return false;
+        compared = wrong = 0;
+        for (int y = 3; y < expected.height() - 160; y += 37) {
+            for (int x = 5; x < expected.width(); x += 41) {
+                if (std::abs(x - 100) < 330 && std::abs(y - 100) < 330)
+                    continue;
+                const QRgb want = expected.pixel(x, y), got = shown->image.pixel(x, y);
+                ++compared;
+                if (std::abs(qRed(got) - dimmed(qRed(want))) > 2 ||
+                    std::abs(qGreen(got) - dimmed(qGreen(want))) > 2 ||
+                    std::abs(qBlue(got) - dimmed(qBlue(want))) > 2) {
+                    if (wrong++ == 0)
+                        first =
+                            QStringLiteral("%1,%2: %3 for %4").arg(x).arg(y).arg(got, 8, 16).arg(want, 8, 16);
+                }
+            }
+        }
+        return wrong == 0;
+    })) << wrong
+        << " of " << compared << " points wrong, first " << first.toStdString();
+    EXPECT_GT(compared, 500);
+    if (const auto shown = ScreenCapturer::captureScreen(window->screen(), std::nullopt, false, false))
+        shown->image.save(artifactDir("overlay-reused") + "/shown.png");
+    session_->finish(std::nullopt);
 }
 
 class OverlayTwoDisplays : public OverlayDesktop {
