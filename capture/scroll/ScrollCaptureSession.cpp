@@ -337,9 +337,12 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             }
             VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
             const int n = count(changed);
+            // Still scrolling: most of the frame changed, or what changed moved as a whole.
+            const bool moving =
+                n > int(changed.size()) / 2 || (n > 0 && scrolled(*s->previous, *frame, changed));
             s->previous = std::move(frame);
-            if (n > int(changed.size()) / 2) {
-                s->seen.clear();  // still scrolling
+            if (moving) {
+                s->seen.clear();
             } else if (n > 0) {
                 s->seen.resize(changed.size(), 0);
                 for (std::size_t r = 0; r < changed.size(); ++r)
@@ -351,7 +354,8 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
                 return;
             }
             // The same rows changed again, and not most of the frame: an animation in place.
-            if (std::optional<VerticalStitcher::RowMask> animated = inPlace(s->lastChange, changed);
+            if (std::optional<VerticalStitcher::RowMask> animated =
+                    moving ? std::nullopt : inPlace(s->lastChange, changed);
                 animated && looked) {
                 finish(withSeen(std::move(*animated)));
                 return;

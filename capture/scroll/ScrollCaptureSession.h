@@ -109,6 +109,8 @@ private:
     void manualStep();
     void afterStep();
     void autoOutcome(VerticalStitcher::Outcome outcome, int clicks);
+    // Rows `clicks` wheel clicks are known to move the content; 0 when unknown.
+    int expectedRows(int clicks) const;
     bool chooseWheelPoint();
     void giveUp();
     void stopEarly(const QString& note);
@@ -145,6 +147,7 @@ private:
     int wheelIndex_ = 0;          // into wheelCandidates()
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
     bool wheelTrusted_ = true;    // no miss since the last frame taken
+    bool lookedAgain_ = false;    // at this step, after it seemed not to move
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     QImage previousGrab_;                 // manual mode: the grab before

@@ -15,7 +15,8 @@ using namespace rowmask;
 namespace {
 
 constexpr double kMinStep = 40;
-constexpr int kBlankSteps = 4;  // steps through blank frames before the capture stops
+constexpr int kBlankSteps = 4;      // steps through blank frames before the capture stops
+constexpr int kLookAgainTries = 4;  // grabs, at least, of a second look at a step that did not move
 
 }  // namespace
 
@@ -42,12 +43,9 @@ void ScrollCaptureSession::autoStep()
         return;
     }
     postScroll(scrollStep_);
+    lookedAgain_ = false;
     const int clicks = lastClicks_;
-    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
-    // After a miss the wheel went back by what it went back, which need not be what it went
-    // forward: the distance from the last frame taken is then no longer known.
-    const int expected =
-        pointsPerClick_ > 0 && wheelTrusted_ ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
+    const int expected = expectedRows(clicks);
     settledFrame([this, clicks, expected](std::optional<QImage> frame, std::optional<CaptureError>) {
         if (!frame) {
             afterStep();
@@ -56,6 +54,14 @@ void ScrollCaptureSession::autoStep()
         add(*frame, expected,
             [this, clicks](VerticalStitcher::Outcome outcome) { autoOutcome(outcome, clicks); });
     });
+}
+
+int ScrollCaptureSession::expectedRows(int clicks) const
+{
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    // After a miss the wheel went back by what it went back, which need not be what it went
+    // forward: the distance from the last frame taken is then no longer known.
+    return pointsPerClick_ > 0 && wheelTrusted_ ? int(std::lround(clicks * pointsPerClick_ * scale)) : 0;
 }
 
 void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int clicks)
@@ -85,6 +91,23 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         }
         afterStep();
     } else if (outcome.kind == Kind::noChange) {
+        if (!outcome.blank && repeats_ == 0 && !lookedAgain_) {
+            // A busy application may not have begun the step yet: taken for the end, or for a
+            // point where nothing scrolls, it would move with the next step on top of it, two
+            // steps at once, or two such steps would end the capture half-way. Look again,
+            // longer, before counting it.
+            lookedAgain_ = true;
+            settledFrame(
+                kLookAgainTries, [this, clicks](std::optional<QImage> frame, std::optional<CaptureError>) {
+                    if (!frame) {
+                        afterStep();
+                        return;
+                    }
+                    add(*frame, expectedRows(clicks),
+                        [this, clicks](VerticalStitcher::Outcome again) { autoOutcome(again, clicks); });
+                });
+            return;
+        }
         if (!wheelVerified_) {
             // Nothing moved under this point (a toolbar, a static band): try the next one.
             ++wheelIndex_;
@@ -186,9 +209,14 @@ void ScrollCaptureSession::manualStep()
         // here, since manual frames are not settled.
         if (previousGrab_.size() == frame->size()) {
             VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
-            std::optional<VerticalStitcher::RowMask> animated = inPlace(lastChange_, changed);
+            // The tail of a smooth scroll changes few rows, the same ones each time: it is
+            // content moving, not an animation.
+            const bool moving = scrolled(previousGrab_, *frame, changed);
+            std::optional<VerticalStitcher::RowMask> animated =
+                moving ? std::nullopt : inPlace(lastChange_, changed);
             if (animated)
                 animated_ = std::move(*animated);
+            movedSinceGiveUp_ = movedSinceGiveUp_ || moving;
             // Content moved: rows changed beyond what animates in place.
             for (std::size_t r = 0; r < changed.size() && !animated; ++r)
                 if (changed[r] && (r >= animated_.size() || !animated_[r])) {

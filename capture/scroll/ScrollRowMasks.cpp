@@ -1,8 +1,25 @@
 #include "capture/scroll/ScrollRowMasks.h"
 
+#include <QHashFunctions>
 #include <algorithm>
+#include <vector>
 
 namespace kx::rowmask {
+
+namespace {
+
+constexpr int kMinScrolledRows = 32;  // rows a move must explain; an animation in place is smaller
+
+std::vector<std::size_t> rowHashes(const QImage& image)
+{
+    std::vector<std::size_t> hashes(std::size_t(std::max(image.height(), 0)));
+    const qsizetype rowBytes = qsizetype(image.width()) * image.depth() / 8;
+    for (int y = 0; y < image.height(); ++y)
+        hashes[std::size_t(y)] = qHashBits(image.constScanLine(y), size_t(rowBytes));
+    return hashes;
+}
+
+}  // namespace
 
 void widen(VerticalStitcher::RowMask& mask, int by)
 {
@@ -35,6 +52,35 @@ std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask
         both[r] = both[r] || before[r];
     widen(both, kSpread);
     return both;
+}
+
+bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher::RowMask& changed)
+{
+    const int h = after.height();
+    if (before.size() != after.size() || before.format() != after.format() || int(changed.size()) != h)
+        return false;
+    std::vector<int> rows;
+    for (int r = 0; r < h; ++r)
+        if (changed[std::size_t(r)])
+            rows.push_back(r);
+    if (int(rows.size()) < kMinScrolledRows)
+        return false;
+    const std::vector<std::size_t> was = rowHashes(before), now = rowHashes(after);
+    // One distance must explain at least half of the changed rows that can be compared at it
+    // (rows that came into view at an edge cannot): the rest may animate as well.
+    for (int d = -(h - 1); d < h; ++d) {
+        if (d == 0)
+            continue;
+        int comparable = 0, explained = 0;
+        for (const int r : rows)
+            if (r + d >= 0 && r + d < h) {
+                ++comparable;
+                explained += now[std::size_t(r)] == was[std::size_t(r + d)];
+            }
+        if (explained >= kMinScrolledRows && 2 * explained >= comparable)
+            return true;
+    }
+    return false;
 }
 
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,

@@ -3,6 +3,7 @@
 // place (an animation) and the rows around the pointer.
 #include "capture/scroll/VerticalStitcher.h"
 
+#include <QImage>
 #include <optional>
 
 namespace kx::rowmask {
@@ -17,6 +18,11 @@ int count(const VerticalStitcher::RowMask& mask);
 // of the frame, and within the rows that changed the time before. Then both, widened.
 std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask& before,
                                                  const VerticalStitcher::RowMask& now);
+// Whether the rows that changed between two grabs (`changed`) are rows of `before` moved up
+// or down by one distance: content still scrolling. The last pixels of a smooth scroll change
+// only the rows where lines of text begin and end, fewer than half of the frame and the same
+// ones each time, as an animation in place would.
+bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher::RowMask& changed);
 // `mask` with the pointer's rows added where it has none.
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
                                       const VerticalStitcher::RowMask& pointer);

@@ -27,6 +27,14 @@ constexpr int kBlockRows = 32;                  // rows compared between checks 
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
+constexpr int kShadowRows = 16;                 // rows a fixed band's drop shadow may cover
+constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
+
+// A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
+int shaded(int rows, int shadow, int limit)
+{
+    return rows >= kMinShadowBand ? std::max(rows, std::min(limit, rows + shadow)) : rows;
+}
 
 bool isPlain32(QImage::Format f)
 {
@@ -99,7 +107,7 @@ VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
 
 VerticalStitcher::~VerticalStitcher() = default;
 
-int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
+int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next, int shadow) const
 {
     const int R = height_;
     if (R * 4 < 10)
@@ -108,10 +116,10 @@ int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next) const
     int n = 0;
     while (n < limit && rowMaxDifference(next.row(n), reference_.row(n)) <= kExactLevels)
         ++n;
-    return n;
+    return shaded(n, shadow, limit);
 }
 
-int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next) const
+int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shadow) const
 {
     const int R = height_;
     if (R * 4 < 10)
@@ -120,7 +128,7 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next) const
     int n = 0;
     while (n < limit && rowMaxDifference(next.row(R - 1 - n), reference_.row(R - 1 - n)) <= kExactLevels)
         ++n;
-    return n;
+    return shaded(n, shadow, limit);
 }
 
 // Rows at the bottom of the last frame that did not move with the content (a floating
@@ -160,6 +168,17 @@ bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const Row
 
 VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expectedDy, RowMask mask)
 {
+    Outcome out = match(frame, expectedDy, mask, 0);
+    // A fixed header or footer may cast a drop shadow on the content scrolling past it: rows
+    // that neither stay nor move with the page. When nothing fits, once more without them.
+    if (out.kind == Outcome::Kind::noMatch)
+        out = match(frame, expectedDy, std::move(mask), kShadowRows);
+    return out;
+}
+
+VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expectedDy, RowMask mask,
+                                                  int shadow)
+{
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
     StitchSignature& next = scratch_;
@@ -177,10 +196,11 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     if (stillApartFromMask(next, mask))
         return unchanged();
 
-    const int top = fixedRowsFromTop(next);
+    const int top = fixedRowsFromTop(next, shadow);
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
     // two frames (blank margins) stay in the match.
-    const int bottom = steps_ == 0 ? fixedRowsFromBottom(next) : bottomBand_;
+    const int bottom =
+        steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10);
     const int usable = R - top - bottom;
     const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
     if (usable < minOverlap)

@@ -117,8 +117,11 @@ private:
     bool blank(const StitchSignature& next, const RowMask& mask) const;
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
-    int fixedRowsFromTop(const StitchSignature& next) const;
-    int fixedRowsFromBottom(const StitchSignature& next) const;
+    // `add` once, with the rows a fixed band's shadow may cover (0: none) left out of the match.
+    Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow);
+    // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
+    int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
+    int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
     bool keepRows(const QImage& frame, int dy, int band, int top, int* added);

@@ -11,6 +11,7 @@ namespace {
 
 const QColor kButton(230, 90, 40);
 const QColor kBox(40, 150, 90);
+constexpr int kShadow = 8;  // rows of a sticky band's drop shadow
 
 // 3 x 5 pixel digits, one row of three bits per line.
 constexpr unsigned char kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7},
@@ -44,6 +45,15 @@ void identicalLine(QPainter& p, int y, int from, int width)
         p.fillRect(x, y + 4, w, 9, QColor(35, 35, 45));
         x += w + 9;
     }
+}
+
+// A sticky band's drop shadow over the content: `rows` rows fading from dark at `edge` away
+// from the band (downwards below a header, upwards above a footer).
+void shadow(QPainter& p, int width, int edge, int rows, int direction)
+{
+    for (int i = 0; i < rows; ++i)
+        p.fillRect(0, edge + direction * i - (direction < 0 ? 1 : 0), width, 1,
+                   QColor(0, 0, 0, 90 * (rows - i) / rows));
 }
 
 }  // namespace
@@ -161,10 +171,14 @@ QImage RealisticPage::view(int offset, int tick) const
         p.fillRect(box, kBox);
         p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
     }
-    if (header > 0)
+    if (header > 0) {
         p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
-    if (footer > 0)
+        shadow(p, page.width(), header, kShadow, 1);
+    }
+    if (footer > 0) {
         p.fillRect(0, viewHeight - footer, page.width(), footer, QColor(125, 60, 152));
+        shadow(p, page.width(), viewHeight - footer, kShadow, -1);
+    }
     return v;
 }
 
@@ -173,10 +187,14 @@ QImage RealisticPage::expected(int offset) const
     const int h = offset + viewHeight;
     QImage e = page.copy(0, 0, page.width(), h);
     QPainter p(&e);
-    if (header > 0)
+    if (header > 0) {
         p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
-    if (footer > 0)
+        shadow(p, page.width(), header, kShadow, 1);
+    }
+    if (footer > 0) {
         p.fillRect(0, h - footer, page.width(), footer, QColor(125, 60, 152));
+        shadow(p, page.width(), h - footer, kShadow, -1);
+    }
     if (!button.isEmpty()) {  // once, where it was last
         const QRect b = button.translated(0, offset);
         p.fillRect(b, kButton);

@@ -6,7 +6,10 @@
 
 #include <QImage>
 #include <QRect>
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace kx::test {
 
@@ -22,7 +25,7 @@ enum class PageKind {
     floatingButton,     // varied, a 64 x 64 button fixed in the lowest 10 % of the view
     floatingBox,        // varied, a box fixed in the middle of the view
     spinner,            // varied, a spinner on the page in the first screen
-    sticky,             // varied, under a sticky header and footer
+    sticky,             // varied, under a sticky header and footer that cast shadows on it
 };
 const char* pageKindName(PageKind kind);
 
@@ -53,9 +56,45 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
 struct RealisticScreen : FakeScrollPage {
     const RealisticPage* source = nullptr;
     int tick = 0;
+    // Smooth scrolling: the wheel sets where the view goes, and each grab finds it half-way
+    // (rounded up) from where it was, so the last grabs of a step see it move by a pixel or two.
+    bool smooth = false;
+    int target = 0;
+    // A busy application: the forward steps `late` picks (by their index) are carried out
+    // only `lag` grabs after the wheel turned.
+    std::function<bool(int)> late;
+    int lag = 0;
+    int forward = 0;
+    QList<std::pair<int, int>> pending;  // grab index it shows at, clicks
+
+    bool scroll(QPoint, int n) override
+    {
+        clicks.append(n);
+        if (n > 0 && late && late(forward++))
+            pending.append({grabs + lag, n});
+        else
+            move(n);
+        return true;
+    }
+    void move(int n)
+    {
+        int& to = smooth ? target : offset;
+        to = std::clamp(to + n * rowsPerClick, 0, page.height() - viewHeight);
+    }
     Captured<ScreenGrab> grabView()
     {
+        for (auto it = pending.begin(); it != pending.end();)
+            if (it->first <= grabs) {
+                move(it->second);
+                it = pending.erase(it);
+            } else {
+                ++it;
+            }
         ++grabs;
+        if (smooth && offset != target) {
+            const int rest = target - offset;
+            offset += rest > 0 ? (rest + 1) / 2 : -((1 - rest) / 2);
+        }
         return ScreenGrab{source->view(offset, tick++), 1.0};
     }
 };
