@@ -137,12 +137,7 @@ QPoint cardButton(const QRect& card, int index, int count)
 
 class Kaptorix {
 public:
-    explicit Kaptorix(const QString& home) : home_(home)
-    {
-        QDir().mkpath(runtime());
-        QDir().mkpath(tmpDir());
-        ::chmod(QFile::encodeName(runtime()).constData(), 0700);
-    }
+    explicit Kaptorix(const QString& home) : home_(home) { QDir().mkpath(tmpDir()); }
     ~Kaptorix()
     {
         process_.terminate();
@@ -159,13 +154,8 @@ public:
 
     QProcessEnvironment env() const
     {
-        auto e = QProcessEnvironment::systemEnvironment();
-        e.insert("XDG_CONFIG_HOME", home_ + "/config");
-        e.insert("XDG_RUNTIME_DIR", runtime());
-        e.insert("KAPTORIX_DATA_DIR", historyDir());
-        e.insert("KAPTORIX_LOG_NOTICES", "1");
+        auto e = kx::test::appEnvironment(home_);
         e.insert("TMPDIR", tmpDir());
-        e.insert("QT_QPA_PLATFORM", "xcb");
         return e;
     }
     void start(const QByteArray& settings = {})

@@ -24,11 +24,7 @@ QString program()
 // One Kaptorix process with private settings, runtime folder and history.
 class App {
 public:
-    explicit App(const QString& home) : home_(home)
-    {
-        QDir().mkpath(home_ + "/runtime");
-        ::chmod(QFile::encodeName(home_ + "/runtime").constData(), 0700);
-    }
+    explicit App(const QString& home) : home_(home) {}
     ~App() { stop(); }
 
     void writeSettings(const QByteArray& settings)
@@ -40,13 +36,7 @@ public:
     }
     void start()
     {
-        auto e = QProcessEnvironment::systemEnvironment();
-        e.insert("XDG_CONFIG_HOME", home_ + "/config");
-        e.insert("XDG_RUNTIME_DIR", home_ + "/runtime");
-        e.insert("KAPTORIX_DATA_DIR", home_ + "/history");
-        e.insert("KAPTORIX_LOG_NOTICES", "1");
-        e.insert("QT_QPA_PLATFORM", "xcb");
-        process_.setProcessEnvironment(e);
+        process_.setProcessEnvironment(kx::test::appEnvironment(home_));
         log_.clear();
         process_.start(program(), {});
         ASSERT_TRUE(process_.waitForStarted());

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -14,6 +15,20 @@
 #include <random>
 
 namespace kx::test {
+
+QProcessEnvironment appEnvironment(const QString& home)
+{
+    const QString runtime = home + "/runtime";
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    auto e = QProcessEnvironment::systemEnvironment();
+    e.insert("XDG_CONFIG_HOME", home + "/config");
+    e.insert("XDG_RUNTIME_DIR", runtime);
+    e.insert("KAPTORIX_DATA_DIR", home + "/history");
+    e.insert("KAPTORIX_LOG_NOTICES", "1");
+    e.insert("QT_QPA_PLATFORM", "xcb");
+    return e;
+}
 
 void isolateUserFolders(const QString& root)
 {

@@ -3,6 +3,7 @@
 // comparison with golden files, and running small desktop programs.
 
 #include <QImage>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,11 @@ namespace kx::test {
 
 // Points HOME and the XDG folders at `root` (created as needed).
 void isolateUserFolders(const QString& root);
+
+// The environment for the real application kept inside `home`: its settings under
+// home/config, its runtime folder home/runtime (created, mode 0700), its history under
+// home/history, notices logged to stderr, the X11 platform.
+QProcessEnvironment appEnvironment(const QString& home);
 
 // Spins the event loop until `condition` holds or `timeoutMs` passes; true when it held.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);

@@ -157,6 +157,21 @@ void kernel(benchmark::State& state)
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(rows) * 128);
 }
 
+// One automatic capture of `selection` to its end, the event loop running; the rows it gave.
+int autoCapture(const kx::ScrollCaptureSession::Environment& env, const QRectF& selection)
+{
+    kx::ScrollCaptureSession session(QGuiApplication::primaryScreen(), selection, env);
+    session.toggleAuto();
+    QEventLoop loop;
+    int rows = 0;
+    session.run(QImage(), [&](kx::ScrollCaptureSession::Result r) {
+        rows = r.image.height();
+        loop.quit();
+    });
+    loop.exec();
+    return rows;
+}
+
 // A whole automatic capture with the real settling waits: a 3,000-row page seen through a
 // 480-row view, 240 rows per wheel click, without and with a box in the corner that changes
 // on every grab. Counts the grabs each step took to settle.
@@ -183,14 +198,7 @@ void capture(benchmark::State& state)
         page.offset = 0;
         page.grabs = 0;
         page.clicks.clear();
-        kx::ScrollCaptureSession session(QGuiApplication::primaryScreen(), QRectF(0, 0, 640, 480), env);
-        session.toggleAuto();
-        QEventLoop loop;
-        session.run(QImage(), [&](kx::ScrollCaptureSession::Result r) {
-            rows = r.image.height();
-            loop.quit();
-        });
-        loop.exec();
+        rows = autoCapture(env, QRectF(0, 0, 640, 480));
         steps = page.clicks.size();
         grabs = page.grabs;
     }
@@ -219,14 +227,7 @@ void fiveScreens(benchmark::State& state)
         screen.offset = 0;
         screen.grabs = 0;
         screen.clicks.clear();
-        kx::ScrollCaptureSession session(QGuiApplication::primaryScreen(), QRectF(0, 0, 1280, 720), env);
-        session.toggleAuto();
-        QEventLoop loop;
-        session.run(QImage(), [&](kx::ScrollCaptureSession::Result r) {
-            rows = r.image.height();
-            loop.quit();
-        });
-        loop.exec();
+        rows = autoCapture(env, QRectF(0, 0, 1280, 720));
         steps = screen.clicks.size();
     }
     state.SetLabel(kx::test::pageKindName(kind));

@@ -56,6 +56,19 @@ void shadow(QPainter& p, int width, int edge, int rows, int direction)
                    QColor(0, 0, 0, 90 * (rows - i) / rows));
 }
 
+// The sticky header at the top and footer at `bottom`, each with its shadow over the content.
+void drawBands(QPainter& p, int width, int bottom, int header, int footer)
+{
+    if (header > 0) {
+        p.fillRect(0, 0, width, header, QColor(46, 134, 193));
+        shadow(p, width, header, kShadow, 1);
+    }
+    if (footer > 0) {
+        p.fillRect(0, bottom - footer, width, footer, QColor(125, 60, 152));
+        shadow(p, width, bottom - footer, kShadow, -1);
+    }
+}
+
 }  // namespace
 
 const char* pageKindName(PageKind kind)
@@ -171,14 +184,7 @@ QImage RealisticPage::view(int offset, int tick) const
         p.fillRect(box, kBox);
         p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
     }
-    if (header > 0) {
-        p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
-        shadow(p, page.width(), header, kShadow, 1);
-    }
-    if (footer > 0) {
-        p.fillRect(0, viewHeight - footer, page.width(), footer, QColor(125, 60, 152));
-        shadow(p, page.width(), viewHeight - footer, kShadow, -1);
-    }
+    drawBands(p, page.width(), viewHeight, header, footer);
     return v;
 }
 
@@ -187,14 +193,7 @@ QImage RealisticPage::expected(int offset) const
     const int h = offset + viewHeight;
     QImage e = page.copy(0, 0, page.width(), h);
     QPainter p(&e);
-    if (header > 0) {
-        p.fillRect(0, 0, page.width(), header, QColor(46, 134, 193));
-        shadow(p, page.width(), header, kShadow, 1);
-    }
-    if (footer > 0) {
-        p.fillRect(0, h - footer, page.width(), footer, QColor(125, 60, 152));
-        shadow(p, page.width(), h - footer, kShadow, -1);
-    }
+    drawBands(p, page.width(), h, header, footer);
     if (!button.isEmpty()) {  // once, where it was last
         const QRect b = button.translated(0, offset);
         p.fillRect(b, kButton);

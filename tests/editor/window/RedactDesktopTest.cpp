@@ -86,19 +86,11 @@ class App {
 public:
     explicit App(const QString& home) : home_(home)
     {
-        QDir().mkpath(home_ + "/runtime");
-        ::chmod(QFile::encodeName(home_ + "/runtime").constData(), 0700);
         QDir().mkpath(home_ + "/config/Kaptorix");
         QFile conf(home_ + "/config/Kaptorix/Kaptorix.conf");
         if (conf.open(QIODevice::WriteOnly))
             conf.write("[General]\nfirstRunDone=true\nafter.editor=true\nafter.copy=false\n");
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home_ + "/config");
-        env.insert("XDG_RUNTIME_DIR", home_ + "/runtime");
-        env.insert("KAPTORIX_DATA_DIR", home_ + "/history");
-        env.insert("KAPTORIX_LOG_NOTICES", "1");
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        process_.setProcessEnvironment(env);
+        process_.setProcessEnvironment(kx::test::appEnvironment(home_));
         process_.start(qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix", {});
     }
     ~App()
