@@ -26,10 +26,9 @@ namespace {
 constexpr int kChannel = 3;  // the child's end of the socket
 
 struct Child {
-    std::mutex use;  // one request at a time; stopping waits for it
-    pid_t pid = 0;
+    std::mutex use;             // one request at a time; stopping waits for it
+    std::atomic<pid_t> pid{0};  // written under `use`; read anywhere
     int fd = -1;
-    std::atomic<qint64> shownPid{0};
     std::atomic<bool> reading{false};
     std::atomic<bool> paused{false};
     std::atomic<int> engines{0};
@@ -48,23 +47,20 @@ QString describeStatus(int status)
     return QStringLiteral("the recognition process ended with status %1").arg(WEXITSTATUS(status));
 }
 
-// Ends the process; `kill`: at once, else by closing its socket (it ends when it sees that).
-QString endChild(Child& c, bool kill)
+// Ends the process at once (it holds nothing that needs a clean exit, also when stopped) and
+// says how it ended: a process that died by itself keeps its own status.
+QString endChild(Child& c)
 {
-    if (c.pid <= 0)
+    const pid_t pid = c.pid;
+    if (pid <= 0)
         return {};
-    if (kill) {
-        ::kill(c.pid, SIGKILL);
-    }
+    ::kill(pid, SIGKILL);
     ::close(c.fd);
-    if (!kill)
-        ::kill(c.pid, SIGCONT);  // a process stopped while held would never see the close
     int status = 0;
-    while (::waitpid(c.pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     c.pid = 0;
     c.fd = -1;
-    c.shownPid = 0;
     c.paused = false;
     return describeStatus(status);
 }
@@ -91,9 +87,8 @@ bool startChild(Child& c, const QString& program, QString* error)
         *error = QStringLiteral("%1: %2").arg(program, QString::fromLocal8Bit(strerror(rc)));
         return false;
     }
-    c.pid = pid;
     c.fd = fds[0];
-    c.shownPid = pid;
+    c.pid = pid;
     return true;
 }
 
@@ -174,22 +169,22 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
             }
         }
         if (!sendFrame(c.fd, request)) {
-            endChild(c, true);
+            endChild(c);
             continue;
         }
         const InFlight inFlight(c);
         const std::optional<QByteArray> reply = awaitReply(c);
         if (cancelFlag().load()) {
-            endChild(c, true);
+            endChild(c);
             return failed(QStringLiteral("cancelled"));
         }
         if (!reply) {
             // It died while reading this image: not retried, the image may be what kills it.
-            return failed(endChild(c, true));
+            return failed(endChild(c));
         }
         const std::optional<RecognizeReply> decoded = decodeReply(*reply);
         if (!decoded) {
-            endChild(c, true);
+            endChild(c);
             return failed(QStringLiteral("the recognition process sent a broken reply"));
         }
         c.engines = decoded->engines;
@@ -201,16 +196,16 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
 void stopRecognizerProcess(bool now)
 {
     Child& c = child();
-    if (now && c.shownPid.load() > 0)
-        ::kill(pid_t(c.shownPid.load()), SIGKILL);  // the request in flight then fails at once
+    if (const pid_t pid = c.pid; now && pid > 0)
+        ::kill(pid, SIGKILL);  // the request in flight then fails at once
     const std::lock_guard lock(c.use);
-    endChild(c, now);
+    endChild(c);
 }
 
 RecognizerProcessState recognizerProcessState()
 {
     const Child& c = child();
-    return {c.shownPid.load(), c.reading.load(), c.paused.load(), c.engines.load()};
+    return {qint64(c.pid.load()), c.reading.load(), c.paused.load(), c.engines.load()};
 }
 
 }  // namespace kx::ocr

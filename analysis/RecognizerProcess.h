@@ -18,7 +18,7 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
                                             const QString& dataDir);
 
 // Ends the child process (its engine and models with it) once a request in flight is answered;
-// `now`: at once, failing the request (the application is quitting).
+// `now`: without waiting, failing the request (the application is quitting).
 void stopRecognizerProcess(bool now = false);
 
 struct RecognizerProcessState {

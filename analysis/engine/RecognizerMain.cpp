@@ -1,6 +1,7 @@
 // kaptorix-recognizer: reads the history's text for the tray process, in a process of its own so
 // that Tesseract, its models and everything it maps go away with it once the history is read.
-// Requests arrive on fd 3 one at a time; the process ends when the tray process closes it.
+// Requests arrive on fd 3 one at a time. The tray process ends it when the history is read; it
+// ends by itself when fd 3 closes (the tray process is gone).
 #include "analysis/BackgroundWork.h"
 #include "analysis/TextRecognizer.h"
 #include "analysis/engine/RecognizerProtocol.h"
@@ -38,7 +39,7 @@ int main(int argc, char**)
         if (!ocr::sendFrame(kChannel, ocr::encodeReply(reply)))
             return 1;
         // The engine stays loaded for the next request: a burst of captures is read by one
-        // engine, and the tray process ends this process when the history is done.
+        // engine.
     }
     return 0;
 }
