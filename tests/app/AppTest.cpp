@@ -78,11 +78,7 @@ TEST(OpenImage, AFileOverThePixelLimitIsNamedInAToastAndHugeJunkIsNotRead)
 {
     QTemporaryDir dir;
     const QString huge = dir.filePath("Huge scan.png");
-    {
-        QImage big(20000, 20000, QImage::Format_Mono);
-        big.fill(0);
-        ASSERT_TRUE(big.save(huge, "png"));
-    }
+    ASSERT_TRUE(test::writeOversizedPng(huge));
     QStringList seen;
     auto c = QObject::connect(&Notices::shared(), &Notices::shown,
                               [&](const QString& title, const QString& line) { seen << title + "|" + line; });

@@ -16,6 +16,13 @@
 
 namespace kx::test {
 
+bool writeOversizedPng(const QString& path)
+{
+    QImage big(20000, 20000, QImage::Format_Mono);
+    big.fill(0);
+    return big.save(path, "png");
+}
+
 QProcessEnvironment appEnvironment(const QString& home)
 {
     const QString runtime = home + "/runtime";

@@ -28,6 +28,9 @@ QString artifactDir(const QString& sub = QString());
 // Absolute path of a file in the source tree (KX_SOURCE_DIR).
 QString sourcePath(const QString& relative);
 
+// Writes a small PNG whose header says 20000 × 20000 (400 megapixels, one bit each, all 0).
+bool writeOversizedPng(const QString& path);
+
 // Opaque pixels of random colours, the same for the same seed.
 QImage noiseImage(QSize size, unsigned seed);
 
