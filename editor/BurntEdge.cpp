@@ -1,6 +1,6 @@
 #include "editor/BurntEdge.h"
 
-#include "editor/Parallel.h"
+#include "core/Parallel.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "editor/ImageEffects.h"
 
-#include "editor/Parallel.h"
+#include "core/Parallel.h"
 
 #include <QtGlobal>
 #include <algorithm>

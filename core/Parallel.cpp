@@ -1,4 +1,4 @@
-#include "editor/Parallel.h"
+#include "core/Parallel.h"
 
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
