@@ -1,10 +1,12 @@
 #include "capture/overlay/OverlayPainter.h"
 
+#include "capture/overlay/DimmedCopy.h"
 #include "core/ColorUtils.h"
 #include "ui/FloatingSurface.h"
 #include "ui/Theme.h"
 
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -200,6 +202,53 @@ OverlayVisual OverlayPainter::visual(OverlayState& state, const OverlayLook& loo
     return v;
 }
 
+namespace {
+
+// The image a painter draws into, if it is one (a widget's raster backing store is).
+QImage* paintedImage(QPainter& p)
+{
+    QPaintEngine* engine = p.paintEngine();
+    QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    return device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+}
+
+// `r` in device pixels, if it lands on whole pixels there.
+std::optional<QRect> onWholePixels(const QTransform& t, const QRectF& r)
+{
+    const QRectF mapped = t.mapRect(r);
+    const QRect whole(QPoint(qRound(mapped.left()), qRound(mapped.top())),
+                      QPoint(qRound(mapped.right()) - 1, qRound(mapped.bottom()) - 1));
+    if (QRectF(whole) != mapped)
+        return std::nullopt;
+    return whole;
+}
+
+}  // namespace
+
+bool OverlayPainter::drawBackgroundDirect(QPainter& p, QImage& device, const QRect& r,
+                                          const std::optional<QRectF>& clear, int dimAlpha) const
+{
+    // Straight into the painter's image where nothing but the plain copy and fill would
+    // differ: no rotation or odd scaling, full opacity, the usual composition.
+    const QTransform t = p.deviceTransform();
+    const double scale = plain_.devicePixelRatio();
+    if (t.type() > QTransform::TxScale || t.m11() != scale || t.m22() != scale || p.opacity() != 1.0 ||
+        p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const std::optional<QRect> target = onWholePixels(t, r);
+    const QPointF origin = t.map(QPointF(0, 0));
+    if (!target || origin != QPointF(origin.toPoint()))
+        return false;
+    std::optional<QRect> inside;
+    if (clear) {
+        inside = onWholePixels(t, *clear);
+        if (!inside)
+            return false;
+    }
+    return drawDimmed(device, *target, plain_, origin.toPoint(), inside,
+                      mode_ == SelectionMode::colorPicker ? 0 : dimAlpha);
+}
+
 void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state, const QRegion& area) const
 {
     // Only the parts being repainted: handing the whole screen image to the painter and
@@ -210,7 +259,10 @@ void OverlayPainter::drawBackground(QPainter& p, const OverlayState& state, cons
     };
     const std::optional<QRectF> clear = mode_ == SelectionMode::colorPicker ? std::nullopt : clearRect(state);
     const QColor dim = QColor::fromRgbF(0, 0, 0, float(kDim));
+    QImage* device = paintedImage(p);
     for (const QRect& r : area) {
+        if (device && drawBackgroundDirect(p, *device, r, clear, dim.alpha()))
+            continue;
         blit(plain_, r);
         if (mode_ == SelectionMode::colorPicker)
             continue;

@@ -53,6 +53,8 @@ public:
 private:
     void paintPart(QPainter& p, OverlayState& state, const OverlayLook& look, const QRect& area) const;
     void drawBackground(QPainter& p, const OverlayState& state, const QRegion& area) const;
+    bool drawBackgroundDirect(QPainter& p, QImage& device, const QRect& r, const std::optional<QRectF>& clear,
+                              int dimAlpha) const;
     void drawPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const;
     void paintPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const;
     QSizeF pillSize(const QString& text, const QFont& font) const;
