@@ -98,12 +98,12 @@ void dimRun(uint32_t* dst, const uint32_t* src, int n, uint32_t black, uint32_t 
 bool drawDimmed(QImage& target, const QRect& area, const QImage& source, QPoint origin,
                 const std::optional<QRect>& clear, int dimAlpha)
 {
-    const bool targetFits = target.format() == QImage::Format_ARGB32_Premultiplied ||
-                            target.format() == QImage::Format_RGB32;
+    const bool targetFits =
+        target.format() == QImage::Format_ARGB32_Premultiplied || target.format() == QImage::Format_RGB32;
     // A target shared with another image would be copied by bits(), and the painter would
     // never see what is written.
-    if (!targetFits || !target.isDetached() || source.format() != QImage::Format_ARGB32_Premultiplied || area.isEmpty() ||
-        !target.rect().contains(area) || !source.rect().translated(origin).contains(area))
+    if (!targetFits || !target.isDetached() || source.format() != QImage::Format_ARGB32_Premultiplied ||
+        area.isEmpty() || !target.rect().contains(area) || !source.rect().translated(origin).contains(area))
         return false;
     const int alpha = std::clamp(dimAlpha, 0, 255);
     const uint32_t black = uint32_t(alpha) << 24;
@@ -119,8 +119,9 @@ bool drawDimmed(QImage& target, const QRect& area, const QImage& source, QPoint 
         for (int row = begin; row < end; ++row) {
             const int y = area.top() + row;
             auto* dst = reinterpret_cast<uint32_t*>(targetBits + y * targetStride) + area.left();
-            const auto* src = reinterpret_cast<const uint32_t*>(sourceBits + (y - origin.y()) * sourceStride) +
-                              (area.left() - origin.x());
+            const auto* src =
+                reinterpret_cast<const uint32_t*>(sourceBits + (y - origin.y()) * sourceStride) +
+                (area.left() - origin.x());
             const int width = area.width();
             if (inside.isEmpty() || y < inside.top() || y > inside.bottom()) {
                 dimRun(dst, src, width, black, keep);

@@ -60,7 +60,8 @@ TEST(DimmedCopy, MatchesThePainterPixelForPixel)
         {"part, clear across its edges", QRect(9, 4, 120, 70), {}, QRect(40, -10, 51, 50), 107, false},
         {"clear inside, odd widths", QRect(3, 3, 131, 81), {}, QRect(50, 20, 7, 33), 107, false},
         {"clear outside the area", QRect(0, 0, 60, 40), {}, QRect(100, 60, 30, 20), 107, false},
-        {"picture moved, see-through pixels", QRect(20, 10, 90, 60), QPoint(11, 7), QRect(30, 30, 40, 9), 107, true},
+        {"picture moved, see-through pixels", QRect(20, 10, 90, 60), QPoint(11, 7), QRect(30, 30, 40, 9), 107,
+         true},
         {"no dimming", QRect(5, 5, 99, 77), {}, QRect(10, 10, 5, 5), 0, true},
         {"strong dimming", QRect(0, 0, 157, 93), {}, QRect(1, 1, 155, 91), 250, true},
     };
@@ -69,12 +70,13 @@ TEST(DimmedCopy, MatchesThePainterPixelForPixel)
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (format == QImage::Format_RGB32 ? " (RGB32)" : " (ARGB32)"));
             const QImage source =
-                c.translucent
-                    ? translucentNoise(QSize(157, 93) - QSize(c.origin.x(), c.origin.y()), 5)
-                    : kx::test::noiseImage(QSize(157, 93), 4).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+                c.translucent ? translucentNoise(QSize(157, 93) - QSize(c.origin.x(), c.origin.y()), 5)
+                              : kx::test::noiseImage(QSize(157, 93), 4)
+                                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
             QImage target = below.copy();
             ASSERT_TRUE(drawDimmed(target, c.area, source, c.origin, c.clear, c.alpha));
-            EXPECT_EQ(kx::test::maxChannelDifference(target, reference(below, c.area, source, c.origin, c.clear, c.alpha)),
+            EXPECT_EQ(kx::test::maxChannelDifference(
+                          target, reference(below, c.area, source, c.origin, c.clear, c.alpha)),
                       0);
         }
     }
@@ -82,7 +84,8 @@ TEST(DimmedCopy, MatchesThePainterPixelForPixel)
 
 TEST(DimmedCopy, LeavesWhatItCannotDrawToThePainter)
 {
-    const QImage source = kx::test::noiseImage(QSize(64, 48), 1).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage source =
+        kx::test::noiseImage(QSize(64, 48), 1).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QImage target(64, 48, QImage::Format_ARGB32_Premultiplied);
     target.fill(Qt::red);
     const QImage before = target.copy();
@@ -107,7 +110,8 @@ TEST(OverlayBackdrop, OnePassAndPainterAgreeAtEveryScale)
         for (const SelectionMode mode : {SelectionMode::area, SelectionMode::colorPicker}) {
             SCOPED_TRACE(QStringLiteral("scale %1, mode %2").arg(scale).arg(int(mode)).toStdString());
             const QSizeF bounds(300, 200);
-            const QImage frozen = kx::test::noiseImage((bounds * scale).toSize(), 9).convertToFormat(QImage::Format_RGB32);
+            const QImage frozen =
+                kx::test::noiseImage((bounds * scale).toSize(), 9).convertToFormat(QImage::Format_RGB32);
             OverlayState state(mode, bounds, frozen, scale, {});
             state.mouseMoved(QPointF(37, 51));
             state.mousePressed(QPointF(37, 51));
