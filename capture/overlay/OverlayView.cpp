@@ -256,6 +256,15 @@ void OverlayWindow::takeKeyboard()
     view_->grabKeyboard();
 }
 
+bool OverlayWindow::nativeEvent(const QByteArray& type, void* message, qintptr* result)
+{
+    // Qt paints the whole overlay when the map is reported; the server's own exposes of the
+    // map would send the screen-sized content once more.
+    if (type == "xcb_generic_event_t" && mapExposes_.drop(message, uint32_t(internalWinId())))
+        return true;
+    return QWidget::nativeEvent(type, message, result);
+}
+
 bool OverlayWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (view_ && watched == windowHandle() && event->type() == QEvent::Expose && keyboardOwner() == this &&

@@ -3,6 +3,7 @@
 // and turns pointer and key input into the session's result.
 #include "capture/overlay/OverlayPainter.h"
 #include "capture/overlay/OverlayState.h"
+#include "platform/MapExposeFilter.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -86,10 +87,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool nativeEvent(const QByteArray& type, void* message, qintptr* result) override;
 
 private:
     OverlayView* view_;
     std::unique_ptr<Prefault> prefault_;
+    MapExposeFilter mapExposes_;
 };
 
 }  // namespace kx
