@@ -115,7 +115,9 @@ bool drawDimmed(QImage& target, const QRect& area, const QImage& source, QPoint 
     const uchar* const sourceBits = source.constBits();
     const qsizetype sourceStride = source.bytesPerLine();
 
-    parallelFor(area.height(), 64, [&](int begin, int end) {
+    // Bands of at least 64 K pixels: a thin strip (the crosshair's column) is not worth a thread.
+    const int minRows = std::max(1, (64 << 10) / area.width());
+    parallelFor(area.height(), minRows, [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
             const int y = area.top() + row;
             auto* dst = reinterpret_cast<uint32_t*>(targetBits + y * targetStride) + area.left();
