@@ -23,6 +23,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <optional>
 
 namespace kx {
@@ -43,10 +46,25 @@ QString serverError(const Reply<xcb_generic_error_t>& e)
 void copyZPixmapRows(const uchar* data, int stride, bool lsbFirst, QImage& out, int firstRow, int rows)
 {
     const int width = out.width();
+    // Once for the image, not per row: scanLine() checks for sharing on every call.
+    uchar* const bits = out.bits();
+    const qsizetype outStride = out.bytesPerLine();
     for (int y = 0; y < rows; ++y) {
         const uchar* src = data + qsizetype(y) * stride;
-        auto* dst = reinterpret_cast<quint32*>(out.scanLine(firstRow + y));
-        if (lsbFirst) {
+        auto* dst = reinterpret_cast<quint32*>(bits + qsizetype(firstRow + y) * outStride);
+        if (lsbFirst && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+            // The server's byte order is ours: a copy that makes every pixel opaque, four at a time.
+            int x = 0;
+#if defined(__SSE2__)
+            const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
+            for (; x + 4 <= width; x += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_or_si128(v, opaque));
+            }
+#endif
+            for (; x < width; ++x)
+                dst[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xff000000u;
+        } else if (lsbFirst) {
             for (int x = 0; x < width; ++x)
                 dst[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xff000000u;
         } else {

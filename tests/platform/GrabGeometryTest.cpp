@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 #include <QScreen>
+#include <vector>
 
 namespace kx {
 namespace {
@@ -70,6 +71,30 @@ TEST(GrabGeometry, ZPixmapOfEitherByteOrderBecomesOpaqueArgb)
         ASSERT_EQ(img.size(), QSize(2, 1));
         EXPECT_EQ(img.pixel(0, 0), qRgb(255, 0, 0)) << lsbFirst;
         EXPECT_EQ(img.pixel(1, 0), qRgb(0, 0, 255)) << lsbFirst;
+    }
+}
+
+// Rows wider than the four-pixel steps, with a tail, padded rows and a junk pad byte: every
+// pixel comes out with its own colour and opaque, in either byte order.
+TEST(GrabGeometry, WideZPixmapRowsKeepEveryPixel)
+{
+    const int width = 13, height = 3, stride = width * 4 + 12;
+    const auto colour = [](int x, int y) { return qRgb(x * 19, y * 71 + x, 255 - x * 7); };
+    for (const bool lsbFirst : {true, false}) {
+        std::vector<uchar> data(size_t(stride) * height, 0x5a);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb c = colour(x, y);
+                const uchar bytes[4] = {uchar(qBlue(c)), uchar(qGreen(c)), uchar(qRed(c)), uchar(0x13)};
+                for (int i = 0; i < 4; ++i)
+                    data[size_t(y * stride + x * 4 + i)] = bytes[lsbFirst ? i : 3 - i];
+            }
+        }
+        const QImage img = imageFromZPixmap(data.data(), width, height, stride, lsbFirst);
+        ASSERT_EQ(img.size(), QSize(width, height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                EXPECT_EQ(img.pixel(x, y), colour(x, y)) << x << "," << y << " lsb " << lsbFirst;
     }
 }
 
