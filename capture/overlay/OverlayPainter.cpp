@@ -72,6 +72,23 @@ void shadowOf(QPainter& p, const QRectF& r, double radius, double opacity, doubl
     p.restore();
 }
 
+// The loupe's square: the samples enlarged without smoothing, with a faint grid between them.
+QImage magnified(const QImage& samples, double scale)
+{
+    QImage out(QSizeF(kLoupeSide * scale, kLoupeSide * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    out.setDevicePixelRatio(scale);
+    out.fill(Qt::transparent);
+    QPainter q(&out);
+    q.setRenderHint(QPainter::Antialiasing);
+    q.drawImage(QRectF(0, 0, kLoupeSide, kLoupeSide), samples);
+    q.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.16f), 0.5));
+    for (int i = 1; i < kLoupeSamples; ++i) {
+        q.drawLine(QPointF(kLoupeCell * i, 0), QPointF(kLoupeCell * i, kLoupeSide));
+        q.drawLine(QPointF(0, kLoupeCell * i), QPointF(kLoupeSide, kLoupeCell * i));
+    }
+    return out;
+}
+
 }  // namespace
 
 QRegion OverlayVisual::changedArea(const OverlayVisual& a, const OverlayVisual& b, QSizeF bounds)
@@ -369,17 +386,9 @@ void OverlayPainter::paintLoupe(QPainter& p, const QRectF& card, const LoupeSamp
 
     p.save();
     p.setClipPath(cardPath, Qt::IntersectClip);
-    const QRectF square(x, y, kLoupeSide, kLoupeSide);
-    p.save();
-    p.setClipRect(square, Qt::IntersectClip);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(square, s.image);
-    p.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.16f), 0.5));
-    for (int i = 1; i < kLoupeSamples; ++i) {
-        p.drawLine(QPointF(x + kLoupeCell * i, y), QPointF(x + kLoupeCell * i, y + kLoupeSide));
-        p.drawLine(QPointF(x, y + kLoupeCell * i), QPointF(x + kLoupeSide, y + kLoupeCell * i));
-    }
-    p.restore();
+    // The magnified pixels and their grid are drawn apart and laid in with one draw: under the
+    // card's rounded clip each of the grid's lines cost as much as all the rest of the loupe.
+    p.drawImage(QPointF(x, y), magnified(s.image, plain_.devicePixelRatio()));
 
     const QRectF cell(x + 63, y + 63, kLoupeCell, kLoupeCell);
     p.setBrush(Qt::NoBrush);
