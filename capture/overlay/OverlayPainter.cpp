@@ -322,8 +322,13 @@ const QImage& OverlayPainter::sprite(Sprite& cache, const QString& key, QSizeF s
 
 void OverlayPainter::drawPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const
 {
-    Sprite& cache = &font == &hintFont_ ? hintSprite_ : labelSprite_;
-    const QImage& image = sprite(cache, text, pillSize(text, font), kPillMargin,
+    // The hint is the same in every session of a mode: drawn once for all of them.
+    static Sprite hints[4];
+    const bool hint = &font == &hintFont_;
+    Sprite& cache = hint ? hints[int(mode_) % 4] : labelSprite_;
+    const QString key =
+        hint ? text + QLatin1Char('@') + QString::number(plain_.devicePixelRatio()) + font.key() : text;
+    const QImage& image = sprite(cache, key, pillSize(text, font), kPillMargin,
                                  [&](QPainter& q, QPointF at) { paintPill(q, text, font, at); });
     p.drawImage(origin - QPointF(kPillMargin, kPillMargin), image);
 }

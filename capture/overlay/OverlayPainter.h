@@ -84,7 +84,6 @@ private:
     QFont loupeFont_;
     QFont swatchFont_;
     mutable Sprite labelSprite_;
-    mutable Sprite hintSprite_;
     mutable Sprite loupeSprite_;
 };
 
