@@ -6,6 +6,7 @@
 #include "ui/Theme.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -72,20 +73,36 @@ void shadowOf(QPainter& p, const QRectF& r, double radius, double opacity, doubl
     p.restore();
 }
 
-// The loupe's square: the samples enlarged without smoothing, with a faint grid between them.
+// The faint grid between the enlarged samples, the same in every loupe: drawn once per scale.
+const QImage& loupeGrid(double scale)
+{
+    static QHash<int, QImage> grids;  // by scale in hundredths
+    QImage& grid = grids[qRound(scale * 100)];
+    if (grid.isNull()) {
+        grid = QImage(QSizeF(kLoupeSide * scale, kLoupeSide * scale).toSize(),
+                      QImage::Format_ARGB32_Premultiplied);
+        grid.setDevicePixelRatio(scale);
+        grid.fill(Qt::transparent);
+        QPainter q(&grid);
+        q.setRenderHint(QPainter::Antialiasing);
+        q.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.16f), 0.5));
+        for (int i = 1; i < kLoupeSamples; ++i) {
+            q.drawLine(QPointF(kLoupeCell * i, 0), QPointF(kLoupeCell * i, kLoupeSide));
+            q.drawLine(QPointF(0, kLoupeCell * i), QPointF(kLoupeSide, kLoupeCell * i));
+        }
+    }
+    return grid;
+}
+
+// The loupe's square: the samples enlarged without smoothing, under the grid.
 QImage magnified(const QImage& samples, double scale)
 {
     QImage out(QSizeF(kLoupeSide * scale, kLoupeSide * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
     out.setDevicePixelRatio(scale);
     out.fill(Qt::transparent);
     QPainter q(&out);
-    q.setRenderHint(QPainter::Antialiasing);
     q.drawImage(QRectF(0, 0, kLoupeSide, kLoupeSide), samples);
-    q.setPen(QPen(QColor::fromRgbF(0, 0, 0, 0.16f), 0.5));
-    for (int i = 1; i < kLoupeSamples; ++i) {
-        q.drawLine(QPointF(kLoupeCell * i, 0), QPointF(kLoupeCell * i, kLoupeSide));
-        q.drawLine(QPointF(0, kLoupeCell * i), QPointF(kLoupeSide, kLoupeCell * i));
-    }
+    q.drawImage(QPointF(0, 0), loupeGrid(scale));
     return out;
 }
 
