@@ -139,15 +139,15 @@ protected:
     std::optional<SelectionResult> result_;
 };
 
-// Counts the expose events a window gets.
+// Counts the expose events that show a window (not the one that says it went from the screen).
 class ExposeCounter : public QObject {
 public:
     int count = 0;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Expose)
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
             ++count;
         return false;
     }
@@ -308,6 +308,8 @@ TEST_F(OverlayDesktop, AnOverlayIsSentToTheServerOnceAndShownInFull)
         window->windowHandle()->removeEventFilter(&exposes);
         session_->finish(std::nullopt);
         ASSERT_TRUE(overlaysGone());
+        // Off the screen for the server too, before the next round counts.
+        ASSERT_TRUE(waitFor([&] { return !window->windowHandle()->isExposed(); }));
     }
 }
 
