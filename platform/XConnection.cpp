@@ -52,10 +52,10 @@ void copyZPixmapRows(const uchar* data, int stride, bool lsbFirst, QImage& out, 
     for (int y = 0; y < rows; ++y) {
         const uchar* src = data + qsizetype(y) * stride;
         auto* dst = reinterpret_cast<quint32*>(bits + qsizetype(firstRow + y) * outStride);
-        if (lsbFirst && Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-            // The server's byte order is ours: a copy that makes every pixel opaque, four at a time.
+        if (lsbFirst) {
             int x = 0;
 #if defined(__SSE2__)
+            // x86 has the server's byte order: a copy that makes every pixel opaque, four at a time.
             const __m128i opaque = _mm_set1_epi32(int(0xff000000u));
             for (; x + 4 <= width; x += 4) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
@@ -63,9 +63,6 @@ void copyZPixmapRows(const uchar* data, int stride, bool lsbFirst, QImage& out, 
             }
 #endif
             for (; x < width; ++x)
-                dst[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xff000000u;
-        } else if (lsbFirst) {
-            for (int x = 0; x < width; ++x)
                 dst[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xff000000u;
         } else {
             for (int x = 0; x < width; ++x)
