@@ -339,10 +339,11 @@ const QImage& OverlayPainter::sprite(Sprite& cache, const QString& key, QSizeF s
 
 void OverlayPainter::drawPill(QPainter& p, const QString& text, const QFont& font, QPointF origin) const
 {
-    // The hint is the same in every session of a mode: drawn once for all of them.
-    static Sprite hints[4];
+    // The hint is the same from session to session: drawn again only when its text, scale or
+    // font changes.
+    static Sprite sharedHint;
     const bool hint = &font == &hintFont_;
-    Sprite& cache = hint ? hints[int(mode_) % 4] : labelSprite_;
+    Sprite& cache = hint ? sharedHint : labelSprite_;
     const QString key =
         hint ? text + QLatin1Char('@') + QString::number(plain_.devicePixelRatio()) + font.key() : text;
     const QImage& image = sprite(cache, key, pillSize(text, font), kPillMargin,
