@@ -51,6 +51,12 @@ Outcome capture(RealisticScreen& screen)
     return out;
 }
 
+// A page of `kind`, 4 to 6 views long, drawn from `seed`.
+RealisticPage seededPage(PageKind kind, std::uint64_t seed)
+{
+    return makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
+}
+
 // Rows of the result that differ from what the page must give there.
 int wrongRows(const RealisticPage& page, const QImage& image)
 {
@@ -86,9 +92,7 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
     for (int k = 0; k <= int(PageKind::sticky); ++k) {
         const PageKind kind = PageKind(k);
         for (const int wheel : {13, 20, 37, 40, 57, 85}) {
-            const std::uint64_t seed = rng();
-            const RealisticPage page =
-                makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
+            const RealisticPage page = seededPage(kind, rng());
             RealisticScreen screen;
             screen.source = &page;
             screen.page = page.page;
@@ -170,9 +174,7 @@ TEST(ScrollRandom, SmoothScrollingIsFollowedToTheEnd)
     for (const PageKind kind : {PageKind::varied, PageKind::sticky, PageKind::floatingButton, PageKind::hover,
                                 PageKind::spinner, PageKind::numberedNames}) {
         for (const int wheel : {19, 40, 57, 114}) {
-            const std::uint64_t seed = rng();
-            const RealisticPage page =
-                makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
+            const RealisticPage page = seededPage(kind, rng());
             RealisticScreen screen;
             screen.rowsPerClick = wheel;
             screen.smooth = true;
@@ -192,9 +194,7 @@ TEST(ScrollRandom, StepsCarriedOutLateAreWaitedFor)
     for (const PageKind kind : {PageKind::varied, PageKind::sticky, PageKind::numberedNames}) {
         for (const int wheel : {20, 57}) {
             for (const bool smooth : {false, true}) {
-                const std::uint64_t seed = rng();
-                const RealisticPage page =
-                    makeRealisticPage(kind, kWidth, kView, 4.0 + double(seed % 200) / 100, seed);
+                const RealisticPage page = seededPage(kind, rng());
                 RealisticScreen screen;
                 screen.rowsPerClick = wheel;
                 screen.smooth = smooth;
