@@ -108,8 +108,8 @@ bool drawDimmed(QImage& target, const QRect& area, const QImage& source, QPoint 
     const int alpha = std::clamp(dimAlpha, 0, 255);
     const uint32_t black = uint32_t(alpha) << 24;
     const uint32_t keep = uint32_t(255 - alpha);
-    // The undimmed columns, where a row crosses the clear rectangle.
-    const QRect inside = clear && alpha > 0 ? clear->intersected(area) : (alpha > 0 ? QRect() : area);
+    // What stays undimmed: where a row crosses the clear rectangle, or all of it with no dimming.
+    const QRect inside = alpha == 0 ? area : clear ? clear->intersected(area) : QRect();
     uchar* const targetBits = target.bits();
     const qsizetype targetStride = target.bytesPerLine();
     const uchar* const sourceBits = source.constBits();
