@@ -62,7 +62,7 @@ HelpTopic start()
                    "terület kitűzése és az utolsó terület ismétlése. Minden elem mellett ott a "
                    "billentyűparancsa. Lásd a Képkészítési módok oldalt.",
                    "Bereich, Vollbild, aktives Fenster, Fensterauswahl, scrollende Aufnahme, OCR, "
-                   "Farbpipette, Bereich anpinnen und letzten Bereich wiederholen. Jeder Eintrag zeigt "
+                   "Farbpipette, Bereich anheften und letzten Bereich wiederholen. Jeder Eintrag zeigt "
                    "seinen Kurzbefehl. Siehe die Seite Aufnahmemodi.")),
              row("timer", T("Timed capture", "Időzített felvétel", "Zeitgesteuerte Aufnahme"), none(),
                  T("Captures after a countdown: an area after 3 or 5 seconds, the fullscreen after 3, 5 or "
@@ -232,7 +232,7 @@ HelpTopic start()
                    "Automatic follows the system language: Hungarian or German when the system prefers one "
                    "of them, English otherwise. Magyar, English or Deutsch can be chosen directly. The "
                    "language is read when Kaptorix starts, so restart it after a change.",
-                   "A beállítás helye: Beállítások → Általános → Nyelv (újraindítás szükséges). Az "
+                   "A beállítás helye: Beállítások → Általános → Nyelv (újraindítás kell). Az "
                    "alapértelmezés az angol. Az Automatikus a rendszer nyelvét követi: magyar vagy német, ha "
                    "a rendszer ezek egyikét részesíti előnyben, egyébként angol. A Magyar, English vagy "
                    "Deutsch közvetlenül is választható. A nyelvet a Kaptorix induláskor olvassa be, ezért "
@@ -284,7 +284,8 @@ HelpTopic capture()
     t.sections = {
         section(
             T("The capture modes", "A képkészítési módok", "Die Aufnahmemodi"), {},
-            {row("viewfinder", T("Capture area", "Terület", "Bereich aufnehmen"), live(HotKeyAction::area),
+            {row("viewfinder", T("Capture area", "Terület rögzítése", "Bereich aufnehmen"),
+                 live(HotKeyAction::area),
                  T("Freezes the screen and darkens everything except the rectangle you drag. Releasing the "
                    "mouse button captures it; the pointer is not included. See Selecting an area.",
                    "Kimerevíti a képernyőt, és a kijelölt téglalapon kívül mindent elsötétít. Az egérgomb "
@@ -292,7 +293,7 @@ HelpTopic capture()
                    "Friert den Bildschirm ein und dunkelt alles außer dem aufgezogenen Rechteck ab. Beim "
                    "Loslassen der Maustaste wird es aufgenommen; der Mauszeiger ist nicht enthalten. Siehe "
                    "Bereich auswählen.")),
-             row("display", T("Capture fullscreen", "Teljes képernyő", "Vollbild aufnehmen"),
+             row("display", T("Capture fullscreen", "Teljes képernyő rögzítése", "Vollbild aufnehmen"),
                  live(HotKeyAction::fullscreen),
                  T("Captures the whole display under the mouse pointer at once, without selecting. The "
                    "pointer is included when Include the mouse cursor is on in Settings → Capture & save.",
@@ -302,7 +303,8 @@ HelpTopic capture()
                    "Nimmt sofort und ohne Auswahl den ganzen Bildschirm unter dem Mauszeiger auf. Der Zeiger "
                    "ist dabei, wenn unter Einstellungen → Aufnahme & Ablage „Mauszeiger einschließen“ "
                    "eingeschaltet ist.")),
-             row("macwindow", T("Capture active window", "Aktív ablak", "Aktives Fenster aufnehmen"),
+             row("macwindow",
+                 T("Capture active window", "Aktív ablak rögzítése", "Aktives Fenster aufnehmen"),
                  live(HotKeyAction::activeWindow),
                  T("Captures the window you are working in, with its frame, as it appears on screen. X11 "
                    "takes the window's rectangle from the screen, so a window overlapping it shows in the "
@@ -322,17 +324,17 @@ HelpTopic capture()
                    "Bewege den Zeiger über ein Fenster: Es wird mit Name und Größe hervorgehoben. Klicke, um "
                    "nur dieses Fenster aufzunehmen. Esc oder Rechtsklick bricht ab.")),
              row("arrow.up.and.down.text.horizontal",
-                 T("Scrolling capture", "Görgetett kép", "Scrollende Aufnahme"),
+                 T("Scrolling capture", "Görgetős rögzítés", "Scroll-Aufnahme"),
                  live(HotKeyAction::scrolling),
                  T("Select an area (for example a long web page); the frames taken while it scrolls are "
                    "joined into one tall picture. Scroll by hand or let Kaptorix scroll. See the Scrolling "
                    "capture section.",
                    "Jelölj ki egy területet (például egy hosszú weboldalt); a görgetés közben készült "
                    "képkockák egyetlen magas képpé állnak össze. Görgethetsz kézzel, vagy görgethet a "
-                   "Kaptorix. Lásd a Görgetett kép részt.",
+                   "Kaptorix. Lásd a Görgetős rögzítés részt.",
                    "Wähle einen Bereich (etwa eine lange Webseite); die beim Scrollen aufgenommenen Bilder "
                    "werden zu einem hohen Bild zusammengefügt. Scrolle von Hand oder lass Kaptorix scrollen. "
-                   "Siehe den Abschnitt Scrollende Aufnahme.")),
+                   "Siehe den Abschnitt Scroll-Aufnahme.")),
              row("text.viewfinder",
                  T("OCR – copy text from area", "OCR – szöveg másolása területről",
                    "OCR – Text aus Bereich kopieren"),
@@ -363,7 +365,7 @@ HelpTopic capture()
                    "im Tray-Menü. Esc bricht ab.")),
              row("pin",
                  T("Pin area on screen", "Terület kitűzése a képernyőre",
-                   "Bereich auf dem Bildschirm anpinnen"),
+                   "Bereich auf dem Bildschirm anheften"),
                  live(HotKeyAction::pinArea),
                  T("Select an area: it stays on screen as a picture floating above all windows, at the same "
                    "place and size. Pins can be moved, zoomed and faded. Details: Pins.",
@@ -398,7 +400,7 @@ HelpTopic capture()
                "A területkijelölés, a görgetett kép, az OCR, a terület kitűzése és a szerkesztő Kép "
                "hozzáadása funkciója ugyanazt a kijelölést használja: a képernyő megáll, a kijelölésen "
                "kívüli rész elsötétül.",
-               "Bereichsaufnahme, scrollende Aufnahme, OCR, Bereich anpinnen und Aufnahme hinzufügen im "
+               "Bereichsaufnahme, Scroll-Aufnahme, OCR, Bereich anheften und Aufnahme hinzufügen im "
                "Editor nutzen dieselbe Auswahl: Der Bildschirm friert ein, und alles außerhalb der "
                "Auswahl wird abgedunkelt.")},
             {row("hand.draw", T("Drag", "Húzás", "Ziehen"), none(),
@@ -435,7 +437,7 @@ HelpTopic capture()
                    "Esc oder Rechtsklick bricht ohne Aufnahme ab. Das funktioniert in jedem "
                    "Auswahlmodus."))}),
         section(
-            T("Scrolling capture", "Görgetett kép", "Scrollende Aufnahme"),
+            T("Scrolling capture", "Görgetős rögzítés", "Scroll-Aufnahme"),
             {T("For pages and documents longer than the screen. Select only the part that scrolls, leaving "
                "out the address bar and the taskbar. Kaptorix takes frames of the area while the content "
                "moves and joins them into one tall picture. Fixed bars such as a site's top menu are "
@@ -499,7 +501,7 @@ HelpTopic capture()
              row("xmark.circle", T("Cancel – Esc", "Megszakítás – Esc", "Abbrechen – Esc"), K("Esc"),
                  T("Throws the whole capture away. While a scrolling capture runs, Esc and Return work in "
                    "every app, not only in this one, because they are registered globally.",
-                   "Az egész rögzítést eldobja. Görgetett kép készítése közben az Esc és az Enter minden "
+                   "Az egész rögzítést eldobja. Görgetős rögzítés közben az Esc és az Enter minden "
                    "alkalmazásban működik, nem csak ebben, mert globálisan vannak regisztrálva.",
                    "Verwirft die ganze Aufnahme. Während eine scrollende Aufnahme läuft, wirken Esc und "
                    "Eingabe in jeder App, nicht nur in dieser, weil sie global registriert sind."))}),
@@ -569,7 +571,8 @@ HelpTopic capture()
                    "Sichert in den unter Einstellungen → Aufnahme & Ablage gewählten Ordner (standardmäßig "
                    "~/Pictures/Kaptorix), benannt nach deinem Dateinamensmuster. Standardmäßig aus.")),
              row("icloud.and.arrow.up",
-                 T("Upload to your server", "Feltöltés a szerveredre", "Auf deinen Server hochladen"), none(),
+                 T("Upload to your server", "Feltöltés a saját szerverre", "Auf deinen Server hochladen"),
+                 none(),
                  T("Uploads automatically over WebDAV, FTP or SFTP. Set it up in Settings → Upload. Off by "
                    "default.",
                    "Automatikusan feltölt WebDAV-on, FTP-n vagy SFTP-n. A Beállítások → Feltöltés lapon "
@@ -591,7 +594,7 @@ HelpTopic capture()
                        "at 200 %). For smaller files, turn on Downscale HiDPI captures to 1x when saving in "
                        "Settings → Capture & save.",
                        "A képek teljes pixelfelbontással készülnek (200 %-os HiDPI-kijelzőn pontonként két "
-                       "pixel). Kisebb fájlokhoz kapcsold be a HiDPI-képek kicsinyítése 1x-re mentéskor "
+                       "pixel). Kisebb fájlokhoz kapcsold be a „HiDPI képek mentése 1x méretre” "
                        "beállítást a Beállítások → Rögzítés és mentés lapon.",
                        "Aufnahmen entstehen in voller Pixelauflösung (zwei Pixel pro Punkt auf einem "
                        "HiDPI-Bildschirm mit 200 %). Für kleinere Dateien schalte unter Einstellungen → "
@@ -641,8 +644,7 @@ HelpTopic editor()
              row("arrow.uturn.forward", T("Redo", "Újra", "Wiederholen"), menuKeyHint(MainItem::redo),
                  T("Brings back what you undid.", "Visszahozza, amit visszavontál.",
                    "Stellt wieder her, was du widerrufen hast.")),
-             row("plus.rectangle.on.rectangle", T("Add capture", "Kép hozzáadása", "Aufnahme hinzufügen"),
-                 none(),
+             row("plus.rectangle.on.rectangle", T("Add capture", "Újabb kép", "Aufnahme hinzufügen"), none(),
                  T("Hides the editor and lets you select another area as in area capture (Esc cancels). "
                    "Choose Picture in picture, or glue the new area to the right, below, left or above. See "
                    "Adding captures.",
@@ -659,7 +661,7 @@ HelpTopic editor()
                    "kapcsolva. Részletek: Háttér és keretek.",
                    "Öffnet das Feld Hintergrund & Rahmen. Die Schaltfläche bleibt hervorgehoben, solange der "
                    "Hintergrund an ist. Details: Hintergrund & Rahmen.")),
-             row("eye.slash", T("Redact", "Kitakarás", "Schwärzen"), none(),
+             row("eye.slash", T("Redact", "Eltakarás", "Schwärzen"), none(),
                  T("Finds sensitive data in the picture (e-mail addresses, phone numbers, card numbers "
                    "checked with the Luhn test, IBANs, IP addresses and token-like keys) and pixelates each "
                    "match as an ordinary object you can undo. Check the result before sharing.",
@@ -758,7 +760,7 @@ HelpTopic editor()
                "Wähle ein Werkzeug in der Leiste oder drücke seinen Buchstaben, während du keinen Text "
                "tippst. Die Hover-Hilfe jedes Werkzeugs zeigt denselben Buchstaben. Die Shift-Taste ändert "
                "bei manchen Werkzeugen das Zeichnen, wie in der jeweiligen Zeile vermerkt.")},
-            {row("cursorarrow", T("Select / move", "Kijelölés / mozgatás", "Auswählen / bewegen"),
+            {row("cursorarrow", T("Select / move", "Kijelölés / mozgatás", "Auswählen / Verschieben"),
                  toolKey(ToolKind::select),
                  T("A click selects an object, dragging moves it, dragging a handle resizes it; a click on "
                    "empty space deselects. See Selecting and editing.",
@@ -1082,7 +1084,7 @@ HelpTopic editor()
                    "Die Schaltflächen der schwebenden Leiste tun dasselbe, und Ctrl mit dem Mausrad zoomt "
                    "ebenfalls. Der Zoom reicht von 5% bis 1600%.")),
              row("arrow.up.left.and.down.right.magnifyingglass",
-                 T("Fit to window", "Ablakhoz igazítás", "An Fenster anpassen"),
+                 T("Fit to window", "Ablakhoz illesztés", "An Fenster anpassen"),
                  menuKeyHint(MainItem::zoomFit),
                  T("Fits the whole picture into the window, enlarging small pictures up to 400%. When the "
                    "editor opens, the picture is fitted to at most 100%.",
@@ -1090,7 +1092,7 @@ HelpTopic editor()
                    "szerkesztő megnyitásakor a kép legfeljebb 100%-ra illeszkedik.",
                    "Passt das ganze Bild ins Fenster ein und vergrößert kleine Bilder bis 400%. Beim Öffnen "
                    "des Editors wird das Bild auf höchstens 100% eingepasst.")),
-             row("eye", T("Actual size (100%)", "Eredeti méret (100%)", "Originalgröße (100%)"),
+             row("eye", T("Actual size (100%)", "Valódi méret (100%)", "Originalgröße (100%)"),
                  menuKeyHint(MainItem::zoomActual),
                  T("Shows the picture at its real size.", "A képet valódi méretében mutatja.",
                    "Zeigt das Bild in seiner echten Größe.")),

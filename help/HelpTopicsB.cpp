@@ -33,7 +33,7 @@ HelpTopic tools()
                 {}};
     t.sections = {
         section(
-            T("Smart redact", "Okos kitakarás", "Smartes Schwärzen"),
+            T("Smart redact", "Intelligens eltakarás", "Intelligentes Schwärzen"),
             {T("Click Redact in the editor header (the eye-slash icon). Kaptorix then reads all the text in "
                "the image, looks for sensitive patterns and covers each match with a pixelated box. Nothing "
                "changes until you press the button, and every box is an ordinary, editable object.",
@@ -54,8 +54,8 @@ HelpTopic tools()
                "entfernst du also mit der Entf-Taste. Der ganze Durchlauf ist ein Widerrufen-Schritt: Ctrl+Z "
                "nimmt alle Felder zurück.")},
             {}, "editor-arrow"),
-        section(T("What smart redact looks for", "Mit keres az okos kitakarás?",
-                  "Wonach smartes Schwärzen sucht"),
+        section(T("What smart redact looks for", "Mit keres az Intelligens eltakarás?",
+                  "Wonach Intelligentes Schwärzen sucht"),
                 {},
                 {row("envelope", T("E-mail addresses", "E-mail-címek", "E-Mail-Adressen"), none(),
                      T("Anything shaped like an e-mail address: a name, an at sign, a domain and a top-level "
@@ -100,11 +100,13 @@ HelpTopic tools()
             {T("Smart redact only finds what the text recognizer can read. Very small, blurred, low-contrast "
                "or stylised text can be missed. It does not look for names, addresses or faces, and a "
                "harmless long number can be flagged too, so always check the result before sharing.",
-               "Az okos kitakarás csak azt találja meg, amit a szövegfelismerő el tud olvasni. A nagyon "
+               "Az Intelligens eltakarás csak azt találja meg, amit a szövegfelismerő el tud olvasni. A "
+               "nagyon "
                "apró, elmosódott, gyenge kontrasztú vagy díszes szöveg kimaradhat. Neveket, címeket vagy "
                "arcokat nem keres, és egy ártalmatlan hosszú számot is megjelölhet, ezért megosztás előtt "
                "mindig ellenőrizd az eredményt.",
-               "Smartes Schwärzen findet nur, was die Texterkennung lesen kann. Sehr kleiner, unscharfer, "
+               "Intelligentes Schwärzen findet nur, was die Texterkennung lesen kann. Sehr kleiner, "
+               "unscharfer, "
                "kontrastarmer oder verzierter Text kann übersehen werden. Es sucht nicht nach Namen, "
                "Adressen oder Gesichtern, und auch eine harmlose lange Zahl kann markiert werden – prüfe das "
                "Ergebnis also immer vor dem Teilen.")},
@@ -506,7 +508,8 @@ HelpTopic history()
             T("Right-click menu: links and housekeeping", "Jobb gombos menü: linkek és rendrakás",
               "Kontextmenü: Links und Aufräumen"),
             {},
-            {row("link", T("Copy upload link", "Feltöltési link másolása", "Upload-Link kopieren"), none(),
+            {row("link", T("Copy upload link", "Feltöltési link másolása", "Link zum Hochladen kopieren"),
+                 none(),
                  T("Only on cards that have an upload link. Copies the plain address.",
                    "Csak feltöltési linkkel rendelkező kártyákon. A puszta címet másolja.",
                    "Nur bei Karten mit Upload-Link. Kopiert die reine Adresse.")),
@@ -516,7 +519,8 @@ HelpTopic history()
                    "![név](link) formában másol, Markdown-dokumentumokhoz és hozzászólásokhoz.",
                    "Kopiert ![Name](Link), bereit für Markdown-Dokumente und Kommentare.")),
              row("chevron.left.forwardslash.chevron.right",
-                 T("Copy as HTML <img>", "Másolás HTML <img>-ként", "Als HTML <img> kopieren"), none(),
+                 T("Copy as HTML <img>", "Másolás HTML <img> kódként", "Als HTML-<img>-Code kopieren"),
+                 none(),
                  T("Copies an <img> tag that points to the upload.",
                    "A feltöltésre mutató <img> taget másol.",
                    "Kopiert ein <img>-Tag, das auf den Upload zeigt.")),
@@ -950,18 +954,18 @@ HelpTopic upload()
                    "marad, és az értesítés ezt írja: „A feltöltés nem sikerült – újrapróbálásra mentve”. A "
                    "sor újraindítás után is megmarad.",
                    "Schlägt ein Upload fehl, bleibt sein PNG in ~/.local/share/Kaptorix/UploadQueue, und der "
-                   "Hinweis meldet „Upload fehlgeschlagen – für einen neuen Versuch gesichert“. Die "
+                   "Hinweis meldet „Hochladen fehlgeschlagen – zum erneuten Versuch gespeichert“. Die "
                    "Warteschlange übersteht Neustarts.")),
              row("arrow.clockwise",
                  T("Automatic retry", "Automatikus újrapróbálás", "Automatischer neuer Versuch"), none(),
                  T("Every successful upload also retries the queued ones, oldest first.",
                    "Minden sikeres feltöltés a sorban várakozókat is újrapróbálja, a legrégebbivel kezdve.",
                    "Jeder erfolgreiche Upload versucht auch die wartenden erneut, die ältesten zuerst.")),
-             row("arrow.clockwise", T("Retry all", "Összes újrapróbálása", "Alle erneut versuchen"), none(),
+             row("arrow.clockwise", T("Retry all", "Mind újrapróbálása", "Alle erneut versuchen"), none(),
                  T("Settings → Upload → Upload queue. Tries every item again and reports the result, for "
                    "example “2 of 3 sent.”",
                    "Beállítások → Feltöltés → Feltöltési sor. Minden elemet újrapróbál, és jelenti az "
-                   "eredményt, például „3-ból 2 elküldve.”",
+                   "eredményt, például „2 / 3 elküldve.”",
                    "Einstellungen → Hochladen → Upload-Warteschlange. Versucht jedes Element erneut und "
                    "meldet das Ergebnis, zum Beispiel „2 von 3 gesendet.“")),
              row("trash", T("Delete an item", "Elem törlése", "Ein Element löschen"), none(),

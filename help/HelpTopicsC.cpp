@@ -210,10 +210,12 @@ HelpTopic aiTopic()
                    "redact, Pixelate or Blur. Only the image as you see it is sent, so anything you cover is "
                    "not sent either.",
                    "Mielőtt megnyomod az Elemzés gombot, takard le a jelszavakat, kártyaszámokat és "
-                   "személyes adatokat az Okos kitakarással, a Pixelezéssel vagy az Elmosással. Csak a kép "
+                   "személyes adatokat az Intelligens eltakarás funkcióval, a Pixelezéssel vagy az "
+                   "Elmosással. Csak a kép "
                    "megy el úgy, ahogy látod, így amit letakartál, az sem megy el.",
                    "Bevor du Analysieren drückst, decke Passwörter, Kartennummern und persönliche Angaben "
-                   "mit Smartem Schwärzen, Verpixeln oder Weichzeichnen ab. Gesendet wird nur das Bild, wie "
+                   "mit „Intelligentes Schwärzen“, Verpixeln oder Weichzeichnen ab. Gesendet wird nur das "
+                   "Bild, wie "
                    "du es siehst – was du abdeckst, wird also auch nicht gesendet.")},
                 {}),
     };
@@ -590,7 +592,7 @@ HelpTopic settingsTopic()
              row("tray.full", T("Upload queue", "Feltöltési sor", "Upload-Warteschlange"), none(),
                  T("A failed upload is kept as a PNG and listed here. Retry all sends the list again, and "
                    "every successful upload also retries the queue. Delete removes an item for good.",
-                   "A sikertelen feltöltés PNG-ként megmarad, és itt látszik. Az Összes újrapróbálása újra "
+                   "A sikertelen feltöltés PNG-ként megmarad, és itt látszik. A Mind újrapróbálása újra "
                    "elküldi a listát, és minden sikeres feltöltés is újrapróbálja a sort. A Törlés végleg "
                    "eltávolít egy elemet.",
                    "Ein fehlgeschlagener Upload bleibt als PNG erhalten und steht hier. Alle erneut "
@@ -710,7 +712,7 @@ HelpTopic shortcutsTopic()
                        "Kimásolja a mutató alatti színt. Az Esc megszakítja.",
                        "Kopiert die Farbe unter dem Zeiger. Esc bricht ab."))}),
         section(
-            T("Scrolling capture", "Görgetett kép", "Scrollende Aufnahme"),
+            T("Scrolling capture", "Görgetős rögzítés", "Scroll-Aufnahme"),
             {T("While the capture runs, these keys work from any app.",
                "Amíg a rögzítés fut, ezek a billentyűk bármely alkalmazásból működnek.",
                "Während die Aufnahme läuft, wirken diese Tasten in jeder App.")},

@@ -63,7 +63,8 @@ HelpTopic privacyTopic()
                    "OCR nutzt Tesseract, das Lesen von QR-Codes und Barcodes ZXing, beide auf deinem "
                    "Computer. Dafür wird nichts hochgeladen.")),
              row("eye.slash",
-                 T("Smart redact and palette", "Okos kitakarás és paletta", "Smartes Schwärzen und Palette"),
+                 T("Smart redact and palette", "Intelligens eltakarás és paletta",
+                   "Intelligentes Schwärzen und Palette"),
                  none(),
                  T("The pattern search for e-mail addresses, phone numbers, card numbers and tokens, and the "
                    "color palette, run locally.",
@@ -181,11 +182,13 @@ HelpTopic privacyTopic()
                "test), IBANs, IP addresses, key-like tokens and long random strings. It works from patterns, "
                "so names, addresses and unusual data can be missed. Check the result and cover the rest by "
                "hand.",
-               "Az okos kitakarás megtalálja az e-mail-címeket, telefonszámokat, (Luhn-próbával ellenőrzött) "
+               "Az Intelligens eltakarás megtalálja az e-mail-címeket, telefonszámokat, (Luhn-próbával "
+               "ellenőrzött) "
                "kártyaszámokat, IBAN-okat, IP-címeket, kulcsszerű tokeneket és hosszú véletlen "
                "karakterláncokat. Mintákból dolgozik, így nevek, címek és szokatlan adatok kimaradhatnak. "
                "Ellenőrizd az eredményt, a többit takard le kézzel.",
-               "Smartes Schwärzen findet E-Mail-Adressen, Telefonnummern, Kartennummern (mit dem Luhn-Test "
+               "Intelligentes Schwärzen findet E-Mail-Adressen, Telefonnummern, Kartennummern (mit dem "
+               "Luhn-Test "
                "geprüft), IBANs, IP-Adressen, schlüsselartige Tokens und lange Zufallszeichenketten. Es "
                "arbeitet mit Mustern, Namen, Adressen und ungewöhnliche Daten können also übersehen werden. "
                "Prüfe das Ergebnis und decke den Rest von Hand ab."),
@@ -341,8 +344,9 @@ HelpTopic troubleTopic()
                    "HiDPI-kijelzőn a teljes felbontás kerül a vágólapra. Kisebb másolathoz használd a "
                    "szerkesztőben a ⋯ → Másolás @1x pontot, a mentett fájlokhoz pedig kapcsold be a „HiDPI "
                    "képek mentése 1x méretre” beállítást.",
-                   "Auf HiDPI-Bildschirmen wird die volle Auflösung kopiert. Nutze im Editor ⋯ → Kopieren "
-                   "@1x für eine kleinere Kopie oder schalte für gesicherte Dateien „HiDPI-Aufnahmen beim "
+                   "Auf HiDPI-Bildschirmen wird die volle Auflösung kopiert. Nutze im Editor ⋯ → @1x "
+                   "kopieren "
+                   "für eine kleinere Kopie oder schalte für gesicherte Dateien „HiDPI-Aufnahmen beim "
                    "Sichern auf 1x verkleinern“ ein."))}),
         section(
             T("AI analysis", "AI-elemzés", "AI-Analyse"), {},
@@ -427,7 +431,7 @@ HelpTopic troubleTopic()
                    "Verbindung testen meldet das, wenn der Ordner fehlt. Lege ihn auf dem Server an und "
                    "teste erneut. WebDAV legt nie Ordner an.")),
              row("xmark.octagon",
-                 T("The file did not arrive on the server", "A fájl nem érkezett meg a szerverre",
+                 T("The file did not arrive on the server", "A fájl nem jelent meg a szerveren",
                    "Die Datei ist nicht auf dem Server angekommen"),
                  none(),
                  T("SFTP checked for the uploaded file and did not find it. Check the folder permissions on "
@@ -447,12 +451,12 @@ HelpTopic troubleTopic()
                    "Benutzer, Passwort und Schlüsseldatei und ob der Server erreichbar ist.")),
              row("tray.full",
                  T("Upload failed – saved for a retry", "A feltöltés nem sikerült – újrapróbálásra mentve",
-                   "Upload fehlgeschlagen – für einen neuen Versuch gesichert"),
+                   "Hochladen fehlgeschlagen – zum erneuten Versuch gespeichert"),
                  none(),
                  T("The image waits in the upload queue. When the server is reachable again, open Settings → "
                    "Upload and press Retry all. A later successful upload also retries the queue.",
                    "A kép a feltöltési sorban vár. Ha a szerver újra elérhető, nyisd meg a Beállítások → "
-                   "Feltöltés lapot, és nyomd meg az Összes újrapróbálása gombot. Egy későbbi sikeres "
+                   "Feltöltés lapot, és nyomd meg a Mind újrapróbálása gombot. Egy későbbi sikeres "
                    "feltöltés is újrapróbálja a sort.",
                    "Das Bild wartet in der Upload-Warteschlange. Ist der Server wieder erreichbar, öffne "
                    "Einstellungen → Hochladen und drücke Alle erneut versuchen. Ein späterer erfolgreicher "
@@ -505,8 +509,8 @@ HelpTopic troubleTopic()
                        "Füge die Sprache unter Einstellungen → Allgemein → OCR-Sprachen hinzu, zum Beispiel "
                        "hu-HU oder en-US. Wähle einen größeren Bereich mit klarem Text.")),
                  row("eye.slash",
-                     T("Smart redact misses something", "Az okos kitakarás kihagy valamit",
-                       "Smartes Schwärzen übersieht etwas"),
+                     T("Smart redact misses something", "Az Intelligens eltakarás kihagy valamit",
+                       "Intelligentes Schwärzen übersieht etwas"),
                      none(),
                      T("It finds patterns only. Names, addresses and unusual data are not detected, so check "
                        "the result and cover the rest with Pixelate or Blur.",

@@ -327,11 +327,7 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                           queue().enqueue(bytes, fileName, entryID, r.message(), &why).has_value();
                       UploadReport report;
                       if (queued) {
-                          report =
-                              notice(kx::tr("Upload failed – saved for a retry",
-                                            "A feltöltés nem sikerült – újrapróbálásra mentve",
-                                            "Hochladen fehlgeschlagen – zum erneuten Versuch gespeichert"),
-                                     r.message(), warn, 6);
+                          report = notice(upload::queuedFailureText(), r.message(), warn, 6);
                       } else {
                           // Not kept: say so, with the reasons, instead of promising a retry.
                           report = notice(

@@ -15,7 +15,7 @@ QString hostMissingText()
 
 QString invalidAddressText()
 {
-    return kx::tr("Invalid server address.", "Érvénytelen szerver cím.", "Ungültige Serveradresse.");
+    return kx::tr("Invalid server address.", "Érvénytelen szervercím.", "Ungültige Serveradresse.");
 }
 
 QString controlCharacterText()
@@ -47,6 +47,12 @@ QString folderMissingText()
 {
     return kx::tr("The folder does not exist on the server.", "A mappa nem létezik a szerveren.",
                   "Der Ordner existiert nicht auf dem Server.");
+}
+
+QString queuedFailureText()
+{
+    return kx::tr("Upload failed – saved for a retry", "A feltöltés nem sikerült – újrapróbálásra mentve",
+                  "Hochladen fehlgeschlagen – zum erneuten Versuch gespeichert");
 }
 
 QString connectedText()

@@ -18,6 +18,8 @@ QString timedOutText();
 QString notArrivedText();
 QString folderMissingText();
 QString connectedText();
+// The toast of a failed upload that waits in the queue (the help quotes it).
+QString queuedFailureText();
 
 // True when the text holds a line break, another C0 or C1 control character or DEL.
 bool hasControlCharacter(const QString& text);
