@@ -687,10 +687,16 @@ QList<HelpLink> HelpContent::contactLinks(const QString& website, const QString&
     QList<HelpLink> links;
     const QString site = website.trimmed();
     if (!site.isEmpty()) {
-        const bool hasScheme = site.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) ||
-                               site.startsWith(QLatin1String("http://"), Qt::CaseInsensitive);
-        const QUrl url(hasScheme ? site : QStringLiteral("https://") + site, QUrl::StrictMode);
-        if (url.isValid() && !url.host().isEmpty())
+        // The link is always the https form: a packager's "http://" address is not sent in the clear.
+        QString rest = site;
+        for (const QLatin1String scheme : {QLatin1String("https://"), QLatin1String("http://")}) {
+            if (rest.startsWith(scheme, Qt::CaseInsensitive)) {
+                rest = rest.mid(scheme.size());
+                break;
+            }
+        }
+        const QUrl url(QStringLiteral("https://") + rest, QUrl::StrictMode);
+        if (!rest.contains(QLatin1String("://")) && url.isValid() && !url.host().isEmpty())
             links.append(HelpLink{newHelpId(), url.host(), QStringLiteral("globe"), url});
     }
     const QString mail = email.trimmed();

@@ -165,12 +165,26 @@ TEST(HelpWindowTest, ContactLinksShowOnlyWhenSetAndOpenOnTheDesktop)
     QDesktopServices::unsetUrlHandler("mailto");
     EXPECT_EQ(catcher.urls, QList<QUrl>({QUrl("https://example.org"), QUrl("mailto:help@example.org")}));
 
-    // The pure rule: an address with its scheme keeps it; values that are no address give no link.
+    // The pure rule: the web site is always linked in its https form; values that are no address
+    // give no link.
     const QList<HelpLink> links = HelpContent::contactLinks("http://maker.example/", "no-at-sign");
     ASSERT_EQ(links.size(), 1);
     EXPECT_EQ(links[0].symbol, "globe");
     EXPECT_EQ(links[0].title, "maker.example");
-    EXPECT_EQ(links[0].url, QUrl("http://maker.example/"));
+    EXPECT_EQ(links[0].url, QUrl("https://maker.example/"));
+    const struct {
+        const char* configured;
+        const char* link;
+    } sites[] = {{"HTTP://Maker.example/help", "https://maker.example/help"},
+                 {"https://maker.example", "https://maker.example"},
+                 {"maker.example/a?b=1", "https://maker.example/a?b=1"},
+                 {"http://", ""},
+                 {"ftp://maker.example", ""}};
+    for (const auto& s : sites) {
+        const QList<HelpLink> got = HelpContent::contactLinks(s.configured, QString());
+        EXPECT_EQ(got.isEmpty() ? QString() : got[0].url.toString(), QString::fromUtf8(s.link))
+            << s.configured;
+    }
     EXPECT_TRUE(HelpContent::contactLinks("", "a@b@").isEmpty());
     EXPECT_EQ(HelpContent::contactLinks("", "help@example.org").value(0).symbol, "envelope");
     HelpContent::overrideContactForTests(QString(), QString());
