@@ -104,8 +104,8 @@ private:
         }
         const QString out = QString::fromUtf8(out_);
         const QString err = QString::fromUtf8(err_);
-        if (status == QProcess::NormalExit && exitCode == 0)
-            finish(ProcessOutput{out, err});
+        if (status == QProcess::NormalExit && (exitCode == 0 || request_.anyExitStatus))
+            finish(ProcessOutput{out, err, exitCode});
         else
             finish(UploadError{upload::failureMessage(err, exitCode, Lang::current())});
     }

@@ -17,6 +17,8 @@ struct ChildRequest {
     QMap<QString, QString> environment;  // added to (or replacing) the inherited one
     QByteArray input;
     int timeLimitMs = 300'000;
+    // Any exit status gives the output (the caller judges it); a crash is still a failure.
+    bool anyExitStatus = false;
 };
 
 // Exit status 0 gives the output; anything else an UploadError with the child's last error

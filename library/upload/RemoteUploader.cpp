@@ -110,51 +110,230 @@ ChildRequest curlRequest(const QStringList& config)
     return {QStringLiteral("/usr/bin/curl"), curlArguments(), {}, inputText(config).toUtf8(), g_timeLimitMs};
 }
 
-QFuture<Outcome<Link>> transfer(const UploadSettings& s, const Endpoint& endpoint, const QString& password,
-                                const QByteArray& png, const QString& fileName)
+// What an upload ended with: the name the server has the file under, and its public link.
+struct Sent {
+    QString name;
+    Link link;
+};
+
+// Names looked at on the server for one upload before giving up.
+constexpr int kMaxNameChecks = 64;
+// Names one sftp session looks at.
+constexpr int kSftpNamesPerCheck = 8;
+
+// One upload: its first name, and the number it has come to while the server had the names.
+struct Job {
+    UploadSettings s;
+    Endpoint endpoint;
+    QString password;
+    std::shared_ptr<WorkFolder> work;
+    QString local;
+    QString first;
+    UploadNames::Parts parts;
+    std::optional<QUuid> entryID;
+    int n = 1;
+    int checks = 0;
+
+    QString name(int number) const
+    {
+        return number == parts.n ? first : UploadNames::numbered(parts.base, number, parts.extension);
+    }
+    // The next number whose name no other upload of this program has.
+    int nextNumber(int after) const
+    {
+        QStringList held;
+        for (const PendingUpload& item : queue().items()) {
+            if (item.fileName != first)
+                held << item.fileName;
+        }
+        int number = after + 1;
+        while (names().takenByOther(name(number), entryID, held))
+            ++number;
+        return number;
+    }
+    bool webdav() const { return s.protocol == RemoteProtocol::webdav; }
+};
+using JobPtr = std::shared_ptr<Job>;
+
+QFuture<Outcome<Sent>> failed(const JobPtr& job, const UploadError& error)
+{
+    job->work->remove();
+    return ready(Outcome<Sent>(error));
+}
+
+QFuture<Outcome<Sent>> failedRun(const JobPtr& job, const ProcessOutput& r)
+{
+    return failed(job, UploadError{failureMessage(r.err, r.exitCode, Lang::current())});
+}
+
+QFuture<Outcome<Sent>> done(const JobPtr& job, const QString& name)
+{
+    job->work->remove();
+    names().record(name, job->entryID);
+    return ready(Outcome<Sent>(Sent{name, publicLink(name, job->s.publicURL)}));
+}
+
+QFuture<Outcome<Sent>> checkName(const JobPtr& job);
+
+// The server had the name: on to the next number.
+QFuture<Outcome<Sent>> nextName(const JobPtr& job)
+{
+    job->n = job->nextNumber(job->n);
+    return checkName(job);
+}
+
+QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
+{
+    const QString name = job->name(job->n);
+    Outcome<QString> url = fileUrl(name, job->endpoint);
+    if (!url.ok())
+        return failed(job, url.error());
+    ChildRequest request = curlRequest(
+        curlUploadConfig(job->s.user, job->password, job->local, url.value(), job->webdav(), true));
+    request.anyExitStatus = true;
+    return runChild(request)
+        .then(&RemoteUploader::shared(),
+              [job, name](const Outcome<ProcessOutput>& r) {
+                  if (!r.ok())
+                      return failed(job, r.error());
+                  if (r.value().exitCode == 0)
+                      return done(job, name);
+                  // A server that keeps conditions had the name after all.
+                  if (job->webdav() && refusedAsExisting(r.value()))
+                      return nextName(job);
+                  return failedRun(job, r.value());
+              })
+        .unwrap();
+}
+
+QFuture<Outcome<Sent>> sftpPut(const JobPtr& job)
+{
+    const QString name = job->name(job->n);
+    const SftpUploadPlan plan = sftpUploadCommands(job->local, name, job->endpoint);
+    Outcome<ChildRequest> request =
+        sftpRequest(plan.commands, job->endpoint, job->s, job->password, *job->work);
+    if (!request.ok())
+        return failed(job, request.error());
+    return runChild(request.value())
+        .then(&RemoteUploader::shared(),
+              [job, name, remote = plan.remote](const Outcome<ProcessOutput>& r) {
+                  if (!r.ok())
+                      return failed(job, r.error());
+                  const Outcome<bool> arrived = judgeSftpUpload(r.value(), remote);
+                  return arrived.ok() ? done(job, name) : failed(job, arrived.error());
+              })
+        .unwrap();
+}
+
+// Looks at a few names in one session and puts the file under the first the server lacks.
+QFuture<Outcome<Sent>> sftpCheck(const JobPtr& job)
+{
+    QList<int> numbers{job->n};
+    while (numbers.size() < kSftpNamesPerCheck)
+        numbers << job->nextNumber(numbers.last());
+    QStringList remotes;
+    for (int number : numbers)
+        remotes << sftpRemotePath(job->name(number), job->endpoint);
+    job->checks += int(numbers.size()) - 1;
+    Outcome<ChildRequest> request =
+        sftpRequest(sftpCheckCommands(remotes), job->endpoint, job->s, job->password, *job->work);
+    if (!request.ok())
+        return failed(job, request.error());
+    return runChild(request.value())
+        .then(&RemoteUploader::shared(),
+              [job, numbers, remotes](const Outcome<ProcessOutput>& r) {
+                  if (!r.ok())
+                      return failed(job, r.error());
+                  if (const std::optional<qsizetype> free = firstAbsent(r.value(), remotes)) {
+                      job->n = numbers[*free];
+                      return sftpPut(job);
+                  }
+                  job->n = numbers.last();
+                  return nextName(job);
+              })
+        .unwrap();
+}
+
+// Never replaces a file: the server is asked whether it has the name before the upload.
+QFuture<Outcome<Sent>> checkName(const JobPtr& job)
+{
+    if (++job->checks > kMaxNameChecks)
+        return failed(job, UploadError{everyNameTakenText()});
+    if (job->s.protocol == RemoteProtocol::sftp)
+        return sftpCheck(job);
+    Outcome<QString> url = fileUrl(job->name(job->n), job->endpoint);
+    if (!url.ok())
+        return failed(job, url.error());
+    ChildRequest request =
+        curlRequest(curlCheckConfig(job->s.user, job->password, url.value(), job->webdav()));
+    request.arguments = curlCheckArguments();
+    request.anyExitStatus = true;
+    return runChild(request)
+        .then(&RemoteUploader::shared(),
+              [job](const Outcome<ProcessOutput>& r) {
+                  if (!r.ok())
+                      return failed(job, r.error());
+                  switch (judgeCurlCheck(r.value(), job->webdav())) {
+                      case NameCheck::free:
+                          return curlPut(job);
+                      case NameCheck::taken:
+                          return nextName(job);
+                      case NameCheck::failed:
+                          break;
+                  }
+                  return failedRun(job, r.value());
+              })
+        .unwrap();
+}
+
+QFuture<Outcome<Sent>> transfer(const UploadSettings& s, const Endpoint& endpoint, const QString& password,
+                                const QByteArray& png, const QString& fileName,
+                                const std::optional<QUuid>& entryID)
 {
     if (auto bad = checkValues(s, password, fileName))
-        return ready(Outcome<Link>(*bad));
+        return ready(Outcome<Sent>(*bad));
     auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
-        return ready(Outcome<Link>(UploadError{workDirFailedText()}));
+        return ready(Outcome<Sent>(UploadError{workDirFailedText()}));
     const QString local = work->path() + '/' + fileName;
     QString why;
     if (hasControlCharacter(local))
-        return ready(Outcome<Link>(UploadError{controlCharacterText()}));
-    if (!WorkFolder::writePrivate(local, png, &why))
-        return ready(Outcome<Link>(UploadError{why}));
+        return ready(Outcome<Sent>(UploadError{controlCharacterText()}));
+    if (!WorkFolder::writeImage(local, png, &why))
+        return ready(Outcome<Sent>(UploadError{why}));
+    auto job = std::make_shared<Job>();
+    job->s = s;
+    job->endpoint = endpoint;
+    job->password = password;
+    job->work = work;
+    job->local = local;
+    job->first = fileName;
+    job->parts = UploadNames::split(fileName);
+    job->entryID = entryID;
+    job->n = job->parts.n;
+    return checkName(job);
+}
 
-    ChildRequest request;
-    QString remote;
-    if (s.protocol == RemoteProtocol::sftp) {
-        SftpUploadPlan plan = sftpUploadCommands(local, fileName, endpoint);
-        Outcome<ChildRequest> r = sftpRequest(plan.commands, endpoint, s, password, *work);
-        if (!r.ok())
-            return ready(Outcome<Link>(r.error()));
-        request = r.value();
-        remote = plan.remote;
-    } else {
-        Outcome<QString> url = fileUrl(fileName, endpoint);
-        if (!url.ok())
-            return ready(Outcome<Link>(url.error()));
-        request = curlRequest(
-            curlUploadConfig(s.user, password, local, url.value(), s.protocol == RemoteProtocol::webdav));
-    }
-    const bool sftp = s.protocol == RemoteProtocol::sftp;
-    const QString publicURL = s.publicURL;
-    return runChild(request).then(&RemoteUploader::shared(),
-                                  [work, sftp, remote, fileName, publicURL](const Outcome<ProcessOutput>& r) {
-                                      work->remove();
-                                      if (!r.ok())
-                                          return Outcome<Link>(r.error());
-                                      if (sftp) {
-                                          Outcome<bool> arrived = judgeSftpUpload(r.value(), remote);
-                                          if (!arrived.ok())
-                                              return Outcome<Link>(arrived.error());
-                                      }
-                                      return Outcome<Link>(publicLink(fileName, publicURL));
-                                  });
+QFuture<QString> password();
+
+// One transfer without any notice.
+QFuture<Outcome<Sent>> sendAs(const QByteArray& png, const QString& fileName,
+                              const std::optional<QUuid>& entryID)
+{
+    const UploadSettings s = UploadSettings::fromPrefs();
+    // Everything but the password is checked before the keyring is asked.
+    if (auto bad = checkValues(s, QString(), fileName))
+        return ready(Outcome<Sent>(*bad));
+    const Outcome<Endpoint> endpoint = endpointFor(s);
+    if (!endpoint.ok())
+        return ready(Outcome<Sent>(endpoint.error()));
+    const Endpoint e = endpoint.value();
+    return password()
+        .then(&RemoteUploader::shared(),
+              [s, e, png, fileName, entryID](const QString& pw) {
+                  return transfer(s, e, pw, png, fileName, entryID);
+              })
+        .unwrap();
 }
 
 QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoint, const QString& password)
@@ -265,18 +444,9 @@ int RemoteUploader::sweepStaleWorkFolders()
 
 QFuture<Outcome<Link>> RemoteUploader::send(const QByteArray& png, const QString& fileName)
 {
-    const UploadSettings s = UploadSettings::fromPrefs();
-    // Everything but the password is checked before the keyring is asked.
-    if (auto bad = checkValues(s, QString(), fileName))
-        return ready(Outcome<Link>(*bad));
-    const Outcome<Endpoint> endpoint = endpointFor(s);
-    if (!endpoint.ok())
-        return ready(Outcome<Link>(endpoint.error()));
-    const Endpoint e = endpoint.value();
-    return password()
-        .then(&shared(),
-              [s, e, png, fileName](const QString& pw) { return transfer(s, e, pw, png, fileName); })
-        .unwrap();
+    return sendAs(png, fileName, std::nullopt).then(&shared(), [](const Outcome<Sent>& r) {
+        return r.ok() ? Outcome<Link>(r.value().link) : Outcome<Link>(r.error());
+    });
 }
 
 QFuture<QString> RemoteUploader::testConnection()
@@ -318,9 +488,9 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
     notice(kx::tr("Uploading…", "Feltöltés…", "Wird hochgeladen…"), QString(), "icloud.and.arrow.up"_sym, 20);
 
     const QByteArray bytes = *png;
-    return send(bytes, fileName)
+    return sendAs(bytes, fileName, entryID)
         .then(&shared(),
-              [bytes, fileName, entryID, warn](const Outcome<Link>& r) -> QFuture<UploadReport> {
+              [bytes, fileName, entryID, warn](const Outcome<Sent>& r) -> QFuture<UploadReport> {
                   if (!r.ok()) {
                       QString why;
                       const bool queued =
@@ -338,11 +508,13 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                       return ready(report);
                   }
                   UploadReport report;
-                  if (const Link& link = r.value()) {
+                  // The server may have had the name: the file went under the next number.
+                  const QString sentName = r.value().name;
+                  if (const Link& link = r.value().link) {
                       if (entryID)
                           history().setUploadURL(*entryID, *link);
-                      const qsizetype dot = fileName.lastIndexOf('.');
-                      const QString alt = dot >= 0 ? fileName.left(dot) : fileName;
+                      const qsizetype dot = sentName.lastIndexOf('.');
+                      const QString alt = dot >= 0 ? sentName.left(dot) : sentName;
                       if (QClipboard* clipboard = QGuiApplication::clipboard()) {
                           clipboard->clear();
                           clipboard->setText(uploadCopyText(Prefs::uploadCopyFormat(), *link, alt));
@@ -351,7 +523,7 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                                              "Hochgeladen – in der Zwischenablage"),
                                       *link, "link"_sym, 5);
                   } else {
-                      report = notice(kx::tr("Uploaded", "Feltöltve", "Hochgeladen"), fileName,
+                      report = notice(kx::tr("Uploaded", "Feltöltve", "Hochgeladen"), sentName,
                                       "checkmark.circle.fill"_sym, 3);
                   }
                   report.sent = true;
@@ -391,10 +563,10 @@ void RemoteUploader::nextInPass()
             continue;
         }
         const QByteArray png = file.readAll();
-        send(png, item.fileName).then(this, [this, item](const Outcome<Link>& r) {
+        sendAs(png, item.fileName, item.entryID).then(this, [this, item](const Outcome<Sent>& r) {
             if (r.ok()) {
-                if (r.value() && item.entryID)
-                    history().setUploadURL(*item.entryID, *r.value());
+                if (r.value().link && item.entryID)
+                    history().setUploadURL(*item.entryID, *r.value().link);
                 queue().remove(item.id);
                 ++pass_->tally.sent;
             } else {

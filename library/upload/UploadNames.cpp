@@ -74,6 +74,46 @@ QString UploadNames::reserve(const QString& base, const QString& extension,
     }
 }
 
+bool UploadNames::takenByOther(const QString& name, const std::optional<QUuid>& entryID,
+                               const QStringList& held) const
+{
+    for (const QString& h : held) {
+        if (key(h) == key(name))
+            return true;
+    }
+    const auto it = byName_.constFind(key(name));
+    return it != byName_.cend() && !(entryID && uses_[*it].entryID == entryID);
+}
+
+void UploadNames::record(const QString& name, const std::optional<QUuid>& entryID)
+{
+    if (byName_.contains(key(name)))
+        return;
+    byName_.insert(key(name), uses_.size());
+    uses_.append({name, entryID});
+    save();
+}
+
+UploadNames::Parts UploadNames::split(const QString& name)
+{
+    Parts parts;
+    const qsizetype dot = name.lastIndexOf('.');
+    parts.base = dot > 0 ? name.left(dot) : name;
+    parts.extension = dot > 0 ? name.mid(dot) : QString();
+    const qsizetype space = parts.base.lastIndexOf(' ');
+    if (space > 0) {
+        const QString digits = parts.base.mid(space + 1);
+        bool ok = false;
+        const int n = digits.toInt(&ok);
+        // Only the numbers this list writes: "2" and up, no sign, no leading zero.
+        if (ok && n >= 2 && digits == QString::number(n)) {
+            parts.base.truncate(space);
+            parts.n = n;
+        }
+    }
+    return parts;
+}
+
 void UploadNames::save() const
 {
     QJsonArray list;

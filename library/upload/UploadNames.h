@@ -24,7 +24,22 @@ public:
     QString reserve(const QString& base, const QString& extension, const std::optional<QUuid>& entryID,
                     const QStringList& held);
 
+    // Whether `name` was given to another capture's upload, or is one of `held`: a name the
+    // server has free is still not for this upload.
+    bool takenByOther(const QString& name, const std::optional<QUuid>& entryID,
+                      const QStringList& held) const;
+    // Records a name the upload of `entryID` moved to because the server had its first one.
+    void record(const QString& name, const std::optional<QUuid>& entryID);
+
     const QString& path() const { return path_; }
+
+    // "Shot 2.png" is "Shot", 2, ".png"; a name without a number has 1.
+    struct Parts {
+        QString base;
+        int n = 1;
+        QString extension;
+    };
+    static Parts split(const QString& name);
 
     // "base" for n = 1, else "base n", + extension, with base shortened to fit 255 UTF-8 bytes.
     static QString numbered(const QString& base, int n, const QString& extension);

@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace kx::upload {
 
@@ -59,6 +60,13 @@ QString connectedText()
 {
     return kx::tr("Connected – the folder is reachable.", "Kapcsolódva – a mappa elérhető.",
                   "Verbunden – der Ordner ist erreichbar.");
+}
+
+QString everyNameTakenText()
+{
+    return kx::tr("Every name tried is already taken on the server.",
+                  "Minden kipróbált név foglalt már a szerveren.",
+                  "Jeder versuchte Name ist auf dem Server schon vergeben.");
 }
 
 bool hasControlCharacter(const QString& text)
@@ -221,14 +229,61 @@ QStringList curlBase(const QString& user, const QString& password)
 }
 
 QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
-                             const QString& url, bool webdav)
+                             const QString& url, bool webdav, bool onlyIfNew)
 {
     QStringList lines = curlBase(user, password);
     if (webdav)
         lines << QStringLiteral("header = ") + quoted(QStringLiteral("Content-Type: image/png"));
+    if (webdav && onlyIfNew) {
+        lines << QStringLiteral("header = ") + quoted(QStringLiteral("If-None-Match: *"));
+        lines << QStringLiteral("write-out = ") + quoted(QStringLiteral("%{http_code}"));
+    }
     lines << QStringLiteral("upload-file = ") + quoted(localFile);
     lines << QStringLiteral("url = ") + quoted(url);
     return lines;
+}
+
+bool refusedAsExisting(const ProcessOutput& output)
+{
+    return output.exitCode == 22 && output.out.trimmed() == QLatin1String("412");
+}
+
+QStringList curlCheckConfig(const QString& user, const QString& password, const QString& url, bool webdav)
+{
+    QStringList lines = curlLines(user, password, false);
+    lines << QStringLiteral("head");
+    lines << QStringLiteral("url = ") + quoted(url);
+    lines << QStringLiteral("output = ") + quoted(QStringLiteral("/dev/null"));
+    if (webdav)
+        lines << QStringLiteral("write-out = ") + quoted(QStringLiteral("%{http_code}"));
+    return lines;
+}
+
+QStringList curlCheckArguments()
+{
+    return {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--config"),
+            QStringLiteral("-")};
+}
+
+NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav)
+{
+    if (webdav) {
+        if (output.exitCode != 0)
+            return NameCheck::failed;
+        const QString status = output.out.trimmed();
+        // Any other answer (no right to look, HEAD not allowed...) leaves it to the upload,
+        // which says what is wrong or asks the server not to replace.
+        return status.startsWith('2') ? NameCheck::taken : NameCheck::free;
+    }
+    switch (output.exitCode) {
+        case 0:
+            return NameCheck::taken;
+        case 78:  // no such file
+        case 9:   // no such folder: the upload makes it
+            return NameCheck::free;
+        default:
+            return NameCheck::failed;
+    }
 }
 
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
@@ -279,9 +334,12 @@ QStringList sftpArguments(const Endpoint& e, const QString& user, const QString&
         args << QStringLiteral("-P") << QString::number(*e.port);
     if (!keyPath.isEmpty())
         args << QStringLiteral("-i") << keyPath;
+    // The user goes as an option of its own: in "user@host" sftp would take a ":" in the
+    // user for the end of the host, and connect (and send the password) elsewhere.
+    if (!user.isEmpty())
+        args << QStringLiteral("-o") << QStringLiteral("User=") + quoted(user);
     // sftp reads "host:path"; an IPv6 address needs its brackets.
-    const QString host = e.host.contains(':') ? '[' + e.host + ']' : e.host;
-    args << (user.isEmpty() ? host : user + '@' + host);
+    args << (e.host.contains(':') ? '[' + e.host + ']' : e.host);
     return args;
 }
 
@@ -298,24 +356,62 @@ QString listingQuoted(const QString& path)
 
 }  // namespace
 
+namespace {
+
+// sftp's own commands read an argument beginning with "-" as options, quoted or not: a
+// relative path starts with "./".
+QString pathPrefix(const Endpoint& e)
+{
+    return e.absolute ? QStringLiteral("/") : QStringLiteral("./");
+}
+
+}  // namespace
+
 SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName, const Endpoint& e)
 {
-    const QString prefix = e.absolute ? QStringLiteral("/") : QString();
+    const QString prefix = pathPrefix(e);
     SftpUploadPlan plan;
     for (qsizetype k = 1; k <= e.folder.size(); ++k)
         plan.commands << QStringLiteral("-mkdir ") + quoted(prefix + e.folder.mid(0, k).join('/'));
-    plan.remote = prefix + (e.folder + QStringList{localName}).join('/');
+    plan.remote = sftpRemotePath(localName, e);
     plan.commands << QStringLiteral("put ") + quoted(localFile) + ' ' + quoted(plan.remote);
     plan.commands << QStringLiteral("ls -l ") + listingQuoted(plan.remote);
     return plan;
+}
+
+QString sftpRemotePath(const QString& name, const Endpoint& e)
+{
+    return pathPrefix(e) + (e.folder + QStringList{name}).join('/');
+}
+
+QStringList sftpCheckCommands(const QStringList& remotes)
+{
+    QStringList commands;
+    for (const QString& remote : remotes)
+        commands << QStringLiteral("-ls -l ") + listingQuoted(remote);
+    return commands;
+}
+
+std::optional<qsizetype> firstAbsent(const ProcessOutput& output, const QStringList& remotes)
+{
+    QStringList lines = output.out.split('\n', Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    for (qsizetype i = 0; i < remotes.size(); ++i) {
+        const QString tail = ' ' + remotes[i];
+        if (std::none_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.endsWith(tail); }))
+            return i;
+    }
+    return std::nullopt;
 }
 
 QStringList sftpTestCommands(const Endpoint& e)
 {
     QStringList commands{QStringLiteral("pwd")};
     if (!e.folder.isEmpty())
-        commands << QStringLiteral("ls -l ") +
-                        quoted((e.absolute ? QStringLiteral("/") : QString()) + e.folder.join('/'));
+        commands << QStringLiteral("ls -l ") + quoted(pathPrefix(e) + e.folder.join('/'));
     return commands;
 }
 

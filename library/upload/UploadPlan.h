@@ -20,6 +20,7 @@ QString folderMissingText();
 QString connectedText();
 // The toast of a failed upload that waits in the queue (the help quotes it).
 QString queuedFailureText();
+QString everyNameTakenText();
 
 // True when the text holds a line break, another C0 or C1 control character or DEL.
 bool hasControlCharacter(const QString& text);
@@ -48,8 +49,19 @@ QString quoted(const QString& text);
 
 // curl configuration lines.
 QStringList curlBase(const QString& user, const QString& password);
+// `onlyIfNew` (WebDAV): a server that keeps conditions answers 412 instead of replacing a
+// file of that name; the status comes on standard output.
 QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
-                             const QString& url, bool webdav);
+                             const QString& url, bool webdav, bool onlyIfNew = false);
+// True when a conditional WebDAV upload was refused because the name is taken.
+bool refusedAsExisting(const ProcessOutput& output);
+
+// A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
+enum class NameCheck { free, taken, failed };
+QStringList curlCheckConfig(const QString& user, const QString& password, const QString& url, bool webdav);
+// Without "--fail": any HTTP answer is an answer.
+QStringList curlCheckArguments();
+NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav);
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav);
 // The fixed argument list of every curl run (the configuration comes on standard input).
@@ -70,6 +82,12 @@ struct SftpUploadPlan {
 SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName,
                                   const Endpoint& endpoint);
 QStringList sftpTestCommands(const Endpoint& endpoint);
+// The path of a file named `name` in the endpoint's folder, as the sftp commands write it.
+QString sftpRemotePath(const QString& name, const Endpoint& endpoint);
+// One listing per path, each allowed to fail (a missing file is what is hoped for).
+QStringList sftpCheckCommands(const QStringList& remotes);
+// The first of `remotes` that no listing line shows, or nothing when all are there.
+std::optional<qsizetype> firstAbsent(const ProcessOutput& output, const QStringList& remotes);
 
 // Success of an sftp upload: a listing line of a regular file ending in `remote`.
 Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote);

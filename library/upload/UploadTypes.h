@@ -32,10 +32,11 @@ private:
     std::variant<T, UploadError> v_;
 };
 
-// Everything a finished child printed, decoded as UTF-8.
+// Everything a finished child printed, decoded as UTF-8, and how it exited.
 struct ProcessOutput {
     QString out;
     QString err;
+    int exitCode = 0;
 };
 
 // The parsed server description, built anew for every upload or test.

@@ -76,11 +76,14 @@ void WorkFolder::remove()
     lock_ = -1;
 }
 
-bool WorkFolder::writePrivate(const QString& path, const QByteArray& bytes, QString* why)
+bool WorkFolder::writeImage(const QString& path, const QByteArray& bytes, QString* why)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+    // sftp's put gives the server's copy this file's mode: it must be readable by the web
+    // server that publishes the folder, whatever the umask. The folder keeps others out here.
+    const auto mode =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, mode) || !f.setPermissions(mode) ||
         f.write(bytes) != bytes.size()) {
         *why = f.errorString();
         return false;

@@ -1,6 +1,6 @@
 #pragma once
 // The folder of one transfer: "Kaptorix-upload-<UUID>" in the temporary folder, for its owner
-// only (0700, the files in it 0600), removed with everything in it at the end. While it lives
+// only (0700), removed with everything in it at the end. While it lives
 // it holds a lock, so a sweep at start can tell the folders of ended processes from folders
 // in use by another running Kaptorix. GUI thread only.
 
@@ -19,8 +19,8 @@ public:
     const QString& path() const { return path_; }
     void remove();
 
-    // Writes a file readable by its owner only (the image to send).
-    static bool writePrivate(const QString& path, const QByteArray& bytes, QString* why);
+    // Writes the image to send, 0644: its mode is what sftp gives the copy on the server.
+    static bool writeImage(const QString& path, const QByteArray& bytes, QString* why);
     // Removes every folder still in use here (quitting; the children are ended first).
     static void removeAll();
     // Removes this user's work folders that no live process holds and that are older than a

@@ -95,8 +95,8 @@ TEST(UploadFolders, OwnerOnlyAndSweptWhenNoProcessHoldsThem)
         EXPECT_EQ(mode(work.path()), 0700);
         EXPECT_TRUE(QFileInfo(work.path()).fileName().startsWith("Kaptorix-upload-"));
         QString why;
-        ASSERT_TRUE(WorkFolder::writePrivate(work.path() + "/x.png", "png", &why));
-        EXPECT_EQ(mode(work.path() + "/x.png"), 0600);
+        ASSERT_TRUE(WorkFolder::writeImage(work.path() + "/x.png", "png", &why));
+        EXPECT_EQ(mode(work.path() + "/x.png"), 0644);
 
         // Left by ended processes: an old folder with its lock free, and one without a lock.
         const QString left = tmp.filePath("Kaptorix-upload-LEFT"),
@@ -178,7 +178,7 @@ TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
     ASSERT_EQ(folders.size(), 1);
     const QString work = tmp.filePath(folders[0]);
     EXPECT_EQ(mode(work), 0700);
-    EXPECT_EQ(mode(work + "/x.png"), 0600);
+    EXPECT_EQ(mode(work + "/x.png"), 0644);  // the folder keeps others out
     EXPECT_EQ(mode(work + "/askpass.sh"), 0700);
 
     RemoteUploader::abandonTransfers();

@@ -96,11 +96,11 @@ TEST(UploadPlan, SftpCommandsAndArguments)
 {
     Endpoint e{"sftp", "h", {}, {}, {"a", "b"}, false};
     EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
-              (QStringList{R"(-mkdir "a")", R"(-mkdir "a/b")", R"(put "/t/x.png" "a/b/x.png")",
-                           R"(ls -l "a/b/x.png")"}));
+              (QStringList{R"(-mkdir "./a")", R"(-mkdir "./a/b")", R"(put "/t/x.png" "./a/b/x.png")",
+                           R"(ls -l "./a/b/x.png")"}));
     // The listing would expand braces; the put must not see the escapes.
     EXPECT_EQ(sftpUploadCommands("/t/{1}", "{1}", e).commands.mid(2),
-              (QStringList{R"(put "/t/{1}" "a/b/{1}")", R"(ls -l "a/b/\{1\}")"}));
+              (QStringList{R"(put "/t/{1}" "./a/b/{1}")", R"(ls -l "./a/b/\{1\}")"}));
     e.absolute = true;
     EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
               (QStringList{R"(-mkdir "/a")", R"(-mkdir "/a/b")", R"(put "/t/x.png" "/a/b/x.png")",
@@ -109,12 +109,13 @@ TEST(UploadPlan, SftpCommandsAndArguments)
     e.folder.clear();
     e.absolute = false;
     EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
-              (QStringList{R"(put "/t/x.png" "x.png")", R"(ls -l "x.png")"}));
+              (QStringList{R"(put "/t/x.png" "./x.png")", R"(ls -l "./x.png")"}));
     EXPECT_EQ(sftpTestCommands(e), QStringList{"pwd"});
 
     const Endpoint v6{"sftp", "::1", 2222, {}, {}, false};
     EXPECT_EQ(sftpArguments(v6, "u", "/k", "/kh").mid(6),
-              (QStringList{"-o", R"(UserKnownHostsFile="/kh")", "-P", "2222", "-i", "/k", "u@[::1]"}));
+              (QStringList{"-o", R"(UserKnownHostsFile="/kh")", "-P", "2222", "-i", "/k", "-o", R"(User="u")",
+                           "[::1]"}));
     EXPECT_EQ(sftpArguments(e, "", "", "").last(), "h");
     EXPECT_EQ(expandHome("~/.ssh/id", "/home/u"), "/home/u/.ssh/id");
 }

@@ -10,6 +10,7 @@
 #include "library/upload/UploadQueue.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -234,6 +235,67 @@ TEST_P(UploadServers, NoUploadReplacesAnotherCapturesFile)
         ASSERT_FALSE(served.isNull()) << link->toStdString();
         EXPECT_EQ(served.pixelColor(0, 0), color) << link->toStdString();
     }
+}
+
+// A file of that name already on the server (put there by another computer, or before the
+// names were remembered here) stays as it is: the upload takes the next number, and the link says so.
+TEST_P(UploadServers, AFileAlreadyOnTheServerIsNeverReplaced)
+{
+    Prefs::set("filePattern", "{title}");
+    QFile old(root_ + "/a/b/Shot.png");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    const HistoryEntry entry =
+        history_->add({image, 1, SourceKind::window, QString("Shot"), QDateTime::currentDateTime()});
+    const UploadReport done = await(RemoteUploader::upload(image, 1, entry, QString("Shot")));
+    ASSERT_TRUE(done.sent) << done.subtitle.toStdString();
+    EXPECT_EQ(onServer("Shot.png"), "old");
+    EXPECT_EQ(QImage::fromData(onServer("Shot 2.png"), "PNG").pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(done.subtitle, "https://img.example.test/s/Shot%202.png");
+    EXPECT_EQ(history_->entry(entry.id)->uploadURL, done.subtitle);
+}
+
+// Folders beginning with "-" are folders, on every protocol: made when missing, used when there.
+TEST_P(UploadServers, AFolderBeginningWithADashIsAFolder)
+{
+    configure(server_->port(), "-shots/-new");
+    if (GetParam() == RemoteProtocol::webdav)
+        QDir().mkpath(root_ + "/-shots/-new");  // WebDAV does not make folders
+    for (const QString name : {"one.png", "two.png"}) {
+        const Outcome<std::optional<QString>> sent =
+            await(RemoteUploader::send("png " + name.toUtf8(), name));
+        EXPECT_TRUE(sent.ok()) << sent.message().toStdString();
+        EXPECT_EQ(readAll(root_ + "/-shots/-new/" + name), "png " + name.toUtf8());
+    }
+    EXPECT_EQ(await(RemoteUploader::testConnection()), "Connected – the folder is reachable.");
+}
+
+// sftp's put gives the server's copy the local file's mode: a web server running as another
+// account must be able to read it.
+TEST_P(UploadServers, TheSftpCopyIsReadableByOthers)
+{
+    if (GetParam() != RemoteProtocol::sftp)
+        GTEST_SKIP() << "the server's own choice for WebDAV and FTP";
+    ASSERT_TRUE(await(RemoteUploader::send("png", "x.png")).ok());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(root_ + "/a/b/x.png").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// A ":" in the user name is part of the name: the login goes to the host of the settings.
+TEST_P(UploadServers, AColonInTheUserNeverChangesTheHost)
+{
+    if (GetParam() != RemoteProtocol::sftp)
+        GTEST_SKIP() << "curl never reads the user as an address";
+    Prefs::set("remote.user", "127.0.0.2:x");
+    EXPECT_FALSE(await(RemoteUploader::send("png", "x.png")).ok());
+    // This server had the login (sshd reads what follows a ":" as an authentication style).
+    QString log;
+    EXPECT_TRUE(
+        test::waitFor([&] { return (log += server_->log()).contains("Invalid user 127.0.0.2 from"); }, 30000))
+        << log.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(All, UploadServers,
