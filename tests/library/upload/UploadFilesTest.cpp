@@ -70,6 +70,24 @@ TEST(UploadNames, NoCaptureTakesAnotherOnesNameAfterARestartToo)
     // A queued item keeps its name even from its own capture: its retry must not replace a newer file.
     EXPECT_EQ(reread.reserve("Other", ".png", b, {"other.png"}), "Other 2.png");
 
+    // When the server has a name, the upload moves on from the number the name already has,
+    // past names this program gave other captures (a queued one too), and keeps the one it took.
+    for (const auto& [name, base, n, extension] : {std::tuple{"Shot 2.png", "Shot", 2, ".png"},
+                                                   {"Shot 02.png", "Shot 02", 1, ".png"},
+                                                   {"Take 1.png", "Take 1", 1, ".png"},
+                                                   {"v 3", "v", 3, ""},
+                                                   {".png", ".png", 1, ""}}) {
+        const UploadNames::Parts parts = UploadNames::split(name);
+        EXPECT_EQ(std::tuple(parts.base, parts.n, parts.extension),
+                  std::tuple(QString(base), n, QString(extension)))
+            << name;
+    }
+    EXPECT_FALSE(reread.takenByOther("Shot 2.png", b, {}));
+    EXPECT_TRUE(reread.takenByOther("shot 2.png", a, {}));
+    EXPECT_TRUE(reread.takenByOther("Shot 9.png", b, {"shot 9.png"}));
+    reread.record("Shot 9.png", a);
+    EXPECT_TRUE(UploadNames(path).takenByOther("Shot 9.png", b, {}));
+
     // Long names keep " 12" and the extension within 255 bytes, cut at a whole character.
     const QString base = QString(200, 'a') + QString(40, QChar(0x00e9));
     EXPECT_EQ(UploadNames::numbered(base, 12, ".png").toUtf8().size(), 255);
