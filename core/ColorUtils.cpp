@@ -17,8 +17,8 @@ std::optional<QColor> colorFromHex(const QString& text)
         s = QString(s[0]) + s[0] + s[1] + s[1] + s[2] + s[2];
     if (s.size() != 6)
         return std::nullopt;
-    // Strict: no sign, no "0x", no inner blanks.
-    for (const QChar c : s) {
+    // Six hex digits, or a plus sign and five ("+fffff" is 0x0FFFFF); no minus, "0x" or blanks.
+    for (const QChar c : s.startsWith('+') ? s.mid(1) : s) {
         if (!std::isxdigit(static_cast<unsigned char>(c.toLatin1())) || c.unicode() > 0x7f)
             return std::nullopt;
     }

@@ -11,11 +11,37 @@ TEST(HexColors, ParsingIsStrict)
         ASSERT_TRUE(c) << white;
         EXPECT_EQ(c->rgb(), qRgb(255, 255, 255)) << white;
     }
-    for (const char* bad : {"#ffff", "#fffffff", "#12345G", "\tfff", "fff\n", "+fffff", "0xfff", "-fffff",
-                            "ff fff", "", "#", "ｆｆｆ"})
+    for (const char* bad :
+         {"#ffff", "#fffffff", "#12345G", "\tfff", "fff\n", "0xfff", "-fffff", "ff fff", "", "#", "ｆｆｆ"})
         EXPECT_FALSE(colorFromHex(QString::fromUtf8(bad))) << bad;
     EXPECT_EQ(colorFromHex("#1a2B3c")->rgb(), qRgb(0x1a, 0x2b, 0x3c));
     EXPECT_EQ(colorFromHex("abc")->rgb(), qRgb(0xaa, 0xbb, 0xcc));
+}
+
+// A plus sign is read as the number's sign: it takes one of the six places.
+TEST(HexColors, ALeadingPlusIsTheSignOfSixPlaces)
+{
+    const struct {
+        const char* text;
+        std::optional<QRgb> rgb;
+    } cases[] = {
+        {"+fffff", qRgb(0x0f, 0xff, 0xff)},
+        {"#+00001", qRgb(0, 0, 1)},
+        {" +ABCDE ", qRgb(0x0a, 0xbc, 0xde)},
+        {"+ff", std::nullopt},
+        {"++ffff", std::nullopt},
+        {"f+ffff", std::nullopt},
+        {"+-ffff", std::nullopt},
+        {"+ffffff", std::nullopt},
+        {"+", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto color = colorFromHex(QString::fromUtf8(c.text));
+        ASSERT_EQ(color.has_value(), c.rgb.has_value()) << c.text;
+        if (color) {
+            EXPECT_EQ(color->rgb(), *c.rgb) << c.text;
+        }
+    }
 }
 
 TEST(ColorText, FiveFormsWithRoundedAndClampedChannels)
