@@ -6,10 +6,140 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace kx {
 
 namespace {
+
+const QByteArray kPngSignature("\x89PNG\r\n\x1a\n", 8);
+
+// The ancillary chunks that change how the pixels look; each is a few bytes but an ICC profile.
+bool keptAncillary(const char type[4], quint32 length)
+{
+    static const char* const kept[] = {"tRNS", "gAMA", "cHRM", "sRGB", "iCCP", "pHYs", "sBIT", "bKGD"};
+    if (length > 1024 * 1024)
+        return false;
+    for (const char* k : kept)
+        if (std::equal(type, type + 4, k))
+            return true;
+    return false;
+}
+
+// A PNG stream without the chunks the picture does not need. Qt keeps every text chunk as image
+// text (a 500 MB tEXt chunk took six times its size), and the decoder buffers eXIf and sPLT whole;
+// nothing here reads them. Critical chunks pass as they are, so a broken file stays broken.
+class PngPixelsOnly : public QIODevice {
+public:
+    explicit PngPixelsOnly(QIODevice& in) : in_(in) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        qint64 got = 0;
+        while (got < max) {
+            if (!pending_.isEmpty()) {
+                const qint64 n = std::min<qint64>(max - got, pending_.size());
+                std::copy_n(pending_.constData(), n, data + got);
+                pending_.remove(0, n);
+                got += n;
+                continue;
+            }
+            if (pass_ > 0) {
+                const qint64 n = in_.read(data + got, std::min(max - got, pass_));
+                if (n <= 0)
+                    break;
+                pass_ -= n;
+                got += n;
+                continue;
+            }
+            const QByteArray header = in_.read(8);
+            if (header.size() < 8) {
+                pending_ = header;  // a cut file: the decoder sees where it ends
+                if (header.isEmpty())
+                    break;
+                continue;
+            }
+            const quint32 length = qFromBigEndian<quint32>(header.constData());
+            const char* type = header.constData() + 4;
+            const bool critical = (type[0] & 0x20) == 0;
+            const qint64 body = qint64(length) + 4;  // data and CRC
+            if (critical || keptAncillary(type, length)) {
+                pending_ = header;
+                pass_ = body;
+            } else if (!skip(body)) {
+                break;
+            }
+        }
+        return got == 0 && max > 0 ? -1 : got;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    bool skip(qint64 n)
+    {
+        if (!in_.isSequential())
+            return in_.seek(std::min(in_.pos() + n, in_.size()));
+        char sink[64 * 1024];
+        while (n > 0) {
+            const qint64 r = in_.read(sink, std::min<qint64>(n, sizeof sink));
+            if (r <= 0)
+                return false;
+            n -= r;
+        }
+        return true;
+    }
+
+    QIODevice& in_;
+    QByteArray pending_;
+    qint64 pass_ = 8;  // the signature
+};
+
+// Pixels plus what a file may fairly carry beside them (an uncompressed 16-bit TIFF with alpha
+// is 8 bytes a pixel): a file far beyond that is mostly metadata, which decoders keep whole.
+constexpr qint64 fileBytesAllowed(qint64 pixels)
+{
+    return pixels * 16 + qint64(64) * 1024 * 1024;
+}
+
+// The frame size of a JPEG from its segment headers alone: Qt's reader keeps every comment and
+// application segment it passes on the way to the frame header, so a file padded with them would
+// fill memory before its size is known. Invalid when the device cannot seek or no frame is found.
+QSize jpegFrameSize(QIODevice& device)
+{
+    if (device.isSequential() || !device.peek(2).startsWith("\xff\xd8"))
+        return {};
+    const qint64 start = device.pos();
+    QSize size;
+    qint64 at = start + 2;
+    for (int segments = 0; segments < 100000 && device.seek(at); ++segments) {
+        const QByteArray head = device.read(9);
+        if (head.size() < 4 || quint8(head[0]) != 0xff)
+            break;
+        const quint8 marker = quint8(head[1]);
+        const bool frame =
+            marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frame && head.size() == 9) {
+            size = QSize(qFromBigEndian<quint16>(head.constData() + 7),
+                         qFromBigEndian<quint16>(head.constData() + 5));
+            break;
+        }
+        if (marker == 0xda || marker == 0xd9)
+            break;
+        at += 2 + qFromBigEndian<quint16>(head.constData() + 2);
+    }
+    device.seek(start);
+    return size;
+}
+
+// Bytes the decoded image and its conversion to the one format hold at once.
+qint64 decodingBytes(qint64 pixels, QImage::Format format)
+{
+    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qint64 decoded = (pixels * std::max(depth, 1) + 7) / 8;
+    return depth == 32 ? decoded : decoded + pixels * 4;
+}
 
 ImageRead refused(QSize size)
 {
@@ -25,7 +155,7 @@ ImageRead fromHeic(const QByteArray& bytes, qint64 maxPixels)
     const auto heic = decodeHeic(bytes, maxPixels, &tooLarge);
     if (!heic)
         return tooLarge.isValid() ? refused(tooLarge.isEmpty() ? QSize() : tooLarge) : ImageRead{};
-    return ImageRead{DecodedImage{heic->image, scaleFromDpi(heic->dpi)}, false, {}};
+    return ImageRead{DecodedImage{toCanonical(heic->image), scaleFromDpi(heic->dpi)}, false, {}};
 }
 
 }  // namespace
@@ -40,12 +170,23 @@ ImageRead readImage(QIODevice& device, qint64 maxPixels)
             return refused({});
         return fromHeic(bytes, maxPixels);
     }
-    QImageReader reader(&device);
+    const QSize frame = jpegFrameSize(device);
+    if (frame.isValid() && device.size() > fileBytesAllowed(qint64(frame.width()) * frame.height()))
+        return refused({});
+    std::optional<PngPixelsOnly> png;
+    if (device.peek(8) == kPngSignature)
+        png.emplace(device);
+    QImageReader reader(png ? static_cast<QIODevice*>(&*png) : &device);
     if (!reader.canRead())
         return {};
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > maxPixels)
+    const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
+    if (pixels > maxPixels)
         return refused(size);
+    if (size.isValid() && decodingBytes(pixels, reader.imageFormat()) > maxPixels * 4)
+        return refused(size);
+    if (!png && size.isValid() && !device.isSequential() && device.size() > fileBytesAllowed(pixels))
+        return refused({});
     // Qt refuses to allocate beyond its process-wide limit (128 MB) but fills an image that
     // already has the right size and format: the pixel bound above is the one that applies.
     QImage image;
@@ -53,7 +194,8 @@ ImageRead readImage(QIODevice& device, qint64 maxPixels)
         image = QImage(size, reader.imageFormat());
     if (!reader.read(&image) || image.isNull())
         return {};
-    return ImageRead{DecodedImage{image, scaleFromDotsPerMeter(image.dotsPerMeterX())}, false, {}};
+    const double scale = scaleFromDotsPerMeter(image.dotsPerMeterX());
+    return ImageRead{DecodedImage{toCanonical(std::move(image)), scale}, false, {}};
 }
 
 ImageRead readImageFile(const QString& path, qint64 maxPixels)

@@ -5,6 +5,7 @@
 #include "core/PngEncoder.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -15,7 +16,8 @@ namespace kx {
 namespace {
 
 // A premultiplied image whose every pixel is opaque can go to PNG as RGB: a quarter less
-// data to compress, and no conversion to straight alpha.
+// data to compress, and no conversion to straight alpha. Its pixels already are RGB32's, so the
+// result only looks at them (no copy of a 1 GB image); it lives no longer than `image`.
 QImage pngReady(const QImage& image)
 {
     if (!image.hasAlphaChannel())
@@ -28,7 +30,8 @@ QImage pngReady(const QImage& image)
                     return image;
             }
         }
-        return image.convertToFormat(QImage::Format_RGB32);
+        return QImage(image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+                      QImage::Format_RGB32);
     }
     return image;
 }
@@ -108,6 +111,18 @@ std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, doubl
 std::optional<DecodedImage> decodeImage(const QByteArray& bytes)
 {
     return readImageData(bytes).image;
+}
+
+QImage toCanonical(QImage image)
+{
+    if (image.isNull())
+        return image;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    const QColorSpace space = image.colorSpace();
+    if (space.isValid() && space != QColorSpace(QColorSpace::SRgb))
+        image.convertToColorSpace(QColorSpace::SRgb);
+    return image;
 }
 
 QImage makeBitmapContext(int width, int height)

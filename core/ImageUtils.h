@@ -28,6 +28,11 @@ struct DecodedImage {
 // over the pixel limit are refused (core/ImageReading.h tells why).
 std::optional<DecodedImage> decodeImage(const QByteArray& bytes);
 
+// Every image from outside is kept as premultiplied ARGB32 in sRGB, whatever the file held
+// (1-bit, indexed, grey, 16-bit, another colour space): Qt's smooth scaling and TIFF writing go
+// wrong on some of those. Converted in place where the pixel size allows.
+QImage toCanonical(QImage image);
+
 // A transparent premultiplied ARGB32 image (BGRA in memory); null when it cannot be made.
 QImage makeBitmapContext(int width, int height);
 

@@ -78,7 +78,7 @@ ClipboardRead decodeOffered(const Offered& offer)
             out = ClipboardRead{std::nullopt, true, read.size};
     }
     if (!out.tooLarge && !offer.image.isNull())
-        out.image = ClipboardImage{offer.image, 1.0};
+        out.image = ClipboardImage{toCanonical(offer.image), 1.0};
     return out;
 }
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <array>
+#include <functional>
 
 using namespace kx;
 
@@ -53,6 +56,97 @@ qint64 bytesRead()
         if (line.startsWith("rchar:"))
             return line.mid(6).trimmed().toLongLong();
     return -1;
+}
+
+// Resident memory of this process (VmRSS / VmHWM of /proc/self/status) in MB.
+long statusMb(const char* key)
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
+    return -1;
+}
+
+// Starts a fresh peak: the kernel resets VmHWM to the current resident size.
+long resetPeakMb()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+    return statusMb("VmRSS:");
+}
+
+quint32 crc32Of(const QByteArray& bytes, quint32 crc = 0xffffffffu)
+{
+    static const auto table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    for (const char b : bytes)
+        crc = table[(crc ^ quint8(b)) & 0xff] ^ (crc >> 8);
+    return crc;
+}
+
+QByteArray bigEndian(quint32 v)
+{
+    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(b, 4);
+}
+
+// `image` as a PNG with one chunk of `type` holding `megabytes` of text after its header,
+// written piece by piece so that the test itself holds little of it.
+bool writePngWithChunk(const QString& path, const QImage& image, const char* type, int megabytes)
+{
+    QByteArray png;
+    QBuffer b(&png);
+    b.open(QIODevice::WriteOnly);
+    if (!image.save(&b, "png"))
+        return false;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const qsizetype afterHeader = 8 + 8 + 13 + 4;
+    f.write(png.left(afterHeader));
+    const QByteArray piece(1024 * 1024, 'a');
+    QByteArray start = QByteArray(type) + QByteArray("Comment\0", 8);
+    quint32 crc = crc32Of(start);
+    f.write(bigEndian(quint32(qint64(megabytes) * piece.size() + 8)));
+    f.write(start);
+    for (int i = 0; i < megabytes; ++i) {
+        crc = crc32Of(piece, crc);
+        f.write(piece);
+    }
+    f.write(bigEndian(~crc));
+    f.write(png.mid(afterHeader));
+    return f.flush();
+}
+
+// `image` as a JPEG with `megabytes` of comment segments after its start marker.
+bool writeJpegWithComments(const QString& path, const QImage& image, int megabytes)
+{
+    QByteArray jpeg;
+    QBuffer b(&jpeg);
+    b.open(QIODevice::WriteOnly);
+    if (!image.save(&b, "jpeg"))
+        return false;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write(jpeg.left(2));
+    const QByteArray segment = QByteArray("\xff\xfe\xff\xff", 4) + QByteArray(65533, 'c');
+    for (qint64 written = 0; written < qint64(megabytes) * 1024 * 1024; written += segment.size())
+        f.write(segment);
+    f.write(jpeg.mid(2));
+    return f.flush();
 }
 
 }  // namespace
@@ -147,7 +241,8 @@ TEST(ImageReading, ImagesAboveQtsOwnLimitButWithinOursDecode)
     const ImageRead read = readImageData(png);
     ASSERT_TRUE(read.image);
     EXPECT_EQ(read.image->image.size(), QSize(9000, 5000));
-    EXPECT_EQ(read.image->image.pixel(8999, 4999), qRgba(10, 200, 30, 128));
+    // Kept premultiplied, as every image from outside.
+    EXPECT_EQ(read.image->image.pixel(8999, 4999), qPremultiply(qRgba(10, 200, 30, 128)));
     EXPECT_EQ(QImageReader::allocationLimit(), qtLimit);
     // A tighter bound of the caller's refuses it.
     EXPECT_TRUE(readImageData(png, 1'000'000).tooLarge);
@@ -185,4 +280,98 @@ TEST(ImageReading, AHugeFileThatIsNoImageIsNotReadWhole)
     const ImageRead cutHeic = readImageData(heic(64, 64).left(300));
     EXPECT_FALSE(cutHeic.image);
     EXPECT_FALSE(cutHeic.tooLarge);
+}
+
+// Metadata beside a few pixels: Qt's decoders keep text chunks and comment segments whole (and
+// more than once). A PNG opens without them; a file far larger than its pixels need is refused.
+TEST(ImageReading, MetadataFarLargerThanThePixelsIsNeitherKeptNorDecoded)
+{
+    QTemporaryDir dir;
+    const QImage pixels = picture(64, 48);
+    const struct {
+        const char* name;
+        std::function<bool(const QString&)> write;
+        bool opens;
+    } cases[] = {
+        {"text.png", [&](const QString& p) { return writePngWithChunk(p, pixels, "tEXt", 96); }, true},
+        {"exif.png", [&](const QString& p) { return writePngWithChunk(p, pixels, "eXIf", 96); }, true},
+        {"comments.jpg", [&](const QString& p) { return writeJpegWithComments(p, pixels, 96); }, false},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(c.name);
+        ASSERT_TRUE(c.write(path)) << c.name;
+        const long before = resetPeakMb();
+        const ImageRead read = readImageFile(path);
+        EXPECT_LT(statusMb("VmHWM:") - before, 24) << c.name;
+        EXPECT_EQ(bool(read.image), c.opens) << c.name;
+        EXPECT_EQ(read.tooLarge, !c.opens) << c.name;
+        if (read.image) {
+            EXPECT_EQ(read.image->image.size(), QSize(64, 48));
+            EXPECT_LE(
+                test::maxChannelDifference(read.image->image.convertToFormat(QImage::Format_RGB32), pixels),
+                0);
+        }
+        QFile::remove(path);
+    }
+}
+
+// Whatever a PNG holds, the image is premultiplied ARGB32 in sRGB, and its thumbnail keeps the
+// colour: Qt's smooth scaling turns a 1-bit image's colour into a black-and-white dither.
+TEST(ImageReading, EveryKindOfPngBecomesPremultipliedSrgbAndKeepsItsColours)
+{
+    auto uniform = [](QImage::Format format, QColor colour) {
+        QImage img(300, 200, format);
+        if (format == QImage::Format_Indexed8) {
+            img.setColorTable({qRgb(0, 0, 0), colour.rgb(), qRgb(255, 255, 255)});
+            img.fill(1);
+        } else {
+            img.fill(colour);
+        }
+        QByteArray bytes;
+        QBuffer b(&bytes);
+        b.open(QIODevice::WriteOnly);
+        img.save(&b, "png");
+        return bytes;
+    };
+    QImage p3(300, 200, QImage::Format_RGB32);
+    p3.fill(QColor(200, 80, 40));
+    p3.setColorSpace(QColorSpace::DisplayP3);
+    QByteArray p3Png;
+    {
+        QBuffer b(&p3Png);
+        b.open(QIODevice::WriteOnly);
+        p3.save(&b, "png");
+    }
+    const QColor blue(20, 60, 200), green(40, 170, 90);
+    const struct {
+        const char* name;
+        QByteArray png;
+        QImage::Format decoded;  // what Qt's decoder gives on its own
+        QColor colour;
+    } cases[] = {
+        {"1-bit palette", test::monoPng(QSize(300, 200), blue), QImage::Format_Mono, blue},
+        {"indexed", uniform(QImage::Format_Indexed8, green), QImage::Format_Indexed8, green},
+        {"16-bit", uniform(QImage::Format_RGBA64, QColor(250, 120, 10, 255)), QImage::Format_RGBA64,
+         QColor(250, 120, 10)},
+        {"grey", uniform(QImage::Format_Grayscale8, QColor(90, 90, 90)), QImage::Format_Grayscale8,
+         QColor(90, 90, 90)},
+        {"Display P3", p3Png, QImage::Format_RGB32,
+         QColorSpace(QColorSpace::DisplayP3)
+             .transformationToColorSpace(QColorSpace::SRgb)
+             .map(QColor(200, 80, 40))},
+    };
+    for (const auto& c : cases) {
+        QBuffer probe;
+        probe.setData(c.png);
+        probe.open(QIODevice::ReadOnly);
+        ASSERT_EQ(QImageReader(&probe).imageFormat(), c.decoded) << c.name;
+        const ImageRead read = readImageData(c.png);
+        ASSERT_TRUE(read.image) << c.name;
+        const QImage& img = read.image->image;
+        EXPECT_EQ(img.format(), QImage::Format_ARGB32_Premultiplied) << c.name;
+        EXPECT_LE(test::maxDistanceFrom(img, c.colour), 1) << c.name;
+        const QImage thumb = fitted(img, 64);
+        EXPECT_EQ(thumb.size(), QSize(64, 43)) << c.name;
+        EXPECT_LE(test::maxDistanceFrom(thumb, c.colour), 2) << c.name;
+    }
 }

@@ -62,6 +62,30 @@ TEST(ClipboardForms, CopyOffersPngAtTheScaleDpiTiffAndImage)
     EXPECT_EQ(test::maxChannelDifference(back->image, img), 0);
 }
 
+// A coloured 1-bit image read from the clipboard, as PNG or as Qt's own image form, is copied
+// back in both forms with its colour: Qt's TIFF writer turns a 1-bit image black.
+TEST(ClipboardForms, AOneBitImageReadInIsCopiedOutInItsColourInEveryForm)
+{
+    const QColor blue(20, 60, 200);
+    const QByteArray monoPng = test::monoPng(QSize(60, 40), blue);
+    QMimeData asPng, asImage;
+    asPng.setData("image/png", monoPng);
+    asImage.setImageData(QImage::fromData(monoPng, "PNG"));
+    ASSERT_EQ(qvariant_cast<QImage>(asImage.imageData()).format(), QImage::Format_Mono);
+    for (const QMimeData* source : {&asPng, &asImage}) {
+        const auto read = Clipboard::imageFrom(*source);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->image.format(), QImage::Format_ARGB32_Premultiplied);
+        std::unique_ptr<QMimeData> copied(Clipboard::mimeDataFor(read->image, 1.0));
+        for (const char* form : {"PNG", "TIFF"}) {
+            const QImage back =
+                QImage::fromData(copied->data(QStringLiteral("image/") + QString(form).toLower()), form);
+            EXPECT_EQ(back.size(), QSize(60, 40)) << form;
+            EXPECT_LE(test::maxDistanceFrom(back, blue), 1) << form;
+        }
+    }
+}
+
 TEST(ClipboardForms, ScaleComesFromTheResolution)
 {
     const QImage img200 = pattern(200, 10), img150 = pattern(150, 10), img120 = pattern(120, 10);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -129,6 +130,30 @@ QList<int> pixelDifferences(const QImage& a, const QImage& b)
     return out;
 }
 }  // namespace
+
+QByteArray monoPng(QSize size, QColor colour)
+{
+    QImage mono(size, QImage::Format_Mono);
+    mono.setColorTable({colour.rgb(), qRgb(255, 255, 255)});
+    mono.fill(0);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    mono.save(&buffer, "png");
+    return bytes;
+}
+
+int maxDistanceFrom(const QImage& image, QColor colour)
+{
+    int worst = image.isNull() ? 255 : 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            worst = std::max({worst, std::abs(c.red() - colour.red()), std::abs(c.green() - colour.green()),
+                              std::abs(c.blue() - colour.blue()), std::abs(c.alpha() - colour.alpha())});
+        }
+    return worst;
+}
 
 int maxChannelDifference(const QImage& a, const QImage& b)
 {

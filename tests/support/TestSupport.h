@@ -31,6 +31,12 @@ QString sourcePath(const QString& relative);
 // Writes a small PNG whose header says 20000 × 20000 (400 megapixels, one bit each, all 0).
 bool writeOversizedPng(const QString& path);
 
+// A PNG of one bit per pixel whose palette makes every pixel `colour` (the other entry white).
+QByteArray monoPng(QSize size, QColor colour);
+
+// Largest distance of any channel of any pixel from `colour` (compared unpremultiplied).
+int maxDistanceFrom(const QImage& image, QColor colour);
+
 // Opaque pixels of random colours, the same for the same seed.
 QImage noiseImage(QSize size, unsigned seed);
 

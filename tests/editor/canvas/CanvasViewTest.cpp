@@ -1,6 +1,7 @@
 #include "CanvasHarness.h"
 
 #include "TestSupport.h"
+#include "core/ImageReading.h"
 #include "editor/canvas/CanvasTextField.h"
 
 #include <gtest/gtest.h>
@@ -287,4 +288,25 @@ TEST(CanvasView, RedactionOverTransparentPixelsShowsNothingOfTheBase)
                                                      int((expected.pixel(x, y) >> shift) & 0xff)));
         EXPECT_LE(worst, 3) << rawValue(kind).toStdString();
     }
+}
+
+// A coloured 1-bit file opened in the editor keeps its colour below half size, where the canvas
+// draws a smoothly scaled copy (Qt scales 1-bit images into black-and-white noise).
+TEST(CanvasView, AOneBitFileKeepsItsColourWhenZoomedOut)
+{
+    const QColor blue(20, 60, 200);
+    const ImageRead read = readImageData(test::monoPng(QSize(500, 400), blue));
+    ASSERT_TRUE(read.image);
+    CaptureResult c{read.image->image, 1.0, SourceKind::file, std::nullopt, QDateTime::currentDateTime()};
+    CanvasHost host(std::make_shared<EditorDocument>(c), QSize(400, 300));
+    host.show();
+    host.scroll->setMagnification(0.4);
+    settle();
+    ASSERT_NEAR(host.scroll->magnification(), 0.4, 1e-9);
+    const QImage shot = host.canvas->grab().toImage();
+    const QRect drawn = QRectF(host.canvas->toWidget(QPointF(2, 2)), host.canvas->toWidget(QPointF(498, 398)))
+                            .toAlignedRect()
+                            .intersected(shot.rect().adjusted(1, 1, -1, -1));
+    ASSERT_GT(drawn.width(), 150);
+    EXPECT_LE(test::maxDistanceFrom(shot.copy(drawn), blue), 2);
 }
