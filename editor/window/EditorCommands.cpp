@@ -97,10 +97,21 @@ QImage EditorWindowController::render(bool includeBeautify)
     }
 }
 
+QHash<QUuid, quint64>& EditorWindowController::writeBacks()
+{
+    static QHash<QUuid, quint64> counts;
+    return counts;
+}
+
 void EditorWindowController::commitToHistory()
 {
+    commit(true);
+}
+
+void EditorWindowController::commit(bool mayAsk)
+{
     HistoryStore* store = services_.history;
-    if (!store || doc_->historyID().isNull() || !doc_->isDirty())
+    if (!store || writeTo_.isNull() || !doc_->isDirty())
         return;
     const QImage image = render(false);
     if (image.isNull()) {
@@ -112,8 +123,25 @@ void EditorWindowController::commitToHistory()
                 kWarn);
         return;
     }
-    WriteBackWatcher::watch(store, doc_->historyID(), services_.toast);
-    store->update(doc_->historyID(), image, editor::saneScale(doc_->scale()));
+    const double scale = editor::saneScale(doc_->scale());
+    // Another window wrote to the entry since this one read it: its work is not replaced
+    // unless the user says so; otherwise these edits become an entry of their own.
+    if (writeBacks().value(writeTo_) != seenWrites_ && store->entry(writeTo_)) {
+        const bool replace =
+            mayAsk && services_.replaceChangedEntry && services_.replaceChangedEntry(window_);
+        if (!replace) {
+            const QDateTime now = services_.now ? services_.now() : QDateTime::currentDateTime();
+            const HistoryEntry kept =
+                store->add(CaptureResult{image, scale, doc_->kind(), doc_->title(), now});
+            writeTo_ = kept.id;
+            seenWrites_ = writeBacks().value(kept.id);
+            WriteBackWatcher::watch(store, kept.id, services_.toast);
+            return;
+        }
+    }
+    WriteBackWatcher::watch(store, writeTo_, services_.toast);
+    store->update(writeTo_, image, scale);
+    seenWrites_ = ++writeBacks()[writeTo_];
 }
 
 void EditorWindowController::copy(CopyMode mode)
@@ -298,7 +326,7 @@ void EditorWindowController::cmdUpload()
     commitToHistory();
     const QImage image = render(true);
     if (services_.upload && !image.isNull())
-        services_.upload(image, editor::saneScale(doc_->scale()), doc_->historyID(), doc_->title());
+        services_.upload(image, editor::saneScale(doc_->scale()), writeTo_, doc_->title());
 }
 
 void EditorWindowController::palette()

@@ -7,6 +7,7 @@
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "editor/document/EditorDocument.h"
 #include "help/HelpWindowController.h"
@@ -20,7 +21,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPromise>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
@@ -54,6 +57,25 @@ EditorServices EditorServices::live()
     };
     s.setClipboard = [](QMimeData* data) { QGuiApplication::clipboard()->setMimeData(data); };
     s.history = &HistoryStore::shared();
+    s.replaceChangedEntry = [](QWidget* parent) {
+        QMessageBox box(
+            QMessageBox::Warning,
+            kx::tr("This capture was changed in another window",
+                   "Ezt a képet egy másik ablakban módosították",
+                   "Diese Aufnahme wurde in einem anderen Fenster geändert"),
+            kx::tr("Replace it with this editor's image, or keep both as separate captures?",
+                   "Lecseréli erre a szerkesztő képére, vagy mindkettő külön képként maradjon?",
+                   "Durch das Bild dieses Editors ersetzen oder beide als eigene Aufnahmen behalten?"),
+            QMessageBox::NoButton, parent);
+        QPushButton* replace =
+            box.addButton(kx::tr("Replace", "Csere", "Ersetzen"), QMessageBox::DestructiveRole);
+        QPushButton* keep =
+            box.addButton(kx::tr("Keep Both", "Mindkettő marad", "Beide behalten"), QMessageBox::AcceptRole);
+        box.setDefaultButton(keep);
+        box.setEscapeButton(keep);
+        box.exec();
+        return box.clickedButton() == replace;
+    };
     s.recognizeText = [](const QImage& image) { return OCRService::observations(image); };
     s.barcodes = [](const QImage& image) { return OCRService::barcodes(image); };
     s.findSensitive = [](const QImage& image) { return SensitiveData::find(image); };

@@ -34,6 +34,10 @@ struct EditorServices {
     std::function<void(QMimeData* data)> setClipboard;
     // Null: the window never writes to a history.
     HistoryStore* history = nullptr;
+    // Asked before a write-back over a history image that another window changed since this
+    // editor read it: true replaces that image, false keeps both (this editor's image becomes
+    // an entry of its own). Empty: keep both.
+    std::function<bool(QWidget* parent)> replaceChangedEntry;
 
     // Text and barcode recognition. A failed recognition (no language data, no module) is
     // not the same as an image without text. Barcodes are read on a worker thread.

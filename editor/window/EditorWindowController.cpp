@@ -62,6 +62,12 @@ EditorWindowController* EditorWindowController::open(const CaptureResult& captur
         quitHooked = true;
         QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &commitAllBeforeQuit);
     }
+    if (!entryID.isNull())
+        for (EditorWindowController* c : std::as_const(registry()))
+            if (!c->closing_ && c->writeTo_ == entryID) {
+                c->bringToFront();
+                return c;
+            }
     auto* controller = new EditorWindowController(capture, entryID, services);
     registry().append(controller);
     controller->show();
@@ -77,7 +83,7 @@ void EditorWindowController::commitAllBeforeQuit()
 {
     QSet<HistoryStore*> stores;
     for (EditorWindowController* c : std::as_const(registry())) {
-        c->commitToHistory();
+        c->commit(false);
         if (c->services_.history)
             stores.insert(c->services_.history);
     }
@@ -88,8 +94,9 @@ void EditorWindowController::commitAllBeforeQuit()
 
 EditorWindowController::EditorWindowController(const CaptureResult& capture, const QUuid& entryID,
                                                const EditorServices& services)
-    : doc_(std::make_shared<EditorDocument>(capture, entryID)), services_(services)
+    : doc_(std::make_shared<EditorDocument>(capture, entryID)), services_(services), writeTo_(entryID)
 {
+    seenWrites_ = writeBacks().value(entryID);
     // Notices and the clipboard are called unconditionally.
     if (!services_.toast)
         services_.toast = [](const QString&, const QString&, const QString&) {};
@@ -266,6 +273,16 @@ void EditorWindowController::show()
         cmdZoomFit(1);
         canvas_->setFocus(Qt::OtherFocusReason);
     });
+}
+
+void EditorWindowController::bringToFront()
+{
+    if (!window_)
+        return;
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
 }
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event)

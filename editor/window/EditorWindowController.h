@@ -13,6 +13,7 @@
 #include "editor/window/EditorActions.h"
 #include "editor/window/EditorServices.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -31,7 +32,9 @@ class EditorWindowController : public QObject, public CanvasCommands {
     Q_OBJECT
 
 public:
-    // Creates, registers and shows an editor; callers may ignore the result.
+    // Creates, registers and shows an editor; callers may ignore the result. An entry that
+    // already has an open editor brings that editor to the front instead: two editors on one
+    // image would write over each other's work.
     static EditorWindowController* open(const CaptureResult& capture, const QUuid& entryID = QUuid(),
                                         const EditorServices& services = EditorServices::current());
     static const QList<EditorWindowController*>& openEditors();
@@ -53,6 +56,11 @@ public:
 
     // Centres the window, raises it, then fits the image and focuses the canvas.
     void show();
+    // Restores, raises and activates the window as it is.
+    void bringToFront();
+    // The history entry the edits are written back to: the document's, or the entry of its
+    // own that the user chose to keep the edits in. Null: none.
+    QUuid historyTarget() const { return writeTo_; }
 
     // CanvasCommands.
     EditorDocument& doc() override { return *doc_; }
@@ -94,6 +102,11 @@ private:
     void installKeys();
     void windowWillClose();
     void syncZoom();
+    // The write-back; `mayAsk` false (at quit) keeps both when the entry changed meanwhile.
+    void commit(bool mayAsk);
+    // Write-backs to each history entry by the editors of this process, the only writers of
+    // an entry's image after its capture.
+    static QHash<QUuid, quint64>& writeBacks();
     // The finished (with backdrop) or flattened image; null when it could not be made.
     QImage render(bool includeBeautify);
 
@@ -105,6 +118,9 @@ private:
     EditorRootView* root_ = nullptr;
     EditorActions actions_;
     bool closing_ = false;
+    QUuid writeTo_;
+    // The count of write-backs to writeTo_ that this editor has seen.
+    quint64 seenWrites_ = 0;
 };
 
 }  // namespace kx

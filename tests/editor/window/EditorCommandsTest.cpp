@@ -273,3 +273,54 @@ TEST(EditorCommands, AddCaptureJoinsBelowAndAClosedEditorsClosuresDoNothing)
     a.c->cmdZoom(2);  // the other one still works
     EXPECT_DOUBLE_EQ(a.c->doc().zoom(), a.c->scrollView()->magnification());
 }
+
+TEST(EditorCommands, OneEditorPerEntryAndNoSilentWriteOverAnotherWindowsEdits)
+{
+    // What the user answers when a write-back would replace another window's edits; no
+    // closure stands for a path that cannot ask (quit), which keeps both.
+    const std::optional<bool> answers[] = {true, false, std::nullopt};
+    for (const std::optional<bool>& answer : answers) {
+        SCOPED_TRACE(answer ? (*answer ? "replace" : "keep both") : "cannot ask");
+        int asked = 0;
+        EditorServices services = test::fakeServices(std::make_shared<test::Recorded>());
+        if (answer)
+            services.replaceChangedEntry = [&](QWidget*) {
+                ++asked;
+                return *answer;
+            };
+        HistoryEditor h(true, services);
+        const CaptureResult capture{h.store->loadImage(h.entry.id)->image, 2.0, SourceKind::area,
+                                    std::nullopt, QDateTime::currentDateTime()};
+        // Opening the entry again brings the same editor back.
+        EXPECT_EQ(EditorWindowController::open(capture, h.entry.id, services), h.c.data());
+
+        // A second editor on the entry all the same (not through open()).
+        services.history = h.store.get();
+        std::unique_ptr<EditorWindowController> other(
+            new EditorWindowController(capture, h.entry.id, services));
+        h.edit();
+        Annotation b;
+        b.p1 = {50, 35};
+        b.p2 = {20, 10};
+        b.style.color = RGBA{0, 0, 1, 1};
+        other->doc().pushUndo();
+        other->doc().add(b);
+        const auto flat = [](EditorWindowController* c) {
+            return c->doc().renderFinal(false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        };
+        h.c->commitToHistory();
+        ASSERT_EQ(h.stored(), flat(h.c));
+        other->commitToHistory();
+        other->commitToHistory();  // asked once: the answer stands
+        EXPECT_EQ(asked, answer ? 1 : 0);
+        const bool replaced = answer.value_or(false);
+        EXPECT_EQ(h.stored(), replaced ? flat(other.get()) : flat(h.c));
+        ASSERT_EQ(h.store->entries().size(), replaced ? 1 : 2);
+        if (!replaced) {
+            const QUuid kept = other->historyTarget();
+            ASSERT_NE(kept, h.entry.id);
+            h.store->flush();
+            EXPECT_EQ(read(h.store->dir() + QLatin1Char('/') + uuidText(kept) + ".png"), flat(other.get()));
+        }
+    }
+}

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 #include <QDBusConnection>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QScrollBar>
 #include <QWindow>
 
@@ -128,4 +130,98 @@ TEST(HistoryDesktop, ShowInFileManagerThenTheFolderFallback)
         },
         10000));
     EXPECT_TRUE(rec.toasts.isEmpty());
+}
+
+// Double click, hover button and menu on an entry whose editor is open bring that editor back
+// (also from the task bar) instead of a second one, so every edit reaches the history.
+TEST(HistoryDesktop, OpeningAnOpenEntryAgainBringsItsEditorBackAndKeepsEveryEdit)
+{
+    if (!test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    Lang::overrideForTests(QStringLiteral("en"));
+    QTemporaryDir dir;
+    const auto entries = test::generateHistory(dir.path(), 3, 3, QDateTime::currentDateTime());
+    auto store = test::openStore(dir.path());
+    const HistoryEntry target = entries[1];
+    EditorServices editorServices;
+    editorServices.history = store.get();
+    int opens = 0;
+    HistoryServices s = HistoryServices::live();
+    s.store = store.get();
+    s.openEditor = [&](const CaptureResult& capture, const QUuid& id) {
+        ++opens;
+        EditorWindowController::open(capture, id, editorServices);
+    };
+    HistoryView view(s);
+    view.resize(900, 600);
+    view.show();
+    ASSERT_TRUE(
+        test::waitFor([&] { return view.windowHandle() && view.windowHandle()->isExposed(); }, 20000));
+    HistoryGrid* grid = view.grid();
+    const auto editorsOnTarget = [&] {
+        QList<EditorWindowController*> found;
+        for (EditorWindowController* e : EditorWindowController::openEditors())
+            if (e->historyTarget() == target.id)
+                found.append(e);
+        return found;
+    };
+    const auto tileCentre = [&] {
+        const QRect tile = grid->tileRect(target.id);
+        return grid->viewport()->mapToGlobal(tile.topLeft() + QPoint(tile.width() / 2, 70));
+    };
+    const auto draw = [](EditorWindowController* e, QPointF from, QPointF to) {
+        Annotation a;
+        a.p1 = from;
+        a.p2 = to;
+        a.style.color = RGBA{1, 0, 0, 1};
+        e->doc().pushUndo();
+        e->doc().add(a);
+    };
+
+    ASSERT_FALSE(grid->tileRect(target.id).isEmpty());
+    clickAt(tileCentre(), 2);
+    ASSERT_TRUE(test::waitFor([&] { return editorsOnTarget().size() == 1; }, 20000));
+    QPointer<EditorWindowController> editor = editorsOnTarget().first();
+    ASSERT_TRUE(test::waitFor([&] { return editor->window()->windowHandle()->isExposed(); }, 20000));
+    draw(editor, {2, 2}, {20, 12});
+
+    using Open = std::function<void()>;
+    const std::pair<const char*, Open> ways[] = {
+        {"double click", [&] { clickAt(tileCentre(), 2); }},
+        {"hover button",
+         [&] {
+             const QRect tile = grid->tileRect(target.id);
+             // The pointer moves onto the tile before it presses the button.
+             for (const auto& [button, rect] : HistoryGrid::buttonRects(tile, target, true))
+                 if (button == HistoryGrid::Button::open)
+                     clickAt(grid->viewport()->mapToGlobal(rect.center().toPoint()));
+         }},
+        {"menu",
+         [&] {
+             std::unique_ptr<QMenu> menu(view.menuFor(target));
+             for (QAction* a : menu->actions())
+                 if (a->data().toInt() == int(EntryAction::open))
+                     a->trigger();
+         }},
+    };
+    for (const auto& [name, open] : ways) {
+        SCOPED_TRACE(name);
+        editor->window()->showMinimized();
+        ASSERT_TRUE(test::waitFor([&] { return editor->window()->isMinimized(); }, 20000));
+        const int before = opens;
+        open();
+        ASSERT_TRUE(test::waitFor([&] { return opens > before; }, 20000));
+        ASSERT_TRUE(test::waitFor([&] { return !editor->window()->isMinimized(); }, 20000));
+        ASSERT_EQ(editorsOnTarget(), QList<EditorWindowController*>{editor.data()});
+    }
+    draw(editor, {25, 2}, {5, 14});
+    const QImage edited =
+        editor->doc().renderFinal(false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    editor->window()->close();
+    ASSERT_TRUE(test::waitFor([&] { return editor.isNull(); }, 20000));
+    store->flush();
+    const QImage stored = QImage(QDir(dir.path()).filePath(uuidText(target.id) + ".png"))
+                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(stored, edited);
+    EXPECT_EQ(store->entries().size(), 3);
 }
