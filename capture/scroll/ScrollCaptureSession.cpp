@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace kx {
 
@@ -103,6 +104,37 @@ VerticalStitcher::RowMask ScrollCaptureSession::differingRows(const QImage& a, c
     for (int y = 0; y < a.height(); ++y)
         rows[std::size_t(y)] = std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(rowBytes)) != 0;
     return rows;
+}
+
+bool ScrollCaptureSession::repeatsItself(const QImage& frame)
+{
+    const int h = frame.height();
+    if (h < 8)
+        return false;
+    const qsizetype rowBytes = qsizetype(frame.width()) * frame.depth() / 8;
+    std::vector<size_t> rows(std::size_t(h), 0);
+    for (int y = 0; y < h; ++y)
+        rows[std::size_t(y)] = qHashBits(frame.constScanLine(y), size_t(rowBytes));
+    // A stretch of at least half the frame in which every row equals the one `period` rows
+    // below, and which is not one flat colour (a blank stretch says nothing about repeats).
+    for (int period = 1; period <= h / 4; ++period) {
+        int run = 0, start = 0;
+        bool varied = false;
+        for (int r = 0; r + period < h; ++r) {
+            if (rows[std::size_t(r)] != rows[std::size_t(r + period)]) {
+                run = 0;
+                continue;
+            }
+            if (run++ == 0) {
+                start = r;
+                varied = false;
+            }
+            varied = varied || rows[std::size_t(r)] != rows[std::size_t(start)];
+            if (varied && run + period >= h / 2)
+                return true;
+        }
+    }
+    return false;
 }
 
 QList<QPointF> ScrollCaptureSession::wheelCandidates()
@@ -208,6 +240,7 @@ void ScrollCaptureSession::begin(const QImage& first)
 {
     stitcher_ =
         std::make_shared<VerticalStitcher>(first, withPointer(unstable_, pointerRows(first.height())));
+    firstFrame_ = lastAccepted_ = lastGrab_ = first;
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());
     step();
@@ -375,10 +408,12 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
         return;
     }
     auto* watcher = new QFutureWatcher<VerticalStitcher::Outcome>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler] {
+    lastGrab_ = frame;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler, frame] {
         const VerticalStitcher::Outcome outcome = watcher->result();
         watcher->deleteLater();
         if (outcome.kind == VerticalStitcher::Outcome::Kind::appended) {
+            lastAccepted_ = frame;
             model_.setFrames(stitcher_->acceptedSteps() + 1);
             model_.setHeight(int(stitcher_->stitchedHeight()));
         }

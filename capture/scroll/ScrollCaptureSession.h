@@ -89,6 +89,9 @@ public:
     // The stitched height at which the capture stops: the setting, at least 2000 rows, and
     // low enough that one more frame still fits under the stitcher's cap.
     static int heightLimit(int setting, int frameHeight);
+    // Whether most of a frame is one stretch of rows repeating at a short period (identical
+    // lines): a scroll by whole periods then looks like no scroll at all.
+    static bool repeatsItself(const QImage& frame);
 
     // The HUD's buttons and the global keys end up here.
     void toggleAuto();
@@ -116,6 +119,9 @@ private:
     void stopEarly(const QString& note);
     static QString followNote();
     static QString blankNote();
+    static QString repeatNote();
+    // The wheel moved nothing at any point: the end when frames were stitched, else a failure.
+    void wheelFoundNothing();
     void fail(const QString& message);
     void end();
     VerticalStitcher::RowMask pointerRows(int frameHeight) const;
@@ -157,6 +163,9 @@ private:
     bool crossedBlank_ = false;  // a blank view stayed blank while the wheel turned
     int blankSteps_ = 0;
     VerticalStitcher::Outcome::Kind lastOutcome_ = VerticalStitcher::Outcome::Kind::noChange;
+    QImage firstFrame_, lastAccepted_, lastGrab_;
+    // Of the last frame taken by hand.
+    VerticalStitcher::Outcome::Kind handOutcome_ = VerticalStitcher::Outcome::Kind::noChange;
     QString note_;
     std::optional<CaptureError> failure_;
     bool ended_ = false;

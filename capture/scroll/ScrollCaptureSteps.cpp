@@ -35,11 +35,7 @@ void ScrollCaptureSession::step()
 void ScrollCaptureSession::autoStep()
 {
     if (!chooseWheelPoint()) {
-        // Nowhere in the rectangle does the wheel reach an application that scrolls.
-        fail(kx::tr(
-            "Nothing in the selection scrolls. Select the content of a scrollable window.",
-            "A kijelölésben semmi sem görgethető. Egy görgethető ablak tartalmát jelöld ki.",
-            "In der Auswahl lässt sich nichts scrollen. Wähle den Inhalt eines scrollbaren Fensters."));
+        wheelFoundNothing();
         return;
     }
     postScroll(scrollStep_);
@@ -146,6 +142,40 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     }
 }
 
+void ScrollCaptureSession::wheelFoundNothing()
+{
+    if (stitcher_ && stitcher_->acceptedSteps() > 0) {
+        // Frames scrolled by hand are kept: the content stands still under the wheel, at its
+        // end, unless the last of them could not be placed.
+        finished_ = true;
+        if (handOutcome_ == VerticalStitcher::Outcome::Kind::noMatch)
+            stopEarly(followNote());
+        else
+            model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
+        afterStep();
+    } else if (repeatsItself(firstFrame_)) {
+        // Identical lines look the same after every click: the content may well move, but
+        // nothing shows how far. The first screen is all that is sure.
+        stopEarly(repeatNote());
+        afterStep();
+    } else {
+        // Nowhere in the rectangle does the wheel reach an application that scrolls.
+        fail(kx::tr(
+            "Nothing in the selection scrolls. Select the content of a scrollable window.",
+            "A kijelölésben semmi sem görgethető. Egy görgethető ablak tartalmát jelöld ki.",
+            "In der Auswahl lässt sich nichts scrollen. Wähle den Inhalt eines scrollbaren Fensters."));
+    }
+}
+
+QString ScrollCaptureSession::repeatNote()
+{
+    return kx::tr(
+        "Could not follow the scroll: the content repeats itself, so the image is the first screen.",
+        "Nem sikerült követni a görgetést: a tartalom ismétlődik, ezért a kép az első képernyő.",
+        "Konnte dem Scrollen nicht folgen: Der Inhalt wiederholt sich, daher zeigt das Bild den "
+        "ersten Bildschirm.");
+}
+
 QString ScrollCaptureSession::followNote()
 {
     return kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
@@ -232,6 +262,8 @@ void ScrollCaptureSession::manualStep()
         add(*frame, 0, [this](VerticalStitcher::Outcome outcome) {
             using Kind = VerticalStitcher::Outcome::Kind;
             lastOutcome_ = outcome.kind;
+            if (outcome.kind != Kind::noChange)
+                handOutcome_ = outcome.kind;
             if (outcome.kind == Kind::appended && movedSinceGiveUp_) {
                 gaveUp_ = false;  // the user took over
                 model_.setWarning(std::nullopt);
@@ -275,6 +307,14 @@ void ScrollCaptureSession::end()
             stopEarly(followNote());
         if (lastOutcome_ == VerticalStitcher::Outcome::Kind::noMatch)
             stopEarly(followNote());
+        // The screen shows content the image does not: it moved on where nothing could be
+        // placed (a column scrolling beside a fixed one looks like an animation by hand).
+        if (!lastGrab_.isNull() && lastGrab_.size() == lastAccepted_.size() &&
+            2 * count(differingRows(lastAccepted_, lastGrab_)) > lastGrab_.height())
+            stopEarly(followNote());
+        // Identical lines from the first screen on: nothing was placed because nothing could be.
+        if (stitcher_ && stitcher_->acceptedSteps() == 0 && repeatsItself(firstFrame_))
+            stopEarly(repeatNote());
         result.image = stitcher_ ? stitcher_->finish() : QImage();
         if (result.image.isNull())
             result.error = CaptureError::failed(

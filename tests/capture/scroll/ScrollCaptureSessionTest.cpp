@@ -440,3 +440,26 @@ TEST(ScrollHudView, FollowsTheModel)
               QStringList({"Capturing… scrolling", "4 frames · 2400 px", "Pause", "Done ↩", "Cancel ⎋"}));
     hud.grab().save(artifactDir("scroll") + "/hud-auto.png");
 }
+
+// Done by hand after steps nothing could place: identical lines moved by whole lines (every
+// frame looks like the first), and a jump further than the view. The first screen comes back
+// with the notice that the rest could not be followed, never as a plain capture.
+TEST_F(ScrollSessionTest, ManualDoneWithNoPlacedStepSaysSo)
+{
+    const std::pair<Content, int> cases[] = {{Content::repeated, 26 * 3}, {Content::prose, 450}};
+    for (const auto& [content, jump] : cases) {
+        SCOPED_TRACE(jump);
+        page_.page = contentPage(content, 300, 3000, 26);
+        page_.offset = 0;
+        auto s = make();
+        const auto r = runToEnd(*s, {}, [&] {
+            ASSERT_TRUE(waitFor([&] { return s->model().height() > 0; }));
+            page_.offset = jump;
+            const int seen = page_.grabs;
+            ASSERT_TRUE(waitFor([&] { return page_.grabs > seen + 3; }));
+            s->requestDone();
+        });
+        EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 400)), 0);
+        EXPECT_TRUE(r.note.startsWith("Could not follow the scroll")) << qPrintable(r.note);
+    }
+}
