@@ -159,6 +159,32 @@ sensitive::Span wholeKey(const sensitive::Reading& r, sensitive::Span range)
     return r.wholeWords(range);
 }
 
+// A local part that recognition split after a ".", "_", "-" or "+" ("anna. kovacs@…"): the
+// hit grows leftwards over each touching word of local-part characters that the separator
+// joins to it, so that no part of the address stays readable.
+sensitive::Span wholeLocalPart(const sensitive::Reading& r, sensitive::Span range)
+{
+    static const QString joiners = QStringLiteral("._-+");
+    const auto localPart = [](QChar c) {
+        return c.unicode() < 128 && (c.isLetterOrNumber() || QStringLiteral("._%+-").contains(c));
+    };
+    qsizetype k = 0;
+    while (k < r.words.size() && r.words[k].end <= range.start)
+        ++k;
+    // Only while the hit begins its word: "(anna" or "to:anna" has nothing to its left to join.
+    for (; k > 0 && k < r.words.size() && r.words[k].start == range.start; --k) {
+        const sensitive::Span before = r.words[k - 1];
+        const QString word = r.glued.mid(before.start, before.end - before.start);
+        const QRectF left = r.box(before), right = r.box({range.start, r.words[k].end});
+        if (left.isNull() || right.isNull() || right.left() - left.right() > 1.3 * r.glyph ||
+            !std::all_of(word.begin(), word.end(), localPart) ||
+            !(joiners.contains(word.back()) || joiners.contains(r.glued[range.start])))
+            break;
+        range.start = before.start;
+    }
+    return range;
+}
+
 struct Piece {
     std::size_t reading;
     sensitive::Span range;
@@ -365,8 +391,10 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
             while (it.hasNext()) {
                 const QRegularExpressionMatch m = it.next();
                 const sensitive::Span range{m.capturedStart(), m.capturedEnd()};
-                if (passes(d.category, m.captured()))
-                    add(d.category, r, key ? wholeKey(r, range) : range);
+                if (!passes(d.category, m.captured()))
+                    continue;
+                const bool email = d.category == QLatin1String("email");
+                add(d.category, r, key ? wholeKey(r, range) : email ? wholeLocalPart(r, range) : range);
             }
             if (d.category == QLatin1String("iban") && r.corrected != r.glued) {
                 it = d.re.globalMatch(r.corrected);

@@ -183,3 +183,36 @@ TEST(SensitiveData, NumbersReadWithLookAlikesOrSplitStillMatchWhenTheirCheckHold
     const TextObservation decoy = spaced({{0, "1111"}, {8, "1112"}}, 60);
     EXPECT_TRUE(SensitiveData::find({first, decoy}).isEmpty());
 }
+
+TEST(SensitiveData, AnEmailSplitInsideItsLocalPartIsCoveredFromItsFirstWord)
+{
+    // Words with the gap before each (6 px: split apart, yet touching; 12 px: a blank); `hidden`
+    // must be covered by an e-mail hit and `readable` by none.
+    struct Case {
+        QList<QPair<double, QString>> words;
+        QString hidden, readable;
+    };
+    const QList<Case> cases{
+        {{{0, "Mail"}, {8, "anna."}, {6, "kovacs@mailbox.example.hu"}},
+         "anna. kovacs@mailbox.example.hu",
+         "Mail"},
+        {{{0, "to"}, {8, "anna"}, {6, ".kovacs@mailbox.example.hu"}},
+         "anna .kovacs@mailbox.example.hu",
+         "to"},
+        {{{0, "h."}, {6, "keller_"}, {6, "1962@posteo.example"}}, "h. keller_ 1962@posteo.example", ""},
+        {{{0, "jan-"}, {6, "peters+home@mail.example.org"}}, "jan- peters+home@mail.example.org", ""},
+        // Prose before an address stays readable: no joining character, a blank's gap, a colon.
+        {{{0, "Write"}, {6, "anna@mailbox.example.hu"}}, "anna@mailbox.example.hu", "Write"},
+        {{{0, "ends."}, {12, "anna@mailbox.example.hu"}}, "anna@mailbox.example.hu", "ends."},
+        {{{0, "mail:"}, {6, "-anna@mailbox.example.hu"}}, "-anna@mailbox.example.hu", "mail:"},
+    };
+    for (const Case& c : cases) {
+        const TextObservation l = spaced(c.words);
+        SCOPED_TRACE(l.text.toStdString());
+        const QList<SensitiveData::Match> hits = SensitiveData::find({l});
+        EXPECT_EQ(covering(hits, l, c.hidden), QStringList{"email"});
+        if (!c.readable.isEmpty()) {
+            EXPECT_TRUE(covering(hits, l, c.readable).isEmpty());
+        }
+    }
+}
