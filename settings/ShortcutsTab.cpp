@@ -97,10 +97,12 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     auto* holder = new QWidget(scroll);
-    holder->setAutoFillBackground(false);
     rowsLayout_ = new QVBoxLayout(holder);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
     scroll->setWidget(holder);
+    // After setWidget, which turns the fill on: a filled holder is opaque, so the window leaves the
+    // pixels under it alone while the page fades in, and the previous page shows through.
+    holder->setAutoFillBackground(false);
     v->addWidget(scroll, 1);
 
     auto* bottom = new QHBoxLayout;

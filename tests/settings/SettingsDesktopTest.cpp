@@ -16,8 +16,10 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
+#include <QVariantAnimation>
 
 namespace kx {
 namespace {
@@ -117,6 +119,73 @@ TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
     w->close();
     SettingsWindowController::shared().show();
     EXPECT_TRUE(test::waitFor([&] { return w->isVisible() && w->pos() == placed; }));
+    w->close();
+}
+
+// The screen while the new page is still fully faded out must show no trace of the old page:
+// what lies under the fading page is the plain window background.
+TEST_F(SettingsDesktop, ASwitchedPageNeverShowsThePreviousOne)
+{
+    QWidget* w = nullptr;
+    QColor background;
+    const auto onScreen = [&](QWidget* page) {
+        const QPoint at = page->mapTo(w, QPoint(0, 0));
+        return w->screen()
+            ->grabWindow(w->winId(), at.x(), at.y(), page->width(), page->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // The share of the page's area that the screen shows in `want`'s colours.
+    const auto sameShare = [&](QWidget* page, const QImage& want) {
+        const QImage shot = onScreen(page);
+        if (shot.size() != want.size())
+            return 0.0;
+        qsizetype same = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QRgb a = shot.pixel(x, y), b = want.pixel(x, y);
+                same +=
+                    qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 12;
+            }
+        return double(same) / qMax(1, shot.width() * shot.height());
+    };
+    const auto plain = [&](QWidget* page) {
+        QImage bare(page->size(), QImage::Format_RGB32);
+        bare.fill(background);
+        return bare;
+    };
+    const auto drawn = [&](QWidget* page) {
+        QImage image = plain(page);
+        QPainter painter(&image);
+        page->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+        return image;
+    };
+
+    for (int from : {0, 2, 3, 4}) {
+        QWidget* page = openOn(from);
+        w = SettingsWindowController::shared().window();
+        background = w->palette().color(QPalette::Window);
+        // The old page, done fading in, is what the screen shows.
+        ASSERT_TRUE(test::waitFor([&] {
+            return !page->graphicsEffect() && sameShare(page, drawn(page)) > 0.99;
+        })) << from;
+        ASSERT_LT(sameShare(page, plain(page)), 0.99) << from;
+
+        SettingsWindowController::shared().show(1);
+        QWidget* shortcuts = SettingsWindowController::shared().view()->page();
+        auto* fade = shortcuts->findChild<QVariantAnimation*>("pageFade");
+        ASSERT_TRUE(fade);
+        fade->pause();  // held at its first frame: nothing of the new page is drawn yet
+        shortcuts->repaint();
+        if (!test::waitFor([&] { return sameShare(shortcuts, plain(shortcuts)) > 0.999; })) {
+            ADD_FAILURE() << "the page before, " << from << ", shows through";
+            w->screen()
+                ->grabWindow(w->winId())
+                .save(test::artifactDir("settings") + QStringLiteral("/switch-from-%1.png").arg(from));
+        }
+        fade->resume();
+        ASSERT_TRUE(test::waitFor([&] { return !shortcuts->graphicsEffect(); }));
+    }
     w->close();
 }
 
