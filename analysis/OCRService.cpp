@@ -109,12 +109,28 @@ std::optional<QRectF> TextObservation::boundingBox(qsizetype start, qsizetype le
     return box;
 }
 
+bool TextObservation::graphicsNoise() const
+{
+    // Screen text reads at 85 or more, lines made up from graphics mostly far below; a long key
+    // may read low too, but it is one long word, and graphics read as scraps of one or two.
+    constexpr float kVeryLow = 50, kLow = 70;
+    int run = 0, longest = 0;
+    bool any = false;
+    for (const QChar c : text) {
+        run = c.isLetterOrNumber() ? run + 1 : 0;
+        longest = std::max(longest, run);
+        any |= run > 0;
+    }
+    return !any || (confidence < kVeryLow && longest < 5) || (confidence < kLow && longest < 3);
+}
+
 QString OCRResult::text() const
 {
     QStringList out;
     out.reserve(lines.size());
     for (const TextObservation& line : lines)
-        out.append(line.text);
+        if (!line.graphicsNoise())
+            out.append(line.text);
     return out.join(QLatin1Char('\n'));
 }
 

@@ -23,6 +23,10 @@ struct TextObservation {
     float confidence = 0;     // 0…100
     QList<QRectF> charBoxes;  // one per UTF-16 unit of `text`; a blank spans the gap between words
 
+    // Read from a picture rather than from text (the modules of a QR code, an icon): no letter
+    // or digit at all, or a very low confidence with no word of several letters or digits.
+    bool graphicsNoise() const;
+
     // The box around text[start, start + length), or nothing for an empty or invalid range.
     std::optional<QRectF> boundingBox(qsizetype start, qsizetype length) const;
 };
@@ -32,7 +36,8 @@ struct OCRResult {
     QString error;                 // why, when !ok
     QList<TextObservation> lines;  // in reading order
 
-    // The lines joined with "\n"; empty when nothing was read or recognition failed.
+    // The lines joined with "\n", graphics noise left out; empty when nothing was read or
+    // recognition failed.
     QString text() const;
 };
 

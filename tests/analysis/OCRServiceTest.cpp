@@ -237,3 +237,49 @@ TEST(OCRLanguages, AutomaticChoiceFollowsThePreferredLanguagesInInstalledOrder)
     // English is only added when it is installed.
     EXPECT_EQ(OCRLanguages::resolve({}, {"de"}, {"deu", "hun"}), QStringList{"deu"});
 }
+
+TEST(OCRService, TextLeavesOutLinesReadFromGraphics)
+{
+    // Lines as recognition scores them: scraps of a QR code's pattern go, text stays, a long
+    // key read with little confidence too.
+    struct Line {
+        const char* text;
+        float confidence;
+        bool kept;
+    };
+    const Line lines[]{{"Scan the code to pay", 96, true},
+                       {"fog)", 31, false},
+                       {"OF:", 24, false},
+                       {"= . .", 88, false},
+                       {"|", 63, false},
+                       {"Lz a", 55, false},
+                       {"OK", 91, true},
+                       {"12 1 960.00", 84, true},
+                       {"DEPLOY_TOKEN=Xq3_vN8-kR2pL7", 33, true}};
+    OCRResult result{true, {}, {}};
+    QStringList expected;
+    for (const Line& l : lines) {
+        result.lines.append({QString::fromUtf8(l.text), QRectF(0, 0, 10, 10), l.confidence, {}});
+        if (l.kept)
+            expected.append(QString::fromUtf8(l.text));
+    }
+    EXPECT_EQ(result.text().toStdString(), expected.join('\n').toStdString());
+
+    // A real code on a screen: its pattern adds nothing to the screen's own lines.
+    const QImage qr = fromMatrix(ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode)
+                                     .setMargin(2)
+                                     .encode("https://example.com/pay?id=2026-0318&amount=1240", 160, 160));
+    QImage screen(900, 600, QImage::Format_RGB32);
+    screen.fill(QColor(250, 250, 250));
+    {
+        QPainter p(&screen);
+        p.setFont(testFont(14));
+        p.drawText(40, 40, QStringLiteral("Scan the code to pay the invoice of 12 March"));
+        p.drawImage(60, 100, qr);
+        p.drawText(40, 120 + qr.height(), QStringLiteral("Thank you!"));
+    }
+    const OCRResult read = OCRService::recognize(screen, {QStringLiteral("eng")});
+    ASSERT_TRUE(read.ok) << read.error.toStdString();
+    EXPECT_GT(read.lines.size(), 2);  // the pattern was read as something
+    EXPECT_EQ(read.text().toStdString(), "Scan the code to pay the invoice of 12 March\nThank you!");
+}
