@@ -263,7 +263,9 @@ void ScrollCaptureSession::screenRemoved(QScreen* screen)
     if (!screen || screen != screen_)
         return;
     screenGone_ = true;
-    finished_ = true;
+    stopEarly(kx::tr("The display went away: the image ends where it was.",
+                     "A kijelző eltűnt: a kép ott ér véget, ahol akkor tartott.",
+                     "Der Bildschirm wurde getrennt: Das Bild endet dort, wo er war."));
 }
 
 void ScrollCaptureSession::toggleAuto()

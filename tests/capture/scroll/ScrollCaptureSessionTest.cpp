@@ -392,6 +392,7 @@ TEST_F(ScrollSessionTest, AVanishingDisplayEndsTheCaptureWithWhatItHas)
     EXPECT_FALSE(r.error);
     ASSERT_FALSE(r.image.isNull());
     EXPECT_EQ(differingBytes(r.image, page_.page.copy(0, 0, 300, 520)), 0);
+    EXPECT_FALSE(r.note.isEmpty());
     EXPECT_TRUE(keys_->held.isEmpty());
 }
 
