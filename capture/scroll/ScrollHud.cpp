@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace kx {
 
@@ -161,9 +163,53 @@ ScrollBorder::ScrollBorder(QScreen* screen, const QRectF& globalRect)
     if (screen)
         setScreen(screen);
     setGeometry(outer);
-    // Only the frame belongs to the window: the captured rectangle stays uncovered.
-    const QRect inner = globalRect.toAlignedRect().translated(-outer.topLeft());
-    setMask(QRegion(QRect(QPoint(0, 0), outer.size())).subtracted(QRegion(inner)));
+    // Only the dashes belong to the window: the captured rectangle and the gaps stay uncovered.
+    setMask(dashes(outer.size()));
+}
+
+QRegion ScrollBorder::dashes(const QSize& outer)
+{
+    constexpr double kWidth = 3, kOn = 8, kOff = 5, kHalf = kWidth / 2;
+    const double w = outer.width() - kWidth, h = outer.height() - kWidth;
+    if (w <= 0 || h <= 0)
+        return {};
+    const double W = outer.width(), H = outer.height();
+    const double sides[4] = {w, h, w, h};
+    const double total = 2 * (w + h);
+    const auto px = [](double v) { return int(std::lround(v)); };
+    QRegion region;
+    for (double start = 0; start < total; start += kOn + kOff) {
+        const double end = std::min(start + kOn, total);
+        double sideStart = 0;
+        for (int side = 0; side < 4; sideStart += sides[side], ++side) {
+            double u0 = std::max(start, sideStart) - sideStart;
+            double u1 = std::min(end, sideStart + sides[side]) - sideStart;
+            if (u0 >= u1)
+                continue;
+            // A dash through a corner fills the corner's square, as a mitred pen does.
+            if (u0 == 0)
+                u0 = -kHalf;
+            if (u1 == sides[side])
+                u1 += kHalf;
+            QRectF r;
+            switch (side) {
+                case 0:
+                    r = QRectF(QPointF(kHalf + u0, 0), QPointF(kHalf + u1, kWidth));
+                    break;
+                case 1:
+                    r = QRectF(QPointF(W - kWidth, kHalf + u0), QPointF(W, kHalf + u1));
+                    break;
+                case 2:
+                    r = QRectF(QPointF(W - kHalf - u1, H - kWidth), QPointF(W - kHalf - u0, H));
+                    break;
+                default:
+                    r = QRectF(QPointF(0, H - kHalf - u1), QPointF(kWidth, H - kHalf - u0));
+                    break;
+            }
+            region += QRect(QPoint(px(r.left()), px(r.top())), QPoint(px(r.right()) - 1, px(r.bottom()) - 1));
+        }
+    }
+    return region;
 }
 
 void ScrollBorder::showWithoutActivating()
@@ -173,14 +219,10 @@ void ScrollBorder::showWithoutActivating()
 
 void ScrollBorder::paintEvent(QPaintEvent*)
 {
+    // The dashes exactly as the window is cut, so no edge of a gap is painted.
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(Theme::systemBlue(), 3);
-    pen.setDashPattern({8.0 / 3.0, 5.0 / 3.0});  // 8 on, 5 off, in units of the pen width
-    pen.setCapStyle(Qt::FlatCap);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+    for (const QRect& r : dashes(size()))
+        p.fillRect(r, Theme::systemBlue());
 }
 
 }  // namespace kx

@@ -6,6 +6,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QRegion>
 #include <QWidget>
 
 class QLabel;
@@ -36,6 +37,10 @@ public:
     void showWithoutActivating();
 
     static constexpr int kOutset = 4;
+    // The dashes of a frame window of `outer` size: 3 points wide along its edge, 8 on and 5
+    // off, walked clockwise from the top-left corner. The window is cut to them, so the gaps
+    // show the screen.
+    static QRegion dashes(const QSize& outer);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

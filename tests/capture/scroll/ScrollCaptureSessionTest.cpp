@@ -464,3 +464,24 @@ TEST_F(ScrollSessionTest, ManualDoneWithNoPlacedStepSaysSo)
         EXPECT_TRUE(r.note.startsWith("Could not follow the scroll")) << qPrintable(r.note);
     }
 }
+
+// The border window is its dashes: a gap between two dashes shows the screen, and nothing of
+// it covers the captured rectangle.
+TEST(ScrollBorderShape, TheWindowIsCutToItsDashes)
+{
+    const QSize outer(208, 108);  // a 200 × 100 rectangle grown by 4 on every side
+    const QRegion dashes = ScrollBorder::dashes(outer);
+    EXPECT_FALSE(dashes.intersects(QRect(4, 4, 200, 100)));
+    // Along the top, 1.5 in from the corner: 8 on (to 9.5), 5 off (to 14.5), 8 on.
+    const std::pair<QPoint, bool> at[] = {{{0, 1}, true},   {{5, 2}, true},   {{8, 0}, true},
+                                          {{11, 1}, false}, {{13, 2}, false}, {{16, 1}, true},
+                                          {{22, 1}, true},  {{5, 3}, false},  {{100, 50}, false}};
+    for (const auto& [point, covered] : at)
+        EXPECT_EQ(dashes.contains(point), covered) << point.x() << "," << point.y();
+    // About 8 of every 13 points of the 3-point band are covered.
+    qint64 area = 0;
+    for (const QRect& r : dashes)
+        area += qint64(r.width()) * r.height();
+    const double band = 2.0 * 3 * (208 + 108 - 6);
+    EXPECT_NEAR(area / band, 8.0 / 13, 0.04);
+}
