@@ -6,16 +6,11 @@ namespace kx {
 
 DisplayEnvironment DisplayEnvironment::current()
 {
-    return {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"),
-            qgetenv("QT_QPA_PLATFORM")};
+    return {qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE")};
 }
 
 QString displayProblem(const DisplayEnvironment& env, const std::function<bool(const QByteArray&)>& opens)
 {
-    // Offscreen and minimal platforms draw without a display (checks, scripted runs).
-    const QByteArray platform = env.qpaPlatform.trimmed().toLower();
-    if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
-        return {};
     const QString head = kx::tr("Kaptorix needs an X11 display: ", "A Kaptorixnak X11-kijelző kell: ",
                                 "Kaptorix braucht ein X11-Display: ");
     if (env.display.trimmed().isEmpty()) {
@@ -31,6 +26,11 @@ QString displayProblem(const DisplayEnvironment& env, const std::function<bool(c
                kx::tr("%1 cannot be opened.", "a(z) %1 nem nyitható meg.", "%1 lässt sich nicht öffnen.")
                    .arg(QString::fromLocal8Bit(env.display));
     return {};
+}
+
+void useX11Platform()
+{
+    qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 }  // namespace kx

@@ -1,6 +1,7 @@
 #pragma once
-// Kaptorix runs on an X11 display; without one Qt would abort. The check comes before the
-// application object is made and says in one line what is missing.
+// The tray runs on an X11 display; without one Qt would abort, or on a display-less platform
+// start invisibly and grab nothing. The check comes before the application object is made
+// and says in one line what is missing.
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -11,13 +12,17 @@ struct DisplayEnvironment {
     QByteArray display;         // DISPLAY
     QByteArray waylandDisplay;  // WAYLAND_DISPLAY
     QByteArray sessionType;     // XDG_SESSION_TYPE
-    QByteArray qpaPlatform;     // QT_QPA_PLATFORM
 
     static DisplayEnvironment current();
 };
 
-// The one-line message when no X11 display can be used, empty when one can (or when a
-// display-less Qt platform was asked for explicitly). `opens` tries a display name.
+// The one-line message when no X11 display can be used, empty when one can, whatever Qt
+// platform the environment asks for. `opens` tries a display name.
 QString displayProblem(const DisplayEnvironment& env, const std::function<bool(const QByteArray&)>& opens);
+
+// The tray always runs on xcb: a session may export QT_QPA_PLATFORM=wayland (Qt would abort
+// where its Wayland plugin is missing, and Kaptorix grabs through X11 anyway) or offscreen.
+// Sets it in this process's environment; the developer modes never come here.
+void useX11Platform();
 
 }  // namespace kx

@@ -27,9 +27,9 @@ constexpr std::array kFirstGroup{HotKeyAction::area, HotKeyAction::fullscreen, H
 constexpr std::array kSecondGroup{HotKeyAction::ocr, HotKeyAction::colorPicker, HotKeyAction::pinArea,
                                   HotKeyAction::repeatLast};
 
-QIcon menuIcon(const QString& symbol)
+QIcon menuIcon(const QString& symbol, const StatusMenuState& state)
 {
-    return Symbols::icon(symbol, QApplication::palette().color(QPalette::Text));
+    return Symbols::icon(symbol, StatusMenu::iconColor(state.exported, QApplication::palette()));
 }
 
 QWidget* headerWidget()
@@ -73,7 +73,7 @@ QAction* add(QMenu* menu, const StatusMenuState& state, const QString& text, Men
     QAction* a = menu->addAction(text);
     a->setEnabled(!state.unavailable.contains(cmd));
     if (!symbol.isEmpty())
-        a->setIcon(menuIcon(symbol));
+        a->setIcon(menuIcon(symbol, state));
     StatusMenu::setCommand(a, cmd, value);
     return a;
 }
@@ -86,6 +86,13 @@ void addCapture(QMenu* menu, HotKeyAction action, const StatusMenuState& state)
 }
 
 }  // namespace
+
+QColor StatusMenu::iconColor(bool exported, const QPalette& palette)
+{
+    // A host draws an exported menu in its own theme, light or dark: a middle grey keeps at
+    // least 3:1 against white and against the dark menus of the common panels.
+    return exported ? QColor(0x8a, 0x8a, 0x8a) : palette.color(QPalette::Text);
+}
 
 StatusMenuState StatusMenuState::current()
 {
@@ -127,10 +134,14 @@ bool StatusMenu::hostNamesKey(const QKeySequence& key)
 
 void StatusMenu::setKeyHint(QAction* action, const QKeySequence& key, bool exported)
 {
-    if (!exported || hostNamesKey(key))
+    QString text = key.toString(QKeySequence::NativeText);
+    // Menus read a lone "&" as a mnemonic marker and drop it: such a key goes into the text,
+    // escaped.
+    if (!text.contains(QLatin1Char('&')) && (!exported || hostNamesKey(key))) {
         action->setShortcut(key);
-    else
-        action->setText(action->text() + QLatin1Char('\t') + key.toString(QKeySequence::NativeText));
+        return;
+    }
+    action->setText(action->text() + QLatin1Char('\t') + text.replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
 QString StatusMenu::timedTitle(HotKeyAction action, int seconds, const QString& lang)
@@ -181,7 +192,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
     for (HotKeyAction a : kSecondGroup)
         addCapture(menu, a, state);
 
-    QMenu* timed = menu->addMenu(menuIcon("timer"_sym),
+    QMenu* timed = menu->addMenu(menuIcon("timer"_sym, state),
                                  kx::tr("Timed capture", "Időzített felvétel", "Zeitgesteuerte Aufnahme"));
     for (const auto& [action, seconds] : timedRows())
         add(timed, state, timedTitle(action, seconds, state.uiLanguage), MenuCommand::timedCapture,
@@ -194,7 +205,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
         setKeyHint(history, *key, state.exported);
 
     if (!state.recentColors.isEmpty()) {
-        QMenu* colors = menu->addMenu(menuIcon("paintpalette"_sym),
+        QMenu* colors = menu->addMenu(menuIcon("paintpalette"_sym, state),
                                       kx::tr("Recent colors", "Legutóbbi színek", "Letzte Farben"));
         for (const QString& text : state.recentColors) {
             QAction* a = add(colors, state, text, MenuCommand::copyColor, text);
@@ -203,7 +214,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
         }
     }
     if (state.pins > 0) {
-        QMenu* pins = menu->addMenu(menuIcon("pin"_sym), pinsTitle(state.pins, state.uiLanguage));
+        QMenu* pins = menu->addMenu(menuIcon("pin"_sym, state), pinsTitle(state.pins, state.uiLanguage));
         add(pins, state,
             kx::tr("Make pins clickable", "Kattinthatóvá tétel", "Angeheftete Bilder anklickbar machen"),
             MenuCommand::pinsClickable);
@@ -219,7 +230,7 @@ void StatusMenu::fill(QMenu* menu, const StatusMenuState& state)
         MenuCommand::openClipboard, {}, "doc.on.clipboard"_sym);
     menu->addSeparator();
 
-    QMenu* language = menu->addMenu(menuIcon("globe"_sym), kx::tr("Language", "Nyelv", "Sprache"));
+    QMenu* language = menu->addMenu(menuIcon("globe"_sym, state), kx::tr("Language", "Nyelv", "Sprache"));
     const QList<QPair<QString, QString>> langs{{QStringLiteral("English"), QStringLiteral("en")},
                                                {QStringLiteral("Magyar"), QStringLiteral("hu")},
                                                {QStringLiteral("Deutsch"), QStringLiteral("de")}};

@@ -3,7 +3,9 @@
 // colours, open pins and stored language. Every item carries its command in its data.
 #include "platform/HotKeys.h"
 
+#include <QColor>
 #include <QHash>
+#include <QPalette>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -63,8 +65,11 @@ public:
     // name, which the common hosts read only for letters, digits and named keys.
     static bool hostNamesKey(const QKeySequence& key);
     // Sets the item's key hint: as its shortcut, or after a tab in its text when the menu is
-    // exported and the host could not name the key.
+    // exported and the host could not name the key, or when the key is "&".
     static void setKeyHint(QAction* action, const QKeySequence& key, bool exported);
+    // The colour of the items' symbols: the palette's text, or one that reads on any menu
+    // when a host draws the menu.
+    static QColor iconColor(bool exported, const QPalette& palette);
     static QString timedTitle(HotKeyAction action, int seconds, const QString& lang);
     static QString pinsTitle(int count, const QString& lang);
 

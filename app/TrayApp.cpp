@@ -9,6 +9,7 @@
 #include "core/ColorUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
 #include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
 #include "library/upload/UploadQueue.h"
@@ -24,6 +25,7 @@
 #include <QCursor>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -48,9 +50,50 @@ TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())
 {
     connect(&statusMenu_, &QMenu::aboutToShow, this, [this] { StatusMenu::fill(&statusMenu_, menuState()); });
     connect(&statusMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        // The item must outlive its own action: a refill it causes waits until it returned.
+        ++performing_;
         if (const auto cmd = StatusMenu::command(a))
             perform(*cmd, StatusMenu::value(a));
+        --performing_;
+        if (menuStale_)
+            refreshMenuSoon();
     });
+    menuRefresh_.setSingleShot(true);
+    menuRefresh_.setInterval(0);
+    connect(&menuRefresh_, &QTimer::timeout, this, &TrayApp::refreshMenu);
+    iconLook_.setSingleShot(true);
+    iconLook_.setInterval(250);
+    connect(&iconLook_, &QTimer::timeout, this, &TrayApp::chooseTrayIcon);
+    qApp->installEventFilter(this);
+}
+
+void TrayApp::refreshMenuSoon()
+{
+    menuStale_ = true;
+    if (!performing_)
+        menuRefresh_.start();
+}
+
+void TrayApp::refreshMenu()
+{
+    // A menu on the screen was filled as it opened; the next opening fills it again.
+    if (performing_ || statusMenu_.isVisible())
+        return;
+    menuStale_ = false;
+    StatusMenu::fill(&statusMenu_, menuState());
+}
+
+void TrayApp::watchMenuSources()
+{
+    // A host that shows an exported menu without asking for it first shows it as it is: keep
+    // it current with everything it is built from.
+    connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, this, [this](const QString& key) {
+        if (key == QLatin1String("language") || key == QLatin1String("recentColors") ||
+            key.startsWith(QLatin1String("hotkey.")))
+            refreshMenuSoon();
+    });
+    connect(&HotKeyManager::shared(), &HotKeyManager::regrabbedAll, this, &TrayApp::refreshMenuSoon);
+    connect(&PinManager::shared(), &PinManager::pinsChanged, this, &TrayApp::refreshMenuSoon);
 }
 
 TrayApp::~TrayApp() = default;
@@ -113,15 +156,18 @@ void TrayApp::reportKeptFiles()
 
 void TrayApp::buildTray()
 {
-    // Chosen before the icon shows, from the tray as it is now, so it does not change later.
+    // Chosen before the icon shows, from the tray as it is now; chosen again once it is
+    // embedded, and whenever it is embedded anew or the tray behind it is redrawn.
     trayProtocol_ = trayProtocol();
     const bool xembed = trayProtocol_ == TrayProtocol::xembed;
     iconStyle_ = chooseTrayIconStyle(trayProtocol_, xembed ? xembedTrayBackground() : std::nullopt,
-                                     xembed ? xembedTrayForeground() : std::nullopt, QApplication::palette());
+                                     xembed ? xembedTrayForeground() : std::nullopt);
     tray_ = new QSystemTrayIcon(Brand::statusBarIcon(iconStyle_), this);
     tray_->setToolTip(QStringLiteral("Kaptorix"));
+    // Filled before it is handed over: an exported menu is whole from the first right-click.
+    StatusMenu::fill(&statusMenu_, menuState());
     tray_->setContextMenu(&statusMenu_);
-    qApp->installEventFilter(this);
+    watchMenuSources();
     connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             statusMenu_.popup(QCursor::pos());
@@ -145,26 +191,52 @@ void TrayApp::chooseTrayIcon()
     trayProtocol_ = trayProtocol();
     std::optional<QColor> background, foreground;
     if (trayProtocol_ == TrayProtocol::xembed) {
-        // Qt's XEmbed icon is a top-level widget of its own until the tray reparents it.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("QSystemTrayIconSys") && w->internalWinId())
-                background = xembedTrayBackground(quint32(w->internalWinId()));
+        if (QWidget* icon = xembedIconWidget())
+            background = xembedTrayBackground(quint32(icon->internalWinId()));
         foreground = xembedTrayForeground();
     }
-    const Brand::StatusIconStyle style =
-        chooseTrayIconStyle(trayProtocol_, background, foreground, QApplication::palette());
+    const Brand::StatusIconStyle style = chooseTrayIconStyle(trayProtocol_, background, foreground);
     if (style == iconStyle_)
         return;
     iconStyle_ = style;
     tray_->setIcon(Brand::statusBarIcon(style));
 }
 
+QWidget* TrayApp::xembedIconWidget()
+{
+    // Qt's XEmbed icon is a top-level widget of its own until the tray reparents it.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("QSystemTrayIconSys") && w->internalWinId())
+            return w;
+    return nullptr;
+}
+
 bool TrayApp::eventFilter(QObject* watched, QEvent* event)
 {
+    const QEvent::Type type = event->type();
+    // Floating tool windows (pins) carry no main menu keys: Hide Kaptorix reaches them here.
+    if (type == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (key->key() == Qt::Key_H && key->modifiers() == Qt::ControlModifier && w &&
+            w->window()->windowType() == Qt::Tool &&
+            !(w->window()->windowFlags() & Qt::X11BypassWindowManagerHint)) {
+            hideAll();
+            return true;
+        }
+    }
     // A new desktop palette or theme may come with a panel of another colour.
-    if (watched == qApp &&
-        (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::ThemeChange))
-        QTimer::singleShot(0, this, &TrayApp::chooseTrayIcon);
+    if (watched == qApp && (type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange))
+        iconLook_.start(0);
+    // The icon shown or painted anew: embedded by a (perhaps restarted) tray, or the tray
+    // behind it redrawn in another colour. The choice settles: a repaint with the same
+    // variant changes nothing.
+    if (type == QEvent::Show || type == QEvent::Paint || type == QEvent::WinIdChange) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->isWindow() && w->objectName() == QLatin1String("QSystemTrayIconSys") &&
+            !iconLook_.isActive())
+            iconLook_.start(250);
+    }
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -52,7 +53,11 @@ private:
     void buildTray();
     void reportKeptFiles();
     void chooseTrayIcon();
+    static QWidget* xembedIconWidget();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void watchMenuSources();
+    void refreshMenuSoon();
+    void refreshMenu();
     void buildMainMenu();
     void showTrayWhenHostAppears();
     void registerHotKeys();
@@ -72,6 +77,10 @@ private:
     Brand::StatusIconStyle iconStyle_ = Brand::StatusIconStyle::outlined;
     TrayProtocol trayProtocol_ = TrayProtocol::none;
     QSet<QString> reportedKeys_;  // each refused key is told once per run
+    QTimer menuRefresh_;
+    QTimer iconLook_;  // chooses the icon's variant again, once things settled
+    int performing_ = 0;
+    bool menuStale_ = false;
 };
 
 }  // namespace kx

@@ -3,8 +3,7 @@
 namespace kx {
 
 Brand::StatusIconStyle chooseTrayIconStyle(TrayProtocol protocol, const std::optional<QColor>& trayBackground,
-                                           const std::optional<QColor>& trayForeground,
-                                           const QPalette& desktop)
+                                           const std::optional<QColor>& trayForeground)
 {
     switch (protocol) {
         case TrayProtocol::xembed:
@@ -18,7 +17,9 @@ Brand::StatusIconStyle chooseTrayIconStyle(TrayProtocol protocol, const std::opt
             }
             return Brand::StatusIconStyle::outlined;
         case TrayProtocol::statusNotifier:
-            return Brand::styleFor(desktop.color(QPalette::Active, QPalette::Window));
+            // The host draws the icon on a panel whose colour cannot be read from here (the
+            // desktop palette says nothing about it): the variant that reads on any.
+            return Brand::StatusIconStyle::outlined;
         case TrayProtocol::none:
             break;
     }

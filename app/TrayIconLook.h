@@ -3,15 +3,13 @@
 #include "platform/TrayLook.h"
 #include "ui/Brand.h"
 
-#include <QPalette>
 #include <optional>
 
 namespace kx {
 
-// XEmbed: the tray's own pixels, else the foreground it asks for; StatusNotifier: the
-// desktop palette the panel follows; nothing known: the outlined variant.
+// XEmbed: the tray's own pixels, else the foreground it asks for; StatusNotifier or nothing
+// known: the outlined variant.
 Brand::StatusIconStyle chooseTrayIconStyle(TrayProtocol protocol, const std::optional<QColor>& trayBackground,
-                                           const std::optional<QColor>& trayForeground,
-                                           const QPalette& desktop);
+                                           const std::optional<QColor>& trayForeground);
 
 }  // namespace kx

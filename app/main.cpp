@@ -126,6 +126,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
+    kx::useX11Platform();
 
     waitForRelaunchingParent();
     QApplication app(argc, argv);

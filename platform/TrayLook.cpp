@@ -164,17 +164,10 @@ std::optional<QColor> xembedTrayBackground(quint32 iconWindow)
     const xcb_screen_t* screen = x->screen(x->defaultScreen());
     if (!screen)
         return std::nullopt;
-    // The tray's top-level window: the ancestor of the icon just below the root.
-    xcb_window_t top = iconWindow;
-    for (int depth = 0; depth < 16; ++depth) {
-        const Reply<xcb_query_tree_reply_t> t(xcb_query_tree_reply(c, xcb_query_tree(c, top), nullptr));
-        if (!t)
-            return std::nullopt;
-        if (t->parent == screen->root || t->parent == XCB_NONE)
-            break;
-        top = t->parent;
-    }
-    if (top == iconWindow)
+    // The window the icon is embedded in: a tray's socket (trayer draws each opaque, whatever
+    // the look around it) or the panel itself. Its pixels are the ones the icon is drawn on.
+    const Reply<xcb_query_tree_reply_t> t(xcb_query_tree_reply(c, xcb_query_tree(c, iconWindow), nullptr));
+    if (!t || t->parent == screen->root || t->parent == XCB_NONE)
         return std::nullopt;  // not embedded (yet)
     const auto placed = [&](xcb_window_t w) -> QRect {
         const Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
@@ -182,14 +175,22 @@ std::optional<QColor> xembedTrayBackground(quint32 iconWindow)
             xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, screen->root, 0, 0), nullptr));
         return g && p ? QRect(p->dst_x, p->dst_y, g->width, g->height) : QRect();
     };
-    const QRect tray = placed(top).intersected(x->rootRect(x->defaultScreen()));
+    const QRect socket = placed(t->parent).intersected(x->rootRect(x->defaultScreen()));
     const QRect icon = placed(iconWindow);
-    if (tray.isEmpty() || icon.isEmpty())
+    if (socket.isEmpty() || icon.isEmpty())
         return std::nullopt;
-    const QImage pixels = x->grab(x->defaultScreen(), tray);
-    if (pixels.isNull())
+    return embeddingBackground(x->grab(x->defaultScreen(), socket), icon.translated(-socket.topLeft()));
+}
+
+std::optional<QColor> embeddingBackground(const QImage& socket, const QRect& icon)
+{
+    if (socket.isNull())
         return std::nullopt;
-    return medianColorOutside(pixels, icon.translated(-tray.topLeft()));
+    // Around the icon where the socket is larger; else under it, where the thin strokes of
+    // the mark leave most pixels to the socket.
+    const QRect inside = icon.intersected(socket.rect());
+    const qint64 around = qint64(socket.width()) * socket.height() - qint64(inside.width()) * inside.height();
+    return around >= kEnoughAround ? medianColorOutside(socket, icon) : medianColorOutside(socket, QRect());
 }
 
 }  // namespace kx

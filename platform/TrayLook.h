@@ -18,9 +18,13 @@ TrayProtocol trayProtocol();
 // when the tray sets none.
 std::optional<QColor> xembedTrayForeground();
 
-// The colour of the tray around an embedded icon window: the median of the tray window's
-// pixels outside the icon. None while the icon is not embedded or nothing can be read.
+// The colour an embedded icon window is drawn on: that of the window embedding it (a socket
+// or the panel). None while the icon is not embedded or nothing can be read.
 std::optional<QColor> xembedTrayBackground(quint32 iconWindow);
+// The same from the embedding window's pixels and the icon's place in them: the median
+// around the icon when there are at least kEnoughAround pixels, else of the whole.
+constexpr qint64 kEnoughAround = 64;
+std::optional<QColor> embeddingBackground(const QImage& socket, const QRect& icon);
 // The same before any icon of ours is in it: the median colour of the largest shown window
 // of the client that owns the tray selection (a panel or a tray program).
 std::optional<QColor> xembedTrayBackground();

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace kx {
 
@@ -92,15 +93,39 @@ bool WindowPolicy::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
+QMargins WindowPolicy::assumedFrame()
+{
+    // A title bar and thin borders, in logical pixels: generous for the common managers.
+    return {4, 32, 4, 4};
+}
+
+QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect& available)
+{
+    const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
+                     std::max(1, available.height() - frame.top() - frame.bottom()));
+    const QSize client = size.boundedTo(room);
+    QRect outer(QPoint(), client.grownBy(frame));
+    outer.moveCenter(available.center());
+    // An odd remainder may not push the frame past the area's top-left.
+    outer.moveTopLeft(
+        QPoint(std::max(outer.left(), available.left()), std::max(outer.top(), available.top())));
+    return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), client);
+}
+
 void WindowPolicy::centre(QWidget* window, const QScreen* screen)
 {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect frame(QPoint(), window->size());
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    const QWindow* handle = window->windowHandle();
+    const QMargins known = handle && window->isVisible() ? handle->frameMargins() : QMargins();
+    const QMargins frame = known.isNull() ? assumedFrame() : known;
+    const QRect client = fitted(window->size(), frame, screen->availableGeometry());
+    window->setMinimumSize(window->minimumSize().boundedTo(client.size()));
+    window->resize(client.size());
+    // A top-level window's position is its frame's.
+    window->move(client.topLeft() - QPoint(frame.left(), frame.top()));
 }
 
 void WindowPolicy::bringToFront(QWidget* window)

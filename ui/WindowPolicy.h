@@ -8,8 +8,10 @@
 // setting changes, and again when a window is minimised or restored.
 
 #include <QList>
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <functional>
 
 class QScreen;
@@ -40,8 +42,14 @@ public:
     // should carry the menu bar. The main menu hooks in here (it lives above this layer).
     std::function<void(QWidget* window, bool menuBar)> onApply;
 
-    // Centres a window being made on the screen's work area (the primary screen when null).
+    // Centres a window being made on the screen's work area (the primary screen when null),
+    // first shrinking it (and its minimum size) where it would not fit there, frame included.
     static void centre(QWidget* window, const QScreen* screen = nullptr);
+    // The client rectangle of a window that wants `size`, with `frame` drawn around it by the
+    // window manager, centred on `available` and no larger than it.
+    static QRect fitted(const QSize& size, const QMargins& frame, const QRect& available);
+    // The decoration assumed around a window before the window manager has told its own.
+    static QMargins assumedFrame();
     // Shows a window, restores it when minimised and gives it the focus.
     static void bringToFront(QWidget* window);
 

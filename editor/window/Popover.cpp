@@ -10,6 +10,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -29,20 +32,57 @@ Popover::Popover(QWidget* content, QWidget* owner)
         setAttribute(Qt::WA_TranslucentBackground);
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(1, 1 + kArrow, 1, 1);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setWidgetResizable(true);
+    scroll_->viewport()->setAutoFillBackground(false);
+    scroll_->setWidget(content);
+    content->setAutoFillBackground(false);
+    layout_->addWidget(scroll_);
     // The popover takes the size its content asks for, also when rows come and go while open.
-    layout_->setSizeConstraint(QLayout::SetFixedSize);
-    layout_->addWidget(content);
+    content->installEventFilter(this);
+}
+
+bool Popover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == content_ && event->type() == QEvent::LayoutRequest && isVisible())
+        QTimer::singleShot(0, this, &Popover::place);
+    return QWidget::eventFilter(watched, event);
+}
+
+bool Popover::scrolls() const
+{
+    return placed_.height < naturalSize().height();
+}
+
+QSize Popover::naturalSize() const
+{
+    const QSize hint = content_->sizeHint().expandedTo(content_->minimumSizeHint());
+    int h = hint.height();
+    if (content_->hasHeightForWidth())
+        h = std::max(h, content_->heightForWidth(hint.width()));
+    return {hint.width() + 2, h + 2 + kArrow};
 }
 
 Popover::Placement Popover::placement(const QRect& anchor, const QSize& size, const QRect& available)
 {
     Placement p;
+    p.height = size.height();
     int x = anchor.center().x() - size.width() / 2;
     int y = anchor.bottom() + 1 + kGap;
-    if (y + size.height() > available.bottom() - kMargin &&
-        anchor.top() - kGap - size.height() >= available.top()) {
-        y = anchor.top() - kGap - size.height();
-        p.above = true;
+    const int roomBelow = available.bottom() + 1 - kMargin - y;
+    const int roomAbove = anchor.top() - kGap - (available.top() + kMargin);
+    if (size.height() > roomBelow) {
+        // Above when it fits there, else on the roomier side, cut to its room.
+        if (size.height() <= roomAbove || roomAbove > roomBelow) {
+            p.above = true;
+            p.height = std::min(size.height(), std::max(roomAbove, 0));
+            y = anchor.top() - kGap - p.height;
+        } else {
+            p.height = std::max(roomBelow, 0);
+        }
     }
     x = std::clamp(x, available.left() + kMargin,
                    std::max(available.left() + kMargin, available.right() + 1 - kMargin - size.width()));
@@ -83,11 +123,20 @@ void Popover::place()
     const QRect a(anchor_->mapToGlobal(QPoint(0, 0)), anchor_->size());
     QScreen* screen = anchor_->screen() ? anchor_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(a.topLeft(), QSize(4000, 4000));
-    placed_ = placement(a, size(), available);
+    QSize natural = naturalSize();
+    placed_ = placement(a, natural, available);
+    if (placed_.height < natural.height()) {
+        // Cut to the room: the scroll bar takes its width beside the content.
+        natural.rwidth() += scroll_->verticalScrollBar()->sizeHint().width();
+        placed_ = placement(a, natural, available);
+    }
     // The arrow's room is on the side that faces the anchor.
     const QMargins margins = placed_.above ? QMargins(1, 1, 1, 1 + kArrow) : QMargins(1, 1 + kArrow, 1, 1);
     if (layout_->contentsMargins() != margins)
         layout_->setContentsMargins(margins);
+    const QSize size(natural.width(), placed_.height);
+    if (this->size() != size)
+        setFixedSize(size);
     if (pos() != placed_.topLeft)
         move(placed_.topLeft);
     if (!testAttribute(Qt::WA_TranslucentBackground))
@@ -99,7 +148,6 @@ void Popover::place()
 void Popover::showAt(QWidget* anchor)
 {
     anchor_ = anchor;
-    adjustSize();
     place();
     show();
     place();  // a window manager may have moved it on mapping

@@ -2,6 +2,8 @@
 // The one popover of the editor: a Qt::Popup that holds a content widget below (or, with
 // no room, above) an anchor, with an arrow pointing at the anchor's centre. It follows its
 // content: when rows of the content show or hide it grows or shrinks and is placed again.
+// It never leaves the screen's available area: a content taller than the room on either side
+// of the anchor scrolls inside it.
 // An outside click or Esc closes it; closing emits closed() so its owner clears its "open"
 // flag, and the popover deletes itself.
 //
@@ -13,6 +15,7 @@
 #include <QWidget>
 
 class QPainterPath;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace kx {
@@ -29,6 +32,7 @@ public:
         QPoint topLeft;
         bool above = false;  // the popover sits above the anchor, its arrow on its bottom edge
         int arrowX = 0;      // the arrow's tip, from the popover's left edge
+        int height = 0;      // arrow included; less than asked for when the content must scroll
     };
 
     // Takes ownership of `content`; `owner` is the parent for lifetime only.
@@ -38,10 +42,13 @@ public:
     // Shows the popover under `anchor`, centred on it.
     void showAt(QWidget* anchor);
     // Where a popover of `size` (arrow included) goes for an anchor rectangle (global) on a
-    // screen area: centred under it, else above it, shifted to stay inside the area; the arrow
-    // points at the anchor's centre as far as the rounded corners allow.
+    // screen area: centred under it, else above it, shifted to stay inside the area; when it
+    // fits on neither side, on the side with more room, cut to that room. The arrow points at
+    // the anchor's centre as far as the rounded corners allow.
     static Placement placement(const QRect& anchor, const QSize& size, const QRect& available);
     const Placement& placed() const { return placed_; }
+    // Whether the content is cut to the room and scrolls.
+    bool scrolls() const;
     // The arrow's tip in global coordinates.
     QPoint arrowTip() const;
     // The popover's outline: rounded body and arrow, in its own coordinates.
@@ -55,12 +62,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void place();
+    QSize naturalSize() const;
 
     QWidget* content_;
     QVBoxLayout* layout_;
+    QScrollArea* scroll_;
     QPointer<QWidget> anchor_;
     Placement placed_;
     bool placing_ = false;

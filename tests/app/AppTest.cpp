@@ -16,9 +16,11 @@
 #include "library/pins/PinWindow.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImageWriter>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QProcess>
 #include <QScopeGuard>
@@ -325,6 +327,46 @@ TEST(StatusMenu, ExportedMenusHaveNoHeaderRowAndKeepEveryKeyHint)
     EXPECT_FALSE(StatusMenu::hostNamesKey(QKeySequence("Ctrl+,")));
 }
 
+// Ctrl+H in a pin (a tool window without the main menu's keys) hides the other windows as it
+// does from an editor.
+TEST(HideKaptorix, FromAPin)
+{
+    PinManager::shared().closeAll();
+    TrayApp tray;
+    QImage img(40, 30, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::red);
+    PinWindow* pin = PinManager::shared().pin(img, 1);
+    ASSERT_TRUE(pin);
+    QWidget window(nullptr, Qt::Window);
+    window.show();
+    ASSERT_TRUE(test::waitFor([&] { return window.isVisible() && pin->isVisible(); }));
+    QKeyEvent other(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    QApplication::sendEvent(pin, &other);
+    EXPECT_FALSE(window.isMinimized());
+    QKeyEvent hide(QEvent::KeyPress, Qt::Key_H, Qt::ControlModifier);
+    QApplication::sendEvent(pin, &hide);
+    EXPECT_TRUE(test::waitFor([&] { return window.isMinimized(); }));
+    PinManager::shared().closeAll();
+}
+
+// A key drawn as "&" (recorded on a French layout) keeps its name in both kinds of menu:
+// escaped, it is not taken for a mnemonic marker.
+TEST(StatusMenu, AnAmpersandKeyKeepsItsName)
+{
+    Lang::overrideForTests("en");
+    StatusMenuState s;
+    s.combos[HotKeyAction::area] = KeyCombo{0x26, KeyCombo::control | KeyCombo::alt, "&"};
+    for (const bool exported : {false, true}) {
+        s.exported = exported;
+        s.header = !exported;
+        QMenu menu;
+        StatusMenu::fill(&menu, s);
+        QAction* area = item(&menu, "Capture area\tCtrl+Alt+&&");
+        ASSERT_TRUE(area) << exported << "\n" << rows(&menu).join('\n').toStdString();
+        EXPECT_TRUE(area->shortcut().isEmpty());
+    }
+}
+
 // Opening the tray menu with one pin open, a click-through one: its row and both items are
 // there, and "Make pins clickable" gives the pin its clicks back.
 TEST(TrayMenu, OnePinShowsItsRowAndCanBeMadeClickableAgain)
@@ -405,35 +447,29 @@ TEST(DisplayCheck, SaysInOneLineWhatIsMissing)
     Lang::overrideForTests("en");
     const auto never = [](const QByteArray&) { return false; };
     const auto always = [](const QByteArray&) { return true; };
-    EXPECT_EQ(displayProblem({"", "", "tty", ""}, always),
-              "Kaptorix needs an X11 display: DISPLAY is not set.");
-    EXPECT_EQ(displayProblem({"", "wayland-0", "wayland", ""}, always),
+    EXPECT_EQ(displayProblem({"", "", "tty"}, always), "Kaptorix needs an X11 display: DISPLAY is not set.");
+    EXPECT_EQ(displayProblem({"", "wayland-0", "wayland"}, always),
               "Kaptorix needs an X11 display: this is a Wayland session without XWayland.");
-    EXPECT_EQ(displayProblem({"", "", "wayland", ""}, always),
+    EXPECT_EQ(displayProblem({"", "", "wayland"}, always),
               "Kaptorix needs an X11 display: this is a Wayland session without XWayland.");
-    EXPECT_EQ(displayProblem({":9", "", "x11", ""}, never),
+    EXPECT_EQ(displayProblem({":9", "", "x11"}, never),
               "Kaptorix needs an X11 display: :9 cannot be opened.");
-    EXPECT_EQ(displayProblem({":0", "wayland-0", "wayland", ""}, always), "");  // XWayland
-    EXPECT_EQ(displayProblem({"", "", "", "offscreen"}, never), "");
+    EXPECT_EQ(displayProblem({":0", "wayland-0", "wayland"}, always), "");  // XWayland
 }
 
 TEST(TrayIconLook, TheVariantFollowsWhatTheTrayTells)
 {
     using Style = Brand::StatusIconStyle;
-    QPalette light, dark;
-    light.setColor(QPalette::Window, QColor(0xef, 0xef, 0xef));
-    dark.setColor(QPalette::Window, QColor(0x2a, 0x2a, 0x2a));
     const QColor white(Qt::white), black(Qt::black), panelGrey(0xd6, 0xd6, 0xd6), panelNavy(0x20, 0x24, 0x3a);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelGrey, white, dark), Style::black);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelNavy, black, light), Style::white);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, white, light), Style::white);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, black, dark), Style::black);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, std::nullopt, dark), Style::outlined);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, std::nullopt, std::nullopt, light),
-              Style::black);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, std::nullopt, std::nullopt, dark),
-              Style::white);
-    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::none, panelGrey, std::nullopt, light), Style::outlined);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelGrey, white), Style::black);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, panelNavy, black), Style::white);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, white), Style::white);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, black), Style::black);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::xembed, std::nullopt, std::nullopt), Style::outlined);
+    // A StatusNotifier host's panel is never known, whatever the desktop looks like.
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, std::nullopt, std::nullopt), Style::outlined);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::statusNotifier, panelGrey, white), Style::outlined);
+    EXPECT_EQ(chooseTrayIconStyle(TrayProtocol::none, panelGrey, std::nullopt), Style::outlined);
 
     // The outlined variant has dark strokes inside light edges: it reads on both.
     const QImage outlined = Brand::statusBarImage(Style::outlined, 2.0);

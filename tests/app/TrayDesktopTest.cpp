@@ -4,6 +4,11 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -34,9 +39,12 @@ public:
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly) &&
                     conf.write("[General]\nafter.editor=false\n" + settings));
     }
-    void start()
+    void start(const QMap<QString, QString>& extra = {})
     {
-        process_.setProcessEnvironment(kx::test::appEnvironment(home_));
+        QProcessEnvironment env = kx::test::appEnvironment(home_);
+        for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+            env.insert(it.key(), it.value());
+        process_.setProcessEnvironment(env);
         log_.clear();
         process_.start(program(), {});
         ASSERT_TRUE(process_.waitForStarted());
@@ -49,6 +57,15 @@ public:
         if (!process_.waitForFinished(10000))
             process_.kill();
         process_.waitForFinished(5000);
+    }
+    bool running() const { return process_.state() == QProcess::Running; }
+    // SIGTERM and its exit status; -1 when it crashed or would not end.
+    int terminate()
+    {
+        process_.terminate();
+        if (!process_.waitForFinished(20000))
+            return -1;
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
     }
     QString notices()
     {
@@ -124,10 +141,24 @@ public:
             return;
         display_ = ":" + QString::fromLatin1(xvfb_.readAllStandardOutput()).trimmed();
         qputenv("DISPLAY", display_.toLocal8Bit());
-        trayer_.start("trayer",
-                      {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                       "--height", "28", "--transparent", "true", "--alpha", "0", "--tint", tint});
+        startTrayer(tint);
+    }
+    // A tray of one colour, or with `tint` empty trayer's own look.
+    void startTrayer(const QString& tint)
+    {
+        QStringList args{"--edge", "bottom",  "--align", "right",    "--widthtype",
+                         "pixel",  "--width", "160",     "--height", "28"};
+        if (!tint.isEmpty())
+            args << QStringList{"--transparent", "true", "--alpha", "0", "--tint", tint};
+        trayer_.start("trayer", args);
         trayer_.waitForStarted();
+    }
+    void stopTrayer()
+    {
+        trayer_.terminate();
+        if (!trayer_.waitForFinished(10000))
+            trayer_.kill();
+        trayer_.waitForFinished(5000);
     }
     ~PrivateTray()
     {
@@ -147,9 +178,143 @@ private:
     QProcess xvfb_, trayer_;
 };
 
+// A StatusNotifier watcher with a host, as a panel's tray plugin registers it: the icon then
+// talks StatusNotifier and exports its menu. Like the panels that show the menu at once, it
+// never asks the menu to update itself before reading it.
+class FakeStatusNotifierHost : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+public:
+    FakeStatusNotifierHost()
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        ok_ = bus.registerObject("/StatusNotifierWatcher", this,
+                                 QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+              bus.registerService("org.kde.StatusNotifierWatcher");
+    }
+    ~FakeStatusNotifierHost() override
+    {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterService("org.kde.StatusNotifierWatcher");
+        bus.unregisterObject("/StatusNotifierWatcher");
+    }
+    bool ok() const { return ok_; }
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const { return items_; }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service) { items_ << service; }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    bool ok_ = false;
+    QStringList items_;
+};
+
+struct MenuItem {
+    int id = 0;
+    QString label;
+    bool checked = false;
+    QList<MenuItem> children;
+};
+
+MenuItem readMenuItem(const QDBusArgument& a)
+{
+    MenuItem item;
+    QVariantMap props;
+    a.beginStructure();
+    a >> item.id >> props;
+    a.beginArray();
+    while (!a.atEnd()) {
+        QDBusVariant child;
+        a >> child;
+        item.children << readMenuItem(child.variant().value<QDBusArgument>());
+    }
+    a.endArray();
+    a.endStructure();
+    item.label = props.value("label").toString();
+    item.checked = props.value("toggle-state").toInt() == 1;
+    return item;
+}
+
+// The exported menu as the host reads it (GetLayout of the whole tree), without AboutToShow.
+MenuItem exportedMenu(const QString& service)
+{
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, "/MenuBar", "com.canonical.dbusmenu", "GetLayout");
+    call << 0 << -1 << QStringList();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() < 2)
+        return {};
+    return readMenuItem(reply.arguments().at(1).value<QDBusArgument>());
+}
+
+const MenuItem* findItem(const MenuItem& root, const QString& label)
+{
+    for (const MenuItem& c : root.children) {
+        if (c.label == label)
+            return &c;
+        if (const MenuItem* inner = findItem(c, label))
+            return inner;
+    }
+    return nullptr;
+}
+
+// The largest icon image the item exports (ARGB32 in network byte order).
+QImage exportedIcon(const QString& service)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, "/StatusNotifierItem",
+                                                       "org.freedesktop.DBus.Properties", "Get");
+    call << QString("org.kde.StatusNotifierItem") << QString("IconPixmap");
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    const QDBusArgument a = reply.arguments().at(0).value<QDBusVariant>().variant().value<QDBusArgument>();
+    QImage best;
+    a.beginArray();
+    while (!a.atEnd()) {
+        int w = 0, h = 0;
+        QByteArray bytes;
+        a.beginStructure();
+        a >> w >> h >> bytes;
+        a.endStructure();
+        if (w * h * 4 != bytes.size() || w <= best.width())
+            continue;
+        best = QImage(w, h, QImage::Format_ARGB32);
+        for (int i = 0; i < w * h; ++i) {
+            const auto* p = reinterpret_cast<const uchar*>(bytes.constData()) + 4 * i;
+            best.setPixel(i % w, i / w, qRgba(p[1], p[2], p[3], p[0]));
+        }
+    }
+    a.endArray();
+    return best;
+}
+
 double luminance(const QColor& c)
 {
     return 0.2126 * c.red() + 0.7152 * c.green() + 0.0722 * c.blue();
+}
+
+// Whether the embedded icon stands out from `panel` in the right direction only: dark strokes
+// on a light panel, light ones on a dark panel. `darker` and `lighter` say by how much.
+bool iconReadsOn(const QColor& panelColour, double* darker, double* lighter)
+{
+    const double panel = luminance(panelColour);
+    QByteArray png;
+    run("import", {"-window", "root", "png:-"}, &png);
+    const QImage shot = QImage::fromData(png, "PNG").copy(kaptorixTrayIcon());
+    *darker = *lighter = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const double d = luminance(shot.pixelColor(x, y)) - panel;
+            *darker = std::max(*darker, -d);
+            *lighter = std::max(*lighter, d);
+        }
+    return !shot.isNull() && (panel > 128 ? *darker > 150 && *lighter < 20 : *lighter > 150 && *darker < 20);
 }
 
 }  // namespace
@@ -224,24 +389,9 @@ TEST_F(TrayDesktop, TheIconReadsOnALightAndOnADarkTray)
         app.writeSettings("firstRunDone=true\n");
         app.start();
         ASSERT_TRUE(waitFor([] { return trayIcon().isValid(); }, 30000)) << tint.toStdString();
-        const double panel = luminance(QColor(QRgb(tint.toUInt(nullptr, 16))));
-        const bool lightPanel = panel > 128;
         double darker = 0, lighter = 0;
         const bool readable = waitFor(
-            [&] {
-                QByteArray png;
-                run("import", {"-window", "root", "png:-"}, &png);
-                const QImage shot = QImage::fromData(png, "PNG").copy(trayIcon());
-                darker = lighter = 0;
-                for (int y = 0; y < shot.height(); ++y)
-                    for (int x = 0; x < shot.width(); ++x) {
-                        const double d = luminance(shot.pixelColor(x, y)) - panel;
-                        darker = std::max(darker, -d);
-                        lighter = std::max(lighter, d);
-                    }
-                return lightPanel ? darker > 150 && lighter < 20 : lighter > 150 && darker < 20;
-            },
-            20000);
+            [&] { return iconReadsOn(QColor(QRgb(tint.toUInt(nullptr, 16))), &darker, &lighter); }, 20000);
         EXPECT_TRUE(readable) << tint.toStdString() << ": darker by " << darker << ", lighter by " << lighter;
         QByteArray png;
         run("import", {"-window", "root", "png:-"}, &png);
@@ -249,6 +399,24 @@ TEST_F(TrayDesktop, TheIconReadsOnALightAndOnADarkTray)
             .copy(600, 540, 200, 60)
             .save(artifactDir("tray") + "/tray-" + tint + ".png");
     }
+}
+
+// A tray restarted in another colour embeds the icon anew: its colour is chosen again.
+TEST_F(TrayDesktop, ATrayRestartedInAnotherColourGetsTheIconInItsColour)
+{
+    PrivateTray tray("0xc0c0c0");
+    ASSERT_TRUE(tray.ready()) << "no private X server or trayer";
+    App app(dir_.path());
+    app.writeSettings("firstRunDone=true\n");
+    app.start();
+    double darker = 0, lighter = 0;
+    ASSERT_TRUE(waitFor([&] { return iconReadsOn(QColor(0xc0, 0xc0, 0xc0), &darker, &lighter); }, 30000))
+        << "light tray: darker by " << darker << ", lighter by " << lighter;
+    tray.stopTrayer();
+    ASSERT_TRUE(waitFor([] { return !trayIcon().isValid(); }, 20000));
+    tray.startTrayer("0x202020");
+    EXPECT_TRUE(waitFor([&] { return iconReadsOn(QColor(0x20, 0x20, 0x20), &darker, &lighter); }, 30000))
+        << "dark tray: darker by " << darker << ", lighter by " << lighter;
 }
 
 // On a US layout Ctrl+Alt+"&" (recorded on a French one) needs the 7 key: the toast names the
@@ -311,6 +479,95 @@ TEST_F(TrayDesktop, WithoutADisplayOneLineAndExitStatusOne)
     EXPECT_EQ(err, "Kaptorix needs an X11 display: DISPLAY is not set.\n");
     EXPECT_EQ(runWithout({}, {{"WAYLAND_DISPLAY", "wayland-0"}, {"XDG_SESSION_TYPE", "wayland"}}, &err), 1);
     EXPECT_EQ(err, "Kaptorix needs an X11 display: this is a Wayland session without XWayland.\n");
+    // A display-less Qt platform does not stand in for the display the tray needs.
+    EXPECT_EQ(runWithout({}, {{"QT_QPA_PLATFORM", "offscreen"}}, &err), 1);
+    EXPECT_EQ(err, "Kaptorix needs an X11 display: DISPLAY is not set.\n");
     EXPECT_EQ(runWithout({"--render-demo", dir_.filePath("demo.png")}, {}, &err), 0) << err.constData();
     EXPECT_TRUE(QFile::exists(dir_.filePath("demo.png")));
 }
+
+// A session that exports another Qt platform (Wayland with XWayland's DISPLAY, or offscreen)
+// still gets the tray on X11: the icon sits in the tray and SIGTERM ends it cleanly.
+TEST_F(TrayDesktop, AnotherQtPlatformInTheEnvironmentStillRunsOnX11)
+{
+    for (const QString platform : {"wayland", "offscreen"}) {
+        SCOPED_TRACE(platform.toStdString());
+        QTemporaryDir home;
+        App app(home.path());
+        app.writeSettings("firstRunDone=true\n");
+        app.start({{"QT_QPA_PLATFORM", platform},
+                   {"WAYLAND_DISPLAY", "wayland-kx-absent"},
+                   {"XDG_SESSION_TYPE", platform == "wayland" ? "wayland" : "x11"}});
+        const bool embedded =
+            waitFor([&] { return trayIcon().isValid() || !app.running(); }, 30000) && app.running();
+        EXPECT_TRUE(embedded) << app.notices().toStdString();
+        EXPECT_EQ(app.terminate(), 0) << app.notices().toStdString();
+        ASSERT_TRUE(waitFor([] { return !trayIcon().isValid(); }, 20000));
+    }
+}
+
+// Under a StatusNotifier host the exported menu is whole from the start and follows a change
+// (the language chosen from it), and the icon reads on a dark panel as on a light one.
+TEST_F(TrayDesktop, AStatusNotifierHostGetsAWholeCurrentMenuAndAnIconForAnyPanel)
+{
+    FakeStatusNotifierHost host;
+    ASSERT_TRUE(host.ok()) << "the session bus took no watcher";
+    App app(dir_.path());
+    app.writeSettings("firstRunDone=true\nlanguage=en\n");
+    app.start();
+    ASSERT_TRUE(waitFor([&] { return !host.items().isEmpty() || !app.running(); }, 30000) && app.running())
+        << "no item registered: " << app.notices().toStdString();
+    const QString item = host.items().constFirst();
+
+    MenuItem menu;
+    EXPECT_TRUE(waitFor([&] { return findItem(menu = exportedMenu(item), "Capture area"); }, 20000))
+        << "exported menu has " << menu.children.size() << " items";
+    for (const char* label : {"Timed capture", "Language", "Deutsch", "Quit Kaptorix"})
+        EXPECT_TRUE(findItem(menu, label)) << label;
+
+    // Dark panel (#1F1F1F) and light one (#F0F0F0): strokes that stand out on each.
+    const QImage icon = exportedIcon(item);
+    ASSERT_FALSE(icon.isNull());
+    int onDark = 0, onLight = 0;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x) {
+            const QColor c = icon.pixelColor(x, y);
+            if (c.alpha() < 200)
+                continue;
+            onDark += luminance(c) - luminance(QColor(0x1f, 0x1f, 0x1f)) > 150;
+            onLight += luminance(QColor(0xf0, 0xf0, 0xf0)) - luminance(c) > 150;
+        }
+    EXPECT_GT(onDark, 20);
+    EXPECT_GT(onLight, 20);
+
+    // Choosing "Deutsch" asks for a restart; "Later" keeps it stored, and the menu the host
+    // reads next has it checked.
+    const MenuItem* deutsch = findItem(menu, "Deutsch");
+    ASSERT_TRUE(deutsch);
+    const QHash<QString, QString> before = visibleWindows();
+    QDBusMessage click = QDBusMessage::createMethodCall(item, "/MenuBar", "com.canonical.dbusmenu", "Event");
+    click << deutsch->id << QString("clicked") << QVariant::fromValue(QDBusVariant(QVariant(0))) << 0u;
+    QDBusConnection::sessionBus().call(click, QDBus::BlockWithGui, 10000);
+    QString box;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto now = visibleWindows();
+            for (auto it = now.cbegin(); it != now.cend(); ++it)
+                if (!before.values().contains(it.value()))
+                    box = it.value();
+            return !box.isEmpty();
+        },
+        20000))
+        << "no restart question";
+    run("xdotool", {"windowactivate", "--sync", box, "key", "Escape"});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            const MenuItem* d = findItem(menu = exportedMenu(item), "Deutsch");
+            const MenuItem* e = findItem(menu, "English");
+            return d && e && d->checked && !e->checked;
+        },
+        20000));
+    EXPECT_TRUE(app.settings().contains("language=de"));
+}
+
+#include "TrayDesktopTest.moc"

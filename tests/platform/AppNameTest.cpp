@@ -62,5 +62,36 @@ TEST(TrayLook, TheMedianColourOutsideTheIconIsTheTraysOwn)
     EXPECT_FALSE(medianColorOutside(tray, tray.rect()));
 }
 
+// The colour under an embedded icon is its socket's: around the icon where the socket is
+// larger, else the socket's pixels under the mark's thin strokes. The dark pseudo-transparent
+// tray around a light socket is never looked at.
+TEST(TrayLook, TheBackgroundIsTheEmbeddingSocketsOwn)
+{
+    const QColor socketGrey(0xdc, 0xda, 0xd5);
+    const auto withStrokes = [&](QSize size, const QRect& icon, const QColor& stroke) {
+        QImage img(size, QImage::Format_RGB32);
+        img.fill(socketGrey);
+        for (int y = icon.top(); y <= icon.bottom(); y += 4)  // the mark's share: a few strokes
+            for (int x = icon.left(); x <= icon.right(); ++x)
+                img.setPixelColor(x, y, stroke);
+        return img;
+    };
+    struct Row {
+        QSize socket;
+        QRect icon;
+        QColor stroke;
+    } rows[] = {
+        {{24, 24}, {2, 3, 20, 18}, Qt::white},  // a socket larger than the icon
+        {{20, 18}, {0, 0, 20, 18}, Qt::white},  // the icon fills its socket
+        {{20, 18}, {0, 0, 20, 18}, Qt::black},
+    };
+    for (const Row& r : rows) {
+        const auto c = embeddingBackground(withStrokes(r.socket, r.icon, r.stroke), r.icon);
+        ASSERT_TRUE(c) << r.socket.width();
+        EXPECT_EQ(c->rgb(), socketGrey.rgb()) << r.socket.width() << " " << r.stroke.name().toStdString();
+    }
+    EXPECT_FALSE(embeddingBackground(QImage(), QRect(0, 0, 20, 18)));
+}
+
 }  // namespace
 }  // namespace kx

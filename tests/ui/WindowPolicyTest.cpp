@@ -30,3 +30,26 @@ TEST(WindowPolicy, DecisionPerSettingWindowKindAndState)
         EXPECT_EQ(d.menuBar, r.bar) << int(r.flags);
     }
 }
+
+// A window never opens larger than the work area, frame included, and sits centred in it.
+TEST(WindowPolicy, FittedKeepsTheFramedWindowInsideTheWorkArea)
+{
+    const QMargins frame(4, 30, 4, 4);
+    struct Row {
+        QSize wanted;
+        QRect available;
+        QRect client;
+    } rows[] = {
+        {{400, 300}, {0, 0, 1920, 1080}, {760, 403, 400, 300}},     // fits: centred, untouched
+        {{940, 680}, {0, 12, 960, 528}, {10, 42, 940, 494}},        // help at scale 2 on 1080p
+        {{2000, 500}, {100, 0, 1280, 800}, {104, 163, 1272, 500}},  // too wide only
+        {{940, 680}, {0, 0, 10, 20}, {4, 30, 2, 1}},                // no room: nothing negative
+    };
+    for (const Row& r : rows) {
+        const QRect got = WindowPolicy::fitted(r.wanted, frame, r.available);
+        EXPECT_EQ(got, r.client) << r.wanted.width() << "×" << r.wanted.height();
+        if (r.available.width() > 100) {
+            EXPECT_TRUE(r.available.contains(got.marginsAdded(frame)));
+        }
+    }
+}

@@ -63,8 +63,14 @@ BeautifyPopover::BeautifyPopover(EditorDocument* doc, QWidget* parent) : QWidget
                             &BeautifySettings::cornerRadius)
              << buildSlider(kx::tr("Edge size", "Él mérete"), "edgeSize", 0.5, 2, 1,
                             &BeautifySettings::edgeSize);
+    // One column for the labels, as wide as the language's widest ("Kantengröße").
+    int labelColumn = kLabelColumn;
     for (const SliderRow& s : sliders_)
+        labelColumn = std::max(labelColumn, s.label->fontMetrics().horizontalAdvance(s.label->text()) + 1);
+    for (const SliderRow& s : sliders_) {
+        s.label->setFixedWidth(labelColumn);
         adjustments->addWidget(s.row);
+    }
 
     auto* shadowRow = new QHBoxLayout;
     shadowRow->addWidget(label(kx::tr("Shadow", "Árnyék"), 12, QFont::Normal, false, this));
@@ -290,9 +296,8 @@ BeautifyPopover::SliderRow BeautifyPopover::buildSlider(const QString& text, con
     s.row = new QWidget(this);
     auto* row = new QHBoxLayout(s.row);
     row->setContentsMargins(0, 0, 0, 0);
-    QLabel* l = label(text, 12, QFont::Normal, false, s.row);
-    l->setFixedWidth(74);
-    row->addWidget(l);
+    s.label = label(text, 12, QFont::Normal, false, s.row);
+    row->addWidget(s.label);
     s.slider = new QSlider(Qt::Horizontal, s.row);
     s.slider->setObjectName(QString::fromLatin1(name));
     s.slider->setRange(0, kSliderSteps);

@@ -24,7 +24,8 @@ class BeautifyPopover : public QWidget {
 public:
     static constexpr int kWidth = 372;
     static constexpr int kPadding = 16;
-    static constexpr int kSpacing = 14;  // between the rows
+    static constexpr int kSpacing = 14;      // between the rows
+    static constexpr int kLabelColumn = 74;  // the sliders' labels, unless one is wider
 
     explicit BeautifyPopover(EditorDocument* doc, QWidget* parent = nullptr);
 
@@ -43,6 +44,7 @@ protected:
 private:
     struct SliderRow {
         QWidget* row = nullptr;
+        QLabel* label = nullptr;
         QSlider* slider = nullptr;
         QLabel* readout = nullptr;
         double lo = 0, hi = 1;

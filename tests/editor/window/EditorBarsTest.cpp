@@ -160,6 +160,24 @@ TEST(EditorBars, PopoversPointAtTheirAnchor)
     EXPECT_FALSE(below.above);
     EXPECT_EQ(below.topLeft, QPoint(514 - 100, 69 + 1 + Popover::kGap));
     EXPECT_EQ(below.arrowX, 100);
+    EXPECT_EQ(below.height, 120);
+
+    // Taller than the room on either side: on the roomier side, cut to it (the content scrolls).
+    struct Row {
+        QRect anchor;
+        bool above;
+        int top, height;
+    } rows[] = {
+        {{500, 40, 30, 30}, false, 71, 540 - Popover::kMargin - 71},  // header of a window at the top
+        {{500, 400, 30, 30}, true, Popover::kMargin, 400 - 1 - 8},    // lower: more room above
+    };
+    for (const Row& r : rows) {
+        const Popover::Placement p = Popover::placement(r.anchor, QSize(372, 900), QRect(0, 0, 960, 540));
+        EXPECT_EQ(p.above, r.above) << r.anchor.y();
+        EXPECT_EQ(p.topLeft.y(), r.top) << r.anchor.y();
+        EXPECT_EQ(p.height, r.height) << r.anchor.y();
+        EXPECT_TRUE(QRect(0, 0, 960, 540).contains(QRect(p.topLeft, QSize(372, p.height))));
+    }
 }
 
 TEST(EditorBars, BackdropPopoverGrowsWithItsRowsInEveryLanguage)

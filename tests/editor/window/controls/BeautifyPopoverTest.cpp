@@ -1,5 +1,6 @@
 // The backdrop popover, the checkerboard and the frame thumbnails.
 #include "../../EditorTestPages.h"
+#include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/Checker.h"
@@ -50,6 +51,31 @@ TEST(BeautifyPopover, RowsFollowTheEdgeAndTheBackground)
     EXPECT_EQ(doc->beautify().background, BeautifySettings::Background::transparent);
     pop.findChild<QAbstractButton*>("background.mint")->click();
     EXPECT_FALSE(shown(pop, "transparencyNote"));
+}
+
+// The sliders' labels share one column that shows each of them whole: 74 pt in English,
+// wider for the German "Kantengröße".
+TEST(BeautifyPopover, TheLabelColumnFitsTheWidestLabelOfTheLanguage)
+{
+    auto doc = makeDoc({300, 200}, 1);
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(lang);
+        BeautifyPopover pop(doc.get());
+        QList<QLabel*> labels;
+        for (const char* slider : {"padding", "corners", "edgeSize"}) {
+            auto* row = pop.findChild<QSlider*>(QString::fromLatin1(slider))->parentWidget();
+            labels << row->findChildren<QLabel*>().first();
+        }
+        int widest = 0;
+        for (QLabel* l : labels) {
+            widest = std::max(widest, l->fontMetrics().horizontalAdvance(l->text()));
+            EXPECT_EQ(l->maximumWidth(), l->minimumWidth()) << l->text().toStdString();
+            EXPECT_EQ(l->minimumWidth(), labels.first()->minimumWidth()) << l->text().toStdString();
+        }
+        EXPECT_EQ(labels.first()->minimumWidth(), std::max(BeautifyPopover::kLabelColumn, widest + 1));
+    }
+    Lang::overrideForTests("en");
 }
 
 TEST(BeautifyPopover, EditsTurnTheBackdropOnAndAreNoUndoSteps)
