@@ -143,14 +143,12 @@ public:
         qputenv("DISPLAY", display_.toLocal8Bit());
         startTrayer(tint);
     }
-    // A tray of one colour, or with `tint` empty trayer's own look.
+    // A tray of one colour.
     void startTrayer(const QString& tint)
     {
-        QStringList args{"--edge", "bottom",  "--align", "right",    "--widthtype",
-                         "pixel",  "--width", "160",     "--height", "28"};
-        if (!tint.isEmpty())
-            args << QStringList{"--transparent", "true", "--alpha", "0", "--tint", tint};
-        trayer_.start("trayer", args);
+        trayer_.start("trayer",
+                      {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                       "--height", "28", "--transparent", "true", "--alpha", "0", "--tint", tint});
         trayer_.waitForStarted();
     }
     void stopTrayer()
