@@ -173,10 +173,8 @@ void TrayApp::buildTray()
             statusMenu_.popup(QCursor::pos());
     });
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Its colour is chosen again once the tray embedded and painted it (eventFilter).
         tray_->show();
-        // The tray's own pixels can be read once the icon sits in it.
-        for (int ms : {300, 1500, 5000})
-            QTimer::singleShot(ms, this, &TrayApp::chooseTrayIcon);
         return;
     }
     std::fputs("Kaptorix: no system tray found; the shortcuts work, and the icon appears once a tray runs.\n",
@@ -260,8 +258,6 @@ void TrayApp::showTrayWhenHostAppears()
             return;
         tray_->show();
         poll->deleteLater();
-        for (int ms : {0, 300, 1500, 5000})
-            QTimer::singleShot(ms, this, &TrayApp::chooseTrayIcon);
     });
     poll->start();
 }
