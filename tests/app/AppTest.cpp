@@ -32,6 +32,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cmath>
 #include <csignal>
 
 using namespace kx;
@@ -325,6 +326,44 @@ TEST(StatusMenu, ExportedMenusHaveNoHeaderRowAndKeepEveryKeyHint)
     EXPECT_TRUE(r.contains("Quit Kaptorix [Ctrl+Q]"));
     EXPECT_TRUE(StatusMenu::hostNamesKey(QKeySequence("Ctrl+Alt+F5")));
     EXPECT_FALSE(StatusMenu::hostNamesKey(QKeySequence("Ctrl+,")));
+}
+
+// A host draws an exported menu in its own theme: the items' symbols keep 3:1 against a
+// white menu and against a dark (#1F1F1F) one.
+TEST(StatusMenu, ExportedSymbolsReadOnLightAndDarkMenus)
+{
+    Lang::overrideForTests("en");
+    const auto linear = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const auto lum = [&](const QColor& c) {
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const auto contrast = [&](const QColor& a, const QColor& b) {
+        const double x = lum(a), y = lum(b);
+        return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+    };
+    StatusMenuState s;
+    s.exported = true;
+    s.header = false;
+    QMenu menu;
+    StatusMenu::fill(&menu, s);
+    for (const char* label : {"Help", "Open image…", "Language"}) {
+        QAction* a = item(&menu, label);
+        ASSERT_TRUE(a) << label;
+        const QImage img = a->icon().pixmap(64, 64).toImage();
+        int opaque = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (c.alpha() < 200)
+                    continue;
+                ++opaque;
+                EXPECT_GE(contrast(c, Qt::white), 3.0) << label;
+                EXPECT_GE(contrast(c, QColor(0x1f, 0x1f, 0x1f)), 3.0) << label;
+            }
+        EXPECT_GT(opaque, 10) << label;
+    }
 }
 
 // Ctrl+H in a pin (a tool window without the main menu's keys) hides the other windows as it
