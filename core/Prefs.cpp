@@ -3,7 +3,12 @@
 #include "core/Localisation.h"
 #include "core/PrefsNotifier.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QRegularExpression>
 #include <QSettings>
@@ -17,6 +22,30 @@ namespace kx {
 
 namespace {
 
+// The file holds the upload server's host, user, folder and key path: it is for its owner
+// only, as every other file of the program. QSettings replaces it through a temporary file
+// and a rename and gives the new file the old one's mode, so a 0600 file made here stays 0600.
+void makePrivate(const QString& path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    const QByteArray dir = QFile::encodeName(folder);
+    struct stat st {};
+    // A link (a dotfiles checkout) is the user's own arrangement: left alone.
+    if (::mkdir(dir.constData(), 0700) != 0 && ::lstat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        st.st_uid == ::getuid() && (st.st_mode & 077) != 0)
+        ::chmod(dir.constData(), st.st_mode & 0700);
+    const QByteArray file = QFile::encodeName(path);
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & 077) != 0)
+        ::chmod(file.constData(), st.st_mode & 0700);
+}
+
 struct Store {
     QMutex mutex;
     std::unique_ptr<QSettings> settings;  // guarded by mutex
@@ -25,8 +54,11 @@ struct Store {
 
     QSettings& s()
     {
-        if (!settings)
-            settings = std::make_unique<QSettings>(Prefs::settingsPath(), QSettings::IniFormat);
+        if (!settings) {
+            const QString path = Prefs::settingsPath();
+            makePrivate(path);
+            settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+        }
         return *settings;
     }
 };

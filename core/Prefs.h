@@ -1,6 +1,7 @@
 #pragma once
 // The settings store: QSettings (INI) under $XDG_CONFIG_HOME/Kaptorix/Kaptorix.conf with a
-// layer of registered defaults kept in memory (never written). Reads are thread-safe.
+// layer of registered defaults kept in memory (never written). The file and its folder are for
+// their owner only (0600 in 0700). Reads are thread-safe.
 
 #include "core/Enums.h"
 

@@ -120,8 +120,7 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService:
     th->addWidget(test_);
     testResult_ = captionLabel(QString());
     testResult_->setObjectName(QStringLiteral("testResult"));
-    testResult_->setMaximumHeight(testResult_->fontMetrics().lineSpacing() * 2 + 2);
-    // A long answer wraps and is cut at two lines; it never widens the page.
+    // A long answer wraps to as many lines as it takes; it never widens the page.
     testResult_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     th->addWidget(testResult_, 1);
     where->addWidget(testBox);

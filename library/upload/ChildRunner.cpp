@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "library/upload/UploadPlan.h"
 
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <QProcess>
@@ -37,8 +38,16 @@ public:
         process_.setProcessEnvironment(env);
         process_.setProgram(request.program);
         process_.setArguments(request.arguments);
-        // Its own process group, so a time-out also ends the ssh that sftp started.
-        process_.setChildProcessModifier([] { ::setpgid(0, 0); });
+        // Its own process group, so a time-out also ends the ssh that sftp started. It dies
+        // with this process however that ends (a kill or a crash too): no curl or sftp with
+        // the password is left talking to the server. The signal follows the thread that
+        // started the child, which is the UI thread, alive as long as the process.
+        process_.setChildProcessModifier([parent = ::getpid()] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127);  // this process ended before the line above
+        });
 
         connect(&process_, &QProcess::started, this, [this] {
             process_.write(request_.input);

@@ -1,7 +1,7 @@
 #pragma once
 // Runs curl or sftp as a child process without blocking the UI thread: the input is written
 // and closed, both output channels are read as they come, and a child that runs past its
-// time limit is killed with everything it started.
+// time limit is killed with everything it started. A child dies with the process that started it.
 
 #include "library/upload/UploadTypes.h"
 

@@ -11,8 +11,12 @@
 #include "settings/SettingsView.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <QDir>
+#include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -92,4 +96,40 @@ TEST_F(SettingsEffects, ANewTabsPageFadesInWithAnEaseOut)
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     // At rest the page paints directly, fully opaque.
     EXPECT_FALSE(page->graphicsEffect());
+}
+
+// The settings file holds the upload server's host, user, folder and key path: for its owner
+// only, an older one made so at the next start, and its settings kept.
+TEST(SettingsFile, IsForItsOwnerOnly)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir dir;
+    const auto mode = [](const QString& path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    for (const bool older : {false, true}) {
+        const QString home = dir.filePath(older ? "older" : "new");
+        const QString folder = home + "/Kaptorix", file = folder + "/Kaptorix.conf";
+        qputenv("XDG_CONFIG_HOME", home.toUtf8());
+        if (older) {
+            QDir().mkpath(folder);
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("[General]\nremote.host=files.example.test\n");
+            f.close();
+            ::chmod(QFile::encodeName(folder).constData(), 0755);
+            ::chmod(QFile::encodeName(file).constData(), 0644);
+        }
+        Prefs::reloadForTests();
+        Prefs::set("remote.user", "me");
+        Prefs::sync();
+        EXPECT_EQ(mode(folder), 0700) << older;
+        EXPECT_EQ(mode(file), 0600) << older;
+        Prefs::reloadForTests();
+        EXPECT_EQ(Prefs::string("remote.user"), "me");
+        EXPECT_EQ(Prefs::string("remote.host"), older ? "files.example.test" : "") << older;
+    }
+    qputenv("XDG_CONFIG_HOME", saved);
+    Prefs::reloadForTests();
 }

@@ -136,5 +136,39 @@ TEST(SettingsTestConnection, AServersMarkupIsShownAsText)
     Keychain::setStore(nullptr);
 }
 
+// A long answer is shown whole: the label is as tall as its text at its width.
+TEST(SettingsTestConnection, ALongAnswerWrapsToItsText)
+{
+    QTemporaryDir dir;
+    const QByteArray message =
+        QByteArray("The server is closed for maintenance until tomorrow. ").repeated(6).trimmed();
+    DisconnectingSshServer server(message);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    test::FakeSecretStore keyring;
+    Keychain::setStore(&keyring);
+    RemoteUploader::setKnownHostsForTests(dir.filePath("known_hosts"));
+    Prefs::registerDefaults();
+    Prefs::set("remote.protocol", "sftp");
+    Prefs::set("remote.host", "127.0.0.1");
+    Prefs::set("remote.port", QString::number(server.serverPort()));
+    Prefs::set("remote.user", "alice");
+    Prefs::set("remote.folder", "");
+    Prefs::set("remote.keyPath", "");
+
+    UploadTab tab;
+    tab.resize(700, 900);
+    tab.show();
+    tab.testButton()->click();
+    ASSERT_TRUE(test::waitFor([&] { return tab.testResult()->text() != "…"; }, 60000));
+    QLabel* answer = tab.testResult();
+    ASSERT_TRUE(answer->text().contains(message)) << qPrintable(answer->text());
+    const auto needed = [&] { return answer->heightForWidth(answer->width()); };
+    EXPECT_GT(needed(), 3 * answer->fontMetrics().lineSpacing());
+    EXPECT_TRUE(test::waitFor([&] { return answer->height() >= needed(); }, 20000))
+        << answer->height() << " of " << needed();
+    RemoteUploader::setKnownHostsForTests(QString());
+    Keychain::setStore(nullptr);
+}
+
 }  // namespace
 }  // namespace kx

@@ -18,7 +18,9 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
 
 using namespace kx;
 
@@ -210,4 +212,38 @@ TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
     Keychain::setStore(nullptr);
     qunsetenv("KAPTORIX_TEST_SSH_KNOWN_HOSTS");
     qunsetenv("TMPDIR");
+}
+
+// A kill of the program takes its curl or sftp along: none is left waiting on the server with
+// the password.
+TEST(UploadChildren, EndWithTheProgramThatStartedThem)
+{
+    QTemporaryDir tmp;
+    test::StalledServer stalled;
+    ASSERT_TRUE(stalled.start());
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
+    env.insert("TMPDIR", tmp.path());
+    env.insert("KX_STARTER_MARK", mark);
+    QProcess starter;
+    starter.setProcessEnvironment(env);
+    starter.start(KX_UPLOAD_STARTER, {"http://127.0.0.1:" + QString::number(stalled.port()) + "/"});
+    ASSERT_TRUE(starter.waitForStarted(30000));
+    const QString starterPid = QString::number(starter.processId());
+    const QByteArray entry = "KX_STARTER_MARK=" + mark.toUtf8();
+    QStringList children;
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            children = processesWith(entry);
+            children.removeAll(starterPid);
+            return !children.isEmpty();
+        },
+        30000));
+    ::kill(pid_t(starter.processId()), SIGKILL);
+    ASSERT_TRUE(starter.waitForFinished(30000));
+    const bool gone = test::waitFor([&] { return processesWith(entry).isEmpty(); }, 30000);
+    for (const QString& pid : processesWith(entry))
+        ::kill(pid_t(pid.toInt()), SIGKILL);  // leaves nothing behind when it fails
+    EXPECT_TRUE(gone) << children.join(' ').toStdString();
 }
