@@ -152,6 +152,18 @@ struct Job {
         return number;
     }
     bool webdav() const { return s.protocol == RemoteProtocol::webdav; }
+    // Takes a number the server has free, unless another upload took its name meanwhile: two
+    // uploads moving on from the same taken name must not both pick the next one. The first
+    // name was given to this upload before it started.
+    bool claim(int number) const
+    {
+        if (number == parts.n)
+            return true;
+        if (names().takenByOther(name(number), entryID, {}))
+            return false;
+        names().record(name(number), entryID);
+        return true;
+    }
 };
 using JobPtr = std::shared_ptr<Job>;
 
@@ -244,9 +256,11 @@ QFuture<Outcome<Sent>> sftpCheck(const JobPtr& job)
               [job, numbers, remotes](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failed(job, r.error());
-                  if (const std::optional<qsizetype> free = firstAbsent(r.value(), remotes)) {
-                      job->n = numbers[*free];
-                      return sftpPut(job);
+                  for (const qsizetype i : absentOnes(r.value(), remotes)) {
+                      if (job->claim(numbers[i])) {
+                          job->n = numbers[i];
+                          return sftpPut(job);
+                      }
                   }
                   job->n = numbers.last();
                   return nextName(job);
@@ -275,7 +289,7 @@ QFuture<Outcome<Sent>> checkName(const JobPtr& job)
                       return failed(job, r.error());
                   switch (judgeCurlCheck(r.value(), job->webdav())) {
                       case NameCheck::free:
-                          return curlPut(job);
+                          return job->claim(job->n) ? curlPut(job) : nextName(job);
                       case NameCheck::taken:
                           return nextName(job);
                       case NameCheck::failed:

@@ -392,19 +392,20 @@ QStringList sftpCheckCommands(const QStringList& remotes)
     return commands;
 }
 
-std::optional<qsizetype> firstAbsent(const ProcessOutput& output, const QStringList& remotes)
+QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remotes)
 {
     QStringList lines = output.out.split('\n', Qt::SkipEmptyParts);
     for (QString& line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
     }
+    QList<qsizetype> absent;
     for (qsizetype i = 0; i < remotes.size(); ++i) {
         const QString tail = ' ' + remotes[i];
         if (std::none_of(lines.cbegin(), lines.cend(), [&](const QString& l) { return l.endsWith(tail); }))
-            return i;
+            absent << i;
     }
-    return std::nullopt;
+    return absent;
 }
 
 QStringList sftpTestCommands(const Endpoint& e)

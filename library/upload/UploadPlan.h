@@ -86,8 +86,8 @@ QStringList sftpTestCommands(const Endpoint& endpoint);
 QString sftpRemotePath(const QString& name, const Endpoint& endpoint);
 // One listing per path, each allowed to fail (a missing file is what is hoped for).
 QStringList sftpCheckCommands(const QStringList& remotes);
-// The first of `remotes` that no listing line shows, or nothing when all are there.
-std::optional<qsizetype> firstAbsent(const ProcessOutput& output, const QStringList& remotes);
+// Which of `remotes` no listing line shows, in their order.
+QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remotes);
 
 // Success of an sftp upload: a listing line of a regular file ending in `remote`.
 Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote);

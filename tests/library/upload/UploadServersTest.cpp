@@ -255,6 +255,18 @@ TEST_P(UploadServers, AFileAlreadyOnTheServerIsNeverReplaced)
     EXPECT_EQ(QImage::fromData(onServer("Shot 2.png"), "PNG").pixelColor(0, 0), QColor(Qt::green));
     EXPECT_EQ(done.subtitle, "https://img.example.test/s/Shot%202.png");
     EXPECT_EQ(history_->entry(entry.id)->uploadURL, done.subtitle);
+
+    // Two at once that both find the name taken never move on to the same next one.
+    QFuture<Outcome<std::optional<QString>>> one = RemoteUploader::send("one", "Shot.png"),
+                                             two = RemoteUploader::send("two", "Shot.png");
+    QSet<QByteArray> served;
+    for (QFuture<Outcome<std::optional<QString>>>& f : {std::ref(one), std::ref(two)}) {
+        const Outcome<std::optional<QString>> sent = await(f);
+        ASSERT_TRUE(sent.ok()) << sent.message().toStdString();
+        served << onServer(QUrl::fromPercentEncoding(sent.value()->section('/', -1).toUtf8()));
+    }
+    EXPECT_EQ(served, (QSet<QByteArray>{"one", "two"}));
+    EXPECT_EQ(onServer("Shot.png"), "old");
 }
 
 // Folders beginning with "-" are folders, on every protocol: made when missing, used when there.
