@@ -258,6 +258,81 @@ private:
 
 }  // namespace
 
+QImage withoutRules(const QImage& page)
+{
+    if (page.isNull() || page.format() != QImage::Format_Grayscale8)
+        return {};
+    // A rule: at least this long, at most this thick; anything darker than this is on it.
+    constexpr int kLong = 64, kThin = 3, kDark = 208;
+    const int w = page.width(), h = page.height();
+    const auto at = [w](int x, int y) { return std::size_t(y) * std::size_t(w) + std::size_t(x); };
+    // Pixels on a long horizontal run, then those on a long vertical one; row by row, with the
+    // length of the run each column is in, so that the image is walked in memory order.
+    std::vector<uint8_t> across(std::size_t(w) * std::size_t(h), 0), down(across.size(), 0);
+    std::vector<uint8_t> ruled(std::size_t(h), 0);  // rows with a pixel of either
+    std::vector<int> run(std::size_t(w), 0);
+    for (int y = 0; y <= h; ++y) {
+        const uchar* row = y < h ? page.constScanLine(y) : nullptr;
+        for (int x = 0; x < w; ++x) {
+            if (row && row[x] < kDark) {
+                ++run[std::size_t(x)];
+                continue;
+            }
+            for (int k = y - run[std::size_t(x)]; run[std::size_t(x)] >= kLong && k < y; ++k) {
+                down[at(x, k)] = 1;
+                ruled[std::size_t(k)] = 1;
+            }
+            run[std::size_t(x)] = 0;
+        }
+        for (int x = 0; row && x < w;) {
+            int end = x;
+            while (end < w && row[end] < kDark)
+                ++end;
+            if (end - x >= kLong) {
+                std::fill(across.begin() + std::ptrdiff_t(at(x, y)),
+                          across.begin() + std::ptrdiff_t(at(end, y)), 1);
+                ruled[std::size_t(y)] = 1;
+            }
+            x = std::max(end, x + 1);
+        }
+    }
+    QImage out = page.copy();
+    if (out.isNull())
+        return {};
+    // Only thin ones: a stack of more than kThin long runs is a bar or a block, kept as it is.
+    // Rows without a rule are passed over (most of a screen).
+    std::fill(run.begin(), run.end(), 0);
+    bool open = false;  // a stack of rows with horizontal runs has not ended yet
+    for (int y = 0; y <= h; ++y) {
+        const bool marked = y < h && ruled[std::size_t(y)];
+        if (!marked && !open)
+            continue;
+        open = false;
+        for (int x = 0; x < w; ++x) {
+            if (marked && across[at(x, y)]) {
+                ++run[std::size_t(x)];
+                open = true;
+                continue;
+            }
+            for (int k = y - run[std::size_t(x)]; run[std::size_t(x)] <= kThin && k < y; ++k)
+                out.scanLine(k)[x] = 255;
+            run[std::size_t(x)] = 0;
+        }
+        if (!marked)
+            continue;
+        uchar* row = out.scanLine(y);
+        for (int x = 0; x < w;) {
+            int end = x;
+            while (end < w && down[at(end, y)])
+                ++end;
+            if (end > x && end - x <= kThin)
+                std::fill(row + x, row + end, uchar(255));
+            x = std::max(end, x + 1);
+        }
+    }
+    return out;
+}
+
 QList<QRect> textBlocks(const QImage& grey)
 {
     if (grey.isNull() || grey.format() != QImage::Format_Grayscale8)

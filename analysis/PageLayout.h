@@ -13,4 +13,9 @@ namespace kx::ocr {
 // background; empty for an image without text.
 QList<QRect> textBlocks(const QImage& grey);
 
+// The dark-on-white Grayscale8 page with its thin straight rules (grid lines of a table,
+// separators, underlines, frames) turned white: the engine reads a row of cells crossed by
+// grid lines as graphics. Glyph strokes are never this long and thin. Same size.
+QImage withoutRules(const QImage& page);
+
 }  // namespace kx::ocr

@@ -296,13 +296,16 @@ QList<std::pair<QString, QList<Piece>>> splitNumbers(const std::vector<sensitive
                 if (run.size() > 1 && total >= 13 && total <= 19 && SensitiveData::luhn(all))
                     out.append({QStringLiteral("card"), run});
             }
-            if (first.size() < 4 || !first[2].isDigit() || !first[3].isDigit())
+            if (first.size() < 4)
                 continue;
-            // The country code read as look-alike digits or symbols (E as £, S as 5).
+            // The country code read as look-alike digits or symbols (E as £, S as 5), the check
+            // digits as look-alike letters (PTSO for PT50).
             QString head = first;
-            for (qsizetype c = 0; c < std::min<qsizetype>(2, head.size()); ++c)
+            for (qsizetype c = 0; c < 2; ++c)
                 if (const qsizetype at = QStringLiteral("£€501862").indexOf(head[c]); at >= 0)
                     head[c] = QStringLiteral("EESOIBGZ")[at];
+            for (qsizetype c = 2; c < 4; ++c)
+                head[c] = sensitive::digitFor(head[c]);
             if (ibanStart.match(head).hasMatch()) {
                 QList<Piece> iban = walk(
                     rs, i, j,
@@ -363,11 +366,20 @@ bool SensitiveData::luhn(const QString& text)
 
 QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& lines)
 {
-    std::vector<sensitive::Reading> readings;
+    std::vector<sensitive::Reading> readings, others;
     readings.reserve(std::size_t(lines.size()));
-    for (const TextObservation& line : lines)
-        if (!line.text.isEmpty())
-            readings.push_back(sensitive::read(line));
+    for (const TextObservation& line : lines) {
+        if (line.text.isEmpty())
+            continue;
+        readings.push_back(sensitive::read(line));
+        // A narrow blank joined by mistake ("172.16.0.77too.") must not hide what the line as
+        // read shows, nor a wide split the key or address it parts: all readings are matched.
+        if (readings.back().glued != line.text)
+            others.push_back(sensitive::read(line, sensitive::Join::none));
+        if (sensitive::Reading pieces = sensitive::read(line, sensitive::Join::keyPieces);
+            pieces.glued != readings.back().glued)
+            others.push_back(std::move(pieces));
+    }
 
     struct Hit {
         Match match;
@@ -381,7 +393,7 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
         if (!box.isNull())
             hits.append({{category, box.adjusted(-3, -3, 3, 3), r.line->box.height()}, r.box(range)});
     };
-    for (const sensitive::Reading& r : readings) {
+    const auto matchLine = [&](const sensitive::Reading& r) {
         for (const Detector& d : detectors()) {
             // Numbers with a check are also read with look-alike letters as digits; the check
             // decides.
@@ -418,7 +430,11 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
                              [&box](const Hit& h) { return h.match.rect.contains(box); }))
                 add(QStringLiteral("token"), r, range);
         }
-    }
+    };
+    for (const sensitive::Reading& r : readings)
+        matchLine(r);
+    for (const sensitive::Reading& r : others)
+        matchLine(r);
     for (const auto& [category, pieces] : splitNumbers(readings))
         for (const Piece& piece : pieces)
             add(category, readings[piece.reading], piece.range);

@@ -11,6 +11,30 @@ namespace {
 // a blank between words is at least half a glyph wide, the space between letters far less.
 constexpr double kJoinGap = 0.5;
 
+// Pieces of one key stand at most this share of a glyph apart: a blank of the line's font.
+constexpr double kPieceGap = 1.3;
+
+// Letters and digits both, and nothing but key characters: a piece of a key or a hash, never
+// a word of prose.
+bool keyPiece(const QString& word)
+{
+    bool digit = false, letter = false;
+    for (const QChar c : word) {
+        if (c.unicode() >= 128 || !(c.isLetterOrNumber() || QStringLiteral("+/_-=").contains(c)))
+            return false;
+        digit |= c.isDigit();
+        letter |= c.isLetter();
+    }
+    return digit && letter;
+}
+
+bool piecesOfOne(const QString& left, const QString& right)
+{
+    if (left.endsWith(QLatin1Char('@')) || right.startsWith(QLatin1Char('@')))
+        return !left.contains(QLatin1Char('@')) || !right.contains(QLatin1Char('@'));
+    return keyPiece(left) && keyPiece(right);
+}
+
 bool blank(QChar c)
 {
     return c.isSpace();
@@ -53,6 +77,8 @@ QRectF unitedBoxes(const TextObservation& line, qsizetype start, qsizetype end)
     return box;
 }
 
+}  // namespace
+
 QChar digitFor(QChar c)
 {
     switch (c.unicode()) {
@@ -71,8 +97,6 @@ QChar digitFor(QChar c)
             return c;
     }
 }
-
-}  // namespace
 
 Span Reading::wholeWords(Span range) const
 {
@@ -97,7 +121,7 @@ QRectF Reading::box(Span range) const
                   QPointF(chars.right(), std::max(chars.bottom(), line->box.bottom())));
 }
 
-Reading read(const TextObservation& line)
+Reading read(const TextObservation& line, Join join)
 {
     Reading r;
     r.line = &line;
@@ -105,11 +129,16 @@ Reading read(const TextObservation& line)
     r.glyph = typicalGlyphWidth(line);
     const double joinGap = kJoinGap * r.glyph;
     QRectF previous;
+    Span before;
     for (const Span& w : words) {
         const QRectF box = unitedBoxes(line, w.start, w.end);
         if (!r.glued.isEmpty()) {
-            const bool joined =
-                !previous.isNull() && !box.isNull() && box.left() - previous.right() < joinGap;
+            const double gap = box.left() - previous.right();
+            const bool near = !previous.isNull() && !box.isNull();
+            const bool joined = near && ((join != Join::none && gap < joinGap) ||
+                                         (join == Join::keyPieces && gap <= kPieceGap * r.glyph &&
+                                          piecesOfOne(line.text.mid(before.start, before.end - before.start),
+                                                      line.text.mid(w.start, w.end - w.start))));
             if (!joined) {
                 r.glued += QLatin1Char(' ');
                 r.origin.append(w.start - 1);
@@ -120,6 +149,7 @@ Reading read(const TextObservation& line)
             r.origin.append(i);
         }
         previous = box;
+        before = w;
     }
     r.words = wordsOf(r.glued);
     r.corrected = digitsForLookalikes(r.glued);

@@ -32,11 +32,20 @@ struct Reading {
     QRectF box(Span range) const;
 };
 
-Reading read(const TextObservation& line);
+// Which blanks of the line are taken for splits: none (the line as read), those narrower than a
+// blank between words, and those besides that part pieces of one key or address: touching
+// words of letters mixed with digits ("6b1 f0c9e4…"), or an "@" at the split ("desk@ ledger.com").
+enum class Join { none, narrow, keyPieces };
+
+Reading read(const TextObservation& line, Join join = Join::narrow);
 
 // The text with O/o as 0, l/I/| as 1, S as 5 and B as 8 in every blank-separated word that
 // has a digit and no other letter. Same length as the text.
 QString digitsForLookalikes(const QString& text);
+
+// The digit a letter or sign that looks like one stands for (O and o 0, l, I and | 1, S 5,
+// B 8); any other character itself.
+QChar digitFor(QChar c);
 
 // The IBAN check: 15 to 34 letters and digits (blanks ignored) whose mod-97 value is 1.
 bool ibanChecks(const QString& text);

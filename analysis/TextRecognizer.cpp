@@ -219,13 +219,16 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         return result;
     }
     // Dark text on white everywhere, each region of the screen turned by its own ground.
-    const QImage page = darkOnWhite(grey);
+    const QImage turned = darkOnWhite(grey);
+    // The blocks are found with the rules in place (a frame or a separator bounds a block); the
+    // engine reads them without, as it takes a row of cells crossed by grid lines for graphics.
+    QList<QRect> blocks = options.splitColumns && !turned.isNull() ? textBlocks(turned) : QList<QRect>{};
+    const QImage page = withoutRules(turned);
     if (page.isNull()) {
         result.error = QStringLiteral("out of memory");
         return result;
     }
     const double factor = std::min(options.scale, kMaxScaledWidth / page.width());
-    QList<QRect> blocks = options.splitColumns ? textBlocks(page) : QList<QRect>{};
     if (blocks.isEmpty())  // also text too faint for the layout: the engine looks for itself
         blocks = {page.rect()};
 

@@ -228,6 +228,19 @@ void BM_OCR_Prepare(benchmark::State& state)
 }
 BENCHMARK(BM_OCR_Prepare)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// The thin rules taken off the turned page before it is read, alone (a pass of every
+// recognition, the background one too).
+void BM_OCR_RuleRemoval(benchmark::State& state)
+{
+    const test::CorpusPage page = test::corpusPage(
+        QStringLiteral(KX_OCR_CORPUS_DIR "/../redaction/14-window-on-black.page"), double(state.range(0)));
+    const QImage turned = ocr::darkOnWhite(ocr::prepared(page.image));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ocr::withoutRules(turned).constBits());
+    state.SetLabel(QStringLiteral("%1 x %2").arg(turned.width()).arg(turned.height()).toStdString());
+}
+BENCHMARK(BM_OCR_RuleRemoval)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
 void BM_Barcodes1920x1080(benchmark::State& state)
 {
     QImage screen = textHeavyScreen();

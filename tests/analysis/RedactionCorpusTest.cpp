@@ -89,6 +89,9 @@ TEST(RedactionCorpus, CoversNearlyEveryItemWholeAndNoDecoy)
                           << left * 100 / (item.ink.width() * item.ink.height()) << " % left readable\n";
             }
         }
+        if (page.everyItem) {
+            EXPECT_EQ(pageCovered, pageItems) << page.name.toStdString() << ": an item left readable";
+        }
         items += pageItems;
         covered += pageCovered;
         if (missed) {

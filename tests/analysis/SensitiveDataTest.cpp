@@ -216,3 +216,58 @@ TEST(SensitiveData, AnEmailSplitInsideItsLocalPartIsCoveredFromItsFirstWord)
         }
     }
 }
+
+TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
+{
+    // Gaps before each word: 3 px is narrower than a blank (joined), 6 px touching, 8 px a blank.
+    struct Case {
+        QList<QPair<double, QString>> words;
+        QString item;  // covered by a hit of `category`; empty: no hit at all
+        QString category;
+    };
+    const QList<Case> cases{
+        // A narrow blank after the address must not glue it to the next word.
+        {{{0, "on"}, {8, "172.16.0.77"}, {3, "too."}}, "172.16.0.77", "ip"},
+        // A hash or key split in two, an address split at its "@".
+        {{{0, "key"}, {8, "6b1"}, {6, "f0c9e4d2a87f35e0b9c1d7a6f4e28"}},
+         "6b1 f0c9e4d2a87f35e0b9c1d7a6f4e28",
+         "token"},
+        {{{0, "to"}, {8, "desk@"}, {6, "daily-ledger.example.com"}},
+         "desk@ daily-ledger.example.com",
+         "email"},
+        // Check digits read as look-alike letters; the check still decides.
+        {{{0, "IBAN"},
+          {8, "PTSO"},
+          {8, "0002"},
+          {8, "0123"},
+          {8, "1234"},
+          {8, "5678"},
+          {8, "9015"},
+          {8, "4"}},
+         "PTSO 0002 0123 1234 5678 9015 4",
+         "iban"},
+        // Decoys: a short commit id beside words and version numbers; a failing check.
+        {{{0, "commit"}, {8, "4f2a9c1"}, {6, "deployed"}, {6, "v2.14.3.1"}, {6, "a41e07d"}}, "", ""},
+        {{{0, "in"}, {8, "node_modules"}, {6, "kaptorix-capture-pipeline"}}, "", ""},
+        {{{0, "IBAN"},
+          {8, "PTSO"},
+          {8, "0002"},
+          {8, "0123"},
+          {8, "1234"},
+          {8, "5678"},
+          {8, "9015"},
+          {8, "5"}},
+         "",
+         ""},
+    };
+    for (const Case& c : cases) {
+        const TextObservation l = spaced(c.words);
+        SCOPED_TRACE(l.text.toStdString());
+        const QList<SensitiveData::Match> hits = SensitiveData::find({l});
+        if (c.item.isEmpty()) {
+            EXPECT_TRUE(hits.isEmpty());
+        } else {
+            EXPECT_TRUE(covering(hits, l, c.item).contains(c.category));
+        }
+    }
+}

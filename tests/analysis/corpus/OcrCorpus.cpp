@@ -83,8 +83,8 @@ QString drawMarked(QPainter& p, qreal x, qreal baseline, const QString& line, co
 }
 
 // One directive a line: scale S (before canvas: pixels per point) | canvas W H #bg |
-// languages NAME... | floor F | blocks N | font FAMILY|PX[|bold] | pen #rgb | fill X Y W H #rgb |
-// round X Y W H R #rgb | text X BASELINE STEP, then lines up to ".", with the marks of
+// languages NAME... | floor F | blocks N | every (item must be covered) | font FAMILY|PX[|bold] | pen #rgb |
+// fill X Y W H #rgb | round X Y W H R #rgb | text X BASELINE STEP, then lines up to ".", with the marks of
 // drawMarked(). A tab puts what is before it right-aligned in a gutter ending 14 px left of X
 // (line numbers); the known text joins the two with a blank. Geometry is in points.
 bool parse(const QStringList& lines, CorpusPage& page, double scale = 1)
@@ -111,6 +111,8 @@ bool parse(const QStringList& lines, CorpusPage& page, double scale = 1)
             page.languages = w.mid(1);
         } else if (op == u"floor") {
             page.floor = n(1);
+        } else if (op == u"every") {
+            page.everyItem = true;
         } else if (op == u"blocks") {
             page.blocks = int(n(1));
         } else if (op == u"font" && p.isActive()) {

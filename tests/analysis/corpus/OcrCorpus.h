@@ -25,6 +25,7 @@ struct CorpusPage {
     double floor = 1.0;  // lowest character accuracy a reading may score
     int blocks = 1;      // blocks of text read one after the other (columns, a sidebar)
     QList<CorpusItem> items;
+    bool everyItem = false;  // every item must be covered, not nearly every one
 };
 
 QList<CorpusPage> ocrCorpus(const QString& dir);
