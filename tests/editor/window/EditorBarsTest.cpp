@@ -11,6 +11,7 @@
 #include "editor/window/CopyButton.h"
 #include "editor/window/EditorRootView.h"
 #include "editor/window/EditorWindowController.h"
+#include "editor/window/HeaderBar.h"
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/controls/BeautifyPopover.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
+#include <algorithm>
 
 using namespace kx;
 
@@ -178,6 +180,39 @@ TEST(EditorBars, PopoversPointAtTheirAnchor)
         EXPECT_EQ(p.height, r.height) << r.anchor.y();
         EXPECT_TRUE(QRect(0, 0, 960, 540).contains(QRect(p.topLeft, QSize(372, p.height))));
     }
+}
+
+// However narrow the window is made, the header's controls sit side by side inside it.
+TEST(EditorBars, TheHeaderNeverOverlapsItsControls)
+{
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(lang);
+        Editor e;
+        QWidget* window = e.c->window();
+        HeaderBar* header = e.c->root()->header();
+        window->resize(300, 400);
+        ASSERT_TRUE(test::waitFor([&] { return header->isCompact() && window->width() <= 800; }));
+        QApplication::processEvents();
+        QList<QWidget*> controls;
+        for (QWidget* w : header->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w->isVisible() && w->width() > 1)
+                controls << w;
+        std::sort(controls.begin(), controls.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+        ASSERT_GE(controls.size(), 10);
+        for (int i = 0; i < controls.size(); ++i) {
+            EXPECT_TRUE(
+                QRect(QPoint(), window->size()).contains(controls[i]->geometry().translated(header->pos())))
+                << controls[i]->objectName().toStdString() << " at " << controls[i]->x();
+            EXPECT_GE(controls[i]->width(), controls[i]->minimumSizeHint().width()) << i;
+            if (i > 0) {
+                EXPECT_FALSE(controls[i]->geometry().intersects(controls[i - 1]->geometry()))
+                    << i << ": " << controls[i - 1]->x() << "+" << controls[i - 1]->width() << " and "
+                    << controls[i]->x();
+            }
+        }
+    }
+    Lang::overrideForTests("en");
 }
 
 TEST(EditorBars, BackdropPopoverGrowsWithItsRowsInEveryLanguage)
