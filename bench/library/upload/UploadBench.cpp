@@ -59,8 +59,11 @@ void BM_SendFiveMegabytes(benchmark::State& state)
     Server& s = Server::shared();
     if (!s.up)
         return state.SkipWithError("WebDAV server did not start");
+    static int sent = 0;
     for (auto _ : state) {
-        QFuture<Outcome<std::optional<QString>>> f = RemoteUploader::send(s.png, "bench.png");
+        // A name of its own each time: the server is asked first, and a taken name moves on.
+        QFuture<Outcome<std::optional<QString>>> f =
+            RemoteUploader::send(s.png, "bench-" + QString::number(++sent) + ".png");
         QEventLoop loop;
         QFutureWatcher<Outcome<std::optional<QString>>> watcher;
         QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
