@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <chrono>
@@ -63,6 +64,9 @@ QThreadPool* BackgroundWork::pool()
         auto* p = new QThreadPool;
         p->setObjectName(QStringLiteral("kx-background"));
         p->setMaxThreadCount(1);
+        // The thread lives as long as the process: a child it starts is killed when the thread
+        // that started it ends (PR_SET_PDEATHSIG), not only when the process does.
+        p->setExpiryTimeout(-1);
         // Pool threads first started from the background thread would stay in its idle class.
         QThreadPool::globalInstance()->setThreadPriority(QThread::NormalPriority);
         return p;
@@ -96,16 +100,27 @@ void BackgroundWork::lowerThisThread()
     if (lowered)
         return;
     lowered = true;
+    // The batch class, not the idle one: that gets no CPU at all while any other process
+    // wants it, so on a busy machine the text never came. No niceness here: the threads this
+    // one starts would keep it for good, and the heavy part runs in the recognition process.
     sched_param param{};
     param.sched_priority = 0;
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+}
+
+void BackgroundWork::lowerThisProcess()
+{
+    sched_param param{};
+    ::sched_setscheduler(0, SCHED_BATCH, &param);
+    ::setpriority(PRIO_PROCESS, 0, kNiceness);
+    ::syscall(SYS_ioprio_set, kIoprioWhoProcess, 0, kIoprioClassIdle << kIoprioClassShift);
 }
 
 bool BackgroundWork::thisThreadLowered()
 {
     int policy = 0;
     sched_param param{};
-    return pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_IDLE;
+    return pthread_getschedparam(pthread_self(), &policy, &param) == 0 && policy == SCHED_BATCH;
 }
 
 BackgroundWork::IdleIo::IdleIo() : before_(syscall(SYS_ioprio_get, kIoprioWhoProcess, 0))

@@ -1,6 +1,8 @@
 #pragma once
 // Work nobody waits for (the history's text recognition): one job at a time on one thread of the
-// idle CPU and I/O classes, so that it takes only what nothing else wants. It does not start
+// batch CPU class (the idle I/O class for its reads), the reading itself in a process at
+// niceness 19, so that it takes little from anything else yet is never starved on a busy
+// machine. It does not start
 // while anything holds it back (a capture in flight, its files being written, the user's own
 // recognition), and a recognition already running pauses at its next word when a hold is taken.
 #include <QFuture>
@@ -52,12 +54,16 @@ public:
     // Threads blocked in waitWhileHeld() right now (tests).
     static int waiting();
 
-    // The calling thread into the idle CPU class (SCHED_IDLE), for good: an unprivileged
-    // thread cannot leave it. Threads it starts inherit the class, so Qt's global pool (which
-    // image scaling and conversion spread over) starts its threads in the normal class.
+    // The calling thread into the batch CPU class (SCHED_BATCH), for good. Threads it starts
+    // inherit the class, so Qt's global pool (which image scaling and conversion spread over)
+    // starts its threads in the normal class.
     static void lowerThisThread();
-    // Whether the calling thread is in the idle CPU class.
+    // Whether the calling thread is in the batch class.
     static bool thisThreadLowered();
+    // The calling process (the recognition process, at its start) into the batch CPU class at
+    // niceness 19 and the idle I/O class: it yields to everything, yet is never starved.
+    static void lowerThisProcess();
+    static constexpr int kNiceness = 19;
 
     // The calling thread in the idle I/O class while this lives (the class is inherited by
     // threads started meanwhile, so it covers plain file reads only).

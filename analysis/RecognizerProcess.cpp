@@ -5,15 +5,20 @@
 #include "analysis/engine/RecognizerProtocol.h"
 #include "core/ModuleLoader.h"
 
+#include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QFile>
 #include <QtGlobal>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -72,25 +77,89 @@ bool startChild(Child& c, const QString& program, QString* error)
         *error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], kChannel);  // dup2 clears close-on-exec
-    posix_spawn_file_actions_addclosefrom_np(&actions, kChannel + 1);
+    // Reports a failed exec: closed unread when the exec succeeds.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        *error = QString::fromLocal8Bit(strerror(errno));
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return false;
+    }
     const QByteArray path = QFile::encodeName(program);
     char* argv[] = {const_cast<char*>(path.constData()), nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = ::getpid();
+    // fork, not posix_spawn: the child must ask to be killed with this process before it
+    // runs anything, so that it never outlives it, not even stopped. The signal comes when
+    // the thread that forked ends; the background thread lives as long as the process.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls from here to the exec.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);  // the parent is already gone
+        // dup2 onto itself would keep close-on-exec.
+        const bool placed =
+            fds[1] == kChannel ? ::fcntl(kChannel, F_SETFD, 0) == 0 : ::dup2(fds[1], kChannel) >= 0;
+        if (placed && ::close_range(kChannel + 1, ~0u, CLOSE_RANGE_CLOEXEC) == 0)
+            ::execve(path.constData(), argv, environ);
+        const int err = errno;
+        [[maybe_unused]] const ssize_t n = ::write(report[1], &err, sizeof err);
+        ::_exit(127);
+    }
+    const int forkError = errno;
     ::close(fds[1]);
-    if (rc != 0) {
+    ::close(report[1]);
+    int execError = 0;
+    if (pid > 0) {
+        ssize_t n = 0;
+        while ((n = ::read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+        }
+        if (n != ssize_t(sizeof execError))
+            execError = 0;
+        if (execError != 0) {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+    }
+    ::close(report[0]);
+    if (pid < 0 || execError != 0) {
         ::close(fds[0]);
-        *error = QStringLiteral("%1: %2").arg(program, QString::fromLocal8Bit(strerror(rc)));
+        *error = QStringLiteral("%1: %2").arg(
+            program, QString::fromLocal8Bit(strerror(pid < 0 ? forkError : execError)));
         return false;
     }
     c.fd = fds[0];
     c.pid = pid;
     return true;
 }
+
+// The CPU time the process has used so far, in clock ticks; -1 when it cannot be read.
+long long cpuTicks(pid_t pid)
+{
+    char path[40];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0)
+        return -1;
+    buf[n] = 0;
+    // After the name in parentheses (which may hold anything): state, then fields 4.. ;
+    // utime and stime are fields 14 and 15.
+    const char* p = std::strrchr(buf, ')');
+    if (!p)
+        return -1;
+    long long utime = 0, stime = 0;
+    if (std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld", &utime, &stime) != 2)
+        return -1;
+    return utime + stime;
+}
+
+std::atomic<qint64> g_stallMs{kDefaultStallMs};
 
 // Marks a request as handed over, its reply awaited, while it lives.
 struct InFlight {
@@ -101,32 +170,47 @@ struct InFlight {
     Child& c_;
 };
 
-// Waits for the reply, stopping the process while background work is held.
-std::optional<QByteArray> awaitReply(Child& c)
+enum class Wait { Reply, Died, Stalled };
+
+// Waits for the reply, stopping the process while background work is held. A process whose
+// CPU time does not move for the stall time (while it is not held) is stuck: it is not
+// waited for any longer.
+Wait awaitReply(Child& c, QByteArray* reply)
 {
     FrameReader reader;
+    using Clock = std::chrono::steady_clock;
+    long long ticks = cpuTicks(c.pid);
+    Clock::time_point moved = Clock::now();
     for (;;) {
         if (cancelFlag().load())
-            return std::nullopt;
+            return Wait::Died;
         if (BackgroundWork::held()) {
             ::kill(c.pid, SIGSTOP);
             c.paused = true;
             BackgroundWork::waitWhileHeld(&cancelFlag());
             ::kill(c.pid, SIGCONT);
             c.paused = false;
+            moved = Clock::now();
             continue;
+        }
+        if (const long long now = cpuTicks(c.pid); now != ticks) {
+            ticks = now;
+            moved = Clock::now();
+        } else if (Clock::now() - moved >= std::chrono::milliseconds(g_stallMs.load())) {
+            return Wait::Stalled;
         }
         pollfd p{c.fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, 50);  // short, to see holds and cancellation in time
         if (ready < 0 && errno != EINTR)
-            return std::nullopt;
+            return Wait::Died;
         if (ready <= 0)
             continue;
         switch (reader.readSome(c.fd)) {
             case FrameReader::State::Done:
-                return reader.take();
+                *reply = reader.take();
+                return Wait::Reply;
             case FrameReader::State::Broken:
-                return std::nullopt;
+                return Wait::Died;
             case FrameReader::State::More:
                 break;
         }
@@ -173,16 +257,22 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
             continue;
         }
         const InFlight inFlight(c);
-        const std::optional<QByteArray> reply = awaitReply(c);
+        QByteArray reply;
+        const Wait waited = awaitReply(c, &reply);
         if (cancelFlag().load()) {
             endChild(c);
             return failed(QStringLiteral("cancelled"));
         }
-        if (!reply) {
+        if (waited == Wait::Stalled) {
+            endChild(c);
+            return failed(QStringLiteral("the recognition process made no progress for %1 s")
+                              .arg(g_stallMs.load() / 1000.0));
+        }
+        if (waited == Wait::Died) {
             // It died while reading this image: not retried, the image may be what kills it.
             return failed(endChild(c));
         }
-        const std::optional<RecognizeReply> decoded = decodeReply(*reply);
+        const std::optional<RecognizeReply> decoded = decodeReply(reply);
         if (!decoded) {
             endChild(c);
             return failed(QStringLiteral("the recognition process sent a broken reply"));
@@ -200,6 +290,11 @@ void stopRecognizerProcess(bool now)
         ::kill(pid, SIGKILL);  // the request in flight then fails at once
     const std::lock_guard lock(c.use);
     endChild(c);
+}
+
+void setRecognizerStallMs(qint64 ms)
+{
+    g_stallMs.store(ms > 0 ? ms : kDefaultStallMs);
 }
 
 RecognizerProcessState recognizerProcessState()

@@ -2,7 +2,9 @@
 // The history's text is read in a child process (kaptorix-recognizer) so that the tray process
 // never maps Tesseract for it and returns to its idle size when the process ends. One process
 // at a time, started on the first request and ended by stopRecognizerProcess(); it is stopped
-// (SIGSTOP) while BackgroundWork is held and continued when the hold is gone.
+// (SIGSTOP) while BackgroundWork is held and continued when the hold is gone. It is killed
+// with this process, also while stopped. A reading whose process uses no CPU for the stall
+// time (a stuck or foreign-stopped process) is ended and fails.
 
 #include "analysis/OCRService.h"
 
@@ -20,6 +22,10 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
 // Ends the child process (its engine and models with it) once a request in flight is answered;
 // `now`: without waiting, failing the request (the application is quitting).
 void stopRecognizerProcess(bool now = false);
+
+// How long a reading may go without the process using any CPU; 0 restores the default.
+constexpr qint64 kDefaultStallMs = 120000;
+void setRecognizerStallMs(qint64 ms);
 
 struct RecognizerProcessState {
     qint64 pid = 0;        // 0: no process

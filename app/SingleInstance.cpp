@@ -1,15 +1,19 @@
 #include "app/SingleInstance.h"
 
+#include "capture/coordinator/Notices.h"
 #include "core/Localisation.h"
+#include "ui/Toast.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -199,6 +203,24 @@ QString SingleInstance::message(Outcome outcome, const QString& display)
     return {};
 }
 
+void SingleInstance::showRefusal(const QString& message)
+{
+    constexpr double kSeconds = 5;
+    Notices::show(
+        kx::tr("Kaptorix did not start", "A Kaptorix nem indult el", "Kaptorix wurde nicht gestartet"),
+        message, QStringLiteral("exclamationmark.triangle.fill"), kSeconds);
+    // Until it has faded out (with a bound, should it never show).
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&loop] {
+        if (!Toast::current())
+            loop.quit();
+    });
+    poll.start(100);
+    QTimer::singleShot(int(kSeconds * 1000) + 3000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 SingleInstance::Peer SingleInstance::handOver(const QString& path, const QStringList& paths, int waitMs)
 {
     const QByteArray name = QFile::encodeName(path);
@@ -283,8 +305,13 @@ void SingleInstance::accept()
             socket->abort();
             continue;
         }
+        auto* idle = new QTimer(socket);
+        idle->setSingleShot(true);
+        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
+        idle->start(idleMs);
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer, idle] {
+            idle->start(idleMs);
             *buffer += socket->readAll();
             const auto paths = decode(*buffer);
             if (!paths)

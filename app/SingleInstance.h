@@ -28,6 +28,9 @@ public:
     Outcome start(const QString& display, const QStringList& paths, int waitMs = 10000);
     // What a start that cannot run tells on stderr (empty for primary and handedOver).
     static QString message(Outcome outcome, const QString& display);
+    // Shows that message where a desktop user sees it too (a start from a launcher has no
+    // terminal): a notice on the screen, returning once it is gone.
+    static void showRefusal(const QString& message);
 
     // The wire form: one path per line, an empty line at the end. Paths with control
     // characters or that are not absolute are dropped.
@@ -35,6 +38,9 @@ public:
     // Reads a complete message; none while it is incomplete, and an empty list for junk.
     static std::optional<QStringList> decode(const QByteArray& bytes);
     static constexpr int maxMessageBytes = 256 * 1024;
+    // A connection that sends nothing for this long is closed: it would hold a descriptor
+    // (and the memory of its buffer) for good.
+    static constexpr int idleMs = 5000;
 
 Q_SIGNALS:
     void filesReceived(const QStringList& paths);

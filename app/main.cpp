@@ -138,12 +138,23 @@ int main(int argc, char** argv)
     for (const QString& f : kx::fileArguments(args))
         files << QFileInfo(f).absoluteFilePath();
 
+    // The desktop tests read the notices from stderr.
+    if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES"))
+        QObject::connect(&kx::Notices::shared(), &kx::Notices::shown,
+                         [](const QString& title, const QString& line) {
+                             std::fprintf(stderr, "notice: %s|%s\n", qPrintable(title),
+                                          qPrintable(QString(line).replace('\n', ' ')));
+                         });
+
     kx::SingleInstance instance;
     const QString display = qEnvironmentVariable("DISPLAY");
     const auto outcome = instance.start(display, files);
     const QString message = kx::SingleInstance::message(outcome, display);
     if (!message.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (outcome == kx::SingleInstance::Outcome::notAnswering ||
+        outcome == kx::SingleInstance::Outcome::blocked)
+        kx::SingleInstance::showRefusal(message);
     switch (outcome) {
         case kx::SingleInstance::Outcome::handedOver:
             if (files.isEmpty())
@@ -176,14 +187,6 @@ int main(int argc, char** argv)
     kx::OCRService::setExitHook(flushHistory);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager&) { flushHistory(); });
-
-    // The desktop tests read the notices from stderr.
-    if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES"))
-        QObject::connect(&kx::Notices::shared(), &kx::Notices::shown,
-                         [](const QString& title, const QString& line) {
-                             std::fprintf(stderr, "notice: %s|%s\n", qPrintable(title),
-                                          qPrintable(QString(line).replace('\n', ' ')));
-                         });
 
     kx::TrayApp tray;
     QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray,

@@ -6,12 +6,18 @@ namespace kx {
 
 // Writes the whole file or nothing (temporary file + rename); creates the folder. A file in a
 // folder that only its owner may enter is made readable by its owner only (0600).
+// A write that fails (a full disk included, however small the file) leaves the old file
+// as it was and `error` with the system's reason.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// For tests where no full filesystem can be made: writeFileAtomically() stops with ENOSPC
+// once `bytes` more bytes were written, in any thread; a negative value ends that.
+void failWritesAfter(qint64 bytes);
 
 // Creates the folder and any missing parents for the owner only (0700), and takes the group's
 // and others' rights from the folder itself when it already exists. False when it is missing
-// afterwards.
-bool makePrivateFolder(const QString& path);
+// afterwards, with the system's reason in `error`.
+bool makePrivateFolder(const QString& path, QString* error = nullptr);
 
 // Moves a file that failed to parse out of the way as "<path>.bad-<yyyyMMdd-HHmmss>" (with a
 // counter if taken) so it is never overwritten; a symbolic link is moved itself. Returns the

@@ -132,12 +132,14 @@ void JsonStoreWriter::submit()
             // touched outside the lock and deliver() on the owner's thread never waits for it.
             if (sequence < submitted_.load())
                 return;
-            const bool ok = writeFileAtomically(path_, encode());
+            QString why;
+            const bool ok = writeFileAtomically(path_, encode(), &why);
             {
                 QMutexLocker lock(&mutex_);
                 if (ok)
                     written_ = sequence;
                 lastFailed_ = !ok;
+                lastError_ = why;
                 outcomes_.append({sequence, ok});
             }
             // The destructor waits for this task, so the object is still there.
@@ -163,6 +165,12 @@ bool JsonStoreWriter::upToDate()
 {
     QMutexLocker lock(&mutex_);
     return written_ == submitted_.load();
+}
+
+QString JsonStoreWriter::lastError()
+{
+    QMutexLocker lock(&mutex_);
+    return lastError_;
 }
 
 void JsonStoreWriter::flush()

@@ -62,6 +62,8 @@ public:
     // The number of the newest state handed to the writer (states are numbered from 1).
     quint64 submitted() const { return submitted_.load(); }
     bool upToDate();
+    // The system's reason for the last failed write; empty after a good one.
+    QString lastError();
     const QString& path() const { return path_; }
 
 Q_SIGNALS:
@@ -83,6 +85,7 @@ private:
     QMutex mutex_;
     quint64 written_ = 0;                   // guarded by mutex_
     bool lastFailed_ = false;               // guarded by mutex_
+    QString lastError_;                     // guarded by mutex_
     QList<QPair<quint64, bool>> outcomes_;  // guarded by mutex_
 };
 

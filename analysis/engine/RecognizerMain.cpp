@@ -6,7 +6,6 @@
 #include "analysis/TextRecognizer.h"
 #include "analysis/engine/RecognizerProtocol.h"
 
-#include <sched.h>
 #include <cstdio>
 
 using namespace kx;
@@ -18,11 +17,9 @@ int main(int argc, char**)
         std::fprintf(stderr, "kaptorix-recognizer is started by Kaptorix; it takes no arguments\n");
         return 2;
     }
-    // Nobody waits for this work: the idle CPU and I/O classes for the whole process (threads
-    // started later inherit the CPU class).
-    sched_param param{};
-    sched_setscheduler(0, SCHED_IDLE, &param);
-    const BackgroundWork::IdleIo io;
+    // Nobody waits for this work, but it must come on a busy machine too (threads started
+    // later inherit the classes).
+    BackgroundWork::lowerThisProcess();
 
     QByteArray payload;
     while (ocr::receiveFrame(kChannel, &payload)) {

@@ -6,6 +6,8 @@
 # 100 captures (each once its writes and text recognitions are done) and 30 s after that; the CPU
 # each capture costs in the background (the recognition process, and idle-class threads) and in all; a capture
 # taken while background recognition runs against one taken at rest.
+# BUSY=N in the environment: N processes spin on the cores at normal priority for the whole run (a
+# loaded machine), and each capture at rest also gives hot key -> its text in index.json.
 # LINES (default 24) lines of text are put on the root window so that recognition has work (0:
 # the plain desktop). xdotool's default 12 ms key delay made it take ~50 ms to exit before the
 # poll began; --delay 0 sends the chord at once.
@@ -25,11 +27,11 @@ if [ "$LINES" -gt 0 ] && command -v convert >/dev/null && command -v display >/d
   echo "text_lines_on_screen $LINES"
 fi
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
-# Polls CMD until it succeeds, at most 20 s (a lost key must not hang the run).
+# Polls CMD until it succeeds, at most 20 s or $2 s (a lost key must not hang the run).
 waitfor() {
   local t=$(date +%s)
   until eval "$1"; do
-    if [ $(($(date +%s) - t)) -ge 20 ]; then echo "timeout: $1"; return 1; fi
+    if [ $(($(date +%s) - t)) -ge ${2:-20} ]; then echo "timeout: $1"; return 1; fi
   done
 }
 entries() { grep -o '"id"' $W/h/index.json 2>/dev/null | wc -l; }
@@ -41,11 +43,11 @@ rss() { awk '/VmRSS/ {print int($2/1024)}' /proc/$1/status; }
 # The history's text is read in a child process (kaptorix-recognizer) while there is some to read.
 child() { for f in /proc/[0-9]*/stat; do awk -v p=$P '{x = $0; sub(/.*\) /, "", x); split(x, a, " "); if (a[2] == p) print $1}' $f 2>/dev/null; done; }
 # CPU time of the whole process with its children, and of the background work (its threads in the
-# idle CPU class, SCHED_IDLE = 5, and its children, live and ended), in ms.
+# batch CPU class, SCHED_BATCH = 3 (SCHED_IDLE = 5 before), and its children, live and ended), in ms.
 cpu() { local c=0 k; for k in $(child); do c=$((c + $(awk '{sub(/.*\) /, ""); print $12 + $13}' /proc/$k/stat 2>/dev/null || echo 0))); done
   awk -v c=$c '{sub(/.*\) /, ""); print ($12 + $13 + $14 + $15 + c) * 10}' /proc/$P/stat; }
 bgcpu() { local c=0 k; for k in $(child); do c=$((c + $(awk '{sub(/.*\) /, ""); print $12 + $13}' /proc/$k/stat 2>/dev/null || echo 0))); done
-  { cat /proc/$P/task/*/stat 2>/dev/null | awk '{sub(/.*\) /, ""); if ($39 == 5) t += $12 + $13} END {print t + 0}'
+  { cat /proc/$P/task/*/stat 2>/dev/null | awk '{sub(/.*\) /, ""); if ($39 == 5 || $39 == 3) t += $12 + $13} END {print t + 0}'
     awk '{sub(/.*\) /, ""); print $14 + $15}' /proc/$P/stat; echo $c; } | awk '{t += $1} END {print t * 10}'; }
 # The largest RSS a recognition child had when looked at, in MB.
 CHILDMAX=0
@@ -61,6 +63,9 @@ capture() {
   waitfor '[ $(entries) -gt $n ]'; x=$(ms $s)
   echo "$c $f $x"
 }
+SPIN=""
+for i in $(seq ${BUSY:-0}); do sh -c 'while :; do :; done' & SPIN="$SPIN $!"; done
+[ -n "$SPIN" ] && echo "busy_processes ${BUSY}"
 s=$(date +%s%N)
 XDG_RUNTIME_DIR=$W/run XDG_CONFIG_HOME=$W/cfg KAPTORIX_DATA_DIR=$W/h "$K" 2>/dev/null &
 P=$!
@@ -72,15 +77,20 @@ sleep 2; IDLE=$(rss $P); echo "idle_rss_MB $IDLE"
 : > $W/rest
 c0=$(cpu); b0=$(bgcpu)
 for i in $(seq $RUNS); do
+  s=$(date +%s%N)
   r=$(capture) || continue
   echo "capture clipboard_ms ${r%% *} history_png_ms $(echo $r | cut -d' ' -f2) index_ms ${r##* }"
   echo "$r" >> $W/rest
+  if [ -n "$SPIN" ]; then
+    waitfor '[ $(texts) -ge $(entries) ]' 300 && echo "text_ms $(ms $s)" | tee -a $W/text
+  fi
   recognised 120
   [ $i = 1 ] && echo "rss_after_1_MB $(rss $P)"
   [ $i = 10 ] && echo "rss_after_10_MB $(rss $P)"
 done
 n=$(wc -l < $W/rest)
 echo "cpu_per_capture_ms $(( ($(cpu) - c0) / n )) of_which_background_ms $(( ($(bgcpu) - b0) / n )) (at rest, $n captures; 1 s of idle waiting each)"
+[ -s $W/text ] && echo "text_median_ms $(cut -d' ' -f2 $W/text | median) with ${BUSY} busy processes"
 echo "at_rest_median clipboard_ms $(cut -d' ' -f1 $W/rest | median) history_png_ms $(cut -d' ' -f2 $W/rest | median)"
 
 # While background recognition runs: a capture, then the next one once the recognition of the
@@ -97,6 +107,7 @@ for i in $(seq $RUNS); do
 done
 echo "while_recognising_median clipboard_ms $(cut -d' ' -f1 $W/busy | median) history_png_ms $(cut -d' ' -f2 $W/busy | median) ($(wc -l < $W/busy) captures)"
 
+if [ -n "$SPIN" ]; then kill $SPIN; kill $P; wait $P; rm -rf $W; exit 0; fi
 # A burst up to 100 captures, then its recognitions.
 for i in $(seq $(($(entries) + 1)) 100); do n=$(entries); xdotool key --delay 0 ctrl+alt+2; waitfor '[ $(entries) -gt $n ]'; done
 s=$(date +%s%N); recognised 1800; echo "recognitions_done_after_ms $(ms $s) texts $(texts)/$(entries)"

@@ -82,6 +82,8 @@ void appendEntryJson(QByteArray& out, const HistoryEntry& e)
     appendKey(out, "favorite");
     out += e.favorite ? "true" : "false";
     appendOptional(out, "aiSummary", e.aiSummary);
+    if (e.textFailed)
+        out += ",\"ocrFailed\":true";
     out += '}';
 }
 
@@ -129,6 +131,8 @@ std::optional<HistoryEntry> entryFromJson(const QJsonObject& o)
     if (!optionalText(o, "title", e.title) || !optionalText(o, "ocrText", e.ocrText) ||
         !optionalText(o, "uploadURL", e.uploadURL) || !optionalText(o, "aiSummary", e.aiSummary))
         return std::nullopt;
+    // Our own addition: anything but true is no failure, and never costs the record.
+    e.textFailed = o.value(QLatin1String("ocrFailed")).toBool(false);
     return e;
 }
 

@@ -24,6 +24,9 @@ struct HistoryEntry {
     std::optional<QString> uploadURL;  // link of the last upload
     bool favorite = false;             // starred entries are never pruned
     std::optional<QString> aiSummary;  // last AI answer for this image
+    // Recognition was tried twice and gave nothing: not tried again by itself. Stored as
+    // "ocrFailed" only when true, so readers that know no such key see an entry without text.
+    bool textFailed = false;
 
     bool operator==(const HistoryEntry&) const = default;
 };

@@ -1,12 +1,15 @@
 #include "capture/history/HistoryRecovery.h"
 
+#include "capture/history/HistoryWriters.h"
 #include "core/AtomicFile.h"
+#include "core/ImageReading.h"
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QtEndian>
 #include <algorithm>
 
@@ -37,6 +40,12 @@ bool isImageFileName(const QString& name, QUuid* id)
     return false;
 }
 
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QString restoredTitle()
 {
     return kx::tr("History restored from its images", "Az előzmények visszaállítva a képekből",
@@ -45,14 +54,88 @@ QString restoredTitle()
 
 }  // namespace
 
-void removeUnnamedImages(const QString& dir, const QSet<QUuid>& named, const QDateTime& before)
+void removeUnnamedThumbnails(const QString& dir, const QSet<QUuid>& named, const QDateTime& before)
 {
-    const QFileInfoList files = QDir(dir).entryInfoList(
-        {QStringLiteral("*.png"), QStringLiteral("*.thumb.jpg")}, QDir::Files | QDir::NoSymLinks);
+    const QFileInfoList files =
+        QDir(dir).entryInfoList({QStringLiteral("*.thumb.jpg")}, QDir::Files | QDir::NoSymLinks);
     for (const QFileInfo& f : files) {
         QUuid id;
-        if (isImageFileName(f.fileName(), &id) && !named.contains(id) && f.lastModified().toUTC() < before)
+        // A thumbnail without its image is what a removal left half done; the image itself
+        // is the user's and stays.
+        if (isImageFileName(f.fileName(), &id) && !named.contains(id) && f.lastModified().toUTC() < before &&
+            !pathTaken(dir + QLatin1Char('/') + uuidText(id) + QStringLiteral(".png")))
             QFile::remove(f.absoluteFilePath());
+    }
+}
+
+void remakeMissingThumbnails(const QString& dir, const QList<QUuid>& ids)
+{
+    for (const QUuid& id : ids) {
+        const QString base = dir + QLatin1Char('/') + uuidText(id);
+        const QString thumb = base + QStringLiteral(".thumb.jpg");
+        if (pathTaken(thumb))
+            continue;
+        const ImageRead read = readImageFile(base + QStringLiteral(".png"));
+        if (!read.image || read.image->image.isNull())
+            continue;
+        if (const auto bytes =
+                encoded(fitted(read.image->image, ImageWriter::kThumbnailEdge), ImageFormat::jpg, 0.8, 1.0))
+            writeFileAtomically(thumb, *bytes);
+    }
+}
+
+QHash<QUuid, QJsonObject> salvageRecords(const QByteArray& bytes)
+{
+    // Each outermost {...} outside strings is one record; brackets inside a record (a bad
+    // value) do not matter, and a cut at the end loses only the record it cut.
+    QHash<QUuid, QJsonObject> out;
+    int depth = 0;
+    bool inString = false;
+    qsizetype start = -1;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{') {
+            if (depth++ == 0)
+                start = i;
+        } else if (c == '}' && depth > 0 && --depth == 0) {
+            const QJsonDocument doc = QJsonDocument::fromJson(bytes.mid(start, i - start + 1));
+            const QJsonValue id = doc.object().value(QLatin1String("id"));
+            const QUuid uuid = id.isString() ? QUuid::fromString(id.toString()) : QUuid();
+            if (!uuid.isNull())
+                out.insert(uuid, doc.object());
+        }
+    }
+    return out;
+}
+
+void takeReadableFields(HistoryEntry& e, const QJsonObject& r)
+{
+    if (const QJsonValue date = r.value(QLatin1String("date")); date.isString()) {
+        if (const auto parsed = parseHistoryDate(date.toString()))
+            e.date = *parsed;
+    }
+    if (const QJsonValue kind = r.value(QLatin1String("kind")); kind.isString()) {
+        if (const auto k = sourceKindFromRaw(kind.toString()))
+            e.kind = *k;
+    }
+    if (const QJsonValue favorite = r.value(QLatin1String("favorite")); favorite.isBool())
+        e.favorite = favorite.toBool();
+    if (const QJsonValue failed = r.value(QLatin1String("ocrFailed")); failed.isBool())
+        e.textFailed = failed.toBool();
+    const std::pair<const char*, std::optional<QString>*> texts[]{{"title", &e.title},
+                                                                  {"ocrText", &e.ocrText},
+                                                                  {"uploadURL", &e.uploadURL},
+                                                                  {"aiSummary", &e.aiSummary}};
+    for (const auto& [key, field] : texts) {
+        if (const QJsonValue v = r.value(QLatin1String(key)); v.isString())
+            *field = v.toString();
     }
 }
 
@@ -127,31 +210,88 @@ QList<HistoryEntry> entriesFromImages(const QString& dir)
 
 QString withoutImageNotice(int count)
 {
+    if (count == 1)
+        return kx::tr("1 entry of the capture history had no image file and was removed.",
+                      "Az előzmények 1 bejegyzésének nem volt képfájlja, ezért törlődött.",
+                      "1 Eintrag des Verlaufs hatte keine Bilddatei und wurde entfernt.");
     return kx::tr("%1 entries of the capture history had no image file and were removed.",
                   "Az előzmények %1 bejegyzésének nem volt képfájlja, ezért törlődtek.",
                   "%1 Einträge des Verlaufs hatten keine Bilddatei und wurden entfernt.")
         .arg(count);
 }
 
+namespace {
+
+QString capturesBack(qsizetype n)
+{
+    if (n == 1)
+        return kx::tr("1 capture is back.", "1 kép visszakerült.", "1 Aufnahme ist wieder da.");
+    return kx::tr("%1 captures are back.", "%1 kép visszakerült.", "%1 Aufnahmen sind wieder da.").arg(n);
+}
+
+QString unreadEntries(int n)
+{
+    if (n == 1)
+        return kx::tr("1 entry could not be read.", "1 bejegyzés nem olvasható.",
+                      "1 Eintrag konnte nicht gelesen werden.");
+    return kx::tr("%1 entries could not be read.", "%1 bejegyzés nem olvasható.",
+                  "%1 Einträge konnten nicht gelesen werden.")
+        .arg(n);
+}
+
+QString keptAsText(const QString& kept)
+{
+    return kx::tr("The index was kept as %1.", "Az index megmaradt: %1.",
+                  "Der Index wurde als %1 aufbewahrt.")
+        .arg(kept);
+}
+
+// Puts each rebuilt entry before the first entry older than it, keeping the others' order.
+void placeByDate(QList<HistoryEntry>& entries, QList<HistoryEntry> rebuilt)
+{
+    std::stable_sort(rebuilt.begin(), rebuilt.end(),
+                     [](const HistoryEntry& a, const HistoryEntry& b) { return a.date > b.date; });
+    qsizetype at = 0;
+    for (HistoryEntry& e : rebuilt) {
+        while (at < entries.size() && !(entries[at].date < e.date))
+            ++at;
+        entries.insert(at++, std::move(e));
+    }
+}
+
+}  // namespace
+
 StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath)
 {
     StartState start;
     start.entries = std::move(loaded.entries);
-    start.sweep = loaded.read && loaded.keptAs.isEmpty();
+    start.sweep = loaded.read;
     const QString kept = displayPath(loaded.keptAs.isEmpty() ? indexPath : loaded.keptAs);
-    if (!loaded.read) {
-        // No index was read (none there, or it could not be read): the images are the only
-        // record left, so none of them may be swept, and they become entries again.
-        start.entries = entriesFromImages(dir);
-        start.rewrite = !start.entries.isEmpty();
+    // What a damaged index still says about the captures it could not give whole.
+    const bool damaged = loaded.unreadable || loaded.rejected > 0;
+    const QHash<QUuid, QJsonObject> known = damaged && !loaded.keptAs.isEmpty()
+                                                ? salvageRecords(fileBytes(loaded.keptAs))
+                                                : QHash<QUuid, QJsonObject>();
+    QSet<QUuid> named;
+    for (const HistoryEntry& e : std::as_const(start.entries))
+        named.insert(e.id);
+    QList<HistoryEntry> rebuilt = entriesFromImages(dir);
+    rebuilt.removeIf([&](const HistoryEntry& e) { return named.contains(e.id); });
+    for (HistoryEntry& e : rebuilt) {
+        start.rebuilt.insert(e.id);
+        if (const auto it = known.constFind(e.id); it != known.cend())
+            takeReadableFields(e, *it);
     }
-    const qsizetype restored = start.entries.size();
-    if (loaded.unreadable && restored > 0) {
+    const qsizetype back = rebuilt.size();
+    placeByDate(start.entries, std::move(rebuilt));
+    // An index that could not be kept aside must not be replaced.
+    start.rewrite = back > 0 && loaded.writable;
+
+    if (loaded.unreadable && back > 0) {
         start.title = restoredTitle();
-        start.notice = kx::tr("%1 captures are back. The unreadable index was kept as %2.",
-                              "%1 kép visszakerült. Az olvashatatlan index megmaradt: %2.",
-                              "%1 Aufnahmen sind wieder da. Der unlesbare Index wurde als %2 aufbewahrt.")
-                           .arg(restored)
+        start.notice = capturesBack(back) + QLatin1Char(' ') +
+                       kx::tr("The unreadable index was kept as %1.", "Az olvashatatlan index megmaradt: %1.",
+                              "Der unlesbare Index wurde als %1 aufbewahrt.")
                            .arg(kept);
     } else if (loaded.unreadable) {
         start.title = kx::tr("History could not be read", "Az előzmények nem olvashatók",
@@ -159,22 +299,30 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
         start.notice = kx::tr("The old index was kept as %1.", "A régi index megmaradt: %1.",
                               "Der alte Index wurde als %1 aufbewahrt.")
                            .arg(kept);
-    } else if (!loaded.read && restored > 0) {
+    } else if (!loaded.read && back > 0) {
         start.title = restoredTitle();
-        start.notice = kx::tr("No index was found; the %1 captures in %2 are back.",
-                              "Nem volt index; a(z) %2 mappa %1 képe visszakerült.",
-                              "Kein Index gefunden; die %1 Aufnahmen in %2 sind wieder da.")
-                           .arg(restored)
-                           .arg(displayPath(dir));
+        start.notice = (back == 1 ? kx::tr("No index was found; the capture in %1 is back.",
+                                           "Nem volt index; a(z) %1 mappa képe visszakerült.",
+                                           "Kein Index gefunden; die Aufnahme in %1 ist wieder da.")
+                                  : kx::tr("No index was found; the %2 captures in %1 are back.",
+                                           "Nem volt index; a(z) %1 mappa %2 képe visszakerült.",
+                                           "Kein Index gefunden; die %2 Aufnahmen in %1 sind wieder da."))
+                           .arg(displayPath(dir))
+                           .arg(back);
     } else if (loaded.rejected > 0 && loaded.keptNow) {
         start.title = kx::tr("History partly unreadable", "Az előzmények részben olvashatatlanok",
                              "Verlauf teilweise unlesbar");
-        start.notice = kx::tr("%1 entries could not be read and were left out. The index was kept as %2.",
-                              "%1 bejegyzés nem olvasható, ezért kimaradt. Az index megmaradt: %2.",
-                              "%1 Einträge konnten nicht gelesen werden und fehlen. Der Index wurde als %2 "
-                              "aufbewahrt.")
-                           .arg(loaded.rejected)
-                           .arg(kept);
+        start.notice = unreadEntries(loaded.rejected) + QLatin1Char(' ');
+        if (back > 0)
+            start.notice += kx::tr("From the images:", "A képekből:", "Aus den Bildern:") + QLatin1Char(' ') +
+                            capturesBack(back) + QLatin1Char(' ');
+        start.notice += keptAsText(kept);
+    } else if (back > 0) {
+        // Left by a stop between an image write and the index write that names it.
+        start.title = restoredTitle();
+        start.notice = kx::tr("Captures the index did not name yet:", "Az indexben még nem szereplő képek:",
+                              "Aufnahmen, die der Index noch nicht nannte:") +
+                       QLatin1Char(' ') + capturesBack(back);
     }
     return start;
 }

@@ -5,6 +5,8 @@
 #include "capture/history/HistoryEntry.h"
 #include "capture/history/HistoryIndex.h"
 
+#include <QHash>
+#include <QJsonObject>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -28,20 +30,33 @@ QList<HistoryEntry> entriesFromImages(const QString& dir);
 // The localised notice that `count` entries were removed for want of their image file.
 QString withoutImageNotice(int count);
 
-// Removes the "<UUID>.png" and "<UUID>.thumb.jpg" files of `dir` (plain files, no links)
-// whose id is not in `named` and that were last changed before `before`.
-void removeUnnamedImages(const QString& dir, const QSet<QUuid>& named, const QDateTime& before);
+// Every whole JSON object with an "id" in the bytes of a damaged index (cut short, a bad
+// value, stray bytes), by id; the other keys as they are, good or not.
+QHash<QUuid, QJsonObject> salvageRecords(const QByteArray& bytes);
+// Takes from a damaged record what can still be read (date, kind, title, star, texts,
+// link) into an entry rebuilt from its image; size and scale stay the image's.
+void takeReadableFields(HistoryEntry& entry, const QJsonObject& record);
+
+// Removes the "<UUID>.thumb.jpg" files of `dir` (plain files, no links) whose id is not in
+// `named`, that have no "<UUID>.png" beside them and were last changed before `before`.
+// Images themselves are never removed here.
+void removeUnnamedThumbnails(const QString& dir, const QSet<QUuid>& named, const QDateTime& before);
+// Writes the thumbnail of each id whose "<UUID>.png" is there and whose thumbnail is not.
+void remakeMissingThumbnails(const QString& dir, const QList<QUuid>& ids);
 
 // The history a start begins with, from the index as loaded and the folder.
 struct StartState {
     QList<HistoryEntry> entries;
     bool sweep = false;    // an index was read whole: files it does not name may go
     bool rewrite = false;  // entries were rebuilt: the index must be written
+    QSet<QUuid> rebuilt;   // entries that came back from their images
     QString title;         // localised notice for the user, empty when all was well
     QString notice;
 };
-// Without a readable index the entries are rebuilt from the images. `indexPath` names the
-// index in the notice when a bad one could not be kept elsewhere.
+// Every "<UUID>.png" the index does not name becomes an entry again (all of them without a
+// readable index), with whatever the kept copy of a damaged index still says about it, placed
+// among the others by date. `indexPath` names the index in the notice when a bad one could
+// not be kept elsewhere.
 StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath);
 
 }  // namespace kx

@@ -14,6 +14,7 @@
 #include <QFutureWatcher>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QtConcurrent>
 #include <algorithm>
 #include <cmath>
@@ -83,7 +84,8 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
       recognize_(options.recognize ? std::move(options.recognize) : ocrRecognizer()),
       thumbs_(kThumbnailCacheKiB)
 {
-    // A history holds whatever was on screen: only its owner may read it.
+    // A history holds whatever was on screen: only its owner may read it. A folder that
+    // cannot be made is told with the first write that needs it, with the system's reason.
     makePrivateFolder(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
     index_ = std::make_unique<JsonStoreWriter>(
@@ -109,10 +111,13 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
         indexText(e);
     startNoticeTitle_ = start.title;
     startNotice_ = start.notice;
-    if (start.sweep)
-        sweepOrphans();
+    spared_ = start.rebuilt;
+    sweepOrphans(start.sweep, QList<QUuid>(start.rebuilt.cbegin(), start.rebuilt.cend()));
     if (start.rewrite)
         persist();
+    // Once the launch is done (the tray icon shows first): texts dropped at a quit, a failed
+    // reading or a rebuilt entry are read now.
+    QTimer::singleShot(0, this, &HistoryStore::queueMissingText);
 
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
@@ -123,15 +128,28 @@ QString HistoryStore::takeStartNotice()
     return std::exchange(startNotice_, QString());
 }
 
-void HistoryStore::sweepOrphans()
+void HistoryStore::sweepOrphans(bool sweep, const QList<QUuid>& rebuilt)
 {
     QSet<QUuid> named;
     for (const HistoryEntry& e : std::as_const(entries_))
         named.insert(e.id);
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kOrphanAgeSeconds);
-    // Left by a crash between an image write and the index write that names it. Young
-    // files may belong to a capture being added right now.
-    sweep_ = QtConcurrent::run([dir = dir_, named, before] { removeUnnamedImages(dir, named, before); });
+    // Young thumbnails may belong to a capture being added right now.
+    sweep_ = QtConcurrent::run([dir = dir_, named, before, sweep, rebuilt] {
+        const BackgroundWork::IdleIo io;
+        remakeMissingThumbnails(dir, rebuilt);
+        if (sweep)
+            removeUnnamedThumbnails(dir, named, before);
+    });
+}
+
+void HistoryStore::queueMissingText()
+{
+    // Newest first: the captures the user is most likely to look for.
+    for (const HistoryEntry& e : std::as_const(entries_)) {
+        if (!e.ocrText && !e.textFailed && !textGeneration_.contains(e.id))
+            recognize(e.id);
+    }
 }
 
 HistoryStore::~HistoryStore()
@@ -173,6 +191,7 @@ HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> 
     entry.title = result.title;
     entries_.prepend(entry);
     unwritten_.insert(entry.id);
+    spared_.clear();
     indexText(entry);
     changed();
     writeImages(entry.id, result.image, entry.scale, std::move(png));
@@ -296,10 +315,11 @@ void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
     Q_EMIT captureDropped(id, reason);
 }
 
-void HistoryStore::recognize(const QUuid& id)
+void HistoryStore::recognize(const QUuid& id, int attempt)
 {
     const quint64 generation = ++textCounter_;
     textGeneration_.insert(id, generation);
+    textAttempt_.insert(id, attempt);
     textQueue_.append({id, generation});
     recognizeNext();
 }
@@ -346,10 +366,19 @@ void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
                                    const QFuture<std::optional<QString>>& text)
 {
     recognizing_ = false;
-    // Only the newest recognition of an entry may set its text; a failure sets nothing.
+    // Only the newest recognition of an entry may set its text. A failure (a stalled or
+    // killed reader included) is tried once more, after the others; then the entry is marked
+    // so that it is not tried at every start. A reading cancelled at quit is no failure.
     if (!text.isCanceled() && text.resultCount() > 0 && textGeneration_.value(id) == generation) {
-        if (const std::optional<QString> t = text.result())
+        if (const std::optional<QString> t = text.result()) {
             applyText(id, *t);
+        } else if (const int attempt = textAttempt_.value(id, 1); attempt < kTextAttempts) {
+            recognize(id, attempt + 1);
+        } else if (const qsizetype i = indexOf(id); i >= 0) {
+            // Nothing a view shows: saved, not announced.
+            entries_[i].textFailed = true;
+            persist();
+        }
     }
     if (textQueue_.isEmpty() && pending_.isEmpty())
         releaseFreedMemory();
@@ -386,6 +415,17 @@ void HistoryStore::indexDone(quint64 sequence, bool ok)
             return true;
         });
     }
+    if (!ok && !indexFailing_) {
+        QString reason = kx::tr("The history index could not be written in %1; the last saved one is kept.",
+                                "Az előzmények indexe nem írható ide: %1; a legutóbb mentett megmaradt.",
+                                "Der Verlaufsindex konnte nicht in %1 geschrieben werden; der zuletzt "
+                                "gespeicherte bleibt.")
+                             .arg(displayPath(dir_));
+        if (const QString why = index_->lastError(); !why.isEmpty())
+            reason += QLatin1Char(' ') + why;
+        Q_EMIT indexWriteFailed(reason);
+    }
+    indexFailing_ = !ok;
     Q_EMIT indexWritten(ok);
 }
 
@@ -407,7 +447,7 @@ void HistoryStore::prune()
     const QDateTime cutoff = days >= 1 ? now_().addSecs(-qint64(days) * kSecondsPerDay) : QDateTime();
     if (cutoff.isValid()) {
         for (const HistoryEntry& e : std::as_const(entries_)) {
-            if (!e.favorite && e.date < cutoff) {
+            if (!e.favorite && !spared_.contains(e.id) && e.date < cutoff) {
                 marked.append(e.id);
                 markedSet.insert(e.id);
             }
@@ -416,7 +456,7 @@ void HistoryStore::prune()
     if (max >= 1) {
         QList<QUuid> counted;
         for (const HistoryEntry& e : std::as_const(entries_)) {
-            if (!e.favorite && !markedSet.contains(e.id))
+            if (!e.favorite && !spared_.contains(e.id) && !markedSet.contains(e.id))
                 counted.append(e.id);
         }
         for (qsizetype i = max; i < counted.size(); ++i)
@@ -465,6 +505,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
         holdBackgroundWhileWriting();
         thumbs_.remove(id);
         textGeneration_.remove(id);
+        textAttempt_.remove(id);
         searchText_.remove(id);
     }
     const qsizetype removed = entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); });
@@ -557,7 +598,10 @@ void HistoryStore::setOCR(const QUuid& id, const QString& text)
 
 void HistoryStore::applyText(const QUuid& id, const QString& text)
 {
-    modify(id, [&](HistoryEntry& e) { e.ocrText = text; });
+    modify(id, [&](HistoryEntry& e) {
+        e.ocrText = text;
+        e.textFailed = false;
+    });
 }
 
 void HistoryStore::setUploadURL(const QUuid& id, const QString& url)

@@ -3,9 +3,9 @@
 // folder, owned by this store. Used on the UI thread; the image files are encoded on a
 // worker pool and the index is written at most 0.4 s after the first unsaved change by one
 // serial writer. A new entry reaches the index only once its image is on disk; files of
-// removed entries are deleted only once an index without them is on disk. Files no entry
-// names are swept at start, but only after an index was read: without one the images are
-// the only record, and the entries are rebuilt from them.
+// removed entries are deleted only once an index without them is on disk. An image no entry
+// names (a stop before the index named it, a record the index lost) becomes an entry again at
+// start; only thumbnails without their image are swept.
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
 
 #include "capture/history/HistoryEntry.h"
@@ -68,7 +68,8 @@ public:
     HistoryEntry add(const CaptureResult& result, QFuture<QByteArray> png = {});
     // Replaces the image of an entry (width, height, scale and files); nothing for an unknown id.
     void update(const QUuid& id, const QImage& image, double scale);
-    // Applies "history.days" and "history.max"; favourites are never removed.
+    // Applies "history.days" and "history.max"; favourites are never removed, nor, until the
+    // next capture, entries that came back from their images at start.
     void prune();
     // Removes the entries whose image file is gone (left by a crash of an older version, or
     // removed by hand) and adds that to the start notice. The launch calls it once.
@@ -99,8 +100,10 @@ public:
     // change now (or the current state again when the last index write failed).
     void flush();
 
-    // Image files older than this that no entry names are removed at start.
+    // Thumbnails older than this whose image and entry are gone are removed at start.
     static constexpr int kOrphanAgeSeconds = 60;
+    // A recognition that fails is tried this many times in all, then marked failed.
+    static constexpr int kTextAttempts = 2;
 
 Q_SIGNALS:
     void entriesChanged();
@@ -112,6 +115,9 @@ Q_SIGNALS:
     // A new capture's image could not be written: its entry was removed again (it never
     // reached the index). `reason` is localised. imageWriteFailed() comes as well.
     void captureDropped(const QUuid& id, const QString& reason);
+    // The index could not be written (the file on disk keeps its last good state); once per
+    // run of failures. `reason` is localised.
+    void indexWriteFailed(const QString& reason);
 
 private:
     struct PendingImage {
@@ -130,12 +136,13 @@ private:
     void changed();
     void persist();
     void indexDone(quint64 sequence, bool ok);
-    void sweepOrphans();
+    void sweepOrphans(bool sweep, const QList<QUuid>& rebuilt);
     void writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png = {});
     void takeWriteOutcomes();
     void imagesWritten(const WriteOutcome& outcome);
     void dropUnwritten(const QUuid& id, const QString& reason);
-    void recognize(const QUuid& id);
+    void recognize(const QUuid& id, int attempt = 1);
+    void queueMissingText();
     void recognizeNext();
     void recognizeImage(const QUuid& id, quint64 generation, const QImage& image);
     void recognitionDone(const QUuid& id, quint64 generation, const QFuture<std::optional<QString>>& text);
@@ -160,7 +167,8 @@ private:
     QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;
     std::shared_ptr<void> writing_;  // holds background work back while pending_ is not empty
-    QSet<QUuid> unwritten_;          // added entries whose image is not on disk yet: kept out of the index
+    bool indexFailing_ = false;
+    QSet<QUuid> unwritten_;  // added entries whose image is not on disk yet: kept out of the index
     QMutex outcomesMutex_;
     QList<WriteOutcome> outcomes_;  // guarded by outcomesMutex_
     // By write generation: an update's entry size and scale before it, restored on failure.
@@ -170,6 +178,8 @@ private:
     // Recognitions waiting, by id and generation: they hold no image (a burst of captures
     // would hold every one); one runs at a time, reading its image when it starts.
     QList<QPair<QUuid, quint64>> textQueue_;
+    QHash<QUuid, int> textAttempt_;  // by id: which try the queued recognition is
+    QSet<QUuid> spared_;             // rebuilt at start: not pruned before the next capture
     bool recognizing_ = false;
     QCache<QUuid, QImage> thumbs_;
     // The kind labels in it are those of searchLang_ (tests switch languages).

@@ -6,6 +6,7 @@
 #include "analysis/RecognizerProcess.h"
 #include "analysis/TextRecognizer.h"
 
+#include "ChildProcess.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
+#include <cerrno>
 
 using namespace kx;
 
@@ -82,7 +84,7 @@ TEST_F(BackgroundRecognition, NeverMapsTheRecognitionLibrariesInThisProcess)
     EXPECT_FALSE(mapped("libkaptorix-ocr"));
 }
 
-TEST_F(BackgroundRecognition, RunsWithOneEngineInAProcessOfTheIdleClasses)
+TEST_F(BackgroundRecognition, RunsWithOneEngineInAProcessThatYieldsButIsNotStarved)
 {
     // Its thread started and idle: a caller waiting for the result must still not run the work.
     const QFuture<int> started = BackgroundWork::run([] { return 1; });
@@ -118,7 +120,8 @@ TEST_F(BackgroundRecognition, RunsWithOneEngineInAProcessOfTheIdleClasses)
     const ocr::RecognizerProcessState child = ocr::recognizerProcessState();
     ASSERT_GT(child.pid, 0);
     EXPECT_EQ(child.engines, 1);
-    EXPECT_EQ(statField(child.pid, 41), "5");                          // policy: SCHED_IDLE
+    EXPECT_EQ(statField(child.pid, 41), "3");                          // policy: SCHED_BATCH
+    EXPECT_EQ(statField(child.pid, 19), "19");                         // niceness
     EXPECT_EQ(syscall(SYS_ioprio_get, 1, pid_t(child.pid)) >> 13, 3);  // I/O class: idle
     EXPECT_EQ(back.result().text(), fore.result().text());
     EXPECT_TRUE(back.result().text().contains(QStringLiteral("Shipment 7003")));
@@ -205,4 +208,40 @@ TEST_F(BackgroundRecognition, AProcessThatDiesFailsOnlyTheImageItWasReading)
     ASSERT_TRUE(finishes(next));
     EXPECT_TRUE(next.result().ok) << next.result().error.toStdString();
     EXPECT_NE(ocr::recognizerProcessState().pid, pid);
+}
+
+TEST_F(BackgroundRecognition, AReadingThatMakesNoProgressIsEnded)
+{
+    ocr::setRecognizerStallMs(1500);
+    const QFuture<OCRResult> stuck = OCRService::backgroundObservations(twoColumns(40));
+    ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().reading; }, 60000));
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);  // our own child, stuck as if it hung
+    const bool ended = finishes(stuck);
+    ocr::setRecognizerStallMs(0);
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(stuck.result().ok);
+    EXPECT_TRUE(stuck.result().error.contains(QStringLiteral("no progress")))
+        << stuck.result().error.toStdString();
+    EXPECT_TRUE(::kill(pid_t(pid), 0) != 0 && errno == ESRCH) << "the stuck process was not ended";
+}
+
+TEST_F(BackgroundRecognition, TheRecognitionProcessEndsWithItsParentEvenWhenStopped)
+{
+    test::ChildProcess parent(QStringLiteral(KX_RECOGNIZER_PARENT), {});
+    ASSERT_TRUE(parent.waitReady(120000));
+    const qint64 reader = parent.readyFields().value(0).toLongLong();
+    ASSERT_GT(reader, 0);
+    // Stopped while the parent holds background work.
+    ASSERT_TRUE(test::waitFor([&] { return statField(reader, 3) == "T"; }, 30000))
+        << statField(reader, 3).toStdString();
+    ASSERT_EQ(::kill(pid_t(parent.pid()), SIGKILL), 0);
+    // Gone, or a zombie where nothing reaps orphans.
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            const QByteArray state = statField(reader, 3);
+            return state.isEmpty() || state == "Z";
+        },
+        30000))
+        << "state " << statField(reader, 3).toStdString();
 }

@@ -174,7 +174,7 @@ public:
         QProcess p;
         p.setProcessEnvironment(env());
         p.start(program(), args);
-        p.waitForFinished(20000);
+        p.waitForFinished(60000);
         *err = p.readAllStandardError();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
@@ -303,6 +303,10 @@ TEST_F(AppDesktop, AStoppedInstanceIsNotReplacedAndHugeFilesAreRefused)
     QByteArray err;
     EXPECT_EQ(app_->startAgain({}, &err), 1);
     EXPECT_TRUE(err.contains("Kaptorix is already running but does not answer.")) << err.constData();
+    // Shown on the screen too, for a start from a launcher.
+    EXPECT_TRUE(
+        err.contains("notice: Kaptorix did not start|Kaptorix is already running but does not answer."))
+        << err.constData();
     ASSERT_EQ(::kill(pid, SIGCONT), 0);
 
     {
@@ -345,6 +349,8 @@ TEST_F(AppDesktop, SomethingElseAtTheSocketPathStopsTheStart)
     QByteArray err;
     EXPECT_EQ(app_->startAgain({}, &err), 1);
     EXPECT_TRUE(err.contains(path.toUtf8())) << err.constData();
+    EXPECT_TRUE(err.contains("notice: Kaptorix did not start|Kaptorix cannot start: " + path.toUtf8()))
+        << err.constData();
     EXPECT_TRUE(QFileInfo(path).isDir());
 }
 

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QKeyEvent>
@@ -160,6 +161,58 @@ TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
     EXPECT_EQ(second.result(), SingleInstance::Outcome::handedOver);
     EXPECT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
     EXPECT_EQ(received, QStringList{"/tmp/a.png"});
+}
+
+// Connections that send nothing (or stop half way) are closed after a few idle seconds; one
+// that goes on sending in time is answered.
+TEST(SingleInstance, IdleConnectionsAreClosed)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":79");
+    SingleInstance first;
+    ASSERT_EQ(first.start(display, {}), SingleInstance::Outcome::primary);
+    const QByteArray path = QFile::encodeName(SingleInstance::socketPath(display));
+    const auto connectRaw = [&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, path.constData(), sizeof addr.sun_path - 1);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        return fd;
+    };
+    // Read what there is: 0 once the server closed the connection, -1 while it is open.
+    const auto closedByServer = [](int fd, QByteArray* got) {
+        char buf[64];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0)
+            got->append(buf, n);
+        return n == 0;
+    };
+    const int silent = connectRaw();
+    const int halfWay = connectRaw();
+    ASSERT_EQ(::send(halfWay, "/tmp/a", 6, MSG_NOSIGNAL), 6);
+    const int slow = connectRaw();
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::filesReceived, [&](const QStringList& p) { received = p; });
+    QByteArray ignored, answer;
+    // The slow one sends a byte now and then, each well inside the idle time; the others wait.
+    const QByteArray message = SingleInstance::encode({"/tmp/slow.png"});
+    for (const char c : message) {
+        ASSERT_EQ(::send(slow, &c, 1, MSG_NOSIGNAL), 1);
+        QElapsedTimer pause;
+        pause.start();
+        test::waitFor([&] { return pause.elapsed() > SingleInstance::idleMs / 10; }, SingleInstance::idleMs);
+    }
+    EXPECT_TRUE(test::waitFor([&] { return closedByServer(slow, &answer); }, 30000));
+    EXPECT_EQ(answer, "OK\n");
+    EXPECT_EQ(received, QStringList{"/tmp/slow.png"});
+    EXPECT_TRUE(test::waitFor([&] { return closedByServer(silent, &ignored); }, 30000));
+    EXPECT_TRUE(test::waitFor([&] { return closedByServer(halfWay, &ignored); }, 30000));
+    EXPECT_TRUE(ignored.isEmpty());
+    for (const int fd : {silent, halfWay, slow})
+        ::close(fd);
 }
 
 // A live instance that does not answer: a listener stopped with SIGSTOP keeps its socket, and a

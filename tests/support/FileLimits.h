@@ -2,11 +2,20 @@
 // Disk accidents on demand: a full disk (a file-size limit) and a folder the process may not
 // write (root's override of file permissions dropped), for the failure paths of writers.
 
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace kx::test {
 
@@ -53,6 +62,65 @@ public:
 private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
+};
+
+// A really full (or read-only) filesystem: a small tmpfs mounted on a fresh folder for as
+// long as this lives. Put the files that must already be there first, then fill() it to the last byte.
+// Mounting needs the right to (root, outside a locked-down container); without it mounted()
+// is false and why() says what refused.
+class FullFilesystem {
+public:
+    FullFilesystem()
+    {
+        const QByteArray at = QFile::encodeName(dir_.path());
+        if (::mount("tmpfs", at.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=512k,mode=0700") != 0)
+            why_ = QString::fromLocal8Bit(std::strerror(errno));
+        else
+            mounted_ = true;
+    }
+    ~FullFilesystem()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+    FullFilesystem(const FullFilesystem&) = delete;
+    FullFilesystem& operator=(const FullFilesystem&) = delete;
+
+    bool mounted() const { return mounted_; }
+    QString why() const { return why_; }
+    QString path() const { return dir_.path(); }
+    // Makes the filesystem read-only (EROFS for every write). True when it is.
+    bool makeReadOnly()
+    {
+        const QByteArray at = QFile::encodeName(dir_.path());
+        return mounted_ && ::mount("tmpfs", at.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+    // Writes a filler file until the filesystem refuses another byte. True when it is full.
+    bool fill()
+    {
+        const QByteArray filler = QFile::encodeName(dir_.path() + QStringLiteral("/filler"));
+        const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return false;
+        const QByteArray block(4096, 'f');
+        int err = 0;
+        for (qsizetype chunk : {qsizetype(4096), qsizetype(1)}) {
+            for (;;) {
+                const ssize_t n = ::write(fd, block.constData(), size_t(chunk));
+                if (n <= 0) {
+                    err = errno;
+                    break;
+                }
+            }
+        }
+        ::close(fd);
+        return err == ENOSPC;
+    }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    QString why_;
 };
 
 }  // namespace kx::test

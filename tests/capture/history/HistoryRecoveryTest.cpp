@@ -14,11 +14,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 using namespace kx;
 using kx::test::historyImage;
@@ -184,9 +190,9 @@ TEST_F(HistoryRecoveryTest, TheLaunchLeavesOutEntriesWithoutImageAndSaysWhatItLe
     EXPECT_FALSE(QFile::exists(folder.filePath(uuidText(added[1].id) + ".thumb.jpg")));
     const QString notice = store->takeStartNotice();
     EXPECT_EQ(store->startNoticeTitle(), "History partly unreadable");
-    EXPECT_TRUE(notice.contains("1 entries could not be read")) << notice.toStdString();
+    EXPECT_TRUE(notice.contains("1 entry could not be read")) << notice.toStdString();
     EXPECT_TRUE(notice.contains(store->keptBadIndex())) << notice.toStdString();
-    EXPECT_TRUE(notice.contains("1 entries of the capture history had no image")) << notice.toStdString();
+    EXPECT_TRUE(notice.contains("1 entry of the capture history had no image")) << notice.toStdString();
     EXPECT_EQ(readFile(store->keptBadIndex()), text);
     EXPECT_EQ(decodeIndex(readFile(store->indexPath())).entries, store->entries());
     store.reset();
@@ -240,4 +246,257 @@ TEST_F(HistoryRecoveryTest, ACaptureWhoseImageCannotBeWrittenIsDroppedAndReporte
             EXPECT_EQ(onDisk.first().id, kept.id);
         }
     }
+}
+
+namespace {
+
+QJsonArray indexArray(const QString& path)
+{
+    return QJsonDocument::fromJson(readFile(path)).array();
+}
+
+void writeArray(const QString& path, const QJsonArray& records)
+{
+    ASSERT_TRUE(writeFileAtomically(path, QJsonDocument(records).toJson(QJsonDocument::Compact)));
+}
+
+void ageAll(const QDir& dir, int seconds)
+{
+    for (const QString& f : dir.entryList({"*.png", "*.jpg"}, QDir::Files))
+        age(dir.filePath(f), seconds);
+}
+
+}  // namespace
+
+TEST_F(HistoryRecoveryTest, ACaptureTheIndexDidNotNameYetComesBackAMinuteLater)
+{
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    HistoryEntry kept, unnamed;
+    {
+        auto first = makeStore(folder.path());
+        kept = first->add(capture(40, 30, 1.0));
+        unnamed = first->add(capture(64, 48, 2.0));
+        first->flush();
+    }
+    // Killed after the image was written, before the index named it; its thumbnail lost too.
+    QJsonArray records = indexArray(dir.filePath("index.json"));
+    records.removeAt(0);
+    writeArray(dir.filePath("index.json"), records);
+    const QString thumb = dir.filePath(uuidText(unnamed.id) + ".thumb.jpg");
+    ASSERT_TRUE(QFile::remove(thumb));
+    ageAll(dir, 120);
+
+    auto store = makeStore(folder.path());
+    store->dropEntriesWithoutImage();
+    store->prune();
+    store->flush();
+    ASSERT_EQ(store->entries().size(), 2);
+    const auto back = store->entry(unnamed.id);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(QSize(back->width, back->height), QSize(64, 48));
+    EXPECT_EQ(back->scale, 2.0);
+    EXPECT_TRUE(QFile::exists(dir.filePath(uuidText(unnamed.id) + ".png")));
+    EXPECT_FALSE(QImage(thumb).isNull()) << "the thumbnail is made again";
+    EXPECT_EQ(decodeIndex(readFile(store->indexPath())).entries, store->entries());
+    EXPECT_TRUE(store->takeStartNotice().contains("1 capture is back"));
+}
+
+TEST_F(HistoryRecoveryTest, RecordsABadIndexLeftOutComeBackWithWhatTheyStillSay)
+{
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    QList<HistoryEntry> added;
+    {
+        auto first = makeStore(folder.path());
+        for (int i = 0; i < 3; ++i)
+            added << first->add(capture(30 + i, 20, 1.0));
+        first->toggleFavorite(added[2].id);
+        first->setUploadURL(added[2].id, "https://example.invalid/a.png");
+        first->setOCR(added[2].id, "invoice 42");
+        first->setAISummary(added[1].id, "a chart");
+        first->flush();
+    }
+    QJsonArray records = indexArray(dir.filePath("index.json"));  // newest first: 2, 1, 0
+    ASSERT_EQ(records.size(), 3);
+    QJsonObject starred = records[0].toObject(), dated = records[1].toObject();
+    starred["width"] = "wide";
+    dated["date"] = QJsonArray{1, 2};
+    records[0] = starred;
+    records[1] = dated;
+    writeArray(dir.filePath("index.json"), records);
+    ageAll(dir, 600);
+
+    auto store = makeStore(folder.path());
+    store->flush();
+    const QString notice = store->takeStartNotice();
+    EXPECT_TRUE(notice.contains("2 entries could not be read")) << notice.toStdString();
+    EXPECT_TRUE(notice.contains("2 captures are back")) << notice.toStdString();
+    ASSERT_EQ(store->entries().size(), 3);
+    const auto s = store->entry(added[2].id);
+    ASSERT_TRUE(s.has_value());
+    EXPECT_TRUE(s->favorite);
+    EXPECT_EQ(s->width, 32);  // the image's, not the damaged value
+    EXPECT_EQ(s->date, added[2].date.addMSecs(-added[2].date.time().msec()));
+    EXPECT_EQ(s->kind, SourceKind::area);
+    EXPECT_EQ(s->title, "Title");
+    EXPECT_EQ(s->ocrText, "invoice 42");
+    EXPECT_EQ(s->uploadURL, "https://example.invalid/a.png");
+    EXPECT_EQ(store->entry(added[1].id)->aiSummary, "a chart");
+
+    // One more capture and another start: nothing is swept, nothing more to say.
+    store->add(capture(10, 10, 1.0));
+    store->flush();
+    store.reset();
+    auto next = makeStore(folder.path());
+    next->flush();
+    EXPECT_EQ(next->entries().size(), 4);
+    for (const HistoryEntry& a : added)
+        EXPECT_TRUE(QFile::exists(dir.filePath(uuidText(a.id) + ".png")));
+    EXPECT_TRUE(next->takeStartNotice().isEmpty());
+}
+
+TEST_F(HistoryRecoveryTest, ARebuiltHistoryKeepsItsStarsAndTheLaunchPrunesNoneOfIt)
+{
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-60);
+    HistoryEntry starred, plain, cut;
+    {
+        auto first = makeStore(folder.path());
+        const auto at = [&](const QDateTime& date) {
+            return first->add(CaptureResult{historyImage(20, 20), 1.0, SourceKind::window, "T", date});
+        };
+        cut = at(old);
+        plain = at(old);
+        starred = at(old);
+        first->toggleFavorite(starred.id);
+        first->flush();
+    }
+    // Cut short inside its last record: not an array any more.
+    QByteArray text = readFile(dir.filePath("index.json"));
+    ASSERT_TRUE(writeFileAtomically(dir.filePath("index.json"), text.left(text.lastIndexOf("\"id\"") + 12)));
+    for (const QString& f : dir.entryList({"*.png", "*.jpg"}, QDir::Files))
+        age(dir.filePath(f), 60 * 86400);
+    Prefs::set(QStringLiteral("history.days"), 30);
+
+    auto store = makeStore(folder.path());
+    store->dropEntriesWithoutImage();  // as the launch does
+    store->prune();
+    store->flush();
+    EXPECT_EQ(store->entries().size(), 3);
+    ASSERT_TRUE(store->entry(starred.id).has_value());
+    EXPECT_TRUE(store->entry(starred.id)->favorite);
+    EXPECT_EQ(store->entry(plain.id)->kind, SourceKind::window);
+    EXPECT_EQ(store->entry(cut.id)->kind, SourceKind::file);  // its record was cut
+    EXPECT_TRUE(store->takeStartNotice().startsWith("3 captures are back"));
+
+    // The next capture applies the limits again: the old plain ones go, the star stays.
+    store->add(capture(10, 10, 1.0));
+    store->flush();
+    EXPECT_EQ(store->entries().size(), 2);
+    EXPECT_TRUE(store->entry(starred.id).has_value());
+}
+
+TEST_F(HistoryRecoveryTest, EntriesWithoutTextAreReadAtStartAndATwiceFailedOneIsMarked)
+{
+    QTemporaryDir folder;
+    HistoryEntry older, newer, read;
+    {
+        auto first = makeStore(folder.path());
+        read = first->add(capture(12, 12, 1.0));
+        older = first->add(capture(14, 14, 1.0));
+        newer = first->add(capture(16, 16, 1.0));
+        first->flush();
+        ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 1; }));
+        ocr.finish(0, QStringLiteral("done"));
+        ASSERT_TRUE(test::waitFor([&] { return first->entry(read.id)->ocrText.has_value(); }));
+        first->flush();  // quit: the other two readings are dropped
+    }
+    auto sizeOf = [](const test::FakeRecognizer& r, qsizetype i) { return r.image(i).size(); };
+    test::FakeRecognizer second;
+    {
+        HistoryStore::Options o;
+        o.dir = folder.path();
+        o.recognize = second.function();
+        o.debounceMs = 0;
+        HistoryStore store(std::move(o));
+        ASSERT_TRUE(test::waitFor([&] { return second.count() == 1; }));
+        EXPECT_EQ(sizeOf(second, 0), QSize(16, 16));  // newest first
+        second.finish(0, std::nullopt);               // fails: tried again after the others
+        ASSERT_TRUE(test::waitFor([&] { return second.count() == 2; }));
+        EXPECT_EQ(sizeOf(second, 1), QSize(14, 14));
+        second.finish(1, QStringLiteral("older text"));
+        ASSERT_TRUE(test::waitFor([&] { return second.count() == 3; }));
+        EXPECT_EQ(sizeOf(second, 2), QSize(16, 16));
+        second.finish(2, std::nullopt);
+        ASSERT_TRUE(test::waitFor([&] { return store.entry(newer.id)->textFailed; }));
+        store.flush();
+        EXPECT_EQ(store.entry(older.id)->ocrText, "older text");
+        EXPECT_FALSE(store.entry(newer.id)->ocrText.has_value());
+        EXPECT_TRUE(readFile(store.indexPath()).contains("\"ocrFailed\":true"));
+    }
+    // Marked failed and read ones are not read again.
+    test::FakeRecognizer third;
+    HistoryStore::Options o;
+    o.dir = folder.path();
+    o.recognize = third.function();
+    HistoryStore store(std::move(o));
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    store.flush();
+    EXPECT_EQ(third.count(), 0);
+    EXPECT_TRUE(store.entry(newer.id)->textFailed);
+}
+
+TEST_F(HistoryRecoveryTest, AReallyFullFilesystemKeepsTheLastIndexAndSaysSo)
+{
+    test::FullFilesystem disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs could be mounted here (" << disk.why().toStdString() << ")";
+    const QString path = disk.path() + "/History";
+    auto store = makeStore(path);
+    const HistoryEntry a = store->add(capture(16, 16, 1.0));
+    store->toggleFavorite(a.id);
+    store->flush();
+    const QByteArray good = readFile(store->indexPath());
+    ASSERT_TRUE(good.contains("\"favorite\":true"));
+    ASSERT_TRUE(disk.fill());
+
+    QSignalSpy failed(store.get(), &HistoryStore::indexWriteFailed);
+    QSignalSpy dropped(store.get(), &HistoryStore::captureDropped);
+    store->setOCR(a.id, "text");
+    store->add(CaptureResult{
+        test::noiseImage(QSize(120, 120), 3), 1.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+    store->flush();
+    store->toggleFavorite(a.id);
+    store->flush();
+    EXPECT_EQ(readFile(store->indexPath()), good);
+    ASSERT_EQ(failed.count(), 1) << "said once per run of failures";
+    const QString reason = failed.first().at(0).toString();
+    EXPECT_TRUE(reason.contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << reason.toStdString();
+    EXPECT_EQ(dropped.count(), 1);
+    // No file of the history was left empty or cut.
+    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files | QDir::Hidden))
+        EXPECT_GT(f.size(), 0) << f.fileName().toStdString();
+    EXPECT_EQ(QDir(path).entryList(QDir::Files | QDir::Hidden).size(), 3);  // png, thumb, index
+}
+
+TEST_F(HistoryRecoveryTest, AHistoryFolderThatCannotBeMadeIsReportedWithItsReason)
+{
+    test::FullFilesystem disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "no tmpfs could be mounted here (" << disk.why().toStdString() << ")";
+    ASSERT_TRUE(disk.makeReadOnly());
+    const QString path = disk.path() + "/History";
+    QString why;
+    EXPECT_FALSE(makePrivateFolder(path, &why));
+    EXPECT_EQ(why, QString::fromLocal8Bit(std::strerror(EROFS)));
+    auto store = makeStore(path);
+    QSignalSpy dropped(store.get(), &HistoryStore::captureDropped);
+    store->add(capture(16, 16, 1.0));
+    store->flush();
+    ASSERT_EQ(dropped.count(), 1);
+    const QString reason = dropped.first().at(1).toString();
+    EXPECT_TRUE(reason.endsWith(QString::fromLocal8Bit(std::strerror(EROFS)))) << reason.toStdString();
 }

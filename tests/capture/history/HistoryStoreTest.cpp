@@ -267,7 +267,7 @@ TEST_F(HistoryStoreTest, PrunedFilesStayUntilAnIndexWithoutThemIsWritten)
     EXPECT_FALSE(QFile::exists(png));
 }
 
-TEST_F(HistoryStoreTest, StartSweepsOldUnnamedFilesUnlessTheIndexWasUnreadable)
+TEST_F(HistoryStoreTest, StartKeepsEveryUnnamedImageAndSweepsOnlyLoneThumbnails)
 {
     for (const bool unreadable : {false, true}) {
         QTemporaryDir folder;
@@ -302,15 +302,17 @@ TEST_F(HistoryStoreTest, StartSweepsOldUnnamedFilesUnlessTheIndexWasUnreadable)
         o.recognize = ocr.function();
         HistoryStore store(std::move(o));
         store.flush();
-        EXPECT_NE(QFile::exists(old), !unreadable) << unreadable;
+        EXPECT_TRUE(QFile::exists(old));
         EXPECT_NE(QFile::exists(oldThumb), !unreadable) << unreadable;
         EXPECT_TRUE(QFile::exists(young));
         EXPECT_TRUE(QFile::exists(foreign));
         EXPECT_TRUE(QFile::exists(namedPng));
-        // Without a readable index the images become entries again (the three UUID PNGs).
-        EXPECT_EQ(store.entries().size(), unreadable ? 3 : 1);
+        // Every UUID PNG is an entry, named by the index or not.
+        EXPECT_EQ(store.entries().size(), 3);
         const QString notice = store.takeStartNotice();
-        EXPECT_EQ(notice.contains(store.keptBadIndex()) && !notice.isEmpty(), unreadable);
+        EXPECT_TRUE(notice.contains(unreadable ? "3 captures are back" : "2 captures are back"))
+            << notice.toStdString();
+        EXPECT_EQ(!store.keptBadIndex().isEmpty() && notice.contains(store.keptBadIndex()), unreadable);
         EXPECT_TRUE(store.takeStartNotice().isEmpty());
     }
 }
@@ -362,13 +364,19 @@ TEST_F(HistoryStoreTest, RecognitionsRunInTurnFromTheFileAndAStaleOrFailedOneSet
     ocr.finish(2, QString());
     ASSERT_TRUE(test::waitFor([&] { return store->entry(e.id)->ocrText.has_value(); }));
     EXPECT_EQ(store->entry(e.id)->ocrText, QString(""));  // no text is not a failure
+    // The failed one is tried once more, after the others; failing again sets no text.
+    ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 4; }));
+    EXPECT_EQ(ocr.image(3).size(), second.image.size());
+    ocr.finish(3, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return store->entry(failed.id)->textFailed; }));
     EXPECT_FALSE(store->entry(failed.id)->ocrText.has_value());
     EXPECT_EQ(store->entries().size(), 2);
 
     // A text set directly is newer than a recognition still running.
     store->update(e.id, historyImage(310, 100), 1.0);
     store->setOCR(e.id, QStringLiteral("typed"));
-    ocr.finish(3, QStringLiteral("late"));
+    ASSERT_TRUE(test::waitFor([&] { return ocr.count() == 5; }));
+    ocr.finish(4, QStringLiteral("late"));
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     EXPECT_EQ(store->entry(e.id)->ocrText, QStringLiteral("typed"));
