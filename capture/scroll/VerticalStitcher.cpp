@@ -27,7 +27,7 @@ constexpr int kBlockRows = 32;                  // rows compared between checks 
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
-constexpr int kShadowRows = 16;                 // rows a fixed band's drop shadow may cover
+constexpr int kShadowRows = 32;                 // rows a fixed band's drop shadow may cover
 constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
 
 // A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.

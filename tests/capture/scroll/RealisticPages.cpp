@@ -11,7 +11,6 @@ namespace {
 
 const QColor kButton(230, 90, 40);
 const QColor kBox(40, 150, 90);
-constexpr int kShadow = 8;  // rows of a sticky band's drop shadow
 
 // 3 x 5 pixel digits, one row of three bits per line.
 constexpr unsigned char kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7},
@@ -49,23 +48,24 @@ void identicalLine(QPainter& p, int y, int from, int width)
 
 // A sticky band's drop shadow over the content: `rows` rows fading from dark at `edge` away
 // from the band (downwards below a header, upwards above a footer).
-void shadow(QPainter& p, int width, int edge, int rows, int direction)
+void shadow(QPainter& p, int width, int edge, int rows, int alpha, int direction)
 {
     for (int i = 0; i < rows; ++i)
         p.fillRect(0, edge + direction * i - (direction < 0 ? 1 : 0), width, 1,
-                   QColor(0, 0, 0, 90 * (rows - i) / rows));
+                   QColor(0, 0, 0, alpha * (rows - i) / rows));
 }
 
 // The sticky header at the top and footer at `bottom`, each with its shadow over the content.
-void drawBands(QPainter& p, int width, int bottom, int header, int footer)
+void drawBands(QPainter& p, const RealisticPage& page, int bottom)
 {
-    if (header > 0) {
-        p.fillRect(0, 0, width, header, QColor(46, 134, 193));
-        shadow(p, width, header, kShadow, 1);
+    const int width = page.page.width();
+    if (page.header > 0) {
+        p.fillRect(0, 0, width, page.header, QColor(46, 134, 193));
+        shadow(p, width, page.header, page.shadowRows, page.shadowAlpha, 1);
     }
-    if (footer > 0) {
-        p.fillRect(0, bottom - footer, width, footer, QColor(125, 60, 152));
-        shadow(p, width, bottom - footer, kShadow, -1);
+    if (page.footer > 0) {
+        p.fillRect(0, bottom - page.footer, width, page.footer, QColor(125, 60, 152));
+        shadow(p, width, bottom - page.footer, page.shadowRows, page.shadowAlpha, -1);
     }
 }
 
@@ -75,7 +75,8 @@ const char* pageKindName(PageKind kind)
 {
     static const char* names[] = {"varied",         "identical",     "identicalNumbered", "turnsIdentical",
                                   "leftEdge",       "numberedNames", "blankStretch",      "hover",
-                                  "floatingButton", "floatingBox",   "spinner",           "sticky"};
+                                  "floatingButton", "floatingBox",   "spinner",           "sticky",
+                                  "softShadow"};
     return names[int(kind)];
 }
 
@@ -154,9 +155,13 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.box = QRect(width / 2 - 50, viewHeight * 2 / 5, 100, 60);
     if (kind == PageKind::spinner)
         r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
-    if (kind == PageKind::sticky) {
+    if (kind == PageKind::sticky || kind == PageKind::softShadow) {
         r.header = 56;
         r.footer = 36;
+    }
+    if (kind == PageKind::softShadow) {
+        r.shadowRows = 24;
+        r.shadowAlpha = 18;
     }
     return r;
 }
@@ -184,7 +189,7 @@ QImage RealisticPage::view(int offset, int tick) const
         p.fillRect(box, kBox);
         p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
     }
-    drawBands(p, page.width(), viewHeight, header, footer);
+    drawBands(p, *this, viewHeight);
     return v;
 }
 
@@ -193,7 +198,7 @@ QImage RealisticPage::expected(int offset) const
     const int h = offset + viewHeight;
     QImage e = page.copy(0, 0, page.width(), h);
     QPainter p(&e);
-    drawBands(p, page.width(), h, header, footer);
+    drawBands(p, *this, h);
     if (!button.isEmpty()) {  // once, where it was last
         const QRect b = button.translated(0, offset);
         p.fillRect(b, kButton);

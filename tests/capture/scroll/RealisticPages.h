@@ -26,6 +26,7 @@ enum class PageKind {
     floatingBox,        // varied, a box fixed in the middle of the view
     spinner,            // varied, a spinner on the page in the first screen
     sticky,             // varied, under a sticky header and footer that cast shadows on it
+    softShadow,         // as sticky, the shadows long and faint, as browsers draw them
 };
 const char* pageKindName(PageKind kind);
 
@@ -35,10 +36,11 @@ struct RealisticPage {
     int viewHeight = 0;
     int pitch = 0;  // line pitch of repeating lines
     int header = 0, footer = 0;
-    QRect button;       // view coordinates; empty: none
-    QRect box;          // view coordinates; empty: none
-    QRect spinner;      // page coordinates; empty: none
-    int hoverRow = -1;  // view row of the pointer; -1: no hover tint
+    int shadowRows = 8, shadowAlpha = 90;  // of the bands' drop shadows
+    QRect button;                          // view coordinates; empty: none
+    QRect box;                             // view coordinates; empty: none
+    QRect spinner;                         // page coordinates; empty: none
+    int hoverRow = -1;                     // view row of the pointer; -1: no hover tint
 
     // What the view shows at scroll offset `offset`; `tick` drives the spinner.
     QImage view(int offset, int tick) const;

@@ -95,7 +95,7 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
     };
     std::mt19937_64 rng(2028);
     int whole = 0, early = 0;
-    for (int k = 0; k <= int(PageKind::sticky); ++k) {
+    for (int k = 0; k <= int(PageKind::softShadow); ++k) {
         const PageKind kind = PageKind(k);
         for (const int wheel : {13, 20, 37, 40, 57, 85}) {
             const RealisticPage page = seededPage(kind, rng());
@@ -238,7 +238,7 @@ TEST(ScrollRandom, ManualStepsAreKeptAndEveryEarlyEndSaysSo)
     Prefs::remove("scroll.maxHeight");
     std::mt19937_64 rng(2031);
     int whole = 0, early = 0;
-    for (int k = 0; k <= int(PageKind::sticky); ++k) {
+    for (int k = 0; k <= int(PageKind::softShadow); ++k) {
         const PageKind kind = PageKind(k);
         const RealisticPage page = seededPage(kind, rng());
         const int end = page.page.height() - kView;
