@@ -1,6 +1,7 @@
 // At scale 2 on a 1920×1080 screen (960×540 logical) every window and the backdrop popover
 // stay inside the screen's work area, and the popover's last row can still be reached.
 #include "../EditorTestPages.h"
+#include "ChildProcess.h"
 #include "EditorFakes.h"
 #include "TestSupport.h"
 #include "core/Localisation.h"
@@ -84,7 +85,8 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
     ASSERT_TRUE(test::waitFor(
         [&] {
             placed = QRect(pop->mapToGlobal(QPoint(0, 0)), pop->size());
-            return pop->isVisible() && available().contains(placed);
+            return pop->isVisible() && pop->windowHandle() && pop->windowHandle()->isExposed() &&
+                   available().contains(placed);
         },
         20000))
         << "popover " << placed.y() << "+" << placed.height() << " on " << available().height();
@@ -108,6 +110,9 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
         },
         10000))
         << "note at " << shown.y() << "+" << shown.height();
+    pop->repaint();  // the scrolled rows on the screen before it is taken
+    test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) +
+                         QStringLiteral("/scale-two-backdrop.png"));
     pop->close();
     delete c.data();
 }
