@@ -71,13 +71,13 @@ void setBackdrop(EditorDocument& doc, bool enabled, BeautifySettings::Edge edge,
     doc.setBeautify(s);
 }
 
-// The status icons, the menu's logo header and a hover tip in one small window.
-QWidget* iconTipWindow()
+}  // namespace
+
+QWidget* UISnapshot::iconTipWindow()
 {
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setWindowTitle(QStringLiteral("Kaptorix"));
     window->setAutoFillBackground(true);
-    window->resize(420, 160);
     auto* column = new QVBoxLayout(window);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
@@ -99,14 +99,15 @@ QWidget* iconTipWindow()
     row->addLayout(header);
     row->addStretch();
     column->addLayout(row);
-    // The magnifier's own hover tip, as the tool rail shows it.
-    column->addWidget(
-        new TipBubble(title(ToolKind::magnifier), detail(ToolKind::magnifier), QStringLiteral("Z")), 0,
-        Qt::AlignHCenter);
+    // The magnifier's own hover tip, as the tool rail shows it, whole: the window grows to fit it
+    // (420 x 160 at least), however long its text runs in the language.
+    auto* tip = new TipBubble(title(ToolKind::magnifier), detail(ToolKind::magnifier), QStringLiteral("Z"));
+    tip->setObjectName(QStringLiteral("tip"));
+    tip->setFixedSize(tip->sizeHint());
+    column->addWidget(tip, 0, Qt::AlignHCenter);
+    window->resize(window->sizeHint().expandedTo(QSize(420, 160)));
     return window;
 }
-
-}  // namespace
 
 void UISnapshot::seedHistory(const QImage& image)
 {
@@ -123,7 +124,9 @@ void UISnapshot::seedHistory(const QImage& image)
                                              {"Settings", SourceKind::window},
                                              {"Login", SourceKind::area}}};
     HistoryStore& store = HistoryStore::shared();
-    const QDateTime now = QDateTime::currentDateTime();
+    // Today at 18:00 rather than now: the cards show their times, and the help's picture of the
+    // history must come out the same at whatever hour it is made.
+    const QDateTime now(QDate::currentDate(), QTime(18, 0));
     for (int i = 0; i < int(samples.size()); ++i) {
         CaptureResult capture{image, 2.0, samples[i].kind, std::nullopt, now.addSecs(-qint64(i) * 5400)};
         if (samples[i].title)

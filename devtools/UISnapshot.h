@@ -41,6 +41,10 @@ public:
     // Turns the event loop for `seconds`, so windows lay out, animate and draw.
     static void pause(double seconds);
 
+    // The status icons, the menu's logo header and the magnifier's hover tip (object name "tip")
+    // in one small window, sized to show the tip whole.
+    static QWidget* iconTipWindow();
+
 private:
     static void seedHistory(const QImage& image);
     // "  <name> WxH", "skip <name>" or "failed <name>"; false only for a failure.

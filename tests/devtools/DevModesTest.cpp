@@ -1,16 +1,25 @@
 // The developer modes as CI runs them: the real binary, private XDG folders, no display.
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QMap>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <array>
+#include <map>
 
 namespace {
+
+// A block of 8 x 8 pixels that differs by more than this much on average shows something else.
+constexpr int kStaleBlock = 40;
 
 struct Result {
     int code = -1;
@@ -145,6 +154,80 @@ TEST_F(DevModes, SnapshotsOfEveryWindowInEachLanguage)
         EXPECT_EQ(QImage(root + "/shots/frames.png").size(), QSize(1920, 1410));
         // The sample history went to a folder of its own, not the user's.
         EXPECT_FALSE(QDir(root + "/XDG_DATA_HOME/Kaptorix/History").exists());
+    }
+}
+
+// The largest mean difference (per channel, 0-255) over the 8 x 8 blocks of two pictures of one
+// size: JPEG's own noise stays low in every block, while a changed word or control moves the
+// blocks it covers far more.
+int worstBlock(const QImage& a, const QImage& b)
+{
+    int worst = 0;
+    for (int by = 0; by < a.height(); by += 8)
+        for (int bx = 0; bx < a.width(); bx += 8) {
+            int sum = 0, n = 0;
+            for (int y = by; y < qMin(by + 8, a.height()); ++y)
+                for (int x = bx; x < qMin(bx + 8, a.width()); ++x) {
+                    const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                    sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+                    n += 3;
+                }
+            worst = qMax(worst, sum / n);
+        }
+    return worst;
+}
+
+// help/pictures/generate.sh keeps the pictures the help names from the snapshot mode; each
+// committed one must still be what the mode makes now, in its language. A picture that differs
+// is shot once more before it counts as stale: a loaded machine may catch a window mid-layout.
+TEST_F(DevModes, CommittedHelpPicturesAreWhatTheSnapshotModeMakesNow)
+{
+    const QString pictures = kx::test::sourcePath("help/pictures");
+    const QStringList languages{"en", "de", "hu"};
+    // Why the picture `file` of `lang` is not what the last run made; empty when it is.
+    const auto stale = [&](const QString& lang, const QString& file) -> QString {
+        const QImage stored =
+            QImage(pictures + '/' + lang + '/' + file).convertToFormat(QImage::Format_RGB32);
+        const QImage made(home.filePath(lang + "/shots/" + QFileInfo(file).completeBaseName() + ".png"));
+        if (made.isNull())
+            return QStringLiteral("the snapshot mode no longer makes it");
+        QImage flat(made.size(), QImage::Format_RGB32);  // as generate.sh flattens it
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, made);
+        if (stored.size() != flat.size())
+            return QStringLiteral("it has another size now");
+        const int worst = worstBlock(stored, flat);
+        return worst > kStaleBlock ? QStringLiteral("a block differs by %1").arg(worst) : QString();
+    };
+    QMap<QString, QStringList> pending;  // language → its pictures still to be found current
+    for (const QString& lang : languages) {
+        pending[lang] = QDir(pictures + '/' + lang).entryList({"*.jpg"}, QDir::Files);
+        EXPECT_EQ(pending[lang].size(), 15) << lang.toStdString();
+    }
+    for (int round = 0; round < 2 && !pending.isEmpty(); ++round) {
+        std::map<QString, QProcess> runs;
+        for (const QString& lang : pending.keys()) {
+            QDir(home.filePath(lang + "/shots")).removeRecursively();
+            QDir().mkpath(home.filePath(lang));
+            start(runs[lang], {"--snapshot-ui", "shots"}, home.filePath(lang), lang);
+        }
+        for (const QString& lang : pending.keys()) {
+            ASSERT_EQ(finish(runs[lang]).code, 0) << lang.toStdString();
+            QStringList left;
+            for (const QString& file : pending[lang]) {
+                const QString why = stale(lang, file);
+                if (why.isEmpty())
+                    continue;
+                left << file;
+                if (round == 1)
+                    ADD_FAILURE() << (lang + '/' + file + ": " + why).toStdString()
+                                  << "; run help/pictures/generate.sh";
+            }
+            if (left.isEmpty())
+                pending.remove(lang);
+            else
+                pending[lang] = left;
+        }
     }
 }
 
