@@ -180,15 +180,25 @@ QImage prepared(const QImage& image)
         return {};
     if (!image.hasAlphaChannel())
         return image.convertToFormat(QImage::Format_Grayscale8);
-    QImage flat(image.size(), QImage::Format_RGB32);
-    if (flat.isNull())
+    // Laid over white a strip at a time: a flattened copy of the whole image would be as large as
+    // the image itself (1 GB for one at the pixel limit).
+    constexpr int kStripRows = 256;
+    QImage grey(image.size(), QImage::Format_Grayscale8);
+    QImage flat(image.width(), std::min(kStripRows, image.height()), QImage::Format_RGB32);
+    if (grey.isNull() || flat.isNull())
         return {};
-    flat.fill(Qt::white);
-    {
-        QPainter p(&flat);
-        p.drawImage(0, 0, image);
+    for (int top = 0; top < image.height(); top += kStripRows) {
+        const int rows = std::min(kStripRows, image.height() - top);
+        flat.fill(Qt::white);
+        {
+            QPainter p(&flat);
+            p.drawImage(QPoint(0, 0), image, QRect(0, top, image.width(), rows));
+        }
+        const QImage strip = flat.convertToFormat(QImage::Format_Grayscale8);
+        for (int y = 0; y < rows; ++y)
+            std::copy_n(strip.constScanLine(y), image.width(), grey.scanLine(top + y));
     }
-    return flat.convertToFormat(QImage::Format_Grayscale8);
+    return grey;
 }
 
 int cutRow(const QImage& grey, int target, int lowest)

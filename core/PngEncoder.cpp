@@ -270,6 +270,35 @@ bool pump(z_stream& z, QByteArray& out, int flush)
 }
 
 // Filters rows [first, end) with "up" in blocks that stay in the cache, and deflates them.
+// Rows of a premultiplied image in straight alpha, a block at a time with the row above it,
+// so that a large translucent image is never copied whole to be written.
+class StraightRows {
+public:
+    StraightRows(const QImage& image, int blockRows)
+        : image_(image), window_(image.width(), blockRows + 1, QImage::Format_ARGB32)
+    {
+    }
+    bool ok() const { return !window_.isNull(); }
+    // Unpremultiplies rows [y, y + rows) and the one above; returns the window and sets `top`
+    // to the window row of row y (0 for the image's first row, which has none above).
+    const QImage& load(int y, int rows, int* top)
+    {
+        const int first = y > 0 ? y - 1 : 0;
+        *top = y - first;
+        for (int r = first; r < y + rows; ++r) {
+            const auto* in = reinterpret_cast<const QRgb*>(image_.constScanLine(r));
+            auto* out = reinterpret_cast<QRgb*>(window_.scanLine(r - first));
+            for (int x = 0; x < image_.width(); ++x)
+                out[x] = qUnpremultiply(in[x]);
+        }
+        return window_;
+    }
+
+private:
+    const QImage& image_;
+    QImage window_;
+};
+
 void deflateBand(const QImage& image, Layout layout, int level, Band& band)
 {
     const size_t rowBytes = size_t(image.width()) * size_t(bytesPerPixel(layout)) + 1;
@@ -285,10 +314,18 @@ void deflateBand(const QImage& image, Layout layout, int level, Band& band)
     z.next_out = reinterpret_cast<Bytef*>(band.deflated.data());
     z.avail_out = uInt(band.deflated.size());
     bool ok = true;
+    std::optional<StraightRows> straight;
+    if (image.format() == QImage::Format_ARGB32_Premultiplied) {
+        straight.emplace(image, blockRows);
+        ok = straight->ok();
+    }
     for (int y = band.first; y < band.end && ok; y += blockRows) {
         const int rows = std::min(blockRows, band.end - y);
+        int top = 0;
+        const QImage& rowsIn = straight ? straight->load(y, rows, &top) : image;
+        const int at = straight ? top : y;
         for (int i = 0; i < rows; ++i)
-            upFilteredRow(image, layout, y + i, block.data() + size_t(i) * rowBytes);
+            upFilteredRow(rowsIn, layout, at + i, block.data() + size_t(i) * rowBytes);
         const size_t bytes = size_t(rows) * rowBytes;
         band.adler = adlerOf(band.adler, block.data(), bytes);
         z.next_in = block.data();
@@ -421,6 +458,13 @@ std::optional<QByteArray> encodePng(const QImage& image, int dotsPerMeter, PngSe
         case QImage::Format_ARGB32:
             source = image;
             layout = Layout::argb32;
+            break;
+        case QImage::Format_ARGB32_Premultiplied:
+            // The "up" writer takes straight alpha a block of rows at a time; libpng needs a copy.
+            layout = Layout::argb32;
+            source = settings.filter == PngSettings::Filter::up
+                         ? image
+                         : image.convertToFormat(QImage::Format_ARGB32);
             break;
         case QImage::Format_Grayscale8:
             source = image;

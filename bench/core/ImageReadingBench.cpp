@@ -1,50 +1,206 @@
-// Refusing what cannot be opened: a 5 GB file named .png (sparse, zeros), a 20000 × 20000 PNG
-// whose header says 400 megapixels, and a HEIC whose coded stream is 28000 × 26160 behind a
-// declared 24 × 16. Each is refused from its first bytes; the peak resident memory of the
-// whole run is reported as a counter (it must stay far below 1 GB).
+// Opening files from outside within bounds. Refused from their first bytes: a 5 GB file named .png
+// (sparse, zeros), a 20000 × 20000 PNG whose header says 400 megapixels, and a HEIC whose coded
+// stream is 28000 × 26160 behind a declared 24 × 16. Opened: a 16384 × 16384 RGBA PNG (the pixel
+// limit; opaque and half transparent) and a 64 × 48 PNG carrying a 500 MB text chunk. Each opened
+// file goes the way of an opened capture through core: read, thumbnail (edge 520) and the
+// history's PNG. `peak_mb` is how far that one open raised the resident memory above what the
+// process held before it (the peak is reset before each); `image_mb` the decoded image's size.
+// With KX_BENCH_DIR set the files are written there and kept (bench/core/open-peak.sh opens them
+// in the tray process); otherwise in a temporary folder that goes with the run.
 #include "HeicBomb.h"
 #include "core/ImageReading.h"
 
 #include <benchmark/benchmark.h>
+#include <zlib.h>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
+#include <QtEndian>
 
 using namespace kx;
 
 namespace {
 
-QTemporaryDir& folder()
+QString filePath(const QString& name)
 {
-    static QTemporaryDir dir;
-    return dir;
+    static QTemporaryDir temp;
+    const QString kept = qEnvironmentVariable("KX_BENCH_DIR");
+    if (!kept.isEmpty()) {
+        QDir().mkpath(kept);
+        return QDir(kept).filePath(name);
+    }
+    return temp.filePath(name);
 }
 
-double peakRssMb()
+long statusMb(const char* key)
 {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_maxrss) / 1024.0;
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
+    return -1;
+}
+
+// The kernel resets VmHWM to the present resident size; returns that size.
+long resetPeakMb()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+    return statusMb("VmRSS:");
+}
+
+void writeChunk(QFile& f, const char* type, const QByteArray& data)
+{
+    uchar len[4];
+    qToBigEndian(quint32(data.size()), len);
+    f.write(reinterpret_cast<const char*>(len), 4);
+    f.write(type, 4);
+    f.write(data);
+    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(data.constData()), uInt(data.size()));
+    qToBigEndian(quint32(crc), len);
+    f.write(reinterpret_cast<const char*>(len), 4);
+}
+
+QByteArray header(int w, int h)
+{
+    QByteArray ihdr(13, '\0');
+    qToBigEndian(quint32(w), ihdr.data());
+    qToBigEndian(quint32(h), ihdr.data() + 4);
+    ihdr[8] = 8;  // bits per channel
+    ihdr[9] = 6;  // RGBA
+    return ihdr;
+}
+
+// A PNG of one RGBA colour, deflated row by row so that the benchmark never holds its pixels.
+// `textMb` megabytes of tEXt follow the header.
+bool writeUniformPng(const QString& path, int w, int h, QRgb rgba, int textMb)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("\x89PNG\r\n\x1a\n", 8);
+    writeChunk(f, "IHDR", header(w, h));
+    if (textMb > 0) {
+        uchar len[4];
+        qToBigEndian(quint32(qint64(textMb) * 1024 * 1024 + 8), len);
+        f.write(reinterpret_cast<const char*>(len), 4);
+        const QByteArray start = QByteArray("tEXtComment", 11) + '\0';
+        f.write(start);
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(start.constData()), uInt(start.size()));
+        const QByteArray piece(1024 * 1024, 'a');
+        for (int i = 0; i < textMb; ++i) {
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(piece.constData()), uInt(piece.size()));
+            f.write(piece);
+        }
+        qToBigEndian(quint32(crc), len);
+        f.write(reinterpret_cast<const char*>(len), 4);
+    }
+    QByteArray row(1 + qsizetype(w) * 4, '\0');
+    for (int x = 0; x < w; ++x) {
+        row[1 + x * 4] = char(qRed(rgba));
+        row[2 + x * 4] = char(qGreen(rgba));
+        row[3 + x * 4] = char(qBlue(rgba));
+        row[4 + x * 4] = char(qAlpha(rgba));
+    }
+    z_stream z{};
+    if (deflateInit(&z, 9) != Z_OK)
+        return false;
+    QByteArray out(1 << 20, '\0');
+    auto drain = [&](int flush) {
+        int r;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            r = deflate(&z, flush);
+            const qsizetype n = out.size() - z.avail_out;
+            if (n > 0)
+                writeChunk(f, "IDAT", out.left(n));
+        } while (z.avail_out == 0 || (flush == Z_FINISH && r == Z_OK));
+    };
+    for (int y = 0; y < h; ++y) {
+        z.next_in = reinterpret_cast<Bytef*>(row.data());
+        z.avail_in = uInt(row.size());
+        drain(Z_NO_FLUSH);
+    }
+    drain(Z_FINISH);
+    deflateEnd(&z);
+    writeChunk(f, "IEND", {});
+    return f.flush();
+}
+
+QString uniformPng(const QString& name, int w, int h, QRgb rgba, int textMb)
+{
+    const QString path = filePath(name);
+    if (!QFile::exists(path))
+        writeUniformPng(path, w, h, rgba, textMb);
+    return path;
+}
+
+// What opening a file costs in core: the read, then the thumbnail and PNG of the history.
+void open(benchmark::State& state, const QString& path)
+{
+    long peak = 0;
+    double imageMb = 0;
+    for (auto _ : state) {
+        const long before = resetPeakMb();
+        {
+            const ImageRead read = readImageFile(path);
+            if (!read.image) {
+                state.SkipWithError("not opened");
+                break;
+            }
+            const QImage& img = read.image->image;
+            imageMb = double(img.sizeInBytes()) / (1024 * 1024);
+            benchmark::DoNotOptimize(fitted(img, 520));
+            benchmark::DoNotOptimize(encoded(img, ImageFormat::png, 0.9, read.image->scale));
+        }
+        peak = std::max(peak, statusMb("VmHWM:") - before);
+    }
+    state.counters["peak_mb"] = double(peak);
+    state.counters["image_mb"] = imageMb;
 }
 
 void refuse(benchmark::State& state, const QString& path, bool tooLarge)
 {
+    long peak = 0;
     for (auto _ : state) {
+        const long before = resetPeakMb();
         const ImageRead read = readImageFile(path);
         if (read.image || read.tooLarge != tooLarge)
             state.SkipWithError("not refused as expected");
         benchmark::DoNotOptimize(read);
+        peak = std::max(peak, statusMb("VmHWM:") - before);
     }
-    state.counters["peak_rss_mb"] = peakRssMb();
+    state.counters["peak_mb"] = double(peak);
 }
+
+void BM_Open16384SquarePng(benchmark::State& state)
+{
+    const bool translucent = state.range(0);
+    open(state, uniformPng(translucent ? "limit-translucent.png" : "limit.png", 16384, 16384,
+                           translucent ? qRgba(30, 120, 200, 128) : qRgb(30, 120, 200), 0));
+}
+BENCHMARK(BM_Open16384SquarePng)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("translucent")
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_OpenPngWith500MbText(benchmark::State& state)
+{
+    open(state, uniformPng("text.png", 64, 48, qRgb(30, 120, 200), 500));
+}
+BENCHMARK(BM_OpenPngWith500MbText)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 void BM_RefuseSparse5GbPng(benchmark::State& state)
 {
-    const QString path = folder().filePath("sparse.png");
+    const QString path = filePath("sparse.png");
     if (!QFile::exists(path)) {
         QFile f(path);
         f.open(QIODevice::WriteOnly);
@@ -56,7 +212,7 @@ BENCHMARK(BM_RefuseSparse5GbPng)->Unit(benchmark::kMicrosecond);
 
 void BM_Refuse20000SquarePng(benchmark::State& state)
 {
-    const QString path = folder().filePath("huge.png");
+    const QString path = filePath("huge.png");
     if (!QFile::exists(path)) {
         QImage big(20000, 20000, QImage::Format_Mono);
         big.fill(0);
@@ -68,7 +224,7 @@ BENCHMARK(BM_Refuse20000SquarePng)->Unit(benchmark::kMicrosecond);
 
 void BM_RefuseHeicBomb(benchmark::State& state)
 {
-    const QString path = folder().filePath("bomb.heic");
+    const QString path = filePath("bomb.heic");
     if (!QFile::exists(path)) {
         QImage img(64, 64, QImage::Format_RGB32);
         img.fill(Qt::darkCyan);

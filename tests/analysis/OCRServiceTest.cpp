@@ -283,3 +283,22 @@ TEST(OCRService, TextLeavesOutLinesReadFromGraphics)
     EXPECT_GT(read.lines.size(), 2);  // the pattern was read as something
     EXPECT_EQ(read.text().toStdString(), "Scan the code to pay the invoice of 12 March\nThank you!");
 }
+
+// The grey page is the image laid over white, whatever the strip it was flattened in: rows on
+// both sides of each strip's edge, and a last strip shorter than the others.
+TEST(OCRPrepared, GreyIsTheImageOverWhiteAcrossStripEdges)
+{
+    QImage straight(70, 600, QImage::Format_ARGB32);
+    for (int y = 0; y < straight.height(); ++y)
+        for (int x = 0; x < straight.width(); ++x)
+            straight.setPixel(
+                x, y, qRgba((x * 37 + y / 3) % 256, (y * 11) % 256, (x + y * 5) % 256, (x * 3 + y) % 256));
+    const QImage image = straight.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, image);
+    const QImage expected = flat.convertToFormat(QImage::Format_Grayscale8);
+    const QImage grey = ocr::prepared(image);
+    ASSERT_EQ(grey.format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(test::maxChannelDifference(grey, expected), 0);
+}

@@ -1,0 +1,37 @@
+#!/bin/bash
+# open-peak.sh KAPTORIX BENCH_IMAGE_READING: run inside scripts/desktop-session.sh. The peak
+# resident memory (VmHWM) of the tray process that opens one file at launch, for each file of
+# bench_image_reading (written into a temporary folder, removed at the end): the read, the
+# history's PNG and thumbnail, and the editor showing the image zoomed to fit, or the toast of a
+# refused file. A fresh process for each file; its peak is read once the history has the image
+# and the editor window is mapped (or the toast is), and again 5 s later.
+set -u
+K=$1; B=$2
+W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
+echo "load $(cut -d' ' -f1-3 /proc/loadavg)"
+KX_BENCH_DIR=$W/files "$B" --benchmark_filter='BM_Open|BM_RefuseHeicBomb' || exit 1
+hwm() { awk '/VmHWM/ {print int($2/1024)}' /proc/$1/status; }
+# Polls CMD until it succeeds, at most $2 s.
+waitfor() {
+  local t=$(date +%s)
+  until eval "$1"; do
+    [ $(($(date +%s) - t)) -ge $2 ] && { echo "timeout: $1"; return 1; }
+    sleep 0.2
+  done
+}
+for f in limit.png limit-translucent.png text.png bomb.heic; do
+  rm -rf $W/run $W/cfg $W/h
+  mkdir -p $W/run $W/cfg/Kaptorix; chmod 700 $W/run
+  printf '[General]\nfirstRunDone=true\nplaySound=false\n' > $W/cfg/Kaptorix/Kaptorix.conf
+  XDG_RUNTIME_DIR=$W/run XDG_CONFIG_HOME=$W/cfg KAPTORIX_DATA_DIR=$W/h "$K" "$W/files/$f" 2>/dev/null &
+  P=$!
+  if [ $f = bomb.heic ]; then
+    waitfor "xdotool search --onlyvisible --pid $P >/dev/null 2>&1" 120
+  else
+    waitfor "xdotool search --onlyvisible --name 'Kaptorix — ' >/dev/null 2>&1 && ls $W/h/*.png >/dev/null 2>&1 && grep -q '\"id\"' $W/h/index.json 2>/dev/null" 300
+  fi
+  a=$(hwm $P)
+  t=$(date +%s); while [ $(($(date +%s) - t)) -lt 5 ]; do sleep 0.5; done
+  echo "tray_peak_mb $f $a, after 5 s more $(hwm $P)"
+  kill $P; wait $P 2>/dev/null
+done
