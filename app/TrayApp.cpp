@@ -124,11 +124,24 @@ void TrayApp::launch()
     buildMainMenu();
     buildTray();
     registerHotKeys();
+    // Reading a long history takes tens of ms: it waits until the tray has painted the icon
+    // (eventFilter), or a moment where no tray embeds it. A capture before then opens it itself.
+    historyLater_.setSingleShot(true);
+    connect(&historyLater_, &QTimer::timeout, this, &TrayApp::openHistory);
+    historyLater_.start(kHistoryAtTheLatestMs);
+    firstRun();
+}
+
+void TrayApp::openHistory()
+{
+    if (historyOpened_)
+        return;
+    historyOpened_ = true;
+    historyLater_.stop();
     HistoryStore::shared().dropEntriesWithoutImage();
     HistoryStore::shared().prune();
     Notices::watchHistory(HistoryStore::shared());
     reportKeptFiles();
-    firstRun();
 }
 
 void TrayApp::reportKeptFiles()
@@ -231,9 +244,13 @@ bool TrayApp::eventFilter(QObject* watched, QEvent* event)
     // variant changes nothing.
     if (type == QEvent::Show || type == QEvent::Paint || type == QEvent::WinIdChange) {
         auto* w = qobject_cast<QWidget*>(watched);
-        if (w && w->isWindow() && w->objectName() == QLatin1String("QSystemTrayIconSys") &&
-            !iconLook_.isActive())
-            iconLook_.start(250);
+        if (w && w->isWindow() && w->objectName() == QLatin1String("QSystemTrayIconSys")) {
+            if (!iconLook_.isActive())
+                iconLook_.start(250);
+            // After this paint has reached the server.
+            if (type == QEvent::Paint && !historyOpened_)
+                historyLater_.start(0);
+        }
     }
     return false;
 }

@@ -52,6 +52,7 @@ public:
 private:
     void buildTray();
     void reportKeptFiles();
+    void openHistory();
     void chooseTrayIcon();
     static QWidget* xembedIconWidget();
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,9 +79,12 @@ private:
     TrayProtocol trayProtocol_ = TrayProtocol::none;
     QSet<QString> reportedKeys_;  // each refused key is told once per run
     QTimer menuRefresh_;
-    QTimer iconLook_;  // chooses the icon's variant again, once things settled
+    QTimer iconLook_;      // chooses the icon's variant again, once things settled
+    QTimer historyLater_;  // opens the history once the icon is on screen
     int performing_ = 0;
     bool menuStale_ = false;
+    bool historyOpened_ = false;
+    static constexpr int kHistoryAtTheLatestMs = 1000;
 };
 
 }  // namespace kx

@@ -292,6 +292,34 @@ TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
     EXPECT_EQ(app_->entries().at(0).toObject().value("title").toString(), "a");
 }
 
+// The history is read after the icon shows, but still at start: an entry whose image is gone
+// leaves the index and is told of without any capture being taken.
+TEST_F(AppDesktop, TheHistoryIsCheckedOnceTheIconShows)
+{
+    QDir().mkpath(app_->historyDir());
+    // Dated now: an old entry would be pruned by age instead.
+    const QByteArray now = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1();
+    QByteArray index = "[";
+    for (const char* id : {"6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F", "0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3"})
+        index += QByteArray(index.size() > 1 ? "," : "") + "{\"id\":\"" + id + "\",\"date\":\"" + now +
+                 "\",\"width\":64,\"height\":48,\"scale\":1,"
+                 "\"kind\":\"area\",\"favorite\":false}";
+    QFile f(app_->historyDir() + "/index.json");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(index + "]") > 0);
+    f.close();
+    QImage img(64, 48, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    ASSERT_TRUE(img.save(app_->historyDir() + "/6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F.png"));
+    startApp();
+    ASSERT_TRUE(
+        waitFor([&] { return app_->notices().contains("had no image file and were removed"); }, 20000))
+        << app_->notices().toStdString();
+    ASSERT_TRUE(waitFor([&] { return app_->entries().size() == 1; }, 20000))
+        << QJsonDocument(app_->entries()).toJson().toStdString();
+    EXPECT_EQ(app_->entries().at(0).toObject().value("id").toString(),
+              "6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F");
+}
+
 // A stopped instance keeps its socket: a second start waits, says so and exits instead of
 // running beside it; once the first runs again it takes files as before. Files too large are
 // named in a toast, and neither they nor 5 GB of junk named .png grow the tray process.
