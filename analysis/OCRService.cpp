@@ -4,6 +4,7 @@
 #include "analysis/OCRLanguages.h"
 #include "analysis/RecognizerProcess.h"
 #include "analysis/TextRecognizer.h"
+#include "core/ModuleLoader.h"
 
 #include <ZXing/ReadBarcode.h>
 #include <QCoreApplication>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <system_error>
+#include <thread>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -192,8 +195,11 @@ QFuture<OCRResult> OCRService::observations(const QImage& image, int priority)
 
 namespace {
 
-// The history's recognitions run on the background thread: at exit they are cut short and
-// waited for like the pool's, so no worker is inside Tesseract while statics are destroyed.
+// The history's recognitions run on the background thread: at exit they are cut short. That
+// thread is of the idle class, which a busy machine gives no time: the quit waits for it only
+// when it may be inside Tesseract in this process (the recognition program is missing, or it
+// could not be started), so no worker is in the engine while statics are destroyed. Otherwise
+// it only waits for the recognition process, which is ended at once.
 void waitForBackgroundAtQuit()
 {
     static const bool connected = [] {
@@ -202,8 +208,15 @@ void waitForBackgroundAtQuit()
             QObject::connect(app, &QCoreApplication::aboutToQuit, app, [pool] {
                 ocr::cancelAll();
                 pool->clear();
-                ocr::stopRecognizerProcess(true);
-                pool->waitForDone(30000);
+                // Ending it waits for the background thread to let go of it: not on this thread.
+                try {
+                    std::thread([] { ocr::stopRecognizerProcess(true); }).detach();
+                } catch (const std::system_error&) {
+                    ocr::stopRecognizerProcess(true);
+                }
+                if (moduleFile(QStringLiteral("kaptorix-recognizer")).isEmpty() ||
+                    OCRService::engineCounts().reading > 0)
+                    pool->waitForDone(30000);
             });
         }
         return true;

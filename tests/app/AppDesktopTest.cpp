@@ -633,10 +633,11 @@ TEST_F(AppDesktop, StatusMenuCapturesOpensAFileAndSwitchesTheLanguage)
     xdotool({"windowactivate", "--sync", dialog->id, "key", "Return"});
     ASSERT_TRUE(app_->process().waitForFinished(20000));
     EXPECT_EQ(app_->process().exitCode(), 0);
-    // The new process takes the hot keys once it is up; 0 opens its history window.
+    // The new process shows its icon once its hot keys are taken; 0 opens its history window.
+    ASSERT_TRUE(waitFor([&] { return app_->trayIcon().isValid(); }, 60000)) << "no relaunched process";
     EXPECT_TRUE(waitFor(
         [] {
-            return xdotool({"key", "ctrl+alt+0"}) && shown("Kaptorix Verlauf", 2000);
+            return xdotool({"key", "ctrl+alt+0"}) && shown("Kaptorix Verlauf", 5000);
         },
         60000));
 }
