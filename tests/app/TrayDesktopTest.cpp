@@ -386,7 +386,8 @@ TEST_F(TrayDesktop, TheIconReadsOnALightAndOnADarkTray)
         App app(home.path());
         app.writeSettings("firstRunDone=true\n");
         app.start();
-        ASSERT_TRUE(waitFor([] { return trayIcon().isValid(); }, 30000)) << tint.toStdString();
+        ASSERT_TRUE(waitFor([] { return trayIcon().isValid(); }, 30000)) << tint.toStdString() << "\n"
+                                                                         << app.notices().toStdString();
         double darker = 0, lighter = 0;
         const bool readable = waitFor(
             [&] { return iconReadsOn(QColor(QRgb(tint.toUInt(nullptr, 16))), &darker, &lighter); }, 20000);

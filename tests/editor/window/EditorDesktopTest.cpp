@@ -127,6 +127,14 @@ QImage onScreen(const QRect& area)
     return rootScreenshot().convertToFormat(QImage::Format_RGB32).copy(area);
 }
 
+// The area once two screenshots in a row agree: a repaint still on its way is not taken.
+QImage steadyOnScreen(const QRect& area)
+{
+    QImage last = onScreen(area), now;
+    waitFor([&] { return (now = onScreen(area)) == last || (last = now, false); }, 20000);
+    return now;
+}
+
 QImage clipboardPng()
 {
     QByteArray out;
@@ -159,6 +167,7 @@ TEST(EditorDesktop, AddCaptureBelowThroughTheAreaSelection)
         waitFor([&] { return (add = h.where("symbol:plus.rectangle.on.rectangle")).isValid(); }, 20000));
     // Add capture, then the fourth item: "Add below".
     click(add.center());
+    ASSERT_TRUE(waitFor([&] { return h.where("class:QMenu").isValid(); }, 20000)) << "no menu";
     xdo("key Down Down Down Return");
     ASSERT_TRUE(waitFor([] { return !mapped(); }, 20000)) << "the editor did not step aside";
     const QString pid = QString::number(h.process.processId());
@@ -228,6 +237,7 @@ TEST(EditorDesktop, DrawSaveTwiceCopyCopyAtOneXAndCloseThroughTheWindowManager)
     // More export options, second item: Copy @1x.
     const QPoint more = h.where("symbol:ellipsis").center();
     click(more);
+    ASSERT_TRUE(waitFor([&] { return h.where("class:QMenu").isValid(); }, 20000)) << "no menu";
     xdo("key Down Down Return");
     ASSERT_TRUE(waitFor([&] { return clipboardPng().size() == QSize(1200, 800); }, 20000));
 
@@ -249,28 +259,35 @@ TEST(EditorDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
     const QString source = writePicture(dir, {900, 600}, 1);
     const QString saves = dir.filePath("saves");
     EditorHostClient h({"--save-folder", saves, "--file-pattern", "framed", source});
+    ASSERT_TRUE(waitFor(mapped, 20000));
     QRect canvas;
     ASSERT_TRUE(waitFor([&] { return (canvas = h.where("class:kx::CanvasView")).width() > 100; }, 20000));
 
-    // An arrow, then selected with the select tool.
+    // An arrow, then selected with the select tool: each step waits until the editor has it.
     const QPoint c = canvas.center();
     drag(c + QPoint(-150, 0), c + QPoint(150, 60));
+    ASSERT_TRUE(waitFor([&] { return h.doc().value(7) == "1"; }, 20000)) << "no arrow drawn";
     keyToEditor("v");
+    ASSERT_TRUE(
+        waitFor([&] { return h.doc().value(6) == QString::number(int(kx::ToolKind::select)); }, 20000));
     click(c + QPoint(0, 30));
+    QRect width;
+    ASSERT_TRUE(waitFor([&] { return (width = h.where("lineWidth")).isValid(); }, 20000))
+        << "no line-width slider for the selected arrow";
     xdo("mousemove 5 5");  // no hover over the canvas
     const int stepsBefore = h.doc().value(3).toInt();
-    const QImage before = onScreen(canvas);
+    const QImage before = steadyOnScreen(canvas);
 
-    const QRect width = h.where("lineWidth");
-    ASSERT_TRUE(width.isValid()) << "no line-width slider for the selected arrow";
     drag(handle(width, 2.0 / 15), handle(width, 0.9));
     xdo("mousemove 5 5");
-    EXPECT_EQ(h.doc().value(3).toInt(), stepsBefore + 1) << "a drag of many steps is one undo step";
-    EXPECT_TRUE(waitFor([&] { return onScreen(canvas) != before; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return onScreen(canvas) != before; }, 20000));
+    EXPECT_TRUE(waitFor([&] { return h.doc().value(3).toInt() > stepsBefore; }, 20000));
+    // The key comes after the whole drag, so once the undo shows, every move has been handled.
     keyToEditor("ctrl+z");
     QImage undone;
-    EXPECT_TRUE(waitFor([&] { return (undone = onScreen(canvas)) == before; }, 10000))
+    EXPECT_TRUE(waitFor([&] { return (undone = onScreen(canvas)) == before; }, 20000))
         << "undo did not restore the arrow exactly";
+    EXPECT_EQ(h.doc().value(3).toInt(), stepsBefore) << "a drag of many steps is one undo step";
     if (undone != before) {
         before.save(artifactDir("editor") + "/controls-before.png");
         undone.save(artifactDir("editor") + "/controls-undone.png");
@@ -284,9 +301,7 @@ TEST(EditorDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
     ASSERT_TRUE(waitFor([&] { return (padding = h.where("padding")).isValid(); }, 20000));
     EXPECT_EQ(h.doc().value(0), "0");
     drag(handle(padding, 64.0 / 160), handle(padding, 0.55));
-    const QStringList state = h.doc();
-    ASSERT_EQ(state.value(0), "1");
-    const double pad = state.value(1).toDouble();
+    ASSERT_TRUE(waitFor([&] { return h.doc().value(0) == "1"; }, 20000)) << "the backdrop stayed off";
 
     // An outside click closes the popover; Ctrl+S writes the framed image.
     click(QPoint(5, 1075));
@@ -294,6 +309,8 @@ TEST(EditorDesktop, WidthDragUndoesInOneStepAndBackdropEditsReachTheSavedFile)
     keyToEditor("ctrl+s");
     const QString first = QDir(saves).filePath("framed.png");
     ASSERT_TRUE(waitFor([&] { return !QImage(first).isNull(); }, 20000));
+    // Read after the save: the key came after the whole drag, so this is its last padding.
+    const double pad = h.doc().value(1).toDouble();
     const int grow = 2 * int(std::lround(pad));
     EXPECT_EQ(QImage(first).size(), QSize(900 + grow, 600 + grow));
 
