@@ -5,12 +5,14 @@
 #include "analysis/PageLayout.h"
 #include "analysis/RecognizerProcess.h"
 #include "analysis/TextRecognizer.h"
+#include "analysis/engine/RecognizerProtocol.h"
 
 #include "ChildProcess.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <QFile>
@@ -244,4 +246,63 @@ TEST_F(BackgroundRecognition, TheRecognitionProcessEndsWithItsParentEvenWhenStop
         },
         30000))
         << "state " << statField(reader, 3).toStdString();
+}
+
+TEST_F(BackgroundRecognition, AProcessThatEndedWhileIdleIsReplacedBeforeTheNextReading)
+{
+    const QImage page = twoColumns(2);
+    const QFuture<OCRResult> first = OCRService::backgroundObservations(page);
+    ASSERT_TRUE(finishes(first));
+    ASSERT_TRUE(first.result().ok) << first.result().error.toStdString();
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);  // our own child, idle
+    ASSERT_TRUE(test::waitFor([pid] { return statField(pid, 3) == "Z"; }, 30000));
+
+    const QFuture<OCRResult> next = OCRService::backgroundObservations(page);
+    ASSERT_TRUE(finishes(next));
+    EXPECT_TRUE(next.result().ok) << next.result().error.toStdString();
+    EXPECT_EQ(next.result().text(), first.result().text());
+    EXPECT_NE(ocr::recognizerProcessState().pid, pid);
+}
+
+// The reply as the reader sees it on a busy machine: cut anywhere, the length header too.
+TEST(RecognizerProtocol, AReplyThatArrivesInPiecesIsReadWhole)
+{
+    ocr::RecognizeReply reply;
+    reply.result.ok = true;
+    reply.result.lines = {TextObservation{QStringLiteral("Shipment 7003"), QRectF(1, 2, 30, 4), 90, {}}};
+    reply.engines = 1;
+    int wire[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, wire), 0);
+    ASSERT_TRUE(ocr::sendFrame(wire[0], ocr::encodeReply(reply)));
+    QByteArray frame(64 * 1024, '\0');
+    frame.resize(::recv(wire[1], frame.data(), std::size_t(frame.size()), MSG_DONTWAIT));
+    ::close(wire[0]);
+    ::close(wire[1]);
+    ASSERT_GT(frame.size(), 8);
+
+    // Where the bytes are cut into the pieces that arrive one by one.
+    const std::vector<std::vector<qsizetype>> cuts{{1, 2, 3}, {2}, {3, 4}, {4, 6}, {1, frame.size() - 1}};
+    for (const std::vector<qsizetype>& at : cuts) {
+        SCOPED_TRACE(::testing::PrintToString(at));
+        int fds[2];
+        ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+        ocr::FrameReader reader;
+        qsizetype sent = 0;
+        for (const qsizetype cut : at) {
+            ASSERT_EQ(::send(fds[0], frame.constData() + sent, std::size_t(cut - sent), 0), cut - sent);
+            sent = cut;
+            EXPECT_EQ(reader.readSome(fds[1]), ocr::FrameReader::State::More);
+        }
+        ASSERT_EQ(::send(fds[0], frame.constData() + sent, std::size_t(frame.size() - sent), 0),
+                  frame.size() - sent);
+        ASSERT_EQ(reader.readSome(fds[1]), ocr::FrameReader::State::Done);
+        const std::optional<ocr::RecognizeReply> got = ocr::decodeReply(reader.take());
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->result.text(), QStringLiteral("Shipment 7003"));
+        EXPECT_EQ(got->result.lines.value(0).box, QRectF(1, 2, 30, 4));
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
 }

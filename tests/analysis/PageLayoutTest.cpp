@@ -1,6 +1,7 @@
 // The text blocks that recognition reads: each block keeps a line height of its own background
 // around the text, so that the recogniser sees the tops and bottoms of the glyphs.
 #include "analysis/PageLayout.h"
+#include "analysis/Polarity.h"
 
 #include <gtest/gtest.h>
 #include <QImage>
@@ -89,4 +90,35 @@ TEST(PageLayout, ThinRulesGoAndGlyphsAndBarsStay)
         }
     }
     EXPECT_TRUE(ocr::withoutRules(QImage()).isNull());
+}
+
+// A dark patch with light text on a light page is a ground of its own, turned over, from six
+// 8-pixel tiles on; a smaller one is a thick stroke, ink of the page around it.
+TEST(Polarity, TheSmallestPatchKeptAsAGroundIsSixTiles)
+{
+    const struct {
+        int tilesWide, tilesHigh;
+        bool ground;
+    } table[]{{2, 3, true}, {3, 2, true}, {6, 5, true}, {2, 2, false}, {1, 1, false}};
+    for (const auto& c : table) {
+        SCOPED_TRACE(std::to_string(c.tilesWide) + " x " + std::to_string(c.tilesHigh));
+        QImage img(160, 120, QImage::Format_Grayscale8);
+        img.fill(240);
+        const QRect patch(48, 40, c.tilesWide * 8, c.tilesHigh * 8);
+        for (int y = patch.top(); y <= patch.bottom(); ++y)
+            for (int x = patch.left(); x <= patch.right(); ++x)
+                img.scanLine(y)[x] = (x % 8 == 3 || x % 8 == 4) && (y % 8 == 3 || y % 8 == 4) ? 230 : 30;
+        const QImage out = ocr::darkOnWhite(img);
+        ASSERT_EQ(out.size(), img.size());
+        qint64 sum = 0;
+        for (int y = patch.top(); y <= patch.bottom(); ++y)
+            for (int x = patch.left(); x <= patch.right(); ++x)
+                sum += out.constScanLine(y)[x];
+        const qint64 mean = sum / (qint64(patch.width()) * patch.height());
+        if (c.ground) {
+            EXPECT_GT(mean, 200) << "the patch was not turned to a white ground";
+        } else {
+            EXPECT_LT(mean, 60) << "the patch was taken for a ground";
+        }
+    }
 }

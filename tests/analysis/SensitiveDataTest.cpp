@@ -271,3 +271,23 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
         }
     }
 }
+
+// Glyph boxes are often lower than their line (no ascenders, no descenders): the cover still
+// reaches from the line's top to its bottom, and glyphs standing out of the line stay covered.
+TEST(SensitiveData, TheCoverSpansItsWholeLineHeight)
+{
+    const struct {
+        double glyphTop, glyphBottom;  // relative to a line from y 40 to 54
+        double top, bottom;            // of the cover
+    } table[]{{44, 51, 37, 57}, {40, 54, 37, 57}, {38, 56, 35, 59}};
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.glyphTop);
+        TextObservation o = line("see 192.168.0.1");
+        for (QRectF& box : o.charBoxes)
+            box = QRectF(QPointF(box.left(), c.glyphTop), QPointF(box.right(), c.glyphBottom));
+        const QList<SensitiveData::Match> found = SensitiveData::find({o});
+        ASSERT_EQ(found.size(), 1);
+        EXPECT_EQ(found[0].rect,
+                  QRectF(QPointF(40 + 4 * kCharW - 3, c.top), QPointF(40 + 15 * kCharW + 3, c.bottom)));
+    }
+}

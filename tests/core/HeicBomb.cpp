@@ -156,6 +156,26 @@ qsizetype child(const QByteArray& b, qsizetype from, qsizetype to, const char* t
 
 }  // namespace
 
+QByteArray spsUnit(QSize coded, int chroma, bool separatePlanes)
+{
+    BitWriter w;
+    w.u(0, 4);  // video parameter set id
+    w.u(0, 3);  // one temporal layer
+    w.u(1, 1);
+    w.u(0x01600000, 32);  // profile (Main), tier and level: 96 bits
+    w.u(0, 32);
+    w.u(0x0000005d, 32);
+    w.ue(0);  // sps id
+    w.ue(quint32(chroma));
+    if (chroma == 3)
+        w.u(separatePlanes, 1);
+    w.ue(quint32(coded.width()));
+    w.ue(quint32(coded.height()));
+    w.u(0, 1);  // no conformance window
+    w.bit(1);   // stop bit
+    return QByteArray("\x42\x01", 2) + escape(w.out);
+}
+
 QByteArray heicBomb(const QByteArray& heicIn, QSize declared, QSize coded)
 {
     QByteArray f = heicIn;

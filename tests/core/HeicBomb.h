@@ -10,4 +10,8 @@ namespace kx::test {
 // `declared`; the item offsets are moved along. Empty when the file has not that shape.
 QByteArray heicBomb(const QByteArray& heic, QSize declared, QSize coded);
 
+// An SPS NAL unit (header included, emulation prevention applied) coding `coded` with chroma
+// format `chroma` (3: 4:4:4, then `separatePlanes` is its separate_colour_plane_flag).
+QByteArray spsUnit(QSize coded, int chroma, bool separatePlanes = false);
+
 }  // namespace kx::test

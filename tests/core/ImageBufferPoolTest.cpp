@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QtConcurrent/QtConcurrent>
 
 using namespace kx;
@@ -133,4 +134,29 @@ TEST(ImageBufferPool, AnImageMayOutliveItsPool)
     }
     EXPECT_TRUE(allPixels(survivor, 0xff445566u));
     survivor = QImage();  // its buffer is unmapped now, not handed to a pool that is gone
+}
+
+// The idle release frees what came back long ago and keeps what came back a moment ago, which
+// the next grab of that size reuses as it was (a fresh buffer is cleared).
+TEST(ImageBufferPool, TheIdleReleaseFreesOldBuffersAndKeepsRecentOnes)
+{
+    ImageBufferPool pool(2, 600000);  // the pool's own timer stays out of the way
+    constexpr int kAgeMs = 1500;
+    const QSize other(800, 700);
+    QImage old = pool.take(kScreen), recent = pool.take(other);
+    old.fill(0xff112233u);
+    recent.fill(0xff445566u);
+    QElapsedTimer since;
+    since.start();
+    old = QImage();
+    ASSERT_TRUE(test::waitFor([&] { return since.elapsed() > kAgeMs; }, 20000));
+    recent = QImage();
+    ASSERT_EQ(pool.freeBuffers(), 2);
+
+    pool.release(kAgeMs);
+    EXPECT_EQ(pool.freeBuffers(), 1);
+    EXPECT_TRUE(allPixels(pool.take(other), 0xff445566u)) << "the recent buffer was not kept";
+    EXPECT_FALSE(allPixels(pool.take(kScreen), 0xff112233u)) << "the old buffer was kept";
+    pool.release(0);  // everything free, however recent
+    EXPECT_EQ(pool.freeBuffers(), 0);
 }

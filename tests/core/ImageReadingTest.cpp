@@ -375,3 +375,17 @@ TEST(ImageReading, EveryKindOfPngBecomesPremultipliedSrgbAndKeepsItsColours)
         EXPECT_LE(test::maxDistanceFrom(thumb, c.colour), 2) << c.name;
     }
 }
+
+// 4:4:4 streams carry one more flag before the size; other chroma formats do not.
+TEST(HevcSize, TheCodedSizeBehindEveryChromaFormat)
+{
+    const struct {
+        int chroma;
+        bool separatePlanes;
+    } table[]{{0, false}, {1, false}, {2, false}, {3, false}, {3, true}};
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.chroma * 10 + c.separatePlanes);
+        for (const QSize size : {QSize(28000, 26160), QSize(64, 48)})
+            EXPECT_EQ(hevcSpsSize(test::spsUnit(size, c.chroma, c.separatePlanes)), size);
+    }
+}

@@ -137,6 +137,29 @@ TEST(UploadPlan, HostileValuesAreRefused)
               "Invalid server address.");
 }
 
+// ssh reads a target that begins with "-" as an option; a "-" further in is a plain name.
+TEST(UploadPlan, AHostOrUserThatSshWouldReadAsAnOptionIsRefused)
+{
+    Lang::overrideForTests("en");
+    const struct {
+        const char *host, *user;
+        bool refused;
+    } table[]{{"h", "alice", false},
+              {"h", "-oProxyCommand=x", true},
+              {"-oProxyCommand=x", "alice", true},
+              {"my-host", "a-lice", false}};
+    for (const auto& c : table) {
+        SCOPED_TRACE(std::string(c.host) + " " + c.user);
+        UploadSettings s = settings(RemoteProtocol::sftp, c.host, "a/b");
+        s.user = c.user;
+        const std::optional<UploadError> error = checkValues(s, "pw", "x.png");
+        ASSERT_EQ(error.has_value(), c.refused);
+        if (error) {
+            EXPECT_EQ(error->message, "Invalid server address.");
+        }
+    }
+}
+
 TEST(UploadPlan, JudgingWhatTheProgramsPrinted)
 {
     EXPECT_EQ(failureMessage("one\n\n two \nthree\n", 6, "en"), "two three");
