@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QFontMetrics>
@@ -257,7 +258,14 @@ TEST_F(BackgroundRecognition, AProcessThatEndedWhileIdleIsReplacedBeforeTheNextR
     const qint64 pid = ocr::recognizerProcessState().pid;
     ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);  // our own child, idle
-    ASSERT_TRUE(test::waitFor([pid] { return statField(pid, 3) == "Z"; }, 30000));
+    // Dead with all its threads (the engine's too), so its end of the socket is closed.
+    const QDir threads(QStringLiteral("/proc/%1/task").arg(pid));
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            return statField(pid, 3) == "Z" &&
+                   threads.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == 1;
+        },
+        30000));
 
     const QFuture<OCRResult> next = OCRService::backgroundObservations(page);
     ASSERT_TRUE(finishes(next));
