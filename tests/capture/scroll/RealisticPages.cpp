@@ -76,7 +76,7 @@ const char* pageKindName(PageKind kind)
     static const char* names[] = {"varied",         "identical",     "identicalNumbered", "turnsIdentical",
                                   "leftEdge",       "numberedNames", "blankStretch",      "hover",
                                   "floatingButton", "floatingBox",   "spinner",           "sticky",
-                                  "softShadow"};
+                                  "softShadow",     "sidebar"};
     return names[int(kind)];
 }
 
@@ -153,6 +153,8 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.button = QRect(width - 64 - 16, viewHeight - 64 - 6, 64, 64);
     if (kind == PageKind::floatingBox)
         r.box = QRect(width / 2 - 50, viewHeight * 2 / 5, 100, 60);
+    if (kind == PageKind::sidebar)
+        r.box = QRect(0, 0, 120, viewHeight);
     if (kind == PageKind::spinner)
         r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
     if (kind == PageKind::sticky || kind == PageKind::softShadow) {
@@ -214,6 +216,11 @@ QImage RealisticPage::expected(int offset) const
 bool RealisticPage::allowed(int x, int y, int) const
 {
     if (!spinner.isEmpty() && spinner.contains(x, y))
+        return true;
+    // The page under a sidebar is never seen: from the foot of the first view on, the sidebar's
+    // columns hold whatever the sidebar shows (it reaches the bottom of every frame, where the
+    // rows a step adds come from); only the column beside it must be the page.
+    if (kind == PageKind::sidebar && x <= box.right() && y >= viewHeight - 60)
         return true;
     return hoverRow >= 0 && y >= hoverRow - 13 && y < hoverRow + 13;
 }

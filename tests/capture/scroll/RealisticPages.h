@@ -27,6 +27,7 @@ enum class PageKind {
     spinner,            // varied, a spinner on the page in the first screen
     sticky,             // varied, under a sticky header and footer that cast shadows on it
     softShadow,         // as sticky, the shadows long and faint, as browsers draw them
+    sidebar,            // varied, beside a sidebar fixed at the left over the whole view
 };
 const char* pageKindName(PageKind kind);
 
@@ -47,7 +48,7 @@ struct RealisticPage {
     // What a capture that ends with the view at `offset` must show (outside allowed()).
     QImage expected(int offset) const;
     // Whether pixel (x, y) of a result ending at `offset` may differ from expected():
-    // a spinner's frame, the hover tint of the first view.
+    // a spinner's frame, the hover tint of the first view, a sidebar below the first view.
     bool allowed(int x, int y, int offset) const;
 };
 
