@@ -839,7 +839,7 @@ HelpTopic upload()
                        "kulcs jelmondatát tartalmazza.",
                        "Wird im Schlüsselbund gespeichert, nicht in einer Einstellungsdatei. Mit einer "
                        "SSH-Schlüsseldatei enthält dieses Feld die Passphrase des Schlüssels.")),
-                 row("key.fill", T("SSH key file", "SSH-kulcsfájl", "SSH-Schlüsseldatei"), none(),
+                 row("key.fill", T("SSH key file", "SSH kulcsfájl", "SSH-Schlüsseldatei"), none(),
                      T("SFTP only, optional. Choose the private key, for example ~/.ssh/id_ed25519.",
                        "Csak SFTP-nél, nem kötelező. Válaszd ki a privát kulcsot, például ~/.ssh/id_ed25519.",
                        "Nur SFTP, optional. Wähle den privaten Schlüssel, zum Beispiel ~/.ssh/id_ed25519."))},
