@@ -272,6 +272,15 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     const QHash<QUuid, QJsonObject> known = damaged && !loaded.keptAs.isEmpty()
                                                 ? salvageRecords(fileBytes(loaded.keptAs))
                                                 : QHash<QUuid, QJsonObject>();
+    // Removed by the user, the index without them not yet written: they stay removed.
+    for (const QString& name :
+         QDir(dir).entryList({QLatin1String("*") + ImageWriter::kRemovedSuffix}, QDir::Files)) {
+        const QUuid id = QUuid::fromString(QStringView(name).chopped(ImageWriter::kRemovedSuffix.size()));
+        if (!id.isNull())
+            start.removing.insert(id);
+    }
+    const qsizetype removed =
+        start.entries.removeIf([&](const HistoryEntry& e) { return start.removing.contains(e.id); });
     QSet<QUuid> named;
     for (const HistoryEntry& e : std::as_const(start.entries))
         named.insert(e.id);
@@ -285,7 +294,7 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     const qsizetype back = rebuilt.size();
     placeByDate(start.entries, std::move(rebuilt));
     // An index that could not be kept aside must not be replaced.
-    start.rewrite = back > 0 && loaded.writable;
+    start.rewrite = (back > 0 || removed > 0 || !start.removing.isEmpty()) && loaded.writable;
 
     if (loaded.unreadable && back > 0) {
         start.title = restoredTitle();

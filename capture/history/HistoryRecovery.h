@@ -50,6 +50,7 @@ struct StartState {
     bool sweep = false;    // an index was read whole: files it does not name may go
     bool rewrite = false;  // entries were rebuilt: the index must be written
     QSet<QUuid> rebuilt;   // entries that came back from their images
+    QSet<QUuid> removing;  // removals a stop cut short ("<UUID>.png.removed"): to be finished
     QString title;         // localised notice for the user, empty when all was well
     QString notice;
 };

@@ -112,6 +112,8 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     startNoticeTitle_ = start.title;
     startNotice_ = start.notice;
     spared_ = start.rebuilt;
+    for (const QUuid& id : std::as_const(start.removing))
+        unlinked_.append({index_->submitted(), id});  // gone with the next index written
     sweepOrphans(start.sweep, QList<QUuid>(start.rebuilt.cbegin(), start.rebuilt.cend()));
     if (start.rewrite)
         persist();
@@ -497,6 +499,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
                 continue;
             }
             unlinked_.append({lastNaming, id});
+            images_->setAside(id);
         }
         gone.insert(id);
         unwritten_.remove(id);

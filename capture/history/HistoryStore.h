@@ -2,8 +2,9 @@
 // The capture history on disk: "<UUID>.png", "<UUID>.thumb.jpg" and index.json in one
 // folder, owned by this store. Used on the UI thread; the image files are encoded on a
 // worker pool and the index is written at most 0.4 s after the first unsaved change by one
-// serial writer. A new entry reaches the index only once its image is on disk; files of
-// removed entries are deleted only once an index without them is on disk. An image no entry
+// serial writer. A new entry reaches the index only once its image is on disk; the image of
+// a removed entry is set aside at once ("<UUID>.png.removed") and its files are deleted once an
+// index without it is on disk (a start after a stop in between finishes the removal). An image no entry
 // names (a stop before the index named it, a record the index lost) becomes an entry again at
 // start; only thumbnails without their image are swept.
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).

@@ -48,6 +48,16 @@ QString ImageWriter::thumbnailPath(const QUuid& id) const
     return dir_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".thumb.jpg");
 }
 
+QString ImageWriter::removedPath(const QUuid& id) const
+{
+    return dir_ + QLatin1Char('/') + uuidText(id) + kRemovedSuffix;
+}
+
+void ImageWriter::setAside(const QUuid& id)
+{
+    ::rename(QFile::encodeName(pngPath(id)).constData(), QFile::encodeName(removedPath(id)).constData());
+}
+
 quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
                            std::function<void(quint64, const QImage&, bool, const QString&)> done,
                            QFuture<QByteArray> png)
@@ -117,6 +127,7 @@ void ImageWriter::removeFiles(const QUuid& id)
     removed_.insert(id);
     committed_.remove(id);
     QFile::remove(pngPath(id));
+    QFile::remove(removedPath(id));
     QFile::remove(thumbnailPath(id));
 }
 

@@ -39,6 +39,9 @@ public:
 
     QString pngPath(const QUuid& id) const;
     QString thumbnailPath(const QUuid& id) const;
+    // "<UUID>.png.removed": where a removed entry's image waits for an index without it.
+    QString removedPath(const QUuid& id) const;
+    static constexpr QLatin1String kRemovedSuffix{".png.removed"};
 
     // Queues the encoding; returns the generation of this write. `done` runs on the worker
     // after the files are in place (ok) or were not written, with the thumbnail image and
@@ -52,6 +55,10 @@ public:
         QFuture<QByteArray> png = {});
     // Makes any queued write of this id a no-op; the files stay.
     void forget(const QUuid& id);
+    // Renames the image to removedPath() at once: the removal is on disk before the index
+    // says so, and a stop in between finishes it at the next start instead of bringing the
+    // image back as a capture the index lost.
+    void setAside(const QUuid& id);
     // Removes the files now, and those of a write of this id still running when it ends.
     void removeFiles(const QUuid& id);
     void wait();

@@ -500,3 +500,42 @@ TEST_F(HistoryRecoveryTest, AHistoryFolderThatCannotBeMadeIsReportedWithItsReaso
     const QString reason = dropped.first().at(1).toString();
     EXPECT_TRUE(reason.endsWith(QString::fromLocal8Bit(std::strerror(EROFS)))) << reason.toStdString();
 }
+
+// A removal is on disk before the index: a stop before or after the index write leaves the
+// capture removed, never brought back as one the index lost.
+TEST_F(HistoryRecoveryTest, ARemovalCutShortByAStopStaysARemoval)
+{
+    for (const bool indexWritten : {false, true}) {
+        SCOPED_TRACE(indexWritten);
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        HistoryEntry kept, removed;
+        QByteArray before;
+        {
+            auto first = makeStore(folder.path(), 3600000);
+            kept = first->add(capture(20, 20, 1.0));
+            removed = first->add(capture(30, 30, 1.0));
+            first->flush();
+            before = readFile(first->indexPath());
+            first->remove({removed.id});
+            if (indexWritten) {
+                // The index without it is on disk; the files were not removed yet.
+                ASSERT_TRUE(writeIndex(first->indexPath(), first->entries()));
+            }
+            // Stopped here, as by a kill: never flushed nor destroyed (its next index write
+            // is an hour away).
+            first.release();
+        }
+        ASSERT_EQ(decodeIndex(readFile(dir.filePath("index.json"))).entries.size(), indexWritten ? 1 : 2);
+        ageAll(dir, 600);
+
+        auto store = makeStore(folder.path());
+        store->dropEntriesWithoutImage();
+        store->flush();
+        ASSERT_EQ(store->entries().size(), 1);
+        EXPECT_EQ(store->entries().first().id, kept.id);
+        EXPECT_TRUE(store->takeStartNotice().isEmpty());
+        EXPECT_EQ(decodeIndex(readFile(store->indexPath())).entries, store->entries());
+        EXPECT_EQ(dir.entryList({uuidText(removed.id) + "*"}, QDir::Files), QStringList());
+    }
+}
