@@ -311,8 +311,12 @@ TEST_F(AppDesktop, TheHistoryIsCheckedOnceTheIconShows)
     img.fill(Qt::white);
     ASSERT_TRUE(img.save(app_->historyDir() + "/6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F.png"));
     startApp();
-    ASSERT_TRUE(
-        waitFor([&] { return app_->notices().contains("had no image file and were removed"); }, 20000))
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return app_->notices().contains(
+                "1 entry of the capture history had no image file and was removed.");
+        },
+        20000))
         << app_->notices().toStdString();
     ASSERT_TRUE(waitFor([&] { return app_->entries().size() == 1; }, 20000))
         << QJsonDocument(app_->entries()).toJson().toStdString();
