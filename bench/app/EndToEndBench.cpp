@@ -2,9 +2,11 @@
 //  - process start (the fork) until its icon is embedded in the tray, mapped and painted;
 //  - the area hot key (an XTest key event) until the overlay's frame is on the server's screen,
 //    after an idle pause given in seconds (0: warm; 15: the pooled memory has been given back).
+//  - the CPU a whole-screen capture costs until its text is read, for a light and a filled page.
 // Run under scripts/desktop-session.sh; KX_SCREENS=3840x2160x24 for the 4K figures.
 #include <X11/keysym.h>
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
@@ -14,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -109,6 +112,28 @@ struct Watcher {
         uint32_t v;
         std::memcpy(&v, xcb_get_image_data(r.get()), 4);
         return v & 0xffffff;
+    }
+    // A page as the desktop's background, sent in bands small enough for any request size.
+    void showPage(const QImage& page)
+    {
+        const QImage img = page.convertToFormat(QImage::Format_RGB32);
+        const xcb_pixmap_t pm = xcb_generate_id(c);
+        xcb_create_pixmap(c, screen->root_depth, pm, root(), uint16_t(img.width()), uint16_t(img.height()));
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        xcb_create_gc(c, gc, pm, 0, nullptr);
+        const int rows = std::max(1, 200000 / int(img.bytesPerLine()));
+        for (int y = 0; y < img.height(); y += rows) {
+            const int n = std::min(rows, img.height() - y);
+            xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pm, gc, uint16_t(img.width()), uint16_t(n), 0,
+                          int16_t(y), 0, screen->root_depth, uint32_t(img.bytesPerLine() * n),
+                          img.constScanLine(y));
+        }
+        xcb_change_window_attributes(c, root(), XCB_CW_BACK_PIXMAP, &pm);
+        xcb_clear_area(c, 0, root(), 0, 0, 0, 0);
+        xcb_free_gc(c, gc);
+        xcb_free_pixmap(c, pm);
+        Reply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr),
+                                                &std::free);
     }
     void paintRoot(uint32_t rgb)
     {
@@ -346,6 +371,101 @@ BENCHMARK(BM_AreaKeyToOverlayOnScreen)
     ->Arg(0)
     ->Arg(15)
     ->Iterations(7)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// CPU time in ms of a process and its children, ended and running.
+double cpuMs(qint64 pid)
+{
+    const auto fields = [](const QString& path) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return QList<QByteArray>();
+        const QByteArray line = f.readAll();
+        return line.mid(line.lastIndexOf(')') + 2).split(' ');
+    };
+    const double tick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+    const QList<QByteArray> own = fields(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (own.size() < 15)
+        return 0;
+    double t = 0;
+    for (int i : {11, 12, 13, 14})  // utime, stime, cutime, cstime
+        t += own[i].toDouble();
+    for (const QString& d : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QList<QByteArray> k = fields("/proc/" + d + "/stat");
+        if (k.size() > 14 && k[1].toLongLong() == pid)
+            t += k[11].toDouble() + k[12].toDouble() + k[13].toDouble() + k[14].toDouble();
+    }
+    return t * tick;
+}
+
+// A light page: `lines` lines of prose from the top, or the whole screen filled.
+QImage page(int width, int height, int lines)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    img.fill(QColor(0xfa, 0xfa, 0xf8));
+    QPainter p(&img);
+    p.setPen(QColor(0x14, 0x14, 0x14));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    p.setFont(font);
+    const int step = 22, columns = lines ? 1 : std::max(1, width / 960);
+    const int rows = lines ? lines : (height - 40) / step;
+    for (int col = 0; col < columns; ++col)
+        for (int i = 1; i <= rows; ++i)
+            p.drawText(24 + col * 960, 30 + i * step,
+                       QStringLiteral(
+                           "%1. Invoice 2026-%2 for order %3 was paid on time; the shipment left at 0%4:%5.")
+                           .arg(i)
+                           .arg(i * 37)
+                           .arg(4100 + i * 13 + col)
+                           .arg(i % 10)
+                           .arg(10 + i % 50));
+    return img;
+}
+
+// Arg: lines of text on the screen (0: filled). Whole-screen captures; the CPU the process
+// and its recognizer spend from the key until the capture's text is in the history.
+void BM_BackgroundReadingCpu(benchmark::State& state)
+{
+    Watcher x;
+    if (!x.ok()) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    x.showPage(page(x.screen->width_in_pixels, x.screen->height_in_pixels, int(state.range(0))));
+    App app;
+    app.start();
+    if (!spinUntil([&] { return x.trayIconEmbedded(); })) {
+        state.SkipWithError("the app never showed its icon");
+        return;
+    }
+    const QString index = app.home.filePath("history/index.json");
+    const auto count = [&](const char* key) {
+        QFile f(index);
+        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count(key)) : 0;
+    };
+    std::vector<double> cpu;
+    spinUntil([] { return false; }, 2000);  // start-up settled
+    for (auto _ : state) {
+        const int entries = count("\"id\"");
+        const double before = cpuMs(app.process.processId());
+        x.chord({XK_Control_L, XK_Alt_L, XK_2});
+        if (!spinUntil([&] { return count("\"id\"") > entries && count("\"ocrText\"") > entries; }, 600000)) {
+            state.SkipWithError("the capture's text never came");
+            return;
+        }
+        spinUntil([] { return false; }, 1500);  // the recognizer's exit is counted too
+        cpu.push_back(cpuMs(app.process.processId()) - before);
+        state.SetIterationTime(cpu.back() / 1000);
+    }
+    state.counters["cpu_ms"] = median(cpu);
+    state.counters["load"] = loadNow();
+}
+BENCHMARK(BM_BackgroundReadingCpu)
+    ->Arg(24)
+    ->Arg(0)
+    ->Iterations(2)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
