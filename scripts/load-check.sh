@@ -39,7 +39,7 @@ for ((r = 1; r <= rounds; r++)); do
   # "The following tests FAILED:" lists "  12 - Name (Failed)" lines.
   fails=$(sed -n '/The following tests FAILED:/,$p' "$log/round$r.log" |
     sed -n 's/^[[:space:]]*[0-9]\+ - \([^ ]*\) (\(.*\))$/\1 (\2)/p')
-  tail -n 3 "$log/round$r.log" | sed 's/^/  /'
+  grep -E 'tests passed|Total Test time' "$log/round$r.log" | sed 's/^/  /'
   if [ "$rc" -ne 0 ]; then
     failed_any=1
     [ -n "$fails" ] || fails="ctest exited with $rc (see $log/round$r.log)"
