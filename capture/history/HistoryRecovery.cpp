@@ -181,14 +181,14 @@ std::optional<PngHeader> readPngHeader(const QString& path)
     return header;
 }
 
-QList<HistoryEntry> entriesFromImages(const QString& dir)
+QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip)
 {
     QList<HistoryEntry> out;
     const QFileInfoList files =
         QDir(dir).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
     for (const QFileInfo& file : files) {
         const QUuid id = QUuid::fromString(QStringView(file.fileName()).chopped(4));
-        if (id.isNull())
+        if (id.isNull() || skip.contains(id))
             continue;
         const std::optional<PngHeader> header = readPngHeader(file.absoluteFilePath());
         if (!header)
@@ -284,8 +284,7 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     QSet<QUuid> named;
     for (const HistoryEntry& e : std::as_const(start.entries))
         named.insert(e.id);
-    QList<HistoryEntry> rebuilt = entriesFromImages(dir);
-    rebuilt.removeIf([&](const HistoryEntry& e) { return named.contains(e.id); });
+    QList<HistoryEntry> rebuilt = entriesFromImages(dir, named);
     for (HistoryEntry& e : rebuilt) {
         start.rebuilt.insert(e.id);
         if (const auto it = known.constFind(e.id); it != known.cend())

@@ -25,7 +25,8 @@ std::optional<PngHeader> readPngHeader(const QString& path);
 
 // One entry per "<UUID>.png" of `dir` with a PNG header (plain files, no links): kind
 // "file", dated by the file's modification time, most recent first.
-QList<HistoryEntry> entriesFromImages(const QString& dir);
+// Ids in `skip` are passed over unread (a start reads only the images its index does not name).
+QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip = {});
 
 // The localised notice that `count` entries were removed for want of their image file.
 QString withoutImageNotice(int count);
