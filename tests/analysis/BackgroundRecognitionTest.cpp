@@ -238,7 +238,7 @@ TEST_F(BackgroundRecognition, TheRecognitionProcessEndsWithItsParentEvenWhenStop
     // Stopped while the parent holds background work.
     ASSERT_TRUE(test::waitFor([&] { return statField(reader, 3) == "T"; }, 30000))
         << statField(reader, 3).toStdString();
-    ASSERT_EQ(::kill(pid_t(parent.pid()), SIGKILL), 0);
+    ASSERT_TRUE(test::signalChild(parent.pid(), SIGKILL));
     // Gone, or a zombie where nothing reaps orphans.
     EXPECT_TRUE(test::waitFor(
         [&] {

@@ -285,7 +285,7 @@ TEST_F(AppDesktop, SecondStartHandsOverAndTerminationKeepsTheEntry)
     EXPECT_EQ(app_->startAgain({}, &err), 0);
     EXPECT_TRUE(err.contains("already running")) << err.constData();
     ASSERT_TRUE(app_->waitForPng(10000));
-    ::kill(pid_t(app_->process().processId()), SIGTERM);
+    ASSERT_TRUE(signalChild(app_->process().processId(), SIGTERM));
     ASSERT_TRUE(app_->process().waitForFinished(10000));
     ASSERT_EQ(app_->entries().size(), 1);
     EXPECT_EQ(app_->entries().at(0).toObject().value("kind").toString(), "file");
@@ -331,7 +331,7 @@ TEST_F(AppDesktop, AStoppedInstanceIsNotReplacedAndHugeFilesAreRefused)
 {
     startApp();
     const pid_t pid = pid_t(app_->process().processId());
-    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    ASSERT_TRUE(signalChild(pid, SIGSTOP));
     QByteArray err;
     EXPECT_EQ(app_->startAgain({}, &err), 1);
     EXPECT_TRUE(err.contains("Kaptorix is already running but does not answer.")) << err.constData();
@@ -339,7 +339,7 @@ TEST_F(AppDesktop, AStoppedInstanceIsNotReplacedAndHugeFilesAreRefused)
     EXPECT_TRUE(
         err.contains("notice: Kaptorix did not start|Kaptorix is already running but does not answer."))
         << err.constData();
-    ASSERT_EQ(::kill(pid, SIGCONT), 0);
+    ASSERT_TRUE(signalChild(pid, SIGCONT));
 
     {
         QImage big(20000, 20000, QImage::Format_Mono);
@@ -431,7 +431,7 @@ TEST_F(AppDesktop, TerminationEndsAnUploadAndStartSweepsLeftFolders)
     const QStringList work = QDir(app_->tmpDir()).entryList({"Kaptorix-upload-*"}, QDir::Dirs);
     ASSERT_EQ(work.size(), 1);
 
-    ::kill(pid_t(app), SIGTERM);
+    ASSERT_TRUE(signalChild(app, SIGTERM));
     ASSERT_TRUE(app_->process().waitForFinished(10000));
     const auto alive = [](const QString& pid) {  // gone, or a zombie nobody reaps
         QFile stat("/proc/" + pid + "/stat");

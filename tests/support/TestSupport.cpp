@@ -12,6 +12,7 @@
 #include <QThread>
 #include <QtGlobal>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <random>
 
@@ -49,6 +50,11 @@ void isolateUserFolders(const QString& root)
     qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
     qputenv("XDG_PICTURES_DIR", (root + "/Pictures").toUtf8());
     qunsetenv("KAPTORIX_DATA_DIR");
+}
+
+bool signalChild(qint64 pid, int sig)
+{
+    return pid > 0 && ::kill(pid_t(pid), sig) == 0;
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)

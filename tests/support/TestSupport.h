@@ -22,6 +22,10 @@ QProcessEnvironment appEnvironment(const QString& home);
 // Spins the event loop until `condition` holds or `timeoutMs` passes; true when it held.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
+// Sends `sig` to one child; refuses a pid that is not one (0 or -1 would signal the whole
+// process group, the test and its X server with it). True when the signal was sent.
+bool signalChild(qint64 pid, int sig);
+
 // Folder for test artefacts (KX_ARTIFACT_DIR or a temp folder), created on demand.
 QString artifactDir(const QString& sub = QString());
 

@@ -108,7 +108,7 @@ TEST(HistoryDurability, TerminationSignalFlushesLikeQuit)
                     {QStringLiteral("burst"), dir.path(), QStringLiteral("12"), QStringLiteral("wait")});
         ASSERT_TRUE(child.waitForStarted(10000));
         ASSERT_TRUE(waitForLine(child, "added"));
-        ASSERT_EQ(::kill(pid_t(child.processId()), sig), 0);
+        ASSERT_TRUE(test::signalChild(child.processId(), sig));
         ASSERT_TRUE(child.waitForFinished(120000));
         ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << "signal " << sig;
         expectBurstSurvived(dir.path(), 12);

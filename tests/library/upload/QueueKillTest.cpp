@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "library/upload/UploadQueue.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,8 @@ TEST(UploadQueueKill, EveryPrintedItemSurvivesSigkill)
         churn.start(KX_QUEUE_CHURN, {dir.path()});
         ASSERT_TRUE(churn.waitForReadyRead(30000));
         QThread::msleep(QRandomGenerator::global()->bounded(1, 150));
-        ::kill(pid_t(churn.processId()), SIGKILL);
+        // The churn may already have ended: never signal pid 0, the test's own group.
+        test::signalChild(churn.processId(), SIGKILL);
         ASSERT_TRUE(churn.waitForFinished(30000));
 
         QString maybeGone;  // a removal that may or may not have reached the disk

@@ -240,7 +240,7 @@ TEST(UploadChildren, EndWithTheProgramThatStartedThem)
             return !children.isEmpty();
         },
         30000));
-    ::kill(pid_t(starter.processId()), SIGKILL);
+    ASSERT_TRUE(test::signalChild(starter.processId(), SIGKILL));
     ASSERT_TRUE(starter.waitForFinished(30000));
     const bool gone = test::waitFor([&] { return processesWith(entry).isEmpty(); }, 30000);
     for (const QString& pid : processesWith(entry))
