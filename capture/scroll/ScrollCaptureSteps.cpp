@@ -133,7 +133,12 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         ++misses_;
         wheelTrusted_ = false;
         postScroll(-scrollStep_);
-        settledFrame([this](std::optional<QImage>, std::optional<CaptureError>) {
+        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+            // Back where the last frame was taken, the view may show what turned there while
+            // the content moved and stood still whenever it was looked at (a spinner on the
+            // page): known, it no longer stops the next step from fitting.
+            if (frame && stitcher_)
+                stitcher_->maskAnimationIn(*frame);
             scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
             if (misses_ >= 4)
                 giveUp();

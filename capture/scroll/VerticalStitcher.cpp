@@ -29,6 +29,8 @@ constexpr int kMaxChecks = 1024;                // shifts checked sample for sam
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
 constexpr int kShadowRows = 32;                 // rows a fixed band's drop shadow may cover
 constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
+constexpr int kAnimationSpan = 4;               // an animation spans less than 1/4 of the view
+constexpr int kAnimationSpread = 3;             // rows around its changed ones it may touch
 
 // A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
 int shaded(int rows, int shadow, int limit)
@@ -472,6 +474,30 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     out.provisional = provisional;
     out.newRows = added;
     return out;
+}
+
+bool VerticalStitcher::maskAnimationIn(const QImage& frame)
+{
+    if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
+        return false;
+    StitchSignature& next = scratch_;
+    StitchSignature::compute(frame, next, columns_);
+    int n = 0, first = height_, last = -1;
+    for (int r = 0; r < height_; ++r)
+        if (!referenceMask_[std::size_t(r)] &&
+            rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels) {
+            ++n;
+            first = std::min(first, r);
+            last = std::max(last, r);
+        }
+    // A view that moved, even by a row, changes rows all over it; an animation is one spot.
+    if (n == 0 || last - first >= height_ / kAnimationSpan)
+        return false;
+    for (int r = std::max(0, first - kAnimationSpread); r <= std::min(height_ - 1, last + kAnimationSpread);
+         ++r)
+        if (!referenceMask_[std::size_t(r)])
+            referenceMask_[std::size_t(r)] = kAnimated;
+    return true;
 }
 
 // The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this

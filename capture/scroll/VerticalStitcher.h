@@ -71,6 +71,12 @@ public:
     // decides between shifts that fit about equally well.
     Outcome add(const QImage& frame, int expectedDy = 0, RowMask unstable = {});
 
+    // `frame` shows the view where the last accepted frame was (the wheel went back after a
+    // miss): the few rows that differ from it changed in place, an animation whose turns no
+    // settled pair of grabs saw. They are masked in that frame from now on. False (nothing
+    // masked) when the frame is not that view with a few rows changed.
+    bool maskAnimationIn(const QImage& frame);
+
     // Whether the last accepted step is provisional, and taking it back (the state is then
     // as before that step). False when there is none.
     bool lastStepProvisional() const { return undo_ != nullptr; }

@@ -73,10 +73,11 @@ void drawBands(QPainter& p, const RealisticPage& page, int bottom)
 
 const char* pageKindName(PageKind kind)
 {
-    static const char* names[] = {"varied",         "identical",     "identicalNumbered", "turnsIdentical",
-                                  "leftEdge",       "numberedNames", "blankStretch",      "hover",
-                                  "floatingButton", "floatingBox",   "spinner",           "sticky",
-                                  "softShadow",     "sidebar"};
+    static const char* names[] = {"varied",          "identical",     "identicalNumbered", "turnsIdentical",
+                                  "leftEdge",        "numberedNames", "blankStretch",      "hover",
+                                  "floatingButton",  "floatingBox",   "spinner",           "sticky",
+                                  "softShadow",      "sidebar",       "slowSpinner",       "boxOverIdentical",
+                                  "tableAfterVaried"};
     return names[int(kind)];
 }
 
@@ -85,11 +86,14 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
     RealisticPage r;
     r.kind = kind;
     r.viewHeight = viewHeight;
-    const int height = int(viewHeight * screens) + int(seed * 7919 % 97);
+    int height = int(viewHeight * screens) + int(seed * 7919 % 97);
+    if (kind == PageKind::tableAfterVaried)  // the table is taller than most pages
+        height = viewHeight * 3 / 2 + 150 * 22 + 370 + int(seed * 7919 % 97);
     const QColor paper(252, 252, 250);
     QImage page;
     switch (kind) {
         case PageKind::identical:
+        case PageKind::boxOverIdentical:
         case PageKind::identicalNumbered: {
             r.pitch = 20;
             page = QImage(width, height, QImage::Format_RGB32);
@@ -136,6 +140,19 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
             }
             break;
         }
+        case PageKind::tableAfterVaried: {
+            // A table of 150 alike rows that ends 370 rows before the page does.
+            r.pitch = 22;
+            page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
+            QPainter p(&page);
+            const int to = height - 370, from = to - 150 * r.pitch;
+            p.fillRect(0, from, width, to - from, Qt::white);
+            for (int y = from; y < to; y += r.pitch) {
+                p.fillRect(0, y, width, 1, QColor(200, 200, 205));
+                identicalLine(p, y + 2, 12, width);
+            }
+            break;
+        }
         case PageKind::blankStretch: {
             page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
             const int from = height / 3;
@@ -147,16 +164,18 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
             break;
     }
     r.page = page;
-    if (kind == PageKind::hover)
+    if (kind == PageKind::hover || kind == PageKind::boxOverIdentical)
         r.hoverRow = viewHeight / 5;  // where auto mode turns the wheel
     if (kind == PageKind::floatingButton)
         r.button = QRect(width - 64 - 16, viewHeight - 64 - 6, 64, 64);
-    if (kind == PageKind::floatingBox)
+    if (kind == PageKind::floatingBox || kind == PageKind::boxOverIdentical)
         r.box = QRect(width / 2 - 50, viewHeight * 2 / 5, 100, 60);
     if (kind == PageKind::sidebar)
         r.box = QRect(0, 0, 120, viewHeight);
     if (kind == PageKind::spinner)
         r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
+    if (kind == PageKind::slowSpinner)  // low enough to stay in view after a step of half a view
+        r.spinner = QRect(width / 2 - 16, viewHeight * 3 / 5, 32, 32);
     if (kind == PageKind::sticky || kind == PageKind::softShadow) {
         r.header = 56;
         r.footer = 36;
@@ -168,7 +187,7 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
     return r;
 }
 
-QImage RealisticPage::view(int offset, int tick) const
+QImage RealisticPage::view(int offset, int tick, int turns) const
 {
     QImage v = page.copy(0, offset, page.width(), viewHeight);
     QPainter p(&v);
@@ -177,7 +196,7 @@ QImage RealisticPage::view(int offset, int tick) const
         // it changes other rows, or none.
         const QRect s = spinner.translated(0, -offset);
         p.fillRect(s, QColor(235, 235, 240));
-        const int q = (tick / 2) % 4;
+        const int q = (kind == PageKind::slowSpinner ? turns : tick / 2) % 4;
         const int h = s.width() / 2;
         p.fillRect(s.x() + (q == 1 || q == 2 ? h : 0), s.y() + (q >= 2 ? h : 0), h, h, QColor(60, 110, 220));
     }

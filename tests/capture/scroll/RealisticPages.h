@@ -28,7 +28,11 @@ enum class PageKind {
     sticky,             // varied, under a sticky header and footer that cast shadows on it
     softShadow,         // as sticky, the shadows long and faint, as browsers draw them
     sidebar,            // varied, beside a sidebar fixed at the left over the whole view
+    slowSpinner,        // as spinner, turning only while the view moves: still grabs never see it change
+    boxOverIdentical,   // identical lines under a floating box, a hover tint at the pointer
+    tableAfterVaried,   // varied, then 150 identical table rows ending 370 rows before the bottom
 };
+constexpr PageKind kLastPageKind = PageKind::tableAfterVaried;
 const char* pageKindName(PageKind kind);
 
 struct RealisticPage {
@@ -43,8 +47,9 @@ struct RealisticPage {
     QRect spinner;                         // page coordinates; empty: none
     int hoverRow = -1;                     // view row of the pointer; -1: no hover tint
 
-    // What the view shows at scroll offset `offset`; `tick` drives the spinner.
-    QImage view(int offset, int tick) const;
+    // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
+    // (wheel turns) the slow one.
+    QImage view(int offset, int tick, int turns = 0) const;
     // What a capture that ends with the view at `offset` must show (outside allowed()).
     QImage expected(int offset) const;
     // Whether pixel (x, y) of a result ending at `offset` may differ from expected():
@@ -59,6 +64,7 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
 struct RealisticScreen : FakeScrollPage {
     const RealisticPage* source = nullptr;
     int tick = 0;
+    int turns = 0;  // wheel turns so far
     // Smooth scrolling: the wheel sets where the view goes, and each grab finds it half-way
     // (rounded up) from where it was, so the last grabs of a step see it move by a pixel or two.
     bool smooth = false;
@@ -73,6 +79,7 @@ struct RealisticScreen : FakeScrollPage {
     bool scroll(QPoint, int n) override
     {
         clicks.append(n);
+        ++turns;
         if (n > 0 && late && late(forward++))
             pending.append({grabs + lag, n});
         else
@@ -98,7 +105,7 @@ struct RealisticScreen : FakeScrollPage {
             const int rest = target - offset;
             offset += rest > 0 ? (rest + 1) / 2 : -((1 - rest) / 2);
         }
-        return ScreenGrab{source->view(offset, tick++), 1.0};
+        return ScreenGrab{source->view(offset, tick++, turns), 1.0};
     }
 };
 
