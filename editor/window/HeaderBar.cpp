@@ -169,7 +169,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
                "Öffnet das Bild in einer anderen App, kopiert den Pfad oder zeigt es im Dateimanager."),
         QString(), [this] {
             if (actions_.share)
-                actions_.share(share_);
+                actions_.share(anchorFor(share_));
         });
 
     moreMenu_ = new QMenu(this);
@@ -217,9 +217,115 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
 
     for (ChromeButton* b : {addCapture_, backdrop_, redact_, ocr_, palette_, ai_, upload_})
         titled_.append({b, b->title()});
-    fullWidth_ = row_->sizeHint().width();
+    saveTitle_ = save_->title();
+
+    // Folded buttons are reached from the end of "⋯"; the palette is always in it.
+    foldOrder_ = {palette_, ai_, upload_, ocr_, redact_, share_, pin_, backdrop_, addCapture_};
+    foldSeparator_ = moreMenu_->addSeparator();
+    foldSeparator_->setVisible(false);
+    const auto item = [&](ChromeButton* b, const QString& text) {
+        auto* a = new QAction(Symbols::icon(b->symbol(), menuTint), text, moreMenu_);
+        connect(a, &QAction::triggered, b, &ChromeButton::click);
+        moreMenu_->addAction(a);
+        return a;
+    };
+    addMenu_->setTitle(addTitle);
+    addMenu_->setIcon(Symbols::icon(addCapture_->symbol(), menuTint));
+    for (ChromeButton* b : foldOrder_) {
+        QAction* a = nullptr;
+        if (b == addCapture_) {
+            a = addMenu_->menuAction();
+            moreMenu_->addAction(a);
+        } else if (b == backdrop_) {
+            a = item(b, kx::tr("Backdrop & frame…", "Háttér és keret…", "Hintergrund & Rahmen…"));
+        } else if (b == redact_) {
+            a = item(b, kx::tr("Smart redact", "Intelligens eltakarás", "Intelligentes Schwärzen"));
+        } else if (b == ocr_) {
+            a = item(b, kx::tr("Copy text (OCR)", "Szöveg másolása (OCR)", "Text kopieren (OCR)"));
+        } else if (b == ai_) {
+            a = item(b, kx::tr("AI analysis", "AI-elemzés", "AI-Analyse"));
+        } else if (b == upload_) {
+            a = item(b, kx::tr("Upload to your server", "Feltöltés a saját szerverre",
+                               "Auf deinen Server hochladen"));
+        } else if (b == pin_) {
+            a = item(b, kx::tr("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"));
+        } else if (b == share_) {
+            a = item(b, kx::tr("Share…", "Megosztás…", "Teilen…"));
+        }
+        if (a)
+            a->setVisible(false);
+        foldItems_.push_back(a);
+    }
+
+    measure();
     connect(&doc, &EditorDocument::changed, this, &HeaderBar::refresh);
     refresh();
+}
+
+QSize HeaderBar::minimumSizeHint() const
+{
+    int narrowest = widths_.compact - widths_.saveTitle;
+    for (int saving : widths_.foldSavings)
+        narrowest -= saving;
+    return QSize(narrowest, kHeight);
+}
+
+QAction* HeaderBar::foldedItem(ChromeButton* button) const
+{
+    for (size_t i = 0; i < foldOrder_.size(); ++i)
+        if (foldOrder_[i] == button)
+            return foldItems_[i];
+    return nullptr;
+}
+
+QWidget* HeaderBar::anchorFor(ChromeButton* button) const
+{
+    return button->isHidden() ? static_cast<QWidget*>(more_) : button;
+}
+
+// Each arrangement's width as the row itself reports it, so spacing and minimum widths count
+// exactly as the layout will lay them out.
+void HeaderBar::measure()
+{
+    const auto rowWidth = [this](HeaderFit fit) {
+        apply(fit);
+        row_->invalidate();
+        return row_->sizeHint().width();
+    };
+    widths_ = {};
+    widths_.full = fullWidth_ = rowWidth({});
+    HeaderFit fit{.titles = false};
+    widths_.compact = rowWidth(fit);
+    int previous = widths_.compact;
+    for (size_t i = 0; i < foldOrder_.size(); ++i) {
+        ++fit.folded;
+        const int w = rowWidth(fit);
+        widths_.foldSavings.push_back(previous - w);
+        previous = w;
+    }
+    fit.saveTitle = false;
+    widths_.saveTitle = previous - rowWidth(fit);
+    apply({});
+}
+
+void HeaderBar::apply(HeaderFit fit)
+{
+    fit_ = fit;
+    setCompact(!fit.titles);
+    for (size_t i = 0; i < foldOrder_.size(); ++i) {
+        const bool folded = int(i) < fit.folded;
+        foldOrder_[i]->setHidden(folded);
+        if (foldItems_[i]) {
+            foldItems_[i]->setVisible(folded);
+            foldItems_[i]->setEnabled(foldOrder_[i]->isEnabled());
+        }
+    }
+    // The palette alone already has its own item further down.
+    foldSeparator_->setVisible(fit.folded > 1);
+    save_->setTitle(fit.saveTitle ? saveTitle_ : QString());
+    ChromeButtonStyle style = save_->chromeStyle();
+    style.square = !fit.saveTitle;
+    save_->setChromeStyle(style);
 }
 
 void HeaderBar::setCompact(bool compact)
@@ -243,7 +349,9 @@ void HeaderBar::setCompact(bool compact)
 void HeaderBar::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    setCompact(event->size().width() < fullWidth_);
+    const HeaderFit fit = fitHeader(widths_, event->size().width());
+    if (!(fit == fit_))
+        apply(fit);
 }
 
 void HeaderBar::setShowBeautify(bool show)
@@ -258,7 +366,7 @@ void HeaderBar::setShowBeautify(bool show)
     }
     beautifyPopover_ = new Popover(hooks_.beautifyContent(), this);
     connect(beautifyPopover_, &Popover::closed, this, [this] { showBeautify_ = false; });
-    beautifyPopover_->showAt(backdrop_);
+    beautifyPopover_->showAt(anchorFor(backdrop_));
 }
 
 void HeaderBar::refresh()

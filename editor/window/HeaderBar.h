@@ -2,14 +2,18 @@
 // The 52 pt strip across the top of the editor: undo and redo, add capture, backdrop,
 // redact, OCR, palette, AI, upload, pin, share, more export options, save and the copy
 // button. When the full row does not fit, the compact row drops most titles (Save keeps
-// its). Buttons of features that are not available are disabled.
+// its); narrower still, the least needed buttons move into the "⋯" menu one by one and
+// Save's title goes last, so no two controls ever overlap and every command stays in
+// reach. Buttons of features that are not available are disabled.
 
 #include "editor/window/EditorActions.h"
+#include "editor/window/controls/HeaderFit.h"
 
 #include <QList>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 class QHBoxLayout;
 class QMenu;
@@ -42,6 +46,13 @@ public:
     HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks hooks, QWidget* parent = nullptr);
 
     bool isCompact() const { return compact_; }
+    // The arrangement for the current width, and what it was chosen from.
+    HeaderFit fit() const { return fit_; }
+    const HeaderFitWidths& fitWidths() const { return widths_; }
+    // The buttons that move into the "⋯" menu, first to go first, each with its menu item
+    // (none for the palette: the menu always has it).
+    const std::vector<ChromeButton*>& foldOrder() const { return foldOrder_; }
+    QAction* foldedItem(ChromeButton* button) const;
     // The width the full row needs.
     int fullWidth() const { return fullWidth_; }
     bool showBeautify() const { return showBeautify_; }
@@ -64,12 +75,19 @@ public:
     QMenu* addCaptureMenu() const { return addMenu_; }
     QMenu* moreMenu() const { return moreMenu_; }
 
+    // The narrowest arrangement: the window's minimum never follows the current one.
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void setCompact(bool compact);
+    void apply(HeaderFit fit);
+    void measure();
+    // Where a popup belonging to `button` opens: the button, or "⋯" while it is folded.
+    QWidget* anchorFor(ChromeButton* button) const;
     void refresh();
 
     EditorDocument& doc_;
@@ -82,6 +100,12 @@ private:
     QPointer<Popover> beautifyPopover_;
     // Buttons that lose their title in the compact row, with their full title.
     QList<QPair<ChromeButton*, QString>> titled_;
+    QString saveTitle_;
+    HeaderFitWidths widths_;
+    HeaderFit fit_;
+    std::vector<ChromeButton*> foldOrder_;
+    std::vector<QAction*> foldItems_;
+    QAction* foldSeparator_ = nullptr;
 
     ChromeButton* undo_ = nullptr;
     ChromeButton* redo_ = nullptr;

@@ -16,6 +16,7 @@
 #include "editor/window/StatusPill.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/BeautifyTiles.h"
+#include "editor/window/controls/HeaderFit.h"
 #include "editor/window/controls/InspectorBar.h"
 #include "ui/ChromeButton.h"
 
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
 #include <algorithm>
 
 using namespace kx;
@@ -211,6 +213,111 @@ TEST(EditorBars, TheHeaderNeverOverlapsItsControls)
                     << controls[i]->x();
             }
         }
+    }
+    Lang::overrideForTests("en");
+}
+
+// Titles go first, then buttons one by one from the front of the order, Save's title last.
+TEST(EditorBars, HeaderFitFoldsTheLeastThatFits)
+{
+    const HeaderFitWidths w{.full = 900, .compact = 700, .foldSavings = {40, 50, 30}, .saveTitle = 25};
+    struct Row {
+        int width;
+        HeaderFit fit;
+    } rows[] = {
+        {2000, {}},
+        {900, {}},
+        {899, {.titles = false}},
+        {700, {.titles = false}},
+        {699, {.titles = false, .folded = 1}},
+        {660, {.titles = false, .folded = 1}},
+        {659, {.titles = false, .folded = 2}},
+        {610, {.titles = false, .folded = 2}},
+        {609, {.titles = false, .folded = 3}},
+        {580, {.titles = false, .folded = 3}},
+        {579, {.titles = false, .folded = 3, .saveTitle = false}},
+        {0, {.titles = false, .folded = 3, .saveTitle = false}},
+    };
+    for (const Row& r : rows) {
+        const HeaderFit f = fitHeader(w, r.width);
+        EXPECT_EQ(f.titles, r.fit.titles) << r.width;
+        EXPECT_EQ(f.folded, r.fit.folded) << r.width;
+        EXPECT_EQ(f.saveTitle, r.fit.saveTitle) << r.width;
+    }
+}
+
+// At every width down to the narrowest row, in every language, the header's controls sit side
+// by side inside it, and each folded button's command is in the "⋯" menu.
+TEST(EditorBars, TheHeaderFoldsInsteadOfOverlapping)
+{
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(lang);
+        Editor e;
+        QWidget* window = e.c->window();
+        HeaderBar* header = e.c->root()->header();
+        // As under a window manager that ignores the minimum size.
+        window->setMinimumSize(0, 0);
+        const HeaderFitWidths w = header->fitWidths();
+        int narrowest = w.compact - w.saveTitle;
+        for (int saving : w.foldSavings)
+            narrowest -= saving;
+        ASSERT_LT(narrowest, 480);
+        std::vector<int> widths = {w.full + 40, w.full, w.full - 1, w.compact, w.compact - 1, narrowest};
+        for (int x = narrowest; x < w.full; x += 13)
+            widths.push_back(x);
+        int margin = -1;
+        for (int width : widths) {
+            SCOPED_TRACE(width);
+            window->resize(width + std::max(margin, 0), 400);
+            ASSERT_TRUE(test::waitFor([&] { return window->width() == width + std::max(margin, 0); }))
+                << window->width() << " " << window->minimumWidth() << " " << margin;
+            QApplication::processEvents();
+            if (margin < 0) {
+                margin = window->width() - header->width();
+                continue;
+            }
+            ASSERT_EQ(header->width(), width);
+            const HeaderFit fit = header->fit();
+            EXPECT_EQ(fit, fitHeader(w, width));
+            QList<QWidget*> controls;
+            for (QWidget* c : header->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (c->isVisible() && c->width() > 1)
+                    controls << c;
+            std::sort(controls.begin(), controls.end(),
+                      [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+            for (int i = 0; i < controls.size(); ++i) {
+                EXPECT_TRUE(header->rect().contains(controls[i]->geometry())) << controls[i]->x();
+                EXPECT_GE(controls[i]->width(), controls[i]->minimumSizeHint().width()) << controls[i]->x();
+                if (i > 0) {
+                    EXPECT_FALSE(controls[i]->geometry().intersects(controls[i - 1]->geometry()))
+                        << controls[i - 1]->x() << "+" << controls[i - 1]->width() << " and "
+                        << controls[i]->x();
+                }
+            }
+            // Every foldable command: its button in the row, or its item in "⋯".
+            for (size_t i = 0; i < header->foldOrder().size(); ++i) {
+                ChromeButton* b = header->foldOrder()[i];
+                QAction* item = header->foldedItem(b);
+                const bool folded = int(i) < fit.folded;
+                EXPECT_EQ(b->isVisible(), !folded) << i;
+                if (item) {
+                    EXPECT_EQ(item->isVisible(), folded) << i;
+                    if (folded) {
+                        EXPECT_EQ(item->isEnabled(), b->isEnabled()) << i;
+                    }
+                    EXPECT_TRUE(header->moreMenu()->actions().contains(item)) << i;
+                }
+            }
+            EXPECT_EQ(header->saveButton()->title().isEmpty(), !fit.saveTitle);
+        }
+        // A folded item does what its button does.
+        window->resize(narrowest + margin, 400);
+        ASSERT_TRUE(test::waitFor([&] { return header->fit().folded == int(header->foldOrder().size()); }));
+        ASSERT_TRUE(header->backdropButton()->isEnabled());
+        header->foldedItem(header->backdropButton())->trigger();
+        EXPECT_TRUE(header->showBeautify());
+        header->setShowBeautify(false);
     }
     Lang::overrideForTests("en");
 }
