@@ -368,7 +368,11 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
 
     int dy = 0;
     bool provisional = false;
-    if (clusters.size() == 1 && !unchecked) {
+    // One exact match over rows that repeat themselves is not one match: the other repeats
+    // were only kept out of reach (by a floating box or a hover tint over them, or the
+    // searched range), so the pixels cannot tell the distance there either.
+    if (clusters.size() == 1 && !unchecked &&
+        !repeating(next, mask, top, top + usable - clusters.front().pick)) {
         // One exact match that no other shift reaches: what else fits is merely similar.
         dy = clusters.front().pick;
     } else {
@@ -474,6 +478,29 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     out.provisional = provisional;
     out.newRows = added;
     return out;
+}
+
+bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mask, int from, int to) const
+{
+    const int n = to - from;
+    for (int period = 1; period <= n / 2; ++period) {
+        int compared = 0;
+        bool varied = false, same = true;
+        const std::uint8_t* first = nullptr;
+        for (int k = from; k + period < to && same; ++k) {
+            if (mask[std::size_t(k)] || mask[std::size_t(k + period)])
+                continue;
+            same = rowMaxDifference(next.row(k), next.row(k + period)) <= kExactLevels;
+            if (!first)
+                first = next.row(k);
+            else if (!varied)
+                varied = rowMaxDifference(first, next.row(k)) > kExactLevels;
+            ++compared;
+        }
+        if (same && varied && compared >= period)
+            return true;
+    }
+    return false;
 }
 
 bool VerticalStitcher::maskAnimationIn(const QImage& frame)

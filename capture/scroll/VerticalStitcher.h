@@ -128,6 +128,8 @@ private:
     // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
     int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
     int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
+    // Whether rows [from, to) of `next` (outside `mask`) repeat with some period.
+    bool repeating(const StitchSignature& next, const RowMask& mask, int from, int to) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
     bool keepRows(const QImage& frame, int dy, int band, int top, int* added);
