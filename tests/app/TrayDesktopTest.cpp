@@ -129,10 +129,11 @@ protected:
     QTemporaryDir dir_;
 };
 
-// A private X server with a trayer of one colour; DISPLAY points at it while the object lives.
+// A private X server with a trayer of one colour (or with `host`, another tray program);
+// DISPLAY points at it while the object lives.
 class PrivateTray {
 public:
-    explicit PrivateTray(const QString& tint)
+    explicit PrivateTray(const QString& tint, const QString& host = {}) : host_(host)
     {
         saved_ = qgetenv("DISPLAY");
         xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
@@ -146,6 +147,11 @@ public:
     // A tray of one colour.
     void startTrayer(const QString& tint)
     {
+        if (!host_.isEmpty()) {
+            trayer_.start(host_, {});
+            trayer_.waitForStarted();
+            return;
+        }
         trayer_.start("trayer",
                       {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "160",
                        "--height", "28", "--transparent", "true", "--alpha", "0", "--tint", tint});
@@ -173,6 +179,7 @@ public:
 private:
     QByteArray saved_;
     QString display_;
+    QString host_;
     QProcess xvfb_, trayer_;
 };
 
@@ -398,6 +405,21 @@ TEST_F(TrayDesktop, TheIconReadsOnALightAndOnADarkTray)
             .copy(600, 540, 200, 60)
             .save(artifactDir("tray") + "/tray-" + tint + ".png");
     }
+}
+
+// Each icon on an opaque light socket inside a dark tray, as trayer's default look over a dark
+// wallpaper: the icon is drawn for the socket it sits on, not for the tray around it.
+TEST_F(TrayDesktop, AnIconOnALightSocketInADarkTrayReadsOnTheSocket)
+{
+    PrivateTray tray(QString(), QStringLiteral(KX_XEMBED_HOST));
+    ASSERT_TRUE(tray.ready()) << "no private X server or tray host";
+    App app(dir_.path());
+    app.writeSettings("firstRunDone=true\n");
+    app.start();
+    ASSERT_TRUE(waitFor([] { return trayIcon().isValid(); }, 30000)) << app.notices().toStdString();
+    double darker = 0, lighter = 0;
+    EXPECT_TRUE(waitFor([&] { return iconReadsOn(QColor(0xdc, 0xda, 0xd5), &darker, &lighter); }, 20000))
+        << "darker by " << darker << ", lighter by " << lighter;
 }
 
 // A tray restarted in another colour embeds the icon anew: its colour is chosen again.
