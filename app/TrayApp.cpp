@@ -63,7 +63,14 @@ TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())
     connect(&menuRefresh_, &QTimer::timeout, this, &TrayApp::refreshMenu);
     iconLook_.setSingleShot(true);
     iconLook_.setInterval(250);
-    connect(&iconLook_, &QTimer::timeout, this, &TrayApp::chooseTrayIcon);
+    connect(&iconLook_, &QTimer::timeout, this, [this] {
+        chooseTrayIcon();
+        // A tray slow to draw its background (a busy machine) is read again a few times after
+        // the event that started the round; an unchanged variant costs nothing.
+        static constexpr int kLater[]{1000, 3000, 8000};
+        if (iconLookRound_ < int(std::size(kLater)))
+            iconLook_.start(kLater[iconLookRound_++]);
+    });
     qApp->installEventFilter(this);
 }
 
@@ -237,15 +244,18 @@ bool TrayApp::eventFilter(QObject* watched, QEvent* event)
         }
     }
     // A new desktop palette or theme may come with a panel of another colour.
-    if (watched == qApp && (type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange))
+    if (watched == qApp && (type == QEvent::ApplicationPaletteChange || type == QEvent::ThemeChange)) {
+        iconLookRound_ = 0;
         iconLook_.start(0);
+    }
     // The icon shown or painted anew: embedded by a (perhaps restarted) tray, or the tray
     // behind it redrawn in another colour. The choice settles: a repaint with the same
     // variant changes nothing.
     if (type == QEvent::Show || type == QEvent::Paint || type == QEvent::WinIdChange) {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->isWindow() && w->objectName() == QLatin1String("QSystemTrayIconSys")) {
-            if (!iconLook_.isActive())
+            iconLookRound_ = 0;
+            if (!iconLook_.isActive() || iconLook_.remainingTime() > 250)
                 iconLook_.start(250);
             // After this paint has reached the server.
             if (type == QEvent::Paint && !historyOpened_)

@@ -79,8 +79,9 @@ private:
     TrayProtocol trayProtocol_ = TrayProtocol::none;
     QSet<QString> reportedKeys_;  // each refused key is told once per run
     QTimer menuRefresh_;
-    QTimer iconLook_;      // chooses the icon's variant again, once things settled
-    QTimer historyLater_;  // opens the history once the icon is on screen
+    QTimer iconLook_;        // chooses the icon's variant again, once things settled
+    int iconLookRound_ = 0;  // how many of the later readings of this round have run
+    QTimer historyLater_;    // opens the history once the icon is on screen
     int performing_ = 0;
     bool menuStale_ = false;
     bool historyOpened_ = false;
