@@ -45,9 +45,11 @@ screens=(${KX_SCREENS:-1920x1080x24})
 sargs=()
 for i in "${!screens[@]}"; do sargs+=(-screen "$i" "${screens[$i]}"); done
 dpy=""
+# -noreset: otherwise the server resets, refusing connections for a moment, whenever its last
+# client leaves (the readiness check below, before openbox is up).
 for attempt in 1 2 3 4 5 6; do
   exec 3<> <(:)
-  Xvfb -displayfd 3 "${sargs[@]}" -nolisten tcp +extension XTEST +extension MIT-SHM \
+  Xvfb -displayfd 3 "${sargs[@]}" -nolisten tcp -noreset +extension XTEST +extension MIT-SHM \
     >"$WORK/xvfb.log" 2>&1 3>&3 9>&- &
   xpid=$!
   for _ in $(seq 600); do

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <xcb/xcb.h>
+#include <cstdio>
 
 using namespace kx::test;
 
@@ -129,6 +131,30 @@ protected:
     QTemporaryDir dir_;
 };
 
+// True once a tray owns the tray selection of `display`'s first screen: a tray program that
+// has started may not have taken it yet on a busy machine.
+bool trayTaken(const QByteArray& display)
+{
+    xcb_connection_t* c = xcb_connect(display.constData(), nullptr);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return false;
+    }
+    static const char name[] = "_NET_SYSTEM_TRAY_S0";
+    xcb_intern_atom_reply_t* a =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    bool owned = false;
+    if (a) {
+        xcb_get_selection_owner_reply_t* o =
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, a->atom), nullptr);
+        owned = o && o->owner != XCB_NONE;
+        free(o);
+        free(a);
+    }
+    xcb_disconnect(c);
+    return owned;
+}
+
 // A private X server with a trayer of one colour (or with `host`, another tray program);
 // DISPLAY points at it while the object lives.
 class PrivateTray {
@@ -136,7 +162,10 @@ public:
     explicit PrivateTray(const QString& tint, const QString& host = {}) : host_(host)
     {
         saved_ = qgetenv("DISPLAY");
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"});
+        // -noreset: the server would reset (refusing connections for a moment) whenever its
+        // last client leaves, as a short check of the tray selection does.
+        xvfb_.start("Xvfb",
+                    {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp", "-noreset"});
         xvfb_.setReadChannel(QProcess::StandardOutput);
         if (!xvfb_.waitForReadyRead(20000))
             return;
@@ -144,18 +173,25 @@ public:
         qputenv("DISPLAY", display_.toLocal8Bit());
         startTrayer(tint);
     }
-    // A tray of one colour.
+    // A tray of one colour. A tray program that has not taken the tray within its time (seen
+    // rarely on a loaded machine, with nothing on its stderr) is started once more, and says why.
     void startTrayer(const QString& tint)
     {
-        if (!host_.isEmpty()) {
-            trayer_.start(host_, {});
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!host_.isEmpty())
+                trayer_.start(host_, {});
+            else
+                trayer_.start("trayer", {"--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                                         "--width", "160", "--height", "28", "--transparent", "true",
+                                         "--alpha", "0", "--tint", tint});
             trayer_.waitForStarted();
-            return;
+            if (waitFor([this] { return trayTaken(display_.toLocal8Bit()); }, 20000))
+                return;
+            std::fprintf(stderr, "tray program on %s has not taken the tray (state %d): %s\n",
+                         qPrintable(display_), int(trayer_.state()),
+                         trayer_.readAllStandardError().constData());
+            stopTrayer();
         }
-        trayer_.start("trayer",
-                      {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                       "--height", "28", "--transparent", "true", "--alpha", "0", "--tint", tint});
-        trayer_.waitForStarted();
     }
     void stopTrayer()
     {
@@ -163,6 +199,9 @@ public:
         if (!trayer_.waitForFinished(10000))
             trayer_.kill();
         trayer_.waitForFinished(5000);
+        // The server lets the selection go once it has seen the tray leave; a tray started
+        // before then finds it owned and exits.
+        waitFor([this] { return !trayTaken(display_.toLocal8Bit()); }, 20000);
     }
     ~PrivateTray()
     {
@@ -174,7 +213,11 @@ public:
         }
         qputenv("DISPLAY", saved_);
     }
-    bool ready() const { return !display_.isEmpty() && trayer_.state() == QProcess::Running; }
+    bool ready() const
+    {
+        return !display_.isEmpty() && trayer_.state() == QProcess::Running &&
+               trayTaken(display_.toLocal8Bit());
+    }
 
 private:
     QByteArray saved_;
