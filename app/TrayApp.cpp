@@ -129,8 +129,9 @@ void TrayApp::launch()
     Prefs::registerDefaults();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
     buildMainMenu();
-    buildTray();
+    // Keys first: once the icon shows, the shortcuts work.
     registerHotKeys();
+    buildTray();
     // Reading a long history takes tens of ms: it waits until the tray has painted the icon
     // (eventFilter), or a moment where no tray embeds it. A capture before then opens it itself.
     historyLater_.setSingleShot(true);
