@@ -71,9 +71,13 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
         EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), test::fakeServices(rec));
     ASSERT_TRUE(test::waitFor(
         [&] { return c->window()->windowHandle() && c->window()->windowHandle()->isExposed(); }, 20000));
+    // A popup opened before the window manager has activated its window closes (and goes)
+    // when the activation arrives, as it may late on a busy machine.
+    c->window()->activateWindow();
+    ASSERT_TRUE(test::waitFor([&] { return c->window()->isActiveWindow(); }, 20000));
     HeaderBar* header = c->root()->header();
     header->backdropButton()->click();
-    auto* pop = c->window()->findChild<Popover*>();
+    QPointer<Popover> pop = c->window()->findChild<Popover*>();
     ASSERT_TRUE(pop);
     auto* content = pop->findChild<BeautifyPopover*>();
     ASSERT_TRUE(content);
@@ -84,12 +88,15 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
     QRect placed;
     ASSERT_TRUE(test::waitFor(
         [&] {
+            if (!pop)
+                return false;
             placed = QRect(pop->mapToGlobal(QPoint(0, 0)), pop->size());
             return pop->isVisible() && pop->windowHandle() && pop->windowHandle()->isExposed() &&
                    available().contains(placed);
         },
         20000))
-        << "popover " << placed.y() << "+" << placed.height() << " on " << available().height();
+        << "popover " << (pop ? "" : "closed; ") << placed.y() << "+" << placed.height() << " on "
+        << available().height();
     EXPECT_TRUE(pop->scrolls());
 
     // Scrolled to the bottom, the note shows whole inside the popover.
@@ -98,18 +105,22 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
         if (l->isVisible() && l->text().contains(QLatin1String("JPEG")))
             note = l;
     ASSERT_TRUE(note);
-    auto* scroll = pop->findChild<QScrollArea*>();
+    ASSERT_TRUE(pop) << "the popover closed";
+    QPointer<QScrollArea> scroll = pop->findChild<QScrollArea*>();
     ASSERT_TRUE(scroll);
     scroll->ensureWidgetVisible(note, 0, 0);
     QRect shown;
     EXPECT_TRUE(test::waitFor(
         [&] {
+            if (!pop || !scroll)
+                return false;
             shown = QRect(note->mapToGlobal(QPoint(0, 0)), note->size());
             const QRect view(scroll->viewport()->mapToGlobal(QPoint(0, 0)), scroll->viewport()->size());
             return view.contains(shown) && available().contains(shown);
         },
         10000))
         << "note at " << shown.y() << "+" << shown.height();
+    ASSERT_TRUE(pop) << "the popover closed";
     pop->repaint();  // the scrolled rows on the screen before it is taken
     test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) +
                          QStringLiteral("/scale-two-backdrop.png"));
