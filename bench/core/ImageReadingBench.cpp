@@ -8,6 +8,7 @@
 // With KX_BENCH_DIR set the files are written there and kept (bench/core/open-peak.sh opens them
 // in the tray process); otherwise in a temporary folder that goes with the run.
 #include "HeicBomb.h"
+#include "PeakMemory.h"
 #include "core/ImageReading.h"
 
 #include <benchmark/benchmark.h>
@@ -19,6 +20,8 @@
 #include <QtEndian>
 
 using namespace kx;
+using kx::test::resetPeakMb;
+using kx::test::statusMb;
 
 namespace {
 
@@ -31,26 +34,6 @@ QString filePath(const QString& name)
         return QDir(kept).filePath(name);
     }
     return temp.filePath(name);
-}
-
-long statusMb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
-    return -1;
-}
-
-// The kernel resets VmHWM to the present resident size; returns that size.
-long resetPeakMb()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-    return statusMb("VmRSS:");
 }
 
 void writeChunk(QFile& f, const char* type, const QByteArray& data)

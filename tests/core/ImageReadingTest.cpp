@@ -1,6 +1,7 @@
 // Images from outside within bounds: the HEIC whose coded stream is far larger than its
 // declared size, PNGs over the pixel limit, and files that are not images at all.
 #include "HeicBomb.h"
+#include "PeakMemory.h"
 #include "TestSupport.h"
 #include "core/HeifCodec.h"
 #include "core/HevcSize.h"
@@ -22,6 +23,8 @@
 #include <functional>
 
 using namespace kx;
+using kx::test::resetPeakMb;
+using kx::test::statusMb;
 
 namespace {
 
@@ -56,27 +59,6 @@ qint64 bytesRead()
         if (line.startsWith("rchar:"))
             return line.mid(6).trimmed().toLongLong();
     return -1;
-}
-
-// Resident memory of this process (VmRSS / VmHWM of /proc/self/status) in MB.
-long statusMb(const char* key)
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
-    return -1;
-}
-
-// Starts a fresh peak: the kernel resets VmHWM to the current resident size.
-long resetPeakMb()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-    return statusMb("VmRSS:");
 }
 
 quint32 crc32Of(const QByteArray& bytes, quint32 crc = 0xffffffffu)
