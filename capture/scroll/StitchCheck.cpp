@@ -227,6 +227,11 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
         differ[std::size_t(k)] = f.differ;
         Samples excused = f.stillA;
         excused.add(f.stillB);
+        // Inside a box, samples as light as the page's background stay unflagged while the
+        // content behind them shows through the other frame: the box's span is excused here
+        // (the strict look below leaves out whole boxes anyway).
+        if (excused.block(kStillSamples))
+            excused.add(Samples::range(excused.first(), excused.last()));
         excusedDiffering += std::uint64_t(f.differ.without(excused).count());
         if (double(excusedDiffering) > most)
             return fit;
@@ -297,6 +302,77 @@ void VerticalStitcher::stillBoxes(const StitchSignature& next, const RowMask& ma
                 stillInPlace(next.row(r), reference_.row(r), reference_.row(r + dy), std::uint8_t(bg));
     for (const Box& box : boxesOf(flags, stays(next, bg)))
         boxes.push_back(box);
+}
+
+// Boxes in the rows a step larger than the rows below them brings in: there the content
+// the last frame showed is out of sight, so a box tells itself only by staying exactly as
+// it was at its place (dark content merely close to what was there is not), in columns
+// that do not stay put over the rows both frames show (a fixed column beside the content,
+// which the match took as content, is no box).
+void VerticalStitcher::unseenBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                                   std::vector<Box>& boxes) const
+{
+    const int R = height_;
+    const int from = std::max(top, R - dy);
+    if (from >= R)
+        return;
+    Samples fixed = Samples::range(0, S - 1);
+    for (int r = top; r < from && fixed.any(); ++r)
+        if (!mask[std::size_t(r)] && !referenceMask_[std::size_t(r)])
+            for (int s = 0; s < S; ++s)
+                if (fixed.test(s) && !close(next.row(r)[s], reference_.row(r)[s]))
+                    fixed.clear(s, s);
+    if (!buffers_)
+        buffers_ = std::make_unique<CheckBuffers>();
+    std::vector<Samples>& flags = buffers_->still;
+    flags.assign(std::size_t(R), Samples{});
+    for (int r = from; r < R; ++r) {
+        if (mask[std::size_t(r)] || referenceMask_[std::size_t(r)])
+            continue;
+        Samples same;
+        for (int s = 0; s < S; ++s)
+            if (!close(next.row(r)[s], std::uint8_t(bg)) && next.row(r)[s] == reference_.row(r)[s])
+                same.set(s);
+        flags[std::size_t(r)] = same.without(fixed);
+    }
+    // A box is the same at its place all over: of what was found, the columns that are
+    // (rows repeating at another period than the step's agree only here and there).
+    // Only over those rows: above them the match has seen what floats.
+    const std::function<bool(int, int, int)> still = stays(next, bg);
+    for (Box box : boxesOf(flags, [&](int r, int l, int rt) { return r >= from && still(r, l, rt); })) {
+        Samples whole;
+        for (int s = box.left; s <= box.right; ++s) {
+            int shown = 0, same = 0;
+            for (int r = box.top + kBoxMargin; r < box.bottom - kBoxMargin; ++r) {
+                const std::uint8_t a = next.row(r)[s], b = reference_.row(r)[s];
+                if (close(a, std::uint8_t(bg)) && close(b, std::uint8_t(bg)))
+                    continue;
+                ++shown;
+                same += a == b;
+            }
+            if (shown > 0 && 10 * same >= 9 * shown)
+                whole.set(s);
+        }
+        if (!whole.block(kStillSamples))
+            continue;
+        box.left = std::max(0, whole.first() - 1);
+        box.right = std::min(S - 1, whole.last() + 1);
+        // Items that repeat down the page (icons of a list) meet their like at the same place
+        // now and then; a box that floats is not also part of the content above it.
+        int alike = 0, rows = 0;
+        for (int r = box.top + kBoxMargin; r < box.bottom - kBoxMargin; ++r, ++rows)
+            for (int o = top; o < from; ++o) {
+                bool same = true;
+                for (int s = whole.first(); s <= whole.last() && same; ++s)
+                    same = close(next.row(o)[s], next.row(r)[s]);
+                if (same) {
+                    ++alike;
+                    break;
+                }
+            }
+        if (2 * alike < rows)
+            boxes.push_back(box);
+    }
 }
 
 // Whether the rows that scroll show nothing to match (but the page's background).

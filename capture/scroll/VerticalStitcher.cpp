@@ -135,8 +135,10 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shado
 
 // Rows at the bottom of the last frame that did not move with the content (a floating
 // button, a footer that differs a little, an animation fixed on screen): from the highest
-// such row in the lowest 30 % down to the frame's end.
-int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const
+// such row in the lowest 30 % down to the frame's end. What floats in `boxes` is not
+// compared: a box higher up meets these rows where a large step moved them to.
+int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
+                                      const std::vector<Box>& boxes) const
 {
     const int R = height_;
     if (R * 4 < 10)
@@ -147,7 +149,20 @@ int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask
             return R - r;  // animated at the same place in both frames
         if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
             continue;
-        if (rowsClipped(reference_.row(r), next.row(r - dy), 1) > kDisturbedRow)
+        Samples out;
+        for (const Box& box : boxes)
+            if ((r >= box.top && r < box.bottom) || (r - dy >= box.top && r - dy < box.bottom))
+                out.add(Samples::range(box.left, box.right));
+        std::uint64_t distance = 0;
+        if (!out.any()) {
+            distance = rowsClipped(reference_.row(r), next.row(r - dy), 1);
+        } else {
+            for (int s = 0; s < S; ++s)
+                if (!out.test(s))
+                    distance += std::uint64_t(
+                        std::min(std::abs(int(reference_.row(r)[s]) - int(next.row(r - dy)[s])), kSampleCap));
+        }
+        if (distance > kDisturbedRow)
             return R - r;
     }
     return 0;
@@ -366,13 +381,18 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         if (c.to - c.from > 2 * kNeighbourhood)
             return Outcome::noMatch();
 
+    // What floats in place at the pick stays out of the look for repeats.
+    std::vector<Box> pickBoxes;
+    for (const auto& [d, found] : floating)
+        if (d == clusters.front().pick)
+            pickBoxes = found;
     int dy = 0;
     bool provisional = false;
     // One exact match over rows that repeat themselves is not one match: the other repeats
     // were only kept out of reach (by a floating box or a hover tint over them, or the
     // searched range), so the pixels cannot tell the distance there either.
     if (clusters.size() == 1 && !unchecked &&
-        !repeating(next, mask, top, top + usable - clusters.front().pick)) {
+        !repeating(next, mask, pickBoxes, top, top + usable - clusters.front().pick)) {
         // One exact match that no other shift reaches: what else fits is merely similar.
         dy = clusters.front().pick;
     } else {
@@ -409,6 +429,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         if (d == dy)
             boxes = std::move(found);
     stillBoxes(next, mask, dy, top, bg, boxes);
+    unseenBoxes(next, mask, dy, top, bg, boxes);
     int floatTop = R, floatBottom = 0;
     for (const Box& box : boxes) {
         floatTop = std::min(floatTop, box.top);
@@ -416,7 +437,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     }
 
     const int bandLimit = R * 4 / 10;
-    int band = std::min(bandLimit, std::max(bottom, disturbedBottom(next, mask, dy, top)));
+    int band = std::min(bandLimit, std::max(bottom, disturbedBottom(next, mask, dy, top, boxes)));
     if (floatTop < R) {
         if (floatTop >= R - bandLimit) {
             // Low on screen: it joins the bottom band, drawn once from the last frame.
@@ -480,21 +501,41 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     return out;
 }
 
-bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mask, int from, int to) const
+bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
+                                 int from, int to) const
 {
+    // The samples of each row that a box covers.
+    std::vector<Samples> covered(std::size_t(std::max(to - from, 0)));
+    for (const Box& box : boxes)
+        for (int r = std::max(box.top, from); r < std::min(box.bottom, to); ++r)
+            covered[std::size_t(r - from)].add(Samples::range(box.left, box.right));
+    const Samples all = Samples::range(0, S - 1);
+    auto alike = [&](int a, int b) {
+        Samples out = covered[std::size_t(a - from)];
+        out.add(covered[std::size_t(b - from)]);
+        if (!out.any())
+            return rowMaxDifference(next.row(a), next.row(b)) <= kExactLevels;
+        for (int s = 0; s < S; ++s)
+            if (!out.test(s) && !close(next.row(a)[s], next.row(b)[s]))
+                return false;
+        return true;
+    };
+    auto hidden = [&](int r) {
+        return mask[std::size_t(r)] || covered[std::size_t(r - from)].count() == all.count();
+    };
     const int n = to - from;
     for (int period = 1; period <= n / 2; ++period) {
         int compared = 0;
         bool varied = false, same = true;
-        const std::uint8_t* first = nullptr;
+        int first = -1;
         for (int k = from; k + period < to && same; ++k) {
-            if (mask[std::size_t(k)] || mask[std::size_t(k + period)])
+            if (hidden(k) || hidden(k + period))
                 continue;
-            same = rowMaxDifference(next.row(k), next.row(k + period)) <= kExactLevels;
-            if (!first)
-                first = next.row(k);
+            same = alike(k, k + period);
+            if (first < 0)
+                first = k;
             else if (!varied)
-                varied = rowMaxDifference(first, next.row(k)) > kExactLevels;
+                varied = !alike(first, k);
             ++compared;
         }
         if (same && varied && compared >= period)

@@ -120,6 +120,8 @@ private:
     std::function<bool(int, int, int)> stays(const StitchSignature& next, int bg) const;
     void stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
                     std::vector<Box>& boxes) const;
+    void unseenBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
+                     std::vector<Box>& boxes) const;
     bool blank(const StitchSignature& next, const RowMask& mask) const;
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
@@ -128,9 +130,11 @@ private:
     // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
     int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
     int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
-    // Whether rows [from, to) of `next` (outside `mask`) repeat with some period.
-    bool repeating(const StitchSignature& next, const RowMask& mask, int from, int to) const;
-    int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top) const;
+    // Whether rows [from, to) of `next` (outside `mask` and `boxes`) repeat with some period.
+    bool repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int from,
+                   int to) const;
+    int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
+                        const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
     bool keepRows(const QImage& frame, int dy, int band, int top, int* added);
 

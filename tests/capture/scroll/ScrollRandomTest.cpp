@@ -5,6 +5,7 @@
 // a capture that stops before the end says so; and where the pixels can tell, the page
 // comes back whole.
 #include "capture/scroll/ScrollCaptureSession.h"
+#include "capture/scroll/VerticalStitcher.h"
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
 
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <vector>
 
 using namespace kx;
 using namespace kx::test;
@@ -98,7 +100,11 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
     int whole = 0, early = 0;
     for (int k = 0; k <= int(kLastPageKind); ++k) {
         const PageKind kind = PageKind(k);
-        for (const int wheel : {13, 20, 37, 40, 57, 85}) {
+        // Past a box floating in the middle, clicks larger than half a view too.
+        std::vector<int> wheels{13, 20, 37, 40, 57, 85};
+        if (kind == PageKind::floatingBox)
+            wheels.insert(wheels.end(), {171, 250});
+        for (const int wheel : wheels) {
             const RealisticPage page = seededPage(kind, rng());
             RealisticScreen screen;
             screen.source = &page;
@@ -301,4 +307,69 @@ TEST(ScrollRandom, ManualStepsAreKeptAndEveryEarlyEndSaysSo)
     }
     EXPECT_GT(whole, 0);
     EXPECT_GT(early, 0);
+}
+
+
+// By hand, then Auto-scroll, past a box floating in the middle of the view. Over identical
+// rows the hand's steps cannot be placed (a hover tint and the box broke the repeats up, so a
+// small shift seemed the only fit), and over varied rows steps larger than the rows below the
+// box cannot show what the box hides: the image stops early, never with a wrong row, and
+// says so. Smaller steps, larger than half a view or not, give the whole page.
+TEST(ScrollRandom, HandStepsPastAFloatingBoxThenAuto)
+{
+    Prefs::registerDefaults();
+    Prefs::remove("scroll.maxHeight");
+    struct Case {
+        PageKind kind;
+        int hand;
+        bool whole;
+    } const cases[] = {
+        {PageKind::boxOverIdentical, 149, false}, {PageKind::boxOverIdentical, 149, false},
+        {PageKind::boxOverIdentical, 149, false}, {PageKind::boxOverIdentical, 131, false},
+        {PageKind::floatingBox, 175, true},       {PageKind::floatingBox, 290, true},
+        {PageKind::floatingBox, 420, false},
+    };
+    std::mt19937_64 rng(2032);
+    for (const Case& c : cases) {
+        const RealisticPage page = seededPage(c.kind, rng());
+        RealisticScreen screen;
+        screen.source = &page;
+        screen.page = page.page;
+        screen.viewHeight = kView;
+        screen.rowsPerClick = 20 + int(rng() % 40);
+        const Outcome out = capture(screen, [&](ScrollCaptureSession& s) {
+            ASSERT_TRUE(waitFor([&] { return s.model().height() > 0; }, 60000));
+            scrollByHand(screen, c.hand, page.page.height() - kView);
+            s.toggleAuto();
+        });
+        const QString what = QString("%1, by hand %2 rows a time, then auto, %3 rows a click")
+                                 .arg(pageKindName(c.kind))
+                                 .arg(c.hand)
+                                 .arg(screen.rowsPerClick);
+        ASSERT_TRUE(out.ended) << qPrintable(what);
+        ASSERT_FALSE(out.result.image.isNull()) << qPrintable(what);
+        const QImage& image = out.result.image;
+        EXPECT_EQ(wrongRows(page, image), 0) << qPrintable(what) << ": " << image.height() << " rows";
+        const bool complete = image.height() == page.page.height();
+        EXPECT_EQ(complete, c.whole) << qPrintable(what) << ": " << image.height() << " rows";
+        EXPECT_EQ(out.result.note.isEmpty(), complete) << qPrintable(what) << ": " << image.height() << " rows";
+        EXPECT_EQ(out.status == QString("Reached the end"), complete) << qPrintable(what);
+    }
+}
+
+// A box floating over identical rows, with a hover tint away from the pointer: a view moved
+// by anything but whole repeats fits a small shift best (the box and the tint nearly match
+// themselves there), and nothing else exactly (they break the repeats up). Without a
+// distance to expect, that is no match: never a step of a few rows for a jump of hundreds.
+TEST(ScrollRandom, OneFitOverIdenticalRowsUnderABoxIsNoStep)
+{
+    const RealisticPage page = seededPage(PageKind::boxOverIdentical, 7);
+    VerticalStitcher::RowMask pointer(kView, 0);
+    std::fill(pointer.begin(), pointer.begin() + 51, VerticalStitcher::kPointer);
+    for (const int offset : {1341, 563, 302, 447, 1063}) {
+        VerticalStitcher st(page.view(0, 0), pointer);
+        const VerticalStitcher::Outcome out = st.add(page.view(offset, 0), 0, pointer);
+        EXPECT_EQ(out.kind, VerticalStitcher::Outcome::Kind::noMatch)
+            << "view moved by " << offset << ", read as " << out.dy;
+    }
 }
