@@ -501,8 +501,8 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     return out;
 }
 
-bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
-                                 int from, int to) const
+bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mask,
+                                 const std::vector<Box>& boxes, int from, int to) const
 {
     // The samples of each row that a box covers.
     std::vector<Samples> covered(std::size_t(std::max(to - from, 0)));

@@ -309,7 +309,6 @@ TEST(ScrollRandom, ManualStepsAreKeptAndEveryEarlyEndSaysSo)
     EXPECT_GT(early, 0);
 }
 
-
 // By hand, then Auto-scroll, past a box floating in the middle of the view. Over identical
 // rows the hand's steps cannot be placed (a hover tint and the box broke the repeats up, so a
 // small shift seemed the only fit), and over varied rows steps larger than the rows below the
@@ -352,7 +351,8 @@ TEST(ScrollRandom, HandStepsPastAFloatingBoxThenAuto)
         EXPECT_EQ(wrongRows(page, image), 0) << qPrintable(what) << ": " << image.height() << " rows";
         const bool complete = image.height() == page.page.height();
         EXPECT_EQ(complete, c.whole) << qPrintable(what) << ": " << image.height() << " rows";
-        EXPECT_EQ(out.result.note.isEmpty(), complete) << qPrintable(what) << ": " << image.height() << " rows";
+        EXPECT_EQ(out.result.note.isEmpty(), complete)
+            << qPrintable(what) << ": " << image.height() << " rows";
         EXPECT_EQ(out.status == QString("Reached the end"), complete) << qPrintable(what);
     }
 }
