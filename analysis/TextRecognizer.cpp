@@ -7,6 +7,7 @@
 #include "analysis/engine/EngineModule.h"
 #include "core/ModuleLoader.h"
 
+#include <QCryptographicHash>
 #include <QPainter>
 #include <QThread>
 #include <QThreadPool>
@@ -91,6 +92,10 @@ struct StripResult {
     QList<TextObservation> lines;
 };
 
+// With a memory, strips of at most this many source rows (about 14 lines of screen text): each is
+// remembered on its own. Shorter ones cost more set-ups.
+constexpr int kRememberedStripRows = 320;
+
 // Strips never shorter than this many source rows: a strip costs an engine's set-up, and a
 // short one holds too few lines to pay for it.
 constexpr int kMinParallelStripRows = 240;
@@ -117,7 +122,12 @@ std::vector<Strip> planStrips(const QImage& grey, double factor, int rows)
         int end = h;
         if (end - top > rows + rows / 4) {
             const int lowest = std::max(top + rows / 2, top + rows - kCutSearchRows);
-            const int cut = cutRowIn(grey, top + rows, lowest);
+            int cut = cutRowIn(grey, top + rows, lowest);
+            // In the middle of the blank rows, so that the lines on either side keep a margin.
+            int blankTop = cut;
+            while (blankTop > lowest && isUniformRow(grey, blankTop - 1))
+                --blankTop;
+            cut = cut < 0 ? cut : (blankTop + cut) / 2;
             end = cut < 0 ? std::min(h, top + rows + 1) : cut + 1;
         }
         strips.push_back({top, end});
@@ -172,7 +182,77 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
     return out;
 }
 
+// What a strip's reading depends on besides its pixels, then the pixels row by row.
+QByteArray stripKey(const QImage& crop, double factor, const ReadOptions& options,
+                    const QStringList& languages, const QString& dataDir)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QByteArray how = QStringLiteral("%1x%2|%3|%4|%5|%6")
+                               .arg(crop.width())
+                               .arg(crop.height())
+                               .arg(factor, 0, 'g', 17)
+                               .arg(options.pageSegMode)
+                               .arg(languages.join('+'), dataDir)
+                               .toUtf8();
+    hash.addData(how);
+    hash.addData(QByteArrayView("\0", 1));
+    for (int y = 0; y < crop.height(); ++y)
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(crop.constScanLine(y)), crop.width()));
+    return hash.result();
+}
+
+QList<TextObservation> moved(QList<TextObservation> lines, QPointF by)
+{
+    for (TextObservation& line : lines) {
+        line.box.translate(by);
+        for (QRectF& box : line.charBoxes)
+            box.translate(by);
+    }
+    return lines;
+}
+
+qsizetype bytesOf(const QList<TextObservation>& lines)
+{
+    qsizetype n = 0;
+    for (const TextObservation& line : lines)
+        n += qsizetype(sizeof(TextObservation)) + line.text.size() * 2 +
+             line.charBoxes.size() * qsizetype(sizeof(QRectF));
+    return n;
+}
+
 }  // namespace
+
+std::optional<QList<TextObservation>> ReadMemory::find(const QByteArray& key)
+{
+    const auto it = index_.constFind(key);
+    if (it == index_.constEnd()) {
+        ++misses_;
+        return std::nullopt;
+    }
+    ++hits_;
+    entries_.splice(entries_.begin(), entries_, *it);
+    return entries_.front().lines;
+}
+
+void ReadMemory::keep(const QByteArray& key, QList<TextObservation> lines)
+{
+    if (const auto it = index_.constFind(key); it != index_.constEnd()) {
+        bytes_ -= (*it)->bytes;
+        entries_.erase(*it);
+        index_.remove(key);
+    }
+    const qsizetype size = qsizetype(sizeof(Entry)) + key.size() + bytesOf(lines);
+    if (size > budget_)
+        return;
+    entries_.push_front({key, std::move(lines), size});
+    index_.insert(key, entries_.begin());
+    bytes_ += size;
+    while (bytes_ > budget_) {
+        bytes_ -= entries_.back().bytes;
+        index_.remove(entries_.back().key);
+        entries_.pop_back();
+    }
+}
 
 QImage prepared(const QImage& image)
 {
@@ -208,7 +288,7 @@ int cutRow(const QImage& grey, int target, int lowest)
 }
 
 OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir,
-                    const ReadOptions& options, Pace pace)
+                    const ReadOptions& options, Pace pace, ReadMemory* memory)
 {
     OCRResult result;
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
@@ -251,6 +331,8 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         const QImage* block;
         QPoint origin;
         Strip strip;
+        QByteArray key;  // in memory under this key; empty without a memory
+        bool known = false;
     };
     std::vector<QImage> crops;
     crops.reserve(std::size_t(blocks.size()));
@@ -259,35 +341,58 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         crops.push_back(page.copy(b));
         const qint64 share = qint64(b.width()) * b.height() * workers / std::max<qint64>(1, area);
         const int count = int(std::clamp<qint64>(share, 1, std::max(1, b.height() / kMinParallelStripRows)));
-        const int rows = (b.height() + count - 1) / count;
+        int rows = (b.height() + count - 1) / count;
+        if (memory)  // a change in one part of a block leaves the strips of the others as they were
+            rows = std::min(rows, kRememberedStripRows);
         for (const Strip& strip : planStrips(crops.back(), factor, rows))
-            jobs.push_back({&crops.back(), b.topLeft(), strip});
+            jobs.push_back({&crops.back(), b.topLeft(), strip, {}, false});
     }
     std::vector<StripResult> parts(jobs.size());
+    if (memory) {
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            Job& job = jobs[i];
+            const QImage strip =
+                job.block->copy(0, job.strip.top, job.block->width(), job.strip.end - job.strip.top);
+            job.key = stripKey(strip, factor, options, languages, dataDir);
+            if (std::optional<QList<TextObservation>> lines = memory->find(job.key)) {
+                parts[i].lines = moved(std::move(*lines), job.origin + QPoint(0, job.strip.top));
+                job.known = true;
+            }
+        }
+    }
+    std::vector<std::size_t> toRead;
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (!jobs[i].known)
+            toRead.push_back(i);
     auto read = [&](std::size_t i) {
         parts[i] = readStrip(*jobs[i].block, jobs[i].origin, jobs[i].strip, options, factor, languages,
                              dataDir, pace);
     };
-    if (jobs.size() == 1 || pace == Pace::background) {
+    if (toRead.size() == 1 || pace == Pace::background) {
         // One engine, on this thread: background reading never takes more than one core.
-        for (std::size_t i = 0; i < jobs.size(); ++i)
+        for (const std::size_t i : toRead)
             read(i);
     } else {
         // Each strip runs with an engine of its own; the pool bounds how many engines work
         // at once however many recognitions are waiting.
         std::vector<QFuture<void>> running;
-        running.reserve(jobs.size());
-        for (std::size_t i = 0; i < jobs.size(); ++i)
+        running.reserve(toRead.size());
+        for (const std::size_t i : toRead)
             running.push_back(QtConcurrent::run(&stripPool(), [&read, i] { read(i); }));
         for (auto& f : running)
             f.waitForFinished();
     }
-    for (StripResult& part : parts) {
+    for (const StripResult& part : parts) {
         if (!part.error.isEmpty()) {
             result.error = part.error;
             return result;
         }
-        result.lines.append(std::move(part.lines));
+    }
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (memory && !jobs[i].known)
+            memory->keep(jobs[i].key,
+                         moved(parts[i].lines, -QPointF(jobs[i].origin + QPoint(0, jobs[i].strip.top))));
+        result.lines.append(std::move(parts[i].lines));
     }
     result.ok = true;
     return result;

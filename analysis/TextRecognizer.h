@@ -4,9 +4,13 @@
 
 #include "analysis/OCRService.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QStringList>
 #include <atomic>
+#include <list>
+#include <optional>
 
 namespace kx::ocr {
 
@@ -33,9 +37,42 @@ struct ReadOptions {
 // engine, pausing at the next word while BackgroundWork is held.
 enum class Pace { foreground, background };
 
-// Reads the image with the given models; thread-safe (each call takes its own engine).
+// Lines already read, by a SHA-256 digest of the exact pixels of the strip they came from and of
+// everything else the reading depends on (models, scale), kept relative to the strip: a burst of
+// captures of one screen reads each unchanged strip once, also where it moved by whole 8-px tiles
+// (the preparation turns each tile by its surroundings). The least recently used strips go once
+// the lines kept pass the budget. Not thread-safe.
+class ReadMemory {
+public:
+    explicit ReadMemory(qsizetype budgetBytes) : budget_(budgetBytes) {}
+
+    std::optional<QList<TextObservation>> find(const QByteArray& key);
+    void keep(const QByteArray& key, QList<TextObservation> lines);
+
+    qsizetype bytes() const { return bytes_; }
+    int hits() const { return hits_; }
+    int misses() const { return misses_; }
+
+private:
+    struct Entry {
+        QByteArray key;
+        QList<TextObservation> lines;
+        qsizetype bytes = 0;
+    };
+    qsizetype budget_;
+    qsizetype bytes_ = 0;
+    int hits_ = 0;
+    int misses_ = 0;
+    std::list<Entry> entries_;  // most recently used first
+    QHash<QByteArray, std::list<Entry>::iterator> index_;
+};
+
+// Reads the image with the given models; thread-safe (each call takes its own engine) unless
+// two calls share a `memory`. With `memory`, blocks are read in shorter strips; strips read
+// before are taken from it and the others are kept in it.
 OCRResult recognize(const QImage& image, const QStringList& languages, const QString& dataDir,
-                    const ReadOptions& options = {}, Pace pace = Pace::foreground);
+                    const ReadOptions& options = {}, Pace pace = Pace::foreground,
+                    ReadMemory* memory = nullptr);
 
 // The application is quitting: running recognitions stop at the next word and fail, and
 // later ones fail at once. Thread-safe; there is no way back.

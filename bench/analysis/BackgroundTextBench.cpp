@@ -2,8 +2,10 @@
 // recognition process (the capture's own writes are not part of it), with N processes spinning
 // on the cores at normal priority; and what the reading costs the capture path meanwhile, as the
 // time to encode that capture's PNG on a normal thread (the clipboard's work) while it reads.
+#include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
 #include "analysis/RecognizerProcess.h"
+#include "analysis/TextRecognizer.h"
 #include "core/ImageUtils.h"
 
 #include <benchmark/benchmark.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 #include <QDeadlineTimer>
 #include <QFont>
+#include <QHash>
 #include <QPainter>
 #include <QThread>
 #include <chrono>
@@ -130,5 +133,122 @@ BENCHMARK(BM_CapturePngWhileReading)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The desktop of the end-to-end probe: `lines` lines of 14-px prose from the top, or the whole
+// screen filled in columns 960 px apart; drawn at `scale` pixels per point. Also its words.
+QImage proseScreen(int width, int height, int lines, QStringList* words, int scale = 1)
+{
+    QImage img(width * scale, height * scale, QImage::Format_RGB32);
+    img.fill(QColor(0xfa, 0xfa, 0xf8));
+    QPainter p(&img);
+    p.scale(scale, scale);
+    p.setPen(QColor(0x14, 0x14, 0x14));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    p.setFont(font);
+    const int step = 22, columns = lines ? 1 : std::max(1, width / 960);
+    const int rows = lines ? lines : (height - 40) / step;
+    for (int col = 0; col < columns; ++col)
+        for (int i = 1; i <= rows; ++i) {
+            const QString line =
+                QStringLiteral(
+                    "%1. Invoice 2026-%2 for order %3 was paid on time; the shipment left at 0%4:%5.")
+                    .arg(i)
+                    .arg(i * 37)
+                    .arg(4100 + i * 13 + col)
+                    .arg(i % 10)
+                    .arg(10 + i % 50);
+            p.drawText(24 + col * 960, 30 + i * step, line);
+            *words += line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        }
+    return img;
+}
+
+// The CPU one history reading costs, as the recognition process reads it (one engine, the
+// languages the settings choose), its models already loaded. Arg: 0 a light 1080p screen of 24
+// lines, 1 a filled 1080p screen, 2 a filled 4K screen, 3 the filled 1080p screen on a 4K
+// screen at scale 2. Words: drawn words read back.
+void BM_HistoryReadingCpu(benchmark::State& state)
+{
+    static constexpr struct {
+        int width, height, lines, scale;
+        const char* name;
+    } kScreens[] = {{1920, 1080, 24, 1, "light 1080p"},
+                    {1920, 1080, 0, 1, "filled 1080p"},
+                    {3840, 2160, 0, 1, "filled 4K"},
+                    {1920, 1080, 0, 2, "filled 4K at scale 2"}};
+    const auto& screen = kScreens[state.range(0)];
+    QStringList drawn;
+    const QImage image = proseScreen(screen.width, screen.height, screen.lines, &drawn, screen.scale);
+    const QStringList languages = OCRLanguages::current();
+    const QString dataDir = OCRLanguages::dataDir();
+    ocr::recognize(QImage(64, 32, QImage::Format_RGB32), languages, dataDir, {}, ocr::Pace::background);
+    OCRResult result;
+    for (auto _ : state) {
+        ocr::ReadMemory fresh(8 * 1024 * 1024);  // the first capture the process reads
+        result = ocr::recognize(image, languages, dataDir, {}, ocr::Pace::background, &fresh);
+    }
+    QHash<QString, int> read;
+    for (const TextObservation& line : result.lines)
+        for (const QString& w : line.text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            ++read[w];
+    int found = 0;
+    for (const QString& w : drawn)
+        if (read.value(w) > 0) {
+            --read[w];
+            ++found;
+        }
+    state.counters["words"] = found;
+    state.counters["drawn"] = drawn.size();
+    state.SetLabel(
+        QStringLiteral("%1, %2").arg(QLatin1String(screen.name), languages.join('+')).toStdString());
+}
+BENCHMARK(BM_HistoryReadingCpu)
+    ->DenseRange(0, 3)
+    ->Iterations(2)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The next capture of a burst, as the recognition process reads it with what it read of the
+// screen before: the same screen with a clock in its corner that moved on. Arg as above.
+void BM_HistoryReadingCpuInBurst(benchmark::State& state)
+{
+    static constexpr QSize kSizes[] = {{1920, 1080}, {1920, 1080}, {3840, 2160}};
+    const QSize size = kSizes[state.range(0)];
+    QStringList drawn;
+    const QImage screen = proseScreen(size.width(), size.height(), state.range(0) == 0 ? 24 : 0, &drawn);
+    const auto withClock = [&](int minute) {
+        QImage img = screen.copy();
+        QPainter p(&img);
+        p.fillRect(size.width() - 120, size.height() - 30, 120, 30, QColor(40, 44, 52));
+        p.setPen(Qt::white);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(14);
+        p.setFont(font);
+        p.drawText(size.width() - 100, size.height() - 10,
+                   QStringLiteral("10:%1").arg(minute, 2, 10, QLatin1Char('0')));
+        return img;
+    };
+    const QStringList languages = OCRLanguages::current();
+    const QString dataDir = OCRLanguages::dataDir();
+    ocr::ReadMemory memory(8 * 1024 * 1024);
+    ocr::recognize(withClock(0), languages, dataDir, {}, ocr::Pace::background, &memory);
+    int minute = 0;
+    OCRResult result;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QImage next = withClock(++minute);
+        state.ResumeTiming();
+        result = ocr::recognize(next, languages, dataDir, {}, ocr::Pace::background, &memory);
+    }
+    state.counters["blocks_read"] = memory.misses();
+    state.counters["blocks_known"] = memory.hits();
+    state.counters["lines"] = result.lines.size();
+}
+BENCHMARK(BM_HistoryReadingCpuInBurst)
+    ->DenseRange(0, 2)
+    ->Iterations(2)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

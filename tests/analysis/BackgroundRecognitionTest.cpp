@@ -27,7 +27,7 @@ using namespace kx;
 namespace {
 
 // Two columns of text far apart: read as two blocks, so a foreground read uses two engines.
-QImage twoColumns(int rows)
+QImage twoColumns(int rows, int firstInvoice = 1000)
 {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(13);
@@ -39,7 +39,7 @@ QImage twoColumns(int rows)
     p.setPen(QColor(20, 20, 20));
     for (int row = 0; row < rows; ++row) {
         const int y = 30 + row * step;
-        p.drawText(20, y, QStringLiteral("Invoice %1 paid on time by Mallory").arg(1000 + row));
+        p.drawText(20, y, QStringLiteral("Invoice %1 paid on time by Mallory").arg(firstInvoice + row));
         p.drawText(820, y, QStringLiteral("Shipment %1 left the harbour").arg(7000 + row * 3));
     }
     return img;
@@ -149,8 +149,10 @@ TEST_F(BackgroundRecognition, WaitsWhileHeldAndPausesAtTheNextWordWhenAHoldIsTak
         ASSERT_TRUE(finishes(waiting));
     }
 
-    // Held while it reads: the process is stopped and goes on where it was afterwards.
-    const QFuture<OCRResult> reading = OCRService::backgroundObservations(page);
+    // Held while it reads: the process is stopped and goes on where it was afterwards. Another
+    // page: the process remembers the lines of the one it read.
+    const QImage other = twoColumns(40, 2000);
+    const QFuture<OCRResult> reading = OCRService::backgroundObservations(other);
     ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().reading; }, 60000));
     BackgroundWork::Hold capture = BackgroundWork::hold();
     ASSERT_TRUE(test::waitFor([] { return BackgroundWork::waiting() == 1; }, 60000))
@@ -162,7 +164,7 @@ TEST_F(BackgroundRecognition, WaitsWhileHeldAndPausesAtTheNextWordWhenAHoldIsTak
     capture.reset();
     ASSERT_TRUE(finishes(reading));
     ASSERT_TRUE(reading.result().ok);
-    EXPECT_EQ(reading.result().text(), OCRService::backgroundObservations(page).result().text());
+    EXPECT_EQ(reading.result().text(), OCRService::backgroundObservations(other).result().text());
 }
 
 TEST_F(BackgroundRecognition, TheUsersOwnRecognitionHoldsBackgroundWorkUntilItEnds)
