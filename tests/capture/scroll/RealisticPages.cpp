@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 
 namespace kx::test {
 
@@ -73,11 +74,12 @@ void drawBands(QPainter& p, const RealisticPage& page, int bottom)
 
 const char* pageKindName(PageKind kind)
 {
-    static const char* names[] = {"varied",          "identical",     "identicalNumbered", "turnsIdentical",
-                                  "leftEdge",        "numberedNames", "blankStretch",      "hover",
-                                  "floatingButton",  "floatingBox",   "spinner",           "sticky",
-                                  "softShadow",      "sidebar",       "slowSpinner",       "boxOverIdentical",
-                                  "tableAfterVaried"};
+    static const char* names[] = {
+        "varied",           "identical",     "identicalNumbered", "turnsIdentical",
+        "leftEdge",         "numberedNames", "blankStretch",      "hover",
+        "floatingButton",   "floatingBox",   "spinner",           "sticky",
+        "softShadow",       "sidebar",       "slowSpinner",       "boxOverIdentical",
+        "tableAfterVaried", "pulsingBanner"};
     return names[int(kind)];
 }
 
@@ -176,6 +178,8 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
     if (kind == PageKind::slowSpinner)  // low enough to stay in view after a step of half a view
         r.spinner = QRect(width / 2 - 16, viewHeight * 3 / 5, 32, 32);
+    if (kind == PageKind::pulsingBanner)
+        r.banner = QRect(0, viewHeight / 4, width, 48);
     if (kind == PageKind::sticky || kind == PageKind::softShadow) {
         r.header = 56;
         r.footer = 36;
@@ -199,6 +203,14 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
         const int q = (kind == PageKind::slowSpinner ? turns : tick / 2) % 4;
         const int h = s.width() / 2;
         p.fillRect(s.x() + (q == 1 || q == 2 ? h : 0), s.y() + (q >= 2 ? h : 0), h, h, QColor(60, 110, 220));
+    }
+    if (!banner.isEmpty() && banner.bottom() >= offset && banner.top() < offset + viewHeight) {
+        // Brightness in steps of 16 along a sine of 40 grabs: flat near its ends, where
+        // settling sees it still.
+        const int level = 140 + 16 * int(std::lround(4 * std::sin(tick * 3.14159265 / 20)));
+        const QRect b = banner.translated(0, -offset);
+        p.fillRect(b, QColor(level, level / 2 + 40, 60));
+        p.fillRect(b.adjusted(24, 14, -b.width() / 2, -14), QColor(255, 255, 255));
     }
     if (hoverRow >= 0)
         p.fillRect(0, hoverRow - 13, page.width(), 26, QColor(40, 120, 255, 50));
@@ -235,6 +247,8 @@ QImage RealisticPage::expected(int offset) const
 bool RealisticPage::allowed(int x, int y, int) const
 {
     if (!spinner.isEmpty() && spinner.contains(x, y))
+        return true;
+    if (!banner.isEmpty() && banner.contains(x, y))
         return true;
     // The page under a sidebar is never seen: from the foot of the first view on, the sidebar's
     // columns hold whatever the sidebar shows (it reaches the bottom of every frame, where the

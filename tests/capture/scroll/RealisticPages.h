@@ -31,8 +31,10 @@ enum class PageKind {
     slowSpinner,        // as spinner, turning only while the view moves: still grabs never see it change
     boxOverIdentical,   // identical lines under a floating box, a hover tint at the pointer
     tableAfterVaried,   // varied, then 150 identical table rows ending 370 rows before the bottom
+    pulsingBanner,      // varied, a banner on the page whose brightness pulses in steps, so that
+                        // some pairs of still grabs see it change and some do not
 };
-constexpr PageKind kLastPageKind = PageKind::tableAfterVaried;
+constexpr PageKind kLastPageKind = PageKind::pulsingBanner;
 const char* pageKindName(PageKind kind);
 
 struct RealisticPage {
@@ -45,6 +47,7 @@ struct RealisticPage {
     QRect button;                          // view coordinates; empty: none
     QRect box;                             // view coordinates; empty: none
     QRect spinner;                         // page coordinates; empty: none
+    QRect banner;                          // page coordinates; empty: none
     int hoverRow = -1;                     // view row of the pointer; -1: no hover tint
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
