@@ -149,6 +149,12 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         out.error = QStringLiteral("cancelled");
         return out;
     }
+    // Nothing but even rows (the empty part of a screen): nothing to read.
+    int row = strip.top;
+    while (row < strip.end && isUniformRow(grey, row))
+        ++row;
+    if (row == strip.end)
+        return out;
     QString why;
     EngineModule* engine = engineModule(&why);
     if (!engine) {
