@@ -241,8 +241,8 @@ void BM_HistoryReadingCpuInBurst(benchmark::State& state)
         state.ResumeTiming();
         result = ocr::recognize(next, languages, dataDir, {}, ocr::Pace::background, &memory);
     }
-    state.counters["blocks_read"] = memory.misses();
-    state.counters["blocks_known"] = memory.hits();
+    state.counters["strips_read"] = memory.misses();
+    state.counters["strips_known"] = memory.hits();
     state.counters["lines"] = result.lines.size();
 }
 BENCHMARK(BM_HistoryReadingCpuInBurst)
