@@ -8,25 +8,15 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
+#include "Waiting.h"
+
+using kx::bench::median;
 
 namespace {
 
 bool spinUntil(const std::function<bool()>& done, int ms = 20000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    return kx::bench::spinUntil(done, ms);
 }
 
 qint64 rssKb(qint64 pid)

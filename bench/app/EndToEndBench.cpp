@@ -27,14 +27,11 @@
 #include <functional>
 #include <memory>
 #include <vector>
+#include "Waiting.h"
+
+using kx::bench::median;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 double loadNow()
 {
@@ -49,14 +46,7 @@ double loadNow()
 
 bool spinUntil(const std::function<bool()>& done, int ms = 30000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
+    return kx::bench::spinUntil(done, ms);
 }
 
 template <typename R>
