@@ -132,6 +132,11 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     } else {
         ++misses_;
         wheelTrusted_ = false;
+        // A step the wheel's distance placed over repeating rows holds only if the content
+        // moves on after it; once the wheel goes back, later moves no longer show that (the end
+        // may have cut it short).
+        if (stitcher_)
+            stitcher_->dropProvisionalStep();
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
             // Back where the last frame was taken, the view may show what turned there while

@@ -80,7 +80,7 @@ const char* pageKindName(PageKind kind)
         "floatingButton",   "floatingBox",   "spinner",           "sticky",
         "softShadow",       "sidebar",       "slowSpinner",       "boxOverIdentical",
         "tableAfterVaried", "pulsingBanner"};
-    return names[int(kind)];
+    return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
 RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double screens, std::uint64_t seed)
@@ -89,8 +89,10 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
     r.kind = kind;
     r.viewHeight = viewHeight;
     int height = int(viewHeight * screens) + int(seed * 7919 % 97);
-    if (kind == PageKind::tableAfterVaried)  // the table is taller than most pages
-        height = viewHeight * 3 / 2 + 150 * 22 + 370 + int(seed * 7919 % 97);
+    const bool nearEnd = kind == kTableNearEnd;
+    const int rowHeight = nearEnd ? 36 : 22, tail = nearEnd ? 100 : 370;
+    if (kind == PageKind::tableAfterVaried || nearEnd)  // the table is taller than most pages
+        height = viewHeight * 3 / 2 + 150 * rowHeight + tail + int(seed * 7919 % 97);
     const QColor paper(252, 252, 250);
     QImage page;
     switch (kind) {
@@ -142,12 +144,13 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
             }
             break;
         }
+        case kTableNearEnd:
         case PageKind::tableAfterVaried: {
-            // A table of 150 alike rows that ends 370 rows before the page does.
-            r.pitch = 22;
+            // A table of 150 alike rows that ends `tail` rows before the page does.
+            r.pitch = rowHeight;
             page = makePage(width, height).convertToFormat(QImage::Format_RGB32);
             QPainter p(&page);
-            const int to = height - 370, from = to - 150 * r.pitch;
+            const int to = height - tail, from = to - 150 * r.pitch;
             p.fillRect(0, from, width, to - from, Qt::white);
             for (int y = from; y < to; y += r.pitch) {
                 p.fillRect(0, y, width, 1, QColor(200, 200, 205));

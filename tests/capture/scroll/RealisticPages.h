@@ -35,6 +35,9 @@ enum class PageKind {
                         // some pairs of still grabs see it change and some do not
 };
 constexpr PageKind kLastPageKind = PageKind::pulsingBanner;
+// Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
+// rows before the bottom, where the wheel's last step over them is cut short by the end.
+constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
 const char* pageKindName(PageKind kind);
 
 struct RealisticPage {

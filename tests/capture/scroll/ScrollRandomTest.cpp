@@ -373,3 +373,31 @@ TEST(ScrollRandom, OneFitOverIdenticalRowsUnderABoxIsNoStep)
             << "view moved by " << offset << ", read as " << out.dy;
     }
 }
+
+// Identical rows up to shortly before the page's end: the wheel's distance places steps over
+// them provisionally, and the end cuts the last one short. Once the wheel goes back after a
+// miss, moving on no longer shows that step held: it is taken back, never kept (it was, as
+// 455 wrong rows at 40 rows a click).
+TEST(ScrollRandom, AStepOverRepeatsCutShortByTheEndIsNeverKept)
+{
+    Prefs::registerDefaults();
+    Prefs::remove("scroll.maxHeight");
+    std::mt19937_64 rng(5);
+    for (const int wheel : {13, 20, 37, 40, 57, 85, 114, 171}) {
+        const RealisticPage page = seededPage(kTableNearEnd, rng());
+        RealisticScreen screen;
+        screen.source = &page;
+        screen.page = page.page;
+        screen.viewHeight = kView;
+        screen.rowsPerClick = wheel;
+        const Outcome out = capture(screen);
+        ASSERT_TRUE(out.ended) << wheel;
+        const QImage& image = out.result.image;
+        ASSERT_FALSE(image.isNull()) << wheel;
+        ASSERT_LE(image.height(), page.page.height()) << wheel;
+        EXPECT_EQ(wrongRows(page, image), 0) << wheel << " rows a click: " << image.height() << " rows";
+        if (image.height() < page.page.height()) {
+            EXPECT_FALSE(out.result.note.isEmpty()) << wheel;
+        }
+    }
+}
