@@ -335,6 +335,26 @@ void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler)
 void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
 {
     auto finish = [this, s](VerticalStitcher::RowMask changed) {
+        // Rows seen changing in place at the same place by two settlings animate there on
+        // screen (a pulsing banner): they stay masked, also when a settling happens to see
+        // them still (the ends of a pulse).
+        if (s->previous)
+            changed.resize(std::size_t(s->previous->height()), 0);
+        if (changed.size() == seenInPlace_.size())
+            for (std::size_t r = 0; r < changed.size(); ++r)
+                if (changed[r] && seenInPlace_[r]) {
+                    fixedAnimation_.resize(changed.size(), 0);
+                    fixedAnimation_[r] = 1;
+                }
+        seenInPlace_.resize(changed.size(), 0);
+        for (std::size_t r = 0; r < changed.size(); ++r)
+            seenInPlace_[r] = seenInPlace_[r] || changed[r];
+        if (fixedAnimation_.size() == changed.size()) {
+            for (std::size_t r = 0; r < changed.size(); ++r)
+                changed[r] = changed[r] || fixedAnimation_[r];
+            if (stitcher_)
+                stitcher_->maskAnimated(fixedAnimation_);
+        }
         if (s->previous)
             changed = withPointer(std::move(changed), pointerRows(s->previous->height()));
         unstable_ = std::move(changed);

@@ -156,7 +156,9 @@ private:
     bool lookedAgain_ = false;    // at this step, after it seemed not to move
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
-    QImage previousGrab_;                 // manual mode: the grab before
+    // Rows settlings saw changing in place, and those that two of them saw so.
+    VerticalStitcher::RowMask seenInPlace_, fixedAnimation_;
+    QImage previousGrab_;  // manual mode: the grab before
     VerticalStitcher::RowMask lastChange_, animated_;
     bool gaveUp_ = false;
     bool movedSinceGiveUp_ = false;

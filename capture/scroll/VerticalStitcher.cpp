@@ -544,6 +544,13 @@ bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mas
     return false;
 }
 
+void VerticalStitcher::maskAnimated(const RowMask& rows)
+{
+    for (std::size_t r = 0; r < std::min(rows.size(), referenceMask_.size()); ++r)
+        if (rows[r] && !referenceMask_[r])
+            referenceMask_[r] = kAnimated;
+}
+
 bool VerticalStitcher::maskAnimationIn(const QImage& frame)
 {
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)

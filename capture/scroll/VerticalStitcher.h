@@ -76,6 +76,8 @@ public:
     // settled pair of grabs saw. They are masked in that frame from now on. False (nothing
     // masked) when the frame is not that view with a few rows changed.
     bool maskAnimationIn(const QImage& frame);
+    // Rows set in `rows` animate at their place on screen: masked in the last accepted frame too.
+    void maskAnimated(const RowMask& rows);
 
     // Whether the last accepted step is provisional, and taking it back (the state is then
     // as before that step). False when there is none.

@@ -79,7 +79,7 @@ const char* pageKindName(PageKind kind)
         "leftEdge",         "numberedNames", "blankStretch",      "hover",
         "floatingButton",   "floatingBox",   "spinner",           "sticky",
         "softShadow",       "sidebar",       "slowSpinner",       "boxOverIdentical",
-        "tableAfterVaried", "pulsingBanner"};
+        "tableAfterVaried", "pulsingBanner", "fixedPulsingBanner"};
     return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
@@ -183,6 +183,10 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.spinner = QRect(width / 2 - 16, viewHeight * 3 / 5, 32, 32);
     if (kind == PageKind::pulsingBanner)
         r.banner = QRect(0, viewHeight / 4, width, 48);
+    if (kind == PageKind::fixedPulsingBanner) {
+        r.banner = QRect(0, viewHeight * 2 / 5, width, 48);
+        r.bannerFixed = true;
+    }
     if (kind == PageKind::sticky || kind == PageKind::softShadow) {
         r.header = 56;
         r.footer = 36;
@@ -207,11 +211,12 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
         const int h = s.width() / 2;
         p.fillRect(s.x() + (q == 1 || q == 2 ? h : 0), s.y() + (q >= 2 ? h : 0), h, h, QColor(60, 110, 220));
     }
-    if (!banner.isEmpty() && banner.bottom() >= offset && banner.top() < offset + viewHeight) {
+    if (!banner.isEmpty() &&
+        (bannerFixed || (banner.bottom() >= offset && banner.top() < offset + viewHeight))) {
         // Brightness in steps of 16 along a sine of 40 grabs: flat near its ends, where
         // settling sees it still.
         const int level = 140 + 16 * int(std::lround(4 * std::sin(tick * 3.14159265 / 20)));
-        const QRect b = banner.translated(0, -offset);
+        const QRect b = bannerFixed ? banner : banner.translated(0, -offset);
         p.fillRect(b, QColor(level, level / 2 + 40, 60));
         p.fillRect(b.adjusted(24, 14, -b.width() / 2, -14), QColor(255, 255, 255));
     }
@@ -251,6 +256,7 @@ bool RealisticPage::allowed(int x, int y, int) const
 {
     if (!spinner.isEmpty() && spinner.contains(x, y))
         return true;
+    // A fixed banner shows once, where the first view has it, in whatever brightness.
     if (!banner.isEmpty() && banner.contains(x, y))
         return true;
     // The page under a sidebar is never seen: from the foot of the first view on, the sidebar's

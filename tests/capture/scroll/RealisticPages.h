@@ -14,27 +14,28 @@
 namespace kx::test {
 
 enum class PageKind {
-    varied,             // prose of varied lines
-    identical,          // one line again and again from the top
-    identicalNumbered,  // the same line with a line number at the left edge
-    turnsIdentical,     // varied, then the last part repeats one line
-    leftEdge,           // a terminal's short lines (numbers) at the left edge, dark theme
-    numberedNames,      // a file list: report_001.txt, report_002.txt, …
-    blankStretch,       // varied, with a blank stretch taller than the view
-    hover,              // varied, a tint on the rows under the pointer
-    floatingButton,     // varied, a 64 x 64 button fixed in the lowest 10 % of the view
-    floatingBox,        // varied, a box fixed in the middle of the view
-    spinner,            // varied, a spinner on the page in the first screen
-    sticky,             // varied, under a sticky header and footer that cast shadows on it
-    softShadow,         // as sticky, the shadows long and faint, as browsers draw them
-    sidebar,            // varied, beside a sidebar fixed at the left over the whole view
-    slowSpinner,        // as spinner, turning only while the view moves: still grabs never see it change
-    boxOverIdentical,   // identical lines under a floating box, a hover tint at the pointer
-    tableAfterVaried,   // varied, then 150 identical table rows ending 370 rows before the bottom
-    pulsingBanner,      // varied, a banner on the page whose brightness pulses in steps, so that
-                        // some pairs of still grabs see it change and some do not
+    varied,              // prose of varied lines
+    identical,           // one line again and again from the top
+    identicalNumbered,   // the same line with a line number at the left edge
+    turnsIdentical,      // varied, then the last part repeats one line
+    leftEdge,            // a terminal's short lines (numbers) at the left edge, dark theme
+    numberedNames,       // a file list: report_001.txt, report_002.txt, …
+    blankStretch,        // varied, with a blank stretch taller than the view
+    hover,               // varied, a tint on the rows under the pointer
+    floatingButton,      // varied, a 64 x 64 button fixed in the lowest 10 % of the view
+    floatingBox,         // varied, a box fixed in the middle of the view
+    spinner,             // varied, a spinner on the page in the first screen
+    sticky,              // varied, under a sticky header and footer that cast shadows on it
+    softShadow,          // as sticky, the shadows long and faint, as browsers draw them
+    sidebar,             // varied, beside a sidebar fixed at the left over the whole view
+    slowSpinner,         // as spinner, turning only while the view moves: still grabs never see it change
+    boxOverIdentical,    // identical lines under a floating box, a hover tint at the pointer
+    tableAfterVaried,    // varied, then 150 identical table rows ending 370 rows before the bottom
+    pulsingBanner,       // varied, a banner on the page whose brightness pulses in steps, so that
+                         // some pairs of still grabs see it change and some do not
+    fixedPulsingBanner,  // as pulsingBanner, the banner fixed in the middle of the view
 };
-constexpr PageKind kLastPageKind = PageKind::pulsingBanner;
+constexpr PageKind kLastPageKind = PageKind::fixedPulsingBanner;
 // Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
 // rows before the bottom, where the wheel's last step over them is cut short by the end.
 constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
@@ -50,8 +51,9 @@ struct RealisticPage {
     QRect button;                          // view coordinates; empty: none
     QRect box;                             // view coordinates; empty: none
     QRect spinner;                         // page coordinates; empty: none
-    QRect banner;                          // page coordinates; empty: none
-    int hoverRow = -1;                     // view row of the pointer; -1: no hover tint
+    QRect banner;                          // page coordinates (view ones when fixed); empty: none
+    bool bannerFixed = false;
+    int hoverRow = -1;  // view row of the pointer; -1: no hover tint
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
     // (wheel turns) the slow one.
