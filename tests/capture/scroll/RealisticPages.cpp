@@ -74,12 +74,26 @@ void drawBands(QPainter& p, const RealisticPage& page, int bottom)
 
 const char* pageKindName(PageKind kind)
 {
-    static const char* names[] = {
-        "varied",           "identical",     "identicalNumbered", "turnsIdentical",
-        "leftEdge",         "numberedNames", "blankStretch",      "hover",
-        "floatingButton",   "floatingBox",   "spinner",           "sticky",
-        "softShadow",       "sidebar",       "slowSpinner",       "boxOverIdentical",
-        "tableAfterVaried", "pulsingBanner", "fixedPulsingBanner"};
+    static const char* names[] = {"varied",
+                                  "identical",
+                                  "identicalNumbered",
+                                  "turnsIdentical",
+                                  "leftEdge",
+                                  "numberedNames",
+                                  "blankStretch",
+                                  "hover",
+                                  "floatingButton",
+                                  "floatingBox",
+                                  "spinner",
+                                  "sticky",
+                                  "softShadow",
+                                  "sidebar",
+                                  "slowSpinner",
+                                  "boxOverIdentical",
+                                  "tableAfterVaried",
+                                  "pulsingBanner",
+                                  "fixedPulsingBanner",
+                                  "shrinkingHeader"};
     return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
@@ -183,6 +197,10 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.spinner = QRect(width / 2 - 16, viewHeight * 3 / 5, 32, 32);
     if (kind == PageKind::pulsingBanner)
         r.banner = QRect(0, viewHeight / 4, width, 48);
+    if (kind == PageKind::shrinkingHeader) {
+        r.shrink = 48;
+        r.shrinkDelay = int(seed % 5);
+    }
     if (kind == PageKind::fixedPulsingBanner) {
         r.banner = QRect(0, viewHeight * 2 / 5, width, 48);
         r.bannerFixed = true;

@@ -34,8 +34,10 @@ enum class PageKind {
     pulsingBanner,       // varied, a banner on the page whose brightness pulses in steps, so that
                          // some pairs of still grabs see it change and some do not
     fixedPulsingBanner,  // as pulsingBanner, the banner fixed in the middle of the view
+    shrinkingHeader,     // varied, selected below a header that shrinks a little after the first
+                         // wheel turn, moving the page up by that much more over a few grabs
 };
-constexpr PageKind kLastPageKind = PageKind::fixedPulsingBanner;
+constexpr PageKind kLastPageKind = PageKind::shrinkingHeader;
 // Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
 // rows before the bottom, where the wheel's last step over them is cut short by the end.
 constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
@@ -53,7 +55,8 @@ struct RealisticPage {
     QRect spinner;                         // page coordinates; empty: none
     QRect banner;                          // page coordinates (view ones when fixed); empty: none
     bool bannerFixed = false;
-    int hoverRow = -1;  // view row of the pointer; -1: no hover tint
+    int shrink = 0, shrinkDelay = 0;  // rows the header above shrinks by, grabs before it starts
+    int hoverRow = -1;                // view row of the pointer; -1: no hover tint
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
     // (wheel turns) the slow one.
@@ -83,6 +86,7 @@ struct RealisticScreen : FakeScrollPage {
     int lag = 0;
     int forward = 0;
     QList<std::pair<int, int>> pending;  // grab index it shows at, clicks
+    int firstTurn = -1;                  // grab index of the first wheel turn
 
     bool scroll(QPoint, int n) override
     {
@@ -108,12 +112,18 @@ struct RealisticScreen : FakeScrollPage {
             } else {
                 ++it;
             }
+        if (source->shrink > 0 && firstTurn < 0 && turns > 0)
+            firstTurn = grabs;
         ++grabs;
         if (smooth && offset != target) {
             const int rest = target - offset;
             offset += rest > 0 ? (rest + 1) / 2 : -((1 - rest) / 2);
         }
-        return ScreenGrab{source->view(offset, tick++, turns), 1.0};
+        // The header shrinks 8 rows a grab once it starts: the page moves up by as much more.
+        const int shrunk =
+            firstTurn < 0 ? 0 : std::clamp((grabs - firstTurn - source->shrinkDelay) * 8, 0, source->shrink);
+        const int at = std::clamp(offset + shrunk, 0, page.height() - viewHeight);
+        return ScreenGrab{source->view(at, tick++, turns), 1.0};
     }
 };
 
