@@ -2,6 +2,7 @@
 // recognition process (the capture's own writes are not part of it), with N processes spinning
 // on the cores at normal priority; and what the reading costs the capture path meanwhile, as the
 // time to encode that capture's PNG on a normal thread (the clipboard's work) while it reads.
+#include "ProseScreen.h"
 #include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
 #include "analysis/RecognizerProcess.h"
@@ -134,36 +135,6 @@ BENCHMARK(BM_CapturePngWhileReading)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The desktop of the end-to-end probe: `lines` lines of 14-px prose from the top, or the whole
-// screen filled in columns 960 px apart; drawn at `scale` pixels per point. Also its words.
-QImage proseScreen(int width, int height, int lines, QStringList* words, int scale = 1)
-{
-    QImage img(width * scale, height * scale, QImage::Format_RGB32);
-    img.fill(QColor(0xfa, 0xfa, 0xf8));
-    QPainter p(&img);
-    p.scale(scale, scale);
-    p.setPen(QColor(0x14, 0x14, 0x14));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(14);
-    p.setFont(font);
-    const int step = 22, columns = lines ? 1 : std::max(1, width / 960);
-    const int rows = lines ? lines : (height - 40) / step;
-    for (int col = 0; col < columns; ++col)
-        for (int i = 1; i <= rows; ++i) {
-            const QString line =
-                QStringLiteral(
-                    "%1. Invoice 2026-%2 for order %3 was paid on time; the shipment left at 0%4:%5.")
-                    .arg(i)
-                    .arg(i * 37)
-                    .arg(4100 + i * 13 + col)
-                    .arg(i % 10)
-                    .arg(10 + i % 50);
-            p.drawText(24 + col * 960, 30 + i * step, line);
-            *words += line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        }
-    return img;
-}
-
 // The CPU one history reading costs, as the recognition process reads it (one engine, the
 // languages the settings choose), its models already loaded. Arg: 0 a light 1080p screen of 24
 // lines, 1 a filled 1080p screen, 2 a filled 4K screen, 3 the filled 1080p screen on a 4K
@@ -179,7 +150,8 @@ void BM_HistoryReadingCpu(benchmark::State& state)
                     {1920, 1080, 0, 2, "filled 4K at scale 2"}};
     const auto& screen = kScreens[state.range(0)];
     QStringList drawn;
-    const QImage image = proseScreen(screen.width, screen.height, screen.lines, &drawn, screen.scale);
+    const QImage image =
+        kx::bench::proseScreen(screen.width, screen.height, screen.lines, &drawn, screen.scale);
     const QStringList languages = OCRLanguages::current();
     const QString dataDir = OCRLanguages::dataDir();
     ocr::recognize(QImage(64, 32, QImage::Format_RGB32), languages, dataDir, {}, ocr::Pace::background);
@@ -216,7 +188,8 @@ void BM_HistoryReadingCpuInBurst(benchmark::State& state)
     static constexpr QSize kSizes[] = {{1920, 1080}, {1920, 1080}, {3840, 2160}};
     const QSize size = kSizes[state.range(0)];
     QStringList drawn;
-    const QImage screen = proseScreen(size.width(), size.height(), state.range(0) == 0 ? 24 : 0, &drawn);
+    const QImage screen =
+        kx::bench::proseScreen(size.width(), size.height(), state.range(0) == 0 ? 24 : 0, &drawn);
     const auto withClock = [&](int minute) {
         QImage img = screen.copy();
         QPainter p(&img);

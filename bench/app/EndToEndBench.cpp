@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <vector>
+#include "ProseScreen.h"
 #include "Waiting.h"
 
 using kx::bench::median;
@@ -389,31 +390,6 @@ double cpuMs(qint64 pid)
     return t * tick;
 }
 
-// A light page: `lines` lines of prose from the top, or the whole screen filled.
-QImage page(int width, int height, int lines)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    img.fill(QColor(0xfa, 0xfa, 0xf8));
-    QPainter p(&img);
-    p.setPen(QColor(0x14, 0x14, 0x14));
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(14);
-    p.setFont(font);
-    const int step = 22, columns = lines ? 1 : std::max(1, width / 960);
-    const int rows = lines ? lines : (height - 40) / step;
-    for (int col = 0; col < columns; ++col)
-        for (int i = 1; i <= rows; ++i)
-            p.drawText(24 + col * 960, 30 + i * step,
-                       QStringLiteral(
-                           "%1. Invoice 2026-%2 for order %3 was paid on time; the shipment left at 0%4:%5.")
-                           .arg(i)
-                           .arg(i * 37)
-                           .arg(4100 + i * 13 + col)
-                           .arg(i % 10)
-                           .arg(10 + i % 50));
-    return img;
-}
-
 // Args: lines of text on the screen (0: filled); captures in a burst, each key pressed once the
 // previous capture is in the history without waiting for its text (1: one capture at a time,
 // the recognizer started for each). Whole-screen captures; the CPU the process and its
@@ -426,7 +402,8 @@ void BM_BackgroundReadingCpu(benchmark::State& state)
         state.SkipWithError("no X display");
         return;
     }
-    x.showPage(page(x.screen->width_in_pixels, x.screen->height_in_pixels, int(state.range(0))));
+    x.showPage(kx::bench::proseScreen(x.screen->width_in_pixels, x.screen->height_in_pixels,
+                                      int(state.range(0)), nullptr));
     App app;
     app.start();
     if (!spinUntil([&] { return x.trayIconEmbedded(); })) {
