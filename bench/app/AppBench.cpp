@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
-#include "Waiting.h"
+#include "AppHarness.h"
 
 using kx::bench::median;
 
@@ -44,20 +44,7 @@ struct App {
     QString history() const { return home.filePath("history"); }
     void start()
     {
-        QDir().mkpath(home.filePath("config/Kaptorix"));
-        QDir().mkpath(home.filePath("run"));
-        QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile conf(home.filePath("config/Kaptorix/Kaptorix.conf"));
-        conf.open(QIODevice::WriteOnly);
-        conf.write(
-            "[General]\nfirstRunDone=true\nafter.editor=false\nafter.preview=false\nplaySound=false\n");
-        conf.close();
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
-        env.insert("KAPTORIX_DATA_DIR", history());
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        kx::bench::prepareHome(home, process);
         process.start(QStringLiteral(KX_KAPTORIX));
         process.waitForStarted();
     }

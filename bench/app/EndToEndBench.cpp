@@ -27,8 +27,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+#include "AppHarness.h"
 #include "ProseScreen.h"
-#include "Waiting.h"
 
 using kx::bench::median;
 
@@ -229,20 +229,7 @@ struct App {
     }
     void start()
     {
-        QDir().mkpath(home.filePath("config/Kaptorix"));
-        QDir().mkpath(home.filePath("run"));
-        QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile conf(home.filePath("config/Kaptorix/Kaptorix.conf"));
-        if (conf.open(QIODevice::WriteOnly))
-            conf.write(
-                "[General]\nfirstRunDone=true\nafter.editor=false\nafter.preview=false\nplaySound=false\n");
-        conf.close();
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", home.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", home.filePath("run"));
-        env.insert("KAPTORIX_DATA_DIR", home.filePath("history"));
-        process.setProcessEnvironment(env);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        kx::bench::prepareHome(home, process);
         // KX_BENCH_KAPTORIX: another build of the binary, to compare two in the same minutes.
         const QString other = qEnvironmentVariable("KX_BENCH_KAPTORIX");
         process.start(other.isEmpty() ? QStringLiteral(KX_KAPTORIX) : other);
