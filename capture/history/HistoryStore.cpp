@@ -11,38 +11,23 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFutureWatcher>
+#include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTimer>
-#include <QtConcurrent>
 #include <algorithm>
 #include <cmath>
 #include <utility>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace kx {
 
 namespace {
 
-constexpr qint64 kSecondsPerDay = 86400;
 constexpr int kThumbnailCacheKiB = 64 * 1024;
 
 double saneScale(double scale)
 {
     return (scale > 0 && std::isfinite(scale)) ? scale : 1.0;
-}
-
-// A retention limit. A value that cannot be read as a whole number removes no more than
-// the default would.
-int limitSetting(const char* key)
-{
-    const QString k = QLatin1String(key);
-    if (const auto n = Prefs::wholeNumber(k))
-        return *n;
-    return Prefs::registeredDefault(k).toInt();
 }
 
 HistoryStore::Recognizer ocrRecognizer()
@@ -130,30 +115,6 @@ QString HistoryStore::takeStartNotice()
     return std::exchange(startNotice_, QString());
 }
 
-void HistoryStore::sweepOrphans(bool sweep, const QList<QUuid>& rebuilt)
-{
-    QSet<QUuid> named;
-    for (const HistoryEntry& e : std::as_const(entries_))
-        named.insert(e.id);
-    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kOrphanAgeSeconds);
-    // Young thumbnails may belong to a capture being added right now.
-    sweep_ = QtConcurrent::run([dir = dir_, named, before, sweep, rebuilt] {
-        const BackgroundWork::IdleIo io;
-        remakeMissingThumbnails(dir, rebuilt);
-        if (sweep)
-            removeUnnamedThumbnails(dir, named, before);
-    });
-}
-
-void HistoryStore::queueMissingText()
-{
-    // Newest first: the captures the user is most likely to look for.
-    for (const HistoryEntry& e : std::as_const(entries_)) {
-        if (!e.ocrText && !e.textFailed && !textGeneration_.contains(e.id))
-            recognize(e.id);
-    }
-}
-
 HistoryStore::~HistoryStore()
 {
     flush();
@@ -219,253 +180,6 @@ void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
     updatedFrom_.insert(pending_.value(id).generation, before);
     persist();
     recognize(id);
-}
-
-void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scale, QFuture<QByteArray> png)
-{
-    // The store outlives every write: its destructor waits for them (flush()).
-    const quint64 generation = images_->write(
-        id, image, scale,
-        [this, id](quint64 gen, const QImage& thumb, bool ok, const QString& error) {
-            {
-                QMutexLocker lock(&outcomesMutex_);
-                outcomes_.append({id, gen, thumb, ok, error});
-            }
-            QMetaObject::invokeMethod(this, &HistoryStore::takeWriteOutcomes, Qt::QueuedConnection);
-        },
-        std::move(png));
-    pending_.insert(id, PendingImage{image, generation});
-    thumbs_.remove(id);
-    holdBackgroundWhileWriting();
-}
-
-void HistoryStore::holdBackgroundWhileWriting()
-{
-    // The capture's PNG is being encoded (the clipboard waits for the same bytes): background
-    // recognition must not take cores from it.
-    if (pending_.isEmpty())
-        writing_.reset();
-    else if (!writing_)
-        writing_ = BackgroundWork::hold();
-}
-
-void HistoryStore::takeWriteOutcomes()
-{
-    QList<WriteOutcome> outcomes;
-    {
-        QMutexLocker lock(&outcomesMutex_);
-        outcomes.swap(outcomes_);
-    }
-    for (const WriteOutcome& o : std::as_const(outcomes))
-        imagesWritten(o);
-}
-
-void HistoryStore::imagesWritten(const WriteOutcome& outcome)
-{
-    const auto& [id, generation, thumbnail, ok, error] = outcome;
-    // Whichever write put it there, the image is on disk: the index may name the entry now.
-    if (ok && unwritten_.remove(id))
-        persist();
-    const bool wasUpdate = updatedFrom_.contains(generation);
-    const std::pair<QSize, double> before = updatedFrom_.take(generation);
-    const auto it = pending_.constFind(id);
-    if (it == pending_.cend() || it->generation != generation)
-        return;  // a newer image is on its way, or the entry is gone
-    pending_.erase(it);
-    holdBackgroundWhileWriting();
-    if (!ok) {
-        QString reason = kx::tr("The image file could not be written in %1.", "A képfájl nem írható ide: %1.",
-                                "Die Bilddatei konnte nicht in %1 geschrieben werden.")
-                             .arg(displayPath(dir_));
-        if (!error.isEmpty())
-            reason += QLatin1Char(' ') + error;
-        const qsizetype i = indexOf(id);
-        if (unwritten_.contains(id)) {
-            dropUnwritten(id, reason);
-        } else if (wasUpdate && i >= 0) {
-            // The old PNG stays (files are replaced atomically): the entry keeps describing it.
-            entries_[i].width = before.first.width();
-            entries_[i].height = before.first.height();
-            entries_[i].scale = before.second;
-            changed();
-            persist();
-        }
-        Q_EMIT imageWriteFailed(id, reason);
-    }
-    // The written file replaces the preview made while waiting. Only a view that asks keeps a
-    // thumbnail in memory: the tray process caching every capture's grew by 64 MB.
-    if (ok && thumbs_.contains(id) && !thumbnail.isNull())
-        thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
-    else
-        thumbs_.remove(id);
-    Q_EMIT thumbnailChanged(id);
-    if (!recognizing_ && textQueue_.isEmpty() && pending_.isEmpty())
-        releaseFreedMemory();
-}
-
-void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
-{
-    // An entry whose image never reached the disk would show nothing and could never be
-    // opened; it is not kept (the index never named it).
-    unwritten_.remove(id);
-    images_->forget(id);
-    textGeneration_.remove(id);
-    searchText_.remove(id);
-    thumbs_.remove(id);
-    if (entries_.removeIf([&](const HistoryEntry& e) { return e.id == id; }) > 0)
-        changed();
-    Q_EMIT captureDropped(id, reason);
-}
-
-void HistoryStore::recognize(const QUuid& id, int attempt)
-{
-    const quint64 generation = ++textCounter_;
-    textGeneration_.insert(id, generation);
-    textAttempt_.insert(id, attempt);
-    textQueue_.append({id, generation});
-    recognizeNext();
-}
-
-void HistoryStore::recognizeNext()
-{
-    while (!recognizing_ && !textQueue_.isEmpty()) {
-        const auto [id, generation] = textQueue_.takeFirst();
-        // Superseded by a newer image or a text set by hand, or removed.
-        if (textGeneration_.value(id) != generation || indexOf(id) < 0)
-            continue;
-        recognizing_ = true;
-        const auto it = pending_.constFind(id);
-        if (it != pending_.cend()) {
-            recognizeImage(id, generation, it->image);
-        } else {
-            BackgroundWork::run([path = images_->pngPath(id)] {
-                const BackgroundWork::IdleIo io;
-                const ImageRead read = readImageFile(path);
-                return read.image ? read.image->image : QImage();
-            }).then(this, [this, id, generation](const QImage& image) {
-                recognizeImage(id, generation, image);
-            });
-        }
-    }
-}
-
-void HistoryStore::recognizeImage(const QUuid& id, quint64 generation, const QImage& image)
-{
-    if (image.isNull() || textGeneration_.value(id) != generation) {
-        recognitionDone(id, generation, {});
-        return;
-    }
-    // A watcher also reports a recogniser's cancelled future, which .then() would skip.
-    auto* watcher = new QFutureWatcher<std::optional<QString>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id, generation] {
-        watcher->deleteLater();
-        recognitionDone(id, generation, watcher->future());
-    });
-    watcher->setFuture(recognize_(image));
-}
-
-void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
-                                   const QFuture<std::optional<QString>>& text)
-{
-    recognizing_ = false;
-    // Only the newest recognition of an entry may set its text. A failure (a stalled or
-    // killed reader included) is tried once more, after the others; then the entry is marked
-    // so that it is not tried at every start. A reading cancelled at quit is no failure.
-    if (!text.isCanceled() && text.resultCount() > 0 && textGeneration_.value(id) == generation) {
-        if (const std::optional<QString> t = text.result()) {
-            applyText(id, *t);
-        } else if (const int attempt = textAttempt_.value(id, 1); attempt < kTextAttempts) {
-            recognize(id, attempt + 1);
-        } else if (const qsizetype i = indexOf(id); i >= 0) {
-            // Nothing a view shows: saved, not announced.
-            entries_[i].textFailed = true;
-            persist();
-        }
-    }
-    if (textQueue_.isEmpty() && pending_.isEmpty())
-        releaseFreedMemory();
-    recognizeNext();
-}
-
-void HistoryStore::releaseFreedMemory()
-{
-    // Nothing is left to recognise: the engine (tens of MB with its models) goes now rather
-    // than after the recognition service's idle time, and full-screen images freed on worker
-    // threads stay in glibc's arenas until trimmed.
-    QThreadPool::globalInstance()->start([] {
-        OCRService::releaseIdleEngines(0);
-#ifdef __GLIBC__
-        malloc_trim(0);
-#endif
-    });
-}
-
-void HistoryStore::persist()
-{
-    index_->markChanged();
-}
-
-void HistoryStore::indexDone(quint64 sequence, bool ok)
-{
-    if (ok) {
-        // Every state from `sequence` on lacks the entries removed before it was taken, so
-        // their files can go without leaving an index entry without its image.
-        unlinked_.removeIf([&](const QPair<quint64, QUuid>& u) {
-            if (u.first >= sequence)
-                return false;
-            images_->removeFiles(u.second);
-            return true;
-        });
-    }
-    if (!ok && !indexFailing_) {
-        QString reason = kx::tr("The history index could not be written in %1; the last saved one is kept.",
-                                "Az előzmények indexe nem írható ide: %1; a legutóbb mentett megmaradt.",
-                                "Der Verlaufsindex konnte nicht in %1 geschrieben werden; der zuletzt "
-                                "gespeicherte bleibt.")
-                             .arg(displayPath(dir_));
-        if (const QString why = index_->lastError(); !why.isEmpty())
-            reason += QLatin1Char(' ') + why;
-        Q_EMIT indexWriteFailed(reason);
-    }
-    indexFailing_ = !ok;
-    Q_EMIT indexWritten(ok);
-}
-
-void HistoryStore::flush()
-{
-    images_->wait();
-    // The finished writes decide which new entries the index may name.
-    takeWriteOutcomes();
-    sweep_.waitForFinished();
-    index_->flush();
-}
-
-void HistoryStore::prune()
-{
-    const int days = limitSetting("history.days");
-    const int max = limitSetting("history.max");
-    QList<QUuid> marked;
-    QSet<QUuid> markedSet;
-    const QDateTime cutoff = days >= 1 ? now_().addSecs(-qint64(days) * kSecondsPerDay) : QDateTime();
-    if (cutoff.isValid()) {
-        for (const HistoryEntry& e : std::as_const(entries_)) {
-            if (!e.favorite && !spared_.contains(e.id) && e.date < cutoff) {
-                marked.append(e.id);
-                markedSet.insert(e.id);
-            }
-        }
-    }
-    if (max >= 1) {
-        QList<QUuid> counted;
-        for (const HistoryEntry& e : std::as_const(entries_)) {
-            if (!e.favorite && !spared_.contains(e.id) && !markedSet.contains(e.id))
-                counted.append(e.id);
-        }
-        for (qsizetype i = max; i < counted.size(); ++i)
-            marked.append(counted[i]);
-    }
-    if (!marked.isEmpty())
-        remove(marked);
 }
 
 void HistoryStore::dropEntriesWithoutImage()
