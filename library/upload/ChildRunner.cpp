@@ -1,6 +1,7 @@
 #include "library/upload/ChildRunner.h"
 
 #include "core/Localisation.h"
+#include "library/upload/ServerAnswer.h"
 #include "library/upload/UploadPlan.h"
 
 #include <sys/prctl.h>

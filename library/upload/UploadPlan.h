@@ -1,6 +1,6 @@
 #pragma once
 // The pure part of an upload: parsing the server address, file and public addresses, the
-// curl configuration and the sftp command list, and judging what the programs printed.
+// curl configuration and the sftp command list (ServerAnswer judges what came back).
 // Nothing here reads settings or starts a process, so every rule can be checked alone.
 
 #include "library/upload/UploadTypes.h"
@@ -53,15 +53,11 @@ QStringList curlBase(const QString& user, const QString& password);
 // file of that name; the status comes on standard output.
 QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
                              const QString& url, bool webdav, bool onlyIfNew = false);
-// True when a conditional WebDAV upload was refused because the name is taken.
-bool refusedAsExisting(const ProcessOutput& output);
 
 // A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
-enum class NameCheck { free, taken, failed };
 QStringList curlCheckConfig(const QString& user, const QString& password, const QString& url, bool webdav);
 // Without "--fail": any HTTP answer is an answer.
 QStringList curlCheckArguments();
-NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav);
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav);
 // The fixed argument list of every curl run (the configuration comes on standard input).
@@ -86,16 +82,6 @@ QStringList sftpTestCommands(const Endpoint& endpoint);
 QString sftpRemotePath(const QString& name, const Endpoint& endpoint);
 // One listing per path, each allowed to fail (a missing file is what is hoped for).
 QStringList sftpCheckCommands(const QStringList& remotes);
-// Which of `remotes` no listing line shows, in their order.
-QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remotes);
-
-// Success of an sftp upload: a listing line of a regular file ending in `remote`.
-Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote);
-// Success of the sftp test: none of sftp's missing-folder phrases.
-Outcome<bool> judgeSftpTest(const ProcessOutput& output);
-
-// Message of a failed child: the last two meaningful error lines, else the exit-code form.
-QString failureMessage(const QString& err, int exitCode, const QString& lang);
 
 // The askpass script: it prints the password from the child's environment.
 QByteArray askpassScript();

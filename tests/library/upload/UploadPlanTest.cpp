@@ -1,4 +1,5 @@
 #include "core/Localisation.h"
+#include "library/upload/ServerAnswer.h"
 #include "library/upload/UploadPlan.h"
 
 #include <gtest/gtest.h>
