@@ -1,7 +1,10 @@
 #include "capture/scroll/VerticalStitcher.h"
+// Where a frame fits the last accepted one: the search over every shift, the sample-for-sample
+// check of the likely ones, and the choice among several that fit.
 
 #include "capture/scroll/RowDistance.h"
 #include "capture/scroll/StitchCheck.h"
+#include "capture/scroll/StitcherInternals.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,22 +24,10 @@ constexpr int kRoughStride = 8;                 // rows between the samples of t
 constexpr int kRoughRows = 32;                  // rows the quick look samples, about
 constexpr int kMinOverlap = 16;                 // rows both frames must show, at least
 constexpr int kNeighbourhood = 2;               // shifts this close to the best are the same match
-constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
 constexpr std::uint64_t kSearchRows = 1 << 18;  // rows the full pass may compare (about 1 ms)
 constexpr int kBlockRows = 32;                  // rows compared between checks against the bound
-constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kMaxChecks = 1024;                // shifts checked sample for sample, at most
 constexpr int kExpectedSlack = 2;               // rows an expected distance may be off by
-constexpr int kShadowRows = 32;                 // rows a fixed band's drop shadow may cover
-constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
-constexpr int kAnimationSpan = 4;               // an animation spans less than 1/4 of the view
-constexpr int kAnimationSpread = 3;             // rows around its changed ones it may touch
-
-// A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
-int shaded(int rows, int shadow, int limit)
-{
-    return rows >= kMinShadowBand ? std::max(rows, std::min(limit, rows + shadow)) : rows;
-}
 
 bool isPlain32(QImage::Format f)
 {
@@ -78,14 +69,6 @@ std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, i
 
 }  // namespace
 
-struct VerticalStitcher::Snapshot {
-    QImage firstFrame, tail;
-    StitchSignature reference;
-    RowMask referenceMask;
-    int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut;
-    qint64 movedRows;
-};
-
 int VerticalStitcher::matchedColumns(int width)
 {
     // Overlay scroll bars are at most about 1/60 of a window wide, and never under 24 pixels
@@ -108,80 +91,6 @@ VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
 }
 
 VerticalStitcher::~VerticalStitcher() = default;
-
-int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next, int shadow) const
-{
-    const int R = height_;
-    if (R * 4 < 10)
-        return 0;
-    const int limit = R * 8 / 10;  // a tall static band above a small scrolling part
-    int n = 0;
-    while (n < limit && rowMaxDifference(next.row(n), reference_.row(n)) <= kExactLevels)
-        ++n;
-    return shaded(n, shadow, limit);
-}
-
-int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shadow) const
-{
-    const int R = height_;
-    if (R * 4 < 10)
-        return 0;
-    const int limit = R * 4 / 10;
-    int n = 0;
-    while (n < limit && rowMaxDifference(next.row(R - 1 - n), reference_.row(R - 1 - n)) <= kExactLevels)
-        ++n;
-    return shaded(n, shadow, limit);
-}
-
-// Rows at the bottom of the last frame that did not move with the content (a floating
-// button, a footer that differs a little, an animation fixed on screen): from the highest
-// such row in the lowest 30 % down to the frame's end. What floats in `boxes` is not
-// compared: a box higher up meets these rows where a large step moved them to.
-int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
-                                      const std::vector<Box>& boxes) const
-{
-    const int R = height_;
-    if (R * 4 < 10)
-        return 0;
-    const int low = R - R * 3 / 10;
-    for (int r = low; r < R; ++r) {
-        if (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated)
-            return R - r;  // animated at the same place in both frames
-        if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
-            continue;
-        Samples out;
-        for (const Box& box : boxes)
-            if ((r >= box.top && r < box.bottom) || (r - dy >= box.top && r - dy < box.bottom))
-                out.add(Samples::range(box.left, box.right));
-        std::uint64_t distance = 0;
-        if (!out.any()) {
-            distance = rowsClipped(reference_.row(r), next.row(r - dy), 1);
-        } else {
-            for (int s = 0; s < S; ++s)
-                if (!out.test(s))
-                    distance += std::uint64_t(
-                        std::min(std::abs(int(reference_.row(r)[s]) - int(next.row(r - dy)[s])), kSampleCap));
-        }
-        if (distance > kDisturbedRow)
-            return R - r;
-    }
-    return 0;
-}
-
-// Nothing moved but what is known to change in place.
-bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const RowMask& mask) const
-{
-    int stable = 0;
-    for (int r = 0; r < height_; ++r) {
-        const char was = referenceMask_[std::size_t(r)];
-        if (mask[std::size_t(r)] || was == kAnimated || was == kPointer)
-            continue;
-        if (rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels)
-            return false;
-        ++stable;
-    }
-    return stable >= height_ / 3;
-}
 
 VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expectedDy, RowMask mask)
 {
@@ -542,123 +451,6 @@ bool VerticalStitcher::repeating(const StitchSignature& next, const RowMask& mas
             return true;
     }
     return false;
-}
-
-void VerticalStitcher::maskAnimated(const RowMask& rows)
-{
-    for (std::size_t r = 0; r < std::min(rows.size(), referenceMask_.size()); ++r)
-        if (rows[r] && !referenceMask_[r])
-            referenceMask_[r] = kAnimated;
-}
-
-bool VerticalStitcher::maskAnimationIn(const QImage& frame)
-{
-    if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
-        return false;
-    StitchSignature& next = scratch_;
-    StitchSignature::compute(frame, next, columns_);
-    int n = 0, first = height_, last = -1;
-    for (int r = 0; r < height_; ++r)
-        if (!referenceMask_[std::size_t(r)] &&
-            rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels) {
-            ++n;
-            first = std::min(first, r);
-            last = std::max(last, r);
-        }
-    // A view that moved, even by a row, changes rows all over it; an animation is one spot.
-    if (n == 0 || last - first >= height_ / kAnimationSpan)
-        return false;
-    for (int r = std::max(0, first - kAnimationSpread); r <= std::min(height_ - 1, last + kAnimationSpread);
-         ++r)
-        if (!referenceMask_[std::size_t(r)])
-            referenceMask_[std::size_t(r)] = kAnimated;
-    return true;
-}
-
-// The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this
-// one; what lies between there and this frame's bottom band is new.
-bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, int* added)
-{
-    const int body = height_ - band;
-    const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);
-    const int before = strips_.rows();
-    int end = contentEnd_;
-    if (steps_ == 0) {
-        // The first frame's rows are copied when the result is made, not while the user waits.
-        const QImage first =
-            firstFrame_.format() == format_ ? firstFrame_ : firstFrame_.convertToFormat(format_);
-        if (!strips_.appendLater(first, 0, body))
-            return false;
-        end = body;
-    }
-    const int from = end - dy;
-    // Fresh memory costs a page fault per 4 KiB: copying more than a sixth of a 4K frame
-    // costs more than the matching. A frame that gives that many rows is kept whole and its
-    // rows copied at the end; one that gives less than half of itself only a few times, so
-    // that the memory held stays within twice the result and a few frames.
-    const int count = body - from;
-    const bool later = 6 * count >= height_ && (2 * count >= height_ || partlyUsed_ < kPartlyUsedFrames);
-    // Above `top` this frame shows its fixed band: a step that far leaves a gap.
-    if (from < top || (body > from && !(later ? strips_.appendLater(source, from, count)
-                                              : strips_.append(source, from, count)))) {
-        if (steps_ == 0)
-            strips_.reset(width_, format_);
-        return false;
-    }
-    partlyUsed_ += later && 2 * count < height_;
-    *added = strips_.rows() - before - (steps_ == 0 ? body : 0);
-    contentEnd_ = std::max(body, from);
-    if (steps_ == 0)
-        firstFrame_ = QImage();
-    tail_ = source;  // shared, not copied: a tall bottom band would cost a copy per step
-    return true;
-}
-
-QImage VerticalStitcher::finish()
-{
-    if (steps_ == 0)
-        return rightCut_ > 0 ? firstFrame_.copy(0, 0, width_ - rightCut_, height_) : firstFrame_;
-    const qint64 total = stitchedHeight();
-    if (total > kMaxRows || total < 1)
-        return {};
-    if (!tail_.isNull() && !strips_.append(tail_, contentEnd_, height_ - contentEnd_))
-        return {};
-    tail_ = QImage();
-    QImage result = strips_.take();
-    if (result.isNull() || result.height() != total)
-        return {};
-    if (rightCut_ > 0)
-        result = result.copy(0, 0, width_ - rightCut_, result.height());
-    if (colorSpace_.isValid())
-        result.setColorSpace(colorSpace_);
-    return result;
-}
-
-bool VerticalStitcher::dropProvisionalStep()
-{
-    if (!undo_)
-        return false;
-    Snapshot& u = *undo_;
-    strips_.truncate(u.stripRows);
-    firstFrame_ = std::move(u.firstFrame);
-    tail_ = std::move(u.tail);
-    reference_ = std::move(u.reference);
-    referenceMask_ = std::move(u.referenceMask);
-    steps_ = u.steps;
-    bottomBand_ = u.bottomBand;
-    contentEnd_ = u.contentEnd;
-    lastDy_ = u.lastDy;
-    partlyUsed_ = u.partlyUsed;
-    topBand_ = u.topBand;
-    rightCut_ = u.rightCut;
-    movedRows_ = u.movedRows;
-    undo_.reset();
-    return true;
-}
-
-std::size_t VerticalStitcher::retainedBytes() const
-{
-    return std::size_t(firstFrame_.sizeInBytes()) + std::size_t(tail_.sizeInBytes()) + strips_.bytes();
 }
 
 }  // namespace kx

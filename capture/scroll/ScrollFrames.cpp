@@ -1,0 +1,231 @@
+#include "capture/scroll/ScrollCaptureSession.h"
+// Where the session's frames come from and go: grabs, settling until the view stands still
+// (or only an animation keeps changing), the comparisons of whole frames, and the hand-over
+// to the stitcher off the GUI thread.
+
+#include "capture/scroll/ScrollRowMasks.h"
+
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace kx {
+
+using namespace rowmask;
+
+bool ScrollCaptureSession::identical(const QImage& a, const QImage& b)
+{
+    if (a.isNull() || b.isNull() || a.size() != b.size() || a.format() != b.format() ||
+        a.bytesPerLine() != b.bytesPerLine())
+        return false;
+    const qsizetype rowBytes = qsizetype(a.width()) * a.depth() / 8;
+    for (int y = 0; y < a.height(); ++y)
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(rowBytes)) != 0)
+            return false;
+    return true;
+}
+
+VerticalStitcher::RowMask ScrollCaptureSession::differingRows(const QImage& a, const QImage& b)
+{
+    VerticalStitcher::RowMask rows(std::size_t(std::max(a.height(), 0)), 1);
+    if (a.size() != b.size() || a.format() != b.format())
+        return rows;
+    const qsizetype rowBytes = qsizetype(a.width()) * a.depth() / 8;
+    for (int y = 0; y < a.height(); ++y)
+        rows[std::size_t(y)] = std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(rowBytes)) != 0;
+    return rows;
+}
+
+bool ScrollCaptureSession::repeatsItself(const QImage& frame)
+{
+    const int h = frame.height();
+    if (h < 8)
+        return false;
+    const qsizetype rowBytes = qsizetype(frame.width()) * frame.depth() / 8;
+    std::vector<size_t> rows(std::size_t(h), 0);
+    for (int y = 0; y < h; ++y)
+        rows[std::size_t(y)] = qHashBits(frame.constScanLine(y), size_t(rowBytes));
+    // A stretch of at least half the frame in which every row equals the one `period` rows
+    // below, and which is not one flat colour (a blank stretch says nothing about repeats).
+    for (int period = 1; period <= h / 4; ++period) {
+        int run = 0, start = 0;
+        bool varied = false;
+        for (int r = 0; r + period < h; ++r) {
+            if (rows[std::size_t(r)] != rows[std::size_t(r + period)]) {
+                run = 0;
+                continue;
+            }
+            if (run++ == 0) {
+                start = r;
+                varied = false;
+            }
+            varied = varied || rows[std::size_t(r)] != rows[std::size_t(start)];
+            if (varied && run + period >= h / 2)
+                return true;
+        }
+    }
+    return false;
+}
+
+struct ScrollCaptureSession::Settling {
+    std::optional<QImage> previous;
+    std::optional<CaptureError> error;
+    int tries = 0;
+    int minTries = 0;                      // grabs to look at, at least, for what animates
+    VerticalStitcher::RowMask lastChange;  // rows that differed between the last two grabs
+    VerticalStitcher::RowMask seen;        // every row that changed in place since the scroll stopped
+    FrameHandler handler;
+};
+
+void ScrollCaptureSession::grab(FrameHandler handler)
+{
+    // Kaptorix's own windows (border, HUD, a closing overlay) are kept out by the grab itself.
+    Captured<ScreenGrab> shot =
+        env_.grab ? env_.grab(screen_, rect_) : Captured<ScreenGrab>(CaptureError::failed(QString()));
+    if (shot)
+        handler(shot->image, std::nullopt);
+    else
+        handler(std::nullopt, shot.error());
+}
+
+void ScrollCaptureSession::settledFrame(FrameHandler handler)
+{
+    settledFrame(0, std::move(handler));
+}
+
+void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler)
+{
+    auto s = std::make_shared<Settling>();
+    s->minTries = minTries;
+    s->handler = std::move(handler);
+    after(env_.settleFirstMs, [this, s] {
+        grab([this, s](std::optional<QImage> frame, std::optional<CaptureError> error) {
+            s->previous = std::move(frame);
+            s->error = std::move(error);
+            settleTry(s);
+        });
+    });
+}
+
+// Settled when two grabs in a row are identical, or when only the same few rows keep
+// changing (an animation): those rows go to the stitcher as unstable, together with the
+// rows around the pointer.
+void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
+{
+    auto finish = [this, s](VerticalStitcher::RowMask changed) {
+        // Rows seen changing in place at the same place by two settlings animate there on
+        // screen (a pulsing banner): they stay masked, also when a settling happens to see
+        // them still (the ends of a pulse).
+        if (s->previous)
+            changed.resize(std::size_t(s->previous->height()), 0);
+        if (changed.size() == seenInPlace_.size())
+            for (std::size_t r = 0; r < changed.size(); ++r)
+                if (changed[r] && seenInPlace_[r]) {
+                    fixedAnimation_.resize(changed.size(), 0);
+                    fixedAnimation_[r] = 1;
+                }
+        seenInPlace_.resize(changed.size(), 0);
+        for (std::size_t r = 0; r < changed.size(); ++r)
+            seenInPlace_[r] = seenInPlace_[r] || changed[r];
+        if (fixedAnimation_.size() == changed.size()) {
+            for (std::size_t r = 0; r < changed.size(); ++r)
+                changed[r] = changed[r] || fixedAnimation_[r];
+            if (stitcher_)
+                stitcher_->maskAnimated(fixedAnimation_);
+        }
+        if (s->previous)
+            changed = withPointer(std::move(changed), pointerRows(s->previous->height()));
+        unstable_ = std::move(changed);
+        s->handler(s->previous, s->previous ? std::nullopt : s->error);
+    };
+    // Every row seen changing in place joins the mask, not only the last pair's: a spinner
+    // changes other rows from one grab to the next.
+    auto withSeen = [s](VerticalStitcher::RowMask mask) {
+        if (s->seen.empty())
+            return mask;
+        VerticalStitcher::RowMask seen = s->seen;
+        widen(seen, kSpread);
+        mask.resize(seen.size(), 0);
+        for (std::size_t r = 0; r < seen.size(); ++r)
+            mask[r] = mask[r] || seen[r];
+        return mask;
+    };
+    if (s->tries >= env_.settleTries) {
+        widen(s->lastChange, kSpread);
+        finish(withSeen(s->lastChange));
+        return;
+    }
+    after(env_.settleMs, [this, s, finish, withSeen] {
+        grab([this, s, finish, withSeen](std::optional<QImage> frame, std::optional<CaptureError> error) {
+            ++s->tries;
+            if (!frame) {
+                s->error = std::move(error);
+                settleTry(s);
+                return;
+            }
+            if (!s->previous) {
+                s->previous = std::move(frame);
+                settleTry(s);
+                return;
+            }
+            VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
+            const int n = count(changed);
+            // Still scrolling: most of the frame changed, or what changed moved as a whole.
+            const bool moving =
+                n > int(changed.size()) / 2 || (n > 0 && scrolled(*s->previous, *frame, changed));
+            s->previous = std::move(frame);
+            if (moving) {
+                s->seen.clear();
+            } else if (n > 0) {
+                s->seen.resize(changed.size(), 0);
+                for (std::size_t r = 0; r < changed.size(); ++r)
+                    s->seen[r] = s->seen[r] || changed[r];
+            }
+            const bool looked = s->tries >= s->minTries;
+            if (n == 0 && looked) {
+                finish(withSeen({}));
+                return;
+            }
+            // The same rows changed again, and not most of the frame: an animation in place.
+            if (std::optional<VerticalStitcher::RowMask> animated =
+                    moving ? std::nullopt : inPlace(s->lastChange, changed);
+                animated && looked) {
+                finish(withSeen(std::move(*animated)));
+                return;
+            }
+            if (n > 0)
+                s->lastChange = std::move(changed);
+            settleTry(s);
+        });
+    });
+}
+
+void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
+                               std::function<void(VerticalStitcher::Outcome)> handler)
+{
+    if (!stitcher_) {
+        handler(VerticalStitcher::Outcome::noMatch());
+        return;
+    }
+    auto* watcher = new QFutureWatcher<VerticalStitcher::Outcome>(this);
+    lastGrab_ = frame;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler, frame] {
+        const VerticalStitcher::Outcome outcome = watcher->result();
+        watcher->deleteLater();
+        if (outcome.kind == VerticalStitcher::Outcome::Kind::appended) {
+            lastAccepted_ = frame;
+            model_.setFrames(stitcher_->acceptedSteps() + 1);
+            model_.setHeight(int(stitcher_->stitchedHeight()));
+        }
+        handler(outcome);
+    });
+    // The stitcher is shared with the task, so a session torn down mid-match is safe.
+    VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
+    watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
+        return st->add(frame, expectedDy, unstable);
+    }));
+}
+
+}  // namespace kx

@@ -1,0 +1,122 @@
+#include "capture/scroll/VerticalStitcher.h"
+// Rows that stay put at the frame's edges (a sticky header, a footer and its shadow), rows
+// disturbed near the bottom, and the rows masked because they change in place.
+
+#include "capture/scroll/RowDistance.h"
+#include "capture/scroll/StitchCheck.h"
+#include "capture/scroll/StitcherInternals.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace kx {
+
+using namespace stitch;
+
+int VerticalStitcher::fixedRowsFromTop(const StitchSignature& next, int shadow) const
+{
+    const int R = height_;
+    if (R * 4 < 10)
+        return 0;
+    const int limit = R * 8 / 10;  // a tall static band above a small scrolling part
+    int n = 0;
+    while (n < limit && rowMaxDifference(next.row(n), reference_.row(n)) <= kExactLevels)
+        ++n;
+    return shaded(n, shadow, limit);
+}
+
+int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shadow) const
+{
+    const int R = height_;
+    if (R * 4 < 10)
+        return 0;
+    const int limit = R * 4 / 10;
+    int n = 0;
+    while (n < limit && rowMaxDifference(next.row(R - 1 - n), reference_.row(R - 1 - n)) <= kExactLevels)
+        ++n;
+    return shaded(n, shadow, limit);
+}
+
+// Rows at the bottom of the last frame that did not move with the content (a floating
+// button, a footer that differs a little, an animation fixed on screen): from the highest
+// such row in the lowest 30 % down to the frame's end. What floats in `boxes` is not
+// compared: a box higher up meets these rows where a large step moved them to.
+int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
+                                      const std::vector<Box>& boxes) const
+{
+    const int R = height_;
+    if (R * 4 < 10)
+        return 0;
+    const int low = R - R * 3 / 10;
+    for (int r = low; r < R; ++r) {
+        if (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated)
+            return R - r;  // animated at the same place in both frames
+        if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
+            continue;
+        Samples out;
+        for (const Box& box : boxes)
+            if ((r >= box.top && r < box.bottom) || (r - dy >= box.top && r - dy < box.bottom))
+                out.add(Samples::range(box.left, box.right));
+        std::uint64_t distance = 0;
+        if (!out.any()) {
+            distance = rowsClipped(reference_.row(r), next.row(r - dy), 1);
+        } else {
+            for (int s = 0; s < S; ++s)
+                if (!out.test(s))
+                    distance += std::uint64_t(
+                        std::min(std::abs(int(reference_.row(r)[s]) - int(next.row(r - dy)[s])), kSampleCap));
+        }
+        if (distance > kDisturbedRow)
+            return R - r;
+    }
+    return 0;
+}
+
+// Nothing moved but what is known to change in place.
+bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const RowMask& mask) const
+{
+    int stable = 0;
+    for (int r = 0; r < height_; ++r) {
+        const char was = referenceMask_[std::size_t(r)];
+        if (mask[std::size_t(r)] || was == kAnimated || was == kPointer)
+            continue;
+        if (rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels)
+            return false;
+        ++stable;
+    }
+    return stable >= height_ / 3;
+}
+
+void VerticalStitcher::maskAnimated(const RowMask& rows)
+{
+    for (std::size_t r = 0; r < std::min(rows.size(), referenceMask_.size()); ++r)
+        if (rows[r] && !referenceMask_[r])
+            referenceMask_[r] = kAnimated;
+}
+
+bool VerticalStitcher::maskAnimationIn(const QImage& frame)
+{
+    if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
+        return false;
+    StitchSignature& next = scratch_;
+    StitchSignature::compute(frame, next, columns_);
+    int n = 0, first = height_, last = -1;
+    for (int r = 0; r < height_; ++r)
+        if (!referenceMask_[std::size_t(r)] &&
+            rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels) {
+            ++n;
+            first = std::min(first, r);
+            last = std::max(last, r);
+        }
+    // A view that moved, even by a row, changes rows all over it; an animation is one spot.
+    if (n == 0 || last - first >= height_ / kAnimationSpan)
+        return false;
+    for (int r = std::max(0, first - kAnimationSpread); r <= std::min(height_ - 1, last + kAnimationSpread);
+         ++r)
+        if (!referenceMask_[std::size_t(r)])
+            referenceMask_[std::size_t(r)] = kAnimated;
+    return true;
+}
+
+}  // namespace kx

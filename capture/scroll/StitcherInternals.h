@@ -1,0 +1,38 @@
+#pragma once
+// What the stitcher's match, its fixed bands and masks, and its assembly share.
+
+#include "capture/scroll/StitchCheck.h"
+#include "capture/scroll/VerticalStitcher.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace kx::stitch {
+
+constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match moved not with the page
+constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
+constexpr int kShadowRows = 32;                 // rows a fixed band's drop shadow may cover
+constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
+constexpr int kAnimationSpan = 4;               // an animation spans less than 1/4 of the view
+constexpr int kAnimationSpread = 3;             // rows around its changed ones it may touch
+
+// A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
+inline int shaded(int rows, int shadow, int limit)
+{
+    return rows >= kMinShadowBand ? std::max(rows, std::min(limit, rows + shadow)) : rows;
+}
+
+}  // namespace kx::stitch
+
+namespace kx {
+
+// The state a provisional step may have to be taken back to.
+struct VerticalStitcher::Snapshot {
+    QImage firstFrame, tail;
+    StitchSignature reference;
+    RowMask referenceMask;
+    int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut;
+    qint64 movedRows;
+};
+
+}  // namespace kx
