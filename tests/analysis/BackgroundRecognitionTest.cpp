@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -229,6 +230,35 @@ TEST_F(BackgroundRecognition, AReadingThatMakesNoProgressIsEnded)
     EXPECT_TRUE(stuck.result().error.contains(QStringLiteral("no progress")))
         << stuck.result().error.toStdString();
     EXPECT_TRUE(::kill(pid_t(pid), 0) != 0 && errno == ESRCH) << "the stuck process was not ended";
+}
+
+// Stopped by a hold for longer than the stall limit, the process has used no CPU all that time:
+// that is a pause, not a stuck recognizer, and the reading goes on once the hold is gone. Here
+// the process had no CPU for a moment before the hold either, as on a busy machine.
+TEST_F(BackgroundRecognition, AReadingHeldLongerThanTheStallLimitIsNotTakenForStuck)
+{
+    constexpr qint64 kStallMs = 4000;
+    ocr::setRecognizerStallMs(kStallMs);
+    const QFuture<OCRResult> reading = OCRService::backgroundObservations(twoColumns(40, 3000));
+    ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().reading; }, 60000));
+    const qint64 pid = ocr::recognizerProcessState().pid;
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);  // our own child; the hold's SIGCONT goes on with it
+    ASSERT_TRUE(test::waitFor([pid] { return statField(pid, 3) == "T"; }));
+    // Long enough for the reader to see its CPU time standing still, well short of the limit.
+    const QDeadlineTimer seen(kStallMs / 8);
+    EXPECT_TRUE(test::waitFor([&] { return seen.hasExpired(); }, 60000));
+    BackgroundWork::Hold capture = BackgroundWork::hold();
+    ASSERT_TRUE(test::waitFor([] { return ocr::recognizerProcessState().paused; }, 60000))
+        << "the read finished without pausing";
+    // The limit has to pass while held; nothing else tells when it has.
+    const QDeadlineTimer pastTheLimit(kStallMs * 3 / 2);
+    EXPECT_TRUE(test::waitFor([&] { return pastTheLimit.hasExpired(); }, 60000));
+    EXPECT_FALSE(reading.isFinished());
+    capture.reset();
+    const bool ended = finishes(reading);
+    ocr::setRecognizerStallMs(0);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(reading.result().ok) << reading.result().error.toStdString();
 }
 
 TEST_F(BackgroundRecognition, TheRecognitionProcessEndsWithItsParentEvenWhenStopped)

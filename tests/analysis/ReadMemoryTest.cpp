@@ -115,3 +115,20 @@ TEST(ReadMemory, StaysWithinItsBudgetDroppingTheLeastRecentlyUsed)
     for (const char* key : {"a", "c", "d"})
         EXPECT_TRUE(memory.find(key)) << key;
 }
+
+// Other models read the same pixels differently: nothing read with one set of languages answers
+// a reading with another.
+TEST(ReadMemory, LinesReadWithOtherLanguagesAreNotTaken)
+{
+    ocr::ReadMemory memory(1 << 20);
+    const QImage image = page(QStringLiteral("Order 4100 left the harbour."));
+    const QList<QStringList> sets{{QStringLiteral("eng")}, {QStringLiteral("eng"), QStringLiteral("deu")}};
+    for (const QStringList& languages : sets) {
+        const int misses = memory.misses();
+        const OCRResult r =
+            ocr::recognize(image, languages, OCRLanguages::dataDir(), {}, ocr::Pace::background, &memory);
+        ASSERT_TRUE(r.ok) << r.error.toStdString();
+        EXPECT_GE(memory.misses() - misses, 2) << languages.join('+').toStdString();
+        EXPECT_EQ(memory.hits(), 0) << languages.join('+').toStdString();
+    }
+}

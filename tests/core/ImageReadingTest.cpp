@@ -112,6 +112,21 @@ bool writePngWithChunk(const QString& path, const QImage& image, const char* typ
     return f.flush();
 }
 
+// A PNG of `size` that is its header and the start of its pixels only: the decoder knows size
+// and format, and would allocate the image before finding that the pixels end.
+QByteArray pngHeaderOnly(QSize size, int bitDepth, int colourType)
+{
+    const auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        return bigEndian(quint32(data.size())) + type + data + bigEndian(~crc32Of(type + data));
+    };
+    QByteArray ihdr = bigEndian(quint32(size.width())) + bigEndian(quint32(size.height()));
+    ihdr += char(bitDepth);
+    ihdr += char(colourType);
+    ihdr += QByteArray(3, '\0');  // compression, filter, interlace
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
+           chunk("IDAT", QByteArray("\x78\x9c", 2));
+}
+
 // `image` as a JPEG with `megabytes` of comment segments after its start marker.
 bool writeJpegWithComments(const QString& path, const QImage& image, int megabytes)
 {
@@ -262,6 +277,23 @@ TEST(ImageReading, AHugeFileThatIsNoImageIsNotReadWhole)
     const ImageRead cutHeic = readImageData(heic(64, 64).left(300));
     EXPECT_FALSE(cutHeic.image);
     EXPECT_FALSE(cutHeic.tooLarge);
+}
+
+// Well under the pixel limit, a 16-bit image still decodes to 8 bytes a pixel and is converted
+// beside itself: 100 megapixels take 1.2 GB, over the memory bound; at 8 bits they fit.
+TEST(ImageReading, ADeepPngIsBoundedByItsDecodedBytesNotOnlyItsPixels)
+{
+    const struct {
+        int depth, colourType;
+        bool refused;
+    } table[]{{16, 6, true}, {16, 2, true}, {8, 6, false}};
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.depth * 10 + c.colourType);
+        const ImageRead read = readImageData(pngHeaderOnly(QSize(10000, 10000), c.depth, c.colourType));
+        EXPECT_FALSE(read.image);  // the pixels are cut off
+        EXPECT_EQ(read.tooLarge, c.refused);
+        EXPECT_EQ(read.size, c.refused ? QSize(10000, 10000) : QSize());
+    }
 }
 
 // Metadata beside a few pixels: Qt's decoders keep text chunks and comment segments whole (and
