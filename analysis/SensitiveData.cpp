@@ -85,6 +85,83 @@ bool looksLikeToken(const QString& word)
 
 sensitive::Span core(const QString& text, sensitive::Span w);
 
+bool decimalMark(QChar c)
+{
+    return c == QLatin1Char('.') || c == QLatin1Char(',');
+}
+
+// A match beginning right after the decimal or thousands mark of an amount ("1,250.|00"):
+// the cents of one cell, not the start of a number of their own.
+bool startsInsideAmount(const QString& t, qsizetype start)
+{
+    return start >= 2 && start < t.size() && decimalMark(t[start - 1]) && t[start - 2].isDigit() &&
+           t[start].isDigit();
+}
+
+// A match ending right before such a mark ("2024-05-02 0|.50"): it took the head of an amount.
+bool endsInsideAmount(const QString& t, qsizetype end)
+{
+    return end >= 1 && end + 1 < t.size() && decimalMark(t[end]) && t[end + 1].isDigit() &&
+           t[end - 1].isDigit();
+}
+
+// The matches of `re` in `text` (the glued line or its corrected form), each within one cell of
+// the line, never across a column gap. With `numbers`, a match that would take part of an amount
+// is not taken: the search goes on after the amount's word, or again before it.
+QList<sensitive::Span> cellMatches(const QRegularExpression& re, const sensitive::Reading& r,
+                                   const QString& text, bool numbers)
+{
+    const auto wordStart = [&text](qsizetype at) {
+        while (at > 0 && !text[at - 1].isSpace())
+            --at;
+        return at;
+    };
+    const auto wordEnd = [&text](qsizetype at) {
+        while (at < text.size() && !text[at].isSpace())
+            ++at;
+        return at;
+    };
+    QList<sensitive::Span> out;
+    for (const sensitive::Span cell : r.cells()) {
+        qsizetype from = cell.start, limit = cell.end;
+        while (from < limit) {
+            // Each cell is searched as a text of its own: what stands before it is another cell.
+            const QRegularExpressionMatch m =
+                re.match(text.mid(cell.start, limit - cell.start), from - cell.start);
+            if (!m.hasMatch()) {
+                if (limit == cell.end)
+                    break;
+                from = wordEnd(limit);  // nothing before the amount: go on after it
+                limit = cell.end;
+                continue;
+            }
+            const qsizetype start = cell.start + m.capturedStart(), end = cell.start + m.capturedEnd();
+            if (end <= start) {
+                from = start + 1;
+                continue;
+            }
+            if (numbers && startsInsideAmount(text, start)) {
+                from = wordEnd(start);
+                continue;
+            }
+            if (numbers && endsInsideAmount(text, end)) {
+                const qsizetype amount = wordStart(end);
+                if (amount > start) {
+                    limit = amount;  // the same place again, without the amount
+                    from = start;
+                } else {
+                    from = wordEnd(end);
+                }
+                continue;
+            }
+            out.append({start, end});
+            from = end;
+            limit = cell.end;
+        }
+    }
+    return out;
+}
+
 bool keyCharacter(QChar c)
 {
     return c.unicode() < 128 && (c.isLetterOrNumber() || QStringLiteral("+/_-.=").contains(c));
@@ -223,7 +300,8 @@ bool digitGroup(const QString& w)
     return true;
 }
 
-// Walks the words from (line, word) on, over line ends, while `take` accepts them; `done` says
+// Walks the words from (line, word) on, over line ends but never over a column gap, while `take`
+// accepts them; `done` says
 // whether the text so far is complete (the walk goes on for a longer one). The pieces of the
 // longest complete text, one per line; none when no text was complete.
 template <typename Take, typename Done>
@@ -234,6 +312,8 @@ QList<Piece> walk(const std::vector<sensitive::Reading>& rs, std::size_t line, q
     QString text;
     for (std::size_t i = line; i < rs.size(); ++i) {
         for (qsizetype k = (i == line ? word : 0); k < rs[i].words.size(); ++k) {
+            if (!text.isEmpty() && rs[i].columnGapBefore(k))
+                return best;
             sensitive::Span span;
             QString w = wordAt(rs[i], k, &span);
             if (text.isEmpty())
@@ -265,7 +345,7 @@ QList<std::pair<QString, QList<Piece>>> splitNumbers(const std::vector<sensitive
             const QString first = wordAt(rs[i], j);
             // A card: a whole run of digit groups (never the tail of a longer one), 13 to 19
             // digits, over a line end; one line alone is the pattern's.
-            const bool continues = j > 0 ? digitGroup(wordAt(rs[i], j - 1))
+            const bool continues = j > 0 ? digitGroup(wordAt(rs[i], j - 1)) && !rs[i].columnGapBefore(j)
                                          : i > 0 && !rs[i - 1].words.isEmpty() &&
                                                digitGroup(wordAt(rs[i - 1], rs[i - 1].words.size() - 1));
             if (digitGroup(first) && !continues) {
@@ -278,7 +358,7 @@ QList<std::pair<QString, QList<Piece>>> splitNumbers(const std::vector<sensitive
                     for (qsizetype k = (li == i ? j : 0); k < rs[li].words.size(); ++k) {
                         sensitive::Span span;
                         const QString w = wordAt(rs[li], k, &span);
-                        if (!digitGroup(w)) {
+                        if (!digitGroup(w) || (k > (li == i ? j : 0) && rs[li].columnGapBefore(k))) {
                             stop = true;
                             break;
                         }
@@ -398,23 +478,24 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
             // Numbers with a check are also read with look-alike letters as digits; the check
             // decides.
             const bool checked = d.category == QLatin1String("card") || d.category == QLatin1String("ip");
-            auto it = d.re.globalMatch(checked ? r.corrected : r.glued);
+            const QString& text = checked ? r.corrected : r.glued;
             const bool key = d.category == QLatin1String("secret") || d.category == QLatin1String("token");
-            while (it.hasNext()) {
-                const QRegularExpressionMatch m = it.next();
-                const sensitive::Span range{m.capturedStart(), m.capturedEnd()};
-                if (!passes(d.category, m.captured()))
+            const bool iban = d.category == QLatin1String("iban");
+            // The patterns that may span blanks must not join an amount to its neighbour.
+            const bool numbers =
+                iban || d.category == QLatin1String("card") || d.category == QLatin1String("phone");
+            for (const sensitive::Span range : cellMatches(d.re, r, text, numbers)) {
+                if (!passes(d.category, text.mid(range.start, range.end - range.start)))
                     continue;
                 const bool email = d.category == QLatin1String("email");
                 add(d.category, r, key ? wholeKey(r, range) : email ? wholeLocalPart(r, range) : range);
             }
-            if (d.category == QLatin1String("iban") && r.corrected != r.glued) {
-                it = d.re.globalMatch(r.corrected);
-                while (it.hasNext()) {
-                    const QRegularExpressionMatch m = it.next();
-                    if (m.captured() != r.glued.mid(m.capturedStart(), m.capturedLength()) &&
-                        sensitive::ibanChecks(m.captured()))
-                        add(d.category, r, {m.capturedStart(), m.capturedEnd()});
+            if (iban && r.corrected != r.glued) {
+                for (const sensitive::Span range : cellMatches(d.re, r, r.corrected, true)) {
+                    const QString found = r.corrected.mid(range.start, range.end - range.start);
+                    if (found != r.glued.mid(range.start, range.end - range.start) &&
+                        sensitive::ibanChecks(found))
+                        add(d.category, r, range);
                 }
             }
         }

@@ -14,6 +14,10 @@ constexpr double kJoinGap = 0.5;
 // Pieces of one key stand at most this share of a glyph apart: a blank of the line's font.
 constexpr double kPieceGap = 1.3;
 
+// Words further apart than this share of a glyph stand in different columns: a blank between
+// words is about one glyph, two blanks in a terminal's table two.
+constexpr double kColumnGap = 2.5;
+
 // Letters and digits both, and nothing but key characters: a piece of a key or a hash, never
 // a word of prose.
 bool keyPiece(const QString& word)
@@ -119,6 +123,26 @@ QRectF Reading::box(Span range) const
     // Glyphs without ascenders or descenders have lower boxes than the line they stand on.
     return QRectF(QPointF(chars.left(), std::min(chars.top(), line->box.top())),
                   QPointF(chars.right(), std::max(chars.bottom(), line->box.bottom())));
+}
+
+bool Reading::columnGapBefore(qsizetype k) const
+{
+    if (k <= 0 || k >= words.size())
+        return false;
+    const QRectF left = box(words[k - 1]), right = box(words[k]);
+    return !left.isNull() && !right.isNull() && right.left() - left.right() > kColumnGap * glyph;
+}
+
+QList<Span> Reading::cells() const
+{
+    QList<Span> out;
+    for (qsizetype k = 0; k < words.size(); ++k) {
+        if (out.isEmpty() || columnGapBefore(k))
+            out.append(words[k]);
+        else
+            out.last().end = words[k].end;
+    }
+    return out;
 }
 
 Reading read(const TextObservation& line, Join join)

@@ -30,6 +30,11 @@ struct Reading {
     // The box on the line of a range of glued: the boxes of the characters it covers, as high
     // as the line.
     QRectF box(Span range) const;
+    // Whether word k stands after a column gap: a gap far wider than a blank between words, as
+    // between the cells of a table or a sheet. Nothing one item is written with spans one.
+    bool columnGapBefore(qsizetype k) const;
+    // The runs of words between column gaps, as ranges of glued, in order.
+    QList<Span> cells() const;
 };
 
 // Which blanks of the line are taken for splits: none (the line as read), those narrower than a

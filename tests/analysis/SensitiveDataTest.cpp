@@ -291,3 +291,38 @@ TEST(SensitiveData, TheCoverSpansItsWholeLineHeight)
                   QRectF(QPointF(40 + 4 * kCharW - 3, c.top), QPointF(40 + 15 * kCharW + 3, c.bottom)));
     }
 }
+
+// The cells of a sheet: figures in neighbouring columns, a blank or a column gap (40 px) apart,
+// never make one number, while an item beside an amount is still found whole.
+TEST(SensitiveData, AMatchNeverJoinsTheCellsOfATable)
+{
+    struct Case {
+        QList<QPair<double, QString>> words;
+        QString item, category;  // covered by a hit of `category`; empty: no hit at all
+        QString readable;        // touched by no hit
+    };
+    const QList<Case> cases{
+        {{{0, "1,250.00"}, {8, "2024-05-02"}}, "", "", ""},
+        {{{0, "2024-05-02"}, {8, "0.50"}}, "", "", ""},
+        {{{0, "2024-05-02"}, {40, "1250"}}, "", "", ""},
+        {{{0, "0.75"}, {8, "06"}, {8, "30"}, {8, "123"}, {8, "4567"}}, "06 30 123 4567", "phone", "0.75"},
+        {{{0, "BE68"}, {8, "5390"}, {8, "0754"}, {8, "7034"}, {8, "2,915.10"}},
+         "BE68 5390 0754 7034",
+         "iban",
+         "2,915.10"},
+    };
+    for (const Case& c : cases) {
+        const TextObservation l = spaced(c.words);
+        SCOPED_TRACE(l.text.toStdString());
+        const QList<SensitiveData::Match> hits = SensitiveData::find({l});
+        if (c.item.isEmpty()) {
+            EXPECT_TRUE(hits.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(covering(hits, l, c.item).contains(c.category));
+        const qsizetype at = l.text.indexOf(c.readable);
+        const QRectF readable = l.boundingBox(at, c.readable.size()).value_or(QRectF());
+        for (const SensitiveData::Match& m : hits)
+            EXPECT_FALSE(m.rect.intersects(readable)) << m.category.toStdString();
+    }
+}
