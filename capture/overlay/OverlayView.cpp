@@ -85,9 +85,16 @@ void OverlayView::paintEvent(QPaintEvent* event)
     painter_.paint(p, state_, look_, event->region());
 }
 
+QPointF OverlayView::pointOf(const QSinglePointEvent* event) const
+{
+    // Qt hands a child widget whole points, but the window's own position keeps the half
+    // point of an odd device pixel at scale 2 (the loupe shows device pixels).
+    return event->scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
+}
+
 void OverlayView::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPointF point = event->position();
+    const QPointF point = pointOf(event);
     if (event->buttons() & Qt::LeftButton)
         apply([&] { return state_.mouseDragged(point, event->modifiers() & Qt::ShiftModifier); });
     else
@@ -101,7 +108,7 @@ void OverlayView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::RightButton)
         apply([&] { return state_.rightPressed(); });
     else if (event->button() == Qt::LeftButton)
-        apply([&] { return state_.mousePressed(event->position()); });
+        apply([&] { return state_.mousePressed(pointOf(event)); });
 }
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event)
@@ -115,7 +122,7 @@ void OverlayView::enterEvent(QEnterEvent* event)
     // The keyboard follows the pointer from display to display.
     if (auto* w = qobject_cast<OverlayWindow*>(window()))
         w->takeKeyboard();
-    apply([&] { return state_.mouseMoved(event->position()); });
+    apply([&] { return state_.mouseMoved(pointOf(event)); });
 }
 
 void OverlayView::leaveEvent(QEvent*)

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QScreen;
+class QSinglePointEvent;
 
 namespace kx {
 
@@ -45,6 +46,8 @@ private:
     template <typename Change>
     void apply(Change change);
     void end(const OverlayReaction& reaction);
+    // An event's point in view coordinates, to the device pixel.
+    QPointF pointOf(const QSinglePointEvent* event) const;
 
     QScreen* screen_;
     QImage frozen_;

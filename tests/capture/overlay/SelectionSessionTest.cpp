@@ -190,3 +190,32 @@ TEST_F(SelectionSessionTest, PartialRepaintsMatchAFullRepaint)
     EXPECT_NEAR(qRed(dim), qRed(raw) * 0.58, 1.0);
     EXPECT_NEAR(qBlue(dim), qBlue(raw) * 0.58, 1.0);
 }
+
+// Events reach the view through its window, as the platform delivers them: Qt hands a child
+// widget whole points, yet at scale 2 an odd device pixel lies on a half point, and the loupe
+// shows device pixels, so each must be reachable as an edge.
+TEST_F(SelectionSessionTest, AtScaleTwoAnEdgeFallsOnAnOddDevicePixel)
+{
+    SelectionSession* s = start(SelectionMode::area);
+    QWindow* w = s->overlayWindows()[1]->windowHandle();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(kx::test::waitFor([&] { return w->isExposed(); }));
+    const QPointF origin = w->mapToGlobal(QPoint(0, 0));
+    const auto post = [&](QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent e(type, at, origin + at, button, held, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    };
+    post(QEvent::MouseMove, {20.5, 30.5}, Qt::NoButton);
+    ASSERT_TRUE(view(1)->state().mouse());
+    const auto sample = view(1)->state().loupeAt(*view(1)->state().mouse());
+    ASSERT_TRUE(sample);
+    EXPECT_EQ(sample->pixel, QPoint(41, 61));
+
+    post(QEvent::MouseButtonPress, {20.5, 30.5}, Qt::LeftButton);
+    post(QEvent::MouseMove, {121.5, 81.5}, Qt::LeftButton);
+    post(QEvent::MouseButtonRelease, {121.5, 81.5}, Qt::NoButton);
+    ASSERT_EQ(run_.calls, 1);
+    ASSERT_TRUE(run_.result);
+    EXPECT_EQ(run_.result->rect, QRectF(20.5, 30.5, 101, 51));
+}
