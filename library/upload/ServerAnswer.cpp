@@ -1,25 +1,122 @@
 #include "library/upload/ServerAnswer.h"
 
+#include "core/Localisation.h"
 #include "library/upload/UploadPlan.h"
 
 #include <algorithm>
 
 namespace kx::upload {
 
-bool refusedAsExisting(const ProcessOutput& output)
+namespace {
+
+// What curl reported of an HTTP exchange; status 0 when no answer came.
+struct HttpAnswer {
+    int status = 0;
+    QString location;
+};
+
+HttpAnswer httpAnswer(const QString& out)
 {
-    return output.exitCode == 22 && output.out.trimmed() == QLatin1String("412");
+    const QString text = out.trimmed();
+    HttpAnswer a;
+    a.status = text.section(' ', 0, 0).toInt();
+    // A server's text reaches the user: no control characters, no endless address.
+    QString where = text.section(' ', 1).trimmed();
+    if (hasControlCharacter(where) || where.size() > 300)
+        where.clear();
+    a.location = where;
+    return a;
 }
 
-NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav)
+QString status(int code)
+{
+    return QString::number(code);
+}
+
+QString movedText(const HttpAnswer& a)
+{
+    if (a.location.isEmpty())
+        return kx::tr(
+                   "The server sent the request elsewhere (HTTP %1): check the address in Settings → Upload.",
+                   "A szerver máshová irányította a kérést (HTTP %1): ellenőrizd a címet a Beállítások → "
+                   "Feltöltés fülön.",
+                   "Der Server hat die Anfrage umgeleitet (HTTP %1): prüfe die Adresse unter Einstellungen → "
+                   "Hochladen.")
+            .arg(status(a.status));
+    return kx::tr("The server moved to %1: change the address in Settings → Upload.",
+                  "A szerver új helye: %1 – módosítsd a címet a Beállítások → Feltöltés fülön.",
+                  "Der Server ist umgezogen nach %1: ändere die Adresse unter Einstellungen → Hochladen.")
+        .arg(a.location);
+}
+
+QString loginRefusedText(int code)
+{
+    return kx::tr("The server refused the user name or password (HTTP %1).",
+                  "A szerver elutasította a felhasználónevet vagy a jelszót (HTTP %1).",
+                  "Der Server hat Benutzername oder Passwort abgelehnt (HTTP %1).")
+        .arg(status(code));
+}
+
+QString notStoredText(int code)
+{
+    return kx::tr("The server did not store the file (HTTP %1).", "A szerver nem tárolta a fájlt (HTTP %1).",
+                  "Der Server hat die Datei nicht gespeichert (HTTP %1).")
+        .arg(status(code));
+}
+
+QString answeredText(int code)
+{
+    return kx::tr("The server answered HTTP %1.", "A szerver válasza: HTTP %1.",
+                  "Der Server antwortete mit HTTP %1.")
+        .arg(status(code));
+}
+
+QString ftpUnconfirmedText(const QString& reply)
+{
+    return kx::tr("The server did not confirm the upload (reply %1).",
+                  "A szerver nem igazolta a feltöltést (válaszkód: %1).",
+                  "Der Server hat das Hochladen nicht bestätigt (Antwort %1).")
+        .arg(reply.isEmpty() ? QStringLiteral("–") : reply);
+}
+
+bool redirect(int code)
+{
+    return code >= 300 && code < 400;
+}
+
+// The failure every WebDAV step shares: no answer, a redirect, a refused login.
+std::optional<UploadError> httpFailure(const ProcessOutput& output, const HttpAnswer& a)
+{
+    if (output.exitCode != 0 || a.status == 0)
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+    if (redirect(a.status))
+        return UploadError{movedText(a)};
+    if (a.status == 401)
+        return UploadError{loginRefusedText(a.status)};
+    return std::nullopt;
+}
+
+}  // namespace
+
+QString httpWriteOut()
+{
+    return QStringLiteral("%{http_code} %{redirect_url}");
+}
+
+QString ftpWriteOut()
+{
+    return QStringLiteral("%{response_code}");
+}
+
+Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav)
 {
     if (webdav) {
-        if (output.exitCode != 0)
-            return NameCheck::failed;
-        const QString status = output.out.trimmed();
+        const HttpAnswer a = httpAnswer(output.out);
+        if (auto failed = httpFailure(output, a))
+            return *failed;
         // Any other answer (no right to look, HEAD not allowed...) leaves it to the upload,
         // which says what is wrong or asks the server not to replace.
-        return status.startsWith('2') ? NameCheck::taken : NameCheck::free;
+        return a.status >= 200 && a.status < 300 ? NameCheck::taken : NameCheck::free;
     }
     switch (output.exitCode) {
         case 0:
@@ -28,8 +125,52 @@ NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav)
         case 9:   // no such folder: the upload makes it
             return NameCheck::free;
         default:
-            return NameCheck::failed;
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
     }
+}
+
+Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav)
+{
+    if (!webdav) {
+        if (output.exitCode != 0)
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+        // 226 or 250 after the transfer; curl's own success alone can follow a reply that
+        // never said the file was complete.
+        const QString reply = output.out.trimmed();
+        if (reply.size() == 3 && reply.startsWith('2'))
+            return Stored::yes;
+        return UploadError{ftpUnconfirmedText(reply)};
+    }
+    const HttpAnswer a = httpAnswer(output.out);
+    if (auto failed = httpFailure(output, a))
+        return *failed;
+    switch (a.status) {
+        case 200:
+        case 201:
+        case 204:
+            return Stored::yes;
+        case 412:  // a server that keeps conditions has a file of that name
+            return Stored::nameTaken;
+        default:
+            return UploadError{notStoredText(a.status)};
+    }
+}
+
+Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav)
+{
+    if (!webdav) {
+        if (output.exitCode != 0)
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+        return true;
+    }
+    const HttpAnswer a = httpAnswer(output.out);
+    if (auto failed = httpFailure(output, a))
+        return *failed;
+    if (a.status == 207 || a.status == 200)
+        return true;
+    if (a.status == 404)
+        return UploadError{folderMissingText()};
+    return UploadError{answeredText(a.status)};
 }
 
 QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remotes)
@@ -70,15 +211,29 @@ QStringList meaningfulLines(const QString& err)
 
 }  // namespace
 
-Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote)
+namespace {
+
+// The lines of a listing that show a regular file whose path ends in `path`.
+bool listsFile(const QString& out, const QString& path)
 {
-    for (const QString& line : output.out.split('\n', Qt::SkipEmptyParts)) {
+    for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
         QString l = line;
         if (l.endsWith('\r'))
             l.chop(1);
-        if (l.startsWith('-') && l.endsWith(remote))
+        if (l.startsWith('-') && l.endsWith(' ' + path))
             return true;
     }
+    return false;
+}
+
+}  // namespace
+
+Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote)
+{
+    if (listsFile(output.out, temporary))
+        return Stored::nameTaken;
+    if (listsFile(output.out, remote))
+        return Stored::yes;
     const QStringList lines = meaningfulLines(output.err);
     return UploadError{lines.isEmpty() ? notArrivedText() : lines.last()};
 }

@@ -1,25 +1,39 @@
 #pragma once
 // What the server answered, judged in one place for every protocol and step: the look at a
-// name, the upload and the connection test. Pure functions of what the programs printed.
+// name, the upload and the connection test. Pure functions of what the programs printed; a
+// failure carries the words the user reads.
 
 #include "library/upload/UploadTypes.h"
 
 namespace kx::upload {
 
-// True when a conditional WebDAV upload was refused because the name is taken.
-bool refusedAsExisting(const ProcessOutput& output);
+// curl's report of a WebDAV request: the status code and where a redirect points.
+QString httpWriteOut();
+// curl's report of an FTP transfer: the server's last reply code.
+QString ftpWriteOut();
 
 // A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
-enum class NameCheck { free, taken, failed };
-NameCheck judgeCurlCheck(const ProcessOutput& output, bool webdav);
+// A redirect or a failed run is a failure of the look, never a free name.
+enum class NameCheck { free, taken };
+Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav);
+
+// An upload either stored the file or found the name taken (a conditional WebDAV upload that
+// was refused, an sftp rename onto an existing file); anything else is a failure.
+enum class Stored { yes, nameTaken };
+// WebDAV: only 200, 201 and 204 store; FTP: curl's success and a completion reply.
+Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav);
+// Success of an sftp upload sent as `temporary` and renamed to `remote`: the temporary
+// file is gone and a regular file `remote` is listed. `temporary` still listed: the rename
+// found `remote` taken.
+Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote);
+
+// Success of the curl connection test (WebDAV: a PROPFIND answered 207 or 200).
+Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav);
+// Success of the sftp test: none of sftp's missing-folder phrases.
+Outcome<bool> judgeSftpTest(const ProcessOutput& output);
 
 // Which of `remotes` no listing line shows, in their order.
 QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remotes);
-
-// Success of an sftp upload: a listing line of a regular file ending in `remote`.
-Outcome<bool> judgeSftpUpload(const ProcessOutput& output, const QString& remote);
-// Success of the sftp test: none of sftp's missing-folder phrases.
-Outcome<bool> judgeSftpTest(const ProcessOutput& output);
 
 // Message of a failed child: the last two meaningful error lines, else the exit-code form.
 QString failureMessage(const QString& err, int exitCode, const QString& lang);

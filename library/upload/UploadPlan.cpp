@@ -1,6 +1,7 @@
 #include "library/upload/UploadPlan.h"
 
 #include "core/Localisation.h"
+#include "library/upload/ServerAnswer.h"
 
 #include <QUrl>
 
@@ -231,12 +232,14 @@ QStringList curlUploadConfig(const QString& user, const QString& password, const
                              const QString& url, bool webdav, bool onlyIfNew)
 {
     QStringList lines = curlBase(user, password);
-    if (webdav)
+    if (webdav) {
         lines << QStringLiteral("header = ") + quoted(QStringLiteral("Content-Type: image/png"));
-    if (webdav && onlyIfNew) {
-        lines << QStringLiteral("header = ") + quoted(QStringLiteral("If-None-Match: *"));
-        lines << QStringLiteral("write-out = ") + quoted(QStringLiteral("%{http_code}"));
+        if (onlyIfNew)
+            lines << QStringLiteral("header = ") + quoted(QStringLiteral("If-None-Match: *"));
+        // The server's page is not for the user; its status is.
+        lines << QStringLiteral("output = ") + quoted(QStringLiteral("/dev/null"));
     }
+    lines << QStringLiteral("write-out = ") + quoted(webdav ? httpWriteOut() : ftpWriteOut());
     lines << QStringLiteral("upload-file = ") + quoted(localFile);
     lines << QStringLiteral("url = ") + quoted(url);
     return lines;
@@ -249,14 +252,8 @@ QStringList curlCheckConfig(const QString& user, const QString& password, const 
     lines << QStringLiteral("url = ") + quoted(url);
     lines << QStringLiteral("output = ") + quoted(QStringLiteral("/dev/null"));
     if (webdav)
-        lines << QStringLiteral("write-out = ") + quoted(QStringLiteral("%{http_code}"));
+        lines << QStringLiteral("write-out = ") + quoted(httpWriteOut());
     return lines;
-}
-
-QStringList curlCheckArguments()
-{
-    return {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--config"),
-            QStringLiteral("-")};
 }
 
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
@@ -269,6 +266,7 @@ QStringList curlTestConfig(const QString& user, const QString& password, const Q
     if (webdav) {
         lines << QStringLiteral("request = ") + quoted(QStringLiteral("PROPFIND"));
         lines << QStringLiteral("header = ") + quoted(QStringLiteral("Depth: 0"));
+        lines << QStringLiteral("write-out = ") + quoted(httpWriteOut());
     } else {
         lines << QStringLiteral("list-only");
     }
@@ -277,8 +275,9 @@ QStringList curlTestConfig(const QString& user, const QString& password, const Q
 
 QStringList curlArguments()
 {
-    return {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--fail"),
-            QStringLiteral("--config"), QStringLiteral("-")};
+    // No "--fail": it takes every 3xx for success; the status is judged instead.
+    return {QStringLiteral("--silent"), QStringLiteral("--show-error"), QStringLiteral("--config"),
+            QStringLiteral("-")};
 }
 
 QString inputText(const QStringList& lines)
@@ -296,11 +295,14 @@ QString expandHome(const QString& path, const QString& home)
 }
 
 QStringList sftpArguments(const Endpoint& e, const QString& user, const QString& keyPath,
-                          const QString& knownHosts)
+                          const QString& knownHosts, const QString& sshProgram)
 {
-    QStringList args{QStringLiteral("-o"), QStringLiteral("StrictHostKeyChecking=accept-new"),
-                     QStringLiteral("-o"), QStringLiteral("ConnectTimeout=15"),
-                     QStringLiteral("-o"), QStringLiteral("NumberOfPasswordPrompts=1")};
+    QStringList args;
+    if (!sshProgram.isEmpty())
+        args << QStringLiteral("-S") << sshProgram;
+    args << QStringList{QStringLiteral("-o"), QStringLiteral("StrictHostKeyChecking=accept-new"),
+                        QStringLiteral("-o"), QStringLiteral("ConnectTimeout=15"),
+                        QStringLiteral("-o"), QStringLiteral("NumberOfPasswordPrompts=1")};
     if (!knownHosts.isEmpty())
         args << QStringLiteral("-o") << QStringLiteral("UserKnownHostsFile=") + quoted(knownHosts);
     if (e.port)
@@ -340,16 +342,32 @@ QString pathPrefix(const Endpoint& e)
 
 }  // namespace
 
-SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName, const Endpoint& e)
+SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& temporaryName, const QString& name,
+                                  const Endpoint& e)
 {
     const QString prefix = pathPrefix(e);
     SftpUploadPlan plan;
     for (qsizetype k = 1; k <= e.folder.size(); ++k)
         plan.commands << QStringLiteral("-mkdir ") + quoted(prefix + e.folder.mid(0, k).join('/'));
-    plan.remote = sftpRemotePath(localName, e);
-    plan.commands << QStringLiteral("put ") + quoted(localFile) + ' ' + quoted(plan.remote);
-    plan.commands << QStringLiteral("ls -l ") + listingQuoted(plan.remote);
+    plan.temporary = sftpRemotePath(temporaryName, e);
+    plan.remote = sftpRemotePath(name, e);
+    plan.commands << QStringLiteral("put ") + quoted(localFile) + ' ' + quoted(plan.temporary);
+    plan.commands << sftpRenameCommands(plan.temporary, plan.remote);
     return plan;
+}
+
+QStringList sftpRenameCommands(const QString& temporary, const QString& remote)
+{
+    // "-l": the plain rename of the protocol, which never replaces an existing file (the
+    // extension sftp prefers would). A refusal leaves the temporary file listed.
+    return {QStringLiteral("-rename -l ") + quoted(temporary) + ' ' + quoted(remote),
+            QStringLiteral("-ls -l ") + listingQuoted(temporary),
+            QStringLiteral("-ls -l ") + listingQuoted(remote)};
+}
+
+QStringList sftpRemoveCommands(const QString& temporary)
+{
+    return {QStringLiteral("-rm ") + quoted(temporary)};
 }
 
 QString sftpRemotePath(const QString& name, const Endpoint& e)

@@ -49,15 +49,14 @@ QString quoted(const QString& text);
 
 // curl configuration lines.
 QStringList curlBase(const QString& user, const QString& password);
+// The server's status (WebDAV) or last reply (FTP) comes on standard output for ServerAnswer.
 // `onlyIfNew` (WebDAV): a server that keeps conditions answers 412 instead of replacing a
-// file of that name; the status comes on standard output.
+// file of that name.
 QStringList curlUploadConfig(const QString& user, const QString& password, const QString& localFile,
                              const QString& url, bool webdav, bool onlyIfNew = false);
 
 // A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
 QStringList curlCheckConfig(const QString& user, const QString& password, const QString& url, bool webdav);
-// Without "--fail": any HTTP answer is an answer.
-QStringList curlCheckArguments();
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav);
 // The fixed argument list of every curl run (the configuration comes on standard input).
@@ -65,18 +64,26 @@ QStringList curlArguments();
 // Lines joined with line feeds plus a final one.
 QString inputText(const QStringList& lines);
 
-// sftp's argument list; `knownHosts` replaces ssh's own known-hosts file when not empty.
+// sftp's argument list; `knownHosts` replaces ssh's own known-hosts file and `sshProgram`
+// runs in place of ssh, when not empty.
 QStringList sftpArguments(const Endpoint& endpoint, const QString& user, const QString& keyPath,
-                          const QString& knownHosts);
+                          const QString& knownHosts, const QString& sshProgram = QString());
 // "~" or "~/..." at the start becomes the home folder.
 QString expandHome(const QString& path, const QString& home);
 
+// The file goes under `temporaryName` and is then renamed to `name` without replacing a file
+// that has it; paths as the listing shows them.
 struct SftpUploadPlan {
     QStringList commands;
-    QString remote;  // the file's path on the server, as the listing shows it
+    QString temporary;
+    QString remote;
 };
-SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& localName,
+SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& temporaryName, const QString& name,
                                   const Endpoint& endpoint);
+// Another try at the rename, after `remote` was found taken.
+QStringList sftpRenameCommands(const QString& temporary, const QString& remote);
+// Removes a temporary file left by an upload that gave up.
+QStringList sftpRemoveCommands(const QString& temporary);
 QStringList sftpTestCommands(const Endpoint& endpoint);
 // The path of a file named `name` in the endpoint's folder, as the sftp commands write it.
 QString sftpRemotePath(const QString& name, const Endpoint& endpoint);

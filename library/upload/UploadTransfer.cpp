@@ -2,6 +2,7 @@
 
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
+#include "core/ModuleLoader.h"
 #include "library/upload/ChildRunner.h"
 #include "library/upload/RemoteUploader.h"
 #include "library/upload/ServerAnswer.h"
@@ -12,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <functional>
 
 namespace kx::upload {
 
@@ -44,6 +46,22 @@ QString workDirFailedText()
 
 // Tests: ssh's known-hosts file (empty: ssh's own).
 QString g_knownHosts;
+// Tests: the programs' stand-in, and a step between the look at a name and the upload.
+ChildRunnerFunction g_runner;
+std::function<void(const QString&)> g_beforeUpload;
+
+QFuture<Outcome<ProcessOutput>> run(const ChildRequest& request)
+{
+    return g_runner ? g_runner(request) : runChild(request);
+}
+
+QString sshMissingText()
+{
+    return kx::tr(
+        "A part of Kaptorix is missing: kaptorix-ssh. Reinstall Kaptorix to upload over SFTP.",
+        "A Kaptorix egy része hiányzik: kaptorix-ssh. Telepítsd újra a Kaptorixot az SFTP-feltöltéshez.",
+        "Ein Teil von Kaptorix fehlt: kaptorix-ssh. Installiere Kaptorix neu, um über SFTP hochzuladen.");
+}
 
 // sftp with its environment: the askpass script when there is a password.
 Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& endpoint,
@@ -54,7 +72,12 @@ Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& e
     const QString known = g_knownHosts;
     if (hasControlCharacter(known))
         return UploadError{controlCharacterText()};
-    request.arguments = sftpArguments(endpoint, s.user, expandHome(s.keyPath, QDir::homePath()), known);
+    // ssh through a launcher that ends it with sftp: sftp dies with this program, but its ssh,
+    // with the pass phrase in its environment, would otherwise live on.
+    static const QString ssh = moduleFile(QStringLiteral("kaptorix-ssh"));
+    if (ssh.isEmpty())
+        return UploadError{sshMissingText()};
+    request.arguments = sftpArguments(endpoint, s.user, expandHome(s.keyPath, QDir::homePath()), known, ssh);
     if (!password.isEmpty()) {
         const QString script = work.path() + QStringLiteral("/askpass.sh");
         QString why;
@@ -93,6 +116,8 @@ struct Job {
     std::optional<QUuid> entryID;
     int n = 1;
     int checks = 0;
+    QString temporary;             // sftp: the file's path on the server until its rename
+    bool temporaryListed = false;  // seen on the server: a rename was refused
 
     QString name(int number) const
     {
@@ -133,11 +158,6 @@ QFuture<Outcome<Sent>> failed(const JobPtr& job, const UploadError& error)
     return ready(Outcome<Sent>(error));
 }
 
-QFuture<Outcome<Sent>> failedRun(const JobPtr& job, const ProcessOutput& r)
-{
-    return failed(job, UploadError{failureMessage(r.err, r.exitCode, Lang::current())});
-}
-
 QFuture<Outcome<Sent>> done(const JobPtr& job, const QString& name)
 {
     job->work->remove();
@@ -163,38 +183,87 @@ QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
     ChildRequest request = curlRequest(
         curlUploadConfig(job->s.user, job->password, job->local, url.value(), job->webdav(), true));
     request.anyExitStatus = true;
-    return runChild(request)
+    return run(request)
         .then(&RemoteUploader::shared(),
               [job, name](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failed(job, r.error());
-                  if (r.value().exitCode == 0)
-                      return done(job, name);
+                  const Outcome<Stored> stored = judgeCurlUpload(r.value(), job->webdav());
+                  if (!stored.ok())
+                      return failed(job, stored.error());
                   // A server that keeps conditions had the name after all.
-                  if (job->webdav() && refusedAsExisting(r.value()))
-                      return nextName(job);
-                  return failedRun(job, r.value());
+                  return stored.value() == Stored::yes ? done(job, name) : nextName(job);
               })
         .unwrap();
 }
 
-QFuture<Outcome<Sent>> sftpPut(const JobPtr& job)
+// After giving up, the temporary file is removed from the server as far as it can be.
+QFuture<Outcome<Sent>> failedAfterPut(const JobPtr& job, const UploadError& error)
+{
+    if (!job->temporaryListed)
+        return failed(job, error);
+    Outcome<ChildRequest> request =
+        sftpRequest(sftpRemoveCommands(job->temporary), job->endpoint, job->s, job->password, *job->work);
+    if (!request.ok())
+        return failed(job, error);
+    return run(request.value())
+        .then(&RemoteUploader::shared(),
+              [job, error](const Outcome<ProcessOutput>&) { return failed(job, error); })
+        .unwrap();
+}
+
+QFuture<Outcome<Sent>> sftpRename(const JobPtr& job);
+
+// The rename found the name taken (another computer wrote it after the look): the next
+// number this program has not given away, with the file already on the server.
+QFuture<Outcome<Sent>> renamedElsewhere(const JobPtr& job)
+{
+    do {
+        if (++job->checks > kMaxNameChecks)
+            return failedAfterPut(job, UploadError{everyNameTakenText()});
+        job->n = job->nextNumber(job->n);
+    } while (!job->claim(job->n));
+    return sftpRename(job);
+}
+
+QFuture<Outcome<Sent>> sftpRun(const JobPtr& job, const QStringList& commands)
 {
     const QString name = job->name(job->n);
-    const SftpUploadPlan plan = sftpUploadCommands(job->local, name, job->endpoint);
-    Outcome<ChildRequest> request =
-        sftpRequest(plan.commands, job->endpoint, job->s, job->password, *job->work);
+    Outcome<ChildRequest> request = sftpRequest(commands, job->endpoint, job->s, job->password, *job->work);
     if (!request.ok())
-        return failed(job, request.error());
-    return runChild(request.value())
+        return failedAfterPut(job, request.error());
+    return run(request.value())
         .then(&RemoteUploader::shared(),
-              [job, name, remote = plan.remote](const Outcome<ProcessOutput>& r) {
+              [job, name, remote = sftpRemotePath(name, job->endpoint)](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
-                      return failed(job, r.error());
-                  const Outcome<bool> arrived = judgeSftpUpload(r.value(), remote);
-                  return arrived.ok() ? done(job, name) : failed(job, arrived.error());
+                      return failedAfterPut(job, r.error());
+                  const Outcome<Stored> stored = judgeSftpUpload(r.value(), job->temporary, remote);
+                  if (!stored.ok())
+                      return failedAfterPut(job, stored.error());
+                  if (stored.value() == Stored::yes)
+                      return done(job, name);
+                  job->temporaryListed = true;
+                  return renamedElsewhere(job);
               })
         .unwrap();
+}
+
+QFuture<Outcome<Sent>> sftpRename(const JobPtr& job)
+{
+    return sftpRun(job, sftpRenameCommands(job->temporary, sftpRemotePath(job->name(job->n), job->endpoint)));
+}
+
+// Writes under a temporary name and renames without replacing: a file another computer put
+// there after the look stays as it is.
+QFuture<Outcome<Sent>> sftpPut(const JobPtr& job)
+{
+    const QString temporaryName = QStringLiteral(".kaptorix-") +
+                                  QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                                  QStringLiteral(".part");
+    const SftpUploadPlan plan =
+        sftpUploadCommands(job->local, temporaryName, job->name(job->n), job->endpoint);
+    job->temporary = plan.temporary;
+    return sftpRun(job, plan.commands);
 }
 
 // Looks at a few names in one session and puts the file under the first the server lacks.
@@ -211,7 +280,7 @@ QFuture<Outcome<Sent>> sftpCheck(const JobPtr& job)
         sftpRequest(sftpCheckCommands(remotes), job->endpoint, job->s, job->password, *job->work);
     if (!request.ok())
         return failed(job, request.error());
-    return runChild(request.value())
+    return run(request.value())
         .then(&RemoteUploader::shared(),
               [job, numbers, remotes](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
@@ -219,6 +288,8 @@ QFuture<Outcome<Sent>> sftpCheck(const JobPtr& job)
                   for (const qsizetype i : absentOnes(r.value(), remotes)) {
                       if (job->claim(numbers[i])) {
                           job->n = numbers[i];
+                          if (g_beforeUpload)
+                              g_beforeUpload(job->name(job->n));
                           return sftpPut(job);
                       }
                   }
@@ -240,22 +311,20 @@ QFuture<Outcome<Sent>> checkName(const JobPtr& job)
         return failed(job, url.error());
     ChildRequest request =
         curlRequest(curlCheckConfig(job->s.user, job->password, url.value(), job->webdav()));
-    request.arguments = curlCheckArguments();
     request.anyExitStatus = true;
-    return runChild(request)
+    return run(request)
         .then(&RemoteUploader::shared(),
               [job](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failed(job, r.error());
-                  switch (judgeCurlCheck(r.value(), job->webdav())) {
-                      case NameCheck::free:
-                          return job->claim(job->n) ? curlPut(job) : nextName(job);
-                      case NameCheck::taken:
-                          return nextName(job);
-                      case NameCheck::failed:
-                          break;
-                  }
-                  return failedRun(job, r.value());
+                  const Outcome<NameCheck> check = judgeCurlCheck(r.value(), job->webdav());
+                  if (!check.ok())
+                      return failed(job, check.error());
+                  if (check.value() == NameCheck::taken || !job->claim(job->n))
+                      return nextName(job);
+                  if (g_beforeUpload)
+                      g_beforeUpload(job->name(job->n));
+                  return curlPut(job);
               })
         .unwrap();
 }
@@ -298,10 +367,15 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
         Outcome<QString> url = fileUrl(std::nullopt, endpoint);
         if (!url.ok())
             return ready(url.message());
-        return runChild(curlRequest(curlTestConfig(s.user, password, url.value(),
-                                                   s.protocol == RemoteProtocol::webdav)))
-            .then(&RemoteUploader::shared(),
-                  [](const Outcome<ProcessOutput>& r) { return r.ok() ? connectedText() : r.message(); });
+        const bool webdav = s.protocol == RemoteProtocol::webdav;
+        ChildRequest request = curlRequest(curlTestConfig(s.user, password, url.value(), webdav));
+        request.anyExitStatus = true;
+        return run(request).then(&RemoteUploader::shared(), [webdav](const Outcome<ProcessOutput>& r) {
+            if (!r.ok())
+                return r.message();
+            const Outcome<bool> judged = judgeCurlTest(r.value(), webdav);
+            return judged.ok() ? connectedText() : judged.message();
+        });
     }
     auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
@@ -309,7 +383,7 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
     Outcome<ChildRequest> request = sftpRequest(sftpTestCommands(endpoint), endpoint, s, password, *work);
     if (!request.ok())
         return ready(request.message());
-    return runChild(request.value()).then(&RemoteUploader::shared(), [work](const Outcome<ProcessOutput>& r) {
+    return run(request.value()).then(&RemoteUploader::shared(), [work](const Outcome<ProcessOutput>& r) {
         work->remove();
         if (!r.ok())
             return r.message();
@@ -346,6 +420,16 @@ void setTimeLimitMs(int ms)
 void setKnownHosts(const QString& path)
 {
     g_knownHosts = path;
+}
+
+void setChildRunnerForTests(ChildRunnerFunction runner)
+{
+    g_runner = std::move(runner);
+}
+
+void setBeforeUploadForTests(std::function<void(const QString&)> step)
+{
+    g_beforeUpload = std::move(step);
 }
 
 }  // namespace kx::upload

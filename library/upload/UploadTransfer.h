@@ -3,11 +3,13 @@
 // the name on the server, the upload under a name no other capture's upload has, and the
 // server's answer judged (ServerAnswer). GUI thread only; the programs run as child processes.
 
+#include "library/upload/ChildRunner.h"
 #include "library/upload/UploadTypes.h"
 
 #include <QByteArray>
 #include <QFuture>
 #include <QUuid>
+#include <functional>
 
 namespace kx {
 class UploadNames;
@@ -39,5 +41,11 @@ UploadNames& namesInUse();
 void setTimeLimitMs(int ms);
 // ssh's known-hosts file (empty: ssh's own).
 void setKnownHosts(const QString& path);
+
+// Tests: a stand-in for the programs (empty: the real ones).
+using ChildRunnerFunction = std::function<QFuture<Outcome<ProcessOutput>>(const ChildRequest&)>;
+void setChildRunnerForTests(ChildRunnerFunction runner);
+// Tests: called with the name chosen after the look, before the upload starts.
+void setBeforeUploadForTests(std::function<void(const QString&)> step);
 
 }  // namespace kx::upload

@@ -82,6 +82,7 @@ TEST(UploadPlan, CurlConfiguration)
     EXPECT_EQ(curlUploadConfig("bob", "p\"w\\d", "/t/x.png", "https://h/x.png", true),
               (QStringList{"connect-timeout = 15", "max-time = 300", "ftp-create-dirs", "globoff",
                            R"(user = "bob:p\"w\\d")", R"(header = "Content-Type: image/png")",
+                           R"(output = "/dev/null")", R"(write-out = "%{http_code} %{redirect_url}")",
                            R"(upload-file = "/t/x.png")", R"(url = "https://h/x.png")"}));
     EXPECT_EQ(curlBase("", "secret").size(), 4);  // no user: no login line at all
     EXPECT_EQ(curlBase("bob", "").last(), R"(user = "bob:")");
@@ -90,30 +91,35 @@ TEST(UploadPlan, CurlConfiguration)
               (QStringList{"connect-timeout = 15", "max-time = 300", "globoff", R"(url = "ftp://h/")",
                            R"(output = "/dev/null")", "list-only"}));
     EXPECT_EQ(curlTestConfig("", "", "https://h/", true).mid(5),
-              (QStringList{R"(request = "PROPFIND")", R"(header = "Depth: 0")"}));
+              (QStringList{R"(request = "PROPFIND")", R"(header = "Depth: 0")",
+                           R"(write-out = "%{http_code} %{redirect_url}")"}));
 }
 
 TEST(UploadPlan, SftpCommandsAndArguments)
 {
     Endpoint e{"sftp", "h", {}, {}, {"a", "b"}, false};
-    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
-              (QStringList{R"(-mkdir "./a")", R"(-mkdir "./a/b")", R"(put "/t/x.png" "./a/b/x.png")",
-                           R"(ls -l "./a/b/x.png")"}));
+    // Under a temporary name, then renamed without replacing; both listed to judge the rename.
+    const QStringList renamed{R"(-rename -l "./a/b/.t" "./a/b/x.png")", R"(-ls -l "./a/b/.t")",
+                              R"(-ls -l "./a/b/x.png")"};
+    EXPECT_EQ(
+        sftpUploadCommands("/t/x.png", ".t", "x.png", e).commands,
+        QStringList({R"(-mkdir "./a")", R"(-mkdir "./a/b")", R"(put "/t/x.png" "./a/b/.t")"}) + renamed);
     // The listing would expand braces; the put must not see the escapes.
-    EXPECT_EQ(sftpUploadCommands("/t/{1}", "{1}", e).commands.mid(2),
-              (QStringList{R"(put "/t/{1}" "./a/b/{1}")", R"(ls -l "./a/b/\{1\}")"}));
+    EXPECT_EQ(sftpUploadCommands("/t/{1}", ".t", "{1}", e).commands.mid(2),
+              (QStringList{R"(put "/t/{1}" "./a/b/.t")", R"(-rename -l "./a/b/.t" "./a/b/{1}")",
+                           R"(-ls -l "./a/b/.t")", R"(-ls -l "./a/b/\{1\}")"}));
     e.absolute = true;
-    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
-              (QStringList{R"(-mkdir "/a")", R"(-mkdir "/a/b")", R"(put "/t/x.png" "/a/b/x.png")",
-                           R"(ls -l "/a/b/x.png")"}));
+    EXPECT_EQ(sftpUploadCommands("/t/x.png", ".t", "x.png", e).commands.mid(0, 3),
+              (QStringList{R"(-mkdir "/a")", R"(-mkdir "/a/b")", R"(put "/t/x.png" "/a/b/.t")"}));
     EXPECT_EQ(sftpTestCommands(e), (QStringList{"pwd", R"(ls -l "/a/b")"}));
     e.folder.clear();
     e.absolute = false;
-    EXPECT_EQ(sftpUploadCommands("/t/x.png", "x.png", e).commands,
-              (QStringList{R"(put "/t/x.png" "./x.png")", R"(ls -l "./x.png")"}));
+    EXPECT_EQ(sftpUploadCommands("/t/x.png", ".t", "x.png", e).commands.mid(0, 2),
+              (QStringList{R"(put "/t/x.png" "./.t")", R"(-rename -l "./.t" "./x.png")"}));
     EXPECT_EQ(sftpTestCommands(e), QStringList{"pwd"});
 
     const Endpoint v6{"sftp", "::1", 2222, {}, {}, false};
+    EXPECT_EQ(sftpArguments(v6, "u", "/k", "/kh", "/ssh").mid(0, 2), (QStringList{"-S", "/ssh"}));
     EXPECT_EQ(sftpArguments(v6, "u", "/k", "/kh").mid(6),
               (QStringList{"-o", R"(UserKnownHostsFile="/kh")", "-P", "2222", "-i", "/k", "-o", R"(User="u")",
                            "[::1]"}));
@@ -170,12 +176,14 @@ TEST(UploadPlan, JudgingWhatTheProgramsPrinted)
     EXPECT_EQ(failureMessage(" \n", 7, "hu"), "Sikertelen (7-es kilépési kód)");
     EXPECT_EQ(failureMessage("", 7, "de"), "Fehlgeschlagen (Exit-Code 7)");
 
-    EXPECT_TRUE(judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 a/b/x y.png\n", ""}, "a/b/x y.png").ok());
+    EXPECT_TRUE(
+        judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 a/b/x y.png\n", ""}, "a/b/.t", "a/b/x y.png").ok());
     EXPECT_EQ(
-        judgeSftpUpload({"drwx a/b/x.png\n", "x\nremote open: Permission denied\n\n"}, "a/b/x.png").message(),
+        judgeSftpUpload({"drwx a/b/x.png\n", "x\nremote open: Permission denied\n\n"}, "a/b/.t", "a/b/x.png")
+            .message(),
         "remote open: Permission denied");
     Lang::overrideForTests("en");
-    EXPECT_EQ(judgeSftpUpload({"", ""}, "x").message(), "The file did not arrive on the server.");
+    EXPECT_EQ(judgeSftpUpload({"", ""}, ".t", "x").message(), "The file did not arrive on the server.");
     EXPECT_EQ(judgeSftpTest({"", "Can't ls: \"/a\" not found"}).message(),
               "The folder does not exist on the server.");
     EXPECT_TRUE(judgeSftpTest({"Remote working directory: /\n", ""}).ok());

@@ -127,7 +127,7 @@ TEST_P(UploadServers, SendsTestsAndRetries)
     // A mistyped folder is reported, and the test does not make it.
     configure(server_->port(), "missing");
     const QString missing = await(RemoteUploader::testConnection());
-    const QString expected[] = {"curl: (22) The requested URL returned error: 404",
+    const QString expected[] = {"The folder does not exist on the server.",
                                 "curl: (9) Server denied you to change to the given directory",
                                 "The folder does not exist on the server."};
     EXPECT_EQ(missing, expected[int(GetParam())]) << missing.toStdString();
