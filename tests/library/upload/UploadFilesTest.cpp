@@ -19,6 +19,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
 
@@ -214,6 +216,59 @@ TEST(UploadFolders, QuittingEndsTheTransferAndRemovesItsFolder)
     qunsetenv("TMPDIR");
 }
 
+namespace {
+
+// An SSH server that greets and then says nothing more: ssh waits for the key exchange.
+class GreetingOnlyServer : public QTcpServer {
+public:
+    GreetingOnlyServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection()) {
+                s->setParent(this);
+                s->write("SSH-2.0-Stalling\r\n");
+            }
+        });
+    }
+};
+
+// Starts UploadStarter with `args` and a unique mark in its environment, waits until `children`
+// processes of the upload carry the mark, kills the starter and gives the pids still marked
+// after `graceMs` (and kills those, so a failure leaves nothing behind).
+QStringList leftAfterKill(const QStringList& args, int children, int graceMs)
+{
+    QTemporaryDir tmp;
+    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
+    env.insert("TMPDIR", tmp.path());
+    env.insert("KX_STARTER_MARK", mark);
+    QProcess starter;
+    starter.setProcessEnvironment(env);
+    starter.start(KX_UPLOAD_STARTER, args);
+    EXPECT_TRUE(starter.waitForStarted(30000));
+    const QString starterPid = QString::number(starter.processId());
+    const QByteArray entry = "KX_STARTER_MARK=" + mark.toUtf8();
+    QStringList found;
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            found = processesWith(entry);
+            found.removeAll(starterPid);
+            return found.size() >= children;
+        },
+        30000))
+        << found.join(' ').toStdString();
+    EXPECT_TRUE(test::signalChild(starter.processId(), SIGKILL));
+    EXPECT_TRUE(starter.waitForFinished(30000));
+    test::waitFor([&] { return processesWith(entry).isEmpty(); }, graceMs);
+    const QStringList left = processesWith(entry);
+    for (const QString& pid : left)
+        ::kill(pid_t(pid.toInt()), SIGKILL);
+    return left;
+}
+
+}  // namespace
+
 // A kill of the program takes its curl or sftp along: none is left waiting on the server with
 // the password.
 TEST(UploadChildren, EndWithTheProgramThatStartedThem)
@@ -246,4 +301,16 @@ TEST(UploadChildren, EndWithTheProgramThatStartedThem)
     for (const QString& pid : processesWith(entry))
         ::kill(pid_t(pid.toInt()), SIGKILL);  // leaves nothing behind when it fails
     EXPECT_TRUE(gone) << children.join(' ').toStdString();
+}
+
+// The same for SFTP: sftp and the ssh it started (the pass phrase is in their environment) end
+// within seconds, even with the server stalling after its greeting.
+TEST(UploadChildren, SftpAndItsSshEndWithTheProgram)
+{
+    QTemporaryDir tmp;
+    GreetingOnlyServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QStringList left =
+        leftAfterKill({"sftp", QString::number(server.serverPort()), tmp.filePath("known_hosts")}, 2, 10000);
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }

@@ -8,6 +8,7 @@
 #include "fakes/FakeSecretStore.h"
 #include "library/upload/RemoteUploader.h"
 #include "library/upload/UploadQueue.h"
+#include "library/upload/UploadTransfer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -308,6 +309,35 @@ TEST_P(UploadServers, AColonInTheUserNeverChangesTheHost)
     EXPECT_TRUE(
         test::waitFor([&] { return (log += server_->log()).contains("Invalid user 127.0.0.2 from"); }, 30000))
         << log.toStdString();
+}
+
+// Another computer writes the name between the look and the upload: its file stays as it is and
+// the upload moves on to the next number, leaving no temporary file behind.
+TEST_P(UploadServers, ANameTakenAfterTheLookIsNeverReplaced)
+{
+    if (GetParam() != RemoteProtocol::sftp)
+        GTEST_SKIP() << "FTP has no write that refuses a name; WebDAV's refusal is in UploadAnswersTest";
+    Prefs::set("filePattern", "{title}");
+    QStringList written;
+    upload::setBeforeUploadForTests([&](const QString& name) {
+        QFile other(root_ + "/a/b/" + name);
+        if (written.isEmpty() && other.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
+            other.write("other") == 5)
+            written << name;
+    });
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    const HistoryEntry entry =
+        history_->add({image, 1, SourceKind::window, QString("Shot"), QDateTime::currentDateTime()});
+    const UploadReport done = await(RemoteUploader::upload(image, 1, entry, QString("Shot")));
+    upload::setBeforeUploadForTests({});
+    ASSERT_TRUE(done.sent) << done.subtitle.toStdString();
+    EXPECT_EQ(written, QStringList{"Shot.png"});
+    EXPECT_EQ(onServer("Shot.png"), "other");
+    EXPECT_EQ(QImage::fromData(onServer("Shot 2.png"), "PNG").pixelColor(0, 0), QColor(Qt::green));
+    EXPECT_EQ(done.subtitle, "https://img.example.test/s/Shot%202.png");
+    EXPECT_EQ(QDir(root_ + "/a/b").entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"Shot 2.png", "Shot.png"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(All, UploadServers,
