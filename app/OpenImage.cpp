@@ -26,10 +26,11 @@ void record(const CaptureResult& result)
         env.openEditor(result, entry.id);
 }
 
-void tellTooLarge(const QString& name, QSize size)
+void tellTooLarge(const QString& name, QSize size, bool metadata)
 {
     Notices::show(kx::tr("Image too large", "Túl nagy kép", "Bild zu groß"),
-                  OpenImage::tooLargeLine(name, size), "exclamationmark.triangle.fill"_sym, 6);
+                  metadata ? mostlyMetadataLine(name, size) : OpenImage::tooLargeLine(name, size),
+                  "exclamationmark.triangle.fill"_sym, 6);
 }
 
 // Files open one after the other, so that editors and history entries keep the given order.
@@ -57,7 +58,7 @@ void openNext()
         if (loaded.capture)
             record(*loaded.capture);
         else if (loaded.tooLarge)
-            tellTooLarge(QFileInfo(path).fileName(), loaded.size);
+            tellTooLarge(QFileInfo(path).fileName(), loaded.size, loaded.mostlyMetadata);
         queue().busy = false;
         openNext();
     });
@@ -76,7 +77,7 @@ OpenImage::Loaded OpenImage::load(const QString& path)
 {
     const ImageRead read = readImageFile(path);
     if (!read.image || read.image->image.isNull())
-        return Loaded{std::nullopt, read.tooLarge, read.size};
+        return Loaded{std::nullopt, read.tooLarge, read.size, read.mostlyMetadata};
     // The decoder gives dpi / 72; files keep whole dpi values.
     const double dpi = std::round(read.image->scale * 72.0);
     return Loaded{CaptureResult{read.image->image, scaleForDpi(dpi), SourceKind::file,
@@ -97,7 +98,7 @@ void OpenImage::openClipboard()
     // checked and decoded on a worker.
     Clipboard::readImageAsync().then(QCoreApplication::instance(), [](const ClipboardRead& read) {
         if (read.tooLarge) {
-            tellTooLarge({}, read.size);
+            tellTooLarge({}, read.size, read.mostlyMetadata);
             return;
         }
         if (!read.image) {

@@ -17,6 +17,7 @@ public:
         std::optional<CaptureResult> capture;
         bool tooLarge = false;  // refused for its size; `size` when the file tells it
         QSize size;
+        bool mostlyMetadata = false;  // refused: far larger than its pixels (`size`) need
     };
 
     // Pixels per point from a file's resolution: max(1, round(dpi / 72)) above 100 dpi, else 1.

@@ -1,6 +1,7 @@
 #include "core/ImageReading.h"
 
 #include "core/HeifCodec.h"
+#include "core/Localisation.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -149,6 +150,14 @@ ImageRead refused(QSize size)
     return out;
 }
 
+// A file whose size its pixels do not explain.
+ImageRead mostlyMetadata(QSize size)
+{
+    ImageRead out = refused(size);
+    out.mostlyMetadata = true;
+    return out;
+}
+
 ImageRead fromHeic(const QByteArray& bytes, qint64 maxPixels)
 {
     QSize tooLarge;
@@ -172,7 +181,7 @@ ImageRead readImage(QIODevice& device, qint64 maxPixels)
     }
     const QSize frame = jpegFrameSize(device);
     if (frame.isValid() && device.size() > fileBytesAllowed(qint64(frame.width()) * frame.height()))
-        return refused({});
+        return mostlyMetadata(frame);
     std::optional<PngPixelsOnly> png;
     if (device.peek(8) == kPngSignature)
         png.emplace(device);
@@ -186,7 +195,7 @@ ImageRead readImage(QIODevice& device, qint64 maxPixels)
     if (size.isValid() && decodingBytes(pixels, reader.imageFormat()) > maxPixels * 4)
         return refused(size);
     if (!png && size.isValid() && !device.isSequential() && device.size() > fileBytesAllowed(pixels))
-        return refused({});
+        return mostlyMetadata(size);
     // Qt refuses to allocate beyond its process-wide limit (128 MB) but fills an image that
     // already has the right size and format: the pixel bound above is the one that applies.
     QImage image;
@@ -216,6 +225,28 @@ ImageRead readImageData(const QByteArray& bytes, qint64 maxPixels)
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     return readImage(buffer, maxPixels);
+}
+
+QString mostlyMetadataLine(const QString& name, QSize size)
+{
+    const QString dims = QStringLiteral("%1 × %2").arg(size.width()).arg(size.height());
+    if (name.isEmpty())
+        return kx::tr(
+                   "The clipboard image holds far more data than its %1 pixels need (mostly metadata), so "
+                   "Kaptorix does not open it.",
+                   "A vágólap képe sokkal több adatot tartalmaz, mint amennyit %1 képpontja igényel (főleg "
+                   "metaadat), ezért a Kaptorix nem nyitja meg.",
+                   "Das Bild in der Zwischenablage enthält weit mehr Daten, als seine %1 Pixel brauchen (vor "
+                   "allem Metadaten); Kaptorix öffnet es nicht.")
+            .arg(dims);
+    return kx::tr(
+               "%1 holds far more data than its %2 pixels need (mostly metadata), so Kaptorix does not open "
+               "it.",
+               "%1: sokkal több adatot tartalmaz, mint amennyit a %2 képpontos kép igényel (főleg metaadat), "
+               "ezért a Kaptorix nem nyitja meg.",
+               "%1 enthält weit mehr Daten, als die %2 Pixel des Bildes brauchen (vor allem Metadaten); "
+               "Kaptorix öffnet die Datei nicht.")
+        .arg(name, dims);
 }
 
 }  // namespace kx

@@ -15,8 +15,9 @@ struct ClipboardImage {
 
 struct ClipboardRead {
     std::optional<ClipboardImage> image;
-    bool tooLarge = false;  // an image over the decoding limits (core/ImageLimits.h)
-    QSize size;             // its size, when known
+    bool tooLarge = false;        // an image over the decoding limits (core/ImageLimits.h)
+    QSize size;                   // its size, when known
+    bool mostlyMetadata = false;  // refused: far larger than its pixels need
 };
 
 class Clipboard {

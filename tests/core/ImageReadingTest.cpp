@@ -6,6 +6,7 @@
 #include "core/HeifCodec.h"
 #include "core/HevcSize.h"
 #include "core/ImageReading.h"
+#include "core/Localisation.h"
 #include "core/ModuleLoader.h"
 #include "core/heif/HeifModule.h"
 
@@ -327,6 +328,49 @@ TEST(ImageReading, MetadataFarLargerThanThePixelsIsNeitherKeptNorDecoded)
         }
         QFile::remove(path);
     }
+}
+
+// A photo with 200 MB of metadata is refused for that, and the user is told so, not that the
+// image has too many pixels.
+TEST(ImageReading, AJpegFarLargerThanItsPixelsNeedIsRefusedAsMostlyMetadata)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("holiday.jpg");
+    ASSERT_TRUE(picture(640, 480).save(path, "jpeg"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.resize(qint64(200) * 1024 * 1024));  // sparse
+    }
+    const ImageRead read = readImageFile(path);
+    EXPECT_FALSE(read.image);
+    EXPECT_TRUE(read.tooLarge);
+    EXPECT_TRUE(read.mostlyMetadata);
+    EXPECT_EQ(read.size, QSize(640, 480));
+
+    const struct {
+        const char* lang;
+        const char* name;
+        const char* line;
+    } table[]{
+        {"en", "holiday.jpg",
+         "holiday.jpg holds far more data than its 640 × 480 pixels need (mostly metadata), so Kaptorix does "
+         "not open it."},
+        {"en", "",
+         "The clipboard image holds far more data than its 640 × 480 pixels need (mostly metadata), so "
+         "Kaptorix does not open it."},
+        {"hu", "holiday.jpg",
+         "holiday.jpg: sokkal több adatot tartalmaz, mint amennyit a 640 × 480 képpontos kép igényel (főleg "
+         "metaadat), ezért a Kaptorix nem nyitja meg."},
+        {"de", "holiday.jpg",
+         "holiday.jpg enthält weit mehr Daten, als die 640 × 480 Pixel des Bildes brauchen (vor allem "
+         "Metadaten); Kaptorix öffnet die Datei nicht."},
+    };
+    for (const auto& c : table) {
+        Lang::overrideForTests(QString::fromLatin1(c.lang));
+        EXPECT_EQ(mostlyMetadataLine(QString::fromUtf8(c.name), read.size), QString::fromUtf8(c.line))
+            << c.lang;
+    }
+    Lang::overrideForTests(QStringLiteral("en"));
 }
 
 // Whatever a PNG holds, the image is premultiplied ARGB32 in sRGB, and its thumbnail keeps the
