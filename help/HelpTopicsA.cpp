@@ -90,35 +90,41 @@ HelpTopic start()
                    "Erscheint, wenn Bilder angepinnt sind. Macht die Pins wieder anklickbar oder schließt "
                    "alle.")),
              row("photo", T("Open image…", "Kép megnyitása…", "Bild öffnen…"), none(),
-                 T("Opens an image file in the editor. The File menu has it too, with Ctrl+O, when a "
-                   "Kaptorix window is active.",
-                   "Képfájlt nyit meg a szerkesztőben. A Fájl menüben is megvan, Ctrl+O-val, ha egy "
-                   "Kaptorix-ablak aktív.",
-                   "Öffnet eine Bilddatei im Editor. Das Menü Ablage hat ihn auch, mit Ctrl+O, wenn ein "
-                   "Kaptorix-Fenster aktiv ist.")),
+                 T("Opens an image file in the editor. Ctrl+O does the same while a Kaptorix window is "
+                   "active. With Settings → General → Show taskbar icon on, the windows also show menus at "
+                   "their top, and the File menu has it too.",
+                   "Képfájlt nyit meg a szerkesztőben. Ugyanezt teszi a Ctrl+O, ha egy Kaptorix-ablak "
+                   "aktív. Ha a Beállítások → Általános → Tálcaikon megjelenítése be van kapcsolva, az "
+                   "ablakoknak menüsoruk is van, és annak Fájl menüjében is megtalálod.",
+                   "Öffnet eine Bilddatei im Editor. Ctrl+O tut dasselbe, wenn ein Kaptorix-Fenster aktiv "
+                   "ist. Ist Einstellungen → Allgemein → Taskleistensymbol anzeigen an, haben die Fenster "
+                   "auch eine Menüleiste, deren Menü Ablage ihn ebenfalls hat.")),
              row("doc.on.clipboard",
                  T("Edit image from clipboard", "Kép szerkesztése a vágólapról",
                    "Bild aus der Zwischenablage bearbeiten"),
                  none(),
-                 T("Opens the picture on the clipboard in the editor. The File menu has it with "
-                   "Ctrl+Shift+V.",
-                   "A vágólapon lévő képet megnyitja a szerkesztőben. A Fájl menüben Ctrl+Shift+V-vel éred "
-                   "el.",
-                   "Öffnet das Bild aus der Zwischenablage im Editor. Das Menü Ablage hat ihn mit "
-                   "Ctrl+Shift+V.")),
+                 T("Opens the picture on the clipboard in the editor. Ctrl+Shift+V does the same while a "
+                   "Kaptorix window is active; with Settings → General → Show taskbar icon on, the "
+                   "windows' File menu has it too.",
+                   "A vágólapon lévő képet megnyitja a szerkesztőben. Ugyanezt teszi a Ctrl+Shift+V, ha "
+                   "egy Kaptorix-ablak aktív; ha a Beállítások → Általános → Tálcaikon megjelenítése be "
+                   "van kapcsolva, az ablakok Fájl menüjében is megvan.",
+                   "Öffnet das Bild aus der Zwischenablage im Editor. Ctrl+Shift+V tut dasselbe, wenn ein "
+                   "Kaptorix-Fenster aktiv ist; ist Einstellungen → Allgemein → Taskleistensymbol anzeigen "
+                   "an, hat ihn auch das Menü Ablage der Fenster.")),
              row("questionmark.circle", T("Help", "Súgó", "Hilfe"), none(),
-                 T("This guide. It is also in the Help menu (Ctrl+? or F1); the Settings window has a Help "
-                   "button, "
-                   "and the question mark at the bottom of the editor's tool rail opens the editor chapter "
-                   "directly.",
-                   "Ez az útmutató. A Súgó menüben is megtalálod (Ctrl+? vagy F1); a Beállítások ablakban "
-                   "van egy "
-                   "Súgó gomb, a szerkesztő eszközsávjának alján lévő kérdőjel pedig egyenesen a szerkesztő "
-                   "fejezetét nyitja meg.",
-                   "Diese Anleitung. Sie steht auch im Menü Hilfe (Ctrl+? oder F1); das Einstellungsfenster "
-                   "hat eine "
-                   "Schaltfläche Hilfe, und das Fragezeichen unten in der Werkzeugleiste des Editors öffnet "
-                   "direkt das Kapitel zum Editor.")),
+                 T("This guide. The Settings window has a Help button, the question mark at the bottom of "
+                   "the editor's tool rail opens the editor chapter directly, and Ctrl+? or F1 opens it from "
+                   "any Kaptorix window. With Settings → General → Show taskbar icon on, the windows also "
+                   "show menus at their top, among them a Help menu.",
+                   "Ez az útmutató. A Beállítások ablakban van egy Súgó gomb, a szerkesztő eszközsávjának "
+                   "alján lévő kérdőjel egyenesen a szerkesztő fejezetét nyitja meg, a Ctrl+? vagy az F1 "
+                   "pedig bármely Kaptorix-ablakból megnyitja. Ha a Beállítások → Általános → Tálcaikon "
+                   "megjelenítése be van kapcsolva, az ablakok menüsorában Súgó menü is van.",
+                   "Diese Anleitung. Das Einstellungsfenster hat eine Schaltfläche Hilfe, das Fragezeichen "
+                   "unten in der Werkzeugleiste des Editors öffnet direkt das Kapitel zum Editor, und Ctrl+? "
+                   "oder F1 öffnet sie aus jedem Kaptorix-Fenster. Ist Einstellungen → Allgemein → "
+                   "Taskleistensymbol anzeigen an, hat die Menüleiste der Fenster auch ein Menü Hilfe.")),
              row("gearshape", T("Settings…", "Beállítások…", "Einstellungen…"),
                  menuKeyHint(MainItem::settings),
                  T("Five tabs: General, Shortcuts, Capture & save, Upload and AI.",
@@ -1143,14 +1149,14 @@ HelpTopic backdrop()
     t.sections = {
         section(T("What it does", "Mit csinál?", "Was es macht"),
                 {T("The backdrop wraps the picture in a background (a gradient, white or transparent), an "
-                   "optional margin, a decorative frame and a soft shadow. It is a finishing step for "
+                   "optional padding, a decorative frame and a soft shadow. It is a finishing step for "
                    "presentations, documentation and social posts. Annotations stay editable, and the "
                    "picture itself is not changed.",
                    "A háttér a képet háttérbe (színátmenetes, fehér vagy átlátszó), opcionális margóba, "
                    "díszkeretbe és lágy árnyékba foglalja. Befejező lépés bemutatókhoz, dokumentációhoz és "
                    "közösségi bejegyzésekhez. A jegyzetek szerkeszthetők maradnak, maga a kép nem változik.",
                    "Der Hintergrund bettet das Bild in eine Fläche (Verlauf, Weiß oder transparent), einen "
-                   "optionalen Rand, einen Zierrahmen und einen weichen Schatten. Ein letzter Schliff für "
+                   "optionalen Abstand, einen Zierrahmen und einen weichen Schatten. Ein letzter Schliff für "
                    "Präsentationen, Dokumentation und Social-Media-Beiträge. Anmerkungen bleiben "
                    "bearbeitbar, und das Bild selbst wird nicht verändert.")},
                 {}),
@@ -1184,7 +1190,7 @@ HelpTopic backdrop()
                    T("A ripped edge with a pale paper-fibre rim. The tear is random for each pattern, and "
                      "New pattern makes another; Edge size makes the tear bigger or smaller.",
                      "Tépett szél halvány papírrost-szegéllyel. A tépés minden mintánál véletlenszerű, az Új "
-                     "minta újat készít; a Szélméret nagyobbá vagy kisebbé teszi a tépést.",
+                     "minta újat készít; az Él mérete nagyobbá vagy kisebbé teszi a tépést.",
                      "Eine gerissene Kante mit hellem Papierfaser-Saum. Der Riss ist bei jedem Muster "
                      "zufällig, und Neues Muster macht einen anderen; Kantengröße macht den Riss größer oder "
                      "kleiner.")),
@@ -1198,20 +1204,21 @@ HelpTopic backdrop()
              frame(
                  T("Zigzag", "Cikcakk", "Zickzack"),
                  T("A saw-tooth edge, like a receipt or a ticket. Edge size changes the size of the teeth.",
-                   "Fűrészfogas szél, mint egy blokkon vagy jegyen. A Szélméret a fogak méretét változtatja.",
+                   "Fűrészfogas szél, mint egy blokkon vagy jegyen. Az Él mérete a fogak méretét "
+                   "változtatja.",
                    "Eine Sägezahnkante wie bei einem Kassenbon oder einer Eintrittskarte. Kantengröße ändert "
                    "die Größe der Zähne.")),
              frame(T("Stamp", "Bélyeg", "Briefmarke"),
                    T("A postage stamp with perforated edges around a paper border. Edge size changes the "
                      "width of the border.",
-                     "Postabélyeg fogazott szélekkel, papírszegély körül. A Szélméret a szegély szélességét "
+                     "Postabélyeg fogazott szélekkel, papírszegély körül. Az Él mérete a szegély szélességét "
                      "változtatja.",
                      "Eine Briefmarke mit gezähnten Kanten um einen Papierrand. Kantengröße ändert die "
                      "Breite des Randes.")),
              frame(T("Polaroid", "Polaroid", "Polaroid"),
                    T("An instant-photo frame: even borders with a wider bottom edge. Edge size changes the "
                      "width of the borders.",
-                     "Instant fotó kerete: egyenletes szegélyek, szélesebb alsó széllel. A Szélméret a "
+                     "Instant fotó kerete: egyenletes szegélyek, szélesebb alsó széllel. Az Él mérete a "
                      "szegélyek szélességét változtatja.",
                      "Ein Sofortbildrahmen: gleichmäßige Ränder mit breiterer Unterkante. Kantengröße ändert "
                      "die Breite der Ränder.")),
@@ -1219,7 +1226,7 @@ HelpTopic backdrop()
              frame(T("Window", "Ablak", "Fenster"),
                    FrameThumbs::detail(BeautifySettings::Edge::window) + QLatin1Char(' ') +
                        T("It has a title bar; the corner radius applies, the edge size does not.",
-                         "Címsora van; a sarkok sugara érvényes rá, a szélméret nem.",
+                         "Címsora van; a lekerekítés érvényes rá, az él mérete nem.",
                          "Es hat eine Titelleiste; der Eckenradius gilt, die Kantengröße nicht."))},
             "frames"),
         section(
@@ -1249,18 +1256,18 @@ HelpTopic backdrop()
                    "elvesznének.",
                    "Oben im Popover. Schaltet den ganzen Effekt ein oder aus, ohne deine Einstellungen zu "
                    "verlieren.")),
-             row("rectangle.dashed", T("Margin", "Margó", "Rand"), none(),
+             row("rectangle.dashed", T("Padding", "Margó", "Abstand"), none(),
                  T("The space between the picture and the background, from 0 to 160 points. At 0 only the "
-                   "frame remains, without a margin.",
+                   "frame remains, without padding.",
                    "A kép és a háttér közötti tér, 0 és 160 pont között. 0-nál csak a keret marad, margó "
                    "nélkül.",
                    "Der Abstand zwischen Bild und Hintergrund, von 0 bis 160 Punkt. Bei 0 bleibt nur der "
-                   "Rahmen, ohne Rand.")),
-             row("rectangle.roundedtop", T("Corners", "Sarkok", "Ecken"), none(),
+                   "Rahmen, ohne Abstand.")),
+             row("rectangle.roundedtop", T("Corners", "Lekerekítés", "Ecken"), none(),
                  T("The corner radius, from 0 to 40 points. Shown for Clean and Window only.",
                    "A sarkok sugara, 0 és 40 pont között. Csak a Letisztult és az Ablak keretnél látszik.",
                    "Der Eckenradius, von 0 bis 40 Punkt. Nur bei Schlicht und Fenster sichtbar.")),
-             row("arrow.left.and.right", T("Edge size", "Szélméret", "Kantengröße"), none(),
+             row("arrow.left.and.right", T("Edge size", "Él mérete", "Kantengröße"), none(),
                  T("Scales the torn, burnt, zigzag, stamp or polaroid edge, from 0.5 to 2. Shown only for "
                    "these frames.",
                    "A tépett, égett, cikcakkos, bélyeg- vagy polaroidszélt méretezi, 0,5 és 2 között. Csak "

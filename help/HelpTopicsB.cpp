@@ -260,13 +260,17 @@ HelpTopic pins()
                        "Sonst öffnet sich nichts.")),
                  row("pencil.and.outline", T("From the editor", "A szerkesztőből", "Aus dem Editor"),
                      menuKeyHint(MainItem::pin),
-                     T("Header → Pin on screen, or File → Pin on screen. The pin shows the finished image "
-                       "with your annotations and backdrop, and the editor stays open.",
-                       "Fejléc → Kitűzés a képernyőre, vagy Fájl → Kitűzés a képernyőre. A kitűzés a kész "
-                       "képet mutatja a jegyzeteiddel és a háttérrel, a szerkesztő pedig nyitva marad.",
-                       "Kopfleiste → Auf dem Bildschirm anheften oder Ablage → Auf dem Bildschirm anheften. "
-                       "Der Pin zeigt das fertige Bild mit deinen Anmerkungen und dem Hintergrund, und der "
-                       "Editor bleibt offen.")),
+                     T("Header → Pin on screen, or Ctrl+Shift+P. The pin shows the finished image with "
+                       "your annotations and backdrop, and the editor stays open. With Settings → General → "
+                       "Show taskbar icon on, the editor shows menus at its top too: File → Pin on screen.",
+                       "Fejléc → Kitűzés a képernyőre, vagy Ctrl+Shift+P. A kitűzés a kész képet mutatja a "
+                       "jegyzeteiddel és a háttérrel, a szerkesztő pedig nyitva marad. Ha a Beállítások → "
+                       "Általános → Tálcaikon megjelenítése be van kapcsolva, a szerkesztő menüsorában is "
+                       "megvan: Fájl → Kitűzés a képernyőre.",
+                       "Kopfleiste → Auf dem Bildschirm anheften oder Ctrl+Shift+P. Der Pin zeigt das "
+                       "fertige Bild mit deinen Anmerkungen und dem Hintergrund, und der Editor bleibt "
+                       "offen. Ist Einstellungen → Allgemein → Taskleistensymbol anzeigen an, hat ihn auch "
+                       "die Menüleiste des Editors: Ablage → Auf dem Bildschirm anheften.")),
                  row("clock.arrow.circlepath",
                      T("From history or a preview", "Az előzményekből vagy a gyors előnézetből",
                        "Aus dem Verlauf oder einer Vorschau"),
@@ -408,18 +412,21 @@ HelpTopic history()
                "and its size in pixels.",
                "Az előzmények a képeket a legújabbal kezdve, napok szerint csoportosítva sorolják fel (Ma, "
                "Tegnap, aztán a dátum). Minden kártya mutatja a típusát (Terület, Ablak, Teljes képernyő, "
-               "Görgetett…), a címét vagy az időpontját és a méretét pixelben.",
+               "Görgetős…), a címét vagy az időpontját és a méretét pixelben.",
                "Der Verlauf listet die Aufnahmen, die neueste zuerst, nach Tagen gruppiert (Heute, Gestern, "
-               "dann das Datum). Jede Karte zeigt ihren Typ (Bereich, Fenster, Vollbild, Scrollend…), ihren "
+               "dann das Datum). Jede Karte zeigt ihren Typ (Bereich, Fenster, Vollbild, Scrollen…), ihren "
                "Titel oder die Uhrzeit und ihre Größe in Pixeln.")},
             {row("clock.arrow.circlepath", T("Open the window", "Az ablak megnyitása", "Das Fenster öffnen"),
                  live(HotKeyAction::history),
-                 T("Also from the tray menu (History…), or Window → History (Ctrl+Y) while Kaptorix is "
-                   "active.",
-                   "A tálcamenüből is (Előzmények…), vagy az Ablak → Előzmények ponttal (Ctrl+Y), ha a "
-                   "Kaptorix aktív.",
-                   "Auch über das Tray-Menü (Verlauf…) oder Fenster → Verlauf (Ctrl+Y), während Kaptorix "
-                   "aktiv ist."))},
+                 T("Also from the tray menu (History…), or Ctrl+Y while a Kaptorix window is active. With "
+                   "Settings → General → Show taskbar icon on, the windows show menus at their top too: "
+                   "Window → History…",
+                   "A tálcamenüből is (Előzmények…), vagy a Ctrl+Y-nal, ha egy Kaptorix-ablak aktív. Ha a "
+                   "Beállítások → Általános → Tálcaikon megjelenítése be van kapcsolva, az ablakok "
+                   "menüsorában is megvan: Ablak → Előzmények…",
+                   "Auch über das Tray-Menü (Verlauf…) oder Ctrl+Y, während ein Kaptorix-Fenster aktiv "
+                   "ist. Ist Einstellungen → Allgemein → Taskleistensymbol anzeigen an, hat ihn auch die "
+                   "Menüleiste der Fenster: Fenster → Verlauf…"))},
             "history"),
         section(
             T("Search and filters", "Keresés és szűrők", "Suche und Filter"),
@@ -441,8 +448,7 @@ HelpTopic history()
                    "AI-Zusammenfassung (vorhanden, wenn eine Beschreibung oder SEO-Analyse lief) und den "
                    "Upload-Link. Groß- und Kleinschreibung spielen keine Rolle, aber die Wörter müssen dem "
                    "Getippten entsprechen: Tippfehler werden nicht toleriert.")),
-             row("square.grid.2x2", T("All and Starred", "Összes és Csillagozott", "Alle und Markiert"),
-                 none(),
+             row("square.grid.2x2", T("All / Starred", "Mind / Csillagozott", "Alle / Favoriten"), none(),
                  T("The two chips filter the list. The number next to them counts the matching captures.",
                    "A két címke szűri a listát. A mellettük lévő szám a megfelelő képeket számolja.",
                    "Die beiden Chips filtern die Liste. Die Zahl daneben zählt die passenden Aufnahmen."))}),
@@ -461,7 +467,8 @@ HelpTopic history()
                    "szerkesztőben, színpalettájának megjelenítése és csillagozása. A csillagozott kártyán a "
                    "csillag látható marad.",
                    "Beim Darüberfahren zeigt eine Karte vier Schaltflächen: Bild kopieren, im Editor öffnen, "
-                   "Farbpalette zeigen und markieren. Eine markierte Karte zeigt ihren Stern dauerhaft.")),
+                   "Farbpalette zeigen und als Favorit markieren. Ein Favorit zeigt seinen Stern "
+                   "dauerhaft.")),
              row("icloud.fill", T("Upload badge", "Feltöltés jelzés", "Upload-Abzeichen"), none(),
                  T("A cloud in the corner means the image has an upload link. The link is in the right-click "
                    "menu.",
@@ -529,8 +536,8 @@ HelpTopic history()
                    "A tárolt képet a szerveredre küldi. Részletek a Feltöltés témában.",
                    "Sendet das gespeicherte Bild an deinen Server. Details im Thema Hochladen.")),
              row("star",
-                 T("Star / Remove star", "Csillagozás / Csillag levétele",
-                   "Markieren / Markierung entfernen"),
+                 T("Star / Remove star", "Csillagozás / Csillag eltávolítása",
+                   "Als Favorit markieren / Als Favorit entfernen"),
                  none(),
                  T("Protects the capture from automatic deletion. See the next section.",
                    "Megvédi a képet az automatikus törléstől. Lásd a következő részt.",
@@ -551,18 +558,18 @@ HelpTopic history()
                    "sich nicht rückgängig machen."))}),
         section(
             T("Starring and automatic cleanup", "Csillagozás és automatikus takarítás",
-              "Markieren und automatisches Aufräumen"),
+              "Favoriten und automatisches Aufräumen"),
             {T("Cleanup runs when the app starts and after each new capture. When the count limit is "
                "reached, the oldest captures that are not starred go first.",
                "A takarítás az alkalmazás indulásakor és minden új kép után lefut. Ha eléri a "
                "darabszám-korlátot, először a legrégebbi, csillag nélküli képek törlődnek.",
                "Das Aufräumen läuft beim Start der App und nach jeder neuen Aufnahme. Ist die Anzahlgrenze "
-               "erreicht, gehen zuerst die ältesten nicht markierten Aufnahmen.")},
-            {row("star.fill", T("Star", "Csillag", "Markierung"), none(),
+               "erreicht, gehen zuerst die ältesten Aufnahmen, die keine Favoriten sind.")},
+            {row("star.fill", T("Star", "Csillag", "Favorit"), none(),
                  T("Starred captures are never deleted automatically, and they do not count toward the "
                    "limits.",
                    "A csillagozott képek sosem törlődnek automatikusan, és nem számítanak bele a korlátokba.",
-                   "Markierte Aufnahmen werden nie automatisch gelöscht und zählen nicht zu den Grenzen.")),
+                   "Favoriten werden nie automatisch gelöscht und zählen nicht zu den Grenzen.")),
              row("slider.horizontal.3", T("Limits", "Korlátok", "Grenzen"), none(),
                  T("Settings → General → History: keep at most this many captures (20 to 5000, default 300), "
                    "and delete captures older than this many days (0 to 365, default 30; 0 means never by "
@@ -573,25 +580,26 @@ HelpTopic history()
                    "Einstellungen → Allgemein → Verlauf: höchstens so viele Aufnahmen behalten (20 bis 5000, "
                    "Standard 300) und Aufnahmen löschen, die älter als so viele Tage sind (0 bis 365, "
                    "Standard 30; 0 heißt nie nach Alter)."))}),
-        section(T("Storage and bulk delete", "Tárolás és tömeges törlés", "Speicherort und Massenlöschen"),
-                {T("Each capture is stored as a PNG with a small thumbnail in "
-                   "~/.local/share/Kaptorix/History. The ⋯ menu opens that folder.",
-                   "Minden kép PNG-ként, kis bélyegképpel tárolódik a ~/.local/share/Kaptorix/History "
-                   "mappában. A ⋯ menü megnyitja ezt a mappát.",
-                   "Jede Aufnahme wird als PNG mit kleinem Vorschaubild in ~/.local/share/Kaptorix/History "
-                   "gespeichert. Das Menü ⋯ öffnet diesen Ordner.")},
-                {row("exclamationmark.triangle",
-                     T("Delete all except starred", "Minden törlése a csillagozottak kivételével",
-                       "Alle außer markierten löschen"),
-                     none(),
-                     T("The ⋯ menu removes every capture that is not starred. It does not ask first, and the "
-                       "capture files are deleted for good, so star the captures you want to keep before "
-                       "using it.",
-                       "A ⋯ menü minden csillag nélküli képet eltávolít. Nem kérdez rá, és a képfájlok "
-                       "végleg törlődnek, ezért használat előtt csillagozd meg a megtartandó képeket.",
-                       "Das Menü ⋯ entfernt jede nicht markierte Aufnahme. Es fragt nicht nach, und die "
-                       "Dateien werden endgültig gelöscht – markiere also vorher die Aufnahmen, die du "
-                       "behalten willst."))}),
+        section(
+            T("Storage and bulk delete", "Tárolás és tömeges törlés", "Speicherort und Massenlöschen"),
+            {T("Each capture is stored as a PNG with a small thumbnail in "
+               "~/.local/share/Kaptorix/History. The ⋯ menu opens that folder.",
+               "Minden kép PNG-ként, kis bélyegképpel tárolódik a ~/.local/share/Kaptorix/History "
+               "mappában. A ⋯ menü megnyitja ezt a mappát.",
+               "Jede Aufnahme wird als PNG mit kleinem Vorschaubild in ~/.local/share/Kaptorix/History "
+               "gespeichert. Das Menü ⋯ öffnet diesen Ordner.")},
+            {row("exclamationmark.triangle",
+                 T("Delete all except starred", "Minden törlése a csillagozottak kivételével",
+                   "Alle außer Favoriten löschen"),
+                 none(),
+                 T("The ⋯ menu removes every capture that is not starred. It does not ask first, and the "
+                   "capture files are deleted for good, so star the captures you want to keep before "
+                   "using it.",
+                   "A ⋯ menü minden csillag nélküli képet eltávolít. Nem kérdez rá, és a képfájlok "
+                   "végleg törlődnek, ezért használat előtt csillagozd meg a megtartandó képeket.",
+                   "Das Menü ⋯ entfernt jede Aufnahme, die kein Favorit ist. Es fragt nicht nach, und die "
+                   "Dateien werden endgültig gelöscht – markiere also vorher die Aufnahmen, die du "
+                   "behalten willst, als Favoriten."))}),
     };
     return t;
 }

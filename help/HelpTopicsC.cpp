@@ -259,11 +259,14 @@ HelpTopic settingsTopic()
              row("dock.rectangle",
                  T("Show taskbar icon", "Tálcaikon megjelenítése", "Taskleistensymbol anzeigen"), none(),
                  T("Off by default, so Kaptorix lives only in the tray. Turn it on to show the app in the "
-                   "taskbar as well.",
+                   "taskbar as well; Kaptorix's windows then also show menus at their top (File, Edit, View, "
+                   "Capture, Window, Help).",
                    "Alapból kikapcsolva, így a Kaptorix csak a tálcán él. Kapcsold be, hogy az alkalmazás a "
-                   "feladatsávon is megjelenjen.",
+                   "feladatsávon is megjelenjen; a Kaptorix ablakai ekkor menüsort is kapnak (Fájl, "
+                   "Szerkesztés, Nézet, Rögzítés, Ablak, Súgó).",
                    "Standardmäßig aus, Kaptorix lebt dann nur im Tray. Schalte es ein, damit die App auch in "
-                   "der Taskleiste erscheint.")),
+                   "der Taskleiste erscheint; die Kaptorix-Fenster bekommen dann eine Menüleiste (Ablage, "
+                   "Bearbeiten, Darstellung, Aufnahme, Fenster, Hilfe).")),
              row("character.book.closed",
                  T("Language (restart needed)", "Nyelv (újraindítás kell)", "Sprache (Neustart nötig)"),
                  none(),
@@ -322,15 +325,16 @@ HelpTopic settingsTopic()
                    "legrégebbi csillag nélküli képek törlődnek. A korlát induláskor és minden új kép "
                    "hozzáadásakor érvényesül.",
                    "Standard 300, einstellbar von 20 bis 5000 in Schritten von 20. Wird die Grenze "
-                   "überschritten, werden die ältesten nicht markierten Aufnahmen gelöscht. Die Grenze gilt "
+                   "überschritten, werden die ältesten Aufnahmen gelöscht, die keine Favoriten sind. Die "
+                   "Grenze gilt "
                    "beim Start und bei jeder neuen Aufnahme.")),
              row("trash", T("Delete after N days", "Törlés N nap után", "Nach N Tagen löschen"), none(),
                  T("Default 30 days (0 to 365). With 0, captures are never deleted by age. Starred captures "
                    "are never deleted automatically, neither by age nor by count.",
                    "Alapból 30 nap (0–365). 0 esetén a képek sosem törlődnek kor szerint. A csillagozott "
                    "képek sosem törlődnek automatikusan, sem kor, sem darabszám miatt.",
-                   "Standard 30 Tage (0 bis 365). Bei 0 werden Aufnahmen nie nach Alter gelöscht. Markierte "
-                   "Aufnahmen werden nie automatisch gelöscht, weder nach Alter noch nach Anzahl."))}),
+                   "Standard 30 Tage (0 bis 365). Bei 0 werden Aufnahmen nie nach Alter gelöscht. Favoriten "
+                   "werden nie automatisch gelöscht, weder nach Alter noch nach Anzahl."))}),
         section(
             T("Shortcuts tab", "Billentyűparancsok lap", "Tab Tastenkürzel"),
             {T("Lists the ten capture actions with their current shortcut. The editor and menu shortcuts are "

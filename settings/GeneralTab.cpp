@@ -88,7 +88,7 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
     }));
     history->addNote(kx::tr("Starred captures are never deleted automatically.",
                             "A csillagozott képeket sosem töröljük automatikusan.",
-                            "Markierte Aufnahmen werden nie automatisch gelöscht."));
+                            "Favoriten werden nie automatisch gelöscht."));
 }
 
 void GeneralTab::launchToggled(bool on)

@@ -7,14 +7,17 @@
 #include "core/CaptureResult.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "core/SourceKind.h"
 #include "editor/ToolKind.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/CopyButton.h"
 #include "editor/window/EditorActions.h"
 #include "editor/window/HeaderBar.h"
 #include "editor/window/Popover.h"
+#include "editor/window/controls/BeautifyPopover.h"
 #include "help/HelpModel.h"
 #include "library/history/HistoryActions.h"
+#include "library/history/HistoryView.h"
 #include "library/upload/UploadPlan.h"
 #include "platform/HotKeys.h"
 #include "platform/Keychain.h"
@@ -36,6 +39,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <memory>
 
 namespace kx {
@@ -81,6 +86,39 @@ QStringList pageLabels(QWidget* page)
             for (int i = 0; i < c->count(); ++i)
                 out << c->itemText(i);
     }
+    return out;
+}
+
+// A popover's texts in widget order: labels, a button's title, or its tip's where it shows none.
+QStringList popoverLabels(QWidget* root)
+{
+    QStringList out;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (auto* l = qobject_cast<QLabel*>(w))
+            out << l->text();
+        else if (auto* c = qobject_cast<ChromeButton*>(w))
+            out << c->title();
+        else if (const auto tip = helpTipOf(w))
+            out << tip->title;
+    }
+    return out;
+}
+
+// The history window's header: chips and the bulk menu.
+QStringList historyLabels()
+{
+    QTemporaryDir dir;
+    HistoryStore::Options options;
+    options.dir = dir.path();
+    options.recognize = [](const QImage&) { return QtFuture::makeReadyFuture(std::optional<QString>()); };
+    HistoryStore store(options);
+    HistoryServices services;
+    services.store = &store;
+    HistoryView view(services);
+    QStringList out = pageLabels(&view);
+    for (const QToolButton* b : view.findChildren<QToolButton*>())
+        if (b->menu())
+            addMenu(out, b->menu());
     return out;
 }
 
@@ -134,6 +172,18 @@ Labels surfaces()
     entry.uploadURL = QStringLiteral("https://example.org/a.png");
     for (const EntryMenuItem& item : entryMenu(entry))
         s["history menu"] << item.title;
+    entry.favorite = true;  // its star item reads "Remove star"
+    for (const EntryMenuItem& item : entryMenu(entry))
+        s["history menu"] << item.title;
+    s["history"] = historyLabels();
+    for (int k = 0; k <= int(SourceKind::color); ++k)
+        s["kinds"] << label(SourceKind(k));
+
+    QImage picture(200, 120, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::white);
+    EditorDocument framed(
+        CaptureResult{picture, 1.0, SourceKind::area, std::nullopt, QDateTime::currentDateTime()});
+    s["backdrop"] = popoverLabels(std::make_unique<BeautifyPopover>(&framed).get());
 
     s["notices"] << upload::queuedFailureText() << retrySummaryText({2, 3}) << upload::connectedText()
                  << upload::folderMissingText() << upload::notArrivedText() << upload::invalidAddressText();
@@ -203,8 +253,13 @@ const struct Scope {
     {"editor", "Header", "header", 14},
     {"editor", "Tools", "tools", 15},
     {"editor", "Zoom and view", "menu", 2},
+    {"backdrop", "Frames", "backdrop", 7},
+    {"backdrop", "Background", "backdrop", 1},
+    {"backdrop", "Controls", "backdrop", 5},
+    {"history", "Search and filters", "history", 1},
+    {"history", "Storage and bulk delete", "history", 1},
     {"history", "Right-click menu: the image", "history menu", 6},
-    {"history", "Right-click menu: links and housekeeping", "history menu", 6},
+    {"history", "Right-click menu: links and housekeeping", "history menu", 7},
     {"export", "Copy to the clipboard", "header", 3},
     {"export", "After every capture", "capture", 5},
     {"settings", "General – application", "general", 5},
@@ -218,7 +273,7 @@ const struct Scope {
     {"upload", "Where the files go", "upload", 2},
     {"upload", "Upload queue", "upload", 1},
     {"ai", "Provider, key and model", "ai", 4},
-    {"shortcuts", "Editor – files and window", "menu", 7},
+    {"shortcuts", "Editor – files and window", "menu", 9},
     {"shortcuts", "Editor – zoom and objects", "menu", 1},
     {"shortcuts", "Global capture shortcuts", "captures", 10},
     {"shortcuts", "Editor – tool letters", "tools", 15},
@@ -230,6 +285,7 @@ const struct Scope {
 const struct Quote {
     const char* surface;
     const char* label;
+    const char* topic = nullptr;  // only in this topic's texts
 } kQuotes[] = {
     {"upload", "Retry all"},
     {"notices", "Upload failed – saved for a retry"},
@@ -242,6 +298,11 @@ const struct Quote {
     {"header tips", "Smart redact"},
     {"header tips", "AI analysis"},
     {"captures", "Pin area on screen"},
+    // The cards' kind badges, as the history names them.
+    {"kinds", "Area", "history"},
+    {"kinds", "Window", "history"},
+    {"kinds", "Fullscreen", "history"},
+    {"kinds", "Scrolling", "history"},
 };
 
 struct Place {
@@ -299,6 +360,7 @@ TEST_F(HelpControlNames, RowsAndQuotesCarryTheControlsOwnLabels)
                 // The control this row names: its English label, whole or without its qualifier,
                 // maybe followed by a language-neutral note such as " (100%)".
                 const QStringList candidates = english.value(scope.surfaces);
+                bool matched = false;
                 for (const QString& label : candidates) {
                     QString rest;
                     bool shortened = false;
@@ -318,8 +380,26 @@ TEST_F(HelpControlNames, RowsAndQuotesCarryTheControlsOwnLabels)
                     if (help[i].text != want)
                         problems << QStringLiteral("%1 / %2: row \"%3\", the control reads \"%4\"")
                                         .arg(scope.topic, help[i].section, help[i].text, want);
+                    matched = true;
                     break;
                 }
+                // "Star / Remove star": two controls, or one control's two states, each by its label.
+                const QStringList parts = en.text.split(QStringLiteral(" / "));
+                if (matched || parts.size() < 2)
+                    continue;
+                QStringList own;
+                for (const QString& part : parts)
+                    if (candidates.contains(part))
+                        own << labelIn(labels, scope.surfaces, part);
+                if (own.size() != parts.size())
+                    continue;
+                ++named;
+                if (qEnvironmentVariableIsSet("KX_LIST_NAMED"))
+                    qInfo("%s / %s: %s", scope.topic, scope.section, qPrintable(en.text));
+                const QString want = own.join(QStringLiteral(" / "));
+                if (help[i].text != want)
+                    problems << QStringLiteral("%1 / %2: row \"%3\", the controls read \"%4\"")
+                                    .arg(scope.topic, help[i].section, help[i].text, want);
             }
             if (named != scope.rows)
                 problems << QStringLiteral("%1 / %2: %3 rows name a control, expected %4")
@@ -333,6 +413,8 @@ TEST_F(HelpControlNames, RowsAndQuotesCarryTheControlsOwnLabels)
             const QString own = labelIn(labels, quote.surface, label);
             int quoted = 0;
             for (qsizetype i = 0; i < englishHelp.size(); ++i) {
+                if (quote.topic && englishHelp[i].topic != QLatin1String(quote.topic))
+                    continue;
                 const QString& en = englishHelp[i].text;
                 const bool whole = containsPhrase(en, label);
                 const QString brief = shortForm(label);

@@ -77,6 +77,19 @@ void addWidgets(QSet<QString>& names, const QWidget* root)
         addName(names, g->title());
 }
 
+// A settings page's texts in widget order.
+QStringList pageTexts(const QWidget* page)
+{
+    QStringList out;
+    for (const QWidget* w : page->findChildren<QWidget*>()) {
+        if (const auto* l = qobject_cast<const QLabel*>(w))
+            out << l->text();
+        else if (const auto* b = qobject_cast<const QAbstractButton*>(w))
+            out << b->text();
+    }
+    return out;
+}
+
 // Every title the program shows in the current language: menus, tabs, pages, header, pins, history.
 QSet<QString> shownTitles()
 {
@@ -265,6 +278,51 @@ QStringList unknownMenus(const QString& text, const QSet<QString>& names, const 
     return bad;
 }
 
+// Where `text` sends the user into the windows' menu bar: a path that starts at a menu's title
+// ("File → …"; not "Nach jeder Aufnahme →", a longer title), "the Help menu", "Menü Ablage",
+// "a Fájl menüben".
+QStringList menuBarMentions(const QString& text, const QSet<QString>& names)
+{
+    QStringList titles = mainMenuTitles();
+    titles.removeFirst();  // "Kaptorix" names the program more often than its menu
+    const QString lang = Lang::current();
+    static const QString arrow = QStringLiteral(" → ");
+    QStringList found;
+    for (qsizetype at = text.indexOf(arrow); at >= 0; at = text.indexOf(arrow, at + 1)) {
+        const QString before = text.left(at);
+        QString longest;
+        for (const QString& n : names)
+            if (n.size() > longest.size() && before.endsWith(n) &&
+                (before.size() == n.size() || !before.at(before.size() - n.size() - 1).isLetterOrNumber()))
+                longest = n;
+        if (titles.contains(longest) && !before.chopped(longest.size()).endsWith(arrow))
+            found << longest + arrow;
+    }
+    for (const QString& title : titles) {
+        const QString alt = QRegularExpression::escape(title);
+        const QString menu = lang == u"de"   ? QStringLiteral("Menü ") + alt + QStringLiteral("\\b")
+                             : lang == u"hu" ? alt + QStringLiteral(" menü")
+                                             : alt + QStringLiteral(" menu\\b");
+        const QRegularExpression re(QStringLiteral("(?<!\\w)") + menu,
+                                    QRegularExpression::UseUnicodePropertiesOption);
+        for (auto it = re.globalMatch(text); it.hasNext();)
+            found << it.next().captured();
+    }
+    return found;
+}
+
+// The label of the General page's toggle that gives the windows their menu bar.
+QString menuBarToggle()
+{
+    const QString lang = Lang::current();
+    Lang::overrideForTests(QStringLiteral("en"));
+    const QStringList english = pageTexts(std::make_unique<GeneralTab>().get());
+    Lang::overrideForTests(lang);
+    const QStringList own = pageTexts(std::make_unique<GeneralTab>().get());
+    const qsizetype at = english.indexOf(QStringLiteral("Show taskbar icon"));
+    return at >= 0 && own.size() == english.size() ? own[at] : QString();
+}
+
 class HelpNames : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
@@ -291,6 +349,25 @@ TEST_P(HelpNames, EveryNamedMenuTabRowAndButtonIsShownSo)
         for (const QString& menu : unknownMenus(text, names, starts))
             problems << QStringLiteral("menu ") + menu;
     }
+    EXPECT_TRUE(problems.isEmpty()) << GetParam() << ":\n" << qPrintable(problems.join(QLatin1Char('\n')));
+}
+
+// The menu bar shows only with the taskbar icon on (off by default): a text that sends the
+// user there says so, naming the toggle.
+TEST_P(HelpNames, EveryWayThroughTheMenuBarSaysWhereTheBarComesFrom)
+{
+    const QString toggle = menuBarToggle();
+    ASSERT_FALSE(toggle.isEmpty());
+    const QSet<QString> names = shownTitles();
+    QStringList problems;
+    int mentions = 0;
+    for (const QString& text : helpTexts()) {
+        const QStringList found = menuBarMentions(text, names);
+        mentions += found.size();
+        if (!found.isEmpty() && !text.contains(toggle))
+            problems << found.join(QStringLiteral(", ")) + QStringLiteral(" in: ") + text.left(120);
+    }
+    EXPECT_GT(mentions, 0) << GetParam() << ": the help no longer names the menu bar";
     EXPECT_TRUE(problems.isEmpty()) << GetParam() << ":\n" << qPrintable(problems.join(QLatin1Char('\n')));
 }
 
