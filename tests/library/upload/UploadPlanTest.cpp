@@ -189,3 +189,65 @@ TEST(UploadPlan, JudgingWhatTheProgramsPrinted)
     EXPECT_TRUE(judgeSftpTest({"Remote working directory: /\n", ""}).ok());
     EXPECT_EQ(askpassScript().size(), 40);
 }
+
+// Only a stored file is an upload: every status and reply the servers give, judged in one place.
+TEST(UploadPlan, JudgingTheServersAnswers)
+{
+    Lang::overrideForTests("en");
+    const QString moved = "The server moved to https://n/d/: change the address in Settings → Upload.";
+    const struct {
+        const char* step;
+        bool webdav;
+        ProcessOutput output;
+        QString verdict;  // "stored", "taken", "free", "connected" or the message
+    } cases[] = {
+        {"put", true, {"201 ", "", 0}, "stored"},
+        {"put", true, {"204 ", "", 0}, "stored"},
+        {"put", true, {"412 ", "", 0}, "taken"},
+        {"put", true, {"301 https://n/d/", "", 0}, moved},
+        {"put",
+         true,
+         {"302 ", "", 0},
+         "The server sent the request elsewhere (HTTP 302): check the address in Settings → Upload."},
+        {"put", true, {"207 ", "", 0}, "The server did not store the file (HTTP 207)."},
+        {"put", true, {"401 ", "", 0}, "The server refused the user name or password (HTTP 401)."},
+        {"put", true, {"000 ", "curl: (7) Failed to connect\n", 7}, "curl: (7) Failed to connect"},
+        {"put", false, {"226", "", 0}, "stored"},
+        {"put", false, {"250", "", 0}, "stored"},
+        {"put", false, {"150", "", 0}, "The server did not confirm the upload (reply 150)."},
+        {"put", false, {"226", "curl: (25) Upload failed\n", 25}, "curl: (25) Upload failed"},
+        {"check", true, {"200 ", "", 0}, "taken"},
+        {"check", true, {"404 ", "", 0}, "free"},
+        {"check", true, {"403 ", "", 0}, "free"},  // the conditional upload decides
+        {"check", true, {"308 https://n/d/", "", 0}, moved},
+        {"check", false, {"", "", 78}, "free"},
+        {"check", false, {"", "", 0}, "taken"},
+        {"check", false, {"", "curl: (67) Access denied\n", 67}, "curl: (67) Access denied"},
+        {"test", true, {"207 ", "", 0}, "connected"},
+        {"test", true, {"301 https://n/d/", "", 0}, moved},
+        {"test", true, {"404 ", "", 0}, "The folder does not exist on the server."},
+        {"test", true, {"500 ", "", 0}, "The server answered HTTP 500."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.step) + " " + c.output.out.toStdString());
+        QString verdict;
+        if (QLatin1String(c.step) == "put") {
+            const Outcome<Stored> r = judgeCurlUpload(c.output, c.webdav);
+            verdict = !r.ok() ? r.message() : r.value() == Stored::yes ? "stored" : "taken";
+        } else if (QLatin1String(c.step) == "check") {
+            const Outcome<NameCheck> r = judgeCurlCheck(c.output, c.webdav);
+            verdict = !r.ok() ? r.message() : r.value() == NameCheck::free ? "free" : "taken";
+        } else {
+            const Outcome<bool> r = judgeCurlTest(c.output, c.webdav);
+            verdict = r.ok() ? "connected" : r.message();
+        }
+        EXPECT_EQ(verdict, c.verdict);
+    }
+    // sftp: the temporary file still listed means the rename found the name taken.
+    EXPECT_TRUE(judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 ./.t\n-rw-r--r-- 1 u u 5 Jan 1 ./x.png\n", ""},
+                                "./.t", "./x.png")
+                    .value() == Stored::nameTaken);
+    Lang::overrideForTests("hu");
+    EXPECT_EQ(judgeCurlUpload({"301 https://n/d/", "", 0}, true).message(),
+              "A szerver új helye: https://n/d/ – módosítsd a címet a Beállítások → Feltöltés fülön.");
+}
