@@ -32,6 +32,9 @@ namespace {
 
 std::atomic<qint64> g_writeBudget{-1};
 
+// A temporary file is "." + the name it is to take + kTempMark + a random suffix.
+constexpr char kTempMark[] = ".tmp-";
+
 // write(2), but stopped with ENOSPC once the budget set for tests is spent.
 ssize_t writeSome(int fd, const char* data, size_t size)
 {
@@ -72,6 +75,15 @@ int makeFolders(const QString& folder)
 
 }  // namespace
 
+QString atomicWriteTarget(const QString& fileName)
+{
+    const qsizetype mark = fileName.lastIndexOf(QLatin1String(kTempMark));
+    if (!fileName.startsWith(QLatin1Char('.')) || mark < 2 ||
+        mark + qsizetype(sizeof kTempMark) - 1 == fileName.size())
+        return {};
+    return fileName.mid(1, mark - 1);
+}
+
 void failWritesAfter(qint64 bytes)
 {
     g_writeBudget.store(bytes);
@@ -108,7 +120,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     QByteArray temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = dirName + "/." + QFile::encodeName(QFileInfo(target).fileName()) + ".tmp-" +
+        temp = dirName + "/." + QFile::encodeName(QFileInfo(target).fileName()) + kTempMark +
                QByteArray::number(QRandomGenerator::global()->generate(), 36);
         fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (fd < 0 && errno != EEXIST)

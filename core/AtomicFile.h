@@ -10,6 +10,10 @@ namespace kx {
 // as it was and `error` with the system's reason.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
+// The name a temporary file of writeFileAtomically() was to take ("." + name + ".tmp-…"
+// gives name), or empty when `fileName` is no such name.
+QString atomicWriteTarget(const QString& fileName);
+
 // For tests where no full filesystem can be made: writeFileAtomically() stops with ENOSPC
 // once `bytes` more bytes were written, in any thread; a negative value ends that.
 void failWritesAfter(qint64 bytes);

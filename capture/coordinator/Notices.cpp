@@ -38,6 +38,10 @@ void Notices::watchHistory(HistoryStore& store)
                                      "Aufnahme nicht im Verlauf gespeichert"),
                               reason, "exclamationmark.triangle.fill"_sym, 6);
                      });
+    QObject::connect(&store, &HistoryStore::manyPruned, &shared(),
+                     [](const QString& title, const QString& text) {
+                         show(title, text, "clock.arrow.circlepath"_sym, 8);
+                     });
     QObject::connect(&store, &HistoryStore::indexWriteFailed, &shared(), [](const QString& reason) {
         show(kx::tr("History not saved", "Az előzmények nincsenek mentve", "Verlauf nicht gespeichert"),
              reason, "exclamationmark.triangle.fill"_sym, 6);

@@ -17,7 +17,8 @@ public:
     // "Capture failed" with the reason, 5 s.
     static void captureFailed(const QString& reason);
     // From now on, a capture the history could not keep (its image file could not be
-    // written) is reported. Once per store.
+    // written), an index that cannot be written and a capture that pruned many entries are
+    // reported. Once per store.
     static void watchHistory(HistoryStore& store);
 
 Q_SIGNALS:

@@ -4,6 +4,7 @@
 #include "core/JsonStore.h"
 
 #include <QJsonObject>
+#include <QSet>
 
 namespace kx {
 
@@ -52,7 +53,20 @@ bool writeIndex(const QString& path, const QList<HistoryEntry>& entries, QString
 LoadedIndex loadIndex(const QString& path)
 {
     LoadedIndex loaded;
-    const JsonArrayLoad load = loadJsonArray(path, collector(loaded.entries));
+    // A second record of an id is set aside as a bad one is: two entries would share one
+    // image, and removing either would take both.
+    QSet<QUuid> seen;
+    const auto collect = collector(loaded.entries);
+    const JsonArrayLoad load = loadJsonArray(path, [&](const QJsonValue& v) {
+        const QJsonValue id = v.toObject().value(QLatin1String("id"));
+        const QUuid uuid = id.isString() ? QUuid::fromString(id.toString()) : QUuid();
+        if (seen.contains(uuid))
+            return false;
+        if (!collect(v))
+            return false;
+        seen.insert(loaded.entries.last().id);
+        return true;
+    });
     if (load.unreadable)
         loaded.entries.clear();
     loaded.read = load.read;

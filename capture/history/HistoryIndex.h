@@ -34,7 +34,8 @@ struct LoadedIndex {
 // Reads the index at start. A missing file is an empty history that was not read. A file
 // that cannot be read or decoded (a link that leads nowhere included) is renamed to
 // "<path>.bad-<time>"; a file with bad records is copied there (once, however often it is
-// loaded), so the records that are dropped now survive the next write.
+// loaded), so the records that are dropped now survive the next write. Of several records
+// with one id only the first is taken; the others count as bad records.
 LoadedIndex loadIndex(const QString& path);
 
 }  // namespace kx

@@ -6,12 +6,14 @@
 #include "core/ImageUtils.h"
 #include "core/Localisation.h"
 
+#include <zlib.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QtEndian>
 #include <algorithm>
+#include <cstdio>
 
 namespace kx {
 
@@ -181,6 +183,63 @@ std::optional<PngHeader> readPngHeader(const QString& path)
     return header;
 }
 
+bool pngIsWhole(const QString& path)
+{
+    static const char kSignature[8] = {'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
+    QFile f(path);
+    char sig[8];
+    if (!f.open(QIODevice::ReadOnly) || !readExactly(f, sig, 8) || !std::equal(sig, sig + 8, kSignature))
+        return false;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        char head[8];
+        if (!readExactly(f, head, 8))
+            return false;
+        quint32 left = bigEndian32(head);
+        if (left > 0x7fffffffu)
+            return false;
+        uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(head + 4), 4);
+        while (left > 0) {
+            const qint64 n = std::min<qint64>(left, buffer.size());
+            if (!readExactly(f, buffer.data(), n))
+                return false;
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.constData()), uInt(n));
+            left -= quint32(n);
+        }
+        char stored[4];
+        if (!readExactly(f, stored, 4) || bigEndian32(stored) != quint32(crc))
+            return false;
+        if (QByteArrayView(head + 4, 4) == "IEND")
+            return true;
+    }
+}
+
+QSet<QUuid> settleTemporaryFiles(const QString& dir, const QSet<QUuid>& removing)
+{
+    QSet<QUuid> back;
+    const QFileInfoList files =
+        QDir(dir).entryInfoList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& file : files) {
+        const QString target = atomicWriteTarget(file.fileName());
+        if (target.isEmpty())
+            continue;
+        const QString path = file.absoluteFilePath();
+        QUuid id;
+        // The index, thumbnails and cut images are made again from what is on disk.
+        if (target.endsWith(QLatin1String(".png")) && isImageFileName(target, &id) && !back.contains(id) &&
+            !removing.contains(id) && uuidText(id) + QStringLiteral(".png") == target) {
+            const QString image = dir + QLatin1Char('/') + target;
+            if (!pathTaken(image) && pngIsWhole(path) &&
+                ::rename(QFile::encodeName(path).constData(), QFile::encodeName(image).constData()) == 0) {
+                back.insert(id);
+                continue;
+            }
+        }
+        QFile::remove(path);
+    }
+    return back;
+}
+
 QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip)
 {
     QList<HistoryEntry> out;
@@ -200,7 +259,7 @@ QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& ski
         e.width = header->width;
         e.height = header->height;
         e.scale = header->scale;
-        e.kind = SourceKind::file;
+        e.kind = SourceKind::area;
         out.append(e);
     }
     std::stable_sort(out.begin(), out.end(),
@@ -261,7 +320,8 @@ void placeByDate(QList<HistoryEntry>& entries, QList<HistoryEntry> rebuilt)
 
 }  // namespace
 
-StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath)
+StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath,
+                          const QHash<QUuid, HistoryEntry>& journal)
 {
     StartState start;
     start.entries = std::move(loaded.entries);
@@ -279,6 +339,7 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
         if (!id.isNull())
             start.removing.insert(id);
     }
+    settleTemporaryFiles(dir, start.removing);
     const qsizetype removed =
         start.entries.removeIf([&](const HistoryEntry& e) { return start.removing.contains(e.id); });
     QSet<QUuid> named;
@@ -287,6 +348,12 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     QList<HistoryEntry> rebuilt = entriesFromImages(dir, named);
     for (HistoryEntry& e : rebuilt) {
         start.rebuilt.insert(e.id);
+        // The record kept as the capture was added; size and scale stay the image's.
+        if (const auto j = journal.constFind(e.id); j != journal.cend()) {
+            e.date = j->date;
+            e.kind = j->kind;
+            e.title = j->title;
+        }
         if (const auto it = known.constFind(e.id); it != known.cend())
             takeReadableFields(e, *it);
     }

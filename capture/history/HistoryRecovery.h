@@ -22,9 +22,18 @@ struct PngHeader {
 };
 // Reads the chunks before the image data only; nothing when the file is no PNG.
 std::optional<PngHeader> readPngHeader(const QString& path);
+// The file is a PNG to its end chunk, every chunk whole and its checksum right: what a
+// write cut short never leaves.
+bool pngIsWhole(const QString& path);
 
-// One entry per "<UUID>.png" of `dir` with a PNG header (plain files, no links): kind
-// "file", dated by the file's modification time, most recent first.
+// What a stop during a write left in `dir`: the temporary files of writeFileAtomically().
+// An image ("<UUID>.png") whose PNG is whole takes its place when that is free and the id is
+// not in `removing`; every other temporary file is removed. Returns the ids that got their image.
+QSet<QUuid> settleTemporaryFiles(const QString& dir, const QSet<QUuid>& removing);
+
+// One entry per "<UUID>.png" of `dir` with a PNG header (plain files, no links), dated by the
+// file's modification time, most recent first. Nothing says where it came from: it is given
+// kind "area" (a capture, which any reader of the index knows), not "file".
 // Ids in `skip` are passed over unread (a start reads only the images its index does not name).
 QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip = {});
 
@@ -55,10 +64,12 @@ struct StartState {
     QString title;         // localised notice for the user, empty when all was well
     QString notice;
 };
-// Every "<UUID>.png" the index does not name becomes an entry again (all of them without a
-// readable index), with whatever the kept copy of a damaged index still says about it, placed
-// among the others by date. `indexPath` names the index in the notice when a bad one could
-// not be kept elsewhere.
-StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath);
+// Temporary files left by a stop are settled first. Every "<UUID>.png" the index does not
+// name becomes an entry again (all of them without a readable index), with its date, kind and
+// title from `journal` and whatever the kept copy of a damaged index still says about it,
+// placed among the others by date. `indexPath` names the index in the notice when a bad one
+// could not be kept elsewhere.
+StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath,
+                          const QHash<QUuid, HistoryEntry>& journal = {});
 
 }  // namespace kx

@@ -81,6 +81,12 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
             QList<HistoryEntry> entries = entries_;
             if (!unwritten_.isEmpty())
                 entries.removeIf([this](const HistoryEntry& e) { return unwritten_.contains(e.id); });
+            // This state names every journaled entry whose image is on disk (or no longer
+            // holds it): once it is written their records can go.
+            for (auto it = journaled_.begin(); it != journaled_.end(); ++it) {
+                if (it.value() == 0 && !unwritten_.contains(it.key()))
+                    it.value() = index_->submitted();
+            }
             return [entries = std::move(entries)] { return encodeIndex(entries); };
         },
         options.debounceMs);
@@ -89,7 +95,11 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     LoadedIndex loaded = loadIndex(indexPath());
     keptBadIndex_ = loaded.keptAs;
     index_->setWritable(loaded.writable);
-    StartState start = historyAtStart(std::move(loaded), dir_, indexPath());
+    journal_ = std::make_unique<HistoryJournal>(dir_ + QStringLiteral("/index.journal"));
+    for (const QUuid& id : journal_->adopted())
+        journaled_.insert(id, 0);
+    StartState start =
+        historyAtStart(std::move(loaded), dir_, indexPath(), HistoryJournal::read(journal_->path()));
     entries_ = std::move(start.entries);
     searchLang_ = Lang::current();
     for (const HistoryEntry& e : std::as_const(entries_))
@@ -112,15 +122,22 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
 
 QString HistoryStore::takeStartNotice()
 {
+    startNoticeTaken_ = true;
     return std::exchange(startNotice_, QString());
 }
 
 HistoryStore::~HistoryStore()
 {
     flush();
-    // Its own destructor may still report a write; the members that report reaches must
-    // still be there.
+    // Taken apart by hand, writers first, so that nothing they report reaches a store half
+    // gone: the index writer, whose own destructor writes and reports once more, is cut off
+    // before it goes, and the image jobs, which report into outcomes_, end before any member.
+    // The state is on disk or was tried twice: the writer's destructor is left nothing to write.
+    index_->setWritable(false);
+    disconnect(index_.get(), nullptr, this, nullptr);
     index_.reset();
+    images_.reset();
+    sweep_.waitForFinished();
 }
 
 QString HistoryStore::indexPath() const
@@ -154,6 +171,10 @@ HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> 
     entry.title = result.title;
     entries_.prepend(entry);
     unwritten_.insert(entry.id);
+    // Before its image can reach the disk: a start that finds the image without an index
+    // naming it still knows what it was.
+    journal_->append(entry);
+    journaled_.insert(entry.id, 0);
     spared_.clear();
     indexText(entry);
     changed();

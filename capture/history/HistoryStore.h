@@ -6,10 +6,11 @@
 // a removed entry is set aside at once ("<UUID>.png.removed") and its files are deleted once an
 // index without it is on disk (a start after a stop in between finishes the removal). An image no entry
 // names (a stop before the index named it, a record the index lost) becomes an entry again at
-// start; only thumbnails without their image are swept.
+// start, with what index.journal kept of it; only thumbnails without their image are swept.
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
 
 #include "capture/history/HistoryEntry.h"
+#include "capture/history/HistoryJournal.h"
 #include "capture/history/HistorySearch.h"
 #include "capture/history/HistoryWriters.h"
 #include "core/CaptureResult.h"
@@ -70,7 +71,9 @@ public:
     // Replaces the image of an entry (width, height, scale and files); nothing for an unknown id.
     void update(const QUuid& id, const QImage& image, double scale);
     // Applies "history.days" and "history.max"; favourites are never removed, nor, until the
-    // next capture, entries that came back from their images at start.
+    // next capture, entries that came back from their images at start. When more than
+    // kQuietPrune entries go, a notice says how many and why: it joins the start notice
+    // while that has not been taken, else manyPruned() carries it.
     void prune();
     // Removes the entries whose image file is gone (left by a crash of an older version, or
     // removed by hand) and adds that to the start notice. The launch calls it once.
@@ -105,6 +108,8 @@ public:
     static constexpr int kOrphanAgeSeconds = 60;
     // A recognition that fails is tried this many times in all, then marked failed.
     static constexpr int kTextAttempts = 2;
+    // Pruning up to this many entries goes without a word.
+    static constexpr int kQuietPrune = 5;
 
 Q_SIGNALS:
     void entriesChanged();
@@ -119,6 +124,9 @@ Q_SIGNALS:
     // The index could not be written (the file on disk keeps its last good state); once per
     // run of failures. `reason` is localised.
     void indexWriteFailed(const QString& reason);
+    // A prune after the start notice was taken removed more than kQuietPrune entries;
+    // localised title and text.
+    void manyPruned(const QString& title, const QString& text);
 
 private:
     struct PendingImage {
@@ -162,8 +170,13 @@ private:
     QString keptBadIndex_;
     QString startNotice_;
     QString startNoticeTitle_;
+    bool startNoticeTaken_ = false;
     std::unique_ptr<ImageWriter> images_;
     std::unique_ptr<JsonStoreWriter> index_;
+    std::unique_ptr<HistoryJournal> journal_;
+    // Entries with a record in the journal, by the first index state that does not need it
+    // (0: none yet; the entry's image is not on disk).
+    QHash<QUuid, quint64> journaled_;
     QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
     QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;

@@ -39,7 +39,7 @@ void HistoryStore::writeImages(const QUuid& id, const QImage& image, double scal
             }
             QMetaObject::invokeMethod(this, &HistoryStore::takeWriteOutcomes, Qt::QueuedConnection);
         },
-        std::move(png));
+        std::move(png), [journal = journal_.get()] { journal->sync(); });
     pending_.insert(id, PendingImage{image, generation});
     thumbs_.remove(id);
     holdBackgroundWhileWriting();
@@ -131,6 +131,17 @@ void HistoryStore::persist()
 void HistoryStore::indexDone(quint64 sequence, bool ok)
 {
     if (ok) {
+        QSet<QUuid> recorded;
+        for (auto it = journaled_.begin(); it != journaled_.end();) {
+            if (it.value() != 0 && it.value() <= sequence) {
+                recorded.insert(it.key());
+                it = journaled_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (!recorded.isEmpty())
+            journal_->retire(recorded);
         // Every state from `sequence` on lacks the entries removed before it was taken, so
         // their files can go without leaving an index entry without its image.
         unlinked_.removeIf([&](const QPair<quint64, QUuid>& u) {

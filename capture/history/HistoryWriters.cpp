@@ -60,10 +60,11 @@ void ImageWriter::setAside(const QUuid& id)
 
 quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
                            std::function<void(quint64, const QImage&, bool, const QString&)> done,
-                           QFuture<QByteArray> png)
+                           QFuture<QByteArray> png, std::function<void()> first)
 {
     const quint64 generation = ++generations_;
-    pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png)] {
+    pool_.start([this, id, image, scale, generation, done = std::move(done), png = std::move(png),
+                 first = std::move(first)] {
         std::optional<QByteArray> pngBytes;
         if (!png.isCanceled()) {
             // Waits for the shared encode (started before this job) rather than repeating it;
@@ -92,6 +93,8 @@ quint64 ImageWriter::write(const QUuid& id, const QImage& image, double scale,
         bool ok = false;
         QString error;
         if (claimed) {
+            if (first)
+                first();
             ok = pngBytes && writeFileAtomically(pngPath(id), *pngBytes, &error);
             if (thumbBytes)
                 ok =

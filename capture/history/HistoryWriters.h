@@ -48,11 +48,12 @@ public:
     // the system's reason for a failed write (empty when it was not attempted).
     // `png`, when valid, is the image's PNG being encoded elsewhere (the clipboard's): its
     // bytes are written instead of a second encode; an empty result is encoded here.
+    // `first`, when set, runs on the worker right before the files are written.
     quint64 write(
         const QUuid& id, const QImage& image, double scale,
         std::function<void(quint64 generation, const QImage& thumbnail, bool ok, const QString& error)> done =
             {},
-        QFuture<QByteArray> png = {});
+        QFuture<QByteArray> png = {}, std::function<void()> first = {});
     // Makes any queued write of this id a no-op; the files stay.
     void forget(const QUuid& id);
     // Renames the image to removedPath() at once: the removal is on disk before the index

@@ -102,12 +102,13 @@ TEST_F(HistoryRecoveryTest, WithoutAReadableIndexNothingIsSweptAndTheImagesComeB
         auto store = makeStore(folder.path());
         store->flush();
         EXPECT_EQ(dir.entryList({"*.png", "*.jpg"}, QDir::Files), files);
-        // Rebuilt: kind "file", the image's size and scale, dated by the file.
+        // Rebuilt: a capture of unknown kind ("area", no title), the image's size and scale,
+        // dated by the file.
         ASSERT_EQ(store->entries().size(), 2);
         for (const HistoryEntry& a : added) {
             const auto e = store->entry(a.id);
             ASSERT_TRUE(e.has_value());
-            EXPECT_EQ(e->kind, SourceKind::file);
+            EXPECT_EQ(e->kind, SourceKind::area);
             EXPECT_EQ(QSize(e->width, e->height), QSize(a.width, a.height));
             EXPECT_EQ(e->scale, a.scale);
             const QDateTime fileTime = QFileInfo(dir.filePath(uuidText(a.id) + ".png")).lastModified();
@@ -388,7 +389,7 @@ TEST_F(HistoryRecoveryTest, ARebuiltHistoryKeepsItsStarsAndTheLaunchPrunesNoneOf
     ASSERT_TRUE(store->entry(starred.id).has_value());
     EXPECT_TRUE(store->entry(starred.id)->favorite);
     EXPECT_EQ(store->entry(plain.id)->kind, SourceKind::window);
-    EXPECT_EQ(store->entry(cut.id)->kind, SourceKind::file);  // its record was cut
+    EXPECT_EQ(store->entry(cut.id)->kind, SourceKind::area);  // its record was cut
     EXPECT_TRUE(store->takeStartNotice().startsWith("3 captures are back"));
 
     // The next capture applies the limits again: the old plain ones go, the star stays.
