@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -21,6 +22,8 @@ namespace kx {
 namespace {
 
 const QString kPasswordAccount = QStringLiteral("remote.password");
+// Lines of a connection test's answer shown on the page.
+constexpr int kTestAnswerLines = 3;
 
 std::function<QString(QFileDialog&)>& fileChooser()
 {
@@ -32,6 +35,77 @@ QString protocolNow()
 {
     const QString p = settingValue(QStringLiteral("remote.protocol"), QStringLiteral("webdav")).toString();
     return p == QLatin1String("ftp") || p == QLatin1String("sftp") ? p : QStringLiteral("webdav");
+}
+
+// Plain text cut to a few lines at the width it gets, the last one ending in "…", the whole
+// text in the tool tip: a server's banner can run to thousands of characters.
+class ClampedLabel : public QLabel {
+public:
+    explicit ClampedLabel(int lines) : lines_(lines)
+    {
+        setTextFormat(Qt::PlainText);
+        setWordWrap(true);
+        setFont(Theme::font(11));
+        setPalette(captionPalette(palette()));
+        // Never widens the page; as tall as the lines it shows.
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    void setFullText(const QString& text)
+    {
+        full_ = text;
+        setToolTip(text.isEmpty() ? QString() : plainToolTip(text));
+        clamp();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QLabel::resizeEvent(e);
+        clamp();
+    }
+
+private:
+    void clamp()
+    {
+        const QString flat = full_.simplified();
+        const int width = contentsRect().width();
+        QString shown = flat;
+        if (width > 0) {
+            QTextLayout layout(flat, font());
+            QTextOption option;
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            int count = 0;
+            int lastStart = 0;
+            bool more = false;
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                if (count == lines_) {
+                    more = true;
+                    break;
+                }
+                lastStart = line.textStart();
+                ++count;
+            }
+            layout.endLayout();
+            // The kept lines as they wrap, the last one cut to the width with its rest.
+            if (more)
+                shown = flat.left(lastStart) +
+                        fontMetrics().elidedText(flat.mid(lastStart), Qt::ElideRight, width);
+        }
+        if (shown != text())
+            setText(shown);
+    }
+
+    int lines_;
+    QString full_;
+};
+
+// The test's answer label is always a ClampedLabel.
+void showAnswer(QLabel* label, const QString& text)
+{
+    static_cast<ClampedLabel*>(label)->setFullText(text);
 }
 
 // A label + control row whose label text can change later.
@@ -65,8 +139,7 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService:
                                [this] {
                                    // An answer about the old protocol would mislead.
                                    ++testGeneration_;
-                                   testResult_->clear();
-                                   testResult_->setToolTip(QString());
+                                   showAnswer(testResult_, QString());
                                    layoutForProtocol();
                                }));
     host_ = boundTextField(QStringLiteral("remote.host"), QString());
@@ -118,10 +191,8 @@ UploadTab::UploadTab(QWidget* parent) : QWidget(parent), service_(UploadService:
     test_->setEnabled(service_ != nullptr);
     connect(test_, &QPushButton::clicked, this, &UploadTab::testConnection);
     th->addWidget(test_);
-    testResult_ = captionLabel(QString());
+    testResult_ = new ClampedLabel(kTestAnswerLines);
     testResult_->setObjectName(QStringLiteral("testResult"));
-    // A long answer wraps to as many lines as it takes; it never widens the page.
-    testResult_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     th->addWidget(testResult_, 1);
     where->addWidget(testBox);
 
@@ -214,7 +285,7 @@ void UploadTab::testConnection()
 {
     if (!service_)
         return;
-    testResult_->setText(QStringLiteral("…"));
+    showAnswer(testResult_, QStringLiteral("…"));
     const quint64 generation = ++testGeneration_;
     // The test reads the keyring itself: a password still waiting to be written goes first.
     password_->flush().then(this, [this, generation](bool) {
@@ -222,10 +293,8 @@ void UploadTab::testConnection()
             return;
         service_->testConnection().then(this, [this, generation](const QString& answer) {
             // An older test that ends last never replaces the newer answer.
-            if (generation == testGeneration_) {
-                testResult_->setText(answer);
-                testResult_->setToolTip(plainToolTip(answer));
-            }
+            if (generation == testGeneration_)
+                showAnswer(testResult_, answer);
         });
     });
 }
@@ -237,6 +306,7 @@ void UploadTab::retryAll()
     retry_->setEnabled(false);
     service_->retryAll().then(this, [this](const UploadService::RetrySummary& summary) {
         retryText_ = retrySummaryText(summary);
+        retryEmptiedQueue_ = service_->items().isEmpty();
         if (retryResult_)
             retryResult_->setText(retryText_);
         else
@@ -263,13 +333,17 @@ void UploadTab::rebuildQueue()
                                 "újra megpróbálhatók.",
                                 "Nichts wartet. Fehlgeschlagene Uploads bleiben hier und werden "
                                 "erneut versucht.")));
-        // A "Retry all" that sent everything still says how it went.
+        // A "Retry all" that sent everything still says how it went; a queue emptied any
+        // other way (Delete, an upload's own pass) leaves no old count behind.
+        if (!retryEmptiedQueue_)
+            retryText_.clear();
         if (!retryText_.isEmpty()) {
             retryResult_ = captionLabel(retryText_, false);
             queueLayout_->addWidget(retryResult_);
         }
         return;
     }
+    retryEmptiedQueue_ = false;
     for (const UploadService::Item& item : items) {
         auto* row = new QWidget;
         auto* h = new QHBoxLayout(row);

@@ -64,6 +64,7 @@ private:
     QPushButton* retry_ = nullptr;
     QLabel* retryResult_ = nullptr;
     QString retryText_;
+    bool retryEmptiedQueue_ = false;  // the last "Retry all" sent everything
 };
 
 }  // namespace kx

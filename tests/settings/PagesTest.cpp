@@ -71,7 +71,11 @@ public:
     QFuture<QString> testConnection() override { return pending(tests); }
     void answer(size_t i, const QString& text) { tests[i]->addResult(text), tests[i]->finish(); }
     QList<Item> items() const override { return queue; }
-    void remove(const QUuid&) override {}
+    void remove(const QUuid& id) override
+    {
+        queue.removeIf([&](const Item& i) { return i.id == id; });
+        Q_EMIT queueChanged();
+    }
     bool retrying() const override { return !passes.empty(); }
     QFuture<RetrySummary> retryAll() override
     {
@@ -455,6 +459,16 @@ TEST_F(SettingsPages, AnswersStayWhereTheyBelong)
     EXPECT_EQ(tab.retryResult()->text(), "1 of 1 sent.");
     EXPECT_TRUE(tab.retryResult()->isVisibleTo(&tab));
     EXPECT_EQ(tab.retryButton(), nullptr);
+    // A later failure deleted by hand empties the queue again: no old count under its text.
+    uploads.queue = {{QUuid::createUuid(), "b.png", 1, "timeout"}};
+    Q_EMIT uploads.queueChanged();
+    QPushButton* del = nullptr;
+    for (QPushButton* b : tab.queueBox()->findChildren<QPushButton*>())
+        del = b->text() == "Delete" ? b : del;
+    ASSERT_TRUE(del);
+    del->click();
+    EXPECT_TRUE(uploads.queue.isEmpty());
+    EXPECT_EQ(tab.retryResult(), nullptr);
 
     // The key-file dialog shows hidden folders such as ~/.ssh.
     bool hidden = false;
