@@ -174,8 +174,9 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
 
 void ScrollCaptureSession::begin(const QImage& first)
 {
-    stitcher_ =
-        std::make_shared<VerticalStitcher>(first, withPointer(unstable_, pointerRows(first.height())));
+    VerticalStitcher::RowMask unstable = withPointer(unstable_, pointerRows(first.height()));
+    record(StitchCall::Kind::first, first, 0, unstable);
+    stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
     firstFrame_ = lastAccepted_ = lastGrab_ = first;
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());

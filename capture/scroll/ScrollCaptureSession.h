@@ -41,6 +41,15 @@ public:
     };
     using Completion = std::function<void(Result)>;
 
+    // One call the session makes on its stitcher, as a recorder sees it.
+    struct StitchCall {
+        enum class Kind { first, add, maskAnimated, maskAnimationIn, dropProvisional };
+        Kind kind = Kind::add;
+        QImage frame;                    // first, add, maskAnimationIn
+        int expectedDy = 0;              // add
+        VerticalStitcher::RowMask rows;  // first and add: the unstable rows; maskAnimated: those rows
+    };
+
     // Where frames, wheel clicks and keys come from; the defaults are the real ones.
     struct Environment {
         // Grabs the rectangle (points from the screen's top-left corner) without the pointer
@@ -55,6 +64,8 @@ public:
         // After auto mode gives up, how long manual scrolling may take over before the
         // capture ends with what it has.
         int giveUpWaitMs = 8000;
+        // Sees every call on the stitcher, in order, so that a capture can be replayed.
+        std::function<void(const StitchCall&)> record;
         static Environment real();
     };
 
@@ -132,6 +143,10 @@ private:
     void settleTry(std::shared_ptr<Settling> s);
     void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
+    void record(StitchCall::Kind kind, const QImage& frame = {}, int expectedDy = 0,
+                const VerticalStitcher::RowMask& rows = {}) const;
+    // The stitcher's, recorded; false when there was no provisional step.
+    bool dropProvisionalStep();
 
     QPointer<QScreen> screen_;  // null once the display is gone
     QRectF rect_;

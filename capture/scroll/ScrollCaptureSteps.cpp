@@ -117,7 +117,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
             // The content stopped moving while the wheel went on: the end, unless the last
             // step was only the wheel's guess over repeating rows, which the end may have cut
             // short.
-            if (stitcher_ && stitcher_->dropProvisionalStep())
+            if (dropProvisionalStep())
                 stopEarly(followNote());
             else
                 finished_ = true;
@@ -135,15 +135,16 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         // A step the wheel's distance placed over repeating rows holds only if the content
         // moves on after it; once the wheel goes back, later moves no longer show that (the end
         // may have cut it short).
-        if (stitcher_)
-            stitcher_->dropProvisionalStep();
+        dropProvisionalStep();
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
             // Back where the last frame was taken, the view may show what turned there while
             // the content moved and stood still whenever it was looked at (a spinner on the
             // page): known, it no longer stops the next step from fitting.
-            if (frame && stitcher_)
+            if (frame && stitcher_) {
+                record(StitchCall::Kind::maskAnimationIn, *frame);
                 stitcher_->maskAnimationIn(*frame);
+            }
             scrollStep_ = std::max(scrollStep_ * 0.5, kMinStep);
             if (misses_ >= 4)
                 giveUp();
@@ -217,8 +218,7 @@ void ScrollCaptureSession::giveUp()
                              "Nem sikerült követni a görgetést, az automatikus mód leállt.",
                              "Konnte dem Scrollen nicht folgen, Automatikmodus beendet."));
     // The wheel's guess over repeating rows is not known to hold.
-    if (stitcher_)
-        stitcher_->dropProvisionalStep();
+    dropProvisionalStep();
     // The user may go on by hand for a while; without that, the capture ends with what it
     // has. Only content that really moves counts as the user taking over.
     gaveUp_ = true;
@@ -313,7 +313,7 @@ void ScrollCaptureSession::end()
     } else {
         // A step that only the wheel's guess placed, or a screen that shows what could not
         // be placed: the image ends before it, and says so.
-        if (stitcher_ && stitcher_->dropProvisionalStep())
+        if (dropProvisionalStep())
             stopEarly(followNote());
         if (lastOutcome_ == VerticalStitcher::Outcome::Kind::noMatch)
             stopEarly(followNote());

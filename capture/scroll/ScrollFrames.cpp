@@ -132,8 +132,10 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
         if (fixedAnimation_.size() == changed.size()) {
             for (std::size_t r = 0; r < changed.size(); ++r)
                 changed[r] = changed[r] || fixedAnimation_[r];
-            if (stitcher_)
+            if (stitcher_) {
+                record(StitchCall::Kind::maskAnimated, {}, 0, fixedAnimation_);
                 stitcher_->maskAnimated(fixedAnimation_);
+            }
         }
         if (s->previous)
             changed = withPointer(std::move(changed), pointerRows(s->previous->height()));
@@ -223,9 +225,25 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     });
     // The stitcher is shared with the task, so a session torn down mid-match is safe.
     VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
+    record(StitchCall::Kind::add, frame, expectedDy, unstable);
     watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
         return st->add(frame, expectedDy, unstable);
     }));
+}
+
+void ScrollCaptureSession::record(StitchCall::Kind kind, const QImage& frame, int expectedDy,
+                                  const VerticalStitcher::RowMask& rows) const
+{
+    if (env_.record)
+        env_.record(StitchCall{kind, frame, expectedDy, rows});
+}
+
+bool ScrollCaptureSession::dropProvisionalStep()
+{
+    if (!stitcher_)
+        return false;
+    record(StitchCall::Kind::dropProvisional);
+    return stitcher_->dropProvisionalStep();
 }
 
 }  // namespace kx
