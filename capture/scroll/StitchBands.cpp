@@ -38,6 +38,26 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shado
     return shaded(n, shadow, limit);
 }
 
+// A pager's status line, a footer whose text changes, a fixed band's shadow over the content:
+// from the edge up, rows that are not the content that moved there, as far as no row shows
+// that content. Masks do not count: a pointer resting on a status
+// line masks it, and then nothing else would keep it out of the page.
+int VerticalStitcher::changingEdgeBottom(const StitchSignature& next, int dy) const
+{
+    const int R = height_;
+    int band = 0;
+    for (int n = 0; n < R * 4 / 10; ++n) {
+        const int r = R - 1 - n;
+        const bool inPlace = rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels;
+        const bool moved = r - dy >= 0 && rowMaxDifference(reference_.row(r), next.row(r - dy)) == 0;
+        if (moved && !inPlace)
+            break;  // the content, moved on
+        if (!moved)
+            band = n + 1;  // a blank row may be either: it joins the band only below one that is not
+    }
+    return band;
+}
+
 // Rows at the bottom of the last frame that did not move with the content (a floating
 // button, a footer that differs a little, an animation fixed on screen): from the highest
 // such row in the lowest 30 % down to the frame's end. What floats in `boxes` is not

@@ -346,7 +346,8 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     }
 
     const int bandLimit = R * 4 / 10;
-    int band = std::min(bandLimit, std::max(bottom, disturbedBottom(next, mask, dy, top, boxes)));
+    int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes),
+                                             changingEdgeBottom(next, dy)}));
     if (floatTop < R) {
         if (floatTop >= R - bandLimit) {
             // Low on screen: it joins the bottom band, drawn once from the last frame.

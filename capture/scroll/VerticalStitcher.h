@@ -135,6 +135,8 @@ private:
     // Whether rows [from, to) of `next` (outside `mask` and `boxes`) repeat with some period.
     bool repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int from,
                    int to) const;
+    // Rows at the bottom edge that stay or change in place while the content moves by `dy`.
+    int changingEdgeBottom(const StitchSignature& next, int dy) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
