@@ -1,6 +1,7 @@
 #include "library/history/HistoryGrid.h"
 
 #include "core/Localisation.h"
+#include "library/history/HistoryMotion.h"
 #include "library/history/ThumbnailLoader.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QVariantAnimation>
 
 namespace kx {
 
@@ -226,9 +228,29 @@ void HistoryGrid::paintEvent(QPaintEvent*)
                 Qt::AlignLeft | Qt::AlignVCenter, s.title);
             continue;
         }
+        // The row's shadows first, so that no shadow falls on a neighbouring card.
         for (int c = 0; c < row.count; ++c) {
             const QRectF r = layout_.tileRect(row, c);
-            p.drawPixmap(r.topLeft(), tileImage(r, s.items[row.first + c], wanted));
+            paintShadow(p, QRectF(r.left(), r.top(), r.width(), M::cardHeight),
+                        lift(s.items[row.first + c].id));
+        }
+        for (int c = 0; c < row.count; ++c) {
+            const QRectF r = layout_.tileRect(row, c);
+            const HistoryEntry& e = s.items[row.first + c];
+            const QPixmap& tile = tileImage(r, e, wanted);
+            const double scale = liftScale(lift(e.id));
+            if (scale == 1) {
+                p.drawPixmap(r.topLeft(), tile);
+                continue;
+            }
+            // The whole tile grows about its centre.
+            p.save();
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.translate(r.center());
+            p.scale(scale, scale);
+            p.translate(-r.center());
+            p.drawPixmap(r.topLeft(), tile);
+            p.restore();
         }
     }
     const qreal dpr = devicePixelRatioF();
@@ -269,10 +291,7 @@ void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e,
     const QRectF card(r.left(), r.top(), r.width(), M::cardHeight);
     QPainterPath shape;
     shape.addRoundedRect(card, kRadius, kRadius);
-    // A cheap shadow: one offset shape instead of a blur.
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 0, 0, hover ? 60 : 20));
-    p.drawPath(shape.translated(0, hover ? 4 : 1));
 
     p.save();
     p.setClipPath(shape);
@@ -346,23 +365,77 @@ void HistoryGrid::paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e,
                    QString::number(e.height));
 }
 
+void HistoryGrid::paintShadow(QPainter& p, const QRectF& card, double level)
+{
+    const qreal dpr = devicePixelRatioF();
+    if (shadows_.width != card.width() || shadows_.dpr != dpr) {
+        const auto rest = motion::softShadow(card.size(), kRadius, 4, QColor(0, 0, 0, int(0.08 * 255)), dpr);
+        const auto lifted =
+            motion::softShadow(card.size(), kRadius, 14, QColor(0, 0, 0, int(0.28 * 255)), dpr);
+        shadows_ = {card.width(), dpr, rest.image, lifted.image, rest.margin, lifted.margin};
+    }
+    // Resting: radius 4, 1 down; lifted: radius 14, 6 down; between, the two cross-fade.
+    const double on = std::clamp(level, 0.0, 1.0);
+    if (on < 1) {
+        p.setOpacity(1 - on);
+        p.drawImage(card.topLeft() - QPointF(shadows_.restMargin, shadows_.restMargin - 1), shadows_.rest);
+    }
+    if (on > 0) {
+        p.setOpacity(on);
+        p.drawImage(card.topLeft() - QPointF(shadows_.liftedMargin, shadows_.liftedMargin - 6),
+                    shadows_.lifted);
+    }
+    p.setOpacity(1);
+}
+
+void HistoryGrid::setHover(const QUuid& id)
+{
+    if (id == hover_)
+        return;
+    liftTo(hover_, 0);
+    hover_ = id;
+    liftTo(hover_, 1);
+    viewport()->update();
+}
+
+void HistoryGrid::liftTo(const QUuid& id, double target)
+{
+    if (id.isNull())
+        return;
+    Lift& l = lifts_[id];
+    if (!l.animation) {
+        l.animation = new QVariantAnimation(this);
+        l.animation->setDuration(motion::kLiftMs);
+        l.animation->setEasingCurve(motion::liftEasing());
+        connect(l.animation, &QVariantAnimation::valueChanged, this, [this, id](const QVariant& v) {
+            lifts_[id].level = v.toDouble();
+            viewport()->update();
+        });
+        connect(l.animation, &QVariantAnimation::finished, this, [this, id] {
+            // A tile back at rest needs no animation any more.
+            const auto it = lifts_.find(id);
+            if (it != lifts_.end() && it->level == 0) {
+                it->animation->deleteLater();
+                lifts_.erase(it);
+            }
+        });
+    }
+    l.animation->stop();
+    l.animation->setStartValue(l.level);
+    l.animation->setEndValue(target);
+    l.animation->start();
+}
+
 void HistoryGrid::mouseMoveEvent(QMouseEvent* event)
 {
     const auto e = entryAt(event->position().toPoint());
-    const QUuid id = e ? e->id : QUuid();
-    if (id != hover_) {
-        hover_ = id;
-        viewport()->update();
-    }
+    setHover(e ? e->id : QUuid());
 }
 
 void HistoryGrid::leaveEvent(QEvent* event)
 {
     QAbstractScrollArea::leaveEvent(event);
-    if (!hover_.isNull()) {
-        hover_ = QUuid();
-        viewport()->update();
-    }
+    setHover(QUuid());
 }
 
 void HistoryGrid::mousePressEvent(QMouseEvent* event)
@@ -373,7 +446,7 @@ void HistoryGrid::mousePressEvent(QMouseEvent* event)
     const auto e = entryAt(event->position().toPoint(), &b);
     if (!e)
         return;
-    hover_ = e->id;
+    setHover(e->id);
     if (b != Button::none) {
         if (onAction)
             onAction(buttonAction(b), *e);

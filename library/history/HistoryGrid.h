@@ -7,8 +7,11 @@
 
 #include <QAbstractScrollArea>
 #include <QCache>
+#include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QUuid>
+#include <QVariantAnimation>
 #include <functional>
 #include <optional>
 
@@ -36,6 +39,10 @@ public:
     // The hover buttons of a tile at `tile` (viewport coordinates), per entry state.
     static QList<std::pair<Button, QRectF>> buttonRects(const QRectF& tile, const HistoryEntry& entry,
                                                         bool hover);
+    // How far a tile is lifted by the pointer over it: 0 at rest, 1 hovered; it eases between.
+    double lift(const QUuid& id) const { return lifts_.value(id).level; }
+    // The scale a tile is drawn at for a lift.
+    static double liftScale(double lift) { return 1 + 0.0025 * lift; }
 
     // The action a tile asks for (the view runs it).
     std::function<void(EntryAction, const HistoryEntry&)> onAction;
@@ -55,6 +62,9 @@ protected:
 
 private:
     void relayout();
+    void setHover(const QUuid& id);
+    void liftTo(const QUuid& id, double target);
+    void paintShadow(QPainter& p, const QRectF& card, double lift);
     void paintTile(QPainter& p, const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted);
     const HistoryEntry* entryOf(const GridHit& hit) const;
 
@@ -77,6 +87,20 @@ private:
     GridLayout layout_;
     QUuid hover_;
     QUuid selected_;
+
+    struct Lift {
+        double level = 0;
+        QVariantAnimation* animation = nullptr;
+    };
+    QHash<QUuid, Lift> lifts_;
+    // The card's shadow at rest and lifted, for the current column width and pixel ratio.
+    struct Shadows {
+        qreal width = 0;
+        qreal dpr = 0;
+        QImage rest, lifted;
+        qreal restMargin = 0, liftedMargin = 0;
+    };
+    Shadows shadows_;
 };
 
 }  // namespace kx

@@ -3,6 +3,7 @@
 #include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
 #include "library/history/DestructiveMenu.h"
+#include "library/history/FilterChip.h"
 #include "library/history/HistoryGrid.h"
 #include "library/history/ThumbnailLoader.h"
 #include "ui/Symbols.h"
@@ -97,32 +98,6 @@ private:
     HistoryView::EmptyState state_;
 };
 
-QPushButton* chip(const QString& title, const QString& symbol, QWidget* parent)
-{
-    auto* b = new QPushButton(title, parent);
-    b->setCheckable(true);
-    b->setFlat(true);
-    b->setFixedHeight(26);
-    b->setFont(Theme::font(12, QFont::Medium));
-    // Text and symbol white while on, as the capsule turns to the accent colour.
-    QIcon icon;
-    const QIcon off = Symbols::icon(symbol, Theme::primary(parent->palette(), 0.75), 12);
-    const QIcon on = Symbols::icon(symbol, Qt::white, 12);
-    for (const QSize size : {QSize(11, 11), QSize(22, 22)}) {
-        icon.addPixmap(off.pixmap(size), QIcon::Normal, QIcon::Off);
-        icon.addPixmap(on.pixmap(size), QIcon::Normal, QIcon::On);
-    }
-    b->setIcon(icon);
-    b->setIconSize(QSize(11, 11));
-    b->setCursor(Qt::PointingHandCursor);
-    const QColor accent = Theme::accent(parent->palette());
-    b->setStyleSheet(
-        QStringLiteral("QPushButton{border:none;border-radius:13px;padding:0 10px;background:transparent;"
-                       "color:%1}QPushButton:checked{background:%2;color:white}")
-            .arg(Theme::primary(parent->palette(), 0.75).name(QColor::HexArgb), accent.name()));
-    return b;
-}
-
 }  // namespace
 
 HistoryView::HistoryView(HistoryServices services, std::function<QDateTime()> now, QWidget* parent)
@@ -202,8 +177,8 @@ QWidget* HistoryView::buildHeader()
     auto* chipRow = new QHBoxLayout(chips);
     chipRow->setContentsMargins(2, 2, 2, 2);
     chipRow->setSpacing(2);
-    allChip_ = chip(kx::tr("All", "Mind", "Alle"), "square.grid.2x2"_sym, chips);
-    starredChip_ = chip(kx::tr("Starred", "Csillagozott", "Favoriten"), "star.fill"_sym, chips);
+    allChip_ = new FilterChip(kx::tr("All", "Mind", "Alle"), "square.grid.2x2"_sym, chips);
+    starredChip_ = new FilterChip(kx::tr("Starred", "Csillagozott", "Favoriten"), "star.fill"_sym, chips);
     allChip_->setChecked(true);
     chipRow->addWidget(allChip_);
     chipRow->addWidget(starredChip_);

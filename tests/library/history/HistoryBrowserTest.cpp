@@ -3,7 +3,9 @@
 // actions on a missing file, and thumbnails decoded off the UI thread.
 #include "HistoryFixture.h"
 #include "core/Localisation.h"
+#include "library/history/FilterChip.h"
 #include "library/history/HistoryGrid.h"
+#include "library/history/HistoryMotion.h"
 #include "library/history/HistoryView.h"
 #include "library/history/ThumbnailLoader.h"
 #include "tests/support/TestSupport.h"
@@ -415,4 +417,69 @@ TEST(HistoryConfirm, TheQuestionDefaultsToCancelAndOnlyItsDeleteButtonAgrees)
     EXPECT_EQ(remove->text(), "Delete 3 captures");
     remove->click();
     EXPECT_EQ(agreed, 1);
+}
+
+// The chips' spring: response 0.18 s, damping 0.85 — about nine tenths there at half the
+// response, a slight overshoot (under 1%), and the curve ends exactly on.
+TEST(HistoryMotion, TheChipSpringOvershootsSlightlyAndEndsOn)
+{
+    struct Case {
+        double t;
+        double low, high;
+    } cases[] = {{0, 0, 0}, {0.09, 0.85, 0.95}, {0.18, 1.0, 1.01}, {1, 0.999, 1.001}};
+    for (const Case& c : cases) {
+        const double v = motion::spring(c.t, 0.18, 0.85);
+        EXPECT_GE(v, c.low) << c.t;
+        EXPECT_LE(v, c.high) << c.t;
+    }
+    const QEasingCurve curve = motion::chipSpring();
+    double peak = 0;
+    for (int i = 0; i <= 1000; ++i)
+        peak = std::max(peak, curve.valueForProgress(i / 1000.0));
+    EXPECT_GT(peak, 1.003);
+    EXPECT_LT(peak, 1.01);
+    EXPECT_EQ(curve.valueForProgress(1), 1.0);
+}
+
+// Chips spring between on and off, and a tile lifted by the pointer eases up with a wide soft
+// shadow beside the card that a resting card does not cast.
+TEST_F(Browser, ChipsSpringAndAHoveredTileLiftsWithASoftShadow)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    view.resize(900, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    FilterChip* starred = nullptr;
+    FilterChip* all = nullptr;
+    for (FilterChip* c : view.findChildren<FilterChip*>())
+        (c->text() == "All" ? all : starred) = c;
+    ASSERT_TRUE(all && starred);
+    EXPECT_EQ(all->level(), 1.0);
+    EXPECT_EQ(starred->level(), 0.0);
+    QTest::mouseClick(starred, Qt::LeftButton);
+    EXPECT_LT(starred->level(), 1.0) << "on at once, without the spring";
+    EXPECT_TRUE(test::waitFor([&] { return starred->level() == 1.0 && all->level() == 0.0; }));
+    QTest::mouseClick(all, Qt::LeftButton);
+    EXPECT_TRUE(test::waitFor([&] { return all->level() == 1.0 && starred->level() == 0.0; }));
+
+    HistoryGrid* grid = view.grid();
+    const HistoryEntry first = grid->sections().first().items.first();
+    const QRect tile = grid->tileRect(first.id);
+    ASSERT_FALSE(tile.isEmpty());
+    const int y = tile.top() + int(GridMetrics::cardHeight / 2);
+    const auto shade = [&](const QImage& img, int dx) { return qGray(img.pixel(tile.left() - dx, y)); };
+    const QImage rest = grid->viewport()->grab().toImage();
+    const int background = qGray(rest.pixel(2, y));
+
+    QTest::mouseMove(grid->viewport(), tile.center());
+    EXPECT_LT(grid->lift(first.id), 1.0) << "lifted at once, without easing";
+    EXPECT_TRUE(test::waitFor([&] { return grid->lift(first.id) == 1.0; }));
+    const QImage lifted = grid->viewport()->grab().toImage();
+    EXPECT_EQ(shade(rest, 8), background) << "a resting card's shadow is small";
+    EXPECT_LT(shade(lifted, 8), background - 4) << "a lifted card's shadow reaches 8 pt beside it";
+    EXPECT_LT(shade(lifted, 3), shade(lifted, 8)) << "and fades outwards";
+    EXPECT_EQ(shade(lifted, 20), background);
+
+    QTest::mouseMove(grid->viewport(), QPoint(2, 2));
+    EXPECT_TRUE(test::waitFor([&] { return grid->lift(first.id) == 0.0; }));
 }
