@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <QFile>
 #include <QtGlobal>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -161,6 +162,31 @@ long long cpuTicks(pid_t pid)
 
 std::atomic<qint64> g_stallMs{kDefaultStallMs};
 
+// Images are handed over in bands of at most this many pixels, each read as an image of its own:
+// the process holds a few copies of what it reads (the request, the grey page, the page turned
+// dark on white, its blocks), so that its memory follows the band rather than the image. A 5K
+// screen is one band; the largest image Kaptorix opens (16384 × 16384) is sixteen.
+constexpr qint64 kBandPixels = qint64(16) * 1024 * 1024;
+// How far above a band's planned end an even row is looked for, so that no line is cut.
+constexpr int kBandCutSearchRows = 400;
+
+// Rows of the band that ends in the middle of the even rows nearest its planned end, so that
+// the lines on either side keep a margin; all its rows when there are none.
+int bandRows(const QImage& grey)
+{
+    const int last = grey.height() - 1;
+    const int lowest = std::max(grey.height() / 2, last - kBandCutSearchRows);
+    int cut = last;
+    while (cut >= lowest && !uniformRow(grey, cut))
+        --cut;
+    if (cut < lowest)
+        return grey.height();
+    int top = cut;
+    while (top > lowest && uniformRow(grey, top - 1))
+        --top;
+    return (top + cut) / 2 + 1;
+}
+
 // Marks a request as handed over, its reply awaited, while it lives.
 struct InFlight {
     explicit InFlight(Child& c) : c_(c) { c_.reading = true; }
@@ -224,25 +250,9 @@ OCRResult failed(const QString& why)
     return r;
 }
 
-}  // namespace
-
-std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringList& languages,
-                                            const QString& dataDir)
+// Reads one request in the process, starting it when needed. Nothing when it cannot be started.
+std::optional<OCRResult> exchange(Child& c, const QString& program, const QByteArray& request)
 {
-    static const QString program = moduleFile(QStringLiteral("kaptorix-recognizer"));
-    if (program.isEmpty())
-        return std::nullopt;
-    if (image.isNull())
-        return failed(QStringLiteral("no image"));
-    if (languages.isEmpty())
-        return failed(QStringLiteral("no language data installed in %1").arg(dataDir));
-    const QImage grey = prepared(image);
-    if (grey.isNull())
-        return failed(QStringLiteral("out of memory"));
-    const QByteArray request = encodeRequest({grey, languages, dataDir});
-
-    Child& c = child();
-    const std::lock_guard lock(c.use);
     // A process that ended while idle (killed, out of memory) is replaced once.
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (c.pid <= 0) {
@@ -281,6 +291,49 @@ std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringLi
         return decoded->result;
     }
     return failed(QStringLiteral("the recognition process could not be started"));
+}
+
+}  // namespace
+
+std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringList& languages,
+                                            const QString& dataDir)
+{
+    static const QString program = moduleFile(QStringLiteral("kaptorix-recognizer"));
+    if (program.isEmpty())
+        return std::nullopt;
+    if (image.isNull())
+        return failed(QStringLiteral("no image"));
+    if (languages.isEmpty())
+        return failed(QStringLiteral("no language data installed in %1").arg(dataDir));
+
+    Child& c = child();
+    const std::lock_guard lock(c.use);
+    OCRResult all;
+    all.ok = true;
+    const int planned = int(std::clamp<qint64>(kBandPixels / image.width(), 64, image.height()));
+    for (int top = 0; top < image.height();) {
+        // This process prepares one band at a time too: its grey copy and request follow the band.
+        const int rows = std::min(planned, image.height() - top);
+        const QImage band(image.constScanLine(top), image.width(), rows, image.bytesPerLine(),
+                          image.format());
+        const QImage grey = prepared(band);
+        if (grey.isNull())
+            return failed(QStringLiteral("out of memory"));
+        const int kept = top + rows < image.height() ? bandRows(grey) : rows;
+        const QImage part(grey.constBits(), grey.width(), kept, grey.bytesPerLine(),
+                          QImage::Format_Grayscale8);
+        std::optional<OCRResult> read = exchange(c, program, encodeRequest({part, languages, dataDir}));
+        if (!read || !read->ok)
+            return read;
+        for (TextObservation& line : read->lines) {
+            line.box.translate(0, top);
+            for (QRectF& box : line.charBoxes)
+                box.translate(0, top);
+        }
+        all.lines.append(std::move(read->lines));
+        top += kept;
+    }
+    return all;
 }
 
 void stopRecognizerProcess(bool now)

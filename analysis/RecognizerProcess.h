@@ -14,8 +14,10 @@
 
 namespace kx::ocr {
 
-// Reads `image` in the child process, blocking the calling thread. Nothing when the program
-// file is not installed or cannot be started (the caller reads in this process instead).
+// Reads `image` in the child process, blocking the calling thread; an image over 16 megapixels
+// goes in bands cut at even rows, each prepared and read on its own, so that neither process
+// holds a copy of the whole image. Nothing when the program file is not installed or cannot be
+// started (the caller reads in this process instead).
 std::optional<OCRResult> recognizeInProcess(const QImage& image, const QStringList& languages,
                                             const QString& dataDir);
 

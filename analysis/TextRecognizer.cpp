@@ -287,6 +287,11 @@ QImage prepared(const QImage& image)
     return grey;
 }
 
+bool uniformRow(const QImage& grey, int y)
+{
+    return isUniformRow(grey, y);
+}
+
 int cutRow(const QImage& grey, int target, int lowest)
 {
     const int y = cutRowIn(grey, target, lowest);

@@ -20,6 +20,8 @@ QImage prepared(const QImage& image);
 // Row where a strip of the grey image may end: the nearest uniform row at or above `target`
 // (not above `lowest`), so that no line of text is cut; `target` itself when none is found.
 int cutRow(const QImage& grey, int target, int lowest);
+// Whether row `y` of the grey image is even (no text crosses it).
+bool uniformRow(const QImage& grey, int y);
 
 // How an image is read. The defaults are the application's, chosen by the character accuracy
 // over the corpus of screen pages under tests/analysis/corpus and the 164-line text screen

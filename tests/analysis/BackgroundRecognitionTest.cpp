@@ -1,6 +1,7 @@
 // The history's recognition is background work: one engine in a process of the idle classes,
 // held back while anything the user waits for runs, and ended once recognition has been idle.
 #include "analysis/BackgroundWork.h"
+#include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
 #include "analysis/PageLayout.h"
 #include "analysis/RecognizerProcess.h"
@@ -230,6 +231,45 @@ TEST_F(BackgroundRecognition, AReadingThatMakesNoProgressIsEnded)
     EXPECT_TRUE(stuck.result().error.contains(QStringLiteral("no progress")))
         << stuck.result().error.toStdString();
     EXPECT_TRUE(::kill(pid_t(pid), 0) != 0 && errno == ESRCH) << "the stuck process was not ended";
+}
+
+// A 64-megapixel page goes to the recognition process in bands: its memory follows a band, not
+// the page (the whole page cost it five times the page's grey), and a line across the planned
+// end of a band is read whole, in its place.
+TEST_F(BackgroundRecognition, ATallImageIsReadInBandsWithItsLinesWholeAndInPlace)
+{
+    QImage page(4096, 16384, QImage::Format_ARGB32_Premultiplied);
+    page.fill(QColor(250, 250, 248));
+    const QList<QPair<int, QString>> drawn{{40, QStringLiteral("Invoice 4100 was paid on time.")},
+                                           {4100, QStringLiteral("Shipment 7003 left the harbour.")},
+                                           {8190, QStringLiteral("Order 5127 arrives on Monday.")},
+                                           {16360, QStringLiteral("Receipt 9918 was sent by mail.")}};
+    {
+        QPainter p(&page);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(14);
+        p.setFont(font);
+        p.setPen(QColor(20, 20, 20));
+        for (const auto& [baseline, text] : drawn)
+            p.drawText(30, baseline, text);
+    }
+    ocr::stopRecognizerProcess();  // a process of its own, whose peak is this page's
+    const std::optional<OCRResult> read =
+        ocr::recognizeInProcess(page, {QStringLiteral("eng")}, OCRLanguages::dataDir());
+    ASSERT_TRUE(read);
+    ASSERT_TRUE(read->ok) << read->error.toStdString();
+    ASSERT_EQ(read->lines.size(), drawn.size()) << read->text().toStdString();
+    for (qsizetype i = 0; i < drawn.size(); ++i) {
+        EXPECT_EQ(read->lines[i].text, drawn[i].second);
+        EXPECT_NEAR(read->lines[i].box.bottom(), drawn[i].first, 5) << drawn[i].second.toStdString();
+    }
+    QFile status(QStringLiteral("/proc/%1/status").arg(ocr::recognizerProcessState().pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray all = status.readAll();
+    const qsizetype at = all.indexOf("VmHWM:");
+    const long peakMb =
+        all.mid(at + 6, all.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLong() / 1024;
+    EXPECT_LT(peakMb, 200) << "the page's grey alone is 64 MB";
 }
 
 // Stopped by a hold for longer than the stall limit, the process has used no CPU all that time:
