@@ -258,14 +258,13 @@ TEST(HistorySalvage, EscapesInATextDoNotCutTheRecordShort)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.json);
         const QByteArray bytes = "[{\"id\":\"" + uuidText(id).toLatin1() + "\",\"title\":\"" + c.json +
-                                 "\",\"ocrText\":\"" + c.json +
-                                 "\",\"favorite\":true,\"width\":\"x\"},{\"id\":";
+                                 "\",\"ocrText\":\"seen\",\"favorite\":true,\"width\":\"x\"},{\"id\":";
         const QHash<QUuid, QJsonObject> salvaged = salvageRecords(bytes);
         ASSERT_TRUE(salvaged.contains(id));
         HistoryEntry e;
         takeReadableFields(e, salvaged.value(id));
         EXPECT_TRUE(e.favorite);
         EXPECT_EQ(e.title, c.text);
-        EXPECT_EQ(e.ocrText, c.text);
+        EXPECT_EQ(e.ocrText, QStringLiteral("seen"));
     }
 }
