@@ -1,11 +1,14 @@
 // History store costs: what add() takes on the UI thread, how long until the files are on
-// disk, and reading, searching and writing index.json of several sizes.
+// disk, and reading, searching and writing index.json of several sizes; the check a start
+// makes of an image left in a temporary file.
 #include "capture/history/HistoryIndex.h"
+#include "capture/history/HistoryRecovery.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 
 #include <benchmark/benchmark.h>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFont>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -197,5 +200,23 @@ void BM_SearchFresh50000(benchmark::State& state)
             store->search(++i % 2 ? QStringLiteral("Invoice 42") : QStringLiteral("review b"), false).size());
 }
 BENCHMARK(BM_SearchFresh50000)->Unit(benchmark::kMillisecond);
+
+// Whether an image a stop left in a temporary file is whole (every chunk's checksum), once
+// per such file at start.
+void BM_TemporaryImageCheck(benchmark::State& state)
+{
+    const QSize size = kSizes[state.range(0)];
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("whole.png"));
+    screenLike(size.width(), size.height()).save(path, "PNG");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pngIsWhole(path));
+    state.SetLabel(QStringLiteral("%1x%2, %3 KB")
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(QFileInfo(path).size() / 1024)
+                       .toStdString());
+}
+BENCHMARK(BM_TemporaryImageCheck)->Apply(addArgs)->Unit(benchmark::kMillisecond);
 
 }  // namespace
