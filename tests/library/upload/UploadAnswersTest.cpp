@@ -173,7 +173,8 @@ TEST_F(UploadAnswers, AnAnswerThatStoredNothingIsQueuedWithItsReason)
         ASSERT_EQ(queue_->items().size(), before + 1);
         EXPECT_EQ(queue_->items().last().lastError, c.reason);
         EXPECT_FALSE(history_->entry(entry.id)->uploadURL.has_value());
-        EXPECT_EQ(!dav_.seen.filter(QRegularExpression("^PUT ")).isEmpty(), c.putSeen) << dav_.seen.join(", ").toStdString();
+        EXPECT_EQ(!dav_.seen.filter(QRegularExpression("^PUT ")).isEmpty(), c.putSeen)
+            << dav_.seen.join(", ").toStdString();
     }
     // The reason in the user's language.
     Lang::overrideForTests("de");
