@@ -8,10 +8,11 @@ namespace kx {
 
 // Memory one decoded image may take: a 1920 px wide capture 100,000 rows tall (768 MB) fits.
 // Opening one makes no second full copy (decoded and made premultiplied in place, the history's
-// PNG and thumbnail and the editor's view read from it), so the tray process peaks at about 1.1
-// times the image, 1.6 times once text recognition has its grey page and request (a quarter of
-// the image each): about 1.6 GB at the limit (bench/core/open-peak.sh). A decoder format wider
-// than 32 bits a pixel counts with its conversion (core/ImageReading.cpp).
+// PNG and thumbnail and the editor's view read from it), and the history's text recognition takes
+// the image in bands of 16 megapixels, so the tray process peaks at about 1.1 times the image
+// (1.1 GB at the limit) and its recognition process at about 100-200 MB whatever the image
+// (bench/core/open-peak.sh). A decoder format wider than 32 bits a pixel counts with its
+// conversion (core/ImageReading.cpp).
 constexpr qint64 maxDecodeBytes = qint64(1024) * 1024 * 1024;
 // Pixels of one image whatever its file says: at most 400 megapixels, and never more than the
 // memory bound holds at 4 bytes a pixel (268,435,456).
