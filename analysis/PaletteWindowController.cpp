@@ -144,6 +144,7 @@ void PaletteWindowController::show(const QImage& image)
 {
     const QList<PaletteColor> colors = Palette::dominant(image, 8);
     if (!window_) {
+        // Title and close only: the window manager is asked for no minimise and no maximise.
         window_ = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         window_->setObjectName(QStringLiteral("paletteWindow"));
         window_->setWindowTitle(kx::tr(QStringLiteral("Color palette"), QStringLiteral("Színpaletta"),
@@ -152,6 +153,8 @@ void PaletteWindowController::show(const QImage& image)
         auto* layout = new QVBoxLayout(window_);
         layout->setContentsMargins(0, 0, 0, 0);
         WindowPolicy::centre(window_);
+        // Shrunk to a small screen, it stays fixed at that size.
+        window_->setFixedSize(window_->size());
     }
     // A fresh view replaces the old one; the window keeps its place.
     QLayout* layout = window_->layout();

@@ -10,6 +10,7 @@
 #include "editor/window/EditorRootView.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "ui/WindowPolicy.h"
 
 #include <QAction>
 #include <QApplication>
@@ -123,10 +124,10 @@ void EditorWindowController::buildWindow(const CaptureResult& capture)
     QScreen* screen = screenUnderPointer();
     const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 1440, 875);
     const QSizeF content = editor::contentSize(capture.image.size(), capture.scale, visible.size());
-    const QSize size(int(std::lround(content.width())), int(std::lround(content.height())));
-    window_->setMinimumSize(editor::kMinimumWindow.boundedTo(visible.size()));
-    window_->resize(size);
-    window_->move(visible.center() - QPoint(size.width() / 2, size.height() / 2));
+    window_->setMinimumSize(editor::kMinimumWindow);
+    window_->resize(int(std::lround(content.width())), int(std::lround(content.height())));
+    // Shrinks the window and its minimum to the work area less the frame, then centres it.
+    WindowPolicy::centre(window_, screen);
     window_->setWindowTitle(editor::windowTitle(capture.kind, capture.image.size()));
 
     fillActions();

@@ -1,0 +1,136 @@
+// Small screens under a real window manager: the editor opens with its whole frame, the copy
+// chevron and the zoom bar on the work area, and the fixed-size palette window offers no
+// minimise or maximise. KX_WORK_AREA names the work area the session was made for ("640x360").
+#include "../EditorTestPages.h"
+#include "ChildProcess.h"
+#include "EditorFakes.h"
+#include "TestSupport.h"
+
+#include "analysis/PaletteWindowController.h"
+#include "core/Localisation.h"
+#include "editor/window/CopyButton.h"
+#include "editor/window/EditorRootView.h"
+#include "editor/window/EditorWindowController.h"
+#include "editor/window/Popover.h"
+#include "editor/window/StatusPill.h"
+#include "ui/ChromeButton.h"
+
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+
+using namespace kx;
+
+namespace {
+
+class SmallScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!test::haveDisplay() || QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "no X display";
+        const QStringList wanted = qEnvironmentVariable("KX_WORK_AREA").split(QLatin1Char('x'));
+        ASSERT_EQ(wanted.size(), 2) << "set KX_WORK_AREA, e.g. 640x360";
+        // Never a larger area than the case is named for.
+        ASSERT_LE(available().width(), wanted[0].toInt());
+        ASSERT_LE(available().height(), wanted[1].toInt());
+    }
+    static QRect available() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    static QRect global(const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+    // Not cut by the window or any parent: what the user sees of it.
+    static bool whole(const QWidget* w) { return w->isVisible() && w->visibleRegion() == QRegion(w->rect()); }
+};
+
+QString text(const QRect& r)
+{
+    return QStringLiteral("%1,%2 %3×%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+}  // namespace
+
+TEST_F(SmallScreen, TheEditorOpensWholeOnTheWorkArea)
+{
+    Lang::overrideForTests("de");  // the longest header
+    const struct {
+        const char* name;
+        int width, height;
+        double scale;
+    } cases[] = {{"large", 3000, 2000, 1}, {"small", 120, 80, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto rec = std::make_shared<test::Recorded>();
+        QPointer<EditorWindowController> editor = EditorWindowController::open(
+            test::plainCapture(c.width, c.height, c.scale), QUuid(), test::fakeServices(rec));
+        QWidget* window = editor->window();
+        // Once the window manager has framed it, title bar included.
+        QRect frame;
+        const bool inside = test::waitFor(
+            [&] {
+                frame = window->frameGeometry();
+                return window->windowHandle() && window->windowHandle()->isExposed() &&
+                       frame != window->geometry() && available().contains(frame);
+            },
+            20000);
+        EXPECT_TRUE(inside) << "frame " << text(frame).toStdString() << " on "
+                            << text(available()).toStdString();
+        const QMargins margins(
+            window->geometry().left() - frame.left(), window->geometry().top() - frame.top(),
+            frame.right() - window->geometry().right(), frame.bottom() - window->geometry().bottom());
+        // The user can never make it larger than the area either.
+        const QSize smallest = window->minimumSize().grownBy(margins);
+        EXPECT_LE(smallest.width(), available().width());
+        EXPECT_LE(smallest.height(), available().height());
+
+        CopyButton* copy = editor->root()->header()->copyButton();
+        StatusPill* pill = editor->root()->pill();
+        const QList<const QWidget*> seen = {copy->chevron(), copy->mainButton(), pill};
+        for (const QWidget* w : seen) {
+            SCOPED_TRACE(w->metaObject()->className());
+            EXPECT_TRUE(whole(w)) << text(w->visibleRegion().boundingRect()).toStdString() << " of "
+                                  << text(w->rect()).toStdString();
+            EXPECT_TRUE(available().contains(global(w))) << text(global(w)).toStdString();
+        }
+        test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) + QStringLiteral("/fit-%1-%2x%3.png")
+                                                                               .arg(QLatin1String(c.name))
+                                                                               .arg(available().width())
+                                                                               .arg(available().height()));
+        delete editor.data();
+    }
+    Lang::overrideForTests("en");
+}
+
+TEST_F(SmallScreen, ThePaletteWindowAsksForNoMinimiseOrMaximiseAndGetsNoMaximise)
+{
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(QColor(30, 144, 255));
+    PaletteWindowController::shared().show(image);
+    QWidget* window = PaletteWindowController::shared().window();
+    ASSERT_TRUE(test::waitFor([&] { return window->windowHandle() && window->windowHandle()->isExposed(); }));
+    const auto property = [&](const char* name) {
+        QByteArray out;
+        test::run("xprop", {"-id", QString::number(window->winId()), QString::fromLatin1(name)}, &out);
+        return QString::fromUtf8(out);
+    };
+    // The Motif hints: flags, functions, decorations, … with functions 8 minimise, 16 maximise,
+    // 32 close.
+    const QString motif = property("_MOTIF_WM_HINTS");
+    const QStringList fields = motif.section(QLatin1Char('='), 1).split(QLatin1Char(','));
+    ASSERT_GE(fields.size(), 3) << motif.toStdString();
+    bool ok = false;
+    const uint functions = fields[1].trimmed().toUInt(&ok, 16);
+    ASSERT_TRUE(ok) << motif.toStdString();
+    EXPECT_TRUE(fields[0].trimmed().toUInt(nullptr, 16) & 1) << "functions given";
+    EXPECT_EQ(functions & (8 | 16 | 32), 32u) << motif.toStdString();
+    // What the window manager allows, as it tells pagers and title bars. Openbox offers
+    // minimise to every window whatever it asks, so only maximise is checked here.
+    QString actions;
+    ASSERT_TRUE(test::waitFor(
+        [&] { return (actions = property("_NET_WM_ALLOWED_ACTIONS")).contains("_NET_WM_ACTION_CLOSE"); },
+        20000))
+        << actions.toStdString();
+    for (const char* action : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"}) {
+        EXPECT_FALSE(actions.contains(QLatin1String(action))) << action;
+    }
+    window->close();
+}
