@@ -18,7 +18,7 @@ namespace kx {
 
 namespace {
 const QString kCopyModeKey = QStringLiteral("copy.mode");
-constexpr int kRowWidth = 190 - 12;  // popover width less its padding
+constexpr int kRowWidth = 190 - 12;  // the popover's usual width less its padding
 }  // namespace
 
 CopyChoiceRow::CopyChoiceRow(CopyMode mode, bool checked, QWidget* parent)
@@ -29,10 +29,19 @@ CopyChoiceRow::CopyChoiceRow(CopyMode mode, bool checked, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+QRectF CopyChoiceRow::textRect() const
+{
+    const qreal left = 10 + Symbols::glyphSide(11) + 8;
+    return {left, 0, width() - left - 10, qreal(height())};
+}
+
 QSize CopyChoiceRow::sizeHint() const
 {
+    // At least the popover's 190 pt, wider where a language's text needs it.
     const QFontMetricsF fm(Theme::font(12.5, QFont::Medium));
-    return {kRowWidth, int(std::ceil(std::max(fm.height(), Symbols::glyphSide(11)) + 12))};
+    const qreal needed = 10 + Symbols::glyphSide(11) + 8 + fm.horizontalAdvance(text()) + 10;
+    return {std::max(kRowWidth, int(std::ceil(needed))),
+            int(std::ceil(std::max(fm.height(), Symbols::glyphSide(11)) + 12))};
 }
 
 void CopyChoiceRow::enterEvent(QEnterEvent* event)
@@ -63,8 +72,7 @@ void CopyChoiceRow::paintEvent(QPaintEvent*)
         Symbols::paintGlyph(p, QPointF(10 + side / 2, cy), 11, "checkmark"_sym, fg, SymbolWeight::semibold);
     p.setFont(Theme::font(12.5, QFont::Medium));
     p.setPen(fg);
-    p.drawText(QRectF(10 + side + 8, 0, width() - side - 28, height()), Qt::AlignVCenter | Qt::AlignLeft,
-               text());
+    p.drawText(textRect(), Qt::AlignVCenter | Qt::AlignLeft, text());
 }
 
 CopyButton::CopyButton(const EditorActions& actions, QWidget* parent) : QWidget(parent), actions_(actions)

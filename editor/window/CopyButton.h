@@ -8,6 +8,7 @@
 
 #include <QAbstractButton>
 #include <QPointer>
+#include <QRectF>
 #include <QWidget>
 
 namespace kx {
@@ -23,6 +24,8 @@ public:
     CopyMode mode() const { return mode_; }
     bool isChosen() const { return chosen_; }
     QSize sizeHint() const override;
+    // Where the text is drawn, right of the mark's room.
+    QRectF textRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QResizeEvent>
+#include <algorithm>
 
 namespace kx {
 
@@ -206,7 +207,8 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     row_->addSpacing(12);
     row_->addWidget(ai_);
     row_->addWidget(upload_);
-    row_->addWidget(divider());
+    exportDivider_ = divider();
+    row_->addWidget(exportDivider_);
     row_->addWidget(pin_);
     row_->addWidget(share_);
     row_->addWidget(more_);
@@ -223,34 +225,29 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     foldOrder_ = {palette_, ai_, upload_, ocr_, redact_, share_, pin_, backdrop_, addCapture_};
     foldSeparator_ = moreMenu_->addSeparator();
     foldSeparator_->setVisible(false);
+    // A folded button's item is named as its tip names the button; "&" is text, not a mnemonic.
+    const auto nameOf = [](ChromeButton* b, const QString& ellipsis = QString()) {
+        const std::optional<TipContent> tip = helpTipOf(b);
+        QString name = tip ? tip->title : b->title();
+        return name.replace(QLatin1Char('&'), QLatin1String("&&")) + ellipsis;
+    };
     const auto item = [&](ChromeButton* b, const QString& text) {
         auto* a = new QAction(Symbols::icon(b->symbol(), menuTint), text, moreMenu_);
         connect(a, &QAction::triggered, b, &ChromeButton::click);
         moreMenu_->addAction(a);
         return a;
     };
-    addMenu_->setTitle(addTitle);
+    addMenu_->setTitle(nameOf(addCapture_));
     addMenu_->setIcon(Symbols::icon(addCapture_->symbol(), menuTint));
     for (ChromeButton* b : foldOrder_) {
         QAction* a = nullptr;
         if (b == addCapture_) {
             a = addMenu_->menuAction();
             moreMenu_->addAction(a);
-        } else if (b == backdrop_) {
-            a = item(b, kx::tr("Backdrop & frame…", "Háttér és keret…", "Hintergrund & Rahmen…"));
-        } else if (b == redact_) {
-            a = item(b, kx::tr("Smart redact", "Intelligens eltakarás", "Intelligentes Schwärzen"));
-        } else if (b == ocr_) {
-            a = item(b, kx::tr("Copy text (OCR)", "Szöveg másolása (OCR)", "Text kopieren (OCR)"));
-        } else if (b == ai_) {
-            a = item(b, kx::tr("AI analysis", "AI-elemzés", "AI-Analyse"));
-        } else if (b == upload_) {
-            a = item(b, kx::tr("Upload to your server", "Feltöltés a saját szerverre",
-                               "Auf deinen Server hochladen"));
-        } else if (b == pin_) {
-            a = item(b, kx::tr("Pin on screen", "Kitűzés a képernyőre", "Auf dem Bildschirm anheften"));
-        } else if (b == share_) {
-            a = item(b, kx::tr("Share…", "Megosztás…", "Teilen…"));
+        } else if (b == backdrop_ || b == share_) {
+            a = item(b, nameOf(b, QStringLiteral("…")));  // they open a popover or menu
+        } else if (b != palette_) {
+            a = item(b, nameOf(b));
         }
         if (a)
             a->setVisible(false);
@@ -322,6 +319,10 @@ void HeaderBar::apply(HeaderFit fit)
     }
     // The palette alone already has its own item further down.
     foldSeparator_->setVisible(fit.folded > 1);
+    // With every button between the two dividers folded, one divider is enough.
+    exportDivider_->setHidden(std::all_of(foldOrder_.begin(), foldOrder_.end(), [this](ChromeButton* b) {
+        return b == pin_ || b == share_ || b->isHidden();
+    }));
     save_->setTitle(fit.saveTitle ? saveTitle_ : QString());
     ChromeButtonStyle style = save_->chromeStyle();
     style.square = !fit.saveTitle;

@@ -106,6 +106,7 @@ private:
     std::vector<ChromeButton*> foldOrder_;
     std::vector<QAction*> foldItems_;
     QAction* foldSeparator_ = nullptr;
+    QWidget* exportDivider_ = nullptr;  // before Pin
 
     ChromeButton* undo_ = nullptr;
     ChromeButton* redo_ = nullptr;

@@ -125,11 +125,15 @@ void Popover::place()
     const QRect available = screen ? screen->availableGeometry() : QRect(a.topLeft(), QSize(4000, 4000));
     QSize natural = naturalSize();
     placed_ = placement(a, natural, available);
-    if (placed_.height < natural.height()) {
+    const bool cut = placed_.height < natural.height();
+    if (cut) {
         // Cut to the room: the scroll bar takes its width beside the content.
         natural.rwidth() += scroll_->verticalScrollBar()->sizeHint().width();
         placed_ = placement(a, natural, available);
     }
+    // Whole, the content needs no scroll bar, which would otherwise cover its right edge
+    // whenever the area misjudges the content's height by a pixel.
+    scroll_->setVerticalScrollBarPolicy(cut ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     // The arrow's room is on the side that faces the anchor.
     const QMargins margins = placed_.above ? QMargins(1, 1, 1, 1 + kArrow) : QMargins(1, 1 + kArrow, 1, 1);
     if (layout_->contentsMargins() != margins)
