@@ -1,6 +1,7 @@
 #include "editor/canvas/CanvasScrollArea.h"
 
 #include "editor/canvas/CanvasView.h"
+#include "ui/Theme.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -15,9 +16,9 @@ CanvasScrollArea::CanvasScrollArea(CanvasView* canvas, QWidget* parent) : QScrol
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
     setAlignment(Qt::AlignCenter);
-    setBackgroundRole(QPalette::Window);
-    viewport()->setBackgroundRole(QPalette::Window);
-    viewport()->setAutoFillBackground(true);
+    // The backdrop around the image is the theme's canvas colour, painted below.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setWidget(canvas);
 }
 
@@ -84,10 +85,11 @@ void CanvasScrollArea::paintEvent(QPaintEvent* e)
     const QRect canvasRect = canvas_->geometry();
     if (canvasRect.contains(e->rect()))
         return;
-    // A soft shadow under the canvas: a few widening, fading outlines, 10 points lower.
     QPainter p(viewport());
+    p.fillRect(e->rect(), Theme::canvas(palette()));
+    // A soft shadow under the canvas: a few widening, fading outlines, 10 points lower.
     p.setRenderHint(QPainter::Antialiasing);
-    const bool dark = palette().color(QPalette::Window).lightnessF() < 0.5;
+    const bool dark = Theme::isDark(palette());
     const double alpha = dark ? 0.6 : 0.22;
     const QRectF frame = QRectF(canvasRect).translated(0, 10);
     const int rings = 10;

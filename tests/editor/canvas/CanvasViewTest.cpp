@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "core/ImageReading.h"
 #include "editor/canvas/CanvasTextField.h"
+#include "ui/Theme.h"
 
 #include <gtest/gtest.h>
 #include <QPainter>
@@ -309,4 +310,22 @@ TEST(CanvasView, AOneBitFileKeepsItsColourWhenZoomedOut)
                             .intersected(shot.rect().adjusted(1, 1, -1, -1));
     ASSERT_GT(drawn.width(), 150);
     EXPECT_LE(test::maxDistanceFrom(shot.copy(drawn), blue), 2);
+}
+
+TEST(CanvasView, TheScrollViewAroundTheImageHasTheThemesCanvasColour)
+{
+    for (const bool dark : {true, false}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        CanvasHost host(std::make_shared<EditorDocument>(plainCapture(40, 40, 1)), QSize(400, 300));
+        QPalette pal = host.palette();
+        pal.setColor(QPalette::Window, dark ? QColor(40, 40, 40) : QColor(239, 239, 239));
+        host.setPalette(pal);
+        host.show();
+        settle();
+        const QImage shot = host.grab().toImage();
+        // A corner far from the image and its shadow, and the window colour nowhere there.
+        const QColor corner = shot.pixelColor(3, 3);
+        EXPECT_EQ(corner.rgb(), Theme::canvas(pal).rgb()) << corner.name().toStdString();
+        EXPECT_NE(corner.rgb(), pal.color(QPalette::Window).rgb());
+    }
 }
