@@ -213,27 +213,40 @@ QStringList meaningfulLines(const QString& err)
 
 namespace {
 
-// The lines of a listing that show a regular file whose path ends in `path`.
-bool listsFile(const QString& out, const QString& path)
+// The size a listing gives a regular file whose path ends in `path`; -1 when it lists none.
+qint64 listedSize(const QString& out, const QString& path)
 {
     for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) {
         QString l = line;
         if (l.endsWith('\r'))
             l.chop(1);
+        // mode, links, owner, group, size, date, path
         if (l.startsWith('-') && l.endsWith(' ' + path))
-            return true;
+            return l.split(' ', Qt::SkipEmptyParts).value(4).toLongLong();
     }
-    return false;
+    return -1;
+}
+
+QString incompleteText(qint64 listed, qint64 size)
+{
+    return kx::tr("Only %1 of %2 bytes arrived on the server.",
+                  "Csak %1 bájt érkezett meg a szerverre a %2-ből.",
+                  "Nur %1 von %2 Bytes sind auf dem Server angekommen.")
+        .arg(listed)
+        .arg(size);
 }
 
 }  // namespace
 
-Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote)
+Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
+                                qint64 size)
 {
-    if (listsFile(output.out, temporary))
+    if (listedSize(output.out, temporary) >= 0)
         return Stored::nameTaken;
-    if (listsFile(output.out, remote))
-        return Stored::yes;
+    const qint64 listed = listedSize(output.out, remote);
+    // sftp goes on after a failed command: a put cut short (a full disk) is still renamed.
+    if (listed >= 0)
+        return listed == size ? Outcome<Stored>(Stored::yes) : UploadError{incompleteText(listed, size)};
     const QStringList lines = meaningfulLines(output.err);
     return UploadError{lines.isEmpty() ? notArrivedText() : lines.last()};
 }

@@ -22,10 +22,11 @@ Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav);
 enum class Stored { yes, nameTaken };
 // WebDAV: only 200, 201 and 204 store; FTP: curl's success and a completion reply.
 Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav);
-// Success of an sftp upload sent as `temporary` and renamed to `remote`: the temporary
-// file is gone and a regular file `remote` is listed. `temporary` still listed: the rename
-// found `remote` taken.
-Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote);
+// Success of an sftp upload of `size` bytes sent as `temporary` and renamed to `remote`: the
+// temporary file is gone and `remote` is listed as a regular file of that size. `temporary`
+// still listed: the rename found `remote` taken.
+Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
+                                qint64 size);
 
 // Success of the curl connection test (WebDAV: a PROPFIND answered 207 or 200).
 Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav);

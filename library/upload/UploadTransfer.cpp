@@ -116,8 +116,9 @@ struct Job {
     std::optional<QUuid> entryID;
     int n = 1;
     int checks = 0;
-    QString temporary;             // sftp: the file's path on the server until its rename
-    bool temporaryListed = false;  // seen on the server: a rename was refused
+    QString temporary;  // sftp: the file's path on the server until its rename
+    bool temporaryListed = false;
+    qint64 size = 0;  // bytes of the image  // seen on the server: a rename was refused
 
     QString name(int number) const
     {
@@ -237,7 +238,8 @@ QFuture<Outcome<Sent>> sftpRun(const JobPtr& job, const QStringList& commands)
               [job, name, remote = sftpRemotePath(name, job->endpoint)](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failedAfterPut(job, r.error());
-                  const Outcome<Stored> stored = judgeSftpUpload(r.value(), job->temporary, remote);
+                  const Outcome<Stored> stored =
+                      judgeSftpUpload(r.value(), job->temporary, remote, job->size);
                   if (!stored.ok())
                       return failedAfterPut(job, stored.error());
                   if (stored.value() == Stored::yes)
@@ -352,6 +354,7 @@ QFuture<Outcome<Sent>> transfer(const UploadSettings& s, const Endpoint& endpoin
     job->password = password;
     job->work = work;
     job->local = local;
+    job->size = png.size();
     job->first = fileName;
     job->parts = UploadNames::split(fileName);
     job->entryID = entryID;

@@ -177,13 +177,13 @@ TEST(UploadPlan, JudgingWhatTheProgramsPrinted)
     EXPECT_EQ(failureMessage("", 7, "de"), "Fehlgeschlagen (Exit-Code 7)");
 
     EXPECT_TRUE(
-        judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 a/b/x y.png\n", ""}, "a/b/.t", "a/b/x y.png").ok());
-    EXPECT_EQ(
-        judgeSftpUpload({"drwx a/b/x.png\n", "x\nremote open: Permission denied\n\n"}, "a/b/.t", "a/b/x.png")
-            .message(),
-        "remote open: Permission denied");
+        judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 a/b/x y.png\n", ""}, "a/b/.t", "a/b/x y.png", 9).ok());
+    EXPECT_EQ(judgeSftpUpload({"drwx a/b/x.png\n", "x\nremote open: Permission denied\n\n"}, "a/b/.t",
+                              "a/b/x.png", 9)
+                  .message(),
+              "remote open: Permission denied");
     Lang::overrideForTests("en");
-    EXPECT_EQ(judgeSftpUpload({"", ""}, ".t", "x").message(), "The file did not arrive on the server.");
+    EXPECT_EQ(judgeSftpUpload({"", ""}, ".t", "x", 9).message(), "The file did not arrive on the server.");
     EXPECT_EQ(judgeSftpTest({"", "Can't ls: \"/a\" not found"}).message(),
               "The folder does not exist on the server.");
     EXPECT_TRUE(judgeSftpTest({"Remote working directory: /\n", ""}).ok());
@@ -245,8 +245,13 @@ TEST(UploadPlan, JudgingTheServersAnswers)
     }
     // sftp: the temporary file still listed means the rename found the name taken.
     EXPECT_TRUE(judgeSftpUpload({"-rw-r--r-- 1 u u 9 Jan 1 ./.t\n-rw-r--r-- 1 u u 5 Jan 1 ./x.png\n", ""},
-                                "./.t", "./x.png")
+                                "./.t", "./x.png", 9)
                     .value() == Stored::nameTaken);
+    // sftp goes on after a failed put and renames what arrived: the size tells.
+    EXPECT_EQ(judgeSftpUpload({"-rw-r--r--    1 1000     1000         4096 Dec  7 22:00 ./x.png\n", ""},
+                              "./.t", "./x.png", 9000)
+                  .message(),
+              "Only 4096 of 9000 bytes arrived on the server.");
     Lang::overrideForTests("hu");
     EXPECT_EQ(judgeCurlUpload({"301 https://n/d/", "", 0}, true).message(),
               "A szerver új helye: https://n/d/ – módosítsd a címet a Beállítások → Feltöltés fülön.");
