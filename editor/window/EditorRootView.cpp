@@ -1,6 +1,7 @@
 #include "editor/window/EditorRootView.h"
 
 #include "editor/document/EditorDocument.h"
+#include "editor/window/Spring.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/ToolRail.h"
 #include "editor/window/controls/InspectorBar.h"
@@ -127,8 +128,7 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
     body_->addWidget(area_, 1);
     column->addLayout(body_, 1);
     aiSlide_ = new QVariantAnimation(this);
-    aiSlide_->setDuration(250);
-    aiSlide_->setEasingCurve(QEasingCurve::OutCubic);
+    spring::SpringMotion<250, 85>::apply(aiSlide_);
     connect(aiSlide_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
         if (!aiPanel_)
             return;

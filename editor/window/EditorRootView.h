@@ -68,6 +68,8 @@ public:
     QWidget* aiPanel() const { return aiPanel_; }
     // The panel's opacity now: it fades in and out as it slides.
     double aiPanelOpacity() const;
+    // The panel's slide, a spring of 0.25 s response and 0.85 damping.
+    QVariantAnimation* aiSlide() const { return aiSlide_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,6 @@
 #include "editor/window/controls/StyleWidgets.h"
 
+#include "editor/window/Spring.h"
 #include "ui/ChromeButton.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
@@ -9,13 +10,20 @@
 #include <QLabel>
 #include <QPainter>
 #include <QSlider>
+#include <QVariantAnimation>
 
 namespace kx {
 
-SwatchButton::SwatchButton(const RGBA& color, QWidget* parent) : QAbstractButton(parent), color_(color)
+SwatchButton::SwatchButton(const RGBA& color, QWidget* parent)
+    : QAbstractButton(parent), color_(color), spring_(new QVariantAnimation(this))
 {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
+    spring::SpringMotion<150, 85>::apply(spring_);
+    connect(spring_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+        scale_ = v.toDouble();
+        update();
+    });
 }
 
 void SwatchButton::setSelected(bool selected)
@@ -23,6 +31,16 @@ void SwatchButton::setSelected(bool selected)
     if (selected_ == selected)
         return;
     selected_ = selected;
+    const qreal target = selected ? kSelectedScale : 1.0;
+    spring_->stop();
+    if (isVisible()) {
+        // From wherever it stands, so a quick change of mind turns it around smoothly.
+        spring_->setStartValue(scale_);
+        spring_->setEndValue(target);
+        spring_->start();
+    } else {
+        scale_ = target;
+    }
     update();
 }
 
@@ -32,8 +50,7 @@ void SwatchButton::paintEvent(QPaintEvent*)
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF centre = QRectF(rect()).center();
     p.translate(centre);
-    if (selected_)
-        p.scale(1.08, 1.08);
+    p.scale(scale_, scale_);
     const QRectF circle(-9, -9, 18, 18);
     p.setPen(Qt::NoPen);
     p.setBrush(color_.color());

@@ -8,13 +8,15 @@
 
 class QLabel;
 class QSlider;
+class QVariantAnimation;
 
 namespace kx {
 
 class ChromeButton;
 
 // A colour swatch: an 18 pt circle with a faint ring, and the accent ring 3.5 pt outside it
-// when selected; it takes clicks within 4 pt of the circle.
+// when selected, when it also springs to 1.08 of its size; it takes clicks within 4 pt of the
+// circle.
 class SwatchButton : public QAbstractButton {
     Q_OBJECT
 public:
@@ -27,6 +29,10 @@ public:
     QSize sizeHint() const override { return {18 + 2 * kMargin, 18 + 2 * kMargin}; }
     // Primary-colour opacity of the inner ring: darker for white, which would vanish otherwise.
     static qreal ringOpacity(const RGBA& color) { return color == RGBA{1, 1, 1, 1} ? 0.35 : 0.18; }
+    static constexpr qreal kSelectedScale = 1.08;
+    // The scale drawn now, and the spring (0.15 s response, 0.85 damping) that moves it.
+    qreal scale() const { return scale_; }
+    QVariantAnimation* scaleSpring() const { return spring_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -35,6 +41,8 @@ protected:
 private:
     RGBA color_;
     bool selected_ = false;
+    qreal scale_ = 1.0;
+    QVariantAnimation* spring_;
 };
 
 // The custom colour well: a hue wheel that opens the colour dialog.
