@@ -4,17 +4,29 @@
 # bench_image_reading (written into a temporary folder, removed at the end): the read, the
 # history's PNG and thumbnail, and the editor showing the image zoomed to fit, or the toast of a
 # refused file. A fresh process for each file; its peak is read once the history has the image
-# and the editor window is mapped (or the toast is), and again 5 s later.
+# and the editor window is mapped (or the toast is), and again 5 s later. Beside it the peak of
+# its recognition process (kaptorix-recognizer, which reads the history's text), read while that
+# process lives: it ends on its own once the image is read.
 set -u
 K=$1; B=$2
 W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
 echo "load $(cut -d' ' -f1-3 /proc/loadavg)"
 KX_BENCH_DIR=$W/files "$B" --benchmark_filter='BM_Open|BM_RefuseHeicBomb' || exit 1
 hwm() { awk '/VmHWM/ {print int($2/1024)}' /proc/$1/status; }
+# The recognition process of tray $1 (its child), if it runs.
+recognizer() { for c in $(pgrep -P "$1"); do [ "$(cat /proc/$c/comm 2>/dev/null)" = kaptorix-recogn ] && echo $c; done; }
+# Keeps in RPEAK the highest VmHWM seen of the recognition process.
+RPEAK=0
+watchrec() {
+  local c h
+  c=$(recognizer $P); [ -n "$c" ] || return 0
+  h=$(hwm $c 2>/dev/null); [ -n "$h" ] && [ "$h" -gt $RPEAK ] && RPEAK=$h
+  return 0
+}
 # Polls CMD until it succeeds, at most $2 s.
 waitfor() {
   local t=$(date +%s)
-  until eval "$1"; do
+  until watchrec; eval "$1"; do
     [ $(($(date +%s) - t)) -ge $2 ] && { echo "timeout: $1"; return 1; }
     sleep 0.2
   done
@@ -25,13 +37,18 @@ for f in limit.png limit-translucent.png text.png bomb.heic; do
   printf '[General]\nfirstRunDone=true\nplaySound=false\n' > $W/cfg/Kaptorix/Kaptorix.conf
   XDG_RUNTIME_DIR=$W/run XDG_CONFIG_HOME=$W/cfg KAPTORIX_DATA_DIR=$W/h "$K" "$W/files/$f" 2>/dev/null &
   P=$!
+  RPEAK=0
   if [ $f = bomb.heic ]; then
     waitfor "xdotool search --onlyvisible --pid $P >/dev/null 2>&1" 120
   else
     waitfor "xdotool search --onlyvisible --name 'Kaptorix — ' >/dev/null 2>&1 && ls $W/h/*.png >/dev/null 2>&1 && grep -q '\"id\"' $W/h/index.json 2>/dev/null" 300
   fi
   a=$(hwm $P)
-  t=$(date +%s); while [ $(($(date +%s) - t)) -lt 5 ]; do sleep 0.5; done
+  t=$(date +%s); while [ $(($(date +%s) - t)) -lt 5 ]; do watchrec; sleep 0.2; done
   echo "tray_peak_mb $f $a, after 5 s more $(hwm $P)"
+  # The recognition process, until it has read the image and ended (a small image's may have come
+  # and gone unseen: 0).
+  [ $RPEAK -gt 0 ] && waitfor "[ -z \"\$(recognizer $P)\" ]" 300
+  echo "recognizer_peak_mb $f $RPEAK, tray after it $(hwm $P)"
   kill $P; wait $P 2>/dev/null
 done
