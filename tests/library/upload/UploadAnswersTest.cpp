@@ -149,7 +149,6 @@ TEST_F(UploadAnswers, AnAnswerThatStoredNothingIsQueuedWithItsReason)
          {500, {}, "<html><body><h1>Internal Server Error</h1></body></html>"},
          "The server did not store the file (HTTP 500).",
          true},
-        {"PUT accepted, not stored", {404}, {202}, "The server did not store the file (HTTP 202).", true},
         {"HEAD moved",
          {302, moved},
          {201},
@@ -176,15 +175,6 @@ TEST_F(UploadAnswers, AnAnswerThatStoredNothingIsQueuedWithItsReason)
         EXPECT_EQ(!dav_.seen.filter(QRegularExpression("^PUT ")).isEmpty(), c.putSeen)
             << dav_.seen.join(", ").toStdString();
     }
-    // The reason in the user's language.
-    Lang::overrideForTests("de");
-    dav_.answer = [&](const QByteArray& method, const QString&) {
-        return method == "HEAD" ? Reply{404} : cases[0].put;
-    };
-    EXPECT_EQ(
-        upload(capture()).subtitle,
-        "Der Server ist umgezogen nach https://dav.example.test/dav/shots/Shot.png: ändere die Adresse unter "
-        "Einstellungen → Hochladen.");
 }
 
 // A server that keeps conditions refuses to replace a file the look did not see: the upload

@@ -273,34 +273,11 @@ QStringList leftAfterKill(const QStringList& args, int children, int graceMs)
 // the password.
 TEST(UploadChildren, EndWithTheProgramThatStartedThem)
 {
-    QTemporaryDir tmp;
     test::StalledServer stalled;
     ASSERT_TRUE(stalled.start());
-    const QString mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
-    env.insert("TMPDIR", tmp.path());
-    env.insert("KX_STARTER_MARK", mark);
-    QProcess starter;
-    starter.setProcessEnvironment(env);
-    starter.start(KX_UPLOAD_STARTER, {"http://127.0.0.1:" + QString::number(stalled.port()) + "/"});
-    ASSERT_TRUE(starter.waitForStarted(30000));
-    const QString starterPid = QString::number(starter.processId());
-    const QByteArray entry = "KX_STARTER_MARK=" + mark.toUtf8();
-    QStringList children;
-    ASSERT_TRUE(test::waitFor(
-        [&] {
-            children = processesWith(entry);
-            children.removeAll(starterPid);
-            return !children.isEmpty();
-        },
-        30000));
-    ASSERT_TRUE(test::signalChild(starter.processId(), SIGKILL));
-    ASSERT_TRUE(starter.waitForFinished(30000));
-    const bool gone = test::waitFor([&] { return processesWith(entry).isEmpty(); }, 30000);
-    for (const QString& pid : processesWith(entry))
-        ::kill(pid_t(pid.toInt()), SIGKILL);  // leaves nothing behind when it fails
-    EXPECT_TRUE(gone) << children.join(' ').toStdString();
+    const QStringList left =
+        leftAfterKill({"http://127.0.0.1:" + QString::number(stalled.port()) + "/"}, 1, 30000);
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
 
 // The same for SFTP: sftp and the ssh it started (the pass phrase is in their environment) end
