@@ -108,7 +108,7 @@ bool endsInsideAmount(const QString& t, qsizetype end)
 // The matches of `re` in `text` (the glued line or its corrected form), each within one cell of
 // the line, never across a column gap. With `numbers`, a match that would take part of an amount
 // is not taken: the search goes on after the amount's word, or again before it.
-QList<sensitive::Span> cellMatches(const QRegularExpression& re, const sensitive::Reading& r,
+QList<sensitive::Span> cellMatches(const QRegularExpression& re, const QList<sensitive::Span>& cells,
                                    const QString& text, bool numbers)
 {
     const auto wordStart = [&text](qsizetype at) {
@@ -122,7 +122,7 @@ QList<sensitive::Span> cellMatches(const QRegularExpression& re, const sensitive
         return at;
     };
     QList<sensitive::Span> out;
-    for (const sensitive::Span cell : r.cells()) {
+    for (const sensitive::Span cell : cells) {
         qsizetype from = cell.start, limit = cell.end;
         while (from < limit) {
             // Each cell is searched as a text of its own: what stands before it is another cell.
@@ -474,6 +474,7 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
             hits.append({{category, box.adjusted(-3, -3, 3, 3), r.line->box.height()}, r.box(range)});
     };
     const auto matchLine = [&](const sensitive::Reading& r) {
+        const QList<sensitive::Span> cells = r.cells();
         for (const Detector& d : detectors()) {
             // Numbers with a check are also read with look-alike letters as digits; the check
             // decides.
@@ -484,14 +485,14 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
             // The patterns that may span blanks must not join an amount to its neighbour.
             const bool numbers =
                 iban || d.category == QLatin1String("card") || d.category == QLatin1String("phone");
-            for (const sensitive::Span range : cellMatches(d.re, r, text, numbers)) {
+            for (const sensitive::Span range : cellMatches(d.re, cells, text, numbers)) {
                 if (!passes(d.category, text.mid(range.start, range.end - range.start)))
                     continue;
                 const bool email = d.category == QLatin1String("email");
                 add(d.category, r, key ? wholeKey(r, range) : email ? wholeLocalPart(r, range) : range);
             }
             if (iban && r.corrected != r.glued) {
-                for (const sensitive::Span range : cellMatches(d.re, r, r.corrected, true)) {
+                for (const sensitive::Span range : cellMatches(d.re, cells, r.corrected, true)) {
                     const QString found = r.corrected.mid(range.start, range.end - range.start);
                     if (found != r.glued.mid(range.start, range.end - range.start) &&
                         sensitive::ibanChecks(found))
