@@ -23,7 +23,7 @@ namespace {
 
 const QString kPasswordAccount = QStringLiteral("remote.password");
 // Lines of a connection test's answer shown on the page.
-constexpr int kTestAnswerLines = 3;
+constexpr int kTestAnswerLines = 2;
 
 std::function<QString(QFileDialog&)>& fileChooser()
 {
