@@ -108,7 +108,7 @@ bool HistoryJournal::append(const HistoryEntry& entry, QString* error)
         const int err = errno;
         cut_ = true;
         // A full disk must not leave an empty file behind.
-        if (struct stat st {}; ::fstat(fd_, &st) == 0 && st.st_size == 0) {
+        if (struct stat st{}; ::fstat(fd_, &st) == 0 && st.st_size == 0) {
             ::unlink(QFile::encodeName(path_).constData());
             ::close(fd_);
             fd_ = -1;
@@ -124,9 +124,18 @@ bool HistoryJournal::append(const HistoryEntry& entry, QString* error)
 
 void HistoryJournal::sync()
 {
-    QMutexLocker lock(&mutex_);
-    if (fd_ >= 0)
-        ::fdatasync(fd_);
+    // Synced through a copy of the descriptor, outside the lock: an append on the UI thread
+    // must not wait for the disk.
+    int fd = -1;
+    {
+        QMutexLocker lock(&mutex_);
+        if (fd_ >= 0)
+            fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    }
+    if (fd >= 0) {
+        ::fdatasync(fd);
+        ::close(fd);
+    }
 }
 
 void HistoryJournal::retire(const QSet<QUuid>& ids)
