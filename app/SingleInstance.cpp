@@ -305,21 +305,23 @@ void SingleInstance::accept()
             socket->abort();
             continue;
         }
-        auto* idle = new QTimer(socket);
-        idle->setSingleShot(true);
-        connect(idle, &QTimer::timeout, socket, &QLocalSocket::abort);
-        idle->start(idleMs);
+        auto* deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, &QLocalSocket::abort);
+        deadline->start(connectionMs_);
         auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer, idle] {
-            idle->start(idleMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
             *buffer += socket->readAll();
             const auto paths = decode(*buffer);
             if (!paths)
                 return;
             socket->write("OK\n");
             socket->disconnectFromServer();
+            const bool nothingHanded = buffer->startsWith('\n');
             buffer->clear();
-            if (!paths->isEmpty())
+            if (nothingHanded)
+                Q_EMIT activated();
+            else if (!paths->isEmpty())
                 Q_EMIT filesReceived(*paths);
         });
     }

@@ -1,7 +1,8 @@
 #pragma once
 // One Kaptorix per user and X display. The first process listens on a local socket in
 // $XDG_RUNTIME_DIR (else a 0700 folder of the user's own); a later start hands it the image
-// paths of its command line and exits. What arrives is only ever a list of paths. A socket
+// paths of its command line and exits; a start without paths asks it to show itself. What
+// arrives is only ever a list of paths. A socket
 // that accepts a connection belongs to a live instance and is never taken over; only one
 // that refuses connections (its process is gone) is replaced.
 #include <QObject>
@@ -38,12 +39,16 @@ public:
     // Reads a complete message; none while it is incomplete, and an empty list for junk.
     static std::optional<QStringList> decode(const QByteArray& bytes);
     static constexpr int maxMessageBytes = 256 * 1024;
-    // A connection that sends nothing for this long is closed: it would hold a descriptor
-    // (and the memory of its buffer) for good.
-    static constexpr int idleMs = 5000;
+    // A connection not done by then is closed, however it trickles: it would hold a descriptor
+    // (and the memory of its buffer) for good. A start sends its paths at once.
+    static constexpr int connectionMs = 5000;
+    // For tests: the deadline of connections accepted from now on.
+    void setConnectionDeadline(int ms) { connectionMs_ = ms; }
 
 Q_SIGNALS:
     void filesReceived(const QStringList& paths);
+    // A start handed over no paths: the user started Kaptorix again, say from a launcher.
+    void activated();
 
 private:
     enum class Peer { none, answered, silent };
@@ -52,6 +57,7 @@ private:
     void accept();
 
     QLocalServer* server_ = nullptr;
+    int connectionMs_ = connectionMs;
 };
 
 }  // namespace kx
