@@ -18,7 +18,16 @@ struct Launch {
 // ignored when that occurrence is the last argument.
 Launch dispatch(const QStringList& args);
 
-// The arguments that are not developer options (files to open), in order.
+// The arguments that are neither options nor the values of Qt's own options (files to open),
+// in order.
 QStringList fileArguments(const QStringList& args);
+
+// The value of Qt's option `name` ("display" for -display or --display), empty when absent.
+QString qtOptionValue(const QStringList& args, const QString& name);
+
+// `args` for the application object: every -platform of the command line left out and xcb
+// asked for. The argument outranks QT_QPA_PLATFORM, which stays as the user set it for the
+// programs Kaptorix starts.
+QStringList x11Arguments(const QStringList& args);
 
 }  // namespace kx

@@ -28,9 +28,4 @@ QString displayProblem(const DisplayEnvironment& env, const std::function<bool(c
     return {};
 }
 
-void useX11Platform()
-{
-    qputenv("QT_QPA_PLATFORM", "xcb");
-}
-
 }  // namespace kx

@@ -20,9 +20,4 @@ struct DisplayEnvironment {
 // platform the environment asks for. `opens` tries a display name.
 QString displayProblem(const DisplayEnvironment& env, const std::function<bool(const QByteArray&)>& opens);
 
-// The tray always runs on xcb: a session may export QT_QPA_PLATFORM=wayland (Qt would abort
-// where its Wayland plugin is missing, and Kaptorix grabs through X11 anyway) or offscreen.
-// Sets it in this process's environment; the developer modes never come here.
-void useX11Platform();
-
 }  // namespace kx

@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -120,16 +121,30 @@ int main(int argc, char** argv)
     const kx::Launch launch = kx::dispatch(args);
     if (launch.mode != kx::LaunchMode::app)
         return runDeveloperMode(launch, argc, argv);
+    // The display asked for on the command line is the one of everything Kaptorix opens: the
+    // check below, the single-instance socket, the platform code and the programs it starts.
+    if (const QString display = kx::qtOptionValue(args, QStringLiteral("display")); !display.isEmpty())
+        qputenv("DISPLAY", display.toLocal8Bit());
     // Qt would abort with a core dump; one line says what is missing instead.
     if (const QString problem = kx::displayProblem(kx::DisplayEnvironment::current(), kx::x11DisplayOpens);
         !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
-    kx::useX11Platform();
 
     waitForRelaunchingParent();
-    QApplication app(argc, argv);
+    // The tray runs on xcb whatever the session asks for (Qt would abort where its Wayland
+    // plugin is missing, and Kaptorix grabs through X11 anyway). Asked for as an argument, not
+    // in the environment, so the programs Kaptorix starts get the user's QT_QPA_PLATFORM.
+    QList<QByteArray> qtArgs{QByteArray(argv[0])};
+    for (const QString& a : kx::x11Arguments(args))
+        qtArgs << a.toLocal8Bit();
+    std::vector<char*> qtArgv;
+    for (QByteArray& a : qtArgs)
+        qtArgv.push_back(a.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = int(qtArgs.size());
+    QApplication app(qtArgc, qtArgv.data());
     QApplication::setApplicationName(QStringLiteral("Kaptorix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -158,7 +173,7 @@ int main(int argc, char** argv)
     switch (outcome) {
         case kx::SingleInstance::Outcome::handedOver:
             if (files.isEmpty())
-                std::fputs("Kaptorix is already running.\n", stderr);
+                std::fputs("Kaptorix is already running; its Settings window is shown.\n", stderr);
             return 0;
         case kx::SingleInstance::Outcome::notAnswering:
         case kx::SingleInstance::Outcome::blocked:
@@ -191,6 +206,10 @@ int main(int argc, char** argv)
     kx::TrayApp tray;
     QObject::connect(&instance, &kx::SingleInstance::filesReceived, &tray,
                      [](const QStringList& paths) { kx::OpenImage::open(paths); });
+    // A start from a launcher while Kaptorix runs: its Settings window, the window the first
+    // start shows too, and one that is there even where no tray shows the icon.
+    QObject::connect(&instance, &kx::SingleInstance::activated, &tray,
+                     [&tray] { tray.perform(kx::MenuCommand::settings, {}); });
     QTimer::singleShot(0, &tray, [&tray, files] {
         tray.launch();
         g_historyInUse = true;

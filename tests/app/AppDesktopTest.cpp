@@ -172,15 +172,20 @@ public:
         e.insert("TMPDIR", tmpDir());
         return e;
     }
-    void start(const QByteArray& settings = {})
+    // `args` on the command line; `overrides` in the environment the user started it with.
+    void start(const QByteArray& settings = {}, const QStringList& args = {},
+               const QMap<QString, QString>& overrides = {})
     {
         QDir().mkpath(home_ + "/config/Kaptorix");
         QFile conf(home_ + "/config/Kaptorix/Kaptorix.conf");
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly) &&
                     conf.write("[General]\nfirstRunDone=true\nafter.editor=false\n" + settings));
         conf.close();
-        process_.setProcessEnvironment(env());
-        process_.start(program(), {});
+        QProcessEnvironment e = env();
+        for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
+            e.insert(it.key(), it.value());
+        process_.setProcessEnvironment(e);
+        process_.start(program(), args);
         ASSERT_TRUE(process_.waitForStarted());
     }
     int startAgain(const QStringList& args, QByteArray* err)
@@ -464,6 +469,42 @@ TEST_F(AppDesktop, TerminationEndsAnUploadAndStartSweepsLeftFolders)
     };
     EXPECT_TRUE(waitFor([&] { return !alive(sftp[0]) && !alive(ssh[0]); }, 5000));
     EXPECT_FALSE(QFileInfo::exists(app_->tmpDir() + "/" + work[0]));
+}
+
+// Started again from a launcher, a running Kaptorix shows its Settings window. Qt's -platform
+// on the command line neither aborts it nor names a file, and what it starts (here the text
+// recognizer) gets the user's QT_QPA_PLATFORM, not the platform the tray runs on.
+TEST_F(AppDesktop, AStartFromALauncherShowsTheInstanceAndChildrenKeepTheUsersPlatform)
+{
+    app_->start({}, {"-platform", "wayland"}, {{"QT_QPA_PLATFORM", "wayland"}});
+    const auto running = [&] { return app_->process().state() == QProcess::Running; };
+    ASSERT_TRUE(waitFor([&] { return app_->trayIcon().isValid() || !running(); }, 30000) && running())
+        << "exit " << app_->process().exitCode() << ": " << app_->notices().toStdString();
+    QByteArray err;
+    EXPECT_EQ(app_->startAgain({}, &err), 0) << err.constData();
+    EXPECT_TRUE(shown("Kaptorix Settings")) << "the running instance showed nothing";
+
+    // A capture with text on the screen is read for the history: in the recognizer's process.
+    FixtureClient fixture({"--at", "400", "150"});
+    ASSERT_TRUE(fixture.waitReady());
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return xdotool({"key", "ctrl+alt+2"}) && app_->waitForEntries(1, 5000);
+        },
+        60000));
+    QByteArray environment;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const QString& pid : childrenNamed(app_->process().processId(), "kaptorix-recogn")) {
+                QFile f("/proc/" + pid + "/environ");
+                if (f.open(QIODevice::ReadOnly) && !(environment = f.readAll()).isEmpty())
+                    return true;
+            }
+            return false;
+        },
+        120000))
+        << "no recognizer started";
+    EXPECT_TRUE(environment.split('\0').contains("QT_QPA_PLATFORM=wayland"));
 }
 
 TEST_F(AppDesktop, ATakenShortcutIsNamedAndTheOthersWork)

@@ -55,6 +55,30 @@ TEST(Dispatch, FirstMatchingOptionWinsAndAValueMayNotBeMissing)
         EXPECT_EQ(dispatch(row.args), row.expected) << qPrintable(row.args.join(' '));
 }
 
+// Qt's own options and their values are no files to open, and the tray asks Qt for xcb with
+// the last word whatever platform the command line named.
+TEST(Dispatch, QtOptionsAreNoFilesAndTheTrayAsksForXcb)
+{
+    const struct {
+        QStringList args, files, forQt;
+    } rows[] = {
+        {{"-platform", "wayland", "a.png"}, {"a.png"}, {"a.png", "-platform", "xcb"}},
+        {{"--platform", "offscreen", "-display", ":3", "b.png"},
+         {"b.png"},
+         {"-display", ":3", "b.png", "-platform", "xcb"}},
+        {{"-style=fusion", "-reverse", "-title", "t", "c.png"},
+         {"c.png"},
+         {"-style=fusion", "-reverse", "-title", "t", "c.png", "-platform", "xcb"}},
+        {{"-platform"}, {}, {"-platform", "xcb"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(fileArguments(row.args).join(' '), row.files.join(' ')) << qPrintable(row.args.join(' '));
+        EXPECT_EQ(x11Arguments(row.args).join(' '), row.forQt.join(' ')) << qPrintable(row.args.join(' '));
+    }
+    EXPECT_EQ(qtOptionValue({"-platform", "xcb", "--display", ":5", "x.png"}, "display"), ":5");
+    EXPECT_EQ(qtOptionValue({"-title", "-display", "x.png"}, "display"), "");  // a title's value
+}
+
 TEST(OpenImage, ResolutionGivesTheScale)
 {
     const std::pair<int, double> rows[] = {{72, 1}, {100, 1}, {101, 1}, {108, 2}, {144, 2}, {216, 3}};
@@ -163,8 +187,8 @@ TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
     EXPECT_EQ(received, QStringList{"/tmp/a.png"});
 }
 
-// Connections that send nothing (or stop half way) are closed after a few idle seconds; one
-// that goes on sending in time is answered.
+// Connections that send nothing (or stop half way) are closed after a few seconds; one that
+// sends its whole message in time, if slowly, is answered.
 TEST(SingleInstance, IdleConnectionsAreClosed)
 {
     QTemporaryDir runtime;
@@ -197,13 +221,14 @@ TEST(SingleInstance, IdleConnectionsAreClosed)
     QStringList received;
     QObject::connect(&first, &SingleInstance::filesReceived, [&](const QStringList& p) { received = p; });
     QByteArray ignored, answer;
-    // The slow one sends a byte now and then, each well inside the idle time; the others wait.
+    // The slow one sends a byte now and then, all well inside the deadline; the others wait.
     const QByteArray message = SingleInstance::encode({"/tmp/slow.png"});
     for (const char c : message) {
         ASSERT_EQ(::send(slow, &c, 1, MSG_NOSIGNAL), 1);
         QElapsedTimer pause;
         pause.start();
-        test::waitFor([&] { return pause.elapsed() > SingleInstance::idleMs / 10; }, SingleInstance::idleMs);
+        test::waitFor([&] { return pause.elapsed() > SingleInstance::connectionMs / 100; },
+                      SingleInstance::connectionMs);
     }
     EXPECT_TRUE(test::waitFor([&] { return closedByServer(slow, &answer); }, 30000));
     EXPECT_EQ(answer, "OK\n");
@@ -213,6 +238,36 @@ TEST(SingleInstance, IdleConnectionsAreClosed)
     EXPECT_TRUE(ignored.isEmpty());
     for (const int fd : {silent, halfWay, slow})
         ::close(fd);
+}
+
+// A byte now and then does not keep a connection (and its descriptor) open past its deadline.
+TEST(SingleInstance, ATricklingConnectionEndsAtItsDeadline)
+{
+    QTemporaryDir runtime;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":80");
+    SingleInstance first;
+    ASSERT_EQ(first.start(display, {}), SingleInstance::Outcome::primary);
+    first.setConnectionDeadline(1000);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, QFile::encodeName(SingleInstance::socketPath(display)).constData(),
+                 sizeof addr.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    // A byte of a path that never ends at every look, far more often than the deadline.
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            char buf[8];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN))
+                return true;  // closed, or reset by the abort
+            ::send(fd, "a", 1, MSG_NOSIGNAL);
+            return false;
+        },
+        60000));
+    ::close(fd);
 }
 
 // A live instance that does not answer: a listener stopped with SIGSTOP keeps its socket, and a
