@@ -3,6 +3,7 @@
 #include "FileLimits.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -85,6 +86,33 @@ TEST(AtomicFiles, AWriteThatStopsPartWayKeepsTheOldFile)
     EXPECT_TRUE(writeFileAtomically(index, kReplacements[0].next));
     failWritesAfter(-1);
     EXPECT_EQ(contents(index), kReplacements[0].next);
+}
+
+// A replaced file keeps the rights the user gave it (a 0600 key file stays private); a new
+// one in an owner-only folder is the owner's alone, whatever the umask.
+TEST(AtomicFiles, AReplacedFileKeepsItsRights)
+{
+    const mode_t umaskBefore = ::umask(022);
+    const struct {
+        mode_t folder;
+        int old;  // -1: no file there before
+        mode_t expected;
+    } rows[] = {{0755, 0600, 0600}, {0755, 0640, 0640}, {0700, -1, 0600}};
+    for (const auto& row : rows) {
+        QTemporaryDir dir;
+        ::chmod(QFile::encodeName(dir.path()).constData(), row.folder);
+        const QByteArray path = QFile::encodeName(dir.path() + "/secret.conf");
+        if (row.old >= 0) {
+            ASSERT_TRUE(writeFileAtomically(dir.path() + "/secret.conf", "old"));
+            ASSERT_EQ(::chmod(path.constData(), mode_t(row.old)), 0);
+        }
+        ASSERT_TRUE(writeFileAtomically(dir.path() + "/secret.conf", "new"));
+        struct stat st {};
+        ASSERT_EQ(::stat(path.constData(), &st), 0);
+        EXPECT_EQ(QString::number(st.st_mode & 07777, 8), QString::number(row.expected, 8))
+            << "folder " << std::oct << row.folder << ", file before " << row.old;
+    }
+    ::umask(umaskBefore);
 }
 
 }  // namespace
