@@ -41,13 +41,17 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shado
 // A pager's status line, a footer whose text changes, a fixed band's shadow over the content:
 // from the edge up, rows that are not the content that moved there, as far as no row shows
 // that content. Masks do not count: a pointer resting on a status
-// line masks it, and then nothing else would keep it out of the page.
-int VerticalStitcher::changingEdgeBottom(const StitchSignature& next, int dy) const
+// line masks it, and then nothing else would keep it out of the page; only where the content
+// went must nothing animate.
+int VerticalStitcher::changingEdgeBottom(const StitchSignature& next, const RowMask& mask, int dy) const
 {
     const int R = height_;
     int band = 0;
     for (int n = 0; n < R * 4 / 10; ++n) {
         const int r = R - 1 - n;
+        // Where the content went, something animates: whether it moved cannot be told.
+        if (r - dy >= 0 && (mask[std::size_t(r - dy)] == kAnimated || mask[std::size_t(r - dy)] == kCarried))
+            break;
         const bool inPlace = rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels;
         const bool moved = r - dy >= 0 && rowMaxDifference(reference_.row(r), next.row(r - dy)) == 0;
         if (moved && !inPlace)
@@ -56,6 +60,22 @@ int VerticalStitcher::changingEdgeBottom(const StitchSignature& next, int dy) co
             band = n + 1;  // a blank row may be either: it joins the band only below one that is not
     }
     return band;
+}
+
+bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int rows, int bg) const
+{
+    const int R = height_;
+    for (int r = std::max(0, R - rows); r < R; ++r) {
+        if (rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels)
+            continue;
+        for (int s = 0, run = 0; s < S; ++s) {
+            const bool same =
+                !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
+            if ((run = same ? run + 1 : 0) >= kEdgeLineSamples)
+                return true;
+        }
+    }
+    return false;
 }
 
 // Rows at the bottom of the last frame that did not move with the content (a floating

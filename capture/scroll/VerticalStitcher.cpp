@@ -98,12 +98,16 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     // A fixed header or footer may cast a drop shadow on the content scrolling past it: rows
     // that neither stay nor move with the page. When nothing fits, once more without them.
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, std::move(mask), kShadowRows);
+        out = match(frame, expectedDy, mask, kShadowRows);
+    // A line at the bottom edge that changes in place (a pager's status line) neither stays nor
+    // moves: when nothing fits yet, once more without the rows where one may be.
+    if (out.kind == Outcome::Kind::noMatch)
+        out = match(frame, expectedDy, std::move(mask), kShadowRows, kEdgeLineRows);
     return out;
 }
 
 VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expectedDy, RowMask mask,
-                                                  int shadow)
+                                                  int shadow, int edge)
 {
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
@@ -126,7 +130,10 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
     // two frames (blank margins) stay in the match.
     const int bottom =
-        steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10);
+        std::max(std::min(edge, R / 10),
+                 steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10));
+    if (edge > 0 && !edgeLineInPlace(next, std::min(edge, R / 10), backgroundLevel(reference_)))
+        return Outcome::noMatch();
     const int usable = R - top - bottom;
     const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
     if (usable < minOverlap)
@@ -346,8 +353,11 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     }
 
     const int bandLimit = R * 4 / 10;
-    int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes),
-                                             changingEdgeBottom(next, dy)}));
+    const int changing = changingEdgeBottom(next, mask, dy);
+    // Rows left out because a line there may change in place: only a fit that shows one holds.
+    if (edge > 0 && changing == 0)
+        return Outcome::noMatch();
+    int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes), changing}));
     if (floatTop < R) {
         if (floatTop >= R - bandLimit) {
             // Low on screen: it joins the bottom band, drawn once from the last frame.

@@ -127,8 +127,9 @@ private:
     bool blank(const StitchSignature& next, const RowMask& mask) const;
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
-    // `add` once, with the rows a fixed band's shadow may cover (0: none) left out of the match.
-    Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow);
+    // `add` once, with the rows a fixed band's shadow may cover (0: none) and at least `edge`
+    // rows at the bottom left out of the match.
+    Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow, int edge = 0);
     // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
     int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
     int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
@@ -136,7 +137,10 @@ private:
     bool repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int from,
                    int to) const;
     // Rows at the bottom edge that stay or change in place while the content moves by `dy`.
-    int changingEdgeBottom(const StitchSignature& next, int dy) const;
+    // Whether a row among the last `rows` changed, yet shows a stretch of samples (not the
+    // background `bg`) as it was at its place: a bar whose text changes.
+    bool edgeLineInPlace(const StitchSignature& next, int rows, int bg) const;
+    int changingEdgeBottom(const StitchSignature& next, const RowMask& mask, int dy) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;

@@ -56,6 +56,16 @@ void shadow(QPainter& p, int width, int edge, int rows, int alpha, int direction
                    QColor(0, 0, 0, alpha * (rows - i) / rows));
 }
 
+// A pager's status line ending at `bottom`: a dark bar whose light marks spell the offset.
+void drawStatus(QPainter& p, const RealisticPage& page, int bottom, int offset)
+{
+    const int top = bottom - page.statusRows, width = page.page.width();
+    p.fillRect(0, top, width, page.statusRows, Qt::white);
+    p.fillRect(0, top, width / 3, page.statusRows, QColor(20, 20, 20));
+    for (int i = 0, n = offset; i < 5; ++i, n /= 10)
+        p.fillRect(8 + (4 - i) * 16, top + 3, 3 + n % 10, page.statusRows - 6, QColor(235, 235, 235));
+}
+
 // The sticky header at the top and footer at `bottom`, each with its shadow over the content.
 void drawBands(QPainter& p, const RealisticPage& page, int bottom)
 {
@@ -93,7 +103,9 @@ const char* pageKindName(PageKind kind)
                                   "tableAfterVaried",
                                   "pulsingBanner",
                                   "fixedPulsingBanner",
-                                  "shrinkingHeader"};
+                                  "shrinkingHeader",
+                                  "footerShadow",
+                                  "pagerStatus"};
     return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
@@ -213,6 +225,13 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.shadowRows = 24;
         r.shadowAlpha = 18;
     }
+    if (kind == PageKind::footerShadow) {
+        r.footer = 40;
+        r.shadowRows = 9;
+        r.shadowAlpha = 90;
+    }
+    if (kind == PageKind::pagerStatus)
+        r.statusRows = 17;
     return r;
 }
 
@@ -249,6 +268,8 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
         p.fillRect(box.adjusted(10, 10, -60, -30), Qt::white);
     }
     drawBands(p, *this, viewHeight);
+    if (statusRows > 0)
+        drawStatus(p, *this, viewHeight, offset);
     return v;
 }
 
@@ -258,6 +279,8 @@ QImage RealisticPage::expected(int offset) const
     QImage e = page.copy(0, 0, page.width(), h);
     QPainter p(&e);
     drawBands(p, *this, h);
+    if (statusRows > 0)  // once, as the last view shows it
+        drawStatus(p, *this, h, offset);
     if (!button.isEmpty()) {  // once, where it was last
         const QRect b = button.translated(0, offset);
         p.fillRect(b, kButton);

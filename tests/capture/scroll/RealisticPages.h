@@ -36,8 +36,10 @@ enum class PageKind {
     fixedPulsingBanner,  // as pulsingBanner, the banner fixed in the middle of the view
     shrinkingHeader,     // varied, selected below a header that shrinks a little after the first
                          // wheel turn, moving the page up by that much more over a few grabs
+    footerShadow,        // varied, above a fixed footer alone whose short dark shadow falls on it
+    pagerStatus,         // varied, a pager's status line at the bottom showing where the view is
 };
-constexpr PageKind kLastPageKind = PageKind::shrinkingHeader;
+constexpr PageKind kLastPageKind = PageKind::pagerStatus;
 // Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
 // rows before the bottom, where the wheel's last step over them is cut short by the end.
 constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
@@ -57,6 +59,7 @@ struct RealisticPage {
     bool bannerFixed = false;
     int shrink = 0, shrinkDelay = 0;  // rows the header above shrinks by, grabs before it starts
     int hoverRow = -1;                // view row of the pointer; -1: no hover tint
+    int statusRows = 0;               // of a status line at the bottom that tells the offset
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
     // (wheel turns) the slow one.

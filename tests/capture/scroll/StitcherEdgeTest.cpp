@@ -1,0 +1,83 @@
+// What stays at the view's edges while the content scrolls, and boxes just tall enough to
+// float: each drawn once, never copied into the page.
+#include "capture/scroll/VerticalStitcher.h"
+
+#include "RealisticPages.h"
+#include "SyntheticPage.h"
+
+#include <gtest/gtest.h>
+#include <QPainter>
+#include <cstring>
+
+using kx::VerticalStitcher;
+using Outcome = VerticalStitcher::Outcome;
+using namespace kx::test;
+
+namespace {
+
+constexpr int kWidth = 640, kView = 480;
+
+// Rows of `image` that differ from what `page` must give for a capture ending at its height.
+int wrongRows(const RealisticPage& page, const QImage& image)
+{
+    const int offset = image.height() - page.viewHeight;
+    const QImage want = page.expected(offset);
+    const QImage got = image.convertToFormat(QImage::Format_RGB32);
+    int wrong = 0;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x)
+            if (got.pixel(x, y) != want.pixel(x, y) && !page.allowed(x, y, offset)) {
+                ++wrong;
+                break;
+            }
+    return wrong;
+}
+
+}  // namespace
+
+// A user's pointer resting low in the view masks the rows around it in every frame: a footer's
+// short shadow or a pager's status line under it must still stay out of the page.
+TEST(StitcherEdges, BandsUnderARestingPointerAreDrawnOnce)
+{
+    for (const PageKind kind : {PageKind::footerShadow, PageKind::pagerStatus}) {
+        const RealisticPage page = makeRealisticPage(kind, kWidth, kView, 3.0, 7);
+        VerticalStitcher::RowMask pointer(kView, 0);
+        std::fill(pointer.end() - 70, pointer.end(), VerticalStitcher::kPointer);
+        VerticalStitcher st(page.view(0, 0), pointer);
+        int at = 0;
+        for (const int dy : {120, 150, 90, 200, 130}) {
+            at += dy;
+            ASSERT_EQ(st.add(page.view(at, 0), 0, pointer), Outcome::appended(dy)) << pageKindName(kind);
+        }
+        const QImage result = st.finish();
+        ASSERT_EQ(result.height(), kView + at) << pageKindName(kind);
+        EXPECT_EQ(wrongRows(page, result), 0) << pageKindName(kind) << ", band " << st.bottomStatic();
+    }
+}
+
+// A box floating at one place on screen, just tall enough to be told from a line of text:
+// the steps past it fit, and it shows once, where the first view had it.
+TEST(StitcherEdges, ABoxSixteenRowsTallFloats)
+{
+    const QImage page = contentPage(Content::prose, kWidth, 3000);
+    const QRect box(kWidth / 2 - 100, 200, 200, 16);
+    auto view = [&](int offset) {
+        QImage v = page.copy(0, offset, kWidth, kView);
+        QPainter(&v).fillRect(box, QColor(230, 80, 40));
+        return v;
+    };
+    VerticalStitcher st(view(0));
+    int at = 0;
+    for (const int dy : {140, 140, 95, 160}) {
+        at += dy;
+        ASSERT_EQ(st.add(view(at), dy), Outcome::appended(dy)) << "at " << at;
+    }
+    const QImage result = st.finish().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(result.height(), kView + at);
+    QImage want = page.copy(0, 0, kWidth, kView + at);
+    QPainter(&want).fillRect(box, QColor(230, 80, 40));
+    int wrong = 0;
+    for (int y = 0; y < result.height(); ++y)
+        wrong += std::memcmp(result.constScanLine(y), want.constScanLine(y), std::size_t(kWidth) * 4) != 0;
+    EXPECT_EQ(wrong, 0);
+}
