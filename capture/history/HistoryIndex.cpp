@@ -58,14 +58,14 @@ LoadedIndex loadIndex(const QString& path)
     QSet<QUuid> seen;
     const auto collect = collector(loaded.entries);
     const JsonArrayLoad load = loadJsonArray(path, [&](const QJsonValue& v) {
-        const QJsonValue id = v.toObject().value(QLatin1String("id"));
-        const QUuid uuid = id.isString() ? QUuid::fromString(id.toString()) : QUuid();
-        if (seen.contains(uuid))
-            return false;
         if (!collect(v))
             return false;
-        seen.insert(loaded.entries.last().id);
-        return true;
+        if (!seen.contains(loaded.entries.last().id)) {
+            seen.insert(loaded.entries.last().id);
+            return true;
+        }
+        loaded.entries.removeLast();
+        return false;
     });
     if (load.unreadable)
         loaded.entries.clear();
