@@ -9,10 +9,13 @@
 # BUSY=N in the environment: N processes spin on the cores at normal priority for the whole run (a
 # loaded machine), and each capture at rest also gives hot key -> its text in index.json.
 # LINES (default 24) lines of text are put on the root window so that recognition has work (0:
-# the plain desktop). xdotool's default 12 ms key delay made it take ~50 ms to exit before the
+# the plain desktop; "terminals": four terminals of dense text, two by two, the densest screen
+# measured). xdotool's default 12 ms key delay made it take ~50 ms to exit before the
 # poll began; --delay 0 sends the chord at once.
 set -u
 K=$1; RUNS=${2:-20}; LINES=${3:-24}
+TERMINALS=0
+[ "$LINES" = terminals ] && TERMINALS=1 && LINES=0
 [ "$RUNS" -ge 10 ] || RUNS=10
 W=$(mktemp -d); mkdir -p $W/run $W/cfg/Kaptorix; chmod 700 $W/run
 printf '[General]\nfirstRunDone=true\nafter.editor=false\nafter.preview=false\nplaySound=false\n' > $W/cfg/Kaptorix/Kaptorix.conf
@@ -25,6 +28,21 @@ if [ "$LINES" -gt 0 ] && command -v convert >/dev/null && command -v display >/d
   convert -size 1920x1080 xc:'#fafaf8' -font DejaVu-Sans -pointsize 14 -fill '#141414' \
     -interline-spacing 8 -annotate +24+40 "$(cat $W/page.txt)" $W/page.png && display -window root $W/page.png
   echo "text_lines_on_screen $LINES"
+fi
+if [ "$TERMINALS" = 1 ] && command -v convert >/dev/null && command -v display >/dev/null; then
+  # Four 960x540 panes of monospaced shell output, light on dark, 36 lines of up to 110 characters each.
+  panes=()
+  for t in 1 2 3 4; do
+    for i in $(seq 36); do
+      printf -- '-rw-r--r-- 1 user staff %6d Dec %2d 10:%02d report_%03d_%d.log  pid=%5d cpu=%d.%d%% mem=%d.%dM state=S\n' \
+        $((i * 7919 % 999983)) $((i % 28 + 1)) $((i * t % 60)) $i $t $((1000 + i * 37 * t)) $((i % 9)) $((t * i % 10)) $((i * 3 + t)) $((i % 10))
+    done > $W/term$t.txt
+    convert -size 960x540 xc:'#1e1e1e' -font DejaVu-Sans-Mono -pointsize 11 -fill '#d8d8d8' \
+      -interline-spacing 1 -annotate +6+14 "$(cat $W/term$t.txt)" $W/term$t.png && panes+=($W/term$t.png)
+  done
+  # display exits with 1 even when the root window shows the page.
+  convert \( ${panes[0]} ${panes[1]} +append \) \( ${panes[2]} ${panes[3]} +append \) -append +repage $W/page.png &&
+    { display -window root $W/page.png; echo "four_terminals_on_screen $(cat $W/term*.txt | wc -l) lines"; }
 fi
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 # Polls CMD until it succeeds, at most 20 s or $2 s (a lost key must not hang the run).
