@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -30,6 +31,28 @@ Gate& gate()
     // Never destroyed: holds may be dropped by threads still running at exit.
     static auto* g = new Gate;
     return *g;
+}
+
+std::atomic<bool> g_closing{false};
+
+// Long enough for one full-size image to be read on a loaded machine; a job still running
+// then is left to its fate rather than holding the quit.
+constexpr int kExitWaitMs = 10000;
+
+// Runs in the application object's destructor, before the process tears down Qt's statics (the
+// image format plugins above all): a history image read still running then crashed inside the
+// image reader.
+void closeAtExit()
+{
+    Gate& g = gate();
+    {
+        std::lock_guard lock(g.mutex);
+        g_closing = true;
+    }
+    g.opened.notify_all();
+    QThreadPool* pool = BackgroundWork::pool();
+    pool->clear();
+    pool->waitForDone(kExitWaitMs);
 }
 
 }  // namespace
@@ -69,6 +92,7 @@ QThreadPool* BackgroundWork::pool()
         p->setExpiryTimeout(-1);
         // Pool threads first started from the background thread would stay in its idle class.
         QThreadPool::globalInstance()->setThreadPriority(QThread::NormalPriority);
+        qAddPostRoutine(closeAtExit);
         return p;
     }();
     return pool;
@@ -82,9 +106,14 @@ void BackgroundWork::waitWhileHeld(const std::atomic<bool>* cancelled)
         return;
     ++g.waiting;
     // Cancellation is a plain flag nobody signals: look at it now and then.
-    while (g.holds > 0 && !(cancelled && cancelled->load()))
+    while (g.holds > 0 && !g_closing && !(cancelled && cancelled->load()))
         g.opened.wait_for(lock, std::chrono::milliseconds(50));
     --g.waiting;
+}
+
+bool BackgroundWork::closing()
+{
+    return g_closing.load();
 }
 
 int BackgroundWork::waiting()

@@ -39,6 +39,12 @@ public:
         pool()->start([promise, work = std::move(work)]() mutable {
             lowerThisThread();
             waitWhileHeld();
+            if (closing()) {
+                // Too late: what the work would use may be gone soon.
+                promise->future().cancel();
+                promise->finish();
+                return;
+            }
             if constexpr (std::is_void_v<Result>) {
                 work();
             } else {
@@ -49,7 +55,12 @@ public:
         return future;  // cancelled when the pool drops the job unrun
     }
 
-    // Blocks the calling thread while a hold lives, or until `cancelled` is set.
+    // True once the application object is being destroyed: work not started by then is
+    // dropped, and long work ends at its next step. The running job is waited for there, for
+    // a bounded time, so that it is not inside Qt while the process tears Qt's statics down.
+    static bool closing();
+
+    // Blocks the calling thread while a hold lives, or until `cancelled` is set or closing.
     static void waitWhileHeld(const std::atomic<bool>* cancelled = nullptr);
     // Threads blocked in waitWhileHeld() right now (tests).
     static int waiting();

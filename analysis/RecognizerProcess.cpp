@@ -208,7 +208,8 @@ Wait awaitReply(Child& c, QByteArray* reply)
     long long ticks = cpuTicks(c.pid);
     Clock::time_point moved = Clock::now();
     for (;;) {
-        if (cancelFlag().load())
+        // Closing: a hold no longer blocks, so this would only spin on it.
+        if (cancelFlag().load() || BackgroundWork::closing())
             return Wait::Died;
         if (BackgroundWork::held()) {
             ::kill(c.pid, SIGSTOP);
