@@ -11,8 +11,9 @@ namespace kx {
 using namespace stitch;
 
 // The kept rows end at contentEnd_ of the last frame, which is row contentEnd_ - dy of this
-// one; what lies between there and this frame's bottom band is new.
-bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, int* added)
+// one; what lies between there and this frame's bottom band is new. Kept rows from row
+// `retake` of the last frame on are taken again from this one.
+bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, int retake, int* added)
 {
     const int body = height_ - band;
     const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);
@@ -22,9 +23,13 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
         // The first frame's rows are copied when the result is made, not while the user waits.
         const QImage first =
             firstFrame_.format() == format_ ? firstFrame_ : firstFrame_.convertToFormat(format_);
-        if (!strips_.appendLater(first, 0, body))
+        end = std::min(body, retake);
+        if (!strips_.appendLater(first, 0, end))
             return false;
-        end = body;
+    } else if (retake < end) {
+        // Rows kept from `retake` on have changed since: this frame's take their place.
+        strips_.truncate(strips_.rows() - (end - retake));
+        end = retake;
     }
     const int from = end - dy;
     // Fresh memory costs a page fault per 4 KiB: copying more than a sixth of a 4K frame
@@ -41,7 +46,7 @@ bool VerticalStitcher::keepRows(const QImage& frame, int dy, int band, int top, 
         return false;
     }
     partlyUsed_ += later && 2 * count < height_;
-    *added = strips_.rows() - before - (steps_ == 0 ? body : 0);
+    *added = strips_.rows() - before - (steps_ == 0 ? std::min(body, retake) : 0);
     contentEnd_ = std::max(body, from);
     if (steps_ == 0)
         firstFrame_ = QImage();

@@ -78,6 +78,29 @@ bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int rows, in
     return false;
 }
 
+// What floats on screen, what animates there and the tint under the pointer are not the page:
+// such rows neither tell that the page changed nor are taken again (then nothing is).
+int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMask& mask, int dy, int top,
+                                        int end, const std::vector<Box>& boxes) const
+{
+    auto onScreen = [&](int r) {
+        for (const Box& box : boxes)
+            if (r >= box.top && r < box.bottom)
+                return true;
+        return mask[std::size_t(r)] == kPointer || referenceMask_[std::size_t(r)] == kPointer ||
+               (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated);
+    };
+    int from = end;
+    for (int k = top; k + dy < end && from == end; ++k)
+        if (!onScreen(k) && !onScreen(k + dy) &&
+            rowMaxDifference(reference_.row(k + dy), next.row(k)) > kExactLevels)
+            from = k + dy;
+    for (int k = from - dy; k < height_ && from < end; ++k)
+        if (onScreen(k))
+            return end;
+    return from;
+}
+
 // Rows at the bottom of the last frame that did not move with the content (a floating
 // button, a footer that differs a little, an animation fixed on screen): from the highest
 // such row in the lowest 30 % down to the frame's end. What floats in `boxes` is not

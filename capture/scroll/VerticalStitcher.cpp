@@ -383,8 +383,12 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         undo.reset(new Snapshot{firstFrame_, tail_, reference_, referenceMask_, strips_.rows(), steps_,
                                 bottomBand_, contentEnd_, lastDy_, partlyUsed_, topBand_, rightCut_,
                                 movedRows_});
+    // Rows already taken that changed at their place on the page since (an image that loaded
+    // late) are taken again from this frame; not on a guess, which may be taken back.
+    const int kept = steps_ == 0 ? R - band : contentEnd_;
+    const int retake = provisional ? kept : changedSinceTaken(next, mask, dy, top, kept, boxes);
     int added = 0;
-    if (!keepRows(frame, dy, band, top, &added))
+    if (!keepRows(frame, dy, band, top, retake, &added))
         return Outcome::noMatch();
 
     // What animates on the page moves with it: the rows of the last frame seen animating

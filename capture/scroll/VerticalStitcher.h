@@ -144,7 +144,11 @@ private:
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
-    bool keepRows(const QImage& frame, int dy, int band, int top, int* added);
+    bool keepRows(const QImage& frame, int dy, int band, int top, int retake, int* added);
+    // The first row of the last frame, among those kept (above `end`), that `next` shows
+    // changed at its place on the page (an image that loaded since); `end` when none.
+    int changedSinceTaken(const StitchSignature& next, const RowMask& mask, int dy, int top, int end,
+                          const std::vector<Box>& boxes) const;
 
     int width_ = 0;
     int height_ = 0;
