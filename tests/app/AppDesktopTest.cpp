@@ -19,6 +19,7 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 using namespace kx::test;
 
@@ -185,6 +186,12 @@ public:
         for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
             e.insert(it.key(), it.value());
         process_.setProcessEnvironment(e);
+        // A process group of its own, as a launcher starts it. CTest runs every test, its X
+        // server and all they start in one process group, and when a group is left orphaned
+        // while a process in it is stopped, the kernel sends SIGHUP and SIGCONT to all of it:
+        // with the SIGSTOP below (or the product's own stop of its recognizer) every X server
+        // of the run would drop its clients, and this instance would quit.
+        process_.setChildProcessModifier([] { ::setpgid(0, 0); });
         process_.start(program(), args);
         ASSERT_TRUE(process_.waitForStarted());
     }
