@@ -90,11 +90,20 @@ int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMa
         return mask[std::size_t(r)] == kPointer || referenceMask_[std::size_t(r)] == kPointer ||
                (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated);
     };
-    int from = end;
+    // Something that animates is taken whole, from one frame: from the top of its rows.
+    auto animated = [&](int r) {
+        return referenceMask_[std::size_t(r)] == kAnimated || referenceMask_[std::size_t(r)] == kCarried;
+    };
+    // The kept rows ending inside it would join two of its states.
+    int from = end > 0 && animated(end - 1) ? end - 1 : end;
     for (int k = top; k + dy < end && from == end; ++k)
         if (!onScreen(k) && !onScreen(k + dy) &&
             rowMaxDifference(reference_.row(k + dy), next.row(k)) > kExactLevels)
             from = k + dy;
+    while (from < end && from > 0 && animated(from - 1))
+        --from;
+    if (from < end && from - dy < top)
+        return end;
     for (int k = from - dy; k < height_ && from < end; ++k)
         if (onScreen(k))
             return end;

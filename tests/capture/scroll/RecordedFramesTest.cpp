@@ -46,6 +46,32 @@ void noPlaceholderAboveTheLastView(const QImage& image)
     EXPECT_EQ(rows, 0) << "placeholder rows from row " << first;
 }
 
+// Each pulsing banner (a red bar, one colour at any moment) shows one state: its background
+// down column 62 is one colour from its top to its foot.
+void bannersWhole(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    int banners = 0, torn = 0;
+    QRgb colour = 0;
+    bool inBanner = false, mixed = false;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb p = rgb.pixel(62, y);
+        const bool red = qRed(p) > 150 && qGreen(p) < 170 && qRed(p) - qGreen(p) > 40;
+        if (red && !inBanner) {
+            colour = p;
+            mixed = false;
+            ++banners;
+        } else if (red) {
+            mixed = mixed || p != colour;
+        } else if (inBanner) {
+            torn += mixed;
+        }
+        inBanner = red;
+    }
+    EXPECT_GE(banners, 2);
+    EXPECT_EQ(torn, 0) << "of " << banners << " banners";
+}
+
 struct Recording {
     const char* folder;
     int minSteps;  // accepted steps the replay must reach
@@ -75,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              Recording{"pager-status-by-hand", 5, statusOnceAtBottom},
                              // Firefox ESR: photos that get their source 300 ms after they scroll in,
                              // auto-scrolled (the frames cut to the left half of the page).
-                             Recording{"lazy-images-auto", 10, noPlaceholderAboveTheLastView}),
+                             Recording{"lazy-images-auto", 10, noPlaceholderAboveTheLastView},
+                             // Firefox ESR: banners whose background pulses in steps, auto-scrolled.
+                             Recording{"pulsing-banners-auto", 3, bannersWhole}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
