@@ -62,18 +62,21 @@ TEST(PageLayout, AMarginStopsAtThePageEdge)
 TEST(PageLayout, ThinRulesGoAndGlyphsAndBarsStay)
 {
     // Glyph-like stripes crossed by a one-pixel grid line and a two-pixel column rule, beside a
-    // four-pixel bar, a short dash and a tall glyph stroke: only the two rules are lines.
+    // four-pixel bar, a short dash and a tall glyph stroke, and three-pixel rules both ways (the
+    // thickest a rule may be): only the rules are lines.
     QImage img = page(3, 20, 8, 100, 100, 400);
     const auto fill = [&img](int x, int y, int w, int h) {
         for (int r = y; r < y + h; ++r)
             for (int c = x; c < x + w; ++c)
                 img.scanLine(r)[c] = 40;
     };
-    fill(60, 124, 400, 1);  // the grid line, through the blank rows between two lines of text
-    fill(250, 80, 2, 120);  // the column rule, through the text
-    fill(60, 300, 400, 4);  // a bar
-    fill(500, 100, 40, 2);  // a dash, shorter than any rule
-    fill(600, 100, 5, 90);  // a tall stroke, thicker than any rule
+    fill(60, 124, 400, 1);   // the grid line, through the blank rows between two lines of text
+    fill(250, 80, 2, 120);   // the column rule, through the text
+    fill(60, 300, 400, 4);   // a bar
+    fill(500, 100, 40, 2);   // a dash, shorter than any rule
+    fill(600, 100, 5, 90);   // a tall stroke, thicker than any rule
+    fill(60, 400, 400, 3);   // the thickest rule across
+    fill(700, 400, 3, 120);  // and down
     const QImage out = ocr::withoutRules(img);
     ASSERT_EQ(out.size(), img.size());
     struct Probe {
@@ -82,7 +85,8 @@ TEST(PageLayout, ThinRulesGoAndGlyphsAndBarsStay)
     };
     for (const auto& [at, stays] :
          {Probe{{70, 124}, false}, Probe{{250, 90}, false}, Probe{{251, 195}, false}, Probe{{100, 105}, true},
-          Probe{{70, 301}, true}, Probe{{510, 100}, true}, Probe{{602, 150}, true}}) {
+          Probe{{70, 301}, true}, Probe{{510, 100}, true}, Probe{{602, 150}, true}, Probe{{70, 402}, false},
+          Probe{{702, 450}, false}}) {
         SCOPED_TRACE(testing::Message() << at.x() << "," << at.y());
         EXPECT_EQ(out.pixel(at) == img.pixel(at), stays);
         if (!stays) {
