@@ -98,6 +98,9 @@ bool startChild(Child& c, const QString& program, QString* error)
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);  // the parent is already gone
+        // A group of its own: while it is stopped, a group it shared with the tray that became
+        // orphaned (the starting shell gone) would get SIGHUP, and the tray would quit on it.
+        ::setpgid(0, 0);
         // dup2 onto itself would keep close-on-exec.
         const bool placed =
             fds[1] == kChannel ? ::fcntl(kChannel, F_SETFD, 0) == 0 : ::dup2(fds[1], kChannel) >= 0;

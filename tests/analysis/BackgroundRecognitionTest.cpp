@@ -128,6 +128,7 @@ TEST_F(BackgroundRecognition, RunsWithOneEngineInAProcessThatYieldsButIsNotStarv
     EXPECT_EQ(statField(child.pid, 41), "3");                          // policy: SCHED_BATCH
     EXPECT_EQ(statField(child.pid, 19), "19");                         // niceness
     EXPECT_EQ(syscall(SYS_ioprio_get, 1, pid_t(child.pid)) >> 13, 3);  // I/O class: idle
+    EXPECT_EQ(::getpgid(pid_t(child.pid)), pid_t(child.pid));          // stopped, it never shares our group
     EXPECT_EQ(back.result().text(), fore.result().text());
     EXPECT_TRUE(back.result().text().contains(QStringLiteral("Shipment 7003")));
 }
