@@ -5,6 +5,7 @@
 #include "capture/scroll/StitcherInternals.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kx {
 
@@ -63,10 +64,13 @@ QImage VerticalStitcher::finish()
         return {};
     if (!tail_.isNull() && !strips_.append(tail_, contentEnd_, height_ - contentEnd_))
         return {};
-    tail_ = QImage();
     QImage result = strips_.take();
     if (result.isNull() || result.height() != total)
         return {};
+    // A line at the top that changes in place shows as the last frame has it.
+    for (int r = 0; r < topLine_ && !tail_.isNull(); ++r)
+        std::memcpy(result.scanLine(r), tail_.constScanLine(r), std::size_t(result.bytesPerLine()));
+    tail_ = QImage();
     if (rightCut_ > 0)
         result = result.copy(0, 0, width_ - rightCut_, result.height());
     if (colorSpace_.isValid())
@@ -90,6 +94,7 @@ bool VerticalStitcher::dropProvisionalStep()
     lastDy_ = u.lastDy;
     partlyUsed_ = u.partlyUsed;
     topBand_ = u.topBand;
+    topLine_ = u.topLine;
     rightCut_ = u.rightCut;
     movedRows_ = u.movedRows;
     undo_.reset();

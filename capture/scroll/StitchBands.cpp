@@ -39,33 +39,42 @@ int VerticalStitcher::fixedRowsFromBottom(const StitchSignature& next, int shado
 }
 
 // A pager's status line, a footer whose text changes, a fixed band's shadow over the content:
-// from the edge up, rows that are not the content that moved there, as far as no row shows
-// that content. Masks do not count: a pointer resting on a status
-// line masks it, and then nothing else would keep it out of the page; only where the content
-// went must nothing animate.
-int VerticalStitcher::changingEdgeBottom(const StitchSignature& next, const RowMask& mask, int dy) const
+// from the edge inwards, rows that are not the content that moved there, as far as no row
+// shows that content. Masks do not count: a pointer resting on a status line masks it, and
+// then nothing else would keep it out of the page; only where the content is in the other
+// frame must nothing animate.
+int VerticalStitcher::changingEdge(const StitchSignature& next, const RowMask& mask, int dy, bool atTop,
+                                   bool* beforeContent) const
 {
     const int R = height_;
     int band = 0;
     for (int n = 0; n < R * 4 / 10; ++n) {
-        const int r = R - 1 - n;
-        // Where the content went, something animates: whether it moved cannot be told.
-        if (r - dy >= 0 && (mask[std::size_t(r - dy)] == kAnimated || mask[std::size_t(r - dy)] == kCarried))
+        const int r = atTop ? n : R - 1 - n;
+        const int other = atTop ? r + dy : r - dy;  // the same content in the other frame
+        const bool inView = other >= 0 && other < R;
+        const char animates = !inView ? 0
+                              : atTop ? referenceMask_[std::size_t(other)]
+                                      : mask[std::size_t(other)];
+        // Whether the content there moved cannot be told.
+        if (animates == kAnimated || animates == kCarried)
             break;
         const bool inPlace = rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels;
-        const bool moved = r - dy >= 0 && rowMaxDifference(reference_.row(r), next.row(r - dy)) == 0;
-        if (moved && !inPlace)
+        const bool moved = inView && rowMaxDifference(atTop ? next.row(r) : reference_.row(r),
+                                                      atTop ? reference_.row(other) : next.row(other)) == 0;
+        if (moved && !inPlace) {
+            if (beforeContent)
+                *beforeContent = true;
             break;  // the content, moved on
+        }
         if (!moved)
-            band = n + 1;  // a blank row may be either: it joins the band only below one that is not
+            band = n + 1;  // a blank row may be either: it joins the band only beyond one that is not
     }
     return band;
 }
 
-bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int rows, int bg) const
+bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int from, int to, int bg) const
 {
-    const int R = height_;
-    for (int r = std::max(0, R - rows); r < R; ++r) {
+    for (int r = std::max(0, from); r < std::min(to, height_); ++r) {
         if (rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels)
             continue;
         for (int s = 0, run = 0; s < S; ++s) {
@@ -108,6 +117,21 @@ int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMa
         if (onScreen(k))
             return end;
     return from;
+}
+
+bool VerticalStitcher::changedInPlace(const StitchSignature& next, int rows, int dy) const
+{
+    for (int r = 0; r < std::min(rows, height_); ++r) {
+        if (rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels)
+            continue;
+        bool changed = false;
+        for (int s = 0; s < S && !changed; ++s)
+            changed = !close(next.row(r)[s], reference_.row(r)[s]) &&
+                      (r + dy >= height_ || !close(next.row(r)[s], reference_.row(r + dy)[s]));
+        if (!changed)
+            return false;
+    }
+    return true;
 }
 
 // Rows at the bottom of the last frame that did not move with the content (a floating

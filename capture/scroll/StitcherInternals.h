@@ -13,7 +13,7 @@ constexpr std::uint64_t kDisturbedRow = 3 * S;  // a row this far from its match
 constexpr int kPartlyUsedFrames = 8;            // frames kept whole for less than half their rows
 constexpr int kShadowRows = 32;                 // rows a fixed band's drop shadow may cover
 constexpr int kMinShadowBand = 8;               // fixed rows that make a band casting one
-constexpr int kEdgeLineRows = 32;               // rows a status line at the bottom edge may take
+constexpr int kEdgeLineRows = 32;               // rows a status line at an edge may take
 constexpr int kEdgeLineSamples = 8;             // neighbouring samples of its bar that stay, at least
 constexpr int kAnimationSpan = 4;               // an animation spans less than 1/4 of the view
 constexpr int kAnimationSpread = 3;             // rows around its changed ones it may touch
@@ -33,7 +33,7 @@ struct VerticalStitcher::Snapshot {
     QImage firstFrame, tail;
     StitchSignature reference;
     RowMask referenceMask;
-    int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut;
+    int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut, topLine;
     qint64 movedRows;
 };
 

@@ -102,12 +102,15 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     // A line at the bottom edge that changes in place (a pager's status line) neither stays nor
     // moves: when nothing fits yet, once more without the rows where one may be.
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, std::move(mask), kShadowRows, kEdgeLineRows);
+        out = match(frame, expectedDy, mask, kShadowRows, kEdgeLineRows);
+    // The same at the top edge (a header line whose counter changes).
+    if (out.kind == Outcome::Kind::noMatch)
+        out = match(frame, expectedDy, std::move(mask), kShadowRows, 0, kEdgeLineRows);
     return out;
 }
 
 VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expectedDy, RowMask mask,
-                                                  int shadow, int edge)
+                                                  int shadow, int edge, int edgeTop)
 {
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
@@ -126,13 +129,15 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     if (stillApartFromMask(next, mask))
         return unchanged();
 
-    const int top = fixedRowsFromTop(next, shadow);
+    const int top = std::max(std::min(edgeTop, R / 10), fixedRowsFromTop(next, shadow));
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
     // two frames (blank margins) stay in the match.
     const int bottom =
         std::max(std::min(edge, R / 10),
                  steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10));
-    if (edge > 0 && !edgeLineInPlace(next, std::min(edge, R / 10), backgroundLevel(reference_)))
+    if (edge > 0 && !edgeLineInPlace(next, R - std::min(edge, R / 10), R, backgroundLevel(reference_)))
+        return Outcome::noMatch();
+    if (edgeTop > 0 && !edgeLineInPlace(next, 0, std::min(edgeTop, R / 10), backgroundLevel(reference_)))
         return Outcome::noMatch();
     const int usable = R - top - bottom;
     const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
@@ -353,9 +358,20 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     }
 
     const int bandLimit = R * 4 / 10;
-    const int changing = changingEdgeBottom(next, mask, dy);
+    const int changing = changingEdge(next, mask, dy, false);
     // Rows left out because a line there may change in place: only a fit that shows one holds.
-    if (edge > 0 && changing == 0)
+    // At the top, within the rows left out of the match (a fixed band's shadow aside, which
+    // lies over the first frame's content there): drawn from the last frame.
+    // Only a line whose bar stays while its text changes, above content that moved: neither rows
+    // whose content moves beside a fixed sidebar nor a band that never shows the content.
+    int above = std::max(std::min(edgeTop, R / 10), fixedRowsFromTop(next, 0));
+    while (above < bandLimit && mask[std::size_t(above)])
+        ++above;
+    bool beforeContent = false;
+    int topLine = std::min(above, changingEdge(next, mask, dy, true, &beforeContent));
+    if (!beforeContent || !edgeLineInPlace(next, 0, topLine, bg) || !changedInPlace(next, topLine, dy))
+        topLine = edgeTop > 0 ? 0 : topLine_;
+    if ((edge > 0 && changing == 0) || (edgeTop > 0 && topLine == 0))
         return Outcome::noMatch();
     int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes), changing}));
     if (floatTop < R) {
@@ -381,7 +397,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     std::unique_ptr<Snapshot> undo;
     if (provisional)
         undo.reset(new Snapshot{firstFrame_, tail_, reference_, referenceMask_, strips_.rows(), steps_,
-                                bottomBand_, contentEnd_, lastDy_, partlyUsed_, topBand_, rightCut_,
+                                bottomBand_, contentEnd_, lastDy_, partlyUsed_, topBand_, rightCut_, topLine_,
                                 movedRows_});
     // Rows already taken that changed at their place on the page since (an image that loaded
     // late) are taken again from this frame; not on a guess, which may be taken back.
@@ -414,6 +430,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     movedRows_ += dy;
     bottomBand_ = band;
     topBand_ = top;
+    topLine_ = topLine;
     std::swap(reference_, scratch_);
     referenceMask_ = std::move(mask);
     lastDy_ = dy;

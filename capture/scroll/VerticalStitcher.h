@@ -128,19 +128,25 @@ private:
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
     // `add` once, with the rows a fixed band's shadow may cover (0: none) and at least `edge`
-    // rows at the bottom left out of the match.
-    Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow, int edge = 0);
+    // rows at the bottom (`edgeTop` at the top) left out of the match.
+    Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow, int edge = 0,
+                  int edgeTop = 0);
     // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
     int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
     int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
     // Whether rows [from, to) of `next` (outside `mask` and `boxes`) repeat with some period.
     bool repeating(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes, int from,
                    int to) const;
-    // Rows at the bottom edge that stay or change in place while the content moves by `dy`.
-    // Whether a row among the last `rows` changed, yet shows a stretch of samples (not the
+    // Whether a row among [from, to) changed, yet shows a stretch of samples (not the
     // background `bg`) as it was at its place: a bar whose text changes.
-    bool edgeLineInPlace(const StitchSignature& next, int rows, int bg) const;
-    int changingEdgeBottom(const StitchSignature& next, const RowMask& mask, int dy) const;
+    bool edgeLineInPlace(const StitchSignature& next, int from, int to, int bg) const;
+    // Whether every row among the first `rows` that changed did so in place: some of its samples
+    // are neither as they were there nor the content that moved up by `dy`.
+    bool changedInPlace(const StitchSignature& next, int rows, int dy) const;
+    // Rows at the bottom (top) edge that stay or change in place while the content moves by
+    // `dy`; `beforeContent` (optional) tells whether they end where the moved content shows.
+    int changingEdge(const StitchSignature& next, const RowMask& mask, int dy, bool atTop,
+                     bool* beforeContent = nullptr) const;
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
@@ -168,6 +174,7 @@ private:
     int partlyUsed_ = 0;  // frames kept whole that give less than half their rows
     int columns_ = 0;     // matchedColumns(width_)
     int topBand_ = 0;     // fixed rows at the top at the last accepted step
+    int topLine_ = 0;     // rows of a line at the top that changes in place: drawn from the last frame
     int rightCut_ = 0;
     std::unique_ptr<Snapshot> undo_;                         // the state before a provisional step
     mutable std::unique_ptr<stitch::CheckBuffers> buffers_;  // reused by every check

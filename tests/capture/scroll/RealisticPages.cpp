@@ -269,7 +269,7 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
     }
     drawBands(p, *this, viewHeight);
     if (statusRows > 0)
-        drawStatus(p, *this, viewHeight, offset);
+        drawStatus(p, *this, statusAtTop ? statusRows : viewHeight, offset);
     return v;
 }
 
@@ -280,7 +280,7 @@ QImage RealisticPage::expected(int offset) const
     QPainter p(&e);
     drawBands(p, *this, h);
     if (statusRows > 0)  // once, as the last view shows it
-        drawStatus(p, *this, h, offset);
+        drawStatus(p, *this, statusAtTop ? statusRows : h, offset);
     if (!button.isEmpty()) {  // once, where it was last
         const QRect b = button.translated(0, offset);
         p.fillRect(b, kButton);

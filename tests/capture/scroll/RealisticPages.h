@@ -60,6 +60,7 @@ struct RealisticPage {
     int shrink = 0, shrinkDelay = 0;  // rows the header above shrinks by, grabs before it starts
     int hoverRow = -1;                // view row of the pointer; -1: no hover tint
     int statusRows = 0;               // of a status line at the bottom that tells the offset
+    bool statusAtTop = false;         // the status line at the top instead
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
     // (wheel turns) the slow one.

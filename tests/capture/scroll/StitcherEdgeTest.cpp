@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QPainter>
 #include <cstring>
+#include <string>
 
 using kx::VerticalStitcher;
 using Outcome = VerticalStitcher::Outcome;
@@ -35,23 +36,38 @@ int wrongRows(const RealisticPage& page, const QImage& image)
 
 }  // namespace
 
-// A user's pointer resting low in the view masks the rows around it in every frame: a footer's
-// short shadow or a pager's status line under it must still stay out of the page.
+// A user's pointer resting at an edge of the view masks the rows around it in every frame: a
+// footer's short shadow or a pager's status line under it, at the bottom or at the top, must
+// still stay out of the page; so must a status line at the top with the pointer elsewhere.
 TEST(StitcherEdges, BandsUnderARestingPointerAreDrawnOnce)
 {
-    for (const PageKind kind : {PageKind::footerShadow, PageKind::pagerStatus}) {
-        const RealisticPage page = makeRealisticPage(kind, kWidth, kView, 3.0, 7);
+    const struct {
+        PageKind kind;
+        bool atTop;
+        int pointerRows;
+    } cases[] = {{PageKind::footerShadow, false, 70},
+                 {PageKind::pagerStatus, false, 70},
+                 {PageKind::pagerStatus, true, 70},
+                 {PageKind::pagerStatus, true, 0}};
+    for (const auto& c : cases) {
+        RealisticPage page = makeRealisticPage(c.kind, kWidth, kView, 3.0, 7);
+        page.statusAtTop = c.atTop;
+        const std::string name = std::string(pageKindName(c.kind)) + (c.atTop ? " at the top" : "") +
+                                 (c.pointerRows ? ", under the pointer" : "");
         VerticalStitcher::RowMask pointer(kView, 0);
-        std::fill(pointer.end() - 70, pointer.end(), VerticalStitcher::kPointer);
+        if (c.atTop)
+            std::fill(pointer.begin(), pointer.begin() + c.pointerRows, VerticalStitcher::kPointer);
+        else
+            std::fill(pointer.end() - c.pointerRows, pointer.end(), VerticalStitcher::kPointer);
         VerticalStitcher st(page.view(0, 0), pointer);
         int at = 0;
         for (const int dy : {120, 150, 90, 200, 130}) {
             at += dy;
-            ASSERT_EQ(st.add(page.view(at, 0), 0, pointer), Outcome::appended(dy)) << pageKindName(kind);
+            ASSERT_EQ(st.add(page.view(at, 0), 0, pointer), Outcome::appended(dy)) << name;
         }
         const QImage result = st.finish();
-        ASSERT_EQ(result.height(), kView + at) << pageKindName(kind);
-        EXPECT_EQ(wrongRows(page, result), 0) << pageKindName(kind) << ", band " << st.bottomStatic();
+        ASSERT_EQ(result.height(), kView + at) << name;
+        EXPECT_EQ(wrongRows(page, result), 0) << name << ", band " << st.bottomStatic();
     }
 }
 
