@@ -113,8 +113,14 @@ int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMa
         --from;
     if (from < end && from - dy < top)
         return end;
+    // Rows animating at one place in both frames are the page's own animation where the content
+    // that moved there animated too (a banner carried up): taken whole from this frame.
+    auto carried = [&](int k) {
+        return k + dy < height_ && animated(k + dy) && mask[std::size_t(k)] == kAnimated &&
+               referenceMask_[std::size_t(k)] == kAnimated;
+    };
     for (int k = from - dy; k < height_ && from < end; ++k)
-        if (onScreen(k))
+        if (onScreen(k) && !carried(k))
             return end;
     return from;
 }

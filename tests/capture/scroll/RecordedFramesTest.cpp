@@ -103,7 +103,10 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              // auto-scrolled (the frames cut to the left half of the page).
                              Recording{"lazy-images-auto", 10, noPlaceholderAboveTheLastView},
                              // Firefox ESR: banners whose background pulses in steps, auto-scrolled.
-                             Recording{"pulsing-banners-auto", 3, bannersWhole}),
+                             Recording{"pulsing-banners-auto", 3, bannersWhole},
+                             // Another run: a banner across the end of the kept rows, masked at its
+                             // new place in the frame before too, so that it looked fixed on screen.
+                             Recording{"pulsing-banners-seam", 3, bannersWhole}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
