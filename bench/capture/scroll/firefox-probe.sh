@@ -18,6 +18,7 @@
 # header's shadow; 'sticky0' gave up in 1 of 10 (Firefox carried a step out late).
 # Since: 20 of 20 whole and pixel-identical for each kind and setting, 3-3.5 s a capture.
 set -u
+. "$(dirname "$0")/firefox-profile.sh"
 K=$1; KIND=$2; SMOOTH=$3; RUNS=$4; OUT=${5:-$(mktemp -d /tmp/kx-ff-probe.XXXXXX)}
 mkdir -p "$OUT"
 W=$(mktemp -d); mkdir -p $W/run $W/cfg/Kaptorix $W/ff; chmod 700 $W/run
@@ -74,26 +75,7 @@ PY
 
 # A private profile: smooth scrolling as asked, no first-run pages, no network but loopback.
 sm=$([ "$SMOOTH" = 1 ] && echo true || echo false)
-cat > $W/ff/user.js <<EOJ
-user_pref("general.smoothScroll", $sm);
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("browser.aboutwelcome.enabled", false);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.enabled", false);
-user_pref("app.normandy.enabled", false);
-user_pref("browser.safebrowsing.malware.enabled", false);
-user_pref("browser.safebrowsing.phishing.enabled", false);
-user_pref("network.captive-portal-service.enabled", false);
-user_pref("network.connectivity-service.enabled", false);
-user_pref("extensions.update.enabled", false);
-user_pref("network.proxy.type", 1);
-user_pref("network.proxy.http", "127.0.0.1");
-user_pref("network.proxy.http_port", 9);
-user_pref("network.proxy.ssl", "127.0.0.1");
-user_pref("network.proxy.ssl_port", 9);
-EOJ
+write_firefox_profile $W/ff $sm
 firefox-esr --no-remote --new-instance --profile $W/ff "file://$W/page.html" >$W/ff.log 2>&1 &
 FF=$!
 for _ in $(seq 600); do FW=$(xdotool search --name "Probe $KIND" 2>/dev/null | head -1); [ -n "$FW" ] && break; sleep 0.1; done

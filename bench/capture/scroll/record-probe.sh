@@ -15,8 +15,9 @@
 # Prints one line per run; check the images with the replay test's checks (status lines once,
 # no placeholder grey, no grey in the page's white margins).
 set -u
+. "$(dirname "$0")/firefox-profile.sh"
 KIND=$1; RUNS=$2; OUT=$3
-R=${KX_BUILD:-/work/main/build-scroll}/bench/capture/scroll/ScrollRecorder
+R=${KX_BUILD:-$(cd "$(dirname "$0")/../../.." && pwd)/build}/bench/capture/scroll/ScrollRecorder
 W=$(mktemp -d); mkdir -p $W/ff
 APP=""
 trap 'kill $APP 2>/dev/null; wait 2>/dev/null; rm -rf $W' EXIT
@@ -103,27 +104,7 @@ document.querySelectorAll('img.lazy').forEach(function(i){io.observe(i);});
 print(f"<!doctype html><html><head><meta charset=utf-8><title>Probe {kind}</title><style>{css}</style></head>"
       f"<body><main><h1 style=\"font:bold 22px 'DejaVu Sans'\">Probe page: {kind}</h1>{''.join(body)}<p>THE END.</p></main>{foot}<script>{js}</script></body></html>")
 PY
-cat > $W/ff/user.js <<EOJ
-user_pref("general.smoothScroll", false);
-user_pref("browser.shell.checkDefaultBrowser", false);
-user_pref("browser.startup.homepage_override.mstone", "ignore");
-user_pref("browser.aboutwelcome.enabled", false);
-user_pref("datareporting.policy.dataSubmissionEnabled", false);
-user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
-user_pref("app.update.enabled", false);
-user_pref("app.normandy.enabled", false);
-user_pref("browser.safebrowsing.malware.enabled", false);
-user_pref("browser.safebrowsing.phishing.enabled", false);
-user_pref("network.captive-portal-service.enabled", false);
-user_pref("network.connectivity-service.enabled", false);
-user_pref("extensions.update.enabled", false);
-user_pref("network.proxy.type", 1);
-user_pref("network.proxy.http", "127.0.0.1");
-user_pref("network.proxy.http_port", 9);
-user_pref("network.proxy.ssl", "127.0.0.1");
-user_pref("network.proxy.ssl_port", 9);
-user_pref("widget.gtk.overlay-scrollbars.enabled", false);
-EOJ
+write_firefox_profile $W/ff false 'user_pref("widget.gtk.overlay-scrollbars.enabled", false);'
 firefox-esr --no-remote --new-instance --profile $W/ff --kiosk "file://$W/page.html" >$W/ff.log 2>&1 &
 APP=$!
 for _ in $(seq 600); do FW=$(xdotool search --name "Probe $KIND" 2>/dev/null | head -1); [ -n "$FW" ] && break; sleep 0.1; done
