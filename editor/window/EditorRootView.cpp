@@ -1,10 +1,10 @@
 #include "editor/window/EditorRootView.h"
 
 #include "editor/document/EditorDocument.h"
-#include "editor/window/Spring.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/ToolRail.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "ui/Spring.h"
 
 #include <QEvent>
 #include <QGraphicsOpacityEffect>

@@ -1,44 +1,18 @@
 #include "library/history/HistoryMotion.h"
 
+#include "ui/Spring.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 namespace kx::motion {
 
-double spring(double t, double response, double damping)
-{
-    if (t <= 0)
-        return 0;
-    const double w0 = 2 * std::numbers::pi / response;
-    const double decay = damping * w0;
-    if (damping >= 1)
-        return 1 - std::exp(-w0 * t) * (1 + w0 * t);  // critically damped
-    const double wd = w0 * std::sqrt(1 - damping * damping);
-    return 1 - std::exp(-decay * t) * (std::cos(wd * t) + decay / wd * std::sin(wd * t));
-}
-
-double springSettleTime(double response, double damping)
-{
-    // The envelope of the swing falls below 0.1% (with room for its factor).
-    const double w0 = 2 * std::numbers::pi / response;
-    return std::log(1000.0 * 2) / (std::min(damping, 1.0) * w0);
-}
-
 namespace {
 
-constexpr double kChipResponse = 0.18;
-constexpr double kChipDamping = 0.85;
-
-qreal chipCurve(qreal progress)
-{
-    if (progress >= 1)
-        return 1;
-    return spring(progress * springSettleTime(kChipResponse, kChipDamping), kChipResponse, kChipDamping);
-}
+using ChipSpring = spring::SpringMotion<180, 85>;
 
 // Box widths whose three passes approximate a Gaussian of `sigma` pixels.
 std::vector<int> boxWidths(double sigma)
@@ -84,13 +58,13 @@ void boxPass(std::vector<float>& v, int w, int h, int r, bool rows)
 QEasingCurve chipSpring()
 {
     QEasingCurve curve;
-    curve.setCustomType(chipCurve);
+    curve.setCustomType(&ChipSpring::curve);
     return curve;
 }
 
 int chipSpringMs()
 {
-    return int(std::ceil(springSettleTime(kChipResponse, kChipDamping) * 1000));
+    return ChipSpring::durationMs();
 }
 
 QEasingCurve liftEasing()

@@ -7,12 +7,6 @@
 
 namespace kx::motion {
 
-// A spring let go at 0 towards 1, at `t` seconds: `response` is its undamped period in
-// seconds, `damping` the fraction of critical damping (below 1 it overshoots a little).
-double spring(double t, double response, double damping);
-// Seconds until the spring stays within 0.1% of its target.
-double springSettleTime(double response, double damping);
-
 // The chips' spring (response 0.18 s, damping 0.85): an easing curve over chipSpringMs(); it
 // ends exactly at 1.
 QEasingCurve chipSpring();

@@ -1,7 +1,7 @@
 #include "editor/window/controls/StyleWidgets.h"
 
-#include "editor/window/Spring.h"
 #include "ui/ChromeButton.h"
+#include "ui/Spring.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 

@@ -7,8 +7,8 @@
 
 #include "editor/window/EditorRootView.h"
 #include "editor/window/EditorWindowController.h"
-#include "editor/window/Spring.h"
 #include "editor/window/controls/StyleWidgets.h"
+#include "ui/Spring.h"
 
 #include <gtest/gtest.h>
 #include <QVariantAnimation>

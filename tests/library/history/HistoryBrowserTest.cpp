@@ -9,6 +9,7 @@
 #include "library/history/HistoryView.h"
 #include "library/history/ThumbnailLoader.h"
 #include "tests/support/TestSupport.h"
+#include "ui/Spring.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -428,7 +429,7 @@ TEST(HistoryMotion, TheChipSpringOvershootsSlightlyAndEndsOn)
         double low, high;
     } cases[] = {{0, 0, 0}, {0.09, 0.85, 0.95}, {0.18, 1.0, 1.01}, {1, 0.999, 1.001}};
     for (const Case& c : cases) {
-        const double v = motion::spring(c.t, 0.18, 0.85);
+        const double v = spring::position(0.18, 0.85, c.t);
         EXPECT_GE(v, c.low) << c.t;
         EXPECT_LE(v, c.high) << c.t;
     }

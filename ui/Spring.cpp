@@ -1,4 +1,4 @@
-#include "editor/window/Spring.h"
+#include "ui/Spring.h"
 
 #include <algorithm>
 #include <numbers>
