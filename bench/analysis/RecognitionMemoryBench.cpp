@@ -2,6 +2,7 @@
 // of it) for the largest image Kaptorix opens, 16384 × 16384, as opened by bench/core's
 // open-peak.sh: one colour (arg 0), or with a few lines of text at its top (arg 1). And what the
 // process keeps after the user's own recognition once its engines are released.
+#include "PeakMemory.h"
 #include "ProseScreen.h"
 #include "analysis/OCRLanguages.h"
 #include "analysis/OCRService.h"
@@ -16,29 +17,10 @@
 #include <QThread>
 
 using namespace kx;
+using kx::test::resetPeakMb;
+using kx::test::statusMb;
 
 namespace {
-
-// A field of /proc/<pid>/status in MB; -1 when it cannot be read.
-long statusMb(qint64 pid, const char* key)
-{
-    QFile f(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLong() / 1024;
-    return -1;
-}
-
-// Starts a fresh peak of this process at its present size, which is returned.
-long resetPeakMb()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-    return statusMb(0, "VmRSS:");
-}
 
 QImage largest(bool text)
 {
@@ -70,9 +52,9 @@ void BM_RecognitionPeakOf16384SquareImage(benchmark::State& state)
         ocr::stopRecognizerProcess();  // a process of its own, as for the first capture of a session
         const long before = resetPeakMb();
         const std::optional<OCRResult> read = ocr::recognizeInProcess(image, languages, dataDir);
-        caller = statusMb(0, "VmHWM:") - before;
+        caller = statusMb("VmHWM:") - before;
         // The process stays until it is stopped: its peak is still there to read.
-        recognizer = statusMb(ocr::recognizerProcessState().pid, "VmHWM:");
+        recognizer = statusMb("VmHWM:", ocr::recognizerProcessState().pid);
         if (!read || !read->ok) {
             state.SkipWithError(read ? qPrintable(read->error) : "no recognition process");
             break;
@@ -101,7 +83,7 @@ void BM_MemoryKeptAfterOwnRecognition(benchmark::State& state)
     const QImage screen = kx::bench::proseScreen(1920, 1080, state.range(0) == 0 ? 24 : 0, &words);
     long before = 0, kept = 0, during = 0;
     for (auto _ : state) {
-        before = statusMb(0, "VmRSS:");
+        before = statusMb("VmRSS:");
         QFuture<OCRResult> read = OCRService::observations(screen);
         const QDeadlineTimer limit(300000);
         while (!read.isFinished() && !limit.hasExpired())
@@ -110,14 +92,14 @@ void BM_MemoryKeptAfterOwnRecognition(benchmark::State& state)
             state.SkipWithError("no text");
             break;
         }
-        during = statusMb(0, "VmRSS:");
+        during = statusMb("VmRSS:");
         // The release runs on its own after the idle time; this waits for it as the tray does.
         while (OCRService::engineCounts().alive > 0 && !limit.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         const QDeadlineTimer settle(2000);  // the trim after the engines go
         while (!settle.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        kept = statusMb(0, "VmRSS:") - before;
+        kept = statusMb("VmRSS:") - before;
     }
     state.counters["rss_before_mb"] = double(before);
     state.counters["rss_reading_done_mb"] = double(during);

@@ -3,13 +3,15 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QString>
 
 namespace kx::test {
 
-// Resident memory of this process (VmRSS / VmHWM of /proc/self/status) in MB.
-inline long statusMb(const char* key)
+// Resident memory (VmRSS / VmHWM of /proc/<pid>/status) in MB, of this process unless another
+// is named; -1 when it cannot be read.
+inline long statusMb(const char* key, qint64 pid = 0)
 {
-    QFile f("/proc/self/status");
+    QFile f(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : f.readAll().split('\n'))
