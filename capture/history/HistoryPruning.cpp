@@ -38,10 +38,10 @@ QString prunedNotice(qsizetype byAge, int days, qsizetype byCount, int max)
                      .arg(byCount)
                      .arg(max);
     parts << kx::tr(
-        "The limits are set under Settings › General › History; starred captures are never removed.",
-        "A korlátok a Beállítások › Általános › Előzmények alatt állíthatók; a csillagozott képek "
+        "The limits are set under Settings → General → History; starred captures are never removed.",
+        "A korlátok a Beállítások → Általános → Előzmények alatt állíthatók; a csillagozott képek "
         "sosem törlődnek.",
-        "Die Grenzen stehen unter Einstellungen › Allgemein › Verlauf; markierte Aufnahmen werden nie "
+        "Die Grenzen stehen unter Einstellungen → Allgemein → Verlauf; Favoriten werden nie "
         "entfernt.");
     return parts.join(QLatin1Char(' '));
 }
