@@ -7,6 +7,7 @@
 #include "capture/scroll/StitcherInternals.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -188,6 +189,79 @@ bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const Row
         ++stable;
     }
     return stable >= height_ / 3;
+}
+
+namespace {
+
+// How well rows [a, a + n) of `x` and [b, b + n) of `y` agree in their pattern, whatever each
+// one's levels: a banner's background that pulses changes the levels and keeps the picture.
+// Below -1 when either is flat.
+double likeness(const StitchSignature& x, int a, const StitchSignature& y, int b, int n)
+{
+    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    for (int r = 0; r < n; ++r)
+        for (int s = 0; s < S; ++s) {
+            const double u = x.row(a + r)[s], v = y.row(b + r)[s];
+            sx += u;
+            sy += v;
+            sxx += u * u;
+            syy += v * v;
+            sxy += u * v;
+        }
+    const double count = double(n) * S;
+    const double vx = sxx - sx * sx / count, vy = syy - sy * sy / count;
+    if (vx < count || vy < count)  // less than a level of spread
+        return -2;
+    return (sxy - sx * sy / count) / std::sqrt(vx * vy);
+}
+
+// The level most samples of rows [a, a + n) have: their background.
+int commonLevel(const StitchSignature& x, int a, int n)
+{
+    int count[256] = {};
+    for (int r = a; r < a + n; ++r)
+        for (int s = 0; s < S; ++s)
+            ++count[x.row(r)[s]];
+    return int(std::max_element(count, count + 256) - count);
+}
+
+constexpr double kSamePicture = 0.9;  // likeness of one picture in two states, at least
+constexpr double kClearly = 0.2;      // how much better the picture must fit moved than in place
+
+}  // namespace
+
+VerticalStitcher::RowMask VerticalStitcher::movedWithThePage(const StitchSignature& next, const RowMask& mask,
+                                                             int dy) const
+{
+    const int R = height_;
+    RowMask out;
+    for (int r = 0; r < R;) {
+        auto both = [&](int k) {
+            return mask[std::size_t(k)] == kAnimated && referenceMask_[std::size_t(k)] == kAnimated;
+        };
+        if (!both(r)) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        while (r < R && both(r))
+            ++r;
+        // Where the page took them, as far as the last frame shows it.
+        const int n = std::min(r, R - dy) - from;
+        if (n < 1)
+            continue;
+        const double moved = likeness(next, from, reference_, from + dy, n);
+        const double inPlace = likeness(next, from, reference_, from, n);
+        // A tint fixed over the moving content keeps the background's level at its place.
+        const bool sameGround = std::abs(commonLevel(next, from, r - from) -
+                                         commonLevel(reference_, from, r - from)) <= kExactLevels;
+        if (moved >= kSamePicture && moved > inPlace + kClearly && !sameGround) {
+            if (out.empty())
+                out = referenceMask_;
+            std::fill(out.begin() + from, out.begin() + r, kCarried);
+        }
+    }
+    return out;
 }
 
 void VerticalStitcher::maskAnimated(const RowMask& rows)

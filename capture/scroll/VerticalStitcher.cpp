@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace kx {
@@ -344,6 +345,18 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
             return Outcome::noMatch();
     }
 
+    // Rows the session saw animating at one place twice may be two things of the page that
+    // passed there: where this frame shows them moved with the page, they are not fixed on
+    // screen. Undone when this frame is not taken.
+    RowMask claimed;
+    if (RowMask corrected = movedWithThePage(next, mask, dy); !corrected.empty())
+        claimed = std::exchange(referenceMask_, std::move(corrected));
+    auto refuse = [&] {
+        if (!claimed.empty())
+            referenceMask_ = std::move(claimed);
+        return Outcome::noMatch();
+    };
+
     // Boxes floating at one place on screen (a "back to top" button).
     std::vector<Box> boxes;
     for (auto& [d, found] : floating)
@@ -372,7 +385,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     if (!beforeContent || !edgeLineInPlace(next, 0, topLine, bg) || !changedInPlace(next, topLine, dy))
         topLine = edgeTop > 0 ? 0 : topLine_;
     if ((edge > 0 && changing == 0) || (edgeTop > 0 && topLine == 0))
-        return Outcome::noMatch();
+        return refuse();
     int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes), changing}));
     if (floatTop < R) {
         if (floatTop >= R - bandLimit) {
@@ -382,13 +395,13 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
             // Higher up it shows in the first frame only, unless this step's new rows reach it.
             const int newFrom = (steps_ == 0 ? R - band : contentEnd_) - dy;
             if (newFrom < floatBottom && R - band > floatTop)
-                return Outcome::noMatch();
+                return refuse();
         }
     }
     if (steps_ == 0 && band > R - dy - top) {
         // The first frame must reach this frame's content; a floating box would repeat.
         if (floatTop < R)
-            return Outcome::noMatch();
+            return refuse();
         band = R - dy - top;
     }
     if (columns_ < width_ && !rightCut_ && scrollBarMoves(next, mask, boxes, dy, top, usable - dy))
@@ -396,16 +409,16 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
 
     std::unique_ptr<Snapshot> undo;
     if (provisional)
-        undo.reset(new Snapshot{firstFrame_, tail_, reference_, referenceMask_, strips_.rows(), steps_,
-                                bottomBand_, contentEnd_, lastDy_, partlyUsed_, topBand_, rightCut_, topLine_,
-                                movedRows_});
+        undo.reset(new Snapshot{firstFrame_, tail_, reference_, claimed.empty() ? referenceMask_ : claimed,
+                                strips_.rows(), steps_, bottomBand_, contentEnd_, lastDy_, partlyUsed_,
+                                topBand_, rightCut_, topLine_, movedRows_});
     // Rows already taken that changed at their place on the page since (an image that loaded
     // late) are taken again from this frame; not on a guess, which may be taken back.
     const int kept = steps_ == 0 ? R - band : contentEnd_;
     const int retake = provisional ? kept : changedSinceTaken(next, mask, dy, top, kept, boxes);
     int added = 0;
     if (!keepRows(frame, dy, band, top, retake, &added))
-        return Outcome::noMatch();
+        return refuse();
 
     // What animates on the page moves with it: the rows of the last frame seen animating
     // stay masked for one step where the content took them, unless this frame shows them

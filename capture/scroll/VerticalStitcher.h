@@ -150,6 +150,10 @@ private:
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
+    // Rows said to animate at one place in both frames whose picture moved up by `dy` with the
+    // page instead (two banners of the page that passed the same place on screen): the last
+    // frame's mask with them marked as animating on the page; empty when there are none.
+    RowMask movedWithThePage(const StitchSignature& next, const RowMask& mask, int dy) const;
     bool keepRows(const QImage& frame, int dy, int band, int top, int retake, int* added);
     // The first row of the last frame, among those kept (above `end`), that `next` shows
     // changed at its place on the page (an image that loaded since); `end` when none.

@@ -106,9 +106,13 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              Recording{"pulsing-banners-auto", 3, bannersWhole},
                              // Another run: a banner across the end of the kept rows, masked at its
                              // new place in the frame before too, so that it looked fixed on screen.
-                             Recording{"pulsing-banners-seam", 3, bannersWhole}),
+                             Recording{"pulsing-banners-seam", 3, bannersWhole},
+                             // Another run: a banner scrolls up to where the first screen showed
+                             // another one pulsing, which made it look fixed on screen.
+                             Recording{"pulsing-banners-passing", 6, bannersWhole}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
                              return n;
                          });
+
