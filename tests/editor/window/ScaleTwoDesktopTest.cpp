@@ -14,7 +14,9 @@
 #include "ui/ChromeButton.h"
 
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 #include <QAbstractButton>
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
@@ -38,6 +40,35 @@ protected:
     }
     QRect available() const { return screen_->availableGeometry(); }
     QScreen* screen_ = nullptr;
+};
+
+// Notes when the X server gives the keyboard focus to a window. Qt takes a window for active
+// as soon as its own activation request comes back, before the window manager has given it
+// the focus; until the real FocusIn, a deactivation may still be due from a window closed
+// just before (Qt waits a moment for a FocusIn after every FocusOut), and it closes any
+// popup then open.
+class FocusInSeen : public QAbstractNativeEventFilter {
+public:
+    explicit FocusInSeen(WId window) : window_(xcb_window_t(window)) { qApp->installNativeEventFilter(this); }
+    ~FocusInSeen() override { qApp->removeNativeEventFilter(this); }
+    bool seen() const { return seen_; }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) == XCB_FOCUS_IN) {
+            const auto* in = static_cast<const xcb_focus_in_event_t*>(message);
+            // Qt, too, ignores a FocusIn that only says the pointer is over the window.
+            if (in->event == window_ && in->detail != XCB_NOTIFY_DETAIL_POINTER)
+                seen_ = true;
+        }
+        return false;
+    }
+
+private:
+    xcb_window_t window_;
+    bool seen_ = false;
 };
 
 }  // namespace
@@ -69,12 +100,14 @@ TEST_F(ScaleTwo, TheBackdropPopoverStaysOnTheScreenAndItsLastRowCanBeReached)
     auto rec = std::make_shared<test::Recorded>();
     QPointer<EditorWindowController> c =
         EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), test::fakeServices(rec));
+    // Watched from before it maps: the focus may come with the map.
+    FocusInSeen focused(c->window()->winId());
     ASSERT_TRUE(test::waitFor(
         [&] { return c->window()->windowHandle() && c->window()->windowHandle()->isExposed(); }, 20000));
-    // A popup opened before the window manager has activated its window closes (and goes)
-    // when the activation arrives, as it may late on a busy machine.
+    // A popup opened before the window manager has focused its window closes (and goes) when
+    // a deactivation still due from the help window arrives, as it may late on a busy machine.
     c->window()->activateWindow();
-    ASSERT_TRUE(test::waitFor([&] { return c->window()->isActiveWindow(); }, 20000));
+    ASSERT_TRUE(test::waitFor([&] { return focused.seen() && c->window()->isActiveWindow(); }, 20000));
     HeaderBar* header = c->root()->header();
     header->backdropButton()->click();
     QPointer<Popover> pop = c->window()->findChild<Popover*>();
