@@ -44,6 +44,27 @@ HistoryStore::Recognizer ocrRecognizer()
     };
 }
 
+// Title, recognised text, AI summary, kind label and upload link, joined by blanks and
+// lower-cased. Made only when the search index takes an entry's text: the history keeps
+// no second copy of its recognised texts.
+QString searchTextOf(const HistoryEntry& e)
+{
+    QString text;
+    auto add = [&text](const QString& part) {
+        if (!text.isEmpty())
+            text += QLatin1Char(' ');
+        text += part;
+    };
+    for (const auto* part : {&e.title, &e.ocrText, &e.aiSummary}) {
+        if (*part)
+            add(**part);
+    }
+    add(label(e.kind));
+    if (e.uploadURL)
+        add(*e.uploadURL);
+    return std::move(text).toLower();
+}
+
 }  // namespace
 
 HistoryStore& HistoryStore::shared()
@@ -102,8 +123,6 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
         historyAtStart(std::move(loaded), dir_, indexPath(), HistoryJournal::read(journal_->path()));
     entries_ = std::move(start.entries);
     searchLang_ = Lang::current();
-    for (const HistoryEntry& e : std::as_const(entries_))
-        indexText(e);
     startNoticeTitle_ = start.title;
     startNotice_ = start.notice;
     spared_ = start.rebuilt;
@@ -176,7 +195,6 @@ HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> 
     journal_->append(entry);
     journaled_.insert(entry.id, 0);
     spared_.clear();
-    indexText(entry);
     changed();
     writeImages(entry.id, result.image, entry.scale, std::move(png));
     persist();
@@ -244,7 +262,6 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
         thumbs_.remove(id);
         textGeneration_.remove(id);
         textAttempt_.remove(id);
-        searchText_.remove(id);
     }
     const qsizetype removed = entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); });
     if (removed > 0)
@@ -256,7 +273,6 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
 QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnly) const
 {
     const QString q = trimBlanks(query).toLower();
-    followLanguage();
     QList<HistoryEntry> out;
     if (q.isEmpty()) {
         out.reserve(entries_.size());
@@ -266,7 +282,8 @@ QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnl
         }
         return out;
     }
-    const std::vector<qsizetype> hits = searchIndex_.find(entries_, searchText_, q);
+    followLanguage();
+    const std::vector<qsizetype> hits = searchIndex_.find(entries_, searchTextOf, q);
     out.reserve(qsizetype(hits.size()));
     for (qsizetype i : hits) {
         if (!favoritesOnly || entries_[i].favorite)
@@ -275,38 +292,30 @@ QList<HistoryEntry> HistoryStore::search(const QString& query, bool favoritesOnl
     return out;
 }
 
-QString HistoryStore::searchText(const QUuid& id) const
+void HistoryStore::prepareSearch() const
 {
     followLanguage();
-    return searchText_.value(id);
+    searchIndex_.prepare(entries_, searchTextOf);
+}
+
+void HistoryStore::releaseSearch() const
+{
+    searchIndex_.clear();
+}
+
+QString HistoryStore::searchText(const QUuid& id) const
+{
+    const qsizetype i = indexOf(id);
+    return i < 0 ? QString() : searchTextOf(entries_[i]);
 }
 
 void HistoryStore::followLanguage() const
 {
+    // The kind labels in the index are in the language of the last search.
     if (searchLang_ == Lang::current())
         return;
     searchLang_ = Lang::current();
-    for (const HistoryEntry& e : entries_)
-        indexText(e);
-}
-
-void HistoryStore::indexText(const HistoryEntry& e) const
-{
-    QString text;
-    auto add = [&text](const QString& part) {
-        if (!text.isEmpty())
-            text += QLatin1Char(' ');
-        text += part;
-    };
-    for (const auto* part : {&e.title, &e.ocrText, &e.aiSummary}) {
-        if (*part)
-            add(**part);
-    }
-    add(label(e.kind));
-    if (e.uploadURL)
-        add(*e.uploadURL);
-    searchText_.insert(e.id, text.toLower());
-    searchIndex_.invalidate();
+    searchIndex_.clear();
 }
 
 template <typename Change>
@@ -316,7 +325,7 @@ void HistoryStore::modify(const QUuid& id, Change change)
     if (i < 0)
         return;
     change(entries_[i]);
-    indexText(entries_[i]);
+    searchIndex_.stale(id);
     changed();
     persist();
 }

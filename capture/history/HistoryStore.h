@@ -87,9 +87,16 @@ public:
     // one can) stays, with its files; the result names those entries.
     QList<RemoveFailure> remove(const QList<QUuid>& ids);
     // What search() matches for an entry: title, recognised text, AI summary, kind label and
-    // upload link, lower-cased and joined by blanks; kept up to date on every change.
+    // upload link, lower-cased and joined by blanks.
     QString searchText(const QUuid& id) const;
     QList<HistoryEntry> search(const QString& query, bool favoritesOnly) const;
+    // The search texts are made at the first search and kept until releaseSearch(): a view
+    // takes them when it shows (at 50,000 entries that is tens of ms, not for the first
+    // keystroke) and lets them go when it hides, so that the tray holds none.
+    void prepareSearch() const;
+    void releaseSearch() const;
+    // Bytes the search texts take now.
+    qsizetype searchBytes() const { return searchIndex_.heldBytes(); }
     void toggleFavorite(const QUuid& id);
     void setOCR(const QUuid& id, const QString& text);
     void setUploadURL(const QUuid& id, const QString& url);
@@ -160,7 +167,6 @@ private:
     void applyText(const QUuid& id, const QString& text);
     template <typename Change>
     void modify(const QUuid& id, Change change);
-    void indexText(const HistoryEntry& entry) const;
     void followLanguage() const;
 
     QString dir_;
@@ -197,7 +203,6 @@ private:
     bool recognizing_ = false;
     QCache<QUuid, QImage> thumbs_;
     // The kind labels in it are those of searchLang_ (tests switch languages).
-    mutable QHash<QUuid, QString> searchText_;
     mutable QString searchLang_;
     mutable HistorySearchIndex searchIndex_;
 };

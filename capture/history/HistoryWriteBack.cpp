@@ -116,7 +116,6 @@ void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
     unwritten_.remove(id);
     images_->forget(id);
     textGeneration_.remove(id);
-    searchText_.remove(id);
     thumbs_.remove(id);
     if (entries_.removeIf([&](const HistoryEntry& e) { return e.id == id; }) > 0)
         changed();
