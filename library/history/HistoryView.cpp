@@ -16,9 +16,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace kx {
 
@@ -256,8 +259,32 @@ std::optional<HistoryView::EmptyState> HistoryView::emptyState() const
     return emptyState_;
 }
 
+void HistoryView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (std::exchange(hidden_, false))
+        refresh();
+    // Right after the first paint: at 50,000 entries making the texts takes tens of ms, which
+    // the first keystroke should not wait for.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            services_.store->prepareSearch();
+    });
+}
+
+void HistoryView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // The tray keeps no search texts while no history shows, and a closed window is brought
+    // up to date when it shows again, not at every capture.
+    hidden_ = true;
+    services_.store->releaseSearch();
+}
+
 void HistoryView::refresh()
 {
+    if (hidden_)
+        return;
     const QList<HistoryEntry> results = services_.store->search(search_->text(), favoritesOnly_);
     count_ = int(results.size());
     countLabel_->setText(QString::number(count_));

@@ -51,8 +51,13 @@ public:
     QMenu* menuFor(const HistoryEntry& entry);
     const HistoryServices& services() const { return services_; }
 
-    // Runs the search, the sections and the layout again.
+    // Runs the search, the sections and the layout again; once the view has hidden, not
+    // until it shows again.
     void refresh();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QWidget* buildHeader();
@@ -70,6 +75,7 @@ private:
     QPushButton* starredChip_ = nullptr;
     QLabel* countLabel_ = nullptr;
     bool favoritesOnly_ = false;
+    bool hidden_ = false;  // hidden after it showed: refreshed when it shows again
     int count_ = 0;
     std::optional<EmptyState> emptyState_;
 };

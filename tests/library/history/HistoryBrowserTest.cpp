@@ -114,6 +114,25 @@ TEST(HistoryGridLayout, ColumnsRowsAndHits)
     EXPECT_EQ(last, 4);
 }
 
+// The search texts are held only while a history shows (the tray keeps none), ready before
+// the first keystroke; a closed history catches up when it shows again.
+TEST_F(Browser, SearchTextsAreHeldOnlyWhileTheViewShows)
+{
+    HistoryView view(rec.services(store.get()), [] { return kNow; });
+    EXPECT_EQ(store->searchBytes(), 0);
+    view.show();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return store->searchBytes() > 0; }, 10000));
+    view.setQuery("invoice number 9995");
+    EXPECT_EQ(view.count(), 1);
+
+    view.hide();
+    EXPECT_EQ(store->searchBytes(), 0);
+    store->setAISummary(entries[3].id, "Invoice number 9995 again");
+    EXPECT_EQ(store->searchBytes(), 0);
+    view.show();
+    EXPECT_EQ(view.count(), 2);
+}
+
 TEST_F(Browser, CountEmptyStatesSearchAndStarredFilter)
 {
     HistoryView view(rec.services(store.get()), [] { return kNow; });
