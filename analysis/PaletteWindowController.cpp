@@ -153,8 +153,6 @@ void PaletteWindowController::show(const QImage& image)
         auto* layout = new QVBoxLayout(window_);
         layout->setContentsMargins(0, 0, 0, 0);
         WindowPolicy::centre(window_);
-        // Shrunk to a small screen, it stays fixed at that size.
-        window_->setFixedSize(window_->size());
     }
     // A fresh view replaces the old one; the window keeps its place.
     QLayout* layout = window_->layout();

@@ -2,6 +2,7 @@
 #include "platform/XReply.h"
 
 #include "platform/AppName.h"
+#include "platform/XWmMessage.h"
 
 #include <unistd.h>
 #include <xcb/shape.h>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QSet>
 #include <QStringDecoder>
+#include <QWindow>
 #include <cstdlib>
 
 namespace kx::xwindows {
@@ -350,6 +352,44 @@ QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen)
         out.append(mine);
     }
     return out;
+}
+
+std::optional<QMargins> frameExtents(QWindow* window)
+{
+    const auto x = connectionFor(window);
+    if (!x)
+        return std::nullopt;
+    const auto guard = x->lock();
+    const auto e = extents(*x, xcb_window_t(window->winId()), x->atom("_NET_FRAME_EXTENTS"));
+    if (!e)
+        return std::nullopt;
+    // Left, right, top, bottom on the wire.
+    return QMargins((*e)[0], (*e)[2], (*e)[1], (*e)[3]);
+}
+
+void requestFrameExtents(QWindow* window)
+{
+    const auto x = connectionFor(window);
+    if (!x)
+        return;
+    const auto guard = x->lock();
+    sendToWindowManager(*x, xcb_window_t(window->winId()), x->atom("_NET_REQUEST_FRAME_EXTENTS"), {});
+    xcb_flush(x->raw());
+}
+
+std::optional<quint32> frameExtentsChanged(const QByteArray& eventType, const void* message)
+{
+    if (eventType != "xcb_generic_event_t" || !message)
+        return std::nullopt;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return std::nullopt;
+    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    // Atoms are the server's, the same on Qt's connection as on ours.
+    const auto x = XConnection::shared();
+    if (!x || change->atom != x->atom("_NET_FRAME_EXTENTS"))
+        return std::nullopt;
+    return change->window;
 }
 
 }  // namespace kx::xwindows

@@ -5,9 +5,12 @@
 #include "platform/XConnection.h"
 
 #include <QList>
+#include <QMargins>
 #include <QRegion>
 #include <optional>
 #include <vector>
+
+class QWindow;
 
 namespace kx {
 
@@ -35,6 +38,14 @@ std::optional<quint32> activeWindow(XConnection& x);
 QString fromCompoundText(const QByteArray& text);
 // This process's mapped top-level windows on an X screen.
 QList<XOwnWindow> ownTopLevels(XConnection& x, int xScreen);
+
+// The frame the window manager draws around one of our windows (_NET_FRAME_EXTENTS, in root
+// pixels); none until it has said, and none without X11.
+std::optional<QMargins> frameExtents(QWindow* window);
+// Asks the window manager to publish the frame it would give a window not yet mapped.
+void requestFrameExtents(QWindow* window);
+// The window whose frame extents changed, when a native event of Qt's says so.
+std::optional<quint32> frameExtentsChanged(const QByteArray& eventType, const void* message);
 
 }  // namespace xwindows
 }  // namespace kx

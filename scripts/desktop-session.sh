@@ -2,7 +2,8 @@
 # desktop-session.sh CMD [ARGS...]
 #
 # Runs CMD inside a private headless desktop: Xvfb (1920x1080x24, or KX_SCREENS, e.g.
-# "1920x1080x24 1280x1024x24" for several X screens), openbox, trayer, a D-Bus session bus
+# "1920x1080x24 1280x1024x24" for several X screens), openbox (with KX_OPENBOX_RC as its
+# configuration when set), trayer, a D-Bus session bus
 # and an unlocked gnome-keyring (Secret Service), with HOME and the XDG folders in a
 # temporary directory. Every service is started here and stopped by its PID when CMD ends,
 # whatever its exit status. Exits with CMD's status, or 77 (skip) when no X server can be
@@ -104,7 +105,7 @@ fi
 # A manager that exits or never publishes (seen once on a loaded machine) is started again,
 # and its log shown, rather than leaving every test to time out without one.
 for attempt in 1 2 3; do
-  openbox --sm-disable >"$WORK/openbox.log" 2>&1 &
+  openbox --sm-disable ${KX_OPENBOX_RC:+--config-file "$KX_OPENBOX_RC"} >"$WORK/openbox.log" 2>&1 &
   wmpid=$!
   for _ in $(seq 1200); do
     kill -0 "$wmpid" 2>/dev/null || break

@@ -3,7 +3,9 @@
 #include "core/Prefs.h"
 #include "core/PrefsNotifier.h"
 #include "platform/WindowTaskbar.h"
+#include "platform/XWindows.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -13,6 +15,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace kx {
 
@@ -112,20 +116,180 @@ QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect
     return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), client);
 }
 
+QMargins WindowPolicy::logicalFrame(const QMargins& native, qreal ratio)
+{
+    // Rounded up: a fit may leave a pixel spare, never lack one.
+    ratio = std::max<qreal>(ratio, 1e-3);
+    const auto up = [ratio](int v) { return int(std::ceil(v / ratio - 1e-6)); };
+    return {up(native.left()), up(native.top()), up(native.right()), up(native.bottom())};
+}
+
+namespace {
+
+// The last frame a window manager told us of, a better guess for the next window than the
+// assumed one.
+std::optional<QMargins>& lastToldFrame()
+{
+    static std::optional<QMargins> frame;
+    return frame;
+}
+
+// The frame the window manager says it draws around `handle`, in logical pixels.
+std::optional<QMargins> toldFrame(QWindow* handle)
+{
+    const std::optional<QMargins> native = handle ? xwindows::frameExtents(handle) : std::nullopt;
+    if (!native)
+        return std::nullopt;
+    const QMargins frame = WindowPolicy::logicalFrame(*native, handle->devicePixelRatio());
+    lastToldFrame() = frame;
+    return frame;
+}
+
+struct FitRequest {
+    QPointer<const QScreen> screen;
+    QSize wanted;   // the size asked for before any shrinking
+    QSize minimum;  // likewise the minimum
+    bool fixed = false;
+};
+
+void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
+{
+    const QScreen* screen = r.screen ? r.screen.data() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry());
+    if (r.fixed) {
+        window->setFixedSize(client.size());
+    } else {
+        window->setMinimumSize(r.minimum.boundedTo(client.size()));
+        window->resize(client.size());
+    }
+    // A top-level window's position is its frame's.
+    window->move(client.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+// Windows placed with a guessed frame, fitted again once the window manager tells the real one:
+// asked for as the window is shown, read when it changes and when the window is first exposed.
+class FrameWatch : public QObject, public QAbstractNativeEventFilter {
+public:
+    static FrameWatch& shared()
+    {
+        static FrameWatch* watch = new FrameWatch;
+        return *watch;
+    }
+
+    void watch(QWidget* window, const FitRequest& r, const QMargins& guessed)
+    {
+        if (!qApp)
+            return;
+        if (!filtering_) {
+            filtering_ = true;
+            qApp->installNativeEventFilter(this);
+        }
+        watched_.removeIf([window](const Entry& e) { return !e.window || e.window == window; });
+        watched_.append({window, r, guessed});
+        window->installEventFilter(this);
+        if (window->windowHandle() && window->isVisible())
+            shown(window);
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (watched_.isEmpty())
+            return false;
+        if (const std::optional<quint32> id = xwindows::frameExtentsChanged(eventType, message)) {
+            for (const Entry& e : watched_) {
+                if (e.window && e.window->windowHandle() && quint32(e.window->effectiveWinId()) == *id) {
+                    // Not in the middle of Qt's own event handling.
+                    QTimer::singleShot(0, this, [this, w = e.window] { told(w, false); });
+                    break;
+                }
+            }
+        }
+        return false;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto* w = qobject_cast<QWidget*>(watched))
+                shown(w);
+        } else if (event->type() == QEvent::Expose) {
+            for (const Entry& e : watched_) {
+                if (e.window && e.window->windowHandle() == watched &&
+                    e.window->windowHandle()->isExposed()) {
+                    told(e.window, true);
+                    break;
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    struct Entry {
+        QPointer<QWidget> window;
+        FitRequest request;
+        QMargins frame;  // the one the window was fitted with
+    };
+
+    void shown(QWidget* window)
+    {
+        QWindow* handle = window->windowHandle();
+        if (!handle)
+            return;
+        handle->installEventFilter(this);
+        xwindows::requestFrameExtents(handle);
+    }
+
+    // Fits the window again when the frame told differs from the one it was fitted with; once
+    // it is on screen with a told frame it is left to the user.
+    void told(QWidget* window, bool exposed)
+    {
+        if (!window || !window->windowHandle())
+            return;
+        const auto it = std::find_if(watched_.begin(), watched_.end(),
+                                     [window](const Entry& e) { return e.window == window; });
+        if (it == watched_.end())
+            return;
+        const std::optional<QMargins> frame = toldFrame(window->windowHandle());
+        if (!frame)
+            return;
+        if (*frame != it->frame) {
+            it->frame = *frame;
+            placeFitted(window, it->request, *frame);
+        }
+        if (exposed) {
+            window->removeEventFilter(this);
+            window->windowHandle()->removeEventFilter(this);
+            watched_.erase(it);
+        }
+    }
+
+    bool filtering_ = false;
+    QList<Entry> watched_;
+};
+
+}  // namespace
+
 void WindowPolicy::centre(QWidget* window, const QScreen* screen)
 {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QWindow* handle = window->windowHandle();
-    const QMargins known = handle && window->isVisible() ? handle->frameMargins() : QMargins();
-    const QMargins frame = known.isNull() ? assumedFrame() : known;
-    const QRect client = fitted(window->size(), frame, screen->availableGeometry());
-    window->setMinimumSize(window->minimumSize().boundedTo(client.size()));
-    window->resize(client.size());
-    // A top-level window's position is its frame's.
-    window->move(client.topLeft() - QPoint(frame.left(), frame.top()));
+    QWindow* handle = window->windowHandle();
+    const QMargins qtKnown = handle && window->isVisible() ? handle->frameMargins() : QMargins();
+    std::optional<QMargins> frame = qtKnown.isNull() ? toldFrame(handle) : qtKnown;
+    const bool guessed = !frame;
+    if (!frame)
+        frame = lastToldFrame().value_or(assumedFrame());
+    const FitRequest request{screen, window->size(), window->minimumSize(),
+                             window->minimumSize() == window->maximumSize()};
+    placeFitted(window, request, *frame);
+    if (guessed)
+        FrameWatch::shared().watch(window, request, *frame);
 }
 
 void WindowPolicy::bringToFront(QWidget* window)

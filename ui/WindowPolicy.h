@@ -43,13 +43,17 @@ public:
     std::function<void(QWidget* window, bool menuBar)> onApply;
 
     // Centres a window being made on the screen's work area (the primary screen when null),
-    // first shrinking it (and its minimum size) where it would not fit there, frame included.
+    // first shrinking it (and its minimum size; a fixed size stays fixed) where it would not fit
+    // there, frame included. Until the window manager tells the frame, the last one it told or
+    // else the assumed one stands in, and the window is fitted again once the real one is known.
     static void centre(QWidget* window, const QScreen* screen = nullptr);
     // The client rectangle of a window that wants `size`, with `frame` drawn around it by the
     // window manager, centred on `available` and no larger than it.
     static QRect fitted(const QSize& size, const QMargins& frame, const QRect& available);
     // The decoration assumed around a window before the window manager has told its own.
     static QMargins assumedFrame();
+    // A frame the window manager told in device pixels, in logical pixels at `ratio`.
+    static QMargins logicalFrame(const QMargins& native, qreal ratio);
     // Shows a window, restores it when minimised and gives it the focus.
     static void bringToFront(QWidget* window);
 

@@ -53,3 +53,19 @@ TEST(WindowPolicy, FittedKeepsTheFramedWindowInsideTheWorkArea)
         }
     }
 }
+
+// A told frame in logical pixels never comes out smaller than the device pixels it covers.
+TEST(WindowPolicy, ToldFrameRoundsUpToWholeLogicalPixels)
+{
+    const struct {
+        QMargins native;
+        qreal ratio;
+        QMargins logical;
+    } rows[] = {
+        {{1, 20, 1, 5}, 1, {1, 20, 1, 5}},
+        {{1, 84, 1, 5}, 2, {1, 42, 1, 3}},
+        {{3, 30, 3, 3}, 1.5, {2, 20, 2, 2}},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(WindowPolicy::logicalFrame(r.native, r.ratio), r.logical) << r.ratio;
+}
