@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -45,14 +46,20 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color)
     return l;
 }
 
-// The window's content; rebuilt for every image.
+// The window's content; rebuilt for every image. The title and swatches scroll where a small
+// screen leaves the window too short for them; the copy button stays in view below.
 QWidget* paletteView(const QList<PaletteColor>& colors)
 {
     auto* view = new QWidget;
-    view->setMinimumSize(kWidth, 380);
     const QPalette pal = view->palette();
-    auto* column = new QVBoxLayout(view);
-    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    auto* outer = new QVBoxLayout(view);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* body = new QWidget;
+    body->setObjectName(QStringLiteral("paletteBody"));
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(kPadding, kPadding, kPadding, 0);
     column->setSpacing(14);
     column->addWidget(label(kx::tr(QStringLiteral("Dominant colors"), QStringLiteral("Domináns színek"),
                                    QStringLiteral("Dominante Farben")),
@@ -73,7 +80,14 @@ QWidget* paletteView(const QList<PaletteColor>& colors)
     column->addLayout(grid);
     column->addStretch(1);
 
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(body);
+    outer->addWidget(scroll, 1);
+
     auto* row = new QHBoxLayout;
+    row->setContentsMargins(kPadding, 14, kPadding, kPadding);
     auto* all = new QPushButton(kx::tr(QStringLiteral("Copy all HEX codes"),
                                        QStringLiteral("Összes HEX-kód másolása"),
                                        QStringLiteral("Alle HEX-Codes kopieren")));
@@ -89,7 +103,7 @@ QWidget* paletteView(const QList<PaletteColor>& colors)
                                 QStringLiteral("Klicke auf eine Farbe, um ihren Code zu kopieren.")),
                          caption, Theme::secondary(pal)));
     row->itemAt(row->count() - 1)->widget()->setProperty("wordWrap", false);
-    column->addLayout(row);
+    outer->addLayout(row);
     return view;
 }
 

@@ -1,6 +1,6 @@
 // Small screens under a real window manager: the editor opens with its whole frame, the copy
-// chevron and the zoom bar on the work area, and the fixed-size palette window offers no
-// minimise or maximise. KX_WORK_AREA names the work area the session was made for
+// chevron and the zoom bar on the work area; the fixed-size palette window shows every control
+// whole and offers no minimise or maximise. KX_WORK_AREA names the work area the session was made for
 // ("640x360").
 #include "../EditorTestPages.h"
 #include "ChildProcess.h"
@@ -18,7 +18,10 @@
 
 #include <gtest/gtest.h>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QWindow>
 #include <optional>
 
@@ -129,6 +132,74 @@ TEST_F(SmallScreen, TheEditorOpensWholeOnTheWorkArea)
                                                                                .arg(available().height()));
         delete editor.data();
     }
+    Lang::overrideForTests("en");
+}
+
+// Every control of the palette window can be brought into view whole and wide enough for its
+// text, in each language, with and without colours.
+TEST_F(SmallScreen, ThePaletteWindowShowsEveryControlWhole)
+{
+    QImage eight(400, 80, QImage::Format_ARGB32);
+    const QList<QColor> stripes = {Qt::red,  Qt::green,   Qt::blue,  Qt::yellow,
+                                   Qt::cyan, Qt::magenta, Qt::black, Qt::white};
+    for (int x = 0; x < eight.width(); ++x)
+        for (int y = 0; y < eight.height(); ++y)
+            eight.setPixelColor(x, y, stripes[x / 50]);
+    QImage clear(40, 40, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    const struct {
+        const char* lang;
+        const QImage& image;
+        int swatches;
+    } cases[] = {{"en", eight, 8}, {"de", eight, 8}, {"hu", eight, 8}, {"de", clear, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        Lang::overrideForTests(QString::fromLatin1(c.lang));
+        PaletteWindowController::shared().show(c.image);
+        QWidget* window = PaletteWindowController::shared().window();
+        QString told;
+        EXPECT_TRUE(test::waitFor(
+            [&] {
+                // A reused window shows its new content a turn later.
+                const auto* all = window->findChild<QPushButton*>("copyAll");
+                return window->windowHandle() && window->windowHandle()->isExposed() && all &&
+                       all->isVisible() && available().contains(window->frameGeometry()) &&
+                       frameOnWorkArea(window, available(), &told);
+            },
+            20000))
+            << "told frame " << told.toStdString();
+        QList<QWidget*> controls = {window->findChild<QPushButton*>("copyAll")};
+        for (QLabel* l : window->findChildren<QLabel*>())
+            controls << l;
+        const QList<SwatchView*> swatches = window->findChildren<SwatchView*>();
+        EXPECT_EQ(swatches.size(), c.swatches);
+        for (SwatchView* s : swatches)
+            controls << s;
+        for (QWidget* w : controls) {
+            SCOPED_TRACE(w->metaObject()->className());
+            // Scrolled into view where it sits in a scroll area.
+            for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
+                if (auto* scroll = qobject_cast<QScrollArea*>(p))
+                    scroll->ensureWidgetVisible(w, 0, 0);
+            }
+            EXPECT_TRUE(whole(w)) << text(w->visibleRegion().boundingRect()).toStdString() << " of "
+                                  << text(w->rect()).toStdString();
+            EXPECT_TRUE(available().contains(global(w))) << text(global(w)).toStdString();
+            // Nothing squeezed below what its text needs.
+            QSize need = w->minimumSizeHint();
+            if (!need.isValid())
+                need = w->sizeHint();
+            EXPECT_GE(w->width(), need.width());
+            EXPECT_GE(w->height(), w->hasHeightForWidth() ? w->heightForWidth(w->width()) : need.height());
+        }
+        test::rootScreenshot(test::artifactDir(QStringLiteral("palette")) +
+                             QStringLiteral("/fit-%1-%2-%3x%4.png")
+                                 .arg(QLatin1String(c.lang))
+                                 .arg(c.swatches)
+                                 .arg(available().width())
+                                 .arg(available().height()));
+    }
+    PaletteWindowController::shared().window()->close();
     Lang::overrideForTests("en");
 }
 
