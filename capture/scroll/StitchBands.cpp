@@ -104,13 +104,19 @@ int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMa
     auto animated = [&](int r) {
         return referenceMask_[std::size_t(r)] == kAnimated || referenceMask_[std::size_t(r)] == kCarried;
     };
+    // Either frame seeing it animate: in this one at k, in the last one at k + dy.
+    auto animates = [&](int k) {
+        return (k >= 0 && k < height_ && mask[std::size_t(k)] == kAnimated) ||
+               (k + dy >= 0 && k + dy < height_ && animated(k + dy));
+    };
     // The kept rows ending inside it would join two of its states.
-    int from = end > 0 && animated(end - 1) ? end - 1 : end;
+    int from = end > 0 && animates(end - 1 - dy) ? end - 1 : end;
+    // Elsewhere it changes by itself, which tells nothing of the page: the state kept is whole.
     for (int k = top; k + dy < end && from == end; ++k)
-        if (!onScreen(k) && !onScreen(k + dy) &&
+        if (!onScreen(k) && !onScreen(k + dy) && !animates(k) &&
             rowMaxDifference(reference_.row(k + dy), next.row(k)) > kExactLevels)
             from = k + dy;
-    while (from < end && from > 0 && animated(from - 1))
+    while (from < end && from > 0 && animates(from - 1 - dy))
         --from;
     if (from < end && from - dy < top)
         return end;

@@ -105,7 +105,8 @@ const char* pageKindName(PageKind kind)
                                   "fixedPulsingBanner",
                                   "shrinkingHeader",
                                   "footerShadow",
-                                  "pagerStatus"};
+                                  "pagerStatus",
+                                  "pulsingBanners"};
     return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
@@ -207,8 +208,10 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
         r.spinner = QRect(width / 2 - 16, viewHeight / 3, 32, 32);
     if (kind == PageKind::slowSpinner)  // low enough to stay in view after a step of half a view
         r.spinner = QRect(width / 2 - 16, viewHeight * 3 / 5, 32, 32);
-    if (kind == PageKind::pulsingBanner)
+    if (kind == PageKind::pulsingBanner || kind == PageKind::pulsingBanners)
         r.banner = QRect(0, viewHeight / 4, width, 48);
+    if (kind == PageKind::pulsingBanners)
+        r.bannerEvery = viewHeight * 5 / 4;
     if (kind == PageKind::shrinkingHeader) {
         r.shrink = 48;
         r.shrinkDelay = int(seed % 5);
@@ -248,15 +251,18 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
         const int h = s.width() / 2;
         p.fillRect(s.x() + (q == 1 || q == 2 ? h : 0), s.y() + (q >= 2 ? h : 0), h, h, QColor(60, 110, 220));
     }
-    if (!banner.isEmpty() &&
-        (bannerFixed || (banner.bottom() >= offset && banner.top() < offset + viewHeight))) {
-        // Brightness in steps of 16 along a sine of 40 grabs: flat near its ends, where
-        // settling sees it still.
-        const int level = 140 + 16 * int(std::lround(4 * std::sin(tick * 3.14159265 / 20)));
-        const QRect b = bannerFixed ? banner : banner.translated(0, -offset);
+    // Brightness in steps of 16 along a sine of 40 grabs: flat near its ends, where settling
+    // sees it still.
+    const int level = 140 + 16 * int(std::lround(4 * std::sin(tick * 3.14159265 / 20)));
+    auto drawBanner = [&](const QRect& b) {
         p.fillRect(b, QColor(level, level / 2 + 40, 60));
         p.fillRect(b.adjusted(24, 14, -b.width() / 2, -14), QColor(255, 255, 255));
-    }
+    };
+    if (bannerFixed)
+        drawBanner(banner);
+    for (const QRect& b : pageBanners())
+        if (b.bottom() >= offset && b.top() < offset + viewHeight)
+            drawBanner(b.translated(0, -offset));
     if (hoverRow >= 0)
         p.fillRect(0, hoverRow - 13, page.width(), 26, QColor(40, 120, 255, 50));
     if (!button.isEmpty()) {
@@ -297,15 +303,32 @@ bool RealisticPage::allowed(int x, int y, int) const
 {
     if (!spinner.isEmpty() && spinner.contains(x, y))
         return true;
-    // A fixed banner shows once, where the first view has it, in whatever brightness.
-    if (!banner.isEmpty() && banner.contains(x, y))
+    // A fixed banner shows once, where the first view has it, in whatever brightness; one on
+    // the page in any of its states.
+    if (bannerFixed && banner.contains(x, y))
         return true;
+    for (const QRect& b : pageBanners())
+        if (b.contains(x, y))
+            return true;
     // The page under a sidebar is never seen: from the foot of the first view on, the sidebar's
     // columns hold whatever the sidebar shows (it reaches the bottom of every frame, where the
     // rows a step adds come from); only the column beside it must be the page.
     if (kind == PageKind::sidebar && x <= box.right() && y >= viewHeight - 60)
         return true;
     return hoverRow >= 0 && y >= hoverRow - 13 && y < hoverRow + 13;
+}
+
+std::vector<QRect> RealisticPage::pageBanners() const
+{
+    std::vector<QRect> out;
+    if (banner.isEmpty() || bannerFixed)
+        return out;
+    for (QRect b = banner; b.top() < page.height(); b.translate(0, bannerEvery)) {
+        out.push_back(b);
+        if (bannerEvery < 1)
+            break;
+    }
+    return out;
 }
 
 }  // namespace kx::test

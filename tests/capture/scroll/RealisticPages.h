@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <utility>
+#include <vector>
 
 namespace kx::test {
 
@@ -38,8 +39,10 @@ enum class PageKind {
                          // wheel turn, moving the page up by that much more over a few grabs
     footerShadow,        // varied, above a fixed footer alone whose short dark shadow falls on it
     pagerStatus,         // varied, a pager's status line at the bottom showing where the view is
+    pulsingBanners,      // as pulsingBanner, a banner every 5/4 of a view, so that one scrolls to
+                         // where another was seen pulsing
 };
-constexpr PageKind kLastPageKind = PageKind::pagerStatus;
+constexpr PageKind kLastPageKind = PageKind::pulsingBanners;
 // Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
 // rows before the bottom, where the wheel's last step over them is cut short by the end.
 constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
@@ -57,6 +60,7 @@ struct RealisticPage {
     QRect spinner;                         // page coordinates; empty: none
     QRect banner;                          // page coordinates (view ones when fixed); empty: none
     bool bannerFixed = false;
+    int bannerEvery = 0;              // page rows from one banner to the next; 0: one banner
     int shrink = 0, shrinkDelay = 0;  // rows the header above shrinks by, grabs before it starts
     int hoverRow = -1;                // view row of the pointer; -1: no hover tint
     int statusRows = 0;               // of a status line at the bottom that tells the offset
@@ -70,6 +74,8 @@ struct RealisticPage {
     // Whether pixel (x, y) of a result ending at `offset` may differ from expected():
     // a spinner's frame, the hover tint of the first view, a sidebar below the first view.
     bool allowed(int x, int y, int offset) const;
+    // The page rows of every banner on the page (none when it is fixed in the view).
+    std::vector<QRect> pageBanners() const;
 };
 
 // `seed` varies the lengths; the page is `screens` views tall and a bit.

@@ -115,4 +115,3 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              std::replace(n.begin(), n.end(), '-', '_');
                              return n;
                          });
-

@@ -84,6 +84,22 @@ int wrongRows(const RealisticPage& page, const QImage& image)
     return wrong;
 }
 
+// Banners of the page in the result joined from two of their states.
+int tornBanners(const RealisticPage& page, const QImage& image)
+{
+    int torn = 0;
+    for (const QRect& b : page.pageBanners()) {
+        if (b.bottom() >= image.height())
+            break;
+        for (int y = b.top() + 1; y <= b.bottom(); ++y)
+            if (image.pixel(2, y) != image.pixel(2, b.top())) {
+                ++torn;
+                break;
+            }
+    }
+    return torn;
+}
+
 }  // namespace
 
 TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
@@ -128,6 +144,7 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
             ASSERT_LE(image.height(), page.page.height()) << qPrintable(what);
             const int wrong = wrongRows(page, image);
             EXPECT_EQ(wrong, 0) << qPrintable(what) << ": " << image.height() << " rows";
+            EXPECT_EQ(tornBanners(page, image), 0) << qPrintable(what);
             if (wrong)
                 image.save(artifactDir("scroll-random") +
                            QString("/%1-%2.png").arg(pageKindName(kind)).arg(wheel));
