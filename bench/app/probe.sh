@@ -5,7 +5,8 @@
 # 1x1 PNG that another client serves). And what the tray process costs: RSS idle, after 1, 10 and
 # 100 captures (each once its writes and text recognitions are done) and 30 s after that; the CPU
 # each capture costs in the background (the recognition process, and idle-class threads) and in all; a capture
-# taken while background recognition runs against one taken at rest.
+# taken while background recognition runs against one taken at rest. Beside the RSS: how much of
+# it is anonymous memory, mapped files and the heap, and what the recognised texts come to.
 # BUSY=N in the environment: N processes spin on the cores at normal priority for the whole run (a
 # loaded machine), and each capture at rest also gives hot key -> its text in index.json.
 # LINES (default 24) lines of text are put on the root window so that recognition has work (0:
@@ -58,6 +59,10 @@ texts() { grep -o '"ocrText"' $W/h/index.json 2>/dev/null | wc -l; }
 # Until every entry has its recognised text (at most $1 s), then a moment for the last frees.
 recognised() { for _ in $(seq $(($1 * 10))); do [ $(texts) -ge $(entries) ] && break; childrss; sleep 0.1; done; sleep 1; }
 rss() { awk '/VmRSS/ {print int($2/1024)}' /proc/$1/status; }
+# Where the tray's RSS is, in MB: the heap (brk), all anonymous memory (the heap, thread arenas,
+# blocks glibc maps on their own, Qt's caches) and mapped files (libraries, fonts).
+parts() { awk '/^Rss:/ {r = $2} /^Anonymous:/ {a = $2} END {printf "anonymous %.1f files %.1f", a / 1024, (r - a) / 1024}' /proc/$1/smaps_rollup
+  awk '/\[heap\]/ {h = 1; next} h && /^Rss:/ {printf " heap %.1f\n", $2 / 1024; exit}' /proc/$1/smaps; }
 # The history's text is read in a child process (kaptorix-recognizer) while there is some to read.
 # One ps, not an awk per process: polled every 0.1 s, that took seconds on a busy machine.
 child() { ps -o pid= --ppid $P; }
@@ -74,7 +79,9 @@ childrss() { local k r; for k in $(child); do r=$(awk '/VmHWM/ {print int($2/102
 median() { sort -n | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 # One capture; prints the clipboard, PNG and index times.
 capture() {
-  xclip -selection clipboard -i /dev/null
+  # xclip stays to serve the selection: with the $(capture) pipe as its output, a lost key
+  # (nobody takes the selection from it) would hang the probe for good.
+  xclip -selection clipboard -i /dev/null >/dev/null
   local n=$(entries) p=$(pngs) s c f
   s=$(date +%s%N); xdotool key --delay 0 ctrl+alt+2
   waitfor 'xclip -selection clipboard -t image/png -o 2>/dev/null | head -c 4 | grep -q PNG' || return 1; c=$(ms $s)
@@ -90,7 +97,7 @@ XDG_RUNTIME_DIR=$W/run XDG_CONFIG_HOME=$W/cfg KAPTORIX_DATA_DIR=$W/h "$K" 2>/dev
 P=$!
 until xwininfo -root -tree | grep -q '("kaptorix" "Kaptorix")  22x22'; do :; done
 echo "start_to_icon_ms $(ms $s)"
-sleep 2; IDLE=$(rss $P); echo "idle_rss_MB $IDLE"
+sleep 2; IDLE=$(rss $P); echo "idle_rss_MB $IDLE ($(parts $P))"
 
 # At rest: each capture once the previous one is recognised.
 : > $W/rest
@@ -130,8 +137,10 @@ if [ -n "$SPIN" ]; then kill $SPIN; kill $P; wait $P; rm -rf $W; exit 0; fi
 # A burst up to 100 captures, then its recognitions.
 for i in $(seq $(($(entries) + 1)) 100); do n=$(entries); xdotool key --delay 0 ctrl+alt+2; waitfor '[ $(entries) -gt $n ]'; done
 s=$(date +%s%N); recognised 1800; echo "recognitions_done_after_ms $(ms $s) texts $(texts)/$(entries)"
-echo "rss_after_100_MB $(rss $P)"
-sleep 29; echo "rss_30s_later_MB $(rss $P) (idle + $(( $(rss $P) - IDLE )))"
+echo "rss_after_100_MB $(rss $P) ($(parts $P))"
+sleep 29; echo "rss_30s_later_MB $(rss $P) (idle + $(( $(rss $P) - IDLE ))) ($(parts $P))"
+# What the history's recognised texts come to: characters, and UTF-8 bytes (a QString holds 2 bytes a character).
+python3 -c 'import json, sys; t = [e.get("ocrText", "") for e in json.load(open(sys.argv[1]))]; print("recognised_text %d entries %d characters %d UTF-8 bytes" % (len(t), sum(map(len, t)), sum(len(x.encode()) for x in t)))' $W/h/index.json
 echo "recognition_process_peak_rss_MB $CHILDMAX (while it runs; running now: $(child | wc -l))"
 printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0\x90wS\xde\0\0\0\x0cIDATx\x9cc\xf8\xff\xff?\0\x05\xfe\x02\xfe\xa7\x35\x81\x84\0\0\0\0IEND\xaeB`\x82' > $W/dot.png
 xclip -selection clipboard -t image/png -i $W/dot.png
