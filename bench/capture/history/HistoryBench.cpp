@@ -201,6 +201,21 @@ void BM_SearchFresh50000(benchmark::State& state)
 }
 BENCHMARK(BM_SearchFresh50000)->Unit(benchmark::kMillisecond);
 
+// Opening the store over 50,000 entries (what a start pays before the history is usable).
+void BM_StoreOpen50000(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    writeIndex(dir.filePath(QStringLiteral("index.json")), entries(50000));
+    for (auto _ : state) {
+        auto store = benchStore(dir.path());
+        benchmark::DoNotOptimize(store->entries().size());
+        state.PauseTiming();
+        store.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StoreOpen50000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 // The first search after a start, at 50,000 entries: the index takes every entry's text
 // then, not at the start (a process that never searches holds none).
 void BM_SearchFirst50000(benchmark::State& state)
