@@ -234,12 +234,25 @@ QRect kaptorixTrayIcon()
 {
     QByteArray out;
     run(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")}, &out);
-    static const QRegularExpression re(
-        QStringLiteral(R"re(\("kaptorix" "Kaptorix"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))re"));
-    const auto m = re.match(QString::fromUtf8(out));
-    if (!m.hasMatch() || m.captured(1).toInt() > 64)
+    // The tree indents each level further; the first window listed is a child of the root.
+    // Before the tray embeds it, the icon's window is such a child, placed anywhere.
+    static const QRegularExpression window(QStringLiteral(R"re(^( +)0x[0-9a-f]+ )re"),
+                                           QRegularExpression::MultilineOption);
+    const auto first = window.match(QString::fromUtf8(out));
+    if (!first.hasMatch())
         return {};
-    return QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
+    const int topLevel = first.capturedLength(1);
+    static const QRegularExpression re(
+        QStringLiteral(
+            R"re(^( +)0x[0-9a-f]+ .*\("kaptorix" "Kaptorix"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))re"),
+        QRegularExpression::MultilineOption);
+    for (auto it = re.globalMatch(QString::fromUtf8(out)); it.hasNext();) {
+        const auto m = it.next();
+        if (m.capturedLength(1) > topLevel && m.captured(2).toInt() <= 64)
+            return QRect(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(2).toInt(),
+                         m.captured(3).toInt());
+    }
+    return {};
 }
 
 }  // namespace kx::test
