@@ -150,7 +150,9 @@ void EditorWindowController::buildWindow(const CaptureResult& capture)
     if (services_.help)
         parts.help = [help = services_.help] { help(QStringLiteral("editor")); };
     parts.header.beautifyContent = [doc = doc_] { return new BeautifyPopover(doc.get()); };
-    parts.inspector = new InspectorBar(doc_.get());
+    // Made inside the window: the bar shows itself as it is built, and without a parent it
+    // would flash up as a window of its own (and take the focus) until the canvas adopts it.
+    parts.inspector = new InspectorBar(doc_.get(), window_);
     if (services_.makeAIPanel)
         parts.aiPanel = [this] { return services_.makeAIPanel(*doc_, nullptr); };
     root_ = new EditorRootView(*doc_, scroll_, actions_, parts);

@@ -108,6 +108,29 @@ TEST(EditorWindow, OpensTitledRegisteredAndFittedWithTheCanvasFocused)
     Lang::overrideForTests("en");
 }
 
+// The editor's parts are made inside its window: none shows as a window of its own, not even
+// for a moment (the window manager would map it and hand it the focus).
+TEST(EditorWindow, OpeningShowsNoWindowButTheEditor)
+{
+    struct Shown : QObject {
+        QList<QPointer<QWidget>> windows;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow())
+                windows << static_cast<QWidget*>(o);
+            return false;
+        }
+    } shown;
+    qApp->installEventFilter(&shown);
+    Editor e;
+    qApp->removeEventFilter(&shown);
+    QStringList others;
+    for (QWidget* w : shown.windows)
+        if (w && w != e.c->window())
+            others << w->metaObject()->className();
+    EXPECT_TRUE(others.isEmpty()) << others.join(", ").toStdString();
+}
+
 TEST(EditorWindow, RailChoosesToolsAndKeepsSelectionOnlyForSelect)
 {
     Editor e;
