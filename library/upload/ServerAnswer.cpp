@@ -3,6 +3,8 @@
 #include "core/Localisation.h"
 #include "library/upload/UploadPlan.h"
 
+#include <QRegularExpression>
+#include <QUrl>
 #include <algorithm>
 
 namespace kx::upload {
@@ -21,7 +23,7 @@ HttpAnswer httpAnswer(const QString& out)
     HttpAnswer a;
     a.status = text.section(' ', 0, 0).toInt();
     // A server's text reaches the user: no control characters, no endless address.
-    QString where = text.section(' ', 1).trimmed();
+    QString where = addressForText(text.section(' ', 1).trimmed());
     if (hasControlCharacter(where) || where.size() > 300)
         where.clear();
     a.location = where;
@@ -264,13 +266,58 @@ QString failureMessage(const QString& err, int exitCode, const QString& lang)
 {
     const QStringList lines = meaningfulLines(err);
     if (!lines.isEmpty())
-        return lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' ');
+        return textWithoutSecrets(lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' '));
     const QString n = QString::number(exitCode);
     if (lang == QStringLiteral("hu"))
         return "Sikertelen (" + n + "-es kilépési kód)";
     if (lang == QStringLiteral("de"))
         return "Fehlgeschlagen (Exit-Code " + n + ")";
     return "Failed (exit code " + n + ")";
+}
+
+QString addressForText(const QString& url)
+{
+    QString rest = url;
+    QString front;
+    const qsizetype sep = url.indexOf(QStringLiteral("://"));
+    if (sep >= 0) {
+        front = url.left(sep + 3);
+        rest = url.mid(sep + 3);
+        // The authority ends where the path, query or fragment begins; its login ends at the
+        // last "@" (curl writes one inside the login as %40).
+        qsizetype end = 0;
+        while (end < rest.size() && !QStringLiteral("/?#").contains(rest[end]))
+            ++end;
+        const qsizetype at = rest.left(end).lastIndexOf('@');
+        if (at >= 0)
+            rest.remove(0, at + 1);
+    }
+    for (const QChar stop : {QChar('?'), QChar('#')}) {
+        const qsizetype i = rest.indexOf(stop);
+        if (i >= 0)
+            rest.truncate(i);
+    }
+    return front + rest;
+}
+
+QString textWithoutSecrets(const QString& text, const QString& password)
+{
+    static const QRegularExpression address(QStringLiteral(R"([A-Za-z][A-Za-z0-9+.\-]*://\S*)"));
+    QString safe;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch& m : address.globalMatch(text)) {
+        safe += text.mid(from, m.capturedStart() - from) + addressForText(m.captured());
+        from = m.capturedEnd();
+    }
+    safe += text.mid(from);
+    // A program may print the password outside an address; a very short one would mark
+    // ordinary words, and an address never carries it after the line above.
+    if (password.size() >= 4) {
+        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
+        for (const QString& secret : {password, encoded})
+            safe.replace(secret, QStringLiteral("•••"), Qt::CaseInsensitive);
+    }
+    return safe;
 }
 
 }  // namespace kx::upload

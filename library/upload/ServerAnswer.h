@@ -39,4 +39,11 @@ QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remo
 // Message of a failed child: the last two meaningful error lines, else the exit-code form.
 QString failureMessage(const QString& err, int exitCode, const QString& lang);
 
+// A server-given address as it may be shown or stored: without the login curl puts into it
+// (user and password), without query and fragment.
+QString addressForText(const QString& url);
+// A program's or server's text as it may be shown or stored: every address in it made so, and
+// the password itself (as typed and as an address writes it) hidden.
+QString textWithoutSecrets(const QString& text, const QString& password = QString());
+
 }  // namespace kx::upload

@@ -156,7 +156,8 @@ using JobPtr = std::shared_ptr<Job>;
 QFuture<Outcome<Sent>> failed(const JobPtr& job, const UploadError& error)
 {
     job->work->remove();
-    return ready(Outcome<Sent>(error));
+    // The reason goes to a toast, the queue's file and the settings: never the password.
+    return ready(Outcome<Sent>(UploadError{textWithoutSecrets(error.message, job->password)}));
 }
 
 QFuture<Outcome<Sent>> done(const JobPtr& job, const QString& name)
@@ -373,12 +374,13 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
         const bool webdav = s.protocol == RemoteProtocol::webdav;
         ChildRequest request = curlRequest(curlTestConfig(s.user, password, url.value(), webdav));
         request.anyExitStatus = true;
-        return run(request).then(&RemoteUploader::shared(), [webdav](const Outcome<ProcessOutput>& r) {
-            if (!r.ok())
-                return r.message();
-            const Outcome<bool> judged = judgeCurlTest(r.value(), webdav);
-            return judged.ok() ? connectedText() : judged.message();
-        });
+        return run(request).then(
+            &RemoteUploader::shared(), [webdav, password](const Outcome<ProcessOutput>& r) {
+                if (!r.ok())
+                    return textWithoutSecrets(r.message(), password);
+                const Outcome<bool> judged = judgeCurlTest(r.value(), webdav);
+                return judged.ok() ? connectedText() : textWithoutSecrets(judged.message(), password);
+            });
     }
     auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
@@ -386,13 +388,14 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
     Outcome<ChildRequest> request = sftpRequest(sftpTestCommands(endpoint), endpoint, s, password, *work);
     if (!request.ok())
         return ready(request.message());
-    return run(request.value()).then(&RemoteUploader::shared(), [work](const Outcome<ProcessOutput>& r) {
-        work->remove();
-        if (!r.ok())
-            return r.message();
-        const Outcome<bool> judged = judgeSftpTest(r.value());
-        return judged.ok() ? connectedText() : judged.message();
-    });
+    return run(request.value())
+        .then(&RemoteUploader::shared(), [work, password](const Outcome<ProcessOutput>& r) {
+            work->remove();
+            if (!r.ok())
+                return textWithoutSecrets(r.message(), password);
+            const Outcome<bool> judged = judgeSftpTest(r.value());
+            return judged.ok() ? connectedText() : textWithoutSecrets(judged.message(), password);
+        });
 }
 
 UploadQueue& queueInUse()

@@ -30,6 +30,26 @@ FTPHandler.authorizer = auth
 FTPServer(("127.0.0.1", int(port)), FTPHandler).serve_forever()
 )";
 
+const char* kRedirectScript = R"(import sys
+from http.server import BaseHTTPRequestHandler, HTTPServer
+class Moved(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    def answer(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if self.headers.get("Expect", "").lower() == "100-continue":
+            self.send_response_only(100)
+            self.end_headers()
+        if length:
+            self.rfile.read(length)
+        self.send_response(301)
+        self.send_header("Location", "/moved" + self.path.split("?")[0] + "?session=42#top")
+        self.send_header("Content-Length", "0")
+        self.send_header("Connection", "close")
+        self.end_headers()
+    do_GET = do_HEAD = do_PUT = do_PROPFIND = answer
+HTTPServer(("127.0.0.1", int(sys.argv[1])), Moved).serve_forever()
+)";
+
 }  // namespace
 
 quint16 freeLoopbackPort()
@@ -147,6 +167,12 @@ bool SftpServer::start(const QString& root, const QString&, const QString& passw
         "/bin/sh",
         {"-c", "sed 's/LISTEN_PORT/'\"$1\"'/' \"$2\" > \"$2.run\" && exec /usr/sbin/sshd -D -e -f \"$2.run\"",
          "sh", "@PORT@", w + "/sshd_config"});
+}
+
+bool RedirectingServer::start(const QString&, const QString&, const QString&)
+{
+    writeText(work_.filePath("moved.py"), kRedirectScript);
+    return launch("/usr/bin/python3", {work_.filePath("moved.py"), "@PORT@"});
 }
 
 bool StalledServer::start()

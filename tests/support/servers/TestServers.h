@@ -55,6 +55,14 @@ public:
     QString knownHostsPath() const { return work_.filePath("known_hosts"); }
 };
 
+// An HTTP server (Debian's python3) that answers every request with a 301 whose Location is
+// relative ("/moved" + the path asked for, with a query and a fragment), as a server does for a
+// folder address without its final slash. `root`, `user` and `password` are not used.
+class RedirectingServer : public ServerProcess {
+public:
+    bool start(const QString& root, const QString& user, const QString& password) override;
+};
+
 // Accepts connections and never sends a byte.
 class StalledServer {
 public:
