@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace kx {
@@ -236,6 +237,15 @@ sensitive::Span wholeKey(const sensitive::Reading& r, sensitive::Span range)
     return r.wholeWords(range);
 }
 
+// Where what follows the last "=" or ":" in text[start, end) begins; `start` when there is none.
+qsizetype keyEnd(const QString& text, qsizetype start, qsizetype end)
+{
+    for (qsizetype i = end; i > start; --i)
+        if (text[i - 1] == QLatin1Char('=') || text[i - 1] == QLatin1Char(':'))
+            return i;
+    return start;
+}
+
 // A local part that recognition split after a ".", "_", "-" or "+" ("anna. kovacs@…"): the
 // hit grows leftwards over each touching word of local-part characters that the separator
 // joins to it, so that no part of the address stays readable.
@@ -251,15 +261,28 @@ sensitive::Span wholeLocalPart(const sensitive::Reading& r, sensitive::Span rang
     // Only while the hit begins its word: "(anna" or "to:anna" has nothing to its left to join.
     for (; k > 0 && k < r.words.size() && r.words[k].start == range.start; --k) {
         const sensitive::Span before = r.words[k - 1];
-        const QString word = r.glued.mid(before.start, before.end - before.start);
+        // Of a word with a key ("ALERT_MAIL=ops."), only what follows its "=" or ":".
+        const qsizetype key = keyEnd(r.glued, before.start, before.end);
+        const QString word = r.glued.mid(key, before.end - key);
         const QRectF left = r.box(before), right = r.box({range.start, r.words[k].end});
-        if (left.isNull() || right.isNull() || right.left() - left.right() > 1.3 * r.glyph ||
+        if (word.isEmpty() || left.isNull() || right.isNull() ||
+            right.left() - left.right() > 1.3 * r.glyph ||
             !std::all_of(word.begin(), word.end(), localPart) ||
             !(joiners.contains(word.back()) || joiners.contains(r.glued[range.start])))
             break;
-        range.start = before.start;
+        range.start = key;
+        if (key > before.start)
+            break;
     }
     return range;
+}
+
+// An address is covered with the words it touches, but from the "=" or ":" of a key before it
+// ("ALERT_MAIL=ops.team@…", "mailto:anna@…") on: the address whole, the key readable.
+sensitive::Span wholeAddress(const sensitive::Reading& r, sensitive::Span range)
+{
+    const sensitive::Span whole = r.wholeWords(range);
+    return {std::max(keyEnd(r.glued, whole.start, range.start), whole.start), whole.end};
 }
 
 struct Piece {
@@ -466,30 +489,38 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
         QRectF matched;  // the matched characters alone, which decide what is nested
     };
     QList<Hit> hits;
-    const auto add = [&hits](const QString& category, const sensitive::Reading& r, sensitive::Span range) {
+    const auto add = [&hits](const QString& category, const sensitive::Reading& r, sensitive::Span range,
+                             std::optional<sensitive::Span> cover = std::nullopt) {
         // Every word the hit touches is covered whole: a hit cut short by a misread character
         // must not leave the rest of its word readable.
-        const QRectF box = r.box(r.wholeWords(range));
+        const QRectF box = r.box(cover.value_or(r.wholeWords(range)));
         if (!box.isNull())
             hits.append({{category, box.adjusted(-3, -3, 3, 3), r.line->box.height()}, r.box(range)});
     };
     const auto matchLine = [&](const sensitive::Reading& r) {
         const QList<sensitive::Span> cells = r.cells();
+        // A date with the time after it, or a reference numbered by its date, has the digits of
+        // a phone number: none is taken for one.
+        const QString phoneText = sensitive::withoutDates(r.corrected);
         for (const Detector& d : detectors()) {
-            // Numbers with a check are also read with look-alike letters as digits; the check
-            // decides.
+            // Numbers with a check, and phone numbers, are also read with look-alike letters as
+            // digits (and brackets); the check decides.
             const bool checked = d.category == QLatin1String("card") || d.category == QLatin1String("ip");
-            const QString& text = checked ? r.corrected : r.glued;
+            const bool phone = d.category == QLatin1String("phone");
+            const QString& text = phone ? phoneText : checked ? r.corrected : r.glued;
             const bool key = d.category == QLatin1String("secret") || d.category == QLatin1String("token");
             const bool iban = d.category == QLatin1String("iban");
             // The patterns that may span blanks must not join an amount to its neighbour.
-            const bool numbers =
-                iban || d.category == QLatin1String("card") || d.category == QLatin1String("phone");
+            const bool numbers = iban || phone || d.category == QLatin1String("card");
             for (const sensitive::Span range : cellMatches(d.re, cells, text, numbers)) {
                 if (!passes(d.category, text.mid(range.start, range.end - range.start)))
                     continue;
-                const bool email = d.category == QLatin1String("email");
-                add(d.category, r, key ? wholeKey(r, range) : email ? wholeLocalPart(r, range) : range);
+                if (d.category == QLatin1String("email")) {
+                    const sensitive::Span address = wholeLocalPart(r, range);
+                    add(d.category, r, address, wholeAddress(r, address));
+                } else {
+                    add(d.category, r, key ? wholeKey(r, range) : range);
+                }
             }
             if (iban && r.corrected != r.glued) {
                 for (const sensitive::Span range : cellMatches(d.re, cells, r.corrected, true)) {

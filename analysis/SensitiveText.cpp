@@ -1,5 +1,6 @@
 #include "analysis/SensitiveText.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <vector>
 
@@ -180,6 +181,31 @@ Reading read(const TextObservation& line, Join join)
     return r;
 }
 
+namespace {
+
+QChar bracketFor(QChar c)
+{
+    switch (c.unicode()) {
+        case '{':
+        case '[':
+            return QLatin1Char('(');
+        case '}':
+        case ']':
+            return QLatin1Char(')');
+        default:
+            return c;
+    }
+}
+
+bool within(const QString& digits, int low, int high)
+{
+    bool ok = false;
+    const int value = digits.toInt(&ok);
+    return ok && value >= low && value <= high;
+}
+
+}  // namespace
+
 QString digitsForLookalikes(const QString& text)
 {
     QString out = text;
@@ -195,7 +221,50 @@ QString digitsForLookalikes(const QString& text)
         if (!digit || otherLetter)
             continue;
         for (qsizetype i = w.start; i < w.end; ++i)
-            out[i] = digitFor(text[i]);
+            out[i] = bracketFor(digitFor(text[i]));
+    }
+    return out;
+}
+
+QString withoutDates(const QString& text)
+{
+    // None of them inside a longer run of digit groups ("+36-30-12-10-2024", "10.12.14.5").
+    static const QString before = QStringLiteral(R"((?<![\d+])(?<!\d[-/.]))");
+    static const QString after = QStringLiteral(R"((?!\d|[-/.]\d))");
+    static const QRegularExpression yearFirst(
+        before + QStringLiteral(R"((\d{4})([-/.])(\d{1,2})\2(\d{1,2}))") + after);
+    static const QRegularExpression dayFirst(
+        before + QStringLiteral(R"((\d{1,2})([-/.])(\d{1,2})\2(\d{4}|\d{2}))") + after);
+    static const QRegularExpression reference(
+        before + QStringLiteral(R"(((?:19|20)\d\d)([-/])(\d{1,2})\2\d+)") + after);
+    static const QRegularExpression time(
+        QStringLiteral(R"((?<![\d:.])(\d{1,2}):(\d{2})(?::(\d{2}))?(?:[.,]\d{1,6})?(?![\d:]))"));
+    const auto valid = [](const QRegularExpressionMatch& m, const QRegularExpression* re) {
+        if (re == &yearFirst)
+            return within(m.captured(1), 1900, 2099) && within(m.captured(3), 1, 12) &&
+                   within(m.captured(4), 1, 31);
+        if (re == &dayFirst) {
+            const QString year = m.captured(4);
+            // Day and month either way round (06.05.2024, 05/06/2024).
+            return within(m.captured(1), 1, 31) && within(m.captured(3), 1, 31) &&
+                   (within(m.captured(1), 1, 12) || within(m.captured(3), 1, 12)) &&
+                   (year.size() == 2 || within(year, 1900, 2099));
+        }
+        if (re == &reference)
+            return within(m.captured(1), 1900, 2099) && within(m.captured(3), 1, 12);
+        return within(m.captured(1), 0, 23) && within(m.captured(2), 0, 59) &&
+               (m.captured(3).isEmpty() || within(m.captured(3), 0, 60));
+    };
+    QString out = text;
+    for (const QRegularExpression* re : {&yearFirst, &dayFirst, &reference, &time}) {
+        for (auto it = re->globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (!valid(m, re))
+                continue;
+            for (qsizetype i = m.capturedStart(); i < m.capturedEnd(); ++i)
+                if (!blank(out[i]))
+                    out[i] = QLatin1Char('#');
+        }
     }
     return out;
 }

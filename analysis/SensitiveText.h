@@ -44,9 +44,14 @@ enum class Join { none, narrow, keyPieces };
 
 Reading read(const TextObservation& line, Join join = Join::narrow);
 
-// The text with O/o as 0, l/I/| as 1, S as 5 and B as 8 in every blank-separated word that
-// has a digit and no other letter. Same length as the text.
+// The text with O/o as 0, l/I/| as 1, S as 5 and B as 8, and { [ as ( and } ] as ), in every
+// blank-separated word that has a digit and no other letter. Same length as the text.
 QString digitsForLookalikes(const QString& text);
+
+// The text with its dates (2024-05-06, 06.05.2024, 05/06/24), times of day (12:31, 12:31:07.250)
+// and references numbered by year and month (2024/05/0231) blotted out with '#', blanks kept: a
+// date with the time after it has as many digits as a phone number. Same length as the text.
+QString withoutDates(const QString& text);
 
 // The digit a letter or sign that looks like one stands for (O and o 0, l, I and | 1, S 5,
 // B 8); any other character itself.

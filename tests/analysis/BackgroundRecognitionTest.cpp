@@ -236,7 +236,7 @@ TEST_F(BackgroundRecognition, AReadingThatMakesNoProgressIsEnded)
 
 // A 64-megapixel page goes to the recognition process in bands: its memory follows a band, not
 // the page (the whole page cost it five times the page's grey), and a line across the planned
-// end of a band is read whole, in its place.
+// end of a band is read whole, in its place, its letters too.
 TEST_F(BackgroundRecognition, ATallImageIsReadInBandsWithItsLinesWholeAndInPlace)
 {
     QImage page(4096, 16384, QImage::Format_ARGB32_Premultiplied);
@@ -261,8 +261,13 @@ TEST_F(BackgroundRecognition, ATallImageIsReadInBandsWithItsLinesWholeAndInPlace
     ASSERT_TRUE(read->ok) << read->error.toStdString();
     ASSERT_EQ(read->lines.size(), drawn.size()) << read->text().toStdString();
     for (qsizetype i = 0; i < drawn.size(); ++i) {
-        EXPECT_EQ(read->lines[i].text, drawn[i].second);
-        EXPECT_NEAR(read->lines[i].box.bottom(), drawn[i].first, 5) << drawn[i].second.toStdString();
+        const TextObservation& line = read->lines[i];
+        EXPECT_EQ(line.text, drawn[i].second);
+        EXPECT_NEAR(line.box.bottom(), drawn[i].first, 5) << drawn[i].second.toStdString();
+        // Redaction covers the boxes of the letters: they stand on the line, in every band.
+        ASSERT_EQ(line.charBoxes.size(), line.text.size());
+        for (const QRectF& letter : line.charBoxes)
+            EXPECT_TRUE(line.box.adjusted(-2, -2, 2, 2).contains(letter)) << drawn[i].second.toStdString();
     }
     QFile status(QStringLiteral("/proc/%1/status").arg(ocr::recognizerProcessState().pid));
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));

@@ -201,6 +201,13 @@ TEST(SensitiveData, AnEmailSplitInsideItsLocalPartIsCoveredFromItsFirstWord)
          "to"},
         {{{0, "h."}, {6, "keller_"}, {6, "1962@posteo.example"}}, "h. keller_ 1962@posteo.example", ""},
         {{{0, "jan-"}, {6, "peters+home@mail.example.org"}}, "jan- peters+home@mail.example.org", ""},
+        // A key glued to the address, or split off with the address's first piece: the address is
+        // covered whole, the key stays readable.
+        {{{0, "ALERT_MAIL=ops."}, {6, "team@alerts.example.com"}},
+         "ops. team@alerts.example.com",
+         "ALERT_MAIL"},
+        {{{0, "ALERT_MAIL=ops.team@alerts.example.com"}}, "ops.team@alerts.example.com", "ALERT_MAIL"},
+        {{{0, "Reply-To:anna@mailbox.example.hu"}}, "anna@mailbox.example.hu", "Reply-To"},
         // Prose before an address stays readable: no joining character, a blank's gap, a colon.
         {{{0, "Write"}, {6, "anna@mailbox.example.hu"}}, "anna@mailbox.example.hu", "Write"},
         {{{0, "ends."}, {12, "anna@mailbox.example.hu"}}, "anna@mailbox.example.hu", "ends."},
@@ -302,6 +309,9 @@ TEST(SensitiveData, AMatchNeverJoinsTheCellsOfATable)
         QString readable;        // touched by no hit
     };
     const QList<Case> cases{
+        // A column gap is wider than 2.5 glyphs: 2.25 is a blank, 2.75 parts the cells.
+        {{{0, "+49"}, {8, "30"}, {18, "1234"}, {8, "5678"}}, "+49 30 1234 5678", "phone", ""},
+        {{{0, "+49"}, {8, "30"}, {22, "1234"}, {8, "5678"}}, "", "", ""},
         {{{0, "1,250.00"}, {8, "2024-05-02"}}, "", "", ""},
         {{{0, "2024-05-02"}, {8, "0.50"}}, "", "", ""},
         {{{0, "2024-05-02"}, {40, "1250"}}, "", "", ""},
@@ -320,8 +330,78 @@ TEST(SensitiveData, AMatchNeverJoinsTheCellsOfATable)
             continue;
         }
         EXPECT_TRUE(covering(hits, l, c.item).contains(c.category));
+        if (c.readable.isEmpty())
+            continue;
         const qsizetype at = l.text.indexOf(c.readable);
         const QRectF readable = l.boundingBox(at, c.readable.size()).value_or(QRectF());
+        for (const SensitiveData::Match& m : hits)
+            EXPECT_FALSE(m.rect.intersects(readable)) << m.category.toStdString();
+    }
+}
+
+// A number whose groups stand on both sides of a column gap is two cells, not one card or IBAN,
+// even where the check digits of the whole would hold.
+TEST(SensitiveData, NoCardOrIbanAcrossAColumnGap)
+{
+    const QList<QList<QPair<double, QString>>> lines{
+        {{0, "DE89"}, {8, "3704"}, {8, "0044"}, {30, "0532"}, {8, "0130"}, {8, "00"}},
+        {{0, "DE89"}, {8, "370"}, {8, "40044"}, {30, "053"}, {8, "20130"}, {8, "00"}},
+        {{0, "4111"}, {8, "1111"}, {30, "1111"}, {8, "1111"}},
+    };
+    for (const auto& words : lines) {
+        const TextObservation l = spaced(words);
+        SCOPED_TRACE(l.text.toStdString());
+        const QRectF first = l.boundingBox(0, words[0].second.size()).value_or(QRectF());
+        const QRectF last = l.boundingBox(l.text.size() - 1, 1).value_or(QRectF());
+        for (const SensitiveData::Match& m : SensitiveData::find({l})) {
+            EXPECT_NE(m.category, "iban");
+            EXPECT_NE(m.category, "card");
+            EXPECT_FALSE(m.rect.intersects(first) && m.rect.intersects(last)) << m.category.toStdString();
+        }
+    }
+}
+
+// Dates with the time after them and references numbered by their date have the digits of a
+// phone number; none is covered, while a phone number beside them, or read with a look-alike
+// bracket, is.
+TEST(SensitiveData, TimesDatesAndReferencesAreNoPhoneNumbers)
+{
+    struct Case {
+        QString line;
+        QString phone;  // covered by a "phone" hit; empty: no hit at all
+        QString readable;
+    };
+    const QList<Case> cases{
+        {"2024-05-06 12:31:07 INFO worker started", "", ""},
+        {"[06.05.2024 12:31] backup done", "", ""},
+        {"06/05/2024 12:31:07.250 login", "", ""},
+        {"5/6/24 9:41 PM 1234 synced", "", ""},
+        {"2024-05-06 1234 requests", "", ""},
+        {"booked as 2024/05/0231 today", "", ""},
+        {"INV-2024-05-0231 paid", "", ""},
+        {"2024-05-06 12:31:07 call +49 30 1234 5678", "+49 30 1234 5678", "2024-05-06 12:31:07"},
+        {"12:31 call 06 30 123 4567", "06 30 123 4567", "12:31"},
+        // Date-like groups inside a phone number: not a date, the number is whole.
+        {"Mobil 06-30-123 4567", "06-30-123 4567", "Mobil"},
+        {"Mobil 06-30-1234 567", "06-30-1234 567", "Mobil"},
+        {"Tel 1934-56-78 90", "1934-56-78 90", "Tel"},
+        {"Tel (030} 1234-567", "(030} 1234-567", "Tel"},
+        {"Fax [O30) 1234-567", "[O30) 1234-567", "Fax"},
+    };
+    for (const Case& c : cases) {
+        QList<QPair<double, QString>> words;
+        for (const QString& w : c.line.split(' '))
+            words.append({8, w});
+        const TextObservation l = spaced(words);
+        SCOPED_TRACE(l.text.toStdString());
+        const QList<SensitiveData::Match> hits = SensitiveData::find({l});
+        if (c.phone.isEmpty()) {
+            EXPECT_TRUE(hits.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(covering(hits, l, c.phone), QStringList{"phone"});
+        const QRectF readable =
+            l.boundingBox(l.text.indexOf(c.readable), c.readable.size()).value_or(QRectF());
         for (const SensitiveData::Match& m : hits)
             EXPECT_FALSE(m.rect.intersects(readable)) << m.category.toStdString();
     }
