@@ -158,14 +158,17 @@ void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
     if (!screen)
         return;
     const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry());
-    if (r.fixed) {
+    if (r.fixed)
         window->setFixedSize(client.size());
-    } else {
+    else
         window->setMinimumSize(r.minimum.boundedTo(client.size()));
-        window->resize(client.size());
-    }
-    // A top-level window's position is its frame's.
-    window->move(client.topLeft() - QPoint(frame.left(), frame.top()));
+    // The client's own rectangle, never the frame's position: QWidget::move() turns a frame
+    // position into the client's with the frame Qt last saw at a move or resize event, which is
+    // none while the manager has told the frame but not yet framed the window, and the window
+    // then lands a whole title bar too high. Placed this way from the start, the window is also
+    // made with static gravity, so the manager keeps the client where it is asked to be
+    // whatever frame it draws.
+    window->setGeometry(client);
 }
 
 // Windows placed with a guessed frame, fitted again once the window manager tells the real one:

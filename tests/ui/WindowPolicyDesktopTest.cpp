@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <QWindow>
@@ -50,4 +51,33 @@ TEST(WindowPolicyDesktop, ToastsAreNotificationWindows)
     ASSERT_TRUE(kx::test::waitFor([] { return kx::Toast::current()->isVisible(); }));
     EXPECT_TRUE(kx::hasNotificationWindowType(kx::Toast::current()->windowHandle()));
     kx::Toast::dismiss();
+}
+
+// A fitted window is placed by its client's rectangle, and the manager is asked to keep the
+// client where it is put (static gravity): where it lands never hangs on whether Qt has caught
+// up with the frame the manager told.
+TEST(WindowPolicyDesktop, AFittedWindowKeepsItsClientWhereFitted)
+{
+    if (!test::haveDisplay() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "no X display";
+    QWidget w;
+    w.resize(400, 300);
+    WindowPolicy::centre(&w);
+    w.show();
+    ASSERT_TRUE(test::waitFor([&] { return w.windowHandle() && w.windowHandle()->isExposed(); }, 10000));
+    QByteArray hints;
+    test::run("xprop", {"-id", QString::number(w.winId()), "WM_NORMAL_HINTS"}, &hints);
+    EXPECT_TRUE(hints.contains("window gravity: Static")) << hints.constData();
+    // Fitted again with the frame told, the client lands where the fitting says.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QRect expected;
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            const QMargins frame = w.windowHandle()->frameMargins();
+            expected = WindowPolicy::fitted({400, 300}, frame, area);
+            return !frame.isNull() && w.geometry() == expected && area.contains(w.frameGeometry());
+        },
+        10000))
+        << "at " << w.geometry().x() << "," << w.geometry().y() << " not " << expected.x() << ","
+        << expected.y();
 }

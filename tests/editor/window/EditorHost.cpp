@@ -4,6 +4,7 @@
 // editor opened for that entry ("entry <uuid>" on stdout). Lines on stdin:
 //   "where NAME"  -> "where x y w h" (global) or "where none": the visible widget with that object
 //                    name, the chrome button with the symbol after "symbol:", or the class after "class:"
+//   "winid"       -> "winid <X window id of the editor>"
 //   "doc"         -> "doc <backdrop on> <padding> <background> <undo steps> <image w h> <tool> <objects>"
 //                    (the tool as its ToolKind number)
 // Closing the window keeps the process running.
@@ -64,6 +65,8 @@ QString answer(const QString& line, EditorWindowController& editor)
     const EditorDocument& doc = editor.doc();
     if (line.startsWith(QLatin1String("where ")))
         return QStringLiteral("where ") + rectText(find(line.mid(6)));
+    if (line == QLatin1String("winid"))
+        return QStringLiteral("winid %1").arg(editor.window()->winId());
     if (line == QLatin1String("doc"))
         return QStringLiteral("doc %1 %2 %3 %4 %5 %6 %7 %8")
             .arg(int(doc.beautify().enabled))
