@@ -81,6 +81,14 @@ QString ftpUnconfirmedText(const QString& reply)
         .arg(reply.isEmpty() ? QStringLiteral("–") : reply);
 }
 
+QString ftpAbortedText()
+{
+    return kx::tr("The server broke off the transfer (reply 426) – its disk may be full.",
+                  "A szerver megszakította az átvitelt (426-os válasz) – lehet, hogy megtelt a lemeze.",
+                  "Der Server hat die Übertragung abgebrochen (Antwort 426) – vielleicht ist sein "
+                  "Datenträger voll.");
+}
+
 bool redirect(int code)
 {
     return code >= 300 && code < 400;
@@ -134,11 +142,17 @@ Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav)
 Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav)
 {
     if (!webdav) {
+        const QString reply = output.out.trimmed();
+        // 452 and 552 say there is no room; 426 is what a server says when its write failed
+        // mid-transfer (a full disk most of all), which curl reports as a partial file.
+        if (reply == QStringLiteral("452") || reply == QStringLiteral("552"))
+            return UploadError{diskFullText()};
+        if (reply == QStringLiteral("426"))
+            return UploadError{ftpAbortedText()};
         if (output.exitCode != 0)
             return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
         // 226 or 250 after the transfer; curl's own success alone can follow a reply that
         // never said the file was complete.
-        const QString reply = output.out.trimmed();
         if (reply.size() == 3 && reply.startsWith('2'))
             return Stored::yes;
         return UploadError{ftpUnconfirmedText(reply)};
@@ -240,17 +254,96 @@ QString incompleteText(qint64 listed, qint64 size)
 
 }  // namespace
 
-Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
-                                qint64 size)
+namespace {
+
+// sftp names the file in its error ("dest open \"…\": Permission denied"): the first line that
+// names the temporary file is the first error from the put on. What the server said follows
+// the last ": ".
+QString errorAbout(const QString& err, const QString& temporary)
 {
-    if (listedSize(output.out, temporary) >= 0)
-        return Stored::nameTaken;
+    const QString name = temporary.section('/', -1);
+    for (const QString& line : meaningfulLines(err)) {
+        if (line.contains(name)) {
+            const qsizetype colon = line.lastIndexOf(QStringLiteral(": "));
+            return colon >= 0 ? line.mid(colon + 2) : line;
+        }
+    }
+    return QString();
+}
+
+QString notWrittenText(const QString& why)
+{
+    return kx::tr("The server did not write the file: %1.", "A szerver nem írta ki a fájlt: %1.",
+                  "Der Server hat die Datei nicht geschrieben: %1.")
+        .arg(why);
+}
+
+QString renameRefusedText(const QString& why)
+{
+    return kx::tr("The server did not let the uploaded file be renamed: %1.",
+                  "A szerver nem engedte átnevezni a feltöltött fájlt: %1.",
+                  "Der Server hat das Umbenennen der hochgeladenen Datei nicht erlaubt: %1.")
+        .arg(why);
+}
+
+}  // namespace
+
+Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
+                                qint64 size, bool* putFailed)
+{
+    if (putFailed)
+        *putFailed = false;
     const qint64 listed = listedSize(output.out, remote);
-    // sftp goes on after a failed command: a put cut short (a full disk) is still renamed.
+    const bool temporaryLeft = listedSize(output.out, temporary) >= 0;
+    if (temporaryLeft && listed >= 0)
+        return Stored::nameTaken;
+    const QString why = errorAbout(output.err, temporary);
+    if (temporaryLeft)
+        return UploadError{renameRefusedText(why.isEmpty() ? notArrivedText() : why)};
     if (listed >= 0)
         return listed == size ? Outcome<Stored>(Stored::yes) : UploadError{incompleteText(listed, size)};
+    // The batch stops at a failed put: its error is the one that names the temporary file.
+    if (!why.isEmpty()) {
+        if (putFailed)
+            *putFailed = true;
+        return UploadError{notWrittenText(why)};
+    }
+    // ssh's own exit status after sftp had begun the batch (it echoes each command): the
+    // connection went down on the way.
+    if (output.exitCode == 255 && output.out.contains(QStringLiteral("sftp> ")))
+        return UploadError{connectionLostText()};
+    if (output.exitCode != 0)
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
     const QStringList lines = meaningfulLines(output.err);
     return UploadError{lines.isEmpty() ? notArrivedText() : lines.last()};
+}
+
+bool sftpDiskFull(const ProcessOutput& cleanup)
+{
+    // "Size Used Avail (root) %Capacity", then the figures in KiB.
+    const QStringList lines = cleanup.out.split('\n', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (!lines[i].contains(QStringLiteral("Avail")))
+            continue;
+        bool number = false;
+        const qint64 avail = lines[i + 1].split(' ', Qt::SkipEmptyParts).value(2).toLongLong(&number);
+        return number && avail == 0;
+    }
+    return false;
+}
+
+bool ftpMayHaveWritten(const ProcessOutput& output)
+{
+    switch (output.exitCode) {
+        case 0:   // no completion reply
+        case 18:  // partial file
+        case 28:  // time-out
+        case 55:  // sending failed
+        case 56:  // receiving failed
+            return true;
+        default:
+            return false;
+    }
 }
 
 Outcome<bool> judgeSftpTest(const ProcessOutput& output)
@@ -267,6 +360,9 @@ QString failureMessage(const QString& err, int exitCode, const QString& lang)
     const QStringList lines = meaningfulLines(err);
     if (!lines.isEmpty())
         return textWithoutSecrets(lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' '));
+    // sftp's only word when the connection went down.
+    if (err.contains(QStringLiteral("Connection closed")))
+        return connectionLostText();
     const QString n = QString::number(exitCode);
     if (lang == QStringLiteral("hu"))
         return "Sikertelen (" + n + "-es kilépési kód)";

@@ -24,9 +24,14 @@ enum class Stored { yes, nameTaken };
 Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav);
 // Success of an sftp upload of `size` bytes sent as `temporary` and renamed to `remote`: the
 // temporary file is gone and `remote` is listed as a regular file of that size. `temporary`
-// still listed: the rename found `remote` taken.
+// still listed beside a listed `remote`: the rename found `remote` taken. `putFailed` tells a
+// put that the server refused or cut short (the batch stopped there).
 Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
-                                qint64 size);
+                                qint64 size, bool* putFailed = nullptr);
+// The clean-up session's "df" found no space left.
+bool sftpDiskFull(const ProcessOutput& cleanup);
+// An FTP upload that failed after the server may have begun writing the file.
+bool ftpMayHaveWritten(const ProcessOutput& output);
 
 // Success of the curl connection test (WebDAV: a PROPFIND answered 207 or 200).
 Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav);

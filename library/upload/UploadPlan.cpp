@@ -69,6 +69,18 @@ QString everyNameTakenText()
                   "Jeder versuchte Name ist auf dem Server schon vergeben.");
 }
 
+QString diskFullText()
+{
+    return kx::tr("The server's disk is full.", "A szerver lemeze megtelt.",
+                  "Der Datenträger des Servers ist voll.");
+}
+
+QString connectionLostText()
+{
+    return kx::tr("The connection to the server was lost.", "Megszakadt a kapcsolat a szerverrel.",
+                  "Die Verbindung zum Server ist abgebrochen.");
+}
+
 bool hasControlCharacter(const QString& text)
 {
     for (const QChar c : text) {
@@ -256,6 +268,20 @@ QStringList curlCheckConfig(const QString& user, const QString& password, const 
     return lines;
 }
 
+QStringList curlDeleteConfig(const QString& user, const QString& password, const QString& name,
+                             const Endpoint& e)
+{
+    // A command runs in the login folder, before curl changes to the folder of the address.
+    Outcome<QString> url = fileUrl(std::nullopt, Endpoint{e.scheme, e.host, e.port, {}, {}, false});
+    QStringList lines = curlLines(user, password, false);
+    lines << QStringLiteral("url = ") + quoted(url.ok() ? url.value() : QString());
+    lines << QStringLiteral("nobody");
+    // "*": a file that is not there is no failure.
+    lines << QStringLiteral("quote = ") +
+                 quoted(QStringLiteral("*DELE ") + (e.folder + QStringList{name}).join('/'));
+    return lines;
+}
+
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav)
 {
@@ -295,11 +321,16 @@ QString expandHome(const QString& path, const QString& home)
 }
 
 QStringList sftpArguments(const Endpoint& e, const QString& user, const QString& keyPath,
-                          const QString& knownHosts, const QString& sshProgram)
+                          const QString& knownHosts, const QString& sshProgram, bool stopAtFailure)
 {
     QStringList args;
     if (!sshProgram.isEmpty())
         args << QStringLiteral("-S") << sshProgram;
+    // sftp's "-b" also turns ssh's batch mode on, which would never ask for the pass phrase;
+    // ssh takes the first value given, so this one comes first.
+    if (stopAtFailure)
+        args << QStringLiteral("-o") << QStringLiteral("BatchMode=no") << QStringLiteral("-b")
+             << QStringLiteral("-");
     args << QStringList{QStringLiteral("-o"), QStringLiteral("StrictHostKeyChecking=accept-new"),
                         QStringLiteral("-o"), QStringLiteral("ConnectTimeout=15"),
                         QStringLiteral("-o"), QStringLiteral("NumberOfPasswordPrompts=1")};
@@ -365,9 +396,10 @@ QStringList sftpRenameCommands(const QString& temporary, const QString& remote)
             QStringLiteral("-ls -l ") + listingQuoted(remote)};
 }
 
-QStringList sftpRemoveCommands(const QString& temporary)
+QStringList sftpRemoveCommands(const QString& temporary, const Endpoint& e)
 {
-    return {QStringLiteral("-rm ") + quoted(temporary)};
+    const QString folder = e.folder.isEmpty() ? QStringLiteral(".") : pathPrefix(e) + e.folder.join('/');
+    return {QStringLiteral("-df ") + quoted(folder), QStringLiteral("-rm ") + quoted(temporary)};
 }
 
 QString sftpRemotePath(const QString& name, const Endpoint& e)

@@ -21,6 +21,8 @@ QString connectedText();
 // The toast of a failed upload that waits in the queue (the help quotes it).
 QString queuedFailureText();
 QString everyNameTakenText();
+QString diskFullText();
+QString connectionLostText();
 
 // True when the text holds a line break, another C0 or C1 control character or DEL.
 bool hasControlCharacter(const QString& text);
@@ -57,6 +59,10 @@ QStringList curlUploadConfig(const QString& user, const QString& password, const
 
 // A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
 QStringList curlCheckConfig(const QString& user, const QString& password, const QString& url, bool webdav);
+// Deletes `name` in the endpoint's folder (FTP), whatever the answer: the file an upload cut
+// short left under its name.
+QStringList curlDeleteConfig(const QString& user, const QString& password, const QString& name,
+                             const Endpoint& endpoint);
 QStringList curlTestConfig(const QString& user, const QString& password, const QString& folderUrl,
                            bool webdav);
 // The fixed argument list of every curl run (the configuration comes on standard input).
@@ -65,9 +71,11 @@ QStringList curlArguments();
 QString inputText(const QStringList& lines);
 
 // sftp's argument list; `knownHosts` replaces ssh's own known-hosts file and `sshProgram`
-// runs in place of ssh, when not empty.
+// runs in place of ssh, when not empty. `stopAtFailure`: the batch ends at the first failing
+// command not marked with "-".
 QStringList sftpArguments(const Endpoint& endpoint, const QString& user, const QString& keyPath,
-                          const QString& knownHosts, const QString& sshProgram = QString());
+                          const QString& knownHosts, const QString& sshProgram = QString(),
+                          bool stopAtFailure = false);
 // "~" or "~/..." at the start becomes the home folder.
 QString expandHome(const QString& path, const QString& home);
 
@@ -82,8 +90,9 @@ SftpUploadPlan sftpUploadCommands(const QString& localFile, const QString& tempo
                                   const Endpoint& endpoint);
 // Another try at the rename, after `remote` was found taken.
 QStringList sftpRenameCommands(const QString& temporary, const QString& remote);
-// Removes a temporary file left by an upload that gave up.
-QStringList sftpRemoveCommands(const QString& temporary);
+// Removes a temporary file left by an upload that gave up, after a look at the space left in
+// its folder.
+QStringList sftpRemoveCommands(const QString& temporary, const Endpoint& endpoint);
 QStringList sftpTestCommands(const Endpoint& endpoint);
 // The path of a file named `name` in the endpoint's folder, as the sftp commands write it.
 QString sftpRemotePath(const QString& name, const Endpoint& endpoint);

@@ -65,7 +65,8 @@ QString sshMissingText()
 
 // sftp with its environment: the askpass script when there is a password.
 Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& endpoint,
-                                  const UploadSettings& s, const QString& password, const WorkFolder& work)
+                                  const UploadSettings& s, const QString& password, const WorkFolder& work,
+                                  bool stopAtFailure = false)
 {
     ChildRequest request;
     request.program = QStringLiteral("/usr/bin/sftp");
@@ -77,7 +78,8 @@ Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& e
     static const QString ssh = moduleFile(QStringLiteral("kaptorix-ssh"));
     if (ssh.isEmpty())
         return UploadError{sshMissingText()};
-    request.arguments = sftpArguments(endpoint, s.user, expandHome(s.keyPath, QDir::homePath()), known, ssh);
+    request.arguments =
+        sftpArguments(endpoint, s.user, expandHome(s.keyPath, QDir::homePath()), known, ssh, stopAtFailure);
     if (!password.isEmpty()) {
         const QString script = work.path() + QStringLiteral("/askpass.sh");
         QString why;
@@ -116,9 +118,9 @@ struct Job {
     std::optional<QUuid> entryID;
     int n = 1;
     int checks = 0;
-    QString temporary;  // sftp: the file's path on the server until its rename
-    bool temporaryListed = false;
-    qint64 size = 0;  // bytes of the image  // seen on the server: a rename was refused
+    QString temporary;        // sftp: the file's path on the server until its rename
+    bool putStarted = false;  // sftp: the temporary file may be on the server
+    qint64 size = 0;          // bytes of the image
 
     QString name(int number) const
     {
@@ -176,6 +178,26 @@ QFuture<Outcome<Sent>> nextName(const JobPtr& job)
     return checkName(job);
 }
 
+// Longest run of a clean-up after a failure: a server that stopped answering keeps the
+// failure's notice waiting no longer than this.
+int cleanupLimitMs()
+{
+    return std::min(g_timeLimitMs, 30'000);
+}
+
+// FTP writes under the final name: a transfer cut short leaves a truncated file there, which is
+// deleted (the name was free when the upload looked at it).
+QFuture<Outcome<Sent>> ftpFailed(const JobPtr& job, const QString& name, const UploadError& error)
+{
+    ChildRequest request = curlRequest(curlDeleteConfig(job->s.user, job->password, name, job->endpoint));
+    request.anyExitStatus = true;
+    request.timeLimitMs = cleanupLimitMs();
+    return run(request)
+        .then(&RemoteUploader::shared(),
+              [job, error](const Outcome<ProcessOutput>&) { return failed(job, error); })
+        .unwrap();
+}
+
 QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
 {
     const QString name = job->name(job->n);
@@ -189,28 +211,40 @@ QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
         .then(&RemoteUploader::shared(),
               [job, name](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
-                      return failed(job, r.error());
+                      return job->webdav() ? failed(job, r.error()) : ftpFailed(job, name, r.error());
                   const Outcome<Stored> stored = judgeCurlUpload(r.value(), job->webdav());
-                  if (!stored.ok())
+                  if (!stored.ok()) {
+                      if (!job->webdav() && ftpMayHaveWritten(r.value()))
+                          return ftpFailed(job, name, stored.error());
                       return failed(job, stored.error());
+                  }
                   // A server that keeps conditions had the name after all.
                   return stored.value() == Stored::yes ? done(job, name) : nextName(job);
               })
         .unwrap();
 }
 
-// After giving up, the temporary file is removed from the server as far as it can be.
-QFuture<Outcome<Sent>> failedAfterPut(const JobPtr& job, const UploadError& error)
+// After giving up, the temporary file is removed from the server in a session of its own: the
+// one that failed may have lost its connection. A put that failed on a disk with no space left
+// says so.
+QFuture<Outcome<Sent>> failedAfterPut(const JobPtr& job, const UploadError& error, bool putFailed = false)
 {
-    if (!job->temporaryListed)
+    if (!job->putStarted)
         return failed(job, error);
-    Outcome<ChildRequest> request =
-        sftpRequest(sftpRemoveCommands(job->temporary), job->endpoint, job->s, job->password, *job->work);
+    Outcome<ChildRequest> request = sftpRequest(sftpRemoveCommands(job->temporary, job->endpoint),
+                                                job->endpoint, job->s, job->password, *job->work);
     if (!request.ok())
         return failed(job, error);
-    return run(request.value())
+    ChildRequest cleanup = request.value();
+    cleanup.anyExitStatus = true;
+    cleanup.timeLimitMs = cleanupLimitMs();
+    return run(cleanup)
         .then(&RemoteUploader::shared(),
-              [job, error](const Outcome<ProcessOutput>&) { return failed(job, error); })
+              [job, error, putFailed](const Outcome<ProcessOutput>& r) {
+                  if (putFailed && r.ok() && sftpDiskFull(r.value()))
+                      return failed(job, UploadError{diskFullText()});
+                  return failed(job, error);
+              })
         .unwrap();
 }
 
@@ -231,21 +265,26 @@ QFuture<Outcome<Sent>> renamedElsewhere(const JobPtr& job)
 QFuture<Outcome<Sent>> sftpRun(const JobPtr& job, const QStringList& commands)
 {
     const QString name = job->name(job->n);
-    Outcome<ChildRequest> request = sftpRequest(commands, job->endpoint, job->s, job->password, *job->work);
+    Outcome<ChildRequest> request =
+        sftpRequest(commands, job->endpoint, job->s, job->password, *job->work, true);
     if (!request.ok())
         return failedAfterPut(job, request.error());
-    return run(request.value())
+    // The batch stops at a failed put; what ran is judged from the listings.
+    ChildRequest batch = request.value();
+    batch.anyExitStatus = true;
+    job->putStarted = true;
+    return run(batch)
         .then(&RemoteUploader::shared(),
               [job, name, remote = sftpRemotePath(name, job->endpoint)](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failedAfterPut(job, r.error());
+                  bool putFailed = false;
                   const Outcome<Stored> stored =
-                      judgeSftpUpload(r.value(), job->temporary, remote, job->size);
+                      judgeSftpUpload(r.value(), job->temporary, remote, job->size, &putFailed);
                   if (!stored.ok())
-                      return failedAfterPut(job, stored.error());
+                      return failedAfterPut(job, stored.error(), putFailed);
                   if (stored.value() == Stored::yes)
                       return done(job, name);
-                  job->temporaryListed = true;
                   return renamedElsewhere(job);
               })
         .unwrap();

@@ -284,3 +284,71 @@ TEST(UploadPlan, NoLoginOrPasswordInAText)
               "The server moved to http://n/d/: change the address in Settings → Upload.");
     EXPECT_EQ(failureMessage("x\ncurl: (3) http://a:b@h/ is bad\n", 3, "en"), "x curl: (3) http://h/ is bad");
 }
+
+// What an sftp batch that stopped, or an FTP transfer broken off, says to the user.
+TEST(UploadPlan, JudgingUploadsThatBrokeOff)
+{
+    Lang::overrideForTests("en");
+    const QString part = "./a/.kaptorix-1.part", remote = "./a/x.png";
+    const QString mkdirs = "remote mkdir \"/r/./a\": Failure\n";
+    const struct {
+        ProcessOutput output;
+        QString verdict;
+        bool putFailed;
+    } cases[] = {
+        {{"sftp> put \"/l/x.png\" \"./a/.kaptorix-1.part\"\n",
+          mkdirs + "dest open \"/r/./a/.kaptorix-1.part\": Permission denied\n", 1},
+         "The server did not write the file: Permission denied.",
+         true},
+        {{"sftp> put\n", mkdirs + "write remote \"/r/./a/.kaptorix-1.part\": Failure\n", 1},
+         "The server did not write the file: Failure.",
+         true},
+        {{"sftp> put\nsftp> -rename\n-rw-r--r-- 1 u u 9 Jan 1 ./a/.kaptorix-1.part\n",
+          "remote rename \"/r/./a/.kaptorix-1.part\" to \"/r/./a/x.png\": Permission denied\nCan't ls: "
+          "\"/r/./a/x.png\" not found\n",
+          0},
+         "The server did not let the uploaded file be renamed: Permission denied.",
+         false},
+        {{"sftp> put\nsftp> -rename\n", mkdirs + "Connection closed\n", 255},
+         "The connection to the server was lost.",
+         false},
+        {{"", "Permission denied (publickey).\nConnection closed\n", 255},
+         "Permission denied (publickey).",
+         false},
+    };
+    for (const auto& c : cases) {
+        bool putFailed = !c.putFailed;
+        EXPECT_EQ(judgeSftpUpload(c.output, part, remote, 9, &putFailed).message(), c.verdict);
+        EXPECT_EQ(putFailed, c.putFailed) << c.verdict.toStdString();
+    }
+    EXPECT_EQ(failureMessage("Connection closed\n", 255, "en"), "The connection to the server was lost.");
+    const QString df =
+        "sftp> -df \"./a\"\n        Size         Used        Avail       (root)    %Capacity\n";
+    EXPECT_TRUE(
+        sftpDiskFull({df + "          64           64            0            0         100%\n", ""}));
+    EXPECT_FALSE(
+        sftpDiskFull({df + "          64           60            4            4          93%\n", ""}));
+    EXPECT_FALSE(sftpDiskFull({"", "df: server does not support it\n"}));
+
+    const struct {
+        ProcessOutput output;
+        QString verdict;
+        bool cleanUp;
+    } ftp[] = {
+        {{"426", "curl: (18) server did not report OK, got 426\n", 18},
+         "The server broke off the transfer (reply 426) – its disk may be full.",
+         true},
+        {{"452", "curl: (25) Failed FTP upload: 452\n", 25}, "The server's disk is full.", false},
+        {{"150", "", 0}, "The server did not confirm the upload (reply 150).", true},
+        {{"553", "curl: (25) Failed FTP upload: 553\n", 25}, "curl: (25) Failed FTP upload: 553", false},
+        {{"", "curl: (28) Operation timed out\n", 28}, "curl: (28) Operation timed out", true},
+    };
+    for (const auto& c : ftp) {
+        EXPECT_EQ(judgeCurlUpload(c.output, false).message(), c.verdict);
+        EXPECT_EQ(ftpMayHaveWritten(c.output), c.cleanUp) << c.verdict.toStdString();
+    }
+    Lang::overrideForTests("de");
+    EXPECT_EQ(failureMessage("Connection closed\n", 255, "de"), "Die Verbindung zum Server ist abgebrochen.");
+    Lang::overrideForTests("hu");
+    EXPECT_EQ(judgeCurlUpload({"552", "", 25}, false).message(), "A szerver lemeze megtelt.");
+}

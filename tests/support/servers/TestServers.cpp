@@ -50,6 +50,35 @@ class Moved(BaseHTTPRequestHandler):
 HTTPServer(("127.0.0.1", int(sys.argv[1])), Moved).serve_forever()
 )";
 
+// Stands between ssh and the sftp server and ends the connection when a rename is asked for:
+// the put before it has been answered in full.
+const char* kDropAtRenameScript = R"(import os, subprocess, sys, threading
+server = subprocess.Popen(sys.argv[1:], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+def back():
+    while True:
+        b = os.read(server.stdout.fileno(), 65536)
+        if not b:
+            break
+        os.write(1, b)
+threading.Thread(target=back, daemon=True).start()
+buf = b""
+while True:
+    b = os.read(0, 65536)
+    if not b:
+        break
+    buf += b
+    while len(buf) >= 5 and len(buf) >= 4 + int.from_bytes(buf[:4], "big"):
+        n = 4 + int.from_bytes(buf[:4], "big")
+        packet, buf = buf[:n], buf[n:]
+        if packet[4] == 18:  # SSH_FXP_RENAME
+            server.kill()
+            os._exit(0)
+        server.stdin.write(packet)
+        server.stdin.flush()
+server.stdin.close()
+server.wait()
+)";
+
 }  // namespace
 
 quint16 freeLoopbackPort()
@@ -94,8 +123,29 @@ QString ServerProcess::log()
     return QString::fromUtf8(process_.readAll());
 }
 
-bool ServerProcess::launch(const QString& program, const QStringList& args)
+QString ServerProcess::seen(const QString& path) const
 {
+    if (tmpfsBytes_ <= 0)
+        return path;
+    return "/proc/" + QString::number(process_.processId()) + "/root" + path;
+}
+
+bool ServerProcess::launch(const QString& givenProgram, const QStringList& givenArgs)
+{
+    QString program = givenProgram;
+    QStringList args = givenArgs;
+    if (tmpfsBytes_ > 0) {
+        // unshare runs the server in its own process (no fork), so its PID is the server's.
+        args =
+            QStringList{
+                "-m",      "--propagation",
+                "private", "/bin/sh",
+                "-c",      "mount -t tmpfs -o size=\"$1\",mode=0755 kx-test \"$2\" && shift 2 && exec \"$@\"",
+                "sh",      QString::number(tmpfsBytes_),
+                root_,     program} +
+            args;
+        program = "unshare";
+    }
     // A port found free may be taken before the server binds it: try a few.
     for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = freeLoopbackPort();
@@ -125,6 +175,7 @@ bool WebDavServer::start(const QString& root, const QString& user, const QString
 
 bool FtpServer::start(const QString& root, const QString& user, const QString& password)
 {
+    root_ = root;
     writeText(work_.filePath("ftp.py"), kFtpScript);
     writeText(work_.filePath("password"), password.toUtf8());
     return launch("/usr/bin/python3",
@@ -139,6 +190,7 @@ QString SftpServer::userName() const
 
 bool SftpServer::start(const QString& root, const QString&, const QString& password)
 {
+    root_ = root;
     const QString w = work_.path();
     QProcess keygen;
     for (const auto& [file, phrase] :
@@ -150,6 +202,16 @@ bool SftpServer::start(const QString& root, const QString&, const QString& passw
     }
     QFile::copy(w + "/user_key.pub", w + "/authorized_keys");
     writeText(w + "/known_hosts", "");
+    const QString server = "/usr/lib/openssh/sftp-server";
+    QString subsystem = "internal-sftp";
+    if (kind_ == Kind::dropAtRename) {
+        writeText(w + "/drop.py", kDropAtRenameScript);
+        subsystem = "/usr/bin/python3 " + w + "/drop.py " + server;
+    } else if (kind_ == Kind::refuseRename) {
+        subsystem = server + " -P rename";
+    } else if (kind_ == Kind::obeyFileModes) {
+        subsystem = "/usr/bin/setpriv --bounding-set -dac_override,-dac_read_search " + server;
+    }
     if (::getuid() == 0)
         QDir().mkpath("/run/sshd");  // sshd's privilege separation folder, when run as root
     const QByteArray config =
@@ -159,8 +221,8 @@ bool SftpServer::start(const QString& root, const QString&, const QString& passw
         (::getuid() == 0 ? "UsePAM no\n" : "UsePAM yes\n") +
         "PasswordAuthentication no\nKbdInteractiveAuthentication no\n" +
         "PubkeyAuthentication yes\nAuthorizedKeysFile " + w.toUtf8() + "/authorized_keys\n" +
-        "PermitRootLogin prohibit-password\nStrictModes no\nLogLevel VERBOSE\n" +
-        "Subsystem sftp internal-sftp -d " + root.toUtf8() + "\n";
+        "PermitRootLogin prohibit-password\nStrictModes no\nLogLevel VERBOSE\n" + "Subsystem sftp " +
+        subsystem.toUtf8() + " -d " + root.toUtf8() + "\n";
     // The port is only known in launch(): each attempt fills it in.
     writeText(w + "/sshd_config", config);
     return launch(

@@ -25,12 +25,19 @@ public:
     void stop();
     QString log();
     QString workDir() const { return work_.path(); }
+    // Before start(): the served folder becomes a tmpfs of `bytes` in a mount namespace of the
+    // server's own, so its disk fills for real and nothing else sees it.
+    void setRootOnTmpfs(qint64 bytes) { tmpfsBytes_ = bytes; }
+    // `path` as the server sees it (inside its mount namespace), for reading and writing there.
+    QString seen(const QString& path) const;
 
 protected:
     bool launch(const QString& program, const QStringList& args);
     QTemporaryDir work_;
     QProcess process_;
     quint16 port_ = 0;
+    qint64 tmpfsBytes_ = 0;
+    QString root_;
 };
 
 // rclone serve webdav over `root` with basic authentication.
@@ -49,10 +56,21 @@ public:
 // protected by `password` (so a client gives it through askpass); sessions start in `root`.
 class SftpServer : public ServerProcess {
 public:
+    // What the SFTP side does, set before start().
+    enum class Kind {
+        plain,
+        dropAtRename,   // the connection drops when a rename is asked for, after the put
+        refuseRename,   // every rename is refused
+        obeyFileModes,  // the sftp server lacks root's override of file modes
+    };
+    void setKind(Kind kind) { kind_ = kind; }
     bool start(const QString& root, const QString& user, const QString& password) override;
     QString userName() const;
     QString keyPath() const { return work_.filePath("user_key"); }
     QString knownHostsPath() const { return work_.filePath("known_hosts"); }
+
+private:
+    Kind kind_ = Kind::plain;
 };
 
 // An HTTP server (Debian's python3) that answers every request with a 301 whose Location is
