@@ -126,7 +126,7 @@ QWidget* SettingsView::makePage(SettingsTab tab)
 
 SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent), nav_(nav)
 {
-    setFixedWidth(760);
+    // As wide as the window, which is narrower than 760 pt where the screen is.
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);

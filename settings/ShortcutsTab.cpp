@@ -162,8 +162,9 @@ void ShortcutsTab::buildRows()
         h->addWidget(new SymbolView(symbol(action), QColor(), 22, row));
         auto* title = new QLabel(kx::title(action), row);
         title->setFont(Theme::font(13));
-        h->addWidget(title);
-        h->addStretch(1);
+        // A narrow window wraps a long title rather than pushing the field out of sight.
+        title->setWordWrap(true);
+        h->addWidget(title, 1);
         if (manager_.failed().contains(action)) {
             auto* warn = new SymbolView(QStringLiteral("exclamationmark.triangle.fill"),
                                         Theme::systemOrange(), 20, row);
