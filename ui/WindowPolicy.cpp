@@ -103,8 +103,14 @@ QMargins WindowPolicy::assumedFrame()
     return {4, 32, 4, 4};
 }
 
-QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect& available)
+QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect& whole,
+                           const QMargins& keepFree)
 {
+    // Room kept for others never takes the whole area.
+    const QRect rest = whole.marginsRemoved(keepFree);
+    const QRect available =
+        rest.width() > frame.left() + frame.right() && rest.height() > frame.top() + frame.bottom() ? rest
+                                                                                                    : whole;
     const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
                      std::max(1, available.height() - frame.top() - frame.bottom()));
     const QSize client = size.boundedTo(room);
@@ -150,6 +156,7 @@ struct FitRequest {
     QSize wanted;   // the size asked for before any shrinking
     QSize minimum;  // likewise the minimum
     bool fixed = false;
+    QMargins keepFree;  // of the work area, for other windows
 };
 
 void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
@@ -157,7 +164,7 @@ void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
     const QScreen* screen = r.screen ? r.screen.data() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry());
+    const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry(), r.keepFree);
     if (r.fixed)
         window->setFixedSize(client.size());
     else
@@ -276,7 +283,7 @@ private:
 
 }  // namespace
 
-void WindowPolicy::centre(QWidget* window, const QScreen* screen)
+void WindowPolicy::centre(QWidget* window, const QScreen* screen, const QMargins& keepFree)
 {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -289,7 +296,7 @@ void WindowPolicy::centre(QWidget* window, const QScreen* screen)
     if (!frame)
         frame = lastToldFrame().value_or(assumedFrame());
     const FitRequest request{screen, window->size(), window->minimumSize(),
-                             window->minimumSize() == window->maximumSize()};
+                             window->minimumSize() == window->maximumSize(), keepFree};
     placeFitted(window, request, *frame);
     if (guessed)
         FrameWatch::shared().watch(window, request, *frame);

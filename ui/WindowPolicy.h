@@ -46,10 +46,13 @@ public:
     // first shrinking it (and its minimum size; a fixed size stays fixed) where it would not fit
     // there, frame included. Until the window manager tells the frame, the last one it told or
     // else the assumed one stands in, and the window is fitted again once the real one is known.
-    static void centre(QWidget* window, const QScreen* screen = nullptr);
+    // `keepFree` is room of the work area the window leaves to others (a cascade of windows
+    // opened together): it is fitted and centred in what remains.
+    static void centre(QWidget* window, const QScreen* screen = nullptr, const QMargins& keepFree = {});
     // The client rectangle of a window that wants `size`, with `frame` drawn around it by the
-    // window manager, centred on `available` and no larger than it.
-    static QRect fitted(const QSize& size, const QMargins& frame, const QRect& available);
+    // window manager, centred on `available` less `keepFree` and no larger than that.
+    static QRect fitted(const QSize& size, const QMargins& frame, const QRect& available,
+                        const QMargins& keepFree = {});
     // The decoration assumed around a window before the window manager has told its own.
     static QMargins assumedFrame();
     // A frame the window manager told in device pixels, in logical pixels at `ratio`.

@@ -54,6 +54,32 @@ TEST(WindowPolicy, FittedKeepsTheFramedWindowInsideTheWorkArea)
     }
 }
 
+// Windows opened together keep room for one another: each is fitted into the work area less
+// that room, so a cascade steps by exactly the room given, every frame whole on the area; room
+// that would leave nothing is not kept.
+TEST(WindowPolicy, RoomKeptForOthersShiftsAndShrinksTheWindow)
+{
+    const QMargins frame(4, 30, 4, 4);
+    const QRect area(0, 24, 1920, 1056);
+    const int step = 32;
+    for (const QSize wanted : {QSize(1000, 600), QSize(1900, 1000)}) {
+        QList<QRect> cascade;
+        for (int k = 0; k < 3; ++k)
+            cascade << WindowPolicy::fitted(wanted, frame, area,
+                                            QMargins(k * step, k * step, (2 - k) * step, (2 - k) * step));
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_TRUE(area.contains(cascade[k].marginsAdded(frame))) << k;
+            EXPECT_EQ(cascade[k].size(), cascade[0].size()) << k;
+            if (k > 0) {
+                EXPECT_EQ(cascade[k].topLeft() - cascade[k - 1].topLeft(), QPoint(step, step)) << k;
+            }
+        }
+        EXPECT_LE(cascade[0].width(), area.width() - 2 * step - frame.left() - frame.right());
+    }
+    EXPECT_EQ(WindowPolicy::fitted({400, 300}, frame, area, QMargins(960, 0, 960, 0)),
+              WindowPolicy::fitted({400, 300}, frame, area));
+}
+
 // A told frame in logical pixels never comes out smaller than the device pixels it covers.
 TEST(WindowPolicy, ToldFrameRoundsUpToWholeLogicalPixels)
 {
