@@ -13,6 +13,7 @@
 #include "editor/window/EncodedImageMime.h"
 #include "editor/window/Redaction.h"
 #include "editor/window/SaveTarget.h"
+#include "ui/MenuFit.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -291,6 +292,7 @@ void EditorWindowController::share(QWidget* anchor)
     const EditorServices services = services_;
     auto* menu = new QMenu(window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
+    scrollWhenTall(menu);
     const auto item = [&](const QString& text, std::function<void(const QString&)> act) {
         menu->addAction(text, menu, [file, services, act] {
             QFuture<SaveResult>(file).then(qApp, [services, act](const SaveResult& r) {

@@ -93,7 +93,15 @@ void CanvasArea::place()
     if (pill_) {
         pill_->fitWidth(room);
         const QSize s = fitted(pill_);
-        centred(pill_, height() - 14 + 8 - s.height(), s);
+        const int y = height() - 14 + 8 - s.height();
+        // An area too small for the pill beside or below the inspector: the pill gives way
+        // (zoom keeps its keys) rather than lying over the inspector or being cut.
+        const int below = inspector_ && !inspector_->isHidden() ? inspector_->geometry().bottom() + 1 : 0;
+        const bool fits = s.width() <= width() && y >= below;
+        if (fits)
+            centred(pill_, y, s);
+        if (pill_->isHidden() == fits)
+            pill_->setVisible(fits);
     }
     if (badge_)
         centred(badge_, 64 - 8, fitted(badge_));
@@ -135,7 +143,7 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
         aiPanel_->setFixedWidth(v.toInt());
         // Fades with the slide: clear where it starts to come in, opaque at its full width.
         if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect()))
-            fade->setOpacity(std::clamp(v.toDouble() / kAIPanelWidth, 0.0, 1.0));
+            fade->setOpacity(std::clamp(v.toDouble() / std::max(1, aiTarget()), 0.0, 1.0));
     });
     connect(aiSlide_, &QVariantAnimation::finished, this, [this] {
         if (!aiPanel_)
@@ -166,15 +174,37 @@ void EditorRootView::updateAIPanel()
     if (!aiPanel_)
         return;
     if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(aiPanel_->graphicsEffect())) {
-        fade->setOpacity(std::clamp(double(aiPanel_->width()) / kAIPanelWidth, 0.0, 1.0));
+        fade->setOpacity(std::clamp(double(aiPanel_->width()) / std::max(1, aiTarget()), 0.0, 1.0));
         fade->setEnabled(true);
     }
     // The panel slides in from the trailing edge and out again, the canvas area giving way.
     aiPanel_->show();
     aiSlide_->stop();
     aiSlide_->setStartValue(aiPanel_->width());
-    aiSlide_->setEndValue(show ? kAIPanelWidth : 0);
+    aiSlide_->setEndValue(show ? aiTarget() : 0);
     aiSlide_->start();
+}
+
+int EditorRootView::aiPanelWidth(int width, int railWidth)
+{
+    return std::clamp((width - railWidth) / 2, 0, kAIPanelWidth);
+}
+
+int EditorRootView::aiTarget() const
+{
+    return aiPanelWidth(width(), rail_->width());
+}
+
+void EditorRootView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // An open panel keeps to its share of a window made narrower or wider.
+    if (!aiPanel_ || !aiShown_)
+        return;
+    if (aiSlide_->state() == QAbstractAnimation::Running)
+        aiSlide_->setEndValue(aiTarget());
+    else if (aiPanel_->width() != aiTarget())
+        aiPanel_->setFixedWidth(aiTarget());
 }
 
 double EditorRootView::aiPanelOpacity() const

@@ -47,6 +47,10 @@ class EditorRootView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kAIPanelWidth = 340;
+    // The AI panel's width in a root view `width` wide beside a rail `railWidth` wide: its full
+    // width where there is room, never more than half of what the rail leaves, so the canvas
+    // keeps the other half.
+    static int aiPanelWidth(int width, int railWidth);
 
     struct Parts {
         HeaderBar::Hooks header;
@@ -73,9 +77,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void updateAIPanel();
+    int aiTarget() const;
 
     EditorDocument& doc_;
     Parts parts_;

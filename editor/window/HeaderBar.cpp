@@ -9,6 +9,7 @@
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/HelpTip.h"
+#include "ui/MenuFit.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
 
@@ -79,6 +80,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
 
     // Add capture: picture in picture, then one item per edge.
     addMenu_ = new QMenu(this);
+    scrollWhenTall(addMenu_);
     addMenu_->addAction(Symbols::icon("pip", menuTint),
                         kx::tr("Picture in picture", "Kép a képben", "Bild im Bild"), this, [this] {
                             if (actions_.addCapture)
@@ -174,6 +176,8 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
         });
 
     moreMenu_ = new QMenu(this);
+    // With every button folded into it, "⋯" is taller than a small screen.
+    scrollWhenTall(moreMenu_);
     moreMenu_->addAction(kx::tr("Save as…", "Mentés másként…", "Sichern unter…"), this,
                          act(&EditorActions::saveAs));
     copy1x_ = moreMenu_->addAction(kx::tr("Copy @1x", "Másolás @1x", "@1x kopieren"), this,

@@ -54,16 +54,19 @@ bool Popover::eventFilter(QObject* watched, QEvent* event)
 
 bool Popover::scrolls() const
 {
-    return placed_.height < naturalSize().height();
+    return placed_.height < naturalSize(scroll_->viewport()->width() + 2).height();
 }
 
-QSize Popover::naturalSize() const
+QSize Popover::naturalSize(int maxWidth) const
 {
-    const QSize hint = content_->sizeHint().expandedTo(content_->minimumSizeHint());
-    int h = hint.height();
+    // No wider than the room (content that can narrow wraps or shrinks), never narrower than
+    // the content's minimum.
+    const int width =
+        std::max(content_->minimumSizeHint().width(), std::min(content_->sizeHint().width(), maxWidth - 2));
+    int h = std::max(content_->sizeHint().height(), content_->minimumSizeHint().height());
     if (content_->hasHeightForWidth())
-        h = std::max(h, content_->heightForWidth(hint.width()));
-    return {hint.width() + 2, h + 2 + kArrow};
+        h = std::max(content_->minimumSizeHint().height(), content_->heightForWidth(width));
+    return {width + 2, h + 2 + kArrow};
 }
 
 Popover::Placement Popover::placement(const QRect& anchor, const QSize& size, const QRect& available)
@@ -123,12 +126,14 @@ void Popover::place()
     const QRect a(anchor_->mapToGlobal(QPoint(0, 0)), anchor_->size());
     QScreen* screen = anchor_->screen() ? anchor_->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(a.topLeft(), QSize(4000, 4000));
-    QSize natural = naturalSize();
+    const int room = available.width() - 2 * kMargin;
+    QSize natural = naturalSize(room);
     placed_ = placement(a, natural, available);
     const bool cut = placed_.height < natural.height();
     if (cut) {
-        // Cut to the room: the scroll bar takes its width beside the content.
-        natural.rwidth() += scroll_->verticalScrollBar()->sizeHint().width();
+        // Cut to the room: the scroll bar takes its width beside the content, within the room.
+        const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+        natural = QSize(naturalSize(room - bar).width() + bar, natural.height());
         placed_ = placement(a, natural, available);
     }
     // Whole, the content needs no scroll bar, which would otherwise cover its right edge

@@ -2,8 +2,9 @@
 // The one popover of the editor: a Qt::Popup that holds a content widget below (or, with
 // no room, above) an anchor, with an arrow pointing at the anchor's centre. It follows its
 // content: when rows of the content show or hide it grows or shrinks and is placed again.
-// It never leaves the screen's available area: a content taller than the room on either side
-// of the anchor scrolls inside it.
+// It never leaves the screen's available area: it is no wider than the area (a content that
+// can narrow does), and a content taller than the room on either side of the anchor scrolls
+// inside it.
 // An outside click or Esc closes it; closing emits closed() so its owner clears its "open"
 // flag, and the popover deletes itself.
 //
@@ -66,7 +67,8 @@ protected:
 
 private:
     void place();
-    QSize naturalSize() const;
+    // The size the content asks for at most `maxWidth` wide, arrow and border included.
+    QSize naturalSize(int maxWidth) const;
 
     QWidget* content_;
     QVBoxLayout* layout_;

@@ -6,6 +6,7 @@
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/BeautifyTiles.h"
 #include "editor/window/controls/StyleWidgets.h"
+#include "editor/window/controls/WrapRow.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/HelpTip.h"
@@ -44,7 +45,9 @@ QLabel* label(const QString& text, qreal points, QFont::Weight weight, bool seco
 
 BeautifyPopover::BeautifyPopover(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
 {
-    setFixedWidth(kWidth);
+    // kWidth wide where the screen has room; narrower on a small screen, where the subtitle
+    // and the note wrap and the sliders shorten.
+    setMaximumWidth(kWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(kSpacing);
@@ -115,6 +118,13 @@ BeautifyPopover::BeautifyPopover(EditorDocument* doc, QWidget* parent) : QWidget
 
     connect(doc, &EditorDocument::changed, this, &BeautifyPopover::documentChanged);
     sync();
+}
+
+QSize BeautifyPopover::sizeHint() const
+{
+    // The full width, however narrow the wrapped texts would let it be.
+    const int height = hasHeightForWidth() ? heightForWidth(kWidth) : -1;
+    return {kWidth, height > 0 ? height : QWidget::sizeHint().height()};
 }
 
 quint64 BeautifyPopover::newSeed()
@@ -214,8 +224,7 @@ QWidget* BeautifyPopover::buildHeader()
                              11, QFont::Normal, true, header);
     subtitle->setObjectName(QStringLiteral("subtitle"));
     titles->addWidget(subtitle);
-    row->addLayout(titles);
-    row->addStretch();
+    row->addLayout(titles, 1);
     row->addSpacing(8);
     enabled_ = new SwitchToggle(header);
     enabled_->setObjectName(QStringLiteral("enabled"));
@@ -228,12 +237,9 @@ QWidget* BeautifyPopover::buildHeader()
         doc_->setBeautify(b);
     });
     row->addWidget(enabled_);
-    // One line where it fits (English); a longer translation wraps rather than pushing the
-    // switch out. Room: the content width less the badge, the switch and the gaps beside them
-    // (a box layout adds no spacing next to its spacer items).
-    const int room =
-        kWidth - 2 * kPadding - badge->width() - row->spacing() - 8 - enabled_->sizeHint().width();
-    subtitle->setWordWrap(QFontMetrics(subtitle->font()).horizontalAdvance(subtitle->text()) > room);
+    // The titles take the room left of the switch: the subtitle keeps one line where it fits
+    // and wraps rather than pushing the switch out.
+    subtitle->setWordWrap(true);
     return header;
 }
 
@@ -273,9 +279,11 @@ QWidget* BeautifyPopover::buildEdgeGrid()
 QWidget* BeautifyPopover::buildBackgrounds()
 {
     auto* holder = new QWidget(this);
-    auto* row = new QHBoxLayout(holder);
+    // 8 pt between the swatches themselves; a second line on a screen too narrow for one.
+    const int gap = 8 - 2 * BackgroundSwatch::kMargin;
+    auto* row = new WrapRow(holder, gap, gap);
+    row->setAlignment(Qt::AlignLeft);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(8 - 2 * BackgroundSwatch::kMargin);  // 8 pt between the swatches themselves
     for (int i = 0; i < 7; ++i) {
         const auto background = BeautifySettings::Background(i);
         auto* swatch = new BackgroundSwatch(background, holder);
@@ -284,7 +292,6 @@ QWidget* BeautifyPopover::buildBackgrounds()
         });
         row->addWidget(swatch);
     }
-    row->addStretch();
     return holder;
 }
 

@@ -28,6 +28,7 @@ public:
     static constexpr int kLabelColumn = 74;  // the sliders' labels, unless one is wider
 
     explicit BeautifyPopover(EditorDocument* doc, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
 
     // The annotated image reduced to at most 560 pixels on its longer side, its width against
     // the full image's, and the framed preview shown (backdrop always on in the preview).

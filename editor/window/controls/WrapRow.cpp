@@ -60,7 +60,8 @@ int WrapRow::arrange(const QRect& rect, bool apply) const
     const QList<Line> all = lines(inner.width());
     int y = inner.top();
     for (const Line& line : all) {
-        int x = inner.left() + std::max(0, (inner.width() - line.width) / 2);
+        const int spare = std::max(0, inner.width() - line.width);
+        int x = inner.left() + (alignment() & Qt::AlignLeft ? 0 : spare / 2);
         for (QLayoutItem* item : line.items) {
             const QSize s = sizeOf(item, inner.width());
             if (apply)

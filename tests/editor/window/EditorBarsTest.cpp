@@ -14,6 +14,7 @@
 #include "editor/window/HeaderBar.h"
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
+#include "editor/window/ToolRail.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/BeautifyTiles.h"
 #include "editor/window/controls/HeaderFit.h"
@@ -342,7 +343,8 @@ TEST(EditorBars, BackdropPopoverGrowsWithItsRowsInEveryLanguage)
         auto* subtitle = content->findChild<QLabel*>("subtitle");
         ASSERT_TRUE(subtitle);
         if (QString(lang) == "en") {
-            EXPECT_FALSE(subtitle->wordWrap());
+            // Wide enough for the whole text: one line, wrapping or not.
+            EXPECT_GE(subtitle->width(), subtitle->fontMetrics().horizontalAdvance(subtitle->text()));
         }
         if (subtitle->wordWrap()) {
             EXPECT_GE(subtitle->height(), subtitle->heightForWidth(subtitle->width()));
@@ -423,4 +425,36 @@ TEST(EditorBars, TheInspectorSpringsToTheSizeOfANewKind)
                             [&](qreal w) { return w > arrowWidth + 2 && w < magnifierWidth - 2; }));
     EXPECT_EQ(inspector->size(), inspector->sizeHint());
     EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+}
+
+// The AI panel takes at most half of what the rail leaves, so the canvas is never squeezed to
+// nothing: in a window fitted to a small screen, and when an open panel's window narrows.
+TEST(EditorBars, TheAIPanelLeavesTheCanvasHalfTheRoom)
+{
+    const struct {
+        int width, rail, panel;
+    } widths[] = {{880, 60, 340}, {740, 60, 340}, {739, 60, 339}, {400, 60, 170}, {60, 60, 0}, {20, 60, 0}};
+    for (const auto& w : widths)
+        EXPECT_EQ(EditorRootView::aiPanelWidth(w.width, w.rail), w.panel) << w.width;
+
+    Lang::overrideForTests("en");
+    Editor e;
+    QWidget* window = e.c->window();
+    window->setMinimumSize(0, 0);  // as fitted to a screen 400 pt wide
+    window->resize(400, 500);
+    EditorRootView* root = e.c->root();
+    ASSERT_TRUE(test::waitFor([&] { return root->width() == 400; }));
+    e.c->doc().setShowAI(true);
+    const int rail = root->rail()->width();
+    const int half = (400 - rail) / 2;
+    ASSERT_TRUE(test::waitFor([&] { return root->aiPanel() && root->aiPanel()->width() == half; }));
+    QApplication::processEvents();
+    EXPECT_GE(root->canvasArea()->width(), 400 - rail - half);
+    EXPECT_DOUBLE_EQ(root->aiPanelOpacity(), 1.0);
+    // Narrowed with the panel open, the panel gives up its share again.
+    window->resize(300, 500);
+    ASSERT_TRUE(test::waitFor([&] { return root->width() == 300; }));
+    EXPECT_EQ(root->aiPanel()->width(), (300 - rail) / 2);
+    QApplication::processEvents();
+    EXPECT_GE(root->canvasArea()->width(), (300 - rail) / 2);
 }

@@ -9,16 +9,22 @@
 
 #include "analysis/PaletteWindowController.h"
 #include "core/Localisation.h"
+#include "editor/ToolKind.h"
+#include "editor/document/EditorDocument.h"
 #include "editor/window/CopyButton.h"
 #include "editor/window/EditorRootView.h"
 #include "editor/window/EditorWindowController.h"
+#include "editor/window/HeaderBar.h"
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
+#include "editor/window/controls/InspectorBar.h"
 #include "ui/ChromeButton.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -132,6 +138,76 @@ TEST_F(SmallScreen, TheEditorOpensWholeOnTheWorkArea)
                                                                                .arg(available().height()));
         delete editor.data();
     }
+    Lang::overrideForTests("en");
+}
+
+// On the smallest screens the backdrop popover and the "⋯" menu stay on the work area (the
+// popover's on/off switch with them), the menu in one column; the inspector and the zoom bar
+// never lie on top of each other.
+TEST_F(SmallScreen, PopoversMenusAndBarsStayOnTheWorkArea)
+{
+    Lang::overrideForTests("de");  // the longest texts
+    auto rec = std::make_shared<test::Recorded>();
+    QPointer<EditorWindowController> editor =
+        EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), test::fakeServices(rec));
+    QWidget* window = editor->window();
+    ASSERT_TRUE(test::waitFor(
+        [&] {
+            return window->windowHandle() && window->windowHandle()->isExposed() &&
+                   window->frameGeometry() != window->geometry();
+        },
+        20000));
+    HeaderBar* header = editor->root()->header();
+
+    // The backdrop popover, from its button or, folded away, from "⋯".
+    if (header->backdropButton()->isVisible())
+        header->backdropButton()->click();
+    else
+        header->foldedItem(header->backdropButton())->trigger();
+    Popover* pop = nullptr;
+    ASSERT_TRUE(test::waitFor([&] {
+        return (pop = window->findChild<Popover*>()) && pop->windowHandle() &&
+               pop->windowHandle()->isExposed();
+    }));
+    EXPECT_TRUE(available().contains(pop->frameGeometry())) << text(pop->frameGeometry()).toStdString();
+    auto* toggle = pop->findChild<QWidget*>(QStringLiteral("enabled"));
+    ASSERT_TRUE(toggle);
+    EXPECT_TRUE(whole(toggle)) << text(toggle->visibleRegion().boundingRect()).toStdString();
+    EXPECT_TRUE(available().contains(global(toggle))) << text(global(toggle)).toStdString();
+    test::rootScreenshot(
+        test::artifactDir(QStringLiteral("editor")) +
+        QStringLiteral("/popover-%1x%2.png").arg(available().width()).arg(available().height()));
+    pop->close();
+
+    // "⋯" with everything folded into it: one column, on the area.
+    header->moreButton()->click();
+    QMenu* menu = header->moreMenu();
+    ASSERT_TRUE(test::waitFor([&] { return menu->windowHandle() && menu->windowHandle()->isExposed(); }));
+    EXPECT_TRUE(available().contains(menu->geometry())) << text(menu->geometry()).toStdString();
+    QSet<int> columns;
+    for (QAction* a : menu->actions())
+        if (a->isVisible() && !menu->actionGeometry(a).isEmpty())
+            columns << menu->actionGeometry(a).x();
+    EXPECT_EQ(columns.size(), 1);
+    test::rootScreenshot(
+        test::artifactDir(QStringLiteral("editor")) +
+        QStringLiteral("/more-%1x%2.png").arg(available().width()).arg(available().height()));
+    menu->close();
+
+    // A tool with a style inspector: the bars keep apart.
+    editor->doc().setTool(ToolKind::arrow);
+    QWidget* inspector = editor->root()->findChild<InspectorBar*>();
+    ASSERT_TRUE(inspector);
+    StatusPill* pill = editor->root()->pill();
+    ASSERT_TRUE(test::waitFor([&] { return inspector->isVisible() && inspector->height() > 0; }));
+    QApplication::processEvents();
+    if (pill->isVisible())
+        EXPECT_FALSE(global(inspector).intersects(global(pill)))
+            << text(global(inspector)).toStdString() << " and " << text(global(pill)).toStdString();
+    test::rootScreenshot(
+        test::artifactDir(QStringLiteral("editor")) +
+        QStringLiteral("/bars-%1x%2.png").arg(available().width()).arg(available().height()));
+    delete editor.data();
     Lang::overrideForTests("en");
 }
 
