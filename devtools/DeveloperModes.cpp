@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHash>
 #include <QTemporaryDir>
@@ -39,6 +40,19 @@ private:
     QHash<QString, QString> secrets_;
 };
 
+// The offscreen platform with one screen of 1440 × 900 points, described in a file in `dir`;
+// the plain offscreen platform where the file cannot be written.
+QByteArray offscreenScreen(const QTemporaryDir& dir)
+{
+    QFile file(dir.filePath(QStringLiteral("screen.json")));
+    const QByteArray json = R"({"screens": [{"name": "snapshots", "x": 0, "y": 0, "width": 1440, )"
+                            R"("height": 900, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(json) != json.size() ||
+        !file.flush())
+        return "offscreen";
+    return "offscreen:configfile=" + QFile::encodeName(file.fileName());
+}
+
 }  // namespace
 
 int run(Mode mode, const QString& value, int& argc, char** argv)
@@ -59,10 +73,13 @@ int run(Mode mode, const QString& value, int& argc, char** argv)
         code = SelfTest::run();
     } else {
         // The window modes run without a display; the frame test needs the real screen.
+        // The snapshots' screen is a laptop's 1440 × 900, not the offscreen default 800 × 600,
+        // which would fit the editor and the history narrower than they open.
+        QTemporaryDir screenDir;
         if (mode == Mode::frameTest && Permissions::screenAccess() == Permissions::ScreenAccess::granted)
             qputenv("QT_QPA_PLATFORM", "xcb");
         else if (qEnvironmentVariable("QT_QPA_PLATFORM").isEmpty())
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+            qputenv("QT_QPA_PLATFORM", mode == Mode::snapshotUi ? offscreenScreen(screenDir) : "offscreen");
         if (mode == Mode::renderDemo) {
             QGuiApplication app(argc, argv);
             code = SelfTest::renderDemo(value);

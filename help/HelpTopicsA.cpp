@@ -112,6 +112,18 @@ HelpTopic start()
                    "Öffnet das Bild aus der Zwischenablage im Editor. Ctrl+Shift+V tut dasselbe, wenn ein "
                    "Kaptorix-Fenster aktiv ist; ist Einstellungen → Allgemein → Taskleistensymbol anzeigen "
                    "an, hat ihn auch das Menü Ablage der Fenster.")),
+             row("globe", T("Language", "Nyelv", "Sprache"), none(),
+                 T("English, Magyar or Deutsch. The new language is used after a restart, which Kaptorix "
+                   "offers at once.",
+                   "Angol, magyar vagy német. Az új nyelv újraindítás után lép életbe; a Kaptorix azonnal "
+                   "felajánlja.",
+                   "English, Magyar oder Deutsch. Die neue Sprache gilt nach einem Neustart, den Kaptorix "
+                   "gleich anbietet.")),
+             row("arrow.triangle.2.circlepath",
+                 T("Check for Updates…", "Frissítések keresése…", "Nach Updates suchen…"), none(),
+                 T("Shows the version you run. Updates come through your package manager.",
+                   "Megmutatja a futó verziót. A frissítéseket a csomagkezelő hozza.",
+                   "Zeigt die laufende Version. Updates kommen über die Paketverwaltung.")),
              row("questionmark.circle", T("Help", "Súgó", "Hilfe"), none(),
                  T("This guide. The Settings window has a Help button, the question mark at the bottom of "
                    "the editor's tool rail opens the editor chapter directly, and Ctrl+? or F1 opens it from "

@@ -321,8 +321,9 @@ HelpTopic troubleTopic()
                    "régebbieket. Mindkettőt a Beállítások → Általános lapon módosíthatod, vagy csillagozd "
                    "meg a megtartandó képet.",
                    "Der Verlauf behält standardmäßig höchstens 300 Aufnahmen und löscht die, die älter als "
-                   "30 Tage sind. Ändere beides unter Einstellungen → Allgemein oder markiere eine Aufnahme, "
-                   "um sie zu behalten.")),
+                   "30 Tage sind. Ändere beides unter Einstellungen → Allgemein oder markiere eine Aufnahme "
+                   "als "
+                   "Favorit, um sie zu behalten.")),
              row("pencil.and.outline",
                  T("The editor did not open", "Nem nyílt meg a szerkesztő",
                    "Der Editor hat sich nicht geöffnet"),

@@ -24,7 +24,7 @@ struct Shape {
 
 // Ids, badges and sizes of the fifteen pages, in list order.
 const Shape kShapes[] = {
-    {"start", "sparkles", qRgb(175, 82, 222), 7, 5, 20},
+    {"start", "sparkles", qRgb(175, 82, 222), 7, 5, 22},  // the tray menu also has Language, Updates
     {"capture", "camera.viewfinder", qRgb(0, 122, 255), 6, 4, 26},
     {"editor", "pencil.and.outline", qRgb(88, 86, 214), 9, 7, 49},
     {"backdrop", "sparkles.rectangle.stack", qRgb(255, 45, 85), 7, 6, 16},

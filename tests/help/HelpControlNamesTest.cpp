@@ -246,7 +246,7 @@ const struct Scope {
     const char* surfaces;
     int rows;
 } kScopes[] = {
-    {"start", "The tray icon", "tray", 8},
+    {"start", "The tray icon", "tray", 10},
     {"start", "General options", "general", 4},
     {"capture", "The capture modes", "captures", 10},
     {"capture", "After a capture", "capture", 4},

@@ -371,6 +371,39 @@ TEST_P(HelpNames, EveryWayThroughTheMenuBarSaysWhereTheBarComesFrom)
     EXPECT_TRUE(problems.isEmpty()) << GetParam() << ":\n" << qPrintable(problems.join(QLatin1Char('\n')));
 }
 
+// The tray page says its menu "contains these items": every item of the tray menu, as the menu
+// names it, has its row there (the capture modes share one row).
+TEST_P(HelpNames, TheTrayPageListsEveryItemOfTheTrayMenu)
+{
+    StatusMenuState state;
+    state.header = false;
+    state.recentColors = {QStringLiteral("#FF0000")};
+    state.pins = 2;  // every item that comes and goes is there
+    state.uiLanguage = QString::fromLatin1(GetParam());
+    QMenu menu;
+    StatusMenu::fill(&menu, state);
+    QSet<QString> captures;
+    for (HotKeyAction a : allCases<HotKeyAction>())
+        captures << kx::title(a);
+    const HelpTopic start = HelpContent::allTopics().value(0);
+    ASSERT_EQ(start.id, QStringLiteral("start"));
+    ASSERT_GE(start.sections.size(), 2);
+    QSet<QString> rows;
+    for (const HelpRow& r : start.sections[1].rows)
+        addName(rows, r.name);
+    QStringList missing;
+    for (const QAction* a : menu.actions()) {
+        const QString text = a->text().section(QLatin1Char('\t'), 0, 0);
+        if (a->isSeparator() || text.isEmpty() || captures.contains(text))
+            continue;
+        QSet<QString> forms;
+        addName(forms, text);
+        if (!forms.intersects(rows))
+            missing << text;
+    }
+    EXPECT_TRUE(missing.isEmpty()) << GetParam() << ": " << qPrintable(missing.join(QStringLiteral(", ")));
+}
+
 INSTANTIATE_TEST_SUITE_P(Languages, HelpNames, ::testing::Values("en", "de", "hu"));
 
 }  // namespace
