@@ -11,7 +11,9 @@
 #include "fakes/FakeRecognizer.h"
 #include "fakes/FakeSecretStore.h"
 #include "library/upload/RemoteUploader.h"
+#include "library/upload/ServerAnswer.h"
 #include "library/upload/UploadQueue.h"
+#include "library/upload/UploadTransfer.h"
 #include "settings/SecretField.h"
 #include "settings/SettingsForm.h"
 #include "settings/UploadTab.h"
@@ -165,4 +167,41 @@ TEST(UploadSecrets, ARelativeRedirectNeverShowsOrStoresThePassword)
     Keychain::getAsync("drain").waitForFinished();
     Keychain::setStore(nullptr);
     qunsetenv("TMPDIR");
+}
+
+// A program that prints the password itself (a debugging line, a server echoing the login):
+// the reason of the upload and of the connection test hides it, on every protocol.
+TEST(UploadSecrets, APasswordAProgramPrintsIsHidden)
+{
+    Lang::overrideForTests("en");
+    const QString password = "hunter2 secret";
+    test::FakeSecretStore keys;
+    keys.secrets["remote.password"] = password;
+    Keychain::setStore(&keys);
+    QTemporaryDir queueDir;
+    UploadQueue queue(queueDir.path());
+    RemoteUploader::useForTests(&queue, nullptr);
+    // As the real runner: a failed child gives its output only to a caller that judges it.
+    upload::setChildRunnerForTests([&](const ChildRequest& r) {
+        const QString err = "debug1: login alice with " + password + "\nrefused\n";
+        return QtFuture::makeReadyFuture(
+            r.anyExitStatus ? Outcome<ProcessOutput>(ProcessOutput{"", err, 1})
+                            : Outcome<ProcessOutput>(UploadError{upload::failureMessage(err, 1, "en")}));
+    });
+    Prefs::set("remote.host", "127.0.0.1");
+    Prefs::set("remote.user", "alice");
+    for (const char* protocol : {"webdav", "ftp", "sftp"}) {
+        SCOPED_TRACE(protocol);
+        Prefs::set("remote.protocol", protocol);
+        const QString sent = await(RemoteUploader::send("png", "x.png")).message();
+        const QString tested = await(RemoteUploader::testConnection());
+        for (const QString& text : {sent, tested}) {
+            EXPECT_FALSE(text.contains("hunter2")) << text.toStdString();
+            EXPECT_TRUE(text.contains("•••")) << text.toStdString();
+        }
+    }
+    upload::setChildRunnerForTests({});
+    RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::getAsync("drain").waitForFinished();
+    Keychain::setStore(nullptr);
 }
