@@ -263,7 +263,11 @@ void ScrollCaptureSession::manualStep()
                     movedSinceGiveUp_ = true;
                     break;
                 }
-            lastChange_ = std::move(changed);
+            // A glide's rows are no animation (see settling).
+            if (moving)
+                lastChange_.clear();
+            else
+                lastChange_ = std::move(changed);
         }
         previousGrab_ = *frame;
         unstable_ = withPointer(animated_, pointerRows(frame->height()));

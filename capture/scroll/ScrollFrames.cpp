@@ -197,7 +197,11 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
                 finish(withSeen(std::move(*animated)));
                 return;
             }
-            if (n > 0)
+            // Rows the view's own glide changed are no animation: an animation in place is
+            // the same rows changing in two still pairs in a row.
+            if (moving)
+                s->lastChange.clear();
+            else if (n > 0)
                 s->lastChange = std::move(changed);
             settleTry(s);
         });

@@ -4,6 +4,12 @@
 // the result as OUTDIR/result.png. Prints the result's size and the session's note. With
 // SECONDS the capture stays in manual mode (someone else turns the wheel) and ends then.
 // ScrollRecorder --status-lines PNG: where a pager's status lines sit in an image.
+// ScrollRecorder --check OUTDIR REGIONS: checks OUTDIR/result.png against the frames recorded
+// beside it. REGIONS ("top,bottom,left,right;...", page pixels) are the parts of the page that
+// change by themselves: each must show in the result as one recorded frame showed it. Prints
+// the result's height, how many regions are torn, the rows showing a photo's placeholder grey
+// (#888888), and for a table whose first cells are coloured by row number (probe-page.py's
+// sticky kind) the header bands and whether the rows come in order.
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "core/Prefs.h"
 
@@ -11,13 +17,108 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QHash>
+#include <algorithm>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// Hashes of columns [left, right) of every row of `image`.
+std::vector<size_t> rowHashes(const QImage& image, int left, int right)
+{
+    std::vector<size_t> out(std::size_t(image.height()));
+    left = std::clamp(left, 0, image.width());
+    right = std::clamp(right, left, image.width());
+    for (int y = 0; y < image.height(); ++y)
+        out[std::size_t(y)] =
+            qHashBits(image.constScanLine(y) + 4 * left, std::size_t(4 * (right - left)));
+    return out;
+}
+
+int check(const QString& dir, const QString& regions)
+{
+    const QImage result = QImage(dir + QStringLiteral("/result.png")).convertToFormat(QImage::Format_RGB32);
+    if (result.isNull()) {
+        std::printf("no result\n");
+        return 1;
+    }
+    std::vector<QImage> frames;
+    for (const QString& name : QDir(dir).entryList({QStringLiteral("[0-9]*.png")}))
+        frames.push_back(QImage(dir + QLatin1Char('/') + name).convertToFormat(QImage::Format_RGB32));
+    int torn = 0, checked = 0;
+    QStringList tornAt;
+    for (const QString& r : regions.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList v = r.split(QLatin1Char(','));
+        if (v.size() != 4)
+            continue;
+        const int top = v[0].toInt(), bottom = std::min(v[1].toInt(), result.height());
+        const int left = v[2].toInt(), right = v[3].toInt();
+        if (bottom <= top)
+            continue;
+        ++checked;
+        const std::vector<size_t> want = rowHashes(result, left, right);
+        bool whole = false;
+        for (const QImage& f : frames) {
+            const std::vector<size_t> have = rowHashes(f, left, right);
+            // A region cut by the result's end is compared from its top.
+            for (int o = 0; o + (bottom - top) <= f.height() && !whole; ++o) {
+                bool same = true;
+                for (int y = top; y < bottom && same; ++y)
+                    same = have[std::size_t(o + y - top)] == want[std::size_t(y)];
+                whole = same;
+            }
+            if (whole)
+                break;
+        }
+        if (!whole) {
+            ++torn;
+            tornAt << QString::number(top);
+        }
+    }
+    int grey = 0;
+    for (int y = 0; y < result.height(); ++y) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(result.constScanLine(y));
+        for (int x = 0, run = 0; x < result.width(); ++x)
+            if ((run = (p[x] & 0xffffff) == 0x888888 ? run + 1 : 0) == 20) {
+                ++grey;
+                break;
+            }
+    }
+    // The table's first cells, coloured by row number, down column 62; the header is green.
+    QHash<QRgb, int> rowOf;
+    for (int i = 1; i <= 400; ++i)
+        rowOf.insert(qRgb(40 + (i * 37) % 200, 40 + (i * 91) % 200, 40 + (i * 53) % 200), i);
+    int headers = 0, last = 0, rows = 0, disorder = 0;
+    bool inHeader = false;
+    for (int y = 0; y < result.height() && result.width() > 62; ++y) {
+        const QRgb p = result.pixel(62, y) & 0xffffff;
+        const bool header = p == (qRgb(46, 125, 50) & 0xffffff);
+        headers += header && !inHeader;
+        inHeader = header;
+        const int i = rowOf.value(p | 0xff000000u, 0);
+        if (i && i != last) {
+            disorder += i != last + 1;
+            last = i;
+            ++rows;
+        }
+    }
+    std::printf("height=%d regions=%d torn=%d%s%s placeholder_rows=%d", result.height(), checked, torn,
+                torn ? " at " : "", qPrintable(tornAt.join(QLatin1Char(','))), grey);
+    if (rows > 5)
+        std::printf(" header_bands=%d table_rows=%d out_of_order=%d", headers, rows, disorder);
+    std::printf("\n");
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--check")
+        return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc == 3 && QByteArray(argv[1]) == "--status-lines") {
         const QImage image(QString::fromLocal8Bit(argv[2]));
         const std::vector<int> at = kx::test::statusLines(image);
@@ -38,6 +139,16 @@ int main(int argc, char** argv)
     kx::Prefs::registerDefaults();
     kx::ScrollCaptureSession::Environment env = kx::ScrollCaptureSession::Environment::real();
     env.showUi = false;
+    // KX_RECORD_GRABS=1: every grab as well, in OUTDIR/grabs (for looking into settling).
+    if (qEnvironmentVariableIsSet("KX_RECORD_GRABS")) {
+        QDir().mkpath(dir + QStringLiteral("/grabs"));
+        env.grab = [dir, real = env.grab, n = 0](QScreen* screen, const QRectF& r) mutable {
+            auto shot = real(screen, r);
+            if (shot)
+                shot->image.save(dir + QStringLiteral("/grabs/%1.png").arg(n++, 4, 10, QLatin1Char('0')));
+            return shot;
+        };
+    }
     int index = 0;
     std::map<QByteArray, QString> frames;
     bool written = true;

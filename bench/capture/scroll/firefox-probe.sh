@@ -74,7 +74,7 @@ print(f"<!doctype html><html><head><meta charset=utf-8><title>Probe {kind}</titl
 PY
 
 # A private profile: smooth scrolling as asked, no first-run pages, no network but loopback.
-sm=$([ "$SMOOTH" = 1 ] && echo true || echo false)
+sm=$([ "$SMOOTH" = 1 ] && echo default || echo off)
 write_firefox_profile $W/ff $sm
 firefox-esr --no-remote --new-instance --profile $W/ff "file://$W/page.html" >$W/ff.log 2>&1 &
 FF=$!

@@ -1,10 +1,11 @@
 # Sourced by the scrolling probes: write_firefox_profile DIR SMOOTH [EXTRA_PREF_LINES] writes a
-# private profile's user.js: smooth scrolling true or false, no first-run pages, no network but
-# loopback (every proxy points at the discard port).
+# private profile's user.js: no first-run pages, no updates or reports, no network but loopback
+# (every proxy points at the discard port). Scrolling as Firefox comes unless SMOOTH is "off"
+# (smooth scrolling turned off, for a second row only).
 write_firefox_profile() {
   mkdir -p "$1"
   cat >"$1/user.js" <<EOJ
-user_pref("general.smoothScroll", $2);
+$([ "$2" = off ] && echo 'user_pref("general.smoothScroll", false);')
 user_pref("browser.shell.checkDefaultBrowser", false);
 user_pref("browser.startup.homepage_override.mstone", "ignore");
 user_pref("browser.aboutwelcome.enabled", false);
