@@ -17,10 +17,10 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QHash>
-#include <algorithm>
 #include <QEventLoop>
+#include <QHash>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -32,8 +32,7 @@ std::vector<size_t> rowHashes(const QImage& image, int left, int right)
     left = std::clamp(left, 0, image.width());
     right = std::clamp(right, left, image.width());
     for (int y = 0; y < image.height(); ++y)
-        out[std::size_t(y)] =
-            qHashBits(image.constScanLine(y) + 4 * left, std::size_t(4 * (right - left)));
+        out[std::size_t(y)] = qHashBits(image.constScanLine(y) + 4 * left, std::size_t(4 * (right - left)));
     return out;
 }
 
