@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include "core/Localisation.h"
+#include "editor/ToolKind.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/CopyButton.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QVariantAnimation>
 #include <algorithm>
 
 using namespace kx;
@@ -451,10 +453,41 @@ TEST(EditorBars, TheAIPanelLeavesTheCanvasHalfTheRoom)
     QApplication::processEvents();
     EXPECT_GE(root->canvasArea()->width(), 400 - rail - half);
     EXPECT_DOUBLE_EQ(root->aiPanelOpacity(), 1.0);
-    // Narrowed with the panel open, the panel gives up its share again.
+    // Narrowed with the panel open and at rest, the panel gives up its share again.
+    ASSERT_TRUE(test::waitFor([&] { return root->aiSlide()->state() != QAbstractAnimation::Running; }));
     window->resize(300, 500);
     ASSERT_TRUE(test::waitFor([&] { return root->width() == 300; }));
     EXPECT_EQ(root->aiPanel()->width(), (300 - rail) / 2);
     QApplication::processEvents();
     EXPECT_GE(root->canvasArea()->width(), (300 - rail) / 2);
+}
+
+// A canvas area too short for both floating bars: the zoom pill gives way rather than lying
+// over the style inspector, and comes back when there is room.
+TEST(EditorBars, ThePillNeverLiesOverTheInspector)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    QWidget* window = e.c->window();
+    window->setMinimumSize(0, 0);
+    e.c->doc().setTool(ToolKind::arrow);
+    CanvasArea* area = e.c->root()->canvasArea();
+    auto* inspector = area->findChild<InspectorBar*>();
+    StatusPill* pill = e.c->root()->pill();
+    ASSERT_TRUE(inspector);
+    for (int height : {600, 160, 600}) {
+        SCOPED_TRACE(height);
+        window->resize(900, height);
+        ASSERT_TRUE(
+            test::waitFor([&] { return window->height() == height && inspector->dropOffset() == 0; }));
+        QApplication::processEvents();
+        if (pill->isVisible())
+            EXPECT_FALSE(pill->geometry().intersects(inspector->geometry()))
+                << pill->geometry().y() << " and " << inspector->geometry().bottom();
+        // Room enough at 600: the pill shows.
+        if (height == 600)
+            EXPECT_TRUE(pill->isVisible());
+        else
+            EXPECT_FALSE(pill->isVisible()) << area->height();
+    }
 }
