@@ -5,6 +5,7 @@
 #include "capture/history/HistoryStore.h"
 #include "core/ImageReading.h"
 #include "core/Localisation.h"
+#include "editor/window/EditorWindowController.h"
 #include "platform/Clipboard.h"
 #include "ui/Symbols.h"
 
@@ -18,12 +19,10 @@ namespace kx {
 
 namespace {
 
-void record(const CaptureResult& result)
+void record(const CaptureResult& result, EditorCascade cascade = {})
 {
     const HistoryEntry entry = HistoryStore::shared().add(result);
-    auto& env = CaptureCoordinator::shared().environment();
-    if (env.openEditor)
-        env.openEditor(result, entry.id);
+    EditorWindowController::open(result, entry.id, cascade);
 }
 
 void tellTooLarge(const QString& name, QSize size, bool metadata)
@@ -34,8 +33,16 @@ void tellTooLarge(const QString& name, QSize size, bool metadata)
 }
 
 // Files open one after the other, so that editors and history entries keep the given order.
+// Each hand-over is a batch of its own, bounded and told of on its own.
+struct Batch {
+    QStringList paths;  // the ones to try, at most maxFilesAtOnce
+    int handed = 0;
+    int next = 0;
+    int opened = 0;
+};
+
 struct Queue {
-    QStringList paths;
+    QList<Batch> batches;
     bool busy = false;
 };
 
@@ -45,18 +52,34 @@ Queue& queue()
     return q;
 }
 
+void finish(const Batch& b)
+{
+    if (b.handed <= b.paths.size())
+        return;
+    const auto [title, line] =
+        OpenImage::boundNotice(b.opened, b.handed, int(b.paths.size()), QFileInfo(b.paths.last()).fileName());
+    Notices::show(title, line, "exclamationmark.triangle.fill"_sym, 8);
+}
+
 void openNext()
 {
     Queue& q = queue();
-    if (q.busy || q.paths.isEmpty() || !QCoreApplication::instance())
+    if (q.busy || !QCoreApplication::instance())
+        return;
+    while (!q.batches.isEmpty() && q.batches.first().next >= q.batches.first().paths.size()) {
+        finish(q.batches.first());
+        q.batches.removeFirst();
+    }
+    if (q.batches.isEmpty())
         return;
     q.busy = true;
-    const QString path = q.paths.takeFirst();
+    const QString path = q.batches.first().paths.at(q.batches.first().next++);
     QtConcurrent::run([path] {
         return OpenImage::load(path);
     }).then(QCoreApplication::instance(), [path](const OpenImage::Loaded& loaded) {
+        Batch& b = queue().batches.first();
         if (loaded.capture)
-            record(*loaded.capture);
+            record(*loaded.capture, {b.opened++, int(b.paths.size())});
         else if (loaded.tooLarge)
             tellTooLarge(QFileInfo(path).fileName(), loaded.size, loaded.mostlyMetadata);
         queue().busy = false;
@@ -88,8 +111,37 @@ OpenImage::Loaded OpenImage::load(const QString& path)
 
 void OpenImage::open(const QStringList& paths)
 {
-    queue().paths += paths;
+    if (paths.isEmpty())
+        return;
+    queue().batches.append(Batch{paths.mid(0, maxFilesAtOnce), int(paths.size())});
     openNext();
+}
+
+std::pair<QString, QString> OpenImage::boundNotice(int opened, int handed, int tried,
+                                                   const QString& lastTried)
+{
+    const int rest = handed - tried;
+    const QString title =
+        kx::tr("Opened %1 of %2 files", "%2 fájlból %1 megnyitva", "%1 von %2 Dateien geöffnet")
+            .arg(opened)
+            .arg(handed);
+    const QString line =
+        rest == 1 ? kx::tr("Kaptorix opens up to %1 files at a time; the one after “%2” was not opened.",
+                           "A Kaptorix egyszerre legfeljebb %1 fájlt nyit meg; a(z) „%2” utáni fájl nincs "
+                           "megnyitva.",
+                           "Kaptorix öffnet bis zu %1 Dateien auf einmal; die Datei nach „%2“ wurde nicht "
+                           "geöffnet.")
+                        .arg(maxFilesAtOnce)
+                        .arg(lastTried)
+                  : kx::tr("Kaptorix opens up to %1 files at a time; the %2 after “%3” were not opened.",
+                           "A Kaptorix egyszerre legfeljebb %1 fájlt nyit meg; a(z) „%3” utáni %2 fájl nincs "
+                           "megnyitva.",
+                           "Kaptorix öffnet bis zu %1 Dateien auf einmal; die %2 nach „%3“ wurden nicht "
+                           "geöffnet.")
+                        .arg(maxFilesAtOnce)
+                        .arg(rest)
+                        .arg(lastTried);
+    return {title, line};
 }
 
 void OpenImage::openClipboard()

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace kx {
 
@@ -27,8 +28,15 @@ public:
     static Loaded load(const QString& path);
     static std::optional<CaptureResult> read(const QString& path) { return load(path).capture; }
     // Reads off the UI thread, then records in the history and opens the editor, one file after
-    // the other in the order given; unreadable files are skipped quietly.
+    // the other in the order given; unreadable files are skipped quietly. Of one call (one
+    // hand-over), at most maxFilesAtOnce files are opened, their editors cascaded; when more were
+    // given, one notice says how many were opened and where the rest begin.
     static void open(const QStringList& paths);
+    static constexpr int maxFilesAtOnce = 10;
+    // That notice: title and second line, for `opened` of `handed` files, `tried` of them read
+    // (the first ones), the last of those named `lastTried`.
+    static std::pair<QString, QString> boundNotice(int opened, int handed, int tried,
+                                                   const QString& lastTried);
     static void open(const QString& path) { open(QStringList{path}); }
     // The clipboard image (kind `clipboard`), or the "No image on the clipboard" toast.
     static void openClipboard();

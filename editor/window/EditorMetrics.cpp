@@ -49,4 +49,15 @@ QString pixelSize(const QSize& pixels)
     return QStringLiteral("%1 × %2 px").arg(pixels.width()).arg(pixels.height());
 }
 
+QMargins cascadeRoom(int index, int count, const QSize& available)
+{
+    if (count < 2 || index < 0 || index >= count)
+        return {};
+    const int steps = count - 1;
+    const int step =
+        std::max(1, std::min({32, available.width() / 4 / steps, available.height() / 4 / steps}));
+    const int before = index * step, after = (steps - index) * step;
+    return {before, before, after, after};
+}
+
 }  // namespace kx::editor

@@ -4,6 +4,7 @@
 
 #include "core/SourceKind.h"
 
+#include <QMargins>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
@@ -29,5 +30,10 @@ QString zoomText(double zoom);
 QString scaleBadge(double scale);
 // "1200 × 800 px".
 QString pixelSize(const QSize& pixels);
+
+// Editor `index` of `count` opened together: the room of the work area (`available`) it leaves
+// to the others, so that each sits one step down and right of the one before, every title bar
+// in view. A step is 32 pt, less where `count` windows would take more than a quarter of the area.
+QMargins cascadeRoom(int index, int count, const QSize& available);
 
 }  // namespace kx::editor

@@ -56,6 +56,12 @@ private:
 EditorWindowController* EditorWindowController::open(const CaptureResult& capture, const QUuid& entryID,
                                                      const EditorServices& services)
 {
+    return open(capture, entryID, EditorCascade{}, services);
+}
+
+EditorWindowController* EditorWindowController::open(const CaptureResult& capture, const QUuid& entryID,
+                                                     EditorCascade cascade, const EditorServices& services)
+{
     // Quitting commits every open editor and then flushes, in that order, whatever else
     // listens to the quit.
     static bool quitHooked = false;
@@ -69,7 +75,7 @@ EditorWindowController* EditorWindowController::open(const CaptureResult& captur
                 c->bringToFront();
                 return c;
             }
-    auto* controller = new EditorWindowController(capture, entryID, services);
+    auto* controller = new EditorWindowController(capture, entryID, services, cascade);
     registry().append(controller);
     controller->show();
     return controller;
@@ -94,7 +100,7 @@ void EditorWindowController::commitAllBeforeQuit()
 }
 
 EditorWindowController::EditorWindowController(const CaptureResult& capture, const QUuid& entryID,
-                                               const EditorServices& services)
+                                               const EditorServices& services, EditorCascade cascade)
     : doc_(std::make_shared<EditorDocument>(capture, entryID)), services_(services), writeTo_(entryID)
 {
     seenWrites_ = writeBacks().value(entryID);
@@ -103,7 +109,7 @@ EditorWindowController::EditorWindowController(const CaptureResult& capture, con
         services_.toast = [](const QString&, const QString&, const QString&) {};
     if (!services_.setClipboard)
         services_.setClipboard = [](QMimeData* data) { delete data; };
-    buildWindow(capture);
+    buildWindow(capture, cascade);
 }
 
 EditorWindowController::~EditorWindowController()
@@ -112,7 +118,7 @@ EditorWindowController::~EditorWindowController()
     delete window_;
 }
 
-void EditorWindowController::buildWindow(const CaptureResult& capture)
+void EditorWindowController::buildWindow(const CaptureResult& capture, EditorCascade cascade)
 {
     window_ = new EditorWindow(this);
     canvas_ = new CanvasView(doc_);
@@ -126,8 +132,9 @@ void EditorWindowController::buildWindow(const CaptureResult& capture)
     const QSizeF content = editor::contentSize(capture.image.size(), capture.scale, visible.size());
     window_->setMinimumSize(editor::kMinimumWindow);
     window_->resize(int(std::lround(content.width())), int(std::lround(content.height())));
-    // Shrinks the window and its minimum to the work area less the frame, then centres it.
-    WindowPolicy::centre(window_, screen);
+    // Shrinks the window and its minimum to the work area less the frame (and less the room the
+    // others of a cascade take), then centres it there.
+    WindowPolicy::centre(window_, screen, editor::cascadeRoom(cascade.index, cascade.count, visible.size()));
     window_->setWindowTitle(editor::windowTitle(capture.kind, capture.image.size()));
 
     fillActions();

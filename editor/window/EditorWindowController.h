@@ -28,6 +28,12 @@ class CanvasScrollArea;
 class CanvasView;
 class EditorRootView;
 
+// Where one of several editors opened together sits among them.
+struct EditorCascade {
+    int index = 0;
+    int count = 1;
+};
+
 class EditorWindowController : public QObject, public CanvasCommands {
     Q_OBJECT
 
@@ -37,13 +43,18 @@ public:
     // image would write over each other's work.
     static EditorWindowController* open(const CaptureResult& capture, const QUuid& entryID = QUuid(),
                                         const EditorServices& services = EditorServices::current());
+    // Editor `index` of `count` opened together (files handed over at once): each opens a step
+    // down and right of the one before, so that every one of them can be seen.
+    static EditorWindowController* open(const CaptureResult& capture, const QUuid& entryID,
+                                        EditorCascade cascade,
+                                        const EditorServices& services = EditorServices::current());
     static const QList<EditorWindowController*>& openEditors();
     // Commits every open editor, then flushes the history: the quit path calls this before
     // anything else touches the store.
     static void commitAllBeforeQuit();
 
-    EditorWindowController(const CaptureResult& capture, const QUuid& entryID,
-                           const EditorServices& services);
+    EditorWindowController(const CaptureResult& capture, const QUuid& entryID, const EditorServices& services,
+                           EditorCascade cascade = {});
     ~EditorWindowController() override;
 
     QWidget* window() const { return window_; }
@@ -97,7 +108,7 @@ protected:
 
 private:
     friend class EditorWindow;
-    void buildWindow(const CaptureResult& capture);
+    void buildWindow(const CaptureResult& capture, EditorCascade cascade);
     void fillActions();
     void installKeys();
     void windowWillClose();

@@ -361,6 +361,81 @@ TEST_F(AppDesktop, TheHistoryIsCheckedOnceTheIconShows)
               "6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F");
 }
 
+// What xprop says of `id` (the root window when empty) for `property`: the numbers after "=".
+QList<int> xNumbers(const QString& id, const QString& property)
+{
+    QByteArray out;
+    run("xprop", id.isEmpty() ? QStringList{"-root", property} : QStringList{"-id", id, property}, &out);
+    QList<int> v;
+    for (const QByteArray& n : out.mid(out.indexOf('=') + 1).split(','))
+        if (!n.trimmed().isEmpty())
+            v << n.trimmed().toInt();
+    return v;
+}
+
+// Two dozen files handed over at once: ten open, each editor a step down and right of the one
+// before with its whole frame on the work area; the others open neither an editor nor a history
+// entry, and one notice says how many were opened and where the rest begin.
+TEST_F(AppDesktop, AHandOverOfManyFilesOpensABoundedCascadeAndSaysSoOnce)
+{
+    startApp();
+    QStringList files;
+    for (int i = 1; i <= 24; ++i) {
+        QImage img(320, 200, QImage::Format_RGB32);
+        img.fill(QColor::fromHsv(i * 14, 200, 220));
+        files << dir_.filePath(QStringLiteral("shot-%1.png").arg(i, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(img.save(files.last()));
+    }
+    const qsizetype before = app_->notices().size();
+    QByteArray err;
+    ASSERT_EQ(app_->startAgain(files, &err), 0) << err.constData();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return app_->notices().contains(
+                "notice: Opened 10 of 24 files|Kaptorix opens up to 10 files at a time; the 14 after "
+                "“shot-10.png” were not opened.");
+        },
+        60000))
+        << app_->notices().toStdString();
+
+    const QList<int> area = xNumbers({}, "_NET_WORKAREA");
+    ASSERT_GE(area.size(), 4);
+    const QRect workArea(area[0], area[1], area[2], area[3]);
+    QList<QRect> frames;
+    QString seen;
+    // Placed once the window manager has framed each: the cascade settles, it is not polled.
+    const bool cascaded = waitFor(
+        [&] {
+            frames.clear();
+            seen.clear();
+            for (const Window& w : visibleWindows()) {
+                if (w.name != QStringLiteral("Kaptorix — File 320×200"))
+                    continue;
+                const QList<int> e = xNumbers(w.id, "_NET_FRAME_EXTENTS");
+                if (e.size() != 4 || e[2] == 0)
+                    return false;
+                frames << w.rect.marginsAdded(QMargins(e[0], e[2], e[1], e[3]));
+                seen += QStringLiteral(" %1,%2").arg(frames.last().x()).arg(frames.last().y());
+            }
+            if (frames.size() != 10)
+                return false;
+            std::sort(frames.begin(), frames.end(),
+                      [](const QRect& a, const QRect& b) { return a.x() < b.x(); });
+            const QPoint step = frames[1].topLeft() - frames[0].topLeft();
+            for (int i = 0; i < frames.size(); ++i)
+                if (!workArea.contains(frames[i]) ||
+                    (i > 0 && frames[i].topLeft() - frames[i - 1].topLeft() != step))
+                    return false;
+            return step.x() > 0 && step.x() == step.y();
+        },
+        30000);
+    EXPECT_TRUE(cascaded) << frames.size() << " editors, frames at" << seen.toStdString();
+    EXPECT_TRUE(app_->waitForEntries(10));
+    EXPECT_EQ(app_->entries().size(), 10);
+    EXPECT_EQ(app_->notices().mid(before).count(QStringLiteral("notice: ")), 1)
+        << app_->notices().mid(before).toStdString();
+}
+
 // A stopped instance keeps its socket: a second start waits, says so and exits instead of
 // running beside it; once the first runs again it takes files as before. Files too large are
 // named in a toast, and neither they nor 5 GB of junk named .png grow the tray process.

@@ -143,6 +143,35 @@ TEST(OpenImage, AFileOverThePixelLimitIsNamedInAToastAndHugeJunkIsNotRead)
     QObject::disconnect(c);
 }
 
+// The notice of a bounded hand-over counts what was opened of all that was handed over and names
+// where the rest begin, one file or many, in each language.
+TEST(OpenImage, TheBoundNoticeSaysWhatWasOpenedAndWhereTheRestBegin)
+{
+    const struct {
+        const char* lang;
+        int opened, handed;
+        const char *title, *line;
+    } rows[] = {
+        {"en", 9, 200, "Opened 9 of 200 files",
+         "Kaptorix opens up to 10 files at a time; the 190 after “j.png” were not opened."},
+        {"en", 10, 11, "Opened 10 of 11 files",
+         "Kaptorix opens up to 10 files at a time; the one after “j.png” was not opened."},
+        {"de", 10, 11, "10 von 11 Dateien geöffnet",
+         "Kaptorix öffnet bis zu 10 Dateien auf einmal; die Datei nach „j.png“ wurde nicht geöffnet."},
+        {"de", 9, 200, "9 von 200 Dateien geöffnet",
+         "Kaptorix öffnet bis zu 10 Dateien auf einmal; die 190 nach „j.png“ wurden nicht geöffnet."},
+        {"hu", 9, 200, "200 fájlból 9 megnyitva",
+         "A Kaptorix egyszerre legfeljebb 10 fájlt nyit meg; a(z) „j.png” utáni 190 fájl nincs megnyitva."},
+    };
+    for (const auto& r : rows) {
+        Lang::overrideForTests(r.lang);
+        const auto [title, line] = OpenImage::boundNotice(r.opened, r.handed, 10, "j.png");
+        EXPECT_EQ(title, QString::fromUtf8(r.title)) << r.lang;
+        EXPECT_EQ(line, QString::fromUtf8(r.line)) << r.lang;
+    }
+    Lang::overrideForTests("en");
+}
+
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
 {
     const QByteArray wire = SingleInstance::encode({"/a/b.png", "rel.png", "/x\ny.png", "/c d.png"});

@@ -72,6 +72,28 @@ TEST(EditorMetrics, WindowSizeFollowsImageWithinScreen)
     }
 }
 
+// Editors opened together step by 32 pt, less on a screen where their steps would take more
+// than a quarter of it; the room before and after each adds up to the same, so all have one size.
+TEST(EditorMetrics, CascadeRoom)
+{
+    const struct {
+        int index, count;
+        QSize area;
+        QMargins room;
+    } rows[] = {
+        {0, 1, {1920, 1056}, {}},                   // alone: centred
+        {0, 3, {1920, 1056}, {0, 0, 64, 64}},       // first of three
+        {2, 3, {1920, 1056}, {64, 64, 0, 0}},       // last of three
+        {3, 10, {1920, 1056}, {87, 87, 174, 174}},  // ten on 1080p: 29 pt steps
+        {1, 10, {640, 360}, {10, 10, 80, 80}},      // a small screen: 10 pt steps
+        {4, 3, {1920, 1056}, {}},                   // not one of them
+    };
+    for (const auto& r : rows) {
+        const QMargins room = editor::cascadeRoom(r.index, r.count, r.area);
+        EXPECT_EQ(room, r.room) << r.index << " of " << r.count;
+    }
+}
+
 TEST(EditorMetrics, TitlePercentAndBadge)
 {
     Lang::overrideForTests("en");
