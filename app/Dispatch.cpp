@@ -41,10 +41,24 @@ bool takesValue(const QString& arg)
             return true;
     return false;
 }
+
+// Where the options end: at the first "--" that is no Qt option's value (`-title --` names a
+// title), else after the last argument. What follows the "--" are files, whatever they look like.
+qsizetype optionsEnd(const QStringList& args)
+{
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--"))
+            return i;
+        if (takesValue(args[i]))
+            ++i;
+    }
+    return args.size();
+}
 }  // namespace
 
-Launch dispatch(const QStringList& args)
+Launch dispatch(const QStringList& all)
 {
+    const QStringList args = all.mid(0, optionsEnd(all));
     for (const Option& o : kOptions) {
         const qsizetype at = args.indexOf(QLatin1String(o.text));
         if (at < 0)
@@ -59,19 +73,21 @@ Launch dispatch(const QStringList& args)
 
 QStringList fileArguments(const QStringList& args)
 {
+    const qsizetype end = optionsEnd(args);
     QStringList files;
-    for (qsizetype i = 0; i < args.size(); ++i) {
+    for (qsizetype i = 0; i < end; ++i) {
         if (takesValue(args[i]))
             ++i;
         else if (!args[i].startsWith(QLatin1Char('-')))
             files << args[i];
     }
-    return files;
+    return files + args.mid(end + 1);
 }
 
 QString qtOptionValue(const QStringList& args, const QString& name)
 {
-    for (qsizetype i = 0; i + 1 < args.size(); ++i) {
+    const qsizetype end = optionsEnd(args);
+    for (qsizetype i = 0; i + 1 < end; ++i) {
         if (!takesValue(args[i]))
             continue;
         if (optionName(args[i]) == name)
@@ -83,8 +99,10 @@ QString qtOptionValue(const QStringList& args, const QString& name)
 
 QStringList x11Arguments(const QStringList& args)
 {
+    // Qt reads options anywhere: the files after "--" never reach it.
+    const qsizetype end = optionsEnd(args);
     QStringList out;
-    for (qsizetype i = 0; i < args.size(); ++i) {
+    for (qsizetype i = 0; i < end; ++i) {
         if (optionName(args[i]) == QLatin1String("platform"))
             ++i;  // and its value
         else

@@ -78,6 +78,39 @@ TEST(Dispatch, QtOptionsAreNoFilesAndTheTrayAsksForXcb)
     EXPECT_EQ(qtOptionValue({"-title", "-display", "x.png"}, "display"), "");  // a title's value
 }
 
+// "--" ends the options: after it every argument is a file, even one that looks like an option
+// of Kaptorix or of Qt, and none of them reaches Qt. A "--" that is a Qt option's value ends
+// nothing.
+TEST(Dispatch, EverythingAfterADoubleDashIsAFile)
+{
+    const struct {
+        QStringList args, files, forQt;
+        Launch launch;
+    } rows[] = {
+        {{"--", "-shot.png"}, {"-shot.png"}, {"-platform", "xcb"}, {}},
+        {{"a.png", "--", "--self-test", "-display", ":9", "--"},
+         {"a.png", "--self-test", "-display", ":9", "--"},
+         {"a.png", "-platform", "xcb"},
+         {}},
+        {{"--render-demo", "--", "out.png"}, {"out.png"}, {"--render-demo", "-platform", "xcb"}, {}},
+        {{"--snapshot-ui", "dir", "--", "-x"},
+         {"dir", "-x"},
+         {"--snapshot-ui", "dir", "-platform", "xcb"},
+         {LaunchMode::snapshotUi, "dir"}},
+        {{"-title", "--", "b.png", "--", "-c.png"},
+         {"b.png", "-c.png"},
+         {"-title", "--", "b.png", "-platform", "xcb"},
+         {}},
+    };
+    for (const auto& row : rows) {
+        const QString what = row.args.join(' ');
+        EXPECT_EQ(fileArguments(row.args), row.files) << qPrintable(what);
+        EXPECT_EQ(x11Arguments(row.args), row.forQt) << qPrintable(what);
+        EXPECT_EQ(dispatch(row.args), row.launch) << qPrintable(what);
+    }
+    EXPECT_EQ(qtOptionValue({"x.png", "--", "-display", ":9"}, "display"), "");
+}
+
 TEST(OpenImage, ResolutionGivesTheScale)
 {
     const std::pair<int, double> rows[] = {{72, 1}, {100, 1}, {101, 1}, {108, 2}, {144, 2}, {216, 3}};
