@@ -321,7 +321,7 @@ QStringList TrayApp::refusedShortcuts()
 void TrayApp::reportRefusedKeys()
 {
     auto& keys = HotKeyManager::shared();
-    QStringList elsewhere;
+    QList<std::pair<QString, QString>> elsewhere;  // key, action
     for (int i = 0; i <= int(HotKeyAction::history); ++i) {
         const auto action = HotKeyAction(i);
         const auto combo = keys.combo(action);
@@ -339,7 +339,7 @@ void TrayApp::reportRefusedKeys()
         reportedKeys_.insert(seen);
         const QString shown = keys.named(*combo).display();
         if (!holder) {
-            elsewhere << shown;
+            elsewhere.append({shown, title(action)});
             continue;
         }
         // One of our own actions holds the key: name it, and the action left without one.
@@ -354,13 +354,53 @@ void TrayApp::reportRefusedKeys()
     }
     if (elsewhere.isEmpty())
         return;
-    std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n",
-                 qPrintable(elsewhere.join(", ")));
-    Notices::show(elsewhere.join(QStringLiteral(", ")),
-                  kx::tr("This shortcut is taken by another app or the system.",
-                         "Ezt a billentyűparancsot egy másik alkalmazás vagy a rendszer használja.",
-                         "Dieses Tastenkürzel wird von einer anderen App oder dem System verwendet."),
-                  "exclamationmark.triangle.fill"_sym, 6);
+    QStringList named;
+    for (const auto& [key, action] : std::as_const(elsewhere))
+        named << QStringLiteral("%1 (%2)").arg(key, action);
+    std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n", qPrintable(named.join(", ")));
+    const auto [title, line] = takenKeysNotice(elsewhere);
+    Notices::show(title, line, "exclamationmark.triangle.fill"_sym, 8);
+}
+
+std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QString, QString>>& taken)
+{
+    if (taken.size() == 1)
+        return {
+            kx::tr("“%1” has no shortcut", "A(z) „%1” műveletnek nincs billentyűparancsa",
+                   "„%1“ hat kein Tastenkürzel")
+                .arg(taken[0].second),
+            kx::tr("Another app or the system holds %1. Choose another key in Settings → Shortcuts.",
+                   "A(z) %1 billentyűparancsot egy másik alkalmazás vagy a rendszer használja. Válassz "
+                   "másikat a Beállítások → Billentyűparancsok fülön.",
+                   "Eine andere App oder das System belegt %1. Wähle eine andere Taste unter Einstellungen "
+                   "→ Tastenkürzel.")
+                .arg(taken[0].first)};
+    const QString title =
+        kx::tr("%1 shortcuts are taken", "%1 billentyűparancs foglalt", "%1 Tastenkürzel sind belegt")
+            .arg(taken.size());
+    // A few are named; the page marks every one of many.
+    if (taken.size() > 3)
+        return {title,
+                kx::tr("Another app or the system holds their keys. Settings → Shortcuts marks each one; "
+                       "choose others there.",
+                       "Egy másik alkalmazás vagy a rendszer használja őket. A Beállítások → "
+                       "Billentyűparancsok fül mindegyiket jelöli; ott válassz másikat.",
+                       "Eine andere App oder das System belegt ihre Tasten. Einstellungen → Tastenkürzel "
+                       "markiert jede; wähle dort andere.")};
+    QStringList quoted;
+    for (const auto& [key, action] : taken)
+        quoted << kx::tr("“%1”", "„%1”", "„%1“").arg(action);
+    const QString last = quoted.takeLast();
+    const QString actions =
+        kx::tr("%1 and %2", "%1 és %2", "%1 und %2").arg(quoted.join(QStringLiteral(", ")), last);
+    return {
+        title,
+        kx::tr("Another app or the system holds the keys of %1. Choose others in Settings → Shortcuts.",
+               "%1 billentyűparancsát egy másik alkalmazás vagy a rendszer használja. Válassz másikat a "
+               "Beállítások → Billentyűparancsok fülön.",
+               "Eine andere App oder das System belegt die Tasten von %1. Wähle andere unter Einstellungen "
+               "→ Tastenkürzel.")
+            .arg(actions)};
 }
 
 void TrayApp::firstRun()

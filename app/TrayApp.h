@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace kx {
 
@@ -44,6 +45,9 @@ public:
     StatusMenuState menuState() const;
     // The shortcuts that could not be grabbed, as "Ctrl+Alt+3" texts in action order.
     static QStringList refusedShortcuts();
+    // The notice, title and second line, for shortcuts another program holds, given as (key,
+    // action title) in action order.
+    static std::pair<QString, QString> takenKeysNotice(const QList<std::pair<QString, QString>>& taken);
     // The variant the tray icon shows now.
     Brand::StatusIconStyle trayIconStyle() const { return iconStyle_; }
     // Minimises every shown window of ours that the window manager manages (Hide Kaptorix).

@@ -599,7 +599,8 @@ TEST_F(AppDesktop, ATakenShortcutIsNamedAndTheOthersWork)
     startApp();
     ASSERT_TRUE(waitFor([&] {
         return app_->notices().contains(
-            "notice: Ctrl+Alt+3|This shortcut is taken by another app or the system.");
+            "notice: “Capture active window” has no shortcut|Another app or the system holds "
+            "Ctrl+Alt+3. Choose another key in Settings → Shortcuts.");
     })) << app_->notices().toStdString();
     xdotool({"key", "ctrl+alt+2"});
     EXPECT_TRUE(app_->waitForEntries(1));

@@ -205,6 +205,64 @@ TEST(OpenImage, TheBoundNoticeSaysWhatWasOpenedAndWhereTheRestBegin)
     Lang::overrideForTests("en");
 }
 
+// Keys another program holds: one is named with its action, a few by their actions under a
+// counted, plural title, many by their count; every text sends the user to Settings → Shortcuts.
+TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage)
+{
+    const std::pair<QString, QString> one[]{{"Ctrl+Alt+3", "Capture active window"}};
+    const std::pair<QString, QString> three[]{{"Ctrl+Alt+1", "A"}, {"Ctrl+Alt+2", "B"}, {"Ctrl+Alt+7", "C"}};
+    QList<std::pair<QString, QString>> ten;
+    for (int i = 0; i < 10; ++i)
+        ten.append({QStringLiteral("Ctrl+Alt+%1").arg((i + 1) % 10), QStringLiteral("Action %1").arg(i)});
+    const struct {
+        const char* lang;
+        QList<std::pair<QString, QString>> taken;
+        const char *title, *line;
+    } rows[] = {
+        {"en",
+         {std::begin(one), std::end(one)},
+         "“Capture active window” has no shortcut",
+         "Another app or the system holds Ctrl+Alt+3. Choose another key in Settings → Shortcuts."},
+        {"en",
+         {std::begin(three), std::begin(three) + 2},
+         "2 shortcuts are taken",
+         "Another app or the system holds the keys of “A” and “B”. Choose others in Settings → Shortcuts."},
+        {"en",
+         {std::begin(three), std::end(three)},
+         "3 shortcuts are taken",
+         "Another app or the system holds the keys of “A”, “B” and “C”. Choose others in Settings → "
+         "Shortcuts."},
+        {"en", ten, "10 shortcuts are taken",
+         "Another app or the system holds their keys. Settings → Shortcuts marks each one; choose others "
+         "there."},
+        {"de",
+         {std::begin(three), std::end(three)},
+         "3 Tastenkürzel sind belegt",
+         "Eine andere App oder das System belegt die Tasten von „A“, „B“ und „C“. Wähle andere unter "
+         "Einstellungen → Tastenkürzel."},
+        {"de",
+         {std::begin(one), std::end(one)},
+         "„Capture active window“ hat kein Tastenkürzel",
+         "Eine andere App oder das System belegt Ctrl+Alt+3. Wähle eine andere Taste unter Einstellungen → "
+         "Tastenkürzel."},
+        {"hu", ten, "10 billentyűparancs foglalt",
+         "Egy másik alkalmazás vagy a rendszer használja őket. A Beállítások → Billentyűparancsok fül "
+         "mindegyiket jelöli; ott válassz másikat."},
+        {"hu",
+         {std::begin(three), std::begin(three) + 2},
+         "2 billentyűparancs foglalt",
+         "„A” és „B” billentyűparancsát egy másik alkalmazás vagy a rendszer használja. Válassz másikat a "
+         "Beállítások → Billentyűparancsok fülön."},
+    };
+    for (const auto& r : rows) {
+        Lang::overrideForTests(r.lang);
+        const auto [title, line] = TrayApp::takenKeysNotice(r.taken);
+        EXPECT_EQ(title, QString::fromUtf8(r.title)) << r.lang << " " << r.taken.size();
+        EXPECT_EQ(line, QString::fromUtf8(r.line)) << r.lang << " " << r.taken.size();
+    }
+    Lang::overrideForTests("en");
+}
+
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
 {
     const QByteArray wire = SingleInstance::encode({"/a/b.png", "rel.png", "/x\ny.png", "/c d.png"});
