@@ -171,7 +171,7 @@ QString HotKeyRecorder::text() const
     if (recording_)
         return kx::tr("Press keys…", "Nyomd meg…", "Tasten drücken…");
     if (!combo_)
-        return kx::tr("Click to record", "Kattints a rögzítéshez", "Zum Aufnehmen klicken");
+        return kx::tr("Click to record", "Kattints a rögzítéshez", "Kürzel aufnehmen");
     return combo_->display();
 }
 
@@ -308,10 +308,14 @@ void HotKeyRecorder::paintEvent(QPaintEvent*)
     QColor ink = recording_ ? Theme::accent(palette())
                  : combo_   ? Theme::primary(palette())
                             : Theme::secondary(palette());
-    QFont font = combo_ && !recording_ ? Theme::font(13, QFont::DemiBold) : Theme::font(12.5, QFont::Medium);
-    p.setFont(font);
+    p.setFont(textFont());
     p.setPen(ink);
-    p.drawText(rect().adjusted(6, 0, -6, 0), Qt::AlignCenter, text());
+    p.drawText(textRect(), Qt::AlignCenter, text());
+}
+
+QFont HotKeyRecorder::textFont() const
+{
+    return combo_ && !recording_ ? Theme::font(13, QFont::DemiBold) : Theme::font(12.5, QFont::Medium);
 }
 
 }  // namespace kx

@@ -20,8 +20,10 @@ public:
 
     const std::optional<KeyCombo>& combo() const { return combo_; }
     bool isRecording() const { return recording_; }
-    // The text the field shows now.
+    // The text the field shows now, in its font, within its rectangle (inside the border).
     QString text() const;
+    QFont textFont() const;
+    QRect textRect() const { return rect().adjusted(4, 0, -4, 0); }
     QSize sizeHint() const override;
 
     // Called with the new combination, or none when the user cleared it.

@@ -1,5 +1,6 @@
 // The shortcut recorder fed with key events as the X11 plugin delivers them (keysym, key code,
 // X modifier state), and the Shortcuts page over a fake key grabber.
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
 #include "settings/HotKeyRecorder.h"
@@ -11,6 +12,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QShortcut>
@@ -184,6 +186,26 @@ TEST_F(ShortcutsTabTest, TakenAndDuplicateCombinationsAreStoredAndMarked)
     grabber->combosTakenElsewhere.insert({XK_8, 0xC0000});
     grabber->onRegrabbed({}, {quint32(hotKeyId(HotKeyAction::pinArea))});
     EXPECT_NE(tab.warning(HotKeyAction::pinArea), nullptr);
+}
+
+// What the field says is never cut: idle without a shortcut, recording, and a long combination,
+// in each language, fit between its borders in its own font.
+TEST(HotKeyRecorder, ItsTextsFitTheFieldInEveryLanguage)
+{
+    for (const char* lang : {"en", "de", "hu"}) {
+        Lang::overrideForTests(lang);
+        HotKeyRecorder empty(std::nullopt), recording(std::nullopt);
+        HotKeyRecorder longest(KeyCombo{XK_F12, KeyCombo::control | KeyCombo::alt | KeyCombo::shift, "F12"});
+        recording.show();
+        QTest::mouseClick(&recording, Qt::LeftButton);
+        ASSERT_TRUE(recording.isRecording());
+        for (const HotKeyRecorder* field : {&empty, &recording, &longest}) {
+            const double width = QFontMetricsF(field->textFont()).horizontalAdvance(field->text());
+            EXPECT_LE(width, field->textRect().width()) << lang << ": " << field->text().toStdString();
+        }
+        recording.hide();
+    }
+    Lang::overrideForTests("en");
 }
 
 }  // namespace
