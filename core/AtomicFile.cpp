@@ -215,6 +215,46 @@ QString setAside(const QString& path)
                : QString();
 }
 
+namespace {
+
+QByteArray readWhole(const QString& path, bool* ok)
+{
+    QFile f(path);
+    *ok = f.open(QIODevice::ReadOnly);
+    return *ok ? f.readAll() : QByteArray();
+}
+
+// An earlier launch may already have kept these very bytes; a second copy adds nothing.
+QString existingCopy(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    const QDir dir = info.absoluteDir();
+    for (const QFileInfo& other :
+         dir.entryInfoList({info.fileName() + QStringLiteral(".bad-*")}, QDir::Files)) {
+        if (other.size() != bytes.size())
+            continue;
+        bool ok = false;
+        if (readWhole(other.absoluteFilePath(), &ok) == bytes && ok)
+            return other.absoluteFilePath();
+    }
+    return {};
+}
+
+}  // namespace
+
+QString keepCopyAside(const QString& path, const QByteArray& bytes, bool* made)
+{
+    *made = false;
+    if (QString existing = existingCopy(path, bytes); !existing.isEmpty())
+        return existing;
+    *made = true;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = path + QStringLiteral(".bad-") + stamp;
+    for (int i = 2; QFileInfo::exists(target); ++i)
+        target = path + QStringLiteral(".bad-") + stamp + QLatin1Char('-') + QString::number(i);
+    return writeFileAtomically(target, bytes) ? target : QString();
+}
+
 QString displayPath(const QString& path)
 {
     const QString home = QDir::homePath();

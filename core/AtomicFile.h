@@ -28,6 +28,11 @@ bool makePrivateFolder(const QString& path, QString* error = nullptr);
 // new path, or empty on failure.
 QString setAside(const QString& path);
 
+// Keeps a copy of `bytes` (a file that parsed only in part, which is about to be written anew)
+// as "<path>.bad-<yyyyMMdd-HHmmss>", unless such a copy of the same bytes is there already.
+// Returns the copy's path (`made` tells whether this call wrote it), or empty on failure.
+QString keepCopyAside(const QString& path, const QByteArray& bytes, bool* made);
+
 // A path as the user reads it in a message: the home folder as "~".
 QString displayPath(const QString& path);
 

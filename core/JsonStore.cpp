@@ -20,35 +20,6 @@ QByteArray readAll(const QString& path, bool* ok)
     return *ok ? f.readAll() : QByteArray();
 }
 
-// An earlier launch may already have kept these very bytes; a second copy adds nothing.
-QString existingCopy(const QString& path, const QByteArray& bytes)
-{
-    const QFileInfo info(path);
-    const QDir dir = info.absoluteDir();
-    for (const QFileInfo& other :
-         dir.entryInfoList({info.fileName() + QStringLiteral(".bad-*")}, QDir::Files)) {
-        if (other.size() != bytes.size())
-            continue;
-        bool ok = false;
-        if (readAll(other.absoluteFilePath(), &ok) == bytes && ok)
-            return other.absoluteFilePath();
-    }
-    return {};
-}
-
-QString copyAside(const QString& path, const QByteArray& bytes, bool* made)
-{
-    *made = false;
-    if (QString existing = existingCopy(path, bytes); !existing.isEmpty())
-        return existing;
-    *made = true;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = path + QStringLiteral(".bad-") + stamp;
-    for (int i = 2; QFileInfo::exists(target); ++i)
-        target = path + QStringLiteral(".bad-") + stamp + QLatin1Char('-') + QString::number(i);
-    return writeFileAtomically(target, bytes) ? target : QString();
-}
-
 }  // namespace
 
 JsonArrayDecode decodeJsonArray(const QByteArray& bytes, const std::function<bool(const QJsonValue&)>& accept)
@@ -85,7 +56,7 @@ JsonArrayLoad loadJsonArray(const QString& path, const std::function<bool(const 
         // The file stays in place (its good elements are the state); the copy keeps the
         // elements the next write drops.
         loaded.rejected = decoded.rejected;
-        loaded.keptAs = copyAside(path, bytes, &loaded.keptNow);
+        loaded.keptAs = keepCopyAside(path, bytes, &loaded.keptNow);
     } else {
         return loaded;
     }

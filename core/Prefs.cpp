@@ -1,5 +1,6 @@
 #include "core/Prefs.h"
 
+#include "core/AtomicFile.h"
 #include "core/Localisation.h"
 #include "core/PrefsNotifier.h"
 
@@ -14,7 +15,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -46,20 +49,107 @@ void makePrivate(const QString& path)
         ::chmod(file.constData(), st.st_mode & 0700);
 }
 
+// Whether changes can reach `path`: the way QSettings writes (a temporary file in the folder,
+// renamed over the file), tried without leaving anything behind. Empty when they can, else the
+// system's reason.
+QString whyNotWritable(const QString& path)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray file = QFile::encodeName(path);
+    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        // A file system without unnamed temporary files.
+        if (::access(folder.constData(), W_OK | X_OK) != 0)
+            return QString::fromLocal8Bit(std::strerror(errno));
+    } else if (fd < 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (fd >= 0)
+        ::close(fd);
+    // QSettings opens an existing file for writing before it replaces it.
+    fd = ::open(file.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno != ENOENT)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0)
+        ::close(fd);
+    return {};
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 struct Store {
     QMutex mutex;
     std::unique_ptr<QSettings> settings;  // guarded by mutex
     QHash<QString, QVariant> defaults;    // guarded by mutex
     QStringList order;
+    Prefs::Health health;  // guarded by mutex
+    // The file did not parse and could not be kept aside: it is never written, and this run's
+    // changes live here (an invalid value: removed).
+    bool frozen = false;
+    QHash<QString, QVariant> unsaved;
 
     QSettings& s()
     {
         if (!settings) {
             const QString path = Prefs::settingsPath();
+            health = {};
+            health.existed = pathTaken(path);
+            frozen = false;
+            unsaved.clear();
             makePrivate(path);
             settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+            check(path);
         }
         return *settings;
+    }
+
+    void check(const QString& path)
+    {
+        // Sections are parsed when first read: a bad line shows in the status only then.
+        settings->allKeys();
+        if (settings->status() == QSettings::AccessError) {
+            // A folder at the path, or a file this user may not read.
+            health.readable = false;
+            health.writable = false;
+            const QByteArray file = QFile::encodeName(path);
+            const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
+            const int error = fd < 0 ? errno : QFileInfo(path).isDir() ? EISDIR : EIO;
+            if (fd >= 0)
+                ::close(fd);
+            health.reason = QString::fromLocal8Bit(std::strerror(error));
+            return;
+        }
+        health.reason = whyNotWritable(path);
+        health.writable = health.reason.isEmpty();
+        if (settings->status() != QSettings::FormatError)
+            return;
+        // QSettings keeps what it could read and writes only that at the next change: the
+        // whole file is kept first.
+        health.readWhole = false;
+        bool made = false;
+        health.keptAs = keepCopyAside(path, fileBytes(path), &made);
+        if (health.keptAs.isEmpty()) {
+            frozen = true;
+            health.writable = false;
+        }
+    }
+
+    bool has(const QString& key)
+    {
+        if (frozen && unsaved.contains(key))
+            return unsaved.value(key).isValid();
+        return s().contains(key);
+    }
+    QVariant stored(const QString& key)
+    {
+        if (frozen && unsaved.contains(key))
+            return unsaved.value(key);
+        QSettings& st = s();
+        return st.contains(key) ? st.value(key) : QVariant();
     }
 };
 
@@ -153,7 +243,10 @@ void Prefs::registerDefaults()
         // Secret Service call at start-up could block or raise an unlock prompt.
         QSettings& s = st.s();
         for (const char* legacy : {"hub.baseURL", "hub.path", "hub.authHeader"})
-            s.remove(QString::fromLatin1(legacy));
+            if (st.frozen)
+                st.unsaved.insert(QString::fromLatin1(legacy), QVariant());
+            else
+                s.remove(QString::fromLatin1(legacy));
     }
 }
 
@@ -168,18 +261,15 @@ QVariant Prefs::value(const QString& key)
 {
     Store& st = store();
     QMutexLocker lock(&st.mutex);
-    QSettings& s = st.s();
-    if (s.contains(key))
-        return s.value(key);
-    return st.defaults.value(key);
+    const QVariant v = st.stored(key);
+    return v.isValid() ? v : st.defaults.value(key);
 }
 
 QVariant Prefs::storedValue(const QString& key)
 {
     Store& st = store();
     QMutexLocker lock(&st.mutex);
-    QSettings& s = st.s();
-    return s.contains(key) ? s.value(key) : QVariant();
+    return st.stored(key);
 }
 
 QVariant Prefs::registeredDefault(const QString& key)
@@ -193,7 +283,7 @@ bool Prefs::contains(const QString& key)
 {
     Store& st = store();
     QMutexLocker lock(&st.mutex);
-    return st.s().contains(key);
+    return st.has(key);
 }
 
 QString Prefs::string(const QString& key)
@@ -271,10 +361,12 @@ void Prefs::set(const QString& key, const QVariant& value)
     Store& st = store();
     {
         QMutexLocker lock(&st.mutex);
-        const QVariant old = st.s().value(key);
-        if (st.s().contains(key) && old == value)
+        if (st.has(key) && st.stored(key) == value)
             return;
-        st.s().setValue(key, value);
+        if (st.frozen)
+            st.unsaved.insert(key, value);
+        else
+            st.s().setValue(key, value);
     }
     PrefsNotifier::shared().announce(key);
 }
@@ -284,9 +376,12 @@ void Prefs::remove(const QString& key)
     Store& st = store();
     {
         QMutexLocker lock(&st.mutex);
-        if (!st.s().contains(key))
+        if (!st.has(key))
             return;
-        st.s().remove(key);
+        if (st.frozen)
+            st.unsaved.insert(key, QVariant());
+        else
+            st.s().remove(key);
     }
     PrefsNotifier::shared().announce(key);
 }
@@ -295,7 +390,31 @@ void Prefs::sync()
 {
     Store& st = store();
     QMutexLocker lock(&st.mutex);
+    if (st.frozen)
+        return;
     st.s().sync();
+    // A write that failed now (a full disk, a folder made read-only since the start).
+    if (st.settings->status() == QSettings::AccessError && st.health.writable) {
+        st.health.writable = false;
+        if (st.health.reason.isEmpty())
+            st.health.reason = QString::fromLocal8Bit(std::strerror(EIO));
+    }
+}
+
+Prefs::Health Prefs::health()
+{
+    Store& st = store();
+    QMutexLocker lock(&st.mutex);
+    st.s();
+    return st.health;
+}
+
+bool Prefs::firstRun()
+{
+    const Health h = health();
+    // Settings that cannot be read (or were read in part) are no first start, and one that
+    // cannot be remembered would come back at every start.
+    return h.readable && h.readWhole && h.writable && !boolean("firstRunDone");
 }
 
 QString Prefs::trimmed(const QString& key)

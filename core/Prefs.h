@@ -54,6 +54,20 @@ public:
     static QStringList registeredKeys();
     // Path of the settings file.
     static QString settingsPath();
+
+    // What the start found at settingsPath().
+    struct Health {
+        bool existed = false;   // something was at the path
+        bool readable = true;   // it could be read (false: a folder, or not this user's to read)
+        bool readWhole = true;  // false: it parsed only in part and was kept aside first
+        bool writable = true;   // changes reach the disk
+        QString keptAs;         // where the file that parsed only in part is kept
+        QString reason;         // the system's reason it cannot be read or written
+    };
+    static Health health();
+    // A first start: the settings were read whole, can be saved, and never saw a start. Not when
+    // they cannot be read (they exist) or cannot be saved (every start would be the first).
+    static bool firstRun();
     // Tests only: forget the open store so the next access re-reads the environment.
     static void reloadForTests();
 };

@@ -1,3 +1,4 @@
+#include "core/AtomicFile.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "core/PrefsNotifier.h"
@@ -7,9 +8,14 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtConcurrent>
+#include <functional>
 #include <thread>
+
+#include <sys/time.h>
+#include <unistd.h>
 
 using namespace kx;
 
@@ -210,4 +216,155 @@ TEST_F(PrefsTest, NumbersOutOfRangeAreClampedAndWholeNumbersReadLeniently)
         EXPECT_EQ(Prefs::wholeNumber("scroll.maxHeight"), whole) << stored.toString().toStdString();
     }
     Prefs::remove("scroll.maxHeight");
+}
+
+namespace {
+
+// Settings in a folder of their own, as the start finds them; the environment comes back after.
+struct SettingsAt {
+    QTemporaryDir dir;
+    QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    SettingsAt()
+    {
+        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        Prefs::reloadForTests();
+        Lang::overrideForTests("en");
+    }
+    ~SettingsAt()
+    {
+        failWritesAfter(-1);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        Prefs::reloadForTests();
+    }
+    QString folder() const { return dir.path() + "/Kaptorix"; }
+    QString conf() const { return folder() + "/Kaptorix.conf"; }
+    void write(const QByteArray& bytes) const
+    {
+        QDir().mkpath(folder());
+        QFile f(conf());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    QByteArray read(const QString& path) const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+    }
+    QStringList keptCopies() const { return QDir(folder()).entryList({"Kaptorix.conf.bad-*"}, QDir::Files); }
+};
+
+}  // namespace
+
+// What the start finds decides whether it is a first start and what it says: settings that do
+// not exist yet are a first start; ones that cannot be read are not (they exist), nor ones that
+// cannot be saved (every start would be the first), and each such says why.
+TEST(PrefsHealth, WhatTheStartFindsAtTheSettingsPath)
+{
+    const struct {
+        const char* name;
+        std::function<void(const SettingsAt&)> make;
+        bool readable, writable, firstRun;
+        const char* reason;
+    } rows[] = {
+        {"nothing yet", [](const SettingsAt&) {}, true, true, true, ""},
+        {"a file that parses", [](const SettingsAt& s) { s.write("[General]\nafter.copy=false\n"); }, true,
+         true, true, ""},
+        {"a start already made", [](const SettingsAt& s) { s.write("[General]\nfirstRunDone=true\n"); }, true,
+         true, false, ""},
+        {"a folder in the file's place", [](const SettingsAt& s) { QDir().mkpath(s.conf()); }, false, false,
+         false, "Is a directory"},
+        {"a file in the folder's place",
+         [](const SettingsAt& s) {
+             QFile f(s.folder());
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         },
+         true, false, false, "Not a directory"},
+    };
+    for (const auto& r : rows) {
+        SettingsAt at;
+        r.make(at);
+        Prefs::registerDefaults();
+        const Prefs::Health h = Prefs::health();
+        EXPECT_EQ(h.readable, r.readable) << r.name;
+        EXPECT_EQ(h.writable, r.writable) << r.name;
+        EXPECT_TRUE(h.readWhole) << r.name;
+        EXPECT_EQ(h.reason, QString(r.reason)) << r.name;
+        EXPECT_EQ(Prefs::firstRun(), r.firstRun) << r.name;
+        // A change holds for this run whatever the disk does.
+        Prefs::set("after.save", true);
+        Prefs::sync();
+        EXPECT_TRUE(Prefs::boolean("after.save")) << r.name;
+    }
+    // The first start is remembered.
+    SettingsAt fresh;
+    ASSERT_TRUE(Prefs::firstRun());
+    Prefs::set("firstRunDone", true);
+    Prefs::sync();
+    Prefs::reloadForTests();
+    EXPECT_FALSE(Prefs::firstRun());
+}
+
+TEST(PrefsHealth, AReadOnlyFolderCannotBeSaved)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder";
+    SettingsAt at;
+    at.write("[General]\nfirstRunDone=true\n");
+    ASSERT_TRUE(QFile::setPermissions(at.folder(), QFile::ReadOwner | QFile::ExeOwner));
+    const Prefs::Health h = Prefs::health();
+    EXPECT_TRUE(h.readable);
+    EXPECT_FALSE(h.writable);
+    EXPECT_EQ(h.reason, "Permission denied");
+    QFile::setPermissions(at.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A file that parses only in part is kept whole beside it before it is written anew, once for
+// the same bytes; one that cannot be kept is never written, and this run's changes still hold.
+TEST(PrefsHealth, AFileThatDoesNotParseIsKeptAsideBeforeItIsWritten)
+{
+    const QByteArray bad = "[General]\nfirstRunDone=true\nthis line has no equals sign\nafter.copy=false\n";
+    {
+        SettingsAt at;
+        at.write(bad);
+        Prefs::registerDefaults();
+        const Prefs::Health h = Prefs::health();
+        EXPECT_FALSE(h.readWhole);
+        EXPECT_TRUE(h.writable);
+        ASSERT_EQ(at.keptCopies().size(), 1);
+        EXPECT_EQ(h.keptAs, at.folder() + "/" + at.keptCopies().first());
+        EXPECT_EQ(at.read(h.keptAs), bad);
+        EXPECT_FALSE(Prefs::firstRun()) << "a file was there";
+        EXPECT_FALSE(Prefs::boolean("after.copy")) << "what could be read is used";
+        // Started again before anything was written: the copy there is the same. (A new time
+        // makes QSettings read the file again instead of taking it from its cache.)
+        const timeval later[2] = {{::time(nullptr) + 5, 0}, {::time(nullptr) + 5, 0}};
+        ASSERT_EQ(::utimes(QFile::encodeName(at.conf()).constData(), later), 0);
+        Prefs::reloadForTests();
+        EXPECT_EQ(Prefs::health().keptAs, h.keptAs);
+        EXPECT_EQ(at.keptCopies().size(), 1);
+        Prefs::set("after.save", true);
+        Prefs::sync();
+        EXPECT_NE(at.read(at.conf()), bad);
+        EXPECT_EQ(at.read(h.keptAs), bad);
+        Prefs::reloadForTests();
+        EXPECT_TRUE(Prefs::health().readWhole);
+        EXPECT_TRUE(Prefs::boolean("after.save"));
+    }
+    {
+        SettingsAt at;
+        at.write(bad);
+        failWritesAfter(0);  // the copy cannot be written: a full disk
+        Prefs::registerDefaults();
+        const Prefs::Health h = Prefs::health();
+        failWritesAfter(-1);
+        EXPECT_FALSE(h.readWhole);
+        EXPECT_FALSE(h.writable);
+        EXPECT_TRUE(h.keptAs.isEmpty());
+        Prefs::set("after.save", true);
+        Prefs::remove("after.copy");
+        Prefs::sync();
+        EXPECT_TRUE(Prefs::boolean("after.save"));
+        EXPECT_TRUE(Prefs::boolean("after.copy")) << "removed: the default again";
+        EXPECT_EQ(at.read(at.conf()), bad) << "a file not kept must not be written";
+        EXPECT_TRUE(at.keptCopies().isEmpty());
+    }
 }
