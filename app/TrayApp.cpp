@@ -6,6 +6,7 @@
 #include "capture/coordinator/CaptureCoordinator.h"
 #include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
+#include "core/AtomicFile.h"
 #include "core/ColorUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
@@ -24,6 +25,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -71,6 +73,8 @@ TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())
         if (iconLookRound_ < int(std::size(kLater)))
             iconLook_.start(kLater[iconLookRound_++]);
     });
+    told_.setSingleShot(true);
+    connect(&told_, &QTimer::timeout, this, &TrayApp::tellNext);
     qApp->installEventFilter(this);
 }
 
@@ -127,6 +131,8 @@ StatusMenuState TrayApp::menuState() const
 void TrayApp::launch()
 {
     Prefs::registerDefaults();
+    if (const auto notice = settingsNotice(Prefs::health(), Prefs::settingsPath()))
+        tell(notice->first, notice->second, 10);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
     buildMainMenu();
     // Keys first: once the icon shows, the shortcuts work.
@@ -154,25 +160,77 @@ void TrayApp::openHistory()
 
 void TrayApp::reportKeptFiles()
 {
-    // Said once: an unreadable history or upload queue was kept aside, not lost. One toast
-    // shows at a time, so the queue's follows the history's.
-    constexpr double kSeconds = 8;
-    const auto warn = [](const QString& title, const QString& text) {
-        Notices::show(title, text, QStringLiteral("exclamationmark.triangle.fill"), kSeconds);
-    };
+    // Said once: an unreadable history or upload queue was kept aside, not lost.
     auto& history = HistoryStore::shared();
     const QString title = history.startNoticeTitle();
     const QString historyText = history.takeStartNotice();
     const QString queueText = UploadQueue::shared().takeStartNotice();
     if (!historyText.isEmpty())
-        warn(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText);
-    if (queueText.isEmpty())
+        tell(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText, 8);
+    if (!queueText.isEmpty())
+        tell(kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange"), queueText, 8);
+}
+
+void TrayApp::tell(const QString& title, const QString& text, double seconds)
+{
+    // One toast shows at a time: what the start has to say is shown one after the other.
+    if (told_.isActive()) {
+        toTell_.append({title, text, seconds});
         return;
-    const QString queueTitle = kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange");
-    if (historyText.isEmpty())
-        warn(queueTitle, queueText);
-    else
-        QTimer::singleShot(int(kSeconds * 1000), this, [=] { warn(queueTitle, queueText); });
+    }
+    Notices::show(title, text, "exclamationmark.triangle.fill"_sym, seconds);
+    told_.start(int(seconds * 1000));
+}
+
+void TrayApp::tellNext()
+{
+    if (toTell_.isEmpty())
+        return;
+    const Told next = toTell_.takeFirst();
+    tell(next.title, next.text, next.seconds);
+}
+
+std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::Health& h,
+                                                                   const QString& path)
+{
+    const QString where = displayPath(path);
+    if (!h.readable)
+        return std::pair{
+            kx::tr("Settings cannot be read", "A beállítások nem olvashatók", "Einstellungen nicht lesbar"),
+            kx::tr("Kaptorix cannot read %1 (%2) and starts with its defaults; changes last until it quits.",
+                   "A Kaptorix nem tudja olvasni ezt: %1 (%2), ezért az alapértelmezésekkel indul; a "
+                   "módosítások csak kilépésig maradnak meg.",
+                   "Kaptorix kann %1 nicht lesen (%2) und startet mit den Standardwerten; Änderungen gelten "
+                   "nur bis zum Beenden.")
+                .arg(where, h.reason)};
+    const QString unsaved =
+        kx::tr("Settings cannot be saved", "A beállítások nem menthetők", "Einstellungen nicht speicherbar");
+    if (!h.writable && !h.readWhole)
+        return std::pair{
+            unsaved,
+            kx::tr("Part of %1 could not be read and no copy of it could be kept, so Kaptorix leaves "
+                   "the file as it is; changes last until it quits.",
+                   "A(z) %1 egy része nem olvasható, és másolat sem készíthető róla, ezért a Kaptorix "
+                   "nem írja felül; a módosítások csak kilépésig maradnak meg.",
+                   "Ein Teil von %1 ist nicht lesbar und es ließ sich keine Kopie anlegen, daher lässt "
+                   "Kaptorix die Datei unverändert; Änderungen gelten nur bis zum Beenden.")
+                .arg(where)};
+    if (!h.writable)
+        return std::pair{unsaved,
+                         kx::tr("Kaptorix cannot write %1 (%2); changes last until it quits.",
+                                "A Kaptorix nem tud írni ide: %1 (%2); a módosítások csak kilépésig "
+                                "maradnak meg.",
+                                "Kaptorix kann %1 nicht schreiben (%2); Änderungen gelten nur bis zum "
+                                "Beenden.")
+                             .arg(where, h.reason)};
+    if (!h.readWhole)
+        return std::pair{kx::tr("Settings file kept aside", "A beállításfájl félretéve",
+                                "Einstellungsdatei beiseitegelegt"),
+                         kx::tr("Part of %1 could not be read; the whole file is kept beside it as %2.",
+                                "A(z) %1 egy része nem olvasható; a teljes fájl megmaradt mellette: %2.",
+                                "Ein Teil von %1 ist nicht lesbar; die ganze Datei liegt daneben als %2.")
+                             .arg(where, QFileInfo(h.keptAs).fileName())};
+    return std::nullopt;
 }
 
 void TrayApp::buildTray()
@@ -343,14 +401,13 @@ void TrayApp::reportRefusedKeys()
             continue;
         }
         // One of our own actions holds the key: name it, and the action left without one.
-        Notices::show(
-            shown,
-            kx::tr("“%1” has no shortcut: this key starts “%2”.",
-                   "A(z) „%1” műveletnek nincs billentyűparancsa: ez a billentyű a(z) „%2” műveletet "
-                   "indítja.",
-                   "„%1“ hat kein Tastenkürzel: Diese Taste startet „%2“.")
-                .arg(title(action), title(*holder)),
-            "exclamationmark.triangle.fill"_sym, 6);
+        tell(shown,
+             kx::tr("“%1” has no shortcut: this key starts “%2”.",
+                    "A(z) „%1” műveletnek nincs billentyűparancsa: ez a billentyű a(z) „%2” műveletet "
+                    "indítja.",
+                    "„%1“ hat kein Tastenkürzel: Diese Taste startet „%2“.")
+                 .arg(title(action), title(*holder)),
+             6);
     }
     if (elsewhere.isEmpty())
         return;
@@ -359,7 +416,7 @@ void TrayApp::reportRefusedKeys()
         named << QStringLiteral("%1 (%2)").arg(key, action);
     std::fprintf(stderr, "Kaptorix: shortcuts taken by another client: %s\n", qPrintable(named.join(", ")));
     const auto [title, line] = takenKeysNotice(elsewhere);
-    Notices::show(title, line, "exclamationmark.triangle.fill"_sym, 8);
+    tell(title, line, 8);
 }
 
 std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QString, QString>>& taken)
@@ -405,7 +462,7 @@ std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QStri
 
 void TrayApp::firstRun()
 {
-    if (Prefs::boolean("firstRunDone"))
+    if (!Prefs::firstRun())
         return;
     Prefs::set("firstRunDone", true);
     Prefs::sync();

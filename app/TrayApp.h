@@ -3,6 +3,7 @@
 // keys, and the actions behind the menu items.
 #include "app/MainMenu.h"
 #include "app/StatusMenu.h"
+#include "core/Prefs.h"
 #include "platform/TrayLook.h"
 #include "ui/Brand.h"
 
@@ -45,6 +46,10 @@ public:
     StatusMenuState menuState() const;
     // The shortcuts that could not be grabbed, as "Ctrl+Alt+3" texts in action order.
     static QStringList refusedShortcuts();
+    // What the start says of settings it cannot read or save, or of a settings file kept aside
+    // (title and second line); none when they are fine.
+    static std::optional<std::pair<QString, QString>> settingsNotice(const Prefs::Health& health,
+                                                                     const QString& path);
     // The notice, title and second line, for shortcuts another program holds, given as (key,
     // action title) in action order.
     static std::pair<QString, QString> takenKeysNotice(const QList<std::pair<QString, QString>>& taken);
@@ -56,6 +61,9 @@ public:
 private:
     void buildTray();
     void reportKeptFiles();
+    // A warning of the start, shown once those before it have had their time.
+    void tell(const QString& title, const QString& text, double seconds);
+    void tellNext();
     void openHistory();
     void chooseTrayIcon();
     static QWidget* xembedIconWidget();
@@ -82,6 +90,12 @@ private:
     Brand::StatusIconStyle iconStyle_ = Brand::StatusIconStyle::outlined;
     TrayProtocol trayProtocol_ = TrayProtocol::none;
     QSet<QString> reportedKeys_;  // each refused key is told once per run
+    struct Told {
+        QString title, text;
+        double seconds = 0;
+    };
+    QList<Told> toTell_;
+    QTimer told_;  // runs while a told warning shows
     QTimer menuRefresh_;
     QTimer iconLook_;        // chooses the icon's variant again, once things settled
     int iconLookRound_ = 0;  // how many of the later readings of this round have run

@@ -178,10 +178,15 @@ public:
                const QMap<QString, QString>& overrides = {})
     {
         QDir().mkpath(home_ + "/config/Kaptorix");
-        QFile conf(home_ + "/config/Kaptorix/Kaptorix.conf");
+        QFile conf(settingsPath());
         ASSERT_TRUE(conf.open(QIODevice::WriteOnly) &&
                     conf.write("[General]\nfirstRunDone=true\nafter.editor=false\n" + settings));
         conf.close();
+        startAsIs(args, overrides);
+    }
+    // Started with whatever is at the settings path.
+    void startAsIs(const QStringList& args = {}, const QMap<QString, QString>& overrides = {})
+    {
         QProcessEnvironment e = env();
         for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
             e.insert(it.key(), it.value());
@@ -220,6 +225,7 @@ public:
     }
     QRect trayIcon() const { return kaptorixTrayIcon(); }
     QString historyDir() const { return home_ + "/history"; }
+    QString settingsPath() const { return home_ + "/config/Kaptorix/Kaptorix.conf"; }
     QString tmpDir() const { return home_ + "/tmp"; }
     bool waitForPng(int ms) const
     {
@@ -434,6 +440,46 @@ TEST_F(AppDesktop, AHandOverOfManyFilesOpensABoundedCascadeAndSaysSoOnce)
     EXPECT_EQ(app_->entries().size(), 10);
     EXPECT_EQ(app_->notices().mid(before).count(QStringLiteral("notice: ")), 1)
         << app_->notices().mid(before).toStdString();
+}
+
+// Settings that cannot be read are no first start: the start says so once, where and why, and
+// opens no Settings window; a file that parses only in part is kept whole beside it, and the
+// start says where.
+TEST_F(AppDesktop, SettingsThatCannotBeReadAreToldOnceAndNoFirstStart)
+{
+    QDir().mkpath(app_->settingsPath());  // a folder in the file's place
+    app_->startAsIs();
+    ASSERT_TRUE(waitFor([&] { return app_->trayIcon().isValid(); }, 20000)) << "icon not in trayer";
+    const QString told = "notice: Settings cannot be read|Kaptorix cannot read " + app_->settingsPath() +
+                         " (Is a directory) and starts with its defaults; changes last until it quits.";
+    ASSERT_TRUE(waitFor([&] { return app_->notices().contains(told); }, 20000))
+        << app_->notices().toStdString();
+    EXPECT_FALSE(shown("Kaptorix Settings", 3000)) << "taken for a first start";
+    EXPECT_EQ(app_->notices().count("notice: "), 1) << app_->notices().toStdString();
+    EXPECT_TRUE(QFileInfo(app_->settingsPath()).isDir());
+
+    QTemporaryDir other;
+    Kaptorix second(other.path());
+    app_.reset();
+    const QByteArray bad = "[General]\nfirstRunDone=true\nafter.editor=false\nnot a setting\n";
+    QDir().mkpath(QFileInfo(second.settingsPath()).path());
+    QFile conf(second.settingsPath());
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly) && conf.write(bad) == bad.size());
+    conf.close();
+    second.startAsIs();
+    ASSERT_TRUE(
+        waitFor([&] { return second.notices().contains("notice: Settings file kept aside|"); }, 20000))
+        << second.notices().toStdString();
+    const QStringList kept =
+        QDir(QFileInfo(second.settingsPath()).path()).entryList({"Kaptorix.conf.bad-*"}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(second.notices().contains("Part of " + second.settingsPath() +
+                                          " could not be read; the whole file is kept beside it as " +
+                                          kept.first() + "."))
+        << second.notices().toStdString();
+    QFile copy(QFileInfo(second.settingsPath()).path() + "/" + kept.first());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), bad);
 }
 
 // A stopped instance keeps its socket: a second start waits, says so and exits instead of
