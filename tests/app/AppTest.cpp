@@ -263,6 +263,55 @@ TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage
     Lang::overrideForTests("en");
 }
 
+// The start's word on the settings file: nothing when it is fine, else what is wrong, where and
+// why, in each language; a file that cannot be saved never reads as one kept aside.
+TEST(TrayApp, TheSettingsNoticeSaysWhatIsWrongWhereAndWhy)
+{
+    const QString path = "/cfg/Kaptorix/Kaptorix.conf";
+    Prefs::Health fine, dir, readOnly, kept, frozen;
+    dir.readable = dir.writable = false;
+    dir.reason = "Is a directory";
+    readOnly.writable = false;
+    readOnly.reason = "Permission denied";
+    kept.readWhole = false;
+    kept.keptAs = "/cfg/Kaptorix/Kaptorix.conf.bad-20261208-101500";
+    frozen.readWhole = frozen.writable = false;
+    const struct {
+        const char* lang;
+        Prefs::Health health;
+        const char *title, *line;
+    } rows[] = {
+        {"en", dir, "Settings cannot be read",
+         "Kaptorix cannot read /cfg/Kaptorix/Kaptorix.conf (Is a directory) and starts with its defaults; "
+         "changes last until it quits."},
+        {"en", readOnly, "Settings cannot be saved",
+         "Kaptorix cannot write /cfg/Kaptorix/Kaptorix.conf (Permission denied); changes last until it "
+         "quits."},
+        {"en", kept, "Settings file kept aside",
+         "Part of /cfg/Kaptorix/Kaptorix.conf could not be read; the whole file is kept beside it as "
+         "Kaptorix.conf.bad-20261208-101500."},
+        {"en", frozen, "Settings cannot be saved",
+         "Part of /cfg/Kaptorix/Kaptorix.conf could not be read and no copy of it could be kept, so Kaptorix "
+         "leaves the file as it is; changes last until it quits."},
+        {"de", readOnly, "Einstellungen nicht speicherbar",
+         "Kaptorix kann /cfg/Kaptorix/Kaptorix.conf nicht schreiben (Permission denied); Änderungen gelten "
+         "nur "
+         "bis zum Beenden."},
+        {"hu", dir, "A beállítások nem olvashatók",
+         "A Kaptorix nem tudja olvasni ezt: /cfg/Kaptorix/Kaptorix.conf (Is a directory), ezért az "
+         "alapértelmezésekkel indul; a módosítások csak kilépésig maradnak meg."},
+    };
+    for (const auto& r : rows) {
+        Lang::overrideForTests(r.lang);
+        const auto notice = TrayApp::settingsNotice(r.health, path);
+        ASSERT_TRUE(notice) << r.lang << " " << r.title;
+        EXPECT_EQ(notice->first, QString::fromUtf8(r.title)) << r.lang;
+        EXPECT_EQ(notice->second, QString::fromUtf8(r.line)) << r.lang;
+    }
+    Lang::overrideForTests("en");
+    EXPECT_FALSE(TrayApp::settingsNotice(fine, path));
+}
+
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
 {
     const QByteArray wire = SingleInstance::encode({"/a/b.png", "rel.png", "/x\ny.png", "/c d.png"});
