@@ -160,13 +160,11 @@ void TrayApp::openHistory()
 
 void TrayApp::reportKeptFiles()
 {
-    // Said once: an unreadable history or upload queue was kept aside, not lost.
-    auto& history = HistoryStore::shared();
-    const QString title = history.startNoticeTitle();
-    const QString historyText = history.takeStartNotice();
+    // Said once: an unreadable history or upload queue was kept aside, not lost; captures came
+    // back or were pruned. Each of the history's notices is a toast of its own.
+    for (const HistoryStore::Notice& n : HistoryStore::shared().takeStartNotices())
+        tell(n.title, n.text, 8);
     const QString queueText = UploadQueue::shared().takeStartNotice();
-    if (!historyText.isEmpty())
-        tell(title.isEmpty() ? kx::tr("History", "Előzmények", "Verlauf") : title, historyText, 8);
     if (!queueText.isEmpty())
         tell(kx::tr("Upload queue", "Feltöltési sor", "Upload-Warteschlange"), queueText, 8);
 }

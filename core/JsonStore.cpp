@@ -104,7 +104,17 @@ void JsonStoreWriter::submit()
             if (sequence < submitted_.load())
                 return;
             QString why;
-            const bool ok = writeFileAtomically(path_, encode(), &why);
+            bool ok = false;
+            {
+                const std::shared_ptr<void> held = guard_ ? guard_(&why) : nullptr;
+                if (!guard_ || held) {
+                    const Output out = encode();
+                    why = out.error;
+                    ok = why.isEmpty() && (out.skip || writeFileAtomically(path_, out.bytes, &why));
+                    if (after_)
+                        after_(ok);
+                }
+            }
             {
                 QMutexLocker lock(&mutex_);
                 if (ok)

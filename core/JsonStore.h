@@ -8,7 +8,8 @@
 // Writing: JsonStoreWriter writes the state at most `debounceMs` after the first unsaved
 // change, however many changes follow, atomically, one write at a time in order, off the
 // owner's thread. A failed write is repeated with the next change and by flush(), which the
-// owner calls at quit.
+// owner calls at quit. A file that other processes write too is written under a guard (a lock
+// held from the encoding, which may read the file first, to the end of the write).
 
 #include <QByteArray>
 #include <QJsonValue>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace kx {
 
@@ -46,8 +48,24 @@ JsonArrayLoad loadJsonArray(const QString& path, const std::function<bool(const 
 class JsonStoreWriter : public QObject {
     Q_OBJECT
 public:
-    using Encoder = std::function<QByteArray()>;  // runs on the writer thread
-    using Snapshot = std::function<Encoder()>;    // runs on the owner's thread when a write is due
+    // What an encoding gives: the bytes to write, nothing to write (the file already holds
+    // the state), or a failure with its reason.
+    struct Output {
+        Output(QByteArray b) : bytes(std::move(b)) {}  // NOLINT: a plain encoder returns bytes
+        static Output unchanged() { return Output(QByteArray(), true, {}); }
+        static Output failed(QString why) { return Output(QByteArray(), false, std::move(why)); }
+        QByteArray bytes;
+        bool skip = false;
+        QString error;  // not empty: failed
+
+    private:
+        Output(QByteArray b, bool s, QString e) : bytes(std::move(b)), skip(s), error(std::move(e)) {}
+    };
+    using Encoder = std::function<Output()>;    // runs on the writer thread
+    using Snapshot = std::function<Encoder()>;  // runs on the owner's thread when a write is due
+    // Held around each encoding and write on the writer thread; null with `error` set when it
+    // cannot be had (the write then fails with that reason).
+    using Guard = std::function<std::shared_ptr<void>(QString* error)>;
 
     JsonStoreWriter(QString path, Snapshot snapshot, int debounceMs = 400, QObject* parent = nullptr);
     ~JsonStoreWriter() override;  // flushes
@@ -59,6 +77,10 @@ public:
     void flush();
     // Off: every write is refused (a bad original that could not be kept is in the way).
     void setWritable(bool writable) { writable_ = writable; }
+    // Set before the first change.
+    void setGuard(Guard guard) { guard_ = std::move(guard); }
+    // Runs on the writer thread after each write attempt, still under the guard.
+    void setAfterWrite(std::function<void(bool ok)> after) { after_ = std::move(after); }
     // The number of the newest state handed to the writer (states are numbered from 1).
     quint64 submitted() const { return submitted_.load(); }
     bool upToDate();
@@ -77,6 +99,8 @@ private:
 
     QString path_;
     Snapshot snapshot_;
+    Guard guard_;
+    std::function<void(bool)> after_;
     QTimer timer_;
     bool dirty_ = false;
     bool writable_ = true;

@@ -2,9 +2,12 @@
 
 #include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
+#include "ui/FloatingPanel.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
+
+#include <QTimer>
 
 namespace kx {
 
@@ -18,6 +21,21 @@ void Notices::show(const QString& title, const QString& subtitle, const QString&
 {
     Toast::present(new ToastView(title, subtitle, symbol), seconds);
     Q_EMIT shared().shown(title, subtitle);
+}
+
+void Notices::showWhenFree(const QString& title, const QString& subtitle, const QString& symbol,
+                           double seconds)
+{
+    // Looked at once the current turn is done (the card comes later in the same delivery),
+    // and again whenever the toast on screen is gone.
+    QTimer::singleShot(0, &shared(), [=] {
+        if (FloatingPanel* panel = Toast::current()) {
+            QObject::connect(panel, &QObject::destroyed, &shared(),
+                             [=] { showWhenFree(title, subtitle, symbol, seconds); });
+            return;
+        }
+        show(title, subtitle, symbol, seconds);
+    });
 }
 
 void Notices::captureFailed(const QString& reason)
@@ -40,7 +58,7 @@ void Notices::watchHistory(HistoryStore& store)
                      });
     QObject::connect(&store, &HistoryStore::manyPruned, &shared(),
                      [](const QString& title, const QString& text) {
-                         show(title, text, "clock.arrow.circlepath"_sym, 8);
+                         showWhenFree(title, text, "clock.arrow.circlepath"_sym, 8);
                      });
     QObject::connect(&store, &HistoryStore::indexWriteFailed, &shared(), [](const QString& reason) {
         show(kx::tr("History not saved", "Az előzmények nincsenek mentve", "Verlauf nicht gespeichert"),

@@ -14,6 +14,10 @@ public:
 
     // A ToastView with the symbol, title and optional second line for `seconds`.
     static void show(const QString& title, const QString& subtitle, const QString& symbol, double seconds);
+    // The same once no toast is on screen: a notice that a capture causes would else be
+    // replaced at once by that capture's preview card.
+    static void showWhenFree(const QString& title, const QString& subtitle, const QString& symbol,
+                             double seconds);
     // "Capture failed" with the reason, 5 s.
     static void captureFailed(const QString& reason);
     // From now on, a capture the history could not keep (its image file could not be

@@ -3,11 +3,14 @@
 #include "core/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 
@@ -15,25 +18,57 @@ namespace kx {
 
 namespace {
 
-QByteArray fileBytes(const QString& path)
+// The one file older versions wrote, and the files of this one.
+const QStringList kJournalNames{QStringLiteral("index*.journal")};
+constexpr char kNewSuffix[] = ".new";  // a journal being made, before it carries its lock
+// A file whose retired lines outnumber this is written anew with the records still needed.
+constexpr int kRetiredLinesBeforeRewrite = 512;
+
+QString systemError(int err)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// The whole, readable records of the file in order; a line cut by a stop is no record.
-QList<QPair<QUuid, QByteArray>> records(const QString& path)
+struct Lines {
+    QList<QPair<QUuid, QByteArray>> records;  // in file order
+    bool bad = false;                         // a line that is no record, or a cut last one
+};
+
+Lines linesOf(const QByteArray& bytes)
 {
-    QList<QPair<QUuid, QByteArray>> out;
-    const QByteArray bytes = fileBytes(path);
+    Lines out;
     qsizetype from = 0;
-    for (qsizetype end = bytes.indexOf('\n'); end >= 0; from = end + 1, end = bytes.indexOf('\n', from)) {
+    while (from < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', from);
+        const bool whole = end >= 0;
+        if (!whole)
+            end = bytes.size();
         const QByteArray line = bytes.mid(from, end - from);
+        from = end + 1;
+        if (line.trimmed().isEmpty())
+            continue;
         const QJsonDocument doc = QJsonDocument::fromJson(line);
-        if (const auto entry = doc.isObject() ? entryFromJson(doc.object()) : std::nullopt)
-            out.append({entry->id, line});
+        const auto entry = whole && doc.isObject() ? entryFromJson(doc.object()) : std::nullopt;
+        if (entry)
+            out.records.append({entry->id, line});
+        else
+            out.bad = true;
     }
     return out;
+}
+
+QByteArray readFd(int fd)
+{
+    QByteArray out;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return out;
+        out.append(buffer, n);
+    }
 }
 
 bool writeAll(int fd, const QByteArray& data)
@@ -54,44 +89,123 @@ bool writeAll(int fd, const QByteArray& data)
 
 }  // namespace
 
-HistoryJournal::HistoryJournal(QString path) : path_(std::move(path)), records_(records(path_))
+HistoryJournal::HistoryJournal(QString dir) : dir_(std::move(dir))
 {
 }
 
 HistoryJournal::~HistoryJournal()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    QMutexLocker lock(&mutex_);
+    closeLocked(records_.isEmpty());
+}
+
+QString HistoryJournal::path() const
+{
+    QMutexLocker lock(&mutex_);
+    return path_;
+}
+
+HistoryJournal::Survey HistoryJournal::survey(const QString& dir)
+{
+    Survey s;
+    const QStringList names =
+        QDir(dir).entryList(kJournalNames + QStringList{QStringLiteral("index.*.journal") + kNewSuffix},
+                            QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = dir + QLatin1Char('/') + name;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        const Lines lines = linesOf(readFd(fd));
+        ::close(fd);
+        if (held) {
+            // A running Kaptorix's: its captures are its own to finish.
+            for (const auto& r : lines.records)
+                s.live.insert(r.first);
+        } else if (name.endsWith(QLatin1String(kNewSuffix))) {
+            QFile::remove(path);  // made by a process stopped before it could use it
+        } else {
+            for (const auto& [id, line] : lines.records)
+                s.records.insert(id, *entryFromJson(QJsonDocument::fromJson(line).object()));
+            s.taken.append(path);
+            if (lines.bad)
+                s.unreadable.append(path);
+        }
+    }
+    return s;
+}
+
+QStringList HistoryJournal::release(const Survey& survey)
+{
+    QStringList kept;
+    for (const QString& path : survey.taken) {
+        if (!survey.unreadable.contains(path)) {
+            QFile::remove(path);
+        } else if (const QString aside = setAside(path); !aside.isEmpty()) {
+            kept.append(aside);
+        } else {
+            kept.append(path);  // left where it is; never dropped unread
+        }
+    }
+    return kept;
 }
 
 QHash<QUuid, HistoryEntry> HistoryJournal::read(const QString& path)
 {
     QHash<QUuid, HistoryEntry> out;
-    for (const auto& [id, line] : records(path)) {
-        if (const auto entry = entryFromJson(QJsonDocument::fromJson(line).object()))
-            out.insert(id, *entry);
-    }
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    for (const auto& [id, line] : linesOf(f.readAll()).records)
+        out.insert(id, *entryFromJson(QJsonDocument::fromJson(line).object()));
     return out;
-}
-
-QList<QUuid> HistoryJournal::adopted() const
-{
-    QList<QUuid> ids;
-    for (const auto& r : records_)
-        ids.append(r.first);
-    return ids;
 }
 
 bool HistoryJournal::openLocked(QString* error)
 {
     if (fd_ >= 0)
         return true;
+    // Made under another name and renamed once locked: a start never sees it unlocked.
+    const QString name = QStringLiteral("%1/index.%2.journal")
+                             .arg(dir_)
+                             .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    const QByteArray made = QFile::encodeName(name + QLatin1String(kNewSuffix));
     // Owner-only like everything in the history folder; a link is not followed.
-    fd_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW,
-                 0600);
-    if (fd_ < 0 && error)
-        *error = QString::fromLocal8Bit(std::strerror(errno));
-    return fd_ >= 0;
+    const int fd =
+        ::open(made.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = systemError(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ::rename(made.constData(), QFile::encodeName(name).constData()) != 0) {
+        const int err = errno;
+        ::unlink(made.constData());
+        ::close(fd);
+        if (error)
+            *error = systemError(err);
+        return false;
+    }
+    fd_ = fd;
+    path_ = name;
+    cut_ = false;
+    dirSynced_ = false;
+    retiredLines_ = 0;
+    return true;
+}
+
+void HistoryJournal::closeLocked(bool remove)
+{
+    if (fd_ < 0)
+        return;
+    // Removed before its lock goes: a start that finds the file finds it held.
+    if (remove)
+        ::unlink(QFile::encodeName(path_).constData());
+    ::close(fd_);
+    fd_ = -1;
+    path_.clear();
 }
 
 bool HistoryJournal::append(const HistoryEntry& entry, QString* error)
@@ -102,20 +216,16 @@ bool HistoryJournal::append(const HistoryEntry& entry, QString* error)
     records_.append({entry.id, line});
     if (!openLocked(error))
         return false;
-    // One write of the whole line: a stop leaves it whole or cut, and a cut one is no record.
-    // After a failed write the line is begun anew, so the cut one cannot take it along.
+    // One write of the whole line. After a failed write the line is begun anew, so the cut
+    // one cannot take it along.
     if (!writeAll(fd_, (cut_ ? QByteArray("\n") : QByteArray()) + line + '\n')) {
         const int err = errno;
         cut_ = true;
         // A full disk must not leave an empty file behind.
-        if (struct stat st{}; ::fstat(fd_, &st) == 0 && st.st_size == 0) {
-            ::unlink(QFile::encodeName(path_).constData());
-            ::close(fd_);
-            fd_ = -1;
-            cut_ = false;
-        }
+        if (struct stat st{}; ::fstat(fd_, &st) == 0 && st.st_size == 0)
+            closeLocked(true);
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(err));
+            *error = systemError(err);
         return false;
     }
     cut_ = false;
@@ -127,36 +237,55 @@ void HistoryJournal::sync()
     // Synced through a copy of the descriptor, outside the lock: an append on the UI thread
     // must not wait for the disk.
     int fd = -1;
+    bool syncDir = false;
     {
         QMutexLocker lock(&mutex_);
         if (fd_ >= 0)
             fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+        syncDir = fd >= 0 && !std::exchange(dirSynced_, true);
     }
-    if (fd >= 0) {
-        ::fdatasync(fd);
-        ::close(fd);
+    if (fd < 0)
+        return;
+    ::fdatasync(fd);
+    ::close(fd);
+    if (syncDir) {
+        // The new file's name must survive a power cut as well as its lines.
+        const int dirFd = ::open(QFile::encodeName(dir_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
     }
 }
 
 void HistoryJournal::retire(const QSet<QUuid>& ids)
 {
     QMutexLocker lock(&mutex_);
-    if (records_.removeIf([&](const QPair<QUuid, QByteArray>& r) { return ids.contains(r.first); }) == 0)
+    const qsizetype gone =
+        records_.removeIf([&](const QPair<QUuid, QByteArray>& r) { return ids.contains(r.first); });
+    if (gone == 0)
         return;
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    cut_ = false;
     if (records_.isEmpty()) {
-        QFile::remove(path_);
+        closeLocked(true);
         return;
     }
+    retiredLines_ += int(gone);
+    if (retiredLines_ <= kRetiredLinesBeforeRewrite || fd_ < 0)
+        return;
+    // Written anew in a file of its own, synced, before the old one goes.
+    const QString oldPath = std::exchange(path_, QString());
+    const int oldFd = std::exchange(fd_, -1);
     QByteArray rest;
     for (const auto& r : std::as_const(records_))
         rest += r.second + '\n';
-    // A rewrite that fails keeps the old file: it holds every record still needed, and more.
-    writeFileAtomically(path_, rest);
+    if (openLocked(nullptr) && writeAll(fd_, rest) && ::fdatasync(fd_) == 0) {
+        ::unlink(QFile::encodeName(oldPath).constData());
+        ::close(oldFd);
+        return;
+    }
+    closeLocked(true);
+    path_ = oldPath;
+    fd_ = oldFd;
 }
 
 }  // namespace kx

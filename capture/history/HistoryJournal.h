@@ -1,8 +1,15 @@
 #pragma once
-// "index.journal" beside the index: one compact record a line for each entry added since the
-// last index write. The index lags its entries by up to the write delay; a stop in between
-// still leaves what was known about each capture (date, kind, title) for the start that
-// rebuilds it from its image. Records go once an index that no longer needs them is on disk.
+// The journals beside the index: one compact record a line for each capture added or image
+// replaced since the last index write. The index lags its entries by up to the write delay; a
+// stop in between still leaves what was known about each capture (date, kind, title) for the
+// start that rebuilds it from its image.
+//
+// Each running Kaptorix writes a file of its own, "index.<random>.journal", made at its first
+// record and removed once an index that no longer needs its records is on disk; it holds an
+// flock on it while it lives. So two instances over one folder (two X sessions, one home)
+// never write into each other's journal, a record is never appended to a line another run
+// cut, and a start tells a running instance's work (left alone) from what a stopped one left
+// (taken over).
 
 #include "capture/history/HistoryEntry.h"
 
@@ -12,39 +19,55 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 namespace kx {
 
 class HistoryJournal {
 public:
-    // Takes over the whole records already in the file (a cut last line is left out).
-    explicit HistoryJournal(QString path);
+    // The journal this process writes in `dir`; no file until the first append.
+    explicit HistoryJournal(QString dir);
+    // Its file goes when none of its records is still needed; else it stays for the next start.
     ~HistoryJournal();
 
-    // The records of the file, by id; a later record of an id replaces an earlier one.
+    // What the journals of a folder hold.
+    struct Survey {
+        QHash<QUuid, HistoryEntry> records;  // of journals no running process holds
+        QSet<QUuid> live;                    // ids of journals a running process holds
+        QStringList taken;                   // the files `records` came from
+        QStringList unreadable;              // those of them with a line that is no record
+    };
+    // Reads every journal of `dir`. A later record of an id replaces an earlier one.
+    static Survey survey(const QString& dir);
+    // Once the records taken are safe elsewhere: whole files are removed, ones with a line
+    // that could not be read are set aside ("….bad-<time>"). Returns where those went.
+    static QStringList release(const Survey& survey);
+    // The records of one file, by id (a line that is no record is skipped).
     static QHash<QUuid, HistoryEntry> read(const QString& path);
 
-    const QString& path() const { return path_; }
-    // The ids whose records the file held when this journal was made.
-    QList<QUuid> adopted() const;
+    // The file now written; empty while there is none.
+    QString path() const;
     // Appends the entry's record (no sync: cheap enough for the UI thread). False, with the
     // system's reason, when it could not be written.
     bool append(const HistoryEntry& entry, QString* error = nullptr);
     // Makes the appended records durable; any thread (the image jobs call it before their
     // files go to disk).
     void sync();
-    // Drops the records of these ids: the file is removed when none is left, else
-    // rewritten whole with the others.
+    // Drops the records of these ids; the file goes with the last one.
     void retire(const QSet<QUuid>& ids);
 
 private:
     bool openLocked(QString* error);
+    void closeLocked(bool remove);
 
-    QString path_;
-    QMutex mutex_;
-    int fd_ = -1;                              // guarded by mutex_
+    QString dir_;
+    mutable QMutex mutex_;
+    QString path_;                             // guarded by mutex_
+    int fd_ = -1;                              // guarded by mutex_; holds the flock
     bool cut_ = false;                         // guarded by mutex_: the last append failed
+    bool dirSynced_ = false;                   // guarded by mutex_
+    int retiredLines_ = 0;                     // guarded by mutex_: lines of retired records in the file
     QList<QPair<QUuid, QByteArray>> records_;  // guarded by mutex_; in file order, no newline
 };
 

@@ -21,32 +21,48 @@ int limitSetting(const char* key)
     return Prefs::registeredDefault(k).toInt();
 }
 
-// How many went by each rule and why, with where the rule is set.
-QString prunedNotice(qsizetype byAge, int days, qsizetype byCount, int max)
+// "30 days" / "1 day"; Hungarian puts no plural after a number.
+QString days(int n)
 {
-    QStringList parts;
-    if (byAge > 0)
-        parts << kx::tr("%1 captures older than %2 days were removed from the history.",
-                        "%1 kép törlődött az előzményekből, mert régebbi volt %2 napnál.",
-                        "%1 Aufnahmen, älter als %2 Tage, wurden aus dem Verlauf entfernt.")
-                     .arg(byAge)
-                     .arg(days);
-    if (byCount > 0)
-        parts << kx::tr("%1 captures were removed from the history to keep at most %2.",
-                        "%1 kép törlődött az előzményekből, hogy legfeljebb %2 maradjon.",
-                        "%1 Aufnahmen wurden aus dem Verlauf entfernt, um höchstens %2 zu behalten.")
-                     .arg(byCount)
-                     .arg(max);
-    parts << kx::tr(
-        "The limits are set under Settings → General → History; starred captures are never removed.",
-        "A korlátok a Beállítások → Általános → Előzmények alatt állíthatók; a csillagozott képek "
-        "sosem törlődnek.",
-        "Die Grenzen stehen unter Einstellungen → Allgemein → Verlauf; Favoriten werden nie "
-        "entfernt.");
-    return parts.join(QLatin1Char(' '));
+    return n == 1 ? kx::tr("1 day", "1", "1 Tag") : kx::tr("%1 days", "%1", "%1 Tage").arg(n);
 }
 
 }  // namespace
+
+HistoryStore::Notice HistoryStore::prunedNotice(qsizetype byAge, int maxDays, qsizetype byCount, int max)
+{
+    // Short enough for a toast's two title lines and three lines of text in every language.
+    const qsizetype n = byAge + byCount;
+    Notice notice;
+    notice.title = n == 1
+                       ? kx::tr("1 capture removed from the history", "1 kép törlődött az előzményekből",
+                                "1 Aufnahme aus dem Verlauf entfernt")
+                       : kx::tr("%1 captures removed from the history", "%1 kép törlődött az előzményekből",
+                                "%1 Aufnahmen aus dem Verlauf entfernt")
+                             .arg(n);
+    if (byCount == 0)
+        notice.text =
+            kx::tr("Older than %1.", "%1 napnál régebbiek voltak.", "Älter als %1.").arg(days(maxDays));
+    else if (byAge == 0)
+        notice.text =
+            kx::tr("The history keeps at most %1.", "Az előzmények legfeljebb %1 képet tartanak meg.",
+                   "Der Verlauf behält höchstens %1.")
+                .arg(max);
+    else
+        notice.text = kx::tr("%1 older than %2, %3 over the limit of %4.",
+                             "%1 régebbi volt %2 napnál, %3 túllépte a korlátot (%4).",
+                             "%1 älter als %2, %3 über der Grenze von %4.")
+                          .arg(byAge)
+                          .arg(days(maxDays))
+                          .arg(byCount)
+                          .arg(max);
+    notice.text +=
+        QLatin1Char(' ') + kx::tr("Starred ones stay. Limits: Settings → General → History.",
+                                  "A csillagozottak megmaradnak. Korlátok: Beállítások → Általános → "
+                                  "Előzmények.",
+                                  "Favoriten bleiben. Grenzen: Einstellungen → Allgemein → Verlauf.");
+    return notice;
+}
 
 void HistoryStore::prune()
 {
@@ -82,15 +98,11 @@ void HistoryStore::prune()
         --(markedSet.contains(f.id) ? byAge : byCount);
     if (byAge + byCount <= kQuietPrune)
         return;
-    const QString title = kx::tr("Old captures removed", "Régi képek törölve", "Alte Aufnahmen entfernt");
-    const QString text = prunedNotice(byAge, days, byCount, max);
-    if (startNoticeTaken_) {
-        Q_EMIT manyPruned(title, text);
-        return;
-    }
-    if (startNotice_.isEmpty())
-        startNoticeTitle_ = title;
-    startNotice_ += (startNotice_.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    const Notice notice = prunedNotice(byAge, days, byCount, max);
+    if (startNoticeTaken_)
+        Q_EMIT manyPruned(notice.title, notice.text);
+    else
+        startNotice(notice.title, notice.text);
 }
 
 }  // namespace kx

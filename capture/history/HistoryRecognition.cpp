@@ -85,6 +85,7 @@ void HistoryStore::recognitionDone(const QUuid& id, quint64 generation,
         } else if (const qsizetype i = indexOf(id); i >= 0) {
             // Nothing a view shows: saved, not announced.
             entries_[i].textFailed = true;
+            note(id, changeText);
             persist();
         }
     }

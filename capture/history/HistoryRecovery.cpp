@@ -214,19 +214,21 @@ bool pngIsWhole(const QString& path)
     }
 }
 
-QSet<QUuid> settleTemporaryFiles(const QString& dir, const QSet<QUuid>& removing)
+QSet<QUuid> settleTemporaryFiles(const QString& dir, const QStringList& names, const QSet<QUuid>& removing,
+                                 const QSet<QUuid>& live)
 {
     QSet<QUuid> back;
-    const QFileInfoList files =
-        QDir(dir).entryInfoList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
-    for (const QFileInfo& file : files) {
-        const QString target = atomicWriteTarget(file.fileName());
+    for (const QString& name : names) {
+        const QString target = atomicWriteTarget(name);
         if (target.isEmpty())
             continue;
-        const QString path = file.absoluteFilePath();
+        const QString path = dir + QLatin1Char('/') + name;
         QUuid id;
+        const bool ofImage = isImageFileName(target, &id);
+        if (ofImage && live.contains(id))
+            continue;
         // The index, thumbnails and cut images are made again from what is on disk.
-        if (target.endsWith(QLatin1String(".png")) && isImageFileName(target, &id) && !back.contains(id) &&
+        if (ofImage && target.endsWith(QLatin1String(".png")) && !back.contains(id) &&
             !removing.contains(id) && uuidText(id) + QStringLiteral(".png") == target) {
             const QString image = dir + QLatin1Char('/') + target;
             if (!pathTaken(image) && pngIsWhole(path) &&
@@ -240,14 +242,17 @@ QSet<QUuid> settleTemporaryFiles(const QString& dir, const QSet<QUuid>& removing
     return back;
 }
 
-QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip)
+QList<HistoryEntry> entriesFromImages(const QString& dir, const QStringList& names, const QSet<QUuid>& skip)
 {
     QList<HistoryEntry> out;
-    const QFileInfoList files =
-        QDir(dir).entryInfoList({QStringLiteral("*.png")}, QDir::Files | QDir::NoSymLinks, QDir::Name);
-    for (const QFileInfo& file : files) {
-        const QUuid id = QUuid::fromString(QStringView(file.fileName()).chopped(4));
+    for (const QString& name : names) {
+        if (!name.endsWith(QLatin1String(".png")) || name.startsWith(QLatin1Char('.')))
+            continue;
+        const QUuid id = QUuid::fromString(QStringView(name).chopped(4));
         if (id.isNull() || skip.contains(id))
+            continue;
+        const QFileInfo file(dir + QLatin1Char('/') + name);
+        if (!file.isFile() || file.isSymLink())
             continue;
         const std::optional<PngHeader> header = readPngHeader(file.absoluteFilePath());
         if (!header)
@@ -321,7 +326,7 @@ void placeByDate(QList<HistoryEntry>& entries, QList<HistoryEntry> rebuilt)
 }  // namespace
 
 StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath,
-                          const QHash<QUuid, HistoryEntry>& journal)
+                          const std::function<StartJournals()>& journals)
 {
     StartState start;
     start.entries = std::move(loaded.entries);
@@ -332,20 +337,29 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     const QHash<QUuid, QJsonObject> known = damaged && !loaded.keptAs.isEmpty()
                                                 ? salvageRecords(fileBytes(loaded.keptAs))
                                                 : QHash<QUuid, QJsonObject>();
+    // One listing, before the journals are read: whatever a running Kaptorix put in the
+    // folder by then is in its journal.
+    QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDir::Name);
     // Removed by the user, the index without them not yet written: they stay removed.
-    for (const QString& name :
-         QDir(dir).entryList({QLatin1String("*") + ImageWriter::kRemovedSuffix}, QDir::Files)) {
+    for (const QString& name : std::as_const(names)) {
+        if (!name.endsWith(ImageWriter::kRemovedSuffix))
+            continue;
         const QUuid id = QUuid::fromString(QStringView(name).chopped(ImageWriter::kRemovedSuffix.size()));
         if (!id.isNull())
             start.removing.insert(id);
     }
-    settleTemporaryFiles(dir, start.removing);
+    const StartJournals found = journals ? journals() : StartJournals{};
+    const QHash<QUuid, HistoryEntry>& journal = found.records;
+    if (!found.settle)
+        names.clear();
+    for (const QUuid& id : settleTemporaryFiles(dir, names, start.removing, found.live))
+        names.append(uuidText(id) + QStringLiteral(".png"));
     const qsizetype removed =
         start.entries.removeIf([&](const HistoryEntry& e) { return start.removing.contains(e.id); });
-    QSet<QUuid> named;
+    QSet<QUuid> named = found.live;
     for (const HistoryEntry& e : std::as_const(start.entries))
         named.insert(e.id);
-    QList<HistoryEntry> rebuilt = entriesFromImages(dir, named);
+    QList<HistoryEntry> rebuilt = entriesFromImages(dir, names, named);
     for (HistoryEntry& e : rebuilt) {
         start.rebuilt.insert(e.id);
         // The record kept as the capture was added; size and scale stay the image's.
@@ -362,42 +376,42 @@ StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString&
     // An index that could not be kept aside must not be replaced.
     start.rewrite = (back > 0 || removed > 0 || !start.removing.isEmpty()) && loaded.writable;
 
+    // Each notice short enough for a toast: two title lines, three lines of text.
+    auto say = [&start](const QString& title, const QString& text) { start.notices.append({title, text}); };
     if (loaded.unreadable && back > 0) {
-        start.title = restoredTitle();
-        start.notice = capturesBack(back) + QLatin1Char(' ') +
-                       kx::tr("The unreadable index was kept as %1.", "Az olvashatatlan index megmaradt: %1.",
-                              "Der unlesbare Index wurde als %1 aufbewahrt.")
-                           .arg(kept);
+        say(restoredTitle(),
+            capturesBack(back) + QLatin1Char(' ') +
+                kx::tr("The unreadable index was kept as %1.", "Az olvashatatlan index megmaradt: %1.",
+                       "Der unlesbare Index wurde als %1 aufbewahrt.")
+                    .arg(kept));
     } else if (loaded.unreadable) {
-        start.title = kx::tr("History could not be read", "Az előzmények nem olvashatók",
-                             "Verlauf konnte nicht gelesen werden");
-        start.notice = kx::tr("The old index was kept as %1.", "A régi index megmaradt: %1.",
-                              "Der alte Index wurde als %1 aufbewahrt.")
-                           .arg(kept);
+        say(kx::tr("History could not be read", "Az előzmények nem olvashatók",
+                   "Verlauf konnte nicht gelesen werden"),
+            kx::tr("The old index was kept as %1.", "A régi index megmaradt: %1.",
+                   "Der alte Index wurde als %1 aufbewahrt.")
+                .arg(kept));
     } else if (!loaded.read && back > 0) {
-        start.title = restoredTitle();
-        start.notice = (back == 1 ? kx::tr("No index was found; the capture in %1 is back.",
-                                           "Nem volt index; a(z) %1 mappa képe visszakerült.",
-                                           "Kein Index gefunden; die Aufnahme in %1 ist wieder da.")
-                                  : kx::tr("No index was found; the %2 captures in %1 are back.",
-                                           "Nem volt index; a(z) %1 mappa %2 képe visszakerült.",
-                                           "Kein Index gefunden; die %2 Aufnahmen in %1 sind wieder da."))
-                           .arg(displayPath(dir))
-                           .arg(back);
+        say(restoredTitle(),
+            (back == 1 ? kx::tr("No index was found; the capture in %1 is back.",
+                                "Nem volt index; a(z) %1 mappa képe visszakerült.",
+                                "Kein Index gefunden; die Aufnahme in %1 ist wieder da.")
+                       : kx::tr("No index was found; the %2 captures in %1 are back.",
+                                "Nem volt index; a(z) %1 mappa %2 képe visszakerült.",
+                                "Kein Index gefunden; die %2 Aufnahmen in %1 sind wieder da."))
+                .arg(displayPath(dir))
+                .arg(back));
     } else if (loaded.rejected > 0 && loaded.keptNow) {
-        start.title = kx::tr("History partly unreadable", "Az előzmények részben olvashatatlanok",
-                             "Verlauf teilweise unlesbar");
-        start.notice = unreadEntries(loaded.rejected) + QLatin1Char(' ');
+        say(kx::tr("History partly unreadable", "Az előzmények részben olvashatatlanok",
+                   "Verlauf teilweise unlesbar"),
+            unreadEntries(loaded.rejected) + QLatin1Char(' ') + keptAsText(kept));
         if (back > 0)
-            start.notice += kx::tr("From the images:", "A képekből:", "Aus den Bildern:") + QLatin1Char(' ') +
-                            capturesBack(back) + QLatin1Char(' ');
-        start.notice += keptAsText(kept);
+            say(restoredTitle(), capturesBack(back));
     } else if (back > 0) {
         // Left by a stop between an image write and the index write that names it.
-        start.title = restoredTitle();
-        start.notice = kx::tr("Captures the index did not name yet:", "Az indexben még nem szereplő képek:",
-                              "Aufnahmen, die der Index noch nicht nannte:") +
-                       QLatin1Char(' ') + capturesBack(back);
+        say(restoredTitle(),
+            kx::tr("Captures the index did not name yet:", "Az indexben még nem szereplő képek:",
+                   "Aufnahmen, die der Index noch nicht nannte:") +
+                QLatin1Char(' ') + capturesBack(back));
     }
     return start;
 }

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace kx {
@@ -26,16 +27,20 @@ std::optional<PngHeader> readPngHeader(const QString& path);
 // write cut short never leaves.
 bool pngIsWhole(const QString& path);
 
-// What a stop during a write left in `dir`: the temporary files of writeFileAtomically().
-// An image ("<UUID>.png") whose PNG is whole takes its place when that is free and the id is
-// not in `removing`; every other temporary file is removed. Returns the ids that got their image.
-QSet<QUuid> settleTemporaryFiles(const QString& dir, const QSet<QUuid>& removing);
+// What a stop during a write left in `dir`: the temporary files of writeFileAtomically() among
+// `names` (a listing of the folder). An image ("<UUID>.png") whose PNG is whole takes its place
+// when that is free and the id is not in `removing`; files of ids in `live` (a running
+// Kaptorix is writing them) are left alone; every other temporary file is removed. Returns the
+// ids that got their image.
+QSet<QUuid> settleTemporaryFiles(const QString& dir, const QStringList& names, const QSet<QUuid>& removing,
+                                 const QSet<QUuid>& live = {});
 
-// One entry per "<UUID>.png" of `dir` with a PNG header (plain files, no links), dated by the
-// file's modification time, most recent first. Nothing says where it came from: it is given
-// kind "area" (a capture, which any reader of the index knows), not "file".
+// One entry per "<UUID>.png" among `names` (plain files of `dir`, no links) with a PNG header,
+// dated by the file's modification time, most recent first. Nothing says where it came from:
+// it is given kind "area" (a capture, which any reader of the index knows), not "file".
 // Ids in `skip` are passed over unread (a start reads only the images its index does not name).
-QList<HistoryEntry> entriesFromImages(const QString& dir, const QSet<QUuid>& skip = {});
+QList<HistoryEntry> entriesFromImages(const QString& dir, const QStringList& names,
+                                      const QSet<QUuid>& skip = {});
 
 // The localised notice that `count` entries were removed for want of their image file.
 QString withoutImageNotice(int count);
@@ -54,6 +59,13 @@ void removeUnnamedThumbnails(const QString& dir, const QSet<QUuid>& named, const
 // Writes the thumbnail of each id whose "<UUID>.png" is there and whose thumbnail is not.
 void remakeMissingThumbnails(const QString& dir, const QList<QUuid>& ids);
 
+// What the journals of the folder say at a start.
+struct StartJournals {
+    QHash<QUuid, HistoryEntry> records;  // left by processes that stopped
+    QSet<QUuid> live;                    // captures a running Kaptorix is still writing
+    bool settle = true;                  // false: temporary files and unnamed images are left as they are
+};
+
 // The history a start begins with, from the index as loaded and the folder.
 struct StartState {
     QList<HistoryEntry> entries;
@@ -61,15 +73,17 @@ struct StartState {
     bool rewrite = false;  // entries were rebuilt: the index must be written
     QSet<QUuid> rebuilt;   // entries that came back from their images
     QSet<QUuid> removing;  // removals a stop cut short ("<UUID>.png.removed"): to be finished
-    QString title;         // localised notice for the user, empty when all was well
-    QString notice;
+    // Localised notices for the user (title, text), none when all was well.
+    QList<std::pair<QString, QString>> notices;
 };
 // Temporary files left by a stop are settled first. Every "<UUID>.png" the index does not
 // name becomes an entry again (all of them without a readable index), with its date, kind and
-// title from `journal` and whatever the kept copy of a damaged index still says about it,
-// placed among the others by date. `indexPath` names the index in the notice when a bad one
-// could not be kept elsewhere.
+// title from the journals and whatever the kept copy of a damaged index still says about it,
+// placed among the others by date. `journals` is asked once the folder is listed: a running
+// Kaptorix journals a capture before it writes its files, so each of its files in the listing
+// is among the live ones, whose images and temporary files are left to it. `indexPath` names
+// the index in the notice when a bad one could not be kept elsewhere.
 StartState historyAtStart(LoadedIndex loaded, const QString& dir, const QString& indexPath,
-                          const QHash<QUuid, HistoryEntry>& journal = {});
+                          const std::function<StartJournals()>& journals = {});
 
 }  // namespace kx

@@ -4,6 +4,7 @@
 #include "analysis/OCRService.h"
 #include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryRecovery.h"
+#include "capture/history/SharedIndex.h"
 #include "core/AtomicFile.h"
 #include "core/ImageReading.h"
 #include "core/Localisation.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTimer>
@@ -94,6 +96,7 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     // cannot be made is told with the first write that needs it, with the system's reason.
     makePrivateFolder(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
+    shared_ = std::make_shared<SharedIndex>(dir_);
     index_ = std::make_unique<JsonStoreWriter>(
         indexPath(),
         [this] {
@@ -102,29 +105,72 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
             QList<HistoryEntry> entries = entries_;
             if (!unwritten_.isEmpty())
                 entries.removeIf([this](const HistoryEntry& e) { return unwritten_.contains(e.id); });
+            const quint64 sequence = index_->submitted();
             // This state names every journaled entry whose image is on disk (or no longer
             // holds it): once it is written their records can go.
             for (auto it = journaled_.begin(); it != journaled_.end(); ++it) {
-                if (it.value() == 0 && !unwritten_.contains(it.key()))
-                    it.value() = index_->submitted();
+                if (it.value() == 0 && !unwritten_.contains(it.key()) && !pending_.contains(it.key()))
+                    it.value() = sequence;
             }
-            return [entries = std::move(entries)] { return encodeIndex(entries); };
+            QHash<QUuid, quint64> taken = changesToWrite();
+            LocalChanges changes;
+            for (auto it = taken.cbegin(); it != taken.cend(); ++it)
+                changes.insert(it.key(), changes_.value(it.key()));
+            writing_.insert(sequence, std::move(taken));
+            return [shared = shared_, sequence, entries = std::move(entries), changes = std::move(changes),
+                    local = std::exchange(localChange_, false)] {
+                return shared->merge(sequence, entries, changes, local);
+            };
         },
         options.debounceMs);
+    index_->setGuard([shared = shared_](QString* why) { return shared->lock(why); });
+    index_->setAfterWrite([shared = shared_](bool ok) { shared->written(ok); });
     connect(index_.get(), &JsonStoreWriter::written, this, &HistoryStore::indexDone);
+    journal_ = std::make_unique<HistoryJournal>(dir_);
 
-    LoadedIndex loaded = loadIndex(indexPath());
-    keptBadIndex_ = loaded.keptAs;
-    index_->setWritable(loaded.writable);
-    journal_ = std::make_unique<HistoryJournal>(dir_ + QStringLiteral("/index.journal"));
-    for (const QUuid& id : journal_->adopted())
-        journaled_.insert(id, 0);
-    StartState start =
-        historyAtStart(std::move(loaded), dir_, indexPath(), HistoryJournal::read(journal_->path()));
+    StartState start;
+    QStringList keptJournals;
+    {
+        // One start at a time, and none while another Kaptorix writes the index.
+        QString why;
+        const std::shared_ptr<void> held = shared_->lock(&why);
+        LoadedIndex loaded = loadIndex(indexPath());
+        keptBadIndex_ = loaded.keptAs;
+        index_->setWritable(loaded.writable);
+        shared_->begin(loaded.entries);
+        HistoryJournal::Survey survey;
+        start = historyAtStart(std::move(loaded), dir_, indexPath(), [&] {
+            survey = HistoryJournal::survey(dir_);
+            // Without the lock another start may be under way: nothing is taken over.
+            return StartJournals{survey.records, survey.live, bool(held)};
+        });
+        // What came back from its image is this process's to write now; journaled before
+        // the journals it came from go.
+        for (const HistoryEntry& e : std::as_const(start.entries)) {
+            if (start.rebuilt.contains(e.id) && journal_->append(e)) {
+                journaled_.insert(e.id, 0);
+                note(e.id, changeAdded);
+            } else if (start.rebuilt.contains(e.id)) {
+                note(e.id, changeAdded);
+            }
+        }
+        journal_->sync();
+        if (held)
+            keptJournals = HistoryJournal::release(survey);
+    }
+    for (const QUuid& id : std::as_const(start.removing))
+        note(id, changeRemoved);
     entries_ = std::move(start.entries);
     searchLang_ = Lang::current();
-    startNoticeTitle_ = start.title;
-    startNotice_ = start.notice;
+    for (const auto& [title, text] : std::as_const(start.notices))
+        startNotice(title, text);
+    if (!keptJournals.isEmpty())
+        startNotice(kx::tr("History journal unreadable", "Az előzménynapló olvashatatlan",
+                           "Verlaufsjournal unlesbar"),
+                    kx::tr("Captures it names may lack their title. It was kept as %1.",
+                           "Az általa említett képekről hiányozhat a cím. Megmaradt: %1.",
+                           "Aufnahmen darin fehlt vielleicht der Titel. Es wurde als %1 aufbewahrt.")
+                        .arg(displayPath(keptJournals.first())));
     spared_ = start.rebuilt;
     for (const QUuid& id : std::as_const(start.removing))
         unlinked_.append({index_->submitted(), id});  // gone with the next index written
@@ -135,14 +181,36 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     // reading or a rebuilt entry are read now.
     QTimer::singleShot(0, this, &HistoryStore::queueMissingText);
 
+    // Another Kaptorix of this user writing the same index: its changes are taken in.
+    watcher_ = new QFileSystemWatcher({dir_}, this);
+    otherWrites_.setSingleShot(true);
+    otherWrites_.setInterval(100);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, &otherWrites_, qOverload<>(&QTimer::start));
+    connect(&otherWrites_, &QTimer::timeout, this, &HistoryStore::lookForOtherWrites);
+
     if (auto* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &HistoryStore::flush);
 }
 
-QString HistoryStore::takeStartNotice()
+QList<HistoryStore::Notice> HistoryStore::takeStartNotices()
 {
     startNoticeTaken_ = true;
-    return std::exchange(startNotice_, QString());
+    return std::exchange(startNotices_, {});
+}
+
+QString HistoryStore::takeStartNotice()
+{
+    QStringList texts;
+    for (const Notice& n : takeStartNotices())
+        texts << n.text;
+    return texts.join(QLatin1Char(' '));
+}
+
+void HistoryStore::startNotice(const QString& title, const QString& text)
+{
+    if (startNotices_.isEmpty() && !startNoticeTaken_)
+        startNoticeTitle_ = title;
+    startNotices_.append({title, text});
 }
 
 HistoryStore::~HistoryStore()
@@ -190,8 +258,9 @@ HistoryEntry HistoryStore::add(const CaptureResult& result, QFuture<QByteArray> 
     entry.title = result.title;
     entries_.prepend(entry);
     unwritten_.insert(entry.id);
+    note(entry.id, changeAdded);
     // Before its image can reach the disk: a start that finds the image without an index
-    // naming it still knows what it was.
+    // naming it still knows what it was, and another one starting meanwhile leaves it alone.
     journal_->append(entry);
     journaled_.insert(entry.id, 0);
     spared_.clear();
@@ -214,6 +283,10 @@ void HistoryStore::update(const QUuid& id, const QImage& image, double scale)
     e.height = image.height();
     // The entry must agree with its PNG, which takes the new scale.
     e.scale = saneScale(scale);
+    note(id, changeImage);
+    // Its files are being written anew: a start meanwhile must leave them alone.
+    journal_->append(e);
+    journaled_.insert(id, 0);
     changed();
     writeImages(id, image, e.scale);
     updatedFrom_.insert(pending_.value(id).generation, before);
@@ -231,8 +304,7 @@ void HistoryStore::dropEntriesWithoutImage()
     if (gone.isEmpty())
         return;
     remove(gone);
-    startNotice_ +=
-        (startNotice_.isEmpty() ? QString() : QStringLiteral(" ")) + withoutImageNotice(gone.size());
+    startNotice(kx::tr("History", "Előzmények", "Verlauf"), withoutImageNotice(gone.size()));
 }
 
 QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
@@ -253,6 +325,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
             }
             unlinked_.append({lastNaming, id});
             images_->setAside(id);
+            note(id, changeRemoved);
         }
         gone.insert(id);
         unwritten_.remove(id);
@@ -319,12 +392,13 @@ void HistoryStore::followLanguage() const
 }
 
 template <typename Change>
-void HistoryStore::modify(const QUuid& id, Change change)
+void HistoryStore::modify(const QUuid& id, quint8 fields, Change change)
 {
     const qsizetype i = indexOf(id);
     if (i < 0)
         return;
     change(entries_[i]);
+    note(id, fields);
     searchIndex_.stale(id);
     changed();
     persist();
@@ -332,7 +406,7 @@ void HistoryStore::modify(const QUuid& id, Change change)
 
 void HistoryStore::toggleFavorite(const QUuid& id)
 {
-    modify(id, [](HistoryEntry& e) { e.favorite = !e.favorite; });
+    modify(id, changeStar, [](HistoryEntry& e) { e.favorite = !e.favorite; });
 }
 
 void HistoryStore::setOCR(const QUuid& id, const QString& text)
@@ -345,7 +419,7 @@ void HistoryStore::setOCR(const QUuid& id, const QString& text)
 
 void HistoryStore::applyText(const QUuid& id, const QString& text)
 {
-    modify(id, [&](HistoryEntry& e) {
+    modify(id, changeText, [&](HistoryEntry& e) {
         e.ocrText = text;
         e.textFailed = false;
     });
@@ -353,12 +427,12 @@ void HistoryStore::applyText(const QUuid& id, const QString& text)
 
 void HistoryStore::setUploadURL(const QUuid& id, const QString& url)
 {
-    modify(id, [&](HistoryEntry& e) { e.uploadURL = url; });
+    modify(id, changeLink, [&](HistoryEntry& e) { e.uploadURL = url; });
 }
 
 void HistoryStore::setAISummary(const QUuid& id, const QString& text)
 {
-    modify(id, [&](HistoryEntry& e) { e.aiSummary = text; });
+    modify(id, changeSummary, [&](HistoryEntry& e) { e.aiSummary = text; });
 }
 
 std::optional<HistoryEntry> HistoryStore::entry(const QUuid& id) const

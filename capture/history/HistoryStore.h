@@ -6,11 +6,17 @@
 // a removed entry is set aside at once ("<UUID>.png.removed") and its files are deleted once an
 // index without it is on disk (a start after a stop in between finishes the removal). An image no entry
 // names (a stop before the index named it, a record the index lost) becomes an entry again at
-// start, with what index.journal kept of it; only thumbnails without their image are swept.
+// start, with what the journals kept of it; only thumbnails without their image are swept.
 // Pending writes are flushed on QCoreApplication::aboutToQuit (and by flush()).
+//
+// Other Kaptorix of the same user (one per X display) may use the same folder at once: the
+// index is written under the folder's lock with their changes merged in (SharedIndex), their
+// writes are taken in here as they land, and a start leaves alone what a running one is
+// still writing (HistoryJournal).
 
 #include "capture/history/HistoryEntry.h"
 #include "capture/history/HistoryJournal.h"
+#include "capture/history/HistoryMerge.h"
 #include "capture/history/HistorySearch.h"
 #include "capture/history/HistoryWriters.h"
 #include "core/CaptureResult.h"
@@ -25,11 +31,16 @@
 #include <QMutex>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
 
+class QFileSystemWatcher;
+
 namespace kx {
+
+class SharedIndex;
 
 class HistoryStore : public QObject {
     Q_OBJECT
@@ -57,11 +68,19 @@ public:
     QString indexPath() const;
     // Where a bad index found at start was kept ("index.json.bad-<time>"), else empty.
     QString keptBadIndex() const { return keptBadIndex_; }
-    // Once, after the index found at start was missing, unreadable or partly bad, or named
-    // images that are gone: the localised message that says so, where a bad index was kept
-    // and where the images are (the launch shows it). Empty otherwise and afterwards.
+    // A localised notice for the user: a title and up to three lines of text.
+    struct Notice {
+        QString title;
+        QString text;
+    };
+    // Once, what the start found: an index missing, unreadable or partly bad, images that
+    // came back, entries whose images are gone, a journal that could not be read, many
+    // entries pruned. One notice each, in that order (the launch shows them one after the
+    // other). Empty afterwards.
+    QList<Notice> takeStartNotices();
+    // The texts of those notices in one, for callers that show one message.
     QString takeStartNotice();
-    // The title of that notice; empty when it has none of its own.
+    // The title of the first of them (also once taken); empty when there is none.
     QString startNoticeTitle() const { return startNoticeTitle_; }
 
     // Records a new capture (at the front) and returns its entry; the files are written in
@@ -75,6 +94,9 @@ public:
     // kQuietPrune entries go, a notice says how many and why: it joins the start notice
     // while that has not been taken, else manyPruned() carries it.
     void prune();
+    // What a prune that removed more than kQuietPrune entries says: by age (older than
+    // `days`) and by count (beyond `max`).
+    static Notice prunedNotice(qsizetype byAge, int days, qsizetype byCount, int max);
     // Removes the entries whose image file is gone (left by a crash of an older version, or
     // removed by hand) and adds that to the start notice. The launch calls it once.
     void dropEntriesWithoutImage();
@@ -166,19 +188,33 @@ private:
     void holdBackgroundWhileWriting();
     void applyText(const QUuid& id, const QString& text);
     template <typename Change>
-    void modify(const QUuid& id, Change change);
+    void modify(const QUuid& id, quint8 fields, Change change);
     void followLanguage() const;
+
+    // This process changed these fields of the entry: the next index write takes them.
+    void note(const QUuid& id, quint8 fields);
+    QHash<QUuid, quint64> changesToWrite() const;
+    bool takeMerged(quint64 sequence);  // whether the write changed the file
+    void lookForOtherWrites();
+    void startNotice(const QString& title, const QString& text);
 
     QString dir_;
     std::function<QDateTime()> now_;
     Recognizer recognize_;
     QList<HistoryEntry> entries_;
     QString keptBadIndex_;
-    QString startNotice_;
+    QList<Notice> startNotices_;
     QString startNoticeTitle_;
     bool startNoticeTaken_ = false;
     std::unique_ptr<ImageWriter> images_;
+    std::shared_ptr<SharedIndex> shared_;
     std::unique_ptr<JsonStoreWriter> index_;
+    LocalChanges changes_;  // not yet in an index on disk
+    quint64 changeVersion_ = 0;
+    bool localChange_ = false;                       // a change of this process awaits a write
+    QHash<quint64, QHash<QUuid, quint64>> writing_;  // by write: the changes (and versions) it took
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer otherWrites_;
     std::unique_ptr<HistoryJournal> journal_;
     // Entries with a record in the journal, by the first index state that does not need it
     // (0: none yet; the entry's image is not on disk).
@@ -186,7 +222,7 @@ private:
     QList<QPair<quint64, QUuid>> unlinked_;  // removed entries, by the last state that still named them
     QFuture<void> sweep_;
     QHash<QUuid, PendingImage> pending_;
-    std::shared_ptr<void> writing_;  // holds background work back while pending_ is not empty
+    std::shared_ptr<void> imagesHold_;  // holds background work back while pending_ is not empty
     bool indexFailing_ = false;
     QSet<QUuid> unwritten_;  // added entries whose image is not on disk yet: kept out of the index
     QMutex outcomesMutex_;

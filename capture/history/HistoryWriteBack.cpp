@@ -50,9 +50,9 @@ void HistoryStore::holdBackgroundWhileWriting()
     // The capture's PNG is being encoded (the clipboard waits for the same bytes): background
     // recognition must not take cores from it.
     if (pending_.isEmpty())
-        writing_.reset();
-    else if (!writing_)
-        writing_ = BackgroundWork::hold();
+        imagesHold_.reset();
+    else if (!imagesHold_)
+        imagesHold_ = BackgroundWork::hold();
 }
 
 void HistoryStore::takeWriteOutcomes()
@@ -93,6 +93,7 @@ void HistoryStore::imagesWritten(const WriteOutcome& outcome)
             entries_[i].width = before.first.width();
             entries_[i].height = before.first.height();
             entries_[i].scale = before.second;
+            note(id, changeImage);
             changed();
             persist();
         }
@@ -114,6 +115,7 @@ void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
     // An entry whose image never reached the disk would show nothing and could never be
     // opened; it is not kept (the index never named it).
     unwritten_.remove(id);
+    changes_.remove(id);
     images_->forget(id);
     textGeneration_.remove(id);
     thumbs_.remove(id);
@@ -124,11 +126,20 @@ void HistoryStore::dropUnwritten(const QUuid& id, const QString& reason)
 
 void HistoryStore::persist()
 {
+    localChange_ = true;
     index_->markChanged();
 }
 
 void HistoryStore::indexDone(quint64 sequence, bool ok)
 {
+    bool wrote = true;
+    if (ok) {
+        wrote = takeMerged(sequence);
+    } else {
+        // Its changes stay for the next write.
+        writing_.removeIf([&](const auto& w) { return w.key() <= sequence; });
+        localChange_ = true;
+    }
     if (ok) {
         QSet<QUuid> recorded;
         for (auto it = journaled_.begin(); it != journaled_.end();) {
@@ -161,7 +172,8 @@ void HistoryStore::indexDone(quint64 sequence, bool ok)
         Q_EMIT indexWriteFailed(reason);
     }
     indexFailing_ = !ok;
-    Q_EMIT indexWritten(ok);
+    if (wrote)
+        Q_EMIT indexWritten(ok);
 }
 
 void HistoryStore::flush()

@@ -6,23 +6,44 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QStandardPaths>
+#include <algorithm>
 #include <utility>
 
 namespace kx {
+
+namespace {
+
+constexpr int kLockWaitMs = 5000;
+
+JsonArrayLoad loadQueue(const QString& path, QList<PendingUpload>* items)
+{
+    QList<PendingUpload> read;
+    const JsonArrayLoad load = loadJsonArray(path, [&read](const QJsonValue& v) {
+        std::optional<PendingUpload> item = decodePendingUpload(v);
+        if (item)
+            read.append(std::move(*item));
+        return item.has_value();
+    });
+    if (load.read)
+        *items = std::move(read);
+    return load;
+}
+
+}  // namespace
 
 UploadQueue::UploadQueue(const QString& directory, QObject* parent)
     : QObject(parent), dir_(QDir::cleanPath(directory))
 {
     makePrivateFolder(dir_);
-    const JsonArrayLoad load = loadJsonArray(indexPath(), [this](const QJsonValue& v) {
-        std::optional<PendingUpload> item = decodePendingUpload(v);
-        if (item)
-            items_.append(std::move(*item));
-        return item.has_value();
-    });
-    if (load.unreadable)
-        items_.clear();
+    JsonArrayLoad load;
+    {
+        const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
+        load = loadQueue(indexPath(), &items_);
+        identity_ = fileIdentity(indexPath());
+    }
+    onDisk_ = items_;
     rejectedAtLoad_ = load.rejected;
     keptAs_ = load.keptAs;
     writable_ = load.writable;
@@ -45,6 +66,8 @@ UploadQueue::UploadQueue(const QString& directory, QObject* parent)
                       .arg(load.rejected)
                       .arg(kept);
     }
+    auto* watcher = new QFileSystemWatcher({dir_}, this);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &UploadQueue::takeOtherWrites);
 }
 
 QString UploadQueue::takeStartNotice()
@@ -94,6 +117,7 @@ std::optional<QUuid> UploadQueue::enqueue(const QByteArray& png, const QString& 
 
 void UploadQueue::append(const PendingUpload& item)
 {
+    changes_.append({Change::Kind::add, item});
     items_.append(item);
     save();
     Q_EMIT itemsChanged();
@@ -101,32 +125,112 @@ void UploadQueue::append(const PendingUpload& item)
 
 void UploadQueue::recordFailure(const QUuid& id, const QString& error)
 {
-    for (PendingUpload& item : items_) {
-        if (item.id == id) {
-            item.attempts += 1;
-            item.lastError = error;
-            save();
-            Q_EMIT itemsChanged();
-            return;
-        }
-    }
+    const auto it =
+        std::find_if(items_.begin(), items_.end(), [&](const PendingUpload& p) { return p.id == id; });
+    if (it == items_.end())
+        return;
+    PendingUpload change;
+    change.id = id;
+    change.lastError = error;
+    changes_.append({Change::Kind::failure, change});
+    apply(items_, changes_.last());
+    save();
+    Q_EMIT itemsChanged();
 }
 
 void UploadQueue::remove(const QUuid& id)
 {
-    const qsizetype removed = items_.removeIf([&](const PendingUpload& p) { return p.id == id; });
-    // The index goes first: a crash in between leaves a stray image, never an item without one.
-    if (save())
-        QFile::remove(pngPath(id));
-    if (removed > 0)
+    PendingUpload change;
+    change.id = id;
+    changes_.append({Change::Kind::remove, change});
+    const qsizetype before = items_.size();
+    apply(items_, changes_.last());
+    // The index goes first: a crash in between leaves a stray image, never an item without
+    // one. After a failed save the image waits for the save that takes the removal.
+    unlinkAfterSave_.append(id);
+    save();
+    if (items_.size() != before)
         Q_EMIT itemsChanged();
+}
+
+void UploadQueue::apply(QList<PendingUpload>& items, const Change& change)
+{
+    const QUuid& id = change.item.id;
+    switch (change.kind) {
+        case Change::Kind::add:
+            if (std::none_of(items.cbegin(), items.cend(),
+                             [&](const PendingUpload& p) { return p.id == id; }))
+                items.append(change.item);
+            break;
+        case Change::Kind::failure:
+            for (PendingUpload& item : items) {
+                if (item.id == id) {
+                    item.attempts += 1;
+                    item.lastError = change.item.lastError;
+                    break;
+                }
+            }
+            break;
+        case Change::Kind::remove:
+            items.removeIf([&](const PendingUpload& p) { return p.id == id; });
+            break;
+    }
+}
+
+QList<PendingUpload> UploadQueue::withChanges(QList<PendingUpload> items) const
+{
+    for (const Change& change : changes_)
+        apply(items, change);
+    return items;
+}
+
+bool UploadQueue::readIfChanged()
+{
+    const std::optional<FileIdentity> now = fileIdentity(indexPath());
+    if (!now || now == identity_)
+        return true;
+    // Written by another Kaptorix (a file that does not parse is set aside, as at start).
+    const JsonArrayLoad load = loadQueue(indexPath(), &onDisk_);
+    identity_ = fileIdentity(indexPath());
+    return load.writable;
+}
+
+void UploadQueue::setItems(QList<PendingUpload> items)
+{
+    if (items == items_)
+        return;
+    items_ = std::move(items);
+    Q_EMIT itemsChanged();
+}
+
+void UploadQueue::takeOtherWrites()
+{
+    if (fileIdentity(indexPath()) == identity_)
+        return;
+    const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
+    if (held && readIfChanged())
+        setItems(withChanges(onDisk_));
 }
 
 bool UploadQueue::save()
 {
     if (!writable_)
         return false;
-    return writeFileAtomically(indexPath(), encodeQueue(items_));
+    const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
+    if (!held || !readIfChanged())
+        return false;
+    QList<PendingUpload> merged = withChanges(onDisk_);
+    if (!writeFileAtomically(indexPath(), encodeQueue(merged)))
+        return false;
+    identity_ = fileIdentity(indexPath());
+    onDisk_ = merged;
+    changes_.clear();
+    for (const QUuid& id : std::exchange(unlinkAfterSave_, {})) {
+        if (std::none_of(merged.cbegin(), merged.cend(), [&](const PendingUpload& p) { return p.id == id; }))
+            QFile::remove(pngPath(id));
+    }
+    items_ = std::move(merged);
+    return true;
 }
 
 }  // namespace kx

@@ -2,7 +2,12 @@
 // The retry queue: failed uploads with their PNGs, kept across restarts in one folder
 // holding queue.json and <ID>.png per item. queue.json is rewritten (atomically) at every
 // change, so a crash at any moment leaves the last saved list. GUI thread only.
+//
+// Another Kaptorix of this user (one runs per X display) may share the folder: each change is
+// written under the folder's lock ("queue.lock") onto queue.json as it is then, so neither
+// drops the other's items, and the other's changes are taken in as they land.
 
+#include "core/FileLock.h"
 #include "library/upload/PendingUpload.h"
 
 #include <QObject>
@@ -54,8 +59,24 @@ Q_SIGNALS:
     void itemsChanged();
 
 private:
+    // A change not yet on disk, brought onto queue.json as the file is when it is written.
+    struct Change {
+        enum class Kind { add, failure, remove } kind;
+        PendingUpload item;  // add; the id (and error) for the others
+    };
+    static void apply(QList<PendingUpload>& items, const Change& change);
+    QList<PendingUpload> withChanges(QList<PendingUpload> items) const;
+    // Reads queue.json when another process wrote it since; false when it is in the way.
+    bool readIfChanged();
+    void takeOtherWrites();
+    void setItems(QList<PendingUpload> items);
+
     QString dir_;
     QList<PendingUpload> items_;
+    QList<PendingUpload> onDisk_;  // queue.json as last read or written
+    std::optional<FileIdentity> identity_;
+    QList<Change> changes_;  // in order; written with the next save that succeeds
+    QList<QUuid> unlinkAfterSave_;
     int rejectedAtLoad_ = 0;
     QString keptAs_;
     QString startNotice_;

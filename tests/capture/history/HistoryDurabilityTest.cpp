@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 
 using namespace kx;
 
@@ -142,4 +143,62 @@ TEST(HistoryDurability, StreamOfCapturesReachesTheIndexBeforeAKill)
     const DecodedIndex index = decodeIndex(readFile(path));
     ASSERT_TRUE(index.readable);
     EXPECT_GE(index.entries.size(), indexedDuringStream);
+}
+
+TEST(HistoryDurability, ACaptureKilledBeforeTheIndexComesBackWhateverJournalWasLeftBefore)
+{
+    // A journal ending in a cut or garbled line (a stop in the middle of a record, a fuzzed
+    // file) must not swallow the record of the next capture: after a kill before the index
+    // names it, the capture comes back with its kind and title, and the bad journal is kept
+    // aside and told of once.
+    const struct {
+        const char* name;
+        QByteArray journal;
+    } cases[]{
+        {"cut record", "{\"id\":\"6F1D3A4E-1C2B-4D5E-8F90-1A2B3C4D5E6F\",\"date\":\"2026-01-0"},
+        {"five bytes", QByteArray("\x7b\x22\xff\x0a\x5d", 5)},
+        {"whole then garbled",
+         "{\"id\":\"0A1B2C3D-4E5F-4A6B-8C7D-8E9FA0B1C2D3\",\"date\":\"2026-01-01T10:00:00Z\",\"width\":8,"
+         "\"height\":8,\"scale\":1,\"kind\":\"window\",\"title\":\"Old\",\"favorite\":false}"
+         "\n\x01\x02garbage"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        QFile journal(dir.filePath("index.journal"));
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly) && journal.write(c.journal) == c.journal.size());
+        journal.close();
+        const QString title = QStringLiteral("Terminal — build %1").arg(c.name);
+
+        QProcess child;
+        child.start(kHelper, {QStringLiteral("unindexed"), dir.path(), title});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        ASSERT_TRUE(waitForLine(child, "written"));
+        child.kill();
+        ASSERT_TRUE(child.waitForFinished(10000));
+        ASSERT_FALSE(QFile::exists(dir.filePath("index.json"))) << "the index must not name it yet";
+
+        HistoryStore::Options o;
+        o.dir = dir.path();
+        o.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };
+        auto store = std::make_unique<HistoryStore>(std::move(o));
+        const auto back = std::find_if(store->entries().cbegin(), store->entries().cend(),
+                                       [](const HistoryEntry& e) { return e.width == 120; });
+        ASSERT_NE(back, store->entries().cend());
+        EXPECT_EQ(back->kind, SourceKind::window);
+        EXPECT_EQ(back->title, title);
+        EXPECT_EQ(back->scale, 2.0);
+        // The first start set the bad journal aside and said so, once; it is never dropped.
+        const QStringList kept = QDir(dir.path()).entryList({"index.journal.bad-*"}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_EQ(readFile(dir.filePath(kept.first())), c.journal);
+        store->flush();
+        store.reset();
+        EXPECT_TRUE(QDir(dir.path()).entryList({"index*.journal"}, QDir::Files).isEmpty());
+        o.dir = dir.path();
+        o.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };
+        HistoryStore again(std::move(o));
+        EXPECT_TRUE(again.takeStartNotice().isEmpty());
+        EXPECT_EQ(again.entries().size(), 1);
+    }
 }

@@ -8,6 +8,9 @@
 //       ("started" after the first).
 //   HistoryHelper trickle <dir> <count> <ms>
 //       adds a capture every <ms> ms, printing "added" after each, then waits to be killed.
+//   HistoryHelper unindexed <dir> <title>
+//       adds one window capture titled <title>, prints "written" once its image is on disk
+//       and waits to be killed: the index, written an hour later, never names it.
 #include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryStore.h"
 #include "core/JsonStore.h"
@@ -82,6 +85,22 @@ int trickle(QGuiApplication& app, const QString& dir, int count, int intervalMs)
     return app.exec();
 }
 
+int unindexed(QGuiApplication& app, const QString& dir, const QString& title)
+{
+    HistoryStore::Options options;
+    options.dir = dir;
+    options.debounceMs = 3600 * 1000;
+    options.recognize = [](const QImage&) { return QFuture<std::optional<QString>>(); };
+    auto* store = new HistoryStore(std::move(options));
+    QObject::connect(store, &HistoryStore::thumbnailChanged, &app, [] {
+        std::puts("written");
+        std::fflush(stdout);
+    });
+    store->add(CaptureResult{test::historyImage(120, 80, Qt::darkGreen, 7), 2.0, SourceKind::window, title,
+                             QDateTime::currentDateTimeUtc()});
+    return app.exec();
+}
+
 int burst(QGuiApplication& app, const QString& dir, int count, bool waitForSignal)
 {
     installQuitOnTerminationSignals();
@@ -112,6 +131,8 @@ int main(int argc, char** argv)
         return rewrite(args[2]);
     if (args.size() >= 5 && args[1] == "trickle")
         return trickle(app, args[2], args[3].toInt(), args[4].toInt());
+    if (args.size() >= 4 && args[1] == "unindexed")
+        return unindexed(app, args[2], args[3]);
     if (args.size() >= 5 && args[1] == "burst")
         return burst(app, args[2], args[3].toInt(), args[4] == "wait");
     std::fputs("usage: HistoryHelper burst <dir> <count> quit|wait | rewrite <dir>\n", stderr);

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonObject>
+#include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -147,6 +148,38 @@ TEST_F(HistoryStartTest, ACaptureStoppedBeforeTheIndexNamedItComesBackWithItsKin
     EXPECT_FALSE(QFile::exists(copy.filePath("index.journal")));
 }
 
+TEST_F(HistoryStartTest, AnIndexWrittenWhileACapturesImageIsSavedLeavesItOutAndKeepsItsRecord)
+{
+    auto store = makeStore(folder.path());
+    QPromise<QByteArray> encode;  // the clipboard's PNG, still being made
+    encode.start();
+    const HistoryEntry saving = store->add(CaptureResult{historyImage(70, 40), 2.0, SourceKind::window,
+                                                         QStringLiteral("Mail — Inbox"), clock.now},
+                                           encode.future());
+    const HistoryEntry other =
+        store->add(CaptureResult{historyImage(20, 10), 1.0, SourceKind::area, {}, clock.now.addSecs(-5)});
+    ASSERT_TRUE(test::waitFor(
+        [&] { return decodeIndex(readFile(store->indexPath())).entries.value(0).id == other.id; }));
+    EXPECT_EQ(decodeIndex(readFile(store->indexPath())).entries.size(), 1);
+    // A stop now, and the image landing just before it: what the disk holds then.
+    QTemporaryDir copy;
+    for (const QString& name : QDir(folder.path()).entryList(QDir::Files | QDir::Hidden))
+        ASSERT_TRUE(QFile::copy(folder.filePath(name), copy.filePath(name)));
+    QSignalSpy images(store.get(), &HistoryStore::thumbnailChanged);
+    encode.addResult(QByteArray());
+    encode.finish();
+    ASSERT_TRUE(test::waitFor([&] { return images.count() == 1; }));
+    for (const char* suffix : {".png", ".thumb.jpg"})
+        ASSERT_TRUE(QFile::copy(file(saving.id, suffix), copy.filePath(uuidText(saving.id) + suffix)));
+
+    auto again = makeStore(copy.path());
+    const auto e = again->entry(saving.id);
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(e->kind, SourceKind::window);
+    EXPECT_EQ(e->title, QStringLiteral("Mail — Inbox"));
+    EXPECT_EQ(again->entries().size(), 2);
+}
+
 TEST_F(HistoryStartTest, ASecondRecordOfAnIdIsSetAsideAndSaid)
 {
     const HistoryEntry a = record("first", clock.now);
@@ -175,12 +208,13 @@ TEST_F(HistoryStartTest, PruningMoreThanAHandfulSaysHowManyWentAndWhyOnce)
 {
     const struct {
         int old, recent, days, max;
+        const char* title;
         const char* said;  // empty: nothing
     } cases[]{
-        {12, 0, 30, 0, "12 captures older than 30 days were removed"},
-        {0, 9, 30, 2, "7 captures were removed from the history to keep at most 2"},
-        {6, 4, 30, 2, "6 captures older than 30 days were removed from the history. 2 captures were"},
-        {5, 0, 30, 0, ""},
+        {12, 0, 30, 0, "12 captures removed from the history", "Older than 30 days."},
+        {0, 9, 30, 2, "7 captures removed from the history", "The history keeps at most 2."},
+        {6, 4, 30, 2, "8 captures removed from the history", "6 older than 30 days, 2 over the limit of 2."},
+        {5, 0, 30, 0, "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.said);
@@ -204,7 +238,7 @@ TEST_F(HistoryStartTest, PruningMoreThanAHandfulSaysHowManyWentAndWhyOnce)
         EXPECT_EQ(store->entries().size(), qsizetype(1 + std::min(c.recent, c.max > 0 ? c.max : c.recent)));
         if (*c.said) {
             EXPECT_TRUE(notice.contains(c.said)) << notice.toStdString();
-            EXPECT_EQ(store->startNoticeTitle(), "Old captures removed");
+            EXPECT_EQ(store->startNoticeTitle(), c.title);
         } else {
             EXPECT_TRUE(notice.isEmpty()) << notice.toStdString();
         }
@@ -224,7 +258,8 @@ TEST_F(HistoryStartTest, PruningMoreThanAHandfulSaysHowManyWentAndWhyOnce)
     Prefs::set(QStringLiteral("history.max"), 1);
     store->add(CaptureResult{historyImage(8, 8), 1.0, SourceKind::area, {}, clock.now});
     ASSERT_EQ(said.count(), 1);
-    EXPECT_TRUE(said.first().at(1).toString().contains("8 captures were removed"))
+    EXPECT_EQ(said.first().at(0).toString(), "8 captures removed from the history");
+    EXPECT_TRUE(said.first().at(1).toString().contains("The history keeps at most 1."))
         << said.first().at(1).toString().toStdString();
 }
 

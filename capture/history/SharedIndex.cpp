@@ -1,0 +1,103 @@
+#include "capture/history/SharedIndex.h"
+
+#include "capture/history/HistoryIndex.h"
+#include "core/AtomicFile.h"
+#include "core/Localisation.h"
+
+#include <QFileInfo>
+
+namespace kx {
+
+SharedIndex::SharedIndex(QString dir) : dir_(std::move(dir))
+{
+}
+
+void SharedIndex::begin(const QList<HistoryEntry>& read)
+{
+    known_ = read;
+    QMutexLocker lock(&mutex_);
+    identity_ = fileIdentity(indexPath());
+}
+
+JsonStoreWriter::Output SharedIndex::merge(quint64 sequence, const QList<HistoryEntry>& mine,
+                                           const LocalChanges& changes, bool local)
+{
+    const std::optional<FileIdentity> now = fileIdentity(indexPath());
+    bool read = false;
+    {
+        QMutexLocker lock(&mutex_);
+        read = now && now != identity_;
+    }
+    // Only a file is read: something else in its place (a folder, a link) is left as it is,
+    // and the write then fails and says so.
+    const QFileInfo info(indexPath());
+    read = read && info.isFile() && !info.isSymLink();
+    if (read) {
+        // Another Kaptorix wrote it. A file that cannot be read is set aside as at start, and
+        // what this process knew of the history stands in for it.
+        LoadedIndex loaded = loadIndex(indexPath());
+        if (!loaded.writable)
+            return JsonStoreWriter::Output::failed(
+                kx::tr("The index is unreadable and could not be kept aside.",
+                       "Az index olvashatatlan, és nem sikerült félretenni.",
+                       "Der Index ist unlesbar und konnte nicht beiseitegelegt werden."));
+        if (loaded.read) {
+            shareTexts(loaded.entries, known_);
+            known_ = std::move(loaded.entries);
+        }
+        QMutexLocker lock(&mutex_);
+        identity_ = fileIdentity(indexPath());
+    }
+    Result result;
+    result.entries = mergeHistory(known_, mine, changes, [&](const QUuid& id) {
+        // Another Kaptorix sets a capture's image aside before its index lacks it; an image
+        // still in its place means the index lost the entry instead.
+        const QString image = dir_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".png");
+        return !pathTaken(image) || pathTaken(image + QStringLiteral(".removed"));
+    });
+    result.wrote = local || !sameEntries(result.entries, known_);
+    lastSequence_ = sequence;
+    last_ = result;
+    if (!result.wrote)
+        return JsonStoreWriter::Output::unchanged();
+    return encodeIndex(result.entries);
+}
+
+void SharedIndex::written(bool ok)
+{
+    if (!last_)
+        return;
+    Result result = *std::exchange(last_, std::nullopt);
+    QMutexLocker lock(&mutex_);
+    if (!ok)
+        return;
+    if (result.wrote)
+        identity_ = fileIdentity(indexPath());
+    known_ = result.entries;
+    results_.insert(lastSequence_, std::move(result));
+}
+
+std::optional<SharedIndex::Result> SharedIndex::take(quint64 sequence)
+{
+    QMutexLocker lock(&mutex_);
+    // Results of writes the owner never heard of (superseded) go with the newer one.
+    std::optional<Result> out;
+    for (auto it = results_.begin(); it != results_.end();) {
+        if (it.key() == sequence)
+            out = std::move(it.value());
+        if (it.key() <= sequence)
+            it = results_.erase(it);
+        else
+            ++it;
+    }
+    return out;
+}
+
+bool SharedIndex::changedElsewhere() const
+{
+    const std::optional<FileIdentity> now = fileIdentity(indexPath());
+    QMutexLocker lock(&mutex_);
+    return now && now != identity_;
+}
+
+}  // namespace kx
