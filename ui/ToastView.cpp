@@ -39,6 +39,13 @@ QColor ToastView::tintFor(const QString& symbol)
     return Theme::systemGreen();
 }
 
+bool ToastView::showsWhole(const QString& title, const QString& subtitle)
+{
+    const qreal textMax = kMaxWidth - kIcon - kSpacing - kTrailingText;
+    return TextBlock::lines(title, titleFont(), textMax, 0).size() <= 2 &&
+           TextBlock::lines(subtitle, subtitleFont(), textMax, 0).size() <= 3;
+}
+
 ToastView::Layout ToastView::layout() const
 {
     const qreal textMax = kMaxWidth - kIcon - kSpacing - kTrailingText;

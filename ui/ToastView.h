@@ -15,6 +15,8 @@ public:
     // Orange for any symbol containing "exclamation", blue for "icloud.and.arrow.up",
     // green otherwise.
     static QColor tintFor(const QString& symbol);
+    // Whether a toast shows these texts whole (two title lines, three of text), uncut.
+    static bool showsWhole(const QString& title, const QString& subtitle);
 
     QString title() const { return title_; }
     QString subtitle() const { return subtitle_; }

@@ -169,7 +169,7 @@ bool HistoryJournal::openLocked(QString* error)
     // Made under another name and renamed once locked: a start never sees it unlocked.
     const QString name = QStringLiteral("%1/index.%2.journal")
                              .arg(dir_)
-                             .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+                             .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
     const QByteArray made = QFile::encodeName(name + QLatin1String(kNewSuffix));
     // Owner-only like everything in the history folder; a link is not followed.
     const int fd =

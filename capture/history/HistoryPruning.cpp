@@ -41,8 +41,9 @@ HistoryStore::Notice HistoryStore::prunedNotice(qsizetype byAge, int maxDays, qs
                                 "%1 Aufnahmen aus dem Verlauf entfernt")
                              .arg(n);
     if (byCount == 0)
-        notice.text =
-            kx::tr("Older than %1.", "%1 napnál régebbiek voltak.", "Älter als %1.").arg(days(maxDays));
+        notice.text = (byAge == 1 ? kx::tr("Older than %1.", "%1 napnál régebbi volt.", "Älter als %1.")
+                                  : kx::tr("Older than %1.", "%1 napnál régebbiek voltak.", "Älter als %1."))
+                          .arg(days(maxDays));
     else if (byAge == 0)
         notice.text =
             kx::tr("The history keeps at most %1.", "Az előzmények legfeljebb %1 képet tartanak meg.",

@@ -38,6 +38,9 @@ bool HistoryStore::takeMerged(quint64 sequence)
         if (const auto c = changes_.constFind(it.key()); c != changes_.cend() && c->version == it.value())
             changes_.erase(c);
     }
+    // Only this process's changes: the entries already hold them.
+    if (!result->foreign)
+        return result->wrote;
     // The history as written, with what this process changed since; what another process
     // deleted is gone (its image was set aside: the write made sure).
     QList<HistoryEntry> now =

@@ -167,9 +167,9 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     if (!keptJournals.isEmpty())
         startNotice(kx::tr("History journal unreadable", "Az előzménynapló olvashatatlan",
                            "Verlaufsjournal unlesbar"),
-                    kx::tr("Captures it names may lack their title. It was kept as %1.",
-                           "Az általa említett képekről hiányozhat a cím. Megmaradt: %1.",
-                           "Aufnahmen darin fehlt vielleicht der Titel. Es wurde als %1 aufbewahrt.")
+                    kx::tr("Kept as %1; captures it names may lack their title.",
+                           "Megmaradt: %1; az általa említett képekről hiányozhat a cím.",
+                           "Aufbewahrt als %1; Aufnahmen darin fehlt vielleicht der Titel.")
                         .arg(displayPath(keptJournals.first())));
     spared_ = start.rebuilt;
     for (const QUuid& id : std::as_const(start.removing))

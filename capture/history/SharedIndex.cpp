@@ -44,16 +44,21 @@ JsonStoreWriter::Output SharedIndex::merge(quint64 sequence, const QList<History
         if (loaded.read) {
             shareTexts(loaded.entries, known_);
             known_ = std::move(loaded.entries);
+            // Until a write that takes it in succeeds, every result carries it.
+            foreign_ = true;
         }
         QMutexLocker lock(&mutex_);
         identity_ = fileIdentity(indexPath());
     }
     Result result;
+    result.foreign = read || foreign_;
     result.entries = mergeHistory(known_, mine, changes, [&](const QUuid& id) {
         // Another Kaptorix sets a capture's image aside before its index lacks it; an image
         // still in its place means the index lost the entry instead.
         const QString image = dir_ + QLatin1Char('/') + uuidText(id) + QStringLiteral(".png");
-        return !pathTaken(image) || pathTaken(image + QStringLiteral(".removed"));
+        const bool gone = !pathTaken(image) || pathTaken(image + QStringLiteral(".removed"));
+        result.foreign = result.foreign || gone;
+        return gone;
     });
     result.wrote = local || !sameEntries(result.entries, known_);
     lastSequence_ = sequence;
@@ -74,6 +79,7 @@ void SharedIndex::written(bool ok)
     if (result.wrote)
         identity_ = fileIdentity(indexPath());
     known_ = result.entries;
+    foreign_ = false;
     results_.insert(lastSequence_, std::move(result));
 }
 

@@ -44,6 +44,7 @@ public:
     struct Result {
         QList<HistoryEntry> entries;  // the history as written (or found)
         bool wrote = false;           // the file was written
+        bool foreign = false;         // it holds changes of another process
     };
     // The result of write `sequence`, once; nothing for a write that was not made.
     std::optional<Result> take(quint64 sequence);
@@ -55,6 +56,7 @@ private:
     // Writer thread only (and begin() before it runs):
     QList<HistoryEntry> known_;  // the file's history as last read or written
     std::optional<Result> last_;
+    bool foreign_ = false;  // known_ holds another process's changes no result handed over yet
     quint64 lastSequence_ = 0;
     mutable QMutex mutex_;
     std::optional<FileIdentity> identity_;  // guarded by mutex_: of the file known_ came from

@@ -379,6 +379,39 @@ TEST_F(Fixture, ACaptureTheHistoryCannotKeepIsReported)
     EXPECT_TRUE(store->entries().isEmpty());
 }
 
+// A capture that prunes many entries says so where it is seen: after its preview card, which
+// would else replace the notice at once.
+TEST_F(Fixture, ManyPrunedByACaptureIsSaidOnceItsPreviewCardIsGone)
+{
+    Lang::overrideForTests("en");
+    Notices::watchHistory(*store);
+    store->takeStartNotices();  // the launch's
+    Prefs::set("after.editor", false);
+    Prefs::set("after.copy", false);
+    for (int i = 0; i < 7; ++i)
+        store->add(CaptureResult{frozen, 1.0, SourceKind::area, {}, QDateTime::currentDateTimeUtc()});
+    Prefs::set("history.max", 1);
+    auto restore = qScopeGuard([] { Prefs::remove("history.max"); });
+    const QString said = "7 captures removed from the history|The history keeps at most 1.";
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(Toast::current());
+    ASSERT_TRUE(Toast::current()->findChild<QuickPreviewView*>());
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(std::any_of(notices.cbegin(), notices.cend(), [&](const QString& n) {
+        return n.startsWith(said);
+    })) << notices.join('\n').toStdString();
+    EXPECT_TRUE(Toast::current()->findChild<QuickPreviewView*>()) << "the card must stay up";
+    Toast::dismiss();
+    ASSERT_TRUE(test::waitFor([&] {
+        return std::any_of(notices.cbegin(), notices.cend(),
+                           [&](const QString& n) { return n.startsWith(said); });
+    })) << notices.join('\n').toStdString();
+    ASSERT_TRUE(Toast::current());
+    EXPECT_FALSE(Toast::current()->findChild<QuickPreviewView*>());
+    EXPECT_EQ(store->entries().size(), 1);
+}
+
 // With after.save on, each capture lands in the save folder; a failing save says so once,
 // a good one not at all.
 TEST_F(Fixture, AfterCaptureSaveReportsOnlyAFailureAndThatOnce)

@@ -2,6 +2,8 @@
 #include "core/Localisation.h"
 #include "library/upload/UploadQueue.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -118,4 +120,39 @@ TEST(UploadQueue, ABadFileIsKeptAndTheUserToldOnceWhere)
         EXPECT_TRUE(UploadQueue(dir.path()).takeStartNotice().isEmpty());
     }
     EXPECT_TRUE(UploadQueue(dir.path()).takeStartNotice().isEmpty());
+}
+
+// Two Kaptorix of one user (two X sessions, one home) share the queue folder: neither drops
+// the other's items, a removal by one stays, and failures counted on either side add up.
+TEST(UploadQueue, TwoInstancesKeepEachOthersItemsFailuresAndRemovals)
+{
+    QTemporaryDir dir;
+    UploadQueue a(dir.path()), b(dir.path());
+    QList<QUuid> ids;
+    for (int i = 0; i < 20; ++i) {
+        UploadQueue& q = i % 2 ? b : a;
+        const auto id = q.enqueue("png" + QByteArray::number(i), QStringLiteral("%1.png").arg(i),
+                                  std::nullopt, "offline");
+        ASSERT_TRUE(id.has_value());
+        ids << *id;
+    }
+    ASSERT_TRUE(test::waitFor([&] { return a.items().size() == 20 && b.items().size() == 20; }));
+    a.recordFailure(ids[1], "a failed");
+    b.recordFailure(ids[1], "b failed");
+    b.remove(ids[0]);
+    EXPECT_FALSE(QFile::exists(b.pngPath(ids[0])));
+    // `a` writes before it has taken in the removal: it stays removed.
+    a.recordFailure(ids[2], "again");
+    ASSERT_TRUE(a.enqueue("late", "late.png", std::nullopt, "offline").has_value());
+
+    const QList<PendingUpload> items = UploadQueue(dir.path()).items();
+    ASSERT_EQ(items.size(), 20);
+    EXPECT_EQ(items.first().id, ids[1]);
+    EXPECT_EQ(items.first().attempts, 3);
+    EXPECT_EQ(items.first().lastError, "b failed");
+    EXPECT_EQ(items[1].attempts, 2);
+    EXPECT_EQ(items.last().fileName, "late.png");
+    for (const PendingUpload& p : items)
+        EXPECT_TRUE(QFile::exists(a.pngPath(p.id))) << p.fileName.toStdString();
+    ASSERT_TRUE(test::waitFor([&] { return a.items() == items && b.items() == items; }));
 }
