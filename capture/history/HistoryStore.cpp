@@ -182,7 +182,9 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     QTimer::singleShot(0, this, &HistoryStore::queueMissingText);
 
     // Another Kaptorix of this user writing the same index: its changes are taken in.
-    watcher_ = new QFileSystemWatcher({dir_}, this);
+    watcher_ = new QFileSystemWatcher(this);
+    if (QFileInfo(dir_).isDir())
+        watcher_->addPath(dir_);
     otherWrites_.setSingleShot(true);
     otherWrites_.setInterval(100);
     connect(watcher_, &QFileSystemWatcher::directoryChanged, &otherWrites_, qOverload<>(&QTimer::start));

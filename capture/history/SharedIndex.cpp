@@ -12,6 +12,13 @@ SharedIndex::SharedIndex(QString dir) : dir_(std::move(dir))
 {
 }
 
+std::shared_ptr<void> SharedIndex::lock(QString* error) const
+{
+    // A folder removed meanwhile is made again, as the write itself would.
+    makePrivateFolder(dir_);
+    return lockFile(lockPath(), kLockWaitMs, error);
+}
+
 void SharedIndex::begin(const QList<HistoryEntry>& read)
 {
     known_ = read;

@@ -28,7 +28,7 @@ public:
     QString indexPath() const { return dir_ + QStringLiteral("/index.json"); }
     QString lockPath() const { return dir_ + QStringLiteral("/index.lock"); }
     // The folder's lock, for the index writer and the start.
-    std::shared_ptr<void> lock(QString* error) const { return lockFile(lockPath(), kLockWaitMs, error); }
+    std::shared_ptr<void> lock(QString* error) const;
 
     // At start, under the lock: the index as it was read.
     void begin(const QList<HistoryEntry>& read);

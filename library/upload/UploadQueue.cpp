@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QStandardPaths>
 #include <algorithm>
@@ -66,7 +67,9 @@ UploadQueue::UploadQueue(const QString& directory, QObject* parent)
                       .arg(load.rejected)
                       .arg(kept);
     }
-    auto* watcher = new QFileSystemWatcher({dir_}, this);
+    auto* watcher = new QFileSystemWatcher(this);
+    if (QFileInfo(dir_).isDir())
+        watcher->addPath(dir_);
     connect(watcher, &QFileSystemWatcher::directoryChanged, this, &UploadQueue::takeOtherWrites);
 }
 
@@ -216,6 +219,7 @@ bool UploadQueue::save()
 {
     if (!writable_)
         return false;
+    makePrivateFolder(dir_);
     const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
     if (!held || !readIfChanged())
         return false;
