@@ -130,6 +130,7 @@ private:
     void stopEarly(const QString& note);
     static QString followNote();
     static QString blankNote();
+    static QString changingNote();
     static QString repeatNote();
     // The wheel moved nothing at any point: the end when frames were stitched, else a failure.
     void wheelFoundNothing();

@@ -125,6 +125,11 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
                 model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
         }
         afterStep();
+    } else if (outcome.changing) {
+        // A part of the page that keeps changing runs from above the view into the rows the
+        // step adds: no frame shows it whole, and the image ends before it.
+        stopEarly(changingNote());
+        afterStep();
     } else if (crossedBlank_) {
         // The content moved on after a blank stretch by a distance nothing shows.
         stopEarly(blankNote());
@@ -192,6 +197,17 @@ QString ScrollCaptureSession::followNote()
     return kx::tr("Could not follow the scroll: the image ends where stitching stopped.",
                   "Nem sikerült követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.",
                   "Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen aufhörte.");
+}
+
+QString ScrollCaptureSession::changingNote()
+{
+    return kx::tr(
+        "A part of the page kept changing while it scrolled past (a video or an animation taller than "
+        "the view): the image ends there.",
+        "Az oldal egy része görgetés közben folyamatosan változott (videó vagy a nézetnél magasabb "
+        "animáció): a kép ott véget ér.",
+        "Ein Teil der Seite änderte sich beim Scrollen ständig (ein Video oder eine Animation, höher "
+        "als die Ansicht): Das Bild endet dort.");
 }
 
 QString ScrollCaptureSession::blankNote()
@@ -283,6 +299,8 @@ void ScrollCaptureSession::manualStep()
                 model_.setWarning(std::nullopt);
                 model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                         "Aufnahme… weiter scrollen"));
+            } else if (outcome.changing) {
+                stopEarly(changingNote());
             } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
                 model_.setWarning(kx::tr("Scroll slower or only downwards",
                                          "Görgess lassabban, vagy csak lefelé",

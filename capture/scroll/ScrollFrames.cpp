@@ -117,18 +117,21 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
     auto finish = [this, s](VerticalStitcher::RowMask changed) {
         // Rows seen changing in place at the same place by two settlings animate there on
         // screen (a pulsing banner): they stay masked, also when a settling happens to see
-        // them still (the ends of a pulse).
+        // them still (the ends of a pulse). Only small parts count: one taller than a quarter
+        // of the view (a canvas, a video) is on the page and moves with it, and would soon
+        // mask the whole view.
         if (s->previous)
             changed.resize(std::size_t(s->previous->height()), 0);
-        if (changed.size() == seenInPlace_.size())
-            for (std::size_t r = 0; r < changed.size(); ++r)
-                if (changed[r] && seenInPlace_[r]) {
-                    fixedAnimation_.resize(changed.size(), 0);
+        const VerticalStitcher::RowMask sighted = smallParts(changed, int(changed.size()) / kAnimationSpan);
+        if (sighted.size() == seenInPlace_.size())
+            for (std::size_t r = 0; r < sighted.size(); ++r)
+                if (sighted[r] && seenInPlace_[r]) {
+                    fixedAnimation_.resize(sighted.size(), 0);
                     fixedAnimation_[r] = 1;
                 }
-        seenInPlace_.resize(changed.size(), 0);
-        for (std::size_t r = 0; r < changed.size(); ++r)
-            seenInPlace_[r] = seenInPlace_[r] || changed[r];
+        seenInPlace_.resize(sighted.size(), 0);
+        for (std::size_t r = 0; r < sighted.size(); ++r)
+            seenInPlace_[r] = seenInPlace_[r] || sighted[r];
         if (fixedAnimation_.size() == changed.size()) {
             for (std::size_t r = 0; r < changed.size(); ++r)
                 changed[r] = changed[r] || fixedAnimation_[r];
@@ -174,9 +177,9 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             }
             VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
             const int n = count(changed);
-            // Still scrolling: most of the frame changed, or what changed moved as a whole.
-            const bool moving =
-                n > int(changed.size()) / 2 || (n > 0 && scrolled(*s->previous, *frame, changed));
+            // Still scrolling: what changed moved as a whole. However many rows changed: a
+            // canvas taller than half the view redrawn in place is no move.
+            const bool moving = n > 0 && scrolled(*s->previous, *frame, changed);
             s->previous = std::move(frame);
             if (moving) {
                 s->seen.clear();

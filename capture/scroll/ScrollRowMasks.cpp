@@ -9,6 +9,8 @@ namespace kx::rowmask {
 namespace {
 
 constexpr int kMinScrolledRows = 32;  // rows a move must explain; an animation in place is smaller
+constexpr int kShownScrolledRows =
+    64;  // rows not of one colour that a move explains beside a large animation
 
 std::vector<std::size_t> rowHashes(const QImage& image)
 {
@@ -66,21 +68,49 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
     if (int(rows.size()) < kMinScrolledRows)
         return false;
     const std::vector<std::size_t> was = rowHashes(before), now = rowHashes(after);
+    // Rows of one colour match any other such row: they tell no distance.
+    std::vector<char> flat(std::size_t(h), 0);
+    for (const int r : rows) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(after.constScanLine(r));
+        flat[std::size_t(r)] =
+            after.depth() == 32 && std::all_of(p, p + after.width(), [&](QRgb c) { return c == p[0]; });
+    }
     // One distance must explain at least half of the changed rows that can be compared at it
-    // (rows that came into view at an edge cannot): the rest may animate as well.
+    // (rows that came into view at an edge cannot): the rest may animate as well. Or it
+    // explains many rows that show something, and a large part of the page animates beside
+    // them (a canvas redrawn for every frame while the view glides).
     for (int d = -(h - 1); d < h; ++d) {
         if (d == 0)
             continue;
-        int comparable = 0, explained = 0;
+        int comparable = 0, explained = 0, shown = 0;
         for (const int r : rows)
             if (r + d >= 0 && r + d < h) {
                 ++comparable;
-                explained += now[std::size_t(r)] == was[std::size_t(r + d)];
+                const bool same = now[std::size_t(r)] == was[std::size_t(r + d)];
+                explained += same;
+                shown += same && !flat[std::size_t(r)];
             }
-        if (explained >= kMinScrolledRows && 2 * explained >= comparable)
+        if ((explained >= kMinScrolledRows && 2 * explained >= comparable) || shown >= kShownScrolledRows)
             return true;
     }
     return false;
+}
+
+VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows)
+{
+    const int n = int(mask.size());
+    for (int r = 0; r < n;) {
+        if (!mask[std::size_t(r)]) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        while (r < n && mask[std::size_t(r)])
+            ++r;
+        if (r - from > rows)
+            std::fill(mask.begin() + from, mask.begin() + r, 0);
+    }
+    return mask;
 }
 
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,

@@ -8,7 +8,8 @@
 
 namespace kx::rowmask {
 
-constexpr int kSpread = 3;  // rows an animation's changed rows are widened by
+constexpr int kSpread = 3;         // rows an animation's changed rows are widened by
+constexpr int kAnimationSpan = 4;  // an animation fixed on screen is less than 1/4 of the view
 
 // Sets the `by` rows above and below every set row.
 void widen(VerticalStitcher::RowMask& mask, int by);
@@ -23,6 +24,8 @@ std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask
 // only the rows where lines of text begin and end, fewer than half of the frame and the same
 // ones each time, as an animation in place would.
 bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher::RowMask& changed);
+// Runs of set rows in `mask` no taller than `rows`; the taller ones cleared.
+VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows);
 // `mask` with the pointer's rows added where it has none.
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
                                       const VerticalStitcher::RowMask& pointer);

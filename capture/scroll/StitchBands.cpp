@@ -75,61 +75,24 @@ int VerticalStitcher::changingEdge(const StitchSignature& next, const RowMask& m
 
 bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int from, int to, int bg) const
 {
-    for (int r = std::max(0, from); r < std::min(to, height_); ++r) {
-        if (rowMaxDifference(next.row(r), reference_.row(r)) <= kExactLevels)
+    return edgeLineInPlace(next, from, to, bg, reference_.rows);
+}
+
+bool VerticalStitcher::edgeLineInPlace(const StitchSignature& next, int from, int to, int bg,
+                                       const std::vector<std::uint8_t>& before) const
+{
+    to = std::min({to, height_, int(before.size() / S)});
+    for (int r = std::max(0, from); r < to; ++r) {
+        const std::uint8_t* was = before.data() + std::size_t(r) * S;
+        if (rowMaxDifference(next.row(r), was) <= kExactLevels)
             continue;
         for (int s = 0, run = 0; s < S; ++s) {
-            const bool same =
-                !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], reference_.row(r)[s]);
+            const bool same = !close(next.row(r)[s], std::uint8_t(bg)) && close(next.row(r)[s], was[s]);
             if ((run = same ? run + 1 : 0) >= kEdgeLineSamples)
                 return true;
         }
     }
     return false;
-}
-
-// What floats on screen, what animates there and the tint under the pointer are not the page:
-// such rows neither tell that the page changed nor are taken again (then nothing is).
-int VerticalStitcher::changedSinceTaken(const StitchSignature& next, const RowMask& mask, int dy, int top,
-                                        int end, const std::vector<Box>& boxes) const
-{
-    auto onScreen = [&](int r) {
-        for (const Box& box : boxes)
-            if (r >= box.top && r < box.bottom)
-                return true;
-        return mask[std::size_t(r)] == kPointer || referenceMask_[std::size_t(r)] == kPointer ||
-               (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated);
-    };
-    // Something that animates is taken whole, from one frame: from the top of its rows.
-    auto animated = [&](int r) {
-        return referenceMask_[std::size_t(r)] == kAnimated || referenceMask_[std::size_t(r)] == kCarried;
-    };
-    // Either frame seeing it animate: in this one at k, in the last one at k + dy.
-    auto animates = [&](int k) {
-        return (k >= 0 && k < height_ && mask[std::size_t(k)] == kAnimated) ||
-               (k + dy >= 0 && k + dy < height_ && animated(k + dy));
-    };
-    // The kept rows ending inside it would join two of its states.
-    int from = end > 0 && animates(end - 1 - dy) ? end - 1 : end;
-    // Elsewhere it changes by itself, which tells nothing of the page: the state kept is whole.
-    for (int k = top; k + dy < end && from == end; ++k)
-        if (!onScreen(k) && !onScreen(k + dy) && !animates(k) &&
-            rowMaxDifference(reference_.row(k + dy), next.row(k)) > kExactLevels)
-            from = k + dy;
-    while (from < end && from > 0 && animates(from - 1 - dy))
-        --from;
-    if (from < end && from - dy < top)
-        return end;
-    // Rows animating at one place in both frames are the page's own animation where the content
-    // that moved there animated too (a banner carried up): taken whole from this frame.
-    auto carried = [&](int k) {
-        return k + dy < height_ && animated(k + dy) && mask[std::size_t(k)] == kAnimated &&
-               referenceMask_[std::size_t(k)] == kAnimated;
-    };
-    for (int k = from - dy; k < height_ && from < end; ++k)
-        if (onScreen(k) && !carried(k))
-            return end;
-    return from;
 }
 
 bool VerticalStitcher::changedInPlace(const StitchSignature& next, int rows, int dy) const
@@ -291,9 +254,15 @@ bool VerticalStitcher::maskAnimationIn(const QImage& frame)
             first = std::min(first, r);
             last = std::max(last, r);
         }
-    // A view that moved, even by a row, changes rows all over it; an animation is one spot.
-    if (n == 0 || last - first >= height_ / kAnimationSpan)
+    if (n == 0)
         return false;
+    // A view that moved, even by a row, changes rows all over it; an animation is one spot.
+    if (last - first >= height_ / kAnimationSpan) {
+        // Parts of the page that changed at their place while the wheel went forth and back
+        // (a photo that loaded) are taken again from here, so that the next step is matched
+        // against the page as it is now.
+        return changedInPlaceOnly(frame, RowMask(std::size_t(height_), 0), true);
+    }
     for (int r = std::max(0, first - kAnimationSpread); r <= std::min(height_ - 1, last + kAnimationSpread);
          ++r)
         if (!referenceMask_[std::size_t(r)])

@@ -17,6 +17,9 @@ constexpr int kEdgeLineRows = 32;               // rows a status line at an edge
 constexpr int kEdgeLineSamples = 8;             // neighbouring samples of its bar that stay, at least
 constexpr int kAnimationSpan = 4;               // an animation spans less than 1/4 of the view
 constexpr int kAnimationSpread = 3;             // rows around its changed ones it may touch
+constexpr int kRegionMargin = 4;                // rows above a changed part taken again with it
+constexpr int kRegionGap = 16;                  // rows that agree between two changed parts, at least
+constexpr int kChangedParts = 4;                // blocks of changed rows in a view that stayed, at most
 
 // A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
 inline int shaded(int rows, int shadow, int limit)
@@ -35,6 +38,8 @@ struct VerticalStitcher::Snapshot {
     RowMask referenceMask;
     int stripRows, steps, bottomBand, contentEnd, lastDy, partlyUsed, topBand, rightCut, topLine;
     qint64 movedRows;
+    std::size_t keptBoxes, patches;
+    std::vector<VerticalStitcher::Box> lastBoxes;
 };
 
 }  // namespace kx

@@ -89,6 +89,9 @@ VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
 {
     referenceMask_.resize(std::size_t(std::max(height_, 0)), 0);
     strips_.reset(width_, format_);
+    firstTop_.assign(
+        reference_.rows.begin(),
+        reference_.rows.begin() + std::ptrdiff_t(std::min(height_, kTopLineRows)) * kSignatureSamples);
 }
 
 VerticalStitcher::~VerticalStitcher() = default;
@@ -106,7 +109,11 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
         out = match(frame, expectedDy, mask, kShadowRows, kEdgeLineRows);
     // The same at the top edge (a header line whose counter changes).
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, std::move(mask), kShadowRows, 0, kEdgeLineRows);
+        out = match(frame, expectedDy, mask, kShadowRows, 0, kEdgeLineRows);
+    // No shift fits because parts of the page changed at their place while the view stood
+    // still (photos that loaded at the end): the view has not moved.
+    if (out.kind == Outcome::Kind::noMatch && !out.changing && changedInPlaceOnly(frame, mask, false))
+        out = Outcome::noChange();
     return out;
 }
 
@@ -127,8 +134,11 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         out.blank = blank(next, mask);
         return out;
     };
-    if (stillApartFromMask(next, mask))
+    if (stillApartFromMask(next, mask)) {
+        // The same view: what changed in its masked rows is taken again from here.
+        refreshInPlace(frame, next, mask);
         return unchanged();
+    }
 
     const int top = std::max(std::min(edgeTop, R / 10), fixedRowsFromTop(next, shadow));
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
@@ -279,9 +289,12 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         }
     }
     std::sort(exact.begin(), exact.end());
-    // "No move" fits as well as any move: nothing can be said to have scrolled.
-    if (stillFits && (exact.empty() || exact.front() == 0))
+    // "No move" fits as well as any move: nothing can be said to have scrolled. Where it
+    // fits but for a few changed parts, they are taken again from here.
+    if (stillFits && (exact.empty() || exact.front() == 0)) {
+        changedInPlaceOnly(frame, mask, true);
         return unchanged();
+    }
     if (exact.empty())
         return Outcome::noMatch();
 
@@ -411,13 +424,22 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     if (provisional)
         undo.reset(new Snapshot{firstFrame_, tail_, reference_, claimed.empty() ? referenceMask_ : claimed,
                                 strips_.rows(), steps_, bottomBand_, contentEnd_, lastDy_, partlyUsed_,
-                                topBand_, rightCut_, topLine_, movedRows_});
-    // Rows already taken that changed at their place on the page since (an image that loaded
-    // late) are taken again from this frame; not on a guess, which may be taken back.
+                                topBand_, rightCut_, topLine_, movedRows_, keptBoxes_.size(), patches_.size(),
+                                lastBoxes_});
+    // Parts of the page that changed at their place since their rows were kept (a photo that
+    // loaded, an animation) are taken again whole from this frame; not on a guess, which may
+    // be taken back.
     const int kept = steps_ == 0 ? R - band : contentEnd_;
-    const int retake = provisional ? kept : changedSinceTaken(next, mask, dy, top, kept, boxes);
+    bool torn = false;
+    const std::vector<Rows> retakes =
+        provisional ? std::vector<Rows>{} : witness(next, mask, dy, top, R - band, kept, boxes, &torn);
+    if (torn) {
+        Outcome out = refuse();
+        out.changing = true;
+        return out;
+    }
     int added = 0;
-    if (!keepRows(frame, dy, band, top, retake, &added))
+    if (!keepRows(frame, mask, boxes, dy, band, top, retakes, &added))
         return refuse();
 
     // What animates on the page moves with it: the rows of the last frame seen animating
@@ -443,6 +465,10 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     movedRows_ += dy;
     bottomBand_ = band;
     topBand_ = top;
+    // A line that stuck to the top only once the page scrolled (a table's sticky header) is at
+    // its own place in the first frame: it is drawn there, once, not over the page's top.
+    if (topLine > 0 && !edgeLineInPlace(next, 0, topLine, bg, firstTop_))
+        topLine = 0;
     topLine_ = topLine;
     std::swap(reference_, scratch_);
     referenceMask_ = std::move(mask);

@@ -44,6 +44,9 @@ public:
         // Only for `noChange`: the part of the frame that scrolls shows nothing to match
         // (a blank stretch), so "no change" says nothing about the page's end.
         bool blank = false;
+        // Only for `noMatch`: the frame fits, but a part of the page changed at its place and
+        // runs from above the frame into the rows it would add: no frame shows it whole.
+        bool changing = false;
 
         static Outcome appended(int dy) { return {Kind::appended, dy}; }
         static Outcome noChange() { return {Kind::noChange}; }
@@ -140,6 +143,9 @@ private:
     // Whether a row among [from, to) changed, yet shows a stretch of samples (not the
     // background `bg`) as it was at its place: a bar whose text changes.
     bool edgeLineInPlace(const StitchSignature& next, int from, int to, int bg) const;
+    // The same against the first frame's top rows (`firstTop`).
+    bool edgeLineInPlace(const StitchSignature& next, int from, int to, int bg,
+                         const std::vector<std::uint8_t>& firstTop) const;
     // Whether every row among the first `rows` that changed did so in place: some of its samples
     // are neither as they were there nor the content that moved up by `dy`.
     bool changedInPlace(const StitchSignature& next, int rows, int dy) const;
@@ -154,11 +160,29 @@ private:
     // page instead (two banners of the page that passed the same place on screen): the last
     // frame's mask with them marked as animating on the page; empty when there are none.
     RowMask movedWithThePage(const StitchSignature& next, const RowMask& mask, int dy) const;
-    bool keepRows(const QImage& frame, int dy, int band, int top, int retake, int* added);
-    // The first row of the last frame, among those kept (above `end`), that `next` shows
-    // changed at its place on the page (an image that loaded since); `end` when none.
-    int changedSinceTaken(const StitchSignature& next, const RowMask& mask, int dy, int top, int end,
-                          const std::vector<Box>& boxes) const;
+    // Rows [from, to) of a frame.
+    struct Rows {
+        int from, to;
+    };
+    bool keepRows(const QImage& frame, const RowMask& mask, const std::vector<Box>& boxes, int dy, int band,
+                  int top, const std::vector<Rows>& retakes, int* added);
+    // Every page row that the kept rows and `next` both show is a witness: where they disagree
+    // (rows [top, bodyEnd) of `next` against the kept rows above `end` of the last frame), that
+    // part of the page changed at its place. The parts of `next` to take again, each shown from
+    // its top; a part that runs from above `next` down into the rows it adds cannot be taken
+    // whole from any frame: `torn`.
+    std::vector<Rows> witness(const StitchSignature& next, const RowMask& mask, int dy, int top, int bodyEnd,
+                              int end, const std::vector<Box>& boxes, bool* torn) const;
+    // Rows [from, to) of `frame` (`next` its signature) replace the kept rows that show the same
+    // part of the page, last-frame rows shifted by `dy`.
+    void retake(const QImage& frame, const StitchSignature& next, const RowMask& mask, int dy, Rows rows);
+    // `frame` shows the view of the last accepted frame: parts of the page that changed at
+    // their place since are taken again from it.
+    void refreshInPlace(const QImage& frame, const StitchSignature& next, const RowMask& mask);
+    // Whether `frame` shows the last frame's view with only a few blocks of rows changed (a
+    // photo that loaded): if so they are taken again from it. Unless the view is known to have
+    // stood still (`stood`), the part below a fixed top band must show the page too.
+    bool changedInPlaceOnly(const QImage& frame, const RowMask& mask, bool stood);
 
     int width_ = 0;
     int height_ = 0;
@@ -179,7 +203,24 @@ private:
     int columns_ = 0;     // matchedColumns(width_)
     int topBand_ = 0;     // fixed rows at the top at the last accepted step
     int topLine_ = 0;     // rows of a line at the top that changes in place: drawn from the last frame
+    static constexpr int kTopLineRows = 64;
+    std::vector<std::uint8_t> firstTop_;  // signature of the first frame's top rows
     int rightCut_ = 0;
+    // Of every kept row: its signature as its frame showed it, whether the pointer's rows
+    // covered it there, and the samples a box floated over (rows [from, to) of the kept rows).
+    struct KeptBox {
+        int from, to, left, right;
+    };
+    std::vector<std::uint8_t> keptSignature_;
+    std::vector<char> keptUnderPointer_;
+    std::vector<KeptBox> keptBoxes_;
+    std::vector<Box> lastBoxes_;  // what floated at the last accepted step, on screen
+    // Kept rows taken again, drawn over the result in order by finish().
+    struct Patch {
+        QImage rows;
+        int at;
+    };
+    std::vector<Patch> patches_;
     std::unique_ptr<Snapshot> undo_;                         // the state before a provisional step
     mutable std::unique_ptr<stitch::CheckBuffers> buffers_;  // reused by every check
 };

@@ -116,6 +116,20 @@ int check(const QString& dir, const QString& regions)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    if (argc >= 3 && QByteArray(argv[1]) == "--replay") {
+        // --replay DIR [OUT.png]: the recorded calls into a new stitcher, each outcome printed.
+        const kx::test::Replay r = kx::test::replay(kx::test::readCalls(QString::fromLocal8Bit(argv[2])));
+        for (const auto& o : r.outcomes)
+            std::printf("%s%d%s ",
+                        o.kind == kx::VerticalStitcher::Outcome::Kind::appended   ? "+"
+                        : o.kind == kx::VerticalStitcher::Outcome::Kind::noChange ? "="
+                                                                                  : "x",
+                        o.dy, o.changing ? "!" : "");
+        std::printf("\nheight=%d\n", r.image.height());
+        if (argc > 3)
+            r.image.save(QString::fromLocal8Bit(argv[3]));
+        return 0;
+    }
     if (argc == 4 && QByteArray(argv[1]) == "--check")
         return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc == 3 && QByteArray(argv[1]) == "--status-lines") {

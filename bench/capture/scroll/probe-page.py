@@ -5,7 +5,7 @@
 #   footer    a fixed footer with a short drop shadow
 #   spinner   a CSS spinner right under the title
 #   banners   three banners whose background pulses, 1.5 views apart
-#   lazy      photos that get their source 150 to 900 ms after they scroll into view
+#   lazy      photos that get their source 200 to 500 ms after they scroll into view
 #   canvas    a 300 x 300 canvas in the middle of the page, redrawn on every animation frame
 #   sticky    a 400-row table under a sticky header row saying "Rows a-b of 400"
 import random
@@ -69,7 +69,7 @@ addEventListener('load',t); addEventListener('resize',t);
 var io=new IntersectionObserver(function(es){es.forEach(function(e){if(!e.isIntersecting)return;var im=e.target;io.unobserve(im);
  setTimeout(function(){var c=document.createElement('canvas');c.width=320;c.height=120;var x=c.getContext('2d');var h=+im.dataset.h;
  for(var k=0;k<320;k+=8){x.fillStyle='hsl('+((h+k)%%360)+',70%%,'+(35+k%%40)+'%%)';x.fillRect(k,0,8,120);}
- im.src=c.toDataURL();},150+Math.random()*750);});});
+ im.src=c.toDataURL();},200+Math.random()*300);});});
 document.querySelectorAll('img.lazy').forEach(function(i){io.observe(i);});
 var cv=document.querySelector('canvas');
 if(cv){var cx=cv.getContext('2d');(function f(ts){for(var k=0;k<300;k+=10){cx.fillStyle='hsl('+((k+ts/5)%%360)+',60%%,50%%)';

@@ -11,7 +11,7 @@
 #                                 KX_SMOOTH=off turns it off), the pages of probe-page.py served
 #                                 from loopback: a fixed footer with a short drop shadow, a CSS
 #                                 spinner under the title, three pulsing banners, photos that
-#                                 get their source 150-900 ms after they show (lazy: reloaded and
+#                                 get their source 200-500 ms after they show (lazy: reloaded and
 #                                 the first ones loaded; lazyfresh: captured right after the
 #                                 reload), a canvas redrawn every frame, a sticky table header
 #                                 whose text changes

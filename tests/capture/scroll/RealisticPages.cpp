@@ -263,6 +263,10 @@ QImage RealisticPage::view(int offset, int tick, int turns) const
     for (const QRect& b : pageBanners())
         if (b.bottom() >= offset && b.top() < offset + viewHeight)
             drawBanner(b.translated(0, -offset));
+    if (!canvas.isEmpty() && canvas.bottom() >= offset && canvas.top() < offset + viewHeight)
+        for (int y = 0; y < canvas.height(); y += 10)  // stripes, and their red tells the grab
+            p.fillRect(canvas.x(), canvas.y() - offset + y, canvas.width(), std::min(10, canvas.height() - y),
+                       QColor(tick * 53 % 256, y * 7 % 256, 90 + y % 120));
     if (hoverRow >= 0)
         p.fillRect(0, hoverRow - 13, page.width(), 26, QColor(40, 120, 255, 50));
     if (!button.isEmpty()) {
@@ -310,12 +314,21 @@ bool RealisticPage::allowed(int x, int y, int) const
     for (const QRect& b : pageBanners())
         if (b.contains(x, y))
             return true;
+    if (canvas.contains(x, y))
+        return true;
     // The page under a sidebar is never seen: from the foot of the first view on, the sidebar's
     // columns hold whatever the sidebar shows (it reaches the bottom of every frame, where the
     // rows a step adds come from); only the column beside it must be the page.
     if (kind == PageKind::sidebar && x <= box.right() && y >= viewHeight - 60)
         return true;
     return hoverRow >= 0 && y >= hoverRow - 13 && y < hoverRow + 13;
+}
+
+int RealisticPage::canvasState(const QImage& result, int y) const
+{
+    if (!canvas.contains(canvas.x(), y) || y >= result.height())
+        return -1;
+    return qRed(result.pixel(canvas.x() + 2, y));
 }
 
 std::vector<QRect> RealisticPage::pageBanners() const

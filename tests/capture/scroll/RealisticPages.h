@@ -63,6 +63,7 @@ struct RealisticPage {
     int bannerEvery = 0;              // page rows from one banner to the next; 0: one banner
     int shrink = 0, shrinkDelay = 0;  // rows the header above shrinks by, grabs before it starts
     int hoverRow = -1;                // view row of the pointer; -1: no hover tint
+    QRect canvas;                     // page coordinates: drawn anew at every grab; empty: none
     int statusRows = 0;               // of a status line at the bottom that tells the offset
     bool statusAtTop = false;         // the status line at the top instead
 
@@ -76,6 +77,8 @@ struct RealisticPage {
     bool allowed(int x, int y, int offset) const;
     // The page rows of every banner on the page (none when it is fixed in the view).
     std::vector<QRect> pageBanners() const;
+    // The grab a canvas row of a result was drawn at (its red level), or -1 where it shows none.
+    int canvasState(const QImage& result, int y) const;
 };
 
 // `seed` varies the lengths; the page is `screens` views tall and a bit.

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <functional>
 #include <random>
+#include <set>
 #include <vector>
 
 using namespace kx;
@@ -212,6 +213,42 @@ TEST(ScrollRandom, SmoothScrollingIsFollowedToTheEnd)
                         QString("%1, %2 rows per smooth click").arg(pageKindName(kind)).arg(wheel));
         }
     }
+}
+
+// A canvas on the page three fifths of the view tall, drawn anew at every grab, with smooth
+// scrolling on and off: it comes out as one grab showed it, the page around it right, and a
+// capture that ends before the page does says so.
+TEST(ScrollRandom, ACanvasRedrawnAtEveryGrabComesOutOfOneFrame)
+{
+    Prefs::registerDefaults();
+    Prefs::remove("scroll.maxHeight");
+    std::mt19937_64 rng(2030);
+    for (const bool smooth : {false, true})
+        for (const int wheel : {40, 57}) {
+            RealisticPage page = seededPage(PageKind::varied, rng());
+            page.canvas = QRect(kWidth / 4, 700, kWidth / 2, kView * 3 / 5);
+            RealisticScreen screen;
+            screen.rowsPerClick = wheel;
+            screen.smooth = smooth;
+            const QString what =
+                QString("canvas, %1 rows per %2click").arg(wheel).arg(smooth ? "smooth " : "");
+            screen.source = &page;
+            screen.page = page.page;
+            screen.viewHeight = kView;
+            const Outcome out = capture(screen);
+            ASSERT_TRUE(out.ended) << qPrintable(what);
+            const QImage& image = out.result.image;
+            ASSERT_GE(image.height(), kView) << qPrintable(what);
+            EXPECT_EQ(wrongRows(page, image), 0) << qPrintable(what);
+            if (image.height() < page.page.height())
+                EXPECT_FALSE(out.result.note.isEmpty()) << qPrintable(what);
+            std::set<int> states;
+            for (int y = page.canvas.top(); y <= std::min(page.canvas.bottom(), image.height() - 1); ++y)
+                states.insert(page.canvasState(image, y));
+            EXPECT_LE(states.size(), 1u) << qPrintable(what);
+            std::printf("canvas %2d rows a %sclick: %d of %d rows\n", wheel, smooth ? "smooth " : "",
+                        image.height(), page.page.height());
+        }
 }
 
 // A busy application carries out some wheel steps late, after the frames of the step were

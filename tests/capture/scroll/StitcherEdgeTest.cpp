@@ -97,3 +97,38 @@ TEST(StitcherEdges, ABoxSixteenRowsTallFloats)
         wrong += std::memcmp(result.constScanLine(y), want.constScanLine(y), std::size_t(kWidth) * 4) != 0;
     EXPECT_EQ(wrong, 0);
 }
+
+// A translucent band fixed low on screen over the text scrolling under it, masked as
+// animating at its place in both frames (as two settlings that saw the text change under it
+// mark it): the text under it moved with the page, yet the band keeps its own ground there. It
+// is no animation of the page but the fixed bottom band, drawn once; the page above is untinted.
+TEST(StitcherEdges, ATintFixedLowOverMovingTextIsTheBottomBand)
+{
+    const QImage page = makePage(kWidth, 3000);
+    constexpr int kTintTop = 396, kTintRows = 44;
+    auto view = [&](int offset) {
+        QImage v = page.copy(0, offset, kWidth, kView).convertToFormat(QImage::Format_RGB32);
+        QPainter(&v).fillRect(0, kTintTop, kWidth, kTintRows, QColor(30, 90, 200, 60));
+        return v;
+    };
+    VerticalStitcher::RowMask mask(kView, 0);
+    std::fill(mask.begin() + kTintTop - 3, mask.begin() + kTintTop + kTintRows + 3,
+              VerticalStitcher::kAnimated);
+    VerticalStitcher st(view(0), mask);
+    int at = 0;
+    // Steps shorter than the band, so that the page under it shows right above it next time.
+    for (const int dy : {40, 45, 35, 40, 42}) {
+        at += dy;
+        ASSERT_EQ(st.add(view(at), dy, mask), Outcome::appended(dy)) << "at " << at;
+        EXPECT_GE(st.bottomStatic(), kView - kTintTop) << "at " << at;
+    }
+    const QImage result = st.finish().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(result.height(), kView + at);
+    int tinted = 0;
+    for (int y = 0; y < at + kTintTop; ++y)
+        tinted += std::memcmp(result.constScanLine(y), page.constScanLine(y), std::size_t(kWidth) * 4) != 0;
+    EXPECT_EQ(tinted, 0);
+    EXPECT_EQ(std::memcmp(result.constScanLine(at + kTintTop), view(at).constScanLine(kTintTop),
+                          std::size_t(kWidth) * 4),
+              0);
+}

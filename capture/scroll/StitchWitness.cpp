@@ -1,0 +1,218 @@
+#include "capture/scroll/VerticalStitcher.h"
+// Rows of the page that more than one frame showed are witnesses of what the page looked like.
+// The kept rows remember their signature as their frame showed it; a new frame that shows some
+// of them otherwise at the same place of the page shows a part that changed by itself (a photo
+// that loaded, an animation, a canvas). Such a part is taken again whole from the newest frame
+// that shows it from its top, or, when no frame can, the capture ends before it: the result
+// never joins two states of one part, whatever the masks said animates.
+
+#include "capture/scroll/RowDistance.h"
+#include "capture/scroll/StitchCheck.h"
+#include "capture/scroll/StitcherInternals.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kx {
+
+using namespace stitch;
+
+namespace {
+
+// unseen: the page is there but cannot be compared (under the pointer, in a band's shadow);
+// hidden: something fixed on screen covers the page there.
+enum class Witness { agrees, differs, unseen, hidden };
+
+}  // namespace
+
+std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignature& next,
+                                                              const RowMask& mask, int dy, int top,
+                                                              int bodyEnd, int end,
+                                                              const std::vector<Box>& boxes, bool* torn) const
+{
+    *torn = false;
+    const int R = height_;
+    // Kept row of last-frame row r: before the first step the first frame is all there is.
+    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    auto kept = [&](int r) {
+        return steps_ == 0 ? reference_.row(r) : keptSignature_.data() + std::size_t(base + r) * S;
+    };
+    // Under a fixed band at the top the page may lie in its drop shadow, which no other frame
+    // shows at that place of the page: those rows witness nothing.
+    const int shadowed = top >= kMinShadowBand ? top + kShadowRows : top;
+    auto state = [&](int k) {
+        const int r = k + dy;
+        if (k < shadowed)
+            return Witness::unseen;
+        // What animates fixed on screen (at this place in both frames) is not the page; under
+        // the pointer's tint it is, but cannot be compared.
+        if (mask[std::size_t(k)] == kAnimated && referenceMask_[std::size_t(k)] == kAnimated)
+            return Witness::hidden;
+        if (base + r < 0 || mask[std::size_t(k)] == kPointer)
+            return Witness::unseen;
+        if (steps_ == 0 ? referenceMask_[std::size_t(r)] == kPointer
+                        : bool(keptUnderPointer_[std::size_t(base + r)]))
+            return Witness::unseen;
+        // What floats on screen is not the page either: neither where it floats now nor where it
+        // floated in the frame the kept row came from.
+        Samples skip;
+        for (const Box& b : boxes) {
+            if (k >= b.top && k < b.bottom)
+                skip.add(Samples::range(b.left, b.right));
+            if (steps_ == 0 && r >= b.top && r < b.bottom)
+                skip.add(Samples::range(b.left, b.right));
+        }
+        if (steps_ > 0)
+            for (const KeptBox& b : keptBoxes_)
+                if (base + r >= b.from && base + r < b.to)
+                    skip.add(Samples::range(b.left, b.right));
+        const std::uint8_t* a = next.row(k);
+        const std::uint8_t* b = kept(r);
+        if (!skip.any())
+            return rowMaxDifference(a, b) <= kExactLevels ? Witness::agrees : Witness::differs;
+        for (int s = 0; s < S; ++s)
+            if (!skip.test(s) && !close(a[s], b[s]))
+                return Witness::differs;
+        return Witness::agrees;
+    };
+    std::vector<Rows> out;
+    const int last = std::min({bodyEnd, end - dy, R});
+    for (int k = top; k < last;) {
+        while (k < last && state(k) != Witness::differs)
+            ++k;
+        if (k >= last)
+            break;
+        // Its top: rows not compared just above may belong to it.
+        int from = k;
+        while (from > top && state(from - 1) == Witness::unseen)
+            --from;
+        // Its foot: where the rows agree again for a while. Rows not compared may belong to it,
+        // as at its top; something fixed on screen ends it.
+        int to = k + 1, agreeing = 0;
+        bool covered = false;
+        for (++k; k < last && agreeing < kRegionGap; ++k) {
+            const Witness w = state(k);
+            if ((covered = w == Witness::hidden))
+                break;
+            agreeing = w == Witness::agrees ? agreeing + 1 : 0;
+            if (w != Witness::agrees)
+                to = k + 1;
+        }
+        const bool intoNew = !covered && agreeing < kRegionGap;  // on into the rows this frame adds
+        // A few rows around it go with it, but none of what is fixed on screen.
+        int above = from, below = intoNew ? last : to;
+        while (above > from - kRegionMargin && above > 0 && state(above - 1) != Witness::hidden)
+            --above;
+        while (!intoNew && below < std::min(last, to + kRegionMargin) && state(below) != Witness::hidden)
+            ++below;
+        // Next to what is fixed on screen it may go on under it, as a banner masked as such:
+        // taken again in part it would be joined from two states. The kept rows, which the
+        // last frame agreed with, stay; running into the rows this frame adds, nothing shows
+        // it whole.
+        const bool nextToHidden = covered || (above > from - kRegionMargin && above > 0) ||
+                                  (!intoNew && below < std::min(last, to + kRegionMargin));
+        if (nextToHidden) {
+            if (intoNew) {
+                *torn = true;
+                return {};
+            }
+            continue;
+        }
+        if (from >= top + kRegionMargin) {
+            // This frame shows it from its top: it is taken whole from here, with the rows this
+            // frame adds below it.
+            out.push_back({above, below});
+        } else if (intoNew) {
+            // From above the frame into the rows it adds: no frame shows it whole.
+            *torn = true;
+            return {};
+        }
+        // Otherwise it reaches above the frame: the kept rows, which the last frame agreed
+        // with, show it in one state and stay.
+    }
+    return out;
+}
+
+void VerticalStitcher::retake(const QImage& frame, const StitchSignature& next, const RowMask& mask, int dy,
+                              Rows rows)
+{
+    const int at = (steps_ == 0 ? 0 : strips_.rows() - contentEnd_) + rows.from + dy;
+    if (rows.to <= rows.from || at < 0)
+        return;
+    patches_.push_back({frame.copy(0, rows.from, frame.width(), rows.to - rows.from), at});
+    std::memcpy(keptSignature_.data() + std::size_t(at) * S, next.row(rows.from),
+                std::size_t(rows.to - rows.from) * S);
+    for (int r = rows.from; r < rows.to; ++r)
+        keptUnderPointer_[std::size_t(at + r - rows.from)] = mask[std::size_t(r)] == kPointer;
+}
+
+void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature& next, const RowMask& mask)
+{
+    if (undo_)
+        return;  // a guess, which may be taken back
+    if (steps_ == 0) {
+        // Nothing is stitched yet: a newer view of the same place replaces the first.
+        if (frame != firstFrame_) {
+            firstFrame_ = frame;
+            for (std::size_t r = 0; r < referenceMask_.size() && r < mask.size(); ++r)
+                referenceMask_[r] = referenceMask_[r] ? referenceMask_[r] : mask[r];
+            reference_ = next;
+        }
+        return;
+    }
+    bool torn = false;
+    const std::vector<Rows> retakes =
+        witness(next, mask, 0, topBand_, height_ - bottomBand_, contentEnd_, lastBoxes_, &torn);
+    if (retakes.empty())
+        return;
+    const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);
+    for (const Rows& rows : retakes)
+        retake(source, next, mask, 0, rows);
+    // The newer view is the last frame from now on.
+    tail_ = source;
+    reference_ = next;
+    for (std::size_t r = 0; r < referenceMask_.size() && r < mask.size(); ++r)
+        referenceMask_[r] = referenceMask_[r] ? referenceMask_[r] : mask[r];
+}
+
+bool VerticalStitcher::changedInPlaceOnly(const QImage& frame, const RowMask& mask, bool stood)
+{
+    if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
+        return false;
+    StitchSignature& next = scratch_;
+    StitchSignature::compute(frame, next, columns_);
+    // The view is the same but for a few blocks of rows, and the rows that stayed show the
+    // page, not a blank stretch: a view that moved, even by a row, changes rows all over it.
+    // After a step, below a fixed top band the page must show too: a step longer than the part
+    // that scrolls changes all of it, and only it.
+    const int bg = backgroundLevel(reference_);
+    const int bodyFrom = stood ? 0 : topBand_, bodyTo = height_;
+    int changed = 0, runs = 0, shown = 0, hidden = 0;
+    bool before = false;
+    for (int r = 0; r < height_; ++r) {
+        const bool masked = mask.size() > std::size_t(r) && mask[std::size_t(r)];
+        hidden += masked;
+        const bool differs = !masked && referenceMask_[std::size_t(r)] != kPointer &&
+                             rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels;
+        changed += differs;
+        runs += differs && !before;
+        before = differs;
+        if (!differs && !masked && r >= bodyFrom && r < bodyTo)
+            for (int s = 0; s < S; ++s)
+                if (!close(next.row(r)[s], std::uint8_t(bg))) {
+                    ++shown;
+                    break;
+                }
+    }
+    // With most of the view masked (a large animation), what is left cannot tell a still view.
+    if (changed == 0 || 4 * changed > 3 * height_ || runs > kChangedParts || 8 * shown < bodyTo - bodyFrom ||
+        2 * hidden > height_)
+        return false;
+    const StitchSignature seen = next;
+    RowMask m = mask;
+    m.resize(std::size_t(height_), 0);
+    refreshInPlace(frame, seen, m);
+    return true;
+}
+
+}  // namespace kx
