@@ -2,9 +2,9 @@
 // Substring search over the lower-cased search texts of the history at keystroke speed:
 // the texts live in one contiguous UTF-8 buffer searched with memmem (a UTF-8 needle can
 // only match on character boundaries), and a query that extends the previous one only
-// re-checks the previous hits. The buffer is the only copy of the search texts: it is made
-// at the first search (a process that never searches holds none), and a later one takes
-// again only the texts that changed.
+// re-checks the previous hits, each from where the previous query first stood in it. The buffer is the only
+// copy of the search texts: it is made at the first search (a process that never searches holds none), and a
+// later one takes again only the texts that changed.
 
 #include "capture/history/HistoryEntry.h"
 
@@ -41,7 +41,8 @@ public:
 
 private:
     void rebuild(const QList<HistoryEntry>& entries, const TextOf& textOf);
-    bool containsAt(qsizetype i, const QByteArray& query) const;
+    // Where `query` first stands in entry i's text at or after `from` (a place in hay_); -1 if not.
+    qsizetype firstIn(qsizetype i, qsizetype from, const QByteArray& query) const;
 
     bool built_ = false;
     QSet<QUuid> stale_;              // changed since the last rebuild
@@ -50,6 +51,7 @@ private:
     std::vector<QUuid> ids_;         // the entries the texts were taken from, in order
     QByteArray lastQuery_;
     std::vector<qsizetype> lastHits_;
+    std::vector<qsizetype> lastAt_;  // where lastQuery_ first stands in each hit's text
 };
 
 }  // namespace kx

@@ -65,3 +65,31 @@ TEST(HistorySearchIndex, HoldsEachTextOnceAndTakesAgainOnlyWhatChanged)
     check(QStringLiteral("note 1"));
     EXPECT_EQ(taken, entries.size());
 }
+
+// A query that extends the previous one is looked for only in the previous hits, from where the
+// previous query first stood less what the new one puts before it: hits whose longer query stands
+// earlier, later or at the very end of the text are all found.
+TEST(HistorySearchIndex, ANarrowedQueryFindsWhatAFreshSearchFinds)
+{
+    const QStringList texts{"ab", "ab xab abc", "cab ab", "xx abc", "b ab", "aab", "abab", "zzz"};
+    QList<HistoryEntry> entries;
+    QHash<QUuid, QString> textOf;
+    for (const QString& t : texts) {
+        HistoryEntry e;
+        e.id = QUuid::createUuid();
+        textOf.insert(e.id, t);
+        entries.append(e);
+    }
+    HistorySearchIndex index;
+    const auto of = [&](const HistoryEntry& e) { return textOf.value(e.id); };
+    // Typed on at the end, and at the front.
+    for (const char* q :
+         {"b", "ab", "abc", "abc", "bc", "abc", "a", "aab", "ab", "cab", "b", "bab", "abab"}) {
+        std::vector<qsizetype> expected;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (texts[i].contains(QLatin1String(q)))
+                expected.push_back(i);
+        }
+        EXPECT_EQ(index.find(entries, of, QString::fromLatin1(q)), expected) << q;
+    }
+}

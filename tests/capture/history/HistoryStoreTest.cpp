@@ -446,6 +446,8 @@ TEST_F(HistoryStoreTest, SearchMatchesTextsAndTheKindLabelInEachLanguage)
     EXPECT_EQ(ids(QString(), true), QList<QUuid>{area.id});
     EXPECT_EQ(ids(QStringLiteral("area"), true), QList<QUuid>{area.id});
     EXPECT_EQ(ids(QStringLiteral("window"), true), QList<QUuid>{});
+    EXPECT_EQ(ids(QStringLiteral("a")), (QList<QUuid>{file.id, area.id, win.id}));  // every entry
+    EXPECT_EQ(ids(QStringLiteral("a"), true), QList<QUuid>{area.id});
 
     Lang::overrideForTests(QStringLiteral("de"));
     EXPECT_EQ(ids(QStringLiteral("fenster")), QList<QUuid>{win.id});
