@@ -36,6 +36,7 @@ void HistoryStore::recognizeNext()
 {
     while (!recognizing_ && !textQueue_.isEmpty()) {
         const auto [id, generation] = textQueue_.takeFirst();
+        const QImage held = heldForText_.take(generation);
         // Superseded by a newer image or a text set by hand, or removed.
         if (textGeneration_.value(id) != generation || indexOf(id) < 0)
             continue;
@@ -43,6 +44,8 @@ void HistoryStore::recognizeNext()
         const auto it = pending_.constFind(id);
         if (it != pending_.cend()) {
             recognizeImage(id, generation, it->image);
+        } else if (!held.isNull()) {
+            recognizeImage(id, generation, held);
         } else {
             BackgroundWork::run([path = images_->pngPath(id)] {
                 const BackgroundWork::IdleIo io;

@@ -234,6 +234,10 @@ private:
     // Recognitions waiting, by id and generation: they hold no image (a burst of captures
     // would hold every one); one runs at a time, reading its image when it starts.
     QList<QPair<QUuid, quint64>> textQueue_;
+    // By text generation: the image of a waiting recognition that something else still held when
+    // its file was written (an editor). Taken from here, not decoded from the file into a second
+    // copy (a gigabyte for an image at the pixel limit).
+    QHash<quint64, QImage> heldForText_;
     QHash<QUuid, int> textAttempt_;  // by id: which try the queued recognition is
     QSet<QUuid> spared_;             // rebuilt at start: not pruned before the next capture
     bool recognizing_ = false;

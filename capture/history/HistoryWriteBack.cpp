@@ -77,6 +77,9 @@ void HistoryStore::imagesWritten(const WriteOutcome& outcome)
     const auto it = pending_.constFind(id);
     if (it == pending_.cend() || it->generation != generation)
         return;  // a newer image is on its way, or the entry is gone
+    if (const quint64 text = textGeneration_.value(id);
+        ok && !it->image.isDetached() && textQueue_.contains(qMakePair(id, text)))
+        heldForText_.insert(text, it->image);
     pending_.erase(it);
     holdBackgroundWhileWriting();
     if (!ok) {
