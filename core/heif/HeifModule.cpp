@@ -38,6 +38,23 @@ bool ok(const heif_error& e)
     return e.code == heif_error_Ok;
 }
 
+void releaseImage(void* image)
+{
+    heif_image_release(static_cast<heif_image*>(image));
+}
+
+// RGBA bytes turned into premultiplied ARGB32 words where they lie: the decoded plane becomes the
+// image itself, with no second copy of a picture that may be a gigabyte.
+void toPremultipliedArgb(uint8_t* plane, int width, int height, int stride)
+{
+    for (int y = 0; y < height; ++y) {
+        uint8_t* p = plane + qsizetype(y) * stride;
+        auto* word = reinterpret_cast<QRgb*>(p);
+        for (int x = 0; x < width; ++x, p += 4)
+            word[x] = qPremultiply(qRgba(p[0], p[1], p[2], p[3]));
+    }
+}
+
 class LibHeif final : public HeifModule {
 public:
     LibHeif() { heif_init(nullptr); }
@@ -122,11 +139,10 @@ public:
             return std::nullopt;
         if (qint64(declaredW) * declaredH > maxPixels)
             return refuse(declaredW, declaredH);
-        const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
+        // RGBA also without alpha (255 then): four bytes a pixel, as the image will hold them.
         heif_image* rawImg = nullptr;
-        const heif_error decoded =
-            heif_decode_image(handle.get(), &rawImg, heif_colorspace_RGB,
-                              alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+        const heif_error decoded = heif_decode_image(handle.get(), &rawImg, heif_colorspace_RGB,
+                                                     heif_chroma_interleaved_RGBA, nullptr);
         // libheif's own limit also stops a coded stream larger than declared; its size is not told.
         if (decoded.code != heif_error_Ok && decoded.subcode == heif_suberror_Security_limit_exceeded)
             return refuse(0, 0);
@@ -134,16 +150,19 @@ public:
             return std::nullopt;
         Image img(rawImg);
         int stride = 0;
-        const uint8_t* plane = heif_image_get_plane_readonly(img.get(), heif_channel_interleaved, &stride);
+        uint8_t* plane = heif_image_get_plane(img.get(), heif_channel_interleaved, &stride);
         const int w = heif_image_get_width(img.get(), heif_channel_interleaved);
         const int h = heif_image_get_height(img.get(), heif_channel_interleaved);
-        if (!plane || w <= 0 || h <= 0)
+        if (!plane || w <= 0 || h <= 0 || stride < w * 4 || stride % 4 != 0)
             return std::nullopt;
-        // What the decoder made, checked before it is copied: never more than was declared.
+        // What the decoder made, checked before it is used: never more than was declared.
         if (w > declaredW || h > declaredH || qint64(w) * h > maxPixels)
             return refuse(w, h);
-        QImage out = QImage(plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888)
-                         .convertToFormat(alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+        toPremultipliedArgb(plane, w, h, stride);
+        QImage out(plane, w, h, stride, QImage::Format_ARGB32_Premultiplied, releaseImage, img.get());
+        if (out.isNull())
+            return std::nullopt;
+        img.release();  // the image's now
 
         heif_item_id ids[4];
         const int n = heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", ids, 4);

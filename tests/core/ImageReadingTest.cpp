@@ -447,3 +447,32 @@ TEST(HevcSize, TheCodedSizeBehindEveryChromaFormat)
             EXPECT_EQ(hevcSpsSize(test::spsUnit(size, c.chroma, c.separatePlanes)), size);
     }
 }
+
+// A HEIC's decoded plane becomes the image itself (no second copy of a picture that may be a
+// gigabyte): premultiplied, in the channel order of the image's format, opaque or not.
+TEST(ImageReading, AHeicIsPremultipliedWhereItWasDecodedAndKeepsItsColours)
+{
+    QImage translucent(96, 64, QImage::Format_ARGB32);
+    translucent.fill(QColor(200, 40, 60, 128));
+    const struct {
+        QImage image;
+        QPoint at;
+        QColor colour;
+    } cases[]{{picture(96, 64), {10, 10}, QColor(220, 60, 20)},
+              {picture(96, 64), {80, 50}, QColor(30, 120, 200)},
+              {translucent, {40, 30}, QColor(200, 40, 60, 128)}};
+    for (const auto& c : cases) {
+        const ImageRead read =
+            readImageData(encoded(c.image, ImageFormat::heic, 0.9, 1.0).value_or(QByteArray()));
+        ASSERT_TRUE(read.image);
+        const QImage& back = read.image->image;
+        EXPECT_EQ(back.format(), QImage::Format_ARGB32_Premultiplied);
+        const QColor got = back.pixelColor(c.at);
+        SCOPED_TRACE(c.colour.name(QColor::HexArgb).toStdString() + " read as " +
+                     got.name(QColor::HexArgb).toStdString());
+        EXPECT_NEAR(got.alpha(), c.colour.alpha(), 4);
+        EXPECT_NEAR(got.red(), c.colour.red(), 12);
+        EXPECT_NEAR(got.green(), c.colour.green(), 12);
+        EXPECT_NEAR(got.blue(), c.colour.blue(), 12);
+    }
+}
