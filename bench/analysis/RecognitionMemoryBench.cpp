@@ -1,6 +1,7 @@
 // Memory of text recognition. The recognition process's peak beside the caller's (the tray's share
 // of it) for the largest image Kaptorix opens, 16384 × 16384, as opened by bench/core's
-// open-peak.sh: one colour (arg 0), or with a few lines of text at its top (arg 1). And what the
+// open-peak.sh: one colour (arg 0), or with a few lines of text at its top (arg 1); and two bands
+// of it filled with text (arg 2), where the process's own peak is the reader's. And what the
 // process keeps after the user's own recognition once its engines are released.
 #include "PeakMemory.h"
 #include "ProseScreen.h"
@@ -22,28 +23,40 @@ using kx::test::statusMb;
 
 namespace {
 
-QImage largest(bool text)
+// 0: one colour; 1: six lines of text at its top; 2: the top 2048 rows (two bands) filled with
+// lines of text as wide as the image, 14 px every 20 px, as bench/core's limit-text.png.
+QImage largest(int kind)
 {
-    QImage img(16384, 16384, QImage::Format_ARGB32_Premultiplied);
-    img.fill(QColor(30, 120, 200));
-    if (text) {
-        QPainter p(&img);
-        QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPixelSize(14);
-        p.setFont(f);
-        p.setPen(Qt::white);
+    QImage img(16384, kind == 2 ? 2048 : 16384, QImage::Format_ARGB32_Premultiplied);
+    img.fill(kind == 2 ? QColor(Qt::white) : QColor(30, 120, 200));
+    QPainter p(&img);
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(14);
+    p.setFont(f);
+    p.setPen(kind == 2 ? QColor(20, 20, 20) : QColor(Qt::white));
+    if (kind == 1) {
         for (int row = 0; row < 6; ++row)
             p.drawText(40, 40 + row * 22,
                        QStringLiteral("%1. Invoice 2026-%2 was paid on time; the shipment left the harbour.")
                            .arg(row + 1)
                            .arg(row * 37));
+    } else if (kind == 2) {
+        for (int n = 0; n * 20 + 15 < img.height(); ++n) {
+            QString text;
+            for (int k = 0; text.size() < img.width() / 6; ++k)
+                text += QStringLiteral("Invoice %1-%2 for order %3 was paid on time; ")
+                            .arg(n)
+                            .arg(k)
+                            .arg(4100 + n * 13 + k * 7);
+            p.drawText(8, n * 20 + 15, text);
+        }
     }
     return img;
 }
 
 void BM_RecognitionPeakOf16384SquareImage(benchmark::State& state)
 {
-    const QImage image = largest(state.range(0) == 1);
+    const QImage image = largest(int(state.range(0)));
     const QStringList languages = OCRLanguages::current();
     const QString dataDir = OCRLanguages::dataDir();
     long recognizer = 0, caller = 0;
@@ -70,6 +83,7 @@ BENCHMARK(BM_RecognitionPeakOf16384SquareImage)
     ->ArgName("text")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
@@ -109,6 +123,7 @@ BENCHMARK(BM_MemoryKeptAfterOwnRecognition)
     ->ArgName("filled")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

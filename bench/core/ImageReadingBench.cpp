@@ -1,7 +1,8 @@
 // Opening files from outside within bounds. Refused from their first bytes: a 5 GB file named .png
 // (sparse, zeros), a 20000 × 20000 PNG whose header says 400 megapixels, and a HEIC whose coded
 // stream is 28000 × 26160 behind a declared 24 × 16. Opened: a 16384 × 16384 RGBA PNG (the pixel
-// limit; opaque and half transparent) and a 64 × 48 PNG carrying a 500 MB text chunk. Each opened
+// limit; opaque, half transparent, and opaque filled with lines of text), a 64 × 48 PNG carrying a
+// 500 MB text chunk, and HEICs of one colour 8192² and 16384² (a few hundred KB). Each opened
 // file goes the way of an opened capture through core: read, thumbnail (edge 520) and the
 // history's PNG. `peak_mb` is how far that one open raised the resident memory above what the
 // process held before it (the peak is reset before each); `image_mb` the decoded image's size.
@@ -15,7 +16,9 @@
 #include <zlib.h>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -116,6 +119,68 @@ bool writeUniformPng(const QString& path, int w, int h, QRgb rgba, int textMb)
     return f.flush();
 }
 
+// An opaque PNG filled with lines of text (14 px, a line every 20 px, each as wide as the image),
+// painted and deflated a strip at a time so that the benchmark never holds the whole picture.
+bool writeTextPng(const QString& path, int w, int h)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    f.write("\x89PNG\r\n\x1a\n", 8);
+    QByteArray ihdr = header(w, h);
+    ihdr[9] = 2;  // RGB
+    writeChunk(f, "IHDR", ihdr);
+    z_stream z{};
+    if (deflateInit(&z, 1) != Z_OK)
+        return false;
+    QByteArray out(1 << 20, '\0');
+    auto drain = [&](int flush) {
+        int r;
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = uInt(out.size());
+            r = deflate(&z, flush);
+            const qsizetype n = out.size() - z.avail_out;
+            if (n > 0)
+                writeChunk(f, "IDAT", out.left(n));
+        } while (z.avail_out == 0 || (flush == Z_FINISH && r == Z_OK));
+    };
+    constexpr int kStep = 20, kStripLines = 26;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    QImage strip(w, kStep * kStripLines, QImage::Format_RGB888);
+    QByteArray row(1 + qsizetype(w) * 3, '\0');
+    for (int top = 0; top < h; top += strip.height()) {
+        strip.fill(Qt::white);
+        {
+            QPainter p(&strip);
+            p.setFont(font);
+            p.setPen(QColor(20, 20, 20));
+            for (int line = 0; line < kStripLines; ++line) {
+                const int n = top / kStep + line;
+                QString text;
+                for (int k = 0; text.size() < w / 6; ++k)
+                    text += QStringLiteral("Invoice %1-%2 for order %3 was paid on time; ")
+                                .arg(n)
+                                .arg(k)
+                                .arg(4100 + n * 13 + k * 7);
+                p.drawText(8, line * kStep + 15, text);
+            }
+        }
+        for (int y = 0; y < strip.height() && top + y < h; ++y) {
+            std::copy_n(reinterpret_cast<const char*>(strip.constScanLine(y)), qsizetype(w) * 3,
+                        row.data() + 1);
+            z.next_in = reinterpret_cast<Bytef*>(row.data());
+            z.avail_in = uInt(row.size());
+            drain(Z_NO_FLUSH);
+        }
+    }
+    drain(Z_FINISH);
+    deflateEnd(&z);
+    writeChunk(f, "IEND", {});
+    return f.flush();
+}
+
 QString uniformPng(const QString& name, int w, int h, QRgb rgba, int textMb)
 {
     const QString path = filePath(name);
@@ -175,11 +240,42 @@ BENCHMARK(BM_Open16384SquarePng)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
 
+void BM_Open16384SquareTextPng(benchmark::State& state)
+{
+    const QString path = filePath(QStringLiteral("limit-text.png"));
+    if (!QFile::exists(path))
+        writeTextPng(path, 16384, 16384);
+    open(state, path);
+}
+BENCHMARK(BM_Open16384SquareTextPng)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 void BM_OpenPngWith500MbText(benchmark::State& state)
 {
     open(state, uniformPng("text.png", 64, 48, qRgb(30, 120, 200), 500));
 }
 BENCHMARK(BM_OpenPngWith500MbText)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// A HEIC of one colour, `side` pixels square, written once with the application's own encoder
+// (one colour codes to a few KB).
+QString uniformHeic(const QString& name, int side)
+{
+    const QString path = filePath(name);
+    if (!QFile::exists(path)) {
+        QImage img(side, side, QImage::Format_RGB32);
+        img.fill(qRgb(30, 120, 200));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(encoded(img, ImageFormat::heic, 0.5, 1.0).value_or(QByteArray()));
+    }
+    return path;
+}
+
+void BM_OpenHeic(benchmark::State& state)
+{
+    const int side = int(state.range(0));
+    open(state, uniformHeic(QStringLiteral("square-%1.heic").arg(side), side));
+}
+BENCHMARK(BM_OpenHeic)->Arg(8192)->Arg(16384)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_RefuseSparse5GbPng(benchmark::State& state)
 {
