@@ -167,9 +167,9 @@ std::atomic<qint64> g_stallMs{kDefaultStallMs};
 
 // Images are handed over in bands of at most this many pixels, each read as an image of its own:
 // the process holds a few copies of what it reads (the request, the grey page, the page turned
-// dark on white, its blocks), so that its memory follows the band rather than the image. A 5K
-// screen is one band; the largest image Kaptorix opens (16384 × 16384) is sixteen.
-constexpr qint64 kBandPixels = qint64(16) * 1024 * 1024;
+// dark on white, its blocks), so that its memory follows the band rather than the image. A 4K
+// screen is one band; the largest image Kaptorix opens (16384 × 16384) is thirty-two.
+constexpr qint64 kBandPixels = qint64(8) * 1024 * 1024;
 // How far above a band's planned end an even row is looked for, so that no line is cut.
 constexpr int kBandCutSearchRows = 400;
 

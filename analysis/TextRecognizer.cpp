@@ -1,6 +1,7 @@
 #include "analysis/TextRecognizer.h"
 
 #include "analysis/BackgroundWork.h"
+#include "analysis/LineSlices.h"
 #include "analysis/PageLayout.h"
 #include "analysis/Polarity.h"
 
@@ -85,6 +86,9 @@ int cutRowIn(const QImage& grey, int target, int lowest)
 struct Strip {
     int top = 0;
     int end = 0;  // exclusive
+    // Columns [left, right) of the block; a slice of a block too wide to read at once.
+    int left = 0;
+    int right = 0;
 };
 
 struct StripResult {
@@ -99,6 +103,10 @@ constexpr int kRememberedStripRows = 320;
 // Strips never shorter than this many source rows: a strip costs an engine's set-up, and a
 // short one holds too few lines to pay for it.
 constexpr int kMinParallelStripRows = 240;
+
+// Strips of a block read in slices are at most this many source rows (about five lines of screen
+// text), so that a blank column crosses all their lines near each cut.
+constexpr int kSlicedStripRows = 96;
 
 QThreadPool& stripPool()
 {
@@ -130,7 +138,7 @@ std::vector<Strip> planStrips(const QImage& grey, double factor, int rows)
             cut = cut < 0 ? cut : (blankTop + cut) / 2;
             end = cut < 0 ? std::min(h, top + rows + 1) : cut + 1;
         }
-        strips.push_back({top, end});
+        strips.push_back({top, end, 0, grey.width()});
         top = end;
     }
     return strips;
@@ -149,11 +157,12 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         out.error = QStringLiteral("cancelled");
         return out;
     }
+    const QImage part = grey.copy(strip.left, strip.top, strip.right - strip.left, strip.end - strip.top);
     // Nothing but even rows (the empty part of a screen): nothing to read.
-    int row = strip.top;
-    while (row < strip.end && isUniformRow(grey, row))
+    int row = 0;
+    while (row < part.height() && isUniformRow(part, row))
         ++row;
-    if (row == strip.end)
+    if (row == part.height())
         return out;
     QString why;
     EngineModule* engine = engineModule(&why);
@@ -161,7 +170,6 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         out.error = QStringLiteral("recognition failed: %1").arg(why);
         return out;
     }
-    const QImage part = grey.copy(0, strip.top, grey.width(), strip.end - strip.top);
     QImage scaled = part;
     if (factor != 1.0) {
         scaled = part.scaled(std::max(1, int(std::lround(part.width() * factor))),
@@ -175,8 +183,8 @@ StripResult readStrip(const QImage& grey, QPoint origin, Strip strip, const Read
         return out;
     }
     const auto outcome = engine->read(
-        scaled, factor, origin + QPoint(0, strip.top), options.pageSegMode, languages, dataDir, g_cancelled,
-        pace == Pace::background ? &pauseWhileHeld : nullptr, out.lines, &out.error);
+        scaled, factor, origin + QPoint(strip.left, strip.top), options.pageSegMode, languages, dataDir,
+        g_cancelled, pace == Pace::background ? &pauseWhileHeld : nullptr, out.lines, &out.error);
     if (outcome != EngineModule::Outcome::NoEngine)
         registerExitHookAfterEngineStatics();
     if (g_cancelled.load())
@@ -310,21 +318,26 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         result.error = QStringLiteral("no language data installed in %1").arg(dataDir);
         return result;
     }
-    const QImage grey = prepared(image);
-    if (grey.isNull()) {
-        result.error = QStringLiteral("out of memory");
-        return result;
-    }
-    if (g_cancelled.load()) {
-        result.error = QStringLiteral("cancelled");
-        return result;
-    }
-    // Dark text on white everywhere, each region of the screen turned by its own ground.
-    const QImage turned = darkOnWhite(grey);
-    // The blocks are found with the rules in place (a frame or a separator bounds a block); the
-    // engine reads them without, as it takes a row of cells crossed by grid lines for graphics.
-    QList<QRect> blocks = options.splitColumns && !turned.isNull() ? textBlocks(turned) : QList<QRect>{};
-    const QImage page = withoutRules(turned);
+    QList<QRect> blocks;
+    QImage page;
+    {
+        const QImage grey = prepared(image);
+        if (grey.isNull()) {
+            result.error = QStringLiteral("out of memory");
+            return result;
+        }
+        if (g_cancelled.load()) {
+            result.error = QStringLiteral("cancelled");
+            return result;
+        }
+        // Dark text on white everywhere, each region of the screen turned by its own ground.
+        const QImage turned = darkOnWhite(grey);
+        // The blocks are found with the rules in place (a frame or a separator bounds a block); the
+        // engine reads them without, as it takes a row of cells crossed by grid lines for graphics.
+        if (options.splitColumns && !turned.isNull())
+            blocks = textBlocks(turned);
+        page = withoutRules(turned);
+    }  // the grey and turned pages go before the reading
     if (page.isNull()) {
         result.error = QStringLiteral("out of memory");
         return result;
@@ -342,6 +355,7 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         const QImage* block;
         QPoint origin;
         Strip strip;
+        int group;       // the slices of one strip share it: their lines are joined again
         QByteArray key;  // in memory under this key; empty without a memory
         bool known = false;
     };
@@ -355,18 +369,29 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
         int rows = (b.height() + count - 1) / count;
         if (memory)  // a change in one part of a block leaves the strips of the others as they were
             rows = std::min(rows, kRememberedStripRows);
-        for (const Strip& strip : planStrips(crops.back(), factor, rows))
-            jobs.push_back({&crops.back(), b.topLeft(), strip, {}, false});
+        if (b.width() > kMaxSliceWidth)
+            rows = std::min(rows, kSlicedStripRows);
+        for (Strip strip : planStrips(crops.back(), factor, rows)) {
+            const std::vector<int> cuts = sliceCuts(crops.back(), strip.top, strip.end);
+            const int group = jobs.empty() ? 0 : jobs.back().group + 1;
+            for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+                strip.left = cuts[k];
+                strip.right = cuts[k + 1];
+                jobs.push_back({&crops.back(), b.topLeft(), strip, group, {}, false});
+            }
+        }
     }
+    page = QImage();  // only the blocks' copies are read
     std::vector<StripResult> parts(jobs.size());
     if (memory) {
         for (std::size_t i = 0; i < jobs.size(); ++i) {
             Job& job = jobs[i];
             const QImage strip =
-                job.block->copy(0, job.strip.top, job.block->width(), job.strip.end - job.strip.top);
+                job.block->copy(job.strip.left, job.strip.top, job.strip.right - job.strip.left,
+                                job.strip.end - job.strip.top);
             job.key = stripKey(strip, factor, options, languages, dataDir);
             if (std::optional<QList<TextObservation>> lines = memory->find(job.key)) {
-                parts[i].lines = moved(std::move(*lines), job.origin + QPoint(0, job.strip.top));
+                parts[i].lines = moved(std::move(*lines), job.origin + QPoint(job.strip.left, job.strip.top));
                 job.known = true;
             }
         }
@@ -402,8 +427,22 @@ OCRResult recognize(const QImage& image, const QStringList& languages, const QSt
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         if (memory && !jobs[i].known)
             memory->keep(jobs[i].key,
-                         moved(parts[i].lines, -QPointF(jobs[i].origin + QPoint(0, jobs[i].strip.top))));
-        result.lines.append(std::move(parts[i].lines));
+                         moved(parts[i].lines,
+                               -QPointF(jobs[i].origin + QPoint(jobs[i].strip.left, jobs[i].strip.top))));
+    }
+    for (std::size_t i = 0; i < jobs.size();) {
+        std::size_t next = i + 1;
+        while (next < jobs.size() && jobs[next].group == jobs[i].group)
+            ++next;
+        if (next == i + 1) {
+            result.lines.append(std::move(parts[i].lines));
+        } else {
+            std::vector<QList<TextObservation>> slices;
+            for (std::size_t k = i; k < next; ++k)
+                slices.push_back(std::move(parts[k].lines));
+            result.lines.append(joinSlices(slices));
+        }
+        i = next;
     }
     result.ok = true;
     return result;

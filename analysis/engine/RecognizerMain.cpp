@@ -6,6 +6,8 @@
 #include "analysis/TextRecognizer.h"
 #include "analysis/engine/RecognizerProtocol.h"
 
+#include <malloc.h>
+
 #include <cstdio>
 
 using namespace kx;
@@ -20,6 +22,9 @@ int main(int argc, char**)
     // Nobody waits for this work, but it must come on a busy machine too (threads started
     // later inherit the classes).
     BackgroundWork::lowerThisProcess();
+    // The pages of a band (16 MB each) are mapped on their own and given back when freed, not kept
+    // in the heap after a larger one raised glibc's threshold.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 
     // A burst of captures of one screen: each unchanged block is read once. The lines of a
     // filled 4K screen take about 1.2 MB.

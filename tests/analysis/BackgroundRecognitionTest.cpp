@@ -278,6 +278,56 @@ TEST_F(BackgroundRecognition, ATallImageIsReadInBandsWithItsLinesWholeAndInPlace
     EXPECT_LT(peakMb, 200) << "the page's grey alone is 64 MB";
 }
 
+// Lines as wide as the widest image Kaptorix opens are read in slices and joined again: each comes
+// back whole, in its place, and the recognition process stays within its bound (a line this long
+// read at once took it 400 MB).
+TEST_F(BackgroundRecognition, LinesAsWideAsTheLargestImageAreReadWholeWithinTheBound)
+{
+    QImage page(16384, 40, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    const QFontMetrics metrics(font);
+    // Up to the image's edge, as a line of a page wider than the image; the edge cuts its last word.
+    QStringList whole;
+    {
+        QPainter p(&page);
+        p.setFont(font);
+        p.setPen(QColor(20, 20, 20));
+        for (int line = 0; line < 2; ++line) {
+            QString text;
+            for (int k = 0; metrics.horizontalAdvance(text) < 16600; ++k)
+                text += QStringLiteral("Invoice %1-%2 for order %3 was paid on time; ")
+                            .arg(line)
+                            .arg(k)
+                            .arg(4100 + k * 7);
+            p.drawText(8, 15 + line * 20, text);
+            while (metrics.horizontalAdvance(text) > page.width() - 8)
+                text.chop(1);
+            whole.append(text.section(QLatin1Char(' '), 0, -2));
+        }
+    }
+    ocr::stopRecognizerProcess();
+    const std::optional<OCRResult> read =
+        ocr::recognizeInProcess(page, OCRLanguages::current(), OCRLanguages::dataDir());
+    ASSERT_TRUE(read);
+    ASSERT_TRUE(read->ok) << read->error.toStdString();
+    ASSERT_EQ(read->lines.size(), whole.size()) << read->text().toStdString();
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        const TextObservation& line = read->lines[i];
+        EXPECT_TRUE(line.text.startsWith(whole[i])) << line.text.toStdString();
+        EXPECT_NEAR(line.box.bottom(), 15 + i * 20, 5);
+        ASSERT_EQ(line.charBoxes.size(), line.text.size());
+        for (const QRectF& letter : line.charBoxes)
+            EXPECT_TRUE(line.box.adjusted(-2, -2, 2, 2).contains(letter));
+    }
+    QFile status(QStringLiteral("/proc/%1/status").arg(ocr::recognizerProcessState().pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QByteArray all = status.readAll();
+    const qsizetype at = all.indexOf("VmHWM:");
+    EXPECT_LT(all.mid(at + 6, all.indexOf('\n', at) - at - 6).trimmed().split(' ')[0].toLong() / 1024, 200);
+}
+
 // Stopped by a hold for longer than the stall limit, the process has used no CPU all that time:
 // that is a pause, not a stuck recognizer, and the reading goes on once the hold is gone. Here
 // the process had no CPU for a moment before the hold either, as on a busy machine.
