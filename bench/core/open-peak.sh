@@ -11,9 +11,9 @@
 # process lives: it ends on its own once the image is read.
 # Then the image at the pixel limit filled with text (limit-text.png) opened while the history
 # still reads a capture of a screen of text taken as the file was read, so that the image's own
-# reading waits until its PNG is written: the tray's peak once both captures are in the history
-# and the image's reading has begun (its text itself takes over an hour of background CPU, so its
-# recognition process is not waited for).
+# reading waits until its PNG is written: the tray's peak 20 s after the capture's text is in,
+# when the image's own reading has begun (its text itself takes a long time, so its recognition
+# process is not waited for).
 set -u
 K=$1; B=$2
 W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
@@ -77,7 +77,9 @@ RPEAK=0
 until xwininfo -root -tree | grep -q '("kaptorix" "Kaptorix")'; do sleep 0.05; done
 xdotool key --delay 0 ctrl+alt+2
 waitfor "[ \$(grep -o '\"id\"' $W/h/index.json 2>/dev/null | wc -l) -ge 2 ]" 120
-# Until the image's own reading runs: its recognition process past the size of a screen's.
-waitfor "[ \$RPEAK -gt 200 ]" 300
+# The capture's text is in: the image's own reading starts then; its first bands are prepared
+# within seconds.
+waitfor "grep -q '\"ocrText\"' $W/h/index.json 2>/dev/null" 300
+t=$(date +%s); while [ $(($(date +%s) - t)) -lt 20 ]; do watchrec; sleep 0.2; done
 echo "tray_peak_mb limit-text.png with a capture of a text screen read meanwhile $(hwm $P), recognizer so far $RPEAK"
 kill $P; wait $P 2>/dev/null

@@ -317,9 +317,21 @@ TEST_F(BackgroundRecognition, LinesAsWideAsTheLargestImageAreReadWholeWithinTheB
         const TextObservation& line = read->lines[i];
         EXPECT_TRUE(line.text.startsWith(whole[i])) << line.text.toStdString();
         EXPECT_NEAR(line.box.bottom(), 15 + i * 20, 5);
+        EXPECT_NEAR(line.box.left(), 8, 3);
+        EXPECT_GT(line.box.right(), page.width() - 20);
         ASSERT_EQ(line.charBoxes.size(), line.text.size());
-        for (const QRectF& letter : line.charBoxes)
-            EXPECT_TRUE(line.box.adjusted(-2, -2, 2, 2).contains(letter));
+        // Left to right across the slices, each letter where it stands.
+        for (qsizetype k = 0; k < line.charBoxes.size(); ++k) {
+            EXPECT_TRUE(line.box.adjusted(-2, -2, 2, 2).contains(line.charBoxes[k]));
+            if (k > 0) {
+                EXPECT_GE(line.charBoxes[k].left(), line.charBoxes[k - 1].left() - 1) << k;
+            }
+        }
+        const qsizetype at = line.text.indexOf(QStringLiteral("4100 "));
+        ASSERT_GE(at, 0);
+        EXPECT_NEAR(line.boundingBox(at, 4)->left(),
+                    8 + metrics.horizontalAdvance(whole[i].left(whole[i].indexOf(QStringLiteral("4100 ")))),
+                    4);
     }
     QFile status(QStringLiteral("/proc/%1/status").arg(ocr::recognizerProcessState().pid));
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));
