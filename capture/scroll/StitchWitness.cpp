@@ -75,6 +75,13 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
                 return Witness::differs;
         return Witness::agrees;
     };
+    const int bg = backgroundLevel(reference_);
+    auto shows = [&](int k) {
+        for (int s = 0; s < S; ++s)
+            if (!close(next.row(k)[s], std::uint8_t(bg)))
+                return true;
+        return false;
+    };
     std::vector<Rows> out;
     const int last = std::min({bodyEnd, end - dy, R});
     for (int k = top; k < last;) {
@@ -82,9 +89,12 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
             ++k;
         if (k >= last)
             break;
-        // Its top: rows not compared just above may belong to it.
+        // Its top: rows not compared just above may belong to it, and so may rows that show
+        // something and merely look alike in grey (two colours of one level): it ends at the
+        // page's background.
         int from = k;
-        while (from > top && state(from - 1) == Witness::unseen)
+        while (from > top && (state(from - 1) == Witness::unseen ||
+                              (state(from - 1) == Witness::agrees && shows(from - 1))))
             --from;
         // Its foot: where the rows agree again for a while. Rows not compared may belong to it,
         // as at its top; something fixed on screen ends it.
@@ -99,6 +109,8 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
                 to = k + 1;
         }
         const bool intoNew = !covered && agreeing < kRegionGap;  // on into the rows this frame adds
+        while (!intoNew && to < last && state(to) == Witness::agrees && shows(to))
+            ++to;
         // A few rows around it go with it, but none of what is fixed on screen.
         int above = from, below = intoNew ? last : to;
         while (above > from - kRegionMargin && above > 0 && state(above - 1) != Witness::hidden)

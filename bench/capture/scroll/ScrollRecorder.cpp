@@ -4,6 +4,8 @@
 // the result as OUTDIR/result.png. Prints the result's size and the session's note. With
 // SECONDS the capture stays in manual mode (someone else turns the wheel) and ends then.
 // ScrollRecorder --status-lines PNG: where a pager's status lines sit in an image.
+// ScrollRecorder --order OUTDIR STATUS_ROWS: whether every recorded frame of a terminal capture,
+// less its last STATUS_ROWS rows, shows in the result, in order and without gaps.
 // ScrollRecorder --check OUTDIR REGIONS: checks OUTDIR/result.png against the frames recorded
 // beside it. REGIONS ("top,bottom,left,right;...", page pixels) are the parts of the page that
 // change by themselves: each must show in the result as one recorded frame showed it. Prints
@@ -111,6 +113,43 @@ int check(const QString& dir, const QString& regions)
     return 0;
 }
 
+// A terminal capture's rows in order: every recorded frame, less its last `status` rows (the
+// pager's status line), must be rows of the result, each frame found no higher than the one
+// before it and reaching at least down to where it starts (no gap between them).
+int order(const QString& dir, int status)
+{
+    const QImage result = QImage(dir + QStringLiteral("/result.png")).convertToFormat(QImage::Format_RGB32);
+    if (result.isNull()) {
+        std::printf("no result\n");
+        return 1;
+    }
+    const std::vector<size_t> have = rowHashes(result, 0, result.width());
+    int found = 0, missing = 0, backwards = 0, gaps = 0, at = 0, reach = -1;
+    QStringList names;
+    for (const kx::test::StitchCall& call : kx::test::readCalls(dir))
+        if (!call.frame.isNull()) {
+            const QImage f = call.frame.convertToFormat(QImage::Format_RGB32);
+            const int rows = f.height() - status;
+            const std::vector<size_t> want = rowHashes(f, 0, f.width());
+            int where = -1;
+            for (int p = 0; p + rows <= result.height() && where < 0; ++p)
+                if (std::equal(want.begin(), want.begin() + rows, have.begin() + p))
+                    where = p;
+            if (where < 0) {
+                ++missing;
+                continue;
+            }
+            ++found;
+            backwards += where < at;
+            gaps += reach >= 0 && where > reach;
+            at = std::max(at, where);
+            reach = std::max(reach, where + rows);
+        }
+    std::printf("height=%d frames_found=%d not_in_result=%d out_of_order=%d gaps=%d\n", result.height(),
+                found, missing, backwards, gaps);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -130,6 +169,8 @@ int main(int argc, char** argv)
             r.image.save(QString::fromLocal8Bit(argv[3]));
         return 0;
     }
+    if (argc == 4 && QByteArray(argv[1]) == "--order")
+        return order(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
     if (argc == 4 && QByteArray(argv[1]) == "--check")
         return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc == 3 && QByteArray(argv[1]) == "--status-lines") {

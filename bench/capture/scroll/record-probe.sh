@@ -15,9 +15,10 @@
 #                                 the first ones loaded; lazyfresh: captured right after the
 #                                 reload), a canvas redrawn every frame, a sticky table header
 #                                 whose text changes
-#   less lesshand man             xterm (alternateScroll) with less -M and a "lines a-b/N" prompt,
+#   less lesshand man journal     xterm (alternateScroll) with less -M and a "lines a-b/N" prompt,
 #                                 auto; the same scrolled by hand with the pointer resting on
-#                                 the status line; man bash, auto
+#                                 the status line; man bash, auto; a 2,000-line journal in less
+#                                 as journalctl runs it, auto
 # Prints one line per run. Browser runs are checked on the result (ScrollRecorder --check): the
 # page's height (H=), every region that changes by itself as one recorded frame showed it (torn=),
 # rows of photo placeholder grey, and for the table the header bands and the rows in order.
@@ -51,6 +52,19 @@ terminal() {  # GEOM HAND_SECONDS POINTER_PERCENT CMD...
 }
 
 case $KIND in
+journal)
+  # A 2,000-line system journal in less as journalctl pages it (LESS=FRSXMK), less -X and -F:
+  # without the alternate screen xterm gives the wheel to its own scrollback.
+  python3 -c "
+import random
+random.seed(7)
+units='systemd[1] kernel NetworkManager[612] sshd[1042] cron[733] dbus-daemon[598] pulseaudio[1311]'.split()
+msgs='Started Session of user. Reached target Timers. Accepted publickey for admin. link becomes ready. New connection. Stopped target Sound Card. Finished Cleanup of Temporary Directories.'.split('. ')
+for i in range(2000): print(f'Dec 08 {8 + i // 3600:02d}:{i // 60 % 60:02d}:{i % 60:02d} probe {random.choice(units)}: {random.choice(msgs)} ({i + 1})')
+" > $W/journal.txt
+  printf '#!/bin/sh\nexec less -RSMK %s\n' $W/journal.txt > $W/pager.sh; chmod +x $W/pager.sh
+  for i in $(seq $RUNS); do terminal 100x40 0 50 $W/pager.sh | sed "s/^/run $i /"; done
+  exit 0 ;;
 less|lesshand|man)
   python3 -c "
 import random

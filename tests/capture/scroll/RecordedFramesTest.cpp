@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QImage>
+#include <QRect>
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 using namespace kx::test;
@@ -72,6 +74,47 @@ void bannersWhole(const QImage& image)
     EXPECT_EQ(torn, 0) << "of " << banners << " banners";
 }
 
+// The table's sticky header (a green bar) shows once.
+void headerOnce(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    int bands = 0;
+    bool inBand = false;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const bool green = (rgb.pixel(62, y) & 0xffffff) == 0x2e7d32;
+        bands += green && !inBand;
+        inBand = green;
+    }
+    EXPECT_EQ(bands, 1);
+}
+
+// The page rectangle `part` (a canvas redrawn for every frame) shows in the result as one
+// recorded frame showed it: its rows are rows of one frame, one after the other.
+std::function<void(const QImage&)> asOneFrameShowedIt(const char* folder, QRect part)
+{
+    return [folder, part](const QImage& image) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        ASSERT_GT(rgb.height(), part.top());
+        const int rows = std::min(part.bottom() + 1, rgb.height()) - part.top();
+        auto same = [&](const QImage& f, int fy, int y) {
+            return std::memcmp(f.constScanLine(fy) + 4 * part.left(), rgb.constScanLine(y) + 4 * part.left(),
+                               std::size_t(4 * part.width())) == 0;
+        };
+        const QDir dir(framesDir(folder));
+        for (const QString& name : dir.entryList({QStringLiteral("[0-9]*.png")})) {
+            const QImage f = QImage(dir.filePath(name)).convertToFormat(QImage::Format_RGB32);
+            for (int o = 0; o + rows <= f.height(); ++o) {
+                int y = 0;
+                while (y < rows && same(f, o + y, part.top() + y))
+                    ++y;
+                if (y == rows)
+                    return;
+            }
+        }
+        ADD_FAILURE() << "rows " << part.top() << "-" << part.top() + rows << " show no single frame";
+    };
+}
+
 struct Recording {
     const char* folder;
     int minSteps;  // accepted steps the replay must reach
@@ -109,7 +152,19 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              Recording{"pulsing-banners-seam", 3, bannersWhole},
                              // Another run: a banner scrolls up to where the first screen showed
                              // another one pulsing, which made it look fixed on screen.
-                             Recording{"pulsing-banners-passing", 6, bannersWhole}),
+                             Recording{"pulsing-banners-passing", 6, bannersWhole},
+                             // Firefox ESR as it comes, smooth scrolling on, from here down: a canvas
+                             // 300 rows tall redrawn for every frame, which the grey signatures of two
+                             // of its states show alike in a few rows at its top.
+                             Recording{"canvas-redrawn-smooth", 5,
+                                       asOneFrameShowedIt("canvas-redrawn-smooth", QRect(60, 983, 300, 300))},
+                             // Photos that get their source 200-500 ms after they show, right after the
+                             // page was loaded afresh.
+                             Recording{"lazy-photos-fresh-smooth", 8, noPlaceholderAboveTheLastView},
+                             // Three banners pulsing on the page.
+                             Recording{"pulsing-banners-smooth", 5, bannersWhole},
+                             // A table under a sticky header row whose text says which rows show.
+                             Recording{"sticky-header-smooth", 6, headerOnce}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
