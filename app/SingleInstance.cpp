@@ -175,6 +175,23 @@ SingleInstance::Outcome SingleInstance::start(const QString& display, const QStr
     return outcome;
 }
 
+std::optional<SingleInstance::Outcome> SingleInstance::handOverToRunning(const QString& display,
+                                                                         const QStringList& paths, int waitMs)
+{
+    const QString path = socketPath(display);
+    if (path.isEmpty() || whatIsAt(path) != AtPath::ourSocket)
+        return std::nullopt;
+    switch (handOver(path, paths, waitMs)) {
+        case Peer::answered:
+            return Outcome::handedOver;
+        case Peer::silent:
+            return Outcome::notAnswering;
+        case Peer::none:
+            break;
+    }
+    return std::nullopt;
+}
+
 QString SingleInstance::message(Outcome outcome, const QString& display)
 {
     switch (outcome) {

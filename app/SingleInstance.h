@@ -7,6 +7,7 @@
 // that refuses connections (its process is gone) is replaced.
 #include <QObject>
 #include <QStringList>
+#include <optional>
 
 class QLocalServer;
 
@@ -27,6 +28,11 @@ public:
     // Hands `paths` (absolute) to a running instance, waiting up to `waitMs` for its answer,
     // or becomes the one that runs. A socket left by a crashed process is replaced.
     Outcome start(const QString& display, const QStringList& paths, int waitMs = 10000);
+    // Hands `paths` to an instance already running on `display`, before this process has an
+    // application object: handedOver, or notAnswering for a live one that did not take them;
+    // none when no instance listens (the full start() then decides, under its lock).
+    static std::optional<Outcome> handOverToRunning(const QString& display, const QStringList& paths,
+                                                    int waitMs = 10000);
     // What a start that cannot run tells on stderr (empty for primary and handedOver).
     static QString message(Outcome outcome, const QString& display);
     // Shows that message where a desktop user sees it too (a start from a launcher has no

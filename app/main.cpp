@@ -125,14 +125,27 @@ int main(int argc, char** argv)
     // check below, the single-instance socket, the platform code and the programs it starts.
     if (const QString display = kx::qtOptionValue(args, QStringLiteral("display")); !display.isEmpty())
         qputenv("DISPLAY", display.toLocal8Bit());
+    const QString display = qEnvironmentVariable("DISPLAY");
+    QStringList files;
+    for (const QString& f : kx::fileArguments(args))
+        files << QFileInfo(f).absoluteFilePath();
+
+    waitForRelaunchingParent();
+    // Files handed to a running instance go at once, before this process connects to the X
+    // server and makes its application object (most of what a second start cost).
+    const std::optional<kx::SingleInstance::Outcome> early =
+        kx::SingleInstance::handOverToRunning(display, files);
+    if (early == kx::SingleInstance::Outcome::handedOver) {
+        if (files.isEmpty())
+            std::fputs("Kaptorix is already running; its Settings window is shown.\n", stderr);
+        return 0;
+    }
     // Qt would abort with a core dump; one line says what is missing instead.
     if (const QString problem = kx::displayProblem(kx::DisplayEnvironment::current(), kx::x11DisplayOpens);
         !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
-
-    waitForRelaunchingParent();
     // The tray runs on xcb whatever the session asks for (Qt would abort where its Wayland
     // plugin is missing, and Kaptorix grabs through X11 anyway). Asked for as an argument, not
     // in the environment, so the programs Kaptorix starts get the user's QT_QPA_PLATFORM.
@@ -149,10 +162,6 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QStringList files;
-    for (const QString& f : kx::fileArguments(args))
-        files << QFileInfo(f).absoluteFilePath();
-
     // The desktop tests read the notices from stderr.
     if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES"))
         QObject::connect(&kx::Notices::shared(), &kx::Notices::shown,
@@ -162,8 +171,7 @@ int main(int argc, char** argv)
                          });
 
     kx::SingleInstance instance;
-    const QString display = qEnvironmentVariable("DISPLAY");
-    const auto outcome = instance.start(display, files);
+    const auto outcome = early ? *early : instance.start(display, files);
     const QString message = kx::SingleInstance::message(outcome, display);
     if (!message.isEmpty())
         std::fprintf(stderr, "%s\n", qPrintable(message));

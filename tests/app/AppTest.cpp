@@ -355,6 +355,34 @@ TEST(SingleInstance, SecondStartHandsOverAndAStaleSocketIsReplaced)
     EXPECT_EQ(received, QStringList{"/tmp/a.png"});
 }
 
+// A second start hands its files to the running instance before it opens the X display or makes
+// an application object: it gets through with no X server at all, and "--" keeps a file whose
+// name begins with "-".
+TEST(SingleInstance, ASecondStartHandsOverBeforeItTouchesTheXServer)
+{
+    QTemporaryDir runtime, cwd;
+    ::chmod(QFile::encodeName(runtime.path()).constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QString display = QStringLiteral(":79");  // no server there
+    SingleInstance first;
+    ASSERT_EQ(first.start(display, {}), SingleInstance::Outcome::primary);
+    QStringList received;
+    QObject::connect(&first, &SingleInstance::filesReceived, [&](const QStringList& p) { received = p; });
+
+    QProcess second;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.remove("QT_QPA_PLATFORM");
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(cwd.path());
+    second.start(qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix", {"--", "-shot.png"});
+    ASSERT_TRUE(test::waitFor([&] { return second.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().constData();
+    EXPECT_TRUE(test::waitFor([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QStringList{cwd.path() + "/-shot.png"});
+}
+
 // Connections that send nothing (or stop half way) are closed after a few seconds; one that
 // sends its whole message in time, if slowly, is answered.
 TEST(SingleInstance, IdleConnectionsAreClosed)
