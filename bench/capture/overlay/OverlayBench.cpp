@@ -107,7 +107,7 @@ void overlaysShown(benchmark::State& state)
 
 // The area hot key's path once the capture starts: the overlay windows readied and every
 // display frozen through the X source (as the capture coordinator does), the session started,
-// every overlay exposed and painted. Under scripts/desktop-session.sh with QT_QPA_PLATFORM=xcb
+// every overlay exposed and painted. Under scripts/desktop-session.sh (on xcb there)
 // and KX_SCREENS="1920x1080x24" or "3840x2160x24". idle = 0: a capture within 10 s of the
 // last one (buffers and window pixels still kept); 1: the first capture after the idle time
 // (pooled grab buffers, the grab's shared memory and the windows' pixels given back, the bare

@@ -1,5 +1,5 @@
-// The editor window on a real X server (run inside scripts/desktop-session.sh with
-// QT_QPA_PLATFORM=xcb): opening a 3840 × 2160 capture until its first frame is painted,
+// The editor window on a real X server (run inside scripts/desktop-session.sh, which gives it
+// xcb): opening a 3840 × 2160 capture until its first frame is painted,
 // copying it with 30 annotations until xclip has read the PNG, and saving it until the
 // file is in place.
 #include "core/ImageUtils.h"
@@ -89,7 +89,7 @@ bool haveX()
 void BM_OpenUntilFirstFrame(benchmark::State& state)
 {
     if (!haveX())
-        return state.SkipWithError("needs QT_QPA_PLATFORM=xcb under the desktop session");
+        return state.SkipWithError("needs an X display: run it under scripts/desktop-session.sh");
     const CaptureResult capture = page();
     QTemporaryDir dir;
     for (auto _ : state) {
@@ -111,7 +111,7 @@ BENCHMARK(BM_OpenUntilFirstFrame)->UseManualTime()->Unit(benchmark::kMillisecond
 void BM_CopyUntilXclipReadsPng(benchmark::State& state)
 {
     if (!haveX())
-        return state.SkipWithError("needs QT_QPA_PLATFORM=xcb under the desktop session");
+        return state.SkipWithError("needs an X display: run it under scripts/desktop-session.sh");
     QTemporaryDir dir;
     EditorWindowController* c = EditorWindowController::open(page(), QUuid(), quietServices(dir.path()));
     annotate(c->doc());
@@ -140,7 +140,7 @@ BENCHMARK(BM_CopyUntilXclipReadsPng)->UseManualTime()->Unit(benchmark::kMillisec
 void BM_SaveUntilFileInPlace(benchmark::State& state)
 {
     if (!haveX())
-        return state.SkipWithError("needs QT_QPA_PLATFORM=xcb under the desktop session");
+        return state.SkipWithError("needs an X display: run it under scripts/desktop-session.sh");
     QTemporaryDir dir;
     Prefs::set(QStringLiteral("imageFormat"), QStringLiteral("png"));
     EditorWindowController* c = EditorWindowController::open(page(), QUuid(), quietServices(dir.path()));
