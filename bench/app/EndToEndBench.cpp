@@ -2,7 +2,8 @@
 //  - process start (the fork) until its icon is embedded in the tray, mapped and painted;
 //  - the area hot key (an XTest key event) until the overlay's frame is on the server's screen,
 //    after an idle pause given in seconds (0: warm; 15: the pooled memory has been given back).
-//  - the CPU a whole-screen capture costs until its text is read, for a light and a filled page.
+//  - the CPU a whole-screen capture costs until its text is read, for a light and a filled page;
+//  - a second start handing over a 4K screenshot (the fork) until its editor shows the image.
 // Run under scripts/desktop-session.sh; KX_SCREENS=3840x2160x24 for the 4K figures.
 #include <X11/keysym.h>
 #include <benchmark/benchmark.h>
@@ -227,12 +228,23 @@ struct App {
         if (f.open(QIODevice::WriteOnly))
             f.write(index + "]");
     }
+    // KX_BENCH_KAPTORIX: another build of the binary, to compare two in the same minutes.
+    static QString program()
+    {
+        const QString other = qEnvironmentVariable("KX_BENCH_KAPTORIX");
+        return other.isEmpty() ? QStringLiteral(KX_KAPTORIX) : other;
+    }
     void start()
     {
         kx::bench::prepareHome(home, process);
-        // KX_BENCH_KAPTORIX: another build of the binary, to compare two in the same minutes.
-        const QString other = qEnvironmentVariable("KX_BENCH_KAPTORIX");
-        process.start(other.isEmpty() ? QStringLiteral(KX_KAPTORIX) : other);
+        process.start(program());
+    }
+    // A second start of the program with `args`, as a file manager hands files over.
+    void handOver(QProcess& second, const QStringList& args)
+    {
+        second.setProcessEnvironment(process.processEnvironment());
+        second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        second.start(program(), args);
     }
     ~App()
     {
@@ -433,6 +445,71 @@ BENCHMARK(BM_BackgroundReadingCpu)
     ->Args({24, 5})
     ->Args({0, 5})
     ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Arg 0: the first image the tray opens after its start; 1: one opened while an editor opened
+// earlier still shows. A second start hands over a 3840 × 2160 screenshot (a page of text with a
+// block of one colour in its middle); timed from the fork until the middle of the screen, where
+// the editor opens with the image fitted, shows that colour.
+void BM_HandOverToPaintedEditor(benchmark::State& state)
+{
+    Watcher x;
+    if (!x.ok()) {
+        state.SkipWithError("no X display");
+        return;
+    }
+    const int cx = x.screen->width_in_pixels / 2, cy = x.screen->height_in_pixels / 2;
+    x.paintRoot(0x202020);
+    x.pointerTo(cx, cy);  // the editor opens on the screen under the pointer
+    QTemporaryDir files;
+    const auto shot = [&](const QString& name, QColor block) {
+        QImage page = kx::bench::proseScreen(3840, 2160, 80, nullptr);
+        QPainter(&page).fillRect(QRect(1280, 720, 1280, 720), block);
+        page.save(files.filePath(name));
+        return files.filePath(name);
+    };
+    const QString earlier = shot("earlier.png", QColor(0xc0, 0x30, 0x30));
+    const QString file = shot("shot.png", QColor(0x2a, 0x7f, 0x3c));
+    const uint32_t shown = 0x2a7f3c;
+    std::vector<double> times;
+    for (auto _ : state) {
+        App app;
+        app.start();
+        if (!spinUntil([&] { return x.trayIconEmbedded(); })) {
+            state.SkipWithError("the app never showed its icon");
+            return;
+        }
+        spinUntil([] { return false; }, 1500);  // the history is read after the icon shows
+        if (state.range(0) == 1) {
+            QProcess first;
+            app.handOver(first, {earlier});
+            if (!spinUntil([&] { return x.pixel(cx, cy) == 0xc03030; })) {
+                state.SkipWithError("the first editor never showed its image");
+                return;
+            }
+            first.waitForFinished();
+            spinUntil([] { return false; }, 1000);
+        }
+        QProcess second;
+        QElapsedTimer t;
+        t.start();
+        app.handOver(second, {file});
+        if (!spinUntil([&] { return x.pixel(cx, cy) == shown; })) {
+            state.SkipWithError("the editor never showed the image");
+            return;
+        }
+        times.push_back(t.nsecsElapsed() / 1e6);
+        state.SetIterationTime(times.back() / 1000);
+        second.waitForFinished();
+    }
+    state.counters["handover_to_editor_ms"] = median(times);
+    state.counters["load"] = loadNow();
+}
+BENCHMARK(BM_HandOverToPaintedEditor)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(7)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
