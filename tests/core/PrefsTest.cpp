@@ -364,6 +364,7 @@ TEST(PrefsHealth, AFileThatDoesNotParseIsKeptAsideBeforeItIsWritten)
         Prefs::sync();
         EXPECT_TRUE(Prefs::boolean("after.save"));
         EXPECT_TRUE(Prefs::boolean("after.copy")) << "removed: the default again";
+        Prefs::reloadForTests();  // QSettings writes what it holds as it goes
         EXPECT_EQ(at.read(at.conf()), bad) << "a file not kept must not be written";
         EXPECT_TRUE(at.keptCopies().isEmpty());
     }
