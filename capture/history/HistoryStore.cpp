@@ -96,7 +96,7 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     // cannot be made is told with the first write that needs it, with the system's reason.
     makePrivateFolder(dir_);
     images_ = std::make_unique<ImageWriter>(dir_);
-    shared_ = std::make_shared<SharedIndex>(dir_);
+    shared_ = std::make_shared<SharedIndex>(dir_, options.lockWaitMs);
     index_ = std::make_unique<JsonStoreWriter>(
         indexPath(),
         [this] {

@@ -53,6 +53,7 @@ public:
         std::function<QDateTime()> now;  // empty: the system clock
         Recognizer recognize;            // empty: OCRService in the background
         int debounceMs = 400;
+        int lockWaitMs = 10000;  // how long a write waits for another Kaptorix's hold on the folder
     };
 
     // The process-wide store over defaultDir(), created on first use.

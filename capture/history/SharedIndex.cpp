@@ -8,7 +8,7 @@
 
 namespace kx {
 
-SharedIndex::SharedIndex(QString dir) : dir_(std::move(dir))
+SharedIndex::SharedIndex(QString dir, int lockWaitMs) : dir_(std::move(dir)), lockWaitMs_(lockWaitMs)
 {
 }
 
@@ -16,7 +16,7 @@ std::shared_ptr<void> SharedIndex::lock(QString* error) const
 {
     // A folder removed meanwhile is made again, as the write itself would.
     makePrivateFolder(dir_);
-    return lockFile(lockPath(), kLockWaitMs, error);
+    return lockFile(lockPath(), lockWaitMs_, error);
 }
 
 void SharedIndex::begin(const QList<HistoryEntry>& read)

@@ -23,7 +23,7 @@ public:
     // How long a write or a start waits for another process's hold on the folder.
     static constexpr int kLockWaitMs = 10000;
 
-    explicit SharedIndex(QString dir);
+    explicit SharedIndex(QString dir, int lockWaitMs = kLockWaitMs);
 
     QString indexPath() const { return dir_ + QStringLiteral("/index.json"); }
     QString lockPath() const { return dir_ + QStringLiteral("/index.lock"); }
@@ -53,6 +53,7 @@ public:
 
 private:
     QString dir_;
+    int lockWaitMs_;
     // Writer thread only (and begin() before it runs):
     QList<HistoryEntry> known_;  // the file's history as last read or written
     std::optional<Result> last_;

@@ -6,6 +6,7 @@
 #include "capture/history/HistoryMerge.h"
 #include "capture/history/HistoryStore.h"
 #include "core/AtomicFile.h"
+#include "core/FileLock.h"
 
 #include "FileLimits.h"
 #include "HistoryTestSupport.h"
@@ -26,12 +27,13 @@ namespace {
 
 class HistorySharingTest : public test::UnlimitedHistoryTest {
 protected:
-    std::unique_ptr<HistoryStore> makeStore(int debounceMs = 0)
+    std::unique_ptr<HistoryStore> makeStore(int debounceMs = 0, int lockWaitMs = 10000)
     {
         HistoryStore::Options o;
         o.dir = folder.path();
         o.recognize = ocr.function();
         o.debounceMs = debounceMs;
+        o.lockWaitMs = lockWaitMs;
         return std::make_unique<HistoryStore>(std::move(o));
     }
     CaptureResult capture(int i, SourceKind kind = SourceKind::window)
@@ -67,6 +69,18 @@ QStringList ids(const QList<HistoryEntry>& entries)
 TEST_F(HistorySharingTest, TwoInstancesKeepEveryCaptureAndFieldOfBothAndEveryDeletion)
 {
     auto a = makeStore(), b = makeStore();
+    // What one writes the other takes in without writing anything itself (else each would
+    // write again at every write of the other, for ever).
+    QSignalSpy aWrote(a.get(), &HistoryStore::indexWritten), bWrote(b.get(), &HistoryStore::indexWritten);
+    const HistoryEntry first = a->add(capture(100));
+    a->flush();
+    ASSERT_TRUE(test::waitFor([&] { return b->entry(first.id).has_value(); }));
+    b->flush();
+    EXPECT_EQ(bWrote.count(), 0);
+    EXPECT_EQ(aWrote.count(), 1);
+    a->remove({first.id});
+    a->flush();
+    ASSERT_TRUE(test::waitFor([&] { return !b->entry(first.id).has_value(); }));
     // 40 captures taken in turn, each side writing the index between them.
     QList<HistoryEntry> taken;
     for (int i = 0; i < 40; ++i) {
@@ -116,6 +130,29 @@ TEST_F(HistorySharingTest, TwoInstancesKeepEveryCaptureAndFieldOfBothAndEveryDel
     EXPECT_EQ(c->entry(taken[3].id)->ocrText, "");
     EXPECT_EQ(c->entry(taken[7].id)->ocrText, "late");
     EXPECT_EQ(c->entries().first().title, "Window 40");
+}
+
+TEST_F(HistorySharingTest, AWriteWaitsForTheFoldersLockAndSaysWhyWhenHeldTooLong)
+{
+    auto store = makeStore(0, 300);
+    const HistoryEntry e = store->add(capture(1));
+    store->flush();
+    const QByteArray before = readFile(store->indexPath());
+    QSignalSpy failed(store.get(), &HistoryStore::indexWriteFailed);
+    {
+        // Another Kaptorix in the middle of its write.
+        QString why;
+        const std::shared_ptr<void> held = lockFile(folder.filePath("index.lock"), 0, &why);
+        ASSERT_TRUE(held) << why.toStdString();
+        store->toggleFavorite(e.id);
+        store->flush();
+        EXPECT_EQ(readFile(store->indexPath()), before);
+        ASSERT_EQ(failed.count(), 1);
+        EXPECT_TRUE(failed.first().at(0).toString().contains("Another Kaptorix of this user kept it locked."))
+            << failed.first().at(0).toString().toStdString();
+    }
+    store->flush();
+    EXPECT_TRUE(decodeIndex(readFile(store->indexPath())).entries.value(0).favorite);
 }
 
 TEST_F(HistorySharingTest, AStartLeavesWhatARunningInstanceIsWritingAlone)
