@@ -203,6 +203,7 @@ VerticalStitcher::RowMask VerticalStitcher::movedWithThePage(const StitchSignatu
                                                              int dy) const
 {
     const int R = height_;
+    int page = -1;  // the page's background, once needed
     RowMask out;
     for (int r = 0; r < R;) {
         auto both = [&](int k) {
@@ -221,9 +222,13 @@ VerticalStitcher::RowMask VerticalStitcher::movedWithThePage(const StitchSignatu
             continue;
         const double moved = likeness(next, from, reference_, from + dy, n);
         const double inPlace = likeness(next, from, reference_, from, n);
-        // A tint fixed over the moving content keeps the background's level at its place.
-        const bool sameGround = std::abs(commonLevel(next, from, r - from) -
-                                         commonLevel(reference_, from, r - from)) <= kExactLevels;
+        // A tint fixed over the moving content keeps its own ground at its place, a level that
+        // is not the page's background; rows whose ground is the page's show the page.
+        const int ground = commonLevel(next, from, r - from);
+        if (page < 0)
+            page = backgroundLevel(reference_);
+        const bool sameGround = std::abs(ground - commonLevel(reference_, from, r - from)) <= kExactLevels &&
+                                std::abs(ground - page) > kExactLevels;
         if (moved >= kSamePicture && moved > inPlace + kClearly && !sameGround) {
             if (out.empty())
                 out = referenceMask_;

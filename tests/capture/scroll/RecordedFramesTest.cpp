@@ -164,7 +164,11 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              // Three banners pulsing on the page.
                              Recording{"pulsing-banners-smooth", 5, bannersWhole},
                              // A table under a sticky header row whose text says which rows show.
-                             Recording{"sticky-header-smooth", 6, headerOnce}),
+                             Recording{"sticky-header-smooth", 6, headerOnce},
+                             // Smooth scrolling off: a banner across the end of the kept rows, whose lower
+                             // part the settlings had seen pulse at that place on screen before (another
+                             // banner), over the page's own white ground.
+                             Recording{"pulsing-banners-seam-smooth-off", 6, bannersWhole}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
