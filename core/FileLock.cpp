@@ -25,36 +25,45 @@ struct Held {
     }
 };
 
-}  // namespace
-
-std::shared_ptr<void> lockFile(const QString& path, int waitMs, QString* error)
+std::shared_ptr<void> lockOpened(const QString& path, int flags, int waitMs, QString* error, int* errorNumber)
 {
-    auto held = std::make_shared<Held>();
-    held->fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (held->fd < 0) {
+    const auto fail = [&](int number, QString why) {
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = std::move(why);
+        if (errorNumber)
+            *errorNumber = number;
         return nullptr;
-    }
+    };
+    auto held = std::make_shared<Held>();
+    held->fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0600);
+    if (held->fd < 0)
+        return fail(errno, QString::fromLocal8Bit(std::strerror(errno)));
     QElapsedTimer waited;
     waited.start();
     for (int pause = 1;; pause = std::min(pause * 2, 50)) {
         if (::flock(held->fd, LOCK_EX | LOCK_NB) == 0)
             return held;
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            if (error)
-                *error = QString::fromLocal8Bit(std::strerror(errno));
-            return nullptr;
-        }
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return fail(errno, QString::fromLocal8Bit(std::strerror(errno)));
         if (waited.elapsed() >= waitMs)
             break;
         QThread::msleep(pause);
     }
-    if (error)
-        *error = kx::tr("Another Kaptorix of this user kept it locked.",
-                        "A felhasználó egy másik Kaptorixa zárolva tartotta.",
-                        "Ein anderes Kaptorix dieses Benutzers hielt es gesperrt.");
-    return nullptr;
+    return fail(EWOULDBLOCK, kx::tr("Another Kaptorix of this user kept it locked.",
+                                    "A felhasználó egy másik Kaptorixa zárolva tartotta.",
+                                    "Ein anderes Kaptorix dieses Benutzers hielt es gesperrt."));
+}
+
+}  // namespace
+
+std::shared_ptr<void> lockFile(const QString& path, int waitMs, QString* error)
+{
+    return lockOpened(path, O_RDWR | O_CREAT | O_NOFOLLOW, waitMs, error, nullptr);
+}
+
+std::shared_ptr<void> lockExistingFile(const QString& path, int waitMs, QString* error, int* errorNumber)
+{
+    return lockOpened(path, O_RDONLY, waitMs, error, errorNumber);
 }
 
 std::optional<FileIdentity> fileIdentity(const QString& path)

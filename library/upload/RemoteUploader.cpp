@@ -118,6 +118,7 @@ UploadSettings UploadSettings::fromPrefs()
 struct RemoteUploader::Pass {
     QList<PendingUpload> items;
     qsizetype next = 0;
+    std::shared_ptr<void> claim;  // on the item being sent
     RetryTally tally;
     QPromise<RetryTally> promise;
     QFuture<RetryTally> future;
@@ -265,25 +266,39 @@ QFuture<RetryTally> RemoteUploader::retryPass()
 
 void RemoteUploader::nextInPass()
 {
+    pass_->claim.reset();
     while (pass_->next < pass_->items.size()) {
         const PendingUpload item = pass_->items[pass_->next++];
-        const QString path = queue().pngPath(item.id);
-        if (!QFileInfo::exists(path)) {
-            queue().remove(item.id);
-            continue;
+        // Another Kaptorix of this user may be in a pass over the same queue: only the one
+        // that claims an item sends it.
+        UploadQueue::Claim claim = queue().claim(item.id);
+        switch (claim.state) {
+            case UploadQueue::Claim::State::elsewhere:
+                --pass_->tally.total;  // not this pass's to send
+                continue;
+            case UploadQueue::Claim::State::noImage:
+                queue().remove(item.id);
+                continue;
+            case UploadQueue::Claim::State::unreadable:
+                // The image is still there: keep the item for a later pass.
+                queue().recordFailure(item.id, claim.error);
+                continue;
+            case UploadQueue::Claim::State::claimed:
+                break;
         }
-        QFile file(path);
+        QFile file(queue().pngPath(item.id));
         if (!file.open(QIODevice::ReadOnly)) {
-            // The image is still there: keep the item for a later pass.
             queue().recordFailure(item.id, file.errorString());
             continue;
         }
+        pass_->claim = std::move(claim.held);
         const QByteArray png = file.readAll();
         sendAs(png, item.fileName, item.entryID).then(this, [this, item](const Outcome<Sent>& r) {
             if (r.ok()) {
                 if (r.value().link && item.entryID)
                     history().setUploadURL(*item.entryID, *r.value().link);
-                queue().remove(item.id);
+                // The claim goes with the removal: held until the saved queue lacks the item.
+                queue().remove(item.id, std::exchange(pass_->claim, nullptr));
                 ++pass_->tally.sent;
             } else {
                 queue().recordFailure(item.id, r.message());

@@ -26,7 +26,8 @@ struct UploadReport {
     QString subtitle;
 };
 
-// One retry pass: items sent of the items it started with.
+// One retry pass: items sent of the items it started with, less those another Kaptorix of this
+// user was sending or had sent meanwhile.
 struct RetryTally {
     int sent = 0;
     int total = 0;
@@ -49,7 +50,8 @@ public:
     // The text for the settings' "Test connection": the success text or the failure's message.
     static QFuture<QString> testConnection();
 
-    // Resends the queued items one after another. A request while a pass runs joins that pass.
+    // Resends the queued items one after another, each once claimed (UploadQueue::claim). A
+    // request while a pass runs joins that pass.
     QFuture<RetryTally> retryPass();
     bool retrying() const { return pass_ != nullptr; }
 

@@ -1,8 +1,11 @@
 #include "library/upload/UploadNames.h"
 
 #include "core/AtomicFile.h"
+#include "core/JsonStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +16,7 @@ namespace kx {
 namespace {
 
 constexpr int kMaxNameBytes = 255;
+constexpr int kLockWaitMs = 5000;
 
 QString key(const QString& name)
 {
@@ -21,25 +25,60 @@ QString key(const QString& name)
 
 }  // namespace
 
-UploadNames::UploadNames(const QString& path) : path_(path)
+UploadNames::UploadNames(const QString& path)
+    : path_(path),
+      lockPath_(QFileInfo(path).dir().filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".lock")))
 {
-    QFile f(path_);
-    if (!f.open(QIODevice::ReadOnly))
+    const std::shared_ptr<void> held = lock();
+    takeIn();
+}
+
+std::shared_ptr<void> UploadNames::lock() const
+{
+    return lockFile(lockPath_, kLockWaitMs);
+}
+
+void UploadNames::add(const Use& use)
+{
+    byName_.insert(key(use.name), uses_.size());
+    uses_.append(use);
+}
+
+void UploadNames::takeIn()
+{
+    const std::optional<FileIdentity> now = fileIdentity(path_);
+    if (now && now == identity_)
         return;
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
-    f.close();
-    if (error.error != QJsonParseError::NoError || !doc.isArray()) {
-        setAside(path_);
-        return;
-    }
-    for (const QJsonValue& v : doc.array()) {
+    QList<Use> read;
+    const JsonArrayLoad load = loadJsonArray(path_, [&read](const QJsonValue& v) {
         const QString name = v[QLatin1String("name")].toString();
         if (name.isEmpty())
-            continue;
+            return false;
         const QUuid id(v[QLatin1String("entryID")].toString());
-        byName_.insert(key(name), uses_.size());
-        uses_.append({name, id.isNull() ? std::nullopt : std::optional<QUuid>(id)});
+        read.append({name, id.isNull() ? std::nullopt : std::optional<QUuid>(id)});
+        return true;
+    });
+    identity_ = fileIdentity(path_);
+    writable_ = load.writable;
+    // A file that was set aside takes nothing with it: what this one knew is written anew.
+    if (!load.read) {
+        if (load.unreadable)
+            unsaved_ = uses_;
+        return;
+    }
+    const QList<Use> mine = std::exchange(unsaved_, {});
+    uses_.clear();
+    byName_.clear();
+    for (const Use& use : read) {
+        if (!byName_.contains(key(use.name)))
+            add(use);
+    }
+    // A name the file gives another capture stays that one's (the file was first).
+    for (const Use& use : mine) {
+        if (!byName_.contains(key(use.name))) {
+            add(use);
+            unsaved_.append(use);
+        }
     }
 }
 
@@ -58,15 +97,19 @@ QString UploadNames::reserve(const QString& base, const QString& extension,
     QSet<QString> queued;
     for (const QString& name : held)
         queued.insert(key(name));
+    // Chosen and written under the lock: the other Kaptorix cannot give the same name meanwhile.
+    const std::shared_ptr<void> locked = lock();
+    if (locked)
+        takeIn();
     for (int n = 1;; ++n) {
         const QString name = numbered(base, n, extension);
         if (queued.contains(key(name)))
             continue;
         const auto it = byName_.constFind(key(name));
         if (it == byName_.cend()) {
-            byName_.insert(key(name), uses_.size());
-            uses_.append({name, entryID});
-            save();
+            add({name, entryID});
+            unsaved_.append(uses_.last());
+            save(locked != nullptr);
             return name;
         }
         if (entryID && uses_[*it].entryID == entryID)
@@ -75,23 +118,32 @@ QString UploadNames::reserve(const QString& base, const QString& extension,
 }
 
 bool UploadNames::takenByOther(const QString& name, const std::optional<QUuid>& entryID,
-                               const QStringList& held) const
+                               const QStringList& held)
 {
     for (const QString& h : held) {
         if (key(h) == key(name))
             return true;
     }
+    if (fileIdentity(path_) != identity_) {
+        const std::shared_ptr<void> locked = lock();
+        if (locked)
+            takeIn();
+    }
     const auto it = byName_.constFind(key(name));
     return it != byName_.cend() && !(entryID && uses_[*it].entryID == entryID);
 }
 
-void UploadNames::record(const QString& name, const std::optional<QUuid>& entryID)
+bool UploadNames::record(const QString& name, const std::optional<QUuid>& entryID)
 {
-    if (byName_.contains(key(name)))
-        return;
-    byName_.insert(key(name), uses_.size());
-    uses_.append({name, entryID});
-    save();
+    const std::shared_ptr<void> locked = lock();
+    if (locked)
+        takeIn();
+    if (const auto it = byName_.constFind(key(name)); it != byName_.cend())
+        return entryID && uses_[*it].entryID == entryID;
+    add({name, entryID});
+    unsaved_.append(uses_.last());
+    save(locked != nullptr);
+    return true;
 }
 
 UploadNames::Parts UploadNames::split(const QString& name)
@@ -114,8 +166,12 @@ UploadNames::Parts UploadNames::split(const QString& name)
     return parts;
 }
 
-void UploadNames::save() const
+void UploadNames::save(bool locked)
 {
+    // Unlocked, the write could drop what the other Kaptorix gave: the names wait in unsaved_
+    // for the next write that has the lock.
+    if (!locked || !writable_)
+        return;
     QJsonArray list;
     for (const Use& use : uses_) {
         QJsonObject o{{QStringLiteral("name"), use.name}};
@@ -124,7 +180,10 @@ void UploadNames::save() const
         list.append(o);
     }
     // A failed write keeps the names of this session taken; the next upload writes them again.
-    writeFileAtomically(path_, QJsonDocument(list).toJson(QJsonDocument::Compact));
+    if (!writeFileAtomically(path_, QJsonDocument(list).toJson(QJsonDocument::Compact)))
+        return;
+    identity_ = fileIdentity(path_);
+    unsaved_.clear();
 }
 
 }  // namespace kx

@@ -2,6 +2,12 @@
 // The remote names this program gave its uploads, kept in a file beside the retry queue, so
 // that no later upload (after a restart too) replaces another capture's file on the server:
 // a link already copied or stored in the history keeps serving its own image. GUI thread only.
+//
+// Another Kaptorix of this user (one runs per X display) shares the file: every name is given
+// under the folder's lock ("uploaded-names.lock") from the file as it is then, and written back
+// with the other's names in it, so neither gives a name the other gave nor drops one.
+
+#include "core/FileLock.h"
 
 #include <QHash>
 #include <QList>
@@ -14,7 +20,8 @@ namespace kx {
 
 class UploadNames {
 public:
-    // Reads the file; one that does not parse is set aside and the list starts empty.
+    // Reads the file; one that does not parse is set aside and the list starts empty, one with
+    // bad elements is copied aside first.
     explicit UploadNames(const QString& path);
 
     // A name for `base` + `extension` that no other capture's upload has: "base", then
@@ -26,10 +33,10 @@ public:
 
     // Whether `name` was given to another capture's upload, or is one of `held`: a name the
     // server has free is still not for this upload.
-    bool takenByOther(const QString& name, const std::optional<QUuid>& entryID,
-                      const QStringList& held) const;
+    bool takenByOther(const QString& name, const std::optional<QUuid>& entryID, const QStringList& held);
     // Records a name the upload of `entryID` moved to because the server had its first one.
-    void record(const QString& name, const std::optional<QUuid>& entryID);
+    // False when another capture's upload has it (given by the other Kaptorix meanwhile, say).
+    bool record(const QString& name, const std::optional<QUuid>& entryID);
 
     const QString& path() const { return path_; }
 
@@ -49,11 +56,21 @@ private:
         QString name;
         std::optional<QUuid> entryID;
     };
-    void save() const;
+    std::shared_ptr<void> lock() const;
+    // With the lock held: the file as another process left it, plus the names this one gave
+    // that are not in it yet.
+    void takeIn();
+    void add(const Use& use);
+    // With the lock held (or without when it could not be had: the names then wait).
+    void save(bool locked);
 
     QString path_;
+    QString lockPath_;
     QList<Use> uses_;
     QHash<QString, qsizetype> byName_;  // case-folded name -> index in uses_
+    QList<Use> unsaved_;                // given here, not yet in the file
+    std::optional<FileIdentity> identity_;
+    bool writable_ = true;
 };
 
 }  // namespace kx

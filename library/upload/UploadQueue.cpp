@@ -10,6 +10,7 @@
 #include <QFileSystemWatcher>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 namespace kx {
@@ -141,7 +142,7 @@ void UploadQueue::recordFailure(const QUuid& id, const QString& error)
     Q_EMIT itemsChanged();
 }
 
-void UploadQueue::remove(const QUuid& id)
+void UploadQueue::remove(const QUuid& id, std::shared_ptr<void> claim)
 {
     PendingUpload change;
     change.id = id;
@@ -150,7 +151,9 @@ void UploadQueue::remove(const QUuid& id)
     apply(items_, changes_.last());
     // The index goes first: a crash in between leaves a stray image, never an item without
     // one. After a failed save the image waits for the save that takes the removal.
-    unlinkAfterSave_.append(id);
+    // The claim of a sent item waits with it: the other Kaptorix must not send it again before
+    // a saved queue lacks it.
+    unlinkAfterSave_.append({id, std::move(claim)});
     save();
     if (items_.size() != before)
         Q_EMIT itemsChanged();
@@ -206,13 +209,35 @@ void UploadQueue::setItems(QList<PendingUpload> items)
     Q_EMIT itemsChanged();
 }
 
-void UploadQueue::takeOtherWrites()
+bool UploadQueue::takeOtherWrites()
 {
     if (fileIdentity(indexPath()) == identity_)
-        return;
+        return true;
     const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
-    if (held && readIfChanged())
-        setItems(withChanges(onDisk_));
+    if (!held || !readIfChanged())
+        return false;
+    setItems(withChanges(onDisk_));
+    return true;
+}
+
+UploadQueue::Claim UploadQueue::claim(const QUuid& id)
+{
+    Claim claim;
+    int number = 0;
+    claim.held = lockExistingFile(pngPath(id), 0, &claim.error, &number);
+    // Looked at after the lock: whoever sent the item saved its removal before letting go.
+    if (!takeOtherWrites() ||
+        std::none_of(items_.cbegin(), items_.cend(), [&](const PendingUpload& p) { return p.id == id; })) {
+        claim.held.reset();
+        return claim;
+    }
+    if (claim.held)
+        claim.state = Claim::State::claimed;
+    else if (number == ENOENT)
+        claim.state = Claim::State::noImage;
+    else if (number != EWOULDBLOCK)
+        claim.state = Claim::State::unreadable;
+    return claim;
 }
 
 bool UploadQueue::save()
@@ -229,7 +254,7 @@ bool UploadQueue::save()
     identity_ = fileIdentity(indexPath());
     onDisk_ = merged;
     changes_.clear();
-    for (const QUuid& id : std::exchange(unlinkAfterSave_, {})) {
+    for (const auto& [id, claim] : std::exchange(unlinkAfterSave_, {})) {
         if (std::none_of(merged.cbegin(), merged.cend(), [&](const PendingUpload& p) { return p.id == id; }))
             QFile::remove(pngPath(id));
     }

@@ -42,7 +42,20 @@ public:
     void recordFailure(const QUuid& id, const QString& error);
     // Removes every item with this id, saves (also when none matched), then deletes the PNG;
     // after a failed save the PNG stays, so the file on disk never names a missing image.
-    void remove(const QUuid& id);
+    // A claim on the item (a sent one) is held until both happened.
+    void remove(const QUuid& id, std::shared_ptr<void> claim = nullptr);
+
+    // A claim on one item before it is sent again: while it is held no other Kaptorix of this
+    // user sends the item. It is a lock on the item's image, so it ends with the process that
+    // held it. `elsewhere`: another one holds it, or the item is no longer queued (sent or
+    // removed by the other meanwhile); `noImage`: the image is gone; `unreadable`: it cannot
+    // be opened, for `error`.
+    struct Claim {
+        enum class State { claimed, elsewhere, noImage, unreadable } state = State::elsewhere;
+        std::shared_ptr<void> held;
+        QString error;
+    };
+    Claim claim(const QUuid& id);
 
     // Writes queue.json. A failed write keeps the list in memory; the next change writes it
     // again. False when it failed or writing is off because a bad file could not be kept.
@@ -68,7 +81,8 @@ private:
     QList<PendingUpload> withChanges(QList<PendingUpload> items) const;
     // Reads queue.json when another process wrote it since; false when it is in the way.
     bool readIfChanged();
-    void takeOtherWrites();
+    // False when the file could not be looked at (its lock held too long, a bad file in the way).
+    bool takeOtherWrites();
     void setItems(QList<PendingUpload> items);
 
     QString dir_;
@@ -76,7 +90,7 @@ private:
     QList<PendingUpload> onDisk_;  // queue.json as last read or written
     std::optional<FileIdentity> identity_;
     QList<Change> changes_;  // in order; written with the next save that succeeds
-    QList<QUuid> unlinkAfterSave_;
+    QList<std::pair<QUuid, std::shared_ptr<void>>> unlinkAfterSave_;  // with the item's claim
     int rejectedAtLoad_ = 0;
     QString keptAs_;
     QString startNotice_;

@@ -147,10 +147,8 @@ struct Job {
     {
         if (number == parts.n)
             return true;
-        if (names().takenByOther(name(number), entryID, {}))
-            return false;
-        names().record(name(number), entryID);
-        return true;
+        // One step under the names' lock: the other Kaptorix may be at the same number.
+        return names().record(name(number), entryID);
     }
 };
 using JobPtr = std::shared_ptr<Job>;

@@ -1,15 +1,25 @@
 // Changes a queue without pause and prints each change once save() has returned:
-// "add ID", "fail ID", "removing ID" (before) and "removed ID" (after).
+// "add ID", "fail ID", "removing ID" (before) and "removed ID" (after). With "claim ID" after
+// the folder: claims that item, prints "claimed" and waits to be killed.
 #include "library/upload/UploadQueue.h"
 
+#include <unistd.h>
 #include <QRandomGenerator>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv)
 {
     if (argc < 2)
         return 2;
     kx::UploadQueue queue(QString::fromLocal8Bit(argv[1]));
+    if (argc == 4 && std::strcmp(argv[2], "claim") == 0) {
+        const kx::UploadQueue::Claim claim = queue.claim(QUuid::fromString(QLatin1String(argv[3])));
+        std::printf("%s\n", claim.held ? "claimed" : "refused");
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    }
     auto say = [](const char* what, const QUuid& id) {
         std::printf("%s %s\n", what, qPrintable(id.toString(QUuid::WithoutBraces)));
         std::fflush(stdout);

@@ -60,3 +60,20 @@ TEST(UploadQueueKill, EveryPrintedItemSurvivesSigkill)
         ASSERT_EQ(UploadQueue(dir.path()).rejectedAtLoad(), 0);
     }
 }
+
+// A claim on a queued item ends with the Kaptorix that held it: a killed one's item is sent
+// by the other at its next pass, never left waiting for a claim that nobody holds.
+TEST(UploadQueueKill, AKilledInstancesClaimIsTakenOver)
+{
+    QTemporaryDir dir;
+    UploadQueue queue(dir.path());
+    const QUuid id = *queue.enqueue("png", "a.png", std::nullopt, "offline");
+    QProcess other;
+    other.start(KX_QUEUE_CHURN, {dir.path(), "claim", id.toString(QUuid::WithoutBraces)});
+    ASSERT_TRUE(other.waitForReadyRead(30000));
+    ASSERT_EQ(other.readAllStandardOutput(), "claimed\n");
+    EXPECT_EQ(queue.claim(id).state, UploadQueue::Claim::State::elsewhere);
+    test::signalChild(other.processId(), SIGKILL);
+    ASSERT_TRUE(other.waitForFinished(30000));
+    EXPECT_EQ(queue.claim(id).state, UploadQueue::Claim::State::claimed);
+}

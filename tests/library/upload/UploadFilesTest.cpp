@@ -19,10 +19,12 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <csignal>
+#include <thread>
 
 using namespace kx;
 
@@ -105,6 +107,46 @@ TEST(UploadNames, NoCaptureTakesAnotherOnesNameAfterARestartToo)
     UploadNames fresh(path);
     EXPECT_EQ(QDir(dir.path()).entryList({"names.json.bad-*"}).size(), 1);
     EXPECT_EQ(fresh.reserve("Shot", ".png", a, {}), "Shot.png");
+}
+
+// Two Kaptorix of one user (two X sessions, one home) give names from one file: neither gives
+// a name the other gave, nor drops one from the file when it writes.
+TEST(UploadNames, TwoInstancesNeverGiveOneNameTwiceNorDropTheOthers)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("names.json");
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid();
+    UploadNames first(path), second(path);  // both read the file before either gave a name
+    EXPECT_EQ(first.reserve("Shot", ".png", a, {}), "Shot.png");
+    EXPECT_TRUE(second.takenByOther("shot.png", b, {}));
+    EXPECT_EQ(second.reserve("Shot", ".png", b, {}), "Shot 2.png");
+    EXPECT_TRUE(first.record("Shot 3.png", a));
+    EXPECT_FALSE(second.record("shot 3.png", b));  // the server had "Shot 2": the next is the other's
+    EXPECT_EQ(second.reserve("Shot", ".png", a, {}), "Shot.png");
+    UploadNames reread(path);
+    for (const auto& [name, owner] : {std::pair{"Shot.png", a}, {"Shot 2.png", b}, {"Shot 3.png", a}}) {
+        EXPECT_FALSE(reread.takenByOther(name, owner, {})) << name;
+        EXPECT_TRUE(reread.takenByOther(name, std::nullopt, {})) << name;
+    }
+
+    // At once, from two threads as from two processes: every name given once and kept.
+    QStringList given[2];
+    std::thread threads[2];
+    for (int t = 0; t < 2; ++t) {
+        threads[t] = std::thread([&path, &list = given[t]] {
+            UploadNames names(path);
+            for (int i = 0; i < 60; ++i)
+                list << names.reserve("Race", ".png", std::nullopt, {});
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    const QStringList all = given[0] + given[1];
+    EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), 120);
+    UploadNames after(path);
+    for (const QString& name : all)
+        ASSERT_TRUE(after.takenByOther(name, std::nullopt, {})) << name.toStdString();
+    EXPECT_EQ(after.reserve("Race", ".png", std::nullopt, {}), "Race 121.png");
 }
 
 TEST(UploadFolders, OwnerOnlyAndSweptWhenNoProcessHoldsThem)

@@ -109,3 +109,57 @@ TEST(UploadNameCheck, NoUploadReplacesAFileOrTakesAnotherUploadsName)
     RemoteUploader::useForTests(nullptr, nullptr);
     Keychain::setStore(nullptr);
 }
+
+// Two Kaptorix of one user resend from one queue: this pass sends neither the item the other
+// has claimed nor the one the other sent while this pass was busy, and counts neither.
+TEST(UploadNameCheck, APassSendsOnlyTheItemsItClaimed)
+{
+    test::FakeSecretStore keys;
+    Keychain::setStore(&keys);
+    Prefs::set("remote.protocol", "webdav");
+    Prefs::set("remote.host", "https://dav.example.test/");
+    Prefs::set("remote.folder", "");
+    Prefs::set("remote.publicURL", "");
+    QTemporaryDir dir;
+    UploadQueue mine(dir.path()), other(dir.path());
+    RemoteUploader::useForTests(&mine, nullptr);
+    ScriptedServer server;
+    upload::setChildRunnerForTests([&](const ChildRequest& r) { return server.run(r); });
+    const QUuid x = *other.enqueue("x", "X.png", std::nullopt, "offline");
+    const QUuid y = *mine.enqueue("y", "Y.png", std::nullopt, "offline");
+    const QUuid z = *other.enqueue("z", "Z.png", std::nullopt, "offline");
+    ASSERT_TRUE(test::waitFor([&] { return mine.items().size() == 3; }));
+    UploadQueue::Claim sending = other.claim(x);
+    ASSERT_EQ(sending.state, UploadQueue::Claim::State::claimed);
+    // While this pass sends Y, the other sends Z.
+    upload::setBeforeUploadForTests([&](const QString& name) {
+        if (name == "Y.png") {
+            UploadQueue::Claim claim = other.claim(z);
+            EXPECT_EQ(claim.state, UploadQueue::Claim::State::claimed);
+            other.remove(z, std::move(claim.held));
+        }
+    });
+    QFuture<RetryTally> pass = RemoteUploader::shared().retryPass();
+    ASSERT_TRUE(test::waitFor([&] { return pass.isFinished(); }, 30000));
+    EXPECT_EQ(server.files.keys(), QStringList{"Y.png"});
+    EXPECT_EQ(pass.result().sent, 1);
+    EXPECT_EQ(pass.result().total, 1);
+    ASSERT_EQ(mine.items().size(), 1);
+    EXPECT_EQ(mine.items()[0].id, x);
+    EXPECT_EQ(mine.items()[0].attempts, 1);
+    EXPECT_FALSE(QFile::exists(mine.pngPath(y)));
+
+    // The other's send failed: the next pass here sends X.
+    other.recordFailure(x, "offline");
+    sending = {};
+    pass = RemoteUploader::shared().retryPass();
+    ASSERT_TRUE(test::waitFor([&] { return pass.isFinished(); }, 30000));
+    EXPECT_EQ(server.files.value("X.png"), "x");
+    EXPECT_EQ(pass.result().sent, 1);
+    EXPECT_TRUE(UploadQueue(dir.path()).items().isEmpty());
+    EXPECT_FALSE(QFile::exists(mine.pngPath(x)));
+    upload::setBeforeUploadForTests({});
+    upload::setChildRunnerForTests({});
+    RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::setStore(nullptr);
+}

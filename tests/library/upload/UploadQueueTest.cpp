@@ -156,3 +156,41 @@ TEST(UploadQueue, TwoInstancesKeepEachOthersItemsFailuresAndRemovals)
         EXPECT_TRUE(QFile::exists(a.pngPath(p.id))) << p.fileName.toStdString();
     ASSERT_TRUE(test::waitFor([&] { return a.items() == items && b.items() == items; }));
 }
+
+// Before a resend an item is claimed: the other Kaptorix does not send it while the claim is
+// held, nor after it was sent (the claim is held until the removal is on disk). A failed send
+// lets go of it.
+TEST(UploadQueue, AnItemIsClaimedByOneInstanceUntilItsRemovalIsSaved)
+{
+    using State = UploadQueue::Claim::State;
+    QTemporaryDir dir;
+    UploadQueue a(dir.path()), b(dir.path());
+    const QUuid x = *a.enqueue("x", "x.png", std::nullopt, "offline");
+    const QUuid y = *a.enqueue("y", "y.png", std::nullopt, "offline");
+    UploadQueue::Claim sending = a.claim(x);
+    ASSERT_EQ(sending.state, State::claimed);
+    EXPECT_EQ(b.claim(x).state, State::elsewhere);  // b has not taken in x yet: the claim looks
+    UploadQueue::Claim failing = b.claim(y);
+    ASSERT_EQ(failing.state, State::claimed);
+    EXPECT_EQ(a.claim(y).state, State::elsewhere);
+    failing = {};
+    EXPECT_EQ(a.claim(y).state, State::claimed);
+
+    // x was sent, but the disk is full: the queue on disk still names it, and its image stays.
+    failWritesAfter(0);
+    a.remove(x, std::move(sending.held));
+    failWritesAfter(-1);
+    ASSERT_TRUE(QFile::exists(a.pngPath(x)));
+    EXPECT_EQ(b.claim(x).state, State::elsewhere);
+    a.recordFailure(y, "again");
+    EXPECT_FALSE(QFile::exists(a.pngPath(x)));
+    EXPECT_EQ(b.claim(x).state, State::elsewhere);
+
+    // The image of a queued item is gone or cannot be opened.
+    QFile::remove(a.pngPath(y));
+    EXPECT_EQ(b.claim(y).state, State::noImage);
+    ASSERT_TRUE(QFile::link(a.pngPath(y), a.pngPath(y)));  // a link to itself
+    const UploadQueue::Claim locked = b.claim(y);
+    EXPECT_EQ(locked.state, State::unreadable);
+    EXPECT_FALSE(locked.error.isEmpty());
+}
