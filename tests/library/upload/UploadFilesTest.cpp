@@ -3,6 +3,8 @@
 // and the queue folder's rights.
 #include "TestServers.h"
 #include "TestSupport.h"
+#include "core/AtomicFile.h"
+#include "core/FileLock.h"
 #include "core/Prefs.h"
 #include "fakes/FakeSecretStore.h"
 #include "library/upload/RemoteUploader.h"
@@ -147,6 +149,41 @@ TEST(UploadNames, TwoInstancesNeverGiveOneNameTwiceNorDropTheOthers)
     for (const QString& name : all)
         ASSERT_TRUE(after.takenByOther(name, std::nullopt, {})) << name.toStdString();
     EXPECT_EQ(after.reserve("Race", ".png", std::nullopt, {}), "Race 121.png");
+}
+
+// A name given while the file cannot be written (a full disk, the other Kaptorix holding the
+// lock too long) stays taken here and goes into the file with the next name, beside the
+// other's; the file is never written without the lock.
+TEST(UploadNames, ANameNotWrittenAtOnceIsWrittenLaterBesideTheOthers)
+{
+    for (const bool lockHeld : {false, true}) {
+        SCOPED_TRACE(lockHeld ? "lock held" : "write failed");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("names.json");
+        const QUuid a = QUuid::createUuid(), b = QUuid::createUuid();
+        UploadNames mine(path), other(path);
+        EXPECT_EQ(other.reserve("Other", ".png", b, {}), "Other.png");
+        const QByteArray before = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        {
+            const std::shared_ptr<void> held = lockHeld ? lockFile(dir.filePath("names.lock"), 0) : nullptr;
+            if (!lockHeld)
+                failWritesAfter(0);
+            EXPECT_EQ(mine.reserve("Shot", ".png", a, {}), "Shot.png");
+            failWritesAfter(-1);
+        }
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+        EXPECT_TRUE(mine.takenByOther("Shot.png", std::nullopt, {}));
+        EXPECT_EQ(other.reserve("Third", ".png", b, {}), "Third.png");
+        EXPECT_EQ(mine.reserve("Shot", ".png", std::nullopt, {}), "Shot 2.png");
+        UploadNames reread(path);
+        for (const auto& [name, owner] : {std::pair{"Other.png", b}, {"Shot.png", a}, {"Third.png", b}})
+            EXPECT_FALSE(reread.takenByOther(name, owner, {})) << name;
+    }
 }
 
 TEST(UploadFolders, OwnerOnlyAndSweptWhenNoProcessHoldsThem)
