@@ -249,8 +249,12 @@ bool UploadQueue::save()
     if (!held || !readIfChanged())
         return false;
     QList<PendingUpload> merged = withChanges(onDisk_);
-    if (!writeFileAtomically(indexPath(), encodeQueue(merged)))
+    if (!writeFileAtomically(indexPath(), encodeQueue(merged))) {
+        // What the other Kaptorix wrote was read for this write: it shows all the same (it is
+        // not read again, the file being unchanged since).
+        setItems(std::move(merged));
         return false;
+    }
     identity_ = fileIdentity(indexPath());
     onDisk_ = merged;
     changes_.clear();

@@ -2,6 +2,7 @@
 // (it ignores If-None-Match, as some do): only the look and the names given here keep an
 // upload from replacing another file.
 #include "TestSupport.h"
+#include "core/AtomicFile.h"
 #include "core/Prefs.h"
 #include "fakes/FakeSecretStore.h"
 #include "library/upload/RemoteUploader.h"
@@ -131,16 +132,20 @@ TEST(UploadNameCheck, APassSendsOnlyTheItemsItClaimed)
     ASSERT_TRUE(test::waitFor([&] { return mine.items().size() == 3; }));
     UploadQueue::Claim sending = other.claim(x);
     ASSERT_EQ(sending.state, UploadQueue::Claim::State::claimed);
-    // While this pass sends Y, the other sends Z.
+    // While this pass sends Y, the other sends Z; then the disk fills, so Y's removal waits.
     upload::setBeforeUploadForTests([&](const QString& name) {
         if (name == "Y.png") {
             UploadQueue::Claim claim = other.claim(z);
             EXPECT_EQ(claim.state, UploadQueue::Claim::State::claimed);
             other.remove(z, std::move(claim.held));
+            failWritesAfter(0);
         }
     });
     QFuture<RetryTally> pass = RemoteUploader::shared().retryPass();
     ASSERT_TRUE(test::waitFor([&] { return pass.isFinished(); }, 30000));
+    failWritesAfter(-1);
+    EXPECT_EQ(other.claim(y).state, UploadQueue::Claim::State::elsewhere);  // sent: not again
+    mine.save();
     EXPECT_EQ(server.files.keys(), QStringList{"Y.png"});
     EXPECT_EQ(pass.result().sent, 1);
     EXPECT_EQ(pass.result().total, 1);
