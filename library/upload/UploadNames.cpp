@@ -35,6 +35,8 @@ UploadNames::UploadNames(const QString& path)
 
 std::shared_ptr<void> UploadNames::lock() const
 {
+    // A folder removed while running is made again: the lock file lives in it.
+    makePrivateFolder(QFileInfo(path_).absolutePath());
     return lockFile(lockPath_, kLockWaitMs);
 }
 

@@ -184,6 +184,13 @@ TEST(UploadNames, ANameNotWrittenAtOnceIsWrittenLaterBesideTheOthers)
         for (const auto& [name, owner] : {std::pair{"Other.png", b}, {"Shot.png", a}, {"Third.png", b}})
             EXPECT_FALSE(reread.takenByOther(name, owner, {})) << name;
     }
+
+    // The folder removed while running: made again, lock and all, for the next name.
+    QTemporaryDir dir;
+    UploadNames names(dir.filePath("q/names.json"));
+    QDir(dir.filePath("q")).removeRecursively();
+    names.reserve("Shot", ".png", std::nullopt, {});
+    EXPECT_TRUE(UploadNames(dir.filePath("q/names.json")).takenByOther("Shot.png", std::nullopt, {}));
 }
 
 TEST(UploadFolders, OwnerOnlyAndSweptWhenNoProcessHoldsThem)
