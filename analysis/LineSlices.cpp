@@ -93,20 +93,15 @@ QList<TextObservation> joinSlices(const std::vector<QList<TextObservation>>& sli
 {
     QList<TextObservation> lines;
     for (const QList<TextObservation>& slice : slices) {
-        // One piece a slice for each line: two pieces at one height are two lines.
-        std::vector<bool> taken(std::size_t(lines.size()), false);
+        // In the reader's order: two pieces at one height in one slice go on in that order.
         for (const TextObservation& piece : slice) {
-            qsizetype at = -1;
-            for (qsizetype i = 0; i < lines.size() && at < 0; ++i)
-                if (!taken[std::size_t(i)] && sameLine(lines[i].box, piece.box))
-                    at = i;
-            if (at < 0) {
+            const auto line = std::find_if(lines.begin(), lines.end(), [&piece](const TextObservation& l) {
+                return sameLine(l.box, piece.box);
+            });
+            if (line == lines.end())
                 lines.append(piece);
-                taken.push_back(true);
-            } else {
-                append(lines[at], piece);
-                taken[std::size_t(at)] = true;
-            }
+            else
+                append(*line, piece);
         }
     }
     std::stable_sort(lines.begin(), lines.end(), [](const TextObservation& a, const TextObservation& b) {

@@ -76,18 +76,18 @@ TEST(LineSlices, AWideStripIsCutAtBlankColumnsIntoSlicesNoWiderThanTheLimit)
 TEST(LineSlices, ThePiecesOfEachLineAreJoinedInOrderWithABlankOnlyAtAWordsGap)
 {
     // Two lines over three slices: cut inside "Invoice" (touching pieces), between words (a gap
-    // of 5 px), and a line that begins only in the last slice. The second slice lists the lower
-    // line first.
+    // of 5 px), and a line that begins only in the last slice, in two pieces there. The second
+    // slice lists the lower line first.
     const std::vector<QList<TextObservation>> slices{
         {piece("Invo", 0, 10), piece("Receipt", 0, 40)},
         {piece("8 mailed", 61, 41), piece("ice 42", 32, 11)},
-        {piece("paid", 85, 12), piece("Total", 200, 70)},
+        {piece("paid", 85, 12), piece("Total", 200, 70), piece("EUR", 300, 71)},
     };
     const QList<TextObservation> lines = joinSlices(slices);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0].text, "Invoice 42 paid");
     EXPECT_EQ(lines[1].text, "Receipt 8 mailed");
-    EXPECT_EQ(lines[2].text, "Total");
+    EXPECT_EQ(lines[2].text, "Total EUR");
     for (const TextObservation& line : lines) {
         SCOPED_TRACE(line.text.toStdString());
         ASSERT_EQ(line.charBoxes.size(), line.text.size());

@@ -384,6 +384,7 @@ TEST(SensitiveData, TimesDatesAndReferencesAreNoPhoneNumbers)
         // Date-like groups inside a phone number: not a date, the number is whole.
         {"Mobil 06-30-123 4567", "06-30-123 4567", "Mobil"},
         {"Mobil 06-30-1234 567", "06-30-1234 567", "Mobil"},
+        {"Tel 06-13-12-05-99", "06-13-12-05-99", "Tel"},
         {"Tel 1934-56-78 90", "1934-56-78 90", "Tel"},
         {"Tel (030} 1234-567", "(030} 1234-567", "Tel"},
         {"Fax [O30) 1234-567", "[O30) 1234-567", "Fax"},

@@ -71,8 +71,11 @@ TEST(HistoryBackground, AWaitingRecognitionTakesAnImageStillShownRatherThanItsFi
     };
     HistoryStore store(std::move(o));
 
-    store.add({test::historyImage(640, 400, Qt::blue), 1.0, SourceKind::area, std::nullopt, {}});
+    const HistoryEntry first =
+        store.add({test::historyImage(640, 400, Qt::blue), 1.0, SourceKind::area, std::nullopt, {}});
     ASSERT_TRUE(test::waitFor([&] { return running.size() == 1; }));
+    // A text typed in while it is read: the recognitions count apart from the image writes now.
+    store.setOCR(first.id, QStringLiteral("typed"));
     const QImage shown = test::historyImage(640, 400, Qt::green);  // an editor shows it
     const HistoryEntry held = store.add({shown, 1.0, SourceKind::file, std::nullopt, {}});
     const HistoryEntry alone =
