@@ -45,6 +45,9 @@ int main(int argc, char**)
         }
         if (!ocr::sendFrame(kChannel, ocr::encodeReply(reply)))
             return 1;
+        // What the reader freed goes back between requests: the many small blocks of one band's
+        // lines would otherwise add up over the bands of a large image.
+        malloc_trim(0);
         // The engine and the memory stay for the next request: a burst of captures is read by
         // one engine.
     }
