@@ -75,8 +75,10 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
                 return Witness::differs;
         return Witness::agrees;
     };
-    const int bg = backgroundLevel(reference_);
+    int bg = -1;  // the page's background, once needed
     auto shows = [&](int k) {
+        if (bg < 0)
+            bg = backgroundLevel(reference_);
         for (int s = 0; s < S; ++s)
             if (!close(next.row(k)[s], std::uint8_t(bg)))
                 return true;

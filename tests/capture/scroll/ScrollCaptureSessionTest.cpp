@@ -3,6 +3,7 @@
 // distance per click, and a hot-key backend that records grabs.
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "capture/scroll/ScrollHud.h"
+#include "capture/scroll/ScrollRowMasks.h"
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
 #include "platform/XTestScroller.h"
@@ -484,4 +485,34 @@ TEST(ScrollBorderShape, TheWindowIsCutToItsDashes)
         area += qint64(r.width()) * r.height();
     const double band = 2.0 * 3 * (208 + 108 - 6);
     EXPECT_NEAR(area / band, 8.0 / 13, 0.04);
+}
+
+// Two grabs while the view glides, a canvas redrawn in between beside the text: the glide must
+// be told from an animation in place however much of the view the canvas changes, and a canvas
+// that changes alone, or a view that glides past nothing but blank rows, is no glide.
+TEST(ScrollRowMasks, AGlideIsToldBesideALargeCanvas)
+{
+    const QImage page = makePage(480, 3000).convertToFormat(QImage::Format_RGB32);
+    const struct {
+        int shift, canvasRows;
+        bool blank, glides;
+    } cases[] = {{0, 300, false, false}, {40, 0, false, true},   {40, 150, false, true},
+                 {40, 240, false, true}, {12, 280, false, true}, {40, 240, true, false}};
+    for (const auto& c : cases) {
+        auto grab = [&](int offset, int state) {
+            QImage f =
+                c.blank ? QImage(480, 480, QImage::Format_RGB32) : page.copy(0, 600 + offset, 480, 480);
+            if (c.blank)
+                f.fill(Qt::white);
+            QPainter p(&f);
+            const QImage noise = noisePage(240, c.canvasRows, std::uint64_t(state + 1));
+            if (c.canvasRows > 0)
+                p.drawImage(120, 120, noise);
+            return f;
+        };
+        const QImage before = grab(0, 0), after = grab(c.shift, 1);
+        const VerticalStitcher::RowMask changed = ScrollCaptureSession::differingRows(before, after);
+        EXPECT_EQ(rowmask::scrolled(before, after, changed), c.glides)
+            << "shift " << c.shift << ", canvas " << c.canvasRows << (c.blank ? ", blank" : "");
+    }
 }
