@@ -51,7 +51,11 @@ void PreviewRenderer::startIfReady()
     waiting_.reset();
     running_ = true;
     ++started_;
-    watcher_.setFuture(QtConcurrent::run([next] { return render(next); }));
+    watcher_.setFuture(QtConcurrent::run([next, gate = gate_] {
+        if (gate)
+            gate();
+        return render(next);
+    }));
 }
 
 void PreviewRenderer::finished()

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 namespace kx {
@@ -44,6 +45,9 @@ public:
     bool isRendering() const { return running_; }
     // How many renders were started (for tests of the skipping).
     int startedCount() const { return started_; }
+    // Runs on the worker before each render; tests hold a render there to send requests while
+    // it runs.
+    void setRenderGate(std::function<void()> gate) { gate_ = std::move(gate); }
 
 Q_SIGNALS:
     void rendered(const kx::PreviewRenderer::Result& result);
@@ -58,6 +62,7 @@ private:
     int started_ = 0;
     QTimer delay_;
     QFutureWatcher<Result> watcher_;
+    std::function<void()> gate_;
 };
 
 }  // namespace kx

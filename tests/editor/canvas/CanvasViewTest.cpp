@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollBar>
+#include <QSemaphore>
 
 using namespace kx;
 using namespace kx::test;
@@ -124,12 +126,18 @@ TEST(CanvasView, OnlyTheNewestPreviewRequestIsRenderedAndShown)
     QList<PreviewRenderer::Result> shown;
     QObject::connect(&renderer, &PreviewRenderer::rendered,
                      [&](const PreviewRenderer::Result& r) { shown.append(r); });
+    // The first render is held at its start until the two later requests are in, so a fast
+    // render cannot finish (and be reported) before they arrive.
+    auto go = std::make_shared<QSemaphore>();
+    renderer.setRenderGate([go] { go->acquire(); });
+    auto release = qScopeGuard([go] { go->release(8); });
     const QImage base = filled(800, 600);
     renderer.request({base, backdrop(10), 1.0, 1}, 0);
     ASSERT_TRUE(waitFor([&] { return renderer.startedCount() == 1; }));
     // While the first render runs, two more requests: the middle one is never rendered.
     renderer.request({base, backdrop(20), 1.0, 2}, 0);
     renderer.request({base, backdrop(30), 1.0, 3}, 0);
+    go->release(2);
     ASSERT_TRUE(waitFor([&] { return !shown.isEmpty() && !renderer.isRendering(); }));
     settle();
     EXPECT_EQ(renderer.startedCount(), 2);
