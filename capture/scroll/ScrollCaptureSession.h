@@ -91,8 +91,12 @@ public:
 
     // The same pixels in the same layout.
     static bool identical(const QImage& a, const QImage& b);
-    // Pixel rows that differ between two frames of one size (all when the sizes differ).
-    static VerticalStitcher::RowMask differingRows(const QImage& a, const QImage& b);
+    // Pixel rows that differ between two frames of one size (all when the sizes differ), in
+    // their first `columns` columns (all when negative).
+    static VerticalStitcher::RowMask differingRows(const QImage& a, const QImage& b, int columns = -1);
+    // The rows whose content changed: the strip at the right edge, where an overlay scroll bar
+    // fades in and out, is no content (the stitcher leaves it out of the match too).
+    static VerticalStitcher::RowMask changedContent(const QImage& a, const QImage& b);
     // Where auto mode tries the wheel, as fractions of the rectangle: the upper part of the
     // middle first (a hover highlight under the pointer then stays above the rows a step
     // adds), then further down and to the sides.

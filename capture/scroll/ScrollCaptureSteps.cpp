@@ -264,10 +264,11 @@ void ScrollCaptureSession::manualStep()
         // Rows that keep changing while the user does not scroll are an animation: learnt
         // here, since manual frames are not settled.
         if (previousGrab_.size() == frame->size()) {
-            VerticalStitcher::RowMask changed = differingRows(previousGrab_, *frame);
+            VerticalStitcher::RowMask changed = changedContent(previousGrab_, *frame);
             // The tail of a smooth scroll changes few rows, the same ones each time: it is
-            // content moving, not an animation.
-            const bool moving = scrolled(previousGrab_, *frame, changed);
+            // content moving, not an animation; an animation changes just the rows it did
+            // before (see settling).
+            const bool moving = !sameRows(lastChange_, changed) && scrolled(previousGrab_, *frame, changed);
             std::optional<VerticalStitcher::RowMask> animated =
                 moving ? std::nullopt : inPlace(lastChange_, changed);
             if (animated)

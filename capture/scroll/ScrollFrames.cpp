@@ -27,15 +27,21 @@ bool ScrollCaptureSession::identical(const QImage& a, const QImage& b)
     return true;
 }
 
-VerticalStitcher::RowMask ScrollCaptureSession::differingRows(const QImage& a, const QImage& b)
+VerticalStitcher::RowMask ScrollCaptureSession::differingRows(const QImage& a, const QImage& b, int columns)
 {
     VerticalStitcher::RowMask rows(std::size_t(std::max(a.height(), 0)), 1);
     if (a.size() != b.size() || a.format() != b.format())
         return rows;
-    const qsizetype rowBytes = qsizetype(a.width()) * a.depth() / 8;
+    const int width = columns < 0 ? a.width() : std::min(columns, a.width());
+    const qsizetype rowBytes = qsizetype(width) * a.depth() / 8;
     for (int y = 0; y < a.height(); ++y)
         rows[std::size_t(y)] = std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(rowBytes)) != 0;
     return rows;
+}
+
+VerticalStitcher::RowMask ScrollCaptureSession::changedContent(const QImage& a, const QImage& b)
+{
+    return differingRows(a, b, VerticalStitcher::matchedColumns(a.width()));
 }
 
 bool ScrollCaptureSession::repeatsItself(const QImage& frame)
@@ -175,11 +181,14 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
                 settleTry(s);
                 return;
             }
-            VerticalStitcher::RowMask changed = differingRows(*s->previous, *frame);
+            VerticalStitcher::RowMask changed = changedContent(*s->previous, *frame);
             const int n = count(changed);
             // Still scrolling: what changed moved as a whole. However many rows changed: a
-            // canvas taller than half the view redrawn in place is no move.
-            const bool moving = n > 0 && scrolled(*s->previous, *frame, changed);
+            // canvas taller than half the view redrawn in place is no move. Nor is a pair that
+            // changed just the rows the still pair before did, however much its picture looks
+            // moved (a canvas whose colours cycle through its stripes).
+            const bool again = sameRows(s->lastChange, changed);
+            const bool moving = n > 0 && !again && scrolled(*s->previous, *frame, changed);
             s->previous = std::move(frame);
             if (moving) {
                 s->seen.clear();

@@ -11,11 +11,13 @@ namespace {
 constexpr int kMinScrolledRows = 32;  // rows a move must explain; an animation in place is smaller
 constexpr int kShownScrolledRows =
     64;  // rows not of one colour that a move explains beside a large animation
+constexpr int kSpreadScrolledRows = 16;  // rows a move explains over half the view, at least
 
+// Of the columns the stitcher matches: an overlay scroll bar's thumb moves otherwise.
 std::vector<std::size_t> rowHashes(const QImage& image)
 {
     std::vector<std::size_t> hashes(std::size_t(std::max(image.height(), 0)));
-    const qsizetype rowBytes = qsizetype(image.width()) * image.depth() / 8;
+    const qsizetype rowBytes = qsizetype(VerticalStitcher::matchedColumns(image.width())) * image.depth() / 8;
     for (int y = 0; y < image.height(); ++y)
         hashes[std::size_t(y)] = qHashBits(image.constScanLine(y), size_t(rowBytes));
     return hashes;
@@ -75,25 +77,50 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
         flat[std::size_t(r)] =
             after.depth() == 32 && std::all_of(p, p + after.width(), [&](QRgb c) { return c == p[0]; });
     }
+    // Rows whose picture the grab before shows nowhere (drawn anew, as a canvas is) fit no
+    // distance and tell none.
+    std::vector<std::size_t> known = was;
+    std::sort(known.begin(), known.end());
+    std::vector<char> fresh(std::size_t(h), 0);
+    for (const int r : rows)
+        fresh[std::size_t(r)] = !std::binary_search(known.begin(), known.end(), now[std::size_t(r)]);
     // One distance must explain at least half of the changed rows that can be compared at it
-    // (rows that came into view at an edge cannot): the rest may animate as well. Or it
-    // explains many rows that show something, and a large part of the page animates beside
-    // them (a canvas redrawn for every frame while the view glides).
+    // (rows that came into view at an edge cannot): the rest may animate as well. Fewer rows
+    // do when they lie all over the view (a glide's last pixel beside a canvas changes a row
+    // of each line of text); an animation in place is one spot. Or it explains many rows that
+    // show something, and a large part of the page animates beside them (a canvas redrawn for
+    // every frame while the view glides).
     for (int d = -(h - 1); d < h; ++d) {
         if (d == 0)
             continue;
-        int comparable = 0, explained = 0, shown = 0;
+        int comparable = 0, explained = 0, shown = 0, first = h, last = -1;
         for (const int r : rows)
-            if (r + d >= 0 && r + d < h) {
+            if (r + d >= 0 && r + d < h && !fresh[std::size_t(r)]) {
                 ++comparable;
                 const bool same = now[std::size_t(r)] == was[std::size_t(r + d)];
                 explained += same;
                 shown += same && !flat[std::size_t(r)];
+                if (same) {
+                    first = std::min(first, r);
+                    last = r;
+                }
             }
-        if ((explained >= kMinScrolledRows && 2 * explained >= comparable) || shown >= kShownScrolledRows)
+        const bool spread = explained >= kSpreadScrolledRows && 2 * (last - first) >= h;
+        if (((explained >= kMinScrolledRows || spread) && 2 * explained >= comparable) ||
+            shown >= kShownScrolledRows)
             return true;
     }
     return false;
+}
+
+bool sameRows(const VerticalStitcher::RowMask& before, const VerticalStitcher::RowMask& now)
+{
+    if (before.size() != now.size() || count(before) == 0 || count(now) == 0)
+        return false;
+    int apart = 0;
+    for (std::size_t r = 0; r < now.size(); ++r)
+        apart += bool(now[r]) != bool(before[r]);
+    return apart <= kSpread;
 }
 
 VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows)

@@ -24,6 +24,10 @@ std::optional<VerticalStitcher::RowMask> inPlace(const VerticalStitcher::RowMask
 // only the rows where lines of text begin and end, fewer than half of the frame and the same
 // ones each time, as an animation in place would.
 bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher::RowMask& changed);
+// Whether `now` and `before` (rows that changed between two pairs of grabs) are the same rows,
+// but for kSpread rows at most; false when either is empty. A glide's last pixels change the
+// rows where lines of text begin, which move with the lines from one pair to the next.
+bool sameRows(const VerticalStitcher::RowMask& before, const VerticalStitcher::RowMask& now);
 // Runs of set rows in `mask` no taller than `rows`; the taller ones cleared.
 VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows);
 // `mask` with the pointer's rows added where it has none.

@@ -121,8 +121,9 @@ int VerticalStitcher::disturbedBottom(const StitchSignature& next, const RowMask
     if (R * 4 < 10)
         return 0;
     const int low = R - R * 3 / 10;
+    const std::vector<char> fixed = fixedOnScreen(mask);
     for (int r = low; r < R; ++r) {
-        if (mask[std::size_t(r)] == kAnimated && referenceMask_[std::size_t(r)] == kAnimated)
+        if (fixed[std::size_t(r)])
             return R - r;  // animated at the same place in both frames
         if (r - dy < top || mask[std::size_t(r - dy)] || referenceMask_[std::size_t(r)])
             continue;
@@ -158,6 +159,33 @@ bool VerticalStitcher::stillApartFromMask(const StitchSignature& next, const Row
         ++stable;
     }
     return stable >= height_ / 3;
+}
+
+std::vector<char> VerticalStitcher::fixedOnScreen(const RowMask& mask) const
+{
+    const int R = height_;
+    std::vector<char> out(std::size_t(std::max(R, 0)), 0);
+    // Where each run of animated rows of `m` begins and ends, for every row of it.
+    auto runs = [R](const RowMask& m) {
+        std::vector<std::pair<int, int>> at(std::size_t(R), {-1, -1});
+        for (int r = 0; r < R;) {
+            if (m[std::size_t(r)] != kAnimated) {
+                ++r;
+                continue;
+            }
+            const int from = r;
+            while (r < R && m[std::size_t(r)] == kAnimated)
+                ++r;
+            std::fill(at.begin() + from, at.begin() + r, std::pair<int, int>{from, r});
+        }
+        return at;
+    };
+    const auto now = runs(mask), before = runs(referenceMask_);
+    for (std::size_t r = 0; r < out.size(); ++r)
+        out[r] = now[r].first >= 0 && before[r].first >= 0 &&
+                 std::abs(now[r].first - before[r].first) <= kFixedSlack &&
+                 std::abs(now[r].second - before[r].second) <= kFixedSlack;
+    return out;
 }
 
 namespace {

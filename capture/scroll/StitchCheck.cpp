@@ -191,8 +191,9 @@ int backgroundLevel(const StitchSignature& sig)
 
 using namespace stitch;
 
-VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask, int dy,
-                                              int top, int n, int bg, int need, std::vector<Box>* boxes) const
+VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const RowMask& mask,
+                                              const RowMask& refMask, int dy, int top, int n, int bg,
+                                              int need, std::vector<Box>* boxes) const
 {
     // Apart from the unstable rows, the overlap must be the same content sample for sample,
     // not merely close on average: repeating items whose labels differ fit closely too.
@@ -217,7 +218,7 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
     // and, kept per row, the strict comparison the second look needs.
     std::uint64_t excusedDiffering = 0;
     for (int k = top; k < top + n; ++k) {
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
+        if (mask[std::size_t(k)] || refMask[std::size_t(k + dy)])
             continue;
         const RowFlags f = compareRow(reference_.row(k + dy), next.row(k), reference_.row(k),
                                       next.row(k + dy), std::uint8_t(bg));
@@ -243,7 +244,7 @@ VerticalStitcher::Fit VerticalStitcher::check(const StitchSignature& next, const
     // lines that differ in a number, it is a little in every line.
     int spots = 0, lastBad = -2 * kSpotGap;
     for (int k = top; k < top + n; ++k) {
-        if (mask[std::size_t(k)] || referenceMask_[std::size_t(k + dy)])
+        if (mask[std::size_t(k)] || refMask[std::size_t(k + dy)])
             continue;
         ++fit.compared;
         Samples t = tell[std::size_t(k)], d = differ[std::size_t(k)];

@@ -40,13 +40,14 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
     // Under a fixed band at the top the page may lie in its drop shadow, which no other frame
     // shows at that place of the page: those rows witness nothing.
     const int shadowed = top >= kMinShadowBand ? top + kShadowRows : top;
+    const std::vector<char> fixed = fixedOnScreen(mask);
     auto state = [&](int k) {
         const int r = k + dy;
         if (k < shadowed)
             return Witness::unseen;
-        // What animates fixed on screen (at this place in both frames) is not the page; under
-        // the pointer's tint it is, but cannot be compared.
-        if (mask[std::size_t(k)] == kAnimated && referenceMask_[std::size_t(k)] == kAnimated)
+        // What animates fixed on screen (masked over about these rows in both frames) is not
+        // the page; under the pointer's tint it is, but cannot be compared.
+        if (fixed[std::size_t(k)])
             return Witness::hidden;
         if (base + r < 0 || mask[std::size_t(k)] == kPointer)
             return Witness::unseen;
@@ -92,11 +93,12 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         if (k >= last)
             break;
         // Its top: rows not compared just above may belong to it, and so may rows that show
-        // something and merely look alike in grey (two colours of one level): it ends at the
-        // page's background.
+        // something and merely look alike in grey (two colours of one level), and changed rows
+        // above those (a part found earlier that this one joins): it ends at the page's
+        // background.
         int from = k;
-        while (from > top && (state(from - 1) == Witness::unseen ||
-                              (state(from - 1) == Witness::agrees && shows(from - 1))))
+        for (Witness w; from > top && ((w = state(from - 1)) == Witness::unseen || w == Witness::differs ||
+                                       (w == Witness::agrees && shows(from - 1)));)
             --from;
         // Its foot: where the rows agree again for a while. Rows not compared may belong to it,
         // as at its top; something fixed on screen ends it.
@@ -144,6 +146,22 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         // Otherwise it reaches above the frame: the kept rows, which the last frame agreed
         // with, show it in one state and stay.
     }
+    return out;
+}
+
+VerticalStitcher::RowMask VerticalStitcher::comparedInReference() const
+{
+    RowMask out = referenceMask_;
+    if (steps_ == 0)
+        return out;  // the first frame's rows under the pointer were seen nowhere else
+    const int base = strips_.rows() - contentEnd_;
+    // Not under a fixed band at the top, nor in its shadow: the kept rows there are the page.
+    const int from = topBand_ >= kMinShadowBand ? topBand_ + kShadowRows : topBand_;
+    for (int r = std::max(from, -base); r < std::min(contentEnd_, height_); ++r)
+        if (out[std::size_t(r)] == kPointer && !keptUnderPointer_[std::size_t(base + r)] &&
+            rowMaxDifference(reference_.row(r), keptSignature_.data() + std::size_t(base + r) * S) <=
+                kExactLevels)
+            out[std::size_t(r)] = 0;
     return out;
 }
 

@@ -20,6 +20,7 @@ constexpr int kAnimationSpread = 3;             // rows around its changed ones 
 constexpr int kRegionMargin = 4;                // rows above a changed part taken again with it
 constexpr int kRegionGap = 16;                  // rows that agree between two changed parts, at least
 constexpr int kChangedParts = 4;                // blocks of changed rows in a view that stayed, at most
+constexpr int kFixedSlack = 8;                  // rows two frames' masks of one fixed animation differ by
 
 // A fixed band of `rows` rows and the `shadow` rows its drop shadow may cover, within `limit`.
 inline int shaded(int rows, int shadow, int limit)

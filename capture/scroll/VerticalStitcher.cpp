@@ -165,7 +165,8 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     double best = kNone;
     // Masked rows stay out: a shift is compared over the runs of rows unmasked in both frames.
     const std::vector<Run> freeNew = unmaskedRuns(mask, top, R);
-    const std::vector<Run> freeRef = unmaskedRuns(referenceMask_, 0, R);
+    const RowMask refMask = comparedInReference();
+    const std::vector<Run> freeRef = unmaskedRuns(refMask, 0, R);
     std::vector<Run> segments;
     std::uint64_t work = 0;  // rows compared
     auto evaluate = [&](int d) {
@@ -239,7 +240,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         std::uint64_t sum = 0;
         int rows = 0;
         for (int k = top; k < top + n; k += stride)
-            if (!mask[std::size_t(k)] && !referenceMask_[std::size_t(k + d)]) {
+            if (!mask[std::size_t(k)] && !refMask[std::size_t(k + d)]) {
                 sum += rowsClipped(reference_.row(k + d), next.row(k), 1);
                 ++rows;
             }
@@ -283,7 +284,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     for (const auto& [m, d] : candidates) {
         stillFits = stillFits || d == 0;
         std::vector<Box> found;
-        if (check(next, mask, d, top, usable - d, bg, minOverlap / 2, &found).exact) {
+        if (check(next, mask, refMask, d, top, usable - d, bg, minOverlap / 2, &found).exact) {
             exact.push_back(d);
             floating.emplace_back(d, std::move(found));
         }

@@ -119,9 +119,13 @@ private:
     };
     struct Snapshot;
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
-    // least `need` of them compared; `boxes` (optional) gets what floats in place.
-    Fit check(const StitchSignature& next, const RowMask& mask, int dy, int top, int n, int bg, int need,
-              std::vector<Box>* boxes) const;
+    // least `need` of them compared, the last frame's rows outside `refMask`; `boxes`
+    // (optional) gets what floats in place.
+    Fit check(const StitchSignature& next, const RowMask& mask, const RowMask& refMask, int dy, int top,
+              int n, int bg, int need, std::vector<Box>* boxes) const;
+    // The last frame's mask as the match uses it: rows under the pointer that show the page as
+    // a frame without the pointer there showed it (no hover tint on them) are compared too.
+    RowMask comparedInReference() const;
     std::function<bool(int, int, int)> stays(const StitchSignature& next, int bg) const;
     void stillBoxes(const StitchSignature& next, const RowMask& mask, int dy, int top, int bg,
                     std::vector<Box>& boxes) const;
@@ -156,6 +160,10 @@ private:
     int disturbedBottom(const StitchSignature& next, const RowMask& mask, int dy, int top,
                         const std::vector<Box>& boxes) const;
     bool stillApartFromMask(const StitchSignature& next, const RowMask& mask) const;
+    // Rows masked as animating in `mask` and in the last frame's mask where the two masked runs
+    // cover about the same rows of the view: something animating fixed on screen. A part of the
+    // page that animates (a canvas) moves with it, and is masked at other rows in each frame.
+    std::vector<char> fixedOnScreen(const RowMask& mask) const;
     // Rows said to animate at one place in both frames whose picture moved up by `dy` with the
     // page instead (two banners of the page that passed the same place on screen): the last
     // frame's mask with them marked as animating on the page; empty when there are none.

@@ -6,6 +6,10 @@
 // ScrollRecorder --status-lines PNG: where a pager's status lines sit in an image.
 // ScrollRecorder --order OUTDIR STATUS_ROWS: whether every recorded frame of a terminal capture,
 // less its last STATUS_ROWS rows, shows in the result, in order and without gaps.
+// ScrollRecorder --grabs OUTDIR: for a capture recorded with KX_RECORD_GRABS, each grab after the
+// first against the one before: the rows whose content changed (the scroll bar's strip left out,
+// as settling leaves it), and whether settling takes the pair for the view gliding. Grabs the
+// session handed on are named after their frame.
 // ScrollRecorder --check OUTDIR REGIONS: checks OUTDIR/result.png against the frames recorded
 // beside it. REGIONS ("top,bottom,left,right;...", page pixels) are the parts of the page that
 // change by themselves: each must show in the result as one recorded frame showed it. Prints
@@ -13,6 +17,7 @@
 // (#888888), and for a table whose first cells are coloured by row number (probe-page.py's
 // sticky kind) the header bands and whether the rows come in order.
 #include "capture/scroll/ScrollCaptureSession.h"
+#include "capture/scroll/ScrollRowMasks.h"
 #include "core/Prefs.h"
 
 #include "RecordedCapture.h"
@@ -24,6 +29,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -150,6 +156,43 @@ int order(const QString& dir, int status)
     return 0;
 }
 
+// Rows of a mask as runs, "value*rows,...".
+QString runs(const kx::VerticalStitcher::RowMask& mask)
+{
+    QStringList out;
+    for (std::size_t r = 0; r < mask.size();) {
+        const std::size_t from = r;
+        while (r < mask.size() && mask[r] == mask[from])
+            ++r;
+        out << QStringLiteral("%1*%2").arg(int(mask[from])).arg(r - from);
+    }
+    return out.join(QLatin1Char(','));
+}
+
+int grabs(const QString& dir)
+{
+    std::vector<QImage> grabbed;
+    for (const QString& name : QDir(dir + QStringLiteral("/grabs")).entryList({QStringLiteral("*.png")}))
+        grabbed.push_back(
+            QImage(dir + QStringLiteral("/grabs/") + name).convertToFormat(QImage::Format_RGB32));
+    std::map<std::size_t, QString> frameOf;
+    for (const QString& name : QDir(dir).entryList({QStringLiteral("[0-9]*.png")})) {
+        const QImage f = QImage(dir + QLatin1Char('/') + name).convertToFormat(QImage::Format_RGB32);
+        for (std::size_t i = 0; i < grabbed.size(); ++i)
+            if (grabbed[i] == f)
+                frameOf[i] = name;
+    }
+    for (std::size_t i = 1; i < grabbed.size(); ++i) {
+        const kx::VerticalStitcher::RowMask changed =
+            kx::ScrollCaptureSession::changedContent(grabbed[i - 1], grabbed[i]);
+        std::printf("%04zu %-7s changed=%d glide=%d %s\n", i, frameOf.count(i) ? qPrintable(frameOf[i]) : "",
+                    kx::rowmask::count(changed),
+                    int(kx::rowmask::scrolled(grabbed[i - 1], grabbed[i], changed)),
+                    qPrintable(runs(changed)));
+    }
+    return grabbed.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -169,6 +212,8 @@ int main(int argc, char** argv)
             r.image.save(QString::fromLocal8Bit(argv[3]));
         return 0;
     }
+    if (argc == 3 && QByteArray(argv[1]) == "--grabs")
+        return grabs(QString::fromLocal8Bit(argv[2]));
     if (argc == 4 && QByteArray(argv[1]) == "--order")
         return order(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
     if (argc == 4 && QByteArray(argv[1]) == "--check")

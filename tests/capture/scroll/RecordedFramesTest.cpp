@@ -158,6 +158,13 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              // of its states show alike in a few rows at its top.
                              Recording{"canvas-redrawn-smooth", 5,
                                        asOneFrameShowedIt("canvas-redrawn-smooth", QRect(60, 983, 300, 300))},
+                             // Another canvas run, whole: after the miss past its top, the halved step is
+                             // placed on the rows above it that the last frame shows under the pointer
+                             // (the frame before showed them freely); masked at other rows in each frame
+                             // it is no band fixed on screen; and the rows of its stripes that look alike
+                             // in grey split it into no two parts, one taken again alone.
+                             Recording{"canvas-whole-smooth", 8,
+                                       asOneFrameShowedIt("canvas-whole-smooth", QRect(60, 986, 300, 300))},
                              // Photos that get their source 200-500 ms after they show, right after the
                              // page was loaded afresh.
                              Recording{"lazy-photos-fresh-smooth", 8, noPlaceholderAboveTheLastView},

@@ -38,6 +38,7 @@ struct Part {
     bool masked;              // the settling saw it change (its rows masked as animating)
     bool whole;               // the capture reaches the end
     int wantState;            // the state the result must show; -1: any single one
+    bool toTheEnd = false;    // every step is placed, up to the page's end
 };
 
 int stateOf(const Part& c, int i)
@@ -90,6 +91,9 @@ TEST_P(Witness, APartThatChangedComesOutAsOneFrameShowedIt)
         ASSERT_EQ(st.add(still, c.dy, mask).kind, Outcome::Kind::noChange) << c.name;
     }
     EXPECT_EQ(changing, !c.whole) << c.name;
+    if (c.toTheEnd) {
+        EXPECT_GT(at + c.dy, page.height() - kView) << c.name << ": stopped at " << at;
+    }
     const QImage result = st.finish().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(result.height(), at + kView) << c.name;
     // Outside the part, the page; inside it (as far as the result goes), one state throughout.
@@ -141,5 +145,17 @@ INSTANTIATE_TEST_SUITE_P(
              {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25},
              false,
              true,
-             -1}),
+             -1},
+        // A canvas 200 rows tall masked as animating in every frame that shows it (the
+        // settlings saw it redrawn): masked at other rows of the view in each frame, it moves
+        // with the page and is no band fixed on screen; every step is placed.
+        Part{"redrawnMaskedAndFits",
+             700,
+             200,
+             100,
+             {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25},
+             true,
+             true,
+             -1,
+             true}),
     [](const auto& info) { return std::string(info.param.name); });
