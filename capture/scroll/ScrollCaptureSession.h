@@ -135,6 +135,7 @@ private:
     static QString followNote();
     static QString blankNote();
     static QString changingNote();
+    static QString changingViewNote();
     static QString repeatNote();
     // The wheel moved nothing at any point: the end when frames were stitched, else a failure.
     void wheelFoundNothing();
@@ -166,6 +167,9 @@ private:
     std::shared_ptr<VerticalStitcher> stitcher_;
     double scrollStep_;
     int misses_ = 0;
+    // Of the misses, those whose frame had most of the view masked as changing in place.
+    int changingMisses_ = 0;
+    bool changingInView_ = false;  // the frame last handed on had most of its rows so masked
     int repeats_ = 0;
     int maxHeight_ = 0;
     int lastClicks_ = 0;

@@ -73,6 +73,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         wheelVerified_ = true;
         wheelTrusted_ = true;
         misses_ = 0;
+        changingMisses_ = 0;
         blankSteps_ = 0;
         crossedBlank_ = false;
         // Only a step that added rows shows the end is not reached yet.
@@ -136,6 +137,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         afterStep();
     } else {
         ++misses_;
+        changingMisses_ += changingInView_;
         wheelTrusted_ = false;
         // A step the wheel's distance placed over repeating rows holds only if the content
         // moves on after it; once the wheel goes back, later moves no longer show that (the end
@@ -210,6 +212,17 @@ QString ScrollCaptureSession::changingNote()
         "als die Ansicht): Das Bild endet dort.");
 }
 
+QString ScrollCaptureSession::changingViewNote()
+{
+    return kx::tr(
+        "Could not follow the scroll past a part of the page that keeps changing (a canvas or a video): the "
+        "image ends there.",
+        "Nem sikerült a görgetést egy folyamatosan változó oldalrészen (vászon vagy videó) túl követni: "
+        "a kép ott véget ér.",
+        "Konnte dem Scrollen über einen Teil der Seite hinaus, der sich ständig ändert (eine Zeichenfläche "
+        "oder ein Video), nicht folgen: Das Bild endet dort.");
+}
+
 QString ScrollCaptureSession::blankNote()
 {
     return kx::tr(
@@ -240,10 +253,12 @@ void ScrollCaptureSession::giveUp()
     gaveUp_ = true;
     movedSinceGiveUp_ = false;
     previousGrab_ = QImage();
-    after(env_.giveUpWaitMs, [this] {
+    // Every step missed with most of the view changing in place: that part is why.
+    const bool changing = misses_ > 0 && changingMisses_ >= misses_;
+    after(env_.giveUpWaitMs, [this, changing] {
         if (!gaveUp_ || finished_)
             return;
-        stopEarly(followNote());
+        stopEarly(changing ? changingViewNote() : followNote());
     });
 }
 

@@ -241,6 +241,8 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     });
     // The stitcher is shared with the task, so a session torn down mid-match is safe.
     VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
+    changingInView_ =
+        2 * int(std::count(unstable.begin(), unstable.end(), VerticalStitcher::kAnimated)) > frame.height();
     record(StitchCall::Kind::add, frame, expectedDy, unstable);
     watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
         return st->add(frame, expectedDy, unstable);

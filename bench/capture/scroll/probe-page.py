@@ -7,6 +7,7 @@
 #   banners   three banners whose background pulses, 1.5 views apart
 #   lazy      photos that get their source 200 to 500 ms after they scroll into view
 #   canvas    a 300 x 300 canvas in the middle of the page, redrawn on every animation frame
+#   canvastall  the same 400 px tall (five sixths of the probe's 480 px view)
 #   sticky    a 400-row table under a sticky header row saying "Rows a-b of 400"
 import random
 import sys
@@ -41,8 +42,8 @@ else:
         if kind == "lazy" and i % 3 == 0:
             body.append(f'<figure><img class="lazy live" data-h="{(i * 47) % 360}" width="320" height="120" alt="">'
                         f'<figcaption>Photo {i}: caption under the photo</figcaption></figure>')
-        if kind == "canvas" and i == 12:
-            body.append('<canvas class="live" width="300" height="300"></canvas>')
+        if kind in ("canvas", "canvastall") and i == 12:
+            body.append(f'<canvas class="live" width="300" height="{400 if kind == "canvastall" else 300}"></canvas>')
 css = ("html,body{margin:0;background:#fff} body{font:15px/1.5 'DejaVu Serif',serif;color:#222}"
        "main{margin:0 40px 0 60px;padding:8px 0 60px}"  # white margins either side
        "h2{color:#134;font:bold 18px 'DejaVu Sans',sans-serif}"
@@ -72,7 +73,7 @@ var io=new IntersectionObserver(function(es){es.forEach(function(e){if(!e.isInte
  im.src=c.toDataURL();},200+Math.random()*300);});});
 document.querySelectorAll('img.lazy').forEach(function(i){io.observe(i);});
 var cv=document.querySelector('canvas');
-if(cv){var cx=cv.getContext('2d');(function f(ts){for(var k=0;k<300;k+=10){cx.fillStyle='hsl('+((k+ts/5)%%360)+',60%%,50%%)';
+if(cv){var cx=cv.getContext('2d');(function f(ts){for(var k=0;k<cv.height;k+=10){cx.fillStyle='hsl('+((k+ts/5)%%360)+',60%%,50%%)';
  cx.fillRect(0,k,300,10);}cx.fillStyle='#fff';cx.font='20px DejaVu Sans';cx.fillText('frame '+Math.floor(ts),20,150);
  requestAnimationFrame(f);})(0);}
 var hd=document.getElementById('head');

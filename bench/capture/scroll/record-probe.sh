@@ -6,15 +6,15 @@
 #
 # Real captures through the real session (grabs, XTest wheel, settling), each recorded as the
 # folder the replay test reads (OUT-N/calls.txt, the frames, result.png):
-#   footer spinner banners lazy lazyfresh canvas sticky
+#   footer spinner banners lazy lazyfresh canvas canvastall sticky
 #                                 Firefox ESR in kiosk mode, as it comes (smooth scrolling on;
 #                                 KX_SMOOTH=off turns it off), the pages of probe-page.py served
 #                                 from loopback: a fixed footer with a short drop shadow, a CSS
 #                                 spinner under the title, three pulsing banners, photos that
 #                                 get their source 200-500 ms after they show (lazy: reloaded and
 #                                 the first ones loaded; lazyfresh: captured right after the
-#                                 reload), a canvas redrawn every frame, a sticky table header
-#                                 whose text changes
+#                                 reload), a canvas redrawn every frame (300 or 400 px tall), a
+#                                 sticky table header whose text changes
 #   less lesshand man journal     xterm (alternateScroll) with less -M and a "lines a-b/N" prompt,
 #                                 auto; the same scrolled by hand with the pointer resting on
 #                                 the status line; man bash, auto; a 2,000-line journal in less

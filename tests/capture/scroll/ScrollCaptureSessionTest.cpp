@@ -234,6 +234,40 @@ TEST_F(ScrollSessionTest, ACanvasThatLooksMovedEveryOtherGrabIsMasked)
     EXPECT_GT(shown, 0);
 }
 
+// Auto mode gives up: the notice names a part of the page changing in place over most of the view
+// (a canvas 360 rows tall in a 400-row view, redrawn at every grab) when every miss had one, and
+// says only that the scroll could not be followed when the steps jump past the view.
+TEST_F(ScrollSessionTest, GivingUpBesideAPartThatKeepsChangingSaysSo)
+{
+    const struct {
+        int canvasRows, rowsPerClick;
+        const char* note;
+    } cases[] = {
+        {360, 37,
+         "Could not follow the scroll past a part of the page that keeps changing (a canvas or a video): "
+         "the image ends there."},
+        {0, 450, "Could not follow the scroll: the image ends where stitching stopped."}};
+    giveUpWaitMs_ = 50;
+    for (const auto& c : cases) {
+        page_.offset = 0;
+        page_.rowsPerClick = c.rowsPerClick;
+        page_.page = makePage(300, 6000);
+        int tick = 0;
+        ScrollCaptureSession::Environment env = environment();
+        env.grab = [&](QScreen*, const QRectF&) {
+            Captured<ScreenGrab> g = page_.grab();
+            if (c.canvasRows > 0)
+                QPainter(&g->image).drawImage(40, 600 - page_.offset, noisePage(220, c.canvasRows, tick++));
+            return g;
+        };
+        ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+        s.toggleAuto();
+        const auto r = runToEnd(s);
+        EXPECT_EQ(r.note, QString(c.note)) << c.canvasRows;
+        EXPECT_LT(r.image.height(), 6000);
+    }
+}
+
 // An overlay scroll bar's thumb fading at the right edge, in the strip the stitcher leaves out:
 // no content changes there, so settling neither waits for it nor masks its rows.
 TEST_F(ScrollSessionTest, AThumbFadingAtTheRightEdgeIsNoAnimation)
