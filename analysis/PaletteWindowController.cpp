@@ -9,12 +9,13 @@
 #include "ui/WindowPolicy.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QClipboard>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -27,6 +28,9 @@ constexpr int kHeight = 420;
 constexpr int kPadding = 20;
 constexpr int kMinColumn = 190;
 constexpr int kGap = 10;
+constexpr int kFooterTop = 14;
+constexpr int kMinBody = 150;   // the title and about two rows of swatches
+constexpr int kScrollBar = 16;  // room a vertical scroll bar may take from the swatches
 
 void putText(const QString& text)
 {
@@ -46,68 +50,128 @@ QLabel* label(const QString& text, const QFont& font, const QColor& color)
     return l;
 }
 
-// The window's content; rebuilt for every image. The title and swatches scroll where a small
-// screen leaves the window too short for them; the copy button stays in view below.
-QWidget* paletteView(const QList<PaletteColor>& colors)
-{
-    auto* view = new QWidget;
-    const QPalette pal = view->palette();
-    auto* outer = new QVBoxLayout(view);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
+// The window's content; rebuilt for every image. The swatches take as many columns as the
+// width holds. The title and swatches scroll where a small screen leaves the window too short
+// for them; the copy row stays in view below, unless the window is too narrow for it on one line
+// or too short to leave the swatches room: then it stacks and scrolls with them.
+class PaletteView : public QWidget {
+public:
+    explicit PaletteView(const QList<PaletteColor>& colors)
+    {
+        const QPalette pal = palette();
+        auto* outer = new QVBoxLayout(this);
+        outer->setContentsMargins(0, 0, 0, 0);
+        outer->setSpacing(0);
 
-    auto* body = new QWidget;
-    body->setObjectName(QStringLiteral("paletteBody"));
-    auto* column = new QVBoxLayout(body);
-    column->setContentsMargins(kPadding, kPadding, kPadding, 0);
-    column->setSpacing(14);
-    column->addWidget(label(kx::tr(QStringLiteral("Dominant colors"), QStringLiteral("Domináns színek"),
-                                   QStringLiteral("Dominante Farben")),
-                            Theme::font(15, QFont::DemiBold), Theme::primary(pal)));
-    if (colors.isEmpty()) {
-        column->addWidget(
-            label(kx::tr(QStringLiteral("No colors found – is the image fully transparent?"),
-                         QStringLiteral("Nincs felismerhető szín – teljesen átlátszó a kép?"),
-                         QStringLiteral("Keine Farben gefunden – ist das Bild vollständig transparent?")),
-                  Theme::font(12.5), Theme::secondary(pal)));
-    }
-    // Adaptive columns of at least 190 pt across the padded width.
-    const int columns = std::max(1, (kWidth - 2 * kPadding + kGap) / (kMinColumn + kGap));
-    auto* grid = new QGridLayout;
-    grid->setSpacing(kGap);
-    for (qsizetype i = 0; i < colors.size(); ++i)
-        grid->addWidget(new SwatchView(colors[i]), int(i / columns), int(i % columns));
-    column->addLayout(grid);
-    column->addStretch(1);
+        auto* body = new QWidget;
+        body->setObjectName(QStringLiteral("paletteBody"));
+        column_ = new QVBoxLayout(body);
+        column_->setContentsMargins(kPadding, kPadding, kPadding, 0);
+        column_->setSpacing(14);
+        column_->addWidget(label(kx::tr(QStringLiteral("Dominant colors"), QStringLiteral("Domináns színek"),
+                                        QStringLiteral("Dominante Farben")),
+                                 Theme::font(15, QFont::DemiBold), Theme::primary(pal)));
+        if (colors.isEmpty()) {
+            column_->addWidget(
+                label(kx::tr(QStringLiteral("No colors found – is the image fully transparent?"),
+                             QStringLiteral("Nincs felismerhető szín – teljesen átlátszó a kép?"),
+                             QStringLiteral("Keine Farben gefunden – ist das Bild vollständig transparent?")),
+                      Theme::font(12.5), Theme::secondary(pal)));
+        }
+        grid_ = new QGridLayout;
+        grid_->setSpacing(kGap);
+        for (const PaletteColor& c : colors)
+            swatches_.append(new SwatchView(c));
+        column_->addLayout(grid_);
+        column_->addStretch(1);
 
-    auto* scroll = new QScrollArea;
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidgetResizable(true);
-    scroll->setWidget(body);
-    outer->addWidget(scroll, 1);
+        scroll_ = new QScrollArea;
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setWidgetResizable(true);
+        scroll_->setWidget(body);
+        outer->addWidget(scroll_, 1);
 
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(kPadding, 14, kPadding, kPadding);
-    auto* all = new QPushButton(kx::tr(QStringLiteral("Copy all HEX codes"),
-                                       QStringLiteral("Összes HEX-kód másolása"),
-                                       QStringLiteral("Alle HEX-Codes kopieren")));
-    all->setObjectName(QStringLiteral("copyAll"));
-    all->setDefault(true);
-    all->setEnabled(!colors.isEmpty());
-    QObject::connect(all, &QPushButton::clicked, all, [colors] { PaletteWindowController::copyAll(colors); });
-    row->addWidget(all);
-    row->addStretch(1);
-    QFont caption = Theme::font(10);
-    row->addWidget(label(kx::tr(QStringLiteral("Click a color to copy its code."),
+        footer_ = new QWidget;
+        footer_->setObjectName(QStringLiteral("paletteFooter"));
+        row_ = new QBoxLayout(QBoxLayout::LeftToRight, footer_);
+        auto* all = new QPushButton(kx::tr(QStringLiteral("Copy all HEX codes"),
+                                           QStringLiteral("Összes HEX-kód másolása"),
+                                           QStringLiteral("Alle HEX-Codes kopieren")));
+        all->setObjectName(QStringLiteral("copyAll"));
+        all->setDefault(true);
+        all->setEnabled(!colors.isEmpty());
+        QObject::connect(all, &QPushButton::clicked, all,
+                         [colors] { PaletteWindowController::copyAll(colors); });
+        row_->addWidget(all, 0, Qt::AlignLeft);
+        row_->addStretch(1);
+        caption_ = label(kx::tr(QStringLiteral("Click a color to copy its code."),
                                 QStringLiteral("Kattints egy színre a kódjának másolásához."),
                                 QStringLiteral("Klicke auf eine Farbe, um ihren Code zu kopieren.")),
-                         caption, Theme::secondary(pal)));
-    row->itemAt(row->count() - 1)->widget()->setProperty("wordWrap", false);
-    outer->addLayout(row);
-    return view;
-}
+                         Theme::font(10), Theme::secondary(pal));
+        row_->addWidget(caption_);
+        caption_->setWordWrap(false);
+        row_->setContentsMargins(kPadding, kFooterTop, kPadding, kPadding);
+        // What the row needs on one line.
+        rowNeed_ = footer_->minimumSizeHint();
+        outer->addWidget(footer_);
+        arrange(kWidth, kHeight);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        arrange(width(), height());
+    }
+
+private:
+    void arrange(int width, int height)
+    {
+        const PaletteArrangement a = paletteArrangement(QSize(width, height), rowNeed_);
+        if (a.columns != columns_) {
+            columns_ = a.columns;
+            for (SwatchView* s : std::as_const(swatches_))
+                grid_->removeWidget(s);
+            for (qsizetype i = 0; i < swatches_.size(); ++i)
+                grid_->addWidget(swatches_[i], int(i / columns_), int(i % columns_));
+        }
+        if (a.stacked == stacked_)
+            return;
+        stacked_ = a.stacked;
+        caption_->setWordWrap(stacked_);
+        if (stacked_) {
+            // Below the swatches, inside the padded column.
+            row_->setDirection(QBoxLayout::TopToBottom);
+            row_->setContentsMargins(0, kFooterTop - column_->spacing(), 0, kPadding);
+            column_->insertWidget(column_->count() - 1, footer_);
+        } else {
+            row_->setDirection(QBoxLayout::LeftToRight);
+            row_->setContentsMargins(kPadding, kFooterTop, kPadding, kPadding);
+            layout()->addWidget(footer_);
+        }
+    }
+
+    QVBoxLayout* column_ = nullptr;
+    QGridLayout* grid_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* footer_ = nullptr;
+    QBoxLayout* row_ = nullptr;
+    QLabel* caption_ = nullptr;
+    QList<SwatchView*> swatches_;
+    QSize rowNeed_;
+    int columns_ = 0;
+    bool stacked_ = false;
+};
 
 }  // namespace
+
+PaletteArrangement paletteArrangement(const QSize& view, const QSize& rowNeed)
+{
+    PaletteArrangement a;
+    a.columns = std::max(1, (view.width() - 2 * kPadding - kScrollBar + kGap) / (kMinColumn + kGap));
+    a.stacked = view.width() < rowNeed.width() || view.height() < rowNeed.height() + kMinBody;
+    return a;
+}
 
 SwatchView::SwatchView(const PaletteColor& color, QWidget* parent) : QAbstractButton(parent), color_(color)
 {
@@ -174,7 +238,7 @@ void PaletteWindowController::show(const QImage& image)
         delete item->widget();
         delete item;
     }
-    layout->addWidget(paletteView(colors));
+    layout->addWidget(new PaletteView(colors));
     WindowPolicy::bringToFront(window_);
 }
 

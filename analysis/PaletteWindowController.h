@@ -29,6 +29,15 @@ private:
     PaletteColor color_;
 };
 
+// How the palette window's content fits a view of `view` points: swatch columns of at least
+// 190 pt, and whether the copy row (which needs `rowNeed` on one line) stacks and scrolls with
+// the swatches instead of staying below them.
+struct PaletteArrangement {
+    int columns = 1;
+    bool stacked = false;
+};
+PaletteArrangement paletteArrangement(const QSize& view, const QSize& rowNeed);
+
 class PaletteWindowController {
 public:
     static PaletteWindowController& shared();

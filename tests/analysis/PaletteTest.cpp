@@ -1,5 +1,6 @@
 // Dominant colours: the cut-offs, the nearness rule, alpha, squeezing and stability.
 #include "analysis/Palette.h"
+#include "analysis/PaletteWindowController.h"
 
 #include <gtest/gtest.h>
 #include <QPainter>
@@ -49,4 +50,25 @@ TEST(Palette, CutOffsNearnessAlphaSqueezeAndStability)
     const QList<QPair<int, QColor>> tie{
         {250, Qt::cyan}, {250, Qt::magenta}, {250, Qt::darkGreen}, {250, Qt::gray}};
     EXPECT_EQ(palette(tie), (QStringList{"#008000 25%", "#00FFFF 25%", "#A0A0A4 25%", "#FF00FF 25%"}));
+}
+
+// Swatch columns of 190 pt with 10 pt between, 20 pt padding either side and room for a scroll
+// bar; the copy row stays below the swatches while it fits on one line and leaves 150 pt for them.
+TEST(PaletteArrangementTest, ColumnsAndTheCopyRowFollowTheWindow)
+{
+    const QSize row(420, 64);
+    const struct {
+        QSize view;
+        int columns;
+        bool stacked;
+    } cases[] = {
+        {{460, 420}, 2, false},  // the window's own size
+        {{446, 420}, 2, false}, {{445, 420}, 1, false}, {{646, 420}, 3, false}, {{100, 420}, 1, true},
+        {{420, 214}, 1, false}, {{419, 420}, 1, true},  {{460, 213}, 2, true},  {{320, 136}, 1, true},
+    };
+    for (const auto& c : cases) {
+        const PaletteArrangement a = paletteArrangement(c.view, row);
+        EXPECT_EQ(a.columns, c.columns) << c.view.width() << "×" << c.view.height();
+        EXPECT_EQ(a.stacked, c.stacked) << c.view.width() << "×" << c.view.height();
+    }
 }

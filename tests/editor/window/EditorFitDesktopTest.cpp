@@ -28,6 +28,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QWindow>
 #include <optional>
 
@@ -244,6 +245,10 @@ TEST_F(SmallScreen, ThePaletteWindowShowsEveryControlWhole)
             },
             20000))
             << "told frame " << told.toStdString();
+        // The content fits the window's width: nothing to scroll sideways to.
+        for (QScrollArea* scroll : window->findChildren<QScrollArea*>())
+            EXPECT_TRUE(test::waitFor([&] { return scroll->horizontalScrollBar()->maximum() == 0; }, 5000))
+                << scroll->horizontalScrollBar()->maximum();
         QList<QWidget*> controls = {window->findChild<QPushButton*>("copyAll")};
         for (QLabel* l : window->findChildren<QLabel*>())
             controls << l;
@@ -253,11 +258,17 @@ TEST_F(SmallScreen, ThePaletteWindowShowsEveryControlWhole)
             controls << s;
         for (QWidget* w : controls) {
             SCOPED_TRACE(w->metaObject()->className());
-            // Scrolled into view where it sits in a scroll area.
-            for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
-                if (auto* scroll = qobject_cast<QScrollArea*>(p))
-                    scroll->ensureWidgetVisible(w, 0, 0);
-            }
+            // Scrolled into view where it sits in a scroll area, once the layouts have settled
+            // (a window made smaller than its content lays it out anew a turn later).
+            test::waitFor(
+                [&] {
+                    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
+                        if (auto* scroll = qobject_cast<QScrollArea*>(p))
+                            scroll->ensureWidgetVisible(w, 0, 0);
+                    }
+                    return whole(w) && available().contains(global(w));
+                },
+                5000);
             EXPECT_TRUE(whole(w)) << text(w->visibleRegion().boundingRect()).toStdString() << " of "
                                   << text(w->rect()).toStdString();
             EXPECT_TRUE(available().contains(global(w))) << text(global(w)).toStdString();
