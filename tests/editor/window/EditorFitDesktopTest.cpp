@@ -258,26 +258,30 @@ TEST_F(SmallScreen, ThePaletteWindowShowsEveryControlWhole)
             controls << s;
         for (QWidget* w : controls) {
             SCOPED_TRACE(w->metaObject()->className());
+            // Nothing squeezed below what its text needs.
+            QSize need = w->minimumSizeHint();
+            if (!need.isValid())
+                need = w->sizeHint();
+            const auto tall = [&] {
+                return w->hasHeightForWidth() ? w->heightForWidth(w->width()) : need.height();
+            };
             // Scrolled into view where it sits in a scroll area, once the layouts have settled
-            // (a window made smaller than its content lays it out anew a turn later).
+            // (content that replaces the window's old one is laid out a turn later).
             test::waitFor(
                 [&] {
                     for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
                         if (auto* scroll = qobject_cast<QScrollArea*>(p))
                             scroll->ensureWidgetVisible(w, 0, 0);
                     }
-                    return whole(w) && available().contains(global(w));
+                    return whole(w) && available().contains(global(w)) && w->width() >= need.width() &&
+                           w->height() >= tall();
                 },
                 5000);
             EXPECT_TRUE(whole(w)) << text(w->visibleRegion().boundingRect()).toStdString() << " of "
                                   << text(w->rect()).toStdString();
             EXPECT_TRUE(available().contains(global(w))) << text(global(w)).toStdString();
-            // Nothing squeezed below what its text needs.
-            QSize need = w->minimumSizeHint();
-            if (!need.isValid())
-                need = w->sizeHint();
             EXPECT_GE(w->width(), need.width());
-            EXPECT_GE(w->height(), w->hasHeightForWidth() ? w->heightForWidth(w->width()) : need.height());
+            EXPECT_GE(w->height(), tall());
         }
         test::rootScreenshot(test::artifactDir(QStringLiteral("palette")) +
                              QStringLiteral("/fit-%1-%2-%3x%4.png")
