@@ -85,11 +85,11 @@ public:
         column_->addLayout(grid_);
         column_->addStretch(1);
 
-        scroll_ = new QScrollArea;
-        scroll_->setFrameShape(QFrame::NoFrame);
-        scroll_->setWidgetResizable(true);
-        scroll_->setWidget(body);
-        outer->addWidget(scroll_, 1);
+        auto* scroll = new QScrollArea;
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setWidget(body);
+        outer->addWidget(scroll, 1);
 
         footer_ = new QWidget;
         footer_->setObjectName(QStringLiteral("paletteFooter"));
@@ -153,7 +153,6 @@ private:
 
     QVBoxLayout* column_ = nullptr;
     QGridLayout* grid_ = nullptr;
-    QScrollArea* scroll_ = nullptr;
     QWidget* footer_ = nullptr;
     QBoxLayout* row_ = nullptr;
     QLabel* caption_ = nullptr;

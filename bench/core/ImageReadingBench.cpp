@@ -62,6 +62,44 @@ QByteArray header(int w, int h)
     return ihdr;
 }
 
+// Filtered rows deflated into IDAT chunks as they come, so that no whole picture is held.
+class IdatStream {
+public:
+    IdatStream(QFile& f, int level) : f_(f), ok_(deflateInit(&z_, level) == Z_OK) {}
+    ~IdatStream()
+    {
+        if (ok_)
+            deflateEnd(&z_);
+    }
+    bool ok() const { return ok_; }
+    void add(QByteArray& row)
+    {
+        z_.next_in = reinterpret_cast<Bytef*>(row.data());
+        z_.avail_in = uInt(row.size());
+        drain(Z_NO_FLUSH);
+    }
+    void finish() { drain(Z_FINISH); }
+
+private:
+    void drain(int flush)
+    {
+        int r;
+        do {
+            z_.next_out = reinterpret_cast<Bytef*>(out_.data());
+            z_.avail_out = uInt(out_.size());
+            r = deflate(&z_, flush);
+            const qsizetype n = out_.size() - z_.avail_out;
+            if (n > 0)
+                writeChunk(f_, "IDAT", out_.left(n));
+        } while (z_.avail_out == 0 || (flush == Z_FINISH && r == Z_OK));
+    }
+
+    QFile& f_;
+    z_stream z_{};
+    bool ok_;
+    QByteArray out_ = QByteArray(1 << 20, '\0');
+};
+
 // A PNG of one RGBA colour, deflated row by row so that the benchmark never holds its pixels.
 // `textMb` megabytes of tEXt follow the header.
 bool writeUniformPng(const QString& path, int w, int h, QRgb rgba, int textMb)
@@ -93,28 +131,12 @@ bool writeUniformPng(const QString& path, int w, int h, QRgb rgba, int textMb)
         row[3 + x * 4] = char(qBlue(rgba));
         row[4 + x * 4] = char(qAlpha(rgba));
     }
-    z_stream z{};
-    if (deflateInit(&z, 9) != Z_OK)
+    IdatStream idat(f, 9);
+    if (!idat.ok())
         return false;
-    QByteArray out(1 << 20, '\0');
-    auto drain = [&](int flush) {
-        int r;
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(out.data());
-            z.avail_out = uInt(out.size());
-            r = deflate(&z, flush);
-            const qsizetype n = out.size() - z.avail_out;
-            if (n > 0)
-                writeChunk(f, "IDAT", out.left(n));
-        } while (z.avail_out == 0 || (flush == Z_FINISH && r == Z_OK));
-    };
-    for (int y = 0; y < h; ++y) {
-        z.next_in = reinterpret_cast<Bytef*>(row.data());
-        z.avail_in = uInt(row.size());
-        drain(Z_NO_FLUSH);
-    }
-    drain(Z_FINISH);
-    deflateEnd(&z);
+    for (int y = 0; y < h; ++y)
+        idat.add(row);
+    idat.finish();
     writeChunk(f, "IEND", {});
     return f.flush();
 }
@@ -130,21 +152,9 @@ bool writeTextPng(const QString& path, int w, int h)
     QByteArray ihdr = header(w, h);
     ihdr[9] = 2;  // RGB
     writeChunk(f, "IHDR", ihdr);
-    z_stream z{};
-    if (deflateInit(&z, 1) != Z_OK)
+    IdatStream idat(f, 1);
+    if (!idat.ok())
         return false;
-    QByteArray out(1 << 20, '\0');
-    auto drain = [&](int flush) {
-        int r;
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(out.data());
-            z.avail_out = uInt(out.size());
-            r = deflate(&z, flush);
-            const qsizetype n = out.size() - z.avail_out;
-            if (n > 0)
-                writeChunk(f, "IDAT", out.left(n));
-        } while (z.avail_out == 0 || (flush == Z_FINISH && r == Z_OK));
-    };
     constexpr int kStep = 20, kStripLines = 26;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(14);
@@ -170,13 +180,10 @@ bool writeTextPng(const QString& path, int w, int h)
         for (int y = 0; y < strip.height() && top + y < h; ++y) {
             std::copy_n(reinterpret_cast<const char*>(strip.constScanLine(y)), qsizetype(w) * 3,
                         row.data() + 1);
-            z.next_in = reinterpret_cast<Bytef*>(row.data());
-            z.avail_in = uInt(row.size());
-            drain(Z_NO_FLUSH);
+            idat.add(row);
         }
     }
-    drain(Z_FINISH);
-    deflateEnd(&z);
+    idat.finish();
     writeChunk(f, "IEND", {});
     return f.flush();
 }
