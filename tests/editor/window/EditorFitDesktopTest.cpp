@@ -152,12 +152,17 @@ TEST_F(SmallScreen, PopoversMenusAndBarsStayOnTheWorkArea)
     QPointer<EditorWindowController> editor =
         EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), test::fakeServices(rec));
     QWidget* window = editor->window();
+    // Framed, placed and given the focus, as before a user's click: a popup shown while the
+    // manager still moves the focus to the new window is closed by that move.
+    QString told;
     ASSERT_TRUE(test::waitFor(
         [&] {
             return window->windowHandle() && window->windowHandle()->isExposed() &&
-                   window->frameGeometry() != window->geometry();
+                   window->frameGeometry() != window->geometry() && window->isActiveWindow() &&
+                   frameOnWorkArea(window, available(), &told);
         },
-        20000));
+        20000))
+        << "told frame " << told.toStdString();
     HeaderBar* header = editor->root()->header();
 
     // The backdrop popover, from its button or, folded away, from "⋯".
