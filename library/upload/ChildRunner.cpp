@@ -1,7 +1,7 @@
 #include "library/upload/ChildRunner.h"
 
 #include "core/Localisation.h"
-#include "library/upload/ServerAnswer.h"
+#include "library/upload/ProgramText.h"
 #include "library/upload/UploadPlan.h"
 
 #include <sys/prctl.h>
@@ -117,7 +117,7 @@ private:
         if (status == QProcess::NormalExit && (exitCode == 0 || request_.anyExitStatus))
             finish(ProcessOutput{out, err, exitCode});
         else
-            finish(UploadError{upload::failureMessage(err, exitCode, Lang::current())});
+            finish(UploadError{upload::failureMessage(err, exitCode, Lang::current(), request_.secret)});
     }
 
     void finish(Outcome<ProcessOutput> result)

@@ -19,6 +19,8 @@ struct ChildRequest {
     int timeLimitMs = 300'000;
     // Any exit status gives the output (the caller judges it); a crash is still a failure.
     bool anyExitStatus = false;
+    // The password the child was given: hidden in any reason made of what it printed.
+    QString secret;
 };
 
 // Exit status 0 gives the output; anything else an UploadError with the child's last error

@@ -216,10 +216,9 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                       if (queued) {
                           report = notice(upload::queuedFailureText(), r.message(), warn, 6);
                       } else {
-                          // Not kept: say so, with the reasons, instead of promising a retry.
-                          report = notice(
-                              kx::tr("Upload failed", "A feltöltés nem sikerült", "Hochladen fehlgeschlagen"),
-                              r.message() + QStringLiteral(" – ") + why, warn, 6);
+                          // Not kept: say so, with both reasons, instead of promising a retry.
+                          report = notice(upload::notKeptFailureText(),
+                                          r.message() + QStringLiteral(" – ") + why, warn, 6);
                       }
                       report.queued = queued;
                       return ready(report);

@@ -3,8 +3,6 @@
 #include "core/Localisation.h"
 #include "library/upload/UploadPlan.h"
 
-#include <QRegularExpression>
-#include <QUrl>
 #include <algorithm>
 
 namespace kx::upload {
@@ -17,7 +15,7 @@ struct HttpAnswer {
     QString location;
 };
 
-HttpAnswer httpAnswer(const QString& out)
+HttpAnswer httpAnswer(const QString& out, const QString& password)
 {
     const QString text = out.trimmed();
     HttpAnswer a;
@@ -26,7 +24,7 @@ HttpAnswer httpAnswer(const QString& out)
     QString where = addressForText(text.section(' ', 1).trimmed());
     if (hasControlCharacter(where) || where.size() > 300)
         where.clear();
-    a.location = where;
+    a.location = textWithoutSecrets(where, password);
     return a;
 }
 
@@ -51,7 +49,7 @@ QString movedText(const HttpAnswer& a)
         .arg(a.location);
 }
 
-QString loginRefusedText(int code)
+QString httpLoginRefusedText(int code)
 {
     return kx::tr("The server refused the user name or password (HTTP %1).",
                   "A szerver elutasította a felhasználónevet vagy a jelszót (HTTP %1).",
@@ -61,9 +59,32 @@ QString loginRefusedText(int code)
 
 QString notStoredText(int code)
 {
-    return kx::tr("The server did not store the file (HTTP %1).", "A szerver nem tárolta a fájlt (HTTP %1).",
-                  "Der Server hat die Datei nicht gespeichert (HTTP %1).")
-        .arg(status(code));
+    switch (code) {
+        case 403:
+            return kx::tr("The server did not let the login write into the folder (HTTP 403).",
+                          "A szerver nem engedélyezte az írást a mappába (HTTP 403).",
+                          "Der Server hat das Schreiben in den Ordner nicht erlaubt (HTTP 403).");
+        case 404:  // the folder of the address is not there (what most servers say)
+        case 409:  // the same, in the words of the WebDAV standard
+            return kx::tr(
+                "The folder does not exist on the server: create it there or choose another in "
+                "Settings → Upload.",
+                "A mappa nem létezik a szerveren: hozd létre ott, vagy válassz másikat a Beállítások "
+                "→ Feltöltés fülön.",
+                "Der Ordner existiert nicht auf dem Server: lege ihn dort an oder wähle einen "
+                "anderen unter Einstellungen → Hochladen.");
+        case 413:
+            return kx::tr("The server refused a file this large (HTTP 413).",
+                          "A szerver ekkora fájlt nem fogad el (HTTP 413).",
+                          "Der Server nimmt so große Dateien nicht an (HTTP 413).");
+        case 507:
+            return diskFullText();
+        default:
+            return kx::tr("The server did not store the file (HTTP %1).",
+                          "A szerver nem tárolta a fájlt (HTTP %1).",
+                          "Der Server hat die Datei nicht gespeichert (HTTP %1).")
+                .arg(status(code));
+    }
 }
 
 QString answeredText(int code)
@@ -81,6 +102,18 @@ QString ftpUnconfirmedText(const QString& reply)
         .arg(reply.isEmpty() ? QStringLiteral("–") : reply);
 }
 
+QString ftpRefusedText(const QString& reply)
+{
+    return kx::tr(
+               "The server refused to store the file (reply %1): check that the login may write into the "
+               "folder.",
+               "A szerver nem tárolta a fájlt (válaszkód: %1): ellenőrizd, hogy a bejelentkezés írhat-e a "
+               "mappába.",
+               "Der Server hat die Datei nicht gespeichert (Antwort %1): prüfe, ob die Anmeldung in den "
+               "Ordner schreiben darf.")
+        .arg(reply.isEmpty() ? QStringLiteral("–") : reply);
+}
+
 QString ftpAbortedText()
 {
     return kx::tr("The server broke off the transfer (reply 426) – its disk may be full.",
@@ -95,14 +128,15 @@ bool redirect(int code)
 }
 
 // The failure every WebDAV step shares: no answer, a redirect, a refused login.
-std::optional<UploadError> httpFailure(const ProcessOutput& output, const HttpAnswer& a)
+std::optional<UploadError> httpFailure(const ProcessOutput& output, const HttpAnswer& a,
+                                       const QString& password)
 {
     if (output.exitCode != 0 || a.status == 0)
-        return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
     if (redirect(a.status))
         return UploadError{movedText(a)};
     if (a.status == 401)
-        return UploadError{loginRefusedText(a.status)};
+        return UploadError{httpLoginRefusedText(a.status)};
     return std::nullopt;
 }
 
@@ -118,11 +152,11 @@ QString ftpWriteOut()
     return QStringLiteral("%{response_code}");
 }
 
-Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav)
+Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav, const QString& password)
 {
     if (webdav) {
-        const HttpAnswer a = httpAnswer(output.out);
-        if (auto failed = httpFailure(output, a))
+        const HttpAnswer a = httpAnswer(output.out, password);
+        if (auto failed = httpFailure(output, a, password))
             return *failed;
         // Any other answer (no right to look, HEAD not allowed...) leaves it to the upload,
         // which says what is wrong or asks the server not to replace.
@@ -135,11 +169,11 @@ Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav)
         case 9:   // no such folder: the upload makes it
             return NameCheck::free;
         default:
-            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
     }
 }
 
-Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav)
+Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav, const QString& password)
 {
     if (!webdav) {
         const QString reply = output.out.trimmed();
@@ -149,16 +183,18 @@ Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav)
             return UploadError{diskFullText()};
         if (reply == QStringLiteral("426"))
             return UploadError{ftpAbortedText()};
+        if (output.exitCode == 25)  // the server refused the STOR (550, 553…)
+            return UploadError{ftpRefusedText(reply)};
         if (output.exitCode != 0)
-            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
         // 226 or 250 after the transfer; curl's own success alone can follow a reply that
         // never said the file was complete.
         if (reply.size() == 3 && reply.startsWith('2'))
             return Stored::yes;
         return UploadError{ftpUnconfirmedText(reply)};
     }
-    const HttpAnswer a = httpAnswer(output.out);
-    if (auto failed = httpFailure(output, a))
+    const HttpAnswer a = httpAnswer(output.out, password);
+    if (auto failed = httpFailure(output, a, password))
         return *failed;
     switch (a.status) {
         case 200:
@@ -172,15 +208,18 @@ Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav)
     }
 }
 
-Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav)
+Outcome<bool> judgeCurlTest(const ProcessOutput& output, bool webdav, const QString& password)
 {
     if (!webdav) {
+        // The test only changes into the folder: a refusal there is, most of all, a mistyped one.
+        if (output.exitCode == 9)
+            return UploadError{folderMissingText()};
         if (output.exitCode != 0)
-            return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
         return true;
     }
-    const HttpAnswer a = httpAnswer(output.out);
-    if (auto failed = httpFailure(output, a))
+    const HttpAnswer a = httpAnswer(output.out, password);
+    if (auto failed = httpFailure(output, a, password))
         return *failed;
     if (a.status == 207 || a.status == 200)
         return true;
@@ -204,28 +243,6 @@ QList<qsizetype> absentOnes(const ProcessOutput& output, const QStringList& remo
     }
     return absent;
 }
-
-namespace {
-
-// The error lines that say something: sftp's own greeting and farewell are left out.
-QStringList meaningfulLines(const QString& err)
-{
-    QStringList lines;
-    for (const QString& raw : err.split('\n', Qt::SkipEmptyParts)) {
-        QString line = raw;
-        while (!line.isEmpty() && (line.front() == ' ' || line.front() == '\t' || line.front() == '\r'))
-            line.remove(0, 1);
-        while (!line.isEmpty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
-            line.chop(1);
-        if (line.isEmpty() || line.startsWith(QStringLiteral("Connection closed")) ||
-            line.startsWith(QStringLiteral("Connected to")))
-            continue;
-        lines << line;
-    }
-    return lines;
-}
-
-}  // namespace
 
 namespace {
 
@@ -259,13 +276,13 @@ namespace {
 // sftp names the file in its error ("dest open \"…\": Permission denied"): the first line that
 // names the temporary file is the first error from the put on. What the server said follows
 // the last ": ".
-QString errorAbout(const QString& err, const QString& temporary)
+QString errorAbout(const QString& err, const QString& temporary, const QString& password)
 {
     const QString name = temporary.section('/', -1);
     for (const QString& line : meaningfulLines(err)) {
         if (line.contains(name)) {
             const qsizetype colon = line.lastIndexOf(QStringLiteral(": "));
-            return colon >= 0 ? line.mid(colon + 2) : line;
+            return textWithoutSecrets(colon >= 0 ? line.mid(colon + 2) : line, password);
         }
     }
     return QString();
@@ -289,7 +306,7 @@ QString renameRefusedText(const QString& why)
 }  // namespace
 
 Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temporary, const QString& remote,
-                                qint64 size, bool* putFailed)
+                                qint64 size, bool* putFailed, const QString& password)
 {
     if (putFailed)
         *putFailed = false;
@@ -297,7 +314,7 @@ Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temp
     const bool temporaryLeft = listedSize(output.out, temporary) >= 0;
     if (temporaryLeft && listed >= 0)
         return Stored::nameTaken;
-    const QString why = errorAbout(output.err, temporary);
+    const QString why = errorAbout(output.err, temporary, password);
     if (temporaryLeft)
         return UploadError{renameRefusedText(why.isEmpty() ? notArrivedText() : why)};
     if (listed >= 0)
@@ -313,9 +330,9 @@ Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temp
     if (output.exitCode == 255 && output.out.contains(QStringLiteral("sftp> ")))
         return UploadError{connectionLostText()};
     if (output.exitCode != 0)
-        return UploadError{failureMessage(output.err, output.exitCode, Lang::current())};
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
     const QStringList lines = meaningfulLines(output.err);
-    return UploadError{lines.isEmpty() ? notArrivedText() : lines.last()};
+    return UploadError{lines.isEmpty() ? notArrivedText() : textWithoutSecrets(lines.last(), password)};
 }
 
 bool sftpDiskFull(const ProcessOutput& cleanup)
@@ -353,67 +370,6 @@ Outcome<bool> judgeSftpTest(const ProcessOutput& output)
             return UploadError{folderMissingText()};
     }
     return true;
-}
-
-QString failureMessage(const QString& err, int exitCode, const QString& lang)
-{
-    const QStringList lines = meaningfulLines(err);
-    if (!lines.isEmpty())
-        return textWithoutSecrets(lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' '));
-    // sftp's only word when the connection went down.
-    if (err.contains(QStringLiteral("Connection closed")))
-        return connectionLostText();
-    const QString n = QString::number(exitCode);
-    if (lang == QStringLiteral("hu"))
-        return "Sikertelen (" + n + "-es kilépési kód)";
-    if (lang == QStringLiteral("de"))
-        return "Fehlgeschlagen (Exit-Code " + n + ")";
-    return "Failed (exit code " + n + ")";
-}
-
-QString addressForText(const QString& url)
-{
-    QString rest = url;
-    QString front;
-    const qsizetype sep = url.indexOf(QStringLiteral("://"));
-    if (sep >= 0) {
-        front = url.left(sep + 3);
-        rest = url.mid(sep + 3);
-        // The authority ends where the path, query or fragment begins; its login ends at the
-        // last "@" (curl writes one inside the login as %40).
-        qsizetype end = 0;
-        while (end < rest.size() && !QStringLiteral("/?#").contains(rest[end]))
-            ++end;
-        const qsizetype at = rest.left(end).lastIndexOf('@');
-        if (at >= 0)
-            rest.remove(0, at + 1);
-    }
-    for (const QChar stop : {QChar('?'), QChar('#')}) {
-        const qsizetype i = rest.indexOf(stop);
-        if (i >= 0)
-            rest.truncate(i);
-    }
-    return front + rest;
-}
-
-QString textWithoutSecrets(const QString& text, const QString& password)
-{
-    static const QRegularExpression address(QStringLiteral(R"([A-Za-z][A-Za-z0-9+.\-]*://\S*)"));
-    QString safe;
-    qsizetype from = 0;
-    for (const QRegularExpressionMatch& m : address.globalMatch(text)) {
-        safe += text.mid(from, m.capturedStart() - from) + addressForText(m.captured());
-        from = m.capturedEnd();
-    }
-    safe += text.mid(from);
-    // A program may print the password outside an address; a very short one would mark
-    // ordinary words, and an address never carries it after the line above.
-    if (password.size() >= 4) {
-        const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(password));
-        for (const QString& secret : {password, encoded})
-            safe.replace(secret, QStringLiteral("•••"), Qt::CaseInsensitive);
-    }
-    return safe;
 }
 
 }  // namespace kx::upload

@@ -56,6 +56,13 @@ QString queuedFailureText()
                   "Hochladen fehlgeschlagen – zum erneuten Versuch gespeichert");
 }
 
+QString notKeptFailureText()
+{
+    return kx::tr("Upload failed – not kept for a retry",
+                  "A feltöltés nem sikerült – nem maradt meg újrapróbálásra",
+                  "Hochladen fehlgeschlagen – nicht für einen erneuten Versuch aufbewahrt");
+}
+
 QString connectedText()
 {
     return kx::tr("Connected – the folder is reachable.", "Kapcsolódva – a mappa elérhető.",

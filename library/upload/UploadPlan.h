@@ -20,6 +20,8 @@ QString folderMissingText();
 QString connectedText();
 // The toast of a failed upload that waits in the queue (the help quotes it).
 QString queuedFailureText();
+// The toast of a failed upload that the queue could not keep.
+QString notKeptFailureText();
 QString everyNameTakenText();
 QString diskFullText();
 QString connectionLostText();

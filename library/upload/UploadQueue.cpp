@@ -112,10 +112,32 @@ std::optional<QUuid> UploadQueue::enqueue(const QByteArray& png, const QString& 
     item.queuedAt = QDateTime::currentDateTimeUtc();
     item.attempts = 1;
     item.lastError = error;
+    QString reason;
     // An item without its image could never be sent: no image, no item.
-    if (!writeFileAtomically(pngPath(item.id), png, why))
+    if (!writeFileAtomically(pngPath(item.id), png, &reason)) {
+        if (why)
+            *why = kx::tr("The image could not be kept for a retry: %1",
+                          "A kép nem maradhatott meg újrapróbálásra: %1",
+                          "Das Bild konnte nicht für einen erneuten Versuch aufbewahrt werden: %1")
+                       .arg(reason);
         return std::nullopt;
-    append(item);
+    }
+    changes_.append({Change::Kind::add, item});
+    items_.append(item);
+    if (!save(&reason)) {
+        // Told as not kept, so not kept: the list and the image go as if never queued.
+        changes_.removeIf(
+            [&](const Change& c) { return c.kind == Change::Kind::add && c.item.id == item.id; });
+        items_.removeIf([&](const PendingUpload& p) { return p.id == item.id; });
+        QFile::remove(pngPath(item.id));
+        if (why)
+            *why = kx::tr("The upload queue could not be saved: %1", "A feltöltési sor nem menthető: %1",
+                          "Die Upload-Warteschlange konnte nicht gespeichert werden: %1")
+                       .arg(reason);
+        Q_EMIT itemsChanged();  // a failed save may have shown the other instance's items
+        return std::nullopt;
+    }
+    Q_EMIT itemsChanged();
     return item.id;
 }
 
@@ -240,20 +262,37 @@ UploadQueue::Claim UploadQueue::claim(const QUuid& id)
     return claim;
 }
 
-bool UploadQueue::save()
+bool UploadQueue::save(QString* why)
 {
-    if (!writable_)
+    QString reason;
+    const auto fail = [&] {
+        if (why)
+            *why = reason;
         return false;
+    };
+    // A queue.json that could not be read nor set aside is never written over.
+    const QString badFile = kx::tr("queue.json could not be read nor set aside, so it is left as it is.",
+                                   "A queue.json nem olvasható és nem tehető félre, ezért változatlan marad.",
+                                   "queue.json konnte weder gelesen noch beiseitegelegt werden und bleibt, "
+                                   "wie sie ist.");
+    if (!writable_) {
+        reason = badFile;
+        return fail();
+    }
     makePrivateFolder(dir_);
-    const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs);
-    if (!held || !readIfChanged())
-        return false;
+    const std::shared_ptr<void> held = lockFile(dir_ + QStringLiteral("/queue.lock"), kLockWaitMs, &reason);
+    if (!held)
+        return fail();
+    if (!readIfChanged()) {
+        reason = badFile;
+        return fail();
+    }
     QList<PendingUpload> merged = withChanges(onDisk_);
-    if (!writeFileAtomically(indexPath(), encodeQueue(merged))) {
+    if (!writeFileAtomically(indexPath(), encodeQueue(merged), &reason)) {
         // What the other Kaptorix wrote was read for this write: it shows all the same (it is
         // not read again, the file being unchanged since).
         setItems(std::move(merged));
-        return false;
+        return fail();
     }
     identity_ = fileIdentity(indexPath());
     onDisk_ = merged;

@@ -31,8 +31,9 @@ public:
     QString pngPath(const QUuid& id) const;
     QString indexPath() const;
 
-    // Writes the PNG first; only when that worked is the item added and the list saved.
-    // Returns the new item's id, or nothing with the reason in `why`.
+    // Writes the PNG, then adds the item and saves the list. Returns the new item's id, or
+    // nothing with the reason in `why` when the image or the list could not be written: an
+    // item only in memory would be gone at the next start, so none is kept (nor its image).
     std::optional<QUuid> enqueue(const QByteArray& png, const QString& fileName,
                                  const std::optional<QUuid>& entryID, const QString& error,
                                  QString* why = nullptr);
@@ -58,8 +59,9 @@ public:
     Claim claim(const QUuid& id);
 
     // Writes queue.json. A failed write keeps the list in memory; the next change writes it
-    // again. False when it failed or writing is off because a bad file could not be kept.
-    bool save();
+    // again. False, with the reason in `why`, when it failed or writing is off because a bad
+    // file could not be kept.
+    bool save(QString* why = nullptr);
 
     // Items left out at load, and where the original file was kept (empty if nowhere).
     int rejectedAtLoad() const { return rejectedAtLoad_; }

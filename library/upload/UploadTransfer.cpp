@@ -93,12 +93,16 @@ Outcome<ChildRequest> sftpRequest(const QStringList& commands, const Endpoint& e
     }
     request.input = inputText(commands).toUtf8();
     request.timeLimitMs = g_timeLimitMs;
+    request.secret = password;
     return request;
 }
 
-ChildRequest curlRequest(const QStringList& config)
+ChildRequest curlRequest(const QStringList& config, const QString& password)
 {
-    return {QStringLiteral("/usr/bin/curl"), curlArguments(), {}, inputText(config).toUtf8(), g_timeLimitMs};
+    ChildRequest request{
+        QStringLiteral("/usr/bin/curl"), curlArguments(), {}, inputText(config).toUtf8(), g_timeLimitMs};
+    request.secret = password;
+    return request;
 }
 
 // Names looked at on the server for one upload before giving up.
@@ -153,11 +157,12 @@ struct Job {
 };
 using JobPtr = std::shared_ptr<Job>;
 
+// The reason goes to a toast, the queue's file and the settings as it is: what it quotes of a
+// server or a program was made without the password where it was quoted.
 QFuture<Outcome<Sent>> failed(const JobPtr& job, const UploadError& error)
 {
     job->work->remove();
-    // The reason goes to a toast, the queue's file and the settings: never the password.
-    return ready(Outcome<Sent>(UploadError{textWithoutSecrets(error.message, job->password)}));
+    return ready(Outcome<Sent>(error));
 }
 
 QFuture<Outcome<Sent>> done(const JobPtr& job, const QString& name)
@@ -187,7 +192,8 @@ int cleanupLimitMs()
 // deleted (the name was free when the upload looked at it).
 QFuture<Outcome<Sent>> ftpFailed(const JobPtr& job, const QString& name, const UploadError& error)
 {
-    ChildRequest request = curlRequest(curlDeleteConfig(job->s.user, job->password, name, job->endpoint));
+    ChildRequest request =
+        curlRequest(curlDeleteConfig(job->s.user, job->password, name, job->endpoint), job->password);
     request.anyExitStatus = true;
     request.timeLimitMs = cleanupLimitMs();
     return run(request)
@@ -203,14 +209,15 @@ QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
     if (!url.ok())
         return failed(job, url.error());
     ChildRequest request = curlRequest(
-        curlUploadConfig(job->s.user, job->password, job->local, url.value(), job->webdav(), true));
+        curlUploadConfig(job->s.user, job->password, job->local, url.value(), job->webdav(), true),
+        job->password);
     request.anyExitStatus = true;
     return run(request)
         .then(&RemoteUploader::shared(),
               [job, name](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return job->webdav() ? failed(job, r.error()) : ftpFailed(job, name, r.error());
-                  const Outcome<Stored> stored = judgeCurlUpload(r.value(), job->webdav());
+                  const Outcome<Stored> stored = judgeCurlUpload(r.value(), job->webdav(), job->password);
                   if (!stored.ok()) {
                       if (!job->webdav() && ftpMayHaveWritten(r.value()))
                           return ftpFailed(job, name, stored.error());
@@ -277,8 +284,8 @@ QFuture<Outcome<Sent>> sftpRun(const JobPtr& job, const QStringList& commands)
                   if (!r.ok())
                       return failedAfterPut(job, r.error());
                   bool putFailed = false;
-                  const Outcome<Stored> stored =
-                      judgeSftpUpload(r.value(), job->temporary, remote, job->size, &putFailed);
+                  const Outcome<Stored> stored = judgeSftpUpload(r.value(), job->temporary, remote, job->size,
+                                                                 &putFailed, job->password);
                   if (!stored.ok())
                       return failedAfterPut(job, stored.error(), putFailed);
                   if (stored.value() == Stored::yes)
@@ -350,14 +357,14 @@ QFuture<Outcome<Sent>> checkName(const JobPtr& job)
     if (!url.ok())
         return failed(job, url.error());
     ChildRequest request =
-        curlRequest(curlCheckConfig(job->s.user, job->password, url.value(), job->webdav()));
+        curlRequest(curlCheckConfig(job->s.user, job->password, url.value(), job->webdav()), job->password);
     request.anyExitStatus = true;
     return run(request)
         .then(&RemoteUploader::shared(),
               [job](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failed(job, r.error());
-                  const Outcome<NameCheck> check = judgeCurlCheck(r.value(), job->webdav());
+                  const Outcome<NameCheck> check = judgeCurlCheck(r.value(), job->webdav(), job->password);
                   if (!check.ok())
                       return failed(job, check.error());
                   if (check.value() == NameCheck::taken || !job->claim(job->n))
@@ -409,15 +416,15 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
         if (!url.ok())
             return ready(url.message());
         const bool webdav = s.protocol == RemoteProtocol::webdav;
-        ChildRequest request = curlRequest(curlTestConfig(s.user, password, url.value(), webdav));
+        ChildRequest request = curlRequest(curlTestConfig(s.user, password, url.value(), webdav), password);
         request.anyExitStatus = true;
-        return run(request).then(
-            &RemoteUploader::shared(), [webdav, password](const Outcome<ProcessOutput>& r) {
-                if (!r.ok())
-                    return textWithoutSecrets(r.message(), password);
-                const Outcome<bool> judged = judgeCurlTest(r.value(), webdav);
-                return judged.ok() ? connectedText() : textWithoutSecrets(judged.message(), password);
-            });
+        return run(request).then(&RemoteUploader::shared(),
+                                 [webdav, password](const Outcome<ProcessOutput>& r) {
+                                     if (!r.ok())
+                                         return r.message();
+                                     const Outcome<bool> judged = judgeCurlTest(r.value(), webdav, password);
+                                     return judged.ok() ? connectedText() : judged.message();
+                                 });
     }
     auto work = std::make_shared<WorkFolder>();
     if (!work->ok())
@@ -425,14 +432,13 @@ QFuture<QString> connectionTest(const UploadSettings& s, const Endpoint& endpoin
     Outcome<ChildRequest> request = sftpRequest(sftpTestCommands(endpoint), endpoint, s, password, *work);
     if (!request.ok())
         return ready(request.message());
-    return run(request.value())
-        .then(&RemoteUploader::shared(), [work, password](const Outcome<ProcessOutput>& r) {
-            work->remove();
-            if (!r.ok())
-                return textWithoutSecrets(r.message(), password);
-            const Outcome<bool> judged = judgeSftpTest(r.value());
-            return judged.ok() ? connectedText() : textWithoutSecrets(judged.message(), password);
-        });
+    return run(request.value()).then(&RemoteUploader::shared(), [work](const Outcome<ProcessOutput>& r) {
+        work->remove();
+        if (!r.ok())
+            return r.message();
+        const Outcome<bool> judged = judgeSftpTest(r.value());
+        return judged.ok() ? connectedText() : judged.message();
+    });
 }
 
 UploadQueue& queueInUse()

@@ -54,7 +54,9 @@ protected:
     // Starts the server; `diskBytes` > 0 puts its folder on a tmpfs of that size.
     bool start(RemoteProtocol p, Kind kind = Kind::plain, qint64 diskBytes = 0)
     {
-        if (p == RemoteProtocol::ftp) {
+        if (p == RemoteProtocol::webdav) {
+            server_ = std::make_unique<test::WebDavServer>();
+        } else if (p == RemoteProtocol::ftp) {
             server_ = std::make_unique<test::FtpServer>();
         } else {
             auto sftp = std::make_unique<test::SftpServer>();
@@ -71,8 +73,11 @@ protected:
             user = sftp->userName();
         }
         Prefs::set("remote.protocol", rawValue(p));
-        Prefs::set("remote.host", "127.0.0.1");
-        Prefs::set("remote.port", QString::number(server_->port()));
+        const QString port = QString::number(server_->port());
+        // WebDAV has its port in the address.
+        Prefs::set("remote.host",
+                   p == RemoteProtocol::webdav ? "http://127.0.0.1:" + port + "/" : "127.0.0.1");
+        Prefs::set("remote.port", p == RemoteProtocol::webdav ? QString() : port);
         Prefs::set("remote.user", user);
         Prefs::set("remote.folder", "a/b");
         Prefs::set("remote.publicURL", "img.example.test/s/");
@@ -88,6 +93,8 @@ protected:
         return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
     QString folder() const { return server_->seen(root_ + "/a/b"); }
+    // Takes "Shot.png" to "Shot 80.png" before the look (or after it) and uploads a "Shot".
+    void everyNameTakenGivesUp(const QList<bool>& when);
     QStringList filesLeft() const
     {
         return QDir(folder()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -177,6 +184,23 @@ TEST_F(UploadFailures, AFolderTheLoginMayNotWriteSaysSo)
 TEST_F(UploadFailures, EveryNameTakenGivesUp)
 {
     ASSERT_TRUE(start(RemoteProtocol::sftp)) << server_->log().toStdString();
+    everyNameTakenGivesUp({false, true});
+}
+
+// WebDAV and FTP look at each name on its own: the walk gives up there too. A name taken after the
+// look is WebDAV's own refusal (UploadAnswersTest); FTP has none.
+TEST_F(UploadFailures, EveryNameTakenGivesUpOverWebDavAndFtp)
+{
+    for (const RemoteProtocol p : {RemoteProtocol::webdav, RemoteProtocol::ftp}) {
+        SCOPED_TRACE(rawValue(p).toStdString());
+        ASSERT_TRUE(start(p)) << server_->log().toStdString();
+        everyNameTakenGivesUp({false});
+        server_.reset();
+    }
+}
+
+void UploadFailures::everyNameTakenGivesUp(const QList<bool>& when)
+{
     const auto takeNames = [&](int from, int to) {
         for (int n = from; n <= to; ++n) {
             QFile f(folder() + (n == 1 ? QString("/Shot.png") : QString("/Shot %1.png").arg(n)));
@@ -191,7 +215,7 @@ TEST_F(UploadFailures, EveryNameTakenGivesUp)
         });
         return names;
     };
-    for (const bool afterTheLook : {false, true}) {
+    for (const bool afterTheLook : when) {
         SCOPED_TRACE(afterTheLook ? "taken after the look" : "taken before the look");
         queue_->remove(queue_->items().value(0).id);
         if (afterTheLook)

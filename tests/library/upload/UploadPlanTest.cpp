@@ -195,6 +195,9 @@ TEST(UploadPlan, JudgingTheServersAnswers)
 {
     Lang::overrideForTests("en");
     const QString moved = "The server moved to https://n/d/: change the address in Settings → Upload.";
+    const QString missing = "The folder does not exist on the server.";
+    const QString missingFolder =
+        "The folder does not exist on the server: create it there or choose another in Settings → Upload.";
     const struct {
         const char* step;
         bool webdav;
@@ -211,22 +214,31 @@ TEST(UploadPlan, JudgingTheServersAnswers)
          "The server sent the request elsewhere (HTTP 302): check the address in Settings → Upload."},
         {"put", true, {"207 ", "", 0}, "The server did not store the file (HTTP 207)."},
         {"put", true, {"401 ", "", 0}, "The server refused the user name or password (HTTP 401)."},
-        {"put", true, {"000 ", "curl: (7) Failed to connect\n", 7}, "curl: (7) Failed to connect"},
+        {"put", true, {"000 ", "curl: (7) Failed to connect\n", 7}, unreachableText()},
+        {"put", true, {"404 ", "", 0}, missingFolder},
+        {"put", true, {"409 ", "", 0}, missingFolder},
+        {"put", true, {"403 ", "", 0}, "The server did not let the login write into the folder (HTTP 403)."},
+        {"put", true, {"507 ", "", 0}, "The server's disk is full."},
         {"put", false, {"226", "", 0}, "stored"},
         {"put", false, {"250", "", 0}, "stored"},
         {"put", false, {"150", "", 0}, "The server did not confirm the upload (reply 150)."},
-        {"put", false, {"226", "curl: (25) Upload failed\n", 25}, "curl: (25) Upload failed"},
+        {"put",
+         false,
+         {"553", "curl: (25) Upload failed\n", 25},
+         "The server refused to store the file (reply 553): check that the login may write into the folder."},
         {"check", true, {"200 ", "", 0}, "taken"},
         {"check", true, {"404 ", "", 0}, "free"},
         {"check", true, {"403 ", "", 0}, "free"},  // the conditional upload decides
         {"check", true, {"308 https://n/d/", "", 0}, moved},
         {"check", false, {"", "", 78}, "free"},
         {"check", false, {"", "", 0}, "taken"},
-        {"check", false, {"", "curl: (67) Access denied\n", 67}, "curl: (67) Access denied"},
+        {"check", false, {"", "curl: (67) Access denied\n", 67}, loginRefusedText()},
         {"test", true, {"207 ", "", 0}, "connected"},
         {"test", true, {"301 https://n/d/", "", 0}, moved},
         {"test", true, {"404 ", "", 0}, "The folder does not exist on the server."},
         {"test", true, {"500 ", "", 0}, "The server answered HTTP 500."},
+        // FTP's test only changes into the folder.
+        {"test", false, {"", "curl: (9) Server denied you to change to the given directory\n", 9}, missing},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.step) + " " + c.output.out.toStdString());
@@ -282,7 +294,7 @@ TEST(UploadPlan, NoLoginOrPasswordInAText)
     Lang::overrideForTests("en");
     EXPECT_EQ(judgeCurlUpload({"301 http://a:b@n/d/?s=1", "", 0}, true).message(),
               "The server moved to http://n/d/: change the address in Settings → Upload.");
-    EXPECT_EQ(failureMessage("x\ncurl: (3) http://a:b@h/ is bad\n", 3, "en"), "x curl: (3) http://h/ is bad");
+    EXPECT_EQ(failureMessage("x\ncurl: (1) http://a:b@h/ is bad\n", 1, "en"), "x curl: (1) http://h/ is bad");
 }
 
 // What an sftp batch that stopped, or an FTP transfer broken off, says to the user.
@@ -315,9 +327,7 @@ TEST(UploadPlan, JudgingUploadsThatBrokeOff)
         {{"sftp> put \"/l/x.png\"\n", "stat local \"/l/x.png\": No such file or directory\n", 1},
          "stat local \"/l/x.png\": No such file or directory",
          false},
-        {{"", "Permission denied (publickey).\nConnection closed\n", 255},
-         "Permission denied (publickey).",
-         false},
+        {{"", "Permission denied (publickey).\nConnection closed\n", 255}, loginRefusedText(), false},
     };
     for (const auto& c : cases) {
         bool putFailed = !c.putFailed;
@@ -343,8 +353,10 @@ TEST(UploadPlan, JudgingUploadsThatBrokeOff)
          true},
         {{"452", "curl: (25) Failed FTP upload: 452\n", 25}, "The server's disk is full.", false},
         {{"150", "", 0}, "The server did not confirm the upload (reply 150).", true},
-        {{"553", "curl: (25) Failed FTP upload: 553\n", 25}, "curl: (25) Failed FTP upload: 553", false},
-        {{"", "curl: (28) Operation timed out\n", 28}, "curl: (28) Operation timed out", true},
+        {{"550", "curl: (25) Failed FTP upload: 550\n", 25},
+         "The server refused to store the file (reply 550): check that the login may write into the folder.",
+         false},
+        {{"", "curl: (28) Operation timed out\n", 28}, "The server did not answer in time.", true},
     };
     for (const auto& c : ftp) {
         EXPECT_EQ(judgeCurlUpload(c.output, false).message(), c.verdict);

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 using namespace kx;
 
@@ -92,6 +94,46 @@ TEST(UploadQueue, NoItemWithoutItsImageAndAFailedWriteIsRepeated)
     QDir().mkpath(path);
     queue.recordFailure(*kept, "again");
     EXPECT_EQ(UploadQueue(path).items(), queue.items());
+}
+
+// An item the list on disk does not hold would be gone at the next start: when queue.json
+// cannot be saved, enqueue says why and keeps nothing, image included; what was saved stays.
+TEST(UploadQueue, AnItemThatCannotBeSavedIsNotKept)
+{
+    Lang::overrideForTests("en");
+    const struct {
+        const char* what;
+        int error;
+    } cases[] = {{"queue.lock unusable", EISDIR}, {"queue.json unwritable", ENOSPC}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        UploadQueue queue(dir.path());
+        const QUuid kept = *queue.enqueue("png", "a.png", std::nullopt, "offline");
+        const QByteArray saved = read(queue.indexPath());
+        if (c.error == EISDIR)
+            ASSERT_TRUE(QFile::remove(dir.filePath("queue.lock")) &&
+                        QDir().mkpath(dir.filePath("queue.lock")));
+        else
+            failWritesAfter(3);  // the image is written, the list is not
+        QString why;
+        int changes = 0;
+        QObject::connect(&queue, &UploadQueue::itemsChanged, [&] { ++changes; });
+        EXPECT_FALSE(queue.enqueue("png", "b.png", std::nullopt, "offline", &why).has_value());
+        failWritesAfter(-1);
+        EXPECT_EQ(why,
+                  "The upload queue could not be saved: " + QString::fromLocal8Bit(std::strerror(c.error)));
+        ASSERT_EQ(queue.items().size(), 1);
+        EXPECT_EQ(queue.items()[0].id, kept);
+        EXPECT_EQ(QDir(dir.path()).entryList({"*.png"}, QDir::Files),
+                  QStringList{queue.pngPath(kept).section('/', -1)});
+        EXPECT_EQ(read(queue.indexPath()), saved);
+        // Nothing waits to be written with the next change either.
+        QDir(dir.filePath("queue.lock")).removeRecursively();
+        queue.recordFailure(kept, "again");
+        EXPECT_EQ(UploadQueue(dir.path()).items(), queue.items());
+        EXPECT_EQ(queue.items().size(), 1);
+    }
 }
 
 TEST(UploadQueue, ABadFileIsKeptAndTheUserToldOnceWhere)

@@ -5,10 +5,15 @@
 #include "library/upload/ChildRunner.h"
 #include "library/upload/RemoteUploader.h"
 #include "library/upload/UploadQueue.h"
+#include "settings/SettingsForm.h"
+#include "settings/UploadTab.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
 
 using namespace kx;
 
@@ -94,9 +99,51 @@ TEST(UploadRunner, PassKeepsUnreadableImagesAndAFailedQueueingSaysSo)
     image.fill(Qt::blue);
     QFuture<UploadReport> r = RemoteUploader::upload(image, 1, std::nullopt, std::nullopt);
     ASSERT_TRUE(test::waitFor([&] { return r.isFinished(); }, 60000));
-    EXPECT_EQ(r.result().title, "Upload failed");
+    EXPECT_EQ(r.result().title, "Upload failed – not kept for a retry");
     EXPECT_FALSE(r.result().queued);
     EXPECT_EQ(queue.items().size(), 2);
     RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::setStore(nullptr);
+}
+
+// The queue's lock cannot be taken: the upload that failed is told as not kept, with both
+// reasons, never as saved for a retry; nothing of it waits anywhere, and the Upload page, which
+// lists the program's queue, does not show it.
+TEST(UploadRunner, AFailedUploadTheQueueCannotSaveIsToldAsNotKept)
+{
+    Lang::overrideForTests("en");
+    test::FakeSecretStore keys;
+    Keychain::setStore(&keys);
+    UploadQueue& queue = UploadQueue::shared();
+    RemoteUploader::useForTests(nullptr, nullptr);
+    Prefs::set("remote.protocol", "webdav");
+    Prefs::set("remote.host", "http://127.0.0.1:9");
+    const QString lock = queue.dir() + "/queue.lock";
+    QFile::remove(lock);
+    ASSERT_TRUE(QDir().mkpath(lock));
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QFuture<UploadReport> r = RemoteUploader::upload(image, 1, std::nullopt, std::nullopt);
+    ASSERT_TRUE(test::waitFor([&] { return r.isFinished(); }, 60000));
+    EXPECT_EQ(r.result().title, "Upload failed – not kept for a retry");
+    EXPECT_EQ(
+        r.result().subtitle,
+        "The server could not be reached: check the address and port in Settings → Upload, and that the "
+        "server is running. – The upload queue could not be saved: " +
+            QString::fromLocal8Bit(std::strerror(EISDIR)));
+    EXPECT_FALSE(r.result().queued);
+    EXPECT_TRUE(queue.items().isEmpty());
+    EXPECT_TRUE(QDir(queue.dir()).entryList({"*.png"}, QDir::Files).isEmpty());
+    UploadTab tab;
+    QStringList shown;
+    for (const QLabel* label : tab.findChildren<QLabel*>()) {
+        const auto* elided = dynamic_cast<const ElidedLabel*>(label);
+        shown << (elided ? elided->fullText() : label->text());
+    }
+    EXPECT_TRUE(shown.contains("Nothing is waiting. Failed uploads are kept here and retried."))
+        << shown.join(" | ").toStdString();
+    EXPECT_TRUE(tab.findChildren<QWidget*>("queueName").isEmpty());
+    QDir(lock).removeRecursively();
+    Keychain::getAsync("drain").waitForFinished();
     Keychain::setStore(nullptr);
 }

@@ -181,12 +181,14 @@ TEST(UploadSecrets, APasswordAProgramPrintsIsHidden)
     QTemporaryDir queueDir;
     UploadQueue queue(queueDir.path());
     RemoteUploader::useForTests(&queue, nullptr);
-    // As the real runner: a failed child gives its output only to a caller that judges it.
+    // As the real runner: a failed child gives its output only to a caller that judges it, and
+    // hides the password it was given in the reason it makes of it.
     upload::setChildRunnerForTests([&](const ChildRequest& r) {
         const QString err = "debug1: login alice with " + password + "\nrefused\n";
         return QtFuture::makeReadyFuture(
-            r.anyExitStatus ? Outcome<ProcessOutput>(ProcessOutput{"", err, 1})
-                            : Outcome<ProcessOutput>(UploadError{upload::failureMessage(err, 1, "en")}));
+            r.anyExitStatus
+                ? Outcome<ProcessOutput>(ProcessOutput{"", err, 1})
+                : Outcome<ProcessOutput>(UploadError{upload::failureMessage(err, 1, "en", r.secret)}));
     });
     Prefs::set("remote.host", "127.0.0.1");
     Prefs::set("remote.user", "alice");
@@ -202,6 +204,49 @@ TEST(UploadSecrets, APasswordAProgramPrintsIsHidden)
     }
     upload::setChildRunnerForTests({});
     RemoteUploader::useForTests(nullptr, nullptr);
+    Keychain::getAsync("drain").waitForFinished();
+    Keychain::setStore(nullptr);
+}
+
+// "server" is a word of the reasons and "http" of every address: with either as the password,
+// a server that sends the upload elsewhere (curl writes the login into the address, the server
+// echoes the folder named after the password) has its address told whole but for the password,
+// in the toast, the queue and the connection test.
+TEST(UploadSecrets, APasswordThatIsAWordIsHiddenOnlyWhereTheServerEchoesIt)
+{
+    Lang::overrideForTests("en");
+    test::FakeSecretStore keys;
+    Keychain::setStore(&keys);
+    QTemporaryDir queueDir;
+    UploadQueue queue(queueDir.path());
+    RemoteUploader::useForTests(&queue, nullptr);
+    test::RedirectingServer server;
+    ASSERT_TRUE(server.start({}, {}, {})) << server.log().toStdString();
+    const QString address = "http://127.0.0.1:" + QString::number(server.port());
+    Prefs::set("remote.protocol", "webdav");
+    Prefs::set("remote.host", address + "/dav");
+    Prefs::set("remote.user", "alice");
+    Prefs::set("remote.publicURL", "");
+    Prefs::set("filePattern", "{title}");
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    for (const QString password : {"server", "http"}) {
+        SCOPED_TRACE(password.toStdString());
+        keys.secrets["remote.password"] = password;
+        Prefs::set("remote.folder", "shots-" + password);
+        const QString moved = "The server moved to " + address +
+                              "/moved/dav/shots-•••/%1: change the address in Settings → Upload.";
+        const UploadReport r = await(RemoteUploader::upload(image, 1, std::nullopt, QString("Shot")));
+        EXPECT_EQ(r.title, "Upload failed – saved for a retry");
+        ASSERT_FALSE(queue.items().isEmpty());
+        const QString name =
+            QUrl::toPercentEncoding(queue.items().last().fileName);  // "Shot 2.png" the 2nd time
+        EXPECT_EQ(r.subtitle.toStdString(), moved.arg(name).toStdString());
+        EXPECT_EQ(queue.items().last().lastError, r.subtitle);
+        EXPECT_EQ(await(RemoteUploader::testConnection()), moved.arg(QString()));
+    }
+    RemoteUploader::useForTests(nullptr, nullptr);
+    Prefs::remove("filePattern");
     Keychain::getAsync("drain").waitForFinished();
     Keychain::setStore(nullptr);
 }
