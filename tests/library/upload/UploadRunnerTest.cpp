@@ -20,9 +20,11 @@ using namespace kx;
 namespace {
 
 Outcome<ProcessOutput> run(const QString& script, const QByteArray& input = {}, int limitMs = 60000,
-                           const QString& program = "/bin/sh")
+                           const QString& program = "/bin/sh", const QString& secret = {})
 {
-    QFuture<Outcome<ProcessOutput>> f = runChild({program, {"-c", script}, {{"KX_V", "v"}}, input, limitMs});
+    ChildRequest request{program, {"-c", script}, {{"KX_V", "v"}}, input, limitMs};
+    request.secret = secret;
+    QFuture<Outcome<ProcessOutput>> f = runChild(request);
     EXPECT_TRUE(test::waitFor([&] { return f.isFinished(); }, 60000));
     return f.result();
 }
@@ -36,6 +38,10 @@ TEST(UploadRunner, MessagesOfFailedChildren)
     EXPECT_EQ(run("exit 4").message(), "Sikertelen (4-es kilépési kód)");
     Lang::overrideForTests("en");
     EXPECT_EQ(run("printf 'a\\nb\\n\\n c \\n' >&2; exit 3").message(), "b c");
+    // The password the child was given is hidden in what it printed, not in the program's words.
+    EXPECT_EQ(run("echo 'the server took server' >&2; exit 3", {}, 60000, "/bin/sh", "server").message(),
+              "the ••• took •••");
+    EXPECT_EQ(run("exit 5", {}, 60000, "/bin/sh", "exit").message(), "Failed (exit code 5)");
     const Outcome<ProcessOutput> missing = run("", {}, 1000, "/nonexistent/curl");
     EXPECT_FALSE(missing.ok());
     EXPECT_FALSE(missing.message().isEmpty());
