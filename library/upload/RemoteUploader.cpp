@@ -216,9 +216,10 @@ QFuture<UploadReport> RemoteUploader::upload(const QImage& image, double scale,
                       if (queued) {
                           report = notice(upload::queuedFailureText(), r.message(), warn, 6);
                       } else {
-                          // Not kept: say so, with both reasons, instead of promising a retry.
+                          // Not kept: say so, with both reasons, instead of promising a retry. Why
+                          // it was not kept comes first: the toast may not show all of the second.
                           report = notice(upload::notKeptFailureText(),
-                                          r.message() + QStringLiteral(" – ") + why, warn, 6);
+                                          why + QStringLiteral(" – ") + r.message(), warn, 6);
                       }
                       report.queued = queued;
                       return ready(report);

@@ -4,6 +4,7 @@
 #include "core/Localisation.h"
 #include "library/upload/ServerAnswer.h"
 #include "library/upload/UploadPlan.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 
@@ -135,4 +136,26 @@ TEST(UploadReasons, ThePasswordIsHiddenHoweverItIsWritten)
         EXPECT_EQ(textWithoutSecrets(c.in, pw).toStdString(), c.out.toStdString());
     // One too short to tell from parts of words hides nothing; an address still loses its login.
     EXPECT_EQ(textWithoutSecrets("pwd at http://u:pwd@h/pwd", "pwd"), "pwd at http://h/pwd");
+}
+
+// Every reason in the program's words is read whole in the failure's toast, in every language.
+TEST(UploadReasons, EachFitsTheToastInEveryLanguage)
+{
+    const QStringList lines{
+        "curl: (6) x",  "curl: (7) x",  "curl: (9) x",  "curl: (28) x", "curl: (35) x",
+        "curl: (60) x", "curl: (52) x", "curl: (56) x", "curl: (67) x", "Host key verification failed."};
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(lang);
+        QStringList reasons;
+        for (const QString& line : lines)
+            reasons << failureMessage(line, 1, lang);
+        for (const char* status : {"403 ", "404 ", "413 ", "500 ", "507 "})
+            reasons << judgeCurlUpload({status, "", 0}, true).message();
+        reasons << judgeCurlUpload({"553", "curl: (25) x", 25}, false).message()
+                << judgeCurlUpload({"426", "", 18}, false).message()
+                << judgeCurlUpload({"301 https://dav.example.com/dav/", "", 0}, true).message();
+        for (const QString& reason : reasons)
+            EXPECT_TRUE(ToastView::showsWhole(queuedFailureText(), reason)) << reason.toStdString();
+    }
 }

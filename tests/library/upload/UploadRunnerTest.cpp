@@ -132,11 +132,10 @@ TEST(UploadRunner, AFailedUploadTheQueueCannotSaveIsToldAsNotKept)
     QFuture<UploadReport> r = RemoteUploader::upload(image, 1, std::nullopt, std::nullopt);
     ASSERT_TRUE(test::waitFor([&] { return r.isFinished(); }, 60000));
     EXPECT_EQ(r.result().title, "Upload failed – not kept for a retry");
-    EXPECT_EQ(
-        r.result().subtitle,
-        "The server could not be reached: check the address and port in Settings → Upload, and that the "
-        "server is running. – The upload queue could not be saved: " +
-            QString::fromLocal8Bit(std::strerror(EISDIR)));
+    EXPECT_EQ(r.result().subtitle,
+              "The upload queue could not be saved: " + QString::fromLocal8Bit(std::strerror(EISDIR)) +
+                  " – The server could not be reached: check the address and port in "
+                  "Settings → Upload, and that the server is running.");
     EXPECT_FALSE(r.result().queued);
     EXPECT_TRUE(queue.items().isEmpty());
     EXPECT_TRUE(QDir(queue.dir()).entryList({"*.png"}, QDir::Files).isEmpty());
