@@ -246,30 +246,13 @@ qsizetype keyEnd(const QString& text, qsizetype start, qsizetype end)
     return start;
 }
 
-// Where the value of a "NAME=value" or "NAME:value" word begins ("OPENAI_API_KEY=sk-…"):
-// after the first "=" or ":" that follows a name; the word's start when it has none.
-qsizetype valueStart(const QString& text, sensitive::Span word)
-{
-    static const QRegularExpression name(QStringLiteral(R"(^-{0,2}[A-Za-z_][A-Za-z0-9_.\-]*$)"));
-    // A key's own prefix is no name ("sk-proj-4fT9:…" misread).
-    static const QRegularExpression secretStart(
-        QStringLiteral(R"(^(?:sk-|pk_|sk_|ghp_|gho_|xox[a-z]-|AKIA|eyJ))"));
-    for (qsizetype i = word.start; i + 1 < word.end; ++i) {
-        if (text[i] != QLatin1Char('=') && text[i] != QLatin1Char(':'))
-            continue;
-        const QString before = text.mid(word.start, i - word.start);
-        return name.match(before).hasMatch() && !secretStart.match(before).hasMatch() ? i + 1 : word.start;
-    }
-    return word.start;
-}
-
 // A key found after the name it is the value of is covered from the value on: the reader still
 // sees which key was hidden, as for an address after its key.
 sensitive::Span nameKeptReadable(const sensitive::Reading& r, sensitive::Span found, sensitive::Span covered)
 {
     // The word the cover begins with: a key split off its "NAME=sk-proj" head begins there.
     const sensitive::Span word = core(r.glued, r.wholeWords({covered.start, covered.start + 1}));
-    const qsizetype value = valueStart(r.glued, word);
+    const qsizetype value = sensitive::valueStart(r.glued, word);
     if (value > word.start && value <= found.start)
         covered.start = std::max(covered.start, value);
     return covered;
@@ -570,7 +553,7 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
                 continue;
             // Only what the patterns left uncovered (a key with its prefix is a "secret"), from
             // the value of a "NAME=value" word on.
-            const sensitive::Span value{valueStart(r.glued, c), c.end};
+            const sensitive::Span value{sensitive::valueStart(r.glued, c), c.end};
             const sensitive::Span range = nameKeptReadable(r, value, wholeKey(r, value));
             const QRectF box = r.box(range).adjusted(-3, -3, 3, 3);
             if (std::none_of(hits.begin(), hits.end(),

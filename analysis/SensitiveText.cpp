@@ -284,6 +284,21 @@ QString withoutDates(const QString& text)
     return out;
 }
 
+qsizetype valueStart(const QString& text, Span word)
+{
+    static const QRegularExpression name(QStringLiteral(R"(^-{0,2}[A-Za-z_][A-Za-z0-9_.\-]*$)"));
+    // A key's own prefix is no name ("sk-proj-4fT9:…" misread).
+    static const QRegularExpression secretStart(
+        QStringLiteral(R"(^(?:sk-|pk_|sk_|ghp_|gho_|xox[a-z]-|AKIA|eyJ))"));
+    for (qsizetype i = word.start; i + 1 < word.end; ++i) {
+        if (text[i] != QLatin1Char('=') && text[i] != QLatin1Char(':'))
+            continue;
+        const QString before = text.mid(word.start, i - word.start);
+        return name.match(before).hasMatch() && !secretStart.match(before).hasMatch() ? i + 1 : word.start;
+    }
+    return word.start;
+}
+
 bool ibanChecks(const QString& text)
 {
     QString compact;

@@ -57,6 +57,10 @@ QString withoutDates(const QString& text);
 // B 8); any other character itself.
 QChar digitFor(QChar c);
 
+// Where the value of a "NAME=value" or "NAME:value" word begins ("OPENAI_API_KEY=sk-…"):
+// after the first "=" or ":" that follows a name; the word's start when it has none.
+qsizetype valueStart(const QString& text, Span word);
+
 // The IBAN check: 15 to 34 letters and digits (blanks ignored) whose mod-97 value is 1.
 bool ibanChecks(const QString& text);
 
