@@ -118,6 +118,47 @@ HelpTopic privacyTopic()
                    "címekkel, a felismert szöveggel, a feltöltési linkekkel és az AI-összefoglalókkal.",
                    "~/.local/share/Kaptorix/History: ein PNG pro Aufnahme, ein Vorschaubild und index.json "
                    "mit Titeln, erkanntem Text, Upload-Links und AI-Zusammenfassungen.")),
+             row("doc.on.doc",
+                 T("The history's other files", "Az előzmények további fájljai",
+                   "Weitere Dateien des Verlaufs"),
+                 none(),
+                 T("Beside them: index.lock, which each Kaptorix of your user takes in turn; "
+                   "index.<x>.journal, date, kind and title of captures index.json does not name yet; "
+                   "<id>.png.removed, a deleted capture's image until index.json no longer names it; "
+                   "index.json.bad-<time> and index.<x>.journal.bad-<time>, copies of a file that could not "
+                   "be "
+                   "read in full, kept for the records the program could not read.",
+                   "Mellettük: index.lock, amelyet a felhasználód minden Kaptorixa felváltva zárol; "
+                   "index.<x>.journal: azoknak a képeknek a dátuma, típusa és címe, amelyeket az index.json "
+                   "még "
+                   "nem említ; <id>.png.removed: egy törölt kép, amíg az index.json már nem említi; "
+                   "index.json.bad-<idő> és index.<x>.journal.bad-<idő>: egy nem teljesen olvasható fájl "
+                   "másolata, azokért a bejegyzésekért, amelyeket a program nem tudott beolvasni.",
+                   "Daneben: index.lock, das jedes Kaptorix deines Benutzers abwechselnd sperrt; "
+                   "index.<x>.journal, Datum, Art und Titel von Aufnahmen, die index.json noch nicht nennt; "
+                   "<id>.png.removed, das Bild einer gelöschten Aufnahme, bis index.json sie nicht mehr "
+                   "nennt; "
+                   "index.json.bad-<Zeit> und index.<x>.journal.bad-<Zeit>, Kopien einer Datei, die nicht "
+                   "ganz "
+                   "gelesen werden konnte, aufbewahrt für die Einträge, die das Programm nicht lesen "
+                   "konnte.")),
+             row("trash", T("Deleting", "Törlés", "Löschen"), none(),
+                 T("A capture you delete, or that the history's limits remove, goes from all of these files: "
+                   "its "
+                   "image, its thumbnail, its journal line and its records in the kept copies. A kept copy "
+                   "is "
+                   "removed once everything readable in it is back in index.json.",
+                   "Az általad törölt vagy az előzmények korlátai miatt kikerülő kép mindezekből a fájlokból "
+                   "eltűnik: a képe, a bélyegképe, a naplósora és a bejegyzései a megőrzött másolatokban. "
+                   "Egy "
+                   "megőrzött másolat törlődik, amint minden olvasható része újra az index.json-ban van.",
+                   "Eine Aufnahme, die du löschst oder die die Grenzen des Verlaufs entfernen, verschwindet "
+                   "aus "
+                   "all diesen Dateien: ihr Bild, ihr Vorschaubild, ihre Journalzeile und ihre Einträge in "
+                   "den "
+                   "aufbewahrten Kopien. Eine aufbewahrte Kopie wird entfernt, sobald alles Lesbare darin "
+                   "wieder "
+                   "in index.json steht.")),
              row("tray.full", T("Failed uploads", "Sikertelen feltöltések", "Fehlgeschlagene Uploads"),
                  none(),
                  T("~/.local/share/Kaptorix/UploadQueue: the PNG files waiting to be sent, until they are "

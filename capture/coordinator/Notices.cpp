@@ -64,6 +64,10 @@ void Notices::watchHistory(HistoryStore& store)
         show(kx::tr("History not saved", "Az előzmények nincsenek mentve", "Verlauf nicht gespeichert"),
              reason, "exclamationmark.triangle.fill"_sym, 6);
     });
+    QObject::connect(&store, &HistoryStore::copiesNotCleaned, &shared(), [](const QString& reason) {
+        show(kx::tr("Deletion not finished", "A törlés nem fejeződött be", "Löschen nicht abgeschlossen"),
+             reason, "exclamationmark.triangle.fill"_sym, 6);
+    });
 }
 
 }  // namespace kx

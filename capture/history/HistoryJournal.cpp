@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 namespace kx {
 
@@ -29,46 +30,63 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-struct Lines {
-    QList<QPair<QUuid, QByteArray>> records;  // in file order
-    bool bad = false;                         // a line that is no record, or a cut last one
-};
-
-Lines linesOf(const QByteArray& bytes)
+// Hands each line of the file to `take` (without its newline), read in pieces of 64 KiB: a
+// line longer than kMaxLineBytes is handed over empty with `tooLong` set, its bytes never held.
+// `whole` is false for a last line without its newline.
+void forEachLine(int fd, const std::function<void(const QByteArray& line, bool whole, bool tooLong)>& take)
 {
-    Lines out;
-    qsizetype from = 0;
-    while (from < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', from);
-        const bool whole = end >= 0;
-        if (!whole)
-            end = bytes.size();
-        const QByteArray line = bytes.mid(from, end - from);
-        from = end + 1;
-        if (line.trimmed().isEmpty())
-            continue;
-        const QJsonDocument doc = QJsonDocument::fromJson(line);
-        const auto entry = whole && doc.isObject() ? entryFromJson(doc.object()) : std::nullopt;
-        if (entry)
-            out.records.append({entry->id, line});
-        else
-            out.bad = true;
-    }
-    return out;
-}
-
-QByteArray readFd(int fd)
-{
-    QByteArray out;
     char buffer[1 << 16];
+    QByteArray line;
+    bool tooLong = false;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return out;
-        out.append(buffer, n);
+            break;
+        const char* p = buffer;
+        const char* const end = buffer + n;
+        while (p < end) {
+            const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            const char* stop = nl ? nl : end;
+            if (!tooLong && line.size() + (stop - p) > HistoryJournal::kMaxLineBytes) {
+                tooLong = true;
+                line = QByteArray();
+            } else if (!tooLong) {
+                line.append(p, stop - p);
+            }
+            if (!nl)
+                break;
+            take(line, true, tooLong);
+            line.truncate(0);
+            tooLong = false;
+            p = nl + 1;
+        }
     }
+    if (tooLong || !line.isEmpty())
+        take(line, false, tooLong);
+}
+
+// The records of a journal in file order, each to `take`; true when a line was no record
+// (or the last one was cut).
+bool readRecords(int fd, const std::function<void(HistoryEntry&&)>& take)
+{
+    bool bad = false;
+    forEachLine(fd, [&](const QByteArray& line, bool whole, bool tooLong) {
+        if (!tooLong && line.trimmed().isEmpty())
+            return;
+        std::optional<HistoryEntry> entry;
+        if (whole && !tooLong) {
+            const QJsonDocument doc = QJsonDocument::fromJson(line);
+            if (doc.isObject())
+                entry = entryFromJson(doc.object());
+        }
+        if (entry)
+            take(std::move(*entry));
+        else
+            bad = true;
+    });
+    return bad;
 }
 
 bool writeAll(int fd, const QByteArray& data)
@@ -117,21 +135,18 @@ HistoryJournal::Survey HistoryJournal::survey(const QString& dir)
         if (fd < 0)
             continue;
         const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-        const Lines lines = linesOf(readFd(fd));
-        ::close(fd);
         if (held) {
             // A running Kaptorix's: its captures are its own to finish.
-            for (const auto& r : lines.records)
-                s.live.insert(r.first);
+            readRecords(fd, [&](HistoryEntry&& e) { s.live.insert(e.id); });
         } else if (name.endsWith(QLatin1String(kNewSuffix))) {
             QFile::remove(path);  // made by a process stopped before it could use it
         } else {
-            for (const auto& [id, line] : lines.records)
-                s.records.insert(id, *entryFromJson(QJsonDocument::fromJson(line).object()));
+            const bool bad = readRecords(fd, [&](HistoryEntry&& e) { s.records.insert(e.id, std::move(e)); });
             s.taken.append(path);
-            if (lines.bad)
+            if (bad)
                 s.unreadable.append(path);
         }
+        ::close(fd);
     }
     return s;
 }
@@ -154,11 +169,11 @@ QStringList HistoryJournal::release(const Survey& survey)
 QHash<QUuid, HistoryEntry> HistoryJournal::read(const QString& path)
 {
     QHash<QUuid, HistoryEntry> out;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return out;
-    for (const auto& [id, line] : linesOf(f.readAll()).records)
-        out.insert(id, *entryFromJson(QJsonDocument::fromJson(line).object()));
+    readRecords(fd, [&](HistoryEntry&& e) { out.insert(e.id, std::move(e)); });
+    ::close(fd);
     return out;
 }
 
@@ -193,6 +208,7 @@ bool HistoryJournal::openLocked(QString* error)
     cut_ = false;
     dirSynced_ = false;
     retiredLines_ = 0;
+    inFile_.clear();
     return true;
 }
 
@@ -206,16 +222,25 @@ void HistoryJournal::closeLocked(bool remove)
     ::close(fd_);
     fd_ = -1;
     path_.clear();
+    inFile_.clear();
 }
 
 bool HistoryJournal::append(const HistoryEntry& entry, QString* error)
 {
+    // A start needs no texts to rebuild an entry, and a journal that outlives a deletion
+    // must not hold them.
+    HistoryEntry record = entry;
+    record.ocrText.reset();
+    record.uploadURL.reset();
+    record.aiSummary.reset();
+    record.textFailed = false;
     QByteArray line;
-    appendEntryJson(line, entry);
+    appendEntryJson(line, record);
     QMutexLocker lock(&mutex_);
     records_.append({entry.id, line});
     if (!openLocked(error))
         return false;
+    inFile_.insert(entry.id);
     // One write of the whole line. After a failed write the line is begun anew, so the cut
     // one cannot take it along.
     if (!writeAll(fd_, (cut_ ? QByteArray("\n") : QByteArray()) + line + '\n')) {
@@ -270,22 +295,45 @@ void HistoryJournal::retire(const QSet<QUuid>& ids)
         return;
     }
     retiredLines_ += int(gone);
-    if (retiredLines_ <= kRetiredLinesBeforeRewrite || fd_ < 0)
+    if (retiredLines_ > kRetiredLinesBeforeRewrite)
+        rewriteLocked();
+}
+
+void HistoryJournal::purge(const QSet<QUuid>& ids)
+{
+    QMutexLocker lock(&mutex_);
+    records_.removeIf([&](const QPair<QUuid, QByteArray>& r) { return ids.contains(r.first); });
+    if (!inFile_.intersects(ids))
         return;
-    // Written anew in a file of its own, synced, before the old one goes.
+    if (records_.isEmpty())
+        closeLocked(true);
+    else
+        rewriteLocked();
+}
+
+void HistoryJournal::rewriteLocked()
+{
+    if (fd_ < 0)
+        return;
+    // Written anew in a file of its own, synced, before the old one goes. When that fails the
+    // old file stays: it goes anyway once its last record is retired.
     const QString oldPath = std::exchange(path_, QString());
     const int oldFd = std::exchange(fd_, -1);
+    const QSet<QUuid> oldInFile = inFile_;
     QByteArray rest;
     for (const auto& r : std::as_const(records_))
         rest += r.second + '\n';
     if (openLocked(nullptr) && writeAll(fd_, rest) && ::fdatasync(fd_) == 0) {
         ::unlink(QFile::encodeName(oldPath).constData());
         ::close(oldFd);
+        for (const auto& r : std::as_const(records_))
+            inFile_.insert(r.first);
         return;
     }
     closeLocked(true);
     path_ = oldPath;
     fd_ = oldFd;
+    inFile_ = oldInFile;
 }
 
 }  // namespace kx

@@ -4,6 +4,10 @@
 // stop in between still leaves what was known about each capture (date, kind, title) for the
 // start that rebuilds it from its image.
 //
+// A record holds what a rebuilt entry needs (id, date, size, scale, kind, title, star), never the
+// recognised text, link or summary. Files are read in pieces: a line longer than
+// kMaxLineBytes is no record (a damaged journal of hundreds of MB costs no more memory than that).
+//
 // Each running Kaptorix writes a file of its own, "index.<random>.journal", made at its first
 // record and removed once an index that no longer needs its records is on disk; it holds an
 // flock on it while it lives. So two instances over one folder (two X sessions, one home)
@@ -26,6 +30,8 @@ namespace kx {
 
 class HistoryJournal {
 public:
+    static constexpr qsizetype kMaxLineBytes = 1 << 20;
+
     // The journal this process writes in `dir`; no file until the first append.
     explicit HistoryJournal(QString dir);
     // Its file goes when none of its records is still needed; else it stays for the next start.
@@ -56,10 +62,14 @@ public:
     void sync();
     // Drops the records of these ids; the file goes with the last one.
     void retire(const QSet<QUuid>& ids);
+    // The captures were deleted: no line of the file may name them any more, retired ones
+    // included. The file is written anew without them (or goes with its last record).
+    void purge(const QSet<QUuid>& ids);
 
 private:
     bool openLocked(QString* error);
     void closeLocked(bool remove);
+    void rewriteLocked();
 
     QString dir_;
     mutable QMutex mutex_;
@@ -68,6 +78,7 @@ private:
     bool cut_ = false;                         // guarded by mutex_: the last append failed
     bool dirSynced_ = false;                   // guarded by mutex_
     int retiredLines_ = 0;                     // guarded by mutex_: lines of retired records in the file
+    QSet<QUuid> inFile_;                       // guarded by mutex_: ids with a line in the file
     QList<QPair<QUuid, QByteArray>> records_;  // guarded by mutex_; in file order, no newline
 };
 

@@ -51,21 +51,26 @@ bool HistoryStore::takeMerged(quint64 sequence)
     for (const HistoryEntry& e : std::as_const(entries_))
         before.insert(e.id, &e);
     QSet<QUuid> kept;
+    bool arrived = false;  // captures another Kaptorix added
     for (const HistoryEntry& e : std::as_const(now)) {
         kept.insert(e.id);
         const HistoryEntry* was = before.value(e.id);
+        arrived = arrived || !was;
         if (!was || sameEntry(*was, e))
             continue;
         searchIndex_.stale(e.id);
-        if (was->width != e.width || was->height != e.height) {
+        // An edit of the same size is found by its file (thumbnail(), filesChanged()).
+        if (was->width != e.width || was->height != e.height || was->scale != e.scale) {
             thumbs_.remove(e.id);
             Q_EMIT thumbnailChanged(e.id);
         }
     }
+    QSet<QUuid> deletedThere;
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         const QUuid& id = it.key();
         if (kept.contains(id))
             continue;
+        deletedThere.insert(id);
         // Deleted by another Kaptorix: nothing more is written or read for it here.
         images_->forget(id);
         pending_.remove(id);
@@ -74,9 +79,15 @@ bool HistoryStore::takeMerged(quint64 sequence)
         textAttempt_.remove(id);
         spared_.remove(id);
     }
+    // What this process journaled of them must not outlive the deletion.
+    if (!deletedThere.isEmpty())
+        journal_->purge(deletedThere);
     holdBackgroundWhileWriting();
     entries_ = std::move(now);
     changed();
+    // Both capturing at once: each pruned its own list before the other's capture was in it.
+    if (arrived)
+        prune();
     return result->wrote;
 }
 
@@ -86,6 +97,7 @@ void HistoryStore::lookForOtherWrites()
     // merge then finds the file as it knows it and writes nothing.
     if (shared_->changedElsewhere())
         index_->markChanged();
+    Q_EMIT filesChanged();
 }
 
 }  // namespace kx

@@ -174,6 +174,8 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
     spared_ = start.rebuilt;
     for (const QUuid& id : std::as_const(start.removing))
         unlinked_.append({index_->submitted(), id});  // gone with the next index written
+    // A removal a stop cut short: the copies kept aside may still hold the capture.
+    shared_->forgetInCopies(QList<QUuid>(start.removing.cbegin(), start.removing.cend()));
     sweepOrphans(start.sweep, QList<QUuid>(start.rebuilt.cbegin(), start.rebuilt.cend()));
     if (start.rewrite)
         persist();
@@ -305,14 +307,21 @@ void HistoryStore::dropEntriesWithoutImage()
     }
     if (gone.isEmpty())
         return;
-    remove(gone);
+    // Not the user's doing: what a kept copy says of them stays there.
+    removeEntries(gone, false);
     startNotice(kx::tr("History", "Előzmények", "Verlauf"), withoutImageNotice(gone.size()));
 }
 
 QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
 {
+    return removeEntries(ids, true);
+}
+
+QList<HistoryStore::RemoveFailure> HistoryStore::removeEntries(const QList<QUuid>& ids, bool forget)
+{
     QList<RemoveFailure> failed;
     QSet<QUuid> gone;
+    QList<QUuid> removed;  // entries of the history that go
     const quint64 lastNaming = index_->submitted();
     for (const QUuid& id : ids) {
         if (gone.contains(id))
@@ -328,6 +337,7 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
             unlinked_.append({lastNaming, id});
             images_->setAside(id);
             note(id, changeRemoved);
+            removed.append(id);
         }
         gone.insert(id);
         unwritten_.remove(id);
@@ -338,8 +348,14 @@ QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
         textGeneration_.remove(id);
         textAttempt_.remove(id);
     }
-    const qsizetype removed = entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); });
-    if (removed > 0)
+    // Nothing of a deleted capture may stay in the folder: its journal line goes now, its
+    // records in the kept copies with the next index write.
+    if (!removed.isEmpty()) {
+        journal_->purge(QSet<QUuid>(removed.cbegin(), removed.cend()));
+        if (forget)
+            shared_->forgetInCopies(removed);
+    }
+    if (entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); }) > 0)
         changed();
     persist();
     return failed;
@@ -462,22 +478,35 @@ std::optional<DecodedImage> HistoryStore::loadImage(const QUuid& id) const
     return DecodedImage{read.image->image, scale};
 }
 
+void HistoryStore::cacheThumbnail(const QUuid& id, const QImage& image, std::optional<FileIdentity> file)
+{
+    thumbs_.insert(id, new CachedThumbnail{image, file}, int(image.sizeInBytes() / 1024) + 1);
+}
+
 QImage HistoryStore::thumbnail(const QUuid& id)
 {
-    if (const QImage* cached = thumbs_.object(id))
-        return *cached;
     const auto it = pending_.constFind(id);
+    if (const CachedThumbnail* cached = thumbs_.object(id)) {
+        // The file is compared, not the size in the entry: an edit of the same size written by
+        // another Kaptorix changes nothing else this process would see.
+        if (it != pending_.cend() || cached->file == fileIdentity(images_->thumbnailPath(id)))
+            return cached->image;
+    }
     if (it != pending_.cend()) {
         // The file is on its way; scaling a tall capture takes long enough that a view
         // repainting must not do it again. The written thumbnail replaces this one.
         const QImage preview = fitted(it->image, ImageWriter::kThumbnailEdge);
-        thumbs_.insert(id, new QImage(preview), int(preview.sizeInBytes() / 1024) + 1);
+        cacheThumbnail(id, preview, std::nullopt);
         return preview;
     }
+    // Its identity first: a file replaced while it is read is read again next time.
+    const std::optional<FileIdentity> file = fileIdentity(images_->thumbnailPath(id));
     QImage image(images_->thumbnailPath(id));
-    if (image.isNull())
+    if (image.isNull()) {
+        thumbs_.remove(id);
         return {};
-    thumbs_.insert(id, new QImage(image), int(image.sizeInBytes() / 1024) + 1);
+    }
+    cacheThumbnail(id, image, file);
     return image;
 }
 

@@ -20,6 +20,7 @@
 #include "capture/history/HistorySearch.h"
 #include "capture/history/HistoryWriters.h"
 #include "core/CaptureResult.h"
+#include "core/FileLock.h"
 #include "core/ImageUtils.h"
 #include "core/JsonStore.h"
 
@@ -106,8 +107,9 @@ public:
         QUuid id;
         QString reason;  // the system's message
     };
-    // Removes the entries and their files. An entry whose PNG cannot be removed (a missing
-    // one can) stays, with its files; the result names those entries.
+    // Removes the entries and their files, and every record of them in the journals and the
+    // copies kept aside. An entry whose PNG cannot be removed (a missing one can) stays, with
+    // its files; the result names those entries.
     QList<RemoveFailure> remove(const QList<QUuid>& ids);
     // What search() matches for an entry: title, recognised text, AI summary, kind label and
     // upload link, lower-cased and joined by blanks.
@@ -127,7 +129,9 @@ public:
     std::optional<HistoryEntry> entry(const QUuid& id) const;
     // The full image with the entry's scale (2 when no entry has the id).
     std::optional<DecodedImage> loadImage(const QUuid& id) const;
-    // The thumbnail (longer edge at most 520 px); null when there is none.
+    // The thumbnail (longer edge at most 520 px); null when there is none. One kept from an
+    // earlier call is handed out only while its file is the one it was read from (another
+    // Kaptorix may have written an edited image of the same size).
     QImage thumbnail(const QUuid& id);
 
     // Waits for the pending image files and the start-up sweep and writes a pending index
@@ -154,6 +158,13 @@ Q_SIGNALS:
     // The index could not be written (the file on disk keeps its last good state); once per
     // run of failures. `reason` is localised.
     void indexWriteFailed(const QString& reason);
+    // A kept copy of the index or of a journal still names deleted captures: it could not be
+    // written anew without them (tried again with each index write). Once per run of failures;
+    // `reason` is localised.
+    void copiesNotCleaned(const QString& reason);
+    // Something in the history folder changed: a file was written, renamed or removed, by this
+    // process or another one (at most every 100 ms). Views compare the files they show.
+    void filesChanged();
     // A prune after the start notice was taken removed more than kQuietPrune entries;
     // localised title and text.
     void manyPruned(const QString& title, const QString& text);
@@ -172,6 +183,8 @@ private:
     };
 
     qsizetype indexOf(const QUuid& id) const;
+    // `forget`: the user removed them (deleted or pruned), so the kept copies lose them too.
+    QList<RemoveFailure> removeEntries(const QList<QUuid>& ids, bool forget);
     void changed();
     void persist();
     void indexDone(quint64 sequence, bool ok);
@@ -242,7 +255,13 @@ private:
     QHash<QUuid, int> textAttempt_;  // by id: which try the queued recognition is
     QSet<QUuid> spared_;             // rebuilt at start: not pruned before the next capture
     bool recognizing_ = false;
-    QCache<QUuid, QImage> thumbs_;
+    bool copiesFailing_ = false;
+    struct CachedThumbnail {
+        QImage image;
+        std::optional<FileIdentity> file;  // of the file it was read from; none: not from a file
+    };
+    QCache<QUuid, CachedThumbnail> thumbs_;
+    void cacheThumbnail(const QUuid& id, const QImage& image, std::optional<FileIdentity> file);
     // The kind labels in it are those of searchLang_ (tests switch languages).
     mutable QString searchLang_;
     mutable HistorySearchIndex searchIndex_;

@@ -2,6 +2,7 @@
 
 #include "analysis/BackgroundWork.h"
 #include "capture/history/HistoryRecovery.h"
+#include "capture/history/SharedIndex.h"
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
 
@@ -105,7 +106,7 @@ void HistoryStore::imagesWritten(const WriteOutcome& outcome)
     // The written file replaces the preview made while waiting. Only a view that asks keeps a
     // thumbnail in memory: the tray process caching every capture's grew by 64 MB.
     if (ok && thumbs_.contains(id) && !thumbnail.isNull())
-        thumbs_.insert(id, new QImage(thumbnail), int(thumbnail.sizeInBytes() / 1024) + 1);
+        cacheThumbnail(id, thumbnail, fileIdentity(images_->thumbnailPath(id)));
     else
         thumbs_.remove(id);
     Q_EMIT thumbnailChanged(id);
@@ -175,6 +176,11 @@ void HistoryStore::indexDone(quint64 sequence, bool ok)
         Q_EMIT indexWriteFailed(reason);
     }
     indexFailing_ = !ok;
+    // The kept copies are cleaned under the folder's lock after each write.
+    const QString copies = shared_->takeCopyFailure();
+    if (!copies.isEmpty() && !copiesFailing_)
+        Q_EMIT copiesNotCleaned(copies);
+    copiesFailing_ = !copies.isEmpty();
     if (wrote)
         Q_EMIT indexWritten(ok);
 }

@@ -1,6 +1,7 @@
 #include "capture/history/SharedIndex.h"
 
 #include "capture/history/HistoryIndex.h"
+#include "capture/history/KeptCopies.h"
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
 
@@ -77,17 +78,60 @@ JsonStoreWriter::Output SharedIndex::merge(quint64 sequence, const QList<History
 
 void SharedIndex::written(bool ok)
 {
-    if (!last_)
-        return;
-    Result result = *std::exchange(last_, std::nullopt);
+    if (last_) {
+        Result result = *std::exchange(last_, std::nullopt);
+        QMutexLocker lock(&mutex_);
+        if (ok) {
+            if (result.wrote)
+                identity_ = fileIdentity(indexPath());
+            known_ = result.entries;
+            foreign_ = false;
+            results_.insert(lastSequence_, std::move(result));
+        }
+    }
+    cleanCopies();
+}
+
+void SharedIndex::forgetInCopies(const QList<QUuid>& ids)
+{
     QMutexLocker lock(&mutex_);
-    if (!ok)
+    for (const QUuid& id : ids)
+        forgotten_.insert(id);
+}
+
+QString SharedIndex::takeCopyFailure()
+{
+    QMutexLocker lock(&mutex_);
+    return std::exchange(copyFailure_, QString());
+}
+
+void SharedIndex::cleanCopies()
+{
+    QSet<QUuid> ids;
+    {
+        QMutexLocker lock(&mutex_);
+        ids = forgotten_;
+    }
+    if (ids.isEmpty())
         return;
-    if (result.wrote)
-        identity_ = fileIdentity(indexPath());
-    known_ = result.entries;
-    foreign_ = false;
-    results_.insert(lastSequence_, std::move(result));
+    // known_ is what the index on disk names now, whether this write landed or not.
+    QSet<QUuid> indexed;
+    indexed.reserve(known_.size());
+    for (const HistoryEntry& e : std::as_const(known_))
+        indexed.insert(e.id);
+    const CopyCleaning cleaned = forgetInKeptCopies(dir_, ids, indexed);
+    QMutexLocker lock(&mutex_);
+    if (cleaned.failed.isEmpty()) {
+        forgotten_.subtract(ids);
+        copyFailure_.clear();
+        return;
+    }
+    copyFailure_ = kx::tr("Deleted captures are still named in %1, which could not be written anew.",
+                          "A törölt képek még szerepelnek ebben: %1; nem sikerült újraírni.",
+                          "Gelöschte Aufnahmen stehen noch in %1, das nicht neu geschrieben werden konnte.")
+                       .arg(displayPath(cleaned.failed.first()));
+    if (!cleaned.error.isEmpty())
+        copyFailure_ += QLatin1Char(' ') + cleaned.error;
 }
 
 std::optional<SharedIndex::Result> SharedIndex::take(quint64 sequence)

@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -38,8 +39,15 @@ public:
     // this process asks for a write (`local`).
     JsonStoreWriter::Output merge(quint64 sequence, const QList<HistoryEntry>& mine,
                                   const LocalChanges& changes, bool local);
-    // Writer thread, under the lock, after the write of the last merge.
+    // Writer thread, under the lock, after the write of the last merge. Also takes the
+    // captures forgotten here out of the folder's kept copies.
     void written(bool ok);
+
+    // Owner thread: captures removed here, to be taken out of the kept copies (KeptCopies.h)
+    // after the next write, and after every later one until that succeeds.
+    void forgetInCopies(const QList<QUuid>& ids);
+    // Why the kept copies could not be cleaned at the last try (localised), once; else empty.
+    QString takeCopyFailure();
 
     struct Result {
         QList<HistoryEntry> entries;  // the history as written (or found)
@@ -57,11 +65,14 @@ private:
     // Writer thread only (and begin() before it runs):
     QList<HistoryEntry> known_;  // the file's history as last read or written
     std::optional<Result> last_;
+    void cleanCopies();
     bool foreign_ = false;  // known_ holds another process's changes no result handed over yet
     quint64 lastSequence_ = 0;
     mutable QMutex mutex_;
     std::optional<FileIdentity> identity_;  // guarded by mutex_: of the file known_ came from
     QHash<quint64, Result> results_;        // guarded by mutex_
+    QSet<QUuid> forgotten_;                 // guarded by mutex_: still to go from the kept copies
+    QString copyFailure_;                   // guarded by mutex_
 };
 
 }  // namespace kx

@@ -133,6 +133,12 @@ HistoryView::HistoryView(HistoryServices services, std::function<QDateTime()> no
         thumbnails_->invalidate(id);
         grid_->viewport()->update();
     });
+    // Another Kaptorix writing an edited image of the same size changes no entry here, only
+    // the file; a hidden view looks when it shows again.
+    connect(services_.store, &HistoryStore::filesChanged, this, [this] {
+        if (!hidden_)
+            thumbnails_->revalidate();
+    });
     refresh();
 }
 
@@ -264,6 +270,7 @@ void HistoryView::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (std::exchange(hidden_, false))
         refresh();
+    thumbnails_->revalidate();
     // Right after the first paint: at 50,000 entries making the texts takes tens of ms, which
     // the first keystroke should not wait for.
     QTimer::singleShot(0, this, [this] {

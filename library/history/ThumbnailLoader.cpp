@@ -59,6 +59,7 @@ void ThumbnailLoader::want(const QList<QUuid>& ids, const QSize& size)
         size_ = size;
         cache_.clear();
         missing_.clear();
+        files_.clear();
     }
     queue_.clear();
     for (const QUuid& id : ids) {
@@ -72,7 +73,33 @@ void ThumbnailLoader::invalidate(const QUuid& id)
 {
     cache_.remove(id);
     missing_.remove(id);
+    files_.remove(id);
     generation_[id] += 1;
+}
+
+QString ThumbnailLoader::pathOf(const QUuid& id) const
+{
+    return QDir(dir_).filePath(uuidText(id) + QStringLiteral(".thumb.jpg"));
+}
+
+int ThumbnailLoader::revalidate()
+{
+    QList<QUuid> changed;
+    for (auto it = files_.begin(); it != files_.end();) {
+        // Those the cache let go are read again anyway.
+        if (!cache_.contains(it.key()) && !missing_.contains(it.key())) {
+            it = files_.erase(it);
+            continue;
+        }
+        if (it.value() != fileIdentity(pathOf(it.key())))
+            changed.append(it.key());
+        ++it;
+    }
+    for (const QUuid& id : std::as_const(changed)) {
+        invalidate(id);
+        Q_EMIT loaded(id);
+    }
+    return int(changed.size());
 }
 
 void ThumbnailLoader::pump()
@@ -81,25 +108,29 @@ void ThumbnailLoader::pump()
         const QUuid id = queue_.takeFirst();
         inFlight_.insert(id);
         const quint64 gen = generation_.value(id);
-        const QString path = QDir(dir_).filePath(uuidText(id) + QStringLiteral(".thumb.jpg"));
+        const QString path = pathOf(id);
         QPointer<ThumbnailLoader> self(this);
         QtConcurrent::run(&pool_, [decoder = decoder_, path, size = size_] {
-            return decoder(path, size);
-        }).then(this, [self, id, gen](const QImage& image) {
+            // Its identity first: a file replaced while it is read shows as changed later.
+            std::optional<FileIdentity> file = fileIdentity(path);
+            return Decoded{decoder(path, size), file};
+        }).then(this, [self, id, gen](const Decoded& decoded) {
             if (self)
-                self->landed(id, gen, image);
+                self->landed(id, gen, decoded);
         });
     }
 }
 
-void ThumbnailLoader::landed(const QUuid& id, quint64 generation, const QImage& image)
+void ThumbnailLoader::landed(const QUuid& id, quint64 generation, const Decoded& decoded)
 {
     inFlight_.remove(id);
     if (generation == generation_.value(id)) {
+        const QImage& image = decoded.image;
         if (image.isNull())
             missing_.insert(id);
         else
             cache_.insert(id, new QImage(image), int(image.sizeInBytes() / 1024) + 1);
+        files_.insert(id, decoded.file);
     }
     // Also for a stale decode: the repaint asks for the file again.
     Q_EMIT loaded(id);

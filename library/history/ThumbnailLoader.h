@@ -1,7 +1,10 @@
 #pragma once
 // Decodes the thumbnails of the history's visible tiles on a worker pool, the tiles asked
 // for last first; tiles scrolled away before their turn are dropped. A bounded cache keeps
-// what was decoded. The UI thread never decodes: until a thumbnail lands it has none.
+// what was decoded, each with the identity of the file it came from. The UI thread never
+// decodes: until a thumbnail lands it has none.
+
+#include "core/FileLock.h"
 
 #include <QCache>
 #include <QHash>
@@ -13,6 +16,7 @@
 #include <QThreadPool>
 #include <QUuid>
 #include <functional>
+#include <optional>
 
 namespace kx {
 
@@ -35,6 +39,11 @@ public:
     void want(const QList<QUuid>& ids, const QSize& size);
     // The file changed: decode it again when next wanted.
     void invalidate(const QUuid& id);
+    // Compares the file of every thumbnail held (or found missing) with the one it was decoded
+    // from (device, inode, size, modification time): another Kaptorix may have written an edited
+    // image of the same size. Those that changed are invalidated and reported by loaded();
+    // returns how many.
+    int revalidate();
     void setDir(const QString& dir) { dir_ = dir; }
     int waiting() const { return int(queue_.size()); }
     // Waits for the decodes in flight (tests, shutdown).
@@ -47,7 +56,12 @@ Q_SIGNALS:
 
 private:
     void pump();
-    void landed(const QUuid& id, quint64 generation, const QImage& image);
+    struct Decoded {
+        QImage image;
+        std::optional<FileIdentity> file;  // taken before the read
+    };
+    void landed(const QUuid& id, quint64 generation, const Decoded& decoded);
+    QString pathOf(const QUuid& id) const;
 
     QString dir_;
     Decoder decoder_;
@@ -56,7 +70,8 @@ private:
     QSet<QUuid> missing_;
     QList<QUuid> queue_;
     QSet<QUuid> inFlight_;
-    QHash<QUuid, quint64> generation_;  // bumped by invalidate(): older decodes are dropped
+    QHash<QUuid, quint64> generation_;                 // bumped by invalidate(): older decodes are dropped
+    QHash<QUuid, std::optional<FileIdentity>> files_;  // of the decoded (or missing) thumbnails
     QSize size_;
 };
 

@@ -14,10 +14,13 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QPromise>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 using namespace kx;
 using kx::test::historyImage;
@@ -153,6 +156,72 @@ TEST_F(HistorySharingTest, AWriteWaitsForTheFoldersLockAndSaysWhyWhenHeldTooLong
     }
     store->flush();
     EXPECT_TRUE(decodeIndex(readFile(store->indexPath())).entries.value(0).favorite);
+}
+
+TEST_F(HistorySharingTest, AChangeMadeWhileAnIndexWriteWaitsForTheLockReachesTheFile)
+{
+    auto store = makeStore(0, 60000);
+    const HistoryEntry e = store->add(capture(1));
+    store->flush();
+    QSignalSpy wrote(store.get(), &HistoryStore::indexWritten);
+    {
+        // Another Kaptorix in the middle of its write.
+        QString why;
+        const std::shared_ptr<void> held = lockFile(folder.filePath("index.lock"), 0, &why);
+        ASSERT_TRUE(held) << why.toStdString();
+        store->toggleFavorite(e.id);
+        // Its write is due at once: the state is taken and the writer waits for the lock.
+        QTimer later;
+        later.setSingleShot(true);
+        later.start(1);
+        ASSERT_TRUE(test::waitFor([&] { return !later.isActive(); }));
+        store->setAISummary(e.id, "while writing");
+    }
+    // That write lands and is taken in before the next one is due (no timer runs meanwhile).
+    QDeadlineTimer deadline(20000);
+    while (wrote.count() < 1 && !deadline.hasExpired()) {
+        QCoreApplication::sendPostedEvents();
+        QThread::msleep(1);
+    }
+    ASSERT_EQ(wrote.count(), 1);
+    const HistoryEntry first = decodeIndex(readFile(store->indexPath())).entries.value(0);
+    EXPECT_TRUE(first.favorite);
+    ASSERT_FALSE(first.aiSummary.has_value()) << "made before the state was taken";
+    store->flush();
+    EXPECT_EQ(wrote.count(), 2);
+    const HistoryEntry written = decodeIndex(readFile(store->indexPath())).entries.value(0);
+    EXPECT_TRUE(written.favorite);
+    EXPECT_EQ(written.aiSummary, "while writing");
+}
+
+TEST_F(HistorySharingTest, CapturesTakenOnBothAtOnceKeepTheHistoryWithinItsLimit)
+{
+    Prefs::set(QStringLiteral("history.max"), 3);
+    auto a = makeStore(), b = makeStore();
+    QList<HistoryEntry> old;
+    for (int i = 0; i < 3; ++i) {
+        old << a->add(capture(i));
+        a->flush();
+    }
+    ASSERT_TRUE(test::waitFor([&] { return b->entries().size() == 3; }));
+    // Each prunes its own list, which lacks the other's new capture.
+    const HistoryEntry fromA = a->add(capture(10));
+    const HistoryEntry fromB = b->add(capture(11));
+    a->flush();
+    b->flush();
+    const auto settled = [&] {
+        a->flush();
+        b->flush();
+        return a->entries().size() == 3 && b->entries().size() == 3 && a->entry(fromB.id) &&
+               b->entry(fromA.id) && decodeIndex(readFile(a->indexPath())).entries.size() == 3;
+    };
+    ASSERT_TRUE(test::waitFor(settled)) << a->entries().size() << " " << b->entries().size();
+    // The earliest added went, in both and on disk.
+    QSet<QUuid> onDisk;
+    for (const HistoryEntry& e : decodeIndex(readFile(a->indexPath())).entries)
+        onDisk << e.id;
+    EXPECT_EQ(onDisk, (QSet<QUuid>{fromB.id, fromA.id, old[2].id}));
+    EXPECT_FALSE(QFile::exists(png(old[1].id)));
 }
 
 TEST_F(HistorySharingTest, AStartLeavesWhatARunningInstanceIsWritingAlone)
