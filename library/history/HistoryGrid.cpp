@@ -261,9 +261,10 @@ const QPixmap& HistoryGrid::tileImage(const QRectF& r, const HistoryEntry& e, QL
 {
     const bool hover = e.id == hover_;
     const bool selected = e.id == selected_;
-    const bool thumb = !thumbnails_->cached(e.id).isNull();
-    if (!thumb && !thumbnails_->missing(e.id))
-        wanted.append(e.id);
+    // Every tile on screen: the loader knows which need a decode (none, another size, a file
+    // replaced since).
+    wanted.append(e.id);
+    const qint64 thumb = thumbnails_->cached(e.id).cacheKey();
     TileImage* t = tiles_.object(e.id);
     if (t && t->hover == hover && t->selected == selected && t->thumb == thumb && t->width == r.width() &&
         t->entry == e)

@@ -75,7 +75,7 @@ private:
         HistoryEntry entry;
         bool hover = false;
         bool selected = false;
-        bool thumb = false;
+        qint64 thumb = 0;  // cacheKey() of the thumbnail it shows; 0: the placeholder
         qreal width = 0;
     };
     const QPixmap& tileImage(const QRectF& r, const HistoryEntry& e, QList<QUuid>& wanted);

@@ -49,21 +49,24 @@ QImage ThumbnailLoader::decode(const QString& path, const QSize& size)
 
 QImage ThumbnailLoader::cached(const QUuid& id) const
 {
-    const QImage* img = cache_.object(id);
-    return img ? *img : QImage();
+    const Thumb* t = cache_.object(id);
+    return t ? t->image : QImage();
 }
 
 void ThumbnailLoader::want(const QList<QUuid>& ids, const QSize& size)
 {
     if (size != size_) {
+        // What was made for the old size shows until the new one lands: a resize never blanks
+        // the cards.
         size_ = size;
-        cache_.clear();
         missing_.clear();
-        files_.clear();
     }
     queue_.clear();
     for (const QUuid& id : ids) {
-        if (!cache_.contains(id) && !missing_.contains(id) && !inFlight_.contains(id))
+        if (missing_.contains(id) || inFlight_.contains(id))
+            continue;
+        const Thumb* t = cache_.object(id);
+        if (!t || t->stale || t->size != size_)
             queue_.append(id);
     }
     pump();
@@ -71,9 +74,9 @@ void ThumbnailLoader::want(const QList<QUuid>& ids, const QSize& size)
 
 void ThumbnailLoader::invalidate(const QUuid& id)
 {
-    cache_.remove(id);
+    if (Thumb* t = cache_.object(id))
+        t->stale = true;
     missing_.remove(id);
-    files_.remove(id);
     generation_[id] += 1;
 }
 
@@ -85,15 +88,15 @@ QString ThumbnailLoader::pathOf(const QUuid& id) const
 int ThumbnailLoader::revalidate()
 {
     QList<QUuid> changed;
-    for (auto it = files_.begin(); it != files_.end();) {
-        // Those the cache let go are read again anyway.
-        if (!cache_.contains(it.key()) && !missing_.contains(it.key())) {
-            it = files_.erase(it);
-            continue;
-        }
+    const QList<QUuid> held = cache_.keys();
+    for (const QUuid& id : held) {
+        const Thumb* t = cache_.object(id);
+        if (!t->stale && t->file != fileIdentity(pathOf(id)))
+            changed.append(id);
+    }
+    for (auto it = missing_.cbegin(); it != missing_.cend(); ++it) {
         if (it.value() != fileIdentity(pathOf(it.key())))
             changed.append(it.key());
-        ++it;
     }
     for (const QUuid& id : std::as_const(changed)) {
         invalidate(id);
@@ -113,7 +116,7 @@ void ThumbnailLoader::pump()
         QtConcurrent::run(&pool_, [decoder = decoder_, path, size = size_] {
             // Its identity first: a file replaced while it is read shows as changed later.
             std::optional<FileIdentity> file = fileIdentity(path);
-            return Decoded{decoder(path, size), file};
+            return Decoded{decoder(path, size), size, file};
         }).then(this, [self, id, gen](const Decoded& decoded) {
             if (self)
                 self->landed(id, gen, decoded);
@@ -126,11 +129,13 @@ void ThumbnailLoader::landed(const QUuid& id, quint64 generation, const Decoded&
     inFlight_.remove(id);
     if (generation == generation_.value(id)) {
         const QImage& image = decoded.image;
-        if (image.isNull())
-            missing_.insert(id);
-        else
-            cache_.insert(id, new QImage(image), int(image.sizeInBytes() / 1024) + 1);
-        files_.insert(id, decoded.file);
+        if (image.isNull()) {
+            missing_.insert(id, decoded.file);
+            cache_.remove(id);
+        } else {
+            cache_.insert(id, new Thumb{image, decoded.size, decoded.file},
+                          int(image.sizeInBytes() / 1024) + 1);
+        }
     }
     // Also for a stale decode: the repaint asks for the file again.
     Q_EMIT loaded(id);

@@ -1,8 +1,9 @@
 #pragma once
 // Decodes the thumbnails of the history's visible tiles on a worker pool, the tiles asked
 // for last first; tiles scrolled away before their turn are dropped. A bounded cache keeps
-// what was decoded, each with the identity of the file it came from. The UI thread never
-// decodes: until a thumbnail lands it has none.
+// what was decoded, each with the card size it was made for and the identity of the file it
+// came from. The UI thread never decodes: until a thumbnail lands it has none, and one made for
+// another size or from a file since replaced shows until its new decode lands.
 
 #include "core/FileLock.h"
 
@@ -31,11 +32,13 @@ public:
                              QObject* parent = nullptr);
     ~ThumbnailLoader() override;
 
-    // The decoded thumbnail, null when it has not landed (or there is none).
+    // The decoded thumbnail, null when none has landed (or there is none).
     QImage cached(const QUuid& id) const;
     // True once a decode found no readable file (the tile shows its placeholder).
     bool missing(const QUuid& id) const { return missing_.contains(id); }
-    // The tiles on screen now, in painting order; everything else waiting is dropped.
+    // The tiles on screen now, in painting order, and the card's size in pixels: those without
+    // a thumbnail of this size from the file as it is are decoded; everything else waiting is
+    // dropped.
     void want(const QList<QUuid>& ids, const QSize& size);
     // The file changed: decode it again when next wanted.
     void invalidate(const QUuid& id);
@@ -58,7 +61,14 @@ private:
     void pump();
     struct Decoded {
         QImage image;
+        QSize size;                        // of the card it was made for
         std::optional<FileIdentity> file;  // taken before the read
+    };
+    struct Thumb {
+        QImage image;
+        QSize size;
+        std::optional<FileIdentity> file;
+        bool stale = false;  // its file changed
     };
     void landed(const QUuid& id, quint64 generation, const Decoded& decoded);
     QString pathOf(const QUuid& id) const;
@@ -66,12 +76,12 @@ private:
     QString dir_;
     Decoder decoder_;
     QThreadPool pool_;
-    QCache<QUuid, QImage> cache_;
-    QSet<QUuid> missing_;
+    QCache<QUuid, Thumb> cache_;
+    QHash<QUuid, std::optional<FileIdentity>>
+        missing_;  // decodes that found no readable file, and what was there
     QList<QUuid> queue_;
     QSet<QUuid> inFlight_;
-    QHash<QUuid, quint64> generation_;                 // bumped by invalidate(): older decodes are dropped
-    QHash<QUuid, std::optional<FileIdentity>> files_;  // of the decoded (or missing) thumbnails
+    QHash<QUuid, quint64> generation_;  // bumped by invalidate(): older decodes are dropped
     QSize size_;
 };
 

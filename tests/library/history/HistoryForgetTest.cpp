@@ -5,6 +5,7 @@
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
+#include "library/history/HistoryGrid.h"
 #include "library/history/HistoryView.h"
 #include "library/history/ThumbnailLoader.h"
 #include "tests/support/TestSupport.h"
@@ -166,32 +167,43 @@ TEST_F(HistoryForget, ASameSizeEditByTheOtherInstanceShowsOnTheTileAlsoAfterReop
     HistoryView view(rec.services(b.get()));
     view.resize(980, 680);
     view.show();
-    // The middle of the tile as the other instance's view shows it.
-    const auto tile = [&] {
-        view.grab();  // paints, which asks for the thumbnails on screen
-        const QImage t = view.thumbnails()->cached(e.id);
-        return t.isNull() ? QColor() : t.pixelColor(t.width() / 2, t.height() / 2);
-    };
     const auto near = [](QColor c, QColor want) {
         return c.isValid() && std::abs(c.red() - want.red()) < 40 &&
                std::abs(c.green() - want.green()) < 40 && std::abs(c.blue() - want.blue()) < 40;
     };
-    ASSERT_TRUE(test::waitFor([&] { return near(tile(), QColor(220, 30, 30)); }));
-    ASSERT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), QColor(220, 30, 30)));
+    // What the window holds, waited for as it repaints by itself.
+    const auto held = [&] {
+        const QImage t = view.thumbnails()->cached(e.id);
+        return t.isNull() ? QColor() : t.pixelColor(t.width() / 2, t.height() / 2);
+    };
+    // The middle of the tile's card as the window paints it.
+    const auto painted = [&] {
+        HistoryGrid* grid = view.grid();
+        const QImage shot = grid->viewport()->grab().toImage();
+        const QRect r = grid->tileRect(e.id);
+        return r.isEmpty() ? QColor() : shot.pixelColor(r.center().x(), r.top() + 50);
+    };
+    const QColor red(220, 30, 30), blue(30, 30, 220), green(30, 200, 30);
+    ASSERT_TRUE(test::waitFor([&] { return near(held(), red); }));
+    ASSERT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), red));
+    // Narrower columns: the cards are made again for their new size.
+    const QSize before = view.thumbnails()->cached(e.id).size();
+    view.resize(700, 680);
+    ASSERT_TRUE(test::waitFor([&] { return view.thumbnails()->cached(e.id).size() != before; }));
 
-    a->update(e.id, filled(QColor(30, 30, 220)), 1.0);
+    a->update(e.id, filled(blue), 1.0);
     a->flush();
-    EXPECT_TRUE(test::waitFor([&] { return near(tile(), QColor(30, 30, 220)); }))
-        << tile().name().toStdString();
+    EXPECT_TRUE(test::waitFor([&] { return near(held(), blue); })) << held().name().toStdString();
+    EXPECT_TRUE(near(painted(), blue)) << painted().name().toStdString();
 
     view.hide();
     QSignalSpy told(b.get(), &HistoryStore::filesChanged);
-    a->update(e.id, filled(QColor(30, 200, 30)), 1.0);
+    a->update(e.id, filled(green), 1.0);
     a->flush();
-    // The store's own thumbnail follows the file too; meanwhile the hidden view is told and waits.
-    EXPECT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), QColor(30, 200, 30)));
+    // The store's own thumbnail follows the file too; the hidden view is told and waits.
+    EXPECT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), green));
     ASSERT_TRUE(test::waitFor([&] { return told.count() > 0; }));
     view.show();
-    EXPECT_TRUE(test::waitFor([&] { return near(tile(), QColor(30, 200, 30)); }))
-        << tile().name().toStdString();
+    EXPECT_TRUE(test::waitFor([&] { return near(held(), green); })) << held().name().toStdString();
+    EXPECT_TRUE(near(painted(), green)) << painted().name().toStdString();
 }
