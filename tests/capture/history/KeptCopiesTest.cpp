@@ -1,5 +1,6 @@
 // What a deleted capture leaves in the copies kept aside and in the journals: record by
 // record, byte for byte around them; and journals, damaged ones included, read in pieces.
+#include "capture/history/HistoryIndex.h"
 #include "capture/history/HistoryJournal.h"
 #include "capture/history/HistoryStore.h"
 #include "capture/history/KeptCopies.h"
@@ -212,4 +213,42 @@ TEST_F(HistoryJournalStart, ADamagedJournalOfAQuarterGigabyteIsReadInPieces)
     EXPECT_EQ(store.entry(lost.id)->title, "Echo");
     EXPECT_EQ(store.entry(lost.id)->kind, SourceKind::window);
     EXPECT_EQ(QDir(dir.path()).entryList({"index.5eed.journal.bad-*"}, QDir::Files).size(), 1);
+}
+
+namespace {
+class KeptCopiesStore : public test::UnlimitedHistoryTest {};
+}  // namespace
+
+TEST_F(KeptCopiesStore, ACopyThatCannotBeWrittenAnewIsToldOnceAndTriedAgainAtTheNextWrite)
+{
+    QTemporaryDir dir;
+    test::FakeRecognizer ocr;
+    HistoryStore::Options o;
+    o.dir = dir.path();
+    o.recognize = ocr.function();
+    o.debounceMs = 0;
+    HistoryStore store(o);
+    const HistoryEntry doomed = store.add({test::historyImage(30, 20), 1, SourceKind::window,
+                                           QStringLiteral("Doomed title"), QDateTime::currentDateTimeUtc()});
+    const HistoryEntry kept = store.add({test::historyImage(30, 20), 1, SourceKind::window,
+                                         QStringLiteral("Kept title"), QDateTime::currentDateTimeUtc()});
+    store.flush();
+    // A copy of an index that named both and a capture this one never read.
+    const QString copy = dir.filePath("index.json.bad-20260101-000000");
+    ASSERT_TRUE(writeFileAtomically(copy, encodeIndex({kept, doomed, kE})));
+    QSignalSpy told(&store, &HistoryStore::copiesNotCleaned);
+    {
+        // Room for the index, not for the copy written anew.
+        test::FileSizeLimit full(encodeIndex({kept}).size() + 16);
+        store.remove({doomed.id});
+        store.flush();
+    }
+    ASSERT_EQ(told.count(), 1);
+    EXPECT_TRUE(told.first().at(0).toString().contains(copy)) << told.first().at(0).toString().toStdString();
+    EXPECT_TRUE(readFile(copy).contains("Doomed title"));
+    EXPECT_FALSE(readFile(store.indexPath()).contains("Doomed title"));
+    store.toggleFavorite(kept.id);
+    store.flush();
+    EXPECT_EQ(readFile(copy), encodeIndex({kept, kE}));
+    EXPECT_EQ(told.count(), 1) << "told once";
 }
