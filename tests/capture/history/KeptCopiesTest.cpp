@@ -89,6 +89,7 @@ const CopyCase kCopyCases[] = {
     {"nothing left that matters: the copy goes", "index.json.bad-1", "[{A},{B}]", "B", "A", nullptr},
     {"a record cut before its id ended matters to nobody", "index.json.bad-1", "[{A},{B},{\"id\":\"7C1A", "B",
      "A", nullptr},
+    {"a record cut inside its first key", "index.json.bad-1", "[{A},{B},{\"i", "B", "A", nullptr},
     {"a record neither removed nor indexed keeps the copy", "index.json.bad-1", "[{A},{B},{E}]", "B", "A",
      "[{A},{E}]"},
     {"journal lines", "index.4f2a.journal.bad-2", "{A}\n{B}\n{C}\n", "B", "", "{A}\n{C}\n"},
