@@ -199,10 +199,11 @@ TEST_F(HistoryForget, ASameSizeEditByTheOtherInstanceShowsOnTheTileAlsoAfterReop
     view.hide();
     QSignalSpy told(b.get(), &HistoryStore::filesChanged);
     a->update(e.id, filled(green), 1.0);
-    a->flush();
+    a.reset();  // its last writes, then nothing more in the folder
     // The store's own thumbnail follows the file too; the hidden view is told and waits.
     EXPECT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), green));
     ASSERT_TRUE(test::waitFor([&] { return told.count() > 0; }));
+    ASSERT_TRUE(near(held(), blue)) << "looked while hidden";
     view.show();
     EXPECT_TRUE(test::waitFor([&] { return near(held(), green); })) << held().name().toStdString();
     EXPECT_TRUE(near(painted(), green)) << painted().name().toStdString();
