@@ -3,6 +3,7 @@
 #include "HistoryFixture.h"
 #include "capture/history/HistoryJournal.h"
 #include "core/AtomicFile.h"
+#include "core/ImageUtils.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "library/history/HistoryGrid.h"
@@ -196,10 +197,15 @@ TEST_F(HistoryForget, ASameSizeEditByTheOtherInstanceShowsOnTheTileAlsoAfterReop
     EXPECT_TRUE(test::waitFor([&] { return near(held(), blue); })) << held().name().toStdString();
     EXPECT_TRUE(near(painted(), blue)) << painted().name().toStdString();
 
+    // Closed, and the files replaced once more while both stores are idle (their texts read,
+    // their indexes written): nothing but reopening the window can show it.
+    ASSERT_TRUE(test::waitFor([&] { return a->entry(e.id)->textFailed && b->entry(e.id)->textFailed; }));
+    a.reset();
+    b->flush();
     view.hide();
     QSignalSpy told(b.get(), &HistoryStore::filesChanged);
-    a->update(e.id, filled(green), 1.0);
-    a.reset();  // its last writes, then nothing more in the folder
+    const auto jpeg = encoded(fitted(filled(green), 520), ImageFormat::jpg, 0.8, 1.0);
+    ASSERT_TRUE(jpeg && writeFileAtomically(path(uuidText(e.id) + ".thumb.jpg"), *jpeg));
     // The store's own thumbnail follows the file too; the hidden view is told and waits.
     EXPECT_TRUE(near(b->thumbnail(e.id).pixelColor(5, 5), green));
     ASSERT_TRUE(test::waitFor([&] { return told.count() > 0; }));
