@@ -73,8 +73,6 @@ TrayApp::TrayApp(QObject* parent) : QObject(parent), windows_(Windows::real())
         if (iconLookRound_ < int(std::size(kLater)))
             iconLook_.start(kLater[iconLookRound_++]);
     });
-    told_.setSingleShot(true);
-    connect(&told_, &QTimer::timeout, this, &TrayApp::tellNext);
     qApp->installEventFilter(this);
 }
 
@@ -171,21 +169,9 @@ void TrayApp::reportKeptFiles()
 
 void TrayApp::tell(const QString& title, const QString& text, double seconds)
 {
-    // One toast shows at a time: what the start has to say is shown one after the other.
-    if (told_.isActive()) {
-        toTell_.append({title, text, seconds});
-        return;
-    }
+    // A warning: the toast shows the start's warnings one after the other, each for its time,
+    // together with whatever else the start brings (the notice of files handed over).
     Notices::show(title, text, "exclamationmark.triangle.fill"_sym, seconds);
-    told_.start(int(seconds * 1000));
-}
-
-void TrayApp::tellNext()
-{
-    if (toTell_.isEmpty())
-        return;
-    const Told next = toTell_.takeFirst();
-    tell(next.title, next.text, next.seconds);
 }
 
 std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::Health& h,

@@ -62,8 +62,7 @@ private:
     void buildTray();
     void reportKeptFiles();
     // A warning of the start, shown once those before it have had their time.
-    void tell(const QString& title, const QString& text, double seconds);
-    void tellNext();
+    static void tell(const QString& title, const QString& text, double seconds);
     void openHistory();
     void chooseTrayIcon();
     static QWidget* xembedIconWidget();
@@ -90,12 +89,6 @@ private:
     Brand::StatusIconStyle iconStyle_ = Brand::StatusIconStyle::outlined;
     TrayProtocol trayProtocol_ = TrayProtocol::none;
     QSet<QString> reportedKeys_;  // each refused key is told once per run
-    struct Told {
-        QString title, text;
-        double seconds = 0;
-    };
-    QList<Told> toTell_;
-    QTimer told_;  // runs while a told warning shows
     QTimer menuRefresh_;
     QTimer iconLook_;        // chooses the icon's variant again, once things settled
     int iconLookRound_ = 0;  // how many of the later readings of this round have run

@@ -6,7 +6,6 @@
 #include "app/OpenImage.h"
 #include "app/SingleInstance.h"
 #include "app/TrayApp.h"
-#include "capture/coordinator/Notices.h"
 #include "capture/history/HistoryStore.h"
 #include "core/Prefs.h"
 #include "core/UnixSignals.h"
@@ -15,6 +14,7 @@
 #include "library/upload/RemoteUploader.h"
 #include "platform/DisplayProbe.h"
 #include "settings/SecretField.h"
+#include "ui/Toast.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -162,13 +162,21 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("kaptorix"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The desktop tests read the notices from stderr.
-    if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES"))
-        QObject::connect(&kx::Notices::shared(), &kx::Notices::shown,
+    // The desktop tests read the notices from stderr: each as it comes on screen, and as it goes
+    // (after all of its time, or cut short).
+    if (qEnvironmentVariableIsSet("KAPTORIX_LOG_NOTICES")) {
+        QObject::connect(&kx::Toast::events(), &kx::ToastEvents::noticeShown,
                          [](const QString& title, const QString& line) {
                              std::fprintf(stderr, "notice: %s|%s\n", qPrintable(title),
                                           qPrintable(QString(line).replace('\n', ' ')));
                          });
+        QObject::connect(&kx::Toast::events(), &kx::ToastEvents::noticeEnded,
+                         [](const QString& title, const QString& line, bool whole) {
+                             std::fprintf(stderr, "notice gone: %s|%s|%s\n", qPrintable(title),
+                                          qPrintable(QString(line).replace('\n', ' ')),
+                                          whole ? "whole" : "cut");
+                         });
+    }
 
     kx::SingleInstance instance;
     const auto outcome = early ? *early : instance.start(display, files);

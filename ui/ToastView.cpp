@@ -30,9 +30,14 @@ ToastView::ToastView(const QString& title, const QString& subtitle, const QStrin
 {
 }
 
+bool ToastView::isWarningSymbol(const QString& symbol)
+{
+    return symbol.contains(QStringLiteral("exclamation"));
+}
+
 QColor ToastView::tintFor(const QString& symbol)
 {
-    if (symbol.contains(QStringLiteral("exclamation")))
+    if (isWarningSymbol(symbol))
         return Theme::systemOrange();
     if (symbol == QStringLiteral("icloud.and.arrow.up"))
         return Theme::systemBlue();

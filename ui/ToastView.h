@@ -15,6 +15,9 @@ public:
     // Orange for any symbol containing "exclamation", blue for "icloud.and.arrow.up",
     // green otherwise.
     static QColor tintFor(const QString& symbol);
+    // A warning (orange) must be read: the toast shows it for its whole time.
+    static bool isWarningSymbol(const QString& symbol);
+    bool isWarning() const { return isWarningSymbol(symbol_); }
     // Whether a toast shows these texts whole (two title lines, three of text), uncut.
     static bool showsWhole(const QString& title, const QString& subtitle);
 

@@ -12,6 +12,8 @@
 #include "ui/Toast.h"
 
 #include <QFileInfo>
+#include <QPointer>
+#include <memory>
 
 namespace kx {
 
@@ -60,37 +62,46 @@ void CaptureCoordinator::showPreview(const CaptureResult& result, const HistoryE
                              .arg(result.image.height())
                              .arg(label(result.kind));
     QuickPreviewActions actions;
-    actions.edit = [this, result, entry] {
-        Toast::dismiss();
+    // Each action ends this card itself (a save ends it once written, perhaps after a newer
+    // card came); a notice beside it keeps its own time.
+    auto card = std::make_shared<QPointer<QWidget>>();
+    const auto endCard = [card] { Toast::dismiss(*card); };
+    actions.edit = [this, result, entry, endCard] {
+        endCard();
         if (env_.openEditor)
             env_.openEditor(result, entry.id);
     };
-    actions.copy = [this, result] {
+    actions.copy = [this, result, endCard] {
         if (env_.copyImage)
             env_.copyImage(result.image, result.scale, {});
-        Toast::dismiss();
+        endCard();
     };
-    actions.pin = [this, result] {
+    actions.pin = [this, result, endCard] {
         if (env_.pin)
             env_.pin(result.image, result.scale, std::nullopt);
-        Toast::dismiss();
+        endCard();
     };
-    actions.save = [this, result] {
+    actions.save = [this, result, endCard] {
         SaveFolder::save(result.image, result.scale, QDateTime::currentDateTime(), result.title, result.kind)
-            .then(this, [](SaveOutcome out) {
+            .then(this, [endCard](SaveOutcome out) {
+                // A failure leaves the card up, so that the user can try another way.
                 if (!out.ok)
                     return reportSaveFailure(out);
+                endCard();
                 Notices::show(kx::tr("Saved", "Mentve", "Gespeichert"), QFileInfo(out.path).fileName(),
                               "checkmark.circle.fill"_sym, 3);
             });
     };
     if (!Prefs::trimmed("remote.host").isEmpty() && env_.upload) {
-        actions.upload = [this, result, entry] {
+        actions.upload = [this, result, entry, endCard] {
+            endCard();
             env_.upload(result.image, result.scale, entry, result.title);
         };
     }
-    actions.close = [] { Toast::dismiss(); };
-    Toast::present(new QuickPreviewView(thumbnail, info, std::move(actions)), 6.0);
+    actions.close = endCard;
+    auto* view = new QuickPreviewView(thumbnail, info, std::move(actions));
+    Toast::present(view, 6.0);
+    *card = view->window();
 }
 
 }  // namespace kx

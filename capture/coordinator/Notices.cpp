@@ -2,12 +2,9 @@
 
 #include "capture/history/HistoryStore.h"
 #include "core/Localisation.h"
-#include "ui/FloatingPanel.h"
 #include "ui/Symbols.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
-
-#include <QTimer>
 
 namespace kx {
 
@@ -21,21 +18,6 @@ void Notices::show(const QString& title, const QString& subtitle, const QString&
 {
     Toast::present(new ToastView(title, subtitle, symbol), seconds);
     Q_EMIT shared().shown(title, subtitle);
-}
-
-void Notices::showWhenFree(const QString& title, const QString& subtitle, const QString& symbol,
-                           double seconds)
-{
-    // Looked at once the current turn is done (the card comes later in the same delivery),
-    // and again whenever the toast on screen is gone.
-    QTimer::singleShot(0, &shared(), [=] {
-        if (FloatingPanel* panel = Toast::current()) {
-            QObject::connect(panel, &QObject::destroyed, &shared(),
-                             [=] { showWhenFree(title, subtitle, symbol, seconds); });
-            return;
-        }
-        show(title, subtitle, symbol, seconds);
-    });
 }
 
 void Notices::captureFailed(const QString& reason)
@@ -58,7 +40,8 @@ void Notices::watchHistory(HistoryStore& store)
                      });
     QObject::connect(&store, &HistoryStore::manyPruned, &shared(),
                      [](const QString& title, const QString& text) {
-                         showWhenFree(title, text, "clock.arrow.circlepath"_sym, 8);
+                         // As at the start: a warning, shown beside a capture's card.
+                         show(title, text, "exclamationmark.triangle.fill"_sym, 8);
                      });
     QObject::connect(&store, &HistoryStore::indexWriteFailed, &shared(), [](const QString& reason) {
         show(kx::tr("History not saved", "Az előzmények nincsenek mentve", "Verlauf nicht gespeichert"),

@@ -12,12 +12,9 @@ class Notices : public QObject {
 public:
     static Notices& shared();
 
-    // A ToastView with the symbol, title and optional second line for `seconds`.
+    // A ToastView with the symbol, title and optional second line for `seconds`; the toast's
+    // queue decides when it shows (a warning waits for the one before it).
     static void show(const QString& title, const QString& subtitle, const QString& symbol, double seconds);
-    // The same once no toast is on screen: a notice that a capture causes would else be
-    // replaced at once by that capture's preview card.
-    static void showWhenFree(const QString& title, const QString& subtitle, const QString& symbol,
-                             double seconds);
     // "Capture failed" with the reason, 5 s.
     static void captureFailed(const QString& reason);
     // From now on, a capture the history could not keep (its image file could not be
@@ -26,6 +23,7 @@ public:
     static void watchHistory(HistoryStore& store);
 
 Q_SIGNALS:
+    // Told: handed to the toast, which may show it later (ToastEvents says when).
     void shown(const QString& title, const QString& subtitle);
 };
 

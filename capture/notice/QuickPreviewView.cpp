@@ -195,11 +195,6 @@ void QuickPreviewView::paintEvent(QPaintEvent*)
                info_);
 }
 
-bool QuickPreviewView::isCurrentToast() const
-{
-    return window() && window() == Toast::current();
-}
-
 void QuickPreviewView::setThumbnailHovered(bool hovered)
 {
     if (hoverImage_ == hovered)
@@ -217,18 +212,16 @@ void QuickPreviewView::setThumbnailHovered(bool hovered)
 
 void QuickPreviewView::enterEvent(QEnterEvent* event)
 {
-    // Only the card on screen may hold or re-arm the toast's dismissal: a card already
-    // replaced by a newer toast must not shorten or lengthen that toast.
-    if (isCurrentToast())
-        Toast::schedule(0);
+    // The card holds its own dismissal only: a notice beside it keeps its time, and a card
+    // already replaced changes nothing.
+    Toast::schedule(window(), 0);
     SurfaceWidget::enterEvent(event);
 }
 
 void QuickPreviewView::leaveEvent(QEvent* event)
 {
     setThumbnailHovered(false);
-    if (isCurrentToast())
-        Toast::schedule(leaveGraceSeconds);
+    Toast::schedule(window(), leaveGraceSeconds);
     SurfaceWidget::leaveEvent(event);
 }
 

@@ -3,8 +3,8 @@
 // of information and the buttons Edit, Copy, Pin, Save and (when given) Upload.
 //
 // The card knows nothing about captures: it calls the closures it is given, on the main
-// thread, and never closes itself; each action ends the card with Toast::dismiss() or by
-// presenting another toast. Hovering the card holds its dismissal; leaving gives it 3 s.
+// thread, and never closes itself; each action ends the card with Toast::dismissCard().
+// Hovering the card holds its dismissal; leaving gives it 3 s.
 
 #include "ui/FloatingSurface.h"
 
@@ -61,7 +61,6 @@ protected:
 
 private:
     void layoutChildren();
-    bool isCurrentToast() const;
 
     QImage image_;
     QString info_;

@@ -15,6 +15,7 @@
 #include "core/Prefs.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Toast.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -43,6 +44,9 @@ struct Fixture : ::testing::Test {
 
     void SetUp() override
     {
+        // Nothing left on screen or waiting from an earlier test.
+        while (Toast::current())
+            Toast::dismiss();
         Prefs::registerDefaults();
         for (const char* key : {"after.copy", "after.save", "after.editor", "after.preview", "after.upload",
                                 "remote.host", "recentColors", "colorFormat"})
@@ -379,9 +383,9 @@ TEST_F(Fixture, ACaptureTheHistoryCannotKeepIsReported)
     EXPECT_TRUE(store->entries().isEmpty());
 }
 
-// A capture that prunes many entries says so where it is seen: after its preview card, which
-// would else replace the notice at once.
-TEST_F(Fixture, ManyPrunedByACaptureIsSaidOnceItsPreviewCardIsGone)
+// A capture that prunes many entries says so where it is seen: beside its preview card, which
+// stays up for its own time.
+TEST_F(Fixture, ManyPrunedByACaptureIsSaidBesideItsPreviewCard)
 {
     Lang::overrideForTests("en");
     Notices::watchHistory(*store);
@@ -393,23 +397,103 @@ TEST_F(Fixture, ManyPrunedByACaptureIsSaidOnceItsPreviewCardIsGone)
     Prefs::set("history.max", 1);
     auto restore = qScopeGuard([] { Prefs::remove("history.max"); });
     const QString said = "7 captures removed from the history|The history keeps at most 1.";
+    QStringList onScreen;
+    QObject::connect(&Toast::events(), &ToastEvents::noticeShown, c.get(),
+                     [&](const QString& t, const QString& s) { onScreen << t + "|" + s; });
     capture(HotKeyAction::fullscreen, std::nullopt);
-    ASSERT_TRUE(Toast::current());
-    ASSERT_TRUE(Toast::current()->findChild<QuickPreviewView*>());
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
-    EXPECT_FALSE(std::any_of(notices.cbegin(), notices.cend(), [&](const QString& n) {
-        return n.startsWith(said);
-    })) << notices.join('\n').toStdString();
-    EXPECT_TRUE(Toast::current()->findChild<QuickPreviewView*>()) << "the card must stay up";
-    Toast::dismiss();
+    ASSERT_TRUE(Toast::card());
+    ASSERT_TRUE(Toast::card()->findChild<QuickPreviewView*>());
     ASSERT_TRUE(test::waitFor([&] {
-        return std::any_of(notices.cbegin(), notices.cend(),
+        return std::any_of(onScreen.cbegin(), onScreen.cend(),
                            [&](const QString& n) { return n.startsWith(said); });
-    })) << notices.join('\n').toStdString();
-    ASSERT_TRUE(Toast::current());
-    EXPECT_FALSE(Toast::current()->findChild<QuickPreviewView*>());
+    })) << onScreen.join('\n').toStdString();
+    EXPECT_EQ(Toast::shown().size(), 2);
+    EXPECT_EQ(Toast::shown().value(0), Toast::card()) << "the card keeps its corner";
+    EXPECT_EQ(Toast::pendingDismissMs(Toast::card()), 6000);
+    // The same warning as at the start.
+    auto* notice = Toast::shown().value(1)->findChild<ToastView*>();
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->symbol(), "exclamationmark.triangle.fill");
     EXPECT_EQ(store->entries().size(), 1);
+}
+
+// A scrolling capture that ends early is still a capture: with the editor off its card shows,
+// for all of its time, and the reason shows above it, whatever the reason; a save that fails
+// after it shows there too.
+TEST_F(Fixture, AScrollingCaptureThatEndsEarlyShowsItsCardAndWhy)
+{
+    Lang::overrideForTests("en");
+    Prefs::set("after.editor", false);
+    auto restore = qScopeGuard([] {
+        Prefs::remove("after.save");
+        Prefs::remove("saveFolder");
+    });
+    const QString reasons[] = {
+        "Maximum height reached",
+        "Could not follow the scroll: the content repeats itself, so the image is the first screen.",
+        "Could not follow the scroll: the image ends where stitching stopped.",
+        "A part of the page kept changing while it scrolled past (a video or an animation taller than the "
+        "view): the image ends there.",
+        "Could not follow the scroll past a part of the page that keeps changing (a canvas or a video): the "
+        "image ends there.",
+        "A blank stretch taller than the selection could not be followed: the image ends before it.",
+        "The display went away: the image ends where it was.",
+    };
+    QString note;
+    c->environment().scroll = [&](QScreen*, const QRectF&, CaptureCoordinator::ScrollDone d) {
+        ScrollCaptureSession::Result r;
+        r.image = QImage(100, 900, QImage::Format_RGB32);
+        r.image.fill(Qt::white);
+        r.note = note;
+        d(r);
+    };
+    QStringList ended;
+    QObject::connect(&Toast::events(), &ToastEvents::cardEnded, c.get(),
+                     [&](bool whole) { ended << QString("card %1").arg(whole ? "whole" : "cut"); });
+    QObject::connect(&Toast::events(), &ToastEvents::noticeEnded, c.get(),
+                     [&](const QString& t, const QString&, bool whole) {
+                         ended << QString("%1 %2").arg(t, whole ? "whole" : "cut");
+                     });
+    for (const QString& reason : reasons) {
+        SCOPED_TRACE(reason.toStdString());
+        while (Toast::current())
+            Toast::dismiss();
+        ended.clear();
+        notices.clear();
+        note = reason;
+        capture(HotKeyAction::scrolling, QRectF(0, 0, 100, 100));
+        EXPECT_EQ(notices, QStringList{"Scrolling capture ended early|" + reason});
+        const QList<FloatingPanel*> shown = Toast::shown();
+        ASSERT_EQ(shown.size(), 2);
+        ASSERT_TRUE(shown[0]->findChild<QuickPreviewView*>()) << "the card keeps its corner";
+        auto* why = shown[1]->findChild<ToastView*>();
+        ASSERT_TRUE(why);
+        EXPECT_EQ(why->subtitle(), reason);
+        EXPECT_TRUE(ToastView::showsWhole(why->title(), why->subtitle()));
+        // Above the card, clear of its surface; the card's time untouched.
+        EXPECT_LE(shown[1]->geometry().bottom() + 1, shown[0]->y() + Toast::stackOverlap);
+        EXPECT_EQ(shown[1]->geometry().right(), shown[0]->geometry().right());
+        EXPECT_EQ(Toast::pendingDismissMs(shown[0]), 6000);
+        EXPECT_EQ(Toast::pendingDismissMs(shown[1]), 5000);
+        EXPECT_TRUE(ended.isEmpty()) << ended.join(", ").toStdString();
+    }
+    // The last one left alone: both go when their own time is up, the notice first.
+    ASSERT_TRUE(test::waitFor([&] { return ended.size() == 2; }, 15000)) << ended.join(", ").toStdString();
+    EXPECT_EQ(ended, (QStringList{"Scrolling capture ended early whole", "card whole"}));
+
+    // A save that fails: the card stays and the failure shows beside it.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Prefs::set("after.save", true);
+    Prefs::set("saveFolder", dir.filePath("blocker"));
+    note.clear();
+    notices.clear();
+    capture(HotKeyAction::scrolling, QRectF(0, 0, 100, 100));
+    ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Save failed|").isEmpty(); }, 5000));
+    ASSERT_EQ(Toast::shown().size(), 2);
+    EXPECT_EQ(Toast::shown().value(0), Toast::card());
+    EXPECT_TRUE(Toast::shown().value(1)->findChild<ToastView*>()->title().startsWith("Save failed"));
 }
 
 // With after.save on, each capture lands in the save folder; a failing save says so once,

@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 
 using namespace kx;
@@ -23,6 +25,11 @@ namespace {
 ToastView* note(const QString& title)
 {
     return new ToastView(title, QString(), "checkmark.circle.fill"_sym);
+}
+
+ToastView* warning(const QString& title)
+{
+    return new ToastView(title, "Something needs you.", "exclamationmark.triangle.fill"_sym);
 }
 
 bool noPanelShows()
@@ -35,8 +42,9 @@ bool noPanelShows()
 
 void settle()
 {
-    // Let an earlier test's toast finish fading and go.
-    Toast::dismiss();
+    // Let an earlier test's toasts (and those waiting) finish fading and go.
+    while (Toast::current())
+        Toast::dismiss();
     ASSERT_TRUE(kx::test::waitFor(noPanelShows, 5000));
 }
 
@@ -68,6 +76,12 @@ TEST(ToastPlacement, RestsSixteenFromTheRightAndBottomOfTheVisibleArea)
     EXPECT_EQ(Toast::restPosition(QRect(1920, 30, 1280, 994), QSize(300, 90)),
               QPoint(1920 + 1280 - 316, 30 + 994 - 106));
     EXPECT_EQ(Countdown::panelRect(QRect(1920, 0, 1280, 1024)), QRect(1920 + 640 - 72, 512 - 72, 144, 144));
+    // Stacked: right-aligned, each one's lower margin over the upper margin of the one below.
+    EXPECT_EQ(
+        Toast::stackPositions(QRect(0, 0, 1920, 1056), {QSize(380, 300), QSize(300, 90), QSize(200, 70)}),
+        (QList<QPoint>{{1920 - 380 - 16, 1056 - 300 - 16},
+                       {1920 - 300 - 16, 1056 - 300 - 16 - 90 + 14},
+                       {1920 - 200 - 16, 1056 - 300 - 16 - 90 + 14 - 70 + 14}}));
 }
 
 TEST(Toast, OnlyOneAtATimeAndTheReplacedOneGoesAtOnceWithItsTimer)
@@ -114,6 +128,54 @@ TEST(Toast, ADurationArmsTheDismissZeroOrLessStaysAndDismissIsIdempotent)
     Toast::dismiss();  // nothing left to dismiss
     EXPECT_TRUE(kx::test::waitFor([&] { return !panel; }, 3000));
     Toast::dismiss();  // and nothing at all showing
+}
+
+// Warnings show one after the other, each for all of its time; a confirmation does not wait
+// for them, and the card below them keeps its place and its time.
+TEST(Toast, WarningsShowInTurnForTheirWholeTimeBesideTheCard)
+{
+    settle();
+    QStringList log;
+    QObject ctx;
+    QObject::connect(&Toast::events(), &ToastEvents::noticeShown, &ctx,
+                     [&](const QString& t, const QString&) { log << "shown " + t; });
+    QObject::connect(&Toast::events(), &ToastEvents::noticeEnded, &ctx,
+                     [&](const QString& t, const QString&, bool whole) {
+                         log << QString("ended %1 %2").arg(t, whole ? "whole" : "cut");
+                     });
+    QStringList actions;
+    auto* card =
+        new QuickPreviewView(QImage(800, 500, QImage::Format_RGB32), "info", recording(&actions, false));
+    Toast::present(card, 0);
+    Toast::present(warning("First"), 0.3);
+    Toast::present(warning("Second"), 0.3);
+    EXPECT_EQ(Toast::waiting(), QStringList{"Second"});
+    EXPECT_EQ(Toast::pendingDismissMs(), 300);
+    Toast::present(note("Copied"), 0);
+    ASSERT_EQ(Toast::shown().size(), 3);
+    EXPECT_EQ(Toast::shown().first(), card->window());
+    EXPECT_EQ(Toast::card(), card->window());
+    EXPECT_EQ(Toast::current(), Toast::shown().last());
+
+    const QStringList warnings{"shown First", "ended First whole", "shown Second", "ended Second whole"};
+    ASSERT_TRUE(test::waitFor([&] { return log.filter("Second").size() == 2; }, 10000))
+        << log.join(", ").toStdString();
+    QStringList seen = log;
+    seen.removeAll("shown Copied");
+    EXPECT_EQ(seen, warnings);
+    EXPECT_EQ(Toast::card(), card->window()) << "no notice takes the card's place";
+
+    // The card goes: the confirmation left alone comes down to the corner.
+    Toast::dismiss(card->window());
+    ASSERT_EQ(Toast::shown().size(), 1);
+    FloatingPanel* left = Toast::shown().first();
+    const QPoint corner =
+        Toast::restPosition(QGuiApplication::primaryScreen()->availableGeometry(), left->size());
+    EXPECT_TRUE(test::waitFor([&] { return left->pos() == corner; }))
+        << left->pos().x() << "," << left->pos().y();
+    EXPECT_TRUE(actions.isEmpty());
+    settle();
+    EXPECT_TRUE(log.contains("ended Copied cut"));
 }
 
 TEST(ToastView, TintFollowsTheSymbolAndLongTextsWrapWithinTheMaximumWidth)
@@ -185,13 +247,21 @@ TEST(QuickPreview, HoverHoldsTheCardAndLeavingGivesThreeSecondsButOnlyForTheCard
     QApplication::sendEvent(card, &leave);
     EXPECT_EQ(Toast::pendingDismissMs(), 3000);
 
-    // A newer toast replaces the card; a late leave from the old card must not shorten it.
-    QPointer<QuickPreviewView> old = card;
+    // A notice beside the card keeps its own time while the card is hovered and left.
     Toast::present(new ToastView("Uploading…", QString(), "icloud.and.arrow.up"_sym), 20);
+    QApplication::sendEvent(card, &enter);
+    EXPECT_EQ(Toast::pendingDismissMs(card->window()), -1);
+    QApplication::sendEvent(card, &leave);
+    EXPECT_EQ(Toast::pendingDismissMs(), 20000);
+    EXPECT_EQ(Toast::pendingDismissMs(card->window()), 3000);
+    // A card replaced by a newer one changes nothing with a late leave.
+    QPointer<QuickPreviewView> old = card;
+    Toast::present(new QuickPreviewView(QImage(80, 50, QImage::Format_RGB32), "info", recording(&log, true)),
+                   6);
     if (old)
         QApplication::sendEvent(old, &leave);
-    EXPECT_EQ(Toast::pendingDismissMs(), 20000);
-    Toast::dismiss();
+    EXPECT_EQ(Toast::pendingDismissMs(Toast::card()), 6000);
+    settle();
 }
 
 TEST(Countdown, CountsDownOneStepPerSecondThenHidesBeforeDone)
