@@ -8,6 +8,7 @@
 #include "editor/window/EditorWindowController.h"
 #include "platform/Clipboard.h"
 #include "ui/Symbols.h"
+#include "ui/ToastView.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -27,9 +28,8 @@ void record(const CaptureResult& result, EditorCascade cascade = {})
 
 void tellTooLarge(const QString& name, QSize size, bool metadata)
 {
-    Notices::show(kx::tr("Image too large", "Túl nagy kép", "Bild zu groß"),
-                  metadata ? mostlyMetadataLine(name, size) : OpenImage::tooLargeLine(name, size),
-                  "exclamationmark.triangle.fill"_sym, 6);
+    const auto [title, line] = OpenImage::tooLargeNotice(name, size, metadata);
+    Notices::show(title, line, "exclamationmark.triangle.fill"_sym, 6);
 }
 
 // Files open one after the other, so that editors and history entries keep the given order.
@@ -121,6 +121,7 @@ std::pair<QString, QString> OpenImage::boundNotice(int opened, int handed, int t
                                                    const QString& lastTried)
 {
     const int rest = handed - tried;
+    const QString last = ToastView::shortName(lastTried);
     const QString title =
         kx::tr("Opened %1 of %2 files", "%2 fájlból %1 megnyitva", "%1 von %2 Dateien geöffnet")
             .arg(opened)
@@ -132,7 +133,7 @@ std::pair<QString, QString> OpenImage::boundNotice(int opened, int handed, int t
                            "Kaptorix öffnet bis zu %1 Dateien auf einmal; die Datei nach „%2“ wurde nicht "
                            "geöffnet.")
                         .arg(maxFilesAtOnce)
-                        .arg(lastTried)
+                        .arg(last)
                   : kx::tr("Kaptorix opens up to %1 files at a time; the %2 after “%3” were not opened.",
                            "A Kaptorix egyszerre legfeljebb %1 fájlt nyit meg; a(z) „%3” utáni %2 fájl nincs "
                            "megnyitva.",
@@ -140,7 +141,7 @@ std::pair<QString, QString> OpenImage::boundNotice(int opened, int handed, int t
                            "geöffnet.")
                         .arg(maxFilesAtOnce)
                         .arg(rest)
-                        .arg(lastTried);
+                        .arg(last);
     return {title, line};
 }
 
@@ -162,6 +163,14 @@ void OpenImage::openClipboard()
         record(CaptureResult{read.image->image, read.image->scale, SourceKind::clipboard, std::nullopt,
                              QDateTime::currentDateTime()});
     });
+}
+
+std::pair<QString, QString> OpenImage::tooLargeNotice(const QString& name, QSize size, bool metadata)
+{
+    // Shorter than elsewhere: the sentences around it are long in German and Hungarian.
+    const QString shown = ToastView::shortName(name, 32);
+    return {kx::tr("Image too large", "Túl nagy kép", "Bild zu groß"),
+            metadata ? mostlyMetadataLine(shown, size) : tooLargeLine(shown, size)};
 }
 
 QString OpenImage::tooLargeLine(const QString& name, QSize size)

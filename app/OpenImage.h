@@ -43,6 +43,9 @@ public:
     // The toast's second line for an image refused for its size (`name` is a file name, or
     // empty for the clipboard image).
     static QString tooLargeLine(const QString& name, QSize size);
+    // The whole notice, also for a file refused for holding far more than its pixels (`metadata`);
+    // a long name is shortened to fit.
+    static std::pair<QString, QString> tooLargeNotice(const QString& name, QSize size, bool metadata);
 };
 
 }  // namespace kx

@@ -19,6 +19,7 @@
 #include "settings/SettingsWindowController.h"
 #include "ui/Brand.h"
 #include "ui/Symbols.h"
+#include "ui/ToastView.h"
 #include "ui/WindowPolicy.h"
 
 #include <QApplication>
@@ -177,41 +178,38 @@ void TrayApp::tell(const QString& title, const QString& text, double seconds)
 std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::Health& h,
                                                                    const QString& path)
 {
-    const QString where = displayPath(path);
+    // What follows from it comes first, then where and why: a long path or the system's reason
+    // in another language must not push the consequence out of the toast.
+    const QString where = ToastView::shortPath(path);
     if (!h.readable)
         return std::pair{
-            kx::tr("Settings cannot be read", "A beállítások nem olvashatók", "Einstellungen nicht lesbar"),
-            kx::tr("Kaptorix cannot read %1 (%2) and starts with its defaults; changes last until it quits.",
-                   "A Kaptorix nem tudja olvasni ezt: %1 (%2), ezért az alapértelmezésekkel indul; a "
-                   "módosítások csak kilépésig maradnak meg.",
-                   "Kaptorix kann %1 nicht lesen (%2) und startet mit den Standardwerten; Änderungen gelten "
-                   "nur bis zum Beenden.")
+            kx::tr("Settings cannot be read", "A beállítások nem olvashatók, az alapértelmezések érvényesek",
+                   "Einstellungen nicht lesbar, Standardwerte gelten"),
+            kx::tr("Kaptorix starts with its defaults; changes last until it quits. %1: %2.",
+                   "A módosítások csak kilépésig maradnak meg. %1: %2.",
+                   "Änderungen gelten nur bis zum Beenden. %1: %2.")
                 .arg(where, h.reason)};
     const QString unsaved =
         kx::tr("Settings cannot be saved", "A beállítások nem menthetők", "Einstellungen nicht speicherbar");
     if (!h.writable && !h.readWhole)
         return std::pair{
             unsaved,
-            kx::tr("Part of %1 could not be read and no copy of it could be kept, so Kaptorix leaves "
-                   "the file as it is; changes last until it quits.",
-                   "A(z) %1 egy része nem olvasható, és másolat sem készíthető róla, ezért a Kaptorix "
-                   "nem írja felül; a módosítások csak kilépésig maradnak meg.",
-                   "Ein Teil von %1 ist nicht lesbar und es ließ sich keine Kopie anlegen, daher lässt "
-                   "Kaptorix die Datei unverändert; Änderungen gelten nur bis zum Beenden.")
+            kx::tr("Changes last until Kaptorix quits: part of %1 cannot be read nor copied aside, so it is "
+                   "left as it is.",
+                   "A módosítások csak kilépésig maradnak meg: a(z) %1 részben olvashatatlan és nem "
+                   "másolható.",
+                   "Änderungen gelten nur bis zum Beenden: %1 ist teils unlesbar und nicht kopierbar.")
                 .arg(where)};
     if (!h.writable)
-        return std::pair{unsaved,
-                         kx::tr("Kaptorix cannot write %1 (%2); changes last until it quits.",
-                                "A Kaptorix nem tud írni ide: %1 (%2); a módosítások csak kilépésig "
-                                "maradnak meg.",
-                                "Kaptorix kann %1 nicht schreiben (%2); Änderungen gelten nur bis zum "
-                                "Beenden.")
-                             .arg(where, h.reason)};
+        return std::pair{unsaved, kx::tr("Changes last until Kaptorix quits. %1: %2.",
+                                         "A módosítások csak kilépésig maradnak meg. %1: %2.",
+                                         "Änderungen gelten nur bis zum Beenden. %1: %2.")
+                                      .arg(where, h.reason)};
     if (!h.readWhole)
         return std::pair{kx::tr("Settings file kept aside", "A beállításfájl félretéve",
                                 "Einstellungsdatei beiseitegelegt"),
-                         kx::tr("Part of %1 could not be read; the whole file is kept beside it as %2.",
-                                "A(z) %1 egy része nem olvasható; a teljes fájl megmaradt mellette: %2.",
+                         kx::tr("Part of %1 could not be read; the whole file is kept as %2.",
+                                "A(z) %1 egy része nem olvasható; a teljes fájl megmaradt: %2.",
                                 "Ein Teil von %1 ist nicht lesbar; die ganze Datei liegt daneben als %2.")
                              .arg(where, QFileInfo(h.keptAs).fileName())};
     return std::nullopt;
@@ -384,14 +382,8 @@ void TrayApp::reportRefusedKeys()
             elsewhere.append({shown, title(action)});
             continue;
         }
-        // One of our own actions holds the key: name it, and the action left without one.
-        tell(shown,
-             kx::tr("“%1” has no shortcut: this key starts “%2”.",
-                    "A(z) „%1” műveletnek nincs billentyűparancsa: ez a billentyű a(z) „%2” műveletet "
-                    "indítja.",
-                    "„%1“ hat kein Tastenkürzel: Diese Taste startet „%2“.")
-                 .arg(title(action), title(*holder)),
-             6);
+        const auto [heldTitle, heldLine] = heldKeyNotice(shown, title(action), title(*holder));
+        tell(heldTitle, heldLine, 6);
     }
     if (elsewhere.isEmpty())
         return;
@@ -403,6 +395,16 @@ void TrayApp::reportRefusedKeys()
     tell(title, line, 8);
 }
 
+std::pair<QString, QString> TrayApp::heldKeyNotice(const QString& key, const QString& action,
+                                                   const QString& holder)
+{
+    // One of our own actions holds the key: name it, and the action left without one.
+    return {key, kx::tr("“%1” has no shortcut: this key starts “%2”.",
+                        "A(z) „%1” műveletnek nincs billentyűparancsa: ez a(z) „%2” billentyűje.",
+                        "„%1“ hat kein Tastenkürzel: Diese Taste startet „%2“.")
+                     .arg(action, holder)};
+}
+
 std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QString, QString>>& taken)
 {
     if (taken.size() == 1)
@@ -411,16 +413,17 @@ std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QStri
                    "„%1“ hat kein Tastenkürzel")
                 .arg(taken[0].second),
             kx::tr("Another app or the system holds %1. Choose another key in Settings → Shortcuts.",
-                   "A(z) %1 billentyűparancsot egy másik alkalmazás vagy a rendszer használja. Válassz "
-                   "másikat a Beállítások → Billentyűparancsok fülön.",
+                   "A(z) %1 egy másik alkalmazásé vagy a rendszeré. Válassz másikat a Beállítások → "
+                   "Billentyűparancsok fülön.",
                    "Eine andere App oder das System belegt %1. Wähle eine andere Taste unter Einstellungen "
                    "→ Tastenkürzel.")
                 .arg(taken[0].first)};
     const QString title =
         kx::tr("%1 shortcuts are taken", "%1 billentyűparancs foglalt", "%1 Tastenkürzel sind belegt")
             .arg(taken.size());
-    // A few are named; the page marks every one of many.
-    if (taken.size() > 3)
+    // Two are named; the names of three or more would leave no room for where to choose others,
+    // and the page marks each one.
+    if (taken.size() > 2)
         return {title,
                 kx::tr("Another app or the system holds their keys. Settings → Shortcuts marks each one; "
                        "choose others there.",
@@ -428,20 +431,13 @@ std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QStri
                        "Billentyűparancsok fül mindegyiket jelöli; ott válassz másikat.",
                        "Eine andere App oder das System belegt ihre Tasten. Einstellungen → Tastenkürzel "
                        "markiert jede; wähle dort andere.")};
-    QStringList quoted;
-    for (const auto& [key, action] : taken)
-        quoted << kx::tr("“%1”", "„%1”", "„%1“").arg(action);
-    const QString last = quoted.takeLast();
     const QString actions =
-        kx::tr("%1 and %2", "%1 és %2", "%1 und %2").arg(quoted.join(QStringLiteral(", ")), last);
-    return {
-        title,
-        kx::tr("Another app or the system holds the keys of %1. Choose others in Settings → Shortcuts.",
-               "%1 billentyűparancsát egy másik alkalmazás vagy a rendszer használja. Válassz másikat a "
-               "Beállítások → Billentyűparancsok fülön.",
-               "Eine andere App oder das System belegt die Tasten von %1. Wähle andere unter Einstellungen "
-               "→ Tastenkürzel.")
-            .arg(actions)};
+        kx::tr("“%1” and “%2”", "„%1” és „%2”", "„%1“ und „%2“").arg(taken[0].second, taken[1].second);
+    return {title, kx::tr("Another app or the system holds the keys of %1. Choose others in Settings → "
+                          "Shortcuts.",
+                          "%1 billentyűparancsa foglalt. Válassz másikat: Beállítások → Billentyűparancsok.",
+                          "Betroffen: %1. Wähle andere unter Einstellungen → Tastenkürzel.")
+                       .arg(actions)};
 }
 
 void TrayApp::firstRun()

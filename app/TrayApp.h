@@ -53,6 +53,9 @@ public:
     // The notice, title and second line, for shortcuts another program holds, given as (key,
     // action title) in action order.
     static std::pair<QString, QString> takenKeysNotice(const QList<std::pair<QString, QString>>& taken);
+    // The notice for a key that `holder`, another of Kaptorix's actions, keeps from `action`.
+    static std::pair<QString, QString> heldKeyNotice(const QString& key, const QString& action,
+                                                     const QString& holder);
     // The variant the tray icon shows now.
     Brand::StatusIconStyle trayIconStyle() const { return iconStyle_; }
     // Minimises every shown window of ours that the window manager manages (Hide Kaptorix).

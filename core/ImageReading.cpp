@@ -239,14 +239,13 @@ QString mostlyMetadataLine(const QString& name, QSize size)
                    "Das Bild in der Zwischenablage enthält weit mehr Daten, als seine %1 Pixel brauchen (vor "
                    "allem Metadaten); Kaptorix öffnet es nicht.")
             .arg(dims);
-    return kx::tr(
-               "%1 holds far more data than its %2 pixels need (mostly metadata), so Kaptorix does not open "
-               "it.",
-               "%1: sokkal több adatot tartalmaz, mint amennyit a %2 képpontos kép igényel (főleg metaadat), "
-               "ezért a Kaptorix nem nyitja meg.",
-               "%1 enthält weit mehr Daten, als die %2 Pixel des Bildes brauchen (vor allem Metadaten); "
-               "Kaptorix öffnet die Datei nicht.")
-        .arg(name, dims);
+    return kx::
+        tr("%1 holds far more data than its %2 pixels need (mostly metadata), so Kaptorix does not open "
+           "it.",
+           "%1: sokkal több adat, mint amennyi %2 képponthoz kell (főleg metaadat), nem nyílik meg.",
+           "%1 enthält weit mehr Daten, als %2 Pixel brauchen (meist Metadaten); Kaptorix öffnet die Datei "
+           "nicht.")
+            .arg(name, dims);
 }
 
 }  // namespace kx

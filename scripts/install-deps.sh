@@ -24,6 +24,8 @@ KX_PKGS=(
   curl openssh-client openssh-server rclone python3-pyftpdlib openssl
   # rendering / sound theme
   fonts-dejavu-core fonts-dejavu-extra sound-theme-freedesktop
+  # the system's messages in German and Hungarian (the notice fit test reads them)
+  libc-l10n
 )
 missing=()
 for p in "${KX_PKGS[@]}"; do

@@ -1,5 +1,6 @@
 #include "ui/ToastView.h"
 
+#include "core/AtomicFile.h"
 #include "ui/Symbols.h"
 #include "ui/TextBlock.h"
 #include "ui/Theme.h"
@@ -11,7 +12,7 @@ namespace kx {
 
 namespace {
 
-constexpr qreal kIcon = 34, kSpacing = 12, kLineGap = 2, kTrailingText = 4, kMaxWidth = 360;
+constexpr qreal kIcon = 34, kSpacing = 12, kLineGap = 2, kTrailingText = 4;
 constexpr qreal kPadLeading = 12, kPadTrailing = 16, kPadV = 10, kOuter = 14, kRadius = 20;
 
 QFont titleFont()
@@ -46,14 +47,52 @@ QColor ToastView::tintFor(const QString& symbol)
 
 bool ToastView::showsWhole(const QString& title, const QString& subtitle)
 {
-    const qreal textMax = kMaxWidth - kIcon - kSpacing - kTrailingText;
+    const qreal textMax = textWidth;
     return TextBlock::lines(title, titleFont(), textMax, 0).size() <= 2 &&
            TextBlock::lines(subtitle, subtitleFont(), textMax, 0).size() <= 3;
 }
 
+QString ToastView::shortName(const QString& name, int maxChars)
+{
+    if (name.size() <= maxChars)
+        return name;
+    const QString ellipsis = QStringLiteral("…");
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // An extension worth keeping: short, and not the whole name.
+    const QString ext = dot > 0 && name.size() - dot <= 8 ? name.mid(dot) : QString();
+    const qsizetype room = std::max<qsizetype>(2, maxChars - ext.size() - ellipsis.size());
+    const QString stem = name.left(name.size() - ext.size());
+    const qsizetype front = (room + 1) / 2, back = room - front;
+    return stem.left(front) + ellipsis + stem.right(back) + ext;
+}
+
+QString ToastView::shortPath(const QString& path, int maxChars)
+{
+    const QString shown = displayPath(path);
+    if (shown.size() <= maxChars)
+        return shown;
+    const QChar slash = QLatin1Char('/');
+    QStringList parts = shown.split(slash);
+    const QString head = parts.size() > 2 ? parts.first() + slash + parts.at(1) : QString();
+    QString tail = shortName(parts.takeLast(), maxChars - 2);
+    const QString gap = QStringLiteral("…/");
+    // Whole folders from the end while they fit beside the head.
+    while (parts.size() > 2 &&
+           head.size() + 1 + gap.size() + parts.last().size() + 1 + tail.size() <= maxChars)
+        tail = parts.takeLast() + slash + tail;
+    if (!head.isEmpty() && head.size() + 1 + gap.size() + tail.size() <= maxChars)
+        return head + slash + gap + tail;
+    return gap + tail;
+}
+
+QString ToastView::excerpt(const QString& text)
+{
+    return TextBlock::lines(text, subtitleFont(), textWidth, 3).join(QLatin1Char('\n'));
+}
+
 ToastView::Layout ToastView::layout() const
 {
-    const qreal textMax = kMaxWidth - kIcon - kSpacing - kTrailingText;
+    const qreal textMax = textWidth;
     Layout l;
     l.title = TextBlock::measure(title_, titleFont(), textMax, 2);
     if (!subtitle_.isEmpty())
@@ -95,7 +134,7 @@ void ToastView::paintEvent(QPaintEvent*)
     const qreal textH = l.title.height() + (subtitle_.isEmpty() ? 0 : kLineGap + l.subtitle.height());
     const qreal x = icon.right() + kSpacing;
     // Wrap at the same width as when measuring, so the lines are the same.
-    const qreal textW = kMaxWidth - kIcon - kSpacing - kTrailingText;
+    const qreal textW = textWidth;
     qreal y = content.center().y() - textH / 2;
     TextBlock::paint(p, QRectF(x, y, textW, l.title.height()), title_, titleFont(), Theme::primary(palette()),
                      2);

@@ -8,6 +8,10 @@ namespace kx {
 
 class ToastView : public SurfaceWidget {
 public:
+    // Where the title and the second line wrap: 360 pt less the icon, its spacing and the
+    // column's trailing room.
+    static constexpr qreal textWidth = 360 - 34 - 12 - 4;
+
     // An empty subtitle means one line only. Texts are already localised.
     ToastView(const QString& title, const QString& subtitle, const QString& symbol,
               QWidget* parent = nullptr);
@@ -20,6 +24,16 @@ public:
     bool isWarning() const { return isWarningSymbol(symbol_); }
     // Whether a toast shows these texts whole (two title lines, three of text), uncut.
     static bool showsWhole(const QString& title, const QString& subtitle);
+
+    // How a notice names a file, short enough that the sentence around it still fits: the
+    // home folder as "~", and a long path cut in the middle at folder boundaries
+    // ("/mnt/archive/…/Kaptorix/Kaptorix.conf"). The file's own name is kept as far as it goes.
+    static QString shortPath(const QString& path, int maxChars = 40);
+    // A file name longer than `maxChars` with its middle elided; its extension is kept.
+    static QString shortName(const QString& name, int maxChars = 40);
+    // The start of a longer text (what was copied) as a second line shows it: its first lines,
+    // the last one ending in "…" where the text goes on.
+    static QString excerpt(const QString& text);
 
     QString title() const { return title_; }
     QString subtitle() const { return subtitle_; }

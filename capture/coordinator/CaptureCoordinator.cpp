@@ -8,6 +8,7 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "ui/Symbols.h"
+#include "ui/ToastView.h"
 
 #include <QScreen>
 #include <QTimer>
@@ -232,7 +233,7 @@ void CaptureCoordinator::ocrDone(const QImage& crop, const OCRResult& result)
         env_.shutter();
     if (!text.isEmpty()) {
         env_.copyText(text);
-        Notices::show(kx::tr("Text copied", "Szöveg kimásolva", "Text kopiert"), text.left(200),
+        Notices::show(kx::tr("Text copied", "Szöveg kimásolva", "Text kopiert"), ToastView::excerpt(text),
                       "text.viewfinder"_sym, 5);
     } else if (!result.ok) {
         Notices::show(kx::tr("Text recognition failed", "A szövegfelismerés nem sikerült",

@@ -88,7 +88,7 @@ void CaptureCoordinator::showPreview(const CaptureResult& result, const HistoryE
                 if (!out.ok)
                     return reportSaveFailure(out);
                 endCard();
-                Notices::show(kx::tr("Saved", "Mentve", "Gespeichert"), QFileInfo(out.path).fileName(),
+                Notices::show(kx::tr("Saved", "Mentve", "Gespeichert"), Notices::savedName(out.path),
                               "checkmark.circle.fill"_sym, 3);
             });
     };

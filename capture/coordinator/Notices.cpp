@@ -6,6 +6,8 @@
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
 
+#include <QFileInfo>
+
 namespace kx {
 
 Notices& Notices::shared()
@@ -18,6 +20,11 @@ void Notices::show(const QString& title, const QString& subtitle, const QString&
 {
     Toast::present(new ToastView(title, subtitle, symbol), seconds);
     Q_EMIT shared().shown(title, subtitle);
+}
+
+QString Notices::savedName(const QString& path)
+{
+    return ToastView::shortName(QFileInfo(path).fileName(), 120);
 }
 
 void Notices::captureFailed(const QString& reason)

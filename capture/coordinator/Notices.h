@@ -15,6 +15,8 @@ public:
     // A ToastView with the symbol, title and optional second line for `seconds`; the toast's
     // queue decides when it shows (a warning waits for the one before it).
     static void show(const QString& title, const QString& subtitle, const QString& symbol, double seconds);
+    // The second line of "Saved": the file's name, its middle elided when it would not fit.
+    static QString savedName(const QString& path);
     // "Capture failed" with the reason, 5 s.
     static void captureFailed(const QString& reason);
     // From now on, a capture the history could not keep (its image file could not be

@@ -5,6 +5,7 @@
 #include "core/Prefs.h"
 #include "editor/Exporter.h"
 #include "editor/window/SaveTarget.h"
+#include "ui/ToastView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,7 +46,7 @@ SaveOutcome SaveFolder::write(const QImage& image, double scale, const QString& 
                        "Das Bild konnte nicht kodiert werden.")};
     const SaveResult saved = saveExclusively(folder, base, encoded->ext, encoded->data);
     if (!saved.ok())
-        return {false, {}, QDir::toNativeSeparators(folder) + QStringLiteral(": ") + saved.error};
+        return {false, {}, ToastView::shortPath(folder) + QStringLiteral(": ") + saved.error};
     return {true, saved.path, {}};
 }
 

@@ -5,6 +5,7 @@
 #include "TestServers.h"
 #include "TestSupport.h"
 #include "platform/WindowList.h"
+#include "ui/ToastView.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -450,8 +451,10 @@ TEST_F(AppDesktop, SettingsThatCannotBeReadAreToldOnceAndNoFirstStart)
     QDir().mkpath(app_->settingsPath());  // a folder in the file's place
     app_->startAsIs();
     ASSERT_TRUE(waitFor([&] { return app_->trayIcon().isValid(); }, 20000)) << "icon not in trayer";
-    const QString told = "notice: Settings cannot be read|Kaptorix cannot read " + app_->settingsPath() +
-                         " (Is a directory) and starts with its defaults; changes last until it quits.";
+    const QString told =
+        "notice: Settings cannot be read|Kaptorix starts with its defaults; changes last until "
+        "it quits. " +
+        kx::ToastView::shortPath(app_->settingsPath()) + ": Is a directory.";
     ASSERT_TRUE(waitFor([&] { return app_->notices().contains(told); }, 20000))
         << app_->notices().toStdString();
     EXPECT_FALSE(shown("Kaptorix Settings", 3000)) << "taken for a first start";
@@ -473,13 +476,50 @@ TEST_F(AppDesktop, SettingsThatCannotBeReadAreToldOnceAndNoFirstStart)
     const QStringList kept =
         QDir(QFileInfo(second.settingsPath()).path()).entryList({"Kaptorix.conf.bad-*"}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
-    EXPECT_TRUE(second.notices().contains("Part of " + second.settingsPath() +
-                                          " could not be read; the whole file is kept beside it as " +
-                                          kept.first() + "."))
+    EXPECT_TRUE(second.notices().contains("Part of " + kx::ToastView::shortPath(second.settingsPath()) +
+                                          " could not be read; the whole file is kept as " + kept.first() +
+                                          "."))
         << second.notices().toStdString();
     QFile copy(QFileInfo(second.settingsPath()).path() + "/" + kept.first());
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), bad);
+}
+
+// A start with settings it cannot read and two dozen files: the settings warning is not replaced
+// by the notice of the files handed over; both are seen, one after the other, each for all of
+// its time.
+TEST_F(AppDesktop, AStartWithFilesTellsTheSettingsAndTheHandOverInTurn)
+{
+    QDir().mkpath(app_->settingsPath());  // a folder in the file's place
+    QStringList files;
+    for (int i = 1; i <= 24; ++i) {
+        QImage img(160, 100, QImage::Format_RGB32);
+        img.fill(QColor::fromHsv(i * 14, 200, 220));
+        files << dir_.filePath(QStringLiteral("start-%1.png").arg(i, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(img.save(files.last()));
+    }
+    app_->startAsIs(files);
+    const QString settings =
+        "Settings cannot be read|Kaptorix starts with its defaults; changes last until it "
+        "quits. " +
+        kx::ToastView::shortPath(app_->settingsPath()) + ": Is a directory.";
+    const QString bound =
+        "Opened 10 of 24 files|Kaptorix opens up to 10 files at a time; the 14 after "
+        "“start-10.png” were not opened.";
+    ASSERT_TRUE(waitFor([&] { return app_->notices().contains("notice gone: " + bound); }, 120000))
+        << app_->notices().toStdString();
+    const QString log = app_->notices();
+    const qsizetype steps[] = {
+        log.indexOf("notice: " + settings + "\n"), log.indexOf("notice gone: " + settings + "|whole\n"),
+        log.indexOf("notice: " + bound + "\n"), log.indexOf("notice gone: " + bound + "|whole\n")};
+    for (qsizetype i = 0; i < 4; ++i) {
+        EXPECT_GE(steps[i], 0) << i << "\n" << log.toStdString();
+        if (i > 0) {
+            EXPECT_LT(steps[i - 1], steps[i]) << i << "\n" << log.toStdString();
+        }
+    }
+    EXPECT_EQ(log.count("notice: "), 2) << log.toStdString();
+    EXPECT_FALSE(log.contains("|cut")) << log.toStdString();
 }
 
 // A stopped instance keeps its socket: a second start waits, says so and exits instead of

@@ -205,8 +205,35 @@ TEST(OpenImage, TheBoundNoticeSaysWhatWasOpenedAndWhereTheRestBegin)
     Lang::overrideForTests("en");
 }
 
-// Keys another program holds: one is named with its action, a few by their actions under a
-// counted, plural title, many by their count; every text sends the user to Settings → Shortcuts.
+// A hand-over within the bound says nothing, one over it says so once: a single "Open image…"
+// never reads "Opened 1 of 1 files", nor ten files "Opened 10 of 10".
+TEST(OpenImage, OnlyAHandOverOverTheBoundIsTold)
+{
+    Lang::overrideForTests("en");
+    QTemporaryDir dir;
+    QStringList told;
+    auto c = QObject::connect(&Notices::shared(), &Notices::shown,
+                              [&](const QString& title, const QString&) { told << title; });
+    // Files that are not there open quickly and quietly: only the bound speaks.
+    auto handOver = [&](int count) {
+        QStringList paths;
+        for (int i = 0; i < count; ++i)
+            paths << dir.filePath(QStringLiteral("gone %1 of %2.png").arg(i).arg(count));
+        OpenImage::open(paths);
+    };
+    handOver(1);
+    handOver(OpenImage::maxFilesAtOnce);
+    handOver(OpenImage::maxFilesAtOnce + 1);
+    // Hand-overs are taken in turn: the last one's notice comes after the others are done.
+    ASSERT_TRUE(test::waitFor([&] { return !told.isEmpty(); }, 30000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(told.join(" | "), "Opened 0 of 11 files");
+    QObject::disconnect(c);
+}
+
+// Keys another program holds: one is named with its action, two by their actions under a
+// counted, plural title, three or more by their count; every text sends the user to Settings →
+// Shortcuts.
 TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage)
 {
     const std::pair<QString, QString> one[]{{"Ctrl+Alt+3", "Capture active window"}};
@@ -214,10 +241,14 @@ TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage
     QList<std::pair<QString, QString>> ten;
     for (int i = 0; i < 10; ++i)
         ten.append({QStringLiteral("Ctrl+Alt+%1").arg((i + 1) % 10), QStringLiteral("Action %1").arg(i)});
+    const QString many =
+        "Another app or the system holds their keys. Settings → Shortcuts marks each one; choose "
+        "others there.";
     const struct {
         const char* lang;
         QList<std::pair<QString, QString>> taken;
-        const char *title, *line;
+        const char* title;
+        QString line;
     } rows[] = {
         {"en",
          {std::begin(one), std::end(one)},
@@ -227,19 +258,18 @@ TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage
          {std::begin(three), std::begin(three) + 2},
          "2 shortcuts are taken",
          "Another app or the system holds the keys of “A” and “B”. Choose others in Settings → Shortcuts."},
-        {"en",
-         {std::begin(three), std::end(three)},
-         "3 shortcuts are taken",
-         "Another app or the system holds the keys of “A”, “B” and “C”. Choose others in Settings → "
-         "Shortcuts."},
-        {"en", ten, "10 shortcuts are taken",
-         "Another app or the system holds their keys. Settings → Shortcuts marks each one; choose others "
-         "there."},
+        {"en", {std::begin(three), std::end(three)}, "3 shortcuts are taken", many},
+        {"en", ten, "10 shortcuts are taken", many},
+        {"de",
+         {std::begin(three), std::begin(three) + 2},
+         "2 Tastenkürzel sind belegt",
+         "Betroffen: „A“ und „B“. Wähle andere unter Einstellungen → Tastenkürzel."},
         {"de",
          {std::begin(three), std::end(three)},
          "3 Tastenkürzel sind belegt",
-         "Eine andere App oder das System belegt die Tasten von „A“, „B“ und „C“. Wähle andere unter "
-         "Einstellungen → Tastenkürzel."},
+         "Eine andere App oder das System belegt ihre Tasten. Einstellungen → Tastenkürzel markiert jede; "
+         "wähle "
+         "dort andere."},
         {"de",
          {std::begin(one), std::end(one)},
          "„Capture active window“ hat kein Tastenkürzel",
@@ -251,20 +281,29 @@ TEST(TrayApp, TakenKeysAreCountedNamedWithTheirActionsAndPointToTheShortcutsPage
         {"hu",
          {std::begin(three), std::begin(three) + 2},
          "2 billentyűparancs foglalt",
-         "„A” és „B” billentyűparancsát egy másik alkalmazás vagy a rendszer használja. Válassz másikat a "
-         "Beállítások → Billentyűparancsok fülön."},
+         "„A” és „B” billentyűparancsa foglalt. Válassz másikat: Beállítások → Billentyűparancsok."},
+        {"hu",
+         {std::begin(one), std::end(one)},
+         "A(z) „Capture active window” műveletnek nincs billentyűparancsa",
+         "A(z) Ctrl+Alt+3 egy másik alkalmazásé vagy a rendszeré. Válassz másikat a Beállítások → "
+         "Billentyűparancsok fülön."},
     };
     for (const auto& r : rows) {
         Lang::overrideForTests(r.lang);
         const auto [title, line] = TrayApp::takenKeysNotice(r.taken);
         EXPECT_EQ(title, QString::fromUtf8(r.title)) << r.lang << " " << r.taken.size();
-        EXPECT_EQ(line, QString::fromUtf8(r.line)) << r.lang << " " << r.taken.size();
+        EXPECT_EQ(line, r.line) << r.lang << " " << r.taken.size();
     }
     Lang::overrideForTests("en");
+    EXPECT_EQ(TrayApp::heldKeyNotice("Ctrl+Alt+5", "Scrolling capture", "OCR – copy text from area"),
+              (std::pair<QString, QString>{"Ctrl+Alt+5",
+                                           "“Scrolling capture” has no shortcut: this key starts “OCR – copy "
+                                           "text from area”."}));
 }
 
-// The start's word on the settings file: nothing when it is fine, else what is wrong, where and
-// why, in each language; a file that cannot be saved never reads as one kept aside.
+// The start's word on the settings file: nothing when it is fine, else what follows from it
+// first, then where and why, in each language; a file that cannot be saved never reads as one
+// kept aside, and a long path is named by its ends.
 TEST(TrayApp, TheSettingsNoticeSaysWhatIsWrongWhereAndWhy)
 {
     const QString path = "/cfg/Kaptorix/Kaptorix.conf";
@@ -282,24 +321,22 @@ TEST(TrayApp, TheSettingsNoticeSaysWhatIsWrongWhereAndWhy)
         const char *title, *line;
     } rows[] = {
         {"en", dir, "Settings cannot be read",
-         "Kaptorix cannot read /cfg/Kaptorix/Kaptorix.conf (Is a directory) and starts with its defaults; "
-         "changes last until it quits."},
+         "Kaptorix starts with its defaults; changes last until it quits. /cfg/Kaptorix/Kaptorix.conf: Is a "
+         "directory."},
         {"en", readOnly, "Settings cannot be saved",
-         "Kaptorix cannot write /cfg/Kaptorix/Kaptorix.conf (Permission denied); changes last until it "
-         "quits."},
+         "Changes last until Kaptorix quits. /cfg/Kaptorix/Kaptorix.conf: Permission denied."},
         {"en", kept, "Settings file kept aside",
-         "Part of /cfg/Kaptorix/Kaptorix.conf could not be read; the whole file is kept beside it as "
+         "Part of /cfg/Kaptorix/Kaptorix.conf could not be read; the whole file is kept as "
          "Kaptorix.conf.bad-20261208-101500."},
         {"en", frozen, "Settings cannot be saved",
-         "Part of /cfg/Kaptorix/Kaptorix.conf could not be read and no copy of it could be kept, so Kaptorix "
-         "leaves the file as it is; changes last until it quits."},
+         "Changes last until Kaptorix quits: part of /cfg/Kaptorix/Kaptorix.conf cannot be read nor copied "
+         "aside, so it is left as it is."},
         {"de", readOnly, "Einstellungen nicht speicherbar",
-         "Kaptorix kann /cfg/Kaptorix/Kaptorix.conf nicht schreiben (Permission denied); Änderungen gelten "
-         "nur "
-         "bis zum Beenden."},
-        {"hu", dir, "A beállítások nem olvashatók",
-         "A Kaptorix nem tudja olvasni ezt: /cfg/Kaptorix/Kaptorix.conf (Is a directory), ezért az "
-         "alapértelmezésekkel indul; a módosítások csak kilépésig maradnak meg."},
+         "Änderungen gelten nur bis zum Beenden. /cfg/Kaptorix/Kaptorix.conf: Permission denied."},
+        {"de", dir, "Einstellungen nicht lesbar, Standardwerte gelten",
+         "Änderungen gelten nur bis zum Beenden. /cfg/Kaptorix/Kaptorix.conf: Is a directory."},
+        {"hu", dir, "A beállítások nem olvashatók, az alapértelmezések érvényesek",
+         "A módosítások csak kilépésig maradnak meg. /cfg/Kaptorix/Kaptorix.conf: Is a directory."},
     };
     for (const auto& r : rows) {
         Lang::overrideForTests(r.lang);
@@ -310,6 +347,11 @@ TEST(TrayApp, TheSettingsNoticeSaysWhatIsWrongWhereAndWhy)
     }
     Lang::overrideForTests("en");
     EXPECT_FALSE(TrayApp::settingsNotice(fine, path));
+    const QString deep =
+        "/srv/homes/alexandra.kovacs-wittgenstein/settings/from/the/old/laptop/Kaptorix/Kaptorix.conf";
+    EXPECT_EQ(
+        TrayApp::settingsNotice(readOnly, deep)->second,
+        "Changes last until Kaptorix quits. /srv/…/old/laptop/Kaptorix/Kaptorix.conf: Permission denied.");
 }
 
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)

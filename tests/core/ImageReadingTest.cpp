@@ -359,11 +359,12 @@ TEST(ImageReading, AJpegFarLargerThanItsPixelsNeedIsRefusedAsMostlyMetadata)
          "The clipboard image holds far more data than its 640 × 480 pixels need (mostly metadata), so "
          "Kaptorix does not open it."},
         {"hu", "holiday.jpg",
-         "holiday.jpg: sokkal több adatot tartalmaz, mint amennyit a 640 × 480 képpontos kép igényel (főleg "
-         "metaadat), ezért a Kaptorix nem nyitja meg."},
+         "holiday.jpg: sokkal több adat, mint amennyi 640 × 480 képponthoz kell (főleg metaadat), nem nyílik "
+         "meg."},
         {"de", "holiday.jpg",
-         "holiday.jpg enthält weit mehr Daten, als die 640 × 480 Pixel des Bildes brauchen (vor allem "
-         "Metadaten); Kaptorix öffnet die Datei nicht."},
+         "holiday.jpg enthält weit mehr Daten, als 640 × 480 Pixel brauchen (meist Metadaten); Kaptorix "
+         "öffnet "
+         "die Datei nicht."},
     };
     for (const auto& c : table) {
         Lang::overrideForTests(QString::fromLatin1(c.lang));

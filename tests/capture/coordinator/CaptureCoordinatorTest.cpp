@@ -153,7 +153,8 @@ TEST_F(Fixture, RecognisedTextAndCodesAreJoinedAndFailureIsNamed)
         QString notice;
     } rows[] = {
         {{}, {"https://q.example"}, true, "https://q.example", "Text copied|https://q.example"},
-        {{"Hi"}, {"A", "B"}, true, "Hi\n\nA\nB", "Text copied|Hi\n\nA\nB"},
+        // The notice shows the start of what was copied, as its three lines take it.
+        {{"Hi"}, {"A", "B"}, true, "Hi\n\nA\nB", "Text copied|Hi\n\nA B"},
         {{}, {}, true, "", "No text found|"},
         {{}, {}, false, "", "Text recognition failed|no language data"},
     };

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QDir>
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -194,6 +195,46 @@ TEST(ToastView, TintFollowsTheSymbolAndLongTextsWrapWithinTheMaximumWidth)
     EXPECT_LE(longOne.sizeHint().width(), 360 + 12 + 16 + 2 * 14);
     // two title lines and three subtitle lines at most
     EXPECT_LT(longOne.sizeHint().height(), 2 * 14 + 2 * 10 + 2 * 20 + 3 * 18 + 4);
+}
+
+// Names of files in notices: short ones as they are, long ones by their ends, the file's own
+// name and extension kept; the home folder as ~.
+TEST(ToastView, LongPathsAndNamesAreShortenedInTheMiddle)
+{
+    const QString home = QDir::homePath();
+    const struct {
+        QString path;
+        int max;
+        QString shown;
+    } paths[] = {
+        {"/cfg/Kaptorix/Kaptorix.conf", 40, "/cfg/Kaptorix/Kaptorix.conf"},
+        {home + "/.config/Kaptorix/Kaptorix.conf", 40, "~/.config/Kaptorix/Kaptorix.conf"},
+        {"/srv/homes/alexandra/settings/from/the/old/laptop/Kaptorix/Kaptorix.conf", 40,
+         "/srv/…/old/laptop/Kaptorix/Kaptorix.conf"},
+        {home + "/a/very/long/way/down/to/the/Pictures/Kaptorix", 30, "~/a/…/to/the/Pictures/Kaptorix"},
+        // No folder fits beside the head: the name alone, itself shortened when it must be.
+        {"/srv/" + QString(60, 'x') + "/" + QString(50, 'n') + ".png", 40,
+         "…/" + QString(17, 'n') + "…" + QString(16, 'n') + ".png"},
+    };
+    for (const auto& p : paths) {
+        const QString shown = ToastView::shortPath(p.path, p.max);
+        EXPECT_EQ(shown.toStdString(), p.shown.toStdString());
+        EXPECT_LE(shown.size(), p.max) << p.path.toStdString();
+    }
+    EXPECT_EQ(ToastView::shortName("Shot.png", 40).toStdString(), "Shot.png");
+    EXPECT_EQ(ToastView::shortName("Screenshot from the quarterly review.png", 20).toStdString(),
+              "Screensh… review.png");
+    EXPECT_EQ(ToastView::shortName("README-of-the-project-with-a-long-name", 20).toStdString(),
+              "README-of-…long-name");
+
+    // An excerpt of a long text shows whole: three lines, the last ending in "…".
+    const QString copied = QString("A line of recognised text\n").repeated(12);
+    const QString shown = ToastView::excerpt(copied);
+    EXPECT_TRUE(ToastView::showsWhole("Text copied", shown));
+    EXPECT_EQ(shown.count('\n'), 2);
+    EXPECT_TRUE(shown.startsWith("A line of recognised text\nA line of recognised text\nA line"));
+    EXPECT_TRUE(shown.endsWith("…"));
+    EXPECT_EQ(ToastView::excerpt("Hi"), "Hi");
 }
 
 TEST(QuickPreview, UploadButtonOnlyWhenGivenAndEachButtonRunsItsClosure)
