@@ -13,6 +13,7 @@
 #include "core/Localisation.h"
 #include "core/PngEncoder.h"
 #include "core/Prefs.h"
+#include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Toast.h"
 #include "ui/ToastView.h"
@@ -495,6 +496,58 @@ TEST_F(Fixture, AScrollingCaptureThatEndsEarlyShowsItsCardAndWhy)
     ASSERT_EQ(Toast::shown().size(), 2);
     EXPECT_EQ(Toast::shown().value(0), Toast::card());
     EXPECT_TRUE(Toast::shown().value(1)->findChild<ToastView*>()->title().startsWith("Save failed"));
+}
+
+// The card ends by its own actions only: an upload's progress beside it leaves it up; Copy ends
+// it and not the notice; Save ends it once the file is written, and leaves it up when the save
+// fails, with the failure beside it.
+TEST_F(Fixture, TheCardEndsByItsOwnActionsOnly)
+{
+    Lang::overrideForTests("en");
+    Prefs::set("after.editor", false);
+    Prefs::set("after.upload", true);
+    Prefs::set("remote.host", "dav.example");
+    Prefs::set("saveFolder", dir.filePath("saved"));
+    auto restore = qScopeGuard([] {
+        for (const char* key : {"after.upload", "remote.host", "saveFolder"})
+            Prefs::remove(key);
+    });
+    int uploads = 0;
+    c->environment().upload = [&](const QImage&, double, const HistoryEntry&, std::optional<QString>) {
+        ++uploads;
+        Toast::present(new ToastView("Uploading…", QString(), "icloud.and.arrow.up"), 20);
+    };
+    auto button = [](int i) { return Toast::card()->findChild<QuickPreviewView*>()->buttons().at(i); };
+
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_EQ(Toast::shown().size(), 2);
+    ASSERT_TRUE(Toast::card());
+    EXPECT_EQ(uploads, 1);
+    button(1)->click();  // Copy
+    EXPECT_EQ(Toast::card(), nullptr);
+    ASSERT_EQ(Toast::shown().size(), 1) << "the upload's notice stays";
+    EXPECT_EQ(Toast::current()->findChild<ToastView*>()->title(), "Uploading…");
+
+    Prefs::set("after.upload", false);
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    ASSERT_TRUE(Toast::card());
+    button(3)->click();  // Save
+    ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Saved|").isEmpty(); }, 5000));
+    EXPECT_EQ(Toast::card(), nullptr);
+
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Prefs::set("saveFolder", dir.filePath("blocker"));
+    capture(HotKeyAction::fullscreen, std::nullopt);
+    QPointer<FloatingPanel> card = Toast::card();
+    ASSERT_TRUE(card);
+    button(3)->click();
+    ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Save failed|").isEmpty(); }, 5000));
+    EXPECT_EQ(Toast::card(), card.data()) << "the card stays for another try";
+    button(4)->click();  // Upload: the card makes way for the upload's own notice
+    EXPECT_EQ(uploads, 2);
+    EXPECT_EQ(Toast::card(), nullptr);
 }
 
 // With after.save on, each capture lands in the save folder; a failing save says so once,
