@@ -132,6 +132,11 @@ void TrayApp::launch()
     Prefs::registerDefaults();
     if (const auto notice = settingsNotice(Prefs::health(), Prefs::settingsPath()))
         tell(notice->first, notice->second, 10);
+    // A change the disk did not take is said once a run, as it is made.
+    connect(&PrefsNotifier::shared(), &PrefsNotifier::notSaved, this, [this] {
+        const auto [title, text] = notSavedNotice(Prefs::health(), Prefs::settingsPath());
+        tell(title, text, 10);
+    });
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
     buildMainMenu();
     // Keys first: once the icon shows, the shortcuts work.
@@ -213,6 +218,29 @@ std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::
                                 "Ein Teil von %1 ist nicht lesbar; die ganze Datei liegt daneben als %2.")
                              .arg(where, QFileInfo(h.keptAs).fileName())};
     return std::nullopt;
+}
+
+std::pair<QString, QString> TrayApp::notSavedNotice(const Prefs::Health& h, const QString& path)
+{
+    const QString title =
+        kx::tr("Settings cannot be saved", "A beállítások nem menthetők", "Einstellungen nicht speicherbar");
+    const QString where = displayPath(path);
+    if (h.reason.isEmpty())
+        return {title,
+                kx::tr("Your change is not kept: Kaptorix leaves %1 as it is. It lasts until Kaptorix "
+                       "quits.",
+                       "A módosításod nem marad meg: a Kaptorix nem írja felül ezt: %1. Csak kilépésig "
+                       "érvényes.",
+                       "Deine Änderung wird nicht behalten: Kaptorix lässt %1 unverändert. Sie gilt nur "
+                       "bis zum Beenden.")
+                    .arg(where)};
+    return {title,
+            kx::tr("Your change is not kept: Kaptorix cannot write %1 (%2). It lasts until Kaptorix quits.",
+                   "A módosításod nem marad meg: a Kaptorix nem tud írni ide: %1 (%2). Csak kilépésig "
+                   "érvényes.",
+                   "Deine Änderung wird nicht behalten: Kaptorix kann %1 nicht schreiben (%2). Sie gilt nur "
+                   "bis zum Beenden.")
+                .arg(where, h.reason)};
 }
 
 void TrayApp::buildTray()
@@ -442,10 +470,8 @@ std::pair<QString, QString> TrayApp::takenKeysNotice(const QList<std::pair<QStri
 
 void TrayApp::firstRun()
 {
-    if (!Prefs::firstRun())
+    if (!Prefs::takeFirstRun())
         return;
-    Prefs::set("firstRunDone", true);
-    Prefs::sync();
     QTimer::singleShot(0, this, [this] {
         Permissions::ensureScreenRecording();
         if (windows_.settings)

@@ -50,6 +50,8 @@ public:
     // (title and second line); none when they are fine.
     static std::optional<std::pair<QString, QString>> settingsNotice(const Prefs::Health& health,
                                                                      const QString& path);
+    // What is said once a run when a change could not be written.
+    static std::pair<QString, QString> notSavedNotice(const Prefs::Health& health, const QString& path);
     // The notice, title and second line, for shortcuts another program holds, given as (key,
     // action title) in action order.
     static std::pair<QString, QString> takenKeysNotice(const QList<std::pair<QString, QString>>& taken);

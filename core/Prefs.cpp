@@ -2,12 +2,13 @@
 
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
+#include "core/PrefsFile.h"
 #include "core/PrefsNotifier.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -15,9 +16,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -25,55 +26,15 @@ namespace kx {
 
 namespace {
 
-// The file holds the upload server's host, user, folder and key path: it is for its owner
-// only, as every other file of the program. QSettings replaces it through a temporary file
-// and a rename and gives the new file the old one's mode, so a 0600 file made here stays 0600.
-void makePrivate(const QString& path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    QDir().mkpath(QFileInfo(folder).absolutePath());
-    const QByteArray dir = QFile::encodeName(folder);
-    struct stat st {};
-    // A link (a dotfiles checkout) is the user's own arrangement: left alone.
-    if (::mkdir(dir.constData(), 0700) != 0 && ::lstat(dir.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-        st.st_uid == ::getuid() && (st.st_mode & 077) != 0)
-        ::chmod(dir.constData(), st.st_mode & 0700);
-    const QByteArray file = QFile::encodeName(path);
-    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return;
-    }
-    if (::lstat(file.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::getuid() &&
-        (st.st_mode & 077) != 0)
-        ::chmod(file.constData(), st.st_mode & 0700);
-}
+// QSettings writes on its own a moment after a change and keeps any failure to itself; here
+// every write is Prefs::sync's, which sees whether it reached the disk.
+class NoWritesOfItsOwn : public QObject {
+public:
+    using QObject::QObject;
 
-// Whether changes can reach `path`: the way QSettings writes (a temporary file in the folder,
-// renamed over the file), tried without leaving anything behind. Empty when they can, else the
-// system's reason.
-QString whyNotWritable(const QString& path)
-{
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const QByteArray file = QFile::encodeName(path);
-    int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        // A file system without unnamed temporary files.
-        if (::access(folder.constData(), W_OK | X_OK) != 0)
-            return QString::fromLocal8Bit(std::strerror(errno));
-    } else if (fd < 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    if (fd >= 0)
-        ::close(fd);
-    // QSettings opens an existing file for writing before it replaces it.
-    fd = ::open(file.constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0 && errno != ENOENT)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (fd >= 0)
-        ::close(fd);
-    return {};
-}
+protected:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::UpdateRequest; }
+};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -91,6 +52,8 @@ struct Store {
     // changes live here (an invalid value: removed).
     bool frozen = false;
     QHash<QString, QVariant> unsaved;
+    bool dirty = false;     // changes that have not reached the disk yet
+    bool lostTold = false;  // a change that could not be written was announced (once a run)
 
     QSettings& s()
     {
@@ -100,14 +63,17 @@ struct Store {
             health.existed = pathTaken(path);
             frozen = false;
             unsaved.clear();
-            makePrivate(path);
+            dirty = false;
+            lostTold = false;
+            const QString folderWhy = makeSettingsFilePrivate(path);
             settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
-            check(path);
+            settings->installEventFilter(new NoWritesOfItsOwn(settings.get()));
+            check(path, folderWhy);
         }
         return *settings;
     }
 
-    void check(const QString& path)
+    void check(const QString& path, const QString& folderWhy)
     {
         // Sections are parsed when first read: a bad line shows in the status only then.
         settings->allKeys();
@@ -120,10 +86,10 @@ struct Store {
             const int error = fd < 0 ? errno : QFileInfo(path).isDir() ? EISDIR : EIO;
             if (fd >= 0)
                 ::close(fd);
-            health.reason = QString::fromLocal8Bit(std::strerror(error));
+            health.reason = systemReason(error);
             return;
         }
-        health.reason = whyNotWritable(path);
+        health.reason = folderWhy.isEmpty() ? whySettingsCannotBeWritten(path) : folderWhy;
         health.writable = health.reason.isEmpty();
         if (settings->status() != QSettings::FormatError)
             return;
@@ -162,6 +128,22 @@ Store& store()
 QString homePath()
 {
     return QDir::homePath();
+}
+
+// Changes are written a moment later, a burst of them (a typed word) once; a failed write is
+// then announced.
+void saveSoon()
+{
+    static std::atomic<bool> queued{false};
+    if (queued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        &PrefsNotifier::shared(),
+        [] {
+            queued = false;
+            Prefs::sync();
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -242,12 +224,19 @@ void Prefs::registerDefaults()
         // Settings of an earlier version. Their keyring item is not touched here: a
         // Secret Service call at start-up could block or raise an unlock prompt.
         QSettings& s = st.s();
-        for (const char* legacy : {"hub.baseURL", "hub.path", "hub.authHeader"})
-            if (st.frozen)
-                st.unsaved.insert(QString::fromLatin1(legacy), QVariant());
-            else
-                s.remove(QString::fromLatin1(legacy));
+        for (const char* legacy : {"hub.baseURL", "hub.path", "hub.authHeader"}) {
+            const QString key = QString::fromLatin1(legacy);
+            if (st.frozen) {
+                st.unsaved.insert(key, QVariant());
+            } else if (s.contains(key)) {
+                s.remove(key);
+                st.dirty = true;
+            }
+        }
+        if (!st.dirty)
+            return;
     }
+    saveSoon();
 }
 
 QStringList Prefs::registeredKeys()
@@ -367,8 +356,10 @@ void Prefs::set(const QString& key, const QVariant& value)
             st.unsaved.insert(key, value);
         else
             st.s().setValue(key, value);
+        st.dirty = true;
     }
     PrefsNotifier::shared().announce(key);
+    saveSoon();
 }
 
 void Prefs::remove(const QString& key)
@@ -382,23 +373,58 @@ void Prefs::remove(const QString& key)
             st.unsaved.insert(key, QVariant());
         else
             st.s().remove(key);
+        st.dirty = true;
     }
     PrefsNotifier::shared().announce(key);
+    saveSoon();
 }
 
 void Prefs::sync()
 {
     Store& st = store();
-    QMutexLocker lock(&st.mutex);
-    if (st.frozen)
-        return;
-    st.s().sync();
-    // A write that failed now (a full disk, a folder made read-only since the start).
-    if (st.settings->status() == QSettings::AccessError && st.health.writable) {
-        st.health.writable = false;
-        if (st.health.reason.isEmpty())
-            st.health.reason = QString::fromLocal8Bit(std::strerror(EIO));
+    bool tell = false;
+    {
+        QMutexLocker lock(&st.mutex);
+        QSettings& s = st.s();
+        if (!st.dirty) {
+            // Only reads what another instance wrote.
+            if (st.health.readable && !st.frozen)
+                s.sync();
+            return;
+        }
+        // A file that could not be read, or not kept aside, is never written over.
+        bool written = false, failed = true;
+        if (st.health.readable && !st.frozen) {
+            const QString path = settingsPath();
+            const FileStamp before = FileStamp::of(path);
+            const QSettings::Status was = s.status();
+            s.sync();
+            written = !(FileStamp::of(path) == before);
+            // A write replaces the file. None can mean nothing was left to write (a change taken
+            // back); QSettings reports only its first error, so once it has one, the disk is asked.
+            failed = !written && (was == QSettings::NoError ? s.status() != QSettings::NoError
+                                                            : !whySettingsCannotBeWritten(path).isEmpty());
+        }
+        if (!failed) {
+            st.dirty = false;
+            if (written) {
+                st.health.writable = true;
+                st.health.reason.clear();
+            }
+        } else {
+            // QSettings keeps the changes and tries again at the next sync.
+            if (st.health.writable) {
+                st.health.writable = false;
+                st.health.reason = whySettingsCannotBeWritten(settingsPath());
+                if (st.health.reason.isEmpty())
+                    st.health.reason = systemReason(EIO);
+            }
+            tell = !st.lostTold;
+            st.lostTold = true;
+        }
     }
+    if (tell)
+        PrefsNotifier::shared().announceNotSaved();
 }
 
 Prefs::Health Prefs::health()
@@ -415,6 +441,17 @@ bool Prefs::firstRun()
     // Settings that cannot be read (or were read in part) are no first start, and one that
     // cannot be remembered would come back at every start.
     return h.readable && h.readWhole && h.writable && !boolean("firstRunDone");
+}
+
+bool Prefs::takeFirstRun()
+{
+    const bool first = firstRun();
+    const Health h = health();
+    if (h.writable && !boolean("firstRunDone")) {
+        set("firstRunDone", true);
+        sync();
+    }
+    return first;
 }
 
 QString Prefs::trimmed(const QString& key)

@@ -32,9 +32,12 @@ public:
     static std::optional<int> wholeNumber(const QString& key);
     static double real(const QString& key);
     static QStringList stringList(const QString& key);
+    // Stored at once; written to the disk a moment later (or by sync()). A change that cannot be
+    // written is announced once a run (PrefsNotifier::notSaved) and lasts until quit.
     static void set(const QString& key, const QVariant& value);
     static void remove(const QString& key);
     static bool contains(const QString& key);  // stored by the user
+    // Writes the changes now; one that does not reach the disk marks the settings unsavable.
     static void sync();
 
     // Typed getters; each falls back to the enumeration's first case.
@@ -68,6 +71,9 @@ public:
     // A first start: the settings were read whole, can be saved, and never saw a start. Not when
     // they cannot be read (they exist) or cannot be saved (every start would be the first).
     static bool firstRun();
+    // firstRun(), for the start itself: any start whose settings can be saved is remembered, also
+    // one that found the file damaged (kept aside, it is written anew without the mark).
+    static bool takeFirstRun();
     // Tests only: forget the open store so the next access re-reads the environment.
     static void reloadForTests();
 };

@@ -17,14 +17,22 @@ PrefsNotifier& PrefsNotifier::shared()
     return *notifier;
 }
 
+void PrefsNotifier::onOwnThread(std::function<void()> signal)
+{
+    if (QThread::currentThread() == thread())
+        signal();
+    else
+        QMetaObject::invokeMethod(this, std::move(signal), Qt::QueuedConnection);
+}
+
 void PrefsNotifier::announce(const QString& key)
 {
-    if (QThread::currentThread() == thread()) {
-        Q_EMIT changed(key);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this, [this, key] { Q_EMIT changed(key); }, Qt::QueuedConnection);
+    onOwnThread([this, key] { Q_EMIT changed(key); });
+}
+
+void PrefsNotifier::announceNotSaved()
+{
+    onOwnThread([this] { Q_EMIT notSaved(); });
 }
 
 }  // namespace kx

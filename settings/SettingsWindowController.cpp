@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "settings/SettingsTab.h"
 #include "settings/SettingsView.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowPolicy.h"
 
 #include <QVBoxLayout>
@@ -30,6 +31,8 @@ void SettingsWindowController::show(std::optional<int> tab)
         layout->setContentsMargins(0, 0, 0, 0);
         view_ = new SettingsView(SettingsNav::shared(), window);
         layout->addWidget(view_);
+        // Scrolling a page with the pointer over a picker scrolls the page, not the setting.
+        WheelGuard::install(window);
         // Centred once, when made; later shows keep the place the user left it at.
         WindowPolicy::centre(window);
         window_ = window;

@@ -10,6 +10,7 @@
 #include "editor/window/EditorRootView.h"
 #include "editor/window/controls/BeautifyPopover.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowPolicy.h"
 
 #include <QAction>
@@ -166,6 +167,8 @@ void EditorWindowController::buildWindow(const CaptureResult& capture, EditorCas
     auto* layout = new QVBoxLayout(window_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(root_);
+    // The inspector's sliders and the AI panel's picker take the wheel only once focused.
+    WheelGuard::install(window_);
 
     // The document's zoom mirrors the magnification after zooming, scrolling and resizing.
     connect(scroll_, &CanvasScrollArea::magnificationChanged, this, &EditorWindowController::syncZoom);

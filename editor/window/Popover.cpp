@@ -3,6 +3,7 @@
 #include "ui/FloatingPanel.h"
 #include "ui/FloatingSurface.h"
 #include "ui/Theme.h"
+#include "ui/WheelGuard.h"
 
 #include <QBitmap>
 #include <QGuiApplication>
@@ -41,6 +42,8 @@ Popover::Popover(QWidget* content, QWidget* owner)
     scroll_->setWidget(content);
     content->setAutoFillBackground(false);
     layout_->addWidget(scroll_);
+    // A popover cut to a small screen scrolls: the wheel over a slider scrolls it too.
+    WheelGuard::install(this);
     // The popover takes the size its content asks for, also when rows come and go while open.
     content->installEventFilter(this);
 }

@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "core/ScreenGeometry.h"
 #include "library/history/HistoryView.h"
+#include "ui/WheelGuard.h"
 #include "ui/WindowPolicy.h"
 
 #include <QCursor>
@@ -28,6 +29,7 @@ void HistoryWindowController::show()
         layout->setContentsMargins(0, 0, 0, 0);
         view_ = new HistoryView(HistoryServices::live(), {}, w);
         layout->addWidget(view_);
+        WheelGuard::install(w);
         w->resize(980, 680);
         WindowPolicy::centre(w, screenContaining(QCursor::pos()));
         window_ = w;

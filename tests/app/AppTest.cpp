@@ -354,6 +354,40 @@ TEST(TrayApp, TheSettingsNoticeSaysWhatIsWrongWhereAndWhy)
         "Changes last until Kaptorix quits. /srv/…/old/laptop/Kaptorix/Kaptorix.conf: Permission denied.");
 }
 
+// A change the disk did not take: where and why, or, for a file left as it is, only where.
+TEST(TrayApp, TheNoticeOfAChangeNotKeptSaysWhereAndWhy)
+{
+    const QString path = "/cfg/Kaptorix/Kaptorix.conf";
+    Prefs::Health full, frozen;
+    full.writable = frozen.writable = frozen.readWhole = false;
+    full.reason = "No space left on device";
+    const struct {
+        const char* lang;
+        Prefs::Health health;
+        const char *title, *line;
+    } rows[] = {
+        {"en", full, "Settings cannot be saved",
+         "Your change is not kept: Kaptorix cannot write /cfg/Kaptorix/Kaptorix.conf (No space left on "
+         "device). It lasts until Kaptorix quits."},
+        {"en", frozen, "Settings cannot be saved",
+         "Your change is not kept: Kaptorix leaves /cfg/Kaptorix/Kaptorix.conf as it is. It lasts until "
+         "Kaptorix quits."},
+        {"hu", full, "A beállítások nem menthetők",
+         "A módosításod nem marad meg: a Kaptorix nem tud írni ide: /cfg/Kaptorix/Kaptorix.conf (No space "
+         "left on device). Csak kilépésig érvényes."},
+        {"de", frozen, "Einstellungen nicht speicherbar",
+         "Deine Änderung wird nicht behalten: Kaptorix lässt /cfg/Kaptorix/Kaptorix.conf unverändert. Sie "
+         "gilt nur bis zum Beenden."},
+    };
+    for (const auto& r : rows) {
+        Lang::overrideForTests(r.lang);
+        const auto [title, line] = TrayApp::notSavedNotice(r.health, path);
+        EXPECT_EQ(title, QString::fromUtf8(r.title)) << r.lang;
+        EXPECT_EQ(line, QString::fromUtf8(r.line)) << r.lang;
+    }
+    Lang::overrideForTests("en");
+}
+
 TEST(SingleInstance, OnlyCleanAbsolutePathsCrossTheSocket)
 {
     const QByteArray wire = SingleInstance::encode({"/a/b.png", "rel.png", "/x\ny.png", "/c d.png"});

@@ -3,6 +3,8 @@
 #include "core/Prefs.h"
 #include "core/PrefsNotifier.h"
 
+#include "FileLimits.h"
+
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -220,13 +222,15 @@ TEST_F(PrefsTest, NumbersOutOfRangeAreClampedAndWholeNumbersReadLeniently)
 
 namespace {
 
-// Settings in a folder of their own, as the start finds them; the environment comes back after.
+// Settings in a folder of their own (or under `home`), as the start finds them; the environment
+// comes back after.
 struct SettingsAt {
     QTemporaryDir dir;
+    QString home;
     QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    SettingsAt()
+    explicit SettingsAt(const QString& at = {}) : home(at.isEmpty() ? dir.path() : at)
     {
-        qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", home.toUtf8());
         Prefs::reloadForTests();
         Lang::overrideForTests("en");
     }
@@ -236,7 +240,7 @@ struct SettingsAt {
         qputenv("XDG_CONFIG_HOME", oldConfig);
         Prefs::reloadForTests();
     }
-    QString folder() const { return dir.path() + "/Kaptorix"; }
+    QString folder() const { return home + "/Kaptorix"; }
     QString conf() const { return folder() + "/Kaptorix.conf"; }
     void write(const QByteArray& bytes) const
     {
@@ -303,18 +307,163 @@ TEST(PrefsHealth, WhatTheStartFindsAtTheSettingsPath)
     EXPECT_FALSE(Prefs::firstRun());
 }
 
+// A folder the user may not write, the settings folder or the one it would be made in: the
+// start says why (root too, with the override of file modes dropped) and is no first start.
 TEST(PrefsHealth, AReadOnlyFolderCannotBeSaved)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder";
+    const struct {
+        const char* name;
+        bool fileThere;
+        bool homeLocked;  // else the settings folder
+    } rows[] = {{"the settings folder", true, false}, {"~/.config, no settings folder yet", false, true}};
+    for (const auto& r : rows) {
+        SettingsAt at;
+        if (r.fileThere)
+            at.write("[General]\nafter.copy=false\n");
+        const QString locked = r.homeLocked ? at.home : at.folder();
+        ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+        {
+            test::ObeyFileModes obey;
+            Prefs::registerDefaults();
+            const Prefs::Health h = Prefs::health();
+            EXPECT_TRUE(h.readable) << r.name;
+            EXPECT_FALSE(h.writable) << r.name;
+            EXPECT_EQ(h.reason, "Permission denied") << r.name;
+            EXPECT_FALSE(Prefs::firstRun()) << r.name;
+            EXPECT_EQ(Prefs::boolean("after.copy"), !r.fileThere) << r.name;
+        }
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+}
+
+namespace {
+
+// How often the settings said a change was not written.
+struct NotSavedCount {
+    int told = 0;
+    QObject receiver;
+    NotSavedCount()
+    {
+        QCoreApplication::processEvents();  // what earlier tests left
+        QObject::connect(&PrefsNotifier::shared(), &PrefsNotifier::notSaved, &receiver, [this] { ++told; });
+    }
+};
+
+}  // namespace
+
+// Settings on a disk that takes nothing, full or read-only, since before the start or from a
+// moment after it: the start says so with the system's reason (an empty file would still fit on
+// a full disk) and is no first start; changes hold for the run and are told once as not kept;
+// the file is left as it was, so the next start finds the same.
+TEST(PrefsHealth, ADiskThatTakesNothingIsToldAtStartAndAtTheChange)
+{
+    if (!test::privateMounts())
+        GTEST_SKIP() << "no mount namespace of its own here";
+    enum class Disk { full, readOnly };
+    const QByteArray started = "[General]\nfirstRunDone=true\nafter.copy=false\n";
+    const struct {
+        const char* name;
+        QByteArray file;  // empty: no settings folder yet
+        Disk disk;
+        bool atStart;  // else it stops taking writes after the start
+        const char* reason;
+    } rows[] = {
+        {"full, nothing there yet", {}, Disk::full, true, "No space left on device"},
+        {"full, settings there", started, Disk::full, true, "No space left on device"},
+        {"read-only, nothing there yet", {}, Disk::readOnly, true, "Read-only file system"},
+        {"full after the start", started, Disk::full, false, "No space left on device"},
+        {"read-only after the start", started, Disk::readOnly, false, "Read-only file system"},
+    };
+    for (const auto& r : rows) {
+        test::FullFilesystem disk;
+        if (!disk.mounted())
+            GTEST_SKIP() << "no tmpfs could be mounted here (" << disk.why().toStdString() << ")";
+        SettingsAt at(disk.path());
+        if (!r.file.isEmpty())
+            at.write(r.file);
+        const auto stopWrites = [&] {
+            ASSERT_TRUE(r.disk == Disk::full ? disk.fill() : disk.makeReadOnly()) << r.name;
+        };
+        if (r.atStart)
+            stopWrites();
+        Prefs::registerDefaults();
+        Prefs::Health h = Prefs::health();
+        EXPECT_TRUE(h.readable) << r.name;
+        EXPECT_EQ(h.writable, !r.atStart) << r.name;
+        EXPECT_EQ(h.reason, r.atStart ? QString(r.reason) : QString()) << r.name;
+        EXPECT_FALSE(Prefs::firstRun()) << r.name;
+        EXPECT_FALSE(Prefs::takeFirstRun()) << r.name;
+        if (!r.atStart)
+            stopWrites();
+
+        NotSavedCount count;
+        Prefs::set("after.save", true);
+        Prefs::sync();
+        Prefs::set("playSound", false);
+        QCoreApplication::processEvents();  // the write a change asks for
+        EXPECT_EQ(count.told, 1) << r.name;
+        h = Prefs::health();
+        EXPECT_FALSE(h.writable) << r.name;
+        EXPECT_EQ(h.reason, QString(r.reason)) << r.name;
+        EXPECT_TRUE(Prefs::boolean("after.save")) << r.name << ": a change holds for the run";
+        EXPECT_FALSE(Prefs::boolean("playSound")) << r.name;
+
+        // The next start finds the same file (QSettings keeps what it could not write in a
+        // cache of the process, so the file is what tells), the same word, and no first start.
+        Prefs::reloadForTests();
+        const QByteArray now = QFile::exists(at.conf()) ? at.read(at.conf()) : QByteArray("(none)");
+        EXPECT_EQ(now, r.file.isEmpty() && r.disk == Disk::full ? QByteArray()
+                       : r.file.isEmpty()                       ? "(none)"
+                                                                : r.file)
+            << r.name;
+        EXPECT_FALSE(Prefs::health().writable) << r.name;
+        EXPECT_FALSE(Prefs::firstRun()) << r.name;
+        EXPECT_TRUE(
+            QDir(at.folder()).entryList({"*.lock", ".Kaptorix*"}, QDir::Files | QDir::Hidden).isEmpty())
+            << r.name << ": nothing left behind";
+    }
+}
+
+// A change taken back before it was written leaves nothing to write: that is no failure.
+TEST(PrefsHealth, AChangeTakenBackIsNoFailedWrite)
+{
     SettingsAt at;
     at.write("[General]\nfirstRunDone=true\n");
-    ASSERT_TRUE(QFile::setPermissions(at.folder(), QFile::ReadOwner | QFile::ExeOwner));
-    const Prefs::Health h = Prefs::health();
-    EXPECT_TRUE(h.readable);
-    EXPECT_FALSE(h.writable);
-    EXPECT_EQ(h.reason, "Permission denied");
-    QFile::setPermissions(at.folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Prefs::registerDefaults();
+    NotSavedCount count;
+    Prefs::set("after.save", true);
+    Prefs::remove("after.save");
+    Prefs::sync();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(count.told, 0);
+    EXPECT_TRUE(Prefs::health().writable);
+}
+
+// A start that found the file damaged is no first start, nor, once the file is written anew
+// from what could be read, is the next; a first start is taken once.
+TEST(PrefsHealth, AStartThatFoundADamagedFileIsRemembered)
+{
+    {
+        SettingsAt at;
+        const QByteArray bad = "[General]\nafter.copy=false\nthis line has no equals sign\n";
+        at.write(bad);
+        Prefs::registerDefaults();
+        ASSERT_FALSE(Prefs::health().readWhole);
+        ASSERT_TRUE(Prefs::health().writable);
+        EXPECT_FALSE(Prefs::firstRun()) << "a file was there";
+        EXPECT_FALSE(Prefs::takeFirstRun());
+        Prefs::reloadForTests();
+        EXPECT_TRUE(Prefs::health().readWhole) << "written anew";
+        EXPECT_FALSE(Prefs::firstRun());
+        EXPECT_FALSE(Prefs::boolean("after.copy"));
+        ASSERT_EQ(at.keptCopies().size(), 1);
+        EXPECT_EQ(at.read(at.folder() + "/" + at.keptCopies().first()), bad);
+    }
+    SettingsAt fresh;
+    EXPECT_TRUE(Prefs::takeFirstRun());
+    EXPECT_FALSE(Prefs::takeFirstRun());
+    Prefs::reloadForTests();
+    EXPECT_FALSE(Prefs::firstRun());
 }
 
 // A file that parses only in part is kept whole beside it before it is written anew, once for

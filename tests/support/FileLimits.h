@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -63,6 +64,16 @@ private:
     __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved_[2]{};
 };
+
+// Makes the mounts of the calling thread, and of the processes it starts later, its own: one
+// made after this is seen by no other process and goes when the last of them ends, whatever
+// becomes of the test. False where that is not allowed (no root, a locked-down container).
+inline bool privateMounts()
+{
+    static const bool made =
+        ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    return made;
+}
 
 // A really full (or read-only) filesystem: a small tmpfs mounted on a fresh folder for as
 // long as this lives. Put the files that must already be there first, then fill() it to the last byte.
