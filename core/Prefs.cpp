@@ -229,14 +229,13 @@ void Prefs::registerDefaults()
             if (st.frozen) {
                 st.unsaved.insert(key, QVariant());
             } else if (s.contains(key)) {
+                // Written with the next change (or at quit): a start alone must not be told
+                // as a change that was not kept.
                 s.remove(key);
                 st.dirty = true;
             }
         }
-        if (!st.dirty)
-            return;
     }
-    saveSoon();
 }
 
 QStringList Prefs::registeredKeys()
