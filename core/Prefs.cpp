@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QDir>
-#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -25,16 +24,6 @@
 namespace kx {
 
 namespace {
-
-// QSettings writes on its own a moment after a change and keeps any failure to itself; here
-// every write is Prefs::sync's, which sees whether it reached the disk.
-class NoWritesOfItsOwn : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::UpdateRequest; }
-};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -67,7 +56,6 @@ struct Store {
             lostTold = false;
             const QString folderWhy = makeSettingsFilePrivate(path);
             settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
-            settings->installEventFilter(new NoWritesOfItsOwn(settings.get()));
             check(path, folderWhy);
         }
         return *settings;
@@ -130,8 +118,8 @@ QString homePath()
     return QDir::homePath();
 }
 
-// Changes are written a moment later, a burst of them (a typed word) once; a failed write is
-// then announced.
+// QSettings writes a moment after a change too, but keeps a failure to itself. Here changes are
+// written a moment later, a burst of them (a typed word) once, and a failed write is announced.
 void saveSoon()
 {
     static std::atomic<bool> queued{false};
@@ -229,8 +217,8 @@ void Prefs::registerDefaults()
             if (st.frozen) {
                 st.unsaved.insert(key, QVariant());
             } else if (s.contains(key)) {
-                // Written with the next change (or at quit): a start alone must not be told
-                // as a change that was not kept.
+                // Left to QSettings' own write: a start alone must not be told as a change
+                // that was not kept.
                 s.remove(key);
                 st.dirty = true;
             }
