@@ -222,25 +222,19 @@ std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::
 
 std::pair<QString, QString> TrayApp::notSavedNotice(const Prefs::Health& h, const QString& path)
 {
+    // As at the start: what follows first, then where and why.
+    const QString where = ToastView::shortPath(path);
     const QString title =
         kx::tr("Settings cannot be saved", "A beállítások nem menthetők", "Einstellungen nicht speicherbar");
-    const QString where = displayPath(path);
     if (h.reason.isEmpty())
-        return {title,
-                kx::tr("Your change is not kept: Kaptorix leaves %1 as it is. It lasts until Kaptorix "
-                       "quits.",
-                       "A módosításod nem marad meg: a Kaptorix nem írja felül ezt: %1. Csak kilépésig "
-                       "érvényes.",
-                       "Deine Änderung wird nicht behalten: Kaptorix lässt %1 unverändert. Sie gilt nur "
-                       "bis zum Beenden.")
-                    .arg(where)};
-    return {title,
-            kx::tr("Your change is not kept: Kaptorix cannot write %1 (%2). It lasts until Kaptorix quits.",
-                   "A módosításod nem marad meg: a Kaptorix nem tud írni ide: %1 (%2). Csak kilépésig "
-                   "érvényes.",
-                   "Deine Änderung wird nicht behalten: Kaptorix kann %1 nicht schreiben (%2). Sie gilt nur "
-                   "bis zum Beenden.")
-                .arg(where, h.reason)};
+        return {title, kx::tr("Change not saved; it lasts until Kaptorix quits: %1 is left as it is.",
+                              "A módosítás nincs mentve, kilépésig érvényes: a(z) %1 változatlan.",
+                              "Änderung nicht gesichert, gilt bis zum Beenden: %1 bleibt unverändert.")
+                           .arg(where)};
+    return {title, kx::tr("Change not saved; it lasts until Kaptorix quits. %1: %2.",
+                          "A módosítás nincs mentve, kilépésig érvényes. %1: %2.",
+                          "Änderung nicht gesichert, gilt bis zum Beenden. %1: %2.")
+                       .arg(where, h.reason)};
 }
 
 void TrayApp::buildTray()

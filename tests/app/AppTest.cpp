@@ -367,17 +367,15 @@ TEST(TrayApp, TheNoticeOfAChangeNotKeptSaysWhereAndWhy)
         const char *title, *line;
     } rows[] = {
         {"en", full, "Settings cannot be saved",
-         "Your change is not kept: Kaptorix cannot write /cfg/Kaptorix/Kaptorix.conf (No space left on "
-         "device). It lasts until Kaptorix quits."},
+         "Change not saved; it lasts until Kaptorix quits. /cfg/Kaptorix/Kaptorix.conf: No space left on "
+         "device."},
         {"en", frozen, "Settings cannot be saved",
-         "Your change is not kept: Kaptorix leaves /cfg/Kaptorix/Kaptorix.conf as it is. It lasts until "
-         "Kaptorix quits."},
+         "Change not saved; it lasts until Kaptorix quits: /cfg/Kaptorix/Kaptorix.conf is left as it is."},
         {"hu", full, "A beállítások nem menthetők",
-         "A módosításod nem marad meg: a Kaptorix nem tud írni ide: /cfg/Kaptorix/Kaptorix.conf (No space "
-         "left on device). Csak kilépésig érvényes."},
+         "A módosítás nincs mentve, kilépésig érvényes. /cfg/Kaptorix/Kaptorix.conf: No space left on "
+         "device."},
         {"de", frozen, "Einstellungen nicht speicherbar",
-         "Deine Änderung wird nicht behalten: Kaptorix lässt /cfg/Kaptorix/Kaptorix.conf unverändert. Sie "
-         "gilt nur bis zum Beenden."},
+         "Änderung nicht gesichert, gilt bis zum Beenden: /cfg/Kaptorix/Kaptorix.conf bleibt unverändert."},
     };
     for (const auto& r : rows) {
         Lang::overrideForTests(r.lang);

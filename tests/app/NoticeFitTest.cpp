@@ -140,6 +140,10 @@ QList<Notice> built(const QTemporaryDir& dir, const QString& lang)
                 if (const auto n = TrayApp::settingsNotice(*h, conf))
                     addPair("settingsNotice", *n);
             }
+            Prefs::Health leftAsItIs = frozen;
+            leftAsItIs.reason.clear();
+            for (const Prefs::Health& h : {unsavable, leftAsItIs})
+                addPair("notSavedNotice", TrayApp::notSavedNotice(h, conf));
         }
 
     // Keys another program holds: one, two, three and all ten, with the longest titles.

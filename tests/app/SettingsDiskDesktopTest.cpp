@@ -5,6 +5,7 @@
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "settings/SettingsWindowController.h"
+#include "ui/ToastView.h"
 
 #include "ChildProcess.h"
 #include "FileLimits.h"
@@ -177,10 +178,12 @@ TEST_F(SettingsDiskDesktop, AFullDiskIsToldAtEachStartAndAChangeOnceAsNotKept)
         GTEST_SKIP() << "no tmpfs could be mounted here (" << disk.why().toStdString() << ")";
     ASSERT_TRUE(disk.fill());
     Kaptorix app(disk.path());
-    const QString startNotice = "Settings cannot be saved|Kaptorix cannot write " + app.settingsPath() +
-                                " (No space left on device); changes last until it quits.";
-    const QString notKept = "Settings cannot be saved|Your change is not kept: Kaptorix cannot write " +
-                            app.settingsPath() + " (No space left on device). It lasts until Kaptorix quits.";
+    // Notices shorten a long path in the middle.
+    const QString where = ToastView::shortPath(app.settingsPath());
+    const QString startNotice =
+        "Settings cannot be saved|Changes last until Kaptorix quits. " + where + ": No space left on device.";
+    const QString notKept = "Settings cannot be saved|Change not saved; it lasts until Kaptorix quits. " +
+                            where + ": No space left on device.";
     for (int start = 1; start <= 2; ++start) {
         app.start();
         EXPECT_TRUE(app.waitForNotice(startNotice)) << start << "\n" << app.notices().toStdString();
@@ -219,9 +222,9 @@ TEST_F(SettingsDiskDesktop, ADiskThatStopsTakingWritesIsToldAtTheChange)
     const QPoint at = openSettings(app);
     ASSERT_TRUE(disk.makeReadOnly());
     ASSERT_TRUE(turn(at));
-    EXPECT_TRUE(app.waitForNotice("Settings cannot be saved|Your change is not kept: Kaptorix cannot write " +
-                                  app.settingsPath() +
-                                  " (Read-only file system). It lasts until Kaptorix quits."))
+    EXPECT_TRUE(
+        app.waitForNotice("Settings cannot be saved|Change not saved; it lasts until Kaptorix quits. " +
+                          ToastView::shortPath(app.settingsPath()) + ": Read-only file system."))
         << app.notices().toStdString();
     // Closed, the window says nothing more; the file is as it was.
     xdotool({"windowactivate", "--sync", visibleWindow("Kaptorix Settings"), "key", "alt+F4"});
