@@ -544,7 +544,7 @@ TEST_F(Fixture, TheCardEndsByItsOwnActionsOnly)
     ASSERT_TRUE(card);
     button(3)->click();
     ASSERT_TRUE(test::waitFor([&] { return !notices.filter("Save failed|").isEmpty(); }, 5000));
-    EXPECT_EQ(Toast::card(), card.data()) << "the card stays for another try";
+    ASSERT_EQ(Toast::card(), card.data()) << "the card stays for another try";
     button(4)->click();  // Upload: the card makes way for the upload's own notice
     EXPECT_EQ(uploads, 2);
     EXPECT_EQ(Toast::card(), nullptr);
