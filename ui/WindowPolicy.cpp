@@ -103,22 +103,21 @@ QMargins WindowPolicy::assumedFrame()
     return {4, 32, 4, 4};
 }
 
-QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect& whole,
-                           const QMargins& keepFree)
+QRect WindowPolicy::fitted(const QSize& size, const QMargins& frame, const QRect& available,
+                           const Placement& place)
 {
-    // Room kept for others never takes the whole area.
-    const QRect rest = whole.marginsRemoved(keepFree);
-    const QRect available =
-        rest.width() > frame.left() + frame.right() && rest.height() > frame.top() + frame.bottom() ? rest
-                                                                                                    : whole;
     const QSize room(std::max(1, available.width() - frame.left() - frame.right()),
                      std::max(1, available.height() - frame.top() - frame.bottom()));
     const QSize client = size.boundedTo(room);
     QRect outer(QPoint(), client.grownBy(frame));
     outer.moveCenter(available.center());
-    // An odd remainder may not push the frame past the area's top-left.
+    if (place)
+        outer.moveTopLeft(place(outer.size(), available));
+    // On the area whatever the placement says; an odd remainder may not push the frame past
+    // the area's top-left.
     outer.moveTopLeft(
-        QPoint(std::max(outer.left(), available.left()), std::max(outer.top(), available.top())));
+        QPoint(std::max(std::min(outer.left(), available.right() + 1 - outer.width()), available.left()),
+               std::max(std::min(outer.top(), available.bottom() + 1 - outer.height()), available.top())));
     return QRect(outer.topLeft() + QPoint(frame.left(), frame.top()), client);
 }
 
@@ -156,7 +155,7 @@ struct FitRequest {
     QSize wanted;   // the size asked for before any shrinking
     QSize minimum;  // likewise the minimum
     bool fixed = false;
-    QMargins keepFree;  // of the work area, for other windows
+    WindowPolicy::Placement place;  // where on the area, if not centred
 };
 
 void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
@@ -164,7 +163,7 @@ void placeFitted(QWidget* window, const FitRequest& r, const QMargins& frame)
     const QScreen* screen = r.screen ? r.screen.data() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry(), r.keepFree);
+    const QRect client = WindowPolicy::fitted(r.wanted, frame, screen->availableGeometry(), r.place);
     if (r.fixed)
         window->setFixedSize(client.size());
     else
@@ -283,7 +282,7 @@ private:
 
 }  // namespace
 
-void WindowPolicy::centre(QWidget* window, const QScreen* screen, const QMargins& keepFree)
+void WindowPolicy::centre(QWidget* window, const QScreen* screen, Placement place)
 {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -296,7 +295,7 @@ void WindowPolicy::centre(QWidget* window, const QScreen* screen, const QMargins
     if (!frame)
         frame = lastToldFrame().value_or(assumedFrame());
     const FitRequest request{screen, window->size(), window->minimumSize(),
-                             window->minimumSize() == window->maximumSize(), keepFree};
+                             window->minimumSize() == window->maximumSize(), std::move(place)};
     placeFitted(window, request, *frame);
     if (guessed)
         FrameWatch::shared().watch(window, request, *frame);

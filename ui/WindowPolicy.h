@@ -42,17 +42,21 @@ public:
     // should carry the menu bar. The main menu hooks in here (it lives above this layer).
     std::function<void(QWidget* window, bool menuBar)> onApply;
 
-    // Centres a window being made on the screen's work area (the primary screen when null),
-    // first shrinking it (and its minimum size; a fixed size stays fixed) where it would not fit
-    // there, frame included. Until the window manager tells the frame, the last one it told or
-    // else the assumed one stands in, and the window is fitted again once the real one is known.
-    // `keepFree` is room of the work area the window leaves to others (a cascade of windows
-    // opened together): it is fitted and centred in what remains.
-    static void centre(QWidget* window, const QScreen* screen = nullptr, const QMargins& keepFree = {});
+    // Where a window's frame goes on the work area other than its centre (a cascade of windows
+    // opened together): given the frame's size, already no larger than the work area, and the
+    // work area, the frame's top-left corner. The frame is kept on the area whatever it says.
+    using Placement = std::function<QPoint(const QSize& frame, const QRect& available)>;
+
+    // Centres a window being made on the screen's work area (the primary screen when null), or
+    // puts it where `place` says, first shrinking it (and its minimum size; a fixed size stays
+    // fixed) where it would not fit there, frame included. Until the window manager tells the
+    // frame, the last one it told or else the assumed one stands in, and the window is fitted
+    // again once the real one is known.
+    static void centre(QWidget* window, const QScreen* screen = nullptr, Placement place = {});
     // The client rectangle of a window that wants `size`, with `frame` drawn around it by the
-    // window manager, centred on `available` less `keepFree` and no larger than that.
+    // window manager, no larger than `available`: centred there, or where `place` says.
     static QRect fitted(const QSize& size, const QMargins& frame, const QRect& available,
-                        const QMargins& keepFree = {});
+                        const Placement& place = {});
     // The decoration assumed around a window before the window manager has told its own.
     static QMargins assumedFrame();
     // A frame the window manager told in device pixels, in logical pixels at `ratio`.

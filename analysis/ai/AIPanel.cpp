@@ -9,6 +9,7 @@
 #include "ui/FloatingSurface.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/WrapRow.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -18,6 +19,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -211,7 +214,21 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     setFixedWidth(kWidth);
     setAutoFillBackground(true);
     const QPalette pal = palette();
-    auto* column = new QVBoxLayout(this);
+    // A panel shorter than its content (a small screen) scrolls as a whole; the hairline at the
+    // leading edge stays outside the scrolled part.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(1, 0, 0, 0);
+    scroll_ = new QScrollArea;
+    scroll_->setObjectName(QStringLiteral("panelScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->viewport()->setAutoFillBackground(false);
+    outer->addWidget(scroll_);
+    content_ = new QWidget;
+    content_->setAutoFillBackground(false);
+    auto* column = new QVBoxLayout(content_);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(12);
 
@@ -220,24 +237,34 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     header->addWidget(new BrandBadge);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(0);
-    titles->addWidget(textLabel(
+    // Both wrap where the panel is narrow rather than being cut.
+    heading_ = textLabel(
         kx::tr(QStringLiteral("AI analysis"), QStringLiteral("AI-elemzés"), QStringLiteral("AI-Analyse")),
-        Theme::font(14, QFont::DemiBold), Theme::primary(pal)));
+        Theme::font(14, QFont::DemiBold), Theme::primary(pal));
+    heading_->setObjectName(QStringLiteral("title"));
+    heading_->setWordWrap(true);
+    titles->addWidget(heading_);
     modelName_ = textLabel(QString(), Theme::font(10.5), Theme::secondary(pal));
+    modelName_->setObjectName(QStringLiteral("modelName"));
+    modelName_->setWordWrap(true);
     titles->addWidget(modelName_);
-    header->addLayout(titles);
-    header->addStretch(1);
+    header->addLayout(titles, 1);
     ChromeButtonStyle closeStyle;
     closeStyle.size = 24;
     closeStyle.radius = 12;
     closeStyle.square = true;
     auto* closeButton = new ChromeButton("xmark"_sym, QString(), closeStyle, std::move(close));
+    closeButton->setObjectName(QStringLiteral("close"));
     closeButton->setSymbolFont(11, SymbolWeight::semibold);
-    header->addWidget(closeButton);
+    header->addWidget(closeButton, 0, Qt::AlignTop);
     column->addLayout(header);
 
     picker_ = new QComboBox;
     picker_->setObjectName(QStringLiteral("presetPicker"));
+    // Long titles ("SEO: Alt-Text, Bildunterschrift, Dateiname") are cut in the closed picker
+    // rather than widening the panel; its list shows them whole.
+    picker_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    picker_->setMinimumContentsLength(12);
     for (AIPreset p : allCases<AIPreset>())
         picker_->addItem(title(p), rawValue(p));
     connect(picker_, &QComboBox::activated, this, [this](int i) {
@@ -261,8 +288,11 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
             [this] { model_->setCustom(custom_->toPlainText()); });
     column->addWidget(customCard_);
 
-    auto* actions = new QHBoxLayout;
-    actions->setSpacing(8);
+    // Copy goes below Analyze where the two do not fit side by side.
+    auto* actionsRow = new QWidget;
+    auto* actions = new WrapRow(actionsRow, 8, 8);
+    actions->setAlignment(Qt::AlignLeft);
+    actions->setContentsMargins(0, 0, 0, 0);
     ChromeButtonStyle analyzeStyle;
     analyzeStyle.prominent = true;
     analyzeStyle.radius = 15;
@@ -285,8 +315,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
         });
     copy_->setObjectName(QStringLiteral("copy"));
     actions->addWidget(copy_);
-    actions->addStretch(1);
-    column->addLayout(actions);
+    column->addWidget(actionsRow);
 
     keyNotice_ = new Notice(
         "key"_sym, Theme::systemOrange(),
@@ -303,6 +332,8 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     column->addWidget(errorNotice_);
 
     auto* answerCard = new CardFrame(12, Theme::primary(pal, 0.045));
+    // Tall enough to read in; a shorter panel scrolls instead of squeezing it.
+    answerCard->setMinimumHeight(kMinAnswerHeight);
     auto* answerLayout = new QVBoxLayout(answerCard);
     answerLayout->setContentsMargins(0, 0, 0, 0);
     hint_ = new QWidget;
@@ -342,6 +373,7 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     });
     answerLayout->addWidget(answer_);
     column->addWidget(answerCard, 1);
+    scroll_->setWidget(content_);
 
     connect(model_.get(), &AIAnalysisModel::changed, this, [this] {
         // An answer or an error: whether a key is there may have changed meanwhile.
@@ -358,6 +390,23 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
             refreshKey();
     });
     sync();
+}
+
+QSize AIPanel::minimumSizeHint() const
+{
+    // What the content needs side by side, and room for the scroll bar of a short panel.
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    return {1 + content_->minimumSizeHint().width() + bar, 0};
+}
+
+QSize AIPanel::sizeHint() const
+{
+    // As narrow, but with the title and the model name each on one line.
+    const int wrapped = std::max(heading_->minimumSizeHint().width(), modelName_->minimumSizeHint().width());
+    const int line = std::max(heading_->fontMetrics().horizontalAdvance(heading_->text()),
+                              modelName_->fontMetrics().horizontalAdvance(modelName_->text())) +
+                     1;
+    return {std::min(kWidth, minimumSizeHint().width() + std::max(0, line - wrapped)), 0};
 }
 
 void AIPanel::refreshKey()

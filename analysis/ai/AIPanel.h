@@ -1,6 +1,7 @@
 #pragma once
-// The editor's AI side panel, 340 px wide: preset picker, own question, Analyze and Copy,
-// the missing-key and error notices, and the formatted answer. Its state lives in the
+// The editor's AI side panel, 340 px wide (narrower in a small window, down to what its content
+// needs): preset picker, own question, Analyze and Copy, the missing-key and error notices, and
+// the formatted answer; shorter than its content, it scrolls. Its state lives in the
 // window's AIAnalysisModel, so hiding the panel keeps the preset, question and answer.
 
 #include "analysis/ai/AIAnalysisModel.h"
@@ -15,6 +16,7 @@
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QScrollArea;
 class QTextBrowser;
 
 namespace kx {
@@ -49,10 +51,18 @@ public:
 
     // `image` renders the picture to send (annotations, no backdrop) when Analyze is pressed;
     // `historyID` is the capture's history entry, null when it has none; `close` hides the panel.
+    static constexpr int kMinAnswerHeight = 120;
+
     AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()> image, const QUuid& historyID,
             std::function<void()> close, QWidget* parent = nullptr);
 
     const std::shared_ptr<AIAnalysisModel>& model() const { return model_; }
+    // The narrowest the panel can be with every control whole (text wraps, Copy goes below
+    // Analyze); any height: a short panel scrolls.
+    QSize minimumSizeHint() const override;
+    // The width at which the title and the model name need not wrap.
+    QSize sizeHint() const override;
+    QScrollArea* scrollArea() const { return scroll_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,6 +79,9 @@ private:
     bool wasLoading_ = false;
     int keyQuery_ = 0;
 
+    QScrollArea* scroll_;
+    QWidget* content_;
+    QLabel* heading_;
     QLabel* modelName_;
     QComboBox* picker_;
     QWidget* customCard_;

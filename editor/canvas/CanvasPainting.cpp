@@ -93,18 +93,44 @@ void CanvasView::drawBase(QPainter& p, const QRectF& exposed)
     if (framed || doc_->kind() == SourceKind::window)
         drawChecker(p, visible);
     // Blur and pixelation patches replace the base in the export; a patch is partly
-    // transparent where the base is, so the base must not lie under it here either.
+    // transparent where the base is, so the base must not lie under it here either. Only under
+    // the screen pixels a patch covers whole, though: zoomed, its edges fall inside pixels, and
+    // with nothing of the base there the checkerboard would show through as a light line.
     const QRegion redacted = redactedRegion();
+    QPainterPath covered;
     if (!redacted.isEmpty()) {
+        const double dpr = devicePixelRatioF();
+        for (const QRect& r : redacted) {
+            const QRectF px = p.transform().mapRect(QRectF(r));
+            const double left = std::ceil(px.left() * dpr - 1e-6), top = std::ceil(px.top() * dpr - 1e-6);
+            const double right = std::floor(px.right() * dpr + 1e-6),
+                         bottom = std::floor(px.bottom() * dpr + 1e-6);
+            if (right > left && bottom > top)
+                covered.addRect(QRectF(left / dpr, top / dpr, (right - left) / dpr, (bottom - top) / dpr));
+        }
+        covered = covered.simplified();
+    }
+    if (!covered.isEmpty()) {
+        const QTransform toScreen = p.transform();
         if (!framed && doc_->kind() != SourceKind::window) {
-            for (const QRect& r : redacted)
-                drawChecker(p, QRectF(r).intersected(visible));
+            QPainterPath under;
+            under.addRect(toScreen.mapRect(visible));
+            p.save();
+            p.resetTransform();
+            p.setClipPath(under.intersected(covered), Qt::IntersectClip);
+            p.setTransform(toScreen);
+            drawChecker(p, visible);
+            p.restore();
         }
         p.save();
-        p.setClipRegion(QRegion(target.toAlignedRect()).subtracted(redacted), Qt::IntersectClip);
+        QPainterPath keep;
+        keep.addRect(toScreen.mapRect(target));
+        p.resetTransform();
+        p.setClipPath(keep.subtracted(covered), Qt::IntersectClip);
+        p.setTransform(toScreen);
     }
     drawBaseImage(p, image, target, visible);
-    if (!redacted.isEmpty())
+    if (!covered.isEmpty())
         p.restore();
 }
 

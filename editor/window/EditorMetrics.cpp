@@ -49,15 +49,52 @@ QString pixelSize(const QSize& pixels)
     return QStringLiteral("%1 × %2 px").arg(pixels.width()).arg(pixels.height());
 }
 
-QMargins cascadeRoom(int index, int count, const QSize& available)
+int cascadeStep(int count, const QSize& available)
 {
-    if (count < 2 || index < 0 || index >= count)
-        return {};
+    if (count < 2)
+        return 0;
     const int steps = count - 1;
-    const int step =
-        std::max(1, std::min({32, available.width() / 4 / steps, available.height() / 4 / steps}));
-    const int before = index * step, after = (steps - index) * step;
-    return {before, before, after, after};
+    return std::max(1, std::min({32, available.width() / 4 / steps, available.height() / 4 / steps}));
+}
+
+QPoint cascadeTopLeft(const QSize& frame, const QRect& area, int index, int count, const QList<QPoint>& open)
+{
+    const int steps = std::max(0, count - 1);
+    const int spareX = std::max(0, area.width() - frame.width());
+    const int spareY = std::max(0, area.height() - frame.height());
+    const int step = steps ? std::min({cascadeStep(count, area.size()), spareX / steps, spareY / steps}) : 0;
+    const QSize run = frame + QSize(steps * step, steps * step);
+    // The run's first frame, moved so that the whole run lies on the area.
+    const auto onArea = [&](QPoint first) {
+        return QPoint(
+            std::clamp(first.x(), area.left(), std::max(area.left(), area.right() + 1 - run.width())),
+            std::clamp(first.y(), area.top(), std::max(area.top(), area.bottom() + 1 - run.height())));
+    };
+    const QPoint centred =
+        onArea(area.topLeft() + QPoint((area.width() - run.width()) / 2, (area.height() - run.height()) / 2));
+    const auto clear = [&](QPoint first) {
+        for (int i = 0; i < std::max(1, count); ++i)
+            if (open.contains(first + QPoint(i * step, i * step)))
+                return false;
+        return true;
+    };
+    QList<QPoint> tries;
+    if (!open.isEmpty())
+        tries << open.last() + QPoint(step, step);
+    tries << centred;
+    // Beside the centred run by up to a step: off the diagonal of a run laid out like it.
+    for (int d = 1; d <= std::max(step, 1); ++d)
+        tries << centred + QPoint(d, 0) << centred + QPoint(0, d) << centred - QPoint(d, 0)
+              << centred - QPoint(0, d);
+    QPoint first = centred;
+    for (const QPoint& t : std::as_const(tries)) {
+        if (clear(onArea(t))) {
+            first = onArea(t);
+            break;
+        }
+    }
+    const int i = std::clamp(index, 0, steps);
+    return first + QPoint(i * step, i * step);
 }
 
 }  // namespace kx::editor

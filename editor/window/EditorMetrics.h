@@ -4,7 +4,9 @@
 
 #include "core/SourceKind.h"
 
-#include <QMargins>
+#include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
@@ -31,9 +33,15 @@ QString scaleBadge(double scale);
 // "1200 × 800 px".
 QString pixelSize(const QSize& pixels);
 
-// Editor `index` of `count` opened together: the room of the work area (`available`) it leaves
-// to the others, so that each sits one step down and right of the one before, every title bar
-// in view. A step is 32 pt, less where `count` windows would take more than a quarter of the area.
-QMargins cascadeRoom(int index, int count, const QSize& available);
+// The most one of `count` editors opened together steps from the one before: 32 pt, less where
+// their steps would take more than a quarter of the work area (`available`); 0 for one alone.
+int cascadeStep(int count, const QSize& available);
+// Where editor `index` of `count` opened together puts its frame, `frame` large (the size one
+// editor has alone on the work area `area`; never made smaller for the others): each a step down
+// and right of the one before, at most cascadeStep(), less where the area has less to spare and
+// none where it has none. The run is centred on the area; with editors already open (the
+// top-left corners of their frames in `open`, the latest last) it starts a step after the
+// latest, or else where none of its editors lies exactly on one of them, as the area allows.
+QPoint cascadeTopLeft(const QSize& frame, const QRect& area, int index, int count, const QList<QPoint>& open);
 
 }  // namespace kx::editor

@@ -84,6 +84,8 @@ void CanvasArea::place()
     };
     if (inspector_) {
         auto* bar = qobject_cast<InspectorBar*>(inspector_);
+        if (bar)
+            bar->fitWidth(room);
         QSize s = fitted(inspector_);
         if (bar)
             s = bar->frameFor(s).boundedTo(QSize(std::max(room, s.width()), QWIDGETSIZE_MAX));
@@ -132,6 +134,9 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
     area_->setPill(pill_);
     area_->setBadge(badge_);
     area_->setInspector(parts_.inspector);
+    header_->setPillZoom([pill = pill_] {
+        return HeaderBar::PillZoom{pill->isVisible(), pill->isVisible() && pill->showsFit()};
+    });
     body_->addWidget(rail_);
     body_->addWidget(area_, 1);
     column->addLayout(body_, 1);
@@ -160,8 +165,11 @@ EditorRootView::EditorRootView(EditorDocument& doc, QWidget* scrollView, const E
 void EditorRootView::updateAIPanel()
 {
     const bool show = doc_.showAI() && parts_.aiPanel;
-    if (show == aiShown_)
+    if (show == aiShown_) {
+        // Another tool may need another room for the inspector.
+        refitAIPanel();
         return;
+    }
     aiShown_ = show;
     if (show && !aiPanel_) {
         aiPanel_ = parts_.aiPanel();
@@ -185,20 +193,35 @@ void EditorRootView::updateAIPanel()
     aiSlide_->start();
 }
 
-int EditorRootView::aiPanelWidth(int width, int railWidth)
+int EditorRootView::aiPanelWidth(int width, int railWidth, const PanelNeeds& needs)
 {
-    return std::clamp((width - railWidth) / 2, 0, kAIPanelWidth);
+    const int rest = std::max(0, width - railWidth);
+    const int w = std::max(std::min(std::max(rest / 2, needs.wants), rest - needs.keep), needs.least);
+    return std::clamp(w, 0, std::min(rest, kAIPanelWidth));
 }
 
 int EditorRootView::aiTarget() const
 {
-    return aiPanelWidth(width(), rail_->width());
+    PanelNeeds needs;
+    if (aiPanel_) {
+        needs.least = std::max(0, aiPanel_->minimumSizeHint().width());
+        needs.wants = std::max(needs.least, aiPanel_->sizeHint().width());
+    }
+    // Room for the inspector's narrowest arrangement, where its colours fold into one button.
+    if (const QWidget* inspector = area_->findChild<InspectorBar*>(); inspector && !inspector->isHidden())
+        needs.keep = std::max(0, inspector->minimumSizeHint().width()) + 2 * CanvasArea::kSideRoom;
+    return aiPanelWidth(width(), rail_->width(), needs);
 }
 
 void EditorRootView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // An open panel keeps to its share of a window made narrower or wider.
+    refitAIPanel();
+}
+
+void EditorRootView::refitAIPanel()
+{
     if (!aiPanel_ || !aiShown_)
         return;
     if (aiSlide_->state() == QAbstractAnimation::Running)

@@ -47,10 +47,16 @@ class EditorRootView : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kAIPanelWidth = 340;
+    struct PanelNeeds {
+        int least = 0;  // the panel's content whole, text wrapped where it can
+        int wants = 0;  // the same without needless wrapping (at least `least`)
+        int keep = 0;   // what the canvas needs for its floating bars
+    };
     // The AI panel's width in a root view `width` wide beside a rail `railWidth` wide: its full
-    // width where there is room, never more than half of what the rail leaves, so the canvas
-    // keeps the other half.
-    static int aiPanelWidth(int width, int railWidth);
+    // width where there is room, else half of what the rail leaves, or what it wants where that
+    // is more, as far as the canvas keeps what it needs; never less than its least (as far as
+    // the rail leaves it): a cut panel helps no one.
+    static int aiPanelWidth(int width, int railWidth, const PanelNeeds& needs);
 
     struct Parts {
         HeaderBar::Hooks header;
@@ -81,6 +87,8 @@ protected:
 
 private:
     void updateAIPanel();
+    // Gives an open panel its width for the window's width and its content now.
+    void refitAIPanel();
     int aiTarget() const;
 
     EditorDocument& doc_;

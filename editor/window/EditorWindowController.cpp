@@ -35,6 +35,14 @@ QList<EditorWindowController*>& registry()
     return list;
 }
 
+// The frames' top-left corners of the editors that were open on the work area when the first
+// editor of the latest cascade was made: the rest of that cascade steps from the same place.
+QList<QPoint>& openWhenCascadeBegan()
+{
+    static QList<QPoint> corners;
+    return corners;
+}
+
 }  // namespace
 
 // The top-level window; closing it (window manager, Ctrl+W, copy-and-close) ends the editor.
@@ -133,9 +141,24 @@ void EditorWindowController::buildWindow(const CaptureResult& capture, EditorCas
     const QSizeF content = editor::contentSize(capture.image.size(), capture.scale, visible.size());
     window_->setMinimumSize(editor::kMinimumWindow);
     window_->resize(int(std::lround(content.width())), int(std::lround(content.height())));
-    // Shrinks the window and its minimum to the work area less the frame (and less the room the
-    // others of a cascade take), then centres it there.
-    WindowPolicy::centre(window_, screen, editor::cascadeRoom(cascade.index, cascade.count, visible.size()));
+    // Shrinks the window and its minimum to the work area less the frame, then centres it there,
+    // or, one of several opened together, puts it on their cascade at the size it has alone.
+    WindowPolicy::Placement place;
+    if (cascade.count > 1) {
+        if (cascade.index == 0) {
+            QList<QPoint>& open = openWhenCascadeBegan();
+            open.clear();
+            for (const EditorWindowController* c : std::as_const(registry()))
+                if (!c->closing_ && c->window_ && c->window_->isVisible() &&
+                    visible.intersects(c->window_->frameGeometry()))
+                    open << c->window_->frameGeometry().topLeft();
+        }
+        place = [index = cascade.index, count = cascade.count, open = openWhenCascadeBegan()](
+                    const QSize& frame, const QRect& area) {
+            return editor::cascadeTopLeft(frame, area, index, count, open);
+        };
+    }
+    WindowPolicy::centre(window_, screen, std::move(place));
     window_->setWindowTitle(editor::windowTitle(capture.kind, capture.image.size()));
 
     fillActions();

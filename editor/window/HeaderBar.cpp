@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <tuple>
 
 namespace kx {
 
@@ -201,7 +202,8 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
 
     row_->addWidget(undo_);
     row_->addWidget(redo_);
-    row_->addWidget(divider());
+    leadDivider_ = divider();
+    row_->addWidget(leadDivider_);
     row_->addWidget(addCapture_);
     row_->addWidget(backdrop_);
     row_->addWidget(redact_);
@@ -224,6 +226,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     for (ChromeButton* b : {addCapture_, backdrop_, redact_, ocr_, palette_, ai_, upload_})
         titled_.append({b, b->title()});
     saveTitle_ = save_->title();
+    copyTitle_ = copy_->mainButton()->title();
 
     // Folded buttons are reached from the end of "⋯"; the palette is always in it.
     foldOrder_ = {palette_, ai_, upload_, ocr_, redact_, share_, pin_, backdrop_, addCapture_};
@@ -258,6 +261,43 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
         foldItems_.push_back(a);
     }
 
+    // Zoom, for when the status pill gives way (a canvas too narrow or too short for it).
+    zoomSeparator_ = moreMenu_->addSeparator();
+    const auto zoomBy = [this](double factor) {
+        return [this, factor] {
+            if (actions_.zoom)
+                actions_.zoom(factor);
+        };
+    };
+    const struct {
+        EditorKey key;
+        std::function<void()> run;
+    } zooms[] = {
+        {EditorKey::zoomIn, zoomBy(1.25)},
+        {EditorKey::zoomOut, zoomBy(0.8)},
+        {EditorKey::zoomFit, act(&EditorActions::fit)},
+        {EditorKey::zoomActual, act(&EditorActions::actual)},
+    };
+    for (const auto& z : zooms) {
+        QString title;
+        for (const EditorKeyBinding& b : editorKeys())
+            if (b.key == z.key)
+                title = b.title;
+        // The key as a hint only: the window already has it installed.
+        zoomItems_.push_back(moreMenu_->addAction(title + QLatin1Char('\t') + keyHint(z.key), this, z.run));
+    }
+    connect(moreMenu_, &QMenu::aboutToShow, this, [this] {
+        const PillZoom shown = pillZoom_ ? pillZoom_() : PillZoom{};
+        zoomItems_[0]->setVisible(!shown.steps);
+        zoomItems_[1]->setVisible(!shown.steps);
+        zoomItems_[2]->setVisible(!shown.fit);
+        zoomItems_[3]->setVisible(!shown.fit);
+        zoomSeparator_->setVisible(!shown.steps || !shown.fit);
+    });
+    for (QAction* a : zoomItems_)
+        a->setVisible(false);
+    zoomSeparator_->setVisible(false);
+
     measure();
     connect(&doc, &EditorDocument::changed, this, &HeaderBar::refresh);
     refresh();
@@ -265,10 +305,15 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
 
 QSize HeaderBar::minimumSizeHint() const
 {
-    int narrowest = widths_.compact - widths_.saveTitle;
+    int narrowest = widths_.compact - widths_.saveTitle - widths_.divider - widths_.copyTitle;
     for (int saving : widths_.foldSavings)
         narrowest -= saving;
     return QSize(narrowest, kHeight);
+}
+
+void HeaderBar::setPillZoom(std::function<PillZoom()> shown)
+{
+    pillZoom_ = std::move(shown);
 }
 
 QAction* HeaderBar::foldedItem(ChromeButton* button) const
@@ -304,8 +349,14 @@ void HeaderBar::measure()
         widths_.foldSavings.push_back(previous - w);
         previous = w;
     }
-    fit.saveTitle = false;
-    widths_.saveTitle = previous - rowWidth(fit);
+    for (auto [shown, saving] : {std::pair{&HeaderFit::saveTitle, &HeaderFitWidths::saveTitle},
+                                 std::pair{&HeaderFit::divider, &HeaderFitWidths::divider},
+                                 std::pair{&HeaderFit::copyTitle, &HeaderFitWidths::copyTitle}}) {
+        fit.*shown = false;
+        const int w = rowWidth(fit);
+        widths_.*saving = previous - w;
+        previous = w;
+    }
     apply({});
 }
 
@@ -323,14 +374,20 @@ void HeaderBar::apply(HeaderFit fit)
     }
     // The palette alone already has its own item further down.
     foldSeparator_->setVisible(fit.folded > 1);
-    // With every button between the two dividers folded, one divider is enough.
-    exportDivider_->setHidden(std::all_of(foldOrder_.begin(), foldOrder_.end(), [this](ChromeButton* b) {
-        return b == pin_ || b == share_ || b->isHidden();
-    }));
-    save_->setTitle(fit.saveTitle ? saveTitle_ : QString());
-    ChromeButtonStyle style = save_->chromeStyle();
-    style.square = !fit.saveTitle;
-    save_->setChromeStyle(style);
+    // With every button between the two dividers folded, one divider is enough. Judged by the
+    // fit, not by isHidden(): before the bar is first shown every child counts as hidden.
+    const auto unfolded =
+        foldOrder_.begin() + std::clamp<ptrdiff_t>(fit.folded, 0, ptrdiff_t(foldOrder_.size()));
+    exportDivider_->setHidden(std::all_of(unfolded, foldOrder_.end(),
+                                          [this](ChromeButton* b) { return b == pin_ || b == share_; }));
+    leadDivider_->setHidden(!fit.divider);
+    for (auto [button, title, shown] : {std::tuple{save_, saveTitle_, fit.saveTitle},
+                                        std::tuple{copy_->mainButton(), copyTitle_, fit.copyTitle}}) {
+        button->setTitle(shown ? title : QString());
+        ChromeButtonStyle style = button->chromeStyle();
+        style.square = !shown;
+        button->setChromeStyle(style);
+    }
 }
 
 void HeaderBar::setCompact(bool compact)

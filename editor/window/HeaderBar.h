@@ -2,9 +2,9 @@
 // The 52 pt strip across the top of the editor: undo and redo, add capture, backdrop,
 // redact, OCR, palette, AI, upload, pin, share, more export options, save and the copy
 // button. When the full row does not fit, the compact row drops most titles (Save keeps
-// its); narrower still, the least needed buttons move into the "⋯" menu one by one and
-// Save's title goes last, so no two controls ever overlap and every command stays in
-// reach. Buttons of features that are not available are disabled.
+// its); narrower still, the least needed buttons move into the "⋯" menu one by one, then
+// Save's title, the divider after Redo and Copy's title go, so no two controls ever overlap
+// and every command stays in reach. Buttons of features that are not available are disabled.
 
 #include "editor/window/EditorActions.h"
 #include "editor/window/controls/HeaderFit.h"
@@ -75,6 +75,15 @@ public:
     QMenu* addCaptureMenu() const { return addMenu_; }
     QMenu* moreMenu() const { return moreMenu_; }
 
+    // What the status pill shows of the zoom controls; "⋯" offers the rest as it opens.
+    struct PillZoom {
+        bool steps = true;  // zoom out and in
+        bool fit = true;    // Fit and 100%
+    };
+    void setPillZoom(std::function<PillZoom()> shown);
+    // The zoom items of "⋯": zoom in, zoom out, fit, actual size.
+    const std::vector<QAction*>& zoomItems() const { return zoomItems_; }
+
     // The narrowest arrangement: the window's minimum never follows the current one.
     QSize minimumSizeHint() const override;
 
@@ -101,11 +110,13 @@ private:
     // Buttons that lose their title in the compact row, with their full title.
     QList<QPair<ChromeButton*, QString>> titled_;
     QString saveTitle_;
+    QString copyTitle_;
     HeaderFitWidths widths_;
     HeaderFit fit_;
     std::vector<ChromeButton*> foldOrder_;
     std::vector<QAction*> foldItems_;
     QAction* foldSeparator_ = nullptr;
+    QWidget* leadDivider_ = nullptr;    // after Redo
     QWidget* exportDivider_ = nullptr;  // before Pin
 
     ChromeButton* undo_ = nullptr;
@@ -125,6 +136,9 @@ private:
     QMenu* addMenu_ = nullptr;
     QMenu* moreMenu_ = nullptr;
     QAction* copy1x_ = nullptr;
+    std::function<PillZoom()> pillZoom_;
+    QAction* zoomSeparator_ = nullptr;
+    std::vector<QAction*> zoomItems_;
 };
 
 }  // namespace kx

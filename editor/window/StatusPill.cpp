@@ -134,6 +134,11 @@ void StatusPill::refresh()
         adjustSize();
 }
 
+bool StatusPill::showsFit() const
+{
+    return !fit_->isHidden();
+}
+
 void StatusPill::fitWidth(int room)
 {
     if (room == room_)
@@ -142,7 +147,7 @@ void StatusPill::fitWidth(int room)
     applyRoom();
 }
 
-int StatusPill::widthWith(bool withSize, bool withLogo) const
+int StatusPill::widthWith(bool withSize, bool withLogo, bool withFit) const
 {
     const QMargins m = layout()->contentsMargins();
     int w = m.left() + m.right();
@@ -158,9 +163,13 @@ int StatusPill::widthWith(bool withSize, bool withLogo) const
         add(sizeDivider_);
     }
     for (const QWidget* x :
-         {static_cast<QWidget*>(zoomOut_), static_cast<QWidget*>(zoom_), static_cast<QWidget*>(zoomIn_),
-          zoomDivider_, static_cast<QWidget*>(fit_), static_cast<QWidget*>(actual_)})
+         {static_cast<QWidget*>(zoomOut_), static_cast<QWidget*>(zoom_), static_cast<QWidget*>(zoomIn_)})
         add(x);
+    if (withFit) {
+        add(zoomDivider_);
+        add(fit_);
+        add(actual_);
+    }
     if (withLogo) {
         add(logoDivider_);
         add(logo_);
@@ -172,10 +181,11 @@ int StatusPill::widthWith(bool withSize, bool withLogo) const
 
 void StatusPill::applyRoom()
 {
-    // In a narrow canvas the maker's mark goes first, then the size read-out; the zoom
-    // controls always stay.
-    const bool logo = widthWith(true, true) <= room_;
-    const bool size = logo || widthWith(true, false) <= room_;
+    // In a narrow canvas the maker's mark goes first, then the size read-out, then Fit and
+    // 100% (the header's "⋯" offers them then); zoom out and in stay while the pill shows.
+    const bool logo = widthWith(true, true, true) <= room_;
+    const bool size = logo || widthWith(true, false, true) <= room_;
+    const bool fit = size || widthWith(false, false, true) <= room_;
     const auto show = [](QWidget* w, bool on) {
         if (w->isVisibleTo(w->parentWidget()) != on)
             w->setVisible(on);
@@ -185,6 +195,9 @@ void StatusPill::applyRoom()
     show(sizeDivider_, size);
     show(logoDivider_, logo);
     show(logo_, logo);
+    show(zoomDivider_, fit);
+    show(fit_, fit);
+    show(actual_, fit);
 }
 
 void StatusPill::paintEvent(QPaintEvent*)

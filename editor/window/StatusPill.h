@@ -27,10 +27,12 @@ public:
     ChromeButton* zoomInButton() const { return zoomIn_; }
     ChromeButton* fitButton() const { return fit_; }
     ChromeButton* actualButton() const { return actual_; }
-    // The width the canvas leaves for the pill: items it cannot hold are left out.
+    // The width the canvas leaves for the pill: items it cannot hold are left out, zoom out
+    // and in last (the canvas area then hides the pill).
     void fitWidth(int room);
     bool showsSize() const { return !size_->isHidden(); }
     bool showsLogo() const { return !logo_->isHidden(); }
+    bool showsFit() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -38,7 +40,7 @@ protected:
 private:
     void refresh();
     void applyRoom();
-    int widthWith(bool withSize, bool withLogo) const;
+    int widthWith(bool withSize, bool withLogo, bool withFit) const;
 
     EditorDocument& doc_;
     EditorActions actions_;

@@ -6,12 +6,12 @@
 #include "editor/document/EditorDocument.h"
 #include "editor/window/controls/BeautifyTiles.h"
 #include "editor/window/controls/StyleWidgets.h"
-#include "editor/window/controls/WrapRow.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/HelpTip.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/WrapRow.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -2,14 +2,15 @@
 
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
+#include "editor/window/Popover.h"
 #include "editor/window/controls/StyleWidgets.h"
-#include "editor/window/controls/WrapRow.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
 #include "ui/FloatingSurface.h"
 #include "ui/HelpTip.h"
 #include "ui/Symbols.h"
 #include "ui/Theme.h"
+#include "ui/WrapRow.h"
 
 #include <QColorDialog>
 #include <QGraphicsOpacityEffect>
@@ -110,6 +111,24 @@ std::optional<QString> InspectorBar::hint() const
 QSize InspectorBar::sizeHint() const
 {
     return row_->sizeHint();
+}
+
+QSize InspectorBar::minimumSizeHint() const
+{
+    // The narrowest arrangement, with the colours folded into one button, whatever shows now.
+    int widest = 0;
+    for (int i = 0; i < row_->count(); ++i) {
+        QLayoutItem* item = row_->itemAt(i);
+        QWidget* w = item->widget();
+        if (w == colors_)
+            continue;
+        if (w && w == fold_)
+            widest = std::max(widest, fold_->sizeHint().width());
+        else if (!item->isEmpty())
+            widest = std::max(widest, item->minimumSize().width());
+    }
+    const QMargins m = row_->contentsMargins();
+    return {widest + m.left() + m.right(), row_->sizeHint().height()};
 }
 
 int InspectorBar::lineCount() const
@@ -215,6 +234,11 @@ void InspectorBar::rebuild()
     }
     sliders_.clear();
     zoomText_ = nullptr;
+    colors_ = nullptr;
+    fold_ = nullptr;
+    folded_ = false;
+    if (colorPopover_)
+        colorPopover_->close();
     while (QLayoutItem* item = row_->takeAt(0)) {
         // Later, not now: the button whose click led here may still be on the stack.
         if (QWidget* w = item->widget()) {
@@ -268,6 +292,7 @@ void InspectorBar::rebuild()
     for (int i = 0; i < row_->count(); ++i)
         if (QWidget* w = row_->itemAt(i)->widget())
             w->show();
+    applyFold();
     setShown(visible(kind, cropPending));
     adjustSize();
 }
@@ -285,6 +310,8 @@ void InspectorBar::sync()
         zoomText_->setText(zoomText(style.zoom));
     for (auto* swatch : findChildren<SwatchButton*>())
         swatch->setSelected(swatch->color() == style.color);
+    if (fold_)
+        fold_->setColor(style.color);
     for (auto* b : findChildren<ChromeButton*>()) {
         const QVariant fill = b->property("fill");
         if (fill.isValid())
@@ -308,32 +335,107 @@ void InspectorBar::writeStyle(const std::function<void(AnnotationStyle&)>& edit)
     doc_->setStyle(style);
 }
 
-void InspectorBar::addColorRow()
+QWidget* InspectorBar::makeSwatches(QWidget* parent, QLayout* layout, const std::function<void()>& picked)
 {
-    auto* holder = new QWidget(this);
-    auto* colors = new QHBoxLayout(holder);
-    colors->setContentsMargins(0, 0, 0, 0);
-    // The swatches' own margins hold the selection ring; they make the 7 pt between circles.
-    colors->setSpacing(0);
     int i = 0;
     for (const RGBA& c : inspector::palette()) {
-        auto* swatch = new SwatchButton(c, holder);
+        auto* swatch = new SwatchButton(c, parent);
         swatch->setObjectName(QStringLiteral("swatch%1").arg(i++));
-        connect(swatch, &QAbstractButton::clicked, this,
-                [this, c] { writeStyle([c](AnnotationStyle& s) { s.color = c; }); });
-        colors->addWidget(swatch);
+        swatch->setSelected(doc_ && doc_->style().color == c);
+        connect(swatch, &QAbstractButton::clicked, this, [this, c, picked] {
+            writeStyle([c](AnnotationStyle& s) { s.color = c; });
+            if (picked)
+                picked();
+        });
+        layout->addWidget(swatch);
     }
-    auto* custom = new CustomColorWell(holder);
+    auto* custom = new CustomColorWell(parent);
     custom->setObjectName(QStringLiteral("customColor"));
     helpTip(custom, kx::tr("Custom color", "Egyedi szín"));
-    connect(custom, &QAbstractButton::clicked, this, [this] {
+    connect(custom, &QAbstractButton::clicked, this, [this, picked] {
+        if (picked)
+            picked();
         QColorDialog* dialog = colorDialog();
         dialog->show();
         dialog->raise();
         dialog->activateWindow();
     });
-    colors->addWidget(custom);
-    row_->addWidget(holder);
+    layout->addWidget(custom);
+    return custom;
+}
+
+void InspectorBar::addColorRow()
+{
+    colors_ = new QWidget(this);
+    auto* row = new QHBoxLayout(colors_);
+    row->setContentsMargins(0, 0, 0, 0);
+    // The swatches' own margins hold the selection ring; they make the 7 pt between circles.
+    row->setSpacing(0);
+    makeSwatches(colors_, row, {});
+    row_->addWidget(colors_);
+    fold_ = new ColorFoldButton(this);
+    fold_->setObjectName(QStringLiteral("colorFold"));
+    fold_->setColor(doc_->style().color);
+    helpTip(fold_, kx::tr("Color", "Szín", "Farbe"));
+    connect(fold_, &QAbstractButton::clicked, this, &InspectorBar::showColorPopover);
+    row_->addWidget(fold_);
+}
+
+void InspectorBar::showColorPopover()
+{
+    if (colorPopover_ || !fold_)
+        return;
+    // The swatches in as many lines as the screen needs; a pick closes the popover.
+    auto* content = new QWidget;
+    auto* grid = new WrapRow(content, 0, 0);
+    grid->setAlignment(Qt::AlignLeft);
+    grid->setContentsMargins(8, 6, 8, 6);
+    colorPopover_ = new Popover(content, this);
+    makeSwatches(content, grid, [pop = colorPopover_] {
+        if (pop)
+            pop->close();
+    });
+    colorPopover_->showAt(fold_);
+}
+
+QWidget* InspectorBar::colorFold() const
+{
+    return fold_;
+}
+
+Popover* InspectorBar::colorPopover() const
+{
+    return colorPopover_;
+}
+
+void InspectorBar::fitWidth(int room)
+{
+    if (room == room_)
+        return;
+    room_ = room;
+    applyFold();
+}
+
+void InspectorBar::applyFold()
+{
+    if (colors_ && fold_) {
+        const QMargins m = row_->contentsMargins();
+        const bool fold = colors_->sizeHint().width() + m.left() + m.right() > room_;
+        folded_ = fold;
+        if (colors_->isHidden() != fold)
+            colors_->setHidden(fold);
+        if (fold_->isHidden() == fold)
+            fold_->setHidden(!fold);
+        if (!fold && colorPopover_)
+            colorPopover_->close();
+    }
+    // Narrower than its narrowest arrangement (beside the AI panel on a small screen) the bar
+    // is cut at its end, so its lines start at the left, with the colours.
+    const Qt::Alignment align = room_ < minimumSizeHint().width() ? Qt::AlignLeft : Qt::Alignment();
+    if (row_->alignment() != align) {
+        row_->setAlignment(align);
+        row_->invalidate();
+    }
 }
 
 QColorDialog* InspectorBar::colorDialog()

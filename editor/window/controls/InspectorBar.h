@@ -14,11 +14,14 @@ class QColorDialog;
 class QGraphicsOpacityEffect;
 class QVariantAnimation;
 class QLabel;
+class QLayout;
 class QSlider;
 
 namespace kx {
 
+class ColorFoldButton;
 class EditorDocument;
+class Popover;
 class WrapRow;
 
 class InspectorBar : public QWidget {
@@ -33,11 +36,21 @@ public:
     QColorDialog* colorDialog();
 
     QSize sizeHint() const override;
+    // Its narrowest arrangement: every group at its least, the colours folded.
+    QSize minimumSizeHint() const override;
     // How far the bar still sits above its place while it moves in from the top (or out).
     double dropOffset() const;
     // 0 hidden … 1 shown: the opacity of the enter/leave transition.
     double reveal() const { return reveal_; }
     int lineCount() const;
+    // The width the canvas leaves for the bar: narrower than the whole colour row asks for, the
+    // row folds into one button that opens the swatches in a popover.
+    void fitWidth(int room);
+    bool colorsFolded() const { return folded_; }
+    // The folded row's button, and its popover while open.
+    QWidget* colorFold() const;
+    Popover* colorPopover() const;
+    void showColorPopover();
     // The bar's frame for the size its place allows: the target itself at rest, wide enough for
     // the old and the new size while the capsule springs between them.
     QSize frameFor(const QSize& target);
@@ -68,6 +81,9 @@ private:
     void sync();
     void writeStyle(const std::function<void(AnnotationStyle&)>& edit);
     void addColorRow();
+    // The eight swatches and the custom colour into `layout`; `picked` runs after a choice.
+    QWidget* makeSwatches(QWidget* parent, QLayout* layout, const std::function<void()>& picked);
+    void applyFold();
     QWidget* addSlider(const QString& symbol, const QString& objectName, int width, bool readout,
                        const QString& help, std::function<inspector::Range()> range,
                        std::function<double(const AnnotationStyle&)> get,
@@ -91,6 +107,11 @@ private:
     QList<Slider> sliders_;
     QLabel* zoomText_ = nullptr;
     QPointer<QColorDialog> dialog_;
+    int room_ = QWIDGETSIZE_MAX;
+    bool folded_ = false;
+    QWidget* colors_ = nullptr;  // the whole row
+    ColorFoldButton* fold_ = nullptr;
+    QPointer<Popover> colorPopover_;
     // What the current children were built for.
     std::optional<std::pair<ToolKind, bool>> builtFor_;
 };

@@ -96,6 +96,36 @@ void CustomColorWell::paintEvent(QPaintEvent*)
     p.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
+ColorFoldButton::ColorFoldButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ColorFoldButton::setColor(const RGBA& color)
+{
+    if (color == color_)
+        return;
+    color_ = color;
+    update();
+}
+
+void ColorFoldButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal m = SwatchButton::kMargin;
+    const QRectF circle(m, (height() - 18) / 2.0, 18, 18);
+    p.setPen(Qt::NoPen);
+    p.setBrush(color_.color());
+    p.drawEllipse(circle);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(Theme::primary(palette(), SwatchButton::ringOpacity(color_)), 1));
+    p.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
+    Symbols::paintGlyph(p, QPointF(circle.right() + 2 + 5, circle.center().y()), 8, "chevron.down"_sym,
+                        Theme::secondary(palette()), SymbolWeight::semibold);
+}
+
 SymbolLabel::SymbolLabel(const QString& symbol, qreal points, QWidget* parent)
     : QWidget(parent), symbol_(symbol), points_(points)
 {
@@ -114,6 +144,25 @@ void SymbolLabel::paintEvent(QPaintEvent*)
     Symbols::paintGlyph(p, QRectF(rect()).center(), points_, symbol_, Theme::secondary(palette()));
 }
 
+namespace {
+
+// A slider that asks for its width and takes down to SliderGroup::kMinSlider.
+class NarrowingSlider : public QSlider {
+public:
+    NarrowingSlider(int width, QWidget* parent) : QSlider(Qt::Horizontal, parent), width_(width)
+    {
+        setMinimumWidth(std::min(width, SliderGroup::kMinSlider));
+        setMaximumWidth(width);
+    }
+    QSize sizeHint() const override { return {width_, QSlider::sizeHint().height()}; }
+    QSize minimumSizeHint() const override { return {minimumWidth(), QSlider::minimumSizeHint().height()}; }
+
+private:
+    int width_;
+};
+
+}  // namespace
+
 SliderGroup::SliderGroup(const QString& symbol, int sliderWidth, bool withReadout, QWidget* parent)
     : QWidget(parent)
 {
@@ -121,9 +170,8 @@ SliderGroup::SliderGroup(const QString& symbol, int sliderWidth, bool withReadou
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     row->addWidget(new SymbolLabel(symbol, 12, this));
-    slider_ = new QSlider(Qt::Horizontal, this);
+    slider_ = new NarrowingSlider(sliderWidth, this);
     slider_->setRange(0, 1000);
-    slider_->setFixedWidth(sliderWidth);
     slider_->setAttribute(Qt::WA_MacSmallSize);
     slider_->setFocusPolicy(Qt::NoFocus);  // keys stay with the canvas
     row->addWidget(slider_);

@@ -59,6 +59,26 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// The colour row folded into one button, where the bar has no room for the whole row: the
+// current colour with a chevron; it opens the swatches in a popover.
+class ColorFoldButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit ColorFoldButton(QWidget* parent = nullptr);
+    void setColor(const RGBA& color);
+    const RGBA& color() const { return color_; }
+    QSize sizeHint() const override
+    {
+        return {18 + 2 * SwatchButton::kMargin + 12, 18 + 2 * SwatchButton::kMargin};
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    RGBA color_;
+};
+
 // A symbol drawn at a point size in the secondary colour.
 class SymbolLabel : public QWidget {
     Q_OBJECT
@@ -74,10 +94,12 @@ private:
     qreal points_;
 };
 
-// Symbol, small slider and an optional numeric readout, in a row.
+// Symbol, small slider and an optional numeric readout, in a row. The slider is `sliderWidth`
+// wide where there is room and narrows to kMinSlider where there is not.
 class SliderGroup : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kMinSlider = 40;
     SliderGroup(const QString& symbol, int sliderWidth, bool withReadout, QWidget* parent = nullptr);
     QSlider* slider() const { return slider_; }
     QLabel* readout() const { return readout_; }

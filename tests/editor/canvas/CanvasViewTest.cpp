@@ -337,3 +337,44 @@ TEST(CanvasView, TheScrollViewAroundTheImageHasTheThemesCanvasColour)
         EXPECT_NE(corner.rgb(), pal.color(QPalette::Window).rgb());
     }
 }
+
+// A blur or pixelation patch over a black picture, zoomed to 98 %: the patch's edges fall
+// between screen pixels, and no light line (the checkerboard or the scroll view's colour showing
+// through) may run along them; the export shows none either.
+TEST(CanvasView, APatchOverBlackShowsNoSeamWhenZoomedOut)
+{
+    for (ToolKind kind : {ToolKind::blur, ToolKind::pixelate}) {
+        SCOPED_TRACE(rawValue(kind).toStdString());
+        CaptureResult c = plainCapture(500, 400, 1);
+        c.image.fill(Qt::black);
+        auto doc = std::make_shared<EditorDocument>(c);
+        Annotation a;
+        a.kind = kind;
+        a.p1 = QPointF(61, 43);
+        a.p2 = QPointF(317, 251);
+        a.style.intensity = 12;
+        doc->add(a);
+        doc->select(QUuid());
+        CanvasHost host(doc, QSize(600, 500));
+        host.show();
+        host.scroll->setMagnification(0.98);
+        settle();
+        const QImage shot = host.canvas->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Every screen pixel the picture covers, the patch's edges included.
+        const QRect image =
+            QRectF(host.canvas->toWidget(QPointF(0, 0)), host.canvas->toWidget(QPointF(500, 400)))
+                .toAlignedRect()
+                .adjusted(1, 1, -1, -1)
+                .intersected(shot.rect());
+        ASSERT_GT(image.width(), 400);
+        int brightest = 0;
+        QPoint at;
+        for (int y = image.top(); y <= image.bottom(); ++y)
+            for (int x = image.left(); x <= image.right(); ++x)
+                if (const int v = qGray(shot.pixel(x, y)); v > brightest) {
+                    brightest = v;
+                    at = QPoint(x, y);
+                }
+        EXPECT_LE(brightest, 4) << "at " << at.x() << "," << at.y();
+    }
+}

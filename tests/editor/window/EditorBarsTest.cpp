@@ -429,15 +429,32 @@ TEST(EditorBars, TheInspectorSpringsToTheSizeOfANewKind)
     EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
 }
 
-// The AI panel takes at most half of what the rail leaves, so the canvas is never squeezed to
-// nothing: in a window fitted to a small screen, and when an open panel's window narrows.
+// The AI panel takes half of what the rail leaves where it cannot have its full width, more
+// where its content wants more and the canvas keeps the room its bars need, and never less than
+// its content needs: in a window fitted to a small screen, and when an open panel's window
+// narrows.
 TEST(EditorBars, TheAIPanelLeavesTheCanvasHalfTheRoom)
 {
     const struct {
-        int width, rail, panel;
-    } widths[] = {{880, 60, 340}, {740, 60, 340}, {739, 60, 339}, {400, 60, 170}, {60, 60, 0}, {20, 60, 0}};
+        int width, rail;
+        EditorRootView::PanelNeeds needs;
+        int panel;
+    } widths[] = {
+        {880, 60, {}, 340},
+        {740, 60, {}, 340},
+        {739, 60, {}, 339},
+        {400, 60, {}, 170},
+        {400, 60, {180, 200, 130}, 200},  // what it wants, the canvas keeping its 130
+        {400, 60, {180, 220, 130}, 210},  // as much of it as leaves the canvas 130
+        {320, 60, {175, 197, 130}, 175},  // its least, the canvas short of its room
+        {300, 60, {0, 0, 130}, 110},      // less than half: the canvas keeps its room
+        {300, 60, {260, 260, 0}, 240},    // no more than the rail leaves
+        {1200, 60, {400, 400, 0}, 340},   // never more than its full width
+        {60, 60, {}, 0},
+        {20, 60, {100, 100, 0}, 0},
+    };
     for (const auto& w : widths)
-        EXPECT_EQ(EditorRootView::aiPanelWidth(w.width, w.rail), w.panel) << w.width;
+        EXPECT_EQ(EditorRootView::aiPanelWidth(w.width, w.rail, w.needs), w.panel) << w.width;
 
     Lang::overrideForTests("en");
     Editor e;
@@ -457,9 +474,12 @@ TEST(EditorBars, TheAIPanelLeavesTheCanvasHalfTheRoom)
     ASSERT_TRUE(test::waitFor([&] { return root->aiSlide()->state() != QAbstractAnimation::Running; }));
     window->resize(300, 500);
     ASSERT_TRUE(test::waitFor([&] { return root->width() == 300; }));
-    EXPECT_EQ(root->aiPanel()->width(), (300 - rail) / 2);
+    // The stand-in panel needs nothing: the canvas keeps the inspector's narrowest width.
+    const int keep =
+        root->canvasArea()->findChild<InspectorBar*>()->minimumSizeHint().width() + 2 * CanvasArea::kSideRoom;
+    EXPECT_EQ(root->aiPanel()->width(), std::min((300 - rail) / 2, 300 - rail - keep));
     QApplication::processEvents();
-    EXPECT_GE(root->canvasArea()->width(), (300 - rail) / 2);
+    EXPECT_GE(root->canvasArea()->width(), std::min((300 - rail) / 2, keep));
 }
 
 // A canvas area too short for both floating bars: the zoom pill gives way rather than lying

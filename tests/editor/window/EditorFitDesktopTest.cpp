@@ -8,7 +8,10 @@
 #include "TestSupport.h"
 
 #include "analysis/PaletteWindowController.h"
+#include "analysis/ai/AIPanel.h"
+#include "analysis/ai/AIService.h"
 #include "core/Localisation.h"
+#include "core/Prefs.h"
 #include "editor/ToolKind.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/CopyButton.h"
@@ -18,6 +21,7 @@
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "platform/Keychain.h"
 #include "ui/ChromeButton.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +33,9 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QVariantAnimation>
 #include <QWindow>
 #include <optional>
 
@@ -85,6 +92,118 @@ bool frameOnWorkArea(const QWidget* window, const QRect& available, QString* see
     *seen = text(outer.toRect()) + QStringLiteral(" on ") + text(native(available).toRect());
     return native(available).contains(outer);
 }
+
+// What of a widget shows: a scroll view's viewport covers the rest of it.
+QWidget* seen(QWidget* w)
+{
+    auto* scroll = qobject_cast<QAbstractScrollArea*>(w);
+    return scroll ? scroll->viewport() : w;
+}
+
+// Scrolls every scroll area that holds `w` so that all of it shows, as far as it can
+// (ensureWidgetVisible() shows only the text cursor of a text view).
+void scrollIntoView(QWidget* w)
+{
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (auto* scroll = qobject_cast<QScrollArea*>(p); scroll && scroll->widget()) {
+            const QRect r(w->mapTo(scroll->widget(), QPoint(0, 0)), w->size());
+            scroll->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1, r.height() / 2 + 1);
+        }
+}
+
+// Shown whole, on the area, at least as wide as it asks (and, where text wraps, as tall):
+// nothing of it cut or squeezed. Scrolled into view first where it sits in a scroll area; a part
+// taller than that view (a long error beside a short panel) shows whole across and as much of
+// it as the view holds. The layouts are given time to settle after a window or popover appeared.
+bool wholeOnArea(QWidget* w, const QRect& area, QString* why)
+{
+    const auto need = [w] {
+        QSize n = w->minimumSizeHint();
+        if (!n.isValid())
+            n = w->sizeHint();
+        if (w->hasHeightForWidth())
+            n.setHeight(w->heightForWidth(w->width()));
+        return n;
+    };
+    const bool ok = test::waitFor(
+        [&] {
+            scrollIntoView(w);
+            int view = QWIDGETSIZE_MAX;
+            for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+                if (auto* scroll = qobject_cast<QScrollArea*>(p))
+                    view = std::min(view, scroll->viewport()->height());
+            const QRect shown = seen(w)->visibleRegion().boundingRect();
+            const bool whole = w->height() <= view
+                                   ? seen(w)->visibleRegion() == QRegion(seen(w)->rect())
+                                   : shown.width() == seen(w)->width() && shown.height() >= view - 1;
+            const QRect g(seen(w)->mapToGlobal(shown.topLeft()), shown.size());
+            return w->isVisible() && whole && area.contains(g) && w->width() >= need().width() &&
+                   w->height() >= need().height();
+        },
+        5000);
+    const QRect g(w->mapToGlobal(QPoint(0, 0)), w->size());
+    *why = QStringLiteral("%1 \"%2\": %3 visible of %4, needs %5×%6")
+               .arg(QLatin1String(w->metaObject()->className()), w->objectName(),
+                    text(seen(w)->visibleRegion().boundingRect()), text(g))
+               .arg(need().width())
+               .arg(need().height());
+    return ok;
+}
+
+// The editor's window once the window manager has framed it on the work area.
+bool framedOnArea(QWidget* window, const QRect& area, QString* told)
+{
+    return test::waitFor(
+        [&] {
+            return window->windowHandle() && window->windowHandle()->isExposed() &&
+                   window->frameGeometry() != window->geometry() && window->isActiveWindow() &&
+                   frameOnWorkArea(window, area, told);
+        },
+        20000);
+}
+
+// Keys in memory: Claude has none, OpenAI has one.
+struct MemoryKeys : SecretStore {
+    MemoryKeys() { Keychain::setStore(this); }
+    ~MemoryKeys() override { Keychain::setStore(nullptr); }
+    std::optional<QString> get(const QString& account) override
+    {
+        if (account == QLatin1String("openai.apiKey"))
+            return QStringLiteral("sk-test");
+        return std::nullopt;
+    }
+    bool set(const QString&, const QString&) override { return false; }
+};
+
+// Answers every request at once with a short answer in both providers' shapes.
+class AnswerServer : public QTcpServer {
+public:
+    AnswerServer()
+    {
+        listen(QHostAddress::LocalHost);
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = nextPendingConnection())
+                connect(s, &QTcpSocket::readyRead, s, [s] {
+                    s->setProperty("seen", s->property("seen").toByteArray() + s->readAll());
+                    const QByteArray seen = s->property("seen").toByteArray();
+                    const qsizetype end = seen.indexOf("\r\n\r\n");
+                    const qsizetype at = seen.toLower().indexOf("content-length:");
+                    const qsizetype length =
+                        at < 0 ? 0
+                               : seen.mid(at + 15, seen.indexOf('\r', at) - at - 15).trimmed().toLongLong();
+                    if (end < 0 || seen.size() < end + 4 + length)
+                        return;
+                    const QByteArray body = R"({"content":[{"type":"text","text":"A login form."}],)"
+                                            R"("choices":[{"message":{"content":"A login form."}}]})";
+                    s->write(
+                        "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                        "Content-Length: " +
+                        QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    s->disconnectFromHost();
+                });
+        });
+    }
+};
 
 }  // namespace
 
@@ -210,9 +329,33 @@ TEST_F(SmallScreen, PopoversMenusAndBarsStayOnTheWorkArea)
     if (pill->isVisible())
         EXPECT_FALSE(global(inspector).intersects(global(pill)))
             << text(global(inspector)).toStdString() << " and " << text(global(pill)).toStdString();
+    // The inspector's capsule, its colours folded where the whole row has no room, lies in the
+    // canvas, and so in the window.
+    auto* bar = qobject_cast<InspectorBar*>(inspector);
+    ASSERT_TRUE(test::waitFor([&] { return !bar->springing() && bar->dropOffset() == 0; }));
+    const QRect capsule(inspector->mapToGlobal(bar->capsule().topLeft().toPoint()),
+                        bar->capsule().size().toSize());
+    EXPECT_TRUE(global(editor->root()->canvasArea()).contains(capsule))
+        << text(capsule).toStdString() << " in " << text(global(editor->root()->canvasArea())).toStdString();
     test::rootScreenshot(
         test::artifactDir(QStringLiteral("editor")) +
         QStringLiteral("/bars-%1x%2.png").arg(available().width()).arg(available().height()));
+
+    // Zoom keeps a mouse control: what the pill does not show, "⋯" offers.
+    menu = header->moreMenu();
+    header->moreButton()->click();
+    ASSERT_TRUE(test::waitFor([&] { return menu->windowHandle() && menu->windowHandle()->isExposed(); }));
+    const std::vector<QAction*>& zoom = header->zoomItems();
+    ASSERT_EQ(zoom.size(), 4u);
+    const bool steps = pill->isVisible(), fit = steps && pill->showsFit();
+    for (size_t i = 0; i < zoom.size(); ++i)
+        EXPECT_EQ(zoom[i]->isVisible(), i < 2 ? !steps : !fit) << i;
+    menu->close();
+    if (!steps) {
+        const double before = editor->doc().zoom();
+        zoom[0]->trigger();
+        EXPECT_NEAR(editor->doc().zoom(), before * 1.25, 1e-6);
+    }
     delete editor.data();
     Lang::overrideForTests("en");
 }
@@ -332,4 +475,202 @@ TEST_F(SmallScreen, ThePaletteWindowAsksForNoMinimiseOrMaximiseAndGetsNoMaximise
         EXPECT_FALSE(actions.contains(QLatin1String(action))) << action;
     }
     window->close();
+}
+
+// Files handed over together on a small screen: each editor is as large as one opened alone,
+// with every header control whole, in every language; where the area has room to spare they
+// step down and right, and a second hand-over starts after the first one's editors instead of
+// lying exactly on them.
+TEST_F(SmallScreen, AHandOverOpensEditorsNoSmallerThanOneAlone)
+{
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(QString::fromLatin1(lang));
+        auto rec = std::make_shared<test::Recorded>();
+        // Screenshots of 320 × 200, as a hand-over of 24 files brings them (10 open at once).
+        const CaptureResult shot = test::plainCapture(320, 200, 1);
+        QString told;
+        QSize alone;
+        {
+            QPointer<EditorWindowController> one =
+                EditorWindowController::open(shot, QUuid(), test::fakeServices(rec));
+            ASSERT_TRUE(framedOnArea(one->window(), available(), &told)) << told.toStdString();
+            alone = one->window()->size();
+            delete one.data();
+        }
+        QList<QPointer<EditorWindowController>> first, second;
+        for (int i = 0; i < 10; ++i)
+            first << EditorWindowController::open(shot, QUuid(), EditorCascade{i, 10},
+                                                  test::fakeServices(rec));
+        // Framed, each of them (only the last one has the focus).
+        const auto framed = [&](const QList<QPointer<EditorWindowController>>& editors) {
+            for (const auto& e : editors)
+                if (!test::waitFor([&] {
+                        QWidget* w = e->window();
+                        return w->windowHandle() && w->windowHandle()->isExposed() &&
+                               w->frameGeometry() != w->geometry() && frameOnWorkArea(w, available(), &told);
+                    }))
+                    return false;
+            return true;
+        };
+        ASSERT_TRUE(framed(first)) << told.toStdString();
+        for (int i = 0; i < first.size(); ++i) {
+            SCOPED_TRACE(i);
+            QWidget* window = first[i]->window();
+            EXPECT_GE(window->width(), alone.width());
+            EXPECT_GE(window->height(), alone.height());
+            HeaderBar* header = first[i]->root()->header();
+            EXPECT_GE(header->width(), header->minimumSizeHint().width());
+            window->raise();
+            QList<QWidget*> controls;
+            for (QWidget* c : header->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (c->isVisible() && c->width() > 1)
+                    controls << c;
+            CopyButton* copy = header->copyButton();
+            controls << copy->mainButton() << copy->chevron();
+            for (QWidget* c : std::as_const(controls)) {
+                QString why;
+                EXPECT_TRUE(wholeOnArea(c, available(), &why)) << why.toStdString();
+            }
+            std::sort(controls.begin(), controls.end() - 2,
+                      [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+            for (int k = 1; k + 2 < controls.size(); ++k)
+                EXPECT_FALSE(controls[k]->geometry().intersects(controls[k - 1]->geometry()))
+                    << k << " " << controls[k]->x();
+        }
+        const QPoint step =
+            first[1]->window()->frameGeometry().topLeft() - first[0]->window()->frameGeometry().topLeft();
+        test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) +
+                             QStringLiteral("/handover-%1-%2x%3.png")
+                                 .arg(QLatin1String(lang))
+                                 .arg(available().width())
+                                 .arg(available().height()));
+
+        for (int i = 0; i < 3; ++i)
+            second << EditorWindowController::open(shot, QUuid(), EditorCascade{i, 3},
+                                                   test::fakeServices(rec));
+        ASSERT_TRUE(framed(second)) << told.toStdString();
+        QList<QPoint> firstCorners;
+        for (const auto& e : std::as_const(first))
+            firstCorners << e->window()->frameGeometry().topLeft();
+        for (const auto& e : std::as_const(second)) {
+            EXPECT_GE(e->window()->width(), alone.width());
+            EXPECT_GE(e->window()->height(), alone.height());
+            // With room to step, never exactly on an editor of the first hand-over.
+            if (!step.isNull())
+                EXPECT_FALSE(firstCorners.contains(e->window()->frameGeometry().topLeft()))
+                    << text(e->window()->frameGeometry()).toStdString();
+        }
+        for (const auto& e : first + second)
+            delete e.data();
+    }
+    Lang::overrideForTests("en");
+}
+
+// The AI panel open on a small screen: each of its controls, and each colour of the style
+// inspector beside it, can be reached and seen whole, in every language; the panel takes the
+// width its content needs and scrolls where it is short.
+TEST_F(SmallScreen, TheAIPanelAndEverySwatchStayWhole)
+{
+    MemoryKeys keys;
+    AnswerServer server;
+    AIService::setBaseUrlForTests(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort())));
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(QString::fromLatin1(lang));
+        Prefs::set("ai.provider", "openai");
+        auto rec = std::make_shared<test::Recorded>();
+        EditorServices services = test::fakeServices(rec);
+        services.makeAIPanel = [](EditorDocument& doc, QWidget* parent) -> QWidget* {
+            return new AIPanel(
+                AIAnalysisModel::create(), [&doc] { return doc.renderFinal(false); }, QUuid(),
+                [&doc] { doc.setShowAI(false); }, parent);
+        };
+        QPointer<EditorWindowController> editor =
+            EditorWindowController::open(test::plainCapture(1600, 1000, 2), QUuid(), services);
+        QWidget* window = editor->window();
+        QString told;
+        ASSERT_TRUE(framedOnArea(window, available(), &told)) << told.toStdString();
+        editor->doc().setTool(ToolKind::arrow);
+        editor->doc().setShowAI(true);
+        EditorRootView* root = editor->root();
+        ASSERT_TRUE(test::waitFor([&] {
+            return root->aiPanel() && root->aiSlide()->state() != QAbstractAnimation::Running &&
+                   root->aiPanelOpacity() == 1.0;
+        }));
+        auto* panel = qobject_cast<AIPanel*>(root->aiPanel());
+        ASSERT_TRUE(panel);
+        // An answer (Copy shows), then a provider without a key (the orange notice) and an
+        // Analyze that fails for it (the red one): every part of the panel at once.
+        const auto part = [&](const char* name) { return panel->findChild<QWidget*>(QLatin1String(name)); };
+        qobject_cast<ChromeButton*>(part("analyze"))->click();
+        ASSERT_TRUE(test::waitFor([&] { return part("copy")->isVisibleTo(panel); }, 20000));
+        Prefs::set("ai.provider", "claude");
+        ASSERT_TRUE(test::waitFor([&] { return part("keyNotice")->isVisibleTo(panel); }, 20000));
+        qobject_cast<ChromeButton*>(part("analyze"))->click();
+        ASSERT_TRUE(test::waitFor([&] { return part("errorNotice")->isVisibleTo(panel); }, 20000));
+        EXPECT_GE(panel->width(), panel->minimumSizeHint().width());
+        QList<QWidget*> controls;
+        for (const char* name :
+             {"title", "modelName", "close", "presetPicker", "analyze", "copy", "errorText"})
+            controls << part(name);
+        controls << part("keyNotice")->findChild<QLabel*>();
+        for (QWidget* w : std::as_const(controls)) {
+            ASSERT_TRUE(w);
+            QString why;
+            EXPECT_TRUE(wholeOnArea(w, available(), &why)) << why.toStdString();
+        }
+        // The answer scrolls by itself: in view, it is whole across and shows some lines.
+        QWidget* answer = part("answer");
+        scrollIntoView(answer);
+        QApplication::processEvents();
+        QWidget* lines = seen(answer);
+        const QRect shown = lines->visibleRegion().boundingRect();
+        EXPECT_EQ(shown.width(), lines->width());
+        EXPECT_GE(shown.height(), std::min(lines->height(), 3 * answer->fontMetrics().height()));
+        panel->scrollArea()->verticalScrollBar()->setValue(0);
+        QApplication::processEvents();
+        test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) + QStringLiteral("/ai-%1-%2x%3.png")
+                                                                               .arg(QLatin1String(lang))
+                                                                               .arg(available().width())
+                                                                               .arg(available().height()));
+
+        // Every colour: in the inspector's row, or folded behind one button into a popover.
+        auto* inspector = root->canvasArea()->findChild<InspectorBar*>();
+        ASSERT_TRUE(inspector);
+        QString why;
+        QWidget* swatches = inspector;
+        if (inspector->colorsFolded()) {
+            EXPECT_TRUE(wholeOnArea(inspector->colorFold(), available(), &why)) << why.toStdString();
+            qobject_cast<QAbstractButton*>(inspector->colorFold())->click();
+            ASSERT_TRUE(test::waitFor([&] {
+                return inspector->colorPopover() && inspector->colorPopover()->windowHandle() &&
+                       inspector->colorPopover()->windowHandle()->isExposed();
+            }));
+            swatches = inspector->colorPopover();
+        }
+        QStringList names = {"customColor"};
+        for (int i = 0; i < 8; ++i)
+            names << QStringLiteral("swatch%1").arg(i);
+        for (const QString& name : names) {
+            SCOPED_TRACE(name.toStdString());
+            QWidget* w = nullptr;
+            for (QWidget* c : swatches->findChildren<QWidget*>(name))
+                if (c->isVisible())
+                    w = c;
+            ASSERT_TRUE(w);
+            EXPECT_TRUE(wholeOnArea(w, available(), &why)) << why.toStdString();
+        }
+        test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) +
+                             QStringLiteral("/swatches-%1-%2x%3.png")
+                                 .arg(QLatin1String(lang))
+                                 .arg(available().width())
+                                 .arg(available().height()));
+        if (inspector->colorPopover())
+            inspector->colorPopover()->close();
+        delete editor.data();
+    }
+    Prefs::remove("ai.provider");
+    AIService::setBaseUrlForTests(QUrl());
+    Lang::overrideForTests("en");
 }

@@ -72,25 +72,40 @@ TEST(EditorMetrics, WindowSizeFollowsImageWithinScreen)
     }
 }
 
-// Editors opened together step by 32 pt, less on a screen where their steps would take more
-// than a quarter of it; the room before and after each adds up to the same, so all have one size.
-TEST(EditorMetrics, CascadeRoom)
+// Editors opened together keep the size one has alone and step by 32 pt, less where ten steps
+// would take more than a quarter of the area or more than it has to spare, none where it has
+// none. A later hand-over starts a step after the latest editor still open, or where none of
+// its editors lies exactly on one.
+TEST(EditorMetrics, CascadeTopLeft)
 {
+    const QRect hd(0, 24, 1920, 1056);
+    const QList<QPoint> threeOnHd = {{478, 220}, {510, 252}, {542, 284}};
     const struct {
+        const char* name;
+        QSize frame;
+        QRect area;
         int index, count;
-        QSize area;
-        QMargins room;
+        QList<QPoint> open;
+        QPoint got;
     } rows[] = {
-        {0, 1, {1920, 1056}, {}},                   // alone: centred
-        {0, 3, {1920, 1056}, {0, 0, 64, 64}},       // first of three
-        {2, 3, {1920, 1056}, {64, 64, 0, 0}},       // last of three
-        {3, 10, {1920, 1056}, {87, 87, 174, 174}},  // ten on 1080p: 29 pt steps
-        {1, 10, {640, 360}, {10, 10, 80, 80}},      // a small screen: 10 pt steps
-        {4, 3, {1920, 1056}, {}},                   // not one of them
+        {"alone", {900, 600}, hd, 0, 1, {}, {510, 252}},
+        {"first of three", {900, 600}, hd, 0, 3, {}, threeOnHd[0]},
+        {"last of three", {900, 600}, hd, 2, 3, {}, threeOnHd[2]},
+        {"ten on 1080p: 29 pt", {900, 600}, hd, 3, 10, {}, {379 + 87, 121 + 87}},
+        {"no room to spare", {320, 180}, {0, 0, 320, 180}, 5, 10, {}, {0, 0}},
+        {"a little room: 2 pt", {376, 266}, {0, 0, 400, 300}, 9, 10, {}, {3 + 18, 8 + 18}},
+        {"after the editors open", {900, 600}, hd, 0, 3, threeOnHd, {574, 316}},
+        {"after them, second", {900, 600}, hd, 1, 3, threeOnHd, {606, 348}},
+        // No room after the first run: pulled back onto the area, clear of it.
+        {"pulled back", {900, 600}, {0, 0, 1000, 700}, 0, 3, {{18, 18}, {50, 50}, {82, 82}}, {36, 36}},
+        // Editors where the run after them and the centred run would lie: beside the centred one.
+        {"beside", {900, 600}, {0, 0, 964, 700}, 0, 3, {{0, 18}, {0, 4}, {0, 36}}, {0, 19}},
+        {"not one of them", {900, 600}, hd, 4, 3, {}, threeOnHd[2]},
     };
     for (const auto& r : rows) {
-        const QMargins room = editor::cascadeRoom(r.index, r.count, r.area);
-        EXPECT_EQ(room, r.room) << r.index << " of " << r.count;
+        const QPoint got = editor::cascadeTopLeft(r.frame, r.area, r.index, r.count, r.open);
+        EXPECT_EQ(got, r.got) << r.name << ": " << got.x() << "," << got.y();
+        EXPECT_TRUE(r.area.contains(QRect(got, r.frame))) << r.name;
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // A row of controls that wraps onto further lines when its width is cut below the width of
-// one line (the inspector over a canvas narrowed by the AI panel). Items keep their size hints,
-// are centred vertically in their line, and lines are centred horizontally, or start at the
-// left with setAlignment(Qt::AlignLeft).
+// one line (the inspector over a canvas narrowed by the AI panel, the AI panel's buttons).
+// Items keep their size hints, are centred vertically in their line, and lines are centred
+// horizontally, or start at the left with setAlignment(Qt::AlignLeft).
 #include <QLayout>
 #include <QList>
 

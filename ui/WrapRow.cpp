@@ -1,4 +1,4 @@
-#include "editor/window/controls/WrapRow.h"
+#include "ui/WrapRow.h"
 
 #include <QWidget>
 #include <algorithm>
