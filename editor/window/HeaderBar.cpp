@@ -203,6 +203,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     row_->addWidget(undo_);
     row_->addWidget(redo_);
     leadDivider_ = divider();
+    leadDivider_->setObjectName(QStringLiteral("leadDivider"));
     row_->addWidget(leadDivider_);
     row_->addWidget(addCapture_);
     row_->addWidget(backdrop_);
@@ -214,6 +215,7 @@ HeaderBar::HeaderBar(EditorDocument& doc, const EditorActions& actions, Hooks ho
     row_->addWidget(ai_);
     row_->addWidget(upload_);
     exportDivider_ = divider();
+    exportDivider_->setObjectName(QStringLiteral("exportDivider"));
     row_->addWidget(exportDivider_);
     row_->addWidget(pin_);
     row_->addWidget(share_);

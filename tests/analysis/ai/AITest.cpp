@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "capture/history/HistoryStore.h"
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "core/PrefsNotifier.h"
 #include "platform/Keychain.h"
@@ -20,6 +21,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSslKey>
 #include <QSslServer>
@@ -375,4 +377,47 @@ TEST(MarkdownInline, FormatsInlineOnlyAndEscapesTheRest)
     for (const auto& [md, inner] : table)
         EXPECT_EQ(inlineMarkdownHtml(md), "<div style=\"white-space: pre-wrap;\">" + inner + "</div>")
             << md.toStdString();
+}
+
+// Narrowed to the least its content needs and made short, as beside a small screen's canvas,
+// the panel cuts none of its controls and scrolls; at the width it asks for, the title and the
+// model name are on one line each.
+TEST_F(AITest, ANarrowShortPanelCutsNothingAndScrolls)
+{
+    keys.keys.remove("anthropic.apiKey");
+    for (const char* lang : {"en", "de", "hu"}) {
+        SCOPED_TRACE(lang);
+        Lang::overrideForTests(QString::fromLatin1(lang));
+        open();
+        ASSERT_TRUE(waitFor([&] { return part("keyNotice")->isVisible(); }));
+        const int least = panel->minimumSizeHint().width();
+        EXPECT_LT(least, AIPanel::kWidth);
+        panel->setFixedSize(least, 120);
+        QList<QWidget*> controls = {part("title"),        part("modelName"),
+                                    part("presetPicker"), part("analyze"),
+                                    part("close"),        part("keyNotice")->findChild<QLabel*>()};
+        QWidget* content = panel->scrollArea()->widget();
+        ASSERT_TRUE(waitFor([&] { return content->width() == panel->scrollArea()->viewport()->width(); }));
+        for (QWidget* w : controls) {
+            ASSERT_TRUE(w);
+            SCOPED_TRACE(w->objectName().toStdString());
+            const QRect r(w->mapTo(content, QPoint(0, 0)), w->size());
+            EXPECT_GE(w->width(), w->minimumSizeHint().width());
+            if (w->hasHeightForWidth()) {
+                EXPECT_GE(w->height(), w->heightForWidth(w->width()));
+            }
+            EXPECT_LE(r.right(), content->width() - 14)
+                << r.x() << "+" << r.width() << " of " << content->width();
+        }
+        EXPECT_GT(panel->scrollArea()->verticalScrollBar()->maximum(), 0);
+
+        panel->setFixedSize(panel->sizeHint().width(), 600);
+        ASSERT_TRUE(waitFor([&] { return content->width() == panel->scrollArea()->viewport()->width(); }));
+        for (const char* name : {"title", "modelName"}) {
+            auto* l = part<QLabel>(name);
+            EXPECT_LT(l->height(), 2 * l->fontMetrics().height()) << name;  // one line
+        }
+        delete window;
+    }
+    Lang::overrideForTests("en");
 }

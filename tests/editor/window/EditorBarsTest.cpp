@@ -135,6 +135,48 @@ TEST(EditorBars, InspectorAndPillStayInsideANarrowCanvasAndThePanelFades)
     EXPECT_EQ(inspector->size(), inspector->sizeHint());
 }
 
+// A canvas too narrow for the whole colour row folds it into one button showing the colour;
+// its popover offers every swatch, a pick sets the colour and closes it, and room enough brings
+// the row back.
+TEST(EditorBars, TheColourRowFoldsWhereItHasNoRoom)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    e.c->doc().setTool(ToolKind::arrow);
+    CanvasArea* area = e.c->root()->canvasArea();
+    auto* inspector = area->findChild<InspectorBar*>();
+    ASSERT_TRUE(inspector);
+    const int whole = inspector->findChild<QWidget*>("swatch0")->parentWidget()->sizeHint().width() + 36;
+    for (int width : {whole + 2 * CanvasArea::kSideRoom, whole + 2 * CanvasArea::kSideRoom - 1, 150}) {
+        SCOPED_TRACE(width);
+        area->setFixedWidth(width);
+        QApplication::processEvents();
+        const bool fold = width < whole + 2 * CanvasArea::kSideRoom;
+        EXPECT_EQ(inspector->colorsFolded(), fold);
+        EXPECT_EQ(inspector->colorFold()->isVisibleTo(inspector), fold);
+        EXPECT_TRUE(area->rect().contains(inspector->geometry()))
+            << inspector->geometry().width() << " in " << area->width();
+    }
+    qobject_cast<QAbstractButton*>(inspector->colorFold())->click();
+    Popover* pop = inspector->colorPopover();
+    ASSERT_TRUE(pop);
+    QList<QAbstractButton*> choices;
+    for (int i = 0; i < 8; ++i)
+        choices << pop->findChild<QAbstractButton*>(QStringLiteral("swatch%1").arg(i));
+    choices << pop->findChild<QAbstractButton*>("customColor");
+    for (QAbstractButton* b : choices)
+        ASSERT_TRUE(b && b->isVisibleTo(pop));
+    choices[6]->click();  // black
+    EXPECT_EQ(e.c->doc().style().color, (RGBA{0, 0, 0, 1}));
+    EXPECT_TRUE(test::waitFor([&] { return !inspector->colorPopover(); }));
+    area->setMinimumWidth(0);
+    area->setMaximumWidth(QWIDGETSIZE_MAX);
+    ASSERT_TRUE(test::waitFor([&] { return area->width() > whole + 8; }));
+    QApplication::processEvents();
+    EXPECT_FALSE(inspector->colorsFolded());
+    EXPECT_TRUE(inspector->findChild<QWidget*>("swatch6")->isVisibleTo(inspector));
+}
+
 TEST(EditorBars, PopoversPointAtTheirAnchor)
 {
     Lang::overrideForTests("en");
@@ -220,10 +262,16 @@ TEST(EditorBars, TheHeaderNeverOverlapsItsControls)
     Lang::overrideForTests("en");
 }
 
-// Titles go first, then buttons one by one from the front of the order, Save's title last.
+// Titles go first, then buttons one by one from the front of the order, then Save's title, the
+// divider after Redo, and Copy's title last.
 TEST(EditorBars, HeaderFitFoldsTheLeastThatFits)
 {
-    const HeaderFitWidths w{.full = 900, .compact = 700, .foldSavings = {40, 50, 30}, .saveTitle = 25};
+    const HeaderFitWidths w{.full = 900,
+                            .compact = 700,
+                            .foldSavings = {40, 50, 30},
+                            .saveTitle = 25,
+                            .divider = 15,
+                            .copyTitle = 60};
     struct Row {
         int width;
         HeaderFit fit;
@@ -239,13 +287,16 @@ TEST(EditorBars, HeaderFitFoldsTheLeastThatFits)
         {609, {.titles = false, .folded = 3}},
         {580, {.titles = false, .folded = 3}},
         {579, {.titles = false, .folded = 3, .saveTitle = false}},
-        {0, {.titles = false, .folded = 3, .saveTitle = false}},
+        {555, {.titles = false, .folded = 3, .saveTitle = false}},
+        {554, {.titles = false, .folded = 3, .saveTitle = false, .divider = false}},
+        {540, {.titles = false, .folded = 3, .saveTitle = false, .divider = false}},
+        {539, {.titles = false, .folded = 3, .saveTitle = false, .divider = false, .copyTitle = false}},
+        {0, {.titles = false, .folded = 3, .saveTitle = false, .divider = false, .copyTitle = false}},
     };
     for (const Row& r : rows) {
         const HeaderFit f = fitHeader(w, r.width);
-        EXPECT_EQ(f.titles, r.fit.titles) << r.width;
-        EXPECT_EQ(f.folded, r.fit.folded) << r.width;
-        EXPECT_EQ(f.saveTitle, r.fit.saveTitle) << r.width;
+        EXPECT_EQ(f, r.fit) << r.width << ": " << f.titles << f.folded << f.saveTitle << f.divider
+                            << f.copyTitle;
     }
 }
 
@@ -262,7 +313,7 @@ TEST(EditorBars, TheHeaderFoldsInsteadOfOverlapping)
         // As under a window manager that ignores the minimum size.
         window->setMinimumSize(0, 0);
         const HeaderFitWidths w = header->fitWidths();
-        int narrowest = w.compact - w.saveTitle;
+        int narrowest = w.compact - w.saveTitle - w.divider - w.copyTitle;
         for (int saving : w.foldSavings)
             narrowest -= saving;
         ASSERT_LT(narrowest, 480);
@@ -313,6 +364,13 @@ TEST(EditorBars, TheHeaderFoldsInsteadOfOverlapping)
                 }
             }
             EXPECT_EQ(header->saveButton()->title().isEmpty(), !fit.saveTitle);
+            EXPECT_EQ(header->copyButton()->mainButton()->title().isEmpty(), !fit.copyTitle);
+            EXPECT_EQ(header->findChild<QWidget*>("leadDivider")->isVisible(), fit.divider);
+            // The divider before Pin shows while a button before it is in the row.
+            const bool before = std::any_of(
+                header->foldOrder().begin() + fit.folded, header->foldOrder().end(),
+                [&](ChromeButton* b) { return b != header->pinButton() && b != header->shareButton(); });
+            EXPECT_EQ(header->findChild<QWidget*>("exportDivider")->isVisible(), before);
         }
         // A folded item does what its button does.
         window->resize(narrowest + margin, 400);
