@@ -390,6 +390,9 @@ void HeaderBar::apply(HeaderFit fit)
         style.square = !shown;
         button->setChromeStyle(style);
     }
+    // The copy button's own row, and this row's item for it, would keep its old width.
+    copy_->layout()->invalidate();
+    copy_->updateGeometry();
 }
 
 void HeaderBar::setCompact(bool compact)

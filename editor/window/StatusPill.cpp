@@ -147,57 +147,31 @@ void StatusPill::fitWidth(int room)
     applyRoom();
 }
 
-int StatusPill::widthWith(bool withSize, bool withLogo, bool withFit) const
-{
-    const QMargins m = layout()->contentsMargins();
-    int w = m.left() + m.right();
-    int items = 0;
-    const auto add = [&](const QWidget* x) {
-        w += x->sizeHint().width();
-        ++items;
-    };
-    if (withSize) {
-        add(size_);
-        if (!badge_->text().isEmpty())
-            add(badge_);
-        add(sizeDivider_);
-    }
-    for (const QWidget* x :
-         {static_cast<QWidget*>(zoomOut_), static_cast<QWidget*>(zoom_), static_cast<QWidget*>(zoomIn_)})
-        add(x);
-    if (withFit) {
-        add(zoomDivider_);
-        add(fit_);
-        add(actual_);
-    }
-    if (withLogo) {
-        add(logoDivider_);
-        add(logo_);
-        w += 4;  // the trailing space
-        ++items;
-    }
-    return w + (items - 1) * layout()->spacing();
-}
-
 void StatusPill::applyRoom()
 {
     // In a narrow canvas the maker's mark goes first, then the size read-out, then Fit and
     // 100% (the header's "⋯" offers them then); zoom out and in stay while the pill shows.
-    const bool logo = widthWith(true, true, true) <= room_;
-    const bool size = logo || widthWith(true, false, true) <= room_;
-    const bool fit = size || widthWith(false, false, true) <= room_;
+    // Each arrangement is measured by the row itself, its spacing and trailing space included.
     const auto show = [](QWidget* w, bool on) {
         if (w->isVisibleTo(w->parentWidget()) != on)
             w->setVisible(on);
     };
-    show(size_, size);
-    show(badge_, size && !badge_->text().isEmpty());
-    show(sizeDivider_, size);
-    show(logoDivider_, logo);
-    show(logo_, logo);
-    show(zoomDivider_, fit);
-    show(fit_, fit);
-    show(actual_, fit);
+    const struct {
+        bool logo, size, fit;
+    } arrangements[] = {{true, true, true}, {false, true, true}, {false, false, true}, {false, false, false}};
+    for (const auto& a : arrangements) {
+        show(size_, a.size);
+        show(badge_, a.size && !badge_->text().isEmpty());
+        show(sizeDivider_, a.size);
+        show(logoDivider_, a.logo);
+        show(logo_, a.logo);
+        show(zoomDivider_, a.fit);
+        show(fit_, a.fit);
+        show(actual_, a.fit);
+        layout()->invalidate();
+        if (layout()->sizeHint().width() <= room_)
+            break;
+    }
 }
 
 void StatusPill::paintEvent(QPaintEvent*)

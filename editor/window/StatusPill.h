@@ -40,7 +40,6 @@ protected:
 private:
     void refresh();
     void applyRoom();
-    int widthWith(bool withSize, bool withLogo, bool withFit) const;
 
     EditorDocument& doc_;
     EditorActions actions_;

@@ -262,6 +262,23 @@ TEST(EditorBars, TheHeaderNeverOverlapsItsControls)
     Lang::overrideForTests("en");
 }
 
+// A header shown at once at a width for the full row has both dividers, and Copy its title.
+TEST(EditorBars, AFullHeaderShowsBothDividers)
+{
+    Lang::overrideForTests("en");
+    EditorDocument doc(test::plainCapture(400, 300, 2));
+    HeaderBar::Hooks hooks;
+    hooks.ai = hooks.upload = hooks.pin = true;
+    HeaderBar header(doc, EditorActions{}, hooks);
+    header.resize(header.fullWidth() + 100, HeaderBar::kHeight);
+    header.show();
+    QApplication::processEvents();
+    ASSERT_EQ(header.fit(), HeaderFit{});
+    EXPECT_TRUE(header.findChild<QWidget*>("leadDivider")->isVisible());
+    EXPECT_TRUE(header.findChild<QWidget*>("exportDivider")->isVisible());
+    EXPECT_FALSE(header.copyButton()->mainButton()->title().isEmpty());
+}
+
 // Titles go first, then buttons one by one from the front of the order, then Save's title, the
 // divider after Redo, and Copy's title last.
 TEST(EditorBars, HeaderFitFoldsTheLeastThatFits)
@@ -538,6 +555,50 @@ TEST(EditorBars, TheAIPanelLeavesTheCanvasHalfTheRoom)
     EXPECT_EQ(root->aiPanel()->width(), std::min((300 - rail) / 2, 300 - rail - keep));
     QApplication::processEvents();
     EXPECT_GE(root->canvasArea()->width(), std::min((300 - rail) / 2, keep));
+}
+
+// Narrowed step by step, the pill leaves out its mark, then the size, then Fit and 100%, never
+// growing past its room while it shows Fit; what it leaves out of zoom, "⋯" offers.
+TEST(EditorBars, ThePillGivesWayStepByStepAndTheMenuOffersTheRest)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    StatusPill* pill = e.c->root()->pill();
+    HeaderBar* header = e.c->root()->header();
+    pill->fitWidth(QWIDGETSIZE_MAX);
+    const int full = pill->sizeHint().width();
+    QList<int> dropped;  // the room at which mark, size and Fit went
+    bool logo = true, size = true, fit = true;
+    for (int room = full; room > 0; --room) {
+        pill->fitWidth(room);
+        EXPECT_FALSE(!pill->showsLogo() && logo && room == full) << "the mark at full width";
+        if (logo && !pill->showsLogo())
+            dropped << room;
+        if (size && !pill->showsSize())
+            dropped << room;
+        if (fit && !pill->showsFit())
+            dropped << room;
+        // Each goes once, in this order, and nothing comes back while the room shrinks.
+        EXPECT_LE(int(pill->showsLogo()), int(pill->showsSize()));
+        EXPECT_LE(int(pill->showsSize()), int(pill->showsFit()));
+        logo = pill->showsLogo();
+        size = pill->showsSize();
+        fit = pill->showsFit();
+        if (fit) {
+            EXPECT_LE(pill->sizeHint().width(), room) << room;
+        }
+    }
+    ASSERT_EQ(dropped.size(), 3);
+    EXPECT_TRUE(dropped[0] > dropped[1] && dropped[1] > dropped[2]) << dropped[0] << " " << dropped[1];
+    EXPECT_TRUE(pill->zoomInButton()->isVisibleTo(pill) && pill->zoomOutButton()->isVisibleTo(pill));
+
+    // Fit gone from the pill: "⋯" offers Fit and 100% and nothing else of zoom.
+    Q_EMIT header->moreMenu()->aboutToShow();
+    const std::vector<QAction*>& zoom = header->zoomItems();
+    EXPECT_TRUE(!zoom[0]->isVisible() && !zoom[1]->isVisible() && zoom[2]->isVisible() &&
+                zoom[3]->isVisible());
+    zoom[3]->trigger();
+    EXPECT_DOUBLE_EQ(e.c->doc().zoom(), 1.0);
 }
 
 // A canvas area too short for both floating bars: the zoom pill gives way rather than lying
