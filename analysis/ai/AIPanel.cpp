@@ -232,7 +232,8 @@ AIPanel::AIPanel(std::shared_ptr<AIAnalysisModel> model, std::function<QImage()>
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(12);
 
-    auto* header = new QHBoxLayout;
+    header_ = new QHBoxLayout;
+    auto* header = header_;
     header->setSpacing(10);
     header->addWidget(new BrandBadge);
     auto* titles = new QVBoxLayout;
@@ -401,12 +402,20 @@ QSize AIPanel::minimumSizeHint() const
 
 QSize AIPanel::sizeHint() const
 {
-    // As narrow, but with the title and the model name each on one line.
-    const int wrapped = std::max(heading_->minimumSizeHint().width(), modelName_->minimumSizeHint().width());
+    // As narrow, unless the title and the model name need more to stand on one line each beside
+    // the badge and the close button.
     const int line = std::max(heading_->fontMetrics().horizontalAdvance(heading_->text()),
                               modelName_->fontMetrics().horizontalAdvance(modelName_->text())) +
                      1;
-    return {std::min(kWidth, minimumSizeHint().width() + std::max(0, line - wrapped)), 0};
+    int beside = 0;  // what the header row holds besides the two lines, its spacing included
+    for (int i = 0; i < header_->count(); ++i) {
+        if (QLayoutItem* item = header_->itemAt(i); item->widget())
+            beside += item->sizeHint().width() + header_->spacing();
+    }
+    const QMargins m = content_->layout()->contentsMargins();
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    const int wants = 1 + m.left() + line + beside + m.right() + bar;
+    return {std::min(kWidth, std::max(minimumSizeHint().width(), wants)), 0};
 }
 
 void AIPanel::refreshKey()

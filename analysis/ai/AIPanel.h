@@ -14,6 +14,7 @@
 #include <memory>
 
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QPlainTextEdit;
 class QScrollArea;
@@ -81,6 +82,7 @@ private:
 
     QScrollArea* scroll_;
     QWidget* content_;
+    QHBoxLayout* header_;
     QLabel* heading_;
     QLabel* modelName_;
     QComboBox* picker_;
