@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kx {
 
@@ -147,6 +148,11 @@ private:
     void settledFrame(FrameHandler handler);
     void settledFrame(int minTries, FrameHandler handler);
     void settleTry(std::shared_ptr<Settling> s);
+    // Whether every row in `changed` lies where settlings before saw an animation fixed on screen.
+    bool knownAnimation(const VerticalStitcher::RowMask& changed) const;
+    // Remembers the runs of `sighted` rows of `frame` that changed in place while it settled;
+    // where an earlier settling saw the same picture change at those rows, it animates there.
+    void sight(const QImage& frame, const VerticalStitcher::RowMask& sighted);
     void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
     void record(StitchCall::Kind kind, const QImage& frame = {}, int expectedDy = 0,
@@ -180,8 +186,14 @@ private:
     bool lookedAgain_ = false;    // at this step, after it seemed not to move
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
-    // Rows settlings saw changing in place, and those that two of them saw so.
-    VerticalStitcher::RowMask seenInPlace_, fixedAnimation_;
+    // Rows settlings saw changing in place, as the frame showed them; the rows where two of
+    // them saw the same picture change so.
+    struct Sighting {
+        int from;
+        QImage rows;
+    };
+    std::vector<Sighting> sightings_;
+    VerticalStitcher::RowMask fixedAnimation_;
     QImage previousGrab_;  // manual mode: the grab before
     VerticalStitcher::RowMask lastChange_, animated_;
     bool gaveUp_ = false;

@@ -121,26 +121,20 @@ void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler)
 void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
 {
     auto finish = [this, s](VerticalStitcher::RowMask changed) {
-        // Rows seen changing in place at the same place by two settlings animate there on
-        // screen (a pulsing banner): they stay masked, also when a settling happens to see
-        // them still (the ends of a pulse). Only small parts count: one taller than a quarter
-        // of the view (a canvas, a video) is on the page and moves with it, and would soon
-        // mask the whole view.
-        if (s->previous)
+        // Rows seen changing in place at the same place on screen by two settlings, showing the
+        // same picture there, animate there on screen (a pulsing banner): they stay masked, also
+        // when a settling happens to see them still (the ends of a pulse). Two photos that faded
+        // in where steps ended show two pictures. Only small parts count: one taller than a
+        // quarter of the view (a canvas, a video) is on the page and moves with it, and would
+        // soon mask the whole view.
+        if (s->previous) {
             changed.resize(std::size_t(s->previous->height()), 0);
-        const VerticalStitcher::RowMask sighted = smallParts(changed, int(changed.size()) / kAnimationSpan);
-        if (sighted.size() == seenInPlace_.size())
-            for (std::size_t r = 0; r < sighted.size(); ++r)
-                if (sighted[r] && seenInPlace_[r]) {
-                    fixedAnimation_.resize(sighted.size(), 0);
-                    fixedAnimation_[r] = 1;
-                }
-        seenInPlace_.resize(sighted.size(), 0);
-        for (std::size_t r = 0; r < sighted.size(); ++r)
-            seenInPlace_[r] = seenInPlace_[r] || sighted[r];
+            sight(*s->previous, smallParts(changed, int(changed.size()) / kAnimationSpan));
+        }
         if (fixedAnimation_.size() == changed.size()) {
             for (std::size_t r = 0; r < changed.size(); ++r)
-                changed[r] = changed[r] || fixedAnimation_[r];
+                if (fixedAnimation_[r])
+                    changed[r] = VerticalStitcher::kAnimated;
             if (stitcher_) {
                 record(StitchCall::Kind::maskAnimated, {}, 0, fixedAnimation_);
                 stitcher_->maskAnimated(fixedAnimation_);
@@ -152,15 +146,16 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
         s->handler(s->previous, s->previous ? std::nullopt : s->error);
     };
     // Every row seen changing in place joins the mask, not only the last pair's: a spinner
-    // changes other rows from one grab to the next.
-    auto withSeen = [s](VerticalStitcher::RowMask mask) {
+    // changes other rows from one grab to the next. Once the view stood still, those rows are
+    // as the frame shows them (`mark` kSettled) and only stay out of the match.
+    auto withSeen = [s](VerticalStitcher::RowMask mask, char mark = VerticalStitcher::kAnimated) {
         if (s->seen.empty())
             return mask;
         VerticalStitcher::RowMask seen = s->seen;
         widen(seen, kSpread);
         mask.resize(seen.size(), 0);
         for (std::size_t r = 0; r < seen.size(); ++r)
-            mask[r] = mask[r] || seen[r];
+            mask[r] = mask[r] ? mask[r] : seen[r] ? mark : char(0);
         return mask;
     };
     if (s->tries >= env_.settleTries) {
@@ -199,13 +194,16 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             }
             const bool looked = s->tries >= s->minTries;
             if (n == 0 && looked) {
-                finish(withSeen({}));
+                finish(withSeen({}, VerticalStitcher::kSettled));
                 return;
             }
-            // The same rows changed again, and not most of the frame: an animation in place.
+            // The same rows changed again, and not most of the frame: an animation in place, or
+            // a photo loading or fading in. The view is looked at again until it stands still
+            // (then every row of it is as two grabs showed it); only an animation already known
+            // to stay at its place on screen, or one that outlasts the tries, is taken as it is.
             if (std::optional<VerticalStitcher::RowMask> animated =
                     moving ? std::nullopt : inPlace(s->lastChange, changed);
-                animated && looked) {
+                animated && looked && knownAnimation(changed)) {
                 finish(withSeen(std::move(*animated)));
                 return;
             }
@@ -218,6 +216,47 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             settleTry(s);
         });
     });
+}
+
+void ScrollCaptureSession::sight(const QImage& frame, const VerticalStitcher::RowMask& sighted)
+{
+    constexpr int kMinRows = 4;        // rows two sightings must share
+    constexpr std::size_t kKept = 16;  // sightings remembered
+    std::vector<Sighting> now;
+    for (int r = 0, n = int(sighted.size()); r < n;) {
+        if (!sighted[std::size_t(r)]) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        while (r < n && sighted[std::size_t(r)])
+            ++r;
+        for (const Sighting& before : sightings_) {
+            const int a = std::max(from, before.from), b = std::min(r, before.from + before.rows.height());
+            if (b - a < kMinRows || before.rows.width() != frame.width() ||
+                !samePicture(frame.copy(0, a, frame.width(), b - a),
+                             before.rows.copy(0, a - before.from, frame.width(), b - a)))
+                continue;
+            fixedAnimation_.resize(sighted.size(), 0);
+            std::fill(fixedAnimation_.begin() + a, fixedAnimation_.begin() + b, char(1));
+        }
+        now.push_back({from, frame.copy(0, from, frame.width(), r - from)});
+    }
+    sightings_.insert(sightings_.end(), now.begin(), now.end());
+    if (sightings_.size() > kKept)
+        sightings_.erase(sightings_.begin(), sightings_.end() - std::ptrdiff_t(kKept));
+}
+
+bool ScrollCaptureSession::knownAnimation(const VerticalStitcher::RowMask& changed) const
+{
+    if (fixedAnimation_.size() != changed.size())
+        return false;
+    VerticalStitcher::RowMask known = fixedAnimation_;
+    widen(known, kSpread);
+    for (std::size_t r = 0; r < changed.size(); ++r)
+        if (changed[r] && !known[r])
+            return false;
+    return true;
 }
 
 void ScrollCaptureSession::add(const QImage& frame, int expectedDy,

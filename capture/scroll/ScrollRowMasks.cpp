@@ -2,6 +2,7 @@
 
 #include <QHashFunctions>
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace kx::rowmask {
@@ -138,6 +139,32 @@ VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows)
             std::fill(mask.begin() + from, mask.begin() + r, 0);
     }
     return mask;
+}
+
+bool samePicture(const QImage& a, const QImage& b)
+{
+    constexpr double kSame = 0.9;  // correlation of the grey levels, at least
+    if (a.size() != b.size() || a.isNull())
+        return false;
+    const QImage x = a.convertToFormat(QImage::Format_Grayscale8), y = b.convertToFormat(QImage::Format_Grayscale8);
+    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    for (int r = 0; r < x.height(); ++r) {
+        const uchar* u = x.constScanLine(r);
+        const uchar* v = y.constScanLine(r);
+        for (int c = 0; c < x.width(); ++c) {
+            sx += u[c];
+            sy += v[c];
+            sxx += double(u[c]) * u[c];
+            syy += double(v[c]) * v[c];
+            sxy += double(u[c]) * v[c];
+        }
+    }
+    const double n = double(x.width()) * x.height();
+    const double vx = sxx - sx * sx / n, vy = syy - sy * sy / n;
+    // Flat in either: one picture only when both are flat.
+    if (vx < n || vy < n)
+        return vx < n && vy < n;
+    return (sxy - sx * sy / n) / std::sqrt(vx * vy) >= kSame;
 }
 
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,

@@ -30,6 +30,9 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
 bool sameRows(const VerticalStitcher::RowMask& before, const VerticalStitcher::RowMask& now);
 // Runs of set rows in `mask` no taller than `rows`; the taller ones cleared.
 VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows);
+// Whether two images of one size show one picture, whatever its levels: a banner whose
+// background pulses keeps its picture; two photos, or one photo at two places, do not.
+bool samePicture(const QImage& a, const QImage& b);
 // `mask` with the pointer's rows added where it has none.
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
                                       const VerticalStitcher::RowMask& pointer);

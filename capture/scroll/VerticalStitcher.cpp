@@ -70,6 +70,12 @@ std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, i
 
 }  // namespace
 
+void VerticalStitcher::clearSettled(RowMask& mask)
+{
+    // Rows that stood still in the frame are the page from now on: the next match uses them.
+    std::replace(mask.begin(), mask.end(), kSettled, char(0));
+}
+
 int VerticalStitcher::matchedColumns(int width)
 {
     // Overlay scroll bars are at most about 1/60 of a window wide, and never under 24 pixels
@@ -88,6 +94,7 @@ VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
       columns_(matchedColumns(first.width()))
 {
     referenceMask_.resize(std::size_t(std::max(height_, 0)), 0);
+    clearSettled(referenceMask_);
     strips_.reset(width_, format_);
     firstTop_.assign(
         reference_.rows.begin(),
@@ -473,6 +480,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     topLine_ = topLine;
     std::swap(reference_, scratch_);
     referenceMask_ = std::move(mask);
+    clearSettled(referenceMask_);
     lastDy_ = dy;
     undo_ = std::move(undo);  // a step that follows a provisional one confirms it
     Outcome out = Outcome::appended(dy);

@@ -66,6 +66,10 @@ public:
     static constexpr char kPointer = 2;
     // Set by the stitcher: animated rows of the frame before, where the content took them.
     static constexpr char kCarried = 3;
+    // Rows that changed at their place while the view stood (a photo that loaded or faded in)
+    // and then stood still: the frame shows them as they now are, but the frame before shows
+    // them otherwise, so they stay out of this match. Nothing animates there.
+    static constexpr char kSettled = 4;
 
     explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
     ~VerticalStitcher();
@@ -118,6 +122,7 @@ private:
         std::uint64_t counted = 0, differing = 0;
     };
     struct Snapshot;
+    static void clearSettled(RowMask& mask);
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
     // least `need` of them compared, the last frame's rows outside `refMask`; `boxes`
     // (optional) gets what floats in place.

@@ -3,9 +3,16 @@
 // session makes on the stitcher into OUTDIR (the fixture format the replay test reads) and
 // the result as OUTDIR/result.png. Prints the result's size and the session's note. With
 // SECONDS the capture stays in manual mode (someone else turns the wheel) and ends then.
+// ScrollRecorder --truth OUTDIR REGIONS PHOTODIR: checks OUTDIR/result.png against the photographs
+// themselves. REGIONS ("top,left,N;...", page pixels) are where photo-N.png of PHOTODIR
+// lies on the page: each must show in the result exactly as the file has it (the page as it is
+// once loaded). Prints how many are whole, how many show the grey placeholder over 20 rows or more,
+// and how many show something else (a photo joined from several moments of its fade, or torn),
+// with where; photos below the result's end are not counted.
 // ScrollRecorder --status-lines PNG: where a pager's status lines sit in an image.
-// ScrollRecorder --order OUTDIR STATUS_ROWS: whether every recorded frame of a terminal capture,
-// less its last STATUS_ROWS rows, shows in the result, in order and without gaps.
+// ScrollRecorder --order OUTDIR STATUS_ROWS [TOP_ROWS]: whether every recorded frame of a capture,
+// less its last STATUS_ROWS rows (a pager's status line) and its first TOP_ROWS (a sticky header),
+// shows in the result, in order and without gaps.
 // ScrollRecorder --grabs OUTDIR: for a capture recorded with KX_RECORD_GRABS, each grab after the
 // first against the one before: the rows whose content changed (the scroll bar's strip left out,
 // as settling leaves it), and whether settling takes the pair for the view gliding. Grabs the
@@ -29,6 +36,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -111,18 +119,118 @@ int check(const QString& dir, const QString& regions)
             ++rows;
         }
     }
+    // A header bar the full width of the page (probe-page.py's shrink kind, dark blue at the left
+    // edge): how many bands, and whether the top one is as the first frame or the last shows it.
+    int bars = 0, barRows = 0;
+    for (int y = 0, in = 0; y < result.height() && result.width() > 5; ++y) {
+        const bool bar = (result.pixel(5, y) & 0xffffff) == 0x1a237e;
+        bars += bar && !in;
+        barRows += bar;
+        in = bar;
+    }
+    QString barState;
+    if (bars > 0 && !frames.empty()) {
+        auto sameTop = [&](const QImage& f, int rows) {
+            for (int y = 0; y < rows && y < f.height() && y < result.height(); ++y)
+                if (std::memcmp(f.constScanLine(y), result.constScanLine(y), std::size_t(4 * f.width())) != 0)
+                    return false;
+            return true;
+        };
+        auto barHeight = [](const QImage& f) {
+            int y = 0;
+            while (y < f.height() && (f.pixel(5, y) & 0xffffff) == 0x1a237e)
+                ++y;
+            return y;
+        };
+        barState = sameTop(frames.front(), barHeight(frames.front()) + 8)  ? QStringLiteral("first")
+                   : sameTop(frames.back(), barHeight(frames.back()) + 8) ? QStringLiteral("last")
+                                                                           : QStringLiteral("mixed");
+    }
     std::printf("height=%d regions=%d torn=%d%s%s placeholder_rows=%d", result.height(), checked, torn,
                 torn ? " at " : "", qPrintable(tornAt.join(QLatin1Char(','))), grey);
+    if (bars > 0)
+        std::printf(" header_bars=%d bar_rows=%d top_bar=%s", bars, barRows, qPrintable(barState));
     if (rows > 5)
         std::printf(" header_bands=%d table_rows=%d out_of_order=%d", headers, rows, disorder);
     std::printf("\n");
     return 0;
 }
 
+// How many pixels of rows [top, top + rows) of `result` (columns from `left`) differ from `photo`
+// by more than a few levels in some channel (a PNG drawn 1:1 by the browser is exact).
+int rowDiffers(const QImage& result, const QImage& photo, int y, int top, int left)
+{
+    const QRgb* a = reinterpret_cast<const QRgb*>(result.constScanLine(top + y)) + left;
+    const QRgb* b = reinterpret_cast<const QRgb*>(photo.constScanLine(y));
+    int off = 0;
+    for (int x = 0; x < photo.width(); ++x)
+        off += std::abs(qRed(a[x]) - qRed(b[x])) > 3 || std::abs(qGreen(a[x]) - qGreen(b[x])) > 3 ||
+               std::abs(qBlue(a[x]) - qBlue(b[x])) > 3;
+    return off;
+}
+
+int truth(const QString& dir, const QString& regions, const QString& photos)
+{
+    const QImage result = QImage(dir + QStringLiteral("/result.png")).convertToFormat(QImage::Format_RGB32);
+    if (result.isNull()) {
+        std::printf("no result\n");
+        return 1;
+    }
+    int counted = 0, whole = 0, placeholder = 0, other = 0, beyond = 0, listed = 0;
+    QStringList where;
+    for (const QString& r : regions.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList v = r.split(QLatin1Char(','));
+        if (v.size() != 3)
+            continue;
+        ++listed;
+        const int top = v[0].toInt(), left = v[1].toInt();
+        const QImage photo =
+            QImage(photos + QStringLiteral("/photo-%1.png").arg(v[2])).convertToFormat(QImage::Format_RGB32);
+        if (photo.isNull() || left + photo.width() > result.width()) {
+            where << QStringLiteral("%1:unreadable").arg(v[2]);
+            continue;
+        }
+        const int rows = std::min(photo.height(), result.height() - top);
+        if (rows < photo.height()) {
+            // Cut by the result's end: the capture stopped there (its note says why).
+            beyond += 1;
+            if (rows < 1)
+                continue;
+        }
+        ++counted;
+        int grey = 0, bad = 0, firstBad = -1;
+        for (int y = 0; y < rows; ++y) {
+            const QRgb* p = reinterpret_cast<const QRgb*>(result.constScanLine(top + y)) + left;
+            int run = 0;
+            for (int x = 0; x < photo.width() && run < 20; ++x)
+                run = (p[x] & 0xffffff) == 0x888888 ? run + 1 : 0;
+            grey += run >= 20;
+            // A few pixels may differ where text or a shadow lies over the photo's edge.
+            if (rowDiffers(result, photo, y, top, left) > photo.width() / 50) {
+                ++bad;
+                firstBad = firstBad < 0 ? y : firstBad;
+            }
+        }
+        if (bad == 0) {
+            ++whole;
+        } else if (grey > 0) {
+            ++placeholder;
+            where << QStringLiteral("%1:grey%2").arg(v[2]).arg(grey);
+        } else {
+            ++other;
+            where << QStringLiteral("%1:off%2from%3").arg(v[2]).arg(bad).arg(firstBad);
+        }
+    }
+    std::printf("height=%d photos=%d/%d whole=%d placeholder=%d other=%d below_end=%d%s%s\n", result.height(),
+                counted, listed, whole, placeholder, other, beyond, where.isEmpty() ? "" : " at ",
+                qPrintable(where.join(QLatin1Char(' '))));
+    return 0;
+}
+
 // A terminal capture's rows in order: every recorded frame, less its last `status` rows (the
 // pager's status line), must be rows of the result, each frame found no higher than the one
 // before it and reaching at least down to where it starts (no gap between them).
-int order(const QString& dir, int status)
+int order(const QString& dir, int status, int topRows)
 {
     const QImage result = QImage(dir + QStringLiteral("/result.png")).convertToFormat(QImage::Format_RGB32);
     if (result.isNull()) {
@@ -135,8 +243,9 @@ int order(const QString& dir, int status)
     for (const kx::test::StitchCall& call : kx::test::readCalls(dir))
         if (!call.frame.isNull()) {
             const QImage f = call.frame.convertToFormat(QImage::Format_RGB32);
-            const int rows = f.height() - status;
-            const std::vector<size_t> want = rowHashes(f, 0, f.width());
+            const int rows = f.height() - status - topRows;
+            std::vector<size_t> want = rowHashes(f, 0, f.width());
+            want.erase(want.begin(), want.begin() + topRows);
             int where = -1;
             for (int p = 0; p + rows <= result.height() && where < 0; ++p)
                 if (std::equal(want.begin(), want.begin() + rows, have.begin() + p))
@@ -214,8 +323,10 @@ int main(int argc, char** argv)
     }
     if (argc == 3 && QByteArray(argv[1]) == "--grabs")
         return grabs(QString::fromLocal8Bit(argv[2]));
-    if (argc == 4 && QByteArray(argv[1]) == "--order")
-        return order(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+    if ((argc == 4 || argc == 5) && QByteArray(argv[1]) == "--order")
+        return order(QString::fromLocal8Bit(argv[2]), atoi(argv[3]), argc == 5 ? atoi(argv[4]) : 0);
+    if (argc == 5 && QByteArray(argv[1]) == "--truth")
+        return truth(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
     if (argc == 4 && QByteArray(argv[1]) == "--check")
         return check(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     if (argc == 3 && QByteArray(argv[1]) == "--status-lines") {

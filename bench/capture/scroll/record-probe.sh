@@ -15,6 +15,14 @@
 #                                 the first ones loaded; lazyfresh: captured right after the
 #                                 reload), a canvas redrawn every frame (300 or 400 px tall), a
 #                                 sticky table header whose text changes
+#   photos photosfresh photosfade photosfadefresh shrink table fixedbg
+#                                 the same at a usual window size (KX_SCREENS=1100x960x24):
+#                                 photographs with grain in every row (600x300 to 960x540) that
+#                                 load 200-500 ms after they show, first ones loaded or right after
+#                                 a fresh load, with or without a 0.6 s fade (checked against the
+#                                 photo files themselves: --truth); a sticky header that shrinks
+#                                 with a transition; a plain-text table under a sticky header whose
+#                                 text changes; text over a fixed background photo
 #   less lesshand man journal     xterm (alternateScroll) with less -M and a "lines a-b/N" prompt,
 #                                 auto; the same scrolled by hand with the pointer resting on
 #                                 the status line; man bash, auto; a 2,000-line journal in less
@@ -84,6 +92,11 @@ for i in range(1,601): print(f'log row {i:4d}: ' + ' '.join(random.choice(w) for
 esac
 
 python3 "$(dirname "$0")/probe-page.py" ${KIND%fresh} > $W/page.html
+# Photographs with texture in every row: a plasma with grain, one seed each.
+for n in $(seq 0 14); do
+  case $((n % 3)) in 0) size=600x300 ;; 1) size=800x400 ;; *) size=960x540 ;; esac
+  convert -seed $((n + 3)) -size $size plasma:fractal -attenuate 0.4 +noise Gaussian -strip $W/photo-$n.png
+done
 # Served from loopback only, as a page from a server is (not file://).
 python3 -u -m http.server 0 --bind 127.0.0.1 --directory $W > $W/http.log 2>&1 &
 SRV=$!
@@ -100,8 +113,8 @@ sleep 3
 for i in $(seq $RUNS); do
   xdotool windowactivate --sync $FW; xdotool key ctrl+Home
   case $KIND in
-    lazy) xdotool key F5; sleep 3; xdotool key ctrl+Home; sleep 1.5 ;;  # the first photos loaded
-    lazyfresh) sleep 1; xdotool key F5; sleep 0.3 ;;                    # none loaded yet
+    lazy|photos|photosfade) xdotool key F5; sleep 3; xdotool key ctrl+Home; sleep 1.5 ;;  # the first photos loaded
+    *fresh) sleep 1; xdotool key F5; sleep 0.3 ;;                                       # none loaded yet
     *) sleep 1.5 ;;
   esac
   eval $(xdotool getwindowgeometry --shell $FW)
@@ -110,6 +123,11 @@ for i in $(seq $RUNS); do
   line=$($R $X $Y $WIDTH $HEIGHT $OUT-$i 2>/dev/null)
   title=$(xdotool getwindowname $FW)
   regions=$(echo "$title" | sed -n 's/.* R=\([^ ]*\).*/\1/p')
-  echo "run $i ${title%% R=*} $line $($R --check $OUT-$i "${regions:-;}")"
+  echo "$title" > $OUT-$i/title.txt
+  case $K in
+    photos*) echo "run $i ${title%% R=*} $line $($R --truth $OUT-$i "${regions:-;}" $W)" ;;
+    table|shrink) echo "run $i ${title%% R=*} $line $($R --check $OUT-$i ";") $($R --order $OUT-$i 0 100)" ;;
+    *) echo "run $i ${title%% R=*} $line $($R --check $OUT-$i "${regions:-;}")" ;;
+  esac
 done
 kill $SRV
