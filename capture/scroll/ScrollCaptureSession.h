@@ -49,6 +49,7 @@ public:
         QImage frame;                    // first, add, maskAnimationIn
         int expectedDy = 0;              // add
         VerticalStitcher::RowMask rows;  // first and add: the unstable rows; maskAnimated: those rows
+        bool lookBack = false;           // add: the session can scroll back (auto mode)
     };
 
     // Where frames, wheel clicks and keys come from; the defaults are the real ones.
@@ -156,7 +157,7 @@ private:
     void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
     void after(int ms, std::function<void()> next);
     void record(StitchCall::Kind kind, const QImage& frame = {}, int expectedDy = 0,
-                const VerticalStitcher::RowMask& rows = {}) const;
+                const VerticalStitcher::RowMask& rows = {}, bool lookBack = false) const;
     // The stitcher's, recorded; false when there was no provisional step.
     bool dropProvisionalStep();
 

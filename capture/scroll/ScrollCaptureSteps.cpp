@@ -126,6 +126,25 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
                 model_.setStatus(kx::tr("Reached the end", "Elérte a végét", "Ende erreicht"));
         }
         afterStep();
+    } else if (outcome.stale) {
+        // A part of the page above the view changed since its rows were kept (a photo that
+        // loaded late): back at the last frame's view it shows whole, as it is now, and is
+        // taken again from there. The step's size was not the trouble.
+        ++misses_;
+        wheelTrusted_ = false;
+        dropProvisionalStep();
+        postScroll(-scrollStep_);
+        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+            if (!frame || !stitcher_) {
+                afterStep();
+                return;
+            }
+            add(*frame, 0, [this](VerticalStitcher::Outcome) {
+                if (misses_ >= 4)
+                    giveUp();
+                afterStep();
+            });
+        });
     } else if (outcome.changing) {
         // A part of the page that keeps changing runs from above the view into the rows the
         // step adds: no frame shows it whole, and the image ends before it.
@@ -315,7 +334,26 @@ void ScrollCaptureSession::manualStep()
                 model_.setWarning(std::nullopt);
                 model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                         "Aufnahme… weiter scrollen"));
-            } else if (outcome.changing) {
+            } else if (outcome.stale) {
+        // A part of the page above the view changed since its rows were kept (a photo that
+        // loaded late): back at the last frame's view it shows whole, as it is now, and is
+        // taken again from there. The step's size was not the trouble.
+        ++misses_;
+        wheelTrusted_ = false;
+        dropProvisionalStep();
+        postScroll(-scrollStep_);
+        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+            if (!frame || !stitcher_) {
+                afterStep();
+                return;
+            }
+            add(*frame, 0, [this](VerticalStitcher::Outcome) {
+                if (misses_ >= 4)
+                    giveUp();
+                afterStep();
+            });
+        });
+    } else if (outcome.changing) {
                 stopEarly(changingNote());
             } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
                 model_.setWarning(kx::tr("Scroll slower or only downwards",

@@ -282,17 +282,20 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
     changingInView_ =
         2 * int(std::count(unstable.begin(), unstable.end(), VerticalStitcher::kAnimated)) > frame.height();
-    record(StitchCall::Kind::add, frame, expectedDy, unstable);
+    // Only auto mode can scroll back to look at a part of the page again.
+    const bool lookBack = model_.autoScroll();
+    record(StitchCall::Kind::add, frame, expectedDy, unstable, lookBack);
+    stitcher_->setLookBack(lookBack);
     watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
         return st->add(frame, expectedDy, unstable);
     }));
 }
 
 void ScrollCaptureSession::record(StitchCall::Kind kind, const QImage& frame, int expectedDy,
-                                  const VerticalStitcher::RowMask& rows) const
+                                  const VerticalStitcher::RowMask& rows, bool lookBack) const
 {
     if (env_.record)
-        env_.record(StitchCall{kind, frame, expectedDy, rows});
+        env_.record(StitchCall{kind, frame, expectedDy, rows, lookBack});
 }
 
 bool ScrollCaptureSession::dropProvisionalStep()

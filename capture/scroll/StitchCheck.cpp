@@ -187,6 +187,26 @@ int backgroundLevel(const StitchSignature& sig)
     return int(std::max_element(counts[0].begin(), counts[0].end()) - counts[0].begin());
 }
 
+int groundLevel(const StitchSignature& sig)
+{
+    // The level of the rows that are one level all across (the gaps between lines): a large
+    // placeholder or photo may cover more samples than the page's own ground.
+    std::array<int, 256> flat{};
+    std::size_t flatRows = 0;
+    const std::size_t rows = sig.rows.size() / S;
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::uint8_t* row = sig.rows.data() + r * S;
+        const auto [low, high] = std::minmax_element(row, row + S);
+        if (*high - *low <= kExactLevels) {
+            ++flat[row[0]];
+            ++flatRows;
+        }
+    }
+    if (flatRows > 0 && flatRows * 20 >= rows)
+        return int(std::max_element(flat.begin(), flat.end()) - flat.begin());
+    return backgroundLevel(sig);
+}
+
 }  // namespace stitch
 
 using namespace stitch;

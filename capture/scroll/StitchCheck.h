@@ -123,5 +123,9 @@ struct CheckBuffers {
 
 // The most common sample value: the page's background.
 int backgroundLevel(const StitchSignature& sig);
+// The level of most rows that are one level all across (the page's ground between lines of
+// text), or else backgroundLevel(): a frame mostly covered by a photo or its placeholder has
+// that as its most common level.
+int groundLevel(const StitchSignature& sig);
 
 }  // namespace kx::stitch

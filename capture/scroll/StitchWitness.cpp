@@ -28,9 +28,12 @@ enum class Witness { agrees, differs, unseen, hidden };
 std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignature& next,
                                                               const RowMask& mask, int dy, int top,
                                                               int bodyEnd, int end,
-                                                              const std::vector<Box>& boxes, bool* torn) const
+                                                              const std::vector<Box>& boxes, bool* torn,
+                                                              bool* stale) const
 {
     *torn = false;
+    if (stale)
+        *stale = false;
     const int R = height_;
     // Kept row of last-frame row r: before the first step the first frame is all there is.
     const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
@@ -79,7 +82,7 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
     int bg = -1;  // the page's background, once needed
     auto shows = [&](int k) {
         if (bg < 0)
-            bg = backgroundLevel(reference_);
+            bg = groundLevel(reference_);
         for (int s = 0; s < S; ++s)
             if (!close(next.row(k)[s], std::uint8_t(bg)))
                 return true;
@@ -142,11 +145,26 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
             // From above the frame into the rows it adds: no frame shows it whole.
             *torn = true;
             return {};
+        } else if (stale && !animating(mask, dy, from, to)) {
+            // It reaches above the frame, and changed once its rows were kept (a photo that
+            // loaded as it scrolled up): the kept rows show it as it was. The view of the last
+            // frame, looked at again, shows it whole as it is now.
+            *stale = true;
         }
-        // Otherwise it reaches above the frame: the kept rows, which the last frame agreed
-        // with, show it in one state and stay.
+        // Otherwise the kept rows show it in one state (a spinner at the top) and stay.
     }
     return out;
+}
+
+bool VerticalStitcher::animating(const RowMask& mask, int dy, int from, int to) const
+{
+    for (int k = std::max(from, 0); k < std::min(to, height_); ++k) {
+        const char now = mask[std::size_t(k)];
+        const char before = k + dy < height_ ? referenceMask_[std::size_t(k + dy)] : char(0);
+        if (now == kAnimated || now == kCarried || before == kAnimated || before == kCarried)
+            return true;
+    }
+    return false;
 }
 
 VerticalStitcher::RowMask VerticalStitcher::comparedInReference() const
@@ -195,7 +213,7 @@ void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature
     }
     bool torn = false;
     const std::vector<Rows> retakes =
-        witness(next, mask, 0, topBand_, height_ - bottomBand_, contentEnd_, lastBoxes_, &torn);
+        witness(next, mask, 0, topBand_, height_ - bottomBand_, contentEnd_, lastBoxes_, &torn, nullptr);
     if (retakes.empty())
         return;
     const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);

@@ -70,6 +70,21 @@ std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, i
 
 }  // namespace
 
+bool VerticalStitcher::sameInPlace(const StitchSignature& next, const Box& box, int bg) const
+{
+    int shown = 0, same = 0;
+    for (int r = std::max(box.top, 0); r < std::min(box.bottom, height_); ++r)
+        for (int s = box.left; s <= box.right; ++s) {
+            const std::uint8_t a = next.row(r)[s], b = reference_.row(r)[s];
+            if (close(a, std::uint8_t(bg)) && close(b, std::uint8_t(bg)))
+                continue;
+            ++shown;
+            same += close(a, b);
+        }
+    // Its margin and what shows through it differ; coincidences over a flat colour are sparse.
+    return shown > 0 && 3 * same >= 2 * shown;
+}
+
 void VerticalStitcher::clearSettled(RowMask& mask)
 {
     // Rows that stood still in the frame are the page from now on: the next match uses them.
@@ -106,20 +121,33 @@ VerticalStitcher::~VerticalStitcher() = default;
 VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expectedDy, RowMask mask)
 {
     Outcome out = match(frame, expectedDy, mask, 0);
+    // A fit that showed a part above the frame changed since its rows were kept says so,
+    // unless a later look fits without it.
+    bool stale = out.stale;
+    auto again = [&](Outcome o) {
+        stale = stale || o.stale;
+        out = o;
+    };
     // A fixed header or footer may cast a drop shadow on the content scrolling past it: rows
     // that neither stay nor move with the page. When nothing fits, once more without them.
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, mask, kShadowRows);
+        again(match(frame, expectedDy, mask, kShadowRows));
     // A line at the bottom edge that changes in place (a pager's status line) neither stays nor
     // moves: when nothing fits yet, once more without the rows where one may be.
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, mask, kShadowRows, kEdgeLineRows);
+        again(match(frame, expectedDy, mask, kShadowRows, kEdgeLineRows));
     // The same at the top edge (a header line whose counter changes).
     if (out.kind == Outcome::Kind::noMatch)
-        out = match(frame, expectedDy, mask, kShadowRows, 0, kEdgeLineRows);
+        again(match(frame, expectedDy, mask, kShadowRows, 0, kEdgeLineRows));
+    if (out.kind == Outcome::Kind::noMatch)
+        out.stale = stale && !out.changing;
+    // Looked at once more, a part that changes again is an animation the settling saw still:
+    // the kept rows show it in one state.
+    lookedBack_ = lookedBack_ || out.stale;
     // No shift fits because parts of the page changed at their place while the view stood
     // still (photos that loaded at the end): the view has not moved.
-    if (out.kind == Outcome::Kind::noMatch && !out.changing && changedInPlaceOnly(frame, mask, false))
+    if (out.kind == Outcome::Kind::noMatch && !out.changing && !out.stale &&
+        changedInPlaceOnly(frame, mask, false))
         out = Outcome::noChange();
     return out;
 }
@@ -385,6 +413,15 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
             boxes = std::move(found);
     stillBoxes(next, mask, dy, top, bg, boxes);
     unseenBoxes(next, mask, dy, top, bg, boxes);
+    // Where parts of the page changed at their place while the view stood (a photo over its
+    // placeholder), anything of the placeholder's level looks as if it stayed: there a box that
+    // floats must show mostly the same picture at its place in both frames.
+    std::erase_if(boxes, [&](const Box& b) {
+        bool settled = false;
+        for (int r = std::max(b.top, 0); r < std::min(b.bottom, R) && !settled; ++r)
+            settled = mask[std::size_t(r)] == kSettled;
+        return settled && !sameInPlace(next, b, bg);
+    });
     int floatTop = R, floatBottom = 0;
     for (const Box& box : boxes) {
         floatTop = std::min(floatTop, box.top);
@@ -438,12 +475,15 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     // loaded, an animation) are taken again whole from this frame; not on a guess, which may
     // be taken back.
     const int kept = steps_ == 0 ? R - band : contentEnd_;
-    bool torn = false;
+    bool torn = false, stale = false;
     const std::vector<Rows> retakes =
-        provisional ? std::vector<Rows>{} : witness(next, mask, dy, top, R - band, kept, boxes, &torn);
-    if (torn) {
+        provisional ? std::vector<Rows>{}
+                    : witness(next, mask, dy, top, R - band, kept, boxes, &torn,
+                              lookBack_ && !lookedBack_ ? &stale : nullptr);
+    if (torn || stale) {
         Outcome out = refuse();
-        out.changing = true;
+        out.changing = torn;
+        out.stale = stale && !torn;
         return out;
     }
     int added = 0;
@@ -470,6 +510,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
                 mask[std::size_t(k)] = kCarried;
     }
     ++steps_;
+    lookedBack_ = false;
     movedRows_ += dy;
     bottomBand_ = band;
     topBand_ = top;

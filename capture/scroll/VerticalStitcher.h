@@ -47,6 +47,10 @@ public:
         // Only for `noMatch`: the frame fits, but a part of the page changed at its place and
         // runs from above the frame into the rows it would add: no frame shows it whole.
         bool changing = false;
+        // Only for `noMatch`, when the caller can look back: the frame fits, but a part of the
+        // page that runs above it changed since its rows were kept (a photo that loaded late).
+        // The last frame's view, looked at again and added, takes it again whole.
+        bool stale = false;
 
         static Outcome appended(int dy) { return {Kind::appended, dy}; }
         static Outcome noChange() { return {Kind::noChange}; }
@@ -85,6 +89,9 @@ public:
     bool maskAnimationIn(const QImage& frame);
     // Rows set in `rows` animate at their place on screen: masked in the last accepted frame too.
     void maskAnimated(const RowMask& rows);
+    // Whether the caller can scroll back to the last frame's view (auto mode): then a step is
+    // refused while a part of the page above the frame is kept as it was before it changed.
+    void setLookBack(bool can) { lookBack_ = can; }
 
     // Whether the last accepted step is provisional, and taking it back (the state is then
     // as before that step). False when there is none.
@@ -123,6 +130,8 @@ private:
     };
     struct Snapshot;
     static void clearSettled(RowMask& mask);
+    // Whether most of what `box` shows of `next` is as the last frame shows it there.
+    bool sameInPlace(const StitchSignature& next, const Box& box, int bg) const;
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
     // least `need` of them compared, the last frame's rows outside `refMask`; `boxes`
     // (optional) gets what floats in place.
@@ -184,8 +193,12 @@ private:
     // part of the page changed at its place. The parts of `next` to take again, each shown from
     // its top; a part that runs from above `next` down into the rows it adds cannot be taken
     // whole from any frame: `torn`.
+    // A part that runs above `next` and changed since its rows were kept, not seen animating,
+    // makes `stale` (when given) true.
     std::vector<Rows> witness(const StitchSignature& next, const RowMask& mask, int dy, int top, int bodyEnd,
-                              int end, const std::vector<Box>& boxes, bool* torn) const;
+                              int end, const std::vector<Box>& boxes, bool* torn, bool* stale) const;
+    // Whether rows [from, to) of `next`, or where they were in the last frame, were seen animating.
+    bool animating(const RowMask& mask, int dy, int from, int to) const;
     // Rows [from, to) of `frame` (`next` its signature) replace the kept rows that show the same
     // part of the page, last-frame rows shifted by `dy`.
     void retake(const QImage& frame, const StitchSignature& next, const RowMask& mask, int dy, Rows rows);
@@ -219,6 +232,8 @@ private:
     static constexpr int kTopLineRows = 64;
     std::vector<std::uint8_t> firstTop_;  // signature of the first frame's top rows
     int rightCut_ = 0;
+    bool lookBack_ = false;
+    bool lookedBack_ = false;  // a step was refused for a stale part since the last one taken
     // Of every kept row: its signature as its frame showed it, whether the pointer's rows
     // covered it there, and the samples a box floated over (rows [from, to) of the kept rows).
     struct KeptBox {

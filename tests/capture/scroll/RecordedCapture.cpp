@@ -61,6 +61,8 @@ bool writeCall(const QString& dir, const StitchCall& call, int index, std::map<Q
             break;
         case Kind::add:
             line = QStringLiteral("add %1 %2 %3").arg(png).arg(call.expectedDy).arg(encodeMask(call.rows));
+            if (call.lookBack)
+                line += QStringLiteral(" back");
             break;
         case Kind::maskAnimated:
             line = QStringLiteral("animated %1").arg(encodeMask(call.rows));
@@ -94,8 +96,8 @@ std::vector<StitchCall> readCalls(const QString& dir)
         StitchCall c;
         if (f[0] == QLatin1String("first") && f.size() == 3)
             c = {Kind::first, image(f[1]), 0, decodeMask(f[2])};
-        else if (f[0] == QLatin1String("add") && f.size() == 4)
-            c = {Kind::add, image(f[1]), f[2].toInt(), decodeMask(f[3])};
+        else if (f[0] == QLatin1String("add") && (f.size() == 4 || (f.size() == 5 && f[4] == QLatin1String("back"))))
+            c = {Kind::add, image(f[1]), f[2].toInt(), decodeMask(f[3]), f.size() == 5};
         else if (f[0] == QLatin1String("animated") && f.size() == 2)
             c = {Kind::maskAnimated, {}, 0, decodeMask(f[1])};
         else if (f[0] == QLatin1String("animationIn") && f.size() == 2)
@@ -126,6 +128,7 @@ Replay replay(const std::vector<StitchCall>& calls)
             return {};
         switch (c.kind) {
             case Kind::add:
+                st->setLookBack(c.lookBack);
                 out.outcomes.push_back(st->add(c.frame, c.expectedDy, c.rows));
                 break;
             case Kind::maskAnimated:

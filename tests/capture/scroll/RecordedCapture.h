@@ -1,7 +1,8 @@
 #pragma once
 // A scrolling capture as the session handed it to the stitcher, kept in a folder: calls.txt
 // lists the calls in order, one a line, and every frame is a PNG beside it:
-//   first FILE MASK | add FILE EXPECTED_DY MASK | animated MASK | animationIn FILE | drop
+//   first FILE MASK | add FILE EXPECTED_DY MASK [back] | animated MASK | animationIn FILE | drop
+// ("back": the session could scroll back, in auto mode)
 // MASK is "-" (none) or runs "value*count,...", one value per frame row.
 #include "capture/scroll/ScrollCaptureSession.h"
 
