@@ -129,9 +129,8 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
     } else if (outcome.stale) {
         // A part of the page above the view changed since its rows were kept (a photo that
         // loaded late): back at the last frame's view it shows whole, as it is now, and is
-        // taken again from there. The step's size was not the trouble.
-        ++misses_;
-        wheelTrusted_ = false;
+        // taken again from there. Neither the step's size nor the wheel was the trouble, and
+        // the stitcher asks for this once between two steps it takes: no miss.
         dropProvisionalStep();
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
@@ -139,11 +138,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
                 afterStep();
                 return;
             }
-            add(*frame, 0, [this](VerticalStitcher::Outcome) {
-                if (misses_ >= 4)
-                    giveUp();
-                afterStep();
-            });
+            add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
         });
     } else if (outcome.changing) {
         // A part of the page that keeps changing runs from above the view into the rows the
@@ -337,9 +332,8 @@ void ScrollCaptureSession::manualStep()
             } else if (outcome.stale) {
         // A part of the page above the view changed since its rows were kept (a photo that
         // loaded late): back at the last frame's view it shows whole, as it is now, and is
-        // taken again from there. The step's size was not the trouble.
-        ++misses_;
-        wheelTrusted_ = false;
+        // taken again from there. Neither the step's size nor the wheel was the trouble, and
+        // the stitcher asks for this once between two steps it takes: no miss.
         dropProvisionalStep();
         postScroll(-scrollStep_);
         settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
@@ -347,11 +341,7 @@ void ScrollCaptureSession::manualStep()
                 afterStep();
                 return;
             }
-            add(*frame, 0, [this](VerticalStitcher::Outcome) {
-                if (misses_ >= 4)
-                    giveUp();
-                afterStep();
-            });
+            add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
         });
     } else if (outcome.changing) {
                 stopEarly(changingNote());

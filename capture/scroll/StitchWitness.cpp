@@ -206,8 +206,7 @@ void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature
             firstFrame_ = frame;
             for (std::size_t r = 0; r < referenceMask_.size() && r < mask.size(); ++r)
                 referenceMask_[r] = referenceMask_[r] ? referenceMask_[r] : mask[r];
-            clearSettled(referenceMask_);
-            reference_ = next;
+                    reference_ = next;
         }
         return;
     }
@@ -224,7 +223,6 @@ void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature
     reference_ = next;
     for (std::size_t r = 0; r < referenceMask_.size() && r < mask.size(); ++r)
         referenceMask_[r] = referenceMask_[r] ? referenceMask_[r] : mask[r];
-    clearSettled(referenceMask_);
 }
 
 bool VerticalStitcher::changedInPlaceOnly(const QImage& frame, const RowMask& mask, bool stood)

@@ -85,12 +85,6 @@ bool VerticalStitcher::sameInPlace(const StitchSignature& next, const Box& box, 
     return shown > 0 && 3 * same >= 2 * shown;
 }
 
-void VerticalStitcher::clearSettled(RowMask& mask)
-{
-    // Rows that stood still in the frame are the page from now on: the next match uses them.
-    std::replace(mask.begin(), mask.end(), kSettled, char(0));
-}
-
 int VerticalStitcher::matchedColumns(int width)
 {
     // Overlay scroll bars are at most about 1/60 of a window wide, and never under 24 pixels
@@ -109,7 +103,6 @@ VerticalStitcher::VerticalStitcher(const QImage& first, RowMask unstable)
       columns_(matchedColumns(first.width()))
 {
     referenceMask_.resize(std::size_t(std::max(height_, 0)), 0);
-    clearSettled(referenceMask_);
     strips_.reset(width_, format_);
     firstTop_.assign(
         reference_.rows.begin(),
@@ -521,7 +514,6 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     topLine_ = topLine;
     std::swap(reference_, scratch_);
     referenceMask_ = std::move(mask);
-    clearSettled(referenceMask_);
     lastDy_ = dy;
     undo_ = std::move(undo);  // a step that follows a provisional one confirms it
     Outcome out = Outcome::appended(dy);

@@ -71,8 +71,9 @@ public:
     // Set by the stitcher: animated rows of the frame before, where the content took them.
     static constexpr char kCarried = 3;
     // Rows that changed at their place while the view stood (a photo that loaded or faded in)
-    // and then stood still: the frame shows them as they now are, but the frame before shows
-    // them otherwise, so they stay out of this match. Nothing animates there.
+    // and then stood still: the frame shows them as they now are, but they may change again
+    // (a pulse seen at one of its ends), so they stay out of the match as animated rows do.
+    // Nothing is known to animate there.
     static constexpr char kSettled = 4;
 
     explicit VerticalStitcher(const QImage& first, RowMask unstable = {});
@@ -129,7 +130,6 @@ private:
         std::uint64_t counted = 0, differing = 0;
     };
     struct Snapshot;
-    static void clearSettled(RowMask& mask);
     // Whether most of what `box` shows of `next` is as the last frame shows it there.
     bool sameInPlace(const StitchSignature& next, const Box& box, int bg) const;
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
