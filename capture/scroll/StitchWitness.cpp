@@ -201,12 +201,18 @@ void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature
     if (undo_)
         return;  // a guess, which may be taken back
     if (steps_ == 0) {
-        // Nothing is stitched yet: a newer view of the same place replaces the first.
-        if (frame != firstFrame_) {
+        // Nothing is stitched yet: a newer view of the same place replaces the first, once rows
+        // the masks leave free show what changed. A view that moved by whole lines of identical
+        // rows differs only where the pointer or a box is: it would replace the page's top.
+        bool changed = false;
+        for (int r = 0; r < height_ && !changed; ++r)
+            changed = !mask[std::size_t(r)] && !referenceMask_[std::size_t(r)] &&
+                      rowMaxDifference(next.row(r), reference_.row(r)) > kExactLevels;
+        if (changed) {
             firstFrame_ = frame;
             for (std::size_t r = 0; r < referenceMask_.size() && r < mask.size(); ++r)
                 referenceMask_[r] = referenceMask_[r] ? referenceMask_[r] : mask[r];
-                    reference_ = next;
+            reference_ = next;
         }
         return;
     }

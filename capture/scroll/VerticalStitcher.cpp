@@ -7,6 +7,7 @@
 #include "capture/scroll/StitcherInternals.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -70,6 +71,47 @@ std::vector<Run> unmaskedRuns(const VerticalStitcher::RowMask& mask, int from, i
 
 }  // namespace
 
+namespace {
+
+// The level most samples of row `r` of signature rows `rows` have.
+int groundOf(const std::vector<std::uint8_t>& rows, int r)
+{
+    std::array<int, 256> count{};
+    for (int s = 0; s < S; ++s)
+        ++count[rows[std::size_t(r) * S + std::size_t(s)]];
+    return int(std::max_element(count.begin(), count.end()) - count.begin());
+}
+
+}  // namespace
+
+bool VerticalStitcher::barBelow(const StitchSignature& next, int bar) const
+{
+    // The same ground over as many rows, lower down in the last frame: the bar at its own place.
+    const int level = groundOf(next.rows, 0);
+    for (int r = 1, run = 0; r < height_; ++r) {
+        run = std::abs(groundOf(reference_.rows, r) - level) <= kExactLevels ? run + 1 : 0;
+        if (std::abs(run - bar) <= kExactLevels && (r + 1 >= height_ ||
+                                                    std::abs(groundOf(reference_.rows, r + 1) - level) > kExactLevels))
+            return true;
+    }
+    return false;
+}
+
+int VerticalStitcher::barRows(const std::vector<std::uint8_t>& rows, int bg)
+{
+    auto ground = [&](int r) { return groundOf(rows, r); };
+    const int n = std::min(int(rows.size() / S), kTopLineRows);
+    if (n < 1)
+        return 0;
+    const int bar = ground(0);
+    if (std::abs(bar - bg) <= kExactLevels)
+        return 0;
+    int r = 1;
+    while (r < n && std::abs(ground(r) - bar) <= kExactLevels)
+        ++r;
+    return r;
+}
+
 bool VerticalStitcher::sameInPlace(const StitchSignature& next, const Box& box, int bg) const
 {
     int shown = 0, same = 0;
@@ -132,6 +174,13 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     // The same at the top edge (a header line whose counter changes).
     if (out.kind == Outcome::Kind::noMatch)
         again(match(frame, expectedDy, mask, kShadowRows, 0, kEdgeLineRows));
+    // A bar that stuck to the top edge once the page scrolled (a table's header whose text says
+    // which rows show): the last frame shows it at its own place, lower down, and the kept rows
+    // have it there; here it is left out of the match.
+    if (out.kind == Outcome::Kind::noMatch)
+        if (Outcome o = match(frame, expectedDy, mask, kShadowRows, 0, 0, true);
+            o.kind != Outcome::Kind::noMatch || o.changing || o.stale)
+            again(o);
     if (out.kind == Outcome::Kind::noMatch)
         out.stale = stale && !out.changing;
     // Looked at once more, a part that changes again is an animation the settling saw still:
@@ -146,7 +195,7 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
 }
 
 VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expectedDy, RowMask mask,
-                                                  int shadow, int edge, int edgeTop)
+                                                  int shadow, int edge, int edgeTop, bool stuck)
 {
     if (frame.isNull() || frame.width() != width_ || frame.height() != height_ || height_ < 1)
         return Outcome::noMatch();
@@ -168,6 +217,15 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         return unchanged();
     }
 
+    if (stuck) {
+        // Only a bar the last frame does not show at the top, no taller than a header.
+        const int bg = backgroundLevel(reference_);
+        const int bar = barRows(next.rows, bg);
+        if (bar < kMinShadowBand || bar > R / 10 || barRows(reference_.rows, bg) > 0 ||
+            !barBelow(next, bar))
+            return Outcome::noMatch();
+        edgeTop = bar + kMinShadowBand;  // with its border or shadow
+    }
     const int top = std::max(std::min(edgeTop, R / 10), fixedRowsFromTop(next, shadow));
     // Once a step has measured the bottom band, rows that merely look alike at the bottom of
     // two frames (blank margins) stay in the match.
@@ -176,7 +234,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
                  steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10));
     if (edge > 0 && !edgeLineInPlace(next, R - std::min(edge, R / 10), R, backgroundLevel(reference_)))
         return Outcome::noMatch();
-    if (edgeTop > 0 && !edgeLineInPlace(next, 0, std::min(edgeTop, R / 10), backgroundLevel(reference_)))
+    if (edgeTop > 0 && !stuck && !edgeLineInPlace(next, 0, std::min(edgeTop, R / 10), backgroundLevel(reference_)))
         return Outcome::noMatch();
     const int usable = R - top - bottom;
     const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
@@ -435,7 +493,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     int topLine = std::min(above, changingEdge(next, mask, dy, true, &beforeContent));
     if (!beforeContent || !edgeLineInPlace(next, 0, topLine, bg) || !changedInPlace(next, topLine, dy))
         topLine = edgeTop > 0 ? 0 : topLine_;
-    if ((edge > 0 && changing == 0) || (edgeTop > 0 && topLine == 0))
+    if ((edge > 0 && changing == 0) || (edgeTop > 0 && !stuck && topLine == 0))
         return refuse();
     int band = std::min(bandLimit, std::max({bottom, disturbedBottom(next, mask, dy, top, boxes), changing}));
     if (floatTop < R) {
@@ -509,7 +567,10 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     topBand_ = top;
     // A line that stuck to the top only once the page scrolled (a table's sticky header) is at
     // its own place in the first frame: it is drawn there, once, not over the page's top.
-    if (topLine > 0 && !edgeLineInPlace(next, 0, topLine, bg, firstTop_))
+    // A bar of another height there (a header that shrank once the page scrolled) is another
+    // state of the header: the first frame's is kept whole.
+    if (topLine > 0 && (!edgeLineInPlace(next, 0, topLine, bg, firstTop_) ||
+                        std::abs(barRows(next.rows, bg) - barRows(firstTop_, bg)) > kExactLevels))
         topLine = 0;
     topLine_ = topLine;
     std::swap(reference_, scratch_);

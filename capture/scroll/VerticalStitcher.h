@@ -130,6 +130,12 @@ private:
         std::uint64_t counted = 0, differing = 0;
     };
     struct Snapshot;
+    // Rows from the top of signature `rows` whose ground is the level of the first one's, when
+    // that is not the page's background `bg` (a header bar); at most kTopLineRows.
+    static int barRows(const std::vector<std::uint8_t>& rows, int bg);
+    // Whether the last frame shows a bar of `bar` rows on the ground of `next`'s top row lower
+    // down: a header that stuck to the top edge of `next` once the page scrolled.
+    bool barBelow(const StitchSignature& next, int bar) const;
     // Whether most of what `box` shows of `next` is as the last frame shows it there.
     bool sameInPlace(const StitchSignature& next, const Box& box, int bg) const;
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
@@ -149,9 +155,10 @@ private:
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
     // `add` once, with the rows a fixed band's shadow may cover (0: none) and at least `edge`
-    // rows at the bottom (`edgeTop` at the top) left out of the match.
+    // rows at the bottom (`edgeTop` at the top) left out of the match; `stuck`: the rows of a
+    // bar at the top edge that the last frame does not show there.
     Outcome match(const QImage& frame, int expectedDy, RowMask mask, int shadow, int edge = 0,
-                  int edgeTop = 0);
+                  int edgeTop = 0, bool stuck = false);
     // Rows that stayed put at the top (bottom), and `shadow` more below (above) them.
     int fixedRowsFromTop(const StitchSignature& next, int shadow) const;
     int fixedRowsFromBottom(const StitchSignature& next, int shadow) const;
@@ -229,7 +236,7 @@ private:
     int columns_ = 0;     // matchedColumns(width_)
     int topBand_ = 0;     // fixed rows at the top at the last accepted step
     int topLine_ = 0;     // rows of a line at the top that changes in place: drawn from the last frame
-    static constexpr int kTopLineRows = 64;
+    static constexpr int kTopLineRows = 160;
     std::vector<std::uint8_t> firstTop_;  // signature of the first frame's top rows
     int rightCut_ = 0;
     bool lookBack_ = false;
