@@ -178,6 +178,7 @@ void ScrollCaptureSession::begin(const QImage& first)
     record(StitchCall::Kind::first, first, 0, unstable);
     stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
     firstFrame_ = lastAccepted_ = lastGrab_ = first;
+    confirmedHeight_ = first.height();  // settled, or given
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());
     step();

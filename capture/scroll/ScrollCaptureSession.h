@@ -154,7 +154,9 @@ private:
     // Remembers the runs of `sighted` rows of `frame` that changed in place while it settled;
     // where an earlier settling saw the same picture change at those rows, it animates there.
     void sight(const QImage& frame, const VerticalStitcher::RowMask& sighted);
-    void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler);
+    // `settled`: the frame is the last of grabs that showed the view alike (not one grab by hand).
+    void add(const QImage& frame, int expectedDy, std::function<void(VerticalStitcher::Outcome)> handler,
+             bool settled = true);
     void after(int ms, std::function<void()> next);
     void record(StitchCall::Kind kind, const QImage& frame = {}, int expectedDy = 0,
                 const VerticalStitcher::RowMask& rows = {}, bool lookBack = false) const;
@@ -208,6 +210,8 @@ private:
     QString note_;
     std::optional<CaptureError> failure_;
     bool ended_ = false;
+    bool lookedAtLast_ = false;  // the last view was grabbed once more before the end
+    qint64 confirmedHeight_ = 0;  // rows of the stitched image that two grabs showed alike
     Completion done_;
 };
 

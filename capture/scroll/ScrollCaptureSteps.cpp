@@ -351,7 +351,8 @@ void ScrollCaptureSession::manualStep()
                                          "Langsamer oder nur nach unten scrollen"));
             }
             after(env_.settleMs, [this] { afterStep(); });
-        });
+        },
+            false);
     });
 }
 
@@ -370,6 +371,20 @@ void ScrollCaptureSession::end()
 {
     if (ended_)
         return;
+    // The last view's new rows were seen once: looked at again once it stands still (a photo
+    // that was still fading in), unless two still frames have just shown it.
+    if (!lookedAtLast_ && !cancelled_ && !failure_ && stitcher_ && !screenGone_ &&
+        lastOutcome_ != VerticalStitcher::Outcome::Kind::noChange) {
+        lookedAtLast_ = true;
+        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+            if (!frame || cancelled_) {
+                end();
+                return;
+            }
+            add(*frame, 0, [this](VerticalStitcher::Outcome) { end(); });
+        });
+        return;
+    }
     ended_ = true;
     Result result;
     if (cancelled_) {
@@ -391,6 +406,12 @@ void ScrollCaptureSession::end()
         // Identical lines from the first screen on: nothing was placed because nothing could be.
         if (stitcher_ && stitcher_->acceptedSteps() == 0 && repeatsItself(firstFrame_))
             stopEarly(repeatNote());
+        // Rows a single grab by hand showed, which the last look did not show again (a photo
+        // still fading in as it came into view, the view moved on): the image ends above them.
+        if (lookedAtLast_ && stitcher_ && stitcher_->stitchedHeight() > confirmedHeight_ && confirmedHeight_ > 0) {
+            stitcher_->cutAt(int(confirmedHeight_));
+            stopEarly(followNote());
+        }
         result.image = stitcher_ ? stitcher_->finish() : QImage();
         if (result.image.isNull())
             result.error = CaptureError::failed(

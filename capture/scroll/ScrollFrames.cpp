@@ -260,7 +260,7 @@ bool ScrollCaptureSession::knownAnimation(const VerticalStitcher::RowMask& chang
 }
 
 void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
-                               std::function<void(VerticalStitcher::Outcome)> handler)
+                               std::function<void(VerticalStitcher::Outcome)> handler, bool settled)
 {
     if (!stitcher_) {
         handler(VerticalStitcher::Outcome::noMatch());
@@ -268,7 +268,8 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     }
     auto* watcher = new QFutureWatcher<VerticalStitcher::Outcome>(this);
     lastGrab_ = frame;
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler, frame] {
+    const qint64 before = stitcher_->stitchedHeight();
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler, frame, settled, before] {
         const VerticalStitcher::Outcome outcome = watcher->result();
         watcher->deleteLater();
         if (outcome.kind == VerticalStitcher::Outcome::Kind::appended) {
@@ -276,6 +277,17 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
             model_.setFrames(stitcher_->acceptedSteps() + 1);
             model_.setHeight(int(stitcher_->stitchedHeight()));
         }
+        // Rows two grabs showed alike: a settled frame's (its last two grabs), or, of a single
+        // grab, those the frame before showed too (but for what it took again); a still view
+        // shows them all once more.
+        using Kind = VerticalStitcher::Outcome::Kind;
+        const qint64 retaken = outcome.retakenFrom >= 0 ? outcome.retakenFrom : stitcher_->stitchedHeight();
+        if (settled && outcome.kind != Kind::noMatch)
+            confirmedHeight_ = stitcher_->stitchedHeight();
+        else if (outcome.kind == Kind::noChange)
+            confirmedHeight_ = std::min(stitcher_->stitchedHeight(), retaken);
+        else if (outcome.kind == Kind::appended)
+            confirmedHeight_ = std::min(before, retaken);
         handler(outcome);
     });
     // The stitcher is shared with the task, so a session torn down mid-match is safe.

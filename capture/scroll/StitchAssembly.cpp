@@ -2,6 +2,7 @@
 // The rows the result is made of: kept as steps are accepted, taken back with a provisional
 // step, and assembled once at the end.
 
+#include "capture/scroll/StitchCheck.h"
 #include "capture/scroll/StitcherInternals.h"
 
 #include <algorithm>
@@ -101,11 +102,29 @@ QImage VerticalStitcher::finish()
     for (int r = 0; r < topLine_ && !tail_.isNull(); ++r)
         std::memcpy(result.scanLine(r), tail_.constScanLine(r), std::size_t(result.bytesPerLine()));
     tail_ = QImage();
+    if (cut_ > 0 && cut_ < result.height())
+        result = result.copy(0, 0, result.width(), cut_);
     if (rightCut_ > 0)
         result = result.copy(0, 0, width_ - rightCut_, result.height());
     if (colorSpace_.isValid())
         result.setColorSpace(colorSpace_);
     return result;
+}
+
+void VerticalStitcher::cutAbove(int row)
+{
+    // Row `row` of the last frame among the kept rows, then up to the page's ground above the
+    // part it belongs to.
+    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    int k = std::min(base + row, int(keptSignature_.size() / S));
+    const int bg = groundLevel(reference_);
+    auto shows = [&](int r) {
+        const std::uint8_t* sig = keptSignature_.data() + std::size_t(r) * S;
+        return std::any_of(sig, sig + S, [&](std::uint8_t v) { return !close(v, std::uint8_t(bg)); });
+    };
+    while (k > 0 && shows(k - 1))
+        --k;
+    cut_ = cut_ > 0 ? std::min(cut_, k) : k;
 }
 
 bool VerticalStitcher::dropProvisionalStep()

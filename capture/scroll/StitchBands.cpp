@@ -48,6 +48,7 @@ int VerticalStitcher::changingEdge(const StitchSignature& next, const RowMask& m
                                    bool* beforeContent) const
 {
     const int R = height_;
+    const int bg = backgroundLevel(reference_);
     int band = 0;
     for (int n = 0; n < R * 4 / 10; ++n) {
         const int r = atTop ? n : R - 1 - n;
@@ -67,8 +68,15 @@ int VerticalStitcher::changingEdge(const StitchSignature& next, const RowMask& m
                 *beforeContent = true;
             break;  // the content, moved on
         }
-        if (!moved)
-            band = n + 1;  // a blank row may be either: it joins the band only beyond one that is not
+        // A line whose text changes is a line or two; further from the edge only rows that stay
+        // are a band. Neither moved nor in place there is a part of the page that changed (a
+        // photo that loaded over its placeholder).
+        if (!inPlace && n >= 2 * kEdgeLineRows)
+            break;
+        // A blank or plain row (a photo's flat placeholder) may be either: it joins the band
+        // only beyond one that is not.
+        if (!moved && !(plainRow(next.row(r), bg) && plainRow(reference_.row(r), bg)))
+            band = n + 1;
     }
     return band;
 }

@@ -121,6 +121,27 @@ struct CheckBuffers {
     std::vector<Samples> inPlace, tell, differ, still;
 };
 
+// Whether samples [left, right] of a row (plainRow: all of them) show at most one level besides
+// the background `bg` (a blank row, a photo's flat placeholder): such samples look the same
+// moved or not and tell nothing.
+inline bool plainSamples(const std::uint8_t* row, int left, int right, int bg)
+{
+    int other = -1;
+    for (int s = left; s <= right; ++s) {
+        if (close(row[s], std::uint8_t(bg)))
+            continue;
+        if (other < 0)
+            other = row[s];
+        else if (!close(row[s], std::uint8_t(other)))
+            return false;
+    }
+    return true;
+}
+inline bool plainRow(const std::uint8_t* row, int bg)
+{
+    return plainSamples(row, 0, kSignatureSamples - 1, bg);
+}
+
 // The most common sample value: the page's background.
 int backgroundLevel(const StitchSignature& sig);
 // The level of most rows that are one level all across (the page's ground between lines of

@@ -44,10 +44,27 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
     // shows at that place of the page: those rows witness nothing.
     const int shadowed = top >= kMinShadowBand ? top + kShadowRows : top;
     const std::vector<char> fixed = fixedOnScreen(mask);
+    // Rows of this frame kept rows witness end here; past it, where this frame's rows just above
+    // lie under the pointer, what the last frame showed below its kept rows (seen, though not
+    // kept: a band that was a part of the page) witnesses a part that runs across the seam.
+    const int keptLast = std::min({bodyEnd, end - dy, R});
+    int lastSeen = keptLast;
     auto state = [&](int k) {
         const int r = k + dy;
         if (k < shadowed)
             return Witness::unseen;
+        if (k >= keptLast) {
+            if (mask[std::size_t(k)] == kPointer || referenceMask_[std::size_t(r)] == kPointer)
+                return Witness::unseen;
+            Samples skip;
+            for (const Box& b : boxes)
+                if ((k >= b.top && k < b.bottom) || (r >= b.top && r < b.bottom))
+                    skip.add(Samples::range(b.left, b.right));
+            for (int s = 0; s < S; ++s)
+                if (!skip.test(s) && !close(next.row(k)[s], reference_.row(r)[s]))
+                    return Witness::differs;
+            return Witness::agrees;
+        }
         // What animates fixed on screen (masked over about these rows in both frames) is not
         // the page; under the pointer's tint it is, but cannot be compared.
         if (fixed[std::size_t(k)])
@@ -89,7 +106,9 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         return false;
     };
     std::vector<Rows> out;
-    const int last = std::min({bodyEnd, end - dy, R});
+    if (steps_ > 0 && keptLast > top && state(keptLast - 1) == Witness::unseen)
+        lastSeen = std::min(bodyEnd, R - dy);
+    const int last = lastSeen;
     for (int k = top; k < last;) {
         while (k < last && state(k) != Witness::differs)
             ++k;
@@ -128,6 +147,8 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         // taken again in part it would be joined from two states. The kept rows, which the
         // last frame agreed with, stay; running into the rows this frame adds, nothing shows
         // it whole.
+        if (from >= keptLast)
+            continue;  // below every kept row: nothing kept to take again
         const bool nextToHidden = covered || (above > from - kRegionMargin && above > 0) ||
                                   (!intoNew && below < std::min(last, to + kRegionMargin));
         if (nextToHidden) {
@@ -140,12 +161,12 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         if (from >= top + kRegionMargin) {
             // This frame shows it from its top: it is taken whole from here, with the rows this
             // frame adds below it.
-            out.push_back({above, below});
+            out.push_back({above, std::min(below, keptLast)});  // rows past the kept ones are new anyway
         } else if (intoNew) {
             // From above the frame into the rows it adds: no frame shows it whole.
             *torn = true;
             return {};
-        } else if (stale && !animating(mask, dy, from, to)) {
+        } else if (stale && !animating(mask, dy, from, to) && changedBlock(next, dy, std::max(from, top), to)) {
             // It reaches above the frame, and changed once its rows were kept (a photo that
             // loaded as it scrolled up): the kept rows show it as it was. The view of the last
             // frame, looked at again, shows it whole as it is now.
@@ -154,6 +175,27 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         // Otherwise the kept rows show it in one state (a spinner at the top) and stay.
     }
     return out;
+}
+
+bool VerticalStitcher::changedBlock(const StitchSignature& next, int dy, int from, int to) const
+{
+    // Rows where a run of samples changed, more than a spot (a caret, a sample here and there).
+    constexpr int kRows = kRegionGap;
+    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    int rows = 0;
+    for (int k = std::max(from, 0); k < std::min(to, height_) && rows < kRows; ++k) {
+        const int at = base + k + dy;
+        if (steps_ == 0 ? k + dy >= height_ : at < 0 || std::size_t(at + 1) * S > keptSignature_.size())
+            continue;
+        const std::uint8_t* was =
+            steps_ == 0 ? reference_.row(k + dy) : keptSignature_.data() + std::size_t(at) * S;
+        for (int s = 0, run = 0; s < S; ++s)
+            if ((run = close(next.row(k)[s], was[s]) ? 0 : run + 1) == kEdgeLineSamples) {
+                ++rows;
+                break;
+            }
+    }
+    return rows >= kRows;
 }
 
 bool VerticalStitcher::animating(const RowMask& mask, int dy, int from, int to) const
@@ -222,8 +264,11 @@ void VerticalStitcher::refreshInPlace(const QImage& frame, const StitchSignature
     if (retakes.empty())
         return;
     const QImage source = frame.format() == format_ ? frame : frame.convertToFormat(format_);
-    for (const Rows& rows : retakes)
+    for (const Rows& rows : retakes) {
         retake(source, next, mask, 0, rows);
+        const int at = strips_.rows() - contentEnd_ + rows.from;
+        refreshedFrom_ = refreshedFrom_ < 0 ? at : std::min(refreshedFrom_, at);
+    }
     // The newer view is the last frame from now on.
     tail_ = source;
     reference_ = next;

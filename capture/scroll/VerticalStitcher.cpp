@@ -155,6 +155,28 @@ VerticalStitcher::~VerticalStitcher() = default;
 
 VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expectedDy, RowMask mask)
 {
+    refreshedFrom_ = -1;
+    Outcome out = matchAnyWay(frame, expectedDy, mask);
+    // Rows of the last frame that changed while it settled and then stood still stay out of the
+    // match, in case they change again (a pulse seen at one of its ends). When too little is
+    // left to fit (a photo that faded in over most of the view), they are the page as it is.
+    if (out.kind == Outcome::Kind::noMatch && !out.changing && !out.stale &&
+        std::find(referenceMask_.begin(), referenceMask_.end(), kSettled) != referenceMask_.end()) {
+        const RowMask settled = referenceMask_;
+        std::replace(referenceMask_.begin(), referenceMask_.end(), kSettled, char(0));
+        Outcome again = matchAnyWay(frame, expectedDy, mask);
+        if (again.kind == Outcome::Kind::noMatch && !again.changing && !again.stale)
+            referenceMask_ = settled;
+        else
+            out = again;
+    }
+    if (out.kind == Outcome::Kind::noChange)
+        out.retakenFrom = refreshedFrom_;
+    return out;
+}
+
+VerticalStitcher::Outcome VerticalStitcher::matchAnyWay(const QImage& frame, int expectedDy, const RowMask& mask)
+{
     Outcome out = match(frame, expectedDy, mask, 0);
     // A fit that showed a part above the frame changed since its rows were kept says so,
     // unless a later look fits without it.
@@ -530,14 +552,23 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     const std::vector<Rows> retakes =
         provisional ? std::vector<Rows>{}
                     : witness(next, mask, dy, top, R - band, kept, boxes, &torn,
-                              lookBack_ && !lookedBack_ ? &stale : nullptr);
+                              !lookBack_ || !lookedBack_ ? &stale : nullptr);
     if (torn || stale) {
         Outcome out = refuse();
-        out.changing = torn;
-        out.stale = stale && !torn;
+        // Without a look back (the user scrolls) the kept rows would show it as it was: the
+        // image ends above it, and says why.
+        if (stale && !torn && !lookBack_)
+            cutAbove(top + dy);
+        out.changing = torn || !lookBack_;
+        out.stale = stale && !out.changing;
         return out;
     }
     int added = 0;
+    int retakenFrom = -1;
+    for (const Rows& rows : retakes) {
+        const int at = (steps_ == 0 ? 0 : strips_.rows() - contentEnd_) + rows.from + dy;
+        retakenFrom = retakenFrom < 0 ? at : std::min(retakenFrom, at);
+    }
     if (!keepRows(frame, mask, boxes, dy, band, top, retakes, &added))
         return refuse();
 
@@ -581,6 +612,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     out.sure = !provisional;
     out.provisional = provisional;
     out.newRows = added;
+    out.retakenFrom = retakenFrom;
     return out;
 }
 

@@ -51,6 +51,9 @@ public:
         // page that runs above it changed since its rows were kept (a photo that loaded late).
         // The last frame's view, looked at again and added, takes it again whole.
         bool stale = false;
+        // For `appended` and `noChange`: the first row of the result taken again from this frame
+        // (a part that changed since it was kept); -1 when none was.
+        int retakenFrom = -1;
 
         static Outcome appended(int dy) { return {Kind::appended, dy}; }
         static Outcome noChange() { return {Kind::noChange}; }
@@ -94,6 +97,8 @@ public:
     // refused while a part of the page above the frame is kept as it was before it changed.
     void setLookBack(bool can) { lookBack_ = can; }
 
+    // The result ends after `rows` rows at most.
+    void cutAt(int rows) { cut_ = cut_ > 0 ? std::min(cut_, rows) : rows; }
     // Whether the last accepted step is provisional, and taking it back (the state is then
     // as before that step). False when there is none.
     bool lastStepProvisional() const { return undo_ != nullptr; }
@@ -136,6 +141,8 @@ private:
     // Whether the last frame shows a bar of `bar` rows on the ground of `next`'s top row lower
     // down: a header that stuck to the top edge of `next` once the page scrolled.
     bool barBelow(const StitchSignature& next, int bar) const;
+    // Ends the result above the part of the page that row `row` of the last frame shows.
+    void cutAbove(int row);
     // Whether most of what `box` shows of `next` is as the last frame shows it there.
     bool sameInPlace(const StitchSignature& next, const Box& box, int bg) const;
     // Whether shift `dy` fits sample for sample over rows [top, top + n) of `next`, at
@@ -154,6 +161,8 @@ private:
     bool blank(const StitchSignature& next, const RowMask& mask) const;
     bool scrollBarMoves(const StitchSignature& next, const RowMask& mask, const std::vector<Box>& boxes,
                         int dy, int top, int n) const;
+    // Every way `add` looks at a frame, in turn, until one fits.
+    Outcome matchAnyWay(const QImage& frame, int expectedDy, const RowMask& mask);
     // `add` once, with the rows a fixed band's shadow may cover (0: none) and at least `edge`
     // rows at the bottom (`edgeTop` at the top) left out of the match; `stuck`: the rows of a
     // bar at the top edge that the last frame does not show there.
@@ -206,6 +215,8 @@ private:
                               int end, const std::vector<Box>& boxes, bool* torn, bool* stale) const;
     // Whether rows [from, to) of `next`, or where they were in the last frame, were seen animating.
     bool animating(const RowMask& mask, int dy, int from, int to) const;
+    // Whether rows [from, to) of `next` show a block of samples changed against the kept rows.
+    bool changedBlock(const StitchSignature& next, int dy, int from, int to) const;
     // Rows [from, to) of `frame` (`next` its signature) replace the kept rows that show the same
     // part of the page, last-frame rows shifted by `dy`.
     void retake(const QImage& frame, const StitchSignature& next, const RowMask& mask, int dy, Rows rows);
@@ -240,6 +251,8 @@ private:
     std::vector<std::uint8_t> firstTop_;  // signature of the first frame's top rows
     int rightCut_ = 0;
     bool lookBack_ = false;
+    int cut_ = 0;
+    int refreshedFrom_ = -1;  // the first kept row the view looked at again took anew; -1: none  // rows finish() keeps at most (0: all): the image ends above a stale part
     bool lookedBack_ = false;  // a step was refused for a stale part since the last one taken
     // Of every kept row: its signature as its frame showed it, whether the pointer's rows
     // covered it there, and the samples a box floated over (rows [from, to) of the kept rows).

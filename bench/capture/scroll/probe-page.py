@@ -53,7 +53,7 @@ elif kind in ("photos", "photosfade"):
         body.append(f"<p>{i}. {para(random.randint(2, 4))}</p>")
         if i % 2 == 0:
             w, h = PHOTO_SIZES[n % 3]
-            body.append(f'<figure style="width:{w}px;height:{h}px"><img class="photo" data-n="{n}" width="{w}" '
+            body.append(f'<figure class="ph" style="width:{w}px;height:{h}px"><img class="photo" data-n="{n}" width="{w}" '
                         f'height="{h}" alt=""></figure><p class="cap">Photo {n}: caption under the photo</p>')
             n += 1
 elif kind == "shrink":
@@ -88,7 +88,7 @@ css = ("html,body{margin:0;background:#fff} body{font:15px/1.5 'DejaVu Serif',se
        "figure{margin:8px 0} canvas{display:block;margin:8px 0}"
        "table{border-collapse:collapse;width:100%;font:14px 'DejaVu Sans'} td{padding:2px 6px;border-bottom:1px solid #ddd}"
        "td.n{width:40px;color:#fff} th{position:sticky;top:0;background:#2e7d32;color:#fff;padding:8px;text-align:left}"
-       "figure{background:#888888;padding:0} img.photo{display:block} p.cap{font:13px 'DejaVu Sans';color:#555}")
+       "figure.ph{background:#888888;padding:0} img.photo{display:block} p.cap{font:13px 'DejaVu Sans';color:#555}")
 if kind == "photosfade":
     css += "img.photo{opacity:0;transition:opacity .6s linear} img.photo.on{opacity:1}"
 head = ""

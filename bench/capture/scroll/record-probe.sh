@@ -35,6 +35,8 @@ set -u
 . "$(dirname "$0")/firefox-profile.sh"
 KIND=$1; RUNS=$2; OUT=$3
 R=${KX_BUILD:-$(cd "$(dirname "$0")/../../.." && pwd)/build}/bench/capture/scroll/ScrollRecorder
+# KX_CHECKER: another ScrollRecorder for the checks (an older build records, this one checks).
+C=${KX_CHECKER:-$R}
 W=$(mktemp -d); mkdir -p $W/ff
 APP=""; SRV=""
 trap 'kill $APP $SRV 2>/dev/null; wait 2>/dev/null; rm -rf $W' EXIT
@@ -92,10 +94,16 @@ for i in range(1,601): print(f'log row {i:4d}: ' + ' '.join(random.choice(w) for
 esac
 
 python3 "$(dirname "$0")/probe-page.py" ${KIND%fresh} > $W/page.html
-# Photographs with texture in every row: a plasma with grain, one seed each.
+# Photographs with texture in every row: a plasma with grain, one seed each. KX_FIXTURE=1: the
+# same plasmas in 24 colours without grain, still different in every row, so that recorded frames
+# are small enough to keep as test fixtures (with KX_RECORD_CROP for ScrollRecorder).
 for n in $(seq 0 14); do
   case $((n % 3)) in 0) size=600x300 ;; 1) size=800x400 ;; *) size=960x540 ;; esac
-  convert -seed $((n + 3)) -size $size plasma:fractal -attenuate 0.4 +noise Gaussian -strip $W/photo-$n.png
+  if [ "${KX_FIXTURE:-0}" = 1 ]; then
+    convert -seed $((n + 3)) -size $size plasma:fractal +dither -colors 24 -strip $W/photo-$n.png
+  else
+    convert -seed $((n + 3)) -size $size plasma:fractal -attenuate 0.4 +noise Gaussian -strip $W/photo-$n.png
+  fi
 done
 # Served from loopback only, as a page from a server is (not file://).
 python3 -u -m http.server 0 --bind 127.0.0.1 --directory $W > $W/http.log 2>&1 &
@@ -125,9 +133,9 @@ for i in $(seq $RUNS); do
   regions=$(echo "$title" | sed -n 's/.* R=\([^ ]*\).*/\1/p')
   echo "$title" > $OUT-$i/title.txt
   case $K in
-    photos*) echo "run $i ${title%% R=*} $line $($R --truth $OUT-$i "${regions:-;}" $W)" ;;
-    table|shrink) echo "run $i ${title%% R=*} $line $($R --check $OUT-$i ";") $($R --order $OUT-$i 0 100)" ;;
-    *) echo "run $i ${title%% R=*} $line $($R --check $OUT-$i "${regions:-;}")" ;;
+    photos*) echo "run $i ${title%% R=*} $line $($C --truth $OUT-$i "${regions:-;}" $W)" ;;
+    table|shrink) echo "run $i ${title%% R=*} $line $($C --check $OUT-$i ";") $($C --order $OUT-$i 0 100)" ;;
+    *) echo "run $i ${title%% R=*} $line $($C --check $OUT-$i "${regions:-;}")" ;;
   esac
 done
 kill $SRV

@@ -106,7 +106,9 @@ const char* pageKindName(PageKind kind)
                                   "shrinkingHeader",
                                   "footerShadow",
                                   "pagerStatus",
-                                  "pulsingBanners"};
+                                  "pulsingBanners",
+                                  "latePhotos",
+                                  "fadingPhotos"};
     return kind == kTableNearEnd ? "tableNearEnd" : names[int(kind)];
 }
 
@@ -235,6 +237,23 @@ RealisticPage makeRealisticPage(PageKind kind, int width, int viewHeight, double
     }
     if (kind == PageKind::pagerStatus)
         r.statusRows = 17;
+    if (kind == PageKind::latePhotos || kind == PageKind::fadingPhotos) {
+        // Photos of three sizes, up to most of a view, some taller than a step of half a view.
+        QPainter p(&r.page);
+        const int sizes[] = {viewHeight / 3, viewHeight / 2, viewHeight * 3 / 4};
+        for (int y = viewHeight / 3, i = int(seed % 3); y + viewHeight < r.page.height(); ++i) {
+            const int h = sizes[i % 3], w = width * (2 + i % 2) / 4;
+            const QRect ph(40, y, w, h);
+            p.drawImage(ph.topLeft(), contentPage(Content::photo, w, h, 0));
+            r.photos.push_back(ph);
+            y += h + 60 + int(seed * 31 % 90);
+        }
+        // A photo loads within a step of coming into view (a step takes two grabs at least),
+        // while it is still in view: one that loads only once it has left the view shows its
+        // placeholder in any capture.
+        r.loadGrabs = kind == PageKind::latePhotos ? 2 + int(seed % 2) : 1 + int(seed % 2);
+        r.fadeGrabs = kind == PageKind::fadingPhotos ? 4 + int(seed % 3) : 0;
+    }
     return r;
 }
 

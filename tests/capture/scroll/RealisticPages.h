@@ -41,8 +41,11 @@ enum class PageKind {
     pagerStatus,         // varied, a pager's status line at the bottom showing where the view is
     pulsingBanners,      // as pulsingBanner, a banner every 5/4 of a view, so that one scrolls to
                          // where another was seen pulsing
+    latePhotos,          // varied, with photos (texture in every row) that show a grey placeholder
+                         // for a few grabs after they come into view, then the photo at once
+    fadingPhotos,        // as latePhotos, each photo then fading in over several grabs
 };
-constexpr PageKind kLastPageKind = PageKind::pulsingBanners;
+constexpr PageKind kLastPageKind = PageKind::fadingPhotos;
 // Not among the randomised kinds: 150 identical rows 36 tall after a varied start, ending 100
 // rows before the bottom, where the wheel's last step over them is cut short by the end.
 constexpr PageKind kTableNearEnd = PageKind(int(kLastPageKind) + 1);
@@ -66,6 +69,10 @@ struct RealisticPage {
     QRect canvas;                     // page coordinates: drawn anew at every grab; empty: none
     int statusRows = 0;               // of a status line at the bottom that tells the offset
     bool statusAtTop = false;         // the status line at the top instead
+    // Photos (page coordinates, drawn in `page` as loaded): grey for `loadGrabs` grabs after any
+    // row of one first shows, then fading in over `fadeGrabs` grabs.
+    std::vector<QRect> photos;
+    int loadGrabs = 0, fadeGrabs = 0;
 
     // What the view shows at scroll offset `offset`; `tick` (grabs) drives the spinner, `turns`
     // (wheel turns) the slow one.
@@ -116,6 +123,34 @@ struct RealisticScreen : FakeScrollPage {
         int& to = smooth ? target : offset;
         to = std::clamp(to + n * rowsPerClick, 0, page.height() - viewHeight);
     }
+    std::vector<int> photoSeen;  // grab at which each photo first showed; -1: not yet
+
+    // Photos that load as the real ones do, over `view` (the page at `at`).
+    void drawPhotos(QImage& view, int at)
+    {
+        photoSeen.resize(source->photos.size(), -1);
+        for (std::size_t i = 0; i < source->photos.size(); ++i) {
+            const QRect ph = source->photos[i].translated(0, -at);
+            if (ph.bottom() < 0 || ph.top() >= view.height())
+                continue;
+            if (photoSeen[i] < 0)
+                photoSeen[i] = grabs;
+            const int age = grabs - photoSeen[i];
+            const int shown = age < source->loadGrabs ? 0
+                              : source->fadeGrabs > 0
+                                  ? std::min(256, 256 * (age - source->loadGrabs + 1) / (source->fadeGrabs + 1))
+                                  : 256;
+            if (shown >= 256)
+                continue;
+            for (int y = std::max(ph.top(), 0); y <= std::min(ph.bottom(), view.height() - 1); ++y) {
+                QRgb* row = reinterpret_cast<QRgb*>(view.scanLine(y));
+                for (int x = ph.left(); x <= ph.right(); ++x) {
+                    auto mix = [&](int c) { return (136 * (256 - shown) + c * shown) / 256; };
+                    row[x] = qRgb(mix(qRed(row[x])), mix(qGreen(row[x])), mix(qBlue(row[x])));
+                }
+            }
+        }
+    }
     Captured<ScreenGrab> grabView()
     {
         for (auto it = pending.begin(); it != pending.end();)
@@ -136,7 +171,9 @@ struct RealisticScreen : FakeScrollPage {
         const int shrunk =
             firstTurn < 0 ? 0 : std::clamp((grabs - firstTurn - source->shrinkDelay) * 8, 0, source->shrink);
         const int at = std::clamp(offset + shrunk, 0, page.height() - viewHeight);
-        return ScreenGrab{source->view(at, tick++, turns), 1.0};
+        QImage view = source->view(at, tick++, turns);
+        drawPhotos(view, at);
+        return ScreenGrab{view, 1.0};
     }
 };
 
