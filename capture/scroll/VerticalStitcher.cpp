@@ -90,8 +90,8 @@ bool VerticalStitcher::barBelow(const StitchSignature& next, int bar) const
     const int level = groundOf(next.rows, 0);
     for (int r = 1, run = 0; r < height_; ++r) {
         run = std::abs(groundOf(reference_.rows, r) - level) <= kExactLevels ? run + 1 : 0;
-        if (std::abs(run - bar) <= kExactLevels && (r + 1 >= height_ ||
-                                                    std::abs(groundOf(reference_.rows, r + 1) - level) > kExactLevels))
+        if (std::abs(run - bar) <= kExactLevels &&
+            (r + 1 >= height_ || std::abs(groundOf(reference_.rows, r + 1) - level) > kExactLevels))
             return true;
     }
     return false;
@@ -175,11 +175,15 @@ VerticalStitcher::Outcome VerticalStitcher::add(const QImage& frame, int expecte
     return out;
 }
 
-VerticalStitcher::Outcome VerticalStitcher::matchAnyWay(const QImage& frame, int expectedDy, const RowMask& mask)
+VerticalStitcher::Outcome VerticalStitcher::matchAnyWay(const QImage& frame, int expectedDy,
+                                                        const RowMask& mask)
 {
-    Outcome out = match(frame, expectedDy, mask, 0);
     // A fit that showed a part above the frame changed since its rows were kept says so,
-    // unless a later look fits without it.
+    // unless a later look fits without it. A pass that ended the image above a part that
+    // changed (by hand) has the answer: a later pass must not drop its notice.
+    const int cutBefore = cut_;
+    Outcome out = match(frame, expectedDy, mask, 0);
+    auto open = [&] { return out.kind == Outcome::Kind::noMatch && !(out.changing && cut_ != cutBefore); };
     bool stale = out.stale;
     auto again = [&](Outcome o) {
         stale = stale || o.stale;
@@ -187,19 +191,19 @@ VerticalStitcher::Outcome VerticalStitcher::matchAnyWay(const QImage& frame, int
     };
     // A fixed header or footer may cast a drop shadow on the content scrolling past it: rows
     // that neither stay nor move with the page. When nothing fits, once more without them.
-    if (out.kind == Outcome::Kind::noMatch)
+    if (open())
         again(match(frame, expectedDy, mask, kShadowRows));
     // A line at the bottom edge that changes in place (a pager's status line) neither stays nor
     // moves: when nothing fits yet, once more without the rows where one may be.
-    if (out.kind == Outcome::Kind::noMatch)
+    if (open())
         again(match(frame, expectedDy, mask, kShadowRows, kEdgeLineRows));
     // The same at the top edge (a header line whose counter changes).
-    if (out.kind == Outcome::Kind::noMatch)
+    if (open())
         again(match(frame, expectedDy, mask, kShadowRows, 0, kEdgeLineRows));
     // A bar that stuck to the top edge once the page scrolled (a table's header whose text says
     // which rows show): the last frame shows it at its own place, lower down, and the kept rows
     // have it there; here it is left out of the match.
-    if (out.kind == Outcome::Kind::noMatch)
+    if (open())
         if (Outcome o = match(frame, expectedDy, mask, kShadowRows, 0, 0, true);
             o.kind != Outcome::Kind::noMatch || o.changing || o.stale)
             again(o);
@@ -243,8 +247,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
         // Only a bar the last frame does not show at the top, no taller than a header.
         const int bg = backgroundLevel(reference_);
         const int bar = barRows(next.rows, bg);
-        if (bar < kMinShadowBand || bar > R / 10 || barRows(reference_.rows, bg) > 0 ||
-            !barBelow(next, bar))
+        if (bar < kMinShadowBand || bar > R / 10 || barRows(reference_.rows, bg) > 0 || !barBelow(next, bar))
             return Outcome::noMatch();
         edgeTop = bar + kMinShadowBand;  // with its border or shadow
     }
@@ -256,7 +259,8 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
                  steps_ == 0 ? fixedRowsFromBottom(next, shadow) : shaded(bottomBand_, shadow, R * 4 / 10));
     if (edge > 0 && !edgeLineInPlace(next, R - std::min(edge, R / 10), R, backgroundLevel(reference_)))
         return Outcome::noMatch();
-    if (edgeTop > 0 && !stuck && !edgeLineInPlace(next, 0, std::min(edgeTop, R / 10), backgroundLevel(reference_)))
+    if (edgeTop > 0 && !stuck &&
+        !edgeLineInPlace(next, 0, std::min(edgeTop, R / 10), backgroundLevel(reference_)))
         return Outcome::noMatch();
     const int usable = R - top - bottom;
     const int minOverlap = std::max(kMinOverlap, usable * 15 / 100);
@@ -549,10 +553,9 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     // be taken back.
     const int kept = steps_ == 0 ? R - band : contentEnd_;
     bool torn = false, stale = false;
-    const std::vector<Rows> retakes =
-        provisional ? std::vector<Rows>{}
-                    : witness(next, mask, dy, top, R - band, kept, boxes, &torn,
-                              !lookBack_ || !lookedBack_ ? &stale : nullptr);
+    const std::vector<Rows> retakes = provisional ? std::vector<Rows>{}
+                                                  : witness(next, mask, dy, top, R - band, kept, boxes, &torn,
+                                                            !lookBack_ || !lookedBack_ ? &stale : nullptr);
     if (torn || stale) {
         Outcome out = refuse();
         // Without a look back (the user scrolls) the kept rows would show it as it was: the
