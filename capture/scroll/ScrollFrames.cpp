@@ -272,8 +272,11 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, handler, frame, settled, before] {
         const VerticalStitcher::Outcome outcome = watcher->result();
         watcher->deleteLater();
-        if (outcome.kind == VerticalStitcher::Outcome::Kind::appended) {
+        // A still view whose changed parts (photos that faded in) were taken again is the
+        // image's last view as much as the last step's.
+        if (outcome.kind == VerticalStitcher::Outcome::Kind::appended || outcome.retakenFrom >= 0)
             lastAccepted_ = frame;
+        if (outcome.kind == VerticalStitcher::Outcome::Kind::appended) {
             model_.setFrames(stitcher_->acceptedSteps() + 1);
             model_.setHeight(int(stitcher_->stitchedHeight()));
         }

@@ -234,6 +234,32 @@ TEST_F(ScrollSessionTest, ACanvasThatLooksMovedEveryOtherGrabIsMasked)
     EXPECT_GT(shown, 0);
 }
 
+// Photos at the page's foot that load only once the view stands at the end: the still view
+// takes them, and the capture that reached the end says nothing went wrong.
+TEST_F(ScrollSessionTest, PhotosThatLoadAtTheEndAreTakenWithoutANotice)
+{
+    constexpr int kPhoto = 260;  // more than half the view
+    QImage loaded = makePage(300, 3000).convertToFormat(QImage::Format_RGB32);
+    const QImage picture = contentPage(Content::photo, 260, kPhoto, 4).convertToFormat(QImage::Format_RGB32);
+    QPainter(&loaded).drawImage(20, 3000 - kPhoto - 10, picture);
+    page_.page = loaded;
+    QPainter(&page_.page).fillRect(20, 3000 - kPhoto - 10, 260, kPhoto, QColor(136, 136, 136));
+    int atEnd = 0;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) {
+        if (page_.offset == 3000 - 400 && ++atEnd == 3)
+            page_.page = loaded;
+        return page_.grab();
+    };
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    s.toggleAuto();
+    const auto r = runToEnd(s);
+    EXPECT_GE(atEnd, 3);
+    EXPECT_EQ(r.note, QString());
+    EXPECT_EQ(s.model().status(), QString("Reached the end"));
+    EXPECT_EQ(differingBytes(r.image, loaded), 0);
+}
+
 // Auto mode gives up: the notice names a part of the page changing in place over most of the view
 // (a canvas 360 rows tall in a 400-row view, redrawn at every grab) when every miss had one, and
 // says only that the scroll could not be followed when the steps jump past the view, the canvas
