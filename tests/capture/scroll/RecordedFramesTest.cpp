@@ -115,6 +115,42 @@ std::function<void(const QImage&)> asOneFrameShowedIt(const char* folder, QRect 
     };
 }
 
+// Photos (at `left`, their tops and heights given) show as one recorded frame showed each,
+// and none is its grey placeholder: a photo fading in is taken in one state of its fade.
+std::function<void(const QImage&)> photosAsOneFrameShowedThem(const char* folder, int left,
+                                                              std::vector<std::pair<int, int>> photos)
+{
+    return [=](const QImage& image) {
+        noPlaceholderAboveTheLastView(image);
+        for (const auto& [top, height] : photos) {
+            SCOPED_TRACE(top);
+            asOneFrameShowedIt(folder, QRect(left, top, image.width() - left, height))(image);
+        }
+    };
+}
+
+// A sticky header that shrinks with a transition once the page scrolls: the result's top is
+// the first frame's, its big header whole, and the bar shows once.
+std::function<void(const QImage&)> firstHeaderOnce(const char* folder, QRgb bar, int rows)
+{
+    return [=](const QImage& image) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        const QImage first = QImage(framesDir(folder) + "/000.png").convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(first.width(), rgb.width());
+        for (int y = 0; y < rows; ++y)
+            ASSERT_EQ(std::memcmp(rgb.constScanLine(y), first.constScanLine(y), std::size_t(4 * rgb.width())),
+                      0)
+                << "row " << y;
+        int bands = 0;
+        for (int y = 0, inBar = 0; y < rgb.height(); ++y) {
+            const int now = (rgb.pixel(rgb.width() - 10, y) & 0xffffff) == (bar & 0xffffff);
+            bands += now && !inBar;
+            inBar = now;
+        }
+        EXPECT_EQ(bands, 1);
+    };
+}
+
 struct Recording {
     const char* folder;
     int minSteps;  // accepted steps the replay must reach
@@ -175,7 +211,31 @@ INSTANTIATE_TEST_SUITE_P(Real, RecordedFrames,
                              // Smooth scrolling off: a banner across the end of the kept rows, whose lower
                              // part the settlings had seen pulse at that place on screen before (another
                              // banner), over the page's own white ground.
-                             Recording{"pulsing-banners-seam-smooth-off", 6, bannersWhole}),
+                             Recording{"pulsing-banners-seam-smooth-off", 6, bannersWhole},
+                             // At a usual window size (1076 x 960, the frames cut to 400 columns):
+                             // photographs that get their source 0.2-0.5 s after they show and then
+                             // fade in over 0.6 s, right after a fresh load.
+                             Recording{"photos-fading-in-fresh", 15,
+                                       photosAsOneFrameShowedThem("photos-fading-in-fresh", 60,
+                                                                  {{199, 300},
+                                                                   {642, 400},
+                                                                   {1221, 540},
+                                                                   {1904, 300},
+                                                                   {2369, 400},
+                                                                   {2948, 540},
+                                                                   {3631, 300},
+                                                                   {4088, 400},
+                                                                   {4630, 540},
+                                                                   {5313, 300},
+                                                                   {5815, 400},
+                                                                   {6357, 540},
+                                                                   {7077, 300},
+                                                                   {7519, 400},
+                                                                   {8084, 540}})},
+                             // A 90-px sticky header that shrinks to 44 px over 0.3 s once the page
+                             // scrolls.
+                             Recording{"header-shrinking", 7,
+                                       firstHeaderOnce("header-shrinking", 0x1a237e, 96)}),
                          [](const auto& info) {
                              std::string n = info.param.folder;
                              std::replace(n.begin(), n.end(), '-', '_');
