@@ -179,6 +179,7 @@ private:
     // Of the misses, those whose frame had most of the view masked as changing in place.
     int changingMisses_ = 0;
     bool changingInView_ = false;  // the frame last handed on had most of its rows so masked
+    bool viewChanged_ = false;     // a view settled with most of its rows changed (moved, unplaced)
     int repeats_ = 0;
     int maxHeight_ = 0;
     int lastClicks_ = 0;
@@ -210,7 +211,7 @@ private:
     QString note_;
     std::optional<CaptureError> failure_;
     bool ended_ = false;
-    bool lookedAtLast_ = false;  // the last view was grabbed once more before the end
+    bool lookedAtLast_ = false;   // the last view was grabbed once more before the end
     qint64 confirmedHeight_ = 0;  // rows of the stitched image that two grabs showed alike
     Completion done_;
 };

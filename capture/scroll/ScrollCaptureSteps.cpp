@@ -190,6 +190,11 @@ void ScrollCaptureSession::wheelFoundNothing()
         // nothing shows how far. The first screen is all that is sure.
         stopEarly(repeatNote());
         afterStep();
+    } else if (viewChanged_) {
+        // The view changed under the wheel over most of its rows, yet no step fits (text
+        // scrolling over a fixed background photo): it scrolls, but cannot be followed.
+        stopEarly(followNote());
+        afterStep();
     } else {
         // Nowhere in the rectangle does the wheel reach an application that scrolls.
         fail(kx::tr(
@@ -319,39 +324,41 @@ void ScrollCaptureSession::manualStep()
         unstable_ = withPointer(animated_, pointerRows(frame->height()));
         // The user's hand gives no distance to expect: repeating rows that several shifts
         // fit are refused, not guessed.
-        add(*frame, 0, [this](VerticalStitcher::Outcome outcome) {
-            using Kind = VerticalStitcher::Outcome::Kind;
-            lastOutcome_ = outcome.kind;
-            if (outcome.kind != Kind::noChange)
-                handOutcome_ = outcome.kind;
-            if (outcome.kind == Kind::appended && movedSinceGiveUp_) {
-                gaveUp_ = false;  // the user took over
-                model_.setWarning(std::nullopt);
-                model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
-                                        "Aufnahme… weiter scrollen"));
-            } else if (outcome.stale) {
-        // A part of the page above the view changed since its rows were kept (a photo that
-        // loaded late): back at the last frame's view it shows whole, as it is now, and is
-        // taken again from there. Neither the step's size nor the wheel was the trouble, and
-        // the stitcher asks for this once between two steps it takes: no miss.
-        dropProvisionalStep();
-        postScroll(-scrollStep_);
-        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
-            if (!frame || !stitcher_) {
-                afterStep();
-                return;
-            }
-            add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
-        });
-    } else if (outcome.changing) {
-                stopEarly(changingNote());
-            } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
-                model_.setWarning(kx::tr("Scroll slower or only downwards",
-                                         "Görgess lassabban, vagy csak lefelé",
-                                         "Langsamer oder nur nach unten scrollen"));
-            }
-            after(env_.settleMs, [this] { afterStep(); });
-        },
+        add(
+            *frame, 0,
+            [this](VerticalStitcher::Outcome outcome) {
+                using Kind = VerticalStitcher::Outcome::Kind;
+                lastOutcome_ = outcome.kind;
+                if (outcome.kind != Kind::noChange)
+                    handOutcome_ = outcome.kind;
+                if (outcome.kind == Kind::appended && movedSinceGiveUp_) {
+                    gaveUp_ = false;  // the user took over
+                    model_.setWarning(std::nullopt);
+                    model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
+                                            "Aufnahme… weiter scrollen"));
+                } else if (outcome.stale) {
+                    // A part of the page above the view changed since its rows were kept (a photo that
+                    // loaded late): back at the last frame's view it shows whole, as it is now, and is
+                    // taken again from there. Neither the step's size nor the wheel was the trouble, and
+                    // the stitcher asks for this once between two steps it takes: no miss.
+                    dropProvisionalStep();
+                    postScroll(-scrollStep_);
+                    settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+                        if (!frame || !stitcher_) {
+                            afterStep();
+                            return;
+                        }
+                        add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
+                    });
+                } else if (outcome.changing) {
+                    stopEarly(changingNote());
+                } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
+                    model_.setWarning(kx::tr("Scroll slower or only downwards",
+                                             "Görgess lassabban, vagy csak lefelé",
+                                             "Langsamer oder nur nach unten scrollen"));
+                }
+                after(env_.settleMs, [this] { afterStep(); });
+            },
             false);
     });
 }
@@ -408,7 +415,8 @@ void ScrollCaptureSession::end()
             stopEarly(repeatNote());
         // Rows a single grab by hand showed, which the last look did not show again (a photo
         // still fading in as it came into view, the view moved on): the image ends above them.
-        if (lookedAtLast_ && stitcher_ && stitcher_->stitchedHeight() > confirmedHeight_ && confirmedHeight_ > 0) {
+        if (lookedAtLast_ && stitcher_ && stitcher_->stitchedHeight() > confirmedHeight_ &&
+            confirmedHeight_ > 0) {
             stitcher_->cutAt(int(confirmedHeight_));
             stopEarly(followNote());
         }

@@ -297,6 +297,9 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     VerticalStitcher::RowMask unstable = std::exchange(unstable_, {});
     changingInView_ =
         2 * int(std::count(unstable.begin(), unstable.end(), VerticalStitcher::kAnimated)) > frame.height();
+    viewChanged_ =
+        viewChanged_ ||
+        2 * int(std::count(unstable.begin(), unstable.end(), VerticalStitcher::kSettled)) > frame.height();
     // Only auto mode can scroll back to look at a part of the page again.
     const bool lookBack = model_.autoScroll();
     record(StitchCall::Kind::add, frame, expectedDy, unstable, lookBack);

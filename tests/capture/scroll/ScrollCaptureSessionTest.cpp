@@ -260,6 +260,36 @@ TEST_F(ScrollSessionTest, PhotosThatLoadAtTheEndAreTakenWithoutANotice)
     EXPECT_EQ(differingBytes(r.image, loaded), 0);
 }
 
+// Text scrolling over a background photo fixed on screen: the view changes all over after
+// every turn of the wheel, yet no rows move unchanged. It scrolls and cannot be followed: the
+// first screen with the notice, never "Nothing in the selection scrolls".
+TEST_F(ScrollSessionTest, TextOverAFixedBackgroundIsNoSelectionThatDoesNotScroll)
+{
+    const QImage photo = contentPage(Content::photo, 300, 400, 6).convertToFormat(QImage::Format_RGB32);
+    auto view = [&](int offset) {
+        QImage v = photo;
+        QPainter p(&v);
+        p.setOpacity(0.82);
+        p.drawImage(0, 0, page_.page, 0, offset, 300, 400);
+        return v;
+    };
+    int shown = 0;
+    giveUpWaitMs_ = 50;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) -> Captured<ScreenGrab> {
+        // A smooth scroll: the first grab after a turn shows the page half-way there.
+        const int at = page_.offset == shown ? shown : (shown + page_.offset) / 2;
+        shown = page_.offset;
+        return ScreenGrab{view(at), 1.0};
+    };
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    s.toggleAuto();
+    const auto r = runToEnd(s);
+    ASSERT_FALSE(r.error) << qPrintable(r.error->message());
+    EXPECT_EQ(r.note, QString("Could not follow the scroll: the image ends where stitching stopped."));
+    EXPECT_EQ(differingBytes(r.image, view(0)), 0);
+}
+
 // Auto mode gives up: the notice names a part of the page changing in place over most of the view
 // (a canvas 360 rows tall in a 400-row view, redrawn at every grab) when every miss had one, and
 // says only that the scroll could not be followed when the steps jump past the view, the canvas
