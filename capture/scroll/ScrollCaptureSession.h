@@ -147,7 +147,8 @@ private:
     void postScroll(double points);
     void grab(FrameHandler handler);
     void settledFrame(FrameHandler handler);
-    void settledFrame(int minTries, FrameHandler handler);
+    // At least `minTries` grabs, at most `maxTries` (0: the environment's settling tries).
+    void settledFrame(int minTries, FrameHandler handler, int maxTries = 0);
     void settleTry(std::shared_ptr<Settling> s);
     // Whether every row in `changed` lies where settlings before saw an animation fixed on screen.
     bool knownAnimation(const VerticalStitcher::RowMask& changed) const;
@@ -188,6 +189,7 @@ private:
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
     bool wheelTrusted_ = true;    // no miss since the last frame taken
     bool lookedAgain_ = false;    // at this step, after it seemed not to move
+    bool dwelt_ = false;          // the last view was watched longer for a placeholder leaving it
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     // Rows settlings saw changing in place, as the frame showed them; the rows where two of

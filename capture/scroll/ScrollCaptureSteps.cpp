@@ -17,6 +17,7 @@ namespace {
 constexpr double kMinStep = 40;
 constexpr int kBlankSteps = 4;      // steps through blank frames before the capture stops
 constexpr int kLookAgainTries = 4;  // grabs, at least, of a second look at a step that did not move
+constexpr int kDwellTries = 7;      // grabs, at least, at a view whose placeholder the step scrolls out
 
 }  // namespace
 
@@ -38,6 +39,26 @@ void ScrollCaptureSession::autoStep()
         wheelFoundNothing();
         return;
     }
+    // A block of flat colour in the rows this step scrolls out of the view (a photo's
+    // placeholder, the photo loading late): the view is watched a while longer, once, so that
+    // a photo that loads there is taken loaded, not left grey once out of sight.
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    if (!dwelt_ && wheelVerified_ && !lastAccepted_.isNull() &&
+        flatBlock(lastAccepted_, 0, int(std::lround(scrollStep_ * scale)))) {
+        dwelt_ = true;
+        settledFrame(
+            kDwellTries,
+            [this](std::optional<QImage> frame, std::optional<CaptureError>) {
+                if (!frame || finished_ || !model_.autoScroll()) {
+                    afterStep();
+                    return;
+                }
+                add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
+            },
+            kDwellTries + env_.settleTries);
+        return;
+    }
+    dwelt_ = false;
     postScroll(scrollStep_);
     lookedAgain_ = false;
     const int clicks = lastClicks_;

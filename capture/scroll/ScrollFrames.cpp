@@ -80,6 +80,7 @@ struct ScrollCaptureSession::Settling {
     std::optional<CaptureError> error;
     int tries = 0;
     int minTries = 0;                      // grabs to look at, at least, for what animates
+    int maxTries = 0;                      // grabs at most
     VerticalStitcher::RowMask lastChange;  // rows that differed between the last two grabs
     VerticalStitcher::RowMask seen;        // every row that changed in place since the scroll stopped
     FrameHandler handler;
@@ -101,10 +102,11 @@ void ScrollCaptureSession::settledFrame(FrameHandler handler)
     settledFrame(0, std::move(handler));
 }
 
-void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler)
+void ScrollCaptureSession::settledFrame(int minTries, FrameHandler handler, int maxTries)
 {
     auto s = std::make_shared<Settling>();
     s->minTries = minTries;
+    s->maxTries = maxTries > 0 ? maxTries : env_.settleTries;
     s->handler = std::move(handler);
     after(env_.settleFirstMs, [this, s] {
         grab([this, s](std::optional<QImage> frame, std::optional<CaptureError> error) {
@@ -158,7 +160,7 @@ void ScrollCaptureSession::settleTry(std::shared_ptr<Settling> s)
             mask[r] = mask[r] ? mask[r] : seen[r] ? mark : char(0);
         return mask;
     };
-    if (s->tries >= env_.settleTries) {
+    if (s->tries >= s->maxTries) {
         widen(s->lastChange, kSpread);
         finish(withSeen(s->lastChange));
         return;

@@ -146,7 +146,8 @@ bool samePicture(const QImage& a, const QImage& b)
     constexpr double kSame = 0.9;  // correlation of the grey levels, at least
     if (a.size() != b.size() || a.isNull())
         return false;
-    const QImage x = a.convertToFormat(QImage::Format_Grayscale8), y = b.convertToFormat(QImage::Format_Grayscale8);
+    const QImage x = a.convertToFormat(QImage::Format_Grayscale8),
+                 y = b.convertToFormat(QImage::Format_Grayscale8);
     double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
     for (int r = 0; r < x.height(); ++r) {
         const uchar* u = x.constScanLine(r);
@@ -165,6 +166,55 @@ bool samePicture(const QImage& a, const QImage& b)
     if (vx < n || vy < n)
         return vx < n && vy < n;
     return (sxy - sx * sy / n) / std::sqrt(vx * vy) >= kSame;
+}
+
+bool flatBlock(const QImage& image, int from, int to)
+{
+    const QImage frame = image.convertToFormat(QImage::Format_RGB32);
+    const int w = frame.width(), h = frame.height();
+    const int minWidth = std::max(48, w / 6);
+    from = std::max(from, 0);
+    to = std::min(to, h);
+    if (to - from < kFlatRows || w < minWidth + 2)
+        return false;
+    bool atTop = false;  // the block under way began at the top edge
+    // Per row the longest run of one colour with something else on either side (the page's
+    // ground runs to the edges); rows whose runs overlap in one colour by the width at least.
+    QRgb colour = 0;
+    int left = 0, right = 0, rows = 0;
+    for (int y = from; y < to; ++y) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+        int bestFrom = 0, bestTo = 0;
+        for (int x = 0; x < w;) {
+            const QRgb c = p[x] & 0xffffff;
+            int e = x + 1;
+            while (e < w && (p[e] & 0xffffff) == c)
+                ++e;
+            if (x > 0 && e < w && e - x > bestTo - bestFrom) {
+                bestFrom = x;
+                bestTo = e;
+            }
+            x = e;
+        }
+        const QRgb c = p[bestFrom] & 0xffffff;
+        const int l = std::max(left, bestFrom), r = std::min(right, bestTo);
+        if (rows > 0 && c == colour && r - l >= minWidth) {
+            left = l;
+            right = r;
+            ++rows;
+        } else if (bestTo - bestFrom >= minWidth) {
+            colour = c;
+            left = bestFrom;
+            right = bestTo;
+            rows = 1;
+            atTop = y == 0;
+        } else {
+            rows = 0;
+        }
+        if (rows >= kFlatRows && !atTop)
+            return true;
+    }
+    return false;
 }
 
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,

@@ -33,6 +33,12 @@ VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows);
 // Whether two images of one size show one picture, whatever its levels: a banner whose
 // background pulses keeps its picture; two photos, or one photo at two places, do not.
 bool samePicture(const QImage& a, const QImage& b);
+// Whether rows [from, to) of `frame` hold a block of one flat colour with something else on
+// either side, at least kFlatRows rows tall and a sixth of the width wide, not at the top edge
+// (a bar fixed there, or a block already scrolling out): a placeholder where a photo has yet
+// to load.
+constexpr int kFlatRows = 64;
+bool flatBlock(const QImage& frame, int from, int to);
 // `mask` with the pointer's rows added where it has none.
 VerticalStitcher::RowMask withPointer(VerticalStitcher::RowMask mask,
                                       const VerticalStitcher::RowMask& pointer);

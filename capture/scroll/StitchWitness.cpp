@@ -166,7 +166,8 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
             // From above the frame into the rows it adds: no frame shows it whole.
             *torn = true;
             return {};
-        } else if (stale && !animating(mask, dy, from, to) && changedBlock(next, dy, std::max(from, top), to)) {
+        } else if (stale && !animating(mask, dy, from, to) &&
+                   changedBlock(next, dy, std::max(from, top), to)) {
             // It reaches above the frame, and changed once its rows were kept (a photo that
             // loaded as it scrolled up): the kept rows show it as it was. The view of the last
             // frame, looked at again, shows it whole as it is now.

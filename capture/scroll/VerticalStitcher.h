@@ -252,7 +252,8 @@ private:
     int rightCut_ = 0;
     bool lookBack_ = false;
     int cut_ = 0;
-    int refreshedFrom_ = -1;  // the first kept row the view looked at again took anew; -1: none  // rows finish() keeps at most (0: all): the image ends above a stale part
+    int refreshedFrom_ = -1;   // the first kept row the view looked at again took anew; -1: none  // rows
+                               // finish() keeps at most (0: all): the image ends above a stale part
     bool lookedBack_ = false;  // a step was refused for a stale part since the last one taken
     // Of every kept row: its signature as its frame showed it, whether the pointer's rows
     // covered it there, and the samples a box floated over (rows [from, to) of the kept rows).

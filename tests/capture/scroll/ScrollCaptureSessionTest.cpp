@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSet>
+#include <map>
 #include "ui/ChromeButton.h"
 
 using namespace kx;
@@ -258,6 +259,47 @@ TEST_F(ScrollSessionTest, PhotosThatLoadAtTheEndAreTakenWithoutANotice)
     EXPECT_EQ(r.note, QString());
     EXPECT_EQ(s.model().status(), QString("Reached the end"));
     EXPECT_EQ(differingBytes(r.image, loaded), 0);
+}
+
+// A photo that loads only a while after it showed, its grey placeholder until then: before the
+// step that scrolls the placeholder out of the view, the view is watched longer, so the photo
+// comes out loaded. One block of flat colour that never changes costs that wait once.
+TEST_F(ScrollSessionTest, APlaceholderLeavingTheViewIsWatchedUntilThePhotoLoads)
+{
+    const QRect at(20, 1400, 260, 200);
+    const QImage picture =
+        contentPage(Content::photo, at.width(), at.height(), 8).convertToFormat(QImage::Format_RGB32);
+    QImage loaded = makePage(300, 3000).convertToFormat(QImage::Format_RGB32);
+    QPainter(&loaded).drawImage(at.topLeft(), picture);
+    for (const bool loads : {true, false}) {
+        SCOPED_TRACE(loads ? "loads" : "a flat block");
+        page_.offset = 0;
+        page_.page = loaded;
+        QPainter(&page_.page).fillRect(at, QColor(136, 136, 136));
+        int firstSeen = -1, grabs = 0;
+        std::map<int, int> grabsAt;
+        ScrollCaptureSession::Environment env = environment();
+        env.grab = [&](QScreen*, const QRectF&) {
+            ++grabs;
+            if (firstSeen < 0 && at.top() < page_.offset + 400 && at.bottom() >= page_.offset)
+                firstSeen = grabs;
+            ++grabsAt[page_.offset];
+            if (loads && firstSeen > 0 && grabs - firstSeen == 9)
+                page_.page = loaded;  // nine grabs after it showed
+            return page_.grab();
+        };
+        ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+        s.toggleAuto();
+        const auto r = runToEnd(s);
+        ASSERT_EQ(r.image.height(), 3000);
+        EXPECT_EQ(r.note, QString());
+        EXPECT_EQ(differingBytes(r.image, page_.page), 0);
+        // Watched longer at one view only (the end, where the wheel finds nothing, aside).
+        const auto watched = std::count_if(grabsAt.begin(), grabsAt.end(), [](const auto& g) {
+            return g.first < 3000 - 400 && g.second >= 7;
+        });
+        EXPECT_EQ(watched, 1);
+    }
 }
 
 // Text scrolling over a background photo fixed on screen: the view changes all over after

@@ -210,3 +210,32 @@ TEST(StitchSettle, APhotoThatLoadedAboveTheViewIsLookedAtAgain)
         }
     }
 }
+
+// A photo's placeholder is a block of one flat colour inside the page; a bar at the top edge, the
+// page's own ground, a block too short or too narrow, or text, is not.
+TEST(StitchSettle, APlaceholderIsAFlatBlockInsideThePage)
+{
+    const QImage text = makePage(kW, kView).convertToFormat(QImage::Format_RGB32);
+    auto with = [&](QRect block) {
+        QImage f = text;
+        QPainter(&f).fillRect(block, QColor(136, 136, 136));
+        return f;
+    };
+    QImage white(kW, kView, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const struct {
+        const char* what;
+        QImage frame;
+        int from, to;
+        bool flat;
+    } cases[] = {{"a grey block", with(QRect(40, 100, 300, 120)), 0, 250, true},
+                 {"the same, its rows mostly past the range", with(QRect(40, 100, 300, 120)), 0, 160, false},
+                 {"at the top edge", with(QRect(40, 0, 300, 120)), 0, 250, false},
+                 {"the width of the view", with(QRect(0, 100, kW, 120)), 0, 250, false},
+                 {"63 rows", with(QRect(40, 100, 300, 63)), 0, 250, false},
+                 {"narrower than a sixth", with(QRect(40, 100, kW / 6 - 1, 120)), 0, 250, false},
+                 {"a blank view", white, 0, kView, false},
+                 {"text", text, 0, kView, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(kx::rowmask::flatBlock(c.frame, c.from, c.to), c.flat) << c.what;
+}
