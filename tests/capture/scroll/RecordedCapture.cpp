@@ -96,7 +96,8 @@ std::vector<StitchCall> readCalls(const QString& dir)
         StitchCall c;
         if (f[0] == QLatin1String("first") && f.size() == 3)
             c = {Kind::first, image(f[1]), 0, decodeMask(f[2])};
-        else if (f[0] == QLatin1String("add") && (f.size() == 4 || (f.size() == 5 && f[4] == QLatin1String("back"))))
+        else if (f[0] == QLatin1String("add") &&
+                 (f.size() == 4 || (f.size() == 5 && f[4] == QLatin1String("back"))))
             c = {Kind::add, image(f[1]), f[2].toInt(), decodeMask(f[3]), f.size() == 5};
         else if (f[0] == QLatin1String("animated") && f.size() == 2)
             c = {Kind::maskAnimated, {}, 0, decodeMask(f[1])};

@@ -155,6 +155,17 @@ TEST(StitchSettle, OnlyAViewThatChangedInItsFreeRowsRenewsTheFirstFrame)
         EXPECT_TRUE(sameRows(st.finish(), first, 0, kView)) << "the first frame, not a later view";
     }
     {
+        // The pointer moved: its new rows, tinted now, were free in the first view.
+        Mask moved(kView, 0);
+        std::fill(moved.begin() + 240, moved.begin() + 320, VerticalStitcher::kPointer);
+        const QImage first = tinted(0);
+        QImage later = lines.copy(0, 3 * kPitch, kW, kView);
+        QPainter(&later).fillRect(0, 260, kW, 26, QColor(40, 120, 255, 50));
+        VerticalStitcher st(first, pointer);
+        EXPECT_EQ(st.add(later, 0, moved).kind, Outcome::Kind::noChange);
+        EXPECT_TRUE(sameRows(st.finish(), first, 0, kView)) << "the first frame, the pointer moved";
+    }
+    {
         const QImage first = makePage(kW, kView).convertToFormat(QImage::Format_RGB32);
         QImage loaded = first;
         QPainter(&loaded).drawImage(40, 200, photo(300, 120, 5));

@@ -173,3 +173,41 @@ TEST(StitcherEdges, TheLastFramesRowsUnderThePointerCountWhereUntinted)
             << "tinted " << c.firstTinted << c.tinted << ", " << c.free << " rows";
     }
 }
+
+// Under a sticky header the page scrolls through its shadow, which darkens rows that were kept
+// unshaded: no part of the page changed there. Neither by hand (which would end the image
+// above it) nor in auto mode is a step refused for it, a long dark shadow included.
+TEST(StitcherEdges, ContentInAStickyHeadersShadowIsNoPartThatChanged)
+{
+    const struct {
+        PageKind kind;
+        int shadowRows, shadowAlpha;  // 0: the kind's own
+    } cases[] = {{PageKind::sticky, 0, 0}, {PageKind::softShadow, 0, 0}, {PageKind::sticky, 24, 90}};
+    for (const auto& c : cases)
+        for (const bool lookBack : {false, true}) {
+            const std::string name = std::string(pageKindName(c.kind)) + " shadow " +
+                                     std::to_string(c.shadowRows) + (lookBack ? ", auto" : ", by hand");
+            RealisticPage page = makeRealisticPage(c.kind, kWidth, kView, 3.0, 11);
+            if (c.shadowRows) {
+                page.shadowRows = c.shadowRows;
+                page.shadowAlpha = c.shadowAlpha;
+            }
+            VerticalStitcher st(page.view(0, 0));
+            st.setLookBack(lookBack);
+            int at = 0;
+            bool all = true;
+            for (const int dy : {120, 150, 90, 110}) {
+                at += dy;
+                const Outcome out = st.add(page.view(at, 0), dy);
+                EXPECT_EQ(out, Outcome::appended(dy))
+                    << name << " at " << at << (out.changing ? ", changing" : "");
+                if (!(all = out == Outcome::appended(dy)))
+                    break;
+            }
+            if (!all)
+                continue;
+            const QImage result = st.finish();
+            ASSERT_EQ(result.height(), kView + at) << name;
+            EXPECT_EQ(wrongRows(page, result), 0) << name;
+        }
+}
