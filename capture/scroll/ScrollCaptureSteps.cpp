@@ -148,19 +148,7 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
         }
         afterStep();
     } else if (outcome.stale) {
-        // A part of the page above the view changed since its rows were kept (a photo that
-        // loaded late): back at the last frame's view it shows whole, as it is now, and is
-        // taken again from there. Neither the step's size nor the wheel was the trouble, and
-        // the stitcher asks for this once between two steps it takes: no miss.
-        dropProvisionalStep();
-        postScroll(-scrollStep_);
-        settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
-            if (!frame || !stitcher_) {
-                afterStep();
-                return;
-            }
-            add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
-        });
+        lookBack();
     } else if (outcome.changing) {
         // A part of the page that keeps changing runs from above the view into the rows the
         // step adds: no frame shows it whole, and the image ends before it.
@@ -193,6 +181,23 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
             afterStep();
         });
     }
+}
+
+void ScrollCaptureSession::lookBack()
+{
+    // A part of the page above the view changed since its rows were kept (a photo that loaded
+    // late): back at the last frame's view it shows whole, as it is now, and is taken again
+    // from there. Neither the step's size nor the wheel was the trouble, and the stitcher asks
+    // for this once between two steps it takes: no miss.
+    dropProvisionalStep();
+    postScroll(-scrollStep_);
+    settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
+        if (!frame || !stitcher_) {
+            afterStep();
+            return;
+        }
+        add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
+    });
 }
 
 void ScrollCaptureSession::wheelFoundNothing()
@@ -358,19 +363,7 @@ void ScrollCaptureSession::manualStep()
                     model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                             "Aufnahme… weiter scrollen"));
                 } else if (outcome.stale) {
-                    // A part of the page above the view changed since its rows were kept (a photo that
-                    // loaded late): back at the last frame's view it shows whole, as it is now, and is
-                    // taken again from there. Neither the step's size nor the wheel was the trouble, and
-                    // the stitcher asks for this once between two steps it takes: no miss.
-                    dropProvisionalStep();
-                    postScroll(-scrollStep_);
-                    settledFrame([this](std::optional<QImage> frame, std::optional<CaptureError>) {
-                        if (!frame || !stitcher_) {
-                            afterStep();
-                            return;
-                        }
-                        add(*frame, 0, [this](VerticalStitcher::Outcome) { afterStep(); });
-                    });
+                    lookBack();
                 } else if (outcome.changing) {
                     stopEarly(changingNote());
                 } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
