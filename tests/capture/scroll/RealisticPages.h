@@ -136,10 +136,11 @@ struct RealisticScreen : FakeScrollPage {
             if (photoSeen[i] < 0)
                 photoSeen[i] = grabs;
             const int age = grabs - photoSeen[i];
-            const int shown = age < source->loadGrabs ? 0
-                              : source->fadeGrabs > 0
-                                  ? std::min(256, 256 * (age - source->loadGrabs + 1) / (source->fadeGrabs + 1))
-                                  : 256;
+            const int shown =
+                age < source->loadGrabs ? 0
+                : source->fadeGrabs > 0
+                    ? std::min(256, 256 * (age - source->loadGrabs + 1) / (source->fadeGrabs + 1))
+                    : 256;
             if (shown >= 256)
                 continue;
             for (int y = std::max(ph.top(), 0); y <= std::min(ph.bottom(), view.height() - 1); ++y) {
