@@ -227,13 +227,13 @@ TEST(StitchSettle, APhotoThatLoadedAboveTheViewIsLookedAtAgain)
 TEST(StitchSettle, APlaceholderIsAFlatBlockInsideThePage)
 {
     const QImage text = makePage(kW, kView).convertToFormat(QImage::Format_RGB32);
-    auto with = [&](QRect block) {
-        QImage f = text;
+    QImage white(kW, kView, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    auto with = [&](QRect block, bool onText = true) {
+        QImage f = onText ? text : white;
         QPainter(&f).fillRect(block, QColor(136, 136, 136));
         return f;
     };
-    QImage white(kW, kView, QImage::Format_RGB32);
-    white.fill(Qt::white);
     const struct {
         const char* what;
         QImage frame;
@@ -243,8 +243,10 @@ TEST(StitchSettle, APlaceholderIsAFlatBlockInsideThePage)
                  {"the same, its rows mostly past the range", with(QRect(40, 100, 300, 120)), 0, 160, false},
                  {"at the top edge", with(QRect(40, 0, 300, 120)), 0, 250, false},
                  {"the width of the view", with(QRect(0, 100, kW, 120)), 0, 250, false},
+                 {"64 rows", with(QRect(40, 100, 300, 64)), 0, 250, true},
                  {"63 rows", with(QRect(40, 100, 300, 63)), 0, 250, false},
-                 {"narrower than a sixth", with(QRect(40, 100, kW / 6 - 1, 120)), 0, 250, false},
+                 {"a sixth of the width", with(QRect(40, 100, kW / 6, 120), false), 0, 250, true},
+                 {"narrower than a sixth", with(QRect(40, 100, kW / 6 - 1, 120), false), 0, 250, false},
                  {"a blank view", white, 0, kView, false},
                  {"text", text, 0, kView, false}};
     for (const auto& c : cases)
