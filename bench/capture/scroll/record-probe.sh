@@ -23,6 +23,7 @@
 #                                 photo files themselves: --truth); a sticky header that shrinks
 #                                 with a transition; a plain-text table under a sticky header whose
 #                                 text changes; text over a fixed background photo
+#   article                       a plain article of text at the usual size, for the time a capture takes
 #   less lesshand man journal     xterm (alternateScroll) with less -M and a "lines a-b/N" prompt,
 #                                 auto; the same scrolled by hand with the pointer resting on
 #                                 the status line; man bash, auto; a 2,000-line journal in less
@@ -128,7 +129,8 @@ for i in $(seq $RUNS); do
   eval $(xdotool getwindowgeometry --shell $FW)
   xdotool mousemove $((X + 300)) $((Y + 200))
   rm -rf $OUT-$i
-  line=$($R $X $Y $WIDTH $HEIGHT $OUT-$i 2>/dev/null)
+  t0=$(date +%s.%N)
+  line="$($R $X $Y $WIDTH $HEIGHT $OUT-$i 2>/dev/null) secs=$(awk -v a=$t0 -v b=$(date +%s.%N) 'BEGIN{printf "%.1f", b - a}')"
   title=$(xdotool getwindowname $FW)
   regions=$(echo "$title" | sed -n 's/.* R=\([^ ]*\).*/\1/p')
   echo "$title" > $OUT-$i/title.txt
