@@ -198,14 +198,14 @@ public:
         // with the SIGSTOP below (or the product's own stop of its recognizer) every X server
         // of the run would drop its clients, and this instance would quit.
         process_.setChildProcessModifier([] { ::setpgid(0, 0); });
-        process_.start(program(), args);
+        process_.start(kx::test::kaptorixProgram(), args);
         ASSERT_TRUE(process_.waitForStarted());
     }
     int startAgain(const QStringList& args, QByteArray* err)
     {
         QProcess p;
         p.setProcessEnvironment(env());
-        p.start(program(), args);
+        p.start(kx::test::kaptorixProgram(), args);
         p.waitForFinished(60000);
         *err = p.readAllStandardError();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -233,7 +233,6 @@ public:
         return waitFor([&] { return !QDir(historyDir()).entryList({"*.png"}).isEmpty(); }, ms);
     }
     QProcess& process() { return process_; }
-    static QString program() { return qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix"; }
 
 private:
     QString runtime() const { return home_ + "/runtime"; }

@@ -23,11 +23,6 @@ using namespace kx::test;
 
 namespace {
 
-QString program()
-{
-    return qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix";
-}
-
 // One Kaptorix with its settings under `config`, everything else in a folder of its own.
 class Kaptorix {
 public:
@@ -43,7 +38,7 @@ public:
     {
         process_.setProcessEnvironment(env());
         log_.clear();
-        process_.start(program(), {});
+        process_.start(kaptorixProgram(), {});
         ASSERT_TRUE(process_.waitForStarted());
     }
     void stop()
@@ -60,7 +55,7 @@ public:
     {
         QProcess second;
         second.setProcessEnvironment(env());
-        second.start(program(), {});
+        second.start(kaptorixProgram(), {});
         return second.waitForFinished(30000) && second.exitCode() == 0;
     }
     QString notices()

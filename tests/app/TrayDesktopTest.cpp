@@ -23,11 +23,6 @@ using namespace kx::test;
 
 namespace {
 
-QString program()
-{
-    return qEnvironmentVariable("KX_BINARY_DIR") + "/app/kaptorix";
-}
-
 // One Kaptorix process with private settings, runtime folder and history.
 class App {
 public:
@@ -48,7 +43,7 @@ public:
             env.insert(it.key(), it.value());
         process_.setProcessEnvironment(env);
         log_.clear();
-        process_.start(program(), {});
+        process_.start(kaptorixProgram(), {});
         ASSERT_TRUE(process_.waitForStarted());
     }
     void stop()
@@ -385,7 +380,7 @@ TEST_F(TrayDesktop, HideKaptorixMinimisesEveryShownWindow)
         e.insert("KAPTORIX_DATA_DIR", dir_.filePath("history"));
         return e;
     }());
-    second.start(program(), {dir_.filePath("a.png")});
+    second.start(kaptorixProgram(), {dir_.filePath("a.png")});
     ASSERT_TRUE(second.waitForFinished(20000));
     const QString editor = waitForWindow("Kaptorix — File 64×48");
     ASSERT_FALSE(editor.isEmpty()) << app.notices().toStdString();
@@ -537,7 +532,7 @@ TEST_F(TrayDesktop, WithoutADisplayOneLineAndExitStatusOne)
         e.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
         e.insert("XDG_RUNTIME_DIR", dir_.filePath("runtime"));
         p.setProcessEnvironment(e);
-        p.start(program(), args);
+        p.start(kaptorixProgram(), args);
         p.waitForFinished(60000);
         *err = p.readAllStandardError();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

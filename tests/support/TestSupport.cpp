@@ -80,6 +80,11 @@ QString artifactDir(const QString& sub)
     return dir;
 }
 
+QString kaptorixProgram()
+{
+    return qEnvironmentVariable("KX_BINARY_DIR") + QStringLiteral("/app/kaptorix");
+}
+
 QString sourcePath(const QString& relative)
 {
     QString base = qEnvironmentVariable("KX_SOURCE_DIR");

@@ -29,6 +29,9 @@ bool signalChild(qint64 pid, int sig);
 // Folder for test artefacts (KX_ARTIFACT_DIR or a temp folder), created on demand.
 QString artifactDir(const QString& sub = QString());
 
+// The built Kaptorix program (KX_BINARY_DIR/app/kaptorix).
+QString kaptorixProgram();
+
 // Absolute path of a file in the source tree (KX_SOURCE_DIR).
 QString sourcePath(const QString& relative);
 
