@@ -1,6 +1,7 @@
 // add() of the vertical stitcher on screen-sized frames: steady scrolling, the first step
 // (no expected shift yet), frames that match nothing; and the row-distance kernel.
 #include "capture/scroll/RowDistance.h"
+#include "capture/scroll/ScrollRowMasks.h"
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/VerticalStitcher.h"
 
@@ -141,6 +142,16 @@ void signature(benchmark::State& state)
         benchmark::DoNotOptimize(kx::StitchSignature::of(frame));
 }
 
+// The look for a placeholder in the rows a step scrolls out (half the frame), before each
+// automatic step, on the UI thread.
+void placeholderLook(benchmark::State& state)
+{
+    const QImage frame =
+        frameAt(int(state.range(0)), int(state.range(1)), 0).convertToFormat(QImage::Format_RGB32);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kx::rowmask::flatBlock(frame, 0, frame.height() / 2));
+}
+
 template <bool Vector>
 void kernel(benchmark::State& state)
 {
@@ -249,6 +260,7 @@ BENCHMARK(firstStep)->Apply(sizes);
 BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(unlike)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
+BENCHMARK(placeholderLook)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(capture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(fiveScreens)
     ->Arg(int(kx::test::PageKind::varied))
