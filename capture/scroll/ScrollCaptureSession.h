@@ -129,7 +129,7 @@ private:
     void manualStep();
     void afterStep();
     void autoOutcome(VerticalStitcher::Outcome outcome, int clicks);
-    // Back to the last frame's view, to take again a part above it that changed since.
+    // Auto mode: back to the last frame's view, to take again a part above it that changed since.
     void lookBack();
     // Rows `clicks` wheel clicks are known to move the content; 0 when unknown.
     int expectedRows(int clicks) const;

@@ -362,9 +362,9 @@ void ScrollCaptureSession::manualStep()
                     model_.setWarning(std::nullopt);
                     model_.setStatus(kx::tr("Capturing… keep scrolling", "Rögzítés… görgess tovább",
                                             "Aufnahme… weiter scrollen"));
-                } else if (outcome.stale) {
-                    lookBack();
                 } else if (outcome.changing) {
+                    // By hand the stitcher never asks to look back (the user scrolls): a part
+                    // that changed ends the image above it.
                     stopEarly(changingNote());
                 } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
                     model_.setWarning(kx::tr("Scroll slower or only downwards",
