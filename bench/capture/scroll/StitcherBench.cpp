@@ -152,6 +152,17 @@ void placeholderLook(benchmark::State& state)
         benchmark::DoNotOptimize(kx::rowmask::flatBlock(frame, 0, frame.height() / 2));
 }
 
+// Two sightings of a part that changed in place compared (the settle does so with up to 16
+// remembered ones, on the UI thread): a quarter of the frame each.
+void sameSighting(benchmark::State& state)
+{
+    const QImage frame = frameAt(int(state.range(0)), int(state.range(1)), 0);
+    const QImage a = frame.copy(0, 0, frame.width(), frame.height() / 4);
+    const QImage b = frame.copy(0, frame.height() / 4, frame.width(), frame.height() / 4);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(kx::rowmask::samePicture(a, b));
+}
+
 template <bool Vector>
 void kernel(benchmark::State& state)
 {
@@ -261,6 +272,7 @@ BENCHMARK(noMatch)->Apply(sizes);
 BENCHMARK(unlike)->Apply(sizes);
 BENCHMARK(signature)->Apply(sizes);
 BENCHMARK(placeholderLook)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(sameSighting)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(capture)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(fiveScreens)
     ->Arg(int(kx::test::PageKind::varied))
