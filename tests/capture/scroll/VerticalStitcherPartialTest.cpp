@@ -32,3 +32,21 @@ TEST(VerticalStitcherPartial, AFrameChangedInPartIsAMiss)
         }
     }
 }
+
+// A view that stood still while photos loaded in a few places: up to four such parts are taken
+// again from it; more are a view that changed too much to be trusted, and the kept rows stay.
+TEST(VerticalStitcherPartial, AStillViewTakesUpToFourChangedPartsAgain)
+{
+    const QImage page = noisePage(300, 1200, 21);
+    const QImage photos = noisePage(300, 400, 22);
+    for (int parts = 1; parts <= 5; ++parts) {
+        VerticalStitcher st(page.copy(0, 0, 300, 400));
+        QImage loaded = page.copy(0, 0, 300, 400);
+        QPainter p(&loaded);
+        for (int i = 0; i < parts; ++i)  // 16-row photos, well apart
+            p.drawImage(QRect(40, 20 + 75 * i, 200, 16), photos, QRect(40, 20 + 75 * i, 200, 16));
+        p.end();
+        EXPECT_EQ(st.add(loaded, 120).kind, VerticalStitcher::Outcome::Kind::noChange) << parts;
+        EXPECT_EQ(st.finish(), parts <= 4 ? loaded : page.copy(0, 0, 300, 400)) << parts << " parts";
+    }
+}
