@@ -239,9 +239,17 @@ TEST_F(OverlayDesktop, EscapeCancelsAndGivesTheKeyboardBack)
     ASSERT_TRUE(waitFinished());
     EXPECT_FALSE(result_);
     ASSERT_TRUE(overlaysGone());
-    // The keyboard grab went with the overlay: the fixture hears the next Esc.
+    // The keyboard grab went with the overlay: the fixture hears the next Esc, once the window
+    // manager, in its own time, has given the focus back to it.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QByteArray focus;
+            return run("xdotool", {"getwindowfocus"}, &focus) == 0 &&
+                   focus.trimmed().toUInt() == fixture_->windowId();
+        },
+        30000));
     ASSERT_TRUE(xdotool({"key", "Escape"}));
-    EXPECT_TRUE(fixture_->waitForLine([](const QString& l) { return l == "KEY Esc"; }));
+    EXPECT_TRUE(fixture_->waitForLine([](const QString& l) { return l == "KEY Esc"; }, 30000));
 }
 
 // After the idle time a hidden overlay window gives the memory of its pixels back but stays;
