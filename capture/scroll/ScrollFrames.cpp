@@ -225,14 +225,7 @@ void ScrollCaptureSession::sight(const QImage& frame, const VerticalStitcher::Ro
     constexpr int kMinRows = 4;        // rows two sightings must share
     constexpr std::size_t kKept = 16;  // sightings remembered
     std::vector<Sighting> now;
-    for (int r = 0, n = int(sighted.size()); r < n;) {
-        if (!sighted[std::size_t(r)]) {
-            ++r;
-            continue;
-        }
-        const int from = r;
-        while (r < n && sighted[std::size_t(r)])
-            ++r;
+    forEachRun(sighted, [&](int from, int r) {
         for (const Sighting& before : sightings_) {
             const int a = std::max(from, before.from), b = std::min(r, before.from + before.rows.height());
             if (b - a < kMinRows || before.rows.width() != frame.width() ||
@@ -243,7 +236,7 @@ void ScrollCaptureSession::sight(const QImage& frame, const VerticalStitcher::Ro
             std::fill(fixedAnimation_.begin() + a, fixedAnimation_.begin() + b, char(1));
         }
         now.push_back({from, frame.copy(0, from, frame.width(), r - from)});
-    }
+    });
     sightings_.insert(sightings_.end(), now.begin(), now.end());
     if (sightings_.size() > kKept)
         sightings_.erase(sightings_.begin(), sightings_.end() - std::ptrdiff_t(kKept));

@@ -126,18 +126,11 @@ bool sameRows(const VerticalStitcher::RowMask& before, const VerticalStitcher::R
 
 VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows)
 {
-    const int n = int(mask.size());
-    for (int r = 0; r < n;) {
-        if (!mask[std::size_t(r)]) {
-            ++r;
-            continue;
-        }
-        const int from = r;
-        while (r < n && mask[std::size_t(r)])
-            ++r;
-        if (r - from > rows)
-            std::fill(mask.begin() + from, mask.begin() + r, 0);
-    }
+    // Clearing a run leaves the rows still to be read as they were.
+    forEachRun(mask, [&](int from, int to) {
+        if (to - from > rows)
+            std::fill(mask.begin() + from, mask.begin() + to, 0);
+    });
     return mask;
 }
 

@@ -28,6 +28,22 @@ bool scrolled(const QImage& before, const QImage& after, const VerticalStitcher:
 // but for kSpread rows at most; false when either is empty. A glide's last pixels change the
 // rows where lines of text begin, which move with the lines from one pair to the next.
 bool sameRows(const VerticalStitcher::RowMask& before, const VerticalStitcher::RowMask& now);
+// Calls `f(from, to)` for each run [from, to) of set rows in `mask`, top down.
+template <typename F>
+void forEachRun(const VerticalStitcher::RowMask& mask, F&& f)
+{
+    const int n = int(mask.size());
+    for (int r = 0; r < n;) {
+        if (!mask[std::size_t(r)]) {
+            ++r;
+            continue;
+        }
+        const int from = r;
+        while (r < n && mask[std::size_t(r)])
+            ++r;
+        f(from, r);
+    }
+}
 // Runs of set rows in `mask` no taller than `rows`; the taller ones cleared.
 VerticalStitcher::RowMask smallParts(VerticalStitcher::RowMask mask, int rows);
 // Whether two images of one size show one picture, whatever its levels: a banner whose

@@ -252,3 +252,27 @@ TEST(StitchSettle, APlaceholderIsAFlatBlockInsideThePage)
     for (const auto& c : cases)
         EXPECT_EQ(kx::rowmask::flatBlock(c.frame, c.from, c.to), c.flat) << c.what;
 }
+
+// Only parts of the view small enough to be an animation fixed on screen are remembered as
+// sightings: a run as tall as the limit stays, one row more is cleared, wherever it lies.
+TEST(StitchSettle, OnlySmallChangedPartsAreSightings)
+{
+    auto mask = [](std::initializer_list<std::pair<int, int>> runs) {
+        Mask m(20, 0);
+        for (const auto& [from, to] : runs)
+            std::fill(m.begin() + from, m.begin() + to, 1);
+        return m;
+    };
+    const struct {
+        Mask in, out;
+        const char* what;
+    } cases[] = {
+        {mask({{0, 4}, {6, 11}, {16, 20}}), mask({{0, 4}, {16, 20}}), "edges kept, a taller run cleared"},
+        {mask({{3, 7}, {8, 9}}), mask({{3, 7}, {8, 9}}), "runs apart by one row are two"},
+        {mask({{15, 20}}), mask({}), "a run to the last row, one too tall"},
+        {mask({{0, 5}}), mask({}), "a run from the first row, one too tall"},
+        {mask({}), mask({}), "nothing"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(kx::rowmask::smallParts(c.in, 4), c.out) << c.what;
+}
