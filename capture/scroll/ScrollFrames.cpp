@@ -298,10 +298,12 @@ void ScrollCaptureSession::add(const QImage& frame, int expectedDy,
     // Only auto mode can scroll back to look at a part of the page again.
     const bool lookBack = model_.autoScroll();
     record(StitchCall::Kind::add, frame, expectedDy, unstable, lookBack);
-    stitcher_->setLookBack(lookBack);
-    watcher->setFuture(QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable)] {
-        return st->add(frame, expectedDy, unstable);
-    }));
+    // Set on the task's thread, as the stitcher is used there.
+    watcher->setFuture(
+        QtConcurrent::run([st = stitcher_, frame, expectedDy, unstable = std::move(unstable), lookBack] {
+            st->setLookBack(lookBack);
+            return st->add(frame, expectedDy, unstable);
+        }));
 }
 
 void ScrollCaptureSession::record(StitchCall::Kind kind, const QImage& frame, int expectedDy,

@@ -115,14 +115,10 @@ void VerticalStitcher::cutAbove(int row)
 {
     // Row `row` of the last frame among the kept rows, then up to the page's ground above the
     // part it belongs to.
-    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    const int base = keptBase();
     int k = std::min(base + row, int(keptSignature_.size() / S));
     const int bg = groundLevel(reference_);
-    auto shows = [&](int r) {
-        const std::uint8_t* sig = keptSignature_.data() + std::size_t(r) * S;
-        return std::any_of(sig, sig + S, [&](std::uint8_t v) { return !close(v, std::uint8_t(bg)); });
-    };
-    while (k > 0 && shows(k - 1))
+    while (k > 0 && showsBesides(keptSignature_.data() + std::size_t(k - 1) * S, bg))
         --k;
     cut_ = cut_ > 0 ? std::min(cut_, k) : k;
 }

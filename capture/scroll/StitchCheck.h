@@ -7,6 +7,7 @@
 #include "capture/scroll/StitchSignature.h"
 #include "capture/scroll/VerticalStitcher.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -140,6 +141,13 @@ inline bool plainSamples(const std::uint8_t* row, int left, int right, int bg)
 inline bool plainRow(const std::uint8_t* row, int bg)
 {
     return plainSamples(row, 0, kSignatureSamples - 1, bg);
+}
+
+// Whether any sample of a row differs from the background `bg`: the row shows something.
+inline bool showsBesides(const std::uint8_t* row, int bg)
+{
+    return std::any_of(row, row + kSignatureSamples,
+                       [&](std::uint8_t v) { return !close(v, std::uint8_t(bg)); });
 }
 
 // The most common sample value: the page's background.

@@ -36,7 +36,7 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
         *stale = false;
     const int R = height_;
     // Kept row of last-frame row r: before the first step the first frame is all there is.
-    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    const int base = keptBase();
     auto kept = [&](int r) {
         return steps_ == 0 ? reference_.row(r) : keptSignature_.data() + std::size_t(base + r) * S;
     };
@@ -100,10 +100,7 @@ std::vector<VerticalStitcher::Rows> VerticalStitcher::witness(const StitchSignat
     auto shows = [&](int k) {
         if (bg < 0)
             bg = groundLevel(reference_);
-        for (int s = 0; s < S; ++s)
-            if (!close(next.row(k)[s], std::uint8_t(bg)))
-                return true;
-        return false;
+        return showsBesides(next.row(k), bg);
     };
     std::vector<Rows> out;
     if (steps_ > 0 && keptLast > top && state(keptLast - 1) == Witness::unseen)
@@ -182,7 +179,7 @@ bool VerticalStitcher::changedBlock(const StitchSignature& next, int dy, int fro
 {
     // Rows where a run of samples changed, more than a spot (a caret, a sample here and there).
     constexpr int kRows = kRegionGap;
-    const int base = steps_ == 0 ? 0 : strips_.rows() - contentEnd_;
+    const int base = keptBase();
     int rows = 0;
     for (int k = std::max(from, 0); k < std::min(to, height_) && rows < kRows; ++k) {
         const int at = base + k + dy;
@@ -229,7 +226,7 @@ VerticalStitcher::RowMask VerticalStitcher::comparedInReference() const
 void VerticalStitcher::retake(const QImage& frame, const StitchSignature& next, const RowMask& mask, int dy,
                               Rows rows)
 {
-    const int at = (steps_ == 0 ? 0 : strips_.rows() - contentEnd_) + rows.from + dy;
+    const int at = keptBase() + rows.from + dy;
     if (rows.to <= rows.from || at < 0)
         return;
     patches_.push_back({frame.copy(0, rows.from, frame.width(), rows.to - rows.from), at});
@@ -299,12 +296,7 @@ bool VerticalStitcher::changedInPlaceOnly(const QImage& frame, const RowMask& ma
         changed += differs;
         runs += differs && !before;
         before = differs;
-        if (!differs && !masked && r >= bodyFrom && r < bodyTo)
-            for (int s = 0; s < S; ++s)
-                if (!close(next.row(r)[s], std::uint8_t(bg))) {
-                    ++shown;
-                    break;
-                }
+        shown += !differs && !masked && r >= bodyFrom && r < bodyTo && showsBesides(next.row(r), bg);
     }
     // With most of the view masked (a large animation), what is left cannot tell a still view.
     if (changed == 0 || 4 * changed > 3 * height_ || runs > kChangedParts || 8 * shown < bodyTo - bodyFrom ||

@@ -88,10 +88,12 @@ bool VerticalStitcher::barBelow(const StitchSignature& next, int bar) const
 {
     // The same ground over as many rows, lower down in the last frame: the bar at its own place.
     const int level = groundOf(next.rows, 0);
+    std::vector<char> same(std::size_t(height_), 0);
+    for (int r = 1; r < height_; ++r)
+        same[std::size_t(r)] = std::abs(groundOf(reference_.rows, r) - level) <= kExactLevels;
     for (int r = 1, run = 0; r < height_; ++r) {
-        run = std::abs(groundOf(reference_.rows, r) - level) <= kExactLevels ? run + 1 : 0;
-        if (std::abs(run - bar) <= kExactLevels &&
-            (r + 1 >= height_ || std::abs(groundOf(reference_.rows, r + 1) - level) > kExactLevels))
+        run = same[std::size_t(r)] ? run + 1 : 0;
+        if (std::abs(run - bar) <= kExactLevels && (r + 1 >= height_ || !same[std::size_t(r + 1)]))
             return true;
     }
     return false;
@@ -569,7 +571,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
     int added = 0;
     int retakenFrom = -1;
     for (const Rows& rows : retakes) {
-        const int at = (steps_ == 0 ? 0 : strips_.rows() - contentEnd_) + rows.from + dy;
+        const int at = keptBase() + rows.from + dy;
         retakenFrom = retakenFrom < 0 ? at : std::min(retakenFrom, at);
     }
     if (!keepRows(frame, mask, boxes, dy, band, top, retakes, &added))

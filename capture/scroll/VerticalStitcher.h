@@ -129,6 +129,8 @@ public:
     };
 
 private:
+    // The kept row that row 0 of the last frame is (the first frame's rows before any step).
+    int keptBase() const { return steps_ == 0 ? 0 : strips_.rows() - contentEnd_; }
     struct Fit {
         bool exact = false;
         int compared = 0;
