@@ -230,7 +230,29 @@ void XHotKeyBackend::ungrab(quint32 id)
 
 void XHotKeyBackend::regrabAll()
 {
+    const quint16 alt = altMask_, super = superMask_, numLock = numLockMask_;
     readModifierMapping();
+    // A keyboard that takes over from another (a second keyboard, xdotool's virtual one) tells
+    // of a new map that is the same. Grabs let go and taken again would miss a key pressed in
+    // between: the very combination whose first key made the switch. They stay, and a key
+    // another client holds stays reported (the manager tries it again).
+    const bool same =
+        alt == altMask_ && super == superMask_ && numLock == numLockMask_ &&
+        std::all_of(registrations_.cbegin(), registrations_.cend(),
+                    [this](const Registration& reg) { return reg.codes == keyCodes(reg.keysym); });
+    if (same) {
+        // Reading the maps may have read events off the socket into xcb's queue.
+        QMetaObject::invokeMethod(this, &XHotKeyBackend::readEvents, Qt::QueuedConnection);
+        QList<quint32> held, lost;
+        for (auto it = registrations_.cbegin(); it != registrations_.cend(); ++it)
+            (it->grabs.isEmpty() ? lost : held).append(it.key());
+        std::sort(held.begin(), held.end());
+        std::sort(lost.begin(), lost.end());
+        Q_EMIT regrabbed();
+        if (onRegrabbed)
+            onRegrabbed(held, lost);
+        return;
+    }
     for (Registration& reg : registrations_)
         releaseKeys(reg);
     // In id order, which is the actions' declaration order: when the new layout puts two

@@ -30,7 +30,8 @@ public:
     QString keyLabel(quint32 keysym) const override;
 
 Q_SIGNALS:
-    // The keyboard or modifier mapping changed and every key was grabbed again.
+    // The keyboard or modifier mapping changed and every key was grabbed again (or kept, where
+    // the new map gives every key the codes and modifiers it had).
     void regrabbed();
 
 private:

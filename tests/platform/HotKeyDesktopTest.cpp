@@ -11,8 +11,14 @@
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QScopeGuard>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+#include <vector>
 
 namespace kx {
 namespace {
@@ -161,6 +167,81 @@ TEST_F(HotKeyDesktop, KeysAreGrabbedAgainAfterTheKeyboardIsRemapped)
     EXPECT_TRUE(waitFired(HotKeyAction::area));
     test::runTool("xmodmap", {"-e", "keycode 200 = NoSymbol"});
     test::runTool("xmodmap", {"-e", "keycode 10 = 1 exclam"});
+}
+
+// A keyboard taking over from another (xdotool's virtual one, a second keyboard) tells of a new
+// map that is the same. The shortcuts are never let go meanwhile: a key pressed then would be
+// lost. Another client trying all along to take Ctrl+Alt+0 (the history's, grabbed last when
+// all are grabbed again) never gets it; a key a third client holds stays reported.
+TEST_F(HotKeyDesktop, AMapToldAgainUnchangedNeverLetsTheKeysGo)
+{
+    test::TestClient holder({"grab-key", QString::number(XK_2), "0xC"});
+    ASSERT_TRUE(holder.waitReady());
+    manager->registerAll();
+    ASSERT_TRUE(manager->isRegistered(HotKeyAction::history));
+    int regrabs = 0;
+    QObject::connect(backend, &XHotKeyBackend::regrabbed, [&] { ++regrabs; });
+    std::atomic<bool> stop = false, taken = false;
+    std::thread probe([&] {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        constexpr xcb_keycode_t zero = 19;  // "0" on the server's default map
+        // Many requests in flight at once, so that the server always has one of ours to serve.
+        constexpr quint16 mods = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+        while (!stop && !xcb_connection_has_error(c)) {
+            std::vector<xcb_void_cookie_t> tries;
+            for (int i = 0; i < 64; ++i)
+                tries.push_back(
+                    xcb_grab_key_checked(c, 1, root, mods, zero, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            bool got = false;
+            for (const xcb_void_cookie_t& t : tries) {
+                if (xcb_generic_error_t* e = xcb_request_check(c, t))
+                    std::free(e);
+                else
+                    got = true;
+            }
+            if (got) {
+                taken = true;
+                xcb_ungrab_key(c, zero, root, mods);
+                xcb_flush(c);
+            }
+        }
+        xcb_disconnect(c);
+    });
+    auto joined = qScopeGuard([&] {
+        stop = true;
+        probe.join();
+    });
+    for (int i = 1; i <= 40; ++i) {
+        ASSERT_TRUE(test::runTool("xmodmap", {"-e", "keycode 19 = 0 parenright"}));
+        ASSERT_TRUE(test::waitFor([&] { return regrabs >= i; })) << i;
+    }
+    joined.dismiss();
+    stop = true;
+    probe.join();
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(manager->failed(), QSet<HotKeyAction>{HotKeyAction::fullscreen});
+    EXPECT_FALSE(manager->isRegistered(HotKeyAction::fullscreen));
+    ASSERT_TRUE(key("ctrl+alt+0"));
+    EXPECT_TRUE(waitFired(HotKeyAction::history));
+}
+
+// A modifier map that moves Alt to another modifier bit: the keys are grabbed again with the
+// new bit, and Ctrl+Alt+0 still starts the history.
+TEST_F(HotKeyDesktop, KeysAreGrabbedAgainWhenAltMovesToAnotherBit)
+{
+    manager->registerAll();
+    int regrabs = 0;
+    QObject::connect(backend, &XHotKeyBackend::regrabbed, [&] { ++regrabs; });
+    auto restore = qScopeGuard([] {
+        test::runTool("xmodmap",
+                      {"-e", "remove mod3 = Alt_L Alt_R Meta_L", "-e", "add mod1 = Alt_L Alt_R Meta_L"});
+    });
+    ASSERT_TRUE(test::runTool(
+        "xmodmap", {"-e", "remove mod1 = Alt_L Alt_R Meta_L", "-e", "add mod3 = Alt_L Alt_R Meta_L"}));
+    ASSERT_TRUE(test::waitFor([&] { return regrabs > 0; }));
+    ASSERT_TRUE(key("ctrl+alt+0"));
+    EXPECT_TRUE(waitFired(HotKeyAction::history));
 }
 
 TEST_F(HotKeyDesktop, LayoutChangeGivesASharedKeyToTheEarlierActionAndReportsTheOther)
