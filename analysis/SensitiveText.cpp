@@ -19,6 +19,11 @@ constexpr double kPieceGap = 1.3;
 // words is about one glyph, two blanks in a terminal's table two.
 constexpr double kColumnGap = 2.5;
 
+// A blank at least this many times as wide as the narrowest one of its cell parts two cells of a
+// grid; a cell without a narrower blank than this share of a glyph is one cell.
+constexpr double kSoftGapRatio = 2.2;
+constexpr double kSoftGapFloor = 1.0;
+
 // Letters and digits both, and nothing but key characters: a piece of a key or a hash, never
 // a word of prose.
 bool keyPiece(const QString& word)
@@ -48,8 +53,10 @@ bool piecesOfOne(const QString& run, const QString& left, const QString& right)
     if (left.endsWith(QLatin1Char('@')) || right.startsWith(QLatin1Char('@')))
         return !left.contains(QLatin1Char('@')) || !right.contains(QLatin1Char('@'));
     static const QRegularExpression dashedKey(QStringLiteral(R"(^["'(\[{<]?(?:xox[a-z]|sk)(?:-|$))"));
+    // The run may begin with the name the key is the value of ("SLACK_USER=xoxp-4410-").
+    const QString key = run.mid(valueStart(run, {0, run.size()}));
     if ((left.endsWith(QLatin1Char('-')) || right.startsWith(QLatin1Char('-'))) &&
-        dashedKey.match(run).hasMatch() && keyCharacters(right))
+        dashedKey.match(key).hasMatch() && keyCharacters(right))
         return true;
     return keyPiece(left) && keyPiece(right);
 }
@@ -156,6 +163,27 @@ QList<Span> Reading::cells() const
             out.append(words[k]);
         else
             out.last().end = words[k].end;
+    }
+    return out;
+}
+
+QList<Span> Reading::softCells(Span cell) const
+{
+    QList<qsizetype> inside;
+    for (qsizetype k = 0; k < words.size(); ++k)
+        if (words[k].start >= cell.start && words[k].end <= cell.end)
+            inside.append(k);
+    const auto gap = [this](qsizetype k) { return box(words[k]).left() - box(words[k - 1]).right(); };
+    double narrowest = kSoftGapFloor * glyph;
+    for (qsizetype i = 1; i < inside.size(); ++i)
+        narrowest = std::min(narrowest, gap(inside[i]));
+    QList<Span> out{cell};
+    for (qsizetype i = 1; i < inside.size(); ++i) {
+        const Span w = words[inside[i]];
+        if (gap(inside[i]) >= kSoftGapRatio * std::max(narrowest, kJoinGap * glyph)) {
+            out.last().end = words[inside[i - 1]].end;
+            out.append({w.start, cell.end});
+        }
     }
     return out;
 }
@@ -282,6 +310,17 @@ QString withoutDates(const QString& text)
         }
     }
     return out;
+}
+
+Span core(const QString& text, Span w)
+{
+    static const QString lead = QStringLiteral("([{<\"'");
+    static const QString trail = QStringLiteral(")]}>\"'.,;:");
+    while (w.start < w.end && lead.contains(text[w.start]))
+        ++w.start;
+    while (w.end > w.start && trail.contains(text[w.end - 1]))
+        --w.end;
+    return w;
 }
 
 qsizetype valueStart(const QString& text, Span word)

@@ -35,6 +35,9 @@ struct Reading {
     bool columnGapBefore(qsizetype k) const;
     // The runs of words between column gaps, as ranges of glued, in order.
     QList<Span> cells() const;
+    // A cell in parts between blanks far wider than its narrowest one: the cells of a grid drawn
+    // only a few blanks apart. The cell alone when it has no such blank.
+    QList<Span> softCells(Span cell) const;
 };
 
 // Which blanks of the line are taken for splits: none (the line as read), those narrower than a
@@ -56,6 +59,9 @@ QString withoutDates(const QString& text);
 // The digit a letter or sign that looks like one stands for (O and o 0, l, I and | 1, S 5,
 // B 8); any other character itself.
 QChar digitFor(QChar c);
+
+// The part of a word without the punctuation around it ("(4111", "00.").
+Span core(const QString& text, Span word);
 
 // Where the value of a "NAME=value" or "NAME:value" word begins ("OPENAI_API_KEY=sk-…"):
 // after the first "=" or ":" that follows a name; the word's start when it has none.

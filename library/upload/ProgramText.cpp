@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <array>
 
 namespace kx::upload {
 
@@ -154,11 +155,80 @@ QRegularExpression secretPattern(const QString& password)
     return QRegularExpression(pattern);
 }
 
-QString hidden(QString text, const QString& password)
+// What every sftp prints for a server's status: as well known as this program's own sentences,
+// so they are told in its words and never searched for the password (a mask inside one of
+// them would show which word the password is).
+QList<QPair<QString, QString>> fixedTexts()
 {
-    if (password.size() < kShortestHidden)
-        return text;
-    return text.replace(secretPattern(password), QStringLiteral("•••"));
+    static const std::array<std::array<const char*, 3>, 8> words{{
+        {"No such file or directory", "Nincs ilyen fájl vagy mappa", "Datei oder Ordner nicht gefunden"},
+        {"Permission denied", "Hozzáférés megtagadva", "Zugriff verweigert"},
+        {"Operation unsupported", "A művelet nem támogatott", "Vorgang nicht unterstützt"},
+        {"End of file", "Fájl vége", "Dateiende"},
+        {"Bad message", "Hibás üzenet", "Fehlerhafte Nachricht"},
+        {"No connection", "Nincs kapcsolat", "Keine Verbindung"},
+        {"Connection lost", "Megszakadt a kapcsolat", "Verbindung verloren"},
+        {"Failure", "Hiba", "Fehler"},
+    }};
+    QList<QPair<QString, QString>> out;
+    for (const auto& [en, hu, de] : words)
+        out.append({QString::fromUtf8(en),
+                    kx::tr(QString::fromUtf8(en), QString::fromUtf8(hu), QString::fromUtf8(de))});
+    return out;
+}
+
+bool wordCharacter(const QString& text, qsizetype at)
+{
+    return at >= 0 && at < text.size() && text[at].isLetterOrNumber();
+}
+
+// The text with the password hidden everywhere but inside sftp's fixed words (with `ownWords`
+// told in the program's) and inside `own` (names this program built, typed or percent-encoded).
+QString hidden(const QString& text, const QString& password, const QStringList& own, bool ownWords)
+{
+    struct Kept {
+        qsizetype start, end;
+        QString as;
+    };
+    QList<Kept> kept;
+    for (const auto& [said, ours] : fixedTexts())
+        for (qsizetype at = text.indexOf(said); at >= 0; at = text.indexOf(said, at + said.size()))
+            if (!wordCharacter(text, at - 1) && !wordCharacter(text, at + said.size()))
+                kept.append({at, at + said.size(), ownWords ? ours : said});
+    for (const QString& name : own)
+        if (!name.isEmpty())
+            for (const QRegularExpressionMatch& m : secretPattern(name).globalMatch(text))
+                kept.append({m.capturedStart(), m.capturedEnd(), m.captured()});
+    QList<QPair<qsizetype, qsizetype>> masks;
+    if (password.size() >= kShortestHidden)
+        for (const QRegularExpressionMatch& m : secretPattern(password).globalMatch(text))
+            masks.append({m.capturedStart(), m.capturedEnd()});
+    // A password reaching out of a kept text is hidden whole: that text is then no longer kept.
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) { return a.start < b.start; });
+    QList<Kept> keep;
+    for (const Kept& k : kept) {
+        const bool straddled = std::any_of(masks.begin(), masks.end(), [&k](const auto& m) {
+            return m.first < k.end && m.second > k.start && (m.first < k.start || m.second > k.end);
+        });
+        if (!straddled && (keep.isEmpty() || keep.last().end <= k.start))
+            keep.append(k);
+    }
+    QString out;
+    qsizetype i = 0, nextKept = 0, nextMask = 0;
+    while (i < text.size()) {
+        while (nextMask < masks.size() && masks[nextMask].first < i)
+            ++nextMask;
+        if (nextKept < keep.size() && keep[nextKept].start == i) {
+            out += keep[nextKept].as;
+            i = keep[nextKept++].end;
+        } else if (nextMask < masks.size() && masks[nextMask].first == i) {
+            out += QStringLiteral("•••");
+            i = masks[nextMask++].second;
+        } else {
+            out += text[i++];
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -213,13 +283,15 @@ QStringList meaningfulLines(const QString& err)
     return lines;
 }
 
-QString failureMessage(const QString& err, int exitCode, const QString& lang, const QString& password)
+QString failureMessage(const QString& err, int exitCode, const QString& lang, const QString& password,
+                       const QStringList& own)
 {
     const QStringList lines = meaningfulLines(err);
     if (const QString reason = knownReason(lines); !reason.isEmpty())
         return reason;
     if (!lines.isEmpty())
-        return textWithoutSecrets(lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' '), password);
+        return textWithoutSecrets(lines.mid(std::max<qsizetype>(0, lines.size() - 2)).join(' '), password,
+                                  own);
     // sftp's only word when the connection went down.
     if (err.contains(QStringLiteral("Connection closed")))
         return connectionLostText();
@@ -256,20 +328,34 @@ QString addressForText(const QString& url)
     return front + rest;
 }
 
-QString textWithoutSecrets(const QString& text, const QString& password)
+namespace {
+
+QString withoutSecrets(const QString& text, const QString& password, const QStringList& own, bool ownWords)
 {
     static const QRegularExpression address(QStringLiteral(R"([A-Za-z][A-Za-z0-9+.\-]*://\S*)"));
     QString safe;
     qsizetype from = 0;
     for (const QRegularExpressionMatch& m : address.globalMatch(text)) {
-        safe += hidden(text.mid(from, m.capturedStart() - from), password);
+        safe += hidden(text.mid(from, m.capturedStart() - from), password, own, ownWords);
         // The scheme is none of the user's: hiding a password that is one would name it.
         const QString bare = addressForText(m.captured());
         const qsizetype scheme = bare.indexOf(QStringLiteral("://")) + 3;
-        safe += bare.left(scheme) + hidden(bare.mid(scheme), password);
+        safe += bare.left(scheme) + hidden(bare.mid(scheme), password, own, ownWords);
         from = m.capturedEnd();
     }
-    return safe + hidden(text.mid(from), password);
+    return safe + hidden(text.mid(from), password, own, ownWords);
+}
+
+}  // namespace
+
+QString textWithoutSecrets(const QString& text, const QString& password, const QStringList& own)
+{
+    return withoutSecrets(text, password, own, false);
+}
+
+QString sftpStatusText(const QString& text, const QString& password, const QStringList& own)
+{
+    return withoutSecrets(text, password, own, true);
 }
 
 }  // namespace kx::upload

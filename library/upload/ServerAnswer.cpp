@@ -15,7 +15,7 @@ struct HttpAnswer {
     QString location;
 };
 
-HttpAnswer httpAnswer(const QString& out, const QString& password)
+HttpAnswer httpAnswer(const QString& out, const QString& password, const QStringList& own = {})
 {
     const QString text = out.trimmed();
     HttpAnswer a;
@@ -24,7 +24,7 @@ HttpAnswer httpAnswer(const QString& out, const QString& password)
     QString where = addressForText(text.section(' ', 1).trimmed());
     if (hasControlCharacter(where) || where.size() > 300)
         where.clear();
-    a.location = textWithoutSecrets(where, password);
+    a.location = textWithoutSecrets(where, password, own);
     return a;
 }
 
@@ -129,10 +129,10 @@ bool redirect(int code)
 
 // The failure every WebDAV step shares: no answer, a redirect, a refused login.
 std::optional<UploadError> httpFailure(const ProcessOutput& output, const HttpAnswer& a,
-                                       const QString& password)
+                                       const QString& password, const QStringList& own = {})
 {
     if (output.exitCode != 0 || a.status == 0)
-        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password, own)};
     if (redirect(a.status))
         return UploadError{movedText(a)};
     if (a.status == 401)
@@ -152,11 +152,12 @@ QString ftpWriteOut()
     return QStringLiteral("%{response_code}");
 }
 
-Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav, const QString& password)
+Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav, const QString& password,
+                                  const QStringList& own)
 {
     if (webdav) {
-        const HttpAnswer a = httpAnswer(output.out, password);
-        if (auto failed = httpFailure(output, a, password))
+        const HttpAnswer a = httpAnswer(output.out, password, own);
+        if (auto failed = httpFailure(output, a, password, own))
             return *failed;
         // Any other answer (no right to look, HEAD not allowed...) leaves it to the upload,
         // which says what is wrong or asks the server not to replace.
@@ -169,11 +170,12 @@ Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav, cons
         case 9:   // no such folder: the upload makes it
             return NameCheck::free;
         default:
-            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password, own)};
     }
 }
 
-Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav, const QString& password)
+Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav, const QString& password,
+                                const QStringList& own)
 {
     if (!webdav) {
         const QString reply = output.out.trimmed();
@@ -186,15 +188,15 @@ Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav, const 
         if (output.exitCode == 25)  // the server refused the STOR (550, 553…)
             return UploadError{ftpRefusedText(reply)};
         if (output.exitCode != 0)
-            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
+            return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password, own)};
         // 226 or 250 after the transfer; curl's own success alone can follow a reply that
         // never said the file was complete.
         if (reply.size() == 3 && reply.startsWith('2'))
             return Stored::yes;
         return UploadError{ftpUnconfirmedText(reply)};
     }
-    const HttpAnswer a = httpAnswer(output.out, password);
-    if (auto failed = httpFailure(output, a, password))
+    const HttpAnswer a = httpAnswer(output.out, password, own);
+    if (auto failed = httpFailure(output, a, password, own))
         return *failed;
     switch (a.status) {
         case 200:
@@ -276,13 +278,14 @@ namespace {
 // sftp names the file in its error ("dest open \"…\": Permission denied"): the first line that
 // names the temporary file is the first error from the put on. What the server said follows
 // the last ": ".
-QString errorAbout(const QString& err, const QString& temporary, const QString& password)
+QString errorAbout(const QString& err, const QString& temporary, const QString& password,
+                   const QStringList& own)
 {
     const QString name = temporary.section('/', -1);
     for (const QString& line : meaningfulLines(err)) {
         if (line.contains(name)) {
             const qsizetype colon = line.lastIndexOf(QStringLiteral(": "));
-            return textWithoutSecrets(colon >= 0 ? line.mid(colon + 2) : line, password);
+            return sftpStatusText(colon >= 0 ? line.mid(colon + 2) : line, password, own);
         }
     }
     return QString();
@@ -314,7 +317,9 @@ Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temp
     const bool temporaryLeft = listedSize(output.out, temporary) >= 0;
     if (temporaryLeft && listed >= 0)
         return Stored::nameTaken;
-    const QString why = errorAbout(output.err, temporary, password);
+    // The names this program gave the file are its own words.
+    const QStringList own{temporary.section('/', -1), remote.section('/', -1)};
+    const QString why = errorAbout(output.err, temporary, password, own);
     if (temporaryLeft)
         return UploadError{renameRefusedText(why.isEmpty() ? notArrivedText() : why)};
     if (listed >= 0)
@@ -330,9 +335,9 @@ Outcome<Stored> judgeSftpUpload(const ProcessOutput& output, const QString& temp
     if (output.exitCode == 255 && output.out.contains(QStringLiteral("sftp> ")))
         return UploadError{connectionLostText()};
     if (output.exitCode != 0)
-        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password)};
+        return UploadError{failureMessage(output.err, output.exitCode, Lang::current(), password, own)};
     const QStringList lines = meaningfulLines(output.err);
-    return UploadError{lines.isEmpty() ? notArrivedText() : textWithoutSecrets(lines.last(), password)};
+    return UploadError{lines.isEmpty() ? notArrivedText() : textWithoutSecrets(lines.last(), password, own)};
 }
 
 bool sftpDiskFull(const ProcessOutput& cleanup)

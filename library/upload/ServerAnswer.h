@@ -13,20 +13,21 @@ QString httpWriteOut();
 // curl's report of an FTP transfer: the server's last reply code.
 QString ftpWriteOut();
 
-// Every judge hides `password` in what it quotes of the server's answer or the program's lines.
+// Every judge hides `password` in what it quotes of the server's answer or the program's lines,
+// but not inside `own`, the name this program gave the file.
 
 // A look at one name on the server before it is used (HEAD for WebDAV, SIZE/MDTM for FTP).
 // A redirect or a failed run is a failure of the look, never a free name.
 enum class NameCheck { free, taken };
 Outcome<NameCheck> judgeCurlCheck(const ProcessOutput& output, bool webdav,
-                                  const QString& password = QString());
+                                  const QString& password = QString(), const QStringList& own = {});
 
 // An upload either stored the file or found the name taken (a conditional WebDAV upload that
 // was refused, an sftp rename onto an existing file); anything else is a failure.
 enum class Stored { yes, nameTaken };
 // WebDAV: only 200, 201 and 204 store; FTP: curl's success and a completion reply.
-Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav,
-                                const QString& password = QString());
+Outcome<Stored> judgeCurlUpload(const ProcessOutput& output, bool webdav, const QString& password = QString(),
+                                const QStringList& own = {});
 // Success of an sftp upload of `size` bytes sent as `temporary` and renamed to `remote`: the
 // temporary file is gone and `remote` is listed as a regular file of that size. `temporary`
 // still listed beside a listed `remote`: the rename found `remote` taken. `putFailed` tells a

@@ -217,7 +217,8 @@ QFuture<Outcome<Sent>> curlPut(const JobPtr& job)
               [job, name](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return job->webdav() ? failed(job, r.error()) : ftpFailed(job, name, r.error());
-                  const Outcome<Stored> stored = judgeCurlUpload(r.value(), job->webdav(), job->password);
+                  const Outcome<Stored> stored =
+                      judgeCurlUpload(r.value(), job->webdav(), job->password, {name});
                   if (!stored.ok()) {
                       if (!job->webdav() && ftpMayHaveWritten(r.value()))
                           return ftpFailed(job, name, stored.error());
@@ -364,7 +365,8 @@ QFuture<Outcome<Sent>> checkName(const JobPtr& job)
               [job](const Outcome<ProcessOutput>& r) {
                   if (!r.ok())
                       return failed(job, r.error());
-                  const Outcome<NameCheck> check = judgeCurlCheck(r.value(), job->webdav(), job->password);
+                  const Outcome<NameCheck> check =
+                      judgeCurlCheck(r.value(), job->webdav(), job->password, {job->name(job->n)});
                   if (!check.ok())
                       return failed(job, check.error());
                   if (check.value() == NameCheck::taken || !job->claim(job->n))

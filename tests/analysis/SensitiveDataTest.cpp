@@ -193,6 +193,20 @@ TEST(SensitiveData, AKeyAfterItsNameLeavesTheNameReadable)
          "xoxb -2048 -4096 -Zk9QwPl3Xv7Rt2Ys",
          "bot",
          "secret"},
+        // Split at its dashes after a name glued to its head; pieces of letters alone joined too.
+        {{{0, "SLACK_USER=xoxp-4410-"}, {6, "88213-"}, {6, "99012-"}, {6, "ZxCvBnMaSdFgHjKl"}},
+         "xoxp-4410- 88213- 99012- ZxCvBnMaSdFgHjKl",
+         "SLACK_USER",
+         "secret"},
+        {{{0, "KEY:"}, {8, "sk-"}, {6, "proj-"}, {6, "2048-"}, {6, "AbCdEfGhJkLmNpQr"}},
+         "sk- proj- 2048- AbCdEfGhJkLmNpQr",
+         "KEY:",
+         "secret"},
+        // A ":" misread inside a key: its head is no name, the key is covered whole.
+        {{{0, "key"}, {8, "sk-proj-4fT9qLx2RbV8:mZ1nW7yK3cJ0hP6sD5gA"}},
+         "sk-proj-4fT9qLx2RbV8:mZ1nW7yK3cJ0hP6sD5gA",
+         "key",
+         "secret"},
     };
     for (const Case& c : cases) {
         const TextObservation l = spaced(c.words);
@@ -378,6 +392,16 @@ TEST(SensitiveData, AMatchNeverJoinsTheCellsOfATable)
          "BE68 5390 0754 7034",
          "iban",
          "2,915.10"},
+        // Cells of a grid only a few narrow blanks apart (4 px blanks, 12 px between the cells):
+        // a phone and a card number side by side are each found whole.
+        {{{0, "+39"}, {4, "06"}, {4, "4991"}, {4, "2345"}, {12, "3714"}, {4, "496353"}, {4, "98431"}},
+         "+39 06 4991 2345",
+         "phone",
+         ""},
+        {{{0, "+39"}, {4, "06"}, {4, "4991"}, {4, "2345"}, {12, "3714"}, {4, "496353"}, {4, "98431"}},
+         "3714 496353 98431",
+         "card",
+         ""},
     };
     for (const Case& c : cases) {
         const TextObservation l = spaced(c.words);
@@ -463,5 +487,31 @@ TEST(SensitiveData, TimesDatesAndReferencesAreNoPhoneNumbers)
             l.boundingBox(l.text.indexOf(c.readable), c.readable.size()).value_or(QRectF());
         for (const SensitiveData::Match& m : hits)
             EXPECT_FALSE(m.rect.intersects(readable)) << m.category.toStdString();
+    }
+}
+
+// Between the armour lines of a private key every line is covered whole, however recognition
+// split or misread it; the armour lines and what follows the block stay readable.
+TEST(SensitiveData, EveryLineOfAPrivateKeyBlockIsCoveredWhole)
+{
+    const QList<TextObservation> lines{
+        spaced({{0, "-----BEGIN"}, {8, "OPENSSH"}, {8, "PRIVATE"}, {8, "KEY-----"}}, 20),
+        spaced({{0, "b3BlbnNzaC1rZXktdjEAAAAABG5vbmUAAAAEbm9uZQAAAAAAAAAB"}, {8, "AAAAAAAAAB"}}, 40),
+        spaced({{0, "QyNTUxOQAAACDx7kq4Jc9Vw2mGf0Rz3TtYp8bNnLs5Hd1aWq,EoXu6iPg"}, {8, "AAAJi1wYfR"}}, 60),
+        spaced({{0, "-----END"}, {8, "OPENSSH"}, {8, "PRIVATE"}, {8, "KEY-----"}}, 80),
+        spaced({{0, "AAAAAAAAAAAAAAAAAAAAAA"}}, 100),
+        spaced({{0, "-----BEGIN"}, {8, "RSA"}, {8, "PRIVATE"}, {8, "KEY-----"}}, 120),
+        spaced({{0, "MIIEpAIBAAKCAQEA"}, {8, "AAAAAAAAAB"}}, 140),
+        spaced({{0, "$"}, {8, "uptime"}, {8, "AAAAAAAAAAAAAAAAAAAAAA"}}, 160),
+    };
+    const QList<SensitiveData::Match> hits = SensitiveData::find(lines);
+    for (const int k : {1, 2, 6}) {
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(covering(hits, lines[k], lines[k].text).contains("secret"));
+    }
+    for (const int k : {0, 3, 4, 5, 7}) {
+        SCOPED_TRACE(k);
+        for (const SensitiveData::Match& m : hits)
+            EXPECT_FALSE(m.rect.intersects(lines[k].box)) << m.category.toStdString();
     }
 }

@@ -138,6 +138,52 @@ TEST(UploadReasons, ThePasswordIsHiddenHoweverItIsWritten)
     EXPECT_EQ(textWithoutSecrets("pwd at http://u:pwd@h/pwd", "pwd"), "pwd at http://h/pwd");
 }
 
+// sftp's fixed words on a refused write are as well known as the program's own: they are told in
+// its words, and a password that is one of them is not pointed at. Neither is one that is a word
+// of the name the program gave the file; an echo of the password elsewhere is still hidden.
+TEST(UploadReasons, APasswordThatIsAFixedWordOrTheFilesOwnNameIsNotPointedAt)
+{
+    const struct {
+        const char* lang;
+        QString refused, missing;
+    } langs[] = {
+        {"en", "The server did not write the file: Permission denied.",
+         "The server did not write the file: No such file or directory."},
+        {"de", "Der Server hat die Datei nicht geschrieben: Zugriff verweigert.",
+         "Der Server hat die Datei nicht geschrieben: Datei oder Ordner nicht gefunden."},
+        {"hu", "A szerver nem írta ki a fájlt: Hozzáférés megtagadva.",
+         "A szerver nem írta ki a fájlt: Nincs ilyen fájl vagy mappa."},
+    };
+    const auto put = [](const QString& said, const QString& pw) {
+        return judgeSftpUpload({"", "dest open \"/r/.kx-1.png\": " + said + "\n", 1}, "/r/.kx-1.png",
+                               "/r/Kaptorix 2026.png", 9, nullptr, pw)
+            .message();
+    };
+    for (const auto& l : langs) {
+        SCOPED_TRACE(l.lang);
+        Lang::overrideForTests(l.lang);
+        for (const QString pw : {"", "Permission", "denied", "file", "directory", "Permission denied"}) {
+            SCOPED_TRACE(pw.toStdString());
+            EXPECT_EQ(put("Permission denied", pw), l.refused);
+            EXPECT_EQ(put("No such file or directory", pw), l.missing);
+        }
+    }
+    Lang::overrideForTests("en");
+    // A password reaching beyond the fixed words is hidden whole; in the server's own words too.
+    EXPECT_EQ(put("Permission denied by filter", "denied by"),
+              "The server did not write the file: Permission ••• filter.");
+    EXPECT_EQ(put("Failures seen", "Failures"), "The server did not write the file: ••• seen.");
+    const QString moved = "301 http://h/moved/shots/Kaptorix%202026.png";
+    EXPECT_EQ(
+        judgeCurlUpload({moved, "", 0}, true, "Kaptorix", {"Kaptorix 2026.png"}).message(),
+        "The server moved to http://h/moved/shots/Kaptorix%202026.png: change the address in Settings → "
+        "Upload.");
+    EXPECT_EQ(judgeCurlCheck({"301 http://h/Kaptorix/Kaptorix+2026.png", "", 0}, true, "Kaptorix",
+                             {"Kaptorix 2026.png"})
+                  .message(),
+              "The server moved to http://h/•••/Kaptorix+2026.png: change the address in Settings → Upload.");
+}
+
 // Every reason in the program's words is read whole in the failure's toast, in every language.
 TEST(UploadReasons, EachFitsTheToastInEveryLanguage)
 {

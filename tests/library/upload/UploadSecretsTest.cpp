@@ -230,7 +230,8 @@ TEST(UploadSecrets, APasswordThatIsAWordIsHiddenOnlyWhereTheServerEchoesIt)
     Prefs::set("filePattern", "{title}");
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
-    for (const QString password : {"server", "http"}) {
+    // "Shot" also begins the name the program gives the file: that name is told whole.
+    for (const QString password : {"server", "http", "Shot"}) {
         SCOPED_TRACE(password.toStdString());
         keys.secrets["remote.password"] = password;
         Prefs::set("remote.folder", "shots-" + password);
