@@ -169,10 +169,10 @@ TEST(UploadReasons, APasswordThatIsAFixedWordOrTheFilesOwnNameIsNotPointedAt)
         }
     }
     Lang::overrideForTests("en");
-    // A password reaching beyond the fixed words is hidden whole; in the server's own words too.
+    // A password reaching beyond the fixed words is hidden whole, and so is one inside a longer word.
     EXPECT_EQ(put("Permission denied by filter", "denied by"),
               "The server did not write the file: Permission ••• filter.");
-    EXPECT_EQ(put("Failures seen", "Failures"), "The server did not write the file: ••• seen.");
+    EXPECT_EQ(put("Failures seen", "Failure"), "The server did not write the file: •••s seen.");
     const QString moved = "301 http://h/moved/shots/Kaptorix%202026.png";
     EXPECT_EQ(
         judgeCurlUpload({moved, "", 0}, true, "Kaptorix", {"Kaptorix 2026.png"}).message(),
