@@ -183,6 +183,20 @@ bool keyLike(const QString& word)
     return (digit && letter) || (upper && lower);
 }
 
+// What can end a key that recognition split off: key characters with a digit or two capitals,
+// unlike a word of prose ("expires", "Today").
+bool keyTail(const QString& word)
+{
+    if (word.size() < 2 || !std::all_of(word.begin(), word.end(), keyCharacter))
+        return false;
+    int digits = 0, capitals = 0;
+    for (const QChar c : word) {
+        digits += c.isDigit();
+        capitals += c.isUpper();
+    }
+    return digits > 0 || capitals >= 2;
+}
+
 // 16 or more key characters of all three kinds that change kind at least every few characters:
 // a random key whose prefix recognition lost, not a name or a word.
 bool looksRandom(const QString& word)
@@ -224,8 +238,10 @@ sensitive::Span wholeKey(const sensitive::Reading& r, sensitive::Span range)
         const QRectF here = r.box(r.words[k]), there = r.box(r.words[n]);
         const double gap = step > 0 ? there.left() - here.right() : here.left() - there.right();
         const sensitive::Span c = sensitive::core(r.glued, r.words[n]);
-        return !here.isNull() && !there.isNull() && gap <= 1.3 * r.glyph &&
-               keyLike(r.glued.mid(c.start, c.end - c.start));
+        const QString word = r.glued.mid(c.start, c.end - c.start);
+        // Closer than a blank, the tail of a key may be of one kind ("…SW0j KFMBWY").
+        const bool tail = step > 0 && gap < 0.9 * r.glyph && keyTail(word);
+        return !here.isNull() && !there.isNull() && gap <= 1.3 * r.glyph && (keyLike(word) || tail);
     };
     qsizetype first = 0;
     while (first < r.words.size() && r.words[first].end <= range.start)

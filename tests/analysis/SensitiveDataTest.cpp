@@ -136,6 +136,17 @@ TEST(SensitiveData, KeysCoverTheirWholeRunEvenWhenRecognitionSplitThem)
     EXPECT_FALSE(covering(hits, key, "sk-proj -4fT9qLx2RbV8mZ1nW7yK3cJ0hP6sD5gA").isEmpty());
     EXPECT_FALSE(covering(hits, key, "ghp_wwWPw5k4aXcaT4 fNPOUcnZwJUVFkK6LOOp INUx").isEmpty());
     EXPECT_TRUE(covering(hits, key, "expires").isEmpty());
+    // A tail of capitals alone split off closer than a blank; a word at a blank's gap, or a
+    // capitalised one, is not a tail.
+    const TextObservation maps = spaced({{0, "MAPS_KEY=AIzaSyD-9tSrke72PouQMnMX"},
+                                         {6, "-a7eZSW0j"},
+                                         {5, "KFMBWY"},
+                                         {5, "Today"},
+                                         {8, "EXPIRED"}});
+    const QList<SensitiveData::Match> mapsHits = SensitiveData::find({maps});
+    EXPECT_FALSE(covering(mapsHits, maps, "AIzaSyD-9tSrke72PouQMnMX -a7eZSW0j KFMBWY").isEmpty());
+    EXPECT_TRUE(covering(mapsHits, maps, "Today").isEmpty());
+    EXPECT_TRUE(covering(mapsHits, maps, "EXPIRED").isEmpty());
     // A key in a quoted string whose underscores were read as blanks; a key without its prefix.
     const TextObservation code =
         spaced({{0, "KEY"}, {8, "="}, {8, "\"sk"}, {8, "Live"}, {8, "51NfK3hLp9QwErTy7UiOp2AsDf\""}});
