@@ -52,6 +52,14 @@ bool piecesOfOne(const QString& run, const QString& left, const QString& right)
 {
     if (left.endsWith(QLatin1Char('@')) || right.startsWith(QLatin1Char('@')))
         return !left.contains(QLatin1Char('@')) || !right.contains(QLatin1Char('@'));
+    // An address split at a dot of its domain ("ops-lead@firma. example.de", "@git . firma…"):
+    // the rest is lower-case domain labels, perhaps with a port or path after them.
+    static const QRegularExpression domain(
+        QStringLiteral(R"(^(?:\.|\.?[a-z0-9\-]+(?:\.[a-z0-9\-]+)*\.?(?:[:/]\S*)?)$)"));
+    if (run.contains(QLatin1Char('@')) &&
+        (left.endsWith(QLatin1Char('.')) || right.startsWith(QLatin1Char('.'))) &&
+        domain.match(right).hasMatch())
+        return true;
     static const QRegularExpression dashedKey(QStringLiteral(R"(^["'(\[{<]?(?:xox[a-z]|sk)(?:-|$))"));
     // The run may begin with the name the key is the value of ("SLACK_USER=xoxp-4410-").
     const QString key = run.mid(valueStart(run, {0, run.size()}));

@@ -334,6 +334,12 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
         {{{0, "to"}, {8, "desk@"}, {6, "daily-ledger.example.com"}},
          "desk@ daily-ledger.example.com",
          "email"},
+        {{{0, "admin_email:"}, {8, "ops-lead@firma."}, {6, "example.de"}},
+         "ops-lead@firma. example.de",
+         "email"},
+        {{{0, "to"}, {8, "ops@git"}, {6, "."}, {6, "firma.example.de/portal.git"}},
+         "ops@git . firma.example.de/portal.git",
+         "email"},
         // Check digits read as look-alike letters; the check still decides.
         {{{0, "IBAN"},
           {8, "PTSO"},
