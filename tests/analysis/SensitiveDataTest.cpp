@@ -354,6 +354,8 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
         // Decoys: a short commit id beside words and version numbers; a failing check.
         {{{0, "commit"}, {8, "4f2a9c1"}, {6, "deployed"}, {6, "v2.14.3.1"}, {6, "a41e07d"}}, "", ""},
         {{{0, "in"}, {8, "node_modules"}, {6, "kaptorix-capture-pipeline"}}, "", ""},
+        // Figures after a sentence's dot are no domain of an address: no address to join.
+        {{{0, "size"}, {8, "10.1."}, {6, "20.5"}, {8, "MB"}}, "", ""},
         {{{0, "IBAN"},
           {8, "PTSO"},
           {8, "0002"},
