@@ -508,7 +508,7 @@ HelpTopic capture()
                    "capture: 4,000 to 60,000 px, 30,000 px by default. The result is handled like any other "
                    "capture.",
                    "Megtartja az eddig rögzítetteket, és befejezi. A rögzítés magától is leáll az oldal "
-                   "végén vagy a legnagyobb magasságnál, amelyet a Beállítások → Rögzítés és mentés → "
+                   "végén vagy a maximális magasságnál, amelyet a Beállítások → Rögzítés és mentés → "
                    "Görgetős képernyőkép részben adhatsz meg: 4000 és 60 000 px között, alapból 30 000 px. "
                    "Az "
                    "eredmény ugyanúgy kezelődik, mint bármely más kép.",

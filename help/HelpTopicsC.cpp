@@ -491,11 +491,11 @@ HelpTopic settingsTopic()
               "Aufnahme & Ablage – Scroll-Aufnahme"),
             {},
             {row("arrow.up.and.down.text.horizontal",
-                 T("Maximum height", "Legnagyobb magasság", "Maximale Höhe"), none(),
+                 T("Maximum height", "Maximális magasság", "Maximale Höhe"), none(),
                  T("Default 30,000 px, adjustable from 4,000 to 60,000 px in steps of 2,000. A scrolling "
                    "capture stops at this height and shows “Maximum height reached”.",
                    "Alapból 30 000 px, 4000 és 60 000 px között, 2000-es lépésekben állítható. A görgetős "
-                   "képernyőkép ennél a magasságnál leáll, és ezt mutatja: „Elérte a legnagyobb magasságot”.",
+                   "képernyőkép ennél a magasságnál leáll, és ezt mutatja: „Elérte a maximális magasságot”.",
                    "Standard 30.000 px, einstellbar von 4.000 bis 60.000 px in Schritten von 2.000. Eine "
                    "Scroll-Aufnahme endet bei dieser Höhe und zeigt „Maximale Höhe erreicht“.")),
              row("accessibility",

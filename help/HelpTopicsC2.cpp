@@ -289,53 +289,96 @@ HelpTopic troubleTopic()
                        "Kitűzések → Kattinthatóvá tétel pontjával állíthatod vissza.",
                        "Der Pin ist im Durchklick-Modus, Klicks gehen also durch ihn hindurch. Stelle Klicks "
                        "im Tray-Menü mit Angeheftet → Angeheftete Bilder anklickbar machen wieder her."))}),
-        section(T("Shortcuts and automatic scrolling", "Billentyűparancsok és automatikus görgetés",
-                  "Kurzbefehle und automatisches Scrollen"),
-                {},
-                {row("keyboard",
-                     T("A shortcut does nothing", "Egy billentyűparancs nem csinál semmit",
-                       "Ein Kurzbefehl bewirkt nichts"),
-                     none(),
-                     T("A warning triangle in Settings → Shortcuts means another app or the system already "
-                       "uses the combination, so record a different one. Check that Kaptorix is running (its "
-                       "tray icon is visible). A cleared shortcut is switched off, so record a new "
-                       "combination for it. Restore defaults brings back Ctrl+Alt+1 to Ctrl+Alt+0.",
-                       "A Beállítások → Billentyűparancsok lapon a figyelmeztető háromszög azt jelenti, hogy "
-                       "egy másik alkalmazás vagy a rendszer már használja a kombinációt, ezért rögzíts "
-                       "másikat. Ellenőrizd, hogy fut-e a Kaptorix (látszik-e a tálcaikonja). A törölt "
-                       "billentyűparancs ki van kapcsolva, rögzíts hozzá új kombinációt. Az Alapértelmezések "
-                       "visszaállítása visszahozza a Ctrl+Alt+1 – Ctrl+Alt+0 kombinációkat.",
-                       "Ein Warndreieck unter Einstellungen → Tastenkürzel bedeutet, dass eine andere App "
-                       "oder das System die Kombination schon verwendet – nimm eine andere auf. Prüfe, ob "
-                       "Kaptorix läuft (sein Tray-Symbol ist sichtbar). Ein gelöschter Kurzbefehl ist "
-                       "ausgeschaltet, nimm dafür eine neue Kombination auf. Standards wiederherstellen "
-                       "bringt Ctrl+Alt+1 bis Ctrl+Alt+0 zurück.")),
-                 row("arrow.up.and.down.text.horizontal",
-                     T("Auto-scroll does not scroll", "Az automatikus görgetés nem görget",
-                       "Auto-Scroll scrollt nicht"),
-                     none(),
-                     T("Auto-scroll needs the X server's XTEST extension. The notice “Allow Accessibility "
-                       "for auto-scroll, then try again.” means it is missing. Until then, scroll by hand: "
-                       "the capture keeps working.",
-                       "Az automatikus görgetéshez az X-szerver XTEST kiterjesztése kell. Az „Engedélyezd az "
-                       "akadálymentesítést az automatikus görgetéshez, majd próbáld újra.” értesítés azt "
-                       "jelenti, hogy hiányzik. Addig görgess kézzel: a rögzítés tovább működik.",
-                       "Auto-Scroll braucht die XTEST-Erweiterung des X-Servers. Der Hinweis „Erlaube die "
-                       "Bedienungshilfen für Auto-Scroll und versuche es erneut.“ bedeutet, dass sie fehlt. "
-                       "Bis dahin scrolle von Hand: Die Aufnahme läuft weiter.")),
-                 row("exclamationmark.triangle",
-                     T("Auto-scroll stops", "Az automatikus görgetés leáll", "Auto-Scroll hält an"), none(),
-                     T("“Could not follow the scroll, stopped auto mode.” means the page moved in a way the "
-                       "app could not track. Scroll slower, and only downwards, or continue by hand. "
-                       "“Reached the end” and “Maximum height reached” are normal stops.",
-                       "A „Nem sikerült követni a görgetést, az automatikus mód leállt.” azt jelenti, hogy "
-                       "az oldal úgy mozdult, ahogy az alkalmazás nem tudta követni. Görgess lassabban és "
-                       "csak lefelé, vagy folytasd kézzel. Az „Elérte a végét” és az „Elérte a legnagyobb "
-                       "magasságot” szabályos leállás.",
-                       "„Konnte dem Scrollen nicht folgen, Automatikmodus beendet.“ bedeutet, dass sich die "
-                       "Seite so bewegt hat, dass die App nicht folgen konnte. Scrolle langsamer und nur "
-                       "nach unten oder mach von Hand weiter. „Ende erreicht“ und „Maximale Höhe erreicht“ "
-                       "sind normale Stopps."))}),
+        section(
+            T("Shortcuts and automatic scrolling", "Billentyűparancsok és automatikus görgetés",
+              "Kurzbefehle und automatisches Scrollen"),
+            {},
+            {row("keyboard",
+                 T("A shortcut does nothing", "Egy billentyűparancs nem csinál semmit",
+                   "Ein Kurzbefehl bewirkt nichts"),
+                 none(),
+                 T("A warning triangle in Settings → Shortcuts means another app or the system already "
+                   "uses the combination, so record a different one. Check that Kaptorix is running (its "
+                   "tray icon is visible). A cleared shortcut is switched off, so record a new "
+                   "combination for it. Restore defaults brings back Ctrl+Alt+1 to Ctrl+Alt+0.",
+                   "A Beállítások → Billentyűparancsok lapon a figyelmeztető háromszög azt jelenti, hogy "
+                   "egy másik alkalmazás vagy a rendszer már használja a kombinációt, ezért rögzíts "
+                   "másikat. Ellenőrizd, hogy fut-e a Kaptorix (látszik-e a tálcaikonja). A törölt "
+                   "billentyűparancs ki van kapcsolva, rögzíts hozzá új kombinációt. Az Alapértelmezések "
+                   "visszaállítása visszahozza a Ctrl+Alt+1 – Ctrl+Alt+0 kombinációkat.",
+                   "Ein Warndreieck unter Einstellungen → Tastenkürzel bedeutet, dass eine andere App "
+                   "oder das System die Kombination schon verwendet – nimm eine andere auf. Prüfe, ob "
+                   "Kaptorix läuft (sein Tray-Symbol ist sichtbar). Ein gelöschter Kurzbefehl ist "
+                   "ausgeschaltet, nimm dafür eine neue Kombination auf. Standards wiederherstellen "
+                   "bringt Ctrl+Alt+1 bis Ctrl+Alt+0 zurück.")),
+             row("arrow.up.and.down.text.horizontal",
+                 T("Auto-scroll does not scroll", "Az automatikus görgetés nem görget",
+                   "Auto-Scroll scrollt nicht"),
+                 none(),
+                 T("Auto-scroll needs the X server's XTEST extension. The notice “Allow Accessibility "
+                   "for auto-scroll, then try again.” means it is missing. Until then, scroll by hand: "
+                   "the capture keeps working.",
+                   "Az automatikus görgetéshez az X-szerver XTEST kiterjesztése kell. Az „Engedélyezd az "
+                   "akadálymentesítést az automatikus görgetéshez, majd próbáld újra.” értesítés azt "
+                   "jelenti, hogy hiányzik. Addig görgess kézzel: a rögzítés tovább működik.",
+                   "Auto-Scroll braucht die XTEST-Erweiterung des X-Servers. Der Hinweis „Erlaube die "
+                   "Bedienungshilfen für Auto-Scroll und versuche es erneut.“ bedeutet, dass sie fehlt. "
+                   "Bis dahin scrolle von Hand: Die Aufnahme läuft weiter.")),
+             row("exclamationmark.triangle",
+                 T("Auto-scroll stops", "Az automatikus görgetés leáll", "Auto-Scroll hält an"), none(),
+                 T("“Could not follow the scroll, stopped auto mode.” means the page moved in a way the "
+                   "app could not track. Scroll slower, and only downwards, or continue by hand. "
+                   "“Reached the end” and “Maximum height reached” are normal stops.",
+                   "A „Nem sikerült követni a görgetést, az automatikus mód leállt.” azt jelenti, hogy "
+                   "az oldal úgy mozdult, ahogy az alkalmazás nem tudta követni. Görgess lassabban és "
+                   "csak lefelé, vagy folytasd kézzel. Az „Elérte a végét” és az „Elérte a maximális "
+                   "magasságot” szabályos leállás.",
+                   "„Konnte dem Scrollen nicht folgen, Automatikmodus beendet.“ bedeutet, dass sich die "
+                   "Seite so bewegt hat, dass die App nicht folgen konnte. Scrolle langsamer und nur "
+                   "nach unten oder mach von Hand weiter. „Ende erreicht“ und „Maximale Höhe erreicht“ "
+                   "sind normale Stopps.")),
+             row("exclamationmark.triangle",
+                 T("Scrolling capture ended early", "A görgetős rögzítés korán véget ért",
+                   "Scroll-Aufnahme vorzeitig beendet"),
+                 none(),
+                 T("The capture keeps what it stitched so far and names the reason under this title. "
+                   "“A part of the page kept changing while it scrolled past (a video or an animation "
+                   "taller than the view): the image ends there.” and “Could not follow the scroll past a "
+                   "part of the page that keeps changing (a canvas or a video): the image ends there.” "
+                   "mean something moving stopped the stitching: pause the video or animation, or "
+                   "capture the page below it separately. “A blank stretch taller than the selection "
+                   "could not be followed: the image ends before it.” means there was nothing to match "
+                   "across it: select a taller area, or scroll past the blank part by hand. “Could not "
+                   "follow the scroll: the content repeats itself, so the image is the first screen.” "
+                   "comes with pages whose rows all look alike, and “Could not follow the scroll: the "
+                   "image ends where stitching stopped.” with a page that jumped: scroll slower, only "
+                   "downwards.",
+                   "A rögzítés megtartja az eddig összefűzött képet, és e cím alatt megnevezi az okot. "
+                   "Az „Az oldal egy része görgetés közben folyamatosan változott (videó vagy a nézetnél "
+                   "magasabb animáció): a kép ott véget ér.” és a „Nem sikerült a görgetést egy "
+                   "folyamatosan változó oldalrészen (vászon vagy videó) túl követni: a kép ott véget "
+                   "ér.” azt jelenti, hogy valami mozgó megállította az összefűzést: állítsd meg a "
+                   "videót vagy az animációt, vagy rögzítsd külön az alatta lévő részt. „A kijelölésnél "
+                   "magasabb üres szakaszt nem sikerült követni: a kép előtte véget ér.” azt jelenti, "
+                   "hogy nem volt mihez igazítani: jelölj ki magasabb területet, vagy görgess át kézzel "
+                   "az üres részen. „Nem sikerült követni a görgetést: a tartalom ismétlődik, ezért a "
+                   "kép az első képernyő.” az egyforma sorokból álló oldalaknál jön, a „Nem sikerült "
+                   "követni a görgetést: a kép ott ér véget, ahol az összefűzés leállt.” pedig ugró "
+                   "oldalnál: görgess lassabban, csak lefelé.",
+                   "Die Aufnahme behält, was bis dahin zusammengesetzt wurde, und nennt unter diesem "
+                   "Titel den Grund. „Ein Teil der Seite änderte sich beim Scrollen ständig (ein Video "
+                   "oder eine Animation, höher als die Ansicht): Das Bild endet dort.“ und „Konnte dem "
+                   "Scrollen über einen Teil der Seite hinaus, der sich ständig ändert (eine "
+                   "Zeichenfläche oder ein Video), nicht folgen: Das Bild endet dort.“ bedeuten, dass "
+                   "etwas Bewegtes das Zusammensetzen aufhielt: Halte das Video oder die Animation an "
+                   "oder nimm den Teil darunter getrennt auf. „Ein leerer Abschnitt, höher als die "
+                   "Auswahl, ließ sich nicht verfolgen: Das Bild endet davor.“ bedeutet, dass es nichts "
+                   "zum Abgleichen gab: Wähle einen höheren Bereich oder scrolle von Hand über den leeren "
+                   "Teil. „Konnte dem Scrollen nicht folgen: Der Inhalt wiederholt sich, daher zeigt das "
+                   "Bild den ersten Bildschirm.“ kommt bei Seiten, deren Zeilen alle gleich aussehen, "
+                   "„Konnte dem Scrollen nicht folgen: Das Bild endet dort, wo das Zusammensetzen "
+                   "aufhörte.“ bei einer Seite, die gesprungen ist: Scrolle langsamer und nur nach "
+                   "unten."))}),
         section(
             T("Finding your files", "A fájljaid megtalálása", "Deine Dateien finden"), {},
             {row("folder", T("Where are my files?", "Hol vannak a fájljaim?", "Wo sind meine Dateien?"),

@@ -8,6 +8,7 @@
 #include "ui/ToastView.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHash>
 #include <QParallelAnimationGroup>
 #include <QPointer>
@@ -23,11 +24,13 @@ namespace {
 struct Entry {
     ToastQueue::Kind kind = ToastQueue::Kind::confirmation;
     SurfaceWidget* view = nullptr;  // owned until it shows; then its panel owns it
-    QPointer<FloatingPanel> panel;  // while on screen
+    QPointer<ToastView> notice;     // the view of a notice
+    QPointer<FloatingPanel> panel;  // once shown; kept while a warning waits to show again
     QTimer* timer = nullptr;        // the panel's own dismissal
     double seconds = 0;
     QString title, subtitle;  // of a notice
     quint64 shownOrder = 0;
+    bool onScreen = false;
 };
 
 struct ToastState {
@@ -35,7 +38,7 @@ struct ToastState {
     QHash<int, Entry> entries;  // waiting and on screen
     int nextId = 1;
     quint64 nextOrder = 1;
-    QRect area;  // the visible area the stack stands on, chosen when it was empty
+    QPointer<QScreen> screen;  // the stack stands on its work area
 };
 
 ToastState& state()
@@ -72,9 +75,14 @@ int idOf(const QWidget* panel)
         return 0;
     const ToastState& s = state();
     for (auto it = s.entries.cbegin(); it != s.entries.cend(); ++it)
-        if (it->panel && it->panel == panel)
+        if (it->onScreen && it->panel == panel)
             return it.key();
     return 0;
+}
+
+QString shownTitle(const Entry& e)
+{
+    return e.notice ? e.notice->shownTitle() : e.title;
 }
 
 void announceEnd(const Entry& e, bool whole)
@@ -82,7 +90,7 @@ void announceEnd(const Entry& e, bool whole)
     if (e.kind == ToastQueue::Kind::card)
         Q_EMIT Toast::events().cardEnded(whole);
     else
-        Q_EMIT Toast::events().noticeEnded(e.title, e.subtitle, whole);
+        Q_EMIT Toast::events().noticeEnded(shownTitle(e), e.subtitle, whole);
 }
 
 void apply(const ToastQueue::Change& change);
@@ -91,17 +99,12 @@ void apply(const ToastQueue::Change& change);
 void restack(const QList<int>& fresh)
 {
     ToastState& s = state();
-    QList<int> ids;
-    QList<QSize> sizes;
-    for (int id : s.queue.shown()) {
-        if (FloatingPanel* panel = s.entries.value(id).panel) {
-            ids.append(id);
-            sizes.append(panel->size());
-        }
-    }
-    const QList<QPoint> at = Toast::stackPositions(s.area, sizes);
+    const QList<int> ids = s.queue.shown();
+    const QList<QPoint> at = s.queue.positions();
     for (qsizetype i = 0; i < ids.size(); ++i) {
-        FloatingPanel* panel = s.entries[ids[i]].panel;
+        FloatingPanel* panel = s.entries.value(ids[i]).panel;
+        if (!panel)
+            continue;
         panel->setProperty("kxRestPosition", at[i]);
         if (fresh.contains(ids[i]))
             panel->showAt(at[i] + QPoint(0, Toast::riseDistance));
@@ -111,47 +114,73 @@ void restack(const QList<int>& fresh)
     }
 }
 
-// The panel leaves: fading out when its time is up or it was dismissed, at once when replaced.
-void end(int id, bool whole, bool fade)
+// The panel leaves the queue's hands: fading out when its time is up or it was dismissed, at
+// once when replaced or given way.
+void drop(int id, bool whole, bool fade)
 {
     ToastState& s = state();
     if (!s.entries.contains(id))
         return;
     const Entry e = s.entries.take(id);
-    if (e.panel) {
-        e.timer->stop();
-        if (fade) {
-            const QPoint rest = e.panel->property("kxRestPosition").toPoint();
-            animate(e.panel, 0.0, rest + QPoint(0, Toast::sinkDistance), Toast::fadeOutMs,
-                    QEasingCurve::InOutQuad, true);
-        } else {
-            // Deleted later: a replaced card may be the sender of the call that replaced it.
-            e.panel->hide();
-            e.panel->deleteLater();
-        }
-        announceEnd(e, whole);
-    } else {
+    if (!e.panel) {
         delete e.view;
+        return;
     }
-    apply(s.queue.ended(id));
+    e.timer->stop();
+    if (fade && e.onScreen) {
+        const QPoint rest = e.panel->property("kxRestPosition").toPoint();
+        animate(e.panel, 0.0, rest + QPoint(0, Toast::sinkDistance), Toast::fadeOutMs,
+                QEasingCurve::InOutQuad, true);
+    } else {
+        // Deleted later: a replaced card may be the sender of the call that replaced it.
+        e.panel->hide();
+        e.panel->deleteLater();
+    }
+    if (e.onScreen)
+        announceEnd(e, whole);
+}
+
+void end(int id, bool whole, bool fade)
+{
+    if (!state().entries.contains(id))
+        return;
+    drop(id, whole, fade);
+    apply(state().queue.ended(id));
+}
+
+// A warning that gave way: off the screen until it fits again, then for its whole time.
+void suspend(int id)
+{
+    Entry& e = state().entries[id];
+    if (!e.panel || !e.onScreen)
+        return;
+    e.onScreen = false;
+    e.timer->stop();
+    for (auto* running : e.panel->findChildren<QParallelAnimationGroup*>(Qt::FindDirectChildrenOnly))
+        running->stop();
+    e.panel->hide();
+    announceEnd(e, false);
 }
 
 void show(int id)
 {
     ToastState& s = state();
     Entry& e = s.entries[id];
-    auto* panel = new FloatingPanel(std::exchange(e.view, nullptr));
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    // Notices and the preview card draw their own shadow: a notification type keeps the
-    // compositor's rectangular one away.
-    panel->winId();
-    setNotificationWindowType(panel->windowHandle());
-    panel->setWindowOpacity(0);
-    e.panel = panel;
+    if (!e.panel) {
+        auto* panel = new FloatingPanel(std::exchange(e.view, nullptr));
+        panel->setAttribute(Qt::WA_DeleteOnClose);
+        // Notices and the preview card draw their own shadow: a notification type keeps the
+        // compositor's rectangular one away.
+        panel->winId();
+        setNotificationWindowType(panel->windowHandle());
+        e.panel = panel;
+        e.timer = new QTimer(panel);
+        e.timer->setSingleShot(true);
+        QObject::connect(e.timer, &QTimer::timeout, panel, [id] { end(id, true, true); });
+    }
+    e.panel->setWindowOpacity(0);
+    e.onScreen = true;
     e.shownOrder = s.nextOrder++;
-    e.timer = new QTimer(panel);
-    e.timer->setSingleShot(true);
-    QObject::connect(e.timer, &QTimer::timeout, panel, [id] { end(id, true, true); });
     if (e.seconds > 0)
         e.timer->start(int(std::lround(e.seconds * 1000)));
 }
@@ -159,43 +188,76 @@ void show(int id)
 void announceShown(int id)
 {
     const Entry e = state().entries.value(id);
-    if (!e.panel)
+    if (!e.onScreen)
         return;
     if (e.kind == ToastQueue::Kind::card)
         Q_EMIT Toast::events().cardShown();
     else
-        Q_EMIT Toast::events().noticeShown(e.title, e.subtitle);
+        Q_EMIT Toast::events().noticeShown(shownTitle(e), e.subtitle);
 }
 
 void apply(const ToastQueue::Change& change)
 {
-    ToastState& s = state();
     for (int id : change.remove)
-        end(id, false, false);
-    if (change.show.isEmpty()) {
-        // Something left: those above it come down.
-        restack({});
-        return;
-    }
-    bool empty = true;
-    for (int id : s.queue.shown())
-        empty = empty && (change.show.contains(id) || !s.entries.value(id).panel);
-    if (empty) {
-        const QPoint pointer = QCursor::pos();
-        QScreen* screen = screenContaining(pointer);
-        s.area = screen ? screen->availableGeometry() : QRect();
-    }
+        drop(id, false, false);
+    for (int id : change.suspend)
+        suspend(id);
     for (int id : change.show)
         show(id);
+    // Something left or came: those above it move.
     restack(change.show);
     // Told once everything is in place: a listener may present the next toast.
     for (int id : change.show)
         announceShown(id);
 }
 
+QScreen* pointerScreen()
+{
+    QScreen* screen = screenContaining(QCursor::pos());
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+// The stack follows its screen's work area, or the pointer's screen once its own is gone.
+void followScreen()
+{
+    ToastState& s = state();
+    if (s.queue.shown().isEmpty())
+        return;
+    if (!s.screen || !QGuiApplication::screens().contains(s.screen.data()))
+        s.screen = pointerScreen();
+    const QRect area = s.screen ? s.screen->availableGeometry() : QRect();
+    if (area != s.queue.area())
+        apply(s.queue.setArea(area));
+}
+
+void watchScreens()
+{
+    static bool watching = false;
+    if (std::exchange(watching, true))
+        return;
+    QObject* context = &Toast::events();
+    auto watch = [context](QScreen* screen) {
+        QObject::connect(screen, &QScreen::availableGeometryChanged, context, followScreen);
+        QObject::connect(screen, &QScreen::geometryChanged, context, followScreen);
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, context, [watch](QScreen* screen) {
+        watch(screen);
+        followScreen();
+    });
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, context, [](QScreen* gone) {
+        if (state().screen == gone)
+            state().screen = nullptr;
+        // Once the screen is out of the list.
+        QTimer::singleShot(0, &Toast::events(), followScreen);
+    });
+}
+
 FloatingPanel* panelOf(int id)
 {
-    return id ? state().entries.value(id).panel.data() : nullptr;
+    const Entry e = state().entries.value(id);
+    return id && e.onScreen ? e.panel.data() : nullptr;
 }
 
 int currentId()
@@ -204,7 +266,7 @@ int currentId()
     int best = 0;
     quint64 order = 0;
     for (auto it = s.entries.cbegin(); it != s.entries.cend(); ++it) {
-        if (it->panel && it->shownOrder > order) {
+        if (it->onScreen && it->panel && it->shownOrder > order) {
             order = it->shownOrder;
             best = it.key();
         }
@@ -216,41 +278,54 @@ int currentId()
 
 QPoint Toast::restPosition(const QRect& visible, const QSize& size)
 {
-    return {visible.x() + visible.width() - size.width() - edgeMargin,
-            visible.y() + visible.height() - size.height() - edgeMargin};
+    return ToastQueue::stackPositions(visible, {size}).constFirst();
 }
 
 QList<QPoint> Toast::stackPositions(const QRect& visible, const QList<QSize>& sizes)
 {
-    QList<QPoint> out;
-    for (const QSize& size : sizes) {
-        if (out.isEmpty()) {
-            out.append(restPosition(visible, size));
-            continue;
-        }
-        // Right-aligned, its lower margin over the upper margin of the one below.
-        out.append({visible.x() + visible.width() - size.width() - edgeMargin,
-                    out.last().y() - size.height() + stackOverlap});
-    }
-    return out;
+    return ToastQueue::stackPositions(visible, sizes);
 }
 
 void Toast::present(SurfaceWidget* view, double seconds)
 {
+    watchScreens();
     ToastState& s = state();
     const int id = s.nextId++;
     Entry& e = s.entries[id];
     e.view = view;
     e.seconds = seconds;
-    // The view is laid out now, so that a panel's size is known before it shows.
-    if (const auto* notice = dynamic_cast<const ToastView*>(view)) {
+    e.kind = ToastQueue::Kind::card;
+    ToastQueue::Item item{id, e.kind, view->sizeHint(), seconds > 0, QString()};
+    if (auto* notice = dynamic_cast<ToastView*>(view)) {
+        e.notice = notice;
         e.kind = notice->isWarning() ? ToastQueue::Kind::warning : ToastQueue::Kind::confirmation;
         e.title = notice->title();
         e.subtitle = notice->subtitle();
-    } else {
-        e.kind = ToastQueue::Kind::card;
+        if (e.kind == ToastQueue::Kind::warning)
+            item.key = e.title + QLatin1Char('\n') + e.subtitle;
     }
-    apply(s.queue.add(id, e.kind, seconds > 0));
+    item.kind = e.kind;
+    // The screen is chosen when the stack starts; later notices join it.
+    QScreen* pointer = pointerScreen();
+    const bool starts = s.queue.shown().isEmpty();
+    const ToastQueue::Change change = s.queue.add(item, pointer ? pointer->availableGeometry() : QRect());
+    if (starts)
+        s.screen = pointer;
+    if (!change.mergedInto) {
+        apply(change);
+        return;
+    }
+    // Counted on an equal warning: that one shows the count, and starts its time again.
+    delete s.entries.take(id).view;
+    Entry& into = s.entries[*change.mergedInto];
+    if (!into.notice)
+        return;
+    into.notice->setCount(s.queue.count(*change.mergedInto));
+    if (into.panel)
+        into.panel->refit();
+    if (into.onScreen && into.seconds > 0)
+        into.timer->start(int(std::lround(into.seconds * 1000)));
+    apply(s.queue.resized(*change.mergedInto, into.notice->sizeHint()));
 }
 
 void Toast::schedule(double seconds)

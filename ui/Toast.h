@@ -5,13 +5,16 @@
 //
 //   Toast::present(new ToastView(kx::tr("Saved", ...), fileName, "checkmark.circle.fill"_sym), 3);
 //
-// Every notice goes through here, and ToastQueue decides what shows: the card stays until its
-// own time or action ends it, a warning (a ToastView with an "exclamation" symbol) is shown for
-// its whole time with later warnings waiting their turn, and a confirmation (any other
-// ToastView) replaces the confirmation before it. What shows together is stacked upwards from
-// the corner: card, warning, confirmation.
+// Every notice goes through here, and ToastQueue decides what shows and where: the card stays
+// until its own time or action ends it, a warning (a ToastView with an "exclamation" symbol) is
+// shown for its whole time with later warnings waiting their turn (equal ones counted as one),
+// and a confirmation (any other ToastView) replaces the confirmation before it. What shows
+// together is stacked upwards from the corner: card, warning, confirmation, all of it inside
+// the work area of the screen the stack started on, following that area when it changes.
 //
 // Main thread only.
+
+#include "ui/ToastQueue.h"
 
 #include <QList>
 #include <QObject>
@@ -37,10 +40,10 @@ Q_SIGNALS:
 
 class Toast {
 public:
-    static constexpr int edgeMargin = 16;    // from the right and bottom of the visible area
-    static constexpr int riseDistance = 14;  // the toast rises this far while fading in
-    static constexpr int sinkDistance = 10;  // and sinks this far while fading out
-    static constexpr int stackOverlap = 14;  // stacked panels share their transparent margins
+    static constexpr int edgeMargin = ToastQueue::edgeMargin;  // from the right and bottom
+    static constexpr int riseDistance = 14;                    // the toast rises this far while fading in
+    static constexpr int sinkDistance = 10;                    // and sinks this far while fading out
+    static constexpr int stackOverlap = ToastQueue::stackOverlap;
     static constexpr int fadeInMs = 240;
     static constexpr int fadeOutMs = 220;
 

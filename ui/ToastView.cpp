@@ -1,6 +1,7 @@
 #include "ui/ToastView.h"
 
 #include "core/AtomicFile.h"
+#include "core/Localisation.h"
 #include "ui/Symbols.h"
 #include "ui/TextBlock.h"
 #include "ui/Theme.h"
@@ -52,6 +53,20 @@ bool ToastView::showsWhole(const QString& title, const QString& subtitle)
            TextBlock::lines(subtitle, subtitleFont(), textMax, 0).size() <= 3;
 }
 
+QString ToastView::countedTitle(const QString& title, int count)
+{
+    if (count < 2)
+        return title;
+    return title + QStringLiteral(" – ") + kx::tr("%1 times", "%1 alkalommal", "%1-mal").arg(count);
+}
+
+void ToastView::setCount(int count)
+{
+    count_ = count;
+    updateGeometry();
+    update();
+}
+
 QString ToastView::shortName(const QString& name, int maxChars)
 {
     if (name.size() <= maxChars)
@@ -94,7 +109,7 @@ ToastView::Layout ToastView::layout() const
 {
     const qreal textMax = textWidth;
     Layout l;
-    l.title = TextBlock::measure(title_, titleFont(), textMax, 2);
+    l.title = TextBlock::measure(shownTitle(), titleFont(), textMax, 2);
     if (!subtitle_.isEmpty())
         l.subtitle = TextBlock::measure(subtitle_, subtitleFont(), textMax, 3);
     const qreal textW = std::max(l.title.width(), l.subtitle.width());
@@ -136,8 +151,8 @@ void ToastView::paintEvent(QPaintEvent*)
     // Wrap at the same width as when measuring, so the lines are the same.
     const qreal textW = textWidth;
     qreal y = content.center().y() - textH / 2;
-    TextBlock::paint(p, QRectF(x, y, textW, l.title.height()), title_, titleFont(), Theme::primary(palette()),
-                     2);
+    TextBlock::paint(p, QRectF(x, y, textW, l.title.height()), shownTitle(), titleFont(),
+                     Theme::primary(palette()), 2);
     if (!subtitle_.isEmpty()) {
         y += l.title.height() + kLineGap;
         TextBlock::paint(p, QRectF(x, y, textW, l.subtitle.height()), subtitle_, subtitleFont(),

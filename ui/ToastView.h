@@ -35,7 +35,12 @@ public:
     // the last one ending in "…" where the text goes on.
     static QString excerpt(const QString& text);
 
+    // The title of a notice that stands for `count` equal ones ("Capture failed – 20 times").
+    static QString countedTitle(const QString& title, int count);
+    void setCount(int count);
+    // As given, and as shown (with its count).
     QString title() const { return title_; }
+    QString shownTitle() const { return countedTitle(title_, count_); }
     QString subtitle() const { return subtitle_; }
     QString symbol() const { return symbol_; }
 
@@ -56,6 +61,7 @@ private:
     QString title_;
     QString subtitle_;
     QString symbol_;
+    int count_ = 1;
 };
 
 }  // namespace kx

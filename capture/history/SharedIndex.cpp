@@ -4,6 +4,7 @@
 #include "capture/history/KeptCopies.h"
 #include "core/AtomicFile.h"
 #include "core/Localisation.h"
+#include "ui/ToastView.h"
 
 #include <QFileInfo>
 
@@ -126,12 +127,19 @@ void SharedIndex::cleanCopies()
         copyFailure_.clear();
         return;
     }
-    copyFailure_ = kx::tr("Deleted captures are still named in %1, which could not be written anew.",
+    copyFailure_ = copyFailureText(cleaned.failed.first(), cleaned.error);
+}
+
+QString SharedIndex::copyFailureText(const QString& copy, const QString& reason)
+{
+    // The copy by its name (it lies in the history folder), so that the reason still shows.
+    QString text = kx::tr("Deleted captures are still named in %1, which could not be written anew.",
                           "A törölt képek még szerepelnek ebben: %1; nem sikerült újraírni.",
-                          "Gelöschte Aufnahmen stehen noch in %1, das nicht neu geschrieben werden konnte.")
-                       .arg(displayPath(cleaned.failed.first()));
-    if (!cleaned.error.isEmpty())
-        copyFailure_ += QLatin1Char(' ') + cleaned.error;
+                          "In %1 stehen noch gelöschte Aufnahmen.")
+                       .arg(ToastView::shortName(QFileInfo(copy).fileName(), 40));
+    if (!reason.isEmpty())
+        text += QLatin1Char(' ') + reason;
+    return text;
 }
 
 std::optional<SharedIndex::Result> SharedIndex::take(quint64 sequence)

@@ -48,6 +48,8 @@ public:
     void forgetInCopies(const QList<QUuid>& ids);
     // Why the kept copies could not be cleaned at the last try (localised), once; else empty.
     QString takeCopyFailure();
+    // That reason: the copy that still names deleted captures, and the system's reason.
+    static QString copyFailureText(const QString& copy, const QString& reason);
 
     struct Result {
         QList<HistoryEntry> entries;  // the history as written (or found)

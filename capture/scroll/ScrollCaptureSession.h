@@ -115,6 +115,9 @@ public:
     void requestDone();
     void requestCancel();
 
+    // The reasons an early end is told with, in the current language (the help names them).
+    static QStringList earlyEndNotes();
+
 private:
     using FrameHandler = std::function<void(std::optional<QImage>, std::optional<CaptureError>)>;
     struct Settling;

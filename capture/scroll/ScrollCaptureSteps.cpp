@@ -230,6 +230,11 @@ void ScrollCaptureSession::wheelFoundNothing()
     }
 }
 
+QStringList ScrollCaptureSession::earlyEndNotes()
+{
+    return {changingNote(), changingViewNote(), blankNote(), repeatNote(), followNote()};
+}
+
 QString ScrollCaptureSession::repeatNote()
 {
     return kx::tr(
@@ -382,7 +387,7 @@ void ScrollCaptureSession::afterStep()
     if (stitcher_ && stitcher_->stitchedHeight() >= maxHeight_) {
         finished_ = true;
         model_.setWarning(
-            kx::tr("Maximum height reached", "Elérte a legnagyobb magasságot", "Maximale Höhe erreicht"));
+            kx::tr("Maximum height reached", "Elérte a maximális magasságot", "Maximale Höhe erreicht"));
         note_ = *model_.warning();
     }
     step();

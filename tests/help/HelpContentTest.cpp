@@ -37,7 +37,7 @@ const Shape kShapes[] = {
     {"settings", "gearshape.fill", qRgb(142, 142, 147), 9, 3, 41},
     {"shortcuts", "keyboard", qRgb(255, 149, 0), 7, 3, 57},
     {"privacy", "lock.shield", qRgb(48, 176, 199), 5, 4, 17},
-    {"trouble", "lifepreserver", qRgb(255, 59, 48), 7, 0, 28},
+    {"trouble", "lifepreserver", qRgb(255, 59, 48), 7, 0, 29},
     {"contact", "envelope.fill", qRgb(48, 176, 199), 4, 4, 0},
 };
 

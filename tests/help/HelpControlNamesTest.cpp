@@ -4,6 +4,7 @@
 // language; the help row (or text) at the same place of the other language's help must hold it.
 #include "app/StatusMenu.h"
 #include "capture/history/HistoryStore.h"
+#include "capture/scroll/ScrollCaptureSession.h"
 #include "core/CaptureResult.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
@@ -187,6 +188,8 @@ Labels surfaces()
 
     s["notices"] << upload::queuedFailureText() << retrySummaryText({2, 3}) << upload::connectedText()
                  << upload::folderMissingText() << upload::notArrivedText() << upload::invalidAddressText();
+    // Why a scrolling capture ended early, as its notice says.
+    s["scroll notes"] = ScrollCaptureSession::earlyEndNotes();
     return s;
 }
 
@@ -218,10 +221,11 @@ QList<Field> helpFields()
 }
 
 // "Upload to your server (WebDAV / FTP / SFTP)" may be named without its own qualifier, a
-// notice as a row name without its full stop.
+// notice as a row name without its full stop, a stepper without its value ("Maximum height: 30000
+// px").
 QString shortForm(const QString& label)
 {
-    static const QRegularExpression tail(QStringLiteral("(\\s+\\([^()]*\\)|\\.)$"));
+    static const QRegularExpression tail(QStringLiteral("(\\s+\\([^()]*\\)|\\.|: \\d+ \\w+)$"));
     QString s = label;
     s.remove(tail);
     return s;
@@ -265,6 +269,7 @@ const struct Scope {
     {"settings", "General – application", "general", 5},
     {"settings", "Capture & save – after every capture", "capture", 6},
     {"settings", "Capture & save – files", "capture", 5},
+    {"settings", "Capture & save – scrolling capture", "capture", 1},
     {"settings", "General – OCR, colors and history", "general", 2},
     {"settings", "Upload – server", "upload", 2},
     {"settings", "Upload – folder, links and queue", "upload", 5},
@@ -298,6 +303,16 @@ const struct Quote {
     {"header tips", "Smart redact"},
     {"header tips", "AI analysis"},
     {"captures", "Pin area on screen"},
+    {"scroll notes",
+     "A part of the page kept changing while it scrolled past (a video or an animation taller "
+     "than the view): the image ends there.",
+     "trouble"},
+    {"scroll notes",
+     "Could not follow the scroll past a part of the page that keeps changing (a canvas or a "
+     "video): the image ends there.",
+     "trouble"},
+    {"scroll notes",
+     "A blank stretch taller than the selection could not be followed: the image ends before it.", "trouble"},
     // The cards' kind badges, as the history names them.
     {"kinds", "Area", "history"},
     {"kinds", "Window", "history"},

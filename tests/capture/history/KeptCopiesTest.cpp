@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -245,7 +246,8 @@ TEST_F(KeptCopiesStore, ACopyThatCannotBeWrittenAnewIsToldOnceAndTriedAgainAtThe
         store.flush();
     }
     ASSERT_EQ(told.count(), 1);
-    EXPECT_TRUE(told.first().at(0).toString().contains(copy)) << told.first().at(0).toString().toStdString();
+    EXPECT_TRUE(told.first().at(0).toString().contains(QFileInfo(copy).fileName()))
+        << told.first().at(0).toString().toStdString();
     EXPECT_TRUE(readFile(copy).contains("Doomed title"));
     EXPECT_FALSE(readFile(store.indexPath()).contains("Doomed title"));
     store.toggleFavorite(kept.id);
