@@ -1,5 +1,6 @@
 #include "settings/GeneralTab.h"
 
+#include "core/Futures.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "platform/Autostart.h"
@@ -95,10 +96,11 @@ void GeneralTab::launchToggled(bool on)
 {
     launch_->setEnabled(false);
     launchMessage_->hide();
-    QtConcurrent::run([on] {
+    const auto check = QtConcurrent::run([on] {
         const Autostart::Result result = Autostart::setEnabled(on);
         return std::pair{result, Autostart::isEnabled()};
-    }).then(this, [this](const std::pair<Autostart::Result, bool>& outcome) {
+    });
+    continueIn(this, check, [this](const std::pair<Autostart::Result, bool>& outcome) {
         const auto& [result, enabled] = outcome;
         // The file is the truth: a refused change shows the real state, without acting again.
         launch_->setChecked(enabled);

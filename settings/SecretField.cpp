@@ -1,5 +1,6 @@
 #include "settings/SecretField.h"
 
+#include "core/Futures.h"
 #include "core/Localisation.h"
 #include "core/PrefsNotifier.h"
 #include "platform/Keychain.h"
@@ -74,7 +75,7 @@ QFuture<bool> SecretField::flush()
     if (pendingAccount_.isEmpty())
         return QtFuture::makeReadyFuture(true);
     const QString account = std::exchange(pendingAccount_, QString());
-    return Keychain::setAsync(account, edit_->text()).then(this, [this, account](bool ok) {
+    return continueIn(this, Keychain::setAsync(account, edit_->text()), [this, account](bool ok) {
         error_->setVisible(!ok);
         // Whoever shows whether a secret is there (the AI panel's key notice) looks again.
         if (ok)
@@ -110,7 +111,7 @@ void SecretField::load()
     edit_->setEnabled(false);
     const quint64 generation = ++loadGeneration_;
     // Loading never writes: the text is set without the edit signal.
-    Keychain::getAsync(account_).then(this, [this, generation](const std::optional<QString>& value) {
+    continueIn(this, Keychain::getAsync(account_), [this, generation](const std::optional<QString>& value) {
         if (generation != loadGeneration_)
             return;  // a newer account was chosen meanwhile
         edit_->setText(value.value_or(QString()));

@@ -1,5 +1,6 @@
 #include "settings/UploadTab.h"
 
+#include "core/Futures.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "settings/SecretField.h"
@@ -288,10 +289,10 @@ void UploadTab::testConnection()
     showAnswer(testResult_, QStringLiteral("…"));
     const quint64 generation = ++testGeneration_;
     // The test reads the keyring itself: a password still waiting to be written goes first.
-    password_->flush().then(this, [this, generation](bool) {
+    continueIn(this, password_->flush(), [this, generation](bool) {
         if (generation != testGeneration_ || !service_)
             return;
-        service_->testConnection().then(this, [this, generation](const QString& answer) {
+        continueIn(this, service_->testConnection(), [this, generation](const QString& answer) {
             // An older test that ends last never replaces the newer answer.
             if (generation == testGeneration_)
                 showAnswer(testResult_, answer);
@@ -304,7 +305,7 @@ void UploadTab::retryAll()
     if (!service_ || service_->retrying())
         return;
     retry_->setEnabled(false);
-    service_->retryAll().then(this, [this](const UploadService::RetrySummary& summary) {
+    continueIn(this, service_->retryAll(), [this](const UploadService::RetrySummary& summary) {
         retryText_ = retrySummaryText(summary);
         retryEmptiedQueue_ = service_->items().isEmpty();
         if (retryResult_)

@@ -2,6 +2,7 @@
 
 #include "analysis/ai/AIService.h"
 #include "analysis/ai/MarkdownInline.h"
+#include "core/Futures.h"
 #include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "core/PrefsNotifier.h"
@@ -422,7 +423,7 @@ void AIPanel::refreshKey()
 {
     // Only the newest question counts when the provider changes while one is out.
     const int query = ++keyQuery_;
-    AIService::hasKey().then(this, [this, query](bool has) {
+    continueIn(this, AIService::hasKey(), [this, query](bool has) {
         if (query != keyQuery_)
             return;
         hasKey_ = has;

@@ -2,6 +2,7 @@
 
 #include "analysis/BackgroundWork.h"
 #include "analysis/OCRService.h"
+#include "core/Futures.h"
 #include "core/ImageReading.h"
 
 #include <QFutureWatcher>
@@ -47,11 +48,12 @@ void HistoryStore::recognizeNext()
         } else if (!held.isNull()) {
             recognizeImage(id, generation, held);
         } else {
-            BackgroundWork::run([path = images_->pngPath(id)] {
+            const auto reading = BackgroundWork::run([path = images_->pngPath(id)] {
                 const BackgroundWork::IdleIo io;
                 const ImageRead read = readImageFile(path);
                 return read.image ? read.image->image : QImage();
-            }).then(this, [this, id, generation](const QImage& image) {
+            });
+            continueIn(this, reading, [this, id, generation](const QImage& image) {
                 recognizeImage(id, generation, image);
             });
         }

@@ -1,6 +1,7 @@
 #include "library/history/ThumbnailLoader.h"
 
 #include "capture/history/HistoryEntry.h"
+#include "core/Futures.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -112,15 +113,12 @@ void ThumbnailLoader::pump()
         inFlight_.insert(id);
         const quint64 gen = generation_.value(id);
         const QString path = pathOf(id);
-        QPointer<ThumbnailLoader> self(this);
-        QtConcurrent::run(&pool_, [decoder = decoder_, path, size = size_] {
+        const auto decoding = QtConcurrent::run(&pool_, [decoder = decoder_, path, size = size_] {
             // Its identity first: a file replaced while it is read shows as changed later.
             std::optional<FileIdentity> file = fileIdentity(path);
             return Decoded{decoder(path, size), size, file};
-        }).then(this, [self, id, gen](const Decoded& decoded) {
-            if (self)
-                self->landed(id, gen, decoded);
         });
+        continueIn(this, decoding, [this, id, gen](const Decoded& decoded) { landed(id, gen, decoded); });
     }
 }
 
