@@ -130,6 +130,7 @@ StatusMenuState TrayApp::menuState() const
 void TrayApp::launch()
 {
     Prefs::registerDefaults();
+    installQtTranslations();
     if (const auto notice = settingsNotice(Prefs::health(), Prefs::settingsPath()))
         tell(notice->first, notice->second, 10);
     // A change the disk did not take is said once a run, as it is made.

@@ -2,8 +2,11 @@
 
 #include "core/Prefs.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMutex>
+#include <QTranslator>
 #include <atomic>
 
 namespace kx {
@@ -48,6 +51,24 @@ void Lang::overrideForTests(const QString& lang)
 {
     QMutexLocker lock(&g_langMutex);
     g_lang = lang;
+}
+
+bool installQtTranslations()
+{
+    static QTranslator* installed = nullptr;
+    if (installed)
+        return true;
+    const QString lang = Lang::current();
+    if (lang == "en" || !QCoreApplication::instance())
+        return false;
+    auto* qt = new QTranslator(QCoreApplication::instance());
+    if (!qt->load(QStringLiteral("qtbase_") + lang, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    QCoreApplication::installTranslator(qt);
+    installed = qt;
+    return true;
 }
 
 QString trIn(const QString& lang, const QString& en, const QString& hu, const QString& de)

@@ -24,6 +24,11 @@ struct Lang {
     static void overrideForTests(const QString& lang);
 };
 
+// Loads Qt's own translations of the texts in the dialogs Qt draws (the colour dialog, the
+// file dialogs' buttons) for the interface language, once. English needs none; a missing
+// translation leaves Qt's English. Returns whether one was loaded.
+bool installQtTranslations();
+
 struct German {
     // English text -> German text, built once from the compiled-in list.
     static const QHash<QString, QString>& table();

@@ -1,5 +1,7 @@
 #include "devtools/DeveloperModes.h"
 
+#include "core/Localisation.h"
+
 #include "devtools/SelfTest.h"
 #include "platform/Keychain.h"
 #include "platform/Permissions.h"
@@ -87,6 +89,7 @@ int run(Mode mode, const QString& value, int& argc, char** argv)
             QApplication app(argc, argv);
             QApplication::setApplicationName(QStringLiteral("Kaptorix"));
             QApplication::setQuitOnLastWindowClosed(false);
+            installQtTranslations();
             code = runWindowMode(mode, value);
         }
     }

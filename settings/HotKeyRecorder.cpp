@@ -116,7 +116,7 @@ QString keysymText(quint32 sym)
 HotKeyRecorder::HotKeyRecorder(const std::optional<KeyCombo>& combo, QWidget* parent)
     : QWidget(parent), combo_(combo)
 {
-    setFocusPolicy(Qt::ClickFocus);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_KeyCompression, false);
     setFixedSize(sizeHint());
     setCursor(Qt::PointingHandCursor);
@@ -214,11 +214,20 @@ void HotKeyRecorder::mousePressEvent(QMouseEvent*)
 
 void HotKeyRecorder::keyPressEvent(QKeyEvent* e)
 {
-    if (!recording_) {
-        QWidget::keyPressEvent(e);
+    if (recording_) {
+        handleKey(e);
         return;
     }
-    handleKey(e);
+    // From the keyboard, Enter or Space starts recording as a click does.
+    const bool starts =
+        e->modifiers() == Qt::NoModifier &&
+        (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space);
+    if (starts) {
+        e->accept();
+        setRecording(true);
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void HotKeyRecorder::changeEvent(QEvent* e)
@@ -300,6 +309,10 @@ void HotKeyRecorder::paintEvent(QPaintEvent*)
     if (recording_) {
         p.fillPath(path, Theme::accent(palette(), 0.14));
         p.setPen(QPen(Theme::accent(palette()), 1.5));
+    } else if (hasFocus()) {
+        // Focused and waiting for Enter or Space: the accent ring without the recording fill.
+        p.fillPath(path, Theme::primary(palette(), 0.06));
+        p.setPen(QPen(Theme::accent(palette()), 2));
     } else {
         p.fillPath(path, Theme::primary(palette(), 0.06));
         p.setPen(QPen(Theme::primary(palette(), 0.12), 0.5));

@@ -1,8 +1,8 @@
 #pragma once
-// One shortcut field of the Shortcuts tab. A click starts recording; the next key press with
-// a modifier (or F1...F12 alone) becomes the new combination; Esc cancels, Backspace or Delete
-// clears, losing focus cancels. While recording the field also takes key presses that would
-// otherwise run a window shortcut (Ctrl+Q is recorded, not run).
+// One shortcut field of the Shortcuts tab. A click, or Enter or Space while it has the focus,
+// starts recording; the next key press with a modifier (or F1...F12 alone) becomes the new
+// combination; Esc cancels, Backspace or Delete clears, losing focus cancels. While recording the field also
+// takes key presses that would otherwise run a window shortcut (Ctrl+Q is recorded, not run).
 #include "platform/HotKeys.h"
 
 #include <QWidget>

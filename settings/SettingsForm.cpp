@@ -139,6 +139,8 @@ QLabel* FormSection::addNote(const QString& text)
 
 SettingsForm::SettingsForm(QWidget* parent) : QScrollArea(parent)
 {
+    // The controls inside take the focus, the scrolled area itself shows none.
+    setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(true);

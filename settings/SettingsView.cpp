@@ -14,11 +14,14 @@
 #include <QAbstractButton>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <algorithm>
 
 namespace kx {
 
@@ -33,7 +36,8 @@ public:
         setText(title);
         setFixedHeight(36);
         setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::NoFocus);
+        // A Tab stop for the keyboard; a click leaves the focus where it was.
+        setFocusPolicy(Qt::TabFocus);
     }
     void setSelected(bool on)
     {
@@ -63,6 +67,22 @@ protected:
         p.setFont(titleFont());
         p.setPen(isEnabled() ? Theme::primary(palette()) : Theme::tertiary(palette()));
         p.drawText(titleRect(), Qt::AlignVCenter | Qt::AlignLeft, text());
+        if (hasFocus()) {
+            QPainterPath ring;
+            ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
+            p.setPen(QPen(Theme::accent(palette()), 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(ring);
+        }
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        // Space (the button's own key) and Enter choose the row.
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && e->modifiers() == Qt::NoModifier) {
+            click();
+            return;
+        }
+        QAbstractButton::keyPressEvent(e);
     }
 
 private:
@@ -151,6 +171,7 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
                                    SettingsTabs::title(tab), sidebar_);
         row->setObjectName(QStringLiteral("tab-%1").arg(int(tab)));
         connect(row, &QAbstractButton::clicked, this, [this, tab] { nav_.setTab(tab); });
+        row->installEventFilter(this);
         side->addWidget(row);
     }
     side->addStretch(1);
@@ -159,6 +180,7 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     // Opens or raises the help on the page it last showed; this window stays as it is.
     connect(help, &QAbstractButton::clicked, this, [] { HelpWindowController::shared().show(); });
     help_ = help;
+    help->installEventFilter(this);
     side->addWidget(help);
     auto* footer = new QWidget(sidebar_);
     auto* fh = new QHBoxLayout(footer);
@@ -187,8 +209,49 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     detail_->addWidget(headerBox_);
     root->addWidget(detail, 1);
 
+    // The keys Qt's tabbed windows switch pages with, from anywhere in the window.
+    const QList<QPair<QKeySequence, int>> keys{{QKeySequence(QKeySequence::NextChild), 1},
+                                               {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                               {QKeySequence(QKeySequence::PreviousChild), -1},
+                                               {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                               {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [sequence, step] : keys) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { stepTab(step); });
+    }
+
     connect(&nav_, &SettingsNav::tabChanged, this, &SettingsView::showTab);
     showTab(nav_.tab());
+}
+
+void SettingsView::stepTab(int step)
+{
+    const int count = int(SettingsTabs::all.size());
+    const int next = ((int(nav_.tab()) + step) % count + count) % count;
+    nav_.setTab(SettingsTabs::all[next]);
+    // The page is built anew: the keyboard goes on from the new tab's row.
+    sidebarRow(nav_.tab())->setFocus(Qt::TabFocusReason);
+}
+
+bool SettingsView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Up and Down walk the sidebar as a list: a tab row reached is chosen, Help only focused.
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto* e = static_cast<QKeyEvent*>(event);
+    if ((e->key() != Qt::Key_Up && e->key() != Qt::Key_Down) || e->modifiers() != Qt::NoModifier)
+        return QWidget::eventFilter(watched, event);
+    QList<QWidget*> rows;
+    for (SettingsTab t : SettingsTabs::all)
+        rows << sidebarRow(t);
+    rows << help_;
+    const int at = int(rows.indexOf(static_cast<QWidget*>(watched)));
+    const int to = std::clamp(at + (e->key() == Qt::Key_Down ? 1 : -1), 0, int(rows.size()) - 1);
+    rows[to]->setFocus(Qt::TabFocusReason);
+    if (to < int(SettingsTabs::all.size()))
+        nav_.setTab(SettingsTabs::all[to]);
+    return true;
 }
 
 QWidget* SettingsView::sidebarRow(SettingsTab tab) const
@@ -207,10 +270,14 @@ void SettingsView::showTab(SettingsTab tab)
     // A page's pending work is tied to the page object: deleting it cancels every
     // continuation that would have touched it.
     const bool switching = page_ != nullptr;
+    QWidget* focused = window()->focusWidget();
+    const bool pageHadFocus = page_ && focused && page_->isAncestorOf(focused);
     delete page_;
     page_ = makePage(tab);
     page_->setObjectName(QStringLiteral("page"));
     detail_->addWidget(page_, 1);
+    if (pageHadFocus)
+        sidebarRow(tab)->setFocus(Qt::TabFocusReason);
     if (switching)
         fadeIn(page_);
 }

@@ -27,6 +27,12 @@ public:
     static QWidget* makePage(SettingsTab tab);
     static constexpr int kTabFadeMs = 150;
 
+    // Ctrl+Tab, Ctrl+PgDown and the others: the next (1) or previous (-1) tab, round the end.
+    void stepTab(int step);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void showTab(SettingsTab tab);
     static void fadeIn(QWidget* page);

@@ -83,15 +83,18 @@ ShortcutsTab::ShortcutsTab(HotKeyManager& manager, QWidget* parent) : QWidget(pa
     v->setContentsMargins(24, 8, 24, 20);
     v->setSpacing(12);
     QLabel* intro = captionLabel(
-        kx::tr("Click a field and press the new key combination. Backspace clears it, Esc cancels.",
-               "Kattints a mezőre, majd nyomd meg az új billentyűkombinációt. Backspace törli, "
-               "Esc megszakítja.",
-               "Klicke auf ein Feld und drücke die neue Tastenkombination. Backspace löscht sie, "
-               "Esc bricht ab."));
+        kx::tr("Click a field (or press Enter on it) and press the new key combination. Backspace "
+               "clears it, Esc cancels.",
+               "Kattints a mezőre (vagy nyomj rajta Entert), majd nyomd meg az új billentyűkombinációt. "
+               "Backspace törli, Esc megszakítja.",
+               "Klicke auf ein Feld (oder drücke darauf Enter) und drücke die neue Tastenkombination. "
+               "Backspace löscht sie, Esc bricht ab."));
     intro->setFont(Theme::font(12.5));
     v->addWidget(intro);
 
     auto* scroll = new QScrollArea(this);
+    // The fields inside take the focus, the scrolled area itself shows none.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -138,6 +141,11 @@ ShortcutsTab::~ShortcutsTab()
 
 void ShortcutsTab::buildRows()
 {
+    // The keyboard stays on the row it was on when the rows are built anew.
+    std::optional<HotKeyAction> focused;
+    for (HotKeyAction action : allCases<HotKeyAction>())
+        if (HotKeyRecorder* r = rows_ ? recorder(action) : nullptr; r && r->hasFocus())
+            focused = action;
     // The old rows may be inside their own key handler: let them go on the next turn.
     if (rows_) {
         rows_->hide();
@@ -188,6 +196,14 @@ void ShortcutsTab::buildRows()
         v->addWidget(row);
     }
     rowsLayout_->insertWidget(0, rows_);
+    // New rows join the end of the Tab chain: they go back before Restore defaults.
+    QWidget* last = recorder(allCases<HotKeyAction>().back());
+    if (last && restore_)
+        QWidget::setTabOrder(last, restore_);
+    if (focused) {
+        rows_->show();  // a hidden field could not take the focus
+        recorder(*focused)->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void ShortcutsTab::changed(HotKeyAction action, const std::optional<KeyCombo>& combo)

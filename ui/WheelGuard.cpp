@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QScrollBar>
 #include <QWidget>
 
@@ -32,6 +33,12 @@ bool underGuard(const QWidget* w)
     return false;
 }
 
+bool isKeyboardReason(const QFocusEvent* e)
+{
+    return e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason ||
+           e->reason() == Qt::ShortcutFocusReason;
+}
+
 // Qt gives a control of wheel focus the focus before it hands it the wheel, which would let
 // the first turn over it change it.
 void dropWheelFocus(QWidget* control)
@@ -39,6 +46,19 @@ void dropWheelFocus(QWidget* control)
     for (QWidget* w : {control, control->focusProxy()})
         if (w && (w->focusPolicy() & Qt::WheelFocus) == Qt::WheelFocus)
             w->setFocusPolicy(Qt::StrongFocus);
+}
+
+// Set on a focused control the pointer has left: the page scrolling it back under the
+// pointer does not give it the wheel again; a click or the keyboard does.
+constexpr char kLeft[] = "kxWheelLeft";
+
+// The guarded control `w` is or lies in (an editable picker's text field lies in its picker).
+QWidget* guardedControlOf(QWidget* w)
+{
+    for (; w && !w->isWindow(); w = w->parentWidget())
+        if (guards(w))
+            return w;
+    return nullptr;
 }
 
 class Filter : public QObject {
@@ -49,6 +69,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::FocusIn) {
+            const bool keyboard =
+                type == QEvent::FocusIn && isKeyboardReason(static_cast<QFocusEvent*>(event));
+            if (type == QEvent::MouseButtonPress || keyboard)
+                if (QWidget* control = guardedControlOf(qobject_cast<QWidget*>(watched)))
+                    control->setProperty(kLeft, false);
+            return false;
+        }
+        if (type == QEvent::Leave) {
+            // A picker's own list opening takes the pointer away only for a while.
+            auto* w = qobject_cast<QWidget*>(watched);
+            if (w && !QApplication::activePopupWidget() && guards(w))
+                w->setProperty(kLeft, true);
+            return false;
+        }
         if (type != QEvent::Wheel && type != QEvent::Show && type != QEvent::ParentChange)
             return false;
         auto* w = qobject_cast<QWidget*>(watched);
@@ -59,7 +94,7 @@ protected:
             dropWheelFocus(w);
             return false;
         }
-        if (w->hasFocus())
+        if (w->hasFocus() && !w->property(kLeft).toBool())
             return false;
         // Ignored, the wheel goes on to the parents and so to the page's scroll area.
         event->ignore();

@@ -2,8 +2,9 @@
 // The wheel over a scrolled page scrolls the page. Qt's pickers, sliders and spin boxes take
 // the wheel whenever the pointer is over them, so scrolling a settings page or a popover with
 // the pointer passing over one changed a setting. Under a guarded window a control takes the
-// wheel only once the user has focused it (a click or Tab); before that the wheel goes on to
-// the page around it, and turning it never gives the control the focus.
+// wheel only once the user has focused it (a click or Tab), and only until the pointer leaves
+// it; before that the wheel goes on to the page around it, and turning it never gives the
+// control the focus.
 class QWidget;
 
 namespace kx::WheelGuard {

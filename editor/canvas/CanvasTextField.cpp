@@ -24,11 +24,33 @@ QString layoutText(QString s)
     return s;
 }
 
+// What a key press or a paste adds: every character but control characters (tabs and, where
+// `lineBreaks`, line feeds kept). Judged a code point at a time: emoji and flags lie beyond
+// the basic plane, and the joiners and direction marks that Persian and right-to-left text
+// need are format characters, not control ones. A half surrogate pair is no character.
+QString typedText(const QString& s, bool lineBreaks)
+{
+    QString kept;
+    kept.reserve(s.size());
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s.at(i);
+        if (c.isHighSurrogate() && i + 1 < s.size() && s.at(i + 1).isLowSurrogate()) {
+            kept.append(c).append(s.at(++i));
+            continue;
+        }
+        if (c.isSurrogate())
+            continue;
+        if (c.category() == QChar::Other_Control && c != QLatin1Char('\t') &&
+            !(lineBreaks && c == QLatin1Char('\n')))
+            continue;
+        kept.append(c);
+    }
+    return kept;
+}
+
 bool printable(const QString& s)
 {
-    if (s.isEmpty())
-        return false;
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.isPrint() || c == QLatin1Char('\t'); });
+    return !s.isEmpty() && typedText(s, false) == s;
 }
 
 }  // namespace
@@ -221,8 +243,7 @@ void CanvasTextField::keyPressEvent(QKeyEvent* e)
     } else if (e->matches(QKeySequence::Paste)) {
         QString s = QGuiApplication::clipboard()->text();
         s.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        s.removeIf([](QChar c) { return !c.isPrint() && c != QLatin1Char('\n') && c != QLatin1Char('\t'); });
-        insert(s);
+        insert(typedText(s, true));
     } else {
         switch (e->key()) {
             case Qt::Key_Escape:
@@ -291,8 +312,8 @@ void CanvasTextField::keyPressEvent(QKeyEvent* e)
 
 void CanvasTextField::inputMethodEvent(QInputMethodEvent* e)
 {
-    if (!e->commitString().isEmpty())
-        insert(e->commitString());
+    if (const QString s = typedText(e->commitString(), false); !s.isEmpty())
+        insert(s);
     e->accept();
 }
 

@@ -6,12 +6,15 @@
 #include "editor/window/controls/InspectorBar.h"
 #include "ui/Spring.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -59,6 +62,25 @@ bool CanvasArea::eventFilter(QObject* watched, QEvent* event)
         if (watched == pill_ || watched == badge_ || watched == inspector_)
             place();
     return QWidget::eventFilter(watched, event);
+}
+
+void CanvasArea::wheelEvent(QWheelEvent* e)
+{
+    // The canvas's own unused wheel comes back up here: it goes no further.
+    static bool passing = false;
+    auto* scroll = qobject_cast<QAbstractScrollArea*>(scroll_);
+    if (!scroll || passing) {
+        e->ignore();
+        return;
+    }
+    QWidget* viewport = scroll->viewport();
+    const QPointF at = viewport->mapFrom(this, e->position());
+    QWheelEvent passed(at, e->globalPosition(), e->pixelDelta(), e->angleDelta(), e->buttons(),
+                       e->modifiers(), e->phase(), e->inverted(), e->source(), e->pointingDevice());
+    passing = true;
+    QApplication::sendEvent(viewport, &passed);
+    passing = false;
+    e->setAccepted(passed.isAccepted());
 }
 
 void CanvasArea::place()

@@ -35,6 +35,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A wheel over a floating bar that no control of it took scrolls (or zooms) the canvas.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     QWidget* scroll_;

@@ -226,22 +226,36 @@ TEST_F(HotKeyDesktop, AMapToldAgainUnchangedNeverLetsTheKeysGo)
     EXPECT_TRUE(waitFired(HotKeyAction::history));
 }
 
-// A modifier map that moves Alt to another modifier bit: the keys are grabbed again with the
-// new bit, and Ctrl+Alt+0 still starts the history.
-TEST_F(HotKeyDesktop, KeysAreGrabbedAgainWhenAltMovesToAnotherBit)
+// A modifier map that moves Alt or Super to another modifier bit: the keys are grabbed again
+// with the new bit, and a combination with that modifier still fires.
+TEST_F(HotKeyDesktop, KeysAreGrabbedAgainWhenAltOrSuperMovesToAnotherBit)
 {
+    const struct {
+        const char* keys;   // the modifier's keys
+        const char* from;   // its row in the usual map
+        const char* press;  // a combination with it
+    } moves[] = {{"Alt_L Alt_R Meta_L", "mod1", "ctrl+alt+0"}, {"Super_L Super_R", "mod4", "ctrl+super+0"}};
+    manager->setCombo(KeyCombo{XK_0, KeyCombo::control | KeyCombo::alt, "0"}, HotKeyAction::history);
+    manager->setCombo(KeyCombo{XK_0, KeyCombo::control | KeyCombo::super, "0"}, HotKeyAction::ocr);
     manager->registerAll();
+    ASSERT_TRUE(manager->failed().isEmpty());
     int regrabs = 0;
     QObject::connect(backend, &XHotKeyBackend::regrabbed, [&] { ++regrabs; });
-    auto restore = qScopeGuard([] {
-        test::runTool("xmodmap",
-                      {"-e", "remove mod3 = Alt_L Alt_R Meta_L", "-e", "add mod1 = Alt_L Alt_R Meta_L"});
-    });
-    ASSERT_TRUE(test::runTool(
-        "xmodmap", {"-e", "remove mod1 = Alt_L Alt_R Meta_L", "-e", "add mod3 = Alt_L Alt_R Meta_L"}));
-    ASSERT_TRUE(test::waitFor([&] { return regrabs > 0; }));
-    ASSERT_TRUE(key("ctrl+alt+0"));
-    EXPECT_TRUE(waitFired(HotKeyAction::history));
+    for (const auto& m : moves) {
+        SCOPED_TRACE(m.keys);
+        const QString keys = QString::fromLatin1(m.keys), from = QString::fromLatin1(m.from);
+        auto restore = qScopeGuard([&] {
+            test::runTool("xmodmap", {"-e", "remove mod3 = " + keys, "-e", "add " + from + " = " + keys});
+        });
+        const int before = regrabs;
+        ASSERT_TRUE(
+            test::runTool("xmodmap", {"-e", "remove " + from + " = " + keys, "-e", "add mod3 = " + keys}));
+        ASSERT_TRUE(test::waitFor([&] { return regrabs > before; }));
+        fired.clear();
+        ASSERT_TRUE(key(QString::fromLatin1(m.press)));
+        EXPECT_TRUE(
+            waitFired(QString(m.press).contains("super") ? HotKeyAction::ocr : HotKeyAction::history));
+    }
 }
 
 TEST_F(HotKeyDesktop, LayoutChangeGivesASharedKeyToTheEarlierActionAndReportsTheOther)

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QVariantAnimation>
@@ -119,6 +120,96 @@ TEST_F(SettingsDesktop, TypedSecretsGoToTheKeyringOnly)
     w->close();
     SettingsWindowController::shared().show();
     EXPECT_TRUE(test::waitFor([&] { return w->isVisible() && w->pos() == placed; }));
+    w->close();
+}
+
+// With the keyboard alone: every page reached from the sidebar (arrows, Ctrl+Tab, Ctrl+PgDown and
+// back), every stop of the Tab ring drawn differently while it has the focus and in sight, and
+// a shortcut recorded from a field reached by Tab and started with Enter.
+TEST_F(SettingsDesktop, EveryPageAndControlByKeyboardAloneWithAVisibleFocus)
+{
+    openOn(0);
+    SettingsView* view = SettingsWindowController::shared().view();
+    QWidget* w = SettingsWindowController::shared().window();
+    const auto focused = [&] { return w->focusWidget(); };
+    const auto keys = [&](const QString& k) { return test::xdotool({"key", "--delay", "40", k}); };
+    // The widget that draws the focus (an editable picker draws it around its text field).
+    const auto drawer = [](QWidget* f) {
+        while (f->parentWidget() && f->parentWidget()->focusProxy() == f)
+            f = f->parentWidget();
+        return f;
+    };
+    const auto inSidebar = [&](QWidget* f) {
+        for (SettingsTab t : SettingsTabs::all)
+            if (f == view->sidebarRow(t))
+                return true;
+        return f == view->helpRow();
+    };
+    // From the window's first stop, the General row.
+    ASSERT_TRUE(keys("ctrl+Prior") && keys("ctrl+Next"));
+    for (int i = 0; i < 5 && view->sidebarRow(SettingsTab::general) != focused(); ++i)
+        ASSERT_TRUE(keys("ctrl+Next"));
+    ASSERT_EQ(focused(), view->sidebarRow(SettingsTab::general));
+
+    const QStringList nextPage{"Down", "ctrl+Tab", "ctrl+Next", "ctrl+Tab"};
+    bool recorded = false;
+    for (SettingsTab tab : SettingsTabs::all) {
+        SCOPED_TRACE(SettingsTabs::title(tab).toStdString());
+        ASSERT_TRUE(test::waitFor([&] {
+            return SettingsNav::shared().tab() == tab && focused() == view->sidebarRow(tab) &&
+                   !view->page()->graphicsEffect();
+        }));
+        int pageStops = 0;
+        for (int n = 0; n < 80; ++n) {
+            QPointer<QWidget> was = focused();
+            const QImage withFocus = drawer(was)->grab().toImage();
+            EXPECT_FALSE(drawer(was)->visibleRegion().isEmpty()) << was->metaObject()->className();
+            auto* recorder = qobject_cast<HotKeyRecorder*>(was.data());
+            if (recorder && !recorded) {
+                recorded = true;
+                ASSERT_TRUE(keys("Return") && test::waitFor([&] { return recorder->isRecording(); }));
+                ASSERT_TRUE(keys("ctrl+alt+k"));
+                ASSERT_TRUE(test::waitFor([&] {
+                    return HotKeyManager::shared().combo(HotKeyAction::area) == KeyCombo{XK_k, 0xC0000, "K"};
+                }));
+                auto* tabPage = qobject_cast<ShortcutsTab*>(view->page());
+                // The rebuilt row keeps the keyboard.
+                ASSERT_TRUE(test::waitFor([&] { return tabPage->recorder(HotKeyAction::area)->hasFocus(); }));
+                continue;
+            }
+            ASSERT_TRUE(keys("Tab"));
+            ASSERT_TRUE(test::waitFor([&] { return focused() && focused() != was; }));
+            if (was && drawer(was)->grab().toImage() == withFocus)
+                ADD_FAILURE() << "no visible focus on " << was->metaObject()->className() << " "
+                              << was->objectName().toStdString();
+            if (focused() == view->sidebarRow(SettingsTab::general))
+                break;
+            if (!inSidebar(focused())) {
+                EXPECT_TRUE(view->page()->isAncestorOf(focused())) << focused()->metaObject()->className();
+                ++pageStops;
+            }
+        }
+        EXPECT_GT(pageStops, 0);
+        EXPECT_EQ(focused(), view->sidebarRow(SettingsTab::general));  // round the ring
+        if (tab != SettingsTab::ai) {
+            ASSERT_TRUE(keys(nextPage[int(tab)]));
+        }
+    }
+    EXPECT_TRUE(recorded);
+    // The sidebar rows show the focus too; back the other way round the end.
+    for (const char* back : {"ctrl+shift+Tab", "ctrl+Prior", "Up"}) {
+        const SettingsTab was = SettingsNav::shared().tab();
+        const QImage before = view->sidebarRow(was)->grab().toImage();
+        ASSERT_TRUE(keys(back));
+        const SettingsTab now = SettingsTab((int(was) + 4) % 5);
+        EXPECT_TRUE(test::waitFor([&] {
+            return SettingsNav::shared().tab() == now && focused() == view->sidebarRow(now);
+        })) << back;
+        EXPECT_NE(view->sidebarRow(was)->grab().toImage(), before) << back;
+    }
+    ASSERT_TRUE(keys("ctrl+Prior") && keys("ctrl+Prior"));
+    EXPECT_TRUE(test::waitFor([&] { return SettingsNav::shared().tab() == SettingsTab::ai; }));  // round
+    test::run("import", {"-window", "root", test::artifactDir("settings") + "/keyboard.png"});
     w->close();
 }
 

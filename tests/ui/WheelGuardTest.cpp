@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QEnterEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <functional>
@@ -154,4 +156,67 @@ TEST(WheelGuard, AScrollBarStillScrolls)
     EXPECT_FALSE(WheelGuard::guards(bar));
     turn(bar);
     EXPECT_GT(bar->value(), 0);
+}
+
+// A focused control the pointer has left does not take the wheel when the page scrolls it back
+// under the pointer; a click or Tab gives the wheel back. Its own list opening is no leaving.
+TEST(WheelGuard, AFocusedControlLetsTheWheelGoOnceThePointerHasLeft)
+{
+    for (const Control& c : controls) {
+        Page page(true);
+        QWidget* control = page.add(c.make());
+        QApplication::setActiveWindow(page.window.get());
+        control->setFocus(Qt::MouseFocusReason);
+        ASSERT_TRUE(control->hasFocus()) << c.name;
+        const struct {
+            const char* step;
+            std::function<void()> act;
+            bool takes;
+        } steps[] = {
+            {"left",
+             [&] {
+                 QEvent leave(QEvent::Leave);
+                 QApplication::sendEvent(control, &leave);
+             },
+             false},
+            {"entered again",
+             [&] {
+                 QEnterEvent e({1, 1}, {1, 1}, {1, 1});
+                 QApplication::sendEvent(control, &e);
+             },
+             false},
+            {"clicked",
+             [&] {
+                 QTest::mousePress(control, Qt::LeftButton, {}, QPoint(2, 2));
+                 QTest::mouseRelease(control, Qt::LeftButton, {}, QPoint(2, 2));
+             },
+             true},
+            {"left again",
+             [&] {
+                 QEvent leave(QEvent::Leave);
+                 QApplication::sendEvent(control, &leave);
+             },
+             false},
+            {"tabbed to",
+             [&] {
+                 control->clearFocus();
+                 control->setFocus(Qt::TabFocusReason);
+             },
+             true},
+        };
+        int notch = 120;  // up and down in turn, so no turn finds the control at its end
+        for (const auto& s : steps) {
+            s.act();
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+            const double was = c.value(control);
+            const QPointF at = QRectF(control->rect()).center();
+            if (s.takes)
+                notch = -notch;
+            QWheelEvent e(at, control->mapToGlobal(at), QPoint(), QPoint(0, notch), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(control, &e);
+            EXPECT_EQ(c.value(control) != was, s.takes) << c.name << ", " << s.step;
+        }
+    }
 }

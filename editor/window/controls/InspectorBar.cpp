@@ -3,6 +3,7 @@
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/Popover.h"
+#include "editor/window/controls/ColorWindow.h"
 #include "editor/window/controls/StyleWidgets.h"
 #include "ui/ChromeButton.h"
 #include "ui/ChromeParts.h"
@@ -355,10 +356,8 @@ QWidget* InspectorBar::makeSwatches(QWidget* parent, QLayout* layout, const std:
     connect(custom, &QAbstractButton::clicked, this, [this, picked] {
         if (picked)
             picked();
-        QColorDialog* dialog = colorDialog();
-        dialog->show();
-        dialog->raise();
-        dialog->activateWindow();
+        colorDialog();
+        colorWindow_->present();
     });
     layout->addWidget(custom);
     return custom;
@@ -438,15 +437,16 @@ void InspectorBar::applyFold()
     }
 }
 
+ColorWindow* InspectorBar::colorWindow() const
+{
+    return colorWindow_;
+}
+
 QColorDialog* InspectorBar::colorDialog()
 {
     if (!dialog_) {
-        // Qt's own dialog: the desktop's native one reports no live changes.
-        dialog_ = new QColorDialog(window());
-        dialog_->setOptions(QColorDialog::ShowAlphaChannel | QColorDialog::DontUseNativeDialog |
-                            QColorDialog::NoButtons);
-        dialog_->setWindowTitle(kx::tr("Custom color", "Egyedi szín"));
-        dialog_->setModal(false);
+        colorWindow_ = new ColorWindow(window());
+        dialog_ = colorWindow_->dialog();
         if (doc_)
             dialog_->setCurrentColor(doc_->style().color.color());
         connect(dialog_, &QColorDialog::currentColorChanged, this, [this](const QColor& picked) {

@@ -20,6 +20,7 @@ class QSlider;
 namespace kx {
 
 class ColorFoldButton;
+class ColorWindow;
 class EditorDocument;
 class Popover;
 class WrapRow;
@@ -32,8 +33,9 @@ public:
 
     bool hasControls() const;
     std::optional<QString> hint() const;
-    // The window's one colour dialog, made on first use.
+    // The window's one colour dialog, made on first use, and the window that holds it.
     QColorDialog* colorDialog();
+    ColorWindow* colorWindow() const;
 
     QSize sizeHint() const override;
     // Its narrowest arrangement: every group at its least, the colours folded.
@@ -107,6 +109,7 @@ private:
     QList<Slider> sliders_;
     QLabel* zoomText_ = nullptr;
     QPointer<QColorDialog> dialog_;
+    QPointer<ColorWindow> colorWindow_;
     int room_ = QWIDGETSIZE_MAX;
     bool folded_ = false;
     QWidget* colors_ = nullptr;  // the whole row

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -180,6 +182,54 @@ TEST_F(CanvasKeyboard, EmptyAndUnchangedTextsRecordNothingAndClearedTextsAreDele
     EXPECT_EQ(d().undoStack().size(), 2);
     d().undo();
     EXPECT_EQ(d().annotations().size(), 1);
+}
+
+// Emoji and flags lie beyond the basic plane; Persian needs the zero-width non-joiner, bidi
+// text the direction marks. Only control characters are dropped, whichever way text comes.
+TEST_F(CanvasKeyboard, TypedPastedAndComposedTextKeepsEveryCharacterButControls)
+{
+    const QString whole =
+        QString::fromUtf8("Grüße 👋🏽 🇭🇺 می\u200cخواهم \u200e\u200f\u200d");
+    const struct {
+        const char* how;
+        QString in;
+        QString kept;
+    } cases[] = {
+        {"typed", whole, whole},
+        {"typed controls",
+         QString::fromUtf8("a\a"
+                           "b\x1b"),
+         "ab"},
+        {"pasted", whole + QString::fromUtf8("\r\n\x07\t😀"), whole + QString::fromUtf8("\n\t😀")},
+        {"half a pair pasted", QString(QChar(0xd83d)) + "x" + QChar(0xdc4b), "x"},
+        {"composed", whole + QChar(0x1b), whole},
+    };
+    use(ToolKind::text);
+    double y = 20;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        mouse.click(QPointF(20, y));
+        y += 55;
+        ASSERT_TRUE(canvas->isTyping());
+        CanvasTextField* field = canvas->textField();
+        if (QString(c.how).startsWith("typed")) {
+            // One key event a code point, as the keyboard delivers them.
+            for (char32_t cp : c.in.toUcs4())
+                key(field, 0, {}, QString::fromUcs4(&cp, 1));
+        } else if (QString(c.how).contains("pasted")) {
+            QApplication::clipboard()->setText(c.in);
+            key(field, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QInputMethodEvent im;
+            im.setCommitString(c.in);
+            QApplication::sendEvent(field, &im);
+        }
+        EXPECT_EQ(field->text(), c.kept);
+        key(field, Qt::Key_Escape);
+        ASSERT_FALSE(d().annotations().isEmpty());
+        EXPECT_EQ(d().annotations().last().text, c.kept);
+        d().select(QUuid());
+    }
 }
 
 TEST_F(CanvasKeyboard, UndoWhileTypingStoresTheTextThenUndoesIt)

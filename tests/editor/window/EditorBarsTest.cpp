@@ -7,6 +7,7 @@
 
 #include "core/Localisation.h"
 #include "editor/ToolKind.h"
+#include "editor/canvas/CanvasScrollArea.h"
 #include "editor/canvas/CanvasView.h"
 #include "editor/document/EditorDocument.h"
 #include "editor/window/CopyButton.h"
@@ -28,7 +29,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSlider>
 #include <QVariantAnimation>
+#include <QWheelEvent>
 #include <algorithm>
 
 using namespace kx;
@@ -502,6 +506,43 @@ TEST(EditorBars, TheInspectorSpringsToTheSizeOfANewKind)
                             [&](qreal w) { return w > arrowWidth + 2 && w < magnifierWidth - 2; }));
     EXPECT_EQ(inspector->size(), inspector->sizeHint());
     EXPECT_EQ(inspector->capsule(), QRectF(inspector->rect()).adjusted(6, 4, -6, -8));
+}
+
+// A wheel over the inspector that none of its controls took (Qt hands it on to the parents, the
+// canvas area) scrolls the canvas under it; the inspector's setting stays.
+TEST(EditorBars, TheWheelOverTheInspectorScrollsTheCanvas)
+{
+    Lang::overrideForTests("en");
+    Editor e;
+    CanvasArea* area = e.c->root()->canvasArea();
+    auto* inspector = area->findChild<InspectorBar*>();
+    CanvasScrollArea* scroll = e.c->scrollView();
+    ASSERT_TRUE(inspector && scroll);
+    e.c->doc().setTool(ToolKind::arrow);
+    scroll->setMagnification(4);
+    ASSERT_TRUE(
+        test::waitFor([&] { return !inspector->springing() && scroll->verticalScrollBar()->maximum() > 0; }));
+    scroll->verticalScrollBar()->setValue(0);
+    auto* slider = inspector->findChild<QSlider*>();
+    ASSERT_TRUE(slider);
+    const int setting = slider->value();
+    for (const QPoint at :
+         {inspector->geometry().topLeft() + QPoint(8, 6), slider->mapTo(area, slider->rect().center())}) {
+        const int was = scroll->verticalScrollBar()->value();
+        QWheelEvent wheel(at, area->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &wheel);
+        EXPECT_TRUE(wheel.isAccepted());
+        EXPECT_GT(scroll->verticalScrollBar()->value(), was) << at.x() << "," << at.y();
+        EXPECT_EQ(slider->value(), setting);
+    }
+    // Ctrl+wheel there zooms the canvas, as over the canvas itself.
+    const double zoom = scroll->magnification();
+    const QPoint at = inspector->geometry().center();
+    QWheelEvent wheel(at, area->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area, &wheel);
+    EXPECT_GT(scroll->magnification(), zoom);
 }
 
 // The AI panel takes half of what the rail leaves where it cannot have its full width, more

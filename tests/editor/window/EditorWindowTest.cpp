@@ -94,6 +94,9 @@ TEST(EditorMetrics, CascadeTopLeft)
         {"ten on 1080p: 29 pt", {900, 600}, hd, 3, 10, {}, {379 + 87, 121 + 87}},
         {"no room to spare", {320, 180}, {0, 0, 320, 180}, 5, 10, {}, {0, 0}},
         {"a little room: 2 pt", {376, 266}, {0, 0, 400, 300}, 9, 10, {}, {3 + 18, 8 + 18}},
+        // Short and wide: the height the area has to spare limits the step, then its quarter.
+        {"short area: 4 pt", {900, 600}, {0, 0, 1920, 640}, 9, 10, {}, {492 + 36, 2 + 36}},
+        {"a quarter of the height: 27 pt", {900, 600}, {0, 0, 3000, 1000}, 9, 10, {}, {928 + 243, 78 + 243}},
         {"after the editors open", {900, 600}, hd, 0, 3, threeOnHd, {574, 316}},
         {"after them, second", {900, 600}, hd, 1, 3, threeOnHd, {606, 348}},
         // No room after the first run: pulled back onto the area, clear of it.
