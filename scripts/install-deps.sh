@@ -22,8 +22,10 @@ KX_PKGS=(
   dbus dbus-x11 gnome-keyring libsecret-tools
   # upload peers for tests
   curl openssh-client openssh-server rclone python3-pyftpdlib openssl
-  # rendering / sound theme
-  fonts-dejavu-core fonts-dejavu-extra sound-theme-freedesktop
+  # rendering / sound theme; colour emoji in text annotations
+  fonts-dejavu-core fonts-dejavu-extra sound-theme-freedesktop fonts-noto-color-emoji
+  # Qt's own words (colour dialog, file dialogs) in German and Hungarian
+  qt6-translations-l10n
   # the system's messages in German and Hungarian (the notice fit test reads them)
   libc-l10n
 )

@@ -4,8 +4,11 @@
 #include "ui/WindowPolicy.h"
 
 #include <QColorDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kx {
@@ -36,11 +39,16 @@ void ColorWindow::present()
 {
     if (!placed_) {
         placed_ = true;
-        // The dialog's whole size; the scroll bars come only where the screen cuts it.
-        const QSize whole = dialog_->sizeHint().expandedTo(dialog_->minimumSize());
-        resize(whole);
+        // The dialog's whole size; the scroll bars come only where the screen cuts it, and
+        // one that comes takes no room from the dialog where the other side has room for it.
         const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-        WindowPolicy::centre(this, owner ? owner->screen() : nullptr);
+        const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        const QSize whole = dialog_->sizeHint().expandedTo(dialog_->minimumSize());
+        const QSize room = screen ? screen->availableGeometry().size().shrunkBy(WindowPolicy::assumedFrame())
+                                  : whole;
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+        resize(whole + QSize(whole.height() > room.height() ? bar : 0, whole.width() > room.width() ? bar : 0));
+        WindowPolicy::centre(this, screen);
     }
     WindowPolicy::bringToFront(this);
 }
