@@ -309,8 +309,9 @@ void HotKeyRecorder::paintEvent(QPaintEvent*)
     if (recording_) {
         p.fillPath(path, Theme::accent(palette(), 0.14));
         p.setPen(QPen(Theme::accent(palette()), 1.5));
-    } else if (hasFocus()) {
-        // Focused and waiting for Enter or Space: the accent ring without the recording fill.
+    } else if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        // Reached by the keyboard and waiting for Enter or Space: the accent ring without the
+        // recording fill.
         p.fillPath(path, Theme::primary(palette(), 0.06));
         p.setPen(QPen(Theme::accent(palette()), 2));
     } else {

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -67,7 +68,7 @@ protected:
         p.setFont(titleFont());
         p.setPen(isEnabled() ? Theme::primary(palette()) : Theme::tertiary(palette()));
         p.drawText(titleRect(), Qt::AlignVCenter | Qt::AlignLeft, text());
-        if (hasFocus()) {
+        if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
             QPainterPath ring;
             ring.addRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 8, 8);
             p.setPen(QPen(Theme::accent(palette()), 2));
@@ -105,13 +106,41 @@ protected:
 class Sidebar : public QWidget {
 public:
     explicit Sidebar(QWidget* parent) : QWidget(parent) { setFixedWidth(214); }
+    // The header's room above and below it: 46 and 16 pt where the window is tall enough, less
+    // where a short screen and a tall title bar leave less, so the header is never squeezed.
+    void setHeader(QLayout* header) { header_ = header; }
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter(this).fillRect(rect(), Theme::primary(palette(), 0.035));
     }
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QWidget::resizeEvent(e);
+        if (!header_ || !layout())
+            return;
+        const QMargins m = header_->contentsMargins();
+        const int roomy = layout()->sizeHint().height() - m.top() - m.bottom() + kTop + kBottom;
+        int over = std::max(0, roomy - height());
+        const int top = std::max(kLeastTop, kTop - over);
+        over -= kTop - top;
+        const int bottom = std::max(kLeastBottom, kBottom - over);
+        if (top != m.top() || bottom != m.bottom())
+            header_->setContentsMargins(m.left(), top, m.right(), bottom);
+    }
+
+private:
+    static constexpr int kTop = 46, kBottom = 16, kLeastTop = 8, kLeastBottom = 4;
+    QLayout* header_ = nullptr;
 };
+
+// Focus moved by a key other than Tab: shown as Tab shows it (Qt marks only Tab's moves).
+void focusByKeyboard(QWidget* w)
+{
+    w->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    w->setFocus(Qt::TabFocusReason);
+}
 
 QLabel* textLabel(const QString& text, qreal points, QFont::Weight weight, QColor color, QWidget* parent)
 {
@@ -151,7 +180,8 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 
-    sidebar_ = new Sidebar(this);
+    auto* sidebar = new Sidebar(this);
+    sidebar_ = sidebar;
     auto* side = new QVBoxLayout(sidebar_);
     // 8 rather than 12 at the sides: Linux interface fonts run wider than the 214 pt sidebar
     // was drawn for, and "Billentyűparancsok" must not be cut.
@@ -161,11 +191,17 @@ SettingsView::SettingsView(SettingsNav& nav, QWidget* parent) : QWidget(parent),
     auto* hv = new QVBoxLayout(header);
     hv->setContentsMargins(8, 46, 8, 16);
     hv->setSpacing(3);
-    hv->addWidget(new MakerLogo(24, header), 0, Qt::AlignLeft);
-    hv->addWidget(
+    auto* logo = new MakerLogo(24, header);
+    logo->setObjectName(QStringLiteral("sidebarLogo"));
+    logo->setMinimumHeight(logo->sizeHint().height());
+    hv->addWidget(logo, 0, Qt::AlignLeft);
+    QLabel* headerText =
         textLabel(QStringLiteral("Kaptorix · ") + kx::tr("Settings", "Beállítások", "Einstellungen"), 11.5,
-                  QFont::Normal, Theme::secondary(palette()), header));
+                  QFont::Normal, Theme::secondary(palette()), header);
+    headerText->setObjectName(QStringLiteral("sidebarHeader"));
+    hv->addWidget(headerText);
     side->addWidget(header);
+    sidebar->setHeader(hv);
     for (SettingsTab tab : SettingsTabs::all) {
         auto* row = new SidebarRow(SettingsTabs::symbol(tab), SettingsTabs::tint(tab),
                                    SettingsTabs::title(tab), sidebar_);
@@ -231,7 +267,7 @@ void SettingsView::stepTab(int step)
     const int next = ((int(nav_.tab()) + step) % count + count) % count;
     nav_.setTab(SettingsTabs::all[next]);
     // The page is built anew: the keyboard goes on from the new tab's row.
-    sidebarRow(nav_.tab())->setFocus(Qt::TabFocusReason);
+    focusByKeyboard(sidebarRow(nav_.tab()));
 }
 
 bool SettingsView::eventFilter(QObject* watched, QEvent* event)
@@ -248,7 +284,7 @@ bool SettingsView::eventFilter(QObject* watched, QEvent* event)
     rows << help_;
     const int at = int(rows.indexOf(static_cast<QWidget*>(watched)));
     const int to = std::clamp(at + (e->key() == Qt::Key_Down ? 1 : -1), 0, int(rows.size()) - 1);
-    rows[to]->setFocus(Qt::TabFocusReason);
+    focusByKeyboard(rows[to]);
     if (to < int(SettingsTabs::all.size()))
         nav_.setTab(SettingsTabs::all[to]);
     return true;
@@ -277,7 +313,7 @@ void SettingsView::showTab(SettingsTab tab)
     page_->setObjectName(QStringLiteral("page"));
     detail_->addWidget(page_, 1);
     if (pageHadFocus)
-        sidebarRow(tab)->setFocus(Qt::TabFocusReason);
+        focusByKeyboard(sidebarRow(tab));
     if (switching)
         fadeIn(page_);
 }

@@ -106,6 +106,16 @@ TEST(SettingsFitDesktop, EveryControlIsReachableOnASmallScaledScreen)
     check(view->sidebarRow(SettingsTab::general)->parentWidget(), QStringLiteral("sidebar"));
     QString why;
     EXPECT_TRUE(reachable(view->helpRow(), window, &why)) << "help row " << why.toStdString();
+    // The header over the tabs, whole above them, also under a tall title bar.
+    for (const char* name : {"sidebarLogo", "sidebarHeader"}) {
+        QWidget* part = view->findChild<QWidget*>(QLatin1String(name));
+        ASSERT_TRUE(part) << name;
+        EXPECT_TRUE(reachable(part, window, &why)) << name << " " << why.toStdString();
+        EXPECT_GE(part->height(), part->sizeHint().height()) << name;
+        EXPECT_LT(part->mapTo(window, QPoint(0, part->height())).y(),
+                  view->sidebarRow(SettingsTab::general)->mapTo(window, QPoint()).y())
+            << name;
+    }
     for (const char* protocol : {"webdav", "sftp"}) {
         Prefs::set("remote.protocol", protocol);
         Prefs::set("imageFormat", "jpg");  // the quality slider shows
