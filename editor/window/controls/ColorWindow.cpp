@@ -44,10 +44,11 @@ void ColorWindow::present()
         const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
         const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
         const QSize whole = dialog_->sizeHint().expandedTo(dialog_->minimumSize());
-        const QSize room = screen ? screen->availableGeometry().size().shrunkBy(WindowPolicy::assumedFrame())
-                                  : whole;
+        const QSize room =
+            screen ? screen->availableGeometry().size().shrunkBy(WindowPolicy::assumedFrame()) : whole;
         const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
-        resize(whole + QSize(whole.height() > room.height() ? bar : 0, whole.width() > room.width() ? bar : 0));
+        resize(whole +
+               QSize(whole.height() > room.height() ? bar : 0, whole.width() > room.width() ? bar : 0));
         WindowPolicy::centre(this, screen);
     }
     WindowPolicy::bringToFront(this);

@@ -78,7 +78,8 @@ TEST(ColorDialogDesktop, WholeOnTheWorkAreaWithEveryFieldReachableAndInGerman)
         EXPECT_TRUE(test::waitFor([&] {
             return f->visibleRegion() == QRegion(f->rect()) &&
                    area.contains(QRect(f->mapToGlobal(QPoint(0, 0)), f->size()));
-        })) << f->metaObject()->className() << " at " << f->mapTo(dialog, QPoint(0, 0)).y() << " seen "
+        })) << f->metaObject()->className()
+            << " at " << f->mapTo(dialog, QPoint(0, 0)).y() << " seen "
             << f->visibleRegion().boundingRect().height() << " of " << f->height() << "; dialog "
             << dialog->height() << " in " << window->scrollArea()->viewport()->height() << " scrolled "
             << window->scrollArea()->verticalScrollBar()->value() << "/"
