@@ -78,7 +78,8 @@ QuickPreviewView::QuickPreviewView(const QImage& image, const QString& info, Qui
         bool prominent;
     };
     QList<ButtonDef> buttons{
-        {"pencil.and.outline"_sym, kx::tr("Edit", "Szerkesztés", "Bearbeiten"),
+        // The caption in the button's width; the tip says it whole.
+        {"pencil.and.outline"_sym, kx::tr("Edit", "Szerkeszt", "Bearbeiten"),
          kx::tr("Edit", "Szerkesztés", "Bearbeiten"), actions_.edit, true},
         {"doc.on.doc"_sym, kx::tr("Copy", "Másolás", "Kopieren"), kx::tr("Copy", "Másolás", "Kopieren"),
          actions_.copy, false},

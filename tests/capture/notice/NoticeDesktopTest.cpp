@@ -242,3 +242,113 @@ TEST(NoticeDesktop, WithACompositorThePanelIsTranslucentWithAShadowAndStillNoBla
     xcompmgr.terminate();
     xcompmgr.waitForFinished(5000);
 }
+
+namespace {
+
+// Sets the X screen to `size` (a mode added once) and waits until the window manager and Qt
+// both have the new work area.
+bool resizeScreen(const QSize& size)
+{
+    const QString mode = QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+    if (!out("xrandr", {}).contains(mode + " ")) {
+        kx::test::run("xrandr", {"--newmode", mode, "74.25", QString::number(size.width()), "0", "0",
+                                 QString::number(size.width() + 1), QString::number(size.height()), "0", "0",
+                                 QString::number(size.height() + 1)});
+        kx::test::run("xrandr", {"--addmode", "screen", mode});
+    }
+    kx::test::run("xrandr", {"--output", "screen", "--mode", mode});
+    return kx::test::waitFor(
+        [&] {
+            return workArea().size() == size &&
+                   QGuiApplication::primaryScreen()->availableGeometry().size() == size;
+        },
+        15000);
+}
+
+}  // namespace
+
+// A warning, a card and a confirmation on a large screen that becomes a small one while they
+// show (a laptop undocked): every panel the X server shows stands whole inside the new work
+// area, the oldest having given way.
+TEST(NoticeDesktop, NoticesFollowTheWorkAreaWhenTheScreenShrinksUnderThem)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    const QSize large = QGuiApplication::primaryScreen()->geometry().size();
+    if (out("xrandr", {}).isEmpty() || !resizeScreen(large))
+        GTEST_SKIP() << "the X server cannot change its size";
+    pointerTo({200, 200});
+
+    QuickPreviewActions actions{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
+    QImage shot(1440, 900, QImage::Format_RGB32);
+    shot.fill(QColor(90, 120, 220));
+    Toast::present(
+        new ToastView("Settings cannot be saved", "The disk is full.", "exclamationmark.triangle.fill"), 30);
+    Toast::present(new QuickPreviewView(shot, "1440 × 900 px · Area", actions), 30);
+    Toast::present(new ToastView("Color copied", "#3A7BD5", "checkmark.circle.fill"), 30);
+    ASSERT_EQ(Toast::shown().size(), 3);
+
+    const bool shrunk = resizeScreen({640, 360});
+    auto allInside = [] {
+        const QRect area = workArea();
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* panel = qobject_cast<FloatingPanel*>(w);
+            if (panel && panel->isVisible() && !area.contains(xGeometry(panel->winId())))
+                return false;
+        }
+        return !Toast::shown().isEmpty();
+    };
+    EXPECT_TRUE(shrunk);
+    EXPECT_TRUE(kx::test::waitFor(allInside, 15000));
+    kx::test::rootScreenshot(kx::test::artifactDir("notice") + "/toasts-after-shrink.png");
+    // The card, too tall beside any notice here, gave way; the warning and the newest stay.
+    EXPECT_EQ(Toast::card(), nullptr);
+    EXPECT_EQ(Toast::shown().size(), 2);
+    EXPECT_TRUE(Toast::waiting().isEmpty());
+
+    // Back to the large screen: still inside, now in the larger corner.
+    EXPECT_TRUE(resizeScreen(large));
+    EXPECT_TRUE(kx::test::waitFor(
+        [&] {
+            return allInside() && xGeometry(Toast::current()->winId()).bottom() >
+                                      QGuiApplication::primaryScreen()->geometry().height() - 60;
+        },
+        15000));
+    while (Toast::current())
+        Toast::dismiss();
+}
+
+// What a user meets on the smallest screen the program supports (1280×720 at scale 2, run with
+// KX_SCREENS and QT_SCALE_FACTOR): a card, a German early-end warning of five lines and a
+// confirmation; whatever shows is whole inside the work area, the newest among it.
+TEST(NoticeDesktop, TheLongestNoticesBesideACardStayInsideASmallScreen)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    pointerTo({200, 200});
+    QuickPreviewActions actions{[] {}, [] {}, [] {}, [] {}, [] {}, [] {}};
+    QImage shot(1280, 4000, QImage::Format_RGB32);
+    shot.fill(QColor(90, 120, 220));
+    Toast::present(new QuickPreviewView(shot, "1280 × 4000 px · Scroll-Aufnahme", actions), 30);
+    Toast::present(
+        new ToastView("Scroll-Aufnahme vorzeitig beendet",
+                      "Konnte dem Scrollen über einen Teil der Seite hinaus, der sich ständig ändert "
+                      "(eine Zeichenfläche oder ein Video), nicht folgen: Das Bild endet dort.",
+                      "exclamationmark.triangle.fill"),
+        30);
+    Toast::present(new ToastView("Farbe kopiert", "#3A7BD5", "checkmark.circle.fill"), 30);
+    const QRect area = workArea();
+    auto allInside = [&] {
+        for (FloatingPanel* panel : Toast::shown())
+            if (!panel->isVisible() || !area.contains(xGeometry(panel->winId())))
+                return false;
+        return !Toast::shown().isEmpty();
+    };
+    EXPECT_TRUE(kx::test::waitFor(allInside, 15000));
+    EXPECT_TRUE(Toast::shown().contains(Toast::current()));
+    // Once the fades are over, for a look.
+    kx::test::waitFor([] { return false; }, 600);
+    kx::test::rootScreenshot(kx::test::artifactDir("notice") + "/toasts-small-screen.png");
+    while (Toast::current())
+        Toast::dismiss();
+}

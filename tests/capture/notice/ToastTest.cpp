@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "capture/notice/Countdown.h"
 #include "capture/notice/QuickPreviewView.h"
+#include "core/Localisation.h"
 #include "ui/ChromeButton.h"
 #include "ui/FloatingPanel.h"
 #include "ui/Theme.h"
@@ -251,6 +252,21 @@ TEST(QuickPreview, UploadButtonOnlyWhenGivenAndEachButtonRunsItsClosure)
     for (ChromeButton* b : five.buttons())
         b->click();
     EXPECT_EQ(log, (QStringList{"edit", "copy", "pin", "save", "upload"}));
+}
+
+// Each caption stands whole under its symbol, in every language: the label is 48 pt wide and
+// its text may reach 4 pt beyond it on each side.
+TEST(QuickPreview, EveryCaptionFitsItsButtonInEachLanguage)
+{
+    const QFontMetricsF fm(Theme::font(10, QFont::Medium));
+    for (const char* lang : {"en", "de", "hu"}) {
+        Lang::overrideForTests(lang);
+        QStringList log;
+        QuickPreviewView card(QImage(80, 50, QImage::Format_RGB32), "info", recording(&log, true));
+        for (const ChromeButton* b : card.buttons())
+            EXPECT_LE(fm.horizontalAdvance(b->title()), 48 + 2 * 4) << lang << " " << b->title().toStdString();
+    }
+    Lang::overrideForTests("en");
 }
 
 TEST(QuickPreview, ThumbnailClickEditsInfoClickDoesNothingAndWideOrTallImagesFit)
