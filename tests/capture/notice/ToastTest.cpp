@@ -264,7 +264,8 @@ TEST(QuickPreview, EveryCaptionFitsItsButtonInEachLanguage)
         QStringList log;
         QuickPreviewView card(QImage(80, 50, QImage::Format_RGB32), "info", recording(&log, true));
         for (const ChromeButton* b : card.buttons())
-            EXPECT_LE(fm.horizontalAdvance(b->title()), 48 + 2 * 4) << lang << " " << b->title().toStdString();
+            EXPECT_LE(fm.horizontalAdvance(b->title()), 48 + 2 * 4)
+                << lang << " " << b->title().toStdString();
     }
     Lang::overrideForTests("en");
 }
