@@ -164,6 +164,11 @@ TEST_F(SettingsDesktop, EveryPageAndControlByKeyboardAloneWithAVisibleFocus)
             QPointer<QWidget> was = focused();
             const QImage withFocus = drawer(was)->grab().toImage();
             EXPECT_FALSE(drawer(was)->visibleRegion().isEmpty()) << was->metaObject()->className();
+            // A stop that holds other stops (a scrolled page) has no look of focus of its own.
+            for (QWidget* inner : drawer(was)->findChildren<QWidget*>())
+                EXPECT_FALSE(inner->isVisible() && (inner->focusPolicy() & Qt::TabFocus) &&
+                             inner->isEnabled())
+                    << was->metaObject()->className() << " holds " << inner->metaObject()->className();
             auto* recorder = qobject_cast<HotKeyRecorder*>(was.data());
             if (recorder && !recorded) {
                 recorded = true;

@@ -536,13 +536,18 @@ TEST(EditorBars, TheWheelOverTheInspectorScrollsTheCanvas)
         EXPECT_GT(scroll->verticalScrollBar()->value(), was) << at.x() << "," << at.y();
         EXPECT_EQ(slider->value(), setting);
     }
-    // Ctrl+wheel there zooms the canvas, as over the canvas itself.
+    // Ctrl+wheel there zooms the canvas about the pointer, as over the canvas itself.
     const double zoom = scroll->magnification();
     const QPoint at = inspector->geometry().center();
+    CanvasView* canvas = e.c->canvas();
+    const QPointF under = canvas->toImage(canvas->mapFrom(area, QPointF(at)));
     QWheelEvent wheel(at, area->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(area, &wheel);
     EXPECT_GT(scroll->magnification(), zoom);
+    const QPointF still = canvas->toImage(canvas->mapFrom(area, QPointF(at)));
+    EXPECT_NEAR(still.x(), under.x(), 2);
+    EXPECT_NEAR(still.y(), under.y(), 2);
 }
 
 // The AI panel takes half of what the rail leaves where it cannot have its full width, more
