@@ -26,9 +26,9 @@ void record(const CaptureResult& result, EditorCascade cascade = {})
     EditorWindowController::open(result, entry.id, cascade);
 }
 
-void tellTooLarge(const QString& name, QSize size, bool metadata)
+void tellTooLarge(const QString& name, QSize size, bool metadata, int bits)
 {
-    const auto [title, line] = OpenImage::tooLargeNotice(name, size, metadata);
+    const auto [title, line] = OpenImage::tooLargeNotice(name, size, metadata, bits);
     Notices::show(title, line, "exclamationmark.triangle.fill"_sym, 6);
 }
 
@@ -81,7 +81,7 @@ void openNext()
         if (loaded.capture)
             record(*loaded.capture, {b.opened++, int(b.paths.size())});
         else if (loaded.tooLarge)
-            tellTooLarge(QFileInfo(path).fileName(), loaded.size, loaded.mostlyMetadata);
+            tellTooLarge(QFileInfo(path).fileName(), loaded.size, loaded.mostlyMetadata, loaded.bitsPerPixel);
         queue().busy = false;
         openNext();
     });
@@ -100,7 +100,7 @@ OpenImage::Loaded OpenImage::load(const QString& path)
 {
     const ImageRead read = readImageFile(path);
     if (!read.image || read.image->image.isNull())
-        return Loaded{std::nullopt, read.tooLarge, read.size, read.mostlyMetadata};
+        return Loaded{std::nullopt, read.tooLarge, read.size, read.mostlyMetadata, read.bitsPerPixel};
     // The decoder gives dpi / 72; files keep whole dpi values.
     const double dpi = std::round(read.image->scale * 72.0);
     return Loaded{CaptureResult{read.image->image, scaleForDpi(dpi), SourceKind::file,
@@ -151,7 +151,7 @@ void OpenImage::openClipboard()
     // checked and decoded on a worker.
     Clipboard::readImageAsync().then(QCoreApplication::instance(), [](const ClipboardRead& read) {
         if (read.tooLarge) {
-            tellTooLarge({}, read.size, read.mostlyMetadata);
+            tellTooLarge({}, read.size, read.mostlyMetadata, read.bitsPerPixel);
             return;
         }
         if (!read.image) {
@@ -165,19 +165,33 @@ void OpenImage::openClipboard()
     });
 }
 
-std::pair<QString, QString> OpenImage::tooLargeNotice(const QString& name, QSize size, bool metadata)
+std::pair<QString, QString> OpenImage::tooLargeNotice(const QString& name, QSize size, bool metadata,
+                                                      int bits)
 {
     // Shorter than elsewhere: the sentences around it are long in German and Hungarian.
     const QString shown = ToastView::shortName(name, 32);
     return {kx::tr("Image too large", "Túl nagy kép", "Bild zu groß"),
-            metadata ? mostlyMetadataLine(shown, size) : tooLargeLine(shown, size)};
+            metadata ? mostlyMetadataLine(shown, size) : tooLargeLine(shown, size, bits)};
 }
 
-QString OpenImage::tooLargeLine(const QString& name, QSize size)
+QString OpenImage::tooLargeLine(const QString& name, QSize size, int bits)
 {
     const QString limit = QString::number(maxImagePixels / 1'000'000);
     if (size.isValid() && !size.isEmpty()) {
         const QString dims = QStringLiteral("%1 × %2").arg(size.width()).arg(size.height());
+        // Under the limit in pixels, over it in memory: its depth is the reason, and said so.
+        if (bits > 0 && maxPixelsAtDepth(bits) < maxImagePixels) {
+            const QString atDepth = QString::number(maxPixelsAtDepth(bits) / 1'000'000);
+            const QString who = name.isEmpty() ? kx::tr("The clipboard image", "A vágólap képe",
+                                                        "Das Bild in der Zwischenablage")
+                                               : name;
+            return kx::tr(
+                       "%1 is %2 pixels at %3 bits a pixel; Kaptorix opens such images up to %4 megapixels.",
+                       "%1: %2 képpont, képpontonként %3 bit; az ilyen képet a Kaptorix legfeljebb %4 "
+                       "megapixelig nyitja meg.",
+                       "%1 hat %2 Pixel mit %3 Bit je Pixel; solche Bilder öffnet Kaptorix bis %4 Megapixel.")
+                .arg(who, dims, QString::number(bits), atDepth);
+        }
         if (name.isEmpty())
             return kx::
                 tr("The clipboard image is %1 pixels; Kaptorix opens images up to %2 megapixels.",

@@ -19,6 +19,7 @@ public:
         bool tooLarge = false;  // refused for its size; `size` when the file tells it
         QSize size;
         bool mostlyMetadata = false;  // refused: far larger than its pixels (`size`) need
+        int bitsPerPixel = 0;         // refused at the lower limit of this depth
     };
 
     // Pixels per point from a file's resolution: max(1, round(dpi / 72)) above 100 dpi, else 1.
@@ -41,11 +42,13 @@ public:
     // The clipboard image (kind `clipboard`), or the "No image on the clipboard" toast.
     static void openClipboard();
     // The toast's second line for an image refused for its size (`name` is a file name, or
-    // empty for the clipboard image).
-    static QString tooLargeLine(const QString& name, QSize size);
+    // empty for the clipboard image); `bits`: the image's bits a pixel when its depth lowered
+    // the limit.
+    static QString tooLargeLine(const QString& name, QSize size, int bits = 0);
     // The whole notice, also for a file refused for holding far more than its pixels (`metadata`);
     // a long name is shortened to fit.
-    static std::pair<QString, QString> tooLargeNotice(const QString& name, QSize size, bool metadata);
+    static std::pair<QString, QString> tooLargeNotice(const QString& name, QSize size, bool metadata,
+                                                      int bits = 0);
 };
 
 }  // namespace kx

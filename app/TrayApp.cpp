@@ -13,6 +13,7 @@
 #include "core/PrefsNotifier.h"
 #include "help/HelpWindowController.h"
 #include "library/pins/PinManager.h"
+#include "library/upload/RemoteUploader.h"
 #include "library/upload/UploadQueue.h"
 #include "platform/HotKeyManager.h"
 #include "platform/Permissions.h"
@@ -138,6 +139,8 @@ void TrayApp::launch()
         const auto [title, text] = notSavedNotice(Prefs::health(), Prefs::settingsPath());
         tell(title, text, 10);
     });
+    // A second session of this user (another display, the same home) shares the settings.
+    Prefs::followChangesElsewhere();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kaptorix/kaptorix.svg")));
     buildMainMenu();
     // Keys first: once the icon shows, the shortcuts work.
@@ -159,6 +162,8 @@ void TrayApp::openHistory()
     historyLater_.stop();
     HistoryStore::shared().dropEntriesWithoutImage();
     HistoryStore::shared().prune();
+    // The upload names keep nothing of a capture the history no longer has.
+    RemoteUploader::followHistory();
     Notices::watchHistory(HistoryStore::shared());
     reportKeptFiles();
 }
@@ -211,6 +216,17 @@ std::optional<std::pair<QString, QString>> TrayApp::settingsNotice(const Prefs::
                                          "A módosítások csak kilépésig maradnak meg. %1: %2.",
                                          "Änderungen gelten nur bis zum Beenden. %1: %2.")
                                       .arg(where, h.reason)};
+    if (!h.linkedTo.isEmpty())
+        return std::pair{
+            kx::tr("Settings link not followed", "A beállítások hivatkozása nincs követve",
+                   "Einstellungs-Link nicht gefolgt"),
+            kx::tr("It named %1, which holds no settings: that file is left as it is, and the settings get a "
+                   "file of their own.",
+                   "Erre mutatott: %1, ami nem beállításfájl. Az változatlan marad, a beállítások "
+                   "saját fájlt kapnak.",
+                   "Sein Ziel %1 enthält keine Einstellungen und bleibt unberührt; sie bekommen eine eigene "
+                   "Datei.")
+                .arg(ToastView::shortPath(h.linkedTo))};
     if (!h.readWhole)
         return std::pair{kx::tr("Settings file kept aside", "A beállításfájl félretéve",
                                 "Einstellungsdatei beiseitegelegt"),

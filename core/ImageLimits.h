@@ -19,6 +19,14 @@ constexpr qint64 maxDecodeBytes = qint64(1024) * 1024 * 1024;
 // Pixels of one image whatever its file says: at most 400 megapixels, and never more than the
 // memory bound holds at 4 bytes a pixel (268,435,456).
 constexpr qint64 maxImagePixels = std::min<qint64>(400'000'000, maxDecodeBytes / 4);
+// Pixels of an image its decoder gives at `bits` a pixel: one narrower or wider than 32 bits is
+// turned into 32 bits as it is read, and both are held at once for a moment (an 8-bit grey
+// image opens up to 214 megapixels).
+constexpr qint64 maxPixelsAtDepth(int bits, qint64 maxPixels = maxImagePixels)
+{
+    const qint64 held = bits == 32 ? 32 : std::max(bits, 1) + 32;
+    return std::min(maxPixels, maxPixels * 32 / held);
+}
 // HEIC is decoded from memory, so its file is read whole: its length is bounded first.
 constexpr qint64 maxHeicFileBytes = qint64(256) * 1024 * 1024;
 

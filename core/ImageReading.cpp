@@ -134,14 +134,6 @@ QSize jpegFrameSize(QIODevice& device)
     return size;
 }
 
-// Bytes the decoded image and its conversion to the one format hold at once.
-qint64 decodingBytes(qint64 pixels, QImage::Format format)
-{
-    const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    const qint64 decoded = (pixels * std::max(depth, 1) + 7) / 8;
-    return depth == 32 ? decoded : decoded + pixels * 4;
-}
-
 ImageRead refused(QSize size)
 {
     ImageRead out;
@@ -192,8 +184,12 @@ ImageRead readImage(QIODevice& device, qint64 maxPixels)
     const qint64 pixels = size.isValid() ? qint64(size.width()) * size.height() : 0;
     if (pixels > maxPixels)
         return refused(size);
-    if (size.isValid() && decodingBytes(pixels, reader.imageFormat()) > maxPixels * 4)
-        return refused(size);
+    if (const int bits = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
+        size.isValid() && pixels > maxPixelsAtDepth(bits, maxPixels)) {
+        ImageRead out = refused(size);
+        out.bitsPerPixel = bits;
+        return out;
+    }
     if (!png && size.isValid() && !device.isSequential() && device.size() > fileBytesAllowed(pixels))
         return mostlyMetadata(size);
     // Qt refuses to allocate beyond its process-wide limit (128 MB) but fills an image that

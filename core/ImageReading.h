@@ -17,6 +17,9 @@ struct ImageRead {
     // Refused because the file is far larger than its pixels need (metadata, not pixels): `size`
     // is then the image's own, which is within the limits.
     bool mostlyMetadata = false;
+    // Refused for the memory its decoded form takes: the decoder's bits a pixel (not 32), which
+    // lower the limit (maxPixelsAtDepth). 0 otherwise.
+    int bitsPerPixel = 0;
 };
 
 ImageRead readImage(QIODevice& device, qint64 maxPixels = maxImagePixels);

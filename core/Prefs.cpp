@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -42,7 +44,8 @@ struct Store {
     bool frozen = false;
     QHash<QString, QVariant> unsaved;
     bool dirty = false;     // changes that have not reached the disk yet
-    bool lostTold = false;  // a change that could not be written was announced (once a run)
+    bool lostTold = false;  // a change that could not be written was announced (again after a recovery)
+    FileStamp seen;         // the settings file as this run last read or wrote it
 
     QSettings& s()
     {
@@ -54,6 +57,7 @@ struct Store {
             unsaved.clear();
             dirty = false;
             lostTold = false;
+            seen = {};
             const QString folderWhy = makeSettingsFilePrivate(path);
             settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
             check(path, folderWhy);
@@ -81,6 +85,25 @@ struct Store {
         health.writable = health.reason.isEmpty();
         if (settings->status() != QSettings::FormatError)
             return;
+        // A link (a dotfiles checkout) is written through only while it names settings: a
+        // write would replace whatever else it names. The settings get a file of their own in
+        // its place; what it named is left as it was, so nothing needs keeping aside.
+        if (const QFileInfo link(path); link.isSymLink()) {
+            const QString target = link.symLinkTarget();
+            const int error = replaceLinkWithFile(path);
+            if (error == 0) {
+                health.linkedTo = target;
+                settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+                check(path, folderWhy);
+                return;
+            }
+            // The link stays: never written through.
+            frozen = true;
+            health.writable = false;
+            health.readWhole = false;
+            health.reason = systemReason(error);
+            return;
+        }
         // QSettings keeps what it could read and writes only that at the next change: the
         // whole file is kept first.
         health.readWhole = false;
@@ -279,51 +302,6 @@ bool Prefs::boolean(const QString& key)
     return v.toBool();
 }
 
-namespace {
-
-// Converting a double outside the int range is undefined behaviour; NaN is no number.
-std::optional<int> clampedInt(double d)
-{
-    if (std::isnan(d))
-        return std::nullopt;
-    return int(
-        std::clamp(d, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
-}
-
-}  // namespace
-
-int Prefs::integer(const QString& key)
-{
-    const QVariant v = value(key);
-    bool ok = false;
-    if (v.typeId() != QMetaType::Double && v.typeId() != QMetaType::Float) {
-        const qlonglong i = v.toLongLong(&ok);
-        if (ok)
-            return int(
-                std::clamp<qlonglong>(i, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-    }
-    const double d = v.toDouble(&ok);
-    return ok ? clampedInt(d).value_or(0) : 0;
-}
-
-std::optional<int> Prefs::wholeNumber(const QString& key)
-{
-    const QVariant v = value(key);
-    bool ok = false;
-    const double d =
-        v.typeId() == QMetaType::QString ? trimBlanks(v.toString()).toDouble(&ok) : v.toDouble(&ok);
-    if (!ok || !std::isfinite(d) || d != std::trunc(d))
-        return std::nullopt;
-    return clampedInt(d);
-}
-
-double Prefs::real(const QString& key)
-{
-    bool ok = false;
-    const double d = value(key).toDouble(&ok);
-    return ok ? d : 0.0;
-}
-
 QStringList Prefs::stringList(const QString& key)
 {
     const QVariant v = value(key);
@@ -397,6 +375,8 @@ void Prefs::sync()
             if (written) {
                 st.health.writable = true;
                 st.health.reason.clear();
+                // A disk that fills up again is told again.
+                st.lostTold = false;
             }
         } else {
             // QSettings keeps the changes and tries again at the next sync.
@@ -412,6 +392,73 @@ void Prefs::sync()
     }
     if (tell)
         PrefsNotifier::shared().announceNotSaved();
+}
+
+namespace {
+
+// A value as the file holds it: QSettings keeps this run's values typed (true) and reads them
+// back as text ("true"); the same setting must not count as changed.
+QString comparable(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(QChar(0x1f));
+    return v.toString();
+}
+
+QHash<QString, QString> snapshot(QSettings& s)
+{
+    QHash<QString, QString> out;
+    for (const QString& key : s.allKeys())
+        out.insert(key, comparable(s.value(key)));
+    return out;
+}
+
+}  // namespace
+
+QStringList Prefs::takeChangesElsewhere()
+{
+    Store& st = store();
+    QHash<QString, QString> before;
+    {
+        QMutexLocker lock(&st.mutex);
+        QSettings& s = st.s();
+        if (!st.health.readable || st.frozen)
+            return {};
+        const FileStamp now = FileStamp::of(settingsPath());
+        if (now == st.seen && !st.dirty)
+            return {};
+        before = snapshot(s);
+    }
+    // Reads the file anew under QSettings' lock and writes this run's unwritten changes on
+    // top of it: a key the other changed and this one did not keeps the other's value.
+    sync();
+    QStringList changed;
+    {
+        QMutexLocker lock(&st.mutex);
+        const QHash<QString, QString> after = snapshot(st.s());
+        st.seen = FileStamp::of(settingsPath());
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            if (!before.contains(it.key()) || before.value(it.key()) != it.value())
+                changed.append(it.key());
+        }
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (!after.contains(it.key()))
+                changed.append(it.key());
+        }
+    }
+    for (const QString& key : std::as_const(changed))
+        PrefsNotifier::shared().announce(key);
+    return changed;
+}
+
+void Prefs::followChangesElsewhere(int intervalMs)
+{
+    PrefsNotifier& owner = PrefsNotifier::shared();
+    auto* timer = new QTimer(&owner);
+    QObject::connect(timer, &QTimer::timeout, &owner, [] { takeChangesElsewhere(); });
+    timer->start(intervalMs);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QObject::connect(app, &QCoreApplication::aboutToQuit, &owner, [] { sync(); });
 }
 
 Prefs::Health Prefs::health()

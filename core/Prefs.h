@@ -25,7 +25,16 @@ public:
     static QVariant registeredDefault(const QString& key);
     static QString string(const QString& key);
     static bool boolean(const QString& key);
-    // Out-of-range numbers are clamped to the int range; no number reads as 0.
+    // The least and greatest value Settings offers for a number key; none for other keys.
+    // Numbers are read into it before anything acts on them (a hand-edited history.max=2 must
+    // not prune to two), except that a retention limit below 1 stays "no limit".
+    struct Range {
+        double least = 0, greatest = 0;
+        bool offBelowOne = false;  // below 1 switches the rule off (read as 0)
+    };
+    static std::optional<Range> offeredRange(const QString& key);
+    // Out-of-range numbers are clamped to the int range and the offered range; no number
+    // reads as 0.
     static int integer(const QString& key);
     // A value written by hand as 365, "365", 365.0 or 1e3 is 365 (clamped to the int range);
     // text that is no number and numbers with a fraction are no value.
@@ -58,6 +67,14 @@ public:
     // Path of the settings file.
     static QString settingsPath();
 
+    // Another Kaptorix of this user (a second display, one home) changed the settings file:
+    // its changes are taken in, with this run's own not yet written kept on top, and every key
+    // whose value changed is announced (PrefsNotifier::changed). Returns those keys.
+    static QStringList takeChangesElsewhere();
+    // Looks for such changes every `intervalMs` on the UI thread, tries a write that failed
+    // again then, and writes what is left once more at quit.
+    static void followChangesElsewhere(int intervalMs = 1000);
+
     // What the start found at settingsPath().
     struct Health {
         bool existed = false;   // something was at the path
@@ -65,7 +82,10 @@ public:
         bool readWhole = true;  // false: it parsed only in part and was kept aside first
         bool writable = true;   // changes reach the disk
         QString keptAs;         // where the file that parsed only in part is kept
-        QString reason;         // the system's reason it cannot be read or written
+        // The settings path was a link to a file that holds no settings (it did not parse): the
+        // link was replaced by a file of its own and the file it named, here, left unchanged.
+        QString linkedTo;
+        QString reason;  // the system's reason it cannot be read or written
     };
     static Health health();
     // A first start: the settings were read whole, can be saved, and never saw a start. Not when

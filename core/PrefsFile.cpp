@@ -95,6 +95,22 @@ QString whySettingsCannotBeWritten(const QString& path)
     return {};
 }
 
+int replaceLinkWithFile(const QString& path)
+{
+    QByteArray temp = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.Kaptorix.conf-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    int error = ::fchmod(fd, 0600) == 0 && ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    // A rename replaces the link itself, never what it names.
+    if (error == 0 && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temp.constData());
+    return error;
+}
+
 FileStamp FileStamp::of(const QString& path)
 {
     struct stat st {};

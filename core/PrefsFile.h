@@ -30,6 +30,9 @@ struct FileStamp {
 // owner only; closes an older one to group and others. Returns why the folder could not be
 // made, if it could not.
 QString makeSettingsFilePrivate(const QString& path);
+// Puts an empty file for its owner only in place of the link at `path`, leaving the file the
+// link names as it is. 0 or the error.
+int replaceLinkWithFile(const QString& path);
 // Empty when changes can reach `path`, else the system's reason.
 QString whySettingsCannotBeWritten(const QString& path);
 

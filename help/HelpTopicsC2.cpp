@@ -127,13 +127,16 @@ HelpTopic privacyTopic()
                    "<id>.png.removed, a deleted capture's image until index.json no longer names it; "
                    "index.json.bad-<time> and index.<x>.journal.bad-<time>, copies of a file that could not "
                    "be "
-                   "read in full, kept for the records the program could not read.",
+                   "read in full, kept for the records the program could not read; index.purge, the ids of "
+                   "deleted captures still to be taken out of those copies.",
                    "Mellettük: index.lock, amelyet a felhasználód minden Kaptorixa felváltva zárol; "
                    "index.<x>.journal: azoknak a képeknek a dátuma, típusa és címe, amelyeket az index.json "
                    "még "
                    "nem említ; <id>.png.removed: egy törölt kép, amíg az index.json már nem említi; "
                    "index.json.bad-<idő> és index.<x>.journal.bad-<idő>: egy nem teljesen olvasható fájl "
-                   "másolata, azokért a bejegyzésekért, amelyeket a program nem tudott beolvasni.",
+                   "másolata, azokért a bejegyzésekért, amelyeket a program nem tudott beolvasni; "
+                   "index.purge: a törölt képek azonosítói, amelyeket még ki kell venni ezekből a "
+                   "másolatokból.",
                    "Daneben: index.lock, das jedes Kaptorix deines Benutzers abwechselnd sperrt; "
                    "index.<x>.journal, Datum, Art und Titel von Aufnahmen, die index.json noch nicht nennt; "
                    "<id>.png.removed, das Bild einer gelöschten Aufnahme, bis index.json sie nicht mehr "
@@ -141,7 +144,8 @@ HelpTopic privacyTopic()
                    "index.json.bad-<Zeit> und index.<x>.journal.bad-<Zeit>, Kopien einer Datei, die nicht "
                    "ganz "
                    "gelesen werden konnte, aufbewahrt für die Einträge, die das Programm nicht lesen "
-                   "konnte.")),
+                   "konnte; index.purge, die Kennungen gelöschter Aufnahmen, die noch aus diesen Kopien "
+                   "zu entfernen sind.")),
              row("trash", T("Deleting", "Törlés", "Löschen"), none(),
                  T("A capture you delete, or that the history's limits remove, goes from all of these files: "
                    "its "
@@ -162,11 +166,26 @@ HelpTopic privacyTopic()
              row("tray.full", T("Failed uploads", "Sikertelen feltöltések", "Fehlgeschlagene Uploads"),
                  none(),
                  T("~/.local/share/Kaptorix/UploadQueue: the PNG files waiting to be sent, until they are "
-                   "sent or deleted.",
+                   "sent or deleted; queue.json, their list with each one's remote name (made of the window "
+                   "title), capture and last error; uploaded-names.json, the remote names given so far, so "
+                   "that no upload replaces another capture's file (once a capture is deleted, its name is "
+                   "kept only as a digest); queue.lock and uploaded-names.lock, empty files that let two "
+                   "running Kaptorix take turns.",
                    "~/.local/share/Kaptorix/UploadQueue: a küldésre váró PNG-fájlok, amíg el nem mennek vagy "
-                   "törlöd őket.",
+                   "törlöd őket; queue.json, a listájuk, mindegyik távoli nevével (az ablak címéből), "
+                   "képével "
+                   "és utolsó hibájával; uploaded-names.json, az eddig adott távoli nevek, hogy egy "
+                   "feltöltés "
+                   "se írja felül egy másik kép fájlját (egy törölt kép neve csak kivonatként marad meg); "
+                   "queue.lock és uploaded-names.lock, üres fájlok, amelyekkel két futó Kaptorix sorra "
+                   "kerül.",
                    "~/.local/share/Kaptorix/UploadQueue: die PNG-Dateien, die auf das Senden warten, bis sie "
-                   "gesendet oder gelöscht sind.")),
+                   "gesendet oder gelöscht sind; queue.json, ihre Liste mit dem entfernten Namen jeder Datei "
+                   "(aus dem Fenstertitel), der Aufnahme und dem letzten Fehler; uploaded-names.json, die "
+                   "bisher vergebenen entfernten Namen, damit kein Upload die Datei einer anderen Aufnahme "
+                   "ersetzt (von einer gelöschten Aufnahme bleibt nur ein Prüfwert des Namens); queue.lock "
+                   "und uploaded-names.lock, leere Dateien, mit denen zwei laufende Kaptorix sich "
+                   "abwechseln.")),
              row("square.and.arrow.down", T("Saved images", "Mentett képek", "Gesicherte Bilder"), none(),
                  T("The folder set in Settings → Capture & save, by default ~/Pictures/Kaptorix. Files are "
                    "written only when saving is on or you press Save.",

@@ -75,7 +75,7 @@ ClipboardRead decodeOffered(const Offered& offer)
                 ClipboardImage{img, form.resolution ? Clipboard::scaleOf(img) : 1.0}, false, {}};
         }
         if (read.tooLarge)
-            out = ClipboardRead{std::nullopt, true, read.size, read.mostlyMetadata};
+            out = ClipboardRead{std::nullopt, true, read.size, read.mostlyMetadata, read.bitsPerPixel};
     }
     if (!out.tooLarge && !offer.image.isNull())
         out.image = ClipboardImage{toCanonical(offer.image), 1.0};

@@ -18,6 +18,7 @@ struct ClipboardRead {
     bool tooLarge = false;        // an image over the decoding limits (core/ImageLimits.h)
     QSize size;                   // its size, when known
     bool mostlyMetadata = false;  // refused: far larger than its pixels need
+    int bitsPerPixel = 0;         // refused at a lower limit for this depth (ImageRead)
 };
 
 class Clipboard {

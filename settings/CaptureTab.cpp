@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -95,11 +96,16 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
                                 {QStringLiteral("HEIC"), QStringLiteral("heic")}},
                                [this] { formatChanged(); }));
     quality_ = new QSlider(Qt::Horizontal);
-    quality_->setRange(400, 1000);
+    const Prefs::Range quality = *Prefs::offeredRange(QStringLiteral("jpegQuality"));
+    quality_->setRange(qRound(quality.least * 1000), qRound(quality.greatest * 1000));
     quality_->setMinimumWidth(220);
     quality_->setValue(qRound(settingValue(QStringLiteral("jpegQuality"), 0.9).toDouble() * 1000));
     connect(quality_, &QSlider::valueChanged, this,
             [](int v) { Prefs::set(QStringLiteral("jpegQuality"), v / 1000.0); });
+    followSetting(quality_, QStringLiteral("jpegQuality"), [this] {
+        const QSignalBlocker quiet(quality_);
+        quality_->setValue(qRound(settingValue(QStringLiteral("jpegQuality"), 0.9).toDouble() * 1000));
+    });
     qualityRow_ = saving->addRow(kx::tr("Quality", "Minőség", "Qualität"), quality_);
     saving->addWidget(
         boundToggle(kx::tr("Downscale HiDPI captures to 1x when saving", "HiDPI képek mentése 1x méretre",
@@ -109,12 +115,11 @@ CaptureTab::CaptureTab(QWidget* parent) : QWidget(parent)
 
     FormSection* scrolling =
         form->addSection(kx::tr("Scrolling capture", "Görgetős képernyőkép", "Scroll-Aufnahme"));
-    scrolling->addWidget(
-        boundStepper(QStringLiteral("scroll.maxHeight"), 30000, 4000, 60000, 2000, [](int n) {
-            return kx::tr(QStringLiteral("Maximum height: %1 px").arg(n),
-                          QStringLiteral("Maximális magasság: %1 px").arg(n),
-                          QStringLiteral("Maximale Höhe: %1 px").arg(n));
-        }));
+    scrolling->addWidget(boundStepper(QStringLiteral("scroll.maxHeight"), 30000, 2000, [](int n) {
+        return kx::tr(QStringLiteral("Maximum height: %1 px").arg(n),
+                      QStringLiteral("Maximális magasság: %1 px").arg(n),
+                      QStringLiteral("Maximale Höhe: %1 px").arg(n));
+    }));
     const bool xtest = XTestScroller::shared().available();
     auto* status = new QWidget;
     auto* sh = new QHBoxLayout(status);

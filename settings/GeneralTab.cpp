@@ -75,12 +75,12 @@ GeneralTab::GeneralTab(QWidget* parent) : QWidget(parent)
                              {QStringLiteral("SwiftUI  Color(red:…)"), QStringLiteral("swiftUI")}}));
 
     FormSection* history = form_->addSection(kx::tr("History", "Előzmények", "Verlauf"));
-    history->addWidget(boundStepper(QStringLiteral("history.max"), 300, 20, 5000, 20, [](int n) {
+    history->addWidget(boundStepper(QStringLiteral("history.max"), 300, 20, [](int n) {
         return kx::tr(QStringLiteral("Keep at most %1 captures").arg(n),
                       QStringLiteral("Legfeljebb %1 kép megtartása").arg(n),
                       QStringLiteral("Höchstens %1 Aufnahmen behalten").arg(n));
     }));
-    history->addWidget(boundStepper(QStringLiteral("history.days"), 30, 0, 365, 1, [](int n) {
+    history->addWidget(boundStepper(QStringLiteral("history.days"), 30, 1, [](int n) {
         if (n == 0)
             return kx::tr("Never delete by age", "Korra nem törlünk", "Nie nach Alter löschen");
         return kx::tr(QStringLiteral("Delete after %1 days").arg(n),

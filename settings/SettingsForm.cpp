@@ -1,6 +1,7 @@
 #include "settings/SettingsForm.h"
 
 #include "core/Prefs.h"
+#include "core/PrefsNotifier.h"
 #include "ui/Theme.h"
 
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QResizeEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace kx {
 
@@ -228,11 +230,21 @@ void ElidedLabel::elide()
         setText(shown);
 }
 
+void followSetting(QWidget* control, const QString& key, std::function<void()> show)
+{
+    QObject::connect(&PrefsNotifier::shared(), &PrefsNotifier::changed, control,
+                     [key, show = std::move(show)](const QString& changed) {
+                         if (changed == key)
+                             show();
+                     });
+}
+
 QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback)
 {
     auto* box = new QCheckBox(text);
     box->setFont(Theme::font(13));
     box->setChecked(settingValue(key, fallback).toBool());
+    followSetting(box, key, [box, key, fallback] { box->setChecked(settingValue(key, fallback).toBool()); });
     // clicked: only the user's changes, never the initial state.
     QObject::connect(box, &QCheckBox::clicked, box, [key](bool on) { Prefs::set(key, on); });
     return box;
@@ -246,6 +258,12 @@ QLineEdit* boundTextField(const QString& key, const QString& fallback, const QSt
     field->setText(settingValue(key, fallback).toString());
     field->setPlaceholderText(placeholder);
     field->setCursorPosition(0);
+    followSetting(field, key, [field, key, fallback] {
+        // The field's own edits come back as they were typed: the cursor stays where it is.
+        const QString now = settingValue(key, fallback).toString();
+        if (field->text() != now)
+            field->setText(now);
+    });
     QObject::connect(field, &QLineEdit::textEdited, field, [key](const QString& t) { Prefs::set(key, t); });
     return field;
 }
@@ -258,6 +276,14 @@ QComboBox* boundPicker(const QString& key, const QString& fallback,
     for (const auto& [shown, stored] : choices)
         box->addItem(shown, stored);
     box->setCurrentIndex(box->findData(settingValue(key, fallback).toString()));
+    followSetting(box, key, [box, key, fallback, onPicked] {
+        const int index = box->findData(settingValue(key, fallback).toString());
+        if (index == box->currentIndex())
+            return;
+        box->setCurrentIndex(index);
+        if (onPicked)
+            onPicked();
+    });
     QObject::connect(box, &QComboBox::activated, box, [box, key, onPicked](int index) {
         if (index < 0)
             return;
@@ -308,6 +334,12 @@ void Stepper::stepBy(int direction)
         onStepped(value_);
 }
 
+void Stepper::setValue(int value)
+{
+    value_ = qBound(min_, value, max_);
+    refresh();
+}
+
 void Stepper::refresh()
 {
     label_->setText(text_(value_));
@@ -315,12 +347,16 @@ void Stepper::refresh()
     plus_->setEnabled(value_ < max_);
 }
 
-Stepper* boundStepper(const QString& key, int fallback, int minimum, int maximum, int step,
-                      std::function<QString(int)> label)
+Stepper* boundStepper(const QString& key, int fallback, int step, std::function<QString(int)> label)
 {
-    auto* stepper =
-        new Stepper(settingValue(key, fallback).toInt(), minimum, maximum, step, std::move(label));
+    // The range the settings store reads the value into: what is shown is what acts.
+    const Prefs::Range range =
+        Prefs::offeredRange(key).value_or(Prefs::Range{0, double(std::numeric_limits<int>::max())});
+    auto* stepper = new Stepper(settingValue(key, fallback).toInt(), int(range.least), int(range.greatest),
+                                step, std::move(label));
     stepper->onStepped = [key](int v) { Prefs::set(key, v); };
+    followSetting(stepper, key,
+                  [stepper, key, fallback] { stepper->setValue(settingValue(key, fallback).toInt()); });
     return stepper;
 }
 

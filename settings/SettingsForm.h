@@ -77,6 +77,10 @@ private:
     Qt::TextElideMode mode_ = Qt::ElideMiddle;
 };
 
+// Runs `show` whenever the value of `key` changes while `control` lives: a bound control
+// shows what another Kaptorix of this user stored meanwhile, without writing it back.
+void followSetting(QWidget* control, const QString& key, std::function<void()> show);
+
 // A toggle bound to a Bool key.
 QCheckBox* boundToggle(const QString& text, const QString& key, bool fallback);
 // A text field bound to a String key: every edit is stored as typed.
@@ -94,6 +98,8 @@ public:
     Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
             QWidget* parent = nullptr);
     int value() const { return value_; }
+    // Shows `value` (bounded) without calling onStepped.
+    void setValue(int value);
     QLabel* label() const { return label_; }
     QToolButton* minusButton() const { return minus_; }
     QToolButton* plusButton() const { return plus_; }
@@ -111,8 +117,7 @@ private:
     QToolButton* plus_;
 };
 
-// A stepper bound to an Int key.
-Stepper* boundStepper(const QString& key, int fallback, int minimum, int maximum, int step,
-                      std::function<QString(int)> label);
+// A stepper bound to an Int key, over the range the settings store offers for it.
+Stepper* boundStepper(const QString& key, int fallback, int step, std::function<QString(int)> label);
 
 }  // namespace kx

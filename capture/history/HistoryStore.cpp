@@ -124,7 +124,11 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
         },
         options.debounceMs);
     index_->setGuard([shared = shared_](QString* why) { return shared->lock(why); });
-    index_->setAfterWrite([shared = shared_](bool ok) { shared->written(ok); });
+    index_->setAfterWrite(
+        [shared = shared_, writer = index_.get()](bool ok) { shared->written(ok, writer->submitted()); });
+    shared_->setQuietMs(options.copyQuietMs);
+    copiesQuiet_.setSingleShot(true);
+    connect(&copiesQuiet_, &QTimer::timeout, index_.get(), &JsonStoreWriter::markChanged);
     connect(index_.get(), &JsonStoreWriter::written, this, &HistoryStore::indexDone);
     journal_ = std::make_unique<HistoryJournal>(dir_);
 
@@ -137,7 +141,10 @@ HistoryStore::HistoryStore(Options options, QObject* parent)
         LoadedIndex loaded = loadIndex(indexPath());
         keptBadIndex_ = loaded.keptAs;
         index_->setWritable(loaded.writable);
-        shared_->begin(loaded.entries);
+        // A deletion an earlier run could not finish in the kept copies is tried again with
+        // the first write of every start until it succeeds, and told each time it fails.
+        if (shared_->begin(loaded.entries))
+            index_->markChanged();
         HistoryJournal::Survey survey;
         start = historyAtStart(std::move(loaded), dir_, indexPath(), [&] {
             survey = HistoryJournal::survey(dir_);
@@ -307,17 +314,12 @@ void HistoryStore::dropEntriesWithoutImage()
     }
     if (gone.isEmpty())
         return;
-    // Not the user's doing: what a kept copy says of them stays there.
-    removeEntries(gone, false);
+    // Their text must not outlive them in a kept copy either.
+    remove(gone);
     startNotice(kx::tr("History", "Előzmények", "Verlauf"), withoutImageNotice(gone.size()));
 }
 
 QList<HistoryStore::RemoveFailure> HistoryStore::remove(const QList<QUuid>& ids)
-{
-    return removeEntries(ids, true);
-}
-
-QList<HistoryStore::RemoveFailure> HistoryStore::removeEntries(const QList<QUuid>& ids, bool forget)
 {
     QList<RemoveFailure> failed;
     QSet<QUuid> gone;
@@ -352,12 +354,14 @@ QList<HistoryStore::RemoveFailure> HistoryStore::removeEntries(const QList<QUuid
     // records in the kept copies with the next index write.
     if (!removed.isEmpty()) {
         journal_->purge(QSet<QUuid>(removed.cbegin(), removed.cend()));
-        if (forget)
-            shared_->forgetInCopies(removed);
+        shared_->forgetInCopies(removed);
+        copiesQuiet_.start(shared_->quietMs() + 50);
     }
     if (entries_.removeIf([&](const HistoryEntry& e) { return gone.contains(e.id); }) > 0)
         changed();
     persist();
+    if (!removed.isEmpty())
+        Q_EMIT this->removed(removed);
     return failed;
 }
 

@@ -55,6 +55,8 @@ public:
         Recognizer recognize;            // empty: OCRService in the background
         int debounceMs = 400;
         int lockWaitMs = 10000;  // how long a write waits for another Kaptorix's hold on the folder
+        // Removals this close together leave the kept copies in one rewrite (flush() does not wait).
+        int copyQuietMs = 2000;
     };
 
     // The process-wide store over defaultDir(), created on first use.
@@ -162,6 +164,9 @@ Q_SIGNALS:
     // written anew without them (tried again with each index write). Once per run of failures;
     // `reason` is localised.
     void copiesNotCleaned(const QString& reason);
+    // Entries left the history here: deleted, pruned or dropped for a missing image. What
+    // other stores keep of them (upload names) goes too.
+    void removed(const QList<QUuid>& ids);
     // Something in the history folder changed: a file was written, renamed or removed, by this
     // process or another one (at most every 100 ms). Views compare the files they show.
     void filesChanged();
@@ -183,8 +188,6 @@ private:
     };
 
     qsizetype indexOf(const QUuid& id) const;
-    // `forget`: the user removed them (deleted or pruned), so the kept copies lose them too.
-    QList<RemoveFailure> removeEntries(const QList<QUuid>& ids, bool forget);
     void changed();
     void persist();
     void indexDone(quint64 sequence, bool ok);
@@ -229,6 +232,7 @@ private:
     QHash<quint64, QHash<QUuid, quint64>> writing_;  // by write: the changes (and versions) it took
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer otherWrites_;
+    QTimer copiesQuiet_;  // the kept copies are cleaned once removals pause
     std::unique_ptr<HistoryJournal> journal_;
     // Entries with a record in the journal, by the first index state that does not need it
     // (0: none yet; the entry's image is not on disk).

@@ -191,6 +191,9 @@ void HistoryStore::flush()
     // The finished writes decide which new entries the index may name.
     takeWriteOutcomes();
     sweep_.waitForFinished();
+    // A quit does not wait for removals to pause before the kept copies lose them.
+    if (shared_->cleanNow())
+        index_->markChanged();
     index_->flush();
 }
 

@@ -190,6 +190,11 @@ public:
             const bool gapGone = !scan_.cuts.isEmpty() && scan_.cuts.back().end == at &&
                                  scan_.cuts.back().fate == Fate::structure;
             commaBefore_ = gapGone ? -1 : gapComma_;
+            // Right after a record that went with the comma after it, the comma before that
+            // one is this record's: should this be the last, no comma may be left before ']'.
+            if (commaBefore_ < 0 && !gapGone && carried_)
+                commaBefore_ = *carried_;
+            carried_.reset();
             gapComma_ = -1;
             piece_.start(at);
             piece_.feed(c, removed_, indexed_);
@@ -204,6 +209,8 @@ public:
         }
         if (waiting_ && !isBlank(c))
             settle(false, -1);
+        if (!isBlank(c))
+            carried_.reset();
         if (!inString_ && c == ',')
             gapComma_ = at;
         quoted(c);
@@ -244,7 +251,8 @@ private:
     {
         if (commaAfter)
             waiting_->end = comma + 1;
-        else if (commaBefore_ >= 0)
+        carried_ = commaAfter ? std::optional<qint64>(commaBefore_) : std::nullopt;
+        if (!commaAfter && commaBefore_ >= 0)
             scan_.cuts.append({commaBefore_, commaBefore_ + 1, Fate::drop});
         scan_.cuts.append(*waiting_);
         waiting_.reset();
@@ -274,6 +282,9 @@ private:
     qint64 gapComma_ = -1;        // the last comma of the gap being read
     qint64 commaBefore_ = -1;     // the last comma before the record being read
     std::optional<Cut> waiting_;  // a dropped record looking for the comma after it
+    // The comma before the last dropped record that took the comma after it, while only
+    // blanks follow that comma (-1: it was the first).
+    std::optional<qint64> carried_;
 };
 
 Scan scanCopy(int fd, bool journal, const QSet<QUuid>& removed, const QSet<QUuid>& indexed)

@@ -6,7 +6,10 @@
 #include "core/Localisation.h"
 #include "ui/ToastView.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 namespace kx {
 
@@ -21,16 +24,73 @@ std::shared_ptr<void> SharedIndex::lock(QString* error) const
     return lockFile(lockPath(), lockWaitMs_, error);
 }
 
-void SharedIndex::begin(const QList<HistoryEntry>& read)
+namespace {
+
+QSet<QUuid> readPurgeFile(const QString& path)
+{
+    QSet<QUuid> ids;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return ids;
+    for (const QJsonValue v : QJsonDocument::fromJson(f.readAll()).array()) {
+        const QUuid id(v.toString());
+        if (!id.isNull())
+            ids.insert(id);
+    }
+    return ids;
+}
+
+}  // namespace
+
+bool SharedIndex::begin(const QList<HistoryEntry>& read)
 {
     known_ = read;
+    const QSet<QUuid> pending = readPurgeFile(purgePath());
     QMutexLocker lock(&mutex_);
     identity_ = fileIdentity(indexPath());
+    forgotten_.unite(pending);
+    return !pending.isEmpty();
+}
+
+bool SharedIndex::updatePurgeFile(const QSet<QUuid>& add, const QSet<QUuid>& done, QString* error)
+{
+    QSet<QUuid> ids = readPurgeFile(purgePath());
+    const qsizetype before = ids.size();
+    ids.unite(add);
+    ids.subtract(done);
+    if (ids.isEmpty())
+        return !pathTaken(purgePath()) || QFile::remove(purgePath());
+    if (ids.size() == before && done.isEmpty() && pathTaken(purgePath()))
+        return true;
+    QJsonArray list;
+    for (const QUuid& id : std::as_const(ids))
+        list.append(uuidText(id));
+    return writeFileAtomically(purgePath(), QJsonDocument(list).toJson(QJsonDocument::Compact), error);
 }
 
 JsonStoreWriter::Output SharedIndex::merge(quint64 sequence, const QList<HistoryEntry>& mine,
                                            const LocalChanges& changes, bool local)
 {
+    lastSequence_ = sequence;
+    // Captures removed here are written down before an index without them is: a stop or a
+    // quit must not leave their records in the kept copies with nothing that names them.
+    QSet<QUuid> unlisted;
+    {
+        QMutexLocker lock(&mutex_);
+        unlisted = unlisted_;
+    }
+    if (!unlisted.isEmpty()) {
+        if (keptCopies(dir_).isEmpty()) {
+            // Nothing keeps them: nothing to write down.
+            QMutexLocker lock(&mutex_);
+            unlisted_.subtract(unlisted);
+        } else if (QString why; updatePurgeFile(unlisted, {}, &why)) {
+            QMutexLocker lock(&mutex_);
+            unlisted_.subtract(unlisted);
+        } else {
+            return JsonStoreWriter::Output::failed(why);
+        }
+    }
     const std::optional<FileIdentity> now = fileIdentity(indexPath());
     bool read = false;
     {
@@ -77,7 +137,7 @@ JsonStoreWriter::Output SharedIndex::merge(quint64 sequence, const QList<History
     return encodeIndex(result.entries);
 }
 
-void SharedIndex::written(bool ok)
+void SharedIndex::written(bool ok, quint64 newest)
 {
     if (last_) {
         Result result = *std::exchange(last_, std::nullopt);
@@ -90,14 +150,26 @@ void SharedIndex::written(bool ok)
             results_.insert(lastSequence_, std::move(result));
         }
     }
-    cleanCopies();
+    // The newer write cleans, with whatever was removed meanwhile.
+    if (lastSequence_ >= newest)
+        cleanCopies();
+}
+
+bool SharedIndex::cleanNow()
+{
+    QMutexLocker lock(&mutex_);
+    cleanNow_ = !forgotten_.isEmpty();
+    return cleanNow_;
 }
 
 void SharedIndex::forgetInCopies(const QList<QUuid>& ids)
 {
     QMutexLocker lock(&mutex_);
-    for (const QUuid& id : ids)
+    for (const QUuid& id : ids) {
         forgotten_.insert(id);
+        unlisted_.insert(id);
+    }
+    lastForget_.start();
 }
 
 QString SharedIndex::takeCopyFailure()
@@ -111,6 +183,10 @@ void SharedIndex::cleanCopies()
     QSet<QUuid> ids;
     {
         QMutexLocker lock(&mutex_);
+        // A copy of 100 MB takes seconds to write anew: removals that come together share it.
+        if (!cleanNow_ && quietMs_ > 0 && lastForget_.isValid() && !lastForget_.hasExpired(quietMs_))
+            return;
+        cleanNow_ = false;
         ids = forgotten_;
     }
     if (ids.isEmpty())
@@ -121,9 +197,14 @@ void SharedIndex::cleanCopies()
     for (const HistoryEntry& e : std::as_const(known_))
         indexed.insert(e.id);
     const CopyCleaning cleaned = forgetInKeptCopies(dir_, ids, indexed);
+    // Done: off the purge list, whatever another Kaptorix still lists. Should that fail, the
+    // next start finds them and looks once more.
+    if (cleaned.failed.isEmpty())
+        updatePurgeFile({}, ids);
     QMutexLocker lock(&mutex_);
     if (cleaned.failed.isEmpty()) {
         forgotten_.subtract(ids);
+        unlisted_.subtract(ids);
         copyFailure_.clear();
         return;
     }

@@ -143,6 +143,26 @@ void RemoteUploader::useForTests(UploadQueue* q, HistoryStore* h)
     g_history = h;
 }
 
+void RemoteUploader::followHistory()
+{
+    // Without the file there is nothing to forget, and no folder is made for it.
+    const auto forget = [](const QSet<QUuid>& ids, bool keepOnly) {
+        if (QFileInfo::exists(queueInUse().dir() + QStringLiteral("/uploaded-names.json")))
+            namesInUse().forget(ids, keepOnly);
+    };
+    HistoryStore& h = history();
+    // A history that was not read whole names too little to judge by.
+    if (h.keptBadIndex().isEmpty()) {
+        QSet<QUuid> ids;
+        for (const HistoryEntry& e : h.entries())
+            ids.insert(e.id);
+        forget(ids, true);
+    }
+    QObject::connect(&h, &HistoryStore::removed, &shared(), [forget](const QList<QUuid>& ids) {
+        forget(QSet<QUuid>(ids.cbegin(), ids.cend()), false);
+    });
+}
+
 void RemoteUploader::setKnownHostsForTests(const QString& path)
 {
     setKnownHosts(path);

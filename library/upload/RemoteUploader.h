@@ -63,6 +63,11 @@ public:
     // At start: removes work folders that ended processes left in the temporary folder.
     static int sweepStaleWorkFolders();
 
+    // At start, once the history is read: the upload names forget every capture the history
+    // lacks (a deletion a stop or a full disk kept out of the names), and from now on each
+    // capture the history loses.
+    static void followHistory();
+
     // Tests: the queue and history to use instead of the shared ones (nullptr: shared).
     static void useForTests(UploadQueue* queue, HistoryStore* history);
     // Tests: ssh's known-hosts file (empty: ssh's own).

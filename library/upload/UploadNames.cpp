@@ -3,6 +3,7 @@
 #include "core/AtomicFile.h"
 #include "core/JsonStore.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,11 @@ constexpr int kLockWaitMs = 5000;
 QString key(const QString& name)
 {
     return name.toCaseFolded();
+}
+
+QByteArray digestOf(const QString& folded)
+{
+    return QCryptographicHash::hash(folded.toUtf8(), QCryptographicHash::Sha256).toHex();
 }
 
 }  // namespace
@@ -42,8 +48,16 @@ std::shared_ptr<void> UploadNames::lock() const
 
 void UploadNames::add(const Use& use)
 {
-    byName_.insert(key(use.name), uses_.size());
+    if (use.name.isEmpty())
+        digests_.insert(use.digest);
+    else
+        byName_.insert(key(use.name), uses_.size());
     uses_.append(use);
+}
+
+bool UploadNames::has(const QString& folded) const
+{
+    return byName_.contains(folded) || digests_.contains(digestOf(folded));
 }
 
 void UploadNames::takeIn()
@@ -54,10 +68,15 @@ void UploadNames::takeIn()
     QList<Use> read;
     const JsonArrayLoad load = loadJsonArray(path_, [&read](const QJsonValue& v) {
         const QString name = v[QLatin1String("name")].toString();
+        const QByteArray digest = v[QLatin1String("taken")].toString().toLatin1();
+        if (name.isEmpty() && digest.size() == 64) {
+            read.append({QString(), std::nullopt, digest});
+            return true;
+        }
         if (name.isEmpty())
             return false;
         const QUuid id(v[QLatin1String("entryID")].toString());
-        read.append({name, id.isNull() ? std::nullopt : std::optional<QUuid>(id)});
+        read.append({name, id.isNull() ? std::nullopt : std::optional<QUuid>(id), {}});
         return true;
     });
     identity_ = fileIdentity(path_);
@@ -71,13 +90,18 @@ void UploadNames::takeIn()
     const QList<Use> mine = std::exchange(unsaved_, {});
     uses_.clear();
     byName_.clear();
+    digests_.clear();
     for (const Use& use : read) {
-        if (!byName_.contains(key(use.name)))
+        if (use.name.isEmpty() || !has(key(use.name)))
             add(use);
     }
-    // A name the file gives another capture stays that one's (the file was first).
+    // A name the file gives another capture stays that one's (the file was first); a capture
+    // forgotten here is forgotten there too.
     for (const Use& use : mine) {
-        if (!byName_.contains(key(use.name))) {
+        if (use.name.isEmpty()) {
+            forgetIn(use);
+            unsaved_.append(use);
+        } else if (!has(key(use.name))) {
             add(use);
             unsaved_.append(use);
         }
@@ -108,13 +132,13 @@ QString UploadNames::reserve(const QString& base, const QString& extension,
         if (queued.contains(key(name)))
             continue;
         const auto it = byName_.constFind(key(name));
-        if (it == byName_.cend()) {
-            add({name, entryID});
+        if (it == byName_.cend() && !has(key(name))) {
+            add({name, entryID, {}});
             unsaved_.append(uses_.last());
             save(locked != nullptr);
             return name;
         }
-        if (entryID && uses_[*it].entryID == entryID)
+        if (it != byName_.cend() && entryID && uses_[*it].entryID == entryID)
             return uses_[*it].name;
     }
 }
@@ -132,7 +156,9 @@ bool UploadNames::takenByOther(const QString& name, const std::optional<QUuid>& 
             takeIn();
     }
     const auto it = byName_.constFind(key(name));
-    return it != byName_.cend() && !(entryID && uses_[*it].entryID == entryID);
+    if (it == byName_.cend())
+        return has(key(name));
+    return !(entryID && uses_[*it].entryID == entryID);
 }
 
 bool UploadNames::record(const QString& name, const std::optional<QUuid>& entryID)
@@ -142,7 +168,9 @@ bool UploadNames::record(const QString& name, const std::optional<QUuid>& entryI
         takeIn();
     if (const auto it = byName_.constFind(key(name)); it != byName_.cend())
         return entryID && uses_[*it].entryID == entryID;
-    add({name, entryID});
+    if (has(key(name)))
+        return false;
+    add({name, entryID, {}});
     unsaved_.append(uses_.last());
     save(locked != nullptr);
     return true;
@@ -176,6 +204,10 @@ void UploadNames::save(bool locked)
         return;
     QJsonArray list;
     for (const Use& use : uses_) {
+        if (use.name.isEmpty()) {
+            list.append(QJsonObject{{QStringLiteral("taken"), QString::fromLatin1(use.digest)}});
+            continue;
+        }
         QJsonObject o{{QStringLiteral("name"), use.name}};
         if (use.entryID)
             o.insert(QStringLiteral("entryID"), use.entryID->toString(QUuid::WithoutBraces).toUpper());
@@ -186,6 +218,42 @@ void UploadNames::save(bool locked)
         return;
     identity_ = fileIdentity(path_);
     unsaved_.clear();
+}
+
+void UploadNames::forgetIn(const Use& forgotten)
+{
+    bool there = false;
+    for (Use& use : uses_) {
+        if (!use.name.isEmpty() && digestOf(key(use.name)) == forgotten.digest) {
+            byName_.remove(key(use.name));
+            use = forgotten;
+        }
+        there = there || use.digest == forgotten.digest;
+    }
+    if (!there)
+        uses_.append(forgotten);
+    digests_.insert(forgotten.digest);
+}
+
+bool UploadNames::forget(const QSet<QUuid>& ids, bool keepOnly)
+{
+    const std::shared_ptr<void> locked = lock();
+    if (locked)
+        takeIn();
+    bool any = false;
+    for (const Use& use : QList<Use>(uses_)) {
+        if (use.name.isEmpty() || !use.entryID || ids.contains(*use.entryID) == keepOnly)
+            continue;
+        const Use digest{QString(), std::nullopt, digestOf(key(use.name))};
+        forgetIn(digest);
+        unsaved_.removeIf([&](const Use& u) { return u.name == use.name; });
+        unsaved_.append(digest);
+        any = true;
+    }
+    if (!any)
+        return true;
+    save(locked != nullptr);
+    return unsaved_.isEmpty();
 }
 
 }  // namespace kx

@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -38,6 +39,12 @@ public:
     // False when another capture's upload has it (given by the other Kaptorix meanwhile, say).
     bool record(const QString& name, const std::optional<QUuid>& entryID);
 
+    // The captures `ids` were deleted: their names (made of window titles) and ids leave the
+    // file. Each name stays taken as a digest only, so no later upload replaces the file a
+    // link already handed out serves. With `keepOnly`, every capture not in `ids` goes instead
+    // (the history as the start found it). False when the file could not be written.
+    bool forget(const QSet<QUuid>& ids, bool keepOnly = false);
+
     const QString& path() const { return path_; }
 
     // "Shot 2.png" is "Shot", 2, ".png"; a name without a number has 1.
@@ -53,14 +60,20 @@ public:
 
 private:
     struct Use {
-        QString name;
+        QString name;  // empty once forgotten: only `digest` is left
         std::optional<QUuid> entryID;
+        QByteArray digest;
     };
+    // Whether an upload has the name of this case-folded key, or had it before its capture
+    // was deleted.
+    bool has(const QString& folded) const;
     std::shared_ptr<void> lock() const;
     // With the lock held: the file as another process left it, plus the names this one gave
     // that are not in it yet.
     void takeIn();
     void add(const Use& use);
+    // Puts `forgotten` (a digest) in place of the name it was made from.
+    void forgetIn(const Use& forgotten);
     // With the lock held (or without when it could not be had: the names then wait).
     void save(bool locked);
 
@@ -68,6 +81,7 @@ private:
     QString lockPath_;
     QList<Use> uses_;
     QHash<QString, qsizetype> byName_;  // case-folded name -> index in uses_
+    QSet<QByteArray> digests_;          // of the case-folded names of deleted captures
     QList<Use> unsaved_;                // given here, not yet in the file
     std::optional<FileIdentity> identity_;
     bool writable_ = true;

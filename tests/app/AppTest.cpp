@@ -147,6 +147,13 @@ TEST(OpenImage, AFileOverThePixelLimitIsNamedInAToastAndHugeJunkIsNotRead)
     EXPECT_EQ(seen.value(0),
               QStringLiteral("Image too large|Huge scan.png is 20000 × 20000 pixels; Kaptorix opens "
                              "images up to 268 megapixels."));
+    // Refused for its depth: that is the reason given, with the limit that applies to it.
+    EXPECT_EQ(
+        OpenImage::tooLargeLine("grey.png", QSize(15000, 15000), 8),
+        QStringLiteral("grey.png is 15000 × 15000 pixels at 8 bits a pixel; Kaptorix opens such images up to "
+                       "214 megapixels."));
+    EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000), 32),
+              QStringLiteral("a.png is 20000 × 20000 pixels; Kaptorix opens images up to 268 megapixels."));
     Lang::overrideForTests("hu");
     EXPECT_EQ(OpenImage::tooLargeLine("a.png", QSize(20000, 20000)),
               QStringLiteral(

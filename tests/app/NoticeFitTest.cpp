@@ -136,7 +136,9 @@ QList<Notice> built(const QTemporaryDir& dir, const QString& lang)
             frozen.readWhole = frozen.writable = false;
             kept.readWhole = false;
             kept.keptAs = conf + ".bad-20261208-101500";
-            for (Prefs::Health* h : {&unreadable, &unsavable, &frozen, &kept}) {
+            Prefs::Health linked;
+            linked.linkedTo = conf;
+            for (Prefs::Health* h : {&unreadable, &unsavable, &frozen, &kept, &linked}) {
                 h->reason = reason;
                 if (const auto n = TrayApp::settingsNotice(*h, conf))
                     addPair("settingsNotice", *n);
@@ -167,6 +169,9 @@ QList<Notice> built(const QTemporaryDir& dir, const QString& lang)
             for (bool metadata : {false, true})
                 if (size.isValid() || !metadata)  // a file refused for its metadata has a known size
                     addPair("tooLargeNotice", OpenImage::tooLargeNotice(name, size, metadata));
+    for (const QString& name : {name120(), QString()})
+        for (int bits : {1, 8, 16, 64})
+            addPair("tooLargeNotice", OpenImage::tooLargeNotice(name, QSize(65535, 65535), false, bits));
 
     // A second start that cannot hand its files over.
     for (auto outcome : {SingleInstance::Outcome::notAnswering, SingleInstance::Outcome::blocked,

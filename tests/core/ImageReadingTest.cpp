@@ -297,6 +297,38 @@ TEST(ImageReading, ADeepPngIsBoundedByItsDecodedBytesNotOnlyItsPixels)
     }
 }
 
+// Under the pixel limit but over the memory one: the decoder's depth is what refuses it, and
+// the read says so, so the user is not told a false limit. (An 8-bit grey image is widened to
+// 32 bits as it opens: 5 bytes a pixel for a moment.)
+TEST(ImageReading, AnImageRefusedForItsDepthSaysItsBitsAPixel)
+{
+    const struct {
+        QSize size;
+        int depth, colourType;
+        bool refused;
+        int bits;
+    } table[]{
+        {{15000, 15000}, 8, 0, true, 8},    // grey, 225 megapixels
+        {{14000, 14000}, 8, 0, false, 0},   // grey, 196 megapixels
+        {{15000, 15000}, 8, 2, false, 0},   // colour, 225 megapixels
+        {{10000, 10000}, 16, 6, true, 64},  // 16-bit colour with alpha
+        {{17000, 17000}, 8, 2, true, 0},    // over the pixel limit whatever the depth
+    };
+    for (const auto& c : table) {
+        SCOPED_TRACE(QStringLiteral("%1x%2 %3/%4")
+                         .arg(c.size.width())
+                         .arg(c.size.height())
+                         .arg(c.depth)
+                         .arg(c.colourType)
+                         .toStdString());
+        const ImageRead read = readImageData(pngHeaderOnly(c.size, c.depth, c.colourType));
+        EXPECT_EQ(read.tooLarge, c.refused);
+        EXPECT_EQ(read.bitsPerPixel, c.bits);
+    }
+    EXPECT_EQ(maxPixelsAtDepth(8), 214'748'364);
+    EXPECT_EQ(maxPixelsAtDepth(32), maxImagePixels);
+}
+
 // Metadata beside a few pixels: Qt's decoders keep text chunks and comment segments whole (and
 // more than once). A PNG opens without them; a file far larger than its pixels need is refused.
 TEST(ImageReading, MetadataFarLargerThanThePixelsIsNeitherKeptNorDecoded)

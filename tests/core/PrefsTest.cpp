@@ -212,12 +212,41 @@ TEST_F(PrefsTest, NumbersOutOfRangeAreClampedAndWholeNumbersReadLeniently)
         {QVariant(2.5), 2, std::nullopt},    {QVariant("nan"), 0, std::nullopt},
         {QVariant("soon"), 0, std::nullopt},
     };
+    // A key Settings offers no range for: only the int range bounds it.
     for (const auto& [stored, integer, whole] : table) {
-        Prefs::set("scroll.maxHeight", stored);
-        EXPECT_EQ(Prefs::integer("scroll.maxHeight"), integer) << stored.toString().toStdString();
-        EXPECT_EQ(Prefs::wholeNumber("scroll.maxHeight"), whole) << stored.toString().toStdString();
+        Prefs::set("test.number", stored);
+        EXPECT_EQ(Prefs::integer("test.number"), integer) << stored.toString().toStdString();
+        EXPECT_EQ(Prefs::wholeNumber("test.number"), whole) << stored.toString().toStdString();
     }
-    Prefs::remove("scroll.maxHeight");
+    Prefs::remove("test.number");
+}
+
+// A value written by hand outside what Settings offers acts as the nearest value it offers: a
+// history.max of 2 keeps 20 captures, not 2. Below 1 a retention limit is still "no limit".
+TEST_F(PrefsTest, NumbersAreReadIntoTheRangeSettingsOffers)
+{
+    const struct {
+        const char* key;
+        QVariant stored;
+        double read;
+    } rows[] = {
+        {"history.max", 2, 20},         {"history.max", "19", 20},        {"history.max", 99999, 5000},
+        {"history.max", 0, 0},          {"history.max", -3, 0},           {"history.max", 20, 20},
+        {"history.days", -5, 0},        {"history.days", 400, 365},       {"history.days", 365, 365},
+        {"scroll.maxHeight", 10, 4000}, {"scroll.maxHeight", 1e9, 60000}, {"jpegQuality", 0.01, 0.4},
+        {"jpegQuality", 7, 1.0},        {"jpegQuality", 0.75, 0.75},
+    };
+    for (const auto& r : rows) {
+        Prefs::set(r.key, r.stored);
+        const std::string what = std::string(r.key) + "=" + r.stored.toString().toStdString();
+        if (QString(r.key) == "jpegQuality") {
+            EXPECT_DOUBLE_EQ(Prefs::real(r.key), r.read) << what;
+        } else {
+            EXPECT_EQ(Prefs::integer(r.key), int(r.read)) << what;
+            EXPECT_EQ(Prefs::wholeNumber(r.key), int(r.read)) << what;
+        }
+        Prefs::remove(r.key);
+    }
 }
 
 namespace {
@@ -516,5 +545,43 @@ TEST(PrefsHealth, AFileThatDoesNotParseIsKeptAsideBeforeItIsWritten)
         Prefs::reloadForTests();  // QSettings writes what it holds as it goes
         EXPECT_EQ(at.read(at.conf()), bad) << "a file not kept must not be written";
         EXPECT_TRUE(at.keptCopies().isEmpty());
+    }
+}
+
+// A settings file that is a link: one to settings (a dotfiles checkout) is read and written
+// through; one to anything else is never written: the settings get a file of their own.
+TEST(PrefsHealth, ALinkIsWrittenThroughOnlyWhileItNamesSettings)
+{
+    const struct {
+        const char* name;
+        QByteArray target;
+        bool followed;
+    } rows[] = {
+        {"settings", "[General]\nfirstRunDone=true\nafter.copy=false\n", true},
+        {"a password file", "root:x:0:0:root:/root:/bin/bash\nbin:x:1:1::/:/usr/bin/nologin\n", false},
+    };
+    for (const auto& r : rows) {
+        SettingsAt at;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("target");
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(r.target) == r.target.size());
+        f.close();
+        QDir().mkpath(at.folder());
+        ASSERT_TRUE(QFile::link(target, at.conf()));
+        Prefs::registerDefaults();
+        const Prefs::Health h = Prefs::health();
+        EXPECT_TRUE(h.writable) << r.name;
+        EXPECT_EQ(h.linkedTo, r.followed ? QString() : target) << r.name;
+        EXPECT_EQ(Prefs::boolean("after.copy"), !r.followed) << r.name;
+        Prefs::set("after.save", true);
+        Prefs::sync();
+        EXPECT_EQ(QFileInfo(at.conf()).isSymLink(), r.followed) << r.name;
+        EXPECT_EQ(at.read(target) == r.target, !r.followed) << r.name;
+        EXPECT_TRUE(at.read(r.followed ? target : at.conf()).contains("after.save=true")) << r.name;
+        EXPECT_TRUE(at.keptCopies().isEmpty()) << r.name << ": the target is left, nothing needs keeping";
+        if (!r.followed)
+            EXPECT_EQ(QFileInfo(at.conf()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0)
+                << r.name;
     }
 }

@@ -209,6 +209,22 @@ TEST_F(HelpContentTest, QuotedAndLinuxTextsStandExactly)
     }
 }
 
+// The privacy page names every file the upload folder keeps, in each language.
+TEST_F(HelpContentTest, ThePrivacyPageNamesEveryFileOfTheUploadFolder)
+{
+    for (const char* lang : {"en", "hu", "de"}) {
+        QStringList rows;
+        for (const Text& t : texts(topicsIn(lang))) {
+            if (t.where.startsWith("privacy/") && t.text.contains("Kaptorix/UploadQueue"))
+                rows.append(t.text);
+        }
+        ASSERT_EQ(rows.size(), 1) << lang;
+        for (const char* file :
+             {"PNG", "queue.json", "uploaded-names.json", "queue.lock", "uploaded-names.lock"})
+            EXPECT_TRUE(rows.first().contains(file)) << lang << ": " << file;
+    }
+}
+
 TEST_F(HelpContentTest, LiveRowsFollowTheShortcutsToolsAndVersion)
 {
     Prefs::set(HotKeyManager::settingsKey(HotKeyAction::history), QStringLiteral("none"));

@@ -8,10 +8,13 @@
 #include "core/Prefs.h"
 #include "settings/AITab.h"
 #include "settings/SecretField.h"
+#include "settings/SettingsForm.h"
 #include "settings/SettingsView.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
@@ -132,4 +135,34 @@ TEST(SettingsFile, IsForItsOwnerOnly)
     }
     qputenv("XDG_CONFIG_HOME", saved);
     Prefs::reloadForTests();
+}
+
+// A setting changed while the window is open (by the other session of this user, taken in
+// and announced by the store) shows in its control at once, and the control writes nothing back.
+TEST_F(SettingsEffects, ABoundControlShowsAChangeMadeElsewhere)
+{
+    Prefs::set("showLoupe", true);
+    Prefs::set("colorFormat", "hex");
+    Prefs::set("ocrLanguages", "auto");
+    Prefs::set("history.max", 300);
+    QCheckBox* toggle = boundToggle("Loupe", "showLoupe", true);
+    QComboBox* picker = boundPicker("colorFormat", "hex", {{"HEX", "hex"}, {"RGB", "rgb"}});
+    QLineEdit* text = boundTextField("ocrLanguages", "auto");
+    Stepper* stepper = boundStepper("history.max", 300, 20, [](int n) { return QString::number(n); });
+    const std::unique_ptr<QWidget> owned[] = {
+        std::unique_ptr<QWidget>(toggle), std::unique_ptr<QWidget>(picker), std::unique_ptr<QWidget>(text),
+        std::unique_ptr<QWidget>(stepper)};
+    Prefs::set("showLoupe", false);
+    Prefs::set("colorFormat", "rgb");
+    Prefs::set("ocrLanguages", "de,hu");
+    Prefs::set("history.max", 2);  // shown as what it acts as
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(picker->currentData().toString(), "rgb");
+    EXPECT_EQ(text->text(), "de,hu");
+    EXPECT_EQ(stepper->value(), 20);
+    EXPECT_EQ(Prefs::value("history.max").toInt(), 2) << "nothing written back";
+    Prefs::remove("showLoupe");
+    EXPECT_TRUE(toggle->isChecked()) << "removed: the default again";
+    for (const char* key : {"colorFormat", "ocrLanguages", "history.max"})
+        Prefs::remove(key);
 }

@@ -12,9 +12,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -80,6 +82,10 @@ const CopyCase kCopyCases[] = {
      "[{A},{C}]"},
     {"the last record takes the comma before it", "index.json.bad-1", "[{A},{B},{C}]", "C", "", "[{A},{B}]"},
     {"first and last", "index.json.bad-1", "[{A},{B},{C}]", "AC", "", "[{B}]"},
+    {"the last two take the comma before them", "index.json.bad-1", "[{A},{B},{C}]", "BC", "", "[{A}]"},
+    {"the last two with blanks between", "index.json.bad-1", "[{A}, {B}, {C}]", "BC", "", "[{A}  ]"},
+    {"every record but the first", "index.json.bad-1", "[{A},{B},{C},{E}]", "BCE", "", "[{A}]"},
+    {"two in the middle", "index.json.bad-1", "[{A},{B},{C},{E}]", "BC", "", "[{A},{E}]"},
     {"blanks stay where they were", "index.json.bad-1", "[{A}, {B},\n {C}]", "B", "", "[{A}, \n {C}]"},
     {"a record cut short that names a removed capture", "index.json.bad-1",
      "[{A},{\"id\":\"<B>\",\"title\":\"Bra", "B", "", "[{A}"},
@@ -116,6 +122,13 @@ TEST(KeptCopies, RecordsOfRemovedCapturesGoAndEveryOtherByteStays)
             EXPECT_EQ(done.dropped, 1);
         } else {
             EXPECT_EQ(readFile(path), expand(c.after));
+            // A copy that was JSON stays JSON.
+            QJsonParseError before, after;
+            QJsonDocument::fromJson(expand(c.before), &before);
+            QJsonDocument::fromJson(readFile(path), &after);
+            if (before.error == QJsonParseError::NoError) {
+                EXPECT_EQ(after.error, QJsonParseError::NoError) << readFile(path).toStdString();
+            }
         }
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), c.after ? 1 : 0)
             << "no temporary file is left";
@@ -254,4 +267,82 @@ TEST_F(KeptCopiesStore, ACopyThatCannotBeWrittenAnewIsToldOnceAndTriedAgainAtThe
     store.flush();
     EXPECT_EQ(readFile(copy), encodeIndex({kept, kE}));
     EXPECT_EQ(told.count(), 1) << "told once";
+}
+
+TEST_F(KeptCopiesStore, ADeletionTheCopyCouldNotTakeOutlivesAQuitAndIsToldAndDoneAtEachStart)
+{
+    QTemporaryDir dir;
+    test::FakeRecognizer ocr;
+    HistoryStore::Options o;
+    o.dir = dir.path();
+    o.recognize = ocr.function();
+    o.debounceMs = 0;
+    const QString copy = dir.filePath("index.json.bad-20260101-000000");
+    HistoryEntry doomed, kept;
+    {
+        std::optional<test::FileSizeLimit> full;  // outlives the store: the disk is full at the quit
+        HistoryStore store(o);
+        doomed = store.add({test::historyImage(30, 20), 1, SourceKind::window, QStringLiteral("Doomed title"),
+                            QDateTime::currentDateTimeUtc()});
+        kept = store.add({test::historyImage(30, 20), 1, SourceKind::window, QStringLiteral("Kept title"),
+                          QDateTime::currentDateTimeUtc()});
+        store.flush();
+        ASSERT_TRUE(writeFileAtomically(copy, encodeIndex({kept, doomed, kE})));
+        full.emplace(encodeIndex({kept}).size() + 16);
+        store.remove({doomed.id});
+        store.flush();
+    }  // quit
+    ASSERT_TRUE(readFile(copy).contains("Doomed title"));
+    for (const bool room : {false, true}) {
+        SCOPED_TRACE(room ? "a start with room" : "a start with the disk still full");
+        std::optional<test::FileSizeLimit> full;
+        if (!room)
+            full.emplace(encodeIndex({kept}).size() + 16);
+        HistoryStore store(o);
+        QSignalSpy told(&store, &HistoryStore::copiesNotCleaned);
+        store.flush();
+        EXPECT_EQ(told.count(), room ? 0 : 1);
+        EXPECT_EQ(readFile(copy).contains("Doomed title"), !room);
+    }
+    EXPECT_EQ(readFile(copy), encodeIndex({kept, kE}));
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(readFile(dir.filePath(name)).contains("Doomed")) << name.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("index.purge"))) << "nothing left to do";
+}
+
+// Removals that come together leave a kept copy in one rewrite: none while they keep coming
+// (however many index writes they make), then one for all of them.
+TEST_F(KeptCopiesStore, RemovalsThatComeTogetherShareOneRewriteOfACopy)
+{
+    QTemporaryDir dir;
+    test::FakeRecognizer ocr;
+    HistoryStore::Options o;
+    o.dir = dir.path();
+    o.recognize = ocr.function();
+    o.debounceMs = 0;
+    o.copyQuietMs = 600'000;  // the removals never pause here: only the quit cleans
+    HistoryStore store(o);
+    QList<HistoryEntry> added;
+    for (const char* title : {"First gone", "Second gone", "Stays"})
+        added << store.add({test::historyImage(30, 20), 1, SourceKind::window, QString::fromLatin1(title),
+                            QDateTime::currentDateTimeUtc()});
+    store.flush();
+    const QString copy = dir.filePath("index.json.bad-20260101-000000");
+    ASSERT_TRUE(writeFileAtomically(copy, encodeIndex({added[2], added[1], added[0], kE})));
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(copy).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const auto before = inode();
+    QSignalSpy written(&store, &HistoryStore::indexWritten);
+    for (int i = 0; i < 2; ++i) {
+        store.remove({added[i].id});
+        ASSERT_TRUE(written.wait(10000));
+        EXPECT_EQ(inode(), before) << "rewritten at removal " << i;
+        EXPECT_TRUE(readFile(dir.filePath("index.purge")).contains(uuidText(added[i].id).toLatin1()));
+    }
+    store.flush();
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(readFile(copy), encodeIndex({added[2], kE}));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("index.purge")));
 }

@@ -377,3 +377,38 @@ TEST(UploadChildren, SftpAndItsSshEndWithTheProgram)
         leftAfterKill({"sftp", QString::number(server.serverPort()), tmp.filePath("known_hosts")}, 2, 10000);
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
+
+// A deleted capture's upload name (made of its window title) and id leave the names file; the
+// name stays taken, as a digest, so no later upload replaces the file its link serves.
+TEST(UploadNames, ADeletedCaptureLeavesOnlyADigestThatKeepsItsNameTaken)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("names.json");
+    const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
+    const auto file = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray idA = a.toString(QUuid::WithoutBraces).toUpper().toLatin1();
+    {
+        UploadNames names(path);
+        EXPECT_EQ(names.reserve("Bank statement", ".png", a, {}), "Bank statement.png");
+        EXPECT_EQ(names.reserve("Notes", ".png", b, {}), "Notes.png");
+        UploadNames other(path);  // another Kaptorix, holding the file as it was
+        EXPECT_TRUE(names.forget({a}));
+        EXPECT_FALSE(file().contains("Bank")) << file().constData();
+        EXPECT_FALSE(file().contains(idA));
+        EXPECT_TRUE(file().contains("Notes.png"));
+        EXPECT_EQ(other.reserve("Bank statement", ".png", c, {}), "Bank statement 2.png");
+        EXPECT_FALSE(file().contains("Bank statement.png")) << "the other brought it back";
+    }
+    UploadNames reread(path);
+    EXPECT_TRUE(reread.takenByOther("BANK STATEMENT.png", c, {}));
+    EXPECT_FALSE(reread.record("bank statement.png", c));
+    EXPECT_EQ(reread.reserve("Bank statement", ".png", c, {}), "Bank statement 2.png");
+    // At start: every capture the history lacks goes.
+    EXPECT_TRUE(reread.forget({c}, true));
+    EXPECT_FALSE(file().contains("Notes")) << file().constData();
+    EXPECT_TRUE(file().contains("Bank statement 2.png"));
+    EXPECT_EQ(UploadNames(path).reserve("Notes", ".png", b, {}), "Notes 2.png");
+}
