@@ -27,12 +27,17 @@ public:
     static bool boolean(const QString& key);
     // The least and greatest value Settings offers for a number key; none for other keys.
     // Numbers are read into it before anything acts on them (a hand-edited history.max=2 must
-    // not prune to two), except that a retention limit below 1 stays "no limit".
+    // not prune to two). A retention limit below 1 stays "no limit", and one above the
+    // greatest stays as it is: read down, it would delete captures the user chose to keep.
     struct Range {
         double least = 0, greatest = 0;
         bool offBelowOne = false;  // below 1 switches the rule off (read as 0)
+        bool keptAbove = false;    // above `greatest` the value stands
     };
     static std::optional<Range> offeredRange(const QString& key);
+    // Tests of the pruning and height logic with small limits: numbers read as stored (only
+    // the int range bounds them). On by default.
+    static void readIntoOfferedRangeForTests(bool on);
     // Out-of-range numbers are clamped to the int range and the offered range; no number
     // reads as 0.
     static int integer(const QString& key);

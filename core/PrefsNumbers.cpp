@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
@@ -19,26 +20,35 @@ std::optional<int> clampedInt(double d)
         std::clamp(d, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
 }
 
+std::atomic<bool> g_ranged{true};
+
 // `d` read into what Settings offers for `key`.
 double offered(const QString& key, double d)
 {
     const std::optional<Prefs::Range> r = Prefs::offeredRange(key);
-    if (!r || std::isnan(d))
+    if (!r || std::isnan(d) || !g_ranged.load())
         return d;
     if (r->offBelowOne && d < 1)
         return 0;
+    if (r->keptAbove && d > r->greatest)
+        return d;
     return std::clamp(d, r->least, r->greatest);
 }
 
 }  // namespace
 
+void Prefs::readIntoOfferedRangeForTests(bool on)
+{
+    g_ranged = on;
+}
+
 std::optional<Prefs::Range> Prefs::offeredRange(const QString& key)
 {
     static const QHash<QString, Range> ranges{
-        {QStringLiteral("history.max"), {20, 5000, true}},
-        {QStringLiteral("history.days"), {0, 365, false}},
-        {QStringLiteral("scroll.maxHeight"), {4000, 60000, false}},
-        {QStringLiteral("jpegQuality"), {0.4, 1.0, false}},
+        {QStringLiteral("history.max"), {20, 5000, true, true}},
+        {QStringLiteral("history.days"), {0, 365, false, true}},
+        {QStringLiteral("scroll.maxHeight"), {4000, 60000, false, false}},
+        {QStringLiteral("jpegQuality"), {0.4, 1.0, false, false}},
     };
     const auto it = ranges.constFind(key);
     return it == ranges.cend() ? std::nullopt : std::optional<Range>(*it);

@@ -297,7 +297,7 @@ QComboBox* boundPicker(const QString& key, const QString& fallback,
 Stepper::Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
                  QWidget* parent)
     : QWidget(parent),
-      value_(qBound(minimum, value, maximum)),
+      value_(std::max(minimum, value)),
       min_(minimum),
       max_(maximum),
       step_(step),
@@ -336,7 +336,7 @@ void Stepper::stepBy(int direction)
 
 void Stepper::setValue(int value)
 {
-    value_ = qBound(min_, value, max_);
+    value_ = std::max(min_, value);
     refresh();
 }
 
@@ -349,14 +349,17 @@ void Stepper::refresh()
 
 Stepper* boundStepper(const QString& key, int fallback, int step, std::function<QString(int)> label)
 {
-    // The range the settings store reads the value into: what is shown is what acts.
-    const Prefs::Range range =
-        Prefs::offeredRange(key).value_or(Prefs::Range{0, double(std::numeric_limits<int>::max())});
-    auto* stepper = new Stepper(settingValue(key, fallback).toInt(), int(range.least), int(range.greatest),
-                                step, std::move(label));
+    // The range the settings store reads the value into, and the value as it reads it: what is
+    // shown is what acts.
+    const std::optional<Prefs::Range> range = Prefs::offeredRange(key);
+    const auto acting = [key, fallback, ranged = range.has_value()] {
+        return ranged ? Prefs::integer(key) : settingValue(key, fallback).toInt();
+    };
+    auto* stepper =
+        new Stepper(acting(), range ? int(range->least) : 0,
+                    range ? int(range->greatest) : std::numeric_limits<int>::max(), step, std::move(label));
     stepper->onStepped = [key](int v) { Prefs::set(key, v); };
-    followSetting(stepper, key,
-                  [stepper, key, fallback] { stepper->setValue(settingValue(key, fallback).toInt()); });
+    followSetting(stepper, key, [stepper, acting] { stepper->setValue(acting()); });
     return stepper;
 }
 

@@ -98,7 +98,8 @@ public:
     Stepper(int value, int minimum, int maximum, int step, std::function<QString(int)> label,
             QWidget* parent = nullptr);
     int value() const { return value_; }
-    // Shows `value` (bounded) without calling onStepped.
+    // Shows `value` (at least the minimum; a greater one than the maximum as it is) without
+    // calling onStepped.
     void setValue(int value);
     QLabel* label() const { return label_; }
     QToolButton* minusButton() const { return minus_; }

@@ -222,7 +222,8 @@ TEST_F(PrefsTest, NumbersOutOfRangeAreClampedAndWholeNumbersReadLeniently)
 }
 
 // A value written by hand outside what Settings offers acts as the nearest value it offers: a
-// history.max of 2 keeps 20 captures, not 2. Below 1 a retention limit is still "no limit".
+// history.max of 2 keeps 20 captures, not 2. Below 1 a retention limit is still "no limit", and
+// above the greatest it keeps what it says (read down, it would delete more).
 TEST_F(PrefsTest, NumbersAreReadIntoTheRangeSettingsOffers)
 {
     const struct {
@@ -230,9 +231,9 @@ TEST_F(PrefsTest, NumbersAreReadIntoTheRangeSettingsOffers)
         QVariant stored;
         double read;
     } rows[] = {
-        {"history.max", 2, 20},         {"history.max", "19", 20},        {"history.max", 99999, 5000},
+        {"history.max", 2, 20},         {"history.max", "19", 20},        {"history.max", 99999, 99999},
         {"history.max", 0, 0},          {"history.max", -3, 0},           {"history.max", 20, 20},
-        {"history.days", -5, 0},        {"history.days", 400, 365},       {"history.days", 365, 365},
+        {"history.days", -5, 0},        {"history.days", 400, 400},       {"history.days", 365, 365},
         {"scroll.maxHeight", 10, 4000}, {"scroll.maxHeight", 1e9, 60000}, {"jpegQuality", 0.01, 0.4},
         {"jpegQuality", 7, 1.0},        {"jpegQuality", 0.75, 0.75},
     };

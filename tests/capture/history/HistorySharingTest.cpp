@@ -17,6 +17,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPromise>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -196,6 +197,9 @@ TEST_F(HistorySharingTest, AChangeMadeWhileAnIndexWriteWaitsForTheLockReachesThe
 
 TEST_F(HistorySharingTest, CapturesTakenOnBothAtOnceKeepTheHistoryWithinItsLimit)
 {
+    // Small limits keep the test small: read as stored, not into the range Settings offers.
+    Prefs::readIntoOfferedRangeForTests(false);
+    const auto ranged = qScopeGuard([] { Prefs::readIntoOfferedRangeForTests(true); });
     Prefs::set(QStringLiteral("history.max"), 3);
     auto a = makeStore(), b = makeStore();
     QList<HistoryEntry> old;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +115,9 @@ TEST_F(HistoryStoreTest, ThumbnailOfACaptureStillBeingWrittenIsScaledOnce)
 
 TEST_F(HistoryStoreTest, MaxCountRemovesTheEarliestAddedButNeverFavourites)
 {
+    // Small limits keep the test small: read as stored, not into the range Settings offers.
+    Prefs::readIntoOfferedRangeForTests(false);
+    const auto ranged = qScopeGuard([] { Prefs::readIntoOfferedRangeForTests(true); });
     Prefs::set(QStringLiteral("history.max"), 2);
     auto store = makeStore();
     const HistoryEntry starred = store->add(capture(40, 30, 1, SourceKind::area));
@@ -249,6 +253,9 @@ TEST_F(HistoryStoreTest, SteadyChangesStillReachTheDiskWithinTheDebounce)
 
 TEST_F(HistoryStoreTest, PrunedFilesStayUntilAnIndexWithoutThemIsWritten)
 {
+    // Small limits keep the test small: read as stored, not into the range Settings offers.
+    Prefs::readIntoOfferedRangeForTests(false);
+    const auto ranged = qScopeGuard([] { Prefs::readIntoOfferedRangeForTests(true); });
     auto store = makeStore(0);
     const HistoryEntry old = store->add(capture(40, 30, 1, SourceKind::area));
     store->flush();
