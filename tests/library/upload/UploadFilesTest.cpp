@@ -3,13 +3,16 @@
 // and the queue folder's rights.
 #include "TestServers.h"
 #include "TestSupport.h"
+#include "capture/history/HistoryStore.h"
 #include "core/AtomicFile.h"
 #include "core/FileLock.h"
 #include "core/Prefs.h"
+#include "fakes/FakeRecognizer.h"
 #include "fakes/FakeSecretStore.h"
 #include "library/upload/RemoteUploader.h"
 #include "library/upload/UploadNames.h"
 #include "library/upload/UploadQueue.h"
+#include "library/upload/UploadTransfer.h"
 #include "library/upload/WorkFolder.h"
 
 #include <fcntl.h>
@@ -411,4 +414,40 @@ TEST(UploadNames, ADeletedCaptureLeavesOnlyADigestThatKeepsItsNameTaken)
     EXPECT_FALSE(file().contains("Notes")) << file().constData();
     EXPECT_TRUE(file().contains("Bank statement 2.png"));
     EXPECT_EQ(UploadNames(path).reserve("Notes", ".png", b, {}), "Notes 2.png");
+}
+
+// The names follow the history: at start every capture it no longer has goes (deleted in an
+// earlier run), then each one it loses.
+TEST(UploadNames, TheHistoryLosingACaptureTakesItsNameOut)
+{
+    QTemporaryDir tmp;
+    UploadQueue queue(tmp.filePath("q"));
+    test::FakeRecognizer ocr;
+    HistoryStore::Options o;
+    o.dir = tmp.filePath("h");
+    o.recognize = ocr.function();
+    HistoryStore history(o);
+    RemoteUploader::useForTests(&queue, &history);
+    const auto add = [&] {
+        QImage img(16, 16, QImage::Format_RGB32);
+        img.fill(Qt::gray);
+        return history.add(
+            {img, 1.0, SourceKind::window, QStringLiteral("w"), QDateTime::currentDateTimeUtc()});
+    };
+    const HistoryEntry gone = add(), kept = add();
+    upload::namesInUse().reserve("Bank statement", ".png", gone.id, {});
+    upload::namesInUse().reserve("Notes", ".png", kept.id, {});
+    upload::namesInUse().reserve("Old secret", ".png", QUuid::createUuid(), {});
+    const auto file = [&] {
+        QFile f(queue.dir() + "/uploaded-names.json");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    RemoteUploader::followHistory();
+    EXPECT_FALSE(file().contains("Old secret")) << file().constData();
+    EXPECT_TRUE(file().contains("Bank statement"));
+    history.remove({gone.id});
+    EXPECT_FALSE(file().contains("Bank")) << file().constData();
+    EXPECT_TRUE(file().contains("Notes.png"));
+    history.flush();
+    RemoteUploader::useForTests(nullptr, nullptr);
 }
