@@ -32,6 +32,15 @@ TEST(Futures, TheResultReachesTheLivingContextOnItsThreadAndCarriesOn)
     ASSERT_TRUE(test::waitFor([&] { return after.isFinished(); }));
     EXPECT_TRUE(after.isCanceled());
     EXPECT_FALSE(called);
+    // Also one that carries no value.
+    QPromise<void> stopped;
+    stopped.start();
+    const QFuture<void> afterStopped = continueIn(&context, stopped.future(), [&] { called = true; });
+    stopped.future().cancel();
+    stopped.finish();
+    ASSERT_TRUE(test::waitFor([&] { return afterStopped.isFinished(); }));
+    EXPECT_TRUE(afterStopped.isCanceled());
+    EXPECT_FALSE(called);
 }
 
 // Contexts deleted while their work finishes on another thread, at every moment of it: none

@@ -11,8 +11,8 @@ namespace {
 
 // Steps: "k1" card 1, "w2" warning 2, "u2" untimed warning 2, "c3" confirmation 3, "-1" item 1
 // ended (its time ran out or it was dismissed); "w4:a" warning 4 counted with other warnings of
-// key "a"; "A=s" the work area becomes `small` (or "A=l" large). Items are added with the area
-// under the pointer, large unless "P=s" said small.
+// key "a"; "A=s" the work area becomes `small` ("A=l" large, "A=e" exact, "A=t" tooLow). Items
+// are added with the area under the pointer, large unless "P=s" (or "P=e", "P=t") said other.
 struct Played {
     QList<int> shown, waiting, removed, showed, suspended;
     QList<QRect> at;  // where each shown one stands
@@ -21,6 +21,12 @@ struct Played {
 };
 
 const QRect large(0, 0, 1920, 1056), small(1920, 27, 640, 333);
+// Just high enough for a card and a warning with the margin below, and a point less.
+const QRect exact(0, 0, 640, 226 + 146 - 14 + 16), tooLow(0, 0, 640, 226 + 146 - 14 + 15);
+QRect areaOf(const QString& step)
+{
+    return step.endsWith('s') ? small : step.endsWith('e') ? exact : step.endsWith('t') ? tooLow : large;
+}
 // A card of a wide capture, a warning of five lines and a confirmation of one.
 QSize sizeOf(char kind)
 {
@@ -37,9 +43,9 @@ Played play(const QStringList& steps)
         ToastQueue::Change c;
         const char kind = step[0].toLatin1();
         if (step.startsWith("A=")) {
-            c = q.setArea(step.endsWith('s') ? small : large);
+            c = q.setArea(areaOf(step));
         } else if (step.startsWith("P=")) {
-            pointer = step.endsWith('s') ? small : large;
+            pointer = areaOf(step);
         } else if (kind == '-') {
             c = q.ended(step.mid(1).toInt());
         } else {
@@ -116,6 +122,8 @@ TEST(ToastQueue, TheStackStaysInsideTheWorkAreaAndTheOldestGivesWay)
         {{"k1", "w2", "c3"}, {1, 2, 3}, {}, {}, {}, large},
         {{"P=s", "k1", "w2", "c3"}, {2, 3}, {}, {1}, {}, small},
         {{"P=s", "k1", "c2"}, {1, 2}, {}, {}, {}, small},
+        {{"P=e", "k1", "w2"}, {1, 2}, {}, {}, {}, exact},
+        {{"P=t", "k1", "w2"}, {2}, {}, {1}, {}, tooLow},
         // A card over a warning: the warning comes back, whole, when the card goes.
         {{"P=s", "w1", "k2"}, {2}, {1}, {}, {1}, small},
         {{"P=s", "w1", "k2", "-2"}, {1}, {}, {}, {1}, small},

@@ -318,6 +318,46 @@ TEST(NoticeDesktop, NoticesFollowTheWorkAreaWhenTheScreenShrinksUnderThem)
         Toast::dismiss();
 }
 
+// On a small screen a warning gives way to a newer card: it is off the screen, not under the
+// card, and comes back whole once the card goes.
+TEST(NoticeDesktop, AWarningThatGaveWayIsHiddenUntilItShowsAgain)
+{
+    if (!kx::test::haveDisplay())
+        GTEST_SKIP() << "no X display";
+    const QSize large = QGuiApplication::primaryScreen()->geometry().size();
+    if (out("xrandr", {}).isEmpty() || !resizeScreen({640, 360}))
+        GTEST_SKIP() << "the X server cannot change its size";
+    pointerTo({200, 200});
+    auto visible = [] {
+        QList<QWidget*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<FloatingPanel*>(w) && w->isVisible())
+                out << w;
+        return out;
+    };
+    Toast::present(new ToastView("Save failed", "The disk is full.", "exclamationmark.triangle.fill"), 30);
+    QuickPreviewActions actions{[] {}, [] {}, [] {}, [] {}, {}, [] {}};
+    Toast::present(
+        new QuickPreviewView(QImage(1440, 900, QImage::Format_RGB32), "1440 × 900 px · Area", actions), 30);
+    FloatingPanel* card = Toast::card();
+    ASSERT_TRUE(card);
+    EXPECT_EQ(Toast::waiting(), QStringList{"Save failed"});
+    EXPECT_TRUE(kx::test::waitFor([&] { return visible() == QList<QWidget*>{card}; }, 15000));
+
+    Toast::dismiss(card);
+    EXPECT_TRUE(kx::test::waitFor(
+        [&] {
+            const QList<QWidget*> shown = visible();
+            return shown.size() == 1 && shown.first() == Toast::current() &&
+                   workArea().contains(xGeometry(shown.first()->winId()));
+        },
+        15000));
+    EXPECT_TRUE(Toast::waiting().isEmpty());
+    while (Toast::current())
+        Toast::dismiss();
+    EXPECT_TRUE(resizeScreen(large));
+}
+
 // What a user meets on the smallest screen the program supports (1280×720 at scale 2, run with
 // KX_SCREENS and QT_SCALE_FACTOR): a card, a German early-end warning of five lines and a
 // confirmation; whatever shows is whole inside the work area, the newest among it.
