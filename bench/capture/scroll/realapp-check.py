@@ -2,11 +2,13 @@
 """Checks a scrolling capture made through the real program against the truth: the same page
 rendered whole by the same browser (headless, at the same layout width, every photo loaded).
 
-  realapp-check.py check PAGE RESULT.png TRUTH.png [--label TEXT]
+  realapp-check.py check PAGE RESULT.png TRUTH.png [--label TEXT] [--view VIEW.png]
       PAGE is lazy, table or spinner. Prints one line: WHOLE or BROKEN, the page's height in
       the result and in the truth, where the result starts in the page, rows dropped and
       repeated (as page row ranges), rows that match no page row (for lazy: grey placeholder
-      or torn/blurred, per photo), and for the table the number of header bands.
+      or torn/blurred, per photo), and for the table the number of header bands. VIEW: the
+      page area as it stood when a capture scrolled by hand ended; the page is then expected
+      down to the bottom of that view only.
   realapp-check.py selftest PAGE TRUTH.png
       Cuts a result-like image out of the truth, breaks copies of it (a band of rows removed,
       a band repeated, a grey band over a photo, a blurred band) and checks that the checker
@@ -16,6 +18,7 @@ rendered whole by the same browser (headless, at the same layout width, every ph
       The browser's page area inside its window: prints "X Y W H SCROLLBAR".
   realapp-check.py blue X Y W H
       Centre of the HUD's blue (prominent) button in that screen area: prints "X Y".
+  realapp-check.py dark X Y W H    centre of the dark pixels there (an infobar's close button)
   realapp-check.py same A.rgb B.rgb    exit 0 when the two grabs are equal
 
 Rows are compared as RGB bytes; a row equal to a page row within 2 levels per channel counts
@@ -189,27 +192,35 @@ class Result:
 
 
 def find_dx(r, t):
-    """Horizontal place of the result in the truth: result column c is truth column c + dx."""
+    """Horizontal place of the result in the truth: result column c is truth column c + dx.
+    Pieces of result rows with plenty of ink are looked for in every truth row; the place most
+    of them agree on wins."""
     votes = {}
-    for y in range(0, min(r.h, 1500), 7):
+    white = b'\xff\xff\xff'
+    trows = [t.row(ty) for ty in range(t.h)]
+    tried = 0
+    for y in range(0, r.h, 5):
         row = r.row(y)
         if uniform(row):
             continue
-        # a middle piece of the row, found in truth rows near the same height
-        # a piece of the row that begins at its first pixel that is not white
-        a = next(x for x in range(r.w) if row[x * 3:x * 3 + 3] != b'\xff\xff\xff')
+        a = next(x for x in range(r.w) if row[x * 3:x * 3 + 3] != white)
         a = max(0, min(a, r.w - 300))
         piece = row[a * 3:(a + 300) * 3]
-        if uniform(piece):
+        if sum(1 for x in range(300) if piece[x * 3:x * 3 + 3] != white) < 40:
             continue
-        for ty in range(max(0, y - 400), min(t.h, y + 400)):
-            pos = t.row(ty).find(piece)
+        tried += 1
+        found = set()
+        for tr in trows:
+            pos = tr.find(piece)
             while pos >= 0:
                 if pos % 3 == 0:
-                    dx = pos // 3 - a
-                    votes[dx] = votes.get(dx, 0) + 1
-                pos = t.row(ty).find(piece, pos + 1)
-        if votes and max(votes.values()) >= 12:
+                    found.add(pos // 3 - a)
+                pos = tr.find(piece, pos + 1)
+        for dx in found:
+            votes[dx] = votes.get(dx, 0) + 1
+        if tried >= 12 and votes and max(votes.values()) >= 8:
+            break
+        if tried >= 60:
             break
     if not votes:
         return None
@@ -282,12 +293,21 @@ def align(r, t, dx, masked):
     return mapping, events, start
 
 
-def check(page, rpath, tpath, label=''):
+def check(page, rpath, tpath, label='', vpath=None):
     r, t = load(rpath), load(tpath)
-    return check_images(page, r, t, label)
+    end = None
+    if vpath:
+        # scrolled by hand: the page is expected down to the bottom of the last view
+        v = load(vpath)
+        vdx = find_dx(v, t)
+        if vdx is not None:
+            _, _, vstart = align(v, t, vdx, masks(page, t))
+            if vstart is not None:
+                end = vstart + v.h
+    return check_images(page, r, t, label, end)
 
 
-def check_images(page, r, t, label=''):
+def check_images(page, r, t, label='', end=None):
     rh, th = content_height(r), content_height(t)
     r = Img(r.w, rh, r.data[:rh * r.w * 3])
     t = Img(t.w, th, t.data[:th * t.w * 3])
@@ -312,7 +332,8 @@ def check_images(page, r, t, label=''):
         else:
             bad.append(y)
     first = start if start is not None else 0
-    dropped = [ty for ty in range(th) if seen[ty] == 0 and ty not in masked]
+    until = th if end is None else min(th, end)
+    dropped = [ty for ty in range(until) if seen[ty] == 0 and ty not in masked]
     # rows a bad result row stands for are not "dropped": they are reported as bad
     standing = {mapping[y][0] for y in bad}
     dropped = [ty for ty in dropped if ty not in standing]
@@ -351,9 +372,9 @@ def check_images(page, r, t, label=''):
             rep = [ty for ty in range(a, b + 1) if seen[ty] > 1]
             notes = []
             if grey:
-                notes.append(f'{len(grey)} grey placeholder rows')
+                notes.append(f'{len(grey)} grey placeholder rows (result rows {ranges(grey)})')
             if torn:
-                notes.append(f'{len(torn)} torn/blurred rows')
+                notes.append(f'{len(torn)} torn/blurred rows (result rows {ranges(torn)})')
             if miss:
                 notes.append(f'{len(miss)} rows missing')
             if rep:
@@ -374,6 +395,15 @@ def check_images(page, r, t, label=''):
     if page == 'table':
         bands = spans(header_rows(r))
         words.append(f'header_bands={len(bands)}')
+        # whether the header band shows the text it had on the first screen ("Rows 1-20"): told,
+        # not judged (its text changes on purpose as the page scrolls)
+        tb = spans(header_rows(t))
+        if len(bands) == 1 and tb:
+            (ra, rb), (ta, tb_) = bands[0], tb[0]
+            same = rb - ra == tb_ - ta and all(
+                close(r.row(ra + k, max(0, -dx), min(r.w, t.w - dx)),
+                      t.row(ta + k, max(0, -dx) + dx, min(r.w, t.w - dx) + dx)) for k in range(rb - ra + 1))
+            words.append('header_text=' + ('first-screen' if same else 'other'))
         if len(bands) != 1:
             problems.append(f'{len(bands)} header bands (result rows ' +
                             ','.join(f'{a}-{b}' for a, b in bands) + ')')
@@ -386,7 +416,9 @@ def check_images(page, r, t, label=''):
             problems.append('the title "Loading article" is not at the top')
     whole = not problems and not detail
     words.append(f'start={first} dx={dx} masked_rows={len(masked)}')
-    line = ' '.join(head + ['WHOLE' if whole else 'BROKEN', f'H={rh}/{th}'] + words)
+    line = ' '.join(head + ['WHOLE' if whole else 'BROKEN', f'H={rh}/{until}'] + words)
+    if end is not None:
+        line += f' (page scrolled down to row {end} of {th})'
     if problems or detail:
         line += ' | ' + '; '.join(problems + detail)
     return line, whole
@@ -492,13 +524,24 @@ def blue(x, y, w, h):
     return x + (min(xs) + max(xs)) // 2, y + (min(ys) + max(ys)) // 2
 
 
+def dark(x, y, w, h):
+    """Centre of the dark pixels in that screen area (an infobar's close button)."""
+    s = grab(x, y, w, h)
+    pts = [(xx, yy) for yy in range(h) for xx in range(w) if max(s.px(xx, yy)) < 110]
+    if len(pts) < 10:
+        return None
+    xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+    return x + (min(xs) + max(xs)) // 2, y + (min(ys) + max(ys)) // 2
+
+
 def main(argv):
     cmd = argv[1]
     if cmd == 'check':
         label = ''
         if '--label' in argv:
             label = argv[argv.index('--label') + 1]
-        line, whole = check(argv[2], argv[3], argv[4], label)
+        view = argv[argv.index('--view') + 1] if '--view' in argv else None
+        line, whole = check(argv[2], argv[3], argv[4], label, view)
         print(line)
         return 0 if whole else 1
     if cmd == 'selftest':
@@ -514,6 +557,12 @@ def main(argv):
         if not c:
             return 1
         print(*c)
+        return 0
+    if cmd == 'dark':
+        b = dark(*map(int, argv[2:6]))
+        if not b:
+            return 1
+        print(*b)
         return 0
     if cmd == 'blue':
         b = blue(*map(int, argv[2:6]))
