@@ -352,7 +352,9 @@ def check_images(page, r, t, label='', end=None):
     if head_drop:
         problems.append(f'page rows {ranges(head_drop)} missing at the top')
     if tail:
-        problems.append(f'the last {len(tail)} page rows missing ({tail[0]}-{tail[-1]})')
+        problems.append(f'the page missing from row {tail[0]} to {tail[-1]} ({len(tail)} rows '
+                        'outside the masked parts)' if masked else
+                        f'the last {len(tail)} page rows missing ({tail[0]}-{tail[-1]})')
     other_drop = [ty for ty in dropped if ty not in head_drop and ty not in tail]
     if other_drop and not events:
         problems.append(f'page rows dropped: {ranges(other_drop)}')

@@ -22,7 +22,8 @@
 #            notches 0.5 s apart, then Return
 # The drag covers the page area from its top left corner to its bottom, and leaves the
 # scroll bar out: it ends 20 px left of the page area's right edge (for a classic scroll bar,
-# 20 px left of the bar).
+# 20 px left of the bar). KX_SCROLLBAR=in: it ends at the page area's right edge, scroll bar
+# (Chromium's classic one, Firefox's overlay one) in; the check compares the page's columns.
 # Waits are for conditions (window mapped, page painted and still, overlay, HUD, the history
 # entry written) with generous time-outs; the waits above are the scenario's own.
 #
@@ -37,6 +38,7 @@ set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/firefox-profile.sh"
 PAGE=$1; BROWSER=$2; RUNS=$3; OUT=$4
+TAG="$PAGE $BROWSER${KX_SCROLLBAR:+ scroll-bar-$KX_SCROLLBAR}"
 APP=${KX_APP:-$HERE/../../../build/app/kaptorix}
 PAGES=${KX_PAGES:-/work/shared/pages/scroll}
 CHECK="python3 $HERE/realapp-check.py"
@@ -166,7 +168,8 @@ start_browser() {  # RUN
 
 # Ctrl+Alt+5, the drag over the page area, the HUD; tried again (Escape first) up to 3 times.
 select_area() {
-  SX0=$CX; SY0=$CY; SX1=$((CX + CW - SB - 21)); SY1=$((CY + CH - 1))
+  SX0=$CX; SY0=$CY; SY1=$((CY + CH - 1))
+  if [ "${KX_SCROLLBAR:-out}" = in ]; then SX1=$((CX + CW - 1)); else SX1=$((CX + CW - SB - 21)); fi
   local attempt
   for attempt in 1 2 3; do
     xdotool key ctrl+alt+5
@@ -246,10 +249,10 @@ truth() {
 
 whole=0; done_runs=0
 for i in $(seq "$RUNS"); do
-  RES=$OUT/$PAGE-$BROWSER-$i
+  RES=$OUT/$PAGE-$BROWSER${KX_SCROLLBAR:+-sb$KX_SCROLLBAR}-$i
   rm -f "$RES.png" "$RES.notices"
   if ! start_browser "$i"; then
-    echo "$PAGE $BROWSER run $i: NOT RUN (browser)"; stop "$BR"; BR=""; continue
+    echo "$TAG run $i: NOT RUN (browser)"; stop "$BR"; BR=""; continue
   fi
   LW=$((CW - SB))
   xdotool mousemove $((CX + CW / 2)) $((CY + CH / 2))
@@ -269,16 +272,16 @@ for i in $(seq "$RUNS"); do
   L0=$(wc -l < "$W/app.log")
   t0=$(date +%s.%N)
   if ! select_area; then
-    echo "$PAGE $BROWSER run $i: NOT RUN (no HUD)"; stop "$BR"; BR=""; continue
+    echo "$TAG run $i: NOT RUN (no HUD)"; stop "$BR"; BR=""; continue
   fi
   if [ "$PAGE" = spinner ]; then
     by_hand
   elif ! auto_scroll; then
-    echo "$PAGE $BROWSER run $i: FAILED (Auto-scroll did not start)"; xdotool key Escape; stop "$BR"; BR=""; continue
+    echo "$TAG run $i: FAILED (Auto-scroll did not start)"; xdotool key Escape; stop "$BR"; BR=""; continue
   fi
   written() { [ "$(entries)" -gt "$N0" ] && read -r ID KIND < <(newest) && identify "$HIST/$ID.png" >/dev/null 2>&1; }
   if ! waitfor 300 written; then
-    echo "$PAGE $BROWSER run $i: FAILED (no result written in 300 s) $(tail -n +$((L0 + 1)) "$W/app.log" | grep '^notice:' | tr '\n' ' ')"
+    echo "$TAG run $i: FAILED (no result written in 300 s) $(tail -n +$((L0 + 1)) "$W/app.log" | grep '^notice:' | tr '\n' ' ')"
     xdotool key Escape; stop "$BR"; BR=""; continue
   fi
   secs=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}')
@@ -294,10 +297,10 @@ for i in $(seq "$RUNS"); do
   tail -n +$((L0 + 1)) "$W/app.log" | grep '^notice' > "$RES.notices"
   notices=$(grep '^notice:' "$RES.notices" | sed 's/^notice: //' | tr '\n' ';')
   stop "$BR"; BR=""
-  truth || { echo "$PAGE $BROWSER run $i: result $RES.png, NOT CHECKED (no truth)"; continue; }
+  truth || { echo "$TAG run $i: result $RES.png, NOT CHECKED (no truth)"; continue; }
   line=$($CHECK check "$PAGE" "$RES.png" "$TRUTH" "${VIEW[@]}")
   case $line in WHOLE*) whole=$((whole + 1)) ;; esac
   done_runs=$((done_runs + 1))
-  echo "$PAGE $BROWSER run $i: $line secs=$secs kind=$KIND image=$RES.png notices: ${notices:-none}"
+  echo "$TAG run $i: $line secs=$secs kind=$KIND image=$RES.png notices: ${notices:-none}"
 done
-echo "$PAGE $BROWSER: $whole of $done_runs whole (of $RUNS runs asked)"
+echo "$TAG: $whole of $done_runs whole (of $RUNS runs asked)"
