@@ -155,21 +155,43 @@ void ScrollCaptureSession::run(const QImage& initial, Completion done)
         begin(initial);
         return;
     }
-    // What was on screen a moment ago (the selection overlay) may still be going away. The
-    // first frame is looked at a little longer: a spinner it shows must be known as such, or
-    // every frame would differ from it there.
-    settledFrame(kFirstFrameTries, [this](std::optional<QImage> frame, std::optional<CaptureError> error) {
-        if (!frame) {
-            teardown();
-            ended_ = true;
-            Result r;
-            r.error = error ? *error : CaptureError::failed(QString());
-            if (done_)
-                std::exchange(done_, nullptr)(r);
-            return;
-        }
-        begin(*frame);
+    if (model_.autoScroll()) {
+        // Auto mode from the start: the first frame is looked at a little longer, so that a
+        // spinner it shows is known as such, or every frame would differ from it there.
+        settledFrame(kFirstFrameTries,
+                     [this](std::optional<QImage> frame, std::optional<CaptureError> error) {
+                         if (frame)
+                             begin(*frame);
+                         else
+                             failFirst(error);
+                     });
+        return;
+    }
+    // By hand: the view the user selected, grabbed now. It is still looked at until it stands
+    // still (a photo in it loading, a spinner known as such), and that look is the first frame
+    // unless the view moved meanwhile: a spinner never stands still, and the user's first turn
+    // of the wheel must not take the top of the page with it.
+    grab([this](std::optional<QImage> now, std::optional<CaptureError>) {
+        settledFrame(kFirstFrameTries,
+                     [this, now](std::optional<QImage> frame, std::optional<CaptureError> error) {
+                         if (now && (!frame || scrolledAway(*now, *frame)))
+                             begin(*now);
+                         else if (frame)
+                             begin(*frame);
+                         else
+                             failFirst(error);
+                     });
     });
+}
+
+void ScrollCaptureSession::failFirst(const std::optional<CaptureError>& error)
+{
+    teardown();
+    ended_ = true;
+    Result r;
+    r.error = error ? *error : CaptureError::failed(QString());
+    if (done_)
+        std::exchange(done_, nullptr)(r);
 }
 
 void ScrollCaptureSession::begin(const QImage& first)
@@ -177,7 +199,7 @@ void ScrollCaptureSession::begin(const QImage& first)
     VerticalStitcher::RowMask unstable = withPointer(unstable_, pointerRows(first.height()));
     record(StitchCall::Kind::first, first, 0, unstable);
     stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
-    firstFrame_ = lastAccepted_ = lastGrab_ = first;
+    firstFrame_ = lastAccepted_ = lastGrab_ = previousGrab_ = first;
     confirmedHeight_ = first.height();  // settled, or given
     model_.setHeight(first.height());
     maxHeight_ = heightLimit(Prefs::integer(QStringLiteral("scroll.maxHeight")), first.height());
@@ -225,6 +247,11 @@ void ScrollCaptureSession::toggleAuto()
                          ? kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…")
                          : kx::tr("Paused – scroll manually", "Szüneteltetve – görgess kézzel",
                                   "Pausiert – manuell scrollen"));
+    if (model_.autoScroll() && env_.preload && preload_ == Preload::notYet) {
+        preload_ = Preload::running;
+        model_.setStatus(kx::tr("Loading the page before capturing…", "Az oldal betöltése a rögzítés előtt…",
+                                "Seite wird vor der Aufnahme geladen…"));
+    }
 }
 
 void ScrollCaptureSession::postScroll(double points)

@@ -66,6 +66,9 @@ public:
         // After auto mode gives up, how long manual scrolling may take over before the
         // capture ends with what it has.
         int giveUpWaitMs = 8000;
+        // Auto mode first takes the wheel through the page and back before it keeps a row, so
+        // that what loads late (photos, their blurred stand-ins, slots that grow) has loaded.
+        bool preload = true;
         // Sees every call on the stitcher, in order, so that a capture can be replayed.
         std::function<void(const StitchCall&)> record;
         static Environment real();
@@ -109,6 +112,12 @@ public:
     // Whether most of a frame is one stretch of rows repeating at a short period (identical
     // lines): a scroll by whole periods then looks like no scroll at all.
     static bool repeatsItself(const QImage& frame);
+    // The same view: more than half of its rows as they were (a photo loading or a spinner
+    // turning in it changes fewer, a move of text nearly all); where lines repeat, the same pixels.
+    static bool sameView(const QImage& a, const QImage& b);
+    // Whether the rows that differ are rows of `before` moved by one distance (not a photo that
+    // loaded at its place, however large).
+    static bool scrolledAway(const QImage& before, const QImage& after);
 
     // The HUD's buttons and the global keys end up here.
     void toggleAuto();
@@ -127,6 +136,7 @@ private:
     void teardown();
     void screenRemoved(QScreen* screen);
     void begin(const QImage& first);
+    void failFirst(const std::optional<CaptureError>& error);
     void step();
     void autoStep();
     void manualStep();
@@ -134,10 +144,19 @@ private:
     void autoOutcome(VerticalStitcher::Outcome outcome, int clicks);
     // Auto mode: back to the last frame's view, to take again a part above it that changed since.
     void lookBack();
+    void learnFixedAnimation(const QImage& frame);
     // Rows `clicks` wheel clicks are known to move the content; 0 when unknown.
     int expectedRows(int clicks) const;
     bool chooseWheelPoint();
     void giveUp();
+    // The pass through the page before auto mode keeps a row (ScrollPreload.cpp).
+    void preloadStep();
+    void preloadLooked(const QImage& frame, int clicks);
+    void preloadSeen(const QImage& frame, int clicks, int dy);
+    void passFrame(int tries, FrameHandler handler, int minTries = 0);
+    void preloadReturn();
+    void preloadBack(const QImage& frame);
+    void wheel(int clicks);
     void stopEarly(const QString& note);
     static QString followNote();
     static QString blankNote();
@@ -194,7 +213,19 @@ private:
     bool wheelVerified_ = false;  // a step at the wheel point has moved the content
     bool wheelTrusted_ = true;    // no miss since the last frame taken
     bool lookedAgain_ = false;    // at this step, after it seemed not to move
-    bool dwelt_ = false;          // the last view was watched longer for a placeholder leaving it
+    enum class Preload { notYet, running, done };
+    Preload preload_ = Preload::notYet;
+    int preloadClicks_ = 0;   // wheel clicks the pass sent down
+    int preloadStill_ = 0;    // of them, those sent since the content last moved
+    qint64 preloadRows_ = 0;  // rows the pass moved the content, as far as measured
+    int preloadSteps_ = 0;
+    bool preloadMoved_ = false;  // a step of the pass moved the content
+    bool preloadLookedAgain_ = false;
+    bool passStill_ = false;         // the pass's last look ended on two grabs alike
+    bool preloadViewStill_ = true;   // so did the look at preloadView_ (the start is a settled view)
+    double passPointsPerClick_ = 0;  // the pass's own measure; the capture measures anew
+    QImage preloadView_;             // the pass's last view
+    bool dwelt_ = false;             // the last view was watched longer for a placeholder leaving it
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     // Rows settlings saw changing in place, as the frame showed them; the rows where two of

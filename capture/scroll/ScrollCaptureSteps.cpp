@@ -27,7 +27,9 @@ void ScrollCaptureSession::step()
         end();
         return;
     }
-    if (model_.autoScroll())
+    if (model_.autoScroll() && preload_ == Preload::running)
+        preloadStep();
+    else if (model_.autoScroll())
         autoStep();
     else
         manualStep();

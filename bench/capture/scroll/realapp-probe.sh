@@ -295,6 +295,7 @@ for i in $(seq "$RUNS"); do
   fi
   sleep 0.5  # notices that come with the result
   tail -n +$((L0 + 1)) "$W/app.log" | grep '^notice' > "$RES.notices"
+  tail -n +$((L0 + 1)) "$W/app.log" > "$RES.applog"
   notices=$(grep '^notice:' "$RES.notices" | sed 's/^notice: //' | tr '\n' ';')
   stop "$BR"; BR=""
   truth || { echo "$TAG run $i: result $RES.png, NOT CHECKED (no truth)"; continue; }

@@ -53,6 +53,9 @@ protected:
         env.settleFirstMs = 0;
         env.settleMs = 1;
         env.giveUpWaitMs = giveUpWaitMs_;
+        // These look at the capture's own steps; the pass through the page before them is
+        // tested on its own below.
+        env.preload = false;
         return env;
     }
 
@@ -725,4 +728,114 @@ TEST(ScrollRowMasks, AGlideIsToldBesideALargeCanvas)
         EXPECT_EQ(rowmask::scrolled(before, after, changed), c.glides)
             << "shift " << c.shift << ", canvas " << c.canvasRows << (c.blank ? ", blank" : "");
     }
+}
+
+namespace {
+
+// A page whose photos get their pixels only a while after they first came into view, grey
+// until then; and a wheel that, once, comes back `shortBack` clicks less far than asked (an
+// application that drops clicks of a long way back).
+struct LatePhotoPage : FakeScrollPage {
+    QImage loaded;
+    std::vector<QRect> photos;
+    std::vector<int> seenAt;
+    int lateGrabs = 12;
+    int shortBack = 0, shortBackAsked = 0;
+    bool scroll(QPoint at, int n) override
+    {
+        if (n < 0 && shortBack > 0) {
+            shortBackAsked = shortBack;
+            n += std::exchange(shortBack, 0);
+            clicks.append(n - shortBackAsked);  // what was asked
+            offset = std::clamp(offset + n * rowsPerClick, 0, page.height() - viewHeight);
+            return true;
+        }
+        return FakeScrollPage::scroll(at, n);
+    }
+    Captured<ScreenGrab> grabLate()
+    {
+        seenAt.resize(photos.size(), -1);
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            const QRect& p = photos[i];
+            if (seenAt[i] < 0 && p.bottom() >= offset && p.top() < offset + viewHeight)
+                seenAt[i] = grabs;
+            if (seenAt[i] >= 0 && grabs - seenAt[i] >= lateGrabs)
+                QPainter(&page).drawImage(p.topLeft(), loaded.copy(p));
+        }
+        return grab();
+    }
+};
+
+}  // namespace
+
+// Auto mode first takes the wheel down the page and back before it keeps a row: photos that
+// load only a while after they came into view are loaded when their rows are taken, and a
+// way back that lands below the start is mended before the first frame is taken anew. The
+// capture then starts from the page as it stands at the start.
+TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
+{
+    // The way back overshoots the top by the clicks the end swallowed; nine fewer land 232 rows
+    // below it, where 68 rows the start showed are still there to tell the distance.
+    for (const int shortBack : {0, 9}) {
+        SCOPED_TRACE(shortBack ? "the way back lands below the start" : "back as far as it went");
+        LatePhotoPage page;
+        page.loaded = makePage(300, 3000).convertToFormat(QImage::Format_RGB32);
+        page.photos = {QRect(20, 300, 260, 200), QRect(20, 1500, 260, 240), QRect(20, 2700, 260, 220)};
+        for (std::size_t i = 0; i < page.photos.size(); ++i)
+            QPainter(&page.loaded)
+                .drawImage(page.photos[i].topLeft(), contentPage(Content::photo, page.photos[i].width(),
+                                                                 page.photos[i].height(), int(i) + 3)
+                                                         .convertToFormat(QImage::Format_RGB32));
+        page.page = page.loaded;
+        for (const QRect& p : page.photos)
+            QPainter(&page.page).fillRect(p, QColor(221, 221, 221));
+        page.viewHeight = 400;
+        page.shortBack = shortBack;
+        ScrollCaptureSession::Environment env = environment();
+        env.preload = true;
+        env.scroller = &page;
+        env.grab = [&](QScreen*, const QRectF&) { return page.grabLate(); };
+        ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+        s.toggleAuto();
+        EXPECT_EQ(s.model().status(), QString("Loading the page before capturing…"));
+        std::optional<ScrollCaptureSession::Result> result;
+        s.run({}, [&](ScrollCaptureSession::Result r) { result = std::move(r); });
+        ASSERT_TRUE(waitFor([&] { return result.has_value(); }, 60000));
+        ASSERT_EQ(result->image.height(), 3000);
+        EXPECT_EQ(result->note, QString());
+        EXPECT_EQ(differingBytes(result->image, page.loaded), 0);
+        // Down to the end first, then back in one turn (and, when it fell short, once more).
+        int down = 0, i = 0;
+        for (; i < page.clicks.size() && page.clicks[i] > 0; ++i)
+            down += page.clicks[i];
+        ASSERT_LT(i, page.clicks.size());
+        EXPECT_GE(down * page.rowsPerClick, 3000 - 400);
+        EXPECT_LT(page.clicks[i], 0);
+        EXPECT_EQ(i + 1 < page.clicks.size() && page.clicks[i + 1]<0, shortBack> 0);
+    }
+}
+
+// By hand the first frame is the view as it was selected, even when the view moves before it
+// ever stands still (a spinner in it, the user's wheel at once): the top of the page stays.
+TEST_F(ScrollSessionTest, ByHandTheFirstFrameIsTheViewAsSelected)
+{
+    int tick = 0;
+    ScrollCaptureSession::Environment env = environment();
+    env.grab = [&](QScreen*, const QRectF&) {
+        Captured<ScreenGrab> g = page_.grab();
+        QPainter(&g->image).fillRect(20, 40, 30, 30, QColor::fromHsv(tick++ * 40 % 360, 200, 200));
+        if (tick == 2)
+            page_.offset = 120;  // the first turn of the wheel, before any settling could end
+        return g;
+    };
+    ScrollCaptureSession s(QGuiApplication::primaryScreen(), QRectF(100, 100, 300, 400), env);
+    std::optional<ScrollCaptureSession::Result> result;
+    s.run({}, [&](ScrollCaptureSession::Result r) { result = std::move(r); });
+    ASSERT_TRUE(waitFor([&] { return s.model().frames() == 2; }));
+    s.requestDone();
+    ASSERT_TRUE(waitFor([&] { return result.has_value(); }));
+    ASSERT_EQ(result->image.height(), 520);
+    // The page's top rows, but for the spinner's square.
+    EXPECT_EQ(differingBytes(result->image.copy(0, 80, 300, 440), page_.page.copy(0, 80, 300, 440)), 0);
+    EXPECT_EQ(differingBytes(result->image.copy(60, 0, 240, 80), page_.page.copy(60, 0, 240, 80)), 0);
 }

@@ -1,0 +1,337 @@
+#include "capture/scroll/ScrollCaptureSession.h"
+// Auto mode's pass through the page before it keeps a row: the wheel takes the view down a
+// view at a time, with a short look at each, to the end or the height limit, and back to where
+// the capture started. Photos that load once they come into view, blurred stand-ins that give
+// way to the photo and slots that grow have done so before their rows are taken; whatever
+// still changes afterwards goes through the capture's own rules.
+
+#include "capture/scroll/ScrollRowMasks.h"
+#include "core/Localisation.h"
+#include "platform/XTestScroller.h"
+
+#include <QFutureWatcher>
+#include <QHash>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kx {
+
+using namespace rowmask;
+
+// The same view: more than half of its rows that show something (blank rows look alike
+// anywhere) exactly as they were. A photo that loaded or a spinner that turned in it changes
+// fewer; any move of text changes nearly all. Lines that repeat look the same at many places:
+// only the very same pixels tell there.
+bool ScrollCaptureSession::sameView(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.format() != b.format())
+        return false;
+    if (repeatsItself(a))
+        return identical(a, b);
+    const std::size_t bytes =
+        std::size_t(VerticalStitcher::matchedColumns(a.width())) * std::size_t(a.depth() / 8);
+    auto plain = [bytes](const uchar* row) {
+        return std::all_of(row, row + bytes, [row](uchar v) { return v == row[0]; });
+    };
+    int shown = 0, same = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const uchar *ra = a.constScanLine(y), *rb = b.constScanLine(y);
+        if (plain(ra) && plain(rb))
+            continue;
+        ++shown;
+        same += std::memcmp(ra, rb, bytes) == 0;
+    }
+    return 2 * same > shown;
+}
+
+bool ScrollCaptureSession::scrolledAway(const QImage& before, const QImage& after)
+{
+    if (before.size() != after.size())
+        return true;
+    const VerticalStitcher::RowMask changed = changedContent(before, after);
+    return count(changed) > 0 && scrolled(before, after, changed);
+}
+
+namespace {
+
+constexpr int kPassTries = 4;  // grabs at most at each view on the way down: the page only has to see it
+constexpr double kViewShare = 0.85;  // of the view one step of the pass moves, so every row shows once
+constexpr int kMaxBlindClicks = 16;  // clicks of a step while nothing has shown what a click moves
+constexpr int kReturnFixes = 2;      // corrections of the way back, when it did not land on the start
+constexpr int kFirstFrameTries = 4;
+constexpr int kLookAgainTries = 4;
+constexpr int kReturnTries = 3;  // settling tries, times the usual: a long way back glides a while
+
+// How far `later` shows the content moved up against `earlier` (rows), by the stitcher's own
+// match; 0 when that is not sure.
+int movedUp(const QImage& earlier, const QImage& later)
+{
+    if (earlier.isNull() || earlier.size() != later.size())
+        return 0;
+    VerticalStitcher probe(earlier);
+    const VerticalStitcher::Outcome o = probe.add(later);
+    return o.kind == VerticalStitcher::Outcome::Kind::appended && o.sure && !o.provisional ? o.dy : 0;
+}
+
+// How many rows `later` shows the content moved up against `earlier`, by rows that are the
+// same pixels at one distance (blank rows aside): parts that changed meanwhile (a photo that
+// loaded) do not hide it as they would a match of the whole view. 0 when no distance stands
+// out clearly.
+int exactShift(const QImage& earlier, const QImage& later)
+{
+    if (earlier.isNull() || earlier.size() != later.size())
+        return 0;
+    const int h = earlier.height();
+    const int columns = VerticalStitcher::matchedColumns(earlier.width());
+    const std::size_t bytes = std::size_t(columns) * std::size_t(earlier.depth() / 8);
+    auto hashes = [&](const QImage& image) {
+        std::vector<size_t> out(std::size_t(h), 0);
+        for (int y = 0; y < h; ++y) {
+            const uchar* row = image.constScanLine(y);
+            const bool plain = std::all_of(row, row + bytes, [&](uchar b) { return b == row[0]; });
+            out[std::size_t(y)] = plain ? 0 : qHashBits(row, bytes) | 1;
+        }
+        return out;
+    };
+    // Rows vote where they begin something new (a row unlike the one above it; blocks of like
+    // rows tell no distance inside them), and only where that edge shows once in the earlier view.
+    auto edges = [h](const std::vector<size_t>& rows) {
+        std::vector<size_t> out(std::size_t(h), 0);
+        for (int y = 1; y < h; ++y)
+            if (rows[std::size_t(y)] != rows[std::size_t(y - 1)])
+                out[std::size_t(y)] = qHashMulti(0, rows[std::size_t(y - 1)], rows[std::size_t(y)]) | 1;
+        return out;
+    };
+    const std::vector<size_t> a = edges(hashes(earlier)), b = edges(hashes(later));
+    QHash<size_t, int> where;
+    for (int y = 0; y < h; ++y)
+        if (a[std::size_t(y)])
+            where[a[std::size_t(y)]] = where.contains(a[std::size_t(y)]) ? -1 : y;
+    std::vector<int> votes(std::size_t(h), 0);
+    for (int r = 0; r < h; ++r) {
+        const int y = b[std::size_t(r)] ? where.value(b[std::size_t(r)], -1) : -1;
+        if (y > r)
+            ++votes[std::size_t(y - r)];
+    }
+    const auto best = std::max_element(votes.begin() + 1, votes.end());
+    const int d = int(best - votes.begin());
+    int second = 0;
+    for (int e = 1; e < h; ++e)
+        if (std::abs(e - d) > 2)
+            second = std::max(second, votes[std::size_t(e)]);
+    return *best >= 4 && *best >= 2 * second ? d : 0;
+}
+
+// Whether the content moved between two views: most rows changed, or the rows that changed
+// are rows of the first moved by one distance.
+bool moved(const QImage& before, const QImage& after)
+{
+    if (before.size() != after.size())
+        return true;
+    const VerticalStitcher::RowMask changed = ScrollCaptureSession::changedContent(before, after);
+    const int n = count(changed);
+    return n > 0 && (2 * n > before.height() || scrolled(before, after, changed));
+}
+
+}  // namespace
+
+void ScrollCaptureSession::wheel(int clicks)
+{
+    lastClicks_ = std::abs(clicks);
+    if (!env_.scroller || screenGone_ || clicks == 0)
+        return;
+    if (const std::optional<QPoint> at = wheelPoint())
+        env_.scroller->scroll(*at, clicks);
+}
+
+// Grabs until two in a row are alike, at most `tries` times; learns nothing from them (what
+// animates is learnt on the capture's own views).
+void ScrollCaptureSession::passFrame(int tries, FrameHandler handler, int minTries)
+{
+    auto seen = std::make_shared<int>(0);
+    auto last = std::make_shared<std::optional<QImage>>();
+    auto left = std::make_shared<int>(tries);
+    auto next = std::make_shared<std::function<void()>>();
+    *next = [this, last, left, next, handler, seen, minTries] {
+        grab([this, last, left, next, handler, seen, minTries](std::optional<QImage> frame,
+                                                               std::optional<CaptureError> error) {
+            const bool still = ++*seen >= minTries && frame && *last && identical(**last, *frame);
+            if (frame)
+                *last = std::move(frame);
+            if (still || --*left <= 0) {
+                *next = nullptr;
+                passStill_ = still;
+                handler(*last, *last ? std::nullopt : error);
+                return;
+            }
+            after(env_.settleMs, *next);
+        });
+    };
+    after(env_.settleFirstMs, *next);
+}
+
+void ScrollCaptureSession::preloadStep()
+{
+    if (finished_ || !model_.autoScroll() || screenGone_) {
+        preloadReturn();
+        return;
+    }
+    if (!chooseWheelPoint()) {
+        // Nothing under the selection takes the wheel: the capture itself says so.
+        preload_ = Preload::done;
+        step();
+        return;
+    }
+    if (preloadView_.isNull())
+        preloadView_ = lastAccepted_;
+    int clicks = std::min(kMaxBlindClicks, 1 << std::min(preloadSteps_, 4));
+    if (passPointsPerClick_ > 0)
+        clicks = std::max(1, int(kViewShare * rect_.height() / passPointsPerClick_));
+    ++preloadSteps_;
+    wheel(clicks);
+    preloadClicks_ += clicks;
+    passFrame(kPassTries, [this, clicks](std::optional<QImage> frame, std::optional<CaptureError>) {
+        if (!frame) {
+            preloadReturn();
+            return;
+        }
+        preloadLooked(*frame, clicks);
+    });
+}
+
+void ScrollCaptureSession::preloadLooked(const QImage& frame, int clicks)
+{
+    // Only two still views show how far a step went (a smooth scroll may still be under way).
+    const bool still = passStill_ && preloadViewStill_;
+    if (passPointsPerClick_ > 0 || !still) {
+        preloadSeen(frame, clicks, 0);
+        return;
+    }
+    // What a click moves is learnt on the way: matched off the GUI thread.
+    auto* watcher = new QFutureWatcher<int>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, frame, clicks] {
+        const int dy = watcher->result();
+        watcher->deleteLater();
+        preloadSeen(frame, clicks, dy);
+    });
+    watcher->setFuture(QtConcurrent::run([before = preloadView_, frame] { return movedUp(before, frame); }));
+}
+
+void ScrollCaptureSession::preloadSeen(const QImage& frame, int clicks, int dy)
+{
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    if (dy > 0 && passPointsPerClick_ <= 0)
+        passPointsPerClick_ = dy / scale / clicks;
+    const bool moves = moved(preloadView_, frame);
+    if (!moves && !preloadLookedAgain_) {
+        // A busy application may not have begun the step yet: looked at longer before it
+        // counts as the end, or the way back would take the view below the start.
+        preloadLookedAgain_ = true;
+        passFrame(
+            kLookAgainTries + env_.settleTries,
+            [this, clicks](std::optional<QImage> again, std::optional<CaptureError>) {
+                if (!again) {
+                    preloadReturn();
+                    return;
+                }
+                preloadLooked(*again, clicks);
+            },
+            kLookAgainTries);
+        return;
+    }
+    preloadLookedAgain_ = false;
+    preloadView_ = frame;
+    preloadViewStill_ = passStill_;
+    if (moves) {
+        preloadMoved_ = true;
+        preloadStill_ = 0;
+        preloadRows_ += dy > 0 ? dy : std::lround(clicks * std::max(passPointsPerClick_, 1.0) * scale);
+    } else {
+        preloadStill_ += clicks;
+    }
+    const int viewRows = std::max(1, frame.height());
+    const int maxSteps = maxHeight_ / std::max(1, int(kViewShare * viewRows) / 2) + 8;
+    // The end: a step that moved nothing (or too little to tell).
+    if (!moves || preloadRows_ + viewRows >= maxHeight_ || preloadSteps_ >= maxSteps) {
+        preloadReturn();
+        return;
+    }
+    preloadStep();
+}
+
+void ScrollCaptureSession::preloadReturn()
+{
+    if (preload_ != Preload::running)
+        return;
+    preload_ = Preload::done;
+    // Clicks sent after the content stopped at its end moved nothing: sent back, they would
+    // take the view above the start.
+    // When nothing was seen to move, all of them go back: above the start is safe, below it
+    // would lose rows.
+    const int back = preloadMoved_ ? preloadClicks_ - preloadStill_ : preloadClicks_;
+    wheel(-back);
+    auto fixes = std::make_shared<int>(0);
+    auto landed = std::make_shared<std::function<void(std::optional<QImage>, std::optional<CaptureError>)>>();
+    *landed = [this, fixes, landed](std::optional<QImage> frame, std::optional<CaptureError>) {
+        if (!frame || cancelled_ || screenGone_) {
+            *landed = nullptr;
+            step();
+            return;
+        }
+        const QImage start = lastAccepted_;
+        const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+        const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
+        if (!sameView(start, *frame) && (*fixes)++ < kReturnFixes) {
+            // Below the start the rows between would be lost: back up by what the match
+            // shows. Above it, the next step is only shorter, unless the gap is a step or more.
+            if (const int below = exactShift(start, *frame); below > 0) {
+                wheel(-std::max(1, int(std::ceil(below / rowsPerClick))));
+                settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
+                return;
+            }
+            if (const int above = exactShift(*frame, start); above >= scrollStep_ * scale) {
+                wheel(std::max(1, int(std::floor(above / rowsPerClick))));
+                settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
+                return;
+            }
+        }
+        *landed = nullptr;
+        preloadBack(*frame);
+    };
+    settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
+}
+
+void ScrollCaptureSession::preloadBack(const QImage& frame)
+{
+    if (model_.autoScroll())
+        model_.setStatus(kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…"));
+    const bool atStart = sameView(lastAccepted_, frame);
+    // Anywhere else the frame kept at the start still holds: the next step matches against it.
+    if (stitcher_ && stitcher_->acceptedSteps() == 0 && atStart) {
+        // Nothing kept yet: the page is taken as it now stands at the start, with what loaded
+        // in the first view meanwhile.
+        VerticalStitcher::RowMask unstable = withPointer(unstable_, pointerRows(frame.height()));
+        unstable_.clear();
+        // The capture starts afresh there: what it learns of animations it learns on its own
+        // looks, not on the pass's hurried ones.
+        fixedAnimation_.clear();
+        sightings_.clear();
+        record(StitchCall::Kind::first, frame, 0, unstable);
+        stitcher_ = std::make_shared<VerticalStitcher>(frame, std::move(unstable));
+        firstFrame_ = lastAccepted_ = lastGrab_ = previousGrab_ = frame;
+        confirmedHeight_ = frame.height();
+        model_.setHeight(frame.height());
+        step();
+        return;
+    }
+    if (atStart && stitcher_) {
+        // Rows kept before the pass whose part of the page changed meanwhile are taken again.
+        add(frame, 0, [this](VerticalStitcher::Outcome) { step(); });
+        return;
+    }
+    step();
+}
+
+}  // namespace kx
