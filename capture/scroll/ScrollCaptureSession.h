@@ -157,6 +157,8 @@ private:
     void preloadReturn();
     void preloadBack(const QImage& frame);
     void wheel(int clicks);
+    // With KAPTORIX_LOG_SCROLL set, a line on stderr for each step and its outcome.
+    static void trace(const char* format, ...);
     void stopEarly(const QString& note);
     static QString followNote();
     static QString blankNote();

@@ -87,6 +87,8 @@ void ScrollCaptureSession::autoOutcome(VerticalStitcher::Outcome outcome, int cl
 {
     using Kind = VerticalStitcher::Outcome::Kind;
     lastOutcome_ = outcome.kind;
+    trace("auto step: %d clicks, outcome %d, dy %d, height %lld", clicks, int(outcome.kind), outcome.dy,
+          stitcher_ ? stitcher_->stitchedHeight() : 0LL);
     if (!model_.autoScroll()) {  // paused while the step was under way
         afterStep();
         return;

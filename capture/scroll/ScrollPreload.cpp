@@ -14,6 +14,8 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace kx {
@@ -137,6 +139,19 @@ bool moved(const QImage& before, const QImage& after)
 
 }  // namespace
 
+void ScrollCaptureSession::trace(const char* format, ...)
+{
+    static const bool on = qEnvironmentVariableIsSet("KAPTORIX_LOG_SCROLL");
+    if (!on)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::fputs("scroll: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+}
+
 void ScrollCaptureSession::wheel(int clicks)
 {
     lastClicks_ = std::abs(clicks);
@@ -225,6 +240,8 @@ void ScrollCaptureSession::preloadSeen(const QImage& frame, int clicks, int dy)
     if (dy > 0 && passPointsPerClick_ <= 0)
         passPointsPerClick_ = dy / scale / clicks;
     const bool moves = moved(preloadView_, frame);
+    trace("pass step %d: %d clicks, moved %d, %d rows measured, still %d", preloadSteps_, clicks, int(moves),
+          dy, int(passStill_));
     if (!moves && !preloadLookedAgain_) {
         // A busy application may not have begun the step yet: looked at longer before it
         // counts as the end, or the way back would take the view below the start.
@@ -272,6 +289,7 @@ void ScrollCaptureSession::preloadReturn()
     // would lose rows.
     const int back = preloadMoved_ ? preloadClicks_ - preloadStill_ : preloadClicks_;
     wheel(-back);
+    trace("pass back: %d clicks of %d", back, preloadClicks_);
     auto fixes = std::make_shared<int>(0);
     auto landed = std::make_shared<std::function<void(std::optional<QImage>, std::optional<CaptureError>)>>();
     *landed = [this, fixes, landed](std::optional<QImage> frame, std::optional<CaptureError>) {
@@ -281,6 +299,8 @@ void ScrollCaptureSession::preloadReturn()
             return;
         }
         const QImage start = lastAccepted_;
+        trace("back (try %d): same %d, below %d, above %d", *fixes, int(sameView(start, *frame)),
+              exactShift(start, *frame), exactShift(*frame, start));
         const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
         const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
         if (!sameView(start, *frame) && (*fixes)++ < kReturnFixes) {
@@ -308,6 +328,8 @@ void ScrollCaptureSession::preloadBack(const QImage& frame)
     if (model_.autoScroll())
         model_.setStatus(kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…"));
     const bool atStart = sameView(lastAccepted_, frame);
+    trace("pass over: at the start %d, steps kept %d", int(atStart),
+          stitcher_ ? stitcher_->acceptedSteps() : -1);
     // Anywhere else the frame kept at the start still holds: the next step matches against it.
     if (stitcher_ && stitcher_->acceptedSteps() == 0 && atStart) {
         // Nothing kept yet: the page is taken as it now stands at the start, with what loaded
