@@ -68,7 +68,9 @@ public:
         int giveUpWaitMs = 8000;
         // Auto mode first takes the wheel through the page and back before it keeps a row, so
         // that what loads late (photos, their blurred stand-ins, slots that grow) has loaded.
-        bool preload = true;
+        // Off until the way back is sure to land on the start: on a window whose wheel steps
+        // came late, a view that only looked like the start was taken for it.
+        bool preload = false;
         // Sees every call on the stitcher, in order, so that a capture can be replayed.
         std::function<void(const StitchCall&)> record;
         static Environment real();

@@ -311,8 +311,15 @@ void ScrollCaptureSession::preloadReturn()
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
-            if (const int above = exactShift(*frame, start); above >= scrollStep_ * scale) {
+            const int above = exactShift(*frame, start);
+            if (above >= scrollStep_ * scale) {
                 wheel(std::max(1, int(std::floor(above / rowsPerClick))));
+                settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
+                return;
+            }
+            if (above == 0) {
+                // Nothing the start showed is in sight: a long way back may have paused on its
+                // way (smooth scrolling), so the view is looked at once more before it counts.
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
@@ -327,32 +334,42 @@ void ScrollCaptureSession::preloadBack(const QImage& frame)
 {
     if (model_.autoScroll())
         model_.setStatus(kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…"));
-    const bool atStart = sameView(lastAccepted_, frame);
+    // At the start only when nothing in the view moved: views that merely look alike (fixed
+    // bands around blank rows) or lie a little off must not stand in for it.
+    const bool atStart = sameView(lastAccepted_, frame) && !scrolledAway(lastAccepted_, frame) &&
+                         exactShift(lastAccepted_, frame) == 0 && exactShift(frame, lastAccepted_) == 0;
     trace("pass over: at the start %d, steps kept %d", int(atStart),
           stitcher_ ? stitcher_->acceptedSteps() : -1);
-    // Anywhere else the frame kept at the start still holds: the next step matches against it.
-    if (stitcher_ && stitcher_->acceptedSteps() == 0 && atStart) {
-        // Nothing kept yet: the page is taken as it now stands at the start, with what loaded
-        // in the first view meanwhile.
-        VerticalStitcher::RowMask unstable = withPointer(unstable_, pointerRows(frame.height()));
-        unstable_.clear();
-        // The capture starts afresh there: what it learns of animations it learns on its own
-        // looks, not on the pass's hurried ones.
-        fixedAnimation_.clear();
-        sightings_.clear();
-        record(StitchCall::Kind::first, frame, 0, unstable);
-        stitcher_ = std::make_shared<VerticalStitcher>(frame, std::move(unstable));
-        firstFrame_ = lastAccepted_ = lastGrab_ = previousGrab_ = frame;
-        confirmedHeight_ = frame.height();
-        model_.setHeight(frame.height());
+    if (!stitcher_ || stitcher_->acceptedSteps() > 0 || !atStart) {
+        // Anywhere else the frame kept at the start still holds: the next step matches against it.
         step();
         return;
     }
-    if (atStart && stitcher_) {
-        // Rows kept before the pass whose part of the page changed meanwhile are taken again.
-        add(frame, 0, [this](VerticalStitcher::Outcome) { step(); });
-        return;
-    }
+    // Nothing kept yet: the first frame is taken again with the parts that changed at their
+    // place meanwhile (a photo in the first view that loaded), but for the rows around the
+    // pointer, where the wheel left a hover tint the first frame did not have.
+    QImage first = lastAccepted_.copy();
+    VerticalStitcher::RowMask pointer = pointerRows(frame.height());
+    const VerticalStitcher::RowMask changed = changedContent(lastAccepted_, frame);
+    const int rowBytes = frame.width() * frame.depth() / 8;
+    forEachRun(changed, [&](int from, int to) {
+        for (int r = from; r < to; ++r)
+            if (pointer[std::size_t(r)])
+                return;
+        for (int r = from; r < to; ++r)
+            std::memcpy(first.scanLine(r), frame.constScanLine(r), std::size_t(rowBytes));
+    });
+    VerticalStitcher::RowMask unstable = withPointer(unstable_, pointer);
+    unstable_.clear();
+    // The capture starts afresh there: what it learns of animations it learns on its own
+    // looks, not on the pass's hurried ones.
+    fixedAnimation_.clear();
+    sightings_.clear();
+    record(StitchCall::Kind::first, first, 0, unstable);
+    stitcher_ = std::make_shared<VerticalStitcher>(first, std::move(unstable));
+    firstFrame_ = lastAccepted_ = lastGrab_ = previousGrab_ = first;
+    confirmedHeight_ = first.height();
+    model_.setHeight(first.height());
     step();
 }
 

@@ -53,9 +53,6 @@ protected:
         env.settleFirstMs = 0;
         env.settleMs = 1;
         env.giveUpWaitMs = giveUpWaitMs_;
-        // These look at the capture's own steps; the pass through the page before them is
-        // tested on its own below.
-        env.preload = false;
         return env;
     }
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -133,6 +134,9 @@ ScrollCaptureSession::Result autoCapture(const QRect& area)
 TEST_P(ScrollVariants, WholePageOrACorrectBeginning)
 {
     startFixture(400, 120, GetParam().args);
+    // A limit below what Settings offers, so that a short page reaches it.
+    Prefs::readIntoOfferedRangeForTests(GetParam().maxHeight == 0);
+    const auto ranged = qScopeGuard([] { Prefs::readIntoOfferedRangeForTests(true); });
     if (GetParam().maxHeight)
         Prefs::set("scroll.maxHeight", GetParam().maxHeight);
     else
