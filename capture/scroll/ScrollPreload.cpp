@@ -26,12 +26,12 @@ using namespace rowmask;
 // anywhere) exactly as they were. A photo that loaded or a spinner that turned in it changes
 // fewer; any move of text changes nearly all. Lines that repeat look the same at many places:
 // only the very same pixels tell there.
-bool ScrollCaptureSession::sameView(const QImage& a, const QImage& b)
+static bool mostRowsAlike(const QImage& a, const QImage& b)
 {
     if (a.size() != b.size() || a.format() != b.format())
         return false;
-    if (repeatsItself(a))
-        return identical(a, b);
+    if (ScrollCaptureSession::repeatsItself(a))
+        return ScrollCaptureSession::identical(a, b);
     const std::size_t bytes =
         std::size_t(VerticalStitcher::matchedColumns(a.width())) * std::size_t(a.depth() / 8);
     auto plain = [bytes](const uchar* row) {
@@ -138,6 +138,13 @@ bool moved(const QImage& before, const QImage& after)
 }
 
 }  // namespace
+
+// Rows fixed on screen (bands, blank stretches) look alike whatever moved under them: the
+// same view also shows no distance that its text moved.
+bool ScrollCaptureSession::sameView(const QImage& a, const QImage& b)
+{
+    return mostRowsAlike(a, b) && !scrolledAway(a, b) && exactShift(a, b) == 0 && exactShift(b, a) == 0;
+}
 
 void ScrollCaptureSession::trace(const char* format, ...)
 {
@@ -336,8 +343,7 @@ void ScrollCaptureSession::preloadBack(const QImage& frame)
         model_.setStatus(kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…"));
     // At the start only when nothing in the view moved: views that merely look alike (fixed
     // bands around blank rows) or lie a little off must not stand in for it.
-    const bool atStart = sameView(lastAccepted_, frame) && !scrolledAway(lastAccepted_, frame) &&
-                         exactShift(lastAccepted_, frame) == 0 && exactShift(frame, lastAccepted_) == 0;
+    const bool atStart = sameView(lastAccepted_, frame);
     trace("pass over: at the start %d, steps kept %d", int(atStart),
           stitcher_ ? stitcher_->acceptedSteps() : -1);
     if (!stitcher_ || stitcher_->acceptedSteps() > 0 || !atStart) {

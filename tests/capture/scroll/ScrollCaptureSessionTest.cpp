@@ -836,3 +836,32 @@ TEST_F(ScrollSessionTest, ByHandTheFirstFrameIsTheViewAsSelected)
     EXPECT_EQ(differingBytes(result->image.copy(0, 80, 300, 440), page_.page.copy(0, 80, 300, 440)), 0);
     EXPECT_EQ(differingBytes(result->image.copy(60, 0, 240, 80), page_.page.copy(60, 0, 240, 80)), 0);
 }
+
+// Whether a view is the one the capture started from: a photo that loaded in it keeps it the
+// same view; text moved under fixed bands, with blank rows between the lines, does not, however
+// many rows the bands and the blank stretches keep alike; lines that repeat, only the same pixels.
+TEST(ScrollSameView, LoadedPartsStayMovedTextUnderBandsDoesNot)
+{
+    auto view = [](int shift, bool photo) {
+        QImage v(300, 400, QImage::Format_RGB32);
+        v.fill(Qt::white);
+        QPainter p(&v);
+        p.fillRect(0, 0, 300, 60, QColor(40, 60, 80));    // a fixed header
+        p.fillRect(0, 370, 300, 30, QColor(90, 90, 90));  // and footer
+        for (int y = 80 - shift; y < 360; y += 48)        // sparse lines of text
+            if (y >= 64)
+                p.fillRect(20, y, 120 + (y * 7) % 140, 6, QColor(30, 30, 30));
+        if (photo)
+            p.fillRect(160, 200, 120, 100, QColor(200, 120, 40));
+        return v;
+    };
+    const QImage start = view(0, false);
+    EXPECT_TRUE(ScrollCaptureSession::sameView(start, view(0, true)));
+    EXPECT_FALSE(ScrollCaptureSession::sameView(start, view(24, false)));
+    const QImage lines = contentPage(Content::repeated, 300, 400, 20).convertToFormat(QImage::Format_RGB32);
+    const QImage onePeriod = contentPage(Content::repeated, 300, 420, 20)
+                                 .convertToFormat(QImage::Format_RGB32)
+                                 .copy(0, 20, 300, 400);
+    EXPECT_EQ(ScrollCaptureSession::sameView(lines, onePeriod),
+              ScrollCaptureSession::identical(lines, onePeriod));
+}
