@@ -157,7 +157,7 @@ private:
     void preloadSeen(const QImage& frame, int clicks, int dy);
     void passFrame(int tries, FrameHandler handler, int minTries = 0);
     void preloadReturn();
-    void preloadBack(const QImage& frame);
+    void preloadBack(const QImage& frame, bool atStart);
     void wheel(int clicks);
     // With KAPTORIX_LOG_SCROLL set, a line on stderr for each step and its outcome.
     static void trace(const char* format, ...);

@@ -306,19 +306,21 @@ void ScrollCaptureSession::preloadReturn()
             return;
         }
         const QImage start = lastAccepted_;
-        trace("back (try %d): same %d, below %d, above %d", *fixes, int(sameView(start, *frame)),
-              exactShift(start, *frame), exactShift(*frame, start));
+        // Each comparison once: they read every row of both views, on the GUI thread.
+        const int below = exactShift(start, *frame), above = exactShift(*frame, start);
+        const bool same =
+            below == 0 && above == 0 && mostRowsAlike(start, *frame) && !scrolledAway(start, *frame);
+        trace("back (try %d): same %d, below %d, above %d", *fixes, int(same), below, above);
         const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
         const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
-        if (!sameView(start, *frame) && (*fixes)++ < kReturnFixes) {
+        if (!same && (*fixes)++ < kReturnFixes) {
             // Below the start the rows between would be lost: back up by what the match
             // shows. Above it, the next step is only shorter, unless the gap is a step or more.
-            if (const int below = exactShift(start, *frame); below > 0) {
+            if (below > 0) {
                 wheel(-std::max(1, int(std::ceil(below / rowsPerClick))));
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
-            const int above = exactShift(*frame, start);
             if (above >= scrollStep_ * scale) {
                 wheel(std::max(1, int(std::floor(above / rowsPerClick))));
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
@@ -332,18 +334,17 @@ void ScrollCaptureSession::preloadReturn()
             }
         }
         *landed = nullptr;
-        preloadBack(*frame);
+        preloadBack(*frame, same);
     };
     settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
 }
 
-void ScrollCaptureSession::preloadBack(const QImage& frame)
+void ScrollCaptureSession::preloadBack(const QImage& frame, bool atStart)
 {
     if (model_.autoScroll())
         model_.setStatus(kx::tr("Auto-scrolling…", "Automatikus görgetés…", "Automatisches Scrollen…"));
     // At the start only when nothing in the view moved: views that merely look alike (fixed
     // bands around blank rows) or lie a little off must not stand in for it.
-    const bool atStart = sameView(lastAccepted_, frame);
     trace("pass over: at the start %d, steps kept %d", int(atStart),
           stitcher_ ? stitcher_->acceptedSteps() : -1);
     if (!stitcher_ || stitcher_->acceptedSteps() > 0 || !atStart) {
