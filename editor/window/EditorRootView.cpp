@@ -86,8 +86,8 @@ void CanvasArea::wheelEvent(QWheelEvent* e)
 void CanvasArea::place()
 {
     scroll_->setGeometry(rect());
-    // Bars stay inside the canvas area: one wider than the room left wraps (the inspector) or
-    // drops its least needed items (the pill).
+    // Bars stay inside the canvas area: one wider than the room left wraps (the inspector, or
+    // folds into one button) or drops its least needed items (the pill).
     const int room = std::max(0, width() - 2 * kSideRoom);
     const auto fitted = [room](QWidget* w) {
         QSize s = w->sizeHint().expandedTo(w->minimumSizeHint());
@@ -108,7 +108,7 @@ void CanvasArea::place()
         auto* bar = qobject_cast<InspectorBar*>(inspector_);
         if (bar)
             bar->fitWidth(room);
-        QSize s = fitted(inspector_);
+        QSize s = bar && bar->collapsed() ? bar->sizeHint() : fitted(inspector_);
         if (bar)
             s = bar->frameFor(s).boundedTo(QSize(std::max(room, s.width()), QWIDGETSIZE_MAX));
         centred(inspector_, 12 - (bar ? int(std::lround(bar->dropOffset())) : 0), s);

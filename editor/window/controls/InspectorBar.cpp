@@ -48,7 +48,12 @@ public:
 
 }  // namespace
 
-InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(parent), doc_(doc)
+InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : InspectorBar(doc, nullptr, parent)
+{
+}
+
+InspectorBar::InspectorBar(EditorDocument* doc, InspectorBar* owner, QWidget* parent)
+    : QWidget(parent), doc_(doc), owner_(owner)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     // 10 pt between groups; a wrapped line sits 4 pt below the one above.
@@ -86,8 +91,11 @@ InspectorBar::InspectorBar(EditorDocument* doc, QWidget* parent) : QWidget(paren
         if (!shown_)
             hide();
     });
-    // Room for the surface's shadow around the 12 × 7 pt padding.
-    row_->setContentsMargins(12 + 6, 7 + 4, 12 + 6, 7 + 8);
+    // Room for the surface's shadow around the 12 × 7 pt padding; in a popover, its padding.
+    if (owner_)
+        row_->setContentsMargins(10, 8, 10, 8);
+    else
+        row_->setContentsMargins(12 + 6, 7 + 4, 12 + 6, 7 + 8);
     connect(doc, &EditorDocument::changed, this, &InspectorBar::documentChanged);
     documentChanged();
 }
@@ -111,6 +119,8 @@ std::optional<QString> InspectorBar::hint() const
 
 QSize InspectorBar::sizeHint() const
 {
+    if (collapsed_ && unfold_)
+        return unfold_->sizeHint().grownBy(kFoldedMargins);
     return row_->sizeHint();
 }
 
@@ -205,12 +215,21 @@ void InspectorBar::setShown(bool show)
 
 void InspectorBar::paintEvent(QPaintEvent*)
 {
+    if (owner_)
+        return;  // the popover is the surface
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF surface = capsule();
     // A capsule; wrapped onto more lines, a rounded rectangle with the capsule's ends.
     const qreal oneLine = sizeHint().height() - 12;
     paintFloatingSurface(p, roundedRect(surface, std::min(surface.height(), oneLine) / 2), true, palette());
+}
+
+void InspectorBar::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (unfold_)
+        unfold_->move(rect().marginsRemoved(kFoldedMargins).center() - unfold_->rect().center());
 }
 
 void InspectorBar::documentChanged()
@@ -240,6 +259,9 @@ void InspectorBar::rebuild()
     folded_ = false;
     if (colorPopover_)
         colorPopover_->close();
+    if (controlsPopover_)
+        controlsPopover_->close();
+    collapsed_ = false;
     while (QLayoutItem* item = row_->takeAt(0)) {
         // Later, not now: the button whose click led here may still be on the stack.
         if (QWidget* w = item->widget()) {
@@ -293,6 +315,7 @@ void InspectorBar::rebuild()
     for (int i = 0; i < row_->count(); ++i)
         if (QWidget* w = row_->itemAt(i)->widget())
             w->show();
+    makeUnfoldButton();
     applyFold();
     setShown(visible(kind, cropPending));
     adjustSize();
@@ -313,6 +336,8 @@ void InspectorBar::sync()
         swatch->setSelected(swatch->color() == style.color);
     if (fold_)
         fold_->setColor(style.color);
+    if (auto* unfold = qobject_cast<ColorFoldButton*>(unfold_))
+        unfold->setColor(style.color);
     for (auto* b : findChildren<ChromeButton*>()) {
         const QVariant fill = b->property("fill");
         if (fill.isValid())
@@ -357,7 +382,9 @@ QWidget* InspectorBar::makeSwatches(QWidget* parent, QLayout* layout, const std:
         if (picked)
             picked();
         colorDialog();
-        colorWindow_->present();
+        if (owner_ && owner_->controlsPopover_)
+            owner_->controlsPopover_->close();  // the dialog takes its place
+        colorWindow()->present();
     });
     layout->addWidget(custom);
     return custom;
@@ -380,70 +407,15 @@ void InspectorBar::addColorRow()
     row_->addWidget(fold_);
 }
 
-void InspectorBar::showColorPopover()
-{
-    if (colorPopover_ || !fold_)
-        return;
-    // The swatches in as many lines as the screen needs; a pick closes the popover.
-    auto* content = new QWidget;
-    auto* grid = new WrapRow(content, 0, 0);
-    grid->setAlignment(Qt::AlignLeft);
-    grid->setContentsMargins(8, 6, 8, 6);
-    colorPopover_ = new Popover(content, this);
-    makeSwatches(content, grid, [pop = colorPopover_] {
-        if (pop)
-            pop->close();
-    });
-    colorPopover_->showAt(fold_);
-}
-
-QWidget* InspectorBar::colorFold() const
-{
-    return fold_;
-}
-
-Popover* InspectorBar::colorPopover() const
-{
-    return colorPopover_;
-}
-
-void InspectorBar::fitWidth(int room)
-{
-    if (room == room_)
-        return;
-    room_ = room;
-    applyFold();
-}
-
-void InspectorBar::applyFold()
-{
-    if (colors_ && fold_) {
-        const QMargins m = row_->contentsMargins();
-        const bool fold = colors_->sizeHint().width() + m.left() + m.right() > room_;
-        folded_ = fold;
-        if (colors_->isHidden() != fold)
-            colors_->setHidden(fold);
-        if (fold_->isHidden() == fold)
-            fold_->setHidden(!fold);
-        if (!fold && colorPopover_)
-            colorPopover_->close();
-    }
-    // Narrower than its narrowest arrangement (beside the AI panel on a small screen) the bar
-    // is cut at its end, so its lines start at the left, with the colours.
-    const Qt::Alignment align = room_ < minimumSizeHint().width() ? Qt::AlignLeft : Qt::Alignment();
-    if (row_->alignment() != align) {
-        row_->setAlignment(align);
-        row_->invalidate();
-    }
-}
-
 ColorWindow* InspectorBar::colorWindow() const
 {
-    return colorWindow_;
+    return owner_ ? owner_->colorWindow() : colorWindow_.data();
 }
 
 QColorDialog* InspectorBar::colorDialog()
 {
+    if (owner_)
+        return owner_->colorDialog();
     if (!dialog_) {
         colorWindow_ = new ColorWindow(window());
         dialog_ = colorWindow_->dialog();

@@ -5,11 +5,13 @@
 // every user edit back as the whole style; updates from the document never write back.
 #include "editor/window/controls/InspectorModel.h"
 
+#include <QMargins>
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
 #include <functional>
 
+class QAbstractButton;
 class QColorDialog;
 class QGraphicsOpacityEffect;
 class QVariantAnimation;
@@ -53,6 +55,12 @@ public:
     QWidget* colorFold() const;
     Popover* colorPopover() const;
     void showColorPopover();
+    // Narrower than its narrowest arrangement (beside the AI panel in a small window) the whole
+    // bar folds into one button that opens every control, whole, in a popover.
+    bool collapsed() const { return collapsed_; }
+    QAbstractButton* unfoldButton() const { return unfold_; }
+    Popover* controlsPopover() const;
+    void showControlsPopover();
     // The bar's frame for the size its place allows: the target itself at rest, wide enough for
     // the old and the new size while the capsule springs between them.
     QSize frameFor(const QSize& target);
@@ -65,8 +73,13 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The bar inside `owner`'s controls popover: no surface of its own, never folded into a
+    // button, and the owner's colour dialog.
+    InspectorBar(EditorDocument* doc, InspectorBar* owner, QWidget* parent);
+    void makeUnfoldButton();
     struct Slider {
         QSlider* slider = nullptr;
         QLabel* readout = nullptr;
@@ -115,6 +128,12 @@ private:
     QWidget* colors_ = nullptr;  // the whole row
     ColorFoldButton* fold_ = nullptr;
     QPointer<Popover> colorPopover_;
+    // Room around the folded bar's one button: the surface's shadow and a 4 pt padding.
+    static constexpr QMargins kFoldedMargins{6 + 4, 4 + 4, 6 + 4, 8 + 4};
+    QPointer<InspectorBar> owner_;
+    bool collapsed_ = false;
+    QAbstractButton* unfold_ = nullptr;
+    QPointer<Popover> controlsPopover_;
     // What the current children were built for.
     std::optional<std::pair<ToolKind, bool>> builtFor_;
 };

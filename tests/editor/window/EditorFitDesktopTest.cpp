@@ -21,6 +21,7 @@
 #include "editor/window/Popover.h"
 #include "editor/window/StatusPill.h"
 #include "editor/window/controls/InspectorBar.h"
+#include "editor/window/controls/InspectorModel.h"
 #include "platform/Keychain.h"
 #include "ui/ChromeButton.h"
 
@@ -36,8 +37,10 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSet>
+#include <QSlider>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QVariantAnimation>
 #include <QWindow>
 #include <optional>
@@ -668,10 +671,43 @@ TEST_F(SmallScreen, TheAIPanelAndEverySwatchStayWhole)
                                                                                .arg(available().width())
                                                                                .arg(available().height()));
 
-        // Every colour: in the inspector's row, or folded behind one button into a popover.
-        auto* inspector = root->canvasArea()->findChild<InspectorBar*>();
-        ASSERT_TRUE(inspector);
+        // The inspector beside the panel: its controls in the bar, or, where the canvas is too
+        // narrow for them, behind the one button the bar folds into.
+        auto* bar = root->canvasArea()->findChild<InspectorBar*>();
+        ASSERT_TRUE(bar);
         QString why;
+        InspectorBar* inspector = bar;
+        if (bar->collapsed()) {
+            EXPECT_TRUE(wholeOnArea(bar->unfoldButton(), available(), &why)) << why.toStdString();
+            bar->unfoldButton()->click();
+            ASSERT_TRUE(test::waitFor([&] {
+                return bar->controlsPopover() && bar->controlsPopover()->windowHandle() &&
+                       bar->controlsPopover()->windowHandle()->isExposed();
+            }));
+            inspector = qobject_cast<InspectorBar*>(bar->controlsPopover()->content());
+            ASSERT_TRUE(inspector);
+        }
+        // The line width: slider and read-out whole, the number inside its label, and the
+        // slider moves it.
+        auto* slider = inspector->findChild<QSlider*>(QStringLiteral("lineWidth"));
+        auto* readout = inspector->findChild<QLabel*>(QStringLiteral("readout.lineWidth"));
+        ASSERT_TRUE(slider && readout);
+        for (QWidget* w : {static_cast<QWidget*>(slider), static_cast<QWidget*>(readout)})
+            EXPECT_TRUE(wholeOnArea(w, available(), &why)) << why.toStdString();
+        EXPECT_LE(readout->fontMetrics().horizontalAdvance(readout->text()), readout->contentsRect().width())
+            << readout->text().toStdString();
+        const double width = editor->doc().style().lineWidth;
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() - 3, slider->height() / 2));
+        EXPECT_GT(editor->doc().style().lineWidth, width);
+        EXPECT_EQ(readout->text(), QString::number(inspector::readout(editor->doc().style().lineWidth,
+                                                                      editor->doc().scale())));
+        test::rootScreenshot(test::artifactDir(QStringLiteral("editor")) +
+                             QStringLiteral("/linewidth-%1-%2x%3.png")
+                                 .arg(QLatin1String(lang))
+                                 .arg(available().width())
+                                 .arg(available().height()));
+
+        // Every colour: in the inspector's row, or folded behind one button into a popover.
         QWidget* swatches = inspector;
         if (inspector->colorsFolded()) {
             EXPECT_TRUE(wholeOnArea(inspector->colorFold(), available(), &why)) << why.toStdString();
@@ -701,6 +737,8 @@ TEST_F(SmallScreen, TheAIPanelAndEverySwatchStayWhole)
                                  .arg(available().height()));
         if (inspector->colorPopover())
             inspector->colorPopover()->close();
+        if (bar->controlsPopover())
+            bar->controlsPopover()->close();
         delete editor.data();
     }
     Prefs::remove("ai.provider");

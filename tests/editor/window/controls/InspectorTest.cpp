@@ -1,15 +1,22 @@
 // The style inspector: which groups show for every kind, readouts, and that updates from the
 // document never write back (no restyle, no undo step) while user input writes the whole style.
 #include "../../EditorTestPages.h"
+#include "TestSupport.h"
 #include "core/Localisation.h"
 #include "editor/document/EditorDocument.h"
+#include "editor/window/EditorRootView.h"
+#include "editor/window/Popover.h"
 #include "editor/window/controls/InspectorBar.h"
 #include "editor/window/controls/StyleWidgets.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
+#include <QApplication>
 #include <QColorDialog>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSlider>
+#include <QWheelEvent>
 
 namespace kx {
 namespace {
@@ -183,6 +190,92 @@ TEST(Inspector, ShowingASelectionNeverRestylesItOrAddsAnUndoStep)
     EXPECT_EQ(doc->selected()->style, odd);
     EXPECT_EQ(doc->style(), odd);  // the controls show the restored width again
     EXPECT_EQ(doc->undoStack().size(), undo);
+}
+
+// Given less room than its narrowest arrangement, the bar folds into one button (the colour for
+// kinds with colours, the tool's symbol for the hint and the crop buttons) whose popover holds
+// every control whole and working; room again brings the controls back and closes it.
+TEST(Inspector, ABarWithNoRoomFoldsIntoOneButtonThatOpensItsControls)
+{
+    const struct {
+        ToolKind tool;
+        bool cropPending;
+        const char* control;  // shown in the popover
+    } cases[] = {{ToolKind::arrow, false, "lineWidth"},
+                 {ToolKind::magnifier, false, "lens.square"},
+                 {ToolKind::crop, false, "hint"},
+                 {ToolKind::crop, true, "cropApply"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.control));
+        auto doc = makeDoc(2);
+        doc->setTool(c.tool);
+        if (c.cropPending)
+            doc->setCropRect(QRectF(10, 10, 50, 50));
+        InspectorBar bar(doc.get());
+        const int narrowest = bar.minimumSizeHint().width();
+        bar.fitWidth(narrowest);
+        EXPECT_FALSE(bar.collapsed());
+        EXPECT_TRUE(shown(bar, c.control));
+        bar.fitWidth(narrowest - 1);
+        ASSERT_TRUE(bar.collapsed());
+        EXPECT_EQ(bar.minimumSizeHint().width(), narrowest);  // folded, it still knows what it needs
+        EXPECT_LT(bar.sizeHint().width(), narrowest);
+        EXPECT_FALSE(shown(bar, c.control));
+        EXPECT_TRUE(shown(bar, "unfold"));
+        EXPECT_EQ(qobject_cast<ColorFoldButton*>(bar.unfoldButton()) != nullptr, c.tool != ToolKind::crop);
+        bar.resize(bar.sizeHint());
+        EXPECT_TRUE(bar.rect().contains(bar.unfoldButton()->geometry()));
+
+        bar.unfoldButton()->click();
+        ASSERT_TRUE(bar.controlsPopover());
+        auto* controls = qobject_cast<InspectorBar*>(bar.controlsPopover()->content());
+        ASSERT_TRUE(controls);
+        EXPECT_FALSE(controls->collapsed());
+        EXPECT_TRUE(shown(*controls, c.control));
+        if (c.tool == ToolKind::arrow) {
+            controls->findChild<QSlider*>("lineWidth")->setValue(inspector::kSliderSteps);
+            EXPECT_DOUBLE_EQ(doc->style().lineWidth, 32);
+            EXPECT_EQ(controls->findChild<QLabel*>("readout.lineWidth")->text(), "16");
+            controls->findChild<QAbstractButton*>("swatch6")->click();
+            EXPECT_EQ(qobject_cast<ColorFoldButton*>(bar.unfoldButton())->color(), (RGBA{0, 0, 0, 1}));
+            EXPECT_EQ(controls->colorDialog(), bar.colorDialog());  // still the window's one dialog
+        }
+        bar.fitWidth(narrowest);
+        EXPECT_FALSE(bar.collapsed());
+        EXPECT_TRUE(shown(bar, c.control));
+        EXPECT_FALSE(shown(bar, "unfold"));
+        EXPECT_TRUE(test::waitFor([&] { return !bar.controlsPopover(); }));
+    }
+}
+
+// The wheel the bar hands on reaches the canvas at the point under the pointer, also where the
+// view's viewport does not start at the canvas area's corner (a framed view).
+TEST(Inspector, TheWheelHandedOnReachesTheCanvasUnderThePointer)
+{
+    struct FramedView : QScrollArea {
+        QList<QPointF> at;
+        void wheelEvent(QWheelEvent* e) override
+        {
+            at << e->position();
+            e->accept();
+        }
+    };
+    auto* view = new FramedView;
+    view->setFrameStyle(QFrame::Box | QFrame::Plain);
+    view->setLineWidth(7);
+    auto doc = makeDoc(1);
+    CanvasArea area(view);
+    auto* bar = new InspectorBar(doc.get());
+    area.setInspector(bar);
+    area.resize(600, 400);
+    area.show();
+    ASSERT_TRUE(test::waitFor([&] { return view->viewport()->pos() != QPoint(0, 0); }));
+    const QPoint over = bar->geometry().topLeft() + QPoint(8, 6);
+    QWheelEvent wheel(over, area.mapToGlobal(over), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&area, &wheel);
+    ASSERT_EQ(view->at.size(), 1);
+    EXPECT_EQ(view->viewport()->mapTo(&area, view->at.first()), QPointF(over));
 }
 
 }  // namespace
