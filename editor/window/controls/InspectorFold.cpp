@@ -57,7 +57,7 @@ void InspectorBar::applyFold()
     folded_ = colors_ && fold_ && colors_->sizeHint().width() + m.left() + m.right() > room_;
     // Narrower than its narrowest arrangement (beside the AI panel in a small window) the bar
     // would cut its controls: it folds into its one button instead.
-    const bool collapse = !owner_ && unfold_ && room_ < minimumSizeHint().width();
+    const bool collapse = unfold_ && room_ < minimumSizeHint().width();  // the popover's copy has none
     const bool changed = collapse != collapsed_;
     collapsed_ = collapse;
     for (int i = 0; i < row_->count(); ++i) {

@@ -677,6 +677,8 @@ TEST_F(SmallScreen, TheAIPanelAndEverySwatchStayWhole)
         ASSERT_TRUE(bar);
         QString why;
         InspectorBar* inspector = bar;
+        EXPECT_TRUE(test::waitFor([&] { return root->canvasArea()->rect().contains(bar->geometry()); }))
+            << text(bar->geometry()).toStdString() << " in " << root->canvasArea()->width();
         if (bar->collapsed()) {
             EXPECT_TRUE(wholeOnArea(bar->unfoldButton(), available(), &why)) << why.toStdString();
             bar->unfoldButton()->click();
