@@ -48,7 +48,7 @@ QString ScrollCaptureModel::counterText() const
 {
     return QStringLiteral("%1 %2 · %3 px")
         .arg(frames_)
-        .arg(kx::tr("frames", "képkocka", "Bilder"))
+        .arg(frames_ == 1 ? kx::tr("frame", "képkocka", "Bild") : kx::tr("frames", "képkocka", "Bilder"))
         .arg(height_);
 }
 

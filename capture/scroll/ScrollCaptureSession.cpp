@@ -278,6 +278,7 @@ void ScrollCaptureSession::showUi()
     border_->showWithoutActivating();
     hud_ = new ScrollHud(&model_);
     hud_->setScreen(screen_);
+    hud_->fitTo(screen_->geometry().width() - 16);
     auto place = [this, global] {
         if (hud_ && screen_)
             hud_->move(hudPlacement(QRectF(screen_->geometry()), global, QSizeF(hud_->size())).toPoint());

@@ -68,9 +68,7 @@ public:
         int giveUpWaitMs = 8000;
         // Auto mode first takes the wheel through the page and back before it keeps a row, so
         // that what loads late (photos, their blurred stand-ins, slots that grow) has loaded.
-        // Off until the way back is sure to land on the start: on a window whose wheel steps
-        // came late, a view that only looked like the start was taken for it.
-        bool preload = false;
+        bool preload = true;
         // Sees every call on the stitcher, in order, so that a capture can be replayed.
         std::function<void(const StitchCall&)> record;
         static Environment real();
@@ -229,6 +227,8 @@ private:
     bool preloadViewStill_ = true;   // so did the look at preloadView_ (the start is a settled view)
     double passPointsPerClick_ = 0;  // the pass's own measure; the capture measures anew
     QImage preloadView_;             // the pass's last view
+    QImage preloadMovedFrom_;        // the view before the last step that moved
+    int preloadMovedClicks_ = 0;     // and that step's clicks
     bool dwelt_ = false;             // the last view was watched longer for a placeholder leaving it
     std::optional<quint32> wheelClient_;
     VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned

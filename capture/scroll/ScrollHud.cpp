@@ -59,9 +59,9 @@ class HudContent : public SurfaceWidget {
 public:
     explicit HudContent(ScrollCaptureModel* model) : model_(model)
     {
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(8 + 14, 8 + 10, 8 + 14, 8 + 10);
-        row->setSpacing(12);
+        row_ = new QBoxLayout(QBoxLayout::LeftToRight, this);
+        row_->setContentsMargins(8 + 14, 8 + 10, 8 + 14, 8 + 10);
+        row_->setSpacing(12);
         auto* column = new QVBoxLayout;
         column->setSpacing(2);
         status_ = new QLabel;
@@ -74,7 +74,12 @@ public:
             l->setMinimumWidth(150);
             column->addWidget(l);
         }
-        row->addLayout(column);
+        row_->addLayout(column);
+        buttons_ = new QBoxLayout(QBoxLayout::LeftToRight);
+        buttons_->setSpacing(12);
+        row_->addLayout(buttons_);
+        auto* ends = new QHBoxLayout;  // Done and Cancel stay side by side
+        ends->setSpacing(12);
 
         ChromeButtonStyle prominent;
         prominent.prominent = true;
@@ -92,8 +97,18 @@ public:
                                             if (model_->onCancel)
                                                 model_->onCancel();
                                         });
-        for (ChromeButton* b : {toggle_, done, cancel})
-            row->addWidget(b);
+        buttons_->addWidget(toggle_);
+        buttons_->addLayout(ends);
+        for (ChromeButton* b : {done, cancel})
+            ends->addWidget(b);
+        refresh();
+    }
+
+    // Texts and buttons side by side where the screen is wide enough, else the buttons under
+    // the texts (a small screen, long words): the HUD stays whole on the screen.
+    void fitTo(int maxWidth)
+    {
+        maxWidth_ = maxWidth;
         refresh();
     }
 
@@ -110,7 +125,32 @@ public:
         counter_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::secondary(pal).name(QColor::HexArgb)));
         warning_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::systemOrange().name(QColor::HexArgb)));
         status_->setStyleSheet(QStringLiteral("color: %1").arg(Theme::primary(pal).name(QColor::HexArgb)));
-        layout()->activate();
+        // The widest arrangement that fits: one row; the buttons under the texts; the toggle
+        // above Done and Cancel.
+        const std::pair<QBoxLayout::Direction, QBoxLayout::Direction> ways[] = {
+            {QBoxLayout::LeftToRight, QBoxLayout::LeftToRight},
+            {QBoxLayout::TopToBottom, QBoxLayout::LeftToRight},
+            {QBoxLayout::TopToBottom, QBoxLayout::TopToBottom}};
+        for (QLabel* l : {status_, warning_}) {
+            l->setWordWrap(false);
+            l->setMaximumWidth(QWIDGETSIZE_MAX);
+        }
+        for (const auto& [outer, inner] : ways) {
+            row_->setDirection(outer);
+            buttons_->setDirection(inner);
+            row_->activate();
+            if (maxWidth_ <= 0 || sizeHint().width() <= maxWidth_)
+                break;
+        }
+        if (maxWidth_ > 0 && sizeHint().width() > maxWidth_) {
+            // Still too wide: the long texts wrap.
+            const QMargins m = row_->contentsMargins();
+            for (QLabel* l : {status_, warning_}) {
+                l->setWordWrap(true);
+                l->setMaximumWidth(std::max(150, maxWidth_ - m.left() - m.right()));
+            }
+            row_->activate();
+        }
         resize(sizeHint());
     }
 
@@ -133,6 +173,9 @@ protected:
 
 private:
     ScrollCaptureModel* model_;
+    QBoxLayout* row_;
+    QBoxLayout* buttons_;
+    int maxWidth_ = 0;
     QLabel* status_;
     QLabel* counter_;
     QLabel* warning_;
@@ -148,6 +191,12 @@ ScrollHud::ScrollHud(ScrollCaptureModel* model) : FloatingPanel(new HudContent(m
         static_cast<HudContent*>(content())->refresh();
         refit();
     });
+}
+
+void ScrollHud::fitTo(int maxWidth)
+{
+    static_cast<HudContent*>(content())->fitTo(maxWidth);
+    refit();
 }
 
 ScrollBorder::ScrollBorder(QScreen* screen, const QRectF& globalRect)

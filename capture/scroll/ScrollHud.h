@@ -26,6 +26,8 @@ class ScrollHud : public FloatingPanel {
     Q_OBJECT
 public:
     explicit ScrollHud(ScrollCaptureModel* model);
+    // Lays the HUD out to be at most `maxWidth` points wide where it can.
+    void fitTo(int maxWidth);
 };
 
 // A dashed blue frame 1 to 4 points outside the rectangle; the window is cut to the frame,

@@ -22,6 +22,18 @@ namespace kx {
 
 using namespace rowmask;
 
+// A row of one colour (a blank stretch): judged by pixel, as a background of (252, 252, 250)
+// is no row of one byte.
+static bool plainRow(const uchar* row, int columns, int depth)
+{
+    if (depth == 32) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(row);
+        return std::all_of(p, p + columns, [p](QRgb c) { return c == p[0]; });
+    }
+    const std::size_t bytes = std::size_t(columns) * std::size_t(depth / 8);
+    return std::all_of(row, row + bytes, [row](uchar v) { return v == row[0]; });
+}
+
 // The same view: more than half of its rows that show something (blank rows look alike
 // anywhere) exactly as they were. A photo that loaded or a spinner that turned in it changes
 // fewer; any move of text changes nearly all. Lines that repeat look the same at many places:
@@ -32,11 +44,9 @@ static bool mostRowsAlike(const QImage& a, const QImage& b)
         return false;
     if (ScrollCaptureSession::repeatsItself(a))
         return ScrollCaptureSession::identical(a, b);
-    const std::size_t bytes =
-        std::size_t(VerticalStitcher::matchedColumns(a.width())) * std::size_t(a.depth() / 8);
-    auto plain = [bytes](const uchar* row) {
-        return std::all_of(row, row + bytes, [row](uchar v) { return v == row[0]; });
-    };
+    const int columns = VerticalStitcher::matchedColumns(a.width());
+    const std::size_t bytes = std::size_t(columns) * std::size_t(a.depth() / 8);
+    auto plain = [&](const uchar* row) { return plainRow(row, columns, a.depth()); };
     int shown = 0, same = 0;
     for (int y = 0; y < a.height(); ++y) {
         const uchar *ra = a.constScanLine(y), *rb = b.constScanLine(y);
@@ -61,7 +71,7 @@ namespace {
 constexpr int kPassTries = 4;  // grabs at most at each view on the way down: the page only has to see it
 constexpr double kViewShare = 0.85;  // of the view one step of the pass moves, so every row shows once
 constexpr int kMaxBlindClicks = 16;  // clicks of a step while nothing has shown what a click moves
-constexpr int kReturnFixes = 2;      // corrections of the way back, when it did not land on the start
+constexpr int kReturnFixes = 3;      // corrections of the way back, when it did not land on the start
 constexpr int kFirstFrameTries = 4;
 constexpr int kLookAgainTries = 4;
 constexpr int kReturnTries = 3;  // settling tries, times the usual: a long way back glides a while
@@ -92,8 +102,7 @@ int exactShift(const QImage& earlier, const QImage& later)
         std::vector<size_t> out(std::size_t(h), 0);
         for (int y = 0; y < h; ++y) {
             const uchar* row = image.constScanLine(y);
-            const bool plain = std::all_of(row, row + bytes, [&](uchar b) { return b == row[0]; });
-            out[std::size_t(y)] = plain ? 0 : qHashBits(row, bytes) | 1;
+            out[std::size_t(y)] = plainRow(row, columns, image.depth()) ? 0 : qHashBits(row, bytes) | 1;
         }
         return out;
     };
@@ -126,7 +135,8 @@ int exactShift(const QImage& earlier, const QImage& later)
     return *best >= 4 && *best >= 2 * second ? d : 0;
 }
 
-// Whether the content moved between two views: most rows changed, or the rows that changed
+// Whether the content moved between two views: most rows changed, or most rows that show
+// something (fixed bands and blank stretches change under no move), or the rows that changed
 // are rows of the first moved by one distance.
 bool moved(const QImage& before, const QImage& after)
 {
@@ -134,7 +144,8 @@ bool moved(const QImage& before, const QImage& after)
         return true;
     const VerticalStitcher::RowMask changed = ScrollCaptureSession::changedContent(before, after);
     const int n = count(changed);
-    return n > 0 && (2 * n > before.height() || scrolled(before, after, changed));
+    return n > 0 &&
+           (2 * n > before.height() || !mostRowsAlike(before, after) || scrolled(before, after, changed));
 }
 
 }  // namespace
@@ -164,8 +175,10 @@ void ScrollCaptureSession::wheel(int clicks)
     lastClicks_ = std::abs(clicks);
     if (!env_.scroller || screenGone_ || clicks == 0)
         return;
-    if (const std::optional<QPoint> at = wheelPoint())
-        env_.scroller->scroll(*at, clicks);
+    if (const std::optional<QPoint> at = wheelPoint()) {
+        const bool sent = env_.scroller->scroll(*at, clicks);
+        trace("wheel %d at %d,%d: %s", clicks, at->x(), at->y(), sent ? "sent" : "not sent");
+    }
 }
 
 // Grabs until two in a row are alike, at most `tries` times; learns nothing from them (what
@@ -247,8 +260,8 @@ void ScrollCaptureSession::preloadSeen(const QImage& frame, int clicks, int dy)
     if (dy > 0 && passPointsPerClick_ <= 0)
         passPointsPerClick_ = dy / scale / clicks;
     const bool moves = moved(preloadView_, frame);
-    trace("pass step %d: %d clicks, moved %d, %d rows measured, still %d", preloadSteps_, clicks, int(moves),
-          dy, int(passStill_));
+    trace("pass step %d: %d clicks, moved %d (%d rows changed), %d rows measured, still %d", preloadSteps_,
+          clicks, int(moves), count(changedContent(preloadView_, frame)), dy, int(passStill_));
     if (!moves && !preloadLookedAgain_) {
         // A busy application may not have begun the step yet: looked at longer before it
         // counts as the end, or the way back would take the view below the start.
@@ -266,6 +279,10 @@ void ScrollCaptureSession::preloadSeen(const QImage& frame, int clicks, int dy)
         return;
     }
     preloadLookedAgain_ = false;
+    if (moves) {
+        preloadMovedFrom_ = preloadView_;
+        preloadMovedClicks_ = clicks;
+    }
     preloadView_ = frame;
     preloadViewStill_ = passStill_;
     if (moves) {
@@ -294,12 +311,22 @@ void ScrollCaptureSession::preloadReturn()
     // take the view above the start.
     // When nothing was seen to move, all of them go back: above the start is safe, below it
     // would lose rows.
-    const int back = preloadMoved_ ? preloadClicks_ - preloadStill_ : preloadClicks_;
+    int back = preloadMoved_ ? preloadClicks_ - preloadStill_ : preloadClicks_;
+    const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
+    if (preloadMoved_ && passPointsPerClick_ > 0) {
+        // The step that met the end moved only part of its way: its clicks beyond that moved
+        // nothing either. Whole clicks only, so the view lands at the start or a little above.
+        const double rowsPerClick = passPointsPerClick_ * scale;
+        const int dy = exactShift(preloadMovedFrom_, preloadView_);
+        if (dy > 0)
+            back -= std::clamp(int(std::floor((preloadMovedClicks_ * rowsPerClick - dy) / rowsPerClick)), 0,
+                               preloadMovedClicks_ - 1);
+    }
     wheel(-back);
     trace("pass back: %d clicks of %d", back, preloadClicks_);
     auto fixes = std::make_shared<int>(0);
     auto landed = std::make_shared<std::function<void(std::optional<QImage>, std::optional<CaptureError>)>>();
-    *landed = [this, fixes, landed](std::optional<QImage> frame, std::optional<CaptureError>) {
+    *landed = [this, fixes, landed, scale](std::optional<QImage> frame, std::optional<CaptureError>) {
         if (!frame || cancelled_ || screenGone_) {
             *landed = nullptr;
             step();
@@ -311,7 +338,6 @@ void ScrollCaptureSession::preloadReturn()
         const bool same =
             below == 0 && above == 0 && mostRowsAlike(start, *frame) && !scrolledAway(start, *frame);
         trace("back (try %d): same %d, below %d, above %d", *fixes, int(same), below, above);
-        const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
         const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
         if (!same && (*fixes)++ < kReturnFixes) {
             // Below the start the rows between would be lost: back up by what the match
@@ -328,7 +354,12 @@ void ScrollCaptureSession::preloadReturn()
             }
             if (above == 0) {
                 // Nothing the start showed is in sight: a long way back may have paused on its
-                // way (smooth scrolling), so the view is looked at once more before it counts.
+                // way (smooth scrolling), so the view is looked at once more; still nothing, and
+                // the view may lie below the start by more than a match reaches (clicks the pass
+                // counted as lost at the end did move): most of a view further up, from where
+                // the start is in sight again, or the top is.
+                if (*fixes > 1 && passPointsPerClick_ > 0)
+                    wheel(-std::max(1, int(kViewShare * rect_.height() / passPointsPerClick_)));
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
@@ -366,7 +397,9 @@ void ScrollCaptureSession::preloadBack(const QImage& frame, bool atStart)
         for (int r = from; r < to; ++r)
             std::memcpy(first.scanLine(r), frame.constScanLine(r), std::size_t(rowBytes));
     });
-    VerticalStitcher::RowMask unstable = withPointer(unstable_, pointer);
+    // Rows that changed in place while the page was away may change again (a banner that
+    // pulses): the first step is matched beside them.
+    VerticalStitcher::RowMask unstable = withPointer(withPointer(unstable_, changed), pointer);
     unstable_.clear();
     // The capture starts afresh there: what it learns of animations it learns on its own
     // looks, not on the pass's hurried ones.

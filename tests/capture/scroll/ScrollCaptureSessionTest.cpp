@@ -3,6 +3,7 @@
 // distance per click, and a hot-key backend that records grabs.
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "capture/scroll/ScrollHud.h"
+#include "core/Localisation.h"
 #include "capture/scroll/ScrollRowMasks.h"
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
@@ -53,6 +54,8 @@ protected:
         env.settleFirstMs = 0;
         env.settleMs = 1;
         env.giveUpWaitMs = giveUpWaitMs_;
+        // These count the capture's own clicks and grabs; the pass before it is tested alone.
+        env.preload = false;
         return env;
     }
 
@@ -651,6 +654,46 @@ TEST(ScrollHudView, FollowsTheModel)
     hud.grab().save(artifactDir("scroll") + "/hud-auto.png");
 }
 
+// On a small screen (640x360 at scale 2 leaves 304 points) the HUD puts its buttons under the
+// texts rather than run off it, in every language; where there is room it keeps one row. One
+// frame is counted in the singular.
+TEST(ScrollHudView, FitsASmallScreenAndCountsOneFrame)
+{
+    const auto back = qScopeGuard([] { Lang::overrideForTests("en"); });
+    const struct {
+        const char* lang;
+        QString one;
+    } cases[] = {{"en", "1 frame · 480 px"}, {"de", "1 Bild · 480 px"}, {"hu", "1 képkocka · 480 px"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lang);
+        Lang::overrideForTests(c.lang);
+        ScrollCaptureModel model;
+        model.setAutoScroll(false);
+        model.setStatus(kx::tr("Loading the page before capturing…", "Az oldal betöltése a rögzítés előtt…",
+                               "Die Seite wird vor der Aufnahme geladen…"));
+        model.setFrames(1);
+        model.setHeight(480);
+        ScrollHud hud(&model);
+        const int wide = hud.width();
+        hud.fitTo(1904);
+        EXPECT_EQ(hud.width(), wide);
+        hud.fitTo(304);
+        hud.show();
+        EXPECT_LE(hud.width(), 304);
+        for (ChromeButton* b : hud.findChildren<ChromeButton*>()) {
+            const QRect r(b->mapTo(&hud, QPoint(0, 0)), b->size());
+            EXPECT_TRUE(QRect(QPoint(0, 0), hud.size()).contains(r)) << qPrintable(b->title());
+        }
+        QStringList labels;
+        for (QLabel* l : hud.findChildren<QLabel*>())
+            labels << l->text();
+        EXPECT_TRUE(labels.contains(c.one)) << qPrintable(labels.join(" | "));
+        model.setFrames(2);
+        EXPECT_TRUE(hud.width() <= 304);
+        hud.grab().save(artifactDir("scroll") + QString("/hud-small-%1.png").arg(c.lang));
+    }
+}
+
 // Done by hand after steps nothing could place: identical lines moved by whole lines (every
 // frame looks like the first), and a jump further than the view. The first screen comes back
 // with the notice that the rest could not be followed, never as a plain capture.
@@ -771,9 +814,10 @@ struct LatePhotoPage : FakeScrollPage {
 // capture then starts from the page as it stands at the start.
 TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
 {
-    // The way back overshoots the top by the clicks the end swallowed; nine fewer land 232 rows
-    // below it, where 68 rows the start showed are still there to tell the distance.
-    for (const int shortBack : {0, 9}) {
+    // The way back overshoots the top by the clicks the end swallowed; seven fewer land 232 rows
+    // below it, where 168 rows the start showed are still there to tell the distance; nine fewer
+    // 306 rows, too far for any match: the view is taken most of a view further up.
+    for (const int shortBack : {0, 7, 9}) {
         SCOPED_TRACE(shortBack ? "the way back lands below the start" : "back as far as it went");
         LatePhotoPage page;
         page.loaded = makePage(300, 3000).convertToFormat(QImage::Format_RGB32);
@@ -839,25 +883,41 @@ TEST_F(ScrollSessionTest, ByHandTheFirstFrameIsTheViewAsSelected)
 
 // Whether a view is the one the capture started from: a photo that loaded in it keeps it the
 // same view; text moved under fixed bands, with blank rows between the lines, does not, however
-// many rows the bands and the blank stretches keep alike; lines that repeat, only the same pixels.
+// many rows the bands and the blank stretches keep alike, also when the lines land where lines
+// were and the blank rows are an off-white no byte of which equals the others; lines that
+// repeat, only the same pixels.
 TEST(ScrollSameView, LoadedPartsStayMovedTextUnderBandsDoesNot)
 {
-    auto view = [](int shift, bool photo) {
+    const QColor white(Qt::white), offWhite(252, 252, 250);
+    auto view = [](QColor background, int pitch, int line, bool photo) {
         QImage v(300, 400, QImage::Format_RGB32);
-        v.fill(Qt::white);
+        v.fill(background);
         QPainter p(&v);
         p.fillRect(0, 0, 300, 60, QColor(40, 60, 80));    // a fixed header
         p.fillRect(0, 370, 300, 30, QColor(90, 90, 90));  // and footer
-        for (int y = 80 - shift; y < 360; y += 48)        // sparse lines of text
-            if (y >= 64)
-                p.fillRect(20, y, 120 + (y * 7) % 140, 6, QColor(30, 30, 30));
-        if (photo)
-            p.fillRect(160, 200, 120, 100, QColor(200, 120, 40));
+        for (int y = 64; y + 14 < 360; y += pitch, ++line) {
+            p.fillRect(4, y, 8 + line * 13 % 30, 12, QColor::fromHsv(line * 37 % 360, 160, 200));
+            p.fillRect(20, y + 2, 120 + line * 7 % 140, 6, QColor(30, 30, 30));
+            p.fillRect(20, y + 12, 200, 2, QColor(30, 30, 30));  // alike in every line
+        }
+        p.fillRect(160, 200, 120, 60, photo ? QColor(200, 120, 40) : QColor(221, 221, 221));
         return v;
     };
-    const QImage start = view(0, false);
-    EXPECT_TRUE(ScrollCaptureSession::sameView(start, view(0, true)));
-    EXPECT_FALSE(ScrollCaptureSession::sameView(start, view(24, false)));
+    const struct {
+        QColor background;
+        int pitch, line;
+        bool photo, same;
+    } cases[] = {
+        {white, 26, 0, true, true},       {offWhite, 26, 0, true, true},    {white, 48, 0, false, true},
+        {white, 48, 1, false, false},     {offWhite, 26, 20, false, false}, {offWhite, 26, 20, true, false},
+        {offWhite, 48, 20, false, false},
+    };
+    for (const auto& c : cases) {
+        const QImage start = view(c.background, c.pitch, 0, false);
+        EXPECT_EQ(ScrollCaptureSession::sameView(start, view(c.background, c.pitch, c.line, c.photo)), c.same)
+            << "background " << qPrintable(c.background.name()) << ", lines every " << c.pitch
+            << " from line " << c.line << (c.photo ? ", photo loaded" : "");
+    }
     const QImage lines = contentPage(Content::repeated, 300, 400, 20).convertToFormat(QImage::Format_RGB32);
     const QImage onePeriod = contentPage(Content::repeated, 300, 420, 20)
                                  .convertToFormat(QImage::Format_RGB32)

@@ -106,10 +106,10 @@ int tornBanners(const RealisticPage& page, const QImage& image)
 // A banner fixed on screen that pulses slowly, flat near the ends of its pulse where every
 // settling sees it still: where the capture begins in the pulse decides whether its changes are
 // seen before a step needs them masked. From whichever point, no row may be wrong and a capture
-// that ends early must say so. Known to fail: begun 13 grabs into the pulse at 20 rows a click,
-// the 20 rows under the banner after the first step are taken from a frame where the banner
-// covers them (8 of the 12 come out whole). Enabled once that is mended.
-TEST(ScrollRandom, DISABLED_AFixedPulsingBannerFromAnyPointOfItsPulse)
+// that ends early must say so. (Without the pass through the page first, begun 13 grabs into the
+// pulse at 20 rows a click, 20 rows under the banner were taken from a frame where it covered
+// them.)
+TEST(ScrollRandom, AFixedPulsingBannerFromAnyPointOfItsPulse)
 {
     Prefs::registerDefaults();
     Prefs::remove("scroll.maxHeight");
@@ -139,7 +139,7 @@ TEST(ScrollRandom, DISABLED_AFixedPulsingBannerFromAnyPointOfItsPulse)
             ++runs;
         }
     std::printf("fixed pulsing banner: %d of %d whole\n", whole, runs);
-    EXPECT_GT(whole, 0);
+    EXPECT_GE(whole, runs / 3);
 }
 
 TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
@@ -148,9 +148,11 @@ TEST(ScrollRandom, NeverAWrongPageAlwaysAnEndAndEveryEarlyStopSaysSo)
     Prefs::remove("scroll.maxHeight");
     // Pages the pixels cannot follow to the end: repeating rows decide nothing, a blank
     // stretch hides how far the page moved.
+    // A banner fixed on screen that pulses may end a capture early, with the notice, depending
+    // on where in its pulse the capture begins (see the test above).
     const auto mayStopEarly = [](PageKind k) {
         return k == PageKind::identical || k == PageKind::turnsIdentical || k == PageKind::blankStretch ||
-               k == PageKind::sidebar || k == PageKind::boxOverIdentical;
+               k == PageKind::sidebar || k == PageKind::boxOverIdentical || k == PageKind::fixedPulsingBanner;
     };
     std::mt19937_64 rng(2028);
     int whole = 0, early = 0;
