@@ -3,8 +3,8 @@
 // distance per click, and a hot-key backend that records grabs.
 #include "capture/scroll/ScrollCaptureSession.h"
 #include "capture/scroll/ScrollHud.h"
-#include "core/Localisation.h"
 #include "capture/scroll/ScrollRowMasks.h"
+#include "core/Localisation.h"
 #include "core/Prefs.h"
 #include "platform/HotKeyManager.h"
 #include "platform/XTestScroller.h"
