@@ -340,6 +340,9 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
         {{{0, "to"}, {8, "ops@git"}, {6, "."}, {6, "firma.example.de/portal.git"}},
          "ops@git . firma.example.de/portal.git",
          "email"},
+        // The "@" read with next to no width: its halves stand wider apart than a blank.
+        {{{0, "REPLY_TO=support@"}, {14, "firma.example.de"}}, "support@ firma.example.de", "email"},
+        {{{0, "ops-lead"}, {14, "@firma.example.de"}, {8, "today"}}, "ops-lead @firma.example.de", "email"},
         // Check digits read as look-alike letters; the check still decides.
         {{{0, "IBAN"},
           {8, "PTSO"},
