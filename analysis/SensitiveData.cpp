@@ -470,12 +470,14 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
         // A date with the time after it, or a reference numbered by its date, has the digits of
         // a phone number: none is taken for one.
         const QString phoneText = sensitive::withoutDates(r.corrected);
+        const QString addressText = sensitive::dotsForCommasInDomains(r.glued);
         for (const Detector& d : detectors()) {
             // Numbers with a check, and phone numbers, are also read with look-alike letters as
             // digits (and brackets); the check decides.
             const bool checked = d.category == QLatin1String("card") || d.category == QLatin1String("ip");
             const bool phone = d.category == QLatin1String("phone");
-            const QString& text = phone ? phoneText : checked ? r.corrected : r.glued;
+            const bool email = d.category == QLatin1String("email");
+            const QString& text = phone ? phoneText : checked ? r.corrected : email ? addressText : r.glued;
             const bool key = d.category == QLatin1String("secret") || d.category == QLatin1String("token");
             const bool iban = d.category == QLatin1String("iban");
             // The patterns that may span blanks must not join an amount to its neighbour.
@@ -498,7 +500,7 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
             for (const sensitive::Span range : std::as_const(found)) {
                 if (!passes(d.category, text.mid(range.start, range.end - range.start)))
                     continue;
-                if (d.category == QLatin1String("email")) {
+                if (email) {
                     // The "@" of a login in an address parts password and host: no e-mail.
                     if (std::any_of(logins.begin(), logins.end(), [&range](sensitive::Span p) {
                             return p.start <= range.start && range.start <= p.end;

@@ -283,6 +283,22 @@ QString digitsForLookalikes(const QString& text)
     return out;
 }
 
+QString dotsForCommasInDomains(const QString& text)
+{
+    static const QRegularExpression domain(QStringLiteral(R"(^[a-z0-9\-]+(?:[.,][a-z0-9\-]+)+$)"));
+    QString out = text;
+    for (const Span& w : wordsOf(text)) {
+        const QString word = text.mid(w.start, w.end - w.start);
+        const qsizetype at = word.indexOf(QLatin1Char('@'));
+        if (at <= 0 || word.count(QLatin1Char('@')) != 1 || !domain.match(word.mid(at + 1)).hasMatch())
+            continue;
+        for (qsizetype i = w.start + at + 1; i < w.end; ++i)
+            if (out[i] == QLatin1Char(','))
+                out[i] = QLatin1Char('.');
+    }
+    return out;
+}
+
 QString withoutDates(const QString& text)
 {
     // None of them inside a longer run of digit groups ("+36-30-12-10-2024", "10.12.14.5").

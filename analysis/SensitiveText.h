@@ -51,6 +51,11 @@ Reading read(const TextObservation& line, Join join = Join::narrow);
 // blank-separated word that has a digit and no other letter. Same length as the text.
 QString digitsForLookalikes(const QString& text);
 
+// The text with the commas between the labels of an address's domain read as dots
+// ("ops@firma,example,de": small bitmap fonts read so), in every word with one "@" whose domain
+// is lower-case. Same length as the text.
+QString dotsForCommasInDomains(const QString& text);
+
 // The text with its dates (2024-05-06, 06.05.2024, 05/06/24), times of day (12:31, 12:31:07.250)
 // and references numbered by year and month (2024/05/0231) blotted out with '#', blanks kept: a
 // date with the time after it has as many digits as a phone number. Same length as the text.

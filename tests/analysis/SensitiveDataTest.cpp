@@ -340,6 +340,8 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
         {{{0, "to"}, {8, "ops@git"}, {6, "."}, {6, "firma.example.de/portal.git"}},
          "ops@git . firma.example.de/portal.git",
          "email"},
+        // The dots of a domain read as commas, as in a terminal's small bitmap font.
+        {{{0, "admin_email;"}, {8, "ops-lead@firma,example,de"}}, "ops-lead@firma,example,de", "email"},
         // The "@" read with next to no width: its halves stand wider apart than a blank.
         {{{0, "REPLY_TO=support@"}, {14, "firma.example.de"}}, "support@ firma.example.de", "email"},
         {{{0, "ops-lead"}, {14, "@firma.example.de"}, {8, "today"}}, "ops-lead @firma.example.de", "email"},
