@@ -152,9 +152,18 @@ QRectF Reading::box(Span range) const
 {
     if (range.end <= range.start || range.end > origin.size())
         return {};
-    const QRectF chars = unitedBoxes(*line, origin[range.start], origin[range.end - 1] + 1);
+    const qsizetype first = origin[range.start], last = origin[range.end - 1];
+    QRectF chars = unitedBoxes(*line, first, last + 1);
     if (chars.isNull())
         return {};
+    // Recognition now and then gives a glyph inside a word a box far too wide ("x" of "=xoxp"
+    // reaching back over the name): a range that begins or ends inside a word reaches no further
+    // out than its own first and last glyphs, or the glyphs beside it.
+    const QList<QRectF>& boxes = line->charBoxes;
+    if (first > 0 && first < boxes.size() && !blank(line->text[first - 1]))
+        chars.setLeft(std::max(chars.left(), std::min(boxes[first - 1].right(), boxes[first].left())));
+    if (last + 1 < boxes.size() && last + 1 < line->text.size() && !blank(line->text[last + 1]))
+        chars.setRight(std::min(chars.right(), std::max(boxes[last + 1].left(), boxes[last].right())));
     // Glyphs without ascenders or descenders have lower boxes than the line they stand on.
     return QRectF(QPointF(chars.left(), std::min(chars.top(), line->box.top())),
                   QPointF(chars.right(), std::max(chars.bottom(), line->box.bottom())));
