@@ -533,6 +533,8 @@ QList<SensitiveData::Match> SensitiveData::find(const QList<TextObservation>& li
         }
         for (const sensitive::Span password : logins)
             add(QStringLiteral("secret"), r, password, password);
+        for (const sensitive::Span address : sensitive::addressesWithoutAt(r.glued))
+            add(QStringLiteral("email"), r, address, address);
         for (const sensitive::Span& w : r.words) {
             const sensitive::Span c = sensitive::core(r.glued, w);
             const QString word = r.glued.mid(c.start, c.end - c.start);

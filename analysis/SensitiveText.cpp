@@ -308,6 +308,19 @@ QString dotsForCommasInDomains(const QString& text)
     return out;
 }
 
+QList<Span> addressesWithoutAt(const QString& text)
+{
+    // The name ends in a word of addresses; "=" is often read as "-", "_" as a blank, "O" as "0".
+    static const QRegularExpression value(
+        QStringLiteral(R"((?:^|[\s_])(?:e-?mail|mail|reply[_ ]?t[o0]|from|cc|bcc) ?[:=\-] ?)"
+                       R"(([A-Za-z0-9._%+\-]+(?: ?\. ?[A-Za-z0-9\-]+)*(?: ?\. ?[A-Za-z]{2,}))(?=[\s,;]|$))"),
+        QRegularExpression::CaseInsensitiveOption);
+    QList<Span> out;
+    for (const QRegularExpressionMatch& m : value.globalMatch(text))
+        out.append({m.capturedStart(1), m.capturedEnd(1)});
+    return out;
+}
+
 QString withoutDates(const QString& text)
 {
     // None of them inside a longer run of digit groups ("+36-30-12-10-2024", "10.12.14.5").

@@ -56,6 +56,11 @@ QString digitsForLookalikes(const QString& text);
 // is lower-case. Same length as the text.
 QString dotsForCommasInDomains(const QString& text);
 
+// The values after a name of an address ("admin_email:", "REPLY_TO=", "NOTIFY MAIL-") that read
+// like an address whose "@" recognition lost or misread ("supportefirma . example . de"), as
+// ranges of the text.
+QList<Span> addressesWithoutAt(const QString& text);
+
 // The text with its dates (2024-05-06, 06.05.2024, 05/06/24), times of day (12:31, 12:31:07.250)
 // and references numbered by year and month (2024/05/0231) blotted out with '#', blanks kept: a
 // date with the time after it has as many digits as a phone number. Same length as the text.

@@ -352,6 +352,12 @@ TEST(SensitiveData, ItemsSplitOrJoinedByRecognitionAtAnyBlankAreFound)
          "email"},
         // The dots of a domain read as commas, as in a terminal's small bitmap font.
         {{{0, "admin_email;"}, {8, "ops-lead@firma,example,de"}}, "ops-lead@firma,example,de", "email"},
+        // The "@" read as a letter after a name of an address, "=" as "-", "_" as a blank; a
+        // host after another name is no address.
+        {{{0, "REPLY"}, {8, "T0-supportefirma"}, {8, "."}, {8, "example"}, {8, "."}, {8, "de"}},
+         "supportefirma . example . de",
+         "email"},
+        {{{0, "smtp_host:"}, {8, "mail.firma.example.de"}}, "", ""},
         // The "@" read with next to no width: its halves stand wider apart than a blank.
         {{{0, "REPLY_TO=support@"}, {14, "firma.example.de"}}, "support@ firma.example.de", "email"},
         {{{0, "ops-lead"}, {14, "@firma.example.de"}, {8, "today"}}, "ops-lead @firma.example.de", "email"},
