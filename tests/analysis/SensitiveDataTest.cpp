@@ -633,4 +633,11 @@ TEST(SensitiveData, AGlyphBoxTooWideDoesNotCarryTheCoverOverTheName)
         for (const SensitiveData::Match& m : hits)
             EXPECT_FALSE(m.rect.intersects(name)) << m.category.toStdString();
     }
+    // After a blank the name is apart already: a glyph box reaching left of the first glyph's
+    // holds the address's own ink and stays covered.
+    TextObservation to = line("to: rechnung@firma.example.de", 100);
+    to.charBoxes[5].adjust(-12, 0, 0, 0);
+    const QList<SensitiveData::Match> hits = SensitiveData::find({to});
+    EXPECT_TRUE(std::any_of(hits.begin(), hits.end(),
+                            [&](const SensitiveData::Match& m) { return m.rect.contains(to.charBoxes[5]); }));
 }
