@@ -71,7 +71,7 @@ namespace {
 constexpr int kPassTries = 4;  // grabs at most at each view on the way down: the page only has to see it
 constexpr double kViewShare = 0.85;  // of the view one step of the pass moves, so every row shows once
 constexpr int kMaxBlindClicks = 16;  // clicks of a step while nothing has shown what a click moves
-constexpr int kReturnFixes = 3;      // corrections of the way back, when it did not land on the start
+constexpr int kReturnFixes = 10;     // corrections of the way back, when it did not land on the start
 constexpr int kFirstFrameTries = 4;
 constexpr int kLookAgainTries = 4;
 constexpr int kReturnTries = 3;  // settling tries, times the usual: a long way back glides a while
@@ -325,8 +325,11 @@ void ScrollCaptureSession::preloadReturn()
     wheel(-back);
     trace("pass back: %d clicks of %d", back, preloadClicks_);
     auto fixes = std::make_shared<int>(0);
+    auto previous = std::make_shared<QImage>();  // the view before the last look further up
+    auto startSeen = std::make_shared<bool>(false);
     auto landed = std::make_shared<std::function<void(std::optional<QImage>, std::optional<CaptureError>)>>();
-    *landed = [this, fixes, landed, scale](std::optional<QImage> frame, std::optional<CaptureError>) {
+    *landed = [this, fixes, previous, startSeen, landed, scale](std::optional<QImage> frame,
+                                                                std::optional<CaptureError>) {
         if (!frame || cancelled_ || screenGone_) {
             *landed = nullptr;
             step();
@@ -338,6 +341,8 @@ void ScrollCaptureSession::preloadReturn()
         const bool same =
             below == 0 && above == 0 && mostRowsAlike(start, *frame) && !scrolledAway(start, *frame);
         trace("back (try %d): same %d, below %d, above %d", *fixes, int(same), below, above);
+        // Once the start was in sight, it is not looked for further up.
+        *startSeen = *startSeen || below > 0 || above > 0;
         const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
         if (!same && (*fixes)++ < kReturnFixes) {
             // Below the start the rows between would be lost: back up by what the match
@@ -352,14 +357,18 @@ void ScrollCaptureSession::preloadReturn()
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
-            if (above == 0) {
-                // Nothing the start showed is in sight: a long way back may have paused on its
-                // way (smooth scrolling), so the view is looked at once more; still nothing, and
-                // the view may lie below the start by more than a match reaches (clicks the pass
-                // counted as lost at the end did move): most of a view further up, from where
-                // the start is in sight again, or the top is.
-                if (*fixes > 1 && passPointsPerClick_ > 0)
+            // Nothing the start showed is in sight: a long way back may have paused on its way
+            // (smooth scrolling), so the view is looked at once more; still nothing, and the
+            // view lies below the start by more than a match reaches (clicks the pass counted as
+            // lost at the end did move, or the application dropped some of the way back): most
+            // of a view further up at a time, until the start is in sight or the view no longer
+            // moves (the top).
+            const bool stuck = !previous->isNull() && identical(*previous, *frame);
+            if (above == 0 && !stuck) {
+                if (*fixes > 1 && passPointsPerClick_ > 0 && !*startSeen) {
+                    *previous = *frame;
                     wheel(-std::max(1, int(kViewShare * rect_.height() / passPointsPerClick_)));
+                }
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }

@@ -143,7 +143,12 @@ bool samePicture(const QImage& a, const QImage& b)
     if (a.size() != b.size() || a.isNull())
         return false;
     const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
-    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0, n = 0;
+    // A picture and its blurred stand-in (a small copy scaled up) correlate nearly as well as
+    // one picture in two states; the stand-in lacks the fine detail: the steps between
+    // neighbouring pixels, against the spread of the levels, tell them apart, whatever the
+    // brightness or contrast of either.
+    constexpr double kSharper = 1.6;
+    double sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0, n = 0, gx = 0, gy = 0;
     for (int r = 0; r < x.height(); r += kRowStep) {
         const QRgb* u = reinterpret_cast<const QRgb*>(x.constScanLine(r));
         const QRgb* v = reinterpret_cast<const QRgb*>(y.constScanLine(r));
@@ -155,12 +160,19 @@ bool samePicture(const QImage& a, const QImage& b)
             syy += q * q;
             sxy += p * q;
             ++n;
+            if (c + 1 < x.width()) {
+                gx += std::abs(p - qGray(u[c + 1]));
+                gy += std::abs(q - qGray(v[c + 1]));
+            }
         }
     }
     const double vx = sxx - sx * sx / n, vy = syy - sy * sy / n;
     // Flat in either: one picture only when both are flat.
     if (vx < n || vy < n)
         return vx < n && vy < n;
+    const double sharpX = gx / std::sqrt(vx), sharpY = gy / std::sqrt(vy);
+    if (std::max(sharpX, sharpY) > kSharper * std::min(sharpX, sharpY))
+        return false;
     return (sxy - sx * sy / n) / std::sqrt(vx * vy) >= kSame;
 }
 

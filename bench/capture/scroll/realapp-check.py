@@ -363,7 +363,7 @@ def check_images(page, r, t, label='', end=None):
     if extra:
         problems.append(f'{len(extra)} result rows beyond the page (rows {ranges(extra)})')
     detail = []
-    if page == 'lazy':
+    if page in ('lazy', 'late', 'blur'):
         cols, slots = photo_slots(t)
         grey_total = torn_total = 0
         for i, (a, b) in enumerate(slots):
@@ -444,7 +444,7 @@ def selftest(page, tpath):
     cases.append(('band removed', rows[:a] + rows[b:], False, 'dropped'))
     c = th // 2
     cases.append(('band repeated', rows[:c] + rows[c - 150:], False, 'repeated'))
-    if page == 'lazy':
+    if page in ('lazy', 'late', 'blur'):
         cols, slots = photo_slots(t)
         sa, sb = slots[len(slots) // 2]
         grey = list(rows)

@@ -6,7 +6,7 @@
 #   KX_APP=/path/to/build/app/kaptorix bash scripts/desktop-session.sh \
 #     bash bench/capture/scroll/realapp-probe.sh lazy firefox 5 /tmp/probe
 #
-#   PAGE     lazy | table | spinner
+#   PAGE     lazy | table | spinner | late | blur
 #   BROWSER  firefox (firefox-esr) | chromium
 #   KX_APP   the program (default: build/app/kaptorix of this tree)
 #
@@ -18,6 +18,10 @@
 #   lazy     open, wait 3 s, 6 wheel notches down 150 ms apart, wait 2 s, Ctrl+Home, wait 1.5 s;
 #            Ctrl+Alt+5, drag over the page area, Auto-scroll
 #   table    open, Ctrl+Home, Ctrl+Alt+5, drag over the page area, Auto-scroll
+#   late     lazy.html with each photo's source 1.5-3 s after it shows (no fade), by hand as
+#            spinner below, after a wait of 3.5 s for the first photos
+#   blur     lazy.html with blur-up photos: first a 30x15 copy scaled up and blurred, the photo
+#            300-900 ms after it shows, cross-fading in over 0.4 s; wait 3.5 s, then as table
 #   spinner  by hand: Ctrl+Alt+5, drag, the first wheel notch 0.9 s after the HUD shows, 20
 #            notches 0.5 s apart, then Return
 # The drag covers the page area from its top left corner to its bottom, and leaves the
@@ -42,7 +46,7 @@ TAG="$PAGE $BROWSER${KX_SCROLLBAR:+ scroll-bar-$KX_SCROLLBAR}"
 APP=${KX_APP:-$HERE/../../../build/app/kaptorix}
 PAGES=${KX_PAGES:-/work/shared/pages/scroll}
 CHECK="python3 $HERE/realapp-check.py"
-case $PAGE in lazy|table|spinner) ;; *) echo "PAGE: lazy, table or spinner" >&2; exit 2 ;; esac
+case $PAGE in lazy|table|spinner|late|blur) ;; *) echo "PAGE: lazy, table, spinner, late or blur" >&2; exit 2 ;; esac
 case $BROWSER in firefox|chromium) ;; *) echo "BROWSER: firefox or chromium" >&2; exit 2 ;; esac
 [ -x "$APP" ] || { echo "no program at $APP (KX_APP)" >&2; exit 2; }
 [ -n "${DISPLAY:-}" ] || { echo "run inside scripts/desktop-session.sh" >&2; exit 2; }
@@ -75,6 +79,26 @@ cp "$PAGES"/*.html "$W/"
 mkdir -p "$W/img"
 for i in $(seq 0 15); do convert -size 600x300 -seed $((i + 7)) plasma: "$W/img/p$i.png"; done
 sed 's/ data-src=/ src=/g' "$W/lazy.html" > "$W/lazy-truth.html"
+# late: the same gallery, each photo's source 1.5 to 3 s after it shows
+sed -e 's/<title>lazy</<title>late</' -e 's/setTimeout(()=>{im.src=im.dataset.src},300)/setTimeout(()=>{im.src=im.dataset.src},1500+[...document.images].indexOf(im)*617%1500)/' \
+  "$W/lazy.html" > "$W/late.html"
+grep -q '1500+' "$W/late.html" || { echo "late.html: the timer of lazy.html was not found" >&2; exit 2; }
+# blur: the same gallery, each photo first a 30x15 copy of itself scaled up and blurred; the
+# photo gets its source 300-900 ms after it shows and cross-fades in over 0.4 s once loaded
+for i in $(seq 0 15); do convert "$W/img/p$i.png" -resize 30x15! "$W/img/t$i.png"; done
+python3 - "$W/lazy.html" "$W/blur.html" <<'PY'
+import re, sys
+s = open(sys.argv[1]).read()
+s = s.replace('<title>lazy<', '<title>blur<')
+s = s.replace('.ph img{display:block}', '.ph{position:relative}.ph img{display:block;position:absolute;left:0;top:0}'
+              '.ph img.lq{filter:blur(8px)}.ph img.hq{opacity:0;transition:opacity .4s}.ph{overflow:hidden}')
+s = re.sub(r"<img data-src='img/p(\d+).png' width=600 height=300>",
+           r"<img class=lq src='img/t\1.png' width=600 height=300><img class=hq data-src='img/p\1.png' width=600 height=300>", s)
+s = s.replace("setTimeout(()=>{im.src=im.dataset.src},300)",
+              "im.onload=()=>{im.style.opacity=1};setTimeout(()=>{im.src=im.dataset.src},300+[...document.images].indexOf(im)*211%600)")
+assert s.count('class=hq') == 30 and 'onload' in s
+open(sys.argv[2], 'w').write(s)
+PY
 ( cd "$W" && exec setsid python3 -u -m http.server 0 --bind 127.0.0.1 > "$W/http.log" 2>&1 ) &
 SRV=$!
 port() { PORT=$(sed -n 's/.*port \([0-9]*\).*/\1/p' "$W/http.log" | head -1); [ -n "$PORT" ]; }
@@ -229,7 +253,7 @@ truth() {
   TRUTH=$OUT/truth-$PAGE-$BROWSER.png
   [ -s "$TRUTH" ] && [ "$(cat "$OUT/truth-$PAGE-$BROWSER.width" 2>/dev/null)" = "$LW" ] && return 0
   local src=$PAGE
-  [ "$PAGE" = lazy ] && src=lazy-truth
+  case $PAGE in lazy|late|blur) src=lazy-truth ;; esac
   rm -f "$TRUTH"
   case $BROWSER in
   firefox)
@@ -267,6 +291,8 @@ for i in $(seq "$RUNS"); do
     $CHECK same "$W/top.rgb" "$W/home.rgb" || log "after Ctrl+Home the page's first 100 rows differ from those after loading" ;;
   table)
     xdotool key ctrl+Home ;;
+  late|blur)
+    sleep 3.5 ;;
   esac
   N0=$(entries)
   L0=$(wc -l < "$W/app.log")
@@ -274,7 +300,7 @@ for i in $(seq "$RUNS"); do
   if ! select_area; then
     echo "$TAG run $i: NOT RUN (no HUD)"; stop "$BR"; BR=""; continue
   fi
-  if [ "$PAGE" = spinner ]; then
+  if [ "$PAGE" = spinner ] || [ "$PAGE" = late ]; then
     by_hand
   elif ! auto_scroll; then
     echo "$TAG run $i: FAILED (Auto-scroll did not start)"; xdotool key Escape; stop "$BR"; BR=""; continue
@@ -287,7 +313,7 @@ for i in $(seq "$RUNS"); do
   secs=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}')
   cp "$HIST/$ID.png" "$RES.png"
   VIEW=()
-  if [ "$PAGE" = spinner ]; then
+  if [ "$PAGE" = spinner ] || [ "$PAGE" = late ]; then
     # where the page stood when the capture ended: the page is expected down to that view's bottom
     # (the size the program takes for the drag: its end point's row and column are left out)
     import -silent -window root -crop "$((SX1 - SX0))x$((SY1 - SY0))+$SX0+$SY0" +repage "$RES-lastview.png"

@@ -48,6 +48,11 @@ TEST(StitchSettle, OnePictureInTwoStatesIsNotTwoPictures)
         QPainter(b).fillRect(24, 14, 200, 20, Qt::white);
     }
     const QImage a = photo(kW, 48, 1), moved = photo(kW, 80, 1).copy(0, 20, kW, 48);
+    // A blur-up stand-in: a small copy scaled up, at full contrast; and the photo half faded in.
+    const QImage blurred = a.scaled(kW / 4, 12, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                               .scaled(kW, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage faded = a;
+    QPainter(&faded).fillRect(faded.rect(), QColor(255, 255, 255, 128));
     const QImage flat(kW, 48, QImage::Format_RGB32);
     QImage grey = flat, white = flat;
     grey.fill(QColor(136, 136, 136));
@@ -60,7 +65,9 @@ TEST(StitchSettle, OnePictureInTwoStatesIsNotTwoPictures)
                  {"two photos", a, photo(kW, 400, 2).copy(0, 180, kW, 48), false},
                  {"a photo and itself moved", a, moved, false},
                  {"a photo and its placeholder", a, grey, false},
-                 {"two placeholders of two levels", grey, white, true}};
+                 {"two placeholders of two levels", grey, white, true},
+                 {"a photo and its blurred stand-in", a, blurred, false},
+                 {"a photo half faded in", a, faded, true}};
     for (const auto& c : cases)
         EXPECT_EQ(kx::rowmask::samePicture(c.x, c.y), c.same) << c.what;
 }
