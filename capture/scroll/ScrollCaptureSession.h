@@ -163,6 +163,7 @@ private:
     static QString followNote();
     static QString blankNote();
     static QString changingNote();
+    static QString changedAboveNote();
     static QString changingViewNote();
     static QString repeatNote();
     // The wheel moved nothing at any point: the end when frames were stitched, else a failure.

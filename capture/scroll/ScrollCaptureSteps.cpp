@@ -236,7 +236,7 @@ void ScrollCaptureSession::wheelFoundNothing()
 
 QStringList ScrollCaptureSession::earlyEndNotes()
 {
-    return {changingNote(), changingViewNote(), blankNote(), repeatNote(), followNote()};
+    return {changingNote(), changedAboveNote(), changingViewNote(), blankNote(), repeatNote(), followNote()};
 }
 
 QString ScrollCaptureSession::repeatNote()
@@ -264,6 +264,17 @@ QString ScrollCaptureSession::changingNote()
         "animáció): a kép ott véget ér.",
         "Ein Teil der Seite änderte sich beim Scrollen ständig (ein Video oder eine Animation, höher "
         "als die Ansicht): Das Bild endet dort.");
+}
+
+QString ScrollCaptureSession::changedAboveNote()
+{
+    return kx::tr(
+        "A part of the page changed after its top had scrolled past (a photo that loaded late): the "
+        "image ends above it.",
+        "Az oldal egy része megváltozott, miután a teteje már kigördült (egy későn betöltődő fénykép): "
+        "a kép fölötte véget ér.",
+        "Ein Teil der Seite änderte sich, nachdem sein oberer Rand schon hinausgescrollt war (ein spät "
+        "geladenes Foto): Das Bild endet darüber.");
 }
 
 QString ScrollCaptureSession::changingViewNote()
@@ -363,6 +374,9 @@ void ScrollCaptureSession::manualStep()
             *frame, 0,
             [this](VerticalStitcher::Outcome outcome) {
                 using Kind = VerticalStitcher::Outcome::Kind;
+                trace("hand step: outcome %d, dy %d, changing %d, changed above %d, height %lld",
+                      int(outcome.kind), outcome.dy, int(outcome.changing), int(outcome.changedAbove),
+                      stitcher_ ? stitcher_->stitchedHeight() : 0LL);
                 lastOutcome_ = outcome.kind;
                 if (outcome.kind != Kind::noChange)
                     handOutcome_ = outcome.kind;
@@ -374,7 +388,7 @@ void ScrollCaptureSession::manualStep()
                 } else if (outcome.changing) {
                     // By hand the stitcher never asks to look back (the user scrolls): a part
                     // that changed ends the image above it.
-                    stopEarly(changingNote());
+                    stopEarly(outcome.changedAbove ? changedAboveNote() : changingNote());
                 } else if (outcome.kind == Kind::noMatch && !gaveUp_) {
                     model_.setWarning(kx::tr("Scroll slower or only downwards",
                                              "Görgess lassabban, vagy csak lefelé",

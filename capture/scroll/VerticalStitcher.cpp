@@ -566,6 +566,7 @@ VerticalStitcher::Outcome VerticalStitcher::match(const QImage& frame, int expec
             cutAbove(top + dy);
         out.changing = torn || !lookBack_;
         out.stale = stale && !out.changing;
+        out.changedAbove = stale && !torn && !lookBack_;
         return out;
     }
     int added = 0;

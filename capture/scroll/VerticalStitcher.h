@@ -51,6 +51,10 @@ public:
         // page that runs above it changed since its rows were kept (a photo that loaded late).
         // The last frame's view, looked at again and added, takes it again whole.
         bool stale = false;
+        // Only for `noMatch` with `changing`, when the caller cannot look back: what changed
+        // is a part that runs above the frame and changed once its rows were kept (a photo
+        // that loaded late), not one that keeps changing.
+        bool changedAbove = false;
         // For `appended` and `noChange`: the first row of the result taken again from this frame
         // (a part that changed since it was kept); -1 when none was.
         int retakenFrom = -1;

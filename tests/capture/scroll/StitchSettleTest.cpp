@@ -214,6 +214,7 @@ TEST(StitchSettle, APhotoThatLoadedAboveTheViewIsLookedAtAgain)
         ASSERT_EQ(out.kind, Outcome::Kind::noMatch);
         EXPECT_EQ(out.stale, back);
         EXPECT_EQ(out.changing, !back);
+        EXPECT_EQ(out.changedAbove, !back);  // named as a late photo, not as a video
         if (back) {
             EXPECT_EQ(st.add(frame(kFirst, true), 0).kind, Outcome::Kind::noChange);
             ASSERT_EQ(st.add(frame(kNext, true), kNext - kFirst), Outcome::appended(kNext - kFirst));
