@@ -118,6 +118,14 @@ public:
     // Whether the rows that differ are rows of `before` moved by one distance (not a photo that
     // loaded at its place, however large).
     static bool scrolledAway(const QImage& before, const QImage& after);
+    // How many rows `later` shows the content moved up against `earlier`, by rows that are the
+    // same pixels at one distance (blank rows aside); 0 when no distance stands out clearly.
+    static int exactShift(const QImage& earlier, const QImage& later);
+    // Whether the content moved between two views: most rows changed, or most rows that show
+    // something, or the rows that changed are rows of the first moved by one distance.
+    static bool contentMoved(const QImage& before, const QImage& after);
+    // More than half of the rows that show something (blank rows aside) the very same pixels.
+    static bool mostlyAlike(const QImage& a, const QImage& b);
 
     // The HUD's buttons and the global keys end up here.
     void toggleAuto();
@@ -232,7 +240,8 @@ private:
     int preloadMovedClicks_ = 0;     // and that step's clicks
     bool dwelt_ = false;             // the last view was watched longer for a placeholder leaving it
     std::optional<quint32> wheelClient_;
-    VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
+    VerticalStitcher::RowMask unstable_;     // of the frame the last settling returned
+    VerticalStitcher::RowMask handSettled_;  // by hand: rows changed in place since the view last moved
     // Rows settlings saw changing in place, as the frame showed them; the rows where two of
     // them saw the same picture change so.
     struct Sighting {

@@ -58,6 +58,11 @@ static bool mostRowsAlike(const QImage& a, const QImage& b)
     return 2 * same > shown;
 }
 
+bool ScrollCaptureSession::mostlyAlike(const QImage& a, const QImage& b)
+{
+    return mostRowsAlike(a, b);
+}
+
 bool ScrollCaptureSession::scrolledAway(const QImage& before, const QImage& after)
 {
     if (before.size() != after.size())
@@ -87,11 +92,13 @@ int movedUp(const QImage& earlier, const QImage& later)
     return o.kind == VerticalStitcher::Outcome::Kind::appended && o.sure && !o.provisional ? o.dy : 0;
 }
 
+}  // namespace
+
 // How many rows `later` shows the content moved up against `earlier`, by rows that are the
 // same pixels at one distance (blank rows aside): parts that changed meanwhile (a photo that
 // loaded) do not hide it as they would a match of the whole view. 0 when no distance stands
 // out clearly.
-int exactShift(const QImage& earlier, const QImage& later)
+int ScrollCaptureSession::exactShift(const QImage& earlier, const QImage& later)
 {
     if (earlier.isNull() || earlier.size() != later.size())
         return 0;
@@ -138,17 +145,15 @@ int exactShift(const QImage& earlier, const QImage& later)
 // Whether the content moved between two views: most rows changed, or most rows that show
 // something (fixed bands and blank stretches change under no move), or the rows that changed
 // are rows of the first moved by one distance.
-bool moved(const QImage& before, const QImage& after)
+bool ScrollCaptureSession::contentMoved(const QImage& before, const QImage& after)
 {
     if (before.size() != after.size())
         return true;
-    const VerticalStitcher::RowMask changed = ScrollCaptureSession::changedContent(before, after);
+    const VerticalStitcher::RowMask changed = changedContent(before, after);
     const int n = count(changed);
     return n > 0 &&
            (2 * n > before.height() || !mostRowsAlike(before, after) || scrolled(before, after, changed));
 }
-
-}  // namespace
 
 // Rows fixed on screen (bands, blank stretches) look alike whatever moved under them: the
 // same view also shows no distance that its text moved.
@@ -259,7 +264,7 @@ void ScrollCaptureSession::preloadSeen(const QImage& frame, int clicks, int dy)
     const double scale = screen_ ? screen_->devicePixelRatio() : 1.0;
     if (dy > 0 && passPointsPerClick_ <= 0)
         passPointsPerClick_ = dy / scale / clicks;
-    const bool moves = moved(preloadView_, frame);
+    const bool moves = contentMoved(preloadView_, frame);
     trace("pass step %d: %d clicks, moved %d (%d rows changed), %d rows measured, still %d", preloadSteps_,
           clicks, int(moves), count(changedContent(preloadView_, frame)), dy, int(passStill_));
     if (!moves && !preloadLookedAgain_) {
@@ -344,16 +349,25 @@ void ScrollCaptureSession::preloadReturn()
         // Once the start was in sight, it is not looked for further up.
         *startSeen = *startSeen || below > 0 || above > 0;
         const double rowsPerClick = std::max(passPointsPerClick_, 1.0) * scale;
+        // Less than a click below the start is as close as the wheel comes: the capture's first
+        // step reaches past it from there.
+        if (!same && below > 0 && below < rowsPerClick) {
+            *landed = nullptr;
+            preloadBack(*frame, false);
+            return;
+        }
         if (!same && (*fixes)++ < kReturnFixes) {
-            // Below the start the rows between would be lost: back up by what the match
-            // shows. Above it, the next step is only shorter, unless the gap is a step or more.
+            // Further below the start, rows the first step needs would be out of reach; above
+            // it, the first steps would show nothing past the start: the wheel takes the view
+            // back by what the match shows, up onto the start (the top of a page stops it there)
+            // or just above it, then down onto it or just below it.
             if (below > 0) {
                 wheel(-std::max(1, int(std::ceil(below / rowsPerClick))));
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }
-            if (above >= scrollStep_ * scale) {
-                wheel(std::max(1, int(std::floor(above / rowsPerClick))));
+            if (above > 0) {
+                wheel(std::max(1, int(std::ceil(above / rowsPerClick))));
                 settledFrame(kFirstFrameTries, *landed, kReturnTries * env_.settleTries);
                 return;
             }

@@ -783,7 +783,7 @@ struct LatePhotoPage : FakeScrollPage {
     int shortBack = 0, shortBackAsked = 0;
     bool scroll(QPoint at, int n) override
     {
-        if (n < 0 && shortBack > 0) {
+        if (n < 0 && shortBack != 0) {
             shortBackAsked = shortBack;
             n += std::exchange(shortBack, 0);
             clicks.append(n - shortBackAsked);  // what was asked
@@ -817,9 +817,14 @@ TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
     // The way back overshoots the top by the clicks the end swallowed; seven fewer land 232 rows
     // below it, where 168 rows the start showed are still there to tell the distance; nine fewer
     // 306 rows, too far for any match: the view is taken most of a view further up; forty fewer
-    // (an application that dropped most of the way back), a view at a time until the top.
-    for (const int shortBack : {0, 7, 9, 40}) {
-        SCOPED_TRACE(shortBack ? "the way back lands below the start" : "back as far as it went");
+    // (an application that dropped most of the way back), a view at a time until the top. Begun
+    // 518 rows down the page, three more clicks land 138 rows above the start, from where no
+    // step of the capture would reach past it: down onto the start, or less than a click below.
+    const struct {
+        int shortBack, start;
+    } cases[] = {{0, 0}, {7, 0}, {9, 0}, {40, 0}, {-3, 518}};
+    for (const auto& [shortBack, start] : cases) {
+        SCOPED_TRACE(QString("%1 clicks short, begun at row %2").arg(shortBack).arg(start).toStdString());
         LatePhotoPage page;
         page.loaded = makePage(300, 3000).convertToFormat(QImage::Format_RGB32);
         page.photos = {QRect(20, 300, 260, 200), QRect(20, 1500, 260, 240), QRect(20, 2700, 260, 220)};
@@ -833,6 +838,7 @@ TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
             QPainter(&page.page).fillRect(p, QColor(221, 221, 221));
         page.viewHeight = 400;
         page.shortBack = shortBack;
+        page.offset = start;
         ScrollCaptureSession::Environment env = environment();
         env.preload = true;
         env.scroller = &page;
@@ -843,17 +849,18 @@ TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
         std::optional<ScrollCaptureSession::Result> result;
         s.run({}, [&](ScrollCaptureSession::Result r) { result = std::move(r); });
         ASSERT_TRUE(waitFor([&] { return result.has_value(); }, 60000));
-        ASSERT_EQ(result->image.height(), 3000);
+        ASSERT_EQ(result->image.height(), 3000 - start) << qPrintable(result->note);
         EXPECT_EQ(result->note, QString());
-        EXPECT_EQ(differingBytes(result->image, page.loaded), 0);
+        EXPECT_EQ(differingBytes(result->image, page.loaded.copy(0, start, 300, 3000 - start)), 0);
         // Down to the end first, then back in one turn (and, when it fell short, once more).
         int down = 0, i = 0;
         for (; i < page.clicks.size() && page.clicks[i] > 0; ++i)
             down += page.clicks[i];
         ASSERT_LT(i, page.clicks.size());
-        EXPECT_GE(down * page.rowsPerClick, 3000 - 400);
+        EXPECT_GE(down * page.rowsPerClick, 3000 - 400 - start);
         EXPECT_LT(page.clicks[i], 0);
-        EXPECT_EQ(i + 1 < page.clicks.size() && page.clicks[i + 1]<0, shortBack> 0);
+        ASSERT_LT(i + 1, page.clicks.size());
+        EXPECT_EQ(page.clicks[i + 1]<0, shortBack> 0);  // fell short: once more up
     }
 }
 
