@@ -817,12 +817,13 @@ TEST_F(ScrollSessionTest, ThePageIsLoadedOnceBeforeAnyRowIsKept)
     // The way back overshoots the top by the clicks the end swallowed; seven fewer land 232 rows
     // below it, where 168 rows the start showed are still there to tell the distance; nine fewer
     // 306 rows, too far for any match: the view is taken most of a view further up; forty fewer
-    // (an application that dropped most of the way back), a view at a time until the top. Begun
+    // (an application that dropped most of the way back), a view at a time until the top; two fewer,
+    // 74 rows below, up onto it rather than taken for near enough. Begun
     // 518 rows down the page, three more clicks land 138 rows above the start, from where no
     // step of the capture would reach past it: down onto the start, or less than a click below.
     const struct {
         int shortBack, start;
-    } cases[] = {{0, 0}, {7, 0}, {9, 0}, {40, 0}, {-3, 518}};
+    } cases[] = {{0, 0}, {2, 0}, {7, 0}, {9, 0}, {40, 0}, {-3, 518}};
     for (const auto& [shortBack, start] : cases) {
         SCOPED_TRACE(QString("%1 clicks short, begun at row %2").arg(shortBack).arg(start).toStdString());
         LatePhotoPage page;
