@@ -269,14 +269,12 @@ QString ScrollCaptureSession::changingNote()
 QString ScrollCaptureSession::changedAboveNote()
 {
     return kx::tr(
-        "A part of the page changed after its top had scrolled past (a photo that loaded late, or an "
-        "animation): the "
-        "image ends above it.",
-        "Az oldal egy része megváltozott, miután a teteje már kigördült (egy későn betöltődő fénykép vagy "
-        "egy animáció): "
-        "a kép fölötte véget ér.",
-        "Ein Teil der Seite änderte sich, nachdem sein oberer Rand schon hinausgescrollt war (ein spät "
-        "geladenes Foto oder eine Animation): Das Bild endet darüber.");
+        "A part of the page changed after it scrolled past (a late photo or an animation): the image ends "
+        "above it.",
+        "Az oldal egy része a kigördülése után megváltozott (késő fénykép vagy animáció): a kép fölötte "
+        "véget ér.",
+        "Ein Teil der Seite änderte sich nach dem Vorbeiscrollen (ein spätes Foto oder eine Animation): Das "
+        "Bild endet darüber.");
 }
 
 QString ScrollCaptureSession::changingViewNote()

@@ -19,7 +19,7 @@
 #            Ctrl+Alt+5, drag over the page area, Auto-scroll
 #   table    open, Ctrl+Home, Ctrl+Alt+5, drag over the page area, Auto-scroll
 #   late     lazy.html with each photo's source 1.5-3 s after it shows (no fade), by hand as
-#            spinner below, after a wait of 3.5 s for the first photos
+#            spinner below, after a wait of 3.5 s for the first photos (KX_MODE=auto: as table)
 #   blur     lazy.html with blur-up photos: first a 30x15 copy scaled up and blurred, the photo
 #            300-900 ms after it shows, cross-fading in over 0.4 s; wait 3.5 s, then as table
 #   spinner  by hand: Ctrl+Alt+5, drag, the first wheel notch 0.9 s after the HUD shows, 20
@@ -300,7 +300,7 @@ for i in $(seq "$RUNS"); do
   if ! select_area; then
     echo "$TAG run $i: NOT RUN (no HUD)"; stop "$BR"; BR=""; continue
   fi
-  if [ "$PAGE" = spinner ] || [ "$PAGE" = late ]; then
+  if [ "$PAGE" = spinner ] || { [ "$PAGE" = late ] && [ "${KX_MODE:-}" != auto ]; }; then
     by_hand
   elif ! auto_scroll; then
     echo "$TAG run $i: FAILED (Auto-scroll did not start)"; xdotool key Escape; stop "$BR"; BR=""; continue
@@ -313,7 +313,7 @@ for i in $(seq "$RUNS"); do
   secs=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.1f", b - a}')
   cp "$HIST/$ID.png" "$RES.png"
   VIEW=()
-  if [ "$PAGE" = spinner ] || [ "$PAGE" = late ]; then
+  if [ "$PAGE" = spinner ] || { [ "$PAGE" = late ] && [ "${KX_MODE:-}" != auto ]; }; then
     # where the page stood when the capture ended: the page is expected down to that view's bottom
     # (the size the program takes for the drag: its end point's row and column are left out)
     import -silent -window root -crop "$((SX1 - SX0))x$((SY1 - SY0))+$SX0+$SY0" +repage "$RES-lastview.png"
