@@ -240,8 +240,7 @@ private:
     int preloadMovedClicks_ = 0;     // and that step's clicks
     bool dwelt_ = false;             // the last view was watched longer for a placeholder leaving it
     std::optional<quint32> wheelClient_;
-    VerticalStitcher::RowMask unstable_;     // of the frame the last settling returned
-    VerticalStitcher::RowMask handSettled_;  // by hand: rows changed in place since the view last moved
+    VerticalStitcher::RowMask unstable_;  // of the frame the last settling returned
     // Rows settlings saw changing in place, as the frame showed them; the rows where two of
     // them saw the same picture change so.
     struct Sighting {

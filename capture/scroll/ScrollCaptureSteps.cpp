@@ -360,21 +360,6 @@ void ScrollCaptureSession::manualStep()
                     movedSinceGiveUp_ = true;
                     break;
                 }
-            // A placeholder that became something else while the view stood (a photo that
-            // loaded) is told to the stitcher as a settling would tell it: taken again from the
-            // frame that shows it, not matched against the rows kept before it changed. Only a
-            // flat block: a banner that pulses changes in place too, and keeps changing.
-            // Forgotten once the view moves.
-            if (moving) {
-                handSettled_.clear();
-            } else if (!animated) {
-                forEachRun(changed, [&](int from, int to) {
-                    if (!flatBlock(previousGrab_, from, to))
-                        return;
-                    handSettled_.resize(changed.size(), 0);
-                    std::fill(handSettled_.begin() + from, handSettled_.begin() + to, char(1));
-                });
-            }
             // A glide's rows are no animation (see settling).
             if (moving)
                 lastChange_.clear();
@@ -383,14 +368,6 @@ void ScrollCaptureSession::manualStep()
         }
         previousGrab_ = *frame;
         unstable_ = withPointer(animated_, pointerRows(frame->height()));
-        if (!handSettled_.empty()) {
-            VerticalStitcher::RowMask seen = handSettled_;
-            widen(seen, kSpread);
-            unstable_.resize(seen.size(), 0);
-            for (std::size_t r = 0; r < seen.size(); ++r)
-                if (seen[r] && !unstable_[r])
-                    unstable_[r] = VerticalStitcher::kSettled;
-        }
         // The user's hand gives no distance to expect: a step is taken only where rows that
         // are the very same pixels show one distance clearly. A view that moved without one
         // (over flat placeholders, repeating rows, a part that changed) waits for the next
